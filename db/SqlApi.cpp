@@ -1,0 +1,318 @@
+// Error routines, the session's library loading and registry, and the database component.
+#include "db/SqlApi.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <dlfcn.h>
+#include <strings.h>
+#include <unistd.h>
+
+// ---- Errors ---------------------------------------------------------------------------------
+
+std::string InterfaceErrorMessage(std::int32_t ACode, const std::string &AText) {
+  std::uint32_t Code = static_cast<std::uint32_t>(ACode);
+  int Facility = static_cast<int>((Code >> 16) & 0x7FFF) - 30200;
+  int Number = static_cast<int>(Code & 0xFFFF) - 50000;
+  char Head[64];
+  std::snprintf(Head, sizeof Head, "%s : %d.%d.[", (Code & 0x80000000u) ? "Error" : "Warning",
+                Facility, Number);
+  return Head + AText + "]";
+}
+
+void RaiseInterfaceError(std::int32_t ACode, const std::string &AText) {
+  throw EDbInterface(InterfaceErrorMessage(ACode, AText), ACode);
+}
+
+void RaiseDatabaseError(const TDatabaseLite *ADatabase, std::int32_t ACode,
+                        const std::string &AText) {
+  throw EDatabaseError(AText, ACode, ADatabase ? ADatabase->DatabaseName() : std::string());
+}
+
+std::string StripCarriageReturns(std::string AText) {
+  std::replace(AText.begin(), AText.end(), '\r', ' ');
+  return AText;
+}
+
+// ---- Session ---------------------------------------------------------------------------------
+
+namespace {
+
+// The folder of the running program, where the local server is built next to it.
+std::string ProgramFolder() {
+  char Path[4096];
+  ssize_t Length = readlink("/proc/self/exe", Path, sizeof Path - 1);
+  if (Length <= 0)
+    return ".";
+  std::string Result(Path, static_cast<size_t>(Length));
+  size_t Slash = Result.rfind('/');
+  return Slash == std::string::npos ? "." : Result.substr(0, Slash);
+}
+
+// "ora73.dll" is "libora73.so" here.
+std::string PlatformLibraryName(const std::string &AName) {
+  std::string Base = AName;
+  if (Base.size() > 4 && strcasecmp(Base.c_str() + Base.size() - 4, ".dll") == 0)
+    Base.resize(Base.size() - 4);
+  return "lib" + Base + ".so";
+}
+
+} // namespace
+
+TSession::TSession() : TComponent(nullptr) {}
+
+TSession::~TSession() {
+  // Databases still registered go with the session; each unregisters itself as it dies.
+  while (true) {
+    TDatabaseLite *Database;
+    {
+      std::lock_guard Guard(FLock);
+      if (FDatabases.empty())
+        break;
+      Database = FDatabases.back();
+    }
+    if (Database->parent())
+      Database->setParent(nullptr);
+    delete Database;
+  }
+  FreeLibrary();
+}
+
+std::string TSession::LibraryFolder() const {
+  return FLibraryFolder.empty() ? ProgramFolder() : FLibraryFolder;
+}
+
+void TSession::SetLibraryFolder(const std::string &AFolder) {
+  std::lock_guard Guard(FLock);
+  FLibraryFolder = AFolder;
+}
+
+void TSession::LoadInterface() {
+  std::lock_guard Guard(FLock);
+  LoadLibraries();
+}
+
+void TSession::AcquireInterface() {
+  std::lock_guard Guard(FLock);
+  if (FUseCount == 0)
+    LoadInterface();
+  ++FUseCount;
+}
+
+void TSession::ReleaseInterface() {
+  std::lock_guard Guard(FLock);
+  if (FUseCount > 0)
+    --FUseCount;
+  else
+    FreeLibrary();
+}
+
+void TSession::FreeLibrary() {
+  std::lock_guard Guard(FLock);
+  if (FLibraryHandle)
+    dlclose(FLibraryHandle);
+  FLibraryHandle = nullptr;
+  FLibraryPath.clear();
+}
+
+void TSession::LoadLibraryList(const std::vector<std::string> &ANames, int AEntryCount,
+                               void **ATable, const char *const *AEntryNames) {
+  std::lock_guard Guard(FLock);
+  if (!FLibraryHandle) {
+    std::vector<std::string> Candidates;
+    if (const char *Override = std::getenv("TESSALY_OCI_LIBRARY"); Override && *Override)
+      Candidates.push_back(Override);
+    const std::string Folder = LibraryFolder();
+    for (const std::string &Name : ANames) {
+      const std::string File = PlatformLibraryName(Name);
+      Candidates.push_back(Folder + "/" + File);
+      Candidates.push_back(File); // the system's library search
+    }
+    for (const std::string &Candidate : Candidates) {
+      FLibraryHandle = dlopen(Candidate.c_str(), RTLD_NOW | RTLD_LOCAL);
+      if (FLibraryHandle) {
+        FLibraryPath = Candidate;
+        break;
+      }
+    }
+    if (!FLibraryHandle)
+      RaiseInterfaceError(MakeErrorCode(1, facSession, 50000), "Load interface dll's failed.");
+  }
+  for (int i = 0; i < AEntryCount; ++i)
+    ATable[i] = dlsym(FLibraryHandle, AEntryNames[i]);
+}
+
+TDatabaseLite *TSession::FindDatabase(const std::string &AName) {
+  std::lock_guard Guard(FLock);
+  for (TDatabaseLite *Database : FDatabases)
+    if (Database->DatabaseName().size() == AName.size() &&
+        strcasecmp(Database->DatabaseName().c_str(), AName.c_str()) == 0)
+      return Database;
+  return nullptr;
+}
+
+TDatabaseLite *TSession::OpenDatabase(const std::string &AName) {
+  std::lock_guard Guard(FLock);
+  TDatabaseLite *Database = FindDatabase(AName);
+  if (!Database)
+    RaiseInterfaceError(MakeErrorCode(1, facSession, 50000), AName);
+  Database->Login();
+  ++Database->FUseCount;
+  return Database;
+}
+
+void TSession::CloseDatabase(TDatabaseLite *ADatabase) {
+  std::lock_guard Guard(FLock);
+  if (ADatabase->FUseCount > 0)
+    --ADatabase->FUseCount;
+  if (ADatabase->FUseCount == 0 && !ADatabase->KeepConnected())
+    ADatabase->Logoff();
+}
+
+void TSession::Register(TDatabaseLite *ADatabase) {
+  std::lock_guard Guard(FLock);
+  FDatabases.push_back(ADatabase);
+}
+
+void TSession::Unregister(TDatabaseLite *ADatabase) {
+  std::lock_guard Guard(FLock);
+  FDatabases.erase(std::remove(FDatabases.begin(), FDatabases.end(), ADatabase),
+                   FDatabases.end());
+}
+
+// ---- Database --------------------------------------------------------------------------------
+
+TDatabaseLite::TDatabaseLite(QObject *AOwner) : TComponent(AOwner) {}
+
+// The derived class logs off and unregisters in its destructor: both need its own calls.
+TDatabaseLite::~TDatabaseLite() = default;
+
+void TDatabaseLite::RegisterWithSession() { GetSession().Register(this); }
+void TDatabaseLite::UnregisterFromSession() { GetSession().Unregister(this); }
+
+void TDatabaseLite::SetConnected(bool AValue) {
+  std::lock_guard Guard(FLock);
+  if (AValue)
+    Login();
+  else
+    Logoff();
+}
+
+void TDatabaseLite::SetParams(const TStringList &AValue) {
+  std::lock_guard Guard(FLock);
+  FParams.Assign(AValue);
+}
+
+std::string TDatabaseLite::User() const {
+  std::lock_guard Guard(FLock);
+  return FParams.Value("User");
+}
+void TDatabaseLite::SetUser(const std::string &AValue) {
+  std::lock_guard Guard(FLock);
+  FParams.SetValue("User", AValue);
+}
+std::string TDatabaseLite::Password() const {
+  std::lock_guard Guard(FLock);
+  return FParams.Value("Password");
+}
+void TDatabaseLite::SetPassword(const std::string &AValue) {
+  std::lock_guard Guard(FLock);
+  FParams.SetValue("Password", AValue);
+}
+std::string TDatabaseLite::Server() const {
+  std::lock_guard Guard(FLock);
+  return FParams.Value("Server");
+}
+void TDatabaseLite::SetServer(const std::string &AValue) {
+  std::lock_guard Guard(FLock);
+  FParams.SetValue("Server", AValue);
+}
+
+void TDatabaseLite::SetDatabaseName(const std::string &AValue) {
+  if (AValue == FDatabaseName)
+    return;
+  if (FConnected)
+    RaiseInterfaceError(MakeErrorCode(1, facDatabase, 50009), "Disconnect first");
+  TSession &Session = GetSession();
+  std::lock_guard Guard(Session.Lock());
+  TDatabaseLite *Other = AValue.empty() ? nullptr : Session.FindDatabase(AValue);
+  if (AValue.empty() || (Other && Other != this))
+    RaiseInterfaceError(MakeErrorCode(1, facDatabase, 50001), AValue);
+  FDatabaseName = AValue;
+}
+
+void TDatabaseLite::Login() {
+  std::lock_guard Guard(FLock);
+  if (FConnected)
+    return;
+  OnLogin(this, true);
+  // The after-login event runs whatever happens, but not when the before-event abandoned it.
+  struct TAfterLogin {
+    TDatabaseLite *Database;
+    ~TAfterLogin() noexcept(false) {
+      if (std::uncaught_exceptions() > 0) {
+        try {
+          Database->OnLogin(Database, false);
+        } catch (...) {
+          // the logon's own exception is the one on its way to the caller
+        }
+      } else {
+        Database->OnLogin(Database, false);
+      }
+    }
+  } AfterLogin{this};
+  const std::string AServer = Server(), APassword = Password(), AUser = User();
+  DoConnect(AUser, APassword, AServer);
+  FConnected = true;
+}
+
+void TDatabaseLite::Logoff() {
+  std::lock_guard Guard(FLock);
+  if (!FConnected)
+    return;
+  struct TEndIdle {
+    TDatabaseLite *Database;
+    ~TEndIdle() {
+      Database->FConnected = false;
+      Database->FUseCount = 0;
+    }
+  } EndIdle{this};
+  OnLogoff(this, true);
+  FUseCount = -1;
+  while (!FDataSets.empty()) {
+    TDataSetLite *Last = FDataSets.back();
+    try {
+      Last->Close();
+    } catch (...) {
+    }
+    // A data set that failed to detach must not stall the loop.
+    if (!FDataSets.empty() && FDataSets.back() == Last)
+      FDataSets.pop_back();
+  }
+  try {
+    DoDisconnect();
+  } catch (...) {
+  }
+  OnLogoff(this, false);
+}
+
+void TDatabaseLite::AttachDataSet(TDataSetLite *ADataSet) {
+  std::lock_guard Guard(FLock);
+  FDataSets.push_back(ADataSet);
+}
+
+void TDatabaseLite::DetachDataSet(TDataSetLite *ADataSet) {
+  std::lock_guard Guard(FLock);
+  FDataSets.erase(std::remove(FDataSets.begin(), FDataSets.end(), ADataSet), FDataSets.end());
+}
+
+void TDatabaseLite::DoConnect(const std::string &, const std::string &, const std::string &) {
+  GetSession().AcquireInterface();
+}
+
+void TDatabaseLite::DoDisconnect() { GetSession().ReleaseInterface(); }
+
+TDataSetLite::~TDataSetLite() {
+  if (FDatabase)
+    FDatabase->DetachDataSet(this);
+}
