@@ -22,17 +22,25 @@ void TOracleCursor::Check() {
   RaiseDatabaseError(FOwner, Code, Buffer.data());
 }
 
+TOracleSession::TOracleSession(TOciEntries *AEntries)
+    : FEntries(AEntries ? AEntries : &OciEntries) {}
+
+TOracleSession::~TOracleSession() {
+  DestroyDatabases();
+  FreeLibrary();
+}
+
 void TOracleSession::LoadLibraries() {
   static const std::vector<std::string> Names = {"ora73.dll", "ora72.dll", "orant71.dll",
                                                  "ora74.dll"};
   try {
-    LoadLibraryList(Names, ociEntryCount, OciEntries.Slots(), OciEntryNames);
+    LoadLibraryList(Names, ociEntryCount, FEntries->Slots(), OciEntryNames);
   } catch (...) {
-    OciEntries.Clear();
+    FEntries->Clear();
     throw;
   }
-  if (OciEntries.Has(ociOpinit))
-    OciEntries.opinit()(1);
+  if (FEntries->Has(ociOpinit))
+    FEntries->opinit()(1);
 }
 
 TOracleDatabase::TOracleDatabase(QObject *AOwner) : TDatabaseLite(AOwner) {

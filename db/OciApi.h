@@ -91,8 +91,18 @@ private:
 };
 
 class TOracleSession : public TSession {
+public:
+  // The program's session fills the global table; a test may give a session a table of its own.
+  explicit TOracleSession(TOciEntries *AEntries = nullptr);
+  ~TOracleSession() override;
+  TOciEntries &Entries() { return *FEntries; }
+
 protected:
   void LoadLibraries() override;
+  void LibraryFreed() override { FEntries->Clear(); }
+
+private:
+  TOciEntries *FEntries;
 };
 
 // The one session of the program; created before any window, freed after all of them.

@@ -62,6 +62,11 @@ std::string PlatformLibraryName(const std::string &AName) {
 TSession::TSession() : TComponent(nullptr) {}
 
 TSession::~TSession() {
+  DestroyDatabases();
+  FreeLibrary();
+}
+
+void TSession::DestroyDatabases() {
   // Databases still registered go with the session; each unregisters itself as it dies.
   while (true) {
     TDatabaseLite *Database;
@@ -71,11 +76,11 @@ TSession::~TSession() {
         break;
       Database = FDatabases.back();
     }
-    if (Database->parent())
-      Database->setParent(nullptr);
     delete Database;
+    std::lock_guard Guard(FLock);
+    if (!FDatabases.empty() && FDatabases.back() == Database)
+      FDatabases.pop_back(); // a database that failed to unregister must not stall the loop
   }
-  FreeLibrary();
 }
 
 std::string TSession::LibraryFolder() const {
@@ -109,8 +114,10 @@ void TSession::ReleaseInterface() {
 
 void TSession::FreeLibrary() {
   std::lock_guard Guard(FLock);
-  if (FLibraryHandle)
+  if (FLibraryHandle) {
+    LibraryFreed();
     dlclose(FLibraryHandle);
+  }
   FLibraryHandle = nullptr;
   FLibraryPath.clear();
 }

@@ -110,6 +110,10 @@ protected:
   void LoadLibraryList(const std::vector<std::string> &ANames, int AEntryCount, void **ATable,
                        const char *const *AEntryNames);
   void FreeLibrary();
+  // Frees the databases still registered; a concrete session calls it before unloading.
+  void DestroyDatabases();
+  // Tells the concrete session that the library went away, so it forgets its entry points.
+  virtual void LibraryFreed() {}
 
 private:
   friend class TDatabaseLite;
