@@ -1,13 +1,11 @@
-// The main routine: application title, the main window, the event loop.
-#include <QApplication>
-#include <QMainWindow>
+// The main routine: application title, the main window and the shared dialogs, the event loop.
+#include "app/MainUnit.h"
+#include "classes/Application.h"
 
 int main(int argc, char *argv[]) {
-  QApplication Application(argc, argv);
+  TApplication Application(argc, argv);
   Application.setApplicationName("Tessaly");
-  QMainWindow Frame;
-  Frame.setWindowTitle("Tessaly");
-  Frame.resize(568, 314);
-  Frame.show();
+  TMainForm Main; // loads the client library, the configuration and the window position
+  Main.show();
   return Application.exec();
 }

@@ -1,0 +1,476 @@
+// The main window: frame, speed bar, menus, status bar, connection and start-up.
+#include "app/MainUnit.h"
+
+#include "app/AboutUnit.h"
+#include "app/HelpUnit.h"
+#include "app/LoginUnit.h"
+#include "classes/Application.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPainterPath>
+#include <QStatusTipEvent>
+#include <QVBoxLayout>
+
+TMainForm *MainForm = nullptr;
+TLoginForm *LoginForm = nullptr;
+
+namespace {
+
+// A drawn stand-in for a theme icon, so a bare machine still shows every button.
+QIcon DrawnIcon(const QString &AKind) {
+  QPixmap Pixmap(16, 16);
+  Pixmap.fill(Qt::transparent);
+  QPainter P(&Pixmap);
+  P.setRenderHint(QPainter::Antialiasing);
+  P.setPen(QPen(Qt::black, 1));
+  auto Page = [&](int X, int Y) {
+    P.setBrush(Qt::white);
+    P.drawRect(X, Y, 9, 12);
+  };
+  if (AKind == "new") {
+    Page(3, 1);
+  } else if (AKind == "open") {
+    P.setBrush(QColor(230, 200, 80));
+    P.drawRect(1, 5, 14, 9);
+    P.drawRect(1, 3, 6, 2);
+  } else if (AKind == "save") {
+    P.setBrush(QColor(60, 90, 160));
+    P.drawRect(1, 1, 14, 14);
+    P.setBrush(Qt::white);
+    P.drawRect(4, 1, 8, 5);
+  } else if (AKind == "undo") {
+    P.setPen(QPen(QColor(30, 90, 200), 2));
+    P.drawArc(3, 4, 10, 9, 0, 180 * 16);
+    P.drawLine(3, 8, 1, 5);
+    P.drawLine(3, 8, 6, 6);
+  } else if (AKind == "cut") {
+    P.drawEllipse(2, 10, 4, 4);
+    P.drawEllipse(10, 10, 4, 4);
+    P.drawLine(5, 10, 11, 1);
+    P.drawLine(11, 10, 5, 1);
+  } else if (AKind == "copy") {
+    Page(1, 1);
+    Page(6, 3);
+  } else if (AKind == "paste") {
+    P.setBrush(QColor(180, 130, 70));
+    P.drawRect(2, 2, 10, 13);
+    Page(6, 4);
+  } else if (AKind == "find") {
+    P.setPen(QPen(Qt::black, 2));
+    P.drawEllipse(2, 2, 8, 8);
+    P.drawLine(9, 9, 14, 14);
+  } else if (AKind == "connect") {
+    P.setBrush(QColor(40, 160, 60));
+    P.drawEllipse(3, 3, 10, 10);
+  } else if (AKind == "disconnect") {
+    P.setBrush(QColor(200, 50, 40));
+    P.drawEllipse(3, 3, 10, 10);
+  } else if (AKind == "compile") {
+    P.setBrush(QColor(40, 120, 200));
+    QPainterPath Path;
+    Path.moveTo(4, 2);
+    Path.lineTo(13, 8);
+    Path.lineTo(4, 14);
+    Path.closeSubpath();
+    P.drawPath(Path);
+  }
+  return QIcon(Pixmap);
+}
+
+QIcon SpeedButtonIcon(const char *AKind) {
+  static const std::pair<const char *, const char *> ThemeNames[] = {
+      {"new", "document-new"},       {"open", "document-open"},   {"save", "document-save"},
+      {"undo", "edit-undo"},         {"cut", "edit-cut"},         {"copy", "edit-copy"},
+      {"paste", "edit-paste"},       {"find", "edit-find"},       {"connect", "network-connect"},
+      {"disconnect", "network-offline"}, {"compile", "system-run"}};
+  for (const auto &[Kind, Theme] : ThemeNames)
+    if (std::string(Kind) == AKind)
+      return QIcon::fromTheme(Theme, DrawnIcon(Kind));
+  return DrawnIcon(AKind);
+}
+
+} // namespace
+
+TMainForm::TMainForm(QWidget *AParent) : QMainWindow(AParent) {
+  MainForm = this;
+  setObjectName("MainForm");
+  setWindowTitle("Tessaly");
+  resize(568, 314);
+
+  Confirm = [this](const std::string &AQuestion) {
+    return QMessageBox::question(this, "Confirm", QString::fromLatin1(AQuestion.c_str()),
+                                 QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
+  };
+
+  CreateMenus();
+
+  auto *Client = new QWidget(this);
+  auto *Layout = new QVBoxLayout(Client);
+  Layout->setContentsMargins(0, 0, 0, 0);
+  Layout->setSpacing(0);
+  CreateSpeedBar();
+  SpeedBar->setParent(Client);
+  Layout->addWidget(SpeedBar);
+  MdiArea = new QMdiArea(Client);
+  MdiArea->setObjectName("ClientArea");
+  MdiArea->setBackground(palette().brush(QPalette::Dark)); // the application workspace
+  Layout->addWidget(MdiArea, 1);
+  setCentralWidget(Client);
+  connect(MdiArea, &QMdiArea::subWindowActivated, this,
+          Guarded([this] { SubWindowActivated(MdiArea->activeSubWindow()); }));
+
+  StatusBar = statusBar();
+  StatusBar->setObjectName("StatusBar");
+  StatusBar->setSizeGripEnabled(true);
+  FStatusLabel = new QLabel(StatusBar);
+  StatusBar->addWidget(FStatusLabel, 1);
+
+  Database = new TOracleDatabase(this);
+  Database->SetName("Database");
+  Database->SetDatabaseName("Database");
+  Database->SetParams(TStringList{"User=SCOTT", "Password=", "Server="});
+  Database->OnLogin.Bind(this, &TMainForm::DatabaseLogin);
+
+  FormCreate();
+}
+
+TMainForm::~TMainForm() {
+  if (MainForm == this)
+    MainForm = nullptr;
+}
+
+QAction *TMainForm::AddItem(QMenu *AMenu, const char *AName, const char *ACaption,
+                            const char *AHint, const QKeySequence &AShortcut) {
+  QAction *Item = AMenu->addAction(QString::fromLatin1(ACaption));
+  Item->setObjectName(AName);
+  if (AHint) {
+    Item->setStatusTip(QString::fromLatin1(AHint));
+    Item->setToolTip(QString::fromLatin1(AHint));
+  }
+  if (!AShortcut.isEmpty())
+    Item->setShortcut(AShortcut);
+  return Item;
+}
+
+void TMainForm::CreateMenus() {
+  auto Menu = [this](const char *AName, const char *ACaption, int AGroup) {
+    auto *M = new QMenu(QString::fromLatin1(ACaption), this);
+    M->setObjectName(AName);
+    FFrameMenus.push_back({AGroup, M});
+    return M;
+  };
+  FileMenu = Menu("FileMenu", "&File", 1);
+  FileNewItem = AddItem(FileMenu, "FileNewItem", "&New", "Create a new file");
+  FileOpenItem = AddItem(FileMenu, "FileOpenItem", "&Open...", "Open an existing file");
+  FileMenu->addSeparator();
+  FileExitItem = AddItem(FileMenu, "FileExitItem", "E&xit", "Exit this application");
+
+  DatabaseMenu = Menu("DatabaseMenu", "&Database", 5);
+  DatabaseConnectItem =
+      AddItem(DatabaseMenu, "DatabaseConnectItem", "&Connect", "Connect to database");
+  DatabaseDisconnectItem =
+      AddItem(DatabaseMenu, "DatabaseDisconnectItem", "&Disconnect", "Disconnect from database");
+
+  ToolsMenu = Menu("ToolsMenu", "&Tools", 6);
+  ToolsOptionsItem = AddItem(ToolsMenu, "ToolsOptionsItem", "&Options...", "Options");
+
+  WindowMenu = Menu("WindowMenu", "&Window", 7);
+  WindowNewTerminalWindowItem =
+      AddItem(WindowMenu, "WindowNewTerminalWindowItem", "&New Terminal Window", nullptr);
+  WindowNewProcdeureWindowItem =
+      AddItem(WindowMenu, "WindowNewProcdeureWindowItem", "New &Procedure Window", nullptr);
+  WindowDMBSOutputWindowItem =
+      AddItem(WindowMenu, "WindowDMBSOutputWindowItem", "&DMBS Output Window", nullptr);
+  WindowMenu->addSeparator();
+  WindowTileItem = AddItem(WindowMenu, "WindowTileItem", "&Tile", nullptr);
+  WindowCascadeItem = AddItem(WindowMenu, "WindowCascadeItem", "&Cascade", nullptr);
+  WindowArrangeAllItem = AddItem(WindowMenu, "WindowArrangeAllItem", "&Arrange All", nullptr);
+
+  HelpMenu = Menu("HelpMenu", "&Help", 100);
+  HelpContentsItem = AddItem(HelpMenu, "HelpContentsItem", "&Contents",
+                             "Display the help contents screen");
+  HelpSearchItem = AddItem(HelpMenu, "HelpSearchItem", "&Search for Help On...",
+                           "Search help file for a topic");
+  HelpHowToUseItem = AddItem(HelpMenu, "HelpHowToUseItem", "&How to Use Help",
+                             "Help on using the help system");
+  HelpMenu->addSeparator();
+  HelpAboutItem = AddItem(HelpMenu, "HelpAboutItem", "&About...", "Show program information");
+
+  auto Wire = [this](QAction *AItem, void (TMainForm::*AHandler)()) {
+    connect(AItem, &QAction::triggered, this, Guarded([this, AHandler] { (this->*AHandler)(); }));
+  };
+  Wire(FileNewItem, &TMainForm::FileNewItemClick);
+  Wire(FileOpenItem, &TMainForm::FileOpenItemClick);
+  Wire(FileExitItem, &TMainForm::FileExitItemClick);
+  Wire(DatabaseConnectItem, &TMainForm::DatabaseConnectItemClick);
+  Wire(DatabaseDisconnectItem, &TMainForm::DatabaseDisconnectItemClick);
+  Wire(ToolsOptionsItem, &TMainForm::ToolsOptionsItemClick);
+  Wire(WindowNewTerminalWindowItem, &TMainForm::WindowNewTerminalWindowItemClick);
+  Wire(WindowNewProcdeureWindowItem, &TMainForm::WindowNewProcdeureWindowItemClick);
+  Wire(WindowDMBSOutputWindowItem, &TMainForm::WindowDMBSOutputWindowItemClick);
+  Wire(WindowTileItem, &TMainForm::WindowTileItemClick);
+  Wire(WindowCascadeItem, &TMainForm::WindowCascadeItemClick);
+  Wire(HelpContentsItem, &TMainForm::HelpContents);
+  Wire(HelpSearchItem, &TMainForm::HelpSearch);
+  Wire(HelpHowToUseItem, &TMainForm::HelpHowToUse);
+  Wire(HelpAboutItem, &TMainForm::HelpAbout);
+
+  MergeMenus(menuBar(), FFrameMenus, {});
+}
+
+QToolButton *TMainForm::AddButton(const char *AName, int ALeft, const char *AHint,
+                                  const char *AIcon, bool AEnabled) {
+  auto *Button = new QToolButton(SpeedBar);
+  Button->setObjectName(AName);
+  Button->setGeometry(ALeft, 4, 25, 25);
+  Button->setIcon(SpeedButtonIcon(AIcon));
+  Button->setAutoRaise(true);
+  // "Short|Long": the short part is the tooltip, the long part goes to the status bar.
+  const QString Hint = QString::fromLatin1(AHint);
+  Button->setToolTip(Hint.section('|', 0, 0));
+  Button->setStatusTip(Hint.section('|', 1));
+  Button->setEnabled(AEnabled);
+  return Button;
+}
+
+void TMainForm::CreateSpeedBar() {
+  SpeedBar = new QWidget(this);
+  SpeedBar->setObjectName("SpeedBar");
+  SpeedBar->setFixedHeight(33);
+  NewButton = AddButton("NewButton", 7, "New|", "new", true);
+  OpenButton = AddButton("OpenButton", 32, "Open|", "open", true);
+  SaveButton = AddButton("SaveButton", 57, "Save|", "save", false);
+  UndoButton = AddButton("UndoButton", 89, "Undo|", "undo", false);
+  CutButton = AddButton("CutButton", 114, "Cut|", "cut", false);
+  CopyButton = AddButton("CopyButton", 139, "Copy|", "copy", false);
+  PasteButton = AddButton("PasteButton", 164, "Paste|", "paste", false);
+  FindButton = AddButton("FindButton", 195, "Find|", "find", false);
+  ConnectButton = AddButton("ConnectButton", 226, "Connect|", "connect", true);
+  DisconnectButton = AddButton("DisconnectButton", 251, "Disconnect|", "disconnect", true);
+  CompileButton = AddButton("CompileButton", 282, "Compile|", "compile", false);
+
+  auto Wire = [this](QToolButton *AButton, void (TMainForm::*AHandler)()) {
+    connect(AButton, &QToolButton::clicked, this,
+            Guarded([this, AHandler] { (this->*AHandler)(); }));
+  };
+  Wire(NewButton, &TMainForm::FileNewItemClick);
+  Wire(OpenButton, &TMainForm::FileOpenItemClick);
+  Wire(SaveButton, &TMainForm::SaveButtonClick);
+  Wire(UndoButton, &TMainForm::UndoButtonClick);
+  Wire(CutButton, &TMainForm::CutButtonClick);
+  Wire(CopyButton, &TMainForm::CopyButtonClick);
+  Wire(PasteButton, &TMainForm::PasteButtonClick);
+  Wire(FindButton, &TMainForm::FindButtonClick);
+  Wire(ConnectButton, &TMainForm::DatabaseConnectItemClick);
+  Wire(DisconnectButton, &TMainForm::DatabaseDisconnectItemClick);
+  Wire(CompileButton, &TMainForm::CompileButtonClick);
+}
+
+std::vector<QToolButton *> TMainForm::EditorButtons() const {
+  return {SaveButton, UndoButton, CutButton, CopyButton, PasteButton, FindButton, CompileButton};
+}
+
+void TMainForm::EnableEditorButtons(bool AEnabled) {
+  for (QToolButton *Button : EditorButtons())
+    Button->setEnabled(AEnabled);
+}
+
+std::string TMainForm::StatusText() const { return FStatusLabel->text().toLatin1().toStdString(); }
+
+void TMainForm::SetStatusText(const std::string &AText) {
+  FStatusLabel->setText(QString::fromLatin1(AText.c_str()));
+  FStatusLabel->repaint();
+}
+
+bool TMainForm::event(QEvent *AEvent) {
+  // The application's hint handler: the long hint of what the mouse is over.
+  if (AEvent->type() == QEvent::StatusTip) {
+    SetStatusText(static_cast<QStatusTipEvent *>(AEvent)->tip().toLatin1().toStdString());
+    return true;
+  }
+  return QMainWindow::event(AEvent);
+}
+
+void TMainForm::FormCreate() {
+  // A missing client library is reported before any window shows; the program still opens.
+  try {
+    Session.LoadInterface();
+  } catch (const std::exception &E) {
+    TApplication::HandleException(E);
+  }
+  FHelpFile = (QCoreApplication::applicationDirPath() + "/Tessaly.hlp").toLatin1().toStdString();
+  FStartFolder = (QDir::currentPath() + "/").toLatin1().toStdString();
+  UpdateClientEdge();
+  LoginForm = new TLoginForm(this);
+}
+
+void TMainForm::closeEvent(QCloseEvent *AEvent) {
+  // The close is never refused; disconnecting cannot fail for the user.
+  TApplication::Guard([this] { DatabaseDisconnectItemClick(); });
+  AEvent->accept();
+}
+
+void TMainForm::UpdateClientEdge() {
+  QMdiSubWindow *Active = MdiArea->activeSubWindow();
+  if (Active && Active->isMaximized())
+    MdiArea->setFrameStyle(QFrame::NoFrame);
+  else
+    MdiArea->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+}
+
+void TMainForm::AddChild(TForm *AChild) {
+  QMdiSubWindow *Window = MdiArea->addSubWindow(AChild);
+  Window->setAttribute(Qt::WA_DeleteOnClose);
+  Window->show();
+}
+
+TForm *TMainForm::ActiveChild() const {
+  QMdiSubWindow *Window = MdiArea->activeSubWindow();
+  return Window ? dynamic_cast<TForm *>(Window->widget()) : nullptr;
+}
+
+void TMainForm::MergeChildMenus(TForm *AChild) {
+  MergeMenus(menuBar(), FFrameMenus, AChild ? AChild->MenuGroups() : std::vector<TMenuGroup>{});
+}
+
+void TMainForm::SubWindowActivated(QMdiSubWindow *AWindow) {
+  TForm *Child = AWindow ? dynamic_cast<TForm *>(AWindow->widget()) : nullptr;
+  if (Child == FMergedChild)
+    return;
+  if (FMergedChild)
+    FMergedChild->FormDeactivate();
+  FMergedChild = Child;
+  if (Child) {
+    connect(Child, &QObject::destroyed, this, [this, Child] {
+      if (FMergedChild == Child) {
+        FMergedChild = nullptr;
+        MergeChildMenus(nullptr);
+      }
+    });
+    Child->FormActivate();
+  }
+  MergeChildMenus(Child);
+  UpdateClientEdge();
+}
+
+// ---- Connection ----------------------------------------------------------------------------
+
+void TMainForm::DatabaseLogin(TDatabaseLite *aDatabase, bool aBefore) {
+  if (aBefore) {
+    if (!LoginForm->Execute()) {
+      LoginForm->Password->clear();
+      Abort();
+    }
+    aDatabase->SetUser(LoginForm->UserNameText());
+    aDatabase->SetPassword(LoginForm->PasswordText());
+    LoginForm->Password->clear();
+    aDatabase->SetServer(LoginForm->HostText());
+    SetStatusText("Connection in progress ...");
+  } else if (aDatabase->Connected()) {
+    SetStatusText("Connected to " + LoginForm->HostText() + " as " + LoginForm->UserNameText() +
+                  ".");
+  } else {
+    SetStatusText("Connect failed.");
+  }
+}
+
+void TMainForm::DatabaseConnectItemClick() {
+  if (Database->Connected() && !Confirm("Disconnect current session ?"))
+    return;
+  try {
+    Database->SetConnected(false);
+  } catch (...) {
+    Database->Logoff();
+  }
+  Database->SetConnected(true);
+}
+
+void TMainForm::DatabaseDisconnectItemClick() {
+  try {
+    Database->SetConnected(false);
+  } catch (...) {
+    Database->Logoff();
+  }
+  SetStatusText("Disconnected.");
+}
+
+// ---- Files, tools, windows, help -----------------------------------------------------------
+
+void TMainForm::FileNewItemClick() {
+  // The script editor window opens here once it exists.
+}
+
+void TMainForm::FileOpenItemClick() {
+  QFileDialog Dialog(this, "Open");
+  Dialog.setObjectName("OpenDialog");
+  Dialog.setOption(QFileDialog::DontUseNativeDialog);
+  Dialog.setFileMode(QFileDialog::ExistingFile);
+  Dialog.setNameFilters({"All SQL Scripts (*.sql *.ers)", "SQL Scripts (*.sql)",
+                         "ERWin Scripts (*.ers)", "Text Files (*.txt)", "All Files (*)"});
+  auto *ReadOnly = new QCheckBox("Open as &read-only", &Dialog);
+  ReadOnly->setObjectName("ReadOnlyBox");
+  if (auto *Grid = qobject_cast<QGridLayout *>(Dialog.layout()))
+    Grid->addWidget(ReadOnly, Grid->rowCount(), 0, 1, -1);
+  if (Dialog.exec() != QDialog::Accepted || Dialog.selectedFiles().isEmpty())
+    return;
+  // The script editor window loads Dialog.selectedFiles().first() here once it exists,
+  // read-only when ReadOnly is ticked.
+}
+
+void TMainForm::FileExitItemClick() { close(); }
+
+void TMainForm::ToolsOptionsItemClick() {
+  // The options dialog opens here once it exists.
+}
+
+void TMainForm::WindowNewTerminalWindowItemClick() {
+  // A terminal window opens here once it exists.
+}
+
+void TMainForm::WindowNewProcdeureWindowItemClick() {
+  Database->SetConnected(true);
+  // A procedure test window opens here once it exists.
+}
+
+void TMainForm::WindowDMBSOutputWindowItemClick() {
+  Database->SetConnected(true);
+  // The DBMS output window shows here once it exists.
+}
+
+void TMainForm::WindowTileItemClick() { MdiArea->tileSubWindows(); }
+void TMainForm::WindowCascadeItemClick() { MdiArea->cascadeSubWindows(); }
+
+void TMainForm::HelpContents() { THelpViewer::Instance(FHelpFile)->ShowContents(); }
+void TMainForm::HelpSearch() { THelpViewer::Instance(FHelpFile)->ShowIndex(""); }
+void TMainForm::HelpHowToUse() { THelpViewer::Instance(FHelpFile)->ShowHelpOnHelp(); }
+
+void TMainForm::HelpAbout() {
+  TAboutBox Box(this);
+  Box.exec();
+}
+
+// ---- Speed-bar buttons for the active script editor ----------------------------------------
+
+template <typename M> void TMainForm::Forward(M AMethod) {
+  if (auto *Editor = dynamic_cast<IEditorCommands *>(ActiveChild()))
+    (Editor->*AMethod)();
+}
+
+void TMainForm::SaveButtonClick() { Forward(&IEditorCommands::FileSaveItemClick); }
+void TMainForm::UndoButtonClick() { Forward(&IEditorCommands::EditUndoItemClick); }
+void TMainForm::CutButtonClick() { Forward(&IEditorCommands::EditCutItemClick); }
+void TMainForm::CopyButtonClick() { Forward(&IEditorCommands::EditCopyItemClick); }
+void TMainForm::PasteButtonClick() { Forward(&IEditorCommands::EditPasteItemClick); }
+void TMainForm::FindButtonClick() { Forward(&IEditorCommands::SearchFindItemClick); }
+void TMainForm::CompileButtonClick() {
+  if (auto *Editor = dynamic_cast<IEditorCommands *>(ActiveChild()))
+    Editor->RunCompileItemClick(this);
+}

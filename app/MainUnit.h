@@ -1,0 +1,115 @@
+// The main window: the multiple-document frame with its speed bar, menus and status bar, the one
+// database connection of the program, start-up and shut-down.
+#pragma once
+
+#include "classes/Forms.h"
+#include "db/OciApi.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QMainWindow>
+#include <QMdiArea>
+#include <QMenu>
+#include <QStatusBar>
+#include <QToolButton>
+#include <string>
+#include <vector>
+
+class TLoginForm;
+
+class TMainForm : public QMainWindow {
+public:
+  explicit TMainForm(QWidget *AParent = nullptr);
+  ~TMainForm() override;
+
+  // Components, named as the window names them.
+  QMenu *FileMenu, *DatabaseMenu, *ToolsMenu, *WindowMenu, *HelpMenu;
+  QAction *FileNewItem, *FileOpenItem, *FileExitItem;
+  QAction *DatabaseConnectItem, *DatabaseDisconnectItem;
+  QAction *ToolsOptionsItem;
+  QAction *WindowNewTerminalWindowItem, *WindowNewProcdeureWindowItem,
+      *WindowDMBSOutputWindowItem, *WindowTileItem, *WindowCascadeItem, *WindowArrangeAllItem;
+  QAction *HelpContentsItem, *HelpSearchItem, *HelpHowToUseItem, *HelpAboutItem;
+  QWidget *SpeedBar;
+  QToolButton *NewButton, *OpenButton, *SaveButton, *UndoButton, *CutButton, *CopyButton,
+      *PasteButton, *FindButton, *ConnectButton, *DisconnectButton, *CompileButton;
+  QStatusBar *StatusBar;
+  QMdiArea *MdiArea;
+  TOracleDatabase *Database;
+
+  // The one simple text of the status bar; set repaints it at once.
+  std::string StatusText() const;
+  void SetStatusText(const std::string &AText);
+
+  // The seven buttons that act on the active script editor window.
+  std::vector<QToolButton *> EditorButtons() const;
+  void EnableEditorButtons(bool AEnabled);
+
+  // Commands.
+  void FileNewItemClick();
+  void FileOpenItemClick();
+  void FileExitItemClick();
+  void DatabaseConnectItemClick();
+  void DatabaseDisconnectItemClick();
+  void ToolsOptionsItemClick();
+  void WindowNewTerminalWindowItemClick();
+  void WindowNewProcdeureWindowItemClick();
+  void WindowDMBSOutputWindowItemClick();
+  void WindowTileItemClick();
+  void WindowCascadeItemClick();
+  void HelpContents();
+  void HelpSearch();
+  void HelpHowToUse();
+  void HelpAbout();
+  void SaveButtonClick();
+  void UndoButtonClick();
+  void CutButtonClick();
+  void CopyButtonClick();
+  void PasteButtonClick();
+  void FindButtonClick();
+  void CompileButtonClick();
+
+  // The login handler of Database.
+  void DatabaseLogin(TDatabaseLite *aDatabase, bool aBefore);
+
+  // The frame's sunken edge goes while the active child is maximised.
+  void UpdateClientEdge();
+
+  // Adds a child window to the frame and shows it.
+  void AddChild(TForm *AChild);
+  TForm *ActiveChild() const;
+
+  // Menu merging with the active child's menus.
+  void MergeChildMenus(TForm *AChild);
+
+  const std::string &HelpFile() const { return FHelpFile; }
+  const std::string &StartFolder() const { return FStartFolder; }
+
+  // The confirmation box of Connect while connected; tests answer it without a modal box.
+  std::function<bool(const std::string &)> Confirm;
+
+protected:
+  void FormCreate();
+  void closeEvent(QCloseEvent *AEvent) override;
+  bool event(QEvent *AEvent) override;
+
+private:
+  void CreateMenus();
+  void CreateSpeedBar();
+  QAction *AddItem(QMenu *AMenu, const char *AName, const char *ACaption, const char *AHint,
+                   const QKeySequence &AShortcut = {});
+  QToolButton *AddButton(const char *AName, int ALeft, const char *AHint, const char *AIcon,
+                         bool AEnabled);
+  template <typename M> void Forward(M AMethod);
+  void ConnectAgain();
+  void SubWindowActivated(QMdiSubWindow *AWindow);
+
+  std::vector<TMenuGroup> FFrameMenus;
+  QLabel *FStatusLabel;
+  std::string FHelpFile;
+  std::string FStartFolder;
+  TForm *FMergedChild = nullptr;
+};
+
+extern TMainForm *MainForm;
+extern TLoginForm *LoginForm;

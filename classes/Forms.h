@@ -1,0 +1,44 @@
+// Multiple-document child windows and the merging of their menus into the frame's menu bar.
+#pragma once
+
+#include <QMenu>
+#include <QMenuBar>
+#include <QWidget>
+#include <vector>
+
+// A top-level menu with its group number; the frame orders its menu bar by group.
+struct TMenuGroup {
+  int Group;
+  QMenu *Menu;
+};
+
+// Fills a menu bar from the frame's menus and the active child's: a child menu replaces the
+// frame's menu of the same group; all menus stand in group order, the frame's first among equals.
+void MergeMenus(QMenuBar *AMenuBar, const std::vector<TMenuGroup> &AFrameMenus,
+                const std::vector<TMenuGroup> &AChildMenus);
+
+// The base of every child window of the frame. A child offers its own menus for merging and
+// hears when it becomes the active child or stops being it.
+class TForm : public QWidget {
+public:
+  explicit TForm(QWidget *AParent = nullptr) : QWidget(AParent) {}
+  virtual std::vector<TMenuGroup> MenuGroups() const { return {}; }
+  virtual void FormActivate() {}
+  virtual void FormDeactivate() {}
+  // The class name under which the desktop file records and re-creates this window.
+  virtual const char *FormClassName() const = 0;
+};
+
+// The commands the frame's speed bar forwards to the active child when that child is a script
+// editor window; other children do not implement it and the buttons do nothing for them.
+class IEditorCommands {
+public:
+  virtual ~IEditorCommands() = default;
+  virtual void FileSaveItemClick() = 0;
+  virtual void EditUndoItemClick() = 0;
+  virtual void EditCutItemClick() = 0;
+  virtual void EditCopyItemClick() = 0;
+  virtual void EditPasteItemClick() = 0;
+  virtual void SearchFindItemClick() = 0;
+  virtual void RunCompileItemClick(QObject *ASender) = 0;
+};
