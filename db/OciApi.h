@@ -134,3 +134,6 @@ private:
   TOracleCursor FLogonCursor;
   std::array<ub1, OCI_HDA_SIZE> FHostDataArea{};
 };
+
+// Queries and the OCI form of parameters complete this unit.
+#include "db/OciApiQuery.h"

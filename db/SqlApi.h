@@ -202,16 +202,5 @@ private:
   mutable std::recursive_mutex FLock;
 };
 
-// The part of a data set that a database needs while it logs off: closing it detaches it.
-// The query classes build on this.
-class TDataSetLite : public TComponent {
-public:
-  explicit TDataSetLite(QObject *AOwner = nullptr) : TComponent(AOwner) {}
-  ~TDataSetLite() override;
-
-  TDatabaseLite *Database() const { return FDatabase; }
-  virtual void Close() = 0;
-
-protected:
-  TDatabaseLite *FDatabase = nullptr;
-};
+// The data sets (parameters, fields, queries) complete this unit.
+#include "db/SqlApiQuery.h"
