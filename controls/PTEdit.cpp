@@ -1,0 +1,770 @@
+// The plain-text editor control: geometry, painting of coloured runs, caret, scrolling and input.
+#include "controls/PTEdit.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QStyle>
+#include <algorithm>
+
+namespace {
+
+// The selection style of a new editor: white on navy.
+const TTextStyle SelectionStyle(clWhite, clNavy, 0);
+
+TShiftState ShiftOf(Qt::KeyboardModifiers AModifiers, Qt::MouseButtons AButtons = {}) {
+  TShiftState S = 0;
+  if (AModifiers & Qt::ShiftModifier)
+    S |= ssShift;
+  if (AModifiers & Qt::ControlModifier)
+    S |= ssCtrl;
+  if (AModifiers & Qt::AltModifier)
+    S |= ssAlt;
+  if (AButtons & Qt::LeftButton)
+    S |= ssLeft;
+  if (AButtons & Qt::RightButton)
+    S |= ssRight;
+  if (AButtons & Qt::MiddleButton)
+    S |= ssMiddle;
+  return S;
+}
+
+// Qt's named keys as the key codes the editor acts on.
+int KeyCodeOf(int AKey) {
+  switch (AKey) {
+  case Qt::Key_PageUp:
+    return vkPrior;
+  case Qt::Key_PageDown:
+    return vkNext;
+  case Qt::Key_End:
+    return vkEnd;
+  case Qt::Key_Home:
+    return vkHome;
+  case Qt::Key_Left:
+    return vkLeft;
+  case Qt::Key_Up:
+    return vkUp;
+  case Qt::Key_Right:
+    return vkRight;
+  case Qt::Key_Down:
+    return vkDown;
+  case Qt::Key_Insert:
+    return vkInsert;
+  case Qt::Key_Delete:
+    return vkDelete;
+  case Qt::Key_Backspace:
+    return vkBack;
+  case Qt::Key_Tab:
+  case Qt::Key_Backtab:
+    return vkTab;
+  case Qt::Key_Return:
+  case Qt::Key_Enter:
+    return vkReturn;
+  case Qt::Key_Escape:
+    return vkEscape;
+  default:
+    // Letters and digits share their codes with the platform's virtual keys.
+    if ((AKey >= Qt::Key_A && AKey <= Qt::Key_Z) || (AKey >= Qt::Key_0 && AKey <= Qt::Key_9))
+      return AKey;
+    return 0;
+  }
+}
+
+} // namespace
+
+// ---- Creation and properties ----
+
+TPlainTextEdit::TPlainTextEdit(QWidget *AParent)
+    : QWidget(AParent), FModel(nullptr), FHorzBar(new QScrollBar(Qt::Horizontal, this)),
+      FVertBar(new QScrollBar(Qt::Vertical, this)) {
+  FModel.SetView(this);
+  FStyles.push_back(SelectionStyle);
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  setAttribute(Qt::WA_KeyCompression, false);
+  setFocusPolicy(Qt::StrongFocus);
+  setCursor(Qt::IBeamCursor);
+  for (QScrollBar *Bar : {FHorzBar, FVertBar}) {
+    Bar->setFocusPolicy(Qt::NoFocus);
+    Bar->setCursor(Qt::ArrowCursor);
+    connect(Bar, &QScrollBar::actionTriggered, this,
+            [this, Bar](int AAction) { ScrollAction(Bar, AAction); });
+  }
+  ReadFontMetrics();
+  resize(121, 25);
+  PlaceScrollBars();
+  UpdateScrollBars();
+}
+
+TPlainTextEdit::~TPlainTextEdit() { FModel.SetView(nullptr); }
+
+void TPlainTextEdit::SetLeftMargin(int AValue) {
+  AValue = std::max(0, AValue);
+  if (AValue == FLeftMargin)
+    return;
+  FLeftMargin = AValue;
+  InvalidateAll();
+}
+
+void TPlainTextEdit::SetColor(TColor AValue) {
+  FColor = AValue;
+  InvalidateAll();
+}
+
+void TPlainTextEdit::SetFontColor(TColor AValue) {
+  FFontColor = AValue;
+  InvalidateAll();
+}
+
+void TPlainTextEdit::SetCtl3D(bool AValue) {
+  FCtl3D = AValue;
+  InvalidateAll();
+}
+
+void TPlainTextEdit::SetStyles(const TTextStyles &AValue) {
+  FStyles = AValue;
+  for (const TTextStyle &Style : FStyles)
+    Style.DropFont();
+}
+
+void TPlainTextEdit::ReadFontMetrics() {
+  QFontMetrics Metrics(font());
+  FAscent = Metrics.ascent();
+  FLineHeight = std::max(1, Metrics.ascent() + Metrics.descent());
+  FAverageCharWidth = std::max(1, Metrics.averageCharWidth());
+  FMaxCharWidth = std::max(1, Metrics.maxWidth());
+  for (int C = 0; C < 256; ++C)
+    FCharWidths[C] = Metrics.horizontalAdvance(QChar(static_cast<char16_t>(C)));
+  FTabWidth = FModel.TabSize() * FAverageCharWidth;
+}
+
+void TPlainTextEdit::TabSizeChanged() {
+  FTabWidth = FModel.TabSize() * FAverageCharWidth;
+  InvalidateAll();
+}
+
+void TPlainTextEdit::changeEvent(QEvent *AEvent) {
+  if (AEvent->type() == QEvent::FontChange) {
+    ReadFontMetrics();
+    for (const TTextStyle &Style : FStyles)
+      Style.DropFont();
+    UpdateCaret();
+    InvalidateAll();
+  }
+  QWidget::changeEvent(AEvent);
+}
+
+// ---- Geometry ----
+
+QRect TPlainTextEdit::ClientRect() const {
+  return QRect(0, 0, std::max(0, width() - FVertBar->width()),
+               std::max(0, height() - FHorzBar->height()));
+}
+
+void TPlainTextEdit::PlaceScrollBars() {
+  int Extent = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+  int W = std::max(0, width() - Extent), H = std::max(0, height() - Extent);
+  FVertBar->setGeometry(W, 0, Extent, H);
+  FHorzBar->setGeometry(0, H, W, Extent);
+}
+
+int TPlainTextEdit::TextWidth() const { return ClientRect().width() - FLeftMargin; }
+
+int TPlainTextEdit::VisibleLines() const { return ClientRect().height() / FLineHeight; }
+
+int TPlainTextEdit::CharWidth(unsigned char AChar, int ARelX) const {
+  if (AChar == '\t') {
+    if (FTabWidth <= 0)
+      return FCharWidths[' '];
+    return (ARelX / FTabWidth + 1) * FTabWidth - ARelX;
+  }
+  return FCharWidths[AChar];
+}
+
+int TPlainTextEdit::TextX(int ALine, int AChars) const {
+  std::string_view S =
+      ALine >= 0 && ALine < FModel.Lines().Count() ? FModel.Lines()[ALine] : std::string_view();
+  int X = 0;
+  int N = std::max(0, AChars);
+  int InLine = std::min<int>(N, static_cast<int>(S.size()));
+  for (int I = 0; I < InLine; ++I)
+    X += CharWidth(static_cast<unsigned char>(S[I]), X);
+  return X + (N - InLine) * FCharWidths[' '];
+}
+
+int TPlainTextEdit::LineAt(int AY) const {
+  int Line = AY / FLineHeight + FTopLine; // truncates toward zero, as the platform divides
+  return std::clamp(Line, 0, std::max(0, FModel.Lines().Count() - 1));
+}
+
+int TPlainTextEdit::ColumnAt(int ALine, int AX, bool AToMiddle) const {
+  std::string_view S =
+      ALine >= 0 && ALine < FModel.Lines().Count() ? FModel.Lines()[ALine] : std::string_view();
+  int Origin = FLeftMargin - FHorzOffset;
+  int X = 0;
+  for (int N = 1; N < TPTEditModel::MaxColumn; ++N) {
+    unsigned char C = N <= static_cast<int>(S.size()) ? static_cast<unsigned char>(S[N - 1]) : ' ';
+    int W = CharWidth(C, X);
+    X += W;
+    int Edge = Origin + X - (AToMiddle ? W / 2 : 0);
+    if (Edge >= AX)
+      return N;
+  }
+  return TPTEditModel::MaxColumn;
+}
+
+// ---- Repaint requests ----
+
+void TPlainTextEdit::Invalidate(const QRect &ARect) {
+  QRect R = ARect & ClientRect();
+  if (R.isEmpty())
+    return;
+  FPendingDirty += R;
+  update(R);
+}
+
+void TPlainTextEdit::InvalidateAll() {
+  FPendingDirty += rect();
+  update();
+}
+
+void TPlainTextEdit::InvalidateLines(int AFirst, int ALast) {
+  long long Top = static_cast<long long>(AFirst - FTopLine) * FLineHeight;
+  long long Bottom = static_cast<long long>(ALast - FTopLine + 1) * FLineHeight;
+  QRect Client = ClientRect();
+  Top = std::clamp<long long>(Top, 0, Client.height());
+  Bottom = std::clamp<long long>(Bottom, 0, Client.height());
+  if (Top < Bottom)
+    Invalidate(QRect(0, static_cast<int>(Top), Client.width(), static_cast<int>(Bottom - Top)));
+}
+
+void TPlainTextEdit::ShiftRows(int AFirstLine, int ACount) {
+  QRect Client = ClientRect();
+  long long Top = static_cast<long long>(AFirstLine - FTopLine) * FLineHeight;
+  if (Top >= Client.height() || ACount == 0)
+    return;
+  if (Top < 0) {
+    // Lines above the view changed in number: every shown row now holds another line.
+    InvalidateAll();
+    return;
+  }
+  QRect Area(0, static_cast<int>(Top), Client.width(), Client.height() - static_cast<int>(Top));
+  long long Dy = static_cast<long long>(ACount) * FLineHeight;
+  if (std::abs(Dy) >= Area.height()) {
+    Invalidate(Area);
+    return;
+  }
+  // The caret bar moves with the pixels; its old place must be painted over too.
+  Invalidate(FCaretRect);
+  QRegion Moved = (FPendingDirty & Area).translated(0, static_cast<int>(Dy)) & Area;
+  scroll(0, static_cast<int>(Dy), Area);
+  if (!Moved.isEmpty()) {
+    FPendingDirty += Moved;
+    update(Moved);
+  }
+}
+
+void TPlainTextEdit::FormatLineRequest(int AIndex) { OnFormatLine(this, AIndex); }
+
+// ---- Caret and view ----
+
+void TPlainTextEdit::UpdateCaret() {
+  FModel.SetCaretY(FModel.CaretY());
+  OnCaretPosChanged(this);
+  int X = FLeftMargin - FHorzOffset + TextX(FModel.CaretY(), FModel.CaretX() - 1);
+  long long Y = static_cast<long long>(FModel.CaretY() - FTopLine) * FLineHeight;
+  Y = std::clamp<long long>(Y, -FLineHeight - 1, 1 << 24);
+  QRect Rect(X, static_cast<int>(Y), 2, FLineHeight);
+  // A caret in the margin or outside the client area is simply not visible.
+  bool Shown = FHasCaret && X >= FLeftMargin && Rect.intersects(ClientRect());
+  if (Rect != FCaretRect || Shown != FCaretShown) {
+    if (FCaretShown)
+      Invalidate(FCaretRect);
+    FCaretRect = Rect;
+    FCaretShown = Shown;
+    if (FCaretShown)
+      Invalidate(FCaretRect);
+  }
+}
+
+void TPlainTextEdit::ScrollTo(int ATopLine, int AHorzOffset) {
+  ATopLine = std::max(0, ATopLine);
+  AHorzOffset = std::max(0, AHorzOffset);
+  if (ATopLine == FTopLine && AHorzOffset == FHorzOffset)
+    return;
+  long long Dx = static_cast<long long>(FHorzOffset) - AHorzOffset;
+  long long Dy = (static_cast<long long>(FTopLine) - ATopLine) * FLineHeight;
+  FTopLine = ATopLine;
+  FHorzOffset = AHorzOffset;
+  QRect Client = ClientRect();
+  QRect Area(FLeftMargin, 0, std::max(0, Client.width() - FLeftMargin), Client.height());
+  if (Area.isEmpty())
+    return;
+  if (std::abs(Dx) >= Area.width() || std::abs(Dy) >= Area.height()) {
+    Invalidate(Area);
+    return;
+  }
+  Invalidate(FCaretRect);
+  QRegion Moved =
+      (FPendingDirty & Area).translated(static_cast<int>(Dx), static_cast<int>(Dy)) & Area;
+  scroll(static_cast<int>(Dx), static_cast<int>(Dy), Area);
+  if (!Moved.isEmpty()) {
+    FPendingDirty += Moved;
+    update(Moved);
+  }
+}
+
+void TPlainTextEdit::ScrollToCaret() {
+  int Top = FTopLine;
+  int CaretY = FModel.CaretY();
+  int Visible = VisibleLines();
+  if (CaretY < Top)
+    Top = CaretY;
+  if (CaretY >= Top + Visible)
+    Top = CaretY - std::max(Visible, 1) + 1;
+  int Offset = FHorzOffset;
+  int Cx = TextX(CaretY, FModel.CaretX() - 1);
+  if (Cx < Offset)
+    Offset = Cx;
+  if (Cx >= Offset + TextWidth() - FMaxCharWidth)
+    Offset = Cx - TextWidth() + FMaxCharWidth + 1;
+  ScrollTo(Top, std::max(0, Offset));
+}
+
+void TPlainTextEdit::UpdateScrollBars() {
+  int Page = std::max(0, TextWidth());
+  int HMax = std::max({0, HorzRange + 1 - Page, FHorzOffset});
+  FHorzBar->setRange(0, HMax);
+  FHorzBar->setPageStep(std::max(1, Page));
+  FHorzBar->setSingleStep(FMaxCharWidth);
+  FHorzBar->setValue(FHorzOffset);
+  FHorzBar->setEnabled(HMax > 0);
+  int Visible = VisibleLines();
+  int VMax = std::max({0, FModel.Lines().Count() - Visible, FTopLine});
+  FVertBar->setRange(0, VMax);
+  FVertBar->setPageStep(std::max(1, Visible));
+  FVertBar->setSingleStep(1);
+  FVertBar->setValue(FTopLine);
+  FVertBar->setEnabled(VMax > 0);
+}
+
+void TPlainTextEdit::resizeEvent(QResizeEvent *AEvent) {
+  QWidget::resizeEvent(AEvent);
+  PlaceScrollBars();
+  UpdateScrollBars();
+  ScrollToCaret();
+  InvalidateAll();
+}
+
+void TPlainTextEdit::focusInEvent(QFocusEvent *AEvent) {
+  FHasCaret = true;
+  UpdateCaret();
+  QWidget::focusInEvent(AEvent);
+}
+
+void TPlainTextEdit::focusOutEvent(QFocusEvent *AEvent) {
+  FHasCaret = false;
+  if (FCaretShown)
+    Invalidate(FCaretRect);
+  FCaretShown = false;
+  QWidget::focusOutEvent(AEvent);
+}
+
+// ---- Painting ----
+
+// Draws runs of one paint: remembers the style in use so that asking again costs nothing.
+class TPlainTextEdit::TPainter {
+public:
+  TPainter(TPlainTextEdit &AEdit, QPainter &APainter, const QRect &AClip)
+      : FEdit(AEdit), FPainter(APainter), FClip(AClip), FOrigin(AEdit.FLeftMargin -
+                                                                AEdit.FHorzOffset) {
+    FEditorColor = ColorToQColor(AEdit.FColor);
+    FFontColor = ColorToQColor(AEdit.FFontColor);
+  }
+
+  QColor Background(int AStyle) const {
+    if (AStyle < 0)
+      return FEditorColor;
+    TColor C = StyleAt(AStyle).Background();
+    return C == clDefault ? FEditorColor : ColorToQColor(C);
+  }
+
+  // Selects a style: -1 plain text, n the n-th of Styles.
+  void Select(int AStyle) {
+    if (AStyle == FCurrent)
+      return;
+    FCurrent = AStyle;
+    if (AStyle < 0) {
+      FPainter.setFont(FEdit.font());
+      FPainter.setPen(FFontColor);
+    } else {
+      const TTextStyle &Style = StyleAt(AStyle);
+      FPainter.setFont(Style.CachedFont(FEdit.font()));
+      TColor C = Style.Foreground();
+      FPainter.setPen(C == clDefault ? FFontColor : ColorToQColor(C));
+    }
+    FBackground = Background(AStyle);
+  }
+
+  // Characters [AFrom, ATo) of ALine drawn opaque from relative x ARelX; returns the end x.
+  int Draw(std::string_view ALine, int AFrom, int ATo, int ARelX, int AY) {
+    int X = ARelX;
+    int PieceStart = AFrom, PieceX = X;
+    auto Flush = [&](int AEnd) {
+      if (AEnd > PieceStart) {
+        QString Text = QString::fromLatin1(ALine.data() + PieceStart, AEnd - PieceStart);
+        FPainter.drawText(QPoint(FOrigin + PieceX, AY + FEdit.FAscent), Text);
+      }
+    };
+    for (int I = AFrom; I < ATo; ++I) {
+      unsigned char C = static_cast<unsigned char>(ALine[I]);
+      int W = FEdit.CharWidth(C, X);
+      if (C == '\t') {
+        Flush(I);
+        PieceStart = I + 1;
+        PieceX = X + W;
+      }
+      X += W;
+    }
+    FPainter.fillRect(QRect(FOrigin + ARelX, AY, X - ARelX, FEdit.FLineHeight), FBackground);
+    Flush(ATo);
+    return X;
+  }
+
+  void Fill(const QRect &ARect, const QColor &AColor) { FPainter.fillRect(ARect, AColor); }
+
+  const TTextStyle &StyleAt(int AIndex) const {
+    const TTextStyles &Styles = FEdit.FStyles;
+    return AIndex >= 0 && AIndex < static_cast<int>(Styles.size()) ? Styles[AIndex]
+                                                                    : SelectionStyle;
+  }
+
+  TPlainTextEdit &FEdit;
+  QPainter &FPainter;
+  QRect FClip;
+  int FOrigin;
+  int FCurrent = -2;
+  QColor FEditorColor, FFontColor, FBackground;
+};
+
+void TPlainTextEdit::paintEvent(QPaintEvent *AEvent) {
+  QRect Client = ClientRect();
+  QPainter Painter(this);
+  // The corner between the scroll bars belongs to no bar.
+  QRect Corner(Client.right() + 1, Client.bottom() + 1, width() - Client.width(),
+               height() - Client.height());
+  if (AEvent->rect().intersects(Corner))
+    Painter.fillRect(Corner, palette().color(QPalette::Window));
+  QRegion Region = AEvent->region() & Client;
+  QRect Clip = Region.boundingRect();
+  if (Clip.isEmpty())
+    return;
+  FPendingDirty = QRegion();
+  UpdateScrollBars();
+  TPainter Runs(*this, Painter, Clip);
+  TEditPos SelStart = FModel.SelectionStart(), SelEnd = FModel.SelectionEnd();
+  bool HasSelection = !FModel.SelectionEmpty();
+  QColor SelectionBackground = Runs.Background(0);
+
+  // Margin: editor colour, never text, never scrolled.
+  if (FLeftMargin > 0) {
+    Painter.setClipRegion(Region);
+    Runs.Fill(QRect(0, 0, FLeftMargin, Client.height()) & Clip, Runs.FEditorColor);
+  }
+  QRegion TextRegion = Region & QRect(FLeftMargin, 0, Client.width(), Client.height());
+  Painter.setClipRegion(TextRegion);
+  QRect TextClip = TextRegion.boundingRect();
+
+  TEditLines &Lines = FModel.Lines();
+  int Origin = FLeftMargin - FHorzOffset;
+  int Y = 0;
+  std::vector<TFormatRecord> Records;
+  for (int L = FTopLine; Y < Client.height() && L < Lines.Count(); ++L, Y += FLineHeight) {
+    if (TextClip.isEmpty() || Y + FLineHeight <= TextClip.top() || Y > TextClip.bottom())
+      continue;
+    if (!Lines.Objects(L))
+      FModel.FormatLine(L);
+    std::string_view S = Lines[L];
+    int Length = static_cast<int>(S.size());
+    // Usable records in start order; for equal starts the first in list order wins.
+    Records.clear();
+    if (const TFormatList *List = Lines.Objects(L))
+      for (const TFormatRecord &R : *List)
+        if (R.Length >= 1 && R.Start >= 1 && R.Start <= Length && R.StyleIndex >= 0 &&
+            R.StyleIndex < static_cast<int>(FStyles.size()))
+          Records.push_back(R);
+    std::stable_sort(Records.begin(), Records.end(),
+                     [](const TFormatRecord &A, const TFormatRecord &B) {
+                       return A.Start < B.Start;
+                     });
+    std::size_t Next = 0;
+    int X = 0; // relative to the text origin
+    int C = 1;
+    while (C <= Length && Origin + X <= TextClip.right()) {
+      while (Next < Records.size() && Records[Next].Start < C)
+        ++Next; // starts inside an earlier run: never drawn
+      int RunLength, Style;
+      if (Next < Records.size() && Records[Next].Start == C) {
+        RunLength = Records[Next].Length;
+        Style = Records[Next].StyleIndex;
+      } else {
+        RunLength = (Next < Records.size() ? Records[Next].Start : Length + 1) - C;
+        Style = -1;
+      }
+      int Last = static_cast<int>(std::min<long long>(static_cast<long long>(C) + RunLength - 1,
+                                                      Length));
+      int End = X;
+      for (int I = C - 1; I < Last; ++I)
+        End += CharWidth(static_cast<unsigned char>(S[I]), End);
+      QRect RunRect(Origin + X, Y, End - X, FLineHeight);
+      if (RunRect.intersects(TextClip)) {
+        TEditPos First{C, L}, After{Last + 1, L};
+        bool Meets = HasSelection && First < SelEnd && SelStart < After;
+        bool Inside = Meets && !(First < SelStart) && !(SelEnd < After);
+        if (!Meets || Inside) {
+          Runs.Select(Inside ? 0 : Style);
+          Runs.Draw(S, C - 1, Last, X, Y);
+        } else {
+          int CharX = X;
+          for (int Col = C; Col <= Last; ++Col) {
+            Runs.Select(FModel.IsSelected(Col, L) ? 0 : Style);
+            CharX = Runs.Draw(S, Col - 1, Col, CharX, Y);
+          }
+        }
+      }
+      X = End;
+      C = Last + 1;
+    }
+    // The rest of the row shows whether the line break is selected.
+    bool BreakSelected = HasSelection && SelStart.Y <= L && L < SelEnd.Y;
+    int RestLeft = Origin + X;
+    if (RestLeft <= TextClip.right())
+      Runs.Fill(QRect(RestLeft, Y, Client.width() - RestLeft, FLineHeight),
+                BreakSelected ? SelectionBackground : Runs.FEditorColor);
+  }
+  if (Y < Client.height())
+    Runs.Fill(QRect(FLeftMargin, Y, Client.width(), Client.height() - Y), Runs.FEditorColor);
+
+  FModel.UpdateCaret();
+  if (FCaretShown) {
+    Painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+    Painter.fillRect(FCaretRect, Qt::white);
+  }
+}
+
+// ---- Clipboard ----
+
+std::string TPlainTextEdit::ClipboardText() {
+  QByteArray Bytes = QGuiApplication::clipboard()->text().toLatin1();
+  return std::string(Bytes.constData(), static_cast<std::size_t>(Bytes.size()));
+}
+
+void TPlainTextEdit::SetClipboardText(const std::string &AText) {
+  QGuiApplication::clipboard()->setText(
+      QString::fromLatin1(AText.data(), static_cast<qsizetype>(AText.size())));
+}
+
+// ---- Input ----
+
+void TPlainTextEdit::KeyDown(int AKey, TShiftState AShift) { FModel.KeyDown(AKey, AShift); }
+
+void TPlainTextEdit::KeyPress(unsigned char AChar) { FModel.KeyPress(AChar); }
+
+void TPlainTextEdit::MouseDown(Qt::MouseButton AButton, TShiftState AShift, int AX, int AY) {
+  (void)AShift;
+  setFocus(Qt::MouseFocusReason);
+  if (AButton != Qt::LeftButton)
+    return;
+  FModel.RepaintOldSelection();
+  int Line = LineAt(AY);
+  FModel.SetCaretAndAnchor(TEditPos{ColumnAt(Line, AX, true), Line});
+  FModel.UpdateCaret();
+  FMouseSelecting = true;
+}
+
+void TPlainTextEdit::MouseMove(TShiftState AShift, int AX, int AY) {
+  if (!(AShift & ssLeft) || !FMouseSelecting)
+    return;
+  TEditPos OldStart = FModel.SelectionStart(), OldEnd = FModel.SelectionEnd();
+  int Line = LineAt(AY);
+  FModel.MoveCaret(TEditPos{ColumnAt(Line, AX, false), Line});
+  ScrollToCaret();
+  FModel.UpdateCaret();
+  FModel.RepaintSelectionChange(OldStart, OldEnd);
+}
+
+void TPlainTextEdit::MouseUp(Qt::MouseButton AButton, TShiftState AShift, int AX, int AY) {
+  (void)AButton, (void)AShift, (void)AX, (void)AY;
+  FMouseSelecting = false;
+}
+
+void TPlainTextEdit::HorzScroll(TScrollCode ACode, int APos) {
+  int Offset = FHorzOffset, Width = TextWidth();
+  switch (ACode) {
+  case scLineUp:
+    Offset = std::max(0, Offset - FMaxCharWidth);
+    break;
+  case scLineDown:
+    Offset = std::max(0, std::min(Offset + FMaxCharWidth, HorzRange - Width));
+    break;
+  case scPageUp:
+    Offset = std::max(0, Offset - Width);
+    break;
+  case scPageDown:
+    Offset = std::max(0, std::min(Offset + Width, HorzRange + 1 - Width));
+    break;
+  case scPosition:
+  case scTrack:
+    Offset = std::max(0, APos);
+    break;
+  default:
+    break;
+  }
+  ScrollTo(FTopLine, Offset);
+}
+
+void TPlainTextEdit::VertScroll(TScrollCode ACode, int APos) {
+  int Top = FTopLine, Visible = VisibleLines(), Count = FModel.Lines().Count();
+  switch (ACode) {
+  case scLineUp:
+    if (Top > 0)
+      --Top;
+    break;
+  case scLineDown:
+    if (Top <= Count - 1 - Visible)
+      ++Top;
+    break;
+  case scPageUp:
+    Top = std::max(0, Top - Visible);
+    break;
+  case scPageDown:
+    Top = std::max(0, std::min(Top + Visible, Count - Visible));
+    break;
+  case scPosition:
+  case scTrack:
+    Top = std::clamp(APos, 0, std::max(0, Count - 1));
+    break;
+  default:
+    break;
+  }
+  ScrollTo(Top, FHorzOffset);
+}
+
+void TPlainTextEdit::ScrollAction(QScrollBar *ABar, int AAction) {
+  TScrollCode Code;
+  switch (AAction) {
+  case QAbstractSlider::SliderSingleStepSub:
+    Code = scLineUp;
+    break;
+  case QAbstractSlider::SliderSingleStepAdd:
+    Code = scLineDown;
+    break;
+  case QAbstractSlider::SliderPageStepSub:
+    Code = scPageUp;
+    break;
+  case QAbstractSlider::SliderPageStepAdd:
+    Code = scPageDown;
+    break;
+  case QAbstractSlider::SliderMove:
+    Code = scTrack;
+    break;
+  default:
+    Code = scEndScroll;
+  }
+  int Pos = ABar->sliderPosition();
+  if (ABar == FHorzBar) {
+    HorzScroll(Code, Pos);
+    ABar->setSliderPosition(FHorzOffset);
+  } else {
+    VertScroll(Code, Pos);
+    ABar->setSliderPosition(FTopLine);
+  }
+}
+
+bool TPlainTextEdit::event(QEvent *AEvent) {
+  // Tab belongs to the text, not to focus navigation.
+  if (AEvent->type() == QEvent::KeyPress) {
+    auto *Key = static_cast<QKeyEvent *>(AEvent);
+    if (Key->key() == Qt::Key_Tab || Key->key() == Qt::Key_Backtab) {
+      keyPressEvent(Key);
+      return true;
+    }
+  }
+  return QWidget::event(AEvent);
+}
+
+void TPlainTextEdit::keyPressEvent(QKeyEvent *AEvent) {
+  Qt::KeyboardModifiers Modifiers = AEvent->modifiers();
+  TShiftState Shift = ShiftOf(Modifiers);
+  int Key = AEvent->key();
+  KeyDown(KeyCodeOf(Key), Shift);
+  // The character the key types, as a single byte; keys without one type nothing.
+  int Char = -1;
+  switch (Key) {
+  case Qt::Key_Backspace:
+    Char = 8;
+    break;
+  case Qt::Key_Tab:
+  case Qt::Key_Backtab:
+    Char = 9;
+    break;
+  case Qt::Key_Return:
+  case Qt::Key_Enter:
+    Char = 13;
+    break;
+  case Qt::Key_Escape:
+    Char = 27;
+    break;
+  default:
+    if (Key >= Qt::Key_Escape)
+      break; // other named keys type nothing
+    if ((Shift & ssCtrl) && !(Shift & ssAlt)) {
+      if (Key >= Qt::Key_A && Key <= Qt::Key_Z)
+        Char = Key - Qt::Key_A + 1;
+      break;
+    }
+    if ((Shift & ssAlt) && !(Shift & ssCtrl))
+      break;
+    {
+      QString Text = AEvent->text();
+      for (QChar Ch : Text) {
+        char16_t Code = Ch.unicode();
+        // Only Latin-1 characters have a byte; anything else is not inserted.
+        if (Code >= 32 && Code <= 255)
+          KeyPress(static_cast<unsigned char>(Code));
+      }
+    }
+    AEvent->accept();
+    return;
+  }
+  if (Char >= 0)
+    KeyPress(static_cast<unsigned char>(Char));
+  AEvent->accept();
+}
+
+void TPlainTextEdit::mousePressEvent(QMouseEvent *AEvent) {
+  QPoint P = AEvent->position().toPoint();
+  MouseDown(AEvent->button(), ShiftOf(AEvent->modifiers(), AEvent->buttons()), P.x(), P.y());
+}
+
+void TPlainTextEdit::mouseMoveEvent(QMouseEvent *AEvent) {
+  QPoint P = AEvent->position().toPoint();
+  MouseMove(ShiftOf(AEvent->modifiers(), AEvent->buttons()), P.x(), P.y());
+}
+
+void TPlainTextEdit::mouseReleaseEvent(QMouseEvent *AEvent) {
+  QPoint P = AEvent->position().toPoint();
+  MouseUp(AEvent->button(), ShiftOf(AEvent->modifiers(), AEvent->buttons()), P.x(), P.y());
+}
+
+void TPlainTextEdit::wheelEvent(QWheelEvent *AEvent) {
+  // The wheel scrolls like the vertical bar's line commands, three lines a notch.
+  int Steps = AEvent->angleDelta().y() / 40;
+  for (int I = 0; I < std::abs(Steps); ++I)
+    VertScroll(Steps > 0 ? scLineUp : scLineDown, 0);
+  AEvent->accept();
+}
