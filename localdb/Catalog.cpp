@@ -1,0 +1,786 @@
+// The catalog tables, the dictionary views over them and the constraint triggers.
+#include "Catalog.h"
+
+#include <cstdio>
+#include <ctime>
+#include <map>
+#include <set>
+
+#include "OraError.h"
+
+namespace localdb {
+
+namespace {
+
+const int kDictionaryVersion = 3;
+
+const char *kCatalogTables = R"SQL(
+CREATE TABLE ora_meta(key TEXT PRIMARY KEY, value TEXT);
+CREATE TABLE ora_users(user_id INTEGER PRIMARY KEY, username TEXT NOT NULL UNIQUE,
+  password TEXT NOT NULL, created TEXT NOT NULL);
+CREATE TABLE ora_objects(object_id INTEGER PRIMARY KEY, owner TEXT NOT NULL,
+  object_name TEXT NOT NULL, object_type TEXT NOT NULL, status TEXT NOT NULL DEFAULT 'VALID',
+  created TEXT NOT NULL, last_ddl_time TEXT NOT NULL, UNIQUE(owner, object_name, object_type));
+CREATE TABLE ora_tab_columns(owner TEXT NOT NULL, table_name TEXT NOT NULL,
+  column_id INTEGER NOT NULL, column_name TEXT NOT NULL, data_type TEXT NOT NULL,
+  data_length INTEGER, data_precision INTEGER, data_scale INTEGER, nullable TEXT NOT NULL,
+  data_default TEXT, PRIMARY KEY(owner, table_name, column_name));
+CREATE TABLE ora_constraints(owner TEXT NOT NULL, constraint_name TEXT NOT NULL,
+  constraint_type TEXT NOT NULL, table_name TEXT NOT NULL, search_condition TEXT,
+  sqlite_condition TEXT, r_owner TEXT, r_constraint_name TEXT, delete_rule TEXT,
+  status TEXT NOT NULL DEFAULT 'ENABLED', generated TEXT NOT NULL DEFAULT 'USER NAME',
+  PRIMARY KEY(owner, constraint_name));
+CREATE TABLE ora_cons_columns(owner TEXT NOT NULL, constraint_name TEXT NOT NULL,
+  table_name TEXT NOT NULL, column_name TEXT NOT NULL, position INTEGER NOT NULL);
+CREATE TABLE ora_indexes(owner TEXT NOT NULL, index_name TEXT NOT NULL, table_owner TEXT NOT NULL,
+  table_name TEXT NOT NULL, uniqueness TEXT NOT NULL, constraint_name TEXT,
+  PRIMARY KEY(owner, index_name));
+CREATE TABLE ora_ind_columns(index_owner TEXT NOT NULL, index_name TEXT NOT NULL,
+  table_owner TEXT NOT NULL, table_name TEXT NOT NULL, column_name TEXT NOT NULL,
+  column_position INTEGER NOT NULL, descend TEXT NOT NULL DEFAULT 'ASC');
+CREATE TABLE ora_views(owner TEXT NOT NULL, view_name TEXT NOT NULL, text TEXT NOT NULL,
+  read_only INTEGER NOT NULL DEFAULT 0, check_option INTEGER NOT NULL DEFAULT 0,
+  PRIMARY KEY(owner, view_name));
+CREATE TABLE ora_sequences(sequence_owner TEXT NOT NULL, sequence_name TEXT NOT NULL,
+  min_value NUMERIC, max_value NUMERIC, increment_by NUMERIC NOT NULL, cycle_flag TEXT NOT NULL,
+  order_flag TEXT NOT NULL, cache_size INTEGER NOT NULL, last_number NUMERIC NOT NULL,
+  PRIMARY KEY(sequence_owner, sequence_name));
+CREATE TABLE ora_synonyms(owner TEXT NOT NULL, synonym_name TEXT NOT NULL,
+  table_owner TEXT NOT NULL, table_name TEXT NOT NULL, db_link TEXT,
+  PRIMARY KEY(owner, synonym_name));
+CREATE TABLE ora_comments(owner TEXT NOT NULL, table_name TEXT NOT NULL, column_name TEXT,
+  comments TEXT);
+CREATE TABLE ora_privs(grantor TEXT, grantee TEXT NOT NULL, owner TEXT, object_name TEXT,
+  privilege TEXT NOT NULL, grantable TEXT NOT NULL DEFAULT 'NO', statement TEXT);
+CREATE TABLE ora_source(owner TEXT NOT NULL, name TEXT NOT NULL, type TEXT NOT NULL,
+  line INTEGER NOT NULL, text TEXT);
+CREATE TABLE ora_errors(owner TEXT NOT NULL, name TEXT NOT NULL, type TEXT NOT NULL,
+  sequence INTEGER NOT NULL, line INTEGER NOT NULL, position INTEGER NOT NULL, text TEXT);
+CREATE TABLE ora_triggers(owner TEXT NOT NULL, trigger_name TEXT NOT NULL, trigger_type TEXT,
+  triggering_event TEXT, table_owner TEXT, table_name TEXT, referencing_names TEXT,
+  when_clause TEXT, status TEXT, description TEXT, trigger_body TEXT,
+  PRIMARY KEY(owner, trigger_name));
+)SQL";
+
+// A dictionary view: its name, its columns in Oracle type syntax, and its SQLite query.
+struct DictView {
+  const char *name;
+  const char *columns; // "NAME TYPE[(n)] [N]" separated by commas; N = not null
+  const char *query;
+};
+
+#define OBJ_COLS                                                                                   \
+  "OBJECT_NAME VARCHAR2(30), OBJECT_ID NUMBER, OBJECT_TYPE VARCHAR2(13), CREATED DATE, "         \
+  "LAST_DDL_TIME DATE, TIMESTAMP VARCHAR2(19), STATUS VARCHAR2(7)"
+#define OBJ_SEL                                                                                    \
+  "object_name, object_id, object_type, created, last_ddl_time, "                                 \
+  "replace(created, ' ', ':'), status"
+
+const DictView kViews[] = {
+    {"DUAL", "DUMMY VARCHAR2(1)", nullptr},
+    {"ALL_OBJECTS", "OWNER VARCHAR2(30) N, " OBJ_COLS,
+     "SELECT owner, " OBJ_SEL " FROM ora_objects"},
+    {"USER_OBJECTS", OBJ_COLS, "SELECT " OBJ_SEL " FROM ora_objects WHERE owner = ora_user()"},
+    {"ALL_SOURCE",
+     "OWNER VARCHAR2(30) N, NAME VARCHAR2(30) N, TYPE VARCHAR2(12), LINE NUMBER N, "
+     "TEXT VARCHAR2(2000)",
+     "SELECT owner, name, type, line, text FROM ora_source"},
+    {"USER_SOURCE",
+     "NAME VARCHAR2(30) N, TYPE VARCHAR2(12), LINE NUMBER N, TEXT VARCHAR2(2000)",
+     "SELECT name, type, line, text FROM ora_source WHERE owner = ora_user()"},
+    {"ALL_ERRORS",
+     "OWNER VARCHAR2(30) N, NAME VARCHAR2(30) N, TYPE VARCHAR2(12), SEQUENCE NUMBER N, "
+     "LINE NUMBER N, POSITION NUMBER N, TEXT VARCHAR2(2000) N",
+     "SELECT owner, name, type, sequence, line, position, text FROM ora_errors"},
+    {"USER_ERRORS",
+     "NAME VARCHAR2(30) N, TYPE VARCHAR2(12), SEQUENCE NUMBER N, LINE NUMBER N, "
+     "POSITION NUMBER N, TEXT VARCHAR2(2000) N",
+     "SELECT name, type, sequence, line, position, text FROM ora_errors WHERE owner = ora_user()"},
+    {"ALL_TRIGGERS",
+     "OWNER VARCHAR2(30), TRIGGER_NAME VARCHAR2(30), TRIGGER_TYPE VARCHAR2(16), "
+     "TRIGGERING_EVENT VARCHAR2(26), TABLE_OWNER VARCHAR2(30), TABLE_NAME VARCHAR2(30), "
+     "REFERENCING_NAMES VARCHAR2(87), WHEN_CLAUSE VARCHAR2(2000), STATUS VARCHAR2(8), "
+     "DESCRIPTION VARCHAR2(2000), TRIGGER_BODY LONG",
+     "SELECT owner, trigger_name, trigger_type, triggering_event, table_owner, table_name, "
+     "referencing_names, when_clause, status, description, trigger_body FROM ora_triggers"},
+    {"USER_TRIGGERS",
+     "TRIGGER_NAME VARCHAR2(30), TRIGGER_TYPE VARCHAR2(16), TRIGGERING_EVENT VARCHAR2(26), "
+     "TABLE_OWNER VARCHAR2(30), TABLE_NAME VARCHAR2(30), REFERENCING_NAMES VARCHAR2(87), "
+     "WHEN_CLAUSE VARCHAR2(2000), STATUS VARCHAR2(8), DESCRIPTION VARCHAR2(2000), "
+     "TRIGGER_BODY LONG",
+     "SELECT trigger_name, trigger_type, triggering_event, table_owner, table_name, "
+     "referencing_names, when_clause, status, description, trigger_body FROM ora_triggers "
+     "WHERE owner = ora_user()"},
+    {"ALL_TABLES",
+     "OWNER VARCHAR2(30) N, TABLE_NAME VARCHAR2(30) N, TABLESPACE_NAME VARCHAR2(30), "
+     "CLUSTER_NAME VARCHAR2(30), NUM_ROWS NUMBER",
+     "SELECT owner, object_name, 'USERS', NULL, NULL FROM ora_objects WHERE object_type = "
+     "'TABLE'"},
+    {"USER_TABLES",
+     "TABLE_NAME VARCHAR2(30) N, TABLESPACE_NAME VARCHAR2(30), CLUSTER_NAME VARCHAR2(30), "
+     "NUM_ROWS NUMBER",
+     "SELECT object_name, 'USERS', NULL, NULL FROM ora_objects WHERE object_type = 'TABLE' "
+     "AND owner = ora_user()"},
+    {"ALL_TAB_COLUMNS",
+     "OWNER VARCHAR2(30) N, TABLE_NAME VARCHAR2(30) N, COLUMN_NAME VARCHAR2(30) N, "
+     "DATA_TYPE VARCHAR2(9), DATA_LENGTH NUMBER N, DATA_PRECISION NUMBER, DATA_SCALE NUMBER, "
+     "NULLABLE VARCHAR2(1), COLUMN_ID NUMBER N, DEFAULT_LENGTH NUMBER, DATA_DEFAULT LONG",
+     "SELECT owner, table_name, column_name, data_type, data_length, data_precision, data_scale, "
+     "nullable, column_id, length(data_default), data_default FROM ora_tab_columns"},
+    {"USER_TAB_COLUMNS",
+     "TABLE_NAME VARCHAR2(30) N, COLUMN_NAME VARCHAR2(30) N, DATA_TYPE VARCHAR2(9), "
+     "DATA_LENGTH NUMBER N, DATA_PRECISION NUMBER, DATA_SCALE NUMBER, NULLABLE VARCHAR2(1), "
+     "COLUMN_ID NUMBER N, DEFAULT_LENGTH NUMBER, DATA_DEFAULT LONG",
+     "SELECT table_name, column_name, data_type, data_length, data_precision, data_scale, "
+     "nullable, column_id, length(data_default), data_default FROM ora_tab_columns WHERE owner "
+     "= ora_user()"},
+    {"ALL_VIEWS",
+     "OWNER VARCHAR2(30) N, VIEW_NAME VARCHAR2(30) N, TEXT_LENGTH NUMBER, TEXT LONG",
+     "SELECT owner, view_name, length(text), text FROM ora_views"},
+    {"USER_VIEWS", "VIEW_NAME VARCHAR2(30) N, TEXT_LENGTH NUMBER, TEXT LONG",
+     "SELECT view_name, length(text), text FROM ora_views WHERE owner = ora_user()"},
+    {"ALL_SEQUENCES",
+     "SEQUENCE_OWNER VARCHAR2(30) N, SEQUENCE_NAME VARCHAR2(30) N, MIN_VALUE NUMBER, "
+     "MAX_VALUE NUMBER, INCREMENT_BY NUMBER N, CYCLE_FLAG VARCHAR2(1), ORDER_FLAG VARCHAR2(1), "
+     "CACHE_SIZE NUMBER N, LAST_NUMBER NUMBER N",
+     "SELECT sequence_owner, sequence_name, min_value, max_value, increment_by, cycle_flag, "
+     "order_flag, cache_size, last_number FROM ora_sequences"},
+    {"USER_SEQUENCES",
+     "SEQUENCE_NAME VARCHAR2(30) N, MIN_VALUE NUMBER, MAX_VALUE NUMBER, INCREMENT_BY NUMBER N, "
+     "CYCLE_FLAG VARCHAR2(1), ORDER_FLAG VARCHAR2(1), CACHE_SIZE NUMBER N, LAST_NUMBER NUMBER N",
+     "SELECT sequence_name, min_value, max_value, increment_by, cycle_flag, order_flag, "
+     "cache_size, last_number FROM ora_sequences WHERE sequence_owner = ora_user()"},
+    {"ALL_USERS", "USERNAME VARCHAR2(30) N, USER_ID NUMBER N, CREATED DATE N",
+     "SELECT username, user_id, created FROM ora_users"},
+    {"USER_USERS",
+     "USERNAME VARCHAR2(30) N, USER_ID NUMBER N, DEFAULT_TABLESPACE VARCHAR2(30) N, "
+     "TEMPORARY_TABLESPACE VARCHAR2(30) N, CREATED DATE N",
+     "SELECT username, user_id, 'USERS', 'TEMP', created FROM ora_users WHERE username = "
+     "ora_user()"},
+    {"ALL_CONSTRAINTS",
+     "OWNER VARCHAR2(30) N, CONSTRAINT_NAME VARCHAR2(30) N, CONSTRAINT_TYPE VARCHAR2(1), "
+     "TABLE_NAME VARCHAR2(30) N, SEARCH_CONDITION LONG, R_OWNER VARCHAR2(30), "
+     "R_CONSTRAINT_NAME VARCHAR2(30), DELETE_RULE VARCHAR2(9), STATUS VARCHAR2(8)",
+     "SELECT owner, constraint_name, constraint_type, table_name, search_condition, r_owner, "
+     "r_constraint_name, delete_rule, status FROM ora_constraints"},
+    {"USER_CONSTRAINTS",
+     "OWNER VARCHAR2(30) N, CONSTRAINT_NAME VARCHAR2(30) N, CONSTRAINT_TYPE VARCHAR2(1), "
+     "TABLE_NAME VARCHAR2(30) N, SEARCH_CONDITION LONG, R_OWNER VARCHAR2(30), "
+     "R_CONSTRAINT_NAME VARCHAR2(30), DELETE_RULE VARCHAR2(9), STATUS VARCHAR2(8)",
+     "SELECT owner, constraint_name, constraint_type, table_name, search_condition, r_owner, "
+     "r_constraint_name, delete_rule, status FROM ora_constraints WHERE owner = ora_user()"},
+    {"ALL_CONS_COLUMNS",
+     "OWNER VARCHAR2(30) N, CONSTRAINT_NAME VARCHAR2(30) N, TABLE_NAME VARCHAR2(30) N, "
+     "COLUMN_NAME VARCHAR2(30), POSITION NUMBER",
+     "SELECT owner, constraint_name, table_name, column_name, position FROM ora_cons_columns"},
+    {"USER_CONS_COLUMNS",
+     "OWNER VARCHAR2(30) N, CONSTRAINT_NAME VARCHAR2(30) N, TABLE_NAME VARCHAR2(30) N, "
+     "COLUMN_NAME VARCHAR2(30), POSITION NUMBER",
+     "SELECT owner, constraint_name, table_name, column_name, position FROM ora_cons_columns "
+     "WHERE owner = ora_user()"},
+    {"ALL_INDEXES",
+     "OWNER VARCHAR2(30) N, INDEX_NAME VARCHAR2(30) N, TABLE_OWNER VARCHAR2(30) N, "
+     "TABLE_NAME VARCHAR2(30) N, TABLE_TYPE VARCHAR2(11), UNIQUENESS VARCHAR2(9)",
+     "SELECT owner, index_name, table_owner, table_name, 'TABLE', uniqueness FROM ora_indexes"},
+    {"USER_INDEXES",
+     "INDEX_NAME VARCHAR2(30) N, TABLE_OWNER VARCHAR2(30) N, TABLE_NAME VARCHAR2(30) N, "
+     "TABLE_TYPE VARCHAR2(11), UNIQUENESS VARCHAR2(9)",
+     "SELECT index_name, table_owner, table_name, 'TABLE', uniqueness FROM ora_indexes WHERE "
+     "owner = ora_user()"},
+    {"ALL_IND_COLUMNS",
+     "INDEX_OWNER VARCHAR2(30) N, INDEX_NAME VARCHAR2(30) N, TABLE_OWNER VARCHAR2(30) N, "
+     "TABLE_NAME VARCHAR2(30) N, COLUMN_NAME VARCHAR2(30), COLUMN_POSITION NUMBER N",
+     "SELECT index_owner, index_name, table_owner, table_name, column_name, column_position "
+     "FROM ora_ind_columns"},
+    {"USER_IND_COLUMNS",
+     "INDEX_NAME VARCHAR2(30) N, TABLE_NAME VARCHAR2(30) N, COLUMN_NAME VARCHAR2(30), "
+     "COLUMN_POSITION NUMBER N",
+     "SELECT index_name, table_name, column_name, column_position FROM ora_ind_columns WHERE "
+     "index_owner = ora_user()"},
+    {"ALL_SYNONYMS",
+     "OWNER VARCHAR2(30) N, SYNONYM_NAME VARCHAR2(30) N, TABLE_OWNER VARCHAR2(30), "
+     "TABLE_NAME VARCHAR2(30) N, DB_LINK VARCHAR2(128)",
+     "SELECT owner, synonym_name, table_owner, table_name, db_link FROM ora_synonyms"},
+    {"USER_SYNONYMS",
+     "SYNONYM_NAME VARCHAR2(30) N, TABLE_OWNER VARCHAR2(30), TABLE_NAME VARCHAR2(30) N, "
+     "DB_LINK VARCHAR2(128)",
+     "SELECT synonym_name, table_owner, table_name, db_link FROM ora_synonyms WHERE owner = "
+     "ora_user()"},
+    {"ALL_TAB_COMMENTS",
+     "OWNER VARCHAR2(30) N, TABLE_NAME VARCHAR2(30) N, TABLE_TYPE VARCHAR2(11), "
+     "COMMENTS VARCHAR2(2000)",
+     "SELECT o.owner, o.object_name, o.object_type, (SELECT c.comments FROM ora_comments c WHERE "
+     "c.owner = o.owner AND c.table_name = o.object_name AND c.column_name IS NULL) FROM "
+     "ora_objects o WHERE o.object_type IN ('TABLE', 'VIEW')"},
+    {"USER_TAB_COMMENTS",
+     "TABLE_NAME VARCHAR2(30) N, TABLE_TYPE VARCHAR2(11), COMMENTS VARCHAR2(2000)",
+     "SELECT o.object_name, o.object_type, (SELECT c.comments FROM ora_comments c WHERE c.owner "
+     "= o.owner AND c.table_name = o.object_name AND c.column_name IS NULL) FROM ora_objects o "
+     "WHERE o.object_type IN ('TABLE', 'VIEW') AND o.owner = ora_user()"},
+    {"ALL_COL_COMMENTS",
+     "OWNER VARCHAR2(30) N, TABLE_NAME VARCHAR2(30) N, COLUMN_NAME VARCHAR2(30) N, "
+     "COMMENTS VARCHAR2(2000)",
+     "SELECT t.owner, t.table_name, t.column_name, (SELECT c.comments FROM ora_comments c WHERE "
+     "c.owner = t.owner AND c.table_name = t.table_name AND c.column_name = t.column_name) FROM "
+     "ora_tab_columns t"},
+    {"USER_COL_COMMENTS",
+     "TABLE_NAME VARCHAR2(30) N, COLUMN_NAME VARCHAR2(30) N, COMMENTS VARCHAR2(2000)",
+     "SELECT t.table_name, t.column_name, (SELECT c.comments FROM ora_comments c WHERE c.owner = "
+     "t.owner AND c.table_name = t.table_name AND c.column_name = t.column_name) FROM "
+     "ora_tab_columns t WHERE t.owner = ora_user()"},
+    {"ALL_TAB_PRIVS",
+     "GRANTOR VARCHAR2(30), GRANTEE VARCHAR2(30) N, TABLE_SCHEMA VARCHAR2(30), "
+     "TABLE_NAME VARCHAR2(30), PRIVILEGE VARCHAR2(40) N, GRANTABLE VARCHAR2(3)",
+     "SELECT grantor, grantee, owner, object_name, privilege, grantable FROM ora_privs WHERE "
+     "object_name IS NOT NULL"},
+    {"USER_TAB_PRIVS",
+     "GRANTEE VARCHAR2(30) N, OWNER VARCHAR2(30), TABLE_NAME VARCHAR2(30), GRANTOR "
+     "VARCHAR2(30), PRIVILEGE VARCHAR2(40) N, GRANTABLE VARCHAR2(3)",
+     "SELECT grantee, owner, object_name, grantor, privilege, grantable FROM ora_privs WHERE "
+     "object_name IS NOT NULL AND (grantee = ora_user() OR owner = ora_user() OR grantor = "
+     "ora_user())"},
+    {"USER_SYS_PRIVS",
+     "USERNAME VARCHAR2(30), PRIVILEGE VARCHAR2(40) N, ADMIN_OPTION VARCHAR2(3)",
+     "SELECT grantee, privilege, grantable FROM ora_privs WHERE object_name IS NULL AND grantee "
+     "= ora_user()"},
+    {"TAB", "TNAME VARCHAR2(30) N, TABTYPE VARCHAR2(7), CLUSTERID NUMBER",
+     "SELECT object_name, object_type, NULL FROM ora_objects WHERE owner = ora_user() AND "
+     "object_type IN ('TABLE', 'VIEW', 'SYNONYM')"},
+    {"CAT", "TABLE_NAME VARCHAR2(30) N, TABLE_TYPE VARCHAR2(11)",
+     "SELECT object_name, object_type FROM ora_objects WHERE owner = ora_user() AND object_type "
+     "IN ('TABLE', 'VIEW', 'SYNONYM', 'SEQUENCE')"},
+};
+
+// Parses "NAME TYPE(n) N" column specs of the dictionary table above.
+std::vector<ColumnInfo> parseColumns(const std::string &spec) {
+  std::vector<ColumnInfo> out;
+  size_t i = 0;
+  while (i < spec.size()) {
+    size_t end = spec.find(',', i);
+    // A comma inside "(p,s)" does not occur in the table above.
+    if (end == std::string::npos)
+      end = spec.size();
+    std::string part = spec.substr(i, end - i);
+    i = end + 1;
+    while (!part.empty() && part.front() == ' ')
+      part.erase(0, 1);
+    ColumnInfo c;
+    size_t sp = part.find(' ');
+    c.name = part.substr(0, sp);
+    std::string rest = part.substr(sp + 1);
+    if (rest.size() >= 2 && rest.compare(rest.size() - 2, 2, " N") == 0) {
+      c.nullable = false;
+      rest.erase(rest.size() - 2);
+    }
+    size_t lp = rest.find('(');
+    std::string tn = rest.substr(0, lp);
+    c.type = *typeFromName(tn);
+    if (lp != std::string::npos)
+      c.length = std::atoi(rest.c_str() + lp + 1);
+    if (c.type == SqlType::Number)
+      c.length = 22;
+    if (c.type == SqlType::Date)
+      c.length = 7;
+    out.push_back(c);
+  }
+  return out;
+}
+
+} // namespace
+
+std::string declaredType(SqlType t) {
+  switch (t) {
+  case SqlType::Number:
+    return "NUMERIC";
+  case SqlType::Raw:
+  case SqlType::LongRaw:
+    return "BLOB";
+  default:
+    return "TEXT";
+  }
+}
+
+void insertColumns(sqlite3 *db, const std::string &owner, const std::string &table,
+                   const std::vector<ColumnInfo> &cols) {
+  execSql(db, "DELETE FROM ora_tab_columns WHERE owner = " + quoteText(owner) +
+                  " AND table_name = " + quoteText(table));
+  int id = 1;
+  for (const ColumnInfo &c : cols) {
+    char buf[64];
+    std::string sql = "INSERT INTO ora_tab_columns VALUES(" + quoteText(owner) + "," +
+                      quoteText(table) + "," + std::to_string(id++) + "," + quoteText(c.name) +
+                      "," + quoteText(typeName(c.type)) + "," + std::to_string(c.length) + ",";
+    std::snprintf(buf, sizeof buf, "%s,%s,'%s',",
+                  c.precision >= 0 ? std::to_string(c.precision).c_str() : "NULL",
+                  c.scale >= 0 ? std::to_string(c.scale).c_str() : "NULL",
+                  c.nullable ? "Y" : "N");
+    execSql(db, sql + buf + (c.defaultText.empty() ? "NULL" : quoteText(c.defaultText)) + ")");
+  }
+}
+
+namespace {
+
+void createDictionary(sqlite3 *db) {
+  std::string now = quoteText(nowText());
+  for (const DictView &v : kViews) {
+    std::vector<ColumnInfo> cols = parseColumns(v.columns);
+    std::string phys = physicalName("SYS", v.name);
+    execSql(db, "DROP VIEW IF EXISTS " + phys);
+    if (v.query) {
+      std::string names;
+      for (const ColumnInfo &c : cols)
+        names += (names.empty() ? "" : ",") + quoteIdent(c.name);
+      execSql(db, "CREATE VIEW " + phys + "(" + names + ") AS " + v.query);
+    } else {
+      execSql(db, "CREATE TABLE IF NOT EXISTS " + phys + "(\"DUMMY\" TEXT)");
+      execSql(db, "DELETE FROM " + phys);
+      execSql(db, "INSERT INTO " + phys + " VALUES('X')");
+    }
+    std::string type = v.query ? "'VIEW'" : "'TABLE'";
+    execSql(db, "DELETE FROM ora_objects WHERE owner = 'SYS' AND object_name = " +
+                    quoteText(v.name));
+    execSql(db, "INSERT INTO ora_objects(owner, object_name, object_type, status, created, "
+                "last_ddl_time) VALUES('SYS'," +
+                    quoteText(v.name) + "," + type + ",'VALID'," + now + "," + now + ")");
+    insertColumns(db, "SYS", v.name, cols);
+    execSql(db, "INSERT OR REPLACE INTO ora_synonyms VALUES('PUBLIC'," + quoteText(v.name) +
+                    ",'SYS'," + quoteText(v.name) + ",NULL)");
+  }
+  execSql(db, "INSERT OR REPLACE INTO ora_meta VALUES('dictionary', '" +
+                  std::to_string(kDictionaryVersion) + "')");
+}
+
+} // namespace
+
+void execSql(sqlite3 *db, const std::string &sql) {
+  char *err = nullptr;
+  int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &err);
+  if (rc != SQLITE_OK) {
+    std::string m = err ? err : sqlite3_errstr(rc);
+    sqlite3_free(err);
+    if (int code = oraCodeOf(m))
+      throw OraError{code, m, -1};
+    if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED)
+      throw oraError(54);
+    throw oraErrorText(3001, "unimplemented feature (" + m + ")");
+  }
+}
+
+std::string typeName(SqlType t) {
+  switch (t) {
+  case SqlType::Varchar2:
+    return "VARCHAR2";
+  case SqlType::Number:
+    return "NUMBER";
+  case SqlType::Long:
+    return "LONG";
+  case SqlType::Rowid:
+    return "ROWID";
+  case SqlType::Date:
+    return "DATE";
+  case SqlType::Raw:
+    return "RAW";
+  case SqlType::LongRaw:
+    return "LONG RAW";
+  case SqlType::Char:
+    return "CHAR";
+  default:
+    return "UNDEFINED";
+  }
+}
+
+std::optional<SqlType> typeFromName(const std::string &n) {
+  static const std::map<std::string, SqlType> m = {
+      {"VARCHAR2", SqlType::Varchar2}, {"NUMBER", SqlType::Number}, {"LONG", SqlType::Long},
+      {"ROWID", SqlType::Rowid},       {"DATE", SqlType::Date},     {"RAW", SqlType::Raw},
+      {"LONG RAW", SqlType::LongRaw},  {"CHAR", SqlType::Char}};
+  auto it = m.find(n);
+  if (it == m.end())
+    return std::nullopt;
+  return it->second;
+}
+
+std::string typeText(const ColumnInfo &c) {
+  std::string t = typeName(c.type);
+  switch (c.type) {
+  case SqlType::Varchar2:
+  case SqlType::Char:
+  case SqlType::Raw:
+    return t + "(" + std::to_string(c.length) + ")";
+  case SqlType::Number:
+    if (c.precision >= 0 && c.scale > 0)
+      return t + "(" + std::to_string(c.precision) + "," + std::to_string(c.scale) + ")";
+    if (c.precision >= 0)
+      return t + "(" + std::to_string(c.precision) + ")";
+    return t;
+  default:
+    return t;
+  }
+}
+
+int displaySize(const ColumnInfo &c) {
+  switch (c.type) {
+  case SqlType::Varchar2:
+  case SqlType::Char:
+    return c.length;
+  case SqlType::Raw:
+    return 2 * c.length;
+  case SqlType::Number:
+    if (c.precision > 0)
+      return c.precision + 2 + (c.scale > c.precision ? c.scale - c.precision : 0) +
+             (c.scale < 0 ? -c.scale : 0);
+    return 40;
+  case SqlType::Date:
+    return 9;
+  case SqlType::Rowid:
+    return 18;
+  default:
+    return 0; // LONG, LONG RAW: the caller's default size
+  }
+}
+
+std::string quoteIdent(const std::string &name) {
+  std::string s = "\"";
+  for (char ch : name) {
+    if (ch == '"')
+      s += '"';
+    s += ch;
+  }
+  return s + "\"";
+}
+
+std::string quoteText(const std::string &text) {
+  std::string s = "'";
+  for (char ch : text) {
+    if (ch == '\'')
+      s += '\'';
+    s += ch;
+  }
+  return s + "'";
+}
+
+std::string physicalName(const std::string &owner, const std::string &name) {
+  return quoteIdent(owner + "." + name);
+}
+
+std::string nowText() {
+  std::time_t t = std::time(nullptr);
+  std::tm tm{};
+  localtime_r(&t, &tm);
+  char buf[32];
+  std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &tm);
+  return buf;
+}
+
+void createCatalog(sqlite3 *db) {
+  execSql(db, kCatalogTables);
+  execSql(db, "INSERT INTO ora_meta VALUES('format', '1')");
+  execSql(db, "INSERT INTO ora_meta VALUES('constraint_seq', '1000')");
+  createDictionary(db);
+}
+
+void ensureDictionary(sqlite3 *db) {
+  sqlite3_stmt *st = nullptr;
+  int version = 0;
+  if (sqlite3_prepare_v2(db, "SELECT value FROM ora_meta WHERE key = 'dictionary'", -1, &st,
+                         nullptr) == SQLITE_OK &&
+      sqlite3_step(st) == SQLITE_ROW)
+    version = sqlite3_column_int(st, 0);
+  sqlite3_finalize(st);
+  if (version == kDictionaryVersion)
+    return;
+  execSql(db, "BEGIN IMMEDIATE");
+  try {
+    createDictionary(db);
+    execSql(db, "COMMIT");
+  } catch (...) {
+    sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    throw;
+  }
+}
+
+std::string newConstraintName(sqlite3 *db) {
+  execSql(db, "UPDATE ora_meta SET value = value + 1 WHERE key = 'constraint_seq'");
+  sqlite3_stmt *st = nullptr;
+  std::string name = "SYS_C000000";
+  if (sqlite3_prepare_v2(db, "SELECT value FROM ora_meta WHERE key = 'constraint_seq'", -1, &st,
+                         nullptr) == SQLITE_OK &&
+      sqlite3_step(st) == SQLITE_ROW) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "SYS_C%06d", sqlite3_column_int(st, 0));
+    name = buf;
+  }
+  sqlite3_finalize(st);
+  return name;
+}
+
+namespace {
+
+struct Cons {
+  std::string owner, name, type, table, sqliteCond, rOwner, rName, deleteRule, status;
+  std::vector<std::string> cols;
+};
+
+std::vector<std::string> rowsOf(sqlite3 *db, const std::string &sql, int ncol = 1) {
+  std::vector<std::string> out;
+  sqlite3_stmt *st = nullptr;
+  if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) != SQLITE_OK)
+    throw oraErrorText(3001, std::string("catalog: ") + sqlite3_errmsg(db));
+  while (sqlite3_step(st) == SQLITE_ROW)
+    for (int i = 0; i < ncol; ++i) {
+      const unsigned char *t = sqlite3_column_text(st, i);
+      out.push_back(t ? reinterpret_cast<const char *>(t) : "");
+    }
+  sqlite3_finalize(st);
+  return out;
+}
+
+std::vector<Cons> loadConstraints(sqlite3 *db, const std::string &where) {
+  std::vector<Cons> out;
+  auto r = rowsOf(db,
+                  "SELECT owner, constraint_name, constraint_type, table_name, "
+                  "ifnull(sqlite_condition,''), ifnull(r_owner,''), ifnull(r_constraint_name,''), "
+                  "ifnull(delete_rule,''), status FROM ora_constraints WHERE " +
+                      where,
+                  9);
+  for (size_t i = 0; i + 8 < r.size(); i += 9) {
+    Cons c{r[i], r[i + 1], r[i + 2], r[i + 3], r[i + 4], r[i + 5], r[i + 6], r[i + 7], r[i + 8],
+           {}};
+    c.cols = rowsOf(db, "SELECT column_name FROM ora_cons_columns WHERE owner = " +
+                            quoteText(c.owner) + " AND constraint_name = " + quoteText(c.name) +
+                            " ORDER BY position");
+    out.push_back(c);
+  }
+  return out;
+}
+
+std::string raise(const std::string &message, const std::string &when) {
+  return "SELECT RAISE(ABORT, " + quoteText(message) + ") WHERE " + when + ";\n";
+}
+
+// "NEW.a = p.x AND NEW.b = p.y" for a key pair.
+std::string keyMatch(const std::string &rowRef, const std::vector<std::string> &rowCols,
+                     const std::vector<std::string> &otherCols) {
+  std::string s;
+  for (size_t i = 0; i < rowCols.size() && i < otherCols.size(); ++i)
+    s += (i ? " AND " : "") + quoteIdent(otherCols[i]) + " = " + rowRef + "." +
+         quoteIdent(rowCols[i]);
+  return s;
+}
+
+std::string anyNull(const std::string &rowRef, const std::vector<std::string> &cols, bool any) {
+  std::string s;
+  for (size_t i = 0; i < cols.size(); ++i)
+    s += (i ? (any ? " OR " : " AND ") : "") + rowRef + "." + quoteIdent(cols[i]) +
+         (any ? " IS NULL" : " IS NOT NULL");
+  return "(" + s + ")";
+}
+
+void rebuildOne(sqlite3 *db, const std::string &owner, const std::string &table) {
+  std::string phys = owner + "." + table;
+  for (const char *kind : {"i", "u", "d"})
+    execSql(db, "DROP TRIGGER IF EXISTS " + quoteIdent(std::string("ora$") + kind + "$" + phys));
+  if (rowsOf(db, "SELECT 1 FROM ora_objects WHERE owner = " + quoteText(owner) +
+                     " AND object_name = " + quoteText(table) + " AND object_type = 'TABLE'")
+          .empty())
+    return;
+  auto notNull = rowsOf(db, "SELECT column_name FROM ora_tab_columns WHERE owner = " +
+                                quoteText(owner) + " AND table_name = " + quoteText(table) +
+                                " AND nullable = 'N' ORDER BY column_id");
+  auto own = loadConstraints(db, "owner = " + quoteText(owner) + " AND table_name = " +
+                                     quoteText(table) + " AND status = 'ENABLED'");
+  // Foreign keys elsewhere that reference a key of this table.
+  auto children = loadConstraints(
+      db, "constraint_type = 'R' AND status = 'ENABLED' AND r_owner = " + quoteText(owner) +
+              " AND r_constraint_name IN (SELECT constraint_name FROM ora_constraints WHERE "
+              "owner = " +
+              quoteText(owner) + " AND table_name = " + quoteText(table) + ")");
+  std::string ins, upd, del;
+  for (const std::string &col : notNull) {
+    std::string q = "\"" + owner + "\".\"" + table + "\".\"" + col + "\"";
+    ins += raise("ORA-01400: cannot insert NULL into (" + q + ")",
+                 "NEW." + quoteIdent(col) + " IS NULL");
+    upd += raise("ORA-01407: cannot update (" + q + ") to NULL",
+                 "NEW." + quoteIdent(col) + " IS NULL");
+  }
+  for (const Cons &c : own) {
+    if (c.type == "C" && !c.sqliteCond.empty()) {
+      std::string m = "ORA-02290: check constraint (" + c.owner + "." + c.name + ") violated";
+      ins += raise(m, "NOT (" + c.sqliteCond + ")");
+      upd += raise(m, "NOT (" + c.sqliteCond + ")");
+    }
+    if (c.type == "R") {
+      auto parent = loadConstraints(db, "owner = " + quoteText(c.rOwner) +
+                                            " AND constraint_name = " + quoteText(c.rName));
+      if (parent.empty())
+        continue;
+      std::string m = "ORA-02291: integrity constraint (" + c.owner + "." + c.name +
+                      ") violated - parent key not found";
+      std::string when = anyNull("NEW", c.cols, false) + " AND NOT EXISTS (SELECT 1 FROM " +
+                         physicalName(parent[0].owner, parent[0].table) + " WHERE " +
+                         keyMatch("NEW", c.cols, parent[0].cols) + ")";
+      ins += raise(m, when);
+      upd += raise(m, when);
+    }
+  }
+  for (const Cons &c : children) {
+    auto parent = loadConstraints(db, "owner = " + quoteText(c.rOwner) +
+                                          " AND constraint_name = " + quoteText(c.rName));
+    if (parent.empty())
+      continue;
+    std::string child = physicalName(c.owner, c.table);
+    std::string match = keyMatch("OLD", parent[0].cols, c.cols);
+    std::string m = "ORA-02292: integrity constraint (" + c.owner + "." + c.name +
+                    ") violated - child record found";
+    std::string changed;
+    for (const std::string &col : parent[0].cols)
+      changed += (changed.empty() ? "" : " OR ") + std::string("OLD.") + quoteIdent(col) +
+                 " IS NOT NEW." + quoteIdent(col);
+    upd += raise(m, "(" + changed + ") AND EXISTS (SELECT 1 FROM " + child + " WHERE " + match +
+                        ")");
+    if (c.deleteRule == "CASCADE")
+      del += "DELETE FROM " + child + " WHERE " + match + ";\n";
+    else
+      del += raise(m, "EXISTS (SELECT 1 FROM " + child + " WHERE " + match + ")");
+  }
+  std::string t = quoteIdent(phys);
+  if (!ins.empty())
+    execSql(db, "CREATE TRIGGER " + quoteIdent("ora$i$" + phys) + " BEFORE INSERT ON " + t +
+                    " BEGIN\n" + ins + "END");
+  if (!upd.empty())
+    execSql(db, "CREATE TRIGGER " + quoteIdent("ora$u$" + phys) + " BEFORE UPDATE ON " + t +
+                    " BEGIN\n" + upd + "END");
+  if (!del.empty())
+    execSql(db, "CREATE TRIGGER " + quoteIdent("ora$d$" + phys) + " BEFORE DELETE ON " + t +
+                    " BEGIN\n" + del + "END");
+}
+
+} // namespace
+
+void rebuildConstraintTriggers(sqlite3 *db, const std::string &owner, const std::string &table) {
+  std::set<std::pair<std::string, std::string>> tables{{owner, table}};
+  // Parents of this table's foreign keys and children of its keys.
+  auto r = rowsOf(db,
+                  "SELECT p.owner, p.table_name FROM ora_constraints c JOIN ora_constraints p ON "
+                  "p.owner = c.r_owner AND p.constraint_name = c.r_constraint_name WHERE "
+                  "c.constraint_type = 'R' AND c.owner = " +
+                      quoteText(owner) + " AND c.table_name = " + quoteText(table) +
+                      " UNION SELECT c.owner, c.table_name FROM ora_constraints c JOIN "
+                      "ora_constraints p ON p.owner = c.r_owner AND p.constraint_name = "
+                      "c.r_constraint_name WHERE c.constraint_type = 'R' AND p.owner = " +
+                      quoteText(owner) + " AND p.table_name = " + quoteText(table),
+                  2);
+  for (size_t i = 0; i + 1 < r.size(); i += 2)
+    tables.insert({r[i], r[i + 1]});
+  for (const auto &[o, t] : tables)
+    rebuildOne(db, o, t);
+}
+
+
+void addObject(sqlite3 *db, const std::string &owner, const std::string &name,
+               const std::string &type) {
+  std::string now = quoteText(nowText());
+  execSql(db, "INSERT INTO ora_objects(owner, object_name, object_type, status, created, "
+              "last_ddl_time) VALUES(" +
+                  quoteText(owner) + "," + quoteText(name) + "," + quoteText(type) +
+                  ",'VALID'," + now + "," + now + ")");
+}
+
+void createTable(sqlite3 *db, const std::string &owner, const std::string &name,
+                 const std::vector<ColumnInfo> &cols) {
+  std::string sql = "CREATE TABLE " + physicalName(owner, name) + "(";
+  for (size_t i = 0; i < cols.size(); ++i)
+    sql += (i ? ", " : "") + quoteIdent(cols[i].name) + " " + declaredType(cols[i].type);
+  execSql(db, sql + ")");
+  addObject(db, owner, name, "TABLE");
+  insertColumns(db, owner, name, cols);
+}
+
+std::string keyIndexName(const std::string &owner, const std::string &index) {
+  return quoteIdent("ix$" + owner + "." + index);
+}
+
+void createKeyIndex(sqlite3 *db, const ConstraintDef &c) {
+  std::string cols;
+  for (const std::string &col : c.columns)
+    cols += (cols.empty() ? "" : ", ") + quoteIdent(col);
+  execSql(db, "DROP INDEX IF EXISTS " + keyIndexName(c.owner, c.name));
+  execSql(db, "DELETE FROM ora_ind_columns WHERE index_owner = " + quoteText(c.owner) +
+                  " AND index_name = " + quoteText(c.name));
+  execSql(db, "DELETE FROM ora_indexes WHERE owner = " + quoteText(c.owner) +
+                  " AND index_name = " + quoteText(c.name));
+  if (!c.enabled)
+    return;
+  int rc = sqlite3_exec(db,
+                        ("CREATE UNIQUE INDEX " + keyIndexName(c.owner, c.name) + " ON " +
+                         physicalName(c.owner, c.table) + "(" + cols + ")")
+                            .c_str(),
+                        nullptr, nullptr, nullptr);
+  if ((rc & 0xff) == SQLITE_CONSTRAINT)
+    throw oraErrorArg(2299, c.owner + "." + c.name);
+  if (rc != SQLITE_OK)
+    throw oraErrorText(3001, std::string("unimplemented feature (") + sqlite3_errmsg(db) + ")");
+  execSql(db, "INSERT INTO ora_indexes VALUES(" + quoteText(c.owner) + "," + quoteText(c.name) +
+                  "," + quoteText(c.owner) + "," + quoteText(c.table) + ",'UNIQUE'," +
+                  quoteText(c.name) + ")");
+  for (size_t i = 0; i < c.columns.size(); ++i)
+    execSql(db, "INSERT INTO ora_ind_columns VALUES(" + quoteText(c.owner) + "," +
+                    quoteText(c.name) + "," + quoteText(c.owner) + "," + quoteText(c.table) +
+                    "," + quoteText(c.columns[i]) + "," + std::to_string(i + 1) + ",'ASC')");
+}
+
+void addConstraint(sqlite3 *db, const ConstraintDef &c) {
+  std::string type(1, c.type);
+  std::string rule = c.type == 'R' ? (c.cascade ? "'CASCADE'" : "'NO ACTION'") : "NULL";
+  execSql(db, "INSERT INTO ora_constraints VALUES(" + quoteText(c.owner) + "," +
+                  quoteText(c.name) + "," + quoteText(type) + "," + quoteText(c.table) + "," +
+                  (c.searchCondition.empty() ? "NULL" : quoteText(c.searchCondition)) + "," +
+                  (c.sqliteCondition.empty() ? "NULL" : quoteText(c.sqliteCondition)) + "," +
+                  (c.type == 'R' ? quoteText(c.rOwner) : "NULL") + "," +
+                  (c.type == 'R' ? quoteText(c.rName) : "NULL") + "," + rule + "," +
+                  (c.enabled ? "'ENABLED'" : "'DISABLED'") + "," +
+                  (c.generatedName ? "'GENERATED NAME'" : "'USER NAME'") + ")");
+  for (size_t i = 0; i < c.columns.size(); ++i)
+    execSql(db, "INSERT INTO ora_cons_columns VALUES(" + quoteText(c.owner) + "," +
+                    quoteText(c.name) + "," + quoteText(c.table) + "," +
+                    quoteText(c.columns[i]) + "," + std::to_string(i + 1) + ")");
+  if (c.type == 'P') // a primary key's columns are NOT NULL
+    for (const std::string &col : c.columns)
+      execSql(db, "UPDATE ora_tab_columns SET nullable = 'N' WHERE owner = " +
+                      quoteText(c.owner) + " AND table_name = " + quoteText(c.table) +
+                      " AND column_name = " + quoteText(col));
+  if (c.type == 'P' || c.type == 'U')
+    createKeyIndex(db, c);
+  rebuildConstraintTriggers(db, c.owner, c.table);
+}
+
+std::vector<ColumnInfo> loadColumns(sqlite3 *db, const std::string &owner,
+                                    const std::string &table) {
+  std::vector<ColumnInfo> out;
+  sqlite3_stmt *st = nullptr;
+  if (sqlite3_prepare_v2(db,
+                         "SELECT column_name, data_type, data_length, data_precision, "
+                         "data_scale, nullable, data_default FROM ora_tab_columns WHERE owner = "
+                         "?1 AND table_name = ?2 ORDER BY column_id",
+                         -1, &st, nullptr) != SQLITE_OK)
+    throw oraErrorText(3001, std::string("catalog: ") + sqlite3_errmsg(db));
+  sqlite3_bind_text(st, 1, owner.c_str(), -1, SQLITE_TRANSIENT);
+  sqlite3_bind_text(st, 2, table.c_str(), -1, SQLITE_TRANSIENT);
+  while (sqlite3_step(st) == SQLITE_ROW) {
+    ColumnInfo c;
+    c.name = reinterpret_cast<const char *>(sqlite3_column_text(st, 0));
+    c.type = typeFromName(reinterpret_cast<const char *>(sqlite3_column_text(st, 1)))
+                 .value_or(SqlType::Varchar2);
+    c.length = sqlite3_column_int(st, 2);
+    c.precision = sqlite3_column_type(st, 3) == SQLITE_NULL ? -1 : sqlite3_column_int(st, 3);
+    c.scale = sqlite3_column_type(st, 4) == SQLITE_NULL ? -1 : sqlite3_column_int(st, 4);
+    c.nullable = sqlite3_column_text(st, 5)[0] != 'N';
+    if (const unsigned char *d = sqlite3_column_text(st, 6))
+      c.defaultText = reinterpret_cast<const char *>(d);
+    out.push_back(c);
+  }
+  sqlite3_finalize(st);
+  return out;
+}
+
+} // namespace localdb

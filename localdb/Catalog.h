@@ -1,0 +1,96 @@
+// The catalog: the ora_* tables that describe users and objects, the dictionary views over them,
+// the physical names of schema objects, and the triggers that enforce constraints.
+#pragma once
+#include <sqlite3.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace localdb {
+
+// Server types of columns and expressions (odescr codes).
+enum class SqlType : int {
+  Unknown = 0, // the NULL literal and untyped binds until a context gives them a type
+  Varchar2 = 1,
+  Number = 2,
+  Long = 8,
+  Rowid = 11,
+  Date = 12,
+  Raw = 23,
+  LongRaw = 24,
+  Char = 96,
+};
+
+struct ColumnInfo {
+  std::string name;
+  SqlType type = SqlType::Varchar2;
+  int length = 0;     // VARCHAR2/CHAR/RAW length in bytes
+  int precision = -1; // NUMBER(p,s): -1 when not given
+  int scale = -1;     // -1 when not given (NUMBER floating), 0 for INTEGER
+  bool nullable = true;
+  std::string defaultText; // Oracle text of the DEFAULT expression, "" when none
+};
+
+// The Oracle spelling of a column type ("NUMBER(7,2)", "VARCHAR2(10)").
+std::string typeText(const ColumnInfo &c);
+// The data_type name stored in the catalog ("VARCHAR2", "LONG RAW").
+std::string typeName(SqlType t);
+std::optional<SqlType> typeFromName(const std::string &name);
+// Display size as odescr reports it.
+int displaySize(const ColumnInfo &c);
+
+// "OWNER.NAME", the SQLite name of a schema object, quoted for SQL.
+std::string physicalName(const std::string &owner, const std::string &name);
+std::string quoteIdent(const std::string &name);
+std::string quoteText(const std::string &text);
+
+// Creates the catalog tables and the dictionary in a new server (inside the caller's transaction).
+void createCatalog(sqlite3 *db);
+// Re-creates the dictionary views when the file's dictionary is older than this library's.
+void ensureDictionary(sqlite3 *db);
+
+// Current time as the catalog stores dates ("YYYY-MM-DD HH:MM:SS").
+std::string nowText();
+// A new system-generated constraint name (SYS_Cnnnnn).
+std::string newConstraintName(sqlite3 *db);
+
+// Re-creates the triggers that enforce NOT NULL, CHECK and FOREIGN KEY constraints of a table and
+// of the tables its foreign keys join it to.
+void rebuildConstraintTriggers(sqlite3 *db, const std::string &owner, const std::string &table);
+
+// A constraint as the catalog keeps it.
+struct ConstraintDef {
+  std::string owner, name;
+  char type = 'C'; // P primary key, U unique, R foreign key, C check
+  std::string table;
+  std::vector<std::string> columns;
+  std::string searchCondition; // Oracle text of a CHECK
+  std::string sqliteCondition; // the CHECK over NEW.col, for the trigger
+  std::string rOwner, rName;   // the referenced key of a foreign key
+  bool cascade = false;        // ON DELETE CASCADE
+  bool enabled = true;
+  bool generatedName = false;
+};
+
+// Catalog changes shared by the seed and the DDL executor (inside the caller's transaction).
+void createTable(sqlite3 *db, const std::string &owner, const std::string &name,
+                 const std::vector<ColumnInfo> &cols);
+void addObject(sqlite3 *db, const std::string &owner, const std::string &name,
+               const std::string &type);
+// Adds a constraint: catalog rows, the unique index of a key, the triggers.
+void addConstraint(sqlite3 *db, const ConstraintDef &c);
+// (Re)creates or drops the unique index of a primary or unique key.
+void createKeyIndex(sqlite3 *db, const ConstraintDef &c);
+std::string keyIndexName(const std::string &owner, const std::string &index);
+std::string declaredType(SqlType t);
+// Columns of a table or view from the catalog (empty when unknown).
+std::vector<ColumnInfo> loadColumns(sqlite3 *db, const std::string &owner,
+                                    const std::string &table);
+void insertColumns(sqlite3 *db, const std::string &owner, const std::string &table,
+                   const std::vector<ColumnInfo> &cols);
+
+// Runs SQL that yields no rows; throws an OraError on failure.
+void execSql(sqlite3 *db, const std::string &sql);
+
+} // namespace localdb

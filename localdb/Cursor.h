@@ -1,0 +1,60 @@
+// A cursor: one statement of a logon, its binds, its defines and its fetch state.
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "OraError.h"
+#include "Session.h"
+
+namespace localdb {
+
+struct CompiledStatement;
+
+// What odescr returns for one select-list item.
+struct DescribeInfo {
+  int dbsize = 0;
+  int dbtype = 0;
+  std::string name;
+  int displaySize = 0;
+  int precision = 0;
+  int scale = 0;
+  bool nullOk = true;
+};
+
+class Cursor {
+public:
+  explicit Cursor(std::shared_ptr<Session> session);
+  ~Cursor();
+  Cursor(const Cursor &) = delete;
+  Cursor &operator=(const Cursor &) = delete;
+
+  const std::shared_ptr<Session> &session() const { return FSession; }
+
+  // The members of the cursor data area the call contract writes back.
+  int functionCode = 0;
+  uint32_t rowsProcessed = 0;
+  int parseErrorOffset = 0;
+  uint8_t warningFlags = 0;
+
+  void parse(const char *text, size_t length, bool deferred);
+  void bind(const std::string &name, void *value, int valueLength, int externalType,
+            int16_t *indicators, uint16_t *lengths, uint16_t *returnCodes, uint32_t maxElements,
+            uint32_t *currentElements);
+  void define(int position, void *buffer, int bufferLength, int externalType,
+              int16_t *indicators, uint16_t *lengths, uint16_t *returnCodes);
+  DescribeInfo describe(int position);
+  // Each returns 0 or 1403 (no more rows); failures are thrown.
+  int execute(int iterations, int rowOffset);
+  int executeFetch(uint32_t rows, bool cancel, bool exact);
+  int fetch(uint32_t rows);
+  void cancel();
+
+private:
+  struct Impl;
+  std::shared_ptr<Session> FSession;
+  std::unique_ptr<Impl> FImpl;
+};
+
+} // namespace localdb

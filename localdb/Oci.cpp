@@ -1,0 +1,480 @@
+// The exported OCI 7 calls: data-area handles, per-logon serialisation, errors to return codes.
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <string>
+#include <unordered_map>
+
+#pragma GCC visibility push(default)
+#include "db/OciCalls.h"
+#pragma GCC visibility pop
+
+#include "localdb/Cursor.h"
+#include "localdb/OraError.h"
+#include "localdb/Session.h"
+
+using namespace localdb;
+
+namespace {
+
+// Our handle in the caller's data area: a magic number at 16 and a registry id at 24. Nothing
+// read from caller memory is ever dereferenced; an id is only looked up in the registry.
+constexpr uint32_t kLdaMagic = 0x4c595354; // "TSYL"
+constexpr uint32_t kCdaMagic = 0x43595354; // "TSYC"
+
+struct Registry {
+  std::mutex mutex;
+  std::unordered_map<uint64_t, std::shared_ptr<Session>> sessions;
+  std::unordered_map<uint64_t, std::shared_ptr<Cursor>> cursors;
+  uint64_t next = 1;
+};
+
+// Never destroyed: a call may still arrive while the process exits.
+Registry &registry() {
+  static Registry *r = new Registry;
+  return *r;
+}
+
+// The last failure on this thread, for oerhms when the data area has no logon (a failed olog).
+thread_local int tlsCode = 0;
+thread_local std::string tlsText;
+
+void setHandle(ub1 *area, uint32_t magic, uint64_t id) {
+  std::memcpy(area + 16, &magic, 4);
+  std::memset(area + 20, 0, 4);
+  std::memcpy(area + 24, &id, 8);
+}
+
+uint64_t handleOf(const ub1 *area, uint32_t magic) {
+  if (!area)
+    return 0;
+  uint32_t m;
+  uint64_t id;
+  std::memcpy(&m, area + 16, 4);
+  std::memcpy(&id, area + 24, 8);
+  return m == magic ? id : 0;
+}
+
+void clearHandle(ub1 *area) { std::memset(area + 16, 0, 16); }
+
+void setReturnCode(ub1 *area, int rc) {
+  ub2 v = static_cast<ub2>(rc);
+  std::memcpy(area + OCI_CDA_RC, &v, 2);
+  sb2 v2 = rc == 0 ? 0 : static_cast<sb2>(rc == 1403 ? 4 : -1);
+  std::memcpy(area + OCI_CDA_V2_RC, &v2, 2);
+}
+
+std::shared_ptr<Session> findSession(const ub1 *area) {
+  uint64_t id = handleOf(area, kLdaMagic);
+  if (!id)
+    return nullptr;
+  Registry &r = registry();
+  std::lock_guard<std::mutex> lock(r.mutex);
+  auto it = r.sessions.find(id);
+  return it == r.sessions.end() ? nullptr : it->second;
+}
+
+std::shared_ptr<Cursor> findCursor(const ub1 *area) {
+  uint64_t id = handleOf(area, kCdaMagic);
+  if (!id)
+    return nullptr;
+  Registry &r = registry();
+  std::lock_guard<std::mutex> lock(r.mutex);
+  auto it = r.cursors.find(id);
+  return it == r.cursors.end() ? nullptr : it->second;
+}
+
+void rememberThread(const OraError &e) {
+  tlsCode = e.code;
+  tlsText = e.message;
+}
+
+std::string cstr(const text *p, sword len) {
+  if (!p || len == 0)
+    return std::string();
+  const char *s = reinterpret_cast<const char *>(p);
+  if (len < 0)
+    return std::string(s, strnlen(s, 65535));
+  return std::string(s, static_cast<size_t>(len));
+}
+
+// Runs f under the logon's lock, turning every failure into a return code in the area.
+template <class F> sword onSession(Lda_Def *lda, F f) {
+  if (!lda)
+    return 1012;
+  std::shared_ptr<Session> s = findSession(lda->area);
+  if (!s || !s->open()) {
+    OraError e = oraError(1012);
+    rememberThread(e);
+    setReturnCode(lda->area, e.code);
+    return e.code;
+  }
+  std::lock_guard<std::recursive_mutex> lock(s->mutex);
+  int rc = 0;
+  try {
+    if (!s->open())
+      throw oraError(1012);
+    rc = f(*s);
+  } catch (const OraError &e) {
+    rc = e.code;
+    s->remember(e);
+    rememberThread(e);
+  } catch (const std::bad_alloc &) {
+    OraError e = oraErrorText(4030, "out of process memory");
+    rc = e.code;
+    s->remember(e);
+    rememberThread(e);
+  } catch (...) {
+    OraError e = oraErrorArg(600, "localdb");
+    rc = e.code;
+    s->remember(e);
+    rememberThread(e);
+  }
+  setReturnCode(lda->area, rc);
+  return rc;
+}
+
+void writeCursor(ub1 *area, const Cursor &c, int rc) {
+  setReturnCode(area, rc);
+  ub2 ft = static_cast<ub2>(c.functionCode);
+  std::memcpy(area + OCI_CDA_FT, &ft, 2);
+  ub4 rpc = c.rowsProcessed;
+  std::memcpy(area + OCI_CDA_RPC, &rpc, 4);
+  ub2 peo = static_cast<ub2>(c.parseErrorOffset);
+  std::memcpy(area + OCI_CDA_PEO, &peo, 2);
+  area[OCI_CDA_WRN] = c.warningFlags;
+}
+
+template <class F> sword onCursor(Cda_Def *cda, F f) {
+  if (!cda)
+    return 1001;
+  std::shared_ptr<Cursor> c = findCursor(cda->area);
+  if (!c) {
+    OraError e = oraError(1001);
+    rememberThread(e);
+    setReturnCode(cda->area, e.code);
+    return e.code;
+  }
+  const std::shared_ptr<Session> &s = c->session();
+  std::lock_guard<std::recursive_mutex> lock(s->mutex);
+  int rc = 0;
+  try {
+    if (!s->open())
+      throw oraError(1012);
+    rc = f(*c);
+  } catch (const OraError &e) {
+    rc = e.code;
+    if (e.offset >= 0)
+      c->parseErrorOffset = e.offset;
+    s->remember(e);
+    rememberThread(e);
+  } catch (const std::bad_alloc &) {
+    OraError e = oraErrorText(4030, "out of process memory");
+    rc = e.code;
+    s->remember(e);
+    rememberThread(e);
+  } catch (...) {
+    OraError e = oraErrorArg(600, "localdb");
+    rc = e.code;
+    s->remember(e);
+    rememberThread(e);
+  }
+  writeCursor(cda->area, *c, rc);
+  return rc;
+}
+
+} // namespace
+
+extern "C" {
+
+sword opinit(ub4) { return 0; }
+
+sword olog(Lda_Def *lda, ub1 *, text *uid, sword uidl, text *pswd, sword pswdl, text *conn,
+           sword connl, ub4) {
+  if (!lda)
+    return 1012;
+  // A logon area used again: the old logon ends as a logoff would.
+  if (uint64_t old = handleOf(lda->area, kLdaMagic)) {
+    std::shared_ptr<Session> s;
+    {
+      Registry &r = registry();
+      std::lock_guard<std::mutex> lock(r.mutex);
+      auto it = r.sessions.find(old);
+      if (it != r.sessions.end()) {
+        s = it->second;
+        r.sessions.erase(it);
+      }
+    }
+    if (s) {
+      std::lock_guard<std::recursive_mutex> lock(s->mutex);
+      try {
+        s->close();
+      } catch (const OraError &) {
+      }
+    }
+  }
+  clearHandle(lda->area);
+  try {
+    std::string u = cstr(uid, uidl);
+    std::string p = cstr(pswd, pswdl), c = cstr(conn, connl);
+    std::shared_ptr<Session> s =
+        logon(u, pswd && pswdl != 0 ? &p : nullptr, conn && connl != 0 ? &c : nullptr);
+    Registry &r = registry();
+    uint64_t id;
+    {
+      std::lock_guard<std::mutex> lock(r.mutex);
+      id = r.next++;
+      r.sessions[id] = s;
+    }
+    setHandle(lda->area, kLdaMagic, id);
+    setReturnCode(lda->area, 0);
+    return 0;
+  } catch (const OraError &e) {
+    rememberThread(e);
+    setReturnCode(lda->area, e.code);
+    return e.code;
+  } catch (...) {
+    OraError e = oraErrorArg(600, "localdb logon");
+    rememberThread(e);
+    setReturnCode(lda->area, e.code);
+    return e.code;
+  }
+}
+
+sword ologof(Lda_Def *lda) {
+  if (!lda)
+    return 1012;
+  uint64_t id = handleOf(lda->area, kLdaMagic);
+  std::shared_ptr<Session> s;
+  if (id) {
+    Registry &r = registry();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    auto it = r.sessions.find(id);
+    if (it != r.sessions.end()) {
+      s = it->second;
+      r.sessions.erase(it);
+    }
+  }
+  if (!s) {
+    OraError e = oraError(1012);
+    rememberThread(e);
+    setReturnCode(lda->area, e.code);
+    return e.code;
+  }
+  clearHandle(lda->area);
+  std::lock_guard<std::recursive_mutex> lock(s->mutex);
+  try {
+    s->close();
+  } catch (const OraError &e) {
+    rememberThread(e);
+    setReturnCode(lda->area, e.code);
+    return e.code;
+  }
+  setReturnCode(lda->area, 0);
+  return 0;
+}
+
+sword oerhms(Lda_Def *lda, sb2 rcode, text *buf, sword bufsiz) {
+  if (!buf || bufsiz <= 0)
+    return 0;
+  std::string msg;
+  if (std::shared_ptr<Session> s = lda ? findSession(lda->area) : nullptr) {
+    std::lock_guard<std::recursive_mutex> lock(s->mutex);
+    msg = s->lastText(rcode);
+  }
+  if (msg.empty() && tlsCode == rcode)
+    msg = tlsText;
+  if (msg.empty())
+    msg = oraMessage(rcode);
+  size_t n = std::min(msg.size(), static_cast<size_t>(bufsiz - 1));
+  std::memcpy(buf, msg.data(), n);
+  buf[n] = 0;
+  return static_cast<sword>(n);
+}
+
+sword ocom(Lda_Def *lda) {
+  return onSession(lda, [](Session &s) {
+    s.commit();
+    return 0;
+  });
+}
+
+sword orol(Lda_Def *lda) {
+  return onSession(lda, [](Session &s) {
+    s.rollback();
+    return 0;
+  });
+}
+
+sword oopen(Cda_Def *cursor, Lda_Def *lda, text *, sword, sword, text *, sword) {
+  if (!cursor)
+    return 1001;
+  // An area that already holds a cursor is reopened: the old cursor ends first.
+  if (uint64_t old = handleOf(cursor->area, kCdaMagic)) {
+    Registry &r = registry();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    r.cursors.erase(old);
+  }
+  clearHandle(cursor->area);
+  std::memset(cursor->area, 0, 16);
+  std::shared_ptr<Session> s = lda ? findSession(lda->area) : nullptr;
+  if (!s || !s->open()) {
+    OraError e = oraError(1012);
+    rememberThread(e);
+    setReturnCode(cursor->area, e.code);
+    if (lda)
+      setReturnCode(lda->area, e.code);
+    return e.code;
+  }
+  std::shared_ptr<Cursor> c;
+  try {
+    c = std::make_shared<Cursor>(s);
+  } catch (...) {
+    OraError e = oraErrorText(4030, "out of process memory");
+    rememberThread(e);
+    setReturnCode(cursor->area, e.code);
+    return e.code;
+  }
+  Registry &r = registry();
+  uint64_t id;
+  {
+    std::lock_guard<std::mutex> lock(r.mutex);
+    id = r.next++;
+    r.cursors[id] = c;
+  }
+  setHandle(cursor->area, kCdaMagic, id);
+  writeCursor(cursor->area, *c, 0);
+  return 0;
+}
+
+sword oclose(Cda_Def *cursor) {
+  if (!cursor)
+    return 1001;
+  uint64_t id = handleOf(cursor->area, kCdaMagic);
+  std::shared_ptr<Cursor> c;
+  if (id) {
+    Registry &r = registry();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    auto it = r.cursors.find(id);
+    if (it != r.cursors.end()) {
+      c = it->second;
+      r.cursors.erase(it);
+    }
+  }
+  if (!c) {
+    OraError e = oraError(1001);
+    rememberThread(e);
+    setReturnCode(cursor->area, e.code);
+    return e.code;
+  }
+  clearHandle(cursor->area);
+  {
+    // The statement is finalised under the logon's lock.
+    std::shared_ptr<Session> s = c->session();
+    std::lock_guard<std::recursive_mutex> lock(s->mutex);
+    c.reset();
+  }
+  setReturnCode(cursor->area, 0);
+  return 0;
+}
+
+sword oparse(Cda_Def *cursor, text *sqlstm, sb4 sqllen, sword defflg, ub4) {
+  return onCursor(cursor, [&](Cursor &c) {
+    if (!sqlstm)
+      throw oraError(900, 0);
+    const char *s = reinterpret_cast<const char *>(sqlstm);
+    size_t n = sqllen < 0 ? strnlen(s, 1u << 30) : static_cast<size_t>(sqllen);
+    c.parse(s, n, defflg != 0);
+    return 0;
+  });
+}
+
+sword obndra(Cda_Def *cursor, text *sqlvar, sword sqlvl, ub1 *progv, sword progvl, sword ftype,
+             sword, sb2 *indp, ub2 *alen, ub2 *arcode, ub4 maxsiz, ub4 *cursiz, text *, sword,
+             sword) {
+  return onCursor(cursor, [&](Cursor &c) {
+    c.bind(cstr(sqlvar, sqlvl), progv, progvl, ftype, indp, alen, arcode, maxsiz, cursiz);
+    return 0;
+  });
+}
+
+sword odefin(Cda_Def *cursor, sword pos, ub1 *buf, sword bufl, sword ftype, sword, sb2 *indp,
+             text *, sword, sword, ub2 *rlen, ub2 *rcode) {
+  return onCursor(cursor, [&](Cursor &c) {
+    c.define(pos, buf, bufl, ftype, indp, rlen, rcode);
+    return 0;
+  });
+}
+
+sword odescr(Cda_Def *cursor, sword pos, sb4 *dbsize, sb2 *dbtype, sb1 *cbuf, sb4 *cbufl,
+             sb4 *dsize, sb2 *prec, sb2 *scale, sb2 *nullok) {
+  return onCursor(cursor, [&](Cursor &c) {
+    DescribeInfo d = c.describe(pos);
+    if (dbsize)
+      *dbsize = d.dbsize;
+    if (dbtype)
+      *dbtype = static_cast<sb2>(d.dbtype);
+    if (cbufl) {
+      sb4 room = *cbufl;
+      sb4 n = static_cast<sb4>(d.name.size());
+      if (cbuf && room > 0) {
+        n = std::min(n, room);
+        std::memcpy(cbuf, d.name.data(), static_cast<size_t>(n));
+      }
+      *cbufl = n;
+    }
+    if (dsize)
+      *dsize = d.displaySize;
+    if (prec)
+      *prec = static_cast<sb2>(d.precision);
+    if (scale)
+      *scale = static_cast<sb2>(d.scale);
+    if (nullok)
+      *nullok = d.nullOk ? 1 : 0;
+    return 0;
+  });
+}
+
+sword odessp(Lda_Def *lda, text *objnam, size_t onlen, ub1 *, size_t, ub1 *, size_t, ub2 *,
+             ub2 *, ub2 *, text (*)[30], ub2 *, ub2 *, ub1 *, ub1 *, ub4 *, sb2 *, sb2 *, ub1 *,
+             ub4 *, ub4 *arrsiz) {
+  return onSession(lda, [&](Session &) -> int {
+    std::string name = cstr(objnam, onlen == static_cast<size_t>(-1) ? -1 : sword(onlen));
+    for (char &ch : name)
+      ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+    if (arrsiz)
+      *arrsiz = 0;
+    // No stored procedures exist until PL/SQL compiles.
+    throw oraErrorArg(4043, name);
+  });
+}
+
+sword oexfet(Cda_Def *cursor, ub4 nrows, sword cancel, sword exact) {
+  return onCursor(cursor,
+                  [&](Cursor &c) { return c.executeFetch(nrows, cancel != 0, exact != 0); });
+}
+
+sword ofen(Cda_Def *cursor, sword nrows) {
+  return onCursor(cursor, [&](Cursor &c) { return c.fetch(nrows < 0 ? 0u : ub4(nrows)); });
+}
+
+sword oexn(Cda_Def *cursor, sword iters, sword rowoff) {
+  return onCursor(cursor, [&](Cursor &c) { return c.execute(iters, rowoff); });
+}
+
+sword ocan(Cda_Def *cursor) {
+  return onCursor(cursor, [&](Cursor &c) {
+    c.cancel();
+    return 0;
+  });
+}
+
+sword obreak(Lda_Def *) { return 0; }
+
+sword oopt(Cda_Def *, sword, sword) { return 0; }
+
+} // extern "C"

@@ -1,0 +1,163 @@
+// A logon: connect text parsing, authentication, Oracle's transaction over SQLite's.
+#include "Session.h"
+
+#include "Catalog.h"
+#include "Server.h"
+#include "SqlFunctions.h"
+
+namespace localdb {
+
+namespace {
+std::string upper(std::string s) {
+  for (char &c : s)
+    if (c >= 'a' && c <= 'z')
+      c -= 32;
+  return s;
+}
+} // namespace
+
+OraError sqliteError(sqlite3 *db, int rc) {
+  std::string m = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+  if (int code = oraCodeOf(m))
+    return OraError{code, m, -1};
+  int prim = rc & 0xff;
+  if (prim == SQLITE_BUSY || prim == SQLITE_LOCKED)
+    return oraError(54);
+  if (prim == SQLITE_INTERRUPT)
+    return oraError(1013);
+  if (prim == SQLITE_FULL || prim == SQLITE_IOERR)
+    return oraErrorText(1114, "IO error writing block to file (" + m + ")");
+  if (prim == SQLITE_CORRUPT || prim == SQLITE_NOTADB)
+    return oraErrorText(1115, "IO error reading block from file (" + m + ")");
+  if (prim == SQLITE_NOMEM || prim == SQLITE_TOOBIG)
+    return oraErrorText(4030, "out of process memory (" + m + ")");
+  return oraErrorText(3001, "unimplemented feature (" + m + ")");
+}
+
+Session::Session(sqlite3 *db, std::string user, std::string folder)
+    : FDb(db), FUser(std::move(user)), FFolder(std::move(folder)) {
+  registerFunctions(FDb, this);
+}
+
+Session::~Session() {
+  if (FDb)
+    sqlite3_close_v2(FDb);
+}
+
+void Session::exec(const std::string &sql) {
+  int rc = sqlite3_exec(FDb, sql.c_str(), nullptr, nullptr, nullptr);
+  if (rc != SQLITE_OK)
+    throw sqliteError(FDb, rc);
+}
+
+void Session::beginWrite() {
+  if (!FDb)
+    throw oraError(1012);
+  if (FInTransaction && !sqlite3_get_autocommit(FDb))
+    return;
+  exec("BEGIN IMMEDIATE");
+  FInTransaction = true;
+}
+
+void Session::commit() {
+  if (!FDb)
+    throw oraError(1012);
+  if (!sqlite3_get_autocommit(FDb))
+    exec("COMMIT");
+  FInTransaction = false;
+}
+
+void Session::rollback() {
+  if (!FDb)
+    throw oraError(1012);
+  if (!sqlite3_get_autocommit(FDb))
+    exec("ROLLBACK");
+  FInTransaction = false;
+}
+
+void Session::savepoint(const std::string &name) {
+  beginWrite();
+  exec("SAVEPOINT " + quoteIdent(name));
+}
+
+void Session::rollbackTo(const std::string &name) {
+  if (!FDb)
+    throw oraError(1012);
+  if (sqlite3_get_autocommit(FDb))
+    throw oraErrorArg(1086, name);
+  int rc = sqlite3_exec(FDb, ("ROLLBACK TO " + quoteIdent(name)).c_str(), nullptr, nullptr,
+                        nullptr);
+  if (rc != SQLITE_OK)
+    throw oraErrorArg(1086, name);
+}
+
+void Session::close() {
+  if (!FDb)
+    return;
+  try {
+    commit();
+  } catch (const OraError &) {
+    sqlite3_exec(FDb, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close_v2(FDb);
+    FDb = nullptr;
+    throw;
+  }
+  sqlite3_close_v2(FDb);
+  FDb = nullptr;
+}
+
+std::string Session::lastText(int code) const {
+  auto it = FLastText.find(code);
+  return it == FLastText.end() ? std::string() : it->second;
+}
+
+std::shared_ptr<Session> logon(const std::string &uid, const std::string *pswd,
+                               const std::string *conn) {
+  std::string user = uid, password, host;
+  bool haveHost = false;
+  if (conn) {
+    host = *conn;
+    haveHost = true;
+  }
+  if (size_t at = user.find('@'); at != std::string::npos) {
+    if (!haveHost)
+      host = user.substr(at + 1);
+    user.erase(at);
+  }
+  if (pswd)
+    password = *pswd;
+  if (size_t slash = user.find('/'); slash != std::string::npos) {
+    if (!pswd)
+      password = user.substr(slash + 1);
+    user.erase(slash);
+  }
+  auto trim = [](std::string s) {
+    size_t b = s.find_first_not_of(" \t\r\n");
+    size_t e = s.find_last_not_of(" \t\r\n");
+    return b == std::string::npos ? std::string() : s.substr(b, e - b + 1);
+  };
+  user = upper(trim(user));
+  password = trim(password);
+  if (user.empty())
+    throw oraError(1017);
+  if (password.empty())
+    throw oraError(1005);
+  std::string folder = resolveServerFolder(host);
+  sqlite3 *db = openServer(folder);
+  sqlite3_stmt *st = nullptr;
+  std::string stored;
+  if (sqlite3_prepare_v2(db, "SELECT password FROM ora_users WHERE username = ?1", -1, &st,
+                         nullptr) == SQLITE_OK) {
+    sqlite3_bind_text(st, 1, user.c_str(), -1, SQLITE_TRANSIENT);
+    if (sqlite3_step(st) == SQLITE_ROW)
+      stored = reinterpret_cast<const char *>(sqlite3_column_text(st, 0));
+  }
+  sqlite3_finalize(st);
+  if (stored.empty() || !checkPassword(password, stored)) {
+    sqlite3_close_v2(db);
+    throw oraError(1017);
+  }
+  return std::make_shared<Session>(db, user, folder);
+}
+
+} // namespace localdb

@@ -1,0 +1,65 @@
+// A logon: its SQLite connection, its user, its transaction, its last error texts.
+#pragma once
+#include <sqlite3.h>
+
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "OraError.h"
+
+namespace localdb {
+
+class Session {
+public:
+  Session(sqlite3 *db, std::string user, std::string folder);
+  ~Session();
+  Session(const Session &) = delete;
+  Session &operator=(const Session &) = delete;
+
+  // Serialises every call on this logon.
+  std::recursive_mutex mutex;
+
+  sqlite3 *db() const { return FDb; }
+  const std::string &user() const { return FUser; }
+  const std::string &folder() const { return FFolder; }
+  bool open() const { return FDb != nullptr; }
+
+  // Oracle's transaction: opened by the first change, ended by commit or rollback.
+  void beginWrite();
+  void commit();
+  void rollback();
+  void savepoint(const std::string &name);
+  void rollbackTo(const std::string &name);
+  bool inTransaction() const { return FInTransaction; }
+  // Commits and closes the connection (logoff).
+  void close();
+
+  // Runs SQL that yields no rows, mapping SQLite failures to ORA errors.
+  void exec(const std::string &sql);
+
+  // The detailed text of the last error per code, for oerhms.
+  void remember(const OraError &e) { FLastText[e.code] = e.message; }
+  std::string lastText(int code) const;
+
+  // CURRVAL per sequence (owner.name) in this session.
+  std::map<std::string, std::string> currval;
+
+private:
+  sqlite3 *FDb;
+  std::string FUser;
+  std::string FFolder;
+  bool FInTransaction = false;
+  std::map<int, std::string> FLastText;
+};
+
+// Maps a failed SQLite call on db to an ORA error (busy → ORA-00054, our own "ORA-" texts kept).
+OraError sqliteError(sqlite3 *db, int rc);
+
+// Logs on: parses the connect text parts as olog receives them, opens the server, checks the
+// account. Throws OraError.
+std::shared_ptr<Session> logon(const std::string &uid, const std::string *pswd,
+                               const std::string *conn);
+
+} // namespace localdb
