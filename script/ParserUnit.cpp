@@ -1,0 +1,612 @@
+// The script parser: cuts a script into expressions by tokens and a handful of keywords.
+#include "script/ParserUnit.h"
+
+#include "classes/Exceptions.h"
+#include "db/OciApi.h"
+#include "script/ScriptWindows.h"
+
+#include <array>
+#include <cstring>
+#include <limits>
+#include <stdexcept>
+
+namespace {
+
+// Byte classes: bit 1 delimiter, bit 2 blank (every blank is also a delimiter).
+constexpr unsigned char cDelimiter = 1, cBlank = 2;
+
+constexpr std::array<unsigned char, 256> MakeClasses() {
+  std::array<unsigned char, 256> Classes{};
+  for (int C = 0; C < 256; ++C) {
+    const bool Delimiter = C == 9 || C == 10 || C == 13 || C == 32 || (C >= 33 && C <= 35) ||
+                           (C >= 37 && C <= 47) || (C >= 58 && C <= 62) || C == 64 ||
+                           (C >= 91 && C <= 94) || C == 96 || (C >= 123 && C <= 126);
+    const bool Blank = C == 9 || C == 10 || C == 13 || C == 32;
+    Classes[C] = (Delimiter ? cDelimiter : 0) | (Blank ? cBlank : 0);
+  }
+  return Classes;
+}
+constexpr std::array<unsigned char, 256> Classes = MakeClasses();
+
+inline bool IsDelimiter(char C) { return Classes[static_cast<unsigned char>(C)] & cDelimiter; }
+inline bool IsBlank(char C) { return Classes[static_cast<unsigned char>(C)] & cBlank; }
+inline char UpCase(char C) { return (C >= 'a' && C <= 'z') ? static_cast<char>(C - 32) : C; }
+
+std::string UpperCase(std::string_view AText) {
+  std::string Result(AText);
+  for (char &C : Result)
+    C = UpCase(C);
+  return Result;
+}
+
+// Comment openers and closers, tried in this order; the index is the parser's inComment value.
+struct TCommentPair {
+  const char *Opener;
+  const char *Closer;
+};
+constexpr TCommentPair CommentPairs[3] = {{"/*", "*/"}, {"--", "\n"}, {"'", "'"}};
+
+// The words the scanner reacts to.
+enum TKeyword : unsigned char {
+  kwNone,
+  kwConnect,
+  kwRemark,
+  kwRem,
+  kwSet,
+  kwCreate,
+  kwOr,
+  kwReplace,
+  kwDeclare,
+  kwBegin,
+  kwProcedure,
+  kwFunction,
+  kwIs,
+  kwAs,
+  kwPackage,
+  kwBody,
+  kwTrigger,
+  kwWrapped,
+  kwLoop,
+  kwIf,
+  kwEnd
+};
+
+// AWord is upper case; compares the token without regard to ASCII case.
+inline bool SameWord(const char *AToken, const char *AWord, size_t ALength) {
+  for (size_t I = 0; I < ALength; ++I)
+    if (UpCase(AToken[I]) != AWord[I])
+      return false;
+  return true;
+}
+
+// Classifies a word token; keywords are compared whole, so only short tokens can match.
+TKeyword Classify(const char *AToken, size_t ALength) {
+  const char First = UpCase(AToken[0]);
+  switch (ALength) {
+  case 2:
+    if (First == 'O' && UpCase(AToken[1]) == 'R')
+      return kwOr;
+    if (First == 'I')
+      return UpCase(AToken[1]) == 'S' ? kwIs : UpCase(AToken[1]) == 'F' ? kwIf : kwNone;
+    if (First == 'A' && UpCase(AToken[1]) == 'S')
+      return kwAs;
+    return kwNone;
+  case 3:
+    if (First == 'R' && SameWord(AToken, "REM", 3))
+      return kwRem;
+    if (First == 'S' && SameWord(AToken, "SET", 3))
+      return kwSet;
+    if (First == 'E' && SameWord(AToken, "END", 3))
+      return kwEnd;
+    return kwNone;
+  case 4:
+    if (First == 'B' && SameWord(AToken, "BODY", 4))
+      return kwBody;
+    if (First == 'L' && SameWord(AToken, "LOOP", 4))
+      return kwLoop;
+    return kwNone;
+  case 5:
+    return First == 'B' && SameWord(AToken, "BEGIN", 5) ? kwBegin : kwNone;
+  case 6:
+    if (First == 'R' && SameWord(AToken, "REMARK", 6))
+      return kwRemark;
+    if (First == 'C' && SameWord(AToken, "CREATE", 6))
+      return kwCreate;
+    return kwNone;
+  case 7:
+    switch (First) {
+    case 'C':
+      return SameWord(AToken, "CONNECT", 7) ? kwConnect : kwNone;
+    case 'R':
+      return SameWord(AToken, "REPLACE", 7) ? kwReplace : kwNone;
+    case 'D':
+      return SameWord(AToken, "DECLARE", 7) ? kwDeclare : kwNone;
+    case 'P':
+      return SameWord(AToken, "PACKAGE", 7) ? kwPackage : kwNone;
+    case 'T':
+      return SameWord(AToken, "TRIGGER", 7) ? kwTrigger : kwNone;
+    case 'W':
+      return SameWord(AToken, "WRAPPED", 7) ? kwWrapped : kwNone;
+    default:
+      return kwNone;
+    }
+  case 8:
+    return First == 'F' && SameWord(AToken, "FUNCTION", 8) ? kwFunction : kwNone;
+  case 9:
+    return First == 'P' && SameWord(AToken, "PROCEDURE", 9) ? kwProcedure : kwNone;
+  default:
+    return kwNone;
+  }
+}
+
+// The connected user of the program's database, upper case; read under the database's lock,
+// since the GUI thread may change it while a parse thread runs.
+std::string ConnectedUser() {
+  TDatabaseLite *Database = Session.FindDatabase("Database");
+  return Database ? UpperCase(Database->User()) : std::string();
+}
+
+std::int32_t CheckedLength(const std::string &AText) {
+  // Positions are 32-bit and may run a few characters past the end of the text.
+  if (AText.size() > static_cast<size_t>(std::numeric_limits<std::int32_t>::max() - 16))
+    throw Exception("Script text too large");
+  return static_cast<std::int32_t>(AText.size());
+}
+
+} // namespace
+
+std::string_view ExpressionText(const TExpression &AExpression) {
+  if (!AExpression.Script || AExpression.Length <= 0 || AExpression.Start < 1)
+    return {};
+  const std::string &Text = AExpression.Script->Text();
+  const size_t From = static_cast<size_t>(AExpression.Start) - 1;
+  if (From >= Text.size())
+    return {};
+  return std::string_view(Text).substr(From, static_cast<size_t>(AExpression.Length));
+}
+
+// ---- TExpressionList -------------------------------------------------------------------------
+
+TExpressionList::~TExpressionList() {
+  for (TExpression *Expression : FItems)
+    delete Expression;
+}
+
+int TExpressionList::Add(TExpression *AExpression) {
+  std::lock_guard Guard(FLock);
+  FItems.push_back(AExpression);
+  return static_cast<int>(FItems.size()) - 1;
+}
+
+TExpression *TExpressionList::Get(int AIndex) const {
+  std::lock_guard Guard(FLock);
+  return FItems.at(static_cast<size_t>(AIndex));
+}
+
+void TExpressionList::Put(int AIndex, TExpression *AExpression) {
+  TExpression *Old;
+  {
+    std::lock_guard Guard(FLock);
+    TExpression *&Slot = FItems.at(static_cast<size_t>(AIndex));
+    Old = Slot;
+    Slot = AExpression;
+  }
+  if (Old != AExpression)
+    delete Old;
+}
+
+void TExpressionList::Pack() {
+  std::lock_guard Guard(FLock);
+  std::erase(FItems, nullptr);
+}
+
+int TExpressionList::IndexOf(const TExpression *AExpression) const {
+  std::lock_guard Guard(FLock);
+  for (size_t I = 0; I < FItems.size(); ++I)
+    if (FItems[I] == AExpression)
+      return static_cast<int>(I);
+  return -1;
+}
+
+int TExpressionList::Count() const {
+  std::lock_guard Guard(FLock);
+  return static_cast<int>(FItems.size());
+}
+
+// ---- TParser ---------------------------------------------------------------------------------
+
+TParser::TParser(std::string AText)
+    : TParser(std::make_shared<const std::string>(std::move(AText))) {}
+
+TParser::TParser(std::shared_ptr<const std::string> AText)
+    : FText(AText ? std::move(AText) : std::make_shared<const std::string>()),
+      FData(FText->data()), FLength(CheckedLength(*FText)) {}
+
+bool TParser::SkipComment() {
+  bool Skipped = false;
+  while (FPos >= 1 && FPos < FLength) {
+    const char *Here = FData + FPos - 1;
+    int Pair = -1;
+    if (Here[0] == '/' && Here[1] == '*')
+      Pair = 0;
+    else if (Here[0] == '-' && Here[1] == '-')
+      Pair = 1;
+    else if (Here[0] == '\'')
+      Pair = 2;
+    if (Pair < 0)
+      break;
+    FPos += static_cast<std::int32_t>(std::strlen(CommentPairs[Pair].Opener));
+    // Look for the closer at every position before the last character; past that, Pos simply
+    // steps over the closer's length, even beyond the end of the text.
+    if (FPos < FLength) {
+      const char *From = FData + FPos - 1;
+      const char *Last = FData + FLength - 2; // last index a closer may start at
+      const char *Found = nullptr;
+      if (Pair == 0) {
+        for (const char *P = From; P <= Last; ++P) {
+          P = static_cast<const char *>(std::memchr(P, '*', static_cast<size_t>(Last - P + 1)));
+          if (!P)
+            break;
+          if (P[1] == '/') {
+            Found = P;
+            break;
+          }
+        }
+      } else {
+        Found = static_cast<const char *>(
+            std::memchr(From, CommentPairs[Pair].Closer[0], static_cast<size_t>(Last - From + 1)));
+      }
+      FPos = Found ? static_cast<std::int32_t>(Found - FData) + 1 : FLength;
+    }
+    FPos += static_cast<std::int32_t>(std::strlen(CommentPairs[Pair].Closer));
+    Skipped = true;
+  }
+  return Skipped;
+}
+
+void TParser::SkipBlanks() {
+  for (;;) {
+    if (FPos >= 1 && FPos <= FLength && IsBlank(FData[FPos - 1])) {
+      ++FPos;
+      continue;
+    }
+    if (!SkipComment())
+      break;
+  }
+}
+
+std::string TParser::NextToken() {
+  if (FPos < 1 || FPos > FLength)
+    return {};
+  const std::int32_t From = FPos++;
+  if (!IsDelimiter(FData[From - 1]))
+    while (FPos <= FLength && !IsDelimiter(FData[FPos - 1]))
+      ++FPos;
+  return std::string(FData + From - 1, static_cast<size_t>(FPos - From));
+}
+
+// Tokens tile the text from the expression's start, so the expression's length is simply how
+// far Pos has moved; that lets the comment, skip-line and line-command states jump straight to
+// the character that ends them instead of reading token by token.
+void TParser::ParseExpression(TExpression &AExpression) {
+  const char *const T = FData;
+  const std::int64_t N = FLength;
+  for (;;) {
+    SkipBlanks();
+    AExpression.StoredUnit = false;
+    AExpression.Owner = ConnectedUser();
+    AExpression.UnitType.clear();
+    AExpression.Name.clear();
+    AExpression.Start = FPos;
+    AExpression.Length = 0;
+
+    int inComment = 0, depth = 0, nest = 0;
+    bool lineMode = false, skipLine = false, wrapped = false, createSeen = false,
+         inBlock = false, headerPending = false, wantName = false, afterEnd = false;
+    bool tokenRead = false, slashEnd = false;
+    std::int64_t I = static_cast<std::int64_t>(FPos) - 1; // 0-based index of Pos
+    std::int64_t From = I;                                 // 0-based index of Start
+
+    while (I < N) {
+      const char C = T[I];
+      if (!skipLine && inComment == 0 && depth <= 0 && C == ';')
+        break;
+      if (lineMode && C == '\n')
+        break;
+      tokenRead = true;
+
+      if (skipLine) {
+        // The line is dropped up to its LF; the expression starts again after it.
+        const void *Lf = std::memchr(T + I, '\n', static_cast<size_t>(N - I));
+        if (!Lf) {
+          I = N;
+          break;
+        }
+        FPos = static_cast<std::int32_t>(static_cast<const char *>(Lf) - T) + 2;
+        SkipBlanks();
+        AExpression.Start = FPos;
+        I = From = static_cast<std::int64_t>(FPos) - 1;
+        skipLine = false;
+        continue;
+      }
+      if (lineMode) {
+        while (I < N && T[I] != ';' && T[I] != '\n')
+          ++I;
+        continue;
+      }
+      if (inComment != 0) {
+        // The closer must end a token; every closer ends in a delimiter, which is a token of
+        // its own. A "*/" may reuse the "*" of its own "/*".
+        const void *Found = nullptr;
+        if (inComment == 1) {
+          for (std::int64_t P = I; P < N;) {
+            const void *Slash = std::memchr(T + P, '/', static_cast<size_t>(N - P));
+            if (!Slash)
+              break;
+            const std::int64_t S = static_cast<const char *>(Slash) - T;
+            if (S >= 1 && T[S - 1] == '*') {
+              Found = Slash;
+              break;
+            }
+            P = S + 1;
+          }
+        } else {
+          Found = std::memchr(T + I, CommentPairs[inComment - 1].Closer[0],
+                              static_cast<size_t>(N - I));
+        }
+        if (!Found) {
+          I = N;
+          break;
+        }
+        I = static_cast<const char *>(Found) - T + 1;
+        inComment = 0;
+        continue;
+      }
+
+      const std::int64_t TokenStart = I;
+      const bool first = TokenStart == From;
+      if (IsDelimiter(C)) {
+        ++I;
+        if (IsBlank(C)) {
+          // Blanks change no state; pass the whole run.
+          while (I < N && IsBlank(T[I]))
+            ++I;
+          continue;
+        }
+        if (first) {
+          if (C == '@') {
+            lineMode = true;
+            continue;
+          }
+          if (C == '/') {
+            skipLine = true;
+            continue;
+          }
+        }
+        if (!wrapped && TokenStart >= 1) {
+          const char Before = T[TokenStart - 1];
+          if ((C == '*' && Before == '/') || (C == '-' && Before == '-')) {
+            inComment = C == '*' ? 1 : 2;
+            continue;
+          }
+        }
+        if (!wrapped && C == '\'') {
+          inComment = 3;
+          continue;
+        }
+        if (C == '/' && (TokenStart == 0 || T[TokenStart - 1] == '\n') &&
+            (I >= N || IsBlank(T[I]))) {
+          slashEnd = true;
+          break;
+        }
+        if (wrapped || wantName)
+          continue;
+        if (C == ';' && inBlock)
+          afterEnd = false;
+        continue;
+      }
+
+      while (I < N && !IsDelimiter(T[I]))
+        ++I;
+      const size_t TokenLength = static_cast<size_t>(I - TokenStart);
+      const TKeyword Word = Classify(T + TokenStart, TokenLength);
+      if (first) {
+        if (Word == kwConnect) {
+          lineMode = true;
+          continue;
+        }
+        if (Word == kwRemark || Word == kwRem || Word == kwSet) {
+          skipLine = true;
+          continue;
+        }
+      }
+      if (wrapped)
+        continue;
+      if (wantName) {
+        const std::string_view Token(T + TokenStart, TokenLength);
+        if (Word == kwBody) {
+          AExpression.UnitType += " BODY";
+        } else if (I < N && T[I] == '.') {
+          AExpression.Owner = UpperCase(Token);
+        } else {
+          AExpression.Name = UpperCase(Token);
+          wantName = false;
+        }
+        continue;
+      }
+      if (Word == kwWrapped) {
+        wrapped = true;
+        continue;
+      }
+      if (first) {
+        if (Word == kwCreate || Word == kwReplace) {
+          createSeen = true;
+          continue;
+        }
+        if (Word == kwDeclare || Word == kwBegin) {
+          inBlock = true;
+          ++depth;
+          AExpression.Name = "Anonymous";
+          AExpression.UnitType = "PL/SQL";
+          if (Word == kwBegin)
+            ++nest;
+          continue;
+        }
+      }
+      if ((createSeen || inBlock) && (Word == kwProcedure || Word == kwFunction)) {
+        headerPending = true;
+        if (AExpression.Name.empty()) {
+          wantName = true;
+          AExpression.UnitType = Word == kwProcedure ? "PROCEDURE" : "FUNCTION";
+        }
+        continue;
+      }
+      if ((headerPending && (Word == kwIs || Word == kwAs)) ||
+          ((createSeen || inBlock) && (Word == kwPackage || Word == kwTrigger))) {
+        headerPending = false;
+        inBlock = true;
+        ++depth;
+        if (Word != kwTrigger)
+          AExpression.StoredUnit = true;
+        if (Word == kwPackage && AExpression.Name.empty()) {
+          wantName = true;
+          AExpression.UnitType = "PACKAGE";
+        }
+        continue;
+      }
+      if (createSeen && Word != kwOr && Word != kwReplace)
+        createSeen = false;
+      if (inBlock) {
+        if (Word == kwBegin || Word == kwLoop || Word == kwIf) {
+          if (!afterEnd)
+            ++nest;
+        } else if (Word == kwEnd) {
+          if (--nest <= 0) {
+            --depth;
+            nest = 0;
+          }
+          afterEnd = true;
+        }
+      }
+    }
+
+    // A ";" where an expression should start is an empty statement: step over it rather than
+    // report the end of the script, which would leave the rest of it uncompiled.
+    if (I == From && I < N && T[I] == ';') {
+      FPos = static_cast<std::int32_t>(I) + 2;
+      continue;
+    }
+
+    FPos = static_cast<std::int32_t>(I) + 1;
+    std::int64_t Length = I - From;
+    if (slashEnd) {
+      // Drop the slash and the line break before it, whether that is CR LF or a lone LF.
+      Length -= 2;
+      if (I - 3 >= From && T[I - 3] == '\r')
+        --Length;
+    } else if (inBlock) {
+      ++Length; // the terminating ";" belongs to a block
+    }
+    if (skipLine || !tokenRead)
+      Length = 0;
+    // An unterminated block reaches one past the end; keep the expression inside the text.
+    if (Length > 0 && From + Length > N)
+      Length = N - From;
+    AExpression.Length = static_cast<std::int32_t>(Length);
+    if (FPos < FLength)
+      ++FPos;
+    return;
+  }
+}
+
+// ---- TScripts and TScript --------------------------------------------------------------------
+
+TScripts::~TScripts() {
+  for (;;) {
+    TScript *Last;
+    {
+      std::lock_guard Guard(FLock);
+      if (FItems.empty())
+        return;
+      Last = FItems.back();
+    }
+    delete Last; // removes itself
+  }
+}
+
+TScript *TScripts::Add() { return new TScript(this); }
+
+int TScripts::Count() const {
+  std::lock_guard Guard(FLock);
+  return static_cast<int>(FItems.size());
+}
+
+TScript *TScripts::Item(int AIndex) const {
+  std::lock_guard Guard(FLock);
+  return FItems.at(static_cast<size_t>(AIndex));
+}
+
+void TScripts::Remove(TScript *AScript) {
+  std::lock_guard Guard(FLock);
+  std::erase(FItems, AScript);
+}
+
+TScript::TScript(TScripts *ACollection) : FCollection(ACollection) {
+  if (FCollection) {
+    std::lock_guard Guard(FCollection->FLock);
+    FCollection->FItems.push_back(this);
+  }
+}
+
+TScript::~TScript() {
+  if (FCollection)
+    FCollection->Remove(this);
+}
+
+const std::string &TScript::Text() const {
+  static const std::string Empty;
+  return FText ? *FText : Empty;
+}
+
+void TScript::SetText(std::string AText) {
+  FParser.reset();
+  auto Text = std::make_shared<const std::string>(std::move(AText));
+  FParser = std::make_unique<TParser>(Text);
+  FText = std::move(Text);
+  // An empty text has no progress to show; its share stays 0 instead of dividing by zero.
+  FStep = FText->empty() ? 0.0 : 100.0 / static_cast<double>(FText->size());
+}
+
+void TScript::EnsureEditForm() {
+  if (FEditForm)
+    return;
+  if (TScriptWindows *Windows = ScriptWindows())
+    FEditForm = Windows->CreateEditForm(FFileName);
+}
+
+void TScript::AddError(const std::string &AMessage, std::int32_t APosition) {
+  EnsureEditForm();
+  TScriptWindows *Windows = ScriptWindows();
+  if (!FEditForm || !Windows)
+    return; // no editor windows in this program: nowhere to show it
+  std::string Line = AMessage;
+  if (!Line.empty() && Line.back() == '\n')
+    Line.pop_back();
+  // One list line: the editor turns 160 back into line feeds when it shows the message whole.
+  for (char &C : Line)
+    if (C == '\n')
+      C = static_cast<char>(160);
+  Windows->ShowEditForm(FEditForm);
+  if (Windows->ErrorListHeight(FEditForm) == 0)
+    Windows->MoveSplitter(FEditForm, Windows->EditFormHeight(FEditForm) / 3 * 2);
+  Windows->AppendError(FEditForm, Line, APosition);
+}
+
+// ---- Script windows --------------------------------------------------------------------------
+
+namespace {
+std::atomic<TScriptWindows *> InstalledWindows{nullptr};
+}
+
+TScriptWindows *ScriptWindows() { return InstalledWindows.load(); }
+void SetScriptWindows(TScriptWindows *AWindows) { InstalledWindows.store(AWindows); }

@@ -1,0 +1,38 @@
+// What script processing needs of the script editor windows, behind one narrow interface.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// The script editor window; defined by the windows layer. Script processing only holds
+// pointers to it and reaches it through TScriptWindows.
+class TEditForm;
+
+// Implemented once by the editor windows and installed with SetScriptWindows. Every member runs
+// on the GUI thread only; workers reach it through Synchronize.
+class TScriptWindows {
+public:
+  virtual ~TScriptWindows() = default;
+
+  // Creates a new editor window and opens AFileName in it, not read-only.
+  virtual TEditForm *CreateEditForm(const std::string &AFileName) = 0;
+  // The open editor windows, in any order.
+  virtual std::vector<TEditForm *> EditForms() = 0;
+  virtual std::string EditFormFileName(TEditForm *AForm) = 0;
+  // The editor's whole current text, unsaved changes included, lines joined by CR LF.
+  virtual std::string EditFormText(TEditForm *AForm) = 0;
+
+  // Shows the window and brings it to the front.
+  virtual void ShowEditForm(TEditForm *AForm) = 0;
+  virtual int EditFormHeight(TEditForm *AForm) = 0;
+  virtual int ErrorListHeight(TEditForm *AForm) = 0;
+  // Moves the splitter between editor and error list so the editor is AEditorHeight high.
+  virtual void MoveSplitter(TEditForm *AForm, int AEditorHeight) = 0;
+  // Appends one error line with its position (1-based in the text, 0 = none), selects it and
+  // runs the error list's click action, which moves the caret to the error.
+  virtual void AppendError(TEditForm *AForm, const std::string &AText, int APosition) = 0;
+};
+
+// The installed implementation; null while no editor window exists in this program.
+TScriptWindows *ScriptWindows();
+void SetScriptWindows(TScriptWindows *AWindows);
