@@ -5,6 +5,7 @@
 #include "app/HelpUnit.h"
 #include "app/LoginUnit.h"
 #include "classes/Application.h"
+#include "classes/WindowPlacement.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -21,6 +22,23 @@
 
 TMainForm *MainForm = nullptr;
 TLoginForm *LoginForm = nullptr;
+
+namespace {
+std::string ProgramPathOverride;
+}
+
+std::string ProgramPath() {
+  return ProgramPathOverride.empty()
+             ? QCoreApplication::applicationFilePath().toLatin1().toStdString()
+             : ProgramPathOverride;
+}
+
+void SetProgramPath(const std::string &APath) { ProgramPathOverride = APath; }
+
+TDesktopRegistry &FormClasses() {
+  static TDesktopRegistry Registry;
+  return Registry;
+}
 
 namespace {
 
@@ -138,6 +156,8 @@ TMainForm::TMainForm(QWidget *AParent) : QMainWindow(AParent) {
   Database->SetDatabaseName("Database");
   Database->SetParams(TStringList{"User=SCOTT", "Password=", "Server="});
   Database->OnLogin.Bind(this, &TMainForm::DatabaseLogin);
+  CFG = new TCFG(this);
+  CFG->SetName("CFG");
 
   FormCreate();
 }
@@ -290,15 +310,6 @@ void TMainForm::SetStatusText(const std::string &AText) {
   FStatusLabel->repaint();
 }
 
-bool TMainForm::event(QEvent *AEvent) {
-  // The application's hint handler: the long hint of what the mouse is over.
-  if (AEvent->type() == QEvent::StatusTip) {
-    SetStatusText(static_cast<QStatusTipEvent *>(AEvent)->tip().toLatin1().toStdString());
-    return true;
-  }
-  return QMainWindow::event(AEvent);
-}
-
 void TMainForm::FormCreate() {
   // A missing client library is reported before any window shows; the program still opens.
   try {
@@ -309,13 +320,84 @@ void TMainForm::FormCreate() {
   FHelpFile = (QCoreApplication::applicationDirPath() + "/Tessaly.hlp").toLatin1().toStdString();
   FStartFolder = (QDir::currentPath() + "/").toLatin1().toStdString();
   UpdateClientEdge();
+
   LoginForm = new TLoginForm(this);
+  TLoginState Login;
+  for (const std::string &Message : LoadConfiguration(ConfigFile(), *CFG, Login))
+    TApplication::ShowErrorMessage(Message);
+  LoginForm->UserName->setText(QString::fromLatin1(Login.UserName.c_str()));
+  LoginForm->Host->setText(QString::fromLatin1(Login.Host.c_str()));
+
+  if (CFG->SaveDesktopPosition()) {
+    TDesktopLoad Desktop = LoadDesktopPosition(DesktopFile(), *CFG);
+    if (Desktop.Position) {
+      move(Desktop.Position->Left, Desktop.Position->Top);
+      resize(Desktop.Position->Width, Desktop.Position->Height);
+    }
+    if (!Desktop.Message.empty())
+      TApplication::ShowErrorMessage(Desktop.Message);
+    FDesktopReader = std::move(Desktop.Reader);
+  }
+}
+
+void TMainForm::FormActivate() {
+  // Only the first activation finds the desktop still open.
+  if (FDesktopReader)
+    RestoreDesktopChildren(FDesktopReader, FormClasses());
+}
+
+std::string TMainForm::ConfigFile() const {
+  return ConfigFileName(ProgramPath());
+}
+
+std::string TMainForm::DesktopFile() const {
+  return DesktopFileName(ProgramPath(), FStartFolder, CFG->SaveLocally());
+}
+
+TLoginState TMainForm::LoginState() const {
+  return {LoginForm->UserNameText(), LoginForm->HostText()};
+}
+
+void TMainForm::FormCloseQuery() {
+  try {
+    SaveConfiguration(ConfigFile(), *CFG, LoginState());
+    if (CFG->SaveDesktopPosition()) {
+      const QRect Frame = geometry();
+      SaveDesktop(DesktopFile(), *CFG, {x(), y(), Frame.width(), Frame.height()},
+                  [this](TValueWriter &AWriter) {
+                    // Last to first, each child writing its record while it closes.
+                    QList<QMdiSubWindow *> Windows = MdiArea->subWindowList();
+                    for (auto It = Windows.rbegin(); It != Windows.rend(); ++It) {
+                      if (auto *Child = dynamic_cast<TForm *>((*It)->widget())) {
+                        AWriter.WriteString(Child->FormClassName());
+                        WritePlacement(AWriter, **It);
+                        Child->WriteDesktopValues(AWriter);
+                      }
+                      (*It)->close();
+                    }
+                  });
+    }
+  } catch (const EConfigError &E) {
+    TApplication::HandleException(E);
+    return;
+  }
+  DatabaseDisconnectItemClick();
 }
 
 void TMainForm::closeEvent(QCloseEvent *AEvent) {
-  // The close is never refused; disconnecting cannot fail for the user.
-  TApplication::Guard([this] { DatabaseDisconnectItemClick(); });
+  TApplication::Guard([this] { FormCloseQuery(); });
   AEvent->accept();
+}
+
+bool TMainForm::event(QEvent *AEvent) {
+  // The application's hint handler: the long hint of what the mouse is over.
+  if (AEvent->type() == QEvent::StatusTip) {
+    SetStatusText(static_cast<QStatusTipEvent *>(AEvent)->tip().toLatin1().toStdString());
+    return true;
+  }
+  if (AEvent->type() == QEvent::WindowActivate)
+    TApplication::Guard([this] { FormActivate(); });
+  return QMainWindow::event(AEvent);
 }
 
 void TMainForm::UpdateClientEdge() {

@@ -2,6 +2,8 @@
 // database connection of the program, start-up and shut-down.
 #pragma once
 
+#include "app/MainUnitConfig.h"
+#include "app/MainUnitDesktop.h"
 #include "classes/Forms.h"
 #include "db/OciApi.h"
 
@@ -36,6 +38,7 @@ public:
   QStatusBar *StatusBar;
   QMdiArea *MdiArea;
   TOracleDatabase *Database;
+  TCFG *CFG;
 
   // The one simple text of the status bar; set repaints it at once.
   std::string StatusText() const;
@@ -82,6 +85,12 @@ public:
   // Menu merging with the active child's menus.
   void MergeChildMenus(TForm *AChild);
 
+  // The files beside the program (or, for the desktop with SaveLocally, in the start folder).
+  std::string ConfigFile() const;
+  std::string DesktopFile() const;
+  // The login dialog's texts that the configuration file keeps.
+  TLoginState LoginState() const;
+
   const std::string &HelpFile() const { return FHelpFile; }
   const std::string &StartFolder() const { return FStartFolder; }
 
@@ -90,6 +99,9 @@ public:
 
 protected:
   void FormCreate();
+  void FormActivate();
+  // Saves configuration and desktop and disconnects; the close is never refused.
+  void FormCloseQuery();
   void closeEvent(QCloseEvent *AEvent) override;
   bool event(QEvent *AEvent) override;
 
@@ -109,7 +121,13 @@ private:
   std::string FHelpFile;
   std::string FStartFolder;
   TForm *FMergedChild = nullptr;
+  std::unique_ptr<TDesktopReader> FDesktopReader;
 };
 
 extern TMainForm *MainForm;
+// The program's path, which names the configuration and desktop files; tests point it elsewhere.
+std::string ProgramPath();
+void SetProgramPath(const std::string &APath);
+// The child window classes the desktop file can re-create, registered by name at start-up.
+TDesktopRegistry &FormClasses();
 extern TLoginForm *LoginForm;

@@ -1,6 +1,8 @@
 // Multiple-document child windows and the merging of their menus into the frame's menu bar.
 #pragma once
 
+#include "classes/ValueStream.h"
+
 #include <QMenu>
 #include <QMenuBar>
 #include <QWidget>
@@ -27,6 +29,8 @@ public:
   virtual void FormDeactivate() {}
   // The class name under which the desktop file records and re-creates this window.
   virtual const char *FormClassName() const = 0;
+  // The window's own values in its desktop record, after its class name and placement.
+  virtual void WriteDesktopValues(TValueWriter &AWriter) { (void)AWriter; }
 };
 
 // The commands the frame's speed bar forwards to the active child when that child is a script

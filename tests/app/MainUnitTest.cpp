@@ -5,6 +5,7 @@
 #include "classes/Application.h"
 
 #include <QApplication>
+#include <QTemporaryDir>
 #include <QMenuBar>
 #include <QMdiSubWindow>
 #include <QTimer>
@@ -68,8 +69,11 @@ std::vector<std::string> MenuBarNames(QMenuBar *ABar) {
 struct TMainFormTest : ::testing::Test {
   std::unique_ptr<TMainForm> Form;
   std::vector<std::string> Errors;
+  QTemporaryDir Folder;
   void SetUp() override {
     App();
+    // Configuration and desktop files of a program living in a fresh folder.
+    SetProgramPath(Folder.filePath("tessaly").toStdString());
     unsetenv("TESSALY_OCI_LIBRARY");
     Session.SetLibraryFolder(std::string(FAKEOCI_ROOT) + "/full");
     TApplication::ShowErrorMessage = [this](const std::string &AMessage) {
@@ -186,6 +190,54 @@ TEST_F(TMainFormTest, ChildMenusMergeByGroupAndLeaveWithTheChild) {
   EXPECT_EQ(MenuBarNames(Form->menuBar()),
             (std::vector<std::string>{"FileMenu", "DatabaseMenu", "ToolsMenu", "WindowMenu",
                                       "HelpMenu"}));
+}
+
+TEST_F(TMainFormTest, FreshStartHasDefaultsAndShutDownWritesWhatTheNextStartReads) {
+  EXPECT_TRUE(Errors.empty()); // no configuration file: no message
+  EXPECT_FALSE(QFile::exists(Folder.filePath("tessaly.cfg")));
+  EXPECT_EQ(Form->CFG->EditorTabSize(), 8);
+  EXPECT_TRUE(LoginForm->UserName->text().isEmpty());
+
+  Form->CFG->SetEditorTabSize(4);
+  LoginForm->UserName->setText("SCOTT");
+  LoginForm->Password->setText("TIGER");
+  LoginForm->Host->setText("LOCAL");
+  Form->FileExitItem->trigger();
+  EXPECT_TRUE(QFile::exists(Folder.filePath("tessaly.cfg")));
+  EXPECT_FALSE(QFile::exists(Folder.filePath("tessaly.ds"))); // desktop not enabled
+
+  Form.reset(); // one main window at a time: its database name is unique
+  Form = std::make_unique<TMainForm>();
+  EXPECT_TRUE(Errors.empty());
+  EXPECT_EQ(Form->CFG->EditorTabSize(), 4);
+  EXPECT_EQ(LoginForm->UserName->text(), "SCOTT");
+  EXPECT_EQ(LoginForm->Host->text(), "LOCAL");
+  EXPECT_TRUE(LoginForm->Password->text().isEmpty()); // never kept
+}
+
+TEST_F(TMainFormTest, UnreadableConfigurationShowsTheMismatchMessageAndStartsWithDefaults) {
+  QFile File(Folder.filePath("tessaly.cfg"));
+  ASSERT_TRUE(File.open(QIODevice::WriteOnly));
+  File.write("not a configuration");
+  File.close();
+  Form.reset(); // one main window at a time: its database name is unique
+  Form = std::make_unique<TMainForm>();
+  ASSERT_FALSE(Errors.empty());
+  EXPECT_EQ(Errors.front(), ConfigReadErrorMessage);
+  EXPECT_EQ(Form->CFG->EditorTabSize(), 8);
+}
+
+TEST_F(TMainFormTest, DesktopPositionRoundTrip) {
+  Form->CFG->SetSaveDesktopPosition(true);
+  Form->move(40, 30);
+  Form->resize(700, 450);
+  Form->close();
+  EXPECT_TRUE(QFile::exists(Folder.filePath("tessaly.ds")));
+  Form.reset(); // one main window at a time: its database name is unique
+  Form = std::make_unique<TMainForm>();
+  EXPECT_TRUE(Errors.empty());
+  EXPECT_EQ(Form->pos(), QPoint(40, 30));
+  EXPECT_EQ(Form->size(), QSize(700, 450));
 }
 
 TEST(MergeMenus, ChildReplacesItsGroupAndTheRestKeepGroupOrder) {
