@@ -150,8 +150,7 @@ TOracleQueryLite *TOracleParam::CursorQuery() {
 
 // ---- TOracleQueryLite ------------------------------------------------------------------------
 
-TOracleQueryLite::TOracleQueryLite(QObject *AOwner)
-    : TQueryLite(AOwner, &TOracleParam::Create) {}
+TOracleQueryLite::TOracleQueryLite(QObject *AOwner) : TQueryLite(AOwner, &TOracleParam::Create) {}
 
 TOracleQueryLite::~TOracleQueryLite() {
   try {
@@ -182,8 +181,7 @@ void TOracleQueryLite::OpenCursor() {
       TOracleDatabase *Database = FCursor.Owner();
       if (!Database)
         RaiseInterfaceError(MakeErrorCode(1, facSession, 50000), FDatabaseName);
-      OciEntries.oopen()(FCursor.Data(), Database->LogonCursor().Data(), nullptr, 0, 0, nullptr,
-                         0);
+      OciEntries.oopen()(FCursor.Data(), Database->LogonCursor().Data(), nullptr, 0, 0, nullptr, 0);
       FCursor.Check();
     }
     std::string Text;
@@ -219,8 +217,8 @@ void TOracleQueryLite::DescribeFields(TParams &AList) {
     sb4 DbSize = 0, NameLength = 31, DisplaySize = 0;
     sb2 DbType = 0, Precision = 0, Scale = 0, NullOk = 0;
     sb1 Name[32] = {};
-    OciEntries.odescr()(FCursor.Data(), Position, &DbSize, &DbType, Name, &NameLength,
-                        &DisplaySize, &Precision, &Scale, &NullOk);
+    OciEntries.odescr()(FCursor.Data(), Position, &DbSize, &DbType, Name, &NameLength, &DisplaySize,
+                        &Precision, &Scale, &NullOk);
     if (FCursor.ReturnCode() == OCI_VAR_NOT_IN_SELECT_LIST)
       break;
     FCursor.Check();
@@ -258,9 +256,9 @@ void TOracleQueryLite::BindParams(TParams &AList) {
                           reinterpret_cast<ub4 *>(Item->RowCountPointer()), nullptr, 0, 0);
     } else if (Item->DataType() == oCursor) {
       Item->PrepareCursorQuery(FCursor.Owner());
-      OciEntries.obndra()(FCursor.Data(), NameText, -1,
-                          Item->FCursorQuery->Cursor().Data()->area, -1, OCI_EXT_CURSOR, -1,
-                          nullptr, nullptr, nullptr, 0, nullptr, nullptr, 0, 0);
+      OciEntries.obndra()(FCursor.Data(), NameText, -1, Item->FCursorQuery->Cursor().Data()->area,
+                          -1, OCI_EXT_CURSOR, -1, nullptr, nullptr, nullptr, 0, nullptr, nullptr, 0,
+                          0);
     } else {
       OciEntries.obndra()(FCursor.Data(), NameText, -1, Item->DataArea(), Item->ItemSize(),
                           Item->ExternalType(), -1, Item->IndicatorArray(), Item->LengthArray(),

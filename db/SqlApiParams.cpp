@@ -10,9 +10,8 @@
 #include <new>
 #include <strings.h>
 
-const char *const ParamTypeNames[10] = {"oUnknown", "oVarchar2", "oNumber", "oInteger",
-                                        "oDate",    "oRowid",    "oCursor", "oLong",
-                                        "oLongRaw", "oRaw"};
+const char *const ParamTypeNames[10] = {"oUnknown", "oVarchar2", "oNumber", "oInteger", "oDate",
+                                        "oRowid",   "oCursor",   "oLong",   "oLongRaw", "oRaw"};
 const char *const ParamKindNames[5] = {"oInput", "oInpOut", "oOutput", "oResult", "oField"};
 
 namespace {
@@ -167,11 +166,20 @@ std::uint8_t *TParam::RowData(std::int32_t ARow) {
   return FData.get() + std::int64_t(ARow) * FItemSize;
 }
 
-std::uint16_t TParam::RowLength(std::int32_t ARow) { return FLengths[CheckedRow(ARow)]; }
+std::uint16_t TParam::RowLength(std::int32_t ARow) {
+  CheckedRow(ARow); // may set up the buffers
+  return FLengths[ARow];
+}
 
-std::int16_t TParam::RowIndicator(std::int32_t ARow) { return FIndicators[CheckedRow(ARow)]; }
+std::int16_t TParam::RowIndicator(std::int32_t ARow) {
+  CheckedRow(ARow); // may set up the buffers
+  return FIndicators[ARow];
+}
 
-std::uint16_t TParam::RowReturnCode(std::int32_t ARow) { return FReturnCodes[CheckedRow(ARow)]; }
+std::uint16_t TParam::RowReturnCode(std::int32_t ARow) {
+  CheckedRow(ARow); // may set up the buffers
+  return FReturnCodes[ARow];
+}
 
 void TParam::SetRowLength(std::int32_t ARow, std::int32_t ALength) {
   CheckedRow(ARow);
@@ -182,6 +190,9 @@ void TParam::SetRowLength(std::int32_t ARow, std::int32_t ALength) {
 std::string TParam::RowAsString(std::int32_t ARow) {
   std::uint8_t *Data = RowData(ARow);
   if (FDataType == oInteger) {
+    // A NULL that came back from the server is no number.
+    if (FIndicators[ARow] == -1)
+      return std::string();
     std::int32_t Value = 0;
     std::memcpy(&Value, Data, std::min<std::int32_t>(4, FItemSize));
     return std::to_string(Value);
@@ -265,7 +276,8 @@ void TParam::AllocateBuffer(bool AOn) {
     // The arrays start on an even offset so that the 16-bit entries are aligned.
     const std::int64_t RowsBytes = (std::int64_t(FDimension) * FItemSize + 1) & ~std::int64_t(1);
     try {
-      FData.reset(new std::uint8_t[static_cast<size_t>(RowsBytes + 6 * std::int64_t(FDimension))]);
+      FData.reset(
+          new std::uint8_t[static_cast<size_t>(RowsBytes + 6 * std::int64_t(FDimension))]());
       if (ExtraBufferSize() > 0)
         FExtra.reset(new std::uint8_t[static_cast<size_t>(ExtraBufferSize())]);
     } catch (const std::bad_alloc &) {
@@ -277,7 +289,10 @@ void TParam::AllocateBuffer(bool AOn) {
       FLengths = reinterpret_cast<std::uint16_t *>(FData.get() + RowsBytes);
       FIndicators = reinterpret_cast<std::int16_t *>(FLengths + FDimension);
       FReturnCodes = reinterpret_cast<std::uint16_t *>(FIndicators + FDimension);
-      std::memset(FLengths, 0, 4 * static_cast<size_t>(FDimension));
+      // A row nobody wrote is NULL, so the library never sees an indicator that claims a
+      // value of length 0.
+      std::memset(FLengths, 0, 2 * static_cast<size_t>(FDimension));
+      std::fill(FIndicators, FIndicators + FDimension, std::int16_t(-1));
       FRowCount = 0;
       FIndex = 0;
     }
@@ -290,7 +305,8 @@ void TParam::AllocateBuffer(bool AOn) {
 void TParam::CopyRows(TParam &ASource) {
   if (&ASource == this)
     return;
-  const std::int32_t Count = std::min(ASource.RowCount(), FDimension);
+  // A source without buffers holds no values, whatever its row count says.
+  const std::int32_t Count = ASource.BuffersReady() ? std::min(ASource.RowCount(), FDimension) : 0;
   if (Count < 1) {
     FRowCount = 0;
     return;
@@ -337,26 +353,6 @@ std::vector<TParamProperty> TParam::PublishedProperties() const {
       {"ParamName", P::pkString, nullptr, 0, false, 0, Always,
        [](const TParam &A) -> P::TValue { return A.ParamName(); },
        [](TParam &A, const P::TValue &V) { A.SetParamName(std::get<std::string>(V)); }},
-      {"Pos", P::pkInteger, nullptr, 0, true, -1, Always, Int([](const TParam &A) { return A.Pos(); }),
-       [AsInt](TParam &A, const P::TValue &V) { A.SetPos(AsInt(V)); }},
-      {"Index", P::pkInteger, nullptr, 0, false, 0, Never,
-       Int([](const TParam &A) { return A.Index(); }),
-       [AsInt](TParam &A, const P::TValue &V) { A.SetIndex(AsInt(V)); }},
-      {"RowCount", P::pkInteger, nullptr, 0, false, 0, Never,
-       Int([](const TParam &A) { return A.RowCount(); }),
-       [AsInt](TParam &A, const P::TValue &V) { A.SetRowCount(AsInt(V)); }},
-      {"ItemSize", P::pkInteger, nullptr, 0, false, 0, Always,
-       Int([](const TParam &A) { return A.ItemSize(); }),
-       [AsInt](TParam &A, const P::TValue &V) { A.SetItemSize(AsInt(V)); }},
-      {"Dimension", P::pkInteger, nullptr, 0, true, 1, Always,
-       Int([](const TParam &A) { return A.Dimension(); }),
-       [AsInt](TParam &A, const P::TValue &V) { A.SetDimension(AsInt(V)); }},
-      {"HaveDefault", P::pkBoolean, nullptr, 0, true, 0, Always,
-       Int([](const TParam &A) { return A.HaveDefault(); }),
-       [](TParam &A, const P::TValue &V) { A.SetHaveDefault(std::get<std::int64_t>(V) != 0); }},
-      {"NullOk", P::pkBoolean, nullptr, 0, true, 0, Always,
-       Int([](const TParam &A) { return A.NullOk(); }),
-       [](TParam &A, const P::TValue &V) { A.SetNullOk(std::get<std::int64_t>(V) != 0); }},
       {"DbType", P::pkInteger, nullptr, 0, true, 0, Always,
        Int([](const TParam &A) { return A.DbType(); }),
        [AsInt](TParam &A, const P::TValue &V) { A.SetDbType(AsInt(V)); }},
@@ -376,6 +372,27 @@ std::vector<TParamProperty> TParam::PublishedProperties() const {
          const std::int32_t Value = AsInt(V);
          A.SetKind(Value >= 0 && Value <= oField ? TParamKind(Value) : oInput);
        }},
+      {"Pos", P::pkInteger, nullptr, 0, true, -1, Always,
+       Int([](const TParam &A) { return A.Pos(); }),
+       [AsInt](TParam &A, const P::TValue &V) { A.SetPos(AsInt(V)); }},
+      {"Index", P::pkInteger, nullptr, 0, false, 0, Never,
+       Int([](const TParam &A) { return A.Index(); }),
+       [AsInt](TParam &A, const P::TValue &V) { A.SetIndex(AsInt(V)); }},
+      {"RowCount", P::pkInteger, nullptr, 0, false, 0, Never,
+       Int([](const TParam &A) { return A.RowCount(); }),
+       [AsInt](TParam &A, const P::TValue &V) { A.SetRowCount(AsInt(V)); }},
+      {"ItemSize", P::pkInteger, nullptr, 0, false, 0, Always,
+       Int([](const TParam &A) { return A.ItemSize(); }),
+       [AsInt](TParam &A, const P::TValue &V) { A.SetItemSize(AsInt(V)); }},
+      {"Dimension", P::pkInteger, nullptr, 0, true, 1, Always,
+       Int([](const TParam &A) { return A.Dimension(); }),
+       [AsInt](TParam &A, const P::TValue &V) { A.SetDimension(AsInt(V)); }},
+      {"HaveDefault", P::pkBoolean, nullptr, 0, true, 0, Always,
+       Int([](const TParam &A) { return A.HaveDefault(); }),
+       [](TParam &A, const P::TValue &V) { A.SetHaveDefault(std::get<std::int64_t>(V) != 0); }},
+      {"NullOk", P::pkBoolean, nullptr, 0, true, 0, Always,
+       Int([](const TParam &A) { return A.NullOk(); }),
+       [](TParam &A, const P::TValue &V) { A.SetNullOk(std::get<std::int64_t>(V) != 0); }},
       {"AsString", P::pkString, nullptr, 0, false, 0, Never,
        [](const TParam &A) -> P::TValue { return const_cast<TParam &>(A).AsString(); },
        [](TParam &A, const P::TValue &V) { A.SetAsString(std::get<std::string>(V)); }},

@@ -136,9 +136,7 @@ void TDataSetLite::ExecuteArray(std::int32_t AIters, std::int32_t ARowOffset) {
     Lock = std::unique_lock(FDatabase->Lock());
   // Each iteration reads one row of every bound parameter; more iterations than rows would
   // make the library read past the buffers.
-  const auto Bad = [&] {
-    RaiseInterfaceError(MakeErrorCode(1, facQuery, 50012), "Iterations");
-  };
+  const auto Bad = [&] { RaiseInterfaceError(MakeErrorCode(1, facQuery, 50012), "Iterations"); };
   if (AIters < 1 || ARowOffset < 0)
     Bad();
   BindParams(*FParams);
