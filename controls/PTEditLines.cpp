@@ -144,8 +144,10 @@ void TEditLines::SetText(std::string_view AText) {
   const char *End = Begin + AText.size();
 
   std::vector<TLine> Items;
-  // Every LF ends a line at most once, so this is enough unless the text uses lone CRs.
-  Items.reserve(static_cast<std::size_t>(std::count(Begin, End, '\n')) + 65);
+  // Every LF ends a line at most once, so this is enough unless the text uses lone CRs; the
+  // gap for later insertions is reserved with it, so the records are allocated once.
+  std::size_t Expected = static_cast<std::size_t>(std::count(Begin, End, '\n')) + 1;
+  Items.reserve(Expected + std::max<std::size_t>(64, Expected / 64));
   const char *P = Begin;
   while (P < End) {
     const char *Lf = static_cast<const char *>(std::memchr(P, '\n', End - P));
