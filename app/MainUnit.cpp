@@ -156,6 +156,7 @@ TMainForm::TMainForm(QWidget *AParent) : QMainWindow(AParent) {
   Database->SetDatabaseName("Database");
   Database->SetParams(TStringList{"User=SCOTT", "Password=", "Server="});
   Database->OnLogin.Bind(this, &TMainForm::DatabaseLogin);
+  CreateQueries();
   CFG = new TCFG(this);
   CFG->SetName("CFG");
 
@@ -292,6 +293,41 @@ void TMainForm::CreateSpeedBar() {
   Wire(ConnectButton, &TMainForm::DatabaseConnectItemClick);
   Wire(DisconnectButton, &TMainForm::DatabaseDisconnectItemClick);
   Wire(CompileButton, &TMainForm::CompileButtonClick);
+}
+
+void TMainForm::CreateQueries() {
+  Query = new TOracleQuery(this);
+  Query->SetName("Query");
+  Query->SetDatabaseName("Database");
+  Query->SetParseForParams(false); // a ":" in a script statement is never a bind variable
+  Query->Fields().SetDimension(10);
+
+  // Built as the window description holds it: the lists are set while loading, so the SQL
+  // text does not clear them.
+  ErrorQuery = new TOracleQuery(this);
+  ErrorQuery->SetName("ErrorQuery");
+  ErrorQuery->SetLoading(true);
+  ErrorQuery->SetDatabaseName("Database");
+  ErrorQuery->SetSQL("SELECT line, position, text FROM all_errors WHERE owner=:owner AND "
+                     "name=:name AND type=:type");
+  for (const char *Name : {"owner", "name", "type"}) {
+    TParam *Param = ErrorQuery->Params().Add(Name);
+    Param->SetDataType(oVarchar2);
+    Param->SetKind(oInput);
+  }
+  const struct {
+    const char *Name;
+    TParamType Type;
+    int Size;
+  } Fields[] = {{"LINE", oNumber, 40}, {"POSITION", oNumber, 40}, {"TEXT", oVarchar2, 2000}};
+  for (const auto &Field : Fields) {
+    TParam *Item = ErrorQuery->Fields().Add(Field.Name);
+    Item->SetDataType(Field.Type);
+    Item->SetItemSize(Field.Size);
+    Item->SetDimension(10);
+  }
+  ErrorQuery->Fields().SetDimension(10);
+  ErrorQuery->SetLoading(false);
 }
 
 std::vector<QToolButton *> TMainForm::EditorButtons() const {

@@ -6,6 +6,7 @@
 #include "app/MainUnitDesktop.h"
 #include "classes/Forms.h"
 #include "db/OciApi.h"
+#include "db/OciApiQuery.h"
 
 #include <QAction>
 #include <QLabel>
@@ -38,6 +39,9 @@ public:
   QStatusBar *StatusBar;
   QMdiArea *MdiArea;
   TOracleDatabase *Database;
+  // The compile run's statement query and the query that reads a stored unit's errors.
+  TOracleQuery *Query;
+  TOracleQuery *ErrorQuery;
   TCFG *CFG;
 
   // The one simple text of the status bar; set repaints it at once.
@@ -108,6 +112,7 @@ protected:
 private:
   void CreateMenus();
   void CreateSpeedBar();
+  void CreateQueries();
   QAction *AddItem(QMenu *AMenu, const char *AName, const char *ACaption, const char *AHint,
                    const QKeySequence &AShortcut = {});
   QToolButton *AddButton(const char *AName, int ALeft, const char *AHint, const char *AIcon,

@@ -111,6 +111,15 @@ TEST_F(TMainFormTest, FrameSpeedBarAndMenusAsDesigned) {
   EXPECT_EQ(Form->WindowDMBSOutputWindowItem->text(), "&DMBS Output Window");
   EXPECT_EQ(Form->Database->DatabaseName(), "Database");
   EXPECT_EQ(Session.FindDatabase("database"), Form->Database);
+
+  EXPECT_FALSE(Form->Query->ParseForParams());
+  EXPECT_EQ(Form->Query->DatabaseName(), "Database");
+  ASSERT_EQ(Form->ErrorQuery->Params().Count(), 3);
+  EXPECT_EQ(Form->ErrorQuery->Params().Items(1)->ParamName(), "name");
+  ASSERT_EQ(Form->ErrorQuery->Fields().Count(), 3);
+  EXPECT_EQ(Form->ErrorQuery->Fields().Items(2)->ParamName(), "TEXT");
+  EXPECT_EQ(Form->ErrorQuery->Fields().Items(2)->ItemSize(), 2000);
+  EXPECT_EQ(Form->ErrorQuery->Fields().Items(0)->Kind(), oField);
 }
 
 TEST_F(TMainFormTest, LoginConnectsAndReportsThenForgetsThePassword) {
