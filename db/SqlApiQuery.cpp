@@ -8,6 +8,23 @@ TDataSetLite::TDataSetLite(QObject *AOwner, TParamClass AItemClass)
     : TComponent(AOwner), FParams(std::make_unique<TParams>(this, AItemClass)),
       FFields(std::make_unique<TFields>(this, AItemClass)) {}
 
+namespace {
+[[noreturn]] void Abstract(const char *AName) {
+  RaiseInterfaceError(MakeErrorCode(1, facQuery, 50000), std::string("Abstract ") + AName);
+}
+} // namespace
+
+void TDataSetLite::BindParams(TParams &) { Abstract("BindParams"); }
+void TDataSetLite::ParseParams(TParams &) { Abstract("ParseParams"); }
+void TDataSetLite::DescribeFields(TParams &) { Abstract("DescribeFields"); }
+void TDataSetLite::CancelFetch() { Abstract("CancelFetch"); }
+void TDataSetLite::DoExecute(std::int32_t, std::int32_t) { Abstract("DoExecute"); }
+void TDataSetLite::DoFetch(std::int32_t) { Abstract("DoFetch"); }
+void TDataSetLite::DoExecuteFetch(std::int32_t, bool) { Abstract("DoExecuteFetch"); }
+void TDataSetLite::OpenCursor() { Abstract("OpenCursor"); }
+void TDataSetLite::CloseCursor() { Abstract("CloseCursor"); }
+TSession &TDataSetLite::GetSession() { Abstract("GetSession"); }
+
 void TDataSetLite::SetDatabaseName(const std::string &AValue) {
   if (AValue == FDatabaseName)
     return;

@@ -52,9 +52,10 @@ public:
   void ExecuteFetch(std::int32_t ARows, bool ACancelAfter);
   void FetchNext(std::int32_t ARows);
 
-  virtual void BindParams(TParams &AList) = 0;
-  virtual void ParseParams(TParams &AList) = 0;
-  virtual void DescribeFields(TParams &AList) = 0;
+  // The operations a concrete data set provides; here they raise, as abstract methods do.
+  virtual void BindParams(TParams &AList);
+  virtual void ParseParams(TParams &AList);
+  virtual void DescribeFields(TParams &AList);
   virtual void RefreshParams();
   virtual void RefreshFields();
 
@@ -64,14 +65,14 @@ public:
   virtual bool ParseForParams() const { return false; }
 
 protected:
-  virtual void CancelFetch() = 0;
+  virtual void CancelFetch();
   virtual void AfterCancelFetch() {}
-  virtual void DoExecute(std::int32_t AIters, std::int32_t ARowOffset) = 0;
-  virtual void DoFetch(std::int32_t ARows) = 0;
-  virtual void DoExecuteFetch(std::int32_t ARows, bool ACancel) = 0;
-  virtual void OpenCursor() = 0;
-  virtual void CloseCursor() = 0;
-  virtual TSession &GetSession() = 0;
+  virtual void DoExecute(std::int32_t AIters, std::int32_t ARowOffset);
+  virtual void DoFetch(std::int32_t ARows);
+  virtual void DoExecuteFetch(std::int32_t ARows, bool ACancel);
+  virtual void OpenCursor();
+  virtual void CloseCursor();
+  virtual TSession &GetSession();
 
   // The rows a fetch may ask for: at least 1, at most the rows the field buffers hold.
   std::int32_t FetchableRows(std::int32_t ARows) const;
