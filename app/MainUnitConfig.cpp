@@ -69,8 +69,7 @@ struct TLoginRecord {
       Child.Class = &TEditText::Properties();
       return Child;
     };
-    Record.Children = {Edit("UserName", UserName), Edit("Password", Password),
-                       Edit("Host", Host)};
+    Record.Children = {Edit("UserName", UserName), Edit("Password", Password), Edit("Host", Host)};
   }
 };
 
@@ -89,11 +88,11 @@ const TFont &TCFG::InitialEditorFont() {
 
 const TTextStyles &TCFG::InitialSyntaxStyles() {
   static const TTextStyles Styles = {
-      TTextStyle(clWhite, clNavy, 0),         // selected text
+      TTextStyle(clWhite, clNavy, 0),           // selected text
       TTextStyle(clDefault, clDefault, fsBold), // reserved word
-      TTextStyle(clBlue, clDefault, 0),       // number
-      TTextStyle(clGreen, clDefault, 0),      // string
-      TTextStyle(clNavy, clDefault, fsItalic), // comment
+      TTextStyle(clBlue, clDefault, 0),         // number
+      TTextStyle(clGreen, clDefault, 0),        // string
+      TTextStyle(clNavy, clDefault, fsItalic),  // comment
   };
   return Styles;
 }
@@ -148,9 +147,7 @@ void TCFG::RegisterEditor(IConfigEditor &AEditor) {
                             FEditorBackspaceUnindents, FEditorTabSize);
 }
 
-void TCFG::UnregisterEditor(IConfigEditor &AEditor) {
-  std::erase(FEditors, &AEditor);
-}
+void TCFG::UnregisterEditor(IConfigEditor &AEditor) { std::erase(FEditors, &AEditor); }
 
 void TCFG::ApplyToEditors() const {
   // A copy, so an editor that unregisters while being told does not disturb the walk.

@@ -20,7 +20,17 @@
 //   Collection   tag 14, per item tag 1, its properties, 0; a final 0
 //   Custom       a property of its own encoding (a string list, for instance); the class
 //                writes and reads the value itself, tag included
-enum class TPropertyKind { Integer, Boolean, String, Enumeration, Color, Set, Object, Collection, Custom };
+enum class TPropertyKind {
+  Integer,
+  Boolean,
+  String,
+  Enumeration,
+  Color,
+  Set,
+  Object,
+  Collection,
+  Custom
+};
 
 class TClassProperties;
 
@@ -35,7 +45,7 @@ struct TPropertyInfo {
   // Ordinal kinds (Integer, Boolean, Enumeration, Color, Set): the value as an integer.
   std::function<std::int64_t(const void *)> GetOrdinal;
   std::function<void(void *, std::int64_t)> SetOrdinal;
-  std::optional<std::int64_t> OrdinalDefault; // no default: always written
+  std::optional<std::int64_t> OrdinalDefault;            // no default: always written
   std::int64_t Minimum = INT32_MIN, Maximum = INT32_MAX; // Integer range accepted when read
   std::vector<std::string> Names; // Enumeration values by ordinal; Set elements by bit
 
@@ -115,7 +125,8 @@ public:
     std::optional<std::int64_t> Default;
     if (ADefault)
       Default = std::int64_t(*ADefault);
-    TPropertyInfo &Info = Ordinal(std::move(AName), TPropertyKind::Enumeration, AGet, ASet, Default);
+    TPropertyInfo &Info =
+        Ordinal(std::move(AName), TPropertyKind::Enumeration, AGet, ASet, Default);
     Info.Names = std::move(ANames);
     return Info;
   }
@@ -133,14 +144,16 @@ public:
     TPropertyInfo Info;
     Info.Name = std::move(AName);
     Info.Kind = TPropertyKind::String;
-    Info.GetString = [AGet](const void *O) { return std::string((static_cast<const T *>(O)->*AGet)()); };
+    Info.GetString = [AGet](const void *O) {
+      return std::string((static_cast<const T *>(O)->*AGet)());
+    };
     Info.SetString = [ASet](void *O, const std::string &V) { (static_cast<T *>(O)->*ASet)(V); };
     Info.StringDefault = std::move(ADefault);
     return FClass.Add(std::move(Info));
   }
   template <class O>
-  TPropertyInfo &Object(std::string AName, const O &(T::*AGet)() const,
-                        void (T::*ASet)(const O &), const TClassProperties &AObjectClass,
+  TPropertyInfo &Object(std::string AName, const O &(T::*AGet)() const, void (T::*ASet)(const O &),
+                        const TClassProperties &AObjectClass,
                         std::function<const O *()> ADefaultObject) {
     TPropertyInfo Info;
     Info.Name = std::move(AName);
@@ -166,7 +179,9 @@ public:
     TPropertyInfo Info;
     Info.Name = std::move(AName);
     Info.Kind = TPropertyKind::Collection;
-    Info.Count = [AGet](const void *P) { return std::size_t((static_cast<const T *>(P)->*AGet)().size()); };
+    Info.Count = [AGet](const void *P) {
+      return std::size_t((static_cast<const T *>(P)->*AGet)().size());
+    };
     Info.Item = [AGet](const void *P, std::size_t I) -> const void * {
       return &(static_cast<const T *>(P)->*AGet)()[I];
     };
@@ -191,7 +206,9 @@ public:
     Info.Name = std::move(AName);
     Info.Kind = TPropertyKind::Custom;
     Info.HasData = [AHasData](const void *P) { return AHasData(*static_cast<const T *>(P)); };
-    Info.WriteData = [AWrite](TValueWriter &W, const void *P) { AWrite(W, *static_cast<const T *>(P)); };
+    Info.WriteData = [AWrite](TValueWriter &W, const void *P) {
+      AWrite(W, *static_cast<const T *>(P));
+    };
     Info.ReadData = [ARead](TValueReader &R, void *P) { ARead(R, *static_cast<T *>(P)); };
     return FClass.Add(std::move(Info));
   }

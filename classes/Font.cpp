@@ -34,8 +34,8 @@ const TClassProperties &TFont::Properties() {
     P.Set("Style", &TFont::Style, &TFont::SetStyle,
           {"fsBold", "fsItalic", "fsUnderline", "fsStrikeOut"}, Defaults.Style());
     P.Color("Color", &TFont::Color, &TFont::SetColor, Defaults.Color());
-    P.Enumeration("Pitch", &TFont::Pitch, &TFont::SetPitch,
-                  {"fpDefault", "fpVariable", "fpFixed"}, std::optional(Defaults.Pitch()));
+    P.Enumeration("Pitch", &TFont::Pitch, &TFont::SetPitch, {"fpDefault", "fpVariable", "fpFixed"},
+                  std::optional(Defaults.Pitch()));
     return Class;
   }();
   return Description;

@@ -49,9 +49,7 @@ void TFileStream::Write(const void *ABuffer, std::size_t ACount) {
     throw EWriteError("Stream write error");
 }
 
-std::int64_t TFileStream::Size() const {
-  return FReadFile ? FReadFile->size() : FSaveFile->size();
-}
+std::int64_t TFileStream::Size() const { return FReadFile ? FReadFile->size() : FSaveFile->size(); }
 
 std::int64_t TFileStream::Position() const {
   return FReadFile ? FReadFile->pos() : FSaveFile->pos();

@@ -81,7 +81,7 @@ public:
 
   void Read(void *ABuffer, std::size_t ACount); // a raw block, no tag; all or EReadError
   TValueType ReadValue();
-  TValueType NextValue(); // the next tag, not consumed
+  TValueType NextValue();     // the next tag, not consumed
   std::int64_t ReadInteger(); // tags 2, 3, 4
   std::string ReadString();   // tags 6, 12
   std::string ReadIdent();    // tag 7

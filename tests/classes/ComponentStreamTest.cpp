@@ -353,10 +353,10 @@ TEST(ComponentStream, ForeignOrDamagedRecordsRaise) {
   Fails(WithProperty("Style", {11, 4, 'f', 's', 'N', 'o', 0}));
   Fails(WithProperty("Style", {2, 1}));
   Fails(WithProperty("Items", {1, 0, 0}));
-  Fails(WithProperty("Items", {14, 2, 1, 0}));   // an item without its list tag
+  Fails(WithProperty("Items", {14, 2, 1, 0})); // an item without its list tag
   Fails(WithProperty("Items", {14, 1, 1, 'Z', 2, 1, 0, 0}));
   Fails(WithProperty("D", {6, 0}));
-  Fails(WithProperty("Font.Size", {2, 0}));      // a font without size
+  Fails(WithProperty("Font.Size", {2, 0})); // a font without size
 }
 
 TEST(ComponentStream, ColourNamesCoverStandardAndSystemColours) {

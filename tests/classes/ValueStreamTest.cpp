@@ -45,8 +45,7 @@ TEST(ValueStream, IntegersTakeTheSmallestForm) {
   EXPECT_EQ(Written([](TValueWriter &W) { W.WriteInteger(-129); }), (TBytes{3, 0x7F, 0xFF}));
   EXPECT_EQ(Written([](TValueWriter &W) { W.WriteInteger(32767); }), (TBytes{3, 0xFF, 0x7F}));
   EXPECT_EQ(Written([](TValueWriter &W) { W.WriteInteger(-32768); }), (TBytes{3, 0x00, 0x80}));
-  EXPECT_EQ(Written([](TValueWriter &W) { W.WriteInteger(32768); }),
-            (TBytes{4, 0x00, 0x80, 0, 0}));
+  EXPECT_EQ(Written([](TValueWriter &W) { W.WriteInteger(32768); }), (TBytes{4, 0x00, 0x80, 0, 0}));
   EXPECT_EQ(Written([](TValueWriter &W) { W.WriteInteger(10240); }), (TBytes{3, 0x00, 0x28}));
   EXPECT_EQ(Written([](TValueWriter &W) { W.WriteInteger(INT32_MIN); }),
             (TBytes{4, 0, 0, 0, 0x80}));
@@ -66,8 +65,8 @@ TEST(ValueStream, WriterEncodesEveryKindAsTheFormatSays) {
     W.Write(Raw, 3);
     W.WriteFloat(1.0);
   });
-  EXPECT_EQ(Bytes, (TBytes{1, 6, 2, 'a', 'b', 8, 9, 7, 5, 'c', 'l', 'R', 'e', 'd', 0, 0xAA, 0xBB,
-                           0xCC, 5, 0, 0, 0, 0, 0, 0, 0, 0x80, 0xFF, 0x3F}));
+  EXPECT_EQ(Bytes, (TBytes{1,    6,    2,    'a', 'b', 8, 9, 7, 5, 'c', 'l', 'R',  'e',  'd', 0,
+                           0xAA, 0xBB, 0xCC, 5,   0,   0, 0, 0, 0, 0,   0,   0x80, 0xFF, 0x3F}));
 
   // 255 characters still fit the short form; 256 take tag 12 and a 32-bit length.
   TBytes Short = Written([](TValueWriter &W) { W.WriteString(std::string(255, 'x')); });
@@ -80,10 +79,9 @@ TEST(ValueStream, WriterEncodesEveryKindAsTheFormatSays) {
 }
 
 TEST(ValueStream, ReaderReadsHandAssembledValues) {
-  TBytes Bytes = {1,    2,    0xFF, 3,    0x00, 0x80, 4,    0x78, 0x56, 0x34, 0x12, 6, 3,
-                  'a',  'b',  'c',  12,   2,    0,    0,    0,    'h',  'i',  8,    9, 7,
-                  2,    'o',  'k',  5,    0,    0,    0,    0,    0,    0,    0,    0xA0, 2,
-                  0x40, 0,    0x11, 0x22};
+  TBytes Bytes = {1,   2,  0xFF, 3, 0x00, 0x80, 4,   0x78, 0x56, 0x34, 0x12, 6,    3,   'a', 'b',
+                  'c', 12, 2,    0, 0,    0,    'h', 'i',  8,    9,    7,    2,    'o', 'k', 5,
+                  0,   0,  0,    0, 0,    0,    0,   0xA0, 2,    0x40, 0,    0x11, 0x22};
   TReadOnlyMemoryStream Stream(Bytes.data(), Bytes.size());
   TValueReader Reader(Stream);
   Reader.ReadListBegin();
@@ -185,8 +183,9 @@ TEST(ExtendedFloat, EveryDoubleSurvivesTheRoundTrip) {
     else
       ASSERT_EQ(std::bit_cast<std::uint64_t>(Back), std::bit_cast<std::uint64_t>(Value)) << Value;
   }
-  for (std::uint64_t Special : std::initializer_list<std::uint64_t>{0x0000000000000001u, 0x000FFFFFFFFFFFFFu, 0x0010000000000000u,
-                                0x7FEFFFFFFFFFFFFFu, 0x8000000000000000u, 0xFFF0000000000000u})
+  for (std::uint64_t Special : std::initializer_list<std::uint64_t>{
+           0x0000000000000001u, 0x000FFFFFFFFFFFFFu, 0x0010000000000000u, 0x7FEFFFFFFFFFFFFFu,
+           0x8000000000000000u, 0xFFF0000000000000u})
     EXPECT_EQ(std::bit_cast<std::uint64_t>(ExtendedToDouble(DoubleToExtended(Bits(Special)))),
               Special);
 }
@@ -216,17 +215,17 @@ TEST(ExtendedFloat, OutOfRangeValuesOverflowAndUnderflow) {
   EXPECT_EQ(ExtendedToDouble(Extended(0xFFFFFFFFFFFFF800u, 16383 + 1023)),
             std::numeric_limits<double>::max());
   // Below the subnormals: 2^-1075 is exactly half the smallest subnormal, a tie towards 0.
-  EXPECT_EQ(std::bit_cast<std::uint64_t>(
-                ExtendedToDouble(Extended(0x8000000000000000u, 16383 - 1075))),
-            0u);
-  EXPECT_EQ(std::bit_cast<std::uint64_t>(
-                ExtendedToDouble(Extended(0x8000000000000001u, 16383 - 1075))),
-            1u);
+  EXPECT_EQ(
+      std::bit_cast<std::uint64_t>(ExtendedToDouble(Extended(0x8000000000000000u, 16383 - 1075))),
+      0u);
+  EXPECT_EQ(
+      std::bit_cast<std::uint64_t>(ExtendedToDouble(Extended(0x8000000000000001u, 16383 - 1075))),
+      1u);
   EXPECT_EQ(ExtendedToDouble(Extended(0x8000000000000000u, 1)), 0.0);
   // 1.5 smallest subnormals: a tie between 1 and 2 units goes to the even 2.
-  EXPECT_EQ(std::bit_cast<std::uint64_t>(
-                ExtendedToDouble(Extended(0xC000000000000000u, 16383 - 1074))),
-            2u);
+  EXPECT_EQ(
+      std::bit_cast<std::uint64_t>(ExtendedToDouble(Extended(0xC000000000000000u, 16383 - 1074))),
+      2u);
   // The largest subnormal rounding up becomes the smallest normal.
   EXPECT_EQ(ExtendedToDouble(Extended(0xFFFFFFFFFFFFFFFFu, 16383 - 1023)),
             std::numeric_limits<double>::min());

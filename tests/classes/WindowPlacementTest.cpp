@@ -54,8 +54,8 @@ TEST(WindowPlacement, RecordHasTheStructureLayout) {
   P.Right = 310;
   P.Bottom = 0x01020304;
   const std::array<std::uint8_t, 44> Expected = {
-      44, 0, 0, 0, 2,  0, 0, 0, 3,  0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 5, 0,
-      0,  0, 6, 0, 0,  0, 10, 0, 0, 0, 20, 0, 0,    0,    0x36, 1,    0,    0,    4,    3,    2, 1};
+      44, 0, 0, 0, 2, 0, 0,  0, 3, 0, 0,  0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 5, 0,
+      0,  0, 6, 0, 0, 0, 10, 0, 0, 0, 20, 0, 0,    0,    0x36, 1,    0,    0,    4,    3,    2, 1};
   EXPECT_EQ(P.ToBytes(), Expected);
   EXPECT_EQ(TWindowPlacement::FromBytes(Expected), P);
 
