@@ -132,7 +132,11 @@ void TPlainTextEdit::SetStyles(const TTextStyles &AValue) {
 }
 
 void TPlainTextEdit::ReadFontMetrics() {
-  QFontMetrics Metrics(font());
+  // Glyphs must land where the column geometry says: whole-pixel advances, no kerning.
+  FPaintFont = font();
+  FPaintFont.setHintingPreference(QFont::PreferFullHinting);
+  FPaintFont.setKerning(false);
+  QFontMetrics Metrics(FPaintFont);
   FAscent = Metrics.ascent();
   FLineHeight = std::max(1, Metrics.ascent() + Metrics.descent());
   FAverageCharWidth = std::max(1, Metrics.averageCharWidth());
@@ -354,6 +358,10 @@ void TPlainTextEdit::UpdateScrollBars() {
 
 void TPlainTextEdit::resizeEvent(QResizeEvent *AEvent) {
   QWidget::resizeEvent(AEvent);
+  // Rendering a hidden control repeats its pending resize; only a real change re-scrolls.
+  if (size() == FLastSize)
+    return;
+  FLastSize = size();
   PlaceScrollBars();
   UpdateScrollBars();
   ScrollToCaret();
@@ -399,11 +407,11 @@ public:
       return;
     FCurrent = AStyle;
     if (AStyle < 0) {
-      FPainter.setFont(FEdit.font());
+      FPainter.setFont(FEdit.FPaintFont);
       FPainter.setPen(FFontColor);
     } else {
       const TTextStyle &Style = StyleAt(AStyle);
-      FPainter.setFont(Style.CachedFont(FEdit.font()));
+      FPainter.setFont(Style.CachedFont(FEdit.FPaintFont));
       TColor C = Style.Foreground();
       FPainter.setPen(C == clDefault ? FFontColor : ColorToQColor(C));
     }
@@ -412,6 +420,11 @@ public:
 
   // Characters [AFrom, ATo) of ALine drawn opaque from relative x ARelX; returns the end x.
   int Draw(std::string_view ALine, int AFrom, int ATo, int ARelX, int AY) {
+    // Background first (opaque cells), then the tab-free pieces at their tab-expanded places.
+    int End = ARelX;
+    for (int I = AFrom; I < ATo; ++I)
+      End += FEdit.CharWidth(static_cast<unsigned char>(ALine[I]), End);
+    FPainter.fillRect(QRect(FOrigin + ARelX, AY, End - ARelX, FEdit.FLineHeight), FBackground);
     int X = ARelX;
     int PieceStart = AFrom, PieceX = X;
     auto Flush = [&](int AEnd) {
@@ -430,7 +443,6 @@ public:
       }
       X += W;
     }
-    FPainter.fillRect(QRect(FOrigin + ARelX, AY, X - ARelX, FEdit.FLineHeight), FBackground);
     Flush(ATo);
     return X;
   }

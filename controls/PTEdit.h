@@ -171,6 +171,7 @@ private:
   TColor FFontColor = clWindowText;
   int FLeftMargin = 0;
   bool FCtl3D = true;
+  QFont FPaintFont; // the editor font as painted and measured
   int FTopLine = 0;
   int FHorzOffset = 0;
   int FLineHeight = 0;
@@ -183,6 +184,7 @@ private:
   bool FHasCaret = false;
   bool FCaretShown = false;
   QRect FCaretRect;
+  QSize FLastSize;
   QRegion FPendingDirty; // marked since the last paint; moved along when pixels move
   QScrollBar *FHorzBar;
   QScrollBar *FVertBar;
