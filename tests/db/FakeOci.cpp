@@ -68,16 +68,10 @@ FAKE_EXPORT const char *fakeoci_log() {
   Copy = Log;
   return Copy.c_str();
 }
-namespace cursors {
-void Reset();
-}
 FAKE_EXPORT void fakeoci_clear() {
-  {
-    std::lock_guard Guard(Mutex);
-    Log.clear();
-    FailNext.clear();
-  }
-  cursors::Reset();
+  std::lock_guard Guard(Mutex);
+  Log.clear();
+  FailNext.clear();
 }
 FAKE_EXPORT void fakeoci_fail_next(const char *AName, int ACode) {
   std::lock_guard Guard(Mutex);
@@ -496,6 +490,9 @@ void Closed(Cda_Def *ACursor) {
 }
 
 } // namespace cursors
+
+// Forgets the scripted select, outputs, open cursors and the record of bound values.
+FAKE_EXPORT void fakeoci_reset_cursors() { cursors::Reset(); }
 
 // "NAME:type:displaysize:nullok;..." and the number of rows every SELECT returns.
 FAKE_EXPORT void fakeoci_script_select(const char *AColumns, long ARows) {
