@@ -229,25 +229,28 @@ std::string ConfigFileName(const std::string &AProgramPath) {
 
 std::vector<std::string> LoadConfiguration(const std::string &AFileName, TCFG &ACFG,
                                            TLoginState &ALogin) {
-  std::vector<std::string> Messages;
   std::vector<std::uint8_t> Content;
   try {
     TFileStream File(AFileName, TFileMode::fmOpenRead);
-    if (File.Size() > MaximumConfigSize) {
-      Content.assign(4, 0); // unreadable as either record
-    } else {
+    // Too large or not read whole: left empty, which neither record can be read from.
+    if (File.Size() <= MaximumConfigSize) {
       Content.resize(std::size_t(File.Size()));
       if (File.Read(Content.data(), Content.size()) != Content.size())
-        Content.resize(0);
+        Content.clear();
     }
   } catch (const EStreamError &) {
     // No file (a fresh installation): initial values, no message.
     ACFG.Assign(TCFG());
     ALogin = TLoginState();
-    return Messages;
+    return {};
   }
+  return ReadConfiguration(Content, ACFG, ALogin);
+}
 
-  TReadOnlyMemoryStream Stream(Content.data(), Content.size());
+std::vector<std::string> ReadConfiguration(const std::vector<std::uint8_t> &AContent, TCFG &ACFG,
+                                           TLoginState &ALogin) {
+  std::vector<std::string> Messages;
+  TReadOnlyMemoryStream Stream(AContent.data(), AContent.size());
   TValueReader Reader(Stream);
   TComponentReader Components(Reader);
 
@@ -265,13 +268,13 @@ std::vector<std::string> LoadConfiguration(const std::string &AFileName, TCFG &A
 
   // The login record follows the first record; when that one could not be read, its end is
   // unknown, so the login record is looked for at the next signature.
-  std::size_t LoginStart = Content.size() - std::size_t(Reader.Remaining());
+  std::size_t LoginStart = AContent.size() - std::size_t(Reader.Remaining());
   if (!Messages.empty()) {
-    auto Found = std::search(Content.begin() + std::min<std::size_t>(4, Content.size()),
-                             Content.end(), Signature, Signature + 4);
-    LoginStart = std::size_t(Found - Content.begin());
+    auto Found = std::search(AContent.begin() + std::min<std::size_t>(4, AContent.size()),
+                             AContent.end(), Signature, Signature + 4);
+    LoginStart = std::size_t(Found - AContent.begin());
   }
-  TReadOnlyMemoryStream LoginStream(Content.data() + LoginStart, Content.size() - LoginStart);
+  TReadOnlyMemoryStream LoginStream(AContent.data() + LoginStart, AContent.size() - LoginStart);
   TValueReader LoginReader(LoginStream);
   TComponentReader LoginComponents(LoginReader);
   TLoginState Loaded;

@@ -138,6 +138,9 @@ std::string ChangeFileExt(const std::string &APath, const std::string &AExtensio
 // returned list, which the caller shows in order (zero, one or two boxes).
 std::vector<std::string> LoadConfiguration(const std::string &AFileName, TCFG &ACFG,
                                            TLoginState &ALogin);
+// The same for a file's content already in memory.
+std::vector<std::string> ReadConfiguration(const std::vector<std::uint8_t> &AContent, TCFG &ACFG,
+                                           TLoginState &ALogin);
 // Writes both records to a temporary file and renames it over AFileName. Raises
 // EConfigError(ConfigSaveErrorMessage) when anything fails; the old file is then untouched.
 void SaveConfiguration(const std::string &AFileName, TCFG &ACFG, const TLoginState &ALogin);
