@@ -18,6 +18,9 @@ namespace {
 
 // Row lengths are 16-bit in the client library's arrays, so no row can be larger.
 constexpr std::int32_t MaxItemSize = 65535;
+// A data block larger than this is a mistake (a wild Dimension), not a wish; refusing it beats
+// taking the machine's memory.
+constexpr std::int64_t MaxBlockSize = std::int64_t(256) << 20;
 
 bool SameText(const std::string &A, const std::string &B) {
   return A.size() == B.size() && strcasecmp(A.c_str(), B.c_str()) == 0;
@@ -268,7 +271,8 @@ void TParam::AllocateBuffer(bool AOn) {
   // An integer row holds a whole 32-bit value.
   if (FDataType == oInteger && FItemSize > 0 && FItemSize < 4)
     FItemSize = 4;
-  const bool Sane = FItemSize > 0 && FItemSize <= MaxItemSize && FDimension > 0;
+  const bool Sane = FItemSize > 0 && FItemSize <= MaxItemSize && FDimension > 0 &&
+                    std::int64_t(FDimension) * (FItemSize + 6) <= MaxBlockSize;
   const std::int64_t Size = Sane ? std::int64_t(FDimension) * (FItemSize + 6) : 0;
   if (Sane && (FDimension != FAllocatedDimension || Size != FAllocatedSize)) {
     FAllocatedDimension = FDimension;
