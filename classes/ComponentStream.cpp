@@ -157,7 +157,7 @@ void TComponentWriter::WriteProperty(const std::string &APrefix, const void *AOb
   } else if (AInfo.Kind == TPropertyKind::Collection) {
     if (AInfo.IsDefault && AInfo.IsDefault(AObject))
       return;
-  } else if (AInfo.Kind == TPropertyKind::Custom) {
+  } else if (AInfo.Kind == TPropertyKind::Custom || AInfo.Kind == TPropertyKind::Binary) {
     if (!AInfo.HasData(AObject))
       return;
   }
@@ -215,6 +215,12 @@ void TComponentWriter::WriteValueOf(const void *AObject, const TPropertyInfo &AI
   case TPropertyKind::Custom:
     AInfo.WriteData(FWriter, AObject);
     break;
+  case TPropertyKind::Binary: {
+    TMemoryStream Block;
+    AInfo.WriteBinaryData(Block, AObject);
+    FWriter.WriteBinary(Block.Bytes().data(), Block.Bytes().size());
+    break;
+  }
   case TPropertyKind::Object:
     break; // written as its sub-properties
   }
@@ -350,6 +356,12 @@ void TComponentReader::ReadValueInto(void *AObject, const TPropertyInfo &AInfo) 
   case TPropertyKind::Custom:
     AInfo.ReadData(FReader, AObject);
     break;
+  case TPropertyKind::Binary: {
+    std::vector<std::uint8_t> Bytes = FReader.ReadBinary();
+    TReadOnlyMemoryStream Block(Bytes.data(), Bytes.size());
+    AInfo.ReadBinaryData(Block, AObject);
+    break;
+  }
   case TPropertyKind::Object:
     break; // rejected by the caller
   }

@@ -20,6 +20,8 @@
 //   Collection   tag 14, per item tag 1, its properties, 0; a final 0
 //   Custom       a property of its own encoding (a string list, for instance); the class
 //                writes and reads the value itself, tag included
+//   Binary       tag 10, a 32-bit length and a block the class fills and parses itself from
+//                a stream of its own (a parameter list's "D": item count, then the items)
 enum class TPropertyKind {
   Integer,
   Boolean,
@@ -29,7 +31,8 @@ enum class TPropertyKind {
   Set,
   Object,
   Collection,
-  Custom
+  Custom,
+  Binary
 };
 
 class TClassProperties;
@@ -74,10 +77,14 @@ struct TPropertyInfo {
   const TClassProperties *ItemClass = nullptr;
   std::function<bool(const void *)> IsDefault;
 
-  // Custom: HasData decides whether the property is written at all.
+  // Custom and Binary: HasData decides whether the property is written at all.
   std::function<bool(const void *)> HasData;
   std::function<void(TValueWriter &, const void *)> WriteData;
   std::function<void(TValueReader &, void *)> ReadData;
+  // Binary: the block is written to and read from a memory stream; the reader may not trust
+  // the block any more than the file it came from.
+  std::function<void(TStream &, const void *)> WriteBinaryData;
+  std::function<void(TStream &, void *)> ReadBinaryData;
 };
 
 // The published properties of one class, described once and shared by all its objects.
@@ -210,6 +217,20 @@ public:
       AWrite(W, *static_cast<const T *>(P));
     };
     Info.ReadData = [ARead](TValueReader &R, void *P) { ARead(R, *static_cast<T *>(P)); };
+    return FClass.Add(std::move(Info));
+  }
+  // A binary property; the callbacks write and read the block's content.
+  TPropertyInfo &Binary(std::string AName, std::function<bool(const T &)> AHasData,
+                        std::function<void(TStream &, const T &)> AWrite,
+                        std::function<void(TStream &, T &)> ARead) {
+    TPropertyInfo Info;
+    Info.Name = std::move(AName);
+    Info.Kind = TPropertyKind::Binary;
+    Info.HasData = [AHasData](const void *P) { return AHasData(*static_cast<const T *>(P)); };
+    Info.WriteBinaryData = [AWrite](TStream &S, const void *P) {
+      AWrite(S, *static_cast<const T *>(P));
+    };
+    Info.ReadBinaryData = [ARead](TStream &S, void *P) { ARead(S, *static_cast<T *>(P)); };
     return FClass.Add(std::move(Info));
   }
 

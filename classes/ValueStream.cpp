@@ -193,6 +193,16 @@ void TValueWriter::WriteFloat(double AValue) {
   Write(Bytes.data(), Bytes.size());
 }
 
+void TValueWriter::WriteBinary(const void *ABuffer, std::size_t ACount) {
+  if (ACount > INT32_MAX)
+    throw EWriteError("Binary block too long");
+  WriteValue(TValueType::vaBinary);
+  std::uint8_t Length[4];
+  PutLittle(Length, ACount, 4);
+  Write(Length, 4);
+  Write(ABuffer, ACount);
+}
+
 void TValueWriter::WriteShortString(const std::string &AValue) {
   if (AValue.size() > 255)
     throw EWriteError("Name too long: " + AValue.substr(0, 32) + "...");
@@ -317,6 +327,18 @@ double TValueReader::ReadFloat() {
   TExtended80 Bytes;
   Read(Bytes.data(), Bytes.size());
   return ExtendedToDouble(Bytes);
+}
+
+std::vector<std::uint8_t> TValueReader::ReadBinary() {
+  CheckValue(TValueType::vaBinary);
+  std::uint8_t Bytes[4];
+  Read(Bytes, 4);
+  std::uint64_t Length = GetLittle(Bytes, 4);
+  if (std::int64_t(Length) > Remaining())
+    ReadFault();
+  std::vector<std::uint8_t> Result(Length);
+  Read(Result.data(), Length);
+  return Result;
 }
 
 void TValueReader::ReadListBegin() { CheckValue(TValueType::vaList); }

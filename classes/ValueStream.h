@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // The tag in front of every value.
 enum class TValueType : std::uint8_t {
@@ -55,6 +56,7 @@ public:
   void WriteIdent(const std::string &AValue);
   void WriteBoolean(bool AValue);
   void WriteFloat(double AValue);
+  void WriteBinary(const void *ABuffer, std::size_t ACount); // tag 10, 32-bit length, bytes
   void WriteListBegin() { WriteValue(TValueType::vaList); }
   void WriteListEnd() { WriteValue(TValueType::vaNull); }
   // A one-byte length and the bytes, no tag (class, component, property and set element names).
@@ -81,12 +83,13 @@ public:
 
   void Read(void *ABuffer, std::size_t ACount); // a raw block, no tag; all or EReadError
   TValueType ReadValue();
-  TValueType NextValue();     // the next tag, not consumed
-  std::int64_t ReadInteger(); // tags 2, 3, 4
-  std::string ReadString();   // tags 6, 12
-  std::string ReadIdent();    // tag 7
-  bool ReadBoolean();         // tags 8, 9
-  double ReadFloat();         // tag 5
+  TValueType NextValue();                 // the next tag, not consumed
+  std::int64_t ReadInteger();             // tags 2, 3, 4
+  std::string ReadString();               // tags 6, 12
+  std::string ReadIdent();                // tag 7
+  bool ReadBoolean();                     // tags 8, 9
+  double ReadFloat();                     // tag 5
+  std::vector<std::uint8_t> ReadBinary(); // tag 10
   void ReadListBegin();
   bool EndOfList(); // the next byte is the 0 that ends a list
   void ReadListEnd();

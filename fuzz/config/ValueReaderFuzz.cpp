@@ -66,6 +66,9 @@ void Walk(TValueReader &AReader) {
     case TValueType::vaTrue:
       AReader.ReadBoolean();
       break;
+    case TValueType::vaBinary:
+      AReader.ReadBinary();
+      break;
     default: // tags the value stream has no reader for: a raw byte, a short string
       AReader.ReadValue();
       if (AReader.Remaining() > 0)

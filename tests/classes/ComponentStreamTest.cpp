@@ -375,3 +375,86 @@ TEST(ComponentStream, ColourNamesCoverStandardAndSystemColours) {
   EXPECT_EQ(IdentToColor("clInfoBk"), clSystemColor + 24);
   EXPECT_EQ(IdentToColor("clbtnface"), std::nullopt);
 }
+
+namespace {
+
+// A list that keeps its items in one binary property "D": a 32-bit count, then each item's
+// properties, the way a parameter list stores itself.
+struct TItemList {
+  std::vector<TItem> Items;
+
+  static const TClassProperties &Properties() {
+    static const TClassProperties Description = [] {
+      TClassProperties Class("TItemList");
+      static const TClassProperties ItemClass = [] {
+        TClassProperties C("TItem");
+        TClassProperties::Of<TItem> P(C);
+        P.Integer("Weight", &TItem::Weight, &TItem::SetWeight, 1);
+        P.Color("Color", &TItem::Color, &TItem::SetColor, clDefault);
+        return C;
+      }();
+      TClassProperties::Of<TItemList> P(Class);
+      P.Binary(
+          "D", [](const TItemList &L) { return !L.Items.empty(); },
+          [](TStream &S, const TItemList &L) {
+            std::uint8_t Count[4] = {std::uint8_t(L.Items.size()), 0, 0, 0};
+            S.Write(Count, 4);
+            TValueWriter W(S);
+            for (const TItem &Item : L.Items)
+              TComponentWriter(W).WriteProperties(&Item, ItemClass);
+            W.FlushBuffer();
+          },
+          [](TStream &S, TItemList &L) {
+            TValueReader R(S);
+            std::uint8_t Count[4];
+            R.Read(Count, 4);
+            L.Items.clear();
+            for (unsigned I = 0; I < Count[0]; ++I)
+              TComponentReader(R).ReadProperties(&L.Items.emplace_back(), ItemClass);
+          });
+      return Class;
+    }();
+    return Description;
+  }
+};
+
+} // namespace
+
+TEST(ComponentStream, BinaryPropertyCarriesABlockOfItsOwn) {
+  TItemList List;
+  TComponentRecord Record{"TItemList", "Params", &List, &TItemList::Properties(), {}};
+  TBytes Empty = Header("TItemList", "Params");
+  Add(Empty, {0, 0});
+  EXPECT_EQ(WriteRoot(Record), Empty); // an empty list writes no "D"
+
+  List.Items = {TItem{}, TItem{3, clRed}};
+  TBytes E = Header("TItemList", "Params");
+  AddName(E, "D");
+  TBytes Block = {2, 0, 0, 0, 0};
+  AddName(Block, "Weight");
+  Add(Block, {2, 3});
+  AddName(Block, "Color");
+  Block.push_back(7);
+  AddName(Block, "clRed");
+  Block.push_back(0);
+  Add(E, {10, std::uint8_t(Block.size()), 0, 0, 0});
+  E.insert(E.end(), Block.begin(), Block.end());
+  Add(E, {0, 0});
+  EXPECT_EQ(WriteRoot(Record), E);
+
+  TItemList Back;
+  Back.Items = {TItem{9, clBlue}};
+  ReadRoot(E, {"TItemList", "Params", &Back, &TItemList::Properties(), {}});
+  EXPECT_EQ(Back.Items, List.Items);
+
+  // A block that claims more than the file holds, or items beyond the block, is a mismatch.
+  TBytes Long = Header("TItemList", "Params");
+  AddName(Long, "D");
+  Add(Long, {10, 0xFF, 0xFF, 0xFF, 0x7F, 1, 0, 0, 0, 0, 0, 0});
+  EXPECT_THROW(ReadRoot(Long, {"TItemList", "P", &Back, &TItemList::Properties(), {}}), EReadError);
+  TBytes Short = Header("TItemList", "Params");
+  AddName(Short, "D");
+  Add(Short, {10, 5, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0});
+  EXPECT_THROW(ReadRoot(Short, {"TItemList", "P", &Back, &TItemList::Properties(), {}}),
+               EReadError);
+}
