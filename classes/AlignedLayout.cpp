@@ -5,6 +5,7 @@
 #include <QWidget>
 #include <QWidgetItem>
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -29,7 +30,7 @@ void SetAlign(QWidget *AControl, TAlign AAlign) {
   if (auto *Layout = dynamic_cast<TAlignedLayout *>(Parent->layout())) {
     if (Layout->indexOf(AControl) < 0)
       Layout->addWidget(AControl);
-    Layout->AlignControls();
+    Layout->invalidate();
   }
 }
 
@@ -60,7 +61,7 @@ void TAlignedLayout::AddControl(QWidget *AControl, TAlign AAlign) {
   AControl->setProperty(AlignProperty, static_cast<int>(AAlign));
   if (indexOf(AControl) < 0)
     addWidget(AControl);
-  AlignControls();
+  invalidate();
 }
 
 void TAlignedLayout::addItem(QLayoutItem *AItem) {
@@ -112,16 +113,20 @@ void TAlignedLayout::Arrange(const QRect &ARect) {
       continue;
     ByAlign[AlignOf(W)].push_back({W, I});
   }
-  // Within one edge, the control nearest that edge goes first; ties keep the order of taking up.
+  // Within one edge, the control nearest that edge goes first: by the edge that faces it, then
+  // by the opposite edge (so a collapsed control stays outside its neighbour); remaining ties
+  // keep the order of taking up.
   auto SortBy = [](std::vector<TEntry> &AList, auto AKey) {
     std::stable_sort(AList.begin(), AList.end(), [&](const TEntry &A, const TEntry &B) {
       return AKey(A.Control) < AKey(B.Control);
     });
   };
-  SortBy(ByAlign[alTop], [](QWidget *W) { return W->y(); });
-  SortBy(ByAlign[alBottom], [](QWidget *W) { return -(W->y() + W->height()); });
-  SortBy(ByAlign[alLeft], [](QWidget *W) { return W->x(); });
-  SortBy(ByAlign[alRight], [](QWidget *W) { return -(W->x() + W->width()); });
+  SortBy(ByAlign[alTop], [](QWidget *W) { return std::pair(W->y(), W->y() + W->height()); });
+  SortBy(ByAlign[alBottom],
+         [](QWidget *W) { return std::pair(-(W->y() + W->height()), -W->y()); });
+  SortBy(ByAlign[alLeft], [](QWidget *W) { return std::pair(W->x(), W->x() + W->width()); });
+  SortBy(ByAlign[alRight],
+         [](QWidget *W) { return std::pair(-(W->x() + W->width()), -W->x()); });
 
   int Left = ARect.left(), Top = ARect.top();
   int Right = ARect.left() + ARect.width(), Bottom = ARect.top() + ARect.height();

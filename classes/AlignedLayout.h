@@ -8,8 +8,10 @@ class QWidget;
 
 enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
 
-// The alignment of a control (alNone unless set). Setting it re-arranges the parent's aligned
-// children when the parent uses a TAlignedLayout.
+// The alignment of a control (alNone unless set). Setting it takes the control into the
+// parent's TAlignedLayout, which re-arranges when events are next processed (or at once by
+// AlignControls). Arranging once after all controls are set up keeps their order by position,
+// as a window laid out at design time expects.
 TAlign AlignOf(const QWidget *AControl);
 void SetAlign(QWidget *AControl, TAlign AAlign);
 
@@ -25,7 +27,7 @@ public:
   explicit TAlignedLayout(QWidget *AParent = nullptr);
   ~TAlignedLayout() override;
 
-  // Convenience: take up a control with an alignment.
+  // Takes up a control with an alignment; arranged like SetAlign.
   void AddControl(QWidget *AControl, TAlign AAlign);
 
   // Suspend and resume: while suspended, geometry changes of children do not re-arrange;
