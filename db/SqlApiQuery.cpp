@@ -75,8 +75,12 @@ void TDataSetLite::Unprepare() {
       if (TDatabaseLite *Database = DataSet->FDatabase) {
         Database->DetachDataSet(DataSet);
         DataSet->FDatabase = nullptr;
+        // While the database logs off (use count -1) the close would change nothing, and
+        // taking the session's lock under the database's lock could deadlock against a
+        // thread that logs on (session lock, then database lock).
         try {
-          DataSet->GetSession().CloseDatabase(Database);
+          if (Database->UseCount() >= 0)
+            DataSet->GetSession().CloseDatabase(Database);
         } catch (...) {
           // a logoff's complaint is swallowed by the logoff itself; nothing else can raise
         }
