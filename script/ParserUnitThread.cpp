@@ -128,7 +128,7 @@ void TThreadParser::Fail(const char *AMessage) {
 }
 
 bool TThreadParser::OpenInclude(int AIndex) {
-  if (AIndex >= MaxIncludeDepth) {
+  if (AIndex > MaxIncludeDepth) {
     // A script that includes itself would otherwise nest until memory runs out.
     Fail(SScriptsNestedTooDeep);
     return false;

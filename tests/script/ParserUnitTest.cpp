@@ -1,0 +1,474 @@
+// The script parser and model: cutting scripts into expressions, the script record and its
+// error reports, include names and line breaks.
+#include "script/ParserUnit.h"
+
+#include "FakeScriptWindows.h"
+#include "db/OciApi.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+struct TParsed {
+  std::string Text;
+  bool StoredUnit;
+  std::string Owner;
+  std::string UnitType;
+  std::string Name;
+  int Start;
+};
+
+// Every expression of AText, in order, until the parser reports the end.
+std::vector<TParsed> ParseAll(const std::string &AText) {
+  TScript Script;
+  Script.SetText(AText);
+  std::vector<TParsed> Result;
+  for (size_t Calls = 0; Calls <= AText.size() + 1; ++Calls) {
+    TExpression E;
+    E.Script = &Script;
+    Script.Parser()->ParseExpression(E);
+    if (E.Length == 0)
+      return Result;
+    Result.push_back({std::string(ExpressionText(E)), E.StoredUnit, E.Owner, E.UnitType, E.Name,
+                      E.Start});
+  }
+  ADD_FAILURE() << "the parser did not reach the end";
+  return Result;
+}
+
+std::vector<std::string> Texts(const std::string &AText) {
+  std::vector<std::string> Result;
+  for (const TParsed &P : ParseAll(AText))
+    Result.push_back(P.Text);
+  return Result;
+}
+
+using Strings = std::vector<std::string>;
+
+class ParserTest : public ::testing::Test {
+protected:
+  // The program's database, whose user name is every expression's default owner.
+  static void SetUpTestSuite() {
+    Database = new TOracleDatabase;
+    Database->SetDatabaseName("Database");
+    Database->SetUser("scott");
+  }
+  static void TearDownTestSuite() {
+    delete Database;
+    Database = nullptr;
+  }
+  static inline TOracleDatabase *Database = nullptr;
+};
+
+} // namespace
+
+TEST_F(ParserTest, WorkedExample_StatementsAndSlashLine) {
+  TScript Script;
+  Script.SetText("select * from emp;\r\nselect * from dept\r\n/\r\n");
+  TExpression E;
+  E.Script = &Script;
+  Script.Parser()->ParseExpression(E);
+  EXPECT_EQ(ExpressionText(E), "select * from emp");
+  EXPECT_EQ(E.Start, 1);
+  EXPECT_FALSE(E.StoredUnit);
+  EXPECT_EQ(E.Owner, "SCOTT");
+  EXPECT_EQ(E.UnitType, "");
+  EXPECT_EQ(E.Name, "");
+  Script.Parser()->ParseExpression(E);
+  EXPECT_EQ(ExpressionText(E), "select * from dept");
+  EXPECT_EQ(E.Start, 21);
+  Script.Parser()->ParseExpression(E);
+  EXPECT_EQ(E.Length, 0);
+}
+
+TEST_F(ParserTest, WorkedExample_StoredProcedureAfterRemLine) {
+  const auto All = ParseAll("REM the procedure\r\n"
+                            "CREATE OR REPLACE PROCEDURE app.p IS\r\n"
+                            "BEGIN\r\n"
+                            "  IF x > 0 THEN x := 1; END IF;\r\n"
+                            "END;\r\n"
+                            "/\r\n");
+  ASSERT_EQ(All.size(), 1u);
+  EXPECT_EQ(All[0].Text, "CREATE OR REPLACE PROCEDURE app.p IS\r\nBEGIN\r\n"
+                         "  IF x > 0 THEN x := 1; END IF;\r\nEND;");
+  EXPECT_EQ(All[0].Start, 20);
+  EXPECT_TRUE(All[0].StoredUnit);
+  EXPECT_EQ(All[0].Owner, "APP");
+  EXPECT_EQ(All[0].UnitType, "PROCEDURE");
+  EXPECT_EQ(All[0].Name, "P");
+}
+
+TEST_F(ParserTest, WorkedExample_AnonymousBlockKeepsItsSemicolon) {
+  const auto All = ParseAll("DECLARE\r\n  n NUMBER;\r\nBEGIN\r\n  n := 1;\r\nEND;\r\n");
+  ASSERT_EQ(All.size(), 1u);
+  EXPECT_EQ(All[0].Text, "DECLARE\r\n  n NUMBER;\r\nBEGIN\r\n  n := 1;\r\nEND;");
+  EXPECT_EQ(All[0].UnitType, "PL/SQL");
+  EXPECT_EQ(All[0].Name, "Anonymous");
+  EXPECT_FALSE(All[0].StoredUnit);
+  EXPECT_EQ(All[0].Owner, "SCOTT");
+
+  EXPECT_EQ(Texts("begin null; end;\r\nselect 1 from dual;"),
+            (Strings{"begin null; end;", "select 1 from dual"}));
+}
+
+TEST_F(ParserTest, WorkedExample_WrappedPackageBodyEndsAtSlashLine) {
+  const auto All = ParseAll("CREATE OR REPLACE PACKAGE BODY pkg WRAPPED\r\n"
+                            "a000000\r\nab;cd end; 'x\r\n/\r\nselect 1 from dual;");
+  ASSERT_EQ(All.size(), 2u);
+  EXPECT_EQ(All[0].Text, "CREATE OR REPLACE PACKAGE BODY pkg WRAPPED\r\na000000\r\nab;cd end; 'x");
+  EXPECT_EQ(All[0].UnitType, "PACKAGE BODY");
+  EXPECT_EQ(All[0].Name, "PKG");
+  EXPECT_TRUE(All[0].StoredUnit);
+  EXPECT_EQ(All[1].Text, "select 1 from dual");
+}
+
+TEST_F(ParserTest, WorkedExample_LineCommandsEndAtTheirLine) {
+  EXPECT_EQ(Texts("CONNECT scott/tiger@orcl\r\n@@other\r\nselect 1 from dual;"),
+            (Strings{"CONNECT scott/tiger@orcl\r", "@@other\r", "select 1 from dual"}));
+  // A ";" still ends a line command; "CONNECT" counts only as the first word, and whole.
+  EXPECT_EQ(Texts("connect a/b@c; select 1 from dual;"),
+            (Strings{"connect a/b@c", "select 1 from dual"}));
+  EXPECT_EQ(Texts("grant connect to x;\r\nCONN a/b\r\nselect 1 from dual;"),
+            (Strings{"grant connect to x", "CONN a/b\r\nselect 1 from dual"}));
+}
+
+TEST_F(ParserTest, WorkedExample_CreateTableIsPlainStatement) {
+  const auto All = ParseAll("CREATE TABLE t (x NUMBER);\r\n");
+  ASSERT_EQ(All.size(), 1u);
+  EXPECT_EQ(All[0].Text, "CREATE TABLE t (x NUMBER)");
+  EXPECT_FALSE(All[0].StoredUnit);
+  EXPECT_EQ(All[0].UnitType, "");
+  EXPECT_EQ(All[0].Name, "");
+  // "OR REPLACE" keeps the CREATE pending; a view is still a plain statement.
+  EXPECT_EQ(Texts("create or replace view v as select 1 x from dual;"),
+            (Strings{"create or replace view v as select 1 x from dual"}));
+}
+
+TEST_F(ParserTest, KeywordsIgnoreCaseAndNamesComeOutUpper) {
+  const auto All = ParseAll("create or replace package body App.Pkg as\n"
+                            "  procedure a is begin null; end;\n"
+                            "end;\nselect 1 from dual;");
+  ASSERT_EQ(All.size(), 2u);
+  EXPECT_EQ(All[0].Text, "create or replace package body App.Pkg as\n"
+                         "  procedure a is begin null; end;\nend;");
+  EXPECT_EQ(All[0].Owner, "APP");
+  EXPECT_EQ(All[0].Name, "PKG");
+  EXPECT_EQ(All[0].UnitType, "PACKAGE BODY");
+  EXPECT_TRUE(All[0].StoredUnit);
+
+  const auto Function = ParseAll("Create Function f return number As Begin return 1; End;");
+  ASSERT_EQ(Function.size(), 1u);
+  EXPECT_EQ(Function[0].UnitType, "FUNCTION");
+  EXPECT_EQ(Function[0].Name, "F");
+  EXPECT_TRUE(Function[0].StoredUnit);
+}
+
+TEST_F(ParserTest, SlashEndsOnlyInColumnOneBeforeBlankOrEnd) {
+  // Indented: part of the statement.
+  EXPECT_EQ(Texts("select 1 from dual\r\n /\r\nselect 2 from dual;"),
+            (Strings{"select 1 from dual\r\n /\r\nselect 2 from dual"}));
+  // Slash, blank and more text: ends it; the rest starts the next expression.
+  EXPECT_EQ(Texts("select 1 from dual\r\n/ more words\r\n"),
+            (Strings{"select 1 from dual", "more words\r\n"}));
+  // "/*" opens a comment instead.
+  EXPECT_EQ(Texts("select 1 from dual\r\n/* c */\r\n;"),
+            (Strings{"select 1 from dual\r\n/* c */\r\n"}));
+  // At the very end of the text.
+  EXPECT_EQ(Texts("select 1 from dual\r\n/"), (Strings{"select 1 from dual"}));
+}
+
+TEST_F(ParserTest, SkipCommandsDropTheirWholeLine) {
+  EXPECT_EQ(Texts("SET TRANSACTION READ ONLY;\r\n"
+                  "set role all;\r\n"
+                  "REMARK x; y\r\n"
+                  "rem\r\n"
+                  "REMARKS x;\r\n"
+                  "PROMPT hi;\r\n"
+                  "/\r\n"
+                  "select 1 from dual;"),
+            (Strings{"REMARKS x", "PROMPT hi", "select 1 from dual"}));
+  // A skip line at the end of the text leaves nothing.
+  EXPECT_EQ(Texts("select 1 from dual;\r\nREM last"), (Strings{"select 1 from dual"}));
+}
+
+TEST_F(ParserTest, CommentsAndStringsHideSemicolonsAndKeywords) {
+  EXPECT_EQ(Texts("select ';' from dual; select 'it''s; here' from dual;"
+                  " select 1 -- ; end\r\nfrom dual; select /* ; */ 2 from dual;"),
+            (Strings{"select ';' from dual", "select 'it''s; here' from dual",
+                     "select 1 -- ; end\r\nfrom dual", "select /* ; */ 2 from dual"}));
+  EXPECT_EQ(Texts("BEGIN\r\n  -- END;\r\n  NULL; /* END; */ x := 'END;';\r\nEND;\r\n"
+                  "select 1 from dual;"),
+            (Strings{"BEGIN\r\n  -- END;\r\n  NULL; /* END; */ x := 'END;';\r\nEND;",
+                     "select 1 from dual"}));
+}
+
+TEST_F(ParserTest, EndFollowedByIfLoopOrLabelClosesOneConstruct) {
+  const auto All = ParseAll("BEGIN\r\n"
+                            "  LOOP\r\n"
+                            "    IF a THEN NULL; END IF;\r\n"
+                            "  END LOOP;\r\n"
+                            "  <<lbl>> BEGIN NULL; END lbl;\r\n"
+                            "END;\r\n"
+                            "select 1 from dual;");
+  ASSERT_EQ(All.size(), 2u);
+  EXPECT_EQ(All[0].Text.substr(All[0].Text.size() - 5), "\nEND;");
+  EXPECT_EQ(All[1].Text, "select 1 from dual");
+}
+
+TEST_F(ParserTest, PackageSpecWithIsDeclarationEndsOnlyAtSlashLine) {
+  const auto All = ParseAll("CREATE PACKAGE pkg IS\n"
+                            "  PROCEDURE a;\n"
+                            "  TYPE t IS RECORD (x NUMBER);\n"
+                            "END;\n"
+                            "/\n"
+                            "select 1 from dual;");
+  ASSERT_EQ(All.size(), 2u);
+  EXPECT_EQ(All[0].Text, "CREATE PACKAGE pkg IS\n  PROCEDURE a;\n"
+                         "  TYPE t IS RECORD (x NUMBER);\nEND;");
+  EXPECT_EQ(All[0].UnitType, "PACKAGE");
+  EXPECT_EQ(All[0].Name, "PKG");
+  EXPECT_EQ(All[1].Text, "select 1 from dual");
+}
+
+TEST_F(ParserTest, TriggersAndWrappedProceduresAreNotStoredUnits) {
+  const auto Trigger = ParseAll("CREATE OR REPLACE TRIGGER trg BEFORE INSERT ON t FOR EACH ROW\r\n"
+                                "BEGIN\r\n  :new.x := 1;\r\nEND;\r\nselect 1 from dual;");
+  ASSERT_EQ(Trigger.size(), 2u);
+  EXPECT_EQ(Trigger[0].Text, "CREATE OR REPLACE TRIGGER trg BEFORE INSERT ON t FOR EACH ROW\r\n"
+                             "BEGIN\r\n  :new.x := 1;\r\nEND;");
+  EXPECT_FALSE(Trigger[0].StoredUnit);
+  EXPECT_EQ(Trigger[0].UnitType, "");
+  EXPECT_EQ(Trigger[0].Name, "");
+
+  // A wrapped procedure opens no block, so a ";" in the wrapped text ends it.
+  const auto Wrapped = ParseAll("CREATE OR REPLACE PROCEDURE p WRAPPED\na000000\nab;cd\n/\n");
+  ASSERT_EQ(Wrapped.size(), 2u);
+  EXPECT_EQ(Wrapped[0].Text, "CREATE OR REPLACE PROCEDURE p WRAPPED\na000000\nab");
+  EXPECT_FALSE(Wrapped[0].StoredUnit);
+  EXPECT_EQ(Wrapped[0].UnitType, "PROCEDURE");
+  EXPECT_EQ(Wrapped[0].Name, "P");
+  EXPECT_EQ(Wrapped[1].Text, "cd");
+}
+
+TEST_F(ParserTest, QuotedOwnerIsTakenAsTheName) {
+  const auto All = ParseAll("CREATE PROCEDURE \"app\".\"p\" IS BEGIN NULL; END;");
+  ASSERT_EQ(All.size(), 1u);
+  EXPECT_EQ(All[0].Name, "APP");
+  EXPECT_EQ(All[0].Owner, "SCOTT");
+}
+
+TEST_F(ParserTest, OwnerFollowsTheConnectedUser) {
+  Database->SetUser("adams");
+  const auto All = ParseAll("CREATE PROCEDURE q IS BEGIN NULL; END;");
+  Database->SetUser("scott");
+  ASSERT_EQ(All.size(), 1u);
+  EXPECT_EQ(All[0].Owner, "ADAMS");
+}
+
+TEST_F(ParserTest, TextWithoutExpressionsEndsAtOnce) {
+  for (const char *Text : {"", "   \r\n\t", "  /* x */ -- y\r\n  ", "/* open", "'open", "-- x"}) {
+    TScript Script;
+    Script.SetText(Text);
+    TExpression E;
+    E.Script = &Script;
+    Script.Parser()->ParseExpression(E);
+    EXPECT_EQ(E.Length, 0) << Text;
+    EXPECT_GT(Script.Parser()->Pos(), static_cast<int>(Script.Text().size())) << Text;
+  }
+}
+
+TEST_F(ParserTest, UnterminatedBlockStaysInsideTheText) {
+  const auto All = ParseAll("select 1 from dual;\r\nBEGIN NULL;");
+  ASSERT_EQ(All.size(), 2u);
+  EXPECT_EQ(All[1].Text, "BEGIN NULL;");
+  EXPECT_EQ(All[1].Start + static_cast<int>(All[1].Text.size()) - 1, 32);
+
+  TScript Script;
+  Script.SetText("BEGIN NULL;");
+  TExpression E;
+  E.Script = &Script;
+  Script.Parser()->ParseExpression(E);
+  EXPECT_EQ(E.Length, 11);
+}
+
+TEST_F(ParserTest, SlashLineWithLoneLineFeedsKeepsTheStatement) {
+  EXPECT_EQ(Texts("select 1 from dual\n/\nselect 2 from dual\n/\n"),
+            (Strings{"select 1 from dual", "select 2 from dual"}));
+  const auto Block = ParseAll("CREATE PACKAGE BODY b WRAPPED\nxyz\n/\n");
+  ASSERT_EQ(Block.size(), 1u);
+  EXPECT_EQ(Block[0].Text, "CREATE PACKAGE BODY b WRAPPED\nxyz");
+}
+
+TEST_F(ParserTest, EmptyStatementsDoNotEndTheScript) {
+  EXPECT_EQ(Texts("select 1 from dual;;\r\n;\r\nselect 2 from dual;"),
+            (Strings{"select 1 from dual", "select 2 from dual"}));
+  EXPECT_EQ(Texts("REM x\r\n;select 3 from dual"), (Strings{"select 3 from dual"}));
+  EXPECT_EQ(Texts(";"), Strings{});
+}
+
+TEST_F(ParserTest, OnlyASlashLineTrimsASlash) {
+  // A line command or statement that merely ends in "/" keeps all its characters.
+  EXPECT_EQ(Texts("CONNECT scott/\r\nselect 1 from dual;"),
+            (Strings{"CONNECT scott/\r", "select 1 from dual"}));
+  EXPECT_EQ(Texts("select 6 from dual /"), (Strings{"select 6 from dual /"}));
+}
+
+TEST(ParserTokens, TokensAreDelimitersOrRunsOfWordCharacters) {
+  TParser Parser("END_DATE X$Y a?b ;\xE9\x7F");
+  Strings Tokens;
+  for (std::string T = Parser.NextToken(); !T.empty(); T = Parser.NextToken())
+    Tokens.push_back(T);
+  EXPECT_EQ(Tokens, (Strings{"END_DATE", " ", "X$Y", " ", "a?b", " ", ";", "\xE9\x7F"}));
+  EXPECT_EQ(Parser.Pos(), 21);
+
+  // The delimiter set: blanks and the printable characters that are neither letters nor
+  // digits, except "$", "?" and "_".
+  const std::string Delimiters = "\t\n\r !\"#%&'()*+,-./:;<=>@[\\]^`{|}~";
+  for (int C = 1; C < 256; ++C) {
+    TParser Pair(std::string("A") + static_cast<char>(C) + "B");
+    const bool Expected = Delimiters.find(static_cast<char>(C)) != std::string::npos;
+    EXPECT_EQ(Pair.NextToken() == "A", Expected) << "byte " << C;
+  }
+}
+
+TEST(ParserTokens, SkipBlanksPassesCommentsAndStrings) {
+  TParser Parser("  /* a */\r\n-- b\r\n'str' x");
+  Parser.SkipBlanks();
+  EXPECT_EQ(Parser.Pos(), 24);
+  EXPECT_FALSE(Parser.SkipComment());
+
+  TParser Open("/*x");
+  EXPECT_TRUE(Open.SkipComment());
+  EXPECT_EQ(Open.Pos(), 5); // past the closer's length, beyond the text
+  TParser Quote("'ab''cd' z");
+  EXPECT_TRUE(Quote.SkipComment());
+  EXPECT_EQ(Quote.Pos(), 9); // two literals in a row
+}
+
+TEST(ScriptModel, SetTextSetsStepAndAFreshParser) {
+  TScript Script;
+  EXPECT_DOUBLE_EQ(Script.Step(), 0.001);
+  EXPECT_EQ(Script.Parser(), nullptr);
+  Script.SetText("abcd");
+  EXPECT_DOUBLE_EQ(Script.Step(), 25.0);
+  EXPECT_EQ(&Script.Parser()->Text(), &Script.Text()); // one copy of the text
+  Script.Parser()->SetPos(3);
+  Script.SetText("");
+  EXPECT_DOUBLE_EQ(Script.Step(), 0.0);
+  EXPECT_EQ(Script.Parser()->Pos(), 1);
+}
+
+TEST(ScriptModel, CollectionOwnsScriptsThatRemoveThemselves) {
+  auto Scripts = std::make_unique<TScripts>();
+  TScript *First = Scripts->Add();
+  TScript *Second = Scripts->Add();
+  Scripts->Add();
+  EXPECT_EQ(Scripts->Count(), 3);
+  EXPECT_EQ(Scripts->Item(1), Second);
+  delete Second;
+  EXPECT_EQ(Scripts->Count(), 2);
+  EXPECT_EQ(Scripts->Item(0), First);
+  EXPECT_THROW(Scripts->Item(2), std::out_of_range);
+  Scripts.reset(); // frees the rest
+}
+
+TEST(ScriptModel, ExpressionListReleasesAndPacks) {
+  TExpressionList List;
+  auto *A = new TExpression;
+  auto *B = new TExpression;
+  auto *C = new TExpression;
+  EXPECT_EQ(List.Add(A), 0);
+  EXPECT_EQ(List.Add(B), 1);
+  EXPECT_EQ(List.Add(C), 2);
+  List.Put(0, nullptr);
+  List.Put(1, nullptr);
+  EXPECT_EQ(List.Get(0), nullptr);
+  EXPECT_EQ(List.Count(), 3);
+  List.Pack();
+  EXPECT_EQ(List.Count(), 1);
+  EXPECT_EQ(List.IndexOf(C), 0);
+  EXPECT_EQ(List.IndexOf(A), -1);
+  EXPECT_THROW(List.Get(5), std::out_of_range);
+}
+
+TEST(ScriptModel, ExpressionTextIsClippedToTheScript) {
+  TScript Script;
+  Script.SetText("abcdef");
+  TExpression E;
+  EXPECT_EQ(ExpressionText(E), "");
+  E.Script = &Script;
+  E.Start = 4;
+  E.Length = 10;
+  EXPECT_EQ(ExpressionText(E), "def");
+  E.Start = 9;
+  EXPECT_EQ(ExpressionText(E), "");
+  E.Start = 0;
+  EXPECT_EQ(ExpressionText(E), "");
+}
+
+TEST(ScriptErrors, AddErrorOpensTheWindowAndAppendsOneLine) {
+  TFakeScriptWindows Windows;
+  TScript Script;
+  Script.SetFileName("/work/a.sql");
+  Script.AddError("first line\nsecond line\n", 7);
+  ASSERT_EQ(Windows.Created, (Strings{"/work/a.sql"}));
+  TEditForm *Form = Script.EditForm();
+  ASSERT_NE(Form, nullptr);
+  EXPECT_EQ(Form->ShowCount, 1);
+  EXPECT_EQ(Windows.SplitterMoves, (std::vector<int>{200}));
+  ASSERT_EQ(Form->Errors.size(), 1u);
+  EXPECT_EQ(Form->Errors[0].first, "first line\xA0second line");
+  EXPECT_EQ(Form->Errors[0].second, 7);
+
+  // The list is open now: no further splitter move, no second window.
+  Script.AddError("again", 0);
+  EXPECT_EQ(Windows.Created.size(), 1u);
+  EXPECT_EQ(Windows.SplitterMoves.size(), 1u);
+  EXPECT_EQ(Form->ShowCount, 2);
+  EXPECT_EQ(Form->Errors.back(), std::make_pair(std::string("again"), 0));
+}
+
+TEST(ScriptErrors, AddErrorUsesTheScriptsOwnWindow) {
+  TFakeScriptWindows Windows;
+  TEditForm *Form = Windows.Open("/work/b.sql", "x");
+  Form->ErrorListHeight = 50;
+  TScript Script;
+  Script.SetEditForm(Form);
+  Script.AddError("only\n\n", 3);
+  EXPECT_TRUE(Windows.Created.empty());
+  EXPECT_TRUE(Windows.SplitterMoves.empty());
+  ASSERT_EQ(Form->Errors.size(), 1u);
+  EXPECT_EQ(Form->Errors[0].first, "only\xA0");
+}
+
+TEST(ScriptErrors, AddErrorWithoutWindowsIsHarmless) {
+  TScript Script;
+  Script.SetFileName("x.sql");
+  Script.AddError("nowhere", 1);
+  EXPECT_EQ(Script.EditForm(), nullptr);
+}
+
+TEST(ScriptFiles, IncludeNamesResolveAgainstMainOrIncludingFolder) {
+  const std::string Main = "/m/main.sql", Including = "/i/sub/inc.sql";
+  EXPECT_EQ(IncludeFileName("@x", Main, Including), "/m/x.sql");
+  EXPECT_EQ(IncludeFileName("@@x", Main, Including), "/i/sub/x.sql");
+  EXPECT_EQ(IncludeFileName("@x.txt\r", Main, Including), "/m/x.txt");
+  EXPECT_EQ(IncludeFileName("@/abs/x", Main, Including), "/abs/x.sql");
+  EXPECT_EQ(IncludeFileName("@@rel/x.pkb", Main, Including), "rel/x.pkb");
+  EXPECT_EQ(IncludeFileName("@ x \t\r", Main, Including), "/m/ x.sql");
+  EXPECT_EQ(IncludeFileName("@x", "", Including), "x.sql");
+  EXPECT_EQ(IncludeFileName("@a.b/x", Main, Including), "a.b/x.sql");
+  EXPECT_EQ(IncludeFileName("@", Main, Including), "/m/.sql");
+}
+
+TEST(ScriptFiles, EditorLineBreaksFollowTheEditorsLineSplit) {
+  EXPECT_EQ(EditorLineBreaks("a\nb\r\nc\rd"), "a\r\nb\r\nc\r\nd\r\n");
+  EXPECT_EQ(EditorLineBreaks("a\n\rb"), "a\r\n\r\nb\r\n"); // LF then CR: two breaks
+  EXPECT_EQ(EditorLineBreaks("a\r\n"), "a\r\n");
+  EXPECT_EQ(EditorLineBreaks("\n\n"), "\r\n\r\n");
+  EXPECT_EQ(EditorLineBreaks(""), "");
+  EXPECT_EQ(EditorLineBreaks(std::string_view("a\0b", 3)), "a\r\n");
+}
