@@ -2,6 +2,7 @@
 // the OCI type tables of parameter objects.
 #include "db/OciApiQuery.h"
 
+#include "classes/ComponentStream.h"
 #include "classes/StringList.h"
 
 #include <algorithm>
@@ -102,20 +103,20 @@ std::int32_t TOracleParam::DbKindOfKind(TParamKind AKind) const {
   return AKind == oInpOut ? 2 : AKind == oOutput ? 1 : 0;
 }
 
-std::vector<TParamProperty> TOracleParam::PublishedProperties() const {
-  std::vector<TParamProperty> List = TParam::PublishedProperties();
-  for (TParamProperty &Property : List)
-    if (std::strcmp(Property.Name, "DbType") == 0 || std::strcmp(Property.Name, "DbKind") == 0)
-      Property.Stored = [](const TParam &) { return false; };
-  List.push_back({"DataTable", TParamProperty::pkBoolean, nullptr, 0, true, 0,
-                  [](const TParam &) { return true; },
-                  [](const TParam &A) -> TParamProperty::TValue {
-                    return std::int64_t(static_cast<const TOracleParam &>(A).DataTable());
-                  },
-                  [](TParam &A, const TParamProperty::TValue &V) {
-                    static_cast<TOracleParam &>(A).SetDataTable(std::get<std::int64_t>(V) != 0);
-                  }});
-  return List;
+void DescribeParamProperties(TClassProperties &AClass);
+
+// The item properties of TParam, with DbType and DbKind not stored, and DataTable.
+const TClassProperties &TOracleParam::Properties() {
+  static const TClassProperties Description = [] {
+    TClassProperties Class("TOracleParam");
+    DescribeParamProperties(Class);
+    for (const char *Name : {"DbType", "DbKind"})
+      const_cast<TPropertyInfo *>(Class.Find(Name))->Stored = false;
+    TClassProperties::Of<TOracleParam>(Class).Boolean("DataTable", &TOracleParam::DataTable,
+                                                      &TOracleParam::SetDataTable, false);
+    return Class;
+  }();
+  return Description;
 }
 
 void TOracleParam::PrepareCursorQuery(TOracleDatabase *ADatabase) {

@@ -76,7 +76,8 @@ public:
   std::int32_t DbKindOfKind(TParamKind AKind) const override;
   std::int32_t ExtraBufferSize() const override { return 0; }
 
-  std::vector<TParamProperty> PublishedProperties() const override;
+  static const TClassProperties &Properties();
+  const TClassProperties &PublishedProperties() const override { return Properties(); }
 
 private:
   friend class TOracleQueryLite;

@@ -4,6 +4,8 @@
 
 #include "db/SqlApi.h"
 
+#include "classes/ComponentStream.h"
+
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -343,64 +345,53 @@ void TParam::ClearValue() {
   AllocateBuffer(false);
 }
 
-std::vector<TParamProperty> TParam::PublishedProperties() const {
-  using P = TParamProperty;
-  auto Always = [](const TParam &) { return true; };
-  auto Never = [](const TParam &) { return false; };
-  auto Int = [](auto Getter) {
-    return [Getter](const TParam &AParam) -> P::TValue { return std::int64_t(Getter(AParam)); };
+namespace {
+
+std::vector<std::string> Names(const char *const *ANames, int ACount) {
+  return std::vector<std::string>(ANames, ANames + ACount);
+}
+
+} // namespace
+
+// The type goes before the size, because writing the type clears the size. Index, RowCount
+// and AsString are never stored; Kind is written only when it is not oField.
+void DescribeParamProperties(TClassProperties &AClass) {
+  TClassProperties::Of<TParam> P(AClass);
+  P.String("ParamName", &TParam::ParamName, &TParam::SetParamName, std::string());
+  P.Integer("DbType", &TParam::DbType, &TParam::SetDbType, 0);
+  P.Integer("DbKind", &TParam::DbKind, &TParam::SetDbKind, 0);
+  P.Enumeration("DataType", &TParam::DataType, &TParam::SetDataType, Names(ParamTypeNames, 10),
+                std::optional<TParamType>());
+  P.Enumeration("Kind", &TParam::Kind, &TParam::SetKind, Names(ParamKindNames, 5),
+                std::optional<TParamKind>(oField));
+  P.Integer("Pos", &TParam::Pos, &TParam::SetPos, -1);
+  P.Integer("Index", &TParam::Index, &TParam::SetIndex, 0).Stored = false;
+  P.Integer("RowCount", &TParam::RowCount, &TParam::SetRowCount, 0).Stored = false;
+  P.Integer("ItemSize", &TParam::ItemSize, &TParam::SetItemSize, std::nullopt);
+  P.Integer("Dimension", &TParam::Dimension, &TParam::SetDimension, 1);
+  P.Boolean("HaveDefault", &TParam::HaveDefault, &TParam::SetHaveDefault, false);
+  P.Boolean("NullOk", &TParam::NullOk, &TParam::SetNullOk, false);
+  TPropertyInfo AsString;
+  AsString.Name = "AsString";
+  AsString.Kind = TPropertyKind::String;
+  AsString.Stored = false;
+  AsString.GetString = [](const void *O) {
+    return const_cast<TParam *>(static_cast<const TParam *>(O))->AsString();
   };
-  auto AsInt = [](const P::TValue &AValue) {
-    return static_cast<std::int32_t>(std::get<std::int64_t>(AValue));
+  AsString.SetString = [](void *O, const std::string &V) {
+    static_cast<TParam *>(O)->SetAsString(V);
   };
-  return {
-      {"ParamName", P::pkString, nullptr, 0, false, 0, Always,
-       [](const TParam &A) -> P::TValue { return A.ParamName(); },
-       [](TParam &A, const P::TValue &V) { A.SetParamName(std::get<std::string>(V)); }},
-      {"DbType", P::pkInteger, nullptr, 0, true, 0, Always,
-       Int([](const TParam &A) { return A.DbType(); }),
-       [AsInt](TParam &A, const P::TValue &V) { A.SetDbType(AsInt(V)); }},
-      {"DbKind", P::pkInteger, nullptr, 0, true, 0, Always,
-       Int([](const TParam &A) { return A.DbKind(); }),
-       [AsInt](TParam &A, const P::TValue &V) { A.SetDbKind(AsInt(V)); }},
-      {"DataType", P::pkEnumeration, ParamTypeNames, 10, false, 0, Always,
-       Int([](const TParam &A) { return A.DataType(); }),
-       [AsInt](TParam &A, const P::TValue &V) {
-         const std::int32_t Value = AsInt(V);
-         A.SetDataType(Value >= 0 && Value <= oRaw ? TParamType(Value) : oUnknown);
-       }},
-      {"Kind", P::pkEnumeration, ParamKindNames, 5, false, 0,
-       [](const TParam &A) { return A.Kind() != oField; },
-       Int([](const TParam &A) { return A.Kind(); }),
-       [AsInt](TParam &A, const P::TValue &V) {
-         const std::int32_t Value = AsInt(V);
-         A.SetKind(Value >= 0 && Value <= oField ? TParamKind(Value) : oInput);
-       }},
-      {"Pos", P::pkInteger, nullptr, 0, true, -1, Always,
-       Int([](const TParam &A) { return A.Pos(); }),
-       [AsInt](TParam &A, const P::TValue &V) { A.SetPos(AsInt(V)); }},
-      {"Index", P::pkInteger, nullptr, 0, false, 0, Never,
-       Int([](const TParam &A) { return A.Index(); }),
-       [AsInt](TParam &A, const P::TValue &V) { A.SetIndex(AsInt(V)); }},
-      {"RowCount", P::pkInteger, nullptr, 0, false, 0, Never,
-       Int([](const TParam &A) { return A.RowCount(); }),
-       [AsInt](TParam &A, const P::TValue &V) { A.SetRowCount(AsInt(V)); }},
-      {"ItemSize", P::pkInteger, nullptr, 0, false, 0, Always,
-       Int([](const TParam &A) { return A.ItemSize(); }),
-       [AsInt](TParam &A, const P::TValue &V) { A.SetItemSize(AsInt(V)); }},
-      {"Dimension", P::pkInteger, nullptr, 0, true, 1, Always,
-       Int([](const TParam &A) { return A.Dimension(); }),
-       [AsInt](TParam &A, const P::TValue &V) { A.SetDimension(AsInt(V)); }},
-      {"HaveDefault", P::pkBoolean, nullptr, 0, true, 0, Always,
-       Int([](const TParam &A) { return A.HaveDefault(); }),
-       [](TParam &A, const P::TValue &V) { A.SetHaveDefault(std::get<std::int64_t>(V) != 0); }},
-      {"NullOk", P::pkBoolean, nullptr, 0, true, 0, Always,
-       Int([](const TParam &A) { return A.NullOk(); }),
-       [](TParam &A, const P::TValue &V) { A.SetNullOk(std::get<std::int64_t>(V) != 0); }},
-      {"AsString", P::pkString, nullptr, 0, false, 0, Never,
-       [](const TParam &A) -> P::TValue { return const_cast<TParam &>(A).AsString(); },
-       [](TParam &A, const P::TValue &V) { A.SetAsString(std::get<std::string>(V)); }},
-  };
+  AsString.StringDefault = std::string();
+  AClass.Add(std::move(AsString));
+}
+
+const TClassProperties &TParam::Properties() {
+  static const TClassProperties Description = [] {
+    TClassProperties Class("TParam");
+    DescribeParamProperties(Class);
+    return Class;
+  }();
+  return Description;
 }
 
 // ---- TParams ---------------------------------------------------------------------------------

@@ -8,7 +8,6 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <variant>
 #include <vector>
 
 class TDataSetLite;
@@ -34,25 +33,8 @@ enum TParamKind : std::uint8_t { oInput = 0, oInpOut = 1, oOutput = 2, oResult =
 extern const char *const ParamTypeNames[10];
 extern const char *const ParamKindNames[5];
 
+class TClassProperties;
 class TParam;
-
-// One published property of a parameter item, described for the component stream: its name,
-// how its value is written, its default and whether it is stored at all. The stream writes the
-// stored properties in this order, skipping a value equal to its default.
-struct TParamProperty {
-  enum TValueKind { pkString, pkInteger, pkBoolean, pkEnumeration };
-  using TValue = std::variant<std::int64_t, std::string>;
-
-  const char *Name;
-  TValueKind ValueKind;
-  const char *const *EnumNames; // names of the enumeration values, else null
-  int EnumCount;
-  bool HasDefault; // without a default an ordinal is always written, a text when not empty
-  std::int64_t Default;
-  std::function<bool(const TParam &)> Stored;
-  std::function<TValue(const TParam &)> Get;
-  std::function<void(TParam &, const TValue &)> Set;
-};
 
 // Creates an item of a list's item class: (the list, the name).
 using TParamClass = TParam *(*)(TParams *AParams, const std::string &AName);
@@ -133,8 +115,10 @@ public:
   virtual void Assign(TParam &ASource);
   void ClearValue();
 
-  // The published properties of this item class, in stream order.
-  virtual std::vector<TParamProperty> PublishedProperties() const;
+  // The published properties of the item class, in stream order, as the component stream
+  // writes and reads an item.
+  static const TClassProperties &Properties();
+  virtual const TClassProperties &PublishedProperties() const { return Properties(); }
 
 protected:
   std::int32_t CheckedRow(std::int32_t ARow);

@@ -2,6 +2,8 @@
 // type tables and the layer's faults.
 #include "db/OciApi.h"
 
+#include "classes/ComponentStream.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -432,33 +434,52 @@ TEST_F(TParamsTest, ListDimensionRules) {
   EXPECT_EQ(Fields.Count(), 0);
 }
 
-TEST_F(TParamsTest, PublishedPropertiesForTheStream) {
-  TOracleParam &P = Add("LINE");
-  P.SetDataType(oNumber);
-  P.SetDimension(10);
-  P.SetItemSize(40);
-  P.SetPos(1);
-  P.SetKind(oField);
-  std::vector<std::string> Stored;
-  for (const TParamProperty &Property : P.PublishedProperties())
-    if (Property.Stored(P))
-      Stored.push_back(Property.Name);
-  // The type goes first: writing it clears the item size.
-  const std::vector<std::string> Expected = {"ParamName", "DataType",    "Pos",    "ItemSize",
-                                             "Dimension", "HaveDefault", "NullOk", "DataTable"};
-  EXPECT_EQ(Stored, Expected); // no Index, RowCount, AsString, DbType, DbKind; Kind of a field
+TEST_F(TParamsTest, ItemsRoundTripThroughTheComponentStream) {
+  // The error query's TEXT field as the main window's description holds it.
+  TOracleParam &Text = Add("TEXT");
+  Text.SetDataType(oVarchar2);
+  Text.SetDimension(10);
+  Text.SetItemSize(1000);
+  Text.SetPos(3);
+  Text.SetKind(oField);
+  Text.SetDbType(1);         // not stored for OCI items
+  Text.SetAsString("value"); // never stored
+  TOracleParam &Input = Add("owner");
+  Input.SetDataTable(true);
 
-  // Reading the stored properties back builds the same item.
-  TParams Other{nullptr, &TOracleParam::Create};
-  TParam &Q = *Other.Add("");
-  for (const TParamProperty &Property : P.PublishedProperties())
-    if (Property.Stored(P))
-      Property.Set(Q, Property.Get(P));
-  EXPECT_EQ(Q.ParamName(), "LINE");
-  EXPECT_EQ(Q.DataType(), oNumber);
-  EXPECT_EQ(Q.Dimension(), 10);
-  EXPECT_EQ(Q.ItemSize(), 40);
-  EXPECT_EQ(Q.Pos(), 1);
+  TMemoryStream Stream;
+  {
+    TValueWriter Writer(Stream);
+    TComponentWriter Components(Writer);
+    for (TOracleParam *Item : {&Text, &Input})
+      Components.WriteComponent({"TOracleParam", "", Item, &TOracleParam::Properties(), {}});
+    Writer.FlushBuffer();
+  }
+  const std::string Bytes(Stream.Bytes().begin(), Stream.Bytes().end());
+  for (const char *Absent : {"DbType", "Index", "RowCount", "AsString", "value"})
+    EXPECT_EQ(Bytes.find(Absent), std::string::npos) << Absent;
+  // The type is written before the size, so reading it back does not clear the size.
+  EXPECT_LT(Bytes.find("DataType"), Bytes.find("ItemSize"));
+
+  TParams Loaded{nullptr, &TOracleParam::Create};
+  Stream.Rewind();
+  TValueReader Reader(Stream);
+  TComponentReader Components(Reader);
+  auto &A = *static_cast<TOracleParam *>(Loaded.Add(""));
+  Components.ReadComponent({"TOracleParam", "", &A, &TOracleParam::Properties(), {}});
+  auto &B = *static_cast<TOracleParam *>(Loaded.Add("x"));
+  Components.ReadComponent({"TOracleParam", "", &B, &TOracleParam::Properties(), {}});
+  EXPECT_EQ(A.ParamName(), "TEXT");
+  EXPECT_EQ(A.DataType(), oVarchar2);
+  EXPECT_EQ(A.ItemSize(), 1000);
+  EXPECT_EQ(A.Dimension(), 10);
+  EXPECT_EQ(A.Pos(), 3);
+  EXPECT_EQ(A.Kind(), oInput) << "a field's kind is not stored; the list makes it a field";
+  EXPECT_EQ(A.DbType(), 0);
+  EXPECT_EQ(B.ParamName(), "owner");
+  EXPECT_EQ(B.Kind(), oInput) << "any other kind is stored";
+  EXPECT_TRUE(B.DataTable());
+  EXPECT_EQ(B.Pos(), -1);
 }
 
 } // namespace
