@@ -2,6 +2,7 @@
 #include "controls/PTEdit.h"
 
 #include <QApplication>
+#include <QBackingStore>
 #include <QClipboard>
 #include <QFocusEvent>
 #include <QImage>
@@ -254,6 +255,76 @@ TEST_F(EditTest, Repaint_OnlyTheEditedRowIsPainted) {
   QRect Row(0, Edit->LineHeight(), Edit->ClientRect().width(), Edit->LineHeight());
   EXPECT_TRUE(QRegion(Row).contains(All.boundingRect())) << All.boundingRect().y();
   EXPECT_EQ(Edit->Lines().Text(), "one\r\ntxwo\r\nthree\r\nfour\r\n");
+}
+
+// What the screen shows: the window's backing store, where moved pixels and repaints meet.
+QImage Screen(QWidget *AWidget) {
+  auto *Device = dynamic_cast<QImage *>(AWidget->backingStore()->paintDevice());
+  return Device ? Device->copy(QRect(AWidget->mapTo(AWidget->window(), QPoint(0, 0)),
+                                     AWidget->size()))
+                      .convertToFormat(QImage::Format_RGB32)
+                : QImage();
+}
+
+TEST_F(EditTest, RowShiftingAndScrolling_MovePixelsAndRepaintOnlyWhatIsNew) {
+  std::string Text;
+  for (int I = 0; I < 40; ++I)
+    Text += "row " + std::to_string(I) + "\r\n";
+  Edit->Lines().SetText(Text);
+  Records = {TFormatRecord{1, 3, 1}};
+  RecordLine = 3;
+  Edit->Model().SetCaretAndAnchor(TEditPos{4, 1});
+  Edit->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(Edit.get()));
+  QApplication::processEvents();
+  int H = Edit->LineHeight();
+  QRect Client = Edit->ClientRect();
+  auto Check = [&](const char *AWhat, int AMaxRows) {
+    QApplication::processEvents();
+    // Area repainted inside the text area (the scroll bars repaint their own strips).
+    QRegion All;
+    for (const QRegion &R : Edit->Painted)
+      All += R & Client;
+    long long Area = 0;
+    for (const QRect &R : All)
+      Area += static_cast<long long>(R.width()) * R.height();
+    EXPECT_LE(Area, static_cast<long long>(AMaxRows) * H * Client.width()) << AWhat;
+    QImage Shown = Screen(Edit.get());
+    ASSERT_FALSE(Shown.isNull());
+    QImage Fresh = Grab();
+    for (int Y = 0; Y < Client.height(); ++Y)
+      for (int X = 0; X < Client.width(); ++X)
+        if (Shown.pixel(X, Y) != Fresh.pixel(X, Y)) {
+          ADD_FAILURE() << AWhat << ": screen differs from a full repaint at " << X << "," << Y;
+          return;
+        }
+    Edit->Painted.clear();
+  };
+  Edit->Painted.clear();
+  Edit->KeyPress(13); // line 1 splits: the rows below move down one row
+  Check("Enter", 2);
+  Edit->KeyPress(8); // joined again: the rows below move up
+  Check("Backspace", 3); // the edited row and the row uncovered at the bottom
+  Edit->Model().SetCaretAndAnchor(TEditPos{1, 2});
+  Edit->Model().MoveCaret(TEditPos{1, 5});
+  Edit->Invalidate();
+  QApplication::processEvents();
+  Edit->Painted.clear();
+  Edit->ClearSelection(); // three lines go
+  Check("ClearSelection", 5);
+  Edit->VertScroll(scLineDown, 0);
+  Check("Line down", 2);
+  Edit->VertScroll(scLineUp, 0);
+  Check("Line up", 2);
+  Edit->HorzScroll(scLineDown, 0);
+  Check("Line right", 100);
+  // Changing TabSize repaints the whole control.
+  Edit->SetTabSize(4);
+  QApplication::processEvents();
+  QRegion All;
+  for (const QRegion &R : Edit->Painted)
+    All += R;
+  EXPECT_TRUE(All.contains(Client));
 }
 
 TEST_F(EditTest, ScrollBars_RangesAndLineCommands) {
