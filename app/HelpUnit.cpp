@@ -73,6 +73,8 @@ void THelpViewer::LoadIndex() {
   const QString Contents = ReadPage(Folder + "/contents.html");
   for (auto It = Link.globalMatch(Contents); It.hasNext();) {
     auto Match = It.next();
+    if (Match.captured(1) == "contents.html")
+      continue; // the page's own way back
     auto *Item = new QListWidgetItem(Match.captured(2), FContentsList);
     Item->setData(Qt::UserRole, Match.captured(1));
   }
