@@ -16,7 +16,7 @@ done
 if [ ${#missing[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  apt-get install -y -qq "${missing[@]}"
 fi
 
 BUILD=${TESSALY_BUILD:-build}
