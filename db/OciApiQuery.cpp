@@ -238,7 +238,21 @@ void TOracleQueryLite::DescribeFields(TParams &AList) {
   }
 }
 
+bool TOracleQueryLite::DefinesIntact() const {
+  if (static_cast<int>(FDefined.size()) != FFields->Count())
+    return false;
+  for (int i = 0; i < FFields->Count(); ++i) {
+    TParam *Field = FFields->Items(i);
+    if (FDefined[i].first != Field || FDefined[i].second != Field->DataArea() ||
+        !Field->BuffersReady())
+      return false;
+  }
+  return true;
+}
+
 void TOracleQueryLite::BindParams(TParams &AList) {
+  if (&AList == FFields.get())
+    FDefined.clear();
   for (int i = 0; i < AList.Count(); ++i) {
     auto *Item = static_cast<TOracleParam *>(AList.Items(i));
     if (!Item->BuffersReady())
@@ -249,6 +263,8 @@ void TOracleQueryLite::BindParams(TParams &AList) {
       OciEntries.odefin()(FCursor.Data(), Item->Pos(), Item->DataArea(), Item->ItemSize(),
                           Item->ExternalType(), -1, Item->IndicatorArray(), nullptr, -1, -1,
                           Item->LengthArray(), Item->ReturnCodeArray());
+      if (&AList == FFields.get())
+        FDefined.emplace_back(Item, Item->DataArea());
     } else if (Item->DataTable()) {
       // The server writes the number of elements into RowCount; never more than Dimension.
       OciEntries.obndra()(FCursor.Data(), NameText, -1, Item->DataArea(), Item->ItemSize(),
@@ -293,6 +309,12 @@ void TOracleQueryLite::DoExecute(std::int32_t AIters, std::int32_t ARowOffset) {
 }
 
 void TOracleQueryLite::DoFetch(std::int32_t ARows) {
+  if (!DefinesIntact()) {
+    // The fields were reshaped or replaced since they were defined; the next batch would be
+    // written into memory they no longer own.
+    EndFetch();
+    RaiseInterfaceError(MakeErrorCode(1, facQuery, 50011), "Fields changed");
+  }
   const std::uint32_t Before = FCursor.RowsProcessed();
   OciEntries.ofen()(FCursor.Data(), ARows);
   FRowsProcessed = static_cast<std::int32_t>(FCursor.RowsProcessed() - Before);

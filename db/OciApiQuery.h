@@ -46,6 +46,11 @@ private:
   // Runs Check unless the return code is the end of the rows.
   void CheckFetch();
 
+  // The field buffers handed to odefin: the library writes every batch there, so a fetch may
+  // only go on while each field still owns exactly these buffers.
+  std::vector<std::pair<TParam *, std::uint8_t *>> FDefined;
+  bool DefinesIntact() const;
+
   TOracleCursor FCursor;
   bool FExternalCursor = false;
   bool FDeferParse = true;

@@ -173,6 +173,14 @@ TEST_F(TQueryTest, FetchSizesFollowTheFieldBuffers) {
   EXPECT_NE(Log.find("ofen 50\nofen 1\nofen 1\n"), std::string::npos);
   EXPECT_EQ(Query.Fields().Items(0)->RowAsString(0), "102");
 
+  // Fields reshaped in the middle of a fetch: the library must not write into the old buffers.
+  Query.Fields().SetDimension(20);
+  EXPECT_EQ(FaultOf([&] { Query.FetchNext(10); }), "Error : 3.11.[Fields changed]");
+  EXPECT_EQ(Query.State(), TDataSetState::Prepared);
+  Query.Open();
+  Query.Fields().Items(0)->ClearValue();
+  EXPECT_EQ(FaultOf([&] { Query.FetchNext(10); }), "Error : 3.11.[Fields changed]");
+
   TStringList Lines;
   Query.Close();
   Script.Select("NAME:1:30:0;X:2:40:0", 25);
