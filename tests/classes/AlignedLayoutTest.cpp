@@ -11,8 +11,9 @@ QApplication &App() {
   static int Argc = 1;
   static char Name[] = "AlignedLayoutTest";
   static char *Argv[] = {Name, nullptr};
-  static QApplication Application(Argc, Argv);
-  return Application;
+  // Never destroyed: tearing Qt down during static destruction would outlive its own globals.
+  static QApplication *Application = new QApplication(Argc, Argv);
+  return *Application;
 }
 
 QWidget *Child(QWidget *AParent, QRect AGeometry) {

@@ -23,8 +23,9 @@ QApplication &App() {
   static int Argc = 1;
   static char Name[] = "PTEditTest";
   static char *Argv[] = {Name, nullptr};
-  static QApplication Application(Argc, Argv);
-  return Application;
+  // Never destroyed: tearing Qt down during static destruction would outlive its own globals.
+  static QApplication *Application = new QApplication(Argc, Argv);
+  return *Application;
 }
 
 // Records the areas each paint was asked to cover.
@@ -501,6 +502,25 @@ TEST_F(EditTest, Mouse_ClicksGoToNearestBoundaryDragsBeforeTheCharacter) {
   QTest::mouseClick(Edit.get(), Qt::LeftButton, {}, QPoint(0, 150));
   EXPECT_EQ(Edit->CaretY(), 2);
   EXPECT_EQ(Edit->CaretX(), 1);
+}
+
+TEST_F(EditTest, Mouse_DragBeyondTheWindowScrollsByTheNeededLines) {
+  std::string Text;
+  for (int I = 0; I < 100; ++I)
+    Text += "line " + std::to_string(I) + "\r\n";
+  Edit->Lines().SetText(Text);
+  Edit->ScrollTo(10, 0);
+  int H = Edit->LineHeight();
+  Edit->MouseDown(Qt::LeftButton, ssLeft, 20, 1);
+  EXPECT_EQ(Edit->CaretY(), 10);
+  Edit->MouseMove(ssLeft, 20, -2 * H - 1); // two rows above the top
+  EXPECT_EQ(Edit->CaretY(), 8);
+  EXPECT_EQ(Edit->TopLine(), 8);
+  Edit->MouseMove(ssLeft, 20, (Edit->VisibleLines() + 1) * H + 1);
+  EXPECT_EQ(Edit->CaretY(), 8 + Edit->VisibleLines() + 1);
+  EXPECT_EQ(Edit->TopLine(), 8 + 2);
+  EXPECT_EQ(Edit->Model().Anchor(), (TEditPos{3, 10}));
+  Edit->MouseUp(Qt::LeftButton, 0, 20, 1);
 }
 
 } // namespace

@@ -16,8 +16,9 @@ QApplication &App() {
   static int Argc = 1;
   static char Name[] = "SplitterTest";
   static char *Argv[] = {Name, nullptr};
-  static QApplication Application(Argc, Argv);
-  return Application;
+  // Never destroyed: tearing Qt down during static destruction would outlive its own globals.
+  static QApplication *Application = new QApplication(Argc, Argv);
+  return *Application;
 }
 
 // Press at a point of the splitter, move by (ADx, ADy) with the button held, release there.
