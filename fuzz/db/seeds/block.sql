@@ -1,0 +1,1 @@
+BEGIN :r := f(:R); /* :c */ END;

@@ -1,0 +1,1 @@
+SELECT a FROM t WHERE b = :x AND c = ':y' -- :z
