@@ -122,11 +122,9 @@ void TAlignedLayout::Arrange(const QRect &ARect) {
     });
   };
   SortBy(ByAlign[alTop], [](QWidget *W) { return std::pair(W->y(), W->y() + W->height()); });
-  SortBy(ByAlign[alBottom],
-         [](QWidget *W) { return std::pair(-(W->y() + W->height()), -W->y()); });
+  SortBy(ByAlign[alBottom], [](QWidget *W) { return std::pair(-(W->y() + W->height()), -W->y()); });
   SortBy(ByAlign[alLeft], [](QWidget *W) { return std::pair(W->x(), W->x() + W->width()); });
-  SortBy(ByAlign[alRight],
-         [](QWidget *W) { return std::pair(-(W->x() + W->width()), -W->x()); });
+  SortBy(ByAlign[alRight], [](QWidget *W) { return std::pair(-(W->x() + W->width()), -W->x()); });
 
   int Left = ARect.left(), Top = ARect.top();
   int Right = ARect.left() + ARect.width(), Bottom = ARect.top() + ARect.height();

@@ -388,8 +388,8 @@ void TPlainTextEdit::focusOutEvent(QFocusEvent *AEvent) {
 class TPlainTextEdit::TPainter {
 public:
   TPainter(TPlainTextEdit &AEdit, QPainter &APainter, const QRect &AClip)
-      : FEdit(AEdit), FPainter(APainter), FClip(AClip), FOrigin(AEdit.FLeftMargin -
-                                                                AEdit.FHorzOffset) {
+      : FEdit(AEdit), FPainter(APainter), FClip(AClip),
+        FOrigin(AEdit.FLeftMargin - AEdit.FHorzOffset) {
     FEditorColor = ColorToQColor(AEdit.FColor);
     FFontColor = ColorToQColor(AEdit.FFontColor);
   }
@@ -452,7 +452,7 @@ public:
   const TTextStyle &StyleAt(int AIndex) const {
     const TTextStyles &Styles = FEdit.FStyles;
     return AIndex >= 0 && AIndex < static_cast<int>(Styles.size()) ? Styles[AIndex]
-                                                                    : SelectionStyle;
+                                                                   : SelectionStyle;
   }
 
   TPlainTextEdit &FEdit;
@@ -509,10 +509,9 @@ void TPlainTextEdit::paintEvent(QPaintEvent *AEvent) {
         if (R.Length >= 1 && R.Start >= 1 && R.Start <= Length && R.StyleIndex >= 0 &&
             R.StyleIndex < static_cast<int>(FStyles.size()))
           Records.push_back(R);
-    std::stable_sort(Records.begin(), Records.end(),
-                     [](const TFormatRecord &A, const TFormatRecord &B) {
-                       return A.Start < B.Start;
-                     });
+    std::stable_sort(
+        Records.begin(), Records.end(),
+        [](const TFormatRecord &A, const TFormatRecord &B) { return A.Start < B.Start; });
     std::size_t Next = 0;
     int X = 0; // relative to the text origin
     int C = 1;
@@ -527,8 +526,8 @@ void TPlainTextEdit::paintEvent(QPaintEvent *AEvent) {
         RunLength = (Next < Records.size() ? Records[Next].Start : Length + 1) - C;
         Style = -1;
       }
-      int Last = static_cast<int>(std::min<long long>(static_cast<long long>(C) + RunLength - 1,
-                                                      Length));
+      int Last =
+          static_cast<int>(std::min<long long>(static_cast<long long>(C) + RunLength - 1, Length));
       int End = X;
       for (int I = C - 1; I < Last; ++I)
         End += CharWidth(static_cast<unsigned char>(S[I]), End);

@@ -1,4 +1,5 @@
-// The plain-text editor control: paints the text model with per-line coloured runs and routes input.
+// The plain-text editor control: paints the text model with per-line coloured runs and routes
+// input.
 #pragma once
 
 #include "classes/AlignedLayout.h"

@@ -157,8 +157,8 @@ void TEditLines::SetText(std::string_view AText) {
     const char *LineEnd = Cr ? Cr : Lf;
     if (static_cast<std::size_t>(LineEnd - P) > UINT32_MAX)
       throw Exception("Line too long");
-    Items.push_back(TLine{const_cast<char *>(P), static_cast<std::uint32_t>(LineEnd - P), 0,
-                          nullptr});
+    Items.push_back(
+        TLine{const_cast<char *>(P), static_cast<std::uint32_t>(LineEnd - P), 0, nullptr});
     P = LineEnd;
     if (P < End && *P == '\r')
       ++P;

@@ -56,10 +56,10 @@ public:
 
 private:
   struct TLine {
-    char *Data;            // the bytes; in the shared block when Capacity is 0
-    std::uint32_t Length;  // number of bytes
+    char *Data;             // the bytes; in the shared block when Capacity is 0
+    std::uint32_t Length;   // number of bytes
     std::uint32_t Capacity; // size of the line's own buffer, 0 when it has none
-    TFormatList *Format;   // owned; null until the line is first formatted
+    TFormatList *Format;    // owned; null until the line is first formatted
   };
 
   const TLine &Item(int AIndex) const {

@@ -76,9 +76,7 @@ std::string TPTEditView::ClipboardText() { return ProcessClipboard(); }
 
 void TPTEditView::SetClipboardText(const std::string &AText) { ProcessClipboard() = AText; }
 
-TPTEditModel::TPTEditModel(TPTEditView *AView) : FView(AView ? AView : &FNoView) {
-  FLines.Add("");
-}
+TPTEditModel::TPTEditModel(TPTEditView *AView) : FView(AView ? AView : &FNoView) { FLines.Add(""); }
 
 void TPTEditModel::EnsureLine() {
   if (FLines.Count() == 0)
@@ -504,8 +502,7 @@ void TPTEditModel::SelectAll() {
   FView->InvalidateLines(0, Last);
 }
 
-int TPTEditModel::FindText(std::string_view ASearch, int AStart, int ALimit,
-                           int AOptions) const {
+int TPTEditModel::FindText(std::string_view ASearch, int AStart, int ALimit, int AOptions) const {
   // An empty search text would match everywhere; callers looking for "next" would never move.
   if (ALimit <= 0 || ASearch.empty() || FLines.Count() == 0)
     return -1;

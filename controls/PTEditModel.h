@@ -9,8 +9,8 @@
 
 // Shift state of an input event.
 using TShiftState = unsigned;
-constexpr TShiftState ssShift = 1, ssAlt = 2, ssCtrl = 4, ssLeft = 8, ssRight = 16,
-                      ssMiddle = 32, ssDouble = 64;
+constexpr TShiftState ssShift = 1, ssAlt = 2, ssCtrl = 4, ssLeft = 8, ssRight = 16, ssMiddle = 32,
+                      ssDouble = 64;
 
 // Key codes the editor acts on (the platform's named keys are mapped onto these).
 constexpr int vkBack = 8, vkTab = 9, vkReturn = 13, vkEscape = 27, vkPrior = 33, vkNext = 34,

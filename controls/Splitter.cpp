@@ -89,8 +89,8 @@ void TSplitter::Loaded() {
 
 void TSplitter::UpdateLimits() {
   QWidget *Parent = parentWidget();
-  if (FControlFirst && FControlSecond && Parent &&
-      FControlFirst->parentWidget() == Parent && FControlSecond->parentWidget() == Parent) {
+  if (FControlFirst && FControlSecond && Parent && FControlFirst->parentWidget() == Parent &&
+      FControlSecond->parentWidget() == Parent) {
     QRect First = FControlFirst->geometry();
     QRect Second = FControlSecond->geometry();
     // A collapsed control still reaches the limits, so the bar can be dragged back out.
@@ -188,8 +188,8 @@ void TSplitter::ApplyPoint(int AX, int AY) {
     X = -X;
   if (AlignOf(First) == alBottom || AlignOf(Second) == alBottom)
     Y = -Y;
-  auto *Layout = parentWidget() ? dynamic_cast<TAlignedLayout *>(parentWidget()->layout())
-                                : nullptr;
+  auto *Layout =
+      parentWidget() ? dynamic_cast<TAlignedLayout *>(parentWidget()->layout()) : nullptr;
   if (Layout)
     Layout->DisableAlign();
   // A control never gets a negative size, however far the point lies.

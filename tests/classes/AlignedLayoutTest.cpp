@@ -1,4 +1,5 @@
-// Edge and client alignment: order of the edges, order within an edge, hidden and unaligned controls.
+// Edge and client alignment: order of the edges, order within an edge, hidden and unaligned
+// controls.
 #include "classes/AlignedLayout.h"
 
 #include <QApplication>

@@ -1,4 +1,5 @@
-// The editor widget: runs, selection and tabs checked on rendered pixels; scrolling; keys and mouse.
+// The editor widget: runs, selection and tabs checked on rendered pixels; scrolling; keys and
+// mouse.
 #include "controls/PTEdit.h"
 
 #include <QApplication>
@@ -261,10 +262,10 @@ TEST_F(EditTest, Repaint_OnlyTheEditedRowIsPainted) {
 // What the screen shows: the window's backing store, where moved pixels and repaints meet.
 QImage Screen(QWidget *AWidget) {
   auto *Device = dynamic_cast<QImage *>(AWidget->backingStore()->paintDevice());
-  return Device ? Device->copy(QRect(AWidget->mapTo(AWidget->window(), QPoint(0, 0)),
-                                     AWidget->size()))
-                      .convertToFormat(QImage::Format_RGB32)
-                : QImage();
+  return Device
+             ? Device->copy(QRect(AWidget->mapTo(AWidget->window(), QPoint(0, 0)), AWidget->size()))
+                   .convertToFormat(QImage::Format_RGB32)
+             : QImage();
 }
 
 TEST_F(EditTest, RowShiftingAndScrolling_MovePixelsAndRepaintOnlyWhatIsNew) {
@@ -304,7 +305,7 @@ TEST_F(EditTest, RowShiftingAndScrolling_MovePixelsAndRepaintOnlyWhatIsNew) {
   Edit->Painted.clear();
   Edit->KeyPress(13); // line 1 splits: the rows below move down one row
   Check("Enter", 2);
-  Edit->KeyPress(8); // joined again: the rows below move up
+  Edit->KeyPress(8);     // joined again: the rows below move up
   Check("Backspace", 3); // the edited row and the row uncovered at the bottom
   Edit->Model().SetCaretAndAnchor(TEditPos{1, 2});
   Edit->Model().MoveCaret(TEditPos{1, 5});
@@ -354,8 +355,8 @@ TEST_F(EditTest, ScrollBars_RangesAndLineCommands) {
   EXPECT_EQ(Edit->HorzOffset(), TPlainTextEdit::HorzRange - Edit->ClientRect().width());
   Edit->HorzScroll(scPageUp, 0);
   Edit->HorzScroll(scLineUp, 0);
-  EXPECT_EQ(Edit->HorzOffset(), TPlainTextEdit::HorzRange - 2 * Edit->ClientRect().width() -
-                                    Edit->MaxCharWidth());
+  EXPECT_EQ(Edit->HorzOffset(),
+            TPlainTextEdit::HorzRange - 2 * Edit->ClientRect().width() - Edit->MaxCharWidth());
   // Few lines: nothing to scroll, the bar stays but is disabled.
   Edit->Lines().SetText("x");
   Edit->ScrollTo(0, 0);
@@ -486,9 +487,8 @@ TEST_F(EditTest, Mouse_ClicksGoToNearestBoundaryDragsBeforeTheCharacter) {
                    Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
   QApplication::sendEvent(Edit.get(), &Move);
   EXPECT_EQ(Edit->CaretX(), 2);
-  QMouseEvent Move2(QEvent::MouseMove, QPointF(8 * 5 + 1, 2 * H + 1),
-                    QPointF(8 * 5 + 1, 2 * H + 1), Qt::NoButton, Qt::LeftButton,
-                    Qt::NoModifier);
+  QMouseEvent Move2(QEvent::MouseMove, QPointF(8 * 5 + 1, 2 * H + 1), QPointF(8 * 5 + 1, 2 * H + 1),
+                    Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
   QApplication::sendEvent(Edit.get(), &Move2);
   EXPECT_EQ(Edit->CaretX(), 6);
   EXPECT_EQ(Edit->Model().Anchor(), (TEditPos{2, 2}));

@@ -90,8 +90,8 @@ TEST_F(EditorWindowSplit, GhostLineFollowsThePointerWithinTheLimits) {
   EXPECT_TRUE(Splitter->Dragging());
   EXPECT_EQ(Splitter->GhostRect(), QRect(0, 198, 400, 2));
   QPoint To(50, -500);
-  QMouseEvent Move(QEvent::MouseMove, To, Splitter->mapToGlobal(To), Qt::NoButton,
-                   Qt::LeftButton, Qt::NoModifier);
+  QMouseEvent Move(QEvent::MouseMove, To, Splitter->mapToGlobal(To), Qt::NoButton, Qt::LeftButton,
+                   Qt::NoModifier);
   QApplication::sendEvent(Splitter, &Move);
   EXPECT_EQ(Splitter->GhostRect().y(), 0); // clamped to the top of the limits
   // Nothing moves before the release.
