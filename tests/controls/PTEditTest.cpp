@@ -350,6 +350,15 @@ TEST_F(EditTest, ScrollBars_RangesAndLineCommands) {
   EXPECT_EQ(Edit->TopLine(), 3);
   // The caret does not move with the bars.
   EXPECT_EQ(Edit->CaretY(), 0);
+  // The bar's own actions arrive as the same commands.
+  Edit->VertScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+  EXPECT_EQ(Edit->TopLine(), 4);
+  EXPECT_EQ(Edit->VertScrollBar()->value(), 4);
+  Edit->VertScrollBar()->triggerAction(QAbstractSlider::SliderPageStepAdd);
+  EXPECT_EQ(Edit->TopLine(), 4 + Visible);
+  Edit->VertScrollBar()->setSliderPosition(7); // thumb tracking
+  EXPECT_EQ(Edit->TopLine(), 7);
+  Edit->VertScroll(scTrack, 3);
   for (int I = 0; I < 2000; ++I)
     Edit->HorzScroll(scLineDown, 0);
   EXPECT_EQ(Edit->HorzOffset(), TPlainTextEdit::HorzRange - Edit->ClientRect().width());
