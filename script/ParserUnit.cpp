@@ -291,6 +291,8 @@ std::string TParser::NextToken() {
 void TParser::ParseExpression(TExpression &AExpression) {
   const char *const T = FData;
   const std::int64_t N = FLength;
+  if (FPos < 1)
+    FPos = 1; // a position set before the text reads from its start
   for (;;) {
     SkipBlanks();
     AExpression.StoredUnit = false;
