@@ -619,4 +619,68 @@ TEST_F(ModelTest, Columns_StayBoundedWhateverTheInput) {
   EXPECT_EQ(Model.SelLength(), 0);
 }
 
+TEST_F(ModelTest, RandomInput_KeepsTheModelConsistent) {
+  SetText("select a, b\r\n  from t\r\n\r\n\twhere x = 1;");
+  Model.SetAutoIndent(true);
+  Model.SetBackspaceUnindents(true);
+  unsigned Seed = 12345;
+  auto Next = [&](unsigned AModulo) {
+    Seed = Seed * 1664525u + 1013904223u;
+    return (Seed >> 8) % AModulo;
+  };
+  const int Keys[] = {vkPrior, vkNext, vkEnd,    vkHome,   vkLeft, vkUp,
+                      vkRight, vkDown, vkInsert, vkDelete, 65,     0};
+  const TShiftState Shifts[] = {0, ssShift, ssCtrl, ssShift | ssCtrl, ssAlt};
+  int Checked = 0, Selections = 0;
+  for (int Step = 0; Step < 20000; ++Step) {
+    switch (Next(8)) {
+    case 0:
+    case 1:
+      Model.KeyDown(Keys[Next(12)], Shifts[Next(5)]);
+      break;
+    case 2:
+    case 3:
+      Model.KeyPress(static_cast<unsigned char>(Next(4) ? 'a' + Next(26) : Next(256)));
+      break;
+    case 4: {
+      static const char *const Pieces[] = {"x", "\r\n", "\n", "\r", "  ", "\t", "ab\r\ncd"};
+      std::string Text;
+      for (unsigned I = Next(4); I > 0; --I)
+        Text += Pieces[Next(7)];
+      Model.InsertText(Text);
+      break;
+    }
+    case 5:
+      Model.SetSelStart(static_cast<int>(Next(400)) - 10);
+      break;
+    case 6:
+      Model.SetSelLength(static_cast<int>(Next(40)));
+      break;
+    default:
+      Model.SetCaretAndAnchor(TEditPos{static_cast<int>(Next(30)) + 1,
+                                       static_cast<int>(Next(Model.Lines().Count() + 2))});
+    }
+    ASSERT_GE(Model.Lines().Count(), 1) << Step;
+    ASSERT_GE(Model.CaretX(), 1) << Step;
+    ASSERT_LT(Model.CaretY(), Model.Lines().Count()) << Step;
+    // Offsets and positions agree wherever both ends of the selection lie within their lines.
+    TEditPos Start = Model.SelectionStart(), End = Model.SelectionEnd();
+    if (End.Y < Model.Lines().Count() && Start.X <= Model.Lines().Length(Start.Y) + 1 &&
+        End.X <= Model.Lines().Length(End.Y) + 1) {
+      ASSERT_EQ(static_cast<std::size_t>(Model.SelLength()), Model.SelectedText().size())
+          << Step;
+      ASSERT_EQ(Model.OffsetToPos(Model.SelStart()), Start) << Step;
+      std::string Whole = Text();
+      ASSERT_EQ(Whole.substr(Model.SelStart(), Model.SelLength()), Model.SelectedText()) << Step;
+      ++Checked;
+      Selections += !Model.SelectionEmpty();
+    }
+    if (Model.Lines().Count() > 400) // keep the text small enough to check every step
+      Model.Lines().SetText("again\r\n");
+  }
+  EXPECT_GT(Checked, 5000);
+  EXPECT_GT(Selections, 1000);
+  EXPECT_GT(Model.Lines().Count(), 1);
+}
+
 } // namespace
