@@ -219,8 +219,8 @@ TParser::TParser(std::string AText)
     : TParser(std::make_shared<const std::string>(std::move(AText))) {}
 
 TParser::TParser(std::shared_ptr<const std::string> AText)
-    : FText(AText ? std::move(AText) : std::make_shared<const std::string>()),
-      FData(FText->data()), FLength(CheckedLength(*FText)) {}
+    : FText(AText ? std::move(AText) : std::make_shared<const std::string>()), FData(FText->data()),
+      FLength(CheckedLength(*FText)) {}
 
 bool TParser::SkipComment() {
   bool Skipped = false;
@@ -303,11 +303,11 @@ void TParser::ParseExpression(TExpression &AExpression) {
     AExpression.Length = 0;
 
     int inComment = 0, depth = 0, nest = 0;
-    bool lineMode = false, skipLine = false, wrapped = false, createSeen = false,
-         inBlock = false, headerPending = false, wantName = false, afterEnd = false;
+    bool lineMode = false, skipLine = false, wrapped = false, createSeen = false, inBlock = false,
+         headerPending = false, wantName = false, afterEnd = false;
     bool tokenRead = false, slashEnd = false;
     std::int64_t I = static_cast<std::int64_t>(FPos) - 1; // 0-based index of Pos
-    std::int64_t From = I;                                 // 0-based index of Start
+    std::int64_t From = I;                                // 0-based index of Start
 
     while (I < N) {
       const char C = T[I];
@@ -353,8 +353,8 @@ void TParser::ParseExpression(TExpression &AExpression) {
             P = S + 1;
           }
         } else {
-          Found = std::memchr(T + I, CommentPairs[inComment - 1].Closer[0],
-                              static_cast<size_t>(N - I));
+          Found =
+              std::memchr(T + I, CommentPairs[inComment - 1].Closer[0], static_cast<size_t>(N - I));
         }
         if (!Found) {
           I = N;

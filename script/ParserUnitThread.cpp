@@ -102,8 +102,8 @@ std::string IncludeFileName(std::string_view ALine, const std::string &AMainFile
 
 // ---- TThreadParser ---------------------------------------------------------------------------
 
-TThreadParser::TThreadParser(TScripts *AScripts, bool ASkipIncludes,
-                             TExpressionList *AExpressions, TThreadRef *AOwnerRef)
+TThreadParser::TThreadParser(TScripts *AScripts, bool ASkipIncludes, TExpressionList *AExpressions,
+                             TThreadRef *AOwnerRef)
     : FScripts(AScripts), FSkipIncludes(ASkipIncludes), FExpressions(AExpressions),
       FSemaphore(std::make_shared<TSemaphore>(0, 2000000000)) {
   SetOwnerRef(AOwnerRef);
@@ -133,9 +133,8 @@ bool TThreadParser::OpenInclude(int AIndex) {
     Fail(SScriptsNestedTooDeep);
     return false;
   }
-  const std::string Name =
-      IncludeFileName(ExpressionText(*FCurrent), FScripts->Item(0)->FileName(),
-                      FCurrent->Script->FileName());
+  const std::string Name = IncludeFileName(ExpressionText(*FCurrent), FScripts->Item(0)->FileName(),
+                                           FCurrent->Script->FileName());
   TScript *Included = FScripts->Add();
   Included->SetFileName(Name);
 

@@ -5,9 +5,9 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <ctime>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -31,18 +31,24 @@ std::string GenerateScript(size_t ABytes) {
       S += "REM ---- section " + I + " ----\r\nSET SERVEROUTPUT ON SIZE 100000\r\n";
       break;
     case 1:
-      S += "-- employees of department " + I + "; keep in step with dept\r\n"
+      S += "-- employees of department " + I +
+           "; keep in step with dept\r\n"
            "INSERT INTO emp (empno, ename, job, hiredate, sal)\r\n"
-           "  VALUES (" + I + ", 'SMITH; jr.', 'CLERK', SYSDATE, 800.50);\r\n";
+           "  VALUES (" +
+           I + ", 'SMITH; jr.', 'CLERK', SYSDATE, 800.50);\r\n";
       break;
     case 2:
       S += "SELECT e.ename, d.dname, e.sal * 12 AS annual_sal\r\n  FROM emp e, dept d\r\n"
-           " WHERE e.deptno = d.deptno AND e.ename LIKE 'A%' AND e.empno > " + I + "\r\n"
+           " WHERE e.deptno = d.deptno AND e.ename LIKE 'A%' AND e.empno > " +
+           I +
+           "\r\n"
            " ORDER BY e.ename;\r\n";
       break;
     case 3:
-      S += "/* block comment " + I + "\r\n   BEGIN END; 'quoted' -- not a line comment\r\n */\r\n"
-           "UPDATE emp SET sal = sal * 1.1 WHERE deptno = " + I + ";\r\n";
+      S += "/* block comment " + I +
+           "\r\n   BEGIN END; 'quoted' -- not a line comment\r\n */\r\n"
+           "UPDATE emp SET sal = sal * 1.1 WHERE deptno = " +
+           I + ";\r\n";
       break;
     case 4:
       S += "DECLARE\r\n  v_count NUMBER := 0;\r\n  v_name VARCHAR2(30) := 'x;y';\r\nBEGIN\r\n"
@@ -51,30 +57,40 @@ std::string GenerateScript(size_t ABytes) {
            "  END LOOP;\r\n  DBMS_OUTPUT.PUT_LINE('count ' || v_count);\r\nEND;\r\n/\r\n";
       break;
     case 5:
-      S += "CREATE OR REPLACE PACKAGE app.emp_api_" + I + " AS\r\n"
+      S += "CREATE OR REPLACE PACKAGE app.emp_api_" + I +
+           " AS\r\n"
            "  PROCEDURE hire(p_name IN VARCHAR2, p_sal IN NUMBER);\r\n"
-           "  FUNCTION headcount RETURN NUMBER;\r\nEND emp_api_" + I + ";\r\n/\r\n"
-           "CREATE OR REPLACE PACKAGE BODY app.emp_api_" + I + " AS\r\n"
+           "  FUNCTION headcount RETURN NUMBER;\r\nEND emp_api_" +
+           I +
+           ";\r\n/\r\n"
+           "CREATE OR REPLACE PACKAGE BODY app.emp_api_" +
+           I +
+           " AS\r\n"
            "  PROCEDURE hire(p_name IN VARCHAR2, p_sal IN NUMBER) IS\r\n  BEGIN\r\n"
            "    INSERT INTO emp (ename, sal) VALUES (p_name, p_sal); -- new hire\r\n"
            "    IF p_sal > 5000 THEN\r\n      RAISE_APPLICATION_ERROR(-20001, 'too much; ask');\r\n"
            "    END IF;\r\n  END hire;\r\n"
            "  FUNCTION headcount RETURN NUMBER IS\r\n    n NUMBER;\r\n  BEGIN\r\n"
            "    SELECT COUNT(*) INTO n FROM emp;\r\n    RETURN n;\r\n  END headcount;\r\n"
-           "END emp_api_" + I + ";\r\n/\r\n";
+           "END emp_api_" +
+           I + ";\r\n/\r\n";
       break;
     case 6:
-      S += "CREATE OR REPLACE TRIGGER emp_bi_" + I + "\r\n  BEFORE INSERT ON emp FOR EACH ROW\r\n"
+      S += "CREATE OR REPLACE TRIGGER emp_bi_" + I +
+           "\r\n  BEFORE INSERT ON emp FOR EACH ROW\r\n"
            "BEGIN\r\n  IF :new.hiredate IS NULL THEN\r\n    :new.hiredate := SYSDATE;\r\n"
            "  END IF;\r\nEND;\r\n/\r\n";
       break;
     case 7:
-      S += "CREATE OR REPLACE PROCEDURE app.raise_" + I + "(p_pct NUMBER) IS\r\nBEGIN\r\n"
+      S += "CREATE OR REPLACE PROCEDURE app.raise_" + I +
+           "(p_pct NUMBER) IS\r\nBEGIN\r\n"
            "  UPDATE emp SET sal = sal * (1 + p_pct / 100);\r\n  COMMIT;\r\nEND;\r\n/\r\n";
       break;
     default:
-      S += "CREATE TABLE t_" + I + " (id NUMBER PRIMARY KEY, note VARCHAR2(200) DEFAULT ';');\r\n"
-           "DELETE FROM t_" + I + " WHERE note = 'it''s; gone';\r\n";
+      S += "CREATE TABLE t_" + I +
+           " (id NUMBER PRIMARY KEY, note VARCHAR2(200) DEFAULT ';');\r\n"
+           "DELETE FROM t_" +
+           I + " WHERE note = 'it''s; gone';\r\n";
       break;
     }
   }
@@ -118,7 +134,11 @@ void BM_ParseScript(benchmark::State &AState) {
                            static_cast<int64_t>(Text->size()));
   AState.counters["expressions"] = static_cast<double>(Count);
 }
-BENCHMARK(BM_ParseScript)->Arg(1)->Arg(0)->ArgName("database")->Unit(benchmark::kMillisecond)
+BENCHMARK(BM_ParseScript)
+    ->Arg(1)
+    ->Arg(0)
+    ->ArgName("database")
+    ->Unit(benchmark::kMillisecond)
     ->Iterations(5);
 
 double ProcessSeconds() {
@@ -159,7 +179,8 @@ void CompareWithSqlparse() {
       std::string(Python ? Python : "/usr/bin/python3") +
       " -c \"import sys,time,sqlparse; t=open(sys.argv[1],encoding='latin-1').read(); "
       "s=time.process_time(); r=sqlparse.split(t); d=time.process_time()-s; "
-      "print(len(t)/1048576/d, len(r))\" " + File;
+      "print(len(t)/1048576/d, len(r))\" " +
+      File;
   std::FILE *Pipe = popen(Command.c_str(), "r");
   double Theirs = 0;
   long TheirCount = 0;

@@ -32,8 +32,8 @@ std::vector<TParsed> ParseAll(const std::string &AText) {
     Script.Parser()->ParseExpression(E);
     if (E.Length == 0)
       return Result;
-    Result.push_back({std::string(ExpressionText(E)), E.StoredUnit, E.Owner, E.UnitType, E.Name,
-                      E.Start});
+    Result.push_back(
+        {std::string(ExpressionText(E)), E.StoredUnit, E.Owner, E.UnitType, E.Name, E.Start});
   }
   ADD_FAILURE() << "the parser did not reach the end";
   return Result;
@@ -218,7 +218,7 @@ TEST_F(ParserTest, EndFollowedByIfLoopOrLabelClosesOneConstruct) {
   EXPECT_EQ(All[1].Text, "select 1 from dual");
 }
 
-TEST_F(ParserTest, PackageSpecWithIsDeclarationEndsOnlyAtSlashLine) {
+TEST_F(ParserTest, PackageDeclarationWithIsTypeEndsOnlyAtSlashLine) {
   const auto All = ParseAll("CREATE PACKAGE pkg IS\n"
                             "  PROCEDURE a;\n"
                             "  TYPE t IS RECORD (x NUMBER);\n"

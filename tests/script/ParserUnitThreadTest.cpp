@@ -163,7 +163,10 @@ protected:
 
 TEST_F(ParseThreadTest, IncludesArriveInOrderWithEndMarkers) {
   // "@" names resolve in the main script's folder, "@@" names in the including script's.
-  WriteFile("sub/inc.sql", "select 'inc' from dual;\r\n@@nested\r\n@top\r\nselect 'inc2' from dual;");
+  // The producer cannot push top.sql before the consumer has released nested.sql, so this run
+  // also shows the consumer taking expressions while the producer is still at work.
+  WriteFile("sub/inc.sql",
+            "select 'inc' from dual;\r\n@@nested\r\n@top\r\nselect 'inc2' from dual;");
   WriteFile("sub/nested.sql", "select 'sub nested' from dual;\r\n");
   WriteFile("nested.sql", "select 'wrong nested' from dual;\r\n");
   WriteFile("top.sql", "select 'top' from dual;");
@@ -171,14 +174,10 @@ TEST_F(ParseThreadTest, IncludesArriveInOrderWithEndMarkers) {
   AddMain("select 1 from dual;\r\n@" + Folder + "sub/inc\r\nselect 2 from dual;\r\n");
 
   const auto Seen = Run();
-  EXPECT_EQ(Lines(Seen), (Strings{"main.sql: select 1 from dual",
-                                  "inc.sql: select 'inc' from dual",
-                                  "nested.sql: select 'sub nested' from dual",
-                                  "end nested.sql",
-                                  "top.sql: select 'top' from dual",
-                                  "end top.sql",
-                                  "inc.sql: select 'inc2' from dual",
-                                  "end inc.sql",
+  EXPECT_EQ(Lines(Seen), (Strings{"main.sql: select 1 from dual", "inc.sql: select 'inc' from dual",
+                                  "nested.sql: select 'sub nested' from dual", "end nested.sql",
+                                  "top.sql: select 'top' from dual", "end top.sql",
+                                  "inc.sql: select 'inc2' from dual", "end inc.sql",
                                   "main.sql: select 2 from dual"}));
   EXPECT_EQ(ExpressionCount, 6);
   EXPECT_EQ(Scripts.Count(), 1); // every included script was released by the consumer
@@ -281,8 +280,8 @@ TEST_F(ParseThreadTest, IncludedFileGetsTheEditorsLineBreaks) {
   WriteFile("lf.sql", "select 1 from dual;\nselect bad\rfrom x;\n");
   AddMain("@lf\n");
   const auto Seen = Run();
-  ASSERT_EQ(Lines(Seen), (Strings{"lf.sql: select 1 from dual", "lf.sql: select bad\nfrom x",
-                                  "end lf.sql"}));
+  ASSERT_EQ(Lines(Seen),
+            (Strings{"lf.sql: select 1 from dual", "lf.sql: select bad\nfrom x", "end lf.sql"}));
   EXPECT_EQ(Seen[1].Start, 22);
 }
 
@@ -297,7 +296,7 @@ TEST_F(ParseThreadTest, TerminateEndsAProducerWaitingForTheConsumer) {
   TConsumer Consumer(List, ParserRef, Parser->Semaphore(), false);
   std::thread Thread([&] { Consumer.Run(); });
   Parser->Resume();
-  while (List.Count() < 2) { // the expression and the end marker of one.sql
+  while (List.Count() < 2) {           // the expression and the end marker of one.sql
     QCoreApplication::processEvents(); // the producer looks for editor windows through us
     SleepMs(1);
   }
