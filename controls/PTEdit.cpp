@@ -11,6 +11,7 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <algorithm>
+#include <qdrawutil.h>
 
 namespace {
 
@@ -121,7 +122,11 @@ void TPlainTextEdit::SetFontColor(TColor AValue) {
 }
 
 void TPlainTextEdit::SetCtl3D(bool AValue) {
+  if (AValue == FCtl3D)
+    return;
   FCtl3D = AValue;
+  PlaceScrollBars();
+  UpdateScrollBars();
   InvalidateAll();
 }
 
@@ -164,16 +169,24 @@ void TPlainTextEdit::changeEvent(QEvent *AEvent) {
 
 // ---- Geometry ----
 
+int TPlainTextEdit::BorderWidth() const { return FCtl3D ? 2 : 0; }
+
 QRect TPlainTextEdit::ClientRect() const {
-  return QRect(0, 0, std::max(0, width() - FVertBar->width()),
-               std::max(0, height() - FHorzBar->height()));
+  int B = BorderWidth();
+  return QRect(0, 0, std::max(0, width() - 2 * B - FVertBar->width()),
+               std::max(0, height() - 2 * B - FHorzBar->height()));
+}
+
+QRect TPlainTextEdit::ToWidget(const QRect &AClientRect) const {
+  return AClientRect.translated(BorderWidth(), BorderWidth());
 }
 
 void TPlainTextEdit::PlaceScrollBars() {
   int Extent = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
-  int W = std::max(0, width() - Extent), H = std::max(0, height() - Extent);
-  FVertBar->setGeometry(W, 0, Extent, H);
-  FHorzBar->setGeometry(0, H, W, Extent);
+  int B = BorderWidth();
+  int W = std::max(0, width() - 2 * B - Extent), H = std::max(0, height() - 2 * B - Extent);
+  FVertBar->setGeometry(B + W, B, Extent, H);
+  FHorzBar->setGeometry(B, B + H, W, Extent);
 }
 
 int TPlainTextEdit::TextWidth() const { return ClientRect().width() - FLeftMargin; }
@@ -227,8 +240,20 @@ void TPlainTextEdit::Invalidate(const QRect &ARect) {
   QRect R = ARect & ClientRect();
   if (R.isEmpty())
     return;
+  R = ToWidget(R);
   FPendingDirty += R;
   update(R);
+}
+
+void TPlainTextEdit::MovePixels(const QRect &AArea, int ADx, int ADy) {
+  QRect Area = ToWidget(AArea);
+  // Repaints still pending inside the area must land where their pixels go.
+  QRegion Moved = (FPendingDirty & Area).translated(ADx, ADy) & Area;
+  scroll(ADx, ADy, Area);
+  if (!Moved.isEmpty()) {
+    FPendingDirty += Moved;
+    update(Moved);
+  }
 }
 
 void TPlainTextEdit::InvalidateAll() {
@@ -264,12 +289,7 @@ void TPlainTextEdit::ShiftRows(int AFirstLine, int ACount) {
   }
   // The caret bar moves with the pixels; its old place must be painted over too.
   Invalidate(FCaretRect);
-  QRegion Moved = (FPendingDirty & Area).translated(0, static_cast<int>(Dy)) & Area;
-  scroll(0, static_cast<int>(Dy), Area);
-  if (!Moved.isEmpty()) {
-    FPendingDirty += Moved;
-    update(Moved);
-  }
+  MovePixels(Area, 0, static_cast<int>(Dy));
 }
 
 void TPlainTextEdit::FormatLineRequest(int AIndex) { OnFormatLine(this, AIndex); }
@@ -313,13 +333,7 @@ void TPlainTextEdit::ScrollTo(int ATopLine, int AHorzOffset) {
     return;
   }
   Invalidate(FCaretRect);
-  QRegion Moved =
-      (FPendingDirty & Area).translated(static_cast<int>(Dx), static_cast<int>(Dy)) & Area;
-  scroll(static_cast<int>(Dx), static_cast<int>(Dy), Area);
-  if (!Moved.isEmpty()) {
-    FPendingDirty += Moved;
-    update(Moved);
-  }
+  MovePixels(Area, static_cast<int>(Dx), static_cast<int>(Dy));
 }
 
 void TPlainTextEdit::ScrollToCaret() {
@@ -466,12 +480,18 @@ public:
 void TPlainTextEdit::paintEvent(QPaintEvent *AEvent) {
   QRect Client = ClientRect();
   QPainter Painter(this);
-  // The corner between the scroll bars belongs to no bar.
-  QRect Corner(Client.right() + 1, Client.bottom() + 1, width() - Client.width(),
-               height() - Client.height());
-  if (AEvent->rect().intersects(Corner))
-    Painter.fillRect(Corner, palette().color(QPalette::Window));
-  QRegion Region = AEvent->region() & Client;
+  QRect ClientInWidget = ToWidget(Client);
+  if (!ClientInWidget.contains(AEvent->rect())) {
+    // The corner between the scroll bars belongs to no bar; with Ctl3D a sunken edge surrounds all.
+    Painter.fillRect(QRect(ClientInWidget.right() + 1, ClientInWidget.bottom() + 1,
+                           FVertBar->width(), FHorzBar->height()),
+                     palette().color(QPalette::Window));
+    if (FCtl3D)
+      qDrawShadePanel(&Painter, rect(), palette(), true, BorderWidth());
+  }
+  // From here on everything is in client coordinates.
+  Painter.translate(BorderWidth(), BorderWidth());
+  QRegion Region = AEvent->region().translated(-BorderWidth(), -BorderWidth()) & Client;
   QRect Clip = Region.boundingRect();
   if (Clip.isEmpty())
     return;
@@ -758,17 +778,17 @@ void TPlainTextEdit::keyPressEvent(QKeyEvent *AEvent) {
 }
 
 void TPlainTextEdit::mousePressEvent(QMouseEvent *AEvent) {
-  QPoint P = AEvent->position().toPoint();
+  QPoint P = AEvent->position().toPoint() - QPoint(BorderWidth(), BorderWidth());
   MouseDown(AEvent->button(), ShiftOf(AEvent->modifiers(), AEvent->buttons()), P.x(), P.y());
 }
 
 void TPlainTextEdit::mouseMoveEvent(QMouseEvent *AEvent) {
-  QPoint P = AEvent->position().toPoint();
+  QPoint P = AEvent->position().toPoint() - QPoint(BorderWidth(), BorderWidth());
   MouseMove(ShiftOf(AEvent->modifiers(), AEvent->buttons()), P.x(), P.y());
 }
 
 void TPlainTextEdit::mouseReleaseEvent(QMouseEvent *AEvent) {
-  QPoint P = AEvent->position().toPoint();
+  QPoint P = AEvent->position().toPoint() - QPoint(BorderWidth(), BorderWidth());
   MouseUp(AEvent->button(), ShiftOf(AEvent->modifiers(), AEvent->buttons()), P.x(), P.y());
 }
 

@@ -111,8 +111,12 @@ public:
   int AverageCharWidth() const { return FAverageCharWidth; }
   int MaxCharWidth() const { return FMaxCharWidth; }
   int TabWidth() const { return FTabWidth; }
-  // The area that shows text and margin (the control less its scroll bars).
+  // The area that shows text and margin (the control less its border and scroll bars), in client
+  // coordinates: (0, 0) is its top-left corner. Every pixel position of the editor (rows,
+  // columns, the caret, mouse input) is in these coordinates.
   QRect ClientRect() const;
+  // Width of the sunken edge: 2 with Ctl3D, else 0.
+  int BorderWidth() const;
   // x(n, l): width of the first n characters of line l, tabs expanded, past the end as spaces.
   int TextX(int ALine, int AChars) const;
   // The caret bar in client pixels (2 pixels wide, one line tall) and whether it is shown.
@@ -157,6 +161,8 @@ private:
   void ReadFontMetrics();
   void PlaceScrollBars();
   void Invalidate(const QRect &ARect);
+  QRect ToWidget(const QRect &AClientRect) const;
+  void MovePixels(const QRect &AArea, int ADx, int ADy);
   int TextWidth() const;
   int LineAt(int AY) const;
   int ColumnAt(int ALine, int AX, bool AToMiddle) const;

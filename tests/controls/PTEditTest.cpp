@@ -45,7 +45,7 @@ protected:
 const QColor White(255, 255, 255), Navy(0, 0, 128), Yellow(255, 255, 0), Black(0, 0, 0);
 
 class EditTest : public ::testing::Test {
-protected:
+public:
   void SetUp() override {
     App();
     Edit = std::make_unique<TProbeEdit>();
@@ -56,6 +56,7 @@ protected:
     Grab(); // the first render delivers the pending resize, which scrolls to the caret
     Edit->SetColor(clWhite);
     Edit->SetFontColor(clBlack);
+    Edit->SetCtl3D(false); // pixel checks below count from the control's corner
     // Style 1: red text on yellow, so runs show by their background.
     Edit->Styles().push_back(TTextStyle(clRed, clYellow, 0));
     Edit->OnFormatLine = [this](TObject *, int AIndex) {
@@ -183,6 +184,27 @@ TEST_F(EditTest, Paint_TabStopsCountFromTheTextOrigin) {
   EXPECT_EQ(Edit->TextX(0, 2), 32);
 }
 
+TEST_F(EditTest, Ctl3D_SunkenEdgeMovesTheClientArea) {
+  Edit->Lines().SetText("abc\r\nlonger line");
+  Edit->SetCtl3D(true);
+  EXPECT_EQ(Edit->BorderWidth(), 2);
+  EXPECT_EQ(Edit->ClientRect().width(), 420 - 4 - Edit->VertScrollBar()->width());
+  EXPECT_EQ(Edit->VertScrollBar()->geometry().right(), 420 - 3);
+  Records = {TFormatRecord{1, 2, 1}};
+  QImage Image = Grab();
+  // The edge is drawn, the text area starts inside it.
+  EXPECT_NE(Image.pixelColor(0, 5), Yellow);
+  EXPECT_NE(Image.pixelColor(0, 5), White);
+  EXPECT_EQ(Image.pixelColor(2, 2), Yellow);
+  EXPECT_EQ(Image.pixelColor(2 + 16, 2), White);
+  // Mouse positions count from the client corner too.
+  int H = Edit->LineHeight();
+  QTest::mouseClick(Edit.get(), Qt::LeftButton, {}, QPoint(2 + 8 + 5, 2 + H + 1));
+  EXPECT_EQ(Edit->Model().Caret(), (TEditPos{3, 1}));
+  Edit->SetCtl3D(false);
+  EXPECT_EQ(Edit->ClientRect().width(), 420 - Edit->VertScrollBar()->width());
+}
+
 TEST_F(EditTest, Paint_MarginStaysBlankWhenScrolledRight) {
   std::string Long(200, 'W');
   Edit->Lines().SetText(Long + "\r\n" + Long);
@@ -268,19 +290,22 @@ QImage Screen(QWidget *AWidget) {
              : QImage();
 }
 
-TEST_F(EditTest, RowShiftingAndScrolling_MovePixelsAndRepaintOnlyWhatIsNew) {
+// Edits that add or remove rows and scroll commands, on a shown control: the pixels moved on
+// screen must equal a full repaint, and only the uncovered and edited rows are repainted.
+void ShiftAndScroll(EditTest &T, TProbeEdit *Edit, bool ACtl3D) {
+  Edit->SetCtl3D(ACtl3D);
   std::string Text;
   for (int I = 0; I < 40; ++I)
     Text += "row " + std::to_string(I) + "\r\n";
   Edit->Lines().SetText(Text);
-  Records = {TFormatRecord{1, 3, 1}};
-  RecordLine = 3;
+  T.Records = {TFormatRecord{1, 3, 1}};
+  T.RecordLine = 3;
   Edit->Model().SetCaretAndAnchor(TEditPos{4, 1});
   Edit->show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(Edit.get()));
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(Edit));
   QApplication::processEvents();
   int H = Edit->LineHeight();
-  QRect Client = Edit->ClientRect();
+  QRect Client = Edit->ClientRect().translated(Edit->BorderWidth(), Edit->BorderWidth());
   auto Check = [&](const char *AWhat, int AMaxRows) {
     QApplication::processEvents();
     // Area repainted inside the text area (the scroll bars repaint their own strips).
@@ -291,11 +316,11 @@ TEST_F(EditTest, RowShiftingAndScrolling_MovePixelsAndRepaintOnlyWhatIsNew) {
     for (const QRect &R : All)
       Area += static_cast<long long>(R.width()) * R.height();
     EXPECT_LE(Area, static_cast<long long>(AMaxRows) * H * Client.width()) << AWhat;
-    QImage Shown = Screen(Edit.get());
+    QImage Shown = Screen(Edit);
     ASSERT_FALSE(Shown.isNull());
-    QImage Fresh = Grab();
-    for (int Y = 0; Y < Client.height(); ++Y)
-      for (int X = 0; X < Client.width(); ++X)
+    QImage Fresh = T.Grab();
+    for (int Y = Client.top(); Y <= Client.bottom(); ++Y)
+      for (int X = Client.left(); X <= Client.right(); ++X)
         if (Shown.pixel(X, Y) != Fresh.pixel(X, Y)) {
           ADD_FAILURE() << AWhat << ": screen differs from a full repaint at " << X << "," << Y;
           return;
@@ -327,6 +352,14 @@ TEST_F(EditTest, RowShiftingAndScrolling_MovePixelsAndRepaintOnlyWhatIsNew) {
   for (const QRegion &R : Edit->Painted)
     All += R;
   EXPECT_TRUE(All.contains(Client));
+}
+
+TEST_F(EditTest, RowShiftingAndScrolling_MovePixelsAndRepaintOnlyWhatIsNew) {
+  ShiftAndScroll(*this, Edit.get(), false);
+}
+
+TEST_F(EditTest, RowShiftingAndScrolling_AlsoInsideTheSunkenEdge) {
+  ShiftAndScroll(*this, Edit.get(), true);
 }
 
 TEST_F(EditTest, ScrollBars_RangesAndLineCommands) {
