@@ -56,6 +56,11 @@ public:
   void SetLeftMargin(int AValue);
   TEditLines &Lines() { return FModel.Lines(); }
   const TEditLines &Lines() const { return FModel.Lines(); }
+  // The editor font (the widget's font): metrics, tab width and the styles' fonts follow it.
+  QFont Font() const { return font(); }
+  void SetFont(const QFont &AValue) { setFont(AValue); }
+  bool TabStop() const { return focusPolicy() != Qt::NoFocus; }
+  void SetTabStop(bool AValue) { setFocusPolicy(AValue ? Qt::StrongFocus : Qt::ClickFocus); }
   TColor Color() const { return FColor; }
   void SetColor(TColor AValue);
   // The editor font's colour (the font itself is the widget's font()).

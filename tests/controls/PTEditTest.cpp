@@ -95,12 +95,29 @@ public:
 };
 
 TEST_F(EditTest, Metrics_ComeFromTheFont) {
-  QFontMetrics Metrics(Edit->font());
+  QFontMetrics Metrics(Edit->Font());
   EXPECT_EQ(Edit->LineHeight(), Metrics.ascent() + Metrics.descent());
   EXPECT_EQ(Edit->AverageCharWidth(), 8);
   EXPECT_EQ(Edit->TabWidth(), 64);
   Edit->SetTabSize(4);
   EXPECT_EQ(Edit->TabWidth(), 32);
+  // A new font: new metrics, the tab width follows.
+  QFont Bigger = Edit->Font();
+  Bigger.setPixelSize(16);
+  Edit->SetFont(Bigger);
+  EXPECT_EQ(Edit->AverageCharWidth(), QFontMetrics(Bigger).averageCharWidth());
+  EXPECT_EQ(Edit->TabWidth(), 4 * Edit->AverageCharWidth());
+  EXPECT_GT(Edit->LineHeight(), Metrics.ascent() + Metrics.descent());
+  // Defaults of a new editor.
+  TPlainTextEdit Fresh;
+  EXPECT_EQ(Fresh.size(), QSize(121, 25));
+  EXPECT_TRUE(Fresh.TabStop());
+  EXPECT_EQ(Fresh.cursor().shape(), Qt::IBeamCursor);
+  EXPECT_EQ(Fresh.Color(), clWindow);
+  ASSERT_EQ(Fresh.Styles().size(), 1u);
+  EXPECT_EQ(Fresh.Styles()[0], TTextStyle(clWhite, clNavy, 0));
+  EXPECT_TRUE(Fresh.Ctl3D());
+  EXPECT_EQ(Fresh.LeftMargin(), 0);
 }
 
 TEST_F(EditTest, Paint_OneRecordGivesThreeRunsAndPlainLinesStayPlain) {
