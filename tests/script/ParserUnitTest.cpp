@@ -142,9 +142,12 @@ TEST_F(ParserTest, WorkedExample_CreateTableIsPlainStatement) {
   EXPECT_FALSE(All[0].StoredUnit);
   EXPECT_EQ(All[0].UnitType, "");
   EXPECT_EQ(All[0].Name, "");
-  // "OR REPLACE" keeps the CREATE pending; a view is still a plain statement.
-  EXPECT_EQ(Texts("create or replace view v as select 1 x from dual;"),
-            (Strings{"create or replace view v as select 1 x from dual"}));
+  // "OR REPLACE" keeps the CREATE pending, but the first other word ends it, so a later word
+  // "package" (a column alias here) opens no block.
+  EXPECT_EQ(Texts("create or replace view v as select object_name package from user_objects;"
+                  "\r\nselect 1 from dual;"),
+            (Strings{"create or replace view v as select object_name package from user_objects",
+                     "select 1 from dual"}));
 }
 
 TEST_F(ParserTest, KeywordsIgnoreCaseAndNamesComeOutUpper) {
