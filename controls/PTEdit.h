@@ -31,6 +31,8 @@ enum TScrollCode {
 };
 
 class TPlainTextEdit : public QWidget, private TPTEditView {
+  Q_OBJECT
+
 public:
   // The horizontal scroll range in pixels: long lines scroll this far and no further.
   static constexpr int HorzRange = 7500;

@@ -8,6 +8,8 @@
 #include <QPointer>
 
 class TSplitter : public QFrame {
+  Q_OBJECT
+
 public:
   explicit TSplitter(QWidget *AParent = nullptr);
   ~TSplitter() override;
