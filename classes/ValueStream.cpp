@@ -282,6 +282,13 @@ std::int64_t TValueReader::ReadInteger() {
   }
 }
 
+std::int64_t TValueReader::ReadCount() {
+  std::int64_t Count = ReadInteger();
+  if (Count < 0 || Count > Remaining())
+    InvalidValue();
+  return Count;
+}
+
 std::string TValueReader::ReadString() {
   std::uint64_t Length;
   switch (ReadValue()) {

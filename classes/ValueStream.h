@@ -83,8 +83,12 @@ public:
 
   void Read(void *ABuffer, std::size_t ACount); // a raw block, no tag; all or EReadError
   TValueType ReadValue();
-  TValueType NextValue();                 // the next tag, not consumed
-  std::int64_t ReadInteger();             // tags 2, 3, 4
+  TValueType NextValue();     // the next tag, not consumed
+  std::int64_t ReadInteger(); // tags 2, 3, 4
+  // An item count that announces values to follow (history entries, column widths): an
+  // integer from 0 to the bytes still to come, as each value takes at least one byte. A
+  // caller may reserve this many items without trusting the file any further.
+  std::int64_t ReadCount();
   std::string ReadString();               // tags 6, 12
   std::string ReadIdent();                // tag 7
   bool ReadBoolean();                     // tags 8, 9

@@ -23,13 +23,13 @@ void ReadDesktop(TValueReader &AReader) {
       AReader.ReadBoolean();
     } else if (ClassName == "TTerminalForm") {
       AReader.ReadString();
-      for (std::int64_t Count = AReader.ReadInteger(); Count > 0; --Count)
+      for (std::int64_t Count = AReader.ReadCount(); Count > 0; --Count)
         AReader.ReadString();
     } else if (ClassName == "TProcedureForm") {
       AReader.ReadFloat();
       AReader.ReadString();
       for (int Grid = 0; Grid < 2; ++Grid)
-        for (std::int64_t Count = AReader.ReadInteger(); Count > 0; --Count)
+        for (std::int64_t Count = AReader.ReadCount(); Count > 0; --Count)
           AReader.ReadInteger();
     } else if (ClassName != "TDBMSOutputForm") {
       return;

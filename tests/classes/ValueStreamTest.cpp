@@ -79,9 +79,9 @@ TEST(ValueStream, WriterEncodesEveryKindAsTheFormatSays) {
 }
 
 TEST(ValueStream, ReaderReadsHandAssembledValues) {
-  TBytes Bytes = {1,   2,  0xFF, 3, 0x00, 0x80, 4,   0x78, 0x56, 0x34, 0x12, 6,    3,   'a', 'b',
-                  'c', 12, 2,    0, 0,    0,    'h', 'i',  8,    9,    7,    2,    'o', 'k', 5,
-                  0,   0,  0,    0, 0,    0,    0,   0xA0, 2,    0x40, 0,    0x11, 0x22};
+  TBytes Bytes = {1,   2,  0xFF, 3, 0x00, 0x80, 4,   0x78, 0x56, 0x34, 0x12, 6,    3,   'a',  'b',
+                  'c', 12, 2,    0, 0,    0,    'h', 'i',  8,    9,    7,    2,    'o', 'k',  2,
+                  14,  5,  0,    0, 0,    0,    0,   0,    0,    0xA0, 2,    0x40, 0,   0x11, 0x22};
   TReadOnlyMemoryStream Stream(Bytes.data(), Bytes.size());
   TValueReader Reader(Stream);
   Reader.ReadListBegin();
@@ -94,6 +94,7 @@ TEST(ValueStream, ReaderReadsHandAssembledValues) {
   EXPECT_FALSE(Reader.ReadBoolean());
   EXPECT_TRUE(Reader.ReadBoolean());
   EXPECT_EQ(Reader.ReadIdent(), "ok");
+  EXPECT_EQ(Reader.ReadCount(), 14); // exactly the bytes that follow
   EXPECT_EQ(Reader.ReadFloat(), 10.0);
   EXPECT_TRUE(Reader.EndOfList());
   Reader.ReadListEnd();
@@ -132,6 +133,10 @@ TEST(ValueStream, ReaderRejectsMalformedInputWithoutAllocatingForIt) {
   // A long string claiming 4 GB in a stream of a few bytes fails before any allocation.
   Fails({12, 0xFF, 0xFF, 0xFF, 0xFF, 'a'}, [](TValueReader &R) { R.ReadString(); });
   Fails({12, 0xFF, 0xFF, 0xFF}, [](TValueReader &R) { R.ReadString(); });
+  // Counts that could not be followed by that many values.
+  Fails({2, 5, 6, 0, 6, 0}, [](TValueReader &R) { R.ReadCount(); });
+  Fails({2, 0xFF}, [](TValueReader &R) { R.ReadCount(); });
+  Fails({4, 0, 0, 0, 0x40}, [](TValueReader &R) { R.ReadCount(); });
   Fails({'T', 'P', 'F', '1'}, [](TValueReader &R) { R.ReadSignature(); });
   Fails({'T', 'P'}, [](TValueReader &R) { R.ReadSignature(); });
 }
