@@ -1,45 +1,705 @@
-// A cursor: parse, bind, define, describe, execute and fetch over a compiled statement.
+// A cursor: compiles its statement, binds values from the caller's buffers, executes it and
+// formats fetched rows straight into the defined buffers, a batch at a time.
 #include "Cursor.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <map>
+
+#include "Catalog.h"
+#include "Ddl.h"
+#include "OraDate.h"
+#include "OraNumber.h"
+#include "SqlBinder.h"
+#include "SqlEmitter.h"
+#include "SqlFunctions.h"
+#include "SqlParser.h"
 #include "StatementKind.h"
 
 namespace localdb {
 
+// A statement compiled once per text and schema: its tree, SQLite text and description.
+struct CompiledStatement {
+  std::unique_ptr<Statement> ast;
+  std::vector<ExprPtr> defaults; // bound DEFAULT expressions an INSERT uses
+  std::string sql;
+  std::vector<std::string> binds;
+  int counters = 0;
+  std::vector<DescribeInfo> columns;
+  std::vector<SqlType> columnTypes;
+  bool forUpdate = false;
+};
+
+namespace {
+
+struct BindSlot {
+  void *value = nullptr;
+  int valueLength = 0;
+  int type = 1;
+  int16_t *indicators = nullptr;
+  uint16_t *lengths = nullptr;
+  uint32_t maxElements = 0;
+};
+
+struct DefineSlot {
+  bool set = false;
+  char *buffer = nullptr;
+  int length = 0;
+  int type = 1;
+  int16_t *indicators = nullptr;
+  uint16_t *lengths = nullptr;
+  uint16_t *returnCodes = nullptr;
+};
+
+bool isQuery(StmtKind k) { return k == StmtKind::Select; }
+bool isDml(StmtKind k) {
+  return k == StmtKind::Insert || k == StmtKind::Update || k == StmtKind::Delete;
+}
+bool isDdl(StmtKind k) {
+  return !isQuery(k) && !isDml(k) && k != StmtKind::Commit && k != StmtKind::Rollback &&
+         k != StmtKind::Savepoint && k != StmtKind::NoOp;
+}
+
+std::string bindKey(std::string name) {
+  if (!name.empty() && name[0] == ':')
+    name.erase(0, 1);
+  if (name.size() > 1 && name.front() == '"' && name.back() == '"')
+    return name.substr(1, name.size() - 2);
+  for (char &c : name)
+    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return name;
+}
+
+DescribeInfo describeItem(const SelectItem &item) {
+  DescribeInfo d;
+  const TypeInfo &t = item.expr->type;
+  SqlType type = t.type == SqlType::Unknown ? SqlType::Varchar2 : t.type;
+  ColumnInfo c;
+  c.type = type;
+  c.length = t.length;
+  c.precision = t.precision;
+  c.scale = t.scale;
+  d.name = item.name;
+  d.dbtype = static_cast<int>(type);
+  d.displaySize = displaySize(c);
+  switch (type) {
+  case SqlType::Number:
+    d.dbsize = 22;
+    d.precision = t.precision > 0 ? t.precision : 0;
+    d.scale = t.scale > 0 ? t.scale : 0;
+    break;
+  case SqlType::Date:
+    d.dbsize = 7;
+    break;
+  case SqlType::Rowid:
+    d.dbsize = 6;
+    break;
+  default:
+    d.dbsize = t.length;
+  }
+  d.nullOk = t.nullable;
+  return d;
+}
+
+} // namespace
+
 struct Cursor::Impl {
   std::string text;
+  std::shared_ptr<CompiledStatement> compiled;
+  bool ddlDone = false;
+  sqlite3_stmt *stmt = nullptr;
+  std::map<std::string, BindSlot> binds;
+  std::vector<DefineSlot> defines;
+  std::vector<RownumCounter> counters;
+  enum { Idle, Fetching, Done } state = Idle;
 };
 
 Cursor::Cursor(std::shared_ptr<Session> session)
     : FSession(std::move(session)), FImpl(std::make_unique<Impl>()) {}
 
-Cursor::~Cursor() = default;
+Cursor::~Cursor() {
+  if (FImpl->stmt)
+    FSession->giveBackStatement(FImpl->stmt);
+}
+
+namespace {
+
+std::shared_ptr<CompiledStatement> compileText(Session &s, const std::string &text) {
+  auto cs = std::make_shared<CompiledStatement>();
+  cs->ast = parseStatement(text);
+  sqlite3 *db = s.db();
+  Binder binder(db, s.user());
+  switch (cs->ast->kind) {
+  case StmtKind::Select: {
+    Select &q = *static_cast<SelectStmt &>(*cs->ast).query;
+    binder.bindQuery(q);
+    cs->forUpdate = q.forUpdate;
+    for (SelectItem *item : q.columns) {
+      cs->columns.push_back(describeItem(*item));
+      cs->columnTypes.push_back(item->expr->type.type);
+    }
+    Emitter em(binder.bindNames(), s.user());
+    cs->sql = em.select(q);
+    break;
+  }
+  case StmtKind::Insert: {
+    auto &ins = static_cast<InsertStmt &>(*cs->ast);
+    binder.bindInsert(ins);
+    std::vector<const Expr *> defaults;
+    for (const ColumnInfo &c : ins.table.bound->columns) {
+      const Expr *d = nullptr;
+      if (!c.defaultText.empty() &&
+          std::find(ins.columns.begin(), ins.columns.end(), c.name) == ins.columns.end()) {
+        ExprPtr e = parseCondition(c.defaultText);
+        binder.bindDefault(*e);
+        d = e.get();
+        cs->defaults.push_back(std::move(e));
+      }
+      defaults.push_back(d);
+    }
+    Emitter em(binder.bindNames(), s.user());
+    cs->sql = em.insert(ins, defaults);
+    break;
+  }
+  case StmtKind::Update: {
+    auto &up = static_cast<UpdateStmt &>(*cs->ast);
+    binder.bindUpdate(up);
+    Emitter em(binder.bindNames(), s.user());
+    cs->sql = em.update(up);
+    break;
+  }
+  case StmtKind::Delete: {
+    auto &del = static_cast<DeleteStmt &>(*cs->ast);
+    binder.bindDelete(del);
+    Emitter em(binder.bindNames(), s.user());
+    cs->sql = em.remove(del);
+    break;
+  }
+  default:
+    break;
+  }
+  cs->binds = binder.bindNames();
+  cs->counters = binder.counterCount();
+  return cs;
+}
+
+// A failed step of a statement as Oracle reports it.
+OraError stepError(Session &s, int rc) {
+  std::string m = sqlite3_errmsg(s.db());
+  if (int code = oraCodeOf(m))
+    return OraError{code, m, -1};
+  OraError e;
+  if ((rc & 0xff) == SQLITE_CONSTRAINT && mapConstraintError(s.db(), m, e))
+    return e;
+  if (m.compare(0, 14, "no such table:") == 0)
+    return oraError(942);
+  if (m.compare(0, 15, "no such column:") == 0)
+    return oraError(904);
+  if (m.find("integer overflow") != std::string::npos)
+    return oraError(1426);
+  return sqliteError(s.db(), rc);
+}
+
+} // namespace
 
 void Cursor::parse(const char *text, size_t length, bool deferred) {
-  FImpl->text.assign(text, length);
-  functionCode = statementKind(FImpl->text);
+  Impl &m = *FImpl;
+  if (m.stmt) {
+    FSession->giveBackStatement(m.stmt);
+    m.stmt = nullptr;
+  }
+  m.text.assign(text, length);
+  m.compiled.reset();
+  m.ddlDone = false;
+  m.state = Impl::Idle;
+  m.binds.clear();
+  m.defines.clear();
+  functionCode = statementKind(m.text);
   parseErrorOffset = 0;
   rowsProcessed = 0;
-  if (!deferred)
-    throw oraError(3001, 0);
+  warningFlags = 0;
+  if (!deferred) {
+    // A non-deferred parse reports errors now; DDL runs at parse time, as Oracle does.
+    if (functionCode == 0 && m.text.find_first_not_of(" \t\r\n") == std::string::npos)
+      throw oraError(900, 0);
+    execute(0, 0);
+    if (m.compiled && isDdl(m.compiled->ast->kind))
+      m.ddlDone = true;
+  }
 }
 
-void Cursor::bind(const std::string &, void *, int, int, int16_t *, uint16_t *, uint16_t *,
-                  uint32_t, uint32_t *) {
-  throw oraError(3001);
+namespace {
+void ensureCompiled(Session &s, Cursor::Impl &m) {
+  if (m.compiled)
+    return;
+  if (m.text.find_first_not_of(" \t\r\n") == std::string::npos)
+    throw oraError(m.text.empty() ? 1003 : 900, 0);
+  auto cached = std::static_pointer_cast<CompiledStatement>(s.findCompiled(m.text));
+  if (cached) {
+    m.compiled = cached;
+    return;
+  }
+  m.compiled = compileText(s, m.text);
+  if (!isDdl(m.compiled->ast->kind))
+    s.keepCompiled(m.text, m.compiled);
+}
+} // namespace
+
+void Cursor::bind(const std::string &name, void *value, int valueLength, int externalType,
+                  int16_t *indicators, uint16_t *lengths, uint16_t *, uint32_t maxElements,
+                  uint32_t *currentElements) {
+  std::string key = bindKey(name);
+  if (key.empty())
+    throw oraError(1036);
+  if (FImpl->compiled && std::find(FImpl->compiled->binds.begin(), FImpl->compiled->binds.end(),
+                                   key) == FImpl->compiled->binds.end())
+    throw oraError(1036);
+  switch (externalType) {
+  case 1: case 2: case 3: case 4: case 5: case 8: case 9: case 23: case 24: case 96: case 97:
+  case 102:
+    break;
+  default:
+    throw oraErrorText(3001, "unimplemented feature (bind of external type " +
+                                 std::to_string(externalType) + ")");
+  }
+  BindSlot b;
+  b.value = value;
+  b.valueLength = valueLength;
+  b.type = externalType;
+  b.indicators = indicators;
+  b.lengths = lengths;
+  b.maxElements = maxElements;
+  (void)currentElements;
+  FImpl->binds[key] = b;
 }
 
-void Cursor::define(int, void *, int, int, int16_t *, uint16_t *, uint16_t *) {
-  throw oraError(3001);
+void Cursor::define(int position, void *buffer, int bufferLength, int externalType,
+                    int16_t *indicators, uint16_t *lengths, uint16_t *returnCodes) {
+  Impl &m = *FImpl;
+  ensureCompiled(*FSession, m);
+  if (!isQuery(m.compiled->ast->kind) || position < 1 ||
+      position > static_cast<int>(m.compiled->columns.size()))
+    throw oraError(1007);
+  switch (externalType) {
+  case 1: case 3: case 4: case 5: case 8: case 12: case 23: case 24: case 94: case 95: case 96:
+  case 97:
+    break;
+  default:
+    throw oraError(932);
+  }
+  if (bufferLength < 0 || (!buffer && bufferLength > 0))
+    throw oraError(932);
+  if (m.defines.size() < m.compiled->columns.size())
+    m.defines.resize(m.compiled->columns.size());
+  DefineSlot &d = m.defines[static_cast<size_t>(position - 1)];
+  d.set = true;
+  d.buffer = static_cast<char *>(buffer);
+  d.length = bufferLength;
+  d.type = externalType;
+  d.indicators = indicators;
+  d.lengths = lengths;
+  d.returnCodes = returnCodes;
 }
 
-DescribeInfo Cursor::describe(int) { throw oraError(3001); }
+DescribeInfo Cursor::describe(int position) {
+  Impl &m = *FImpl;
+  ensureCompiled(*FSession, m);
+  if (!isQuery(m.compiled->ast->kind) || position < 1 ||
+      position > static_cast<int>(m.compiled->columns.size()))
+    throw oraError(1007);
+  return m.compiled->columns[static_cast<size_t>(position - 1)];
+}
 
-int Cursor::execute(int, int) { throw oraError(3001); }
+namespace {
 
-int Cursor::executeFetch(uint32_t, bool, bool) { throw oraError(3001); }
+// Binds iteration `row` of every bind variable the statement names.
+void bindValues(Cursor::Impl &m, int row) {
+  sqlite3_stmt *st = m.stmt;
+  const CompiledStatement &cs = *m.compiled;
+  for (size_t i = 0; i < cs.binds.size(); ++i) {
+    int idx = static_cast<int>(i) + 1;
+    auto it = m.binds.find(cs.binds[i]);
+    if (it == m.binds.end())
+      throw oraError(1008);
+    const BindSlot &b = it->second;
+    if (b.maxElements > 0 || b.type == 102)
+      throw oraErrorText(3001, "unimplemented feature (array or cursor bind in a SQL statement)");
+    if ((b.indicators && b.indicators[row] < 0) || !b.value) {
+      sqlite3_bind_null(st, idx);
+      continue;
+    }
+    const char *p = static_cast<const char *>(b.value) + static_cast<size_t>(row) *
+                                                             static_cast<size_t>(std::max(0, b.valueLength));
+    switch (b.type) {
+    case 3: {
+      int64_t v = 0;
+      if (b.valueLength == 1)
+        v = *reinterpret_cast<const int8_t *>(p);
+      else if (b.valueLength == 2) {
+        int16_t x;
+        std::memcpy(&x, p, 2);
+        v = x;
+      } else if (b.valueLength == 8)
+        std::memcpy(&v, p, 8);
+      else {
+        int32_t x;
+        std::memcpy(&x, p, 4);
+        v = x;
+      }
+      sqlite3_bind_int64(st, idx, v);
+      break;
+    }
+    case 4: {
+      double v;
+      if (b.valueLength == 4) {
+        float f;
+        std::memcpy(&f, p, 4);
+        v = f;
+      } else {
+        std::memcpy(&v, p, 8);
+      }
+      sqlite3_bind_double(st, idx, v);
+      break;
+    }
+    case 5:
+    case 97: {
+      size_t n = strnlen(p, static_cast<size_t>(b.valueLength > 0 ? b.valueLength : 65535));
+      if (n == 0)
+        sqlite3_bind_null(st, idx);
+      else
+        sqlite3_bind_text(st, idx, p, static_cast<int>(n), SQLITE_TRANSIENT);
+      break;
+    }
+    case 23:
+    case 24: {
+      size_t n = b.lengths ? b.lengths[row] : static_cast<size_t>(std::max(0, b.valueLength));
+      if (n == 0)
+        sqlite3_bind_null(st, idx);
+      else
+        sqlite3_bind_blob(st, idx, p, static_cast<int>(n), SQLITE_TRANSIENT);
+      break;
+    }
+    default: { // 1, 8, 96: character data of the given length
+      size_t n = b.lengths ? b.lengths[row] : static_cast<size_t>(std::max(0, b.valueLength));
+      if (n == 0)
+        sqlite3_bind_null(st, idx);
+      else
+        sqlite3_bind_text(st, idx, p, static_cast<int>(n), SQLITE_TRANSIENT);
+    }
+    }
+  }
+  for (size_t i = 0; i < m.counters.size(); ++i) {
+    m.counters[i].n = 0;
+    sqlite3_bind_pointer(st, static_cast<int>(cs.binds.size() + i + 1), &m.counters[i],
+                         kRownumPointerType, nullptr);
+  }
+}
 
-int Cursor::fetch(uint32_t) { throw oraError(3001); }
+} // namespace
 
-void Cursor::cancel() {}
+int Cursor::execute(int iterations, int rowOffset) {
+  Impl &m = *FImpl;
+  Session &s = *FSession;
+  warningFlags = 0;
+  parseErrorOffset = 0;
+  if (m.ddlDone) {
+    m.ddlDone = false;
+    return 0;
+  }
+  try {
+    ensureCompiled(s, m);
+  } catch (const OraError &) {
+    m.compiled.reset();
+    throw;
+  }
+  CompiledStatement &cs = *m.compiled;
+  StmtKind kind = cs.ast->kind;
+  m.state = Impl::Idle;
+  rowsProcessed = 0;
+  switch (kind) {
+  case StmtKind::Commit:
+    s.commit();
+    return 0;
+  case StmtKind::Rollback: {
+    auto &t = static_cast<TransactionStmt &>(*cs.ast);
+    if (t.savepoint.empty())
+      s.rollback();
+    else
+      s.rollbackTo(t.savepoint);
+    return 0;
+  }
+  case StmtKind::Savepoint:
+    s.savepoint(static_cast<TransactionStmt &>(*cs.ast).savepoint);
+    return 0;
+  case StmtKind::NoOp:
+    return 0;
+  default:
+    break;
+  }
+  if (isDdl(kind)) {
+    // DDL commits what came before it and itself.
+    s.commit();
+    s.exec("BEGIN IMMEDIATE");
+    try {
+      executeDdl(s.db(), s.user(), *cs.ast);
+      s.exec("COMMIT");
+    } catch (...) {
+      sqlite3_exec(s.db(), "ROLLBACK", nullptr, nullptr, nullptr);
+      s.schemaChanged();
+      m.compiled.reset();
+      throw;
+    }
+    s.schemaChanged();
+    m.compiled.reset(); // a DDL statement is compiled anew each time it runs
+    return 0;
+  }
+  if (!m.stmt)
+    m.stmt = s.takeStatement(cs.sql);
+  else
+    sqlite3_reset(m.stmt);
+  m.counters.assign(static_cast<size_t>(cs.counters), RownumCounter{});
+  if (isQuery(kind)) {
+    if (cs.forUpdate)
+      s.beginWrite();
+    bindValues(m, 0);
+    m.state = Impl::Fetching;
+    return 0;
+  }
+  s.beginWrite();
+  int iters = std::max(1, iterations);
+  int from = std::max(0, rowOffset);
+  for (int i = from; i < iters; ++i) {
+    sqlite3_reset(m.stmt);
+    bindValues(m, i);
+    int rc = sqlite3_step(m.stmt);
+    if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
+      OraError e = stepError(s, rc);
+      sqlite3_reset(m.stmt);
+      throw e;
+    }
+    rowsProcessed += static_cast<uint32_t>(sqlite3_changes(s.db()));
+  }
+  sqlite3_reset(m.stmt);
+  return 0;
+}
+
+namespace {
+
+// Copies text into a defined buffer row; returns true when it had to cut it.
+bool putBytes(DefineSlot &d, int row, const char *p, size_t n, bool nulTerminate) {
+  size_t room = static_cast<size_t>(d.length);
+  if (nulTerminate && room > 0)
+    --room;
+  char *dst = d.buffer + static_cast<size_t>(row) * static_cast<size_t>(d.length);
+  size_t k = std::min(n, room);
+  if (k)
+    std::memcpy(dst, p, k);
+  if (nulTerminate && d.length > 0)
+    dst[k] = 0;
+  if (d.lengths)
+    d.lengths[row] = static_cast<uint16_t>(std::min<size_t>(k, 65535));
+  bool cut = k < n;
+  if (d.indicators)
+    d.indicators[row] = cut ? static_cast<int16_t>(n > 32767 ? -2 : n) : 0;
+  if (d.returnCodes)
+    d.returnCodes[row] = cut ? 1406 : 0;
+  return cut;
+}
+
+bool numberValue(sqlite3_stmt *st, int col, OraNum &out) {
+  switch (sqlite3_column_type(st, col)) {
+  case SQLITE_INTEGER:
+    out = OraNum{true, sqlite3_column_int64(st, col), 0};
+    return true;
+  case SQLITE_FLOAT:
+    out = normalize(sqlite3_column_double(st, col));
+    return true;
+  default: {
+    const char *t = reinterpret_cast<const char *>(sqlite3_column_text(st, col));
+    auto n = parseNumber(t ? t : "");
+    if (!n)
+      return false;
+    out = *n;
+    return true;
+  }
+  }
+}
+
+// Formats column col of the current row into the defined buffer's row.
+bool writeColumn(sqlite3_stmt *st, int col, SqlType type, DefineSlot &d, int row) {
+  if (sqlite3_column_type(st, col) == SQLITE_NULL) {
+    if (!d.indicators)
+      throw oraError(1405);
+    d.indicators[row] = -1;
+    if (d.lengths)
+      d.lengths[row] = 0;
+    if (d.returnCodes)
+      d.returnCodes[row] = 0;
+    return false;
+  }
+  char tmp[128];
+  switch (d.type) {
+  case 3:
+  case 4: {
+    OraNum n;
+    if (!numberValue(st, col, n))
+      throw oraError(1722);
+    char *dst = d.buffer + static_cast<size_t>(row) * static_cast<size_t>(d.length);
+    if (d.type == 4) {
+      double v = n.asDouble();
+      if (d.length == 4) {
+        float f = static_cast<float>(v);
+        std::memcpy(dst, &f, 4);
+      } else {
+        std::memcpy(dst, &v, 8);
+      }
+    } else {
+      double r = n.isInt ? static_cast<double>(n.i) : std::round(n.d);
+      int64_t v = n.isInt ? n.i : static_cast<int64_t>(r);
+      int64_t lo = d.length == 1 ? INT8_MIN : d.length == 2 ? INT16_MIN : d.length == 4 ? INT32_MIN : INT64_MIN;
+      int64_t hi = d.length == 1 ? INT8_MAX : d.length == 2 ? INT16_MAX : d.length == 4 ? INT32_MAX : INT64_MAX;
+      if ((!n.isInt && (r < -9.2e18 || r > 9.2e18)) || v < lo || v > hi)
+        throw oraError(1455);
+      if (d.length == 1) {
+        int8_t x = static_cast<int8_t>(v);
+        std::memcpy(dst, &x, 1);
+      } else if (d.length == 2) {
+        int16_t x = static_cast<int16_t>(v);
+        std::memcpy(dst, &x, 2);
+      } else if (d.length == 8) {
+        std::memcpy(dst, &v, 8);
+      } else {
+        int32_t x = static_cast<int32_t>(v);
+        std::memcpy(dst, &x, 4);
+      }
+    }
+    if (d.lengths)
+      d.lengths[row] = static_cast<uint16_t>(d.length);
+    if (d.indicators)
+      d.indicators[row] = 0;
+    if (d.returnCodes)
+      d.returnCodes[row] = 0;
+    return false;
+  }
+  case 12: {
+    const char *t = reinterpret_cast<const char *>(sqlite3_column_text(st, col));
+    auto v = loadDate(t, static_cast<size_t>(sqlite3_column_bytes(st, col)));
+    if (!v || type != SqlType::Date)
+      throw oraError(932);
+    unsigned char b[7] = {static_cast<unsigned char>(v->year / 100 + 100),
+                          static_cast<unsigned char>(v->year % 100 + 100),
+                          static_cast<unsigned char>(v->month),
+                          static_cast<unsigned char>(v->day),
+                          static_cast<unsigned char>(v->hour + 1),
+                          static_cast<unsigned char>(v->minute + 1),
+                          static_cast<unsigned char>(v->second + 1)};
+    return putBytes(d, row, reinterpret_cast<char *>(b), 7, false);
+  }
+  case 23:
+  case 24: {
+    const char *p = static_cast<const char *>(sqlite3_column_blob(st, col));
+    return putBytes(d, row, p, static_cast<size_t>(sqlite3_column_bytes(st, col)), false);
+  }
+  default:
+    break;
+  }
+  bool nul = d.type == 5 || d.type == 97;
+  int vt = sqlite3_column_type(st, col);
+  if (vt == SQLITE_INTEGER || vt == SQLITE_FLOAT) {
+    if (type == SqlType::Rowid && vt == SQLITE_INTEGER) {
+      std::string r = rowidText(sqlite3_column_int64(st, col));
+      return putBytes(d, row, r.data(), r.size(), nul);
+    }
+    OraNum n = vt == SQLITE_INTEGER ? OraNum{true, sqlite3_column_int64(st, col), 0}
+                                    : normalize(sqlite3_column_double(st, col));
+    int len = formatNumberTo(n, tmp);
+    return putBytes(d, row, tmp, static_cast<size_t>(len), nul);
+  }
+  if (vt == SQLITE_BLOB) {
+    const unsigned char *p = static_cast<const unsigned char *>(sqlite3_column_blob(st, col));
+    std::string h = hexText(p, static_cast<size_t>(sqlite3_column_bytes(st, col)));
+    return putBytes(d, row, h.data(), h.size(), nul);
+  }
+  const char *t = reinterpret_cast<const char *>(sqlite3_column_text(st, col));
+  size_t n = static_cast<size_t>(sqlite3_column_bytes(st, col));
+  if (type == SqlType::Date) {
+    int len = formatDefaultDate(t, n, tmp);
+    return putBytes(d, row, tmp, static_cast<size_t>(len), nul);
+  }
+  return putBytes(d, row, t, n, nul);
+}
+
+} // namespace
+
+int Cursor::fetch(uint32_t rows) {
+  Impl &m = *FImpl;
+  if (m.state == Impl::Done)
+    return 1403;
+  if (m.state != Impl::Fetching || !m.stmt)
+    throw oraError(1002);
+  const CompiledStatement &cs = *m.compiled;
+  size_t ncol = cs.columns.size();
+  if (m.defines.size() < ncol)
+    m.defines.resize(ncol);
+  bool cut = false;
+  for (uint32_t r = 0; r < rows; ++r) {
+    int rc = sqlite3_step(m.stmt);
+    if (rc == SQLITE_DONE) {
+      m.state = Impl::Done;
+      sqlite3_reset(m.stmt);
+      return 1403;
+    }
+    if (rc != SQLITE_ROW) {
+      OraError e = stepError(*FSession, rc);
+      m.state = Impl::Idle;
+      sqlite3_reset(m.stmt);
+      throw e;
+    }
+    for (size_t c = 0; c < ncol; ++c) {
+      DefineSlot &d = m.defines[c];
+      if (d.set)
+        cut |= writeColumn(m.stmt, static_cast<int>(c), cs.columnTypes[c], d, static_cast<int>(r));
+    }
+    ++rowsProcessed;
+  }
+  if (cut)
+    throw oraError(1406);
+  return 0;
+}
+
+int Cursor::executeFetch(uint32_t rows, bool cancelAfter, bool exact) {
+  execute(1, 0);
+  if (!isQuery(FImpl->compiled->ast->kind))
+    return 0;
+  int rc = 0;
+  try {
+    rc = fetch(rows);
+    if (exact && rc == 0 && FImpl->state == Impl::Fetching) {
+      int more = sqlite3_step(FImpl->stmt);
+      if (more == SQLITE_ROW) {
+        cancel();
+        throw oraError(1422);
+      }
+      FImpl->state = Impl::Done;
+      sqlite3_reset(FImpl->stmt);
+    }
+  } catch (...) {
+    if (cancelAfter)
+      cancel();
+    throw;
+  }
+  if (cancelAfter)
+    cancel();
+  return rc;
+}
+
+void Cursor::cancel() {
+  Impl &m = *FImpl;
+  if (m.stmt)
+    sqlite3_reset(m.stmt);
+  if (m.state != Impl::Idle)
+    m.state = Impl::Idle;
+}
 
 } // namespace localdb

@@ -51,8 +51,9 @@ public:
   int fetch(uint32_t rows);
   void cancel();
 
-private:
   struct Impl;
+
+private:
   std::shared_ptr<Session> FSession;
   std::unique_ptr<Impl> FImpl;
 };

@@ -40,8 +40,76 @@ Session::Session(sqlite3 *db, std::string user, std::string folder)
 }
 
 Session::~Session() {
+  dropStatements();
   if (FDb)
     sqlite3_close_v2(FDb);
+}
+
+void Session::dropStatements() {
+  for (auto &p : FStatements)
+    sqlite3_finalize(p.second);
+  FStatements.clear();
+  FCompiled.clear();
+}
+
+sqlite3_stmt *Session::takeStatement(const std::string &sql) {
+  auto it = FStatements.find(sql);
+  if (it != FStatements.end()) {
+    sqlite3_stmt *st = it->second;
+    FStatements.erase(it);
+    return st;
+  }
+  sqlite3_stmt *st = nullptr;
+  int rc = sqlite3_prepare_v3(FDb, sql.c_str(), static_cast<int>(sql.size()),
+                              SQLITE_PREPARE_PERSISTENT, &st, nullptr);
+  if (rc != SQLITE_OK) {
+    sqlite3_finalize(st);
+    throw sqliteError(FDb, rc);
+  }
+  return st;
+}
+
+void Session::giveBackStatement(sqlite3_stmt *st) {
+  if (!st)
+    return;
+  if (!FDb || FStatements.size() >= 32) {
+    sqlite3_finalize(st);
+    return;
+  }
+  sqlite3_reset(st);
+  sqlite3_clear_bindings(st);
+  FStatements.emplace(sqlite3_sql(st), st);
+}
+
+int Session::schemaVersion() {
+  sqlite3_stmt *st = nullptr;
+  int v = -1;
+  if (sqlite3_prepare_v2(FDb, "PRAGMA schema_version", -1, &st, nullptr) == SQLITE_OK &&
+      sqlite3_step(st) == SQLITE_ROW)
+    v = sqlite3_column_int(st, 0);
+  sqlite3_finalize(st);
+  return v;
+}
+
+std::shared_ptr<void> Session::findCompiled(const std::string &text) {
+  int v = schemaVersion();
+  if (v != FSchemaVersion) {
+    FCompiled.clear();
+    FSchemaVersion = v;
+  }
+  auto it = FCompiled.find(text);
+  return it == FCompiled.end() ? nullptr : it->second;
+}
+
+void Session::keepCompiled(const std::string &text, std::shared_ptr<void> compiled) {
+  if (FCompiled.size() >= 64)
+    FCompiled.clear();
+  FCompiled[text] = std::move(compiled);
+}
+
+void Session::schemaChanged() {
+  FCompiled.clear();
+  FSchemaVersion = -1;
 }
 
 void Session::exec(const std::string &sql) {
@@ -98,10 +166,12 @@ void Session::close() {
     commit();
   } catch (const OraError &) {
     sqlite3_exec(FDb, "ROLLBACK", nullptr, nullptr, nullptr);
+    dropStatements();
     sqlite3_close_v2(FDb);
     FDb = nullptr;
     throw;
   }
+  dropStatements();
   sqlite3_close_v2(FDb);
   FDb = nullptr;
 }

@@ -46,12 +46,26 @@ public:
   // CURRVAL per sequence (owner.name) in this session.
   std::map<std::string, std::string> currval;
 
+  // Prepared SQLite statements kept for reuse, by SQL text.
+  sqlite3_stmt *takeStatement(const std::string &sql);
+  void giveBackStatement(sqlite3_stmt *st);
+  // Compiled statements by text, valid while the schema is unchanged.
+  std::shared_ptr<void> findCompiled(const std::string &text);
+  void keepCompiled(const std::string &text, std::shared_ptr<void> compiled);
+  // After DDL: what was compiled against the old catalog is gone.
+  void schemaChanged();
+
 private:
   sqlite3 *FDb;
   std::string FUser;
   std::string FFolder;
   bool FInTransaction = false;
   std::map<int, std::string> FLastText;
+  std::multimap<std::string, sqlite3_stmt *> FStatements;
+  std::map<std::string, std::shared_ptr<void>> FCompiled;
+  int FSchemaVersion = -1;
+  int schemaVersion();
+  void dropStatements();
 };
 
 // Maps a failed SQLite call on db to an ORA error (busy → ORA-00054, our own "ORA-" texts kept).

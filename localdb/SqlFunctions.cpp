@@ -1,22 +1,1273 @@
-// The ora_* SQL functions that emitted statements call.
+// The ora_* SQL functions that emitted statements call: conversions, Oracle's built-ins,
+// column checks, ROWNUM counters and sequences.
 #include "SqlFunctions.h"
 
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "Catalog.h"
+#include "OraDate.h"
+#include "OraError.h"
+#include "OraNumber.h"
 #include "Session.h"
 
 namespace localdb {
 
 namespace {
 
-void fnUser(sqlite3_context *ctx, int, sqlite3_value **) {
-  auto *s = static_cast<Session *>(sqlite3_user_data(ctx));
-  sqlite3_result_text(ctx, s->user().c_str(), -1, SQLITE_TRANSIENT);
+// ---- the error route: every failure is an ORA text that the cursor turns back into its code
+void raise(sqlite3_context *ctx, int code, const std::string &arg = std::string()) {
+  std::string m = arg.empty() ? oraMessage(code) : oraErrorArg(code, arg).message;
+  sqlite3_result_error(ctx, m.c_str(), static_cast<int>(m.size()));
 }
+
+bool isNull(sqlite3_value *v) { return sqlite3_value_type(v) == SQLITE_NULL; }
+
+std::string textOf(sqlite3_value *v) {
+  switch (sqlite3_value_type(v)) {
+  case SQLITE_INTEGER:
+    return formatInt(sqlite3_value_int64(v));
+  case SQLITE_FLOAT:
+    return formatDouble(sqlite3_value_double(v));
+  case SQLITE_NULL:
+    return std::string();
+  default: {
+    const char *p = reinterpret_cast<const char *>(sqlite3_value_blob(v));
+    int n = sqlite3_value_bytes(v);
+    return p ? std::string(p, static_cast<size_t>(n)) : std::string();
+  }
+  }
+}
+
+// A number argument; false (with the error set) when it is not one.
+bool numOf(sqlite3_context *ctx, sqlite3_value *v, OraNum &out) {
+  switch (sqlite3_value_type(v)) {
+  case SQLITE_INTEGER:
+    out = OraNum{true, sqlite3_value_int64(v), 0};
+    return true;
+  case SQLITE_FLOAT:
+    out = normalize(sqlite3_value_double(v));
+    return true;
+  case SQLITE_TEXT: {
+    auto n = parseNumber(textOf(v));
+    if (!n) {
+      raise(ctx, 1722);
+      return false;
+    }
+    out = *n;
+    return true;
+  }
+  default:
+    raise(ctx, 932);
+    return false;
+  }
+}
+
+bool dateOf(sqlite3_context *ctx, sqlite3_value *v, OraDateValue &out) {
+  std::string t = textOf(v);
+  if (auto d = loadDate(t.data(), t.size())) {
+    out = *d;
+    return true;
+  }
+  int err = 1858;
+  if (auto d = parseDate(t, "", err)) {
+    out = *d;
+    return true;
+  }
+  raise(ctx, err);
+  return false;
+}
+
+void resultNum(sqlite3_context *ctx, const OraNum &n) {
+  if (n.isInt)
+    sqlite3_result_int64(ctx, n.i);
+  else if (std::isnan(n.d) || std::isinf(n.d))
+    raise(ctx, 1426);
+  else
+    sqlite3_result_double(ctx, n.d);
+}
+
+void resultDouble(sqlite3_context *ctx, double d) { resultNum(ctx, normalize(d)); }
+
+// Oracle's empty string is NULL.
+void resultText(sqlite3_context *ctx, const std::string &s) {
+  if (s.empty())
+    sqlite3_result_null(ctx);
+  else
+    sqlite3_result_text(ctx, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+}
+
+void resultDate(sqlite3_context *ctx, const OraDateValue &d) {
+  if (d.year < -4712 || d.year > 9999 || d.year == 0) {
+    raise(ctx, 1841);
+    return;
+  }
+  resultText(ctx, storeDate(d));
+}
+
+bool anyNull(int argc, sqlite3_value **argv) {
+  for (int i = 0; i < argc; ++i)
+    if (isNull(argv[i]))
+      return true;
+  return false;
+}
+
+#define NULL_IN_NULL_OUT                                                                           \
+  if (anyNull(argc, argv)) {                                                                       \
+    sqlite3_result_null(ctx);                                                                      \
+    return;                                                                                        \
+  }
+
+Session *sessionOf(sqlite3_context *ctx) { return static_cast<Session *>(sqlite3_user_data(ctx)); }
+
+// ---------------------------------------------------------------- conversions
+
+void fnUser(sqlite3_context *ctx, int, sqlite3_value **) {
+  resultText(ctx, sessionOf(ctx)->user());
+}
+
+void fnNum(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+  NULL_IN_NULL_OUT
+  int t = sqlite3_value_type(argv[0]);
+  if (t == SQLITE_INTEGER || t == SQLITE_FLOAT) {
+    sqlite3_result_value(ctx, argv[0]);
+    return;
+  }
+  OraNum n;
+  if (numOf(ctx, argv[0], n))
+    resultNum(ctx, n);
+}
+
+void fnDate(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+  NULL_IN_NULL_OUT
+  std::string t = textOf(argv[0]);
+  int err = 1858;
+  auto d = parseDate(t, "", err);
+  if (!d) {
+    raise(ctx, err);
+    return;
+  }
+  resultDate(ctx, *d);
+}
+
+void fnNtoc(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+  NULL_IN_NULL_OUT
+  OraNum n;
+  if (numOf(ctx, argv[0], n))
+    resultText(ctx, formatNumber(n));
+}
+
+void fnDtoc(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+  NULL_IN_NULL_OUT
+  OraDateValue d;
+  if (dateOf(ctx, argv[0], d))
+    resultText(ctx, *formatDate(d, ""));
+}
+
+void fnRawToHex(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+  NULL_IN_NULL_OUT
+  const unsigned char *p = static_cast<const unsigned char *>(sqlite3_value_blob(argv[0]));
+  resultText(ctx, hexText(p, static_cast<size_t>(sqlite3_value_bytes(argv[0]))));
+}
+
+void fnHexToRaw(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+  NULL_IN_NULL_OUT
+  if (sqlite3_value_type(argv[0]) == SQLITE_BLOB) {
+    sqlite3_result_value(ctx, argv[0]);
+    return;
+  }
+  auto b = parseHex(textOf(argv[0]));
+  if (!b) {
+    raise(ctx, 1465);
+    return;
+  }
+  if (b->empty())
+    sqlite3_result_null(ctx);
+  else
+    sqlite3_result_blob(ctx, b->data(), static_cast<int>(b->size()), SQLITE_TRANSIENT);
+}
+
+void fnRowidToChar(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+  NULL_IN_NULL_OUT
+  if (sqlite3_value_type(argv[0]) == SQLITE_INTEGER)
+    resultText(ctx, rowidText(sqlite3_value_int64(argv[0])));
+  else
+    resultText(ctx, textOf(argv[0]));
+}
+
+void fnCharToRowid(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+  NULL_IN_NULL_OUT
+  if (sqlite3_value_type(argv[0]) == SQLITE_INTEGER) {
+    sqlite3_result_value(ctx, argv[0]);
+    return;
+  }
+  auto r = parseRowid(textOf(argv[0]));
+  if (!r) {
+    raise(ctx, 1410);
+    return;
+  }
+  sqlite3_result_int64(ctx, *r);
+}
+
+void fnConcat(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+  std::string s;
+  for (int i = 0; i < argc; ++i)
+    s += textOf(argv[i]);
+  resultText(ctx, s);
+}
+
+void fnDiv(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+  NULL_IN_NULL_OUT
+  OraNum a, b;
+  if (!numOf(ctx, argv[0], a) || !numOf(ctx, argv[1], b))
+    return;
+  if (b.asDouble() == 0) {
+    raise(ctx, 1476);
+    return;
+  }
+  if (a.isInt && b.isInt && b.i != 0 && !(a.i == INT64_MIN && b.i == -1) && a.i % b.i == 0) {
+    sqlite3_result_int64(ctx, a.i / b.i);
+    return;
+  }
+  resultDouble(ctx, a.asDouble() / b.asDouble());
+}
+
+void fnDateAdd(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+  NULL_IN_NULL_OUT
+  OraDateValue d;
+  OraNum n;
+  if (!dateOf(ctx, argv[0], d) || !numOf(ctx, argv[1], n))
+    return;
+  resultDate(ctx, fromJulian(toJulian(d) + n.asDouble()));
+}
+
+void fnDateDiff(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+  NULL_IN_NULL_OUT
+  OraDateValue a, b;
+  if (!dateOf(ctx, argv[0], a) || !dateOf(ctx, argv[1], b))
+    return;
+  double diff = toJulian(a) - toJulian(b);
+  resultDouble(ctx, std::round(diff * 86400.0) / 86400.0);
+}
+
+void fnSysdate(sqlite3_context *ctx, int, sqlite3_value **) { resultDate(ctx, nowDate()); }
+
+void fnError(sqlite3_context *ctx, int, sqlite3_value **argv) {
+  raise(ctx, sqlite3_value_int(argv[0]));
+}
+
+// ---------------------------------------------------------------- ROWNUM
+
+RownumCounter *counterOf(sqlite3_value *v) {
+  return static_cast<RownumCounter *>(sqlite3_value_pointer(v, kRownumPointerType));
+}
+
+void fnRownumNext(sqlite3_context *ctx, int, sqlite3_value **argv) {
+  RownumCounter *c = counterOf(argv[0]);
+  if (!c) {
+    raise(ctx, 600, "rownum");
+    return;
+  }
+  sqlite3_result_int64(ctx, ++c->n);
+}
+
+void fnRownumGet(sqlite3_context *ctx, int, sqlite3_value **argv) {
+  RownumCounter *c = counterOf(argv[0]);
+  if (!c) {
+    raise(ctx, 600, "rownum");
+    return;
+  }
+  sqlite3_result_int64(ctx, c->n);
+}
+
+bool compareOp(double a, const std::string &op, double b) {
+  if (op == "<")
+    return a < b;
+  if (op == "<=")
+    return a <= b;
+  if (op == ">")
+    return a > b;
+  if (op == ">=")
+    return a >= b;
+  if (op == "=")
+    return a == b;
+  return a != b;
+}
+
+void fnRownumTest(sqlite3_context *ctx, int, sqlite3_value **argv) {
+  RownumCounter *c = counterOf(argv[0]);
+  if (!c) {
+    raise(ctx, 600, "rownum");
+    return;
+  }
+  if (isNull(argv[2])) {
+    sqlite3_result_int(ctx, 0);
+    return;
+  }
+  OraNum v;
+  if (!numOf(ctx, argv[2], v))
+    return;
+  std::string op = textOf(argv[1]);
+  bool pass = compareOp(static_cast<double>(c->n + 1), op, v.asDouble());
+  if (pass)
+    ++c->n;
+  sqlite3_result_int(ctx, pass ? 1 : 0);
+}
+
+// The LIMIT that "ROWNUM op value" amounts to (-1: none).
+void fnRownumLimit(sqlite3_context *ctx, int, sqlite3_value **argv) {
+  if (isNull(argv[1])) {
+    sqlite3_result_int(ctx, 0);
+    return;
+  }
+  OraNum n;
+  if (!numOf(ctx, argv[1], n))
+    return;
+  double v = n.asDouble();
+  std::string op = textOf(argv[0]);
+  int64_t limit = -1;
+  if (op == "<")
+    limit = v <= 1 ? 0 : static_cast<int64_t>(std::ceil(v)) - 1;
+  else if (op == "<=")
+    limit = v < 1 ? 0 : static_cast<int64_t>(std::floor(v));
+  else if (op == "=")
+    limit = v == 1 ? 1 : 0;
+  else if (op == ">")
+    limit = v < 1 ? -1 : 0;
+  else if (op == ">=")
+    limit = v <= 1 ? -1 : 0;
+  else // <>
+    limit = v == 1 ? 0 : (v > 1 && v == std::floor(v) ? static_cast<int64_t>(v) - 1 : -1);
+  sqlite3_result_int64(ctx, limit);
+}
+
+void fnLimitMin(sqlite3_context *ctx, int, sqlite3_value **argv) {
+  int64_t a = sqlite3_value_int64(argv[0]), b = sqlite3_value_int64(argv[1]);
+  if (a < 0)
+    sqlite3_result_int64(ctx, b);
+  else if (b < 0)
+    sqlite3_result_int64(ctx, a);
+  else
+    sqlite3_result_int64(ctx, std::min(a, b));
+}
+
+// ---------------------------------------------------------------- sequences
+
+void fnNextval(sqlite3_context *ctx, int, sqlite3_value **argv) {
+  Session *s = sessionOf(ctx);
+  sqlite3 *db = sqlite3_context_db_handle(ctx);
+  std::string owner = textOf(argv[0]), name = textOf(argv[1]);
+  sqlite3_stmt *st = nullptr;
+  sqlite3_prepare_v2(db,
+                     "SELECT last_number, increment_by, min_value, max_value, cycle_flag FROM "
+                     "ora_sequences WHERE sequence_owner = ?1 AND sequence_name = ?2",
+                     -1, &st, nullptr);
+  sqlite3_bind_text(st, 1, owner.c_str(), -1, SQLITE_TRANSIENT);
+  sqlite3_bind_text(st, 2, name.c_str(), -1, SQLITE_TRANSIENT);
+  if (sqlite3_step(st) != SQLITE_ROW) {
+    sqlite3_finalize(st);
+    raise(ctx, 2289);
+    return;
+  }
+  double v = sqlite3_column_double(st, 0), inc = sqlite3_column_double(st, 1);
+  double mn = sqlite3_column_double(st, 2), mx = sqlite3_column_double(st, 3);
+  bool cycle = sqlite3_column_text(st, 4)[0] == 'Y';
+  sqlite3_finalize(st);
+  if ((inc > 0 && v > mx) || (inc < 0 && v < mn)) {
+    if (!cycle) {
+      raise(ctx, 8004, owner + "." + name);
+      return;
+    }
+    v = inc > 0 ? mn : mx;
+  }
+  st = nullptr;
+  sqlite3_prepare_v2(db,
+                     "UPDATE ora_sequences SET last_number = ?3 WHERE sequence_owner = ?1 AND "
+                     "sequence_name = ?2",
+                     -1, &st, nullptr);
+  sqlite3_bind_text(st, 1, owner.c_str(), -1, SQLITE_TRANSIENT);
+  sqlite3_bind_text(st, 2, name.c_str(), -1, SQLITE_TRANSIENT);
+  OraNum next = normalize(v + inc);
+  if (next.isInt)
+    sqlite3_bind_int64(st, 3, next.i);
+  else
+    sqlite3_bind_double(st, 3, next.d);
+  int rc = sqlite3_step(st);
+  sqlite3_finalize(st);
+  if (rc != SQLITE_DONE) {
+    raise(ctx, (rc & 0xff) == SQLITE_BUSY ? 54 : 600, "sequence");
+    return;
+  }
+  OraNum val = normalize(v);
+  s->currval[owner + "." + name] = formatNumber(val);
+  resultNum(ctx, val);
+}
+
+void fnCurrval(sqlite3_context *ctx, int, sqlite3_value **argv) {
+  Session *s = sessionOf(ctx);
+  std::string key = textOf(argv[0]) + "." + textOf(argv[1]);
+  auto it = s->currval.find(key);
+  if (it == s->currval.end()) {
+    raise(ctx, 8002, textOf(argv[1]));
+    return;
+  }
+  resultNum(ctx, *parseNumber(it->second));
+}
+
+// ---------------------------------------------------------------- column checks
+
+void fnColNum(sqlite3_context *ctx, int, sqlite3_value **argv) {
+  if (isNull(argv[0])) {
+    sqlite3_result_null(ctx);
+    return;
+  }
+  OraNum n;
+  if (!numOf(ctx, argv[0], n))
+    return;
+  auto r = fitNumber(n, sqlite3_value_int(argv[1]), sqlite3_value_int(argv[2]));
+  if (!r) {
+    raise(ctx, 1438);
+    return;
+  }
+  resultNum(ctx, *r);
+}
+
+void fnColChar(sqlite3_context *ctx, int, sqlite3_value **argv) {
+  if (isNull(argv[0])) {
+    sqlite3_result_null(ctx);
+    return;
+  }
+  std::string s = textOf(argv[0]);
+  int max = sqlite3_value_int(argv[1]);
+  if (max > 0 && static_cast<int>(s.size()) > max) {
+    raise(ctx, 1401);
+    return;
+  }
+  resultText(ctx, s);
+}
+
+void fnColCharPad(sqlite3_context *ctx, int, sqlite3_value **argv) {
+  if (isNull(argv[0])) {
+    sqlite3_result_null(ctx);
+    return;
+  }
+  std::string s = textOf(argv[0]);
+  int max = sqlite3_value_int(argv[1]);
+  if (static_cast<int>(s.size()) > max) {
+    // Trailing blanks beyond the length are cut, anything else does not fit.
+    size_t e = s.find_last_not_of(' ');
+    if (e == std::string::npos || static_cast<int>(e) >= max) {
+      raise(ctx, 1401);
+      return;
+    }
+    s.resize(static_cast<size_t>(max));
+  }
+  s.append(static_cast<size_t>(max) - s.size(), ' ');
+  resultText(ctx, s);
+}
+
+void fnColRaw(sqlite3_context *ctx, int, sqlite3_value **argv) {
+  if (isNull(argv[0])) {
+    sqlite3_result_null(ctx);
+    return;
+  }
+  int max = sqlite3_value_int(argv[1]);
+  if (sqlite3_value_bytes(argv[0]) > max) {
+    raise(ctx, 1401);
+    return;
+  }
+  sqlite3_result_value(ctx, argv[0]);
+}
+
+// ---------------------------------------------------------------- character functions
+
+void fnSubstr(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+  NULL_IN_NULL_OUT
+  std::string s = textOf(argv[0]);
+  OraNum m, n;
+  if (!numOf(ctx, argv[1], m))
+    return;
+  long len = static_cast<long>(s.size());
+  long start = static_cast<long>(std::trunc(m.asDouble()));
+  if (start == 0)
+    start = 1;
+  if (start < 0)
+    start = len + start + 1;
+  if (start < 1 || start > len) {
+    sqlite3_result_null(ctx);
+    return;
+  }
+  long count = len - start + 1;
+  if (argc > 2) {
+    if (!numOf(ctx, argv[2], n))
+      return;
+    double c = std::trunc(n.asDouble());
+    if (c < 1) {
+      sqlite3_result_null(ctx);
+      return;
+    }
+    count = std::min<long>(count, static_cast<long>(std::min(c, 1e9)));
+  }
+  resultText(ctx, s.substr(static_cast<size_t>(start - 1), static_cast<size_t>(count)));
+}
+
+void fnInstr(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+  NULL_IN_NULL_OUT
+  std::string s = textOf(argv[0]), sub = textOf(argv[1]);
+  long pos = 1, occ = 1;
+  OraNum n;
+  if (argc > 2) {
+    if (!numOf(ctx, argv[2], n))
+      return;
+    pos = static_cast<long>(std::trunc(n.asDouble()));
+  }
+  if (argc > 3) {
+    if (!numOf(ctx, argv[3], n))
+      return;
+    occ = static_cast<long>(std::trunc(n.asDouble()));
+    if (occ < 1) {
+      raise(ctx, 1428, formatNumber(n));
+      return;
+    }
+  }
+  if (pos == 0 || sub.empty()) {
+    sqlite3_result_int(ctx, 0);
+    return;
+  }
+  long len = static_cast<long>(s.size());
+  long found = 0;
+  if (pos > 0) {
+    size_t at = static_cast<size_t>(pos - 1);
+    while (at <= s.size()) {
+      size_t p = s.find(sub, at);
+      if (p == std::string::npos)
+        break;
+      if (++found == occ) {
+        sqlite3_result_int64(ctx, static_cast<int64_t>(p) + 1);
+        return;
+      }
+      at = p + 1;
+    }
+  } else {
+    long at = len + pos; // 0-based start of the backward search
+    while (at >= 0) {
+      size_t p = s.rfind(sub, static_cast<size_t>(at));
+      if (p == std::string::npos)
+        break;
+      if (++found == occ) {
+        sqlite3_result_int64(ctx, static_cast<int64_t>(p) + 1);
+        return;
+      }
+      at = static_cast<long>(p) - 1;
+    }
+  }
+  sqlite3_result_int(ctx, 0);
+}
+
+void fnLength(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+  NULL_IN_NULL_OUT
+  std::string s = textOf(argv[0]);
+  if (s.empty())
+    sqlite3_result_null(ctx);
+  else
+    sqlite3_result_int64(ctx, static_cast<int64_t>(s.size()));
+}
+
+void fnUpper(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+  NULL_IN_NULL_OUT
+  std::string s = textOf(argv[0]);
+  for (char &c : s)
+    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  resultText(ctx, s);
+}
+
+void fnLower(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+  NULL_IN_NULL_OUT
+  std::string s = textOf(argv[0]);
+  for (char &c : s)
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  resultText(ctx, s);
+}
+
+void fnInitcap(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+  NULL_IN_NULL_OUT
+  std::string s = textOf(argv[0]);
+  bool start = true;
+  for (char &c : s) {
+    unsigned char u = static_cast<unsigned char>(c);
+    if (std::isalnum(u)) {
+      c = static_cast<char>(start ? std::toupper(u) : std::tolower(u));
+      start = false;
+    } else {
+      start = true;
+    }
+  }
+  resultText(ctx, s);
+}
+
+void trimImpl(sqlite3_context *ctx, int argc, sqlite3_value **argv, bool left) {
+  NULL_IN_NULL_OUT
+  std::string s = textOf(argv[0]);
+  std::string set = argc > 1 ? textOf(argv[1]) : " ";
+  if (left) {
+    size_t b = s.find_first_not_of(set);
+    s = b == std::string::npos ? "" : s.substr(b);
+  } else {
+    size_t e = s.find_last_not_of(set);
+    s = e == std::string::npos ? "" : s.substr(0, e + 1);
+  }
+  resultText(ctx, s);
+}
+void fnLtrim(sqlite3_context *c, int n, sqlite3_value **v) { trimImpl(c, n, v, true); }
+void fnRtrim(sqlite3_context *c, int n, sqlite3_value **v) { trimImpl(c, n, v, false); }
+
+void padImpl(sqlite3_context *ctx, int argc, sqlite3_value **argv, bool left) {
+  NULL_IN_NULL_OUT
+  std::string s = textOf(argv[0]);
+  OraNum n;
+  if (!numOf(ctx, argv[1], n))
+    return;
+  double w = std::trunc(n.asDouble());
+  if (w < 1) {
+    sqlite3_result_null(ctx);
+    return;
+  }
+  if (w > 32767) {
+    raise(ctx, 1489);
+    return;
+  }
+  size_t width = static_cast<size_t>(w);
+  std::string pad = argc > 2 ? textOf(argv[2]) : " ";
+  if (s.size() >= width) {
+    resultText(ctx, s.substr(0, width));
+    return;
+  }
+  std::string fill;
+  while (fill.size() < width - s.size())
+    fill += pad;
+  fill.resize(width - s.size());
+  resultText(ctx, left ? fill + s : s + fill);
+}
+void fnLpad(sqlite3_context *c, int n, sqlite3_value **v) { padImpl(c, n, v, true); }
+void fnRpad(sqlite3_context *c, int n, sqlite3_value **v) { padImpl(c, n, v, false); }
+
+void fnReplace(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+  if (isNull(argv[0])) {
+    sqlite3_result_null(ctx);
+    return;
+  }
+  std::string s = textOf(argv[0]);
+  std::string from = textOf(argv[1]);
+  std::string to = argc > 2 ? textOf(argv[2]) : "";
+  if (from.empty()) {
+    resultText(ctx, s);
+    return;
+  }
+  std::string out;
+  size_t at = 0;
+  while (true) {
+    size_t p = s.find(from, at);
+    if (p == std::string::npos)
+      break;
+    out += s.substr(at, p - at) + to;
+    at = p + from.size();
+    if (out.size() > 1u << 24) {
+      raise(ctx, 1489);
+      return;
+    }
+  }
+  out += s.substr(at);
+  resultText(ctx, out);
+}
+
+void fnTranslate(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+  NULL_IN_NULL_OUT
+  std::string s = textOf(argv[0]), from = textOf(argv[1]), to = textOf(argv[2]);
+  std::string out;
+  for (char c : s) {
+    size_t p = from.find(c);
+    if (p == std::string::npos)
+      out += c;
+    else if (p < to.size())
+      out += to[p];
+  }
+  resultText(ctx, out);
+}
+
+void fnAscii(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+  NULL_IN_NULL_OUT
+  std::string s = textOf(argv[0]);
+  if (s.empty())
+    sqlite3_result_null(ctx);
+  else
+    sqlite3_result_int(ctx, static_cast<unsigned char>(s[0]));
+}
+
+void fnChr(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+  NULL_IN_NULL_OUT
+  OraNum n;
+  if (!numOf(ctx, argv[0], n))
+    return;
+  char c = static_cast<char>(static_cast<int64_t>(n.asDouble()) & 0xff);
+  sqlite3_result_text(ctx, &c, 1, SQLITE_TRANSIENT);
+}
+
+void fnSoundex(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+  NULL_IN_NULL_OUT
+  std::string s = textOf(argv[0]);
+  static const char *codes = "01230120022455012623010202"; // A..Z
+  std::string out;
+  char last = 0;
+  for (char ch : s) {
+    unsigned char u = static_cast<unsigned char>(std::toupper(static_cast<unsigned char>(ch)));
+    if (u < 'A' || u > 'Z')
+      continue;
+    char code = codes[u - 'A'];
+    if (out.empty()) {
+      out += static_cast<char>(u);
+      last = code;
+      continue;
+    }
+    if (code != '0' && code != last)
+      out += code;
+    if (u != 'H' && u != 'W')
+      last = code;
+    if (out.size() == 4)
+      break;
+  }
+  if (out.empty()) {
+    sqlite3_result_null(ctx);
+    return;
+  }
+  out.resize(4, '0');
+  resultText(ctx, out);
+}
+
+void fnVsize(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+  NULL_IN_NULL_OUT
+  sqlite3_result_int(ctx, sqlite3_value_bytes(argv[0]));
+}
+
+void fnUserenv(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+  NULL_IN_NULL_OUT
+  std::string w = textOf(argv[0]);
+  for (char &c : w)
+    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  if (w == "SESSIONID" || w == "ENTRYID")
+    sqlite3_result_int64(ctx, reinterpret_cast<intptr_t>(sessionOf(ctx)) & 0xffffff);
+  else if (w == "TERMINAL")
+    resultText(ctx, "LOCAL");
+  else if (w == "LANGUAGE")
+    resultText(ctx, "AMERICAN_AMERICA.WE8ISO8859P1");
+  else if (w == "LABEL")
+    resultText(ctx, "DBHIGH");
+  else
+    raise(ctx, 2003, w);
+}
+
+// ---------------------------------------------------------------- number functions
+
+void fnRound(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+  NULL_IN_NULL_OUT
+  OraNum n, d{true, 0, 0};
+  if (!numOf(ctx, argv[0], n) || (argc > 1 && !numOf(ctx, argv[1], d)))
+    return;
+  resultNum(ctx, roundNumber(n, static_cast<int>(std::trunc(d.asDouble()))));
+}
+
+void fnTrunc(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+  NULL_IN_NULL_OUT
+  OraNum n, d{true, 0, 0};
+  if (!numOf(ctx, argv[0], n) || (argc > 1 && !numOf(ctx, argv[1], d)))
+    return;
+  resultNum(ctx, truncNumber(n, static_cast<int>(std::trunc(d.asDouble()))));
+}
+
+void fnMod(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+  NULL_IN_NULL_OUT
+  OraNum m, n;
+  if (!numOf(ctx, argv[0], m) || !numOf(ctx, argv[1], n))
+    return;
+  if (n.asDouble() == 0) {
+    resultNum(ctx, m);
+    return;
+  }
+  if (m.isInt && n.isInt && !(m.i == INT64_MIN && n.i == -1)) {
+    sqlite3_result_int64(ctx, m.i % n.i);
+    return;
+  }
+  double a = m.asDouble(), b = n.asDouble();
+  resultDouble(ctx, a - b * std::trunc(a / b));
+}
+
+typedef double (*MathFn)(double);
+template <MathFn F, int Domain> void mathImpl(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+  NULL_IN_NULL_OUT
+  OraNum n;
+  if (!numOf(ctx, argv[0], n))
+    return;
+  double x = n.asDouble();
+  if ((Domain == 1 && x < 0) || (Domain == 2 && x <= 0)) {
+    raise(ctx, 1428, formatNumber(n));
+    return;
+  }
+  resultDouble(ctx, F(x));
+}
+
+double dSign(double x) { return x > 0 ? 1 : x < 0 ? -1 : 0; }
+double dCeil(double x) { return std::ceil(x); }
+double dFloor(double x) { return std::floor(x); }
+double dSqrt(double x) { return std::sqrt(x); }
+double dExp(double x) { return std::exp(x); }
+double dLn(double x) { return std::log(x); }
+double dSin(double x) { return std::sin(x); }
+double dCos(double x) { return std::cos(x); }
+double dTan(double x) { return std::tan(x); }
+double dSinh(double x) { return std::sinh(x); }
+double dCosh(double x) { return std::cosh(x); }
+double dTanh(double x) { return std::tanh(x); }
+
+void fnAbs(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+  NULL_IN_NULL_OUT
+  OraNum n;
+  if (!numOf(ctx, argv[0], n))
+    return;
+  if (n.isInt && n.i != INT64_MIN)
+    sqlite3_result_int64(ctx, n.i < 0 ? -n.i : n.i);
+  else
+    resultDouble(ctx, std::fabs(n.asDouble()));
+}
+
+void fnPower(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+  NULL_IN_NULL_OUT
+  OraNum a, b;
+  if (!numOf(ctx, argv[0], a) || !numOf(ctx, argv[1], b))
+    return;
+  if (a.asDouble() < 0 && b.asDouble() != std::floor(b.asDouble())) {
+    raise(ctx, 1428, formatNumber(a));
+    return;
+  }
+  resultDouble(ctx, std::pow(a.asDouble(), b.asDouble()));
+}
+
+void fnLog(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+  NULL_IN_NULL_OUT
+  OraNum a, b;
+  if (!numOf(ctx, argv[0], a) || !numOf(ctx, argv[1], b))
+    return;
+  if (a.asDouble() <= 0 || a.asDouble() == 1 || b.asDouble() <= 0) {
+    raise(ctx, 1428, formatNumber(a.asDouble() <= 0 || a.asDouble() == 1 ? a : b));
+    return;
+  }
+  resultDouble(ctx, std::log(b.asDouble()) / std::log(a.asDouble()));
+}
+
+// GREATEST / LEAST: the emitter converted every argument to the first one's type.
+void extremeImpl(sqlite3_context *ctx, int argc, sqlite3_value **argv, bool greatest) {
+  NULL_IN_NULL_OUT
+  int best = 0;
+  for (int i = 1; i < argc; ++i) {
+    int ta = sqlite3_value_type(argv[best]), tb = sqlite3_value_type(argv[i]);
+    int cmp;
+    if ((ta == SQLITE_INTEGER || ta == SQLITE_FLOAT) && (tb == SQLITE_INTEGER || tb == SQLITE_FLOAT)) {
+      double a = sqlite3_value_double(argv[best]), b = sqlite3_value_double(argv[i]);
+      cmp = a < b ? -1 : a > b ? 1 : 0;
+    } else {
+      std::string a = textOf(argv[best]), b = textOf(argv[i]);
+      cmp = a.compare(b);
+    }
+    if (greatest ? cmp < 0 : cmp > 0)
+      best = i;
+  }
+  sqlite3_result_value(ctx, argv[best]);
+}
+void fnGreatest(sqlite3_context *c, int n, sqlite3_value **v) { extremeImpl(c, n, v, true); }
+void fnLeast(sqlite3_context *c, int n, sqlite3_value **v) { extremeImpl(c, n, v, false); }
+
+// ---------------------------------------------------------------- dates
+
+void fnToCharNum(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+  NULL_IN_NULL_OUT
+  OraNum n;
+  if (!numOf(ctx, argv[0], n))
+    return;
+  if (argc < 2) {
+    resultText(ctx, formatNumber(n));
+    return;
+  }
+  auto s = formatNumberMask(n, textOf(argv[1]));
+  if (!s) {
+    raise(ctx, 1481);
+    return;
+  }
+  resultText(ctx, *s);
+}
+
+void fnToCharDate(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+  NULL_IN_NULL_OUT
+  OraDateValue d;
+  if (!dateOf(ctx, argv[0], d))
+    return;
+  auto s = formatDate(d, argc > 1 ? textOf(argv[1]) : "");
+  if (!s) {
+    raise(ctx, 1821);
+    return;
+  }
+  resultText(ctx, *s);
+}
+
+void fnToDate(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+  NULL_IN_NULL_OUT
+  int err = 1858;
+  std::string mask = argc > 1 ? textOf(argv[1]) : "";
+  std::string text = textOf(argv[0]);
+  if (sqlite3_value_type(argv[0]) != SQLITE_TEXT && argc < 2) {
+    raise(ctx, 932);
+    return;
+  }
+  auto d = parseDate(text, mask, err);
+  if (!d) {
+    raise(ctx, err);
+    return;
+  }
+  resultDate(ctx, *d);
+}
+
+void fnToNumber(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+  NULL_IN_NULL_OUT
+  std::string text = textOf(argv[0]);
+  auto n = argc > 1 ? parseNumberMask(text, textOf(argv[1])) : parseNumber(text);
+  if (!n) {
+    raise(ctx, 1722);
+    return;
+  }
+  resultNum(ctx, *n);
+}
+
+void fnAddMonths(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+  NULL_IN_NULL_OUT
+  OraDateValue d;
+  OraNum n;
+  if (!dateOf(ctx, argv[0], d) || !numOf(ctx, argv[1], n))
+    return;
+  resultDate(ctx, addMonths(d, static_cast<int>(std::trunc(n.asDouble()))));
+}
+
+void fnMonthsBetween(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+  NULL_IN_NULL_OUT
+  OraDateValue a, b;
+  if (!dateOf(ctx, argv[0], a) || !dateOf(ctx, argv[1], b))
+    return;
+  double months = (a.year - b.year) * 12.0 + (a.month - b.month);
+  bool lastA = a.day == daysInMonth(a.year, a.month), lastB = b.day == daysInMonth(b.year, b.month);
+  if (a.day == b.day || (lastA && lastB)) {
+    resultDouble(ctx, months);
+    return;
+  }
+  double secA = a.hour * 3600 + a.minute * 60 + a.second;
+  double secB = b.hour * 3600 + b.minute * 60 + b.second;
+  months += ((a.day - b.day) + (secA - secB) / 86400.0) / 31.0;
+  resultDouble(ctx, months);
+}
+
+void fnLastDay(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+  NULL_IN_NULL_OUT
+  OraDateValue d;
+  if (!dateOf(ctx, argv[0], d))
+    return;
+  d.day = daysInMonth(d.year, d.month);
+  resultDate(ctx, d);
+}
+
+int weekday(const OraDateValue &d) { // 0 = Sunday
+  double j = toJulian(OraDateValue{d.year, d.month, d.day, 0, 0, 0});
+  return static_cast<int>((static_cast<long>(j) + 1) % 7);
+}
+
+void fnNextDay(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+  NULL_IN_NULL_OUT
+  OraDateValue d;
+  if (!dateOf(ctx, argv[0], d))
+    return;
+  static const char *names[7] = {"SUNDAY",   "MONDAY", "TUESDAY", "WEDNESDAY",
+                                 "THURSDAY", "FRIDAY", "SATURDAY"};
+  std::string w = textOf(argv[1]);
+  for (char &c : w)
+    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  int target = -1;
+  for (int i = 0; i < 7; ++i)
+    if (w.size() >= 2 && std::strncmp(names[i], w.c_str(), w.size()) == 0)
+      target = i;
+  if (target < 0) {
+    raise(ctx, 1846);
+    return;
+  }
+  int diff = (target - weekday(d) + 7) % 7;
+  if (diff == 0)
+    diff = 7;
+  resultDate(ctx, fromJulian(toJulian(d) + diff));
+}
+
+// ROUND / TRUNC of a date to a format unit.
+void dateUnitImpl(sqlite3_context *ctx, int argc, sqlite3_value **argv, bool round) {
+  NULL_IN_NULL_OUT
+  OraDateValue d;
+  if (!dateOf(ctx, argv[0], d))
+    return;
+  std::string f = argc > 1 ? textOf(argv[1]) : "DD";
+  for (char &c : f)
+    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  OraDateValue r = d;
+  r.hour = r.minute = r.second = 0;
+  double secs = d.hour * 3600 + d.minute * 60 + d.second;
+  if (f == "DD" || f == "DDD" || f == "J") {
+    if (round && secs >= 43200)
+      r = fromJulian(toJulian(r) + 1);
+  } else if (f == "YYYY" || f == "YEAR" || f == "SYYYY" || f == "YYY" || f == "YY" || f == "Y" ||
+             f == "SYEAR") {
+    r.month = 1;
+    r.day = 1;
+    if (round && d.month >= 7)
+      r.year += 1;
+  } else if (f == "MM" || f == "MON" || f == "MONTH" || f == "RM") {
+    r.day = 1;
+    if (round && d.day >= 16)
+      r = addMonths(r, 1);
+  } else if (f == "Q") {
+    r.day = 1;
+    r.month = (d.month - 1) / 3 * 3 + 1;
+    if (round && (d.month - r.month) * 100 + d.day >= 116)
+      r = addMonths(r, 3);
+  } else if (f == "DAY" || f == "DY" || f == "D") {
+    int wd = weekday(d);
+    r = fromJulian(toJulian(r) - wd);
+    if (round && (wd * 86400 + secs) >= 3.5 * 86400)
+      r = fromJulian(toJulian(r) + 7);
+  } else if (f == "HH" || f == "HH12" || f == "HH24") {
+    r.hour = d.hour;
+    if (round && d.minute >= 30)
+      r = fromJulian(toJulian(r) + 1.0 / 24);
+  } else if (f == "MI") {
+    r.hour = d.hour;
+    r.minute = d.minute;
+    if (round && d.second >= 30)
+      r = fromJulian(toJulian(r) + 1.0 / 1440);
+  } else {
+    raise(ctx, 1821);
+    return;
+  }
+  resultDate(ctx, r);
+}
+void fnRoundDate(sqlite3_context *c, int n, sqlite3_value **v) { dateUnitImpl(c, n, v, true); }
+void fnTruncDate(sqlite3_context *c, int n, sqlite3_value **v) { dateUnitImpl(c, n, v, false); }
+
+// ---------------------------------------------------------------- aggregates
+
+struct Moments {
+  int64_t n;
+  double mean, m2;
+};
+
+void varianceStep(sqlite3_context *ctx, int, sqlite3_value **argv) {
+  if (isNull(argv[0]))
+    return;
+  auto *m = static_cast<Moments *>(sqlite3_aggregate_context(ctx, sizeof(Moments)));
+  if (!m)
+    return;
+  double x = sqlite3_value_double(argv[0]);
+  ++m->n;
+  double delta = x - m->mean;
+  m->mean += delta / static_cast<double>(m->n);
+  m->m2 += delta * (x - m->mean);
+}
+
+void varianceFinal(sqlite3_context *ctx) {
+  auto *m = static_cast<Moments *>(sqlite3_aggregate_context(ctx, 0));
+  if (!m || m->n == 0) {
+    sqlite3_result_null(ctx);
+    return;
+  }
+  resultDouble(ctx, m->n == 1 ? 0 : m->m2 / static_cast<double>(m->n - 1));
+}
+
+void stddevFinal(sqlite3_context *ctx) {
+  auto *m = static_cast<Moments *>(sqlite3_aggregate_context(ctx, 0));
+  if (!m || m->n == 0) {
+    sqlite3_result_null(ctx);
+    return;
+  }
+  resultDouble(ctx, m->n == 1 ? 0 : std::sqrt(m->m2 / static_cast<double>(m->n - 1)));
+}
+
+struct FnDef {
+  const char *name;
+  int args; // -1: any number
+  void (*fn)(sqlite3_context *, int, sqlite3_value **);
+  bool deterministic;
+};
+
+const FnDef kDefs[] = {
+    {"ora_user", 0, fnUser, true},
+    {"ora_num", 1, fnNum, true},
+    {"ora_date", 1, fnDate, true},
+    {"ora_ntoc", 1, fnNtoc, true},
+    {"ora_dtoc", 1, fnDtoc, true},
+    {"ora_rawtohex", 1, fnRawToHex, true},
+    {"ora_hextoraw", 1, fnHexToRaw, true},
+    {"ora_rowidtochar", 1, fnRowidToChar, true},
+    {"ora_chartorowid", 1, fnCharToRowid, true},
+    {"ora_concat", 2, fnConcat, true},
+    {"ora_div", 2, fnDiv, true},
+    {"ora_date_add", 2, fnDateAdd, true},
+    {"ora_date_diff", 2, fnDateDiff, true},
+    {"ora_sysdate", 0, fnSysdate, false},
+    {"ora_error", 1, fnError, false},
+    {"ora_rownum_next", 1, fnRownumNext, false},
+    {"ora_rownum_get", 1, fnRownumGet, false},
+    {"ora_rownum_test", -1, fnRownumTest, false},
+    {"ora_rownum_limit", 2, fnRownumLimit, true},
+    {"ora_limit_min", 2, fnLimitMin, true},
+    {"ora_nextval", 2, fnNextval, false},
+    {"ora_currval", 2, fnCurrval, false},
+    {"ora_colnum", 3, fnColNum, true},
+    {"ora_colchar", 2, fnColChar, true},
+    {"ora_colcharpad", 2, fnColCharPad, true},
+    {"ora_colraw", 2, fnColRaw, true},
+    {"ora_to_char_num", 1, fnToCharNum, true},
+    {"ora_to_char_num", 2, fnToCharNum, true},
+    {"ora_to_char_num", 3, fnToCharNum, true},
+    {"ora_to_char_date", 1, fnToCharDate, true},
+    {"ora_to_char_date", 2, fnToCharDate, true},
+    {"ora_to_char_date", 3, fnToCharDate, true},
+    {"ora_to_date", -1, fnToDate, true},
+    {"ora_to_number", -1, fnToNumber, true},
+    {"ora_substr", -1, fnSubstr, true},
+    {"ora_instr", -1, fnInstr, true},
+    {"ora_length", 1, fnLength, true},
+    {"ora_upper", -1, fnUpper, true},
+    {"ora_lower", -1, fnLower, true},
+    {"ora_initcap", -1, fnInitcap, true},
+    {"ora_ltrim", -1, fnLtrim, true},
+    {"ora_rtrim", -1, fnRtrim, true},
+    {"ora_lpad", -1, fnLpad, true},
+    {"ora_rpad", -1, fnRpad, true},
+    {"ora_replace", -1, fnReplace, true},
+    {"ora_translate", 3, fnTranslate, true},
+    {"ora_round", -1, fnRound, true},
+    {"ora_trunc", -1, fnTrunc, true},
+    {"ora_round_date", -1, fnRoundDate, true},
+    {"ora_trunc_date", -1, fnTruncDate, true},
+    {"ora_mod", 2, fnMod, true},
+    {"ora_abs", 1, fnAbs, true},
+    {"ora_sign", 1, mathImpl<dSign, 0>, true},
+    {"ora_ceil", 1, mathImpl<dCeil, 0>, true},
+    {"ora_floor", 1, mathImpl<dFloor, 0>, true},
+    {"ora_power", 2, fnPower, true},
+    {"ora_sqrt", 1, mathImpl<dSqrt, 1>, true},
+    {"ora_exp", 1, mathImpl<dExp, 0>, true},
+    {"ora_ln", 1, mathImpl<dLn, 2>, true},
+    {"ora_log", 2, fnLog, true},
+    {"ora_sin", 1, mathImpl<dSin, 0>, true},
+    {"ora_cos", 1, mathImpl<dCos, 0>, true},
+    {"ora_tan", 1, mathImpl<dTan, 0>, true},
+    {"ora_sinh", 1, mathImpl<dSinh, 0>, true},
+    {"ora_cosh", 1, mathImpl<dCosh, 0>, true},
+    {"ora_tanh", 1, mathImpl<dTanh, 0>, true},
+    {"ora_greatest", -1, fnGreatest, true},
+    {"ora_least", -1, fnLeast, true},
+    {"ora_add_months", 2, fnAddMonths, true},
+    {"ora_months_between", 2, fnMonthsBetween, true},
+    {"ora_last_day", 1, fnLastDay, true},
+    {"ora_next_day", 2, fnNextDay, true},
+    {"ora_ascii", 1, fnAscii, true},
+    {"ora_chr", 1, fnChr, true},
+    {"ora_soundex", 1, fnSoundex, true},
+    {"ora_vsize", 1, fnVsize, true},
+    {"ora_userenv", 1, fnUserenv, true},
+};
 
 } // namespace
 
+std::string rowidText(int64_t r) {
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "%08llX.%04llX.0001",
+                static_cast<unsigned long long>(r >> 16) & 0xffffffffULL,
+                static_cast<unsigned long long>(r & 0xffff));
+  return buf;
+}
+
+std::optional<int64_t> parseRowid(const std::string &t) {
+  if (t.size() != 18 || t[8] != '.' || t[13] != '.')
+    return std::nullopt;
+  auto hex = [&](size_t from, size_t len, uint64_t &out) {
+    out = 0;
+    for (size_t i = from; i < from + len; ++i) {
+      char c = t[i];
+      int v = c >= '0' && c <= '9' ? c - '0'
+              : c >= 'A' && c <= 'F' ? c - 'A' + 10
+              : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                     : -1;
+      if (v < 0)
+        return false;
+      out = out * 16 + static_cast<uint64_t>(v);
+    }
+    return true;
+  };
+  uint64_t block, row, file;
+  if (!hex(0, 8, block) || !hex(9, 4, row) || !hex(14, 4, file))
+    return std::nullopt;
+  return static_cast<int64_t>((block << 16) | row);
+}
+
+std::string hexText(const unsigned char *p, size_t n) {
+  static const char *digits = "0123456789ABCDEF";
+  std::string s;
+  s.reserve(2 * n);
+  for (size_t i = 0; i < n; ++i) {
+    s += digits[p[i] >> 4];
+    s += digits[p[i] & 15];
+  }
+  return s;
+}
+
+std::optional<std::string> parseHex(const std::string &t) {
+  std::string out;
+  size_t i = 0;
+  auto val = [](char c) {
+    return c >= '0' && c <= '9'   ? c - '0'
+           : c >= 'A' && c <= 'F' ? c - 'A' + 10
+           : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                  : -1;
+  };
+  if (t.size() % 2) { // an odd length has an implied leading zero
+    int v = val(t[0]);
+    if (v < 0)
+      return std::nullopt;
+    out += static_cast<char>(v);
+    i = 1;
+  }
+  for (; i + 1 < t.size() + 1 && i < t.size(); i += 2) {
+    int a = val(t[i]), b = val(t[i + 1]);
+    if (a < 0 || b < 0)
+      return std::nullopt;
+    out += static_cast<char>(a * 16 + b);
+  }
+  return out;
+}
+
 void registerFunctions(sqlite3 *db, Session *session) {
-  sqlite3_create_function_v2(db, "ora_user", 0, SQLITE_UTF8 | SQLITE_DETERMINISTIC, session,
-                             fnUser, nullptr, nullptr, nullptr);
+  for (const FnDef &d : kDefs)
+    sqlite3_create_function_v2(db, d.name, d.args,
+                               SQLITE_UTF8 | (d.deterministic ? SQLITE_DETERMINISTIC : 0), session,
+                               d.fn, nullptr, nullptr, nullptr);
+  sqlite3_create_function_v2(db, "ora_variance", 1, SQLITE_UTF8, session, nullptr, varianceStep,
+                             varianceFinal, nullptr);
+  sqlite3_create_function_v2(db, "ora_stddev", 1, SQLITE_UTF8, session, nullptr, varianceStep,
+                             stddevFinal, nullptr);
 }
 
 } // namespace localdb

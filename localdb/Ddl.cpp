@@ -1,0 +1,1148 @@
+// The DDL executor: each statement is a set of catalog rows and SQLite schema changes.
+#include "Ddl.h"
+
+#include <algorithm>
+#include <cmath>
+#include <set>
+
+#include "Catalog.h"
+#include "OraError.h"
+#include "OraNumber.h"
+#include "Server.h"
+#include "SqlBinder.h"
+#include "SqlEmitter.h"
+#include "SqlParser.h"
+
+namespace localdb {
+
+namespace {
+
+[[noreturn]] void fail(int code, int pos = -1) { throw oraError(code, pos); }
+
+// ---- small catalog queries
+struct Query {
+  sqlite3_stmt *st = nullptr;
+  Query(sqlite3 *db, const std::string &sql, std::initializer_list<std::string> args = {}) {
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) != SQLITE_OK)
+      throw oraErrorText(600, std::string("internal error code, arguments: [catalog], [") +
+                                  sqlite3_errmsg(db) + "]");
+    int i = 1;
+    for (const std::string &a : args)
+      sqlite3_bind_text(st, i++, a.c_str(), -1, SQLITE_TRANSIENT);
+  }
+  ~Query() { sqlite3_finalize(st); }
+  bool next() { return sqlite3_step(st) == SQLITE_ROW; }
+  std::string text(int i) {
+    const unsigned char *t = sqlite3_column_text(st, i);
+    return t ? reinterpret_cast<const char *>(t) : "";
+  }
+  int64_t integer(int i) { return sqlite3_column_int64(st, i); }
+};
+
+bool exists(sqlite3 *db, const std::string &sql, std::initializer_list<std::string> args) {
+  Query q(db, sql, args);
+  return q.next();
+}
+
+std::vector<std::string> column(sqlite3 *db, const std::string &sql,
+                                std::initializer_list<std::string> args) {
+  Query q(db, sql, args);
+  std::vector<std::string> out;
+  while (q.next())
+    out.push_back(q.text(0));
+  return out;
+}
+
+std::string q(const std::string &s) { return quoteText(s); }
+
+// Objects of the schema namespace (tables, views, sequences, synonyms) share names.
+bool nameUsed(sqlite3 *db, const std::string &owner, const std::string &name) {
+  return exists(db,
+                "SELECT 1 FROM ora_objects WHERE owner = ?1 AND object_name = ?2 AND object_type "
+                "IN ('TABLE','VIEW','SEQUENCE','SYNONYM','PROCEDURE','FUNCTION','PACKAGE')",
+                {owner, name});
+}
+
+std::string objectType(sqlite3 *db, const std::string &owner, const std::string &name) {
+  Query qq(db,
+           "SELECT object_type FROM ora_objects WHERE owner = ?1 AND object_name = ?2 AND "
+           "object_type IN ('TABLE','VIEW','SEQUENCE','SYNONYM')",
+           {owner, name});
+  return qq.next() ? qq.text(0) : "";
+}
+
+void touch(sqlite3 *db, const std::string &owner, const std::string &name) {
+  execSql(db, "UPDATE ora_objects SET last_ddl_time = " + q(nowText()) + " WHERE owner = " +
+                  q(owner) + " AND object_name = " + q(name));
+}
+
+// Creating in another schema takes the DBA's rights.
+void checkSchema(const Binder &b, const std::string &owner, int pos) {
+  if (owner != b.user() && b.user() != "SYSTEM" && b.user() != "SYS")
+    fail(1031, pos);
+}
+
+bool tableHasRows(sqlite3 *db, const std::string &owner, const std::string &table,
+                  const std::string &where = "1") {
+  return exists(db, "SELECT 1 FROM " + physicalName(owner, table) + " WHERE " + where + " LIMIT 1",
+                {});
+}
+
+struct Context {
+  sqlite3 *db;
+  Binder binder;
+};
+
+// ---- constraints
+
+std::string constraintExists(sqlite3 *db, const std::string &owner, const std::string &name) {
+  Query qq(db, "SELECT table_name FROM ora_constraints WHERE owner = ?1 AND constraint_name = ?2",
+           {owner, name});
+  return qq.next() ? qq.text(0) : "";
+}
+
+ConstraintDef loadConstraint(sqlite3 *db, const std::string &owner, const std::string &name) {
+  Query qq(db,
+           "SELECT constraint_type, table_name, ifnull(search_condition,''), "
+           "ifnull(sqlite_condition,''), ifnull(r_owner,''), ifnull(r_constraint_name,''), "
+           "ifnull(delete_rule,''), status, generated FROM ora_constraints WHERE owner = ?1 AND "
+           "constraint_name = ?2",
+           {owner, name});
+  ConstraintDef c;
+  if (!qq.next())
+    return c;
+  c.owner = owner;
+  c.name = name;
+  c.type = qq.text(0)[0];
+  c.table = qq.text(1);
+  c.searchCondition = qq.text(2);
+  c.sqliteCondition = qq.text(3);
+  c.rOwner = qq.text(4);
+  c.rName = qq.text(5);
+  c.cascade = qq.text(6) == "CASCADE";
+  c.enabled = qq.text(7) == "ENABLED";
+  c.generatedName = qq.text(8) == "GENERATED NAME";
+  c.columns = column(db,
+                     "SELECT column_name FROM ora_cons_columns WHERE owner = ?1 AND "
+                     "constraint_name = ?2 ORDER BY position",
+                     {owner, name});
+  return c;
+}
+
+bool isNotNullCheck(const ConstraintDef &c) {
+  return c.type == 'C' && c.sqliteCondition.empty() && c.columns.size() == 1 &&
+         c.searchCondition == quoteIdent(c.columns[0]) + " IS NOT NULL";
+}
+
+// Foreign keys that reference a key.
+std::vector<std::pair<std::string, std::string>> referencing(sqlite3 *db, const std::string &owner,
+                                                             const std::string &key) {
+  Query qq(db,
+           "SELECT owner, constraint_name FROM ora_constraints WHERE constraint_type = 'R' AND "
+           "r_owner = ?1 AND r_constraint_name = ?2",
+           {owner, key});
+  std::vector<std::pair<std::string, std::string>> out;
+  while (qq.next())
+    out.push_back({qq.text(0), qq.text(1)});
+  return out;
+}
+
+void setNullable(sqlite3 *db, const std::string &owner, const std::string &table,
+                 const std::string &col, bool nullable) {
+  execSql(db, "UPDATE ora_tab_columns SET nullable = " + q(nullable ? "Y" : "N") +
+                  " WHERE owner = " + q(owner) + " AND table_name = " + q(table) +
+                  " AND column_name = " + q(col));
+}
+
+// A column keeps NOT NULL while a primary key or an enabled NOT NULL check holds it.
+void refreshNullable(sqlite3 *db, const std::string &owner, const std::string &table) {
+  std::vector<ColumnInfo> cols = loadColumns(db, owner, table);
+  std::set<std::string> notNull;
+  for (const std::string &name : column(db,
+                                        "SELECT constraint_name FROM ora_constraints WHERE owner "
+                                        "= ?1 AND table_name = ?2 AND status = 'ENABLED'",
+                                        {owner, table})) {
+    ConstraintDef c = loadConstraint(db, owner, name);
+    if (c.type == 'P' || isNotNullCheck(c))
+      for (const std::string &col : c.columns)
+        notNull.insert(col);
+  }
+  for (const ColumnInfo &c : cols)
+    if (c.nullable == static_cast<bool>(notNull.count(c.name)))
+      setNullable(db, owner, table, c.name, !notNull.count(c.name));
+}
+
+void dropConstraintRows(sqlite3 *db, const std::string &owner, const std::string &name) {
+  execSql(db, "DELETE FROM ora_constraints WHERE owner = " + q(owner) +
+                  " AND constraint_name = " + q(name));
+  execSql(db, "DELETE FROM ora_cons_columns WHERE owner = " + q(owner) +
+                  " AND constraint_name = " + q(name));
+}
+
+// Checks existing rows against a constraint about to be enabled.
+void validateConstraint(sqlite3 *db, const ConstraintDef &c) {
+  std::string t = physicalName(c.owner, c.table);
+  std::string full = c.owner + "." + c.name;
+  if (c.type == 'P') {
+    for (const std::string &col : c.columns)
+      if (tableHasRows(db, c.owner, c.table, quoteIdent(col) + " IS NULL"))
+        throw oraErrorArg(2437, full);
+  } else if (c.type == 'C' && !c.sqliteCondition.empty()) {
+    std::string cond = c.sqliteCondition;
+    // NEW. refers to the row in the trigger; here the table is read directly.
+    std::string plain;
+    for (size_t i = 0; i < cond.size();) {
+      if (cond.compare(i, 4, "NEW.") == 0 && (i == 0 || !std::isalnum((unsigned char)cond[i - 1]))) {
+        i += 4;
+        continue;
+      }
+      plain += cond[i++];
+    }
+    if (tableHasRows(db, c.owner, c.table, "NOT (" + plain + ")"))
+      throw oraErrorArg(2293, full);
+  } else if (isNotNullCheck(c)) {
+    if (tableHasRows(db, c.owner, c.table, quoteIdent(c.columns[0]) + " IS NULL"))
+      throw oraErrorArg(2296, full);
+  } else if (c.type == 'R') {
+    ConstraintDef parent = loadConstraint(db, c.rOwner, c.rName);
+    std::string cond, match;
+    for (size_t i = 0; i < c.columns.size(); ++i) {
+      cond += (i ? " AND " : "") + std::string("c.") + quoteIdent(c.columns[i]) + " IS NOT NULL";
+      match += (i ? " AND " : "") + std::string("p.") + quoteIdent(parent.columns[i]) + " = c." +
+               quoteIdent(c.columns[i]);
+    }
+    if (exists(db,
+               "SELECT 1 FROM " + t + " AS c WHERE " + cond + " AND NOT EXISTS (SELECT 1 FROM " +
+                   physicalName(parent.owner, parent.table) + " AS p WHERE " + match + ") LIMIT 1",
+               {}))
+      throw oraErrorArg(2298, full);
+  }
+}
+
+// Adds the constraints of a CREATE TABLE or ALTER TABLE ADD.
+void addConstraints(Context &ctx, const std::string &owner, const std::string &table,
+                    std::vector<ConstraintClause> &clauses, bool validate) {
+  sqlite3 *db = ctx.db;
+  std::vector<ColumnInfo> cols = loadColumns(db, owner, table);
+  for (ConstraintClause &cc : clauses) {
+    if (cc.type == 'n')
+      continue;
+    ConstraintDef c;
+    c.owner = owner;
+    c.table = table;
+    c.name = cc.name;
+    if (c.name.empty()) {
+      c.name = newConstraintName(db);
+      c.generatedName = true;
+    }
+    if (!constraintExists(db, owner, c.name).empty())
+      fail(2264, cc.pos);
+    c.columns = cc.columns;
+    c.enabled = !cc.disabled;
+    for (const std::string &col : c.columns)
+      if (std::none_of(cols.begin(), cols.end(), [&](const ColumnInfo &x) { return x.name == col; }))
+        fail(904, cc.pos);
+    if (cc.type == 'N') {
+      c.type = 'C';
+      c.searchCondition = quoteIdent(cc.columns[0]) + " IS NOT NULL";
+    } else if (cc.type == 'P' || cc.type == 'U') {
+      c.type = cc.type;
+      if (cc.type == 'P' && exists(db,
+                                   "SELECT 1 FROM ora_constraints WHERE owner = ?1 AND "
+                                   "table_name = ?2 AND constraint_type = 'P'",
+                                   {owner, table}))
+        fail(2260, cc.pos);
+      for (const std::string &k : column(db,
+                                         "SELECT constraint_name FROM ora_constraints WHERE owner "
+                                         "= ?1 AND table_name = ?2 AND constraint_type IN "
+                                         "('P','U')",
+                                         {owner, table}))
+        if (loadConstraint(db, owner, k).columns == c.columns)
+          fail(2261, cc.pos);
+    } else if (cc.type == 'R') {
+      c.type = 'R';
+      c.cascade = cc.cascade;
+      ObjectRef parent = ctx.binder.resolveTable(cc.refTable, cc.pos);
+      if (parent.type != "TABLE")
+        fail(942, cc.pos);
+      std::string key;
+      for (const std::string &k : column(db,
+                                         "SELECT constraint_name FROM ora_constraints WHERE owner "
+                                         "= ?1 AND table_name = ?2 AND constraint_type IN "
+                                         "('P','U') ORDER BY constraint_type",
+                                         {parent.owner, parent.name})) {
+        ConstraintDef pk = loadConstraint(db, parent.owner, k);
+        if (cc.refColumns.empty() ? pk.type == 'P' : pk.columns == cc.refColumns) {
+          key = k;
+          break;
+        }
+      }
+      if (key.empty())
+        fail(cc.refColumns.empty() ? 2268 : 2270, cc.pos);
+      if (loadConstraint(db, parent.owner, key).columns.size() != c.columns.size())
+        fail(2270, cc.pos);
+      c.rOwner = parent.owner;
+      c.rName = key;
+    } else {
+      c.type = 'C';
+      c.searchCondition = cc.checkText;
+      ExprPtr cond = parseCondition(cc.checkText);
+      ctx.binder.bindCheck(*cond, owner, table, cols);
+      Emitter em({}, ctx.binder.user());
+      c.sqliteCondition = em.condition(*cond);
+    }
+    if (validate && c.enabled)
+      validateConstraint(db, c);
+    addConstraint(db, c);
+  }
+  refreshNullable(db, owner, table);
+  rebuildConstraintTriggers(db, owner, table);
+}
+
+// Re-creates a table's SQLite storage from the catalog (after a change of declared types).
+void rebuildStorage(sqlite3 *db, const std::string &owner, const std::string &table) {
+  std::vector<ColumnInfo> cols = loadColumns(db, owner, table);
+  std::string phys = physicalName(owner, table), tmp = quoteIdent("tmp$" + owner + "." + table);
+  std::string defs, names;
+  for (const ColumnInfo &c : cols) {
+    defs += (defs.empty() ? "" : ", ") + quoteIdent(c.name) + " " + declaredType(c.type);
+    names += (names.empty() ? "" : ", ") + quoteIdent(c.name);
+  }
+  execSql(db, "CREATE TABLE " + tmp + "(" + defs + ")");
+  execSql(db, "INSERT INTO " + tmp + "(rowid, " + names + ") SELECT rowid, " + names + " FROM " +
+                  phys);
+  execSql(db, "DROP TABLE " + phys);
+  execSql(db, "ALTER TABLE " + tmp + " RENAME TO " + phys);
+  // Indexes went with the old table.
+  Query qq(db, "SELECT owner, index_name, uniqueness FROM ora_indexes WHERE table_owner = ?1 AND "
+               "table_name = ?2",
+           {owner, table});
+  while (qq.next()) {
+    std::string io = qq.text(0), in = qq.text(1);
+    std::string cl;
+    for (const std::string &c : column(db,
+                                       "SELECT column_name || ' ' || descend FROM "
+                                       "ora_ind_columns WHERE index_owner = ?1 AND index_name = "
+                                       "?2 ORDER BY column_position",
+                                       {io, in})) {
+      size_t sp = c.rfind(' ');
+      cl += (cl.empty() ? "" : ", ") + quoteIdent(c.substr(0, sp)) + c.substr(sp);
+    }
+    execSql(db, std::string("CREATE ") + (qq.text(2) == "UNIQUE" ? "UNIQUE " : "") + "INDEX " +
+                    keyIndexName(io, in) + " ON " + phys + "(" + cl + ")");
+  }
+  rebuildConstraintTriggers(db, owner, table);
+}
+
+// ---- statements
+
+void createTableStmt(Context &ctx, CreateTableStmt &s) {
+  sqlite3 *db = ctx.db;
+  std::string owner = ctx.binder.ownerOf(s.name), name = s.name.back();
+  checkSchema(ctx.binder, owner, s.pos);
+  if (nameUsed(db, owner, name))
+    fail(955, s.pos);
+  std::vector<ColumnInfo> cols;
+  std::vector<ConstraintClause> constraints;
+  std::unique_ptr<Select> &query = s.asQuery;
+  if (query) {
+    ctx.binder.bindQuery(*query);
+    if (!s.columns.empty() && s.columns.size() != query->columns.size())
+      fail(913, s.pos);
+    for (size_t i = 0; i < query->columns.size(); ++i) {
+      SelectItem &item = *query->columns[i];
+      ColumnInfo c;
+      c.name = s.columns.empty() ? item.name : s.columns[i].name;
+      if (s.columns.empty() && item.alias.empty() && item.expr->kind != ExprKind::Column)
+        fail(998, item.pos);
+      const TypeInfo &t = item.expr->type;
+      c.type = t.type == SqlType::Unknown ? SqlType::Varchar2 : t.type;
+      c.length = t.type == SqlType::Number ? 22 : t.type == SqlType::Date ? 7 : std::max(1, t.length);
+      if (c.type == SqlType::Varchar2 || c.type == SqlType::Char)
+        c.length = std::max(1, std::min(t.length ? t.length : 2000, c.type == SqlType::Char ? 255 : 2000));
+      c.precision = t.type == SqlType::Number ? t.precision : -1;
+      c.scale = t.type == SqlType::Number ? t.scale : -1;
+      c.nullable = true;
+      if (!s.columns.empty())
+        for (ConstraintClause &cc : s.columns[i].constraints)
+          constraints.push_back(std::move(cc));
+      cols.push_back(c);
+    }
+  } else {
+    for (ColumnDef &d : s.columns) {
+      ColumnInfo c = d.info;
+      c.name = d.name;
+      if (d.defaultExpr) {
+        ctx.binder.bindDefault(*d.defaultExpr);
+        c.defaultText = d.defaultText;
+      }
+      cols.push_back(c);
+      for (ConstraintClause &cc : d.constraints)
+        constraints.push_back(std::move(cc));
+    }
+  }
+  std::set<std::string> seen;
+  for (size_t i = 0; i < cols.size(); ++i)
+    if (!seen.insert(cols[i].name).second)
+      fail(957, s.columns.size() > i ? s.columns[i].pos : s.pos);
+  for (ConstraintClause &cc : s.constraints)
+    constraints.push_back(std::move(cc));
+  createTable(db, owner, name, cols);
+  if (query) {
+    InsertStmt ins;
+    ins.table.name = {owner, name};
+    ins.query = std::move(query);
+    for (const ColumnInfo &c : cols)
+      ins.columns.push_back(c.name);
+    Binder b(db, ctx.binder.user());
+    b.bindInsert(ins);
+    Emitter em(b.bindNames(), b.user());
+    execSql(db, em.insert(ins, {}));
+  }
+  addConstraints(ctx, owner, name, constraints, query != nullptr);
+}
+
+void createViewStmt(Context &ctx, CreateViewStmt &s) {
+  sqlite3 *db = ctx.db;
+  std::string owner = ctx.binder.ownerOf(s.name), name = s.name.back();
+  checkSchema(ctx.binder, owner, s.pos);
+  std::string type = objectType(db, owner, name);
+  if (!type.empty() && !(s.orReplace && type == "VIEW"))
+    fail(955, s.pos);
+  Binder b(db, ctx.binder.user());
+  b.bindQuery(*s.query);
+  if (!b.bindNames().empty())
+    fail(1036, s.pos);
+  if (!s.columns.empty() && s.columns.size() != s.query->columns.size())
+    fail(s.columns.size() > s.query->columns.size() ? 1730 : 1731, s.pos);
+  std::vector<ColumnInfo> cols;
+  std::set<std::string> seen;
+  for (size_t i = 0; i < s.query->columns.size(); ++i) {
+    SelectItem &item = *s.query->columns[i];
+    ColumnInfo c;
+    c.name = s.columns.empty() ? item.name : s.columns[i];
+    if (s.columns.empty() && item.alias.empty() && item.expr->kind != ExprKind::Column &&
+        item.expr->kind != ExprKind::Star)
+      fail(998, item.pos);
+    if (!seen.insert(c.name).second)
+      fail(957, item.pos);
+    const TypeInfo &t = item.expr->type;
+    c.type = t.type == SqlType::Unknown ? SqlType::Varchar2 : t.type;
+    c.length = t.type == SqlType::Number ? 22 : t.type == SqlType::Date ? 7 : t.length;
+    c.precision = t.precision;
+    c.scale = t.scale;
+    c.nullable = t.nullable;
+    cols.push_back(c);
+  }
+  std::string created = nowText();
+  if (type == "VIEW") {
+    execSql(db, "DELETE FROM ora_views WHERE owner = " + q(owner) + " AND view_name = " + q(name));
+    touch(db, owner, name);
+  } else {
+    addObject(db, owner, name, "VIEW");
+  }
+  execSql(db, "INSERT INTO ora_views VALUES(" + q(owner) + "," + q(name) + "," + q(s.queryText) +
+                  "," + (s.readOnly ? "1" : "0") + "," + (s.checkOption ? "1" : "0") + ")");
+  insertColumns(db, owner, name, cols);
+}
+
+void createIndexStmt(Context &ctx, CreateIndexStmt &s) {
+  sqlite3 *db = ctx.db;
+  std::string owner = ctx.binder.ownerOf(s.name), name = s.name.back();
+  checkSchema(ctx.binder, owner, s.pos);
+  std::vector<std::string> tname = s.table;
+  if (tname.size() == 1)
+    tname.insert(tname.begin(), owner);
+  std::string ttype = objectType(db, tname[0], tname[1]);
+  if (ttype != "TABLE")
+    fail(942, s.pos);
+  if (exists(db, "SELECT 1 FROM ora_indexes WHERE owner = ?1 AND index_name = ?2", {owner, name}))
+    fail(955, s.pos);
+  std::vector<ColumnInfo> cols = loadColumns(db, tname[0], tname[1]);
+  std::string cl;
+  for (size_t i = 0; i < s.columns.size(); ++i) {
+    if (std::none_of(cols.begin(), cols.end(),
+                     [&](const ColumnInfo &c) { return c.name == s.columns[i]; }))
+      fail(904, s.pos);
+    cl += (i ? ", " : "") + quoteIdent(s.columns[i]) + (s.desc[i] ? " DESC" : " ASC");
+  }
+  int rc = sqlite3_exec(db,
+                        (std::string("CREATE ") + (s.unique ? "UNIQUE " : "") + "INDEX " +
+                         keyIndexName(owner, name) + " ON " + physicalName(tname[0], tname[1]) +
+                         "(" + cl + ")")
+                            .c_str(),
+                        nullptr, nullptr, nullptr);
+  if ((rc & 0xff) == SQLITE_CONSTRAINT)
+    fail(1452, s.pos);
+  if (rc != SQLITE_OK)
+    throw oraErrorText(3001, std::string("unimplemented feature (") + sqlite3_errmsg(db) + ")");
+  execSql(db, "INSERT INTO ora_indexes VALUES(" + q(owner) + "," + q(name) + "," + q(tname[0]) +
+                  "," + q(tname[1]) + "," + q(s.unique ? "UNIQUE" : "NONUNIQUE") + ",NULL)");
+  for (size_t i = 0; i < s.columns.size(); ++i)
+    execSql(db, "INSERT INTO ora_ind_columns VALUES(" + q(owner) + "," + q(name) + "," +
+                    q(tname[0]) + "," + q(tname[1]) + "," + q(s.columns[i]) + "," +
+                    std::to_string(i + 1) + "," + q(s.desc[i] ? "DESC" : "ASC") + ")");
+  addObject(db, owner, name, "INDEX");
+}
+
+std::string numText(double v) { return formatNumber(normalize(v)); }
+
+void sequenceStmt(Context &ctx, SequenceStmt &s) {
+  sqlite3 *db = ctx.db;
+  std::string owner = ctx.binder.ownerOf(s.name), name = s.name.back();
+  checkSchema(ctx.binder, owner, s.pos);
+  const SequenceOptions &o = s.options;
+  double inc = 1, mn = 1, mx = 1e27, start = 1, last = 1;
+  bool cycle = false, order = false;
+  long cache = 20;
+  if (s.kind == StmtKind::CreateSequence) {
+    if (nameUsed(db, owner, name))
+      fail(955, s.pos);
+    inc = o.haveIncrement ? o.increment : 1;
+    mn = inc > 0 ? 1 : -1e26;
+    mx = inc > 0 ? 1e27 : -1;
+  } else {
+    Query qq(db,
+             "SELECT increment_by, min_value, max_value, cycle_flag, order_flag, cache_size, "
+             "last_number FROM ora_sequences WHERE sequence_owner = ?1 AND sequence_name = ?2",
+             {owner, name});
+    if (!qq.next())
+      fail(2289, s.pos);
+    inc = sqlite3_column_double(qq.st, 0);
+    mn = sqlite3_column_double(qq.st, 1);
+    mx = sqlite3_column_double(qq.st, 2);
+    cycle = qq.text(3) == "Y";
+    order = qq.text(4) == "Y";
+    cache = static_cast<long>(qq.integer(5));
+    last = sqlite3_column_double(qq.st, 6);
+    if (o.haveIncrement)
+      inc = o.increment;
+  }
+  if (o.haveMin)
+    mn = o.minValue;
+  if (o.noMin)
+    mn = inc > 0 ? 1 : -1e26;
+  if (o.haveMax)
+    mx = o.maxValue;
+  if (o.noMax)
+    mx = inc > 0 ? 1e27 : -1;
+  if (o.haveCycle)
+    cycle = o.cycle;
+  if (o.haveOrder)
+    order = o.order;
+  if (o.haveCache)
+    cache = o.cache;
+  if (mn >= mx)
+    fail(4004, s.pos);
+  if (s.kind == StmtKind::CreateSequence) {
+    start = o.haveStart ? o.start : (inc > 0 ? mn : mx);
+    if (start < mn)
+      fail(4006, s.pos);
+    if (start > mx)
+      fail(4008, s.pos);
+    last = start;
+    execSql(db, "INSERT INTO ora_sequences VALUES(" + q(owner) + "," + q(name) + "," +
+                    numText(mn) + "," + numText(mx) + "," + numText(inc) + "," +
+                    q(cycle ? "Y" : "N") + "," + q(order ? "Y" : "N") + "," +
+                    std::to_string(cache) + "," + numText(last) + ")");
+    addObject(db, owner, name, "SEQUENCE");
+  } else {
+    execSql(db, "UPDATE ora_sequences SET min_value = " + numText(mn) + ", max_value = " +
+                    numText(mx) + ", increment_by = " + numText(inc) + ", cycle_flag = " +
+                    q(cycle ? "Y" : "N") + ", order_flag = " + q(order ? "Y" : "N") +
+                    ", cache_size = " + std::to_string(cache) + " WHERE sequence_owner = " +
+                    q(owner) + " AND sequence_name = " + q(name));
+    touch(db, owner, name);
+  }
+}
+
+void createSynonymStmt(Context &ctx, CreateSynonymStmt &s) {
+  sqlite3 *db = ctx.db;
+  std::string owner = s.isPublic ? "PUBLIC" : ctx.binder.ownerOf(s.name);
+  std::string name = s.name.back();
+  if (s.isPublic && ctx.binder.user() != "SYSTEM" && ctx.binder.user() != "SYS")
+    fail(1031, s.pos);
+  if (!s.isPublic)
+    checkSchema(ctx.binder, owner, s.pos);
+  std::string type = objectType(db, owner, name);
+  bool replace = s.orReplace && type == "SYNONYM";
+  if (!type.empty() && !replace)
+    fail(955, s.pos);
+  if (s.isPublic &&
+      exists(db, "SELECT 1 FROM ora_synonyms WHERE owner = 'PUBLIC' AND synonym_name = ?1", {name}) &&
+      !s.orReplace)
+    fail(955, s.pos);
+  std::string towner = s.target.size() > 1 ? s.target[0] : ctx.binder.user();
+  std::string tname = s.target.back();
+  if (!s.isPublic && towner == owner && tname == name)
+    fail(1471, s.pos);
+  execSql(db, "DELETE FROM ora_synonyms WHERE owner = " + q(owner) + " AND synonym_name = " +
+                  q(name));
+  execSql(db, "DELETE FROM ora_objects WHERE owner = " + q(owner) + " AND object_name = " +
+                  q(name) + " AND object_type = 'SYNONYM'");
+  execSql(db, "INSERT INTO ora_synonyms VALUES(" + q(owner) + "," + q(name) + "," + q(towner) +
+                  "," + q(tname) + ",NULL)");
+  addObject(db, owner, name, "SYNONYM");
+}
+
+void dropTable(sqlite3 *db, const std::string &owner, const std::string &name, bool cascade,
+               int pos) {
+  // Foreign keys of other tables that point here.
+  std::vector<std::pair<std::string, std::string>> fks;
+  for (const std::string &k : column(db,
+                                     "SELECT constraint_name FROM ora_constraints WHERE owner = "
+                                     "?1 AND table_name = ?2 AND constraint_type IN ('P','U')",
+                                     {owner, name}))
+    for (auto &fk : referencing(db, owner, k))
+      if (loadConstraint(db, fk.first, fk.second).table != name || fk.first != owner)
+        fks.push_back(fk);
+  if (!fks.empty() && !cascade)
+    fail(2449, pos);
+  std::set<std::pair<std::string, std::string>> related;
+  for (auto &fk : fks) {
+    ConstraintDef c = loadConstraint(db, fk.first, fk.second);
+    related.insert({c.owner, c.table});
+    dropConstraintRows(db, fk.first, fk.second);
+  }
+  // Parents of this table's own foreign keys keep triggers that name it.
+  Query parents(db,
+                "SELECT p.owner, p.table_name FROM ora_constraints c JOIN ora_constraints p ON "
+                "p.owner = c.r_owner AND p.constraint_name = c.r_constraint_name WHERE "
+                "c.constraint_type = 'R' AND c.owner = ?1 AND c.table_name = ?2",
+                {owner, name});
+  while (parents.next())
+    related.insert({parents.text(0), parents.text(1)});
+  execSql(db, "DROP TABLE " + physicalName(owner, name));
+  std::string o = q(owner), n = q(name);
+  for (const std::string &k : column(db,
+                                     "SELECT constraint_name FROM ora_constraints WHERE owner = "
+                                     "?1 AND table_name = ?2",
+                                     {owner, name}))
+    dropConstraintRows(db, owner, k);
+  for (const std::string &ix : column(db,
+                                      "SELECT owner || '.' || index_name FROM ora_indexes WHERE "
+                                      "table_owner = ?1 AND table_name = ?2",
+                                      {owner, name})) {
+    size_t dot = ix.find('.');
+    execSql(db, "DELETE FROM ora_objects WHERE owner = " + q(ix.substr(0, dot)) +
+                    " AND object_name = " + q(ix.substr(dot + 1)) + " AND object_type = 'INDEX'");
+  }
+  execSql(db, "DELETE FROM ora_indexes WHERE table_owner = " + o + " AND table_name = " + n);
+  execSql(db, "DELETE FROM ora_ind_columns WHERE table_owner = " + o + " AND table_name = " + n);
+  execSql(db, "DELETE FROM ora_tab_columns WHERE owner = " + o + " AND table_name = " + n);
+  execSql(db, "DELETE FROM ora_comments WHERE owner = " + o + " AND table_name = " + n);
+  execSql(db, "DELETE FROM ora_privs WHERE owner = " + o + " AND object_name = " + n);
+  execSql(db, "DELETE FROM ora_objects WHERE owner = " + o + " AND object_name = " + n +
+                  " AND object_type = 'TABLE'");
+  for (auto &r : related)
+    rebuildConstraintTriggers(db, r.first, r.second);
+}
+
+void dropObject(sqlite3 *db, const std::string &owner, const std::string &name,
+                const std::string &type) {
+  std::string o = q(owner), n = q(name);
+  if (type == "VIEW") {
+    execSql(db, "DELETE FROM ora_views WHERE owner = " + o + " AND view_name = " + n);
+    execSql(db, "DELETE FROM ora_tab_columns WHERE owner = " + o + " AND table_name = " + n);
+    execSql(db, "DELETE FROM ora_comments WHERE owner = " + o + " AND table_name = " + n);
+    execSql(db, "DELETE FROM ora_privs WHERE owner = " + o + " AND object_name = " + n);
+  } else if (type == "SEQUENCE") {
+    execSql(db, "DELETE FROM ora_sequences WHERE sequence_owner = " + o +
+                    " AND sequence_name = " + n);
+    execSql(db, "DELETE FROM ora_privs WHERE owner = " + o + " AND object_name = " + n);
+  } else if (type == "SYNONYM") {
+    execSql(db, "DELETE FROM ora_synonyms WHERE owner = " + o + " AND synonym_name = " + n);
+  }
+  execSql(db, "DELETE FROM ora_objects WHERE owner = " + o + " AND object_name = " + n +
+                  " AND object_type = " + q(type));
+}
+
+void dropStmt(Context &ctx, DropStmt &s) {
+  sqlite3 *db = ctx.db;
+  std::string name = s.name.back();
+  if (s.objectType == "SYNONYM") {
+    std::string owner = s.isPublic ? "PUBLIC" : ctx.binder.ownerOf(s.name);
+    if (s.isPublic && ctx.binder.user() != "SYSTEM" && ctx.binder.user() != "SYS")
+      fail(1031, s.pos);
+    if (!exists(db, "SELECT 1 FROM ora_synonyms WHERE owner = ?1 AND synonym_name = ?2",
+                {owner, name}))
+      fail(s.isPublic ? 1432 : 1434, s.pos);
+    if (!s.isPublic)
+      checkSchema(ctx.binder, owner, s.pos);
+    dropObject(db, owner, name, "SYNONYM");
+    return;
+  }
+  std::string owner = ctx.binder.ownerOf(s.name);
+  if (s.objectType == "INDEX") {
+    Query qq(db, "SELECT constraint_name FROM ora_indexes WHERE owner = ?1 AND index_name = ?2",
+             {owner, name});
+    if (!qq.next())
+      fail(1418, s.pos);
+    checkSchema(ctx.binder, owner, s.pos);
+    if (!qq.text(0).empty())
+      fail(2429, s.pos);
+    execSql(db, "DROP INDEX " + keyIndexName(owner, name));
+    execSql(db, "DELETE FROM ora_indexes WHERE owner = " + q(owner) + " AND index_name = " +
+                    q(name));
+    execSql(db, "DELETE FROM ora_ind_columns WHERE index_owner = " + q(owner) +
+                    " AND index_name = " + q(name));
+    execSql(db, "DELETE FROM ora_objects WHERE owner = " + q(owner) + " AND object_name = " +
+                    q(name) + " AND object_type = 'INDEX'");
+    return;
+  }
+  std::string type = objectType(db, owner, name);
+  if (type != s.objectType) {
+    if (s.objectType == "SEQUENCE")
+      fail(2289, s.pos);
+    fail(942, s.pos);
+  }
+  checkSchema(ctx.binder, owner, s.pos);
+  if (type == "TABLE")
+    dropTable(db, owner, name, s.cascade, s.pos);
+  else
+    dropObject(db, owner, name, type);
+}
+
+ConstraintDef findKey(Context &ctx, const std::string &owner, const std::string &table,
+                      AlterTableStmt &s) {
+  sqlite3 *db = ctx.db;
+  if (!s.constraintName.empty()) {
+    if (constraintExists(db, owner, s.constraintName) != table)
+      throw oraErrorArg(s.action == "DROP" ? 2443 : 2431, s.constraintName, s.pos);
+    return loadConstraint(db, owner, s.constraintName);
+  }
+  for (const std::string &k : column(db,
+                                     "SELECT constraint_name FROM ora_constraints WHERE owner = "
+                                     "?1 AND table_name = ?2 AND constraint_type = ?3",
+                                     {owner, table, std::string(1, s.keyType)})) {
+    ConstraintDef c = loadConstraint(db, owner, k);
+    if (s.keyType == 'P' || c.columns == s.keyColumns)
+      return c;
+  }
+  fail(s.keyType == 'P' ? 2441 : 2442, s.pos);
+}
+
+void alterTableStmt(Context &ctx, AlterTableStmt &s) {
+  sqlite3 *db = ctx.db;
+  std::string owner = ctx.binder.ownerOf(s.name), name = s.name.back();
+  if (objectType(db, owner, name) != "TABLE")
+    fail(942, s.pos);
+  checkSchema(ctx.binder, owner, s.pos);
+  std::vector<ColumnInfo> cols = loadColumns(db, owner, name);
+  std::vector<ConstraintClause> constraints;
+  bool storageChanged = false;
+  if (s.action == "ADD") {
+    bool hasRows = tableHasRows(db, owner, name);
+    for (ColumnDef &d : s.columns) {
+      if (std::any_of(cols.begin(), cols.end(), [&](const ColumnInfo &c) { return c.name == d.name; }))
+        fail(1430, d.pos);
+      ColumnInfo c = d.info;
+      c.name = d.name;
+      if (d.defaultExpr) {
+        ctx.binder.bindDefault(*d.defaultExpr);
+        c.defaultText = d.defaultText;
+      }
+      for (ConstraintClause &cc : d.constraints) {
+        if ((cc.type == 'N' || cc.type == 'P') && hasRows)
+          fail(1758, d.pos);
+        constraints.push_back(std::move(cc));
+      }
+      execSql(db, "ALTER TABLE " + physicalName(owner, name) + " ADD COLUMN " +
+                      quoteIdent(c.name) + " " + declaredType(c.type));
+      cols.push_back(c);
+    }
+    for (ConstraintClause &cc : s.constraints)
+      constraints.push_back(std::move(cc));
+    insertColumns(db, owner, name, cols);
+    addConstraints(ctx, owner, name, constraints, true);
+  } else if (s.action == "MODIFY") {
+    for (ColumnDef &d : s.columns) {
+      auto it = std::find_if(cols.begin(), cols.end(),
+                             [&](const ColumnInfo &c) { return c.name == d.name; });
+      if (it == cols.end())
+        fail(904, d.pos);
+      std::string notEmpty = quoteIdent(d.name) + " IS NOT NULL";
+      if (d.haveType) {
+        ColumnInfo n = d.info;
+        bool group = sameTypeGroup(n.type, it->type) && declaredType(n.type) == declaredType(it->type);
+        if (!group || n.type != it->type) {
+          if (tableHasRows(db, owner, name, notEmpty))
+            fail(1439, d.pos);
+          storageChanged = storageChanged || declaredType(n.type) != declaredType(it->type);
+        } else if (n.type == SqlType::Number) {
+          bool narrower = (n.precision >= 0 && (it->precision < 0 || n.precision < it->precision)) ||
+                          (n.scale >= 0 && it->scale >= 0 && n.scale < it->scale) ||
+                          (n.scale >= 0 && it->scale < 0);
+          if (narrower && tableHasRows(db, owner, name, notEmpty))
+            fail(1440, d.pos);
+        } else if (n.length < it->length && tableHasRows(db, owner, name, notEmpty)) {
+          fail(1441, d.pos);
+        }
+        it->type = n.type;
+        it->length = n.length;
+        it->precision = n.precision;
+        it->scale = n.scale;
+      }
+      if (d.defaultExpr) {
+        ctx.binder.bindDefault(*d.defaultExpr);
+        it->defaultText = d.defaultText;
+      }
+      for (ConstraintClause &cc : d.constraints) {
+        if (cc.type == 'N') {
+          if (!it->nullable)
+            fail(1442, cc.pos);
+          if (tableHasRows(db, owner, name, quoteIdent(d.name) + " IS NULL"))
+            fail(1449, cc.pos);
+          constraints.push_back(std::move(cc));
+        } else if (cc.type == 'n') {
+          if (it->nullable)
+            fail(1451, cc.pos);
+          // Drop the NOT NULL checks on the column; a primary key keeps it NOT NULL.
+          for (const std::string &k : column(db,
+                                             "SELECT constraint_name FROM ora_constraints WHERE "
+                                             "owner = ?1 AND table_name = ?2 AND "
+                                             "constraint_type = 'C'",
+                                             {owner, name})) {
+            ConstraintDef c = loadConstraint(db, owner, k);
+            if (isNotNullCheck(c) && c.columns[0] == d.name)
+              dropConstraintRows(db, owner, k);
+          }
+          for (const std::string &k : column(db,
+                                             "SELECT constraint_name FROM ora_constraints WHERE "
+                                             "owner = ?1 AND table_name = ?2 AND "
+                                             "constraint_type = 'P'",
+                                             {owner, name}))
+            if (std::count(loadConstraint(db, owner, k).columns.begin(),
+                           loadConstraint(db, owner, k).columns.end(), d.name))
+              fail(1451, cc.pos);
+        } else {
+          constraints.push_back(std::move(cc));
+        }
+      }
+    }
+    insertColumns(db, owner, name, cols);
+    refreshNullable(db, owner, name);
+    if (storageChanged)
+      rebuildStorage(db, owner, name);
+    addConstraints(ctx, owner, name, constraints, true);
+  } else if (s.action == "DROP") {
+    ConstraintDef c = findKey(ctx, owner, name, s);
+    auto fks = referencing(db, owner, c.name);
+    if (!fks.empty() && !s.cascade)
+      fail(2273, s.pos);
+    std::set<std::pair<std::string, std::string>> related;
+    for (auto &fk : fks) {
+      related.insert({fk.first, loadConstraint(db, fk.first, fk.second).table});
+      dropConstraintRows(db, fk.first, fk.second);
+    }
+    dropConstraintRows(db, owner, c.name);
+    if (c.type == 'P' || c.type == 'U') {
+      c.enabled = false;
+      createKeyIndex(db, c);
+    }
+    refreshNullable(db, owner, name);
+    rebuildConstraintTriggers(db, owner, name);
+    for (auto &r : related)
+      rebuildConstraintTriggers(db, r.first, r.second);
+  } else if (s.action == "ENABLE" || s.action == "DISABLE") {
+    ConstraintDef c = findKey(ctx, owner, name, s);
+    bool enable = s.action == "ENABLE";
+    if (enable && !c.enabled) {
+      c.enabled = true;
+      validateConstraint(db, c);
+      if (c.type == 'P' || c.type == 'U') {
+        try {
+          createKeyIndex(db, c);
+        } catch (const OraError &) {
+          throw oraErrorArg(c.type == 'P' ? 2437 : 2299, owner + "." + c.name, s.pos);
+        }
+      }
+    } else if (!enable && c.enabled) {
+      auto fks = referencing(db, owner, c.name);
+      for (auto &fk : fks) {
+        ConstraintDef f = loadConstraint(db, fk.first, fk.second);
+        if (!f.enabled)
+          continue;
+        if (!s.cascade)
+          throw oraErrorArg(2297, owner + "." + c.name, s.pos);
+        execSql(db, "UPDATE ora_constraints SET status = 'DISABLED' WHERE owner = " +
+                        q(fk.first) + " AND constraint_name = " + q(fk.second));
+        rebuildConstraintTriggers(db, f.owner, f.table);
+      }
+      c.enabled = false;
+      if (c.type == 'P' || c.type == 'U')
+        createKeyIndex(db, c);
+    }
+    execSql(db, "UPDATE ora_constraints SET status = " + q(c.enabled ? "ENABLED" : "DISABLED") +
+                    " WHERE owner = " + q(owner) + " AND constraint_name = " + q(c.name));
+    refreshNullable(db, owner, name);
+    rebuildConstraintTriggers(db, owner, name);
+  }
+  touch(db, owner, name);
+}
+
+void commentStmt(Context &ctx, CommentStmt &s) {
+  sqlite3 *db = ctx.db;
+  std::vector<std::string> t(s.name.begin(), s.name.end() - (s.onColumn ? 1 : 0));
+  std::string owner = ctx.binder.ownerOf(t), name = t.back();
+  std::string type = objectType(db, owner, name);
+  if (type != "TABLE" && type != "VIEW")
+    fail(942, s.pos);
+  checkSchema(ctx.binder, owner, s.pos);
+  std::string col = s.onColumn ? s.name.back() : "";
+  if (s.onColumn) {
+    auto cols = loadColumns(db, owner, name);
+    if (std::none_of(cols.begin(), cols.end(), [&](const ColumnInfo &c) { return c.name == col; }))
+      fail(904, s.pos);
+  }
+  std::string colCond = s.onColumn ? "column_name = " + q(col) : "column_name IS NULL";
+  execSql(db, "DELETE FROM ora_comments WHERE owner = " + q(owner) + " AND table_name = " +
+                  q(name) + " AND " + colCond);
+  execSql(db, "INSERT INTO ora_comments VALUES(" + q(owner) + "," + q(name) + "," +
+                  (s.onColumn ? q(col) : "NULL") + "," + (s.text.empty() ? "NULL" : q(s.text)) +
+                  ")");
+}
+
+void renameStmt(Context &ctx, RenameStmt &s) {
+  sqlite3 *db = ctx.db;
+  std::string owner = ctx.binder.user();
+  std::string type = objectType(db, owner, s.from);
+  if (type.empty())
+    fail(942, s.pos);
+  if (nameUsed(db, owner, s.to))
+    fail(955, s.pos);
+  std::string o = q(owner), from = q(s.from), to = q(s.to);
+  if (type == "TABLE") {
+    execSql(db, "ALTER TABLE " + physicalName(owner, s.from) + " RENAME TO " +
+                    physicalName(owner, s.to));
+    for (const char *kind : {"i", "u", "d"})
+      execSql(db, "DROP TRIGGER IF EXISTS " +
+                      quoteIdent(std::string("ora$") + kind + "$" + owner + "." + s.from));
+  }
+  for (const char *t : {"ora_tab_columns", "ora_constraints", "ora_cons_columns", "ora_comments"})
+    execSql(db, std::string("UPDATE ") + t + " SET table_name = " + to + " WHERE owner = " + o +
+                    " AND table_name = " + from);
+  execSql(db, "UPDATE ora_indexes SET table_name = " + to + " WHERE table_owner = " + o +
+                  " AND table_name = " + from);
+  execSql(db, "UPDATE ora_ind_columns SET table_name = " + to + " WHERE table_owner = " + o +
+                  " AND table_name = " + from);
+  execSql(db, "UPDATE ora_views SET view_name = " + to + " WHERE owner = " + o +
+                  " AND view_name = " + from);
+  execSql(db, "UPDATE ora_sequences SET sequence_name = " + to + " WHERE sequence_owner = " + o +
+                  " AND sequence_name = " + from);
+  execSql(db, "UPDATE ora_synonyms SET synonym_name = " + to + " WHERE owner = " + o +
+                  " AND synonym_name = " + from);
+  execSql(db, "UPDATE ora_privs SET object_name = " + to + " WHERE owner = " + o +
+                  " AND object_name = " + from);
+  execSql(db, "UPDATE ora_objects SET object_name = " + to + ", last_ddl_time = " + q(nowText()) +
+                  " WHERE owner = " + o + " AND object_name = " + from + " AND object_type = " +
+                  q(type));
+  if (type == "TABLE")
+    rebuildConstraintTriggers(db, owner, s.to);
+}
+
+void truncateStmt(Context &ctx, TruncateStmt &s) {
+  sqlite3 *db = ctx.db;
+  std::string owner = ctx.binder.ownerOf(s.name), name = s.name.back();
+  if (objectType(db, owner, name) != "TABLE")
+    fail(942, s.pos);
+  checkSchema(ctx.binder, owner, s.pos);
+  for (const std::string &k : column(db,
+                                     "SELECT constraint_name FROM ora_constraints WHERE owner = "
+                                     "?1 AND table_name = ?2 AND constraint_type IN ('P','U')",
+                                     {owner, name}))
+    for (auto &fk : referencing(db, owner, k)) {
+      ConstraintDef f = loadConstraint(db, fk.first, fk.second);
+      if (f.enabled && !(f.owner == owner && f.table == name))
+        fail(2266, s.pos);
+    }
+  // TRUNCATE fires no triggers: the constraint triggers are set aside for the delete.
+  for (const char *kind : {"d"})
+    execSql(db, "DROP TRIGGER IF EXISTS " +
+                    quoteIdent(std::string("ora$") + kind + "$" + owner + "." + name));
+  execSql(db, "DELETE FROM " + physicalName(owner, name));
+  rebuildConstraintTriggers(db, owner, name);
+}
+
+void userStmt(Context &ctx, UserStmt &s) {
+  sqlite3 *db = ctx.db;
+  const std::string &me = ctx.binder.user();
+  bool dba = me == "SYSTEM" || me == "SYS";
+  bool existsUser = exists(db, "SELECT 1 FROM ora_users WHERE username = ?1", {s.name});
+  if (s.kind == StmtKind::CreateUser) {
+    if (!dba)
+      fail(1031, s.pos);
+    if (existsUser)
+      throw oraErrorArg(1920, s.name, s.pos);
+    execSql(db, "INSERT INTO ora_users(username, password, created) VALUES(" + q(s.name) + "," +
+                    q(hashPassword(s.password)) + "," + q(nowText()) + ")");
+  } else if (s.kind == StmtKind::AlterUser) {
+    if (!dba && s.name != me)
+      fail(1031, s.pos);
+    if (!existsUser)
+      throw oraErrorArg(1918, s.name, s.pos);
+    if (!s.password.empty())
+      execSql(db, "UPDATE ora_users SET password = " + q(hashPassword(s.password)) +
+                      " WHERE username = " + q(s.name));
+  } else {
+    if (!dba)
+      fail(1031, s.pos);
+    if (!existsUser)
+      throw oraErrorArg(1918, s.name, s.pos);
+    if (s.name == me)
+      fail(1940, s.pos);
+    bool owns = exists(db, "SELECT 1 FROM ora_objects WHERE owner = ?1", {s.name});
+    if (owns && !s.cascade)
+      throw oraErrorArg(1922, s.name, s.pos);
+    for (const std::string &t : column(db,
+                                       "SELECT object_name FROM ora_objects WHERE owner = ?1 AND "
+                                       "object_type = 'TABLE'",
+                                       {s.name}))
+      if (objectType(db, s.name, t) == "TABLE")
+        dropTable(db, s.name, t, true, s.pos);
+    Query objs(db, "SELECT object_name, object_type FROM ora_objects WHERE owner = ?1", {s.name});
+    std::vector<std::pair<std::string, std::string>> rest;
+    while (objs.next())
+      rest.push_back({objs.text(0), objs.text(1)});
+    for (auto &r : rest)
+      if (r.second == "INDEX") {
+        execSql(db, "DROP INDEX IF EXISTS " + keyIndexName(s.name, r.first));
+        execSql(db, "DELETE FROM ora_indexes WHERE owner = " + q(s.name) + " AND index_name = " +
+                        q(r.first));
+        execSql(db, "DELETE FROM ora_ind_columns WHERE index_owner = " + q(s.name) +
+                        " AND index_name = " + q(r.first));
+        execSql(db, "DELETE FROM ora_objects WHERE owner = " + q(s.name) +
+                        " AND object_name = " + q(r.first) + " AND object_type = 'INDEX'");
+      } else {
+        dropObject(db, s.name, r.first, r.second);
+      }
+    for (const char *t : {"ora_source", "ora_errors", "ora_triggers"})
+      execSql(db, std::string("DELETE FROM ") + t + " WHERE owner = " + q(s.name));
+    execSql(db, "DELETE FROM ora_privs WHERE grantee = " + q(s.name) + " OR owner = " + q(s.name));
+    execSql(db, "DELETE FROM ora_users WHERE username = " + q(s.name));
+  }
+}
+
+void grantStmt(Context &ctx, GrantStmt &s) {
+  sqlite3 *db = ctx.db;
+  const std::string &me = ctx.binder.user();
+  bool dba = me == "SYSTEM" || me == "SYS";
+  std::vector<std::string> privs;
+  for (const std::string &p : s.privileges) {
+    if (p == "ALL" || p == "ALL PRIVILEGES")
+      for (const char *x : {"ALTER", "DELETE", "INDEX", "INSERT", "REFERENCES", "SELECT", "UPDATE"})
+        privs.push_back(x);
+    else
+      privs.push_back(p);
+  }
+  std::string owner, object;
+  if (!s.object.empty()) {
+    ObjectRef o = ctx.binder.resolveTable(s.object, s.pos);
+    owner = o.owner;
+    object = o.name;
+    if (owner != me && !dba)
+      fail(1031, s.pos);
+  } else if (!dba) {
+    fail(1031, s.pos);
+  }
+  for (const std::string &g : s.grantees) {
+    if (g != "PUBLIC" && !exists(db, "SELECT 1 FROM ora_users WHERE username = ?1", {g}) &&
+        s.object.empty() == false)
+      throw oraErrorArg(1917, g, s.pos);
+    if (g == me && !s.object.empty())
+      fail(1749, s.pos);
+    for (const std::string &p : privs) {
+      std::string match = "grantee = " + q(g) + " AND privilege = " + q(p) + " AND " +
+                          (object.empty() ? std::string("object_name IS NULL")
+                                          : "owner = " + q(owner) + " AND object_name = " + q(object));
+      if (s.kind == StmtKind::Grant) {
+        execSql(db, "DELETE FROM ora_privs WHERE " + match);
+        execSql(db, "INSERT INTO ora_privs VALUES(" + q(me) + "," + q(g) + "," +
+                        (object.empty() ? "NULL" : q(owner)) + "," +
+                        (object.empty() ? "NULL" : q(object)) + "," + q(p) + "," +
+                        q(s.withOption ? "YES" : "NO") + "," + q(s.text) + ")");
+      } else {
+        if (!exists(db, "SELECT 1 FROM ora_privs WHERE " + match, {}))
+          fail(1927, s.pos);
+        execSql(db, "DELETE FROM ora_privs WHERE " + match);
+      }
+    }
+  }
+}
+
+} // namespace
+
+void executeDdl(sqlite3 *db, const std::string &user, Statement &s) {
+  Context ctx{db, Binder(db, user)};
+  switch (s.kind) {
+  case StmtKind::CreateTable:
+    createTableStmt(ctx, static_cast<CreateTableStmt &>(s));
+    break;
+  case StmtKind::CreateView:
+    createViewStmt(ctx, static_cast<CreateViewStmt &>(s));
+    break;
+  case StmtKind::CreateIndex:
+    createIndexStmt(ctx, static_cast<CreateIndexStmt &>(s));
+    break;
+  case StmtKind::CreateSequence:
+  case StmtKind::AlterSequence:
+    sequenceStmt(ctx, static_cast<SequenceStmt &>(s));
+    break;
+  case StmtKind::CreateSynonym:
+    createSynonymStmt(ctx, static_cast<CreateSynonymStmt &>(s));
+    break;
+  case StmtKind::Drop:
+    dropStmt(ctx, static_cast<DropStmt &>(s));
+    break;
+  case StmtKind::AlterTable:
+    alterTableStmt(ctx, static_cast<AlterTableStmt &>(s));
+    break;
+  case StmtKind::Comment:
+    commentStmt(ctx, static_cast<CommentStmt &>(s));
+    break;
+  case StmtKind::Rename:
+    renameStmt(ctx, static_cast<RenameStmt &>(s));
+    break;
+  case StmtKind::Truncate:
+    truncateStmt(ctx, static_cast<TruncateStmt &>(s));
+    break;
+  case StmtKind::CreateUser:
+  case StmtKind::AlterUser:
+  case StmtKind::DropUser:
+    userStmt(ctx, static_cast<UserStmt &>(s));
+    break;
+  case StmtKind::Grant:
+  case StmtKind::Revoke:
+    grantStmt(ctx, static_cast<GrantStmt &>(s));
+    break;
+  default:
+    break;
+  }
+}
+
+bool mapConstraintError(sqlite3 *db, const std::string &m, OraError &out) {
+  const std::string prefix = "UNIQUE constraint failed: ";
+  if (m.compare(0, prefix.size(), prefix) != 0)
+    return false;
+  std::string rest = m.substr(prefix.size());
+  Query qq(db, "SELECT owner, index_name, table_owner, table_name FROM ora_indexes WHERE "
+               "uniqueness = 'UNIQUE'");
+  while (qq.next()) {
+    std::string io = qq.text(0), in = qq.text(1), to = qq.text(2), tn = qq.text(3);
+    std::string expect;
+    for (const std::string &c : column(db,
+                                       "SELECT column_name FROM ora_ind_columns WHERE "
+                                       "index_owner = ?1 AND index_name = ?2 ORDER BY "
+                                       "column_position",
+                                       {io, in}))
+      expect += (expect.empty() ? "" : ", ") + to + "." + tn + "." + c;
+    if (expect == rest) {
+      out = oraErrorArg(1, io + "." + in);
+      return true;
+    }
+  }
+  out = oraErrorArg(1, "?");
+  return true;
+}
+
+} // namespace localdb

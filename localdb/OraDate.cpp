@@ -1,0 +1,523 @@
+// Dates: stored text, the default DD-MON-YY, format masks, Julian day arithmetic.
+#include "OraDate.h"
+
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+namespace localdb {
+
+namespace {
+
+const char *kMonths[12] = {"JANUARY", "FEBRUARY", "MARCH",     "APRIL",   "MAY",      "JUNE",
+                           "JULY",    "AUGUST",   "SEPTEMBER", "OCTOBER", "NOVEMBER", "DECEMBER"};
+const char *kDays[7] = {"SUNDAY",   "MONDAY", "TUESDAY", "WEDNESDAY",
+                        "THURSDAY", "FRIDAY", "SATURDAY"};
+
+bool leap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+
+// Days since the civil epoch 1970-01-01 (proleptic Gregorian).
+long daysFromCivil(int y, int m, int d) {
+  y -= m <= 2;
+  long era = (y >= 0 ? y : y - 399) / 400;
+  long yoe = y - era * 400;
+  long doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + doe - 719468;
+}
+
+void civilFromDays(long z, int &y, int &m, int &d) {
+  z += 719468;
+  long era = (z >= 0 ? z : z - 146096) / 146097;
+  long doe = z - era * 146097;
+  long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  long yy = yoe + era * 400;
+  long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  long mp = (5 * doy + 2) / 153;
+  d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+  m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+  y = static_cast<int>(yy + (m <= 2));
+}
+
+std::string upper(std::string s) {
+  for (char &c : s)
+    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return s;
+}
+
+// Applies the letter case of a mask element to a word: "MON" → "JAN", "Mon" → "Jan".
+std::string caseLike(const std::string &word, const std::string &elem) {
+  bool up0 = std::isupper(static_cast<unsigned char>(elem[0]));
+  bool up1 = elem.size() > 1 && std::isupper(static_cast<unsigned char>(elem[1]));
+  std::string w = word;
+  for (size_t i = 0; i < w.size(); ++i) {
+    bool up = i == 0 ? up0 : up1;
+    w[i] = static_cast<char>(up ? std::toupper(static_cast<unsigned char>(w[i]))
+                                : std::tolower(static_cast<unsigned char>(w[i])));
+  }
+  return w;
+}
+
+// Mask elements, longest first so that "MONTH" wins over "MON" and "MM".
+const char *kElems[] = {"YYYY", "RRRR", "SYYYY", "MONTH", "HH24", "HH12", "YYY", "DDD", "DAY",
+                        "MON",  "A.M.", "P.M.", "YY",   "RR",   "MM",   "DD",  "DY",  "HH",
+                        "MI",   "SS",   "AM",   "PM",   "Y",    "D",    "J",   "Q",   "WW",
+                        "W",    "SSSSS", "FM"};
+
+// Reads the next element of a mask at i (case-insensitive); returns its canonical name or "".
+std::string elementAt(const std::string &mask, size_t i) {
+  std::string u = upper(mask.substr(i, 6));
+  std::string best;
+  for (const char *e : kElems) {
+    size_t n = std::strlen(e);
+    if (u.compare(0, n, e) == 0 && n > best.size())
+      best = e;
+  }
+  return best;
+}
+
+} // namespace
+
+int daysInMonth(int y, int m) {
+  static const int d[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  return m == 2 && leap(y) ? 29 : d[m - 1];
+}
+
+std::string storeDate(const OraDateValue &d) {
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", d.year, d.month, d.day, d.hour,
+                d.minute, d.second);
+  return buf;
+}
+
+std::optional<OraDateValue> loadDate(const char *t, size_t n) {
+  // "YYYY-MM-DD HH:MM:SS" or "YYYY-MM-DD".
+  if (n != 19 && n != 10)
+    return std::nullopt;
+  auto num = [&](size_t at, size_t len, int &out) {
+    int v = 0;
+    for (size_t k = at; k < at + len; ++k) {
+      if (t[k] < '0' || t[k] > '9')
+        return false;
+      v = v * 10 + (t[k] - '0');
+    }
+    out = v;
+    return true;
+  };
+  OraDateValue d;
+  if (!num(0, 4, d.year) || t[4] != '-' || !num(5, 2, d.month) || t[7] != '-' ||
+      !num(8, 2, d.day))
+    return std::nullopt;
+  if (n == 19 && (t[10] != ' ' || !num(11, 2, d.hour) || t[13] != ':' || !num(14, 2, d.minute) ||
+                  t[16] != ':' || !num(17, 2, d.second)))
+    return std::nullopt;
+  if (d.month < 1 || d.month > 12 || d.day < 1 || d.day > daysInMonth(d.year, d.month))
+    return std::nullopt;
+  return d;
+}
+
+int formatDefaultDate(const char *s, size_t n, char *out) {
+  auto d = loadDate(s, n);
+  if (!d) {
+    size_t k = n < 9 ? n : 9;
+    std::memcpy(out, s, k);
+    out[k] = 0;
+    return static_cast<int>(k);
+  }
+  const char *mon = kMonths[d->month - 1];
+  out[0] = static_cast<char>('0' + d->day / 10);
+  out[1] = static_cast<char>('0' + d->day % 10);
+  out[2] = '-';
+  out[3] = mon[0], out[4] = mon[1], out[5] = mon[2];
+  out[6] = '-';
+  int yy = d->year % 100;
+  out[7] = static_cast<char>('0' + yy / 10);
+  out[8] = static_cast<char>('0' + yy % 10);
+  out[9] = 0;
+  return 9;
+}
+
+double toJulian(const OraDateValue &d) {
+  double days = static_cast<double>(daysFromCivil(d.year, d.month, d.day)) + 2440588.0;
+  return days + (d.hour * 3600 + d.minute * 60 + d.second) / 86400.0;
+}
+
+OraDateValue fromJulian(double jd) {
+  double dayPart = std::floor(jd);
+  long secs = std::lround((jd - dayPart) * 86400.0);
+  long z = static_cast<long>(dayPart) - 2440588;
+  if (secs >= 86400)
+    secs -= 86400, ++z;
+  OraDateValue d;
+  civilFromDays(z, d.year, d.month, d.day);
+  d.hour = static_cast<int>(secs / 3600);
+  d.minute = static_cast<int>(secs / 60 % 60);
+  d.second = static_cast<int>(secs % 60);
+  return d;
+}
+
+OraDateValue addMonths(const OraDateValue &d, int months) {
+  OraDateValue r = d;
+  long total = static_cast<long>(d.year) * 12 + (d.month - 1) + months;
+  r.year = static_cast<int>(total / 12);
+  r.month = static_cast<int>(total % 12) + 1;
+  int last = daysInMonth(r.year, r.month);
+  // The last day of a month maps to the last day of the other month.
+  if (d.day == daysInMonth(d.year, d.month) || d.day > last)
+    r.day = last;
+  return r;
+}
+
+OraDateValue nowDate() {
+  std::time_t t = std::time(nullptr);
+  std::tm tm{};
+  localtime_r(&t, &tm);
+  return OraDateValue{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday,
+                      tm.tm_hour,        tm.tm_min,     tm.tm_sec};
+}
+
+std::optional<std::string> formatDate(const OraDateValue &d, const std::string &maskIn) {
+  std::string mask = maskIn.empty() ? "DD-MON-YY" : maskIn;
+  std::string out;
+  bool fm = false;
+  int dow = static_cast<int>((daysFromCivil(d.year, d.month, d.day) % 7 + 11) % 7); // 0 = Sunday
+  auto num = [&](long v, int width) {
+    char buf[32];
+    if (fm)
+      std::snprintf(buf, sizeof buf, "%ld", v);
+    else
+      std::snprintf(buf, sizeof buf, "%0*ld", width, v);
+    out += buf;
+  };
+  auto word = [&](const std::string &w, size_t pad, const std::string &elem) {
+    std::string s = caseLike(w, elem);
+    if (!fm && s.size() < pad)
+      s += std::string(pad - s.size(), ' ');
+    out += s;
+  };
+  for (size_t i = 0; i < mask.size();) {
+    char c = mask[i];
+    if (c == '"') {
+      size_t e = mask.find('"', i + 1);
+      if (e == std::string::npos)
+        return std::nullopt;
+      out += mask.substr(i + 1, e - i - 1);
+      i = e + 1;
+      continue;
+    }
+    std::string el = elementAt(mask, i);
+    if (el.empty()) {
+      if (std::isalnum(static_cast<unsigned char>(c)))
+        return std::nullopt;
+      out += c;
+      ++i;
+      continue;
+    }
+    std::string orig = mask.substr(i, el.size());
+    i += el.size();
+    int h12 = d.hour % 12 == 0 ? 12 : d.hour % 12;
+    if (el == "FM")
+      fm = !fm;
+    else if (el == "YYYY" || el == "RRRR" || el == "SYYYY")
+      num(d.year, 4);
+    else if (el == "YYY")
+      num(d.year % 1000, 3);
+    else if (el == "YY" || el == "RR")
+      num(d.year % 100, 2);
+    else if (el == "Y")
+      num(d.year % 10, 1);
+    else if (el == "MM")
+      num(d.month, 2);
+    else if (el == "MONTH")
+      word(kMonths[d.month - 1], 9, orig);
+    else if (el == "MON")
+      word(std::string(kMonths[d.month - 1], 3), 3, orig);
+    else if (el == "DD")
+      num(d.day, 2);
+    else if (el == "DDD")
+      num(daysFromCivil(d.year, d.month, d.day) - daysFromCivil(d.year, 1, 1) + 1, 3);
+    else if (el == "D")
+      num(dow + 1, 1);
+    else if (el == "DAY")
+      word(kDays[dow], 9, orig);
+    else if (el == "DY")
+      word(std::string(kDays[dow], 3), 3, orig);
+    else if (el == "HH" || el == "HH12")
+      num(h12, 2);
+    else if (el == "HH24")
+      num(d.hour, 2);
+    else if (el == "MI")
+      num(d.minute, 2);
+    else if (el == "SS")
+      num(d.second, 2);
+    else if (el == "SSSSS")
+      num(d.hour * 3600 + d.minute * 60 + d.second, 5);
+    else if (el == "AM" || el == "PM")
+      out += caseLike(d.hour < 12 ? "AM" : "PM", orig);
+    else if (el == "A.M." || el == "P.M.")
+      out += caseLike(d.hour < 12 ? "A.M." : "P.M.", orig);
+    else if (el == "J")
+      num(static_cast<long>(toJulian(d)), 7);
+    else if (el == "Q")
+      num((d.month - 1) / 3 + 1, 1);
+    else if (el == "WW")
+      num((daysFromCivil(d.year, d.month, d.day) - daysFromCivil(d.year, 1, 1)) / 7 + 1, 2);
+    else if (el == "W")
+      num((d.day - 1) / 7 + 1, 1);
+  }
+  return out;
+}
+
+std::optional<OraDateValue> parseDate(const std::string &text, const std::string &maskIn,
+                                      int &err) {
+  std::string mask = maskIn.empty() ? "DD-MON-YY" : maskIn;
+  OraDateValue d;
+  OraDateValue now = nowDate();
+  d.year = now.year;
+  d.month = now.month;
+  d.day = 1;
+  bool pm = false, haveAmPm = false;
+  size_t p = 0;
+  auto skipBlanks = [&] {
+    while (p < text.size() && text[p] == ' ')
+      ++p;
+  };
+  auto readNum = [&](size_t maxDigits, long &v) {
+    skipBlanks();
+    bool neg = false;
+    if (p < text.size() && (text[p] == '-' || text[p] == '+') && maxDigits >= 4)
+      neg = text[p++] == '-';
+    size_t start = p;
+    v = 0;
+    while (p < text.size() && p - start < maxDigits &&
+           std::isdigit(static_cast<unsigned char>(text[p])))
+      v = v * 10 + (text[p++] - '0');
+    if (neg)
+      v = -v;
+    return p > start;
+  };
+  for (size_t i = 0; i < mask.size();) {
+    char c = mask[i];
+    if (c == '"') {
+      size_t e = mask.find('"', i + 1);
+      if (e == std::string::npos) {
+        err = 1821;
+        return std::nullopt;
+      }
+      size_t len = e - i - 1;
+      if (upper(text.substr(p, len)) != upper(mask.substr(i + 1, len))) {
+        err = 1861;
+        return std::nullopt;
+      }
+      p += len;
+      i = e + 1;
+      continue;
+    }
+    std::string el = elementAt(mask, i);
+    if (el.empty()) {
+      if (std::isalnum(static_cast<unsigned char>(c))) {
+        err = 1821;
+        return std::nullopt;
+      }
+      // Punctuation in the mask matches any punctuation (or none) in the text.
+      if (p < text.size() && !std::isalnum(static_cast<unsigned char>(text[p])))
+        ++p;
+      ++i;
+      continue;
+    }
+    i += el.size();
+    if (p >= text.size() && el != "FM") {
+      // Oracle accepts an input that ends early when the rest is time or blanks.
+      break;
+    }
+    long v = 0;
+    if (el == "FM") {
+      continue;
+    } else if (el == "YYYY" || el == "RRRR" || el == "SYYYY") {
+      size_t s = p;
+      if (!readNum(4, v)) {
+        err = 1858;
+        return std::nullopt;
+      }
+      if (p - s <= 2 && el == "RRRR") {
+        int cy = now.year % 100, base = now.year - cy;
+        v = v < 50 ? (cy < 50 ? base + v : base + 100 + v) : (cy < 50 ? base - 100 + v : base + v);
+      }
+      d.year = static_cast<int>(v);
+    } else if (el == "YY" || el == "RR" || el == "YYY" || el == "Y") {
+      size_t s = p;
+      if (!readNum(el == "YYY" ? 3 : el == "Y" ? 1 : 4, v)) {
+        err = 1858;
+        return std::nullopt;
+      }
+      if (p - s > 2 && el != "YYY") {
+        d.year = static_cast<int>(v); // a full year given where YY was asked
+      } else if (el == "RR") {
+        int cy = now.year % 100, base = now.year - cy;
+        d.year = static_cast<int>(v < 50 ? (cy < 50 ? base + v : base + 100 + v)
+                                         : (cy < 50 ? base - 100 + v : base + v));
+      } else {
+        int mod = el == "YYY" ? 1000 : el == "Y" ? 10 : 100;
+        d.year = static_cast<int>(now.year - now.year % mod + v);
+      }
+    } else if (el == "MM") {
+      if (!readNum(2, v)) {
+        err = 1858;
+        return std::nullopt;
+      }
+      if (v < 1 || v > 12) {
+        err = 1843;
+        return std::nullopt;
+      }
+      d.month = static_cast<int>(v);
+    } else if (el == "MON" || el == "MONTH") {
+      skipBlanks();
+      int found = 0;
+      for (int m = 0; m < 12 && !found; ++m) {
+        std::string full = kMonths[m];
+        if (upper(text.substr(p, full.size())) == full) {
+          found = m + 1;
+          p += full.size();
+        } else if (upper(text.substr(p, 3)) == full.substr(0, 3)) {
+          found = m + 1;
+          p += 3;
+        }
+      }
+      if (!found) {
+        err = 1843;
+        return std::nullopt;
+      }
+      d.month = found;
+    } else if (el == "DD") {
+      if (!readNum(2, v)) {
+        err = 1858;
+        return std::nullopt;
+      }
+      if (v < 1 || v > 31) {
+        err = 1847;
+        return std::nullopt;
+      }
+      d.day = static_cast<int>(v);
+    } else if (el == "DDD") {
+      if (!readNum(3, v)) {
+        err = 1858;
+        return std::nullopt;
+      }
+      OraDateValue j = fromJulian(toJulian(OraDateValue{d.year, 1, 1, 0, 0, 0}) + v - 1);
+      d.month = j.month;
+      d.day = j.day;
+    } else if (el == "DY" || el == "DAY") {
+      skipBlanks();
+      bool ok = false;
+      for (const char *dn : kDays) {
+        std::string full = dn;
+        if (upper(text.substr(p, full.size())) == full) {
+          p += full.size();
+          ok = true;
+          break;
+        }
+        if (upper(text.substr(p, 3)) == full.substr(0, 3)) {
+          p += 3;
+          ok = true;
+          break;
+        }
+      }
+      if (!ok) {
+        err = 1846;
+        return std::nullopt;
+      }
+    } else if (el == "D") {
+      readNum(1, v);
+    } else if (el == "HH" || el == "HH12") {
+      if (!readNum(2, v)) {
+        err = 1858;
+        return std::nullopt;
+      }
+      if (v < 1 || v > 12) {
+        err = 1849;
+        return std::nullopt;
+      }
+      d.hour = static_cast<int>(v % 12);
+    } else if (el == "HH24") {
+      if (!readNum(2, v)) {
+        err = 1858;
+        return std::nullopt;
+      }
+      if (v > 23) {
+        err = 1850;
+        return std::nullopt;
+      }
+      d.hour = static_cast<int>(v);
+    } else if (el == "MI") {
+      if (!readNum(2, v)) {
+        err = 1858;
+        return std::nullopt;
+      }
+      if (v > 59) {
+        err = 1851;
+        return std::nullopt;
+      }
+      d.minute = static_cast<int>(v);
+    } else if (el == "SS") {
+      if (!readNum(2, v)) {
+        err = 1858;
+        return std::nullopt;
+      }
+      if (v > 59) {
+        err = 1852;
+        return std::nullopt;
+      }
+      d.second = static_cast<int>(v);
+    } else if (el == "SSSSS") {
+      if (!readNum(5, v) || v >= 86400) {
+        err = 1858;
+        return std::nullopt;
+      }
+      d.hour = static_cast<int>(v / 3600);
+      d.minute = static_cast<int>(v / 60 % 60);
+      d.second = static_cast<int>(v % 60);
+    } else if (el == "AM" || el == "PM" || el == "A.M." || el == "P.M.") {
+      skipBlanks();
+      std::string w = upper(text.substr(p, el.size()));
+      if (w == "AM" || w == "A.M.")
+        haveAmPm = true, pm = false;
+      else if (w == "PM" || w == "P.M.")
+        haveAmPm = true, pm = true;
+      else {
+        err = 1855;
+        return std::nullopt;
+      }
+      p += el.size();
+    } else if (el == "J") {
+      if (!readNum(7, v)) {
+        err = 1858;
+        return std::nullopt;
+      }
+      OraDateValue j = fromJulian(static_cast<double>(v));
+      d.year = j.year, d.month = j.month, d.day = j.day;
+    } else {
+      err = 1820;
+      return std::nullopt;
+    }
+  }
+  skipBlanks();
+  if (p < text.size()) {
+    err = 1830;
+    return std::nullopt;
+  }
+  if (haveAmPm && pm)
+    d.hour += 12;
+  if (d.year == 0 || d.year < -4712 || d.year > 9999) {
+    err = 1841;
+    return std::nullopt;
+  }
+  if (d.day > daysInMonth(d.year, d.month)) {
+    err = 1839;
+    return std::nullopt;
+  }
+  return d;
+}
+
+} // namespace localdb

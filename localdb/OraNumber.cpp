@@ -1,0 +1,421 @@
+// Oracle NUMBER text: default printing, parsing, precision and scale, number format masks.
+#include "OraNumber.h"
+
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+namespace localdb {
+
+namespace {
+
+std::string upper(std::string s) {
+  for (char &c : s)
+    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return s;
+}
+
+// The significant digits and the decimal exponent of v: v = 0.DIGITS * 10^exp10.
+void digitsOf(double v, std::string &digits, int &exp10) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%.14e", std::fabs(v));
+  digits.clear();
+  const char *p = buf;
+  for (; *p && *p != 'e'; ++p)
+    if (*p >= '0' && *p <= '9')
+      digits += *p;
+  int e = std::atoi(p + 1);
+  while (digits.size() > 1 && digits.back() == '0')
+    digits.pop_back();
+  exp10 = e + 1;
+}
+
+} // namespace
+
+std::string formatInt(int64_t v) {
+  char buf[32];
+  int n = formatNumberTo(OraNum{true, v, 0}, buf);
+  return std::string(buf, n);
+}
+
+std::string formatDouble(double v) {
+  char buf[96];
+  int n = formatNumberTo(OraNum{false, 0, v}, buf);
+  return std::string(buf, n);
+}
+
+std::string formatNumber(const OraNum &n) {
+  char buf[96];
+  int len = formatNumberTo(n, buf);
+  return std::string(buf, len);
+}
+
+int formatNumberTo(const OraNum &n, char *out) {
+  if (n.isInt) {
+    uint64_t u = n.i < 0 ? 0 - static_cast<uint64_t>(n.i) : static_cast<uint64_t>(n.i);
+    char tmp[24];
+    int k = 0;
+    do {
+      tmp[k++] = static_cast<char>('0' + u % 10);
+      u /= 10;
+    } while (u);
+    int len = 0;
+    if (n.i < 0)
+      out[len++] = '-';
+    while (k)
+      out[len++] = tmp[--k];
+    out[len] = 0;
+    return len;
+  }
+  double v = n.d;
+  if (std::isnan(v) || std::isinf(v)) {
+    // Oracle has no NaN; infinity prints as the largest magnitude it can show.
+    std::strcpy(out, v < 0 ? "-~" : "~");
+    return static_cast<int>(std::strlen(out));
+  }
+  if (v == 0) {
+    std::strcpy(out, "0");
+    return 1;
+  }
+  if (std::fabs(v) < 1e15 && v == std::floor(v))
+    return formatNumberTo(OraNum{true, static_cast<int64_t>(v), 0}, out);
+  std::string digits;
+  int e;
+  digitsOf(v, digits, e);
+  std::string s = v < 0 ? "-" : "";
+  int nd = static_cast<int>(digits.size());
+  // Plain text length: integer part, point and fraction.
+  int plain = e >= nd ? e : (e > 0 ? nd + 1 : 1 + (-e) + nd);
+  if (plain + static_cast<int>(s.size()) <= 40) {
+    if (e >= nd) {
+      s += digits + std::string(e - nd, '0');
+    } else if (e > 0) {
+      s += digits.substr(0, e) + "." + digits.substr(e);
+    } else {
+      s += "." + std::string(-e, '0') + digits;
+    }
+  } else {
+    s += digits.substr(0, 1);
+    if (nd > 1)
+      s += "." + digits.substr(1);
+    int x = e - 1;
+    char eb[16];
+    std::snprintf(eb, sizeof eb, "E%c%02d", x < 0 ? '-' : '+', x < 0 ? -x : x);
+    s += eb;
+  }
+  std::memcpy(out, s.data(), s.size());
+  out[s.size()] = 0;
+  return static_cast<int>(s.size());
+}
+
+OraNum normalize(double v) {
+  if (v == std::floor(v) && std::fabs(v) < 9.0e15)
+    return OraNum{true, static_cast<int64_t>(v), 0};
+  return OraNum{false, 0, v};
+}
+
+std::optional<OraNum> parseNumber(const std::string &t) {
+  size_t i = 0, n = t.size();
+  while (i < n && std::isspace(static_cast<unsigned char>(t[i])))
+    ++i;
+  while (n > i && std::isspace(static_cast<unsigned char>(t[n - 1])))
+    --n;
+  if (i >= n)
+    return std::nullopt;
+  size_t start = i;
+  bool neg = false;
+  if (t[i] == '+' || t[i] == '-')
+    neg = t[i++] == '-';
+  size_t digitsBefore = 0, digitsAfter = 0;
+  bool point = false, exp = false;
+  while (i < n && std::isdigit(static_cast<unsigned char>(t[i])))
+    ++i, ++digitsBefore;
+  if (i < n && t[i] == '.') {
+    point = true;
+    ++i;
+    while (i < n && std::isdigit(static_cast<unsigned char>(t[i])))
+      ++i, ++digitsAfter;
+  }
+  if (digitsBefore + digitsAfter == 0)
+    return std::nullopt;
+  if (i < n && (t[i] == 'e' || t[i] == 'E')) {
+    exp = true;
+    ++i;
+    if (i < n && (t[i] == '+' || t[i] == '-'))
+      ++i;
+    size_t ed = 0;
+    while (i < n && std::isdigit(static_cast<unsigned char>(t[i])))
+      ++i, ++ed;
+    if (!ed)
+      return std::nullopt;
+  }
+  if (i != n)
+    return std::nullopt;
+  std::string s = t.substr(start, n - start);
+  if (!point && !exp && digitsBefore <= 18) {
+    int64_t v = 0;
+    for (char c : s)
+      if (c >= '0' && c <= '9')
+        v = v * 10 + (c - '0');
+    return OraNum{true, neg ? -v : v, 0};
+  }
+  double d = std::strtod(s.c_str(), nullptr);
+  if (std::isinf(d))
+    return std::nullopt;
+  return normalize(d);
+}
+
+OraNum roundNumber(const OraNum &n, int places) {
+  if (n.isInt && places >= 0)
+    return n;
+  if (places > 20)
+    return n;
+  if (n.isInt) {
+    int64_t p = 1;
+    for (int k = 0; k < -places && p < INT64_C(1000000000000000000); ++k)
+      p *= 10;
+    if (-places > 18)
+      return OraNum{true, 0, 0};
+    int64_t q = n.i / p, r = n.i % p;
+    if (2 * (r < 0 ? -r : r) >= p)
+      q += n.i < 0 ? -1 : 1;
+    return OraNum{true, q * p, 0};
+  }
+  double f = std::pow(10.0, places);
+  double x = n.d * f;
+  // Oracle rounds half away from zero on the decimal value; nudge for binary representation.
+  double r = std::round(x + (x >= 0 ? 1e-9 : -1e-9) * (std::fabs(x) < 1e6 ? 1 : 0));
+  return normalize(r / f);
+}
+
+OraNum truncNumber(const OraNum &n, int places) {
+  if (n.isInt && places >= 0)
+    return n;
+  if (places > 20)
+    return n;
+  if (n.isInt) {
+    if (-places > 18)
+      return OraNum{true, 0, 0};
+    int64_t p = 1;
+    for (int k = 0; k < -places; ++k)
+      p *= 10;
+    return OraNum{true, n.i / p * p, 0};
+  }
+  double f = std::pow(10.0, places);
+  double x = n.d * f;
+  double eps = std::fabs(x) < 1e6 ? 1e-9 : 0;
+  double t = x >= 0 ? std::floor(x + eps) : std::ceil(x - eps);
+  return normalize(t / f);
+}
+
+std::optional<OraNum> fitNumber(const OraNum &n, int precision, int scale) {
+  OraNum r = n;
+  if (scale >= 0 || precision >= 0)
+    r = roundNumber(n, scale < 0 ? 0 : scale);
+  if (precision < 0 && scale < 0)
+    r = n;
+  if (precision > 0) {
+    // Digits allowed left of the point: precision - scale.
+    int left = precision - (scale < 0 ? 0 : scale);
+    double limit = std::pow(10.0, left);
+    if (std::fabs(r.asDouble()) >= limit)
+      return std::nullopt;
+  }
+  return r;
+}
+
+// ---- number format masks (TO_CHAR / TO_NUMBER) ----
+
+namespace {
+
+struct Mask {
+  bool fm = false, dollar = false, sign = false, signTrail = false, mi = false, pr = false;
+  bool eeee = false, blank = false, valid = true;
+  int intDigits = 0, fracDigits = 0;
+  int firstZero = -1; // position among integer digits of the first '0' (leading zeros from there)
+  bool pointSeen = false;
+  std::string intPattern; // '9', '0' and ',' of the integer part
+  std::string fracPattern;
+};
+
+Mask parseMask(const std::string &mask) {
+  Mask m;
+  std::string u = upper(mask);
+  size_t i = 0;
+  if (u.compare(0, 2, "FM") == 0)
+    m.fm = true, i = 2;
+  if (i < u.size() && u[i] == 'S')
+    m.sign = true, ++i;
+  if (i < u.size() && u[i] == '$')
+    m.dollar = true, ++i;
+  for (; i < u.size(); ++i) {
+    char c = u[i];
+    if (c == '9' || c == '0') {
+      if (m.pointSeen) {
+        m.fracPattern += c;
+        ++m.fracDigits;
+      } else {
+        if (c == '0' && m.firstZero < 0)
+          m.firstZero = m.intDigits;
+        m.intPattern += c;
+        ++m.intDigits;
+      }
+    } else if (c == ',' || c == 'G') {
+      if (m.pointSeen)
+        m.valid = false;
+      m.intPattern += ',';
+    } else if (c == '.' || c == 'D') {
+      if (m.pointSeen)
+        m.valid = false;
+      m.pointSeen = true;
+    } else if (c == '$') {
+      m.dollar = true;
+    } else if (c == 'B') {
+      m.blank = true;
+    } else if (u.compare(i, 2, "MI") == 0 && i + 2 == u.size()) {
+      m.mi = true;
+      ++i;
+    } else if (u.compare(i, 2, "PR") == 0 && i + 2 == u.size()) {
+      m.pr = true;
+      ++i;
+    } else if (c == 'S' && i + 1 == u.size()) {
+      m.signTrail = true;
+    } else if (u.compare(i, 4, "EEEE") == 0) {
+      m.eeee = true;
+      i += 3;
+    } else {
+      m.valid = false;
+    }
+  }
+  return m;
+}
+
+} // namespace
+
+std::optional<std::string> formatNumberMask(const OraNum &n, const std::string &mask) {
+  Mask m = parseMask(mask);
+  if (!m.valid)
+    return std::nullopt;
+  double v = n.asDouble();
+  bool neg = v < 0;
+  std::string body;
+  int width = static_cast<int>(m.intPattern.size()) + (m.pointSeen ? 1 + m.fracDigits : 0);
+  if (m.eeee) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.*E", m.fracDigits, std::fabs(v));
+    body = buf;
+    // C prints E+05; Oracle prints E+05 as well (two digits at least).
+  } else {
+    OraNum r = roundNumber(n, m.fracDigits);
+    double a = std::fabs(r.asDouble());
+    char buf[128];
+    std::snprintf(buf, sizeof buf, "%.*f", m.fracDigits, a);
+    std::string s = buf;
+    std::string ip = s.substr(0, s.find('.'));
+    std::string fp = m.fracDigits ? s.substr(s.find('.') + 1) : "";
+    if (ip == "0" && m.intDigits > 0 && (m.firstZero < 0 || m.firstZero >= m.intDigits))
+      ip = ""; // Oracle leaves the zero out when the mask has only 9s: .5
+    if (ip.empty() && m.intDigits > 0 && !m.pointSeen)
+      ip = "0";
+    if (static_cast<int>(ip.size()) > m.intDigits)
+      return std::string(width + 1 + (m.dollar ? 1 : 0), '#');
+    // Lay the digits over the integer pattern from the right.
+    std::string out;
+    int di = static_cast<int>(ip.size()) - 1;
+    int digitPos = m.intDigits; // digits of the pattern left to place, counted from the left
+    bool zeroFill = false;
+    for (int k = static_cast<int>(m.intPattern.size()) - 1; k >= 0; --k) {
+      char pc = m.intPattern[k];
+      if (pc == ',') {
+        out.insert(out.begin(), ',');
+        continue;
+      }
+      --digitPos;
+      zeroFill = m.firstZero >= 0 && digitPos >= m.firstZero;
+      if (di >= 0)
+        out.insert(out.begin(), ip[di--]);
+      else if (zeroFill)
+        out.insert(out.begin(), '0');
+      else
+        out.insert(out.begin(), ' ');
+    }
+    // Separators with blanks on their left become blanks.
+    for (size_t k = 0; k < out.size(); ++k) {
+      if (out[k] == ',' && (k == 0 || out[k - 1] == ' '))
+        out[k] = ' ';
+    }
+    body = out;
+    if (m.pointSeen)
+      body += "." + fp;
+    if (m.blank && a == 0)
+      body = std::string(body.size(), ' ');
+  }
+  // Sign and currency go right before the first digit.
+  size_t firstNonBlank = body.find_first_not_of(' ');
+  if (firstNonBlank == std::string::npos)
+    firstNonBlank = body.size();
+  std::string lead = body.substr(0, firstNonBlank), rest = body.substr(firstNonBlank);
+  std::string cur = m.dollar ? "$" : "";
+  std::string result;
+  if (m.sign)
+    result = lead + (neg ? "-" : "+") + cur + rest;
+  else if (m.mi)
+    result = lead + cur + rest + (neg ? "-" : " ");
+  else if (m.signTrail)
+    result = lead + cur + rest + (neg ? "-" : "+");
+  else if (m.pr)
+    result = neg ? lead + "<" + cur + rest + ">" : lead + " " + cur + rest + " ";
+  else
+    result = " " + lead + (neg ? "-" : "") + cur + rest;
+  // Without S, MI or PR Oracle reserves the sign's place on the left: " 123", "-123".
+  if (!m.sign && !m.mi && !m.signTrail && !m.pr && neg) {
+    // The reserved blank was used by the minus.
+    result = lead + "-" + cur + rest;
+  }
+  if (m.fm) {
+    size_t b = result.find_first_not_of(' ');
+    size_t e = result.find_last_not_of(' ');
+    result = b == std::string::npos ? "" : result.substr(b, e - b + 1);
+    // FM also drops trailing zeros of the fraction that came from 9s.
+    if (m.pointSeen && m.fracPattern.find('0') == std::string::npos) {
+      size_t p = result.find('.');
+      if (p != std::string::npos) {
+        size_t end = result.size();
+        while (end > p + 1 && result[end - 1] == '0')
+          --end;
+        result.erase(end);
+      }
+    }
+  }
+  return result;
+}
+
+std::optional<OraNum> parseNumberMask(const std::string &text, const std::string &mask) {
+  Mask m = parseMask(mask);
+  if (!m.valid)
+    return std::nullopt;
+  std::string s;
+  bool neg = false;
+  for (char c : text) {
+    if (c == ',' || c == '$' || c == ' ' || c == '+')
+      continue;
+    if (c == '-' || c == '<' || c == '>') {
+      neg = true;
+      continue;
+    }
+    s += c;
+  }
+  auto r = parseNumber(s);
+  if (!r)
+    return std::nullopt;
+  if (neg) {
+    if (r->isInt)
+      r->i = -r->i;
+    else
+      r->d = -r->d;
+  }
+  return r;
+}
+
+} // namespace localdb

@@ -1,0 +1,44 @@
+// Oracle NUMBER semantics over SQLite's integers and doubles: text as Oracle prints it, parsing,
+// column precision and scale, TO_CHAR / TO_NUMBER format masks.
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace localdb {
+
+// A number as SQLite holds it: an exact integer or a double.
+struct OraNum {
+  bool isInt = true;
+  int64_t i = 0;
+  double d = 0;
+  double asDouble() const { return isInt ? static_cast<double>(i) : d; }
+};
+
+// Oracle's default text of a number: "3", "3.5", ".5", "-.25", "1E+40" (15 significant digits).
+std::string formatNumber(const OraNum &n);
+std::string formatInt(int64_t v);
+std::string formatDouble(double v);
+// Writes the text into out (at least 64 bytes); returns its length. The fetch's fast path.
+int formatNumberTo(const OraNum &n, char *out);
+
+// Parses text as TO_NUMBER without a mask does; nullopt when it is not a number (ORA-01722).
+std::optional<OraNum> parseNumber(const std::string &text);
+
+// A double that is a whole number of moderate size becomes an integer.
+OraNum normalize(double v);
+
+// Rounds to NUMBER(precision, scale); nullopt when the value exceeds the precision (ORA-01438).
+// precision < 0 means NUMBER without precision (only scale rounding, if any).
+std::optional<OraNum> fitNumber(const OraNum &n, int precision, int scale);
+
+// ROUND / TRUNC to a number of decimal places (negative places round left of the point).
+OraNum roundNumber(const OraNum &n, int places);
+OraNum truncNumber(const OraNum &n, int places);
+
+// TO_CHAR(number, mask); nullopt when the mask is not a valid number format (ORA-01481).
+std::optional<std::string> formatNumberMask(const OraNum &n, const std::string &mask);
+// TO_NUMBER(text, mask); nullopt when text does not match (ORA-01722).
+std::optional<OraNum> parseNumberMask(const std::string &text, const std::string &mask);
+
+} // namespace localdb

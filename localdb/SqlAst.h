@@ -1,0 +1,335 @@
+// The SQL syntax tree: expressions, queries and statements, with the binder's annotations.
+#pragma once
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Catalog.h"
+
+namespace localdb {
+
+struct Select;
+struct Expr;
+
+// A type as the binder infers it.
+struct TypeInfo {
+  SqlType type = SqlType::Unknown;
+  int length = 0; // characters of a VARCHAR2 / CHAR / RAW
+  int precision = -1, scale = -1;
+  bool nullable = true;
+};
+
+// A table of a FROM clause as the binder sees it: a schema table, a view or an inline view.
+struct BoundTable {
+  std::string owner, name;  // the schema object ("" for an inline view)
+  std::string alias;        // the name the query knows it by (alias, else the table's name)
+  std::string sqlAlias;     // the SQLite alias the emitter uses (t1, t2, ... or NEW)
+  std::vector<ColumnInfo> columns;
+  bool isBase = false;      // a stored table: it has a ROWID
+  bool physical = false;    // read straight from its SQLite table or dictionary view
+  Select *query = nullptr;  // an inline view or an expanded view
+  bool outer = false;       // joined with (+)
+  std::vector<Expr *> onTerms;
+  int depth = 0;
+};
+
+enum class ExprKind {
+  Null,      // NULL or ''
+  Number,    // text holds the literal
+  String,    // text holds the value
+  Bind,      // text holds the name
+  Column,    // names: [schema.][table.]column
+  Star,      // * or t.* in a select list; names holds the qualifier
+  Pseudo,    // SYSDATE, USER, ROWNUM, LEVEL, UID
+  Sequence,  // names: [schema.]seq, text NEXTVAL or CURRVAL
+  Unary,     // text "-" or "+"
+  Binary,    // text "+", "-", "*", "/", "||"
+  Compare,   // text "=", "<>", "<", ">", "<=", ">="; quantifier ANY/ALL in text2
+  And,
+  Or,
+  Not,
+  IsNull,    // negated: IS NOT NULL
+  Like,      // args: value, pattern[, escape]; negated
+  Between,   // args: value, low, high; negated
+  In,        // args[0] value (or List), then the list; or subquery; negated
+  Exists,    // subquery
+  Subquery,  // a scalar subquery
+  List,      // (a, b) row value
+  Function,  // names: name; distinct; star for COUNT(*)
+  Prior,     // PRIOR x (CONNECT BY; not supported)
+};
+
+struct Expr {
+  ExprKind kind = ExprKind::Null;
+  int pos = 0; // offset of the expression's first token
+  std::string text, text2;
+  std::vector<std::string> names;
+  std::vector<std::unique_ptr<Expr>> args;
+  std::unique_ptr<Select> query;
+  bool negated = false;
+  bool distinct = false;
+  bool star = false;
+  bool outer = false; // column marked (+)
+
+  // Binder annotations.
+  TypeInfo type;
+  BoundTable *table = nullptr; // the table a Column or ROWID belongs to
+  std::string column;          // the column's name in that table
+  bool isRowid = false;
+  bool aggregate = false;      // a group function call
+  int depth = 0;               // query nesting depth of the table a column belongs to
+  bool isCondition = false;    // a predicate, not a value
+  int counter = -1;            // ROWNUM: the counter slot it reads
+  bool counts = false;         // ROWNUM: this occurrence advances the counter
+  std::string sqlName;                // Function: the SQLite function that implements it
+  std::vector<SqlType> argTargets;    // Function: the type each argument is converted to
+};
+using ExprPtr = std::unique_ptr<Expr>;
+
+struct SelectItem {
+  ExprPtr expr;
+  std::string alias; // as written (upper-cased unless quoted)
+  std::string name;  // the column's name as described (alias or expression text)
+  int pos = 0;
+};
+
+struct TableRef {
+  std::vector<std::string> name; // [schema.]table
+  std::unique_ptr<Select> query; // an inline view, or a view expanded by the binder
+  std::string alias;
+  int pos = 0;
+  BoundTable *bound = nullptr;
+};
+
+struct OrderItem {
+  ExprPtr expr;
+  bool desc = false;
+  int pos = 0;
+};
+
+struct QueryBlock {
+  int pos = 0;
+  bool distinct = false;
+  std::vector<SelectItem> items;
+  std::vector<TableRef> from;
+  ExprPtr where;
+  ExprPtr startWith, connectBy;
+  std::vector<ExprPtr> groupBy;
+  ExprPtr having;
+  // Binder annotations.
+  bool aggregated = false;
+  std::vector<std::unique_ptr<BoundTable>> tables; // in FROM order
+  std::vector<BoundTable *> joinOrder;             // inner tables first, then outer joins
+  std::vector<Expr *> whereTerms;                  // conjuncts that stay in WHERE
+  std::vector<Expr *> countedFilters;              // ROWNUM conditions counted row by row
+  std::vector<Expr *> limitFilters;                // ROWNUM conditions that become a LIMIT
+  int counter = -1;                                // ROWNUM counter slot of this block
+  std::vector<SelectItem> expanded;                // select list after * expansion
+};
+
+struct Select {
+  int pos = 0;
+  std::unique_ptr<QueryBlock> block; // a query block, or else a set operation:
+  std::string setOp;                 // UNION, UNION ALL, INTERSECT, MINUS
+  std::unique_ptr<Select> left, right;
+  std::vector<OrderItem> orderBy;
+  bool forUpdate = false;
+  // The described columns (set by the binder).
+  std::vector<SelectItem *> columns;
+};
+
+// ---- statements ----
+
+enum class StmtKind {
+  Select,
+  Insert,
+  Update,
+  Delete,
+  CreateTable,
+  CreateView,
+  CreateIndex,
+  CreateSequence,
+  AlterSequence,
+  CreateSynonym,
+  Drop,
+  AlterTable,
+  Comment,
+  Rename,
+  Truncate,
+  CreateUser,
+  AlterUser,
+  DropUser,
+  Grant,
+  Revoke,
+  Commit,
+  Rollback,
+  Savepoint,
+  NoOp, // accepted and ignored (LOCK TABLE, SET TRANSACTION, ANALYZE ...)
+};
+
+struct Statement {
+  StmtKind kind;
+  int pos = 0;
+  explicit Statement(StmtKind k) : kind(k) {}
+  virtual ~Statement() = default;
+};
+
+struct SelectStmt : Statement {
+  SelectStmt() : Statement(StmtKind::Select) {}
+  std::unique_ptr<Select> query;
+};
+
+struct InsertStmt : Statement {
+  InsertStmt() : Statement(StmtKind::Insert) {}
+  TableRef table;
+  std::vector<std::string> columns;
+  std::vector<int> columnPos;
+  std::vector<ExprPtr> values; // VALUES (...)
+  std::unique_ptr<Select> query;
+};
+
+struct Assignment {
+  std::vector<std::string> columns;
+  std::vector<int> columnPos;
+  ExprPtr value; // an expression, or a subquery for a column list
+};
+
+struct UpdateStmt : Statement {
+  UpdateStmt() : Statement(StmtKind::Update) {}
+  TableRef table;
+  std::vector<Assignment> sets;
+  ExprPtr where;
+};
+
+struct DeleteStmt : Statement {
+  DeleteStmt() : Statement(StmtKind::Delete) {}
+  TableRef table;
+  ExprPtr where;
+};
+
+struct ConstraintClause {
+  std::string name;
+  int pos = 0;
+  char type = 'C'; // P U R C, or N for NOT NULL, 'n' for NULL
+  std::vector<std::string> columns;
+  ExprPtr check;
+  std::string checkText;
+  std::vector<std::string> refTable; // [schema.]table
+  std::vector<std::string> refColumns;
+  bool cascade = false;
+  bool disabled = false;
+};
+
+struct ColumnDef {
+  std::string name;
+  int pos = 0;
+  ColumnInfo info;
+  bool haveType = true;
+  std::string defaultText;
+  ExprPtr defaultExpr;
+  std::vector<ConstraintClause> constraints;
+};
+
+struct CreateTableStmt : Statement {
+  CreateTableStmt() : Statement(StmtKind::CreateTable) {}
+  std::vector<std::string> name;
+  std::vector<ColumnDef> columns;
+  std::vector<ConstraintClause> constraints;
+  std::unique_ptr<Select> asQuery;
+};
+
+struct CreateViewStmt : Statement {
+  CreateViewStmt() : Statement(StmtKind::CreateView) {}
+  bool orReplace = false, force = false;
+  std::vector<std::string> name;
+  std::vector<std::string> columns;
+  std::unique_ptr<Select> query;
+  std::string queryText;
+  bool readOnly = false, checkOption = false;
+};
+
+struct CreateIndexStmt : Statement {
+  CreateIndexStmt() : Statement(StmtKind::CreateIndex) {}
+  bool unique = false;
+  std::vector<std::string> name, table;
+  std::vector<std::string> columns;
+  std::vector<bool> desc;
+};
+
+struct SequenceOptions {
+  bool haveIncrement = false, haveStart = false, haveMin = false, haveMax = false;
+  bool noMin = false, noMax = false, haveCycle = false, cycle = false, haveCache = false,
+       haveOrder = false, order = false;
+  double increment = 1, start = 1, minValue = 1, maxValue = 0;
+  long cache = 20;
+};
+
+struct SequenceStmt : Statement {
+  explicit SequenceStmt(StmtKind k) : Statement(k) {}
+  std::vector<std::string> name;
+  SequenceOptions options;
+};
+
+struct CreateSynonymStmt : Statement {
+  CreateSynonymStmt() : Statement(StmtKind::CreateSynonym) {}
+  bool isPublic = false, orReplace = false;
+  std::vector<std::string> name, target;
+};
+
+struct DropStmt : Statement {
+  DropStmt() : Statement(StmtKind::Drop) {}
+  std::string objectType; // TABLE VIEW INDEX SEQUENCE SYNONYM
+  bool isPublic = false, cascade = false;
+  std::vector<std::string> name;
+};
+
+struct AlterTableStmt : Statement {
+  AlterTableStmt() : Statement(StmtKind::AlterTable) {}
+  std::vector<std::string> name;
+  std::string action; // ADD, MODIFY, DROP_CONSTRAINT, DROP_KEY, ENABLE, DISABLE, ADD_CONSTRAINT
+  std::vector<ColumnDef> columns;
+  std::vector<ConstraintClause> constraints;
+  std::string constraintName;
+  char keyType = 0; // P or U for DROP/ENABLE/DISABLE PRIMARY KEY / UNIQUE (cols)
+  std::vector<std::string> keyColumns;
+  bool cascade = false;
+};
+
+struct CommentStmt : Statement {
+  CommentStmt() : Statement(StmtKind::Comment) {}
+  bool onColumn = false;
+  std::vector<std::string> name; // [schema.]table[.column]
+  std::string text;
+};
+
+struct RenameStmt : Statement {
+  RenameStmt() : Statement(StmtKind::Rename) {}
+  std::string from, to;
+};
+
+struct TruncateStmt : Statement {
+  TruncateStmt() : Statement(StmtKind::Truncate) {}
+  std::vector<std::string> name;
+};
+
+struct UserStmt : Statement {
+  explicit UserStmt(StmtKind k) : Statement(k) {}
+  std::string name, password;
+  bool cascade = false;
+};
+
+struct GrantStmt : Statement {
+  explicit GrantStmt(StmtKind k) : Statement(k) {}
+  std::vector<std::string> privileges;
+  std::vector<std::string> object; // empty for system privileges and roles
+  std::vector<std::string> grantees;
+  bool withOption = false;
+  std::string text;
+};
+
+struct TransactionStmt : Statement {
+  explicit TransactionStmt(StmtKind k) : Statement(k) {}
+  std::string savepoint;
+};
+
+} // namespace localdb

@@ -1,0 +1,1311 @@
+// The binder: names to catalog objects and columns, types, Oracle's semantic checks.
+#include "SqlBinder.h"
+
+#include <algorithm>
+#include <cstring>
+#include <set>
+
+#include "OraError.h"
+#include "SqlParser.h"
+
+namespace localdb {
+
+struct Scope {
+  Scope *parent = nullptr;
+  QueryBlock *block = nullptr;
+  std::vector<BoundTable *> tables;
+  int depth = 0;
+};
+
+namespace {
+
+[[noreturn]] void fail(int code, int pos) { throw oraError(code, pos); }
+
+TypeInfo typeOf(SqlType t, int length = 0) {
+  TypeInfo ti;
+  ti.type = t;
+  ti.length = length;
+  return ti;
+}
+
+TypeInfo typeOfColumn(const ColumnInfo &c) {
+  TypeInfo t;
+  t.type = c.type;
+  t.length = c.length;
+  t.precision = c.precision;
+  t.scale = c.scale;
+  t.nullable = c.nullable;
+  return t;
+}
+
+// Characters a value of a type needs as text.
+int textLength(const TypeInfo &t) {
+  switch (t.type) {
+  case SqlType::Varchar2:
+  case SqlType::Char:
+    return t.length ? t.length : 2000;
+  case SqlType::Number:
+    return 40;
+  case SqlType::Date:
+    return 9;
+  case SqlType::Raw:
+    return 2 * t.length;
+  case SqlType::Rowid:
+    return 18;
+  case SqlType::Unknown:
+    return 0;
+  default:
+    return 2000;
+  }
+}
+
+struct FnSpec {
+  const char *name;
+  int minArgs, maxArgs;
+  bool aggregate;
+};
+
+const FnSpec kFunctions[] = {
+    {"NVL", 2, 2, false},        {"DECODE", 3, 255, false},   {"TO_CHAR", 1, 3, false},
+    {"TO_DATE", 1, 3, false},    {"TO_NUMBER", 1, 3, false},  {"SUBSTR", 2, 3, false},
+    {"INSTR", 2, 4, false},      {"LENGTH", 1, 1, false},     {"UPPER", 1, 1, false},
+    {"LOWER", 1, 1, false},      {"INITCAP", 1, 1, false},    {"LTRIM", 1, 2, false},
+    {"RTRIM", 1, 2, false},      {"LPAD", 2, 3, false},       {"RPAD", 2, 3, false},
+    {"REPLACE", 2, 3, false},    {"TRANSLATE", 3, 3, false},  {"ROUND", 1, 2, false},
+    {"TRUNC", 1, 2, false},      {"MOD", 2, 2, false},        {"ABS", 1, 1, false},
+    {"SIGN", 1, 1, false},       {"CEIL", 1, 1, false},       {"FLOOR", 1, 1, false},
+    {"POWER", 2, 2, false},      {"SQRT", 1, 1, false},       {"EXP", 1, 1, false},
+    {"LN", 1, 1, false},         {"LOG", 2, 2, false},        {"SIN", 1, 1, false},
+    {"COS", 1, 1, false},        {"TAN", 1, 1, false},        {"SINH", 1, 1, false},
+    {"COSH", 1, 1, false},       {"TANH", 1, 1, false},       {"GREATEST", 1, 255, false},
+    {"LEAST", 1, 255, false},    {"ADD_MONTHS", 2, 2, false}, {"MONTHS_BETWEEN", 2, 2, false},
+    {"LAST_DAY", 1, 1, false},   {"NEXT_DAY", 2, 2, false},   {"ASCII", 1, 1, false},
+    {"CHR", 1, 1, false},        {"CONCAT", 2, 2, false},     {"SOUNDEX", 1, 1, false},
+    {"VSIZE", 1, 1, false},      {"USERENV", 1, 1, false},    {"HEXTORAW", 1, 1, false},
+    {"RAWTOHEX", 1, 1, false},   {"ROWIDTOCHAR", 1, 1, false}, {"CHARTOROWID", 1, 1, false},
+    {"NLS_UPPER", 1, 2, false},  {"NLS_LOWER", 1, 2, false},  {"NLS_INITCAP", 1, 2, false},
+    {"COUNT", 0, 1, true},       {"SUM", 1, 1, true},         {"AVG", 1, 1, true},
+    {"MIN", 1, 1, true},         {"MAX", 1, 1, true},         {"STDDEV", 1, 1, true},
+    {"VARIANCE", 1, 1, true},
+};
+
+const FnSpec *findFunction(const std::string &name) {
+  for (const FnSpec &f : kFunctions)
+    if (name == f.name)
+      return &f;
+  return nullptr;
+}
+
+// The type two values are compared as.
+SqlType compareType(SqlType a, SqlType b, int pos) {
+  auto group = [](SqlType t) {
+    if (t == SqlType::Number)
+      return 1;
+    if (t == SqlType::Date)
+      return 2;
+    if (t == SqlType::Raw || t == SqlType::LongRaw)
+      return 3;
+    if (t == SqlType::Rowid)
+      return 4;
+    return 0; // character or unknown
+  };
+  int ga = group(a), gb = group(b);
+  if (ga && gb && ga != gb)
+    fail(932, pos);
+  if (a == SqlType::Long || b == SqlType::Long || a == SqlType::LongRaw || b == SqlType::LongRaw)
+    fail(997, pos);
+  if (ga)
+    return a;
+  if (gb)
+    return b;
+  if (a == SqlType::Char && b == SqlType::Char)
+    return SqlType::Char;
+  return SqlType::Varchar2;
+}
+
+void checkConvertible(SqlType from, SqlType to, int pos) {
+  if (to == SqlType::Unknown || from == SqlType::Unknown || from == to)
+    return;
+  bool fromChar = isCharType(from);
+  if (fromChar)
+    return; // text converts to anything, or fails at run time with the ORA error
+  if (isCharType(to))
+    return; // anything prints as text
+  if (from == SqlType::Rowid || to == SqlType::Rowid)
+    fail(932, pos);
+  fail(932, pos);
+}
+
+// Conjuncts of an AND tree.
+void conjuncts(Expr *e, std::vector<Expr *> &out) {
+  if (e->kind == ExprKind::And) {
+    conjuncts(e->args[0].get(), out);
+    conjuncts(e->args[1].get(), out);
+  } else {
+    out.push_back(e);
+  }
+}
+
+// Tables marked (+) in an expression (subqueries excluded); sets *bad for (+) under OR/IN.
+void outerTables(Expr *e, std::set<BoundTable *> &out, bool underOr, int &badPos) {
+  if (e->kind == ExprKind::Column && e->outer) {
+    if (underOr && badPos < 0)
+      badPos = e->pos;
+    if (e->table)
+      out.insert(e->table);
+  }
+  bool under = underOr || e->kind == ExprKind::Or || (e->kind == ExprKind::In && e->args.size() > 2);
+  for (auto &a : e->args)
+    outerTables(a.get(), out, under, badPos);
+}
+
+void allTables(Expr *e, std::set<BoundTable *> &out, int depth) {
+  if (e->kind == ExprKind::Column && e->table && e->depth == depth)
+    out.insert(e->table);
+  for (auto &a : e->args)
+    allTables(a.get(), out, depth);
+}
+
+bool containsRownum(const Expr *e) {
+  if (e->kind == ExprKind::Pseudo && e->text == "ROWNUM")
+    return true;
+  for (auto &a : e->args)
+    if (containsRownum(a.get()))
+      return true;
+  return false;
+}
+
+Expr *findRownum(Expr *e) {
+  if (e->kind == ExprKind::Pseudo && e->text == "ROWNUM")
+    return e;
+  for (auto &a : e->args)
+    if (Expr *r = findRownum(a.get()))
+      return r;
+  return nullptr;
+}
+
+bool containsAggregate(const Expr *e) {
+  if (e->aggregate)
+    return true;
+  for (auto &a : e->args)
+    if (containsAggregate(a.get()))
+      return true;
+  return false;
+}
+
+} // namespace
+
+bool isCharType(SqlType t) {
+  return t == SqlType::Varchar2 || t == SqlType::Char || t == SqlType::Long ||
+         t == SqlType::Unknown;
+}
+
+bool sameTypeGroup(SqlType a, SqlType b) {
+  if (isCharType(a) && isCharType(b))
+    return true;
+  if ((a == SqlType::Raw || a == SqlType::LongRaw) && (b == SqlType::Raw || b == SqlType::LongRaw))
+    return true;
+  return a == b || a == SqlType::Unknown || b == SqlType::Unknown;
+}
+
+bool exprEqual(const Expr &a, const Expr &b) {
+  if (a.kind != b.kind || a.text != b.text || a.text2 != b.text2 || a.negated != b.negated ||
+      a.distinct != b.distinct || a.star != b.star || a.args.size() != b.args.size())
+    return false;
+  if (a.kind == ExprKind::Column)
+    return a.table == b.table && a.column == b.column && a.isRowid == b.isRowid;
+  if (a.kind == ExprKind::Function && a.names != b.names)
+    return false;
+  if (a.kind == ExprKind::Sequence && a.names != b.names)
+    return false;
+  if (a.query || b.query)
+    return false;
+  for (size_t i = 0; i < a.args.size(); ++i)
+    if (!exprEqual(*a.args[i], *b.args[i]))
+      return false;
+  return true;
+}
+
+Binder::Binder(sqlite3 *db, std::string user) : FDb(db), FUser(std::move(user)) {
+  FSchema.push_back(FUser);
+}
+
+// ------------------------------------------------------------------ catalog lookups
+
+std::string Binder::ownerOf(const std::vector<std::string> &name) const {
+  return name.size() > 1 ? name[0] : FSchema.back();
+}
+
+std::optional<ObjectRef> Binder::findObject(const std::vector<std::string> &nameIn) {
+  std::vector<std::string> name = nameIn;
+  for (int hop = 0; hop < 16; ++hop) {
+    std::string owner = name.size() > 1 ? name[0] : FSchema.back();
+    std::string obj = name.back();
+    sqlite3_stmt *st = nullptr;
+    sqlite3_prepare_v2(FDb,
+                       "SELECT object_type FROM ora_objects WHERE owner = ?1 AND object_name = ?2 "
+                       "AND object_type IN ('TABLE','VIEW','SEQUENCE','SYNONYM')",
+                       -1, &st, nullptr);
+    sqlite3_bind_text(st, 1, owner.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(st, 2, obj.c_str(), -1, SQLITE_TRANSIENT);
+    std::string type;
+    if (sqlite3_step(st) == SQLITE_ROW)
+      type = reinterpret_cast<const char *>(sqlite3_column_text(st, 0));
+    sqlite3_finalize(st);
+    std::string synOwner = owner;
+    if (type.empty()) {
+      if (name.size() > 1)
+        return std::nullopt;
+      synOwner = "PUBLIC";
+    } else if (type != "SYNONYM") {
+      return ObjectRef{owner, obj, type};
+    }
+    st = nullptr;
+    sqlite3_prepare_v2(FDb,
+                       "SELECT table_owner, table_name FROM ora_synonyms WHERE owner = ?1 AND "
+                       "synonym_name = ?2",
+                       -1, &st, nullptr);
+    sqlite3_bind_text(st, 1, synOwner.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(st, 2, obj.c_str(), -1, SQLITE_TRANSIENT);
+    bool found = false;
+    if (sqlite3_step(st) == SQLITE_ROW) {
+      name = {reinterpret_cast<const char *>(sqlite3_column_text(st, 0)),
+              reinterpret_cast<const char *>(sqlite3_column_text(st, 1))};
+      found = true;
+    }
+    sqlite3_finalize(st);
+    if (!found)
+      return std::nullopt;
+  }
+  throw oraError(1775);
+}
+
+bool Binder::canAccess(const std::string &owner, const std::string &name) {
+  if (owner == FUser || owner == "SYS" || FUser == "SYSTEM" || FUser == "SYS")
+    return true;
+  sqlite3_stmt *st = nullptr;
+  sqlite3_prepare_v2(FDb,
+                     "SELECT 1 FROM ora_privs WHERE owner = ?1 AND object_name = ?2 AND grantee "
+                     "IN (?3, 'PUBLIC') UNION ALL SELECT 1 FROM ora_privs WHERE object_name IS "
+                     "NULL AND grantee = ?3 AND privilege IN ('DBA', 'SELECT ANY TABLE')",
+                     -1, &st, nullptr);
+  sqlite3_bind_text(st, 1, owner.c_str(), -1, SQLITE_TRANSIENT);
+  sqlite3_bind_text(st, 2, name.c_str(), -1, SQLITE_TRANSIENT);
+  sqlite3_bind_text(st, 3, FUser.c_str(), -1, SQLITE_TRANSIENT);
+  bool ok = sqlite3_step(st) == SQLITE_ROW;
+  sqlite3_finalize(st);
+  return ok;
+}
+
+ObjectRef Binder::resolveTable(const std::vector<std::string> &name, int pos) {
+  auto o = findObject(name);
+  if (!o || !canAccess(o->owner, o->name))
+    fail(942, pos);
+  return *o;
+}
+
+std::vector<ColumnInfo> Binder::columnsOf(const std::string &owner, const std::string &name) {
+  std::string key = owner + "." + name;
+  auto it = FColumnCache.find(key);
+  if (it != FColumnCache.end())
+    return it->second;
+  auto cols = loadColumns(FDb, owner, name);
+  FColumnCache[key] = cols;
+  return cols;
+}
+
+// ------------------------------------------------------------------ queries
+
+void Binder::bindQuery(Select &s) { bindSelect(s, nullptr, true, 0); }
+
+void Binder::bindSubquery(Select &q, Scope *scope, int depth) {
+  bindSelect(q, scope, false, depth);
+}
+
+void Binder::bindSelect(Select &s, Scope *outer, bool countersAllowed, int depth) {
+  if (s.block) {
+    bindBlock(*s.block, s, outer, countersAllowed, depth);
+    return;
+  }
+  bindSelect(*s.left, outer, countersAllowed, depth);
+  bindSelect(*s.right, outer, countersAllowed, depth);
+  if (s.left->columns.size() != s.right->columns.size())
+    fail(1789, s.right->pos);
+  s.columns = s.left->columns;
+  for (size_t i = 0; i < s.columns.size(); ++i) {
+    SqlType a = s.left->columns[i]->expr->type.type, b = s.right->columns[i]->expr->type.type;
+    if (!sameTypeGroup(a, b))
+      fail(1790, s.right->columns[i]->pos);
+    if (a == SqlType::Long || b == SqlType::Long)
+      fail(997, s.right->columns[i]->pos);
+  }
+  bindOrderBy(s, nullptr, nullptr);
+}
+
+void Binder::bindFrom(QueryBlock &b, Scope &scope, int depth) {
+  for (TableRef &ref : b.from) {
+    auto t = std::make_unique<BoundTable>();
+    t->depth = depth;
+    t->sqlAlias = newAlias();
+    if (ref.query) {
+      // Inline views see no tables of the query around them.
+      bindSelect(*ref.query, nullptr, true, depth + 1);
+      t->query = ref.query.get();
+      t->alias = ref.alias;
+    } else {
+      ObjectRef o = resolveTable(ref.name, ref.pos);
+      if (o.type == "SEQUENCE")
+        fail(942, ref.pos);
+      t->owner = o.owner;
+      t->name = o.name;
+      t->alias = ref.alias.empty() ? o.name : ref.alias;
+      bool expanded = false;
+      if (o.type == "VIEW") {
+        sqlite3_stmt *st = nullptr;
+        sqlite3_prepare_v2(FDb, "SELECT text FROM ora_views WHERE owner = ?1 AND view_name = ?2",
+                           -1, &st, nullptr);
+        sqlite3_bind_text(st, 1, o.owner.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, 2, o.name.c_str(), -1, SQLITE_TRANSIENT);
+        std::string text;
+        bool have = sqlite3_step(st) == SQLITE_ROW;
+        if (have)
+          text = reinterpret_cast<const char *>(sqlite3_column_text(st, 0));
+        sqlite3_finalize(st);
+        if (have) {
+          // A view is its query, bound in its owner's schema.
+          if (++FViewDepth > 32)
+            throw oraErrorArg(4063, o.owner + "." + o.name, ref.pos);
+          std::unique_ptr<Select> q;
+          size_t schemas = FSchema.size();
+          try {
+            q = parseQuery(text);
+            FSchema.push_back(o.owner);
+            bindSelect(*q, nullptr, true, depth + 1);
+            FSchema.resize(schemas);
+          } catch (const OraError &) {
+            FSchema.resize(schemas);
+            --FViewDepth;
+            throw oraErrorArg(4063, o.owner + "." + o.name, ref.pos);
+          }
+          --FViewDepth;
+          // The view's own column names replace the query's.
+          auto names = columnsOf(o.owner, o.name);
+          for (size_t i = 0; i < q->columns.size() && i < names.size(); ++i)
+            q->columns[i]->name = names[i].name;
+          t->query = q.get();
+          FViewQueries.push_back(std::move(q));
+          expanded = true;
+        }
+      }
+      if (!expanded) {
+        t->physical = true;
+        t->isBase = o.type == "TABLE";
+        t->columns = columnsOf(o.owner, o.name);
+      }
+    }
+    if (t->query) {
+      for (SelectItem *item : t->query->columns) {
+        ColumnInfo c;
+        c.name = item->name;
+        c.type = item->expr->type.type;
+        c.length = item->expr->type.length;
+        c.precision = item->expr->type.precision;
+        c.scale = item->expr->type.scale;
+        c.nullable = item->expr->type.nullable;
+        t->columns.push_back(c);
+      }
+    }
+    ref.bound = t.get();
+    scope.tables.push_back(t.get());
+    b.tables.push_back(std::move(t));
+  }
+}
+
+void Binder::splitWhere(QueryBlock &b, Scope &scope) {
+  std::vector<Expr *> terms;
+  if (b.where)
+    conjuncts(b.where.get(), terms);
+  for (Expr *term : terms) {
+    std::set<BoundTable *> outer;
+    int badPos = -1;
+    outerTables(term, outer, false, badPos);
+    if (badPos >= 0)
+      fail(1719, badPos);
+    for (BoundTable *t : outer)
+      if (std::find(scope.tables.begin(), scope.tables.end(), t) == scope.tables.end())
+        fail(1719, term->pos);
+    if (outer.size() > 1)
+      fail(1468, term->pos);
+    if (outer.size() == 1) {
+      BoundTable *t = *outer.begin();
+      t->outer = true;
+      t->onTerms.push_back(term);
+      continue;
+    }
+    if (containsRownum(term)) {
+      b.countedFilters.push_back(term); // sorted out by analyseRownum
+      continue;
+    }
+    b.whereTerms.push_back(term);
+  }
+  // Join order: inner tables as written, then each outer table once what it joins to is there.
+  std::vector<BoundTable *> placed, pending;
+  for (BoundTable *t : scope.tables)
+    (t->outer ? pending : placed).push_back(t);
+  while (!pending.empty()) {
+    bool progress = false;
+    for (size_t i = 0; i < pending.size(); ++i) {
+      BoundTable *t = pending[i];
+      std::set<BoundTable *> needs;
+      for (Expr *on : t->onTerms)
+        allTables(on, needs, t->depth);
+      bool ready = true;
+      for (BoundTable *n : needs)
+        if (n != t && std::find(placed.begin(), placed.end(), n) == placed.end())
+          ready = false;
+      if (ready) {
+        placed.push_back(t);
+        pending.erase(pending.begin() + static_cast<long>(i));
+        progress = true;
+        break;
+      }
+    }
+    if (!progress)
+      fail(1416, pending.front()->onTerms.front()->pos);
+  }
+  b.joinOrder = placed;
+}
+
+void Binder::bindBlock(QueryBlock &b, Select &s, Scope *outer, bool countersAllowed, int depth) {
+  Scope scope;
+  scope.parent = outer;
+  scope.block = &b;
+  scope.depth = depth;
+  bindFrom(b, scope, depth);
+  if (b.connectBy || b.startWith)
+    throw oraErrorText(3001, "unimplemented feature (CONNECT BY)",
+                       (b.startWith ? b.startWith : b.connectBy)->pos);
+  unsigned rn = countersAllowed ? AllowRownum : 0u;
+  if (b.where)
+    bindCondition(*b.where, &scope, AllowColumns | AllowOuterMark | rn);
+  splitWhere(b, scope);
+  // The select list, with * expanded.
+  for (SelectItem &item : b.items) {
+    if (item.expr->kind == ExprKind::Star) {
+      std::vector<BoundTable *> from;
+      if (item.expr->names.empty()) {
+        from = scope.tables;
+      } else {
+        for (BoundTable *t : scope.tables) {
+          bool match = item.expr->names.size() == 1
+                           ? t->alias == item.expr->names[0]
+                           : (t->owner == item.expr->names[0] && t->name == item.expr->names[1] &&
+                              t->alias == t->name);
+          if (match)
+            from.push_back(t);
+        }
+        if (from.empty())
+          fail(904, item.expr->pos);
+      }
+      for (BoundTable *t : from)
+        for (const ColumnInfo &c : t->columns) {
+          SelectItem x;
+          x.pos = item.pos;
+          x.name = c.name;
+          x.expr = std::make_unique<Expr>();
+          x.expr->kind = ExprKind::Column;
+          x.expr->pos = item.pos;
+          x.expr->names = {c.name};
+          x.expr->table = t;
+          x.expr->column = c.name;
+          x.expr->depth = depth;
+          x.expr->type = typeOfColumn(c);
+          b.expanded.push_back(std::move(x));
+        }
+      continue;
+    }
+    unsigned ctx = AllowColumns | AllowAggregate | rn | (depth == 0 ? AllowSequence : 0u);
+    bindValue(*item.expr, &scope, ctx);
+    b.expanded.push_back(std::move(item));
+  }
+  b.items.clear();
+  for (auto &g : b.groupBy)
+    bindValue(*g, &scope, AllowColumns);
+  if (b.having)
+    bindCondition(*b.having, &scope, AllowColumns | AllowAggregate);
+  bool anyAggregate = b.having != nullptr;
+  for (SelectItem &item : b.expanded)
+    if (containsAggregate(item.expr.get()))
+      anyAggregate = true;
+  b.aggregated = anyAggregate || !b.groupBy.empty();
+  s.columns.clear();
+  for (SelectItem &item : b.expanded)
+    s.columns.push_back(&item);
+  bindOrderBy(s, &b, &scope);
+  if (b.aggregated) {
+    for (SelectItem &item : b.expanded)
+      checkGrouped(*item.expr, b, depth);
+    if (b.having)
+      checkGrouped(*b.having, b, depth);
+    for (OrderItem &o : s.orderBy)
+      if (o.expr->kind != ExprKind::Number)
+        checkGrouped(*o.expr, b, depth);
+  }
+  analyseRownum(b, s, countersAllowed);
+}
+
+void Binder::bindOrderBy(Select &s, QueryBlock *b, Scope *scope) {
+  for (OrderItem &o : s.orderBy) {
+    Expr &e = *o.expr;
+    if (e.kind == ExprKind::Number) {
+      long n = std::atol(e.text.c_str());
+      if (e.text.find_first_not_of("0123456789") != std::string::npos || n < 1 ||
+          n > static_cast<long>(s.columns.size()))
+        fail(1785, e.pos);
+      e.type = typeOf(SqlType::Number);
+      continue;
+    }
+    // A select-list alias (or column name) by itself.
+    if (e.kind == ExprKind::Column && e.names.size() == 1) {
+      int found = -1;
+      for (size_t i = 0; i < s.columns.size(); ++i)
+        if (s.columns[i]->name == e.names[0] &&
+            (!s.columns[i]->alias.empty() || !b)) {
+          if (found >= 0 && b)
+            fail(960, e.pos);
+          found = static_cast<int>(i);
+        }
+      if (found >= 0) {
+        e.kind = ExprKind::Number;
+        e.text = std::to_string(found + 1);
+        e.type = typeOf(SqlType::Number);
+        continue;
+      }
+    }
+    if (!b)
+      fail(904, e.pos); // compound queries order by position or column name
+    bindValue(e, scope, AllowColumns | AllowAggregate);
+    if (e.type.type == SqlType::Long || e.type.type == SqlType::LongRaw)
+      fail(997, e.pos);
+    // An expression equal to a select item orders by that item.
+    for (size_t i = 0; i < s.columns.size(); ++i)
+      if (exprEqual(*s.columns[i]->expr, e)) {
+        e.args.clear();
+        e.kind = ExprKind::Number;
+        e.text = std::to_string(i + 1);
+        break;
+      }
+    if (e.kind != ExprKind::Number && b->distinct)
+      fail(1791, e.pos);
+  }
+}
+
+void Binder::checkGrouped(Expr &e, QueryBlock &b, int depth) {
+  for (auto &g : b.groupBy)
+    if (exprEqual(*g, e))
+      return;
+  if (e.aggregate)
+    return;
+  if (e.kind == ExprKind::Column && e.depth == depth)
+    fail(b.groupBy.empty() ? 937 : 979, e.pos);
+  if (e.kind == ExprKind::Pseudo && e.text == "ROWNUM")
+    fail(b.groupBy.empty() ? 937 : 979, e.pos);
+  for (auto &a : e.args)
+    checkGrouped(*a, b, depth);
+}
+
+void Binder::analyseRownum(QueryBlock &b, Select &s, bool countersAllowed) {
+  std::vector<Expr *> filters;
+  filters.swap(b.countedFilters);
+  bool selectCounts = false;
+  for (SelectItem &item : b.expanded)
+    if (containsRownum(item.expr.get()))
+      selectCounts = true;
+  bool plain = !b.aggregated && !b.distinct && s.orderBy.empty() && s.block.get() == &b;
+  for (Expr *f : filters) {
+    // ROWNUM op constant (or the mirror) with a value free of columns becomes a LIMIT.
+    bool simple = f->kind == ExprKind::Compare && f->text2.empty() && f->args.size() == 2 &&
+                  ((f->args[0]->kind == ExprKind::Pseudo && f->args[0]->text == "ROWNUM" &&
+                    !containsRownum(f->args[1].get())) ||
+                   (f->args[1]->kind == ExprKind::Pseudo && f->args[1]->text == "ROWNUM" &&
+                    !containsRownum(f->args[0].get())));
+    if (simple) {
+      std::set<BoundTable *> cols;
+      Expr *other = f->args[0]->kind == ExprKind::Pseudo ? f->args[1].get() : f->args[0].get();
+      allTables(other, cols, b.tables.empty() ? 0 : b.tables.front()->depth);
+      if (!cols.empty() || other->query)
+        simple = false;
+    }
+    if (simple && plain && !selectCounts) {
+      b.limitFilters.push_back(f);
+    } else if (simple && countersAllowed) {
+      b.countedFilters.push_back(f);
+    } else {
+      Expr *r = findRownum(f);
+      throw oraErrorText(3001, "unimplemented feature (this use of ROWNUM)", r ? r->pos : f->pos);
+    }
+  }
+  if (b.countedFilters.size() > 1)
+    throw oraErrorText(3001, "unimplemented feature (two counted ROWNUM conditions)",
+                       b.countedFilters[1]->pos);
+  if (!b.countedFilters.empty() || selectCounts) {
+    if (!countersAllowed) {
+      Expr *r = nullptr;
+      for (SelectItem &item : b.expanded)
+        if (!r)
+          r = findRownum(item.expr.get());
+      throw oraErrorText(3001, "unimplemented feature (ROWNUM in a correlated subquery)",
+                         r ? r->pos : b.pos);
+    }
+    b.counter = FCounters++;
+    // Each ROWNUM reads the block's counter; the filter (or else the first select item that
+    // names ROWNUM) advances it once per row.
+    bool advanced = !b.countedFilters.empty();
+    std::vector<Expr *> stack;
+    auto mark = [&](Expr *root, bool mayAdvance) {
+      stack.push_back(root);
+      while (!stack.empty()) {
+        Expr *e = stack.back();
+        stack.pop_back();
+        if (e->kind == ExprKind::Pseudo && e->text == "ROWNUM") {
+          e->counter = b.counter;
+          if (mayAdvance && !advanced) {
+            e->counts = true;
+            advanced = true;
+          }
+        }
+        for (auto it = e->args.rbegin(); it != e->args.rend(); ++it)
+          stack.push_back(it->get());
+      }
+    };
+    for (Expr *f : b.countedFilters) {
+      mark(f, false);
+      for (auto &a : f->args)
+        if (a->kind == ExprKind::Pseudo && a->text == "ROWNUM")
+          a->counts = true; // the filter's own ROWNUM is the candidate number
+    }
+    for (SelectItem &item : b.expanded)
+      mark(item.expr.get(), true);
+  }
+}
+
+// ------------------------------------------------------------------ expressions
+
+void Binder::bindValue(Expr &e, Scope *scope, unsigned ctx) {
+  bindExpr(e, scope, ctx);
+  if (e.isCondition)
+    fail(907, e.pos);
+}
+
+void Binder::bindCondition(Expr &e, Scope *scope, unsigned ctx) {
+  bindExpr(e, scope, ctx);
+  if (!e.isCondition)
+    fail(920, e.pos);
+}
+
+void Binder::bindColumn(Expr &e, Scope *scope, unsigned ctx) {
+  if (!(ctx & AllowColumns))
+    fail(984, e.pos);
+  const std::vector<std::string> &n = e.names;
+  std::string col = n.back();
+  for (Scope *s = scope; s; s = s->parent) {
+    BoundTable *found = nullptr;
+    int matches = 0;
+    for (BoundTable *t : s->tables) {
+      bool tableOk = n.size() == 1 || (n.size() == 2 && t->alias == n[0]) ||
+                     (n.size() == 3 && t->owner == n[0] && t->name == n[1] && t->alias == t->name);
+      if (!tableOk)
+        continue;
+      if (col == "ROWID" && n.size() > 1) {
+        found = t;
+        matches = 1;
+        break;
+      }
+      for (const ColumnInfo &c : t->columns)
+        if (c.name == col) {
+          if (found != t)
+            ++matches;
+          found = t;
+        }
+      if (n.size() > 1 && !found) {
+        if (col == "ROWID") {
+          found = t;
+          matches = 1;
+          break;
+        }
+        fail(904, e.pos); // the table is there, the column is not
+      }
+    }
+    if (col == "ROWID" && n.size() == 1 && !found) {
+      int bases = 0;
+      for (BoundTable *t : s->tables)
+        if (t->isBase || t->query) {
+          ++bases;
+          found = t;
+        }
+      if (bases > 1)
+        fail(918, e.pos);
+      matches = bases;
+    }
+    if (matches > 1)
+      fail(918, e.pos);
+    if (found) {
+      e.table = found;
+      e.depth = s->depth;
+      if (col == "ROWID" && !std::any_of(found->columns.begin(), found->columns.end(),
+                                         [](const ColumnInfo &c) { return c.name == "ROWID"; })) {
+        if (!found->isBase)
+          fail(1446, e.pos);
+        e.isRowid = true;
+        e.column = "ROWID";
+        e.type = typeOf(SqlType::Rowid, 18);
+        e.type.nullable = false;
+      } else {
+        e.column = col;
+        for (const ColumnInfo &c : found->columns)
+          if (c.name == col)
+            e.type = typeOfColumn(c);
+      }
+      if (e.outer && !(ctx & AllowOuterMark))
+        fail(920, e.pos);
+      if (e.outer && s != scope)
+        fail(1719, e.pos);
+      return;
+    }
+  }
+  fail(904, e.pos);
+}
+
+void Binder::bindFunction(Expr &e, Scope *scope, unsigned ctx) {
+  if (e.names.size() != 1)
+    fail(904, e.pos);
+  const std::string &name = e.names[0];
+  const FnSpec *f = findFunction(name);
+  if (!f)
+    fail(904, e.pos);
+  int n = static_cast<int>(e.args.size());
+  if (e.star && name != "COUNT")
+    fail(936, e.pos);
+  if (!e.star && (n < f->minArgs || n > f->maxArgs))
+    fail(909, e.pos);
+  if (name == "COUNT" && !e.star && n == 0)
+    fail(909, e.pos);
+  if (e.distinct && !f->aggregate)
+    fail(936, e.pos);
+  unsigned argCtx = ctx;
+  if (f->aggregate) {
+    if (!(ctx & AllowAggregate))
+      fail(934, e.pos);
+    if (ctx & InAggregate)
+      fail(935, e.pos);
+    argCtx = (ctx & ~static_cast<unsigned>(AllowAggregate | AllowRownum)) | InAggregate;
+    e.aggregate = true;
+  }
+  for (auto &a : e.args)
+    bindValue(*a, scope, argCtx);
+  auto T = [&](int i) { return i < n ? e.args[i]->type : TypeInfo(); };
+  auto targets = [&](std::initializer_list<SqlType> list) {
+    e.argTargets.assign(list.begin(), list.end());
+    e.argTargets.resize(static_cast<size_t>(n), SqlType::Unknown);
+  };
+  const SqlType V = SqlType::Varchar2, N = SqlType::Number, D = SqlType::Date,
+                U = SqlType::Unknown;
+  e.sqlName = "ora_" + std::string(name);
+  for (char &c : e.sqlName)
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  auto charResult = [&](int length) {
+    TypeInfo t = typeOf(V, std::max(1, std::min(length, 2000)));
+    return t;
+  };
+  if (name == "NVL") {
+    SqlType t = T(0).type == U ? T(1).type : T(0).type;
+    targets({t, t});
+    e.type = T(0).type == U ? T(1) : T(0);
+    e.type.nullable = T(1).nullable;
+    if (isCharType(t))
+      e.type.length = std::max(textLength(T(0)), textLength(T(1)));
+  } else if (name == "DECODE") {
+    SqlType cmp = T(1).type == U ? T(0).type : T(1).type;
+    SqlType res = T(2).type == U ? V : T(2).type;
+    if (res == SqlType::Char)
+      res = V;
+    e.argTargets.assign(static_cast<size_t>(n), U);
+    e.argTargets[0] = cmp;
+    int len = 0;
+    for (int i = 1; i < n; ++i) {
+      bool isResult = (i % 2 == 0) || (i == n - 1 && n % 2 == 0);
+      e.argTargets[i] = isResult ? res : cmp;
+      if (isResult) {
+        checkConvertible(T(i).type, res, e.args[i]->pos);
+        len = std::max(len, textLength(T(i)));
+      } else {
+        compareType(T(0).type, T(i).type, e.args[i]->pos);
+      }
+    }
+    e.type = res == V ? charResult(len ? len : 1) : typeOf(res);
+    e.sqlName = "DECODE";
+  } else if (name == "TO_CHAR") {
+    SqlType a = T(0).type;
+    if (a == D) {
+      targets({D, V, V});
+      e.sqlName = "ora_to_char_date";
+      e.type = charResult(n > 1 ? 75 : 9);
+    } else if (a == N || (n > 1 && a != SqlType::Raw)) {
+      targets({N, V, V});
+      e.sqlName = "ora_to_char_num";
+      int len = 40;
+      if (n > 1 && e.args[1]->kind == ExprKind::String)
+        len = static_cast<int>(e.args[1]->text.size()) + 2;
+      e.type = charResult(len);
+    } else {
+      targets({V});
+      e.sqlName = "";
+      e.type = charResult(textLength(T(0)) ? textLength(T(0)) : 2000);
+    }
+  } else if (name == "TO_DATE") {
+    targets({V, V, V});
+    e.type = typeOf(D);
+  } else if (name == "TO_NUMBER") {
+    targets({V, V, V});
+    e.type = typeOf(N);
+  } else if (name == "SUBSTR") {
+    targets({V, N, N});
+    e.type = charResult(textLength(T(0)) ? textLength(T(0)) : 2000);
+  } else if (name == "INSTR") {
+    targets({V, V, N, N});
+    e.type = typeOf(N);
+  } else if (name == "LENGTH" || name == "ASCII" || name == "VSIZE") {
+    targets({V});
+    e.type = typeOf(N);
+  } else if (name == "UPPER" || name == "LOWER" || name == "INITCAP" || name == "NLS_UPPER" ||
+             name == "NLS_LOWER" || name == "NLS_INITCAP") {
+    targets({V, V});
+    e.type = T(0).type == SqlType::Char ? T(0) : charResult(textLength(T(0)) ? textLength(T(0)) : 2000);
+    if (name.compare(0, 4, "NLS_") == 0)
+      e.sqlName = "ora_" + std::string(name == "NLS_UPPER" ? "upper" : name == "NLS_LOWER" ? "lower" : "initcap");
+  } else if (name == "LTRIM" || name == "RTRIM") {
+    targets({V, V});
+    e.type = charResult(textLength(T(0)) ? textLength(T(0)) : 2000);
+  } else if (name == "LPAD" || name == "RPAD") {
+    targets({V, N, V});
+    int len = 2000;
+    if (e.args[1]->kind == ExprKind::Number)
+      len = std::atoi(e.args[1]->text.c_str());
+    e.type = charResult(len);
+  } else if (name == "REPLACE") {
+    targets({V, V, V});
+    e.type = charResult(n == 2 && textLength(T(0)) ? textLength(T(0)) : 2000);
+  } else if (name == "TRANSLATE") {
+    targets({V, V, V});
+    e.type = charResult(textLength(T(0)) ? textLength(T(0)) : 2000);
+  } else if (name == "ROUND" || name == "TRUNC") {
+    if (T(0).type == D) {
+      targets({D, V});
+      e.type = typeOf(D);
+      e.sqlName += "_date";
+    } else {
+      targets({N, N});
+      e.type = typeOf(N);
+    }
+  } else if (name == "MOD" || name == "POWER" || name == "LOG") {
+    targets({N, N});
+    e.type = typeOf(N);
+  } else if (name == "ABS" || name == "SIGN" || name == "CEIL" || name == "FLOOR" ||
+             name == "SQRT" || name == "EXP" || name == "LN" || name == "SIN" || name == "COS" ||
+             name == "TAN" || name == "SINH" || name == "COSH" || name == "TANH") {
+    targets({N});
+    e.type = typeOf(N);
+  } else if (name == "GREATEST" || name == "LEAST") {
+    SqlType t = T(0).type == U ? V : T(0).type;
+    if (t == SqlType::Char)
+      t = V;
+    e.argTargets.assign(static_cast<size_t>(n), t);
+    int len = 0;
+    for (int i = 0; i < n; ++i) {
+      checkConvertible(T(i).type, t, e.args[i]->pos);
+      len = std::max(len, textLength(T(i)));
+    }
+    e.type = t == V ? charResult(len) : typeOf(t);
+  } else if (name == "ADD_MONTHS") {
+    targets({D, N});
+    e.type = typeOf(D);
+  } else if (name == "MONTHS_BETWEEN") {
+    targets({D, D});
+    e.type = typeOf(N);
+  } else if (name == "LAST_DAY") {
+    targets({D});
+    e.type = typeOf(D);
+  } else if (name == "NEXT_DAY") {
+    targets({D, V});
+    e.type = typeOf(D);
+  } else if (name == "CHR") {
+    targets({N});
+    e.type = charResult(1);
+  } else if (name == "CONCAT") {
+    targets({V, V});
+    e.type = charResult(textLength(T(0)) + textLength(T(1)));
+  } else if (name == "SOUNDEX") {
+    targets({V});
+    e.type = charResult(4);
+  } else if (name == "USERENV") {
+    targets({V});
+    e.type = charResult(30);
+  } else if (name == "HEXTORAW") {
+    targets({V});
+    e.type = typeOf(SqlType::Raw, std::max(1, textLength(T(0)) / 2));
+  } else if (name == "RAWTOHEX") {
+    targets({SqlType::Raw});
+    e.type = charResult(2 * std::max(1, T(0).length));
+  } else if (name == "ROWIDTOCHAR") {
+    targets({SqlType::Rowid});
+    e.type = charResult(18);
+  } else if (name == "CHARTOROWID") {
+    targets({V});
+    e.type = typeOf(SqlType::Rowid, 18);
+  } else if (name == "COUNT") {
+    targets({U});
+    e.type = typeOf(N);
+    e.type.nullable = false;
+  } else if (name == "SUM" || name == "AVG" || name == "STDDEV" || name == "VARIANCE") {
+    targets({N});
+    e.type = typeOf(N);
+  } else if (name == "MIN" || name == "MAX") {
+    targets({U});
+    e.type = T(0);
+    if (T(0).type == SqlType::Long || T(0).type == SqlType::LongRaw)
+      fail(997, e.args[0]->pos);
+  }
+  for (int i = 0; i < n && i < static_cast<int>(e.argTargets.size()); ++i)
+    checkConvertible(T(i).type, e.argTargets[i], e.args[i]->pos);
+  if (e.type.type == U)
+    e.type = charResult(2000);
+}
+
+void Binder::bindExpr(Expr &e, Scope *scope, unsigned ctx) {
+  const SqlType N = SqlType::Number, D = SqlType::Date, V = SqlType::Varchar2;
+  switch (e.kind) {
+  case ExprKind::Null:
+    e.type = TypeInfo();
+    return;
+  case ExprKind::Number: {
+    e.type = typeOf(N);
+    e.type.nullable = false;
+    return;
+  }
+  case ExprKind::String:
+    e.type = typeOf(SqlType::Char, static_cast<int>(e.text.size()));
+    e.type.nullable = false;
+    if (e.text.size() > 2000)
+      fail(1704, e.pos);
+    return;
+  case ExprKind::Bind:
+    if (std::find(FBindNames.begin(), FBindNames.end(), e.text) == FBindNames.end())
+      FBindNames.push_back(e.text);
+    e.type = TypeInfo();
+    return;
+  case ExprKind::Column:
+    bindColumn(e, scope, ctx);
+    return;
+  case ExprKind::Star:
+    fail(936, e.pos);
+  case ExprKind::Pseudo:
+    if (e.text == "SYSDATE") {
+      e.type = typeOf(D);
+    } else if (e.text == "USER") {
+      e.type = typeOf(V, 30);
+    } else if (e.text == "UID") {
+      e.type = typeOf(N);
+    } else if (e.text == "ROWNUM") {
+      if (!(ctx & AllowRownum))
+        throw oraErrorText(3001, "unimplemented feature (ROWNUM here)", e.pos);
+      e.type = typeOf(N);
+    } else {
+      throw oraErrorText(3001, "unimplemented feature (" + e.text + ")", e.pos);
+    }
+    e.type.nullable = false;
+    return;
+  case ExprKind::Sequence: {
+    if (!(ctx & AllowSequence))
+      fail(2287, e.pos);
+    auto o = findObject(e.names);
+    if (!o || o->type != "SEQUENCE" || !canAccess(o->owner, o->name))
+      fail(2289, e.pos);
+    e.names = {o->owner, o->name};
+    e.type = typeOf(N);
+    e.type.nullable = false;
+    return;
+  }
+  case ExprKind::Unary:
+    bindValue(*e.args[0], scope, ctx);
+    checkConvertible(e.args[0]->type.type, N, e.args[0]->pos);
+    e.argTargets = {N};
+    e.type = typeOf(N);
+    return;
+  case ExprKind::Binary: {
+    bindValue(*e.args[0], scope, ctx);
+    bindValue(*e.args[1], scope, ctx);
+    SqlType a = e.args[0]->type.type, b = e.args[1]->type.type;
+    if (e.text == "||") {
+      if (a == SqlType::Long || b == SqlType::Long)
+        fail(997, e.pos);
+      e.argTargets = {V, V};
+      e.type = typeOf(V, std::min(2000, std::max(1, textLength(e.args[0]->type) +
+                                                        textLength(e.args[1]->type))));
+      return;
+    }
+    for (int i = 0; i < 2; ++i) {
+      SqlType t = e.args[i]->type.type;
+      if (t == SqlType::Raw || t == SqlType::LongRaw || t == SqlType::Rowid ||
+          t == SqlType::Long)
+        fail(932, e.args[i]->pos);
+    }
+    if (a == D && b == D) {
+      if (e.text != "-")
+        fail(e.text == "+" ? 975 : 932, e.pos);
+      e.argTargets = {D, D};
+      e.sqlName = "ora_date_diff";
+      e.type = typeOf(N);
+    } else if (a == D || b == D) {
+      if (e.text == "*" || e.text == "/" || (b == D && e.text == "-"))
+        fail(932, e.pos);
+      e.argTargets = a == D ? std::vector<SqlType>{D, N} : std::vector<SqlType>{N, D};
+      e.sqlName = "ora_date_add";
+      e.type = typeOf(D);
+    } else {
+      e.argTargets = {N, N};
+      e.type = typeOf(N);
+    }
+    return;
+  }
+  case ExprKind::Compare: {
+    bindValue(*e.args[0], scope, ctx);
+    if (e.query) {
+      bindSubquery(*e.query, scope, scope ? scope->depth + 1 : 1);
+      if (e.query->columns.size() != 1)
+        fail(913, e.query->pos);
+      SqlType t = compareType(e.args[0]->type.type, e.query->columns[0]->expr->type.type, e.pos);
+      e.argTargets = {t};
+    } else {
+      for (size_t i = 1; i < e.args.size(); ++i)
+        bindValue(*e.args[i], scope, ctx);
+      bool rowValue = e.args[0]->kind == ExprKind::List;
+      if (rowValue) {
+        fail(920, e.pos);
+      }
+      SqlType t = e.args[0]->type.type;
+      for (size_t i = 1; i < e.args.size(); ++i)
+        t = compareType(t, e.args[i]->type.type, e.pos);
+      if (e.args.size() == 2 && e.args[0]->type.type == SqlType::Char &&
+          e.args[1]->type.type == SqlType::Char)
+        t = SqlType::Char;
+      e.argTargets.assign(e.args.size(), t);
+    }
+    e.isCondition = true;
+    return;
+  }
+  case ExprKind::And:
+  case ExprKind::Or:
+    bindCondition(*e.args[0], scope, ctx);
+    bindCondition(*e.args[1], scope, ctx);
+    e.isCondition = true;
+    return;
+  case ExprKind::Not:
+    bindCondition(*e.args[0], scope, ctx & ~static_cast<unsigned>(AllowOuterMark));
+    e.isCondition = true;
+    return;
+  case ExprKind::IsNull:
+    bindValue(*e.args[0], scope, ctx);
+    e.isCondition = true;
+    return;
+  case ExprKind::Like:
+    for (auto &a : e.args)
+      bindValue(*a, scope, ctx);
+    e.argTargets.assign(e.args.size(), V);
+    for (auto &a : e.args)
+      checkConvertible(a->type.type, V, a->pos);
+    e.isCondition = true;
+    return;
+  case ExprKind::Between: {
+    for (auto &a : e.args)
+      bindValue(*a, scope, ctx);
+    SqlType t = compareType(e.args[0]->type.type, e.args[1]->type.type, e.pos);
+    t = compareType(t, e.args[2]->type.type, e.pos);
+    e.argTargets.assign(3, t);
+    e.isCondition = true;
+    return;
+  }
+  case ExprKind::In: {
+    Expr &value = *e.args[0];
+    bindValue(value, scope, ctx);
+    size_t width = value.kind == ExprKind::List ? value.args.size() : 1;
+    if (e.query) {
+      bindSubquery(*e.query, scope, scope ? scope->depth + 1 : 1);
+      if (e.query->columns.size() != width)
+        fail(e.query->columns.size() > width ? 913 : 947, e.query->pos);
+      for (size_t i = 0; i < width; ++i) {
+        SqlType vt = width == 1 ? value.type.type : value.args[i]->type.type;
+        compareType(vt, e.query->columns[i]->expr->type.type, e.pos);
+      }
+    } else {
+      for (size_t i = 1; i < e.args.size(); ++i) {
+        bindValue(*e.args[i], scope, ctx);
+        size_t w = e.args[i]->kind == ExprKind::List ? e.args[i]->args.size() : 1;
+        if (w != width)
+          fail(w > width ? 913 : 947, e.args[i]->pos);
+      }
+      if (width == 1) {
+        SqlType t = value.type.type;
+        for (size_t i = 1; i < e.args.size(); ++i)
+          t = compareType(t, e.args[i]->type.type, e.args[i]->pos);
+        e.argTargets.assign(e.args.size(), t);
+      }
+    }
+    e.isCondition = true;
+    return;
+  }
+  case ExprKind::Exists:
+    bindSubquery(*e.query, scope, scope ? scope->depth + 1 : 1);
+    e.isCondition = true;
+    return;
+  case ExprKind::Subquery:
+    bindSubquery(*e.query, scope, scope ? scope->depth + 1 : 1);
+    if (e.query->columns.size() != 1)
+      fail(913, e.query->pos);
+    e.type = e.query->columns[0]->expr->type;
+    e.type.nullable = true;
+    return;
+  case ExprKind::List:
+    for (auto &a : e.args)
+      bindValue(*a, scope, ctx);
+    return;
+  case ExprKind::Function:
+    bindFunction(e, scope, ctx);
+    return;
+  case ExprKind::Prior:
+    throw oraErrorText(3001, "unimplemented feature (CONNECT BY)", e.pos);
+  }
+}
+
+// ------------------------------------------------------------------ DML
+
+namespace {
+BoundTable *dmlTable(Binder &b, TableRef &ref, std::vector<std::unique_ptr<BoundTable>> &keep,
+                     int &aliasCounter) {
+  if (ref.query)
+    fail(1732, ref.pos);
+  ObjectRef o = b.resolveTable(ref.name, ref.pos);
+  if (o.type != "TABLE")
+    fail(o.type == "VIEW" ? 1732 : 942, ref.pos);
+  auto t = std::make_unique<BoundTable>();
+  t->owner = o.owner;
+  t->name = o.name;
+  t->alias = ref.alias.empty() ? o.name : ref.alias;
+  t->sqlAlias = "t" + std::to_string(++aliasCounter);
+  t->isBase = true;
+  t->physical = true;
+  t->columns = b.columnsOf(o.owner, o.name);
+  ref.bound = t.get();
+  keep.push_back(std::move(t));
+  return keep.back().get();
+}
+
+} // namespace
+
+void Binder::bindInsert(InsertStmt &s) {
+  std::vector<std::unique_ptr<BoundTable>> keep;
+  BoundTable *t = dmlTable(*this, s.table, keep, FAliases);
+  FDmlTables.push_back(std::move(keep.back()));
+  std::set<std::string> seen;
+  for (size_t i = 0; i < s.columns.size(); ++i) {
+    bool exists = std::any_of(t->columns.begin(), t->columns.end(),
+                              [&](const ColumnInfo &c) { return c.name == s.columns[i]; });
+    if (!exists)
+      fail(904, s.columnPos[i]);
+    if (!seen.insert(s.columns[i]).second)
+      fail(957, s.columnPos[i]);
+  }
+  if (s.columns.empty())
+    for (const ColumnInfo &c : t->columns)
+      s.columns.push_back(c.name);
+  if (s.query) {
+    bindSelect(*s.query, nullptr, true, 1);
+    if (s.query->columns.size() < s.columns.size())
+      fail(947, s.query->pos);
+    if (s.query->columns.size() > s.columns.size())
+      fail(913, s.query->columns[s.columns.size()]->pos);
+  } else {
+    if (s.values.size() < s.columns.size())
+      fail(947, s.values.empty() ? s.pos : s.values.back()->pos);
+    if (s.values.size() > s.columns.size())
+      fail(913, s.values[s.columns.size()]->pos);
+    for (auto &v : s.values)
+      bindValue(*v, nullptr, AllowSequence);
+  }
+}
+
+void Binder::bindUpdate(UpdateStmt &s) {
+  std::vector<std::unique_ptr<BoundTable>> keep;
+  BoundTable *t = dmlTable(*this, s.table, keep, FAliases);
+  FDmlTables.push_back(std::move(keep.back()));
+  Scope scope;
+  scope.tables = {t};
+  scope.depth = 0;
+  std::set<std::string> seen;
+  for (Assignment &a : s.sets) {
+    for (size_t i = 0; i < a.columns.size(); ++i) {
+      bool exists = std::any_of(t->columns.begin(), t->columns.end(),
+                                [&](const ColumnInfo &c) { return c.name == a.columns[i]; });
+      if (!exists)
+        fail(904, a.columnPos[i]);
+      if (!seen.insert(a.columns[i]).second)
+        fail(957, a.columnPos[i]);
+    }
+    if (a.columns.size() > 1) {
+      bindSubquery(*a.value->query, &scope, 1);
+      if (a.value->query->columns.size() != a.columns.size())
+        fail(a.value->query->columns.size() > a.columns.size() ? 913 : 947, a.value->pos);
+    } else {
+      bindValue(*a.value, &scope, AllowColumns | AllowSequence);
+    }
+  }
+  if (s.where)
+    bindCondition(*s.where, &scope, AllowColumns);
+}
+
+void Binder::bindDelete(DeleteStmt &s) {
+  std::vector<std::unique_ptr<BoundTable>> keep;
+  BoundTable *t = dmlTable(*this, s.table, keep, FAliases);
+  FDmlTables.push_back(std::move(keep.back()));
+  Scope scope;
+  scope.tables = {t};
+  if (s.where)
+    bindCondition(*s.where, &scope, AllowColumns);
+}
+
+void Binder::bindCheck(Expr &e, const std::string &owner, const std::string &table,
+                       const std::vector<ColumnInfo> &columns) {
+  auto t = std::make_unique<BoundTable>();
+  t->owner = owner;
+  t->name = table;
+  t->alias = table;
+  t->sqlAlias = "NEW";
+  t->columns = columns;
+  t->physical = true;
+  Scope scope;
+  scope.tables = {t.get()};
+  auto check = [&](auto &&self, Expr &x) -> void {
+    if (x.kind == ExprKind::Pseudo || x.kind == ExprKind::Sequence)
+      fail(2436, x.pos);
+    if (x.query || x.kind == ExprKind::Bind)
+      fail(2436, x.pos);
+    for (auto &a : x.args)
+      self(self, *a);
+  };
+  check(check, e);
+  bindCondition(e, &scope, AllowColumns);
+  FDmlTables.push_back(std::move(t));
+}
+
+void Binder::bindDefault(Expr &e) { bindValue(e, nullptr, 0); }
+
+} // namespace localdb

@@ -1,0 +1,96 @@
+// The binder: resolves the names of a statement against the catalog, types its expressions,
+// checks what Oracle checks (GROUP BY, outer joins, value counts) and annotates the tree for the
+// emitter.
+#pragma once
+#include <sqlite3.h>
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "SqlAst.h"
+
+namespace localdb {
+
+// A schema object found by name (synonyms followed).
+struct ObjectRef {
+  std::string owner, name, type;
+};
+
+struct Scope;
+
+class Binder {
+public:
+  Binder(sqlite3 *db, std::string user);
+
+  // Queries and DML: annotate the tree in place; throw OraError with the offending offset.
+  void bindQuery(Select &s);
+  void bindInsert(InsertStmt &s);
+  void bindUpdate(UpdateStmt &s);
+  void bindDelete(DeleteStmt &s);
+  // A CHECK condition over one table's columns, read from the row as NEW.
+  void bindCheck(Expr &e, const std::string &owner, const std::string &table,
+                 const std::vector<ColumnInfo> &columns);
+  // A DEFAULT expression (no columns allowed).
+  void bindDefault(Expr &e);
+
+  // Name lookups shared with the DDL executor.
+  std::optional<ObjectRef> findObject(const std::vector<std::string> &name);
+  ObjectRef resolveTable(const std::vector<std::string> &name, int pos);
+  // The owner an unqualified name of a new object belongs to.
+  std::string ownerOf(const std::vector<std::string> &name) const;
+  bool canAccess(const std::string &owner, const std::string &name);
+  const std::string &user() const { return FUser; }
+  std::vector<ColumnInfo> columnsOf(const std::string &owner, const std::string &name);
+
+  // ROWNUM counters the statement needs (each bound as a pointer parameter).
+  int counterCount() const { return FCounters; }
+  // Bind variable names in order of first appearance.
+  const std::vector<std::string> &bindNames() const { return FBindNames; }
+
+private:
+  friend struct BinderAccess;
+  sqlite3 *FDb;
+  std::string FUser;
+  std::vector<std::string> FSchema; // the schema unqualified names mean (views: their owner)
+  int FCounters = 0;
+  int FAliases = 0;
+  int FViewDepth = 0;
+  std::vector<std::string> FBindNames;
+  std::map<std::string, std::vector<ColumnInfo>> FColumnCache;
+  std::vector<std::unique_ptr<Select>> FViewQueries;
+  std::vector<std::unique_ptr<BoundTable>> FDmlTables;
+
+  enum Ctx : unsigned {
+    AllowAggregate = 1,
+    AllowSequence = 2,
+    AllowColumns = 4,
+    AllowRownum = 8,
+    InAggregate = 16,
+    AllowOuterMark = 32,
+  };
+
+  void bindSelect(Select &s, Scope *outer, bool countersAllowed, int depth);
+  void bindBlock(QueryBlock &b, Select &s, Scope *outer, bool countersAllowed, int depth);
+  void bindFrom(QueryBlock &b, Scope &scope, int depth);
+  void bindOrderBy(Select &s, QueryBlock *b, Scope *scope);
+  void bindExpr(Expr &e, Scope *scope, unsigned ctx);
+  void bindValue(Expr &e, Scope *scope, unsigned ctx);     // must be a value
+  void bindCondition(Expr &e, Scope *scope, unsigned ctx); // must be a condition
+  void bindColumn(Expr &e, Scope *scope, unsigned ctx);
+  void bindFunction(Expr &e, Scope *scope, unsigned ctx);
+  void bindSubquery(Select &q, Scope *scope, int depth);
+  void checkGrouped(Expr &e, QueryBlock &b, int depth);
+  void analyseRownum(QueryBlock &b, Select &s, bool countersAllowed);
+  void splitWhere(QueryBlock &b, Scope &scope);
+  std::string newAlias() { return "t" + std::to_string(++FAliases); }
+  std::string schema() const { return FSchema.back(); }
+};
+
+// Type helpers shared with the emitter.
+bool isCharType(SqlType t);
+bool sameTypeGroup(SqlType a, SqlType b);
+bool exprEqual(const Expr &a, const Expr &b);
+
+} // namespace localdb

@@ -1,0 +1,509 @@
+// The SQLite emitter: bound tree to SQLite text, conversions made explicit by type.
+#include "SqlEmitter.h"
+
+#include <algorithm>
+
+#include "OraError.h"
+#include "OraNumber.h"
+#include "SqlBinder.h"
+
+namespace localdb {
+
+namespace {
+
+std::string join(const std::vector<std::string> &parts, const char *sep) {
+  std::string s;
+  for (size_t i = 0; i < parts.size(); ++i)
+    s += (i ? sep : "") + parts[i];
+  return s;
+}
+
+bool isRaw(SqlType t) { return t == SqlType::Raw || t == SqlType::LongRaw; }
+
+const char *flip(const std::string &op) {
+  if (op == "<")
+    return ">";
+  if (op == ">")
+    return "<";
+  if (op == "<=")
+    return ">=";
+  if (op == ">=")
+    return "<=";
+  return op == "=" ? "=" : "<>";
+}
+
+} // namespace
+
+Emitter::Emitter(std::vector<std::string> bindNames, std::string user)
+    : FBindNames(std::move(bindNames)), FUser(std::move(user)) {}
+
+std::string Emitter::bindParam(const std::string &name) const {
+  auto it = std::find(FBindNames.begin(), FBindNames.end(), name);
+  return "?" + std::to_string((it - FBindNames.begin()) + 1);
+}
+
+std::string Emitter::counterParam(int counter) const {
+  return "?" + std::to_string(FBindNames.size() + static_cast<size_t>(counter) + 1);
+}
+
+std::string Emitter::convert(const std::string &s, SqlType from, SqlType to) {
+  if (to == SqlType::Unknown || from == to || s == "NULL")
+    return s;
+  switch (to) {
+  case SqlType::Number:
+    return "ora_num(" + s + ")";
+  case SqlType::Date:
+    return "ora_date(" + s + ")";
+  case SqlType::Varchar2:
+  case SqlType::Char:
+  case SqlType::Long:
+    if (isCharType(from))
+      return s;
+    if (from == SqlType::Number)
+      return "ora_ntoc(" + s + ")";
+    if (from == SqlType::Date)
+      return "ora_dtoc(" + s + ")";
+    if (isRaw(from))
+      return "ora_rawtohex(" + s + ")";
+    if (from == SqlType::Rowid)
+      return "ora_rowidtochar(" + s + ")";
+    return s;
+  case SqlType::Raw:
+  case SqlType::LongRaw:
+    if (isRaw(from))
+      return s;
+    return "ora_hextoraw(" + s + ")";
+  case SqlType::Rowid:
+    return "ora_chartorowid(" + s + ")";
+  default:
+    return s;
+  }
+}
+
+std::string Emitter::conv(const Expr &e, SqlType to) {
+  // Literals convert now rather than per row.
+  if (to == SqlType::Number && e.kind == ExprKind::String) {
+    if (auto n = parseNumber(e.text))
+      return formatNumber(*n) == "0" ? "0" : (n->isInt ? std::to_string(n->i) : formatDouble(n->d));
+  }
+  if (isCharType(to) && e.kind == ExprKind::Number) {
+    if (auto n = parseNumber(e.text))
+      return quoteText(formatNumber(*n));
+  }
+  return convert(expr(e), e.type.type, to);
+}
+
+std::string Emitter::store(const std::string &sql, const TypeInfo &from, const ColumnInfo &c) {
+  switch (c.type) {
+  case SqlType::Number: {
+    std::string v = convert(sql, from.type, SqlType::Number);
+    if (c.precision >= 0 || c.scale >= 0)
+      return "ora_colnum(" + v + "," + std::to_string(c.precision) + "," +
+             std::to_string(c.scale) + ")";
+    return v;
+  }
+  case SqlType::Varchar2:
+    return "ora_colchar(" + convert(sql, from.type, SqlType::Varchar2) + "," +
+           std::to_string(c.length) + ")";
+  case SqlType::Char:
+    return "ora_colcharpad(" + convert(sql, from.type, SqlType::Varchar2) + "," +
+           std::to_string(c.length) + ")";
+  case SqlType::Raw:
+    return "ora_colraw(" + convert(sql, from.type, SqlType::Raw) + "," + std::to_string(c.length) +
+           ")";
+  case SqlType::Date:
+    return convert(sql, from.type, SqlType::Date);
+  case SqlType::Long:
+    return "ora_colchar(" + convert(sql, from.type, SqlType::Varchar2) + ",0)";
+  case SqlType::LongRaw:
+    return convert(sql, from.type, SqlType::Raw);
+  case SqlType::Rowid:
+    return convert(sql, from.type, SqlType::Rowid);
+  default:
+    return sql;
+  }
+}
+
+std::string Emitter::scalar(const Select &q, int column) {
+  // A scalar subquery yields one row at most (ORA-01427 otherwise).
+  std::string c = "\"c" + std::to_string(column + 1) + "\"";
+  return "(SELECT CASE WHEN count(*) > 1 THEN ora_error(1427) ELSE max(" + c +
+         ") END FROM (SELECT " + c + " FROM (" + selectText(q, false) + ") LIMIT 2))";
+}
+
+std::string Emitter::expr(const Expr &e) {
+  switch (e.kind) {
+  case ExprKind::Null:
+    return "NULL";
+  case ExprKind::Number: {
+    auto n = parseNumber(e.text);
+    if (!n)
+      return "NULL";
+    return n->isInt ? std::to_string(n->i) : formatDouble(n->d);
+  }
+  case ExprKind::String:
+    return quoteText(e.text);
+  case ExprKind::Bind:
+    return bindParam(e.text);
+  case ExprKind::Column:
+    if (e.isRowid)
+      return e.table->sqlAlias + ".rowid";
+    return e.table->sqlAlias + "." + quoteIdent(e.column);
+  case ExprKind::Pseudo:
+    if (e.text == "SYSDATE")
+      return "ora_sysdate()";
+    if (e.text == "USER")
+      return quoteText(FUser);
+    if (e.text == "UID")
+      return "(SELECT user_id FROM ora_users WHERE username = " + quoteText(FUser) + ")";
+    if (e.text == "ROWNUM")
+      return (e.counts ? "ora_rownum_next(" : "ora_rownum_get(") + counterParam(e.counter) + ")";
+    return "NULL";
+  case ExprKind::Sequence:
+    return std::string(e.text == "NEXTVAL" ? "ora_nextval(" : "ora_currval(") +
+           quoteText(e.names[0]) + "," + quoteText(e.names[1]) + ")";
+  case ExprKind::Unary:
+    return "(" + e.text + conv(*e.args[0], SqlType::Number) + ")";
+  case ExprKind::Binary: {
+    if (e.text == "||")
+      return "ora_concat(" + conv(*e.args[0], SqlType::Varchar2) + "," +
+             conv(*e.args[1], SqlType::Varchar2) + ")";
+    std::string a = conv(*e.args[0], e.argTargets[0]), b = conv(*e.args[1], e.argTargets[1]);
+    if (e.sqlName == "ora_date_diff")
+      return "ora_date_diff(" + a + "," + b + ")";
+    if (e.sqlName == "ora_date_add") {
+      if (e.argTargets[0] == SqlType::Date)
+        return "ora_date_add(" + a + "," + (e.text == "-" ? "-(" + b + ")" : b) + ")";
+      return "ora_date_add(" + b + "," + a + ")";
+    }
+    if (e.text == "/")
+      return "ora_div(" + a + "," + b + ")";
+    return "(" + a + " " + e.text + " " + b + ")";
+  }
+  case ExprKind::Compare: {
+    SqlType t = e.argTargets.empty() ? SqlType::Unknown : e.argTargets[0];
+    std::string a = conv(*e.args[0], t);
+    auto side = [&](const Expr &x) {
+      std::string s = conv(x, t);
+      return t == SqlType::Char ? "rtrim(" + s + ",' ')" : s;
+    };
+    if (t == SqlType::Char)
+      a = "rtrim(" + a + ",' ')";
+    if (e.query) {
+      std::string sub = selectText(*e.query, false);
+      std::string c = "\"c1\"";
+      if (e.text2.empty())
+        return "(" + a + " " + e.text + " " + scalar(*e.query, 0) + ")";
+      if (e.text2 == "ANY" && e.text == "=")
+        return "(" + a + " IN (SELECT " + c + " FROM (" + sub + ")))";
+      if (e.text2 == "ALL" && e.text == "<>")
+        return "(" + a + " NOT IN (SELECT " + c + " FROM (" + sub + ")))";
+      if (e.text2 == "ANY")
+        return "EXISTS (SELECT 1 FROM (" + sub + ") WHERE " + a + " " + e.text + " " + c + ")";
+      // ALL: true over no rows, unknown when a NULL decides nothing else.
+      return "(SELECT CASE WHEN count(*) = 0 THEN 1 WHEN sum((" + a + " " + e.text + " " + c +
+             ") IS NOT 1 AND " + c + " IS NOT NULL) > 0 THEN 0 WHEN count(*) <> count(" + c +
+             ") THEN NULL ELSE 1 END FROM (" + sub + "))";
+    }
+    if (e.args.size() == 2 && e.text2.empty())
+      return "(" + a + " " + e.text + " " + side(*e.args[1]) + ")";
+    std::vector<std::string> parts;
+    for (size_t i = 1; i < e.args.size(); ++i)
+      parts.push_back(a + " " + e.text + " " + side(*e.args[i]));
+    return "(" + join(parts, e.text2 == "ALL" ? " AND " : " OR ") + ")";
+  }
+  case ExprKind::And:
+    return "(" + expr(*e.args[0]) + " AND " + expr(*e.args[1]) + ")";
+  case ExprKind::Or:
+    return "(" + expr(*e.args[0]) + " OR " + expr(*e.args[1]) + ")";
+  case ExprKind::Not:
+    return "(NOT " + expr(*e.args[0]) + ")";
+  case ExprKind::IsNull:
+    return "(" + expr(*e.args[0]) + (e.negated ? " IS NOT NULL)" : " IS NULL)");
+  case ExprKind::Like: {
+    std::string s = "(" + conv(*e.args[0], SqlType::Varchar2) + (e.negated ? " NOT" : "") +
+                    " LIKE " + conv(*e.args[1], SqlType::Varchar2);
+    if (e.args.size() > 2)
+      s += " ESCAPE " + conv(*e.args[2], SqlType::Varchar2);
+    return s + ")";
+  }
+  case ExprKind::Between: {
+    SqlType t = e.argTargets[0];
+    return "(" + conv(*e.args[0], t) + (e.negated ? " NOT" : "") + " BETWEEN " +
+           conv(*e.args[1], t) + " AND " + conv(*e.args[2], t) + ")";
+  }
+  case ExprKind::In: {
+    const Expr &v = *e.args[0];
+    std::string not_ = e.negated ? " NOT" : "";
+    if (e.query) {
+      std::string sub = selectText(*e.query, false);
+      if (v.kind == ExprKind::List) {
+        std::vector<std::string> vs;
+        for (auto &a : v.args)
+          vs.push_back(expr(*a));
+        return "((" + join(vs, ",") + ")" + not_ + " IN (" + sub + "))";
+      }
+      SqlType vt = v.type.type, ct = e.query->columns[0]->expr->type.type;
+      if (!sameTypeGroup(vt, ct) || (isCharType(vt) != isCharType(ct))) {
+        SqlType t = isCharType(vt) ? ct : vt;
+        return "(" + conv(v, t) + not_ + " IN (SELECT " + convert("\"c1\"", ct, t) + " FROM (" +
+               sub + ")))";
+      }
+      return "(" + expr(v) + not_ + " IN (" + sub + "))";
+    }
+    if (v.kind == ExprKind::List) {
+      std::vector<std::string> vs, rows;
+      for (auto &a : v.args)
+        vs.push_back(expr(*a));
+      for (size_t i = 1; i < e.args.size(); ++i) {
+        std::vector<std::string> r;
+        for (auto &a : e.args[i]->args)
+          r.push_back(expr(*a));
+        rows.push_back("(" + join(r, ",") + ")");
+      }
+      return "((" + join(vs, ",") + ")" + not_ + " IN (VALUES " + join(rows, ",") + "))";
+    }
+    SqlType t = e.argTargets.empty() ? SqlType::Unknown : e.argTargets[0];
+    std::vector<std::string> items;
+    for (size_t i = 1; i < e.args.size(); ++i)
+      items.push_back(conv(*e.args[i], t));
+    return "(" + conv(v, t) + not_ + " IN (" + join(items, ",") + "))";
+  }
+  case ExprKind::Exists:
+    return "EXISTS (" + selectText(*e.query, false) + ")";
+  case ExprKind::Subquery:
+    return scalar(*e.query, 0);
+  case ExprKind::List: {
+    std::vector<std::string> vs;
+    for (auto &a : e.args)
+      vs.push_back(expr(*a));
+    return "(" + join(vs, ",") + ")";
+  }
+  case ExprKind::Function: {
+    const std::string &name = e.names[0];
+    auto arg = [&](size_t i) {
+      return conv(*e.args[i], i < e.argTargets.size() ? e.argTargets[i] : SqlType::Unknown);
+    };
+    if (e.aggregate) {
+      std::string fn = name == "COUNT"    ? "count"
+                       : name == "SUM"    ? "sum"
+                       : name == "AVG"    ? "avg"
+                       : name == "MIN"    ? "min"
+                       : name == "MAX"    ? "max"
+                       : name == "STDDEV" ? "ora_stddev"
+                                          : "ora_variance";
+      if (e.star)
+        return "count(*)";
+      return fn + "(" + (e.distinct ? "DISTINCT " : "") + arg(0) + ")";
+    }
+    if (e.sqlName == "DECODE") {
+      std::string v = arg(0);
+      std::string s = "CASE";
+      size_t n = e.args.size();
+      size_t i = 1;
+      for (; i + 1 < n; i += 2)
+        s += " WHEN " + v + " IS " + arg(i) + " THEN " + arg(i + 1);
+      if (i < n)
+        s += " ELSE " + arg(i);
+      return s + " END";
+    }
+    if (name == "NVL")
+      return "ifnull(" + arg(0) + "," + arg(1) + ")";
+    if (e.sqlName.empty())
+      return arg(0);
+    std::vector<std::string> args;
+    for (size_t i = 0; i < e.args.size(); ++i)
+      args.push_back(arg(i));
+    return e.sqlName + "(" + join(args, ",") + ")";
+  }
+  case ExprKind::Star:
+  case ExprKind::Prior:
+    break;
+  }
+  throw oraError(3001, e.pos);
+}
+
+std::string Emitter::tableSource(const BoundTable &t) {
+  if (t.query)
+    return "(" + selectText(*t.query, true) + ") AS " + t.sqlAlias;
+  return physicalName(t.owner, t.name) + " AS " + t.sqlAlias;
+}
+
+std::string Emitter::blockText(const QueryBlock &b, const Select &s, bool named) {
+  std::string sql = b.distinct ? "SELECT DISTINCT " : "SELECT ";
+  std::vector<std::string> items;
+  for (size_t i = 0; i < b.expanded.size(); ++i) {
+    const SelectItem &item = b.expanded[i];
+    std::string alias = named ? quoteIdent(item.name) : "\"c" + std::to_string(i + 1) + "\"";
+    items.push_back(expr(*item.expr) + " AS " + alias);
+  }
+  sql += join(items, ", ");
+  // FROM: inner tables, then the outer-joined ones with their (+) conditions.
+  std::vector<std::string> whereParts;
+  std::string from;
+  bool first = true;
+  for (BoundTable *t : b.joinOrder) {
+    if (first || !t->outer) {
+      from += (first ? "" : ", ") + tableSource(*t);
+      if (t->outer)
+        for (Expr *on : t->onTerms)
+          whereParts.push_back(expr(*on));
+    } else {
+      std::vector<std::string> on;
+      for (Expr *x : t->onTerms)
+        on.push_back(expr(*x));
+      from += " LEFT JOIN " + tableSource(*t) + " ON " + join(on, " AND ");
+    }
+    first = false;
+  }
+  sql += " FROM " + from;
+  for (Expr *w : b.whereTerms)
+    whereParts.push_back(expr(*w));
+  if (!b.countedFilters.empty()) {
+    const Expr &f = *b.countedFilters[0];
+    bool left = f.args[0]->kind == ExprKind::Pseudo;
+    std::string op = left ? f.text : flip(f.text);
+    std::string value = conv(*f.args[left ? 1 : 0], SqlType::Number);
+    std::string deps;
+    for (BoundTable *t : b.joinOrder)
+      if (!t->columns.empty())
+        deps += "," + t->sqlAlias + "." + quoteIdent(t->columns[0].name);
+    std::string test = "ora_rownum_test(" + counterParam(b.counter) + "," + quoteText(op) + "," +
+                       value + deps + ")";
+    if (whereParts.empty())
+      whereParts.push_back(test);
+    else
+      whereParts.push_back("CASE WHEN " + join(whereParts, " AND ") + " THEN " + test + " END");
+  }
+  if (!whereParts.empty())
+    sql += " WHERE " + join(whereParts, " AND ");
+  if (!b.groupBy.empty()) {
+    std::vector<std::string> g;
+    for (auto &x : b.groupBy)
+      g.push_back(expr(*x));
+    sql += " GROUP BY " + join(g, ", ");
+  }
+  if (b.having)
+    sql += " HAVING " + expr(*b.having);
+  if (s.block.get() == &b && !s.orderBy.empty()) {
+    std::vector<std::string> o;
+    for (const OrderItem &item : s.orderBy)
+      o.push_back((item.expr->kind == ExprKind::Number ? item.expr->text : expr(*item.expr)) +
+                  (item.desc ? " DESC NULLS FIRST" : " NULLS LAST"));
+    sql += " ORDER BY " + join(o, ", ");
+  }
+  if (!b.limitFilters.empty()) {
+    std::string limit;
+    for (Expr *f : b.limitFilters) {
+      bool left = f->args[0]->kind == ExprKind::Pseudo;
+      std::string op = left ? f->text : flip(f->text);
+      std::string l = "ora_rownum_limit(" + quoteText(op) + "," +
+                      conv(*f->args[left ? 1 : 0], SqlType::Number) + ")";
+      limit = limit.empty() ? l : "ora_limit_min(" + limit + "," + l + ")";
+    }
+    sql += " LIMIT " + limit;
+  }
+  return sql;
+}
+
+std::string Emitter::selectText(const Select &s, bool named) {
+  if (s.block)
+    return blockText(*s.block, s, named);
+  auto operand = [&](const Select &x) {
+    std::string t = selectText(x, named);
+    bool plain = x.block && x.block->limitFilters.empty() && x.orderBy.empty();
+    return plain ? t : "SELECT * FROM (" + t + ")";
+  };
+  std::string op = s.setOp == "MINUS" ? "EXCEPT" : s.setOp;
+  std::string left = s.left->block ? operand(*s.left) : selectText(*s.left, named);
+  if (!s.left->block && !s.left->orderBy.empty())
+    left = "SELECT * FROM (" + left + ")";
+  std::string sql = left + " " + op + " " + operand(*s.right);
+  if (!s.orderBy.empty()) {
+    std::vector<std::string> o;
+    for (const OrderItem &item : s.orderBy)
+      o.push_back(item.expr->text + (item.desc ? " DESC NULLS FIRST" : " NULLS LAST"));
+    sql += " ORDER BY " + join(o, ", ");
+  }
+  return sql;
+}
+
+std::string Emitter::select(const Select &s) { return selectText(s, true); }
+
+std::string Emitter::insert(const InsertStmt &s, const std::vector<const Expr *> &defaults) {
+  const BoundTable &t = *s.table.bound;
+  std::vector<std::string> cols, values;
+  auto columnInfo = [&](const std::string &name) -> const ColumnInfo & {
+    for (const ColumnInfo &c : t.columns)
+      if (c.name == name)
+        return c;
+    throw oraError(904, s.pos);
+  };
+  if (s.query) {
+    std::string sub = selectText(*s.query, false);
+    for (size_t i = 0; i < s.columns.size(); ++i) {
+      cols.push_back(quoteIdent(s.columns[i]));
+      std::string c = "q.\"c" + std::to_string(i + 1) + "\"";
+      values.push_back(store(c, s.query->columns[i]->expr->type, columnInfo(s.columns[i])));
+    }
+    for (size_t i = 0; i < t.columns.size(); ++i)
+      if (defaults.size() > i && defaults[i] &&
+          std::find(s.columns.begin(), s.columns.end(), t.columns[i].name) == s.columns.end()) {
+        cols.push_back(quoteIdent(t.columns[i].name));
+        values.push_back(store(expr(*defaults[i]), defaults[i]->type, t.columns[i]));
+      }
+    return "INSERT INTO " + physicalName(t.owner, t.name) + " (" + join(cols, ",") +
+           ") SELECT " + join(values, ",") + " FROM (" + sub + ") AS q";
+  }
+  for (size_t i = 0; i < s.columns.size(); ++i) {
+    cols.push_back(quoteIdent(s.columns[i]));
+    const ColumnInfo &c = columnInfo(s.columns[i]);
+    values.push_back(store(expr(*s.values[i]), s.values[i]->type, c));
+  }
+  for (size_t i = 0; i < t.columns.size(); ++i)
+    if (defaults.size() > i && defaults[i] &&
+        std::find(s.columns.begin(), s.columns.end(), t.columns[i].name) == s.columns.end()) {
+      cols.push_back(quoteIdent(t.columns[i].name));
+      values.push_back(store(expr(*defaults[i]), defaults[i]->type, t.columns[i]));
+    }
+  return "INSERT INTO " + physicalName(t.owner, t.name) + " (" + join(cols, ",") + ") VALUES (" +
+         join(values, ",") + ")";
+}
+
+std::string Emitter::update(const UpdateStmt &s) {
+  const BoundTable &t = *s.table.bound;
+  std::vector<std::string> sets;
+  for (const Assignment &a : s.sets) {
+    for (size_t i = 0; i < a.columns.size(); ++i) {
+      const ColumnInfo *c = nullptr;
+      for (const ColumnInfo &x : t.columns)
+        if (x.name == a.columns[i])
+          c = &x;
+      if (a.columns.size() > 1) {
+        sets.push_back(quoteIdent(a.columns[i]) + " = " +
+                       store(scalar(*a.value->query, static_cast<int>(i)),
+                             a.value->query->columns[i]->expr->type, *c));
+      } else {
+        sets.push_back(quoteIdent(a.columns[i]) + " = " +
+                       store(expr(*a.value), a.value->type, *c));
+      }
+    }
+  }
+  std::string sql = "UPDATE " + physicalName(t.owner, t.name) + " AS " + t.sqlAlias + " SET " +
+                    join(sets, ", ");
+  if (s.where)
+    sql += " WHERE " + expr(*s.where);
+  return sql;
+}
+
+std::string Emitter::remove(const DeleteStmt &s) {
+  const BoundTable &t = *s.table.bound;
+  std::string sql = "DELETE FROM " + physicalName(t.owner, t.name) + " AS " + t.sqlAlias;
+  if (s.where)
+    sql += " WHERE " + expr(*s.where);
+  return sql;
+}
+
+std::string Emitter::condition(const Expr &e) { return expr(e); }
+
+} // namespace localdb

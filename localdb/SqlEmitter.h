@@ -1,0 +1,42 @@
+// The SQLite emitter: a bound statement tree to the text of one SQLite statement, with Oracle's
+// conversions, NULL ordering, outer joins and ROWNUM made explicit.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "SqlAst.h"
+
+namespace localdb {
+
+class Emitter {
+public:
+  // bindNames: the statement's bind variables (?1.. in that order); counters follow them.
+  Emitter(std::vector<std::string> bindNames, std::string user);
+
+  std::string select(const Select &s);
+  // defaults: for each column of the table, its bound DEFAULT expression or null.
+  std::string insert(const InsertStmt &s, const std::vector<const Expr *> &defaults);
+  std::string update(const UpdateStmt &s);
+  std::string remove(const DeleteStmt &s);
+  // A CHECK condition over NEW.col.
+  std::string condition(const Expr &e);
+  // A value stored into a column: conversion and the column's checks.
+  std::string store(const std::string &sql, const TypeInfo &from, const ColumnInfo &column);
+  // Converts SQL text of one type to another.
+  std::string convert(const std::string &sql, SqlType from, SqlType to);
+
+private:
+  std::vector<std::string> FBindNames;
+  std::string FUser;
+
+  std::string expr(const Expr &e);
+  std::string conv(const Expr &e, SqlType to);
+  std::string selectText(const Select &s, bool named);
+  std::string blockText(const QueryBlock &b, const Select &s, bool named);
+  std::string tableSource(const BoundTable &t);
+  std::string scalar(const Select &q, int column);
+  std::string counterParam(int counter) const;
+  std::string bindParam(const std::string &name) const;
+};
+
+} // namespace localdb

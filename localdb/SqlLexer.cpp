@@ -1,0 +1,150 @@
+// The SQL lexer: names, quoted names, strings, numbers, bind variables, operators, comments.
+#include "SqlLexer.h"
+
+#include <cctype>
+
+namespace localdb {
+
+namespace {
+
+bool identStart(unsigned char c) { return std::isalpha(c) || c >= 0x80; }
+bool identChar(unsigned char c) {
+  return std::isalnum(c) || c == '_' || c == '$' || c == '#' || c >= 0x80;
+}
+
+// One error route: every lexical error carries the offset where it was found.
+[[noreturn]] void lexError(int code, size_t pos) { throw oraError(code, static_cast<int>(pos)); }
+
+} // namespace
+
+std::vector<Token> tokenize(const std::string &s) {
+  std::vector<Token> out;
+  size_t i = 0, n = s.size();
+  while (true) {
+    while (i < n) {
+      unsigned char c = static_cast<unsigned char>(s[i]);
+      if (std::isspace(c)) {
+        ++i;
+      } else if (c == '-' && i + 1 < n && s[i + 1] == '-') {
+        while (i < n && s[i] != '\n')
+          ++i;
+      } else if (c == '/' && i + 1 < n && s[i + 1] == '*') {
+        size_t e = s.find("*/", i + 2);
+        if (e == std::string::npos)
+          lexError(1742, i);
+        i = e + 2;
+      } else {
+        break;
+      }
+    }
+    Token t;
+    t.pos = static_cast<int>(i);
+    if (i >= n) {
+      t.kind = Tok::End;
+      t.end = t.pos;
+      out.push_back(t);
+      return out;
+    }
+    unsigned char c = static_cast<unsigned char>(s[i]);
+    if (identStart(c)) {
+      size_t b = i;
+      while (i < n && identChar(static_cast<unsigned char>(s[i])))
+        ++i;
+      t.kind = Tok::Ident;
+      t.text = s.substr(b, i - b);
+      for (char &ch : t.text)
+        ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+    } else if (c == '"') {
+      size_t e = s.find('"', i + 1);
+      if (e == std::string::npos)
+        lexError(1740, i);
+      if (e == i + 1)
+        lexError(1741, i);
+      t.kind = Tok::QuotedIdent;
+      t.text = s.substr(i + 1, e - i - 1);
+      i = e + 1;
+    } else if (c == '\'') {
+      std::string v;
+      size_t j = i + 1;
+      while (true) {
+        if (j >= n)
+          lexError(1756, i);
+        if (s[j] == '\'') {
+          if (j + 1 < n && s[j + 1] == '\'') {
+            v += '\'';
+            j += 2;
+            continue;
+          }
+          break;
+        }
+        v += s[j++];
+      }
+      t.kind = Tok::String;
+      t.text = v;
+      i = j + 1;
+    } else if (std::isdigit(c) || (c == '.' && i + 1 < n && std::isdigit((unsigned char)s[i + 1]))) {
+      size_t b = i;
+      while (i < n && std::isdigit(static_cast<unsigned char>(s[i])))
+        ++i;
+      if (i < n && s[i] == '.' && !(i + 1 < n && s[i + 1] == '.')) {
+        ++i;
+        while (i < n && std::isdigit(static_cast<unsigned char>(s[i])))
+          ++i;
+      }
+      if (i < n && (s[i] == 'e' || s[i] == 'E')) {
+        size_t k = i + 1;
+        if (k < n && (s[k] == '+' || s[k] == '-'))
+          ++k;
+        if (k < n && std::isdigit(static_cast<unsigned char>(s[k]))) {
+          i = k;
+          while (i < n && std::isdigit(static_cast<unsigned char>(s[i])))
+            ++i;
+        }
+      }
+      t.kind = Tok::Number;
+      t.text = s.substr(b, i - b);
+    } else if (c == ':') {
+      size_t b = ++i;
+      if (i < n && s[i] == '"') {
+        size_t e = s.find('"', i + 1);
+        if (e == std::string::npos)
+          lexError(1740, i);
+        t.text = s.substr(i + 1, e - i - 1);
+        i = e + 1;
+      } else {
+        while (i < n && identChar(static_cast<unsigned char>(s[i])))
+          ++i;
+        t.text = s.substr(b, i - b);
+        for (char &ch : t.text)
+          ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+      }
+      if (t.text.empty())
+        lexError(1745, b - 1);
+      t.kind = Tok::Bind;
+    } else {
+      t.kind = Tok::Op;
+      auto two = [&](const char *op) { return s.compare(i, 2, op) == 0; };
+      if (s.compare(i, 3, "(+)") == 0) {
+        t.text = "(+)";
+        i += 3;
+      } else if (two("||") || two("<>") || two("!=") || two("^=") || two("~=") || two("<=") ||
+                 two(">=")) {
+        t.text = s.substr(i, 2);
+        i += 2;
+      } else if (std::string("(),.+-*/=<>;@").find(static_cast<char>(c)) != std::string::npos) {
+        t.text = std::string(1, static_cast<char>(c));
+        ++i;
+      } else if (c == '|' || c == '!' || c == '^' || c == '~') {
+        lexError(911, i);
+      } else {
+        lexError(911, i);
+      }
+      if (t.text == "!=" || t.text == "^=" || t.text == "~=")
+        t.text = "<>";
+    }
+    t.end = static_cast<int>(i);
+    out.push_back(std::move(t));
+  }
+}
+
+} // namespace localdb

@@ -1,0 +1,32 @@
+// The SQL lexer: statement text to tokens, each with its 0-based offset.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "OraError.h"
+
+namespace localdb {
+
+enum class Tok {
+  End,
+  Ident,       // a name, upper-cased; keywords are names too (Parser decides)
+  QuotedIdent, // "Name", kept as written
+  String,      // 'text' with '' folded
+  Number,      // 12, 1.5, .5, 1E10
+  Bind,        // :name or :1 (text without the colon, upper-cased)
+  Op,          // ( ) , . + - * / || = <> != ^= ~= < > <= >= ; @ and (+) as one token
+};
+
+struct Token {
+  Tok kind = Tok::End;
+  std::string text;
+  int pos = 0;
+  int end = 0; // offset just past the token
+  bool is(const char *s) const { return (kind == Tok::Ident || kind == Tok::Op) && text == s; }
+};
+
+// Cuts the whole text into tokens, ending with one End token. Errors (unterminated string or
+// quoted name, a character SQL does not use) are thrown with their offset.
+std::vector<Token> tokenize(const std::string &text);
+
+} // namespace localdb

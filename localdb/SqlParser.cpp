@@ -1,0 +1,1550 @@
+// The SQL parser: recursive descent over the token list, one error route carrying the offset.
+#include "SqlParser.h"
+
+#include <set>
+
+#include "SqlLexer.h"
+
+namespace localdb {
+
+namespace {
+
+const std::set<std::string> kReserved = {
+    "ACCESS",  "ADD",       "ALL",       "ALTER",     "AND",        "ANY",      "AS",
+    "ASC",     "AUDIT",     "BETWEEN",   "BY",        "CHAR",       "CHECK",    "CLUSTER",
+    "COLUMN",  "COMMENT",   "COMPRESS",  "CONNECT",   "CREATE",     "CURRENT",  "DATE",
+    "DECIMAL", "DEFAULT",   "DELETE",    "DESC",      "DISTINCT",   "DROP",     "ELSE",
+    "EXCLUSIVE", "EXISTS",  "FILE",      "FLOAT",     "FOR",        "FROM",     "GRANT",
+    "GROUP",   "HAVING",    "IDENTIFIED", "IMMEDIATE", "IN",        "INCREMENT", "INDEX",
+    "INITIAL", "INSERT",    "INTEGER",   "INTERSECT", "INTO",       "IS",       "LEVEL",
+    "LIKE",    "LOCK",      "LONG",      "MAXEXTENTS", "MINUS",     "MODE",     "MODIFY",
+    "NOAUDIT", "NOCOMPRESS", "NOT",      "NOWAIT",    "NULL",       "NUMBER",   "OF",
+    "OFFLINE", "ON",        "ONLINE",    "OPTION",    "OR",         "ORDER",    "PCTFREE",
+    "PRIOR",   "PRIVILEGES", "PUBLIC",   "RAW",       "RENAME",     "RESOURCE", "REVOKE",
+    "ROW",     "ROWID",     "ROWLABEL",  "ROWNUM",    "ROWS",       "SELECT",   "SESSION",
+    "SET",     "SHARE",     "SIZE",      "SMALLINT",  "START",      "SUCCESSFUL", "SYNONYM",
+    "SYSDATE", "TABLE",     "THEN",      "TO",        "TRIGGER",    "UID",      "UNION",
+    "UNIQUE",  "UPDATE",    "USER",      "VALIDATE",  "VALUES",     "VARCHAR",  "VARCHAR2",
+    "VIEW",    "WHENEVER",  "WHERE",     "WITH"};
+
+class Parser {
+public:
+  Parser(const std::string &text) : FText(text), FTokens(tokenize(text)) {}
+
+  std::unique_ptr<Statement> statement();
+  std::unique_ptr<Select> queryOnly() {
+    auto q = select();
+    expectEnd();
+    return q;
+  }
+  ExprPtr conditionOnly() {
+    auto e = condition();
+    expectEnd();
+    return e;
+  }
+
+private:
+  const std::string &FText;
+  std::vector<Token> FTokens;
+  size_t FPos = 0;
+  int FDepth = 0;
+
+  // ---- the error route ----
+  [[noreturn]] void error(int code, const Token &t) { throw oraError(code, t.pos); }
+  [[noreturn]] void error(int code) { error(code, cur()); }
+
+  struct DepthGuard {
+    Parser &p;
+    explicit DepthGuard(Parser &parser) : p(parser) {
+      if (++p.FDepth > kMaxParseDepth)
+        throw oraErrorText(3001, "unimplemented feature (statement nested more than " +
+                                     std::to_string(kMaxParseDepth) + " levels deep)",
+                           p.cur().pos);
+    }
+    ~DepthGuard() { --p.FDepth; }
+  };
+
+  // ---- token helpers ----
+  const Token &cur() const { return FTokens[FPos]; }
+  const Token &peek(size_t k = 1) const {
+    return FTokens[std::min(FPos + k, FTokens.size() - 1)];
+  }
+  bool atEnd() const { return cur().kind == Tok::End; }
+  bool is(const char *s) const { return cur().is(s); }
+  bool isKw(const char *s) const { return cur().kind == Tok::Ident && cur().text == s; }
+  bool accept(const char *s) {
+    if (is(s)) {
+      ++FPos;
+      return true;
+    }
+    return false;
+  }
+  void expect(const char *s, int code) {
+    if (!accept(s))
+      error(code);
+  }
+  void expectEnd() {
+    if (!atEnd())
+      error(is(";") ? 911 : 933);
+  }
+  std::string textBetween(int from, int to) const {
+    return FText.substr(static_cast<size_t>(from), static_cast<size_t>(to - from));
+  }
+  int prevEnd() const { return FPos ? FTokens[FPos - 1].end : 0; }
+
+  bool isName() const {
+    return cur().kind == Tok::QuotedIdent || (cur().kind == Tok::Ident && !isReserved(cur().text));
+  }
+  // A name that may also be a reserved word (after a dot, in DDL options).
+  std::string name(int code = 931) {
+    if (cur().kind == Tok::QuotedIdent || cur().kind == Tok::Ident) {
+      if (cur().kind == Tok::Ident && isReserved(cur().text))
+        error(code);
+      if (cur().text.size() > 30)
+        error(972);
+      return FTokens[FPos++].text;
+    }
+    error(code);
+  }
+  std::vector<std::string> qualifiedName(int code = 903) {
+    std::vector<std::string> parts{name(code)};
+    while (is(".") && (peek().kind == Tok::Ident || peek().kind == Tok::QuotedIdent)) {
+      ++FPos;
+      parts.push_back(name(code));
+    }
+    if (parts.size() > 2)
+      error(933, FTokens[FPos - 1]);
+    if (accept("@"))
+      error(3001, FTokens[FPos - 1]); // database links
+    return parts;
+  }
+  std::vector<std::string> nameList(int code = 904) {
+    std::vector<std::string> out;
+    expect("(", 906);
+    do
+      out.push_back(name(code));
+    while (accept(","));
+    expect(")", 907);
+    return out;
+  }
+  long integer() {
+    bool neg = accept("-");
+    if (cur().kind != Tok::Number)
+      error(936);
+    long v = std::atol(cur().text.c_str());
+    ++FPos;
+    return neg ? -v : v;
+  }
+  double numberValue() {
+    bool neg = accept("-");
+    accept("+");
+    if (cur().kind != Tok::Number)
+      error(936);
+    double v = std::strtod(cur().text.c_str(), nullptr);
+    ++FPos;
+    return neg ? -v : v;
+  }
+
+  // ---- queries ----
+  std::unique_ptr<Select> select();
+  std::unique_ptr<Select> selectTerm();
+  std::unique_ptr<QueryBlock> queryBlock();
+  void fromList(QueryBlock &b);
+  void orderBy(Select &s);
+
+  // ---- expressions ----
+  ExprPtr condition();
+  ExprPtr andCondition();
+  ExprPtr notCondition();
+  ExprPtr predicate();
+  ExprPtr expr();
+  ExprPtr term();
+  ExprPtr factor();
+  ExprPtr primary();
+  ExprPtr inList(int pos);
+  ExprPtr make(ExprKind k, int pos) {
+    auto e = std::make_unique<Expr>();
+    e->kind = k;
+    e->pos = pos;
+    return e;
+  }
+
+  // ---- statements ----
+  std::unique_ptr<Statement> insert();
+  std::unique_ptr<Statement> update();
+  std::unique_ptr<Statement> deleteStmt();
+  std::unique_ptr<Statement> create();
+  std::unique_ptr<Statement> createTable(int pos);
+  std::unique_ptr<Statement> createView(int pos, bool orReplace);
+  std::unique_ptr<Statement> createIndex(int pos, bool unique);
+  std::unique_ptr<Statement> sequence(int pos, StmtKind kind);
+  std::unique_ptr<Statement> drop();
+  std::unique_ptr<Statement> alter();
+  std::unique_ptr<Statement> alterTable(int pos);
+  std::unique_ptr<Statement> grant(bool isGrant);
+  TableRef dmlTable();
+  ColumnDef columnDef(bool requireType);
+  bool constraintClause(ConstraintClause &c, bool column, const std::string &columnName);
+  ColumnInfo dataType();
+  void skipStorage();
+  void skipBalanced();
+};
+
+// ---------------------------------------------------------------- queries
+
+std::unique_ptr<Select> Parser::select() {
+  DepthGuard g(*this);
+  auto left = selectTerm();
+  while (isKw("UNION") || isKw("INTERSECT") || isKw("MINUS")) {
+    auto s = std::make_unique<Select>();
+    s->pos = cur().pos;
+    s->setOp = cur().text;
+    ++FPos;
+    if (s->setOp == "UNION" && accept("ALL"))
+      s->setOp = "UNION ALL";
+    s->left = std::move(left);
+    s->right = selectTerm();
+    left = std::move(s);
+  }
+  if (isKw("ORDER"))
+    orderBy(*left);
+  if (isKw("FOR")) {
+    ++FPos;
+    expect("UPDATE", 905);
+    left->forUpdate = true;
+    if (accept("OF")) {
+      do {
+        name(904);
+        while (accept("."))
+          name(904);
+      } while (accept(","));
+    }
+    accept("NOWAIT");
+  }
+  return left;
+}
+
+std::unique_ptr<Select> Parser::selectTerm() {
+  DepthGuard g(*this);
+  auto s = std::make_unique<Select>();
+  s->pos = cur().pos;
+  if (is("(")) {
+    ++FPos;
+    auto inner = select();
+    expect(")", 907);
+    return inner;
+  }
+  if (!isKw("SELECT"))
+    error(928);
+  s->block = queryBlock();
+  return s;
+}
+
+void Parser::orderBy(Select &s) {
+  ++FPos;
+  expect("BY", 924);
+  do {
+    OrderItem o;
+    o.pos = cur().pos;
+    o.expr = expr();
+    if (accept("DESC"))
+      o.desc = true;
+    else
+      accept("ASC");
+    s.orderBy.push_back(std::move(o));
+  } while (accept(","));
+}
+
+std::unique_ptr<QueryBlock> Parser::queryBlock() {
+  auto b = std::make_unique<QueryBlock>();
+  b->pos = cur().pos;
+  ++FPos; // SELECT
+  if (accept("DISTINCT") || accept("UNIQUE"))
+    b->distinct = true;
+  else
+    accept("ALL");
+  do {
+    SelectItem item;
+    item.pos = cur().pos;
+    if (is("*")) {
+      item.expr = make(ExprKind::Star, cur().pos);
+      ++FPos;
+    } else if ((cur().kind == Tok::Ident || cur().kind == Tok::QuotedIdent) && peek().is(".") &&
+               peek(2).is("*")) {
+      item.expr = make(ExprKind::Star, cur().pos);
+      item.expr->names.push_back(cur().text);
+      FPos += 3;
+    } else if ((cur().kind == Tok::Ident || cur().kind == Tok::QuotedIdent) && peek().is(".") &&
+               (peek(2).kind == Tok::Ident || peek(2).kind == Tok::QuotedIdent) &&
+               peek(3).is(".") && peek(4).is("*")) {
+      item.expr = make(ExprKind::Star, cur().pos);
+      item.expr->names = {cur().text, peek(2).text};
+      FPos += 5;
+    } else {
+      if (isKw("FROM"))
+        error(936);
+      int start = cur().pos;
+      item.expr = expr();
+      int end = prevEnd();
+      // The column's name: the expression's text without blanks, upper-cased.
+      for (char ch : textBetween(start, end))
+        if (!std::isspace(static_cast<unsigned char>(ch)))
+          item.name += static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+      if (item.expr->kind == ExprKind::Column && item.expr->names.size() >= 1)
+        item.name = item.expr->names.back();
+      if (accept("AS")) {
+        if (cur().kind != Tok::Ident && cur().kind != Tok::QuotedIdent)
+          error(923);
+        item.alias = FTokens[FPos++].text;
+      } else if (isName()) {
+        item.alias = FTokens[FPos++].text;
+      }
+      if (!item.alias.empty())
+        item.name = item.alias;
+    }
+    b->items.push_back(std::move(item));
+  } while (accept(","));
+  if (!isKw("FROM"))
+    error(923);
+  ++FPos;
+  fromList(*b);
+  if (accept("WHERE"))
+    b->where = condition();
+  for (int k = 0; k < 2; ++k) {
+    if (isKw("START")) {
+      ++FPos;
+      expect("WITH", 905);
+      b->startWith = condition();
+    }
+    if (isKw("CONNECT")) {
+      ++FPos;
+      expect("BY", 924);
+      b->connectBy = condition();
+    }
+  }
+  if (isKw("GROUP")) {
+    ++FPos;
+    expect("BY", 924);
+    do
+      b->groupBy.push_back(expr());
+    while (accept(","));
+  }
+  if (accept("HAVING"))
+    b->having = condition();
+  if (isKw("GROUP") && !b->groupBy.size()) {
+    ++FPos;
+    expect("BY", 924);
+    do
+      b->groupBy.push_back(expr());
+    while (accept(","));
+  }
+  return b;
+}
+
+void Parser::fromList(QueryBlock &b) {
+  do {
+    TableRef t;
+    t.pos = cur().pos;
+    if (is("(")) {
+      ++FPos;
+      if (!isKw("SELECT") && !is("("))
+        error(928);
+      t.query = select();
+      expect(")", 907);
+    } else {
+      if (cur().kind != Tok::Ident && cur().kind != Tok::QuotedIdent)
+        error(903);
+      t.name = qualifiedName(903);
+    }
+    if (isName())
+      t.alias = FTokens[FPos++].text;
+    b.from.push_back(std::move(t));
+  } while (accept(","));
+}
+
+// ---------------------------------------------------------------- expressions
+
+ExprPtr Parser::condition() {
+  DepthGuard g(*this);
+  auto left = andCondition();
+  while (isKw("OR")) {
+    auto e = make(ExprKind::Or, cur().pos);
+    ++FPos;
+    e->args.push_back(std::move(left));
+    e->args.push_back(andCondition());
+    left = std::move(e);
+  }
+  return left;
+}
+
+ExprPtr Parser::andCondition() {
+  auto left = notCondition();
+  while (isKw("AND")) {
+    auto e = make(ExprKind::And, cur().pos);
+    ++FPos;
+    e->args.push_back(std::move(left));
+    e->args.push_back(notCondition());
+    left = std::move(e);
+  }
+  return left;
+}
+
+ExprPtr Parser::notCondition() {
+  DepthGuard g(*this);
+  if (isKw("NOT")) {
+    auto e = make(ExprKind::Not, cur().pos);
+    ++FPos;
+    e->args.push_back(notCondition());
+    return e;
+  }
+  return predicate();
+}
+
+ExprPtr Parser::inList(int pos) {
+  // After IN: a parenthesised list of expressions (or of row values), or a subquery.
+  auto e = make(ExprKind::In, pos);
+  expect("(", 906);
+  if (isKw("SELECT")) {
+    e->query = select();
+  } else {
+    do
+      e->args.push_back(expr());
+    while (accept(","));
+  }
+  expect(")", 907);
+  return e;
+}
+
+ExprPtr Parser::predicate() {
+  int pos = cur().pos;
+  if (isKw("EXISTS")) {
+    auto e = make(ExprKind::Exists, pos);
+    ++FPos;
+    expect("(", 906);
+    e->query = select();
+    expect(")", 907);
+    return e;
+  }
+  auto left = expr();
+  static const char *kCompare[] = {"=", "<>", "<", ">", "<=", ">="};
+  for (const char *op : kCompare) {
+    if (is(op)) {
+      auto e = make(ExprKind::Compare, cur().pos);
+      e->text = op;
+      ++FPos;
+      if (isKw("ANY") || isKw("SOME") || isKw("ALL")) {
+        e->text2 = cur().text == "ALL" ? "ALL" : "ANY";
+        ++FPos;
+        auto list = inList(cur().pos);
+        e->args.push_back(std::move(left));
+        if (list->query)
+          e->query = std::move(list->query);
+        for (auto &a : list->args)
+          e->args.push_back(std::move(a));
+        return e;
+      }
+      e->args.push_back(std::move(left));
+      e->args.push_back(expr());
+      return e;
+    }
+  }
+  bool negated = false;
+  int notPos = cur().pos;
+  if (isKw("NOT") && (peek().is("IN") || peek().is("LIKE") || peek().is("BETWEEN"))) {
+    negated = true;
+    ++FPos;
+  }
+  if (isKw("IN")) {
+    ++FPos;
+    auto e = inList(pos);
+    e->negated = negated;
+    e->args.insert(e->args.begin(), std::move(left));
+    return e;
+  }
+  if (isKw("LIKE")) {
+    auto e = make(ExprKind::Like, cur().pos);
+    ++FPos;
+    e->negated = negated;
+    e->args.push_back(std::move(left));
+    e->args.push_back(expr());
+    if (accept("ESCAPE"))
+      e->args.push_back(expr());
+    return e;
+  }
+  if (isKw("BETWEEN")) {
+    auto e = make(ExprKind::Between, cur().pos);
+    ++FPos;
+    e->negated = negated;
+    e->args.push_back(std::move(left));
+    e->args.push_back(expr());
+    expect("AND", 905);
+    e->args.push_back(expr());
+    return e;
+  }
+  if (negated)
+    error(920, FTokens[FPos - 1].pos == notPos ? FTokens[FPos - 1] : cur());
+  if (isKw("IS")) {
+    auto e = make(ExprKind::IsNull, cur().pos);
+    ++FPos;
+    if (accept("NOT"))
+      e->negated = true;
+    expect("NULL", 908);
+    e->args.push_back(std::move(left));
+    return e;
+  }
+  return left;
+}
+
+ExprPtr Parser::expr() {
+  DepthGuard g(*this);
+  auto left = term();
+  while (is("+") || is("-") || is("||")) {
+    auto e = make(ExprKind::Binary, cur().pos);
+    e->text = cur().text;
+    ++FPos;
+    e->args.push_back(std::move(left));
+    e->args.push_back(term());
+    left = std::move(e);
+  }
+  return left;
+}
+
+ExprPtr Parser::term() {
+  auto left = factor();
+  while (is("*") || is("/")) {
+    auto e = make(ExprKind::Binary, cur().pos);
+    e->text = cur().text;
+    ++FPos;
+    e->args.push_back(std::move(left));
+    e->args.push_back(factor());
+    left = std::move(e);
+  }
+  return left;
+}
+
+ExprPtr Parser::factor() {
+  DepthGuard g(*this);
+  if (is("-") || is("+")) {
+    auto e = make(ExprKind::Unary, cur().pos);
+    e->text = cur().text;
+    ++FPos;
+    e->args.push_back(factor());
+    return e;
+  }
+  if (isKw("PRIOR")) {
+    auto e = make(ExprKind::Prior, cur().pos);
+    ++FPos;
+    e->args.push_back(factor());
+    return e;
+  }
+  return primary();
+}
+
+ExprPtr Parser::primary() {
+  DepthGuard g(*this);
+  const Token &t = cur();
+  int pos = t.pos;
+  switch (t.kind) {
+  case Tok::Number: {
+    auto e = make(ExprKind::Number, pos);
+    e->text = t.text;
+    ++FPos;
+    return e;
+  }
+  case Tok::String: {
+    auto e = make(t.text.empty() ? ExprKind::Null : ExprKind::String, pos);
+    e->text = t.text;
+    ++FPos;
+    return e;
+  }
+  case Tok::Bind: {
+    auto e = make(ExprKind::Bind, pos);
+    e->text = t.text;
+    ++FPos;
+    return e;
+  }
+  case Tok::Op:
+    if (t.text == "(") {
+      ++FPos;
+      if (isKw("SELECT")) {
+        auto e = make(ExprKind::Subquery, pos);
+        e->query = select();
+        expect(")", 907);
+        return e;
+      }
+      auto first = condition();
+      if (is(",")) {
+        auto e = make(ExprKind::List, pos);
+        e->args.push_back(std::move(first));
+        while (accept(","))
+          e->args.push_back(expr());
+        expect(")", 907);
+        return e;
+      }
+      expect(")", 907);
+      return first;
+    }
+    error(936);
+  case Tok::End:
+    error(936);
+  case Tok::Ident:
+  case Tok::QuotedIdent:
+    break;
+  }
+  if (t.kind == Tok::Ident) {
+    const std::string &w = t.text;
+    if (w == "NULL") {
+      ++FPos;
+      return make(ExprKind::Null, pos);
+    }
+    if (w == "SYSDATE" || w == "USER" || w == "UID" || w == "ROWNUM" || w == "LEVEL") {
+      auto e = make(ExprKind::Pseudo, pos);
+      e->text = w;
+      ++FPos;
+      return e;
+    }
+    if (isReserved(w) && w != "ROWID" && !(peek().is("(") && (w == "CHAR" || w == "DATE")))
+      error(936);
+  }
+  // A name chain: column, t.column, s.t.column, sequence.NEXTVAL, function(...).
+  std::vector<std::string> parts{t.text};
+  ++FPos;
+  while (is(".") && (peek().kind == Tok::Ident || peek().kind == Tok::QuotedIdent)) {
+    ++FPos;
+    parts.push_back(cur().text);
+    ++FPos;
+  }
+  if (is("(") && !peek().is("+")) {
+    auto e = make(ExprKind::Function, pos);
+    e->names = parts;
+    ++FPos;
+    if (is("*")) {
+      e->star = true;
+      ++FPos;
+    } else if (!is(")")) {
+      if (accept("DISTINCT") || accept("UNIQUE"))
+        e->distinct = true;
+      else
+        accept("ALL");
+      do
+        e->args.push_back(expr());
+      while (accept(","));
+    }
+    expect(")", 907);
+    return e;
+  }
+  if (parts.size() >= 2 && (parts.back() == "NEXTVAL" || parts.back() == "CURRVAL")) {
+    auto e = make(ExprKind::Sequence, pos);
+    e->text = parts.back();
+    parts.pop_back();
+    e->names = parts;
+    return e;
+  }
+  if (parts.size() > 3)
+    error(1747, FTokens[FPos - 1]);
+  auto e = make(ExprKind::Column, pos);
+  e->names = parts;
+  if (accept("(+)"))
+    e->outer = true;
+  return e;
+}
+
+// ---------------------------------------------------------------- statements
+
+std::unique_ptr<Statement> Parser::statement() {
+  const Token &t = cur();
+  std::unique_ptr<Statement> s;
+  if (t.kind == Tok::Op && t.text == "(") {
+    auto st = std::make_unique<SelectStmt>();
+    st->query = select();
+    s = std::move(st);
+  } else if (t.kind != Tok::Ident) {
+    error(900);
+  } else if (t.text == "SELECT") {
+    auto st = std::make_unique<SelectStmt>();
+    st->query = select();
+    s = std::move(st);
+  } else if (t.text == "INSERT") {
+    s = insert();
+  } else if (t.text == "UPDATE") {
+    s = update();
+  } else if (t.text == "DELETE") {
+    s = deleteStmt();
+  } else if (t.text == "CREATE") {
+    s = create();
+  } else if (t.text == "DROP") {
+    s = drop();
+  } else if (t.text == "ALTER") {
+    s = alter();
+  } else if (t.text == "COMMENT") {
+    ++FPos;
+    expect("ON", 969);
+    auto st = std::make_unique<CommentStmt>();
+    if (accept("COLUMN")) {
+      st->onColumn = true;
+      st->name.push_back(name(904));
+      while (accept("."))
+        st->name.push_back(name(904));
+      if (st->name.size() < 2 || st->name.size() > 3)
+        error(904);
+    } else {
+      expect("TABLE", 905);
+      st->name = qualifiedName();
+    }
+    expect("IS", 905);
+    if (cur().kind != Tok::String)
+      error(905);
+    st->text = cur().text;
+    ++FPos;
+    s = std::move(st);
+  } else if (t.text == "RENAME") {
+    ++FPos;
+    auto st = std::make_unique<RenameStmt>();
+    st->from = name(903);
+    expect("TO", 905);
+    st->to = name(903);
+    s = std::move(st);
+  } else if (t.text == "TRUNCATE") {
+    ++FPos;
+    expect("TABLE", 905);
+    auto st = std::make_unique<TruncateStmt>();
+    st->name = qualifiedName();
+    while (isKw("DROP") || isKw("REUSE") || isKw("STORAGE"))
+      ++FPos;
+    s = std::move(st);
+  } else if (t.text == "GRANT" || t.text == "REVOKE") {
+    s = grant(t.text == "GRANT");
+  } else if (t.text == "COMMIT") {
+    ++FPos;
+    accept("WORK");
+    if (isKw("COMMENT")) {
+      ++FPos;
+      if (cur().kind == Tok::String)
+        ++FPos;
+    }
+    s = std::make_unique<TransactionStmt>(StmtKind::Commit);
+  } else if (t.text == "ROLLBACK") {
+    ++FPos;
+    accept("WORK");
+    auto st = std::make_unique<TransactionStmt>(StmtKind::Rollback);
+    if (accept("TO")) {
+      if (isKw("SAVEPOINT"))
+        ++FPos;
+      st->savepoint = name(931);
+    }
+    s = std::move(st);
+  } else if (t.text == "SAVEPOINT") {
+    ++FPos;
+    auto st = std::make_unique<TransactionStmt>(StmtKind::Savepoint);
+    st->savepoint = name(931);
+    s = std::move(st);
+  } else if (t.text == "LOCK") {
+    // Every change already locks the whole server; LOCK TABLE has nothing left to do.
+    ++FPos;
+    expect("TABLE", 905);
+    qualifiedName();
+    while (accept(","))
+      qualifiedName();
+    expect("IN", 905);
+    while (!atEnd() && !isKw("MODE"))
+      ++FPos;
+    expect("MODE", 905);
+    accept("NOWAIT");
+    s = std::make_unique<Statement>(StmtKind::NoOp);
+  } else if (t.text == "SET" && peek().is("TRANSACTION")) {
+    FPos += 2;
+    if (isKw("READ")) {
+      ++FPos;
+      if (!(accept("ONLY") || accept("WRITE")))
+        error(905);
+    } else if (isKw("USE")) {
+      while (!atEnd())
+        ++FPos;
+    } else {
+      error(905);
+    }
+    s = std::make_unique<Statement>(StmtKind::NoOp);
+  } else if (t.text == "BEGIN" || t.text == "DECLARE") {
+    throw oraErrorText(3001, "unimplemented feature (PL/SQL blocks)", t.pos);
+  } else {
+    static const std::set<std::string> kKnown = {"EXPLAIN", "AUDIT", "NOAUDIT", "ANALYZE",
+                                                 "VALIDATE", "SET"};
+    if (kKnown.count(t.text))
+      throw oraErrorText(3001, "unimplemented feature (" + t.text + ")", t.pos);
+    error(900);
+  }
+  s->pos = t.pos;
+  expectEnd();
+  return s;
+}
+
+TableRef Parser::dmlTable() {
+  TableRef t;
+  t.pos = cur().pos;
+  if (is("(")) {
+    ++FPos;
+    t.query = select();
+    expect(")", 907);
+  } else {
+    if (cur().kind != Tok::Ident && cur().kind != Tok::QuotedIdent)
+      error(903);
+    t.name = qualifiedName(903);
+  }
+  if (isName())
+    t.alias = FTokens[FPos++].text;
+  return t;
+}
+
+std::unique_ptr<Statement> Parser::insert() {
+  ++FPos;
+  expect("INTO", 925);
+  auto s = std::make_unique<InsertStmt>();
+  s->table = dmlTable();
+  if (is("(") && !(peek().is("SELECT"))) {
+    ++FPos;
+    do {
+      s->columnPos.push_back(cur().pos);
+      std::vector<std::string> parts{name(904)};
+      while (accept("."))
+        parts.push_back(name(904));
+      s->columns.push_back(parts.back());
+    } while (accept(","));
+    expect(")", 907);
+  }
+  if (accept("VALUES")) {
+    expect("(", 906);
+    do
+      s->values.push_back(expr());
+    while (accept(","));
+    expect(")", 907);
+  } else if (isKw("SELECT") || is("(")) {
+    s->query = select();
+  } else {
+    error(926);
+  }
+  return s;
+}
+
+std::unique_ptr<Statement> Parser::update() {
+  ++FPos;
+  auto s = std::make_unique<UpdateStmt>();
+  s->table = dmlTable();
+  expect("SET", 971);
+  do {
+    Assignment a;
+    if (is("(")) {
+      ++FPos;
+      do {
+        a.columnPos.push_back(cur().pos);
+        std::vector<std::string> parts{name(904)};
+        while (accept("."))
+          parts.push_back(name(904));
+        a.columns.push_back(parts.back());
+      } while (accept(","));
+      expect(")", 907);
+      expect("=", 927);
+      int pos = cur().pos;
+      expect("(", 906);
+      auto e = make(ExprKind::Subquery, pos);
+      if (!isKw("SELECT"))
+        error(928);
+      e->query = select();
+      expect(")", 907);
+      a.value = std::move(e);
+    } else {
+      a.columnPos.push_back(cur().pos);
+      std::vector<std::string> parts{name(904)};
+      while (accept("."))
+        parts.push_back(name(904));
+      a.columns.push_back(parts.back());
+      expect("=", 927);
+      a.value = expr();
+    }
+    s->sets.push_back(std::move(a));
+  } while (accept(","));
+  if (accept("WHERE"))
+    s->where = condition();
+  return s;
+}
+
+std::unique_ptr<Statement> Parser::deleteStmt() {
+  ++FPos;
+  accept("FROM");
+  auto s = std::make_unique<DeleteStmt>();
+  s->table = dmlTable();
+  if (accept("WHERE"))
+    s->where = condition();
+  return s;
+}
+
+ColumnInfo Parser::dataType() {
+  ColumnInfo c;
+  if (cur().kind != Tok::Ident)
+    error(902);
+  std::string w = cur().text;
+  int pos = cur().pos;
+  ++FPos;
+  auto length = [&](int max, int deflt) {
+    if (!is("(")) {
+      if (deflt < 0)
+        error(906);
+      return deflt;
+    }
+    ++FPos;
+    if (cur().kind != Tok::Number)
+      error(910);
+    long n = std::atol(cur().text.c_str());
+    ++FPos;
+    if (isKw("BYTE") || isKw("CHAR"))
+      ++FPos;
+    expect(")", 907);
+    if (n == 0)
+      error(1723, FTokens[FPos - 2]);
+    if (n > max)
+      error(910, FTokens[FPos - 2]);
+    return static_cast<int>(n);
+  };
+  if (w == "VARCHAR2" || w == "VARCHAR") {
+    c.type = SqlType::Varchar2;
+    c.length = length(2000, -1);
+  } else if (w == "CHAR" || w == "CHARACTER") {
+    if (isKw("VARYING")) {
+      ++FPos;
+      c.type = SqlType::Varchar2;
+      c.length = length(2000, -1);
+    } else {
+      c.type = SqlType::Char;
+      c.length = length(255, 1);
+    }
+  } else if (w == "NUMBER" || w == "NUMERIC" || w == "DECIMAL" || w == "DEC") {
+    c.type = SqlType::Number;
+    c.length = 22;
+    if (accept("(")) {
+      if (accept("*")) {
+        c.precision = -1;
+      } else {
+        if (cur().kind != Tok::Number)
+          error(936);
+        c.precision = std::atoi(cur().text.c_str());
+        if (c.precision < 1 || c.precision > 38)
+          error(1727);
+        ++FPos;
+      }
+      c.scale = 0;
+      if (accept(",")) {
+        c.scale = static_cast<int>(integer());
+        if (c.scale < -84 || c.scale > 127)
+          error(1728, FTokens[FPos - 1]);
+      }
+      expect(")", 907);
+    } else if (w != "NUMBER") {
+      c.precision = 38;
+      c.scale = 0;
+    }
+  } else if (w == "INTEGER" || w == "INT" || w == "SMALLINT") {
+    c.type = SqlType::Number;
+    c.length = 22;
+    c.scale = 0;
+  } else if (w == "FLOAT" || w == "REAL") {
+    c.type = SqlType::Number;
+    c.length = 22;
+    if (accept("(")) {
+      integer();
+      expect(")", 907);
+    }
+  } else if (w == "DOUBLE") {
+    expect("PRECISION", 902);
+    c.type = SqlType::Number;
+    c.length = 22;
+  } else if (w == "DATE") {
+    c.type = SqlType::Date;
+    c.length = 7;
+  } else if (w == "LONG") {
+    if (accept("RAW"))
+      c.type = SqlType::LongRaw;
+    else {
+      accept("VARCHAR");
+      c.type = SqlType::Long;
+    }
+  } else if (w == "RAW") {
+    c.type = SqlType::Raw;
+    c.length = length(255, -1);
+  } else if (w == "ROWID") {
+    c.type = SqlType::Rowid;
+    c.length = 6;
+  } else {
+    throw oraError(902, pos);
+  }
+  return c;
+}
+
+void Parser::skipBalanced() {
+  int depth = 0;
+  do {
+    if (atEnd())
+      error(907);
+    if (is("("))
+      ++depth;
+    else if (is(")"))
+      --depth;
+    ++FPos;
+  } while (depth > 0);
+}
+
+// Storage and physical clauses are accepted and ignored.
+void Parser::skipStorage() {
+  static const std::set<std::string> kWithNumber = {"PCTFREE", "PCTUSED", "INITRANS", "MAXTRANS",
+                                                    "PCTINCREASE", "FREELISTS", "PARALLEL"};
+  while (cur().kind == Tok::Ident) {
+    const std::string &w = cur().text;
+    if (kWithNumber.count(w)) {
+      ++FPos;
+      if (cur().kind == Tok::Number)
+        ++FPos;
+      else if (is("("))
+        skipBalanced();
+    } else if (w == "TABLESPACE") {
+      ++FPos;
+      name(931);
+    } else if (w == "STORAGE") {
+      ++FPos;
+      if (!is("("))
+        error(906);
+      skipBalanced();
+    } else if (w == "CACHE" || w == "NOCACHE" || w == "LOGGING" || w == "NOLOGGING" ||
+               w == "NOPARALLEL" || w == "RECOVERABLE" || w == "UNRECOVERABLE" ||
+               w == "NOSORT" || w == "COMPRESS" || w == "NOCOMPRESS") {
+      ++FPos;
+    } else if (w == "USING" && peek().is("INDEX")) {
+      FPos += 2;
+    } else if (w == "CLUSTER") {
+      ++FPos;
+      qualifiedName();
+      if (is("("))
+        skipBalanced();
+    } else {
+      break;
+    }
+  }
+}
+
+bool Parser::constraintClause(ConstraintClause &c, bool column, const std::string &columnName) {
+  c.pos = cur().pos;
+  if (isKw("CONSTRAINT")) {
+    ++FPos;
+    c.name = name(931);
+  }
+  if (isKw("NOT") && column) {
+    ++FPos;
+    expect("NULL", 908);
+    c.type = 'N';
+    c.columns = {columnName};
+  } else if (isKw("NULL") && column) {
+    ++FPos;
+    c.type = 'n';
+  } else if (isKw("PRIMARY")) {
+    ++FPos;
+    expect("KEY", 905);
+    c.type = 'P';
+    c.columns = column ? std::vector<std::string>{columnName} : nameList();
+  } else if (isKw("UNIQUE")) {
+    ++FPos;
+    c.type = 'U';
+    c.columns = column ? std::vector<std::string>{columnName} : nameList();
+  } else if (isKw("FOREIGN") && !column) {
+    ++FPos;
+    expect("KEY", 905);
+    c.type = 'R';
+    c.columns = nameList();
+    if (!isKw("REFERENCES"))
+      error(905);
+  } else if (isKw("REFERENCES") && column) {
+    c.type = 'R';
+    c.columns = {columnName};
+  } else if (isKw("CHECK")) {
+    ++FPos;
+    c.type = 'C';
+    expect("(", 906);
+    int start = cur().pos;
+    c.check = condition();
+    c.checkText = textBetween(start, prevEnd());
+    expect(")", 907);
+  } else {
+    if (!c.name.empty())
+      error(905);
+    return false;
+  }
+  if (c.type == 'R') {
+    expect("REFERENCES", 905);
+    c.refTable = qualifiedName();
+    if (is("("))
+      c.refColumns = nameList();
+    if (isKw("ON")) {
+      ++FPos;
+      expect("DELETE", 905);
+      expect("CASCADE", 905);
+      c.cascade = true;
+    }
+  }
+  skipStorage();
+  while (isKw("ENABLE") || isKw("DISABLE")) {
+    c.disabled = cur().text == "DISABLE";
+    ++FPos;
+  }
+  skipStorage();
+  return true;
+}
+
+ColumnDef Parser::columnDef(bool requireType) {
+  ColumnDef d;
+  d.pos = cur().pos;
+  d.name = name(904);
+  if (requireType || (cur().kind == Tok::Ident && !isKw("DEFAULT") && !isKw("NOT") &&
+                      !isKw("NULL") && !isKw("CONSTRAINT") && !isKw("PRIMARY") &&
+                      !isKw("UNIQUE") && !isKw("REFERENCES") && !isKw("CHECK"))) {
+    d.info = dataType();
+  } else {
+    d.haveType = false;
+  }
+  d.info.name = d.name;
+  if (isKw("DEFAULT")) {
+    ++FPos;
+    int start = cur().pos;
+    d.defaultExpr = expr();
+    d.defaultText = textBetween(start, prevEnd());
+  }
+  while (true) {
+    ConstraintClause c;
+    if (!constraintClause(c, true, d.name))
+      break;
+    d.constraints.push_back(std::move(c));
+  }
+  return d;
+}
+
+std::unique_ptr<Statement> Parser::createTable(int pos) {
+  auto s = std::make_unique<CreateTableStmt>();
+  s->pos = pos;
+  s->name = qualifiedName();
+  if (is("(")) {
+    ++FPos;
+    do {
+      ConstraintClause c;
+      if (isKw("CONSTRAINT") || isKw("PRIMARY") || isKw("UNIQUE") || isKw("FOREIGN") ||
+          isKw("CHECK")) {
+        constraintClause(c, false, "");
+        s->constraints.push_back(std::move(c));
+      } else {
+        s->columns.push_back(columnDef(!peek().is(",") && !peek().is(")")));
+      }
+    } while (accept(","));
+    expect(")", 907);
+  }
+  skipStorage();
+  if (accept("AS")) {
+    if (!isKw("SELECT") && !is("("))
+      error(928);
+    s->asQuery = select();
+  } else if (s->columns.empty()) {
+    error(906);
+  }
+  for (auto &c : s->columns)
+    if (!c.haveType && !s->asQuery)
+      error(902, FTokens[FPos - 1]);
+  return s;
+}
+
+std::unique_ptr<Statement> Parser::createView(int pos, bool orReplace) {
+  auto s = std::make_unique<CreateViewStmt>();
+  s->pos = pos;
+  s->orReplace = orReplace;
+  s->name = qualifiedName();
+  if (is("("))
+    s->columns = nameList();
+  expect("AS", 905);
+  int start = cur().pos;
+  if (!isKw("SELECT") && !is("("))
+    error(928);
+  s->query = select();
+  s->queryText = textBetween(start, prevEnd());
+  if (isKw("WITH")) {
+    ++FPos;
+    if (accept("READ")) {
+      expect("ONLY", 905);
+      s->readOnly = true;
+    } else if (accept("CHECK")) {
+      expect("OPTION", 905);
+      s->checkOption = true;
+      if (accept("CONSTRAINT"))
+        name(931);
+    } else {
+      error(905);
+    }
+  }
+  return s;
+}
+
+std::unique_ptr<Statement> Parser::createIndex(int pos, bool unique) {
+  auto s = std::make_unique<CreateIndexStmt>();
+  s->pos = pos;
+  s->unique = unique;
+  s->name = qualifiedName(931);
+  expect("ON", 969);
+  s->table = qualifiedName();
+  expect("(", 906);
+  do {
+    s->columns.push_back(name(904));
+    bool desc = false;
+    if (accept("DESC"))
+      desc = true;
+    else
+      accept("ASC");
+    s->desc.push_back(desc);
+  } while (accept(","));
+  expect(")", 907);
+  skipStorage();
+  return s;
+}
+
+std::unique_ptr<Statement> Parser::sequence(int pos, StmtKind kind) {
+  auto s = std::make_unique<SequenceStmt>(kind);
+  s->pos = pos;
+  s->name = qualifiedName(931);
+  SequenceOptions &o = s->options;
+  while (cur().kind == Tok::Ident) {
+    const std::string w = cur().text;
+    ++FPos;
+    if (w == "INCREMENT") {
+      expect("BY", 924);
+      o.increment = numberValue();
+      o.haveIncrement = true;
+      if (o.increment == 0)
+        throw oraErrorText(4002, "INCREMENT must be a non-zero integer", FTokens[FPos - 1].pos);
+    } else if (w == "START") {
+      if (kind == StmtKind::AlterSequence)
+        throw oraErrorText(2283, "cannot alter starting sequence number", FTokens[FPos - 1].pos);
+      expect("WITH", 905);
+      o.start = numberValue();
+      o.haveStart = true;
+    } else if (w == "MAXVALUE") {
+      o.maxValue = numberValue();
+      o.haveMax = true;
+    } else if (w == "MINVALUE") {
+      o.minValue = numberValue();
+      o.haveMin = true;
+    } else if (w == "NOMAXVALUE") {
+      o.noMax = true;
+    } else if (w == "NOMINVALUE") {
+      o.noMin = true;
+    } else if (w == "CYCLE" || w == "NOCYCLE") {
+      o.haveCycle = true;
+      o.cycle = w == "CYCLE";
+    } else if (w == "CACHE") {
+      o.cache = static_cast<long>(numberValue());
+      o.haveCache = true;
+    } else if (w == "NOCACHE") {
+      o.cache = 0;
+      o.haveCache = true;
+    } else if (w == "ORDER" || w == "NOORDER") {
+      o.haveOrder = true;
+      o.order = w == "ORDER";
+    } else {
+      error(933, FTokens[FPos - 1]);
+    }
+  }
+  return s;
+}
+
+std::unique_ptr<Statement> Parser::create() {
+  int pos = cur().pos;
+  ++FPos;
+  bool orReplace = false;
+  if (isKw("OR")) {
+    ++FPos;
+    expect("REPLACE", 922);
+    orReplace = true;
+  }
+  if (isKw("FORCE") || isKw("NOFORCE")) {
+    ++FPos;
+    if (!isKw("VIEW"))
+      error(901);
+  }
+  if (isKw("PROCEDURE") || isKw("FUNCTION") || isKw("PACKAGE") || isKw("TRIGGER"))
+    throw oraErrorText(3001, "unimplemented feature (PL/SQL units)", cur().pos);
+  if (orReplace && !isKw("VIEW") && !isKw("SYNONYM") && !isKw("PUBLIC"))
+    error(922);
+  if (accept("TABLE"))
+    return createTable(pos);
+  if (accept("VIEW"))
+    return createView(pos, orReplace);
+  if (accept("INDEX"))
+    return createIndex(pos, false);
+  if (isKw("UNIQUE")) {
+    ++FPos;
+    expect("INDEX", 901);
+    return createIndex(pos, true);
+  }
+  if (isKw("SEQUENCE")) {
+    ++FPos;
+    return sequence(pos, StmtKind::CreateSequence);
+  }
+  if (isKw("PUBLIC") || isKw("SYNONYM")) {
+    auto s = std::make_unique<CreateSynonymStmt>();
+    s->pos = pos;
+    s->orReplace = orReplace;
+    if (accept("PUBLIC"))
+      s->isPublic = true;
+    expect("SYNONYM", 901);
+    s->name = qualifiedName(931);
+    expect("FOR", 905);
+    s->target = qualifiedName(931);
+    return s;
+  }
+  if (isKw("USER")) {
+    ++FPos;
+    auto s = std::make_unique<UserStmt>(StmtKind::CreateUser);
+    s->pos = pos;
+    s->name = name(931);
+    expect("IDENTIFIED", 905);
+    expect("BY", 924);
+    if (cur().kind != Tok::Ident && cur().kind != Tok::QuotedIdent)
+      error(988);
+    s->password = FTokens[FPos++].text;
+    while (cur().kind == Tok::Ident) {
+      std::string w = cur().text;
+      ++FPos;
+      if (w == "DEFAULT" || w == "TEMPORARY") {
+        expect("TABLESPACE", 905);
+        name(931);
+      } else if (w == "QUOTA") {
+        if (!accept("UNLIMITED")) {
+          integer();
+          if (cur().kind == Tok::Ident && (cur().text == "K" || cur().text == "M"))
+            ++FPos;
+        }
+        expect("ON", 969);
+        name(931);
+      } else if (w == "PROFILE") {
+        name(931);
+      } else {
+        error(922, FTokens[FPos - 1]);
+      }
+    }
+    return s;
+  }
+  static const std::set<std::string> kOther = {"ROLE",     "SCHEMA",     "CLUSTER", "DATABASE",
+                                                "ROLLBACK", "TABLESPACE", "PROFILE", "SNAPSHOT",
+                                                "CONTROLFILE", "EXTERNAL"};
+  if (cur().kind == Tok::Ident && kOther.count(cur().text))
+    throw oraErrorText(3001, "unimplemented feature (CREATE " + cur().text + ")", cur().pos);
+  error(901);
+}
+
+std::unique_ptr<Statement> Parser::drop() {
+  int pos = cur().pos;
+  ++FPos;
+  if (isKw("USER")) {
+    ++FPos;
+    auto s = std::make_unique<UserStmt>(StmtKind::DropUser);
+    s->pos = pos;
+    s->name = name(931);
+    if (accept("CASCADE"))
+      s->cascade = true;
+    return s;
+  }
+  auto s = std::make_unique<DropStmt>();
+  s->pos = pos;
+  if (accept("PUBLIC")) {
+    s->isPublic = true;
+    if (!isKw("SYNONYM"))
+      error(950);
+  }
+  if (isKw("PROCEDURE") || isKw("FUNCTION") || isKw("PACKAGE") || isKw("TRIGGER"))
+    throw oraErrorText(3001, "unimplemented feature (PL/SQL units)", cur().pos);
+  if (!(isKw("TABLE") || isKw("VIEW") || isKw("INDEX") || isKw("SEQUENCE") || isKw("SYNONYM")))
+    error(950);
+  s->objectType = cur().text;
+  ++FPos;
+  s->name = qualifiedName(931);
+  if (s->objectType == "TABLE" && isKw("CASCADE")) {
+    ++FPos;
+    expect("CONSTRAINTS", 905);
+    s->cascade = true;
+  }
+  return s;
+}
+
+std::unique_ptr<Statement> Parser::alterTable(int pos) {
+  auto s = std::make_unique<AlterTableStmt>();
+  s->pos = pos;
+  s->name = qualifiedName();
+  auto keySpec = [&](AlterTableStmt &st) {
+    if (accept("CONSTRAINT")) {
+      st.constraintName = name(931);
+    } else if (isKw("PRIMARY")) {
+      ++FPos;
+      expect("KEY", 905);
+      st.keyType = 'P';
+    } else if (isKw("UNIQUE")) {
+      ++FPos;
+      st.keyType = 'U';
+      st.keyColumns = nameList();
+    } else {
+      error(905);
+    }
+    if (accept("CASCADE"))
+      st.cascade = true;
+  };
+  if (isKw("ADD") || isKw("MODIFY")) {
+    bool add = cur().text == "ADD";
+    s->action = add ? "ADD" : "MODIFY";
+    ++FPos;
+    bool paren = accept("(");
+    do {
+      if (isKw("CONSTRAINT") || isKw("PRIMARY") || isKw("UNIQUE") || isKw("FOREIGN") ||
+          isKw("CHECK")) {
+        if (!add)
+          error(904);
+        ConstraintClause c;
+        constraintClause(c, false, "");
+        s->constraints.push_back(std::move(c));
+      } else {
+        s->columns.push_back(columnDef(add));
+      }
+    } while (paren && accept(","));
+    if (paren)
+      expect(")", 907);
+    skipStorage();
+  } else if (isKw("DROP")) {
+    ++FPos;
+    if (isKw("COLUMN"))
+      throw oraErrorText(3001, "unimplemented feature (DROP COLUMN)", cur().pos);
+    s->action = "DROP";
+    keySpec(*s);
+  } else if (isKw("ENABLE") || isKw("DISABLE")) {
+    s->action = cur().text;
+    ++FPos;
+    keySpec(*s);
+  } else {
+    skipStorage();
+    if (!atEnd())
+      error(1735);
+    s->action = "NONE";
+  }
+  return s;
+}
+
+std::unique_ptr<Statement> Parser::alter() {
+  int pos = cur().pos;
+  ++FPos;
+  if (accept("TABLE"))
+    return alterTable(pos);
+  if (isKw("SEQUENCE")) {
+    ++FPos;
+    return sequence(pos, StmtKind::AlterSequence);
+  }
+  if (isKw("USER")) {
+    ++FPos;
+    auto s = std::make_unique<UserStmt>(StmtKind::AlterUser);
+    s->pos = pos;
+    s->name = name(931);
+    if (accept("IDENTIFIED")) {
+      expect("BY", 924);
+      if (cur().kind != Tok::Ident && cur().kind != Tok::QuotedIdent)
+        error(988);
+      s->password = FTokens[FPos++].text;
+    }
+    while (cur().kind == Tok::Ident) {
+      std::string w = cur().text;
+      ++FPos;
+      if (w == "DEFAULT" || w == "TEMPORARY") {
+        expect("TABLESPACE", 905);
+        name(931);
+      } else if (w == "QUOTA") {
+        if (!accept("UNLIMITED"))
+          integer();
+        expect("ON", 969);
+        name(931);
+      } else if (w == "PROFILE") {
+        name(931);
+      } else {
+        error(922, FTokens[FPos - 1]);
+      }
+    }
+    return s;
+  }
+  if (isKw("INDEX")) {
+    ++FPos;
+    qualifiedName(931);
+    skipStorage();
+    if (isKw("REBUILD"))
+      ++FPos;
+    skipStorage();
+    return std::make_unique<Statement>(StmtKind::NoOp);
+  }
+  if (cur().kind == Tok::Ident)
+    throw oraErrorText(3001, "unimplemented feature (ALTER " + cur().text + ")", cur().pos);
+  error(900);
+}
+
+std::unique_ptr<Statement> Parser::grant(bool isGrant) {
+  int start = cur().pos;
+  auto s = std::make_unique<GrantStmt>(isGrant ? StmtKind::Grant : StmtKind::Revoke);
+  ++FPos;
+  do {
+    std::string p;
+    while (cur().kind == Tok::Ident && !isKw("ON") && !isKw("TO") && !isKw("FROM")) {
+      p += (p.empty() ? "" : " ") + cur().text;
+      ++FPos;
+      if (is("(")) // column lists of UPDATE / REFERENCES privileges
+        skipBalanced();
+    }
+    if (p.empty())
+      error(905);
+    s->privileges.push_back(p);
+  } while (accept(","));
+  if (accept("ON"))
+    s->object = qualifiedName();
+  if (!(accept(isGrant ? "TO" : "FROM")))
+    error(905);
+  do {
+    if (cur().kind != Tok::Ident && cur().kind != Tok::QuotedIdent)
+      error(931);
+    s->grantees.push_back(cur().text);
+    ++FPos;
+  } while (accept(","));
+  if (isGrant && isKw("WITH")) {
+    ++FPos;
+    if (!(accept("GRANT") || accept("ADMIN")))
+      error(905);
+    expect("OPTION", 905);
+    s->withOption = true;
+  }
+  if (!isGrant && isKw("CASCADE")) {
+    ++FPos;
+    expect("CONSTRAINTS", 905);
+  }
+  s->text = textBetween(start, prevEnd());
+  return s;
+}
+
+} // namespace
+
+bool isReserved(const std::string &word) { return kReserved.count(word) != 0; }
+
+std::unique_ptr<Statement> parseStatement(const std::string &text) {
+  Parser p(text);
+  return p.statement();
+}
+
+std::unique_ptr<Select> parseQuery(const std::string &text) {
+  Parser p(text);
+  return p.queryOnly();
+}
+
+ExprPtr parseCondition(const std::string &text) {
+  Parser p(text);
+  return p.conditionOnly();
+}
+
+} // namespace localdb

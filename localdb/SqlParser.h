@@ -1,0 +1,26 @@
+// The SQL parser: tokens to a statement tree, Oracle's syntax errors at the offending token.
+#pragma once
+#include <memory>
+#include <string>
+
+#include "SqlAst.h"
+
+namespace localdb {
+
+// Deepest nesting of expressions and queries the parser accepts.
+constexpr int kMaxParseDepth = 200;
+
+// Parses one SQL statement (no trailing semicolon, as OCI takes it). Throws OraError with the
+// offset of the offending token.
+std::unique_ptr<Statement> parseStatement(const std::string &text);
+
+// Parses a query alone (a view's text).
+std::unique_ptr<Select> parseQuery(const std::string &text);
+
+// Parses a condition alone (a CHECK constraint's text).
+ExprPtr parseCondition(const std::string &text);
+
+// True for Oracle's reserved words, which cannot name columns or aliases.
+bool isReserved(const std::string &word);
+
+} // namespace localdb
