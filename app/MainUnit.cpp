@@ -312,7 +312,7 @@ void TMainForm::CreateQueries() {
                      "name=:name AND type=:type");
   for (const char *Name : {"owner", "name", "type"}) {
     TParam *Param = ErrorQuery->Params().Add(Name);
-    Param->SetDataType(oVarchar2);
+    Param->SetDataType(oUnknown); // becomes text when its buffer is set up
     Param->SetKind(oInput);
   }
   const struct {
@@ -320,13 +320,18 @@ void TMainForm::CreateQueries() {
     TParamType Type;
     int Size;
   } Fields[] = {{"LINE", oNumber, 40}, {"POSITION", oNumber, 40}, {"TEXT", oVarchar2, 2000}};
+  int Pos = 0;
   for (const auto &Field : Fields) {
     TParam *Item = ErrorQuery->Fields().Add(Field.Name);
     Item->SetDataType(Field.Type);
     Item->SetItemSize(Field.Size);
     Item->SetDimension(10);
+    Item->SetPos(++Pos);
   }
   ErrorQuery->Fields().SetDimension(10);
+  // Lists stored with the window are used as they are, not rebuilt at the first prepare.
+  ErrorQuery->Params().SetNeedsRefresh(false);
+  ErrorQuery->Fields().SetNeedsRefresh(false);
   ErrorQuery->SetLoading(false);
 }
 
