@@ -312,7 +312,7 @@ void insertColumns(sqlite3 *db, const std::string &owner, const std::string &tab
                       "," + quoteText(typeName(c.type)) + "," + std::to_string(c.length) + ",";
     std::snprintf(buf, sizeof buf, "%s,%s,'%s',",
                   c.precision >= 0 ? std::to_string(c.precision).c_str() : "NULL",
-                  c.scale >= 0 ? std::to_string(c.scale).c_str() : "NULL",
+                  c.scale != kNoScale ? std::to_string(c.scale).c_str() : "NULL",
                   c.nullable ? "Y" : "N");
     execSql(db, sql + buf + (c.defaultText.empty() ? "NULL" : quoteText(c.defaultText)) + ")");
   }
@@ -428,7 +428,7 @@ int displaySize(const ColumnInfo &c) {
   case SqlType::Number:
     if (c.precision > 0)
       return c.precision + 2 + (c.scale > c.precision ? c.scale - c.precision : 0) +
-             (c.scale < 0 ? -c.scale : 0);
+             (c.scale < 0 && c.scale != kNoScale ? -c.scale : 0);
     return 40;
   case SqlType::Date:
     return 9;
@@ -709,6 +709,8 @@ void createKeyIndex(sqlite3 *db, const ConstraintDef &c) {
                   " AND index_name = " + quoteText(c.name));
   execSql(db, "DELETE FROM ora_indexes WHERE owner = " + quoteText(c.owner) +
                   " AND index_name = " + quoteText(c.name));
+  execSql(db, "DELETE FROM ora_objects WHERE owner = " + quoteText(c.owner) +
+                  " AND object_name = " + quoteText(c.name) + " AND object_type = 'INDEX'");
   if (!c.enabled)
     return;
   int rc = sqlite3_exec(db,
@@ -723,6 +725,7 @@ void createKeyIndex(sqlite3 *db, const ConstraintDef &c) {
   execSql(db, "INSERT INTO ora_indexes VALUES(" + quoteText(c.owner) + "," + quoteText(c.name) +
                   "," + quoteText(c.owner) + "," + quoteText(c.table) + ",'UNIQUE'," +
                   quoteText(c.name) + ")");
+  addObject(db, c.owner, c.name, "INDEX");
   for (size_t i = 0; i < c.columns.size(); ++i)
     execSql(db, "INSERT INTO ora_ind_columns VALUES(" + quoteText(c.owner) + "," +
                     quoteText(c.name) + "," + quoteText(c.owner) + "," + quoteText(c.table) +
@@ -773,7 +776,7 @@ std::vector<ColumnInfo> loadColumns(sqlite3 *db, const std::string &owner,
                  .value_or(SqlType::Varchar2);
     c.length = sqlite3_column_int(st, 2);
     c.precision = sqlite3_column_type(st, 3) == SQLITE_NULL ? -1 : sqlite3_column_int(st, 3);
-    c.scale = sqlite3_column_type(st, 4) == SQLITE_NULL ? -1 : sqlite3_column_int(st, 4);
+    c.scale = sqlite3_column_type(st, 4) == SQLITE_NULL ? kNoScale : sqlite3_column_int(st, 4);
     c.nullable = sqlite3_column_text(st, 5)[0] != 'N';
     if (const unsigned char *d = sqlite3_column_text(st, 6))
       c.defaultText = reinterpret_cast<const char *>(d);

@@ -22,12 +22,15 @@ enum class SqlType : int {
   Char = 96,
 };
 
+// Scale of a NUMBER without one (a real scale may be negative).
+constexpr int kNoScale = -1000;
+
 struct ColumnInfo {
   std::string name;
   SqlType type = SqlType::Varchar2;
   int length = 0;     // VARCHAR2/CHAR/RAW length in bytes
   int precision = -1; // NUMBER(p,s): -1 when not given
-  int scale = -1;     // -1 when not given (NUMBER floating), 0 for INTEGER
+  int scale = kNoScale; // kNoScale when not given (NUMBER floating), 0 for INTEGER
   bool nullable = true;
   std::string defaultText; // Oracle text of the DEFAULT expression, "" when none
 };

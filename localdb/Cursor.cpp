@@ -107,7 +107,8 @@ DescribeInfo describeItem(const SelectItem &item) {
 struct Cursor::Impl {
   std::string text;
   std::shared_ptr<CompiledStatement> compiled;
-  bool ddlDone = false;
+  bool ddlDone = false; // DDL ran at a non-deferred parse; the next execute has nothing to do
+  bool ranDdl = false;
   sqlite3_stmt *stmt = nullptr;
   std::map<std::string, BindSlot> binds;
   std::vector<DefineSlot> defines;
@@ -223,9 +224,9 @@ void Cursor::parse(const char *text, size_t length, bool deferred) {
     // A non-deferred parse reports errors now; DDL runs at parse time, as Oracle does.
     if (functionCode == 0 && m.text.find_first_not_of(" \t\r\n") == std::string::npos)
       throw oraError(900, 0);
+    m.ranDdl = false;
     execute(0, 0);
-    if (m.compiled && isDdl(m.compiled->ast->kind))
-      m.ddlDone = true;
+    m.ddlDone = m.ranDdl;
   }
 }
 
@@ -452,6 +453,7 @@ int Cursor::execute(int iterations, int rowOffset) {
     }
     s.schemaChanged();
     m.compiled.reset(); // a DDL statement is compiled anew each time it runs
+    m.ranDdl = true;
     return 0;
   }
   if (!m.stmt)

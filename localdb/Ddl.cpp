@@ -361,7 +361,7 @@ void createTableStmt(Context &ctx, CreateTableStmt &s) {
       if (c.type == SqlType::Varchar2 || c.type == SqlType::Char)
         c.length = std::max(1, std::min(t.length ? t.length : 2000, c.type == SqlType::Char ? 255 : 2000));
       c.precision = t.type == SqlType::Number ? t.precision : -1;
-      c.scale = t.type == SqlType::Number ? t.scale : -1;
+      c.scale = t.type == SqlType::Number ? t.scale : kNoScale;
       c.nullable = true;
       if (!s.columns.empty())
         for (ConstraintClause &cc : s.columns[i].constraints)
@@ -389,14 +389,19 @@ void createTableStmt(Context &ctx, CreateTableStmt &s) {
     constraints.push_back(std::move(cc));
   createTable(db, owner, name, cols);
   if (query) {
+    // The rows come from the query bound above, into the new table as its own target.
+    BoundTable target;
+    target.owner = owner;
+    target.name = name;
+    target.columns = cols;
     InsertStmt ins;
-    ins.table.name = {owner, name};
+    ins.table.bound = &target;
     ins.query = std::move(query);
     for (const ColumnInfo &c : cols)
       ins.columns.push_back(c.name);
-    Binder b(db, ctx.binder.user());
-    b.bindInsert(ins);
-    Emitter em(b.bindNames(), b.user());
+    if (!ctx.binder.bindNames().empty())
+      fail(1036, s.pos);
+    Emitter em({}, ctx.binder.user());
     execSql(db, em.insert(ins, {}));
   }
   addConstraints(ctx, owner, name, constraints, query != nullptr);
@@ -771,8 +776,8 @@ void alterTableStmt(Context &ctx, AlterTableStmt &s) {
           storageChanged = storageChanged || declaredType(n.type) != declaredType(it->type);
         } else if (n.type == SqlType::Number) {
           bool narrower = (n.precision >= 0 && (it->precision < 0 || n.precision < it->precision)) ||
-                          (n.scale >= 0 && it->scale >= 0 && n.scale < it->scale) ||
-                          (n.scale >= 0 && it->scale < 0);
+                          (n.scale != kNoScale && it->scale != kNoScale && n.scale < it->scale) ||
+                          (n.scale != kNoScale && it->scale == kNoScale);
           if (narrower && tableHasRows(db, owner, name, notEmpty))
             fail(1440, d.pos);
         } else if (n.length < it->length && tableHasRows(db, owner, name, notEmpty)) {

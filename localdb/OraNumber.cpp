@@ -210,14 +210,16 @@ OraNum truncNumber(const OraNum &n, int places) {
 }
 
 std::optional<OraNum> fitNumber(const OraNum &n, int precision, int scale) {
+  // scale < -84 means none was given: NUMBER(p) rounds to integers, NUMBER keeps all.
+  bool noScale = scale < -84;
   OraNum r = n;
-  if (scale >= 0 || precision >= 0)
-    r = roundNumber(n, scale < 0 ? 0 : scale);
-  if (precision < 0 && scale < 0)
-    r = n;
+  if (!noScale)
+    r = roundNumber(n, scale);
+  else if (precision > 0)
+    r = roundNumber(n, 0);
   if (precision > 0) {
     // Digits allowed left of the point: precision - scale.
-    int left = precision - (scale < 0 ? 0 : scale);
+    int left = precision - (noScale ? 0 : scale);
     double limit = std::pow(10.0, left);
     if (std::fabs(r.asDouble()) >= limit)
       return std::nullopt;

@@ -8,13 +8,13 @@ namespace localdb {
 
 namespace {
 
-ColumnInfo num(const char *name, int p = -1, int s = -1) {
+ColumnInfo num(const char *name, int p = -1, int s = kNoScale) {
   ColumnInfo c;
   c.name = name;
   c.type = SqlType::Number;
   c.length = 22;
   c.precision = p;
-  c.scale = p >= 0 && s < 0 ? 0 : s;
+  c.scale = p >= 0 && s == kNoScale ? 0 : s;
   return c;
 }
 

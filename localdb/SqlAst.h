@@ -15,7 +15,7 @@ struct Expr;
 struct TypeInfo {
   SqlType type = SqlType::Unknown;
   int length = 0; // characters of a VARCHAR2 / CHAR / RAW
-  int precision = -1, scale = -1;
+  int precision = -1, scale = kNoScale;
   bool nullable = true;
 };
 
@@ -62,6 +62,7 @@ enum class ExprKind {
 struct Expr {
   ExprKind kind = ExprKind::Null;
   int pos = 0; // offset of the expression's first token
+  int height = 1; // levels of the tree below and including this node (the parser bounds it)
   std::string text, text2;
   std::vector<std::string> names;
   std::vector<std::unique_ptr<Expr>> args;
@@ -114,6 +115,7 @@ struct QueryBlock {
   std::vector<TableRef> from;
   ExprPtr where;
   ExprPtr startWith, connectBy;
+  int connectPos = 0; // offset of START WITH / CONNECT BY
   std::vector<ExprPtr> groupBy;
   ExprPtr having;
   // Binder annotations.

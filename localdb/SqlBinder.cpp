@@ -483,8 +483,7 @@ void Binder::bindBlock(QueryBlock &b, Select &s, Scope *outer, bool countersAllo
   scope.depth = depth;
   bindFrom(b, scope, depth);
   if (b.connectBy || b.startWith)
-    throw oraErrorText(3001, "unimplemented feature (CONNECT BY)",
-                       (b.startWith ? b.startWith : b.connectBy)->pos);
+    throw oraErrorText(3001, "unimplemented feature (CONNECT BY)", b.connectPos);
   unsigned rn = countersAllowed ? AllowRownum : 0u;
   if (b.where)
     bindCondition(*b.where, &scope, AllowColumns | AllowOuterMark | rn);

@@ -97,7 +97,7 @@ std::string Emitter::store(const std::string &sql, const TypeInfo &from, const C
   switch (c.type) {
   case SqlType::Number: {
     std::string v = convert(sql, from.type, SqlType::Number);
-    if (c.precision >= 0 || c.scale >= 0)
+    if (c.precision >= 0 || c.scale != kNoScale)
       return "ora_colnum(" + v + "," + std::to_string(c.precision) + "," +
              std::to_string(c.scale) + ")";
     return v;

@@ -162,6 +162,18 @@ private:
   ExprPtr factor();
   ExprPtr primary();
   ExprPtr inList(int pos);
+  // A node whose children are in place: its height, bounded so later passes cannot overflow.
+  ExprPtr &grown(ExprPtr &e) {
+    int h = 0;
+    for (auto &a : e->args)
+      h = std::max(h, a->height);
+    e->height = h + 1;
+    if (e->height > kMaxExprHeight)
+      throw oraErrorText(3001, "unimplemented feature (expression more than " +
+                                   std::to_string(kMaxExprHeight) + " levels deep)",
+                         e->pos);
+    return e;
+  }
   ExprPtr make(ExprKind k, int pos) {
     auto e = std::make_unique<Expr>();
     e->kind = k;
@@ -195,7 +207,12 @@ private:
 std::unique_ptr<Select> Parser::select() {
   DepthGuard g(*this);
   auto left = selectTerm();
+  int setOps = 0;
   while (isKw("UNION") || isKw("INTERSECT") || isKw("MINUS")) {
+    if (++setOps > kMaxSetOperators)
+      throw oraErrorText(3001, "unimplemented feature (more than " +
+                                   std::to_string(kMaxSetOperators) + " set operators)",
+                         cur().pos);
     auto s = std::make_unique<Select>();
     s->pos = cur().pos;
     s->setOp = cur().text;
@@ -225,7 +242,6 @@ std::unique_ptr<Select> Parser::select() {
 }
 
 std::unique_ptr<Select> Parser::selectTerm() {
-  DepthGuard g(*this);
   auto s = std::make_unique<Select>();
   s->pos = cur().pos;
   if (is("(")) {
@@ -312,11 +328,15 @@ std::unique_ptr<QueryBlock> Parser::queryBlock() {
     b->where = condition();
   for (int k = 0; k < 2; ++k) {
     if (isKw("START")) {
+      if (!b->connectPos)
+        b->connectPos = cur().pos;
       ++FPos;
       expect("WITH", 905);
       b->startWith = condition();
     }
     if (isKw("CONNECT")) {
+      if (!b->connectPos)
+        b->connectPos = cur().pos;
       ++FPos;
       expect("BY", 924);
       b->connectBy = condition();
@@ -365,14 +385,13 @@ void Parser::fromList(QueryBlock &b) {
 // ---------------------------------------------------------------- expressions
 
 ExprPtr Parser::condition() {
-  DepthGuard g(*this);
   auto left = andCondition();
   while (isKw("OR")) {
     auto e = make(ExprKind::Or, cur().pos);
     ++FPos;
     e->args.push_back(std::move(left));
     e->args.push_back(andCondition());
-    left = std::move(e);
+    left = std::move(grown(e));
   }
   return left;
 }
@@ -384,7 +403,7 @@ ExprPtr Parser::andCondition() {
     ++FPos;
     e->args.push_back(std::move(left));
     e->args.push_back(notCondition());
-    left = std::move(e);
+    left = std::move(grown(e));
   }
   return left;
 }
@@ -395,7 +414,7 @@ ExprPtr Parser::notCondition() {
     auto e = make(ExprKind::Not, cur().pos);
     ++FPos;
     e->args.push_back(notCondition());
-    return e;
+    return std::move(grown(e));
   }
   return predicate();
 }
@@ -412,7 +431,7 @@ ExprPtr Parser::inList(int pos) {
     while (accept(","));
   }
   expect(")", 907);
-  return e;
+  return std::move(grown(e));
 }
 
 ExprPtr Parser::predicate() {
@@ -423,7 +442,7 @@ ExprPtr Parser::predicate() {
     expect("(", 906);
     e->query = select();
     expect(")", 907);
-    return e;
+    return std::move(grown(e));
   }
   auto left = expr();
   static const char *kCompare[] = {"=", "<>", "<", ">", "<=", ">="};
@@ -441,11 +460,11 @@ ExprPtr Parser::predicate() {
           e->query = std::move(list->query);
         for (auto &a : list->args)
           e->args.push_back(std::move(a));
-        return e;
+        return std::move(grown(e));
       }
       e->args.push_back(std::move(left));
       e->args.push_back(expr());
-      return e;
+      return std::move(grown(e));
     }
   }
   bool negated = false;
@@ -459,7 +478,7 @@ ExprPtr Parser::predicate() {
     auto e = inList(pos);
     e->negated = negated;
     e->args.insert(e->args.begin(), std::move(left));
-    return e;
+    return std::move(grown(e));
   }
   if (isKw("LIKE")) {
     auto e = make(ExprKind::Like, cur().pos);
@@ -469,7 +488,7 @@ ExprPtr Parser::predicate() {
     e->args.push_back(expr());
     if (accept("ESCAPE"))
       e->args.push_back(expr());
-    return e;
+    return std::move(grown(e));
   }
   if (isKw("BETWEEN")) {
     auto e = make(ExprKind::Between, cur().pos);
@@ -479,7 +498,7 @@ ExprPtr Parser::predicate() {
     e->args.push_back(expr());
     expect("AND", 905);
     e->args.push_back(expr());
-    return e;
+    return std::move(grown(e));
   }
   if (negated)
     error(920, FTokens[FPos - 1].pos == notPos ? FTokens[FPos - 1] : cur());
@@ -490,13 +509,12 @@ ExprPtr Parser::predicate() {
       e->negated = true;
     expect("NULL", 908);
     e->args.push_back(std::move(left));
-    return e;
+    return std::move(grown(e));
   }
   return left;
 }
 
 ExprPtr Parser::expr() {
-  DepthGuard g(*this);
   auto left = term();
   while (is("+") || is("-") || is("||")) {
     auto e = make(ExprKind::Binary, cur().pos);
@@ -504,7 +522,7 @@ ExprPtr Parser::expr() {
     ++FPos;
     e->args.push_back(std::move(left));
     e->args.push_back(term());
-    left = std::move(e);
+    left = std::move(grown(e));
   }
   return left;
 }
@@ -517,7 +535,7 @@ ExprPtr Parser::term() {
     ++FPos;
     e->args.push_back(std::move(left));
     e->args.push_back(factor());
-    left = std::move(e);
+    left = std::move(grown(e));
   }
   return left;
 }
@@ -529,13 +547,13 @@ ExprPtr Parser::factor() {
     e->text = cur().text;
     ++FPos;
     e->args.push_back(factor());
-    return e;
+    return std::move(grown(e));
   }
   if (isKw("PRIOR")) {
     auto e = make(ExprKind::Prior, cur().pos);
     ++FPos;
     e->args.push_back(factor());
-    return e;
+    return std::move(grown(e));
   }
   return primary();
 }
@@ -549,19 +567,19 @@ ExprPtr Parser::primary() {
     auto e = make(ExprKind::Number, pos);
     e->text = t.text;
     ++FPos;
-    return e;
+    return std::move(grown(e));
   }
   case Tok::String: {
     auto e = make(t.text.empty() ? ExprKind::Null : ExprKind::String, pos);
     e->text = t.text;
     ++FPos;
-    return e;
+    return std::move(grown(e));
   }
   case Tok::Bind: {
     auto e = make(ExprKind::Bind, pos);
     e->text = t.text;
     ++FPos;
-    return e;
+    return std::move(grown(e));
   }
   case Tok::Op:
     if (t.text == "(") {
@@ -570,7 +588,7 @@ ExprPtr Parser::primary() {
         auto e = make(ExprKind::Subquery, pos);
         e->query = select();
         expect(")", 907);
-        return e;
+        return std::move(grown(e));
       }
       auto first = condition();
       if (is(",")) {
@@ -579,7 +597,7 @@ ExprPtr Parser::primary() {
         while (accept(","))
           e->args.push_back(expr());
         expect(")", 907);
-        return e;
+        return std::move(grown(e));
       }
       expect(")", 907);
       return first;
@@ -601,7 +619,7 @@ ExprPtr Parser::primary() {
       auto e = make(ExprKind::Pseudo, pos);
       e->text = w;
       ++FPos;
-      return e;
+      return std::move(grown(e));
     }
     if (isReserved(w) && w != "ROWID" && !(peek().is("(") && (w == "CHAR" || w == "DATE")))
       error(936);
@@ -631,14 +649,14 @@ ExprPtr Parser::primary() {
       while (accept(","));
     }
     expect(")", 907);
-    return e;
+    return std::move(grown(e));
   }
   if (parts.size() >= 2 && (parts.back() == "NEXTVAL" || parts.back() == "CURRVAL")) {
     auto e = make(ExprKind::Sequence, pos);
     e->text = parts.back();
     parts.pop_back();
     e->names = parts;
-    return e;
+    return std::move(grown(e));
   }
   if (parts.size() > 3)
     error(1747, FTokens[FPos - 1]);
@@ -646,7 +664,7 @@ ExprPtr Parser::primary() {
   e->names = parts;
   if (accept("(+)"))
     e->outer = true;
-  return e;
+  return std::move(grown(e));
 }
 
 // ---------------------------------------------------------------- statements

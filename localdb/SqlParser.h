@@ -9,6 +9,10 @@ namespace localdb {
 
 // Deepest nesting of expressions and queries the parser accepts.
 constexpr int kMaxParseDepth = 200;
+// Tallest expression tree (long operator chains build tall trees without recursion).
+constexpr int kMaxExprHeight = 1000;
+// Most set operators (UNION, MINUS, ...) in one query.
+constexpr int kMaxSetOperators = 255;
 
 // Parses one SQL statement (no trailing semicolon, as OCI takes it). Throws OraError with the
 // offset of the offending token.

@@ -1,0 +1,240 @@
+// Below the contract: lexer, parser, binder and emitter, each on its own.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include "localdb/Catalog.h"
+#include "localdb/Seed.h"
+#include "localdb/SqlBinder.h"
+#include "localdb/SqlEmitter.h"
+#include "localdb/SqlLexer.h"
+#include "localdb/SqlParser.h"
+
+using namespace localdb;
+
+namespace {
+
+int errorOffset(const std::string &sql, int *code = nullptr) {
+  try {
+    parseStatement(sql);
+  } catch (const OraError &e) {
+    if (code)
+      *code = e.code;
+    return e.offset;
+  }
+  return -2;
+}
+
+} // namespace
+
+TEST(SqlLexer, TokensCarryKindsAndOffsets) {
+  auto t = tokenize("select a.\"Mixed\", 'it''s', 1.5e3, :Name, x(+) -- c\n||/* c */<>!=");
+  std::vector<std::pair<Tok, std::string>> want = {
+      {Tok::Ident, "SELECT"}, {Tok::Ident, "A"},    {Tok::Op, "."},      {Tok::QuotedIdent, "Mixed"},
+      {Tok::Op, ","},         {Tok::String, "it's"}, {Tok::Op, ","},      {Tok::Number, "1.5e3"},
+      {Tok::Op, ","},         {Tok::Bind, "NAME"},  {Tok::Op, ","},      {Tok::Ident, "X"},
+      {Tok::Op, "(+)"},       {Tok::Op, "||"},      {Tok::Op, "<>"},     {Tok::Op, "<>"},
+      {Tok::End, ""}};
+  ASSERT_EQ(t.size(), want.size());
+  for (size_t i = 0; i < want.size(); ++i) {
+    EXPECT_EQ(t[i].kind, want[i].first) << i;
+    EXPECT_EQ(t[i].text, want[i].second) << i;
+  }
+  EXPECT_EQ(t[1].pos, 7);
+  EXPECT_EQ(t[5].pos, 18);
+  // Errors carry their offset.
+  try {
+    tokenize("select 'open");
+    FAIL();
+  } catch (const OraError &e) {
+    EXPECT_EQ(e.code, 1756);
+    EXPECT_EQ(e.offset, 7);
+  }
+  try {
+    tokenize("select a # b");
+    FAIL();
+  } catch (const OraError &e) {
+    EXPECT_EQ(e.code, 911);
+    EXPECT_EQ(e.offset, 9);
+  }
+  try {
+    tokenize("select /* never closed");
+    FAIL();
+  } catch (const OraError &e) {
+    EXPECT_EQ(e.code, 1742);
+  }
+}
+
+TEST(SqlParser, BuildsTheTree) {
+  auto s = parseStatement("select distinct e.ename n, sal*2 from scott.emp e where sal > 1 and "
+                          "deptno in (10, 20) group by ename having count(*) > 1 order by 2 desc");
+  ASSERT_EQ(s->kind, StmtKind::Select);
+  Select &q = *static_cast<SelectStmt &>(*s).query;
+  ASSERT_TRUE(q.block);
+  EXPECT_TRUE(q.block->distinct);
+  ASSERT_EQ(q.block->items.size(), 2u);
+  EXPECT_EQ(q.block->items[0].name, "N");
+  EXPECT_EQ(q.block->items[1].name, "SAL*2");
+  EXPECT_EQ(q.block->from[0].name, (std::vector<std::string>{"SCOTT", "EMP"}));
+  EXPECT_EQ(q.block->from[0].alias, "E");
+  EXPECT_EQ(q.block->where->kind, ExprKind::And);
+  EXPECT_EQ(q.block->groupBy.size(), 1u);
+  ASSERT_EQ(q.orderBy.size(), 1u);
+  EXPECT_TRUE(q.orderBy[0].desc);
+
+  auto u = parseStatement("select a from t union all select b from u minus select c from v");
+  Select &uq = *static_cast<SelectStmt &>(*u).query;
+  EXPECT_EQ(uq.setOp, "MINUS");
+  EXPECT_EQ(uq.left->setOp, "UNION ALL");
+
+  auto c = parseStatement("create table t (a number(5,2) constraint pk primary key, b varchar2(10) "
+                          "default 'x' not null, c date, constraint ck check (a > 0)) pctfree 10 "
+                          "storage (initial 10k next 10k) tablespace users");
+  auto &ct = static_cast<CreateTableStmt &>(*c);
+  ASSERT_EQ(ct.columns.size(), 3u);
+  EXPECT_EQ(ct.columns[0].info.precision, 5);
+  EXPECT_EQ(ct.columns[0].info.scale, 2);
+  EXPECT_EQ(ct.columns[0].constraints[0].type, 'P');
+  EXPECT_EQ(ct.columns[1].defaultText, "'x'");
+  EXPECT_EQ(ct.constraints[0].checkText, "a > 0");
+}
+
+TEST(SqlParser, SyntaxErrorsPointAtTheOffendingToken) {
+  int code = 0;
+  EXPECT_EQ(errorOffset("selec * from dual", &code), 0);
+  EXPECT_EQ(code, 900);
+  EXPECT_EQ(errorOffset("select a b c from t", &code), 11);
+  EXPECT_EQ(code, 923);
+  EXPECT_EQ(errorOffset("select a from t where", &code), 21);
+  EXPECT_EQ(code, 936);
+  EXPECT_EQ(errorOffset("select (a from t", &code), 10);
+  EXPECT_EQ(code, 907);
+  EXPECT_EQ(errorOffset("select a from t t2 t3", &code), 19);
+  EXPECT_EQ(code, 933);
+  EXPECT_EQ(errorOffset("select a from t;", &code), 15);
+  EXPECT_EQ(code, 911);
+  EXPECT_EQ(errorOffset("create tabel t (a number)", &code), 7);
+  EXPECT_EQ(code, 901);
+  EXPECT_EQ(errorOffset("insert emp values (1)", &code), 7);
+  EXPECT_EQ(code, 925);
+  EXPECT_EQ(errorOffset("update emp sal = 1", &code), 15);
+  EXPECT_EQ(code, 971);
+  EXPECT_EQ(errorOffset("create table t (a varchar2)", &code), 26);
+  EXPECT_EQ(code, 906);
+  EXPECT_EQ(errorOffset("create table t (a blob)", &code), 18);
+  EXPECT_EQ(code, 902);
+  EXPECT_EQ(errorOffset("drop thing x", &code), 5);
+  EXPECT_EQ(code, 950);
+}
+
+TEST(SqlParser, DeepNestingIsRefusedNotOverflowed) {
+  std::string deep(100000, '(');
+  int code = 0;
+  int off = errorOffset("select " + deep + "1" + std::string(100000, ')') + " from dual", &code);
+  EXPECT_EQ(code, 3001);
+  EXPECT_GT(off, 0);
+  std::string nots;
+  for (int i = 0; i < 50000; ++i)
+    nots += "not ";
+  errorOffset("select 1 from dual where " + nots + "1 = 1", &code);
+  EXPECT_EQ(code, 3001);
+  // Moderate nesting still works.
+  EXPECT_EQ(errorOffset("select " + std::string(50, '(') + "1" + std::string(50, ')') + " from dual"),
+            -2);
+}
+
+namespace {
+
+// A server in memory with the seed, for binder and emitter tests.
+struct MemoryServer {
+  sqlite3 *db = nullptr;
+  MemoryServer() {
+    sqlite3_open(":memory:", &db);
+    execSql(db, "BEGIN");
+    seedServer(db);
+    execSql(db, "COMMIT");
+  }
+  ~MemoryServer() { sqlite3_close(db); }
+  std::string emit(const std::string &sql) {
+    auto s = parseStatement(sql);
+    Binder b(db, "SCOTT");
+    Select &q = *static_cast<SelectStmt &>(*s).query;
+    b.bindQuery(q);
+    Emitter e(b.bindNames(), "SCOTT");
+    return e.select(q);
+  }
+  int bindError(const std::string &sql, int *offset = nullptr) {
+    try {
+      emit(sql);
+    } catch (const OraError &e) {
+      if (offset)
+        *offset = e.offset;
+      return e.code;
+    }
+    return 0;
+  }
+};
+
+} // namespace
+
+TEST(SqlBinder, ResolvesNamesAndTypes) {
+  MemoryServer m;
+  auto s = parseStatement("select e.empno, ename, hiredate, sal/2, 'x', e.rowid from emp e");
+  Binder b(m.db, "SCOTT");
+  Select &q = *static_cast<SelectStmt &>(*s).query;
+  b.bindQuery(q);
+  ASSERT_EQ(q.columns.size(), 6u);
+  EXPECT_EQ(q.columns[0]->expr->type.type, SqlType::Number);
+  EXPECT_EQ(q.columns[0]->expr->type.precision, 4);
+  EXPECT_FALSE(q.columns[0]->expr->type.nullable);
+  EXPECT_EQ(q.columns[1]->expr->type.type, SqlType::Varchar2);
+  EXPECT_EQ(q.columns[1]->expr->type.length, 10);
+  EXPECT_EQ(q.columns[2]->expr->type.type, SqlType::Date);
+  EXPECT_EQ(q.columns[3]->expr->type.type, SqlType::Number);
+  EXPECT_EQ(q.columns[4]->expr->type.type, SqlType::Char);
+  EXPECT_EQ(q.columns[5]->expr->type.type, SqlType::Rowid);
+  // Public synonyms reach the dictionary; schema-qualified names work.
+  EXPECT_EQ(m.bindError("select * from user_objects"), 0);
+  EXPECT_EQ(m.bindError("select * from scott.dept"), 0);
+  int off = 0;
+  EXPECT_EQ(m.bindError("select nosuch from emp", &off), 904);
+  EXPECT_EQ(off, 7);
+  EXPECT_EQ(m.bindError("select * from nosuch", &off), 942);
+  EXPECT_EQ(off, 14);
+  EXPECT_EQ(m.bindError("select deptno from emp, dept", &off), 918);
+  EXPECT_EQ(m.bindError("select ename, count(*) from emp", &off), 937);
+  EXPECT_EQ(m.bindError("select job, ename from emp group by job", &off), 979);
+  EXPECT_EQ(off, 12);
+  EXPECT_EQ(m.bindError("select hiredate * 2 from emp"), 932);
+  EXPECT_EQ(m.bindError("select hiredate + hiredate from emp"), 975);
+  EXPECT_EQ(m.bindError("select 1 from emp a, dept b where a.deptno(+) = b.deptno(+)"), 1468);
+  EXPECT_EQ(m.bindError("select 1 from emp where sal > 1 or comm(+) = 1"), 1719);
+  EXPECT_EQ(m.bindError("select upper(1,2) from dual"), 909);
+  EXPECT_EQ(m.bindError("select frob(1) from dual"), 904);
+  EXPECT_EQ(m.bindError("select 1 from dual where count(*) > 1"), 934);
+  EXPECT_EQ(m.bindError("select deptno from emp union select dname from dept"), 1790);
+  EXPECT_EQ(m.bindError("select deptno from emp union select deptno, 1 from dept"), 1789);
+  EXPECT_EQ(m.bindError("select distinct ename from emp order by sal"), 1791);
+  EXPECT_EQ(m.bindError("select ename from emp order by 3"), 1785);
+}
+
+TEST(SqlEmitter, ConversionsJoinsAndOrderingAreExplicit) {
+  MemoryServer m;
+  std::string s = m.emit("select ename from emp where deptno = '10' and hiredate > '01-JAN-81'");
+  EXPECT_NE(s.find("t1.\"DEPTNO\" = 10"), std::string::npos) << s;
+  EXPECT_NE(s.find("ora_date('01-JAN-81')"), std::string::npos) << s;
+  s = m.emit("select e.ename, d.dname from emp e, dept d where e.deptno(+) = d.deptno");
+  EXPECT_NE(s.find("FROM \"SCOTT.DEPT\" AS t2 LEFT JOIN \"SCOTT.EMP\" AS t1 ON"), std::string::npos)
+      << s;
+  s = m.emit("select ename from emp order by sal desc, ename");
+  EXPECT_NE(s.find("DESC NULLS FIRST"), std::string::npos) << s;
+  EXPECT_NE(s.find("NULLS LAST"), std::string::npos) << s;
+  s = m.emit("select sal / 2, ename || job from emp where rownum <= 5");
+  EXPECT_NE(s.find("ora_div("), std::string::npos) << s;
+  EXPECT_NE(s.find("ora_concat("), std::string::npos) << s;
+  EXPECT_NE(s.find("LIMIT ora_rownum_limit('<=',5)"), std::string::npos) << s;
+  s = m.emit("select ename from emp where sal = (select max(sal) from emp)");
+  EXPECT_NE(s.find("ora_error(1427)"), std::string::npos) << s;
+  s = m.emit("select ename from emp where ename = :Name and sal > :1");
+  EXPECT_NE(s.find("= ?1"), std::string::npos) << s;
+  EXPECT_NE(s.find("ora_num(?2)"), std::string::npos) << s;
+}

@@ -1,0 +1,127 @@
+// Below the contract: numbers and dates as Oracle prints and reads them.
+#include <gtest/gtest.h>
+
+#include "localdb/OraDate.h"
+#include "localdb/OraNumber.h"
+#include "localdb/SqlFunctions.h"
+
+using namespace localdb;
+
+TEST(OraNumber, PrintsAsOracleDoes) {
+  EXPECT_EQ(formatInt(3), "3");
+  EXPECT_EQ(formatInt(-42), "-42");
+  EXPECT_EQ(formatInt(INT64_MIN), "-9223372036854775808");
+  EXPECT_EQ(formatDouble(3.5), "3.5");
+  EXPECT_EQ(formatDouble(0.5), ".5");
+  EXPECT_EQ(formatDouble(-0.25), "-.25");
+  EXPECT_EQ(formatDouble(1e40), "1E+40");
+  EXPECT_EQ(formatDouble(1.5e45), "1.5E+45");
+  EXPECT_EQ(formatDouble(1e20), "100000000000000000000");
+  EXPECT_EQ(formatDouble(0.1 + 0.2), ".3");
+  EXPECT_EQ(formatDouble(1.0 / 3), ".333333333333333");
+  EXPECT_EQ(formatDouble(0.00001), ".00001");
+  EXPECT_EQ(formatDouble(1e-50), "1E-50");
+  EXPECT_EQ(formatDouble(6.0), "6");
+  EXPECT_EQ(formatDouble(-0.0), "0");
+  EXPECT_EQ(formatDouble(123456.789), "123456.789");
+}
+
+TEST(OraNumber, ParsesFitsAndRounds) {
+  EXPECT_EQ(parseNumber(" 12 ")->i, 12);
+  EXPECT_TRUE(parseNumber("12")->isInt);
+  EXPECT_DOUBLE_EQ(parseNumber("-.5")->asDouble(), -0.5);
+  EXPECT_DOUBLE_EQ(parseNumber("1e3")->asDouble(), 1000);
+  EXPECT_FALSE(parseNumber("abc"));
+  EXPECT_FALSE(parseNumber(""));
+  EXPECT_FALSE(parseNumber("1.2.3"));
+  EXPECT_FALSE(parseNumber("- 1"));
+  EXPECT_EQ(formatNumber(*fitNumber(*parseNumber("12.345"), 7, 2)), "12.35");
+  EXPECT_EQ(formatNumber(*fitNumber(*parseNumber("-12.345"), 7, 2)), "-12.35");
+  EXPECT_FALSE(fitNumber(*parseNumber("123456"), 5, 0));
+  EXPECT_FALSE(fitNumber(*parseNumber("1000"), 5, 2));
+  EXPECT_EQ(formatNumber(*fitNumber(*parseNumber("999.994"), 5, 2)), "999.99");
+  EXPECT_EQ(formatNumber(*fitNumber(*parseNumber("1234.5"), 4, 0)), "1235");
+  EXPECT_EQ(formatNumber(*fitNumber(*parseNumber("1250"), 4, -2)), "1300");
+  EXPECT_EQ(formatNumber(roundNumber(OraNum{false, 0, 2.5}, 0)), "3");
+  EXPECT_EQ(formatNumber(roundNumber(OraNum{false, 0, -2.5}, 0)), "-3");
+  EXPECT_EQ(formatNumber(roundNumber(OraNum{false, 0, 1.005}, 2)), "1.01");
+  EXPECT_EQ(formatNumber(truncNumber(OraNum{false, 0, -2.79}, 1)), "-2.7");
+  EXPECT_EQ(formatNumber(roundNumber(OraNum{true, 1551, 0}, -2)), "1600");
+}
+
+TEST(OraNumber, FormatMasks) {
+  auto f = [](double v, const char *m) { return *formatNumberMask(normalize(v), m); };
+  EXPECT_EQ(f(5000, "99,999.99"), "  5,000.00");
+  EXPECT_EQ(f(123, "999"), " 123");
+  EXPECT_EQ(f(-123, "999"), "-123");
+  EXPECT_EQ(f(1234, "999"), "####");
+  EXPECT_EQ(f(5, "000"), " 005");
+  EXPECT_EQ(f(0.5, "9.99"), "  .50");
+  EXPECT_EQ(f(0.5, "0.99"), " 0.50");
+  EXPECT_EQ(f(42, "FM999"), "42");
+  EXPECT_EQ(f(1234.5, "$9,999.99"), " $1,234.50");
+  EXPECT_EQ(f(-7, "999MI"), "  7-");
+  EXPECT_EQ(f(3.14159, "FM990.99"), "3.14");
+  EXPECT_FALSE(formatNumberMask(normalize(1), "9X9"));
+  EXPECT_EQ(formatNumber(*parseNumberMask("$1,234.50", "$9,999.99")), "1234.5");
+}
+
+TEST(OraDate, DefaultTextAndMasks) {
+  OraDateValue d{1981, 11, 17, 13, 5, 9};
+  EXPECT_EQ(storeDate(d), "1981-11-17 13:05:09");
+  EXPECT_EQ(*formatDate(d, ""), "17-NOV-81");
+  EXPECT_EQ(*formatDate(d, "DD.MM.YYYY HH24:MI:SS"), "17.11.1981 13:05:09");
+  EXPECT_EQ(*formatDate(d, "Month DD, YYYY"), "November  17, 1981");
+  EXPECT_EQ(*formatDate(d, "FMMonth DD, YYYY"), "November 17, 1981");
+  EXPECT_EQ(*formatDate(d, "Dy DAY dy"), "Tue TUESDAY   tue");
+  EXPECT_EQ(*formatDate(d, "HH:MI AM"), "01:05 PM");
+  EXPECT_EQ(*formatDate(d, "\"Q\"Q DDD J"), "Q4 321 2444926");
+  EXPECT_FALSE(formatDate(d, "XYZ"));
+  char buf[16];
+  EXPECT_EQ(formatDefaultDate("1980-12-17 00:00:00", 19, buf), 9);
+  EXPECT_STREQ(buf, "17-DEC-80");
+}
+
+TEST(OraDate, ParsesTheDefaultFormatAndMasks) {
+  int err = 0;
+  auto d = parseDate("17-DEC-1980", "", err);
+  ASSERT_TRUE(d);
+  EXPECT_EQ(storeDate(*d), "1980-12-17 00:00:00");
+  d = parseDate("01-jan-81", "", err); // YY: this century, as Oracle 7 reads it
+  ASSERT_TRUE(d);
+  EXPECT_EQ(d->year % 100, 81);
+  EXPECT_EQ(d->year / 100, nowDate().year / 100);
+  d = parseDate("1999-12-31 23:59:58", "YYYY-MM-DD HH24:MI:SS", err);
+  ASSERT_TRUE(d);
+  EXPECT_EQ(storeDate(*d), "1999-12-31 23:59:58");
+  d = parseDate("05/07/81", "MM/DD/RR", err);
+  ASSERT_TRUE(d);
+  EXPECT_EQ(d->year, 1981);
+  EXPECT_FALSE(parseDate("32-JAN-81", "", err));
+  EXPECT_EQ(err, 1847);
+  EXPECT_FALSE(parseDate("01-FOO-81", "", err));
+  EXPECT_EQ(err, 1843);
+  EXPECT_FALSE(parseDate("30-FEB-81", "", err));
+  EXPECT_EQ(err, 1839);
+  EXPECT_FALSE(parseDate("01-JAN-81 extra", "", err));
+  EXPECT_EQ(err, 1830);
+  EXPECT_FALSE(parseDate("1-1-1", "ZZ", err));
+  EXPECT_EQ(err, 1821);
+}
+
+TEST(OraDate, Arithmetic) {
+  OraDateValue d{1981, 1, 31, 0, 0, 0};
+  EXPECT_EQ(storeDate(addMonths(d, 1)), "1981-02-28 00:00:00");
+  EXPECT_EQ(storeDate(addMonths(OraDateValue{1980, 2, 29, 0, 0, 0}, 12)), "1981-02-28 00:00:00");
+  EXPECT_EQ(storeDate(addMonths(OraDateValue{1981, 2, 28, 0, 0, 0}, 1)), "1981-03-31 00:00:00");
+  EXPECT_EQ(storeDate(fromJulian(toJulian(d) + 1.5)), "1981-02-01 12:00:00");
+  EXPECT_DOUBLE_EQ(toJulian(OraDateValue{1981, 3, 1, 0, 0, 0}) - toJulian(d), 29);
+}
+
+TEST(Rowid, RoundTrips) {
+  EXPECT_EQ(rowidText(1), "00000000.0001.0001");
+  EXPECT_EQ(*parseRowid(rowidText(123456789)), 123456789);
+  EXPECT_FALSE(parseRowid("garbage"));
+  EXPECT_EQ(*parseHex("0aFF"), std::string("\x0a\xff", 2));
+  EXPECT_FALSE(parseHex("0g"));
+}

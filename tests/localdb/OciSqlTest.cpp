@@ -1,0 +1,366 @@
+// SQL through the call contract: queries, DML, DDL, errors, transactions, as Oracle answers them.
+#include <thread>
+
+#include "OciTestUtil.h"
+
+using namespace ocitest;
+
+namespace {
+
+class Sql : public Scott {};
+
+using Rows = std::vector<std::vector<std::string>>;
+
+TEST_F(Sql, Queries_AnswerAsOraclePrintsThem) {
+  EXPECT_EQ(value("select 7/2 from dual"), "3.5");
+  EXPECT_EQ(value("select 6/2 from dual"), "3");
+  EXPECT_EQ(value("select 1/2 from dual"), ".5");
+  EXPECT_EQ(value("select -1/4 from dual"), "-.25");
+  EXPECT_EQ(value("select 1e40 from dual"), "1E+40");
+  EXPECT_EQ(value("select 0.1 + 0.2 from dual"), ".3");
+  EXPECT_EQ(value("select count(*) from emp"), "14");
+  EXPECT_EQ(value("select sum(sal) from emp"), "29025");
+  EXPECT_EQ(value("select hiredate from emp where ename = 'KING'"), "17-NOV-81");
+  EXPECT_EQ(value("select to_char(hiredate, 'DD.MM.YYYY') from emp where empno = 7369"),
+            "17.12.1980");
+  EXPECT_EQ(value("select '' from dual"), "NULL");
+  EXPECT_EQ(value("select nvl('', 'empty') from dual"), "empty");
+  EXPECT_EQ(value("select 'a' || null || 'b' from dual"), "ab");
+  EXPECT_EQ(value("select length('') from dual"), "NULL");
+  EXPECT_EQ(value("select count(*) from emp where ename like 's%'"), "0");
+  EXPECT_EQ(value("select count(*) from emp where ename like 'S%'"), "2");
+  EXPECT_EQ(value("select user from dual"), "SCOTT");
+  EXPECT_EQ(value("select decode(null, null, 'same', 'different') from dual"), "same");
+  EXPECT_EQ(value("select count(*) from emp where comm is null"), "10");
+  EXPECT_EQ(value("select count(*) from emp where deptno = '10'"), "3");
+  EXPECT_EQ(value("select max(ename) from emp where rownum <= 3"), "WARD");
+  EXPECT_EQ(value("select count(*) from dual where sysdate > to_date('2000', 'YYYY')"), "1");
+  EXPECT_EQ(value("select add_months(to_date('31-01-1981','DD-MM-YYYY'), 1) from dual"),
+            "28-FEB-81");
+  EXPECT_EQ(value("select initcap('the QUICK fox') from dual"), "The Quick Fox");
+  EXPECT_EQ(value("select round(1234.5678, -2) from dual"), "1200");
+  EXPECT_EQ(value("select to_char(1234.5, '9,999.99') from dual"), " 1,234.50");
+  EXPECT_EQ(value("select ename from emp where sal = (select max(sal) from emp)"), "KING");
+
+  Rows r = query("select d.dname, count(e.empno) from dept d, emp e where d.deptno = "
+                 "e.deptno(+) group by d.dname order by 2 desc, 1");
+  ASSERT_EQ(r.size(), 4u);
+  EXPECT_EQ(r[0], (std::vector<std::string>{"SALES", "6"}));
+  EXPECT_EQ(r[3], (std::vector<std::string>{"OPERATIONS", "0"}));
+  r = query("select deptno from dept minus select deptno from emp");
+  EXPECT_EQ(r, (Rows{{"40"}}));
+  r = query("select deptno from dept intersect select deptno from emp where job = 'CLERK' order "
+            "by 1 desc");
+  EXPECT_EQ(r, (Rows{{"30"}, {"20"}, {"10"}}));
+  r = query("select job from emp where deptno = 10 union all select job from emp where deptno = "
+            "10 and job = 'CLERK' order by 1");
+  EXPECT_EQ(r.size(), 4u);
+  r = query("select rownum, ename from emp where rownum < 3");
+  EXPECT_EQ(r, (Rows{{"1", "SMITH"}, {"2", "ALLEN"}}));
+  r = query("select ename from emp where rownum = 2");
+  EXPECT_TRUE(r.empty());
+  r = query("select ename, rownum from (select ename from emp order by ename) where rownum <= 2");
+  EXPECT_EQ(r, (Rows{{"ADAMS", "1"}, {"ALLEN", "2"}}));
+  r = query("select ename from emp where rownum <= 2 order by ename desc");
+  EXPECT_EQ(r, (Rows{{"SMITH"}, {"ALLEN"}}));
+  r = query("select comm from emp where deptno = 30 order by comm");
+  ASSERT_EQ(r.size(), 6u);
+  EXPECT_EQ(r[0][0], "0");
+  EXPECT_EQ(r[5][0], "NULL"); // nulls sort last ascending, as in Oracle
+  r = query("select distinct deptno from emp e where exists (select 1 from emp m where m.mgr = "
+            "e.empno) order by 1");
+  EXPECT_EQ(r, (Rows{{"10"}, {"20"}, {"30"}}));
+  r = query("select ename from emp where (deptno, job) in (select deptno, 'MANAGER' from dept) "
+            "order by 1");
+  EXPECT_EQ(r, (Rows{{"BLAKE"}, {"CLARK"}, {"JONES"}}));
+}
+
+TEST_F(Sql, Dml_ConstraintsAsOracleNamesThem) {
+  std::string err;
+  EXPECT_EQ(exec("insert into dept values (10, 'DUP', 'X')", &err), 1);
+  EXPECT_EQ(err, "ORA-00001: unique constraint (SCOTT.PK_DEPT) violated");
+  EXPECT_EQ(exec("insert into emp (empno, deptno) values (1, 99)", &err), 2291);
+  EXPECT_EQ(err, "ORA-02291: integrity constraint (SCOTT.FK_DEPTNO) violated - parent key not "
+                 "found");
+  EXPECT_EQ(exec("delete from dept where deptno = 20", &err), 2292);
+  EXPECT_EQ(err, "ORA-02292: integrity constraint (SCOTT.FK_DEPTNO) violated - child record found");
+  EXPECT_EQ(exec("insert into emp (ename) values ('NOBODY')", &err), 1400);
+  EXPECT_EQ(err, "ORA-01400: cannot insert NULL into (\"SCOTT\".\"EMP\".\"EMPNO\")");
+  EXPECT_EQ(exec("create table t (n number check (n > 0), s varchar2(3))"), 0);
+  EXPECT_EQ(exec("insert into t values (-1, 'a')", &err), 2290);
+  EXPECT_EQ(err.rfind("ORA-02290: check constraint (SCOTT.SYS_C", 0), 0u) << err;
+  EXPECT_EQ(exec("insert into t values (1, 'abcd')", &err), 1401);
+  EXPECT_EQ(exec("insert into t values ('x', 'a')", &err), 1722);
+  EXPECT_EQ(exec("insert into t values (1, 'abc')"), 0);
+  EXPECT_EQ(lastRows, 1u);
+  EXPECT_EQ(exec("insert into t select empno, substr(ename, 1, 3) from emp where deptno = 10"), 0);
+  EXPECT_EQ(lastRows, 3u);
+  EXPECT_EQ(exec("update t set n = n + 1 where n > 7000"), 0);
+  EXPECT_EQ(lastRows, 3u);
+  EXPECT_EQ(exec("update t set (n, s) = (select 5, 'z' from dual) where n = 1"), 0);
+  EXPECT_EQ(value("select s from t where n = 5"), "z");
+  EXPECT_EQ(exec("delete t where n > 7000"), 0);
+  EXPECT_EQ(lastRows, 3u);
+  // A failed statement leaves the rest of the transaction alone.
+  EXPECT_EQ(value("select count(*) from t"), "1");
+  EXPECT_EQ(exec("update emp set sal = sal where 1 = 0"), 0);
+  EXPECT_EQ(lastRows, 0u);
+}
+
+TEST_F(Sql, Ddl_ObjectsAndTheDictionary) {
+  ASSERT_EQ(exec("create table parent (id number(4) constraint pk_parent primary key, name "
+                 "varchar2(20) not null, created date default sysdate) storage (initial 10k) "
+                 "pctfree 5"),
+            0)
+      << lastError;
+  ASSERT_EQ(exec("create table child (id number, parent_id number constraint fk_child "
+                 "references parent on delete cascade, note char(5))"),
+            0)
+      << lastError;
+  EXPECT_EQ(lastCode, 1);
+  EXPECT_EQ(exec("insert into parent (id, name) values (1, 'one')"), 0);
+  EXPECT_EQ(value("select count(*) from parent where created is not null"), "1");
+  EXPECT_EQ(exec("insert into child values (10, 1, 'ab')"), 0);
+  EXPECT_EQ(value("select note || '|' from child"), "ab   |");
+  EXPECT_EQ(value("select count(*) from child where note = 'ab'"), "1");
+  EXPECT_EQ(exec("delete from parent"), 0);
+  EXPECT_EQ(value("select count(*) from child"), "0");
+  EXPECT_EQ(exec("alter table parent add (extra number(3))"), 0);
+  EXPECT_EQ(exec("alter table parent modify (name varchar2(40))"), 0);
+  EXPECT_EQ(value("select data_length from user_tab_columns where table_name = 'PARENT' and "
+                  "column_name = 'NAME'"),
+            "40");
+  EXPECT_EQ(exec("alter table parent add constraint uq_name unique (name)"), 0);
+  EXPECT_EQ(exec("alter table parent disable constraint uq_name"), 0);
+  EXPECT_EQ(value("select status from user_constraints where constraint_name = 'UQ_NAME'"),
+            "DISABLED");
+  EXPECT_EQ(exec("insert into parent (id, name) values (2, 'x')"), 0);
+  EXPECT_EQ(exec("insert into parent (id, name) values (3, 'x')"), 0);
+  std::string err;
+  EXPECT_EQ(exec("alter table parent enable constraint uq_name", &err), 2299) << err;
+  EXPECT_EQ(exec("alter table parent drop constraint uq_name"), 0);
+  EXPECT_EQ(exec("create or replace view pv as select id, upper(name) uname from parent with "
+                 "read only"),
+            0)
+      << lastError;
+  EXPECT_EQ(lastCode, 10);
+  EXPECT_EQ(value("select count(*) from pv where uname = 'X'"), "2");
+  EXPECT_EQ(exec("insert into pv values (9, 'Y')", &err), 1732);
+  EXPECT_EQ(exec("create view bad as select id + 1 from parent", &err), 998);
+  EXPECT_EQ(exec("create index parent_name on parent (name)"), 0);
+  EXPECT_EQ(exec("create sequence seq increment by 10 start with 100 maxvalue 120"), 0);
+  EXPECT_EQ(value("select seq.nextval from dual"), "100");
+  EXPECT_EQ(value("select seq.currval from dual"), "100");
+  EXPECT_EQ(value("select seq.nextval from dual"), "110");
+  EXPECT_EQ(value("select seq.nextval from dual"), "120");
+  EXPECT_EQ(value("select seq.nextval from dual").rfind("ERROR: ORA-08004", 0), 0u);
+  EXPECT_EQ(exec("create synonym p for parent"), 0);
+  EXPECT_EQ(value("select count(*) from p"), "2");
+  EXPECT_EQ(exec("comment on column parent.name is 'the name'"), 0);
+  EXPECT_EQ(value("select comments from user_col_comments where table_name = 'PARENT' and "
+                  "column_name = 'NAME'"),
+            "the name");
+  Rows r = query("select object_name, object_type, status from user_objects where object_name "
+                 "in ('PARENT', 'CHILD', 'PV', 'SEQ', 'P', 'PARENT_NAME', 'PK_PARENT') order by 1");
+  EXPECT_EQ(r, (Rows{{"CHILD", "TABLE", "VALID"},
+                     {"P", "SYNONYM", "VALID"},
+                     {"PARENT", "TABLE", "VALID"},
+                     {"PARENT_NAME", "INDEX", "VALID"},
+                     {"PK_PARENT", "INDEX", "VALID"},
+                     {"PV", "VIEW", "VALID"},
+                     {"SEQ", "SEQUENCE", "VALID"}}));
+  EXPECT_EQ(value("select text from user_views where view_name = 'PV'"),
+            "select id, upper(name) uname from parent");
+  EXPECT_EQ(exec("rename parent to parent2"), 0);
+  EXPECT_EQ(value("select count(*) from parent2"), "2");
+  EXPECT_EQ(exec("truncate table child"), 0);
+  EXPECT_EQ(exec("drop table parent2", &err), 2449);
+  EXPECT_EQ(exec("drop table parent2 cascade constraints"), 0);
+  EXPECT_EQ(value("select count(*) from user_constraints where constraint_name = 'FK_CHILD'"),
+            "0");
+  EXPECT_EQ(exec("drop table parent2", &err), 942);
+  EXPECT_EQ(exec("drop sequence seq"), 0);
+  EXPECT_EQ(exec("drop synonym p"), 0);
+  EXPECT_EQ(exec("drop view pv"), 0);
+  EXPECT_EQ(exec("create table emp (x number)", &err), 955);
+  // CREATE TABLE AS SELECT copies types and rows.
+  EXPECT_EQ(exec("create table emp2 as select empno, ename, hiredate, sal from emp where deptno "
+                 "= 20"),
+            0)
+      << lastError;
+  EXPECT_EQ(value("select count(*) from emp2"), "5");
+  EXPECT_EQ(value("select data_type || '(' || data_precision || ',' || data_scale || ')' from "
+                  "user_tab_columns where table_name = 'EMP2' and column_name = 'SAL'"),
+            "NUMBER(7,2)");
+  // Dictionary units of PL/SQL exist and are empty until PL/SQL compiles.
+  EXPECT_EQ(value("select count(*) from all_source"), "0");
+  EXPECT_EQ(value("select count(*) from user_errors"), "0");
+  EXPECT_EQ(value("select count(*) from user_triggers"), "0");
+  EXPECT_EQ(value("select count(*) from all_objects where owner = 'SCOTT' and object_type = "
+                  "'TABLE'"),
+            "6"); // EMP, DEPT, BONUS, SALGRADE, CHILD, EMP2
+}
+
+TEST_F(Sql, Errors_OracleNumbersAtTheRightOffset) {
+  struct Case {
+    const char *sql;
+    int code, offset;
+  } cases[] = {
+      {"selec * from dual", 900, 0},
+      {"select ename frm emp", 923, 17},
+      {"select ename from emp whre sal > 1", 933, 27},
+      {"select ename,, from emp", 936, 13},
+      {"select ename from emp where (sal > 1", 907, 36},
+      {"select nosuch from emp", 904, 7},
+      {"select ename from nosuch", 942, 18},
+      {"select ename from emp;", 911, 21},
+      {"select 'abc from dual", 1756, 7},
+      {"select ename, count(*) from emp", 937, 7},
+      {"select job, ename from emp group by job", 979, 12},
+      {"select deptno from emp, dept", 918, 7},
+      {"select hiredate * 2 from emp", 932, 16},
+      {"select upper(1, 2) from dual", 909, 7},
+      {"select x from dual connect by prior x = x", 3001, 19},
+      {"begin null; end;", 3001, 0},
+  };
+  for (const Case &c : cases) {
+    for (int deferred = 0; deferred <= 1; ++deferred) {
+      Cda_Def cda{};
+      ASSERT_EQ(oopen(&cda, &lda, nullptr, -1, -1, nullptr, -1), 0);
+      int rc = oparse(&cda, (text *)c.sql, -1, deferred, 2);
+      if (deferred) {
+        EXPECT_EQ(rc, 0) << c.sql; // a deferred parse reports at the describe or execute
+        rc = oexn(&cda, 1, 0);
+      }
+      EXPECT_EQ(rc, c.code) << c.sql << ": " << message(lda, rc);
+      EXPECT_EQ(rcOf(cda), c.code) << c.sql;
+      EXPECT_EQ(peoOf(cda), c.offset) << c.sql;
+      oclose(&cda);
+    }
+  }
+  EXPECT_EQ(value("select 1/0 from dual"), "ERROR: ORA-01476: divisor is equal to zero");
+  EXPECT_EQ(value("select to_number('x1') from dual"), "ERROR: ORA-01722: invalid number");
+  EXPECT_EQ(value("select to_date('31-02-1999', 'DD-MM-YYYY') from dual"),
+            "ERROR: ORA-01839: date not valid for month specified");
+  EXPECT_EQ(value("select ename from emp where deptno = (select deptno from dept)"),
+            "ERROR: ORA-01427: single-row subquery returns more than one row");
+}
+
+TEST_F(Sql, FunctionCode_SetAtParseEvenWhenDeferred) {
+  struct Case {
+    const char *sql;
+    int code;
+  } cases[] = {{"select * from dual", 4},       {"insert into x values (1)", 3},
+               {"update x set a = 1", 5},        {"delete x", 9},
+               {"create table x (a number)", 1}, {"drop table x", 8},
+               {"commit", 54},                   {"rollback", 55},
+               {"alter table x add (b number)", 26}, {"begin null; end;", 34},
+               {"create or replace procedure p is begin null; end;", 24}, {"nonsense", 0}};
+  for (const Case &c : cases) {
+    Cda_Def cda{};
+    oopen(&cda, &lda, nullptr, -1, -1, nullptr, -1);
+    oparse(&cda, (text *)c.sql, -1, 1, 2);
+    EXPECT_EQ(functionCodeOf(cda), c.code) << c.sql;
+    oclose(&cda);
+  }
+  // DDL runs at a non-deferred parse, as Oracle's does; the execute after it does nothing.
+  Cda_Def cda{};
+  oopen(&cda, &lda, nullptr, -1, -1, nullptr, -1);
+  EXPECT_EQ(oparse(&cda, (text *)"create table at_parse (a number)", -1, 0, 2), 0);
+  EXPECT_EQ(value("select count(*) from user_tables where table_name = 'AT_PARSE'"), "1");
+  EXPECT_EQ(oexn(&cda, 1, 0), 0);
+  EXPECT_EQ(oexn(&cda, 1, 0), 955); // executing it again creates it again
+  oclose(&cda);
+}
+
+TEST_F(Sql, Transactions_AsOracleKeepsThem) {
+  ASSERT_EQ(exec("create table tx (n number)"), 0);
+  // A second logon sees only what was committed.
+  Lda_Def other;
+  ASSERT_EQ(logOn(other, "scott/tiger@"), 0);
+  auto countOther = [&] {
+    Cda_Def cda{};
+    oopen(&cda, &other, nullptr, -1, -1, nullptr, -1);
+    oparse(&cda, (text *)"select count(*) from tx", -1, 1, 2);
+    char buf[41];
+    sb2 ind = 0;
+    ub2 len = 0, rc = 0;
+    odefin(&cda, 1, (ub1 *)buf, 40, 1, -1, &ind, nullptr, -1, -1, &len, &rc);
+    oexfet(&cda, 1, 1, 0);
+    oclose(&cda);
+    return std::string(buf, len);
+  };
+  EXPECT_EQ(exec("insert into tx values (1)"), 0);
+  EXPECT_EQ(value("select count(*) from tx"), "1");
+  EXPECT_EQ(countOther(), "0");
+  EXPECT_EQ(ocom(&lda), 0);
+  EXPECT_EQ(countOther(), "1");
+  EXPECT_EQ(exec("insert into tx values (2)"), 0);
+  EXPECT_EQ(orol(&lda), 0);
+  EXPECT_EQ(value("select count(*) from tx"), "1");
+  // SAVEPOINT and ROLLBACK TO.
+  EXPECT_EQ(exec("insert into tx values (3)"), 0);
+  EXPECT_EQ(exec("savepoint a"), 0);
+  EXPECT_EQ(exec("insert into tx values (4)"), 0);
+  EXPECT_EQ(exec("rollback to savepoint a"), 0);
+  EXPECT_EQ(value("select sum(n) from tx"), "4");
+  EXPECT_EQ(exec("commit"), 0);
+  EXPECT_EQ(countOther(), "2");
+  std::string err;
+  EXPECT_EQ(exec("rollback to nosuch", &err), 1086);
+  // A lock another logon holds is an error after the timeout, not a hang.
+  EXPECT_EQ(exec("insert into tx values (5)"), 0);
+  Cda_Def cda{};
+  oopen(&cda, &other, nullptr, -1, -1, nullptr, -1);
+  oparse(&cda, (text *)"insert into tx values (6)", -1, 1, 2);
+  EXPECT_EQ(oexn(&cda, 1, 0), 54);
+  EXPECT_EQ(message(other, 54), "ORA-00054: resource busy and acquire with NOWAIT specified");
+  oclose(&cda);
+  // DDL commits what came before it.
+  EXPECT_EQ(exec("create table tx2 (n number)"), 0);
+  EXPECT_EQ(countOther(), "3");
+  // Logoff commits.
+  EXPECT_EQ(exec("insert into tx values (7)"), 0);
+  ologof(&lda);
+  EXPECT_EQ(countOther(), "4");
+  ologof(&other);
+  ASSERT_EQ(logOn(lda, "scott/tiger@"), 0);
+}
+
+TEST_F(Sql, Users_CreatedBySystemOnly) {
+  std::string err;
+  EXPECT_EQ(exec("create user alice identified by secret", &err), 1031);
+  Lda_Def sys;
+  ASSERT_EQ(logOn(sys, "system/manager@"), 0);
+  auto sysExec = [&](const char *sql) {
+    Cda_Def cda{};
+    oopen(&cda, &sys, nullptr, -1, -1, nullptr, -1);
+    int rc = oparse(&cda, (text *)sql, -1, 1, 2);
+    if (!rc)
+      rc = oexn(&cda, 1, 0);
+    oclose(&cda);
+    return rc;
+  };
+  EXPECT_EQ(sysExec("create user alice identified by secret"), 0);
+  EXPECT_EQ(sysExec("create user alice identified by secret"), 1920);
+  EXPECT_EQ(sysExec("grant connect, resource to alice"), 0);
+  Lda_Def alice;
+  EXPECT_EQ(logOn(alice, "alice/SECRET@"), 0);
+  ologof(&alice);
+  EXPECT_EQ(sysExec("alter user alice identified by other"), 0);
+  EXPECT_EQ(logOn(alice, "alice/secret@"), 1017);
+  EXPECT_EQ(logOn(alice, "alice/other@"), 0);
+  ologof(&alice);
+  // Another schema's table needs a grant.
+  EXPECT_EQ(exec("create table mine (a number)"), 0);
+  EXPECT_EQ(value("select count(*) from scott.emp"), "14");
+  EXPECT_EQ(exec("grant select on mine to alice"), 0);
+  EXPECT_EQ(value("select count(*) from user_tab_privs where table_name = 'MINE'"), "1");
+  EXPECT_EQ(exec("revoke select on mine from alice"), 0);
+  EXPECT_EQ(sysExec("drop user alice"), 0);
+  EXPECT_EQ(sysExec("drop user alice"), 1918);
+  EXPECT_EQ(value("select count(*) from all_users where username = 'ALICE'"), "0");
+  ologof(&sys);
+}
+
+} // namespace
