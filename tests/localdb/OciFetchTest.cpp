@@ -1,0 +1,197 @@
+// Describe, binds, defines and the fetch calls through the contract: counts, 1403, truncation.
+#include "OciTestUtil.h"
+
+using namespace ocitest;
+
+namespace {
+
+using Rows = std::vector<std::vector<std::string>>;
+
+class Fetch : public Scott {
+protected:
+  Cda_Def open(const char *sql) {
+    Cda_Def cda{};
+    EXPECT_EQ(oopen(&cda, &lda, nullptr, -1, -1, nullptr, -1), 0);
+    EXPECT_EQ(oparse(&cda, (text *)sql, -1, 1, 2), 0);
+    return cda;
+  }
+};
+
+TEST_F(Fetch, Describe_TypesSizesNamesNullability) {
+  Cda_Def cda = open("select empno, ename, hiredate, sal, 'abc', rowid, null, sal * 2 total, "
+                     "count(*) over_name from emp group by empno, ename, hiredate, sal, rowid");
+  struct Want {
+    const char *name;
+    int type, size, nullOk;
+  } want[] = {{"EMPNO", 2, 6, 0},  {"ENAME", 1, 10, 1}, {"HIREDATE", 12, 9, 1},
+              {"SAL", 2, 9, 1},    {"'ABC'", 96, 3, 0}, {"ROWID", 11, 18, 0},
+              {"NULL", 1, 0, 1},   {"TOTAL", 2, 40, 1}, {"OVER_NAME", 2, 40, 0}};
+  for (int i = 0; i < 9; ++i) {
+    sb4 dbsize = 0, cbufl = 31, dsize = 0;
+    sb2 dbtype = 0, prec = 0, scale = 0, nullok = 0;
+    sb1 name[32] = {};
+    ASSERT_EQ(odescr(&cda, i + 1, &dbsize, &dbtype, name, &cbufl, &dsize, &prec, &scale, &nullok),
+              0)
+        << i << message(lda, rcOf(cda));
+    EXPECT_EQ(std::string((char *)name, cbufl), want[i].name);
+    EXPECT_EQ(dbtype, want[i].type) << want[i].name;
+    EXPECT_EQ(dsize, want[i].size) << want[i].name;
+    EXPECT_EQ(nullok, want[i].nullOk) << want[i].name;
+  }
+  sb4 dbsize, cbufl = 31, dsize;
+  sb2 dbtype, prec, scale, nullok;
+  sb1 name[32];
+  EXPECT_EQ(odescr(&cda, 10, &dbsize, &dbtype, name, &cbufl, &dsize, &prec, &scale, &nullok), 1007);
+  EXPECT_EQ(odescr(&cda, 0, &dbsize, &dbtype, name, &cbufl, &dsize, &prec, &scale, &nullok), 1007);
+  // The name is cut to the room the caller gives.
+  cbufl = 3;
+  EXPECT_EQ(odescr(&cda, 2, &dbsize, &dbtype, name, &cbufl, &dsize, &prec, &scale, &nullok), 0);
+  EXPECT_EQ(cbufl, 3);
+  oclose(&cda);
+}
+
+TEST_F(Fetch, Counts_CumulativeWith1403AtTheEnd) {
+  ASSERT_EQ(exec("create table r (n number)"), 0);
+  for (int i = 1; i <= 25; ++i)
+    ASSERT_EQ(exec("insert into r values (" + std::to_string(i) + ")"), 0);
+  Cda_Def cda = open("select n from r order by n");
+  ub4 vals[30]; // room for the largest batch asked below
+  sb2 ind[30];
+  ub2 len[30], rc[30];
+  ASSERT_EQ(odefin(&cda, 1, (ub1 *)vals, 4, 3, -1, ind, nullptr, -1, -1, len, rc), 0);
+  EXPECT_EQ(oexfet(&cda, 10, 0, 0), 0);
+  EXPECT_EQ(rowsOf(cda), 10u);
+  EXPECT_EQ(vals[0], 1u);
+  EXPECT_EQ(vals[9], 10u);
+  EXPECT_EQ(ofen(&cda, 10), 0);
+  EXPECT_EQ(rowsOf(cda), 20u);
+  EXPECT_EQ(vals[0], 11u);
+  EXPECT_EQ(ofen(&cda, 10), 1403);
+  EXPECT_EQ(rowsOf(cda), 25u);
+  EXPECT_EQ(vals[4], 25u);
+  EXPECT_EQ(ofen(&cda, 10), 1403);
+  EXPECT_EQ(rowsOf(cda), 25u);
+  // Executing again starts the count again.
+  EXPECT_EQ(oexfet(&cda, 30, 0, 0), 1403);
+  EXPECT_EQ(rowsOf(cda), 25u);
+  // Cancel after the first batch; a further fetch is out of sequence.
+  EXPECT_EQ(oexfet(&cda, 5, 1, 0), 0);
+  EXPECT_EQ(rowsOf(cda), 5u);
+  EXPECT_EQ(ofen(&cda, 5), 1002);
+  // ocan ends a fetch too.
+  EXPECT_EQ(oexfet(&cda, 5, 0, 0), 0);
+  EXPECT_EQ(ocan(&cda), 0);
+  EXPECT_EQ(ofen(&cda, 5), 1002);
+  // Exact fetch: more rows than asked is an error.
+  EXPECT_EQ(oexfet(&cda, 5, 0, 1), 1422);
+  // oexn then ofen.
+  EXPECT_EQ(oexn(&cda, 1, 0), 0);
+  EXPECT_EQ(rowsOf(cda), 0u);
+  EXPECT_EQ(ofen(&cda, 3), 0);
+  EXPECT_EQ(rowsOf(cda), 3u);
+  oclose(&cda);
+  // A query with no rows.
+  cda = open("select n from r where n > 100");
+  ASSERT_EQ(odefin(&cda, 1, (ub1 *)vals, 4, 3, -1, ind, nullptr, -1, -1, len, rc), 0);
+  EXPECT_EQ(oexfet(&cda, 10, 0, 0), 1403);
+  EXPECT_EQ(rowsOf(cda), 0u);
+  oclose(&cda);
+}
+
+TEST_F(Fetch, Defines_ExternalTypesIndicatorsAndTruncation) {
+  Cda_Def cda = open("select ename, comm, hiredate, empno, hextoraw('0aff') from emp where "
+                     "empno = 7369");
+  char name[4];
+  sb2 ind[5] = {};
+  ub2 len[5] = {}, rc[5] = {};
+  char comm[40], date[20];
+  short empno = 0;
+  unsigned char raw[8];
+  ASSERT_EQ(odefin(&cda, 1, (ub1 *)name, 4, 1, -1, &ind[0], nullptr, -1, -1, &len[0], &rc[0]), 0);
+  ASSERT_EQ(odefin(&cda, 2, (ub1 *)comm, 40, 1, -1, &ind[1], nullptr, -1, -1, &len[1], &rc[1]), 0);
+  ASSERT_EQ(odefin(&cda, 3, (ub1 *)date, 20, 5, -1, &ind[2], nullptr, -1, -1, &len[2], &rc[2]), 0);
+  ASSERT_EQ(odefin(&cda, 4, (ub1 *)&empno, 2, 3, -1, &ind[3], nullptr, -1, -1, &len[3], &rc[3]), 0);
+  ASSERT_EQ(odefin(&cda, 5, raw, 8, 23, -1, &ind[4], nullptr, -1, -1, &len[4], &rc[4]), 0);
+  EXPECT_EQ(odefin(&cda, 6, raw, 8, 1, -1, nullptr, nullptr, -1, -1, nullptr, nullptr), 1007);
+  // SMITH does not fit in 4 bytes: cut, with 1406 and the full length in the indicator.
+  EXPECT_EQ(oexfet(&cda, 1, 0, 0), 1406);
+  EXPECT_EQ(message(lda, 1406), "ORA-01406: fetched column value was truncated");
+  EXPECT_EQ(std::string(name, len[0]), "SMIT");
+  EXPECT_EQ(ind[0], 5);
+  EXPECT_EQ(rc[0], 1406);
+  EXPECT_EQ(ind[1], -1); // NULL
+  EXPECT_EQ(std::string(date), "17-DEC-80");
+  EXPECT_EQ(empno, 7369);
+  EXPECT_EQ(len[4], 2);
+  EXPECT_EQ(raw[0], 0x0a);
+  EXPECT_EQ(raw[1], 0xff);
+  oclose(&cda);
+  // NULL with no indicator is ORA-01405.
+  cda = open("select comm from emp where empno = 7369");
+  ASSERT_EQ(odefin(&cda, 1, (ub1 *)comm, 40, 1, -1, nullptr, nullptr, -1, -1, nullptr, nullptr), 0);
+  EXPECT_EQ(oexfet(&cda, 1, 0, 0), 1405);
+  oclose(&cda);
+}
+
+TEST_F(Fetch, Binds_ByNameWithValuesLengthsAndNulls) {
+  Cda_Def cda = open("select count(*) from emp where deptno = :dept and (job = :JOB or :job is "
+                     "null) and sal >= :1");
+  char dept[] = "20";
+  char job[] = "CLERKxx";
+  ub2 jobLen = 5;
+  sb2 jobInd = 0;
+  int minSal = 1000;
+  char out[41];
+  ub2 outLen = 0;
+  sb2 outInd = 0;
+  ASSERT_EQ(odefin(&cda, 1, (ub1 *)out, 40, 1, -1, &outInd, nullptr, -1, -1, &outLen, nullptr), 0);
+  ASSERT_EQ(obndra(&cda, (text *)":DEPT", -1, (ub1 *)dept, 2, 1, -1, nullptr, nullptr, nullptr, 0,
+                   nullptr, nullptr, 0, 0),
+            0);
+  ASSERT_EQ(obndra(&cda, (text *)"job", -1, (ub1 *)job, 7, 1, -1, &jobInd, &jobLen, nullptr, 0,
+                   nullptr, nullptr, 0, 0),
+            0);
+  // One variable missing: not all bound.
+  EXPECT_EQ(oexfet(&cda, 1, 1, 0), 1008);
+  ASSERT_EQ(obndra(&cda, (text *)"1", -1, (ub1 *)&minSal, 4, 3, -1, nullptr, nullptr, nullptr, 0,
+                   nullptr, nullptr, 0, 0),
+            0);
+  EXPECT_EQ(oexfet(&cda, 1, 1, 0), 0); // the one row asked for, so no 1403
+  EXPECT_EQ(std::string(out, outLen), "1"); // ADAMS
+  jobInd = -1;                              // NULL: every job
+  EXPECT_EQ(oexfet(&cda, 2, 1, 0), 1403);
+  EXPECT_EQ(std::string(out, outLen), "4");
+  // A name the statement does not have, once it is known.
+  EXPECT_EQ(obndra(&cda, (text *)"nosuch", -1, (ub1 *)dept, 2, 1, -1, nullptr, nullptr, nullptr, 0,
+                   nullptr, nullptr, 0, 0),
+            1036);
+  oclose(&cda);
+}
+
+TEST_F(Fetch, ArrayInsert_IterationsOfOexn) {
+  ASSERT_EQ(exec("create table a (id number(5) primary key, name varchar2(10), d date)"), 0);
+  Cda_Def cda = open("insert into a values (:id, :name, :d)");
+  int ids[4] = {1, 2, 3, 2};
+  char names[4][10] = {"one", "two", "", "dup"};
+  ub2 nameLens[4] = {3, 3, 0, 3};
+  char dates[4][10] = {"01-JAN-99", "02-FEB-99", "03-MAR-99", "04-APR-99"};
+  ub2 dateLens[4] = {9, 9, 9, 9};
+  sb2 dateInd[4] = {0, -1, 0, 0};
+  ASSERT_EQ(obndra(&cda, (text *)"ID", -1, (ub1 *)ids, 4, 3, -1, nullptr, nullptr, nullptr, 0,
+                   nullptr, nullptr, 0, 0),
+            0);
+  ASSERT_EQ(obndra(&cda, (text *)"NAME", -1, (ub1 *)names, 10, 1, -1, nullptr, nameLens, nullptr,
+                   0, nullptr, nullptr, 0, 0),
+            0);
+  ASSERT_EQ(obndra(&cda, (text *)"D", -1, (ub1 *)dates, 10, 1, -1, dateInd, dateLens, nullptr, 0,
+                   nullptr, nullptr, 0, 0),
+            0);
+  // The fourth row repeats a key: three rows in, then the error.
+  EXPECT_EQ(oexn(&cda, 4, 0), 1);
+  EXPECT_EQ(rowsOf(cda), 3u);
+  oclose(&cda);
+  Rows r = query("select id, nvl(name, '-'), nvl(to_char(d, 'YYYY-MM-DD'), '-') from a order by id");
+  EXPECT_EQ(r, (Rows{{"1", "one", "2099-01-01"}, {"2", "two", "-"}, {"3", "-", "2099-03-03"}}));
+}
+
+} // namespace
