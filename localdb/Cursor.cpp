@@ -111,6 +111,8 @@ struct Cursor::Impl {
   bool ranDdl = false;
   sqlite3_stmt *stmt = nullptr;
   std::map<std::string, BindSlot> binds;
+  std::vector<const BindSlot *> slots; // binds in the statement's order, resolved once
+  const CompiledStatement *slotsFor = nullptr;
   std::vector<DefineSlot> defines;
   std::vector<RownumCounter> counters;
   enum { Idle, Fetching, Done } state = Idle;
@@ -212,9 +214,11 @@ void Cursor::parse(const char *text, size_t length, bool deferred) {
   }
   m.text.assign(text, length);
   m.compiled.reset();
+      m.slotsFor = nullptr;
   m.ddlDone = false;
   m.state = Impl::Idle;
   m.binds.clear();
+  m.slotsFor = nullptr;
   m.defines.clear();
   functionCode = statementKind(m.text);
   parseErrorOffset = 0;
@@ -273,6 +277,7 @@ void Cursor::bind(const std::string &name, void *value, int valueLength, int ext
   b.maxElements = maxElements;
   (void)currentElements;
   FImpl->binds[key] = b;
+  FImpl->slotsFor = nullptr;
 }
 
 void Cursor::define(int position, void *buffer, int bufferLength, int externalType,
@@ -318,12 +323,19 @@ namespace {
 void bindValues(Cursor::Impl &m, int row) {
   sqlite3_stmt *st = m.stmt;
   const CompiledStatement &cs = *m.compiled;
+  if (m.slotsFor != &cs) {
+    m.slots.clear();
+    for (const std::string &name : cs.binds) {
+      auto it = m.binds.find(name);
+      if (it == m.binds.end())
+        throw oraError(1008);
+      m.slots.push_back(&it->second);
+    }
+    m.slotsFor = &cs;
+  }
   for (size_t i = 0; i < cs.binds.size(); ++i) {
     int idx = static_cast<int>(i) + 1;
-    auto it = m.binds.find(cs.binds[i]);
-    if (it == m.binds.end())
-      throw oraError(1008);
-    const BindSlot &b = it->second;
+    const BindSlot &b = *m.slots[i];
     if (b.maxElements > 0 || b.type == 102)
       throw oraErrorText(3001, "unimplemented feature (array or cursor bind in a SQL statement)");
     if ((b.indicators && b.indicators[row] < 0) || !b.value) {
@@ -412,6 +424,7 @@ int Cursor::execute(int iterations, int rowOffset) {
     ensureCompiled(s, m);
   } catch (const OraError &) {
     m.compiled.reset();
+      m.slotsFor = nullptr;
     throw;
   }
   CompiledStatement &cs = *m.compiled;
@@ -449,10 +462,12 @@ int Cursor::execute(int iterations, int rowOffset) {
       sqlite3_exec(s.db(), "ROLLBACK", nullptr, nullptr, nullptr);
       s.schemaChanged();
       m.compiled.reset();
+      m.slotsFor = nullptr;
       throw;
     }
     s.schemaChanged();
-    m.compiled.reset(); // a DDL statement is compiled anew each time it runs
+    m.compiled.reset();
+      m.slotsFor = nullptr; // a DDL statement is compiled anew each time it runs
     m.ranDdl = true;
     return 0;
   }
@@ -472,7 +487,8 @@ int Cursor::execute(int iterations, int rowOffset) {
   int iters = std::max(1, iterations);
   int from = std::max(0, rowOffset);
   for (int i = from; i < iters; ++i) {
-    sqlite3_reset(m.stmt);
+    if (i > from)
+      sqlite3_reset(m.stmt);
     bindValues(m, i);
     int rc = sqlite3_step(m.stmt);
     if (rc != SQLITE_DONE && rc != SQLITE_ROW) {

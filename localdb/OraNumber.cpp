@@ -80,6 +80,45 @@ int formatNumberTo(const OraNum &n, char *out) {
   }
   if (std::fabs(v) < 1e15 && v == std::floor(v))
     return formatNumberTo(OraNum{true, static_cast<int64_t>(v), 0}, out);
+  // Few decimals (money and the like): exact integer digits with the point put in. A decimal of
+  // at most 15 digits that converts back to v is what the 15-digit rule prints as well.
+  static const double kPow[] = {1, 10, 100, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8};
+  for (int k = 1; k <= 8; ++k) {
+    double s = v * kPow[k];
+    if (std::fabs(s) >= 1e15)
+      break;
+    double r = std::round(s);
+    if (r / kPow[k] != v)
+      continue;
+    int64_t iv = static_cast<int64_t>(r);
+    uint64_t u = iv < 0 ? 0 - static_cast<uint64_t>(iv) : static_cast<uint64_t>(iv);
+    char tmp[32];
+    int n = 0;
+    for (int d = 0; d < k; ++d) {
+      tmp[n++] = static_cast<char>('0' + u % 10);
+      u /= 10;
+    }
+    while (n > 0 && tmp[0] == '0') { // trailing zeros of the fraction
+      std::memmove(tmp, tmp + 1, static_cast<size_t>(--n));
+    }
+    int fracDigits = n;
+    char intPart[24];
+    int ni = 0;
+    while (u) {
+      intPart[ni++] = static_cast<char>('0' + u % 10);
+      u /= 10;
+    }
+    int len = 0;
+    if (iv < 0)
+      out[len++] = '-';
+    while (ni)
+      out[len++] = intPart[--ni];
+    out[len++] = '.';
+    while (fracDigits)
+      out[len++] = tmp[--fracDigits];
+    out[len] = 0;
+    return len;
+  }
   std::string digits;
   int e;
   digitsOf(v, digits, e);
@@ -182,7 +221,8 @@ OraNum roundNumber(const OraNum &n, int places) {
       q += n.i < 0 ? -1 : 1;
     return OraNum{true, q * p, 0};
   }
-  double f = std::pow(10.0, places);
+  static const double kPow[] = {1, 10, 100, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10};
+  double f = places >= 0 && places <= 10 ? kPow[places] : std::pow(10.0, places);
   double x = n.d * f;
   // Oracle rounds half away from zero on the decimal value; nudge for binary representation.
   double r = std::round(x + (x >= 0 ? 1e-9 : -1e-9) * (std::fabs(x) < 1e6 ? 1 : 0));
@@ -220,7 +260,9 @@ std::optional<OraNum> fitNumber(const OraNum &n, int precision, int scale) {
   if (precision > 0) {
     // Digits allowed left of the point: precision - scale.
     int left = precision - (noScale ? 0 : scale);
-    double limit = std::pow(10.0, left);
+    static const double kPow[] = {1, 10, 100, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12,
+                                  1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20};
+    double limit = left >= 0 && left <= 20 ? kPow[left] : std::pow(10.0, left);
     if (std::fabs(r.asDouble()) >= limit)
       return std::nullopt;
   }

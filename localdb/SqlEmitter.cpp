@@ -96,8 +96,10 @@ std::string Emitter::conv(const Expr &e, SqlType to) {
 std::string Emitter::store(const std::string &sql, const TypeInfo &from, const ColumnInfo &c) {
   switch (c.type) {
   case SqlType::Number: {
-    std::string v = convert(sql, from.type, SqlType::Number);
-    if (c.precision >= 0 || c.scale != kNoScale)
+    // ora_colnum reads text itself, so a character value needs no ora_num first.
+    bool fits = c.precision >= 0 || c.scale != kNoScale;
+    std::string v = fits && isCharType(from.type) ? sql : convert(sql, from.type, SqlType::Number);
+    if (fits)
       return "ora_colnum(" + v + "," + std::to_string(c.precision) + "," +
              std::to_string(c.scale) + ")";
     return v;

@@ -130,11 +130,61 @@ void fnUser(sqlite3_context *ctx, int, sqlite3_value **) {
   resultText(ctx, sessionOf(ctx)->user());
 }
 
+// Digits with an optional sign and point, the common text of a bound number, without copies.
+bool quickNumber(sqlite3_value *v, OraNum &out) {
+  const char *p = reinterpret_cast<const char *>(sqlite3_value_text(v));
+  int n = sqlite3_value_bytes(v);
+  if (!p || n == 0 || n > 17)
+    return false;
+  int i = 0;
+  bool neg = false;
+  if (p[0] == '-' || p[0] == '+')
+    neg = p[i++] == '-';
+  int64_t whole = 0, frac = 0;
+  int fracDigits = 0, digits = 0;
+  bool point = false;
+  for (; i < n; ++i) {
+    char c = p[i];
+    if (c >= '0' && c <= '9') {
+      ++digits;
+      if (point) {
+        frac = frac * 10 + (c - '0');
+        ++fracDigits;
+      } else {
+        whole = whole * 10 + (c - '0');
+      }
+    } else if (c == '.' && !point) {
+      point = true;
+    } else {
+      return false;
+    }
+  }
+  if (!digits)
+    return false;
+  if (!fracDigits) {
+    out = OraNum{true, neg ? -whole : whole, 0};
+    return true;
+  }
+  static const double kPow[] = {1, 10, 100, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10,
+                                1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17};
+  double d = static_cast<double>(whole) + static_cast<double>(frac) / kPow[fracDigits];
+  // Exact only while the digits fit a double; otherwise the careful parse decides.
+  if (digits > 15)
+    return false;
+  out = normalize(neg ? -d : d);
+  return true;
+}
+
 void fnNum(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
   NULL_IN_NULL_OUT
   int t = sqlite3_value_type(argv[0]);
   if (t == SQLITE_INTEGER || t == SQLITE_FLOAT) {
     sqlite3_result_value(ctx, argv[0]);
+    return;
+  }
+  OraNum q;
+  if (t == SQLITE_TEXT && quickNumber(argv[0], q)) {
+    resultNum(ctx, q);
     return;
   }
   OraNum n;
@@ -426,7 +476,8 @@ void fnColNum(sqlite3_context *ctx, int, sqlite3_value **argv) {
     return;
   }
   OraNum n;
-  if (!numOf(ctx, argv[0], n))
+  if (!(sqlite3_value_type(argv[0]) == SQLITE_TEXT && quickNumber(argv[0], n)) &&
+      !numOf(ctx, argv[0], n))
     return;
   auto r = fitNumber(n, sqlite3_value_int(argv[1]), sqlite3_value_int(argv[2]));
   if (!r) {
@@ -439,6 +490,19 @@ void fnColNum(sqlite3_context *ctx, int, sqlite3_value **argv) {
 void fnColChar(sqlite3_context *ctx, int, sqlite3_value **argv) {
   if (isNull(argv[0])) {
     sqlite3_result_null(ctx);
+    return;
+  }
+  if (sqlite3_value_type(argv[0]) == SQLITE_TEXT) {
+    int n = sqlite3_value_bytes(argv[0]);
+    int max = sqlite3_value_int(argv[1]);
+    if (max > 0 && n > max) {
+      raise(ctx, 1401);
+      return;
+    }
+    if (n == 0)
+      sqlite3_result_null(ctx);
+    else
+      sqlite3_result_value(ctx, argv[0]);
     return;
   }
   std::string s = textOf(argv[0]);

@@ -1,0 +1,214 @@
+// Fetching 1,000,000 rows and inserting 100,000 bound rows through the contract, each against the
+// plain sqlite3 loop over the same data; the contract should stay within 1.5x of the loop.
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+#include <sys/resource.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "db/OciCalls.h"
+
+namespace {
+
+const int kRows = 1000000;
+const int kInserts = 100000;
+const int kBatch = 100;
+
+std::string gRoot;
+Lda_Def gLda;
+
+uint32_t rowsOf(const Cda_Def &c) {
+  ub4 v;
+  std::memcpy(&v, c.area + OCI_CDA_RPC, 4);
+  return v;
+}
+
+void check(int rc, const char *what) {
+  if (rc != 0 && rc != 1403) {
+    text buf[512];
+    oerhms(&gLda, static_cast<sb2>(rc), buf, sizeof buf);
+    std::fprintf(stderr, "%s: %s\n", what, buf);
+    std::exit(1);
+  }
+}
+
+void execute(const char *sql) {
+  Cda_Def c{};
+  check(oopen(&c, &gLda, nullptr, -1, -1, nullptr, -1), "oopen");
+  check(oparse(&c, (text *)sql, -1, 1, 2), sql);
+  check(oexn(&c, 1, 0), sql);
+  oclose(&c);
+}
+
+// A table of kRows rows, filled once with array inserts.
+void setUp() {
+  char tmpl[] = "/tmp/localdb-bench-XXXXXX";
+  gRoot = mkdtemp(tmpl);
+  setenv("TESSALY_DATA", gRoot.c_str(), 1);
+  ub1 hda[256] = {};
+  check(olog(&gLda, hda, (text *)"scott/tiger@", -1, nullptr, 0, nullptr, 0, 0), "olog");
+  execute("create table big (id number, name varchar2(30), amount number(10,2))");
+  execute("create table ins (id number, name varchar2(30), amount number(10,2))");
+  Cda_Def c{};
+  check(oopen(&c, &gLda, nullptr, -1, -1, nullptr, -1), "oopen");
+  check(oparse(&c, (text *)"insert into big values (:1, :2, :3)", -1, 1, 2), "parse");
+  static int ids[1000];
+  static char names[1000][30];
+  static ub2 nameLen[1000];
+  static char amounts[1000][12];
+  static ub2 amountLen[1000];
+  check(obndra(&c, (text *)"1", -1, (ub1 *)ids, 4, 3, -1, nullptr, nullptr, nullptr, 0, nullptr,
+               nullptr, 0, 0),
+        "bind");
+  check(obndra(&c, (text *)"2", -1, (ub1 *)names, 30, 1, -1, nullptr, nameLen, nullptr, 0, nullptr,
+               nullptr, 0, 0),
+        "bind");
+  check(obndra(&c, (text *)"3", -1, (ub1 *)amounts, 12, 1, -1, nullptr, amountLen, nullptr, 0,
+               nullptr, nullptr, 0, 0),
+        "bind");
+  for (int base = 0; base < kRows; base += 1000) {
+    for (int i = 0; i < 1000; ++i) {
+      ids[i] = base + i;
+      nameLen[i] = static_cast<ub2>(std::snprintf(names[i], 30, "name number %d", base + i));
+      amountLen[i] = static_cast<ub2>(std::snprintf(amounts[i], 12, "%d.%02d", (base + i) % 10000, i % 100));
+    }
+    check(oexn(&c, 1000, 0), "oexn");
+  }
+  oclose(&c);
+  check(ocom(&gLda), "commit");
+}
+
+void BM_FetchThroughContract(benchmark::State &state) {
+  for (auto _ : state) {
+    Cda_Def c{};
+    oopen(&c, &gLda, nullptr, -1, -1, nullptr, -1);
+    check(oparse(&c, (text *)"select id, name, amount from big", -1, 1, 2), "parse");
+    static char id[kBatch][41], name[kBatch][31], amount[kBatch][41];
+    static sb2 ind[3][kBatch];
+    static ub2 len[3][kBatch];
+    odefin(&c, 1, (ub1 *)id, 41, 1, -1, ind[0], nullptr, -1, -1, len[0], nullptr);
+    odefin(&c, 2, (ub1 *)name, 31, 1, -1, ind[1], nullptr, -1, -1, len[1], nullptr);
+    odefin(&c, 3, (ub1 *)amount, 41, 1, -1, ind[2], nullptr, -1, -1, len[2], nullptr);
+    size_t bytes = 0;
+    int rc = oexfet(&c, kBatch, 0, 0);
+    uint32_t seen = 0;
+    while (true) {
+      check(rc, "fetch");
+      uint32_t total = rowsOf(c);
+      for (uint32_t r = 0; r < total - seen; ++r)
+        bytes += len[0][r] + len[1][r] + len[2][r];
+      seen = total;
+      if (rc == 1403)
+        break;
+      rc = ofen(&c, kBatch);
+    }
+    oclose(&c);
+    if (seen != static_cast<uint32_t>(kRows))
+      state.SkipWithError("row count");
+    benchmark::DoNotOptimize(bytes);
+  }
+  state.SetItemsProcessed(state.iterations() * kRows);
+}
+
+void BM_FetchPlainSqlite(benchmark::State &state) {
+  sqlite3 *db = nullptr;
+  sqlite3_open((gRoot + "/LOCAL/server.db").c_str(), &db);
+  for (auto _ : state) {
+    sqlite3_stmt *st = nullptr;
+    sqlite3_prepare_v2(db, "SELECT \"ID\", \"NAME\", \"AMOUNT\" FROM \"SCOTT.BIG\"", -1, &st,
+                       nullptr);
+    size_t bytes = 0;
+    int rows = 0;
+    while (sqlite3_step(st) == SQLITE_ROW) {
+      for (int i = 0; i < 3; ++i) {
+        sqlite3_column_text(st, i);
+        bytes += static_cast<size_t>(sqlite3_column_bytes(st, i));
+      }
+      ++rows;
+    }
+    sqlite3_finalize(st);
+    if (rows != kRows)
+      state.SkipWithError("row count");
+    benchmark::DoNotOptimize(bytes);
+  }
+  sqlite3_close(db);
+  state.SetItemsProcessed(state.iterations() * kRows);
+}
+
+void BM_InsertThroughContract(benchmark::State &state) {
+  for (auto _ : state) {
+    execute("delete from ins");
+    check(ocom(&gLda), "commit");
+    Cda_Def c{};
+    oopen(&c, &gLda, nullptr, -1, -1, nullptr, -1);
+    check(oparse(&c, (text *)"insert into ins values (:id, :name, :amount)", -1, 1, 2), "parse");
+    int id = 0;
+    char name[30], amount[12];
+    ub2 nameLen = 0, amountLen = 0;
+    obndra(&c, (text *)"ID", -1, (ub1 *)&id, 4, 3, -1, nullptr, nullptr, nullptr, 0, nullptr,
+           nullptr, 0, 0);
+    obndra(&c, (text *)"NAME", -1, (ub1 *)name, 30, 1, -1, nullptr, &nameLen, nullptr, 0, nullptr,
+           nullptr, 0, 0);
+    obndra(&c, (text *)"AMOUNT", -1, (ub1 *)amount, 12, 1, -1, nullptr, &amountLen, nullptr, 0,
+           nullptr, nullptr, 0, 0);
+    for (int i = 0; i < kInserts; ++i) {
+      id = i;
+      nameLen = static_cast<ub2>(std::snprintf(name, sizeof name, "name number %d", i));
+      amountLen = static_cast<ub2>(std::snprintf(amount, sizeof amount, "%d.%02d", i % 10000, i % 100));
+      check(oexn(&c, 1, 0), "insert");
+    }
+    check(ocom(&gLda), "commit");
+    oclose(&c);
+  }
+  state.SetItemsProcessed(state.iterations() * kInserts);
+}
+
+void BM_InsertPlainSqlite(benchmark::State &state) {
+  sqlite3 *db = nullptr;
+  sqlite3_open((gRoot + "/LOCAL/server.db").c_str(), &db);
+  sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL", nullptr, nullptr,
+               nullptr);
+  for (auto _ : state) {
+    sqlite3_exec(db, "DELETE FROM \"SCOTT.INS\"", nullptr, nullptr, nullptr);
+    sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+    sqlite3_stmt *st = nullptr;
+    sqlite3_prepare_v2(db, "INSERT INTO \"SCOTT.INS\" VALUES (?1, ?2, ?3)", -1, &st, nullptr);
+    char name[30], amount[12];
+    for (int i = 0; i < kInserts; ++i) {
+      int n = std::snprintf(name, sizeof name, "name number %d", i);
+      int a = std::snprintf(amount, sizeof amount, "%d.%02d", i % 10000, i % 100);
+      sqlite3_bind_int(st, 1, i);
+      sqlite3_bind_text(st, 2, name, n, SQLITE_TRANSIENT);
+      sqlite3_bind_text(st, 3, amount, a, SQLITE_TRANSIENT);
+      sqlite3_step(st);
+      sqlite3_reset(st);
+    }
+    sqlite3_finalize(st);
+    sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+  }
+  sqlite3_close(db);
+  state.SetItemsProcessed(state.iterations() * kInserts);
+}
+
+} // namespace
+
+BENCHMARK(BM_FetchThroughContract)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_FetchPlainSqlite)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_InsertThroughContract)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_InsertPlainSqlite)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+int main(int argc, char **argv) {
+  setUp();
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  ologof(&gLda);
+  struct rusage ru{};
+  getrusage(RUSAGE_SELF, &ru);
+  std::fprintf(stderr, "peak resident set: %ld KiB\n", ru.ru_maxrss);
+  std::filesystem::remove_all(gRoot);
+  return 0;
+}
