@@ -444,12 +444,26 @@ std::string quoteIdent(const std::string &name) {
   for (char ch : name) {
     if (ch == '"')
       s += '"';
+    if (ch == 0) { // SQLite reads SQL up to a NUL; every name passes here, so this stays consistent
+      s += "\\0";
+      continue;
+    }
     s += ch;
   }
   return s + "\"";
 }
 
 std::string quoteText(const std::string &text) {
+  if (text.find('\0') != std::string::npos) {
+    // SQLite reads SQL text up to a NUL byte, so such a literal travels as hex.
+    static const char *digits = "0123456789ABCDEF";
+    std::string h = "CAST(X'";
+    for (unsigned char c : text) {
+      h += digits[c >> 4];
+      h += digits[c & 15];
+    }
+    return h + "' AS TEXT)";
+  }
   std::string s = "'";
   for (char ch : text) {
     if (ch == '\'')

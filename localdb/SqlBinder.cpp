@@ -691,6 +691,9 @@ void Binder::analyseRownum(QueryBlock &b, Select &s, bool countersAllowed) {
 // ------------------------------------------------------------------ expressions
 
 void Binder::bindValue(Expr &e, Scope *scope, unsigned ctx) {
+  // A row value (a, b) only stands before or inside IN.
+  if (e.kind == ExprKind::List)
+    fail(907, e.args.size() > 1 ? e.args[1]->pos : e.pos);
   bindExpr(e, scope, ctx);
   if (e.isCondition)
     fail(907, e.pos);
@@ -1135,7 +1138,11 @@ void Binder::bindExpr(Expr &e, Scope *scope, unsigned ctx) {
   }
   case ExprKind::In: {
     Expr &value = *e.args[0];
-    bindValue(value, scope, ctx);
+    if (value.kind == ExprKind::List)
+      for (auto &a : value.args)
+        bindValue(*a, scope, ctx);
+    else
+      bindValue(value, scope, ctx);
     size_t width = value.kind == ExprKind::List ? value.args.size() : 1;
     if (e.query) {
       bindSubquery(*e.query, scope, scope ? scope->depth + 1 : 1);
@@ -1147,7 +1154,11 @@ void Binder::bindExpr(Expr &e, Scope *scope, unsigned ctx) {
       }
     } else {
       for (size_t i = 1; i < e.args.size(); ++i) {
-        bindValue(*e.args[i], scope, ctx);
+        if (e.args[i]->kind == ExprKind::List)
+          for (auto &a : e.args[i]->args)
+            bindValue(*a, scope, ctx);
+        else
+          bindValue(*e.args[i], scope, ctx);
         size_t w = e.args[i]->kind == ExprKind::List ? e.args[i]->args.size() : 1;
         if (w != width)
           fail(w > width ? 913 : 947, e.args[i]->pos);

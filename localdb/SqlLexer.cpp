@@ -62,6 +62,8 @@ std::vector<Token> tokenize(const std::string &s) {
         lexError(1741, i);
       t.kind = Tok::QuotedIdent;
       t.text = s.substr(i + 1, e - i - 1);
+      if (t.text.find('\0') != std::string::npos)
+        lexError(911, i + 1 + t.text.find('\0'));
       i = e + 1;
     } else if (c == '\'') {
       std::string v;

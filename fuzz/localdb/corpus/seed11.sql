@@ -1,0 +1,1 @@
+delete from emp where hiredate < '01-JAN-82' and exists (select 1 from dept)

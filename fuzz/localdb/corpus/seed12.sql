@@ -1,0 +1,1 @@
+create table t (a number(5,2) primary key, b varchar2(10) default 'x' not null check (b <> 'y'))

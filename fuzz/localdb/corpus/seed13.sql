@@ -1,0 +1,1 @@
+alter table emp add constraint c check (sal > 0)

@@ -1,0 +1,1 @@
+create view v as select ename, sal * 12 annual from emp

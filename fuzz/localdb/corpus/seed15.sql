@@ -1,0 +1,1 @@
+create sequence s start with 5 increment by 2

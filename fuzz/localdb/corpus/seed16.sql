@@ -1,0 +1,1 @@
+select rownum, e.* from (select * from emp order by sal) e where rownum < 3

@@ -1,0 +1,1 @@
+select ename from emp where (deptno, job) in (select deptno, 'CLERK' from dept) and sal > all (select 1 from dual)

@@ -1,0 +1,1 @@
+select ename, sal from emp where deptno = 10 order by sal desc

@@ -1,0 +1,1 @@
+select d.dname, count(e.empno) from dept d, emp e where d.deptno = e.deptno(+) group by d.dname having count(*) > 1

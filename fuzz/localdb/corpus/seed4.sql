@@ -1,0 +1,1 @@
+select ename from emp where sal > (select avg(sal) from emp) and rownum <= 5

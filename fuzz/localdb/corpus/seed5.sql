@@ -1,0 +1,1 @@
+select deptno from dept minus select deptno from emp union select 1 from dual

@@ -1,0 +1,1 @@
+select decode(job, 'CLERK', 1, 2), nvl(comm, 0), to_char(hiredate, 'YYYY-MM-DD') from emp

@@ -1,0 +1,1 @@
+select ename || ' ' || lower(job) from emp where ename like 'S%' escape '\'

@@ -1,0 +1,1 @@
+insert into dept values (50, 'X', 'Y')

@@ -1,0 +1,1 @@
+insert into emp (empno, ename) select empno + 1, ename from emp where deptno in (10, 20)
