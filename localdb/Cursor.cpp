@@ -58,7 +58,33 @@ bool isDml(StmtKind k) {
 }
 bool isDdl(StmtKind k) {
   return !isQuery(k) && !isDml(k) && k != StmtKind::Commit && k != StmtKind::Rollback &&
-         k != StmtKind::Savepoint && k != StmtKind::NoOp;
+         k != StmtKind::Savepoint && k != StmtKind::NoOp && k != StmtKind::AlterSession;
+}
+
+// ALTER SESSION: the date format is kept; parameters that change nothing here are accepted.
+void alterSession(Session &s, const AlterSessionStmt &a) {
+  for (size_t i = 0; i < a.settings.size(); ++i) {
+    const std::string &p = a.settings[i].first;
+    std::string v = a.settings[i].second;
+    std::string upper = v;
+    for (char &c : upper)
+      c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    int pos = a.positions[i];
+    if (p == "NLS_DATE_FORMAT") {
+      if (!formatDate(OraDateValue{2000, 9, 27, 23, 59, 59}, v) || v.empty())
+        throw oraError(1821, pos);
+      s.dateFormat = upper == "DD-MON-YY" ? "" : v;
+    } else if (p == "SQL_TRACE" || p == "OPTIMIZER_GOAL" || p == "OPTIMIZER_MODE" ||
+               p == "TIMED_STATISTICS" || p == "CLOSE_CACHED_OPEN_CURSORS" ||
+               p == "HASH_JOIN_ENABLED" || (p == "NLS_LANGUAGE" && upper == "AMERICAN") ||
+               (p == "NLS_TERRITORY" && upper == "AMERICA") ||
+               (p == "NLS_SORT" && upper == "BINARY") ||
+               (p == "NLS_NUMERIC_CHARACTERS" && v == ".,")) {
+      // Nothing to change: this is how the local server already behaves.
+    } else {
+      throw oraErrorText(2248, "invalid option for ALTER SESSION", pos);
+    }
+  }
 }
 
 std::string bindKey(std::string name) {
@@ -314,7 +340,13 @@ DescribeInfo Cursor::describe(int position) {
   if (!isQuery(m.compiled->ast->kind) || position < 1 ||
       position > static_cast<int>(m.compiled->columns.size()))
     throw oraError(1007);
-  return m.compiled->columns[static_cast<size_t>(position - 1)];
+  DescribeInfo d = m.compiled->columns[static_cast<size_t>(position - 1)];
+  if (d.dbtype == static_cast<int>(SqlType::Date) && !FSession->dateFormat.empty()) {
+    // The widest text the session's date format makes (September, Wednesday).
+    d.displaySize = static_cast<int>(
+        formatDate(OraDateValue{2000, 9, 27, 23, 59, 59}, FSession->dateFormat).value_or("").size());
+  }
+  return d;
 }
 
 namespace {
@@ -448,6 +480,9 @@ int Cursor::execute(int iterations, int rowOffset) {
     return 0;
   case StmtKind::NoOp:
     return 0;
+  case StmtKind::AlterSession:
+    alterSession(s, static_cast<AlterSessionStmt &>(*cs.ast));
+    return 0;
   default:
     break;
   }
@@ -545,7 +580,8 @@ bool numberValue(sqlite3_stmt *st, int col, OraNum &out) {
 }
 
 // Formats column col of the current row into the defined buffer's row.
-bool writeColumn(sqlite3_stmt *st, int col, SqlType type, DefineSlot &d, int row) {
+bool writeColumn(sqlite3_stmt *st, int col, SqlType type, DefineSlot &d, int row,
+                 const std::string &dateFormat) {
   if (sqlite3_column_type(st, col) == SQLITE_NULL) {
     if (!d.indicators)
       throw oraError(1405);
@@ -642,6 +678,11 @@ bool writeColumn(sqlite3_stmt *st, int col, SqlType type, DefineSlot &d, int row
   const char *t = reinterpret_cast<const char *>(sqlite3_column_text(st, col));
   size_t n = static_cast<size_t>(sqlite3_column_bytes(st, col));
   if (type == SqlType::Date) {
+    if (!dateFormat.empty()) {
+      auto v = loadDate(t, n);
+      std::string s = v ? formatDate(*v, dateFormat).value_or("") : std::string(t, n);
+      return putBytes(d, row, s.data(), s.size(), nul);
+    }
     int len = formatDefaultDate(t, n, tmp);
     return putBytes(d, row, tmp, static_cast<size_t>(len), nul);
   }
@@ -677,7 +718,8 @@ int Cursor::fetch(uint32_t rows) {
     for (size_t c = 0; c < ncol; ++c) {
       DefineSlot &d = m.defines[c];
       if (d.set)
-        cut |= writeColumn(m.stmt, static_cast<int>(c), cs.columnTypes[c], d, static_cast<int>(r));
+        cut |= writeColumn(m.stmt, static_cast<int>(c), cs.columnTypes[c], d, static_cast<int>(r),
+                           FSession->dateFormat);
     }
     ++rowsProcessed;
   }

@@ -125,6 +125,7 @@ const Entry kTexts[] = {
     {1428, "argument '%s' is out of range"},
     {1465, "invalid hex number"},
     {2003, "invalid USERENV parameter"},
+    {2248, "invalid option for ALTER SESSION"},
     {2201, "sequence not allowed here"},
     {1416, "two tables cannot be outer-joined to each other"},
     {1719, "outer join operator (+) not allowed in operand of OR or IN"},

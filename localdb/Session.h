@@ -43,6 +43,9 @@ public:
   void remember(const OraError &e) { FLastText[e.code] = e.message; }
   std::string lastText(int code) const;
 
+  // NLS_DATE_FORMAT of this session ("" = the default DD-MON-YY).
+  std::string dateFormat;
+
   // CURRVAL per sequence (owner.name) in this session.
   std::map<std::string, std::string> currval;
 

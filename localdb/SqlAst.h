@@ -166,6 +166,7 @@ enum class StmtKind {
   Commit,
   Rollback,
   Savepoint,
+  AlterSession,
   NoOp, // accepted and ignored (LOCK TABLE, SET TRANSACTION, ANALYZE ...)
 };
 
@@ -327,6 +328,12 @@ struct GrantStmt : Statement {
   std::vector<std::string> grantees;
   bool withOption = false;
   std::string text;
+};
+
+struct AlterSessionStmt : Statement {
+  AlterSessionStmt() : Statement(StmtKind::AlterSession) {}
+  std::vector<std::pair<std::string, std::string>> settings; // parameter, value
+  std::vector<int> positions;
 };
 
 struct TransactionStmt : Statement {

@@ -67,6 +67,11 @@ bool numOf(sqlite3_context *ctx, sqlite3_value *v, OraNum &out) {
   }
 }
 
+Session *sessionOf(sqlite3_context *ctx) { return static_cast<Session *>(sqlite3_user_data(ctx)); }
+
+// The session's default date format (ALTER SESSION SET NLS_DATE_FORMAT).
+const std::string &dateFormatOf(sqlite3_context *ctx) { return sessionOf(ctx)->dateFormat; }
+
 bool dateOf(sqlite3_context *ctx, sqlite3_value *v, OraDateValue &out) {
   std::string t = textOf(v);
   if (auto d = loadDate(t.data(), t.size())) {
@@ -74,7 +79,7 @@ bool dateOf(sqlite3_context *ctx, sqlite3_value *v, OraDateValue &out) {
     return true;
   }
   int err = 1858;
-  if (auto d = parseDate(t, "", err)) {
+  if (auto d = parseDate(t, dateFormatOf(ctx), err)) {
     out = *d;
     return true;
   }
@@ -121,8 +126,6 @@ bool anyNull(int argc, sqlite3_value **argv) {
     sqlite3_result_null(ctx);                                                                      \
     return;                                                                                        \
   }
-
-Session *sessionOf(sqlite3_context *ctx) { return static_cast<Session *>(sqlite3_user_data(ctx)); }
 
 // ---------------------------------------------------------------- conversions
 
@@ -196,7 +199,7 @@ void fnDate(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
   NULL_IN_NULL_OUT
   std::string t = textOf(argv[0]);
   int err = 1858;
-  auto d = parseDate(t, "", err);
+  auto d = parseDate(t, dateFormatOf(ctx), err);
   if (!d) {
     raise(ctx, err);
     return;
@@ -215,7 +218,7 @@ void fnDtoc(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
   NULL_IN_NULL_OUT
   OraDateValue d;
   if (dateOf(ctx, argv[0], d))
-    resultText(ctx, *formatDate(d, ""));
+    resultText(ctx, formatDate(d, dateFormatOf(ctx)).value_or(""));
 }
 
 void fnRawToHex(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
@@ -976,7 +979,7 @@ void fnToCharDate(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
   OraDateValue d;
   if (!dateOf(ctx, argv[0], d))
     return;
-  auto s = formatDate(d, argc > 1 ? textOf(argv[1]) : "");
+  auto s = formatDate(d, argc > 1 ? textOf(argv[1]) : dateFormatOf(ctx));
   if (!s) {
     raise(ctx, 1821);
     return;
@@ -987,7 +990,7 @@ void fnToCharDate(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
 void fnToDate(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
   NULL_IN_NULL_OUT
   int err = 1858;
-  std::string mask = argc > 1 ? textOf(argv[1]) : "";
+  std::string mask = argc > 1 ? textOf(argv[1]) : dateFormatOf(ctx);
   std::string text = textOf(argv[0]);
   if (sqlite3_value_type(argv[0]) != SQLITE_TEXT && argc < 2) {
     raise(ctx, 932);

@@ -1491,6 +1491,23 @@ std::unique_ptr<Statement> Parser::alter() {
     }
     return s;
   }
+  if (isKw("SESSION")) {
+    ++FPos;
+    expect("SET", 922);
+    auto s = std::make_unique<AlterSessionStmt>();
+    s->pos = pos;
+    do {
+      if (cur().kind != Tok::Ident)
+        error(922);
+      s->positions.push_back(cur().pos);
+      std::string param = FTokens[FPos++].text;
+      expect("=", 922);
+      if (cur().kind == Tok::End)
+        error(922);
+      s->settings.push_back({param, FTokens[FPos++].text});
+    } while (cur().kind == Tok::Ident);
+    return s;
+  }
   if (isKw("INDEX")) {
     ++FPos;
     qualifiedName(931);
