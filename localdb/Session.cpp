@@ -29,6 +29,8 @@ OraError sqliteError(sqlite3 *db, int rc) {
     return oraErrorText(1114, "IO error writing block to file (" + m + ")");
   if (prim == SQLITE_CORRUPT || prim == SQLITE_NOTADB)
     return oraErrorText(1115, "IO error reading block from file (" + m + ")");
+  if (m.find("parser stack overflow") != std::string::npos)
+    return oraErrorText(3001, "unimplemented feature (statement nested too deeply)");
   if (prim == SQLITE_NOMEM || prim == SQLITE_TOOBIG)
     return oraErrorText(4030, "out of process memory (" + m + ")");
   return oraErrorText(3001, "unimplemented feature (" + m + ")");

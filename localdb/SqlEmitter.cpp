@@ -167,9 +167,25 @@ std::string Emitter::expr(const Expr &e) {
   case ExprKind::Unary:
     return "(" + e.text + conv(*e.args[0], SqlType::Number) + ")";
   case ExprKind::Binary: {
-    if (e.text == "||")
-      return "ora_concat(" + conv(*e.args[0], SqlType::Varchar2) + "," +
-             conv(*e.args[1], SqlType::Varchar2) + ")";
+    if (e.text == "||") {
+      // A chain a || b || c is one call, so long chains do not nest in the SQLite text.
+      std::vector<const Expr *> parts;
+      const Expr *x = &e;
+      while (x->kind == ExprKind::Binary && x->text == "||") {
+        parts.push_back(x->args[1].get());
+        x = x->args[0].get();
+      }
+      parts.push_back(x);
+      // SQLite takes at most 127 arguments: each call holds 100 and the next call's first.
+      std::string s = conv(*parts.back(), SqlType::Varchar2);
+      for (size_t i = parts.size() - 1; i > 0;) {
+        std::string call = "ora_concat(" + s;
+        for (size_t k = 0; k < 100 && i > 0; ++k)
+          call += "," + conv(*parts[--i], SqlType::Varchar2);
+        s = call + ")";
+      }
+      return s;
+    }
     std::string a = conv(*e.args[0], e.argTargets[0]), b = conv(*e.args[1], e.argTargets[1]);
     if (e.sqlName == "ora_date_diff")
       return "ora_date_diff(" + a + "," + b + ")";
@@ -180,6 +196,12 @@ std::string Emitter::expr(const Expr &e) {
     }
     if (e.text == "/")
       return "ora_div(" + a + "," + b + ")";
+    // A left operand of the same or tighter kind needs no parentheses: chains stay flat.
+    const Expr &l = *e.args[0];
+    bool flatLeft = l.kind == ExprKind::Binary && l.sqlName.empty() && l.text != "||" &&
+                    l.text != "/" && (e.text == "+" || e.text == "-" || l.text == "*");
+    if (flatLeft && a.size() > 1 && a.front() == '(' && a.back() == ')')
+      a = a.substr(1, a.size() - 2);
     return "(" + a + " " + e.text + " " + b + ")";
   }
   case ExprKind::Compare: {
@@ -215,9 +237,20 @@ std::string Emitter::expr(const Expr &e) {
     return "(" + join(parts, e.text2 == "ALL" ? " AND " : " OR ") + ")";
   }
   case ExprKind::And:
-    return "(" + expr(*e.args[0]) + " AND " + expr(*e.args[1]) + ")";
-  case ExprKind::Or:
-    return "(" + expr(*e.args[0]) + " OR " + expr(*e.args[1]) + ")";
+  case ExprKind::Or: {
+    // Chains of one operator are written flat.
+    std::vector<const Expr *> parts;
+    const Expr *x = &e;
+    while (x->kind == e.kind) {
+      parts.push_back(x->args[1].get());
+      x = x->args[0].get();
+    }
+    parts.push_back(x);
+    std::string s = "(";
+    for (size_t i = parts.size(); i-- > 0;)
+      s += expr(*parts[i]) + (i ? (e.kind == ExprKind::And ? " AND " : " OR ") : ")");
+    return s;
+  }
   case ExprKind::Not:
     return "(NOT " + expr(*e.args[0]) + ")";
   case ExprKind::IsNull:

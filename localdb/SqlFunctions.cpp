@@ -1187,7 +1187,7 @@ const FnDef kDefs[] = {
     {"ora_hextoraw", 1, fnHexToRaw, true},
     {"ora_rowidtochar", 1, fnRowidToChar, true},
     {"ora_chartorowid", 1, fnCharToRowid, true},
-    {"ora_concat", 2, fnConcat, true},
+    {"ora_concat", -1, fnConcat, true},
     {"ora_div", 2, fnDiv, true},
     {"ora_date_add", 2, fnDateAdd, true},
     {"ora_date_diff", 2, fnDateDiff, true},

@@ -375,7 +375,7 @@ TEST_F(Sql, AlterSession_DateFormatOfTheSession) {
   EXPECT_EQ(value("select to_char(to_date('2001-02-03 04:05:06')) from dual"),
             "2001-02-03 04:05:06");
   std::string err;
-  EXPECT_EQ(exec("alter session set nls_date_format = 'QQQ'", &err), 1821);
+  EXPECT_EQ(exec("alter session set nls_date_format = 'XQX'", &err), 1821);
   EXPECT_EQ(exec("alter session set no_such_parameter = 1", &err), 2248);
   EXPECT_EQ(exec("alter session set nls_date_format = 'DD-MON-YY'"), 0);
   EXPECT_EQ(value("select hiredate from emp where empno = 7839"), "17-NOV-81");
