@@ -232,6 +232,10 @@ OraError stepError(Session &s, int rc) {
 
 } // namespace
 
+namespace {
+void ensureCompiled(Session &s, Cursor::Impl &m);
+} // namespace
+
 void Cursor::parse(const char *text, size_t length, bool deferred) {
   Impl &m = *FImpl;
   if (m.stmt) {
@@ -252,11 +256,12 @@ void Cursor::parse(const char *text, size_t length, bool deferred) {
   warningFlags = 0;
   if (!deferred) {
     // A non-deferred parse reports errors now; DDL runs at parse time, as Oracle does.
-    if (functionCode == 0 && m.text.find_first_not_of(" \t\r\n") == std::string::npos)
-      throw oraError(900, 0);
-    m.ranDdl = false;
-    execute(0, 0);
-    m.ddlDone = m.ranDdl;
+    ensureCompiled(*FSession, m);
+    if (isDdl(m.compiled->ast->kind)) {
+      m.ranDdl = false;
+      execute(0, 0);
+      m.ddlDone = m.ranDdl;
+    }
   }
 }
 

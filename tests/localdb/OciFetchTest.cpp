@@ -195,3 +195,26 @@ TEST_F(Fetch, ArrayInsert_IterationsOfOexn) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(Fetch, ImmediateParse_CompilesWithoutRunning) {
+  ASSERT_EQ(exec("create table ip (n number)"), 0);
+  Cda_Def cda{};
+  ASSERT_EQ(oopen(&cda, &lda, nullptr, -1, -1, nullptr, -1), 0);
+  // Parsed at once, with its bind not yet given: nothing runs until the execute.
+  ASSERT_EQ(oparse(&cda, (text *)"insert into ip values (:n)", -1, 0, 2), 0);
+  EXPECT_EQ(value("select count(*) from ip"), "0");
+  int n = 5;
+  ASSERT_EQ(obndra(&cda, (text *)":N", -1, (ub1 *)&n, 4, 3, -1, nullptr, nullptr, nullptr, 0,
+                   nullptr, nullptr, 0, 0),
+            0);
+  EXPECT_EQ(oexn(&cda, 1, 0), 0);
+  EXPECT_EQ(value("select sum(n) from ip"), "5");
+  // Errors of an immediate parse come at once, with their offset.
+  EXPECT_EQ(oparse(&cda, (text *)"select n frm ip", -1, 0, 2), 923);
+  EXPECT_EQ(peoOf(cda), 13); // "frm" is an alias of n; "ip" is where FROM was expected
+  oclose(&cda);
+}
+
+} // namespace
