@@ -20,6 +20,15 @@ std::string join(const std::vector<std::string> &parts, const char *sep) {
 
 bool isRaw(SqlType t) { return t == SqlType::Raw || t == SqlType::LongRaw; }
 
+bool hasAggregate(const Expr &e) {
+  if (e.aggregate)
+    return true;
+  for (auto &a : e.args)
+    if (hasAggregate(*a))
+      return true;
+  return false;
+}
+
 const char *flip(const std::string &op) {
   if (op == "<")
     return ">";
@@ -367,10 +376,19 @@ std::string Emitter::tableSource(const BoundTable &t) {
 std::string Emitter::blockText(const QueryBlock &b, const Select &s, bool named) {
   std::string sql = b.distinct ? "SELECT DISTINCT " : "SELECT ";
   std::vector<std::string> items;
+  // Oracle groups a block with HAVING alone into one group; SQLite needs an aggregate in the
+  // select list to see it so, and count(*) is never NULL.
+  bool groupAll = b.aggregated && b.groupBy.empty();
+  for (const SelectItem &item : b.expanded)
+    if (hasAggregate(*item.expr))
+      groupAll = false;
   for (size_t i = 0; i < b.expanded.size(); ++i) {
     const SelectItem &item = b.expanded[i];
     std::string alias = named ? quoteIdent(item.name) : "\"c" + std::to_string(i + 1) + "\"";
-    items.push_back(expr(*item.expr) + " AS " + alias);
+    std::string value = expr(*item.expr);
+    if (groupAll && i == 0)
+      value = "CASE WHEN count(*) IS NULL THEN NULL ELSE " + value + " END";
+    items.push_back(value + " AS " + alias);
   }
   sql += join(items, ", ");
   // FROM: inner tables, then the outer-joined ones with their (+) conditions.

@@ -70,6 +70,7 @@ TEST_F(Sql, Queries_AnswerAsOraclePrintsThem) {
   r = query("select distinct deptno from emp e where exists (select 1 from emp m where m.mgr = "
             "e.empno) order by 1");
   EXPECT_EQ(r, (Rows{{"10"}, {"20"}, {"30"}}));
+  EXPECT_EQ(value("select 1 from emp where 1 = 0 having count(*) = 0"), "1");
   r = query("select ename from emp where (deptno, job) in (select deptno, 'MANAGER' from dept) "
             "order by 1");
   EXPECT_EQ(r, (Rows{{"BLAKE"}, {"CLARK"}, {"JONES"}}));
