@@ -183,6 +183,20 @@ TEST_F(TLocalQueryTest, MistakesComeBackWithOraTextsAndOffsets) {
   EXPECT_EQ(NoFrom->Message(), "ORA-00923: FROM keyword not found where expected");
   EXPECT_EQ(Query.ParseErrorOffset(), 9);
 
+  // Parsed at once instead of deferred: the prepare itself fails, the cursor is closed again
+  // and the offset survives the close.
+  Query.SetDeferParse(false);
+  Query.SetSQL("SELECT ename FROM emp WHERE");
+  try {
+    Query.SetPrepared(true);
+    ADD_FAILURE() << "an immediate parse let a broken statement through";
+  } catch (const EDatabaseError &E) {
+    EXPECT_EQ(E.Message(), "ORA-00936: missing expression");
+  }
+  EXPECT_EQ(Query.ParseErrorOffset(), 27);
+  EXPECT_EQ(Query.State(), TDataSetState::Closed);
+  Query.SetDeferParse(true);
+
   auto Nonsense = ErrorOf("SELEKT 1 FROM dual");
   ASSERT_TRUE(Nonsense);
   EXPECT_EQ(Nonsense->Message(), "ORA-00900: invalid SQL statement");
