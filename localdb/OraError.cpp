@@ -126,6 +126,8 @@ const Entry kTexts[] = {
     {1465, "invalid hex number"},
     {2003, "invalid USERENV parameter"},
     {2248, "invalid option for ALTER SESSION"},
+    {1436, "CONNECT BY loop in user data"},
+    {1437, "cannot have join with CONNECT BY"},
     {2201, "sequence not allowed here"},
     {1416, "two tables cannot be outer-joined to each other"},
     {1719, "outer join operator (+) not allowed in operand of OR or IN"},

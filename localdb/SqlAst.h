@@ -10,6 +10,7 @@ namespace localdb {
 
 struct Select;
 struct Expr;
+struct QueryBlock;
 
 // A type as the binder infers it.
 struct TypeInfo {
@@ -27,6 +28,7 @@ struct BoundTable {
   std::vector<ColumnInfo> columns;
   bool isBase = false;      // a stored table: it has a ROWID
   bool physical = false;    // read straight from its SQLite table or dictionary view
+  QueryBlock *hierarchy = nullptr; // the CONNECT BY block this table is the tree of
   Select *query = nullptr;  // an inline view or an expanded view
   bool outer = false;       // joined with (+)
   std::vector<Expr *> onTerms;
@@ -80,6 +82,7 @@ struct Expr {
   bool aggregate = false;      // a group function call
   int depth = 0;               // query nesting depth of the table a column belongs to
   bool isCondition = false;    // a predicate, not a value
+  bool prior = false;          // a column under PRIOR: read from the parent row
   int counter = -1;            // ROWNUM: the counter slot it reads
   bool counts = false;         // ROWNUM: this occurrence advances the counter
   std::string sqlName;                // Function: the SQLite function that implements it

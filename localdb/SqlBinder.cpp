@@ -482,8 +482,21 @@ void Binder::bindBlock(QueryBlock &b, Select &s, Scope *outer, bool countersAllo
   scope.block = &b;
   scope.depth = depth;
   bindFrom(b, scope, depth);
-  if (b.connectBy || b.startWith)
-    throw oraErrorText(3001, "unimplemented feature (CONNECT BY)", b.connectPos);
+  if (b.startWith && !b.connectBy)
+    fail(1788, b.connectPos);
+  if (b.connectBy) {
+    // A tree over one stored table: START WITH picks the roots, CONNECT BY links a row to the
+    // row its PRIOR expressions read.
+    if (b.from.size() > 1)
+      fail(1437, b.from[1].pos);
+    BoundTable *t = scope.tables[0];
+    if (!t->isBase)
+      throw oraErrorText(3001, "unimplemented feature (CONNECT BY over a view)", b.from[0].pos);
+    t->hierarchy = &b;
+    if (b.startWith)
+      bindCondition(*b.startWith, &scope, AllowColumns);
+    bindCondition(*b.connectBy, &scope, AllowColumns | AllowPrior);
+  }
   unsigned rn = countersAllowed ? AllowRownum : 0u;
   if (b.where)
     bindCondition(*b.where, &scope, AllowColumns | AllowOuterMark | rn);
@@ -768,6 +781,8 @@ void Binder::bindColumn(Expr &e, Scope *scope, unsigned ctx) {
           if (c.name == col)
             e.type = typeOfColumn(c);
       }
+      if (ctx & InPrior)
+        e.prior = true;
       if (e.outer && !(ctx & AllowOuterMark))
         fail(920, e.pos);
       if (e.outer && s != scope)
@@ -1021,6 +1036,13 @@ void Binder::bindExpr(Expr &e, Scope *scope, unsigned ctx) {
       if (!(ctx & AllowRownum))
         throw oraErrorText(3001, "unimplemented feature (ROWNUM here)", e.pos);
       e.type = typeOf(N);
+    } else if (e.text == "LEVEL") {
+      // LEVEL belongs to the nearest query block with CONNECT BY.
+      Scope *s = scope;
+      if (!s || !s->block || !s->block->connectBy)
+        fail(1788, e.pos);
+      e.table = s->tables[0];
+      e.type = typeOf(N);
     } else {
       throw oraErrorText(3001, "unimplemented feature (" + e.text + ")", e.pos);
     }
@@ -1192,7 +1214,11 @@ void Binder::bindExpr(Expr &e, Scope *scope, unsigned ctx) {
     bindFunction(e, scope, ctx);
     return;
   case ExprKind::Prior:
-    throw oraErrorText(3001, "unimplemented feature (CONNECT BY)", e.pos);
+    if (!(ctx & AllowPrior) || (ctx & InPrior))
+      fail(976, e.pos);
+    bindValue(*e.args[0], scope, (ctx | InPrior) & ~static_cast<unsigned>(AllowPrior));
+    e.type = e.args[0]->type;
+    return;
   }
 }
 

@@ -69,6 +69,8 @@ private:
     AllowRownum = 8,
     InAggregate = 16,
     AllowOuterMark = 32,
+    AllowPrior = 64,
+    InPrior = 128,
   };
 
   void bindSelect(Select &s, Scope *outer, bool countersAllowed, int depth);

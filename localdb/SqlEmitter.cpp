@@ -157,8 +157,14 @@ std::string Emitter::expr(const Expr &e) {
   case ExprKind::Bind:
     return bindParam(e.text);
   case ExprKind::Column:
+    if (e.table->hierarchy && FTreePart != TreePart::None) {
+      std::string alias = FTreePart == TreePart::Start ? "s$" : e.prior ? "\"h$\"" : "c$";
+      if (e.isRowid)
+        return alias + (e.prior ? ".\"$rid\"" : ".rowid");
+      return alias + "." + quoteIdent(e.column);
+    }
     if (e.isRowid)
-      return e.table->sqlAlias + ".rowid";
+      return e.table->sqlAlias + (e.table->hierarchy ? ".\"$rid\"" : ".rowid");
     return e.table->sqlAlias + "." + quoteIdent(e.column);
   case ExprKind::Pseudo:
     if (e.text == "SYSDATE")
@@ -169,6 +175,13 @@ std::string Emitter::expr(const Expr &e) {
       return "(SELECT user_id FROM ora_users WHERE username = " + quoteText(FUser) + ")";
     if (e.text == "ROWNUM")
       return (e.counts ? "ora_rownum_next(" : "ora_rownum_get(") + counterParam(e.counter) + ")";
+    if (e.text == "LEVEL") {
+      if (FTreePart == TreePart::Start)
+        return "1";
+      if (FTreePart == TreePart::Connect)
+        return "(\"h$\".\"$level\" + 1)";
+      return e.table->sqlAlias + ".\"$level\"";
+    }
     return "NULL";
   case ExprKind::Sequence:
     return std::string(e.text == "NEXTVAL" ? "ora_nextval(" : "ora_currval(") +
@@ -360,14 +373,38 @@ std::string Emitter::expr(const Expr &e) {
       args.push_back(arg(i));
     return e.sqlName + "(" + join(args, ",") + ")";
   }
-  case ExprKind::Star:
   case ExprKind::Prior:
+    return expr(*e.args[0]);
+  case ExprKind::Star:
     break;
   }
   throw oraError(3001, e.pos);
 }
 
+// The rows of a CONNECT BY tree with their level and path (a depth-first sort key of rowids),
+// as a recursive query; a row met again on its own path is Oracle's ORA-01436.
+std::string Emitter::treeSource(const BoundTable &t) {
+  const QueryBlock &b = *t.hierarchy;
+  std::string src = physicalName(t.owner, t.name);
+  FTreePart = TreePart::Start;
+  std::string start = b.startWith ? " WHERE " + expr(*b.startWith) : "";
+  FTreePart = TreePart::Connect;
+  std::string connect = expr(*b.connectBy);
+  FTreePart = TreePart::None;
+  return "(WITH RECURSIVE \"h$\" AS (SELECT s$.*, s$.rowid AS \"$rid\", 1 AS \"$level\", "
+         "printf('/%020d', s$.rowid) AS \"$path\" FROM " +
+         src + " AS s$" + start +
+         " UNION ALL SELECT c$.*, c$.rowid, \"h$\".\"$level\" + 1, \"h$\".\"$path\" || "
+         "printf('/%020d', c$.rowid) FROM \"h$\" JOIN " +
+         src + " AS c$ ON " + connect +
+         " AND CASE WHEN instr(\"h$\".\"$path\", printf('/%020d', c$.rowid)) > 0 THEN "
+         "ora_error(1436) ELSE 1 END) SELECT * FROM \"h$\") AS " +
+         t.sqlAlias;
+}
+
 std::string Emitter::tableSource(const BoundTable &t) {
+  if (t.hierarchy)
+    return treeSource(t);
   if (t.query)
     return "(" + selectText(*t.query, true) + ") AS " + t.sqlAlias;
   return physicalName(t.owner, t.name) + " AS " + t.sqlAlias;
@@ -438,6 +475,9 @@ std::string Emitter::blockText(const QueryBlock &b, const Select &s, bool named)
   }
   if (b.having)
     sql += " HAVING " + expr(*b.having);
+  bool treeOrder = b.connectBy && !b.aggregated && (s.block.get() != &b || s.orderBy.empty());
+  if (treeOrder)
+    sql += " ORDER BY " + b.tables[0]->sqlAlias + ".\"$path\"";
   if (s.block.get() == &b && !s.orderBy.empty()) {
     std::vector<std::string> o;
     for (const OrderItem &item : s.orderBy)

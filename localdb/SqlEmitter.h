@@ -28,6 +28,10 @@ public:
 private:
   std::vector<std::string> FBindNames;
   std::string FUser;
+  // While a CONNECT BY tree is written: its START WITH reads the root row, its CONNECT BY the
+  // child row and (under PRIOR) the parent row.
+  enum class TreePart { None, Start, Connect } FTreePart = TreePart::None;
+  std::string treeSource(const BoundTable &t);
 
   std::string expr(const Expr &e);
   std::string conv(const Expr &e, SqlType to);

@@ -383,3 +383,34 @@ TEST_F(Sql, AlterSession_DateFormatOfTheSession) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(Sql, ConnectBy_TreesInOraclesOrder) {
+  Rows r = query("select lpad(' ', 2 * (level - 1)) || ename, level from emp start with mgr is "
+                 "null connect by prior empno = mgr");
+  ASSERT_EQ(r.size(), 14u);
+  std::vector<std::string> names;
+  for (auto &row : r)
+    names.push_back(row[0]);
+  EXPECT_EQ(names, (std::vector<std::string>{
+                       "KING", "  JONES", "    SCOTT", "      ADAMS", "    FORD", "      SMITH",
+                       "  BLAKE", "    ALLEN", "    WARD", "    MARTIN", "    TURNER", "    JAMES",
+                       "  CLARK", "    MILLER"}));
+  EXPECT_EQ(value("select count(*) from emp connect by prior empno = mgr"), "39");
+  EXPECT_EQ(value("select count(*) from emp start with mgr is null connect by prior empno = mgr "
+                  "and level <= 2"),
+            "4");
+  r = query("select ename from emp where job <> 'CLERK' start with ename = 'JONES' connect by "
+            "prior empno = mgr order by ename");
+  EXPECT_EQ(r, (Rows{{"FORD"}, {"JONES"}, {"SCOTT"}}));
+  EXPECT_EQ(value("select level from dual"),
+            "ERROR: ORA-01788: CONNECT BY clause required in this query block");
+  EXPECT_EQ(value("select 1 from emp, dept connect by prior empno = mgr"),
+            "ERROR: ORA-01437: cannot have join with CONNECT BY");
+  ASSERT_EQ(exec("update emp set mgr = 7566 where empno = 7839"), 0);
+  EXPECT_EQ(value("select count(*) from emp start with empno = 7839 connect by prior empno = mgr"),
+            "ERROR: ORA-01436: CONNECT BY loop in user data");
+}
+
+} // namespace
