@@ -70,10 +70,10 @@ struct DictView {
 };
 
 #define OBJ_COLS                                                                                   \
-  "OBJECT_NAME VARCHAR2(30), OBJECT_ID NUMBER, OBJECT_TYPE VARCHAR2(13), CREATED DATE, "         \
+  "OBJECT_NAME VARCHAR2(30), OBJECT_ID NUMBER, OBJECT_TYPE VARCHAR2(13), CREATED DATE, "           \
   "LAST_DDL_TIME DATE, TIMESTAMP VARCHAR2(19), STATUS VARCHAR2(7)"
 #define OBJ_SEL                                                                                    \
-  "object_name, object_id, object_type, created, last_ddl_time, "                                 \
+  "object_name, object_id, object_type, created, last_ddl_time, "                                  \
   "replace(created, ' ', ':'), status"
 
 const DictView kViews[] = {
@@ -85,8 +85,7 @@ const DictView kViews[] = {
      "OWNER VARCHAR2(30) N, NAME VARCHAR2(30) N, TYPE VARCHAR2(12), LINE NUMBER N, "
      "TEXT VARCHAR2(2000)",
      "SELECT owner, name, type, line, text FROM ora_source"},
-    {"USER_SOURCE",
-     "NAME VARCHAR2(30) N, TYPE VARCHAR2(12), LINE NUMBER N, TEXT VARCHAR2(2000)",
+    {"USER_SOURCE", "NAME VARCHAR2(30) N, TYPE VARCHAR2(12), LINE NUMBER N, TEXT VARCHAR2(2000)",
      "SELECT name, type, line, text FROM ora_source WHERE owner = ora_user()"},
     {"ALL_ERRORS",
      "OWNER VARCHAR2(30) N, NAME VARCHAR2(30) N, TYPE VARCHAR2(12), SEQUENCE NUMBER N, "
@@ -134,8 +133,7 @@ const DictView kViews[] = {
      "SELECT table_name, column_name, data_type, data_length, data_precision, data_scale, "
      "nullable, column_id, length(data_default), data_default FROM ora_tab_columns WHERE owner "
      "= ora_user()"},
-    {"ALL_VIEWS",
-     "OWNER VARCHAR2(30) N, VIEW_NAME VARCHAR2(30) N, TEXT_LENGTH NUMBER, TEXT LONG",
+    {"ALL_VIEWS", "OWNER VARCHAR2(30) N, VIEW_NAME VARCHAR2(30) N, TEXT_LENGTH NUMBER, TEXT LONG",
      "SELECT owner, view_name, length(text), text FROM ora_views"},
     {"USER_VIEWS", "VIEW_NAME VARCHAR2(30) N, TEXT_LENGTH NUMBER, TEXT LONG",
      "SELECT view_name, length(text), text FROM ora_views WHERE owner = ora_user()"},
@@ -239,8 +237,7 @@ const DictView kViews[] = {
      "SELECT grantee, owner, object_name, grantor, privilege, grantable FROM ora_privs WHERE "
      "object_name IS NOT NULL AND (grantee = ora_user() OR owner = ora_user() OR grantor = "
      "ora_user())"},
-    {"USER_SYS_PRIVS",
-     "USERNAME VARCHAR2(30), PRIVILEGE VARCHAR2(40) N, ADMIN_OPTION VARCHAR2(3)",
+    {"USER_SYS_PRIVS", "USERNAME VARCHAR2(30), PRIVILEGE VARCHAR2(40) N, ADMIN_OPTION VARCHAR2(3)",
      "SELECT grantee, privilege, grantable FROM ora_privs WHERE object_name IS NULL AND grantee "
      "= ora_user()"},
     {"TAB", "TNAME VARCHAR2(30) N, TABTYPE VARCHAR2(7), CLUSTERID NUMBER",
@@ -337,8 +334,8 @@ void createDictionary(sqlite3 *db) {
       execSql(db, "INSERT INTO " + phys + " VALUES('X')");
     }
     std::string type = v.query ? "'VIEW'" : "'TABLE'";
-    execSql(db, "DELETE FROM ora_objects WHERE owner = 'SYS' AND object_name = " +
-                    quoteText(v.name));
+    execSql(db,
+            "DELETE FROM ora_objects WHERE owner = 'SYS' AND object_name = " + quoteText(v.name));
     execSql(db, "INSERT INTO ora_objects(owner, object_name, object_type, status, created, "
                 "last_ddl_time) VALUES('SYS'," +
                     quoteText(v.name) + "," + type + ",'VALID'," + now + "," + now + ")");
@@ -558,11 +555,11 @@ std::vector<Cons> loadConstraints(sqlite3 *db, const std::string &where) {
                       where,
                   9);
   for (size_t i = 0; i + 8 < r.size(); i += 9) {
-    Cons c{r[i], r[i + 1], r[i + 2], r[i + 3], r[i + 4], r[i + 5], r[i + 6], r[i + 7], r[i + 8],
-           {}};
-    c.cols = rowsOf(db, "SELECT column_name FROM ora_cons_columns WHERE owner = " +
-                            quoteText(c.owner) + " AND constraint_name = " + quoteText(c.name) +
-                            " ORDER BY position");
+    Cons c{r[i],     r[i + 1], r[i + 2], r[i + 3], r[i + 4],
+           r[i + 5], r[i + 6], r[i + 7], r[i + 8], {}};
+    c.cols =
+        rowsOf(db, "SELECT column_name FROM ora_cons_columns WHERE owner = " + quoteText(c.owner) +
+                       " AND constraint_name = " + quoteText(c.name) + " ORDER BY position");
     out.push_back(c);
   }
   return out;
@@ -598,11 +595,12 @@ void rebuildOne(sqlite3 *db, const std::string &owner, const std::string &table)
                      " AND object_name = " + quoteText(table) + " AND object_type = 'TABLE'")
           .empty())
     return;
-  auto notNull = rowsOf(db, "SELECT column_name FROM ora_tab_columns WHERE owner = " +
-                                quoteText(owner) + " AND table_name = " + quoteText(table) +
-                                " AND nullable = 'N' ORDER BY column_id");
-  auto own = loadConstraints(db, "owner = " + quoteText(owner) + " AND table_name = " +
-                                     quoteText(table) + " AND status = 'ENABLED'");
+  auto notNull = rowsOf(
+      db, "SELECT column_name FROM ora_tab_columns WHERE owner = " + quoteText(owner) +
+              " AND table_name = " + quoteText(table) + " AND nullable = 'N' ORDER BY column_id");
+  auto own =
+      loadConstraints(db, "owner = " + quoteText(owner) + " AND table_name = " + quoteText(table) +
+                              " AND status = 'ENABLED'");
   // Foreign keys elsewhere that reference a key of this table.
   auto children = loadConstraints(
       db, "constraint_type = 'R' AND status = 'ENABLED' AND r_owner = " + quoteText(owner) +
@@ -650,8 +648,8 @@ void rebuildOne(sqlite3 *db, const std::string &owner, const std::string &table)
     for (const std::string &col : parent[0].cols)
       changed += (changed.empty() ? "" : " OR ") + std::string("OLD.") + quoteIdent(col) +
                  " IS NOT NEW." + quoteIdent(col);
-    upd += raise(m, "(" + changed + ") AND EXISTS (SELECT 1 FROM " + child + " WHERE " + match +
-                        ")");
+    upd +=
+        raise(m, "(" + changed + ") AND EXISTS (SELECT 1 FROM " + child + " WHERE " + match + ")");
     if (c.deleteRule == "CASCADE")
       del += "DELETE FROM " + child + " WHERE " + match + ";\n";
     else
@@ -690,14 +688,13 @@ void rebuildConstraintTriggers(sqlite3 *db, const std::string &owner, const std:
     rebuildOne(db, o, t);
 }
 
-
 void addObject(sqlite3 *db, const std::string &owner, const std::string &name,
                const std::string &type) {
   std::string now = quoteText(nowText());
   execSql(db, "INSERT INTO ora_objects(owner, object_name, object_type, status, created, "
               "last_ddl_time) VALUES(" +
-                  quoteText(owner) + "," + quoteText(name) + "," + quoteText(type) +
-                  ",'VALID'," + now + "," + now + ")");
+                  quoteText(owner) + "," + quoteText(name) + "," + quoteText(type) + ",'VALID'," +
+                  now + "," + now + ")");
 }
 
 void createTable(sqlite3 *db, const std::string &owner, const std::string &name,
@@ -742,15 +739,15 @@ void createKeyIndex(sqlite3 *db, const ConstraintDef &c) {
   addObject(db, c.owner, c.name, "INDEX");
   for (size_t i = 0; i < c.columns.size(); ++i)
     execSql(db, "INSERT INTO ora_ind_columns VALUES(" + quoteText(c.owner) + "," +
-                    quoteText(c.name) + "," + quoteText(c.owner) + "," + quoteText(c.table) +
-                    "," + quoteText(c.columns[i]) + "," + std::to_string(i + 1) + ",'ASC')");
+                    quoteText(c.name) + "," + quoteText(c.owner) + "," + quoteText(c.table) + "," +
+                    quoteText(c.columns[i]) + "," + std::to_string(i + 1) + ",'ASC')");
 }
 
 void addConstraint(sqlite3 *db, const ConstraintDef &c) {
   std::string type(1, c.type);
   std::string rule = c.type == 'R' ? (c.cascade ? "'CASCADE'" : "'NO ACTION'") : "NULL";
-  execSql(db, "INSERT INTO ora_constraints VALUES(" + quoteText(c.owner) + "," +
-                  quoteText(c.name) + "," + quoteText(type) + "," + quoteText(c.table) + "," +
+  execSql(db, "INSERT INTO ora_constraints VALUES(" + quoteText(c.owner) + "," + quoteText(c.name) +
+                  "," + quoteText(type) + "," + quoteText(c.table) + "," +
                   (c.searchCondition.empty() ? "NULL" : quoteText(c.searchCondition)) + "," +
                   (c.sqliteCondition.empty() ? "NULL" : quoteText(c.sqliteCondition)) + "," +
                   (c.type == 'R' ? quoteText(c.rOwner) : "NULL") + "," +
@@ -759,12 +756,12 @@ void addConstraint(sqlite3 *db, const ConstraintDef &c) {
                   (c.generatedName ? "'GENERATED NAME'" : "'USER NAME'") + ")");
   for (size_t i = 0; i < c.columns.size(); ++i)
     execSql(db, "INSERT INTO ora_cons_columns VALUES(" + quoteText(c.owner) + "," +
-                    quoteText(c.name) + "," + quoteText(c.table) + "," +
-                    quoteText(c.columns[i]) + "," + std::to_string(i + 1) + ")");
+                    quoteText(c.name) + "," + quoteText(c.table) + "," + quoteText(c.columns[i]) +
+                    "," + std::to_string(i + 1) + ")");
   if (c.type == 'P') // a primary key's columns are NOT NULL
     for (const std::string &col : c.columns)
-      execSql(db, "UPDATE ora_tab_columns SET nullable = 'N' WHERE owner = " +
-                      quoteText(c.owner) + " AND table_name = " + quoteText(c.table) +
+      execSql(db, "UPDATE ora_tab_columns SET nullable = 'N' WHERE owner = " + quoteText(c.owner) +
+                      " AND table_name = " + quoteText(c.table) +
                       " AND column_name = " + quoteText(col));
   if (c.type == 'P' || c.type == 'U')
     createKeyIndex(db, c);

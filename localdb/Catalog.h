@@ -28,8 +28,8 @@ constexpr int kNoScale = -1000;
 struct ColumnInfo {
   std::string name;
   SqlType type = SqlType::Varchar2;
-  int length = 0;     // VARCHAR2/CHAR/RAW length in bytes
-  int precision = -1; // NUMBER(p,s): -1 when not given
+  int length = 0;       // VARCHAR2/CHAR/RAW length in bytes
+  int precision = -1;   // NUMBER(p,s): -1 when not given
   int scale = kNoScale; // kNoScale when not given (NUMBER floating), 0 for INTEGER
   bool nullable = true;
   std::string defaultText; // Oracle text of the DEFAULT expression, "" when none

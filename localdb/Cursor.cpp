@@ -244,7 +244,7 @@ void Cursor::parse(const char *text, size_t length, bool deferred) {
   }
   m.text.assign(text, length);
   m.compiled.reset();
-      m.slotsFor = nullptr;
+  m.slotsFor = nullptr;
   m.ddlDone = false;
   m.state = Impl::Idle;
   m.binds.clear();
@@ -292,7 +292,17 @@ void Cursor::bind(const std::string &name, void *value, int valueLength, int ext
                                    key) == FImpl->compiled->binds.end())
     throw oraError(1036);
   switch (externalType) {
-  case 1: case 2: case 3: case 4: case 5: case 8: case 9: case 23: case 24: case 96: case 97:
+  case 1:
+  case 2:
+  case 3:
+  case 4:
+  case 5:
+  case 8:
+  case 9:
+  case 23:
+  case 24:
+  case 96:
+  case 97:
   case 102:
     break;
   default:
@@ -319,7 +329,17 @@ void Cursor::define(int position, void *buffer, int bufferLength, int externalTy
       position > static_cast<int>(m.compiled->columns.size()))
     throw oraError(1007);
   switch (externalType) {
-  case 1: case 3: case 4: case 5: case 8: case 12: case 23: case 24: case 94: case 95: case 96:
+  case 1:
+  case 3:
+  case 4:
+  case 5:
+  case 8:
+  case 12:
+  case 23:
+  case 24:
+  case 94:
+  case 95:
+  case 96:
   case 97:
     break;
   default:
@@ -348,8 +368,10 @@ DescribeInfo Cursor::describe(int position) {
   DescribeInfo d = m.compiled->columns[static_cast<size_t>(position - 1)];
   if (d.dbtype == static_cast<int>(SqlType::Date) && !FSession->dateFormat.empty()) {
     // The widest text the session's date format makes (September, Wednesday).
-    d.displaySize = static_cast<int>(
-        formatDate(OraDateValue{2000, 9, 27, 23, 59, 59}, FSession->dateFormat).value_or("").size());
+    d.displaySize =
+        static_cast<int>(formatDate(OraDateValue{2000, 9, 27, 23, 59, 59}, FSession->dateFormat)
+                             .value_or("")
+                             .size());
   }
   return d;
 }
@@ -379,8 +401,8 @@ void bindValues(Cursor::Impl &m, int row) {
       sqlite3_bind_null(st, idx);
       continue;
     }
-    const char *p = static_cast<const char *>(b.value) + static_cast<size_t>(row) *
-                                                             static_cast<size_t>(std::max(0, b.valueLength));
+    const char *p = static_cast<const char *>(b.value) +
+                    static_cast<size_t>(row) * static_cast<size_t>(std::max(0, b.valueLength));
     switch (b.type) {
     case 3: {
       int64_t v = 0;
@@ -461,7 +483,7 @@ int Cursor::execute(int iterations, int rowOffset) {
     ensureCompiled(s, m);
   } catch (const OraError &) {
     m.compiled.reset();
-      m.slotsFor = nullptr;
+    m.slotsFor = nullptr;
     throw;
   }
   CompiledStatement &cs = *m.compiled;
@@ -507,7 +529,7 @@ int Cursor::execute(int iterations, int rowOffset) {
     }
     s.schemaChanged();
     m.compiled.reset();
-      m.slotsFor = nullptr; // a DDL statement is compiled anew each time it runs
+    m.slotsFor = nullptr; // a DDL statement is compiled anew each time it runs
     m.ranDdl = true;
     return 0;
   }
@@ -616,8 +638,14 @@ bool writeColumn(sqlite3_stmt *st, int col, SqlType type, DefineSlot &d, int row
     } else {
       double r = n.isInt ? static_cast<double>(n.i) : std::round(n.d);
       int64_t v = n.isInt ? n.i : static_cast<int64_t>(r);
-      int64_t lo = d.length == 1 ? INT8_MIN : d.length == 2 ? INT16_MIN : d.length == 4 ? INT32_MIN : INT64_MIN;
-      int64_t hi = d.length == 1 ? INT8_MAX : d.length == 2 ? INT16_MAX : d.length == 4 ? INT32_MAX : INT64_MAX;
+      int64_t lo = d.length == 1   ? INT8_MIN
+                   : d.length == 2 ? INT16_MIN
+                   : d.length == 4 ? INT32_MIN
+                                   : INT64_MIN;
+      int64_t hi = d.length == 1   ? INT8_MAX
+                   : d.length == 2 ? INT16_MAX
+                   : d.length == 4 ? INT32_MAX
+                                   : INT64_MAX;
       if ((!n.isInt && (r < -9.2e18 || r > 9.2e18)) || v < lo || v > hi)
         throw oraError(1455);
       if (d.length == 1) {

@@ -42,8 +42,8 @@ public:
   void bind(const std::string &name, void *value, int valueLength, int externalType,
             int16_t *indicators, uint16_t *lengths, uint16_t *returnCodes, uint32_t maxElements,
             uint32_t *currentElements);
-  void define(int position, void *buffer, int bufferLength, int externalType,
-              int16_t *indicators, uint16_t *lengths, uint16_t *returnCodes);
+  void define(int position, void *buffer, int bufferLength, int externalType, int16_t *indicators,
+              uint16_t *lengths, uint16_t *returnCodes);
   DescribeInfo describe(int position);
   // Each returns 0 or 1403 (no more rows); failures are thrown.
   int execute(int iterations, int rowOffset);

@@ -72,8 +72,8 @@ std::string objectType(sqlite3 *db, const std::string &owner, const std::string 
 }
 
 void touch(sqlite3 *db, const std::string &owner, const std::string &name) {
-  execSql(db, "UPDATE ora_objects SET last_ddl_time = " + q(nowText()) + " WHERE owner = " +
-                  q(owner) + " AND object_name = " + q(name));
+  execSql(db, "UPDATE ora_objects SET last_ddl_time = " + q(nowText()) +
+                  " WHERE owner = " + q(owner) + " AND object_name = " + q(name));
 }
 
 // Creating in another schema takes the DBA's rights.
@@ -192,7 +192,8 @@ void validateConstraint(sqlite3 *db, const ConstraintDef &c) {
     // NEW. refers to the row in the trigger; here the table is read directly.
     std::string plain;
     for (size_t i = 0; i < cond.size();) {
-      if (cond.compare(i, 4, "NEW.") == 0 && (i == 0 || !std::isalnum((unsigned char)cond[i - 1]))) {
+      if (cond.compare(i, 4, "NEW.") == 0 &&
+          (i == 0 || !std::isalnum((unsigned char)cond[i - 1]))) {
         i += 4;
         continue;
       }
@@ -240,7 +241,8 @@ void addConstraints(Context &ctx, const std::string &owner, const std::string &t
     c.columns = cc.columns;
     c.enabled = !cc.disabled;
     for (const std::string &col : c.columns)
-      if (std::none_of(cols.begin(), cols.end(), [&](const ColumnInfo &x) { return x.name == col; }))
+      if (std::none_of(cols.begin(), cols.end(),
+                       [&](const ColumnInfo &x) { return x.name == col; }))
         fail(904, cc.pos);
     if (cc.type == 'N') {
       c.type = 'C';
@@ -309,13 +311,14 @@ void rebuildStorage(sqlite3 *db, const std::string &owner, const std::string &ta
     names += (names.empty() ? "" : ", ") + quoteIdent(c.name);
   }
   execSql(db, "CREATE TABLE " + tmp + "(" + defs + ")");
-  execSql(db, "INSERT INTO " + tmp + "(rowid, " + names + ") SELECT rowid, " + names + " FROM " +
-                  phys);
+  execSql(db,
+          "INSERT INTO " + tmp + "(rowid, " + names + ") SELECT rowid, " + names + " FROM " + phys);
   execSql(db, "DROP TABLE " + phys);
   execSql(db, "ALTER TABLE " + tmp + " RENAME TO " + phys);
   // Indexes went with the old table.
-  Query qq(db, "SELECT owner, index_name, uniqueness FROM ora_indexes WHERE table_owner = ?1 AND "
-               "table_name = ?2",
+  Query qq(db,
+           "SELECT owner, index_name, uniqueness FROM ora_indexes WHERE table_owner = ?1 AND "
+           "table_name = ?2",
            {owner, table});
   while (qq.next()) {
     std::string io = qq.text(0), in = qq.text(1);
@@ -357,9 +360,12 @@ void createTableStmt(Context &ctx, CreateTableStmt &s) {
         fail(998, item.pos);
       const TypeInfo &t = item.expr->type;
       c.type = t.type == SqlType::Unknown ? SqlType::Varchar2 : t.type;
-      c.length = t.type == SqlType::Number ? 22 : t.type == SqlType::Date ? 7 : std::max(1, t.length);
+      c.length = t.type == SqlType::Number ? 22
+                 : t.type == SqlType::Date ? 7
+                                           : std::max(1, t.length);
       if (c.type == SqlType::Varchar2 || c.type == SqlType::Char)
-        c.length = std::max(1, std::min(t.length ? t.length : 2000, c.type == SqlType::Char ? 255 : 2000));
+        c.length =
+            std::max(1, std::min(t.length ? t.length : 2000, c.type == SqlType::Char ? 255 : 2000));
       c.precision = t.type == SqlType::Number ? t.precision : -1;
       c.scale = t.type == SqlType::Number ? t.scale : kNoScale;
       c.nullable = true;
@@ -546,17 +552,16 @@ void sequenceStmt(Context &ctx, SequenceStmt &s) {
     if (start > mx)
       fail(4008, s.pos);
     last = start;
-    execSql(db, "INSERT INTO ora_sequences VALUES(" + q(owner) + "," + q(name) + "," +
-                    numText(mn) + "," + numText(mx) + "," + numText(inc) + "," +
-                    q(cycle ? "Y" : "N") + "," + q(order ? "Y" : "N") + "," +
-                    std::to_string(cache) + "," + numText(last) + ")");
+    execSql(db, "INSERT INTO ora_sequences VALUES(" + q(owner) + "," + q(name) + "," + numText(mn) +
+                    "," + numText(mx) + "," + numText(inc) + "," + q(cycle ? "Y" : "N") + "," +
+                    q(order ? "Y" : "N") + "," + std::to_string(cache) + "," + numText(last) + ")");
     addObject(db, owner, name, "SEQUENCE");
   } else {
-    execSql(db, "UPDATE ora_sequences SET min_value = " + numText(mn) + ", max_value = " +
-                    numText(mx) + ", increment_by = " + numText(inc) + ", cycle_flag = " +
-                    q(cycle ? "Y" : "N") + ", order_flag = " + q(order ? "Y" : "N") +
-                    ", cache_size = " + std::to_string(cache) + " WHERE sequence_owner = " +
-                    q(owner) + " AND sequence_name = " + q(name));
+    execSql(db, "UPDATE ora_sequences SET min_value = " + numText(mn) +
+                    ", max_value = " + numText(mx) + ", increment_by = " + numText(inc) +
+                    ", cycle_flag = " + q(cycle ? "Y" : "N") + ", order_flag = " +
+                    q(order ? "Y" : "N") + ", cache_size = " + std::to_string(cache) +
+                    " WHERE sequence_owner = " + q(owner) + " AND sequence_name = " + q(name));
     touch(db, owner, name);
   }
 }
@@ -574,17 +579,18 @@ void createSynonymStmt(Context &ctx, CreateSynonymStmt &s) {
   if (!type.empty() && !replace)
     fail(955, s.pos);
   if (s.isPublic &&
-      exists(db, "SELECT 1 FROM ora_synonyms WHERE owner = 'PUBLIC' AND synonym_name = ?1", {name}) &&
+      exists(db, "SELECT 1 FROM ora_synonyms WHERE owner = 'PUBLIC' AND synonym_name = ?1",
+             {name}) &&
       !s.orReplace)
     fail(955, s.pos);
   std::string towner = s.target.size() > 1 ? s.target[0] : ctx.binder.user();
   std::string tname = s.target.back();
   if (!s.isPublic && towner == owner && tname == name)
     fail(1471, s.pos);
-  execSql(db, "DELETE FROM ora_synonyms WHERE owner = " + q(owner) + " AND synonym_name = " +
-                  q(name));
-  execSql(db, "DELETE FROM ora_objects WHERE owner = " + q(owner) + " AND object_name = " +
-                  q(name) + " AND object_type = 'SYNONYM'");
+  execSql(db,
+          "DELETE FROM ora_synonyms WHERE owner = " + q(owner) + " AND synonym_name = " + q(name));
+  execSql(db, "DELETE FROM ora_objects WHERE owner = " + q(owner) +
+                  " AND object_name = " + q(name) + " AND object_type = 'SYNONYM'");
   execSql(db, "INSERT INTO ora_synonyms VALUES(" + q(owner) + "," + q(name) + "," + q(towner) +
                   "," + q(tname) + ",NULL)");
   addObject(db, owner, name, "SYNONYM");
@@ -652,8 +658,8 @@ void dropObject(sqlite3 *db, const std::string &owner, const std::string &name,
     execSql(db, "DELETE FROM ora_comments WHERE owner = " + o + " AND table_name = " + n);
     execSql(db, "DELETE FROM ora_privs WHERE owner = " + o + " AND object_name = " + n);
   } else if (type == "SEQUENCE") {
-    execSql(db, "DELETE FROM ora_sequences WHERE sequence_owner = " + o +
-                    " AND sequence_name = " + n);
+    execSql(db,
+            "DELETE FROM ora_sequences WHERE sequence_owner = " + o + " AND sequence_name = " + n);
     execSql(db, "DELETE FROM ora_privs WHERE owner = " + o + " AND object_name = " + n);
   } else if (type == "SYNONYM") {
     execSql(db, "DELETE FROM ora_synonyms WHERE owner = " + o + " AND synonym_name = " + n);
@@ -687,12 +693,12 @@ void dropStmt(Context &ctx, DropStmt &s) {
     if (!qq.text(0).empty())
       fail(2429, s.pos);
     execSql(db, "DROP INDEX " + keyIndexName(owner, name));
-    execSql(db, "DELETE FROM ora_indexes WHERE owner = " + q(owner) + " AND index_name = " +
-                    q(name));
+    execSql(db,
+            "DELETE FROM ora_indexes WHERE owner = " + q(owner) + " AND index_name = " + q(name));
     execSql(db, "DELETE FROM ora_ind_columns WHERE index_owner = " + q(owner) +
                     " AND index_name = " + q(name));
-    execSql(db, "DELETE FROM ora_objects WHERE owner = " + q(owner) + " AND object_name = " +
-                    q(name) + " AND object_type = 'INDEX'");
+    execSql(db, "DELETE FROM ora_objects WHERE owner = " + q(owner) +
+                    " AND object_name = " + q(name) + " AND object_type = 'INDEX'");
     return;
   }
   std::string type = objectType(db, owner, name);
@@ -739,7 +745,8 @@ void alterTableStmt(Context &ctx, AlterTableStmt &s) {
   if (s.action == "ADD") {
     bool hasRows = tableHasRows(db, owner, name);
     for (ColumnDef &d : s.columns) {
-      if (std::any_of(cols.begin(), cols.end(), [&](const ColumnInfo &c) { return c.name == d.name; }))
+      if (std::any_of(cols.begin(), cols.end(),
+                      [&](const ColumnInfo &c) { return c.name == d.name; }))
         fail(1430, d.pos);
       ColumnInfo c = d.info;
       c.name = d.name;
@@ -752,8 +759,8 @@ void alterTableStmt(Context &ctx, AlterTableStmt &s) {
           fail(1758, d.pos);
         constraints.push_back(std::move(cc));
       }
-      execSql(db, "ALTER TABLE " + physicalName(owner, name) + " ADD COLUMN " +
-                      quoteIdent(c.name) + " " + declaredType(c.type));
+      execSql(db, "ALTER TABLE " + physicalName(owner, name) + " ADD COLUMN " + quoteIdent(c.name) +
+                      " " + declaredType(c.type));
       cols.push_back(c);
     }
     for (ConstraintClause &cc : s.constraints)
@@ -769,15 +776,17 @@ void alterTableStmt(Context &ctx, AlterTableStmt &s) {
       std::string notEmpty = quoteIdent(d.name) + " IS NOT NULL";
       if (d.haveType) {
         ColumnInfo n = d.info;
-        bool group = sameTypeGroup(n.type, it->type) && declaredType(n.type) == declaredType(it->type);
+        bool group =
+            sameTypeGroup(n.type, it->type) && declaredType(n.type) == declaredType(it->type);
         if (!group || n.type != it->type) {
           if (tableHasRows(db, owner, name, notEmpty))
             fail(1439, d.pos);
           storageChanged = storageChanged || declaredType(n.type) != declaredType(it->type);
         } else if (n.type == SqlType::Number) {
-          bool narrower = (n.precision >= 0 && (it->precision < 0 || n.precision < it->precision)) ||
-                          (n.scale != kNoScale && it->scale != kNoScale && n.scale < it->scale) ||
-                          (n.scale != kNoScale && it->scale == kNoScale);
+          bool narrower =
+              (n.precision >= 0 && (it->precision < 0 || n.precision < it->precision)) ||
+              (n.scale != kNoScale && it->scale != kNoScale && n.scale < it->scale) ||
+              (n.scale != kNoScale && it->scale == kNoScale);
           if (narrower && tableHasRows(db, owner, name, notEmpty))
             fail(1440, d.pos);
         } else if (n.length < it->length && tableHasRows(db, owner, name, notEmpty)) {
@@ -870,8 +879,8 @@ void alterTableStmt(Context &ctx, AlterTableStmt &s) {
           continue;
         if (!s.cascade)
           throw oraErrorArg(2297, owner + "." + c.name, s.pos);
-        execSql(db, "UPDATE ora_constraints SET status = 'DISABLED' WHERE owner = " +
-                        q(fk.first) + " AND constraint_name = " + q(fk.second));
+        execSql(db, "UPDATE ora_constraints SET status = 'DISABLED' WHERE owner = " + q(fk.first) +
+                        " AND constraint_name = " + q(fk.second));
         rebuildConstraintTriggers(db, f.owner, f.table);
       }
       c.enabled = false;
@@ -901,8 +910,8 @@ void commentStmt(Context &ctx, CommentStmt &s) {
       fail(904, s.pos);
   }
   std::string colCond = s.onColumn ? "column_name = " + q(col) : "column_name IS NULL";
-  execSql(db, "DELETE FROM ora_comments WHERE owner = " + q(owner) + " AND table_name = " +
-                  q(name) + " AND " + colCond);
+  execSql(db, "DELETE FROM ora_comments WHERE owner = " + q(owner) +
+                  " AND table_name = " + q(name) + " AND " + colCond);
   execSql(db, "INSERT INTO ora_comments VALUES(" + q(owner) + "," + q(name) + "," +
                   (s.onColumn ? q(col) : "NULL") + "," + (s.text.empty() ? "NULL" : q(s.text)) +
                   ")");
@@ -940,8 +949,8 @@ void renameStmt(Context &ctx, RenameStmt &s) {
   execSql(db, "UPDATE ora_privs SET object_name = " + to + " WHERE owner = " + o +
                   " AND object_name = " + from);
   execSql(db, "UPDATE ora_objects SET object_name = " + to + ", last_ddl_time = " + q(nowText()) +
-                  " WHERE owner = " + o + " AND object_name = " + from + " AND object_type = " +
-                  q(type));
+                  " WHERE owner = " + o + " AND object_name = " + from +
+                  " AND object_type = " + q(type));
   if (type == "TABLE")
     rebuildConstraintTriggers(db, owner, s.to);
 }
@@ -1012,8 +1021,8 @@ void userStmt(Context &ctx, UserStmt &s) {
     for (auto &r : rest)
       if (r.second == "INDEX") {
         execSql(db, "DROP INDEX IF EXISTS " + keyIndexName(s.name, r.first));
-        execSql(db, "DELETE FROM ora_indexes WHERE owner = " + q(s.name) + " AND index_name = " +
-                        q(r.first));
+        execSql(db, "DELETE FROM ora_indexes WHERE owner = " + q(s.name) +
+                        " AND index_name = " + q(r.first));
         execSql(db, "DELETE FROM ora_ind_columns WHERE index_owner = " + q(s.name) +
                         " AND index_name = " + q(r.first));
         execSql(db, "DELETE FROM ora_objects WHERE owner = " + q(s.name) +
@@ -1057,9 +1066,10 @@ void grantStmt(Context &ctx, GrantStmt &s) {
     if (g == me && !s.object.empty())
       fail(1749, s.pos);
     for (const std::string &p : privs) {
-      std::string match = "grantee = " + q(g) + " AND privilege = " + q(p) + " AND " +
-                          (object.empty() ? std::string("object_name IS NULL")
-                                          : "owner = " + q(owner) + " AND object_name = " + q(object));
+      std::string match =
+          "grantee = " + q(g) + " AND privilege = " + q(p) + " AND " +
+          (object.empty() ? std::string("object_name IS NULL")
+                          : "owner = " + q(owner) + " AND object_name = " + q(object));
       if (s.kind == StmtKind::Grant) {
         execSql(db, "DELETE FROM ora_privs WHERE " + match);
         execSql(db, "INSERT INTO ora_privs VALUES(" + q(me) + "," + q(g) + "," +

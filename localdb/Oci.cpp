@@ -439,9 +439,9 @@ sword odescr(Cda_Def *cursor, sword pos, sb4 *dbsize, sb2 *dbtype, sb1 *cbuf, sb
   });
 }
 
-sword odessp(Lda_Def *lda, text *objnam, size_t onlen, ub1 *, size_t, ub1 *, size_t, ub2 *,
-             ub2 *, ub2 *, text (*)[30], ub2 *, ub2 *, ub1 *, ub1 *, ub4 *, sb2 *, sb2 *, ub1 *,
-             ub4 *, ub4 *arrsiz) {
+sword odessp(Lda_Def *lda, text *objnam, size_t onlen, ub1 *, size_t, ub1 *, size_t, ub2 *, ub2 *,
+             ub2 *, text (*)[30], ub2 *, ub2 *, ub1 *, ub1 *, ub4 *, sb2 *, sb2 *, ub1 *, ub4 *,
+             ub4 *arrsiz) {
   return onSession(lda, [&](Session &) -> int {
     std::string name = cstr(objnam, onlen == static_cast<size_t>(-1) ? -1 : sword(onlen));
     for (char &ch : name)

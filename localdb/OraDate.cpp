@@ -61,10 +61,10 @@ std::string caseLike(const std::string &word, const std::string &elem) {
 }
 
 // Mask elements, longest first so that "MONTH" wins over "MON" and "MM".
-const char *kElems[] = {"YYYY", "RRRR", "SYYYY", "MONTH", "HH24", "HH12", "YYY", "DDD", "DAY",
-                        "MON",  "A.M.", "P.M.", "YY",   "RR",   "MM",   "DD",  "DY",  "HH",
-                        "MI",   "SS",   "AM",   "PM",   "Y",    "D",    "J",   "Q",   "WW",
-                        "W",    "SSSSS", "FM"};
+const char *kElems[] = {"YYYY", "RRRR", "SYYYY", "MONTH", "HH24",  "HH12", "YYY", "DDD",
+                        "DAY",  "MON",  "A.M.",  "P.M.",  "YY",    "RR",   "MM",  "DD",
+                        "DY",   "HH",   "MI",    "SS",    "AM",    "PM",   "Y",   "D",
+                        "J",    "Q",    "WW",    "W",     "SSSSS", "FM"};
 
 // Reads the next element of a mask at i (case-insensitive); returns its canonical name or "".
 std::string elementAt(const std::string &mask, size_t i) {
@@ -107,8 +107,7 @@ std::optional<OraDateValue> loadDate(const char *t, size_t n) {
     return true;
   };
   OraDateValue d;
-  if (!num(0, 4, d.year) || t[4] != '-' || !num(5, 2, d.month) || t[7] != '-' ||
-      !num(8, 2, d.day))
+  if (!num(0, 4, d.year) || t[4] != '-' || !num(5, 2, d.month) || t[7] != '-' || !num(8, 2, d.day))
     return std::nullopt;
   if (n == 19 && (t[10] != ' ' || !num(11, 2, d.hour) || t[13] != ':' || !num(14, 2, d.minute) ||
                   t[16] != ':' || !num(17, 2, d.second)))

@@ -1,4 +1,5 @@
-// Errors of the local server: one exception type carrying an ORA number, its text and a source offset.
+// Errors of the local server: one exception type carrying an ORA number, its text and a source
+// offset.
 #pragma once
 #include <string>
 

@@ -260,8 +260,8 @@ std::optional<OraNum> fitNumber(const OraNum &n, int precision, int scale) {
   if (precision > 0) {
     // Digits allowed left of the point: precision - scale.
     int left = precision - (noScale ? 0 : scale);
-    static const double kPow[] = {1, 10, 100, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12,
-                                  1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20};
+    static const double kPow[] = {1,    10,   100,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9, 1e10,
+                                  1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20};
     double limit = left >= 0 && left <= 20 ? kPow[left] : std::pow(10.0, left);
     if (std::fabs(r.asDouble()) >= limit)
       return std::nullopt;

@@ -35,8 +35,8 @@ ColumnInfo date(const char *name) {
 }
 
 void addUser(sqlite3 *db, const std::string &name, const std::string &password) {
-  execSql(db, "INSERT INTO ora_users(username, password, created) VALUES(" + quoteText(name) +
-                  "," + quoteText(hashPassword(password)) + "," + quoteText(nowText()) + ")");
+  execSql(db, "INSERT INTO ora_users(username, password, created) VALUES(" + quoteText(name) + "," +
+                  quoteText(hashPassword(password)) + "," + quoteText(nowText()) + ")");
 }
 
 } // namespace

@@ -112,9 +112,9 @@ sqlite3 *openServer(const std::string &folder) {
     throw unusable(folder, std::strerror(errno));
   ::close(fd);
   sqlite3 *db = nullptr;
-  int rc = sqlite3_open_v2(file.c_str(), &db,
-                           SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_EXRESCODE,
-                           nullptr);
+  int rc =
+      sqlite3_open_v2(file.c_str(), &db,
+                      SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_EXRESCODE, nullptr);
   if (rc != SQLITE_OK) {
     std::string why = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
     sqlite3_close_v2(db);

@@ -1,4 +1,5 @@
-// Servers: where a connect text's host lives on disk, opening and creating its SQLite file, accounts.
+// Servers: where a connect text's host lives on disk, opening and creating its SQLite file,
+// accounts.
 #pragma once
 #include <sqlite3.h>
 #include <string>

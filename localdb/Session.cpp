@@ -155,8 +155,8 @@ void Session::rollbackTo(const std::string &name) {
     throw oraError(1012);
   if (sqlite3_get_autocommit(FDb))
     throw oraErrorArg(1086, name);
-  int rc = sqlite3_exec(FDb, ("ROLLBACK TO " + quoteIdent(name)).c_str(), nullptr, nullptr,
-                        nullptr);
+  int rc =
+      sqlite3_exec(FDb, ("ROLLBACK TO " + quoteIdent(name)).c_str(), nullptr, nullptr, nullptr);
   if (rc != SQLITE_OK)
     throw oraErrorArg(1086, name);
 }

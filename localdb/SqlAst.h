@@ -22,48 +22,48 @@ struct TypeInfo {
 
 // A table of a FROM clause as the binder sees it: a schema table, a view or an inline view.
 struct BoundTable {
-  std::string owner, name;  // the schema object ("" for an inline view)
-  std::string alias;        // the name the query knows it by (alias, else the table's name)
-  std::string sqlAlias;     // the SQLite alias the emitter uses (t1, t2, ... or NEW)
+  std::string owner, name; // the schema object ("" for an inline view)
+  std::string alias;       // the name the query knows it by (alias, else the table's name)
+  std::string sqlAlias;    // the SQLite alias the emitter uses (t1, t2, ... or NEW)
   std::vector<ColumnInfo> columns;
-  bool isBase = false;      // a stored table: it has a ROWID
-  bool physical = false;    // read straight from its SQLite table or dictionary view
+  bool isBase = false;             // a stored table: it has a ROWID
+  bool physical = false;           // read straight from its SQLite table or dictionary view
   QueryBlock *hierarchy = nullptr; // the CONNECT BY block this table is the tree of
-  Select *query = nullptr;  // an inline view or an expanded view
-  bool outer = false;       // joined with (+)
+  Select *query = nullptr;         // an inline view or an expanded view
+  bool outer = false;              // joined with (+)
   std::vector<Expr *> onTerms;
   int depth = 0;
 };
 
 enum class ExprKind {
-  Null,      // NULL or ''
-  Number,    // text holds the literal
-  String,    // text holds the value
-  Bind,      // text holds the name
-  Column,    // names: [schema.][table.]column
-  Star,      // * or t.* in a select list; names holds the qualifier
-  Pseudo,    // SYSDATE, USER, ROWNUM, LEVEL, UID
-  Sequence,  // names: [schema.]seq, text NEXTVAL or CURRVAL
-  Unary,     // text "-" or "+"
-  Binary,    // text "+", "-", "*", "/", "||"
-  Compare,   // text "=", "<>", "<", ">", "<=", ">="; quantifier ANY/ALL in text2
+  Null,     // NULL or ''
+  Number,   // text holds the literal
+  String,   // text holds the value
+  Bind,     // text holds the name
+  Column,   // names: [schema.][table.]column
+  Star,     // * or t.* in a select list; names holds the qualifier
+  Pseudo,   // SYSDATE, USER, ROWNUM, LEVEL, UID
+  Sequence, // names: [schema.]seq, text NEXTVAL or CURRVAL
+  Unary,    // text "-" or "+"
+  Binary,   // text "+", "-", "*", "/", "||"
+  Compare,  // text "=", "<>", "<", ">", "<=", ">="; quantifier ANY/ALL in text2
   And,
   Or,
   Not,
-  IsNull,    // negated: IS NOT NULL
-  Like,      // args: value, pattern[, escape]; negated
-  Between,   // args: value, low, high; negated
-  In,        // args[0] value (or List), then the list; or subquery; negated
-  Exists,    // subquery
-  Subquery,  // a scalar subquery
-  List,      // (a, b) row value
-  Function,  // names: name; distinct; star for COUNT(*)
-  Prior,     // PRIOR x (CONNECT BY; not supported)
+  IsNull,   // negated: IS NOT NULL
+  Like,     // args: value, pattern[, escape]; negated
+  Between,  // args: value, low, high; negated
+  In,       // args[0] value (or List), then the list; or subquery; negated
+  Exists,   // subquery
+  Subquery, // a scalar subquery
+  List,     // (a, b) row value
+  Function, // names: name; distinct; star for COUNT(*)
+  Prior,    // PRIOR x (CONNECT BY; not supported)
 };
 
 struct Expr {
   ExprKind kind = ExprKind::Null;
-  int pos = 0; // offset of the expression's first token
+  int pos = 0;    // offset of the expression's first token
   int height = 1; // levels of the tree below and including this node (the parser bounds it)
   std::string text, text2;
   std::vector<std::string> names;
@@ -79,14 +79,14 @@ struct Expr {
   BoundTable *table = nullptr; // the table a Column or ROWID belongs to
   std::string column;          // the column's name in that table
   bool isRowid = false;
-  bool aggregate = false;      // a group function call
-  int depth = 0;               // query nesting depth of the table a column belongs to
-  bool isCondition = false;    // a predicate, not a value
-  bool prior = false;          // a column under PRIOR: read from the parent row
-  int counter = -1;            // ROWNUM: the counter slot it reads
-  bool counts = false;         // ROWNUM: this occurrence advances the counter
-  std::string sqlName;                // Function: the SQLite function that implements it
-  std::vector<SqlType> argTargets;    // Function: the type each argument is converted to
+  bool aggregate = false;          // a group function call
+  int depth = 0;                   // query nesting depth of the table a column belongs to
+  bool isCondition = false;        // a predicate, not a value
+  bool prior = false;              // a column under PRIOR: read from the parent row
+  int counter = -1;                // ROWNUM: the counter slot it reads
+  bool counts = false;             // ROWNUM: this occurrence advances the counter
+  std::string sqlName;             // Function: the SQLite function that implements it
+  std::vector<SqlType> argTargets; // Function: the type each argument is converted to
 };
 using ExprPtr = std::unique_ptr<Expr>;
 

@@ -66,26 +66,26 @@ struct FnSpec {
 };
 
 const FnSpec kFunctions[] = {
-    {"NVL", 2, 2, false},        {"DECODE", 3, 255, false},   {"TO_CHAR", 1, 3, false},
-    {"TO_DATE", 1, 3, false},    {"TO_NUMBER", 1, 3, false},  {"SUBSTR", 2, 3, false},
-    {"INSTR", 2, 4, false},      {"LENGTH", 1, 1, false},     {"UPPER", 1, 1, false},
-    {"LOWER", 1, 1, false},      {"INITCAP", 1, 1, false},    {"LTRIM", 1, 2, false},
-    {"RTRIM", 1, 2, false},      {"LPAD", 2, 3, false},       {"RPAD", 2, 3, false},
-    {"REPLACE", 2, 3, false},    {"TRANSLATE", 3, 3, false},  {"ROUND", 1, 2, false},
-    {"TRUNC", 1, 2, false},      {"MOD", 2, 2, false},        {"ABS", 1, 1, false},
-    {"SIGN", 1, 1, false},       {"CEIL", 1, 1, false},       {"FLOOR", 1, 1, false},
-    {"POWER", 2, 2, false},      {"SQRT", 1, 1, false},       {"EXP", 1, 1, false},
-    {"LN", 1, 1, false},         {"LOG", 2, 2, false},        {"SIN", 1, 1, false},
-    {"COS", 1, 1, false},        {"TAN", 1, 1, false},        {"SINH", 1, 1, false},
-    {"COSH", 1, 1, false},       {"TANH", 1, 1, false},       {"GREATEST", 1, 255, false},
-    {"LEAST", 1, 255, false},    {"ADD_MONTHS", 2, 2, false}, {"MONTHS_BETWEEN", 2, 2, false},
-    {"LAST_DAY", 1, 1, false},   {"NEXT_DAY", 2, 2, false},   {"ASCII", 1, 1, false},
-    {"CHR", 1, 1, false},        {"CONCAT", 2, 2, false},     {"SOUNDEX", 1, 1, false},
-    {"VSIZE", 1, 1, false},      {"USERENV", 1, 1, false},    {"HEXTORAW", 1, 1, false},
-    {"RAWTOHEX", 1, 1, false},   {"ROWIDTOCHAR", 1, 1, false}, {"CHARTOROWID", 1, 1, false},
-    {"NLS_UPPER", 1, 2, false},  {"NLS_LOWER", 1, 2, false},  {"NLS_INITCAP", 1, 2, false},
-    {"COUNT", 0, 1, true},       {"SUM", 1, 1, true},         {"AVG", 1, 1, true},
-    {"MIN", 1, 1, true},         {"MAX", 1, 1, true},         {"STDDEV", 1, 1, true},
+    {"NVL", 2, 2, false},       {"DECODE", 3, 255, false},    {"TO_CHAR", 1, 3, false},
+    {"TO_DATE", 1, 3, false},   {"TO_NUMBER", 1, 3, false},   {"SUBSTR", 2, 3, false},
+    {"INSTR", 2, 4, false},     {"LENGTH", 1, 1, false},      {"UPPER", 1, 1, false},
+    {"LOWER", 1, 1, false},     {"INITCAP", 1, 1, false},     {"LTRIM", 1, 2, false},
+    {"RTRIM", 1, 2, false},     {"LPAD", 2, 3, false},        {"RPAD", 2, 3, false},
+    {"REPLACE", 2, 3, false},   {"TRANSLATE", 3, 3, false},   {"ROUND", 1, 2, false},
+    {"TRUNC", 1, 2, false},     {"MOD", 2, 2, false},         {"ABS", 1, 1, false},
+    {"SIGN", 1, 1, false},      {"CEIL", 1, 1, false},        {"FLOOR", 1, 1, false},
+    {"POWER", 2, 2, false},     {"SQRT", 1, 1, false},        {"EXP", 1, 1, false},
+    {"LN", 1, 1, false},        {"LOG", 2, 2, false},         {"SIN", 1, 1, false},
+    {"COS", 1, 1, false},       {"TAN", 1, 1, false},         {"SINH", 1, 1, false},
+    {"COSH", 1, 1, false},      {"TANH", 1, 1, false},        {"GREATEST", 1, 255, false},
+    {"LEAST", 1, 255, false},   {"ADD_MONTHS", 2, 2, false},  {"MONTHS_BETWEEN", 2, 2, false},
+    {"LAST_DAY", 1, 1, false},  {"NEXT_DAY", 2, 2, false},    {"ASCII", 1, 1, false},
+    {"CHR", 1, 1, false},       {"CONCAT", 2, 2, false},      {"SOUNDEX", 1, 1, false},
+    {"VSIZE", 1, 1, false},     {"USERENV", 1, 1, false},     {"HEXTORAW", 1, 1, false},
+    {"RAWTOHEX", 1, 1, false},  {"ROWIDTOCHAR", 1, 1, false}, {"CHARTOROWID", 1, 1, false},
+    {"NLS_UPPER", 1, 2, false}, {"NLS_LOWER", 1, 2, false},   {"NLS_INITCAP", 1, 2, false},
+    {"COUNT", 0, 1, true},      {"SUM", 1, 1, true},          {"AVG", 1, 1, true},
+    {"MIN", 1, 1, true},        {"MAX", 1, 1, true},          {"STDDEV", 1, 1, true},
     {"VARIANCE", 1, 1, true},
 };
 
@@ -154,7 +154,8 @@ void outerTables(Expr *e, std::set<BoundTable *> &out, bool underOr, int &badPos
     if (e->table)
       out.insert(e->table);
   }
-  bool under = underOr || e->kind == ExprKind::Or || (e->kind == ExprKind::In && e->args.size() > 2);
+  bool under =
+      underOr || e->kind == ExprKind::Or || (e->kind == ExprKind::In && e->args.size() > 2);
   for (auto &a : e->args)
     outerTables(a.get(), out, under, badPos);
 }
@@ -581,8 +582,7 @@ void Binder::bindOrderBy(Select &s, QueryBlock *b, Scope *scope) {
     if (e.kind == ExprKind::Column && e.names.size() == 1) {
       int found = -1;
       for (size_t i = 0; i < s.columns.size(); ++i)
-        if (s.columns[i]->name == e.names[0] &&
-            (!s.columns[i]->alias.empty() || !b)) {
+        if (s.columns[i]->name == e.names[0] && (!s.columns[i]->alias.empty() || !b)) {
           if (found >= 0 && b)
             fail(960, e.pos);
           found = static_cast<int>(i);
@@ -825,8 +825,7 @@ void Binder::bindFunction(Expr &e, Scope *scope, unsigned ctx) {
     e.argTargets.assign(list.begin(), list.end());
     e.argTargets.resize(static_cast<size_t>(n), SqlType::Unknown);
   };
-  const SqlType V = SqlType::Varchar2, N = SqlType::Number, D = SqlType::Date,
-                U = SqlType::Unknown;
+  const SqlType V = SqlType::Varchar2, N = SqlType::Number, D = SqlType::Date, U = SqlType::Unknown;
   e.sqlName = "ora_" + std::string(name);
   for (char &c : e.sqlName)
     c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -897,9 +896,12 @@ void Binder::bindFunction(Expr &e, Scope *scope, unsigned ctx) {
   } else if (name == "UPPER" || name == "LOWER" || name == "INITCAP" || name == "NLS_UPPER" ||
              name == "NLS_LOWER" || name == "NLS_INITCAP") {
     targets({V, V});
-    e.type = T(0).type == SqlType::Char ? T(0) : charResult(textLength(T(0)) ? textLength(T(0)) : 2000);
+    e.type =
+        T(0).type == SqlType::Char ? T(0) : charResult(textLength(T(0)) ? textLength(T(0)) : 2000);
     if (name.compare(0, 4, "NLS_") == 0)
-      e.sqlName = "ora_" + std::string(name == "NLS_UPPER" ? "upper" : name == "NLS_LOWER" ? "lower" : "initcap");
+      e.sqlName = "ora_" + std::string(name == "NLS_UPPER"   ? "upper"
+                                       : name == "NLS_LOWER" ? "lower"
+                                                             : "initcap");
   } else if (name == "LTRIM" || name == "RTRIM") {
     targets({V, V});
     e.type = charResult(textLength(T(0)) ? textLength(T(0)) : 2000);
@@ -1079,8 +1081,7 @@ void Binder::bindExpr(Expr &e, Scope *scope, unsigned ctx) {
     }
     for (int i = 0; i < 2; ++i) {
       SqlType t = e.args[i]->type.type;
-      if (t == SqlType::Raw || t == SqlType::LongRaw || t == SqlType::Rowid ||
-          t == SqlType::Long)
+      if (t == SqlType::Raw || t == SqlType::LongRaw || t == SqlType::Rowid || t == SqlType::Long)
         fail(932, e.args[i]->pos);
     }
     if (a == D && b == D) {

@@ -109,8 +109,8 @@ std::string Emitter::store(const std::string &sql, const TypeInfo &from, const C
     bool fits = c.precision >= 0 || c.scale != kNoScale;
     std::string v = fits && isCharType(from.type) ? sql : convert(sql, from.type, SqlType::Number);
     if (fits)
-      return "ora_colnum(" + v + "," + std::to_string(c.precision) + "," +
-             std::to_string(c.scale) + ")";
+      return "ora_colnum(" + v + "," + std::to_string(c.precision) + "," + std::to_string(c.scale) +
+             ")";
     return v;
   }
   case SqlType::Varchar2:
@@ -545,8 +545,8 @@ std::string Emitter::insert(const InsertStmt &s, const std::vector<const Expr *>
         cols.push_back(quoteIdent(t.columns[i].name));
         values.push_back(store(expr(*defaults[i]), defaults[i]->type, t.columns[i]));
       }
-    return "INSERT INTO " + physicalName(t.owner, t.name) + " (" + join(cols, ",") +
-           ") SELECT " + join(values, ",") + " FROM (" + sub + ") AS q";
+    return "INSERT INTO " + physicalName(t.owner, t.name) + " (" + join(cols, ",") + ") SELECT " +
+           join(values, ",") + " FROM (" + sub + ") AS q";
   }
   for (size_t i = 0; i < s.columns.size(); ++i) {
     cols.push_back(quoteIdent(s.columns[i]));
@@ -577,13 +577,12 @@ std::string Emitter::update(const UpdateStmt &s) {
                        store(scalar(*a.value->query, static_cast<int>(i)),
                              a.value->query->columns[i]->expr->type, *c));
       } else {
-        sets.push_back(quoteIdent(a.columns[i]) + " = " +
-                       store(expr(*a.value), a.value->type, *c));
+        sets.push_back(quoteIdent(a.columns[i]) + " = " + store(expr(*a.value), a.value->type, *c));
       }
     }
   }
-  std::string sql = "UPDATE " + physicalName(t.owner, t.name) + " AS " + t.sqlAlias + " SET " +
-                    join(sets, ", ");
+  std::string sql =
+      "UPDATE " + physicalName(t.owner, t.name) + " AS " + t.sqlAlias + " SET " + join(sets, ", ");
   if (s.where)
     sql += " WHERE " + expr(*s.where);
   return sql;

@@ -168,8 +168,8 @@ bool quickNumber(sqlite3_value *v, OraNum &out) {
     out = OraNum{true, neg ? -whole : whole, 0};
     return true;
   }
-  static const double kPow[] = {1, 10, 100, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10,
-                                1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17};
+  static const double kPow[] = {1,   10,   100,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,
+                                1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17};
   double d = static_cast<double>(whole) + static_cast<double>(frac) / kPow[fracDigits];
   // Exact only while the digits fit a double; otherwise the careful parse decides.
   if (digits > 15)
@@ -872,7 +872,8 @@ void fnMod(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
 }
 
 typedef double (*MathFn)(double);
-template <MathFn F, int Domain> void mathImpl(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+template <MathFn F, int Domain>
+void mathImpl(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
   NULL_IN_NULL_OUT
   OraNum n;
   if (!numOf(ctx, argv[0], n))
@@ -940,7 +941,8 @@ void extremeImpl(sqlite3_context *ctx, int argc, sqlite3_value **argv, bool grea
   for (int i = 1; i < argc; ++i) {
     int ta = sqlite3_value_type(argv[best]), tb = sqlite3_value_type(argv[i]);
     int cmp;
-    if ((ta == SQLITE_INTEGER || ta == SQLITE_FLOAT) && (tb == SQLITE_INTEGER || tb == SQLITE_FLOAT)) {
+    if ((ta == SQLITE_INTEGER || ta == SQLITE_FLOAT) &&
+        (tb == SQLITE_INTEGER || tb == SQLITE_FLOAT)) {
       double a = sqlite3_value_double(argv[best]), b = sqlite3_value_double(argv[i]);
       cmp = a < b ? -1 : a > b ? 1 : 0;
     } else {
@@ -1274,7 +1276,7 @@ std::optional<int64_t> parseRowid(const std::string &t) {
     out = 0;
     for (size_t i = from; i < from + len; ++i) {
       char c = t[i];
-      int v = c >= '0' && c <= '9' ? c - '0'
+      int v = c >= '0' && c <= '9'   ? c - '0'
               : c >= 'A' && c <= 'F' ? c - 'A' + 10
               : c >= 'a' && c <= 'f' ? c - 'a' + 10
                                      : -1;

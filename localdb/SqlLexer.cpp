@@ -84,7 +84,8 @@ std::vector<Token> tokenize(const std::string &s) {
       t.kind = Tok::String;
       t.text = v;
       i = j + 1;
-    } else if (std::isdigit(c) || (c == '.' && i + 1 < n && std::isdigit((unsigned char)s[i + 1]))) {
+    } else if (std::isdigit(c) ||
+               (c == '.' && i + 1 < n && std::isdigit((unsigned char)s[i + 1]))) {
       size_t b = i;
       while (i < n && std::isdigit(static_cast<unsigned char>(s[i])))
         ++i;

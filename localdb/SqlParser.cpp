@@ -10,22 +10,22 @@ namespace localdb {
 namespace {
 
 const std::set<std::string> kReserved = {
-    "ACCESS",  "ADD",       "ALL",       "ALTER",     "AND",        "ANY",      "AS",
-    "ASC",     "AUDIT",     "BETWEEN",   "BY",        "CHAR",       "CHECK",    "CLUSTER",
-    "COLUMN",  "COMMENT",   "COMPRESS",  "CONNECT",   "CREATE",     "CURRENT",  "DATE",
-    "DECIMAL", "DEFAULT",   "DELETE",    "DESC",      "DISTINCT",   "DROP",     "ELSE",
-    "EXCLUSIVE", "EXISTS",  "FILE",      "FLOAT",     "FOR",        "FROM",     "GRANT",
-    "GROUP",   "HAVING",    "IDENTIFIED", "IMMEDIATE", "IN",        "INCREMENT", "INDEX",
-    "INITIAL", "INSERT",    "INTEGER",   "INTERSECT", "INTO",       "IS",       "LEVEL",
-    "LIKE",    "LOCK",      "LONG",      "MAXEXTENTS", "MINUS",     "MODE",     "MODIFY",
-    "NOAUDIT", "NOCOMPRESS", "NOT",      "NOWAIT",    "NULL",       "NUMBER",   "OF",
-    "OFFLINE", "ON",        "ONLINE",    "OPTION",    "OR",         "ORDER",    "PCTFREE",
-    "PRIOR",   "PRIVILEGES", "PUBLIC",   "RAW",       "RENAME",     "RESOURCE", "REVOKE",
-    "ROW",     "ROWID",     "ROWLABEL",  "ROWNUM",    "ROWS",       "SELECT",   "SESSION",
-    "SET",     "SHARE",     "SIZE",      "SMALLINT",  "START",      "SUCCESSFUL", "SYNONYM",
-    "SYSDATE", "TABLE",     "THEN",      "TO",        "TRIGGER",    "UID",      "UNION",
-    "UNIQUE",  "UPDATE",    "USER",      "VALIDATE",  "VALUES",     "VARCHAR",  "VARCHAR2",
-    "VIEW",    "WHENEVER",  "WHERE",     "WITH"};
+    "ACCESS",    "ADD",        "ALL",        "ALTER",      "AND",      "ANY",        "AS",
+    "ASC",       "AUDIT",      "BETWEEN",    "BY",         "CHAR",     "CHECK",      "CLUSTER",
+    "COLUMN",    "COMMENT",    "COMPRESS",   "CONNECT",    "CREATE",   "CURRENT",    "DATE",
+    "DECIMAL",   "DEFAULT",    "DELETE",     "DESC",       "DISTINCT", "DROP",       "ELSE",
+    "EXCLUSIVE", "EXISTS",     "FILE",       "FLOAT",      "FOR",      "FROM",       "GRANT",
+    "GROUP",     "HAVING",     "IDENTIFIED", "IMMEDIATE",  "IN",       "INCREMENT",  "INDEX",
+    "INITIAL",   "INSERT",     "INTEGER",    "INTERSECT",  "INTO",     "IS",         "LEVEL",
+    "LIKE",      "LOCK",       "LONG",       "MAXEXTENTS", "MINUS",    "MODE",       "MODIFY",
+    "NOAUDIT",   "NOCOMPRESS", "NOT",        "NOWAIT",     "NULL",     "NUMBER",     "OF",
+    "OFFLINE",   "ON",         "ONLINE",     "OPTION",     "OR",       "ORDER",      "PCTFREE",
+    "PRIOR",     "PRIVILEGES", "PUBLIC",     "RAW",        "RENAME",   "RESOURCE",   "REVOKE",
+    "ROW",       "ROWID",      "ROWLABEL",   "ROWNUM",     "ROWS",     "SELECT",     "SESSION",
+    "SET",       "SHARE",      "SIZE",       "SMALLINT",   "START",    "SUCCESSFUL", "SYNONYM",
+    "SYSDATE",   "TABLE",      "THEN",       "TO",         "TRIGGER",  "UID",        "UNION",
+    "UNIQUE",    "UPDATE",     "USER",       "VALIDATE",   "VALUES",   "VARCHAR",    "VARCHAR2",
+    "VIEW",      "WHENEVER",   "WHERE",      "WITH"};
 
 class Parser {
 public:
@@ -57,8 +57,9 @@ private:
     Parser &p;
     explicit DepthGuard(Parser &parser) : p(parser) {
       if (++p.FDepth > kMaxParseDepth)
-        throw oraErrorText(3001, "unimplemented feature (statement nested more than " +
-                                     std::to_string(kMaxParseDepth) + " levels deep)",
+        throw oraErrorText(3001,
+                           "unimplemented feature (statement nested more than " +
+                               std::to_string(kMaxParseDepth) + " levels deep)",
                            p.cur().pos);
     }
     ~DepthGuard() { --p.FDepth; }
@@ -66,9 +67,7 @@ private:
 
   // ---- token helpers ----
   const Token &cur() const { return FTokens[FPos]; }
-  const Token &peek(size_t k = 1) const {
-    return FTokens[std::min(FPos + k, FTokens.size() - 1)];
-  }
+  const Token &peek(size_t k = 1) const { return FTokens[std::min(FPos + k, FTokens.size() - 1)]; }
   bool atEnd() const { return cur().kind == Tok::End; }
   bool is(const char *s) const { return cur().is(s); }
   bool isKw(const char *s) const { return cur().kind == Tok::Ident && cur().text == s; }
@@ -169,8 +168,9 @@ private:
       h = std::max(h, a->height);
     e->height = h + 1;
     if (e->height > kMaxExprHeight)
-      throw oraErrorText(3001, "unimplemented feature (expression more than " +
-                                   std::to_string(kMaxExprHeight) + " levels deep)",
+      throw oraErrorText(3001,
+                         "unimplemented feature (expression more than " +
+                             std::to_string(kMaxExprHeight) + " levels deep)",
                          e->pos);
     return e;
   }
@@ -210,8 +210,9 @@ std::unique_ptr<Select> Parser::select() {
   int setOps = 0;
   while (isKw("UNION") || isKw("INTERSECT") || isKw("MINUS")) {
     if (++setOps > kMaxSetOperators)
-      throw oraErrorText(3001, "unimplemented feature (more than " +
-                                   std::to_string(kMaxSetOperators) + " set operators)",
+      throw oraErrorText(3001,
+                         "unimplemented feature (more than " + std::to_string(kMaxSetOperators) +
+                             " set operators)",
                          cur().pos);
     auto s = std::make_unique<Select>();
     s->pos = cur().pos;
@@ -785,8 +786,8 @@ std::unique_ptr<Statement> Parser::statement() {
   } else if (t.text == "BEGIN" || t.text == "DECLARE") {
     throw oraErrorText(3001, "unimplemented feature (PL/SQL blocks)", t.pos);
   } else {
-    static const std::set<std::string> kKnown = {"EXPLAIN", "AUDIT", "NOAUDIT", "ANALYZE",
-                                                 "VALIDATE", "SET"};
+    static const std::set<std::string> kKnown = {"EXPLAIN", "AUDIT",    "NOAUDIT",
+                                                 "ANALYZE", "VALIDATE", "SET"};
     if (kKnown.count(t.text))
       throw oraErrorText(3001, "unimplemented feature (" + t.text + ")", t.pos);
     error(900);
@@ -1011,8 +1012,8 @@ void Parser::skipBalanced() {
 
 // Storage and physical clauses are accepted and ignored.
 void Parser::skipStorage() {
-  static const std::set<std::string> kWithNumber = {"PCTFREE", "PCTUSED", "INITRANS", "MAXTRANS",
-                                                    "PCTINCREASE", "FREELISTS", "PARALLEL"};
+  static const std::set<std::string> kWithNumber = {
+      "PCTFREE", "PCTUSED", "INITRANS", "MAXTRANS", "PCTINCREASE", "FREELISTS", "PARALLEL"};
   while (cur().kind == Tok::Ident) {
     const std::string &w = cur().text;
     if (kWithNumber.count(w)) {
@@ -1030,8 +1031,8 @@ void Parser::skipStorage() {
         error(906);
       skipBalanced();
     } else if (w == "CACHE" || w == "NOCACHE" || w == "LOGGING" || w == "NOLOGGING" ||
-               w == "NOPARALLEL" || w == "RECOVERABLE" || w == "UNRECOVERABLE" ||
-               w == "NOSORT" || w == "COMPRESS" || w == "NOCOMPRESS") {
+               w == "NOPARALLEL" || w == "RECOVERABLE" || w == "UNRECOVERABLE" || w == "NOSORT" ||
+               w == "COMPRESS" || w == "NOCOMPRESS") {
       ++FPos;
     } else if (w == "USING" && peek().is("INDEX")) {
       FPos += 2;
@@ -1118,8 +1119,8 @@ ColumnDef Parser::columnDef(bool requireType) {
   d.pos = cur().pos;
   d.name = name(904);
   if (requireType || (cur().kind == Tok::Ident && !isKw("DEFAULT") && !isKw("NOT") &&
-                      !isKw("NULL") && !isKw("CONSTRAINT") && !isKw("PRIMARY") &&
-                      !isKw("UNIQUE") && !isKw("REFERENCES") && !isKw("CHECK"))) {
+                      !isKw("NULL") && !isKw("CONSTRAINT") && !isKw("PRIMARY") && !isKw("UNIQUE") &&
+                      !isKw("REFERENCES") && !isKw("CHECK"))) {
     d.info = dataType();
   } else {
     d.haveType = false;
@@ -1350,9 +1351,9 @@ std::unique_ptr<Statement> Parser::create() {
     }
     return s;
   }
-  static const std::set<std::string> kOther = {"ROLE",     "SCHEMA",     "CLUSTER", "DATABASE",
-                                                "ROLLBACK", "TABLESPACE", "PROFILE", "SNAPSHOT",
-                                                "CONTROLFILE", "EXTERNAL"};
+  static const std::set<std::string> kOther = {"ROLE",        "SCHEMA",     "CLUSTER", "DATABASE",
+                                               "ROLLBACK",    "TABLESPACE", "PROFILE", "SNAPSHOT",
+                                               "CONTROLFILE", "EXTERNAL"};
   if (cur().kind == Tok::Ident && kOther.count(cur().text))
     throw oraErrorText(3001, "unimplemented feature (CREATE " + cur().text + ")", cur().pos);
   error(901);

@@ -74,7 +74,8 @@ void setUp() {
     for (int i = 0; i < 1000; ++i) {
       ids[i] = base + i;
       nameLen[i] = static_cast<ub2>(std::snprintf(names[i], 30, "name number %d", base + i));
-      amountLen[i] = static_cast<ub2>(std::snprintf(amounts[i], 12, "%d.%02d", (base + i) % 10000, i % 100));
+      amountLen[i] =
+          static_cast<ub2>(std::snprintf(amounts[i], 12, "%d.%02d", (base + i) % 10000, i % 100));
     }
     check(oexn(&c, 1000, 0), "oexn");
   }
@@ -158,7 +159,8 @@ void BM_InsertThroughContract(benchmark::State &state) {
     for (int i = 0; i < kInserts; ++i) {
       id = i;
       nameLen = static_cast<ub2>(std::snprintf(name, sizeof name, "name number %d", i));
-      amountLen = static_cast<ub2>(std::snprintf(amount, sizeof amount, "%d.%02d", i % 10000, i % 100));
+      amountLen =
+          static_cast<ub2>(std::snprintf(amount, sizeof amount, "%d.%02d", i % 10000, i % 100));
       check(oexn(&c, 1, 0), "insert");
     }
     check(ocom(&gLda), "commit");
@@ -170,8 +172,7 @@ void BM_InsertThroughContract(benchmark::State &state) {
 void BM_InsertPlainSqlite(benchmark::State &state) {
   sqlite3 *db = nullptr;
   sqlite3_open((gRoot + "/LOCAL/server.db").c_str(), &db);
-  sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL", nullptr, nullptr,
-               nullptr);
+  sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
   for (auto _ : state) {
     sqlite3_exec(db, "DELETE FROM \"SCOTT.INS\"", nullptr, nullptr, nullptr);
     sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
@@ -206,7 +207,7 @@ int main(int argc, char **argv) {
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   ologof(&gLda);
-  struct rusage ru{};
+  struct rusage ru {};
   getrusage(RUSAGE_SELF, &ru);
   std::fprintf(stderr, "peak resident set: %ld KiB\n", ru.ru_maxrss);
   std::filesystem::remove_all(gRoot);

@@ -29,10 +29,10 @@ int errorOffset(const std::string &sql, int *code = nullptr) {
 TEST(SqlLexer, TokensCarryKindsAndOffsets) {
   auto t = tokenize("select a.\"Mixed\", 'it''s', 1.5e3, :Name, x(+) -- c\n||/* c */<>!=");
   std::vector<std::pair<Tok, std::string>> want = {
-      {Tok::Ident, "SELECT"}, {Tok::Ident, "A"},    {Tok::Op, "."},      {Tok::QuotedIdent, "Mixed"},
-      {Tok::Op, ","},         {Tok::String, "it's"}, {Tok::Op, ","},      {Tok::Number, "1.5e3"},
-      {Tok::Op, ","},         {Tok::Bind, "NAME"},  {Tok::Op, ","},      {Tok::Ident, "X"},
-      {Tok::Op, "(+)"},       {Tok::Op, "||"},      {Tok::Op, "<>"},     {Tok::Op, "<>"},
+      {Tok::Ident, "SELECT"}, {Tok::Ident, "A"},     {Tok::Op, "."},  {Tok::QuotedIdent, "Mixed"},
+      {Tok::Op, ","},         {Tok::String, "it's"}, {Tok::Op, ","},  {Tok::Number, "1.5e3"},
+      {Tok::Op, ","},         {Tok::Bind, "NAME"},   {Tok::Op, ","},  {Tok::Ident, "X"},
+      {Tok::Op, "(+)"},       {Tok::Op, "||"},       {Tok::Op, "<>"}, {Tok::Op, "<>"},
       {Tok::End, ""}};
   ASSERT_EQ(t.size(), want.size());
   for (size_t i = 0; i < want.size(); ++i) {
@@ -138,8 +138,9 @@ TEST(SqlParser, DeepNestingIsRefusedNotOverflowed) {
   errorOffset("select 1 from dual where " + nots + "1 = 1", &code);
   EXPECT_EQ(code, 3001);
   // Moderate nesting still works.
-  EXPECT_EQ(errorOffset("select " + std::string(50, '(') + "1" + std::string(50, ')') + " from dual"),
-            -2);
+  EXPECT_EQ(
+      errorOffset("select " + std::string(50, '(') + "1" + std::string(50, ')') + " from dual"),
+      -2);
 }
 
 namespace {

@@ -25,8 +25,8 @@ TEST_F(Concurrency, Threads_ShareOneLogonSafely) {
           ++failures;
           continue;
         }
-        std::string sql = "insert into th values (" + std::to_string(t) + ", " +
-                          std::to_string(i) + ")";
+        std::string sql =
+            "insert into th values (" + std::to_string(t) + ", " + std::to_string(i) + ")";
         if (oparse(&cda, (text *)sql.c_str(), -1, 1, 2) != 0 || oexn(&cda, 1, 0) != 0)
           ++failures;
         // A query in between, fetched in small batches.

@@ -23,9 +23,9 @@ TEST_F(Fetch, Describe_TypesSizesNamesNullability) {
   struct Want {
     const char *name;
     int type, size, nullOk;
-  } want[] = {{"EMPNO", 2, 6, 0},  {"ENAME", 1, 10, 1}, {"HIREDATE", 12, 9, 1},
-              {"SAL", 2, 9, 1},    {"'ABC'", 96, 3, 0}, {"ROWID", 11, 18, 0},
-              {"NULL", 1, 0, 1},   {"TOTAL", 2, 40, 1}, {"OVER_NAME", 2, 40, 0}};
+  } want[] = {{"EMPNO", 2, 6, 0}, {"ENAME", 1, 10, 1}, {"HIREDATE", 12, 9, 1},
+              {"SAL", 2, 9, 1},   {"'ABC'", 96, 3, 0}, {"ROWID", 11, 18, 0},
+              {"NULL", 1, 0, 1},  {"TOTAL", 2, 40, 1}, {"OVER_NAME", 2, 40, 0}};
   for (int i = 0; i < 9; ++i) {
     sb4 dbsize = 0, cbufl = 31, dsize = 0;
     sb2 dbtype = 0, prec = 0, scale = 0, nullok = 0;
@@ -156,7 +156,7 @@ TEST_F(Fetch, Binds_ByNameWithValuesLengthsAndNulls) {
   ASSERT_EQ(obndra(&cda, (text *)"1", -1, (ub1 *)&minSal, 4, 3, -1, nullptr, nullptr, nullptr, 0,
                    nullptr, nullptr, 0, 0),
             0);
-  EXPECT_EQ(oexfet(&cda, 1, 1, 0), 0); // the one row asked for, so no 1403
+  EXPECT_EQ(oexfet(&cda, 1, 1, 0), 0);      // the one row asked for, so no 1403
   EXPECT_EQ(std::string(out, outLen), "1"); // ADAMS
   jobInd = -1;                              // NULL: every job
   EXPECT_EQ(oexfet(&cda, 2, 1, 0), 1403);
@@ -180,8 +180,8 @@ TEST_F(Fetch, ArrayInsert_IterationsOfOexn) {
   ASSERT_EQ(obndra(&cda, (text *)"ID", -1, (ub1 *)ids, 4, 3, -1, nullptr, nullptr, nullptr, 0,
                    nullptr, nullptr, 0, 0),
             0);
-  ASSERT_EQ(obndra(&cda, (text *)"NAME", -1, (ub1 *)names, 10, 1, -1, nullptr, nameLens, nullptr,
-                   0, nullptr, nullptr, 0, 0),
+  ASSERT_EQ(obndra(&cda, (text *)"NAME", -1, (ub1 *)names, 10, 1, -1, nullptr, nameLens, nullptr, 0,
+                   nullptr, nullptr, 0, 0),
             0);
   ASSERT_EQ(obndra(&cda, (text *)"D", -1, (ub1 *)dates, 10, 1, -1, dateInd, dateLens, nullptr, 0,
                    nullptr, nullptr, 0, 0),
@@ -190,7 +190,8 @@ TEST_F(Fetch, ArrayInsert_IterationsOfOexn) {
   EXPECT_EQ(oexn(&cda, 4, 0), 1);
   EXPECT_EQ(rowsOf(cda), 3u);
   oclose(&cda);
-  Rows r = query("select id, nvl(name, '-'), nvl(to_char(d, 'YYYY-MM-DD'), '-') from a order by id");
+  Rows r =
+      query("select id, nvl(name, '-'), nvl(to_char(d, 'YYYY-MM-DD'), '-') from a order by id");
   EXPECT_EQ(r, (Rows{{"1", "one", "2099-01-01"}, {"2", "two", "-"}, {"3", "-", "2099-03-03"}}));
 }
 

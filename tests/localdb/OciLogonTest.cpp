@@ -14,7 +14,7 @@ namespace {
 class Logon : public TempServerRoot {};
 
 mode_t modeOf(const std::string &path) {
-  struct stat st{};
+  struct stat st {};
   stat(path.c_str(), &st);
   return st.st_mode & 0777;
 }
@@ -35,8 +35,8 @@ TEST_F(Logon, Logon_DefaultServerCreatedWithPrivateFiles) {
 
 TEST_F(Logon, Logon_NamesAndPasswordsIgnoreCase) {
   Lda_Def lda;
-  for (const char *c : {"SCOTT/TIGER@", "Scott/TiGeR@LOCAL", "scott/tiger@local",
-                        "system/manager@", "SYSTEM/Manager@Local", "scott/tiger"}) {
+  for (const char *c : {"SCOTT/TIGER@", "Scott/TiGeR@LOCAL", "scott/tiger@local", "system/manager@",
+                        "SYSTEM/Manager@Local", "scott/tiger"}) {
     EXPECT_EQ(logOn(lda, c), 0) << c << ": " << message(lda, rcOf(lda));
     EXPECT_EQ(ologof(&lda), 0);
   }

@@ -177,8 +177,7 @@ TEST_F(Sql, Ddl_ObjectsAndTheDictionary) {
   EXPECT_EQ(exec("truncate table child"), 0);
   EXPECT_EQ(exec("drop table parent2", &err), 2449);
   EXPECT_EQ(exec("drop table parent2 cascade constraints"), 0);
-  EXPECT_EQ(value("select count(*) from user_constraints where constraint_name = 'FK_CHILD'"),
-            "0");
+  EXPECT_EQ(value("select count(*) from user_constraints where constraint_name = 'FK_CHILD'"), "0");
   EXPECT_EQ(exec("drop table parent2", &err), 942);
   EXPECT_EQ(exec("drop sequence seq"), 0);
   EXPECT_EQ(exec("drop synonym p"), 0);
@@ -251,12 +250,18 @@ TEST_F(Sql, FunctionCode_SetAtParseEvenWhenDeferred) {
   struct Case {
     const char *sql;
     int code;
-  } cases[] = {{"select * from dual", 4},       {"insert into x values (1)", 3},
-               {"update x set a = 1", 5},        {"delete x", 9},
-               {"create table x (a number)", 1}, {"drop table x", 8},
-               {"commit", 54},                   {"rollback", 55},
-               {"alter table x add (b number)", 26}, {"begin null; end;", 34},
-               {"create or replace procedure p is begin null; end;", 24}, {"nonsense", 0}};
+  } cases[] = {{"select * from dual", 4},
+               {"insert into x values (1)", 3},
+               {"update x set a = 1", 5},
+               {"delete x", 9},
+               {"create table x (a number)", 1},
+               {"drop table x", 8},
+               {"commit", 54},
+               {"rollback", 55},
+               {"alter table x add (b number)", 26},
+               {"begin null; end;", 34},
+               {"create or replace procedure p is begin null; end;", 24},
+               {"nonsense", 0}};
   for (const Case &c : cases) {
     Cda_Def cda{};
     oopen(&cda, &lda, nullptr, -1, -1, nullptr, -1);
@@ -393,10 +398,10 @@ TEST_F(Sql, ConnectBy_TreesInOraclesOrder) {
   std::vector<std::string> names;
   for (auto &row : r)
     names.push_back(row[0]);
-  EXPECT_EQ(names, (std::vector<std::string>{
-                       "KING", "  JONES", "    SCOTT", "      ADAMS", "    FORD", "      SMITH",
-                       "  BLAKE", "    ALLEN", "    WARD", "    MARTIN", "    TURNER", "    JAMES",
-                       "  CLARK", "    MILLER"}));
+  EXPECT_EQ(names, (std::vector<std::string>{"KING", "  JONES", "    SCOTT", "      ADAMS",
+                                             "    FORD", "      SMITH", "  BLAKE", "    ALLEN",
+                                             "    WARD", "    MARTIN", "    TURNER", "    JAMES",
+                                             "  CLARK", "    MILLER"}));
   EXPECT_EQ(value("select count(*) from emp connect by prior empno = mgr"), "39");
   EXPECT_EQ(value("select count(*) from emp start with mgr is null connect by prior empno = mgr "
                   "and level <= 2"),

@@ -103,8 +103,8 @@ protected:
       sb4 dbsize, cbufl = 31, dsize;
       sb2 dbtype, prec, scale, nullok;
       sb1 name[32];
-      int r = odescr(&cda, ncol + 1, &dbsize, &dbtype, name, &cbufl, &dsize, &prec, &scale,
-                     &nullok);
+      int r =
+          odescr(&cda, ncol + 1, &dbsize, &dbtype, name, &cbufl, &dsize, &prec, &scale, &nullok);
       if (r == 1007)
         break;
       if (r) {
@@ -118,8 +118,8 @@ protected:
       inds.emplace_back(kRows);
       lens.emplace_back(kRows);
       codes.emplace_back(kRows);
-      rc = odefin(&cda, i + 1, (ub1 *)bufs[i].data(), kSize, 1, -1, inds[i].data(), nullptr, -1,
-                  -1, lens[i].data(), codes[i].data());
+      rc = odefin(&cda, i + 1, (ub1 *)bufs[i].data(), kSize, 1, -1, inds[i].data(), nullptr, -1, -1,
+                  lens[i].data(), codes[i].data());
     }
     if (rc == 0) {
       rc = oexfet(&cda, kRows, 0, 0);
