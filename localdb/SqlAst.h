@@ -29,8 +29,12 @@ struct BoundTable {
   bool isBase = false;             // a stored table: it has a ROWID
   bool physical = false;           // read straight from its SQLite table or dictionary view
   QueryBlock *hierarchy = nullptr; // the CONNECT BY block this table is the tree of
-  Select *query = nullptr;         // an inline view or an expanded view
-  bool outer = false;              // joined with (+)
+  // A view changed through DML: its column names mapped to the base table's ("" = an expression,
+  // which cannot be changed), and the view's WHERE, read with this table's alias.
+  std::vector<std::string> baseColumns;
+  Expr *viewWhere = nullptr;
+  Select *query = nullptr; // an inline view or an expanded view
+  bool outer = false;      // joined with (+)
   std::vector<Expr *> onTerms;
   int depth = 0;
 };

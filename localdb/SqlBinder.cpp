@@ -1225,33 +1225,104 @@ void Binder::bindExpr(Expr &e, Scope *scope, unsigned ctx) {
 
 // ------------------------------------------------------------------ DML
 
-namespace {
-BoundTable *dmlTable(Binder &b, TableRef &ref, std::vector<std::unique_ptr<BoundTable>> &keep,
-                     int &aliasCounter) {
+namespace {} // namespace
+
+// The table a DML statement changes: a stored table, or a view over one stored table whose
+// changed columns are plain columns of it.
+BoundTable *Binder::dmlTarget(TableRef &ref) {
   if (ref.query)
     fail(1732, ref.pos);
-  ObjectRef o = b.resolveTable(ref.name, ref.pos);
-  if (o.type != "TABLE")
-    fail(o.type == "VIEW" ? 1732 : 942, ref.pos);
+  ObjectRef o = resolveTable(ref.name, ref.pos);
+  if (o.type != "TABLE" && o.type != "VIEW")
+    fail(942, ref.pos);
   auto t = std::make_unique<BoundTable>();
-  t->owner = o.owner;
-  t->name = o.name;
   t->alias = ref.alias.empty() ? o.name : ref.alias;
-  t->sqlAlias = "t" + std::to_string(++aliasCounter);
+  t->sqlAlias = newAlias();
   t->isBase = true;
   t->physical = true;
-  t->columns = b.columnsOf(o.owner, o.name);
+  if (o.type == "TABLE") {
+    t->owner = o.owner;
+    t->name = o.name;
+    t->columns = columnsOf(o.owner, o.name);
+  } else {
+    sqlite3_stmt *st = nullptr;
+    sqlite3_prepare_v2(FDb,
+                       "SELECT text, read_only, check_option FROM ora_views WHERE owner = ?1 AND "
+                       "view_name = ?2",
+                       -1, &st, nullptr);
+    sqlite3_bind_text(st, 1, o.owner.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(st, 2, o.name.c_str(), -1, SQLITE_TRANSIENT);
+    std::string text;
+    bool have = sqlite3_step(st) == SQLITE_ROW, readOnly = false, checkOption = false;
+    if (have) {
+      text = reinterpret_cast<const char *>(sqlite3_column_text(st, 0));
+      readOnly = sqlite3_column_int(st, 1) != 0;
+      checkOption = sqlite3_column_int(st, 2) != 0;
+    }
+    sqlite3_finalize(st);
+    if (!have)
+      fail(1732, ref.pos); // a dictionary view
+    if (readOnly)
+      fail(1733, ref.pos);
+    if (checkOption)
+      throw oraErrorText(3001, "unimplemented feature (DML through a view WITH CHECK OPTION)",
+                         ref.pos);
+    std::unique_ptr<Select> q;
+    size_t schemas = FSchema.size();
+    try {
+      q = parseQuery(text);
+      FSchema.push_back(o.owner);
+      bindSelect(*q, nullptr, false, 1);
+      FSchema.resize(schemas);
+    } catch (const OraError &) {
+      FSchema.resize(schemas);
+      throw oraErrorArg(4063, o.owner + "." + o.name, ref.pos);
+    }
+    QueryBlock *b = q->block.get();
+    bool simple = b && !b->distinct && !b->aggregated && b->groupBy.empty() && !b->connectBy &&
+                  b->tables.size() == 1 && b->tables[0]->isBase && !b->tables[0]->query &&
+                  b->limitFilters.empty() && b->countedFilters.empty() && b->counter < 0 &&
+                  q->orderBy.empty();
+    if (!simple)
+      fail(1732, ref.pos);
+    BoundTable *base = b->tables[0].get();
+    base->sqlAlias = t->sqlAlias; // the view's WHERE reads the row being changed
+    t->owner = base->owner;
+    t->name = base->name;
+    auto names = columnsOf(o.owner, o.name);
+    for (size_t i = 0; i < q->columns.size(); ++i) {
+      const Expr &e = *q->columns[i]->expr;
+      ColumnInfo c = i < names.size() ? names[i] : ColumnInfo();
+      bool plain = e.kind == ExprKind::Column && e.table == base && !e.isRowid;
+      t->baseColumns.push_back(plain ? e.column : "");
+      if (plain)
+        for (const ColumnInfo &bc : base->columns)
+          if (bc.name == e.column) {
+            std::string viewName = c.name;
+            c = bc;
+            c.name = viewName;
+          }
+      t->columns.push_back(c);
+    }
+    t->viewWhere = b->where.get();
+    FViewQueries.push_back(std::move(q));
+  }
   ref.bound = t.get();
-  keep.push_back(std::move(t));
-  return keep.back().get();
+  FDmlTables.push_back(std::move(t));
+  return FDmlTables.back().get();
 }
 
-} // namespace
+// A column a DML statement sets must be a plain column of the table behind the view.
+void Binder::checkChangeable(const BoundTable &t, const std::string &column, int pos) {
+  if (t.baseColumns.empty())
+    return;
+  for (size_t i = 0; i < t.columns.size(); ++i)
+    if (t.columns[i].name == column && t.baseColumns[i].empty())
+      fail(1733, pos);
+}
 
 void Binder::bindInsert(InsertStmt &s) {
-  std::vector<std::unique_ptr<BoundTable>> keep;
-  BoundTable *t = dmlTable(*this, s.table, keep, FAliases);
-  FDmlTables.push_back(std::move(keep.back()));
+  BoundTable *t = dmlTarget(s.table);
   std::set<std::string> seen;
   for (size_t i = 0; i < s.columns.size(); ++i) {
     bool exists = std::any_of(t->columns.begin(), t->columns.end(),
@@ -1260,10 +1331,13 @@ void Binder::bindInsert(InsertStmt &s) {
       fail(904, s.columnPos[i]);
     if (!seen.insert(s.columns[i]).second)
       fail(957, s.columnPos[i]);
+    checkChangeable(*t, s.columns[i], s.columnPos[i]);
   }
   if (s.columns.empty())
-    for (const ColumnInfo &c : t->columns)
+    for (const ColumnInfo &c : t->columns) {
+      checkChangeable(*t, c.name, s.table.pos);
       s.columns.push_back(c.name);
+    }
   if (s.query) {
     bindSelect(*s.query, nullptr, true, 1);
     if (s.query->columns.size() < s.columns.size())
@@ -1281,9 +1355,7 @@ void Binder::bindInsert(InsertStmt &s) {
 }
 
 void Binder::bindUpdate(UpdateStmt &s) {
-  std::vector<std::unique_ptr<BoundTable>> keep;
-  BoundTable *t = dmlTable(*this, s.table, keep, FAliases);
-  FDmlTables.push_back(std::move(keep.back()));
+  BoundTable *t = dmlTarget(s.table);
   Scope scope;
   scope.tables = {t};
   scope.depth = 0;
@@ -1296,6 +1368,7 @@ void Binder::bindUpdate(UpdateStmt &s) {
         fail(904, a.columnPos[i]);
       if (!seen.insert(a.columns[i]).second)
         fail(957, a.columnPos[i]);
+      checkChangeable(*t, a.columns[i], a.columnPos[i]);
     }
     if (a.columns.size() > 1) {
       bindSubquery(*a.value->query, &scope, 1);
@@ -1310,9 +1383,7 @@ void Binder::bindUpdate(UpdateStmt &s) {
 }
 
 void Binder::bindDelete(DeleteStmt &s) {
-  std::vector<std::unique_ptr<BoundTable>> keep;
-  BoundTable *t = dmlTable(*this, s.table, keep, FAliases);
-  FDmlTables.push_back(std::move(keep.back()));
+  BoundTable *t = dmlTarget(s.table);
   Scope scope;
   scope.tables = {t};
   if (s.where)

@@ -87,6 +87,8 @@ private:
   void analyseRownum(QueryBlock &b, Select &s, bool countersAllowed);
   void splitWhere(QueryBlock &b, Scope &scope);
   std::string newAlias() { return "t" + std::to_string(++FAliases); }
+  BoundTable *dmlTarget(TableRef &ref);
+  void checkChangeable(const BoundTable &t, const std::string &column, int pos);
   std::string schema() const { return FSchema.back(); }
 };
 

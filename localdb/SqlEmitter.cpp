@@ -11,6 +11,15 @@ namespace localdb {
 
 namespace {
 
+// The stored name of a column: a view changed through DML names the base table's column.
+std::string storedName(const BoundTable &t, const std::string &column) {
+  if (!t.baseColumns.empty())
+    for (size_t i = 0; i < t.columns.size(); ++i)
+      if (t.columns[i].name == column && !t.baseColumns[i].empty())
+        return t.baseColumns[i];
+  return column;
+}
+
 std::string join(const std::vector<std::string> &parts, const char *sep) {
   std::string s;
   for (size_t i = 0; i < parts.size(); ++i)
@@ -165,7 +174,7 @@ std::string Emitter::expr(const Expr &e) {
     }
     if (e.isRowid)
       return e.table->sqlAlias + (e.table->hierarchy ? ".\"$rid\"" : ".rowid");
-    return e.table->sqlAlias + "." + quoteIdent(e.column);
+    return e.table->sqlAlias + "." + quoteIdent(storedName(*e.table, e.column));
   case ExprKind::Pseudo:
     if (e.text == "SYSDATE")
       return "ora_sysdate()";
@@ -535,7 +544,7 @@ std::string Emitter::insert(const InsertStmt &s, const std::vector<const Expr *>
   if (s.query) {
     std::string sub = selectText(*s.query, false);
     for (size_t i = 0; i < s.columns.size(); ++i) {
-      cols.push_back(quoteIdent(s.columns[i]));
+      cols.push_back(quoteIdent(storedName(t, s.columns[i])));
       std::string c = "q.\"c" + std::to_string(i + 1) + "\"";
       values.push_back(store(c, s.query->columns[i]->expr->type, columnInfo(s.columns[i])));
     }
@@ -549,7 +558,7 @@ std::string Emitter::insert(const InsertStmt &s, const std::vector<const Expr *>
            join(values, ",") + " FROM (" + sub + ") AS q";
   }
   for (size_t i = 0; i < s.columns.size(); ++i) {
-    cols.push_back(quoteIdent(s.columns[i]));
+    cols.push_back(quoteIdent(storedName(t, s.columns[i])));
     const ColumnInfo &c = columnInfo(s.columns[i]);
     values.push_back(store(expr(*s.values[i]), s.values[i]->type, c));
   }
@@ -563,6 +572,16 @@ std::string Emitter::insert(const InsertStmt &s, const std::vector<const Expr *>
          join(values, ",") + ")";
 }
 
+// The WHERE of an UPDATE or DELETE, with the view's own condition when it changes a view.
+std::string Emitter::whereOf(const BoundTable &t, const Expr *where) {
+  std::vector<std::string> parts;
+  if (t.viewWhere)
+    parts.push_back(expr(*t.viewWhere));
+  if (where)
+    parts.push_back(expr(*where));
+  return parts.empty() ? "" : " WHERE " + join(parts, " AND ");
+}
+
 std::string Emitter::update(const UpdateStmt &s) {
   const BoundTable &t = *s.table.bound;
   std::vector<std::string> sets;
@@ -573,27 +592,24 @@ std::string Emitter::update(const UpdateStmt &s) {
         if (x.name == a.columns[i])
           c = &x;
       if (a.columns.size() > 1) {
-        sets.push_back(quoteIdent(a.columns[i]) + " = " +
+        sets.push_back(quoteIdent(storedName(t, a.columns[i])) + " = " +
                        store(scalar(*a.value->query, static_cast<int>(i)),
                              a.value->query->columns[i]->expr->type, *c));
       } else {
-        sets.push_back(quoteIdent(a.columns[i]) + " = " + store(expr(*a.value), a.value->type, *c));
+        sets.push_back(quoteIdent(storedName(t, a.columns[i])) + " = " +
+                       store(expr(*a.value), a.value->type, *c));
       }
     }
   }
   std::string sql =
       "UPDATE " + physicalName(t.owner, t.name) + " AS " + t.sqlAlias + " SET " + join(sets, ", ");
-  if (s.where)
-    sql += " WHERE " + expr(*s.where);
-  return sql;
+  return sql + whereOf(t, s.where.get());
 }
 
 std::string Emitter::remove(const DeleteStmt &s) {
   const BoundTable &t = *s.table.bound;
   std::string sql = "DELETE FROM " + physicalName(t.owner, t.name) + " AS " + t.sqlAlias;
-  if (s.where)
-    sql += " WHERE " + expr(*s.where);
-  return sql;
+  return sql + whereOf(t, s.where.get());
 }
 
 std::string Emitter::condition(const Expr &e) { return expr(e); }

@@ -32,6 +32,7 @@ private:
   // child row and (under PRIOR) the parent row.
   enum class TreePart { None, Start, Connect } FTreePart = TreePart::None;
   std::string treeSource(const BoundTable &t);
+  std::string whereOf(const BoundTable &t, const Expr *where);
 
   std::string expr(const Expr &e);
   std::string conv(const Expr &e, SqlType to);

@@ -146,7 +146,7 @@ TEST_F(Sql, Ddl_ObjectsAndTheDictionary) {
       << lastError;
   EXPECT_EQ(lastCode, 10);
   EXPECT_EQ(value("select count(*) from pv where uname = 'X'"), "2");
-  EXPECT_EQ(exec("insert into pv values (9, 'Y')", &err), 1732);
+  EXPECT_EQ(exec("insert into pv values (9, 'Y')", &err), 1733); // WITH READ ONLY
   EXPECT_EQ(exec("create view bad as select id + 1 from parent", &err), 998);
   EXPECT_EQ(exec("create index parent_name on parent (name)"), 0);
   EXPECT_EQ(exec("create sequence seq increment by 10 start with 100 maxvalue 120"), 0);
@@ -416,6 +416,32 @@ TEST_F(Sql, ConnectBy_TreesInOraclesOrder) {
   ASSERT_EQ(exec("update emp set mgr = 7566 where empno = 7839"), 0);
   EXPECT_EQ(value("select count(*) from emp start with empno = 7839 connect by prior empno = mgr"),
             "ERROR: ORA-01436: CONNECT BY loop in user data");
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(Sql, Views_DmlThroughASimpleView) {
+  ASSERT_EQ(exec("create view clerks as select empno id, ename name, sal * 12 annual, deptno "
+                 "from emp where job = 'CLERK'"),
+            0);
+  EXPECT_EQ(exec("update clerks set name = lower(name)"), 0);
+  EXPECT_EQ(lastRows, 4u); // only the view's rows
+  EXPECT_EQ(value("select count(*) from emp where ename = lower(ename)"), "4");
+  EXPECT_EQ(exec("delete from clerks where deptno = 10"), 0);
+  EXPECT_EQ(lastRows, 1u);
+  EXPECT_EQ(exec("insert into clerks (id, name, deptno) values (1, 'NEW', 20)"), 0);
+  EXPECT_EQ(value("select ename || '/' || nvl(job, '-') from emp where empno = 1"), "NEW/-");
+  std::string err;
+  EXPECT_EQ(exec("update clerks set annual = 1", &err), 1733);
+  EXPECT_EQ(lastOffset, 18);
+  EXPECT_EQ(exec("create view bydept as select deptno, count(*) n from emp group by deptno"), 0);
+  EXPECT_EQ(exec("delete from bydept", &err), 1732);
+  EXPECT_EQ(exec("create view checked as select * from dept where deptno > 20 with check option"),
+            0);
+  EXPECT_EQ(exec("delete from checked", &err), 3001); // honest: not done yet
+  EXPECT_EQ(exec("delete from user_tables", &err), 1732);
 }
 
 } // namespace
