@@ -313,11 +313,24 @@ sword orol(Lda_Def *lda) {
 sword oopen(Cda_Def *cursor, Lda_Def *lda, text *, sword, sword, text *, sword) {
   if (!cursor)
     return 1001;
-  // An area that already holds a cursor is reopened: the old cursor ends first.
+  // An area that already holds a cursor is reopened: the old cursor ends first, under its
+  // logon's lock like any other call on it.
   if (uint64_t old = handleOf(cursor->area, kCdaMagic)) {
-    Registry &r = registry();
-    std::lock_guard<std::mutex> lock(r.mutex);
-    r.cursors.erase(old);
+    std::shared_ptr<Cursor> c;
+    {
+      Registry &r = registry();
+      std::lock_guard<std::mutex> lock(r.mutex);
+      auto it = r.cursors.find(old);
+      if (it != r.cursors.end()) {
+        c = it->second;
+        r.cursors.erase(it);
+      }
+    }
+    if (c) {
+      std::shared_ptr<Session> s = c->session();
+      std::lock_guard<std::recursive_mutex> lock(s->mutex);
+      c.reset();
+    }
   }
   clearHandle(cursor->area);
   std::memset(cursor->area, 0, 16);
