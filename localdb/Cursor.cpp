@@ -132,6 +132,7 @@ DescribeInfo describeItem(const SelectItem &item) {
 
 struct Cursor::Impl {
   std::string text;
+  bool parsed = false; // oparse has given a statement
   std::shared_ptr<CompiledStatement> compiled;
   bool ddlDone = false; // DDL ran at a non-deferred parse; the next execute has nothing to do
   bool ranDdl = false;
@@ -243,6 +244,7 @@ void Cursor::parse(const char *text, size_t length, bool deferred) {
     m.stmt = nullptr;
   }
   m.text.assign(text, length);
+  m.parsed = true;
   m.compiled.reset();
   m.slotsFor = nullptr;
   m.ddlDone = false;
@@ -269,8 +271,10 @@ namespace {
 void ensureCompiled(Session &s, Cursor::Impl &m) {
   if (m.compiled)
     return;
+  if (!m.parsed)
+    throw oraError(1003);
   if (m.text.find_first_not_of(" \t\r\n") == std::string::npos)
-    throw oraError(m.text.empty() ? 1003 : 900, 0);
+    throw oraError(900, 0);
   auto cached = std::static_pointer_cast<CompiledStatement>(s.findCompiled(m.text));
   if (cached) {
     m.compiled = cached;

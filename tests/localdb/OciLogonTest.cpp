@@ -145,6 +145,18 @@ TEST_F(Logon, DataAreas_UnknownAreasGetErrorsNotCrashes) {
   EXPECT_EQ(oclose(&cda), 0);
   EXPECT_EQ(oclose(&cda), 1001);
   EXPECT_EQ(oparse(&cda, (text *)"select * from dual", -1, 1, 2), 1001);
+  // Calls out of order on an open cursor: errors, not crashes.
+  ASSERT_EQ(oopen(&cda, &lda, nullptr, -1, -1, nullptr, -1), 0);
+  EXPECT_EQ(oexn(&cda, 1, 0), 1003);
+  EXPECT_EQ(ofen(&cda, 1), 1002);
+  sb4 dbsize, cbufl = 31, dsize;
+  sb2 dbtype, prec, scale, nullok;
+  sb1 name[32];
+  EXPECT_EQ(odescr(&cda, 1, &dbsize, &dbtype, name, &cbufl, &dsize, &prec, &scale, &nullok), 1003);
+  EXPECT_EQ(oparse(&cda, (text *)"  ", -1, 0, 2), 900);
+  EXPECT_EQ(oparse(&cda, (text *)"select * from dual", 0, 1, 2), 0);
+  EXPECT_EQ(oexn(&cda, 1, 0), 900);
+  EXPECT_EQ(oclose(&cda), 0);
   // A cursor of a logon that logged off.
   ASSERT_EQ(oopen(&cda, &lda, nullptr, -1, -1, nullptr, -1), 0);
   EXPECT_EQ(ologof(&lda), 0);
