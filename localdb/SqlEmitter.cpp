@@ -29,6 +29,15 @@ std::string join(const std::vector<std::string> &parts, const char *sep) {
 
 bool isRaw(SqlType t) { return t == SqlType::Raw || t == SqlType::LongRaw; }
 
+bool hasSubquery(const Expr &e) {
+  if (e.query)
+    return true;
+  for (auto &a : e.args)
+    if (hasSubquery(*a))
+      return true;
+  return false;
+}
+
 bool hasAggregate(const Expr &e) {
   if (e.aggregate)
     return true;
@@ -584,26 +593,43 @@ std::string Emitter::whereOf(const BoundTable &t, const Expr *where) {
 
 std::string Emitter::update(const UpdateStmt &s) {
   const BoundTable &t = *s.table.bound;
-  std::vector<std::string> sets;
+  std::vector<std::string> columns, values;
+  bool subqueries = s.where && hasSubquery(*s.where);
   for (const Assignment &a : s.sets) {
+    subqueries = subqueries || hasSubquery(*a.value);
     for (size_t i = 0; i < a.columns.size(); ++i) {
       const ColumnInfo *c = nullptr;
       for (const ColumnInfo &x : t.columns)
         if (x.name == a.columns[i])
           c = &x;
-      if (a.columns.size() > 1) {
-        sets.push_back(quoteIdent(storedName(t, a.columns[i])) + " = " +
-                       store(scalar(*a.value->query, static_cast<int>(i)),
-                             a.value->query->columns[i]->expr->type, *c));
-      } else {
-        sets.push_back(quoteIdent(storedName(t, a.columns[i])) + " = " +
-                       store(expr(*a.value), a.value->type, *c));
-      }
+      columns.push_back(quoteIdent(storedName(t, a.columns[i])));
+      if (a.columns.size() > 1)
+        values.push_back(store(scalar(*a.value->query, static_cast<int>(i)),
+                               a.value->query->columns[i]->expr->type, *c));
+      else
+        values.push_back(store(expr(*a.value), a.value->type, *c));
     }
   }
-  std::string sql =
-      "UPDATE " + physicalName(t.owner, t.name) + " AS " + t.sqlAlias + " SET " + join(sets, ", ");
-  return sql + whereOf(t, s.where.get());
+  std::string table = physicalName(t.owner, t.name);
+  if (subqueries) {
+    // Oracle reads the table as it was when the statement began; SQLite's UPDATE would let a
+    // subquery see rows it already changed. The new values are computed first, in a FROM that
+    // SQLite materialises, and applied after.
+    std::vector<std::string> sets, computed{t.sqlAlias + ".rowid AS \"r$\""};
+    for (size_t i = 0; i < columns.size(); ++i) {
+      std::string v = "\"v$" + std::to_string(i + 1) + "\"";
+      computed.push_back(values[i] + " AS " + v);
+      sets.push_back(columns[i] + " = x$." + v);
+    }
+    return "UPDATE " + table + " AS u$ SET " + join(sets, ", ") + " FROM (SELECT " +
+           join(computed, ", ") + " FROM " + table + " AS " + t.sqlAlias +
+           whereOf(t, s.where.get()) + ") AS x$ WHERE u$.rowid = x$.\"r$\"";
+  }
+  std::vector<std::string> sets;
+  for (size_t i = 0; i < columns.size(); ++i)
+    sets.push_back(columns[i] + " = " + values[i]);
+  return "UPDATE " + table + " AS " + t.sqlAlias + " SET " + join(sets, ", ") +
+         whereOf(t, s.where.get());
 }
 
 std::string Emitter::remove(const DeleteStmt &s) {

@@ -100,6 +100,16 @@ TEST_F(Sql, Dml_ConstraintsAsOracleNamesThem) {
   EXPECT_EQ(lastRows, 3u);
   EXPECT_EQ(exec("update t set (n, s) = (select 5, 'z' from dual) where n = 1"), 0);
   EXPECT_EQ(value("select s from t where n = 5"), "z");
+  // Statement-level consistency: every row sees the table as it was before the UPDATE.
+  EXPECT_EQ(exec("update emp e set sal = (select avg(sal) from emp where deptno = e.deptno) "
+                 "where deptno = 10"),
+            0);
+  EXPECT_EQ(value("select count(distinct sal) || ':' || max(sal) from emp where deptno = 10"),
+            "1:2916.67");
+  EXPECT_EQ(exec("delete from emp a where sal < (select avg(sal) from emp b where b.deptno = "
+                 "a.deptno) and deptno = 30"),
+            0);
+  EXPECT_EQ(lastRows, 4u); // avg of 30 is 1566.67: ALLEN and BLAKE stay
   EXPECT_EQ(exec("delete t where n > 7000"), 0);
   EXPECT_EQ(lastRows, 3u);
   // A failed statement leaves the rest of the transaction alone.
