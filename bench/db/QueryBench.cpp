@@ -8,6 +8,7 @@
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -88,6 +89,37 @@ std::string CentsText(long long ACents) {
   return Buffer;
 }
 
+// A NUMBER the server keeps as a SQLite integer or double, printed as Oracle prints it: the
+// shortest text that reads back the same, without a leading zero before the point.
+int FormatStoredNumber(sqlite3_stmt *AStatement, int AColumn, char *AOut) {
+  if (sqlite3_column_type(AStatement, AColumn) == SQLITE_INTEGER)
+    return static_cast<int>(
+        std::to_chars(AOut, AOut + 32, sqlite3_column_int64(AStatement, AColumn)).ptr - AOut);
+  char *End = std::to_chars(AOut, AOut + 32, sqlite3_column_double(AStatement, AColumn),
+                            std::chars_format::fixed)
+                  .ptr;
+  int Length = static_cast<int>(End - AOut);
+  const int Sign = AOut[0] == '-' ? 1 : 0;
+  if (Length > Sign + 1 && AOut[Sign] == '0' && AOut[Sign + 1] == '.') {
+    std::memmove(AOut + Sign, AOut + Sign + 1, static_cast<size_t>(Length - Sign - 1));
+    --Length;
+  }
+  return Length;
+}
+
+// A DATE the server keeps as "YYYY-MM-DD HH:MM:SS", printed in the default format DD-MON-YY.
+int FormatStoredDate(const unsigned char *AText, char *AOut) {
+  const int Month = (AText[5] - '0') * 10 + (AText[6] - '0');
+  AOut[0] = static_cast<char>(AText[8]);
+  AOut[1] = static_cast<char>(AText[9]);
+  AOut[2] = '-';
+  std::memcpy(AOut + 3, Months[(Month >= 1 && Month <= 12 ? Month : 1) - 1], 3);
+  AOut[6] = '-';
+  AOut[7] = static_cast<char>(AText[2]);
+  AOut[8] = static_cast<char>(AText[3]);
+  return 9;
+}
+
 // Resident memory now, in kilobytes.
 long ResidentKb() {
   std::ifstream Statm("/proc/self/statm");
@@ -109,6 +141,8 @@ struct TStores {
   std::string Folder;
   std::unique_ptr<TOracleDatabase> Db;
   sqlite3 *Plain = nullptr;
+  // The server's own file, opened read-only, for the plain loop over the very same table.
+  sqlite3 *ServerFile = nullptr;
   std::string Error;
 
   TStores() {
@@ -123,9 +157,13 @@ struct TStores {
       Error = std::string("local server: ") + E.what();
     }
     FillPlain();
+    if (Error.empty() && sqlite3_open_v2((Folder + "/LOCAL/server.db").c_str(), &ServerFile,
+                                         SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
+      Error = "cannot open the server's file";
   }
   ~TStores() {
     Db.reset();
+    sqlite3_close(ServerFile);
     sqlite3_close(Plain);
     std::string Command = "rm -rf '" + Folder + "'";
     if (std::system(Command.c_str()) != 0)
@@ -177,32 +215,11 @@ struct TStores {
     }
   }
 
-  // The plain table keeps numbers as numbers and dates as ISO text, as SQLite users do.
+  // A table laid out as the server lays out bench_insert, for the plain inserts.
   void FillPlain() {
     sqlite3_open((Folder + "/plain.db").c_str(), &Plain);
     Exec("PRAGMA journal_mode=WAL");
-    Exec("CREATE TABLE bench_fetch (n INTEGER, s TEXT, d TEXT, m REAL)");
-    Exec("CREATE TABLE bench_insert (n INTEGER, s TEXT, d TEXT, m REAL)");
-    Exec("BEGIN");
-    sqlite3_stmt *Statement;
-    sqlite3_prepare_v2(Plain, "INSERT INTO bench_fetch VALUES (?, ?, ?, ?)", -1, &Statement,
-                       nullptr);
-    for (long I = 0; I < FetchRows; ++I) {
-      int Year, Month, Day;
-      CivilFromDays(RowDays(I), Year, Month, Day);
-      char Iso[16];
-      std::sprintf(Iso, "%04d-%02d-%02d", Year, Month, Day);
-      const std::string Text = RowText(I);
-      sqlite3_bind_int64(Statement, 1, RowNumber(I));
-      sqlite3_bind_text(Statement, 2, Text.c_str(), static_cast<int>(Text.size()),
-                        SQLITE_TRANSIENT);
-      sqlite3_bind_text(Statement, 3, Iso, -1, SQLITE_TRANSIENT);
-      sqlite3_bind_double(Statement, 4, static_cast<double>(RowCents(I)) / 100.0);
-      sqlite3_step(Statement);
-      sqlite3_reset(Statement);
-    }
-    sqlite3_finalize(Statement);
-    Exec("COMMIT");
+    Exec("CREATE TABLE bench_insert (n NUMERIC, s TEXT, d TEXT, m NUMERIC)");
   }
 };
 
@@ -260,25 +277,63 @@ void BM_FetchOracleQuery(benchmark::State &AState) {
 }
 BENCHMARK(BM_FetchOracleQuery)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(3);
 
+// The plain loop must print what the server prints: the first rows of both, side by side.
+std::string CompareTexts(TStores &S) {
+  TOracleQuery Query;
+  Query.SetDatabaseName("Bench");
+  Query.SetSQL("SELECT n, s, d, m FROM bench_fetch");
+  Query.Fields().SetDimension(1000);
+  Query.Open();
+  sqlite3_stmt *Statement;
+  sqlite3_prepare_v2(S.ServerFile, "SELECT N, S, D, M FROM \"SCOTT.BENCH_FETCH\"", -1, &Statement,
+                     nullptr);
+  std::string Difference;
+  for (int Row = 0; Row < Query.RowsProcessed() && Difference.empty(); ++Row) {
+    if (sqlite3_step(Statement) != SQLITE_ROW)
+      Difference = "plain loop ran out of rows";
+    char Text[64];
+    const std::string Plain[4] = {
+        std::string(Text, FormatStoredNumber(Statement, 0, Text)),
+        reinterpret_cast<const char *>(sqlite3_column_text(Statement, 1)),
+        std::string(Text, FormatStoredDate(sqlite3_column_text(Statement, 2), Text)),
+        std::string(Text, FormatStoredNumber(Statement, 3, Text))};
+    for (int f = 0; f < 4; ++f)
+      if (Query.Fields().Items(f)->RowAsString(Row) != Plain[f])
+        Difference = "row " + std::to_string(Row) + ": server '" +
+                     Query.Fields().Items(f)->RowAsString(Row) + "', plain '" + Plain[f] + "'";
+  }
+  sqlite3_finalize(Statement);
+  return Difference;
+}
+
 void BM_FetchPlainSqlite(benchmark::State &AState) {
   TStores &S = Stores();
+  if (!S.Error.empty()) {
+    AState.SkipWithError(S.Error.c_str());
+    return;
+  }
+  if (const std::string Difference = CompareTexts(S); !Difference.empty()) {
+    AState.SkipWithError(Difference.c_str());
+    return;
+  }
   long Rows = 0;
   unsigned long Sum = 0;
   for (auto _ : AState) {
     Rows = 0;
     sqlite3_stmt *Statement;
-    sqlite3_prepare_v2(S.Plain, "SELECT n, s, d, m FROM bench_fetch", -1, &Statement, nullptr);
+    if (sqlite3_prepare_v2(S.ServerFile, "SELECT N, S, D, M FROM \"SCOTT.BENCH_FETCH\"", -1,
+                           &Statement, nullptr) != SQLITE_OK) {
+      AState.SkipWithError(sqlite3_errmsg(S.ServerFile));
+      return;
+    }
     char Text[64];
     while (sqlite3_step(Statement) == SQLITE_ROW) {
-      int Length = std::sprintf(Text, "%lld", sqlite3_column_int64(Statement, 0));
+      int Length = FormatStoredNumber(Statement, 0, Text);
       Sum = Checksum(reinterpret_cast<const std::uint8_t *>(Text), Length, Sum);
       Sum = Checksum(sqlite3_column_text(Statement, 1), sqlite3_column_bytes(Statement, 1), Sum);
-      int Year = 0, Month = 1, Day = 1;
-      std::sscanf(reinterpret_cast<const char *>(sqlite3_column_text(Statement, 2)), "%d-%d-%d",
-                  &Year, &Month, &Day);
-      Length = FormatDate(Year, Month, Day, Text);
+      Length = FormatStoredDate(sqlite3_column_text(Statement, 2), Text);
       Sum = Checksum(reinterpret_cast<const std::uint8_t *>(Text), Length, Sum);
-      Length = FormatCents(std::llround(sqlite3_column_double(Statement, 3) * 100), Text);
+      Length = FormatStoredNumber(Statement, 3, Text);
       Sum = Checksum(reinterpret_cast<const std::uint8_t *>(Text), Length, Sum);
       ++Rows;
     }
@@ -340,11 +395,14 @@ void BM_InsertPlainSqlite(benchmark::State &AState) {
       // The same texts the query binds, made the same way.
       const std::string Number = std::to_string(RowNumber(I)), Text = RowText(I);
       const std::string Date = DateText(RowDays(I)), Cents = CentsText(RowCents(I));
+      int Year, Month, Day;
+      CivilFromDays(RowDays(I), Year, Month, Day);
+      char Iso[24];
+      std::sprintf(Iso, "%04d-%02d-%02d 00:00:00", Year, Month, Day);
       sqlite3_bind_int64(Statement, 1, std::atoll(Number.c_str()));
       sqlite3_bind_text(Statement, 2, Text.c_str(), static_cast<int>(Text.size()),
                         SQLITE_TRANSIENT);
-      sqlite3_bind_text(Statement, 3, Date.c_str(), static_cast<int>(Date.size()),
-                        SQLITE_TRANSIENT);
+      sqlite3_bind_text(Statement, 3, Iso, -1, SQLITE_TRANSIENT);
       sqlite3_bind_double(Statement, 4, std::atof(Cents.c_str()));
       sqlite3_step(Statement);
       sqlite3_reset(Statement);
