@@ -641,6 +641,8 @@ bool writeColumn(sqlite3_stmt *st, int col, SqlType type, DefineSlot &d, int row
       }
     } else {
       double r = n.isInt ? static_cast<double>(n.i) : std::round(n.d);
+      if (!n.isInt && !(r >= -9.2e18 && r <= 9.2e18))
+        throw oraError(1455);
       int64_t v = n.isInt ? n.i : static_cast<int64_t>(r);
       int64_t lo = d.length == 1   ? INT8_MIN
                    : d.length == 2 ? INT16_MIN

@@ -144,6 +144,9 @@ double toJulian(const OraDateValue &d) {
 }
 
 OraDateValue fromJulian(double jd) {
+  // Far outside Oracle's years (4712 BC to 9999): a year the callers refuse (ORA-01841).
+  if (!(jd > -1e7 && jd < 1e7))
+    return OraDateValue{100000, 1, 1, 0, 0, 0};
   double dayPart = std::floor(jd);
   long secs = std::lround((jd - dayPart) * 86400.0);
   long z = static_cast<long>(dayPart) - 2440588;
@@ -160,8 +163,9 @@ OraDateValue fromJulian(double jd) {
 OraDateValue addMonths(const OraDateValue &d, int months) {
   OraDateValue r = d;
   long total = static_cast<long>(d.year) * 12 + (d.month - 1) + months;
-  r.year = static_cast<int>(total / 12);
-  r.month = static_cast<int>(total % 12) + 1;
+  long year = total >= 0 ? total / 12 : -((-total + 11) / 12); // floor, for years before 1 too
+  r.year = static_cast<int>(year);
+  r.month = static_cast<int>(total - year * 12) + 1;
   int last = daysInMonth(r.year, r.month);
   // The last day of a month maps to the last day of the other month.
   if (d.day == daysInMonth(d.year, d.month) || d.day > last)

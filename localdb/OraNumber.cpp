@@ -148,6 +148,18 @@ int formatNumberTo(const OraNum &n, char *out) {
   return static_cast<int>(s.size());
 }
 
+int64_t clampToInt(double v, int64_t limit) {
+  if (std::isnan(v))
+    return 0;
+  double t = std::trunc(v);
+  double l = static_cast<double>(limit);
+  if (t > l)
+    return limit;
+  if (t < -l)
+    return -limit;
+  return static_cast<int64_t>(t);
+}
+
 OraNum normalize(double v) {
   if (v == std::floor(v) && std::fabs(v) < 9.0e15)
     return OraNum{true, static_cast<int64_t>(v), 0};
@@ -219,8 +231,12 @@ OraNum roundNumber(const OraNum &n, int places) {
     int64_t q = n.i / p, r = n.i % p;
     if (2 * (r < 0 ? -r : r) >= p)
       q += n.i < 0 ? -1 : 1;
+    if (q > INT64_MAX / p || q < INT64_MIN / p)
+      return normalize(static_cast<double>(q) * static_cast<double>(p));
     return OraNum{true, q * p, 0};
   }
+  if (places < -300)
+    return OraNum{true, 0, 0};
   static const double kPow[] = {1, 10, 100, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10};
   double f = places >= 0 && places <= 10 ? kPow[places] : std::pow(10.0, places);
   double x = n.d * f;
@@ -234,6 +250,8 @@ OraNum truncNumber(const OraNum &n, int places) {
     return n;
   if (places > 20)
     return n;
+  if (places < -300)
+    return OraNum{true, 0, 0};
   if (n.isInt) {
     if (-places > 18)
       return OraNum{true, 0, 0};

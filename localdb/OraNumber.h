@@ -25,6 +25,10 @@ int formatNumberTo(const OraNum &n, char *out);
 // Parses text as TO_NUMBER without a mask does; nullopt when it is not a number (ORA-01722).
 std::optional<OraNum> parseNumber(const std::string &text);
 
+// A double cut toward zero and held within [-limit, limit] (no undefined conversion for NaN,
+// infinities or huge values).
+int64_t clampToInt(double v, int64_t limit = INT64_C(1000000000000));
+
 // A double that is a whole number of moderate size becomes an integer.
 OraNum normalize(double v);
 

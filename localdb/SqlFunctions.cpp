@@ -384,9 +384,9 @@ void fnRownumLimit(sqlite3_context *ctx, int, sqlite3_value **argv) {
   std::string op = textOf(argv[0]);
   int64_t limit = -1;
   if (op == "<")
-    limit = v <= 1 ? 0 : static_cast<int64_t>(std::ceil(v)) - 1;
+    limit = v <= 1 ? 0 : clampToInt(std::ceil(v)) - 1;
   else if (op == "<=")
-    limit = v < 1 ? 0 : static_cast<int64_t>(std::floor(v));
+    limit = v < 1 ? 0 : clampToInt(std::floor(v));
   else if (op == "=")
     limit = v == 1 ? 1 : 0;
   else if (op == ">")
@@ -394,7 +394,7 @@ void fnRownumLimit(sqlite3_context *ctx, int, sqlite3_value **argv) {
   else if (op == ">=")
     limit = v <= 1 ? -1 : 0;
   else // <>
-    limit = v == 1 ? 0 : (v > 1 && v == std::floor(v) ? static_cast<int64_t>(v) - 1 : -1);
+    limit = v == 1 ? 0 : (v > 1 && v == std::floor(v) ? clampToInt(v) - 1 : -1);
   sqlite3_result_int64(ctx, limit);
 }
 
@@ -559,7 +559,7 @@ void fnSubstr(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
   if (!numOf(ctx, argv[1], m))
     return;
   long len = static_cast<long>(s.size());
-  long start = static_cast<long>(std::trunc(m.asDouble()));
+  long start = clampToInt(m.asDouble());
   if (start == 0)
     start = 1;
   if (start < 0)
@@ -590,12 +590,12 @@ void fnInstr(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
   if (argc > 2) {
     if (!numOf(ctx, argv[2], n))
       return;
-    pos = static_cast<long>(std::trunc(n.asDouble()));
+    pos = clampToInt(n.asDouble());
   }
   if (argc > 3) {
     if (!numOf(ctx, argv[3], n))
       return;
-    occ = static_cast<long>(std::trunc(n.asDouble()));
+    occ = clampToInt(n.asDouble());
     if (occ < 1) {
       raise(ctx, 1428, formatNumber(n));
       return;
@@ -779,7 +779,7 @@ void fnChr(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
   OraNum n;
   if (!numOf(ctx, argv[0], n))
     return;
-  char c = static_cast<char>(static_cast<int64_t>(n.asDouble()) & 0xff);
+  char c = static_cast<char>(clampToInt(n.asDouble()) & 0xff);
   sqlite3_result_text(ctx, &c, 1, SQLITE_TRANSIENT);
 }
 
@@ -843,7 +843,7 @@ void fnRound(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
   OraNum n, d{true, 0, 0};
   if (!numOf(ctx, argv[0], n) || (argc > 1 && !numOf(ctx, argv[1], d)))
     return;
-  resultNum(ctx, roundNumber(n, static_cast<int>(std::trunc(d.asDouble()))));
+  resultNum(ctx, roundNumber(n, static_cast<int>(clampToInt(d.asDouble(), 1000))));
 }
 
 void fnTrunc(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
@@ -851,7 +851,7 @@ void fnTrunc(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
   OraNum n, d{true, 0, 0};
   if (!numOf(ctx, argv[0], n) || (argc > 1 && !numOf(ctx, argv[1], d)))
     return;
-  resultNum(ctx, truncNumber(n, static_cast<int>(std::trunc(d.asDouble()))));
+  resultNum(ctx, truncNumber(n, static_cast<int>(clampToInt(d.asDouble(), 1000))));
 }
 
 void fnMod(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
@@ -1023,7 +1023,7 @@ void fnAddMonths(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
   OraNum n;
   if (!dateOf(ctx, argv[0], d) || !numOf(ctx, argv[1], n))
     return;
-  resultDate(ctx, addMonths(d, static_cast<int>(std::trunc(n.asDouble()))));
+  resultDate(ctx, addMonths(d, static_cast<int>(clampToInt(n.asDouble(), 1000000))));
 }
 
 void fnMonthsBetween(sqlite3_context *ctx, int argc, sqlite3_value **argv) {

@@ -1,6 +1,8 @@
 // Below the contract: numbers and dates as Oracle prints and reads them.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "localdb/OraDate.h"
 #include "localdb/OraNumber.h"
 #include "localdb/SqlFunctions.h"
@@ -124,4 +126,18 @@ TEST(Rowid, RoundTrips) {
   EXPECT_FALSE(parseRowid("garbage"));
   EXPECT_EQ(*parseHex("0aFF"), std::string("\x0a\xff", 2));
   EXPECT_FALSE(parseHex("0g"));
+}
+
+TEST(OraDate, ExtremesStayDefined) {
+  // Far beyond Oracle's years: a year the callers refuse, never an undefined conversion.
+  EXPECT_GT(fromJulian(1e100).year, 9999);
+  EXPECT_GT(fromJulian(-1e100).year, 9999);
+  OraDateValue bc{-10, 1, 15, 0, 0, 0};
+  OraDateValue back = addMonths(bc, -13);
+  EXPECT_EQ(back.year, -12);
+  EXPECT_EQ(back.month, 12);
+  EXPECT_EQ(clampToInt(1e300), INT64_C(1000000000000));
+  EXPECT_EQ(clampToInt(std::nan("")), 0);
+  EXPECT_EQ(formatNumber(roundNumber(OraNum{true, INT64_MAX, 0}, -1)), "9223372036854780000");
+  EXPECT_EQ(formatNumber(roundNumber(OraNum{false, 0, 123.4}, -400)), "0");
 }
