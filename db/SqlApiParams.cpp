@@ -166,26 +166,6 @@ std::int32_t TParam::CheckedRow(std::int32_t ARow) {
   return ARow;
 }
 
-std::uint8_t *TParam::RowData(std::int32_t ARow) {
-  CheckedRow(ARow);
-  return FData.get() + std::int64_t(ARow) * FItemSize;
-}
-
-std::uint16_t TParam::RowLength(std::int32_t ARow) {
-  CheckedRow(ARow); // may set up the buffers
-  return FLengths[ARow];
-}
-
-std::int16_t TParam::RowIndicator(std::int32_t ARow) {
-  CheckedRow(ARow); // may set up the buffers
-  return FIndicators[ARow];
-}
-
-std::uint16_t TParam::RowReturnCode(std::int32_t ARow) {
-  CheckedRow(ARow); // may set up the buffers
-  return FReturnCodes[ARow];
-}
-
 void TParam::SetRowLength(std::int32_t ARow, std::int32_t ALength) {
   CheckedRow(ARow);
   FLengths[ARow] = static_cast<std::uint16_t>(ALength);

@@ -81,10 +81,24 @@ public:
 
   // Row accessors; each sets up the buffers first when they are not set up. A row outside
   // 0..Dimension-1 raises the same warning as an Index write out of range.
-  std::uint8_t *RowData(std::int32_t ARow);
-  std::uint16_t RowLength(std::int32_t ARow);
-  std::int16_t RowIndicator(std::int32_t ARow);
-  std::uint16_t RowReturnCode(std::int32_t ARow);
+  // The fetch loops of windows call these per cell: the common case stays inline.
+  // The check comes first in each: it may set the buffers up.
+  std::uint8_t *RowData(std::int32_t ARow) {
+    const std::int64_t Row = Checked(ARow);
+    return FData.get() + Row * FItemSize;
+  }
+  std::uint16_t RowLength(std::int32_t ARow) {
+    const std::int32_t Row = Checked(ARow);
+    return FLengths[Row];
+  }
+  std::int16_t RowIndicator(std::int32_t ARow) {
+    const std::int32_t Row = Checked(ARow);
+    return FIndicators[Row];
+  }
+  std::uint16_t RowReturnCode(std::int32_t ARow) {
+    const std::int32_t Row = Checked(ARow);
+    return FReturnCodes[Row];
+  }
   void SetRowLength(std::int32_t ARow, std::int32_t ALength);
   std::string RowAsString(std::int32_t ARow);
   void SetRowAsString(std::int32_t ARow, const std::string &AText);
@@ -121,7 +135,13 @@ public:
   virtual const TClassProperties &PublishedProperties() const { return Properties(); }
 
 protected:
+  // Sets up the buffers when needed and refuses a row outside them; returns the row.
   std::int32_t CheckedRow(std::int32_t ARow);
+  std::int32_t Checked(std::int32_t ARow) {
+    return FDirect && static_cast<std::uint32_t>(ARow) < static_cast<std::uint32_t>(FDimension)
+               ? ARow
+               : CheckedRow(ARow);
+  }
   void EnsureBuffers() {
     if (!FDirect)
       AllocateBuffer(true);
