@@ -271,10 +271,24 @@ std::string Emitter::expr(const Expr &e) {
     }
     if (e.args.size() == 2 && e.text2.empty())
       return "(" + a + " " + e.text + " " + side(*e.args[1]) + ")";
-    std::vector<std::string> parts;
+    // op ANY / ALL (list): the left value written once, with the three-valued result Oracle
+    // gives (= ANY is IN, <> ALL is NOT IN).
+    std::vector<std::string> items;
     for (size_t i = 1; i < e.args.size(); ++i)
-      parts.push_back(a + " " + e.text + " " + side(*e.args[i]));
-    return "(" + join(parts, e.text2 == "ALL" ? " AND " : " OR ") + ")";
+      items.push_back("(" + side(*e.args[i]) + ")");
+    if (e.text == "=" && e.text2 == "ANY")
+      return "(" + a + " IN (" + join(items, ",") + "))";
+    if (e.text == "<>" && e.text2 == "ALL")
+      return "(" + a + " NOT IN (" + join(items, ",") + "))";
+    std::string test =
+        "(SELECT (" + a + " " + e.text + " column1) AS x FROM (VALUES " + join(items, ",") + "))";
+    if (e.text2 == "ALL")
+      return "(SELECT CASE WHEN sum(x = 0) > 0 THEN 0 WHEN sum(x IS NULL) > 0 THEN NULL ELSE 1 "
+             "END FROM " +
+             test + ")";
+    return "(SELECT CASE WHEN sum(x = 1) > 0 THEN 1 WHEN sum(x IS NULL) > 0 THEN NULL ELSE 0 "
+           "END FROM " +
+           test + ")";
   }
   case ExprKind::And:
   case ExprKind::Or: {
@@ -372,12 +386,13 @@ std::string Emitter::expr(const Expr &e) {
       return fn + "(" + (e.distinct ? "DISTINCT " : "") + arg(0) + ")";
     }
     if (e.sqlName == "DECODE") {
-      std::string v = arg(0);
-      std::string s = "CASE";
+      // The value is written once (nested DECODEs must not multiply the text); ora_decode_key
+      // turns NULL into a value equal only to itself, since DECODE matches NULL with NULL.
+      std::string s = "CASE ora_decode_key(" + arg(0) + ")";
       size_t n = e.args.size();
       size_t i = 1;
       for (; i + 1 < n; i += 2)
-        s += " WHEN " + v + " IS " + arg(i) + " THEN " + arg(i + 1);
+        s += " WHEN ora_decode_key(" + arg(i) + ") THEN " + arg(i + 1);
       if (i < n)
         s += " ELSE " + arg(i);
       return s + " END";

@@ -71,6 +71,10 @@ TEST_F(Sql, Queries_AnswerAsOraclePrintsThem) {
             "e.empno) order by 1");
   EXPECT_EQ(r, (Rows{{"10"}, {"20"}, {"30"}}));
   EXPECT_EQ(value("select 1 from emp where 1 = 0 having count(*) = 0"), "1");
+  EXPECT_EQ(value("select count(*) from emp where sal > all (1000, 2000)"), "6");
+  EXPECT_EQ(value("select count(*) from emp where not (comm > all (100, null))"), "1");
+  EXPECT_EQ(value("select count(*) from emp where deptno = any (10, 20)"), "8");
+  EXPECT_EQ(value("select count(*) from emp where decode(comm, null, 1, 0) = 1"), "10");
   r = query("select ename from emp where (deptno, job) in (select deptno, 'MANAGER' from dept) "
             "order by 1");
   EXPECT_EQ(r, (Rows{{"BLAKE"}, {"CLARK"}, {"JONES"}}));
