@@ -274,6 +274,39 @@ TEST_F(TLocalQueryTest, BindsOfEveryTypeAtTheirLimitsRoundTrip) {
   EXPECT_EQ(Back[1], (std::vector<std::string>(5, "<null>")));
 }
 
+TEST_F(TLocalQueryTest, LongColumnsTakeTheirWholeRows) {
+  // One LONG column per table, as Oracle allows.
+  Run("CREATE TABLE texts (k NUMBER, l LONG)");
+  Run("CREATE TABLE blobs (k NUMBER, b LONG RAW)");
+  for (const char *Table : {"texts", "blobs"}) {
+    Query.SetSQL(std::string("INSERT INTO ") + Table + " VALUES (:k, :v)");
+    Query.SetPrepared(true);
+    TParam *V = Query.ParamByName("v");
+    V->SetDataType(std::string(Table) == "texts" ? oLong : oLongRaw);
+    Query.ParamByName("k")->SetAsInteger(1);
+    V->SetAsString(std::string(4096, 'L'));
+    EXPECT_THROW(V->SetAsString(std::string(4097, 'L')), EDbInterface);
+    Query.Execute();
+    Query.ParamByName("k")->SetAsInteger(2);
+    V->SetAsString("");
+    Query.Execute();
+  }
+  Query.SetSQL("SELECT k, l FROM texts ORDER BY k");
+  Query.Open();
+  ASSERT_EQ(Query.RowsProcessed(), 2);
+  TParam *L = Query.FieldByName("L");
+  EXPECT_EQ(L->DataType(), oLong);
+  EXPECT_EQ(L->RowAsString(0), std::string(4096, 'L'));
+  EXPECT_TRUE(L->RowIsNull(1));
+  Query.SetSQL("SELECT k, b FROM blobs ORDER BY k");
+  Query.Open();
+  ASSERT_EQ(Query.RowsProcessed(), 2);
+  TParam *B = Query.FieldByName("B");
+  EXPECT_EQ(B->DataType(), oLongRaw);
+  EXPECT_EQ(B->RowAsString(0), std::string(4096, 'L'));
+  EXPECT_TRUE(B->RowIsNull(1));
+}
+
 TEST_F(TLocalQueryTest, LogoffClosesAFetchingQueryAndTheNextUseLogsOnAgain) {
   Query.SetSQL("SELECT ename FROM emp");
   Query.Fields().SetDimension(5);
