@@ -29,6 +29,16 @@ std::string join(const std::vector<std::string> &parts, const char *sep) {
 
 bool isRaw(SqlType t) { return t == SqlType::Raw || t == SqlType::LongRaw; }
 
+// No column, ROWNUM, LEVEL or group function: the same value on every row.
+bool isConstant(const Expr &e) {
+  if (e.kind == ExprKind::Column || e.kind == ExprKind::Pseudo || e.aggregate || e.query)
+    return false;
+  for (auto &a : e.args)
+    if (!isConstant(*a))
+      return false;
+  return true;
+}
+
 bool hasSubquery(const Expr &e) {
   if (e.query)
     return true;
@@ -435,6 +445,13 @@ std::string Emitter::treeSource(const BoundTable &t) {
          t.sqlAlias;
 }
 
+// A GROUP BY or ORDER BY term. SQLite reads a constant integer there as a column position,
+// Oracle as a value; wrapped in a call it stays a value.
+std::string Emitter::sortKey(const Expr &e) {
+  std::string s = expr(e);
+  return isConstant(e) ? "ora_keep(" + s + ")" : s;
+}
+
 std::string Emitter::tableSource(const BoundTable &t) {
   if (t.hierarchy)
     return treeSource(t);
@@ -503,7 +520,7 @@ std::string Emitter::blockText(const QueryBlock &b, const Select &s, bool named)
   if (!b.groupBy.empty()) {
     std::vector<std::string> g;
     for (auto &x : b.groupBy)
-      g.push_back(expr(*x));
+      g.push_back(sortKey(*x));
     sql += " GROUP BY " + join(g, ", ");
   }
   if (b.having)
@@ -514,7 +531,7 @@ std::string Emitter::blockText(const QueryBlock &b, const Select &s, bool named)
   if (s.block.get() == &b && !s.orderBy.empty()) {
     std::vector<std::string> o;
     for (const OrderItem &item : s.orderBy)
-      o.push_back((item.expr->kind == ExprKind::Number ? item.expr->text : expr(*item.expr)) +
+      o.push_back((item.expr->kind == ExprKind::Number ? item.expr->text : sortKey(*item.expr)) +
                   (item.desc ? " DESC NULLS FIRST" : " NULLS LAST"));
     sql += " ORDER BY " + join(o, ", ");
   }

@@ -33,6 +33,7 @@ private:
   enum class TreePart { None, Start, Connect } FTreePart = TreePart::None;
   std::string treeSource(const BoundTable &t);
   std::string whereOf(const BoundTable &t, const Expr *where);
+  std::string sortKey(const Expr &e);
 
   std::string expr(const Expr &e);
   std::string conv(const Expr &e, SqlType to);

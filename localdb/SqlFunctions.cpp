@@ -398,6 +398,8 @@ void fnRownumLimit(sqlite3_context *ctx, int, sqlite3_value **argv) {
   sqlite3_result_int64(ctx, limit);
 }
 
+void fnKeep(sqlite3_context *ctx, int, sqlite3_value **argv) { sqlite3_result_value(ctx, argv[0]); }
+
 // DECODE's comparison key: NULL becomes a value that only NULL's key equals.
 void fnDecodeKey(sqlite3_context *ctx, int, sqlite3_value **argv) {
   static const unsigned char kNullKey[] = {0x00, 0xD3, 0xC0, 0xDE, 0x4E, 0x55, 0x4C, 0x4C, 0x00};
@@ -1210,6 +1212,7 @@ const FnDef kDefs[] = {
     {"ora_rownum_limit", 2, fnRownumLimit, true},
     {"ora_limit_min", 2, fnLimitMin, true},
     {"ora_decode_key", 1, fnDecodeKey, true},
+    {"ora_keep", 1, fnKeep, true},
     {"ora_nextval", 2, fnNextval, false},
     {"ora_currval", 2, fnCurrval, false},
     {"ora_colnum", 3, fnColNum, true},

@@ -72,6 +72,8 @@ TEST_F(Sql, Queries_AnswerAsOraclePrintsThem) {
   EXPECT_EQ(r, (Rows{{"10"}, {"20"}, {"30"}}));
   EXPECT_EQ(value("select 1 from emp where 1 = 0 having count(*) = 0"), "1");
   EXPECT_EQ(value("select count(*) from emp where sal > all (1000, 2000)"), "6");
+  EXPECT_EQ(value("select count(*) from emp group by 1"), "14"); // a constant, not a position
+  EXPECT_EQ(query("select ename from emp order by -1").size(), 14u);
   EXPECT_EQ(value("select count(*) from emp where not (comm > all (100, null))"), "1");
   EXPECT_EQ(value("select count(*) from emp where deptno = any (10, 20)"), "8");
   EXPECT_EQ(value("select count(*) from emp where decode(comm, null, 1, 0) = 1"), "10");
