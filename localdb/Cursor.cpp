@@ -313,6 +313,10 @@ void Cursor::bind(const std::string &name, void *value, int valueLength, int ext
     throw oraErrorText(3001, "unimplemented feature (bind of external type " +
                                  std::to_string(externalType) + ")");
   }
+  bool intSize = valueLength == 1 || valueLength == 2 || valueLength == 4 || valueLength == 8;
+  if ((externalType == 3 && value && !intSize) ||
+      (externalType == 4 && value && valueLength != 4 && valueLength != 8))
+    throw oraError(932);
   BindSlot b;
   b.value = value;
   b.valueLength = valueLength;
@@ -350,6 +354,12 @@ void Cursor::define(int position, void *buffer, int bufferLength, int externalTy
     throw oraError(932);
   }
   if (bufferLength < 0 || (!buffer && bufferLength > 0))
+    throw oraError(932);
+  // Binary numbers have the sizes C gives them; anything else would write past the buffer.
+  bool intSize = bufferLength == 1 || bufferLength == 2 || bufferLength == 4 || bufferLength == 8;
+  if ((externalType == 3 && !intSize) ||
+      (externalType == 4 && bufferLength != 4 && bufferLength != 8) ||
+      ((externalType == 3 || externalType == 4) && !buffer))
     throw oraError(932);
   if (m.defines.size() < m.compiled->columns.size())
     m.defines.resize(m.compiled->columns.size());

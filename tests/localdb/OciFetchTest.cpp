@@ -113,6 +113,9 @@ TEST_F(Fetch, Defines_ExternalTypesIndicatorsAndTruncation) {
   ASSERT_EQ(odefin(&cda, 4, (ub1 *)&empno, 2, 3, -1, &ind[3], nullptr, -1, -1, &len[3], &rc[3]), 0);
   ASSERT_EQ(odefin(&cda, 5, raw, 8, 23, -1, &ind[4], nullptr, -1, -1, &len[4], &rc[4]), 0);
   EXPECT_EQ(odefin(&cda, 6, raw, 8, 1, -1, nullptr, nullptr, -1, -1, nullptr, nullptr), 1007);
+  // A binary integer of no C size, or without a buffer, is refused rather than written.
+  EXPECT_EQ(odefin(&cda, 4, nullptr, 0, 3, -1, nullptr, nullptr, -1, -1, nullptr, nullptr), 932);
+  EXPECT_EQ(odefin(&cda, 4, raw, 3, 3, -1, nullptr, nullptr, -1, -1, nullptr, nullptr), 932);
   // SMITH does not fit in 4 bytes: cut, with 1406 and the full length in the indicator.
   EXPECT_EQ(oexfet(&cda, 1, 0, 0), 1406);
   EXPECT_EQ(message(lda, 1406), "ORA-01406: fetched column value was truncated");
