@@ -74,6 +74,17 @@ const char *flip(const std::string &op) {
 Emitter::Emitter(std::vector<std::string> bindNames, std::string user)
     : FBindNames(std::move(bindNames)), FUser(std::move(user)) {}
 
+// A number written in the statement. SQLite's own reading of decimals is not always the
+// correctly rounded double, so a decimal goes through ora_num (strtod), once per statement.
+std::string Emitter::numberLiteral(const std::string &text) {
+  auto n = parseNumber(text);
+  if (!n)
+    return "NULL";
+  if (n->isInt)
+    return std::to_string(n->i);
+  return "ora_num(" + quoteText(text) + ")";
+}
+
 std::string Emitter::bindParam(const std::string &name) const {
   auto it = std::find(FBindNames.begin(), FBindNames.end(), name);
   return "?" + std::to_string((it - FBindNames.begin()) + 1);
@@ -119,10 +130,8 @@ std::string Emitter::convert(const std::string &s, SqlType from, SqlType to) {
 
 std::string Emitter::conv(const Expr &e, SqlType to) {
   // Literals convert now rather than per row.
-  if (to == SqlType::Number && e.kind == ExprKind::String) {
-    if (auto n = parseNumber(e.text))
-      return formatNumber(*n) == "0" ? "0" : (n->isInt ? std::to_string(n->i) : formatDouble(n->d));
-  }
+  if (to == SqlType::Number && e.kind == ExprKind::String && parseNumber(e.text))
+    return numberLiteral(e.text);
   if (isCharType(to) && e.kind == ExprKind::Number) {
     if (auto n = parseNumber(e.text))
       return quoteText(formatNumber(*n));
@@ -174,12 +183,8 @@ std::string Emitter::expr(const Expr &e) {
   switch (e.kind) {
   case ExprKind::Null:
     return "NULL";
-  case ExprKind::Number: {
-    auto n = parseNumber(e.text);
-    if (!n)
-      return "NULL";
-    return n->isInt ? std::to_string(n->i) : formatDouble(n->d);
-  }
+  case ExprKind::Number:
+    return numberLiteral(e.text);
   case ExprKind::String:
     return quoteText(e.text);
   case ExprKind::Bind:

@@ -34,6 +34,7 @@ private:
   std::string treeSource(const BoundTable &t);
   std::string whereOf(const BoundTable &t, const Expr *where);
   std::string sortKey(const Expr &e);
+  std::string numberLiteral(const std::string &text);
 
   std::string expr(const Expr &e);
   std::string conv(const Expr &e, SqlType to);

@@ -168,12 +168,16 @@ bool quickNumber(sqlite3_value *v, OraNum &out) {
     out = OraNum{true, neg ? -whole : whole, 0};
     return true;
   }
-  static const double kPow[] = {1,   10,   100,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,
-                                1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17};
-  double d = static_cast<double>(whole) + static_cast<double>(frac) / kPow[fracDigits];
-  // Exact only while the digits fit a double; otherwise the careful parse decides.
+  // All digits as one integer below 2^53 over an exact power of ten: one correctly rounded
+  // division, the same double strtod gives. Longer numbers take the careful parse.
   if (digits > 15)
     return false;
+  static const double kPow[] = {1,   10,  100,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  int64_t scaled = whole;
+  for (int k = 0; k < fracDigits; ++k)
+    scaled *= 10;
+  double d = static_cast<double>(scaled + frac) / kPow[fracDigits];
   out = normalize(neg ? -d : d);
   return true;
 }

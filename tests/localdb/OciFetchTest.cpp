@@ -222,3 +222,24 @@ TEST_F(Fetch, ImmediateParse_CompilesWithoutRunning) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(Fetch, Decimals_BoundAndWrittenAreTheSameNumber) {
+  ASSERT_EQ(exec("create table dec (v number)"), 0);
+  Cda_Def cda{};
+  ASSERT_EQ(oopen(&cda, &lda, nullptr, -1, -1, nullptr, -1), 0);
+  ASSERT_EQ(oparse(&cda, (text *)"insert into dec values (:v)", -1, 1, 2), 0);
+  // Decimals whose double a naive reading gets one unit wrong.
+  for (const char *v : {"7.6541573423", "2707416.12605033", "14487.331502", "0.1", "123.45"}) {
+    ub2 len = static_cast<ub2>(std::strlen(v));
+    ASSERT_EQ(obndra(&cda, (text *)"V", -1, (ub1 *)v, len, 1, -1, nullptr, &len, nullptr, 0,
+                     nullptr, nullptr, 0, 0),
+              0);
+    ASSERT_EQ(oexn(&cda, 1, 0), 0);
+    EXPECT_EQ(value(std::string("select count(*) from dec where v = ") + v), "1") << v;
+  }
+  oclose(&cda);
+}
+
+} // namespace
