@@ -148,6 +148,25 @@ int formatNumberTo(const OraNum &n, char *out) {
   return static_cast<int>(s.size());
 }
 
+double roundSignificant(double v) {
+  if (v == 0 || std::isnan(v) || std::isinf(v))
+    return v;
+  double a = std::fabs(v);
+  if (a >= 1e15 || a < 1e-7)
+    return v; // beyond the exact scaling below; printing still shows 15 digits
+  int e = static_cast<int>(std::floor(std::log10(a)));
+  static const double kPow[] = {1,    10,   100,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  int k = 14 - e; // digits to keep after the point
+  if (k <= 0 || k > 22)
+    return v;
+  double r = std::round(v * kPow[k]);
+  if (std::fabs(r) >= 9007199254740992.0)
+    return v;
+  return r / kPow[k];
+}
+
 int64_t clampToInt(double v, int64_t limit) {
   if (std::isnan(v))
     return 0;

@@ -29,6 +29,10 @@ std::optional<OraNum> parseNumber(const std::string &text);
 // infinities or huge values).
 int64_t clampToInt(double v, int64_t limit = INT64_C(1000000000000));
 
+// A computed double rounded to the 15 significant digits numbers print with, so that decimal
+// arithmetic compares as it reads (0.1 + 0.2 = 0.3).
+double roundSignificant(double v);
+
 // A double that is a whole number of moderate size becomes an integer.
 OraNum normalize(double v);
 

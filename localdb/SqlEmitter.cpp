@@ -251,13 +251,11 @@ std::string Emitter::expr(const Expr &e) {
     }
     if (e.text == "/")
       return "ora_div(" + a + "," + b + ")";
-    // A left operand of the same or tighter kind needs no parentheses: chains stay flat.
-    const Expr &l = *e.args[0];
-    bool flatLeft = l.kind == ExprKind::Binary && l.sqlName.empty() && l.text != "||" &&
-                    l.text != "/" && (e.text == "+" || e.text == "-" || l.text == "*");
-    if (flatLeft && a.size() > 1 && a.front() == '(' && a.back() == ')')
-      a = a.substr(1, a.size() - 2);
-    return "(" + a + " " + e.text + " " + b + ")";
+    // Decimal-looking results: exact integers, doubles rounded to the digits they print with.
+    return std::string(e.text == "+"   ? "ora_add("
+                       : e.text == "-" ? "ora_sub("
+                                       : "ora_mul(") +
+           a + "," + b + ")";
   }
   case ExprKind::Compare: {
     SqlType t = e.argTargets.empty() ? SqlType::Unknown : e.argTargets[0];
@@ -398,7 +396,8 @@ std::string Emitter::expr(const Expr &e) {
                                           : "ora_variance";
       if (e.star)
         return "count(*)";
-      return fn + "(" + (e.distinct ? "DISTINCT " : "") + arg(0) + ")";
+      std::string call = fn + "(" + (e.distinct ? "DISTINCT " : "") + arg(0) + ")";
+      return fn == "sum" || fn == "avg" ? "ora_round15(" + call + ")" : call;
     }
     if (e.sqlName == "DECODE") {
       // The value is written once (nested DECODEs must not multiply the text); ora_decode_key

@@ -290,7 +290,36 @@ void fnDiv(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
     sqlite3_result_int64(ctx, a.i / b.i);
     return;
   }
-  resultDouble(ctx, a.asDouble() / b.asDouble());
+  resultDouble(ctx, roundSignificant(a.asDouble() / b.asDouble()));
+}
+
+// + - * of numbers: exact on integers while they fit, else doubles rounded to 15 digits.
+template <int Op> void arithImpl(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+  NULL_IN_NULL_OUT
+  OraNum a, b;
+  if (!numOf(ctx, argv[0], a) || !numOf(ctx, argv[1], b))
+    return;
+  if (a.isInt && b.isInt) {
+    int64_t r;
+    bool overflow = Op == 0   ? __builtin_add_overflow(a.i, b.i, &r)
+                    : Op == 1 ? __builtin_sub_overflow(a.i, b.i, &r)
+                              : __builtin_mul_overflow(a.i, b.i, &r);
+    if (!overflow) {
+      sqlite3_result_int64(ctx, r);
+      return;
+    }
+  }
+  double x = a.asDouble(), y = b.asDouble();
+  double r = Op == 0 ? x + y : Op == 1 ? x - y : x * y;
+  resultDouble(ctx, roundSignificant(r));
+}
+
+void fnRound15(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+  NULL_IN_NULL_OUT
+  if (sqlite3_value_type(argv[0]) == SQLITE_FLOAT)
+    resultDouble(ctx, roundSignificant(sqlite3_value_double(argv[0])));
+  else
+    sqlite3_result_value(ctx, argv[0]);
 }
 
 void fnDateAdd(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
@@ -1206,6 +1235,10 @@ const FnDef kDefs[] = {
     {"ora_chartorowid", 1, fnCharToRowid, true},
     {"ora_concat", -1, fnConcat, true},
     {"ora_div", 2, fnDiv, true},
+    {"ora_add", 2, arithImpl<0>, true},
+    {"ora_sub", 2, arithImpl<1>, true},
+    {"ora_mul", 2, arithImpl<2>, true},
+    {"ora_round15", 1, fnRound15, true},
     {"ora_date_add", 2, fnDateAdd, true},
     {"ora_date_diff", 2, fnDateDiff, true},
     {"ora_sysdate", 0, fnSysdate, false},
