@@ -1,0 +1,1 @@
+select lpad(' ', level) || ename, level from emp start with mgr is null connect by prior empno = mgr and level < 4

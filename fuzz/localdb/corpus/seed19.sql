@@ -1,0 +1,1 @@
+update (select * from emp) set sal = 1

@@ -1,0 +1,1 @@
+select decode(comm, null, 'n', 0, 'z', 'x'), sal * 1.1 + 0.2 from emp where sal > all (1000, 2000) group by 1, comm, sal having count(*) > 0 order by -1

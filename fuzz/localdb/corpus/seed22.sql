@@ -1,0 +1,1 @@
+update emp e set (sal, comm) = (select max(sal), min(comm) from emp where deptno = e.deptno) where empno in (select mgr from emp)
