@@ -437,6 +437,9 @@ void Binder::splitWhere(QueryBlock &b, Scope &scope) {
         fail(1719, term->pos);
     if (outer.size() > 1)
       fail(1468, term->pos);
+    if (!outer.empty() && containsRownum(term))
+      throw oraErrorText(3001, "unimplemented feature (ROWNUM in an outer-join condition)",
+                         findRownum(term)->pos);
     if (outer.size() == 1) {
       BoundTable *t = *outer.begin();
       t->outer = true;
@@ -498,7 +501,8 @@ void Binder::bindBlock(QueryBlock &b, Select &s, Scope *outer, bool countersAllo
       bindCondition(*b.startWith, &scope, AllowColumns);
     bindCondition(*b.connectBy, &scope, AllowColumns | AllowPrior);
   }
-  unsigned rn = countersAllowed ? AllowRownum : 0u;
+  // ROWNUM may appear here; analyseRownum decides whether it becomes a LIMIT or a counter.
+  unsigned rn = AllowRownum;
   if (b.where)
     bindCondition(*b.where, &scope, AllowColumns | AllowOuterMark | rn);
   splitWhere(b, scope);

@@ -206,8 +206,11 @@ std::string Emitter::expr(const Expr &e) {
       return quoteText(FUser);
     if (e.text == "UID")
       return "(SELECT user_id FROM ora_users WHERE username = " + quoteText(FUser) + ")";
-    if (e.text == "ROWNUM")
+    if (e.text == "ROWNUM") {
+      if (e.counter < 0) // every ROWNUM the binder allows has its counter
+        throw oraErrorText(3001, "unimplemented feature (this use of ROWNUM)", e.pos);
       return (e.counts ? "ora_rownum_next(" : "ora_rownum_get(") + counterParam(e.counter) + ")";
+    }
     if (e.text == "LEVEL") {
       if (FTreePart == TreePart::Start)
         return "1";

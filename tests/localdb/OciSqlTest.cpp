@@ -63,6 +63,13 @@ TEST_F(Sql, Queries_AnswerAsOraclePrintsThem) {
   EXPECT_EQ(r.size(), 4u);
   r = query("select rownum, ename from emp where rownum < 3");
   EXPECT_EQ(r, (Rows{{"1", "SMITH"}, {"2", "ALLEN"}}));
+  EXPECT_EQ(value("select ename from emp where empno = (select empno from emp where rownum < 2)"),
+            "SMITH"); // ROWNUM in a subquery is its LIMIT
+  EXPECT_EQ(value("select count(*) from emp e where exists (select 1 from emp m where m.mgr = "
+                  "e.empno and rownum = 1)"),
+            "6");
+  EXPECT_EQ(value("select ename from emp where sal(+) / rownum <> 5").rfind("ERROR: ORA-03001", 0),
+            0u);
   r = query("select ename from emp where rownum = 2");
   EXPECT_TRUE(r.empty());
   r = query("select ename, rownum from (select ename from emp order by ename) where rownum <= 2");
