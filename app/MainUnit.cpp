@@ -4,7 +4,10 @@
 #include "app/AboutUnit.h"
 #include "app/HelpUnit.h"
 #include "app/LoginUnit.h"
+#include "app/MainUnitForm.h"
 #include "classes/Application.h"
+#include "classes/ComponentStream.h"
+#include "classes/Streams.h"
 #include "classes/WindowPlacement.h"
 
 #include <QCheckBox>
@@ -302,36 +305,15 @@ void TMainForm::CreateQueries() {
   Query->SetParseForParams(false); // a ":" in a script statement is never a bind variable
   Query->Fields().SetDimension(10);
 
-  // Built as the window description holds it: the lists are set while loading, so the SQL
-  // text does not clear them.
+  // Read from the window's stored description: the SQL text does not clear the lists while
+  // loading, and lists read through their definition need no refresh at the first prepare.
   ErrorQuery = new TOracleQuery(this);
-  ErrorQuery->SetName("ErrorQuery");
   ErrorQuery->SetLoading(true);
-  ErrorQuery->SetDatabaseName("Database");
-  ErrorQuery->SetSQL("SELECT line, position, text FROM all_errors WHERE owner=:owner AND "
-                     "name=:name AND type=:type");
-  for (const char *Name : {"owner", "name", "type"}) {
-    TParam *Param = ErrorQuery->Params().Add(Name);
-    Param->SetDataType(oUnknown); // becomes text when its buffer is set up
-    Param->SetKind(oInput);
-  }
-  const struct {
-    const char *Name;
-    TParamType Type;
-    int Size;
-  } Fields[] = {{"LINE", oNumber, 40}, {"POSITION", oNumber, 40}, {"TEXT", oVarchar2, 2000}};
-  int Pos = 0;
-  for (const auto &Field : Fields) {
-    TParam *Item = ErrorQuery->Fields().Add(Field.Name);
-    Item->SetDataType(Field.Type);
-    Item->SetItemSize(Field.Size);
-    Item->SetDimension(10);
-    Item->SetPos(++Pos);
-  }
-  ErrorQuery->Fields().SetDimension(10);
-  // Lists stored with the window are used as they are, not rebuilt at the first prepare.
-  ErrorQuery->Params().SetNeedsRefresh(false);
-  ErrorQuery->Fields().SetNeedsRefresh(false);
+  TReadOnlyMemoryStream Stream(ErrorQueryDescription, sizeof ErrorQueryDescription);
+  TValueReader Reader(Stream);
+  TComponentReader(Reader).ReadRootComponent(
+      {"TOracleQuery", "ErrorQuery", ErrorQuery, &TOracleQuery::Properties(), {}});
+  ErrorQuery->SetName("ErrorQuery");
   ErrorQuery->SetLoading(false);
 }
 

@@ -99,4 +99,8 @@ private:
 class TOracleQuery : public TOracleQueryLite {
 public:
   using TOracleQueryLite::TOracleQueryLite;
+
+  // DatabaseName, DeferParse, Fields, KeepPrepared, Params, ParseForParams and SQL, as a
+  // window description stores them (the two lists through their "D" definition).
+  static const TClassProperties &Properties();
 };

@@ -2,6 +2,8 @@
 // text accessors, and the lists that own the items.
 #include "db/SqlApiParams.h"
 
+#include "classes/Streams.h"
+
 #include "db/SqlApi.h"
 
 #include "classes/ComponentStream.h"
@@ -448,8 +450,59 @@ TFields::TFields(TDataSetLite *ADataSet, TParamClass AItemClass) : TParams(AData
 
 TParam *TFields::Add(const std::string &AName) {
   TParam *Item = TParams::Add(AName);
-  Item->SetKind(oField);
+  ItemAdded(Item);
   return Item;
+}
+
+void TFields::ItemAdded(TParam *AItem) { AItem->SetKind(oField); }
+
+// ---- Stream definition -----------------------------------------------------------------------
+
+void TParams::WriteData(TStream &AStream) const {
+  TValueWriter Writer(AStream);
+  const std::uint32_t Count = static_cast<std::uint32_t>(FItems.size());
+  const std::uint8_t Bytes[4] = {std::uint8_t(Count), std::uint8_t(Count >> 8),
+                                 std::uint8_t(Count >> 16), std::uint8_t(Count >> 24)};
+  Writer.Write(Bytes, sizeof Bytes);
+  TComponentWriter Components(Writer);
+  for (TParam *Item : FItems) {
+    const TClassProperties &Class = Item->PublishedProperties();
+    Components.WriteComponent({Class.ClassName(), "", Item, &Class, {}});
+  }
+  Writer.FlushBuffer();
+}
+
+void TParams::ReadData(TStream &AStream) {
+  TValueReader Reader(AStream);
+  std::uint8_t Bytes[4];
+  Reader.Read(Bytes, sizeof Bytes);
+  const std::uint32_t Count = Bytes[0] | (Bytes[1] << 8) | (Bytes[2] << 16) |
+                              (std::uint32_t(Bytes[3]) << 24);
+  // Every item takes at least its class name and two end bytes: a count beyond that is a lie.
+  if (Count > static_cast<std::uint64_t>(Reader.Remaining()) / 3)
+    throw EReadError("Parameter list count exceeds its data");
+  Clear();
+  TComponentReader Components(Reader);
+  for (std::uint32_t i = 0; i < Count; ++i) {
+    // Items are unnamed until their properties are read, so each is a new one.
+    TParam *Item = NewItem("");
+    ItemAdded(Item);
+    const TClassProperties &Class = Item->PublishedProperties();
+    Components.ReadComponent({Class.ClassName(), "", Item, &Class, {}});
+  }
+  FNeedsRefresh = false;
+}
+
+const TClassProperties &TParams::Properties() {
+  static const TClassProperties Description = [] {
+    TClassProperties Class("TParams");
+    TClassProperties::Of<TParams>(Class).Binary(
+        "D", [](const TParams &AList) { return AList.Count() > 0; },
+        [](TStream &AStream, const TParams &AList) { AList.WriteData(AStream); },
+        [](TStream &AStream, TParams &AList) { AList.ReadData(AStream); });
+    return Class;
+  }();
+  return Description;
 }
 
 void TFields::SetDimension(std::int32_t AValue) {

@@ -12,6 +12,7 @@
 
 class TDataSetLite;
 class TParams;
+class TStream;
 
 enum TParamType : std::uint8_t {
   oUnknown = 0,
@@ -208,7 +209,17 @@ public:
   virtual void Assign(const TParams &ASource);
   void AssignValues(const TParams *ASource);
 
+  // The stream definition "D": a 32-bit item count, then each item as a component record of
+  // its class. Reading replaces the items and marks the list as not needing a refresh, so a
+  // list stored with its window survives loading untouched.
+  void WriteData(TStream &AStream) const;
+  void ReadData(TStream &AStream);
+  // The published description: the binary property "D", written only when there are items.
+  static const TClassProperties &Properties();
+
 protected:
+  // Gives a new item what this kind of list gives every item it adds.
+  virtual void ItemAdded(TParam *AItem) { (void)AItem; }
   // A new item of the item class with the list's dimension, named AName.
   TParam *NewItem(const std::string &AName);
 
@@ -227,4 +238,7 @@ public:
   TFields(TDataSetLite *ADataSet, TParamClass AItemClass);
   TParam *Add(const std::string &AName) override;
   void SetDimension(std::int32_t AValue) override;
+
+protected:
+  void ItemAdded(TParam *AItem) override;
 };

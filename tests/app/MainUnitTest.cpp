@@ -120,6 +120,14 @@ TEST_F(TMainFormTest, FrameSpeedBarAndMenusAsDesigned) {
   EXPECT_EQ(Form->ErrorQuery->Fields().Items(2)->ParamName(), "TEXT");
   EXPECT_EQ(Form->ErrorQuery->Fields().Items(2)->ItemSize(), 2000);
   EXPECT_EQ(Form->ErrorQuery->Fields().Items(0)->Kind(), oField);
+  EXPECT_EQ(Form->ErrorQuery->Fields().Items(1)->Pos(), 2);
+  EXPECT_EQ(Form->ErrorQuery->Params().Items(0)->DataType(), oUnknown);
+  EXPECT_EQ(Form->ErrorQuery->SQL(), "SELECT line, position, text FROM all_errors WHERE "
+                                     "owner=:owner AND name=:name AND type=:type");
+  EXPECT_EQ(Form->ErrorQuery->DatabaseName(), "Database");
+  // Loaded from the window's description: the lists are used as they are.
+  EXPECT_FALSE(Form->ErrorQuery->Params().NeedsRefresh());
+  EXPECT_FALSE(Form->ErrorQuery->Fields().NeedsRefresh());
 }
 
 TEST_F(TMainFormTest, LoginConnectsAndReportsThenForgetsThePassword) {

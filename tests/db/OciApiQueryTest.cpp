@@ -2,10 +2,13 @@
 // states and transitions, parameter scanning, the three bind forms, output values, server
 // errors, and a query caught open by its database's logoff.
 #include "FakeOciClient.h"
+#include "classes/ComponentStream.h"
+#include "classes/Streams.h"
 
 #include <gtest/gtest.h>
 
 #include <thread>
+#include <tuple>
 
 namespace {
 
@@ -539,6 +542,80 @@ TEST_F(TQueryTest, PrepareAndExecuteHoldTheDatabaseLock) {
   Holder.join();
   Executer.join();
   EXPECT_TRUE(Executed);
+}
+
+} // namespace
+
+namespace {
+
+// The error query as the main window's description holds it.
+void BuildErrorQuery(TOracleQuery &AQuery) {
+  AQuery.SetDatabaseName("Database");
+  AQuery.SetSQL("SELECT line, position, text FROM all_errors WHERE owner=:owner AND "
+                "name=:name AND type=:type");
+  for (const char *Name : {"owner", "name", "type"})
+    AQuery.Params().Add(Name)->SetKind(oInput);
+  int Pos = 0;
+  for (auto [Name, Type, Size] : {std::tuple{"LINE", oNumber, 40}, {"POSITION", oNumber, 40},
+                                  {"TEXT", oVarchar2, 2000}}) {
+    TParam *Field = AQuery.Fields().Add(Name);
+    Field->SetDataType(Type);
+    Field->SetItemSize(Size);
+    Field->SetDimension(10);
+    Field->SetPos(++Pos);
+  }
+}
+
+TEST(QueryStream, ListsTravelThroughTheirDefinitionAndSurviveLoading) {
+  TOracleQuery Source;
+  BuildErrorQuery(Source);
+  TMemoryStream Stream;
+  {
+    TValueWriter Writer(Stream);
+    TComponentWriter(Writer).WriteRootComponent(
+        {"TOracleQuery", "ErrorQuery", &Source, &TOracleQuery::Properties(), {}});
+    Writer.FlushBuffer();
+  }
+  if (getenv("TESSALY_DUMP_ERROR_QUERY")) {
+    for (std::uint8_t Byte : Stream.Bytes())
+      printf("0x%02X,", Byte);
+    printf("\n");
+  }
+  Stream.Rewind();
+  TOracleQuery Loaded;
+  Loaded.SetLoading(true);
+  {
+    TValueReader Reader(Stream);
+    TComponentReader(Reader).ReadRootComponent(
+        {"TOracleQuery", "ErrorQuery", &Loaded, &TOracleQuery::Properties(), {}});
+  }
+  Loaded.SetLoading(false);
+  EXPECT_EQ(Loaded.DatabaseName(), "Database");
+  EXPECT_EQ(Loaded.SQL(), Source.SQL());
+  ASSERT_EQ(Loaded.Params().Count(), 3);
+  EXPECT_EQ(Loaded.Params().Items(2)->ParamName(), "type");
+  EXPECT_EQ(Loaded.Params().Items(2)->DataType(), oUnknown);
+  EXPECT_EQ(Loaded.Params().Items(2)->Kind(), oInput);
+  ASSERT_EQ(Loaded.Fields().Count(), 3);
+  for (int i = 0; i < 3; ++i) {
+    TParam *Field = Loaded.Fields().Items(i);
+    EXPECT_EQ(Field->ParamName(), Source.Fields().Items(i)->ParamName());
+    EXPECT_EQ(Field->Kind(), oField);
+    EXPECT_EQ(Field->Pos(), i + 1);
+    EXPECT_EQ(Field->ItemSize(), i == 2 ? 2000 : 40);
+    EXPECT_EQ(Field->Dimension(), 10);
+  }
+  EXPECT_FALSE(Loaded.Params().NeedsRefresh());
+  EXPECT_FALSE(Loaded.Fields().NeedsRefresh());
+
+  // A list claiming more items than its block holds is refused before anything is built.
+  TParams Lying(nullptr, Loaded.Params().ItemClass());
+  TMemoryStream Block;
+  const std::uint8_t Bytes[] = {0xFF, 0xFF, 0xFF, 0x7F, 0};
+  Block.Write(Bytes, sizeof Bytes);
+  Block.Rewind();
+  EXPECT_THROW(Lying.ReadData(Block), EReadError);
+  EXPECT_EQ(Lying.Count(), 0);
 }
 
 } // namespace
