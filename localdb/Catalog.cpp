@@ -248,16 +248,16 @@ const DictView kViews[] = {
      "IN ('TABLE', 'VIEW', 'SYNONYM', 'SEQUENCE')"},
 };
 
-// Parses "NAME TYPE(n) N" column specs of the dictionary table above.
-std::vector<ColumnInfo> parseColumns(const std::string &spec) {
+// Parses "NAME TYPE(n) N" column descriptions of the dictionary table above.
+std::vector<ColumnInfo> parseColumns(const std::string &list) {
   std::vector<ColumnInfo> out;
   size_t i = 0;
-  while (i < spec.size()) {
-    size_t end = spec.find(',', i);
+  while (i < list.size()) {
+    size_t end = list.find(',', i);
     // A comma inside "(p,s)" does not occur in the table above.
     if (end == std::string::npos)
-      end = spec.size();
-    std::string part = spec.substr(i, end - i);
+      end = list.size();
+    std::string part = list.substr(i, end - i);
     i = end + 1;
     while (!part.empty() && part.front() == ' ')
       part.erase(0, 1);

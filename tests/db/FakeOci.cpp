@@ -498,13 +498,13 @@ FAKE_EXPORT void fakeoci_reset_cursors() { cursors::Reset(); }
 FAKE_EXPORT void fakeoci_script_select(const char *AColumns, long ARows) {
   std::lock_guard Guard(cursors::CursorMutex);
   cursors::Columns.clear();
-  std::string Spec = AColumns;
+  std::string Text = AColumns;
   size_t At = 0;
-  while (At < Spec.size()) {
-    size_t End = Spec.find(';', At);
+  while (At < Text.size()) {
+    size_t End = Text.find(';', At);
     if (End == std::string::npos)
-      End = Spec.size();
-    std::string Item = Spec.substr(At, End - At);
+      End = Text.size();
+    std::string Item = Text.substr(At, End - At);
     cursors::TColumn Column{};
     char Name[64] = {};
     int NullOk = 0;
