@@ -6,6 +6,8 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QTemporaryDir>
+#include "tests/QtTestEnvironment.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -15,23 +17,8 @@ namespace {
 
 using TBytes = std::vector<std::uint8_t>;
 
-class TQtEnvironment : public ::testing::Environment {
-public:
-  void SetUp() override {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-      qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int Argc = 1;
-    static char Name[] = "MainUnitDesktopTest";
-    static char *Argv[] = {Name, nullptr};
-    FApplication = std::make_unique<QApplication>(Argc, Argv);
-  }
-  void TearDown() override { FApplication.reset(); }
-
-private:
-  std::unique_ptr<QApplication> FApplication;
-};
-
-const auto *const Environment = ::testing::AddGlobalTestEnvironment(new TQtEnvironment);
+const auto *const Environment =
+    ::testing::AddGlobalTestEnvironment(new TQtEnvironment<QApplication>("MainUnitDesktopTest"));
 
 TBytes FileBytes(const std::string &AFileName) {
   std::ifstream File(AFileName, std::ios::binary);

@@ -2,27 +2,14 @@
 #include "classes/Font.h"
 
 #include <QGuiApplication>
+#include "tests/QtTestEnvironment.h"
+
 #include <gtest/gtest.h>
 
 namespace {
 
-class TQtEnvironment : public ::testing::Environment {
-public:
-  void SetUp() override {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-      qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int Argc = 1;
-    static char Name[] = "FontTest";
-    static char *Argv[] = {Name, nullptr};
-    FApplication = std::make_unique<QGuiApplication>(Argc, Argv);
-  }
-  void TearDown() override { FApplication.reset(); }
-
-private:
-  std::unique_ptr<QGuiApplication> FApplication;
-};
-
-const auto *const Environment = ::testing::AddGlobalTestEnvironment(new TQtEnvironment);
+const auto *const Environment =
+    ::testing::AddGlobalTestEnvironment(new TQtEnvironment<QGuiApplication>("FontTest"));
 
 } // namespace
 

@@ -4,27 +4,14 @@
 #include <QApplication>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include "tests/QtTestEnvironment.h"
+
 #include <gtest/gtest.h>
 
 namespace {
 
-class TQtEnvironment : public ::testing::Environment {
-public:
-  void SetUp() override {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-      qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int Argc = 1;
-    static char Name[] = "WindowPlacementTest";
-    static char *Argv[] = {Name, nullptr};
-    FApplication = std::make_unique<QApplication>(Argc, Argv);
-  }
-  void TearDown() override { FApplication.reset(); }
-
-private:
-  std::unique_ptr<QApplication> FApplication;
-};
-
-const auto *const Environment = ::testing::AddGlobalTestEnvironment(new TQtEnvironment);
+const auto *const Environment =
+    ::testing::AddGlobalTestEnvironment(new TQtEnvironment<QApplication>("WindowPlacementTest"));
 
 struct TFrame {
   QMdiArea Area;
