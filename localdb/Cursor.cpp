@@ -325,8 +325,10 @@ void Cursor::bind(const std::string &name, void *value, int valueLength, int ext
   b.lengths = lengths;
   b.maxElements = maxElements;
   (void)currentElements;
-  FImpl->binds[key] = b;
-  FImpl->slotsFor = nullptr;
+  // Rebinding a known name updates its slot in place (map nodes stay put), so the statement's
+  // resolved slots stay valid; a new name has them resolved again.
+  if (FImpl->binds.insert_or_assign(std::move(key), b).second)
+    FImpl->slotsFor = nullptr;
 }
 
 void Cursor::define(int position, void *buffer, int bufferLength, int externalType,
@@ -392,8 +394,11 @@ DescribeInfo Cursor::describe(int position) {
 
 namespace {
 
-// Binds iteration `row` of every bind variable the statement names.
-void bindValues(Cursor::Impl &m, int row) {
+// Binds iteration `row` of every bind variable the statement names. `copy`: SQLite keeps its
+// own copy of character data, as a query needs (its rows are read after the call returns);
+// DML steps at once, so it reads the caller's buffers in place.
+void bindValues(Cursor::Impl &m, int row, bool copy) {
+  const sqlite3_destructor_type keep = copy ? SQLITE_TRANSIENT : SQLITE_STATIC;
   sqlite3_stmt *st = m.stmt;
   const CompiledStatement &cs = *m.compiled;
   if (m.slotsFor != &cs) {
@@ -454,7 +459,7 @@ void bindValues(Cursor::Impl &m, int row) {
       if (n == 0)
         sqlite3_bind_null(st, idx);
       else
-        sqlite3_bind_text(st, idx, p, static_cast<int>(n), SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, idx, p, static_cast<int>(n), keep);
       break;
     }
     case 23:
@@ -463,7 +468,7 @@ void bindValues(Cursor::Impl &m, int row) {
       if (n == 0)
         sqlite3_bind_null(st, idx);
       else
-        sqlite3_bind_blob(st, idx, p, static_cast<int>(n), SQLITE_TRANSIENT);
+        sqlite3_bind_blob(st, idx, p, static_cast<int>(n), keep);
       break;
     }
     default: { // 1, 8, 96: character data of the given length
@@ -471,7 +476,7 @@ void bindValues(Cursor::Impl &m, int row) {
       if (n == 0)
         sqlite3_bind_null(st, idx);
       else
-        sqlite3_bind_text(st, idx, p, static_cast<int>(n), SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, idx, p, static_cast<int>(n), keep);
     }
     }
   }
@@ -555,7 +560,7 @@ int Cursor::execute(int iterations, int rowOffset) {
   if (isQuery(kind)) {
     if (cs.forUpdate)
       s.beginWrite();
-    bindValues(m, 0);
+    bindValues(m, 0, true);
     m.state = Impl::Fetching;
     return 0;
   }
@@ -565,7 +570,7 @@ int Cursor::execute(int iterations, int rowOffset) {
   for (int i = from; i < iters; ++i) {
     if (i > from)
       sqlite3_reset(m.stmt);
-    bindValues(m, i);
+    bindValues(m, i, false);
     int rc = sqlite3_step(m.stmt);
     if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
       OraError e = stepError(s, rc);

@@ -1,11 +1,13 @@
 // Dates: stored text, the default DD-MON-YY, format masks, Julian day arithmetic.
 #include "OraDate.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <string_view>
 
 namespace localdb {
 
@@ -67,15 +69,84 @@ const char *kElems[] = {"YYYY", "RRRR", "SYYYY", "MONTH", "HH24",  "HH12", "YYY"
                         "J",    "Q",    "WW",    "W",     "SSSSS", "FM"};
 
 // Reads the next element of a mask at i (case-insensitive); returns its canonical name or "".
-std::string elementAt(const std::string &mask, size_t i) {
-  std::string u = upper(mask.substr(i, 6));
-  std::string best;
+// The name points into kElems: no copies, since every date conversion calls this per element.
+std::string_view elementAt(const std::string &mask, size_t i) {
+  std::string_view best;
+  const size_t rest = mask.size() - i;
   for (const char *e : kElems) {
-    size_t n = std::strlen(e);
-    if (u.compare(0, n, e) == 0 && n > best.size())
-      best = e;
+    const size_t n = std::strlen(e);
+    if (n > rest || n <= best.size())
+      continue;
+    size_t k = 0;
+    while (k < n && std::toupper(static_cast<unsigned char>(mask[i + k])) == e[k])
+      ++k;
+    if (k == n)
+      best = std::string_view(e, n);
   }
   return best;
+}
+
+// Whether text at p starts with the upper-case word (case-insensitive), without copies.
+bool startsWithWord(const std::string &text, size_t p, const char *word, size_t n) {
+  if (p > text.size() || text.size() - p < n)
+    return false;
+  for (size_t k = 0; k < n; ++k)
+    if (std::toupper(static_cast<unsigned char>(text[p + k])) != word[k])
+      return false;
+  return true;
+}
+
+bool digit(char c) { return c >= '0' && c <= '9'; }
+int twoDigits(const char *t) { return (t[0] - '0') * 10 + (t[1] - '0'); }
+
+// The month of three letters in any case ("jan", "Feb"), 1 to 12; 0 when none.
+int monthOfAbbreviation(const char *t) {
+  const char a = static_cast<char>(std::toupper(static_cast<unsigned char>(t[0])));
+  const char b = static_cast<char>(std::toupper(static_cast<unsigned char>(t[1])));
+  const char c = static_cast<char>(std::toupper(static_cast<unsigned char>(t[2])));
+  for (int m = 0; m < 12; ++m)
+    if (kMonths[m][0] == a && kMonths[m][1] == b && kMonths[m][2] == c)
+      return m + 1;
+  return 0;
+}
+
+// The common shapes read directly: "DD-MON-YY" under the default format and
+// "YYYY-MM-DD HH24:MI:SS" under that format. Only valid dates are taken here; anything else
+// (other shapes, out-of-range fields, errors) is left to the mask reader, which gives the same
+// value for what is taken here.
+bool parseCommonShape(const std::string &text, const std::string &mask, OraDateValue &d) {
+  const char *t = text.data();
+  if (text.size() == 9 && (mask.empty() || mask == "DD-MON-YY")) {
+    if (!digit(t[0]) || !digit(t[1]) || t[2] != '-' || t[6] != '-' || !digit(t[7]) ||
+        !digit(t[8]))
+      return false;
+    const int month = monthOfAbbreviation(t + 3);
+    const int day = twoDigits(t);
+    if (!month || day < 1)
+      return false;
+    const int thisYear = nowDate().year;
+    const int year = thisYear - thisYear % 100 + twoDigits(t + 7);
+    if (year == 0 || year < -4712 || year > 9999 || day > daysInMonth(year, month))
+      return false;
+    d = OraDateValue{year, month, day, 0, 0, 0};
+    return true;
+  }
+  if (text.size() == 19 && mask == "YYYY-MM-DD HH24:MI:SS") {
+    static const int kDigits[] = {0, 1, 2, 3, 5, 6, 8, 9, 11, 12, 14, 15, 17, 18};
+    for (int k : kDigits)
+      if (!digit(t[k]))
+        return false;
+    if (t[4] != '-' || t[7] != '-' || t[10] != ' ' || t[13] != ':' || t[16] != ':')
+      return false;
+    OraDateValue v{twoDigits(t) * 100 + twoDigits(t + 2), twoDigits(t + 5), twoDigits(t + 8),
+                   twoDigits(t + 11), twoDigits(t + 14), twoDigits(t + 17)};
+    if (v.year == 0 || v.month < 1 || v.month > 12 || v.day < 1 ||
+        v.day > daysInMonth(v.year, v.month) || v.hour > 23 || v.minute > 59 || v.second > 59)
+      return false;
+    d = v;
+    return true;
+  }
+  return false;
 }
 
 } // namespace
@@ -85,11 +156,37 @@ int daysInMonth(int y, int m) {
   return m == 2 && leap(y) ? 29 : d[m - 1];
 }
 
+int storeDateTo(const OraDateValue &d, char *out) {
+  auto in = [](int v, int limit) { return v >= 0 && v <= limit; };
+  if (in(d.year, 9999) && in(d.month, 99) && in(d.day, 99) && in(d.hour, 99) &&
+      in(d.minute, 99) && in(d.second, 99)) {
+    auto two = [&](int at, int v) {
+      out[at] = static_cast<char>('0' + v / 10);
+      out[at + 1] = static_cast<char>('0' + v % 10);
+    };
+    two(0, d.year / 100);
+    two(2, d.year % 100);
+    out[4] = '-';
+    two(5, d.month);
+    out[7] = '-';
+    two(8, d.day);
+    out[10] = ' ';
+    two(11, d.hour);
+    out[13] = ':';
+    two(14, d.minute);
+    out[16] = ':';
+    two(17, d.second);
+    out[19] = 0;
+    return 19;
+  }
+  return std::snprintf(out, kStoredDateBuffer, "%04d-%02d-%02d %02d:%02d:%02d", d.year, d.month,
+                       d.day, d.hour, d.minute, d.second);
+}
+
 std::string storeDate(const OraDateValue &d) {
-  char buf[40];
-  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", d.year, d.month, d.day, d.hour,
-                d.minute, d.second);
-  return buf;
+  char buf[kStoredDateBuffer];
+  const int n = storeDateTo(d, buf);
+  return std::string(buf, static_cast<size_t>(std::min(n, kStoredDateBuffer - 1)));
 }
 
 std::optional<OraDateValue> loadDate(const char *t, size_t n) {
@@ -174,11 +271,18 @@ OraDateValue addMonths(const OraDateValue &d, int months) {
 }
 
 OraDateValue nowDate() {
+  // Every date read asks for the current year; the local time of one second is kept per thread.
+  thread_local std::time_t lastSecond = -1;
+  thread_local OraDateValue last;
   std::time_t t = std::time(nullptr);
-  std::tm tm{};
-  localtime_r(&t, &tm);
-  return OraDateValue{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday,
-                      tm.tm_hour,        tm.tm_min,     tm.tm_sec};
+  if (t != lastSecond) {
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    last = OraDateValue{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday,
+                        tm.tm_hour,        tm.tm_min,     tm.tm_sec};
+    lastSecond = t;
+  }
+  return last;
 }
 
 std::optional<std::string> formatDate(const OraDateValue &d, const std::string &maskIn) {
@@ -210,7 +314,7 @@ std::optional<std::string> formatDate(const OraDateValue &d, const std::string &
       i = e + 1;
       continue;
     }
-    std::string el = elementAt(mask, i);
+    std::string_view el = elementAt(mask, i);
     if (el.empty()) {
       if (std::isalnum(static_cast<unsigned char>(c)))
         return std::nullopt;
@@ -273,8 +377,16 @@ std::optional<std::string> formatDate(const OraDateValue &d, const std::string &
   return out;
 }
 
-std::optional<OraDateValue> parseDate(const std::string &text, const std::string &maskIn,
+std::optional<OraDateValue> parseDate(const std::string &text, const std::string &mask,
                                       int &err) {
+  OraDateValue d;
+  if (parseCommonShape(text, mask, d))
+    return d;
+  return parseDateByMask(text, mask, err);
+}
+
+std::optional<OraDateValue> parseDateByMask(const std::string &text, const std::string &maskIn,
+                                            int &err) {
   std::string mask = maskIn.empty() ? "DD-MON-YY" : maskIn;
   OraDateValue d;
   OraDateValue now = nowDate();
@@ -318,7 +430,7 @@ std::optional<OraDateValue> parseDate(const std::string &text, const std::string
       i = e + 1;
       continue;
     }
-    std::string el = elementAt(mask, i);
+    std::string_view el = elementAt(mask, i);
     if (el.empty()) {
       if (std::isalnum(static_cast<unsigned char>(c))) {
         err = 1821;
@@ -379,11 +491,11 @@ std::optional<OraDateValue> parseDate(const std::string &text, const std::string
       skipBlanks();
       int found = 0;
       for (int m = 0; m < 12 && !found; ++m) {
-        std::string full = kMonths[m];
-        if (upper(text.substr(p, full.size())) == full) {
+        const size_t n = std::strlen(kMonths[m]);
+        if (startsWithWord(text, p, kMonths[m], n)) {
           found = m + 1;
-          p += full.size();
-        } else if (upper(text.substr(p, 3)) == full.substr(0, 3)) {
+          p += n;
+        } else if (startsWithWord(text, p, kMonths[m], 3)) {
           found = m + 1;
           p += 3;
         }
@@ -415,13 +527,13 @@ std::optional<OraDateValue> parseDate(const std::string &text, const std::string
       skipBlanks();
       bool ok = false;
       for (const char *dn : kDays) {
-        std::string full = dn;
-        if (upper(text.substr(p, full.size())) == full) {
-          p += full.size();
+        const size_t n = std::strlen(dn);
+        if (startsWithWord(text, p, dn, n)) {
+          p += n;
           ok = true;
           break;
         }
-        if (upper(text.substr(p, 3)) == full.substr(0, 3)) {
+        if (startsWithWord(text, p, dn, 3)) {
           p += 3;
           ok = true;
           break;

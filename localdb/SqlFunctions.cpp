@@ -111,7 +111,9 @@ void resultDate(sqlite3_context *ctx, const OraDateValue &d) {
     raise(ctx, 1841);
     return;
   }
-  resultText(ctx, storeDate(d));
+  char text[kStoredDateBuffer];
+  const int n = storeDateTo(d, text);
+  sqlite3_result_text(ctx, text, std::min(n, kStoredDateBuffer - 1), SQLITE_TRANSIENT);
 }
 
 bool anyNull(int argc, sqlite3_value **argv) {

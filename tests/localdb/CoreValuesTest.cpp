@@ -1,7 +1,10 @@
 // Below the contract: numbers and dates as Oracle prints and reads them.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cmath>
+#include <cstdio>
+#include <string>
 
 #include "localdb/OraDate.h"
 #include "localdb/OraNumber.h"
@@ -109,6 +112,79 @@ TEST(OraDate, ParsesTheDefaultFormatAndMasks) {
   EXPECT_EQ(err, 1830);
   EXPECT_FALSE(parseDate("1-1-1", "ZZ", err));
   EXPECT_EQ(err, 1821);
+}
+
+namespace {
+
+// parseDate (with its direct reading of the common shapes) and the general mask reader agree:
+// the same date, or the same error.
+void expectSameAsMaskReader(const std::string &text, const std::string &mask) {
+  int fastErr = 0, maskErr = 0;
+  auto fast = parseDate(text, mask, fastErr);
+  auto general = parseDateByMask(text, mask, maskErr);
+  ASSERT_EQ(fast.has_value(), general.has_value()) << "'" << text << "' as '" << mask << "'";
+  if (fast)
+    EXPECT_EQ(storeDate(*fast), storeDate(*general)) << "'" << text << "' as '" << mask << "'";
+  else
+    EXPECT_EQ(fastErr, maskErr) << "'" << text << "' as '" << mask << "'";
+}
+
+} // namespace
+
+TEST(OraDate, CommonShapesReadAsTheMaskReaderReadsThem) {
+  static const char *kMon[12] = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
+                                 "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
+  // DD-MON-YY: every day number (valid or not) of every month over 100 years, in three cases.
+  for (int yy = 0; yy < 100; ++yy)
+    for (int m = 0; m < 12; ++m)
+      for (int day = 0; day <= 32; ++day) {
+        char text[16];
+        std::snprintf(text, sizeof text, "%02d-%s-%02d", day, kMon[m], yy);
+        expectSameAsMaskReader(text, "");
+        expectSameAsMaskReader(text, "DD-MON-YY");
+        std::string lower = text, mixed = text;
+        for (int k = 3; k < 6; ++k) {
+          lower[static_cast<size_t>(k)] = static_cast<char>(std::tolower(text[k]));
+          if (k > 3)
+            mixed[static_cast<size_t>(k)] = lower[static_cast<size_t>(k)];
+        }
+        expectSameAsMaskReader(lower, "");
+        expectSameAsMaskReader(mixed, "");
+      }
+  // Near misses of the shape go the general way and still agree.
+  for (const char *text : {"01-FOO-81", "01-JA1-81", "1-JAN-081", "01/JAN/81", "01-JAN-8X",
+                           "01-JANUARY", "00-JAN-81", " 1-JAN-81", "01-JAN-81 ", "29-FEB-00",
+                           "29-FEB-01", "31-APR-81", "99-DEC-99", "01-jan-81", "01-MAYO-1"})
+    expectSameAsMaskReader(text, "");
+  // YYYY-MM-DD HH24:MI:SS: each field at and past its limits.
+  const std::string iso = "YYYY-MM-DD HH24:MI:SS";
+  for (const char *year : {"0000", "0001", "1900", "2000", "2024", "9999"})
+    for (int month : {0, 1, 2, 12, 13})
+      for (int day : {0, 1, 28, 29, 30, 31, 32})
+        for (int hour : {0, 23, 24})
+          for (int minute : {0, 59, 60})
+            for (int second : {0, 59, 60}) {
+              char text[32];
+              std::snprintf(text, sizeof text, "%s-%02d-%02d %02d:%02d:%02d", year, month, day,
+                            hour, minute, second);
+              expectSameAsMaskReader(text, iso);
+            }
+  for (const char *text : {"1999-12-31T23:59:58", "1999-12-31 23:59:5", "1999/12/31 23:59:58",
+                           "+999-12-31 23:59:58", "1999-1a-31 23:59:58"})
+    expectSameAsMaskReader(text, iso);
+}
+
+TEST(OraDate, StoredTextIsThePrintfText) {
+  for (const OraDateValue &d :
+       {OraDateValue{1, 1, 1, 0, 0, 0}, OraDateValue{1981, 11, 17, 13, 5, 9},
+        OraDateValue{9999, 12, 31, 23, 59, 59}, OraDateValue{-4712, 1, 1, 0, 0, 0},
+        OraDateValue{0, 2, 29, 12, 0, 0}, OraDateValue{100000, 1, 1, 0, 0, 0},
+        OraDateValue{2024, 2, 29, 7, 8, 9}}) {
+    char expected[64];
+    std::snprintf(expected, sizeof expected, "%04d-%02d-%02d %02d:%02d:%02d", d.year, d.month,
+                  d.day, d.hour, d.minute, d.second);
+    EXPECT_EQ(storeDate(d), expected);
+  }
 }
 
 TEST(OraDate, Arithmetic) {
