@@ -68,24 +68,29 @@ void setReturnCode(ub1 *area, int rc) {
   std::memcpy(area + OCI_CDA_V2_RC, &v2, 2);
 }
 
-std::shared_ptr<Session> findSession(const ub1 *area) {
-  uint64_t id = handleOf(area, kLdaMagic);
+// The object a data area's handle names, or none; with take, it also leaves the registry.
+template <class T>
+std::shared_ptr<T> lookUp(std::unordered_map<uint64_t, std::shared_ptr<T>> &objects,
+                          const ub1 *area, uint32_t magic, bool take = false) {
+  uint64_t id = handleOf(area, magic);
   if (!id)
     return nullptr;
-  Registry &r = registry();
-  std::lock_guard<std::mutex> lock(r.mutex);
-  auto it = r.sessions.find(id);
-  return it == r.sessions.end() ? nullptr : it->second;
+  std::lock_guard<std::mutex> lock(registry().mutex);
+  auto it = objects.find(id);
+  if (it == objects.end())
+    return nullptr;
+  std::shared_ptr<T> found = it->second;
+  if (take)
+    objects.erase(it);
+  return found;
+}
+
+std::shared_ptr<Session> findSession(const ub1 *area) {
+  return lookUp(registry().sessions, area, kLdaMagic);
 }
 
 std::shared_ptr<Cursor> findCursor(const ub1 *area) {
-  uint64_t id = handleOf(area, kCdaMagic);
-  if (!id)
-    return nullptr;
-  Registry &r = registry();
-  std::lock_guard<std::mutex> lock(r.mutex);
-  auto it = r.cursors.find(id);
-  return it == r.cursors.end() ? nullptr : it->second;
+  return lookUp(registry().cursors, area, kCdaMagic);
 }
 
 void rememberThread(const OraError &e) {
@@ -248,17 +253,7 @@ sword olog(Lda_Def *lda, ub1 *, text *uid, sword uidl, text *pswd, sword pswdl, 
 sword ologof(Lda_Def *lda) {
   if (!lda)
     return 1012;
-  uint64_t id = handleOf(lda->area, kLdaMagic);
-  std::shared_ptr<Session> s;
-  if (id) {
-    Registry &r = registry();
-    std::lock_guard<std::mutex> lock(r.mutex);
-    auto it = r.sessions.find(id);
-    if (it != r.sessions.end()) {
-      s = it->second;
-      r.sessions.erase(it);
-    }
-  }
+  std::shared_ptr<Session> s = lookUp(registry().sessions, lda->area, kLdaMagic, true);
   if (!s) {
     OraError e = oraError(1012);
     rememberThread(e);
@@ -367,17 +362,7 @@ sword oopen(Cda_Def *cursor, Lda_Def *lda, text *, sword, sword, text *, sword) 
 sword oclose(Cda_Def *cursor) {
   if (!cursor)
     return 1001;
-  uint64_t id = handleOf(cursor->area, kCdaMagic);
-  std::shared_ptr<Cursor> c;
-  if (id) {
-    Registry &r = registry();
-    std::lock_guard<std::mutex> lock(r.mutex);
-    auto it = r.cursors.find(id);
-    if (it != r.cursors.end()) {
-      c = it->second;
-      r.cursors.erase(it);
-    }
-  }
+  std::shared_ptr<Cursor> c = lookUp(registry().cursors, cursor->area, kCdaMagic, true);
   if (!c) {
     OraError e = oraError(1001);
     rememberThread(e);
