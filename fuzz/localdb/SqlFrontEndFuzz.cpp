@@ -9,15 +9,15 @@
 #include <cstdlib>
 #include <string>
 
-#include "localdb/Catalog.h"
-#include "localdb/Ddl.h"
-#include "localdb/OraError.h"
-#include "localdb/Seed.h"
-#include "localdb/Session.h"
-#include "localdb/SqlBinder.h"
-#include "localdb/SqlEmitter.h"
-#include "localdb/SqlFunctions.h"
-#include "localdb/SqlParser.h"
+#include "localdb/catalog/Catalog.h"
+#include "localdb/catalog/Ddl.h"
+#include "localdb/sql/OraError.h"
+#include "localdb/server/Seed.h"
+#include "localdb/server/Session.h"
+#include "localdb/sql/SqlBinder.h"
+#include "localdb/sql/SqlEmitter.h"
+#include "localdb/sql/SqlFunctions.h"
+#include "localdb/sql/SqlParser.h"
 
 using namespace localdb;
 

@@ -1,10 +1,10 @@
 // Below the contract: SHA-256, password hashes, statement kinds, error texts.
 #include <gtest/gtest.h>
 
-#include "localdb/OraError.h"
-#include "localdb/Server.h"
-#include "localdb/Sha256.h"
-#include "localdb/StatementKind.h"
+#include "localdb/sql/OraError.h"
+#include "localdb/server/Server.h"
+#include "localdb/server/Sha256.h"
+#include "localdb/sql/StatementKind.h"
 
 using namespace localdb;
 

@@ -2,12 +2,12 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
-#include "localdb/Catalog.h"
-#include "localdb/Seed.h"
-#include "localdb/SqlBinder.h"
-#include "localdb/SqlEmitter.h"
-#include "localdb/SqlLexer.h"
-#include "localdb/SqlParser.h"
+#include "localdb/catalog/Catalog.h"
+#include "localdb/server/Seed.h"
+#include "localdb/sql/SqlBinder.h"
+#include "localdb/sql/SqlEmitter.h"
+#include "localdb/sql/SqlLexer.h"
+#include "localdb/sql/SqlParser.h"
 
 using namespace localdb;
 

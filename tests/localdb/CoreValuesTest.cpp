@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <string>
 
-#include "localdb/OraDate.h"
-#include "localdb/OraNumber.h"
-#include "localdb/SqlFunctions.h"
+#include "localdb/sql/OraDate.h"
+#include "localdb/sql/OraNumber.h"
+#include "localdb/sql/SqlFunctions.h"
 
 using namespace localdb;
 

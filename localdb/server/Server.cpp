@@ -1,5 +1,5 @@
 // Servers: resolving a host to a folder, opening or creating its SQLite file, password hashes.
-#include "Server.h"
+#include "localdb/server/Server.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,10 +9,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "Catalog.h"
-#include "OraError.h"
-#include "Seed.h"
-#include "Sha256.h"
+#include "localdb/catalog/Catalog.h"
+#include "localdb/sql/OraError.h"
+#include "localdb/server/Seed.h"
+#include "localdb/server/Sha256.h"
 
 namespace localdb {
 

@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "SqlAst.h"
+#include "localdb/sql/SqlAst.h"
 
 namespace localdb {
 

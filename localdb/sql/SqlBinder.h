@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "SqlAst.h"
+#include "localdb/sql/SqlAst.h"
 
 namespace localdb {
 

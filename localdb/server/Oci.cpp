@@ -13,9 +13,9 @@
 #include "db/OciCalls.h"
 #pragma GCC visibility pop
 
-#include "localdb/Cursor.h"
-#include "localdb/OraError.h"
-#include "localdb/Session.h"
+#include "localdb/server/Cursor.h"
+#include "localdb/sql/OraError.h"
+#include "localdb/server/Session.h"
 
 using namespace localdb;
 

@@ -1,5 +1,5 @@
 // Dates: stored text, the default DD-MON-YY, format masks, Julian day arithmetic.
-#include "OraDate.h"
+#include "localdb/sql/OraDate.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,5 +1,5 @@
 // SHA-256 after FIPS 180-4, small and self-contained.
-#include "Sha256.h"
+#include "localdb/server/Sha256.h"
 
 #include <cstdint>
 #include <cstdio>

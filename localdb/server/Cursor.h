@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "OraError.h"
-#include "Session.h"
+#include "localdb/sql/OraError.h"
+#include "localdb/server/Session.h"
 
 namespace localdb {
 

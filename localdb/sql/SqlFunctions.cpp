@@ -1,6 +1,6 @@
 // The ora_* SQL functions that emitted statements call: conversions, Oracle's built-ins,
 // column checks, ROWNUM counters and sequences.
-#include "SqlFunctions.h"
+#include "localdb/sql/SqlFunctions.h"
 
 #include <algorithm>
 #include <cctype>
@@ -9,11 +9,11 @@
 #include <cstring>
 #include <vector>
 
-#include "Catalog.h"
-#include "OraDate.h"
-#include "OraError.h"
-#include "OraNumber.h"
-#include "Session.h"
+#include "localdb/catalog/Catalog.h"
+#include "localdb/sql/OraDate.h"
+#include "localdb/sql/OraError.h"
+#include "localdb/sql/OraNumber.h"
+#include "localdb/server/Session.h"
 
 namespace localdb {
 

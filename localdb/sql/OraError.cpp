@@ -1,5 +1,5 @@
 // The table of Oracle message texts and the builders of OraError.
-#include "OraError.h"
+#include "localdb/sql/OraError.h"
 
 #include <cstdio>
 #include <cstring>

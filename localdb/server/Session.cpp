@@ -1,9 +1,9 @@
 // A logon: connect text parsing, authentication, Oracle's transaction over SQLite's.
-#include "Session.h"
+#include "localdb/server/Session.h"
 
-#include "Catalog.h"
-#include "Server.h"
-#include "SqlFunctions.h"
+#include "localdb/catalog/Catalog.h"
+#include "localdb/server/Server.h"
+#include "localdb/sql/SqlFunctions.h"
 
 namespace localdb {
 

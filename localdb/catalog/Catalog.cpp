@@ -1,12 +1,12 @@
 // The catalog tables, the dictionary views over them and the constraint triggers.
-#include "Catalog.h"
+#include "localdb/catalog/Catalog.h"
 
 #include <cstdio>
 #include <ctime>
 #include <map>
 #include <set>
 
-#include "OraError.h"
+#include "localdb/sql/OraError.h"
 
 namespace localdb {
 

@@ -1,5 +1,5 @@
 // Oracle NUMBER text: default printing, parsing, precision and scale, number format masks.
-#include "OraNumber.h"
+#include "localdb/sql/OraNumber.h"
 
 #include <cctype>
 #include <cmath>

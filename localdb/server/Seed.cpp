@@ -1,8 +1,8 @@
 // The contents of a new server: the catalog, SYSTEM and SCOTT, and SCOTT's demonstration tables.
-#include "Seed.h"
+#include "localdb/server/Seed.h"
 
-#include "Catalog.h"
-#include "Server.h"
+#include "localdb/catalog/Catalog.h"
+#include "localdb/server/Server.h"
 
 namespace localdb {
 

@@ -1,17 +1,17 @@
 // The DDL executor: each statement is a set of catalog rows and SQLite schema changes.
-#include "Ddl.h"
+#include "localdb/catalog/Ddl.h"
 
 #include <algorithm>
 #include <cmath>
 #include <set>
 
-#include "Catalog.h"
-#include "OraError.h"
-#include "OraNumber.h"
-#include "Server.h"
-#include "SqlBinder.h"
-#include "SqlEmitter.h"
-#include "SqlParser.h"
+#include "localdb/catalog/Catalog.h"
+#include "localdb/sql/OraError.h"
+#include "localdb/sql/OraNumber.h"
+#include "localdb/server/Server.h"
+#include "localdb/sql/SqlBinder.h"
+#include "localdb/sql/SqlEmitter.h"
+#include "localdb/sql/SqlParser.h"
 
 namespace localdb {
 

@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "OraError.h"
-#include "SqlAst.h"
+#include "localdb/sql/OraError.h"
+#include "localdb/sql/SqlAst.h"
 
 namespace localdb {
 

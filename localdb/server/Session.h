@@ -7,7 +7,7 @@
 #include <mutex>
 #include <string>
 
-#include "OraError.h"
+#include "localdb/sql/OraError.h"
 
 namespace localdb {
 

@@ -1,21 +1,21 @@
 // A cursor: compiles its statement, binds values from the caller's buffers, executes it and
 // formats fetched rows straight into the defined buffers, a batch at a time.
-#include "Cursor.h"
+#include "localdb/server/Cursor.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <map>
 
-#include "Catalog.h"
-#include "Ddl.h"
-#include "OraDate.h"
-#include "OraNumber.h"
-#include "SqlBinder.h"
-#include "SqlEmitter.h"
-#include "SqlFunctions.h"
-#include "SqlParser.h"
-#include "StatementKind.h"
+#include "localdb/catalog/Catalog.h"
+#include "localdb/catalog/Ddl.h"
+#include "localdb/sql/OraDate.h"
+#include "localdb/sql/OraNumber.h"
+#include "localdb/sql/SqlBinder.h"
+#include "localdb/sql/SqlEmitter.h"
+#include "localdb/sql/SqlFunctions.h"
+#include "localdb/sql/SqlParser.h"
+#include "localdb/sql/StatementKind.h"
 
 namespace localdb {
 

@@ -1,11 +1,11 @@
 // The SQLite emitter: bound tree to SQLite text, conversions made explicit by type.
-#include "SqlEmitter.h"
+#include "localdb/sql/SqlEmitter.h"
 
 #include <algorithm>
 
-#include "OraError.h"
-#include "OraNumber.h"
-#include "SqlBinder.h"
+#include "localdb/sql/OraError.h"
+#include "localdb/sql/OraNumber.h"
+#include "localdb/sql/SqlBinder.h"
 
 namespace localdb {
 

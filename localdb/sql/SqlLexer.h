@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "OraError.h"
+#include "localdb/sql/OraError.h"
 
 namespace localdb {
 

@@ -1,5 +1,5 @@
 // The SQL function code from the leading keywords of a statement (comments and blanks skipped).
-#include "StatementKind.h"
+#include "localdb/sql/StatementKind.h"
 
 #include <cctype>
 #include <cstring>

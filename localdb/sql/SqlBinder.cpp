@@ -1,12 +1,12 @@
 // The binder: names to catalog objects and columns, types, Oracle's semantic checks.
-#include "SqlBinder.h"
+#include "localdb/sql/SqlBinder.h"
 
 #include <algorithm>
 #include <cstring>
 #include <set>
 
-#include "OraError.h"
-#include "SqlParser.h"
+#include "localdb/sql/OraError.h"
+#include "localdb/sql/SqlParser.h"
 
 namespace localdb {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "Catalog.h"
+#include "localdb/catalog/Catalog.h"
 
 namespace localdb {
 

@@ -1,9 +1,9 @@
 // The SQL parser: recursive descent over the token list, one error route carrying the offset.
-#include "SqlParser.h"
+#include "localdb/sql/SqlParser.h"
 
 #include <set>
 
-#include "SqlLexer.h"
+#include "localdb/sql/SqlLexer.h"
 
 namespace localdb {
 

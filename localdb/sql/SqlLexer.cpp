@@ -1,5 +1,5 @@
 // The SQL lexer: names, quoted names, strings, numbers, bind variables, operators, comments.
-#include "SqlLexer.h"
+#include "localdb/sql/SqlLexer.h"
 
 #include <cctype>
 
