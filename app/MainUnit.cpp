@@ -363,8 +363,11 @@ void TMainForm::FormCreate() {
   }
 }
 
-void TMainForm::FormActivate() {
-  // Only the first activation finds the desktop still open.
+void TMainForm::FormActivate() { RestoreDesktop(); }
+
+void TMainForm::RestoreDesktop() {
+  // Once, at the first showing or activation, whichever comes first: a window manager may
+  // never activate the window, and the saved children must come back all the same.
   if (FDesktopReader)
     RestoreDesktopChildren(FDesktopReader, FormClasses());
 }
@@ -384,19 +387,23 @@ TLoginState TMainForm::LoginState() const {
 void TMainForm::FormCloseQuery() {
   try {
     SaveConfiguration(ConfigFile(), *CFG, LoginState());
-    if (CFG->SaveDesktopPosition()) {
+    // A desktop whose children were never restored would be replaced by one without them.
+    if (CFG->SaveDesktopPosition() && !FDesktopReader) {
       const QRect Frame = geometry();
       SaveDesktop(DesktopFile(), *CFG, {x(), y(), Frame.width(), Frame.height()},
                   [this](TValueWriter &AWriter) {
-                    // Last to first, each child writing its record while it closes.
-                    QList<QMdiSubWindow *> Windows = MdiArea->subWindowList();
-                    for (auto It = Windows.rbegin(); It != Windows.rend(); ++It) {
-                      if (auto *Child = dynamic_cast<TForm *>((*It)->widget())) {
+                    // Bottom to top, each child writing its record while it closes: the
+                    // restore creates them in this order, each on top of the ones before,
+                    // so the stacking and the active window come back as they were.
+                    const QList<QMdiSubWindow *> Windows =
+                        MdiArea->subWindowList(QMdiArea::StackingOrder);
+                    for (QMdiSubWindow *Window : Windows) {
+                      if (auto *Child = dynamic_cast<TForm *>(Window->widget())) {
                         AWriter.WriteString(Child->FormClassName());
-                        WritePlacement(AWriter, **It);
+                        WritePlacement(AWriter, *Window);
                         Child->WriteDesktopValues(AWriter);
                       }
-                      (*It)->close();
+                      Window->close();
                     }
                   });
     }
@@ -407,9 +414,30 @@ void TMainForm::FormCloseQuery() {
   DatabaseDisconnectItemClick();
 }
 
+bool TMainForm::ChildrenCloseQuery() {
+  const QList<QMdiSubWindow *> Windows = MdiArea->subWindowList(QMdiArea::StackingOrder);
+  for (auto It = Windows.rbegin(); It != Windows.rend(); ++It)
+    if (auto *Child = dynamic_cast<TForm *>((*It)->widget()))
+      if (!Child->FormCloseQuery())
+        return false;
+  return true;
+}
+
 void TMainForm::closeEvent(QCloseEvent *AEvent) {
+  // Every child answers before anything is written: one refusal (an editor's Cancel) keeps
+  // the program running with its configuration and desktop files untouched.
+  if (!FClosingDown && !ChildrenCloseQuery()) {
+    AEvent->ignore();
+    return;
+  }
+  FClosingDown = true;
   TApplication::Guard([this] { FormCloseQuery(); });
   AEvent->accept();
+}
+
+void TMainForm::showEvent(QShowEvent *AEvent) {
+  QMainWindow::showEvent(AEvent);
+  TApplication::Guard([this] { RestoreDesktop(); });
 }
 
 bool TMainForm::event(QEvent *AEvent) {

@@ -101,12 +101,19 @@ public:
   // The confirmation box of Connect while connected; tests answer it without a modal box.
   std::function<bool(const std::string &)> Confirm;
 
+  // True once every child has answered its close question at shut-down: the children are then
+  // closed (and write their desktop records) without asking again.
+  bool ClosingDown() const { return FClosingDown; }
+  // Asks each child its close question, topmost first; the first refusal ends the asking.
+  bool ChildrenCloseQuery();
+
 protected:
   void FormCreate();
   void FormActivate();
   // Saves configuration and desktop and disconnects; the close is never refused.
   void FormCloseQuery();
   void closeEvent(QCloseEvent *AEvent) override;
+  void showEvent(QShowEvent *AEvent) override;
   bool event(QEvent *AEvent) override;
 
 private:
@@ -120,6 +127,7 @@ private:
   template <typename M> void Forward(M AMethod);
   void ConnectAgain();
   void SubWindowActivated(QMdiSubWindow *AWindow);
+  void RestoreDesktop();
 
   std::vector<TMenuGroup> FFrameMenus;
   QLabel *FStatusLabel;
@@ -127,6 +135,7 @@ private:
   std::string FStartFolder;
   TForm *FMergedChild = nullptr;
   std::unique_ptr<TDesktopReader> FDesktopReader;
+  bool FClosingDown = false;
 };
 
 extern TMainForm *MainForm;

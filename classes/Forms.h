@@ -27,6 +27,9 @@ public:
   virtual std::vector<TMenuGroup> MenuGroups() const { return {}; }
   virtual void FormActivate() {}
   virtual void FormDeactivate() {}
+  // The close question (an editor asks to save): false keeps the window open. The frame asks
+  // every child before it shuts down, and a window closed on its own asks itself.
+  virtual bool FormCloseQuery() { return true; }
   // The class name under which the desktop file records and re-creates this window.
   virtual const char *FormClassName() const = 0;
   // The window's own values in its desktop record, after its class name and placement.
