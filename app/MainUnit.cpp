@@ -9,6 +9,7 @@
 #include "classes/ComponentStream.h"
 #include "classes/Streams.h"
 #include "classes/WindowPlacement.h"
+#include "windows/TerminalUnit.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -163,6 +164,9 @@ TMainForm::TMainForm(QWidget *AParent) : QMainWindow(AParent) {
   CFG = new TCFG(this);
   CFG->SetName("CFG");
 
+  FormClasses().Register("TTerminalForm", [this](TValueReader &AReader) {
+    TTerminalForm::Create(*this, &AReader);
+  });
   FormCreate();
 }
 
@@ -565,7 +569,7 @@ void TMainForm::ToolsOptionsItemClick() {
 }
 
 void TMainForm::WindowNewTerminalWindowItemClick() {
-  // A terminal window opens here once it exists.
+  TTerminalForm::Create(*this);
 }
 
 void TMainForm::WindowNewProcdeureWindowItemClick() {

@@ -9,6 +9,7 @@
 
 #include "localdb/catalog/Catalog.h"
 #include "localdb/catalog/Ddl.h"
+#include "localdb/plsql/PlsqlUnits.h"
 #include "localdb/sql/OraDate.h"
 #include "localdb/sql/OraNumber.h"
 #include "localdb/sql/SqlBinder.h"
@@ -143,7 +144,29 @@ struct Cursor::Impl {
   std::vector<DefineSlot> defines;
   std::vector<RownumCounter> counters;
   enum { Idle, Fetching, Done } state = Idle;
+  plsql::PlsqlText plsql = plsql::PlsqlText::None; // a block or a unit's DDL: PL/SQL runs it
+  int runPlsql(Session &s, bool compileOnly);
 };
+
+// PL/SQL text runs in the PL/SQL engine, with this cursor's binds as the block's variables.
+int Cursor::Impl::runPlsql(Session &s, bool compileOnly) {
+  return plsql::runPlsql(
+      s, text,
+      [this](const std::string &name, plsql::HostBind &out) {
+        auto it = binds.find(name);
+        if (it == binds.end())
+          return false;
+        const BindSlot &b = it->second;
+        out.value = b.value;
+        out.valueLength = b.valueLength;
+        out.type = b.type;
+        out.indicator = b.indicators;
+        out.length = b.lengths;
+        out.maxElements = b.maxElements;
+        return true;
+      },
+      compileOnly);
+}
 
 Cursor::Cursor(std::shared_ptr<Session> session)
     : FSession(std::move(session)), FImpl(std::make_unique<Impl>()) {}
@@ -256,6 +279,16 @@ void Cursor::parse(const char *text, size_t length, bool deferred) {
   parseErrorOffset = 0;
   rowsProcessed = 0;
   warningFlags = 0;
+  m.plsql = plsql::plsqlTextKind(m.text);
+  if (m.plsql != plsql::PlsqlText::None) {
+    // A block is compiled at a non-deferred parse and runs at execute; a unit's DDL runs now.
+    if (!deferred) {
+      bool ddl = m.plsql != plsql::PlsqlText::Block;
+      warningFlags = static_cast<uint8_t>(m.runPlsql(*FSession, !ddl));
+      m.ddlDone = ddl;
+    }
+    return;
+  }
   if (!deferred) {
     // A non-deferred parse reports errors now; DDL runs at parse time, as Oracle does.
     ensureCompiled(*FSession, m);
@@ -496,6 +529,13 @@ int Cursor::execute(int iterations, int rowOffset) {
   parseErrorOffset = 0;
   if (m.ddlDone) {
     m.ddlDone = false;
+    return 0;
+  }
+  if (m.plsql != plsql::PlsqlText::None) {
+    rowsProcessed = 0;
+    warningFlags = static_cast<uint8_t>(m.runPlsql(s, false));
+    if (m.plsql == plsql::PlsqlText::Block)
+      rowsProcessed = 1;
     return 0;
   }
   try {
@@ -784,7 +824,7 @@ int Cursor::fetch(uint32_t rows) {
 
 int Cursor::executeFetch(uint32_t rows, bool cancelAfter, bool exact) {
   execute(1, 0);
-  if (!isQuery(FImpl->compiled->ast->kind))
+  if (FImpl->plsql != plsql::PlsqlText::None || !isQuery(FImpl->compiled->ast->kind))
     return 0;
   int rc = 0;
   try {

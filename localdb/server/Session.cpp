@@ -42,6 +42,7 @@ Session::Session(sqlite3 *db, std::string user, std::string folder)
 }
 
 Session::~Session() {
+  plsqlState.reset(); // its open cursors give their statements back first
   dropStatements();
   if (FDb)
     sqlite3_close_v2(FDb);
@@ -164,6 +165,7 @@ void Session::rollbackTo(const std::string &name) {
 void Session::close() {
   if (!FDb)
     return;
+  plsqlState.reset();
   try {
     commit();
   } catch (const OraError &) {

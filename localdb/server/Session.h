@@ -46,6 +46,10 @@ public:
   // NLS_DATE_FORMAT of this session ("" = the default DD-MON-YY).
   std::string dateFormat;
 
+  // The PL/SQL state of this logon (package state, DBMS_OUTPUT, compiled units), kept and
+  // used by plsql/PlsqlUnits; released before the connection closes.
+  std::shared_ptr<void> plsqlState;
+
   // CURRVAL per sequence (owner.name) in this session.
   std::map<std::string, std::string> currval;
 

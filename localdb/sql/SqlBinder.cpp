@@ -722,9 +722,31 @@ void Binder::bindCondition(Expr &e, Scope *scope, unsigned ctx) {
     fail(920, e.pos);
 }
 
+bool sqlFunctionArity(const std::string &name, int &minArgs, int &maxArgs, bool &aggregate) {
+  const FnSpec *f = findFunction(name);
+  if (!f)
+    return false;
+  minArgs = f->minArgs;
+  maxArgs = f->maxArgs;
+  aggregate = f->aggregate;
+  return true;
+}
+
+// A PL/SQL variable named in embedded SQL becomes a bind variable of its type.
+bool Binder::hostBind(Expr &e) {
+  if (!hostName || !hostName(e))
+    return false;
+  if (std::find(FBindNames.begin(), FBindNames.end(), e.text) == FBindNames.end())
+    FBindNames.push_back(e.text);
+  return true;
+}
+
 void Binder::bindColumn(Expr &e, Scope *scope, unsigned ctx) {
-  if (!(ctx & AllowColumns))
+  if (!(ctx & AllowColumns)) {
+    if (hostBind(e))
+      return;
     fail(984, e.pos);
+  }
   const std::vector<std::string> &n = e.names;
   std::string col = n.back();
   for (Scope *s = scope; s; s = s->parent) {
@@ -794,6 +816,8 @@ void Binder::bindColumn(Expr &e, Scope *scope, unsigned ctx) {
       return;
     }
   }
+  if (hostBind(e))
+    return;
   fail(904, e.pos);
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 #include <sqlite3.h>
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -44,6 +45,10 @@ public:
   const std::string &user() const { return FUser; }
   std::vector<ColumnInfo> columnsOf(const std::string &owner, const std::string &name);
 
+  // SQL inside PL/SQL: a name that is no column of the statement's tables is offered here; when
+  // it names a PL/SQL variable the hook turns the expression into a typed Bind and returns true.
+  std::function<bool(Expr &e)> hostName;
+
   // ROWNUM counters the statement needs (each bound as a pointer parameter).
   int counterCount() const { return FCounters; }
   // Bind variable names in order of first appearance.
@@ -81,6 +86,7 @@ private:
   void bindValue(Expr &e, Scope *scope, unsigned ctx);     // must be a value
   void bindCondition(Expr &e, Scope *scope, unsigned ctx); // must be a condition
   void bindColumn(Expr &e, Scope *scope, unsigned ctx);
+  bool hostBind(Expr &e);
   void bindFunction(Expr &e, Scope *scope, unsigned ctx);
   void bindSubquery(Select &q, Scope *scope, int depth);
   void checkGrouped(Expr &e, QueryBlock &b, int depth);
@@ -96,5 +102,7 @@ private:
 bool isCharType(SqlType t);
 bool sameTypeGroup(SqlType a, SqlType b);
 bool exprEqual(const Expr &a, const Expr &b);
+// A SQL function's argument counts (PL/SQL calls the same built-ins); false when unknown.
+bool sqlFunctionArity(const std::string &name, int &minArgs, int &maxArgs, bool &aggregate);
 
 } // namespace localdb

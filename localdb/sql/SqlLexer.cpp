@@ -17,7 +17,9 @@ bool identChar(unsigned char c) {
 
 } // namespace
 
-std::vector<Token> tokenize(const std::string &s) {
+std::vector<Token> tokenize(const std::string &s) { return tokenize(s, false); }
+
+std::vector<Token> tokenize(const std::string &s, bool plsql) {
   std::vector<Token> out;
   size_t i = 0, n = s.size();
   while (true) {
@@ -106,6 +108,16 @@ std::vector<Token> tokenize(const std::string &s) {
       }
       t.kind = Tok::Number;
       t.text = s.substr(b, i - b);
+    } else if (plsql && (s.compare(i, 2, ":=") == 0 || s.compare(i, 2, "=>") == 0 ||
+                         s.compare(i, 2, "..") == 0 || s.compare(i, 2, "**") == 0 ||
+                         s.compare(i, 2, "<<") == 0 || s.compare(i, 2, ">>") == 0)) {
+      t.kind = Tok::Op;
+      t.text = s.substr(i, 2);
+      i += 2;
+    } else if (plsql && c == '%') {
+      t.kind = Tok::Op;
+      t.text = "%";
+      ++i;
     } else if (c == ':') {
       size_t b = ++i;
       if (i < n && s[i] == '"') {

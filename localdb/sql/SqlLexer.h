@@ -28,5 +28,7 @@ struct Token {
 // Cuts the whole text into tokens, ending with one End token. Errors (unterminated string or
 // quoted name, a character SQL does not use) are thrown with their offset.
 std::vector<Token> tokenize(const std::string &text);
+// PL/SQL adds its own delimiters to SQL's: := => .. ** << >> and % (attributes), each one Op token.
+std::vector<Token> tokenize(const std::string &text, bool plsql);
 
 } // namespace localdb

@@ -1,0 +1,1965 @@
+// The PL/SQL binder: block scopes over the tree, names resolved to frame or package slots,
+// overloads chosen by argument count and type family, embedded SQL compiled by the SQL front
+// end with PL/SQL names as parameters, and PLS errors at Oracle's positions.
+#include "localdb/plsql/PlsqlBinder.h"
+
+#include <algorithm>
+#include <unordered_map>
+
+#include "localdb/sql/OraError.h"
+#include "localdb/sql/SqlBinder.h"
+#include "localdb/sql/SqlEmitter.h"
+#include "localdb/sql/SqlParser.h"
+
+namespace localdb::plsql {
+
+namespace {
+
+struct BindAbort {};
+
+struct Symbol {
+  enum Kind { Var, Cursor, Exception, TypeName, Subs, Package } kind = Var;
+  Slot slot;
+  Type type;
+  bool constant = false; // constants, IN parameters, loop indexes
+  const CursorDecl *cursor = nullptr;
+  const ExceptionDecl *exception = nullptr;
+  const TypeDecl *typeDecl = nullptr;
+  Type scalar; // a SUBTYPE or a named scalar
+  std::vector<const Subprogram *> subs;
+  const Unit *package = nullptr;
+};
+
+struct Scope {
+  Scope *parent = nullptr;
+  std::unordered_map<std::string, Symbol> names;
+  std::vector<std::string> labels;
+};
+
+// Slots of one frame (a subprogram's or the block's) or of a package's state.
+struct FrameAlloc {
+  Slot::Where where = Slot::Frame;
+  int level = 0;
+  int next = 0;
+  const Unit *package = nullptr;
+};
+
+struct Predefined {
+  const char *name;
+  int code;
+};
+const Predefined kPredefined[] = {
+    {"NO_DATA_FOUND", 1403},      {"TOO_MANY_ROWS", 1422},   {"ZERO_DIVIDE", 1476},
+    {"VALUE_ERROR", 6502},        {"DUP_VAL_ON_INDEX", 1},   {"INVALID_CURSOR", 1001},
+    {"CURSOR_ALREADY_OPEN", 6511}, {"INVALID_NUMBER", 1722},  {"PROGRAM_ERROR", 6501},
+    {"STORAGE_ERROR", 6500},      {"LOGIN_DENIED", 1017},    {"NOT_LOGGED_ON", 1012},
+    {"TIMEOUT_ON_RESOURCE", 51},  {"TRANSACTION_BACKED_OUT", 61},
+};
+
+int predefinedCode(const std::string &name) {
+  for (const Predefined &p : kPredefined)
+    if (name == p.name)
+      return p.code;
+  return 0;
+}
+
+std::string joinNames(const std::vector<std::string> &n, size_t upto) {
+  std::string s;
+  for (size_t i = 0; i < upto && i < n.size(); ++i) {
+    if (i)
+      s += '.';
+    s += n[i];
+  }
+  return s;
+}
+
+bool scalarFamily(VType k) {
+  return k == VType::Number || k == VType::Char || k == VType::Date || k == VType::Null;
+}
+
+SqlType sqlTypeOf(const Type &t) {
+  switch (t.kind) {
+  case VType::Number:
+    return SqlType::Number;
+  case VType::Char:
+    return t.sqlType != SqlType::Unknown ? t.sqlType : SqlType::Varchar2;
+  case VType::Date:
+    return SqlType::Date;
+  default:
+    return SqlType::Unknown;
+  }
+}
+
+Type typeOfColumn(const ColumnInfo &c) {
+  Type t;
+  t.sqlType = c.type;
+  switch (c.type) {
+  case SqlType::Number:
+    t.kind = VType::Number;
+    t.precision = c.precision;
+    t.scale = c.scale;
+    t.integer = c.scale == 0;
+    t.name = "NUMBER";
+    break;
+  case SqlType::Date:
+    t.kind = VType::Date;
+    t.name = "DATE";
+    break;
+  default:
+    t.kind = VType::Char;
+    t.length = c.type == SqlType::Long || c.type == SqlType::LongRaw ? 32760 : c.length;
+    t.blankPadded = c.type == SqlType::Char;
+    t.name = typeName(c.type);
+  }
+  return t;
+}
+
+Type typeOfSql(SqlType st) {
+  ColumnInfo c;
+  c.type = st == SqlType::Unknown ? SqlType::Varchar2 : st;
+  c.length = 0;
+  Type t = typeOfColumn(c);
+  t.integer = false;
+  t.precision = -1;
+  t.scale = kNoScale;
+  return t;
+}
+
+// The scalar types PL/SQL knows by name.
+bool scalarType(const TypeSpec &s, Type &t) {
+  if (s.name.size() != 1)
+    return false;
+  const std::string &n = s.name[0];
+  t = Type();
+  t.name = n;
+  if (n == "NUMBER" || n == "DECIMAL" || n == "DEC" || n == "NUMERIC" || n == "FLOAT" ||
+      n == "REAL") {
+    t.kind = VType::Number;
+    if (s.haveArgs && n != "FLOAT" && n != "REAL") {
+      t.precision = s.precision;
+      t.scale = s.scale == kNoScale ? 0 : s.scale;
+      t.integer = t.scale == 0;
+    }
+    return true;
+  }
+  if (n == "INTEGER" || n == "INT" || n == "SMALLINT") {
+    t.kind = VType::Number;
+    t.integer = true;
+    t.scale = 0;
+    return true;
+  }
+  if (n == "BINARY_INTEGER" || n == "PLS_INTEGER" || n == "NATURAL" || n == "POSITIVE" ||
+      n == "NATURALN" || n == "POSITIVEN" || n == "SIGNTYPE") {
+    t.kind = VType::Number;
+    t.integer = true;
+    t.binaryInteger = true;
+    return true;
+  }
+  if (n == "VARCHAR2" || n == "VARCHAR" || n == "STRING" || n == "CHAR" || n == "CHARACTER" ||
+      n == "LONG" || n == "RAW" || n == "LONG RAW" || n == "ROWID" || n == "MLSLABEL") {
+    t.kind = VType::Char;
+    t.sqlType = n == "CHAR" || n == "CHARACTER" ? SqlType::Char
+                : n == "LONG"                   ? SqlType::Long
+                : n == "RAW"                    ? SqlType::Raw
+                : n == "LONG RAW"               ? SqlType::LongRaw
+                : n == "ROWID"                  ? SqlType::Rowid
+                                                : SqlType::Varchar2;
+    t.blankPadded = t.sqlType == SqlType::Char;
+    if (s.haveArgs)
+      t.length = s.length;
+    else if (t.blankPadded)
+      t.length = 1;
+    else if (n == "LONG" || n == "LONG RAW")
+      t.length = 32760;
+    return true;
+  }
+  if (n == "DATE") {
+    t.kind = VType::Date;
+    return true;
+  }
+  if (n == "BOOLEAN") {
+    t.kind = VType::Boolean;
+    return true;
+  }
+  return false;
+}
+
+class UnitBinder {
+public:
+  UnitBinder(Unit &u, const std::string &text, BindContext &ctx,
+             std::vector<CompileError> &errors)
+      : FUnit(u), FText(text), FCtx(ctx), FErrors(errors), FLines(text) {}
+
+  void bind();
+
+private:
+  Unit &FUnit;
+  const std::string &FText;
+  BindContext &FCtx;
+  std::vector<CompileError> &FErrors;
+  LineMap FLines;
+  std::vector<FrameAlloc> FFrames;
+  const Subprogram *FCurrentSub = nullptr;
+  int FHandlerDepth = 0;
+  bool FQuiet = false;
+  std::vector<Type> FArgTypes; // the arguments of a SQL function compiled through SQLite
+  SqlStmt *FSql = nullptr;     // the embedded statement being compiled
+
+  // ------------------------------------------------------------ errors
+
+  void report(int pos, const std::string &text) {
+    if (FQuiet)
+      return;
+    if (static_cast<int>(FErrors.size()) < kMaxCompileErrors)
+      FErrors.push_back(CompileError{pos, text, false});
+  }
+  [[noreturn]] void fail(int pos, const std::string &text) {
+    report(pos, text);
+    throw BindAbort{};
+  }
+  [[noreturn]] void undeclared(int pos, const std::string &name) {
+    fail(pos, "PLS-00201: identifier '" + name + "' must be declared");
+  }
+  [[noreturn]] void component(int pos, const std::string &name) {
+    fail(pos, "PLS-00302: component '" + name + "' must be declared");
+  }
+  [[noreturn]] void wrongType(int pos) { fail(pos, "PLS-00382: expression is of wrong type"); }
+  [[noreturn]] void wrongArgs(int pos, const std::string &name) {
+    fail(pos, "PLS-00306: wrong number or types of arguments in call to '" + name + "'");
+  }
+
+  // ------------------------------------------------------------ scopes and slots
+
+  Symbol *lookup(Scope *s, const std::string &name) {
+    for (; s; s = s->parent) {
+      auto it = s->names.find(name);
+      if (it != s->names.end())
+        return &it->second;
+    }
+    return nullptr;
+  }
+
+  Slot allocate() {
+    FrameAlloc &f = FFrames.back();
+    Slot s;
+    s.where = f.where;
+    s.level = f.level;
+    s.index = f.next++;
+    s.package = f.package;
+    return s;
+  }
+
+  void declare(Scope *scope, const std::string &name, Symbol sym, int pos) {
+    auto it = scope->names.find(name);
+    if (it != scope->names.end()) {
+      if (it->second.kind == Symbol::Subs && sym.kind == Symbol::Subs) {
+        for (const Subprogram *p : sym.subs)
+          it->second.subs.push_back(p);
+        return;
+      }
+      report(pos, "PLS-00371: at most one declaration for '" + name +
+                      "' is permitted in the declaration section");
+      return;
+    }
+    scope->names.emplace(name, std::move(sym));
+  }
+
+  void dependOn(const std::string &owner, const std::string &name, const std::string &type) {
+    auto key = std::make_pair(owner + "." + name, type);
+    if (std::find(FUnit.dependsOn.begin(), FUnit.dependsOn.end(), key) == FUnit.dependsOn.end())
+      FUnit.dependsOn.push_back(key);
+  }
+
+  // ------------------------------------------------------------ types
+
+  TypeDecl *rowTypeOf(const std::vector<ColumnInfo> &cols, const std::string &name) {
+    auto td = std::make_unique<TypeDecl>();
+    td->kind = TypeDecl::Record;
+    td->name = name;
+    for (const ColumnInfo &c : cols) {
+      RecordField f;
+      f.name = c.name;
+      f.type = typeOfColumn(c);
+      td->fields.push_back(std::move(f));
+    }
+    FUnit.ownedTypes.push_back(std::move(td));
+    return FUnit.ownedTypes.back().get();
+  }
+
+  bool tableColumns(const std::vector<std::string> &name, std::vector<ColumnInfo> &cols) {
+    localdb::Binder b(FCtx.db, FCtx.user);
+    auto o = b.findObject(name);
+    if (!o || (o->type != "TABLE" && o->type != "VIEW"))
+      return false;
+    cols = b.columnsOf(o->owner, o->name);
+    dependOn(o->owner, o->name, o->type);
+    return true;
+  }
+
+  Type resolveType(TypeSpec &s, Scope *scope) {
+    Type t;
+    if (s.attr.empty()) {
+      if (scalarType(s, t)) {
+        if (t.kind == VType::Char && s.haveArgs && (s.length < 1 || s.length > 32767))
+          fail(s.pos, "PLS-00215: String length constraints must be in range (1 .. 32767)");
+        s.resolved = t;
+        return t;
+      }
+      Symbol *sym = lookup(scope, s.name[0]);
+      size_t at = 1;
+      if (sym && sym->kind == Symbol::Package && s.name.size() > 1) {
+        sym = member(sym->package, s.name[1]);
+        at = 2;
+      } else if (!sym && s.name.size() > 1) {
+        bool invalid = false;
+        if (const Unit *p = FCtx.units->findUnit(FCtx.user, s.name[0], invalid)) {
+          dependOn(p->owner, p->name, "PACKAGE");
+          sym = member(p, s.name[1]);
+          at = 2;
+        } else if (invalid) {
+          fail(s.pos, "PLS-00905: object " + FCtx.user + "." + s.name[0] + " is invalid");
+        }
+      }
+      if (!sym || sym->kind != Symbol::TypeName || at != s.name.size())
+        undeclared(s.pos, joinNames(s.name, s.name.size()));
+      if (sym->typeDecl) {
+        t.kind = sym->typeDecl->kind == TypeDecl::Record  ? VType::Record
+                 : sym->typeDecl->kind == TypeDecl::Table ? VType::Table
+                                                          : VType::RefCursor;
+        t.decl = sym->typeDecl;
+        t.name = sym->typeDecl->name;
+      } else {
+        t = sym->scalar;
+      }
+      s.resolved = t;
+      return t;
+    }
+    if (s.attr == "TYPE") {
+      // A variable's type, or a column's.
+      Symbol *sym = lookup(scope, s.name[0]);
+      if (sym && sym->kind == Symbol::Package && s.name.size() > 1) {
+        Symbol *m = member(sym->package, s.name[1]);
+        if (m && m->kind == Symbol::Var && s.name.size() == 2) {
+          s.resolved = m->type;
+          return m->type;
+        }
+      }
+      if (sym && sym->kind == Symbol::Var) {
+        t = sym->type;
+        for (size_t i = 1; i < s.name.size(); ++i) {
+          if (t.kind != VType::Record || !t.decl)
+            component(s.pos, s.name[i]);
+          bool found = false;
+          for (const RecordField &f : t.decl->fields)
+            if (f.name == s.name[i]) {
+              t = f.type;
+              found = true;
+              break;
+            }
+          if (!found)
+            component(s.pos, s.name[i]);
+        }
+        s.resolved = t;
+        return t;
+      }
+      if (s.name.size() >= 2) {
+        std::vector<std::string> table(s.name.begin(), s.name.end() - 1);
+        std::vector<ColumnInfo> cols;
+        if (tableColumns(table, cols)) {
+          for (const ColumnInfo &c : cols)
+            if (c.name == s.name.back()) {
+              t = typeOfColumn(c);
+              s.resolved = t;
+              return t;
+            }
+          component(s.pos, s.name.back());
+        }
+      }
+      undeclared(s.pos, joinNames(s.name, s.name.size()));
+    }
+    // %ROWTYPE: a table's or a cursor's row.
+    Symbol *sym = lookup(scope, s.name[0]);
+    if (sym && sym->kind == Symbol::Cursor && s.name.size() == 1) {
+      if (!sym->cursor->rowType)
+        undeclared(s.pos, s.name[0]);
+      t.kind = VType::Record;
+      t.decl = sym->cursor->rowType.get();
+      s.resolved = t;
+      return t;
+    }
+    std::vector<ColumnInfo> cols;
+    if (!tableColumns(s.name, cols))
+      undeclared(s.pos, joinNames(s.name, s.name.size()));
+    t.kind = VType::Record;
+    t.decl = rowTypeOf(cols, joinNames(s.name, s.name.size()));
+    s.resolved = t;
+    return t;
+  }
+
+  // A member of a package specification.
+  Symbol *member(const Unit *pkg, const std::string &name) {
+    auto &cache = FMembers[pkg];
+    if (cache.names.empty()) {
+      for (const Decl &d : pkg->decls) {
+        Symbol s;
+        switch (d.kind) {
+        case Decl::Var:
+          s.kind = Symbol::Var;
+          s.slot.where = Slot::Package;
+          s.slot.index = d.var->slot;
+          s.slot.package = pkg;
+          s.type = d.var->type;
+          s.constant = d.var->constant;
+          cache.names[d.var->name] = s;
+          break;
+        case Decl::Type:
+          s.kind = Symbol::TypeName;
+          s.typeDecl = d.type->fields.size() == 1 && d.type->fields[0].name.empty()
+                           ? nullptr
+                           : d.type.get();
+          if (!s.typeDecl)
+            s.scalar = d.type->fields[0].type;
+          cache.names[d.type->name] = s;
+          break;
+        case Decl::Cursor:
+          s.kind = Symbol::Cursor;
+          s.cursor = d.cursor.get();
+          cache.names[d.cursor->name] = s;
+          break;
+        case Decl::Exception:
+          s.kind = Symbol::Exception;
+          s.exception = d.exception.get();
+          cache.names[d.exception->name] = s;
+          break;
+        case Decl::Sub: {
+          Symbol &x = cache.names[d.sub->name];
+          x.kind = Symbol::Subs;
+          x.subs.push_back(d.sub.get());
+          break;
+        }
+        default:
+          break;
+        }
+      }
+      cache.names["$"] = Symbol(); // marks the cache as filled
+    }
+    auto it = cache.names.find(name);
+    return it == cache.names.end() || name == "$" ? nullptr : &it->second;
+  }
+  std::unordered_map<const Unit *, Scope> FMembers;
+
+  // ------------------------------------------------------------ declarations
+
+  void bindDecls(std::vector<Decl> &decls, Scope *scope, bool packageLevel) {
+    for (Decl &d : decls) {
+      try {
+        bindDecl(d, scope, packageLevel);
+      } catch (const BindAbort &) {
+        report(d.pos, "PL/SQL: Item ignored");
+      }
+    }
+  }
+
+  void bindDecl(Decl &d, Scope *scope, bool packageLevel) {
+    switch (d.kind) {
+    case Decl::Var: {
+      VarDecl &v = *d.var;
+      v.type = resolveType(v.spec, scope);
+      if (v.type.kind == VType::Cursor || v.type.kind == VType::Exception)
+        undeclared(v.spec.pos, joinNames(v.spec.name, v.spec.name.size()));
+      if (v.init) {
+        bindValue(*v.init, scope);
+        checkAssignable(v.type, *v.init);
+      }
+      v.slot = allocate().index;
+      Symbol s;
+      s.kind = Symbol::Var;
+      s.slot = FFrames.back().where == Slot::Package ? Slot{Slot::Package, 0, v.slot,
+                                                            FFrames.back().package}
+                                                     : Slot{Slot::Frame, FFrames.back().level,
+                                                            v.slot, nullptr};
+      s.type = v.type;
+      s.constant = v.constant;
+      v.where = s.slot;
+      declare(scope, v.name, s, v.pos);
+      return;
+    }
+    case Decl::Type: {
+      TypeDecl &t = *d.type;
+      Symbol s;
+      s.kind = Symbol::TypeName;
+      if (t.fields.size() == 1 && t.fields[0].name.empty()) {
+        s.scalar = resolveType(t.fields[0].spec, scope);
+        t.fields[0].type = s.scalar;
+      } else if (t.kind == TypeDecl::Record) {
+        for (RecordField &f : t.fields) {
+          f.type = resolveType(f.spec, scope);
+          if (f.init)
+            bindValue(*f.init, scope);
+        }
+        s.typeDecl = &t;
+      } else if (t.kind == TypeDecl::Table) {
+        t.elementType = resolveType(t.element, scope);
+        s.typeDecl = &t;
+      } else {
+        s.typeDecl = &t;
+      }
+      declare(scope, t.name, s, t.pos);
+      return;
+    }
+    case Decl::Cursor: {
+      CursorDecl &c = *d.cursor;
+      Symbol *prior = lookup(scope, c.name);
+      bool definesSpecCursor =
+          prior && prior->kind == Symbol::Cursor && scope->names.count(c.name) == 0;
+      Scope params;
+      params.parent = scope;
+      for (Param &p : c.params) {
+        p.type = resolveType(p.spec, scope);
+        Slot sl = allocate();
+        p.slot = sl.index;
+        Symbol s;
+        s.kind = Symbol::Var;
+        s.slot = sl;
+        s.type = p.type;
+        s.constant = true;
+        declare(&params, p.name, s, p.pos);
+      }
+      c.where = allocate();
+      c.slot = c.where.index;
+      if (c.query) {
+        compileSql(*c.query, &params, c.pos);
+        std::vector<ColumnInfo> cols;
+        for (size_t i = 0; i < c.query->columnTypes.size(); ++i) {
+          ColumnInfo ci;
+          ci.name = c.query->columnNames[i];
+          ci.type = c.query->columnTypes[i] == SqlType::Unknown ? SqlType::Varchar2
+                                                                 : c.query->columnTypes[i];
+          cols.push_back(ci);
+        }
+        auto td = std::make_unique<TypeDecl>();
+        td->kind = TypeDecl::Record;
+        td->name = c.name;
+        for (const ColumnInfo &ci : cols) {
+          RecordField f;
+          f.name = ci.name;
+          f.type = typeOfSql(ci.type);
+          td->fields.push_back(std::move(f));
+        }
+        c.rowType = std::move(td);
+      } else if (c.haveReturn) {
+        Type rt = resolveType(c.returnSpec, scope);
+        if (rt.decl && rt.kind == VType::Record) {
+          auto td = std::make_unique<TypeDecl>();
+          td->kind = TypeDecl::Record;
+          td->name = rt.decl->name;
+          for (const RecordField &rf : rt.decl->fields) {
+            RecordField f;
+            f.name = rf.name;
+            f.type = rf.type;
+            td->fields.push_back(std::move(f));
+          }
+          c.rowType = std::move(td);
+        }
+      }
+      (void)definesSpecCursor;
+      Symbol s;
+      s.kind = Symbol::Cursor;
+      s.cursor = &c;
+      if (definesSpecCursor)
+        scope->names[c.name] = s;
+      else
+        declare(scope, c.name, s, c.pos);
+      return;
+    }
+    case Decl::Exception: {
+      d.exception->owner = &FUnit;
+      Symbol s;
+      s.kind = Symbol::Exception;
+      s.exception = d.exception.get();
+      declare(scope, d.exception->name, s, d.exception->pos);
+      return;
+    }
+    case Decl::Pragma: {
+      if (d.pragmaName != "EXCEPTION_INIT")
+        return;
+      Symbol *s = lookup(scope, d.pragmaTarget);
+      if (!s || s->kind != Symbol::Exception)
+        undeclared(d.pragmaTargetPos, d.pragmaTarget);
+      if (d.pragmaCode > 0 && d.pragmaCode != 100)
+        fail(d.pos, "PLS-00701: illegal ORACLE error number " + std::to_string(d.pragmaCode) +
+                        " for PRAGMA EXCEPTION_INIT");
+      const_cast<ExceptionDecl *>(s->exception)->code =
+          d.pragmaCode == 100 ? 1403 : static_cast<int>(-d.pragmaCode);
+      return;
+    }
+    case Decl::Sub:
+      bindSubprogram(*d.sub, scope, packageLevel);
+      return;
+    }
+  }
+
+  bool sameSignature(const Subprogram &a, const Subprogram &b) {
+    if (a.isFunction != b.isFunction || a.params.size() != b.params.size())
+      return false;
+    for (size_t i = 0; i < a.params.size(); ++i)
+      if (a.params[i].name != b.params[i].name || a.params[i].mode != b.params[i].mode ||
+          a.params[i].type.kind != b.params[i].type.kind)
+        return false;
+    return true;
+  }
+
+  void resolveSignature(Subprogram &sp, Scope *scope) {
+    for (Param &p : sp.params) {
+      p.type = resolveType(p.spec, scope);
+      if (p.defaultValue) {
+        bindValue(*p.defaultValue, scope);
+        checkAssignable(p.type, *p.defaultValue);
+      }
+    }
+    if (sp.isFunction)
+      sp.returnType = resolveType(sp.returnSpec, scope);
+  }
+
+  void bindSubprogram(Subprogram &sp, Scope *scope, bool packageLevel) {
+    sp.unit = &FUnit;
+    resolveSignature(sp, scope);
+    // A definition of an earlier declaration (forward, or the package specification's).
+    Symbol *prior = lookup(scope, sp.name);
+    if (sp.body && prior && prior->kind == Symbol::Subs) {
+      for (const Subprogram *p : prior->subs)
+        if (!p->body && sameSignature(*p, sp)) {
+          if (p->unit == &FUnit)
+            const_cast<Subprogram *>(p)->definition = &sp;
+          else
+            FUnit.definitions.emplace_back(p, &sp);
+        }
+    }
+    Symbol s;
+    s.kind = Symbol::Subs;
+    s.subs.push_back(&sp);
+    bool alreadyHere = false;
+    if (auto it = scope->names.find(sp.name); it != scope->names.end() &&
+                                              it->second.kind == Symbol::Subs) {
+      for (const Subprogram *p : it->second.subs)
+        if (p->definition == &sp)
+          alreadyHere = true;
+    }
+    if (!alreadyHere)
+      declare(scope, sp.name, s, sp.pos);
+    if (!sp.body)
+      return;
+    sp.level = packageLevel || FFrames.empty() || FFrames.back().where == Slot::Package
+                   ? 0
+                   : FFrames.back().level + 1;
+    FFrames.push_back(FrameAlloc{Slot::Frame, sp.level, 0, nullptr});
+    Scope inner;
+    inner.parent = scope;
+    for (Param &p : sp.params) {
+      p.slot = allocate().index;
+      Symbol ps;
+      ps.kind = Symbol::Var;
+      ps.slot = Slot{Slot::Frame, sp.level, p.slot, nullptr};
+      ps.type = p.type;
+      ps.constant = p.mode == Param::In;
+      declare(&inner, p.name, ps, p.pos);
+    }
+    const Subprogram *outerSub = FCurrentSub;
+    FCurrentSub = &sp;
+    bindBlock(*sp.body, &inner);
+    FCurrentSub = outerSub;
+    sp.frameSize = FFrames.back().next;
+    FFrames.pop_back();
+  }
+
+  // ------------------------------------------------------------ expressions
+
+  void checkAssignable(const Type &target, const Expr &value) {
+    VType v = value.type.kind;
+    if (v == VType::Null)
+      return;
+    if (target.kind == VType::Boolean || v == VType::Boolean) {
+      if (target.kind != v)
+        wrongType(value.pos);
+      return;
+    }
+    if (target.kind == VType::Record || target.kind == VType::Table ||
+        target.kind == VType::RefCursor) {
+      if (v != target.kind)
+        wrongType(value.pos);
+      if (target.kind == VType::Table && value.type.decl != target.decl)
+        wrongType(value.pos);
+      if (target.kind == VType::Record && value.type.decl != target.decl &&
+          (!value.type.decl || !target.decl ||
+           value.type.decl->fields.size() != target.decl->fields.size()))
+        wrongType(value.pos);
+      return;
+    }
+    if (!scalarFamily(v))
+      wrongType(value.pos);
+  }
+
+  void bindValue(Expr &e, Scope *scope) {
+    bindExpr(e, scope);
+    if (e.type.kind == VType::Cursor || e.type.kind == VType::Exception)
+      wrongType(e.pos);
+  }
+
+  void bindCondition(Expr &e, Scope *scope) {
+    bindValue(e, scope);
+    if (e.type.kind != VType::Boolean && e.type.kind != VType::Null)
+      wrongType(e.pos);
+  }
+
+  static const char *opName(Op op) {
+    switch (op) {
+    case Op::Add:
+      return "+";
+    case Op::Sub:
+      return "-";
+    case Op::Mul:
+      return "*";
+    case Op::Div:
+      return "/";
+    case Op::Pow:
+      return "**";
+    case Op::Concat:
+      return "||";
+    case Op::Eq:
+      return "=";
+    case Op::Ne:
+      return "!=";
+    case Op::Lt:
+      return "<";
+    case Op::Gt:
+      return ">";
+    case Op::Le:
+      return "<=";
+    case Op::Ge:
+      return ">=";
+    case Op::And:
+      return "AND";
+    case Op::Or:
+      return "OR";
+    case Op::Not:
+      return "NOT";
+    case Op::Neg:
+      return "-";
+    default:
+      return "+";
+    }
+  }
+
+  void bindExpr(Expr &e, Scope *scope) {
+    switch (e.kind) {
+    case EKind::Null:
+      e.type.kind = VType::Null;
+      return;
+    case EKind::Number:
+      e.type.kind = VType::Number;
+      return;
+    case EKind::String:
+      e.type.kind = VType::Char;
+      return;
+    case EKind::Boolean:
+      e.type.kind = VType::Boolean;
+      return;
+    case EKind::Bind:
+      if (FUnit.kind != UnitKind::Anonymous)
+        fail(e.pos, "PLS-00049: bad bind variable '" + e.text + "'");
+      if (std::find(FUnit.bindNames.begin(), FUnit.bindNames.end(), e.text) ==
+          FUnit.bindNames.end())
+        FUnit.bindNames.push_back(e.text);
+      e.type.kind = VType::Null; // takes the type its use gives it
+      e.ival = std::find(FUnit.bindNames.begin(), FUnit.bindNames.end(), e.text) -
+               FUnit.bindNames.begin();
+      return;
+    case EKind::Unary: {
+      Expr &a = *e.operands[0];
+      bindValue(a, scope);
+      if (e.op == Op::Not) {
+        if (a.type.kind != VType::Boolean && a.type.kind != VType::Null)
+          wrongArgs(e.pos, "NOT");
+        e.type.kind = VType::Boolean;
+      } else {
+        if (!scalarFamily(a.type.kind) || a.type.kind == VType::Date)
+          wrongArgs(e.pos, opName(e.op));
+        e.type.kind = VType::Number;
+      }
+      return;
+    }
+    case EKind::Binary: {
+      Expr &a = *e.operands[0];
+      Expr &b = *e.operands[1];
+      bindValue(a, scope);
+      bindValue(b, scope);
+      VType x = a.type.kind, y = b.type.kind;
+      switch (e.op) {
+      case Op::And:
+      case Op::Or:
+        if ((x != VType::Boolean && x != VType::Null) || (y != VType::Boolean && y != VType::Null))
+          wrongArgs(e.pos, opName(e.op));
+        e.type.kind = VType::Boolean;
+        return;
+      case Op::Eq:
+      case Op::Ne:
+      case Op::Lt:
+      case Op::Gt:
+      case Op::Le:
+      case Op::Ge:
+        if ((x == VType::Boolean) != (y == VType::Boolean) && x != VType::Null &&
+            y != VType::Null)
+          wrongArgs(e.pos, opName(e.op));
+        if (!scalarFamily(x) && x != VType::Boolean)
+          wrongArgs(e.pos, opName(e.op));
+        if (!scalarFamily(y) && y != VType::Boolean)
+          wrongArgs(e.pos, opName(e.op));
+        e.type.kind = VType::Boolean;
+        return;
+      case Op::Concat:
+        if (!scalarFamily(x) || !scalarFamily(y))
+          wrongArgs(e.pos, "||");
+        e.type.kind = VType::Char;
+        return;
+      default:
+        if (!scalarFamily(x) || !scalarFamily(y))
+          wrongArgs(e.pos, opName(e.op));
+        if ((e.op == Op::Add || e.op == Op::Sub) && (x == VType::Date || y == VType::Date))
+          e.type.kind = x == VType::Date && y == VType::Date ? VType::Number : VType::Date;
+        else
+          e.type.kind = VType::Number;
+        e.type.integer = a.type.integer && b.type.integer && e.op != Op::Div && e.op != Op::Pow;
+        return;
+      }
+    }
+    case EKind::IsNull:
+      bindValue(*e.operands[0], scope);
+      e.type.kind = VType::Boolean;
+      return;
+    case EKind::Like:
+    case EKind::Between:
+    case EKind::In:
+      for (auto &o : e.operands) {
+        bindValue(*o, scope);
+        if (!scalarFamily(o->type.kind) && o->type.kind != VType::Boolean)
+          wrongArgs(o->pos, e.kind == EKind::Like ? "LIKE" : e.kind == EKind::In ? "IN"
+                                                                                 : "BETWEEN");
+      }
+      e.type.kind = VType::Boolean;
+      return;
+    case EKind::Attribute: {
+      Expr &c = *e.operands[0];
+      e.type.kind = e.text == "ROWCOUNT" ? VType::Number : VType::Boolean;
+      if (c.kind == EKind::Name && c.names.size() == 1 && c.names[0] == "SQL" && !c.hasArgs) {
+        e.implicitCursor = true;
+        return;
+      }
+      bindCursorRef(c, scope);
+      return;
+    }
+    case EKind::Name:
+      resolveName(e, scope, false);
+      return;
+    default:
+      return;
+    }
+  }
+
+  // A cursor name, or a REF CURSOR variable, as OPEN / FETCH / CLOSE / %attributes name it.
+  void bindCursorRef(Expr &c, Scope *scope) {
+    if (c.kind == EKind::Name && !c.hasArgs) {
+      Symbol *s = lookup(scope, c.names[0]);
+      size_t at = 1;
+      if (s && s->kind == Symbol::Package && c.names.size() > 1) {
+        s = member(s->package, c.names[1]);
+        at = 2;
+      } else if (!s && c.names.size() > 1) {
+        bool invalid = false;
+        if (const Unit *p = FCtx.units->findUnit(FCtx.user, c.names[0], invalid)) {
+          dependOn(p->owner, p->name, "PACKAGE");
+          s = member(p, c.names[1]);
+          at = 2;
+          if (!s)
+            component(c.namePos[1], c.names[1]);
+        }
+      }
+      if (s && s->kind == Symbol::Cursor && at == c.names.size()) {
+        c.kind = EKind::Var;
+        c.cursor = s->cursor;
+        c.slot = s->cursor->where;
+        c.type.kind = VType::Cursor;
+        return;
+      }
+    }
+    bindValue(c, scope);
+    if (c.type.kind != VType::RefCursor)
+      wrongType(c.pos);
+  }
+
+  // Resolves a dotted name (with arguments) to a variable path, a call or a built-in.
+  void resolveName(Expr &e, Scope *scope, bool asProcedure) {
+    FCurrentScope = scope;
+    const std::vector<std::string> &n = e.names;
+    if (n[0].empty()) {
+      // (call or element)(...).field...: the value in args[0], then fields.
+      Expr &inner = *e.args[0].value;
+      bindValue(inner, scope);
+      if (inner.kind != EKind::Var)
+        wrongType(inner.pos);
+      e.kind = EKind::Var;
+      e.slot = inner.slot;
+      e.path = std::move(inner.path);
+      e.type = inner.type;
+      followFields(e, 1);
+      e.args.clear();
+      return;
+    }
+    if (n[0][0] == ':') {
+      // :new / :old of a row trigger.
+      if (FUnit.kind != UnitKind::Trigger || !FUnit.trigger.forEachRow)
+        fail(e.pos, "PLS-00049: bad bind variable '" + n[0].substr(1) + "." + n[1] + "'");
+      e.kind = EKind::Var;
+      e.slot.where = n[0] == ":NEW" ? Slot::TriggerNew : Slot::TriggerOld;
+      for (size_t i = 0; i < FUnit.triggerColumns.size(); ++i)
+        if (FUnit.triggerColumns[i].name == n[1]) {
+          e.slot.index = static_cast<int>(i);
+          e.type = typeOfColumn(FUnit.triggerColumns[i]);
+          return;
+        }
+      fail(e.namePos[1], "PLS-00049: bad bind variable '" + n[0].substr(1) + "." + n[1] + "'");
+    }
+    Symbol *s = lookup(scope, n[0]);
+    size_t at = 1;
+    if (s && s->kind == Symbol::Package && n.size() > 1) {
+      Symbol *m = member(s->package, n[1]);
+      if (!m)
+        component(e.namePos[1], n[1]);
+      s = m;
+      at = 2;
+    }
+    if (!s) {
+      if (resolveGlobal(e, scope, asProcedure))
+        return;
+      if (n.size() > 1 && !e.hasArgs) {
+        // Stored packages and owner-qualified units.
+      }
+      undeclared(e.pos, joinNames(n, n.size()));
+    }
+    resolveSymbol(e, *s, at, scope, asProcedure);
+  }
+
+  void resolveSymbol(Expr &e, Symbol &s, size_t at, Scope *scope, bool asProcedure) {
+    const std::vector<std::string> &n = e.names;
+    switch (s.kind) {
+    case Symbol::Var: {
+      e.kind = EKind::Var;
+      e.slot = s.slot;
+      e.type = s.type;
+      e.ival = s.constant;
+      followFields(e, at);
+      return;
+    }
+    case Symbol::Subs: {
+      if (at < n.size())
+        component(e.namePos[at], n[at]);
+      resolveCall(e, s.subs, n[at - 1], scope, asProcedure);
+      return;
+    }
+    case Symbol::Package:
+      if (at >= n.size())
+        fail(e.pos, "PLS-00221: '" + n[0] + "' is not a procedure or is undefined");
+      component(e.namePos[at], n[at]);
+    default:
+      if (asProcedure)
+        fail(e.pos, "PLS-00221: '" + n[at - 1] + "' is not a procedure or is undefined");
+      fail(e.pos, "PLS-00320: the declaration of the type of this expression is incomplete or "
+                  "malformed");
+    }
+  }
+
+  // Record fields, table elements and collection methods after a variable.
+  void followFields(Expr &e, size_t at) {
+    const std::vector<std::string> &n = e.names;
+    for (size_t i = at; i < n.size(); ++i) {
+      if (e.type.kind == VType::Table && i + 1 == n.size()) {
+        static const char *const methods[] = {"COUNT", "FIRST", "LAST",  "NEXT",
+                                              "PRIOR", "EXISTS", "DELETE"};
+        int m = -1;
+        for (int k = 0; k < 7; ++k)
+          if (n[i] == methods[k])
+            m = k;
+        if (m < 0)
+          component(e.namePos[i], n[i]);
+        Expr *target = new Expr();
+        target->kind = EKind::Var;
+        target->pos = e.pos;
+        target->slot = e.slot;
+        target->path = std::move(e.path);
+        target->type = e.type;
+        e.path.clear();
+        e.operands.clear();
+        e.operands.emplace_back(target);
+        e.kind = EKind::Collection;
+        e.builtin = BiTableCount + m;
+        size_t need = (m == 3 || m == 4 || m == 5) ? 1 : 0;
+        if (m == 6) {
+          if (e.args.size() > 2)
+            wrongArgs(e.namePos[i], n[i]);
+        } else if (e.args.size() != need) {
+          wrongArgs(e.namePos[i], n[i]);
+        }
+        for (Arg &a : e.args) {
+          bindValue(*a.value, FCurrentScope);
+          e.operands.push_back(std::move(a.value));
+        }
+        e.args.clear();
+        e.type = Type();
+        e.type.kind = m == 5 ? VType::Boolean : m == 6 ? VType::Null : VType::Number;
+        return;
+      }
+      if (e.type.kind != VType::Record || !e.type.decl)
+        component(e.namePos[i], n[i]);
+      const TypeDecl *td = e.type.decl;
+      int idx = -1;
+      for (size_t k = 0; k < td->fields.size(); ++k)
+        if (td->fields[k].name == n[i])
+          idx = static_cast<int>(k);
+      if (idx < 0)
+        component(e.namePos[i], n[i]);
+      PathStep step;
+      step.field = idx;
+      e.path.push_back(std::move(step));
+      e.type = td->fields[static_cast<size_t>(idx)].type;
+    }
+    if (e.hasArgs) {
+      if (e.type.kind != VType::Table || !e.type.decl)
+        fail(e.pos, "PLS-00222: no function with name '" + n.back() + "' exists in this scope");
+      if (e.args.size() != 1 || !e.args[0].name.empty())
+        wrongArgs(e.pos, n.back());
+      bindValue(*e.args[0].value, FCurrentScope);
+      PathStep step;
+      step.index = std::move(e.args[0].value);
+      e.path.push_back(std::move(step));
+      e.args.clear();
+      e.hasArgs = false;
+      e.type = e.type.decl->elementType;
+    }
+  }
+  Scope *FCurrentScope = nullptr;
+
+  // Built-ins, stored units, schema-qualified names.
+  bool resolveGlobal(Expr &e, Scope *scope, bool asProcedure) {
+    const std::vector<std::string> &n = e.names;
+    const std::string &first = n[0];
+    if (n.size() == 1) {
+      if (first == "SQLCODE" && !e.hasArgs) {
+        e.kind = EKind::Sqlcode;
+        e.type.kind = VType::Number;
+        return true;
+      }
+      if (first == "SQLERRM") {
+        e.kind = EKind::Sqlerrm;
+        e.type.kind = VType::Char;
+        if (e.args.size() > 1)
+          wrongArgs(e.pos, "SQLERRM");
+        for (Arg &a : e.args) {
+          bindValue(*a.value, scope);
+          e.operands.push_back(std::move(a.value));
+        }
+        e.args.clear();
+        return true;
+      }
+      if ((first == "SYSDATE" || first == "USER" || first == "UID") && !e.hasArgs) {
+        e.kind = EKind::Builtin;
+        e.builtin = first == "SYSDATE" ? BiSysdate : BiUser;
+        e.type.kind = first == "SYSDATE" ? VType::Date : first == "UID" ? VType::Number
+                                                                          : VType::Char;
+        if (first == "UID")
+          return sqlFunction(e, scope);
+        return true;
+      }
+      if (first == "RAISE_APPLICATION_ERROR") {
+        if (!asProcedure)
+          fail(e.pos, "PLS-00222: no function with name '" + first + "' exists in this scope");
+        if (e.args.size() < 2 || e.args.size() > 3)
+          wrongArgs(e.pos, first);
+        e.kind = EKind::Builtin;
+        e.builtin = BiRaiseApplicationError;
+        for (Arg &a : e.args) {
+          bindValue(*a.value, scope);
+          e.operands.push_back(std::move(a.value));
+        }
+        e.args.clear();
+        return true;
+      }
+      int mn, mx;
+      bool agg;
+      if (e.hasArgs && sqlFunctionArity(first, mn, mx, agg)) {
+        if (agg || first == "DECODE")
+          fail(e.pos, "PLS-00204: function or pseudo-column '" + first +
+                          "' may be used inside a SQL statement only");
+        if (asProcedure)
+          fail(e.pos, "PLS-00221: '" + first + "' is not a procedure or is undefined");
+        int k = static_cast<int>(e.args.size());
+        if (k < mn || k > mx)
+          wrongArgs(e.pos, first);
+        return sqlFunction(e, scope);
+      }
+    }
+    if (first == "DBMS_OUTPUT" || (n.size() > 2 && first == "SYS" && n[1] == "DBMS_OUTPUT")) {
+      size_t at = first == "SYS" ? 2 : 1;
+      if (n.size() != at + 1)
+        fail(e.pos, "PLS-00221: '" + first + "' is not a procedure or is undefined");
+      return dbmsOutput(e, n[at], e.namePos[at], scope, asProcedure);
+    }
+    // Stored units: NAME, NAME.MEMBER, OWNER.NAME, OWNER.NAME.MEMBER.
+    bool invalid = false;
+    const Unit *u = FCtx.units->findUnit(FCtx.user, first, invalid);
+    size_t at = 1;
+    std::string owner = FCtx.user;
+    if (!u && !invalid && n.size() > 1 && FCtx.units->isSchema(first)) {
+      u = FCtx.units->findUnit(first, n[1], invalid);
+      owner = first;
+      at = 2;
+    }
+    if (invalid)
+      fail(e.pos, "PLS-00905: object " + owner + "." + n[at - 1] + " is invalid");
+    if (!u)
+      return false;
+    if (u->kind == UnitKind::Package) {
+      dependOn(u->owner, u->name, "PACKAGE");
+      if (at >= n.size())
+        undeclared(e.pos, joinNames(n, n.size()));
+      Symbol *m = member(u, n[at]);
+      if (!m)
+        component(e.namePos[at], n[at]);
+      resolveSymbol(e, *m, at + 1, scope, asProcedure);
+      return true;
+    }
+    if (u->kind != UnitKind::Procedure && u->kind != UnitKind::Function)
+      return false;
+    dependOn(u->owner, u->name, u->kind == UnitKind::Procedure ? "PROCEDURE" : "FUNCTION");
+    if (at < n.size())
+      component(e.namePos[at], n[at]);
+    resolveCall(e, {u->sub.get()}, u->name, scope, asProcedure);
+    return true;
+  }
+
+  // A SQL function in a PL/SQL expression: one compiled SELECT over its arguments.
+  bool sqlFunction(Expr &e, Scope *scope) {
+    std::vector<Type> types;
+    std::string sql = "SELECT " + e.names[0];
+    if (e.hasArgs) {
+      sql += "(";
+      for (size_t i = 0; i < e.args.size(); ++i) {
+        if (!e.args[i].name.empty())
+          wrongArgs(e.pos, e.names[0]);
+        bindValue(*e.args[i].value, scope);
+        if (!scalarFamily(e.args[i].value->type.kind))
+          wrongArgs(e.pos, e.names[0]);
+        types.push_back(e.args[i].value->type);
+        sql += (i ? ", PLSQL$ARG" : "PLSQL$ARG") + std::to_string(i);
+      }
+      sql += ")";
+    }
+    sql += " FROM DUAL";
+    for (Arg &a : e.args)
+      e.operands.push_back(std::move(a.value));
+    e.args.clear();
+    try {
+      auto ast = parseStatement(sql);
+      localdb::Binder b(FCtx.db, FCtx.user);
+      b.hostName = [&](localdb::Expr &x) {
+        if (x.names.size() != 1 || x.names[0].compare(0, 9, "PLSQL$ARG") != 0)
+          return false;
+        size_t i = static_cast<size_t>(std::atoi(x.names[0].c_str() + 9));
+        x.kind = ExprKind::Bind;
+        x.text = x.names[0];
+        x.type = TypeInfo();
+        x.type.type = i < types.size() ? sqlTypeOf(types[i]) : SqlType::Unknown;
+        return true;
+      };
+      Select &q = *static_cast<SelectStmt &>(*ast).query;
+      b.bindQuery(q);
+      Emitter em(b.bindNames(), FCtx.user);
+      e.sqlText = em.select(q);
+      e.type = typeOfSql(q.columns[0]->expr->type.type);
+      // Parameters in the emitted order.
+      std::vector<ExprPtr> ordered;
+      for (const std::string &bn : b.bindNames()) {
+        size_t i = static_cast<size_t>(std::atoi(bn.c_str() + 9));
+        ordered.push_back(std::move(e.operands[i]));
+      }
+      // Arguments the function does not read still had to be valid; keep only the read ones.
+      e.operands = std::move(ordered);
+    } catch (const OraError &err) {
+      wrongArgs(e.pos, e.names[0]);
+    }
+    e.kind = EKind::Builtin;
+    e.builtin = BiSqlFunction;
+    return true;
+  }
+
+  bool dbmsOutput(Expr &e, const std::string &m, int mpos, Scope *scope, bool asProcedure) {
+    struct Member {
+      const char *name;
+      int builtin;
+      int minArgs, maxArgs;
+      bool function;
+    };
+    static const Member members[] = {
+        {"PUT_LINE", BiPutLine, 1, 1, false}, {"PUT", BiPut, 1, 1, false},
+        {"NEW_LINE", BiNewLine, 0, 0, false}, {"ENABLE", BiEnable, 0, 1, false},
+        {"DISABLE", BiDisable, 0, 0, false},  {"GET_LINE", BiGetLine, 2, 2, false},
+        {"GET_LINES", BiGetLines, 2, 2, false},
+    };
+    const Member *found = nullptr;
+    for (const Member &x : members)
+      if (m == x.name)
+        found = &x;
+    if (!found)
+      component(mpos, m);
+    if (!asProcedure)
+      fail(e.pos, "PLS-00222: no function with name '" + m + "' exists in this scope");
+    int k = static_cast<int>(e.args.size());
+    if (k < found->minArgs || k > found->maxArgs)
+      wrongArgs(e.pos, m);
+    e.kind = EKind::Builtin;
+    e.builtin = found->builtin;
+    for (Arg &a : e.args) {
+      if (!a.name.empty() && found->builtin != BiEnable && found->builtin != BiGetLine)
+        wrongArgs(e.pos, m);
+      bindValue(*a.value, scope);
+      if (found->builtin == BiPutLine || found->builtin == BiPut) {
+        if (!scalarFamily(a.value->type.kind))
+          wrongArgs(e.pos, m);
+      }
+      e.operands.push_back(std::move(a.value));
+    }
+    e.args.clear();
+    if (found->builtin == BiGetLine || found->builtin == BiGetLines)
+      for (auto &o : e.operands)
+        requireTarget(*o);
+    if (found->builtin == BiGetLines && e.operands[0]->type.kind != VType::Table)
+      wrongArgs(e.pos, m);
+    return true;
+  }
+
+  void requireTarget(const Expr &x) {
+    if (x.kind == EKind::Bind)
+      return;
+    if (x.kind != EKind::Var || x.ival) {
+      std::string text = x.kind == EKind::Var && !x.names.empty() ? joinNames(x.names, x.names.size())
+                                                                   : exprText(x);
+      fail(x.pos, "PLS-00363: expression '" + text + "' cannot be used as an assignment target");
+    }
+  }
+
+  std::string exprText(const Expr &x) {
+    // The expression as written, for messages.
+    size_t b = static_cast<size_t>(x.pos);
+    size_t e = b;
+    while (e < FText.size() && FText[e] != ';' && FText[e] != ',' && FText[e] != ')' &&
+           FText[e] != '\n')
+      ++e;
+    std::string s = FText.substr(b, e - b);
+    while (!s.empty() && s.back() == ' ')
+      s.pop_back();
+    for (char &c : s)
+      c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+  }
+
+  // Chooses the overload the arguments fit, fills in defaults and checks OUT targets.
+  void resolveCall(Expr &e, const std::vector<const Subprogram *> &subs, const std::string &name,
+                   Scope *scope, bool asProcedure) {
+    for (Arg &a : e.args)
+      bindValue(*a.value, scope);
+    const Subprogram *best = nullptr;
+    int bestScore = -1, ties = 0;
+    std::vector<Expr *> bestActuals;
+    for (const Subprogram *sp : subs) {
+      std::vector<Expr *> actuals(sp->params.size(), nullptr);
+      bool ok = true;
+      int score = 0;
+      size_t positional = 0;
+      for (Arg &a : e.args) {
+        size_t idx;
+        if (a.name.empty()) {
+          idx = positional++;
+          if (idx >= sp->params.size()) {
+            ok = false;
+            break;
+          }
+        } else {
+          idx = sp->params.size();
+          for (size_t k = 0; k < sp->params.size(); ++k)
+            if (sp->params[k].name == a.name)
+              idx = k;
+          if (idx == sp->params.size() || actuals[idx]) {
+            ok = false;
+            break;
+          }
+        }
+        actuals[idx] = a.value.get();
+        const Type &f = sp->params[idx].type;
+        VType v = a.value->type.kind;
+        if (v == VType::Null)
+          continue;
+        if (f.kind == v)
+          score += 2;
+        else if (scalarFamily(f.kind) && scalarFamily(v))
+          score += 1;
+        else {
+          ok = false;
+          break;
+        }
+        if ((f.kind == VType::Record || f.kind == VType::Table) && f.decl != a.value->type.decl &&
+            (f.kind == VType::Table || !a.value->type.decl ||
+             a.value->type.decl->fields.size() != f.decl->fields.size())) {
+          ok = false;
+          break;
+        }
+      }
+      for (size_t k = 0; ok && k < actuals.size(); ++k)
+        if (!actuals[k] && !sp->params[k].defaultValue)
+          ok = false;
+      if (!ok)
+        continue;
+      if (score > bestScore) {
+        best = sp;
+        bestScore = score;
+        ties = 1;
+        bestActuals = actuals;
+      } else if (score == bestScore) {
+        ++ties;
+      }
+    }
+    if (!best)
+      wrongArgs(e.pos, name);
+    if (ties > 1)
+      fail(e.pos, "PLS-00307: too many declarations of '" + name + "' match this call");
+    if (asProcedure && best->isFunction)
+      fail(e.pos, "PLS-00221: '" + name + "' is not a procedure or is undefined");
+    if (!asProcedure && !best->isFunction)
+      fail(e.pos, "PLS-00222: no function with name '" + name + "' exists in this scope");
+    for (size_t k = 0; k < bestActuals.size(); ++k)
+      if (bestActuals[k] && best->params[k].mode != Param::In)
+        requireTarget(*bestActuals[k]);
+    e.kind = EKind::Call;
+    e.callee = best;
+    e.actuals = bestActuals;
+    for (Arg &a : e.args)
+      e.operands.push_back(std::move(a.value));
+    e.args.clear();
+    e.type = best->returnType;
+  }
+
+  // ------------------------------------------------------------ embedded SQL
+
+  // Compiles the statement through the SQL front end; names of PL/SQL variables become
+  // parameters. SQL errors come out as "PL/SQL: ORA-..." at the offending token.
+  bool compileSql(SqlStmt &q, Scope *scope, int stmtPos) {
+    (void)stmtPos;
+    FSql = &q;
+    q.params.clear();
+    try {
+      auto ast = parseStatement(q.text);
+      localdb::Binder b(FCtx.db, FCtx.user);
+      b.hostName = [&](localdb::Expr &x) { return hostName(x, q, scope); };
+      sqlite3 *db = FCtx.db;
+      (void)db;
+      switch (ast->kind) {
+      case StmtKind::Select: {
+        Select &s = *static_cast<SelectStmt &>(*ast).query;
+        b.bindQuery(s);
+        for (SelectItem *item : s.columns) {
+          q.columnTypes.push_back(item->expr->type.type);
+          q.columnNames.push_back(item->name);
+        }
+        Emitter em(b.bindNames(), FCtx.user);
+        q.sqlite = em.select(s);
+        break;
+      }
+      case StmtKind::Insert: {
+        auto &ins = static_cast<InsertStmt &>(*ast);
+        b.bindInsert(ins);
+        std::vector<localdb::ExprPtr> keep;
+        std::vector<const localdb::Expr *> defaults;
+        for (const ColumnInfo &c : ins.table.bound->columns) {
+          const localdb::Expr *d = nullptr;
+          if (!c.defaultText.empty() &&
+              std::find(ins.columns.begin(), ins.columns.end(), c.name) == ins.columns.end()) {
+            localdb::ExprPtr x = parseCondition(c.defaultText);
+            b.bindDefault(*x);
+            d = x.get();
+            keep.push_back(std::move(x));
+          }
+          defaults.push_back(d);
+        }
+        Emitter em(b.bindNames(), FCtx.user);
+        q.sqlite = em.insert(ins, defaults);
+        dependOn(ins.table.bound->owner, ins.table.bound->name, "TABLE");
+        break;
+      }
+      case StmtKind::Update: {
+        auto &up = static_cast<UpdateStmt &>(*ast);
+        b.bindUpdate(up);
+        Emitter em(b.bindNames(), FCtx.user);
+        q.sqlite = em.update(up);
+        dependOn(up.table.bound->owner, up.table.bound->name, "TABLE");
+        break;
+      }
+      case StmtKind::Delete: {
+        auto &del = static_cast<DeleteStmt &>(*ast);
+        b.bindDelete(del);
+        Emitter em(b.bindNames(), FCtx.user);
+        q.sqlite = em.remove(del);
+        dependOn(del.table.bound->owner, del.table.bound->name, "TABLE");
+        break;
+      }
+      default:
+        q.sqlite.clear(); // LOCK TABLE: the write lock comes with the first change
+        break;
+      }
+      q.binds = b.bindNames();
+      q.counters = b.counterCount();
+      for (const std::string &bn : q.binds) {
+        if (bn.compare(0, 6, "PLSQL$") == 0) {
+          q.paramOf.push_back(std::atoi(bn.c_str() + 6));
+        } else {
+          // A bind variable of the anonymous block used in its SQL.
+          if (FUnit.kind != UnitKind::Anonymous)
+            fail(q.pos, "PLS-00049: bad bind variable '" + bn + "'");
+          auto x = std::make_unique<Expr>();
+          x->kind = EKind::Bind;
+          x->text = bn;
+          x->pos = q.pos;
+          bindExpr(*x, scope);
+          q.paramOf.push_back(static_cast<int>(q.params.size()));
+          q.params.push_back(std::move(x));
+        }
+      }
+      q.ok = true;
+    } catch (const OraError &err) {
+      int at = q.pos + std::max(0, err.offset);
+      report(at, "PL/SQL: " + err.message);
+      FSql = nullptr;
+      fail(stmtPos, "PL/SQL: SQL Statement ignored");
+    }
+    FSql = nullptr;
+    return true;
+  }
+
+  bool hostName(localdb::Expr &x, SqlStmt &q, Scope *scope) {
+    auto e = std::make_unique<Expr>();
+    e->kind = EKind::Name;
+    e->pos = q.pos + x.pos;
+    e->names = x.names;
+    for (size_t i = 0; i < x.names.size(); ++i)
+      e->namePos.push_back(e->pos);
+    if (FUnit.kind == UnitKind::Trigger && x.names.size() == 2 &&
+        (x.names[0] == FUnit.trigger.newName || x.names[0] == FUnit.trigger.oldName))
+      e->names[0] = x.names[0] == FUnit.trigger.newName ? ":NEW" : ":OLD";
+    bool quiet = FQuiet;
+    FQuiet = true;
+    try {
+      bindValue(*e, scope);
+    } catch (const BindAbort &) {
+      FQuiet = quiet;
+      return false;
+    }
+    FQuiet = quiet;
+    if (e->type.kind == VType::Boolean || e->type.kind == VType::Record ||
+        e->type.kind == VType::Table)
+      return false;
+    x.kind = ExprKind::Bind;
+    x.text = "PLSQL$" + std::to_string(q.params.size());
+    x.type = TypeInfo();
+    x.type.type = sqlTypeOf(e->type);
+    x.type.length = e->type.length;
+    q.params.push_back(std::move(e));
+    return true;
+  }
+
+  // ------------------------------------------------------------ statements
+
+  void bindBlock(Block &b, Scope *outer) {
+    Scope scope;
+    scope.parent = outer;
+    bindDecls(b.decls, &scope, false);
+    // Forward declarations without a body in the same block are PLS-00328.
+    for (Decl &d : b.decls)
+      if (d.kind == Decl::Sub && !d.sub->body && !d.sub->definition)
+        report(d.sub->pos, "PLS-00328: A subprogram body must be defined for the forward "
+                           "declaration of " + d.sub->name + ".");
+    bindStatements(b.body, &scope);
+    for (Handler &h : b.handlers) {
+      for (size_t i = 0; i < h.names.size(); ++i) {
+        const std::vector<std::string> &nm = h.names[i];
+        if (nm.size() == 1 && nm[0] == "OTHERS")
+          continue;
+        Symbol *s = lookup(&scope, nm[0]);
+        if (s && s->kind == Symbol::Package && nm.size() == 2)
+          s = member(s->package, nm[1]);
+        if (s && s->kind == Symbol::Exception && (nm.size() == 1 || nm.size() == 2)) {
+          h.user.push_back(s->exception);
+          continue;
+        }
+        if (nm.size() == 1)
+          if (int c = predefinedCode(nm[0])) {
+            h.codes.push_back(c);
+            continue;
+          }
+        if (nm.size() == 2) {
+          bool invalid = false;
+          if (const Unit *p = FCtx.units->findUnit(FCtx.user, nm[0], invalid)) {
+            Symbol *m = member(p, nm[1]);
+            if (m && m->kind == Symbol::Exception) {
+              dependOn(p->owner, p->name, "PACKAGE");
+              h.user.push_back(m->exception);
+              continue;
+            }
+          }
+        }
+        report(h.namePos[i], "PLS-00201: identifier '" + joinNames(nm, nm.size()) +
+                                 "' must be declared");
+      }
+      ++FHandlerDepth;
+      bindStatements(h.body, &scope);
+      --FHandlerDepth;
+    }
+  }
+
+  void bindStatements(std::vector<StmtPtr> &list, Scope *scope) {
+    for (StmtPtr &s : list) {
+      s->line = FLines.line(s->pos);
+      try {
+        bindStatement(*s, scope);
+      } catch (const BindAbort &) {
+        // The statement stays, raising when it runs (the unit is invalid anyway).
+        s->kind = SKind::Null;
+      }
+    }
+  }
+
+  void statementIgnored(int pos) { report(pos, "PL/SQL: Statement ignored"); }
+
+  void bindStatement(Stmt &s, Scope *scope) {
+    FCurrentScope = scope;
+    auto guarded = [&](auto &&f) {
+      try {
+        f();
+      } catch (const BindAbort &) {
+        statementIgnored(s.pos);
+        throw;
+      }
+    };
+    switch (s.kind) {
+    case SKind::Null:
+    case SKind::Commit:
+    case SKind::Rollback:
+    case SKind::Savepoint:
+    case SKind::Goto:
+      return;
+    case SKind::Assign:
+      guarded([&] {
+        bindValue(*s.value, scope);
+        bindExpr(*s.target, scope);
+        requireTarget(*s.target);
+        checkAssignable(s.target->type, *s.value);
+      });
+      return;
+    case SKind::Call:
+      guarded([&] {
+        if (s.target->kind != EKind::Name)
+          fail(s.pos, "PLS-00221: is not a procedure or is undefined");
+        resolveName(*s.target, scope, true);
+        if (s.target->kind == EKind::Var || s.target->kind == EKind::Collection) {
+          if (s.target->kind == EKind::Collection && s.target->builtin == BiTableDelete)
+            return;
+          fail(s.pos, "PLS-00221: '" + s.target->names.back() +
+                          "' is not a procedure or is undefined");
+        }
+      });
+      return;
+    case SKind::If:
+      for (ElsIf &b : s.branches) {
+        try {
+          FCurrentScope = scope;
+          bindCondition(*b.cond, scope);
+        } catch (const BindAbort &) {
+          statementIgnored(s.pos);
+        }
+        bindStatements(b.body, scope);
+      }
+      bindStatements(s.elseBody, scope);
+      return;
+    case SKind::Loop:
+      bindStatements(s.body, scope);
+      return;
+    case SKind::While:
+      try {
+        bindCondition(*s.value, scope);
+      } catch (const BindAbort &) {
+        statementIgnored(s.pos);
+      }
+      bindStatements(s.body, scope);
+      return;
+    case SKind::Exit:
+      if (s.value)
+        guarded([&] { bindCondition(*s.value, scope); });
+      return;
+    case SKind::Return:
+      guarded([&] {
+        if (!FCurrentSub) {
+          if (s.value)
+            fail(s.pos, "PLS-00372: In a procedure, RETURN statement cannot contain an "
+                        "expression");
+          return;
+        }
+        if (FCurrentSub->isFunction && !s.value)
+          fail(s.pos, "PLS-00503: RETURN <value> statement required for this return from "
+                      "function");
+        if (!FCurrentSub->isFunction && s.value)
+          fail(s.pos, "PLS-00372: In a procedure, RETURN statement cannot contain an "
+                      "expression");
+        if (s.value) {
+          bindValue(*s.value, scope);
+          checkAssignable(FCurrentSub->returnType, *s.value);
+        }
+      });
+      return;
+    case SKind::Raise:
+      guarded([&] {
+        if (!s.value) {
+          if (FHandlerDepth == 0)
+            fail(s.pos, "PLS-00367: a RAISE statement with no exception name must be inside "
+                        "an exception handler");
+          return;
+        }
+        const std::vector<std::string> &nm = s.value->names;
+        Symbol *sym = lookup(scope, nm[0]);
+        if (sym && sym->kind == Symbol::Package && nm.size() == 2)
+          sym = member(sym->package, nm[1]);
+        if (sym && sym->kind == Symbol::Exception) {
+          s.exception = sym->exception;
+          return;
+        }
+        if (nm.size() == 1)
+          if (int c = predefinedCode(nm[0])) {
+            s.value->ival = c;
+            return;
+          }
+        if (nm.size() == 2) {
+          bool invalid = false;
+          if (const Unit *p = FCtx.units->findUnit(FCtx.user, nm[0], invalid)) {
+            Symbol *m = member(p, nm[1]);
+            if (m && m->kind == Symbol::Exception) {
+              dependOn(p->owner, p->name, "PACKAGE");
+              s.exception = m->exception;
+              return;
+            }
+            component(s.value->namePos[1], nm[1]);
+          }
+        }
+        undeclared(s.value->pos, joinNames(nm, nm.size()));
+      });
+      return;
+    case SKind::Block:
+      bindBlock(*s.block, scope);
+      return;
+    case SKind::ForNum: {
+      try {
+        bindValue(*s.low, scope);
+        bindValue(*s.high, scope);
+        if (!scalarFamily(s.low->type.kind) || s.low->type.kind == VType::Date ||
+            !scalarFamily(s.high->type.kind) || s.high->type.kind == VType::Date)
+          wrongType(s.low->pos);
+      } catch (const BindAbort &) {
+        statementIgnored(s.pos);
+      }
+      Scope inner;
+      inner.parent = scope;
+      Symbol v;
+      v.kind = Symbol::Var;
+      v.slot = allocate();
+      v.type.kind = VType::Number;
+      v.type.integer = v.type.binaryInteger = true;
+      v.constant = true;
+      s.loopSlot = v.slot.index;
+      inner.names[s.loopVar] = v;
+      bindStatements(s.body, &inner);
+      return;
+    }
+    case SKind::ForCursor: {
+      Type rowType;
+      try {
+        const CursorDecl *c = nullptr;
+        if (s.inlineCursor) {
+          compileSql(*s.inlineCursor->query, scope, s.inlineCursor->pos);
+          auto td = std::make_unique<TypeDecl>();
+          td->kind = TypeDecl::Record;
+          for (size_t i = 0; i < s.inlineCursor->query->columnTypes.size(); ++i) {
+            RecordField f;
+            f.name = s.inlineCursor->query->columnNames[i];
+            f.type = typeOfSql(s.inlineCursor->query->columnTypes[i]);
+            td->fields.push_back(std::move(f));
+          }
+          s.inlineCursor->rowType = std::move(td);
+          s.inlineCursor->where = allocate();
+          s.inlineCursor->slot = s.inlineCursor->where.index;
+          c = s.inlineCursor.get();
+        } else {
+          Expr &t = *s.target;
+          if (t.kind != EKind::Name)
+            wrongType(t.pos);
+          std::vector<Arg> args = std::move(t.args);
+          t.hasArgs = false;
+          bindCursorRef(t, scope);
+          if (!t.cursor)
+            wrongType(t.pos);
+          c = t.cursor;
+          for (Arg &a : args) {
+            bindValue(*a.value, scope);
+            s.args.push_back(std::move(a.value));
+          }
+          if (s.args.size() > c->params.size())
+            wrongArgs(t.pos, c->name);
+          if (!c->rowType)
+            wrongType(t.pos);
+        }
+        rowType.kind = VType::Record;
+        rowType.decl = c->rowType.get();
+        if (!s.inlineCursor)
+          s.exitLoop = nullptr;
+      } catch (const BindAbort &) {
+        statementIgnored(s.pos);
+        s.kind = SKind::Null;
+        return;
+      }
+      Scope inner;
+      inner.parent = scope;
+      Symbol v;
+      v.kind = Symbol::Var;
+      v.slot = allocate();
+      v.type = rowType;
+      s.loopSlot = v.slot.index;
+      inner.names[s.loopVar] = v;
+      bindStatements(s.body, &inner);
+      return;
+    }
+    case SKind::Sql: {
+      compileSql(*s.sql, scope, s.pos);
+      guarded([&] {
+        if (s.sql->kind == StmtKind::Select) {
+          if (s.into.empty())
+            fail(s.pos, "PLS-00428: an INTO clause is expected in this SELECT statement");
+          bindInto(s, s.sql->columnTypes.size());
+        }
+      });
+      return;
+    }
+    case SKind::Open:
+      guarded([&] {
+        bindCursorRef(*s.target, scope);
+        if (!s.target->cursor)
+          wrongType(s.target->pos);
+        for (auto &a : s.args)
+          bindValue(*a, scope);
+        if (s.args.size() > s.target->cursor->params.size())
+          wrongArgs(s.target->pos, s.target->cursor->name);
+      });
+      return;
+    case SKind::OpenFor:
+      guarded([&] {
+        bindValue(*s.target, scope);
+        requireTarget(*s.target);
+        if (s.target->type.kind != VType::RefCursor)
+          wrongType(s.target->pos);
+      });
+      compileSql(*s.sql, scope, s.pos);
+      return;
+    case SKind::Fetch:
+      guarded([&] {
+        bindCursorRef(*s.target, scope);
+        size_t columns = 0;
+        if (s.target->cursor && s.target->cursor->rowType)
+          columns = s.target->cursor->rowType->fields.size();
+        bindInto(s, columns);
+      });
+      return;
+    case SKind::Close:
+      guarded([&] { bindCursorRef(*s.target, scope); });
+      return;
+    default:
+      return;
+    }
+  }
+
+  void bindInto(Stmt &s, size_t columns) {
+    for (auto &t : s.into) {
+      bindExpr(*t, FCurrentScope);
+      if (t->kind != EKind::Var || t->ival)
+        fail(t->pos, "PLS-00403: expression '" + exprText(*t) +
+                         "' cannot be used as an INTO-target of a SELECT/FETCH statement");
+    }
+    if (columns == 0)
+      return;
+    if (s.into.size() == 1 && s.into[0]->type.kind == VType::Record) {
+      const TypeDecl *td = s.into[0]->type.decl;
+      if (td && td->fields.size() != columns)
+        fail(s.into[0]->pos, s.kind == SKind::Fetch
+                                 ? "PLS-00394: wrong number of values in the INTO list of a "
+                                   "FETCH statement"
+                                 : "PL/SQL: ORA-00913: too many values");
+      return;
+    }
+    if (s.into.size() != columns) {
+      if (s.kind == SKind::Fetch)
+        fail(s.into[0]->pos,
+             "PLS-00394: wrong number of values in the INTO list of a FETCH statement");
+      report(s.into[0]->pos, s.into.size() < columns ? "PL/SQL: ORA-00913: too many values"
+                                                     : "PL/SQL: ORA-00947: not enough values");
+      fail(s.pos, "PL/SQL: SQL Statement ignored");
+    }
+  }
+
+  // ------------------------------------------------------------ units
+
+  void bindTrigger(Scope *global) {
+    TriggerInfo &t = FUnit.trigger;
+    std::vector<ColumnInfo> cols;
+    localdb::Binder b(FCtx.db, FCtx.user);
+    auto o = b.findObject(t.table);
+    if (!o || o->type != "TABLE") {
+      report(t.tablePos, "PL/SQL: ORA-00942: table or view does not exist");
+      return;
+    }
+    FUnit.triggerColumns = b.columnsOf(o->owner, o->name);
+    dependOn(o->owner, o->name, "TABLE");
+    if (t.when) {
+      try {
+        bindCondition(*t.when, global);
+      } catch (const BindAbort &) {
+      }
+    }
+    FFrames.push_back(FrameAlloc{Slot::Frame, 0, 0, nullptr});
+    FUnit.sub->level = 0;
+    bindBlock(*FUnit.sub->body, global);
+    FUnit.sub->frameSize = FFrames.back().next;
+    FFrames.pop_back();
+  }
+};
+
+void UnitBinder::bind() {
+  Scope global;
+  switch (FUnit.kind) {
+  case UnitKind::Anonymous:
+    FFrames.push_back(FrameAlloc{Slot::Frame, 0, 0, nullptr});
+    bindBlock(*FUnit.init, &global);
+    FUnit.frameSize = FFrames.back().next;
+    return;
+  case UnitKind::Procedure:
+  case UnitKind::Function: {
+    FUnit.sub->unit = &FUnit;
+    size_t before = FErrors.size();
+    try {
+      resolveSignature(*FUnit.sub, &global);
+    } catch (const BindAbort &) {
+    }
+    if (FErrors.size() > before) {
+      FErrors.push_back(CompileError{0, "PL/SQL: Compilation unit analysis terminated", true});
+      return;
+    }
+    // The unit's own name resolves to itself (recursion).
+    bindSubprogram(*FUnit.sub, &global, true);
+    return;
+  }
+  case UnitKind::Package: {
+    FFrames.push_back(FrameAlloc{Slot::Package, 0, 0, &FUnit});
+    Scope scope;
+    scope.parent = &global;
+    Symbol self;
+    self.kind = Symbol::Package;
+    self.package = &FUnit;
+    global.names[FUnit.name] = self;
+    bindDecls(FUnit.decls, &scope, true);
+    FUnit.frameSize = FFrames.back().next;
+    return;
+  }
+  case UnitKind::PackageBody: {
+    const Unit *spec = FCtx.spec;
+    if (!spec) {
+      FErrors.push_back(CompileError{FUnit.namePos,
+                                     "PLS-00304: cannot compile body of '" + FUnit.name +
+                                         "' without its specification",
+                                     false});
+      FErrors.push_back(CompileError{0, "PL/SQL: Compilation unit analysis terminated", true});
+      return;
+    }
+    FUnit.spec = spec;
+    dependOn(spec->owner, spec->name, "PACKAGE");
+    // The specification's declarations are in scope, their state in the package's slots.
+    Scope specScope;
+    specScope.parent = &global;
+    Symbol self;
+    self.kind = Symbol::Package;
+    self.package = spec;
+    global.names[FUnit.name] = self;
+    for (const Decl &d : spec->decls) {
+      std::string nm = d.kind == Decl::Var         ? d.var->name
+                       : d.kind == Decl::Type      ? d.type->name
+                       : d.kind == Decl::Cursor    ? d.cursor->name
+                       : d.kind == Decl::Exception ? d.exception->name
+                       : d.kind == Decl::Sub       ? d.sub->name
+                                                   : std::string();
+      if (nm.empty())
+        continue;
+      if (Symbol *m = member(spec, nm))
+        specScope.names[nm] = *m;
+    }
+    FFrames.push_back(FrameAlloc{Slot::Package, 0, spec->frameSize, spec});
+    Scope scope;
+    scope.parent = &specScope;
+    bindDecls(FUnit.decls, &scope, true);
+    // Cursor bodies in the body give the specification's cursors their query.
+    if (FUnit.init) {
+      FFrames.push_back(FrameAlloc{Slot::Frame, 0, 0, nullptr});
+      bindBlock(*FUnit.init, &scope);
+      FUnit.init->endPos = FFrames.back().next; // frame size of the initialisation
+      FFrames.pop_back();
+    }
+    FUnit.frameSize = FFrames.back().next;
+    // Every subprogram of the specification needs its body.
+    for (const Decl &d : spec->decls) {
+      if (d.kind != Decl::Sub)
+        continue;
+      bool found = false;
+      for (auto &p : FUnit.definitions)
+        if (p.first == d.sub.get())
+          found = true;
+      if (!found)
+        FErrors.push_back(CompileError{FUnit.namePos,
+                                       "PLS-00323: subprogram or cursor '" + d.sub->name +
+                                           "' is declared in a package specification and must "
+                                           "be defined in the package body",
+                                       false});
+    }
+    return;
+  }
+  case UnitKind::Trigger:
+    bindTrigger(&global);
+    return;
+  }
+}
+
+} // namespace
+
+void bindUnit(Unit &u, const std::string &text, BindContext &ctx,
+              std::vector<CompileError> &errors) {
+  UnitBinder b(u, text, ctx, errors);
+  b.bind();
+}
+
+} // namespace localdb::plsql

@@ -1,0 +1,1210 @@
+// The PL/SQL interpreter: a walk over the bound tree whose names are already slots; frames of
+// fixed size linked statically for local subprograms; exceptions as C++ exceptions gathering
+// their ORA-06512 lines on the way out; a break request and a depth limit checked on backward
+// jumps and calls.
+#include "localdb/plsql/PlsqlInterp.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "localdb/catalog/Catalog.h"
+#include "localdb/catalog/Ddl.h"
+#include "localdb/plsql/PlsqlBinder.h"
+#include "localdb/server/Session.h"
+#include "localdb/sql/OraDate.h"
+#include "localdb/sql/SqlFunctions.h"
+
+namespace localdb::plsql {
+
+struct Interp::Frame {
+  std::vector<Value> slots;
+  Frame *link = nullptr; // the frame of the enclosing subprogram (static scope)
+  int level = 0;
+  const Unit *unit = nullptr;
+  int line = 0;
+  Record *trigNew = nullptr, *trigOld = nullptr;
+  const PlsqlError *handling = nullptr; // the exception a handler is running for
+};
+
+namespace {
+
+PlsqlError fromOra(const OraError &e) {
+  PlsqlError p;
+  p.code = e.code;
+  p.message = e.message;
+  return p;
+}
+
+// A failed SQLite step as Oracle reports it.
+OraError stepFailure(sqlite3 *db, int rc) {
+  std::string m = sqlite3_errmsg(db);
+  if (int code = oraCodeOf(m)) {
+    // Our functions raise "ORA-nnnnn: ..." through SQLite; keep the first line as the text.
+    return OraError{code, m, -1};
+  }
+  OraError e;
+  if ((rc & 0xff) == SQLITE_CONSTRAINT && mapConstraintError(db, m, e))
+    return e;
+  if ((rc & 0xff) == SQLITE_INTERRUPT)
+    return oraError(1013);
+  return sqliteError(db, rc);
+}
+
+std::string unitLabel(const Unit *u) {
+  return "\"" + u->owner + "." + u->name + "\"";
+}
+
+struct StatementLease {
+  Session &s;
+  sqlite3_stmt *st;
+  ~StatementLease() {
+    if (st)
+      s.giveBackStatement(st);
+  }
+};
+
+} // namespace
+
+namespace {
+SqlType sqlTypeFor(const Type &t) {
+  switch (t.kind) {
+  case VType::Number:
+    return SqlType::Number;
+  case VType::Date:
+    return SqlType::Date;
+  default:
+    return SqlType::Varchar2;
+  }
+}
+} // namespace
+
+const std::string &Interp::dateFormat() const { return FSession.dateFormat; }
+
+void Interp::checkBreak() {
+  if (FSession.breakRequested())
+    raise(1013);
+}
+
+// ---------------------------------------------------------------- slots
+
+Value &Interp::slotRef(const Slot &s, Frame &f) {
+  switch (s.where) {
+  case Slot::Frame: {
+    Frame *p = &f;
+    while (p->level != s.level && p->link)
+      p = p->link;
+    return p->slots[static_cast<size_t>(s.index)];
+  }
+  case Slot::Package:
+    return package(s.package).slots[static_cast<size_t>(s.index)];
+  case Slot::TriggerNew:
+  case Slot::TriggerOld: {
+    Record *r = s.where == Slot::TriggerNew ? f.trigNew : f.trigOld;
+    if (!r)
+      raise(6502);
+    return r->fields[static_cast<size_t>(s.index)];
+  }
+  default:
+    raise(6502);
+  }
+}
+
+Value &Interp::lvalue(const Expr &e, Frame &f) {
+  if (e.kind == EKind::Bind) {
+    FHost->assigned[static_cast<size_t>(e.ival)] = true;
+    return FHost->values[static_cast<size_t>(e.ival)];
+  }
+  Value *v = &slotRef(e.slot, f);
+  for (const PathStep &p : e.path) {
+    if (p.field >= 0) {
+      if (v->t != VType::Record || !v->rec)
+        raise(6502);
+      v = &v->rec->fields[static_cast<size_t>(p.field)];
+    } else {
+      Value i = toNumber(eval(*p.index, f));
+      if (i.isNull())
+        raise(6502);
+      double d = std::round(i.n.asDouble());
+      if (!(d >= -2147483647.0 && d <= 2147483647.0))
+        raise(6502);
+      if (v->t != VType::Table || !v->tab)
+        raise(6502);
+      auto it = v->tab->elements.find(static_cast<int32_t>(d));
+      if (it == v->tab->elements.end()) {
+        const TypeDecl *td = v->tab->type;
+        Value fresh = td ? initialValue(td->elementType) : Value();
+        it = v->tab->elements.emplace(static_cast<int32_t>(d), std::move(fresh)).first;
+      }
+      v = &it->second;
+    }
+  }
+  return *v;
+}
+
+void Interp::assign(const Expr &target, Frame &f, const Value &v) {
+  if (target.kind == EKind::Bind) {
+    Value &dst = lvalue(target, f);
+    dst = v;
+    return;
+  }
+  Value &dst = lvalue(target, f);
+  if (target.type.kind == VType::Record && v.t == VType::Record && dst.rec && v.rec &&
+      dst.rec->type != v.rec->type) {
+    // Records of the same shape assign field by field.
+    for (size_t i = 0; i < dst.rec->fields.size() && i < v.rec->fields.size(); ++i) {
+      const Type &ft = dst.rec->type ? dst.rec->type->fields[i].type : Type();
+      dst.rec->fields[i] = coerce(v.rec->fields[i], ft, dateFormat());
+    }
+    return;
+  }
+  dst = coerce(v, target.type, dateFormat());
+}
+
+PackageState &Interp::package(const Unit *spec) {
+  auto it = FState.packages.find(spec);
+  if (it != FState.packages.end())
+    return it->second;
+  // First use in this logon: the state is created and initialised (specification, then body).
+  PackageState &ps = FState.packages[spec];
+  ps.spec = spec;
+  std::shared_ptr<const void> keep;
+  ps.body = FState.bodyOf ? FState.bodyOf(spec, keep) : nullptr;
+  ps.keep = keep;
+  ps.slots.resize(static_cast<size_t>(ps.body ? ps.body->frameSize : spec->frameSize));
+  try {
+    Frame f;
+    f.unit = ps.body ? ps.body : spec;
+    elaborate(spec->decls, f);
+    if (ps.body) {
+      elaborate(ps.body->decls, f);
+      if (ps.body->init) {
+        Frame init;
+        init.unit = ps.body;
+        init.slots.resize(static_cast<size_t>(ps.body->init->endPos));
+        execBlock(*ps.body->init, init);
+      }
+    }
+  } catch (PlsqlError &e) {
+    FState.packages.erase(spec);
+    throw;
+  }
+  return FState.packages[spec];
+}
+
+// ---------------------------------------------------------------- expressions
+
+bool Interp::truth(const Expr &e, Frame &f, bool &isNull) {
+  Value v = eval(e, f);
+  isNull = v.t != VType::Boolean;
+  return !isNull && v.b;
+}
+
+Value Interp::eval(const Expr &e, Frame &f) {
+  switch (e.kind) {
+  case EKind::Null:
+    return Value();
+  case EKind::Number: {
+    auto n = parseNumber(e.text);
+    return n ? Value::number(*n) : Value();
+  }
+  case EKind::String:
+    return Value::text(e.text);
+  case EKind::Boolean:
+    return Value::boolean(e.ival != 0);
+  case EKind::Bind:
+    return FHost->values[static_cast<size_t>(e.ival)];
+  case EKind::Var: {
+    if (e.path.empty() && e.slot.where == Slot::Frame && e.slot.level == f.level)
+      return f.slots[static_cast<size_t>(e.slot.index)];
+    const Value *v = &slotRef(e.slot, f);
+    for (const PathStep &p : e.path) {
+      if (p.field >= 0) {
+        if (v->t != VType::Record || !v->rec)
+          raise(6502);
+        v = &v->rec->fields[static_cast<size_t>(p.field)];
+      } else {
+        Value i = toNumber(eval(*p.index, f));
+        if (i.isNull())
+          raise(1403);
+        double d = std::round(i.n.asDouble());
+        if (!(d >= -2147483647.0 && d <= 2147483647.0))
+          raise(6502);
+        if (v->t != VType::Table || !v->tab)
+          raise(6502);
+        auto it = v->tab->elements.find(static_cast<int32_t>(d));
+        if (it == v->tab->elements.end())
+          raise(1403);
+        v = &it->second;
+      }
+    }
+    return *v;
+  }
+  case EKind::Unary: {
+    if (e.op == Op::Not) {
+      Value a = eval(*e.operands[0], f);
+      if (a.t != VType::Boolean)
+        return Value();
+      return Value::boolean(!a.b);
+    }
+    Value a = toNumber(eval(*e.operands[0], f));
+    if (a.isNull() || e.op == Op::Plus)
+      return a;
+    if (a.n.isInt && a.n.i != INT64_MIN)
+      return Value::integer(-a.n.i);
+    return Value::number(normalize(-a.n.asDouble()));
+  }
+  case EKind::Binary: {
+    switch (e.op) {
+    case Op::And: {
+      Value a = eval(*e.operands[0], f);
+      if (a.t == VType::Boolean && !a.b)
+        return a;
+      Value b = eval(*e.operands[1], f);
+      if (b.t == VType::Boolean && !b.b)
+        return b;
+      if (a.t == VType::Boolean && b.t == VType::Boolean)
+        return Value::boolean(true);
+      return Value();
+    }
+    case Op::Or: {
+      Value a = eval(*e.operands[0], f);
+      if (a.t == VType::Boolean && a.b)
+        return a;
+      Value b = eval(*e.operands[1], f);
+      if (b.t == VType::Boolean && b.b)
+        return b;
+      if (a.t == VType::Boolean && b.t == VType::Boolean)
+        return Value::boolean(false);
+      return Value();
+    }
+    case Op::Eq:
+    case Op::Ne:
+    case Op::Lt:
+    case Op::Gt:
+    case Op::Le:
+    case Op::Ge: {
+      Value a = eval(*e.operands[0], f);
+      Value b = eval(*e.operands[1], f);
+      if (a.isNull() || b.isNull())
+        return Value();
+      int c = compareValues(a, b, dateFormat());
+      bool r = e.op == Op::Eq   ? c == 0
+               : e.op == Op::Ne ? c != 0
+               : e.op == Op::Lt ? c < 0
+               : e.op == Op::Gt ? c > 0
+               : e.op == Op::Le ? c <= 0
+                                : c >= 0;
+      return Value::boolean(r);
+    }
+    default: {
+      Value a = eval(*e.operands[0], f);
+      Value b = eval(*e.operands[1], f);
+      if (e.op == Op::Concat) {
+        // NULL is the empty string in concatenation.
+        Value x = toText(a, dateFormat()), y = toText(b, dateFormat());
+        return Value::text(x.s + y.s);
+      }
+      if (e.op == Op::Add && a.t == VType::Number && b.t == VType::Number && a.n.isInt &&
+          b.n.isInt) {
+        int64_t r;
+        if (!__builtin_add_overflow(a.n.i, b.n.i, &r))
+          return Value::integer(r);
+      }
+      return arith(e.op, a, b, dateFormat());
+    }
+    }
+  }
+  case EKind::IsNull: {
+    Value a = eval(*e.operands[0], f);
+    return Value::boolean(a.isNull() != e.negated);
+  }
+  case EKind::Like: {
+    Value a = toText(eval(*e.operands[0], f), dateFormat());
+    Value p = toText(eval(*e.operands[1], f), dateFormat());
+    if (a.isNull() || p.isNull())
+      return Value();
+    char esc = 0;
+    if (e.operands.size() > 2) {
+      Value x = toText(eval(*e.operands[2], f), dateFormat());
+      if (x.s.size() != 1)
+        raise(1425);
+      esc = x.s[0];
+    }
+    // % and _ matching, with an escape character.
+    const std::string &s = a.s, &pat = p.s;
+    std::function<bool(size_t, size_t)> match = [&](size_t i, size_t j) -> bool {
+      while (j < pat.size()) {
+        char c = pat[j];
+        if (esc && c == esc && j + 1 < pat.size()) {
+          if (i >= s.size() || s[i] != pat[j + 1])
+            return false;
+          ++i;
+          j += 2;
+          continue;
+        }
+        if (c == '%') {
+          for (size_t k = i; k <= s.size(); ++k)
+            if (match(k, j + 1))
+              return true;
+          return false;
+        }
+        if (i >= s.size() || (c != '_' && s[i] != c))
+          return false;
+        ++i;
+        ++j;
+      }
+      return i == s.size();
+    };
+    return Value::boolean(match(0, 0) != e.negated);
+  }
+  case EKind::Between: {
+    Value a = eval(*e.operands[0], f);
+    Value lo = eval(*e.operands[1], f);
+    Value hi = eval(*e.operands[2], f);
+    if (a.isNull() || lo.isNull() || hi.isNull())
+      return Value();
+    bool in = compareValues(a, lo, dateFormat()) >= 0 && compareValues(a, hi, dateFormat()) <= 0;
+    return Value::boolean(in != e.negated);
+  }
+  case EKind::In: {
+    Value a = eval(*e.operands[0], f);
+    if (a.isNull())
+      return Value();
+    bool sawNull = false;
+    for (size_t i = 1; i < e.operands.size(); ++i) {
+      Value b = eval(*e.operands[i], f);
+      if (b.isNull()) {
+        sawNull = true;
+        continue;
+      }
+      if (compareValues(a, b, dateFormat()) == 0)
+        return Value::boolean(!e.negated);
+    }
+    if (sawNull)
+      return Value();
+    return Value::boolean(e.negated);
+  }
+  case EKind::Attribute: {
+    int found;
+    int64_t count;
+    bool open;
+    if (e.implicitCursor) {
+      found = FSqlFound;
+      count = FSqlRowCount;
+      open = false;
+    } else {
+      CursorState &c = cursorOf(*e.operands[0], f);
+      if (!c.isOpen && e.text != "ISOPEN")
+        raise(1001);
+      found = c.found;
+      count = c.rowCount;
+      open = c.isOpen;
+    }
+    if (e.text == "ISOPEN")
+      return Value::boolean(open);
+    if (e.text == "ROWCOUNT")
+      return e.implicitCursor && found < 0 ? Value() : Value::integer(count);
+    if (found < 0)
+      return Value();
+    return Value::boolean(e.text == "FOUND" ? found == 1 : found == 0);
+  }
+  case EKind::Call:
+    return call(e, f);
+  case EKind::Builtin:
+    return builtin(e, f);
+  case EKind::Collection:
+    return collection(e, f);
+  case EKind::Sqlcode: {
+    const PlsqlError *x = f.handling;
+    if (!x)
+      return Value::integer(0);
+    if (x->user && x->code == 1)
+      return Value::integer(1);
+    return Value::integer(x->code == 1403 ? 100 : -x->code);
+  }
+  case EKind::Sqlerrm: {
+    if (!e.operands.empty()) {
+      Value c = toNumber(eval(*e.operands[0], f));
+      int code = c.isNull() ? 0 : static_cast<int>(c.n.asDouble());
+      if (code == 0)
+        return Value::text("ORA-0000: normal, successful completion");
+      if (code == 1)
+        return Value::text("User-Defined Exception");
+      if (code == 100)
+        return Value::text(oraMessage(1403));
+      if (code > 0)
+        return Value::text("-" + std::to_string(code) + ": non-ORACLE exception ");
+      return Value::text(oraMessage(-code));
+    }
+    const PlsqlError *x = f.handling;
+    if (!x)
+      return Value::text("ORA-0000: normal, successful completion");
+    if (x->user && x->code == 1)
+      return Value::text("User-Defined Exception");
+    return Value::text(x->message);
+  }
+  default:
+    raise(6502);
+  }
+}
+
+CursorState &Interp::cursorOf(const Expr &e, Frame &f) {
+  Value &v = e.cursor ? slotRef(e.cursor->where, f) : lvalue(e, f);
+  if (!v.cur) {
+    if (e.cursor) {
+      v.t = VType::Cursor;
+      v.cur = std::make_shared<CursorState>();
+      v.cur->session = &FSession;
+    } else {
+      raise(1001);
+    }
+  }
+  return *v.cur;
+}
+
+Value Interp::collection(const Expr &e, Frame &f) {
+  Value &t = lvalue(*e.operands[0], f);
+  if (t.t != VType::Table || !t.tab)
+    raise(6502);
+  auto &m = t.tab->elements;
+  auto index = [&](size_t k) -> std::optional<int32_t> {
+    Value v = toNumber(eval(*e.operands[k], f));
+    if (v.isNull())
+      return std::nullopt;
+    return static_cast<int32_t>(std::round(v.n.asDouble()));
+  };
+  switch (e.builtin) {
+  case BiTableCount:
+    return Value::integer(static_cast<int64_t>(m.size()));
+  case BiTableFirst:
+    return m.empty() ? Value() : Value::integer(m.begin()->first);
+  case BiTableLast:
+    return m.empty() ? Value() : Value::integer(m.rbegin()->first);
+  case BiTableNext: {
+    auto i = index(1);
+    if (!i)
+      return Value();
+    auto it = m.upper_bound(*i);
+    return it == m.end() ? Value() : Value::integer(it->first);
+  }
+  case BiTablePrior: {
+    auto i = index(1);
+    if (!i)
+      return Value();
+    auto it = m.lower_bound(*i);
+    if (it == m.begin())
+      return Value();
+    --it;
+    return Value::integer(it->first);
+  }
+  case BiTableExists: {
+    auto i = index(1);
+    return Value::boolean(i && m.count(*i) > 0);
+  }
+  case BiTableDelete:
+    if (e.operands.size() == 1) {
+      m.clear();
+    } else if (e.operands.size() == 2) {
+      if (auto i = index(1))
+        m.erase(*i);
+    } else {
+      auto a = index(1), b = index(2);
+      if (a && b && *a <= *b)
+        m.erase(m.lower_bound(*a), m.upper_bound(*b));
+    }
+    return Value();
+  default:
+    raise(6502);
+  }
+}
+
+Value Interp::builtin(const Expr &e, Frame &f) {
+  switch (e.builtin) {
+  case BiSqlFunction: {
+    sqlite3_stmt *st = FSession.takeStatement(e.sqlText);
+    StatementLease lease{FSession, st};
+    for (size_t i = 0; i < e.operands.size(); ++i)
+      bindParam(st, static_cast<int>(i + 1), eval(*e.operands[i], f));
+    int rc = sqlite3_step(st);
+    if (rc != SQLITE_ROW) {
+      OraError err = stepFailure(FSession.db(), rc);
+      sqlite3_reset(st);
+      throw fromOra(err);
+    }
+    Value v = columnValue(st, 0, sqlTypeFor(e.type));
+    sqlite3_reset(st);
+    return v;
+  }
+  case BiSysdate: {
+    Value v;
+    v.t = VType::Date;
+    v.s = storeDate(nowDate());
+    return v;
+  }
+  case BiUser:
+    return Value::text(FSession.user());
+  case BiRaiseApplicationError: {
+    Value n = toNumber(eval(*e.operands[0], f));
+    Value m = toText(eval(*e.operands[1], f), dateFormat());
+    int64_t code = n.isNull() ? 0 : static_cast<int64_t>(n.n.asDouble());
+    if (code > -20000 || code < -20999)
+      raise(21000, "error number argument to raise_application_error of " +
+                       std::to_string(code) + " is out of range");
+    PlsqlError err;
+    err.code = static_cast<int>(-code);
+    std::string text = m.s.substr(0, 2048);
+    err.message = "ORA-" + std::to_string(-code) + ": " + text;
+    throw err;
+  }
+  case BiPutLine:
+  case BiPut: {
+    Value v = toText(eval(*e.operands[0], f), dateFormat());
+    if (e.builtin == BiPutLine)
+      FState.output.putLine(v.s);
+    else
+      FState.output.put(v.s);
+    return Value();
+  }
+  case BiNewLine:
+    FState.output.newLine();
+    return Value();
+  case BiEnable: {
+    long size = packages::DbmsOutput::kDefaultSize;
+    if (!e.operands.empty()) {
+      Value v = toNumber(eval(*e.operands[0], f));
+      if (!v.isNull())
+        size = static_cast<long>(std::clamp(v.n.asDouble(), 0.0, 1e9));
+    }
+    FState.output.enable(size);
+    return Value();
+  }
+  case BiDisable:
+    FState.output.disable();
+    return Value();
+  case BiGetLine: {
+    std::string line;
+    bool got = FState.output.getLine(line);
+    assign(*e.operands[0], f, got ? Value::text(line) : Value());
+    assign(*e.operands[1], f, Value::integer(got ? 0 : 1));
+    return Value();
+  }
+  case BiGetLines: {
+    Value want = toNumber(eval(*e.operands[1], f));
+    size_t max = want.isNull() ? 0 : static_cast<size_t>(std::clamp(want.n.asDouble(), 0.0, 1e6));
+    std::vector<std::string> lines = FState.output.getLines(max);
+    Value &t = lvalue(*e.operands[0], f);
+    if (t.t != VType::Table || !t.tab)
+      raise(6502);
+    t.tab->elements.clear();
+    for (size_t i = 0; i < lines.size(); ++i)
+      t.tab->elements[static_cast<int32_t>(i + 1)] = Value::text(lines[i]);
+    assign(*e.operands[1], f, Value::integer(static_cast<int64_t>(lines.size())));
+    return Value();
+  }
+  default:
+    raise(6502);
+  }
+}
+
+// ---------------------------------------------------------------- calls
+
+Value Interp::call(const Expr &e, Frame &f) { return invoke(*e.callee, &e, nullptr, f); }
+
+Value Interp::invoke(const Subprogram &declared, const Expr *site, std::vector<Value> *direct,
+                     Frame &caller) {
+  checkBreak();
+  const Subprogram *sp = &declared;
+  std::shared_ptr<const void> keepBody;
+  if (!sp->body) {
+    if (sp->definition) {
+      sp = sp->definition;
+    } else if (sp->unit && sp->unit->kind == UnitKind::Package) {
+      // A package member: its body, found through the package's state.
+      PackageState &ps = package(sp->unit);
+      const Subprogram *def = nullptr;
+      if (ps.body)
+        for (auto &d : ps.body->definitions)
+          if (d.first == sp)
+            def = d.second;
+      if (!def)
+        raise(6508);
+      sp = def;
+    }
+  }
+  if (!sp->body)
+    raise(6508);
+  if (FState.depth >= kMaxCallDepth)
+    raise(6500);
+  struct DepthGuard {
+    int &d;
+    ~DepthGuard() { --d; }
+  } guard{++FState.depth};
+
+  Frame f;
+  f.unit = sp->unit;
+  f.level = sp->level;
+  f.slots.resize(static_cast<size_t>(sp->frameSize));
+  if (sp->level > 0) {
+    Frame *p = &caller;
+    while (p && p->level >= sp->level)
+      p = p->link;
+    f.link = p;
+  }
+  f.trigNew = caller.trigNew;
+  f.trigOld = caller.trigOld;
+  // Parameters: IN values, OUT fresh, IN OUT copies.
+  for (size_t k = 0; k < sp->params.size(); ++k) {
+    const Param &p = sp->params[k];
+    const Expr *actual = site ? site->actuals[k] : nullptr;
+    Value v;
+    if (direct) {
+      if (k < direct->size())
+        v = (*direct)[k];
+      else if (p.defaultValue)
+        v = eval(*p.defaultValue, f);
+    } else if (p.mode == Param::Out) {
+      v = initialValue(p.type);
+    } else if (actual) {
+      v = eval(*actual, caller);
+    } else if (p.defaultValue) {
+      v = eval(*p.defaultValue, f);
+    } else {
+      // The declaration's default (the specification's, for a package member).
+      const Param &dp = declared.params[k];
+      if (dp.defaultValue)
+        v = eval(*dp.defaultValue, f);
+    }
+    f.slots[static_cast<size_t>(p.slot)] =
+        p.mode == Param::Out && !direct ? v : coerce(v, p.type, dateFormat());
+  }
+  Value result;
+  try {
+    Flow fl = execBlock(*sp->body, f);
+    if (fl == Flow::Return) {
+      result = std::move(FReturn);
+      FReturn = Value();
+    } else if (sp->isFunction) {
+      raise(6503);
+    }
+  } catch (PlsqlError &err) {
+    err.trace.push_back("ORA-06512: at " + unitLabel(sp->unit) + ", line " +
+                        std::to_string(f.line));
+    throw;
+  }
+  if (sp->isFunction)
+    result = coerce(result, sp->returnType, dateFormat());
+  // OUT and IN OUT values go back to their actuals.
+  if (site)
+    for (size_t k = 0; k < sp->params.size(); ++k)
+      if (sp->params[k].mode != Param::In && site->actuals[k])
+        assign(*site->actuals[k], caller, f.slots[static_cast<size_t>(sp->params[k].slot)]);
+  return result;
+}
+
+Value Interp::callFunction(const Subprogram &sp, std::vector<Value> args) {
+  Frame top;
+  return invoke(sp, nullptr, &args, top);
+}
+
+// ---------------------------------------------------------------- statements
+
+void Interp::elaborate(const std::vector<Decl> &decls, Frame &f) {
+  for (const Decl &d : decls) {
+    switch (d.kind) {
+    case Decl::Var: {
+      const VarDecl &v = *d.var;
+      if (v.where.where == Slot::None)
+        break; // not bound (the unit did not compile)
+      Value init = v.init ? coerce(eval(*v.init, f), v.type, dateFormat()) : initialValue(v.type);
+      if (v.notNull && init.isNull())
+        raise(6502);
+      slotRef(v.where, f) = std::move(init);
+      break;
+    }
+    case Decl::Cursor: {
+      if (d.cursor->where.where == Slot::None)
+        break;
+      Value &c = slotRef(d.cursor->where, f);
+      c.t = VType::Cursor;
+      c.cur = std::make_shared<CursorState>();
+      c.cur->session = &FSession;
+      break;
+    }
+    default:
+      break;
+    }
+  }
+}
+
+} // namespace localdb::plsql
+
+namespace localdb::plsql {
+
+namespace {
+
+bool handles(const Handler &h, const PlsqlError &e) {
+  if (h.others)
+    return true;
+  for (const ExceptionDecl *d : h.user)
+    if (d == e.user || (d->code != 1 && d->code == e.code))
+      return true;
+  bool plainUser = e.user && e.code == 1;
+  if (!plainUser)
+    for (int c : h.codes)
+      if (c == e.code)
+        return true;
+  return false;
+}
+
+bool hasLabel(const Stmt &s, const std::string &label) {
+  for (const std::string &l : s.labels)
+    if (l == label)
+      return true;
+  return false;
+}
+
+} // namespace
+
+Interp::Flow Interp::execList(const std::vector<StmtPtr> &list, Frame &f) {
+  for (size_t i = 0; i < list.size(); ++i) {
+    Flow fl = exec(*list[i], f);
+    if (fl == Flow::Normal)
+      continue;
+    if (fl == Flow::Goto) {
+      // A label of this list: continue there (a backward jump polls the break request).
+      size_t target = list.size();
+      for (size_t k = 0; k < list.size(); ++k)
+        if (hasLabel(*list[k], *FGotoLabel))
+          target = k;
+      if (target == list.size())
+        return fl;
+      checkBreak();
+      FGotoLabel = nullptr;
+      i = target - 1;
+      continue;
+    }
+    return fl;
+  }
+  return Flow::Normal;
+}
+
+Interp::Flow Interp::execBlock(const Block &b, Frame &f) {
+  // Errors while declarations are elaborated go to the enclosing block, as in Oracle.
+  elaborate(b.decls, f);
+  if (b.handlers.empty())
+    return execList(b.body, f);
+  PlsqlError caught;
+  try {
+    return execList(b.body, f);
+  } catch (PlsqlError &e) {
+    caught = std::move(e);
+  }
+  for (const Handler &h : b.handlers) {
+    if (!handles(h, caught))
+      continue;
+    caught.trace.clear();
+    const PlsqlError *outer = f.handling;
+    f.handling = &caught;
+    struct Restore {
+      Frame &f;
+      const PlsqlError *p;
+      ~Restore() { f.handling = p; }
+    } restore{f, outer};
+    return execList(h.body, f);
+  }
+  throw caught;
+}
+
+Interp::Flow Interp::loopBody(const Stmt &s, Frame &f, bool &stop) {
+  stop = false;
+  Flow fl = execList(s.body, f);
+  if (fl == Flow::Normal)
+    return fl;
+  if (fl == Flow::Exit && (!FExitLabel || hasLabel(s, *FExitLabel))) {
+    FExitLabel = nullptr;
+    stop = true;
+    return Flow::Normal;
+  }
+  stop = true;
+  return fl;
+}
+
+sqlite3_stmt *Interp::prepare(const SqlStmt &q, Frame &f) {
+  sqlite3_stmt *st = FSession.takeStatement(q.sqlite);
+  try {
+    for (size_t i = 0; i < q.paramOf.size(); ++i)
+      bindParam(st, static_cast<int>(i + 1), eval(*q.params[static_cast<size_t>(q.paramOf[i])], f));
+  } catch (...) {
+    FSession.giveBackStatement(st);
+    throw;
+  }
+  return st;
+}
+
+void Interp::fetchRow(CursorState &c, Value &record) {
+  if (record.t != VType::Record || !record.rec)
+    raise(6502);
+  Record &r = *record.rec;
+  for (size_t i = 0; i < r.fields.size() && i < c.columnTypes.size(); ++i) {
+    Value v = columnValue(c.stmt, static_cast<int>(i), c.columnTypes[i]);
+    r.fields[i] = r.type ? coerce(v, r.type->fields[i].type, dateFormat()) : v;
+  }
+}
+
+bool Interp::fetchInto(CursorState &c, const std::vector<ExprPtr> &into, Frame &f) {
+  if (!c.isOpen)
+    raise(1001);
+  int rc = sqlite3_step(c.stmt);
+  if (rc == SQLITE_DONE) {
+    c.found = 0;
+    return false;
+  }
+  if (rc != SQLITE_ROW)
+    throw fromOra(stepFailure(FSession.db(), rc));
+  c.found = 1;
+  ++c.rowCount;
+  if (into.size() == 1 && into[0]->type.kind == VType::Record) {
+    fetchRow(c, lvalue(*into[0], f));
+    return true;
+  }
+  for (size_t i = 0; i < into.size() && i < c.columnTypes.size(); ++i)
+    assign(*into[i], f, columnValue(c.stmt, static_cast<int>(i), c.columnTypes[i]));
+  return true;
+}
+
+void Interp::openCursor(const CursorDecl &c, const std::vector<ExprPtr> &args, Frame &f,
+                        CursorState &state) {
+  if (state.isOpen)
+    raise(6511);
+  if (!c.query || !c.query->ok)
+    raise(6508);
+  for (size_t k = 0; k < c.params.size(); ++k) {
+    const Param &p = c.params[k];
+    Value v;
+    if (k < args.size())
+      v = eval(*args[k], f);
+    else if (p.defaultValue)
+      v = eval(*p.defaultValue, f);
+    Slot s = c.where;
+    s.index = p.slot;
+    slotRef(s, f) = coerce(v, p.type, dateFormat());
+  }
+  state.session = &FSession;
+  state.stmt = prepare(*c.query, f);
+  state.counters.assign(static_cast<size_t>(c.query->counters), RownumCounter{});
+  for (size_t i = 0; i < state.counters.size(); ++i)
+    sqlite3_bind_pointer(state.stmt, static_cast<int>(c.query->binds.size() + i + 1),
+                         &state.counters[i], kRownumPointerType, nullptr);
+  state.columnTypes = c.query->columnTypes;
+  state.isOpen = true;
+  state.found = -1;
+  state.rowCount = 0;
+}
+
+void Interp::execSql(const Stmt &s, Frame &f) {
+  const SqlStmt &q = *s.sql;
+  if (!q.ok)
+    raise(6550);
+  if (q.sqlite.empty()) {
+    FSession.beginWrite();
+    return;
+  }
+  if (q.kind != StmtKind::Select)
+    FSession.beginWrite();
+  sqlite3_stmt *st = prepare(q, f);
+  StatementLease lease{FSession, st};
+  std::vector<RownumCounter> counters(static_cast<size_t>(q.counters));
+  for (size_t i = 0; i < counters.size(); ++i)
+    sqlite3_bind_pointer(st, static_cast<int>(q.binds.size() + i + 1), &counters[i],
+                         kRownumPointerType, nullptr);
+  int rc = sqlite3_step(st);
+  if (q.kind != StmtKind::Select) {
+    if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
+      OraError e = stepFailure(FSession.db(), rc);
+      sqlite3_reset(st);
+      throw fromOra(e);
+    }
+    FSqlRowCount = sqlite3_changes(FSession.db());
+    FSqlFound = FSqlRowCount > 0;
+    sqlite3_reset(st);
+    return;
+  }
+  if (rc == SQLITE_DONE) {
+    sqlite3_reset(st);
+    FSqlFound = 0;
+    FSqlRowCount = 0;
+    raise(1403);
+  }
+  if (rc != SQLITE_ROW) {
+    OraError e = stepFailure(FSession.db(), rc);
+    sqlite3_reset(st);
+    throw fromOra(e);
+  }
+  std::vector<Value> row;
+  for (size_t i = 0; i < q.columnTypes.size(); ++i)
+    row.push_back(columnValue(st, static_cast<int>(i), q.columnTypes[i]));
+  rc = sqlite3_step(st);
+  sqlite3_reset(st);
+  if (rc == SQLITE_ROW) {
+    FSqlFound = 1;
+    FSqlRowCount = 2;
+    raise(1422);
+  }
+  if (s.into.size() == 1 && s.into[0]->type.kind == VType::Record) {
+    Value &r = lvalue(*s.into[0], f);
+    if (r.t != VType::Record || !r.rec)
+      raise(6502);
+    for (size_t i = 0; i < r.rec->fields.size() && i < row.size(); ++i)
+      r.rec->fields[i] =
+          r.rec->type ? coerce(row[i], r.rec->type->fields[i].type, dateFormat()) : row[i];
+  } else {
+    for (size_t i = 0; i < s.into.size() && i < row.size(); ++i)
+      assign(*s.into[i], f, row[i]);
+  }
+  FSqlFound = 1;
+  FSqlRowCount = 1;
+}
+
+Interp::Flow Interp::exec(const Stmt &s, Frame &f) {
+  f.line = s.line;
+  try {
+    switch (s.kind) {
+    case SKind::Null:
+      return Flow::Normal;
+    case SKind::Assign: {
+      const Expr &t = *s.target;
+      if (t.kind == EKind::Var && t.path.empty() && t.slot.where == Slot::Frame &&
+          t.slot.level == f.level && t.type.kind == VType::Number) {
+        // The common case: a number into a local variable.
+        Value v = eval(*s.value, f);
+        Value &dst = f.slots[static_cast<size_t>(t.slot.index)];
+        if (v.t == VType::Number && v.n.isInt && !t.type.integer && t.type.precision < 0) {
+          dst = std::move(v);
+        } else if (v.t == VType::Number && v.n.isInt && t.type.binaryInteger &&
+                   v.n.i <= 2147483647 && v.n.i >= -2147483647) {
+          dst.t = VType::Number;
+          dst.n = v.n;
+        } else {
+          dst = coerce(v, t.type, dateFormat());
+        }
+        return Flow::Normal;
+      }
+      assign(t, f, eval(*s.value, f));
+      return Flow::Normal;
+    }
+    case SKind::Call:
+      eval(*s.target, f);
+      return Flow::Normal;
+    case SKind::If: {
+      for (const ElsIf &b : s.branches) {
+        bool isNull;
+        if (truth(*b.cond, f, isNull))
+          return execList(b.body, f);
+      }
+      return execList(s.elseBody, f);
+    }
+    case SKind::Loop:
+      while (true) {
+        checkBreak();
+        bool stop;
+        Flow fl = loopBody(s, f, stop);
+        if (stop)
+          return fl;
+      }
+    case SKind::While:
+      while (true) {
+        checkBreak();
+        bool isNull;
+        if (!truth(*s.value, f, isNull))
+          return Flow::Normal;
+        bool stop;
+        Flow fl = loopBody(s, f, stop);
+        if (stop)
+          return fl;
+      }
+    case SKind::ForNum: {
+      Value lo = toNumber(eval(*s.low, f)), hi = toNumber(eval(*s.high, f));
+      if (lo.isNull() || hi.isNull())
+        raise(6502);
+      double a = std::round(lo.n.asDouble()), b = std::round(hi.n.asDouble());
+      if (!(a >= -2147483647.0 && a <= 2147483647.0 && b >= -2147483647.0 && b <= 2147483647.0))
+        raise(6502);
+      int64_t from = static_cast<int64_t>(a), to = static_cast<int64_t>(b);
+      Value &index = f.slots[static_cast<size_t>(s.loopSlot)];
+      int64_t i = s.reverse ? to : from;
+      int64_t step = s.reverse ? -1 : 1;
+      for (; s.reverse ? i >= from : i <= to; i += step) {
+        if ((i & 1023) == 0)
+          checkBreak();
+        index.t = VType::Number;
+        index.n = OraNum{true, i, 0};
+        bool stop;
+        Flow fl = loopBody(s, f, stop);
+        if (stop)
+          return fl;
+      }
+      return Flow::Normal;
+    }
+    case SKind::ForCursor: {
+      const CursorDecl *c = s.inlineCursor ? s.inlineCursor.get() : s.target->cursor;
+      Value &cv = slotRef(c->where, f);
+      if (!cv.cur) {
+        cv.t = VType::Cursor;
+        cv.cur = std::make_shared<CursorState>();
+      }
+      std::shared_ptr<CursorState> state = cv.cur;
+      openCursor(*c, s.args, f, *state);
+      struct Closer {
+        CursorState &c;
+        ~Closer() { c.close(); }
+      } closer{*state};
+      Type rt;
+      rt.kind = VType::Record;
+      rt.decl = c->rowType.get();
+      Value &row = f.slots[static_cast<size_t>(s.loopSlot)];
+      while (true) {
+        checkBreak();
+        int rc = sqlite3_step(state->stmt);
+        if (rc == SQLITE_DONE)
+          break;
+        if (rc != SQLITE_ROW)
+          throw fromOra(stepFailure(FSession.db(), rc));
+        state->found = 1;
+        ++state->rowCount;
+        row = initialValue(rt);
+        fetchRow(*state, row);
+        bool stop;
+        Flow fl = loopBody(s, f, stop);
+        if (stop)
+          return fl;
+      }
+      return Flow::Normal;
+    }
+    case SKind::Exit:
+      if (s.value) {
+        bool isNull;
+        if (!truth(*s.value, f, isNull))
+          return Flow::Normal;
+      }
+      FExitLabel = s.label.empty() ? nullptr : &s.label;
+      return Flow::Exit;
+    case SKind::Goto:
+      FGotoLabel = &s.label;
+      return Flow::Goto;
+    case SKind::Return:
+      if (s.value)
+        FReturn = eval(*s.value, f);
+      return Flow::Return;
+    case SKind::Raise: {
+      if (!s.value) {
+        if (!f.handling)
+          raise(6510);
+        PlsqlError again = *f.handling;
+        again.trace.clear();
+        throw again;
+      }
+      if (s.exception) {
+        PlsqlError e;
+        e.user = s.exception;
+        e.code = s.exception->code;
+        e.message = e.code == 1 ? oraMessage(6510) : oraMessage(e.code);
+        throw e;
+      }
+      raise(static_cast<int>(s.value->ival ? s.value->ival : 6510));
+    }
+    case SKind::Block:
+      return execBlock(*s.block, f);
+    case SKind::Sql:
+      execSql(s, f);
+      return Flow::Normal;
+    case SKind::Commit:
+      FSession.commit();
+      return Flow::Normal;
+    case SKind::Rollback:
+      if (s.savepoint.empty())
+        FSession.rollback();
+      else
+        FSession.rollbackTo(s.savepoint);
+      return Flow::Normal;
+    case SKind::Savepoint:
+      FSession.savepoint(s.savepoint);
+      return Flow::Normal;
+    case SKind::Open:
+      openCursor(*s.target->cursor, s.args, f, cursorOf(*s.target, f));
+      return Flow::Normal;
+    case SKind::OpenFor: {
+      if (!s.sql->ok)
+        raise(6550);
+      Value &v = lvalue(*s.target, f);
+      if (!v.cur || v.cur.use_count() > 1) {
+        v.t = VType::RefCursor;
+        v.cur = std::make_shared<CursorState>();
+      }
+      CursorState &c = *v.cur;
+      c.close();
+      c.session = &FSession;
+      c.stmt = prepare(*s.sql, f);
+      c.counters.assign(static_cast<size_t>(s.sql->counters), RownumCounter{});
+      for (size_t i = 0; i < c.counters.size(); ++i)
+        sqlite3_bind_pointer(c.stmt, static_cast<int>(s.sql->binds.size() + i + 1),
+                             &c.counters[i], kRownumPointerType, nullptr);
+      c.columnTypes = s.sql->columnTypes;
+      c.isOpen = true;
+      c.found = -1;
+      c.rowCount = 0;
+      return Flow::Normal;
+    }
+    case SKind::Fetch:
+      fetchInto(cursorOf(*s.target, f), s.into, f);
+      return Flow::Normal;
+    case SKind::Close: {
+      CursorState &c = cursorOf(*s.target, f);
+      if (!c.isOpen)
+        raise(1001);
+      c.close();
+      return Flow::Normal;
+    }
+    }
+  } catch (const OraError &e) {
+    throw fromOra(e);
+  }
+  return Flow::Normal;
+}
+
+// ---------------------------------------------------------------- entry points
+
+void Interp::runBlock(const Unit &u, HostValues &binds) {
+  FHost = &binds;
+  Frame f;
+  f.unit = &u;
+  f.slots.resize(static_cast<size_t>(u.frameSize));
+  try {
+    execBlock(*u.init, f);
+  } catch (PlsqlError &e) {
+    e.trace.push_back("ORA-06512: at line " + std::to_string(f.line));
+    throw;
+  }
+}
+
+bool Interp::runTrigger(const Unit &u, Record *newRow, Record *oldRow, int event) {
+  Frame f;
+  f.unit = &u;
+  f.trigNew = newRow;
+  f.trigOld = oldRow;
+  f.slots.resize(static_cast<size_t>(u.sub->frameSize));
+  FTriggerEvent = event;
+  if (u.trigger.when) {
+    bool isNull;
+    if (!truth(*u.trigger.when, f, isNull))
+      return false;
+  }
+  try {
+    execBlock(*u.sub->body, f);
+  } catch (PlsqlError &e) {
+    e.trace.push_back("ORA-06512: at " + unitLabel(&u) + ", line " + std::to_string(f.line));
+    throw;
+  }
+  return true;
+}
+
+} // namespace localdb::plsql

@@ -1,0 +1,100 @@
+// The PL/SQL interpreter: runs bound units over frames of fixed slots; package state and
+// DBMS_OUTPUT live per logon.
+#pragma once
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "localdb/packages/DbmsOutput.h"
+#include "localdb/plsql/PlsqlRuntime.h"
+
+namespace localdb {
+class Session;
+}
+
+namespace localdb::plsql {
+
+// Deepest nesting of PL/SQL calls: recursion ends here with ORA-06500 instead of overflowing
+// the machine stack.
+constexpr int kMaxCallDepth = 400;
+
+struct PackageState {
+  const Unit *spec = nullptr;
+  const Unit *body = nullptr;
+  std::vector<Value> slots;
+  std::shared_ptr<const void> keep; // keeps the compiled units alive
+};
+
+// The PL/SQL state of one logon.
+struct State {
+  packages::DbmsOutput output;
+  std::map<const Unit *, PackageState> packages;
+  int depth = 0;
+  // The compiled body of a package (null when it has none or it does not compile), and the
+  // shared ownership that keeps it alive; supplied by the unit store.
+  std::function<const Unit *(const Unit *spec, std::shared_ptr<const void> &keep)> bodyOf;
+};
+
+// The values of an anonymous block's bind variables, read before it runs, written back after.
+struct HostValues {
+  std::vector<Value> values;
+  std::vector<bool> assigned;
+};
+
+class Interp {
+public:
+  Interp(Session &session, State &state) : FSession(session), FState(state) {}
+
+  // Runs an anonymous block.
+  void runBlock(const Unit &u, HostValues &binds);
+  // Runs a row or statement trigger body; newRow / oldRow as the table's columns (changed in
+  // place by a BEFORE row trigger). Returns false when the WHEN condition is not true.
+  bool runTrigger(const Unit &u, Record *newRow, Record *oldRow, int event);
+  // Calls a stored function from SQL.
+  Value callFunction(const Subprogram &sp, std::vector<Value> args);
+
+  struct Frame;
+
+private:
+  Session &FSession;
+  State &FState;
+  HostValues *FHost = nullptr;
+
+  enum class Flow { Normal, Exit, Return, Goto };
+  const std::string *FExitLabel = nullptr;
+  const std::string *FGotoLabel = nullptr;
+  Value FReturn;
+  int FSqlFound = -1; // SQL%FOUND of the last SQL statement (-1: none yet)
+  int64_t FSqlRowCount = 0;
+  int FTriggerEvent = 0; // the event a trigger runs for: 1 insert, 2 update, 3 delete
+
+  Value eval(const Expr &e, Frame &f);
+  bool truth(const Expr &e, Frame &f, bool &isNull);
+  Value &slotRef(const Slot &s, Frame &f);
+  Value &lvalue(const Expr &e, Frame &f);
+  void assign(const Expr &target, Frame &f, const Value &v);
+  Value call(const Expr &e, Frame &f);
+  Value invoke(const Subprogram &sp, const Expr *site, std::vector<Value> *direct, Frame &f);
+  Value builtin(const Expr &e, Frame &f);
+  Value collection(const Expr &e, Frame &f);
+  PackageState &package(const Unit *spec);
+
+  Flow execList(const std::vector<StmtPtr> &list, Frame &f);
+  Flow exec(const Stmt &s, Frame &f);
+  Flow execBlock(const Block &b, Frame &f);
+  void elaborate(const std::vector<Decl> &decls, Frame &f);
+  Flow loopBody(const Stmt &s, Frame &f, bool &stop);
+  void execSql(const Stmt &s, Frame &f);
+  sqlite3_stmt *prepare(const SqlStmt &q, Frame &f);
+  void openCursor(const CursorDecl &c, const std::vector<ExprPtr> &args, Frame &f,
+                  CursorState &state);
+  bool fetchInto(CursorState &c, const std::vector<ExprPtr> &into, Frame &f);
+  void fetchRow(CursorState &c, Value &record);
+  CursorState &cursorOf(const Expr &e, Frame &f);
+  void checkBreak();
+  const std::string &dateFormat() const;
+};
+
+} // namespace localdb::plsql

@@ -1,0 +1,1483 @@
+// The PL/SQL parser: recursive descent over the shared lexer's tokens, one function per
+// construct; a syntax error reports PLS-00103 with what was expected there and resumes at the
+// next statement, as Oracle's compiler does.
+#include "localdb/plsql/PlsqlParser.h"
+
+#include <algorithm>
+#include <cstring>
+#include <set>
+
+#include "localdb/sql/SqlLexer.h"
+
+namespace localdb::plsql {
+
+LineMap::LineMap(const std::string &text) {
+  FStarts.push_back(0);
+  for (size_t i = 0; i < text.size(); ++i)
+    if (text[i] == '\n')
+      FStarts.push_back(static_cast<int>(i + 1));
+}
+
+int LineMap::line(int pos) const {
+  auto it = std::upper_bound(FStarts.begin(), FStarts.end(), pos);
+  return static_cast<int>(it - FStarts.begin());
+}
+
+int LineMap::column(int pos) const { return pos - FStarts[static_cast<size_t>(line(pos) - 1)] + 1; }
+
+namespace {
+
+const char *const kReserved[] = {
+    "ALL",      "ALTER",   "AND",       "ANY",       "AS",        "ASC",      "BEGIN",
+    "BETWEEN",  "BY",      "CASE",      "CHECK",     "CLUSTER",   "COLUMNS",  "CONNECT",
+    "CREATE",   "CURSOR",  "DECLARE",   "DEFAULT",   "DELETE",    "DESC",     "DISTINCT",
+    "DROP",     "ELSE",    "ELSIF",     "END",       "EXCEPTION", "EXISTS",   "FETCH",
+    "FOR",      "FROM",    "FUNCTION",  "GOTO",      "GRANT",     "GROUP",    "HAVING",
+    "IF",       "IN",      "INDEX",     "INSERT",    "INTERSECT", "INTO",     "IS",
+    "LIKE",     "LOCK",    "LOOP",      "MINUS",     "MODE",      "NOT",      "NULL",
+    "OF",       "ON",      "OPEN",      "OR",        "ORDER",     "OUT",      "PROCEDURE",
+    "RAISE",    "RETURN",  "REVOKE",    "SELECT",    "SET",       "TABLE",    "THEN",
+    "TO",       "UNION",   "UNIQUE",    "UPDATE",    "VALUES",    "VIEW",     "WHEN",
+    "WHERE",    "WHILE",   "WITH",      "EXIT",      "CLOSE",     "TYPE",     "SUBTYPE",
+};
+
+// What Oracle lists as expected at the common places.
+const char *kExpStatement =
+    "begin declare exit for goto if loop mod null pragma raise return select update while "
+    "<an identifier> <a double-quoted delimited-identifier> <a bind variable> << close current "
+    "delete fetch lock insert open rollback savepoint set sql commit";
+const char *kExpAfterExpr =
+    ". ( * @ % & = - + ; < / > at in is mod not rem <an exponent (**)> <> or != or ~= >= <= <> "
+    "and or like between ||";
+const char *kExpExpression =
+    "( - + mod not null <an identifier> <a double-quoted delimited-identifier> <a bind variable> "
+    "avg count current exists max min prior sql stddev sum variance execute forall time "
+    "timestamp interval date <a string literal with character set specification> <a number> "
+    "<a single-quoted SQL string>";
+const char *kExpAfterName = ":= . ( @ % ;";
+const char *kExpDeclaration =
+    "begin function package pragma procedure subtype type use <an identifier> "
+    "<a double-quoted delimited-identifier> form current cursor";
+const char *kExpParamType = ":= . ) , @ % default character";
+const char *kExpIsAs = "; is with authid as cluster compress order using compiled wrapped external "
+                       "deterministic parallel_enable pipelined";
+const char *kExpType = "<an identifier> <a double-quoted delimited-identifier> table long double "
+                       "ref char time timestamp interval date binary national character nchar";
+
+struct SyntaxAbort {};
+
+bool isStmtEnd(const Token &t) {
+  return t.kind == Tok::Ident && (t.text == "END" || t.text == "ELSE" || t.text == "ELSIF" ||
+                                  t.text == "EXCEPTION" || t.text == "WHEN");
+}
+
+class Parser {
+public:
+  Parser(const std::string &text, std::vector<CompileError> &errors)
+      : FText(text), FErrors(errors) {
+    lex();
+  }
+
+  std::unique_ptr<Unit> unit(bool anonymous);
+
+private:
+  const std::string &FText;
+  std::vector<CompileError> &FErrors;
+  std::vector<Token> FTokens;
+  size_t FPos = 0;
+  int FDepth = 0;
+  bool FInTrigger = false;
+
+  void lex() {
+    size_t upto = FText.size();
+    for (int attempt = 0; attempt < 3; ++attempt) {
+      try {
+        FTokens = tokenize(FText.substr(0, upto), true);
+        break;
+      } catch (const OraError &e) {
+        // Tokens up to the bad character, then the character itself as a symbol the parser
+        // reports where it stands.
+        size_t at = e.offset >= 0 && static_cast<size_t>(e.offset) < upto ? e.offset : 0;
+        if (at == upto || attempt == 2) {
+          FTokens.clear();
+          Token end;
+          end.kind = Tok::End;
+          FTokens.push_back(end);
+          return;
+        }
+        upto = at;
+        std::vector<Token> prefix;
+        try {
+          prefix = tokenize(FText.substr(0, at), true);
+        } catch (const OraError &) {
+          continue;
+        }
+        prefix.pop_back();
+        Token bad;
+        bad.kind = Tok::Op;
+        bad.text = std::string(1, FText[at]);
+        bad.pos = static_cast<int>(at);
+        bad.end = static_cast<int>(at + 1);
+        prefix.push_back(bad);
+        Token end;
+        end.kind = Tok::End;
+        end.pos = end.end = static_cast<int>(FText.size());
+        prefix.push_back(end);
+        FTokens = std::move(prefix);
+        return;
+      }
+    }
+  }
+
+  const Token &cur() const { return FTokens[FPos]; }
+  const Token &peek(size_t k = 1) const {
+    return FTokens[std::min(FPos + k, FTokens.size() - 1)];
+  }
+  bool isKw(const char *w) const { return cur().kind == Tok::Ident && cur().text == w; }
+  bool isOp(const char *o) const { return cur().kind == Tok::Op && cur().text == o; }
+  bool atEnd() const { return cur().kind == Tok::End; }
+  void advance() {
+    if (!atEnd())
+      ++FPos;
+  }
+  bool acceptKw(const char *w) {
+    if (!isKw(w))
+      return false;
+    advance();
+    return true;
+  }
+  bool acceptOp(const char *o) {
+    if (!isOp(o))
+      return false;
+    advance();
+    return true;
+  }
+
+  std::string symbolText(const Token &t) const {
+    switch (t.kind) {
+    case Tok::End:
+      return "end-of-file";
+    case Tok::String:
+      return FText.substr(static_cast<size_t>(t.pos), static_cast<size_t>(t.end - t.pos));
+    case Tok::Number:
+      return t.text;
+    case Tok::QuotedIdent:
+      return t.text;
+    case Tok::Bind:
+      return ":" + t.text;
+    default:
+      return t.text;
+    }
+  }
+
+  static std::string wrapList(const std::string &list) {
+    std::string out = "   ";
+    size_t col = 3;
+    size_t i = 0;
+    // Items are separated by blanks, except inside <...>.
+    std::vector<std::string> items;
+    while (i < list.size()) {
+      while (i < list.size() && list[i] == ' ')
+        ++i;
+      if (i >= list.size())
+        break;
+      size_t b = i;
+      if (list[i] == '<' && i + 1 < list.size() && list[i + 1] != '>' && list[i + 1] != ' ' &&
+          list[i + 1] != '=' && list[i + 1] != '<') {
+        size_t e = list.find('>', i);
+        i = e == std::string::npos ? list.size() : e + 1;
+      } else {
+        while (i < list.size() && list[i] != ' ')
+          ++i;
+      }
+      items.push_back(list.substr(b, i - b));
+    }
+    bool first = true;
+    for (const std::string &it : items) {
+      if (!first && col + 1 + it.size() > 73) {
+        out += "\n   ";
+        col = 3;
+      } else if (!first) {
+        out += ' ';
+        ++col;
+      }
+      out += it;
+      col += it.size();
+      first = false;
+    }
+    return out;
+  }
+
+  void report(int pos, const std::string &text) {
+    if (static_cast<int>(FErrors.size()) < kMaxCompileErrors)
+      FErrors.push_back(CompileError{pos, text, false});
+  }
+
+  // PLS-00103 at the current token; substituted: the symbol the parser pretends it saw.
+  void expected(const char *list, const char *substituted = nullptr) {
+    std::string m = "PLS-00103: Encountered the symbol \"" + symbolText(cur()) +
+                    "\" when expecting one of the following:\n\n" + wrapList(list);
+    if (substituted)
+      m += "\nThe symbol \"" + std::string(substituted) + "\" was substituted for \"" +
+           symbolText(cur()) + "\" to continue.";
+    report(cur().pos, m);
+  }
+  [[noreturn]] void fail(const char *list) {
+    expected(list);
+    throw SyntaxAbort{};
+  }
+  void needOp(const char *o, const char *list) {
+    if (!acceptOp(o))
+      fail(list);
+  }
+  void needKw(const char *w, const char *list) {
+    if (!acceptKw(w))
+      fail(list);
+  }
+
+  std::string ident(const char *list) {
+    if (cur().kind == Tok::Ident && !isPlsqlReserved(cur().text)) {
+      std::string s = cur().text;
+      advance();
+      return s;
+    }
+    if (cur().kind == Tok::QuotedIdent) {
+      std::string s = cur().text;
+      advance();
+      return s;
+    }
+    fail(list);
+  }
+  bool isIdent() const {
+    return (cur().kind == Tok::Ident && !isPlsqlReserved(cur().text)) ||
+           cur().kind == Tok::QuotedIdent;
+  }
+
+  // The statement ends with ';'; a missing one before a word that starts what follows is
+  // substituted, as Oracle does, so the rest still compiles.
+  void endStatement() {
+    if (acceptOp(";"))
+      return;
+    const Token &t = cur();
+    if (t.kind == Tok::Ident || t.kind == Tok::End || t.kind == Tok::QuotedIdent) {
+      if (t.kind == Tok::End) {
+        fail(";");
+      }
+      expected(kExpAfterExpr, ";");
+      return;
+    }
+    fail(kExpAfterExpr);
+  }
+
+  // Skips to just past the next ';' at parenthesis depth 0, or to a word that ends a list
+  // of statements.
+  void resync(size_t from) {
+    if (FPos == from && !atEnd() && !isStmtEnd(cur()))
+      advance();
+    int depth = 0;
+    while (!atEnd()) {
+      if (isOp("("))
+        ++depth;
+      else if (isOp(")"))
+        depth = std::max(0, depth - 1);
+      else if (depth == 0 && isOp(";")) {
+        advance();
+        return;
+      } else if (depth == 0 && (isKw("END") || isKw("ELSE") || isKw("ELSIF") ||
+                                isKw("EXCEPTION")) && FPos != from)
+        return;
+      advance();
+    }
+  }
+
+  struct DepthGuard {
+    Parser &p;
+    explicit DepthGuard(Parser &parser) : p(parser) {
+      if (++p.FDepth > 150) {
+        p.report(p.cur().pos, "PLS-00123: program too large");
+        --p.FDepth;
+        throw SyntaxAbort{};
+      }
+    }
+    ~DepthGuard() { --p.FDepth; }
+  };
+
+  // ------------------------------------------------------------ types
+
+  TypeSpec typeSpec(bool inParams) {
+    TypeSpec t;
+    t.pos = cur().pos;
+    if (!isIdent() && !isKw("TABLE") && !isKw("DATE") && !isKw("LONG") && !isKw("CHAR"))
+      fail(kExpType);
+    t.name.push_back(cur().text);
+    advance();
+    if (t.name[0] == "LONG" && isKw("RAW")) {
+      t.name[0] = "LONG RAW";
+      advance();
+    } else if (t.name[0] == "DOUBLE" && isKw("PRECISION")) {
+      t.name[0] = "NUMBER";
+      advance();
+    }
+    while (isOp(".")) {
+      advance();
+      t.name.push_back(ident(kExpType));
+    }
+    if (acceptOp("%")) {
+      if (isKw("TYPE") || isKw("ROWTYPE")) {
+        t.attr = cur().text;
+        advance();
+      } else {
+        fail("rowtype type");
+      }
+      return t;
+    }
+    if (isOp("(")) {
+      if (inParams) {
+        // Formal parameters take no constraints; Oracle reads the rest as a default.
+        expected(kExpParamType, ":=");
+        return t;
+      }
+      advance();
+      t.haveArgs = true;
+      if (cur().kind != Tok::Number)
+        fail("<an integer>");
+      t.precision = std::atoi(cur().text.c_str());
+      t.length = t.precision;
+      advance();
+      if (acceptOp(",")) {
+        bool neg = acceptOp("-");
+        if (cur().kind != Tok::Number)
+          fail("<an integer>");
+        t.scale = std::atoi(cur().text.c_str()) * (neg ? -1 : 1);
+        advance();
+      }
+      needOp(")", ") ,");
+    }
+    return t;
+  }
+
+  // ------------------------------------------------------------ expressions
+
+  ExprPtr expr() { return orExpr(); }
+
+  ExprPtr binary(Op op, int pos, ExprPtr a, ExprPtr b) {
+    auto e = std::make_unique<Expr>();
+    e->kind = EKind::Binary;
+    e->op = op;
+    e->pos = pos;
+    e->operands.push_back(std::move(a));
+    e->operands.push_back(std::move(b));
+    return e;
+  }
+
+  ExprPtr orExpr() {
+    DepthGuard g(*this);
+    ExprPtr a = andExpr();
+    while (isKw("OR")) {
+      int p = a->pos;
+      advance();
+      a = binary(Op::Or, p, std::move(a), andExpr());
+    }
+    return a;
+  }
+  ExprPtr andExpr() {
+    ExprPtr a = notExpr();
+    while (isKw("AND")) {
+      int p = a->pos;
+      advance();
+      a = binary(Op::And, p, std::move(a), notExpr());
+    }
+    return a;
+  }
+  ExprPtr notExpr() {
+    if (isKw("NOT")) {
+      DepthGuard g(*this);
+      int p = cur().pos;
+      advance();
+      auto e = std::make_unique<Expr>();
+      e->kind = EKind::Unary;
+      e->op = Op::Not;
+      e->pos = p;
+      e->operands.push_back(notExpr());
+      return e;
+    }
+    return compare();
+  }
+  ExprPtr compare() {
+    ExprPtr a = additive();
+    while (true) {
+      int p = a->pos;
+      Op op = Op::None;
+      if (isOp("="))
+        op = Op::Eq;
+      else if (isOp("<>"))
+        op = Op::Ne;
+      else if (isOp("<"))
+        op = Op::Lt;
+      else if (isOp(">"))
+        op = Op::Gt;
+      else if (isOp("<="))
+        op = Op::Le;
+      else if (isOp(">="))
+        op = Op::Ge;
+      if (op != Op::None) {
+        advance();
+        a = binary(op, p, std::move(a), additive());
+        continue;
+      }
+      if (isKw("IS")) {
+        advance();
+        auto e = std::make_unique<Expr>();
+        e->kind = EKind::IsNull;
+        e->pos = p;
+        e->negated = acceptKw("NOT");
+        needKw("NULL", "null");
+        e->operands.push_back(std::move(a));
+        a = std::move(e);
+        continue;
+      }
+      bool neg = false;
+      size_t save = FPos;
+      if (isKw("NOT") && (peek().is("LIKE") || peek().is("BETWEEN") || peek().is("IN"))) {
+        neg = true;
+        advance();
+      }
+      if (acceptKw("LIKE")) {
+        auto e = std::make_unique<Expr>();
+        e->kind = EKind::Like;
+        e->pos = p;
+        e->negated = neg;
+        e->operands.push_back(std::move(a));
+        e->operands.push_back(additive());
+        if (acceptKw("ESCAPE"))
+          e->operands.push_back(additive());
+        a = std::move(e);
+        continue;
+      }
+      if (acceptKw("BETWEEN")) {
+        auto e = std::make_unique<Expr>();
+        e->kind = EKind::Between;
+        e->pos = p;
+        e->negated = neg;
+        e->operands.push_back(std::move(a));
+        e->operands.push_back(additive());
+        needKw("AND", "and");
+        e->operands.push_back(additive());
+        a = std::move(e);
+        continue;
+      }
+      if (acceptKw("IN")) {
+        auto e = std::make_unique<Expr>();
+        e->kind = EKind::In;
+        e->pos = p;
+        e->negated = neg;
+        e->operands.push_back(std::move(a));
+        needOp("(", "(");
+        do
+          e->operands.push_back(expr());
+        while (acceptOp(","));
+        needOp(")", ") ,");
+        a = std::move(e);
+        continue;
+      }
+      FPos = save;
+      return a;
+    }
+  }
+  ExprPtr additive() {
+    ExprPtr a = multiplicative();
+    while (isOp("+") || isOp("-") || isOp("||")) {
+      Op op = isOp("+") ? Op::Add : isOp("-") ? Op::Sub : Op::Concat;
+      int p = a->pos;
+      advance();
+      a = binary(op, p, std::move(a), multiplicative());
+    }
+    return a;
+  }
+  ExprPtr multiplicative() {
+    ExprPtr a = unary();
+    while (isOp("*") || isOp("/") || isKw("MOD")) {
+      int p = a->pos;
+      if (isKw("MOD")) {
+        // x MOD y: the MOD function.
+        advance();
+        auto e = std::make_unique<Expr>();
+        e->kind = EKind::Name;
+        e->pos = p;
+        e->names = {"MOD"};
+        e->namePos = {p};
+        e->hasArgs = true;
+        Arg x, y;
+        x.pos = a->pos;
+        x.value = std::move(a);
+        y.pos = cur().pos;
+        y.value = unary();
+        e->args.push_back(std::move(x));
+        e->args.push_back(std::move(y));
+        a = std::move(e);
+        continue;
+      }
+      Op op = isOp("*") ? Op::Mul : Op::Div;
+      advance();
+      a = binary(op, p, std::move(a), unary());
+    }
+    return a;
+  }
+  ExprPtr unary() {
+    if (isOp("-") || isOp("+")) {
+      DepthGuard g(*this);
+      int p = cur().pos;
+      Op op = isOp("-") ? Op::Neg : Op::Plus;
+      advance();
+      auto e = std::make_unique<Expr>();
+      e->kind = EKind::Unary;
+      e->op = op;
+      e->pos = p;
+      e->operands.push_back(unary());
+      return e;
+    }
+    ExprPtr a = primary();
+    if (isOp("**")) {
+      int p = a->pos;
+      advance();
+      return binary(Op::Pow, p, std::move(a), unary());
+    }
+    return a;
+  }
+
+  void callArgs(std::vector<Arg> &args) {
+    // After '(' : positional or name => value, separated by commas.
+    if (acceptOp(")"))
+      return;
+    do {
+      Arg a;
+      a.pos = cur().pos;
+      if ((cur().kind == Tok::Ident || cur().kind == Tok::QuotedIdent) && peek().is("=>")) {
+        a.name = cur().text;
+        advance();
+        advance();
+      }
+      a.value = expr();
+      args.push_back(std::move(a));
+    } while (acceptOp(","));
+    needOp(")", ". ( ) , * @ % & - + / at mod rem <an exponent (**)> ||");
+  }
+
+  ExprPtr primary() {
+    DepthGuard g(*this);
+    auto e = std::make_unique<Expr>();
+    e->pos = cur().pos;
+    const Token &t = cur();
+    switch (t.kind) {
+    case Tok::Number:
+      e->kind = EKind::Number;
+      e->text = t.text;
+      advance();
+      return e;
+    case Tok::String:
+      e->kind = t.text.empty() ? EKind::Null : EKind::String;
+      e->text = t.text;
+      advance();
+      return e;
+    case Tok::Bind:
+      e->kind = EKind::Bind;
+      e->text = t.text;
+      advance();
+      if (FInTrigger && (e->text == "NEW" || e->text == "OLD") && isOp(".")) {
+        // :new.col / :old.col of a row trigger.
+        e->kind = EKind::Name;
+        e->names.push_back(":" + e->text);
+        e->namePos.push_back(e->pos);
+        advance();
+        e->namePos.push_back(cur().pos);
+        e->names.push_back(ident(kExpType));
+        return e;
+      }
+      return e;
+    case Tok::Op:
+      if (t.text == "(") {
+        advance();
+        ExprPtr inner = expr();
+        needOp(")", ". ( ) , * @ % & - + / at mod rem <an exponent (**)> and or ||");
+        return inner;
+      }
+      fail(kExpExpression);
+    case Tok::Ident:
+      if (t.text == "NULL") {
+        advance();
+        e->kind = EKind::Null;
+        return e;
+      }
+      if (t.text == "TRUE" || t.text == "FALSE") {
+        e->kind = EKind::Boolean;
+        e->ival = t.text == "TRUE";
+        advance();
+        return e;
+      }
+      if (isPlsqlReserved(t.text) && t.text != "SQL")
+        fail(kExpExpression);
+      [[fallthrough]];
+    case Tok::QuotedIdent:
+      return name();
+    case Tok::End:
+      fail(kExpExpression);
+    }
+    fail(kExpExpression);
+  }
+
+  // a.b.c(args).d ... and a trailing %ATTR.
+  ExprPtr name() {
+    auto e = std::make_unique<Expr>();
+    e->kind = EKind::Name;
+    e->pos = cur().pos;
+    e->namePos.push_back(cur().pos);
+    e->names.push_back(cur().text);
+    advance();
+    while (true) {
+      if (isOp(".")) {
+        advance();
+        e->namePos.push_back(cur().pos);
+        if (cur().kind == Tok::Ident || cur().kind == Tok::QuotedIdent) {
+          e->names.push_back(cur().text);
+          advance();
+        } else {
+          fail("<an identifier> <a double-quoted delimited-identifier> delete exists prior");
+        }
+        continue;
+      }
+      if (isOp("(") && !e->hasArgs) {
+        advance();
+        e->hasArgs = true;
+        callArgs(e->args);
+        // Components after a call or subscript: t(i).field.
+        if (isOp(".")) {
+          auto outer = std::make_unique<Expr>();
+          outer->kind = EKind::Name;
+          outer->pos = e->pos;
+          outer->names.push_back("");
+          outer->namePos.push_back(e->pos);
+          Arg inner;
+          inner.value = std::move(e);
+          outer->args.push_back(std::move(inner));
+          outer->text = "."; // a component of the value in args[0]
+          e = std::move(outer);
+          continue;
+        }
+        continue;
+      }
+      break;
+    }
+    if (isOp("%") && (peek().is("FOUND") || peek().is("NOTFOUND") || peek().is("ISOPEN") ||
+                      peek().is("ROWCOUNT"))) {
+      advance();
+      auto a = std::make_unique<Expr>();
+      a->kind = EKind::Attribute;
+      a->pos = e->pos;
+      a->text = cur().text;
+      advance();
+      a->operands.push_back(std::move(e));
+      return a;
+    }
+    return e;
+  }
+
+  // ------------------------------------------------------------ embedded SQL
+
+  // The SQL statement from the current keyword to its ';': the text span (INTO blanked) and
+  // the INTO targets.
+  std::unique_ptr<SqlStmt> sqlSpan(std::vector<ExprPtr> *into, StmtKind kind) {
+    auto s = std::make_unique<SqlStmt>();
+    s->kind = kind;
+    s->pos = cur().pos;
+    int depth = 0;
+    int intoFrom = -1, intoTo = -1;
+    bool first = true;
+    while (!atEnd()) {
+      if (depth == 0 && isOp(";"))
+        break;
+      if (isOp("("))
+        ++depth;
+      else if (isOp(")")) {
+        if (depth == 0)
+          fail(kExpAfterExpr);
+        --depth;
+      } else if (depth == 0 && into && !first && isKw("INTO") && intoFrom < 0 &&
+                 kind == StmtKind::Select) {
+        intoFrom = cur().pos;
+        advance();
+        do
+          into->push_back(name());
+        while (acceptOp(","));
+        intoTo = cur().pos;
+        if (!isKw("FROM"))
+          fail(", from");
+        continue;
+      }
+      first = false;
+      s->end = cur().end;
+      advance();
+    }
+    if (atEnd())
+      fail(";");
+    s->text = FText.substr(static_cast<size_t>(s->pos), static_cast<size_t>(s->end - s->pos));
+    if (intoFrom >= 0)
+      for (int i = intoFrom; i < intoTo; ++i)
+        if (s->text[static_cast<size_t>(i - s->pos)] != '\n')
+          s->text[static_cast<size_t>(i - s->pos)] = ' ';
+    // :new.x / :old.x of a trigger read as the names NEW.x / OLD.x.
+    if (FInTrigger)
+      for (size_t i = 0; i + 4 < s->text.size(); ++i)
+        if (s->text[i] == ':' && (strncasecmp(s->text.c_str() + i + 1, "NEW.", 4) == 0 ||
+                                  strncasecmp(s->text.c_str() + i + 1, "OLD.", 4) == 0))
+          s->text[i] = ' ';
+    advance(); // ';'
+    return s;
+  }
+
+  // ------------------------------------------------------------ statements
+
+  StmtPtr statement() {
+    DepthGuard g(*this);
+    auto s = std::make_unique<Stmt>();
+    while (isOp("<<")) {
+      advance();
+      s->labels.push_back(ident("<an identifier>"));
+      needOp(">>", ">>");
+    }
+    s->pos = cur().pos;
+    const Token &t = cur();
+    if (t.kind == Tok::Ident) {
+      const std::string &w = t.text;
+      if (w == "BEGIN" || w == "DECLARE") {
+        s->kind = SKind::Block;
+        s->block = block(false);
+        endStatement();
+        return s;
+      }
+      if (w == "IF") {
+        advance();
+        s->kind = SKind::If;
+        ElsIf first;
+        first.cond = expr();
+        needKw("THEN", "then and or");
+        first.body = statements();
+        s->branches.push_back(std::move(first));
+        while (true) {
+          if (acceptKw("ELSIF")) {
+            ElsIf b;
+            b.cond = expr();
+            needKw("THEN", "then and or");
+            b.body = statements();
+            s->branches.push_back(std::move(b));
+          } else if (acceptKw("ELSE")) {
+            s->elseBody = statements();
+            needKw("END", "end");
+            break;
+          } else {
+            needKw("END", "else elsif end");
+            break;
+          }
+        }
+        needKw("IF", "if");
+        endStatement();
+        return s;
+      }
+      if (w == "LOOP") {
+        advance();
+        s->kind = SKind::Loop;
+        loopBody(*s);
+        return s;
+      }
+      if (w == "WHILE") {
+        advance();
+        s->kind = SKind::While;
+        s->value = expr();
+        needKw("LOOP", "loop and or");
+        loopBody(*s);
+        return s;
+      }
+      if (w == "FOR") {
+        advance();
+        s->loopVarPos = cur().pos;
+        s->loopVar = ident("<an identifier>");
+        needKw("IN", "in");
+        if (acceptKw("REVERSE"))
+          s->reverse = true;
+        if (isOp("(") && peek().is("SELECT")) {
+          advance();
+          s->kind = SKind::ForCursor;
+          s->inlineCursor = std::make_unique<CursorDecl>();
+          s->inlineCursor->pos = cur().pos;
+          s->inlineCursor->query = sqlSpanParen();
+          needKw("LOOP", "loop");
+          loopBody(*s);
+          return s;
+        }
+        ExprPtr low = expr();
+        if (acceptOp("..")) {
+          s->kind = SKind::ForNum;
+          s->low = std::move(low);
+          s->high = expr();
+        } else {
+          s->kind = SKind::ForCursor;
+          s->target = std::move(low);
+        }
+        needKw("LOOP", s->kind == SKind::ForNum ? "loop" : ".. loop");
+        loopBody(*s);
+        return s;
+      }
+      if (w == "EXIT") {
+        advance();
+        s->kind = SKind::Exit;
+        if (isIdent() && !isKw("WHEN"))
+          s->label = ident("<an identifier>");
+        if (acceptKw("WHEN"))
+          s->value = expr();
+        endStatement();
+        return s;
+      }
+      if (w == "GOTO") {
+        advance();
+        s->kind = SKind::Goto;
+        s->value = nullptr;
+        s->label = ident("<an identifier> <a double-quoted delimited-identifier>");
+        endStatement();
+        return s;
+      }
+      if (w == "NULL") {
+        advance();
+        s->kind = SKind::Null;
+        endStatement();
+        return s;
+      }
+      if (w == "RETURN") {
+        advance();
+        s->kind = SKind::Return;
+        if (!isOp(";"))
+          s->value = expr();
+        endStatement();
+        return s;
+      }
+      if (w == "RAISE") {
+        advance();
+        s->kind = SKind::Raise;
+        if (!isOp(";"))
+          s->value = name();
+        endStatement();
+        return s;
+      }
+      if (w == "SELECT") {
+        s->kind = SKind::Sql;
+        s->sql = sqlSpan(&s->into, StmtKind::Select);
+        return s;
+      }
+      if (w == "INSERT" || w == "UPDATE" || w == "DELETE" || w == "LOCK") {
+        s->kind = SKind::Sql;
+        s->sql = sqlSpan(nullptr, w == "INSERT"   ? StmtKind::Insert
+                                  : w == "UPDATE" ? StmtKind::Update
+                                  : w == "DELETE" ? StmtKind::Delete
+                                                  : StmtKind::NoOp);
+        return s;
+      }
+      if (w == "COMMIT") {
+        advance();
+        acceptKw("WORK");
+        s->kind = SKind::Commit;
+        endStatement();
+        return s;
+      }
+      if (w == "ROLLBACK") {
+        advance();
+        acceptKw("WORK");
+        s->kind = SKind::Rollback;
+        if (acceptKw("TO")) {
+          acceptKw("SAVEPOINT");
+          s->savepoint = ident("<an identifier>");
+        }
+        endStatement();
+        return s;
+      }
+      if (w == "SAVEPOINT") {
+        advance();
+        s->kind = SKind::Savepoint;
+        s->savepoint = ident("<an identifier>");
+        endStatement();
+        return s;
+      }
+      if (w == "OPEN") {
+        advance();
+        s->kind = SKind::Open;
+        s->target = name();
+        if (s->target->hasArgs) {
+          // OPEN c(a, b): the arguments belong to the cursor.
+          for (Arg &a : s->target->args)
+            s->args.push_back(std::move(a.value));
+          s->target->args.clear();
+          s->target->hasArgs = false;
+        }
+        if (acceptKw("FOR")) {
+          s->kind = SKind::OpenFor;
+          if (!isKw("SELECT"))
+            fail("select");
+          s->sql = sqlSpan(nullptr, StmtKind::Select);
+          return s;
+        }
+        endStatement();
+        return s;
+      }
+      if (w == "FETCH") {
+        advance();
+        s->kind = SKind::Fetch;
+        s->target = name();
+        needKw("INTO", ". into");
+        do
+          s->into.push_back(name());
+        while (acceptOp(","));
+        endStatement();
+        return s;
+      }
+      if (w == "CLOSE") {
+        advance();
+        s->kind = SKind::Close;
+        s->target = name();
+        endStatement();
+        return s;
+      }
+      if (isPlsqlReserved(w) && w != "SQL")
+        fail(kExpStatement);
+    } else if (t.kind == Tok::Bind) {
+      // :x := ... in an anonymous block, :new.x := ... in a trigger.
+    } else if (t.kind != Tok::QuotedIdent) {
+      fail(kExpStatement);
+    }
+    // An assignment or a procedure call.
+    ExprPtr target = t.kind == Tok::Bind ? primary() : name();
+    if (isOp(":=")) {
+      advance();
+      s->kind = SKind::Assign;
+      s->target = std::move(target);
+      s->value = expr();
+      endStatement();
+      return s;
+    }
+    s->kind = SKind::Call;
+    s->target = std::move(target);
+    if (!isOp(";") && !(cur().kind == Tok::Ident))
+      fail(kExpAfterName);
+    if (cur().kind == Tok::Ident && !isOp(";")) {
+      expected(kExpAfterName, ";");
+      return s;
+    }
+    advance();
+    return s;
+  }
+
+  std::unique_ptr<SqlStmt> sqlSpanParen() {
+    // (SELECT ...) of a cursor FOR loop: the span inside the parentheses.
+    auto s = std::make_unique<SqlStmt>();
+    s->kind = StmtKind::Select;
+    s->pos = cur().pos;
+    int depth = 0;
+    while (!atEnd()) {
+      if (isOp("("))
+        ++depth;
+      else if (isOp(")")) {
+        if (depth == 0)
+          break;
+        --depth;
+      } else if (isOp(";"))
+        fail(")");
+      s->end = cur().end;
+      advance();
+    }
+    if (atEnd())
+      fail(")");
+    s->text = FText.substr(static_cast<size_t>(s->pos), static_cast<size_t>(s->end - s->pos));
+    advance();
+    return s;
+  }
+
+  void loopBody(Stmt &s) {
+    s.body = statements();
+    needKw("END", "end");
+    needKw("LOOP", "loop");
+    if (isIdent())
+      advance(); // END LOOP label
+    endStatement();
+  }
+
+  // Statements up to END / ELSE / ELSIF / EXCEPTION / WHEN or the end of the text.
+  std::vector<StmtPtr> statements() {
+    std::vector<StmtPtr> out;
+    while (!atEnd() && !isStmtEnd(cur())) {
+      size_t from = FPos;
+      try {
+        out.push_back(statement());
+      } catch (const SyntaxAbort &) {
+        resync(from);
+      }
+      if (static_cast<int>(FErrors.size()) >= kMaxCompileErrors)
+        throw SyntaxAbort{};
+    }
+    if (out.empty() && !atEnd() && !isKw("WHEN")) {
+      // Oracle wants at least one statement.
+      expected(kExpStatement);
+    }
+    if (atEnd() && out.empty())
+      expected(kExpStatement);
+    return out;
+  }
+
+  // ------------------------------------------------------------ declarations
+
+  void params(std::vector<Param> &out) {
+    if (!acceptOp("("))
+      return;
+    do {
+      Param p;
+      p.pos = cur().pos;
+      p.name = ident("<an identifier> <a double-quoted delimited-identifier> current");
+      if (acceptKw("IN")) {
+        p.mode = acceptKw("OUT") ? Param::InOut : Param::In;
+      } else if (acceptKw("OUT")) {
+        p.mode = Param::Out;
+      }
+      p.spec = typeSpec(true);
+      if (isOp("(")) {
+        // Substituted ":=": read "(10)" as the default, as Oracle does.
+        p.defaultValue = expr();
+      } else if (acceptOp(":=") || acceptKw("DEFAULT")) {
+        p.defaultValue = expr();
+      }
+      out.push_back(std::move(p));
+    } while (acceptOp(","));
+    needOp(")", kExpParamType);
+  }
+
+  std::unique_ptr<Subprogram> subprogram(bool inSpec) {
+    auto sp = std::make_unique<Subprogram>();
+    sp->start = cur().pos;
+    sp->isFunction = isKw("FUNCTION");
+    advance();
+    sp->pos = cur().pos;
+    sp->name = ident("<an identifier> <a double-quoted delimited-identifier>");
+    params(sp->params);
+    if (sp->isFunction) {
+      needKw("RETURN", "( return");
+      sp->returnSpec = typeSpec(true);
+    }
+    if (acceptOp(";"))
+      return sp;
+    if (!acceptKw("IS") && !acceptKw("AS"))
+      fail(kExpIsAs);
+    (void)inSpec;
+    sp->body = blockAfterIs(sp->name);
+    endStatement();
+    return sp;
+  }
+
+  void declarations(std::vector<Decl> &out, bool packageLevel) {
+    while (!atEnd() && !isKw("BEGIN") && !isKw("END")) {
+      size_t from = FPos;
+      try {
+        Decl d;
+        d.pos = cur().pos;
+        if (isKw("PROCEDURE") || isKw("FUNCTION")) {
+          d.kind = Decl::Sub;
+          d.sub = subprogram(packageLevel);
+        } else if (acceptKw("TYPE")) {
+          d.kind = Decl::Type;
+          d.type = typeDecl();
+        } else if (acceptKw("SUBTYPE")) {
+          // SUBTYPE s IS t: a variable-less alias; kept as a record-less type of one field.
+          d.kind = Decl::Type;
+          d.type = std::make_unique<TypeDecl>();
+          d.type->pos = cur().pos;
+          d.type->name = ident("<an identifier>");
+          needKw("IS", "is");
+          d.type->kind = TypeDecl::Table;
+          d.type->element = typeSpec(false);
+          d.type->kind = TypeDecl::Record;
+          d.type->fields.clear();
+          RecordField f;
+          f.name = "";
+          f.spec = d.type->element;
+          d.type->fields.push_back(std::move(f));
+          endStatement();
+        } else if (acceptKw("CURSOR")) {
+          d.kind = Decl::Cursor;
+          d.cursor = cursorDecl();
+        } else if (acceptKw("PRAGMA")) {
+          d.kind = Decl::Pragma;
+          d.pragmaName = ident("<an identifier>");
+          if (d.pragmaName == "EXCEPTION_INIT") {
+            needOp("(", "(");
+            d.pragmaTargetPos = cur().pos;
+            d.pragmaTarget = ident("<an identifier>");
+            needOp(",", ",");
+            bool neg = acceptOp("-");
+            if (cur().kind != Tok::Number)
+              fail("<an integer>");
+            d.pragmaCode = std::atoll(cur().text.c_str()) * (neg ? -1 : 1);
+            advance();
+            needOp(")", ")");
+          } else {
+            // RESTRICT_REFERENCES and the like: nothing to do here.
+            if (acceptOp("(")) {
+              int depth = 1;
+              while (!atEnd() && depth > 0) {
+                if (isOp("("))
+                  ++depth;
+                else if (isOp(")"))
+                  --depth;
+                advance();
+              }
+            }
+          }
+          endStatement();
+        } else if (isIdent()) {
+          std::string nm = cur().text;
+          advance();
+          if (acceptKw("EXCEPTION")) {
+            d.kind = Decl::Exception;
+            d.exception = std::make_unique<ExceptionDecl>();
+            d.exception->name = nm;
+            d.exception->pos = d.pos;
+            endStatement();
+          } else {
+            d.kind = Decl::Var;
+            d.var = std::make_unique<VarDecl>();
+            d.var->name = nm;
+            d.var->pos = d.pos;
+            if (acceptKw("CONSTANT"))
+              d.var->constant = true;
+            d.var->spec = typeSpec(false);
+            if (acceptKw("NOT")) {
+              needKw("NULL", "null");
+              d.var->notNull = true;
+            }
+            if (acceptOp(":=") || acceptKw("DEFAULT"))
+              d.var->init = expr();
+            else if (d.var->constant)
+              fail(":=");
+            endStatement();
+          }
+        } else {
+          fail(kExpDeclaration);
+        }
+        out.push_back(std::move(d));
+      } catch (const SyntaxAbort &) {
+        resync(from);
+        if (isKw("EXCEPTION") || isKw("ELSE") || isKw("ELSIF"))
+          advance();
+      }
+      if (static_cast<int>(FErrors.size()) >= kMaxCompileErrors)
+        throw SyntaxAbort{};
+    }
+  }
+
+  std::unique_ptr<TypeDecl> typeDecl() {
+    auto t = std::make_unique<TypeDecl>();
+    t->pos = cur().pos;
+    t->name = ident("<an identifier>");
+    needKw("IS", "is");
+    if (acceptKw("RECORD")) {
+      t->kind = TypeDecl::Record;
+      needOp("(", "(");
+      do {
+        RecordField f;
+        f.pos = cur().pos;
+        f.name = ident("<an identifier>");
+        f.spec = typeSpec(false);
+        if (acceptKw("NOT")) {
+          needKw("NULL", "null");
+          f.notNull = true;
+        }
+        if (acceptOp(":=") || acceptKw("DEFAULT"))
+          f.init = expr();
+        t->fields.push_back(std::move(f));
+      } while (acceptOp(","));
+      needOp(")", ") ,");
+    } else if (acceptKw("TABLE")) {
+      t->kind = TypeDecl::Table;
+      needKw("OF", "of");
+      t->element = typeSpec(false);
+      if (acceptKw("NOT"))
+        needKw("NULL", "null");
+      needKw("INDEX", "index");
+      needKw("BY", "by");
+      if (!acceptKw("BINARY_INTEGER") && !acceptKw("PLS_INTEGER"))
+        fail("binary_integer");
+    } else if (acceptKw("REF")) {
+      t->kind = TypeDecl::RefCursor;
+      needKw("CURSOR", "cursor");
+      if (acceptKw("RETURN"))
+        t->returnSpec = typeSpec(false);
+    } else {
+      fail("record table ref");
+    }
+    endStatement();
+    return t;
+  }
+
+  std::unique_ptr<CursorDecl> cursorDecl() {
+    auto c = std::make_unique<CursorDecl>();
+    c->pos = cur().pos;
+    c->name = ident("<an identifier>");
+    params(c->params);
+    if (acceptKw("RETURN")) {
+      c->haveReturn = true;
+      c->returnSpec = typeSpec(false);
+    }
+    if (acceptOp(";"))
+      return c;
+    needKw("IS", "is return");
+    if (!isKw("SELECT"))
+      fail("select");
+    c->query = sqlSpan(nullptr, StmtKind::Select);
+    return c;
+  }
+
+  // IS|AS already read: declarations, BEGIN statements [EXCEPTION handlers] END [name]
+  std::unique_ptr<Block> blockAfterIs(const std::string &name) {
+    auto b = std::make_unique<Block>();
+    b->pos = cur().pos;
+    declarations(b->decls, false);
+    body(*b, name);
+    return b;
+  }
+
+  std::unique_ptr<Block> block(bool topLevel) {
+    DepthGuard g(*this);
+    auto b = std::make_unique<Block>();
+    b->pos = cur().pos;
+    (void)topLevel;
+    if (acceptKw("DECLARE"))
+      declarations(b->decls, false);
+    body(*b, "");
+    return b;
+  }
+
+  void body(Block &b, const std::string &name) {
+    if (!acceptKw("BEGIN")) {
+      fail(atEnd() ? kExpDeclaration : "begin function package pragma procedure subtype type "
+                                       "use <an identifier> <a double-quoted delimited-identifier> "
+                                       "form current cursor");
+    }
+    b.body = statements();
+    if (acceptKw("EXCEPTION")) {
+      while (isKw("WHEN")) {
+        Handler h;
+        h.pos = cur().pos;
+        advance();
+        do {
+          h.namePos.push_back(cur().pos);
+          if (acceptKw("OTHERS")) {
+            h.others = true;
+            h.names.push_back({"OTHERS"});
+          } else {
+            std::vector<std::string> n;
+            n.push_back(ident("<an identifier> others"));
+            while (acceptOp("."))
+              n.push_back(ident("<an identifier>"));
+            h.names.push_back(std::move(n));
+          }
+        } while (acceptKw("OR"));
+        needKw("THEN", "then or");
+        h.body = statements();
+        b.handlers.push_back(std::move(h));
+      }
+      if (b.handlers.empty())
+        fail("when");
+    }
+    b.endPos = cur().pos;
+    if (!acceptKw("END"))
+      fail(atEnd() ? kExpStatement : "end");
+    if (isIdent() && !isOp(";")) {
+      // END name: Oracle checks it matches (PLS-00113) only loosely; accept it.
+      (void)name;
+      advance();
+    }
+  }
+
+  // ------------------------------------------------------------ units
+
+  void trigger(Unit &u);
+};
+
+void Parser::trigger(Unit &u) {
+  FInTrigger = true;
+  TriggerInfo &t = u.trigger;
+  int descFrom = cur().pos;
+  if (acceptKw("BEFORE"))
+    t.before = true;
+  else if (acceptKw("AFTER"))
+    t.before = false;
+  else
+    fail("after before instead of");
+  do {
+    if (acceptKw("INSERT"))
+      t.onInsert = true;
+    else if (acceptKw("DELETE"))
+      t.onDelete = true;
+    else if (acceptKw("UPDATE")) {
+      t.onUpdate = true;
+      if (acceptKw("OF")) {
+        do
+          t.updateColumns.push_back(ident("<an identifier>"));
+        while (acceptOp(","));
+      }
+    } else
+      fail("delete insert update");
+  } while (acceptKw("OR"));
+  needKw("ON", "on or");
+  t.tablePos = cur().pos;
+  t.table.push_back(ident("<an identifier>"));
+  if (acceptOp("."))
+    t.table.push_back(ident("<an identifier>"));
+  if (acceptKw("REFERENCING")) {
+    while (isKw("NEW") || isKw("OLD")) {
+      bool isNew = cur().text == "NEW";
+      advance();
+      acceptKw("AS");
+      std::string n = ident("<an identifier>");
+      (isNew ? t.newName : t.oldName) = n;
+    }
+  }
+  if (acceptKw("FOR")) {
+    needKw("EACH", "each");
+    needKw("ROW", "row");
+    t.forEachRow = true;
+  }
+  int descTo = cur().pos;
+  t.description = FText.substr(static_cast<size_t>(descFrom),
+                               static_cast<size_t>(descTo - descFrom));
+  while (!t.description.empty() && std::isspace(static_cast<unsigned char>(t.description.back())))
+    t.description.pop_back();
+  if (acceptKw("WHEN")) {
+    needOp("(", "(");
+    int from = cur().pos;
+    t.when = expr();
+    t.whenText = FText.substr(static_cast<size_t>(from), static_cast<size_t>(cur().pos - from));
+    while (!t.whenText.empty() && std::isspace(static_cast<unsigned char>(t.whenText.back())))
+      t.whenText.pop_back();
+    needOp(")", ")");
+  }
+  t.bodyStart = cur().pos;
+  u.sub = std::make_unique<Subprogram>();
+  u.sub->name = u.name;
+  u.sub->pos = u.namePos;
+  u.sub->body = block(true);
+  if (!atEnd())
+    endStatement();
+}
+
+std::unique_ptr<Unit> Parser::unit(bool anonymous) {
+  auto u = std::make_unique<Unit>();
+  try {
+    if (anonymous) {
+      u->kind = UnitKind::Anonymous;
+      std::string label;
+      while (isOp("<<")) {
+        advance();
+        label = ident("<an identifier>");
+        needOp(">>", ">>");
+      }
+      if (!isKw("DECLARE") && !isKw("BEGIN"))
+        fail("begin declare");
+      u->init = block(true);
+      u->init->label = label;
+      if (!atEnd())
+        endStatement();
+      if (!atEnd())
+        fail("end-of-file");
+      return u;
+    }
+    std::string kw = cur().text;
+    advance();
+    if (kw == "PACKAGE" && acceptKw("BODY"))
+      kw = "PACKAGE BODY";
+    u->kind = kw == "PROCEDURE"   ? UnitKind::Procedure
+              : kw == "FUNCTION"  ? UnitKind::Function
+              : kw == "PACKAGE"   ? UnitKind::Package
+              : kw == "TRIGGER"   ? UnitKind::Trigger
+                                  : UnitKind::PackageBody;
+    u->namePos = cur().pos;
+    std::string n = ident("<an identifier> <a double-quoted delimited-identifier>");
+    if (acceptOp(".")) {
+      u->owner = n;
+      u->namePos = cur().pos;
+      n = ident("<an identifier> <a double-quoted delimited-identifier>");
+    }
+    u->name = n;
+    if (u->kind == UnitKind::Procedure || u->kind == UnitKind::Function) {
+      FPos = 0;
+      u->sub = subprogram(false);
+      u->sub->name = u->name;
+      u->sub->pos = u->namePos;
+      if (!u->sub->body && !atEnd())
+        fail("end-of-file");
+    } else if (u->kind == UnitKind::Trigger) {
+      trigger(*u);
+    } else {
+      if (!acceptKw("IS") && !acceptKw("AS"))
+        fail("is as");
+      declarations(u->decls, true);
+      if (u->kind == UnitKind::PackageBody && acceptKw("BEGIN")) {
+        u->init = std::make_unique<Block>();
+        u->init->pos = cur().pos;
+        u->init->body = statements();
+        if (acceptKw("EXCEPTION")) {
+          FPos -= 1;
+          // Handlers of an initialisation section: parse as a block tail.
+          Block tmp;
+          advance();
+          while (isKw("WHEN")) {
+            Handler h;
+            h.pos = cur().pos;
+            advance();
+            do {
+              h.namePos.push_back(cur().pos);
+              if (acceptKw("OTHERS")) {
+                h.others = true;
+                h.names.push_back({"OTHERS"});
+              } else {
+                h.names.push_back({ident("<an identifier> others")});
+              }
+            } while (acceptKw("OR"));
+            needKw("THEN", "then or");
+            h.body = statements();
+            u->init->handlers.push_back(std::move(h));
+          }
+        }
+      }
+      if (!acceptKw("END"))
+        fail(u->kind == UnitKind::Package ? "end function package pragma procedure subtype type "
+                                            "use <an identifier> <a double-quoted "
+                                            "delimited-identifier> form current cursor"
+                                          : kExpDeclaration);
+      if (isIdent())
+        advance();
+      endStatement();
+    }
+    if (!atEnd() && static_cast<int>(FErrors.size()) == 0)
+      fail("end-of-file");
+  } catch (const SyntaxAbort &) {
+  }
+  return u;
+}
+
+} // namespace
+
+bool isPlsqlReserved(const std::string &word) {
+  static const std::set<std::string> words(std::begin(kReserved), std::end(kReserved));
+  return words.count(word) > 0;
+}
+
+std::unique_ptr<Unit> parseUnit(const std::string &text, bool anonymous,
+                                std::vector<CompileError> &errors) {
+  Parser p(text, errors);
+  return p.unit(anonymous);
+}
+
+} // namespace localdb::plsql

@@ -1,0 +1,42 @@
+// The PL/SQL parser: unit text to a tree, Oracle's PLS-00103 errors with recovery, so one
+// compile reports several errors in order.
+#pragma once
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "localdb/plsql/PlsqlAst.h"
+
+namespace localdb::plsql {
+
+// A compile error at an offset of the unit text; text is the full "PLS-nnnnn: ..." line.
+struct CompileError {
+  int pos = 0;
+  std::string text;
+  bool unitLevel = false; // reported at line 0, column 0 ("Compilation unit analysis terminated")
+};
+
+// Line and column (both from 1) of offsets in a text.
+class LineMap {
+public:
+  explicit LineMap(const std::string &text);
+  int line(int pos) const;
+  int column(int pos) const;
+
+private:
+  std::vector<int> FStarts;
+};
+
+// Most errors one compile reports; the rest would repeat what the first ones say.
+constexpr int kMaxCompileErrors = 100;
+
+// Parses a unit whose text starts at its keyword (PROCEDURE, FUNCTION, PACKAGE [BODY],
+// TRIGGER), or an anonymous block (DECLARE, BEGIN, <<label>>). Errors are appended; the tree
+// holds what could be parsed.
+std::unique_ptr<Unit> parseUnit(const std::string &text, bool anonymous,
+                                std::vector<CompileError> &errors);
+
+// Words PL/SQL reserves (they cannot name a variable).
+bool isPlsqlReserved(const std::string &word);
+
+} // namespace localdb::plsql

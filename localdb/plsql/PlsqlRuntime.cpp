@@ -1,0 +1,354 @@
+// PL/SQL run-time values: conversions, arithmetic and comparison as Oracle's PL/SQL does them,
+// and the bridges to SQLite parameters and columns.
+#include "localdb/plsql/PlsqlRuntime.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "localdb/server/Session.h"
+#include "localdb/sql/OraDate.h"
+
+namespace localdb::plsql {
+
+CursorState::~CursorState() { close(); }
+
+void CursorState::close() {
+  if (stmt && session)
+    session->giveBackStatement(stmt);
+  stmt = nullptr;
+  isOpen = false;
+}
+
+void raise(int code, const std::string &detail) {
+  PlsqlError e;
+  e.code = code;
+  e.message = oraMessage(code, detail);
+  throw e;
+}
+
+void raiseValueError(const char *why) {
+  raise(6502, why ? std::string("PL/SQL: numeric or value error: ") + why : std::string());
+}
+
+std::string numberText(const OraNum &n) { return formatNumber(n); }
+
+Value toNumber(const Value &v) {
+  switch (v.t) {
+  case VType::Null:
+  case VType::Number:
+    return v;
+  case VType::Char: {
+    std::string t = v.s;
+    size_t b = t.find_first_not_of(' '), e = t.find_last_not_of(' ');
+    if (b == std::string::npos)
+      return Value();
+    auto n = parseNumber(t.substr(b, e - b + 1));
+    if (!n)
+      raiseValueError("character to number conversion error");
+    return Value::number(*n);
+  }
+  default:
+    raiseValueError();
+  }
+}
+
+Value toText(const Value &v, const std::string &dateFormat) {
+  switch (v.t) {
+  case VType::Null:
+  case VType::Char:
+    return v;
+  case VType::Number:
+    return Value::text(formatNumber(v.n));
+  case VType::Date: {
+    auto d = loadDate(v.s.data(), v.s.size());
+    if (!d)
+      return Value::text(v.s);
+    return Value::text(formatDate(*d, dateFormat).value_or(v.s));
+  }
+  case VType::Boolean:
+    raiseValueError();
+  default:
+    raiseValueError();
+  }
+}
+
+Value toDate(const Value &v, const std::string &dateFormat) {
+  switch (v.t) {
+  case VType::Null:
+  case VType::Date:
+    return v;
+  case VType::Char: {
+    int code = 0;
+    auto d = parseDate(v.s, dateFormat, code);
+    if (!d)
+      raise(code ? code : 1858);
+    Value r;
+    r.t = VType::Date;
+    r.s = storeDate(*d);
+    return r;
+  }
+  default:
+    raiseValueError();
+  }
+}
+
+Value deepCopy(const Value &v) {
+  if (v.t == VType::Record && v.rec) {
+    Value r = v;
+    r.rec = std::make_shared<Record>(*v.rec);
+    for (Value &f : r.rec->fields)
+      if (f.t == VType::Record || f.t == VType::Table)
+        f = deepCopy(f);
+    return r;
+  }
+  if (v.t == VType::Table && v.tab) {
+    Value r = v;
+    r.tab = std::make_shared<PlTable>(*v.tab);
+    for (auto &e : r.tab->elements)
+      if (e.second.t == VType::Record || e.second.t == VType::Table)
+        e.second = deepCopy(e.second);
+    return r;
+  }
+  return v;
+}
+
+Value initialValue(const Type &t) {
+  Value v;
+  if (t.kind == VType::Record && t.decl) {
+    v.t = VType::Record;
+    v.rec = std::make_shared<Record>();
+    v.rec->type = t.decl;
+    for (const RecordField &f : t.decl->fields)
+      v.rec->fields.push_back(initialValue(f.type));
+  } else if (t.kind == VType::Table) {
+    v.t = VType::Table;
+    v.tab = std::make_shared<PlTable>();
+    v.tab->type = t.decl;
+  }
+  return v;
+}
+
+Value coerce(const Value &v, const Type &t, const std::string &dateFormat) {
+  if (v.t == VType::Null) {
+    if (t.kind == VType::Record || t.kind == VType::Table)
+      return initialValue(t);
+    return v;
+  }
+  switch (t.kind) {
+  case VType::Number: {
+    if (v.t == VType::Number && !t.integer && t.precision < 0 && t.scale == kNoScale)
+      return v;
+    Value n = toNumber(v);
+    if (t.integer) {
+      if (!n.n.isInt) {
+        double r = std::round(n.n.d);
+        if (!(r > -9.2e18 && r < 9.2e18))
+          raiseValueError();
+        n.n = OraNum{true, static_cast<int64_t>(r), 0};
+      }
+      if (t.binaryInteger && (n.n.i > 2147483647 || n.n.i < -2147483647))
+        raiseValueError();
+    }
+    if (t.precision >= 0 || t.scale != kNoScale) {
+      auto f = fitNumber(n.n, t.precision, t.scale == kNoScale ? 0 : t.scale);
+      if (t.precision < 0)
+        f = fitNumber(n.n, -1, t.scale);
+      if (!f)
+        raiseValueError();
+      n.n = *f;
+    }
+    return n;
+  }
+  case VType::Char: {
+    Value s = toText(v, dateFormat);
+    if (t.length > 0 && static_cast<int>(s.s.size()) > t.length)
+      raiseValueError();
+    if (t.blankPadded && t.length > 0 && static_cast<int>(s.s.size()) < t.length)
+      s.s.append(static_cast<size_t>(t.length) - s.s.size(), ' ');
+    return s;
+  }
+  case VType::Date:
+    return toDate(v, dateFormat);
+  case VType::Boolean:
+    if (v.t != VType::Boolean)
+      raiseValueError();
+    return v;
+  case VType::Record:
+  case VType::Table:
+    if (v.t != t.kind)
+      raiseValueError();
+    return deepCopy(v);
+  default:
+    return v;
+  }
+}
+
+namespace {
+
+OraNum addNum(const OraNum &a, const OraNum &b, Op op) {
+  if (a.isInt && b.isInt) {
+    int64_t r;
+    bool over = false;
+    switch (op) {
+    case Op::Add:
+      over = __builtin_add_overflow(a.i, b.i, &r);
+      break;
+    case Op::Sub:
+      over = __builtin_sub_overflow(a.i, b.i, &r);
+      break;
+    default:
+      over = __builtin_mul_overflow(a.i, b.i, &r);
+      break;
+    }
+    if (!over)
+      return OraNum{true, r, 0};
+  }
+  double x = a.asDouble(), y = b.asDouble(), r;
+  switch (op) {
+  case Op::Add:
+    r = x + y;
+    break;
+  case Op::Sub:
+    r = x - y;
+    break;
+  default:
+    r = x * y;
+    break;
+  }
+  if (!std::isfinite(r))
+    raiseValueError();
+  return normalize(roundSignificant(r));
+}
+
+} // namespace
+
+Value arith(Op op, const Value &a, const Value &b, const std::string &dateFormat) {
+  if (a.isNull() || b.isNull())
+    return Value();
+  if (op == Op::Concat) {
+    Value x = toText(a, dateFormat), y = toText(b, dateFormat);
+    return Value::text(x.s + y.s);
+  }
+  // Date arithmetic: date +/- number, date - date.
+  if (a.t == VType::Date || b.t == VType::Date) {
+    auto ja = [&](const Value &v) {
+      auto d = loadDate(v.s.data(), v.s.size());
+      return d ? toJulian(*d) : 0.0;
+    };
+    if (a.t == VType::Date && b.t == VType::Date && op == Op::Sub)
+      return Value::number(normalize(roundSignificant(ja(a) - ja(b))));
+    if (a.t == VType::Date && (op == Op::Add || op == Op::Sub)) {
+      double days = toNumber(b).n.asDouble();
+      Value r;
+      r.t = VType::Date;
+      r.s = storeDate(fromJulian(ja(a) + (op == Op::Add ? days : -days)));
+      return r;
+    }
+    if (b.t == VType::Date && op == Op::Add) {
+      Value r;
+      r.t = VType::Date;
+      r.s = storeDate(fromJulian(ja(b) + toNumber(a).n.asDouble()));
+      return r;
+    }
+    raiseValueError();
+  }
+  const OraNum x = a.t == VType::Number ? a.n : toNumber(a).n;
+  const OraNum y = b.t == VType::Number ? b.n : toNumber(b).n;
+  switch (op) {
+  case Op::Add:
+  case Op::Sub:
+  case Op::Mul:
+    return Value::number(addNum(x, y, op));
+  case Op::Div: {
+    if (y.asDouble() == 0)
+      raise(1476);
+    if (x.isInt && y.isInt && y.i != 0 && x.i % y.i == 0 &&
+        !(x.i == INT64_MIN && y.i == -1))
+      return Value::integer(x.i / y.i);
+    return Value::number(normalize(roundSignificant(x.asDouble() / y.asDouble())));
+  }
+  case Op::Pow: {
+    double r = std::pow(x.asDouble(), y.asDouble());
+    if (!std::isfinite(r))
+      raiseValueError();
+    return Value::number(normalize(roundSignificant(r)));
+  }
+  default:
+    raiseValueError();
+  }
+}
+
+int compareValues(const Value &a, const Value &b, const std::string &dateFormat) {
+  if (a.t == VType::Number && b.t == VType::Number) {
+    if (a.n.isInt && b.n.isInt)
+      return a.n.i < b.n.i ? -1 : a.n.i > b.n.i ? 1 : 0;
+    double x = a.n.asDouble(), y = b.n.asDouble();
+    return x < y ? -1 : x > y ? 1 : 0;
+  }
+  if (a.t == VType::Boolean && b.t == VType::Boolean)
+    return a.b == b.b ? 0 : a.b ? 1 : -1;
+  if (a.t == VType::Number || b.t == VType::Number) {
+    Value x = toNumber(a), y = toNumber(b);
+    return compareValues(x, y, dateFormat);
+  }
+  if (a.t == VType::Date || b.t == VType::Date) {
+    Value x = toDate(a, dateFormat), y = toDate(b, dateFormat);
+    int c = x.s.compare(y.s);
+    return c < 0 ? -1 : c > 0 ? 1 : 0;
+  }
+  int c = a.s.compare(b.s);
+  return c < 0 ? -1 : c > 0 ? 1 : 0;
+}
+
+Value columnValue(sqlite3_stmt *st, int col, SqlType type) {
+  int vt = sqlite3_column_type(st, col);
+  if (vt == SQLITE_NULL)
+    return Value();
+  if (type == SqlType::Number || ((vt == SQLITE_INTEGER || vt == SQLITE_FLOAT) &&
+                                  type != SqlType::Date && type != SqlType::Rowid)) {
+    if (vt == SQLITE_INTEGER)
+      return Value::integer(sqlite3_column_int64(st, col));
+    if (vt == SQLITE_FLOAT)
+      return Value::number(normalize(sqlite3_column_double(st, col)));
+    const char *t = reinterpret_cast<const char *>(sqlite3_column_text(st, col));
+    auto n = parseNumber(t ? t : "");
+    if (!n)
+      raise(1722);
+    if (type == SqlType::Number)
+      return Value::number(*n);
+    return Value::text(t ? t : "");
+  }
+  if (type == SqlType::Date) {
+    Value r;
+    r.t = VType::Date;
+    r.s = reinterpret_cast<const char *>(sqlite3_column_text(st, col));
+    return r;
+  }
+  if (vt == SQLITE_BLOB) {
+    const char *p = static_cast<const char *>(sqlite3_column_blob(st, col));
+    return Value::text(std::string(p, static_cast<size_t>(sqlite3_column_bytes(st, col))));
+  }
+  const char *t = reinterpret_cast<const char *>(sqlite3_column_text(st, col));
+  return Value::text(std::string(t, static_cast<size_t>(sqlite3_column_bytes(st, col))));
+}
+
+void bindParam(sqlite3_stmt *st, int idx, const Value &v) {
+  switch (v.t) {
+  case VType::Number:
+    if (v.n.isInt)
+      sqlite3_bind_int64(st, idx, v.n.i);
+    else
+      sqlite3_bind_double(st, idx, v.n.d);
+    break;
+  case VType::Char:
+  case VType::Date:
+    sqlite3_bind_text(st, idx, v.s.data(), static_cast<int>(v.s.size()), SQLITE_TRANSIENT);
+    break;
+  case VType::Boolean:
+    raiseValueError();
+  default:
+    sqlite3_bind_null(st, idx);
+  }
+}
+
+} // namespace localdb::plsql

@@ -1,0 +1,121 @@
+// PL/SQL run-time values and errors: the tagged value, records, PL/SQL tables, cursor states,
+// conversions and arithmetic with Oracle's rules, and the error that carries ORA-06512 lines.
+#pragma once
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "localdb/plsql/PlsqlAst.h"
+#include "localdb/sql/OraError.h"
+#include "localdb/sql/OraNumber.h"
+#include "localdb/sql/SqlFunctions.h"
+
+namespace localdb {
+class Session;
+}
+
+namespace localdb::plsql {
+
+struct Record;
+struct PlTable;
+struct CursorState;
+
+// A value: NULL (of any type), a number, text, a date (stored text), a boolean, or a record,
+// a PL/SQL table or a cursor shared by reference (assignment copies them explicitly).
+struct Value {
+  VType t = VType::Null;
+  bool b = false;
+  OraNum n;
+  std::string s;
+  std::shared_ptr<Record> rec;
+  std::shared_ptr<PlTable> tab;
+  std::shared_ptr<CursorState> cur;
+
+  bool isNull() const { return t == VType::Null; }
+  static Value number(const OraNum &v) {
+    Value x;
+    x.t = VType::Number;
+    x.n = v;
+    return x;
+  }
+  static Value integer(int64_t v) { return number(OraNum{true, v, 0}); }
+  static Value text(std::string v) {
+    Value x;
+    if (!v.empty()) {
+      x.t = VType::Char;
+      x.s = std::move(v);
+    }
+    return x;
+  }
+  static Value boolean(bool v) {
+    Value x;
+    x.t = VType::Boolean;
+    x.b = v;
+    return x;
+  }
+};
+
+struct Record {
+  const TypeDecl *type = nullptr;
+  std::vector<Value> fields;
+};
+
+struct PlTable {
+  const TypeDecl *type = nullptr;
+  std::map<int32_t, Value> elements;
+};
+
+// An open (or closed) cursor: its SQLite statement while open and its attributes.
+struct CursorState {
+  Session *session = nullptr;
+  sqlite3_stmt *stmt = nullptr;
+  bool isOpen = false;
+  int found = -1; // -1 before the first fetch, 0 / 1 after
+  int64_t rowCount = 0;
+  std::vector<SqlType> columnTypes;
+  std::vector<RownumCounter> counters; // ROWNUM counters the open statement reads
+  ~CursorState();
+  void close();
+};
+
+// A raised PL/SQL exception as it travels: its code (Oracle's number, 1 for a user-defined
+// exception without EXCEPTION_INIT), its message, the declaration it came from, and the
+// ORA-06512 lines gathered on the way out.
+struct PlsqlError {
+  int code = 0;
+  std::string message; // "ORA-nnnnn: ..." (first line)
+  const ExceptionDecl *user = nullptr;
+  std::vector<std::string> trace;
+};
+
+[[noreturn]] void raise(int code, const std::string &detail = std::string());
+[[noreturn]] void raiseValueError(const char *why = nullptr);
+
+// Date text as stored ("YYYY-MM-DD HH:MM:SS").
+std::string numberText(const OraNum &n);
+
+// Conversions with Oracle's implicit rules; ORA-06502 when a value does not fit.
+Value toNumber(const Value &v);
+Value toText(const Value &v, const std::string &dateFormat);
+Value toDate(const Value &v, const std::string &dateFormat);
+// A copy that shares nothing mutable (records and tables are values).
+Value deepCopy(const Value &v);
+// Fits a value into a declared type (length, precision, integer range).
+Value coerce(const Value &v, const Type &t, const std::string &dateFormat);
+// A fresh value of a type: NULL for scalars, an empty record or table.
+Value initialValue(const Type &t);
+
+// Arithmetic and comparison on values already of compatible families.
+Value arith(Op op, const Value &a, const Value &b, const std::string &dateFormat);
+// -1, 0, 1; the caller handles NULLs.
+int compareValues(const Value &a, const Value &b, const std::string &dateFormat);
+
+// SQLite column / parameter bridges.
+Value columnValue(sqlite3_stmt *st, int col, SqlType type);
+void bindParam(sqlite3_stmt *st, int idx, const Value &v);
+
+} // namespace localdb::plsql

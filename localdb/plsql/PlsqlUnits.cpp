@@ -1,0 +1,908 @@
+// Stored PL/SQL units: the DDL that stores and compiles them, the catalog rows (source, errors,
+// status, dependencies, triggers), the per-logon cache of compiled units, and the entry point
+// that compiles and runs an anonymous block with the caller's bind variables.
+#include "localdb/plsql/PlsqlUnits.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <set>
+
+#include "localdb/catalog/Catalog.h"
+#include "localdb/plsql/PlsqlBinder.h"
+#include "localdb/plsql/PlsqlInterp.h"
+#include "localdb/server/Session.h"
+#include "localdb/sql/OraDate.h"
+#include "localdb/sql/SqlBinder.h"
+#include "localdb/sql/SqlLexer.h"
+
+namespace localdb::plsql {
+
+namespace {
+
+// ---------------------------------------------------------------- versions
+
+// Every change of a unit in this process bumps its version, so each logon's cache notices
+// replacements made through other logons (last_ddl_time has only whole seconds).
+std::mutex gVersionLock;
+std::map<std::string, long> gVersions;
+std::atomic<long> gGeneration{0};
+
+long versionOf(const std::string &key) {
+  std::lock_guard<std::mutex> lock(gVersionLock);
+  auto it = gVersions.find(key);
+  return it == gVersions.end() ? 0 : it->second;
+}
+
+void bumpVersion(const std::string &key) {
+  std::lock_guard<std::mutex> lock(gVersionLock);
+  ++gVersions[key];
+  ++gGeneration;
+}
+
+std::string unitKey(const std::string &owner, const std::string &name, const std::string &type) {
+  return owner + "." + name + "." + type;
+}
+
+// ---------------------------------------------------------------- catalog helpers
+
+struct Query {
+  sqlite3_stmt *st = nullptr;
+  Query(sqlite3 *db, const std::string &sql) {
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) {
+      std::string m = sqlite3_errmsg(db);
+      sqlite3_finalize(st);
+      st = nullptr;
+      throw oraErrorText(600, "internal error code, arguments: [plsql], [" + m + "]");
+    }
+  }
+  ~Query() { sqlite3_finalize(st); }
+  Query &bind(int i, const std::string &v) {
+    sqlite3_bind_text(st, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
+    return *this;
+  }
+  Query &bind(int i, long long v) {
+    sqlite3_bind_int64(st, i, v);
+    return *this;
+  }
+  bool next() { return sqlite3_step(st) == SQLITE_ROW; }
+  std::string text(int c) {
+    const unsigned char *t = sqlite3_column_text(st, c);
+    return t ? reinterpret_cast<const char *>(t) : "";
+  }
+  void run(sqlite3 *db) {
+    int rc = sqlite3_step(st);
+    if (rc != SQLITE_DONE && rc != SQLITE_ROW)
+      throw sqliteError(db, rc);
+  }
+};
+
+void ensureTables(sqlite3 *db) {
+  execSql(db, "CREATE TABLE IF NOT EXISTS ora_dependencies(owner TEXT NOT NULL, name TEXT NOT "
+              "NULL, type TEXT NOT NULL, referenced_owner TEXT, referenced_name TEXT, "
+              "referenced_type TEXT, referenced_link_name TEXT, dependency_type TEXT)");
+}
+
+// ---------------------------------------------------------------- compiled units
+
+struct CompiledUnit {
+  std::string owner, name, type, text;
+  std::string stamp; // last_ddl_time, status and version when it was compiled
+  std::unique_ptr<Unit> unit;
+  std::vector<CompileError> errors;
+  std::vector<std::shared_ptr<const CompiledUnit>> deps; // units its tree points into
+  bool valid() const { return errors.empty(); }
+};
+
+struct UnitState : State {
+  std::map<std::string, std::shared_ptr<const CompiledUnit>> units; // by owner.name.type
+  std::map<std::string, std::shared_ptr<const CompiledUnit>> blocks; // anonymous, by text
+  long generation = -1;
+  std::set<std::string> compiling; // guards against units that reach themselves
+};
+
+UnitState &stateOf(Session &s);
+
+std::string typeText(UnitKind k) {
+  switch (k) {
+  case UnitKind::Procedure:
+    return "PROCEDURE";
+  case UnitKind::Function:
+    return "FUNCTION";
+  case UnitKind::Package:
+    return "PACKAGE";
+  case UnitKind::PackageBody:
+    return "PACKAGE BODY";
+  case UnitKind::Trigger:
+    return "TRIGGER";
+  default:
+    return "";
+  }
+}
+
+class Resolver;
+std::shared_ptr<const CompiledUnit> compileText(Session &s, const std::string &owner,
+                                                const std::string &text, bool anonymous);
+
+// Loads (and compiles) a stored unit for use; null when it does not exist. invalid: it exists
+// but does not compile.
+std::shared_ptr<const CompiledUnit> loadUnit(Session &s, const std::string &owner,
+                                             const std::string &name, const std::string &type,
+                                             bool &invalid) {
+  invalid = false;
+  UnitState &st = stateOf(s);
+  std::string key = unitKey(owner, name, type);
+  std::string status, ddl;
+  {
+    Query q(s.db(), "SELECT status, last_ddl_time FROM ora_objects WHERE owner = ?1 AND "
+                    "object_name = ?2 AND object_type = ?3");
+    q.bind(1, owner).bind(2, name).bind(3, type);
+    if (!q.next())
+      return nullptr;
+    status = q.text(0);
+    ddl = q.text(1);
+  }
+  std::string stamp = ddl + "/" + status + "/" + std::to_string(versionOf(key));
+  auto it = st.units.find(key);
+  if (it != st.units.end() && it->second->stamp == stamp) {
+    if (!it->second->valid())
+      invalid = true;
+    return it->second->valid() ? it->second : nullptr;
+  }
+  if (st.compiling.count(key))
+    return nullptr;
+  std::string text;
+  {
+    Query q(s.db(), "SELECT text FROM ora_source WHERE owner = ?1 AND name = ?2 AND type = ?3 "
+                    "ORDER BY line");
+    q.bind(1, owner).bind(2, name).bind(3, type);
+    while (q.next())
+      text += q.text(0);
+  }
+  st.compiling.insert(key);
+  std::shared_ptr<const CompiledUnit> cu;
+  try {
+    cu = compileText(s, owner, text, false);
+  } catch (...) {
+    st.compiling.erase(key);
+    throw;
+  }
+  st.compiling.erase(key);
+  const_cast<CompiledUnit &>(*cu).stamp = stamp;
+  st.units[key] = cu;
+  if (!cu->valid()) {
+    invalid = true;
+    return nullptr;
+  }
+  return cu;
+}
+
+class Resolver : public UnitResolver {
+public:
+  Resolver(Session &s, std::vector<std::shared_ptr<const CompiledUnit>> &deps)
+      : FSession(s), FDeps(deps) {}
+  const Unit *findUnit(const std::string &owner, const std::string &name,
+                       bool &invalid) override {
+    invalid = false;
+    for (const char *type : {"PACKAGE", "PROCEDURE", "FUNCTION"}) {
+      bool bad = false;
+      auto cu = loadUnit(FSession, owner, name, type, bad);
+      if (bad) {
+        invalid = true;
+        return nullptr;
+      }
+      if (cu) {
+        FDeps.push_back(cu);
+        return cu->unit.get();
+      }
+    }
+    return nullptr;
+  }
+  bool isSchema(const std::string &user) override {
+    Query q(FSession.db(), "SELECT 1 FROM ora_users WHERE username = ?1");
+    q.bind(1, user);
+    return q.next();
+  }
+
+private:
+  Session &FSession;
+  std::vector<std::shared_ptr<const CompiledUnit>> &FDeps;
+};
+
+std::shared_ptr<const CompiledUnit> compileText(Session &s, const std::string &owner,
+                                                const std::string &text, bool anonymous) {
+  auto cu = std::make_shared<CompiledUnit>();
+  cu->text = text;
+  cu->owner = owner;
+  cu->unit = parseUnit(text, anonymous, cu->errors);
+  Unit &u = *cu->unit;
+  if (u.owner.empty())
+    u.owner = owner;
+  cu->name = u.name;
+  cu->type = typeText(u.kind);
+  if (!cu->errors.empty())
+    return cu;
+  Resolver resolver(s, cu->deps);
+  BindContext ctx;
+  ctx.db = s.db();
+  ctx.user = owner;
+  ctx.units = &resolver;
+  if (u.kind == UnitKind::PackageBody) {
+    bool invalid = false;
+    auto spec = loadUnit(s, u.owner, u.name, "PACKAGE", invalid);
+    if (spec) {
+      cu->deps.push_back(spec);
+      ctx.spec = spec->unit.get();
+    } else if (invalid) {
+      cu->errors.push_back(CompileError{u.namePos,
+                                        "PLS-00905: object " + u.owner + "." + u.name +
+                                            " is invalid",
+                                        false});
+      cu->errors.push_back(
+          CompileError{0, "PL/SQL: Compilation unit analysis terminated", true});
+      return cu;
+    }
+  }
+  bindUnit(u, text, ctx, cu->errors);
+  return cu;
+}
+
+std::vector<PlacedError> place(const CompiledUnit &cu) {
+  std::vector<PlacedError> out;
+  LineMap lines(cu.text);
+  for (const CompileError &e : cu.errors) {
+    PlacedError p;
+    if (!e.unitLevel) {
+      p.line = lines.line(e.pos);
+      p.position = lines.column(e.pos);
+    }
+    p.text = e.text;
+    out.push_back(std::move(p));
+  }
+  return out;
+}
+
+// ---------------------------------------------------------------- package bodies at run time
+
+const Unit *bodyFor(Session &s, const Unit *spec, std::shared_ptr<const void> &keep) {
+  bool invalid = false;
+  auto body = loadUnit(s, spec->owner, spec->name, "PACKAGE BODY", invalid);
+  if (invalid) {
+    raise(4063, "package body \"" + spec->owner + "." + spec->name + "\" has errors");
+  }
+  if (!body)
+    return nullptr;
+  if (body->unit->spec != spec) {
+    // The body was compiled against an older specification: compile it again against this one.
+    bumpVersion(unitKey(spec->owner, spec->name, "PACKAGE BODY"));
+    body = loadUnit(s, spec->owner, spec->name, "PACKAGE BODY", invalid);
+    if (!body || body->unit->spec != spec)
+      raise(4063, "package body \"" + spec->owner + "." + spec->name + "\" has errors");
+  }
+  keep = body;
+  return body->unit.get();
+}
+
+UnitState &stateOf(Session &s) {
+  if (!s.plsqlState) {
+    auto st = std::make_shared<UnitState>();
+    Session *sp = &s;
+    st->bodyOf = [sp](const Unit *spec, std::shared_ptr<const void> &keep) {
+      return bodyFor(*sp, spec, keep);
+    };
+    s.plsqlState = st;
+  }
+  return *std::static_pointer_cast<UnitState>(s.plsqlState);
+}
+
+// ---------------------------------------------------------------- DDL
+
+struct UnitHeader {
+  UnitKind kind = UnitKind::Anonymous;
+  bool orReplace = false;
+  std::string owner, name;
+  int keywordPos = 0; // where the stored source starts
+  int namePos = 0;
+  std::string option; // ALTER: COMPILE [BODY|SPECIFICATION|PACKAGE], ENABLE, DISABLE
+};
+
+UnitKind kindOfWord(const std::vector<Token> &t, size_t &i) {
+  if (t[i].is("PROCEDURE"))
+    return ++i, UnitKind::Procedure;
+  if (t[i].is("FUNCTION"))
+    return ++i, UnitKind::Function;
+  if (t[i].is("TRIGGER"))
+    return ++i, UnitKind::Trigger;
+  if (t[i].is("PACKAGE")) {
+    ++i;
+    if (t[i].is("BODY"))
+      return ++i, UnitKind::PackageBody;
+    return UnitKind::Package;
+  }
+  return UnitKind::Anonymous;
+}
+
+// Reads the leading words: CREATE [OR REPLACE] kind [owner.]name, DROP kind name,
+// ALTER kind name COMPILE ...
+bool readHeader(const std::vector<Token> &t, PlsqlText what, UnitHeader &h) {
+  size_t i = 1;
+  if (what == PlsqlText::Create && t[i].is("OR") && t[i + 1].is("REPLACE")) {
+    h.orReplace = true;
+    i += 2;
+  }
+  h.keywordPos = t[i].pos;
+  h.kind = kindOfWord(t, i);
+  if (h.kind == UnitKind::Anonymous)
+    return false;
+  if (t[i].kind != Tok::Ident && t[i].kind != Tok::QuotedIdent)
+    throw oraError(what == PlsqlText::Create ? 900 : 4050, t[i].pos);
+  h.namePos = t[i].pos;
+  h.name = t[i].text;
+  ++i;
+  if (t[i].is(".") && (t[i + 1].kind == Tok::Ident || t[i + 1].kind == Tok::QuotedIdent)) {
+    h.owner = h.name;
+    h.name = t[i + 1].text;
+    h.namePos = t[i + 1].pos;
+    i += 2;
+  }
+  if (what == PlsqlText::AlterCompile) {
+    while (t[i].kind != Tok::End) {
+      h.option += (h.option.empty() ? "" : " ") + t[i].text;
+      ++i;
+    }
+  } else if (what == PlsqlText::Drop && t[i].kind != Tok::End) {
+    throw oraError(933, t[i].pos);
+  }
+  return true;
+}
+
+std::string ownerFor(Session &s, const UnitHeader &h) {
+  std::string owner = h.owner.empty() ? s.user() : h.owner;
+  if (owner != s.user()) {
+    // Another schema's units are SYSTEM's (the DBA's) business only.
+    if (s.user() != "SYSTEM" && s.user() != "SYS")
+      throw oraError(1031);
+    Query q(s.db(), "SELECT 1 FROM ora_users WHERE username = ?1");
+    q.bind(1, owner);
+    if (!q.next())
+      throw oraErrorArg(1918, owner);
+  }
+  return owner;
+}
+
+// Marks every unit that depends on owner.name (directly or through others) INVALID.
+void invalidateDependants(sqlite3 *db, const std::string &owner, const std::string &name) {
+  std::vector<std::pair<std::string, std::string>> todo{{owner, name}};
+  std::set<std::string> seen;
+  while (!todo.empty()) {
+    auto [o, n] = todo.back();
+    todo.pop_back();
+    Query q(db, "SELECT DISTINCT owner, name, type FROM ora_dependencies WHERE "
+                "referenced_owner = ?1 AND referenced_name = ?2");
+    q.bind(1, o).bind(2, n);
+    while (q.next()) {
+      std::string key = unitKey(q.text(0), q.text(1), q.text(2));
+      if (!seen.insert(key).second)
+        continue;
+      Query u(db, "UPDATE ora_objects SET status = 'INVALID' WHERE owner = ?1 AND object_name = "
+                  "?2 AND object_type = ?3");
+      u.bind(1, q.text(0)).bind(2, q.text(1)).bind(3, q.text(2));
+      u.run(db);
+      bumpVersion(key);
+      todo.emplace_back(q.text(0), q.text(1));
+    }
+  }
+}
+
+void removeUnitRows(sqlite3 *db, const std::string &owner, const std::string &name,
+                    const std::string &type) {
+  for (const char *sql :
+       {"DELETE FROM ora_source WHERE owner = ?1 AND name = ?2 AND type = ?3",
+        "DELETE FROM ora_errors WHERE owner = ?1 AND name = ?2 AND type = ?3",
+        "DELETE FROM ora_dependencies WHERE owner = ?1 AND name = ?2 AND type = ?3"}) {
+    Query q(db, sql);
+    q.bind(1, owner).bind(2, name).bind(3, type);
+    q.run(db);
+  }
+}
+
+void storeErrorsAndDeps(sqlite3 *db, const CompiledUnit &cu, const std::string &owner,
+                        const std::string &name, const std::string &type) {
+  {
+    Query q(db, "DELETE FROM ora_errors WHERE owner = ?1 AND name = ?2 AND type = ?3");
+    q.bind(1, owner).bind(2, name).bind(3, type);
+    q.run(db);
+    Query d(db, "DELETE FROM ora_dependencies WHERE owner = ?1 AND name = ?2 AND type = ?3");
+    d.bind(1, owner).bind(2, name).bind(3, type);
+    d.run(db);
+  }
+  int seq = 0;
+  for (const PlacedError &e : place(cu)) {
+    Query q(db, "INSERT INTO ora_errors(owner, name, type, sequence, line, position, text) "
+                "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)");
+    q.bind(1, owner).bind(2, name).bind(3, type).bind(4, ++seq).bind(5, e.line);
+    q.bind(6, e.position).bind(7, e.text);
+    q.run(db);
+  }
+  for (const auto &d : cu.unit->dependsOn) {
+    size_t dot = d.first.find('.');
+    Query q(db, "INSERT INTO ora_dependencies(owner, name, type, referenced_owner, "
+                "referenced_name, referenced_type, dependency_type) VALUES (?1, ?2, ?3, ?4, ?5, "
+                "?6, 'HARD')");
+    q.bind(1, owner).bind(2, name).bind(3, type).bind(4, d.first.substr(0, dot));
+    q.bind(5, d.first.substr(dot + 1)).bind(6, d.second);
+    q.run(db);
+  }
+  Query st(db, "UPDATE ora_objects SET status = ?4 WHERE owner = ?1 AND object_name = ?2 AND "
+               "object_type = ?3");
+  st.bind(1, owner).bind(2, name).bind(3, type).bind(4, cu.valid() ? "VALID" : "INVALID");
+  st.run(db);
+}
+
+void storeTrigger(sqlite3 *db, const CompiledUnit &cu, const std::string &owner,
+                  const std::string &name) {
+  const TriggerInfo &t = cu.unit->trigger;
+  std::string type = std::string(t.before ? "BEFORE" : "AFTER") +
+                     (t.forEachRow ? " EACH ROW" : " STATEMENT");
+  std::string event;
+  if (t.onInsert)
+    event = "INSERT";
+  if (t.onUpdate)
+    event += event.empty() ? "UPDATE" : " OR UPDATE";
+  if (t.onDelete)
+    event += event.empty() ? "DELETE" : " OR DELETE";
+  std::string tableOwner = t.table.size() > 1 ? t.table[0] : owner;
+  std::string table = t.table.back();
+  std::string body = cu.text.substr(static_cast<size_t>(t.bodyStart));
+  std::string refs = "REFERENCING NEW AS " + t.newName + " OLD AS " + t.oldName;
+  Query q(db, "INSERT OR REPLACE INTO ora_triggers(owner, trigger_name, trigger_type, "
+              "triggering_event, table_owner, table_name, referencing_names, when_clause, "
+              "status, description, trigger_body) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, "
+              "'ENABLED', ?9, ?10)");
+  q.bind(1, owner).bind(2, name).bind(3, type).bind(4, event).bind(5, tableOwner);
+  q.bind(6, table).bind(7, refs);
+  if (t.whenText.empty())
+    sqlite3_bind_null(q.st, 8);
+  else
+    q.bind(8, t.whenText);
+  q.bind(9, name + "\n" + t.description + "\n").bind(10, body);
+  q.run(db);
+}
+
+// Stores and compiles a unit's source: returns whether it compiled cleanly.
+bool storeUnit(Session &s, const std::string &owner, const UnitHeader &h, const std::string &source,
+               bool replaceSource) {
+  UnitState &st = stateOf(s);
+  std::string type = typeText(h.kind);
+  std::string key = unitKey(owner, h.name, type);
+  // Compile before touching the catalog (the compile reads it).
+  s.commit();
+  ensureTables(s.db());
+  auto cu = compileText(s, owner, source, false);
+  s.exec("BEGIN IMMEDIATE");
+  try {
+    sqlite3 *db = s.db();
+    bool exists = false;
+    {
+      Query q(db, "SELECT object_type FROM ora_objects WHERE owner = ?1 AND object_name = ?2");
+      q.bind(1, owner).bind(2, h.name);
+      while (q.next()) {
+        std::string t = q.text(0);
+        bool sameFamily = t == type || (h.kind == UnitKind::Package && t == "PACKAGE BODY") ||
+                          (h.kind == UnitKind::PackageBody && t == "PACKAGE");
+        if (t == type)
+          exists = true;
+        else if (!sameFamily && replaceSource)
+          throw oraError(955, h.namePos);
+      }
+    }
+    if (exists && replaceSource && !h.orReplace)
+      throw oraError(955, h.namePos);
+    if (replaceSource) {
+      removeUnitRows(db, owner, h.name, type);
+      int line = 0;
+      size_t from = 0;
+      while (from < source.size()) {
+        size_t nl = source.find('\n', from);
+        size_t to = nl == std::string::npos ? source.size() : nl + 1;
+        Query q(db, "INSERT INTO ora_source(owner, name, type, line, text) VALUES (?1, ?2, ?3, "
+                    "?4, ?5)");
+        q.bind(1, owner).bind(2, h.name).bind(3, type).bind(4, ++line);
+        q.bind(5, source.substr(from, to - from));
+        q.run(db);
+        from = to;
+      }
+    }
+    std::string now = nowText();
+    if (exists) {
+      Query q(db, "UPDATE ora_objects SET last_ddl_time = ?4 WHERE owner = ?1 AND object_name = "
+                  "?2 AND object_type = ?3");
+      q.bind(1, owner).bind(2, h.name).bind(3, type).bind(4, now);
+      q.run(db);
+    } else {
+      addObject(db, owner, h.name, type);
+    }
+    storeErrorsAndDeps(db, *cu, owner, h.name, type);
+    if (h.kind == UnitKind::Trigger) {
+      if (cu->unit->trigger.table.empty()) {
+        Query d(db, "DELETE FROM ora_triggers WHERE owner = ?1 AND trigger_name = ?2");
+        d.bind(1, owner).bind(2, h.name);
+        d.run(db);
+      } else {
+        storeTrigger(db, *cu, owner, h.name);
+      }
+    }
+    // What used the old version must be compiled again; a new specification also
+    // invalidates its body.
+    if (replaceSource || h.kind == UnitKind::Package) {
+      invalidateDependants(db, owner, h.name);
+      if (h.kind == UnitKind::Package) {
+        Query b(db, "UPDATE ora_objects SET status = 'INVALID' WHERE owner = ?1 AND object_name "
+                    "= ?2 AND object_type = 'PACKAGE BODY' AND ?3 = 1");
+        b.bind(1, owner).bind(2, h.name).bind(3, replaceSource ? 1 : 0);
+        b.run(db);
+      }
+    }
+    s.exec("COMMIT");
+  } catch (...) {
+    sqlite3_exec(s.db(), "ROLLBACK", nullptr, nullptr, nullptr);
+    throw;
+  }
+  bumpVersion(key);
+  if (h.kind == UnitKind::Package)
+    bumpVersion(unitKey(owner, h.name, "PACKAGE BODY"));
+  st.units.erase(key);
+  return cu->valid();
+}
+
+void dropUnit(Session &s, const UnitHeader &h) {
+  std::string owner = ownerFor(s, h);
+  std::vector<std::string> types{typeText(h.kind)};
+  if (h.kind == UnitKind::Package)
+    types.push_back("PACKAGE BODY");
+  s.commit();
+  ensureTables(s.db());
+  s.exec("BEGIN IMMEDIATE");
+  try {
+    sqlite3 *db = s.db();
+    Query q(db, "SELECT 1 FROM ora_objects WHERE owner = ?1 AND object_name = ?2 AND "
+                "object_type = ?3");
+    q.bind(1, owner).bind(2, h.name).bind(3, types[0]);
+    if (!q.next())
+      throw oraErrorArg(4043, h.owner.empty() ? h.name : owner + "." + h.name);
+    for (const std::string &type : types) {
+      removeUnitRows(db, owner, h.name, type);
+      Query d(db, "DELETE FROM ora_objects WHERE owner = ?1 AND object_name = ?2 AND "
+                  "object_type = ?3");
+      d.bind(1, owner).bind(2, h.name).bind(3, type);
+      d.run(db);
+      bumpVersion(unitKey(owner, h.name, type));
+    }
+    if (h.kind == UnitKind::Trigger) {
+      Query d(db, "DELETE FROM ora_triggers WHERE owner = ?1 AND trigger_name = ?2");
+      d.bind(1, owner).bind(2, h.name);
+      d.run(db);
+    }
+    if (h.kind != UnitKind::PackageBody)
+      invalidateDependants(db, owner, h.name);
+    s.exec("COMMIT");
+  } catch (...) {
+    sqlite3_exec(s.db(), "ROLLBACK", nullptr, nullptr, nullptr);
+    throw;
+  }
+}
+
+int alterUnit(Session &s, UnitHeader h) {
+  std::string owner = ownerFor(s, h);
+  std::string opt = h.option;
+  if (h.kind == UnitKind::Trigger && (opt == "ENABLE" || opt == "DISABLE")) {
+    Query q(s.db(), "UPDATE ora_triggers SET status = ?3 WHERE owner = ?1 AND trigger_name = ?2");
+    q.bind(1, owner).bind(2, h.name).bind(3, opt == "ENABLE" ? "ENABLED" : "DISABLED");
+    s.commit();
+    q.run(s.db());
+    if (sqlite3_changes(s.db()) == 0)
+      throw oraErrorArg(4080, h.name);
+    return 0;
+  }
+  if (opt.compare(0, 7, "COMPILE") != 0)
+    throw oraError(922);
+  std::vector<UnitKind> kinds{h.kind};
+  if (h.kind == UnitKind::Package) {
+    if (opt == "COMPILE BODY")
+      kinds = {UnitKind::PackageBody};
+    else if (opt == "COMPILE SPECIFICATION")
+      kinds = {UnitKind::Package};
+    else
+      kinds = {UnitKind::Package, UnitKind::PackageBody};
+  }
+  bool clean = true;
+  bool any = false;
+  for (UnitKind k : kinds) {
+    std::string type = typeText(k);
+    std::string text;
+    {
+      Query q(s.db(), "SELECT text FROM ora_source WHERE owner = ?1 AND name = ?2 AND type = ?3 "
+                      "ORDER BY line");
+      q.bind(1, owner).bind(2, h.name).bind(3, type);
+      while (q.next()) {
+        text += q.text(0);
+        any = true;
+      }
+    }
+    if (text.empty())
+      continue;
+    UnitHeader hk = h;
+    hk.kind = k;
+    clean = storeUnit(s, owner, hk, text, false) && clean;
+  }
+  if (!any)
+    throw oraErrorArg(4043, h.owner.empty() ? h.name : owner + "." + h.name);
+  return clean ? 0 : 0x20;
+}
+
+// ---------------------------------------------------------------- host binds
+
+Value readHost(const HostBind &b, const std::string &dateFormat) {
+  (void)dateFormat;
+  if ((b.indicator && *b.indicator < 0) || !b.value)
+    return Value();
+  const char *p = static_cast<const char *>(b.value);
+  switch (b.type) {
+  case 3: {
+    int64_t v = 0;
+    if (b.valueLength == 1)
+      v = *reinterpret_cast<const int8_t *>(p);
+    else if (b.valueLength == 2) {
+      int16_t x;
+      std::memcpy(&x, p, 2);
+      v = x;
+    } else if (b.valueLength == 8)
+      std::memcpy(&v, p, 8);
+    else {
+      int32_t x;
+      std::memcpy(&x, p, 4);
+      v = x;
+    }
+    return Value::integer(v);
+  }
+  case 4: {
+    double v;
+    if (b.valueLength == 4) {
+      float x;
+      std::memcpy(&x, p, 4);
+      v = x;
+    } else {
+      std::memcpy(&v, p, 8);
+    }
+    return Value::number(normalize(v));
+  }
+  case 5:
+  case 97: {
+    size_t n = strnlen(p, static_cast<size_t>(b.valueLength > 0 ? b.valueLength : 65535));
+    return Value::text(std::string(p, n));
+  }
+  case 102:
+    return Value();
+  default: {
+    size_t n = b.length ? *b.length : static_cast<size_t>(std::max(0, b.valueLength));
+    return Value::text(std::string(p, n));
+  }
+  }
+}
+
+void writeHost(const HostBind &b, const Value &v, const std::string &dateFormat) {
+  if (v.isNull()) {
+    if (!b.indicator)
+      throw oraError(1405);
+    *b.indicator = -1;
+    if (b.length)
+      *b.length = 0;
+    if ((b.type == 5 || b.type == 97) && b.value && b.valueLength > 0)
+      static_cast<char *>(b.value)[0] = 0;
+    return;
+  }
+  if (!b.value)
+    return;
+  char *p = static_cast<char *>(b.value);
+  if (b.type == 3 || b.type == 4) {
+    if (v.t == VType::Boolean)
+      raise(6502);
+    Value n = toNumber(v);
+    if (b.type == 4) {
+      double d = n.n.asDouble();
+      if (b.valueLength == 4) {
+        float f = static_cast<float>(d);
+        std::memcpy(p, &f, 4);
+      } else {
+        std::memcpy(p, &d, 8);
+      }
+    } else {
+      double r = n.n.isInt ? static_cast<double>(n.n.i) : std::round(n.n.d);
+      int64_t x = n.n.isInt ? n.n.i : clampToInt(r, INT64_MAX);
+      int bits = b.valueLength == 1 ? 8 : b.valueLength == 2 ? 16 : b.valueLength == 8 ? 64 : 32;
+      if (bits < 64 && (x >= (int64_t(1) << (bits - 1)) || x < -(int64_t(1) << (bits - 1))))
+        raise(6502);
+      if (bits == 8) {
+        int8_t y = static_cast<int8_t>(x);
+        std::memcpy(p, &y, 1);
+      } else if (bits == 16) {
+        int16_t y = static_cast<int16_t>(x);
+        std::memcpy(p, &y, 2);
+      } else if (bits == 64) {
+        std::memcpy(p, &x, 8);
+      } else {
+        int32_t y = static_cast<int32_t>(x);
+        std::memcpy(p, &y, 4);
+      }
+    }
+    if (b.indicator)
+      *b.indicator = 0;
+    return;
+  }
+  if (v.t == VType::Boolean)
+    raise(6502);
+  Value t = toText(v, dateFormat);
+  bool nul = b.type == 5 || b.type == 97;
+  size_t room = static_cast<size_t>(std::max(0, b.valueLength)) - (nul && b.valueLength > 0 ? 1 : 0);
+  if (t.s.size() > room)
+    raise(6502, "PL/SQL: numeric or value error: character string buffer too small");
+  std::memcpy(p, t.s.data(), t.s.size());
+  if (nul)
+    p[t.s.size()] = 0;
+  if (b.length)
+    *b.length = static_cast<uint16_t>(t.s.size());
+  if (b.indicator)
+    *b.indicator = 0;
+}
+
+OraError compileFailure(const CompiledUnit &cu) {
+  std::string m;
+  int offset = -1;
+  for (const PlacedError &e : place(cu)) {
+    if (!m.empty())
+      m += "\n";
+    m += "ORA-06550: line " + std::to_string(e.line) + ", column " + std::to_string(e.position) +
+         ":\n" + e.text;
+  }
+  if (!cu.errors.empty() && !cu.errors[0].unitLevel)
+    offset = cu.errors[0].pos;
+  return OraError{6550, m, offset};
+}
+
+OraError runFailure(const PlsqlError &e) {
+  std::string m = e.user && e.code == 1 ? oraMessage(6510) : e.message;
+  int code = e.user && e.code == 1 ? 6510 : e.code;
+  for (const std::string &t : e.trace)
+    m += "\n" + t;
+  return OraError{code, m, -1};
+}
+
+void syncGeneration(UnitState &st) {
+  long g = gGeneration.load();
+  if (st.generation != g) {
+    st.blocks.clear();
+    st.generation = g;
+  }
+}
+
+int runBlock(Session &s, const std::string &text, const HostBindLookup &binds,
+             bool compileOnlyFlag) {
+  UnitState &st = stateOf(s);
+  syncGeneration(st);
+  std::shared_ptr<const CompiledUnit> cu;
+  auto it = st.blocks.find(text);
+  if (it != st.blocks.end()) {
+    cu = it->second;
+  } else {
+    cu = compileText(s, s.user(), text, true);
+    if (st.blocks.size() > 64)
+      st.blocks.clear();
+    st.blocks[text] = cu;
+  }
+  if (!cu->valid())
+    throw compileFailure(*cu);
+  if (compileOnlyFlag)
+    return 0;
+  const Unit &u = *cu->unit;
+  HostValues host;
+  std::vector<HostBind> slots(u.bindNames.size());
+  for (size_t i = 0; i < u.bindNames.size(); ++i) {
+    if (!binds || !binds(u.bindNames[i], slots[i]))
+      throw oraError(1008);
+    host.values.push_back(readHost(slots[i], s.dateFormat));
+    host.assigned.push_back(false);
+  }
+  s.clearBreak();
+  Interp in(s, st);
+  try {
+    in.runBlock(u, host);
+  } catch (const PlsqlError &e) {
+    throw runFailure(e);
+  }
+  for (size_t i = 0; i < slots.size(); ++i)
+    if (host.assigned[i])
+      writeHost(slots[i], host.values[i], s.dateFormat);
+  return 0;
+}
+
+} // namespace
+
+PlsqlText plsqlTextKind(const std::string &text) {
+  // Only the first few words matter; a lexical error later in the text is the parser's.
+  size_t limit = std::min<size_t>(text.size(), 400);
+  std::vector<Token> t;
+  std::string head = text.substr(0, limit);
+  for (int tries = 0; tries < 2; ++tries) {
+    try {
+      t = tokenize(head, true);
+      break;
+    } catch (const OraError &e) {
+      if (e.offset <= 0)
+        return PlsqlText::None;
+      head = head.substr(0, static_cast<size_t>(e.offset));
+    }
+  }
+  if (t.empty())
+    return PlsqlText::None;
+  t.push_back(Token()); // room to look ahead
+  t.push_back(Token());
+  t.push_back(Token());
+  if (t[0].is("BEGIN") || t[0].is("DECLARE") || t[0].is("<<"))
+    return PlsqlText::Block;
+  size_t i = 1;
+  if (t[0].is("CREATE")) {
+    if (t[1].is("OR") && t[2].is("REPLACE"))
+      i = 3;
+    if (kindOfWord(t, i) != UnitKind::Anonymous)
+      return PlsqlText::Create;
+    return PlsqlText::None;
+  }
+  if (t[0].is("DROP") && kindOfWord(t, i) != UnitKind::Anonymous)
+    return PlsqlText::Drop;
+  if (t[0].is("ALTER") && kindOfWord(t, i) != UnitKind::Anonymous)
+    return PlsqlText::AlterCompile;
+  return PlsqlText::None;
+}
+
+int runPlsql(Session &s, const std::string &text, const HostBindLookup &binds, bool compileOnly) {
+  PlsqlText what = plsqlTextKind(text);
+  if (what == PlsqlText::Block)
+    return runBlock(s, text, binds, compileOnly);
+  std::vector<Token> t = tokenize(text.substr(0, std::min<size_t>(text.size(), 400)), true);
+  while (t.size() < 12)
+    t.push_back(Token());
+  UnitHeader h;
+  if (!readHeader(t, what, h))
+    throw oraError(900, 0);
+  switch (what) {
+  case PlsqlText::Create: {
+    std::string owner = ownerFor(s, h);
+    std::string source = text.substr(static_cast<size_t>(h.keywordPos));
+    // Trailing blanks and line feeds are not part of the unit.
+    while (!source.empty() && std::isspace(static_cast<unsigned char>(source.back())))
+      source.pop_back();
+    return storeUnit(s, owner, h, source, true) ? 0 : 0x20;
+  }
+  case PlsqlText::Drop:
+    dropUnit(s, h);
+    return 0;
+  case PlsqlText::AlterCompile:
+    return alterUnit(s, h);
+  default:
+    throw oraError(900, 0);
+  }
+}
+
+std::vector<PlacedError> compileOnly(Session &s, const std::string &text, bool anonymous) {
+  auto cu = compileText(s, s.user(), text, anonymous);
+  return place(*cu);
+}
+
+std::vector<std::string> takeOutput(Session &s) {
+  return stateOf(s).output.getLines(1000000);
+}
+
+} // namespace localdb::plsql

@@ -1,0 +1,55 @@
+// Stored PL/SQL units: CREATE / DROP / ALTER ... COMPILE, their source, errors, status and
+// dependencies in the catalog, compiled units cached per logon, and the entry points the
+// cursor calls for PL/SQL text.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "localdb/plsql/PlsqlParser.h"
+
+namespace localdb {
+class Session;
+}
+
+namespace localdb::plsql {
+
+enum class PlsqlText { None, Block, Create, Drop, AlterCompile };
+
+// What the leading keywords make of a statement text: an anonymous block, a unit's CREATE,
+// DROP or ALTER ... COMPILE, or none of these (SQL).
+PlsqlText plsqlTextKind(const std::string &text);
+
+// A caller's bind variable as obndra gave it.
+struct HostBind {
+  void *value = nullptr;
+  int valueLength = 0;
+  int type = 1;
+  int16_t *indicator = nullptr;
+  uint16_t *length = nullptr;
+  uint16_t *returnCode = nullptr;
+  uint32_t maxElements = 0;
+  uint32_t *currentElements = nullptr;
+};
+using HostBindLookup = std::function<bool(const std::string &name, HostBind &out)>;
+
+// Compiles and runs PL/SQL text on a logon (compileOnly: an anonymous block is only compiled,
+// for a non-deferred parse). Returns the cursor's warning flags: 0x20 when a unit was stored
+// with compile errors. Failures are thrown as OraError (ORA-06550 with the compile errors, or
+// the run-time error followed by its ORA-06512 lines).
+int runPlsql(Session &s, const std::string &text, const HostBindLookup &binds, bool compileOnly);
+
+// One error of a compile, placed as USER_ERRORS places it.
+struct PlacedError {
+  int line = 0, position = 0;
+  std::string text;
+};
+// Compiles a unit's text (from its keyword, or an anonymous block) against a logon's catalog
+// without storing anything: the errors in order.
+std::vector<PlacedError> compileOnly(Session &s, const std::string &text, bool anonymous);
+
+// The DBMS_OUTPUT lines of a logon not yet read (for tests and the program's output window).
+std::vector<std::string> takeOutput(Session &s);
+
+} // namespace localdb::plsql

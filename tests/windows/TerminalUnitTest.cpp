@@ -1,0 +1,383 @@
+// The terminal window offscreen against the local server: queries into the grid, other
+// statements' success, the history, the column arrangements, the clipboard keys, the desktop
+// record and the main window's command that opens it.
+#include "windows/TerminalUnit.h"
+
+#include "app/LoginUnit.h"
+#include "app/MainUnit.h"
+#include "classes/Application.h"
+#include "db/OciApiQuery.h"
+#include "tests/QtTestEnvironment.h"
+
+#include <QClipboard>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <numeric>
+
+namespace {
+
+const auto *const Environment =
+    ::testing::AddGlobalTestEnvironment(new TQtEnvironment<TApplication>("TerminalUnitTest"));
+
+using TStrings = std::vector<std::string>;
+
+TEST(TerminalLogic, StatementKindsByFunctionCode) {
+  EXPECT_STREQ(StatementKindName(1), "CREATE TABLE");
+  EXPECT_STREQ(StatementKindName(3), "INSERT");
+  EXPECT_STREQ(StatementKindName(4), "SELECT");
+  EXPECT_STREQ(StatementKindName(34), "PL/SQL EXECUTE");
+  EXPECT_STREQ(StatementKindName(54), "COMMIT");
+  EXPECT_STREQ(StatementKindName(68), "DROP PROCEDURE");
+  EXPECT_STREQ(StatementKindName(70), "ALTER RESOURCE COST");
+  EXPECT_STREQ(StatementKindName(76), "DROP SNAPSHOT");
+  int Named = 0;
+  for (int Code = 1; Code <= 76; ++Code)
+    Named += *StatementKindName(Code) != 0;
+  EXPECT_EQ(Named, 73); // 15, 36 and 69 have no name
+  for (int Code : {15, 36, 69, 0, -1, 77, 85, 65535})
+    EXPECT_STREQ(StatementKindName(Code), "") << Code;
+}
+
+TEST(TerminalLogic, HistoryKeepsTheOldestAndDropsTheSecondOldest) {
+  TStrings History;
+  EXPECT_TRUE(AddToHistory(History, "a", 8));
+  EXPECT_FALSE(AddToHistory(History, "a", 8));
+  EXPECT_TRUE(AddToHistory(History, "A", 8)); // entries are compared exactly
+  for (const char *Text : {"b", "c", "d", "e", "f", "g"})
+    AddToHistory(History, Text, 8);
+  EXPECT_EQ(History, (TStrings{"a", "A", "b", "c", "d", "e", "f", "g"}));
+  EXPECT_TRUE(AddToHistory(History, "h", 8));
+  EXPECT_EQ(History, (TStrings{"a", "b", "c", "d", "e", "f", "g", "h"}));
+  EXPECT_FALSE(AddToHistory(History, "c", 8));
+  EXPECT_EQ(History.size(), 8u);
+  // A drop-down of one entry keeps replacing nothing but never loses the oldest either.
+  TStrings One{"x"};
+  EXPECT_TRUE(AddToHistory(One, "y", 1));
+  EXPECT_EQ(One, (TStrings{"x", "y"}));
+}
+
+TEST(TerminalLogic, FitWidthsScaleWithGridLinesAndRoundHalfToEven) {
+  // total = 1 + (1+1) + (3+1) + (2+1) = 10, factor 2.5: 2.5 -> 2, 7.5 -> 8, 5 -> 5.
+  EXPECT_EQ(FitWidths({1, 3, 2}, 25), (std::vector<int>{2, 8, 5}));
+  EXPECT_EQ(FitWidths({90}, 92), (std::vector<int>{90}));
+  EXPECT_EQ(FitWidths({}, 400), (std::vector<int>{}));
+  EXPECT_EQ(FitWidths({0, 0}, 300), (std::vector<int>{0, 0}));
+  const std::vector<int> Widths = FitWidths({40, 120, 75, 8}, 500);
+  const int Sum = std::accumulate(Widths.begin(), Widths.end(), 0);
+  EXPECT_LE(Sum, 500);
+  EXPECT_GE(Sum, 500 - 5 * 500 / 248 - 2);
+}
+
+TEST(TerminalGrid, NothingIsEditableAndCutOffCellsHint) {
+  TTerminalGrid Grid;
+  TTerminalGridModel Model;
+  Model.SetTable({"A", "B"}, {{"1", "22"}, {"x"}}, 2);
+  Grid.setModel(&Model);
+  EXPECT_EQ(Model.rowCount(), 2);
+  EXPECT_EQ(Model.columnCount(), 2);
+  EXPECT_EQ(Model.Cell(1, 1), ""); // short columns are filled with empty cells
+  EXPECT_FALSE(Model.flags(Model.index(0, 0)) & Qt::ItemIsEditable);
+  EXPECT_EQ(Grid.editTriggers(), QAbstractItemView::NoEditTriggers);
+  EXPECT_FALSE(Model.setData(Model.index(0, 0), "changed"));
+  EXPECT_EQ(Model.headerData(1, Qt::Horizontal).toString(), "B");
+
+  const QString Long = "a rather long text | with a bar";
+  const int Needed = Grid.fontMetrics().horizontalAdvance(" " + Long + " ");
+  EXPECT_EQ(Grid.CellHint(Long, Needed - 1), Long);
+  EXPECT_EQ(Grid.CellHint(Long, Needed), "");
+  EXPECT_EQ(Grid.CellHint("", 0), "");
+}
+
+TEST(TerminalGrid, ClipboardKeysCopyTheCurrentCell) {
+  TTerminalGrid Grid;
+  TTerminalGridModel Model;
+  Model.SetTable({"A", "B"}, {{"1", "2"}, {"three", "four"}}, 2);
+  Grid.setModel(&Model);
+  Grid.show();
+  QClipboard *Clipboard = QGuiApplication::clipboard();
+  struct TKey {
+    int Key;
+    Qt::KeyboardModifiers Modifiers;
+  };
+  const TKey Keys[] = {{Qt::Key_C, Qt::ControlModifier},
+                       {Qt::Key_Insert, Qt::ControlModifier},
+                       {Qt::Key_X, Qt::ControlModifier},
+                       {Qt::Key_Delete, Qt::ShiftModifier}};
+  for (const TKey &K : Keys) {
+    Clipboard->setText("before");
+    Grid.setCurrentIndex(Model.index(1, 1));
+    QTest::keyClick(&Grid, Qt::Key(K.Key), K.Modifiers);
+    EXPECT_EQ(Clipboard->text(), "four") << K.Key;
+    EXPECT_EQ(Model.Cell(1, 1), "four"); // a cut copies only
+  }
+  // Another modifier with the key copies nothing.
+  Clipboard->setText("before");
+  QTest::keyClick(&Grid, Qt::Key_Insert, Qt::ControlModifier | Qt::ShiftModifier);
+  QTest::keyClick(&Grid, Qt::Key_Delete, Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_EQ(Clipboard->text(), "before");
+}
+
+// The main window logged on to a fresh local server as SCOTT.
+class TerminalWindow : public ::testing::Test {
+protected:
+  static inline QTemporaryDir *Data = nullptr;
+  QTemporaryDir Program;
+  std::unique_ptr<TMainForm> Main;
+  TTerminalForm *Form = nullptr;
+  std::vector<std::string> Errors;
+
+  static void SetUpTestSuite() {
+    Data = new QTemporaryDir;
+    setenv("TESSALY_DATA", Data->path().toLatin1().constData(), 1);
+    setenv("TESSALY_OCI_LIBRARY", LOCAL_SERVER_LIBRARY, 0); // unless another build is chosen
+  }
+  static void TearDownTestSuite() {
+    delete Data;
+    Data = nullptr;
+  }
+
+  void SetUp() override {
+    SetProgramPath(Program.filePath("tessaly").toStdString());
+    TApplication::ShowErrorMessage = [this](const std::string &AMessage) {
+      Errors.push_back(AMessage);
+    };
+    Main = std::make_unique<TMainForm>();
+    Main->show();
+    QTimer::singleShot(0, [] {
+      LoginForm->UserName->setText("SCOTT");
+      LoginForm->Password->setText("TIGER");
+      LoginForm->Host->clear();
+      LoginForm->OkButton->click();
+    });
+    Main->Database->SetConnected(true);
+    ASSERT_TRUE(Main->Database->Connected());
+    Main->WindowNewTerminalWindowItem->trigger();
+    Form = dynamic_cast<TTerminalForm *>(Main->ActiveChild());
+    ASSERT_NE(Form, nullptr);
+  }
+  void TearDown() override {
+    Main->MdiArea->closeAllSubWindows();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    Main->DatabaseDisconnectItemClick();
+    Main.reset();
+  }
+
+  void Go(const std::string &AStatement) {
+    Form->CommandBox->setEditText(QString::fromLatin1(AStatement.c_str()));
+    Form->GoButton->click();
+  }
+  TStrings Header() const {
+    TStrings Result;
+    for (int i = 0; i < Form->GridModel->ColumnCount(); ++i)
+      Result.push_back(Form->GridModel->Header(i));
+    return Result;
+  }
+  TStrings Column(int AColumn) const {
+    TStrings Result;
+    for (int j = 0; j < Form->GridModel->DataRowCount(); ++j)
+      Result.push_back(Form->GridModel->Cell(AColumn, j));
+    return Result;
+  }
+  int GridWidth() const { return Form->StringGrid->viewport()->width(); }
+};
+
+TEST_F(TerminalWindow, OpensFromTheWindowMenuWithItsOwnMenu) {
+  EXPECT_EQ(Form->windowTitle(), "Terminal");
+  EXPECT_EQ(Form->GoButton->text(), "Go !");
+  EXPECT_TRUE(Form->GoButton->isDefault());
+  EXPECT_EQ(Form->GoButton->width(), 73);
+  EXPECT_EQ(Form->GridModel->ColumnCount(), 1);
+  EXPECT_EQ(Form->GridModel->DataRowCount(), 1);
+  EXPECT_EQ(Form->StringGrid->columnWidth(0), 64);
+  ASSERT_EQ(Form->MenuGroups().size(), 1u);
+  EXPECT_EQ(Form->MenuGroups()[0].Group, 8);
+  EXPECT_EQ(Form->TerminalMenu->title(), "&Terminal");
+  EXPECT_EQ(Form->TerminalDefaultArrangementItem->text(), "Default &Arrangement");
+  EXPECT_EQ(Form->TerminalDefaultArrangementItem->shortcut(), QKeySequence("Ctrl+A"));
+  EXPECT_EQ(Form->TerminalDefaultArrangementItem->statusTip(), "Default columns widths");
+  EXPECT_EQ(Form->TerminalFitToTextItem->text(), "Fit to &Text");
+  EXPECT_EQ(Form->TerminalFitToTextItem->shortcut(), QKeySequence("Ctrl+T"));
+  EXPECT_EQ(Form->TerminalFitToTextItem->statusTip(), "Fit columns width to text");
+  EXPECT_EQ(Form->TerminalFitToWindowItem->text(), "Fit to &Window");
+  EXPECT_EQ(Form->TerminalFitToWindowItem->shortcut(), QKeySequence("Ctrl+W"));
+  EXPECT_EQ(Form->TerminalFitToWindowItem->statusTip(), "Fit grid width to window");
+  // Merged into the frame's menu bar between Window (7) and Help (100).
+  QStringList Titles;
+  for (QAction *Action : Main->menuBar()->actions())
+    Titles << Action->menu()->title();
+  EXPECT_EQ(Titles.indexOf("&Terminal"), Titles.indexOf("&Window") + 1);
+  EXPECT_EQ(Titles.last(), "&Help");
+
+  Main->WindowNewTerminalWindowItem->trigger();
+  EXPECT_EQ(Main->MdiArea->subWindowList().size(), 2); // any number can be open
+  EXPECT_TRUE(Errors.empty());
+}
+
+TEST_F(TerminalWindow, QueryShowsFieldNamesAndRowsUpToTheLimit) {
+  Go("SELECT * FROM emp WHERE 1 = 0");
+  EXPECT_TRUE(Errors.empty()) << Errors.front();
+  EXPECT_EQ(Header(),
+            (TStrings{"EMPNO", "ENAME", "JOB", "MGR", "HIREDATE", "SAL", "COMM", "DEPTNO"}));
+  EXPECT_EQ(Form->GridModel->DataRowCount(), 1);
+  for (int i = 0; i < 8; ++i)
+    EXPECT_EQ(Form->GridModel->Cell(i, 0), "");
+
+  Form->StringGrid->setColumnWidth(0, 33);
+  Main->CFG->SetTerminalBufferLimit(5);
+  Go("SELECT empno, ename FROM emp ORDER BY empno");
+  EXPECT_EQ(Header(), (TStrings{"EMPNO", "ENAME"}));
+  EXPECT_EQ(Column(0), (TStrings{"7369", "7499", "7521", "7566", "7654"}));
+  EXPECT_EQ(Column(1), (TStrings{"SMITH", "ALLEN", "WARD", "JONES", "MARTIN"}));
+  EXPECT_EQ(Form->StringGrid->columnWidth(0), 33);          // a query leaves the widths alone
+  EXPECT_EQ(Form->Query->State(), TDataSetState::Prepared); // the rest is never fetched
+
+  Main->CFG->SetTerminalBufferLimit(100);
+  Go("SELECT COUNT(*) FROM emp");
+  EXPECT_EQ(Column(0), TStrings{"14"});
+  Main->CFG->SetTerminalBufferLimit(0); // a nonsense limit still shows one row
+  Go("SELECT ename FROM emp WHERE empno = 7839");
+  EXPECT_EQ(Column(0), TStrings{"KING"});
+  EXPECT_TRUE(Errors.empty());
+}
+
+TEST_F(TerminalWindow, OtherStatementsShowTheirKindFittedToTheWindow) {
+  Go("CREATE TABLE terminal_t (n NUMBER)");
+  EXPECT_EQ(Header(), TStrings{"Result"});
+  EXPECT_EQ(Column(0), TStrings{"CREATE TABLE Success"});
+  Go("INSERT INTO terminal_t VALUES (1)");
+  EXPECT_EQ(Column(0), TStrings{"INSERT Success"});
+  Go("COMMIT");
+  EXPECT_EQ(Header(), TStrings{"Result"});
+  EXPECT_EQ(Column(0), TStrings{"COMMIT Success"});
+  EXPECT_EQ(Form->GridModel->DataRowCount(), 1);
+  const int Text = Form->TextWidths()[0];
+  EXPECT_EQ(Text, Form->StringGrid->fontMetrics().horizontalAdvance(" COMMIT Success "));
+  EXPECT_EQ(Form->ColumnWidths(), FitWidths({Text}, GridWidth()));
+  EXPECT_LE(Form->StringGrid->columnWidth(0), GridWidth());
+  EXPECT_FALSE(Form->StringGrid->horizontalScrollBar()->isVisible());
+
+  // TRUNCATE has a function code beyond the named ones.
+  Go("TRUNCATE TABLE terminal_t");
+  EXPECT_EQ(Column(0), TStrings{" Success"});
+  Go("DROP TABLE terminal_t");
+  EXPECT_EQ(Column(0), TStrings{"DROP TABLE Success"});
+  EXPECT_TRUE(Errors.empty());
+}
+
+TEST_F(TerminalWindow, HistoryHoldsStatementsThatRanWithoutDuplicates) {
+  Go("SELECT 1 FROM dual");
+  Go("SELECT 1 FROM dual");
+  EXPECT_EQ(Form->History(), TStrings{"SELECT 1 FROM dual"});
+  for (int i = 2; i <= 9; ++i)
+    Go("SELECT " + std::to_string(i) + " FROM dual");
+  EXPECT_EQ(Form->History(),
+            (TStrings{"SELECT 1 FROM dual", "SELECT 3 FROM dual", "SELECT 4 FROM dual",
+                      "SELECT 5 FROM dual", "SELECT 6 FROM dual", "SELECT 7 FROM dual",
+                      "SELECT 8 FROM dual", "SELECT 9 FROM dual"}));
+  EXPECT_EQ(Form->CommandText(), "SELECT 9 FROM dual");
+
+  // A statement picked from the history and changed is not replaced by its neighbour when
+  // the history makes room.
+  Form->CommandBox->setCurrentIndex(1);
+  Go("SELECT 10 FROM dual");
+  EXPECT_EQ(Form->CommandText(), "SELECT 10 FROM dual");
+  EXPECT_EQ(Form->History().back(), "SELECT 10 FROM dual");
+  EXPECT_EQ(Form->History()[1], "SELECT 4 FROM dual");
+  EXPECT_TRUE(Errors.empty());
+}
+
+TEST_F(TerminalWindow, FailingStatementLeavesGridAndHistoryAlone) {
+  Go("SELECT ename, job FROM emp WHERE empno = 7788");
+  const TStrings History = Form->History();
+  Go("SELECT * FROM no_such_table");
+  ASSERT_EQ(Errors.size(), 1u);
+  EXPECT_NE(Errors[0].find("ORA-00942"), std::string::npos) << Errors[0];
+  Go("INSERT INTO no_such_table VALUES (1)");
+  EXPECT_EQ(Errors.size(), 2u);
+  Go("SELEKT nonsense");
+  EXPECT_EQ(Errors.size(), 3u);
+  EXPECT_EQ(Header(), (TStrings{"ENAME", "JOB"}));
+  EXPECT_EQ(Column(0), TStrings{"SCOTT"});
+  EXPECT_EQ(Column(1), TStrings{"ANALYST"});
+  EXPECT_EQ(Form->History(), History);
+  EXPECT_EQ(Form->CommandText(), "SELEKT nonsense"); // the text stays to be corrected
+}
+
+TEST_F(TerminalWindow, ArrangementsOfTheColumns) {
+  Go("SELECT empno, ename, job, hiredate FROM emp ORDER BY empno");
+  EXPECT_EQ(Form->ColumnWidths(), (std::vector<int>{64, 64, 64, 64}));
+  const std::vector<int> Text = Form->TextWidths();
+  const QFontMetrics Metrics(Form->StringGrid->font());
+  int Widest = 0; // the header "ENAME" is not measured
+  for (const std::string &Name : Column(1))
+    Widest = std::max(Widest, Metrics.horizontalAdvance(QString::fromStdString(" " + Name + " ")));
+  EXPECT_EQ(Text[1], Widest);
+  Form->TerminalFitToTextItem->trigger();
+  EXPECT_EQ(Form->ColumnWidths(), Text);
+  Form->TerminalFitToWindowItem->trigger();
+  const std::vector<int> Fitted = Form->ColumnWidths();
+  EXPECT_EQ(Fitted, FitWidths(Text, GridWidth()));
+  const int Sum = std::accumulate(Fitted.begin(), Fitted.end(), 0);
+  EXPECT_LE(Sum, GridWidth());
+  EXPECT_GT(Sum, GridWidth() * 9 / 10);
+  Form->TerminalDefaultArrangementItem->trigger();
+  EXPECT_EQ(Form->ColumnWidths(), (std::vector<int>{64, 64, 64, 64}));
+}
+
+TEST_F(TerminalWindow, DesktopRecordRoundTrip) {
+  for (const char *Statement :
+       {"SELECT 1 FROM dual", "SELECT 2 FROM dual WHERE 'a|b' <> 'c'", "COMMIT"})
+    Go(Statement);
+  ASSERT_EQ(Errors, TStrings{});
+  Form->SetCommandText("SELECT * FROM dept");
+  TMemoryStream Stream;
+  {
+    TValueWriter Writer(Stream);
+    Form->WriteDesktopValues(Writer);
+    Writer.FlushBuffer();
+  }
+  Stream.Rewind();
+  TValueReader Reader(Stream);
+  EXPECT_EQ(Reader.ReadString(), "SELECT * FROM dept");
+  EXPECT_EQ(Reader.ReadInteger(), 3);
+  EXPECT_EQ(Reader.ReadString(), "SELECT 1 FROM dual");
+  EXPECT_EQ(Reader.ReadString(), "SELECT 2 FROM dual WHERE 'a|b' <> 'c'");
+  EXPECT_EQ(Reader.ReadString(), "COMMIT");
+  EXPECT_EQ(Reader.Remaining(), 0);
+
+  // Through the main window: the desktop file written at shut-down brings the window back.
+  Main->CFG->SetSaveDesktopPosition(true);
+  Main->CFG->SetSaveDesktopState(true);
+  Main->MdiArea->subWindowList().front()->setGeometry(5, 6, 300, 200);
+  Main->close();
+  EXPECT_TRUE(Main->MdiArea->subWindowList().isEmpty());
+  EXPECT_TRUE(Errors.empty());
+  Main.reset();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+  Main = std::make_unique<TMainForm>();
+  Main->show();
+  QCoreApplication::processEvents();
+  QApplication::setActiveWindow(Main.get());
+  QCoreApplication::processEvents();
+  ASSERT_EQ(Main->MdiArea->subWindowList().size(), 1);
+  auto *Restored = dynamic_cast<TTerminalForm *>(Main->MdiArea->subWindowList().front()->widget());
+  ASSERT_NE(Restored, nullptr);
+  EXPECT_EQ(Restored->CommandText(), "SELECT * FROM dept");
+  EXPECT_EQ(Restored->History(),
+            (TStrings{"SELECT 1 FROM dual", "SELECT 2 FROM dual WHERE 'a|b' <> 'c'", "COMMIT"}));
+  EXPECT_EQ(Main->MdiArea->subWindowList().front()->geometry(), QRect(5, 6, 300, 200));
+  EXPECT_TRUE(Errors.empty());
+}
+
+} // namespace

@@ -1,0 +1,531 @@
+// The terminal window: statement box with history, Go, the result grid and its menu.
+#include "windows/TerminalUnit.h"
+
+#include "app/MainUnit.h"
+#include "classes/AlignedLayout.h"
+#include "classes/Application.h"
+#include "classes/WindowPlacement.h"
+#include "db/OciApi.h"
+#include "db/OciApiQuery.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QHelpEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QToolTip>
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// Indexed by function code - 1.
+const char *const StatementKinds[76] = {"CREATE TABLE",
+                                        "SET ROLE",
+                                        "INSERT",
+                                        "SELECT",
+                                        "UPDATE",
+                                        "DROP ROLE",
+                                        "DROP VIEW",
+                                        "DROP TABLE",
+                                        "DELETE",
+                                        "CREATE VIEW",
+                                        "DROP USER",
+                                        "CREATE ROLE",
+                                        "CREATE SEQUENCE",
+                                        "ALTER SEQUENCE",
+                                        "",
+                                        "DROP SEQUENCE",
+                                        "CREATE SCHEMA",
+                                        "CREATE CLUSTER",
+                                        "CREATE USER",
+                                        "CREATE INDEX",
+                                        "DROP INDEX",
+                                        "DROP CLUSTER",
+                                        "VALIDATE INDEX",
+                                        "CREATE PROCEDURE",
+                                        "ALTER PROCEDURE",
+                                        "ALTER TABLE",
+                                        "EXPLAIN",
+                                        "GRANT",
+                                        "REVOKE",
+                                        "CREATE SYNONYM",
+                                        "DROP SYNONYM",
+                                        "ALTER SYSTEM SWITCH LOG",
+                                        "SET TRANSACTION",
+                                        "PL/SQL EXECUTE",
+                                        "LOCK TABLE",
+                                        "",
+                                        "RENAME",
+                                        "COMMENT",
+                                        "AUDIT",
+                                        "NOAUDIT",
+                                        "ALTER INDEX",
+                                        "CREATE EXTERNAL DATABASE",
+                                        "DROP EXTERNAL DATABASE",
+                                        "CREATE DATABASE",
+                                        "ALTER DATABASE",
+                                        "CREATE ROLLBACK SEGMENT",
+                                        "ALTER ROLLBACK SEGMENT",
+                                        "DROP ROLLBACK SEGMENT",
+                                        "CREATE TABLESPACE",
+                                        "ALTER TABLESPACE",
+                                        "DROP TABLESPACE",
+                                        "ALTER SESSION",
+                                        "ALTER USER",
+                                        "COMMIT",
+                                        "ROLLBACK",
+                                        "SAVEPOINT",
+                                        "CREATE CONTROL FILE",
+                                        "ALTER TRACING",
+                                        "CREATE TRIGGER",
+                                        "ALTER TRIGGER",
+                                        "DROP TRIGGER",
+                                        "ANALYZE TABLE",
+                                        "ANALYZE INDEX",
+                                        "ANALYZE CLUSTER",
+                                        "CREATE PROFILE",
+                                        "DROP PROFILE",
+                                        "ALTER PROFILE",
+                                        "DROP PROCEDURE",
+                                        "",
+                                        "ALTER RESOURCE COST",
+                                        "CREATE SNAPSHOT LOG",
+                                        "ALTER SNAPSHOT LOG",
+                                        "DROP SNAPSHOT LOG",
+                                        "CREATE SNAPSHOT",
+                                        "ALTER SNAPSHOT",
+                                        "DROP SNAPSHOT"};
+
+constexpr int SelectFunctionCode = 4;
+
+QString ToQt(const std::string &AText) {
+  return QString::fromLatin1(AText.data(), qsizetype(AText.size()));
+}
+std::string FromQt(const QString &AText) { return AText.toLatin1().toStdString(); }
+
+// A cell's text as a tooltip: escaped, so markup in the data shows as the characters it is.
+QString PlainTip(const QString &AText) {
+  return "<p style='white-space:pre'>" + AText.toHtmlEscaped() + "</p>";
+}
+
+} // namespace
+
+const char *StatementKindName(int AFunctionCode) {
+  if (AFunctionCode < 1 || AFunctionCode > 76)
+    return "";
+  return StatementKinds[AFunctionCode - 1];
+}
+
+bool AddToHistory(std::vector<std::string> &AHistory, const std::string &AText,
+                  std::size_t ADropDownCount) {
+  if (std::find(AHistory.begin(), AHistory.end(), AText) != AHistory.end())
+    return false;
+  if (AHistory.size() >= ADropDownCount && AHistory.size() > 1)
+    AHistory.erase(AHistory.begin() + 1);
+  AHistory.push_back(AText);
+  return true;
+}
+
+std::vector<int> FitWidths(const std::vector<int> &ATextWidths, int AAvailable) {
+  double Total = 1;
+  for (int Width : ATextWidths)
+    Total += Width + 1;
+  const double Factor = AAvailable / Total;
+  std::vector<int> Result;
+  Result.reserve(ATextWidths.size());
+  for (int Width : ATextWidths)
+    Result.push_back(int(std::nearbyint(Width * Factor))); // the default mode rounds half to even
+  return Result;
+}
+
+// ---- Model -----------------------------------------------------------------------------------
+
+void TTerminalGridModel::SetTable(std::vector<std::string> AHeader,
+                                  std::vector<std::vector<std::string>> ACells, int ARowCount) {
+  beginResetModel();
+  FHeader = std::move(AHeader);
+  FCells = std::move(ACells);
+  FCells.resize(FHeader.size());
+  FRowCount = std::max(0, ARowCount);
+  for (auto &Column : FCells)
+    Column.resize(std::size_t(FRowCount));
+  endResetModel();
+}
+
+int TTerminalGridModel::rowCount(const QModelIndex &AParent) const {
+  return AParent.isValid() ? 0 : FRowCount;
+}
+
+int TTerminalGridModel::columnCount(const QModelIndex &AParent) const {
+  return AParent.isValid() ? 0 : ColumnCount();
+}
+
+QVariant TTerminalGridModel::data(const QModelIndex &AIndex, int ARole) const {
+  if (ARole != Qt::DisplayRole || !AIndex.isValid() || AIndex.column() >= ColumnCount() ||
+      AIndex.row() >= FRowCount)
+    return {};
+  return ToQt(Cell(AIndex.column(), AIndex.row()));
+}
+
+QVariant TTerminalGridModel::headerData(int ASection, Qt::Orientation AOrientation,
+                                        int ARole) const {
+  if (AOrientation != Qt::Horizontal || ASection < 0 || ASection >= ColumnCount())
+    return {};
+  if (ARole == Qt::DisplayRole)
+    return ToQt(Header(ASection));
+  if (ARole == Qt::TextAlignmentRole)
+    return int(Qt::AlignLeft | Qt::AlignVCenter);
+  return {};
+}
+
+Qt::ItemFlags TTerminalGridModel::flags(const QModelIndex &AIndex) const {
+  if (!AIndex.isValid())
+    return Qt::NoItemFlags;
+  return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+}
+
+// ---- Grid ------------------------------------------------------------------------------------
+
+TTerminalGrid::TTerminalGrid(QWidget *AParent) : QTableView(AParent) {
+  setEditTriggers(QAbstractItemView::NoEditTriggers);
+  setSelectionMode(QAbstractItemView::SingleSelection);
+  setSelectionBehavior(QAbstractItemView::SelectItems);
+  setShowGrid(true);
+  setWordWrap(false);
+  // Cut-off text is clipped as in any string grid; the hint shows the rest.
+  setTextElideMode(Qt::ElideNone);
+  setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+  verticalHeader()->hide();
+  verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  verticalHeader()->setMinimumSectionSize(1);
+  verticalHeader()->setDefaultSectionSize(
+      std::max(TTerminalForm::DefaultRowHeight, fontMetrics().height() + 2));
+  horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+  horizontalHeader()->setMinimumSectionSize(0);
+  horizontalHeader()->setDefaultSectionSize(TTerminalForm::DefaultColWidth);
+  horizontalHeader()->setHighlightSections(false);
+  horizontalHeader()->setSectionsClickable(false);
+  horizontalHeader()->setStretchLastSection(false);
+  horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  horizontalHeader()->setTextElideMode(Qt::ElideNone);
+  horizontalHeader()->viewport()->installEventFilter(this);
+  setMouseTracking(true);
+}
+
+QString TTerminalGrid::CellHint(const QString &AText, int AWidth) const {
+  if (AWidth < fontMetrics().horizontalAdvance(" " + AText + " "))
+    return AText;
+  return {};
+}
+
+QString TTerminalGrid::HintAt(const QPoint &APosition) const {
+  const QModelIndex Index = indexAt(APosition);
+  if (!Index.isValid())
+    return {};
+  return CellHint(Index.data().toString(), visualRect(Index).width());
+}
+
+QString TTerminalGrid::HeaderHintAt(const QPoint &APosition) const {
+  const int Section = horizontalHeader()->logicalIndexAt(APosition);
+  if (Section < 0 || !model())
+    return {};
+  return CellHint(model()->headerData(Section, Qt::Horizontal).toString(),
+                  horizontalHeader()->sectionSize(Section));
+}
+
+bool TTerminalGrid::viewportEvent(QEvent *AEvent) {
+  if (AEvent->type() == QEvent::ToolTip) {
+    auto *Help = static_cast<QHelpEvent *>(AEvent);
+    const QString Hint = HintAt(Help->pos());
+    if (Hint.isEmpty())
+      QToolTip::hideText();
+    else
+      QToolTip::showText(Help->globalPos(), PlainTip(Hint), viewport(),
+                         visualRect(indexAt(Help->pos())));
+    return true;
+  }
+  return QTableView::viewportEvent(AEvent);
+}
+
+bool TTerminalGrid::eventFilter(QObject *AWatched, QEvent *AEvent) {
+  if (AWatched == horizontalHeader()->viewport() && AEvent->type() == QEvent::ToolTip) {
+    auto *Help = static_cast<QHelpEvent *>(AEvent);
+    const QString Hint = HeaderHintAt(Help->pos());
+    if (Hint.isEmpty())
+      QToolTip::hideText();
+    else
+      QToolTip::showText(Help->globalPos(), PlainTip(Hint), horizontalHeader()->viewport());
+    return true;
+  }
+  return QTableView::eventFilter(AWatched, AEvent);
+}
+
+void TTerminalGrid::CopyCurrentCell() {
+  const QModelIndex Index = currentIndex();
+  if (Index.isValid())
+    QGuiApplication::clipboard()->setText(Index.data().toString());
+}
+
+void TTerminalGrid::keyPressEvent(QKeyEvent *AEvent) {
+  const Qt::KeyboardModifiers Modifiers =
+      AEvent->modifiers() &
+      (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+  const int Key = AEvent->key();
+  const bool NoButton = QGuiApplication::mouseButtons() == Qt::NoButton;
+  const bool Copy = (Modifiers == Qt::ControlModifier && (Key == Qt::Key_C || Key == Qt::Key_X)) ||
+                    (NoButton && Modifiers == Qt::ControlModifier && Key == Qt::Key_Insert) ||
+                    (NoButton && Modifiers == Qt::ShiftModifier && Key == Qt::Key_Delete);
+  if (Copy) {
+    CopyCurrentCell();
+    AEvent->accept();
+    return;
+  }
+  QTableView::keyPressEvent(AEvent);
+}
+
+// ---- Form ------------------------------------------------------------------------------------
+
+TTerminalForm::TTerminalForm(QWidget *AParent) : TForm(AParent) {
+  setObjectName("TerminalForm");
+  setWindowTitle("Terminal");
+  resize(425, 140);
+  auto *Layout = new TAlignedLayout(this);
+  Layout->DisableAlign();
+
+  TopPanel = new QWidget(this);
+  TopPanel->setObjectName("TopPanel");
+  auto *TopLayout = new TAlignedLayout(TopPanel);
+  TopLayout->DisableAlign();
+  CommandBox = new QComboBox(TopPanel);
+  CommandBox->setObjectName("CommandBox");
+  CommandBox->setEditable(true);
+  // Only a statement that ran goes into the history, and Enter means Go.
+  CommandBox->setInsertPolicy(QComboBox::NoInsert);
+  CommandBox->setMaxVisibleItems(DropDownCount);
+  CommandBox->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  CommandBox->setMinimumContentsLength(8);
+  const int TopHeight = std::max(21, CommandBox->sizeHint().height());
+  TopPanel->setGeometry(0, 0, 425, TopHeight);
+  CommandBox->setGeometry(0, 0, 350, TopHeight);
+  DistancePanel1 = new QWidget(TopPanel);
+  DistancePanel1->setObjectName("DistancePanel1");
+  DistancePanel1->setGeometry(350, 0, 2, TopHeight);
+  GoButton = new QPushButton("Go !", TopPanel);
+  GoButton->setObjectName("GoButton");
+  GoButton->setGeometry(352, 0, 73, TopHeight);
+  GoButton->setDefault(true);
+  SetAlign(GoButton, alRight);
+  SetAlign(DistancePanel1, alRight);
+  SetAlign(CommandBox, alClient);
+  TopLayout->EnableAlign();
+
+  DistancePanel2 = new QWidget(this);
+  DistancePanel2->setObjectName("DistancePanel2");
+  DistancePanel2->setGeometry(0, TopHeight, 425, 1);
+  StringGrid = new TTerminalGrid(this);
+  StringGrid->setObjectName("StringGrid");
+  StringGrid->setGeometry(0, TopHeight + 1, 425, 140 - TopHeight - 1);
+  GridModel = new TTerminalGridModel(StringGrid);
+  GridModel->SetTable({""}, {{""}}, 1); // one column and the header row over one empty row
+  StringGrid->setModel(GridModel);
+  SetAlign(TopPanel, alTop);
+  SetAlign(DistancePanel2, alTop);
+  SetAlign(StringGrid, alClient);
+  Layout->EnableAlign();
+
+  TerminalMenu = new QMenu("&Terminal", this);
+  TerminalMenu->setObjectName("TerminalMenu");
+  auto AddItem = [this](const char *AName, const char *ACaption, const QKeySequence &AShortcut,
+                        const char *AHint, void (TTerminalForm::*AHandler)()) {
+    QAction *Item = TerminalMenu->addAction(QString::fromLatin1(ACaption));
+    Item->setObjectName(AName);
+    Item->setShortcut(AShortcut);
+    Item->setStatusTip(QString::fromLatin1(AHint));
+    Item->setToolTip(QString::fromLatin1(AHint));
+    connect(Item, &QAction::triggered, this, Guarded([this, AHandler] { (this->*AHandler)(); }));
+    return Item;
+  };
+  TerminalDefaultArrangementItem =
+      AddItem("TerminalDefaultArrangementItem", "Default &Arrangement", QKeySequence("Ctrl+A"),
+              "Default columns widths", &TTerminalForm::TerminalDefaultArrangementItemClick);
+  TerminalFitToTextItem =
+      AddItem("TerminalFitToTextItem", "Fit to &Text", QKeySequence("Ctrl+T"),
+              "Fit columns width to text", &TTerminalForm::TerminalFitToTextItemClick);
+  TerminalFitToWindowItem =
+      AddItem("TerminalFitToWindowItem", "Fit to &Window", QKeySequence("Ctrl+W"),
+              "Fit grid width to window", &TTerminalForm::TerminalFitToWindowItemClick);
+
+  Query = new TOracleQuery(this);
+  Query->SetName("Query");
+  Query->SetDatabaseName("Database");
+  Query->Fields().SetDimension(10);
+
+  connect(GoButton, &QPushButton::clicked, this, Guarded([this] { GoButtonClick(); }));
+  // The default button: Enter in the statement box runs it.
+  connect(CommandBox->lineEdit(), &QLineEdit::returnPressed, GoButton, &QPushButton::click);
+}
+
+TTerminalForm::~TTerminalForm() {
+  if (MainForm)
+    MainForm->UpdateClientEdge();
+}
+
+TTerminalForm *TTerminalForm::Create(TMainForm &AMainForm, TValueReader *ADesktop) {
+  auto *Form = new TTerminalForm;
+  AMainForm.AddChild(Form);
+  if (ADesktop) {
+    if (auto *Window = qobject_cast<QMdiSubWindow *>(Form->parentWidget()))
+      ReadPlacement(*ADesktop, *Window);
+    Form->ReadDesktopValues(*ADesktop);
+  }
+  return Form;
+}
+
+void TTerminalForm::resizeEvent(QResizeEvent *AEvent) {
+  TForm::resizeEvent(AEvent);
+  if (MainForm)
+    MainForm->UpdateClientEdge();
+}
+
+std::vector<std::string> TTerminalForm::History() const {
+  std::vector<std::string> Result;
+  Result.reserve(std::size_t(CommandBox->count()));
+  for (int i = 0; i < CommandBox->count(); ++i)
+    Result.push_back(FromQt(CommandBox->itemText(i)));
+  return Result;
+}
+
+void TTerminalForm::SetHistory(const std::vector<std::string> &AHistory) {
+  // Changing the items may select one into the edit field; the statement typed there stays.
+  const QString Text = CommandBox->currentText();
+  CommandBox->clear();
+  for (const std::string &Entry : AHistory)
+    CommandBox->addItem(ToQt(Entry));
+  CommandBox->setEditText(Text);
+}
+
+std::string TTerminalForm::CommandText() const { return FromQt(CommandBox->currentText()); }
+
+void TTerminalForm::SetCommandText(const std::string &AText) {
+  CommandBox->setEditText(ToQt(AText));
+}
+
+void TTerminalForm::GoButtonClick() {
+  // A connection that fails here is the application's error to report.
+  if (TDatabaseLite *Database = Session.FindDatabase(Query->DatabaseName()))
+    Database->SetConnected(true);
+  const std::string Statement = CommandText();
+  Query->SetSQL(Statement);
+  TApplication::Guard([&] {
+    // A limit below one row would leave nothing to show, not even the column names.
+    const int Limit = std::max(1, MainForm ? MainForm->CFG->TerminalBufferLimit() : 100);
+    Query->SetPrepared(true);
+    Query->Fields().SetDimension(Limit);
+    if (Query->FunctionCode() == SelectFunctionCode)
+      ShowQueryRows(Limit);
+    else
+      ShowSuccess(Query->FunctionCode());
+    std::vector<std::string> Entries = History();
+    if (AddToHistory(Entries, Statement, DropDownCount))
+      SetHistory(Entries);
+  });
+}
+
+void TTerminalForm::ShowQueryRows(int ALimit) {
+  Query->ExecuteFetch(ALimit, true);
+  TFields &Fields = Query->Fields();
+  const int Rows = std::min(Query->RowsProcessed(), ALimit);
+  std::vector<std::string> Header;
+  std::vector<std::vector<std::string>> Cells(std::size_t(Fields.Count()));
+  Header.reserve(std::size_t(Fields.Count()));
+  for (int i = 0; i < Fields.Count(); ++i) {
+    TParam *Field = Fields.Items(i);
+    Header.push_back(Field->ParamName());
+    std::vector<std::string> &Column = Cells[std::size_t(i)];
+    Column.reserve(std::size_t(std::max(Rows, 1)));
+    for (int j = 0; j < Rows; ++j)
+      Column.push_back(Field->RowAsString(j));
+  }
+  // No rows: the column names over one empty row.
+  const std::vector<int> Widths = ColumnWidths();
+  GridModel->SetTable(std::move(Header), std::move(Cells), std::max(Rows, 1));
+  // The columns that stay keep their widths; new ones get the default.
+  for (int i = 0; i < GridModel->ColumnCount(); ++i)
+    StringGrid->setColumnWidth(i,
+                               i < int(Widths.size()) ? Widths[std::size_t(i)] : DefaultColWidth);
+}
+
+void TTerminalForm::ShowSuccess(int AFunctionCode) {
+  Query->Execute();
+  const std::vector<int> Widths = ColumnWidths();
+  GridModel->SetTable({"Result"}, {{std::string(StatementKindName(AFunctionCode)) + " Success"}},
+                      1);
+  StringGrid->setColumnWidth(0, Widths.empty() ? DefaultColWidth : Widths.front());
+  TerminalFitToWindowItemClick();
+}
+
+std::vector<int> TTerminalForm::ColumnWidths() const {
+  std::vector<int> Result;
+  for (int i = 0; i < GridModel->ColumnCount(); ++i)
+    Result.push_back(StringGrid->columnWidth(i));
+  return Result;
+}
+
+std::vector<int> TTerminalForm::TextWidths() const {
+  const QFontMetrics Metrics(StringGrid->font());
+  std::vector<int> Result;
+  for (int i = 0; i < GridModel->ColumnCount(); ++i) {
+    int Widest = 0;
+    for (int j = 0; j < GridModel->DataRowCount(); ++j)
+      Widest = std::max(Widest, Metrics.horizontalAdvance(" " + ToQt(GridModel->Cell(i, j)) + " "));
+    Result.push_back(Widest);
+  }
+  return Result;
+}
+
+void TTerminalForm::TerminalDefaultArrangementItemClick() {
+  for (int i = 0; i < GridModel->ColumnCount(); ++i)
+    StringGrid->setColumnWidth(i, DefaultColWidth);
+}
+
+void TTerminalForm::TerminalFitToTextItemClick() {
+  const std::vector<int> Widths = TextWidths();
+  for (std::size_t i = 0; i < Widths.size(); ++i)
+    StringGrid->setColumnWidth(int(i), Widths[i]);
+}
+
+void TTerminalForm::TerminalFitToWindowItemClick() {
+  // The width the columns can fill without a horizontal scroll bar: the grid's own area.
+  const std::vector<int> Widths =
+      FitWidths(TextWidths(), StringGrid->maximumViewportSize().width() -
+                                  (StringGrid->verticalScrollBar()->isVisible()
+                                       ? StringGrid->verticalScrollBar()->width()
+                                       : 0));
+  for (std::size_t i = 0; i < Widths.size(); ++i)
+    StringGrid->setColumnWidth(int(i), Widths[i]);
+}
+
+void TTerminalForm::WriteDesktopValues(TValueWriter &AWriter) {
+  AWriter.WriteString(CommandText());
+  const std::vector<std::string> Entries = History();
+  AWriter.WriteInteger(std::int64_t(Entries.size()));
+  for (const std::string &Entry : Entries)
+    AWriter.WriteString(Entry);
+}
+
+void TTerminalForm::ReadDesktopValues(TValueReader &AReader) {
+  const std::string Text = AReader.ReadString();
+  const std::int64_t Count = AReader.ReadCount();
+  std::vector<std::string> Entries;
+  Entries.reserve(std::size_t(Count));
+  for (std::int64_t i = 0; i < Count; ++i)
+    Entries.push_back(AReader.ReadString());
+  SetHistory(Entries);
+  SetCommandText(Text);
+}
