@@ -243,7 +243,7 @@ bool TOracleQueryLite::DefinesIntact() const {
     return false;
   for (int i = 0; i < FFields->Count(); ++i) {
     TParam *Field = FFields->Items(i);
-    if (FDefined[i].first != Field || FDefined[i].second != Field->DataArea() ||
+    if (FDefined[i].first != Field || FDefined[i].second != Field->BufferGeneration() ||
         !Field->BuffersReady())
       return false;
   }
@@ -264,7 +264,7 @@ void TOracleQueryLite::BindParams(TParams &AList) {
                           Item->ExternalType(), -1, Item->IndicatorArray(), nullptr, -1, -1,
                           Item->LengthArray(), Item->ReturnCodeArray());
       if (&AList == FFields.get())
-        FDefined.emplace_back(Item, Item->DataArea());
+        FDefined.emplace_back(Item, Item->BufferGeneration());
     } else if (Item->DataTable()) {
       // The server writes the number of elements into RowCount; never more than Dimension.
       OciEntries.obndra()(FCursor.Data(), NameText, -1, Item->DataArea(), Item->ItemSize(),

@@ -46,9 +46,11 @@ private:
   // Runs Check unless the return code is the end of the rows.
   void CheckFetch();
 
-  // The field buffers handed to odefin: the library writes every batch there, so a fetch may
-  // only go on while each field still owns exactly these buffers.
-  std::vector<std::pair<TParam *, std::uint8_t *>> FDefined;
+  // The field buffers handed to odefin, by their set-up number: the library writes every batch
+  // there with the layout it was given, so a fetch may only go on while each field still owns
+  // exactly those buffers. The address alone cannot tell: a block freed and set up again often
+  // comes back at the same address with a different layout.
+  std::vector<std::pair<TParam *, std::uint64_t>> FDefined;
   bool DefinesIntact() const;
 
   TOracleCursor FCursor;

@@ -2,6 +2,7 @@
 #include "db/SqlApi.h"
 
 #include <algorithm>
+#include <exception>
 #include <cstdio>
 #include <cstdlib>
 #include <dlfcn.h>
@@ -158,18 +159,21 @@ TDatabaseLite *TSession::FindDatabase(const std::string &AName) {
   return nullptr;
 }
 
+// Lock order: a database's lock first, the session's lock inside it (a logon takes the library
+// under the session's lock). So the session's lock is never held while a database's lock is
+// taken: the look-up is done and its lock released before the database is logged on.
 TDatabaseLite *TSession::OpenDatabase(const std::string &AName) {
-  std::lock_guard Guard(FLock);
   TDatabaseLite *Database = FindDatabase(AName);
   if (!Database)
     RaiseInterfaceError(MakeErrorCode(1, facSession, 50000), AName);
+  std::lock_guard Guard(Database->Lock());
   Database->Login();
   ++Database->FUseCount;
   return Database;
 }
 
 void TSession::CloseDatabase(TDatabaseLite *ADatabase) {
-  std::lock_guard Guard(FLock);
+  std::lock_guard Guard(ADatabase->Lock());
   if (ADatabase->FUseCount > 0)
     --ADatabase->FUseCount;
   if (ADatabase->FUseCount == 0 && !ADatabase->KeepConnected())
@@ -191,8 +195,15 @@ void TSession::Unregister(TDatabaseLite *ADatabase) {
 
 TDatabaseLite::TDatabaseLite(QObject *AOwner) : TComponent(AOwner) {}
 
-// The derived class logs off and unregisters in its destructor: both need its own calls.
-TDatabaseLite::~TDatabaseLite() = default;
+// The derived class logs off and unregisters in its destructor: both need its own calls. What
+// is still attached then (a data set that attached after that logoff) only forgets this
+// database: closing it would need the connection that is already gone.
+TDatabaseLite::~TDatabaseLite() {
+  std::lock_guard Guard(FLock);
+  for (TDataSetLite *DataSet : FDataSets)
+    DataSet->DatabaseGone(this);
+  FDataSets.clear();
+}
 
 void TDatabaseLite::RegisterWithSession() { GetSession().Register(this); }
 void TDatabaseLite::UnregisterFromSession() { GetSession().Unregister(this); }
@@ -284,23 +295,43 @@ void TDatabaseLite::Logoff() {
       Database->FUseCount = 0;
     }
   } EndIdle{this};
-  OnLogoff(this, true);
+  // A handler that refuses cannot keep the session: the data sets are closed and the server
+  // session ended anyway, and the first complaint is raised once all that is done.
+  std::exception_ptr Complaint;
+  try {
+    OnLogoff(this, true);
+  } catch (...) {
+    Complaint = std::current_exception();
+  }
   FUseCount = -1;
+  CloseDataSets();
+  try {
+    DoDisconnect();
+  } catch (...) {
+  }
+  try {
+    OnLogoff(this, false);
+  } catch (...) {
+    if (!Complaint)
+      Complaint = std::current_exception();
+  }
+  if (Complaint)
+    std::rethrow_exception(Complaint);
+}
+
+void TDatabaseLite::CloseDataSets() {
+  std::lock_guard Guard(FLock);
   while (!FDataSets.empty()) {
     TDataSetLite *Last = FDataSets.back();
     try {
       Last->Close();
     } catch (...) {
     }
-    // A data set that failed to detach must not stall the loop.
-    if (!FDataSets.empty() && FDataSets.back() == Last)
+    if (!FDataSets.empty() && FDataSets.back() == Last) {
       FDataSets.pop_back();
+      Last->DatabaseGone(this);
+    }
   }
-  try {
-    DoDisconnect();
-  } catch (...) {
-  }
-  OnLogoff(this, false);
 }
 
 void TDatabaseLite::AttachDataSet(TDataSetLite *ADataSet) {
@@ -318,6 +349,13 @@ void TDatabaseLite::DoConnect(const std::string &, const std::string &, const st
 }
 
 void TDatabaseLite::DoDisconnect() { GetSession().ReleaseInterface(); }
+
+void TDataSetLite::DatabaseGone(TDatabaseLite *ADatabase) {
+  if (FDatabase != ADatabase)
+    return;
+  FDatabase = nullptr;
+  FState = TDataSetState::Closed;
+}
 
 TDataSetLite::~TDataSetLite() {
   if (FDatabase)

@@ -7,6 +7,7 @@
 #include "classes/Exceptions.h"
 #include "classes/StringList.h"
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -162,6 +163,8 @@ public:
   TLoginEvent OnLogoff;
 
   void Login();
+  // Closes every attached data set and logs off. A raising OnLogoff handler does not stop it:
+  // its exception reaches the caller after the database is Idle with nothing attached.
   void Logoff();
 
   virtual TSession &GetSession() = 0;
@@ -193,8 +196,14 @@ protected:
 
 private:
   friend class TSession;
-  std::int32_t FUseCount = 0;
-  bool FConnected = false;
+  // Closes the attached data sets, last first; one that fails to detach is made to forget
+  // this database, so none keeps a reference to it.
+  void CloseDataSets();
+
+  // Read without the lock by other threads (a break from the GUI, a query deciding whether to
+  // detach); changed only under it.
+  std::atomic<std::int32_t> FUseCount = 0;
+  std::atomic<bool> FConnected = false;
   TStringList FParams{"User=", "Password=", "Server="};
   std::vector<TDataSetLite *> FDataSets;
   std::string FDatabaseName;

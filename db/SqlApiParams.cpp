@@ -9,6 +9,7 @@
 #include "classes/ComponentStream.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -239,6 +240,7 @@ void TParam::FreeAreas() {
   FIndicators = nullptr;
   FReturnCodes = nullptr;
   FAllocatedSize = 0;
+  FBufferGeneration = 0;
 }
 
 void TParam::AllocateBuffer(bool AOn) {
@@ -273,6 +275,8 @@ void TParam::AllocateBuffer(bool AOn) {
       FAllocatedDimension = -1;
     }
     if (FData) {
+      static std::atomic<std::uint64_t> Generations{0};
+      FBufferGeneration = ++Generations;
       FAllocatedSize = Size;
       FLengths = reinterpret_cast<std::uint16_t *>(FData.get() + RowsBytes);
       FIndicators = reinterpret_cast<std::int16_t *>(FLengths + FDimension);
@@ -496,6 +500,10 @@ void TParams::ReadData(TStream &AStream) {
 const TClassProperties &TParams::Properties() {
   static const TClassProperties Description = [] {
     TClassProperties Class("TParams");
+    // The dimension comes before the items, so that items stored with their own dimension
+    // keep it.
+    TClassProperties::Of<TParams>(Class).Integer("Dimension", &TParams::Dimension,
+                                                 &TParams::SetDimension, 0);
     TClassProperties::Of<TParams>(Class).Binary(
         "D", [](const TParams &AList) { return AList.Count() > 0; },
         [](TStream &AStream, const TParams &AList) { AList.WriteData(AStream); },

@@ -113,6 +113,10 @@ public:
   std::uint16_t *ReturnCodeArray() const { return FReturnCodes; }
   std::uint8_t *ExtraArea() const { return FExtra.get(); }
   bool BuffersReady() const { return FDirect; }
+  // Which set-up of the buffers this is: a number no other set-up of any parameter had, 0
+  // while there are none. A new block at the freed block's address still gets a new number,
+  // so whoever handed the buffers to the library can tell they are no longer those.
+  std::uint64_t BufferGeneration() const { return FBufferGeneration; }
 
   virtual TDataSetLite *CursorQuery();
   virtual std::int32_t ReadRow(std::int32_t ARow, void *ADest, std::int32_t AMaxLen);
@@ -173,6 +177,7 @@ private:
   std::uint16_t *FReturnCodes = nullptr;
   std::int64_t FAllocatedSize = 0;
   std::int32_t FAllocatedDimension = -1;
+  std::uint64_t FBufferGeneration = 0;
   // Direct mode: the buffers are set up and the accessors may use them as they are.
   bool FDirect = false;
 
@@ -214,7 +219,8 @@ public:
   // list stored with its window survives loading untouched.
   void WriteData(TStream &AStream) const;
   void ReadData(TStream &AStream);
-  // The published description: the binary property "D", written only when there are items.
+  // The published description: Dimension (default 0), then the binary property "D", written
+  // only when there are items.
   static const TClassProperties &Properties();
 
 protected:

@@ -75,12 +75,10 @@ void TDataSetLite::Unprepare() {
       if (TDatabaseLite *Database = DataSet->FDatabase) {
         Database->DetachDataSet(DataSet);
         DataSet->FDatabase = nullptr;
-        // While the database logs off (use count -1) the close would change nothing, and
-        // taking the session's lock under the database's lock could deadlock against a
-        // thread that logs on (session lock, then database lock).
+        // While the database logs off (use count -1) the close changes nothing, so a data set
+        // closed by that logoff never starts a second one.
         try {
-          if (Database->UseCount() >= 0)
-            DataSet->GetSession().CloseDatabase(Database);
+          DataSet->GetSession().CloseDatabase(Database);
         } catch (...) {
           // a logoff's complaint is swallowed by the logoff itself; nothing else can raise
         }
@@ -143,8 +141,15 @@ void TDataSetLite::ExecuteArray(std::int32_t AIters, std::int32_t ARowOffset) {
       }
       if (Lock.owns_lock())
         Lock.unlock();
+      // The clean-up only ever lets go: a prepare that failed is not tried a second time here
+      // (that would show the login dialog again, or end Prepared after raising). Without
+      // KeepPrepared a query that was Closed lets go of its database too, also when its
+      // prepare failed half-way.
+      if (Keep)
+        return;
       try {
-        DataSet->SetPrepared(Keep);
+        if (DataSet->Prepared() || DataSet->FDatabase)
+          DataSet->Unprepare();
       } catch (...) {
         if (!Failing)
           throw;
@@ -171,7 +176,11 @@ void TDataSetLite::ExecuteArray(std::int32_t AIters, std::int32_t ARowOffset) {
 }
 
 std::int32_t TDataSetLite::FetchableRows(std::int32_t ARows) const {
-  return std::max(1, std::min(ARows, FFields->Dimension()));
+  // Each field's buffers hold its own Dimension rows, which may be fewer than its list's.
+  std::int32_t Rows = std::min(ARows, FFields->Dimension());
+  for (int i = 0; i < FFields->Count(); ++i)
+    Rows = std::min(Rows, FFields->Items(i)->Dimension());
+  return std::max(1, Rows);
 }
 
 void TDataSetLite::ExecuteFetch(std::int32_t ARows, bool ACancelAfter) {

@@ -41,6 +41,10 @@ public:
   bool Loading() const { return FLoading; }
   void SetLoading(bool AValue) { FLoading = AValue; }
 
+  // The database is going away while this data set could not detach itself: it forgets the
+  // database and counts as Closed (its cursor died with the connection).
+  void DatabaseGone(TDatabaseLite *ADatabase);
+
   bool Prepared() const { return FState != TDataSetState::Closed; }
   void SetPrepared(bool AValue);
   virtual void Prepare();
@@ -74,7 +78,7 @@ protected:
   virtual void CloseCursor();
   virtual TSession &GetSession();
 
-  // The rows a fetch may ask for: at least 1, at most the rows the field buffers hold.
+  // The rows a fetch may ask for: at least 1, at most the rows the smallest field buffer holds.
   std::int32_t FetchableRows(std::int32_t ARows) const;
   // Raises a clear error when a prepare found no database to attach to.
   void RequirePrepared() const;

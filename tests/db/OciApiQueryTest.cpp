@@ -195,6 +195,66 @@ TEST_F(TQueryTest, FetchSizesFollowTheFieldBuffers) {
   EXPECT_EQ(Query.State(), TDataSetState::Prepared);
 }
 
+TEST_F(TQueryTest, FetchesNeverAskForMoreRowsThanTheSmallestFieldHolds) {
+  Script.Select("A:1:5:0;B:2:40:0", 30);
+  Query.SetSQL("SELECT a, b FROM t");
+  Query.SetPrepared(true);
+  ASSERT_EQ(Query.Fields().Dimension(), 10);
+  Query.FieldByName("B")->SetDimension(4); // one field holds fewer rows than its list
+  Calls();
+  Query.Open();
+  EXPECT_EQ(Query.RowsProcessed(), 4);
+  EXPECT_EQ(Query.State(), TDataSetState::Fetching);
+  Query.FetchNext(10);
+  EXPECT_EQ(Query.RowsProcessed(), 4);
+  EXPECT_EQ(Query.FieldByName("B")->RowAsString(3), "8");
+  EXPECT_EQ(Query.FieldByName("A")->RowAsString(3), "A8");
+  EXPECT_EQ(Calls(), "odefin 1 size=5 type=1\nodefin 2 size=40 type=1\n"
+                     "oexfet 4 cancel=0 exact=0\nofen 4\n");
+  // Asking for more than the list holds grows every field again.
+  Query.ExecuteFetch(12, true);
+  EXPECT_EQ(Query.RowsProcessed(), 12);
+  EXPECT_EQ(Query.FieldByName("B")->Dimension(), 12);
+}
+
+TEST_F(TQueryTest, FieldBuffersSetUpAgainAtTheSameAddressAreNotTakenForTheDefinedOnes) {
+  Script.Select("N:2:40:0", 100);
+  Query.SetSQL("SELECT n FROM t");
+  Query.Open();
+  TParam *N = Query.Fields().Items(0);
+  const std::uint8_t *Defined = N->DataArea();
+  // 10 rows of 40 bytes and 20 rows of 17 bytes take blocks of one size: the allocator is free
+  // to hand the freed block back, with a different layout inside it.
+  N->SetDimension(20);
+  N->SetItemSize(17);
+  EXPECT_EQ(N->RowAsString(0), "");
+  const bool SameAddress = N->DataArea() == Defined;
+  EXPECT_EQ(FaultOf([&] { Query.FetchNext(10); }), "Error : 3.11.[Fields changed]")
+      << (SameAddress ? "block reused at the same address" : "block moved");
+  EXPECT_EQ(Query.State(), TDataSetState::Prepared);
+
+  // Values cleared and set up again: the same size, very likely the same block.
+  Query.Open();
+  Defined = N->DataArea();
+  N->ClearValue();
+  N->RowAsString(0);
+  EXPECT_EQ(FaultOf([&] { Query.FetchNext(10); }), "Error : 3.11.[Fields changed]")
+      << (N->DataArea() == Defined ? "block reused at the same address" : "block moved");
+
+  // The fields replaced by new ones (a new description) are no longer the defined ones either.
+  Query.Open();
+  Query.Fields().Clear();
+  Query.Fields().Add("N")->SetDbType(2);
+  Query.Fields().Items(0)->SetPos(1);
+  Query.Fields().Items(0)->RowAsString(0);
+  EXPECT_EQ(FaultOf([&] { Query.FetchNext(10); }), "Error : 3.11.[Fields changed]");
+
+  // Untouched fields fetch on.
+  Query.Open();
+  Query.FetchNext(10);
+  EXPECT_EQ(Query.Fields().Items(0)->RowAsString(9), "20");
+}
+
 TEST_F(TQueryTest, SelectListsWithRepeatedOrOddColumns) {
   Script.Select("N:2:40:0;N:2:40:0;N_2:1:5:0", 2);
   Query.SetSQL("SELECT 1 n, 2 n, 'x' n_2 FROM dual");
@@ -500,6 +560,68 @@ TEST_F(TQueryTest, LogoffClosesAQueryLeftOpenOrFetching) {
   EXPECT_EQ(Query.Database(), nullptr);
 }
 
+TEST_F(TQueryTest, DatabaseWhoseLogoffHandlerRaisesStillClosesItsQueries) {
+  Script.Select("A:1:5:0", 30);
+  Query.SetSQL("SELECT a FROM t");
+  Query.Open();
+  Db->OnLogoff = [](TDatabaseLite *, bool Before) {
+    if (Before)
+      throw Exception("refused");
+  };
+  Calls();
+  EXPECT_THROW(Db->SetConnected(false), Exception);
+  EXPECT_EQ(Calls(), "ocan\noclose\nologof\n");
+  EXPECT_EQ(Query.State(), TDataSetState::Closed);
+  EXPECT_EQ(Query.Database(), nullptr);
+
+  // Prepared again, then the database goes away with its handler still refusing.
+  Query.SetPrepared(true);
+  ASSERT_EQ(Query.Database(), Db.get());
+  Calls();
+  Db.reset();
+  EXPECT_EQ(Calls(), "oclose\nologof\n");
+  EXPECT_EQ(Query.State(), TDataSetState::Closed);
+  EXPECT_EQ(Query.Database(), nullptr);
+  Query.Close(); // must not touch the database that is gone
+  EXPECT_EQ(FaultOf([&] { Query.Open(); }), "Error : 1.0.[database]");
+}
+
+TEST_F(TQueryTest, FailedPrepareInExecuteRaisesOnceAndStaysClosed) {
+  // The statement does not parse: one parse, one error, and the query stays Closed.
+  Query.SetSQL("UPDATE t SET");
+  Fake->FailNext("oparse", 900);
+  EXPECT_EQ(FaultOf([&] { Query.Execute(); }), "ORA-00900: fake message 900");
+  EXPECT_EQ(Calls(), "oopen\noparse UPDATE t SET defer=1 lang=2\noerhms 900\noclose\n");
+  EXPECT_EQ(Query.State(), TDataSetState::Closed);
+  Query.Close();
+
+  // The logon is abandoned in the login dialog: it is shown once, not again by the clean-up.
+  Db->SetConnected(false);
+  int Dialogs = 0;
+  Db->OnLogin = [&](TDatabaseLite *, bool Before) {
+    if (Before) {
+      ++Dialogs;
+      Abort();
+    }
+  };
+  Calls();
+  EXPECT_THROW(Query.Execute(), EAbort);
+  EXPECT_EQ(Dialogs, 1);
+  EXPECT_EQ(Query.State(), TDataSetState::Closed);
+  EXPECT_EQ(Query.Database(), nullptr);
+  EXPECT_EQ(Calls(), "");
+
+  // With KeepPrepared off, a failed prepare also lets go of the database.
+  Db->OnLogin.Clear();
+  Query.SetKeepPrepared(false);
+  Fake->FailNext("oparse", 900);
+  EXPECT_THROW(Query.Execute(), EDatabaseError);
+  EXPECT_EQ(Query.State(), TDataSetState::Closed);
+  EXPECT_EQ(Query.Database(), nullptr);
+  EXPECT_EQ(Db->UseCount(), 0);
+  EXPECT_EQ(Fake->Count("oparse"), 1);
+}
+
 TEST_F(TQueryTest, KeepConnectedOffLogsOffWithTheLastQuery) {
   Db->SetKeepConnected(false);
   Query.SetSQL("DELETE FROM t");
@@ -607,6 +729,36 @@ TEST(QueryStream, ListsTravelThroughTheirDefinitionAndSurviveLoading) {
   }
   EXPECT_FALSE(Loaded.Params().NeedsRefresh());
   EXPECT_FALSE(Loaded.Fields().NeedsRefresh());
+
+  // The lists' own dimensions travel with them.
+  TOracleQuery Wide;
+  BuildErrorQuery(Wide);
+  Wide.Fields().SetDimension(100);
+  Wide.Params().SetDimension(3);
+  TMemoryStream WideStream;
+  {
+    TValueWriter Writer(WideStream);
+    TComponentWriter(Writer).WriteRootComponent(
+        {"TOracleQuery", "ErrorQuery", &Wide, &TOracleQuery::Properties(), {}});
+    Writer.FlushBuffer();
+  }
+  WideStream.Rewind();
+  TOracleQuery WideLoaded;
+  WideLoaded.SetLoading(true);
+  {
+    TValueReader Reader(WideStream);
+    TComponentReader(Reader).ReadRootComponent(
+        {"TOracleQuery", "ErrorQuery", &WideLoaded, &TOracleQuery::Properties(), {}});
+  }
+  WideLoaded.SetLoading(false);
+  EXPECT_EQ(WideLoaded.Fields().Dimension(), 100);
+  EXPECT_EQ(WideLoaded.Params().Dimension(), 3);
+  ASSERT_EQ(WideLoaded.Fields().Count(), 3);
+  EXPECT_EQ(WideLoaded.Fields().Items(2)->Dimension(), 100);
+  EXPECT_EQ(WideLoaded.Params().Items(0)->Dimension(), 3);
+  // A list with the default dimension does not write it: Params of the error query.
+  EXPECT_EQ(Loaded.Params().Dimension(), 0);
+  EXPECT_EQ(Loaded.Fields().Dimension(), 10);
 
   // A list claiming more items than its block holds is refused before anything is built.
   TParams Lying(nullptr, Loaded.Params().ItemClass());

@@ -4,6 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -48,6 +53,14 @@ struct TFakeDataSet : TDataSetLite {
     FDatabase->DetachDataSet(this);
     Session.CloseDatabase(FDatabase);
     FDatabase = nullptr;
+  }
+};
+
+// A data set whose close always fails before it can detach itself.
+struct TStubbornDataSet : TFakeDataSet {
+  void Close() override {
+    ++Closes;
+    throw Exception("cursor will not close");
   }
 };
 
@@ -221,6 +234,113 @@ TEST_F(TConnectionTest, LogoffHandlerExceptionStillEndsIdle) {
   EXPECT_THROW(D.Logoff(), Exception);
   EXPECT_FALSE(D.Connected());
   EXPECT_EQ(D.UseCount(), 0);
+}
+
+TEST_F(TConnectionTest, FailingBeforeLogoffHandlerStillClosesDataSetsAndLogsOff) {
+  TFakeDataSet DataSet;
+  TEventLog Events; // outlives the database, whose last logoff it records
+  {
+    TOracleDatabase D;
+    D.SetDatabaseName("Guarded");
+    Events.Watch(D);
+    DataSet.Attach("Guarded");
+    const auto Watching = D.OnLogoff;
+    D.OnLogoff = [&](TDatabaseLite *Db, bool Before) {
+      Watching(Db, Before);
+      if (Before)
+        throw Exception("not now");
+    };
+    Events.Lines.clear();
+    Fake->Clear();
+    try {
+      D.SetConnected(false);
+      FAIL() << "the handler's exception was lost";
+    } catch (const Exception &E) {
+      EXPECT_EQ(E.Message(), "not now");
+    }
+    // The handler's complaint reaches the caller, but only after the logoff has been done.
+    EXPECT_EQ(Events.Lines, (std::vector<std::string>{"logoff before use 1", "logoff after use -1"}));
+    EXPECT_EQ(DataSet.Closes, 1);
+    EXPECT_EQ(DataSet.Database(), nullptr);
+    EXPECT_TRUE(D.DataSets().empty());
+    EXPECT_EQ(Fake->Count("ologof"), 1) << "the server session was left logged on";
+    EXPECT_FALSE(D.Connected());
+    EXPECT_EQ(D.UseCount(), 0);
+
+    // Attached again and destroyed with the handler still complaining.
+    DataSet.Attach("Guarded");
+    Fake->Clear();
+  }
+  EXPECT_EQ(DataSet.Database(), nullptr) << "a data set kept a reference to a dead database";
+  EXPECT_EQ(DataSet.Closes, 2);
+  EXPECT_EQ(Fake->Count("ologof"), 1);
+}
+
+TEST_F(TConnectionTest, DatabaseGoingAwayForgetsDataSetsThatCannotClose) {
+  TStubbornDataSet DataSet;
+  {
+    TOracleDatabase D;
+    D.SetDatabaseName("Stuck");
+    DataSet.Attach("Stuck");
+    ASSERT_EQ(DataSet.Database(), &D);
+  }
+  EXPECT_EQ(DataSet.Closes, 1);
+  EXPECT_EQ(DataSet.Database(), nullptr);
+  EXPECT_EQ(DataSet.State(), TDataSetState::Closed);
+}
+
+// One thread switches the connection on and off while another opens and closes the database
+// the way a preparing and unpreparing query does. Before the session and database locks were
+// taken in one order, this deadlocked within a few hundred rounds.
+TEST_F(TConnectionTest, ConnectingAndOpeningFromTwoThreadsDoesNotDeadlock) {
+  TOracleDatabase D;
+  D.SetDatabaseName("Shared");
+  D.SetKeepConnected(false);
+  // The handlers run inside the database's lock, before the library's use count is taken or
+  // given back under the session's lock; a short pause there widens the window a real login
+  // dialog or a slow network opens.
+  const auto Pause = [](TDatabaseLite *, bool Before) {
+    if (Before)
+      std::this_thread::sleep_for(std::chrono::microseconds(50));
+  };
+  D.OnLogin = Pause;
+  D.OnLogoff = Pause;
+  constexpr int Rounds = 2000;
+  std::atomic<int> Finished{0};
+  std::atomic<int> Failures{0};
+  std::thread Toggler([&] {
+    for (int i = 0; i < Rounds; ++i) {
+      D.SetConnected(true);
+      D.SetConnected(false);
+    }
+    ++Finished;
+  });
+  std::thread Opener([&] {
+    for (int i = 0; i < Rounds; ++i) {
+      try {
+        TDatabaseLite *Db = Session.OpenDatabase("shared");
+        Session.CloseDatabase(Db);
+      } catch (...) {
+        ++Failures;
+      }
+    }
+    ++Finished;
+  });
+  // A deadlock cannot be undone: after a generous wait the process ends with a failure.
+  const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+  while (Finished < 2 && std::chrono::steady_clock::now() < Deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  if (Finished < 2) {
+    std::fprintf(stderr, "deadlock: session lock and database lock taken in opposite orders\n");
+    std::fflush(stderr);
+    std::_Exit(1);
+  }
+  Toggler.join();
+  Opener.join();
+  EXPECT_EQ(Failures, 0);
+  D.SetConnected(false);
+  EXPECT_EQ(D.UseCount(), 0);
+  EXPECT_EQ(Fake->Count("olog "), Fake->Count("ologof")) << "every logon was logged off";
 }
 
 } // namespace
