@@ -11,10 +11,7 @@ TSplitter::TSplitter(QWidget *AParent) : QFrame(AParent) {
   resize(185, 2);
 }
 
-TSplitter::~TSplitter() {
-  if (FGhost)
-    delete FGhost;
-}
+TSplitter::~TSplitter() { delete FGhost.data(); }
 
 void TSplitter::SetControl(QPointer<QWidget> &AReference, QWidget *AValue) {
   if (AValue == this)

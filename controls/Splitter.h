@@ -62,5 +62,7 @@ private:
   bool FDragging = false;
   QRect FLimits;
   QPoint FGhostPoint;
-  QWidget *FGhost = nullptr; // drawn on the parent while dragging
+  // Drawn on the parent while dragging; the parent owns it and may destroy it first (its
+  // children go in their stacking order), so the reference must notice that.
+  QPointer<QWidget> FGhost;
 };

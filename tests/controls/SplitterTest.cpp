@@ -130,6 +130,39 @@ TEST_F(EditorWindowSplit, RightButtonAndDestroyedControlStartNoDrag) {
   EXPECT_EQ(Moves, 0);
 }
 
+TEST_F(EditorWindowSplit, WindowDestroyedAfterADragTakesTheGhostLineWithIt) {
+  Drag(Splitter, QPoint(50, 0), 0, -30);
+  EXPECT_EQ(Moves, 1);
+  // Raised after the drag, the bar now comes after its ghost line among the window's children,
+  // so the window destroys the ghost line first and the bar last.
+  Splitter->raise();
+  QPointer<TSplitter> Bar = Splitter;
+  Window.reset();
+  EXPECT_TRUE(Bar.isNull());
+  // A bar destroyed on its own, mid-drag, takes its ghost line away too.
+  QWidget Other;
+  Other.resize(200, 100);
+  auto *Layout = new TAlignedLayout(&Other);
+  auto *Top = new QWidget(&Other);
+  auto *Second = new QWidget(&Other);
+  Second->setGeometry(0, 50, 200, 50);
+  auto *Lone = new TSplitter(&Other);
+  Lone->setGeometry(0, 48, 200, 2);
+  Layout->AddControl(Top, alClient);
+  Layout->AddControl(Lone, alBottom);
+  Layout->AddControl(Second, alBottom);
+  Lone->SetControlFirst(Top);
+  Lone->SetControlSecond(Second);
+  Layout->AlignControls();
+  Lone->Loaded();
+  const int ChildrenBefore = int(Other.findChildren<QWidget *>().size());
+  QTest::mousePress(Lone, Qt::LeftButton, {}, QPoint(5, 0));
+  EXPECT_TRUE(Lone->Dragging());
+  EXPECT_EQ(int(Other.findChildren<QWidget *>().size()), ChildrenBefore + 1);
+  delete Lone;
+  EXPECT_EQ(int(Other.findChildren<QWidget *>().size()), ChildrenBefore - 1);
+}
+
 TEST_F(EditorWindowSplit, KindIsKeptFromLoadingWhileTheCursorFollowsReferences) {
   Splitter->SetControlFirst(Splitter); // the splitter itself is stored as empty
   EXPECT_EQ(Splitter->ControlFirst(), nullptr);
