@@ -1,6 +1,8 @@
 // The plain-text editor control: geometry, painting of coloured runs, caret, scrolling and input.
 #include "controls/PTEdit.h"
 
+#include "classes/CodePage.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QFocusEvent>
@@ -147,7 +149,7 @@ void TPlainTextEdit::ReadFontMetrics() {
   FAverageCharWidth = std::max(1, Metrics.averageCharWidth());
   FMaxCharWidth = std::max(1, Metrics.maxWidth());
   for (int C = 0; C < 256; ++C)
-    FCharWidths[C] = Metrics.horizontalAdvance(QChar(static_cast<char16_t>(C)));
+    FCharWidths[C] = Metrics.horizontalAdvance(AnsiToChar(static_cast<unsigned char>(C)));
   FTabWidth = FModel.TabSize() * FAverageCharWidth;
 }
 
@@ -223,7 +225,8 @@ int TPlainTextEdit::ColumnAt(int ALine, int AX, bool AToMiddle) const {
       ALine >= 0 && ALine < FModel.Lines().Count() ? FModel.Lines()[ALine] : std::string_view();
   int Origin = FLeftMargin - FHorzOffset;
   int X = 0;
-  for (int N = 1; N < TPTEditModel::MaxColumn; ++N) {
+  const int Limit = FModel.ColumnLimit(ALine);
+  for (int N = 1; N < Limit; ++N) {
     unsigned char C = N <= static_cast<int>(S.size()) ? static_cast<unsigned char>(S[N - 1]) : ' ';
     int W = CharWidth(C, X);
     X += W;
@@ -231,7 +234,7 @@ int TPlainTextEdit::ColumnAt(int ALine, int AX, bool AToMiddle) const {
     if (Edge >= AX)
       return N;
   }
-  return TPTEditModel::MaxColumn;
+  return Limit;
 }
 
 // ---- Repaint requests ----
@@ -443,7 +446,7 @@ public:
     int PieceStart = AFrom, PieceX = X;
     auto Flush = [&](int AEnd) {
       if (AEnd > PieceStart) {
-        QString Text = QString::fromLatin1(ALine.data() + PieceStart, AEnd - PieceStart);
+        QString Text = AnsiToQString(ALine.substr(PieceStart, AEnd - PieceStart));
         FPainter.drawText(QPoint(FOrigin + PieceX, AY + FEdit.FAscent), Text);
       }
     };
@@ -590,13 +593,11 @@ void TPlainTextEdit::paintEvent(QPaintEvent *AEvent) {
 // ---- Clipboard ----
 
 std::string TPlainTextEdit::ClipboardText() {
-  QByteArray Bytes = QGuiApplication::clipboard()->text().toLatin1();
-  return std::string(Bytes.constData(), static_cast<std::size_t>(Bytes.size()));
+  return QStringToAnsi(QGuiApplication::clipboard()->text());
 }
 
 void TPlainTextEdit::SetClipboardText(const std::string &AText) {
-  QGuiApplication::clipboard()->setText(
-      QString::fromLatin1(AText.data(), static_cast<qsizetype>(AText.size())));
+  QGuiApplication::clipboard()->setText(AnsiToQString(AText));
 }
 
 // ---- Input ----
@@ -763,9 +764,9 @@ void TPlainTextEdit::keyPressEvent(QKeyEvent *AEvent) {
     {
       QString Text = AEvent->text();
       for (QChar Ch : Text) {
-        char16_t Code = Ch.unicode();
-        // Only Latin-1 characters have a byte; anything else is not inserted.
-        if (Code >= 32 && Code <= 255)
+        // Only characters of the code page have a byte; anything else is not inserted.
+        int Code = CharToAnsi(Ch);
+        if (Code >= 32)
           KeyPress(static_cast<unsigned char>(Code));
       }
     }
@@ -793,8 +794,15 @@ void TPlainTextEdit::mouseReleaseEvent(QMouseEvent *AEvent) {
 }
 
 void TPlainTextEdit::wheelEvent(QWheelEvent *AEvent) {
-  // The wheel scrolls like the vertical bar's line commands, three lines a notch.
-  int Steps = AEvent->angleDelta().y() / 40;
+  // The wheel scrolls like the vertical bar's line commands, three lines a notch (120 eighths
+  // of a degree). Fine wheels and touchpads send fractions of a notch: they add up until they
+  // make a line, and a turn the other way starts afresh.
+  int Delta = AEvent->angleDelta().y();
+  if (FWheelDelta != 0 && (Delta > 0) != (FWheelDelta > 0))
+    FWheelDelta = 0;
+  FWheelDelta += Delta;
+  int Steps = FWheelDelta / WheelDeltaPerLine;
+  FWheelDelta -= Steps * WheelDeltaPerLine;
   for (int I = 0; I < std::abs(Steps); ++I)
     VertScroll(Steps > 0 ? scLineUp : scLineDown, 0);
   AEvent->accept();

@@ -195,6 +195,9 @@ private:
   int FTabWidth = 0;
   int FCharWidths[256] = {};
   bool FMouseSelecting = false;
+  // Wheel movement not yet worth a line, in eighths of a degree.
+  static constexpr int WheelDeltaPerLine = 40;
+  int FWheelDelta = 0;
   bool FHasCaret = false;
   bool FCaretShown = false;
   QRect FCaretRect;

@@ -88,6 +88,15 @@ void TPTEditModel::ClampCaret() {
   int Last = FLines.Count() - 1;
   FCaret.Y = std::clamp(FCaret.Y, 0, Last);
   FAnchor.Y = std::clamp(FAnchor.Y, 0, Last);
+  FCaret.X = std::clamp(FCaret.X, 1, ColumnLimit(FCaret.Y));
+  FAnchor.X = std::clamp(FAnchor.X, 1, ColumnLimit(FAnchor.Y));
+}
+
+int TPTEditModel::ColumnLimit(int ALine) const {
+  if (ALine < 0 || ALine >= FLines.Count())
+    return MaxColumn;
+  return static_cast<int>(
+      std::clamp<std::int64_t>(std::int64_t(LineLength(ALine)) + 1, MaxColumn, INT32_MAX));
 }
 
 void TPTEditModel::SetTabSize(int AValue) {
@@ -97,7 +106,11 @@ void TPTEditModel::SetTabSize(int AValue) {
   FView->TabSizeChanged();
 }
 
-void TPTEditModel::SetCaretX(int AValue) { FCaret.X = std::clamp(AValue, 1, MaxColumn); }
+void TPTEditModel::SetCaretX(int AValue) {
+  EnsureLine();
+  FCaret.Y = std::clamp(FCaret.Y, 0, FLines.Count() - 1);
+  FCaret.X = std::clamp(AValue, 1, ColumnLimit(FCaret.Y));
+}
 
 void TPTEditModel::SetCaretY(int AValue) {
   EnsureLine();
@@ -105,8 +118,9 @@ void TPTEditModel::SetCaretY(int AValue) {
 }
 
 void TPTEditModel::MoveCaret(TEditPos APos) {
-  SetCaretX(APos.X);
+  // The line first: the column's bound depends on it.
   SetCaretY(APos.Y);
+  SetCaretX(APos.X);
 }
 
 void TPTEditModel::SetCaretAndAnchor(TEditPos APos) {
@@ -248,7 +262,7 @@ void TPTEditModel::TypeChar(unsigned char AChar) {
     std::memmove(&S[X], &S[X - 1], S.size() - X);
   S[X - 1] = static_cast<char>(AChar);
   FLines.Put(FCaret.Y, S);
-  FCaret.X = std::min(FCaret.X + 1, MaxColumn);
+  FCaret.X = std::min(FCaret.X + 1, ColumnLimit(FCaret.Y));
   Changed();
   FormatLine(FCaret.Y);
   FView->InvalidateLines(FCaret.Y, FCaret.Y);
@@ -448,7 +462,7 @@ void TPTEditModel::InsertText(std::string_view AText) {
     FLines.Insert(Y, Line);
   }
   FormatLine(Y);
-  FCaret = TEditPos{std::min(Column, MaxColumn), Y};
+  FCaret = TEditPos{std::min(Column, ColumnLimit(Y)), Y};
   Changed();
   if (Breaks)
     FView->ShiftRows(FirstY + 1, Breaks);
@@ -497,7 +511,7 @@ void TPTEditModel::SelectAll() {
   EnsureLine();
   int Last = FLines.Count() - 1;
   FAnchor = TEditPos{1, 0};
-  FCaret = TEditPos{std::min(LineLength(Last) + 1, MaxColumn), Last};
+  FCaret = TEditPos{std::min(LineLength(Last) + 1, ColumnLimit(Last)), Last};
   FView->ScrollToCaret();
   FView->InvalidateLines(0, Last);
 }
@@ -577,7 +591,7 @@ void TPTEditModel::KeyDown(int AKey, TShiftState AShift) {
   case vkEnd:
     if (Ctrl)
       FCaret.Y = Last;
-    FCaret.X = std::min(LineLength(FCaret.Y) + 1, MaxColumn);
+    FCaret.X = std::min(LineLength(FCaret.Y) + 1, ColumnLimit(FCaret.Y));
     break;
   case vkHome:
     if (Ctrl)
@@ -597,7 +611,7 @@ void TPTEditModel::KeyDown(int AKey, TShiftState AShift) {
   case vkRight:
     if (Ctrl)
       WordRight();
-    else if (FCaret.X < MaxColumn)
+    else if (FCaret.X < ColumnLimit(FCaret.Y))
       ++FCaret.X;
     break;
   case vkDown:

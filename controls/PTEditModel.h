@@ -64,8 +64,8 @@ public:
 
 class TPTEditModel {
 public:
-  // A caret column is never moved beyond this, so that no key or setter can make a line
-  // padded to an absurd length.
+  // Virtual space ends at this column, so that no key or setter can make a line padded to an
+  // absurd length. A longer line reaches to its own end (see ColumnLimit).
   static constexpr int MaxColumn = 1 << 20;
 
   explicit TPTEditModel(TPTEditView *AView = nullptr);
@@ -94,7 +94,10 @@ public:
   // Caret moves; the anchor stays (no repaint, no scrolling).
   void SetCaretX(int AValue);
   void SetCaretY(int AValue);
-  // Caret and anchor to a position (column clamped to 1..MaxColumn, line into Lines).
+  // The last column the caret may take on a line: MaxColumn, or the line's end when that lies
+  // further right, so every character of a real line can be reached and edited.
+  int ColumnLimit(int ALine) const;
+  // Caret and anchor to a position (line into Lines, column clamped to 1..ColumnLimit).
   void SetCaretAndAnchor(TEditPos APos);
   void MoveCaret(TEditPos APos);
 

@@ -619,6 +619,49 @@ TEST_F(ModelTest, Columns_StayBoundedWhateverTheInput) {
   EXPECT_EQ(Model.SelLength(), 0);
 }
 
+TEST_F(ModelTest, Columns_EveryCharacterOfAVeryLongLineIsReachable) {
+  const int Length = 2000000; // beyond the bound of virtual space
+  std::string Long(Length, 'a');
+  Long[1500000 - 1] = 'm';
+  SetText(Long + "\r\nshort");
+  // End reaches the line's end, and typing there appends.
+  Model.KeyDown(vkEnd, 0);
+  EXPECT_EQ(Model.CaretX(), Length + 1);
+  Model.KeyPress('z');
+  EXPECT_EQ(Model.CaretX(), Length + 2);
+  ASSERT_EQ(int(Line(0).size()), Length + 1);
+  EXPECT_EQ(Line(0).back(), 'z');
+  // Shift+Right in the middle selects the character right of the caret; typing replaces it.
+  Caret(1500000 - 1, 0);
+  Model.KeyDown(vkRight, 0);
+  EXPECT_EQ(Model.CaretX(), 1500000);
+  Model.KeyDown(vkRight, ssShift);
+  EXPECT_EQ(Model.SelectedText(), "m");
+  Model.KeyPress('Q');
+  EXPECT_EQ(Line(0)[1500000 - 1], 'Q');
+  EXPECT_EQ(int(Line(0).size()), Length + 1);
+  EXPECT_EQ(Model.CaretX(), 1500001);
+  // The setters and the offsets reach there too.
+  Model.SetCaretX(1999999);
+  EXPECT_EQ(Model.CaretX(), 1999999);
+  Model.SetSelStart(1999999 - 1);
+  EXPECT_EQ(Model.CaretX(), 1999999);
+  Model.SelectAll();
+  EXPECT_EQ(Model.CaretY(), 1);
+  Caret(Length + 2, 0);
+  EXPECT_EQ(Model.CaretX(), Length + 2);
+  // Virtual space keeps its bound: past the end of the long line and on the short one.
+  Model.KeyDown(vkRight, 0);
+  EXPECT_EQ(Model.CaretX(), Length + 2);
+  Model.KeyDown(vkDown, 0);
+  EXPECT_EQ(Model.CaretY(), 1);
+  EXPECT_EQ(Model.CaretX(), TPTEditModel::MaxColumn);
+  Model.SetCaretX(INT32_MAX);
+  EXPECT_EQ(Model.CaretX(), TPTEditModel::MaxColumn);
+  Caret(INT32_MAX, 0);
+  EXPECT_EQ(Model.CaretX(), Length + 2);
+}
+
 TEST_F(ModelTest, RandomInput_KeepsTheModelConsistent) {
   SetText("select a, b\r\n  from t\r\n\r\n\twhere x = 1;");
   Model.SetAutoIndent(true);

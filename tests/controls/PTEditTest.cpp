@@ -8,6 +8,7 @@
 #include <QFocusEvent>
 #include <QImage>
 #include <QKeyEvent>
+#include <QWheelEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QScrollBar>
@@ -424,6 +425,64 @@ TEST_F(EditTest, ScrollBars_RangesAndLineCommands) {
   EXPECT_FALSE(Edit->VertScrollBar()->isHidden());
 }
 
+TEST_F(EditTest, Wheel_FractionsOfANotchAddUpToLines) {
+  std::string Text;
+  for (int I = 0; I < 50; ++I)
+    Text += "l\r\n";
+  Edit->Lines().SetText(Text);
+  Grab();
+  auto Wheel = [this](int ADelta) {
+    QPointF At(10, 10);
+    QWheelEvent Event(At, Edit->mapToGlobal(At), QPoint(), QPoint(0, ADelta), Qt::NoButton,
+                      Qt::NoModifier, Qt::ScrollUpdate, false);
+    QApplication::sendEvent(Edit.get(), &Event);
+  };
+  // A notch of a plain wheel: three lines.
+  Wheel(-120);
+  EXPECT_EQ(Edit->TopLine(), 3);
+  // A touchpad's small deltas: four of 10 make one line, nothing is lost in between.
+  for (int I = 0; I < 4; ++I)
+    Wheel(-10);
+  EXPECT_EQ(Edit->TopLine(), 4);
+  for (int I = 0; I < 6; ++I)
+    Wheel(-15); // 90: two lines, 10 left over
+  EXPECT_EQ(Edit->TopLine(), 6);
+  // Turning back starts afresh: the leftover does not eat the first fraction upward.
+  Wheel(40);
+  EXPECT_EQ(Edit->TopLine(), 5);
+  Wheel(20);
+  EXPECT_EQ(Edit->TopLine(), 5);
+  Wheel(20);
+  EXPECT_EQ(Edit->TopLine(), 4);
+}
+
+TEST_F(EditTest, Paint_WindowsLatinBytesShowAsTheirCharacters) {
+  // Quotes, dashes and the euro sign as scripts saved on Windows hold them.
+  const std::string Bytes = "\x93q\x94 \x96 \x80";
+  Edit->Lines().SetText(Bytes);
+  QImage Image = Grab();
+  const int W = Edit->AverageCharWidth();
+  EXPECT_EQ(Edit->TextX(0, 1), W); // a whole cell, as any character of the font
+  for (int Column : {1, 3, 5, 7}) {
+    SCOPED_TRACE(Column);
+    EXPECT_TRUE(Inked(Image, (Column - 1) * W, Column * W, 0, White));
+  }
+  // The text itself keeps its bytes; the clipboard carries the characters both ways.
+  EXPECT_EQ(Edit->Lines().Strings(0), Bytes);
+  Edit->SelectAll();
+  Edit->CopyToClipboard();
+  EXPECT_EQ(QApplication::clipboard()->text(),
+            QString(QChar(0x201C)) + "q" + QChar(0x201D) + " " + QChar(0x2013) + " " +
+                QChar(0x20AC));
+  QApplication::clipboard()->setText(QString(QChar(0x2014)) + QChar(0x2122) + QChar(0x4E2D));
+  Edit->PasteFromClipboard();
+  EXPECT_EQ(Edit->Lines().Strings(0), "\x97\x99?");
+  // Typing the euro sign stores its byte.
+  QKeyEvent Key(QEvent::KeyPress, 0, Qt::NoModifier, QString(QChar(0x20AC)));
+  QApplication::sendEvent(Edit.get(), &Key);
+  EXPECT_EQ(Edit->Lines().Strings(0), "\x97\x99?\x80");
+}
+
 TEST_F(EditTest, ScrollToCaret_KeepsCaretInViewWithRoomOnTheRight) {
   std::string Text;
   for (int I = 0; I < 100; ++I)
@@ -503,12 +562,15 @@ TEST_F(EditTest, Keys_QtKeysMapToTheEditorsActions) {
   // Insert toggles the mode.
   QTest::keyClick(Edit.get(), Qt::Key_Insert);
   EXPECT_FALSE(Edit->InsertMode());
-  // A Latin-1 character is typed as its byte; one outside Latin-1 is not inserted.
+  // A character of the Windows Latin code page is typed as its byte (the euro sign too); one
+  // outside it is not inserted.
   QKeyEvent E(QEvent::KeyPress, Qt::Key_Eacute, Qt::NoModifier, QString(QChar(0xE9)));
   QApplication::sendEvent(Edit.get(), &E);
   QKeyEvent Euro(QEvent::KeyPress, 0, Qt::NoModifier, QString(QChar(0x20AC)));
   QApplication::sendEvent(Edit.get(), &Euro);
-  EXPECT_EQ(Edit->Lines().Strings(0), "ab \t\xE9");
+  QKeyEvent Han(QEvent::KeyPress, 0, Qt::NoModifier, QString(QChar(0x4E2D)));
+  QApplication::sendEvent(Edit.get(), &Han);
+  EXPECT_EQ(Edit->Lines().Strings(0), "ab \t\xE9\x80");
   // Read-only: Enter does nothing.
   Edit->SetReadOnly(true);
   QTest::keyClick(Edit.get(), Qt::Key_Return);
@@ -520,9 +582,9 @@ TEST_F(EditTest, Clipboard_BytesMapOneToOne) {
   Edit->SelectAll();
   Edit->CopyToClipboard();
   EXPECT_EQ(QApplication::clipboard()->text(), QString::fromLatin1("x\xE9y\r\nz"));
-  QApplication::clipboard()->setText(QString::fromLatin1("\xFF") + QChar(0x20AC));
+  QApplication::clipboard()->setText(QString::fromLatin1("\xFF") + QChar(0x20AC) + QChar(0x4E2D));
   Edit->PasteFromClipboard();
-  EXPECT_EQ(Edit->Lines().Strings(0), "\xFF?");
+  EXPECT_EQ(Edit->Lines().Strings(0), "\xFF\x80?");
 }
 
 TEST_F(EditTest, Mouse_ClicksGoToNearestBoundaryDragsBeforeTheCharacter) {
