@@ -6,11 +6,17 @@
 #include <algorithm>
 #include <cstring>
 
+std::string FileNameFromQString(const QString &AName) {
+  return QFile::encodeName(AName).toStdString();
+}
+
+QString FileNameToQString(const std::string &AName) {
+  return QFile::decodeName(QByteArray(AName.data(), qsizetype(AName.size())));
+}
+
 namespace {
 
-QString FromBytes(const std::string &AText) {
-  return QString::fromLocal8Bit(AText.data(), qsizetype(AText.size()));
-}
+QString FromBytes(const std::string &AText) { return FileNameToQString(AText); }
 
 } // namespace
 
@@ -21,10 +27,16 @@ TFileStream::TFileStream(const std::string &AFileName, TFileMode AMode) : FFileN
       throw EFOpenError("Cannot open file " + AFileName);
   } else {
     FSaveFile = std::make_unique<QSaveFile>(FromBytes(AFileName));
-    // Without this a missing write permission on the folder would silently write in place.
+    // Qt's own fallback would truncate the file at once; ours waits for a complete content.
     FSaveFile->setDirectWriteFallback(false);
-    if (!FSaveFile->open(QIODevice::WriteOnly))
-      throw EFCreateError("Cannot create file " + AFileName);
+    if (!FSaveFile->open(QIODevice::WriteOnly)) {
+      FSaveFile.reset();
+      // Opened for writing without truncating: this only proves the file may be written.
+      auto File = std::make_unique<QFile>(FromBytes(AFileName));
+      if (!File->exists() || !File->open(QIODevice::ReadWrite))
+        throw EFCreateError("Cannot create file " + AFileName);
+      FInPlaceFile = std::move(File);
+    }
   }
 }
 
@@ -32,6 +44,15 @@ TFileStream::~TFileStream() {
   if (FSaveFile)
     FSaveFile->cancelWriting();
 }
+
+namespace {
+
+bool WriteWhole(QFile &AFile, const QByteArray &AContent) {
+  return AFile.seek(0) && AFile.write(AContent) == AContent.size() && AFile.resize(AContent.size()) &&
+         AFile.flush();
+}
+
+} // namespace
 
 std::size_t TFileStream::Read(void *ABuffer, std::size_t ACount) {
   if (!FReadFile)
@@ -43,19 +64,45 @@ std::size_t TFileStream::Read(void *ABuffer, std::size_t ACount) {
 }
 
 void TFileStream::Write(const void *ABuffer, std::size_t ACount) {
+  if (FInPlaceFile) {
+    const auto *Bytes = static_cast<const std::uint8_t *>(ABuffer);
+    FInPlaceContent.insert(FInPlaceContent.end(), Bytes, Bytes + ACount);
+    return;
+  }
   if (!FSaveFile)
     throw EWriteError("Stream write error");
   if (FSaveFile->write(static_cast<const char *>(ABuffer), qint64(ACount)) != qint64(ACount))
     throw EWriteError("Stream write error");
 }
 
-std::int64_t TFileStream::Size() const { return FReadFile ? FReadFile->size() : FSaveFile->size(); }
+std::int64_t TFileStream::Size() const {
+  if (FInPlaceFile)
+    return std::int64_t(FInPlaceContent.size());
+  return FReadFile ? FReadFile->size() : FSaveFile->size();
+}
 
 std::int64_t TFileStream::Position() const {
+  if (FInPlaceFile)
+    return std::int64_t(FInPlaceContent.size());
   return FReadFile ? FReadFile->pos() : FSaveFile->pos();
 }
 
 void TFileStream::Commit() {
+  if (FInPlaceFile) {
+    QFile &File = *FInPlaceFile;
+    const QByteArray Old = File.seek(0) ? File.readAll() : QByteArray();
+    const QByteArray New(reinterpret_cast<const char *>(FInPlaceContent.data()),
+                         qsizetype(FInPlaceContent.size()));
+    const bool Written = WriteWhole(File, New);
+    if (!Written)
+      WriteWhole(File, Old); // best effort: a full disk may refuse this too
+    File.close();
+    FInPlaceFile.reset();
+    FInPlaceContent.clear();
+    if (!Written)
+      throw EWriteError("Cannot write file " + FFileName);
+    return;
+  }
   if (!FSaveFile || !FSaveFile->commit())
     throw EWriteError("Cannot write file " + FFileName);
 }

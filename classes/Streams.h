@@ -12,6 +12,12 @@
 
 class QFile;
 class QSaveFile;
+class QString;
+
+// File names and paths are bytes in the file system's encoding (as the C library and the OCI
+// library see them); these two are the only way between them and Qt's strings.
+std::string FileNameFromQString(const QString &AName);
+QString FileNameToQString(const std::string &AName);
 
 // Any failure of a stream: opening, creating, reading or writing.
 class EStreamError : public Exception {
@@ -56,6 +62,10 @@ enum class TFileMode { fmOpenRead, fmCreate };
 // A file stream. In fmCreate mode the bytes go to a temporary file in the same folder, and
 // Commit renames it over the target: a failed or interrupted save leaves the old file whole.
 // Destroying an uncommitted create stream discards what was written.
+// When no temporary file can be made there (a read-only folder holding a writable file), the
+// bytes are kept in memory and Commit writes them over the file in place; should that write
+// fail, the old content is put back as far as the disk allows. Creating raises EFCreateError
+// only when neither way is open.
 class TFileStream : public TStream {
 public:
   TFileStream(const std::string &AFileName, TFileMode AMode);
@@ -76,6 +86,8 @@ private:
   std::string FFileName;
   std::unique_ptr<QFile> FReadFile;
   std::unique_ptr<QSaveFile> FSaveFile;
+  std::unique_ptr<QFile> FInPlaceFile; // open for writing, untouched until Commit
+  std::vector<std::uint8_t> FInPlaceContent;
 };
 
 // Reads from a block of bytes the stream does not own; writing is refused.

@@ -1,11 +1,18 @@
 // File streams replace a file only when the new content is complete.
 #include "classes/Streams.h"
 
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <fstream>
 #include <iterator>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -18,7 +25,74 @@ void Put(const std::string &AFileName, const std::string &AText) {
   std::ofstream(AFileName, std::ios::binary) << AText;
 }
 
+// Keeps a folder from getting new entries for its lifetime, while its files stay writable. The
+// superuser ignores permissions, so for it the folder is made immutable instead.
+class TLockedFolder {
+public:
+  explicit TLockedFolder(const std::string &APath) : FPath(APath) {
+    if (geteuid() != 0) {
+      FLocked = chmod(FPath.c_str(), 0555) == 0;
+      return;
+    }
+    FHandle = open(FPath.c_str(), O_RDONLY | O_DIRECTORY);
+    int Flags = 0;
+    if (FHandle >= 0 && ioctl(FHandle, FS_IOC_GETFLAGS, &Flags) == 0) {
+      Flags |= FS_IMMUTABLE_FL;
+      FLocked = ioctl(FHandle, FS_IOC_SETFLAGS, &Flags) == 0;
+    }
+  }
+  ~TLockedFolder() {
+    if (geteuid() != 0) {
+      chmod(FPath.c_str(), 0755);
+    } else if (FHandle >= 0) {
+      int Flags = 0;
+      if (ioctl(FHandle, FS_IOC_GETFLAGS, &Flags) == 0) {
+        Flags &= ~FS_IMMUTABLE_FL;
+        ioctl(FHandle, FS_IOC_SETFLAGS, &Flags);
+      }
+      close(FHandle);
+    }
+  }
+  bool Locked() const { return FLocked; }
+
+private:
+  std::string FPath;
+  int FHandle = -1;
+  bool FLocked = false;
+};
+
 } // namespace
+
+TEST(FileStream, ReadOnlyFolderStillSavesItsWritableFileInPlace) {
+  QTemporaryDir Folder;
+  ASSERT_TRUE(Folder.isValid());
+  const std::string Name = Folder.filePath("tessaly.cfg").toStdString();
+  const std::string Missing = Folder.filePath("new.cfg").toStdString();
+  Put(Name, "the old, longer content");
+  TLockedFolder Lock(Folder.path().toStdString());
+  if (!Lock.Locked())
+    GTEST_SKIP() << "this file system cannot lock a folder";
+  {
+    TFileStream Stream(Name, TFileMode::fmCreate);
+    Stream.Write("new ", 4);
+    Stream.Write("content", 7);
+    EXPECT_EQ(Stream.Position(), 11);
+    EXPECT_EQ(Stream.Size(), 11);
+    EXPECT_EQ(Contents(Name), "the old, longer content"); // nothing before Commit
+    Stream.Commit();
+  }
+  EXPECT_EQ(Contents(Name), "new content");
+  {
+    // Abandoned before Commit: the file is as it was.
+    TFileStream Stream(Name, TFileMode::fmCreate);
+    Stream.Write("partial", 7);
+  }
+  EXPECT_EQ(Contents(Name), "new content");
+  // A file that is not there cannot be written in place: only then creating fails.
+  EXPECT_THROW(TFileStream(Missing, TFileMode::fmCreate), EFCreateError);
+  EXPECT_FALSE(QFile::exists(QString::fromStdString(Missing)));
+  EXPECT_EQ(QDir(Folder.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+}
 
 TEST(FileStream, CreateReplacesTheFileOnlyOnCommit) {
   QTemporaryDir Folder;
