@@ -9,6 +9,7 @@
 #include "classes/ComponentStream.h"
 #include "classes/Streams.h"
 #include "classes/WindowPlacement.h"
+#include "windows/DBMSOutputUnit.h"
 #include "windows/TerminalUnit.h"
 
 #include <QCheckBox>
@@ -166,6 +167,9 @@ TMainForm::TMainForm(QWidget *AParent) : QMainWindow(AParent) {
 
   FormClasses().Register("TTerminalForm", [this](TValueReader &AReader) {
     TTerminalForm::Create(*this, &AReader);
+  });
+  FormClasses().Register("TDBMSOutputForm", [this](TValueReader &AReader) {
+    TDBMSOutputForm::RestoreFromDesktop(*this, AReader);
   });
   FormCreate();
 }
@@ -579,7 +583,7 @@ void TMainForm::WindowNewProcdeureWindowItemClick() {
 
 void TMainForm::WindowDMBSOutputWindowItemClick() {
   Database->SetConnected(true);
-  // The DBMS output window shows here once it exists.
+  TDBMSOutputForm::Create(*this);
 }
 
 void TMainForm::WindowTileItemClick() { MdiArea->tileSubWindows(); }

@@ -1,0 +1,295 @@
+// The DBMS output window: enabling the server's output buffer, draining it into the list, saving
+// the list and the single registration the other windows consult.
+#include "windows/DBMSOutputUnit.h"
+
+#include "app/MainUnit.h"
+#include "classes/AlignedLayout.h"
+#include "classes/Application.h"
+#include "classes/Streams.h"
+#include "classes/WindowPlacement.h"
+#include "db/OciApi.h"
+
+#include <QFile>
+#include <QFileDialog>
+#include <QListWidget>
+#include <QMdiSubWindow>
+#include <QMessageBox>
+#include <QPushButton>
+#include <algorithm>
+#include <array>
+
+namespace {
+
+TDBMSOutputForm *RegisteredForm = nullptr;
+
+// DBMS_OUTPUT through calls on the main connection.
+class TConnectionOutputServer : public TDBMSOutputServer {
+public:
+  explicit TConnectionOutputServer(TDBMSOutputForm &AForm) {
+    FEnable = NewQuery(AForm, "EnableQuery", "BEGIN DBMS_OUTPUT.ENABLE(:BUFFER_SIZE); END;");
+    FGetLine = NewQuery(AForm, "GetLineQuery", "BEGIN DBMS_OUTPUT.GET_LINE(:LINE,:STATUS); END;");
+  }
+
+  void Enable(int ABufferSize) override {
+    if (!FEnable->Prepared())
+      FEnable->Prepare();
+    TParam *Size = FEnable->ParamByName("BUFFER_SIZE");
+    Size->SetDataType(oInteger);
+    Size->SetAsInteger(ABufferSize);
+    FEnable->Execute();
+  }
+
+  bool GetLine(std::string &ALine) override {
+    if (!FGetLine->Prepared())
+      FGetLine->Prepare();
+    TParam *Line = FGetLine->ParamByName("LINE");
+    TParam *Status = FGetLine->ParamByName("STATUS");
+    if (Line->DataType() != oVarchar2) {
+      Line->SetDataType(oVarchar2);
+      Line->SetItemSize(256); // a DBMS_OUTPUT line holds at most 255 bytes
+      Line->SetKind(oOutput);
+      Status->SetDataType(oInteger);
+      Status->SetKind(oOutput);
+    }
+    FGetLine->Execute();
+    if (Status->AsString() == "1")
+      return false;
+    ALine = Line->AsString();
+    return true;
+  }
+
+private:
+  static TOracleQuery *NewQuery(TDBMSOutputForm &AForm, const char *AName, const char *ASQL) {
+    auto *Query = new TOracleQuery(&AForm);
+    Query->SetName(AName);
+    Query->SetDatabaseName("Database");
+    Query->SetSQL(ASQL);
+    return Query;
+  }
+
+  TOracleQuery *FEnable;
+  TOracleQuery *FGetLine;
+};
+
+QPushButton *NewButton(QWidget *AParent, const char *AName, const char *ACaption, int ALeft) {
+  auto *Button = new QPushButton(QString::fromLatin1(ACaption), AParent);
+  Button->setObjectName(AName);
+  Button->setGeometry(ALeft, 0, 73, 21);
+  return Button;
+}
+
+} // namespace
+
+TDBMSOutputForm::TServerFactory TDBMSOutputForm::ServerFactory =
+    [](TDBMSOutputForm &AForm) -> std::unique_ptr<TDBMSOutputServer> {
+  return std::make_unique<TConnectionOutputServer>(AForm);
+};
+
+void SaveLinesToFile(const std::string &AFileName, const std::vector<std::string> &ALines) {
+  TFileStream Stream(AFileName, TFileMode::fmCreate);
+  std::string Content;
+  for (const std::string &Line : ALines) {
+    Content += Line;
+    Content += "\r\n";
+  }
+  Stream.Write(Content.data(), Content.size());
+  Stream.Commit();
+}
+
+TDBMSOutputForm *TDBMSOutputForm::Registered() { return RegisteredForm; }
+
+bool TDBMSOutputForm::DrainRegistered() {
+  if (!RegisteredForm)
+    return false;
+  RegisteredForm->DrainOutput();
+  return true;
+}
+
+TDBMSOutputForm::TDBMSOutputForm(QWidget *AParent) : TForm(AParent) {
+  setObjectName("DBMSOutputForm");
+  setWindowTitle("DBMS Output");
+  resize(427, 273); // the client area of a 435 x 300 window
+  auto *Layout = new TAlignedLayout(this);
+  Layout->DisableAlign();
+
+  TopPanel = new QWidget(this);
+  TopPanel->setObjectName("TopPanel");
+  TopPanel->setGeometry(0, 0, 427, 21);
+  auto *TopLayout = new TAlignedLayout(TopPanel);
+  TopLayout->DisableAlign();
+  SaveButton = NewButton(TopPanel, "SaveButton", "Save", 279);
+  DistancePanel2 = new QWidget(TopPanel);
+  DistancePanel2->setObjectName("DistancePanel2");
+  DistancePanel2->setGeometry(352, 0, 2, 21);
+  ResetButton = NewButton(TopPanel, "ResetButton", "Reset", 354);
+  ResetButton->setDefault(true);
+  SetAlign(ResetButton, alRight);
+  SetAlign(DistancePanel2, alRight);
+  SetAlign(SaveButton, alRight);
+  TopLayout->EnableAlign();
+
+  DistancePanel1 = new QWidget(this);
+  DistancePanel1->setObjectName("DistancePanel1");
+  DistancePanel1->setGeometry(0, 21, 427, 1);
+  ListBox = new QListWidget(this);
+  ListBox->setObjectName("ListBox");
+  ListBox->setGeometry(0, 22, 427, 251);
+  ListBox->setUniformItemSizes(true);
+  ListBox->setSelectionMode(QAbstractItemView::SingleSelection);
+  SetAlign(TopPanel, alTop);
+  SetAlign(DistancePanel1, alTop);
+  SetAlign(ListBox, alClient);
+  Layout->EnableAlign();
+
+  AskSaveFileName = [this] {
+    QFileDialog Dialog(this, "Save");
+    Dialog.setObjectName("SaveDialog");
+    Dialog.setOption(QFileDialog::DontUseNativeDialog);
+    Dialog.setAcceptMode(QFileDialog::AcceptSave);
+    Dialog.setFileMode(QFileDialog::AnyFile);
+    // The question about an existing file is the window's own.
+    Dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    if (Dialog.exec() != QDialog::Accepted || Dialog.selectedFiles().isEmpty())
+      return std::string();
+    return QFile::encodeName(Dialog.selectedFiles().first()).toStdString();
+  };
+  ConfirmOverwrite = [this](const std::string &AQuestion) {
+    return QMessageBox::question(this, "Confirm", QString::fromLocal8Bit(AQuestion),
+                                 QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel) ==
+           QMessageBox::Yes;
+  };
+  ShowLine = [this](const std::string &AText) {
+    QMessageBox::information(this, "Information", QString::fromLatin1(AText));
+  };
+
+  connect(ResetButton, &QPushButton::clicked, this, Guarded([this] { ResetButtonClick(); }));
+  connect(SaveButton, &QPushButton::clicked, this, Guarded([this] { SaveButtonClick(); }));
+  connect(ListBox, &QListWidget::itemDoubleClicked, this, Guarded([this] { ListBoxDblClick(); }));
+}
+
+TDBMSOutputForm::~TDBMSOutputForm() {
+  if (RegisteredForm == this)
+    RegisteredForm = nullptr;
+  if (MainForm)
+    MainForm->UpdateClientEdge();
+}
+
+TDBMSOutputForm *TDBMSOutputForm::Create(TMainForm &AMainForm,
+                                         const TWindowPlacement *APlacement) {
+  if (TDBMSOutputForm *Existing = RegisteredForm) {
+    if (auto *Window = qobject_cast<QMdiSubWindow *>(Existing->parentWidget())) {
+      if (Window->isMinimized())
+        Window->showNormal();
+      AMainForm.MdiArea->setActiveSubWindow(Window);
+    }
+    return Existing;
+  }
+  AMainForm.Database->SetConnected(true);
+  auto *Form = new TDBMSOutputForm;
+  try {
+    Form->FormCreate();
+  } catch (...) {
+    delete Form;
+    throw;
+  }
+  AMainForm.AddChild(Form);
+  if (APlacement)
+    if (auto *Window = qobject_cast<QMdiSubWindow *>(Form->parentWidget()))
+      SetWindowPlacement(*Window, *APlacement);
+  return Form;
+}
+
+void TDBMSOutputForm::RestoreFromDesktop(TMainForm &AMainForm, TValueReader &AReader) {
+  std::array<std::uint8_t, TWindowPlacement::RecordSize> Bytes;
+  AReader.Read(Bytes.data(), Bytes.size());
+  const TWindowPlacement Placement = TWindowPlacement::FromBytes(Bytes);
+  if (RegisteredForm)
+    return;
+  TApplication::Guard([&] { Create(AMainForm, &Placement); });
+}
+
+void TDBMSOutputForm::FormCreate() {
+  if (RegisteredForm && RegisteredForm != this)
+    return;
+  FServer = ServerFactory(*this);
+  Enable();
+  RegisteredForm = this;
+}
+
+int TDBMSOutputForm::BufferLimit() const {
+  return MainForm ? MainForm->CFG->DBMSBufferLimit() : 1000;
+}
+
+int TDBMSOutputForm::OracleBufferLimit() const {
+  return MainForm ? MainForm->CFG->DBMSOracleBufferLimit() : 10240;
+}
+
+void TDBMSOutputForm::Enable() { FServer->Enable(OracleBufferLimit()); }
+
+void TDBMSOutputForm::DrainOutput() {
+  if (!FServer)
+    return;
+  const int Limit = std::max(1, BufferLimit());
+  std::string Line;
+  bool Added = false;
+  while (FServer->GetLine(Line)) {
+    while (ListBox->count() >= Limit)
+      delete ListBox->takeItem(0);
+    ListBox->addItem(QString::fromLatin1(Line.data(), qsizetype(Line.size())));
+    Added = true;
+  }
+  if (Added) {
+    ListBox->setCurrentRow(ListBox->count() - 1);
+    ListBox->scrollToBottom();
+  }
+}
+
+void TDBMSOutputForm::ResetButtonClick() {
+  if (!FServer)
+    return;
+  Enable();
+  ListBox->clear();
+}
+
+void TDBMSOutputForm::SaveButtonClick() {
+  const std::string FileName = AskSaveFileName();
+  if (FileName.empty())
+    return;
+  if (QFile::exists(QFile::decodeName(FileName.c_str())) &&
+      !ConfirmOverwrite("Ok to overwrite " + FileName))
+    return;
+  SaveLinesToFile(FileName, Lines());
+}
+
+void TDBMSOutputForm::ListBoxDblClick() {
+  const int Index = SelectedIndex();
+  if (Index < 0)
+    return;
+  ShowLine(ListBox->item(Index)->text().toLatin1().toStdString());
+}
+
+std::vector<std::string> TDBMSOutputForm::Lines() const {
+  std::vector<std::string> Result;
+  Result.reserve(std::size_t(ListBox->count()));
+  for (int i = 0; i < ListBox->count(); ++i)
+    Result.push_back(ListBox->item(i)->text().toLatin1().toStdString());
+  return Result;
+}
+
+int TDBMSOutputForm::SelectedIndex() const {
+  const QList<QListWidgetItem *> Selected = ListBox->selectedItems();
+  return Selected.isEmpty() ? -1 : ListBox->row(Selected.first());
+}
+
+void TDBMSOutputForm::closeEvent(QCloseEvent *AEvent) {
+  // A closed window is on its way out: nothing may drain into it any more.
+  if (RegisteredForm == this)
+    RegisteredForm = nullptr;
+  TForm::closeEvent(AEvent);
+}
+
+void TDBMSOutputForm::resizeEvent(QResizeEvent *AEvent) {
+  TForm::resizeEvent(AEvent);
+  if (MainForm)
+    MainForm->UpdateClientEdge();
+}
