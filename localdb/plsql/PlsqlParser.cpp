@@ -255,18 +255,15 @@ private:
 
   // The statement ends with ';'; a missing one before a word that starts what follows is
   // substituted, as Oracle does, so the rest still compiles.
-  void endStatement() {
+  void endStatement(const char *list = ";") {
     if (acceptOp(";"))
       return;
     const Token &t = cur();
-    if (t.kind == Tok::Ident || t.kind == Tok::End || t.kind == Tok::QuotedIdent) {
-      if (t.kind == Tok::End) {
-        fail(";");
-      }
-      expected(kExpAfterExpr, ";");
+    if (t.kind == Tok::Ident || t.kind == Tok::QuotedIdent) {
+      expected(list, ";");
       return;
     }
-    fail(kExpAfterExpr);
+    fail(list);
   }
 
   // Skips to just past the next ';' at parenthesis depth 0, or to a word that ends a list
@@ -833,7 +830,7 @@ private:
           s->label = ident("<an identifier>");
         if (acceptKw("WHEN"))
           s->value = expr();
-        endStatement();
+        endStatement(s->value ? kExpAfterExpr : "; <an identifier> when");
         return s;
       }
       if (w == "GOTO") {
@@ -855,7 +852,7 @@ private:
         s->kind = SKind::Return;
         if (!isOp(";"))
           s->value = expr();
-        endStatement();
+        endStatement(kExpAfterExpr);
         return s;
       }
       if (w == "RAISE") {
@@ -957,7 +954,7 @@ private:
       s->kind = SKind::Assign;
       s->target = std::move(target);
       s->value = expr();
-      endStatement();
+      endStatement(kExpAfterExpr);
       return s;
     }
     s->kind = SKind::Call;
@@ -1009,8 +1006,10 @@ private:
   // Statements up to END / ELSE / ELSIF / EXCEPTION / WHEN or the end of the text.
   std::vector<StmtPtr> statements() {
     std::vector<StmtPtr> out;
+    bool attempted = false;
     while (!atEnd() && !isStmtEnd(cur())) {
       size_t from = FPos;
+      attempted = true;
       try {
         out.push_back(statement());
       } catch (const SyntaxAbort &) {
@@ -1019,12 +1018,10 @@ private:
       if (static_cast<int>(FErrors.size()) >= kMaxCompileErrors)
         throw SyntaxAbort{};
     }
-    if (out.empty() && !atEnd() && !isKw("WHEN")) {
+    if (!attempted) {
       // Oracle wants at least one statement.
       expected(kExpStatement);
     }
-    if (atEnd() && out.empty())
-      expected(kExpStatement);
     return out;
   }
 

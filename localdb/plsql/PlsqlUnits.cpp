@@ -537,7 +537,8 @@ bool storeUnit(Session &s, const std::string &owner, const UnitHeader &h, const 
     }
     // What used the old version must be compiled again; a new specification also
     // invalidates its body.
-    if (replaceSource || h.kind == UnitKind::Package) {
+    if ((replaceSource || h.kind == UnitKind::Package) && h.kind != UnitKind::PackageBody &&
+        h.kind != UnitKind::Trigger) {
       invalidateDependants(db, owner, h.name);
       if (h.kind == UnitKind::Package) {
         Query b(db, "UPDATE ora_objects SET status = 'INVALID' WHERE owner = ?1 AND object_name "
