@@ -6,13 +6,14 @@
 #include <map>
 #include <set>
 
+#include "localdb/catalog/Privileges.h"
 #include "localdb/sql/OraError.h"
 
 namespace localdb {
 
 namespace {
 
-const int kDictionaryVersion = 3;
+const int kDictionaryVersion = 4;
 
 const char *kCatalogTables = R"SQL(
 CREATE TABLE ora_meta(key TEXT PRIMARY KEY, value TEXT);
@@ -317,31 +318,84 @@ void insertColumns(sqlite3 *db, const std::string &owner, const std::string &tab
 
 namespace {
 
+// The rows of an ALL_* view a user sees: what it owns or has a privilege on (everything for a
+// DBA). Each ALL_* view is its DBA_* view (all rows, for the DBA only) filtered by this.
+std::string allViewFilter(const std::string &view) {
+  static const std::map<std::string, std::pair<const char *, const char *>> kObjectColumns = {
+      {"ALL_OBJECTS", {"OWNER", "OBJECT_NAME"}},
+      {"ALL_SOURCE", {"OWNER", "NAME"}},
+      {"ALL_ERRORS", {"OWNER", "NAME"}},
+      {"ALL_TRIGGERS", {"TABLE_OWNER", "TABLE_NAME"}},
+      {"ALL_TABLES", {"OWNER", "TABLE_NAME"}},
+      {"ALL_TAB_COLUMNS", {"OWNER", "TABLE_NAME"}},
+      {"ALL_VIEWS", {"OWNER", "VIEW_NAME"}},
+      {"ALL_SEQUENCES", {"SEQUENCE_OWNER", "SEQUENCE_NAME"}},
+      {"ALL_CONSTRAINTS", {"OWNER", "TABLE_NAME"}},
+      {"ALL_CONS_COLUMNS", {"OWNER", "TABLE_NAME"}},
+      {"ALL_INDEXES", {"TABLE_OWNER", "TABLE_NAME"}},
+      {"ALL_IND_COLUMNS", {"TABLE_OWNER", "TABLE_NAME"}},
+      {"ALL_TAB_COMMENTS", {"OWNER", "TABLE_NAME"}},
+      {"ALL_COL_COMMENTS", {"OWNER", "TABLE_NAME"}},
+  };
+  auto it = kObjectColumns.find(view);
+  if (it != kObjectColumns.end()) {
+    // The view's columns are qualified (v.): the catalog tables in the condition share names.
+    std::string cond = visibleCondition("v." + quoteIdent(it->second.first),
+                                        "v." + quoteIdent(it->second.second));
+    if (view == "ALL_TRIGGERS")
+      cond = "(v.\"OWNER\" = ora_user() OR " + cond + ")";
+    return cond;
+  }
+  if (view == "ALL_SYNONYMS")
+    return "(v.\"OWNER\" IN (ora_user(), 'PUBLIC') OR " +
+           visibleCondition("v.\"TABLE_OWNER\"", "v.\"TABLE_NAME\"") + ")";
+  if (view == "ALL_TAB_PRIVS")
+    return "(v.\"GRANTEE\" IN (ora_user(), 'PUBLIC') OR v.\"GRANTOR\" = ora_user() OR "
+           "v.\"TABLE_SCHEMA\" = ora_user() OR " +
+           dbaCondition() + ")";
+  return "";
+}
+
 void createDictionary(sqlite3 *db) {
+  ensurePrivilegeTables(db);
   std::string now = quoteText(nowText());
-  for (const DictView &v : kViews) {
-    std::vector<ColumnInfo> cols = parseColumns(v.columns);
-    std::string phys = physicalName("SYS", v.name);
+  auto addView = [&](const std::string &name, const std::vector<ColumnInfo> &cols,
+                     const char *query) {
+    std::string phys = physicalName("SYS", name);
     execSql(db, "DROP VIEW IF EXISTS " + phys);
-    if (v.query) {
+    if (query) {
       std::string names;
       for (const ColumnInfo &c : cols)
         names += (names.empty() ? "" : ",") + quoteIdent(c.name);
-      execSql(db, "CREATE VIEW " + phys + "(" + names + ") AS " + v.query);
+      execSql(db, "CREATE VIEW " + phys + "(" + names + ") AS " + query);
     } else {
       execSql(db, "CREATE TABLE IF NOT EXISTS " + phys + "(\"DUMMY\" TEXT)");
       execSql(db, "DELETE FROM " + phys);
       execSql(db, "INSERT INTO " + phys + " VALUES('X')");
     }
-    std::string type = v.query ? "'VIEW'" : "'TABLE'";
+    std::string type = query ? "'VIEW'" : "'TABLE'";
     execSql(db,
-            "DELETE FROM ora_objects WHERE owner = 'SYS' AND object_name = " + quoteText(v.name));
+            "DELETE FROM ora_objects WHERE owner = 'SYS' AND object_name = " + quoteText(name));
     execSql(db, "INSERT INTO ora_objects(owner, object_name, object_type, status, created, "
                 "last_ddl_time) VALUES('SYS'," +
-                    quoteText(v.name) + "," + type + ",'VALID'," + now + "," + now + ")");
-    insertColumns(db, "SYS", v.name, cols);
-    execSql(db, "INSERT OR REPLACE INTO ora_synonyms VALUES('PUBLIC'," + quoteText(v.name) +
-                    ",'SYS'," + quoteText(v.name) + ",NULL)");
+                    quoteText(name) + "," + type + ",'VALID'," + now + "," + now + ")");
+    insertColumns(db, "SYS", name, cols);
+    execSql(db, "INSERT OR REPLACE INTO ora_synonyms VALUES('PUBLIC'," + quoteText(name) +
+                    ",'SYS'," + quoteText(name) + ",NULL)");
+  };
+  for (const DictView &v : kViews) {
+    std::vector<ColumnInfo> cols = parseColumns(v.columns);
+    std::string name = v.name;
+    if (name.compare(0, 4, "ALL_") == 0 && v.query) {
+      std::string dba = "DBA_" + name.substr(4);
+      addView(dba, cols, v.query);
+      std::string filter = allViewFilter(name);
+      std::string query = "SELECT * FROM " + physicalName("SYS", dba) + " AS v" +
+                          (filter.empty() ? "" : " WHERE " + filter);
+      addView(name, cols, query.c_str());
+    } else {
+      addView(name, cols, v.query);
+    }
   }
   execSql(db, "INSERT OR REPLACE INTO ora_meta VALUES('dictionary', '" +
                   std::to_string(kDictionaryVersion) + "')");

@@ -6,6 +6,7 @@
 #include <set>
 
 #include "localdb/catalog/Catalog.h"
+#include "localdb/catalog/Privileges.h"
 #include "localdb/sql/OraError.h"
 #include "localdb/sql/OraNumber.h"
 #include "localdb/server/Server.h"
@@ -467,6 +468,8 @@ void createIndexStmt(Context &ctx, CreateIndexStmt &s) {
   std::string ttype = objectType(db, tname[0], tname[1]);
   if (ttype != "TABLE")
     fail(942, s.pos);
+  // An index on another schema's table constrains its owner: it takes the INDEX privilege.
+  ctx.binder.checkPrivilege(tname[0], tname[1], "INDEX", {}, s.pos);
   if (exists(db, "SELECT 1 FROM ora_indexes WHERE owner = ?1 AND index_name = ?2", {owner, name}))
     fail(955, s.pos);
   std::vector<ColumnInfo> cols = loadColumns(db, tname[0], tname[1]);
@@ -643,6 +646,7 @@ void dropTable(sqlite3 *db, const std::string &owner, const std::string &name, b
   execSql(db, "DELETE FROM ora_tab_columns WHERE owner = " + o + " AND table_name = " + n);
   execSql(db, "DELETE FROM ora_comments WHERE owner = " + o + " AND table_name = " + n);
   execSql(db, "DELETE FROM ora_privs WHERE owner = " + o + " AND object_name = " + n);
+  execSql(db, "DELETE FROM ora_col_privs WHERE owner = " + o + " AND object_name = " + n);
   execSql(db, "DELETE FROM ora_objects WHERE owner = " + o + " AND object_name = " + n +
                   " AND object_type = 'TABLE'");
   for (auto &r : related)
@@ -657,6 +661,7 @@ void dropObject(sqlite3 *db, const std::string &owner, const std::string &name,
     execSql(db, "DELETE FROM ora_tab_columns WHERE owner = " + o + " AND table_name = " + n);
     execSql(db, "DELETE FROM ora_comments WHERE owner = " + o + " AND table_name = " + n);
     execSql(db, "DELETE FROM ora_privs WHERE owner = " + o + " AND object_name = " + n);
+    execSql(db, "DELETE FROM ora_col_privs WHERE owner = " + o + " AND object_name = " + n);
   } else if (type == "SEQUENCE") {
     execSql(db,
             "DELETE FROM ora_sequences WHERE sequence_owner = " + o + " AND sequence_name = " + n);
@@ -685,12 +690,18 @@ void dropStmt(Context &ctx, DropStmt &s) {
   }
   std::string owner = ctx.binder.ownerOf(s.name);
   if (s.objectType == "INDEX") {
-    Query qq(db, "SELECT constraint_name FROM ora_indexes WHERE owner = ?1 AND index_name = ?2",
-             {owner, name});
-    if (!qq.next())
-      fail(1418, s.pos);
+    std::string constraint;
+    {
+      // The catalog read is finished before the DROP: SQLite refuses to drop an index while a
+      // statement of the same connection is still reading the schema.
+      Query qq(db, "SELECT constraint_name FROM ora_indexes WHERE owner = ?1 AND index_name = ?2",
+               {owner, name});
+      if (!qq.next())
+        fail(1418, s.pos);
+      constraint = qq.text(0);
+    }
     checkSchema(ctx.binder, owner, s.pos);
-    if (!qq.text(0).empty())
+    if (!constraint.empty())
       fail(2429, s.pos);
     execSql(db, "DROP INDEX " + keyIndexName(owner, name));
     execSql(db,
@@ -948,6 +959,8 @@ void renameStmt(Context &ctx, RenameStmt &s) {
                   " AND synonym_name = " + from);
   execSql(db, "UPDATE ora_privs SET object_name = " + to + " WHERE owner = " + o +
                   " AND object_name = " + from);
+  execSql(db, "UPDATE ora_col_privs SET object_name = " + to + " WHERE owner = " + o +
+                  " AND object_name = " + from);
   execSql(db, "UPDATE ora_objects SET object_name = " + to + ", last_ddl_time = " + q(nowText()) +
                   " WHERE owner = " + o + " AND object_name = " + from +
                   " AND object_type = " + q(type));
@@ -1033,6 +1046,8 @@ void userStmt(Context &ctx, UserStmt &s) {
     for (const char *t : {"ora_source", "ora_errors", "ora_triggers"})
       execSql(db, std::string("DELETE FROM ") + t + " WHERE owner = " + q(s.name));
     execSql(db, "DELETE FROM ora_privs WHERE grantee = " + q(s.name) + " OR owner = " + q(s.name));
+    execSql(db,
+            "DELETE FROM ora_col_privs WHERE grantee = " + q(s.name) + " OR owner = " + q(s.name));
     execSql(db, "DELETE FROM ora_users WHERE username = " + q(s.name));
   }
 }
@@ -1040,14 +1055,31 @@ void userStmt(Context &ctx, UserStmt &s) {
 void grantStmt(Context &ctx, GrantStmt &s) {
   sqlite3 *db = ctx.db;
   const std::string &me = ctx.binder.user();
-  bool dba = me == "SYSTEM" || me == "SYS";
+  bool dba = isDba(db, me);
   std::vector<std::string> privs;
-  for (const std::string &p : s.privileges) {
-    if (p == "ALL" || p == "ALL PRIVILEGES")
-      for (const char *x : {"ALTER", "DELETE", "INDEX", "INSERT", "REFERENCES", "SELECT", "UPDATE"})
+  std::vector<std::vector<std::string>> privColumns;
+  for (size_t i = 0; i < s.privileges.size(); ++i) {
+    const std::string &p = s.privileges[i];
+    const std::vector<std::string> &cols = s.privilegeColumns[i];
+    if (p == "ALL" || p == "ALL PRIVILEGES") {
+      for (const char *x : {"ALTER", "DELETE", "INDEX", "INSERT", "REFERENCES", "SELECT", "UPDATE"}) {
         privs.push_back(x);
-    else
-      privs.push_back(p);
+        privColumns.emplace_back();
+      }
+      continue;
+    }
+    if (!cols.empty()) {
+      if (p != "INSERT" && p != "UPDATE" && p != "REFERENCES")
+        fail(905, s.pos);
+      // Oracle takes column privileges back only from the whole table.
+      if (s.kind == StmtKind::Revoke)
+        throw oraErrorText(1750,
+                           "UPDATE/REFERENCES may only be REVOKEd from the whole table, not by "
+                           "column",
+                           s.pos);
+    }
+    privs.push_back(p);
+    privColumns.push_back(cols);
   }
   std::string owner, object;
   if (!s.object.empty()) {
@@ -1056,6 +1088,12 @@ void grantStmt(Context &ctx, GrantStmt &s) {
     object = o.name;
     if (owner != me && !dba)
       fail(1031, s.pos);
+    std::vector<ColumnInfo> cols = loadColumns(db, owner, object);
+    for (const auto &list : privColumns)
+      for (const std::string &c : list)
+        if (std::none_of(cols.begin(), cols.end(),
+                         [&](const ColumnInfo &x) { return x.name == c; }))
+          fail(904, s.pos);
   } else if (!dba) {
     fail(1031, s.pos);
   }
@@ -1065,21 +1103,35 @@ void grantStmt(Context &ctx, GrantStmt &s) {
       throw oraErrorArg(1917, g, s.pos);
     if (g == me && !s.object.empty())
       fail(1749, s.pos);
-    for (const std::string &p : privs) {
+    for (size_t i = 0; i < privs.size(); ++i) {
+      const std::string &p = privs[i];
       std::string match =
           "grantee = " + q(g) + " AND privilege = " + q(p) + " AND " +
           (object.empty() ? std::string("object_name IS NULL")
                           : "owner = " + q(owner) + " AND object_name = " + q(object));
-      if (s.kind == StmtKind::Grant) {
+      if (s.kind == StmtKind::Grant && !privColumns[i].empty()) {
+        for (const std::string &c : privColumns[i]) {
+          execSql(db, "DELETE FROM ora_col_privs WHERE " + match + " AND column_name = " + q(c));
+          execSql(db, "INSERT INTO ora_col_privs VALUES(" + q(me) + "," + q(g) + "," + q(owner) +
+                          "," + q(object) + "," + q(c) + "," + q(p) + "," +
+                          q(s.withOption ? "YES" : "NO") + ")");
+        }
+      } else if (s.kind == StmtKind::Grant) {
         execSql(db, "DELETE FROM ora_privs WHERE " + match);
         execSql(db, "INSERT INTO ora_privs VALUES(" + q(me) + "," + q(g) + "," +
                         (object.empty() ? "NULL" : q(owner)) + "," +
                         (object.empty() ? "NULL" : q(object)) + "," + q(p) + "," +
                         q(s.withOption ? "YES" : "NO") + "," + q(s.text) + ")");
       } else {
-        if (!exists(db, "SELECT 1 FROM ora_privs WHERE " + match, {}))
+        // Revoking a privilege from the table takes back its column grants as well.
+        bool granted = exists(db, "SELECT 1 FROM ora_privs WHERE " + match, {});
+        if (!object.empty())
+          granted = granted || exists(db, "SELECT 1 FROM ora_col_privs WHERE " + match, {});
+        if (!granted)
           fail(1927, s.pos);
         execSql(db, "DELETE FROM ora_privs WHERE " + match);
+        if (!object.empty())
+          execSql(db, "DELETE FROM ora_col_privs WHERE " + match);
       }
     }
   }

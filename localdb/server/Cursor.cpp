@@ -59,7 +59,8 @@ bool isDml(StmtKind k) {
 }
 bool isDdl(StmtKind k) {
   return !isQuery(k) && !isDml(k) && k != StmtKind::Commit && k != StmtKind::Rollback &&
-         k != StmtKind::Savepoint && k != StmtKind::NoOp && k != StmtKind::AlterSession;
+         k != StmtKind::Savepoint && k != StmtKind::NoOp && k != StmtKind::AlterSession &&
+         k != StmtKind::LockTable;
 }
 
 // ALTER SESSION: the date format is kept; parameters that change nothing here are accepted.
@@ -566,6 +567,17 @@ int Cursor::execute(int iterations, int rowOffset) {
     return 0;
   case StmtKind::NoOp:
     return 0;
+  case StmtKind::LockTable: {
+    // Needs some privilege on each table; the lock itself is the server's write lock.
+    auto &l = static_cast<LockStmt &>(*cs.ast);
+    Binder binder(s.db(), s.user());
+    for (size_t i = 0; i < l.tables.size(); ++i)
+      if (ObjectRef o = binder.resolveTable(l.tables[i], l.positions[i]);
+          o.type != "TABLE" && o.type != "VIEW")
+        throw oraError(942, l.positions[i]);
+    s.beginWrite();
+    return 0;
+  }
   case StmtKind::AlterSession:
     alterSession(s, static_cast<AlterSessionStmt &>(*cs.ast));
     return 0;

@@ -96,6 +96,10 @@ std::string resolveServerFolder(const std::string &hostText) {
       throw unusable(host, std::strerror(errno));
     return host;
   }
+  // A name is one folder of the root's own: "." and ".." (and hidden names) would reach the
+  // root itself or its parent.
+  if (host[0] == '.')
+    throw oraError(12154);
   for (const std::string &name : {host, upper(host)})
     if (isDir(root + "/" + name))
       return root + "/" + name;

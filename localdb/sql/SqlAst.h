@@ -174,7 +174,8 @@ enum class StmtKind {
   Rollback,
   Savepoint,
   AlterSession,
-  NoOp, // accepted and ignored (LOCK TABLE, SET TRANSACTION, ANALYZE ...)
+  LockTable,
+  NoOp, // accepted and ignored (SET TRANSACTION, ANALYZE ...)
 };
 
 struct Statement {
@@ -331,6 +332,7 @@ struct UserStmt : Statement {
 struct GrantStmt : Statement {
   explicit GrantStmt(StmtKind k) : Statement(k) {}
   std::vector<std::string> privileges;
+  std::vector<std::vector<std::string>> privilegeColumns; // per privilege; empty: whole object
   std::vector<std::string> object; // empty for system privileges and roles
   std::vector<std::string> grantees;
   bool withOption = false;
@@ -341,6 +343,13 @@ struct AlterSessionStmt : Statement {
   AlterSessionStmt() : Statement(StmtKind::AlterSession) {}
   std::vector<std::pair<std::string, std::string>> settings; // parameter, value
   std::vector<int> positions;
+};
+
+struct LockStmt : Statement {
+  LockStmt() : Statement(StmtKind::LockTable) {}
+  std::vector<std::vector<std::string>> tables;
+  std::vector<int> positions;
+  bool nowait = false;
 };
 
 struct TransactionStmt : Statement {

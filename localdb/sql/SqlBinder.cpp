@@ -5,6 +5,7 @@
 #include <cstring>
 #include <set>
 
+#include "localdb/catalog/Privileges.h"
 #include "localdb/sql/OraError.h"
 #include "localdb/sql/SqlParser.h"
 
@@ -281,27 +282,36 @@ std::optional<ObjectRef> Binder::findObject(const std::vector<std::string> &name
   throw oraError(1775);
 }
 
-bool Binder::canAccess(const std::string &owner, const std::string &name) {
-  if (owner == FUser || owner == "SYS" || FUser == "SYSTEM" || FUser == "SYS")
-    return true;
-  sqlite3_stmt *st = nullptr;
-  sqlite3_prepare_v2(FDb,
-                     "SELECT 1 FROM ora_privs WHERE owner = ?1 AND object_name = ?2 AND grantee "
-                     "IN (?3, 'PUBLIC') UNION ALL SELECT 1 FROM ora_privs WHERE object_name IS "
-                     "NULL AND grantee = ?3 AND privilege IN ('DBA', 'SELECT ANY TABLE')",
-                     -1, &st, nullptr);
-  sqlite3_bind_text(st, 1, owner.c_str(), -1, SQLITE_TRANSIENT);
-  sqlite3_bind_text(st, 2, name.c_str(), -1, SQLITE_TRANSIENT);
-  sqlite3_bind_text(st, 3, FUser.c_str(), -1, SQLITE_TRANSIENT);
-  bool ok = sqlite3_step(st) == SQLITE_ROW;
-  sqlite3_finalize(st);
-  return ok;
+// Privileges are those of the schema the names are resolved in: a view's query runs with its
+// owner's rights, whoever uses the view.
+ObjectPrivileges Binder::privilegesOn(const std::string &owner, const std::string &name) {
+  return objectPrivileges(FDb, FSchema.back(), owner, name);
 }
 
-ObjectRef Binder::resolveTable(const std::vector<std::string> &name, int pos) {
-  auto o = findObject(name);
-  if (!o || !canAccess(o->owner, o->name))
+bool Binder::canAccess(const std::string &owner, const std::string &name) {
+  return privilegesOn(owner, name).any();
+}
+
+void Binder::checkPrivilege(const std::string &owner, const std::string &name,
+                            const std::string &privilege, const std::vector<std::string> &columns,
+                            int pos) {
+  ObjectPrivileges p = privilegesOn(owner, name);
+  if (!p.any())
     fail(942, pos);
+  if (columns.empty() ? !p.has(privilege) : !p.hasColumns(privilege, columns))
+    fail(1031, pos);
+}
+
+ObjectRef Binder::resolveTable(const std::vector<std::string> &name, int pos,
+                               const char *privilege) {
+  auto o = findObject(name);
+  if (!o)
+    fail(942, pos);
+  ObjectPrivileges p = privilegesOn(o->owner, o->name);
+  if (!p.any())
+    fail(942, pos);
+  if (privilege && !p.has(privilege))
+    fail(1031, pos);
   return *o;
 }
 
@@ -354,7 +364,7 @@ void Binder::bindFrom(QueryBlock &b, Scope &scope, int depth) {
       t->query = ref.query.get();
       t->alias = ref.alias;
     } else {
-      ObjectRef o = resolveTable(ref.name, ref.pos);
+      ObjectRef o = resolveTable(ref.name, ref.pos, "SELECT");
       if (o.type == "SEQUENCE")
         fail(942, ref.pos);
       t->owner = o.owner;
@@ -821,7 +831,20 @@ void Binder::bindColumn(Expr &e, Scope *scope, unsigned ctx) {
   fail(904, e.pos);
 }
 
+namespace {
+StoredFunctionResolver gStoredFunctions = nullptr;
+} // namespace
+
+void setStoredFunctionResolver(StoredFunctionResolver r) { gStoredFunctions = r; }
+
 void Binder::bindFunction(Expr &e, Scope *scope, unsigned ctx) {
+  if ((e.names.size() != 1 || !findFunction(e.names[0])) && !e.star && !e.distinct &&
+      gStoredFunctions && gStoredFunctions(FDb, schema(), e)) {
+    // A stored PL/SQL function: its arguments are plain values.
+    for (auto &a : e.args)
+      bindValue(*a, scope, ctx & ~static_cast<unsigned>(AllowAggregate));
+    return;
+  }
   if (e.names.size() != 1)
     fail(904, e.pos);
   const std::string &name = e.names[0];
@@ -1082,8 +1105,13 @@ void Binder::bindExpr(Expr &e, Scope *scope, unsigned ctx) {
     if (!(ctx & AllowSequence))
       fail(2287, e.pos);
     auto o = findObject(e.names);
-    if (!o || o->type != "SEQUENCE" || !canAccess(o->owner, o->name))
+    if (!o || o->type != "SEQUENCE")
       fail(2289, e.pos);
+    ObjectPrivileges p = privilegesOn(o->owner, o->name);
+    if (!p.any())
+      fail(2289, e.pos);
+    if (!p.has("SELECT"))
+      fail(1031, e.pos);
     e.names = {o->owner, o->name};
     e.type = typeOf(N);
     e.type.nullable = false;
@@ -1257,10 +1285,11 @@ namespace {} // namespace
 
 // The table a DML statement changes: a stored table, or a view over one stored table whose
 // changed columns are plain columns of it.
-BoundTable *Binder::dmlTarget(TableRef &ref) {
+BoundTable *Binder::dmlTarget(TableRef &ref, const char *privilege) {
   if (ref.query)
     fail(1732, ref.pos);
-  ObjectRef o = resolveTable(ref.name, ref.pos);
+  // INSERT and UPDATE may be granted by column: their columns are checked once known.
+  ObjectRef o = resolveTable(ref.name, ref.pos, privilege);
   if (o.type != "TABLE" && o.type != "VIEW")
     fail(942, ref.pos);
   auto t = std::make_unique<BoundTable>();
@@ -1350,7 +1379,7 @@ void Binder::checkChangeable(const BoundTable &t, const std::string &column, int
 }
 
 void Binder::bindInsert(InsertStmt &s) {
-  BoundTable *t = dmlTarget(s.table);
+  BoundTable *t = dmlTarget(s.table, nullptr);
   std::set<std::string> seen;
   for (size_t i = 0; i < s.columns.size(); ++i) {
     bool exists = std::any_of(t->columns.begin(), t->columns.end(),
@@ -1366,6 +1395,10 @@ void Binder::bindInsert(InsertStmt &s) {
       checkChangeable(*t, c.name, s.table.pos);
       s.columns.push_back(c.name);
     }
+  {
+    auto o = findObject(s.table.name);
+    checkPrivilege(o->owner, o->name, "INSERT", s.columns, s.table.pos);
+  }
   if (s.query) {
     bindSelect(*s.query, nullptr, true, 1);
     if (s.query->columns.size() < s.columns.size())
@@ -1383,7 +1416,7 @@ void Binder::bindInsert(InsertStmt &s) {
 }
 
 void Binder::bindUpdate(UpdateStmt &s) {
-  BoundTable *t = dmlTarget(s.table);
+  BoundTable *t = dmlTarget(s.table, nullptr);
   Scope scope;
   scope.tables = {t};
   scope.depth = 0;
@@ -1406,12 +1439,19 @@ void Binder::bindUpdate(UpdateStmt &s) {
       bindValue(*a.value, &scope, AllowColumns | AllowSequence);
     }
   }
+  {
+    auto o = findObject(s.table.name);
+    std::vector<std::string> changed;
+    for (Assignment &a : s.sets)
+      changed.insert(changed.end(), a.columns.begin(), a.columns.end());
+    checkPrivilege(o->owner, o->name, "UPDATE", changed, s.table.pos);
+  }
   if (s.where)
     bindCondition(*s.where, &scope, AllowColumns);
 }
 
 void Binder::bindDelete(DeleteStmt &s) {
-  BoundTable *t = dmlTarget(s.table);
+  BoundTable *t = dmlTarget(s.table, "DELETE");
   Scope scope;
   scope.tables = {t};
   if (s.where)

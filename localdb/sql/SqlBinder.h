@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "localdb/catalog/Privileges.h"
 #include "localdb/sql/SqlAst.h"
 
 namespace localdb {
@@ -38,10 +39,19 @@ public:
 
   // Name lookups shared with the DDL executor.
   std::optional<ObjectRef> findObject(const std::vector<std::string> &name);
-  ObjectRef resolveTable(const std::vector<std::string> &name, int pos);
+  // The object a name means; ORA-00942 when it does not exist for the user, ORA-01031 when the
+  // user has some privilege on it but not `privilege` (nullptr: any privilege will do).
+  ObjectRef resolveTable(const std::vector<std::string> &name, int pos,
+                         const char *privilege = nullptr);
   // The owner an unqualified name of a new object belongs to.
   std::string ownerOf(const std::vector<std::string> &name) const;
   bool canAccess(const std::string &owner, const std::string &name);
+  ObjectPrivileges privilegesOn(const std::string &owner, const std::string &name);
+  // ORA-00942 without any privilege on the object, ORA-01031 without this one (on the whole
+  // object, or on each of `columns` when given).
+  void checkPrivilege(const std::string &owner, const std::string &name,
+                      const std::string &privilege, const std::vector<std::string> &columns,
+                      int pos);
   const std::string &user() const { return FUser; }
   std::vector<ColumnInfo> columnsOf(const std::string &owner, const std::string &name);
 
@@ -93,7 +103,7 @@ private:
   void analyseRownum(QueryBlock &b, Select &s, bool countersAllowed);
   void splitWhere(QueryBlock &b, Scope &scope);
   std::string newAlias() { return "t" + std::to_string(++FAliases); }
-  BoundTable *dmlTarget(TableRef &ref);
+  BoundTable *dmlTarget(TableRef &ref, const char *privilege);
   void checkChangeable(const BoundTable &t, const std::string &column, int pos);
   std::string schema() const { return FSchema.back(); }
 };
@@ -104,5 +114,10 @@ bool sameTypeGroup(SqlType a, SqlType b);
 bool exprEqual(const Expr &a, const Expr &b);
 // A SQL function's argument counts (PL/SQL calls the same built-ins); false when unknown.
 bool sqlFunctionArity(const std::string &name, int &minArgs, int &maxArgs, bool &aggregate);
+// Stored PL/SQL functions called from SQL: the PL/SQL layer installs a resolver that turns a
+// call of NAME, PKG.NAME or OWNER.NAME into a call of its SQLite entry with the function's
+// return type (true), so the SQL layer needs nothing of PL/SQL.
+using StoredFunctionResolver = bool (*)(sqlite3 *db, const std::string &schema, Expr &e);
+void setStoredFunctionResolver(StoredFunctionResolver resolver);
 
 } // namespace localdb

@@ -758,18 +758,20 @@ std::unique_ptr<Statement> Parser::statement() {
     st->savepoint = name(931);
     s = std::move(st);
   } else if (t.text == "LOCK") {
-    // Every change already locks the whole server; LOCK TABLE has nothing left to do.
+    // The server has one writer at a time: LOCK TABLE takes the write lock of the server.
     ++FPos;
     expect("TABLE", 905);
-    qualifiedName();
-    while (accept(","))
-      qualifiedName();
+    auto st = std::make_unique<LockStmt>();
+    do {
+      st->positions.push_back(cur().pos);
+      st->tables.push_back(qualifiedName());
+    } while (accept(","));
     expect("IN", 905);
     while (!atEnd() && !isKw("MODE"))
       ++FPos;
     expect("MODE", 905);
-    accept("NOWAIT");
-    s = std::make_unique<Statement>(StmtKind::NoOp);
+    st->nowait = accept("NOWAIT");
+    s = std::move(st);
   } else if (t.text == "SET" && peek().is("TRANSACTION")) {
     FPos += 2;
     if (isKw("READ")) {
@@ -1529,15 +1531,21 @@ std::unique_ptr<Statement> Parser::grant(bool isGrant) {
   ++FPos;
   do {
     std::string p;
+    std::vector<std::string> columns;
     while (cur().kind == Tok::Ident && !isKw("ON") && !isKw("TO") && !isKw("FROM")) {
       p += (p.empty() ? "" : " ") + cur().text;
       ++FPos;
-      if (is("(")) // column lists of UPDATE / REFERENCES privileges
-        skipBalanced();
+      if (accept("(")) { // the columns of an INSERT / UPDATE / REFERENCES privilege
+        do
+          columns.push_back(name(904));
+        while (accept(","));
+        expect(")", 907);
+      }
     }
     if (p.empty())
       error(905);
     s->privileges.push_back(p);
+    s->privilegeColumns.push_back(std::move(columns));
   } while (accept(","));
   if (accept("ON"))
     s->object = qualifiedName();

@@ -1,0 +1,178 @@
+// Object privileges, index and lock rights, what ALL_* views show, and server names through the
+// call contract.
+#include <filesystem>
+
+#include "OciTestUtil.h"
+
+using namespace ocitest;
+
+namespace {
+
+// SCOTT (the fixture's logon) owns EMP; HR is a second account with no privileges at first.
+class Privileges : public Scott {
+protected:
+  void SetUp() override {
+    Scott::SetUp();
+    Lda_Def sys;
+    ASSERT_EQ(logOn(sys, "system/manager@"), 0);
+    std::string error;
+    ASSERT_EQ(runAs(sys, "CREATE USER hr IDENTIFIED BY hr", &error), 0) << error;
+    ologof(&sys);
+  }
+  static int runAs(Lda_Def &l, const std::string &sql, std::string *error = nullptr) {
+    Cda_Def cda{};
+    oopen(&cda, &l, nullptr, -1, -1, nullptr, -1);
+    int rc = oparse(&cda, (text *)sql.c_str(), -1, 1, 2);
+    if (rc == 0)
+      rc = oexn(&cda, 1, 0);
+    if (rc && error)
+      *error = message(l, rc);
+    oclose(&cda);
+    return rc;
+  }
+  // Runs as HR; returns the ORA code (0 on success).
+  int hr(const std::string &sql) {
+    Lda_Def l;
+    if (logOn(l, "hr/hr@") != 0)
+      return -1;
+    int rc = runAs(l, sql);
+    if (rc == 0)
+      runAs(l, "COMMIT");
+    ologof(&l);
+    return rc;
+  }
+  std::string hrValue(const std::string &sql) {
+    // A query as HR through a fresh fixture-like logon.
+    std::swap(lda, hrLda);
+    if (logOn(lda, "hr/hr@") != 0)
+      return "LOGON FAILED";
+    std::string v = value(sql);
+    ologof(&lda);
+    std::swap(lda, hrLda);
+    return v;
+  }
+  Lda_Def hrLda{};
+};
+
+TEST_F(Privileges, ObjectPrivileges_EachStatementNeedsItsOwn) {
+  // Without any privilege the table does not exist for HR.
+  EXPECT_EQ(hr("SELECT * FROM scott.emp"), 942);
+  EXPECT_EQ(hr("DELETE FROM scott.emp"), 942);
+  ASSERT_EQ(exec("GRANT SELECT ON emp TO hr"), 0) << lastError;
+  EXPECT_EQ(hr("SELECT * FROM scott.emp"), 0);
+  EXPECT_EQ(hr("INSERT INTO scott.emp(empno) VALUES (1)"), 1031);
+  EXPECT_EQ(hr("UPDATE scott.emp SET sal = 1"), 1031);
+  EXPECT_EQ(hr("DELETE FROM scott.emp"), 1031);
+  EXPECT_EQ(value("SELECT COUNT(*) FROM emp"), "14");
+  // Column-level UPDATE: only the granted columns.
+  ASSERT_EQ(exec("GRANT UPDATE (sal, comm) ON emp TO hr"), 0) << lastError;
+  EXPECT_EQ(hr("UPDATE scott.emp SET sal = sal + 1 WHERE empno = 7369"), 0);
+  EXPECT_EQ(hr("UPDATE scott.emp SET ename = 'X' WHERE empno = 7369"), 1031);
+  EXPECT_EQ(hr("UPDATE scott.emp SET sal = 1, job = 'X'"), 1031);
+  EXPECT_EQ(hr("DELETE FROM scott.emp"), 1031);
+  EXPECT_EQ(value("SELECT sal FROM emp WHERE empno = 7369"), "801");
+  // REVOKE SELECT leaves the column grant, which still gives no DELETE.
+  ASSERT_EQ(exec("REVOKE SELECT ON emp FROM hr"), 0) << lastError;
+  EXPECT_EQ(hr("SELECT * FROM scott.emp"), 1031);
+  EXPECT_EQ(hr("DELETE FROM scott.emp"), 1031);
+  EXPECT_EQ(hr("UPDATE scott.emp SET comm = 5 WHERE empno = 7369"), 0);
+  ASSERT_EQ(exec("REVOKE UPDATE ON emp FROM hr"), 0) << lastError;
+  EXPECT_EQ(hr("UPDATE scott.emp SET comm = 5 WHERE empno = 7369"), 942);
+  // Table-level grants.
+  ASSERT_EQ(exec("GRANT INSERT, DELETE ON emp TO hr"), 0) << lastError;
+  EXPECT_EQ(hr("INSERT INTO scott.emp(empno, deptno) VALUES (1, 10)"), 0);
+  EXPECT_EQ(hr("DELETE FROM scott.emp WHERE empno = 1"), 0);
+  EXPECT_EQ(hr("UPDATE scott.emp SET sal = 1"), 1031);
+  EXPECT_EQ(value("SELECT COUNT(*) FROM emp"), "14");
+  // PUBLIC grants count for everyone; SYSTEM keeps access to everything.
+  ASSERT_EQ(exec("GRANT SELECT ON dept TO PUBLIC"), 0);
+  EXPECT_EQ(hr("SELECT * FROM scott.dept"), 0);
+  Lda_Def sys;
+  ASSERT_EQ(logOn(sys, "system/manager@"), 0);
+  EXPECT_EQ(runAs(sys, "UPDATE scott.bonus SET sal = 1"), 0);
+  EXPECT_EQ(runAs(sys, "SELECT * FROM scott.salgrade"), 0);
+  ologof(&sys);
+}
+
+TEST_F(Privileges, ObjectPrivileges_ViewsAndSequencesUseTheOwnersRights) {
+  ASSERT_EQ(exec("CREATE VIEW emp10 AS SELECT empno, ename, sal FROM emp WHERE deptno = 10"), 0);
+  ASSERT_EQ(exec("CREATE SEQUENCE s1"), 0);
+  EXPECT_EQ(hr("SELECT * FROM scott.emp10"), 942);
+  EXPECT_EQ(hr("SELECT scott.s1.NEXTVAL FROM dual"), 2289);
+  ASSERT_EQ(exec("GRANT SELECT ON emp10 TO hr"), 0);
+  ASSERT_EQ(exec("GRANT SELECT ON s1 TO hr"), 0);
+  // The view reads EMP with SCOTT's rights, though HR has none on EMP.
+  EXPECT_EQ(hrValue("SELECT COUNT(*) FROM scott.emp10"), "3");
+  EXPECT_EQ(hrValue("SELECT scott.s1.NEXTVAL FROM dual"), "1");
+  EXPECT_EQ(hr("SELECT * FROM scott.emp"), 942);
+  EXPECT_EQ(hr("DELETE FROM scott.emp10"), 1031);
+}
+
+TEST_F(Privileges, IndexAndLock_NeedAPrivilegeOnTheTable) {
+  EXPECT_EQ(hr("CREATE UNIQUE INDEX hr_emp ON scott.emp(job)"), 942);
+  EXPECT_EQ(hr("LOCK TABLE scott.emp IN EXCLUSIVE MODE"), 942);
+  ASSERT_EQ(exec("GRANT SELECT ON emp TO hr"), 0);
+  EXPECT_EQ(hr("CREATE INDEX hr_emp ON scott.emp(job)"), 1031);
+  EXPECT_EQ(hr("LOCK TABLE scott.emp IN EXCLUSIVE MODE"), 0);
+  ASSERT_EQ(exec("GRANT INDEX ON emp TO hr"), 0);
+  EXPECT_EQ(hr("CREATE INDEX hr_emp ON scott.emp(job)"), 0);
+  EXPECT_EQ(exec("INSERT INTO emp(empno, job) VALUES (1, 'CLERK')"), 0) << lastError;
+  EXPECT_EQ(exec("LOCK TABLE emp IN SHARE MODE"), 0) << lastError;
+  EXPECT_EQ(exec("ROLLBACK"), 0);
+}
+
+TEST_F(Privileges, AllViews_ShowOnlyWhatTheUserMayUse) {
+  ASSERT_EQ(exec("COMMENT ON TABLE emp IS 'staff'"), 0);
+  ASSERT_EQ(exec("CREATE VIEW v1 AS SELECT * FROM dept"), 0);
+  ASSERT_EQ(exec("CREATE SEQUENCE s1"), 0);
+  const char *probes[] = {
+      "SELECT COUNT(*) FROM all_objects WHERE owner = 'SCOTT'",
+      "SELECT COUNT(*) FROM all_tables WHERE owner = 'SCOTT'",
+      "SELECT COUNT(*) FROM all_tab_columns WHERE owner = 'SCOTT'",
+      "SELECT COUNT(*) FROM all_views WHERE owner = 'SCOTT'",
+      "SELECT COUNT(*) FROM all_tab_comments WHERE owner = 'SCOTT'",
+      "SELECT COUNT(*) FROM all_col_comments WHERE owner = 'SCOTT'",
+      "SELECT COUNT(*) FROM all_sequences WHERE sequence_owner = 'SCOTT'",
+      "SELECT COUNT(*) FROM all_constraints WHERE owner = 'SCOTT'",
+      "SELECT COUNT(*) FROM all_cons_columns WHERE owner = 'SCOTT'",
+      "SELECT COUNT(*) FROM all_indexes WHERE table_owner = 'SCOTT'",
+      "SELECT COUNT(*) FROM all_ind_columns WHERE table_owner = 'SCOTT'",
+  };
+  for (const char *p : probes)
+    EXPECT_EQ(hrValue(p), "0") << p;
+  ASSERT_EQ(exec("GRANT SELECT ON emp TO hr"), 0);
+  EXPECT_EQ(hrValue("SELECT COUNT(*) FROM all_tables WHERE owner = 'SCOTT'"), "1");
+  EXPECT_EQ(hrValue("SELECT object_name || object_type FROM all_objects WHERE owner = 'SCOTT'"),
+            "EMPTABLE");
+  EXPECT_EQ(hrValue("SELECT COUNT(*) FROM all_tab_columns WHERE owner = 'SCOTT'"), "8");
+  EXPECT_EQ(hrValue("SELECT COUNT(*) FROM all_views WHERE owner = 'SCOTT'"), "0");
+  EXPECT_EQ(hrValue("SELECT comments FROM all_tab_comments WHERE owner = 'SCOTT'"), "staff");
+  // The owner and the DBA see everything; DBA_* views are for the DBA.
+  EXPECT_EQ(value("SELECT COUNT(*) FROM all_tables WHERE owner = 'SCOTT'"), "4");
+  EXPECT_EQ(hrValue("SELECT COUNT(*) FROM dba_objects").rfind("ERROR: ORA-00942", 0), 0u);
+  Lda_Def sys;
+  ASSERT_EQ(logOn(sys, "system/manager@"), 0);
+  std::swap(lda, sys);
+  EXPECT_EQ(value("SELECT COUNT(*) FROM all_tables WHERE owner = 'SCOTT'"), "4");
+  EXPECT_EQ(value("SELECT COUNT(*) FROM dba_tables WHERE owner = 'SCOTT'"), "4");
+  EXPECT_EQ(value("SELECT COUNT(*) FROM dba_views WHERE owner = 'SCOTT'"), "1");
+  ologof(&lda);
+  std::swap(lda, sys);
+}
+
+class ServerNames : public TempServerRoot {};
+
+TEST_F(ServerNames, Host_DotsNeverLeaveTheRoot) {
+  Lda_Def lda;
+  for (const char *c : {"scott/tiger@..", "scott/tiger@.", "scott/tiger@ .. ", "scott/tiger@..."}) {
+    EXPECT_EQ(logOn(lda, c), 12154) << c;
+  }
+  std::string parent = std::filesystem::path(root).parent_path();
+  EXPECT_FALSE(std::filesystem::exists(parent + "/server.db"));
+  EXPECT_FALSE(std::filesystem::exists(root + "/server.db"));
+  // An explicit path is the user's own choice.
+  EXPECT_EQ(logOn(lda, "scott/tiger@" + root + "/mine"), 0);
+  ologof(&lda);
+}
+
+} // namespace
