@@ -89,6 +89,12 @@ void TOracleDatabase::Commit() {
   FLogonCursor.Check();
 }
 
+void TOracleDatabase::Break() {
+  // The return code is not checked: a break that finds no call running is no failure.
+  if (Connected() && OciEntries.Has(ociObreak))
+    OciEntries.obreak()(FLogonCursor.Data());
+}
+
 void TOracleDatabase::Rollback() {
   OciEntries.orol()(FLogonCursor.Data());
   FLogonCursor.Check();

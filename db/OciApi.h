@@ -40,6 +40,7 @@ public:
   ofen_t ofen() const { return Get<ofen_t>(ociOfen); }
   oexn_t oexn() const { return Get<oexn_t>(ociOexn); }
   ocan_t ocan() const { return Get<ocan_t>(ociOcan); }
+  obreak_t obreak() const { return Get<obreak_t>(ociObreak); }
   opinit_t opinit() const { return Get<opinit_t>(ociOpinit); }
 
 private:
@@ -120,6 +121,10 @@ public:
   TSession &GetSession() override { return Session; }
   void Commit() override;
   void Rollback() override;
+  // Asks the server to abort the call running on this connection (from any thread, without the
+  // database's lock, which that call holds); the call then fails with ORA-01013. Does nothing
+  // while not connected or when the library has no obreak.
+  void Break();
 
   // User, then "/" and the password when there is one, then "@" and the server.
   static std::string ConnectText(const std::string &AUser, const std::string &APassword,

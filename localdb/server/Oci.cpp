@@ -166,6 +166,7 @@ template <class F> sword onCursor(Cda_Def *cda, F f) {
   }
   const std::shared_ptr<Session> &s = c->session();
   std::lock_guard<std::recursive_mutex> lock(s->mutex);
+  s->clearBreak(); // a break aims at the call running when it came, never at a later one
   int rc = 0;
   try {
     if (!s->open())
@@ -471,7 +472,14 @@ sword ocan(Cda_Def *cursor) {
   });
 }
 
-sword obreak(Lda_Def *) { return 0; }
+sword obreak(Lda_Def *lda) {
+  // Not under the logon's lock: the call to abort holds it.
+  std::shared_ptr<Session> s = lda ? findSession(lda->area) : nullptr;
+  if (!s)
+    return 1012;
+  s->requestBreak();
+  return 0;
+}
 
 sword oopt(Cda_Def *, sword, sword) { return 0; }
 

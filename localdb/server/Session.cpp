@@ -171,13 +171,24 @@ void Session::close() {
   } catch (const OraError &) {
     sqlite3_exec(FDb, "ROLLBACK", nullptr, nullptr, nullptr);
     dropStatements();
-    sqlite3_close_v2(FDb);
-    FDb = nullptr;
+    closeDb();
     throw;
   }
   dropStatements();
+  closeDb();
+}
+
+void Session::closeDb() {
+  std::lock_guard<std::mutex> lock(FBreakLock);
   sqlite3_close_v2(FDb);
   FDb = nullptr;
+}
+
+void Session::requestBreak() {
+  std::lock_guard<std::mutex> lock(FBreakLock);
+  FBreak.store(true, std::memory_order_relaxed);
+  if (FDb)
+    sqlite3_interrupt(FDb);
 }
 
 std::string Session::lastText(int code) const {

@@ -2,6 +2,7 @@
 #pragma once
 #include <sqlite3.h>
 
+#include <atomic>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -20,6 +21,13 @@ public:
 
   // Serialises every call on this logon.
   std::recursive_mutex mutex;
+
+  // obreak, from any thread and without the logon's lock (the running call holds it): the
+  // SQLite work in progress stops with SQLITE_INTERRUPT (ORA-01013), and long PL/SQL loops poll
+  // breakRequested. Every cursor call clears the request when it starts.
+  void requestBreak();
+  bool breakRequested() const { return FBreak.load(std::memory_order_relaxed); }
+  void clearBreak() { FBreak.store(false, std::memory_order_relaxed); }
 
   sqlite3 *db() const { return FDb; }
   const std::string &user() const { return FUser; }
@@ -64,6 +72,10 @@ public:
 
 private:
   sqlite3 *FDb;
+  // Held while FDb is closed, so a break never reaches a connection that is going away.
+  std::mutex FBreakLock;
+  std::atomic<bool> FBreak{false};
+  void closeDb();
   std::string FUser;
   std::string FFolder;
   bool FInTransaction = false;

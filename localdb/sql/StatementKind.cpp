@@ -115,8 +115,11 @@ const Rule kDrop[] = {
     {"TRIGGER", 61},
     {"PROFILE", 66},
     {"PROCEDURE", 68},
-    {"FUNCTION", 68},
-    {"PACKAGE", 68},
+    // Oracle's own codes past the 76 of the statement-name table: the compile run's
+    // IgnoreDropErrors tells DROP FUNCTION (not passed over) from DROP PACKAGE by them.
+    {"FUNCTION", 93},
+    {"PACKAGE BODY", 99},
+    {"PACKAGE", 96},
     {"SNAPSHOT LOG", 73},
     {"SNAPSHOT", 76},
 };

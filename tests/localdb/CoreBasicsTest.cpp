@@ -41,6 +41,9 @@ TEST(StatementKind, LeadingKeywordsGiveTheCode) {
   EXPECT_EQ(statementKind("create function f return number is begin null; end;"), 24);
   EXPECT_EQ(statementKind("create trigger t before insert on x begin null; end;"), 59);
   EXPECT_EQ(statementKind("drop procedure p"), 68);
+  EXPECT_EQ(statementKind("drop function f"), 93);
+  EXPECT_EQ(statementKind("drop package p"), 96);
+  EXPECT_EQ(statementKind("drop package body p"), 99);
   EXPECT_EQ(statementKind("drop public synonym s"), 31);
   EXPECT_EQ(statementKind("alter table t add (b number)"), 26);
   EXPECT_EQ(statementKind("alter session set nls_date_format = 'YYYY'"), 52);

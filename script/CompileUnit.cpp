@@ -1,0 +1,466 @@
+// The compile run: sends each expression to the database and reports what failed.
+#include "script/CompileUnit.h"
+
+#include "classes/Exceptions.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+namespace {
+
+constexpr std::uint8_t StoredWithErrors = 0x20; // warning flag: unit stored, compiled with errors
+constexpr int MaxUnitErrors = 100;
+constexpr int PackInterval = 100;
+
+bool IsBlankChar(char C) { return C == ' ' || C == '\t' || C == '\r' || C == '\n'; }
+
+bool StartsWithConnect(std::string_view AText) {
+  static constexpr char Word[] = "CONNECT";
+  if (AText.size() < 7)
+    return false;
+  for (int I = 0; I < 7; ++I) {
+    char C = AText[I];
+    if (C >= 'a' && C <= 'z')
+      C = static_cast<char>(C - 32);
+    if (C != Word[I])
+      return false;
+  }
+  return true;
+}
+
+// The whole of AText as a decimal number, blanks around it allowed; false when it is not one or
+// does not fit.
+bool ReadNumber(std::string_view AText, std::int32_t &AValue) {
+  size_t I = 0;
+  while (I < AText.size() && IsBlankChar(AText[I]))
+    ++I;
+  bool Negative = false;
+  if (I < AText.size() && (AText[I] == '-' || AText[I] == '+'))
+    Negative = AText[I++] == '-';
+  const size_t First = I;
+  std::int64_t Value = 0;
+  while (I < AText.size() && AText[I] >= '0' && AText[I] <= '9') {
+    Value = Value * 10 + (AText[I] - '0');
+    if (Value > std::numeric_limits<std::int32_t>::max())
+      return false;
+    ++I;
+  }
+  while (I < AText.size() && IsBlankChar(AText[I]))
+    ++I;
+  if (I == First || I != AText.size())
+    return false;
+  AValue = static_cast<std::int32_t>(Negative ? -Value : Value);
+  return true;
+}
+
+// The text from AFrom up to the next ABefore, and in AEnd the index after that; false without it.
+bool Between(std::string_view AText, size_t AFrom, std::string_view ABefore,
+             std::string_view &AResult, size_t &AEnd) {
+  const size_t End = AText.find(ABefore, AFrom);
+  if (End == std::string_view::npos)
+    return false;
+  AResult = AText.substr(AFrom, End - AFrom);
+  AEnd = End + ABefore.size();
+  return true;
+}
+
+std::int32_t ClampPosition(const std::string &AText, std::int64_t APosition) {
+  if (AText.empty())
+    return 0;
+  return static_cast<std::int32_t>(
+      std::clamp<std::int64_t>(APosition, 1, static_cast<std::int64_t>(AText.size())));
+}
+
+} // namespace
+
+TCompileEnvironment &CompileEnvironment() {
+  static TCompileEnvironment Environment;
+  return Environment;
+}
+
+bool IsIgnorableDropCode(std::uint16_t AFunctionCode) {
+  switch (AFunctionCode) {
+  case 6:  // DROP ROLE
+  case 7:  // DROP VIEW
+  case 8:  // DROP TABLE
+  case 11: // DROP USER
+  case 16: // DROP SEQUENCE
+  case 21: // DROP INDEX
+  case 22: // DROP CLUSTER
+  case 31: // DROP SYNONYM
+  case 43: // DROP EXTERNAL DATABASE
+  case 48: // DROP ROLLBACK SEGMENT
+  case 51: // DROP TABLESPACE
+  case 61: // DROP TRIGGER
+  case 66: // DROP PROFILE
+  case 68: // DROP PROCEDURE
+  case 73: // DROP SNAPSHOT LOG
+  case 76: // DROP SNAPSHOT
+  case 96: // DROP PACKAGE
+  case 99: // DROP PACKAGE BODY
+    return true;
+  default:
+    return false;
+  }
+}
+
+std::string FormatElapsedTime(std::chrono::steady_clock::duration ADuration) {
+  const long long Seconds =
+      std::max<long long>(0, std::chrono::duration_cast<std::chrono::seconds>(ADuration).count());
+  char Buffer[32];
+  std::snprintf(Buffer, sizeof Buffer, "%02lld:%02lld:%02lld", Seconds / 3600, Seconds / 60 % 60,
+                Seconds % 60);
+  return Buffer;
+}
+
+TConnectParts SplitConnectLine(std::string_view ALine) {
+  TConnectParts Parts;
+  const size_t Slash = ALine.find('/');
+  const size_t At = ALine.find('@', Slash == std::string_view::npos ? 0 : Slash + 1);
+  const size_t UserEnd = std::min(Slash, At);
+  Parts.User = std::string(ALine.substr(0, std::min(UserEnd, ALine.size())));
+  if (Slash != std::string_view::npos)
+    Parts.Password = std::string(
+        ALine.substr(Slash + 1, At == std::string_view::npos ? std::string_view::npos
+                                                             : At - Slash - 1));
+  if (At != std::string_view::npos)
+    Parts.Server = std::string(ALine.substr(At + 1));
+  return Parts;
+}
+
+std::int32_t TextPosition(const std::string &AText, std::int32_t AStart, std::int32_t ALine,
+                          std::int32_t AColumn) {
+  std::int64_t P = std::max<std::int32_t>(AStart, 1);
+  const std::int64_t Size = static_cast<std::int64_t>(AText.size());
+  for (std::int32_t L = ALine; L > 1 && P <= Size; ++P)
+    if (AText[static_cast<size_t>(P - 1)] == '\n')
+      --L;
+  return ClampPosition(AText, P + AColumn - 1);
+}
+
+std::int32_t ErrorPosition(const std::string &AText, std::int32_t AStart,
+                           const std::string &AMessage, std::uint16_t AParseErrorOffset) {
+  std::int64_t Position = AStart;
+  const std::string_view Message(AMessage);
+  std::string_view Part;
+  size_t End = 0;
+  std::int32_t Line = 0, Column = 0;
+  if (size_t At = Message.find(": line "); At != std::string_view::npos) {
+    if (Between(Message, At + 7, ", column ", Part, End) && ReadNumber(Part, Line) &&
+        Between(Message, End, ":", Part, End) && ReadNumber(Part, Column))
+      Position = TextPosition(AText, AStart, Line, Column);
+  } else if (size_t At = Message.find("arguments: ["); At != std::string_view::npos) {
+    if (Between(Message, At + 12, "] [", Part, End) && ReadNumber(Part, Line) &&
+        Between(Message, End, "]", Part, End) && ReadNumber(Part, Column))
+      Position = TextPosition(AText, AStart, Line, Column);
+  }
+  // The statement went to the server with the script's own characters (a CR became a blank),
+  // so the offset counts the script's characters from the expression's start.
+  if (AParseErrorOffset != 0)
+    Position = static_cast<std::int64_t>(AStart) + AParseErrorOffset;
+  return ClampPosition(AText, Position);
+}
+
+// ---- TThreadCompile --------------------------------------------------------------------------
+
+TThreadCompile::TThreadCompile(TExpressionList *AExpressions, std::int32_t APosition,
+                               TThreadRef *AParserRef, TThreadRef *AOwnerRef,
+                               const TCompileEnvironment &AEnvironment)
+    : FExpressions(AExpressions), FPosition(APosition), FParserRef(AParserRef),
+      FStartTime(std::chrono::steady_clock::now()), FEnvironment(AEnvironment) {
+  TThread::WithThread(*FParserRef, [this](TThread *AParser) {
+    if (auto *Parser = dynamic_cast<TThreadParser *>(AParser))
+      FSemaphore = Parser->Semaphore();
+  });
+  if (!FSemaphore)
+    throw Exception("The compile run needs a running parse thread.");
+  SetOwnerRef(AOwnerRef);
+  if (AOwnerRef)
+    AOwnerRef->store(this);
+  SetFreeOnTerminate(true);
+  Resume();
+}
+
+TThreadCompile::~TThreadCompile() = default;
+
+void TThreadCompile::Cancel() {
+  Terminate();
+  std::lock_guard Guard(FExecuteLock);
+  if (FExecuting && FEnvironment.Database)
+    FEnvironment.Database->Break();
+}
+
+void TThreadCompile::CancelThread(TThreadRef &ARef) {
+  TThread::WithThread(ARef, [](TThread *AThread) {
+    if (auto *Compile = dynamic_cast<TThreadCompile *>(AThread))
+      Compile->Cancel();
+  });
+}
+
+void TThreadCompile::WaitResult(TWaitResult &AResult) {
+  do {
+    if (FParserRef->load() != nullptr)
+      AResult = FSemaphore->WaitFor(100);
+    else
+      AResult = TWaitResult::wrAbandoned; // the parse thread has ended
+  } while (AResult == TWaitResult::wrTimeout && !Terminated());
+}
+
+void TThreadCompile::Execute() {
+  // However the loop ends, the dialog learns it and the parse thread stops.
+  struct TFinish {
+    TThreadCompile *Thread;
+    ~TFinish() {
+      try {
+        Thread->DoSynchronize([this] { Thread->SetDone(); });
+      } catch (...) {
+        // the GUI thread is gone: nobody is left to tell
+      }
+      TThread::TerminateThread(*Thread->FParserRef);
+    }
+  } Finish{this};
+
+  FCurrent = nullptr;
+  TWaitResult Wait = TWaitResult::wrSignaled;
+  while (Wait == TWaitResult::wrSignaled || FExpressions->Count() - 1 > FIndex) {
+    if (Terminated())
+      break;
+    if (Wait == TWaitResult::wrSignaled) {
+      WaitResult(Wait);
+      if (Wait != TWaitResult::wrSignaled)
+        continue;
+    }
+
+    if (FCurrent) {
+      FExpressions->Put(FIndex, nullptr);
+      FCurrent = nullptr;
+    }
+    ++FIndex;
+    FCurrent = FExpressions->Get(FIndex);
+    if (FIndex >= PackInterval) {
+      FExpressions->Pack();
+      FIndex = FExpressions->IndexOf(FCurrent);
+    }
+
+    if (FCurrent->Length == 0) {
+      // An included script is done: freeing it lets the parse thread push the next include.
+      delete FCurrent->Script;
+      FCurrent->Script = nullptr;
+      continue;
+    }
+
+    const std::string Text(ExpressionText(*FCurrent));
+    if (StartsWithConnect(Text)) {
+      DoSynchronize([this] { ConnectDatabase(); });
+      DoSynchronize([this] { UpdateProgress(); });
+      continue;
+    }
+
+    if (!FEnvironment.Database->Connected()) {
+      DoSynchronize([this] { ConnectDatabase(); });
+      if (Terminated())
+        break;
+    }
+
+    // The expression at the caret: the caret may stand anywhere from just before its first
+    // character to just after its terminator.
+    if (FPosition != 0) {
+      if (FPosition < FCurrent->Start - 1)
+        break;
+      if (FPosition > FCurrent->Start + FCurrent->Length)
+        continue;
+    }
+
+    try {
+      if (!ExecuteCurrent(Text))
+        break;
+    } catch (const std::exception &E) {
+      ReportFailure(E);
+    }
+
+    if (FCurrent->Name == "Anonymous" && FCurrent->UnitType == "PL/SQL" &&
+        FEnvironment.DrainOutput)
+      DoSynchronize([this] { FEnvironment.DrainOutput(); });
+
+    DoSynchronize([this] { UpdateProgress(); });
+    if (FPosition != 0)
+      break; // the one expression at the caret is done
+  }
+}
+
+bool TThreadCompile::ExecuteCurrent(const std::string &AText) {
+  {
+    std::lock_guard Guard(FExecuteLock);
+    if (Terminated())
+      return false; // cancelled since the loop looked: nothing more goes to the server
+    FExecuting = true;
+  }
+  struct TDone {
+    TThreadCompile *Thread;
+    ~TDone() {
+      std::lock_guard Guard(Thread->FExecuteLock);
+      Thread->FExecuting = false;
+    }
+  } Done{this};
+
+  TOracleQuery &Query = *FEnvironment.Query;
+  Query.SetSQL(StripCarriageReturns(AText));
+  Query.SetPrepared(true);
+  Query.Execute();
+  if (FCurrent->StoredUnit && (Query.WarningFlags() & StoredWithErrors))
+    ReadUnitErrors();
+  return true;
+}
+
+void TThreadCompile::ReadUnitErrors() {
+  TOracleQuery &ErrorQuery = *FEnvironment.ErrorQuery;
+  ErrorQuery.ParamByName("owner")->SetAsString(FCurrent->Owner);
+  ErrorQuery.ParamByName("name")->SetAsString(FCurrent->Name);
+  ErrorQuery.ParamByName("type")->SetAsString(FCurrent->UnitType);
+  ErrorQuery.Fields().SetDimension(MaxUnitErrors);
+  ErrorQuery.ExecuteFetch(MaxUnitErrors, true);
+  TParam *LineField = ErrorQuery.FieldByName("line");
+  TParam *PositionField = ErrorQuery.FieldByName("position");
+  TParam *TextField = ErrorQuery.FieldByName("text");
+  const std::string &ScriptText = FCurrent->Script->Text();
+  const std::int32_t Rows = ErrorQuery.RowsProcessed();
+  for (std::int32_t Row = 0; Row < Rows; ++Row) {
+    LineField->SetIndex(Row);
+    PositionField->SetIndex(Row);
+    TextField->SetIndex(Row);
+    FErrorPos = TextPosition(ScriptText, FCurrent->Start, LineField->AsInteger(),
+                             PositionField->AsInteger());
+    FErrorText = TextField->AsString();
+    DoSynchronize([this] { AddError(); });
+  }
+}
+
+void TThreadCompile::ReportFailure(const std::exception &AError) {
+  TOracleQuery &Query = *FEnvironment.Query;
+  if (FEnvironment.IgnoreDropErrors && IsIgnorableDropCode(Query.FunctionCode())) {
+    bool Ignore = false;
+    DoSynchronize([&] { Ignore = FEnvironment.IgnoreDropErrors(); });
+    if (Ignore)
+      return;
+  }
+  FErrorText = AError.what();
+  FErrorPos = ErrorPosition(FCurrent->Script->Text(), FCurrent->Start, FErrorText,
+                            Query.ParseErrorOffset());
+  DoSynchronize([this] { AddError(); });
+}
+
+// ---- On the GUI thread -----------------------------------------------------------------------
+
+void TThreadCompile::UpdateProgress() {
+  ++FDoneCount;
+  TCompileDisplay *Display = FEnvironment.Display;
+  if (!Display)
+    return;
+  Display->SetElapsedTime(FormatElapsedTime(std::chrono::steady_clock::now() - FStartTime));
+  const TScript &Script = *FCurrent->Script;
+  if (Display->CurrentFileName() != Script.FileName())
+    Display->SetCurrentFileName(Script.FileName());
+  const double Share =
+      Script.Step() * (static_cast<double>(FCurrent->Start) + FCurrent->Length);
+  Display->SetProgress(static_cast<int>(std::clamp(std::lround(Share), 0L, 100L)));
+  Display->SetExpCount(std::to_string(FDoneCount) + " of " +
+                       std::to_string(FExpressions->ExpressionCount.load()));
+  if (FErrorsFound != 0)
+    Display->SetErrorCount(std::to_string(FErrorsFound));
+  Display->Repaint();
+}
+
+void TThreadCompile::AddError() {
+  ++FErrorsFound;
+  FCurrent->Script->AddError(FErrorText, FErrorPos);
+}
+
+void TThreadCompile::SetDone() {
+  if (FEnvironment.Display)
+    FEnvironment.Display->SetDone();
+}
+
+void TThreadCompile::ConnectDatabase() {
+  TOracleDatabase &Database = *FEnvironment.Database;
+  const auto Status = [this](const std::string &AText) {
+    if (FEnvironment.ShowStatus)
+      FEnvironment.ShowStatus(AText);
+  };
+
+  std::string Text(ExpressionText(*FCurrent));
+  while (!Text.empty() && static_cast<unsigned char>(Text.back()) < 33)
+    Text.pop_back();
+  const bool ConnectLine = StartsWithConnect(Text);
+
+  // A "CONNECT" line carries its own user, password and server: no login dialog.
+  struct TLoginHandler {
+    TOracleDatabase &Database;
+    TLoginEvent Saved;
+    bool Suspended = false;
+    void Suspend() {
+      Saved = Database.OnLogin;
+      Database.OnLogin.Clear();
+      Suspended = true;
+    }
+    void Restore() {
+      if (Suspended)
+        Database.OnLogin = Saved;
+      Suspended = false;
+    }
+    ~TLoginHandler() { Restore(); }
+  } Handler{Database, {}};
+
+  if (ConnectLine) {
+    size_t Skip = 7;
+    while (Skip < Text.size() && IsBlankChar(Text[Skip]))
+      ++Skip;
+    const TConnectParts Parts = SplitConnectLine(std::string_view(Text).substr(Skip));
+    Handler.Suspend();
+    if (Database.Connected() && Database.User() == Parts.User &&
+        Database.Server() == Parts.Server)
+      return; // already there: no new session, so the session's state is kept
+    Database.SetUser(Parts.User);
+    Database.SetPassword(Parts.Password);
+    Database.SetServer(Parts.Server);
+    Status("Connection in progress ...");
+  }
+
+  if (Database.Connected()) {
+    try {
+      Database.SetConnected(false);
+    } catch (...) {
+      try {
+        Database.Logoff();
+      } catch (...) {
+        // the old session is gone either way
+      }
+    }
+  }
+
+  try {
+    Database.SetConnected(true);
+    if (ConnectLine) {
+      Handler.Restore();
+      Status("Connected to " + Database.Server() + " as " + Database.User() + ".");
+    }
+  } catch (const EAbort &) {
+    Terminate(); // the login dialog was cancelled: the run ends quietly
+  } catch (const std::exception &) {
+    if (ConnectLine) {
+      FErrorText = SConnectFailed;
+      FErrorPos = ClampPosition(FCurrent->Script->Text(),
+                                static_cast<std::int64_t>(FCurrent->Start) + 8);
+      AddError();
+      FErrorText = SCompileProjectFailed;
+      FErrorPos = 0;
+      AddError();
+      Handler.Restore();
+    } else if (FEnvironment.ShowError) {
+      FEnvironment.ShowError("Connect failed.");
+    }
+    Status("Disconnected.");
+    Terminate();
+  }
+}
