@@ -1,6 +1,8 @@
 // The help viewer over the HTML manual.
 #include "app/HelpUnit.h"
 
+#include "classes/Streams.h"
+
 #include <QDir>
 #include <QFile>
 #include <QHBoxLayout>
@@ -35,7 +37,7 @@ THelpViewer::THelpViewer(const std::string &AHelpFile, QWidget *AParent)
   IndexLayout->addWidget(FIndexList);
   FTabs->addTab(IndexPage, "Index");
   FBrowser = new QTextBrowser(Splitter);
-  FBrowser->setSearchPaths({QString::fromLatin1(FFolder.c_str())});
+  FBrowser->setSearchPaths({FileNameToQString(FFolder)});
   Splitter->setStretchFactor(1, 3);
   auto *Layout = new QHBoxLayout(this);
   Layout->setContentsMargins(0, 0, 0, 0);
@@ -67,7 +69,7 @@ THelpViewer *THelpViewer::Instance(const std::string &AHelpFile) {
 }
 
 void THelpViewer::LoadIndex() {
-  const QString Folder = QString::fromLatin1(FFolder.c_str());
+  const QString Folder = FileNameToQString(FFolder);
   // The contents page lists the pages in reading order.
   static const QRegularExpression Link("<a href=\"([^\"#]+\\.html)\">([^<]+)</a>");
   const QString Contents = ReadPage(Folder + "/contents.html");
@@ -100,7 +102,7 @@ void THelpViewer::FilterIndex(const QString &AText) {
 }
 
 void THelpViewer::ShowPage(const QString &APage) {
-  FBrowser->setSource(QUrl::fromLocalFile(QString::fromLatin1(FFolder.c_str()) + "/" + APage));
+  FBrowser->setSource(QUrl::fromLocalFile(FileNameToQString(FFolder) + "/" + APage));
   show();
   raise();
   activateWindow();

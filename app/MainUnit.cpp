@@ -34,11 +34,16 @@ std::string ProgramPathOverride;
 
 std::string ProgramPath() {
   return ProgramPathOverride.empty()
-             ? QCoreApplication::applicationFilePath().toLatin1().toStdString()
+             ? FileNameFromQString(QCoreApplication::applicationFilePath())
              : ProgramPathOverride;
 }
 
 void SetProgramPath(const std::string &APath) { ProgramPathOverride = APath; }
+
+std::string ProgramFolderOf(const std::string &AProgramPath) {
+  std::string::size_type Slash = AProgramPath.find_last_of('/');
+  return Slash == std::string::npos ? "." : AProgramPath.substr(0, Slash);
+}
 
 TDesktopRegistry &FormClasses() {
   static TDesktopRegistry Registry;
@@ -163,7 +168,7 @@ TMainForm::TMainForm(QWidget *AParent) : QMainWindow(AParent) {
   Database->OnLogin.Bind(this, &TMainForm::DatabaseLogin);
   CreateQueries();
   CFG = new TCFG(this);
-  CFG->SetName("CFG");
+  // The configuration's record carries an empty component name, as the file format has it.
 
   FormClasses().Register("TTerminalForm", [this](TValueReader &AReader) {
     TTerminalForm::Create(*this, &AReader);
@@ -348,8 +353,8 @@ void TMainForm::FormCreate() {
   } catch (const std::exception &E) {
     TApplication::HandleException(E);
   }
-  FHelpFile = (QCoreApplication::applicationDirPath() + "/Tessaly.hlp").toLatin1().toStdString();
-  FStartFolder = (QDir::currentPath() + "/").toLatin1().toStdString();
+  FHelpFile = ProgramFolderOf(ProgramPath()) + "/Tessaly.hlp";
+  FStartFolder = FileNameFromQString(QDir::currentPath() + "/");
   UpdateClientEdge();
 
   LoginForm = new TLoginForm(this);

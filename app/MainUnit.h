@@ -142,6 +142,8 @@ extern TMainForm *MainForm;
 // The program's path, which names the configuration and desktop files; tests point it elsewhere.
 std::string ProgramPath();
 void SetProgramPath(const std::string &APath);
+// The folder of a program path (bytes, as file names are); the help file lies there.
+std::string ProgramFolderOf(const std::string &AProgramPath);
 // The child window classes the desktop file can re-create, registered by name at start-up.
 TDesktopRegistry &FormClasses();
 extern TLoginForm *LoginForm;
