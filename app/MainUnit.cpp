@@ -5,6 +5,7 @@
 #include "app/HelpUnit.h"
 #include "app/LoginUnit.h"
 #include "app/MainUnitForm.h"
+#include "app/OptionsUnit.h"
 #include "classes/Application.h"
 #include "classes/ComponentStream.h"
 #include "classes/Streams.h"
@@ -574,7 +575,10 @@ void TMainForm::FileOpenItemClick() {
 void TMainForm::FileExitItemClick() { close(); }
 
 void TMainForm::ToolsOptionsItemClick() {
-  // The options dialog opens here once it exists.
+  // Created once at start-up; a frame made without the main routine makes its own.
+  if (!OptionsForm)
+    new TOptionsForm(this);
+  OptionsForm->Execute(*CFG);
 }
 
 void TMainForm::WindowNewTerminalWindowItemClick() {
