@@ -121,6 +121,10 @@ public:
   TSession &GetSession() override { return Session; }
   void Commit() override;
   void Rollback() override;
+  // Kind 0 procedures and functions, 101 packages, 102 the members of APackageName as
+  // "PACKAGE.MEMBER", 103 all of these; any other kind leaves AStrings empty.
+  void GetProcedureList(TStringList &AStrings, const std::string &APackageName,
+                        int AKind) override;
   // Asks the server to abort the call running on this connection (from any thread, without the
   // database's lock, which that call holds); the call then fails with ORA-01013. Does nothing
   // while not connected or when the library has no obreak.

@@ -4,6 +4,7 @@
 
 #include "classes/ComponentStream.h"
 #include "classes/StringList.h"
+#include "db/OciApiProperties.h"
 
 #include <algorithm>
 #include <cstring>
@@ -351,73 +352,27 @@ void TOracleQueryLite::FetchFirstColumn(TStringList &AStrings) {
 
 // ---- TOracleQuery ----------------------------------------------------------------------------
 
-namespace {
-
-// The query's properties are members of its base classes, so their accessors go through the
-// query itself rather than through member pointers of another class.
-TOracleQuery &QueryOf(void *AObject) { return *static_cast<TOracleQuery *>(AObject); }
-const TOracleQuery &QueryOf(const void *AObject) {
-  return *static_cast<const TOracleQuery *>(AObject);
-}
-
-TPropertyInfo TextProperty(const char *AName,
-                           std::function<std::string(const TOracleQuery &)> AGet,
-                           std::function<void(TOracleQuery &, const std::string &)> ASet) {
-  TPropertyInfo Info;
-  Info.Name = AName;
-  Info.Kind = TPropertyKind::String;
-  Info.GetString = [AGet](const void *Q) { return AGet(QueryOf(Q)); };
-  Info.SetString = [ASet](void *Q, const std::string &V) { ASet(QueryOf(Q), V); };
-  Info.StringDefault = std::string();
-  return Info;
-}
-
-TPropertyInfo FlagProperty(const char *AName, std::function<bool(const TOracleQuery &)> AGet,
-                           std::function<void(TOracleQuery &, bool)> ASet) {
-  TPropertyInfo Info;
-  Info.Name = AName;
-  Info.Kind = TPropertyKind::Boolean;
-  Info.GetOrdinal = [AGet](const void *Q) { return std::int64_t(AGet(QueryOf(Q))); };
-  Info.SetOrdinal = [ASet](void *Q, std::int64_t V) { ASet(QueryOf(Q), V != 0); };
-  Info.OrdinalDefault = 1; // every flag of the query is on by default
-  return Info;
-}
-
-// A list: streamed through the list's own description and changed in place.
-TPropertyInfo ListProperty(const char *AName, std::function<TParams &(TOracleQuery &)> AList) {
-  TPropertyInfo Info;
-  Info.Name = AName;
-  Info.Kind = TPropertyKind::Object;
-  Info.ObjectClass = &TParams::Properties();
-  Info.GetObject = [AList](const void *Q) -> const void * {
-    return &AList(const_cast<TOracleQuery &>(QueryOf(Q)));
-  };
-  Info.ModifyObject = [AList](void *Q, const std::function<void(void *)> &AChange) {
-    AChange(&AList(QueryOf(Q)));
-  };
-  return Info;
-}
-
-} // namespace
-
 const TClassProperties &TOracleQuery::Properties() {
   static const TClassProperties Description = [] {
+    using namespace dataset_properties;
     TClassProperties Class("TOracleQuery");
-    Class.Add(TextProperty(
+    Class.Add(Text<TOracleQuery>(
         "DatabaseName", [](const TOracleQuery &Q) { return Q.DatabaseName(); },
         [](TOracleQuery &Q, const std::string &V) { Q.SetDatabaseName(V); }));
-    Class.Add(FlagProperty(
+    Class.Add(Flag<TOracleQuery>(
         "DeferParse", [](const TOracleQuery &Q) { return Q.DeferParse(); },
         [](TOracleQuery &Q, bool V) { Q.SetDeferParse(V); }));
-    Class.Add(ListProperty("Fields", [](TOracleQuery &Q) -> TParams & { return Q.Fields(); }));
-    Class.Add(FlagProperty(
+    Class.Add(
+        List<TOracleQuery>("Fields", [](TOracleQuery &Q) -> TParams & { return Q.Fields(); }));
+    Class.Add(Flag<TOracleQuery>(
         "KeepPrepared", [](const TOracleQuery &Q) { return Q.KeepPrepared(); },
         [](TOracleQuery &Q, bool V) { Q.SetKeepPrepared(V); }));
-    Class.Add(ListProperty("Params", [](TOracleQuery &Q) -> TParams & { return Q.Params(); }));
-    Class.Add(FlagProperty(
+    Class.Add(
+        List<TOracleQuery>("Params", [](TOracleQuery &Q) -> TParams & { return Q.Params(); }));
+    Class.Add(Flag<TOracleQuery>(
         "ParseForParams", [](const TOracleQuery &Q) { return Q.ParseForParams(); },
         [](TOracleQuery &Q, bool V) { Q.SetParseForParams(V); }));
-    Class.Add(TextProperty(
+    Class.Add(Text<TOracleQuery>(
         "SQL", [](const TOracleQuery &Q) { return Q.SQL(); },
         [](TOracleQuery &Q, const std::string &V) { Q.SetSQL(V); }));
     return Class;

@@ -106,3 +106,6 @@ public:
   // window description stores them (the two lists through their "D" definition).
   static const TClassProperties &Properties();
 };
+
+// The stored procedure component completes this unit.
+#include "db/OciApiStoredProc.h"

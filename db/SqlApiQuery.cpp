@@ -28,7 +28,10 @@ TSession &TDataSetLite::GetSession() { Abstract("GetSession"); }
 void TDataSetLite::SetDatabaseName(const std::string &AValue) {
   if (AValue == FDatabaseName)
     return;
-  SetPrepared(false);
+  // Attached also counts: a data set whose prepare failed, or a described stored procedure,
+  // is attached while Closed and must not go on using the database it no longer names.
+  if (Prepared() || FDatabase)
+    Close();
   FDatabaseName = AValue;
 }
 

@@ -86,8 +86,15 @@ void Bound(Cda_Def *ACursor, const std::string &AName, ub1 *AValue, sword ALengt
 void Defined(Cda_Def *ACursor, sword APosition, ub1 *ABuffer, sword ALength, sword AType,
              sb2 *AIndicators, ub2 *ALengths, ub2 *ACodes);
 // Fills the description of a scripted select-list column; false past the last one.
-bool Describe(sword APosition, sb2 *AType, sb1 *AName, sb4 *ANameLength, sb4 *ADisplaySize,
-              sb2 *ANullOk);
+bool Describe(Cda_Def *ACursor, sword APosition, sb2 *AType, sb1 *AName, sb4 *ANameLength,
+              sb4 *ADisplaySize, sb2 *ANullOk);
+// The description a procedure name was scripted with; false for an unknown name.
+struct TArgument {
+  int Overload, Position, Level;
+  std::string Name;
+  int Type, Default, Mode, Size;
+};
+bool Procedure(const std::string &AName, std::vector<TArgument> &AEntries);
 void Executed(Cda_Def *ACursor, sword AIterations, sword ARowOffset);
 void Fetch(Cda_Def *ACursor, ub4 ARows, bool AFirst);
 void Closed(Cda_Def *ACursor);
@@ -153,19 +160,52 @@ FAKE_EXPORT sword odefin(Cda_Def *cursor, sword pos, ub1 *buf, sword bufl, sword
 FAKE_EXPORT sword odescr(Cda_Def *cursor, sword pos, sb4 *, sb2 *dbtype, sb1 *cbuf, sb4 *cbufl,
                          sb4 *dsize, sb2 *, sb2 *, sb2 *nullok) {
   Record("odescr " + std::to_string(pos));
-  if (cursors::Describe(pos, dbtype, cbuf, cbufl, dsize, nullok))
+  if (cursors::Describe(cursor, pos, dbtype, cbuf, cbufl, dsize, nullok))
     return Finish("odescr", cursor);
   // No select list: the first position already lies past its end.
   SetReturnCode(cursor, OCI_VAR_NOT_IN_SELECT_LIST);
   return -1;
 }
 #ifndef FAKEOCI_NO_ODESSP
-FAKE_EXPORT sword odessp(Lda_Def *lda, text *objnam, size_t, ub1 *, size_t, ub1 *, size_t, ub2 *,
-                         ub2 *, ub2 *, text (*)[30], ub2 *, ub2 *, ub1 *, ub1 *, ub4 *, sb2 *,
-                         sb2 *, ub1 *, ub4 *, ub4 *arrsiz) {
-  Record("odessp " + Text(objnam, -1));
+FAKE_EXPORT sword odessp(Lda_Def *lda, text *objnam, size_t, ub1 *rsv1, size_t, ub1 *rsv2, size_t,
+                         ub2 *ovrld, ub2 *pos, ub2 *level, text (*argnm)[30], ub2 *arnlen,
+                         ub2 *dtype, ub1 *defsup, ub1 *mode, ub4 *dtsiz, sb2 *prec, sb2 *scale,
+                         ub1 *radix, ub4 *spare, ub4 *arrsiz) {
+  const ub4 Room = arrsiz ? *arrsiz : 0;
+  Record("odessp " + Text(objnam, -1) + " arrsiz=" + std::to_string(Room) +
+         (rsv1 || rsv2 ? " reserved!" : ""));
   if (arrsiz)
     *arrsiz = 0;
+  if (int Code = Outcome("odessp")) {
+    SetReturnCode(lda, Code);
+    return -1;
+  }
+  std::vector<cursors::TArgument> Entries;
+  if (!cursors::Procedure(Text(objnam, -1), Entries)) {
+    SetReturnCode(lda, 4043); // object does not exist
+    return -1;
+  }
+  if (Entries.size() > Room) {
+    SetReturnCode(lda, 6513); // the arrays cannot take the description
+    return -1;
+  }
+  for (size_t i = 0; i < Entries.size(); ++i) {
+    const cursors::TArgument &E = Entries[i];
+    ovrld[i] = static_cast<ub2>(E.Overload);
+    pos[i] = static_cast<ub2>(E.Position);
+    level[i] = static_cast<ub2>(E.Level);
+    std::memset(argnm[i], 'X', 30); // no terminating NUL: only the length tells
+    std::memcpy(argnm[i], E.Name.data(), std::min<size_t>(E.Name.size(), 30));
+    arnlen[i] = static_cast<ub2>(std::min<size_t>(E.Name.size(), 30));
+    dtype[i] = static_cast<ub2>(E.Type);
+    defsup[i] = static_cast<ub1>(E.Default);
+    mode[i] = static_cast<ub1>(E.Mode);
+    dtsiz[i] = static_cast<ub4>(E.Size);
+    prec[i] = scale[i] = 0;
+    radix[i] = 10;
+    spare[i] = 0;
+  }
+  *arrsiz = static_cast<ub4>(Entries.size());
   return Finish("odessp", lda);
 }
 #endif
@@ -228,6 +268,12 @@ struct TColumn {
   std::string Name;
   int Type, DisplaySize;
   bool NullOk;
+  std::vector<std::string> Values; // scripted cells by row ("NULL" for a null); else generated
+};
+// A select list and its number of rows.
+struct TScript {
+  std::vector<TColumn> Columns;
+  long Rows = 0;
 };
 struct TDefine {
   ub1 *Buffer;
@@ -252,8 +298,9 @@ struct TCursor {
 };
 
 std::mutex CursorMutex;
-std::vector<TColumn> Columns;
-long RowTotal = 0;
+TScript Default;                                 // what every SELECT returns
+std::vector<std::pair<std::string, TScript>> Matched; // unless its text holds one of these
+std::map<std::string, std::vector<TArgument>> Procedures;
 std::map<std::string, std::string> Outputs; // bind name -> value written at execute
 std::string BoundLog;
 int ParseErrorOffset = 0;
@@ -274,8 +321,22 @@ std::string Upper(std::string AText) {
   return AText;
 }
 
-// The value of a generated cell; false for NULL.
+// The select list of a cursor: the first scripted one whose text its statement holds.
+const TScript &ScriptOf(Cda_Def *ACursor) {
+  auto Found = Cursors.find(ACursor);
+  if (Found != Cursors.end())
+    for (const auto &[Text, Script] : Matched)
+      if (Found->second.Statement.find(Text) != std::string::npos)
+        return Script;
+  return Default;
+}
+
+// The value of a cell; false for NULL.
 bool Cell(const TColumn &AColumn, long ARow, std::string &AValue) {
+  if (!AColumn.Values.empty()) {
+    AValue = ARow < static_cast<long>(AColumn.Values.size()) ? AColumn.Values[ARow] : "NULL";
+    return AValue != "NULL";
+  }
   if (AColumn.NullOk && (ARow + 1) % 4 == 0)
     return false;
   if (AColumn.Type == 2 || AColumn.Type == 3)
@@ -329,8 +390,9 @@ void WriteOutput(const TBind &ABind, ub4 AElement, const std::string &AValue) {
 
 void Reset() {
   std::lock_guard Guard(CursorMutex);
-  Columns.clear();
-  RowTotal = 0;
+  Default = TScript{};
+  Matched.clear();
+  Procedures.clear();
   Outputs.clear();
   BoundLog.clear();
   ParseErrorOffset = 0;
@@ -377,9 +439,10 @@ void Defined(Cda_Def *ACursor, sword APosition, ub1 *ABuffer, sword ALength, swo
   Cursors[ACursor].Defines[APosition] = {ABuffer, ALength, AType, AIndicators, ALengths, ACodes};
 }
 
-bool Describe(sword APosition, sb2 *AType, sb1 *AName, sb4 *ANameLength, sb4 *ADisplaySize,
-              sb2 *ANullOk) {
+bool Describe(Cda_Def *ACursor, sword APosition, sb2 *AType, sb1 *AName, sb4 *ANameLength,
+              sb4 *ADisplaySize, sb2 *ANullOk) {
   std::lock_guard Guard(CursorMutex);
+  const std::vector<TColumn> &Columns = ScriptOf(ACursor).Columns;
   if (APosition < 1 || APosition > static_cast<sword>(Columns.size()))
     return false;
   const TColumn &Column = Columns[APosition - 1];
@@ -447,6 +510,8 @@ void Fetch(Cda_Def *ACursor, ub4 ARows, bool AFirst) {
     return;
   }
   TCursor &Cursor = Found->second;
+  const std::vector<TColumn> &Columns = ScriptOf(ACursor).Columns;
+  const long RowTotal = ScriptOf(ACursor).Rows;
   if (AFirst)
     Cursor.Position = 0;
   ub4 Fetched = 0;
@@ -482,6 +547,15 @@ void Fetch(Cda_Def *ACursor, ub4 ARows, bool AFirst) {
   SetReturnCode(ACursor, Fetched < ARows ? 1403 : 0);
 }
 
+bool Procedure(const std::string &AName, std::vector<TArgument> &AEntries) {
+  std::lock_guard Guard(CursorMutex);
+  auto Found = Procedures.find(Upper(AName));
+  if (Found == Procedures.end())
+    return false;
+  AEntries = Found->second;
+  return true;
+}
+
 void Closed(Cda_Def *ACursor) {
   std::lock_guard Guard(CursorMutex);
   Cursors.erase(ACursor);
@@ -495,9 +569,9 @@ void Closed(Cda_Def *ACursor) {
 FAKE_EXPORT void fakeoci_reset_cursors() { cursors::Reset(); }
 
 // "NAME:type:displaysize:nullok;..." and the number of rows every SELECT returns.
-FAKE_EXPORT void fakeoci_script_select(const char *AColumns, long ARows) {
-  std::lock_guard Guard(cursors::CursorMutex);
-  cursors::Columns.clear();
+namespace {
+cursors::TScript ParseColumns(const char *AColumns, long ARows) {
+  cursors::TScript Script;
   std::string Text = AColumns;
   size_t At = 0;
   while (At < Text.size()) {
@@ -512,11 +586,70 @@ FAKE_EXPORT void fakeoci_script_select(const char *AColumns, long ARows) {
                     &NullOk) >= 3) {
       Column.Name = Name;
       Column.NullOk = NullOk != 0;
-      cursors::Columns.push_back(Column);
+      Script.Columns.push_back(Column);
     }
     At = End + 1;
   }
-  cursors::RowTotal = ARows;
+  Script.Rows = ARows;
+  return Script;
+}
+} // namespace
+
+// "NAME:type:displaysize:nullok;..." and the number of rows every SELECT returns.
+FAKE_EXPORT void fakeoci_script_select(const char *AColumns, long ARows) {
+  std::lock_guard Guard(cursors::CursorMutex);
+  cursors::Default = ParseColumns(AColumns, ARows);
+}
+// A select list with its rows for the statements whose text (in capitals) holds AMatch; the
+// rows are lines, their cells separated by '|' ("NULL" for a null).
+FAKE_EXPORT void fakeoci_script_rows(const char *AMatch, const char *AColumns, const char *ARows) {
+  std::lock_guard Guard(cursors::CursorMutex);
+  std::vector<std::vector<std::string>> Rows;
+  std::string Text = ARows;
+  for (size_t At = 0; At < Text.size();) {
+    size_t End = Text.find('\n', At);
+    if (End == std::string::npos)
+      End = Text.size();
+    std::vector<std::string> Cells;
+    const std::string Line = Text.substr(At, End - At);
+    for (size_t C = 0;;) {
+      size_t Bar = Line.find('|', C);
+      Cells.push_back(Line.substr(C, Bar == std::string::npos ? std::string::npos : Bar - C));
+      if (Bar == std::string::npos)
+        break;
+      C = Bar + 1;
+    }
+    Rows.push_back(Cells);
+    At = End + 1;
+  }
+  cursors::TScript Script = ParseColumns(AColumns, static_cast<long>(Rows.size()));
+  for (size_t Column = 0; Column < Script.Columns.size(); ++Column)
+    for (const auto &Row : Rows)
+      Script.Columns[Column].Values.push_back(Column < Row.size() ? Row[Column] : "NULL");
+  cursors::Matched.emplace_back(cursors::Upper(AMatch), Script);
+}
+// The description odessp gives for a name (matched ignoring case): entries separated by ';',
+// each "overload,position,level,name,type,default,mode,size".
+FAKE_EXPORT void fakeoci_script_procedure(const char *AName, const char *AEntries) {
+  std::lock_guard Guard(cursors::CursorMutex);
+  std::vector<cursors::TArgument> &Entries = cursors::Procedures[cursors::Upper(AName)];
+  Entries.clear();
+  std::string Text = AEntries;
+  for (size_t At = 0; At < Text.size();) {
+    size_t End = Text.find(';', At);
+    if (End == std::string::npos)
+      End = Text.size();
+    cursors::TArgument Entry{};
+    char Name[64] = {};
+    const std::string Item = Text.substr(At, End - At);
+    if (std::sscanf(Item.c_str(), "%d,%d,%d,%63[^,],%d,%d,%d,%d", &Entry.Overload,
+                    &Entry.Position, &Entry.Level, Name, &Entry.Type, &Entry.Default,
+                    &Entry.Mode, &Entry.Size) == 8) {
+      Entry.Name = std::string(Name) == "-" ? "" : Name;
+      Entries.push_back(Entry);
+    }
+    At = End + 1;
+  }
 }
 // The value the next executes write into the output bind NAME ("NULL" for a null, "a|b" for
 // the elements of a PL/SQL table).

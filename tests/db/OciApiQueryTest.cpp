@@ -12,23 +12,6 @@
 
 namespace {
 
-// The scripting side of the fake library's cursor section.
-struct TFakeCursors {
-  void *Handle;
-  void Select(const char *AColumns, long ARows) const {
-    Call<void (*)(const char *, long)>("fakeoci_script_select")(AColumns, ARows);
-  }
-  void Output(const char *AName, const char *AValue) const {
-    Call<void (*)(const char *, const char *)>("fakeoci_script_output")(AName, AValue);
-  }
-  void ParseError(int AOffset) const { Call<void (*)(int)>("fakeoci_script_parse_error")(AOffset); }
-  std::string Bound() const { return Call<const char *(*)()>("fakeoci_bound")(); }
-  void Reset() const { Call<void (*)()>("fakeoci_reset_cursors")(); }
-  template <typename F> F Call(const char *AName) const {
-    return reinterpret_cast<F>(dlsym(Handle, AName));
-  }
-};
-
 template <typename F> std::string FaultOf(F AAction) {
   try {
     AAction();
