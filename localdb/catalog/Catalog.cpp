@@ -13,7 +13,7 @@ namespace localdb {
 
 namespace {
 
-const int kDictionaryVersion = 4;
+const int kDictionaryVersion = 5;
 
 const char *kCatalogTables = R"SQL(
 CREATE TABLE ora_meta(key TEXT PRIMARY KEY, value TEXT);
@@ -111,6 +111,18 @@ const DictView kViews[] = {
      "SELECT trigger_name, trigger_type, triggering_event, table_owner, table_name, "
      "referencing_names, when_clause, status, description, trigger_body FROM ora_triggers "
      "WHERE owner = ora_user()"},
+    {"ALL_DEPENDENCIES",
+     "OWNER VARCHAR2(30) N, NAME VARCHAR2(30) N, TYPE VARCHAR2(12), REFERENCED_OWNER "
+     "VARCHAR2(30), REFERENCED_NAME VARCHAR2(64), REFERENCED_TYPE VARCHAR2(12), "
+     "REFERENCED_LINK_NAME VARCHAR2(128), DEPENDENCY_TYPE VARCHAR2(4)",
+     "SELECT owner, name, type, referenced_owner, referenced_name, referenced_type, "
+     "referenced_link_name, dependency_type FROM ora_dependencies"},
+    {"USER_DEPENDENCIES",
+     "NAME VARCHAR2(30) N, TYPE VARCHAR2(12), REFERENCED_OWNER VARCHAR2(30), REFERENCED_NAME "
+     "VARCHAR2(64), REFERENCED_TYPE VARCHAR2(12), REFERENCED_LINK_NAME VARCHAR2(128), "
+     "DEPENDENCY_TYPE VARCHAR2(4)",
+     "SELECT name, type, referenced_owner, referenced_name, referenced_type, "
+     "referenced_link_name, dependency_type FROM ora_dependencies WHERE owner = ora_user()"},
     {"ALL_TABLES",
      "OWNER VARCHAR2(30) N, TABLE_NAME VARCHAR2(30) N, TABLESPACE_NAME VARCHAR2(30), "
      "CLUSTER_NAME VARCHAR2(30), NUM_ROWS NUMBER",
@@ -325,6 +337,7 @@ std::string allViewFilter(const std::string &view) {
       {"ALL_OBJECTS", {"OWNER", "OBJECT_NAME"}},
       {"ALL_SOURCE", {"OWNER", "NAME"}},
       {"ALL_ERRORS", {"OWNER", "NAME"}},
+      {"ALL_DEPENDENCIES", {"OWNER", "NAME"}},
       {"ALL_TRIGGERS", {"TABLE_OWNER", "TABLE_NAME"}},
       {"ALL_TABLES", {"OWNER", "TABLE_NAME"}},
       {"ALL_TAB_COLUMNS", {"OWNER", "TABLE_NAME"}},
@@ -358,6 +371,10 @@ std::string allViewFilter(const std::string &view) {
 
 void createDictionary(sqlite3 *db) {
   ensurePrivilegeTables(db);
+  // What each stored PL/SQL unit references (files from before PL/SQL lack the table).
+  execSql(db, "CREATE TABLE IF NOT EXISTS ora_dependencies(owner TEXT NOT NULL, name TEXT NOT "
+              "NULL, type TEXT NOT NULL, referenced_owner TEXT, referenced_name TEXT, "
+              "referenced_type TEXT, referenced_link_name TEXT, dependency_type TEXT)");
   std::string now = quoteText(nowText());
   auto addView = [&](const std::string &name, const std::vector<ColumnInfo> &cols,
                      const char *query) {

@@ -16,6 +16,8 @@
 
 namespace localdb::plsql {
 
+constexpr size_t kMaxTraceLines = 32;
+
 struct Interp::Frame {
   std::vector<Value> slots;
   Frame *link = nullptr; // the frame of the enclosing subprogram (static scope)
@@ -48,6 +50,16 @@ OraError stepFailure(sqlite3 *db, int rc) {
   if ((rc & 0xff) == SQLITE_INTERRUPT)
     return oraError(1013);
   return sqliteError(db, rc);
+}
+
+// Oracle's text for a number, or just "ORA-nnnnn: " for one without a text (a user's
+// EXCEPTION_INIT number raised by RAISE).
+std::string messageOf(int code) {
+  if (*oraText(code))
+    return oraMessage(code);
+  char head[16];
+  std::snprintf(head, sizeof head, "ORA-%05d: ", code);
+  return head;
 }
 
 std::string unitLabel(const Unit *u) {
@@ -434,7 +446,7 @@ Value Interp::eval(const Expr &e, Frame &f) {
         return Value::text(oraMessage(1403));
       if (code > 0)
         return Value::text("-" + std::to_string(code) + ": non-ORACLE exception ");
-      return Value::text(oraMessage(-code));
+      return Value::text(messageOf(-code));
     }
     const PlsqlError *x = f.handling;
     if (!x)
@@ -687,8 +699,10 @@ Value Interp::invoke(const Subprogram &declared, const Expr *site, std::vector<V
       raise(6503);
     }
   } catch (PlsqlError &err) {
-    err.trace.push_back("ORA-06512: at " + unitLabel(sp->unit) + ", line " +
-                        std::to_string(f.line));
+    // Deep recursion would list every level; Oracle's stack is long, ours stops at 32 lines.
+    if (err.trace.size() < kMaxTraceLines)
+      err.trace.push_back("ORA-06512: at " + unitLabel(sp->unit) + ", line " +
+                          std::to_string(f.line));
     throw;
   }
   if (sp->isFunction)
@@ -1107,7 +1121,7 @@ Interp::Flow Interp::exec(const Stmt &s, Frame &f) {
         PlsqlError e;
         e.user = s.exception;
         e.code = s.exception->code;
-        e.message = e.code == 1 ? oraMessage(6510) : oraMessage(e.code);
+        e.message = e.code == 1 ? oraMessage(6510) : messageOf(e.code);
         throw e;
       }
       raise(static_cast<int>(s.value->ival ? s.value->ival : 6510));

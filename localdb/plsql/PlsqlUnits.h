@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include <sqlite3.h>
+
 #include "localdb/plsql/PlsqlParser.h"
 
 namespace localdb {
@@ -48,6 +50,11 @@ struct PlacedError {
 // Compiles a unit's text (from its keyword, or an anonymous block) against a logon's catalog
 // without storing anything: the errors in order.
 std::vector<PlacedError> compileOnly(Session &s, const std::string &text, bool anonymous);
+
+// A logon's connection as the PL/SQL layer knows it: stored functions become callable from its
+// SQL (the SQLite function ora_plsql runs them in that logon).
+void attachSession(sqlite3 *db, Session *s);
+void detachSession(sqlite3 *db);
 
 // The DBMS_OUTPUT lines of a logon not yet read (for tests and the program's output window).
 std::vector<std::string> takeOutput(Session &s);

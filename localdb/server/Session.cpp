@@ -2,6 +2,7 @@
 #include "localdb/server/Session.h"
 
 #include "localdb/catalog/Catalog.h"
+#include "localdb/plsql/PlsqlUnits.h"
 #include "localdb/server/Server.h"
 #include "localdb/sql/SqlFunctions.h"
 
@@ -39,10 +40,12 @@ OraError sqliteError(sqlite3 *db, int rc) {
 Session::Session(sqlite3 *db, std::string user, std::string folder)
     : FDb(db), FUser(std::move(user)), FFolder(std::move(folder)) {
   registerFunctions(FDb, this);
+  plsql::attachSession(FDb, this);
 }
 
 Session::~Session() {
   plsqlState.reset(); // its open cursors give their statements back first
+  plsql::detachSession(FDb);
   dropStatements();
   if (FDb)
     sqlite3_close_v2(FDb);
@@ -166,6 +169,7 @@ void Session::close() {
   if (!FDb)
     return;
   plsqlState.reset();
+  plsql::detachSession(FDb);
   try {
     commit();
   } catch (const OraError &) {

@@ -1,0 +1,2 @@
+package body pk2 is
+end;

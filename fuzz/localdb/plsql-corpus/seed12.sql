@@ -1,0 +1,1 @@
+begin dbms_output.enable; dbms_output.put_line(fact(20)); end;

@@ -1,0 +1,5 @@
+procedure boom is
+  x number;
+begin
+  select sal into x from emp;
+end;

@@ -1,0 +1,3 @@
+begin
+  p3;
+end;

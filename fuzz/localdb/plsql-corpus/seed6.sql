@@ -1,0 +1,3 @@
+begin
+  raise_application_error(-20001, 'bad thing');
+end;

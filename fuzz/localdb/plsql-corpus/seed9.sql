@@ -1,0 +1,1 @@
+begin dbms_output.enable; pk.inc; pk.inc(5); dbms_output.put_line(pk.get); end;
