@@ -75,11 +75,6 @@ std::int32_t ClampPosition(const std::string &AText, std::int64_t APosition) {
 
 } // namespace
 
-TCompileEnvironment &CompileEnvironment() {
-  static TCompileEnvironment Environment;
-  return Environment;
-}
-
 bool IsIgnorableDropCode(std::uint16_t AFunctionCode) {
   switch (AFunctionCode) {
   case 6:  // DROP ROLE
@@ -360,7 +355,7 @@ void TThreadCompile::UpdateProgress() {
     return;
   Display->SetElapsedTime(FormatElapsedTime(std::chrono::steady_clock::now() - FStartTime));
   const TScript &Script = *FCurrent->Script;
-  if (Display->CurrentFileName() != Script.FileName())
+  if (Display->ShownFileName() != Script.FileName())
     Display->SetCurrentFileName(Script.FileName());
   const double Share =
       Script.Step() * (static_cast<double>(FCurrent->Start) + FCurrent->Length);

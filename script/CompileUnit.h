@@ -22,7 +22,8 @@ public:
   virtual void SetExpCount(const std::string &AText) = 0;
   virtual void SetErrorCount(const std::string &AText) = 0;
   virtual void SetElapsedTime(const std::string &AText) = 0;
-  virtual std::string CurrentFileName() const = 0;
+  // The file name the dialog shows now.
+  virtual std::string ShownFileName() const = 0;
   virtual void SetCurrentFileName(const std::string &AText) = 0;
   virtual void SetProgress(int APercent) = 0;
   // The run has ended: the dialog's button reads "OK".
@@ -31,8 +32,8 @@ public:
   virtual void Repaint() = 0;
 };
 
-// What the compile run uses of the program around it. The main window fills it once at
-// creation; every callback runs on the GUI thread.
+// What the compile run uses of the program around it: the main window's connection and queries,
+// the compile dialog, the configuration, the status bar. Every callback runs on the GUI thread.
 struct TCompileEnvironment {
   TOracleDatabase *Database = nullptr;
   // The statement query (ParseForParams false) and the query that reads ALL_ERRORS.
@@ -49,9 +50,6 @@ struct TCompileEnvironment {
   // exists.
   std::function<void()> DrainOutput;
 };
-
-// The program's environment for compile runs.
-TCompileEnvironment &CompileEnvironment();
 
 // SQL function codes of the DROP statements that IgnoreDropErrors passes over (DROP FUNCTION,
 // 93, is not one of them).
@@ -90,8 +88,7 @@ public:
   // The parse thread *AParserRef must exist: its semaphore is taken here. Sets *AOwnerRef to
   // itself, and to null when it ends.
   TThreadCompile(TExpressionList *AExpressions, std::int32_t APosition, TThreadRef *AParserRef,
-                 TThreadRef *AOwnerRef,
-                 const TCompileEnvironment &AEnvironment = CompileEnvironment());
+                 TThreadRef *AOwnerRef, const TCompileEnvironment &AEnvironment);
   ~TThreadCompile() override;
 
   // GUI thread: ends the run. The statement running now is broken off on the server (it fails

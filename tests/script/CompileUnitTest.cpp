@@ -49,7 +49,7 @@ public:
   void SetExpCount(const std::string &AText) override { ExpCount = AText; }
   void SetErrorCount(const std::string &AText) override { ErrorCount = AText; }
   void SetElapsedTime(const std::string &AText) override { ElapsedTime = AText; }
-  std::string CurrentFileName() const override { return FileName; }
+  std::string ShownFileName() const override { return FileName; }
   void SetCurrentFileName(const std::string &AText) override {
     FileName = AText;
     ++FileNameChanges;
