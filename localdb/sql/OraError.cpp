@@ -49,6 +49,7 @@ const Entry kTexts[] = {
     {935, "group function is nested too deeply"},
     {936, "missing expression"},
     {937, "not a single-group group function"},
+    {978, "nested group function without GROUP BY"},
     {938, "not enough arguments for function"},
     {939, "too many arguments for function"},
     {942, "table or view does not exist"},

@@ -33,6 +33,9 @@ int64_t clampToInt(double v, int64_t limit = INT64_C(1000000000000));
 // arithmetic compares as it reads (0.1 + 0.2 = 0.3).
 double roundSignificant(double v);
 
+// Oracle's NUMBER holds magnitudes below 1E+126; beyond is ORA-01426 (numeric overflow).
+inline bool numberInRange(double d) { return d < 1e126 && d > -1e126; }
+
 // A double that is a whole number of moderate size becomes an integer.
 OraNum normalize(double v);
 

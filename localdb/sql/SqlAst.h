@@ -127,6 +127,7 @@ struct QueryBlock {
   ExprPtr having;
   // Binder annotations.
   bool aggregated = false;
+  bool nestedAggregates = false; // MAX(AVG(x)) ... GROUP BY: aggregates over the groups
   std::vector<std::unique_ptr<BoundTable>> tables; // in FROM order
   std::vector<BoundTable *> joinOrder;             // inner tables first, then outer joins
   std::vector<Expr *> whereTerms;                  // conjuncts that stay in WHERE

@@ -7,6 +7,7 @@
 
 #include "localdb/catalog/Privileges.h"
 #include "localdb/sql/OraError.h"
+#include "localdb/sql/OraNumber.h"
 #include "localdb/sql/SqlParser.h"
 
 namespace localdb {
@@ -569,6 +570,22 @@ void Binder::bindBlock(QueryBlock &b, Select &s, Scope *outer, bool countersAllo
   for (SelectItem &item : b.expanded)
     s.columns.push_back(&item);
   bindOrderBy(s, &b, &scope);
+  if (b.nestedAggregates) {
+    // Over the groups there is one row: nothing outside the outer aggregates.
+    auto bare = [&](auto &&self, const Expr &x) -> const Expr * {
+      if (x.aggregate)
+        return nullptr;
+      if (x.kind == ExprKind::Column && x.depth == depth)
+        return &x;
+      for (auto &a : x.args)
+        if (const Expr *r = self(self, *a))
+          return r;
+      return nullptr;
+    };
+    for (SelectItem &item : b.expanded)
+      if (const Expr *r = bare(bare, *item.expr))
+        fail(937, r->pos);
+  }
   if (b.aggregated) {
     for (SelectItem &item : b.expanded)
       checkGrouped(*item.expr, b, depth);
@@ -862,11 +879,22 @@ void Binder::bindFunction(Expr &e, Scope *scope, unsigned ctx) {
     fail(936, e.pos);
   unsigned argCtx = ctx;
   if (f->aggregate) {
-    if (!(ctx & AllowAggregate))
-      fail(934, e.pos);
-    if (ctx & InAggregate)
-      fail(935, e.pos);
-    argCtx = (ctx & ~static_cast<unsigned>(AllowAggregate | AllowRownum)) | InAggregate;
+    // Oracle nests one aggregate in another over the groups of a GROUP BY: MAX(AVG(sal)).
+    QueryBlock *block = scope ? scope->block : nullptr;
+    if (ctx & InAggregate) {
+      if (!(ctx & AllowNested))
+        fail(935, e.pos);
+      if (!block || block->groupBy.empty())
+        fail(978, e.pos);
+      block->nestedAggregates = true;
+      argCtx = (ctx & ~static_cast<unsigned>(AllowAggregate | AllowRownum | AllowNested)) |
+               InAggregate;
+    } else {
+      if (!(ctx & AllowAggregate))
+        fail(934, e.pos);
+      argCtx = (ctx & ~static_cast<unsigned>(AllowAggregate | AllowRownum)) | InAggregate |
+               AllowNested;
+    }
     e.aggregate = true;
   }
   for (auto &a : e.args)
@@ -1058,6 +1086,10 @@ void Binder::bindExpr(Expr &e, Scope *scope, unsigned ctx) {
     e.type = TypeInfo();
     return;
   case ExprKind::Number: {
+    // A literal beyond NUMBER's range is an error, never a NULL or an infinity.
+    auto value = parseNumber(e.text);
+    if (!value || (!value->isInt && !numberInRange(value->d)))
+      fail(1426, e.pos);
     e.type = typeOf(N);
     e.type.nullable = false;
     return;

@@ -86,6 +86,7 @@ private:
     AllowOuterMark = 32,
     AllowPrior = 64,
     InPrior = 128,
+    AllowNested = 256, // an aggregate's argument may hold one aggregate of the groups
   };
 
   void bindSelect(Select &s, Scope *outer, bool countersAllowed, int depth);

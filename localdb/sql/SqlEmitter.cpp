@@ -390,9 +390,11 @@ std::string Emitter::expr(const Expr &e) {
       return conv(*e.args[i], i < e.argTargets.size() ? e.argTargets[i] : SqlType::Unknown);
     };
     if (e.aggregate) {
+      if (auto it = FNested.find(&e); it != FNested.end())
+        return it->second; // an inner aggregate, read from the groups' query
       std::string fn = name == "COUNT"    ? "count"
-                       : name == "SUM"    ? "sum"
-                       : name == "AVG"    ? "avg"
+                       : name == "SUM"    ? "ora_sum"
+                       : name == "AVG"    ? "ora_avg"
                        : name == "MIN"    ? "min"
                        : name == "MAX"    ? "max"
                        : name == "STDDEV" ? "ora_stddev"
@@ -400,7 +402,7 @@ std::string Emitter::expr(const Expr &e) {
       if (e.star)
         return "count(*)";
       std::string call = fn + "(" + (e.distinct ? "DISTINCT " : "") + arg(0) + ")";
-      return fn == "sum" || fn == "avg" ? "ora_round15(" + call + ")" : call;
+      return call; // ora_sum and ora_avg give decimal-looking results themselves
     }
     if (e.sqlName == "DECODE") {
       // The value is written once (nested DECODEs must not multiply the text); ora_decode_key
@@ -459,11 +461,27 @@ std::string Emitter::sortKey(const Expr &e) {
   return isConstant(e) ? "ora_keep(" + s + ")" : s;
 }
 
+namespace {
+bool countsRows(const Select &s) {
+  if (s.block)
+    return s.block->counter >= 0;
+  return countsRows(*s.left) || countsRows(*s.right);
+}
+} // namespace
+
 std::string Emitter::tableSource(const BoundTable &t) {
   if (t.hierarchy)
     return treeSource(t);
-  if (t.query)
+  if (t.query) {
+    // A block that numbers its rows is kept whole: SQLite would otherwise merge it into the
+    // query around it (or push that query's conditions into it) and advance ROWNUM once per
+    // use. So is an ordered one, whose order the ROWNUM of the block around it numbers (merged,
+    // SQLite would sort after numbering). An OFFSET keeps SQLite from doing either.
+    if (countsRows(*t.query) || !t.query->orderBy.empty())
+      return "(SELECT * FROM (" + selectText(*t.query, true) + ") LIMIT -1 OFFSET 0) AS " +
+             t.sqlAlias;
     return "(" + selectText(*t.query, true) + ") AS " + t.sqlAlias;
+  }
   return physicalName(t.owner, t.name) + " AS " + t.sqlAlias;
 }
 
@@ -476,7 +494,24 @@ std::string Emitter::blockText(const QueryBlock &b, const Select &s, bool named)
   for (const SelectItem &item : b.expanded)
     if (hasAggregate(*item.expr))
       groupAll = false;
-  for (size_t i = 0; i < b.expanded.size(); ++i) {
+  // Nested aggregates: this block gives the inner aggregates per group, a query around it
+  // aggregates them.
+  std::vector<const Expr *> inner;
+  if (b.nestedAggregates) {
+    auto collect = [&](auto &&self, const Expr &x, bool inAggregate) -> void {
+      if (x.aggregate && inAggregate) {
+        inner.push_back(&x);
+        return;
+      }
+      for (auto &a : x.args)
+        self(self, *a, inAggregate || x.aggregate);
+    };
+    for (const SelectItem &item : b.expanded)
+      collect(collect, *item.expr, false);
+    for (size_t i = 0; i < inner.size(); ++i)
+      items.push_back(expr(*inner[i]) + " AS \"n$" + std::to_string(i + 1) + "\"");
+  }
+  for (size_t i = 0; i < b.expanded.size() && !b.nestedAggregates; ++i) {
     const SelectItem &item = b.expanded[i];
     std::string alias = named ? quoteIdent(item.name) : "\"c" + std::to_string(i + 1) + "\"";
     std::string value = expr(*item.expr);
@@ -535,6 +570,18 @@ std::string Emitter::blockText(const QueryBlock &b, const Select &s, bool named)
   bool treeOrder = b.connectBy && !b.aggregated && (s.block.get() != &b || s.orderBy.empty());
   if (treeOrder)
     sql += " ORDER BY " + b.tables[0]->sqlAlias + ".\"$path\"";
+  if (b.nestedAggregates) {
+    std::vector<std::string> outerItems;
+    for (size_t i = 0; i < inner.size(); ++i)
+      FNested[inner[i]] = "\"n$" + std::to_string(i + 1) + "\"";
+    for (size_t i = 0; i < b.expanded.size(); ++i) {
+      const SelectItem &item = b.expanded[i];
+      std::string alias = named ? quoteIdent(item.name) : "\"c" + std::to_string(i + 1) + "\"";
+      outerItems.push_back(expr(*item.expr) + " AS " + alias);
+    }
+    FNested.clear();
+    sql = "SELECT " + join(outerItems, ", ") + " FROM (" + sql + ")";
+  }
   if (s.block.get() == &b && !s.orderBy.empty()) {
     std::vector<std::string> o;
     for (const OrderItem &item : s.orderBy)

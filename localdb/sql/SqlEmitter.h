@@ -1,6 +1,7 @@
 // The SQLite emitter: a bound statement tree to the text of one SQLite statement, with Oracle's
 // conversions, NULL ordering, outer joins and ROWNUM made explicit.
 #pragma once
+#include <map>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,7 @@ public:
 
 private:
   std::vector<std::string> FBindNames;
+  std::map<const Expr *, std::string> FNested; // inner nested aggregates by their column
   std::string FUser;
   // While a CONNECT BY tree is written: its START WITH reads the root row, its CONNECT BY the
   // child row and (under PRIOR) the parent row.

@@ -90,8 +90,10 @@ bool dateOf(sqlite3_context *ctx, sqlite3_value *v, OraDateValue &out) {
 void resultNum(sqlite3_context *ctx, const OraNum &n) {
   if (n.isInt)
     sqlite3_result_int64(ctx, n.i);
-  else if (std::isnan(n.d) || std::isinf(n.d))
+  else if (!numberInRange(n.d)) // also NaN and the infinities
     raise(ctx, 1426);
+  else if (n.d > -1e-130 && n.d < 1e-130) // below Oracle's smallest magnitude: zero
+    sqlite3_result_int64(ctx, 0);
   else
     sqlite3_result_double(ctx, n.d);
 }
@@ -187,8 +189,12 @@ bool quickNumber(sqlite3_value *v, OraNum &out) {
 void fnNum(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
   NULL_IN_NULL_OUT
   int t = sqlite3_value_type(argv[0]);
-  if (t == SQLITE_INTEGER || t == SQLITE_FLOAT) {
+  if (t == SQLITE_INTEGER || (t == SQLITE_FLOAT && numberInRange(sqlite3_value_double(argv[0])))) {
     sqlite3_result_value(ctx, argv[0]);
+    return;
+  }
+  if (t == SQLITE_FLOAT) {
+    raise(ctx, 1426);
     return;
   }
   OraNum q;
@@ -1218,6 +1224,180 @@ void stddevFinal(sqlite3_context *ctx) {
   resultDouble(ctx, m->n == 1 ? 0 : std::sqrt(m->m2 / static_cast<double>(m->n - 1)));
 }
 
+// SUM and AVG add decimals exactly: each value is the decimal it was written as (an integer, or
+// a double read back at the 15 significant digits it was stored from) and the sum is a 128-bit
+// integer of units of 10^-scale. So 3,832 prices with two decimals sum to what they read, on any
+// SQLite. Sums beyond 10^37 units, or values beyond the scale, continue with compensated
+// summation in long double.
+struct DecimalSum {
+  int64_t n;
+  __int128 units;
+  int scale;
+  bool inexact;
+  long double approx, compensation; // Neumaier's running sum, always kept for the fallback
+};
+
+constexpr int kMaxSumScale = 36;
+
+__int128 pow10i(int k) {
+  __int128 p = 1;
+  while (k-- > 0)
+    p *= 10;
+  return p;
+}
+
+bool fitsUnits(__int128 v) {
+  static const __int128 kLimit = pow10i(37);
+  return v < kLimit && v > -kLimit;
+}
+
+// The decimal a double was stored from: units and scale; false when there is none near.
+bool decimalOf(double d, int64_t &units, int &scale) {
+  if (!std::isfinite(d))
+    return false;
+  if (d == 0) {
+    units = 0;
+    scale = 0;
+    return true;
+  }
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "%.14e", d); // d.dddddddddddddde±x: 15 significant digits
+  int64_t m = 0;
+  const char *p = buf;
+  bool neg = *p == '-';
+  if (neg)
+    ++p;
+  for (; *p && *p != 'e'; ++p)
+    if (*p >= '0' && *p <= '9')
+      m = m * 10 + (*p - '0');
+  int e = *p == 'e' ? std::atoi(p + 1) : 0;
+  int sc = 14 - e;
+  while (m != 0 && m % 10 == 0 && sc > 0) {
+    m /= 10;
+    --sc;
+  }
+  while (sc < 0) {
+    if (m > INT64_MAX / 10)
+      return false;
+    m *= 10;
+    ++sc;
+  }
+  if (sc > kMaxSumScale)
+    return false;
+  units = neg ? -m : m;
+  scale = sc;
+  return true;
+}
+
+void decimalSumStep(sqlite3_context *ctx, int, sqlite3_value **argv) {
+  if (isNull(argv[0]))
+    return;
+  auto *a = static_cast<DecimalSum *>(sqlite3_aggregate_context(ctx, sizeof(DecimalSum)));
+  if (!a)
+    return;
+  ++a->n;
+  int64_t units = 0;
+  int sc = 0;
+  bool exact = true;
+  long double x;
+  if (sqlite3_value_numeric_type(argv[0]) == SQLITE_INTEGER) {
+    units = sqlite3_value_int64(argv[0]);
+    x = static_cast<long double>(units);
+  } else {
+    double d = sqlite3_value_double(argv[0]);
+    x = d;
+    exact = decimalOf(d, units, sc);
+  }
+  // Neumaier: the low-order bits lost by each addition are kept apart.
+  long double t = a->approx + x;
+  if (std::fabs(a->approx) >= std::fabs(x))
+    a->compensation += (a->approx - t) + x;
+  else
+    a->compensation += (x - t) + a->approx;
+  a->approx = t;
+  if (a->inexact || !exact) {
+    a->inexact = true;
+    return;
+  }
+  // Both to the larger scale; |units| < 10^37 and a factor below 10^(37 - digits) keep the
+  // products inside 128 bits.
+  auto scaled = [](__int128 v, int by, __int128 &out) {
+    if (by > 37)
+      return false;
+    __int128 limit = pow10i(37 - by);
+    if (v >= limit || v <= -limit)
+      return false;
+    out = v * pow10i(by);
+    return true;
+  };
+  __int128 v = units;
+  if (sc > a->scale) {
+    if (!scaled(a->units, sc - a->scale, a->units)) {
+      a->inexact = true;
+      return;
+    }
+    a->scale = sc;
+  } else if (sc < a->scale && !scaled(v, a->scale - sc, v)) {
+    a->inexact = true;
+    return;
+  }
+  a->units += v;
+  if (!fitsUnits(a->units))
+    a->inexact = true;
+}
+
+std::string unitsText(__int128 u) {
+  bool neg = u < 0;
+  unsigned __int128 x = neg ? static_cast<unsigned __int128>(-u) : static_cast<unsigned __int128>(u);
+  std::string digits;
+  do {
+    digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(x % 10)));
+    x /= 10;
+  } while (x);
+  return (neg ? "-" : "") + digits;
+}
+
+// The exact sum as the nearest long double, or the compensated one.
+long double decimalSumValue(const DecimalSum &a) {
+  if (a.inexact)
+    return a.approx + a.compensation;
+  std::string t = unitsText(a.units) + "e-" + std::to_string(a.scale);
+  return std::strtold(t.c_str(), nullptr);
+}
+
+void decimalSumFinal(sqlite3_context *ctx) {
+  auto *a = static_cast<DecimalSum *>(sqlite3_aggregate_context(ctx, 0));
+  if (!a || a->n == 0) {
+    sqlite3_result_null(ctx);
+    return;
+  }
+  if (!a->inexact && a->scale == 0 && a->units <= INT64_MAX && a->units >= INT64_MIN) {
+    sqlite3_result_int64(ctx, static_cast<int64_t>(a->units));
+    return;
+  }
+  if (!a->inexact) {
+    // strtod rounds the decimal text correctly: the double a literal of it would give.
+    std::string t = unitsText(a->units) + "e-" + std::to_string(a->scale);
+    resultDouble(ctx, std::strtod(t.c_str(), nullptr));
+    return;
+  }
+  resultDouble(ctx, roundSignificant(static_cast<double>(decimalSumValue(*a))));
+}
+
+void decimalAvgFinal(sqlite3_context *ctx) {
+  auto *a = static_cast<DecimalSum *>(sqlite3_aggregate_context(ctx, 0));
+  if (!a || a->n == 0) {
+    sqlite3_result_null(ctx);
+    return;
+  }
+  if (!a->inexact && a->scale == 0 && a->units % a->n == 0) {
+    sqlite3_result_int64(ctx, static_cast<int64_t>(a->units / a->n));
+    return;
+  }
+  long double avg = decimalSumValue(*a) / static_cast<long double>(a->n);
+  resultDouble(ctx, roundSignificant(static_cast<double>(avg)));
+}
+
 struct FnDef {
   const char *name;
   int args; // -1: any number
@@ -1385,6 +1565,10 @@ void registerFunctions(sqlite3 *db, Session *session) {
     sqlite3_create_function_v2(db, d.name, d.args,
                                SQLITE_UTF8 | (d.deterministic ? SQLITE_DETERMINISTIC : 0), session,
                                d.fn, nullptr, nullptr, nullptr);
+  sqlite3_create_function_v2(db, "ora_sum", 1, SQLITE_UTF8, session, nullptr, decimalSumStep,
+                             decimalSumFinal, nullptr);
+  sqlite3_create_function_v2(db, "ora_avg", 1, SQLITE_UTF8, session, nullptr, decimalSumStep,
+                             decimalAvgFinal, nullptr);
   sqlite3_create_function_v2(db, "ora_variance", 1, SQLITE_UTF8, session, nullptr, varianceStep,
                              varianceFinal, nullptr);
   sqlite3_create_function_v2(db, "ora_stddev", 1, SQLITE_UTF8, session, nullptr, varianceStep,

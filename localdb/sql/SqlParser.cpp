@@ -633,7 +633,9 @@ ExprPtr Parser::primary() {
     parts.push_back(cur().text);
     ++FPos;
   }
-  if (is("(") && !peek().is("+")) {
+  // "( + )" with blanks is the outer-join mark; "(+44)" and "(+ x)" are arguments.
+  bool outerMark = is("(") && peek().is("+") && peek(2).is(")");
+  if (is("(") && !outerMark) {
     auto e = make(ExprKind::Function, pos);
     e->names = parts;
     ++FPos;
@@ -663,8 +665,12 @@ ExprPtr Parser::primary() {
     error(1747, FTokens[FPos - 1]);
   auto e = make(ExprKind::Column, pos);
   e->names = parts;
-  if (accept("(+)"))
+  if (accept("(+)")) {
     e->outer = true;
+  } else if (outerMark) {
+    FPos += 3;
+    e->outer = true;
+  }
   return std::move(grown(e));
 }
 
