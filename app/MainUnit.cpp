@@ -11,6 +11,7 @@
 #include "classes/Streams.h"
 #include "classes/WindowPlacement.h"
 #include "windows/DBMSOutputUnit.h"
+#include "windows/ProcedureUnit.h"
 #include "windows/TerminalUnit.h"
 
 #include <QCheckBox>
@@ -176,6 +177,9 @@ TMainForm::TMainForm(QWidget *AParent) : QMainWindow(AParent) {
   });
   FormClasses().Register("TDBMSOutputForm", [this](TValueReader &AReader) {
     TDBMSOutputForm::RestoreFromDesktop(*this, AReader);
+  });
+  FormClasses().Register("TProcedureForm", [this](TValueReader &AReader) {
+    TProcedureForm::RestoreFromDesktop(*this, AReader);
   });
   FormCreate();
 }
@@ -587,7 +591,7 @@ void TMainForm::WindowNewTerminalWindowItemClick() {
 
 void TMainForm::WindowNewProcdeureWindowItemClick() {
   Database->SetConnected(true);
-  // A procedure test window opens here once it exists.
+  TProcedureForm::Create(*this);
 }
 
 void TMainForm::WindowDMBSOutputWindowItemClick() {
