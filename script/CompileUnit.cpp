@@ -311,14 +311,21 @@ bool TThreadCompile::ExecuteCurrent(const std::string &AText) {
 
 void TThreadCompile::ReadUnitErrors() {
   TOracleQuery &ErrorQuery = *FEnvironment.ErrorQuery;
-  ErrorQuery.ParamByName("owner")->SetAsString(FCurrent->Owner);
-  ErrorQuery.ParamByName("name")->SetAsString(FCurrent->Name);
-  ErrorQuery.ParamByName("type")->SetAsString(FCurrent->UnitType);
+  // Prepared first, so a query given only its text has its parameters and fields too.
+  ErrorQuery.SetPrepared(true);
+  const auto Item = [](TParam *AItem, const char *AName) {
+    if (!AItem)
+      throw Exception(std::string("The error query has no \"") + AName + "\".");
+    return AItem;
+  };
+  Item(ErrorQuery.ParamByName("owner"), "owner")->SetAsString(FCurrent->Owner);
+  Item(ErrorQuery.ParamByName("name"), "name")->SetAsString(FCurrent->Name);
+  Item(ErrorQuery.ParamByName("type"), "type")->SetAsString(FCurrent->UnitType);
   ErrorQuery.Fields().SetDimension(MaxUnitErrors);
   ErrorQuery.ExecuteFetch(MaxUnitErrors, true);
-  TParam *LineField = ErrorQuery.FieldByName("line");
-  TParam *PositionField = ErrorQuery.FieldByName("position");
-  TParam *TextField = ErrorQuery.FieldByName("text");
+  TParam *LineField = Item(ErrorQuery.FieldByName("line"), "line");
+  TParam *PositionField = Item(ErrorQuery.FieldByName("position"), "position");
+  TParam *TextField = Item(ErrorQuery.FieldByName("text"), "text");
   const std::string &ScriptText = FCurrent->Script->Text();
   const std::int32_t Rows = ErrorQuery.RowsProcessed();
   for (std::int32_t Row = 0; Row < Rows; ++Row) {

@@ -1,0 +1,189 @@
+// Speed of the compile run: a generated script of 10,000 statements (tables, inserts, a few
+// hundred small procedures) through the parse and compile threads and the compile dialog into a
+// fresh local server, next to the sqlite3 shell running the equivalent SQLite statements from a
+// file in autocommit. Reports statements per second of both and the ratio (goal: at most 2).
+#include "classes/Application.h"
+#include "script/CompileUnit.h"
+#include "script/ScriptWindows.h"
+#include "windows/CompileForm.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+namespace {
+
+constexpr int Statements = 10000;
+constexpr int Tables = 50;
+constexpr int Procedures = 300;
+
+struct TScriptPair {
+  std::string Oracle; // the script as an editor window holds it (CR LF)
+  std::string Sqlite; // the same work as SQLite statements
+  int Count = 0;      // statements in each
+};
+
+TScriptPair Generate() {
+  TScriptPair P;
+  const auto Table = [](int I) { return "t" + std::to_string(I % Tables); };
+  for (int I = 0; I < Tables; ++I, ++P.Count) {
+    P.Oracle += "CREATE TABLE " + Table(I) + " (id NUMBER(10), name VARCHAR2(40), val NUMBER);\r\n";
+    P.Sqlite += "CREATE TABLE " + Table(I) + " (id NUMERIC, name TEXT, val NUMERIC);\n";
+  }
+  // Every 32nd statement a procedure until there are enough; the rest inserts.
+  int Made = 0;
+  for (int I = 0; P.Count < Statements - 1; ++I, ++P.Count) {
+    const std::string N = std::to_string(I);
+    if (I % 32 == 0 && Made < Procedures) {
+      const std::string Name = "p" + std::to_string(Made++);
+      P.Oracle += "CREATE OR REPLACE PROCEDURE " + Name + " (a NUMBER) IS\r\nBEGIN\r\n" +
+                  "  INSERT INTO " + Table(I) + " VALUES (a, 'from " + Name + "', a * 2);\r\n" +
+                  "END;\r\n/\r\n";
+      // SQLite keeps no procedures; a view is its nearest stored, compiled object.
+      P.Sqlite += "CREATE VIEW " + Name + " AS SELECT id, name, val * 2 AS v FROM " + Table(I) +
+                  " WHERE id = 1;\n";
+    } else {
+      const std::string Values = " VALUES (" + N + ", 'row " + N + "', " + N + ".5)";
+      P.Oracle += "INSERT INTO " + Table(I) + Values + ";\r\n";
+      P.Sqlite += "INSERT INTO " + Table(I) + Values + ";\n";
+    }
+  }
+  P.Oracle += "COMMIT;\r\n";
+  P.Sqlite += "SELECT 1;\n"; // autocommit has committed each statement already
+  ++P.Count;
+  return P;
+}
+
+// Records the errors the run reports instead of showing them in editor windows.
+struct TBenchWindows : TScriptWindows {
+  int Errors = 0;
+  std::string First;
+  TEditForm *CreateEditForm(const std::string &) override { return nullptr; }
+  std::vector<TEditForm *> EditForms() override { return {}; }
+  std::string EditFormFileName(TEditForm *) override { return {}; }
+  std::string EditFormText(TEditForm *) override { return {}; }
+  void ShowEditForm(TEditForm *) override {}
+  int EditFormHeight(TEditForm *) override { return 300; }
+  int ErrorListHeight(TEditForm *) override { return 100; }
+  void MoveSplitter(TEditForm *, int) override {}
+  void AppendError(TEditForm *, const std::string &AText, int) override {
+    if (Errors++ == 0)
+      First = AText;
+  }
+};
+
+double CompileSeconds = 0, ShellSeconds = 0;
+const TScriptPair &Script() {
+  static const TScriptPair P = Generate();
+  return P;
+}
+
+void BM_CompileRun(benchmark::State &AState) {
+  TBenchWindows Windows;
+  SetScriptWindows(&Windows);
+  // Script processing only passes the window pointer back to TBenchWindows, never uses it.
+  auto *Form = reinterpret_cast<TEditForm *>(&Windows);
+  for (auto _ : AState) {
+    QTemporaryDir Data;
+    setenv("TESSALY_DATA", Data.path().toLatin1().constData(), 1);
+    setenv("TESSALY_OCI_LIBRARY", LOCAL_SERVER_LIBRARY, 1);
+    TOracleDatabase Database;
+    Database.SetDatabaseName("Database");
+    Database.SetUser("SCOTT");
+    Database.SetPassword("TIGER");
+    Database.SetConnected(true);
+    TOracleQuery Query, ErrorQuery;
+    Query.SetDatabaseName("Database");
+    Query.SetParseForParams(false);
+    ErrorQuery.SetDatabaseName("Database");
+    ErrorQuery.SetSQL("SELECT line, position, text FROM all_errors WHERE owner=:owner AND "
+                      "name=:name AND type=:type");
+    TCompileForm Dialog;
+    TCompileEnvironment Environment;
+    Environment.Database = &Database;
+    Environment.Query = &Query;
+    Environment.ErrorQuery = &ErrorQuery;
+    Environment.Display = &Dialog;
+
+    const auto Start = std::chrono::steady_clock::now();
+    {
+      TScripts Scripts;
+      TScript *Main = Scripts.Add();
+      Main->SetFileName("bench.sql");
+      Main->SetEditForm(Form);
+      Main->SetText(Script().Oracle);
+      TExpressionList List;
+      TThreadRef ParserRef{nullptr}, CompileRef{nullptr};
+      auto *Parser = new TThreadParser(&Scripts, false, &List, &ParserRef);
+      new TThreadCompile(&List, 0, &ParserRef, &CompileRef, Environment);
+      Parser->Resume();
+      // The dialog closes itself when the run has ended, as a user pressing "OK" at once would.
+      QTimer Poll;
+      QObject::connect(&Poll, &QTimer::timeout, [&] {
+        if (CompileRef.load() == nullptr)
+          Dialog.CancelButton->click();
+      });
+      Poll.start(5);
+      Dialog.Execute();
+      TThread::WaitForRef(CompileRef);
+      TThread::WaitForRef(ParserRef);
+      if (Dialog.ExpCount->text() != QString("%1 of %1").arg(Script().Count))
+        AState.SkipWithError(("the run stopped at " + Dialog.ExpCount->text().toStdString() +
+                              "; first error: " + Windows.First)
+                                 .c_str());
+    }
+    CompileSeconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - Start).count();
+    AState.SetIterationTime(CompileSeconds);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
+  AState.counters["statements/s"] = Script().Count / CompileSeconds;
+  AState.counters["errors"] = Windows.Errors;
+  SetScriptWindows(nullptr);
+}
+
+void BM_Sqlite3Shell(benchmark::State &AState) {
+  for (auto _ : AState) {
+    QTemporaryDir Data;
+    const std::string File = Data.filePath("bench.sql").toStdString();
+    std::ofstream(File, std::ios::binary) << Script().Sqlite;
+    QProcess Shell;
+    Shell.setStandardInputFile(QString::fromStdString(File));
+    const auto Start = std::chrono::steady_clock::now();
+    Shell.start("sqlite3", {"-bail", Data.filePath("bench.db")});
+    Shell.waitForFinished(-1);
+    ShellSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - Start).count();
+    if (Shell.exitCode() != 0)
+      AState.SkipWithError(Shell.readAllStandardError().toStdString().c_str());
+    AState.SetIterationTime(ShellSeconds);
+  }
+  AState.counters["statements/s"] = Script().Count / ShellSeconds;
+}
+
+BENCHMARK(BM_CompileRun)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Sqlite3Shell)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char **argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+  TApplication App(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  if (CompileSeconds > 0 && ShellSeconds > 0)
+    std::printf("%d statements: compile run %.2f s (%.0f/s), sqlite3 shell %.2f s (%.0f/s); "
+                "ratio %.2f (goal: at most 2)\n",
+                Script().Count, CompileSeconds, Script().Count / CompileSeconds, ShellSeconds,
+                Script().Count / ShellSeconds, CompileSeconds / ShellSeconds);
+  return 0;
+}
