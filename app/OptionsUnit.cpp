@@ -11,6 +11,7 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QRegularExpressionValidator>
+#include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -78,6 +79,8 @@ TOptionsForm::TOptionsForm(QWidget *AParent) : QDialog(AParent) {
   };
 
   PageControl = Named(new QTabWidget(this), "PageControl");
+  // Every tab stays in sight (the dialog widens for them) rather than behind scroll arrows.
+  PageControl->setUsesScrollButtons(false);
   auto Page = [&](const char *AName, const char *ACaption) {
     auto *P = Named(new QWidget, AName);
     PageControl->addTab(P, ACaption);
@@ -124,6 +127,7 @@ TOptionsForm::TOptionsForm(QWidget *AParent) : QDialog(AParent) {
   EditorLayout->addWidget(TabSizeLabel, 3, 0);
   EditorLayout->addWidget(TabSizeEdit, 3, 1);
   EditorLayout->setRowStretch(4, 1);
+  EditorLayout->setColumnStretch(2, 1);
 
   // Syntax
   SyntaxPage = Page("SyntaxPage", "Syntax");
@@ -232,6 +236,12 @@ TOptionsForm::~TOptionsForm() {
   FormDestroy();
   if (OptionsForm == this)
     OptionsForm = nullptr;
+}
+
+void TOptionsForm::showEvent(QShowEvent *AEvent) {
+  QDialog::showEvent(AEvent);
+  if (const QScreen *Screen = screen()) // centred on the screen
+    move(Screen->availableGeometry().center() - rect().center());
 }
 
 void TOptionsForm::FormCreate() {
