@@ -587,12 +587,15 @@ int Cursor::execute(int iterations, int rowOffset) {
   if (isDdl(kind)) {
     // DDL commits what came before it and itself.
     s.commit();
-    s.exec("BEGIN IMMEDIATE");
+    s.beginWrite(); // in line with the other writers
     try {
       executeDdl(s.db(), s.user(), *cs.ast);
-      s.exec("COMMIT");
+      s.commit();
     } catch (...) {
-      sqlite3_exec(s.db(), "ROLLBACK", nullptr, nullptr, nullptr);
+      try {
+        s.rollback();
+      } catch (const OraError &) {
+      }
       s.schemaChanged();
       m.compiled.reset();
       m.slotsFor = nullptr;

@@ -1,6 +1,11 @@
 // A logon: connect text parsing, authentication, Oracle's transaction over SQLite's.
 #include "localdb/server/Session.h"
 
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+
 #include "localdb/catalog/Catalog.h"
 #include "localdb/plsql/PlsqlUnits.h"
 #include "localdb/server/Server.h"
@@ -22,7 +27,9 @@ OraError sqliteError(sqlite3 *db, int rc) {
   if (int code = oraCodeOf(m))
     return OraError{code, m, -1};
   int prim = rc & 0xff;
-  if (prim == SQLITE_BUSY || prim == SQLITE_LOCKED)
+  if (prim == SQLITE_BUSY)
+    return writerBusyError();
+  if (prim == SQLITE_LOCKED)
     return oraError(54);
   if (prim == SQLITE_INTERRUPT)
     return oraError(1013);
@@ -37,8 +44,11 @@ OraError sqliteError(sqlite3 *db, int rc) {
   return oraErrorText(3001, "unimplemented feature (" + m + ")");
 }
 
+std::shared_ptr<WriterQueue> writerQueueOf(const std::string &folder);
+
 Session::Session(sqlite3 *db, std::string user, std::string folder)
     : FDb(db), FUser(std::move(user)), FFolder(std::move(folder)) {
+  FWriters = writerQueueOf(FFolder);
   registerFunctions(FDb, this);
   plsql::attachSession(FDb, this);
 }
@@ -49,6 +59,7 @@ Session::~Session() {
   dropStatements();
   if (FDb)
     sqlite3_close_v2(FDb);
+  giveBackWriterTurn();
 }
 
 void Session::dropStatements() {
@@ -124,21 +135,104 @@ void Session::exec(const std::string &sql) {
     throw sqliteError(FDb, rc);
 }
 
+// The writers of one server in this process wait in line, first come first served. SQLite's own
+// busy wait only polls, so among several waiting writers one could be passed over every time;
+// between processes it is still what keeps writers apart.
+struct WriterQueue {
+  std::mutex lock;
+  std::condition_variable turn;
+  std::deque<const Session *> waiting;
+  const Session *holder = nullptr;
+};
+
+std::shared_ptr<WriterQueue> writerQueueOf(const std::string &folder) {
+  static std::mutex lock;
+  static std::map<std::string, std::weak_ptr<WriterQueue>> queues;
+  std::lock_guard<std::mutex> g(lock);
+  std::shared_ptr<WriterQueue> q = queues[folder].lock();
+  if (!q) {
+    q = std::make_shared<WriterQueue>();
+    queues[folder] = q;
+  }
+  return q;
+}
+
+OraError writerBusyError() {
+  return oraErrorText(54, "resource busy: another logon holds an uncommitted transaction on "
+                          "this server (the local server has one writer at a time)");
+}
+
+void Session::takeWriterTurn() {
+  WriterQueue &q = *FWriters;
+  std::unique_lock<std::mutex> g(q.lock);
+  if (q.holder == this)
+    return;
+  q.waiting.push_back(this);
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(lockTimeoutMs());
+  bool mine = q.turn.wait_until(g, deadline, [&] {
+    return (q.holder == nullptr && q.waiting.front() == this) || breakRequested();
+  });
+  if (!mine || q.holder != nullptr || q.waiting.front() != this) {
+    q.waiting.erase(std::find(q.waiting.begin(), q.waiting.end(), this));
+    q.turn.notify_all();
+    if (breakRequested())
+      throw oraError(1013);
+    throw writerBusyError();
+  }
+  q.waiting.pop_front();
+  q.holder = this;
+}
+
+void Session::giveBackWriterTurn() {
+  if (!FWriters)
+    return;
+  std::lock_guard<std::mutex> g(FWriters->lock);
+  if (FWriters->holder == this) {
+    FWriters->holder = nullptr;
+    FWriters->turn.notify_all();
+  }
+}
+
 void Session::beginWrite() {
   if (!FDb)
     throw oraError(1012);
   if (FInTransaction && !sqlite3_get_autocommit(FDb))
     return;
-  exec("BEGIN IMMEDIATE");
+  takeWriterTurn();
+  try {
+    exec("BEGIN IMMEDIATE");
+  } catch (const OraError &e) {
+    giveBackWriterTurn();
+    if (e.code == 54) // another process holds SQLite's write lock
+      throw writerBusyError();
+    throw;
+  }
   FInTransaction = true;
 }
 
 void Session::commit() {
   if (!FDb)
     throw oraError(1012);
-  if (!sqlite3_get_autocommit(FDb))
-    exec("COMMIT");
+  if (!sqlite3_get_autocommit(FDb)) {
+    int rc = sqlite3_exec(FDb, "COMMIT", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) {
+      OraError e = sqliteError(FDb, rc);
+      if (!sqlite3_get_autocommit(FDb)) {
+        // Still open (a busy reader, a full disk that SQLite could back out of): kept whole,
+        // for COMMIT again once there is room, or ROLLBACK.
+        e.message += "; the transaction is still open: COMMIT again or ROLLBACK";
+        throw e;
+      }
+      // SQLite rolled the transaction back: say so, so nobody takes a later COMMIT's success
+      // for this one's.
+      FInTransaction = false;
+      giveBackWriterTurn();
+      e.message += "; the transaction was rolled back";
+      throw e;
+    }
+  }
   FInTransaction = false;
+  giveBackWriterTurn();
 }
 
 void Session::rollback() {
@@ -147,6 +241,7 @@ void Session::rollback() {
   if (!sqlite3_get_autocommit(FDb))
     exec("ROLLBACK");
   FInTransaction = false;
+  giveBackWriterTurn();
 }
 
 void Session::savepoint(const std::string &name) {
@@ -186,6 +281,8 @@ void Session::closeDb() {
   std::lock_guard<std::mutex> lock(FBreakLock);
   sqlite3_close_v2(FDb);
   FDb = nullptr;
+  FInTransaction = false;
+  giveBackWriterTurn();
 }
 
 void Session::requestBreak() {
@@ -193,6 +290,10 @@ void Session::requestBreak() {
   FBreak.store(true, std::memory_order_relaxed);
   if (FDb)
     sqlite3_interrupt(FDb);
+  if (FWriters) { // a logon waiting for its turn to write stops waiting
+    std::lock_guard<std::mutex> g(FWriters->lock);
+    FWriters->turn.notify_all();
+  }
 }
 
 std::string Session::lastText(int code) const {

@@ -12,6 +12,11 @@
 
 namespace localdb {
 
+struct WriterQueue;
+
+// ORA-00054 as the local server words it: another logon holds the write lock.
+OraError writerBusyError();
+
 class Session {
 public:
   Session(sqlite3 *db, std::string user, std::string folder);
@@ -76,6 +81,10 @@ private:
   std::mutex FBreakLock;
   std::atomic<bool> FBreak{false};
   void closeDb();
+  // One writer at a time per server, first come first served (within this process).
+  std::shared_ptr<WriterQueue> FWriters;
+  void takeWriterTurn();
+  void giveBackWriterTurn();
   std::string FUser;
   std::string FFolder;
   bool FInTransaction = false;

@@ -349,7 +349,9 @@ TEST_F(Sql, Transactions_AsOracleKeepsThem) {
   oopen(&cda, &other, nullptr, -1, -1, nullptr, -1);
   oparse(&cda, (text *)"insert into tx values (6)", -1, 1, 2);
   EXPECT_EQ(oexn(&cda, 1, 0), 54);
-  EXPECT_EQ(message(other, 54), "ORA-00054: resource busy and acquire with NOWAIT specified");
+  EXPECT_EQ(message(other, 54), "ORA-00054: resource busy: another logon holds an uncommitted "
+                                "transaction on this server (the local server has one writer at "
+                                "a time)");
   oclose(&cda);
   // DDL commits what came before it.
   EXPECT_EQ(exec("create table tx2 (n number)"), 0);
