@@ -205,10 +205,10 @@ TOptionsForm::TOptionsForm(QWidget *AParent) : QDialog(AParent) {
 
   // The three buffer limits take digits only: typed characters are filtered, and a paste
   // that holds anything else is refused as a whole.
-  for (QLineEdit *Edit : {TerminalBufferLimitEdit, DBMSBufferLimitEdit, DBMSOracleBufferLimitEdit}) {
+  for (QLineEdit *Edit :
+       {TerminalBufferLimitEdit, DBMSBufferLimitEdit, DBMSOracleBufferLimitEdit}) {
     Edit->installEventFilter(this);
-    Edit->setValidator(
-        new QRegularExpressionValidator(QRegularExpression("[0-9]*"), Edit));
+    Edit->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]*"), Edit));
   }
 
   connect(OkButton, &QPushButton::clicked, this, &QDialog::accept);

@@ -80,8 +80,7 @@ public:
 
   static constexpr const char *RangeMessage =
       "Value out of range. The minimum value is 2, maximum 1000.";
-  static constexpr const char *TabSizeMessage =
-      "Tab size must be a whole number from 1 to 64.";
+  static constexpr const char *TabSizeMessage = "Tab size must be a whole number from 1 to 64.";
 
   void accept() override;
 

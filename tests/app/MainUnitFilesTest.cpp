@@ -48,7 +48,8 @@ TEST(ProgramFolder, NonAsciiFolderSavesSettingsAndFindsTheHelp) {
   QTemporaryDir Root;
   ASSERT_TRUE(Root.isValid());
   const QString Folder =
-      Root.path() + QString::fromUtf8("/Pr\u00fcfung \u041f\u0440\u043e\u0432\u0435\u0440\u043a\u0430");
+      Root.path() +
+      QString::fromUtf8("/Pr\u00fcfung \u041f\u0440\u043e\u0432\u0435\u0440\u043a\u0430");
   ASSERT_TRUE(QDir().mkpath(Folder + "/Tessaly.hlp"));
   const QString Program = Folder + "/MainUnitFilesTest";
   ASSERT_TRUE(QFile::copy(QCoreApplication::applicationFilePath(), Program));
@@ -77,9 +78,7 @@ TEST(ProgramFolderRun, StartsSavesAndRestarts) {
     GTEST_SKIP() << "runs only in the copy in the non-ASCII folder";
   App();
   std::vector<std::string> Errors;
-  TApplication::ShowErrorMessage = [&](const std::string &AMessage) {
-    Errors.push_back(AMessage);
-  };
+  TApplication::ShowErrorMessage = [&](const std::string &AMessage) { Errors.push_back(AMessage); };
   const QString Here = QCoreApplication::applicationDirPath();
   ASSERT_TRUE(Here.contains(QString::fromUtf8("Pr\u00fcfung"))) << Here.toStdString();
 
@@ -122,9 +121,7 @@ TEST(ConfigurationRecord, MainWindowWritesAnEmptyComponentName) {
   ASSERT_TRUE(Folder.isValid());
   SetProgramPath(FileNameFromQString(Folder.filePath("tessaly")));
   std::vector<std::string> Errors;
-  TApplication::ShowErrorMessage = [&](const std::string &AMessage) {
-    Errors.push_back(AMessage);
-  };
+  TApplication::ShowErrorMessage = [&](const std::string &AMessage) { Errors.push_back(AMessage); };
   {
     TMainForm Form;
     Form.CFG->SetTerminalBufferLimit(250);

@@ -1,7 +1,7 @@
 // The options dialog offscreen: its pages, filling and applying, the style editor, the input
 // checks, Cancel, and editor settings reaching open editors.
-#include "app/MainUnit.h"
 #include "app/OptionsUnit.h"
+#include "app/MainUnit.h"
 #include "classes/Application.h"
 #include "controls/PTEdit.h"
 
@@ -398,9 +398,7 @@ TEST_F(OptionsTest, FontTabSizeAndStylesReachEveryOpenEditorAtOnce) {
 TEST(OptionsFromTheMainWindow, ToolsOptionsEditsTheConfigurationAndItsEditors) {
   App();
   std::vector<std::string> Errors;
-  TApplication::ShowErrorMessage = [&](const std::string &AMessage) {
-    Errors.push_back(AMessage);
-  };
+  TApplication::ShowErrorMessage = [&](const std::string &AMessage) { Errors.push_back(AMessage); };
   QTemporaryDir Folder;
   SetProgramPath(Folder.filePath("tessaly").toStdString());
   TMainForm Main;
