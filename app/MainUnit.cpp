@@ -13,6 +13,8 @@
 #include "windows/DBMSOutputUnit.h"
 #include "windows/ProcedureUnit.h"
 #include "windows/TerminalUnit.h"
+#include "windows/EditScriptWindows.h"
+#include "windows/EditUnit.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -181,10 +183,18 @@ TMainForm::TMainForm(QWidget *AParent) : QMainWindow(AParent) {
   FormClasses().Register("TProcedureForm", [this](TValueReader &AReader) {
     TProcedureForm::RestoreFromDesktop(*this, AReader);
   });
+  FormClasses().Register("TEditForm", [this](TValueReader &AReader) {
+    TEditForm::RestoreFromDesktop(*this, AReader);
+  });
+  FScriptWindows = std::make_unique<TEditScriptWindows>(*this);
   FormCreate();
 }
 
 TMainForm::~TMainForm() {
+  // The children go first, while the frame they report to (menus, speed bar, status bar) is
+  // still whole: left to the base class, they would be deleted after this object's own parts.
+  for (QMdiSubWindow *Window : MdiArea->subWindowList())
+    delete Window;
   if (MainForm == this)
     MainForm = nullptr;
 }
@@ -555,9 +565,7 @@ void TMainForm::DatabaseDisconnectItemClick() {
 
 // ---- Files, tools, windows, help -----------------------------------------------------------
 
-void TMainForm::FileNewItemClick() {
-  // The script editor window opens here once it exists.
-}
+void TMainForm::FileNewItemClick() { TEditForm::Create(*this); }
 
 void TMainForm::FileOpenItemClick() {
   QFileDialog Dialog(this, "Open");
@@ -572,8 +580,8 @@ void TMainForm::FileOpenItemClick() {
     Grid->addWidget(ReadOnly, Grid->rowCount(), 0, 1, -1);
   if (Dialog.exec() != QDialog::Accepted || Dialog.selectedFiles().isEmpty())
     return;
-  // The script editor window loads Dialog.selectedFiles().first() here once it exists,
-  // read-only when ReadOnly is ticked.
+  TEditForm::CreateForFile(*this, QFile::encodeName(Dialog.selectedFiles().first()).toStdString(),
+                           ReadOnly->isChecked());
 }
 
 void TMainForm::FileExitItemClick() { close(); }

@@ -19,6 +19,7 @@
 #include <vector>
 
 class TLoginForm;
+class TEditScriptWindows;
 
 class TMainForm : public QMainWindow {
 public:
@@ -136,6 +137,8 @@ private:
   TForm *FMergedChild = nullptr;
   std::unique_ptr<TDesktopReader> FDesktopReader;
   bool FClosingDown = false;
+  // The editor windows as script processing reaches them.
+  std::unique_ptr<TEditScriptWindows> FScriptWindows;
 };
 
 extern TMainForm *MainForm;

@@ -1,0 +1,500 @@
+// The script editor window: layout, menus, files, save prompts, status line and search.
+#include "windows/EditUnit.h"
+
+#include "app/MainUnit.h"
+#include "classes/AlignedLayout.h"
+#include "classes/Application.h"
+#include "classes/WindowPlacement.h"
+#include "windows/EditUnitFile.h"
+#include "windows/EditUnitSyntax.h"
+#include "windows/FindDialogs.h"
+
+#include <QCloseEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QListWidget>
+#include <QMdiSubWindow>
+#include <QMessageBox>
+#include <climits>
+
+namespace {
+
+QString PathToQString(const std::string &APath) {
+  return QFile::decodeName(QByteArray(APath.data(), qsizetype(APath.size())));
+}
+
+std::string PathFromQString(const QString &APath) { return QFile::encodeName(APath).toStdString(); }
+
+} // namespace
+
+int ConfirmYesNoCancel(QWidget *AParent, const QString &AQuestion) {
+  QMessageBox Box(QMessageBox::Question, "Confirm", AQuestion,
+                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, AParent);
+  Box.setObjectName("ConfirmBox");
+  int Answer = Box.exec();
+  return Answer == QMessageBox::Yes || Answer == QMessageBox::No ? Answer : QMessageBox::Cancel;
+}
+
+TEditForm::TEditForm(QWidget *AParent) : TForm(AParent) {
+  setObjectName("EditForm");
+  resize(427, 254);
+  auto *Layout = new TAlignedLayout(this);
+  Layout->setContentsMargins(0, 0, 0, 0);
+
+  Editor = new TPlainTextEdit(this);
+  Editor->setObjectName("Editor");
+  Editor->setCursor(Qt::IBeamCursor);
+  Editor->SetLeftMargin(15);
+  Editor->setGeometry(0, 0, 427, 187);
+  if (Editor->Lines().Count() == 0)
+    Editor->Lines().Add(""); // one empty line
+  Editor->OnCaretPosChanged.Bind(this, &TEditForm::EditorCaretPosChanged);
+  Editor->OnFormatLine.Bind(this, &TEditForm::EditorFormatLine);
+
+  Splitter = new TSplitter(this);
+  Splitter->setObjectName("Splitter");
+  Splitter->setGeometry(0, 187, 427, 2);
+  Splitter->setFrameShape(QFrame::NoFrame);
+
+  // The compile run fills the list; its entries, click and double-click are in EditUnitCompile.
+  ErrorBox = new QListWidget(this);
+  ErrorBox->setObjectName("ErrorBox");
+  ErrorBox->setGeometry(0, 189, 427, 65);
+  ErrorBox->setUniformItemSizes(true);
+  connect(ErrorBox, &QListWidget::itemClicked, this, Guarded([this] { ErrorBoxClick(); }));
+  connect(ErrorBox, &QListWidget::itemDoubleClicked, this,
+          Guarded([this] { ErrorBoxDblClick(); }));
+
+  Layout->AddControl(Editor, alClient);
+  Layout->AddControl(Splitter, alBottom);
+  Layout->AddControl(ErrorBox, alBottom);
+  Splitter->SetControlFirst(Editor);
+  Splitter->SetControlSecond(ErrorBox);
+  Layout->AlignControls();
+  Splitter->Loaded();
+
+  CreateMenus();
+  CreateDialogs();
+  FormCreate();
+}
+
+TEditForm::~TEditForm() {
+  if (MainForm)
+    MainForm->UpdateClientEdge();
+}
+
+TEditForm *TEditForm::Create(TMainForm &AMainForm) {
+  auto *Form = new TEditForm;
+  AMainForm.AddChild(Form);
+  return Form;
+}
+
+TEditForm *TEditForm::CreateForFile(TMainForm &AMainForm, const std::string &AFileName,
+                                    bool AReadOnly) {
+  TEditForm *Form = Create(AMainForm);
+  try {
+    Form->OpenFile(AFileName, AReadOnly);
+  } catch (...) {
+    delete (Form->parentWidget() ? Form->parentWidget() : static_cast<QWidget *>(Form));
+    throw;
+  }
+  return Form;
+}
+
+TEditForm *TEditForm::RestoreFromDesktop(TMainForm &AMainForm, TValueReader &AReader) {
+  TEditForm *Form = Create(AMainForm);
+  QWidget *Window = Form->parentWidget() ? Form->parentWidget() : Form;
+  std::string Name;
+  bool ReadOnly = false;
+  try {
+    ReadPlacement(AReader, *Window);
+    Name = AReader.ReadString();
+    ReadOnly = AReader.ReadBoolean();
+  } catch (...) {
+    delete Window; // a damaged record leaves no half-made window behind
+    throw;
+  }
+  try {
+    Form->OpenFile(Name, ReadOnly);
+  } catch (const EStreamError &E) {
+    // A script gone since the last run is reported; the other windows still come back.
+    TApplication::HandleException(E);
+    delete Window;
+    return nullptr;
+  }
+  return Form;
+}
+
+void TEditForm::FormCreate() {
+  if (MainForm && MainForm->CFG)
+    FConfigRegistration = std::make_unique<TConfigEditorRegistration>(*MainForm->CFG, *this);
+  else
+    ApplyEditorConfig(TCFG::InitialEditorFont(), TCFG::InitialSyntaxStyles(), false, false, 8);
+  SetFileName(UntitledName);
+  Splitter->MoveTo(0, height()); // the error list starts collapsed
+  SearchDialog = FindDialog;
+}
+
+QAction *TEditForm::AddItem(QMenu *AMenu, const char *AName, const char *ACaption,
+                            const char *AHint, const QKeySequence &AShortcut) {
+  QAction *Item = AMenu->addAction(QString::fromLatin1(ACaption));
+  Item->setObjectName(AName);
+  Item->setStatusTip(QString::fromLatin1(AHint));
+  Item->setToolTip(QString::fromLatin1(AHint));
+  if (!AShortcut.isEmpty())
+    Item->setShortcut(AShortcut);
+  return Item;
+}
+
+void TEditForm::CreateMenus() {
+  auto Menu = [this](const char *AName, const char *ACaption) {
+    auto *M = new QMenu(QString::fromLatin1(ACaption), this);
+    M->setObjectName(AName);
+    return M;
+  };
+  FileMenu = Menu("FileMenu", "&File");
+  FileNewItem = AddItem(FileMenu, "FileNewItem", "&New", "Create a new file");
+  FileOpenItem = AddItem(FileMenu, "FileOpenItem", "&Open...", "Open an existing file");
+  FileSaveItem = AddItem(FileMenu, "FileSaveItem", "&Save", "Save current file",
+                         QKeySequence("Ctrl+S"));
+  FileSaveAsItem = AddItem(FileMenu, "FileSaveAsItem", "Save &As...",
+                           "Save current file under a new name");
+  FileMenu->addSeparator();
+  FileExitItem = AddItem(FileMenu, "FileExitItem", "E&xit", "Exit this application");
+
+  EditMenu = Menu("EditMenu", "&Edit");
+  EditUndoItem = AddItem(EditMenu, "EditUndoItem", "&Undo", "Undo the last action",
+                         QKeySequence("Ctrl+Z"));
+  EditUndoSeparator = EditMenu->addSeparator();
+  EditUndoItem->setVisible(false);
+  EditUndoSeparator->setVisible(false);
+  EditCutItem = AddItem(EditMenu, "EditCutItem", "Cu&t", "Cut selected item and copy it to clipboard",
+                        QKeySequence("Ctrl+X"));
+  EditCopyItem = AddItem(EditMenu, "EditCopyItem", "&Copy", "Copy selected item to clipboard",
+                         QKeySequence("Ctrl+C"));
+  EditPasteItem = AddItem(EditMenu, "EditPasteItem", "&Paste", "Paste contents of clipboard",
+                          QKeySequence("Ctrl+V"));
+  EditDeleteItem = AddItem(EditMenu, "EditDeleteItem", "&Delete", "Delete selected item",
+                           QKeySequence(Qt::Key_Delete));
+  EditSelectAllItem = AddItem(EditMenu, "EditSelectAllItem", "Se&lect All", "Select all",
+                              QKeySequence("Ctrl+A"));
+  EditMenu->addSeparator();
+  EditPasteObjectItem = AddItem(EditMenu, "EditPasteObjectItem", "Paste &Object",
+                                "Paste PL/SQL database object text", QKeySequence("Ctrl+D"));
+
+  SearchMenu = Menu("SearchMenu", "&Search");
+  SearchFindItem = AddItem(SearchMenu, "SearchFindItem", "&Find", "Find text",
+                           QKeySequence("Ctrl+F"));
+  SearchReplaceItem = AddItem(SearchMenu, "SearchReplaceItem", "&Replace",
+                              "Find text and replace it with other", QKeySequence("Ctrl+R"));
+  SearchSearchAgainItem = AddItem(SearchMenu, "SearchSearchAgainItem", "&Search Again",
+                                  "Search again", QKeySequence(Qt::Key_F3));
+  SearchMenu->addSeparator();
+  SearchGotoLineNumberItem =
+      AddItem(SearchMenu, "SearchGotoLineNumberItem", "&Go to Line Number...",
+              "Go to line number of specified object", QKeySequence("Ctrl+G"));
+
+  RunMenu = Menu("RunMenu", "&Run");
+  RunCompileItem = AddItem(RunMenu, "RunCompileItem", "&Compile", "Upload program into database",
+                           QKeySequence(Qt::Key_F9));
+  RunComileExpressionItem =
+      AddItem(RunMenu, "RunComileExpressionItem", "Compile &Expression",
+              "Upload into database expression at cursor", QKeySequence("Ctrl+F9"));
+
+  auto Wire = [this](QAction *AItem, auto AHandler) {
+    connect(AItem, &QAction::triggered, this, Guarded([this, AHandler] { (this->*AHandler)(); }));
+  };
+  Wire(FileNewItem, &TEditForm::FileNewItemClick);
+  Wire(FileOpenItem, &TEditForm::FileOpenItemClick);
+  Wire(FileSaveItem, &TEditForm::FileSaveItemClick);
+  Wire(FileSaveAsItem, &TEditForm::FileSaveAsItemClick);
+  Wire(FileExitItem, &TEditForm::FileExitItemClick);
+  Wire(EditUndoItem, &TEditForm::EditUndoItemClick);
+  Wire(EditCutItem, &TEditForm::EditCutItemClick);
+  Wire(EditCopyItem, &TEditForm::EditCopyItemClick);
+  Wire(EditPasteItem, &TEditForm::EditPasteItemClick);
+  Wire(EditDeleteItem, &TEditForm::EditDeleteItemClick);
+  Wire(EditSelectAllItem, &TEditForm::EditSelectAllItemClick);
+  Wire(EditPasteObjectItem, &TEditForm::EditPasteObjectItemClick);
+  Wire(SearchFindItem, &TEditForm::SearchFindItemClick);
+  Wire(SearchReplaceItem, &TEditForm::SearchReplaceItemClick);
+  Wire(SearchSearchAgainItem, &TEditForm::SearchSearchAgainItemClick);
+  Wire(SearchGotoLineNumberItem, &TEditForm::SearchGotoLineNumberItemClick);
+  Wire(RunComileExpressionItem, &TEditForm::RunComileExpressionItemClick);
+  connect(RunCompileItem, &QAction::triggered, this,
+          Guarded([this] { RunCompileItemClick(RunCompileItem); }));
+}
+
+void TEditForm::CreateDialogs() {
+  SaveDialog = new QFileDialog(this, "Save As");
+  SaveDialog->setObjectName("SaveDialog");
+  SaveDialog->setOption(QFileDialog::DontUseNativeDialog);
+  // The window asks "Ok to overwrite" itself.
+  SaveDialog->setOption(QFileDialog::DontConfirmOverwrite);
+  SaveDialog->setAcceptMode(QFileDialog::AcceptSave);
+  SaveDialog->setFileMode(QFileDialog::AnyFile);
+  SaveDialog->setDefaultSuffix("sql");
+  SaveDialog->setNameFilters(
+      {"SQL Scripts (*.sql)", "ERWin Scripts (*.ers)", "Text Files (*.txt)"});
+
+  FindDialog = new TFindDialog(this);
+  FindDialog->OnFind = [this](TObject *) { SearchSearchAgainItemClick(); };
+  ReplaceDialog = new TReplaceDialog(this);
+  ReplaceDialog->OnFind = [this](TObject *) { SearchSearchAgainItemClick(); };
+  ReplaceDialog->OnReplace = [this](TObject *) { ReplaceDialogReplace(); };
+}
+
+std::vector<TMenuGroup> TEditForm::MenuGroups() const {
+  return {{1, FileMenu}, {2, EditMenu}, {3, SearchMenu}, {4, RunMenu}};
+}
+
+// ---- File name, files and saving -------------------------------------------------------------
+
+void TEditForm::SetFileName(const std::string &AValue) {
+  FFileName = AValue;
+  setWindowTitle(PathToQString(ExtractFileName(AValue)));
+}
+
+void TEditForm::OpenFile(const std::string &AFileName, bool AReadOnly) {
+  if (AFileName == UntitledName)
+    return;
+  // Read whole before anything changes: a file that cannot be read leaves the window as it was.
+  const std::string Content = ReadScriptFile(AFileName);
+  Editor->Lines().SetText(Content);
+  Editor->Model().SetCaretAndAnchor(TEditPos{1, 0});
+  Editor->ScrollTo(0, 0);
+  Editor->UpdateScrollBars();
+  Editor->Invalidate();
+  SetFileName(AFileName);
+  Editor->setFocus();
+  Editor->SetModified(false);
+  Editor->SetReadOnly(AReadOnly);
+}
+
+void TEditForm::SaveTo(const std::string &AFileName) {
+  WriteScriptFile(AFileName, Editor->Lines());
+  Editor->SetModified(false);
+  EditorCaretPosChanged(Editor);
+}
+
+void TEditForm::FileSaveItemClick() { SaveCurrent(); }
+
+void TEditForm::FileSaveAsItemClick() { SaveAs(); }
+
+bool TEditForm::SaveCurrent() {
+  if (FFileName == UntitledName)
+    return SaveAs();
+  SaveTo(FFileName);
+  return true;
+}
+
+bool TEditForm::SaveAs() {
+  if (FFileName != UntitledName)
+    SaveDialog->selectFile(PathToQString(FFileName));
+  if (SaveDialog->exec() != QDialog::Accepted || SaveDialog->selectedFiles().isEmpty())
+    Abort();
+  const QString Chosen = SaveDialog->selectedFiles().first();
+  if (QFileInfo::exists(Chosen) &&
+      ConfirmYesNoCancel(this, QString("Ok to overwrite %1").arg(Chosen)) != QMessageBox::Yes)
+    return false;
+  const std::string Name = PathFromQString(Chosen);
+  SaveTo(Name);
+  SetFileName(Name);
+  return true;
+}
+
+void TEditForm::QuerySave() {
+  if (!Editor->Modified())
+    return;
+  switch (ConfirmYesNoCancel(this, QString("Save changes to %1?").arg(PathToQString(FFileName)))) {
+  case QMessageBox::Yes:
+    // Declining to overwrite another file saves nothing: the changes must not be lost.
+    if (!SaveCurrent())
+      Abort();
+    break;
+  case QMessageBox::No:
+    break;
+  default:
+    Abort();
+  }
+}
+
+bool TEditForm::FormCloseQuery() {
+  // At shut-down the frame has asked every child already.
+  if (MainForm && MainForm->ClosingDown())
+    return true;
+  try {
+    QuerySave();
+    return true;
+  } catch (...) {
+    return false; // Cancel, a cancelled Save As or a failed write keep the window open
+  }
+}
+
+void TEditForm::closeEvent(QCloseEvent *AEvent) {
+  if (!FormCloseQuery()) {
+    AEvent->ignore();
+    return;
+  }
+  FormClose();
+  AEvent->accept();
+}
+
+void TEditForm::FormClose() { FormDeactivate(); }
+
+void TEditForm::WriteDesktopValues(TValueWriter &AWriter) {
+  AWriter.WriteString(FFileName);
+  AWriter.WriteBoolean(Editor->ReadOnly());
+}
+
+void TEditForm::resizeEvent(QResizeEvent *AEvent) {
+  TForm::resizeEvent(AEvent);
+  if (MainForm)
+    MainForm->UpdateClientEdge();
+}
+
+// ---- Simple commands -------------------------------------------------------------------------
+
+void TEditForm::FileNewItemClick() {
+  if (MainForm)
+    MainForm->FileNewItemClick();
+}
+void TEditForm::FileOpenItemClick() {
+  if (MainForm)
+    MainForm->FileOpenItemClick();
+}
+void TEditForm::FileExitItemClick() {
+  if (MainForm)
+    MainForm->FileExitItemClick();
+}
+
+// The editor keeps no undo history.
+void TEditForm::EditUndoItemClick() {}
+void TEditForm::EditCutItemClick() { Editor->CutToClipboard(); }
+void TEditForm::EditCopyItemClick() { Editor->CopyToClipboard(); }
+void TEditForm::EditPasteItemClick() { Editor->PasteFromClipboard(); }
+void TEditForm::EditDeleteItemClick() { Editor->KeyDown(vkDelete, 0); }
+void TEditForm::EditSelectAllItemClick() { Editor->SelectAll(); }
+// Paste Object and Go to Line Number come with their dialogs.
+void TEditForm::EditPasteObjectItemClick() {}
+void TEditForm::SearchGotoLineNumberItemClick() {}
+
+// ---- Activation, status line, configuration, colouring ---------------------------------------
+
+void TEditForm::FormActivate() {
+  if (MainForm)
+    MainForm->EnableEditorButtons(true);
+}
+
+void TEditForm::FormDeactivate() {
+  if (MainForm)
+    MainForm->EnableEditorButtons(false);
+}
+
+std::string TEditForm::StatusLine() const {
+  return "   " + std::to_string(Editor->CaretY() + 1) + ":" + std::to_string(Editor->CaretX()) +
+         "   " + ReservedWords[ReservedWordCount + (Editor->Modified() ? 3 : 2)] + "   " +
+         ReservedWords[ReservedWordCount + (Editor->InsertMode() ? 1 : 0)];
+}
+
+void TEditForm::EditorCaretPosChanged(TObject *) {
+  // The editor reports caret moves also while it paints, and the status bar repaints at once,
+  // which must not happen inside another widget's paint: the status line is shown from the
+  // event loop, once for any number of moves in between.
+  if (FStatusPending)
+    return;
+  FStatusPending = true;
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        FStatusPending = false;
+        if (MainForm)
+          MainForm->SetStatusText(StatusLine());
+      },
+      Qt::QueuedConnection);
+}
+
+void TEditForm::EditorFormatLine(TObject *, int AIndex) {
+  FormatScriptLine(Editor->Lines()[AIndex], Editor->Lines().FormatList(AIndex));
+}
+
+void TEditForm::ApplyEditorConfig(const TFont &AFont, const TTextStyles &AStyles,
+                                  bool AAutoIndent, bool ABackspaceUnindents, int ATabSize) {
+  Editor->SetFont(AFont.ToQFont());
+  Editor->SetFontColor(AFont.Color());
+  Editor->SetStyles(AStyles);
+  Editor->SetAutoIndent(AAutoIndent);
+  Editor->SetBackspaceUnindents(ABackspaceUnindents);
+  Editor->SetTabSize(ATabSize);
+  Editor->Invalidate();
+}
+
+// ---- Find, replace, search again ---------------------------------------------------------------
+
+bool TEditForm::WordAtCaret(std::string &AWord) const {
+  const TPTEditModel &Model = Editor->Model();
+  if (Editor->Lines().Count() == 0)
+    return false; // the text is only the break of the model's empty line
+  // The character just before the caret, or the first one when the caret is at the start.
+  const int Start = Editor->SelStart();
+  const std::int64_t Examined = Start == 0 ? 0 : Start - 1;
+  const TEditPos Pos = Model.OffsetToPos(Examined);
+  const std::string_view Line = Editor->Lines()[Pos.Y];
+  // An offset on a line break maps to the line's end: that character is CR or LF.
+  if (Model.PosToOffset(Pos) != Examined || Pos.X > static_cast<int>(Line.size()))
+    return false;
+  std::size_t First = static_cast<std::size_t>(Pos.X - 1);
+  if (IsDelimiter(static_cast<unsigned char>(Line[First])))
+    return false;
+  while (First > 0 && !IsDelimiter(static_cast<unsigned char>(Line[First - 1])))
+    --First;
+  std::size_t Last = First;
+  while (Last < Line.size() && !IsDelimiter(static_cast<unsigned char>(Line[Last])))
+    ++Last;
+  AWord.assign(Line.substr(First, Last - First));
+  return true;
+}
+
+void TEditForm::OpenSearchDialog(TFindDialog *ADialog) {
+  std::string Word;
+  if (WordAtCaret(Word))
+    ADialog->SetFindText(Word);
+  SearchDialog = ADialog;
+  ADialog->Execute();
+}
+
+void TEditForm::SearchFindItemClick() { OpenSearchDialog(FindDialog); }
+void TEditForm::SearchReplaceItemClick() { OpenSearchDialog(ReplaceDialog); }
+
+void TEditForm::SearchSearchAgainItemClick() {
+  int Options = 0;
+  if (SearchDialog->Options() & frWholeWordOption)
+    Options |= frWholeWord;
+  if (SearchDialog->Options() & frMatchCaseOption)
+    Options |= frMatchCase;
+  const std::string Text = SearchDialog->FindText();
+  // From just after the start of a selection (the last match), so the next one is found; from
+  // the caret itself when nothing is selected, so a match right after a replacement (or at the
+  // caret) is not skipped.
+  const int From = Editor->SelLength() > 0 ? Editor->SelStart() + 1 : Editor->SelStart();
+  const int Found = Editor->FindText(Text, From, INT_MAX, Options);
+  if (Found < 0)
+    return;
+  Editor->SetSelStart(Found);
+  Editor->SetSelLength(static_cast<int>(Text.size()));
+}
+
+void TEditForm::ReplaceDialogReplace() {
+  for (;;) {
+    if (Editor->SelLength() > 0)
+      Editor->InsertText(ReplaceDialog->ReplaceText());
+    const int Before = Editor->SelStart();
+    SearchSearchAgainItemClick();
+    if (!(ReplaceDialog->Options() & frReplaceAll) || Editor->SelLength() == 0)
+      break;
+    // A read-only editor replaces nothing; stop once the search no longer moves forward.
+    if (Editor->ReadOnly() && Editor->SelStart() <= Before)
+      break;
+  }
+}

@@ -1,0 +1,138 @@
+// The script editor window: one script file in the editor control, with the error list under
+// it, its own menus merged into the frame's, find and replace, and its desktop record.
+#pragma once
+
+#include "app/MainUnitConfig.h"
+#include "classes/Forms.h"
+#include "controls/PTEdit.h"
+#include "controls/Splitter.h"
+
+#include <QAction>
+#include <QMenu>
+#include <memory>
+#include <string>
+
+class QFileDialog;
+class QListWidget;
+class QListWidgetItem;
+class TFindDialog;
+class TReplaceDialog;
+class TMainForm;
+
+class TEditForm : public TForm, public IEditorCommands, public IConfigEditor {
+public:
+  // The name of a window that has never been saved.
+  static constexpr const char *UntitledName = "Untitled";
+
+  explicit TEditForm(QWidget *AParent = nullptr);
+  ~TEditForm() override;
+
+  // A new, empty window in the main window's frame.
+  static TEditForm *Create(TMainForm &AMainForm);
+  // A new window in the frame with the file loaded; when the file cannot be read the window
+  // goes again and the error is raised.
+  static TEditForm *CreateForFile(TMainForm &AMainForm, const std::string &AFileName,
+                                  bool AReadOnly);
+  // The desktop restore: a new window that reads its placement, file name and read-only flag
+  // from the desktop record and opens that file.
+  static TEditForm *RestoreFromDesktop(TMainForm &AMainForm, TValueReader &AReader);
+
+  // Components, named as the window names them.
+  TPlainTextEdit *Editor;
+  TSplitter *Splitter;
+  QListWidget *ErrorBox;
+  QMenu *FileMenu, *EditMenu, *SearchMenu, *RunMenu;
+  QAction *FileNewItem, *FileOpenItem, *FileSaveItem, *FileSaveAsItem, *FileExitItem;
+  QAction *EditUndoItem, *EditUndoSeparator, *EditCutItem, *EditCopyItem, *EditPasteItem,
+      *EditDeleteItem, *EditSelectAllItem, *EditPasteObjectItem;
+  QAction *SearchFindItem, *SearchReplaceItem, *SearchSearchAgainItem, *SearchGotoLineNumberItem;
+  QAction *RunCompileItem, *RunComileExpressionItem;
+  QFileDialog *SaveDialog;
+  TFindDialog *FindDialog;
+  TReplaceDialog *ReplaceDialog;
+  // The dialog whose text and options Search Again uses: the one opened last.
+  TFindDialog *SearchDialog;
+
+  // The full path of the file, or "Untitled"; the caption shows its name part.
+  const std::string &FileName() const { return FFileName; }
+  void SetFileName(const std::string &AValue);
+  // Loads a script file. A file that cannot be read raises its error and leaves the window as
+  // it was; "Untitled" loads nothing.
+  void OpenFile(const std::string &AFileName, bool AReadOnly);
+  // The save question for changed text: Yes saves, No does nothing, Cancel raises the silent
+  // abort (as does a cancelled Save As).
+  void QuerySave();
+  // The status line: caret line:column, Original/Modified, Overwrite/Insert.
+  std::string StatusLine() const;
+
+  // Menu commands.
+  void FileNewItemClick();
+  void FileOpenItemClick();
+  void FileSaveItemClick() override;
+  void FileSaveAsItemClick();
+  void FileExitItemClick();
+  void EditUndoItemClick() override;
+  void EditCutItemClick() override;
+  void EditCopyItemClick() override;
+  void EditPasteItemClick() override;
+  void EditDeleteItemClick();
+  void EditSelectAllItemClick();
+  void EditPasteObjectItemClick();
+  void SearchFindItemClick() override;
+  void SearchReplaceItemClick();
+  void SearchSearchAgainItemClick();
+  void SearchGotoLineNumberItemClick();
+  void ReplaceDialogReplace();
+
+  // Compile from the editor and the error list (EditUnitCompile.cpp).
+  void RunCompileItemClick(QObject *ASender) override;
+  void RunComileExpressionItemClick();
+  // Appends an error line with its 1-based position in the text (0 = none), selects it and
+  // runs ErrorBoxClick.
+  void AddError(const std::string &AText, int APosition);
+  void ErrorBoxClick();
+  void ErrorBoxDblClick();
+
+  // Editor events.
+  void EditorCaretPosChanged(TObject *ASender);
+  void EditorFormatLine(TObject *ASender, int AIndex);
+
+  // TForm
+  std::vector<TMenuGroup> MenuGroups() const override;
+  void FormActivate() override;
+  void FormDeactivate() override;
+  bool FormCloseQuery() override;
+  const char *FormClassName() const override { return "TEditForm"; }
+  void WriteDesktopValues(TValueWriter &AWriter) override;
+
+  // IConfigEditor
+  void ApplyEditorConfig(const TFont &AFont, const TTextStyles &AStyles, bool AAutoIndent,
+                         bool ABackspaceUnindents, int ATabSize) override;
+
+protected:
+  void closeEvent(QCloseEvent *AEvent) override;
+  void resizeEvent(QResizeEvent *AEvent) override;
+
+private:
+  void FormCreate();
+  void CreateMenus();
+  void CreateDialogs();
+  QAction *AddItem(QMenu *AMenu, const char *AName, const char *ACaption, const char *AHint,
+                   const QKeySequence &AShortcut = {});
+  void FormClose();
+  void SaveTo(const std::string &AFileName);
+  // Save and Save As; false when the user declined to overwrite an existing file.
+  bool SaveCurrent();
+  bool SaveAs();
+  void OpenSearchDialog(TFindDialog *ADialog);
+  // The word around the caret, or nothing when the character before it is a delimiter.
+  bool WordAtCaret(std::string &AWord) const;
+
+  std::string FFileName;
+  bool FStatusPending = false;
+  std::unique_ptr<TConfigEditorRegistration> FConfigRegistration;
+};
+
+// Asks a question with Yes, No and Cancel; answers QMessageBox::Yes, No or Cancel. Tests answer
+// the box as a user would, through the application's active modal widget.
+int ConfirmYesNoCancel(QWidget *AParent, const QString &AQuestion);
