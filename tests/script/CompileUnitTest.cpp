@@ -451,6 +451,18 @@ TEST_F(CompileRunTest, AnonymousBlocksDrainOutputAndPlaceTheirErrors) {
   EXPECT_NE(Errors()[0].find('\xa0'), std::string::npos) << Errors()[0];
 }
 
+TEST_F(CompileRunTest, CancelBreaksAnEndlessBlock) {
+  if (!ServerRunsPlsql())
+    GTEST_SKIP() << "the local server does not run PL/SQL yet (ORA-03001)";
+  const std::string Text = Lines({"BEGIN", "  LOOP", "    NULL;", "  END LOOP;", "END;",
+                                  "CREATE TABLE after_loop (a NUMBER);"});
+  Compile(Text, 0, 300);
+  ASSERT_EQ(Errors().size(), 1u);
+  EXPECT_EQ(Errors()[0].substr(0, 10), "ORA-01013:");
+  EXPECT_EQ(One("SELECT COUNT(*) FROM user_tables WHERE table_name = 'AFTER_LOOP'"), "0");
+  EXPECT_EQ(Drains, 1); // the broken block is still an anonymous block
+}
+
 TEST_F(CompileRunTest, DropProcedureIsIgnorableAndDropFunctionIsNot) {
   if (!ServerRunsPlsql())
     GTEST_SKIP() << "the local server does not compile PL/SQL yet (ORA-03001)";
