@@ -1,12 +1,103 @@
-// Compile from the editor and the error list. The compile run, and what a click and a double
-// click on an error do, arrive with the compile dialog; until then the list only collects.
+// Compile from the editor and the error list: the parse and compile threads over the window's
+// text with the compile dialog up meanwhile, and what a click and a double click on an error do.
 #include "windows/EditUnit.h"
 
+#include "app/MainUnit.h"
+#include "classes/Application.h"
+#include "script/CompileUnit.h"
+#include "script/ParserUnit.h"
+#include "windows/CompileForm.h"
+#include "windows/DBMSOutputUnit.h"
+
+#include <QCoreApplication>
 #include <QListWidget>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMessageBox>
 
-void TEditForm::RunCompileItemClick(QObject *) {}
+#include <chrono>
 
-void TEditForm::RunComileExpressionItemClick() {}
+namespace {
+
+// The script editor windows of the frame, in any order.
+std::vector<TEditForm *> OpenEditForms() {
+  std::vector<TEditForm *> Forms;
+  if (MainForm)
+    for (QMdiSubWindow *Window : MainForm->MdiArea->subWindowList())
+      if (auto *Form = dynamic_cast<TEditForm *>(Window->widget()))
+        Forms.push_back(Form);
+  return Forms;
+}
+
+// Keeps the window unusable while a worker still runs: events are processed (a worker may be
+// waiting in a synchronous call), user input is not. The compile thread is told to stop again
+// every 100 ms, so a break that came before its statement reached the server is not lost.
+void WaitForThread(TThreadRef &ARef, bool ACancelCompile) {
+  auto Next = std::chrono::steady_clock::now();
+  while (ARef.load() != nullptr) {
+    if (ACancelCompile && std::chrono::steady_clock::now() >= Next) {
+      TThreadCompile::CancelThread(ARef);
+      Next = std::chrono::steady_clock::now() + std::chrono::milliseconds(100);
+    }
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
+    SleepMs(1);
+  }
+}
+
+} // namespace
+
+void TEditForm::RunCompileItemClick(QObject *ASender) {
+  std::string Text = Editor->Lines().Text();
+  if (Text.empty() || !MainForm)
+    return;
+  for (TEditForm *Form : OpenEditForms())
+    Form->ErrorBox->clear();
+  ErrorBox->clear(); // also when this window is not (yet) in the frame
+
+  const bool ExpressionMode = ASender && ASender->objectName() == "RunComileExpressionItem";
+  TCompileEnvironment Environment;
+  Environment.Database = MainForm->Database;
+  Environment.Query = MainForm->Query;
+  Environment.ErrorQuery = MainForm->ErrorQuery;
+  Environment.Display = CompileForm();
+  Environment.IgnoreDropErrors = [] { return MainForm->CFG->IgnoreDropErrors(); };
+  Environment.ShowStatus = [](const std::string &AText) { MainForm->SetStatusText(AText); };
+  Environment.ShowError = [](const std::string &AText) { TApplication::ShowErrorMessage(AText); };
+  Environment.DrainOutput = [] { TDBMSOutputForm::DrainRegistered(); };
+
+  {
+    TScripts Scripts;
+    TExpressionList Expressions;
+    TScript *Main = Scripts.Add();
+    Main->SetFileName(FFileName);
+    Main->SetEditForm(this);
+    Main->SetText(std::move(Text));
+    TThreadRef ParserRef{nullptr}, CompileRef{nullptr};
+    auto *Parser = new TThreadParser(&Scripts, ExpressionMode, &Expressions, &ParserRef);
+    try {
+      new TThreadCompile(&Expressions, ExpressionMode ? Editor->SelStart() : 0, &ParserRef,
+                         &CompileRef, Environment);
+    } catch (...) {
+      delete Parser; // never started
+      throw;
+    }
+    Parser->Resume();
+    CompileForm()->Execute();
+    WaitForThread(CompileRef, true);
+    TThread::TerminateThread(ParserRef);
+    WaitForThread(ParserRef, false);
+  }
+
+  for (TEditForm *Form : OpenEditForms())
+    if (Form->ErrorBox->count() > 0) {
+      Form->ErrorBox->setCurrentRow(0);
+      Form->ErrorBoxClick();
+    } else {
+      Form->Splitter->MoveTo(0, Form->height());
+    }
+}
+
+void TEditForm::RunComileExpressionItemClick() { RunCompileItemClick(RunComileExpressionItem); }
 
 void TEditForm::AddError(const std::string &AText, int APosition) {
   auto *Item = new QListWidgetItem(QString::fromLatin1(AText.data(), qsizetype(AText.size())));
@@ -16,6 +107,36 @@ void TEditForm::AddError(const std::string &AText, int APosition) {
   ErrorBoxClick();
 }
 
-void TEditForm::ErrorBoxClick() {}
+void TEditForm::ErrorBoxClick() {
+  const QListWidgetItem *Item = ErrorBox->currentItem();
+  if (!Item)
+    return;
+  const int Position = Item->data(Qt::UserRole).toInt();
+  if (Position <= 0)
+    return;
+  Editor->SetSelStart(Position - 1);
+  // The word at the error: the run of word characters from the caret, or the one delimiter
+  // there (a line break counts as one).
+  const std::string_view Line = Editor->Lines().Count() > 0
+                                    ? Editor->Lines()[Editor->CaretY()]
+                                    : std::string_view();
+  size_t From = static_cast<size_t>(Editor->CaretX() - 1), To = From;
+  while (To < Line.size() && !IsDelimiter(static_cast<unsigned char>(Line[To])))
+    ++To;
+  Editor->SetSelLength(To > From ? static_cast<int>(To - From) : 1);
+}
 
-void TEditForm::ErrorBoxDblClick() {}
+void TEditForm::ErrorBoxDblClick() {
+  const QListWidgetItem *Item = ErrorBox->currentItem();
+  if (!Item)
+    return;
+  std::string Text = Item->text().toLatin1().toStdString();
+  for (char &C : Text)
+    if (static_cast<unsigned char>(C) == 160)
+      C = '\n';
+  QMessageBox Box(QMessageBox::Information, QCoreApplication::applicationName(),
+                  QString::fromLatin1(Text.data(), qsizetype(Text.size())), QMessageBox::Ok,
+                  this);
+  Box.setObjectName("ErrorTextBox");
+  Box.exec();
+}
