@@ -117,9 +117,8 @@ TConnectParts SplitConnectLine(std::string_view ALine) {
   const size_t UserEnd = std::min(Slash, At);
   Parts.User = std::string(ALine.substr(0, std::min(UserEnd, ALine.size())));
   if (Slash != std::string_view::npos)
-    Parts.Password = std::string(
-        ALine.substr(Slash + 1, At == std::string_view::npos ? std::string_view::npos
-                                                             : At - Slash - 1));
+    Parts.Password = std::string(ALine.substr(
+        Slash + 1, At == std::string_view::npos ? std::string_view::npos : At - Slash - 1));
   if (At != std::string_view::npos)
     Parts.Server = std::string(ALine.substr(At + 1));
   return Parts;
@@ -275,8 +274,7 @@ void TThreadCompile::Execute() {
       ReportFailure(E);
     }
 
-    if (FCurrent->Name == "Anonymous" && FCurrent->UnitType == "PL/SQL" &&
-        FEnvironment.DrainOutput)
+    if (FCurrent->Name == "Anonymous" && FCurrent->UnitType == "PL/SQL" && FEnvironment.DrainOutput)
       DoSynchronize([this] { FEnvironment.DrainOutput(); });
 
     DoSynchronize([this] { UpdateProgress(); });
@@ -364,8 +362,7 @@ void TThreadCompile::UpdateProgress() {
   const TScript &Script = *FCurrent->Script;
   if (Display->ShownFileName() != Script.FileName())
     Display->SetCurrentFileName(Script.FileName());
-  const double Share =
-      Script.Step() * (static_cast<double>(FCurrent->Start) + FCurrent->Length);
+  const double Share = Script.Step() * (static_cast<double>(FCurrent->Start) + FCurrent->Length);
   Display->SetProgress(static_cast<int>(std::clamp(std::lround(Share), 0L, 100L)));
   Display->SetExpCount(std::to_string(FDoneCount) + " of " +
                        std::to_string(FExpressions->ExpressionCount.load()));
@@ -420,8 +417,7 @@ void TThreadCompile::ConnectDatabase() {
       ++Skip;
     const TConnectParts Parts = SplitConnectLine(std::string_view(Text).substr(Skip));
     Handler.Suspend();
-    if (Database.Connected() && Database.User() == Parts.User &&
-        Database.Server() == Parts.Server)
+    if (Database.Connected() && Database.User() == Parts.User && Database.Server() == Parts.Server)
       return; // already there: no new session, so the session's state is kept
     Database.SetUser(Parts.User);
     Database.SetPassword(Parts.Password);
@@ -452,8 +448,8 @@ void TThreadCompile::ConnectDatabase() {
   } catch (const std::exception &) {
     if (ConnectLine) {
       FErrorText = SConnectFailed;
-      FErrorPos = ClampPosition(FCurrent->Script->Text(),
-                                static_cast<std::int64_t>(FCurrent->Start) + 8);
+      FErrorPos =
+          ClampPosition(FCurrent->Script->Text(), static_cast<std::int64_t>(FCurrent->Start) + 8);
       AddError();
       FErrorText = SCompileProjectFailed;
       FErrorPos = 0;

@@ -42,8 +42,8 @@ TCompileForm::TCompileForm(QWidget *AParent) : QDialog(AParent) {
   connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
 
   auto *Grid = new QGridLayout(this);
-  const char *Captions[] = {"Expressions:", "Errors:", "Elapsed time:", "Current file:",
-                            "File progress:"};
+  const char *Captions[] = {
+      "Expressions:", "Errors:", "Elapsed time:", "Current file:", "File progress:"};
   QWidget *Values[] = {ExpCount, ErrorCount, ElapsedTime, CurrentFileName, ProgressBar};
   for (int Row = 0; Row < 5; ++Row) {
     Grid->addWidget(new QLabel(Captions[Row], this), Row, 0);

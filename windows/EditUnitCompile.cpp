@@ -117,9 +117,8 @@ void TEditForm::ErrorBoxClick() {
   Editor->SetSelStart(Position - 1);
   // The word at the error: the run of word characters from the caret, or the one delimiter
   // there (a line break counts as one).
-  const std::string_view Line = Editor->Lines().Count() > 0
-                                    ? Editor->Lines()[Editor->CaretY()]
-                                    : std::string_view();
+  const std::string_view Line =
+      Editor->Lines().Count() > 0 ? Editor->Lines()[Editor->CaretY()] : std::string_view();
   size_t From = static_cast<size_t>(Editor->CaretX() - 1), To = From;
   while (To < Line.size() && !IsDelimiter(static_cast<unsigned char>(Line[To])))
     ++To;
@@ -135,8 +134,7 @@ void TEditForm::ErrorBoxDblClick() {
     if (static_cast<unsigned char>(C) == 160)
       C = '\n';
   QMessageBox Box(QMessageBox::Information, QCoreApplication::applicationName(),
-                  QString::fromLatin1(Text.data(), qsizetype(Text.size())), QMessageBox::Ok,
-                  this);
+                  QString::fromLatin1(Text.data(), qsizetype(Text.size())), QMessageBox::Ok, this);
   Box.setObjectName("ErrorTextBox");
   Box.exec();
 }

@@ -37,7 +37,8 @@ std::string Lines(std::initializer_list<const char *> ALines) {
 }
 
 // The 1-based script position of the first occurrence of ANeedle after AAfter.
-int PositionOf(const std::string &AText, const std::string &ANeedle, const std::string &AAfter = "") {
+int PositionOf(const std::string &AText, const std::string &ANeedle,
+               const std::string &AAfter = "") {
   const size_t From = AAfter.empty() ? 0 : AText.find(AAfter);
   const size_t At = AText.find(ANeedle, From);
   return At == std::string::npos ? -1 : static_cast<int>(At) + 1;
@@ -119,8 +120,8 @@ protected:
     Parser->Resume();
     const auto Start = std::chrono::steady_clock::now();
     while (CompileRef.load() != nullptr || ParserRef.load() != nullptr) {
-      if (ACancelAfter && std::chrono::steady_clock::now() - Start >
-                              std::chrono::milliseconds(*ACancelAfter)) {
+      if (ACancelAfter &&
+          std::chrono::steady_clock::now() - Start > std::chrono::milliseconds(*ACancelAfter)) {
         TThreadCompile::CancelThread(CompileRef);
         Cancelled = true;
       }
@@ -179,15 +180,10 @@ protected:
 };
 
 TEST_F(CompileRunTest, StatementsRunInOrderAndFailuresPointAtTheirPlace) {
-  const std::string Text = Lines({"CREATE TABLE pets (id NUMBER, name VARCHAR2(20));",
-                                  "INSERT INTO pets VALUES (1, 'Rex');",
-                                  "INSERT INTO nosuch VALUES (1);",
-                                  "SELECT id",
-                                  "  FROM pets",
-                                  " WHERE id = = 1;",
-                                  "INSERT INTO pets VALUES (2, 'Bo')",
-                                  "/",
-                                  "COMMIT;"});
+  const std::string Text = Lines(
+      {"CREATE TABLE pets (id NUMBER, name VARCHAR2(20));", "INSERT INTO pets VALUES (1, 'Rex');",
+       "INSERT INTO nosuch VALUES (1);", "SELECT id", "  FROM pets", " WHERE id = = 1;",
+       "INSERT INTO pets VALUES (2, 'Bo')", "/", "COMMIT;"});
   Compile(Text);
   EXPECT_EQ(One("SELECT COUNT(*) FROM pets"), "2");
   ASSERT_EQ(Errors().size(), 2u);
@@ -222,9 +218,9 @@ TEST_F(CompileRunTest, ErrorCountReadsNoneWithoutErrors) {
 }
 
 TEST_F(CompileRunTest, IgnoreDropErrorsPassesOverFailedDropsOnly) {
-  const std::string Text = Lines({"DROP TABLE nosuch;", "DROP VIEW nosuch_v;",
-                                  "DROP SEQUENCE nosuch_s;", "DROP FUNCTION nosuch_f;",
-                                  "SELECT * FROM nosuch;"});
+  const std::string Text =
+      Lines({"DROP TABLE nosuch;", "DROP VIEW nosuch_v;", "DROP SEQUENCE nosuch_s;",
+             "DROP FUNCTION nosuch_f;", "SELECT * FROM nosuch;"});
   IgnoreDrops = false;
   Compile(Text);
   EXPECT_EQ(Errors().size(), 5u);
@@ -248,8 +244,7 @@ TEST_F(CompileRunTest, ConnectLinesSwitchUserAndTheCurrentUserIsKept) {
   int Logins = 0;
   Database.OnLogin = [&](TDatabaseLite *, bool ABefore) { Logins += ABefore ? 1 : 0; };
   const std::string Text = Lines({"CONNECT system/manager", "CREATE TABLE sys_only (a NUMBER);",
-                                  "CONNECT system/manager",
-                                  "INSERT INTO sys_only VALUES (1);",
+                                  "CONNECT system/manager", "INSERT INTO sys_only VALUES (1);",
                                   "CONNECT scott/tiger", "SELECT * FROM sys_only;"});
   Compile(Text);
   // The login dialog never shows for a CONNECT line, and the handler is back afterwards.
@@ -360,8 +355,8 @@ TEST_F(CompileRunTest, CaretPositionCompilesOnlyItsExpression) {
 }
 
 TEST_F(CompileRunTest, CaretModeStillRunsConnectLinesBeforeIt) {
-  const std::string Text =
-      Lines({"CONNECT system/manager", "CREATE TABLE here (a NUMBER);", "CREATE TABLE not_here (a NUMBER);"});
+  const std::string Text = Lines({"CONNECT system/manager", "CREATE TABLE here (a NUMBER);",
+                                  "CREATE TABLE not_here (a NUMBER);"});
   Compile(Text, PositionOf(Text, "here"));
   EXPECT_EQ(Database.User(), "system");
   EXPECT_EQ(One("SELECT COUNT(*) FROM user_tables WHERE table_name LIKE '%HERE'"), "1");
@@ -421,10 +416,10 @@ TEST_F(CompileRunTest, ErrorsInAnIncludedScriptOpenItsWindow) {
 TEST_F(CompileRunTest, StoredUnitErrorsComeFromTheErrorView) {
   if (!ServerRunsPlsql())
     GTEST_SKIP() << "the local server does not compile PL/SQL yet (ORA-03001)";
-  const std::string Text = Lines({"CREATE OR REPLACE PROCEDURE good IS", "BEGIN", "  NULL;",
-                                  "END;", "/", "CREATE OR REPLACE PROCEDURE bad IS",
-                                  "BEGIN", "  x := 1;", "END;", "/",
-                                  "SELECT status FROM user_objects WHERE object_name = 'BAD';"});
+  const std::string Text =
+      Lines({"CREATE OR REPLACE PROCEDURE good IS", "BEGIN", "  NULL;", "END;", "/",
+             "CREATE OR REPLACE PROCEDURE bad IS", "BEGIN", "  x := 1;", "END;", "/",
+             "SELECT status FROM user_objects WHERE object_name = 'BAD';"});
   Compile(Text);
   ASSERT_FALSE(Errors().empty());
   // Line 3, column 3 of the second unit: "x" in the script.
@@ -438,9 +433,8 @@ TEST_F(CompileRunTest, StoredUnitErrorsComeFromTheErrorView) {
 TEST_F(CompileRunTest, AnonymousBlocksDrainOutputAndPlaceTheirErrors) {
   if (!ServerRunsPlsql())
     GTEST_SKIP() << "the local server does not run PL/SQL yet (ORA-03001)";
-  const std::string Text =
-      Lines({"BEGIN", "  NULL;", "END;", "DECLARE", "  n NUMBER;", "BEGIN", "  n := nosuch;",
-             "END;"});
+  const std::string Text = Lines(
+      {"BEGIN", "  NULL;", "END;", "DECLARE", "  n NUMBER;", "BEGIN", "  n := nosuch;", "END;"});
   Compile(Text);
   EXPECT_EQ(Drains, 2); // also after the failed block
   ASSERT_FALSE(Errors().empty());

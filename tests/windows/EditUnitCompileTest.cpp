@@ -99,9 +99,7 @@ protected:
       Result.push_back(AForm->ErrorBox->item(I)->text().toLatin1().toStdString());
     return Result;
   }
-  static std::string Selected(TEditForm *AForm) {
-    return AForm->Editor->Model().SelectedText();
-  }
+  static std::string Selected(TEditForm *AForm) { return AForm->Editor->Model().SelectedText(); }
   std::string One(const std::string &ASql) {
     TOracleQuery Query;
     Query.SetDatabaseName("Database");
