@@ -373,7 +373,17 @@ void TThreadCompile::UpdateProgress() {
 
 void TThreadCompile::AddError() {
   ++FErrorsFound;
-  FCurrent->Script->AddError(FErrorText, FErrorPos);
+  try {
+    FCurrent->Script->AddError(FErrorText, FErrorPos);
+  } catch (const EAbort &) {
+    Terminate();
+  } catch (const std::exception &E) {
+    // The error has nowhere to go (the window for an included script could not be opened):
+    // say why once and end the run, rather than going on with errors nobody sees.
+    Terminate();
+    if (FEnvironment.ShowError)
+      FEnvironment.ShowError(E.what());
+  }
 }
 
 void TThreadCompile::SetDone() {

@@ -411,6 +411,21 @@ TEST_F(CompileRunTest, ErrorsInAnIncludedScriptOpenItsWindow) {
   EXPECT_EQ(Display.FileName, Folder + "main.sql");
 }
 
+TEST_F(CompileRunTest, AnErrorWithNowhereToGoEndsTheRunWithAMessage) {
+  // The window for an included script cannot be opened.
+  struct TRefusingWindows : TFakeScriptWindows {
+    TEditForm *CreateEditForm(const std::string &AFileName) override {
+      throw Exception("Cannot open file " + AFileName + ".");
+    }
+  } Refusing;
+  std::ofstream(Folder + "inc.sql", std::ios::binary) << "SELECT * FROM nosuch;\n";
+  Form = Refusing.Open(Folder + "main.sql", "");
+  Compile(Lines({"@inc", "CREATE TABLE never (a NUMBER);"}));
+  EXPECT_EQ(Messages, Strings{"Cannot open file " + Folder + "inc.sql."});
+  EXPECT_TRUE(Display.Done);
+  EXPECT_EQ(One("SELECT COUNT(*) FROM user_tables WHERE table_name = 'NEVER'"), "0");
+}
+
 // ---- PL/SQL: these run once the server compiles stored units --------------------------------
 
 TEST_F(CompileRunTest, StoredUnitErrorsComeFromTheErrorView) {
