@@ -114,6 +114,18 @@ QString PlainTip(const QString &AText) {
   return "<p style='white-space:pre'>" + AText.toHtmlEscaped() + "</p>";
 }
 
+// The frame's child windows close with Ctrl+W as well as Ctrl+F4 on some platforms; here
+// Ctrl+W is Fit to Window, and a key claimed twice would do neither.
+void FreeFitToWindowKey(QMdiSubWindow &AWindow) {
+  const QKeySequence FitKey("Ctrl+W");
+  if (QMenu *Menu = AWindow.systemMenu())
+    for (QAction *Action : Menu->actions()) {
+      QList<QKeySequence> Keys = Action->shortcuts();
+      if (Keys.removeAll(FitKey) > 0)
+        Action->setShortcuts(Keys);
+    }
+}
+
 } // namespace
 
 const char *StatementKindName(int AFunctionCode) {
@@ -379,6 +391,8 @@ TTerminalForm::~TTerminalForm() {
 TTerminalForm *TTerminalForm::Create(TMainForm &AMainForm, TValueReader *ADesktop) {
   auto *Form = new TTerminalForm;
   AMainForm.AddChild(Form);
+  if (auto *Window = qobject_cast<QMdiSubWindow *>(Form->parentWidget()))
+    FreeFitToWindowKey(*Window);
   if (ADesktop) {
     if (auto *Window = qobject_cast<QMdiSubWindow *>(Form->parentWidget()))
       ReadPlacement(*ADesktop, *Window);

@@ -218,6 +218,13 @@ TEST_F(TerminalWindow, OpensFromTheWindowMenuWithItsOwnMenu) {
   EXPECT_EQ(Titles.indexOf("&Terminal"), Titles.indexOf("&Window") + 1);
   EXPECT_EQ(Titles.last(), "&Help");
 
+  // Ctrl+W belongs to Fit to Window alone, not also to closing the child window.
+  auto *Window = qobject_cast<QMdiSubWindow *>(Form->parentWidget());
+  ASSERT_NE(Window, nullptr);
+  for (QAction *Action : Window->systemMenu()->actions())
+    EXPECT_FALSE(Action->shortcuts().contains(QKeySequence("Ctrl+W")))
+        << Action->text().toStdString();
+
   Main->WindowNewTerminalWindowItem->trigger();
   EXPECT_EQ(Main->MdiArea->subWindowList().size(), 2); // any number can be open
   EXPECT_TRUE(Errors.empty());
