@@ -1146,15 +1146,43 @@ private:
   }
 
   // A SQL function in a PL/SQL expression: one compiled SELECT over its arguments.
+  // Compiled SQL function calls by name and argument types: a unit calls the same few
+  // functions many times.
+  struct CompiledFunction {
+    std::string sql;
+    Type type;
+    std::vector<size_t> order; // the arguments in the emitted parameter order
+  };
+  std::unordered_map<std::string, CompiledFunction> FFunctions;
+
   bool sqlFunction(Expr &e, Scope *scope) {
+    std::string key = e.names[0] + (e.hasArgs ? "(" : "");
+    for (Arg &a : e.args) {
+      if (!a.name.empty())
+        wrongArgs(e.pos, e.names[0]);
+      bindValue(*a.value, scope);
+      const Type &t = a.value->type;
+      key += std::to_string(static_cast<int>(t.kind)) + ",";
+    }
+    auto hit = FFunctions.find(key);
+    if (hit != FFunctions.end()) {
+      std::vector<ExprPtr> args;
+      for (Arg &a : e.args)
+        args.push_back(std::move(a.value));
+      e.args.clear();
+      for (size_t i : hit->second.order)
+        e.operands.push_back(std::move(args[i]));
+      e.sqlText = hit->second.sql;
+      e.type = hit->second.type;
+      e.kind = EKind::Builtin;
+      e.builtin = BiSqlFunction;
+      return true;
+    }
     std::vector<Type> types;
     std::string sql = "SELECT " + e.names[0];
     if (e.hasArgs) {
       sql += "(";
       for (size_t i = 0; i < e.args.size(); ++i) {
-        if (!e.args[i].name.empty())
-          wrongArgs(e.pos, e.names[0]);
-        bindValue(*e.args[i].value, scope);
         if (!scalarFamily(e.args[i].value->type.kind))
           wrongArgs(e.pos, e.names[0]);
         types.push_back(e.args[i].value->type);
@@ -1186,10 +1214,15 @@ private:
       e.type = typeOfSql(q.columns[0]->expr->type.type);
       // Parameters in the emitted order.
       std::vector<ExprPtr> ordered;
+      CompiledFunction cf;
       for (const std::string &bn : b.bindNames()) {
         size_t i = static_cast<size_t>(std::atoi(bn.c_str() + 9));
         ordered.push_back(std::move(e.operands[i]));
+        cf.order.push_back(i);
       }
+      cf.sql = e.sqlText;
+      cf.type = e.type;
+      FFunctions.emplace(key, std::move(cf));
       // Arguments the function does not read still had to be valid; keep only the read ones.
       e.operands = std::move(ordered);
     } catch (const OraError &err) {

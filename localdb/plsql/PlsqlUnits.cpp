@@ -212,8 +212,24 @@ private:
   std::vector<std::shared_ptr<const CompiledUnit>> &FDeps;
 };
 
+// One read transaction around a compile: its many catalog look-ups then share one lock
+// instead of taking and dropping the file lock each.
+struct ReadTransaction {
+  sqlite3 *db;
+  bool mine;
+  explicit ReadTransaction(sqlite3 *d) : db(d), mine(sqlite3_get_autocommit(d) != 0) {
+    if (mine && sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK)
+      mine = false;
+  }
+  ~ReadTransaction() {
+    if (mine)
+      sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+  }
+};
+
 std::shared_ptr<const CompiledUnit> compileText(Session &s, const std::string &owner,
                                                 const std::string &text, bool anonymous) {
+  ReadTransaction readLock(s.db());
   auto cu = std::make_shared<CompiledUnit>();
   cu->text = text;
   cu->owner = owner;
