@@ -356,6 +356,13 @@ void Binder::bindSelect(Select &s, Scope *outer, bool countersAllowed, int depth
 
 void Binder::bindFrom(QueryBlock &b, Scope &scope, int depth) {
   for (TableRef &ref : b.from) {
+    // Views built on views multiply: ten levels that each join the one below twice are a
+    // thousand tables. The whole statement gets a budget, checked as it grows.
+    if (++FTableRefs > kMaxTableRefs)
+      throw oraErrorText(4030,
+                         "out of process memory (the statement and its views expand to more than " +
+                             std::to_string(kMaxTableRefs) + " tables)",
+                         ref.pos);
     auto t = std::make_unique<BoundTable>();
     t->depth = depth;
     t->sqlAlias = newAlias();
@@ -394,9 +401,11 @@ void Binder::bindFrom(QueryBlock &b, Scope &scope, int depth) {
             FSchema.push_back(o.owner);
             bindSelect(*q, nullptr, true, depth + 1);
             FSchema.resize(schemas);
-          } catch (const OraError &) {
+          } catch (const OraError &e) {
             FSchema.resize(schemas);
             --FViewDepth;
+            if (e.code == 4030) // the statement's budget, not a fault of this view
+              throw;
             throw oraErrorArg(4063, o.owner + "." + o.name, ref.pos);
           }
           --FViewDepth;
@@ -557,6 +566,8 @@ void Binder::bindBlock(QueryBlock &b, Select &s, Scope *outer, bool countersAllo
     b.expanded.push_back(std::move(item));
   }
   b.items.clear();
+  if (b.expanded.size() > kMaxColumns)
+    fail(1792, b.expanded[kMaxColumns].pos);
   for (auto &g : b.groupBy)
     bindValue(*g, &scope, AllowColumns);
   if (b.having)

@@ -72,6 +72,9 @@ private:
   int FCounters = 0;
   int FAliases = 0;
   int FViewDepth = 0;
+  int FTableRefs = 0; // tables and views bound so far, views expanded
+  static constexpr int kMaxTableRefs = 1000;
+  static constexpr size_t kMaxColumns = 1000; // of a select list, * expanded
   std::vector<std::string> FBindNames;
   std::map<std::string, std::vector<ColumnInfo>> FColumnCache;
   std::vector<std::unique_ptr<Select>> FViewQueries;

@@ -21,8 +21,19 @@ std::vector<Token> tokenize(const std::string &s) { return tokenize(s, false); }
 
 std::vector<Token> tokenize(const std::string &s, bool plsql) {
   std::vector<Token> out;
-  size_t i = 0, n = s.size();
-  while (true) {
+  Lexer lexer(s, plsql);
+  do
+    out.push_back(lexer.next());
+  while (out.back().kind != Tok::End);
+  return out;
+}
+
+Token Lexer::next() {
+  const std::string &s = FText;
+  const bool plsql = FPlsql;
+  size_t &i = FPos;
+  size_t n = s.size();
+  {
     while (i < n) {
       unsigned char c = static_cast<unsigned char>(s[i]);
       if (std::isspace(c)) {
@@ -44,8 +55,7 @@ std::vector<Token> tokenize(const std::string &s, bool plsql) {
     if (i >= n) {
       t.kind = Tok::End;
       t.end = t.pos;
-      out.push_back(t);
-      return out;
+      return t;
     }
     unsigned char c = static_cast<unsigned char>(s[i]);
     if (identStart(c)) {
@@ -158,7 +168,7 @@ std::vector<Token> tokenize(const std::string &s, bool plsql) {
         t.text = "<>";
     }
     t.end = static_cast<int>(i);
-    out.push_back(std::move(t));
+    return t;
   }
 }
 

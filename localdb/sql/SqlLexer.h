@@ -25,6 +25,19 @@ struct Token {
   bool is(const char *s) const { return (kind == Tok::Ident || kind == Tok::Op) && text == s; }
 };
 
+// Reads the tokens of a text one at a time, so a parser that stops early (a limit, an error)
+// has not paid for the rest of the text. After the end it gives End again and again.
+class Lexer {
+public:
+  explicit Lexer(const std::string &text, bool plsql = false) : FText(text), FPlsql(plsql) {}
+  Token next();
+
+private:
+  const std::string &FText;
+  bool FPlsql;
+  size_t FPos = 0;
+};
+
 // Cuts the whole text into tokens, ending with one End token. Errors (unterminated string or
 // quoted name, a character SQL does not use) are thrown with their offset.
 std::vector<Token> tokenize(const std::string &text);

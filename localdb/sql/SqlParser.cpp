@@ -1,6 +1,7 @@
 // The SQL parser: recursive descent over the token list, one error route carrying the offset.
 #include "localdb/sql/SqlParser.h"
 
+#include <deque>
 #include <set>
 
 #include "localdb/sql/SqlLexer.h"
@@ -29,7 +30,7 @@ const std::set<std::string> kReserved = {
 
 class Parser {
 public:
-  Parser(const std::string &text) : FText(text), FTokens(tokenize(text)) {}
+  Parser(const std::string &text) : FText(text), FLexer(text) {}
 
   std::unique_ptr<Statement> statement();
   std::unique_ptr<Select> queryOnly() {
@@ -45,7 +46,10 @@ public:
 
 private:
   const std::string &FText;
-  std::vector<Token> FTokens;
+  // Tokens as far as the parser has looked: a statement refused early (a limit, an error) costs
+  // no more than what was read of it.
+  mutable Lexer FLexer;
+  mutable std::deque<Token> FTokens; // a deque: references to read tokens stay valid
   size_t FPos = 0;
   int FDepth = 0;
 
@@ -66,8 +70,13 @@ private:
   };
 
   // ---- token helpers ----
-  const Token &cur() const { return FTokens[FPos]; }
-  const Token &peek(size_t k = 1) const { return FTokens[std::min(FPos + k, FTokens.size() - 1)]; }
+  const Token &tok(size_t i) const {
+    while (FTokens.size() <= i && (FTokens.empty() || FTokens.back().kind != Tok::End))
+      FTokens.push_back(FLexer.next());
+    return FTokens[std::min(i, FTokens.size() - 1)];
+  }
+  const Token &cur() const { return tok(FPos); }
+  const Token &peek(size_t k = 1) const { return tok(FPos + k); }
   bool atEnd() const { return cur().kind == Tok::End; }
   bool is(const char *s) const { return cur().is(s); }
   bool isKw(const char *s) const { return cur().kind == Tok::Ident && cur().text == s; }
@@ -89,7 +98,7 @@ private:
   std::string textBetween(int from, int to) const {
     return FText.substr(static_cast<size_t>(from), static_cast<size_t>(to - from));
   }
-  int prevEnd() const { return FPos ? FTokens[FPos - 1].end : 0; }
+  int prevEnd() const { return FPos ? tok(FPos - 1).end : 0; }
 
   bool isName() const {
     return cur().kind == Tok::QuotedIdent || (cur().kind == Tok::Ident && !isReserved(cur().text));
@@ -101,7 +110,7 @@ private:
         error(code);
       if (cur().text.size() > 30)
         error(972);
-      return FTokens[FPos++].text;
+      return tok(FPos++).text;
     }
     error(code);
   }
@@ -112,9 +121,9 @@ private:
       parts.push_back(name(code));
     }
     if (parts.size() > 2)
-      error(933, FTokens[FPos - 1]);
+      error(933, tok(FPos - 1));
     if (accept("@"))
-      error(3001, FTokens[FPos - 1]); // database links
+      error(3001, tok(FPos - 1)); // database links
     return parts;
   }
   std::vector<std::string> nameList(int code = 904) {
@@ -312,14 +321,16 @@ std::unique_ptr<QueryBlock> Parser::queryBlock() {
       if (accept("AS")) {
         if (cur().kind != Tok::Ident && cur().kind != Tok::QuotedIdent)
           error(923);
-        item.alias = FTokens[FPos++].text;
+        item.alias = tok(FPos++).text;
       } else if (isName()) {
-        item.alias = FTokens[FPos++].text;
+        item.alias = tok(FPos++).text;
       }
       if (!item.alias.empty())
         item.name = item.alias;
     }
     b->items.push_back(std::move(item));
+    if (b->items.size() > kMaxSelectItems) // before the rest of a huge list is even read
+      throw oraError(1792, b->items.back().pos);
   } while (accept(","));
   if (!isKw("FROM"))
     error(923);
@@ -378,7 +389,7 @@ void Parser::fromList(QueryBlock &b) {
       t.name = qualifiedName(903);
     }
     if (isName())
-      t.alias = FTokens[FPos++].text;
+      t.alias = tok(FPos++).text;
     b.from.push_back(std::move(t));
   } while (accept(","));
 }
@@ -427,9 +438,11 @@ ExprPtr Parser::inList(int pos) {
   if (isKw("SELECT")) {
     e->query = select();
   } else {
-    do
+    do {
+      if (e->args.size() >= kMaxListItems)
+        error(1795);
       e->args.push_back(expr());
-    while (accept(","));
+    } while (accept(","));
   }
   expect(")", 907);
   return std::move(grown(e));
@@ -502,7 +515,7 @@ ExprPtr Parser::predicate() {
     return std::move(grown(e));
   }
   if (negated)
-    error(920, FTokens[FPos - 1].pos == notPos ? FTokens[FPos - 1] : cur());
+    error(920, tok(FPos - 1).pos == notPos ? tok(FPos - 1) : cur());
   if (isKw("IS")) {
     auto e = make(ExprKind::IsNull, cur().pos);
     ++FPos;
@@ -662,7 +675,7 @@ ExprPtr Parser::primary() {
     return std::move(grown(e));
   }
   if (parts.size() > 3)
-    error(1747, FTokens[FPos - 1]);
+    error(1747, tok(FPos - 1));
   auto e = make(ExprKind::Column, pos);
   e->names = parts;
   if (accept("(+)")) {
@@ -818,7 +831,7 @@ TableRef Parser::dmlTable() {
     t.name = qualifiedName(903);
   }
   if (isName())
-    t.alias = FTokens[FPos++].text;
+    t.alias = tok(FPos++).text;
   return t;
 }
 
@@ -926,9 +939,9 @@ ColumnInfo Parser::dataType() {
       ++FPos;
     expect(")", 907);
     if (n == 0)
-      error(1723, FTokens[FPos - 2]);
+      error(1723, tok(FPos - 2));
     if (n > max)
-      error(910, FTokens[FPos - 2]);
+      error(910, tok(FPos - 2));
     return static_cast<int>(n);
   };
   if (w == "VARCHAR2" || w == "VARCHAR") {
@@ -961,7 +974,7 @@ ColumnInfo Parser::dataType() {
       if (accept(",")) {
         c.scale = static_cast<int>(integer());
         if (c.scale < -84 || c.scale > 127)
-          error(1728, FTokens[FPos - 1]);
+          error(1728, tok(FPos - 1));
       }
       expect(")", 907);
     } else if (w != "NUMBER") {
@@ -1177,7 +1190,7 @@ std::unique_ptr<Statement> Parser::createTable(int pos) {
   }
   for (auto &c : s->columns)
     if (!c.haveType && !s->asQuery)
-      error(902, FTokens[FPos - 1]);
+      error(902, tok(FPos - 1));
   return s;
 }
 
@@ -1246,10 +1259,10 @@ std::unique_ptr<Statement> Parser::sequence(int pos, StmtKind kind) {
       o.increment = numberValue();
       o.haveIncrement = true;
       if (o.increment == 0)
-        throw oraErrorText(4002, "INCREMENT must be a non-zero integer", FTokens[FPos - 1].pos);
+        throw oraErrorText(4002, "INCREMENT must be a non-zero integer", tok(FPos - 1).pos);
     } else if (w == "START") {
       if (kind == StmtKind::AlterSequence)
-        throw oraErrorText(2283, "cannot alter starting sequence number", FTokens[FPos - 1].pos);
+        throw oraErrorText(2283, "cannot alter starting sequence number", tok(FPos - 1).pos);
       expect("WITH", 905);
       o.start = numberValue();
       o.haveStart = true;
@@ -1276,7 +1289,7 @@ std::unique_ptr<Statement> Parser::sequence(int pos, StmtKind kind) {
       o.haveOrder = true;
       o.order = w == "ORDER";
     } else {
-      error(933, FTokens[FPos - 1]);
+      error(933, tok(FPos - 1));
     }
   }
   return s;
@@ -1336,7 +1349,7 @@ std::unique_ptr<Statement> Parser::create() {
     expect("BY", 924);
     if (cur().kind != Tok::Ident && cur().kind != Tok::QuotedIdent)
       error(988);
-    s->password = FTokens[FPos++].text;
+    s->password = tok(FPos++).text;
     while (cur().kind == Tok::Ident) {
       std::string w = cur().text;
       ++FPos;
@@ -1354,7 +1367,7 @@ std::unique_ptr<Statement> Parser::create() {
       } else if (w == "PROFILE") {
         name(931);
       } else {
-        error(922, FTokens[FPos - 1]);
+        error(922, tok(FPos - 1));
       }
     }
     return s;
@@ -1479,7 +1492,7 @@ std::unique_ptr<Statement> Parser::alter() {
       expect("BY", 924);
       if (cur().kind != Tok::Ident && cur().kind != Tok::QuotedIdent)
         error(988);
-      s->password = FTokens[FPos++].text;
+      s->password = tok(FPos++).text;
     }
     while (cur().kind == Tok::Ident) {
       std::string w = cur().text;
@@ -1495,7 +1508,7 @@ std::unique_ptr<Statement> Parser::alter() {
       } else if (w == "PROFILE") {
         name(931);
       } else {
-        error(922, FTokens[FPos - 1]);
+        error(922, tok(FPos - 1));
       }
     }
     return s;
@@ -1509,11 +1522,11 @@ std::unique_ptr<Statement> Parser::alter() {
       if (cur().kind != Tok::Ident)
         error(922);
       s->positions.push_back(cur().pos);
-      std::string param = FTokens[FPos++].text;
+      std::string param = tok(FPos++).text;
       expect("=", 922);
       if (cur().kind == Tok::End)
         error(922);
-      s->settings.push_back({param, FTokens[FPos++].text});
+      s->settings.push_back({param, tok(FPos++).text});
     } while (cur().kind == Tok::Ident);
     return s;
   }

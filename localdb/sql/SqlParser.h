@@ -11,6 +11,9 @@ namespace localdb {
 constexpr int kMaxParseDepth = 200;
 // Tallest expression tree (long operator chains build tall trees without recursion).
 constexpr int kMaxExprHeight = 1000;
+// Oracle's limits on a select list and on an IN list, checked while parsing.
+constexpr size_t kMaxSelectItems = 1000;
+constexpr size_t kMaxListItems = 1000;
 // Most set operators (UNION, MINUS, ...) in one query.
 constexpr int kMaxSetOperators = 255;
 
