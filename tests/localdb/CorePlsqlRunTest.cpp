@@ -12,3 +12,173 @@ TEST_F(PlsqlRun, BlocksWriteOutput) {
       "DBMS_OUTPUT.PUT_LINE(s); END;");
   EXPECT_EQ(output(), std::vector<std::string>{"x=1024"});
 }
+
+TEST_F(PlsqlRun, RecordsTablesAndCursors) {
+  run(R"(declare
+  type rt is record (a number, b varchar2(10));
+  type tt is table of rt index by binary_integer;
+  type nt is table of number index by binary_integer;
+  t tt; r rt; n nt; i binary_integer;
+  cursor cu(d number) is select ename, sal from emp where deptno = d order by sal;
+  v emp.ename%type;
+  c number;
+  s varchar2(100);
+  e emp%rowtype;
+begin
+  dbms_output.enable;
+  <<outer>>
+  for x in cu(10) loop
+    t(t.count + 1).a := x.sal; t(t.count).b := x.ename;
+    exit outer when t.count > 2;
+  end loop;
+  i := t.first;
+  while i is not null loop r := t(i); dbms_output.put_line(i || ' ' || r.b || ' ' || r.a); i := t.next(i); end loop;
+  n(5) := 1; n(-3) := 2; n(10) := 3;
+  dbms_output.put_line(n.count || ' ' || n.first || ' ' || n.last || ' ' || n.prior(5) || '/' || n.next(10));
+  n.delete(5);
+  if n.exists(5) then dbms_output.put_line('still'); else dbms_output.put_line('gone'); end if;
+  open cu(20);
+  loop
+    fetch cu into v, c;
+    exit when cu%notfound;
+    s := s || v || ',';
+  end loop;
+  dbms_output.put_line(cu%rowcount || ' ' || s);
+  close cu;
+  select * into e from emp where empno = 7839;
+  dbms_output.put_line(e.ename || ' ' || e.job || ' ' || e.sal);
+end;)");
+  EXPECT_EQ(output(), (std::vector<std::string>{"1 MILLER 1300", "2 CLARK 2450", "3 KING 5000",
+                                                "3 -3 10 -3/", "gone",
+                                                "5 SMITH,ADAMS,JONES,SCOTT,FORD,",
+                                                "KING PRESIDENT 5000"}));
+  // Reading an element that is not there is NO_DATA_FOUND; a closed cursor INVALID_CURSOR.
+  EXPECT_EQ(error("declare type nt is table of number index by binary_integer; n nt; x number; "
+                  "begin x := n(1); end;"),
+            "ORA-01403: no data found\nORA-06512: at line 1");
+  EXPECT_EQ(error("declare cursor c is select * from dual; begin close c; end;"),
+            "ORA-01001: invalid cursor\nORA-06512: at line 1");
+  EXPECT_EQ(error("declare cursor c is select * from dual; begin open c; open c; end;"),
+            "ORA-06511: PL/SQL: cursor already open\nORA-06512: at line 1");
+}
+
+TEST_F(PlsqlRun, ExceptionsAndHandlers) {
+  run(R"(declare
+  e exception;
+  pragma exception_init(e, -20001);
+  u exception;
+  x number;
+begin
+  dbms_output.enable;
+  begin raise e; exception when e then dbms_output.put_line(sqlcode || ' ' || sqlerrm); end;
+  begin raise u; exception when others then dbms_output.put_line(sqlcode || ' ' || sqlerrm); end;
+  begin x := 1 / 0; exception when zero_divide then dbms_output.put_line(sqlerrm); end;
+  begin select sal into x from emp; exception when too_many_rows then dbms_output.put_line('tmr ' || sqlcode); end;
+  begin select sal into x from emp where 1 = 0; exception when no_data_found then dbms_output.put_line('ndf ' || sqlcode); end;
+  begin raise_application_error(-20005, 'mine'); exception when others then dbms_output.put_line(sqlerrm || '|' || sqlerrm(sqlcode)); end;
+  begin insert into dept values (10, 'A', 'B'); exception when dup_val_on_index then dbms_output.put_line('dup'); end;
+  begin x := 'abc'; exception when value_error then dbms_output.put_line('ve'); end;
+  begin
+    begin raise no_data_found; exception when no_data_found then raise; end;
+  exception when others then dbms_output.put_line('reraised ' || sqlcode);
+  end;
+end;)");
+  EXPECT_EQ(output(), (std::vector<std::string>{
+                          "-20001 ORA-20001: ", "1 User-Defined Exception",
+                          "ORA-01476: divisor is equal to zero", "tmr -1422", "ndf 100",
+                          "ORA-20005: mine|ORA-20005: ", "dup", "ve", "reraised 100"}));
+  // An error in a declaration goes to the enclosing block.
+  run("begin dbms_output.enable; declare x number(1) := 99; begin null; exception when others "
+      "then dbms_output.put_line('inner'); end; exception when others then "
+      "dbms_output.put_line('outer'); end;");
+  EXPECT_EQ(output(), std::vector<std::string>{"outer"});
+  EXPECT_EQ(error("begin raise_application_error(-1, 'x'); end;").substr(0, 9), "ORA-21000");
+}
+
+TEST_F(PlsqlRun, SubprogramsPackagesAndState) {
+  run(R"(declare
+  procedure local(a number, b out number, c in out number) is begin b := a * 2; c := c + 1; end;
+  function add(a number, b number default 10) return number is begin return a + b; end;
+  function add(a varchar2) return varchar2 is begin return a || '!'; end;
+  function fact(n binary_integer) return number is begin if n <= 1 then return 1; end if; return n * fact(n - 1); end;
+  x number; y number := 5;
+begin
+  dbms_output.enable;
+  local(3, x, y);
+  dbms_output.put_line(x || ' ' || y || ' ' || add(1) || ' ' || add(1, b => 2) || ' ' || add('hi') || ' ' || fact(10));
+end;)");
+  EXPECT_EQ(output(), std::vector<std::string>{"6 6 11 3 hi! 3628800"});
+  run("create or replace package counter is n number := 100; procedure bump(by_ number default "
+      "1); function value_of return number; end;");
+  run("create or replace package body counter is procedure bump(by_ number default 1) is begin "
+      "n := n + by_; end; function value_of return number is begin return n; end; begin n := 0; "
+      "end;");
+  run("begin counter.bump; counter.bump(5); end;");
+  // State per logon survives between calls; the initialisation ran once.
+  run("begin dbms_output.enable; counter.bump; dbms_output.put_line(counter.value_of || ' ' || "
+      "counter.n); end;");
+  EXPECT_EQ(output(), std::vector<std::string>{"7 7"});
+  // Stored functions in SQL.
+  run("create or replace function twice(n number) return number is begin return n * 2; end;");
+  run("declare v number; begin dbms_output.enable; select twice(sal) into v from emp where empno "
+      "= 7839; dbms_output.put_line(v); select count(*) into v from emp where twice(sal) > 5000; "
+      "dbms_output.put_line(v); end;");
+  EXPECT_EQ(output(), (std::vector<std::string>{"10000", "5"}));
+}
+
+TEST_F(PlsqlRun, SqlWithPlsqlValues) {
+  run(R"(declare
+  n number := 50; d varchar2(14) := 'LAB'; cnt number;
+begin
+  dbms_output.enable;
+  insert into dept (deptno, dname, loc) values (n, d, 'HERE');
+  dbms_output.put_line(sql%rowcount);
+  update emp set sal = sal + n where deptno = 10;
+  dbms_output.put_line(sql%rowcount);
+  select count(*) into cnt from dept where dname = d;
+  dbms_output.put_line(cnt);
+  delete from dept where deptno = n;
+  if sql%found then dbms_output.put_line('deleted'); end if;
+  rollback;
+  for r in (select deptno, count(*) c from emp group by deptno order by deptno) loop
+    dbms_output.put(r.deptno || '=' || r.c || ' ');
+  end loop;
+  dbms_output.new_line;
+end;)");
+  EXPECT_EQ(output(),
+            (std::vector<std::string>{"1", "3", "1", "deleted", "10=3 20=5 30=6 "}));
+  EXPECT_EQ(column("SELECT sal FROM \"SCOTT.EMP\" WHERE empno = 7839"),
+            std::vector<std::string>{"5000"});
+}
+
+TEST_F(PlsqlRun, DbmsOutputRules) {
+  // Nothing is kept while output is disabled.
+  run("begin dbms_output.put_line('lost'); end;");
+  EXPECT_TRUE(output().empty());
+  run("begin dbms_output.enable; dbms_output.put('a'); dbms_output.put('b'); "
+      "dbms_output.new_line; dbms_output.put_line(null); dbms_output.put_line(42); end;");
+  EXPECT_EQ(output(), (std::vector<std::string>{"ab", "", "42"}));
+  EXPECT_EQ(error("begin dbms_output.put_line(rpad('x', 300, 'x')); end;").substr(0, 71),
+            "ORA-20000: ORU-10028: line length overflow, limit of 255 bytes per line");
+  run("begin dbms_output.disable; dbms_output.put_line('x'); end;");
+  EXPECT_TRUE(output().empty());
+}
+
+TEST_F(PlsqlRun, ControlFlow) {
+  run(R"(declare s varchar2(50); i number := 0;
+begin
+  dbms_output.enable;
+  for k in reverse 1..3 loop s := s || k; end loop;
+  while i < 5 loop i := i + 2; end loop;
+  s := s || ' ' || i;
+  <<again>>
+  i := i + 1;
+  if i < 9 then goto again; end if;
+  s := s || ' ' || i;
+  if i = 9 then s := s || ' nine'; elsif i > 9 then s := s || ' more'; else s := s || ' less'; end if;
+  if null = null then null; else s := s || ' unknown'; end if;
+  loop i := i - 1; exit when i < 3; end loop;
+  dbms_output.put_line(s || ' ' || i);
+end;)");
+  EXPECT_EQ(output(), std::vector<std::string>{"321 6 9 nine unknown 2"});
+}
