@@ -440,7 +440,6 @@ void TTerminalForm::GoButtonClick() {
     // A limit below one row would leave nothing to show, not even the column names.
     const int Limit = std::max(1, MainForm ? MainForm->CFG->TerminalBufferLimit() : 100);
     Query->SetPrepared(true);
-    Query->Fields().SetDimension(Limit);
     if (Query->FunctionCode() == SelectFunctionCode)
       ShowQueryRows(Limit);
     else
@@ -451,21 +450,45 @@ void TTerminalForm::GoButtonClick() {
   });
 }
 
-void TTerminalForm::ShowQueryRows(int ALimit) {
-  Query->ExecuteFetch(ALimit, true);
+int TTerminalForm::FetchBatchRows(int ALimit) {
+  std::int64_t RowBytes = 0;
   TFields &Fields = Query->Fields();
-  const int Rows = std::min(Query->RowsProcessed(), ALimit);
+  for (int i = 0; i < Fields.Count(); ++i) // the value, its indicator, length and return code
+    RowBytes += std::max(Fields.Items(i)->ItemSize(), 1) + 8;
+  const std::int64_t Rows = RowBytes > 0 ? std::int64_t(FetchBufferBytes) / RowBytes : ALimit;
+  return int(std::clamp<std::int64_t>(Rows, 1, ALimit));
+}
+
+void TTerminalForm::ShowQueryRows(int ALimit) {
+  // The first ALimit rows and never more; a large limit over wide columns is fetched in
+  // batches so that the field buffers stay within FetchBufferBytes.
+  const int Batch = FetchBatchRows(ALimit);
+  TFields &Fields = Query->Fields();
+  Fields.SetDimension(Batch);
   std::vector<std::string> Header;
   std::vector<std::vector<std::string>> Cells(std::size_t(Fields.Count()));
   Header.reserve(std::size_t(Fields.Count()));
-  for (int i = 0; i < Fields.Count(); ++i) {
-    TParam *Field = Fields.Items(i);
-    Header.push_back(Field->ParamName());
-    std::vector<std::string> &Column = Cells[std::size_t(i)];
-    Column.reserve(std::size_t(std::max(Rows, 1)));
-    for (int j = 0; j < Rows; ++j)
-      Column.push_back(Field->RowAsString(j));
+  for (int i = 0; i < Fields.Count(); ++i)
+    Header.push_back(Fields.Items(i)->ParamName());
+  int Rows = 0;
+  auto Take = [&] {
+    const int Count = std::clamp(Query->RowsProcessed(), 0, std::min(Batch, ALimit - Rows));
+    for (int i = 0; i < Fields.Count(); ++i) {
+      TParam *Field = Fields.Items(i);
+      std::vector<std::string> &Column = Cells[std::size_t(i)];
+      for (int j = 0; j < Count; ++j)
+        Column.push_back(Field->RowAsString(j));
+    }
+    Rows += Count;
+  };
+  Query->ExecuteFetch(Batch, Batch >= ALimit);
+  Take();
+  while (Rows < ALimit && Query->State() == TDataSetState::Fetching) {
+    Query->FetchNext(std::min(Batch, ALimit - Rows));
+    Take();
   }
+  // Further rows are never shown: the cursor's fetch ends here.
+  Query->EndFetch();
   // No rows: the column names over one empty row.
   const std::vector<int> Widths = ColumnWidths();
   GridModel->SetTable(std::move(Header), std::move(Cells), std::max(Rows, 1));

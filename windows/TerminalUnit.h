@@ -85,6 +85,8 @@ public:
   static constexpr int DefaultColWidth = 64;
   static constexpr int DefaultRowHeight = 17;
   static constexpr int DropDownCount = 8;
+  // The most the field buffers of one fetch may take.
+  std::size_t FetchBufferBytes = 16u << 20;
 
   explicit TTerminalForm(QWidget *AParent = nullptr);
   ~TTerminalForm() override;
@@ -129,6 +131,7 @@ protected:
 
 private:
   void SetHistory(const std::vector<std::string> &AHistory);
+  int FetchBatchRows(int ALimit);
   void ShowQueryRows(int ALimit);
   void ShowSuccess(int AFunctionCode);
 };

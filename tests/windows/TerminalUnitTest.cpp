@@ -248,7 +248,21 @@ TEST_F(TerminalWindow, QueryShowsFieldNamesAndRowsUpToTheLimit) {
   EXPECT_EQ(Form->StringGrid->columnWidth(0), 33);          // a query leaves the widths alone
   EXPECT_EQ(Form->Query->State(), TDataSetState::Prepared); // the rest is never fetched
 
+  // The same rows when the buffers hold one row or three at a time.
+  for (std::size_t Bytes : {std::size_t(1), std::size_t(3 * (40 + 8 + 10 + 8))}) {
+    Form->FetchBufferBytes = Bytes;
+    Go("SELECT empno, ename FROM emp ORDER BY empno");
+    EXPECT_EQ(Column(0), (TStrings{"7369", "7499", "7521", "7566", "7654"}));
+    EXPECT_EQ(Column(1), (TStrings{"SMITH", "ALLEN", "WARD", "JONES", "MARTIN"}));
+    EXPECT_EQ(Form->Query->State(), TDataSetState::Prepared);
+  }
   Main->CFG->SetTerminalBufferLimit(100);
+  Go("SELECT empno FROM emp ORDER BY empno");
+  EXPECT_EQ(Form->GridModel->DataRowCount(), 14);
+  EXPECT_EQ(Column(0).back(), "7934");
+  Go("SELECT empno FROM emp WHERE 1 = 0");
+  EXPECT_EQ(Column(0), TStrings{""});
+  Form->FetchBufferBytes = 16u << 20;
   Go("SELECT COUNT(*) FROM emp");
   EXPECT_EQ(Column(0), TStrings{"14"});
   Main->CFG->SetTerminalBufferLimit(0); // a nonsense limit still shows one row
