@@ -248,12 +248,23 @@ bool TProcedureGrid::viewportEvent(QEvent *AEvent) {
   return QTableWidget::viewportEvent(AEvent);
 }
 
+bool TProcedureGrid::edit(const QModelIndex &AIndex, EditTrigger ATrigger, QEvent *AEvent) {
+  if (AIndex.isValid() && CanSelectCell && !CanSelectCell(AIndex.column(), AIndex.row() + 1))
+    return false;
+  return QTableWidget::edit(AIndex, ATrigger, AEvent);
+}
+
 void TProcedureGrid::CommitEditor() {
-  QWidget *Editor = QApplication::focusWidget();
-  if (state() == QAbstractItemView::EditingState && Editor && isAncestorOf(Editor)) {
-    commitData(Editor);
-    closeEditor(Editor, QAbstractItemDelegate::NoHint);
-  }
+  if (state() != QAbstractItemView::EditingState)
+    return;
+  // The open editor is a child of the viewport.
+  const QList<QWidget *> Editors = viewport()->findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
+  for (QWidget *Editor : Editors)
+    if (Editor->isVisible()) {
+      commitData(Editor);
+      closeEditor(Editor, QAbstractItemDelegate::NoHint);
+      return;
+    }
 }
 
 void TProcedureGrid::CopyCurrentCell() {

@@ -87,6 +87,7 @@ public:
 
   // A value still being typed goes into its cell.
   void CommitEditor();
+  bool Editing() const { return state() == QAbstractItemView::EditingState; }
 
   // The clipboard keys: copy, cut (input grid: copy and empty) and paste (input grid only).
   void CopyCurrentCell();
@@ -94,6 +95,9 @@ public:
   void PasteIntoCurrentCell();
 
 protected:
+  // A cell that may not be selected is not edited either (a double-click reaches it without
+  // making it current).
+  bool edit(const QModelIndex &AIndex, EditTrigger ATrigger, QEvent *AEvent) override;
   void keyPressEvent(QKeyEvent *AEvent) override;
   bool viewportEvent(QEvent *AEvent) override;
 

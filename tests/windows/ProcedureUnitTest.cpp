@@ -354,10 +354,24 @@ TEST_F(ProcedureWindow, TableBesideScalarFramesOnlyExistingCells) {
   EXPECT_EQ(In.CurrentCell(), QPoint(0, 3));
   QTest::mouseClick(In.viewport(), Qt::LeftButton, {}, In.visualRect(In.model()->index(2, 1)).center());
   EXPECT_EQ(In.CurrentCell(), QPoint(0, 3));
+  QTest::mouseDClick(In.viewport(), Qt::LeftButton, {},
+                     In.visualRect(In.model()->index(2, 1)).center());
+  EXPECT_FALSE(In.Editing()); // no editor on a cell that does not exist
+  // The test library leaves the button held after a double-click.
+  QTest::mouseRelease(In.viewport(), Qt::LeftButton);
+  ASSERT_EQ(QApplication::mouseButtons(), Qt::NoButton);
   In.SetCurrentCell(1, 1);
   EXPECT_EQ(In.CurrentCell(), QPoint(1, 1));
   QTest::keyClick(&In, Qt::Key_Down);
   EXPECT_EQ(In.CurrentCell(), QPoint(1, 1));
+  // Typing into an existing cell edits it; the value counts for Go even before the editor closes.
+  In.SetCurrentCell(0, 2);
+  QTest::keyClick(&In, Qt::Key_T);
+  EXPECT_TRUE(In.Editing());
+  In.CommitEditor();
+  EXPECT_FALSE(In.Editing());
+  EXPECT_EQ(In.Cells(0, 2), "t");
+  In.SetCells(0, 2, "");
 
   // Rows 1 and 3 typed: elements 0, 1 and 2, element 1 empty.
   In.SetCells(0, 1, "x");
