@@ -12,7 +12,6 @@
 #include "classes/WindowPlacement.h"
 #include "windows/DBMSOutputUnit.h"
 #include "windows/ProcedureUnit.h"
-#include "windows/DBMSOutputUnit.h"
 #include "windows/TerminalUnit.h"
 #include "windows/EditScriptWindows.h"
 #include "windows/EditUnit.h"
