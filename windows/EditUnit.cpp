@@ -16,6 +16,7 @@
 #include <QListWidget>
 #include <QMdiSubWindow>
 #include <QMessageBox>
+#include <array>
 #include <climits>
 
 namespace {
@@ -92,37 +93,37 @@ TEditForm *TEditForm::Create(TMainForm &AMainForm) {
 
 TEditForm *TEditForm::CreateForFile(TMainForm &AMainForm, const std::string &AFileName,
                                     bool AReadOnly) {
+  // Read before any window is made: a file that cannot be read leaves no window behind and
+  // does not stir the frame's stacking of the others.
+  const std::string Content = ReadScriptFile(AFileName);
   TEditForm *Form = Create(AMainForm);
-  try {
-    Form->OpenFile(AFileName, AReadOnly);
-  } catch (...) {
-    delete (Form->parentWidget() ? Form->parentWidget() : static_cast<QWidget *>(Form));
-    throw;
-  }
+  Form->LoadText(Content, AFileName, AReadOnly);
   return Form;
 }
 
 TEditForm *TEditForm::RestoreFromDesktop(TMainForm &AMainForm, TValueReader &AReader) {
+  // The whole record first, so a damaged one leaves no half-made window.
+  std::array<std::uint8_t, TWindowPlacement::RecordSize> Bytes;
+  AReader.Read(Bytes.data(), Bytes.size());
+  const TWindowPlacement Placement = TWindowPlacement::FromBytes(Bytes);
+  const std::string Name = AReader.ReadString();
+  const bool ReadOnly = AReader.ReadBoolean();
+  std::string Content;
+  if (Name != UntitledName) {
+    try {
+      Content = ReadScriptFile(Name);
+    } catch (const EStreamError &E) {
+      // A script gone since the last run is reported; the other windows still come back.
+      TApplication::HandleException(E);
+      return nullptr;
+    }
+  }
   TEditForm *Form = Create(AMainForm);
-  QWidget *Window = Form->parentWidget() ? Form->parentWidget() : Form;
-  std::string Name;
-  bool ReadOnly = false;
-  try {
-    ReadPlacement(AReader, *Window);
-    Name = AReader.ReadString();
-    ReadOnly = AReader.ReadBoolean();
-  } catch (...) {
-    delete Window; // a damaged record leaves no half-made window behind
-    throw;
-  }
-  try {
-    Form->OpenFile(Name, ReadOnly);
-  } catch (const EStreamError &E) {
-    // A script gone since the last run is reported; the other windows still come back.
-    TApplication::HandleException(E);
-    delete Window;
-    return nullptr;
-  }
+  SetWindowPlacement(Form->parentWidget() ? *Form->parentWidget() : *Form, Placement);
+  if (Name != UntitledName)
+    Form->LoadText(Content, Name, ReadOnly);
+  else
+    Form->Editor->SetReadOnly(ReadOnly);
   return Form;
 }
 
@@ -260,8 +261,12 @@ void TEditForm::OpenFile(const std::string &AFileName, bool AReadOnly) {
   if (AFileName == UntitledName)
     return;
   // Read whole before anything changes: a file that cannot be read leaves the window as it was.
-  const std::string Content = ReadScriptFile(AFileName);
-  Editor->Lines().SetText(Content);
+  LoadText(ReadScriptFile(AFileName), AFileName, AReadOnly);
+}
+
+void TEditForm::LoadText(const std::string &AContent, const std::string &AFileName,
+                         bool AReadOnly) {
+  Editor->Lines().SetText(AContent);
   Editor->Model().SetCaretAndAnchor(TEditPos{1, 0});
   Editor->ScrollTo(0, 0);
   Editor->UpdateScrollBars();

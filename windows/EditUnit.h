@@ -29,8 +29,8 @@ public:
 
   // A new, empty window in the main window's frame.
   static TEditForm *Create(TMainForm &AMainForm);
-  // A new window in the frame with the file loaded; when the file cannot be read the window
-  // goes again and the error is raised.
+  // A new window in the frame with the file loaded; a file that cannot be read raises its
+  // error and no window is made.
   static TEditForm *CreateForFile(TMainForm &AMainForm, const std::string &AFileName,
                                   bool AReadOnly);
   // The desktop restore: a new window that reads its placement, file name and read-only flag
@@ -120,6 +120,8 @@ private:
   QAction *AddItem(QMenu *AMenu, const char *AName, const char *ACaption, const char *AHint,
                    const QKeySequence &AShortcut = {});
   void FormClose();
+  // Shows a file's content already read, under its name.
+  void LoadText(const std::string &AContent, const std::string &AFileName, bool AReadOnly);
   void SaveTo(const std::string &AFileName);
   // Save and Save As; false when the user declined to overwrite an existing file.
   bool SaveCurrent();

@@ -269,6 +269,17 @@ TEST_F(EditForm, UnreadableFileLeavesTheWindowAsItWasAndIsReported) {
   EXPECT_THROW(Form->OpenFile(Folder.path().toStdString(), false), EStreamError);
   EXPECT_EQ(Form->FileName(), Path("a.sql"));
 
+  // A file that cannot be read makes no window and leaves the active one active.
+  TEditForm *Other = Open("b.sql", "b\r\n");
+  Main->MdiArea->setActiveSubWindow(qobject_cast<QMdiSubWindow *>(Form->parentWidget()));
+  QApplication::processEvents();
+  const int Count = ChildCount();
+  EXPECT_THROW(TEditForm::CreateForFile(*Main, Path("missing.sql"), false), EStreamError);
+  QApplication::processEvents();
+  EXPECT_EQ(ChildCount(), Count);
+  EXPECT_EQ(Main->ActiveChild(), Form);
+  (void)Other;
+
   // File Open of a file that cannot be read reports it and leaves no window behind.
   int Before = ChildCount();
   AnswerFileDialog(Folder.filePath("gone.sql"));
