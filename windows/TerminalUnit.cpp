@@ -16,6 +16,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMdiSubWindow>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QToolTip>
@@ -251,16 +252,35 @@ QString TTerminalGrid::HeaderHintAt(const QPoint &APosition) const {
                   horizontalHeader()->sectionSize(Section));
 }
 
+void TTerminalGrid::ShowCellHint(const QPoint &APosition, const QPoint &AGlobalPosition) {
+  FHintCell = indexAt(APosition);
+  const QString Hint = HintAt(APosition);
+  if (Hint.isEmpty())
+    QToolTip::hideText();
+  else
+    QToolTip::showText(AGlobalPosition, PlainTip(Hint), viewport());
+}
+
 bool TTerminalGrid::viewportEvent(QEvent *AEvent) {
-  if (AEvent->type() == QEvent::ToolTip) {
+  switch (AEvent->type()) {
+  case QEvent::ToolTip: {
     auto *Help = static_cast<QHelpEvent *>(AEvent);
-    const QString Hint = HintAt(Help->pos());
-    if (Hint.isEmpty())
-      QToolTip::hideText();
-    else
-      QToolTip::showText(Help->globalPos(), PlainTip(Hint), viewport(),
-                         visualRect(indexAt(Help->pos())));
+    ShowCellHint(Help->pos(), Help->globalPos());
     return true;
+  }
+  case QEvent::MouseMove: {
+    // A hint on show follows the mouse from cell to cell at once.
+    auto *Mouse = static_cast<QMouseEvent *>(AEvent);
+    const QPoint Position = Mouse->position().toPoint();
+    if (QToolTip::isVisible() && indexAt(Position) != FHintCell)
+      ShowCellHint(Position, Mouse->globalPosition().toPoint());
+    break;
+  }
+  case QEvent::Leave:
+    FHintCell = QPersistentModelIndex();
+    break;
+  default:
+    break;
   }
   return QTableView::viewportEvent(AEvent);
 }

@@ -5,6 +5,7 @@
 #include "classes/Forms.h"
 
 #include <QAbstractTableModel>
+#include <QPersistentModelIndex>
 #include <QTableView>
 #include <cstdint>
 #include <string>
@@ -75,9 +76,13 @@ public:
   void CopyCurrentCell();
 
 protected:
+  void ShowCellHint(const QPoint &APosition, const QPoint &AGlobalPosition);
   bool viewportEvent(QEvent *AEvent) override;
   bool eventFilter(QObject *AWatched, QEvent *AEvent) override;
   void keyPressEvent(QKeyEvent *AEvent) override;
+
+private:
+  QPersistentModelIndex FHintCell; // the cell whose hint shows
 };
 
 class TTerminalForm : public TForm {
