@@ -80,8 +80,10 @@ const Rule kCreate[] = {
     {"UNIQUE INDEX", 20},
     {"BITMAP INDEX", 20},
     {"PROCEDURE", 24},
-    {"FUNCTION", 24},
-    {"PACKAGE", 24},
+    // Oracle reports its own codes past the 76 of the statement-name table for these.
+    {"FUNCTION", 91},
+    {"PACKAGE BODY", 97},
+    {"PACKAGE", 94},
     {"SYNONYM", 30},
     {"PUBLIC SYNONYM", 30},
     {"VIEW", 10},
@@ -126,8 +128,8 @@ const Rule kDrop[] = {
 const Rule kAlter[] = {
     {"SEQUENCE", 14},
     {"PROCEDURE", 25},
-    {"FUNCTION", 25},
-    {"PACKAGE", 25},
+    {"FUNCTION", 92},
+    {"PACKAGE", 95},
     {"TABLE", 26},
     {"SYSTEM SWITCH LOG", 32},
     {"INDEX", 41},

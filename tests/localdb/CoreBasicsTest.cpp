@@ -37,8 +37,12 @@ TEST(StatementKind, LeadingKeywordsGiveTheCode) {
   EXPECT_EQ(statementKind("create or replace force view v as select 1 x from dual"), 10);
   EXPECT_EQ(statementKind("create unique index i on t(a)"), 20);
   EXPECT_EQ(statementKind("create public synonym s for t"), 30);
-  EXPECT_EQ(statementKind("create or replace package body p is end;"), 24);
-  EXPECT_EQ(statementKind("create function f return number is begin null; end;"), 24);
+  EXPECT_EQ(statementKind("create or replace procedure p is begin null; end;"), 24);
+  EXPECT_EQ(statementKind("create or replace package body p is end;"), 97);
+  EXPECT_EQ(statementKind("create package p is end;"), 94);
+  EXPECT_EQ(statementKind("create function f return number is begin null; end;"), 91);
+  EXPECT_EQ(statementKind("alter function f compile"), 92);
+  EXPECT_EQ(statementKind("alter package p compile body"), 95);
   EXPECT_EQ(statementKind("create trigger t before insert on x begin null; end;"), 59);
   EXPECT_EQ(statementKind("drop procedure p"), 68);
   EXPECT_EQ(statementKind("drop function f"), 93);
