@@ -242,6 +242,7 @@ struct SqlStmt {
   std::vector<int> paramOf;           // per SQLite parameter: index into params
   std::vector<SqlType> columnTypes;   // SELECT: the column types
   std::vector<std::string> columnNames;
+  std::vector<TypeInfo> columnInfo; // SELECT: the column types with their sizes (describe)
   int counters = 0;
   bool ok = false;
 };

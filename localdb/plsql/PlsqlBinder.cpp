@@ -4,6 +4,7 @@
 #include "localdb/plsql/PlsqlBinder.h"
 
 #include <algorithm>
+#include <functional>
 #include <unordered_map>
 
 #include "localdb/sql/OraError.h"
@@ -625,15 +626,29 @@ private:
     sp.unit = &FUnit;
     resolveSignature(sp, scope);
     // A definition of an earlier declaration (forward, or the package specification's).
-    Symbol *prior = lookup(scope, sp.name);
-    if (sp.body && prior && prior->kind == Symbol::Subs) {
-      for (const Subprogram *p : prior->subs)
-        if (!p->body && sameSignature(*p, sp)) {
+    // Every enclosing scope counts: in a package body the first overload's body already
+    // names the subprogram in the body's scope, and the other overloads' declarations are
+    // still the specification's, one scope further out.
+    for (Scope *sc = sp.body ? scope : nullptr; sc; sc = sc->parent) {
+      auto found = sc->names.find(sp.name);
+      if (found == sc->names.end())
+        continue;
+      if (found->second.kind != Symbol::Subs)
+        break;
+      bool sameHere = false;
+      for (const Subprogram *p : found->second.subs) {
+        if (!sameSignature(*p, sp))
+          continue;
+        sameHere = true;
+        if (!p->body) {
           if (p->unit == &FUnit)
             const_cast<Subprogram *>(p)->definition = &sp;
           else
             FUnit.definitions.emplace_back(p, &sp);
         }
+      }
+      if (sameHere) // the nearest subprogram of this signature is the one defined
+        break;
     }
     Symbol s;
     s.kind = Symbol::Subs;
@@ -1069,6 +1084,14 @@ private:
         e.args.clear();
         return true;
       }
+      if (FUnit.kind == UnitKind::Trigger && !e.hasArgs &&
+          (first == "INSERTING" || first == "UPDATING" || first == "DELETING")) {
+        e.kind = EKind::Builtin;
+        e.builtin = first == "INSERTING" ? BiInserting : first == "UPDATING" ? BiUpdating
+                                                                              : BiDeleting;
+        e.type.kind = VType::Boolean;
+        return true;
+      }
       if ((first == "SYSDATE" || first == "USER" || first == "UID") && !e.hasArgs) {
         e.kind = EKind::Builtin;
         e.builtin = first == "SYSDATE" ? BiSysdate : BiUser;
@@ -1409,6 +1432,7 @@ private:
         for (SelectItem *item : s.columns) {
           q.columnTypes.push_back(item->expr->type.type);
           q.columnNames.push_back(item->name);
+          q.columnInfo.push_back(item->expr->type);
         }
         Emitter em(b.bindNames(), FCtx.user);
         q.sqlite = em.select(s);
@@ -1808,6 +1832,8 @@ private:
       guarded([&] {
         bindValue(*s.target, scope);
         requireTarget(*s.target);
+        if (s.target->kind == EKind::Bind)
+          s.target->type.kind = VType::RefCursor;
         if (s.target->type.kind != VType::RefCursor)
           wrongType(s.target->pos);
       });
@@ -1872,6 +1898,17 @@ private:
     FUnit.triggerColumns = b.columnsOf(o->owner, o->name);
     dependOn(o->owner, o->name, "TABLE");
     if (t.when) {
+      // WHEN names the rows without colons: new.sal, old.sal (or their REFERENCING names).
+      std::function<void(Expr &)> colons = [&](Expr &x) {
+        if (x.kind == EKind::Name && x.names.size() == 2 &&
+            (x.names[0] == t.newName || x.names[0] == t.oldName))
+          x.names[0] = x.names[0] == t.newName ? ":NEW" : ":OLD";
+        for (auto &o : x.operands)
+          colons(*o);
+        for (auto &a : x.args)
+          colons(*a.value);
+      };
+      colons(*t.when);
       try {
         bindCondition(*t.when, global);
       } catch (const BindAbort &) {

@@ -59,6 +59,9 @@ enum Builtin {
   BiTableDelete,
   BiSysdate,
   BiUser,
+  BiInserting, // trigger predicates
+  BiUpdating,
+  BiDeleting,
 };
 
 } // namespace localdb::plsql

@@ -553,6 +553,12 @@ Value Interp::builtin(const Expr &e, Frame &f) {
     v.s = storeDate(nowDate());
     return v;
   }
+  case BiInserting:
+    return Value::boolean(FTriggerEvent == 1);
+  case BiUpdating:
+    return Value::boolean(FTriggerEvent == 2);
+  case BiDeleting:
+    return Value::boolean(FTriggerEvent == 3);
   case BiUser:
     return Value::text(FSession.user());
   case BiRaiseApplicationError: {
@@ -1163,6 +1169,8 @@ Interp::Flow Interp::exec(const Stmt &s, Frame &f) {
         sqlite3_bind_pointer(c.stmt, static_cast<int>(s.sql->binds.size() + i + 1),
                              &c.counters[i], kRownumPointerType, nullptr);
       c.columnTypes = s.sql->columnTypes;
+      c.columnNames = s.sql->columnNames;
+      c.columnInfo = s.sql->columnInfo;
       c.isOpen = true;
       c.found = -1;
       c.rowCount = 0;

@@ -904,7 +904,8 @@ private:
       if (w == "OPEN") {
         advance();
         s->kind = SKind::Open;
-        s->target = name();
+        // OPEN :c FOR ...: a cursor variable of the caller (an anonymous block's bind).
+        s->target = cur().kind == Tok::Bind ? primary() : name();
         if (s->target->hasArgs) {
           // OPEN c(a, b): the arguments belong to the cursor.
           for (Arg &a : s->target->args)

@@ -77,6 +77,8 @@ struct CursorState {
   int found = -1; // -1 before the first fetch, 0 / 1 after
   int64_t rowCount = 0;
   std::vector<SqlType> columnTypes;
+  std::vector<std::string> columnNames; // a cursor variable handed to the caller is described
+  std::vector<TypeInfo> columnInfo;
   std::vector<RownumCounter> counters; // ROWNUM counters the open statement reads
   ~CursorState();
   void close();

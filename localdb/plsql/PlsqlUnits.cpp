@@ -488,6 +488,56 @@ void storeTrigger(sqlite3 *db, const CompiledUnit &cu, const std::string &owner,
   q.run(db);
 }
 
+// ---------------------------------------------------------------- trigger hooks
+
+// A row trigger fires through SQLite triggers on its table that call ora_trigger with the row's
+// old and new values; they run after SQLite has written the row, so a BEFORE trigger's changes
+// to :new are written back by rowid.
+std::string hookName(const std::string &owner, const std::string &name, char event) {
+  return quoteIdent("plsql$" + owner + "." + name + "$" + std::string(1, event));
+}
+
+void dropTriggerHooks(sqlite3 *db, const std::string &owner, const std::string &name) {
+  for (char ev : {'I', 'U', 'D'})
+    execSql(db, "DROP TRIGGER IF EXISTS " + hookName(owner, name, ev));
+}
+
+void rebuildTriggerHooks(sqlite3 *db, const std::string &owner, const std::string &name,
+                         const TriggerInfo *info) {
+  dropTriggerHooks(db, owner, name);
+  Query q(db, "SELECT trigger_type, triggering_event, table_owner, table_name, status FROM "
+              "ora_triggers WHERE owner = ?1 AND trigger_name = ?2");
+  q.bind(1, owner).bind(2, name);
+  if (!q.next())
+    return;
+  std::string type = q.text(0), events = q.text(1), tOwner = q.text(2), table = q.text(3);
+  if (q.text(4) != "ENABLED" || type.find("EACH ROW") == std::string::npos)
+    return; // statement triggers are kept in the dictionary but do not fire
+  std::vector<ColumnInfo> cols = loadColumns(db, tOwner, table);
+  if (cols.empty())
+    return;
+  std::string key = quoteText(owner + "." + name);
+  for (char ev : {'I', 'U', 'D'}) {
+    const char *word = ev == 'I' ? "INSERT" : ev == 'U' ? "UPDATE" : "DELETE";
+    if (events.find(word) == std::string::npos)
+      continue;
+    std::string args = key + ", " + std::to_string(ev == 'I' ? 1 : ev == 'U' ? 2 : 3) + ", " +
+                       (ev == 'D' ? "OLD" : "NEW") + ".rowid";
+    for (const ColumnInfo &c : cols)
+      args += ", " + (ev == 'D' ? std::string("NULL") : "NEW." + quoteIdent(c.name));
+    for (const ColumnInfo &c : cols)
+      args += ", " + (ev == 'I' ? std::string("NULL") : "OLD." + quoteIdent(c.name));
+    std::string of;
+    if (ev == 'U' && info && !info->updateColumns.empty()) {
+      for (const std::string &c : info->updateColumns)
+        of += (of.empty() ? " OF " : ", ") + quoteIdent(c);
+    }
+    execSql(db, "CREATE TRIGGER " + hookName(owner, name, ev) + " AFTER " + word + of + " ON " +
+                    physicalName(tOwner, table) + " FOR EACH ROW BEGIN SELECT ora_trigger(" +
+                    args + "); END");
+  }
+}
+
 // Stores and compiles a unit's source: returns whether it compiled cleanly.
 bool storeUnit(Session &s, const std::string &owner, const UnitHeader &h, const std::string &source,
                bool replaceSource) {
@@ -550,6 +600,7 @@ bool storeUnit(Session &s, const std::string &owner, const UnitHeader &h, const 
       } else {
         storeTrigger(db, *cu, owner, h.name);
       }
+      rebuildTriggerHooks(db, owner, h.name, &cu->unit->trigger);
     }
     // What used the old version must be compiled again; a new specification also
     // invalidates its body.
@@ -602,6 +653,7 @@ void dropUnit(Session &s, const UnitHeader &h) {
       Query d(db, "DELETE FROM ora_triggers WHERE owner = ?1 AND trigger_name = ?2");
       d.bind(1, owner).bind(2, h.name);
       d.run(db);
+      dropTriggerHooks(db, owner, h.name);
     }
     if (h.kind != UnitKind::PackageBody)
       invalidateDependants(db, owner, h.name);
@@ -622,6 +674,10 @@ int alterUnit(Session &s, UnitHeader h) {
     q.run(s.db());
     if (sqlite3_changes(s.db()) == 0)
       throw oraErrorArg(4080, h.name);
+    bool invalid = false;
+    auto cu = loadUnit(s, owner, h.name, "TRIGGER", invalid);
+    rebuildTriggerHooks(s.db(), owner, h.name, cu ? &cu->unit->trigger : nullptr);
+    bumpVersion(unitKey(owner, h.name, "TRIGGER"));
     return 0;
   }
   if (opt.compare(0, 7, "COMPILE") != 0)
@@ -662,8 +718,12 @@ int alterUnit(Session &s, UnitHeader h) {
 
 // ---------------------------------------------------------------- host binds
 
+Value readHostTable(const HostBind &b, const std::string &dateFormat);
+void writeHostTable(const HostBind &b, const Value &v, const std::string &dateFormat);
+
 Value readHost(const HostBind &b, const std::string &dateFormat) {
-  (void)dateFormat;
+  if (b.maxElements > 0)
+    return readHostTable(b, dateFormat);
   if ((b.indicator && *b.indicator < 0) || !b.value)
     return Value();
   const char *p = static_cast<const char *>(b.value);
@@ -711,6 +771,17 @@ Value readHost(const HostBind &b, const std::string &dateFormat) {
 }
 
 void writeHost(const HostBind &b, const Value &v, const std::string &dateFormat) {
+  if (b.maxElements > 0) {
+    writeHostTable(b, v, dateFormat);
+    return;
+  }
+  if (b.type == 102) {
+    if (v.t == VType::RefCursor && v.cur && v.cur->isOpen && b.receiveCursor)
+      b.receiveCursor(v.cur);
+    else if (v.t != VType::RefCursor && !v.isNull())
+      raise(6502);
+    return;
+  }
   if (v.isNull()) {
     if (!b.indicator)
       throw oraError(1405);
@@ -773,6 +844,56 @@ void writeHost(const HostBind &b, const Value &v, const std::string &dateFormat)
     *b.length = static_cast<uint16_t>(t.s.size());
   if (b.indicator)
     *b.indicator = 0;
+}
+
+// Element i of a host array as a bind of its own.
+HostBind hostElement(const HostBind &b, uint32_t i) {
+  HostBind e;
+  e.type = b.type;
+  e.valueLength = b.valueLength;
+  if (b.value)
+    e.value = static_cast<char *>(b.value) + static_cast<size_t>(std::max(0, b.valueLength)) * i;
+  e.indicator = b.indicator ? b.indicator + i : nullptr;
+  e.length = b.length ? b.length + i : nullptr;
+  e.returnCode = b.returnCode ? b.returnCode + i : nullptr;
+  return e;
+}
+
+const char *kTableOutOfRange =
+    "PL/SQL: index for PL/SQL table out of range for host language array";
+
+// A host array bound as a PL/SQL table: elements 1 .. the current length.
+Value readHostTable(const HostBind &b, const std::string &dateFormat) {
+  uint32_t n = b.currentElements ? *b.currentElements : 0;
+  if (n > b.maxElements)
+    raise(6513, kTableOutOfRange);
+  Value v;
+  v.t = VType::Table;
+  v.tab = std::make_shared<PlTable>();
+  for (uint32_t i = 0; i < n; ++i)
+    v.tab->elements[static_cast<int32_t>(i + 1)] = readHost(hostElement(b, i), dateFormat);
+  return v;
+}
+
+// A PL/SQL table back into the host array: element k at k - 1, missing ones NULL, the current
+// length the highest index. An index outside 1 .. the array's maximum is refused before
+// anything is written.
+void writeHostTable(const HostBind &b, const Value &v, const std::string &dateFormat) {
+  uint32_t n = 0;
+  if (v.t == VType::Table && v.tab && !v.tab->elements.empty()) {
+    int32_t low = v.tab->elements.begin()->first, high = v.tab->elements.rbegin()->first;
+    if (low < 1 || static_cast<uint32_t>(high) > b.maxElements)
+      raise(6513, kTableOutOfRange);
+    n = static_cast<uint32_t>(high);
+  } else if (!v.isNull() && v.t != VType::Table) {
+    raise(6502);
+  }
+  for (uint32_t i = 0; i < n; ++i) {
+    auto it = v.tab->elements.find(static_cast<int32_t>(i + 1));
+    writeHost(hostElement(b, i), it == v.tab->elements.end() ? Value() : it->second, dateFormat);
+  }
+  if (b.currentElements)
+    *b.currentElements = n;
 }
 
 OraError compileFailure(const CompiledUnit &cu) {
@@ -999,6 +1120,103 @@ void callStoredFunction(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
   }
 }
 
+Value fromSqlite(sqlite3_value *v, SqlType type) {
+  switch (sqlite3_value_type(v)) {
+  case SQLITE_NULL:
+    return Value();
+  case SQLITE_INTEGER:
+    return Value::integer(sqlite3_value_int64(v));
+  case SQLITE_FLOAT:
+    return Value::number(normalize(sqlite3_value_double(v)));
+  case SQLITE_BLOB:
+    return Value::text(std::string(static_cast<const char *>(sqlite3_value_blob(v)),
+                                   static_cast<size_t>(sqlite3_value_bytes(v))));
+  default: {
+    const char *t = reinterpret_cast<const char *>(sqlite3_value_text(v));
+    Value x = Value::text(t ? t : "");
+    if (type == SqlType::Date && !x.isNull())
+      x.t = VType::Date;
+    else if (type == SqlType::Number && !x.isNull())
+      x = toNumber(x);
+    return x;
+  }
+  }
+}
+
+bool sameValue(const Value &a, const Value &b) {
+  if (a.t != b.t)
+    return false;
+  if (a.t == VType::Number)
+    return a.n.isInt == b.n.isInt && a.n.i == b.n.i && a.n.d == b.n.d;
+  return a.s == b.s;
+}
+
+// ora_trigger(trigger, event, rowid, new values..., old values...): runs a row trigger.
+void fireTrigger(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+  Session *s = static_cast<Session *>(sqlite3_user_data(ctx));
+  std::string key = reinterpret_cast<const char *>(sqlite3_value_text(argv[0]));
+  size_t dot = key.find('.');
+  std::string owner = key.substr(0, dot), name = key.substr(dot + 1);
+  try {
+    bool invalid = false;
+    auto cu = loadUnit(*s, owner, name, "TRIGGER", invalid);
+    if (!cu)
+      throw oraErrorArg(4098, owner + "." + name);
+    const Unit &u = *cu->unit;
+    int event = sqlite3_value_int(argv[1]);
+    int64_t rowid = sqlite3_value_int64(argv[2]);
+    size_t n = static_cast<size_t>(argc - 3) / 2;
+    Record newRow, oldRow;
+    for (size_t i = 0; i < n; ++i) {
+      SqlType t = i < u.triggerColumns.size() ? u.triggerColumns[i].type : SqlType::Varchar2;
+      newRow.fields.push_back(fromSqlite(argv[3 + i], t));
+      oldRow.fields.push_back(fromSqlite(argv[3 + n + i], t));
+    }
+    // Columns the trigger knows but the hook does not pass (a table altered since) stay NULL.
+    newRow.fields.resize(std::max(n, u.triggerColumns.size()));
+    oldRow.fields.resize(newRow.fields.size());
+    std::vector<Value> before = newRow.fields;
+    Interp in(*s, stateOf(*s));
+    try {
+      in.runTrigger(u, event == 3 ? nullptr : &newRow, event == 1 ? nullptr : &oldRow, event);
+    } catch (const PlsqlError &e) {
+      OraError oe = runFailure(e);
+      oe.message += "\nORA-04088: error during execution of trigger '" + owner + "." + name + "'";
+      throw oe;
+    }
+    if (u.trigger.before && event != 3) {
+      // The BEFORE trigger's changes to :new go into the row just written.
+      std::string set;
+      std::vector<size_t> changed;
+      for (size_t i = 0; i < n && i < u.triggerColumns.size(); ++i)
+        if (!sameValue(before[i], newRow.fields[i])) {
+          set += (set.empty() ? "" : ", ") + quoteIdent(u.triggerColumns[i].name) + " = ?" +
+                 std::to_string(changed.size() + 1);
+          changed.push_back(i);
+        }
+      if (!changed.empty()) {
+        std::string tOwner = u.trigger.table.size() > 1 ? u.trigger.table[0] : u.owner;
+        std::string sql = "UPDATE " + physicalName(tOwner, u.trigger.table.back()) + " SET " +
+                          set + " WHERE rowid = ?" + std::to_string(changed.size() + 1);
+        sqlite3_stmt *st = s->takeStatement(sql);
+        for (size_t k = 0; k < changed.size(); ++k)
+          bindParam(st, static_cast<int>(k + 1), newRow.fields[changed[k]]);
+        sqlite3_bind_int64(st, static_cast<int>(changed.size() + 1), rowid);
+        int rc = sqlite3_step(st);
+        std::string m = rc == SQLITE_DONE ? "" : sqlite3_errmsg(s->db());
+        s->giveBackStatement(st);
+        if (rc != SQLITE_DONE)
+          throw oraCodeOf(m) ? OraError{oraCodeOf(m), m, -1} : sqliteError(s->db(), rc);
+      }
+    }
+    sqlite3_result_null(ctx);
+  } catch (const OraError &e) {
+    sqlite3_result_error(ctx, e.message.c_str(), -1);
+  } catch (const PlsqlError &e) {
+    sqlite3_result_error(ctx, runFailure(e).message.c_str(), -1);
+  }
+}
+
 struct InstallResolver {
   InstallResolver() { setStoredFunctionResolver(&resolveStoredFunction); }
 } gInstallResolver;
@@ -1013,6 +1231,8 @@ void attachSession(sqlite3 *db, Session *s) {
     gSessions[db] = s;
   }
   sqlite3_create_function_v2(db, "ora_plsql", -1, SQLITE_UTF8, s, callStoredFunction, nullptr,
+                             nullptr, nullptr);
+  sqlite3_create_function_v2(db, "ora_trigger", -1, SQLITE_UTF8, s, fireTrigger, nullptr,
                              nullptr, nullptr);
 }
 
@@ -1094,6 +1314,15 @@ std::vector<PlacedError> compileOnly(Session &s, const std::string &text, bool a
 
 std::vector<std::string> takeOutput(Session &s) {
   return stateOf(s).output.getLines(1000000);
+}
+
+std::shared_ptr<const Unit> storedUnit(Session &s, const std::string &owner,
+                                       const std::string &name, const std::string &type,
+                                       bool &invalid) {
+  std::shared_ptr<const CompiledUnit> cu = loadUnit(s, owner, name, type, invalid);
+  if (!cu)
+    return nullptr;
+  return std::shared_ptr<const Unit>(cu, cu->unit.get());
 }
 
 } // namespace localdb::plsql

@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,8 @@ class Session;
 }
 
 namespace localdb::plsql {
+
+struct CursorState;
 
 enum class PlsqlText { None, Block, Create, Drop, AlterCompile };
 
@@ -33,6 +36,8 @@ struct HostBind {
   uint16_t *returnCode = nullptr;
   uint32_t maxElements = 0;
   uint32_t *currentElements = nullptr;
+  // External type 102: takes the cursor variable the block opened for the caller to fetch.
+  std::function<void(std::shared_ptr<CursorState>)> receiveCursor;
 };
 using HostBindLookup = std::function<bool(const std::string &name, HostBind &out)>;
 
@@ -58,5 +63,11 @@ void detachSession(sqlite3 *db);
 
 // The DBMS_OUTPUT lines of a logon not yet read (for tests and the program's output window).
 std::vector<std::string> takeOutput(Session &s);
+
+// A stored unit's compiled tree (a procedure, a function or a package specification), kept
+// alive by the handle; null when it does not exist. invalid: it exists but does not compile.
+std::shared_ptr<const Unit> storedUnit(Session &s, const std::string &owner,
+                                       const std::string &name, const std::string &type,
+                                       bool &invalid);
 
 } // namespace localdb::plsql

@@ -182,3 +182,49 @@ begin
 end;)");
   EXPECT_EQ(output(), std::vector<std::string>{"321 6 9 nine unknown 2"});
 }
+
+TEST_F(PlsqlRun, RowTriggers) {
+  run("create table audit_log (msg varchar2(100))");
+  EXPECT_EQ(run(R"(create or replace trigger emp_biu before insert or update of sal on emp for each row
+begin
+  if inserting then
+    :new.ename := upper(:new.ename);
+    insert into audit_log values ('ins ' || :new.ename);
+  elsif updating then
+    if :new.sal < :old.sal then
+      raise_application_error(-20100, 'no pay cuts');
+    end if;
+    insert into audit_log values ('upd ' || :old.sal || '->' || :new.sal);
+  end if;
+end;)"),
+            0);
+  EXPECT_EQ(column("SELECT trigger_type || '|' || triggering_event || '|' || table_name || '|' || "
+                   "status FROM ora_triggers"),
+            std::vector<std::string>{"BEFORE EACH ROW|INSERT OR UPDATE|EMP|ENABLED"});
+  run("insert into emp (empno, ename, sal) values (1, 'smith jr', 100)");
+  run("update emp set sal = sal + 1 where empno = 7839");
+  // A failing trigger fails the statement and undoes its effect.
+  EXPECT_EQ(error("update emp set sal = sal - 1 where deptno = 10"),
+            "ORA-20100: no pay cuts\nORA-06512: at \"SCOTT.EMP_BIU\", line 8\nORA-04088: error "
+            "during execution of trigger 'SCOTT.EMP_BIU'");
+  run("update emp set comm = 1 where empno = 7839"); // not a column of UPDATE OF
+  run("create or replace trigger dept_ad after delete on dept for each row when (old.deptno > 30)"
+      "\nbegin\n  insert into audit_log values ('del ' || :old.dname);\nend;");
+  run("delete from dept where deptno = 40");
+  EXPECT_EQ(column("SELECT msg FROM \"SCOTT.AUDIT_LOG\" ORDER BY rowid"),
+            (std::vector<std::string>{"ins SMITH JR", "upd 5000->5001", "del OPERATIONS"}));
+  EXPECT_EQ(column("SELECT sal FROM \"SCOTT.EMP\" WHERE empno IN (7839, 7782) ORDER BY empno"),
+            (std::vector<std::string>{"2450", "5001"}));
+  // Disabled, it does not fire; an invalid one fails the statement.
+  run("alter trigger dept_ad disable");
+  run("insert into dept values (50, 'X', 'Y')");
+  run("delete from dept where deptno = 50");
+  EXPECT_EQ(column("SELECT count(*) FROM \"SCOTT.AUDIT_LOG\""), std::vector<std::string>{"3"});
+  EXPECT_EQ(run("create or replace trigger bad before insert on dept for each row begin nosuch; "
+                "end;"),
+            0x20);
+  EXPECT_EQ(error("insert into dept values (77, 'x', 'y')"),
+            "ORA-04098: trigger 'SCOTT.BAD' is invalid and failed re-validation");
+  run("drop trigger bad");
+  run("insert into dept values (77, 'x', 'y')");
+}
