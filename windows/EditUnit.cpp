@@ -381,9 +381,7 @@ void TEditForm::EditCopyItemClick() { Editor->CopyToClipboard(); }
 void TEditForm::EditPasteItemClick() { Editor->PasteFromClipboard(); }
 void TEditForm::EditDeleteItemClick() { Editor->KeyDown(vkDelete, 0); }
 void TEditForm::EditSelectAllItemClick() { Editor->SelectAll(); }
-// Paste Object and Go to Line Number come with their dialogs.
-void TEditForm::EditPasteObjectItemClick() {}
-void TEditForm::SearchGotoLineNumberItemClick() {}
+// Paste Object and Go to Line Number: EditUnitObjects.cpp.
 
 // ---- Activation, status line, configuration, colouring ---------------------------------------
 
