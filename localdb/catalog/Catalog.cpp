@@ -6,6 +6,7 @@
 #include <map>
 #include <set>
 
+#include "localdb/catalog/KeptStatements.h"
 #include "localdb/catalog/Privileges.h"
 #include "localdb/sql/OraError.h"
 
@@ -842,13 +843,11 @@ void addConstraint(sqlite3 *db, const ConstraintDef &c) {
 std::vector<ColumnInfo> loadColumns(sqlite3 *db, const std::string &owner,
                                     const std::string &table) {
   std::vector<ColumnInfo> out;
-  sqlite3_stmt *st = nullptr;
-  if (sqlite3_prepare_v2(db,
-                         "SELECT column_name, data_type, data_length, data_precision, "
-                         "data_scale, nullable, data_default FROM ora_tab_columns WHERE owner = "
-                         "?1 AND table_name = ?2 ORDER BY column_id",
-                         -1, &st, nullptr) != SQLITE_OK)
-    throw oraErrorText(3001, std::string("catalog: ") + sqlite3_errmsg(db));
+  static const char *const kSql =
+      "SELECT column_name, data_type, data_length, data_precision, data_scale, nullable, "
+      "data_default FROM ora_tab_columns WHERE owner = ?1 AND table_name = ?2 ORDER BY column_id";
+  sqlite3_stmt *st = keptStatement(db, kSql);
+  KeptReset done{st};
   sqlite3_bind_text(st, 1, owner.c_str(), -1, SQLITE_TRANSIENT);
   sqlite3_bind_text(st, 2, table.c_str(), -1, SQLITE_TRANSIENT);
   while (sqlite3_step(st) == SQLITE_ROW) {
@@ -864,7 +863,6 @@ std::vector<ColumnInfo> loadColumns(sqlite3 *db, const std::string &owner,
       c.defaultText = reinterpret_cast<const char *>(d);
     out.push_back(c);
   }
-  sqlite3_finalize(st);
   return out;
 }
 

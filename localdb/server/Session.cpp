@@ -7,6 +7,7 @@
 #include <deque>
 
 #include "localdb/catalog/Catalog.h"
+#include "localdb/catalog/KeptStatements.h"
 #include "localdb/plsql/PlsqlUnits.h"
 #include "localdb/server/Server.h"
 #include "localdb/sql/SqlFunctions.h"
@@ -57,8 +58,10 @@ Session::~Session() {
   plsqlState.reset(); // its open cursors give their statements back first
   plsql::detachSession(FDb);
   dropStatements();
-  if (FDb)
+  if (FDb) {
+    releaseKeptStatements(FDb);
     sqlite3_close_v2(FDb);
+  }
   giveBackWriterTurn();
 }
 
@@ -99,12 +102,12 @@ void Session::giveBackStatement(sqlite3_stmt *st) {
 }
 
 int Session::schemaVersion() {
-  sqlite3_stmt *st = nullptr;
+  static const char *const kSql = "PRAGMA schema_version";
+  sqlite3_stmt *st = keptStatement(FDb, kSql);
   int v = -1;
-  if (sqlite3_prepare_v2(FDb, "PRAGMA schema_version", -1, &st, nullptr) == SQLITE_OK &&
-      sqlite3_step(st) == SQLITE_ROW)
+  if (sqlite3_step(st) == SQLITE_ROW)
     v = sqlite3_column_int(st, 0);
-  sqlite3_finalize(st);
+  sqlite3_reset(st);
   return v;
 }
 
@@ -279,6 +282,7 @@ void Session::close() {
 
 void Session::closeDb() {
   std::lock_guard<std::mutex> lock(FBreakLock);
+  releaseKeptStatements(FDb);
   sqlite3_close_v2(FDb);
   FDb = nullptr;
   FInTransaction = false;
@@ -344,6 +348,7 @@ std::shared_ptr<Session> logon(const std::string &uid, const std::string *pswd,
   }
   sqlite3_finalize(st);
   if (stored.empty() || !checkPassword(password, stored)) {
+    releaseKeptStatements(db);
     sqlite3_close_v2(db);
     throw oraError(1017);
   }

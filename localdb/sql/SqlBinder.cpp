@@ -5,6 +5,7 @@
 #include <cstring>
 #include <set>
 
+#include "localdb/catalog/KeptStatements.h"
 #include "localdb/catalog/Privileges.h"
 #include "localdb/sql/OraError.h"
 #include "localdb/sql/OraNumber.h"
@@ -244,17 +245,16 @@ std::optional<ObjectRef> Binder::findObject(const std::vector<std::string> &name
   for (int hop = 0; hop < 16; ++hop) {
     std::string owner = name.size() > 1 ? name[0] : FSchema.back();
     std::string obj = name.back();
-    sqlite3_stmt *st = nullptr;
-    sqlite3_prepare_v2(FDb,
-                       "SELECT object_type FROM ora_objects WHERE owner = ?1 AND object_name = ?2 "
-                       "AND object_type IN ('TABLE','VIEW','SEQUENCE','SYNONYM')",
-                       -1, &st, nullptr);
+    static const char *const kObjectSql =
+        "SELECT object_type FROM ora_objects WHERE owner = ?1 AND object_name = ?2 AND "
+        "object_type IN ('TABLE','VIEW','SEQUENCE','SYNONYM')";
+    sqlite3_stmt *st = keptStatement(FDb, kObjectSql);
     sqlite3_bind_text(st, 1, owner.c_str(), -1, SQLITE_TRANSIENT);
     sqlite3_bind_text(st, 2, obj.c_str(), -1, SQLITE_TRANSIENT);
     std::string type;
     if (sqlite3_step(st) == SQLITE_ROW)
       type = reinterpret_cast<const char *>(sqlite3_column_text(st, 0));
-    sqlite3_finalize(st);
+    sqlite3_reset(st);
     std::string synOwner = owner;
     if (type.empty()) {
       if (name.size() > 1)
