@@ -3,6 +3,9 @@
 #include "app/MainUnit.h"
 #include "app/OptionsUnit.h"
 #include "classes/Application.h"
+#include "windows/ChooseProcedureUnit.h"
+#include "windows/CompileForm.h"
+#include "windows/GotoUnit.h"
 
 #include <cstdio>
 
@@ -23,7 +26,11 @@ int main(int argc, char *argv[]) {
   }
   Application.setApplicationName("Tessaly");
   TMainForm Main; // loads the client library, the configuration and the window position
-  new TOptionsForm(&Main); // the shared dialogs, reused for every opening
+  // The shared dialogs, reused for every opening; the main window owns them.
+  CompileForm();
+  GotoForm();
+  new TOptionsForm(&Main);
+  ChooseProcedureForm();
   Main.show(); // brings the saved desktop back
   OpenCommandLineFiles(Main, Line.Files);
   return Application.exec();
