@@ -637,7 +637,7 @@ private:
         break;
       bool sameHere = false;
       for (const Subprogram *p : found->second.subs) {
-        if (!sameSignature(*p, sp))
+        if (p == &sp || !sameSignature(*p, sp))
           continue;
         sameHere = true;
         if (!p->body) {

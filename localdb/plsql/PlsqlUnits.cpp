@@ -947,11 +947,16 @@ int runBlock(Session &s, const std::string &text, const HostBindLookup &binds,
   const Unit &u = *cu->unit;
   HostValues host;
   std::vector<HostBind> slots(u.bindNames.size());
-  for (size_t i = 0; i < u.bindNames.size(); ++i) {
-    if (!binds || !binds(u.bindNames[i], slots[i]))
-      throw oraError(1008);
-    host.values.push_back(readHost(slots[i], s.dateFormat));
-    host.assigned.push_back(false);
+  // A host value that does not fit fails as the block would, not as an internal error.
+  try {
+    for (size_t i = 0; i < u.bindNames.size(); ++i) {
+      if (!binds || !binds(u.bindNames[i], slots[i]))
+        throw oraError(1008);
+      host.values.push_back(readHost(slots[i], s.dateFormat));
+      host.assigned.push_back(false);
+    }
+  } catch (const PlsqlError &e) {
+    throw runFailure(e);
   }
   s.clearBreak();
   Interp in(s, st);
@@ -960,9 +965,13 @@ int runBlock(Session &s, const std::string &text, const HostBindLookup &binds,
   } catch (const PlsqlError &e) {
     throw runFailure(e);
   }
-  for (size_t i = 0; i < slots.size(); ++i)
-    if (host.assigned[i])
-      writeHost(slots[i], host.values[i], s.dateFormat);
+  try {
+    for (size_t i = 0; i < slots.size(); ++i)
+      if (host.assigned[i])
+        writeHost(slots[i], host.values[i], s.dateFormat);
+  } catch (const PlsqlError &e) {
+    throw runFailure(e);
+  }
   return 0;
 }
 

@@ -9,6 +9,7 @@
 
 #include "localdb/catalog/Catalog.h"
 #include "localdb/catalog/Ddl.h"
+#include "localdb/plsql/PlsqlRuntime.h"
 #include "localdb/plsql/PlsqlUnits.h"
 #include "localdb/sql/OraDate.h"
 #include "localdb/sql/OraNumber.h"
@@ -40,7 +41,9 @@ struct BindSlot {
   int type = 1;
   int16_t *indicators = nullptr;
   uint16_t *lengths = nullptr;
+  uint16_t *returnCodes = nullptr;
   uint32_t maxElements = 0;
+  uint32_t *currentElements = nullptr;
 };
 
 struct DefineSlot {
@@ -99,16 +102,15 @@ std::string bindKey(std::string name) {
   return name;
 }
 
-DescribeInfo describeItem(const SelectItem &item) {
+DescribeInfo describeColumn(const std::string &name, const TypeInfo &t) {
   DescribeInfo d;
-  const TypeInfo &t = item.expr->type;
   SqlType type = t.type == SqlType::Unknown ? SqlType::Varchar2 : t.type;
   ColumnInfo c;
   c.type = type;
   c.length = t.length;
   c.precision = t.precision;
   c.scale = t.scale;
-  d.name = item.name;
+  d.name = name;
   d.dbtype = static_cast<int>(type);
   d.displaySize = displaySize(c);
   switch (type) {
@@ -130,6 +132,10 @@ DescribeInfo describeItem(const SelectItem &item) {
   return d;
 }
 
+DescribeInfo describeItem(const SelectItem &item) {
+  return describeColumn(item.name, item.expr->type);
+}
+
 } // namespace
 
 struct Cursor::Impl {
@@ -146,11 +152,21 @@ struct Cursor::Impl {
   std::vector<RownumCounter> counters;
   enum { Idle, Fetching, Done } state = Idle;
   plsql::PlsqlText plsql = plsql::PlsqlText::None; // a block or a unit's DDL: PL/SQL runs it
+  // An adopted cursor variable: it owns stmt, which is never given back to the session.
+  std::shared_ptr<plsql::CursorState> refCursor;
+  std::vector<std::pair<void *, std::shared_ptr<plsql::CursorState>>> opened;
   int runPlsql(Session &s, bool compileOnly);
+  void releaseStatement(Session &s) {
+    if (stmt && !refCursor)
+      s.giveBackStatement(stmt);
+    stmt = nullptr;
+    refCursor.reset();
+  }
 };
 
 // PL/SQL text runs in the PL/SQL engine, with this cursor's binds as the block's variables.
 int Cursor::Impl::runPlsql(Session &s, bool compileOnly) {
+  opened.clear();
   return plsql::runPlsql(
       s, text,
       [this](const std::string &name, plsql::HostBind &out) {
@@ -163,7 +179,15 @@ int Cursor::Impl::runPlsql(Session &s, bool compileOnly) {
         out.type = b.type;
         out.indicator = b.indicators;
         out.length = b.lengths;
+        out.returnCode = b.returnCodes;
         out.maxElements = b.maxElements;
+        out.currentElements = b.currentElements;
+        if (b.type == 102 && b.value) {
+          void *area = b.value;
+          out.receiveCursor = [this, area](std::shared_ptr<plsql::CursorState> c) {
+            opened.emplace_back(area, std::move(c));
+          };
+        }
         return true;
       },
       compileOnly);
@@ -172,9 +196,47 @@ int Cursor::Impl::runPlsql(Session &s, bool compileOnly) {
 Cursor::Cursor(std::shared_ptr<Session> session)
     : FSession(std::move(session)), FImpl(std::make_unique<Impl>()) {}
 
-Cursor::~Cursor() {
-  if (FImpl->stmt)
-    FSession->giveBackStatement(FImpl->stmt);
+Cursor::~Cursor() { FImpl->releaseStatement(*FSession); }
+
+void Cursor::adopt(std::shared_ptr<plsql::CursorState> state) {
+  Impl &m = *FImpl;
+  m.releaseStatement(*FSession);
+  m.text.clear();
+  m.parsed = true;
+  m.ddlDone = m.ranDdl = false;
+  m.binds.clear();
+  m.slots.clear();
+  m.slotsFor = nullptr;
+  m.defines.clear();
+  m.counters.clear();
+  m.opened.clear();
+  m.plsql = plsql::PlsqlText::None;
+  auto cs = std::make_shared<CompiledStatement>();
+  cs->ast = std::make_unique<Statement>(StmtKind::Select);
+  for (size_t i = 0; i < state->columnTypes.size(); ++i) {
+    TypeInfo t;
+    if (i < state->columnInfo.size())
+      t = state->columnInfo[i];
+    else
+      t.type = state->columnTypes[i];
+    cs->columns.push_back(
+        describeColumn(i < state->columnNames.size() ? state->columnNames[i] : std::string(), t));
+    cs->columnTypes.push_back(state->columnTypes[i]);
+  }
+  m.compiled = std::move(cs);
+  m.stmt = state->stmt;
+  m.state = m.stmt ? Impl::Fetching : Impl::Idle;
+  m.refCursor = std::move(state);
+  functionCode = 4; // SELECT
+  rowsProcessed = 0;
+  parseErrorOffset = 0;
+  warningFlags = 0;
+}
+
+std::vector<std::pair<void *, std::shared_ptr<plsql::CursorState>>> Cursor::takeOpenedCursors() {
+  std::vector<std::pair<void *, std::shared_ptr<plsql::CursorState>>> out;
+  out.swap(FImpl->opened);
+  return out;
 }
 
 namespace {
@@ -263,10 +325,7 @@ void ensureCompiled(Session &s, Cursor::Impl &m);
 
 void Cursor::parse(const char *text, size_t length, bool deferred) {
   Impl &m = *FImpl;
-  if (m.stmt) {
-    FSession->giveBackStatement(m.stmt);
-    m.stmt = nullptr;
-  }
+  m.releaseStatement(*FSession);
   m.text.assign(text, length);
   m.parsed = true;
   m.compiled.reset();
@@ -321,8 +380,8 @@ void ensureCompiled(Session &s, Cursor::Impl &m) {
 } // namespace
 
 void Cursor::bind(const std::string &name, void *value, int valueLength, int externalType,
-                  int16_t *indicators, uint16_t *lengths, uint16_t *, uint32_t maxElements,
-                  uint32_t *currentElements) {
+                  int16_t *indicators, uint16_t *lengths, uint16_t *returnCodes,
+                  uint32_t maxElements, uint32_t *currentElements) {
   std::string key = bindKey(name);
   if (key.empty())
     throw oraError(1036);
@@ -357,8 +416,9 @@ void Cursor::bind(const std::string &name, void *value, int valueLength, int ext
   b.type = externalType;
   b.indicators = indicators;
   b.lengths = lengths;
+  b.returnCodes = returnCodes;
   b.maxElements = maxElements;
-  (void)currentElements;
+  b.currentElements = currentElements;
   // Rebinding a known name updates its slot in place (map nodes stay put), so the statement's
   // resolved slots stay valid; a new name has them resolved again.
   if (FImpl->binds.insert_or_assign(std::move(key), b).second)

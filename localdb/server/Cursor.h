@@ -3,10 +3,15 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "localdb/sql/OraError.h"
 #include "localdb/server/Session.h"
+
+namespace localdb::plsql {
+struct CursorState;
+}
 
 namespace localdb {
 
@@ -50,6 +55,13 @@ public:
   int executeFetch(uint32_t rows, bool cancel, bool exact);
   int fetch(uint32_t rows);
   void cancel();
+
+  // A cursor variable a PL/SQL block opened becomes this cursor's query: describe and fetch
+  // read it from the row it has reached; the statement stays the variable's.
+  void adopt(std::shared_ptr<plsql::CursorState> state);
+  // The cursor variables the last execute opened for binds of external type 102, each with the
+  // caller's cursor data area it was bound to (the area's address as obndra gave it).
+  std::vector<std::pair<void *, std::shared_ptr<plsql::CursorState>>> takeOpenedCursors();
 
   struct Impl;
 

@@ -8,11 +8,13 @@
 #include <new>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #pragma GCC visibility push(default)
 #include "db/OciCalls.h"
 #pragma GCC visibility pop
 
+#include "localdb/plsql/PlsqlDescribe.h"
 #include "localdb/server/Cursor.h"
 #include "localdb/sql/OraError.h"
 #include "localdb/server/Session.h"
@@ -191,6 +193,32 @@ template <class F> sword onCursor(Cda_Def *cda, F f) {
   }
   writeCursor(cda->area, *c, rc);
   return rc;
+}
+
+// The cursor variables an execute opened for binds of external type 102 become the cursors of
+// the data areas bound: an area that holds a cursor of this logon takes the query in place
+// (its handle stays valid), any other gets a new cursor. Runs under the logon's lock.
+void adoptOpenedCursors(Cursor &c) {
+  for (auto &[area, state] : c.takeOpenedCursors()) {
+    Cda_Def *cda = static_cast<Cda_Def *>(area);
+    std::shared_ptr<Cursor> target = findCursor(cda->area);
+    if (target.get() == &c)
+      throw oraError(1001); // a cursor cannot receive its own block's result
+    if (!target || target->session() != c.session()) {
+      target = std::make_shared<Cursor>(c.session());
+      Registry &r = registry();
+      uint64_t id;
+      {
+        std::lock_guard<std::mutex> lock(r.mutex);
+        id = r.next++;
+        r.cursors[id] = target;
+      }
+      std::memset(cda->area, 0, 16);
+      setHandle(cda->area, kCdaMagic, id);
+    }
+    target->adopt(std::move(state));
+    writeCursor(cda->area, *target, 0);
+  }
 }
 
 } // namespace
@@ -438,23 +466,65 @@ sword odescr(Cda_Def *cursor, sword pos, sb4 *dbsize, sb2 *dbtype, sb1 *cbuf, sb
   });
 }
 
-sword odessp(Lda_Def *lda, text *objnam, size_t onlen, ub1 *, size_t, ub1 *, size_t, ub2 *, ub2 *,
-             ub2 *, text (*)[30], ub2 *, ub2 *, ub1 *, ub1 *, ub4 *, sb2 *, sb2 *, ub1 *, ub4 *,
-             ub4 *arrsiz) {
-  return onSession(lda, [&](Session &) -> int {
-    std::string name = cstr(objnam, onlen == static_cast<size_t>(-1) ? -1 : sword(onlen));
-    for (char &ch : name)
-      ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+sword odessp(Lda_Def *lda, text *objnam, size_t onlen, ub1 *, size_t, ub1 *, size_t, ub2 *ovrld,
+             ub2 *pos, ub2 *level, text (*argnm)[30], ub2 *arnlen, ub2 *dtype, ub1 *defsup,
+             ub1 *mode, ub4 *dtsiz, sb2 *prec, sb2 *scale, ub1 *radix, ub4 *spare, ub4 *arrsiz) {
+  // The room is read before anything else: every array holds *arrsiz entries, no more.
+  const ub4 room = arrsiz ? *arrsiz : 0;
+  if (arrsiz)
+    *arrsiz = 0;
+  return onSession(lda, [&](Session &s) -> int {
+    std::string name =
+        cstr(objnam, onlen == static_cast<size_t>(-1) ? -1 : sword(std::min<size_t>(onlen, 65535)));
+    std::vector<plsql::DescribedArgument> entries = plsql::describeProcedure(s, name);
+    // A description longer than the caller's arrays is refused whole, never written past them.
+    if (entries.size() > room)
+      throw oraErrorText(6513,
+                         "PL/SQL: index for PL/SQL table out of range for host language array");
+    for (size_t i = 0; i < entries.size(); ++i) {
+      const plsql::DescribedArgument &e = entries[i];
+      if (ovrld)
+        ovrld[i] = static_cast<ub2>(e.overload);
+      if (pos)
+        pos[i] = static_cast<ub2>(e.position);
+      if (level)
+        level[i] = static_cast<ub2>(e.level);
+      size_t n = std::min<size_t>(e.name.size(), 30);
+      if (argnm) {
+        std::memset(argnm[i], ' ', 30);
+        std::memcpy(argnm[i], e.name.data(), n);
+      }
+      if (arnlen)
+        arnlen[i] = static_cast<ub2>(n);
+      if (dtype)
+        dtype[i] = static_cast<ub2>(e.type);
+      if (defsup)
+        defsup[i] = e.hasDefault ? 1 : 0;
+      if (mode)
+        mode[i] = static_cast<ub1>(e.mode);
+      if (dtsiz)
+        dtsiz[i] = e.size;
+      if (prec)
+        prec[i] = static_cast<sb2>(e.precision);
+      if (scale)
+        scale[i] = static_cast<sb2>(e.scale);
+      if (radix)
+        radix[i] = static_cast<ub1>(e.radix);
+      if (spare)
+        spare[i] = 0;
+    }
     if (arrsiz)
-      *arrsiz = 0;
-    // No stored procedures exist until PL/SQL compiles.
-    throw oraErrorArg(4043, name);
+      *arrsiz = static_cast<ub4>(entries.size());
+    return 0;
   });
 }
 
 sword oexfet(Cda_Def *cursor, ub4 nrows, sword cancel, sword exact) {
-  return onCursor(cursor,
-                  [&](Cursor &c) { return c.executeFetch(nrows, cancel != 0, exact != 0); });
+  return onCursor(cursor, [&](Cursor &c) {
+    int rc = c.executeFetch(nrows, cancel != 0, exact != 0);
+    adoptOpenedCursors(c);
+    return rc;
+  });
 }
 
 sword ofen(Cda_Def *cursor, sword nrows) {
@@ -462,7 +532,11 @@ sword ofen(Cda_Def *cursor, sword nrows) {
 }
 
 sword oexn(Cda_Def *cursor, sword iters, sword rowoff) {
-  return onCursor(cursor, [&](Cursor &c) { return c.execute(iters, rowoff); });
+  return onCursor(cursor, [&](Cursor &c) {
+    int rc = c.execute(iters, rowoff);
+    adoptOpenedCursors(c);
+    return rc;
+  });
 }
 
 sword ocan(Cda_Def *cursor) {
