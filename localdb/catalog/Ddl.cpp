@@ -1185,6 +1185,28 @@ void executeDdl(sqlite3 *db, const std::string &user, Statement &s) {
   default:
     break;
   }
+  // Stored PL/SQL that used a dropped, altered or replaced table or view is compiled again on
+  // its next use.
+  std::vector<std::string> changed;
+  if (s.kind == StmtKind::Drop)
+    changed = static_cast<DropStmt &>(s).name;
+  else if (s.kind == StmtKind::AlterTable)
+    changed = static_cast<AlterTableStmt &>(s).name;
+  else if (s.kind == StmtKind::CreateView)
+    changed = static_cast<CreateViewStmt &>(s).name;
+  else if (s.kind == StmtKind::Rename)
+    changed = {static_cast<RenameStmt &>(s).from};
+  if (!changed.empty()) {
+    std::string owner = changed.size() > 1 ? changed[0] : user;
+    sqlite3_exec(db,
+                 ("UPDATE ora_objects SET status = 'INVALID' WHERE EXISTS (SELECT 1 FROM "
+                  "ora_dependencies d WHERE d.owner = ora_objects.owner AND d.name = "
+                  "ora_objects.object_name AND d.type = ora_objects.object_type AND "
+                  "d.referenced_owner = " +
+                  q(owner) + " AND d.referenced_name = " + q(changed.back()) + ")")
+                     .c_str(),
+                 nullptr, nullptr, nullptr);
+  }
 }
 
 bool mapConstraintError(sqlite3 *db, const std::string &m, OraError &out) {

@@ -1436,6 +1436,7 @@ private:
         }
         Emitter em(b.bindNames(), FCtx.user);
         q.sqlite = em.select(s);
+        queryDependencies(s);
         break;
       }
       case StmtKind::Insert: {
@@ -1506,6 +1507,22 @@ private:
     }
     FSql = nullptr;
     return true;
+  }
+
+  // The tables and views a query reads (its FROM clauses, inline views and set operands).
+  void queryDependencies(const Select &s) {
+    if (s.block) {
+      for (const auto &t : s.block->tables) {
+        if (!t->owner.empty() && !t->name.empty())
+          dependOn(t->owner, t->name, t->isBase ? "TABLE" : "VIEW");
+        if (t->query && t->owner.empty())
+          queryDependencies(*t->query);
+      }
+    }
+    if (s.left)
+      queryDependencies(*s.left);
+    if (s.right)
+      queryDependencies(*s.right);
   }
 
   bool hostName(localdb::Expr &x, SqlStmt &q, Scope *scope) {

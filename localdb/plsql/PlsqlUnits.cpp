@@ -101,6 +101,8 @@ struct UnitState : State {
   std::map<std::string, std::shared_ptr<const CompiledUnit>> units; // by owner.name.type
   std::map<std::string, std::shared_ptr<const CompiledUnit>> blocks; // anonymous, by text
   long generation = -1;
+  int schemaVersion = -1;
+  std::vector<std::shared_ptr<const CompiledUnit>> recompiled; // INVALID units that now compile
   std::set<std::string> compiling; // guards against units that reach themselves
 };
 
@@ -124,6 +126,8 @@ std::string typeText(UnitKind k) {
 }
 
 class Resolver;
+void storeErrorsAndDeps(sqlite3 *db, const CompiledUnit &cu, const std::string &owner,
+                        const std::string &name, const std::string &type);
 std::shared_ptr<const CompiledUnit> compileText(Session &s, const std::string &owner,
                                                 const std::string &text, bool anonymous);
 
@@ -147,7 +151,9 @@ std::shared_ptr<const CompiledUnit> loadUnit(Session &s, const std::string &owne
   }
   std::string stamp = ddl + "/" + status + "/" + std::to_string(versionOf(key));
   auto it = st.units.find(key);
-  if (it != st.units.end() && it->second->stamp == stamp) {
+  // An INVALID unit is compiled again at each use until it compiles (what it used may be back).
+  if (it != st.units.end() && it->second->stamp == stamp &&
+      (status == "VALID" || it->second->valid())) {
     if (!it->second->valid())
       invalid = true;
     return it->second->valid() ? it->second : nullptr;
@@ -172,6 +178,8 @@ std::shared_ptr<const CompiledUnit> loadUnit(Session &s, const std::string &owne
   }
   st.compiling.erase(key);
   const_cast<CompiledUnit &>(*cu).stamp = stamp;
+  if (status != "VALID" && cu->valid())
+    st.recompiled.push_back(cu); // the dictionary learns it when no transaction is open
   st.units[key] = cu;
   if (!cu->valid()) {
     invalid = true;
@@ -918,18 +926,45 @@ OraError runFailure(const PlsqlError &e) {
   return OraError{code, m, -1};
 }
 
-void syncGeneration(UnitState &st) {
+// Compiled blocks hold on to what they were compiled against: any unit change in this process
+// or any schema change of the file makes them compile again.
+void syncGeneration(Session &s, UnitState &st) {
   long g = gGeneration.load();
-  if (st.generation != g) {
+  int schema = 0;
+  sqlite3_stmt *q = nullptr;
+  if (sqlite3_prepare_v2(s.db(), "PRAGMA schema_version", -1, &q, nullptr) == SQLITE_OK &&
+      sqlite3_step(q) == SQLITE_ROW)
+    schema = sqlite3_column_int(q, 0);
+  sqlite3_finalize(q);
+  if (st.generation != g || st.schemaVersion != schema) {
     st.blocks.clear();
     st.generation = g;
+    st.schemaVersion = schema;
+  }
+}
+
+// Units an automatic recompile made whole are VALID again in the dictionary, written outside
+// any transaction of the caller's (inside one, they stay INVALID there and compile again).
+void markRecompiled(Session &s, UnitState &st) {
+  if (st.recompiled.empty() || !sqlite3_get_autocommit(s.db()))
+    return;
+  std::vector<std::shared_ptr<const CompiledUnit>> units;
+  units.swap(st.recompiled);
+  if (sqlite3_exec(s.db(), "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
+    return;
+  try {
+    for (const auto &cu : units)
+      storeErrorsAndDeps(s.db(), *cu, cu->owner, cu->name, cu->type);
+    s.exec("COMMIT");
+  } catch (...) {
+    sqlite3_exec(s.db(), "ROLLBACK", nullptr, nullptr, nullptr);
   }
 }
 
 int runBlock(Session &s, const std::string &text, const HostBindLookup &binds,
              bool compileOnlyFlag) {
   UnitState &st = stateOf(s);
-  syncGeneration(st);
+  syncGeneration(s, st);
   std::shared_ptr<const CompiledUnit> cu;
   auto it = st.blocks.find(text);
   if (it != st.blocks.end()) {
@@ -938,8 +973,10 @@ int runBlock(Session &s, const std::string &text, const HostBindLookup &binds,
     cu = compileText(s, s.user(), text, true);
     if (st.blocks.size() > 64)
       st.blocks.clear();
-    st.blocks[text] = cu;
+    if (cu->valid()) // a failing block is compiled again: what it lacked may exist next time
+      st.blocks[text] = cu;
   }
+  markRecompiled(s, st);
   if (!cu->valid())
     throw compileFailure(*cu);
   if (compileOnlyFlag)

@@ -199,6 +199,17 @@ TEST_F(PlsqlUnits, DependantsBecomeInvalidAndRecompile) {
             "ORA-06550: line 1, column 7:\nPL/SQL: Statement ignored");
   run("alter procedure callee compile");
   EXPECT_EQ(status("CALLEE", "PROCEDURE"), "INVALID");
+  // A table it uses dropped: the unit is INVALID and no longer compiles.
+  run("create or replace procedure usesbonus is n number; begin select count(*) into n from "
+      "bonus; end;");
+  EXPECT_EQ(status("USESBONUS", "PROCEDURE"), "VALID");
+  run("drop table bonus");
+  EXPECT_EQ(status("USESBONUS", "PROCEDURE"), "INVALID");
+  EXPECT_EQ(error("begin usesbonus; end;").substr(0, 73),
+            "ORA-06550: line 1, column 7:\nPLS-00905: object SCOTT.USESBONUS is invalid");
+  run("create table bonus (ename varchar2(10))");
+  EXPECT_EQ(error("begin usesbonus; end;"), "");
+  EXPECT_EQ(status("USESBONUS", "PROCEDURE"), "VALID");
 }
 
 TEST_F(PlsqlUnits, AnonymousBlockErrorsNameLineAndColumn) {
