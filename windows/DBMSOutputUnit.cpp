@@ -7,7 +7,7 @@
 #include "classes/Application.h"
 #include "classes/Streams.h"
 #include "classes/WindowPlacement.h"
-#include "db/OciApi.h"
+#include "db/OciApiStoredProc.h"
 
 #include <QFile>
 #include <QFileDialog>
@@ -22,53 +22,40 @@ namespace {
 
 TDBMSOutputForm *RegisteredForm = nullptr;
 
-// DBMS_OUTPUT through calls on the main connection.
-class TConnectionOutputServer : public TDBMSOutputServer {
+// DBMS_OUTPUT through the window's stored-procedure component on the main connection.
+class TStoredProcOutputServer : public TDBMSOutputServer {
 public:
-  explicit TConnectionOutputServer(TDBMSOutputForm &AForm) {
-    FEnable = NewQuery(AForm, "EnableQuery", "BEGIN DBMS_OUTPUT.ENABLE(:BUFFER_SIZE); END;");
-    FGetLine = NewQuery(AForm, "GetLineQuery", "BEGIN DBMS_OUTPUT.GET_LINE(:LINE,:STATUS); END;");
+  explicit TStoredProcOutputServer(TDBMSOutputForm &AForm) {
+    FStoredProc = new TOracleStoredProc(&AForm);
+    FStoredProc->SetName("StoredProc");
+    FStoredProc->SetDatabaseName("Database");
   }
 
   void Enable(int ABufferSize) override {
-    if (!FEnable->Prepared())
-      FEnable->Prepare();
-    TParam *Size = FEnable->ParamByName("BUFFER_SIZE");
-    Size->SetDataType(oInteger);
-    Size->SetAsInteger(ABufferSize);
-    FEnable->Execute();
+    FStoredProc->SetProcedureName("DBMS_OUTPUT.ENABLE");
+    Argument(0).SetAsInteger(ABufferSize);
+    FStoredProc->Execute();
+    FStoredProc->SetProcedureName("DBMS_OUTPUT.GET_LINE");
   }
 
   bool GetLine(std::string &ALine) override {
-    if (!FGetLine->Prepared())
-      FGetLine->Prepare();
-    TParam *Line = FGetLine->ParamByName("LINE");
-    TParam *Status = FGetLine->ParamByName("STATUS");
-    if (Line->DataType() != oVarchar2) {
-      Line->SetDataType(oVarchar2);
-      Line->SetItemSize(256); // a DBMS_OUTPUT line holds at most 255 bytes
-      Line->SetKind(oOutput);
-      Status->SetDataType(oInteger);
-      Status->SetKind(oOutput);
-    }
-    FGetLine->Execute();
-    if (Status->AsString() == "1")
-      return false;
-    ALine = Line->AsString();
+    FStoredProc->Execute();
+    if (Argument(1).AsString() == "1")
+      return false; // no more lines
+    ALine = Argument(0).AsString();
     return true;
   }
 
 private:
-  static TOracleQuery *NewQuery(TDBMSOutputForm &AForm, const char *AName, const char *ASQL) {
-    auto *Query = new TOracleQuery(&AForm);
-    Query->SetName(AName);
-    Query->SetDatabaseName("Database");
-    Query->SetSQL(ASQL);
-    return Query;
+  // An argument of the described procedure; a server describing it otherwise gets a clear error.
+  TParam &Argument(int AIndex) {
+    TParams &Params = FStoredProc->Params();
+    if (AIndex >= Params.Count())
+      throw Exception(FStoredProc->ProcedureName() + " has fewer arguments than expected");
+    return *Params.Items(AIndex);
   }
 
-  TOracleQuery *FEnable;
-  TOracleQuery *FGetLine;
+  TOracleStoredProc *FStoredProc;
 };
 
 QPushButton *NewButton(QWidget *AParent, const char *AName, const char *ACaption, int ALeft) {
@@ -82,7 +69,7 @@ QPushButton *NewButton(QWidget *AParent, const char *AName, const char *ACaption
 
 TDBMSOutputForm::TServerFactory TDBMSOutputForm::ServerFactory =
     [](TDBMSOutputForm &AForm) -> std::unique_ptr<TDBMSOutputServer> {
-  return std::make_unique<TConnectionOutputServer>(AForm);
+  return std::make_unique<TStoredProcOutputServer>(AForm);
 };
 
 void SaveLinesToFile(const std::string &AFileName, const std::vector<std::string> &ALines) {
