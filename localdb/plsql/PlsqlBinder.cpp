@@ -1296,7 +1296,9 @@ private:
     if (found->builtin == BiGetLine || found->builtin == BiGetLines)
       for (auto &o : e.operands)
         requireTarget(*o);
-    if (found->builtin == BiGetLines && e.operands[0]->type.kind != VType::Table)
+    // LINES may be the caller's array, bound as a PL/SQL table.
+    if (found->builtin == BiGetLines && e.operands[0]->type.kind != VType::Table &&
+        e.operands[0]->kind != EKind::Bind)
       wrongArgs(e.pos, m);
     return true;
   }

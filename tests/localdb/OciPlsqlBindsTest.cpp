@@ -102,6 +102,27 @@ TEST_F(Binds, PlsqlTable_MoreThanTheMaximumIsOra06513NeverAnOverrun) {
   EXPECT_EQ(oexn(&cda, 1, 0), 6513);
 }
 
+TEST_F(Binds, PlsqlTable_DbmsOutputGetLinesIntoAHostArray) {
+  ASSERT_EQ(exec("begin dbms_output.enable; dbms_output.put_line('one'); "
+                 "dbms_output.put_line('two'); dbms_output.put_line('three'); end;"),
+            0)
+      << lastError;
+  ASSERT_EQ(parse("begin dbms_output.get_lines(:v, :n); end;"), 0) << message(lda, rcOf(cda));
+  ub4 count = 0;
+  ASSERT_EQ(bindTable(kMax, count), 0);
+  n = 2;
+  ASSERT_EQ(oexn(&cda, 1, 0), 0) << message(lda, rcOf(cda));
+  EXPECT_EQ(n, 2);
+  ASSERT_EQ(count, 2u);
+  EXPECT_EQ(std::string(v[0], len[0]), "one");
+  EXPECT_EQ(std::string(v[1], len[1]), "two");
+  n = 5;
+  ASSERT_EQ(oexn(&cda, 1, 0), 0) << message(lda, rcOf(cda));
+  EXPECT_EQ(n, 1);
+  ASSERT_EQ(count, 1u);
+  EXPECT_EQ(std::string(v[0], len[0]), "three");
+}
+
 TEST_F(Binds, RefCursor_OpenedForABindIsDescribedAndFetchedInBatches) {
   Cda_Def rows{};
   ASSERT_EQ(oopen(&rows, &lda, nullptr, -1, -1, nullptr, -1), 0);
