@@ -231,8 +231,7 @@ bool describeBuiltin(const std::string &package, const std::string &member,
 // ---------------------------------------------------------------- stored units
 
 // The compiled unit owner.name of one of the types, if it exists and the user may use it.
-std::shared_ptr<const Unit> findUnit(Session &s, const std::string &owner,
-                                     const std::string &name,
+std::shared_ptr<const Unit> findUnit(Session &s, const std::string &owner, const std::string &name,
                                      std::initializer_list<const char *> types,
                                      const std::string &asked) {
   for (const char *type : types) {
@@ -243,11 +242,11 @@ std::shared_ptr<const Unit> findUnit(Session &s, const std::string &owner,
     if (owner != s.user() && !objectPrivileges(s.db(), s.user(), owner, name).any())
       throw oraErrorArg(4043, asked);
     if (invalid)
-      throw oraErrorText(4063, std::string(type) == "PACKAGE"
-                                   ? "package \"" + owner + "." + name + "\" has errors"
-                                   : std::string(type == std::string("FUNCTION") ? "function"
-                                                                                 : "procedure") +
-                                         " \"" + owner + "." + name + "\" has errors");
+      throw oraErrorText(
+          4063, std::string(type) == "PACKAGE"
+                    ? "package \"" + owner + "." + name + "\" has errors"
+                    : std::string(type == std::string("FUNCTION") ? "function" : "procedure") +
+                          " \"" + owner + "." + name + "\" has errors");
     return u;
   }
   return nullptr;

@@ -73,9 +73,7 @@ TEST_F(Binds, PlsqlTable_InAndOutWithTheCurrentLength) {
 }
 
 TEST_F(Binds, PlsqlTable_EmptyInAndGapsOutAsNull) {
-  ASSERT_EQ(parse("begin tabs.rev(:v, :n); tabs.gaps(:v); end;"),
-            0)
-      << message(lda, rcOf(cda));
+  ASSERT_EQ(parse("begin tabs.rev(:v, :n); tabs.gaps(:v); end;"), 0) << message(lda, rcOf(cda));
   ub4 count = 0;
   ASSERT_EQ(bindTable(kMax, count), 0);
   ASSERT_EQ(oexn(&cda, 1, 0), 0) << message(lda, rcOf(cda));
@@ -152,9 +150,9 @@ TEST_F(Binds, RefCursor_OpenedForABindIsDescribedAndFetchedInBatches) {
   ASSERT_EQ(odefin(&rows, 1, (ub1 *)empno, sizeof empno[0], 3, -1, nullptr, nullptr, -1, -1,
                    nullptr, nullptr),
             0);
-  ASSERT_EQ(odefin(&rows, 2, (ub1 *)ename, sizeof ename[0], 1, -1, eind, nullptr, -1, -1, elen,
-                   nullptr),
-            0);
+  ASSERT_EQ(
+      odefin(&rows, 2, (ub1 *)ename, sizeof ename[0], 1, -1, eind, nullptr, -1, -1, elen, nullptr),
+      0);
   std::string batches;
   uint32_t seen = 0;
   std::string first;
