@@ -66,7 +66,8 @@ std::string caseLike(const std::string &word, const std::string &elem) {
 const char *kElems[] = {"YYYY", "RRRR", "SYYYY", "MONTH", "HH24",  "HH12", "YYY", "DDD",
                         "DAY",  "MON",  "A.M.",  "P.M.",  "YY",    "RR",   "MM",  "DD",
                         "DY",   "HH",   "MI",    "SS",    "AM",    "PM",   "Y",   "D",
-                        "J",    "Q",    "WW",    "W",     "SSSSS", "FM"};
+                        "J",    "Q",    "WW",    "W",     "SSSSS", "FM",  "YEAR", "RM",
+                        "CC",   "SCC",  "IW"};
 
 // Reads the next element of a mask at i (case-insensitive); returns its canonical name or "".
 // The name points into kElems: no copies, since every date conversion calls this per element.
@@ -285,18 +286,149 @@ OraDateValue nowDate() {
   return last;
 }
 
+namespace {
+
+// A number in English words, as the SP suffix and YEAR write it ("NINETEEN EIGHTY-ONE").
+std::string spell(long n) {
+  static const char *kSmall[] = {"ZERO",    "ONE",     "TWO",       "THREE",    "FOUR",
+                                 "FIVE",    "SIX",     "SEVEN",     "EIGHT",    "NINE",
+                                 "TEN",     "ELEVEN",  "TWELVE",    "THIRTEEN", "FOURTEEN",
+                                 "FIFTEEN", "SIXTEEN", "SEVENTEEN", "EIGHTEEN", "NINETEEN"};
+  static const char *kTens[] = {"",      "",      "TWENTY",  "THIRTY", "FORTY",
+                                "FIFTY", "SIXTY", "SEVENTY", "EIGHTY", "NINETY"};
+  if (n < 0)
+    return "MINUS " + spell(-n);
+  if (n < 20)
+    return kSmall[n];
+  if (n < 100)
+    return std::string(kTens[n / 10]) + (n % 10 ? std::string("-") + kSmall[n % 10] : "");
+  auto part = [&](long unit, const char *name) {
+    return spell(n / unit) + " " + name + (n % unit ? " " + spell(n % unit) : "");
+  };
+  if (n < 1000)
+    return part(100, "HUNDRED");
+  if (n < 1000000)
+    return part(1000, "THOUSAND");
+  return part(1000000, "MILLION");
+}
+
+// The ordinal of spelled words: FOUR → FOURTH, TWENTY → TWENTIETH, ONE → FIRST.
+std::string spellOrdinal(long n) {
+  std::string w = spell(n);
+  size_t b = w.find_last_of(" -");
+  b = b == std::string::npos ? 0 : b + 1;
+  std::string last = w.substr(b);
+  static const std::pair<const char *, const char *> kIrregular[] = {
+      {"ONE", "FIRST"}, {"TWO", "SECOND"}, {"THREE", "THIRD"}, {"FIVE", "FIFTH"},
+      {"EIGHT", "EIGHTH"}, {"NINE", "NINTH"}, {"TWELVE", "TWELFTH"}};
+  for (auto &p : kIrregular)
+    if (last == p.first)
+      return w.substr(0, b) + p.second;
+  if (last.back() == 'Y')
+    return w.substr(0, b) + last.substr(0, last.size() - 1) + "IETH";
+  return w + "TH";
+}
+
+std::string ordinalSuffix(long n) {
+  long t = n % 100;
+  if (t >= 11 && t <= 13)
+    return "TH";
+  switch (n % 10) {
+  case 1:
+    return "ST";
+  case 2:
+    return "ND";
+  case 3:
+    return "RD";
+  default:
+    return "TH";
+  }
+}
+
+// Words in the letter case of the mask element: "DDSP" FOUR, "Ddsp" Four, "ddsp" four; an
+// initial capital starts every word.
+std::string wordsLike(const std::string &w, const std::string &elem) {
+  bool up0 = !elem.empty() && std::isupper(static_cast<unsigned char>(elem[0]));
+  bool up1 = elem.size() > 1 ? std::isupper(static_cast<unsigned char>(elem[1])) != 0 : up0;
+  std::string r = w;
+  bool start = true;
+  for (char &c : r) {
+    bool upper = up1 || (up0 && start);
+    c = static_cast<char>(upper ? std::toupper(static_cast<unsigned char>(c))
+                                : std::tolower(static_cast<unsigned char>(c)));
+    start = c == ' ' || c == '-';
+  }
+  return r;
+}
+
+std::string romanNumeral(long n) {
+  static const std::pair<int, const char *> kRoman[] = {
+      {1000, "M"}, {900, "CM"}, {500, "D"}, {400, "CD"}, {100, "C"}, {90, "XC"}, {50, "L"},
+      {40, "XL"},  {10, "X"},   {9, "IX"},  {5, "V"},    {4, "IV"},  {1, "I"}};
+  std::string r;
+  for (auto &p : kRoman)
+    while (n >= p.first) {
+      r += p.second;
+      n -= p.first;
+    }
+  return r;
+}
+
+// ISO 8601 week of the year (weeks start on Monday; week 1 holds the year's first Thursday).
+int isoWeek(const OraDateValue &d) {
+  long days = daysFromCivil(d.year, d.month, d.day);
+  int isoDow = static_cast<int>(((days % 7) + 10) % 7) + 1; // 1 = Monday
+  long thursday = days - isoDow + 4;
+  long y = d.year;
+  if (thursday < daysFromCivil(d.year, 1, 1))
+    y = d.year - 1;
+  else if (thursday >= daysFromCivil(d.year + 1, 1, 1))
+    y = d.year + 1;
+  return static_cast<int>((thursday - daysFromCivil(static_cast<int>(y), 1, 1)) / 7 + 1);
+}
+
+} // namespace
+
 std::optional<std::string> formatDate(const OraDateValue &d, const std::string &maskIn) {
   std::string mask = maskIn.empty() ? "DD-MON-YY" : maskIn;
   std::string out;
   bool fm = false;
   int dow = static_cast<int>((daysFromCivil(d.year, d.month, d.day) % 7 + 11) % 7); // 0 = Sunday
+  std::string orig;
+  size_t i = 0;
   auto num = [&](long v, int width) {
+    // A number element may carry TH (ordinal suffix), SP (spelled), SPTH or THSP.
+    auto suffix = [&](const char *sfx) {
+      size_t n = std::strlen(sfx);
+      if (mask.size() - i < n)
+        return std::string();
+      for (size_t k = 0; k < n; ++k)
+        if (std::toupper(static_cast<unsigned char>(mask[i + k])) != sfx[k])
+          return std::string();
+      std::string written = mask.substr(i, n);
+      i += n;
+      return written;
+    };
+    std::string sfx;
+    for (const char *cand : {"SPTH", "THSP", "SP", "TH"})
+      if (sfx.empty())
+        sfx = suffix(cand);
+    std::string upper = sfx;
+    for (char &c : upper)
+      c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (upper == "SP" || upper == "SPTH" || upper == "THSP") {
+      out += wordsLike(upper == "SP" ? spell(v) : spellOrdinal(v), orig);
+      return;
+    }
     char buf[32];
     if (fm)
       std::snprintf(buf, sizeof buf, "%ld", v);
     else
       std::snprintf(buf, sizeof buf, "%0*ld", width, v);
     out += buf;
+    if (upper == "TH")
+      out += std::islower(static_cast<unsigned char>(sfx[0])) ? wordsLike(ordinalSuffix(v), "th")
+                                                               : ordinalSuffix(v);
   };
   auto word = [&](const std::string &w, size_t pad, const std::string &elem) {
     std::string s = caseLike(w, elem);
@@ -304,7 +436,7 @@ std::optional<std::string> formatDate(const OraDateValue &d, const std::string &
       s += std::string(pad - s.size(), ' ');
     out += s;
   };
-  for (size_t i = 0; i < mask.size();) {
+  while (i < mask.size()) {
     char c = mask[i];
     if (c == '"') {
       size_t e = mask.find('"', i + 1);
@@ -322,10 +454,25 @@ std::optional<std::string> formatDate(const OraDateValue &d, const std::string &
       ++i;
       continue;
     }
-    std::string orig = mask.substr(i, el.size());
+    orig = mask.substr(i, el.size());
     i += el.size();
     int h12 = d.hour % 12 == 0 ? 12 : d.hour % 12;
-    if (el == "FM")
+    if (el == "YEAR") {
+      int y = d.year, hi = y / 100, lo = y % 100;
+      std::string w = lo == 0 && hi % 10 != 0 ? spell(hi) + " HUNDRED"
+                      : hi % 10 == 0 && lo < 10 ? spell(y)
+                                                 : spell(hi) + " " + spell(lo);
+      out += wordsLike(w, orig);
+    } else if (el == "RM") {
+      std::string r = romanNumeral(d.month);
+      if (!fm)
+        r += std::string(4 - r.size(), ' ');
+      out += std::islower(static_cast<unsigned char>(orig[0])) ? wordsLike(r, "rm") : r;
+    } else if (el == "CC" || el == "SCC")
+      num((d.year - 1) / 100 + 1, 2);
+    else if (el == "IW")
+      num(isoWeek(d), 2);
+    else if (el == "FM")
       fm = !fm;
     else if (el == "YYYY" || el == "RRRR" || el == "SYYYY")
       num(d.year, 4);
