@@ -53,9 +53,8 @@ void tearDown() {
 }
 
 std::string loopBlock(const char *type) {
-  return std::string("declare a ") + type + " := 0; b " + type +
-         " := 1; begin for i in 1.." + std::to_string(kLoop) +
-         " loop a := a + b; end loop; end;";
+  return std::string("declare a ") + type + " := 0; b " + type + " := 1; begin for i in 1.." +
+         std::to_string(kLoop) + " loop a := a + b; end loop; end;";
 }
 
 void BM_PlsqlLoopBinaryInteger(benchmark::State &state) {
@@ -157,7 +156,8 @@ void BM_CompilePackageBody(benchmark::State &state) {
   for (int i = 0; i < kBodyProcedures; ++i) {
     std::string n = std::to_string(i);
     spec += "  procedure p" + n + "(a number, b out varchar2);\n";
-    body += "  procedure p" + n + "(a number, b out varchar2) is\n"
+    body += "  procedure p" + n +
+            "(a number, b out varchar2) is\n"
             "    x number := a * 2;\n"
             "    s varchar2(100);\n"
             "  begin\n"

@@ -48,8 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   std::string text(reinterpret_cast<const char *>(data), size);
   for (bool anonymous : {true, false}) {
     try {
-      auto errors = plsql::compileOnly(*gSession, anonymous ? text : "procedure fz is " + text,
-                                       anonymous);
+      auto errors =
+          plsql::compileOnly(*gSession, anonymous ? text : "procedure fz is " + text, anonymous);
       for (const auto &e : errors)
         if (e.text.empty() || e.line < 0 || e.position < 0)
           __builtin_trap();

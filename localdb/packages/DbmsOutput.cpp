@@ -31,8 +31,8 @@ void DbmsOutput::beforeWrite() {
 
 void DbmsOutput::account(size_t bytes) {
   if (FUsed + bytes > static_cast<size_t>(FLimit))
-    plsql::raise(20000, "ORU-10027: buffer overflow, limit of " + std::to_string(FLimit) +
-                            " bytes");
+    plsql::raise(20000,
+                 "ORU-10027: buffer overflow, limit of " + std::to_string(FLimit) + " bytes");
   FUsed += bytes;
 }
 

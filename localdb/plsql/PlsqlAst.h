@@ -27,7 +27,7 @@ enum class VType : unsigned char {
   Date,
   Boolean,
   Record,
-  Table,    // PL/SQL table INDEX BY BINARY_INTEGER
+  Table, // PL/SQL table INDEX BY BINARY_INTEGER
   RefCursor,
   Cursor,    // an explicit cursor (not a value one can assign)
   Exception, // a declared exception (not a value)
@@ -73,9 +73,9 @@ enum class EKind {
   In,
   Attribute, // cursor%FOUND ... and SQL%ROWCOUNT
   // Resolved forms of Name (set by the binder):
-  Var,       // a variable slot (frame level / slot / package), with a field or index path
-  Call,      // a user function call
-  Builtin,   // a built-in function evaluated natively or through SQLite
+  Var,     // a variable slot (frame level / slot / package), with a field or index path
+  Call,    // a user function call
+  Builtin, // a built-in function evaluated natively or through SQLite
   Sqlcode,
   Sqlerrm,
   Collection, // table method: COUNT, FIRST, LAST, NEXT(i), PRIOR(i), EXISTS(i)
@@ -117,8 +117,8 @@ struct Arg {
 // deeper levels for local subprograms) or in a package's state.
 struct Slot {
   enum Where : unsigned char { None, Frame, Package, TriggerNew, TriggerOld } where = None;
-  int level = 0;     // frame nesting level (Frame)
-  int index = -1;    // slot in the frame or the package state
+  int level = 0;                 // frame nesting level (Frame)
+  int index = -1;                // slot in the frame or the package state
   const Unit *package = nullptr; // the package whose state holds it (Package)
 };
 
@@ -148,7 +148,7 @@ struct Expr {
   const CursorDecl *cursor = nullptr; // Attribute of an explicit cursor
   bool implicitCursor = false;        // SQL%...
   int builtin = -1;
-  std::string sqlText; // Builtin evaluated through SQLite: the compiled SELECT
+  std::string sqlText;           // Builtin evaluated through SQLite: the compiled SELECT
   std::vector<ExprPtr> defaults; // Call: default expressions filled in (owned elsewhere)
   std::vector<Expr *> actuals;   // Call: one per formal, in formal order (null = default)
 };
@@ -237,10 +237,10 @@ struct SqlStmt {
   StmtKind kind = StmtKind::Select;
   // Binder output.
   std::string sqlite;
-  std::vector<ExprPtr> params;        // PL/SQL values bound as ?1.. in order
-  std::vector<std::string> binds;     // the compiled statement's parameter names
-  std::vector<int> paramOf;           // per SQLite parameter: index into params
-  std::vector<SqlType> columnTypes;   // SELECT: the column types
+  std::vector<ExprPtr> params;      // PL/SQL values bound as ?1.. in order
+  std::vector<std::string> binds;   // the compiled statement's parameter names
+  std::vector<int> paramOf;         // per SQLite parameter: index into params
+  std::vector<SqlType> columnTypes; // SELECT: the column types
   std::vector<std::string> columnNames;
   std::vector<TypeInfo> columnInfo; // SELECT: the column types with their sizes (describe)
   int counters = 0;
@@ -265,7 +265,7 @@ struct TypeDecl {
   std::vector<RecordField> fields; // Record (and %ROWTYPE records built by the binder)
   TypeSpec element;                // Table
   Type elementType;
-  TypeSpec returnSpec;             // RefCursor RETURN type (optional)
+  TypeSpec returnSpec; // RefCursor RETURN type (optional)
 };
 
 struct VarDecl {
@@ -311,14 +311,14 @@ struct ExceptionDecl {
 struct Subprogram {
   bool isFunction = false;
   std::string name;
-  int pos = 0;    // the name
-  int start = 0;  // PROCEDURE / FUNCTION keyword
+  int pos = 0;   // the name
+  int start = 0; // PROCEDURE / FUNCTION keyword
   std::vector<Param> params;
   TypeSpec returnSpec;
   Type returnType;
-  std::unique_ptr<Block> body; // null: a forward or spec declaration
+  std::unique_ptr<Block> body;            // null: a forward or spec declaration
   const Subprogram *definition = nullptr; // a declaration's body, once found
-  int level = 0; // frame level of its body
+  int level = 0;                          // frame level of its body
   int frameSize = 0;
   const Unit *unit = nullptr;
   int overload = 1;
@@ -368,12 +368,12 @@ struct Unit {
   UnitKind kind = UnitKind::Anonymous;
   std::string owner, name;
   int namePos = 0;
-  std::unique_ptr<Subprogram> sub;  // procedure, function, trigger body (as a procedure)
-  std::vector<Decl> decls;          // package spec or body declarations
-  std::unique_ptr<Block> init;      // package body initialisation, anonymous block
+  std::unique_ptr<Subprogram> sub; // procedure, function, trigger body (as a procedure)
+  std::vector<Decl> decls;         // package spec or body declarations
+  std::unique_ptr<Block> init;     // package body initialisation, anonymous block
   TriggerInfo trigger;
-  const Unit *spec = nullptr;       // a body's specification
-  int frameSize = 0;                // anonymous block / package state slots
+  const Unit *spec = nullptr;         // a body's specification
+  int frameSize = 0;                  // anonymous block / package state slots
   std::vector<std::string> bindNames; // anonymous block :x, in order
   std::vector<std::pair<std::string, std::string>> dependsOn; // owner.name, type
   // Types and expressions the binder made (%ROWTYPE records, cursor rows, defaults).

@@ -50,11 +50,11 @@ struct Predefined {
   int code;
 };
 const Predefined kPredefined[] = {
-    {"NO_DATA_FOUND", 1403},      {"TOO_MANY_ROWS", 1422},   {"ZERO_DIVIDE", 1476},
-    {"VALUE_ERROR", 6502},        {"DUP_VAL_ON_INDEX", 1},   {"INVALID_CURSOR", 1001},
-    {"CURSOR_ALREADY_OPEN", 6511}, {"INVALID_NUMBER", 1722},  {"PROGRAM_ERROR", 6501},
-    {"STORAGE_ERROR", 6500},      {"LOGIN_DENIED", 1017},    {"NOT_LOGGED_ON", 1012},
-    {"TIMEOUT_ON_RESOURCE", 51},  {"TRANSACTION_BACKED_OUT", 61},
+    {"NO_DATA_FOUND", 1403},       {"TOO_MANY_ROWS", 1422},        {"ZERO_DIVIDE", 1476},
+    {"VALUE_ERROR", 6502},         {"DUP_VAL_ON_INDEX", 1},        {"INVALID_CURSOR", 1001},
+    {"CURSOR_ALREADY_OPEN", 6511}, {"INVALID_NUMBER", 1722},       {"PROGRAM_ERROR", 6501},
+    {"STORAGE_ERROR", 6500},       {"LOGIN_DENIED", 1017},         {"NOT_LOGGED_ON", 1012},
+    {"TIMEOUT_ON_RESOURCE", 51},   {"TRANSACTION_BACKED_OUT", 61},
 };
 
 int predefinedCode(const std::string &name) {
@@ -187,8 +187,7 @@ bool scalarType(const TypeSpec &s, Type &t) {
 
 class UnitBinder {
 public:
-  UnitBinder(Unit &u, const std::string &text, BindContext &ctx,
-             std::vector<CompileError> &errors)
+  UnitBinder(Unit &u, const std::string &text, BindContext &ctx, std::vector<CompileError> &errors)
       : FUnit(u), FText(text), FCtx(ctx), FErrors(errors), FLines(text) {}
 
   void bind();
@@ -415,9 +414,8 @@ private:
           break;
         case Decl::Type:
           s.kind = Symbol::TypeName;
-          s.typeDecl = d.type->fields.size() == 1 && d.type->fields[0].name.empty()
-                           ? nullptr
-                           : d.type.get();
+          s.typeDecl =
+              d.type->fields.size() == 1 && d.type->fields[0].name.empty() ? nullptr : d.type.get();
           if (!s.typeDecl)
             s.scalar = d.type->fields[0].type;
           cache.names[d.type->name] = s;
@@ -475,10 +473,9 @@ private:
       v.slot = allocate().index;
       Symbol s;
       s.kind = Symbol::Var;
-      s.slot = FFrames.back().where == Slot::Package ? Slot{Slot::Package, 0, v.slot,
-                                                            FFrames.back().package}
-                                                     : Slot{Slot::Frame, FFrames.back().level,
-                                                            v.slot, nullptr};
+      s.slot = FFrames.back().where == Slot::Package
+                   ? Slot{Slot::Package, 0, v.slot, FFrames.back().package}
+                   : Slot{Slot::Frame, FFrames.back().level, v.slot, nullptr};
       s.type = v.type;
       s.constant = v.constant;
       v.where = s.slot;
@@ -535,7 +532,7 @@ private:
           ColumnInfo ci;
           ci.name = c.query->columnNames[i];
           ci.type = c.query->columnTypes[i] == SqlType::Unknown ? SqlType::Varchar2
-                                                                 : c.query->columnTypes[i];
+                                                                : c.query->columnTypes[i];
           cols.push_back(ci);
         }
         auto td = std::make_unique<TypeDecl>();
@@ -654,8 +651,8 @@ private:
     s.kind = Symbol::Subs;
     s.subs.push_back(&sp);
     bool alreadyHere = false;
-    if (auto it = scope->names.find(sp.name); it != scope->names.end() &&
-                                              it->second.kind == Symbol::Subs) {
+    if (auto it = scope->names.find(sp.name);
+        it != scope->names.end() && it->second.kind == Symbol::Subs) {
       for (const Subprogram *p : it->second.subs)
         if (p->definition == &sp)
           alreadyHere = true;
@@ -822,8 +819,7 @@ private:
       case Op::Gt:
       case Op::Le:
       case Op::Ge:
-        if ((x == VType::Boolean) != (y == VType::Boolean) && x != VType::Null &&
-            y != VType::Null)
+        if ((x == VType::Boolean) != (y == VType::Boolean) && x != VType::Null && y != VType::Null)
           wrongArgs(e.pos, opName(e.op));
         if (!scalarFamily(x) && x != VType::Boolean)
           wrongArgs(e.pos, opName(e.op));
@@ -857,8 +853,9 @@ private:
       for (auto &o : e.operands) {
         bindValue(*o, scope);
         if (!scalarFamily(o->type.kind) && o->type.kind != VType::Boolean)
-          wrongArgs(o->pos, e.kind == EKind::Like ? "LIKE" : e.kind == EKind::In ? "IN"
-                                                                                 : "BETWEEN");
+          wrongArgs(o->pos, e.kind == EKind::Like ? "LIKE"
+                            : e.kind == EKind::In ? "IN"
+                                                  : "BETWEEN");
       }
       e.type.kind = VType::Boolean;
       return;
@@ -997,7 +994,7 @@ private:
     const std::vector<std::string> &n = e.names;
     for (size_t i = at; i < n.size(); ++i) {
       if (e.type.kind == VType::Table && i + 1 == n.size()) {
-        static const char *const methods[] = {"COUNT", "FIRST", "LAST",  "NEXT",
+        static const char *const methods[] = {"COUNT", "FIRST",  "LAST",  "NEXT",
                                               "PRIOR", "EXISTS", "DELETE"};
         int m = -1;
         for (int k = 0; k < 7; ++k)
@@ -1087,16 +1084,18 @@ private:
       if (FUnit.kind == UnitKind::Trigger && !e.hasArgs &&
           (first == "INSERTING" || first == "UPDATING" || first == "DELETING")) {
         e.kind = EKind::Builtin;
-        e.builtin = first == "INSERTING" ? BiInserting : first == "UPDATING" ? BiUpdating
-                                                                              : BiDeleting;
+        e.builtin = first == "INSERTING"  ? BiInserting
+                    : first == "UPDATING" ? BiUpdating
+                                          : BiDeleting;
         e.type.kind = VType::Boolean;
         return true;
       }
       if ((first == "SYSDATE" || first == "USER" || first == "UID") && !e.hasArgs) {
         e.kind = EKind::Builtin;
         e.builtin = first == "SYSDATE" ? BiSysdate : BiUser;
-        e.type.kind = first == "SYSDATE" ? VType::Date : first == "UID" ? VType::Number
-                                                                          : VType::Char;
+        e.type.kind = first == "SYSDATE" ? VType::Date
+                      : first == "UID"   ? VType::Number
+                                         : VType::Char;
         if (first == "UID")
           return sqlFunction(e, scope);
         return true;
@@ -1264,9 +1263,9 @@ private:
       bool function;
     };
     static const Member members[] = {
-        {"PUT_LINE", BiPutLine, 1, 1, false}, {"PUT", BiPut, 1, 1, false},
-        {"NEW_LINE", BiNewLine, 0, 0, false}, {"ENABLE", BiEnable, 0, 1, false},
-        {"DISABLE", BiDisable, 0, 0, false},  {"GET_LINE", BiGetLine, 2, 2, false},
+        {"PUT_LINE", BiPutLine, 1, 1, false},   {"PUT", BiPut, 1, 1, false},
+        {"NEW_LINE", BiNewLine, 0, 0, false},   {"ENABLE", BiEnable, 0, 1, false},
+        {"DISABLE", BiDisable, 0, 0, false},    {"GET_LINE", BiGetLine, 2, 2, false},
         {"GET_LINES", BiGetLines, 2, 2, false},
     };
     const Member *found = nullptr;
@@ -1307,8 +1306,9 @@ private:
     if (x.kind == EKind::Bind)
       return;
     if (x.kind != EKind::Var || x.ival) {
-      std::string text = x.kind == EKind::Var && !x.names.empty() ? joinNames(x.names, x.names.size())
-                                                                   : exprText(x);
+      std::string text = x.kind == EKind::Var && !x.names.empty()
+                             ? joinNames(x.names, x.names.size())
+                             : exprText(x);
       fail(x.pos, "PLS-00363: expression '" + text + "' cannot be used as an assignment target");
     }
   }
@@ -1568,7 +1568,8 @@ private:
     for (Decl &d : b.decls)
       if (d.kind == Decl::Sub && !d.sub->body && !d.sub->definition)
         report(d.sub->pos, "PLS-00328: A subprogram body must be defined for the forward "
-                           "declaration of " + d.sub->name + ".");
+                           "declaration of " +
+                               d.sub->name + ".");
     bindStatements(b.body, &scope);
     for (Handler &h : b.handlers) {
       for (size_t i = 0; i < h.names.size(); ++i) {
@@ -1598,8 +1599,8 @@ private:
             }
           }
         }
-        report(h.namePos[i], "PLS-00201: identifier '" + joinNames(nm, nm.size()) +
-                                 "' must be declared");
+        report(h.namePos[i],
+               "PLS-00201: identifier '" + joinNames(nm, nm.size()) + "' must be declared");
       }
       ++FHandlerDepth;
       bindStatements(h.body, &scope);
@@ -1654,8 +1655,8 @@ private:
         if (s.target->kind == EKind::Var || s.target->kind == EKind::Collection) {
           if (s.target->kind == EKind::Collection && s.target->builtin == BiTableDelete)
             return;
-          fail(s.pos, "PLS-00221: '" + s.target->names.back() +
-                          "' is not a procedure or is undefined");
+          fail(s.pos,
+               "PLS-00221: '" + s.target->names.back() + "' is not a procedure or is undefined");
         }
       });
       return;

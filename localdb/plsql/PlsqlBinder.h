@@ -27,9 +27,9 @@ public:
 
 struct BindContext {
   sqlite3 *db = nullptr;
-  std::string user;            // the schema unqualified names mean
+  std::string user; // the schema unqualified names mean
   UnitResolver *units = nullptr;
-  const Unit *spec = nullptr;  // a package body's specification
+  const Unit *spec = nullptr; // a package body's specification
 };
 
 // Binds a parsed unit in place. Errors are appended (in Oracle's order: the error, then
@@ -39,7 +39,7 @@ void bindUnit(Unit &u, const std::string &text, BindContext &ctx,
 
 // Built-in procedures and functions the binder resolves names to (Expr::builtin).
 enum Builtin {
-  BiSqlFunction,   // a SQL function evaluated through SQLite (sqlText)
+  BiSqlFunction, // a SQL function evaluated through SQLite (sqlText)
   BiSqlcode,
   BiSqlerrm,
   BiRaiseApplicationError,

@@ -62,9 +62,7 @@ std::string messageOf(int code) {
   return head;
 }
 
-std::string unitLabel(const Unit *u) {
-  return "\"" + u->owner + "." + u->name + "\"";
-}
+std::string unitLabel(const Unit *u) { return "\"" + u->owner + "." + u->name + "\""; }
 
 struct StatementLease {
   Session &s;
@@ -566,8 +564,8 @@ Value Interp::builtin(const Expr &e, Frame &f) {
     Value m = toText(eval(*e.operands[1], f), dateFormat());
     int64_t code = n.isNull() ? 0 : static_cast<int64_t>(n.n.asDouble());
     if (code > -20000 || code < -20999)
-      raise(21000, "error number argument to raise_application_error of " +
-                       std::to_string(code) + " is out of range");
+      raise(21000, "error number argument to raise_application_error of " + std::to_string(code) +
+                       " is out of range");
     PlsqlError err;
     err.code = static_cast<int>(-code);
     std::string text = m.s.substr(0, 2048);
@@ -1166,8 +1164,8 @@ Interp::Flow Interp::exec(const Stmt &s, Frame &f) {
       c.stmt = prepare(*s.sql, f);
       c.counters.assign(static_cast<size_t>(s.sql->counters), RownumCounter{});
       for (size_t i = 0; i < c.counters.size(); ++i)
-        sqlite3_bind_pointer(c.stmt, static_cast<int>(s.sql->binds.size() + i + 1),
-                             &c.counters[i], kRownumPointerType, nullptr);
+        sqlite3_bind_pointer(c.stmt, static_cast<int>(s.sql->binds.size() + i + 1), &c.counters[i],
+                             kRownumPointerType, nullptr);
       c.columnTypes = s.sql->columnTypes;
       c.columnNames = s.sql->columnNames;
       c.columnInfo = s.sql->columnInfo;

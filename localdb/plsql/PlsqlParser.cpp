@@ -28,17 +28,16 @@ int LineMap::column(int pos) const { return pos - FStarts[static_cast<size_t>(li
 namespace {
 
 const char *const kReserved[] = {
-    "ALL",      "ALTER",   "AND",       "ANY",       "AS",        "ASC",      "BEGIN",
-    "BETWEEN",  "BY",      "CASE",      "CHECK",     "CLUSTER",   "COLUMNS",  "CONNECT",
-    "CREATE",   "CURSOR",  "DECLARE",   "DEFAULT",   "DELETE",    "DESC",     "DISTINCT",
-    "DROP",     "ELSE",    "ELSIF",     "END",       "EXCEPTION", "EXISTS",   "FETCH",
-    "FOR",      "FROM",    "FUNCTION",  "GOTO",      "GRANT",     "GROUP",    "HAVING",
-    "IF",       "IN",      "INDEX",     "INSERT",    "INTERSECT", "INTO",     "IS",
-    "LIKE",     "LOCK",    "LOOP",      "MINUS",     "MODE",      "NOT",      "NULL",
-    "OF",       "ON",      "OPEN",      "OR",        "ORDER",     "OUT",      "PROCEDURE",
-    "RAISE",    "RETURN",  "REVOKE",    "SELECT",    "SET",       "TABLE",    "THEN",
-    "TO",       "UNION",   "UNIQUE",    "UPDATE",    "VALUES",    "VIEW",     "WHEN",
-    "WHERE",    "WHILE",   "WITH",      "EXIT",      "CLOSE",     "TYPE",     "SUBTYPE",
+    "ALL",     "ALTER",     "AND",    "ANY",     "AS",       "ASC",     "BEGIN",    "BETWEEN",
+    "BY",      "CASE",      "CHECK",  "CLUSTER", "COLUMNS",  "CONNECT", "CREATE",   "CURSOR",
+    "DECLARE", "DEFAULT",   "DELETE", "DESC",    "DISTINCT", "DROP",    "ELSE",     "ELSIF",
+    "END",     "EXCEPTION", "EXISTS", "FETCH",   "FOR",      "FROM",    "FUNCTION", "GOTO",
+    "GRANT",   "GROUP",     "HAVING", "IF",      "IN",       "INDEX",   "INSERT",   "INTERSECT",
+    "INTO",    "IS",        "LIKE",   "LOCK",    "LOOP",     "MINUS",   "MODE",     "NOT",
+    "NULL",    "OF",        "ON",     "OPEN",    "OR",       "ORDER",   "OUT",      "PROCEDURE",
+    "RAISE",   "RETURN",    "REVOKE", "SELECT",  "SET",      "TABLE",   "THEN",     "TO",
+    "UNION",   "UNIQUE",    "UPDATE", "VALUES",  "VIEW",     "WHEN",    "WHERE",    "WHILE",
+    "WITH",    "EXIT",      "CLOSE",  "TYPE",    "SUBTYPE",
 };
 
 // What Oracle lists as expected at the common places.
@@ -130,9 +129,7 @@ private:
   }
 
   const Token &cur() const { return FTokens[FPos]; }
-  const Token &peek(size_t k = 1) const {
-    return FTokens[std::min(FPos + k, FTokens.size() - 1)];
-  }
+  const Token &peek(size_t k = 1) const { return FTokens[std::min(FPos + k, FTokens.size() - 1)]; }
   bool isKw(const char *w) const { return cur().kind == Tok::Ident && cur().text == w; }
   bool isOp(const char *o) const { return cur().kind == Tok::Op && cur().text == o; }
   bool atEnd() const { return cur().kind == Tok::End; }
@@ -280,8 +277,9 @@ private:
       else if (depth == 0 && isOp(";")) {
         advance();
         return;
-      } else if (depth == 0 && (isKw("END") || isKw("ELSE") || isKw("ELSIF") ||
-                                isKw("EXCEPTION")) && FPos != from)
+      } else if (depth == 0 &&
+                 (isKw("END") || isKw("ELSE") || isKw("ELSIF") || isKw("EXCEPTION")) &&
+                 FPos != from)
         return;
       advance();
     }
@@ -1258,9 +1256,10 @@ private:
 
   void body(Block &b, const std::string &name) {
     if (!acceptKw("BEGIN")) {
-      fail(atEnd() ? kExpDeclaration : "begin function package pragma procedure subtype type "
-                                       "use <an identifier> <a double-quoted delimited-identifier> "
-                                       "form current cursor");
+      fail(atEnd() ? kExpDeclaration
+                   : "begin function package pragma procedure subtype type "
+                     "use <an identifier> <a double-quoted delimited-identifier> "
+                     "form current cursor");
     }
     b.body = statements();
     if (acceptKw("EXCEPTION")) {
@@ -1348,8 +1347,8 @@ void Parser::trigger(Unit &u) {
     t.forEachRow = true;
   }
   int descTo = cur().pos;
-  t.description = FText.substr(static_cast<size_t>(descFrom),
-                               static_cast<size_t>(descTo - descFrom));
+  t.description =
+      FText.substr(static_cast<size_t>(descFrom), static_cast<size_t>(descTo - descFrom));
   while (!t.description.empty() && std::isspace(static_cast<unsigned char>(t.description.back())))
     t.description.pop_back();
   if (acceptKw("WHEN")) {
@@ -1395,11 +1394,11 @@ std::unique_ptr<Unit> Parser::unit(bool anonymous) {
     advance();
     if (kw == "PACKAGE" && acceptKw("BODY"))
       kw = "PACKAGE BODY";
-    u->kind = kw == "PROCEDURE"   ? UnitKind::Procedure
-              : kw == "FUNCTION"  ? UnitKind::Function
-              : kw == "PACKAGE"   ? UnitKind::Package
-              : kw == "TRIGGER"   ? UnitKind::Trigger
-                                  : UnitKind::PackageBody;
+    u->kind = kw == "PROCEDURE"  ? UnitKind::Procedure
+              : kw == "FUNCTION" ? UnitKind::Function
+              : kw == "PACKAGE"  ? UnitKind::Package
+              : kw == "TRIGGER"  ? UnitKind::Trigger
+                                 : UnitKind::PackageBody;
     u->namePos = cur().pos;
     std::string n = ident("<an identifier> <a double-quoted delimited-identifier>");
     if (acceptOp(".")) {

@@ -262,8 +262,7 @@ Value arith(Op op, const Value &a, const Value &b, const std::string &dateFormat
   case Op::Div: {
     if (y.asDouble() == 0)
       raise(1476);
-    if (x.isInt && y.isInt && y.i != 0 && x.i % y.i == 0 &&
-        !(x.i == INT64_MIN && y.i == -1))
+    if (x.isInt && y.isInt && y.i != 0 && x.i % y.i == 0 && !(x.i == INT64_MIN && y.i == -1))
       return Value::integer(x.i / y.i);
     return Value::number(normalize(roundSignificant(x.asDouble() / y.asDouble())));
   }

@@ -98,7 +98,7 @@ struct CompiledUnit {
 };
 
 struct UnitState : State {
-  std::map<std::string, std::shared_ptr<const CompiledUnit>> units; // by owner.name.type
+  std::map<std::string, std::shared_ptr<const CompiledUnit>> units;  // by owner.name.type
   std::map<std::string, std::shared_ptr<const CompiledUnit>> blocks; // anonymous, by text
   long generation = -1;
   int schemaVersion = -1;
@@ -192,8 +192,7 @@ class Resolver : public UnitResolver {
 public:
   Resolver(Session &s, std::vector<std::shared_ptr<const CompiledUnit>> &deps)
       : FSession(s), FDeps(deps) {}
-  const Unit *findUnit(const std::string &owner, const std::string &name,
-                       bool &invalid) override {
+  const Unit *findUnit(const std::string &owner, const std::string &name, bool &invalid) override {
     invalid = false;
     for (const char *type : {"PACKAGE", "PROCEDURE", "FUNCTION"}) {
       bool bad = false;
@@ -261,12 +260,9 @@ std::shared_ptr<const CompiledUnit> compileText(Session &s, const std::string &o
       cu->deps.push_back(spec);
       ctx.spec = spec->unit.get();
     } else if (invalid) {
-      cu->errors.push_back(CompileError{u.namePos,
-                                        "PLS-00905: object " + u.owner + "." + u.name +
-                                            " is invalid",
-                                        false});
-      cu->errors.push_back(
-          CompileError{0, "PL/SQL: Compilation unit analysis terminated", true});
+      cu->errors.push_back(CompileError{
+          u.namePos, "PLS-00905: object " + u.owner + "." + u.name + " is invalid", false});
+      cu->errors.push_back(CompileError{0, "PL/SQL: Compilation unit analysis terminated", true});
       return cu;
     }
   }
@@ -469,8 +465,8 @@ void storeErrorsAndDeps(sqlite3 *db, const CompiledUnit &cu, const std::string &
 void storeTrigger(sqlite3 *db, const CompiledUnit &cu, const std::string &owner,
                   const std::string &name) {
   const TriggerInfo &t = cu.unit->trigger;
-  std::string type = std::string(t.before ? "BEFORE" : "AFTER") +
-                     (t.forEachRow ? " EACH ROW" : " STATEMENT");
+  std::string type =
+      std::string(t.before ? "BEFORE" : "AFTER") + (t.forEachRow ? " EACH ROW" : " STATEMENT");
   std::string event;
   if (t.onInsert)
     event = "INSERT";
@@ -529,8 +525,11 @@ void rebuildTriggerHooks(sqlite3 *db, const std::string &owner, const std::strin
     const char *word = ev == 'I' ? "INSERT" : ev == 'U' ? "UPDATE" : "DELETE";
     if (events.find(word) == std::string::npos)
       continue;
-    std::string args = key + ", " + std::to_string(ev == 'I' ? 1 : ev == 'U' ? 2 : 3) + ", " +
-                       (ev == 'D' ? "OLD" : "NEW") + ".rowid";
+    std::string args = key + ", " +
+                       std::to_string(ev == 'I'   ? 1
+                                      : ev == 'U' ? 2
+                                                  : 3) +
+                       ", " + (ev == 'D' ? "OLD" : "NEW") + ".rowid";
     for (const ColumnInfo &c : cols)
       args += ", " + (ev == 'D' ? std::string("NULL") : "NEW." + quoteIdent(c.name));
     for (const ColumnInfo &c : cols)
@@ -541,8 +540,8 @@ void rebuildTriggerHooks(sqlite3 *db, const std::string &owner, const std::strin
         of += (of.empty() ? " OF " : ", ") + quoteIdent(c);
     }
     execSql(db, "CREATE TRIGGER " + hookName(owner, name, ev) + " AFTER " + word + of + " ON " +
-                    physicalName(tOwner, table) + " FOR EACH ROW BEGIN SELECT ora_trigger(" +
-                    args + "); END");
+                    physicalName(tOwner, table) + " FOR EACH ROW BEGIN SELECT ora_trigger(" + args +
+                    "); END");
   }
 }
 
@@ -842,7 +841,8 @@ void writeHost(const HostBind &b, const Value &v, const std::string &dateFormat)
     raise(6502);
   Value t = toText(v, dateFormat);
   bool nul = b.type == 5 || b.type == 97;
-  size_t room = static_cast<size_t>(std::max(0, b.valueLength)) - (nul && b.valueLength > 0 ? 1 : 0);
+  size_t room =
+      static_cast<size_t>(std::max(0, b.valueLength)) - (nul && b.valueLength > 0 ? 1 : 0);
   if (t.s.size() > room)
     raise(6502, "PL/SQL: numeric or value error: character string buffer too small");
   std::memcpy(p, t.s.data(), t.s.size());
@@ -1045,8 +1045,7 @@ bool resolveStoredFunction(sqlite3 *db, const std::string &schema, localdb::Expr
     std::shared_ptr<const CompiledUnit> cu =
         loadUnit(*s, owner, unit, member ? "PACKAGE" : "FUNCTION", invalid);
     if (invalid)
-      throw oraErrorText(6575, "Package or function " + unit + " is in an invalid state",
-                         e.pos);
+      throw oraErrorText(6575, "Package or function " + unit + " is in an invalid state", e.pos);
     if (!cu)
       return false;
     const Subprogram *found = nullptr;
@@ -1096,7 +1095,8 @@ void callStoredFunction(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
     std::string key = reinterpret_cast<const char *>(sqlite3_value_text(argv[0]));
     size_t d1 = key.find('.'), d2 = key.find('.', d1 + 1), hash = key.find('#');
     std::string owner = key.substr(0, d1);
-    std::string unit = key.substr(d1 + 1, d2 == std::string::npos ? std::string::npos : d2 - d1 - 1);
+    std::string unit =
+        key.substr(d1 + 1, d2 == std::string::npos ? std::string::npos : d2 - d1 - 1);
     bool invalid = false;
     std::shared_ptr<const CompiledUnit> cu =
         loadUnit(*s, owner, unit, d2 == std::string::npos ? "FUNCTION" : "PACKAGE", invalid);
@@ -1242,8 +1242,8 @@ void fireTrigger(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
         }
       if (!changed.empty()) {
         std::string tOwner = u.trigger.table.size() > 1 ? u.trigger.table[0] : u.owner;
-        std::string sql = "UPDATE " + physicalName(tOwner, u.trigger.table.back()) + " SET " +
-                          set + " WHERE rowid = ?" + std::to_string(changed.size() + 1);
+        std::string sql = "UPDATE " + physicalName(tOwner, u.trigger.table.back()) + " SET " + set +
+                          " WHERE rowid = ?" + std::to_string(changed.size() + 1);
         sqlite3_stmt *st = s->takeStatement(sql);
         for (size_t k = 0; k < changed.size(); ++k)
           bindParam(st, static_cast<int>(k + 1), newRow.fields[changed[k]]);
@@ -1278,8 +1278,8 @@ void attachSession(sqlite3 *db, Session *s) {
   }
   sqlite3_create_function_v2(db, "ora_plsql", -1, SQLITE_UTF8, s, callStoredFunction, nullptr,
                              nullptr, nullptr);
-  sqlite3_create_function_v2(db, "ora_trigger", -1, SQLITE_UTF8, s, fireTrigger, nullptr,
-                             nullptr, nullptr);
+  sqlite3_create_function_v2(db, "ora_trigger", -1, SQLITE_UTF8, s, fireTrigger, nullptr, nullptr,
+                             nullptr);
 }
 
 void detachSession(sqlite3 *db) {
@@ -1358,9 +1358,7 @@ std::vector<PlacedError> compileOnly(Session &s, const std::string &text, bool a
   return place(*cu);
 }
 
-std::vector<std::string> takeOutput(Session &s) {
-  return stateOf(s).output.getLines(1000000);
-}
+std::vector<std::string> takeOutput(Session &s) { return stateOf(s).output.getLines(1000000); }
 
 std::shared_ptr<const Unit> storedUnit(Session &s, const std::string &owner,
                                        const std::string &name, const std::string &type,

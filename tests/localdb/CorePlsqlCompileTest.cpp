@@ -66,8 +66,8 @@ TEST(PlsqlParser, SyntaxErrorsRecoverAndContinue) {
 
 TEST(PlsqlParser, AnyBytesGiveATreeOrErrors) {
   // Deep nesting and stray characters end in errors, not in a crash.
-  std::string deep = "begin x := " + std::string(5000, '(') + "1" + std::string(5000, ')') +
-                     "; end;";
+  std::string deep =
+      "begin x := " + std::string(5000, '(') + "1" + std::string(5000, ')') + "; end;";
   std::vector<localdb::plsql::CompileError> errors;
   localdb::plsql::parseUnit(deep, true, errors);
   EXPECT_FALSE(errors.empty());
@@ -128,17 +128,17 @@ TEST_F(PlsqlCompile, BinderErrorsAtOraclesPositions) {
                                       "contain an expression",
                                       "3/3 PL/SQL: Statement ignored"}));
   // Several errors in one unit, in order.
-  EXPECT_EQ(errs("procedure p is\nbegin\n  a := 1;\n  b := 2;\n  if 1 then null; end if;\nend;")
-                .size(),
-            6u);
+  EXPECT_EQ(
+      errs("procedure p is\nbegin\n  a := 1;\n  b := 2;\n  if 1 then null; end if;\nend;").size(),
+      6u);
 }
 
 TEST_F(PlsqlUnits, StoredWithSourceStatusAndErrors) {
   EXPECT_EQ(run("create or replace procedure p1 is\n  x number;\nbegin\n  x := y;\nend;"), 0x20);
   EXPECT_EQ(status("P1", "PROCEDURE"), "INVALID");
-  EXPECT_EQ(errors("P1"), (std::vector<std::string>{
-                              "4/8 PLS-00201: identifier 'Y' must be declared",
-                              "4/3 PL/SQL: Statement ignored"}));
+  EXPECT_EQ(errors("P1"),
+            (std::vector<std::string>{"4/8 PLS-00201: identifier 'Y' must be declared",
+                                      "4/3 PL/SQL: Statement ignored"}));
   // The source from the unit keyword on, line by line with their line feeds.
   EXPECT_EQ(column("SELECT text FROM ora_source WHERE name = 'P1' ORDER BY line"),
             (std::vector<std::string>{"procedure p1 is\n", "  x number;\n", "begin\n",

@@ -48,10 +48,9 @@ begin
   select * into e from emp where empno = 7839;
   dbms_output.put_line(e.ename || ' ' || e.job || ' ' || e.sal);
 end;)");
-  EXPECT_EQ(output(), (std::vector<std::string>{"1 MILLER 1300", "2 CLARK 2450", "3 KING 5000",
-                                                "3 -3 10 -3/", "gone",
-                                                "5 SMITH,ADAMS,JONES,SCOTT,FORD,",
-                                                "KING PRESIDENT 5000"}));
+  EXPECT_EQ(output(), (std::vector<std::string>{
+                          "1 MILLER 1300", "2 CLARK 2450", "3 KING 5000", "3 -3 10 -3/", "gone",
+                          "5 SMITH,ADAMS,JONES,SCOTT,FORD,", "KING PRESIDENT 5000"}));
   // Reading an element that is not there is NO_DATA_FOUND; a closed cursor INVALID_CURSOR.
   EXPECT_EQ(error("declare type nt is table of number index by binary_integer; n nt; x number; "
                   "begin x := n(1); end;"),
@@ -83,10 +82,10 @@ begin
   exception when others then dbms_output.put_line('reraised ' || sqlcode);
   end;
 end;)");
-  EXPECT_EQ(output(), (std::vector<std::string>{
-                          "-20001 ORA-20001: ", "1 User-Defined Exception",
-                          "ORA-01476: divisor is equal to zero", "tmr -1422", "ndf 100",
-                          "ORA-20005: mine|ORA-20005: ", "dup", "ve", "reraised 100"}));
+  EXPECT_EQ(output(),
+            (std::vector<std::string>{"-20001 ORA-20001: ", "1 User-Defined Exception",
+                                      "ORA-01476: divisor is equal to zero", "tmr -1422", "ndf 100",
+                                      "ORA-20005: mine|ORA-20005: ", "dup", "ve", "reraised 100"}));
   // An error in a declaration goes to the enclosing block.
   run("begin dbms_output.enable; declare x number(1) := 99; begin null; exception when others "
       "then dbms_output.put_line('inner'); end; exception when others then "
@@ -145,8 +144,7 @@ begin
   end loop;
   dbms_output.new_line;
 end;)");
-  EXPECT_EQ(output(),
-            (std::vector<std::string>{"1", "3", "1", "deleted", "10=3 20=5 30=6 "}));
+  EXPECT_EQ(output(), (std::vector<std::string>{"1", "3", "1", "deleted", "10=3 20=5 30=6 "}));
   EXPECT_EQ(column("SELECT sal FROM \"SCOTT.EMP\" WHERE empno = 7839"),
             std::vector<std::string>{"5000"});
 }
@@ -185,7 +183,8 @@ end;)");
 
 TEST_F(PlsqlRun, RowTriggers) {
   run("create table audit_log (msg varchar2(100))");
-  EXPECT_EQ(run(R"(create or replace trigger emp_biu before insert or update of sal on emp for each row
+  EXPECT_EQ(
+      run(R"(create or replace trigger emp_biu before insert or update of sal on emp for each row
 begin
   if inserting then
     :new.ename := upper(:new.ename);
@@ -197,7 +196,7 @@ begin
     insert into audit_log values ('upd ' || :old.sal || '->' || :new.sal);
   end if;
 end;)"),
-            0);
+      0);
   EXPECT_EQ(column("SELECT trigger_type || '|' || triggering_event || '|' || table_name || '|' || "
                    "status FROM ora_triggers"),
             std::vector<std::string>{"BEFORE EACH ROW|INSERT OR UPDATE|EMP|ENABLED"});

@@ -19,8 +19,8 @@ TEST_F(Plsql, Binds_InOutAndInOut) {
   char s[20] = "!";
   sb2 sInd = 0, rInd = -1;
   ub2 sLen = 1;
-  ASSERT_EQ(obndra(&cda, (text *)":A", -1, (ub1 *)&a, sizeof a, 3, -1, nullptr, nullptr, nullptr,
-                   0, nullptr, nullptr, -1, -1),
+  ASSERT_EQ(obndra(&cda, (text *)":A", -1, (ub1 *)&a, sizeof a, 3, -1, nullptr, nullptr, nullptr, 0,
+                   nullptr, nullptr, -1, -1),
             0);
   ASSERT_EQ(obndra(&cda, (text *)":B", -1, (ub1 *)b, -1, 5, -1, nullptr, nullptr, nullptr, 0,
                    nullptr, nullptr, -1, -1),
@@ -105,8 +105,8 @@ TEST_F(Plsql, DbmsOutput_GetLineThroughBinds) {
   sword status = -1;
   obndra(&cda, (text *)":L", -1, (ub1 *)line, sizeof line, 1, -1, &lineInd, &lineLen, nullptr, 0,
          nullptr, nullptr, -1, -1);
-  obndra(&cda, (text *)":S", -1, (ub1 *)&status, sizeof status, 3, -1, nullptr, nullptr, nullptr,
-         0, nullptr, nullptr, -1, -1);
+  obndra(&cda, (text *)":S", -1, (ub1 *)&status, sizeof status, 3, -1, nullptr, nullptr, nullptr, 0,
+         nullptr, nullptr, -1, -1);
   std::vector<std::string> lines;
   for (int i = 0; i < 5; ++i) {
     ASSERT_EQ(oexn(&cda, 1, 0), 0) << message(lda, rcOf(cda));
