@@ -135,7 +135,7 @@ TEST_F(Logon, DataAreas_UnknownAreasGetErrorsNotCrashes) {
   std::memset(cda.area, 0xA5, sizeof cda.area);
   EXPECT_EQ(oexfet(&cda, 1, 0, 0), 1001);
   EXPECT_EQ(opinit(1), 0);
-  EXPECT_EQ(obreak(&lda), 0);
+  EXPECT_EQ(obreak(&lda), 1012); // nothing to break on an area that is not a logon
   EXPECT_EQ(oopt(&cda, 0, 0), 0);
   EXPECT_EQ(ocom(nullptr), 1012);
   EXPECT_EQ(oparse(nullptr, nullptr, 0, 0, 2), 1001);
