@@ -636,4 +636,28 @@ TEST_F(ProcedureWindow, LocalServerProcedureWritingThreeLines) {
   EXPECT_EQ(Dbms->Lines().back(), "before");
 }
 
+TEST_F(ProcedureWindow, LocalServerPackageMemberWithATable) {
+  const std::string Created = RunStatement(
+      "CREATE OR REPLACE PACKAGE tabs AS TYPE t_list IS TABLE OF VARCHAR2(20) INDEX BY "
+      "BINARY_INTEGER; PROCEDURE join3(L IN t_list, S OUT VARCHAR2); END;");
+  if (!Created.empty())
+    GTEST_SKIP() << "the local server does not store packages yet: " << Created;
+  ASSERT_EQ(RunStatement("CREATE OR REPLACE PACKAGE BODY tabs AS PROCEDURE join3(L IN t_list, "
+                         "S OUT VARCHAR2) IS BEGIN S := L(1) || '/' || NVL(L(2), '-') || '/' || "
+                         "L(3); END; END;"),
+            "");
+  TProcedureForm *Form = TProcedureForm::Create(*Main);
+  const TStrings Names = Form->ProcedureNames();
+  ASSERT_NE(std::find(Names.begin(), Names.end(), "TABS.JOIN3"), Names.end());
+  Form->ChooseProcedure("TABS.JOIN3");
+  EXPECT_EQ(Headers(*Form->InputStringGrid), TStrings{"L"});
+  EXPECT_EQ(Form->InputStringGrid->RowCount(), 41); // a PL/SQL table of 40 elements
+  EXPECT_EQ(Headers(*Form->OutputStringGrid), TStrings{"S"});
+  Form->InputStringGrid->SetCells(0, 1, "x");
+  Form->InputStringGrid->SetCells(0, 3, "z");
+  Form->GoButton->click();
+  EXPECT_TRUE(Errors.empty()) << Errors.front();
+  EXPECT_EQ(Form->OutputStringGrid->Cells(0, 1), "x/-/z");
+}
+
 } // namespace
