@@ -2,7 +2,10 @@
 // connection commands with their status texts, over the recording fake client library.
 #include "app/LoginUnit.h"
 #include "app/MainUnit.h"
+#include "app/MainUnitForm.h"
 #include "classes/Application.h"
+#include "classes/ComponentStream.h"
+#include "classes/Streams.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -121,6 +124,19 @@ TEST_F(TMainFormTest, FrameSpeedBarAndMenusAsDesigned) {
   EXPECT_EQ(Form->ErrorQuery->Fields().Items(2)->ItemSize(), 2000);
   EXPECT_EQ(Form->ErrorQuery->Fields().Items(0)->Kind(), oField);
   EXPECT_EQ(Form->ErrorQuery->Fields().Items(1)->Pos(), 2);
+  EXPECT_EQ(Form->ErrorQuery->Fields().Dimension(), 10);
+  EXPECT_EQ(Form->Query->Fields().Dimension(), 10);
+  {
+    // The stored description is what the loaded query writes back: it was dumped with every
+    // property the query publishes today.
+    TMemoryStream Written;
+    TValueWriter Writer(Written);
+    TComponentWriter(Writer).WriteRootComponent(
+        {"TOracleQuery", "ErrorQuery", Form->ErrorQuery, &TOracleQuery::Properties(), {}});
+    Writer.FlushBuffer();
+    EXPECT_EQ(Written.Bytes(), std::vector<std::uint8_t>(std::begin(ErrorQueryDescription),
+                                                         std::end(ErrorQueryDescription)));
+  }
   EXPECT_EQ(Form->ErrorQuery->Params().Items(0)->DataType(), oUnknown);
   EXPECT_EQ(Form->ErrorQuery->SQL(), "SELECT line, position, text FROM all_errors WHERE "
                                      "owner=:owner AND name=:name AND type=:type");
