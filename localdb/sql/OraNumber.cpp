@@ -313,7 +313,10 @@ namespace {
 struct Mask {
   bool fm = false, dollar = false, sign = false, signTrail = false, mi = false, pr = false;
   bool eeee = false, blank = false, valid = true;
+  bool roman = false, romanLower = false; // RN / rn
   int intDigits = 0, fracDigits = 0;
+  int shift = 0;   // digits after V: the value is multiplied by 10^shift
+  bool vSeen = false;
   int firstZero = -1; // position among integer digits of the first '0' (leading zeros from there)
   bool pointSeen = false;
   std::string intPattern; // '9', '0' and ',' of the integer part
@@ -328,11 +331,22 @@ Mask parseMask(const std::string &mask) {
     m.fm = true, i = 2;
   if (i < u.size() && u[i] == 'S')
     m.sign = true, ++i;
-  if (i < u.size() && u[i] == '$')
-    m.dollar = true, ++i;
+  if (i < u.size() && (u[i] == '$' || u[i] == 'L'))
+    m.dollar = true, ++i; // L: the local currency, "$" in AMERICA
+  if (u.compare(i, 2, "RN") == 0 && i + 2 == u.size()) {
+    m.roman = true;
+    m.romanLower = mask[i] == 'r';
+    return m;
+  }
   for (; i < u.size(); ++i) {
     char c = u[i];
-    if (c == '9' || c == '0') {
+    if (c == 'V' && !m.vSeen && !m.pointSeen) {
+      m.vSeen = true;
+    } else if ((c == '9' || c == '0') && m.vSeen) {
+      m.intPattern += c;
+      ++m.intDigits;
+      ++m.shift;
+    } else if (c == '9' || c == '0') {
       if (m.pointSeen) {
         m.fracPattern += c;
         ++m.fracDigits;
@@ -350,7 +364,7 @@ Mask parseMask(const std::string &mask) {
       if (m.pointSeen)
         m.valid = false;
       m.pointSeen = true;
-    } else if (c == '$') {
+    } else if (c == '$' || c == 'L') {
       m.dollar = true;
     } else if (c == 'B') {
       m.blank = true;
@@ -374,10 +388,34 @@ Mask parseMask(const std::string &mask) {
 
 } // namespace
 
-std::optional<std::string> formatNumberMask(const OraNum &n, const std::string &mask) {
+std::optional<std::string> formatNumberMask(const OraNum &nIn, const std::string &mask) {
   Mask m = parseMask(mask);
   if (!m.valid)
     return std::nullopt;
+  if (m.roman) {
+    // Roman numerals of the whole numbers 1 to 3999, right-aligned in 15 characters.
+    OraNum r = roundNumber(nIn, 0);
+    double x = r.asDouble();
+    if (x < 1 || x > 3999)
+      return std::string(15, '#');
+    static const std::pair<int, const char *> kRoman[] = {
+        {1000, "M"}, {900, "CM"}, {500, "D"}, {400, "CD"}, {100, "C"}, {90, "XC"}, {50, "L"},
+        {40, "XL"},  {10, "X"},   {9, "IX"},  {5, "V"},    {4, "IV"},  {1, "I"}};
+    int k = static_cast<int>(x);
+    std::string out;
+    for (auto &p : kRoman)
+      while (k >= p.first) {
+        out += p.second;
+        k -= p.first;
+      }
+    if (m.romanLower)
+      for (char &c : out)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return m.fm ? out : std::string(15 - out.size(), ' ') + out;
+  }
+  OraNum n = nIn;
+  if (m.shift > 0) // V: 10^shift times the value, as a whole number
+    n = roundNumber(normalize(nIn.asDouble() * std::pow(10.0, m.shift)), 0);
   double v = n.asDouble();
   bool neg = v < 0;
   std::string body;

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "localdb/sql/OraDate.h"
+#include "localdb/sql/OraNumber.h"
 
 using namespace localdb;
 
@@ -47,6 +48,25 @@ TEST(FormatDate, YearRomanCenturyWeeksQuarterJulian) {
   EXPECT_EQ(fmt(OraDateValue{2000, 1, 1, 0, 0, 0}, "J"), "2451545");
   EXPECT_EQ(fmt(OraDateValue{2000, 1, 1, 0, 0, 0}, "JSP"),
             "TWO MILLION FOUR HUNDRED FIFTY-ONE THOUSAND FIVE HUNDRED FORTY-FIVE");
+}
+
+} // namespace
+
+namespace {
+
+std::string num(double v, const std::string &mask) {
+  return formatNumberMask(normalize(v), mask).value_or("<invalid>");
+}
+
+TEST(FormatNumber, CurrencyShiftAndRoman) {
+  EXPECT_EQ(num(1234.5, "L9999.99"), " $1234.50"); // the sign's place first, as with $
+  EXPECT_EQ(num(1234.5, "FML9,999.99"), "$1,234.5");
+  EXPECT_EQ(num(12.345, "99V99"), " 1235");
+  EXPECT_EQ(num(7, "99V999"), "  7000");
+  EXPECT_EQ(num(1994, "RN"), "        MCMXCIV");
+  EXPECT_EQ(num(1994, "FMRN"), "MCMXCIV");
+  EXPECT_EQ(num(14, "FMrn"), "xiv");
+  EXPECT_EQ(num(4000, "RN"), "###############");
 }
 
 } // namespace
