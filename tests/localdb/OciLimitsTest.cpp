@@ -174,3 +174,25 @@ TEST_F(Limits, HugeSelectList_RefusedWhileParsing) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(Limits, Obreak_StopsALongQueryAndTheLogonStaysUsable) {
+  std::atomic<bool> done{false};
+  std::chrono::steady_clock::time_point breakAt{};
+  std::thread breaker([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    breakAt = std::chrono::steady_clock::now();
+    obreak(&lda);
+    done = true;
+  });
+  // 14^7 rows: seconds of work unless the break stops it.
+  std::string v = value("SELECT COUNT(*) FROM emp a, emp b, emp c, emp d, emp e, emp f, emp g");
+  auto stopped = std::chrono::steady_clock::now();
+  breaker.join();
+  EXPECT_EQ(v, "ERROR: ORA-01013: user requested cancel of current operation");
+  EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(stopped - breakAt).count(), 100);
+  EXPECT_EQ(value("SELECT COUNT(*) FROM emp"), "14");
+}
+
+} // namespace
