@@ -43,7 +43,7 @@ TEST(FormatDate, YearRomanCenturyWeeksQuarterJulian) {
   EXPECT_EQ(fmt(d, "Q"), "4");
   EXPECT_EQ(fmt(d, "WW"), "44");
   EXPECT_EQ(fmt(d, "IW"), "45");
-  EXPECT_EQ(fmt(OraDateValue{2021, 1, 1, 0, 0, 0}, "IW"), "53"); // a Friday: the week of 2020
+  EXPECT_EQ(fmt(OraDateValue{2021, 1, 1, 0, 0, 0}, "IW"), "53");   // a Friday: the week of 2020
   EXPECT_EQ(fmt(OraDateValue{2018, 12, 31, 0, 0, 0}, "IW"), "01"); // a Monday: week 1 of 2019
   EXPECT_EQ(fmt(OraDateValue{2000, 1, 1, 0, 0, 0}, "J"), "2451545");
   EXPECT_EQ(fmt(OraDateValue{2000, 1, 1, 0, 0, 0}, "JSP"),

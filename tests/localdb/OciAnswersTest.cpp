@@ -103,8 +103,8 @@ TEST_F(Answers, NestedAggregates_OverTheGroups) {
   EXPECT_EQ(value("SELECT COUNT(COUNT(*)) FROM emp GROUP BY job"), "5");
   // Without GROUP BY a nested aggregate is still an error, as is a third level.
   EXPECT_EQ(value("SELECT MAX(AVG(sal)) FROM emp").rfind("ERROR: ORA-00978", 0), 0u);
-  EXPECT_EQ(value("SELECT MAX(MIN(AVG(sal))) FROM emp GROUP BY deptno").rfind("ERROR: ORA-00935", 0),
-            0u);
+  EXPECT_EQ(
+      value("SELECT MAX(MIN(AVG(sal))) FROM emp GROUP BY deptno").rfind("ERROR: ORA-00935", 0), 0u);
 }
 
 TEST_F(Answers, Numbers_BeyondTheRangeOverflow) {
