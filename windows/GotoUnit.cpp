@@ -62,6 +62,9 @@ TGotoForm::TGotoForm(QWidget *AParent) : QDialog(AParent) {
   LineNumberBox->setInsertPolicy(QComboBox::NoInsert);
   LineNumberBox->setMaxVisibleItems(HistoryCount);
   LineNumberBox->setGeometry(112, 32, 89, 21);
+  // Typed keys reach the combo box first, which hands them to its edit directly (past any
+  // filter there); keys sent to the edit itself come the other way. Both are watched.
+  LineNumberBox->installEventFilter(this);
   LineNumberBox->lineEdit()->installEventFilter(this);
 
   GotoButton = new QPushButton("&Go to", this);
@@ -75,6 +78,17 @@ TGotoForm::TGotoForm(QWidget *AParent) : QDialog(AParent) {
   CancelButton->setGeometry(344, 40, 75, 25);
   CancelButton->setAutoDefault(false);
   connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
+  // The boxes stand right of the wider label: at 112 with the small dialog font of old, further
+  // right when the toolkit's font makes "New line number:" wider than that.
+  const int Shift =
+      std::max({0, Label1->sizeHint().width() + 12 - 112, Label2->sizeHint().width() + 12 - 112});
+  if (Shift > 0) {
+    for (QWidget *Control :
+         {static_cast<QWidget *>(ObjectBox), static_cast<QWidget *>(LineNumberBox),
+          static_cast<QWidget *>(GotoButton), static_cast<QWidget *>(CancelButton)})
+      Control->move(Control->x() + Shift, Control->y());
+    setFixedSize(425 + Shift, 72);
+  }
   setTabOrder(ObjectBox, LineNumberBox);
   setTabOrder(LineNumberBox, GotoButton);
   setTabOrder(GotoButton, CancelButton);
@@ -91,7 +105,8 @@ std::string TGotoForm::ItemText(const TExpression &AExpression) {
 bool TGotoForm::eventFilter(QObject *AWatched, QEvent *AEvent) {
   // The line number box takes digits and backspace; every other typed character is swallowed.
   // Keys that type nothing (arrows, Enter, Escape, Tab) keep their usual meaning.
-  if (AEvent->type() == QEvent::KeyPress && AWatched == LineNumberBox->lineEdit()) {
+  if (AEvent->type() == QEvent::KeyPress &&
+      (AWatched == LineNumberBox || AWatched == LineNumberBox->lineEdit())) {
     const auto *Key = static_cast<QKeyEvent *>(AEvent);
     const QString Text = Key->text();
     if (!Text.isEmpty() && Key->key() != Qt::Key_Backspace) {

@@ -92,7 +92,8 @@ protected:
         Dialog->ObjectBox->setCurrentIndex(Index);
         if (ATyped) {
           Dialog->LineNumberBox->lineEdit()->clear();
-          QTest::keyClicks(Dialog->LineNumberBox->lineEdit(), QString::fromLatin1(ALine.c_str()));
+          // Typed as a user types: into the box, which has the focus.
+          QTest::keyClicks(Dialog->LineNumberBox, QString::fromLatin1(ALine.c_str()));
         } else {
           Dialog->LineNumberBox->setEditText(QString::fromLatin1(ALine.c_str()));
         }
@@ -218,11 +219,10 @@ TEST_F(GotoTest, TheLineBoxTakesOnlyDigitsAndBackspace) {
   TGotoForm *Dialog = GotoForm();
   Dialog->OnShown = [Dialog] {
     QTimer::singleShot(20, Dialog, [Dialog] {
-      QLineEdit *Edit = Dialog->LineNumberBox->lineEdit();
-      Edit->clear();
-      QTest::keyClicks(Edit, "45");
-      QTest::keyClick(Edit, Qt::Key_Backspace);
-      QTest::keyClick(Edit, Qt::Key_Return);
+      Dialog->LineNumberBox->lineEdit()->clear();
+      QTest::keyClicks(Dialog->LineNumberBox, "4x5");
+      QTest::keyClick(Dialog->LineNumberBox, Qt::Key_Backspace);
+      QTest::keyClick(Dialog->LineNumberBox, Qt::Key_Return);
     });
   };
   Form->SearchGotoLineNumberItem->trigger();
