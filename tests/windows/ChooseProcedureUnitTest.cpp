@@ -187,4 +187,35 @@ TEST_F(PasteObjectTest, NamesAreValuesNeverSqlText) {
             "CREATE OR REPLACE PROCEDURE solo IS BEGIN NULL; END;\r\n");
 }
 
+TEST_F(PasteObjectTest, AQuotedNameWithAnApostrophePastesItsOwnSource) {
+  Run("CREATE PROCEDURE \"O'NEIL\" IS BEGIN NULL; END;");
+  Run("CREATE PROCEDURE solo IS BEGIN NULL; END;");
+  Form->Editor->Lines().SetText("");
+  Paste("O'NEIL (PROCEDURE)");
+  EXPECT_EQ(Listed, (Strings{"O'NEIL (PROCEDURE)", "SOLO (PROCEDURE)"}));
+  EXPECT_EQ(Text(), "CREATE OR REPLACE PROCEDURE \"O'NEIL\" IS BEGIN NULL; END;\r\n\r\n");
+  EXPECT_TRUE(Shown.empty());
+}
+
+TEST_F(PasteObjectTest, ACancelledLoginOpensNoListAndPastesNothing) {
+  Main->Database->SetConnected(false);
+  Form->Editor->Lines().SetText("keep\r\n");
+  bool Listed = false;
+  ChooseProcedureForm()->OnShown = [&] {
+    Listed = true;
+    ChooseProcedureForm()->reject();
+  };
+  // The login dialog comes up first; it is cancelled.
+  QTimer::singleShot(50, [] {
+    if (QWidget *Login = QApplication::activeModalWidget())
+      QMetaObject::invokeMethod(Login, "reject", Qt::QueuedConnection);
+  });
+  Form->EditPasteObjectItem->trigger();
+  ChooseProcedureForm()->OnShown = nullptr;
+  EXPECT_FALSE(Listed);
+  EXPECT_FALSE(Main->Database->Connected());
+  EXPECT_EQ(Text(), "keep\r\n");
+  EXPECT_TRUE(Shown.empty()); // the silent abort shows nothing
+}
+
 } // namespace
