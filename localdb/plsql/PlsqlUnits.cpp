@@ -16,6 +16,7 @@
 #include "localdb/plsql/PlsqlInterp.h"
 #include "localdb/server/Session.h"
 #include "localdb/sql/OraDate.h"
+#include "localdb/sql/OraNumber.h"
 #include "localdb/sql/SqlBinder.h"
 #include "localdb/sql/SqlLexer.h"
 
@@ -735,23 +736,8 @@ Value readHost(const HostBind &b, const std::string &dateFormat) {
     return Value();
   const char *p = static_cast<const char *>(b.value);
   switch (b.type) {
-  case 3: {
-    int64_t v = 0;
-    if (b.valueLength == 1)
-      v = *reinterpret_cast<const int8_t *>(p);
-    else if (b.valueLength == 2) {
-      int16_t x;
-      std::memcpy(&x, p, 2);
-      v = x;
-    } else if (b.valueLength == 8)
-      std::memcpy(&v, p, 8);
-    else {
-      int32_t x;
-      std::memcpy(&x, p, 4);
-      v = x;
-    }
-    return Value::integer(v);
-  }
+  case 3:
+    return Value::integer(readBinaryInteger(p, b.valueLength));
   case 4: {
     double v;
     if (b.valueLength == 4) {

@@ -518,21 +518,7 @@ void bindValues(Cursor::Impl &m, int row, bool copy) {
                     static_cast<size_t>(row) * static_cast<size_t>(std::max(0, b.valueLength));
     switch (b.type) {
     case 3: {
-      int64_t v = 0;
-      if (b.valueLength == 1)
-        v = *reinterpret_cast<const int8_t *>(p);
-      else if (b.valueLength == 2) {
-        int16_t x;
-        std::memcpy(&x, p, 2);
-        v = x;
-      } else if (b.valueLength == 8)
-        std::memcpy(&v, p, 8);
-      else {
-        int32_t x;
-        std::memcpy(&x, p, 4);
-        v = x;
-      }
-      sqlite3_bind_int64(st, idx, v);
+      sqlite3_bind_int64(st, idx, readBinaryInteger(p, b.valueLength));
       break;
     }
     case 4: {

@@ -537,4 +537,26 @@ std::optional<OraNum> parseNumberMask(const std::string &text, const std::string
   return r;
 }
 
+int64_t readBinaryInteger(const char *p, int size) {
+  switch (size) {
+  case 1:
+    return *reinterpret_cast<const int8_t *>(p);
+  case 2: {
+    int16_t x;
+    std::memcpy(&x, p, 2);
+    return x;
+  }
+  case 8: {
+    int64_t x;
+    std::memcpy(&x, p, 8);
+    return x;
+  }
+  default: {
+    int32_t x;
+    std::memcpy(&x, p, 4);
+    return x;
+  }
+  }
+}
+
 } // namespace localdb

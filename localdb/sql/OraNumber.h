@@ -34,6 +34,9 @@ int64_t clampToInt(double v, int64_t limit = INT64_C(1000000000000));
 double roundSignificant(double v);
 
 // Oracle's NUMBER holds magnitudes below 1E+126; beyond is ORA-01426 (numeric overflow).
+// A caller's binary integer (external type 3) of 1, 2, 4 or 8 bytes; other sizes read 4.
+int64_t readBinaryInteger(const char *p, int size);
+
 inline bool numberInRange(double d) { return d < 1e126 && d > -1e126; }
 
 // A double that is a whole number of moderate size becomes an integer.
