@@ -231,6 +231,14 @@ struct Stmt {
 
 // SQL inside PL/SQL: the statement's text span, its INTO targets cut out, compiled to SQLite
 // once by the binder with PL/SQL names turned into parameters.
+// The table a DML statement changes and how, for the table's statement triggers (event: 1
+// insert, 2 update, 3 delete, 0 not a change of a table; columns: those an UPDATE sets).
+struct DmlTarget {
+  std::string owner, table;
+  int event = 0;
+  std::vector<std::string> columns;
+};
+
 struct SqlStmt {
   int pos = 0, end = 0; // span in the unit text
   std::string text;     // the span, INTO clause blanked (offsets stay those of the unit)
@@ -244,6 +252,7 @@ struct SqlStmt {
   std::vector<std::string> columnNames;
   std::vector<TypeInfo> columnInfo; // SELECT: the column types with their sizes (describe)
   int counters = 0;
+  DmlTarget target; // INSERT, UPDATE, DELETE: what its statement triggers are looked up by
   bool ok = false;
 };
 

@@ -1460,6 +1460,7 @@ private:
         Emitter em(b.bindNames(), FCtx.user);
         q.sqlite = em.insert(ins, defaults);
         dependOn(ins.table.bound->owner, ins.table.bound->name, "TABLE");
+        q.target = DmlTarget{ins.table.bound->owner, ins.table.bound->name, 1, {}};
         break;
       }
       case StmtKind::Update: {
@@ -1468,6 +1469,9 @@ private:
         Emitter em(b.bindNames(), FCtx.user);
         q.sqlite = em.update(up);
         dependOn(up.table.bound->owner, up.table.bound->name, "TABLE");
+        q.target = DmlTarget{up.table.bound->owner, up.table.bound->name, 2, {}};
+        for (const Assignment &a : up.sets)
+          q.target.columns.insert(q.target.columns.end(), a.columns.begin(), a.columns.end());
         break;
       }
       case StmtKind::Delete: {
@@ -1476,6 +1480,7 @@ private:
         Emitter em(b.bindNames(), FCtx.user);
         q.sqlite = em.remove(del);
         dependOn(del.table.bound->owner, del.table.bound->name, "TABLE");
+        q.target = DmlTarget{del.table.bound->owner, del.table.bound->name, 3, {}};
         break;
       }
       default:

@@ -10,6 +10,7 @@
 #include "localdb/catalog/Catalog.h"
 #include "localdb/catalog/Ddl.h"
 #include "localdb/plsql/PlsqlBinder.h"
+#include "localdb/plsql/PlsqlUnits.h"
 #include "localdb/server/Session.h"
 #include "localdb/sql/OraDate.h"
 #include "localdb/sql/SqlFunctions.h"
@@ -935,18 +936,28 @@ void Interp::execSql(const Stmt &s, Frame &f) {
   for (size_t i = 0; i < counters.size(); ++i)
     sqlite3_bind_pointer(st, static_cast<int>(q.binds.size() + i + 1), &counters[i],
                          kRownumPointerType, nullptr);
-  int rc = sqlite3_step(st);
   if (q.kind != StmtKind::Select) {
-    if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
-      OraError e = stepFailure(FSession.db(), rc);
+    int changes = 0;
+    auto change = [&] {
+      int rc = sqlite3_step(st);
+      if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
+        OraError e = stepFailure(FSession.db(), rc);
+        sqlite3_reset(st);
+        throw fromOra(e);
+      }
+      changes = sqlite3_changes(FSession.db());
       sqlite3_reset(st);
-      throw fromOra(e);
+    };
+    try {
+      runWithStatementTriggers(FSession, q.target, change);
+    } catch (const OraError &e) {
+      throw fromOra(e); // a statement trigger's failure
     }
-    FSqlRowCount = sqlite3_changes(FSession.db());
+    FSqlRowCount = changes;
     FSqlFound = FSqlRowCount > 0;
-    sqlite3_reset(st);
     return;
   }
+  int rc = sqlite3_step(st);
   if (rc == SQLITE_DONE) {
     sqlite3_reset(st);
     FSqlFound = 0;

@@ -517,7 +517,7 @@ void rebuildTriggerHooks(sqlite3 *db, const std::string &owner, const std::strin
     return;
   std::string type = q.text(0), events = q.text(1), tOwner = q.text(2), table = q.text(3);
   if (q.text(4) != "ENABLED" || type.find("EACH ROW") == std::string::npos)
-    return; // statement triggers are kept in the dictionary but do not fire
+    return; // statement triggers fire around the statement (runWithStatementTriggers)
   std::vector<ColumnInfo> cols = loadColumns(db, tOwner, table);
   if (cols.empty())
     return;
@@ -1253,6 +1253,61 @@ struct InstallResolver {
   InstallResolver() { setStoredFunctionResolver(&resolveStoredFunction); }
 } gInstallResolver;
 
+// A statement trigger the statement's table has for its event.
+struct StatementTrigger {
+  std::string owner, name;
+  std::shared_ptr<const CompiledUnit> unit;
+};
+
+std::vector<StatementTrigger> statementTriggers(Session &s, const DmlTarget &t) {
+  const char *word = t.event == 1 ? "INSERT" : t.event == 2 ? "UPDATE" : "DELETE";
+  std::vector<StatementTrigger> out;
+  Query q(s.db(), "SELECT owner, trigger_name FROM ora_triggers WHERE table_owner = ?1 AND "
+                  "table_name = ?2 AND status = 'ENABLED' AND trigger_type LIKE '% STATEMENT' "
+                  "AND instr(triggering_event, ?3) > 0 ORDER BY owner, trigger_name");
+  q.bind(1, t.owner).bind(2, t.table).bind(3, word);
+  while (q.next())
+    out.push_back({q.text(0), q.text(1), nullptr});
+  for (StatementTrigger &tr : out) {
+    bool invalid = false;
+    tr.unit = loadUnit(s, tr.owner, tr.name, "TRIGGER", invalid);
+    if (!tr.unit)
+      throw oraErrorArg(4098, tr.owner + "." + tr.name);
+  }
+  // UPDATE OF columns: only an update of one of them fires the trigger.
+  if (t.event == 2)
+    out.erase(std::remove_if(out.begin(), out.end(),
+                             [&](const StatementTrigger &tr) {
+                               const auto &of = tr.unit->unit->trigger.updateColumns;
+                               if (of.empty())
+                                 return false;
+                               for (const std::string &c : t.columns)
+                                 if (std::find(of.begin(), of.end(), c) != of.end())
+                                   return false;
+                               return true;
+                             }),
+              out.end());
+  return out;
+}
+
+void runStatementTriggers(Session &s, const std::vector<StatementTrigger> &list, bool before,
+                          int event) {
+  for (const StatementTrigger &tr : list) {
+    const Unit &u = *tr.unit->unit;
+    if (u.trigger.before != before)
+      continue;
+    Interp in(s, stateOf(s));
+    try {
+      in.runTrigger(u, nullptr, nullptr, event);
+    } catch (const PlsqlError &e) {
+      OraError oe = runFailure(e);
+      oe.message +=
+          "\nORA-04088: error during execution of trigger '" + tr.owner + "." + tr.name + "'";
+      throw oe;
+    }
+  }
+}
+
 } // namespace
 
 void attachSession(sqlite3 *db, Session *s) {
@@ -1345,6 +1400,65 @@ std::vector<PlacedError> compileOnly(Session &s, const std::string &text, bool a
 }
 
 std::vector<std::string> takeOutput(Session &s) { return stateOf(s).output.getLines(1000000); }
+
+DmlTarget dmlTarget(const Statement &ast) {
+  DmlTarget t;
+  const TableRef *table = nullptr;
+  switch (ast.kind) {
+  case StmtKind::Insert:
+    t.event = 1;
+    table = &static_cast<const InsertStmt &>(ast).table;
+    break;
+  case StmtKind::Update:
+    t.event = 2;
+    table = &static_cast<const UpdateStmt &>(ast).table;
+    for (const Assignment &a : static_cast<const UpdateStmt &>(ast).sets)
+      t.columns.insert(t.columns.end(), a.columns.begin(), a.columns.end());
+    break;
+  case StmtKind::Delete:
+    t.event = 3;
+    table = &static_cast<const DeleteStmt &>(ast).table;
+    break;
+  default:
+    return t;
+  }
+  if (table->bound) {
+    t.owner = table->bound->owner;
+    t.table = table->bound->name;
+  }
+  return t;
+}
+
+void runWithStatementTriggers(Session &s, const DmlTarget &target, const std::function<void()> &run,
+                              bool *undone) {
+  std::vector<StatementTrigger> list;
+  if (target.event != 0 && !target.table.empty())
+    list = statementTriggers(s, target);
+  if (list.empty()) {
+    run();
+    return;
+  }
+  // The savepoint undoes the triggers' and the statement's changes when one of them fails.
+  // Inside another statement's row trigger SQLite opens none; that statement's failure then
+  // undoes everything anyway.
+  bool marked =
+      sqlite3_exec(s.db(), "SAVEPOINT \"plsql$statement\"", nullptr, nullptr, nullptr) == SQLITE_OK;
+  try {
+    runStatementTriggers(s, list, true, target.event);
+    run();
+    runStatementTriggers(s, list, false, target.event);
+  } catch (...) {
+    if (marked) {
+      sqlite3_exec(s.db(), "ROLLBACK TO \"plsql$statement\"", nullptr, nullptr, nullptr);
+      sqlite3_exec(s.db(), "RELEASE \"plsql$statement\"", nullptr, nullptr, nullptr);
+      if (undone)
+        *undone = true;
+    }
+    throw;
+  }
+  if (marked)
+    sqlite3_exec(s.db(), "RELEASE \"plsql$statement\"", nullptr, nullptr, nullptr);
+}
 
 std::shared_ptr<const Unit> storedUnit(Session &s, const std::string &owner,
                                        const std::string &name, const std::string &type,

@@ -14,6 +14,7 @@
 
 namespace localdb {
 class Session;
+struct Statement;
 }
 
 namespace localdb::plsql {
@@ -55,6 +56,17 @@ struct PlacedError {
 // Compiles a unit's text (from its keyword, or an anonymous block) against a logon's catalog
 // without storing anything: the errors in order.
 std::vector<PlacedError> compileOnly(Session &s, const std::string &text, bool anonymous);
+
+// The table a bound INSERT, UPDATE or DELETE changes and how, for its statement triggers (read
+// while the binder that bound it still exists).
+DmlTarget dmlTarget(const Statement &boundAst);
+
+// Runs a DML statement (run) between the BEFORE and AFTER statement triggers enabled on its
+// table. When a trigger or the statement fails, the triggers' and the statement's changes are
+// undone (undone set) and the failure rethrown; a trigger's failure is its error followed by
+// ORA-04088.
+void runWithStatementTriggers(Session &s, const DmlTarget &target, const std::function<void()> &run,
+                              bool *undone = nullptr);
 
 // A logon's connection as the PL/SQL layer knows it: stored functions become callable from its
 // SQL (the SQLite function ora_plsql runs them in that logon).

@@ -31,6 +31,7 @@ struct CompiledStatement {
   std::vector<DescribeInfo> columns;
   std::vector<SqlType> columnTypes;
   bool forUpdate = false;
+  plsql::DmlTarget target; // INSERT, UPDATE, DELETE: the table its statement triggers are on
 };
 
 namespace {
@@ -295,6 +296,7 @@ std::shared_ptr<CompiledStatement> compileText(Session &s, const std::string &te
   default:
     break;
   }
+  cs->target = plsql::dmlTarget(*cs->ast); // while the binder's tables still exist
   cs->binds = binder.bindNames();
   cs->counters = binder.counterCount();
   return cs;
@@ -668,19 +670,33 @@ int Cursor::execute(int iterations, int rowOffset) {
   s.beginWrite();
   int iters = std::max(1, iterations);
   int from = std::max(0, rowOffset);
-  for (int i = from; i < iters; ++i) {
-    if (i > from)
-      sqlite3_reset(m.stmt);
-    bindValues(m, i, false);
-    int rc = sqlite3_step(m.stmt);
-    if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
-      OraError e = stepError(s, rc);
-      sqlite3_reset(m.stmt);
-      throw e;
-    }
-    rowsProcessed += static_cast<uint32_t>(sqlite3_changes(s.db()));
+  // An array execute is one statement for the table's statement triggers: they fire once, and
+  // a failure then undoes the whole execute.
+  bool undone = false;
+  try {
+    plsql::runWithStatementTriggers(
+        s, cs.target,
+        [&] {
+          for (int i = from; i < iters; ++i) {
+            if (i > from)
+              sqlite3_reset(m.stmt);
+            bindValues(m, i, false);
+            int rc = sqlite3_step(m.stmt);
+            if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
+              OraError e = stepError(s, rc);
+              sqlite3_reset(m.stmt);
+              throw e;
+            }
+            rowsProcessed += static_cast<uint32_t>(sqlite3_changes(s.db()));
+          }
+          sqlite3_reset(m.stmt);
+        },
+        &undone);
+  } catch (...) {
+    if (undone)
+      rowsProcessed = 0;
+    throw;
   }
-  sqlite3_reset(m.stmt);
   return 0;
 }
 

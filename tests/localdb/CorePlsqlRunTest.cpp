@@ -227,3 +227,73 @@ end;)"),
   run("drop trigger bad");
   run("insert into dept values (77, 'x', 'y')");
 }
+
+TEST_F(PlsqlRun, StatementTriggers) {
+  run("create table stmt_log (msg varchar2(100))");
+  run(R"(create or replace trigger emp_bs before insert or update or delete on emp
+begin
+  if inserting then insert into stmt_log values ('before ins');
+  elsif updating then insert into stmt_log values ('before upd');
+  elsif deleting then insert into stmt_log values ('before del');
+  end if;
+end;)");
+  run(R"(create or replace trigger emp_as after update on emp
+declare
+  n number;
+begin
+  select count(*) into n from emp where sal > 10000;
+  insert into stmt_log values ('after upd ' || n);
+end;)");
+  // Once per statement, whatever the number of rows; the AFTER trigger sees the new rows.
+  run("update emp set sal = sal + 10000 where deptno = 10");
+  EXPECT_EQ(column("SELECT msg FROM \"SCOTT.STMT_LOG\" ORDER BY rowid"),
+            (std::vector<std::string>{"before upd", "after upd 3"}));
+  // Also for no rows at all, and for DML inside PL/SQL.
+  run("delete from emp where empno = -1");
+  run("begin update emp set sal = sal - 10000 where deptno = 10; end;");
+  EXPECT_EQ(column("SELECT msg FROM \"SCOTT.STMT_LOG\" ORDER BY rowid"),
+            (std::vector<std::string>{"before upd", "after upd 3", "before del", "before upd",
+                                      "after upd 0"}));
+  run("drop trigger emp_bs");
+  run("drop trigger emp_as");
+  run("delete from stmt_log");
+
+  // A failing statement trigger fails the statement and undoes its changes and the trigger's.
+  run(R"(create or replace trigger dept_ai after insert on dept
+begin
+  insert into stmt_log values ('after ins');
+  raise_application_error(-20001, 'no new departments');
+end;)");
+  EXPECT_EQ(error("insert into dept values (60, 'A', 'B')"),
+            "ORA-20001: no new departments\nORA-06512: at \"SCOTT.DEPT_AI\", line 4\nORA-04088: "
+            "error during execution of trigger 'SCOTT.DEPT_AI'");
+  EXPECT_EQ(column("SELECT count(*) FROM \"SCOTT.DEPT\" WHERE deptno = 60"),
+            std::vector<std::string>{"0"});
+  EXPECT_EQ(column("SELECT count(*) FROM \"SCOTT.STMT_LOG\""), std::vector<std::string>{"0"});
+  // From PL/SQL the failure is an exception a handler can catch, with the row undone.
+  run(R"(begin
+  insert into dept values (61, 'A', 'B');
+exception when others then
+  insert into stmt_log values ('caught ' || sqlcode);
+end;)");
+  EXPECT_EQ(column("SELECT msg FROM \"SCOTT.STMT_LOG\""),
+            std::vector<std::string>{"caught -20001"});
+  EXPECT_EQ(column("SELECT count(*) FROM \"SCOTT.DEPT\" WHERE deptno IN (60, 61)"),
+            std::vector<std::string>{"0"});
+  // Disabled, it does not fire.
+  run("alter trigger dept_ai disable");
+  run("insert into dept values (62, 'A', 'B')");
+  EXPECT_EQ(column("SELECT count(*) FROM \"SCOTT.DEPT\" WHERE deptno = 62"),
+            std::vector<std::string>{"1"});
+  run("delete from stmt_log");
+
+  // UPDATE OF: only an update of one of its columns fires it.
+  run(R"(create or replace trigger emp_bsal before update of sal, comm on emp
+begin
+  insert into stmt_log values ('sal');
+end;)");
+  run("update emp set ename = ename where empno = 7839");
+  EXPECT_EQ(column("SELECT count(*) FROM \"SCOTT.STMT_LOG\""), std::vector<std::string>{"0"});
+  run("update emp set ename = ename, comm = 1 where empno = 7839");
+  EXPECT_EQ(column("SELECT count(*) FROM \"SCOTT.STMT_LOG\""), std::vector<std::string>{"1"});
+}
