@@ -1082,12 +1082,38 @@ void grantStmt(Context &ctx, GrantStmt &s) {
     privColumns.push_back(cols);
   }
   std::string owner, object;
-  if (!s.object.empty()) {
+  // A procedure, function or package has one object privilege: EXECUTE.
+  bool unit = false;
+  if (!s.object.empty() && s.object.size() <= 2) {
+    owner = s.object.size() > 1 ? s.object[0] : me;
+    object = s.object.back();
+    unit = exists(db,
+                  "SELECT 1 FROM ora_objects WHERE owner = ?1 AND object_name = ?2 AND "
+                  "object_type IN ('PROCEDURE','FUNCTION','PACKAGE')",
+                  {owner, object});
+  }
+  if (unit) {
+    if (owner != me && !dba) {
+      if (!objectPrivileges(db, me, owner, object).any())
+        fail(942, s.pos);
+      fail(1031, s.pos);
+    }
+    for (size_t i = 0; i < s.privileges.size(); ++i) {
+      const std::string &p = s.privileges[i];
+      if ((p != "EXECUTE" && p != "ALL" && p != "ALL PRIVILEGES") || !s.privilegeColumns[i].empty())
+        throw oraErrorText(2225, "only EXECUTE privilege is valid for procedures", s.pos);
+    }
+    privs = {"EXECUTE"}; // ALL on a unit is its one privilege
+    privColumns = {{}};
+  } else if (!s.object.empty()) {
     ObjectRef o = ctx.binder.resolveTable(s.object, s.pos);
     owner = o.owner;
     object = o.name;
     if (owner != me && !dba)
       fail(1031, s.pos);
+    for (const std::string &p : privs)
+      if (p == "EXECUTE")
+        throw oraErrorText(2224, "EXECUTE privilege not allowed for tables", s.pos);
     std::vector<ColumnInfo> cols = loadColumns(db, owner, object);
     for (const auto &list : privColumns)
       for (const std::string &c : list)
@@ -1185,10 +1211,12 @@ void executeDdl(sqlite3 *db, const std::string &user, Statement &s) {
   default:
     break;
   }
-  // Stored PL/SQL that used a dropped, altered or replaced table or view is compiled again on
-  // its next use.
+  // Stored PL/SQL that used a dropped, altered or replaced table or view, or an object whose
+  // privilege was revoked, is compiled again on its next use.
   std::vector<std::string> changed;
-  if (s.kind == StmtKind::Drop)
+  if (s.kind == StmtKind::Revoke)
+    changed = static_cast<GrantStmt &>(s).object;
+  else if (s.kind == StmtKind::Drop)
     changed = static_cast<DropStmt &>(s).name;
   else if (s.kind == StmtKind::AlterTable)
     changed = static_cast<AlterTableStmt &>(s).name;

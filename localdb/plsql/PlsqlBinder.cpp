@@ -7,6 +7,7 @@
 #include <functional>
 #include <unordered_map>
 
+#include "localdb/catalog/Privileges.h"
 #include "localdb/sql/OraError.h"
 #include "localdb/sql/SqlBinder.h"
 #include "localdb/sql/SqlEmitter.h"
@@ -1143,6 +1144,13 @@ private:
       u = FCtx.units->findUnit(first, n[1], invalid);
       owner = first;
       at = 2;
+      if ((u || invalid) && owner != FCtx.user) {
+        // Another schema's unit exists for this one only through EXECUTE, its one object
+        // privilege (the ANY TABLE system privileges do not reach it); the call then runs
+        // with the owner's rights.
+        if (!objectPrivileges(FCtx.db, FCtx.user, owner, n[1]).has("EXECUTE"))
+          return false;
+      }
     }
     if (invalid)
       fail(e.pos, "PLS-00905: object " + owner + "." + n[at - 1] + " is invalid");

@@ -239,7 +239,7 @@ std::shared_ptr<const Unit> findUnit(Session &s, const std::string &owner, const
     std::shared_ptr<const Unit> u = storedUnit(s, owner, name, type, invalid);
     if (!u && !invalid)
       continue;
-    if (owner != s.user() && !objectPrivileges(s.db(), s.user(), owner, name).any())
+    if (owner != s.user() && !objectPrivileges(s.db(), s.user(), owner, name).has("EXECUTE"))
       throw oraErrorArg(4043, asked);
     if (invalid)
       throw oraErrorText(

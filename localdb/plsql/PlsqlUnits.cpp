@@ -12,6 +12,7 @@
 #include <set>
 
 #include "localdb/catalog/Catalog.h"
+#include "localdb/catalog/Privileges.h"
 #include "localdb/plsql/PlsqlBinder.h"
 #include "localdb/plsql/PlsqlInterp.h"
 #include "localdb/server/Session.h"
@@ -663,6 +664,13 @@ void dropUnit(Session &s, const UnitHeader &h) {
       d.run(db);
       dropTriggerHooks(db, owner, h.name);
     }
+    if (h.kind == UnitKind::Procedure || h.kind == UnitKind::Function ||
+        h.kind == UnitKind::Package) {
+      // Its grants go with it: a unit created again under the name starts with none.
+      Query g(db, "DELETE FROM ora_privs WHERE owner = ?1 AND object_name = ?2");
+      g.bind(1, owner).bind(2, h.name);
+      g.run(db);
+    }
     if (h.kind != UnitKind::PackageBody)
       invalidateDependants(db, owner, h.name);
     s.exec("COMMIT");
@@ -1030,6 +1038,11 @@ bool resolveStoredFunction(sqlite3 *db, const std::string &schema, localdb::Expr
     bool invalid = false;
     std::shared_ptr<const CompiledUnit> cu =
         loadUnit(*s, owner, unit, member ? "PACKAGE" : "FUNCTION", invalid);
+    if ((cu || invalid) && owner != schema) {
+      // Another schema's function exists for this one only through EXECUTE on it.
+      if (!objectPrivileges(db, schema, owner, unit).has("EXECUTE"))
+        return false;
+    }
     if (invalid)
       throw oraErrorText(6575, "Package or function " + unit + " is in an invalid state", e.pos);
     if (!cu)

@@ -160,6 +160,120 @@ TEST_F(Privileges, AllViews_ShowOnlyWhatTheUserMayUse) {
   std::swap(lda, sys);
 }
 
+// Runs as HR; returns the error text ("" on success).
+std::string hrError(const std::string &sql) {
+  Lda_Def l;
+  if (logOn(l, "hr/hr@") != 0)
+    return "LOGON FAILED";
+  Cda_Def cda{};
+  oopen(&cda, &l, nullptr, -1, -1, nullptr, -1);
+  int rc = oparse(&cda, (text *)sql.c_str(), -1, 1, 2);
+  if (rc == 0)
+    rc = oexn(&cda, 1, 0);
+  std::string error = rc ? message(l, rc) : "";
+  oclose(&cda);
+  ologof(&l);
+  return error;
+}
+
+// odessp of a name as HR: its return code.
+int hrDescribe(const std::string &name) {
+  Lda_Def l;
+  if (logOn(l, "hr/hr@") != 0)
+    return -1;
+  ub2 ovrld[4], pos[4], level[4], arnlen[4], dtype[4];
+  text argnm[4][30];
+  ub1 defsup[4], mode[4], radix[4];
+  ub4 dtsiz[4], spare[4], count = 4;
+  sb2 prec[4], scale[4];
+  int rc =
+      odessp(&l, (text *)name.c_str(), static_cast<size_t>(-1), nullptr, 0, nullptr, 0, ovrld, pos,
+             level, argnm, arnlen, dtype, defsup, mode, dtsiz, prec, scale, radix, spare, &count);
+  ologof(&l);
+  return rc;
+}
+
+TEST_F(Privileges, Execute_CallsAndDescribesNeedIt) {
+  ASSERT_EQ(exec("CREATE PROCEDURE raise_sal(p_empno NUMBER) IS BEGIN UPDATE emp SET sal = sal + "
+                 "100 WHERE empno = p_empno; END;"),
+            0)
+      << lastError;
+  const std::string call = "BEGIN scott.raise_sal(7369); COMMIT; END;";
+  // Without a privilege the procedure does not exist for HR.
+  EXPECT_NE(hrError(call).find("PLS-00201: identifier 'SCOTT.RAISE_SAL' must be declared"),
+            std::string::npos)
+      << hrError(call);
+  EXPECT_EQ(hrDescribe("SCOTT.RAISE_SAL"), 4043);
+  EXPECT_EQ(value("SELECT sal FROM emp WHERE empno = 7369"), "800");
+  // With EXECUTE the call runs with SCOTT's rights: it updates EMP, on which HR has none.
+  ASSERT_EQ(exec("GRANT EXECUTE ON raise_sal TO hr"), 0) << lastError;
+  EXPECT_EQ(hrError(call), "");
+  EXPECT_EQ(hrDescribe("SCOTT.RAISE_SAL"), 0);
+  EXPECT_EQ(value("SELECT sal FROM emp WHERE empno = 7369"), "900");
+  EXPECT_EQ(hr("UPDATE scott.emp SET sal = 1"), 942);
+  // REVOKE takes it back: the procedure is gone for HR again.
+  ASSERT_EQ(exec("REVOKE EXECUTE ON raise_sal FROM hr"), 0) << lastError;
+  EXPECT_NE(hrError(call).find("PLS-00201"), std::string::npos);
+  EXPECT_EQ(hrDescribe("SCOTT.RAISE_SAL"), 4043);
+  EXPECT_EQ(value("SELECT sal FROM emp WHERE empno = 7369"), "900");
+  EXPECT_EQ(exec("REVOKE EXECUTE ON raise_sal FROM hr"), 1927);
+  // A dropped procedure's grants go with it.
+  ASSERT_EQ(exec("GRANT EXECUTE ON raise_sal TO hr"), 0) << lastError;
+  ASSERT_EQ(exec("DROP PROCEDURE raise_sal"), 0) << lastError;
+  ASSERT_EQ(exec("CREATE PROCEDURE raise_sal(p_empno NUMBER) IS BEGIN NULL; END;"), 0);
+  EXPECT_EQ(hrDescribe("SCOTT.RAISE_SAL"), 4043);
+  // A system privilege on tables does not reach procedures.
+  Lda_Def sys;
+  ASSERT_EQ(logOn(sys, "system/manager@"), 0);
+  ASSERT_EQ(runAs(sys, "GRANT SELECT ANY TABLE TO hr"), 0);
+  ologof(&sys);
+  EXPECT_EQ(hr("SELECT * FROM scott.emp"), 0);
+  EXPECT_NE(hrError(call).find("PLS-00201"), std::string::npos);
+  EXPECT_EQ(hrDescribe("SCOTT.RAISE_SAL"), 4043);
+}
+
+TEST_F(Privileges, Execute_StoredUnitsFunctionsInSqlAndPackages) {
+  ASSERT_EQ(exec("CREATE FUNCTION twice(n NUMBER) RETURN NUMBER IS BEGIN RETURN n * 2; END;"), 0)
+      << lastError;
+  ASSERT_EQ(exec("CREATE PACKAGE pk IS FUNCTION half(n NUMBER) RETURN NUMBER; END;"), 0)
+      << lastError;
+  ASSERT_EQ(exec("CREATE PACKAGE BODY pk IS FUNCTION half(n NUMBER) RETURN NUMBER IS BEGIN "
+                 "RETURN n / 2; END; END;"),
+            0)
+      << lastError;
+  EXPECT_EQ(hrValue("SELECT scott.twice(21) FROM dual").rfind("ERROR: ORA-00904", 0), 0u);
+  EXPECT_EQ(hrValue("SELECT scott.pk.half(8) FROM dual").rfind("ERROR: ORA-00904", 0), 0u);
+  EXPECT_NE(hrError("DECLARE x NUMBER; BEGIN x := scott.pk.half(8); END;").find("PLS-00201"),
+            std::string::npos);
+  // A stored unit of HR's does not compile against what HR may not execute.
+  hr("CREATE PROCEDURE hr_call IS x NUMBER; BEGIN x := scott.twice(1); END;");
+  EXPECT_EQ(hrValue("SELECT text FROM user_errors WHERE name = 'HR_CALL' AND "
+                    "text LIKE 'PLS-00201%'"),
+            "PLS-00201: identifier 'SCOTT.TWICE' must be declared");
+  ASSERT_EQ(exec("GRANT EXECUTE ON twice TO hr"), 0) << lastError;
+  ASSERT_EQ(exec("GRANT ALL ON pk TO hr"), 0) << lastError;
+  EXPECT_EQ(hrValue("SELECT scott.twice(21) FROM dual"), "42");
+  EXPECT_EQ(hrValue("SELECT scott.pk.half(8) FROM dual"), "4");
+  EXPECT_EQ(hrError("DECLARE x NUMBER; BEGIN x := scott.pk.half(8); END;"), "");
+  EXPECT_EQ(hr("CREATE OR REPLACE PROCEDURE hr_call IS x NUMBER; BEGIN x := scott.twice(1); END;"),
+            0);
+  EXPECT_EQ(hrError("BEGIN hr_call; END;"), "");
+  // After REVOKE, HR's procedure is compiled again on its next use, and fails.
+  ASSERT_EQ(exec("REVOKE EXECUTE ON twice FROM hr"), 0) << lastError;
+  EXPECT_NE(hrError("BEGIN hr_call; END;"), "");
+  EXPECT_EQ(hrValue("SELECT scott.twice(21) FROM dual").rfind("ERROR: ORA-00904", 0), 0u);
+  // EXECUTE is a unit's one privilege and a table never has it.
+  EXPECT_EQ(exec("GRANT SELECT ON twice TO hr"), 2225);
+  EXPECT_EQ(exec("GRANT EXECUTE ON emp TO hr"), 2224);
+  // The DBA executes every schema's units.
+  Lda_Def sys;
+  ASSERT_EQ(logOn(sys, "system/manager@"), 0);
+  std::swap(lda, sys);
+  EXPECT_EQ(value("SELECT scott.twice(5) FROM dual"), "10");
+  ologof(&lda);
+  std::swap(lda, sys);
+}
+
 class ServerNames : public TempServerRoot {};
 
 TEST_F(ServerNames, Host_DotsNeverLeaveTheRoot) {
