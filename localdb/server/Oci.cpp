@@ -232,17 +232,8 @@ sword olog(Lda_Def *lda, ub1 *, text *uid, sword uidl, text *pswd, sword pswdl, 
   if (!lda)
     return 1012;
   // A logon area used again: the old logon ends as a logoff would.
-  if (uint64_t old = handleOf(lda->area, kLdaMagic)) {
-    std::shared_ptr<Session> s;
-    {
-      Registry &r = registry();
-      std::lock_guard<std::mutex> lock(r.mutex);
-      auto it = r.sessions.find(old);
-      if (it != r.sessions.end()) {
-        s = it->second;
-        r.sessions.erase(it);
-      }
-    }
+  {
+    std::shared_ptr<Session> s = lookUp(registry().sessions, lda->area, kLdaMagic, true);
     if (s) {
       std::lock_guard<std::recursive_mutex> lock(s->mutex);
       try {
@@ -339,17 +330,8 @@ sword oopen(Cda_Def *cursor, Lda_Def *lda, text *, sword, sword, text *, sword) 
     return 1001;
   // An area that already holds a cursor is reopened: the old cursor ends first, under its
   // logon's lock like any other call on it.
-  if (uint64_t old = handleOf(cursor->area, kCdaMagic)) {
-    std::shared_ptr<Cursor> c;
-    {
-      Registry &r = registry();
-      std::lock_guard<std::mutex> lock(r.mutex);
-      auto it = r.cursors.find(old);
-      if (it != r.cursors.end()) {
-        c = it->second;
-        r.cursors.erase(it);
-      }
-    }
+  {
+    std::shared_ptr<Cursor> c = lookUp(registry().cursors, cursor->area, kCdaMagic, true);
     if (c) {
       std::shared_ptr<Session> s = c->session();
       std::lock_guard<std::recursive_mutex> lock(s->mutex);
