@@ -98,6 +98,17 @@ void Interp::checkBreak() {
 
 // ---------------------------------------------------------------- slots
 
+// A PL/SQL table subscript: rounded to a BINARY_INTEGER; NULL raises nullError.
+int32_t Interp::subscript(const Expr &index, Frame &f, int nullError) {
+  Value i = toNumber(eval(index, f));
+  if (i.isNull())
+    raise(nullError);
+  double d = std::round(i.n.asDouble());
+  if (!(d >= -2147483647.0 && d <= 2147483647.0))
+    raise(6502);
+  return static_cast<int32_t>(d);
+}
+
 Value &Interp::slotRef(const Slot &s, Frame &f) {
   switch (s.where) {
   case Slot::Frame: {
@@ -132,19 +143,14 @@ Value &Interp::lvalue(const Expr &e, Frame &f) {
         raise(6502);
       v = &v->rec->fields[static_cast<size_t>(p.field)];
     } else {
-      Value i = toNumber(eval(*p.index, f));
-      if (i.isNull())
-        raise(6502);
-      double d = std::round(i.n.asDouble());
-      if (!(d >= -2147483647.0 && d <= 2147483647.0))
-        raise(6502);
+      int32_t k = subscript(*p.index, f, 6502);
       if (v->t != VType::Table || !v->tab)
         raise(6502);
-      auto it = v->tab->elements.find(static_cast<int32_t>(d));
+      auto it = v->tab->elements.find(k);
       if (it == v->tab->elements.end()) {
         const TypeDecl *td = v->tab->type;
         Value fresh = td ? initialValue(td->elementType) : Value();
-        it = v->tab->elements.emplace(static_cast<int32_t>(d), std::move(fresh)).first;
+        it = v->tab->elements.emplace(k, std::move(fresh)).first;
       }
       v = &it->second;
     }
@@ -234,15 +240,10 @@ Value Interp::eval(const Expr &e, Frame &f) {
           raise(6502);
         v = &v->rec->fields[static_cast<size_t>(p.field)];
       } else {
-        Value i = toNumber(eval(*p.index, f));
-        if (i.isNull())
-          raise(1403);
-        double d = std::round(i.n.asDouble());
-        if (!(d >= -2147483647.0 && d <= 2147483647.0))
-          raise(6502);
+        int32_t k = subscript(*p.index, f, 1403);
         if (v->t != VType::Table || !v->tab)
           raise(6502);
-        auto it = v->tab->elements.find(static_cast<int32_t>(d));
+        auto it = v->tab->elements.find(k);
         if (it == v->tab->elements.end())
           raise(1403);
         v = &it->second;

@@ -73,6 +73,7 @@ private:
   Value eval(const Expr &e, Frame &f);
   bool truth(const Expr &e, Frame &f, bool &isNull);
   Value &slotRef(const Slot &s, Frame &f);
+  int32_t subscript(const Expr &index, Frame &f, int nullError);
   Value &lvalue(const Expr &e, Frame &f);
   void assign(const Expr &target, Frame &f, const Value &v);
   Value call(const Expr &e, Frame &f);
