@@ -950,7 +950,7 @@ void Interp::execSql(const Stmt &s, Frame &f) {
       sqlite3_reset(st);
     };
     try {
-      runWithStatementTriggers(FSession, q.target, change);
+      runWithStatementTriggers(FSession, q.target, std::ref(change));
     } catch (const OraError &e) {
       throw fromOra(e); // a statement trigger's failure
     }

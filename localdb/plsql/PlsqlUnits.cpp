@@ -12,6 +12,7 @@
 #include <set>
 
 #include "localdb/catalog/Catalog.h"
+#include "localdb/catalog/KeptStatements.h"
 #include "localdb/catalog/Privileges.h"
 #include "localdb/plsql/PlsqlBinder.h"
 #include "localdb/plsql/PlsqlInterp.h"
@@ -106,6 +107,17 @@ struct UnitState : State {
   int schemaVersion = -1;
   std::vector<std::shared_ptr<const CompiledUnit>> recompiled; // INVALID units that now compile
   std::set<std::string> compiling; // guards against units that reach themselves
+  // Statement triggers by "owner.table event": every INSERT, UPDATE and DELETE asks, and
+  // most tables have none. Valid while no unit changed in this process (generation), the
+  // file's schema is the same and no other connection committed (data_version); within one
+  // write transaction of this logon nobody else can change them, so those go unread.
+  std::map<std::string, std::vector<std::pair<std::string, std::string>>> statementTriggers;
+  long triggersGeneration = -1, triggersTransaction = -1;
+  int triggersSchema = -1, triggersData = -1;
+  // The last table asked about: a loop of one statement asks about the same one each time.
+  const std::vector<std::pair<std::string, std::string>> *lastTriggers = nullptr;
+  std::string lastOwner, lastTable;
+  int lastEvent = 0;
 };
 
 UnitState &stateOf(Session &s);
@@ -920,16 +932,17 @@ OraError runFailure(const PlsqlError &e) {
   return OraError{code, m, -1};
 }
 
+int pragmaValue(sqlite3 *db, const char *pragma) {
+  sqlite3_stmt *q = keptStatement(db, pragma);
+  KeptReset done{q};
+  return q && sqlite3_step(q) == SQLITE_ROW ? sqlite3_column_int(q, 0) : 0;
+}
+
 // Compiled blocks hold on to what they were compiled against: any unit change in this process
 // or any schema change of the file makes them compile again.
 void syncGeneration(Session &s, UnitState &st) {
   long g = gGeneration.load();
-  int schema = 0;
-  sqlite3_stmt *q = nullptr;
-  if (sqlite3_prepare_v2(s.db(), "PRAGMA schema_version", -1, &q, nullptr) == SQLITE_OK &&
-      sqlite3_step(q) == SQLITE_ROW)
-    schema = sqlite3_column_int(q, 0);
-  sqlite3_finalize(q);
+  int schema = pragmaValue(s.db(), "PRAGMA schema_version");
   if (st.generation != g || st.schemaVersion != schema) {
     st.blocks.clear();
     st.generation = g;
@@ -1272,15 +1285,62 @@ struct StatementTrigger {
   std::shared_ptr<const CompiledUnit> unit;
 };
 
+// The names of the table's enabled statement triggers for the event, read once per catalog
+// state.
+const std::vector<std::pair<std::string, std::string>> &
+triggerNames(Session &s, UnitState &st, const DmlTarget &t, const char *word) {
+  std::string key = t.owner + "." + t.table + " " + word;
+  auto found = st.statementTriggers.find(key);
+  if (found != st.statementTriggers.end())
+    return found->second;
+  std::vector<std::pair<std::string, std::string>> names;
+  sqlite3_stmt *q = keptStatement(
+      s.db(), "SELECT owner, trigger_name FROM ora_triggers WHERE table_owner = ?1 AND "
+              "table_name = ?2 AND status = 'ENABLED' AND trigger_type LIKE '% STATEMENT' "
+              "AND instr(triggering_event, ?3) > 0 ORDER BY owner, trigger_name");
+  KeptReset done{q};
+  sqlite3_bind_text(q, 1, t.owner.c_str(), -1, SQLITE_TRANSIENT);
+  sqlite3_bind_text(q, 2, t.table.c_str(), -1, SQLITE_TRANSIENT);
+  sqlite3_bind_text(q, 3, word, -1, SQLITE_STATIC);
+  while (sqlite3_step(q) == SQLITE_ROW)
+    names.emplace_back(reinterpret_cast<const char *>(sqlite3_column_text(q, 0)),
+                       reinterpret_cast<const char *>(sqlite3_column_text(q, 1)));
+  if (st.statementTriggers.size() >= 256) {
+    st.statementTriggers.clear();
+    st.lastTriggers = nullptr;
+  }
+  return st.statementTriggers.emplace(key, std::move(names)).first->second;
+}
+
 std::vector<StatementTrigger> statementTriggers(Session &s, const DmlTarget &t) {
   const char *word = t.event == 1 ? "INSERT" : t.event == 2 ? "UPDATE" : "DELETE";
+  UnitState &st = stateOf(s);
+  long g = gGeneration.load();
+  bool writing = s.inTransaction() && !sqlite3_get_autocommit(s.db());
+  if (st.triggersGeneration != g || !writing || st.triggersTransaction != s.transactionSerial()) {
+    int schema = pragmaValue(s.db(), "PRAGMA schema_version");
+    int data = pragmaValue(s.db(), "PRAGMA data_version");
+    if (st.triggersGeneration != g || st.triggersSchema != schema || st.triggersData != data) {
+      st.statementTriggers.clear();
+      st.lastTriggers = nullptr;
+    }
+    st.triggersGeneration = g;
+    st.triggersSchema = schema;
+    st.triggersData = data;
+    st.triggersTransaction = writing ? s.transactionSerial() : -1;
+  }
+  if (!st.lastTriggers || st.lastEvent != t.event || st.lastTable != t.table ||
+      st.lastOwner != t.owner) {
+    st.lastTriggers = &triggerNames(s, st, t, word);
+    st.lastOwner = t.owner;
+    st.lastTable = t.table;
+    st.lastEvent = t.event;
+  }
+  if (st.lastTriggers->empty())
+    return {};
   std::vector<StatementTrigger> out;
-  Query q(s.db(), "SELECT owner, trigger_name FROM ora_triggers WHERE table_owner = ?1 AND "
-                  "table_name = ?2 AND status = 'ENABLED' AND trigger_type LIKE '% STATEMENT' "
-                  "AND instr(triggering_event, ?3) > 0 ORDER BY owner, trigger_name");
-  q.bind(1, t.owner).bind(2, t.table).bind(3, word);
-  while (q.next())
-    out.push_back({q.text(0), q.text(1), nullptr});
+  for (const auto &[owner, name] : *st.lastTriggers)
+    out.push_back({owner, name, nullptr});
   for (StatementTrigger &tr : out) {
     bool invalid = false;
     tr.unit = loadUnit(s, tr.owner, tr.name, "TRIGGER", invalid);
@@ -1342,6 +1402,19 @@ void detachSession(sqlite3 *db) {
 }
 
 PlsqlText plsqlTextKind(const std::string &text) {
+  // Most texts are SQL, and their first word says so without lexing.
+  size_t w = 0;
+  while (w < text.size() && std::isspace(static_cast<unsigned char>(text[w])))
+    ++w;
+  if (w < text.size() && std::isalpha(static_cast<unsigned char>(text[w]))) {
+    size_t e = w;
+    std::string word;
+    while (e < text.size() && word.size() < 8 && std::isalpha(static_cast<unsigned char>(text[e])))
+      word += static_cast<char>(std::toupper(static_cast<unsigned char>(text[e++])));
+    if (word != "BEGIN" && word != "DECLARE" && word != "CREATE" && word != "DROP" &&
+        word != "ALTER")
+      return PlsqlText::None;
+  }
   // Only the first few words matter; a lexical error later in the text is the parser's.
   size_t limit = std::min<size_t>(text.size(), 400);
   std::vector<Token> t;

@@ -11,6 +11,7 @@
 #include "localdb/catalog/Ddl.h"
 #include "localdb/plsql/PlsqlRuntime.h"
 #include "localdb/plsql/PlsqlUnits.h"
+#include "localdb/sql/LiteralShape.h"
 #include "localdb/sql/OraDate.h"
 #include "localdb/sql/OraNumber.h"
 #include "localdb/sql/SqlBinder.h"
@@ -32,6 +33,9 @@ struct CompiledStatement {
   std::vector<SqlType> columnTypes;
   bool forUpdate = false;
   plsql::DmlTarget target; // INSERT, UPDATE, DELETE: the table its statement triggers are on
+  // Literals of an INSERT's VALUES list that are parameters (after the binds, before the
+  // counters): the statement serves every text of its shape, each binding its own values.
+  int literals = 0;
 };
 
 namespace {
@@ -151,6 +155,7 @@ struct Cursor::Impl {
   const CompiledStatement *slotsFor = nullptr;
   std::vector<DefineSlot> defines;
   std::vector<RownumCounter> counters;
+  std::vector<ShapeLiteral> literals; // this text's values for the statement's literal parameters
   enum { Idle, Fetching, Done } state = Idle;
   plsql::PlsqlText plsql = plsql::PlsqlText::None; // a block or a unit's DDL: PL/SQL runs it
   // An adopted cursor variable: it owns stmt, which is never given back to the session.
@@ -242,7 +247,27 @@ std::vector<std::pair<void *, std::shared_ptr<plsql::CursorState>>> Cursor::take
 
 namespace {
 
-std::shared_ptr<CompiledStatement> compileText(Session &s, const std::string &text) {
+// The VALUES items that are the text's lone literals, when they match `literals` one for one
+// (what the lexer saw is what the parser made of it); empty otherwise.
+std::vector<const Expr *> literalItems(const InsertStmt &ins,
+                                       const std::vector<ShapeLiteral> &literals) {
+  std::vector<const Expr *> items;
+  for (const ExprPtr &v : ins.values)
+    if (v->kind == ExprKind::Number || v->kind == ExprKind::String)
+      items.push_back(v.get());
+  if (items.size() != literals.size())
+    return {};
+  for (size_t i = 0; i < items.size(); ++i)
+    if ((items[i]->kind == ExprKind::Number) != literals[i].number ||
+        items[i]->text != literals[i].text)
+      return {};
+  return items;
+}
+
+// shape: the text's VALUES literals when it has a shape (see insertShape); the statement then
+// takes them as parameters if they are what the parser read.
+std::shared_ptr<CompiledStatement> compileText(Session &s, const std::string &text,
+                                               const std::vector<ShapeLiteral> *shape = nullptr) {
   auto cs = std::make_shared<CompiledStatement>();
   cs->ast = parseStatement(text);
   sqlite3 *db = s.db();
@@ -276,6 +301,11 @@ std::shared_ptr<CompiledStatement> compileText(Session &s, const std::string &te
       defaults.push_back(d);
     }
     Emitter em(binder.bindNames(), s.user());
+    if (shape && !ins.query) {
+      std::vector<const Expr *> items = literalItems(ins, *shape);
+      cs->literals = static_cast<int>(items.size());
+      em.setLiteralParams(std::move(items));
+    }
     cs->sql = em.insert(ins, defaults);
     break;
   }
@@ -370,14 +400,21 @@ void ensureCompiled(Session &s, Cursor::Impl &m) {
     throw oraError(1003);
   if (m.text.find_first_not_of(" \t\r\n") == std::string::npos)
     throw oraError(900, 0);
-  auto cached = std::static_pointer_cast<CompiledStatement>(s.findCompiled(m.text));
+  std::string shapeKey;
+  m.literals.clear();
+  bool shaped = insertShape(m.text, shapeKey, m.literals);
+  auto cached =
+      std::static_pointer_cast<CompiledStatement>(s.findCompiled(shaped ? shapeKey : m.text));
+  if (!cached && shaped)
+    cached = std::static_pointer_cast<CompiledStatement>(s.findCompiled(m.text));
   if (cached) {
     m.compiled = cached;
     return;
   }
-  m.compiled = compileText(s, m.text);
-  if (!isDdl(m.compiled->ast->kind))
-    s.keepCompiled(m.text, m.compiled);
+  m.compiled = compileText(s, m.text, shaped ? &m.literals : nullptr);
+  if (isDdl(m.compiled->ast->kind))
+    return;
+  s.keepCompiled(m.compiled->literals ? shapeKey : m.text, m.compiled);
 }
 } // namespace
 
@@ -562,10 +599,13 @@ void bindValues(Cursor::Impl &m, int row, bool copy) {
     }
     }
   }
+  for (int i = 0; i < cs.literals; ++i)
+    bindLiteral(st, static_cast<int>(cs.binds.size()) + i + 1, m.literals[static_cast<size_t>(i)]);
   for (size_t i = 0; i < m.counters.size(); ++i) {
     m.counters[i].n = 0;
-    sqlite3_bind_pointer(st, static_cast<int>(cs.binds.size() + i + 1), &m.counters[i],
-                         kRownumPointerType, nullptr);
+    sqlite3_bind_pointer(st,
+                         static_cast<int>(cs.binds.size()) + cs.literals + static_cast<int>(i) + 1,
+                         &m.counters[i], kRownumPointerType, nullptr);
   }
 }
 
@@ -659,7 +699,8 @@ int Cursor::execute(int iterations, int rowOffset) {
     m.stmt = s.takeStatement(cs.sql);
   else
     sqlite3_reset(m.stmt);
-  m.counters.assign(static_cast<size_t>(cs.counters), RownumCounter{});
+  if (cs.counters || !m.counters.empty())
+    m.counters.assign(static_cast<size_t>(cs.counters), RownumCounter{});
   if (isQuery(kind)) {
     if (cs.forUpdate)
       s.beginWrite();
@@ -674,24 +715,23 @@ int Cursor::execute(int iterations, int rowOffset) {
   // a failure then undoes the whole execute.
   bool undone = false;
   try {
-    plsql::runWithStatementTriggers(
-        s, cs.target,
-        [&] {
-          for (int i = from; i < iters; ++i) {
-            if (i > from)
-              sqlite3_reset(m.stmt);
-            bindValues(m, i, false);
-            int rc = sqlite3_step(m.stmt);
-            if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
-              OraError e = stepError(s, rc);
-              sqlite3_reset(m.stmt);
-              throw e;
-            }
-            rowsProcessed += static_cast<uint32_t>(sqlite3_changes(s.db()));
-          }
+    auto steps = [&] {
+      for (int i = from; i < iters; ++i) {
+        if (i > from)
           sqlite3_reset(m.stmt);
-        },
-        &undone);
+        bindValues(m, i, false);
+        int rc = sqlite3_step(m.stmt);
+        if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
+          OraError e = stepError(s, rc);
+          sqlite3_reset(m.stmt);
+          throw e;
+        }
+        rowsProcessed += static_cast<uint32_t>(sqlite3_changes(s.db()));
+      }
+      sqlite3_reset(m.stmt);
+    };
+    // By reference: the callback is wrapped on every execute, and a copy would allocate.
+    plsql::runWithStatementTriggers(s, cs.target, std::ref(steps), &undone);
   } catch (...) {
     if (undone)
       rowsProcessed = 0;

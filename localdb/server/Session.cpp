@@ -211,6 +211,7 @@ void Session::beginWrite() {
     throw;
   }
   FInTransaction = true;
+  ++FTransactionSerial;
 }
 
 void Session::commit() {

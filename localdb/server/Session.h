@@ -46,6 +46,9 @@ public:
   void savepoint(const std::string &name);
   void rollbackTo(const std::string &name);
   bool inTransaction() const { return FInTransaction; }
+  // Changes each time this logon opens a transaction. While one is open it holds the file's
+  // write lock, so what it read from the catalog since stays true until it ends.
+  long transactionSerial() const { return FTransactionSerial; }
   // Commits and closes the connection (logoff).
   void close();
 
@@ -88,6 +91,7 @@ private:
   std::string FUser;
   std::string FFolder;
   bool FInTransaction = false;
+  long FTransactionSerial = 0;
   std::map<int, std::string> FLastText;
   std::multimap<std::string, sqlite3_stmt *> FStatements;
   std::map<std::string, std::shared_ptr<void>> FCompiled;

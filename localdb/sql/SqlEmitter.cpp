@@ -91,7 +91,8 @@ std::string Emitter::bindParam(const std::string &name) const {
 }
 
 std::string Emitter::counterParam(int counter) const {
-  return "?" + std::to_string(FBindNames.size() + static_cast<size_t>(counter) + 1);
+  return "?" +
+         std::to_string(FBindNames.size() + FLiterals.size() + static_cast<size_t>(counter) + 1);
 }
 
 std::string Emitter::convert(const std::string &s, SqlType from, SqlType to) {
@@ -129,7 +130,9 @@ std::string Emitter::convert(const std::string &s, SqlType from, SqlType to) {
 }
 
 std::string Emitter::conv(const Expr &e, SqlType to) {
-  // Literals convert now rather than per row.
+  // Literals convert now rather than per row, unless they are parameters.
+  if (std::find(FLiterals.begin(), FLiterals.end(), &e) != FLiterals.end())
+    return convert(expr(e), e.type.type, to);
   if (to == SqlType::Number && e.kind == ExprKind::String && parseNumber(e.text))
     return numberLiteral(e.text);
   if (isCharType(to) && e.kind == ExprKind::Number) {
@@ -180,6 +183,10 @@ std::string Emitter::scalar(const Select &q, int column) {
 }
 
 std::string Emitter::expr(const Expr &e) {
+  if (!FLiterals.empty() && (e.kind == ExprKind::Number || e.kind == ExprKind::String))
+    if (auto it = std::find(FLiterals.begin(), FLiterals.end(), &e); it != FLiterals.end())
+      return "?" +
+             std::to_string(FBindNames.size() + static_cast<size_t>(it - FLiterals.begin()) + 1);
   switch (e.kind) {
   case ExprKind::Null:
     return "NULL";

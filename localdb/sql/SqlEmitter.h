@@ -11,8 +11,11 @@ namespace localdb {
 
 class Emitter {
 public:
-  // bindNames: the statement's bind variables (?1.. in that order); counters follow them.
+  // bindNames: the statement's bind variables (?1.. in that order); literals given as
+  // parameters follow them, then the counters.
   Emitter(std::vector<std::string> bindNames, std::string user);
+  // These literal expressions become parameters, in this order, instead of being written in.
+  void setLiteralParams(std::vector<const Expr *> literals) { FLiterals = std::move(literals); }
 
   std::string select(const Select &s);
   // defaults: for each column of the table, its bound DEFAULT expression or null.
@@ -28,6 +31,7 @@ public:
 
 private:
   std::vector<std::string> FBindNames;
+  std::vector<const Expr *> FLiterals;
   std::map<const Expr *, std::string> FNested; // inner nested aggregates by their column
   std::string FUser;
   // While a CONNECT BY tree is written: its START WITH reads the root row, its CONNECT BY the

@@ -297,3 +297,48 @@ end;)");
   run("update emp set ename = ename, comm = 1 where empno = 7839");
   EXPECT_EQ(column("SELECT count(*) FROM \"SCOTT.STMT_LOG\""), std::vector<std::string>{"1"});
 }
+
+// Each logon keeps what it learnt of a table's statement triggers; a trigger another logon
+// creates, disables or drops is seen by a statement parsed before.
+TEST_F(PlsqlRun, StatementTriggersOfAnotherLogonAreSeen) {
+  run("create table stmt_log (msg varchar2(100))");
+  std::string pw = "tiger", conn = "";
+  auto other = localdb::logon("scott", &pw, &conn);
+  auto runOther = [&](const std::string &text) {
+    localdb::Cursor c(other);
+    c.parse(text.data(), text.size(), true);
+    c.execute(1, 0);
+  };
+  localdb::Cursor ins(session);
+  std::string text = "insert into dept values (70, 'A', 'B')";
+  ins.parse(text.data(), text.size(), true);
+  ins.execute(1, 0);
+  run("rollback");
+  runOther(R"(create trigger dept_bi before insert on dept
+begin
+  insert into stmt_log values ('fired');
+end;)");
+  ins.execute(1, 0);
+  run("rollback");
+  EXPECT_EQ(column("SELECT count(*) FROM \"SCOTT.STMT_LOG\""), std::vector<std::string>{"0"})
+      << "rolled back with the insert";
+  ins.execute(1, 0);
+  run("commit");
+  EXPECT_EQ(column("SELECT count(*) FROM \"SCOTT.STMT_LOG\""), std::vector<std::string>{"1"});
+  runOther("alter trigger dept_bi disable");
+  run("delete from dept where deptno = 70");
+  ins.execute(1, 0);
+  run("commit");
+  EXPECT_EQ(column("SELECT count(*) FROM \"SCOTT.STMT_LOG\""), std::vector<std::string>{"1"});
+  runOther("alter trigger dept_bi enable");
+  run("delete from dept where deptno = 70");
+  ins.execute(1, 0);
+  run("commit");
+  EXPECT_EQ(column("SELECT count(*) FROM \"SCOTT.STMT_LOG\""), std::vector<std::string>{"2"});
+  runOther("drop trigger dept_bi");
+  run("delete from dept where deptno = 70");
+  ins.execute(1, 0);
+  run("commit");
+  EXPECT_EQ(column("SELECT count(*) FROM \"SCOTT.STMT_LOG\""), std::vector<std::string>{"2"});
+  other->close();
+}

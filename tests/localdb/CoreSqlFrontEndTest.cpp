@@ -6,6 +6,7 @@
 #include "localdb/server/Seed.h"
 #include "localdb/sql/SqlBinder.h"
 #include "localdb/sql/SqlEmitter.h"
+#include "localdb/sql/LiteralShape.h"
 #include "localdb/sql/SqlLexer.h"
 #include "localdb/sql/SqlParser.h"
 
@@ -238,4 +239,39 @@ TEST(SqlEmitter, ConversionsJoinsAndOrderingAreExplicit) {
   s = m.emit("select ename from emp where ename = :Name and sal > :1");
   EXPECT_NE(s.find("= ?1"), std::string::npos) << s;
   EXPECT_NE(s.find("ora_num(?2)"), std::string::npos) << s;
+}
+
+TEST(LiteralShape, InsertsThatDifferOnlyInTheirValuesShareAKey) {
+  std::string k1, k2;
+  std::vector<ShapeLiteral> l1, l2;
+  ASSERT_TRUE(insertShape("INSERT INTO t VALUES (1, 'a''b', 2.50, :x, f(3), -4)", k1, l1));
+  ASSERT_TRUE(insertShape("INSERT INTO t VALUES (77, 'zz', 1E3, :x, f(3), -4)", k2, l2));
+  EXPECT_EQ(k1, k2);
+  // Only lone literals: a bind, a call's argument and a signed number stay in the key.
+  ASSERT_EQ(l1.size(), 3u);
+  EXPECT_TRUE(l1[0].number);
+  EXPECT_EQ(l1[0].text, "1");
+  EXPECT_FALSE(l1[1].number);
+  EXPECT_EQ(l1[1].text, "a'b");
+  EXPECT_EQ(l1[2].text, "2.50");
+  EXPECT_EQ(l2[2].text, "1E3");
+  std::string other;
+  // A string where a number was, or an empty string (NULL), makes another shape.
+  ASSERT_TRUE(insertShape("INSERT INTO t VALUES ('1', 'a', 2.5, :x, f(3), -4)", other, l2));
+  EXPECT_NE(other, k1);
+  ASSERT_TRUE(insertShape("INSERT INTO t VALUES (1, '', 2.5, :x, f(3), -4)", other, l2));
+  EXPECT_NE(other, k1);
+  EXPECT_EQ(l2.size(), 2u);
+  // The key never compiles as a statement by itself.
+  EXPECT_EQ(k1[0], '\x01');
+  // Literals outside the VALUES list are part of the key; a column list is not a VALUES list.
+  ASSERT_TRUE(insertShape("insert into t (a, b) values ((1), 2)", k1, l1));
+  ASSERT_EQ(l1.size(), 1u);
+  EXPECT_EQ(l1[0].text, "2");
+  // Not an INSERT with lone literals, or not lexable: no shape.
+  EXPECT_FALSE(insertShape("select 1 from dual", k1, l1));
+  EXPECT_FALSE(insertShape("insert into t select 1 from dual", k1, l1));
+  EXPECT_FALSE(insertShape("insert into t values (:a, :b)", k1, l1));
+  EXPECT_FALSE(insertShape("insert into t values ('unterminated)", k1, l1));
+  EXPECT_FALSE(insertShape("insertinto t values (1)", k1, l1));
 }

@@ -137,6 +137,68 @@ TEST_F(Sql, Dml_ConstraintsAsOracleNamesThem) {
   EXPECT_EQ(lastRows, 0u);
 }
 
+// A data-loading script: INSERTs that differ only in their values share one compiled
+// statement, and every value still reads, converts and fails as it would written alone.
+TEST_F(Sql, Dml_ScriptOfInsertsDifferingInTheirValues) {
+  ASSERT_EQ(exec("create table load (n number(6,2), v varchar2(5), c char(3), d date, "
+                 "x number)"),
+            0);
+  ASSERT_EQ(exec("create table apart as select * from load"), 0);
+  const char *rows[][5] = {
+      {"1", "'a'", "'b'", "'01-JAN-90'", "7"},
+      {"2.345", "'12345'", "'xy'", "'31-DEC-99'", "'42'"},
+      {"1E2", "'it''s'", "'z'", "'15-MAR-05'", "-0"},
+      {".5", "'5'", "'5'", "'29-FEB-00'", "123456789012345678901234567890"},
+      {"0.001", "'a b'", "'c'", "'01-JUN-70'", "1.5E-100"},
+      {"9999.994", "'0.10'", "'7'", "'01-JAN-01'", "0.1"},
+  };
+  for (auto &r : rows) {
+    std::string shared = std::string("INSERT INTO load VALUES (") + r[0] + ", " + r[1] + ", " +
+                         r[2] + ", " + r[3] + ", " + r[4] + ")";
+    ASSERT_EQ(exec(shared), 0) << shared << ": " << lastError;
+    // In parentheses a literal is compiled into the statement: the reference.
+    std::string alone = std::string("INSERT INTO apart VALUES ((") + r[0] + "), (" + r[1] +
+                        "), (" + r[2] + "), (" + r[3] + "), (" + r[4] + "))";
+    ASSERT_EQ(exec(alone), 0) << alone << ": " << lastError;
+  }
+  const char *select = "select n, v, '[' || c || ']', to_char(d, 'YYYY-MM-DD'), x from %s "
+                       "order by rowid";
+  char a[200], b[200];
+  std::snprintf(a, sizeof a, select, "load");
+  std::snprintf(b, sizeof b, select, "apart");
+  Rows shared = query(a);
+  ASSERT_EQ(lastError, "");
+  EXPECT_EQ(shared, query(b));
+  ASSERT_EQ(shared.size(), 6u);
+  EXPECT_EQ(shared[1][0], "2.35");
+  EXPECT_EQ(shared[2][1], "it's");
+  EXPECT_EQ(shared[3][3], "2000-02-29");
+  EXPECT_EQ(shared[5][0], "9999.99");
+  // Stored as the same values, not only printed alike.
+  EXPECT_EQ(value("select count(*) from load l, apart a where l.n = a.n and l.v = a.v and "
+                  "l.c = a.c and l.d = a.d and l.x = a.x"),
+            "6");
+  // The errors each value would give on its own.
+  std::string err;
+  EXPECT_EQ(exec("INSERT INTO load VALUES (1, '123456', 'a', '01-JAN-90', 1)", &err), 1401);
+  EXPECT_EQ(exec("INSERT INTO load VALUES (10000, 'a', 'a', '01-JAN-90', 1)", &err), 1438);
+  EXPECT_EQ(exec("INSERT INTO load VALUES (1, 'a', 'a', '01-JAN-90', 'abc')", &err), 1722);
+  EXPECT_EQ(exec("INSERT INTO load VALUES (1, 'a', 'a', '31-FEB-90', 1)", &err), 1839) << err;
+  EXPECT_EQ(exec("INSERT INTO load VALUES (1, 'a', 'a', '01-JAN-90', 1E200)", &err), 1426);
+  EXPECT_EQ(exec("INSERT INTO load VALUES (1, 'a', 'a', '01-JAN-90', '" +
+                     std::string(2001, '9') + "')",
+                 &err),
+            1704);
+  EXPECT_EQ(value("select count(*) from load"), "6");
+  // A table changed under the script: its INSERTs compile again against the new columns.
+  ASSERT_EQ(exec("alter table load add (e varchar2(2) default 'D')"), 0);
+  ASSERT_EQ(exec("INSERT INTO load (n, v, c, d, x) VALUES (3, 'q', 'r', '02-JAN-90', 8)"), 0);
+  EXPECT_EQ(value("select e from load where v = 'q'"), "D");
+  ASSERT_EQ(exec("INSERT INTO load VALUES (4, 'w', 'r', '02-JAN-90', 9, 'EE')"), 0);
+  ASSERT_EQ(exec("INSERT INTO load VALUES (5, 'w', 'r', '02-JAN-90', 9, 'FF')"), 0);
+  EXPECT_EQ(value("select count(*) || ':' || max(e) from load where v = 'w'"), "2:FF");
+}
+
 TEST_F(Sql, Ddl_ObjectsAndTheDictionary) {
   ASSERT_EQ(exec("create table parent (id number(4) constraint pk_parent primary key, name "
                  "varchar2(20) not null, created date default sysdate) storage (initial 10k) "
