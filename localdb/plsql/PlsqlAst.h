@@ -229,8 +229,6 @@ struct Stmt {
   const ExceptionDecl *exception = nullptr;
 };
 
-// SQL inside PL/SQL: the statement's text span, its INTO targets cut out, compiled to SQLite
-// once by the binder with PL/SQL names turned into parameters.
 // The table a DML statement changes and how, for the table's statement triggers (event: 1
 // insert, 2 update, 3 delete, 0 not a change of a table; columns: those an UPDATE sets).
 struct DmlTarget {
@@ -239,6 +237,12 @@ struct DmlTarget {
   std::vector<std::string> columns;
 };
 
+// The target of a bound INSERT, UPDATE or DELETE (read while the binder that bound it still
+// exists); through a view, the table behind it and that table's column names.
+DmlTarget dmlTarget(const Statement &boundAst);
+
+// SQL inside PL/SQL: the statement's text span, its INTO targets cut out, compiled to SQLite
+// once by the binder with PL/SQL names turned into parameters.
 struct SqlStmt {
   int pos = 0, end = 0; // span in the unit text
   std::string text;     // the span, INTO clause blanked (offsets stay those of the unit)

@@ -1468,7 +1468,7 @@ private:
         Emitter em(b.bindNames(), FCtx.user);
         q.sqlite = em.insert(ins, defaults);
         dependOn(ins.table.bound->owner, ins.table.bound->name, "TABLE");
-        q.target = DmlTarget{ins.table.bound->owner, ins.table.bound->name, 1, {}};
+        q.target = dmlTarget(ins);
         break;
       }
       case StmtKind::Update: {
@@ -1477,9 +1477,7 @@ private:
         Emitter em(b.bindNames(), FCtx.user);
         q.sqlite = em.update(up);
         dependOn(up.table.bound->owner, up.table.bound->name, "TABLE");
-        q.target = DmlTarget{up.table.bound->owner, up.table.bound->name, 2, {}};
-        for (const Assignment &a : up.sets)
-          q.target.columns.insert(q.target.columns.end(), a.columns.begin(), a.columns.end());
+        q.target = dmlTarget(up);
         break;
       }
       case StmtKind::Delete: {
@@ -1488,7 +1486,7 @@ private:
         Emitter em(b.bindNames(), FCtx.user);
         q.sqlite = em.remove(del);
         dependOn(del.table.bound->owner, del.table.bound->name, "TABLE");
-        q.target = DmlTarget{del.table.bound->owner, del.table.bound->name, 3, {}};
+        q.target = dmlTarget(del);
         break;
       }
       default:
@@ -2063,6 +2061,42 @@ void bindUnit(Unit &u, const std::string &text, BindContext &ctx,
               std::vector<CompileError> &errors) {
   UnitBinder b(u, text, ctx, errors);
   b.bind();
+}
+
+DmlTarget dmlTarget(const Statement &ast) {
+  DmlTarget t;
+  const TableRef *table = nullptr;
+  switch (ast.kind) {
+  case StmtKind::Insert:
+    t.event = 1;
+    table = &static_cast<const InsertStmt &>(ast).table;
+    break;
+  case StmtKind::Update:
+    t.event = 2;
+    table = &static_cast<const UpdateStmt &>(ast).table;
+    for (const Assignment &a : static_cast<const UpdateStmt &>(ast).sets)
+      t.columns.insert(t.columns.end(), a.columns.begin(), a.columns.end());
+    break;
+  case StmtKind::Delete:
+    t.event = 3;
+    table = &static_cast<const DeleteStmt &>(ast).table;
+    break;
+  default:
+    return t;
+  }
+  if (const BoundTable *b = table->bound) {
+    t.owner = b->owner;
+    t.table = b->name;
+    // Through a view, UPDATE OF is about the columns of the table behind it.
+    if (!b->baseColumns.empty())
+      for (std::string &c : t.columns)
+        for (size_t i = 0; i < b->columns.size() && i < b->baseColumns.size(); ++i)
+          if (b->columns[i].name == c) {
+            c = b->baseColumns[i];
+            break;
+          }
+  }
+  return t;
 }
 
 } // namespace localdb::plsql

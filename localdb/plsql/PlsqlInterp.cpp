@@ -1148,15 +1148,18 @@ Interp::Flow Interp::exec(const Stmt &s, Frame &f) {
       execSql(s, f);
       return Flow::Normal;
     case SKind::Commit:
+      refuseInTrigger("COMMIT");
       FSession.commit();
       return Flow::Normal;
     case SKind::Rollback:
+      refuseInTrigger("ROLLBACK");
       if (s.savepoint.empty())
         FSession.rollback();
       else
         FSession.rollbackTo(s.savepoint);
       return Flow::Normal;
     case SKind::Savepoint:
+      refuseInTrigger("SET SAVEPOINT");
       FSession.savepoint(s.savepoint);
       return Flow::Normal;
     case SKind::Open:
@@ -1218,6 +1221,11 @@ void Interp::runBlock(const Unit &u, HostValues &binds) {
   }
 }
 
+void Interp::refuseInTrigger(const char *what) {
+  if (FState.triggers > 0)
+    throw fromOra(oraErrorArg(4092, what));
+}
+
 bool Interp::runTrigger(const Unit &u, Record *newRow, Record *oldRow, int event) {
   Frame f;
   f.unit = &u;
@@ -1225,6 +1233,12 @@ bool Interp::runTrigger(const Unit &u, Record *newRow, Record *oldRow, int event
   f.trigOld = oldRow;
   f.slots.resize(static_cast<size_t>(u.sub->frameSize));
   FTriggerEvent = event;
+  // Also what the trigger calls: the triggering statement owns the transaction.
+  struct Running {
+    int &n;
+    explicit Running(int &c) : n(++c) {}
+    ~Running() { --n; }
+  } running(FState.triggers);
   if (u.trigger.when) {
     bool isNull;
     if (!truth(*u.trigger.when, f, isNull))

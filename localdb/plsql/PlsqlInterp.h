@@ -32,6 +32,7 @@ struct State {
   packages::DbmsOutput output;
   std::map<const Unit *, PackageState> packages;
   int depth = 0;
+  int triggers = 0; // trigger bodies running: they may not end or mark the transaction
   // The compiled body of a package (null when it has none or it does not compile), and the
   // shared ownership that keeps it alive; supplied by the unit store.
   std::function<const Unit *(const Unit *spec, std::shared_ptr<const void> &keep)> bodyOf;
@@ -95,6 +96,8 @@ private:
   void fetchRow(CursorState &c, Value &record);
   CursorState &cursorOf(const Expr &e, Frame &f);
   void checkBreak();
+  // ORA-04092 for COMMIT, ROLLBACK and SAVEPOINT while a trigger runs.
+  void refuseInTrigger(const char *what);
   const std::string &dateFormat() const;
 };
 

@@ -1487,34 +1487,6 @@ std::vector<PlacedError> compileOnly(Session &s, const std::string &text, bool a
 
 std::vector<std::string> takeOutput(Session &s) { return stateOf(s).output.getLines(1000000); }
 
-DmlTarget dmlTarget(const Statement &ast) {
-  DmlTarget t;
-  const TableRef *table = nullptr;
-  switch (ast.kind) {
-  case StmtKind::Insert:
-    t.event = 1;
-    table = &static_cast<const InsertStmt &>(ast).table;
-    break;
-  case StmtKind::Update:
-    t.event = 2;
-    table = &static_cast<const UpdateStmt &>(ast).table;
-    for (const Assignment &a : static_cast<const UpdateStmt &>(ast).sets)
-      t.columns.insert(t.columns.end(), a.columns.begin(), a.columns.end());
-    break;
-  case StmtKind::Delete:
-    t.event = 3;
-    table = &static_cast<const DeleteStmt &>(ast).table;
-    break;
-  default:
-    return t;
-  }
-  if (table->bound) {
-    t.owner = table->bound->owner;
-    t.table = table->bound->name;
-  }
-  return t;
-}
-
 void runWithStatementTriggers(Session &s, const DmlTarget &target, const std::function<void()> &run,
                               bool *undone) {
   std::vector<StatementTrigger> list;

@@ -15,7 +15,7 @@
 namespace localdb {
 class Session;
 struct Statement;
-}
+} // namespace localdb
 
 namespace localdb::plsql {
 
@@ -56,10 +56,6 @@ struct PlacedError {
 // Compiles a unit's text (from its keyword, or an anonymous block) against a logon's catalog
 // without storing anything: the errors in order.
 std::vector<PlacedError> compileOnly(Session &s, const std::string &text, bool anonymous);
-
-// The table a bound INSERT, UPDATE or DELETE changes and how, for its statement triggers (read
-// while the binder that bound it still exists).
-DmlTarget dmlTarget(const Statement &boundAst);
 
 // Runs a DML statement (run) between the BEFORE and AFTER statement triggers enabled on its
 // table. When a trigger or the statement fails, the triggers' and the statement's changes are

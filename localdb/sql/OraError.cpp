@@ -192,6 +192,7 @@ const Entry kTexts[] = {
     {4043, "object %s does not exist"},
     {4063, "view \"%s\" has errors"},
     {4098, "trigger '%s' is invalid and failed re-validation"},
+    {4092, "cannot %s in a trigger"},
     {8002, "sequence %s.CURRVAL is not yet defined in this session"},
     {8004, "sequence %s.NEXTVAL exceeds MAXVALUE and cannot be instantiated"},
     {12154, "TNS:could not resolve service name"},

@@ -342,3 +342,56 @@ end;)");
   EXPECT_EQ(column("SELECT count(*) FROM \"SCOTT.STMT_LOG\""), std::vector<std::string>{"2"});
   other->close();
 }
+
+// A trigger may not end the transaction of the statement that fired it, also not through what
+// it calls; the same procedure commits when called on its own.
+TEST_F(PlsqlRun, TriggersCannotEndTheTransaction) {
+  run("create table audit_log (msg varchar2(30))");
+  run(R"(create procedure keep(m varchar2) is
+begin
+  insert into audit_log values (m);
+  commit;
+end;)");
+  run(R"(create trigger dept_ai after insert on dept for each row
+begin
+  keep('row');
+end;)");
+  EXPECT_EQ(error("insert into dept values (80, 'A', 'B')"),
+            "ORA-04092: cannot COMMIT in a trigger\nORA-06512: at \"SCOTT.KEEP\", line 4\n"
+            "ORA-06512: at \"SCOTT.DEPT_AI\", line 3\n"
+            "ORA-04088: error during execution of trigger 'SCOTT.DEPT_AI'");
+  run("drop trigger dept_ai");
+  run(R"(create trigger dept_bs before delete on dept
+begin
+  rollback;
+end;)");
+  EXPECT_EQ(error("delete from dept where deptno = 80"),
+            "ORA-04092: cannot ROLLBACK in a trigger\nORA-06512: at \"SCOTT.DEPT_BS\", line 3\n"
+            "ORA-04088: error during execution of trigger 'SCOTT.DEPT_BS'");
+  run("drop trigger dept_bs");
+  EXPECT_EQ(column("SELECT count(*) FROM \"SCOTT.DEPT\" WHERE deptno = 80"),
+            std::vector<std::string>{"0"});
+  run("begin keep('alone'); end;");
+  EXPECT_EQ(column("SELECT msg FROM \"SCOTT.AUDIT_LOG\""), std::vector<std::string>{"alone"});
+}
+
+// DML through a view fires the triggers of the table behind it, UPDATE OF by the table's
+// column names.
+TEST_F(PlsqlRun, TriggersFireForDmlThroughAView) {
+  run("create table stmt_log (msg varchar2(30))");
+  run("create view pay as select empno id, sal salary, ename from emp");
+  run(R"(create trigger emp_bu before update of sal on emp
+begin
+  insert into stmt_log values ('sal');
+end;)");
+  run(R"(create trigger emp_bi before insert on emp for each row
+begin
+  insert into stmt_log values ('row ' || :new.ename);
+end;)");
+  run("update pay set ename = ename where id = 7839");
+  run("update pay set salary = salary + 1 where id = 7839");
+  run("insert into pay (id, ename) values (1, 'NEW')");
+  run("begin update pay set salary = salary + 1 where id = 7839; end;");
+  EXPECT_EQ(column("SELECT msg FROM \"SCOTT.STMT_LOG\" ORDER BY rowid"),
+            (std::vector<std::string>{"sal", "row NEW", "sal"}));
+}
