@@ -178,11 +178,46 @@ void Interp::assign(const Expr &target, Frame &f, const Value &v) {
 }
 
 PackageState &Interp::package(const Unit *spec) {
-  auto it = FState.packages.find(spec);
-  if (it != FState.packages.end())
-    return it->second;
+  std::string key = spec->owner + "." + spec->name;
+  auto it = FState.packages.find(key);
+  if (it != FState.packages.end()) {
+    PackageState &old = it->second;
+    bool specChanged = old.spec != spec, bodyChanged = false;
+    if (!specChanged && old.checked != FState.generation && FState.bodyOf) {
+      std::shared_ptr<const void> keep;
+      try {
+        bodyChanged = FState.bodyOf(spec, keep) != old.body;
+      } catch (const PlsqlError &) {
+        bodyChanged = true; // the body no longer compiles: instantiating says so
+      }
+    }
+    if (!specChanged && !bodyChanged) {
+      old.checked = FState.generation;
+      return old;
+    }
+    // Replaced or recompiled since this logon instantiated it: when it had variables or
+    // cursors, the logon's package state is discarded, all of it as Oracle does, and the
+    // caller learns so once.
+    auto stateful = [](const Unit *u) {
+      if (u)
+        for (const Decl &d : u->decls)
+          if (d.kind == Decl::Var || d.kind == Decl::Cursor)
+            return true;
+      return false;
+    };
+    bool hadState = stateful(old.spec) || stateful(old.body);
+    FState.packages.erase(it);
+    if (hadState) {
+      FState.packages.clear();
+      std::string what = std::string(specChanged ? "package" : "package body") + " \"" + key + "\"";
+      throw fromOra(OraError{4068,
+                             oraMessage(4068) + "\n" + oraErrorArg(4061, what).message + "\n" +
+                                 oraErrorArg(4065, what).message + "\n" + oraMessage(6508),
+                             -1});
+    }
+  }
   // First use in this logon: the state is created and initialised (specification, then body).
-  PackageState &ps = FState.packages[spec];
+  PackageState &ps = FState.packages[key];
   ps.spec = spec;
   std::shared_ptr<const void> keep;
   ps.body = FState.bodyOf ? FState.bodyOf(spec, keep) : nullptr;
@@ -202,10 +237,12 @@ PackageState &Interp::package(const Unit *spec) {
       }
     }
   } catch (PlsqlError &e) {
-    FState.packages.erase(spec);
+    FState.packages.erase(key);
     throw;
   }
-  return FState.packages[spec];
+  PackageState &made = FState.packages[key];
+  made.checked = FState.generation;
+  return made;
 }
 
 // ---------------------------------------------------------------- expressions

@@ -25,16 +25,19 @@ struct PackageState {
   const Unit *body = nullptr;
   std::vector<Value> slots;
   std::shared_ptr<const void> keep; // keeps the compiled units alive
+  long checked = -1;                // the units' generation its body was last found current in
 };
 
 // The PL/SQL state of one logon.
 struct State {
   packages::DbmsOutput output;
-  std::map<const Unit *, PackageState> packages;
+  std::map<std::string, PackageState> packages; // by OWNER.NAME
+  // Changes whenever a unit may have changed; until it does, a package's body is current.
+  long generation = -1;
   int depth = 0;
   int triggers = 0; // trigger bodies running: they may not end or mark the transaction
-  // The compiled body of a package (null when it has none or it does not compile), and the
-  // shared ownership that keeps it alive; supplied by the unit store.
+  // The compiled body of a package (null when it has none), and the shared ownership that
+  // keeps it and its specification alive; supplied by the unit store.
   std::function<const Unit *(const Unit *spec, std::shared_ptr<const void> &keep)> bodyOf;
 };
 

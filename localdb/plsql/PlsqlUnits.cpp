@@ -103,7 +103,6 @@ struct CompiledUnit {
 struct UnitState : State {
   std::map<std::string, std::shared_ptr<const CompiledUnit>> units;  // by owner.name.type
   std::map<std::string, std::shared_ptr<const CompiledUnit>> blocks; // anonymous, by text
-  long generation = -1;
   int schemaVersion = -1;
   std::vector<std::shared_ptr<const CompiledUnit>> recompiled; // INVALID units that now compile
   std::set<std::string> compiling; // guards against units that reach themselves
@@ -307,8 +306,13 @@ const Unit *bodyFor(Session &s, const Unit *spec, std::shared_ptr<const void> &k
   if (invalid) {
     raise(4063, "package body \"" + spec->owner + "." + spec->name + "\" has errors");
   }
-  if (!body)
+  if (!body) {
+    // No body: the state holds on to the specification itself.
+    auto it = stateOf(s).units.find(unitKey(spec->owner, spec->name, "PACKAGE"));
+    if (it != stateOf(s).units.end() && it->second->unit.get() == spec)
+      keep = it->second;
     return nullptr;
+  }
   if (body->unit->spec != spec) {
     // The body was compiled against an older specification: compile it again against this one.
     bumpVersion(unitKey(spec->owner, spec->name, "PACKAGE BODY"));
@@ -644,6 +648,9 @@ bool storeUnit(Session &s, const std::string &owner, const UnitHeader &h, const 
   if (h.kind == UnitKind::Package)
     bumpVersion(unitKey(owner, h.name, "PACKAGE BODY"));
   st.units.erase(key);
+  // The logon that compiles a package starts its own state afresh without being told.
+  if (h.kind == UnitKind::Package || h.kind == UnitKind::PackageBody)
+    st.packages.erase(owner + "." + h.name);
   return cu->valid();
 }
 
@@ -670,6 +677,7 @@ void dropUnit(Session &s, const UnitHeader &h) {
       d.run(db);
       bumpVersion(unitKey(owner, h.name, type));
     }
+    stateOf(s).packages.erase(owner + "." + h.name);
     if (h.kind == UnitKind::Trigger) {
       Query d(db, "DELETE FROM ora_triggers WHERE owner = ?1 AND trigger_name = ?2");
       d.bind(1, owner).bind(2, h.name);

@@ -258,6 +258,7 @@ const Entry kTexts[] = {
     // PL/SQL's run-time errors.
     {4061, "existing state of %s has been invalidated"},
     {4068, "existing state of packages has been discarded"},
+    {4065, "not executed, altered or dropped %s"},
     {4080, "trigger '%s' does not exist"},
     {4088, "error during execution of trigger '%s'"},
     {4091, "table %s is mutating, trigger/function may not see it"},

@@ -1,9 +1,9 @@
 // Below the contract: SHA-256, password hashes, statement kinds, error texts.
 #include <gtest/gtest.h>
 
-#include "localdb/sql/OraError.h"
 #include "localdb/server/Server.h"
 #include "localdb/server/Sha256.h"
+#include "localdb/sql/OraError.h"
 #include "localdb/sql/StatementKind.h"
 
 using namespace localdb;

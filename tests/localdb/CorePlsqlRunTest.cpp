@@ -125,6 +125,60 @@ end;)");
   EXPECT_EQ(output(), (std::vector<std::string>{"10000", "5"}));
 }
 
+// A package replaced or recompiled under a logon that holds its state: that logon hears once
+// that the state was discarded, then starts afresh; a package without state just goes on.
+TEST_F(PlsqlRun, DiscardedPackageStateIsReportedOnce) {
+  run("create package counter is n number := 0; end;");
+  run("create package plain is function one return number; end;");
+  run("create package body plain is function one return number is begin return 1; end; end;");
+  const std::string use =
+      "begin dbms_output.enable; counter.n := counter.n + 1; dbms_output.put_line(counter.n || "
+      "' ' || plain.one); end;";
+  run(use);
+  run(use);
+  EXPECT_EQ(output(), (std::vector<std::string>{"1 1", "2 1"}));
+  std::string pw = "tiger", conn = "";
+  auto other = localdb::logon("scott", &pw, &conn);
+  auto runOther = [&](const std::string &text) {
+    localdb::Cursor c(other);
+    c.parse(text.data(), text.size(), true);
+    c.execute(1, 0);
+  };
+  runOther("create or replace package counter is n number := 10; end;");
+  runOther("create or replace package body plain is function one return number is begin return "
+           "2; end; end;");
+  int code = 0;
+  EXPECT_EQ(error(use, &code),
+            "ORA-04068: existing state of packages has been discarded\n"
+            "ORA-04061: existing state of package \"SCOTT.COUNTER\" has been invalidated\n"
+            "ORA-04065: not executed, altered or dropped package \"SCOTT.COUNTER\"\n"
+            "ORA-06508: PL/SQL: could not find program unit being called\n"
+            "ORA-06512: at line 1");
+  EXPECT_EQ(code, 4068);
+  run(use);
+  EXPECT_EQ(output(), (std::vector<std::string>{"11 2"}));
+  // A new body alone discards the state too; the logon that compiles it is not told.
+  run(use);
+  run("create package body counter is begin n := 100; end;");
+  run(use);
+  EXPECT_EQ(output(), (std::vector<std::string>{"12 2", "101 2"}));
+  runOther("create or replace package body counter is begin n := 200; end;");
+  EXPECT_EQ(error(use, &code),
+            "ORA-04068: existing state of packages has been discarded\n"
+            "ORA-04061: existing state of package body \"SCOTT.COUNTER\" has been invalidated\n"
+            "ORA-04065: not executed, altered or dropped package body \"SCOTT.COUNTER\"\n"
+            "ORA-06508: PL/SQL: could not find program unit being called\n"
+            "ORA-06512: at line 1");
+  run(use);
+  EXPECT_EQ(output(), (std::vector<std::string>{"201 2"}));
+  // A handler can catch it.
+  runOther("alter package counter compile");
+  run("begin dbms_output.enable; counter.n := 1; exception when others then "
+      "dbms_output.put_line(sqlcode); end;");
+  EXPECT_EQ(output(), (std::vector<std::string>{"-4068"}));
+  other->close();
+}
+
 TEST_F(PlsqlRun, SqlWithPlsqlValues) {
   run(R"(declare
   n number := 50; d varchar2(14) := 'LAB'; cnt number;

@@ -4,9 +4,9 @@
 
 #include "localdb/catalog/Catalog.h"
 #include "localdb/server/Seed.h"
+#include "localdb/sql/LiteralShape.h"
 #include "localdb/sql/SqlBinder.h"
 #include "localdb/sql/SqlEmitter.h"
-#include "localdb/sql/LiteralShape.h"
 #include "localdb/sql/SqlLexer.h"
 #include "localdb/sql/SqlParser.h"
 

@@ -157,8 +157,8 @@ TEST_F(Sql, Dml_ScriptOfInsertsDifferingInTheirValues) {
                          r[2] + ", " + r[3] + ", " + r[4] + ")";
     ASSERT_EQ(exec(shared), 0) << shared << ": " << lastError;
     // In parentheses a literal is compiled into the statement: the reference.
-    std::string alone = std::string("INSERT INTO apart VALUES ((") + r[0] + "), (" + r[1] +
-                        "), (" + r[2] + "), (" + r[3] + "), (" + r[4] + "))";
+    std::string alone = std::string("INSERT INTO apart VALUES ((") + r[0] + "), (" + r[1] + "), (" +
+                        r[2] + "), (" + r[3] + "), (" + r[4] + "))";
     ASSERT_EQ(exec(alone), 0) << alone << ": " << lastError;
   }
   const char *select = "select n, v, '[' || c || ']', to_char(d, 'YYYY-MM-DD'), x from %s "
@@ -185,10 +185,10 @@ TEST_F(Sql, Dml_ScriptOfInsertsDifferingInTheirValues) {
   EXPECT_EQ(exec("INSERT INTO load VALUES (1, 'a', 'a', '01-JAN-90', 'abc')", &err), 1722);
   EXPECT_EQ(exec("INSERT INTO load VALUES (1, 'a', 'a', '31-FEB-90', 1)", &err), 1839) << err;
   EXPECT_EQ(exec("INSERT INTO load VALUES (1, 'a', 'a', '01-JAN-90', 1E200)", &err), 1426);
-  EXPECT_EQ(exec("INSERT INTO load VALUES (1, 'a', 'a', '01-JAN-90', '" +
-                     std::string(2001, '9') + "')",
-                 &err),
-            1704);
+  EXPECT_EQ(
+      exec("INSERT INTO load VALUES (1, 'a', 'a', '01-JAN-90', '" + std::string(2001, '9') + "')",
+           &err),
+      1704);
   EXPECT_EQ(value("select count(*) from load"), "6");
   // A table changed under the script: its INSERTs compile again against the new columns.
   ASSERT_EQ(exec("alter table load add (e varchar2(2) default 'D')"), 0);
@@ -533,7 +533,7 @@ TEST_F(Sql, Views_DmlThroughASimpleView) {
   EXPECT_EQ(exec("delete from bydept", &err), 1732);
   EXPECT_EQ(exec("create view checked as select * from dept where deptno > 20 with check option"),
             0);
-  EXPECT_EQ(exec("delete from checked", &err), 3001); // honest: not done yet
+  EXPECT_EQ(exec("delete from checked", &err), 3001);     // honest: not done yet
   EXPECT_EQ(exec("delete from user_tables", &err), 1031); // the dictionary is read-only for users
 }
 
