@@ -354,8 +354,8 @@ std::string allViewFilter(const std::string &view) {
   auto it = kObjectColumns.find(view);
   if (it != kObjectColumns.end()) {
     // The view's columns are qualified (v.): the catalog tables in the condition share names.
-    std::string cond = visibleCondition("v." + quoteIdent(it->second.first),
-                                        "v." + quoteIdent(it->second.second));
+    std::string cond =
+        visibleCondition("v." + quoteIdent(it->second.first), "v." + quoteIdent(it->second.second));
     if (view == "ALL_TRIGGERS")
       cond = "(v.\"OWNER\" = ora_user() OR " + cond + ")";
     return cond;
@@ -392,8 +392,7 @@ void createDictionary(sqlite3 *db) {
       execSql(db, "INSERT INTO " + phys + " VALUES('X')");
     }
     std::string type = query ? "'VIEW'" : "'TABLE'";
-    execSql(db,
-            "DELETE FROM ora_objects WHERE owner = 'SYS' AND object_name = " + quoteText(name));
+    execSql(db, "DELETE FROM ora_objects WHERE owner = 'SYS' AND object_name = " + quoteText(name));
     execSql(db, "INSERT INTO ora_objects(owner, object_name, object_type, status, created, "
                 "last_ddl_time) VALUES('SYS'," +
                     quoteText(name) + "," + type + ",'VALID'," + now + "," + now + ")");
@@ -427,11 +426,7 @@ void execSql(sqlite3 *db, const std::string &sql) {
   if (rc != SQLITE_OK) {
     std::string m = err ? err : sqlite3_errstr(rc);
     sqlite3_free(err);
-    if (int code = oraCodeOf(m))
-      throw OraError{code, m, -1};
-    if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED)
-      throw oraError(54);
-    throw oraErrorText(3001, "unimplemented feature (" + m + ")");
+    throw sqliteFailure(rc, m);
   }
 }
 

@@ -26,8 +26,12 @@ sqlite3_stmt *keptStatement(sqlite3 *db, const char *sql) {
     }
   }
   sqlite3_stmt *st = nullptr;
-  if (sqlite3_prepare_v3(db, sql, -1, SQLITE_PREPARE_PERSISTENT, &st, nullptr) != SQLITE_OK) {
+  if (int rc = sqlite3_prepare_v3(db, sql, -1, SQLITE_PREPARE_PERSISTENT, &st, nullptr);
+      rc != SQLITE_OK) {
     sqlite3_finalize(st);
+    // A damaged or unreadable file is the storage's failure; anything else is ours.
+    if ((rc & 0xff) != SQLITE_ERROR)
+      throw sqliteFailure(rc, sqlite3_errmsg(db));
     throw oraErrorText(600, std::string("internal error code, arguments: [catalog], [") +
                                 sqlite3_errmsg(db) + "]");
   }

@@ -55,10 +55,12 @@ std::string unitKey(const std::string &owner, const std::string &name, const std
 struct Query {
   sqlite3_stmt *st = nullptr;
   Query(sqlite3 *db, const std::string &sql) {
-    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) {
+    if (int rc = sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr); rc != SQLITE_OK) {
       std::string m = sqlite3_errmsg(db);
       sqlite3_finalize(st);
       st = nullptr;
+      if ((rc & 0xff) != SQLITE_ERROR) // the storage's failure, not ours
+        throw sqliteFailure(rc, m);
       throw oraErrorText(600, "internal error code, arguments: [plsql], [" + m + "]");
     }
   }

@@ -25,24 +25,10 @@ std::string upper(std::string s) {
 
 OraError sqliteError(sqlite3 *db, int rc) {
   std::string m = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
-  if (int code = oraCodeOf(m))
-    return OraError{code, m, -1};
-  int prim = rc & 0xff;
-  if (prim == SQLITE_BUSY)
+  // Another logon's write lock: say whose it is.
+  if ((rc & 0xff) == SQLITE_BUSY && !oraCodeOf(m))
     return writerBusyError();
-  if (prim == SQLITE_LOCKED)
-    return oraError(54);
-  if (prim == SQLITE_INTERRUPT)
-    return oraError(1013);
-  if (prim == SQLITE_FULL || prim == SQLITE_IOERR)
-    return oraErrorText(1114, "IO error writing block to file (" + m + ")");
-  if (prim == SQLITE_CORRUPT || prim == SQLITE_NOTADB)
-    return oraErrorText(1115, "IO error reading block from file (" + m + ")");
-  if (m.find("parser stack overflow") != std::string::npos)
-    return oraErrorText(3001, "unimplemented feature (statement nested too deeply)");
-  if (prim == SQLITE_NOMEM || prim == SQLITE_TOOBIG)
-    return oraErrorText(4030, "out of process memory (" + m + ")");
-  return oraErrorText(3001, "unimplemented feature (" + m + ")");
+  return sqliteFailure(rc, m);
 }
 
 std::shared_ptr<WriterQueue> writerQueueOf(const std::string &folder);

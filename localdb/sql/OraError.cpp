@@ -1,6 +1,8 @@
 // The table of Oracle message texts and the builders of OraError.
 #include "localdb/sql/OraError.h"
 
+#include <sqlite3.h>
+
 #include <cstdio>
 #include <cstring>
 
@@ -322,6 +324,34 @@ int oraCodeOf(const std::string &m) {
     code = code * 10 + (m[i] - '0');
   }
   return code;
+}
+
+OraError sqliteFailure(int rc, const std::string &m) {
+  if (int code = oraCodeOf(m))
+    return OraError{code, m, -1};
+  switch (rc & 0xff) {
+  case SQLITE_BUSY:
+  case SQLITE_LOCKED:
+    return oraError(54);
+  case SQLITE_INTERRUPT:
+    return oraError(1013);
+  case SQLITE_FULL:
+  case SQLITE_IOERR:
+  case SQLITE_CANTOPEN:
+  case SQLITE_READONLY:
+    return oraErrorText(1114, "IO error writing block to file (" + m + ")");
+  case SQLITE_CORRUPT:
+  case SQLITE_NOTADB:
+    return oraErrorText(1115, "IO error reading block from file (" + m + ")");
+  case SQLITE_NOMEM:
+  case SQLITE_TOOBIG:
+    return oraErrorText(4030, "out of process memory (" + m + ")");
+  default:
+    break;
+  }
+  if (m.find("parser stack overflow") != std::string::npos)
+    return oraErrorText(3001, "unimplemented feature (statement nested too deeply)");
+  return oraErrorText(3001, "unimplemented feature (" + m + ")");
 }
 
 } // namespace localdb

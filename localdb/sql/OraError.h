@@ -29,4 +29,9 @@ OraError oraErrorArg(int code, const std::string &arg, int offset = -1);
 // and triggers); returns 0 when the text does not start that way.
 int oraCodeOf(const std::string &message);
 
+// A failed SQLite call as Oracle words it, from SQLite's result code and message: our own
+// "ORA-" texts kept, storage failures as ORA-01114 / ORA-01115 (a full disk, an I/O error, a
+// damaged file), memory as ORA-04030, a cancelled call as ORA-01013, a lock as ORA-00054.
+OraError sqliteFailure(int rc, const std::string &message);
+
 } // namespace localdb

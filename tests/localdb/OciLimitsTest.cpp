@@ -127,6 +127,48 @@ TEST_F(Limits, Commit_ThatCannotBeWrittenSaysSo) {
   EXPECT_EQ(value("SELECT COUNT(*) FROM big"), "1");
 }
 
+TEST_F(Limits, Logon_OnAFullDiskStillReads) {
+  ASSERT_EQ(exec("CREATE TABLE kept (x NUMBER)"), 0);
+  ASSERT_EQ(exec("INSERT INTO kept VALUES (1)"), 0);
+  ASSERT_EQ(exec("COMMIT"), 0);
+  std::string folder = root + "/LOCAL";
+  pid_t pid = fork();
+  if (pid == 0) {
+    // No file of the server may grow any more: the disk is "full" before the logon.
+    std::signal(SIGXFSZ, SIG_IGN);
+    uintmax_t largest = 0;
+    for (const auto &f : std::filesystem::directory_iterator(folder))
+      largest = std::max<uintmax_t>(largest, f.file_size());
+    rlimit lim{};
+    lim.rlim_cur = lim.rlim_max = largest;
+    setrlimit(RLIMIT_FSIZE, &lim);
+    Lda_Def l;
+    if (logOn(l, "scott/tiger@") != 0)
+      _exit(10);
+    Cda_Def cda{};
+    oopen(&cda, &l, nullptr, -1, -1, nullptr, -1);
+    int n = 0;
+    oparse(&cda, (text *)"SELECT COUNT(*) FROM kept", -1, 1, 2);
+    odefin(&cda, 1, (ub1 *)&n, sizeof n, 3, -1, nullptr, nullptr, -1, -1, nullptr, nullptr);
+    if (oexfet(&cda, 1, 0, 0) != 0 || n != 1)
+      _exit(11);
+    // A change that has to reach the file fails as a storage error, and says so.
+    std::string error;
+    int rc = run(l, "CREATE TABLE more AS SELECT e.* FROM emp e, emp a, emp b, emp c", &error);
+    if (rc == 0)
+      rc = run(l, "COMMIT", &error);
+    if (rc != 1114 || error.find("unimplemented") != std::string::npos)
+      _exit(12);
+    ologof(&l);
+    _exit(0);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(value("SELECT COUNT(*) FROM kept"), "1");
+}
+
 TEST_F(Limits, ViewsOnViews_BoundedAndFast) {
   // Each level joins the one below twice: level k stands for 2^k copies of EMP.
   ASSERT_EQ(exec("CREATE VIEW v0 AS SELECT empno, ename, sal FROM emp"), 0);
