@@ -156,13 +156,21 @@ std::shared_ptr<const CompiledUnit> loadUnit(Session &s, const std::string &owne
   std::string key = unitKey(owner, name, type);
   std::string status, ddl;
   {
-    Query q(s.db(), "SELECT status, last_ddl_time FROM ora_objects WHERE owner = ?1 AND "
-                    "object_name = ?2 AND object_type = ?3");
-    q.bind(1, owner).bind(2, name).bind(3, type);
-    if (!q.next())
+    // Asked for each row a trigger fires on and each call: kept prepared.
+    sqlite3_stmt *q = keptStatement(s.db(), "SELECT status, last_ddl_time FROM ora_objects WHERE "
+                                            "owner = ?1 AND object_name = ?2 AND object_type = ?3");
+    KeptReset done{q};
+    sqlite3_bind_text(q, 1, owner.data(), static_cast<int>(owner.size()), SQLITE_STATIC);
+    sqlite3_bind_text(q, 2, name.data(), static_cast<int>(name.size()), SQLITE_STATIC);
+    sqlite3_bind_text(q, 3, type.data(), static_cast<int>(type.size()), SQLITE_STATIC);
+    if (sqlite3_step(q) != SQLITE_ROW)
       return nullptr;
-    status = q.text(0);
-    ddl = q.text(1);
+    auto text = [&](int c) {
+      const unsigned char *t = sqlite3_column_text(q, c);
+      return t ? std::string(reinterpret_cast<const char *>(t)) : std::string();
+    };
+    status = text(0);
+    ddl = text(1);
   }
   std::string stamp = ddl + "/" + status + "/" + std::to_string(versionOf(key));
   auto it = st.units.find(key);
