@@ -11,9 +11,10 @@
 
 #include "localdb/catalog/Catalog.h"
 #include "localdb/catalog/Ddl.h"
-#include "localdb/sql/OraError.h"
 #include "localdb/server/Seed.h"
 #include "localdb/server/Session.h"
+#include "localdb/sql/LiteralShape.h"
+#include "localdb/sql/OraError.h"
 #include "localdb/sql/SqlBinder.h"
 #include "localdb/sql/SqlEmitter.h"
 #include "localdb/sql/SqlFunctions.h"
@@ -81,6 +82,55 @@ void runEmitted(sqlite3 *db, const std::string &sql, int counters, size_t binds)
   sqlite3_finalize(st);
 }
 
+// An INSERT's shape: the key keeps everything but the literals, so the text rebuilt from the key
+// and the literals has the same shape and the same literals; each literal binds or fails as an
+// ORA error.
+void checkShape(sqlite3 *db, const std::string &text) {
+  std::string key;
+  std::vector<ShapeLiteral> literals;
+  if (!insertShape(text, key, literals))
+    return;
+  if (key.empty() || key[0] != '\x01' || literals.empty())
+    std::abort();
+  std::string rebuilt;
+  size_t k = 0;
+  for (size_t i = 1; i < key.size(); ++i) {
+    if (key[i] == '\x01' && i + 1 < key.size() && (key[i + 1] == 'N' || key[i + 1] == 'S')) {
+      if (k >= literals.size())
+        std::abort();
+      const ShapeLiteral &l = literals[k++];
+      if (l.number) {
+        rebuilt += l.text;
+      } else {
+        rebuilt += '\'';
+        for (char c : l.text)
+          rebuilt += c == '\'' ? std::string("''") : std::string(1, c);
+        rebuilt += '\'';
+      }
+      ++i;
+    } else {
+      rebuilt += key[i];
+    }
+  }
+  std::string again;
+  std::vector<ShapeLiteral> second;
+  if (k != literals.size() || !insertShape(rebuilt, again, second) || again != key ||
+      second.size() != literals.size())
+    std::abort();
+  sqlite3_stmt *st = nullptr;
+  if (sqlite3_prepare_v2(db, "SELECT ?1", -1, &st, nullptr) != SQLITE_OK)
+    return;
+  for (const ShapeLiteral &l : literals) {
+    try {
+      bindLiteral(st, 1, l);
+    } catch (const OraError &e) {
+      if (e.code != 1426 && e.code != 1704)
+        std::abort();
+    }
+  }
+  sqlite3_finalize(st);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
@@ -90,6 +140,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     return 0;
   std::string text(reinterpret_cast<const char *>(data), size);
   sqlite3 *db = gSession->db();
+  checkShape(db, text);
   sqlite3_exec(db, "SAVEPOINT fuzz", nullptr, nullptr, nullptr);
   try {
     std::unique_ptr<Statement> s = parseStatement(text);
