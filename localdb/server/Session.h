@@ -7,6 +7,8 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 
 #include "localdb/sql/OraError.h"
 
@@ -93,7 +95,8 @@ private:
   bool FInTransaction = false;
   long FTransactionSerial = 0;
   std::map<int, std::string> FLastText;
-  std::multimap<std::string, sqlite3_stmt *> FStatements;
+  // Keyed by each statement's own SQL text (sqlite3_sql), so giving one back allocates nothing.
+  std::unordered_multimap<std::string_view, sqlite3_stmt *> FStatements;
   std::map<std::string, std::shared_ptr<void>> FCompiled;
   int FSchemaVersion = -1;
   int schemaVersion();
