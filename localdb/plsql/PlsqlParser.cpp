@@ -1050,13 +1050,18 @@ private:
     needOp(")", kExpParamType);
   }
 
-  std::unique_ptr<Subprogram> subprogram(bool inSpec) {
+  // stored: a stored unit's header, whose name may have its schema in front.
+  std::unique_ptr<Subprogram> subprogram(bool inSpec, bool stored = false) {
     auto sp = std::make_unique<Subprogram>();
     sp->start = cur().pos;
     sp->isFunction = isKw("FUNCTION");
     advance();
     sp->pos = cur().pos;
     sp->name = ident("<an identifier> <a double-quoted delimited-identifier>");
+    if (stored && acceptOp(".")) {
+      sp->pos = cur().pos;
+      sp->name = ident("<an identifier> <a double-quoted delimited-identifier>");
+    }
     params(sp->params);
     if (sp->isFunction) {
       needKw("RETURN", "( return");
@@ -1409,7 +1414,7 @@ std::unique_ptr<Unit> Parser::unit(bool anonymous) {
     u->name = n;
     if (u->kind == UnitKind::Procedure || u->kind == UnitKind::Function) {
       FPos = 0;
-      u->sub = subprogram(false);
+      u->sub = subprogram(false, true);
       u->sub->name = u->name;
       u->sub->pos = u->namePos;
       if (!u->sub->body && !atEnd())

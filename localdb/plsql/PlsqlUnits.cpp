@@ -410,8 +410,8 @@ bool readHeader(const std::vector<Token> &t, PlsqlText what, UnitHeader &h) {
 std::string ownerFor(Session &s, const UnitHeader &h) {
   std::string owner = h.owner.empty() ? s.user() : h.owner;
   if (owner != s.user()) {
-    // Another schema's units are SYSTEM's (the DBA's) business only.
-    if (s.user() != "SYSTEM" && s.user() != "SYS")
+    // Another schema's units are the DBA's business only (CREATE ANY PROCEDURE and the like).
+    if (!isDba(s.db(), s.user()))
       throw oraError(1031);
     Query q(s.db(), "SELECT 1 FROM ora_users WHERE username = ?1");
     q.bind(1, owner);

@@ -265,6 +265,18 @@ TEST_F(Privileges, Execute_StoredUnitsFunctionsInSqlAndPackages) {
   // EXECUTE is a unit's one privilege and a table never has it.
   EXPECT_EQ(exec("GRANT SELECT ON twice TO hr"), 2225);
   EXPECT_EQ(exec("GRANT EXECUTE ON emp TO hr"), 2224);
+  // Units in another schema: only a DBA may create them.
+  EXPECT_EQ(hr("CREATE PROCEDURE scott.by_hr IS BEGIN NULL; END;"), 1031);
+  {
+    Lda_Def l;
+    ASSERT_EQ(logOn(l, "system/manager@"), 0);
+    ASSERT_EQ(runAs(l, "GRANT DBA TO hr"), 0);
+    ologof(&l);
+  }
+  EXPECT_EQ(hr("CREATE PROCEDURE scott.by_hr IS BEGIN NULL; END;"), 0);
+  EXPECT_EQ(value("SELECT owner || ' ' || status FROM all_objects WHERE object_name = 'BY_HR'"),
+            "SCOTT VALID")
+      << value("SELECT text FROM user_errors WHERE name = 'BY_HR'");
   // The DBA executes every schema's units.
   Lda_Def sys;
   ASSERT_EQ(logOn(sys, "system/manager@"), 0);
