@@ -430,6 +430,26 @@ void execSql(sqlite3 *db, const std::string &sql) {
   }
 }
 
+bool followSynonym(sqlite3 *db, std::string &owner, std::string &name, bool qualified) {
+  bool followed = false;
+  for (int hop = 0; hop < 16; ++hop) {
+    sqlite3_stmt *q = keptStatement(
+        db, "SELECT table_owner, table_name FROM ora_synonyms WHERE synonym_name = ?2 AND "
+            "(owner = ?1 OR (owner = 'PUBLIC' AND ?3 = 0)) ORDER BY owner = 'PUBLIC' LIMIT 1");
+    KeptReset done{q};
+    sqlite3_bind_text(q, 1, owner.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(q, 2, name.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_int(q, 3, qualified ? 1 : 0);
+    if (sqlite3_step(q) != SQLITE_ROW)
+      return followed;
+    owner = reinterpret_cast<const char *>(sqlite3_column_text(q, 0));
+    name = reinterpret_cast<const char *>(sqlite3_column_text(q, 1));
+    followed = true;
+    qualified = true; // what a synonym names is always schema and name
+  }
+  throw oraError(1775);
+}
+
 std::string typeName(SqlType t) {
   switch (t) {
   case SqlType::Varchar2:

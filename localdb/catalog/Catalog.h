@@ -96,4 +96,9 @@ void insertColumns(sqlite3 *db, const std::string &owner, const std::string &tab
 // Runs SQL that yields no rows; throws an OraError on failure.
 void execSql(sqlite3 *db, const std::string &sql);
 
+// When owner.name is a private synonym, or (unless the name was written with its schema) a
+// PUBLIC synonym, replaces them with what it names, through chains (ORA-01775 for a loop).
+// False when it names no synonym.
+bool followSynonym(sqlite3 *db, std::string &owner, std::string &name, bool qualified);
+
 } // namespace localdb

@@ -5,6 +5,7 @@
 
 #include <cctype>
 
+#include "localdb/catalog/Catalog.h"
 #include "localdb/catalog/Privileges.h"
 #include "localdb/plsql/PlsqlUnits.h"
 #include "localdb/server/Session.h"
@@ -231,9 +232,20 @@ bool describeBuiltin(const std::string &package, const std::string &member,
 // ---------------------------------------------------------------- stored units
 
 // The compiled unit owner.name of one of the types, if it exists and the user may use it.
-std::shared_ptr<const Unit> findUnit(Session &s, const std::string &owner, const std::string &name,
+std::shared_ptr<const Unit> findUnit(Session &s, const std::string &ownerIn,
+                                     const std::string &nameIn,
                                      std::initializer_list<const char *> types,
                                      const std::string &asked) {
+  std::string owner = ownerIn, name = nameIn;
+  // A name that is none of the schema's units may be a synonym of one.
+  bool own = false;
+  for (const char *type : types) {
+    bool invalid = false;
+    if (storedUnit(s, owner, name, type, invalid) || invalid)
+      own = true;
+  }
+  if (!own)
+    followSynonym(s.db(), owner, name, ownerIn != s.user());
   for (const char *type : types) {
     bool invalid = false;
     std::shared_ptr<const Unit> u = storedUnit(s, owner, name, type, invalid);

@@ -213,10 +213,37 @@ std::shared_ptr<const CompiledUnit> loadUnit(Session &s, const std::string &owne
 
 class Resolver : public UnitResolver {
 public:
-  Resolver(Session &s, std::vector<std::shared_ptr<const CompiledUnit>> &deps)
-      : FSession(s), FDeps(deps) {}
+  // user: the schema the unit compiles in, whose synonyms its names may be.
+  Resolver(Session &s, std::string user, std::vector<std::shared_ptr<const CompiledUnit>> &deps)
+      : FSession(s), FUser(std::move(user)), FDeps(deps) {}
   const Unit *findUnit(const std::string &owner, const std::string &name, bool &invalid) override {
     invalid = false;
+    if (const Unit *u = load(owner, name, invalid); u || invalid)
+      return u;
+    // A synonym: the unit it names, when the schema may execute it.
+    std::string tOwner = owner, tName = name;
+    if (!followSynonym(FSession.db(), tOwner, tName, owner != FUser))
+      return nullptr;
+    const Unit *u = load(tOwner, tName, invalid);
+    if ((u || invalid) && tOwner != FUser &&
+        !objectPrivileges(FSession.db(), FUser, tOwner, tName).has("EXECUTE")) {
+      invalid = false;
+      return nullptr;
+    }
+    return u;
+  }
+  bool isSchema(const std::string &user) override {
+    Query q(FSession.db(), "SELECT 1 FROM ora_users WHERE username = ?1");
+    q.bind(1, user);
+    return q.next();
+  }
+
+private:
+  Session &FSession;
+  std::string FUser;
+  std::vector<std::shared_ptr<const CompiledUnit>> &FDeps;
+
+  const Unit *load(const std::string &owner, const std::string &name, bool &invalid) {
     for (const char *type : {"PACKAGE", "PROCEDURE", "FUNCTION"}) {
       bool bad = false;
       auto cu = loadUnit(FSession, owner, name, type, bad);
@@ -231,15 +258,6 @@ public:
     }
     return nullptr;
   }
-  bool isSchema(const std::string &user) override {
-    Query q(FSession.db(), "SELECT 1 FROM ora_users WHERE username = ?1");
-    q.bind(1, user);
-    return q.next();
-  }
-
-private:
-  Session &FSession;
-  std::vector<std::shared_ptr<const CompiledUnit>> &FDeps;
 };
 
 // One read transaction around a compile: its many catalog look-ups then share one lock
@@ -271,7 +289,7 @@ std::shared_ptr<const CompiledUnit> compileText(Session &s, const std::string &o
   cu->type = typeText(u.kind);
   if (!cu->errors.empty())
     return cu;
-  Resolver resolver(s, cu->deps);
+  Resolver resolver(s, owner, cu->deps);
   BindContext ctx;
   ctx.db = s.db();
   ctx.user = owner;

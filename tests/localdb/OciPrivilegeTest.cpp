@@ -232,6 +232,39 @@ TEST_F(Privileges, Execute_CallsAndDescribesNeedIt) {
   EXPECT_EQ(hrDescribe("SCOTT.RAISE_SAL"), 4043);
 }
 
+// A synonym names a unit for calls and for odessp; the unit still needs EXECUTE.
+TEST_F(Privileges, Execute_ThroughSynonyms) {
+  ASSERT_EQ(exec("CREATE PROCEDURE raise_sal(p_empno NUMBER) IS BEGIN UPDATE emp SET sal = sal + "
+                 "100 WHERE empno = p_empno; END;"),
+            0)
+      << lastError;
+  ASSERT_EQ(exec("CREATE PACKAGE pay IS PROCEDURE bump(p_empno NUMBER); END;"), 0);
+  ASSERT_EQ(exec("CREATE PACKAGE BODY pay IS PROCEDURE bump(p_empno NUMBER) IS BEGIN "
+                 "raise_sal(p_empno); END; END;"),
+            0)
+      << lastError;
+  {
+    Lda_Def l;
+    ASSERT_EQ(logOn(l, "system/manager@"), 0);
+    ASSERT_EQ(runAs(l, "CREATE PUBLIC SYNONYM raise_sal FOR scott.raise_sal"), 0);
+    ASSERT_EQ(runAs(l, "CREATE SYNONYM hr.salaries FOR scott.pay"), 0);
+    ologof(&l);
+  }
+  // The synonym alone gives nothing.
+  EXPECT_NE(hrError("BEGIN raise_sal(7369); END;").find("PLS-00201"), std::string::npos);
+  EXPECT_EQ(hrDescribe("RAISE_SAL"), 4043);
+  ASSERT_EQ(exec("GRANT EXECUTE ON raise_sal TO hr"), 0);
+  ASSERT_EQ(exec("GRANT EXECUTE ON pay TO hr"), 0);
+  EXPECT_EQ(hrError("BEGIN raise_sal(7369); salaries.bump(7369); COMMIT; END;"), "");
+  EXPECT_EQ(value("SELECT sal FROM emp WHERE empno = 7369"), "1000");
+  EXPECT_EQ(hrDescribe("RAISE_SAL"), 0);
+  EXPECT_EQ(hrDescribe("SALARIES.BUMP"), 0);
+
+  EXPECT_EQ(hr("CREATE PROCEDURE hr_pay IS BEGIN salaries.bump(7499); raise_sal(7499); END;"), 0);
+  EXPECT_EQ(hrError("BEGIN hr_pay; COMMIT; END;"), "");
+  EXPECT_EQ(value("SELECT sal FROM emp WHERE empno = 7499"), "1800");
+}
+
 TEST_F(Privileges, Execute_StoredUnitsFunctionsInSqlAndPackages) {
   ASSERT_EQ(exec("CREATE FUNCTION twice(n NUMBER) RETURN NUMBER IS BEGIN RETURN n * 2; END;"), 0)
       << lastError;
