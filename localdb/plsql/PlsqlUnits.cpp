@@ -537,6 +537,9 @@ void storeTrigger(sqlite3 *db, const CompiledUnit &cu, const std::string &owner,
 // before SQLite checks and writes the row (the constraint checks are SQLite BEFORE triggers too,
 // kept older than the hooks, and SQLite fires the newest first). When the trigger changed :new,
 // ora_trigger writes the row itself and returns 1, and RAISE(IGNORE) makes SQLite skip its own.
+// ora_trigger's event argument: 1 insert, 2 update, 3 delete, plus this from a BEFORE hook.
+const int kBeforeHook = 4;
+
 std::string hookName(const std::string &owner, const std::string &name, char event) {
   return quoteIdent("plsql$" + owner + "." + name + "$" + std::string(1, event));
 }
@@ -603,11 +606,8 @@ void rebuildTriggerHooks(sqlite3 *db, const std::string &owner, const std::strin
       continue;
     // A row to be inserted has no rowid yet.
     std::string rowid = ev != 'I' ? "OLD.rowid" : before ? "NULL" : "NEW.rowid";
-    std::string args = key + ", " +
-                       std::to_string(ev == 'I'   ? 1
-                                      : ev == 'U' ? 2
-                                                  : 3) +
-                       ", " + rowid;
+    int code = (ev == 'I' ? 1 : ev == 'U' ? 2 : 3) + (before ? kBeforeHook : 0);
+    std::string args = key + ", " + std::to_string(code) + ", " + rowid;
     for (const ColumnInfo &c : cols)
       args += ", " + (ev == 'D' ? std::string("NULL") : "NEW." + quoteIdent(c.name));
     for (const ColumnInfo &c : cols)
@@ -1415,7 +1415,11 @@ void fireTrigger(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
     if (!cu)
       throw oraErrorArg(4098, owner + "." + name);
     const Unit &u = *cu->unit;
-    int event = sqlite3_value_int(argv[1]);
+    int code = sqlite3_value_int(argv[1]);
+    int event = code & 3;
+    // A hook an earlier version made runs a BEFORE trigger after SQLite wrote the row (until a
+    // logon makes it again): the trigger's changes then update that row.
+    bool late = u.trigger.before && !(code & kBeforeHook);
     UnitState &st = stateOf(*s);
     RowStatement &row = st.rowStatement ? *st.rowStatement : st.looseRow;
     // A write-back sets every column, but UPDATE OF goes by what the statement set.
@@ -1425,7 +1429,7 @@ void fireTrigger(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
       return;
     }
     bool rewrites = u.trigger.before && event != 3;
-    if (rewrites) {
+    if (rewrites && !late) {
       bool again = std::find(row.ran.begin(), row.ran.end(), key) != row.ran.end();
       if (again && row.writeBack) {
         sqlite3_result_int(ctx, 0); // it ran for this row before the row was written back
@@ -1466,7 +1470,11 @@ void fireTrigger(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
     bool changed = false;
     for (size_t i = 0; rewrites && i < n && !changed; ++i)
       changed = !sameValue(before[i], newRow.fields[i]);
-    if (changed) {
+    if (changed && late) {
+      newRow.fields.resize(n);
+      writeBack(*s, st, row, u, 2, rowid, newRow.fields);
+      changed = false; // SQLite wrote and counted the row
+    } else if (changed) {
       newRow.fields.resize(n);
       writeBack(*s, st, row, u, event, rowid, newRow.fields);
       ++row.writtenBack;

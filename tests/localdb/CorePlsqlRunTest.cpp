@@ -602,7 +602,14 @@ TEST_F(PlsqlRun, BeforeRowTriggersAfterTableChangesAndInOlderFiles) {
   exec("CREATE TRIGGER \"plsql$SCOTT.V_BU$U\" AFTER UPDATE OF \"NAME\" ON \"SCOTT.V\" FOR EACH "
        "ROW BEGIN SELECT ora_trigger('SCOTT.V_BU', 2, NEW.rowid, NEW.\"ID\", NEW.\"NAME\", "
        "NEW.\"EXTRA\", OLD.\"ID\", OLD.\"NAME\", OLD.\"EXTRA\"); END");
+  // Until a logon makes them again, such hooks behave as they did: the row is checked first,
+  // then changed in place (and not written twice).
   EXPECT_EQ(error("insert into v (name) values ('z')").substr(0, 10), "ORA-01400:");
+  run("insert into v (id, name) values (100, 'w')");
+  run("update v set name = 'q' where id = 1");
+  EXPECT_EQ(column("SELECT name FROM \"SCOTT.V\" WHERE id < 100 ORDER BY id"),
+            (std::vector<std::string>{"Q", "w"}));
+  EXPECT_EQ(column("SELECT count(*) FROM \"SCOTT.V\""), std::vector<std::string>{"2"});
   run("rollback");
   std::string pw = "tiger", conn = "";
   auto other = localdb::logon("scott", &pw, &conn);
@@ -616,6 +623,7 @@ TEST_F(PlsqlRun, BeforeRowTriggersAfterTableChangesAndInOlderFiles) {
                                              "plsql$SCOTT.V_BU$U before of name"}));
   other->close();
   run("insert into v (name) values ('z')");
-  EXPECT_EQ(column("SELECT id || name FROM \"SCOTT.V\" ORDER BY id"),
-            (std::vector<std::string>{"1Y", "2z"}));
+  EXPECT_EQ(column("SELECT name FROM \"SCOTT.V\" WHERE id > 1 ORDER BY id"),
+            (std::vector<std::string>{"z"}));
+  EXPECT_EQ(column("SELECT count(*) FROM \"SCOTT.V\""), std::vector<std::string>{"2"});
 }
