@@ -467,6 +467,16 @@ end;)");
             (std::vector<std::string>{"bd 1 1", "bd 2 1", "ins 4", "upd 7"}));
   EXPECT_EQ(column("SELECT count(*) || ' ' || min(n) FROM \"SCOTT.T\""),
             std::vector<std::string>{"7 1"});
+  // An array execute counts each row once.
+  localdb::Cursor c(session);
+  std::string text = "insert into t (name, n) values ('arr', :n)";
+  c.parse(text.data(), text.size(), true);
+  int32_t ns[3] = {1, 2, 3};
+  c.bind(":n", ns, sizeof(int32_t), 3, nullptr, nullptr, nullptr, 0, nullptr);
+  c.execute(3, 0);
+  EXPECT_EQ(c.rowsProcessed, 3u);
+  EXPECT_EQ(column("SELECT count(DISTINCT id) FROM \"SCOTT.T\" WHERE name = 'arr'"),
+            std::vector<std::string>{"3"});
 }
 
 // Each row fires each of its triggers once: an INSERT only INSERT triggers, the AFTER triggers
