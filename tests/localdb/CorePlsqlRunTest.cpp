@@ -597,6 +597,12 @@ TEST_F(PlsqlRun, BeforeRowTriggersAfterTableChangesAndInOlderFiles) {
   EXPECT_EQ(column("SELECT id || name || extra FROM \"SCOTT.V\""), std::vector<std::string>{"1xe"});
   run("update v set name = 'y'");
   EXPECT_EQ(column("SELECT name FROM \"SCOTT.V\""), std::vector<std::string>{"Y"});
+  // A change of a column's type makes the table's storage again; its triggers stay with it.
+  run("create table m (id number, c varchar2(5))");
+  run("create trigger m_bi before insert on m for each row begin :new.id := 42; end;");
+  run("alter table m modify (c number)");
+  run("insert into m values (1, 2)");
+  EXPECT_EQ(column("SELECT id || ' ' || c FROM \"SCOTT.M\""), std::vector<std::string>{"42 2"});
 
   // Hooks as a file from before BEFORE triggers ran as SQLite BEFORE triggers has them.
   auto exec = [&](const std::string &sql) {
