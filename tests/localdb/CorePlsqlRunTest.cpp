@@ -343,27 +343,27 @@ end;)");
   other->close();
 }
 
+namespace {
+
+// Runs a statement the case expects to succeed; a failure is reported with its text and the
+// case goes on. Returns the rows it processed.
+uint32_t runCounted(const std::shared_ptr<localdb::Session> &session, const std::string &text) {
+  localdb::Cursor c(session);
+  c.parse(text.data(), text.size(), true);
+  try {
+    c.execute(1, 0);
+  } catch (const localdb::OraError &e) {
+    ADD_FAILURE() << text << ": " << e.message;
+  }
+  return c.rowsProcessed;
+}
+
+} // namespace
+
 // A BEFORE row trigger runs before the row is checked and written: the constraints see what it
 // put into :new, and the table it reads is as it was before the row.
 TEST_F(PlsqlRun, BeforeRowTriggersRunBeforeTheRowIsChecked) {
-  auto run = [&](const std::string &text) {
-    try {
-      return ScottSession::run(text);
-    } catch (const localdb::OraError &e) {
-      ADD_FAILURE() << text << ": " << e.message;
-      return -1;
-    }
-  };
-  auto rows = [&](const std::string &text) -> uint32_t {
-    localdb::Cursor c(session);
-    c.parse(text.data(), text.size(), true);
-    try {
-      c.execute(1, 0);
-    } catch (const localdb::OraError &e) {
-      ADD_FAILURE() << text << ": " << e.message;
-    }
-    return c.rowsProcessed;
-  };
+  auto run = [&](const std::string &text) { return runCounted(session, text); };
   auto log = [&] { return column("SELECT msg FROM \"SCOTT.TRIG_LOG\" ORDER BY rowid"); };
   run("create table trig_log (msg varchar2(100))");
   run("create table t (id number not null primary key, name varchar2(10), n number check (n > "
@@ -377,10 +377,10 @@ begin
   select count(*) into c from t;
   insert into trig_log values ('bi ' || :new.id || ' sees ' || c);
 end;)");
-  EXPECT_EQ(rows("insert into t (name, n) values ('a', 1)"), 1u);
+  EXPECT_EQ(run("insert into t (name, n) values ('a', 1)"), 1u);
   EXPECT_EQ(column("SELECT id || ' ' || name FROM \"SCOTT.T\""), std::vector<std::string>{"1 a"});
   // Several rows of one statement: each numbered, each counted, each seeing those before it.
-  EXPECT_EQ(rows("insert into t (name, n) select ename, 1 from emp where deptno = 10"), 3u);
+  EXPECT_EQ(run("insert into t (name, n) select ename, 1 from emp where deptno = 10"), 3u);
   EXPECT_EQ(column("SELECT count(DISTINCT id) || ' ' || max(id) FROM \"SCOTT.T\""),
             std::vector<std::string>{"4 4"});
   EXPECT_EQ(log(),
@@ -390,7 +390,7 @@ end;)");
   EXPECT_EQ(error("insert into t (name, n) values ('b', 1)"),
             "ORA-01400: cannot insert NULL into (\"SCOTT\".\"T\".\"ID\")");
   EXPECT_EQ(error("insert into t (id, name, n) values (1, 'b', 1)").substr(0, 10), "ORA-00001:");
-  EXPECT_EQ(rows("insert into t (id, name, n) values (50, 'e', 1)"), 1u);
+  EXPECT_EQ(run("insert into t (id, name, n) values (50, 'e', 1)"), 1u);
   run("delete from trig_log");
 
   // BEFORE UPDATE: it can mend a value the CHECK would refuse, and sees :old.
@@ -401,14 +401,14 @@ begin
   end if;
   insert into trig_log values ('bu ' || :old.id || ' ' || :old.n || '->' || :new.n);
 end;)");
-  EXPECT_EQ(rows("update t set n = -7 where id = 1"), 1u);
-  EXPECT_EQ(rows("update t set n = -(n + 1) where id > 1"), 4u);
+  EXPECT_EQ(run("update t set n = -7 where id = 1"), 1u);
+  EXPECT_EQ(run("update t set n = -(n + 1) where id > 1"), 4u);
   EXPECT_EQ(column("SELECT id || '=' || n FROM \"SCOTT.T\" ORDER BY id"),
             (std::vector<std::string>{"1=7", "2=2", "3=2", "4=2", "50=2"}));
   EXPECT_EQ(log(), (std::vector<std::string>{"bu 1 1->7", "bu 2 1->2", "bu 3 1->2", "bu 4 1->2",
                                              "bu 50 1->2"}));
   // Unchanged rows are counted as well.
-  EXPECT_EQ(rows("update t set name = name"), 5u);
+  EXPECT_EQ(run("update t set name = name"), 5u);
   run("delete from trig_log");
 
   // A trigger that fails fails the statement: none of its rows stay written, even those the
@@ -424,8 +424,8 @@ end;)");
             (std::vector<std::string>{"1=a7", "2=CLARK2", "3=KING2", "4=MILLER2", "50=e2"}));
   EXPECT_EQ(column("SELECT count(*) FROM \"SCOTT.TRIG_LOG\""), std::vector<std::string>{"0"});
   // WHEN and UPDATE OF still choose: not the column, or not the value, and it does not fire.
-  EXPECT_EQ(rows("update t set n = 3 where id = 4"), 1u);
-  EXPECT_EQ(rows("update t set name = 'fine', n = -3 where id = 4"), 1u);
+  EXPECT_EQ(run("update t set n = 3 where id = 4"), 1u);
+  EXPECT_EQ(run("update t set name = 'fine', n = -3 where id = 4"), 1u);
   EXPECT_EQ(column("SELECT name || n FROM \"SCOTT.T\" WHERE id = 4"),
             std::vector<std::string>{"fine3"});
   run("drop trigger t_bu2");
@@ -442,7 +442,7 @@ begin
     raise_application_error(-20002, 'keep the king');
   end if;
 end;)");
-  EXPECT_EQ(rows("delete from t where id in (1, 2)"), 2u);
+  EXPECT_EQ(run("delete from t where id in (1, 2)"), 2u);
   EXPECT_EQ(error("delete from t where id >= 3").substr(0, 34),
             "ORA-20002: keep the king\nORA-06512");
   EXPECT_EQ(column("SELECT id FROM \"SCOTT.T\" ORDER BY id"),
@@ -482,24 +482,7 @@ end;)");
 // Each row fires each of its triggers once: an INSERT only INSERT triggers, the AFTER triggers
 // with the final values, several BEFORE triggers each seeing what the others did.
 TEST_F(PlsqlRun, RowTriggersFireOncePerRow) {
-  auto run = [&](const std::string &text) {
-    try {
-      return ScottSession::run(text);
-    } catch (const localdb::OraError &e) {
-      ADD_FAILURE() << text << ": " << e.message;
-      return -1;
-    }
-  };
-  auto rows = [&](const std::string &text) -> uint32_t {
-    localdb::Cursor c(session);
-    c.parse(text.data(), text.size(), true);
-    try {
-      c.execute(1, 0);
-    } catch (const localdb::OraError &e) {
-      ADD_FAILURE() << text << ": " << e.message;
-    }
-    return c.rowsProcessed;
-  };
+  auto run = [&](const std::string &text) { return runCounted(session, text); };
   auto log = [&] { return column("SELECT msg FROM \"SCOTT.TRIG_LOG\" ORDER BY rowid"); };
   run("create table trig_log (msg varchar2(100))");
   run("create table u (id number, a number, b number)");
@@ -517,8 +500,8 @@ TEST_F(PlsqlRun, RowTriggersFireOncePerRow) {
       "values ('bub ' || :new.id || ' ' || :new.b); end;");
   run("create trigger u_au after update of b on u for each row begin insert into trig_log "
       "values ('au ' || :new.id || ' ' || :old.b || '->' || :new.b); end;");
-  EXPECT_EQ(rows("insert into u select deptno, 0, 0 from dept where deptno <= 20"), 2u);
-  EXPECT_EQ(rows("insert into u values (101, 5, 5)"), 1u);
+  EXPECT_EQ(run("insert into u select deptno, 0, 0 from dept where deptno <= 20"), 2u);
+  EXPECT_EQ(run("insert into u values (101, 5, 5)"), 1u);
   EXPECT_EQ(column("SELECT id || ' ' || a || ' ' || b FROM \"SCOTT.U\" ORDER BY id"),
             (std::vector<std::string>{"10 1 100", "20 1 100", "101 0 105"}));
   // Each BEFORE trigger once per row, the later one seeing the earlier one's value; SQLite
@@ -531,10 +514,10 @@ TEST_F(PlsqlRun, RowTriggersFireOncePerRow) {
 
   // An UPDATE of a: the BEFORE trigger's change to b is written, but a trigger of UPDATE OF b
   // does not fire; an UPDATE of b fires them, the AFTER one with the final value.
-  EXPECT_EQ(rows("update u set a = a + 1 where id < 100"), 2u);
+  EXPECT_EQ(run("update u set a = a + 1 where id < 100"), 2u);
   EXPECT_EQ(log(), (std::vector<std::string>{"bu 10 101", "bu 20 101"}));
   run("delete from trig_log");
-  EXPECT_EQ(rows("update u set b = 0 where id = 10"), 1u);
+  EXPECT_EQ(run("update u set b = 0 where id = 10"), 1u);
   std::vector<std::string> upd = log();
   std::sort(upd.begin(), upd.end());
   EXPECT_EQ(upd, (std::vector<std::string>{"au 10 101->1", "bu 10 1", "bub 10 0"}));
@@ -577,14 +560,7 @@ end;)");
 // The constraint checks a table gets after its BEFORE trigger, and columns it gets, still come
 // after the trigger; hooks an earlier version left in a file are made again at logon.
 TEST_F(PlsqlRun, BeforeRowTriggersAfterTableChangesAndInOlderFiles) {
-  auto run = [&](const std::string &text) {
-    try {
-      return ScottSession::run(text);
-    } catch (const localdb::OraError &e) {
-      ADD_FAILURE() << text << ": " << e.message;
-      return -1;
-    }
-  };
+  auto run = [&](const std::string &text) { return runCounted(session, text); };
   run("create table v (id number not null, name varchar2(10))");
   run("create sequence vs");
   run("create trigger v_bi before insert on v for each row begin select vs.nextval into :new.id "
