@@ -674,6 +674,8 @@ std::string anyNull(const std::string &rowRef, const std::vector<std::string> &c
   return "(" + s + ")";
 }
 
+TableTriggersRebuilt gTableTriggersRebuilt = nullptr;
+
 void rebuildOne(sqlite3 *db, const std::string &owner, const std::string &table) {
   std::string phys = owner + "." + table;
   for (const char *kind : {"i", "u", "d"})
@@ -752,9 +754,13 @@ void rebuildOne(sqlite3 *db, const std::string &owner, const std::string &table)
   if (!del.empty())
     execSql(db, "CREATE TRIGGER " + quoteIdent("ora$d$" + phys) + " BEFORE DELETE ON " + t +
                     " BEGIN\n" + del + "END");
+  if (gTableTriggersRebuilt)
+    gTableTriggersRebuilt(db, owner, table);
 }
 
 } // namespace
+
+void setTableTriggersRebuilt(TableTriggersRebuilt callback) { gTableTriggersRebuilt = callback; }
 
 void rebuildConstraintTriggers(sqlite3 *db, const std::string &owner, const std::string &table) {
   std::set<std::pair<std::string, std::string>> tables{{owner, table}};

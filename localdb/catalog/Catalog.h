@@ -61,6 +61,12 @@ std::string newConstraintName(sqlite3 *db);
 // Re-creates the triggers that enforce NOT NULL, CHECK and FOREIGN KEY constraints of a table and
 // of the tables its foreign keys join it to.
 void rebuildConstraintTriggers(sqlite3 *db, const std::string &owner, const std::string &table);
+// Told when a table's constraint triggers were made again (its columns may have changed too):
+// SQLite fires the newest trigger first, and the PL/SQL layer's BEFORE row triggers must come
+// before the constraint checks, so it makes its own again after them.
+using TableTriggersRebuilt = void (*)(sqlite3 *db, const std::string &owner,
+                                      const std::string &table);
+void setTableTriggersRebuilt(TableTriggersRebuilt callback);
 
 // A constraint as the catalog keeps it.
 struct ConstraintDef {

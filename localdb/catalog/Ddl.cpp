@@ -311,11 +311,20 @@ void rebuildStorage(sqlite3 *db, const std::string &owner, const std::string &ta
     defs += (defs.empty() ? "" : ", ") + quoteIdent(c.name) + " " + declaredType(c.type);
     names += (names.empty() ? "" : ", ") + quoteIdent(c.name);
   }
+  // SQLite drops a table's triggers with it; the PL/SQL layer's row trigger hooks come back
+  // (the constraint triggers are made again below).
+  std::vector<std::string> hooks =
+      column(db,
+             "SELECT sql FROM sqlite_master WHERE type = 'trigger' AND tbl_name = ?1 AND "
+             "substr(name, 1, 4) <> 'ora$' ORDER BY rowid",
+             {owner + "." + table});
   execSql(db, "CREATE TABLE " + tmp + "(" + defs + ")");
   execSql(db,
           "INSERT INTO " + tmp + "(rowid, " + names + ") SELECT rowid, " + names + " FROM " + phys);
   execSql(db, "DROP TABLE " + phys);
   execSql(db, "ALTER TABLE " + tmp + " RENAME TO " + phys);
+  for (const std::string &sql : hooks)
+    execSql(db, sql);
   // Indexes went with the old table.
   Query qq(db,
            "SELECT owner, index_name, uniqueness FROM ora_indexes WHERE table_owner = ?1 AND "

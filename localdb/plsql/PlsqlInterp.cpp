@@ -983,7 +983,7 @@ void Interp::execSql(const Stmt &s, Frame &f) {
         sqlite3_reset(st);
         throw fromOra(e);
       }
-      changes = sqlite3_changes(FSession.db());
+      changes = changedRows(FSession);
       sqlite3_reset(st);
     };
     try {

@@ -620,6 +620,13 @@ private:
     fail(kExpExpression);
   }
 
+  // A target of INTO: a variable, or a row trigger's :new.col / :old.col.
+  ExprPtr intoTarget() {
+    if (FInTrigger && cur().kind == Tok::Bind && (cur().text == "NEW" || cur().text == "OLD"))
+      return primary();
+    return name();
+  }
+
   // a.b.c(args).d ... and a trailing %ATTR.
   ExprPtr name() {
     auto e = std::make_unique<Expr>();
@@ -701,7 +708,7 @@ private:
         intoFrom = cur().pos;
         advance();
         do
-          into->push_back(name());
+          into->push_back(intoTarget());
         while (acceptOp(","));
         intoTo = cur().pos;
         if (!isKw("FROM"))
@@ -927,7 +934,7 @@ private:
         s->target = name();
         needKw("INTO", ". into");
         do
-          s->into.push_back(name());
+          s->into.push_back(intoTarget());
         while (acceptOp(","));
         endStatement();
         return s;

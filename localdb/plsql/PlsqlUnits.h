@@ -64,8 +64,14 @@ std::vector<PlacedError> compileOnly(Session &s, const std::string &text, bool a
 void runWithStatementTriggers(Session &s, const DmlTarget &target, const std::function<void()> &run,
                               bool *undone = nullptr);
 
+// The rows the last step of the INSERT, UPDATE or DELETE running in run above changed, for its
+// row count: sqlite3_changes() leaves out the rows its BEFORE row triggers changed, which are
+// written by statements of their own in place of SQLite's. Counts each such row once.
+int changedRows(Session &s);
+
 // A logon's connection as the PL/SQL layer knows it: stored functions become callable from its
-// SQL (the SQLite function ora_plsql runs them in that logon).
+// SQL (the SQLite function ora_plsql runs them in that logon), row triggers fire (ora_trigger),
+// and row trigger hooks an older version of this layer made are made again.
 void attachSession(sqlite3 *db, Session *s);
 void detachSession(sqlite3 *db);
 

@@ -726,7 +726,7 @@ int Cursor::execute(int iterations, int rowOffset) {
           sqlite3_reset(m.stmt);
           throw e;
         }
-        rowsProcessed += static_cast<uint32_t>(sqlite3_changes(s.db()));
+        rowsProcessed += static_cast<uint32_t>(plsql::changedRows(s));
       }
       sqlite3_reset(m.stmt);
     };

@@ -449,3 +449,280 @@ end;)");
   EXPECT_EQ(column("SELECT msg FROM \"SCOTT.STMT_LOG\" ORDER BY rowid"),
             (std::vector<std::string>{"sal", "row NEW", "sal"}));
 }
+
+namespace {
+
+// Runs a statement the case expects to succeed; a failure is reported with its text and the
+// case goes on. Returns the rows it processed.
+uint32_t runCounted(const std::shared_ptr<localdb::Session> &session, const std::string &text) {
+  localdb::Cursor c(session);
+  c.parse(text.data(), text.size(), true);
+  try {
+    c.execute(1, 0);
+  } catch (const localdb::OraError &e) {
+    ADD_FAILURE() << text << ": " << e.message;
+  }
+  return c.rowsProcessed;
+}
+
+} // namespace
+
+// A BEFORE row trigger runs before the row is checked and written: the constraints see what it
+// put into :new, and the table it reads is as it was before the row.
+TEST_F(PlsqlRun, BeforeRowTriggersRunBeforeTheRowIsChecked) {
+  auto run = [&](const std::string &text) { return runCounted(session, text); };
+  auto log = [&] { return column("SELECT msg FROM \"SCOTT.TRIG_LOG\" ORDER BY rowid"); };
+  run("create table trig_log (msg varchar2(100))");
+  run("create table t (id number not null primary key, name varchar2(10), n number check (n > "
+      "0))");
+  run("create sequence s");
+  run(R"(create trigger t_bi before insert on t for each row
+declare
+  c number;
+begin
+  select s.nextval into :new.id from dual;
+  select count(*) into c from t;
+  insert into trig_log values ('bi ' || :new.id || ' sees ' || c);
+end;)");
+  EXPECT_EQ(run("insert into t (name, n) values ('a', 1)"), 1u);
+  EXPECT_EQ(column("SELECT id || ' ' || name FROM \"SCOTT.T\""), std::vector<std::string>{"1 a"});
+  // Several rows of one statement: each numbered, each counted, each seeing those before it.
+  EXPECT_EQ(run("insert into t (name, n) select ename, 1 from emp where deptno = 10"), 3u);
+  EXPECT_EQ(column("SELECT count(DISTINCT id) || ' ' || max(id) FROM \"SCOTT.T\""),
+            std::vector<std::string>{"4 4"});
+  EXPECT_EQ(log(),
+            (std::vector<std::string>{"bi 1 sees 0", "bi 2 sees 1", "bi 3 sees 2", "bi 4 sees 3"}));
+  // A trigger that leaves :new alone lets SQLite write the row itself; the checks still hold.
+  run("create or replace trigger t_bi before insert on t for each row begin null; end;");
+  EXPECT_EQ(error("insert into t (name, n) values ('b', 1)"),
+            "ORA-01400: cannot insert NULL into (\"SCOTT\".\"T\".\"ID\")");
+  EXPECT_EQ(error("insert into t (id, name, n) values (1, 'b', 1)").substr(0, 10), "ORA-00001:");
+  EXPECT_EQ(run("insert into t (id, name, n) values (50, 'e', 1)"), 1u);
+  run("delete from trig_log");
+
+  // BEFORE UPDATE: it can mend a value the CHECK would refuse, and sees :old.
+  run(R"(create trigger t_bu before update on t for each row
+begin
+  if :new.n <= 0 then
+    :new.n := -:new.n;
+  end if;
+  insert into trig_log values ('bu ' || :old.id || ' ' || :old.n || '->' || :new.n);
+end;)");
+  EXPECT_EQ(run("update t set n = -7 where id = 1"), 1u);
+  EXPECT_EQ(run("update t set n = -(n + 1) where id > 1"), 4u);
+  EXPECT_EQ(column("SELECT id || '=' || n FROM \"SCOTT.T\" ORDER BY id"),
+            (std::vector<std::string>{"1=7", "2=2", "3=2", "4=2", "50=2"}));
+  EXPECT_EQ(log(), (std::vector<std::string>{"bu 1 1->7", "bu 2 1->2", "bu 3 1->2", "bu 4 1->2",
+                                             "bu 50 1->2"}));
+  // Unchanged rows are counted as well.
+  EXPECT_EQ(run("update t set name = name"), 5u);
+  run("delete from trig_log");
+
+  // A trigger that fails fails the statement: none of its rows stay written, even those the
+  // triggers wrote back before the failing one.
+  run(R"(create trigger t_bu2 before update of name on t for each row when (new.name = 'BAD')
+begin
+  raise_application_error(-20001, 'no bad names');
+end;)");
+  EXPECT_EQ(error("update t set name = decode(id, 4, 'BAD', 'ok'), n = -n"),
+            "ORA-20001: no bad names\nORA-06512: at \"SCOTT.T_BU2\", line 3\nORA-04088: error "
+            "during execution of trigger 'SCOTT.T_BU2'");
+  EXPECT_EQ(column("SELECT id || '=' || name || n FROM \"SCOTT.T\" ORDER BY id"),
+            (std::vector<std::string>{"1=a7", "2=CLARK2", "3=KING2", "4=MILLER2", "50=e2"}));
+  EXPECT_EQ(column("SELECT count(*) FROM \"SCOTT.TRIG_LOG\""), std::vector<std::string>{"0"});
+  // WHEN and UPDATE OF still choose: not the column, or not the value, and it does not fire.
+  EXPECT_EQ(run("update t set n = 3 where id = 4"), 1u);
+  EXPECT_EQ(run("update t set name = 'fine', n = -3 where id = 4"), 1u);
+  EXPECT_EQ(column("SELECT name || n FROM \"SCOTT.T\" WHERE id = 4"),
+            std::vector<std::string>{"fine3"});
+  run("drop trigger t_bu2");
+  run("delete from trig_log");
+
+  // BEFORE DELETE: fires while the row is still there; failing, it keeps the row.
+  run(R"(create trigger t_bd before delete on t for each row
+declare
+  c number;
+begin
+  select count(*) into c from t where id = :old.id;
+  insert into trig_log values ('bd ' || :old.id || ' ' || c);
+  if :old.name = 'KING' then
+    raise_application_error(-20002, 'keep the king');
+  end if;
+end;)");
+  EXPECT_EQ(run("delete from t where id in (1, 2)"), 2u);
+  EXPECT_EQ(error("delete from t where id >= 3").substr(0, 34),
+            "ORA-20002: keep the king\nORA-06512");
+  EXPECT_EQ(column("SELECT id FROM \"SCOTT.T\" ORDER BY id"),
+            (std::vector<std::string>{"3", "4", "50"}));
+  EXPECT_EQ(log(), (std::vector<std::string>{"bd 1 1", "bd 2 1"}));
+
+  // SQL%ROWCOUNT in PL/SQL counts the rows the triggers wrote too.
+  run("drop trigger t_bd");
+  run("create or replace trigger t_bi before insert on t for each row begin select s.nextval "
+      "into :new.id from dual; end;");
+  run(R"(declare
+  n number;
+begin
+  insert into t (name, n) select dname, 1 from dept;
+  n := sql%rowcount;
+  insert into trig_log values ('ins ' || n);
+  update t set n = -1;
+  n := sql%rowcount;
+  insert into trig_log values ('upd ' || n);
+end;)");
+  EXPECT_EQ(column("SELECT msg FROM \"SCOTT.TRIG_LOG\" WHERE msg NOT LIKE 'bu %' ORDER BY rowid"),
+            (std::vector<std::string>{"bd 1 1", "bd 2 1", "ins 4", "upd 7"}));
+  EXPECT_EQ(column("SELECT count(*) || ' ' || min(n) FROM \"SCOTT.T\""),
+            std::vector<std::string>{"7 1"});
+  // An array execute counts each row once.
+  localdb::Cursor c(session);
+  std::string text = "insert into t (name, n) values ('arr', :n)";
+  c.parse(text.data(), text.size(), true);
+  int32_t ns[3] = {1, 2, 3};
+  c.bind(":n", ns, sizeof(int32_t), 3, nullptr, nullptr, nullptr, 0, nullptr);
+  c.execute(3, 0);
+  EXPECT_EQ(c.rowsProcessed, 3u);
+  EXPECT_EQ(column("SELECT count(DISTINCT id) FROM \"SCOTT.T\" WHERE name = 'arr'"),
+            std::vector<std::string>{"3"});
+}
+
+// Each row fires each of its triggers once: an INSERT only INSERT triggers, the AFTER triggers
+// with the final values, several BEFORE triggers each seeing what the others did.
+TEST_F(PlsqlRun, RowTriggersFireOncePerRow) {
+  auto run = [&](const std::string &text) { return runCounted(session, text); };
+  auto log = [&] { return column("SELECT msg FROM \"SCOTT.TRIG_LOG\" ORDER BY rowid"); };
+  run("create table trig_log (msg varchar2(100))");
+  run("create table u (id number, a number, b number)");
+  run("create trigger u_bi1 before insert on u for each row begin :new.a := :new.a + 1; insert "
+      "into trig_log values ('bi1 ' || :new.id || ' ' || :new.a || ' ' || :new.b); end;");
+  run("create trigger u_bi2 before insert on u for each row begin :new.b := :new.b + 100; "
+      "insert into trig_log values ('bi2 ' || :new.id || ' ' || :new.a || ' ' || :new.b); end;");
+  run("create trigger u_bi3 before insert on u for each row when (new.id > 100) begin "
+      ":new.a := -1; end;");
+  run("create trigger u_ai after insert on u for each row begin insert into trig_log values "
+      "('ai ' || :new.id || ' ' || :new.a || ' ' || :new.b); end;");
+  run("create trigger u_bu before update on u for each row begin :new.b := :new.b + 1; insert "
+      "into trig_log values ('bu ' || :new.id || ' ' || :new.b); end;");
+  run("create trigger u_bub before update of b on u for each row begin insert into trig_log "
+      "values ('bub ' || :new.id || ' ' || :new.b); end;");
+  run("create trigger u_au after update of b on u for each row begin insert into trig_log "
+      "values ('au ' || :new.id || ' ' || :old.b || '->' || :new.b); end;");
+  EXPECT_EQ(run("insert into u select deptno, 0, 0 from dept where deptno <= 20"), 2u);
+  EXPECT_EQ(run("insert into u values (101, 5, 5)"), 1u);
+  EXPECT_EQ(column("SELECT id || ' ' || a || ' ' || b FROM \"SCOTT.U\" ORDER BY id"),
+            (std::vector<std::string>{"10 1 100", "20 1 100", "101 0 105"}));
+  // Each BEFORE trigger once per row, the later one seeing the earlier one's value; SQLite
+  // fires the most recently created first.
+  std::vector<std::string> all = log();
+  EXPECT_EQ(all, (std::vector<std::string>{"bi2 10 0 100", "bi1 10 1 100", "ai 10 1 100",
+                                           "bi2 20 0 100", "bi1 20 1 100", "ai 20 1 100",
+                                           "bi2 101 -1 105", "bi1 101 0 105", "ai 101 0 105"}));
+  run("delete from trig_log");
+
+  // An UPDATE of a: the BEFORE trigger's change to b is written, but a trigger of UPDATE OF b
+  // does not fire; an UPDATE of b fires them, the AFTER one with the final value.
+  EXPECT_EQ(run("update u set a = a + 1 where id < 100"), 2u);
+  EXPECT_EQ(log(), (std::vector<std::string>{"bu 10 101", "bu 20 101"}));
+  run("delete from trig_log");
+  EXPECT_EQ(run("update u set b = 0 where id = 10"), 1u);
+  std::vector<std::string> upd = log();
+  std::sort(upd.begin(), upd.end());
+  EXPECT_EQ(upd, (std::vector<std::string>{"au 10 101->1", "bu 10 1", "bub 10 0"}));
+  EXPECT_EQ(column("SELECT id || ' ' || a || ' ' || b FROM \"SCOTT.U\" ORDER BY id"),
+            (std::vector<std::string>{"10 2 1", "20 2 101", "101 0 105"}));
+  run("delete from trig_log");
+
+  // DML in a trigger body is a statement of its own: it counts its rows, the outer one its own.
+  run("create table w (k number, v number)");
+  run("insert into w values (1, 0)");
+  run("insert into w values (2, 0)");
+  run("create trigger w_bu before update on w for each row begin :new.v := :new.v * 2; end;");
+  run(R"(create trigger u_ad after delete on u for each row
+declare
+  n number;
+begin
+  update w set v = v + 1;
+  n := sql%rowcount;
+  insert into trig_log values ('ad ' || :old.id || ' ' || n);
+end;)");
+  run(R"(declare
+  n number;
+begin
+  delete from u where id < 100;
+  n := sql%rowcount;
+  insert into trig_log values ('deleted ' || n);
+end;)");
+  EXPECT_EQ(log(), (std::vector<std::string>{"ad 10 2", "ad 20 2", "deleted 2"}));
+  EXPECT_EQ(column("SELECT v FROM \"SCOTT.W\" ORDER BY k"), (std::vector<std::string>{"6", "6"}));
+
+  // A trigger whose DML fires it again fails after so many levels instead of nesting on.
+  run("create trigger w_ai after insert on w for each row begin insert into w values (:new.k + "
+      "1, 0); end;");
+  std::string e = error("insert into w values (10, 0)");
+  EXPECT_EQ(e.substr(0, e.find('\n')),
+            "ORA-00036: maximum number of recursive SQL levels (50) exceeded");
+  EXPECT_EQ(column("SELECT count(*) FROM \"SCOTT.W\""), std::vector<std::string>{"2"});
+}
+
+// The constraint checks a table gets after its BEFORE trigger, and columns it gets, still come
+// after the trigger; hooks an earlier version left in a file are made again at logon.
+TEST_F(PlsqlRun, BeforeRowTriggersAfterTableChangesAndInOlderFiles) {
+  auto run = [&](const std::string &text) { return runCounted(session, text); };
+  run("create table v (id number not null, name varchar2(10))");
+  run("create sequence vs");
+  run("create trigger v_bi before insert on v for each row begin select vs.nextval into :new.id "
+      "from dual; end;");
+  run("create trigger v_bu before update of name on v for each row begin :new.name := "
+      "upper(:new.name); end;");
+  run("alter table v add (extra varchar2(5))");
+  run("alter table v add constraint v_id check (id > 0)");
+  run("insert into v (name, extra) values ('x', 'e')");
+  EXPECT_EQ(column("SELECT id || name || extra FROM \"SCOTT.V\""), std::vector<std::string>{"1xe"});
+  run("update v set name = 'y'");
+  EXPECT_EQ(column("SELECT name FROM \"SCOTT.V\""), std::vector<std::string>{"Y"});
+  // A change of a column's type makes the table's storage again; its triggers stay with it.
+  run("create table m (id number, c varchar2(5))");
+  run("create trigger m_bi before insert on m for each row begin :new.id := 42; end;");
+  run("alter table m modify (c number)");
+  run("insert into m values (1, 2)");
+  EXPECT_EQ(column("SELECT id || ' ' || c FROM \"SCOTT.M\""), std::vector<std::string>{"42 2"});
+
+  // Hooks as a file from before BEFORE triggers ran as SQLite BEFORE triggers has them.
+  auto exec = [&](const std::string &sql) {
+    ASSERT_EQ(sqlite3_exec(session->db(), sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK)
+        << sqlite3_errmsg(session->db());
+  };
+  run("commit");
+  exec("DROP TRIGGER \"plsql$SCOTT.V_BI$I\"");
+  exec("CREATE TRIGGER \"plsql$SCOTT.V_BI$I\" AFTER INSERT ON \"SCOTT.V\" FOR EACH ROW BEGIN "
+       "SELECT ora_trigger('SCOTT.V_BI', 1, NEW.rowid, NEW.\"ID\", NEW.\"NAME\", NEW.\"EXTRA\", "
+       "NULL, NULL, NULL); END");
+  exec("DROP TRIGGER \"plsql$SCOTT.V_BU$U\"");
+  exec("CREATE TRIGGER \"plsql$SCOTT.V_BU$U\" AFTER UPDATE OF \"NAME\" ON \"SCOTT.V\" FOR EACH "
+       "ROW BEGIN SELECT ora_trigger('SCOTT.V_BU', 2, NEW.rowid, NEW.\"ID\", NEW.\"NAME\", "
+       "NEW.\"EXTRA\", OLD.\"ID\", OLD.\"NAME\", OLD.\"EXTRA\"); END");
+  // Until a logon makes them again, such hooks behave as they did: the row is checked first,
+  // then changed in place (and not written twice).
+  EXPECT_EQ(error("insert into v (name) values ('z')").substr(0, 10), "ORA-01400:");
+  run("insert into v (id, name) values (100, 'w')");
+  run("update v set name = 'q' where id = 1");
+  EXPECT_EQ(column("SELECT name FROM \"SCOTT.V\" WHERE id < 100 ORDER BY id"),
+            (std::vector<std::string>{"Q", "w"}));
+  EXPECT_EQ(column("SELECT count(*) FROM \"SCOTT.V\""), std::vector<std::string>{"2"});
+  run("rollback");
+  std::string pw = "tiger", conn = "";
+  auto other = localdb::logon("scott", &pw, &conn);
+  auto hooks = column("SELECT name || ' ' || instr(sql, ' BEFORE ') || instr(sql, 'UPDATE OF "
+                      "\"NAME\" ON') FROM sqlite_master WHERE name LIKE 'plsql$SCOTT.V_%' "
+                      "ORDER BY name");
+  for (std::string &h : hooks)
+    h = h.substr(0, h.find(' ')) + (h.substr(h.find(' ') + 1, 1) != "0" ? " before" : " after") +
+        (h.back() != '0' ? " of name" : "");
+  EXPECT_EQ(hooks, (std::vector<std::string>{"plsql$SCOTT.V_BI$I before",
+                                             "plsql$SCOTT.V_BU$U before of name"}));
+  other->close();
+  run("insert into v (name) values ('z')");
+  EXPECT_EQ(column("SELECT name FROM \"SCOTT.V\" WHERE id > 1 ORDER BY id"),
+            (std::vector<std::string>{"z"}));
+  EXPECT_EQ(column("SELECT count(*) FROM \"SCOTT.V\""), std::vector<std::string>{"2"});
+}
