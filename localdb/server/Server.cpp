@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -124,7 +125,9 @@ sqlite3 *openServer(const std::string &folder) {
     sqlite3_close_v2(db);
     throw unusable(folder, why);
   }
-  sqlite3_busy_timeout(db, lockTimeoutMs());
+  // Opening waits for another logon that is making the catalog of a new file, or bringing an
+  // older one up to date: bounded work, allowed longer than a writer's wait for a transaction.
+  sqlite3_busy_timeout(db, std::max(lockTimeoutMs(), 30000));
   sqlite3_extended_result_codes(db, 1);
   try {
     execSql(db, "PRAGMA journal_mode=WAL");
@@ -155,6 +158,7 @@ sqlite3 *openServer(const std::string &folder) {
       }
     }
     ensureDictionary(db);
+    sqlite3_busy_timeout(db, lockTimeoutMs());
   } catch (const OraError &e) {
     sqlite3_close_v2(db);
     if (e.code == 54)
