@@ -856,12 +856,36 @@ void Binder::bindColumn(Expr &e, Scope *scope, unsigned ctx) {
   }
   if (hostBind(e))
     return;
+  if (storedFunctionByName(e, scope, ctx))
+    return;
   fail(904, e.pos);
 }
 
 namespace {
 StoredFunctionResolver gStoredFunctions = nullptr;
 } // namespace
+
+// A stored function without parameters may be named without parentheses (SELECT pkg.total
+// FROM dual), when no column has that name.
+bool Binder::storedFunctionByName(Expr &e, Scope *scope, unsigned ctx) {
+  if (!gStoredFunctions || e.outer || e.prior || !e.args.empty())
+    return false;
+  e.kind = ExprKind::Function;
+  bool found = false;
+  try {
+    found = gStoredFunctions(FDb, schema(), e);
+  } catch (const OraError &) {
+    e.kind = ExprKind::Column;
+    throw;
+  }
+  if (!found) {
+    e.kind = ExprKind::Column;
+    return false;
+  }
+  for (auto &a : e.args)
+    bindValue(*a, scope, ctx & ~static_cast<unsigned>(AllowAggregate));
+  return true;
+}
 
 void setStoredFunctionResolver(StoredFunctionResolver r) { gStoredFunctions = r; }
 
@@ -898,13 +922,13 @@ void Binder::bindFunction(Expr &e, Scope *scope, unsigned ctx) {
       if (!block || block->groupBy.empty())
         fail(978, e.pos);
       block->nestedAggregates = true;
-      argCtx = (ctx & ~static_cast<unsigned>(AllowAggregate | AllowRownum | AllowNested)) |
-               InAggregate;
+      argCtx =
+          (ctx & ~static_cast<unsigned>(AllowAggregate | AllowRownum | AllowNested)) | InAggregate;
     } else {
       if (!(ctx & AllowAggregate))
         fail(934, e.pos);
-      argCtx = (ctx & ~static_cast<unsigned>(AllowAggregate | AllowRownum)) | InAggregate |
-               AllowNested;
+      argCtx =
+          (ctx & ~static_cast<unsigned>(AllowAggregate | AllowRownum)) | InAggregate | AllowNested;
     }
     e.aggregate = true;
   }

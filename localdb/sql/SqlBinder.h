@@ -102,6 +102,7 @@ private:
   void bindColumn(Expr &e, Scope *scope, unsigned ctx);
   bool hostBind(Expr &e);
   void bindFunction(Expr &e, Scope *scope, unsigned ctx);
+  bool storedFunctionByName(Expr &e, Scope *scope, unsigned ctx);
   void bindSubquery(Select &q, Scope *scope, int depth);
   void checkGrouped(Expr &e, QueryBlock &b, int depth);
   void analyseRownum(QueryBlock &b, Select &s, bool countersAllowed);

@@ -149,3 +149,28 @@ TEST_F(Plsql, Break_StopsAnEndlessLoop) {
        "end;");
   EXPECT_EQ(exec("declare x number; begin x := deep(1); end;", &err), 6500);
 }
+
+namespace {
+
+// A stored function without parameters is called from SQL with or without parentheses; a
+// column of the same name wins.
+TEST_F(Plsql, StoredFunctions_NamedWithoutParentheses) {
+  ASSERT_EQ(exec("CREATE FUNCTION answer RETURN NUMBER IS BEGIN RETURN 42; END;"), 0) << lastError;
+  ASSERT_EQ(exec("CREATE PACKAGE shop IS FUNCTION total RETURN NUMBER; END;"), 0) << lastError;
+  ASSERT_EQ(exec("CREATE PACKAGE BODY shop IS FUNCTION total RETURN NUMBER IS n NUMBER; BEGIN "
+                 "SELECT SUM(sal) INTO n FROM emp; RETURN n; END; END;"),
+            0)
+      << lastError;
+  EXPECT_EQ(value("SELECT answer FROM dual"), "42");
+  EXPECT_EQ(value("SELECT answer() + 1 FROM dual"), "43");
+  EXPECT_EQ(value("SELECT shop.total FROM dual"), "29025");
+  EXPECT_EQ(value("SELECT scott.shop.total - sal FROM emp WHERE empno = 7839"), "24025");
+  EXPECT_EQ(value("SELECT COUNT(*) FROM emp WHERE sal * 10 > shop.total"), "4");
+  ASSERT_EQ(exec("CREATE TABLE quiz (answer NUMBER)"), 0);
+  ASSERT_EQ(exec("INSERT INTO quiz VALUES (7)"), 0);
+  EXPECT_EQ(value("SELECT answer FROM quiz"), "7");
+  EXPECT_EQ(value("SELECT nothing FROM dual"), "ERROR: ORA-00904: invalid column name");
+  EXPECT_EQ(value("SELECT shop.nothing FROM dual"), "ERROR: ORA-00904: invalid column name");
+}
+
+} // namespace
