@@ -137,13 +137,8 @@ TEST_F(PlsqlRun, DiscardedPackageStateIsReportedOnce) {
   run(use);
   run(use);
   EXPECT_EQ(output(), (std::vector<std::string>{"1 1", "2 1"}));
-  std::string pw = "tiger", conn = "";
-  auto other = localdb::logon("scott", &pw, &conn);
-  auto runOther = [&](const std::string &text) {
-    localdb::Cursor c(other);
-    c.parse(text.data(), text.size(), true);
-    c.execute(1, 0);
-  };
+  auto other = secondLogon();
+  auto runOther = [&](const std::string &text) { runOn(other, text); };
   runOther("create or replace package counter is n number := 10; end;");
   runOther("create or replace package body plain is function one return number is begin return "
            "2; end; end;");
@@ -356,13 +351,8 @@ end;)");
 // creates, disables or drops is seen by a statement parsed before.
 TEST_F(PlsqlRun, StatementTriggersOfAnotherLogonAreSeen) {
   run("create table stmt_log (msg varchar2(100))");
-  std::string pw = "tiger", conn = "";
-  auto other = localdb::logon("scott", &pw, &conn);
-  auto runOther = [&](const std::string &text) {
-    localdb::Cursor c(other);
-    c.parse(text.data(), text.size(), true);
-    c.execute(1, 0);
-  };
+  auto other = secondLogon();
+  auto runOther = [&](const std::string &text) { runOn(other, text); };
   localdb::Cursor ins(session);
   std::string text = "insert into dept values (70, 'A', 'B')";
   ins.parse(text.data(), text.size(), true);
@@ -376,24 +366,20 @@ end;)");
   run("rollback");
   EXPECT_EQ(column("SELECT count(*) FROM \"SCOTT.STMT_LOG\""), std::vector<std::string>{"0"})
       << "rolled back with the insert";
-  ins.execute(1, 0);
-  run("commit");
-  EXPECT_EQ(column("SELECT count(*) FROM \"SCOTT.STMT_LOG\""), std::vector<std::string>{"1"});
+  // The same cursor again after each change of the other logon's: the trigger's rows so far.
+  auto insertAgain = [&] {
+    run("delete from dept where deptno = 70");
+    ins.execute(1, 0);
+    run("commit");
+    return column("SELECT count(*) FROM \"SCOTT.STMT_LOG\"").at(0);
+  };
+  EXPECT_EQ(insertAgain(), "1");
   runOther("alter trigger dept_bi disable");
-  run("delete from dept where deptno = 70");
-  ins.execute(1, 0);
-  run("commit");
-  EXPECT_EQ(column("SELECT count(*) FROM \"SCOTT.STMT_LOG\""), std::vector<std::string>{"1"});
+  EXPECT_EQ(insertAgain(), "1");
   runOther("alter trigger dept_bi enable");
-  run("delete from dept where deptno = 70");
-  ins.execute(1, 0);
-  run("commit");
-  EXPECT_EQ(column("SELECT count(*) FROM \"SCOTT.STMT_LOG\""), std::vector<std::string>{"2"});
+  EXPECT_EQ(insertAgain(), "2");
   runOther("drop trigger dept_bi");
-  run("delete from dept where deptno = 70");
-  ins.execute(1, 0);
-  run("commit");
-  EXPECT_EQ(column("SELECT count(*) FROM \"SCOTT.STMT_LOG\""), std::vector<std::string>{"2"});
+  EXPECT_EQ(insertAgain(), "2");
   other->close();
 }
 
@@ -710,8 +696,7 @@ TEST_F(PlsqlRun, BeforeRowTriggersAfterTableChangesAndInOlderFiles) {
             (std::vector<std::string>{"Q", "w"}));
   EXPECT_EQ(column("SELECT count(*) FROM \"SCOTT.V\""), std::vector<std::string>{"2"});
   run("rollback");
-  std::string pw = "tiger", conn = "";
-  auto other = localdb::logon("scott", &pw, &conn);
+  auto other = secondLogon();
   auto hooks = column("SELECT name || ' ' || instr(sql, ' BEFORE ') || instr(sql, 'UPDATE OF "
                       "\"NAME\" ON') FROM sqlite_master WHERE name LIKE 'plsql$SCOTT.V_%' "
                       "ORDER BY name");

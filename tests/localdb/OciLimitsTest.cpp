@@ -8,6 +8,7 @@
 #include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -29,6 +30,38 @@ int run(Lda_Def &l, const std::string &sql, std::string *error = nullptr) {
     *error = message(l, rc);
   oclose(&cda);
   return rc;
+}
+
+// COUNT(*) of a query through the contract; -1 when it fails.
+int countOf(Lda_Def &l, const char *sql) {
+  Cda_Def cda{};
+  oopen(&cda, &l, nullptr, -1, -1, nullptr, -1);
+  int n = 0;
+  oparse(&cda, (text *)sql, -1, 1, 2);
+  odefin(&cda, 1, (ub1 *)&n, sizeof n, 3, -1, nullptr, nullptr, -1, -1, nullptr, nullptr);
+  int rc = oexfet(&cda, 1, 0, 0);
+  oclose(&cda);
+  return rc == 0 ? n : -1;
+}
+
+// Runs body in a child process, where the disk can be made "full" for it alone (files may not
+// grow past a size, and growing them fails instead of killing the process); the child's exit
+// code is body's result.
+int inChild(const std::function<int()> &body) {
+  pid_t pid = fork();
+  if (pid == 0) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    _exit(body());
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 100 + WTERMSIG(status);
+}
+
+void limitFileSizes(uintmax_t bytes) {
+  rlimit lim{};
+  lim.rlim_cur = lim.rlim_max = bytes;
+  setrlimit(RLIMIT_FSIZE, &lim);
 }
 
 TEST_F(Limits, Writers_WaitInLineAndHearWhyTheyTimedOut) {
@@ -77,52 +110,41 @@ TEST_F(Limits, Commit_ThatCannotBeWrittenSaysSo) {
   ASSERT_EQ(exec("INSERT INTO big VALUES ('kept')"), 0);
   ASSERT_EQ(exec("COMMIT"), 0);
   std::string folder = root + "/LOCAL";
-  pid_t pid = fork();
-  if (pid == 0) {
-    // The child writes a transaction larger than the files may grow: the disk is "full".
-    std::signal(SIGXFSZ, SIG_IGN);
-    Lda_Def l;
-    if (logOn(l, "scott/tiger@") != 0)
-      _exit(10);
-    std::error_code ec;
-    uintmax_t wal = std::filesystem::file_size(folder + "/server.db-wal", ec);
-    uintmax_t db = std::filesystem::file_size(folder + "/server.db");
-    rlimit lim{};
-    lim.rlim_cur = lim.rlim_max = std::max<uintmax_t>(ec ? 0 : wal, db) + 32 * 1024;
-    setrlimit(RLIMIT_FSIZE, &lim);
-    std::string row = "INSERT INTO big VALUES ('" + std::string(1000, 'x') + "')";
-    for (int i = 0; i < 400; ++i)
-      if (run(l, row) != 0)
-        _exit(11); // the rows fit in SQLite's cache; only the COMMIT writes them
-    std::string error;
-    int rc = run(l, "COMMIT", &error);
-    if (rc == 0)
-      _exit(12); // the transaction cannot have been written
-    if (rc != 1114)
-      _exit(13);
-    bool rolledBack = error.find("rolled back") != std::string::npos;
-    bool open = error.find("still open") != std::string::npos;
-    if (!rolledBack && !open)
-      _exit(14);
-    int again = run(l, "COMMIT");
-    if (open && again == 0)
-      _exit(15); // nothing could have been written
-    // Reading still works.
-    Cda_Def cda{};
-    oopen(&cda, &l, nullptr, -1, -1, nullptr, -1);
-    int n = 0;
-    oparse(&cda, (text *)"SELECT COUNT(*) FROM big", -1, 1, 2);
-    odefin(&cda, 1, (ub1 *)&n, sizeof n, 3, -1, nullptr, nullptr, -1, -1, nullptr, nullptr);
-    if (oexfet(&cda, 1, 0, 0) != 0)
-      _exit(16);
-    if (rolledBack && n != 1)
-      _exit(17);
-    _exit(0);
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(inChild([&] {
+              // The child writes a transaction larger than the files may grow.
+              Lda_Def l;
+              if (logOn(l, "scott/tiger@") != 0)
+                return 10;
+              std::error_code ec;
+              uintmax_t wal = std::filesystem::file_size(folder + "/server.db-wal", ec);
+              uintmax_t db = std::filesystem::file_size(folder + "/server.db");
+              limitFileSizes(std::max<uintmax_t>(ec ? 0 : wal, db) + 32 * 1024);
+              std::string row = "INSERT INTO big VALUES ('" + std::string(1000, 'x') + "')";
+              for (int i = 0; i < 400; ++i)
+                if (run(l, row) != 0)
+                  return 11; // the rows fit in SQLite's cache; only the COMMIT writes them
+              std::string error;
+              int rc = run(l, "COMMIT", &error);
+              if (rc == 0)
+                return 12; // the transaction cannot have been written
+              if (rc != 1114)
+                return 13;
+              bool rolledBack = error.find("rolled back") != std::string::npos;
+              bool open = error.find("still open") != std::string::npos;
+              if (!rolledBack && !open)
+                return 14;
+              int again = run(l, "COMMIT");
+              if (open && again == 0)
+                return 15; // nothing could have been written
+              // Reading still works.
+              int n = countOf(l, "SELECT COUNT(*) FROM big");
+              if (n < 0)
+                return 16;
+              if (rolledBack && n != 1)
+                return 17;
+              return 0;
+            }),
+            0);
   // Nothing of it reached the file.
   EXPECT_EQ(value("SELECT COUNT(*) FROM big"), "1");
 }
@@ -132,40 +154,29 @@ TEST_F(Limits, Logon_OnAFullDiskStillReads) {
   ASSERT_EQ(exec("INSERT INTO kept VALUES (1)"), 0);
   ASSERT_EQ(exec("COMMIT"), 0);
   std::string folder = root + "/LOCAL";
-  pid_t pid = fork();
-  if (pid == 0) {
-    // No file of the server may grow any more: the disk is "full" before the logon.
-    std::signal(SIGXFSZ, SIG_IGN);
-    uintmax_t largest = 0;
-    for (const auto &f : std::filesystem::directory_iterator(folder))
-      largest = std::max<uintmax_t>(largest, f.file_size());
-    rlimit lim{};
-    lim.rlim_cur = lim.rlim_max = largest;
-    setrlimit(RLIMIT_FSIZE, &lim);
-    Lda_Def l;
-    if (logOn(l, "scott/tiger@") != 0)
-      _exit(10);
-    Cda_Def cda{};
-    oopen(&cda, &l, nullptr, -1, -1, nullptr, -1);
-    int n = 0;
-    oparse(&cda, (text *)"SELECT COUNT(*) FROM kept", -1, 1, 2);
-    odefin(&cda, 1, (ub1 *)&n, sizeof n, 3, -1, nullptr, nullptr, -1, -1, nullptr, nullptr);
-    if (oexfet(&cda, 1, 0, 0) != 0 || n != 1)
-      _exit(11);
-    // A change that has to reach the file fails as a storage error, and says so.
-    std::string error;
-    int rc = run(l, "CREATE TABLE more AS SELECT e.* FROM emp e, emp a, emp b, emp c", &error);
-    if (rc == 0)
-      rc = run(l, "COMMIT", &error);
-    if (rc != 1114 || error.find("unimplemented") != std::string::npos)
-      _exit(12);
-    ologof(&l);
-    _exit(0);
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(inChild([&] {
+              // No file of the server may grow any more: the disk is full before the logon.
+              uintmax_t largest = 0;
+              for (const auto &f : std::filesystem::directory_iterator(folder))
+                largest = std::max<uintmax_t>(largest, f.file_size());
+              limitFileSizes(largest);
+              Lda_Def l;
+              if (logOn(l, "scott/tiger@") != 0)
+                return 10;
+              if (countOf(l, "SELECT COUNT(*) FROM kept") != 1)
+                return 11;
+              // A change that has to reach the file fails as a storage error, and says so.
+              std::string error;
+              int rc =
+                  run(l, "CREATE TABLE more AS SELECT e.* FROM emp e, emp a, emp b, emp c", &error);
+              if (rc == 0)
+                rc = run(l, "COMMIT", &error);
+              if (rc != 1114 || error.find("unimplemented") != std::string::npos)
+                return 12;
+              ologof(&l);
+              return 0;
+            }),
+            0);
   EXPECT_EQ(value("SELECT COUNT(*) FROM kept"), "1");
 }
 

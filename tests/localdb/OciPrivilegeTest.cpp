@@ -30,6 +30,18 @@ protected:
     oclose(&cda);
     return rc;
   }
+  // Runs statements as SYSTEM in one logon; returns the first failure's ORA code (0 when none).
+  static int asSystem(std::initializer_list<const char *> statements) {
+    Lda_Def l;
+    if (logOn(l, "system/manager@") != 0)
+      return -1;
+    int rc = 0;
+    for (const char *sql : statements)
+      if ((rc = runAs(l, sql)) != 0)
+        break;
+    ologof(&l);
+    return rc;
+  }
   // Runs as HR; returns the ORA code (0 on success).
   int hr(const std::string &sql) {
     Lda_Def l;
@@ -87,11 +99,7 @@ TEST_F(Privileges, ObjectPrivileges_EachStatementNeedsItsOwn) {
   // PUBLIC grants count for everyone; SYSTEM keeps access to everything.
   ASSERT_EQ(exec("GRANT SELECT ON dept TO PUBLIC"), 0);
   EXPECT_EQ(hr("SELECT * FROM scott.dept"), 0);
-  Lda_Def sys;
-  ASSERT_EQ(logOn(sys, "system/manager@"), 0);
-  EXPECT_EQ(runAs(sys, "UPDATE scott.bonus SET sal = 1"), 0);
-  EXPECT_EQ(runAs(sys, "SELECT * FROM scott.salgrade"), 0);
-  ologof(&sys);
+  EXPECT_EQ(asSystem({"UPDATE scott.bonus SET sal = 1", "SELECT * FROM scott.salgrade"}), 0);
 }
 
 TEST_F(Privileges, ObjectPrivileges_ViewsAndSequencesUseTheOwnersRights) {
@@ -223,10 +231,7 @@ TEST_F(Privileges, Execute_CallsAndDescribesNeedIt) {
   ASSERT_EQ(exec("CREATE PROCEDURE raise_sal(p_empno NUMBER) IS BEGIN NULL; END;"), 0);
   EXPECT_EQ(hrDescribe("SCOTT.RAISE_SAL"), 4043);
   // A system privilege on tables does not reach procedures.
-  Lda_Def sys;
-  ASSERT_EQ(logOn(sys, "system/manager@"), 0);
-  ASSERT_EQ(runAs(sys, "GRANT SELECT ANY TABLE TO hr"), 0);
-  ologof(&sys);
+  ASSERT_EQ(asSystem({"GRANT SELECT ANY TABLE TO hr"}), 0);
   EXPECT_EQ(hr("SELECT * FROM scott.emp"), 0);
   EXPECT_NE(hrError(call).find("PLS-00201"), std::string::npos);
   EXPECT_EQ(hrDescribe("SCOTT.RAISE_SAL"), 4043);
@@ -243,13 +248,9 @@ TEST_F(Privileges, Execute_ThroughSynonyms) {
                  "raise_sal(p_empno); END; END;"),
             0)
       << lastError;
-  {
-    Lda_Def l;
-    ASSERT_EQ(logOn(l, "system/manager@"), 0);
-    ASSERT_EQ(runAs(l, "CREATE PUBLIC SYNONYM raise_sal FOR scott.raise_sal"), 0);
-    ASSERT_EQ(runAs(l, "CREATE SYNONYM hr.salaries FOR scott.pay"), 0);
-    ologof(&l);
-  }
+  ASSERT_EQ(asSystem({"CREATE PUBLIC SYNONYM raise_sal FOR scott.raise_sal",
+                      "CREATE SYNONYM hr.salaries FOR scott.pay"}),
+            0);
   // The synonym alone gives nothing.
   EXPECT_NE(hrError("BEGIN raise_sal(7369); END;").find("PLS-00201"), std::string::npos);
   EXPECT_EQ(hrDescribe("RAISE_SAL"), 4043);
@@ -300,12 +301,7 @@ TEST_F(Privileges, Execute_StoredUnitsFunctionsInSqlAndPackages) {
   EXPECT_EQ(exec("GRANT EXECUTE ON emp TO hr"), 2224);
   // Units in another schema: only a DBA may create them.
   EXPECT_EQ(hr("CREATE PROCEDURE scott.by_hr IS BEGIN NULL; END;"), 1031);
-  {
-    Lda_Def l;
-    ASSERT_EQ(logOn(l, "system/manager@"), 0);
-    ASSERT_EQ(runAs(l, "GRANT DBA TO hr"), 0);
-    ologof(&l);
-  }
+  ASSERT_EQ(asSystem({"GRANT DBA TO hr"}), 0);
   EXPECT_EQ(hr("CREATE PROCEDURE scott.by_hr IS BEGIN NULL; END;"), 0);
   EXPECT_EQ(value("SELECT owner || ' ' || status FROM all_objects WHERE object_name = 'BY_HR'"),
             "SCOTT VALID")

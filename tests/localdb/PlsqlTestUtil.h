@@ -31,11 +31,17 @@ protected:
   }
 
   // Runs a statement; returns the warning flags. Throws OraError.
-  int run(const std::string &text) {
-    localdb::Cursor c(session);
+  int run(const std::string &text) { return runOn(session, text); }
+  static int runOn(const std::shared_ptr<localdb::Session> &on, const std::string &text) {
+    localdb::Cursor c(on);
     c.parse(text.data(), text.size(), true);
     c.execute(1, 0);
     return c.warningFlags;
+  }
+  // Another logon of SCOTT's on the same server, as a second program or window would have.
+  std::shared_ptr<localdb::Session> secondLogon() {
+    std::string pw = "tiger", conn = "";
+    return localdb::logon("scott", &pw, &conn);
   }
   // The error text of a statement that must fail ("" when it succeeded).
   std::string error(const std::string &text, int *code = nullptr) {
