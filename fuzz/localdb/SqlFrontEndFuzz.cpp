@@ -95,7 +95,10 @@ void checkShape(sqlite3 *db, const std::string &text) {
   std::string rebuilt;
   size_t k = 0;
   for (size_t i = 1; i < key.size(); ++i) {
-    if (key[i] == '\x01' && i + 1 < key.size() && (key[i + 1] == 'N' || key[i + 1] == 'S')) {
+    if (key[i] == '\x01' && i + 1 < key.size() && key[i + 1] == '\x01') {
+      rebuilt += '\x01';
+      ++i;
+    } else if (key[i] == '\x01' && i + 1 < key.size() && (key[i + 1] == 'N' || key[i + 1] == 'S')) {
       if (k >= literals.size())
         std::abort();
       const ShapeLiteral &l = literals[k++];

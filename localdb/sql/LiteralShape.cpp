@@ -80,17 +80,25 @@ bool insertShape(const std::string &text, std::string &key, std::vector<ShapeLit
   }
   if (literals.empty())
     return false;
-  // \x01 cannot start a statement, so no text is ever taken for a key.
+  // \x01 cannot start a statement, so no text is ever taken for a key. A \x01 of the text
+  // itself (inside a quoted string or name) is doubled, so it never reads as a marker.
   key.assign(1, '\x01');
   key.reserve(text.size() + 1);
+  auto verbatim = [&](size_t from, size_t to) {
+    for (size_t i = from; i < to; ++i) {
+      key += text[i];
+      if (text[i] == '\x01')
+        key += '\x01';
+    }
+  };
   size_t at = 0;
   for (const Span &s : spans) {
-    key.append(text, at, static_cast<size_t>(s.pos) - at);
+    verbatim(at, static_cast<size_t>(s.pos));
     key += '\x01';
     key += s.number ? 'N' : 'S';
     at = static_cast<size_t>(s.end);
   }
-  key.append(text, at, std::string::npos);
+  verbatim(at, text.size());
   return true;
 }
 

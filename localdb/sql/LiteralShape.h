@@ -15,8 +15,9 @@ struct ShapeLiteral {
 };
 
 // For INSERT ... VALUES (...) whose list has items that are a lone number or non-empty string
-// literal: `key` is the text with those literals replaced by markers (never a text that
-// compiles by itself), `literals` their values in order. False for any other text, or one
+// literal: `key` is the text with those literals replaced by markers \x01N and \x01S (and any
+// \x01 of the text doubled; a key never is a text that compiles by itself), `literals` their
+// values in order. False for any other text, or one
 // that does not lex.
 bool insertShape(const std::string &text, std::string &key, std::vector<ShapeLiteral> &literals);
 

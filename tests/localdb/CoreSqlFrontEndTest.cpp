@@ -262,8 +262,12 @@ TEST(LiteralShape, InsertsThatDifferOnlyInTheirValuesShareAKey) {
   ASSERT_TRUE(insertShape("INSERT INTO t VALUES (1, '', 2.5, :x, f(3), -4)", other, l2));
   EXPECT_NE(other, k1);
   EXPECT_EQ(l2.size(), 2u);
-  // The key never compiles as a statement by itself.
+  // The key never compiles as a statement by itself, and a \x01 of a text is no marker.
   EXPECT_EQ(k1[0], '\x01');
+  ASSERT_TRUE(insertShape("INSERT INTO t VALUES ('a', f('\x01S'))", k1, l1));
+  ASSERT_TRUE(insertShape("INSERT INTO t VALUES ('\x01S', f('a'))", k2, l2));
+  EXPECT_NE(k1, k2);
+  EXPECT_EQ(k1, "\x01INSERT INTO t VALUES (\x01S, f('\x01\x01S'))");
   // Literals outside the VALUES list are part of the key; a column list is not a VALUES list.
   ASSERT_TRUE(insertShape("insert into t (a, b) values ((1), 2)", k1, l1));
   ASSERT_EQ(l1.size(), 1u);
