@@ -255,6 +255,8 @@ std::vector<const Expr *> literalItems(const InsertStmt &ins,
   for (const ExprPtr &v : ins.values)
     if (v->kind == ExprKind::Number || v->kind == ExprKind::String)
       items.push_back(v.get());
+    else if (v->kind == ExprKind::Unary && v->args[0]->kind == ExprKind::Number)
+      items.push_back(v->args[0].get()); // the number after its sign
   if (items.size() != literals.size())
     return {};
   for (size_t i = 0; i < items.size(); ++i)

@@ -37,14 +37,19 @@ bool insertShape(const std::string &text, std::string &key, std::vector<ShapeLit
     Lexer lexer(text);
     int depth = 0;
     bool inValues = false, sawValues = false;
-    // The tokens of the current item of the VALUES list: a lone literal becomes a parameter.
-    Token first;
+    // The tokens of the current item of the VALUES list: a lone literal becomes a parameter,
+    // and so does a number after a sign (the sign stays in the key).
+    Token first, second;
     int itemTokens = 0;
     auto endItem = [&] {
       if (itemTokens == 1 &&
           (first.kind == Tok::Number || (first.kind == Tok::String && !first.text.empty()))) {
         spans.push_back({first.pos, first.end, first.kind == Tok::Number});
         literals.push_back({first.kind == Tok::Number, std::move(first.text)});
+      } else if (itemTokens == 2 && (first.is("-") || first.is("+")) &&
+                 second.kind == Tok::Number) {
+        spans.push_back({second.pos, second.end, true});
+        literals.push_back({true, std::move(second.text)});
       }
       itemTokens = 0;
     };
@@ -73,6 +78,8 @@ bool insertShape(const std::string &text, std::string &key, std::vector<ShapeLit
       }
       if (inValues && ++itemTokens == 1)
         first = std::move(t);
+      else if (inValues && itemTokens == 2)
+        second = std::move(t);
     }
   } catch (const OraError &) {
     literals.clear();

@@ -14,11 +14,10 @@ struct ShapeLiteral {
   std::string text; // as the lexer reads it: a number as written, a string with '' folded
 };
 
-// For INSERT ... VALUES (...) whose list has items that are a lone number or non-empty string
-// literal: `key` is the text with those literals replaced by markers \x01N and \x01S (and any
-// \x01 of the text doubled; a key never is a text that compiles by itself), `literals` their
-// values in order. False for any other text, or one
-// that does not lex.
+// For INSERT ... VALUES (...) whose list has items that are a lone number (signed or not) or
+// non-empty string literal: `key` is the text with those literals replaced by markers \x01N and
+// \x01S (and any \x01 of the text doubled; a key never is a text that compiles by itself),
+// `literals` their values in order. False for any other text, or one that does not lex.
 bool insertShape(const std::string &text, std::string &key, std::vector<ShapeLiteral> &literals);
 
 // Binds a literal as the statement would have read it written in place (a number through

@@ -151,6 +151,8 @@ TEST_F(Sql, Dml_ScriptOfInsertsDifferingInTheirValues) {
       {".5", "'5'", "'5'", "'29-FEB-00'", "123456789012345678901234567890"},
       {"0.001", "'a b'", "'c'", "'01-JUN-70'", "1.5E-100"},
       {"9999.994", "'0.10'", "'7'", "'01-JAN-01'", "0.1"},
+      {"-12.345", "'-1'", "'-'", "'01-JAN-02'", "-9223372036854775808"},
+      {"+7", "'x'", "'y'", "'01-JAN-03'", "-1E125"},
   };
   for (auto &r : rows) {
     std::string shared = std::string("INSERT INTO load VALUES (") + r[0] + ", " + r[1] + ", " +
@@ -169,7 +171,7 @@ TEST_F(Sql, Dml_ScriptOfInsertsDifferingInTheirValues) {
   Rows shared = query(a);
   ASSERT_EQ(lastError, "");
   EXPECT_EQ(shared, query(b));
-  ASSERT_EQ(shared.size(), 6u);
+  ASSERT_EQ(shared.size(), 8u);
   EXPECT_EQ(shared[1][0], "2.35");
   EXPECT_EQ(shared[2][1], "it's");
   EXPECT_EQ(shared[3][3], "2000-02-29");
@@ -177,7 +179,7 @@ TEST_F(Sql, Dml_ScriptOfInsertsDifferingInTheirValues) {
   // Stored as the same values, not only printed alike.
   EXPECT_EQ(value("select count(*) from load l, apart a where l.n = a.n and l.v = a.v and "
                   "l.c = a.c and l.d = a.d and l.x = a.x"),
-            "6");
+            "8");
   // The errors each value would give on its own.
   std::string err;
   EXPECT_EQ(exec("INSERT INTO load VALUES (1, '123456', 'a', '01-JAN-90', 1)", &err), 1401);
@@ -189,7 +191,8 @@ TEST_F(Sql, Dml_ScriptOfInsertsDifferingInTheirValues) {
       exec("INSERT INTO load VALUES (1, 'a', 'a', '01-JAN-90', '" + std::string(2001, '9') + "')",
            &err),
       1704);
-  EXPECT_EQ(value("select count(*) from load"), "6");
+  EXPECT_EQ(value("select count(*) from load"), "8");
+  EXPECT_EQ(exec("INSERT INTO load VALUES (-10000, 'a', 'a', '01-JAN-90', 1)", &err), 1438);
   // A table changed under the script: its INSERTs compile again against the new columns.
   ASSERT_EQ(exec("alter table load add (e varchar2(2) default 'D')"), 0);
   ASSERT_EQ(exec("INSERT INTO load (n, v, c, d, x) VALUES (3, 'q', 'r', '02-JAN-90', 8)"), 0);
