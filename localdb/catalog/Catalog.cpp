@@ -430,6 +430,17 @@ void execSql(sqlite3 *db, const std::string &sql) {
   }
 }
 
+long catalogSerial(sqlite3 *db) {
+  sqlite3_stmt *q = keptStatement(db, "SELECT value FROM ora_meta WHERE key = 'catalog_serial'");
+  KeptReset done{q};
+  return sqlite3_step(q) == SQLITE_ROW ? static_cast<long>(sqlite3_column_int64(q, 0)) : 0;
+}
+
+void bumpCatalogSerial(sqlite3 *db) {
+  execSql(db, "INSERT INTO ora_meta VALUES('catalog_serial', 1) ON CONFLICT(key) DO UPDATE SET "
+              "value = value + 1");
+}
+
 bool followSynonym(sqlite3 *db, std::string &owner, std::string &name, bool qualified) {
   bool followed = false;
   for (int hop = 0; hop < 16; ++hop) {

@@ -102,6 +102,11 @@ void insertColumns(sqlite3 *db, const std::string &owner, const std::string &tab
 // Runs SQL that yields no rows; throws an OraError on failure.
 void execSql(sqlite3 *db, const std::string &sql);
 
+// A number every change of the catalog by DDL raises (tables, views, grants, units, ...), so a
+// logon can tell that another one changed what its compiled statements were made against.
+long catalogSerial(sqlite3 *db);
+void bumpCatalogSerial(sqlite3 *db);
+
 // When owner.name is a private synonym, or (unless the name was written with its schema) a
 // PUBLIC synonym, replaces them with what it names, through chains (ORA-01775 for a loop).
 // False when it names no synonym.

@@ -7,9 +7,9 @@
 
 #include "localdb/catalog/Catalog.h"
 #include "localdb/catalog/Privileges.h"
+#include "localdb/server/Server.h"
 #include "localdb/sql/OraError.h"
 #include "localdb/sql/OraNumber.h"
-#include "localdb/server/Server.h"
 #include "localdb/sql/SqlBinder.h"
 #include "localdb/sql/SqlEmitter.h"
 #include "localdb/sql/SqlParser.h"
@@ -1071,7 +1071,8 @@ void grantStmt(Context &ctx, GrantStmt &s) {
     const std::string &p = s.privileges[i];
     const std::vector<std::string> &cols = s.privilegeColumns[i];
     if (p == "ALL" || p == "ALL PRIVILEGES") {
-      for (const char *x : {"ALTER", "DELETE", "INDEX", "INSERT", "REFERENCES", "SELECT", "UPDATE"}) {
+      for (const char *x :
+           {"ALTER", "DELETE", "INDEX", "INSERT", "REFERENCES", "SELECT", "UPDATE"}) {
         privs.push_back(x);
         privColumns.emplace_back();
       }
@@ -1244,6 +1245,8 @@ void executeDdl(sqlite3 *db, const std::string &user, Statement &s) {
                      .c_str(),
                  nullptr, nullptr, nullptr);
   }
+  // Every logon's compiled statements made against the old catalog must see the change.
+  bumpCatalogSerial(db);
 }
 
 bool mapConstraintError(sqlite3 *db, const std::string &m, OraError &out) {

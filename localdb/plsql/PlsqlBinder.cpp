@@ -1467,7 +1467,7 @@ private:
         }
         Emitter em(b.bindNames(), FCtx.user);
         q.sqlite = em.insert(ins, defaults);
-        dependOn(ins.table.bound->owner, ins.table.bound->name, "TABLE");
+        dmlDependencies(*ins.table.bound);
         q.target = dmlTarget(ins);
         break;
       }
@@ -1476,7 +1476,7 @@ private:
         b.bindUpdate(up);
         Emitter em(b.bindNames(), FCtx.user);
         q.sqlite = em.update(up);
-        dependOn(up.table.bound->owner, up.table.bound->name, "TABLE");
+        dmlDependencies(*up.table.bound);
         q.target = dmlTarget(up);
         break;
       }
@@ -1485,7 +1485,7 @@ private:
         b.bindDelete(del);
         Emitter em(b.bindNames(), FCtx.user);
         q.sqlite = em.remove(del);
-        dependOn(del.table.bound->owner, del.table.bound->name, "TABLE");
+        dmlDependencies(*del.table.bound);
         q.target = dmlTarget(del);
         break;
       }
@@ -1520,6 +1520,13 @@ private:
     }
     FSql = nullptr;
     return true;
+  }
+
+  // The table a DML statement changes, and the view it goes through.
+  void dmlDependencies(const BoundTable &t) {
+    dependOn(t.owner, t.name, "TABLE");
+    if (!t.viewName.empty())
+      dependOn(t.viewOwner, t.viewName, "VIEW");
   }
 
   // The tables and views a query reads (its FROM clauses, inline views and set operands).

@@ -122,16 +122,14 @@ struct RowStatement {
 struct UnitState : State {
   std::map<std::string, std::shared_ptr<const CompiledUnit>> units;  // by owner.name.type
   std::map<std::string, std::shared_ptr<const CompiledUnit>> blocks; // anonymous, by text
-  int schemaVersion = -1;
+  long catalogEpoch = -1;
   std::vector<std::shared_ptr<const CompiledUnit>> recompiled; // INVALID units that now compile
   std::set<std::string> compiling; // guards against units that reach themselves
   // Statement triggers by "owner.table event": every INSERT, UPDATE and DELETE asks, and
-  // most tables have none. Valid while no unit changed in this process (generation), the
-  // file's schema is the same and no other connection committed (data_version); within one
-  // write transaction of this logon nobody else can change them, so those go unread.
+  // most tables have none. Valid while no unit changed in this process (generation) and the
+  // catalog is the same (Session::catalogEpoch).
   std::map<std::string, std::vector<std::pair<std::string, std::string>>> statementTriggers;
-  long triggersGeneration = -1, triggersTransaction = -1;
-  int triggersSchema = -1, triggersData = -1;
+  long triggersGeneration = -1, triggersEpoch = -1;
   // The last table asked about: a loop of one statement asks about the same one each time.
   const std::vector<std::pair<std::string, std::string>> *lastTriggers = nullptr;
   std::string lastOwner, lastTable;
@@ -781,6 +779,7 @@ bool storeUnit(Session &s, const std::string &owner, const UnitHeader &h, const 
         b.run(db);
       }
     }
+    bumpCatalogSerial(db); // other processes' logons learn of it
     s.exec("COMMIT");
   } catch (...) {
     sqlite3_exec(s.db(), "ROLLBACK", nullptr, nullptr, nullptr);
@@ -835,6 +834,7 @@ void dropUnit(Session &s, const UnitHeader &h) {
     }
     if (h.kind != UnitKind::PackageBody)
       invalidateDependants(db, owner, h.name);
+    bumpCatalogSerial(db);
     s.exec("COMMIT");
   } catch (...) {
     sqlite3_exec(s.db(), "ROLLBACK", nullptr, nullptr, nullptr);
@@ -852,6 +852,7 @@ int alterUnit(Session &s, UnitHeader h) {
     q.run(s.db());
     if (sqlite3_changes(s.db()) == 0)
       throw oraErrorArg(4080, h.name);
+    bumpCatalogSerial(s.db());
     bool invalid = false;
     auto cu = loadUnit(s, owner, h.name, "TRIGGER", invalid);
     rebuildTriggerHooks(s.db(), owner, h.name, cu ? &cu->unit->trigger : nullptr);
@@ -1082,21 +1083,15 @@ OraError runFailure(const PlsqlError &e) {
   return OraError{code, m, -1};
 }
 
-int pragmaValue(sqlite3 *db, const char *pragma) {
-  sqlite3_stmt *q = keptStatement(db, pragma);
-  KeptReset done{q};
-  return q && sqlite3_step(q) == SQLITE_ROW ? sqlite3_column_int(q, 0) : 0;
-}
-
 // Compiled blocks hold on to what they were compiled against: any unit change in this process
 // or any schema change of the file makes them compile again.
 void syncGeneration(Session &s, UnitState &st) {
   long g = gGeneration.load();
-  int schema = pragmaValue(s.db(), "PRAGMA schema_version");
-  if (st.generation != g || st.schemaVersion != schema) {
+  long epoch = s.catalogEpoch();
+  if (st.generation != g || st.catalogEpoch != epoch) {
     st.blocks.clear();
     st.generation = g;
-    st.schemaVersion = schema;
+    st.catalogEpoch = epoch;
   }
 }
 
@@ -1566,19 +1561,12 @@ triggerNames(Session &s, UnitState &st, const DmlTarget &t, const char *word) {
 std::vector<StatementTrigger> statementTriggers(Session &s, const DmlTarget &t) {
   const char *word = t.event == 1 ? "INSERT" : t.event == 2 ? "UPDATE" : "DELETE";
   UnitState &st = stateOf(s);
-  long g = gGeneration.load();
-  bool writing = s.inTransaction() && !sqlite3_get_autocommit(s.db());
-  if (st.triggersGeneration != g || !writing || st.triggersTransaction != s.transactionSerial()) {
-    int schema = pragmaValue(s.db(), "PRAGMA schema_version");
-    int data = pragmaValue(s.db(), "PRAGMA data_version");
-    if (st.triggersGeneration != g || st.triggersSchema != schema || st.triggersData != data) {
-      st.statementTriggers.clear();
-      st.lastTriggers = nullptr;
-    }
+  long g = gGeneration.load(), epoch = s.catalogEpoch();
+  if (st.triggersGeneration != g || st.triggersEpoch != epoch) {
+    st.statementTriggers.clear();
+    st.lastTriggers = nullptr;
     st.triggersGeneration = g;
-    st.triggersSchema = schema;
-    st.triggersData = data;
-    st.triggersTransaction = writing ? s.transactionSerial() : -1;
+    st.triggersEpoch = epoch;
   }
   if (!st.lastTriggers || st.lastEvent != t.event || st.lastTable != t.table ||
       st.lastOwner != t.owner) {

@@ -147,7 +147,8 @@ struct Cursor::Impl {
   std::string text;
   bool parsed = false; // oparse has given a statement
   std::shared_ptr<CompiledStatement> compiled;
-  bool ddlDone = false; // DDL ran at a non-deferred parse; the next execute has nothing to do
+  long compiledEpoch = -1; // the logon's catalog epoch it was compiled (or found) in
+  bool ddlDone = false;    // DDL ran at a non-deferred parse; the next execute has nothing to do
   bool ranDdl = false;
   sqlite3_stmt *stmt = nullptr;
   std::map<std::string, BindSlot> binds;
@@ -409,6 +410,7 @@ void ensureCompiled(Session &s, Cursor::Impl &m) {
       std::static_pointer_cast<CompiledStatement>(s.findCompiled(shaped ? shapeKey : m.text));
   if (!cached && shaped)
     cached = std::static_pointer_cast<CompiledStatement>(s.findCompiled(m.text));
+  m.compiledEpoch = s.catalogEpoch();
   if (cached) {
     m.compiled = cached;
     return;
@@ -628,6 +630,14 @@ int Cursor::execute(int iterations, int rowOffset) {
     if (m.plsql == plsql::PlsqlText::Block)
       rowsProcessed = 1;
     return 0;
+  }
+  // Another logon changed the catalog since this statement was compiled (a view replaced, a
+  // grant revoked): compile it again, as Oracle parses an invalidated cursor again.
+  if (m.compiled && !m.refCursor && m.compiledEpoch != s.catalogEpoch() &&
+      !isDdl(m.compiled->ast->kind)) {
+    m.releaseStatement(s);
+    m.compiled.reset();
+    m.slotsFor = nullptr;
   }
   try {
     ensureCompiled(s, m);

@@ -87,21 +87,35 @@ void Session::giveBackStatement(sqlite3_stmt *st) {
   FStatements.emplace(sqlite3_sql(st), st);
 }
 
-int Session::schemaVersion() {
-  static const char *const kSql = "PRAGMA schema_version";
-  sqlite3_stmt *st = keptStatement(FDb, kSql);
-  int v = -1;
-  if (sqlite3_step(st) == SQLITE_ROW)
-    v = sqlite3_column_int(st, 0);
-  sqlite3_reset(st);
-  return v;
+int Session::pragmaValue(const char *sql) {
+  sqlite3_stmt *st = keptStatement(FDb, sql);
+  KeptReset done{st};
+  return sqlite3_step(st) == SQLITE_ROW ? sqlite3_column_int(st, 0) : -1;
+}
+
+long Session::catalogEpoch() {
+  bool writing = FInTransaction && !sqlite3_get_autocommit(FDb);
+  if (writing && FEpochTransaction == FTransactionSerial)
+    return FEpoch;
+  int schema = pragmaValue("PRAGMA schema_version");
+  int data = pragmaValue("PRAGMA data_version"); // moves only with other connections' commits
+  if (schema != FSeenSchema || data != FSeenData) {
+    long serial = catalogSerial(FDb);
+    if (schema != FSeenSchema || serial != FSeenCatalog)
+      ++FEpoch;
+    FSeenSchema = schema;
+    FSeenData = data;
+    FSeenCatalog = serial;
+  }
+  FEpochTransaction = writing ? FTransactionSerial : -1;
+  return FEpoch;
 }
 
 std::shared_ptr<void> Session::findCompiled(const std::string &text) {
-  int v = schemaVersion();
-  if (v != FSchemaVersion) {
+  long epoch = catalogEpoch();
+  if (epoch != FCompiledEpoch) {
     FCompiled.clear();
-    FSchemaVersion = v;
+    FCompiledEpoch = epoch;
   }
   auto it = FCompiled.find(text);
   return it == FCompiled.end() ? nullptr : it->second;
@@ -115,7 +129,7 @@ void Session::keepCompiled(const std::string &text, std::shared_ptr<void> compil
 
 void Session::schemaChanged() {
   FCompiled.clear();
-  FSchemaVersion = -1;
+  ++FEpoch;
 }
 
 void Session::exec(const std::string &sql) {

@@ -74,7 +74,11 @@ public:
   // Prepared SQLite statements kept for reuse, by SQL text.
   sqlite3_stmt *takeStatement(const std::string &sql);
   void giveBackStatement(sqlite3_stmt *st);
-  // Compiled statements by text, valid while the schema is unchanged.
+  // Changes whenever the catalog may have changed since it was last asked: this logon's DDL,
+  // another connection's DDL (the schema or the catalog serial moved), a unit stored anywhere.
+  // Within this logon's own write transaction nobody else can change it, so it is not re-read.
+  long catalogEpoch();
+  // Compiled statements by text, valid while the catalog epoch is unchanged.
   std::shared_ptr<void> findCompiled(const std::string &text);
   void keepCompiled(const std::string &text, std::shared_ptr<void> compiled);
   // After DDL: what was compiled against the old catalog is gone.
@@ -98,8 +102,10 @@ private:
   // Keyed by each statement's own SQL text (sqlite3_sql), so giving one back allocates nothing.
   std::unordered_multimap<std::string_view, sqlite3_stmt *> FStatements;
   std::map<std::string, std::shared_ptr<void>> FCompiled;
-  int FSchemaVersion = -1;
-  int schemaVersion();
+  long FCompiledEpoch = -1;
+  long FEpoch = 0, FEpochTransaction = -1, FSeenCatalog = -1;
+  int FSeenSchema = -1, FSeenData = -1;
+  int pragmaValue(const char *sql);
   void dropStatements();
 };
 

@@ -33,8 +33,9 @@ struct BoundTable {
   // which cannot be changed), and the view's WHERE, read with this table's alias.
   std::vector<std::string> baseColumns;
   Expr *viewWhere = nullptr;
-  Select *query = nullptr; // an inline view or an expanded view
-  bool outer = false;      // joined with (+)
+  std::string viewOwner, viewName; // that view (owner and name then are the table behind it)
+  Select *query = nullptr;         // an inline view or an expanded view
+  bool outer = false;              // joined with (+)
   std::vector<Expr *> onTerms;
   int depth = 0;
 };
@@ -334,7 +335,7 @@ struct GrantStmt : Statement {
   explicit GrantStmt(StmtKind k) : Statement(k) {}
   std::vector<std::string> privileges;
   std::vector<std::vector<std::string>> privilegeColumns; // per privilege; empty: whole object
-  std::vector<std::string> object; // empty for system privileges and roles
+  std::vector<std::string> object;                        // empty for system privileges and roles
   std::vector<std::string> grantees;
   bool withOption = false;
   std::string text;

@@ -1411,6 +1411,8 @@ BoundTable *Binder::dmlTarget(TableRef &ref, const char *privilege) {
       fail(1732, ref.pos);
     BoundTable *base = b->tables[0].get();
     base->sqlAlias = t->sqlAlias; // the view's WHERE reads the row being changed
+    t->viewOwner = o.owner;
+    t->viewName = o.name;
     t->owner = base->owner;
     t->name = base->name;
     auto names = columnsOf(o.owner, o.name);

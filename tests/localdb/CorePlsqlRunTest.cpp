@@ -711,3 +711,28 @@ TEST_F(PlsqlRun, BeforeRowTriggersAfterTableChangesAndInOlderFiles) {
             (std::vector<std::string>{"z"}));
   EXPECT_EQ(column("SELECT count(*) FROM \"SCOTT.V\""), std::vector<std::string>{"2"});
 }
+
+// A view replaced by another logon: statements compiled against the old one, SQL and PL/SQL,
+// see the new one.
+TEST_F(PlsqlRun, ViewsReplacedByAnotherLogonAreSeen) {
+  run("create table t1 (x number)");
+  run("create table t2 (x number)");
+  run("create view v as select x from t1");
+  run("create procedure put(n number) is begin insert into v values (n); end;");
+  auto other = secondLogon();
+  run("begin put(1); end;");
+  localdb::Cursor c(session);
+  std::string ins = "insert into v values (2)";
+  c.parse(ins.data(), ins.size(), true);
+  c.execute(1, 0);
+  run("commit");
+  runOn(other, "create or replace view v as select x from t2");
+  run("begin put(3); end;");
+  c.execute(1, 0);
+  run("insert into v values (4)");
+  run("commit");
+  EXPECT_EQ(column("SELECT x FROM \"SCOTT.T1\" ORDER BY x"), (std::vector<std::string>{"1", "2"}));
+  EXPECT_EQ(column("SELECT x FROM \"SCOTT.T2\" ORDER BY x"),
+            (std::vector<std::string>{"2", "3", "4"}));
+  other->close();
+}
