@@ -632,7 +632,10 @@ int Cursor::execute(int iterations, int rowOffset) {
     return 0;
   }
   // Another logon changed the catalog since this statement was compiled (a view replaced, a
-  // grant revoked): compile it again, as Oracle parses an invalidated cursor again.
+  // grant revoked): compile it again, as Oracle parses an invalidated cursor again. The
+  // statement's last run ends first: a query left open would keep its old view of the file.
+  if (m.stmt && !m.refCursor)
+    sqlite3_reset(m.stmt);
   if (m.compiled && !m.refCursor && m.compiledEpoch != s.catalogEpoch() &&
       !isDdl(m.compiled->ast->kind)) {
     m.releaseStatement(s);

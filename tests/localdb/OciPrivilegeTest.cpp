@@ -116,6 +116,24 @@ TEST_F(Privileges, ObjectPrivileges_ViewsAndSequencesUseTheOwnersRights) {
   EXPECT_EQ(hr("DELETE FROM scott.emp10"), 1031);
 }
 
+// A REVOKE reaches a statement the grantee's logon compiled and keeps open.
+TEST_F(Privileges, ObjectPrivileges_RevokeReachesAnOpenCursor) {
+  ASSERT_EQ(exec("GRANT SELECT ON emp TO hr"), 0);
+  Lda_Def l;
+  ASSERT_EQ(logOn(l, "hr/hr@"), 0);
+  Cda_Def c{};
+  oopen(&c, &l, nullptr, -1, -1, nullptr, -1);
+  ASSERT_EQ(oparse(&c, (text *)"SELECT COUNT(*) FROM scott.emp", -1, 1, 2), 0);
+  int n = 0;
+  odefin(&c, 1, (ub1 *)&n, sizeof n, 3, -1, nullptr, nullptr, -1, -1, nullptr, nullptr);
+  EXPECT_EQ(oexfet(&c, 1, 0, 0), 0);
+  EXPECT_EQ(n, 14);
+  ASSERT_EQ(exec("REVOKE SELECT ON emp FROM hr"), 0);
+  EXPECT_EQ(oexfet(&c, 1, 0, 0), 942);
+  oclose(&c);
+  ologof(&l);
+}
+
 TEST_F(Privileges, IndexAndLock_NeedAPrivilegeOnTheTable) {
   EXPECT_EQ(hr("CREATE UNIQUE INDEX hr_emp ON scott.emp(job)"), 942);
   EXPECT_EQ(hr("LOCK TABLE scott.emp IN EXCLUSIVE MODE"), 942);
