@@ -158,7 +158,6 @@ sqlite3 *openServer(const std::string &folder) {
       }
     }
     ensureDictionary(db);
-    sqlite3_busy_timeout(db, lockTimeoutMs());
   } catch (const OraError &e) {
     sqlite3_close_v2(db);
     if (e.code == 54)

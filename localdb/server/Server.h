@@ -6,11 +6,12 @@
 
 namespace localdb {
 
-// The folder of the server a host names (§2); throws ORA-12154 when it cannot be resolved.
+// The folder of the server a host names; throws ORA-12154 when it cannot be resolved.
 std::string resolveServerFolder(const std::string &host);
 
 // Opens (creating when new) the server in folder; throws an ORA error naming the folder when it
-// is unusable. The connection is set up for the engine (pragmas, functions, busy timeout).
+// is unusable. The connection is set up for the engine (pragmas, functions) and waits long for
+// a busy file, as opening may; the caller sets the writers' wait (lockTimeoutMs) once it is in.
 sqlite3 *openServer(const std::string &folder);
 
 // Salted hash of a password as stored in the account table: "salt$hex".

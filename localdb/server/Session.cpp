@@ -338,21 +338,29 @@ std::shared_ptr<Session> logon(const std::string &uid, const std::string *pswd,
   if (password.empty())
     throw oraError(1005);
   std::string folder = resolveServerFolder(host);
-  sqlite3 *db = openServer(folder);
+  sqlite3 *db = openServer(folder); // still with the opening's long wait
+  auto refuse = [&](const OraError &e) {
+    releaseKeptStatements(db);
+    sqlite3_close_v2(db);
+    return e;
+  };
   sqlite3_stmt *st = nullptr;
   std::string stored;
-  if (sqlite3_prepare_v2(db, "SELECT password FROM ora_users WHERE username = ?1", -1, &st,
-                         nullptr) == SQLITE_OK) {
+  int rc = sqlite3_prepare_v2(db, "SELECT password FROM ora_users WHERE username = ?1", -1, &st,
+                              nullptr);
+  if (rc == SQLITE_OK) {
     sqlite3_bind_text(st, 1, user.c_str(), -1, SQLITE_TRANSIENT);
-    if (sqlite3_step(st) == SQLITE_ROW)
+    rc = sqlite3_step(st);
+    if (rc == SQLITE_ROW)
       stored = reinterpret_cast<const char *>(sqlite3_column_text(st, 0));
   }
   sqlite3_finalize(st);
-  if (stored.empty() || !checkPassword(password, stored)) {
-    releaseKeptStatements(db);
-    sqlite3_close_v2(db);
-    throw oraError(1017);
-  }
+  // A file that could not be read is not a wrong password.
+  if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+    throw refuse(sqliteFailure(rc, sqlite3_errmsg(db)));
+  if (stored.empty() || !checkPassword(password, stored))
+    throw refuse(oraError(1017));
+  sqlite3_busy_timeout(db, lockTimeoutMs()); // from here, the writers' wait
   return std::make_shared<Session>(db, user, folder);
 }
 
