@@ -20,18 +20,6 @@ namespace {
 
 class Limits : public Scott {};
 
-int run(Lda_Def &l, const std::string &sql, std::string *error = nullptr) {
-  Cda_Def cda{};
-  oopen(&cda, &l, nullptr, -1, -1, nullptr, -1);
-  int rc = oparse(&cda, (text *)sql.c_str(), -1, 1, 2);
-  if (rc == 0)
-    rc = oexn(&cda, 1, 0);
-  if (rc && error)
-    *error = message(l, rc);
-  oclose(&cda);
-  return rc;
-}
-
 // COUNT(*) of a query through the contract; -1 when it fails.
 int countOf(Lda_Def &l, const char *sql) {
   Cda_Def cda{};
@@ -71,7 +59,7 @@ TEST_F(Limits, Writers_WaitInLineAndHearWhyTheyTimedOut) {
   Lda_Def other;
   ASSERT_EQ(logOn(other, "scott/tiger@"), 0);
   std::string error;
-  EXPECT_EQ(run(other, "INSERT INTO w VALUES ('LATE')", &error), 54);
+  EXPECT_EQ(runOn(other, "INSERT INTO w VALUES ('LATE')", &error), 54);
   EXPECT_NE(error.find("another logon holds an uncommitted transaction"), std::string::npos)
       << error;
   EXPECT_EQ(error.find("NOWAIT"), std::string::npos) << error;
@@ -88,7 +76,7 @@ TEST_F(Limits, Writers_WaitInLineAndHearWhyTheyTimedOut) {
         return;
       std::string name(1, static_cast<char>('A' + i));
       std::this_thread::sleep_for(std::chrono::milliseconds(100 * i));
-      if (run(l, "INSERT INTO w VALUES ('" + name + "')") == 0) {
+      if (runOn(l, "INSERT INTO w VALUES ('" + name + "')") == 0) {
         std::lock_guard<std::mutex> g(orderLock);
         order += name;
       }
@@ -121,10 +109,10 @@ TEST_F(Limits, Commit_ThatCannotBeWrittenSaysSo) {
               limitFileSizes(std::max<uintmax_t>(ec ? 0 : wal, db) + 32 * 1024);
               std::string row = "INSERT INTO big VALUES ('" + std::string(1000, 'x') + "')";
               for (int i = 0; i < 400; ++i)
-                if (run(l, row) != 0)
+                if (runOn(l, row) != 0)
                   return 11; // the rows fit in SQLite's cache; only the COMMIT writes them
               std::string error;
-              int rc = run(l, "COMMIT", &error);
+              int rc = runOn(l, "COMMIT", &error);
               if (rc == 0)
                 return 12; // the transaction cannot have been written
               if (rc != 1114)
@@ -133,7 +121,7 @@ TEST_F(Limits, Commit_ThatCannotBeWrittenSaysSo) {
               bool open = error.find("still open") != std::string::npos;
               if (!rolledBack && !open)
                 return 14;
-              int again = run(l, "COMMIT");
+              int again = runOn(l, "COMMIT");
               if (open && again == 0)
                 return 15; // nothing could have been written
               // Reading still works.
@@ -167,10 +155,10 @@ TEST_F(Limits, Logon_OnAFullDiskStillReads) {
                 return 11;
               // A change that has to reach the file fails as a storage error, and says so.
               std::string error;
-              int rc =
-                  run(l, "CREATE TABLE more AS SELECT e.* FROM emp e, emp a, emp b, emp c", &error);
+              int rc = runOn(l, "CREATE TABLE more AS SELECT e.* FROM emp e, emp a, emp b, emp c",
+                             &error);
               if (rc == 0)
-                rc = run(l, "COMMIT", &error);
+                rc = runOn(l, "COMMIT", &error);
               if (rc != 1114 || error.find("unimplemented") != std::string::npos)
                 return 12;
               ologof(&l);

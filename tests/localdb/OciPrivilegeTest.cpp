@@ -16,19 +16,8 @@ protected:
     Lda_Def sys;
     ASSERT_EQ(logOn(sys, "system/manager@"), 0);
     std::string error;
-    ASSERT_EQ(runAs(sys, "CREATE USER hr IDENTIFIED BY hr", &error), 0) << error;
+    ASSERT_EQ(runOn(sys, "CREATE USER hr IDENTIFIED BY hr", &error), 0) << error;
     ologof(&sys);
-  }
-  static int runAs(Lda_Def &l, const std::string &sql, std::string *error = nullptr) {
-    Cda_Def cda{};
-    oopen(&cda, &l, nullptr, -1, -1, nullptr, -1);
-    int rc = oparse(&cda, (text *)sql.c_str(), -1, 1, 2);
-    if (rc == 0)
-      rc = oexn(&cda, 1, 0);
-    if (rc && error)
-      *error = message(l, rc);
-    oclose(&cda);
-    return rc;
   }
   // Runs statements as SYSTEM in one logon; returns the first failure's ORA code (0 when none).
   static int asSystem(std::initializer_list<const char *> statements) {
@@ -37,7 +26,7 @@ protected:
       return -1;
     int rc = 0;
     for (const char *sql : statements)
-      if ((rc = runAs(l, sql)) != 0)
+      if ((rc = runOn(l, sql)) != 0)
         break;
     ologof(&l);
     return rc;
@@ -47,9 +36,9 @@ protected:
     Lda_Def l;
     if (logOn(l, "hr/hr@") != 0)
       return -1;
-    int rc = runAs(l, sql);
+    int rc = runOn(l, sql);
     if (rc == 0)
-      runAs(l, "COMMIT");
+      runOn(l, "COMMIT");
     ologof(&l);
     return rc;
   }
@@ -191,13 +180,8 @@ std::string hrError(const std::string &sql) {
   Lda_Def l;
   if (logOn(l, "hr/hr@") != 0)
     return "LOGON FAILED";
-  Cda_Def cda{};
-  oopen(&cda, &l, nullptr, -1, -1, nullptr, -1);
-  int rc = oparse(&cda, (text *)sql.c_str(), -1, 1, 2);
-  if (rc == 0)
-    rc = oexn(&cda, 1, 0);
-  std::string error = rc ? message(l, rc) : "";
-  oclose(&cda);
+  std::string error;
+  runOn(l, sql, &error);
   ologof(&l);
   return error;
 }

@@ -59,6 +59,20 @@ inline int logOn(Lda_Def &lda, const std::string &connect) {
   return olog(&lda, hda, (text *)connect.c_str(), -1, nullptr, 0, nullptr, 0, 0);
 }
 
+// Runs one statement that returns no rows on a logon; the return code (0 on success), and the
+// message when it failed and error is given.
+inline int runOn(Lda_Def &l, const std::string &sql, std::string *error = nullptr) {
+  Cda_Def cda{};
+  oopen(&cda, &l, nullptr, -1, -1, nullptr, -1);
+  int rc = oparse(&cda, (text *)sql.c_str(), -1, 1, 2);
+  if (rc == 0)
+    rc = oexn(&cda, 1, 0);
+  if (rc && error)
+    *error = message(l, rc);
+  oclose(&cda);
+  return rc;
+}
+
 // A logged-on SCOTT with helpers to run statements.
 class Scott : public TempServerRoot {
 protected:
