@@ -9,8 +9,14 @@ class TMainForm;
 struct TCommandLine {
   bool Help = false;
   bool Version = false;
+  // --compile: compile the files with no window (see script/CompileCommand.h).
+  bool Compile = false;
+  std::string Connect;            // --connect USER/PASSWORD[@HOST], with --compile
   std::vector<std::string> Files; // as given: bytes in the file system's encoding
   std::string Error;              // an unknown option; empty when the line is good
+  // A misuse of --compile or --connect: known before the toolkit starts, so reported without
+  // needing a display.
+  std::string CompileError;
 };
 
 // Reads the arguments after the program name. "--" ends the options, so a file whose name

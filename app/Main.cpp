@@ -3,9 +3,12 @@
 #include "app/MainUnit.h"
 #include "app/OptionsUnit.h"
 #include "classes/Application.h"
+#include "script/CompileCommand.h"
 #include "windows/ChooseProcedureUnit.h"
 #include "windows/CompileForm.h"
 #include "windows/GotoUnit.h"
+
+#include <QCoreApplication>
 
 #include <cstdio>
 
@@ -15,6 +18,16 @@ int main(int argc, char *argv[]) {
   if (Early.Help || Early.Version) {
     std::fputs((Early.Help ? UsageText() : VersionText()).c_str(), stdout);
     return 0;
+  }
+  if (!Early.CompileError.empty() || (Early.Compile && !Early.Error.empty())) {
+    std::fprintf(stderr, "tessaly: %s\nTry 'tessaly --help' for more information.\n",
+                 Early.Error.c_str());
+    return 2;
+  }
+  if (Early.Compile) {
+    // No window and no display: a console application serves the run's synchronous calls.
+    QCoreApplication Console(argc, argv);
+    return RunCompileCommand({Early.Connect, Early.Files}, stdout, stderr);
   }
   TApplication Application(argc, argv);
   // The toolkit has taken its own options out of the arguments by now.

@@ -135,8 +135,15 @@ std::int32_t TextPosition(const std::string &AText, std::int32_t AStart, std::in
 }
 
 std::int32_t ErrorPosition(const std::string &AText, std::int32_t AStart,
-                           const std::string &AMessage, std::uint16_t AParseErrorOffset) {
+                           const std::string &AMessage, std::uint16_t AParseErrorOffset,
+                           std::int32_t AShift) {
   std::int64_t Position = AStart;
+  // Line 1 of the statement sent may carry a wrapper the script does not have.
+  const auto Place = [&](std::int32_t ALine, std::int32_t AColumn) -> std::int64_t {
+    if (ALine == 1)
+      return static_cast<std::int64_t>(AStart) + AColumn - 1 - AShift;
+    return TextPosition(AText, AStart, ALine, AColumn);
+  };
   const std::string_view Message(AMessage);
   std::string_view Part;
   size_t End = 0;
@@ -144,17 +151,46 @@ std::int32_t ErrorPosition(const std::string &AText, std::int32_t AStart,
   if (size_t At = Message.find(": line "); At != std::string_view::npos) {
     if (Between(Message, At + 7, ", column ", Part, End) && ReadNumber(Part, Line) &&
         Between(Message, End, ":", Part, End) && ReadNumber(Part, Column))
-      Position = TextPosition(AText, AStart, Line, Column);
+      Position = Place(Line, Column);
   } else if (size_t At = Message.find("arguments: ["); At != std::string_view::npos) {
     if (Between(Message, At + 12, "] [", Part, End) && ReadNumber(Part, Line) &&
         Between(Message, End, "]", Part, End) && ReadNumber(Part, Column))
-      Position = TextPosition(AText, AStart, Line, Column);
+      Position = Place(Line, Column);
   }
   // The statement went to the server with the script's own characters (a CR became a blank),
   // so the offset counts the script's characters from the expression's start.
   if (AParseErrorOffset != 0)
-    Position = static_cast<std::int64_t>(AStart) + AParseErrorOffset;
+    Position = static_cast<std::int64_t>(AStart) + AParseErrorOffset - AShift;
+  // A wrapper's own characters have no place in the script: they point at its start.
+  if (AShift != 0)
+    Position = std::max<std::int64_t>(Position, AStart);
   return ClampPosition(AText, Position);
+}
+
+std::string ExecuteBlock(std::string_view ALine, std::int32_t &AShift) {
+  size_t Call = 0;
+  while (Call < ALine.size() && !IsBlankChar(ALine[Call]))
+    ++Call; // the command word
+  while (Call < ALine.size() && IsBlankChar(ALine[Call]))
+    ++Call;
+  std::string Text(ALine.substr(Call));
+  // A hyphen that ends a line continues the command; the server must not see it.
+  for (size_t I = 0; I < Text.size(); ++I) {
+    if (Text[I] != '\n')
+      continue;
+    size_t B = I;
+    while (B > 0 && (Text[B - 1] == '\r' || Text[B - 1] == ' ' || Text[B - 1] == '\t'))
+      --B;
+    if (B > 0 && Text[B - 1] == '-')
+      Text[B - 1] = ' ';
+  }
+  while (!Text.empty() && IsBlankChar(Text.back()))
+    Text.pop_back();
+  if (Text.empty() || Text.back() != ';')
+    Text += ';';
+  static constexpr char Begin[] = "BEGIN ";
+  AShift = static_cast<std::int32_t>(sizeof Begin - 1) - static_cast<std::int32_t>(Call);
+  return Begin + Text + " END;";
 }
 
 // ---- TThreadCompile --------------------------------------------------------------------------
@@ -208,7 +244,11 @@ void TThreadCompile::Execute() {
     TThreadCompile *Thread;
     ~TFinish() {
       try {
-        Thread->DoSynchronize([this] { Thread->SetDone(); });
+        Thread->DoSynchronize([this] {
+          if (Thread->FProgressPending)
+            Thread->UpdateProgress(); // the dialog ends with the final counts
+          Thread->SetDone();
+        });
       } catch (...) {
         // the GUI thread is gone: nobody is left to tell
       }
@@ -245,11 +285,26 @@ void TThreadCompile::Execute() {
       continue;
     }
 
-    const std::string Text(ExpressionText(*FCurrent));
-    if (StartsWithConnect(Text)) {
+    std::string Text(ExpressionText(*FCurrent));
+    if (FCurrent->Command == TToolCommand::Connect || StartsWithConnect(Text)) {
       DoSynchronize([this] { ConnectDatabase(); });
-      DoSynchronize([this] { UpdateProgress(); });
+      Progress();
       continue;
+    }
+    // The command-line tool's commands that steer the run itself.
+    switch (FCurrent->Command) {
+    case TToolCommand::Exit:
+      Progress();
+      return;
+    case TToolCommand::WheneverErrorExit:
+    case TToolCommand::WheneverErrorContinue:
+      FStopOnError = FCurrent->Command == TToolCommand::WheneverErrorExit;
+      Progress();
+      continue;
+    case TToolCommand::Start: // reaches here only when includes are not followed
+      continue;
+    default:
+      break;
     }
 
     if (!FEnvironment.Database->Connected()) {
@@ -267,19 +322,27 @@ void TThreadCompile::Execute() {
         continue;
     }
 
+    std::int32_t Shift = 0;
+    if (FCurrent->Command == TToolCommand::Execute)
+      Text = ExecuteBlock(Text, Shift);
+    bool Failed = false;
     try {
       if (!ExecuteCurrent(Text))
         break;
     } catch (const std::exception &E) {
-      ReportFailure(E);
+      Failed = ReportFailure(E, Shift);
     }
 
-    if (FCurrent->Name == "Anonymous" && FCurrent->UnitType == "PL/SQL" && FEnvironment.DrainOutput)
+    if (((FCurrent->Name == "Anonymous" && FCurrent->UnitType == "PL/SQL") ||
+         FCurrent->Command == TToolCommand::Execute) &&
+        FEnvironment.DrainOutput)
       DoSynchronize([this] { FEnvironment.DrainOutput(); });
 
-    DoSynchronize([this] { UpdateProgress(); });
+    Progress();
     if (FPosition != 0)
       break; // the one expression at the caret is done
+    if (Failed && FStopOnError)
+      break; // WHENEVER SQLERROR EXIT
   }
 }
 
@@ -330,40 +393,61 @@ void TThreadCompile::ReadUnitErrors() {
     LineField->SetIndex(Row);
     PositionField->SetIndex(Row);
     TextField->SetIndex(Row);
-    FErrorPos = TextPosition(ScriptText, FCurrent->Start, LineField->AsInteger(),
-                             PositionField->AsInteger());
+    // Line 1 is the unit keyword's line (a trigger's body's), wherever the expression began;
+    // an error without a line (unit analysis terminated) has no place in the text.
+    const std::int32_t Line = LineField->AsInteger();
+    FErrorPos =
+        Line <= 0
+            ? 0
+            : TextPosition(ScriptText, FCurrent->UnitStart ? FCurrent->UnitStart : FCurrent->Start,
+                           Line, std::max(1, PositionField->AsInteger()));
     FErrorText = TextField->AsString();
     DoSynchronize([this] { AddError(); });
   }
 }
 
-void TThreadCompile::ReportFailure(const std::exception &AError) {
+bool TThreadCompile::ReportFailure(const std::exception &AError, std::int32_t AShift) {
   TOracleQuery &Query = *FEnvironment.Query;
   if (FEnvironment.IgnoreDropErrors && IsIgnorableDropCode(Query.FunctionCode())) {
     bool Ignore = false;
     DoSynchronize([&] { Ignore = FEnvironment.IgnoreDropErrors(); });
     if (Ignore)
-      return;
+      return false;
   }
   FErrorText = AError.what();
   FErrorPos = ErrorPosition(FCurrent->Script->Text(), FCurrent->Start, FErrorText,
-                            Query.ParseErrorOffset());
+                            Query.ParseErrorOffset(), AShift);
   DoSynchronize([this] { AddError(); });
+  return true;
 }
 
 // ---- On the GUI thread -----------------------------------------------------------------------
 
-void TThreadCompile::UpdateProgress() {
+void TThreadCompile::Progress() {
   ++FDoneCount;
+  const TScript &Script = *FCurrent->Script;
+  FShownFileName = Script.FileName();
+  const double Share = Script.Step() * (static_cast<double>(FCurrent->Start) + FCurrent->Length);
+  FShownProgress = static_cast<int>(std::clamp(std::lround(Share), 0L, 100L));
+  // Each update is a hand-over to the GUI thread; a long script of short statements would
+  // spend its time there, so the dialog follows at most about 30 times a second.
+  const auto Now = std::chrono::steady_clock::now();
+  FProgressPending = true;
+  if (FDoneCount == 1 || Now - FLastUpdate >= std::chrono::milliseconds(33)) {
+    FLastUpdate = Now;
+    DoSynchronize([this] { UpdateProgress(); });
+  }
+}
+
+void TThreadCompile::UpdateProgress() {
+  FProgressPending = false;
   TCompileDisplay *Display = FEnvironment.Display;
   if (!Display)
     return;
   Display->SetElapsedTime(FormatElapsedTime(std::chrono::steady_clock::now() - FStartTime));
-  const TScript &Script = *FCurrent->Script;
-  if (Display->ShownFileName() != Script.FileName())
-    Display->SetCurrentFileName(Script.FileName());
-  const double Share = Script.Step() * (static_cast<double>(FCurrent->Start) + FCurrent->Length);
-  Display->SetProgress(static_cast<int>(std::clamp(std::lround(Share), 0L, 100L)));
+  if (Display->ShownFileName() != FShownFileName)
+    Display->SetCurrentFileName(FShownFileName);
+  Display->SetProgress(FShownProgress);
   Display->SetExpCount(std::to_string(FDoneCount) + " of " +
                        std::to_string(FExpressions->ExpressionCount.load()));
   if (FErrorsFound != 0)
@@ -401,7 +485,7 @@ void TThreadCompile::ConnectDatabase() {
   std::string Text(ExpressionText(*FCurrent));
   while (!Text.empty() && static_cast<unsigned char>(Text.back()) < 33)
     Text.pop_back();
-  const bool ConnectLine = StartsWithConnect(Text);
+  const bool ConnectLine = FCurrent->Command == TToolCommand::Connect || StartsWithConnect(Text);
 
   // A "CONNECT" line carries its own user, password and server: no login dialog.
   struct TLoginHandler {
@@ -422,7 +506,9 @@ void TThreadCompile::ConnectDatabase() {
   } Handler{Database, {}};
 
   if (ConnectLine) {
-    size_t Skip = 7;
+    size_t Skip = 0; // the command word, CONNECT or CONN
+    while (Skip < Text.size() && !IsBlankChar(Text[Skip]))
+      ++Skip;
     while (Skip < Text.size() && IsBlankChar(Text[Skip]))
       ++Skip;
     const TConnectParts Parts = SplitConnectLine(std::string_view(Text).substr(Skip));
@@ -453,6 +539,8 @@ void TThreadCompile::ConnectDatabase() {
       Handler.Restore();
       Status("Connected to " + Database.Server() + " as " + Database.User() + ".");
     }
+    if (FEnvironment.Connected)
+      FEnvironment.Connected();
   } catch (const EAbort &) {
     Terminate(); // the login dialog was cancelled: the run ends quietly
   } catch (const std::exception &) {

@@ -49,6 +49,9 @@ struct TCompileEnvironment {
   // Has the DBMS output window fetch the server's pending output; unset while no such window
   // exists.
   std::function<void()> DrainOutput;
+  // After every successful logon of the run (a CONNECT line or a connect on demand): a new
+  // session, whose DBMS output must be enabled again. Optional.
+  std::function<void()> Connected;
 };
 
 // SQL function codes of the DROP statements that IgnoreDropErrors passes over (DROP FUNCTION,
@@ -75,9 +78,16 @@ std::int32_t TextPosition(const std::string &AText, std::int32_t AStart, std::in
 // The script position a failed statement's message names: ": line L, column C:" or
 // "arguments: [L] [C]" inside the expression starting at AStart, else AStart itself; a parse
 // error offset, when not 0, wins and points at that character of the statement. Always within
-// the text (0 only for an empty text).
+// the text (0 only for an empty text). AShift is how many characters more the statement sent
+// had than the script before AStart's character in its first line (a command's wrapper).
 std::int32_t ErrorPosition(const std::string &AText, std::int32_t AStart,
-                           const std::string &AMessage, std::uint16_t AParseErrorOffset);
+                           const std::string &AMessage, std::uint16_t AParseErrorOffset,
+                           std::int32_t AShift = 0);
+
+// The block an "EXEC[UTE] call" line runs: "BEGIN call; END;", the line's continuation hyphens
+// blanked so the call keeps its characters' places. AShift receives the statement's first-line
+// shift against the script (see ErrorPosition).
+std::string ExecuteBlock(std::string_view ALine, std::int32_t &AShift);
 
 // The consumer of a parse run that compiles: executes every expression on the environment's
 // database and reports failures and stored units' compilation errors to the scripts.
@@ -104,6 +114,9 @@ protected:
   void Execute() override;
 
 private:
+  // Counts the current expression as done and updates the dialog, not more often than the
+  // eye can follow.
+  void Progress();
   // These four run on the GUI thread.
   void UpdateProgress();
   void ConnectDatabase();
@@ -114,7 +127,8 @@ private:
   // raised. False when the run was cancelled before anything was sent.
   bool ExecuteCurrent(const std::string &AText);
   void ReadUnitErrors();
-  void ReportFailure(const std::exception &AError);
+  // False when the failure was passed over (a DROP error with IgnoreDropErrors on).
+  bool ReportFailure(const std::exception &AError, std::int32_t AShift);
   void WaitResult(TWaitResult &AResult);
 
   TExpressionList *FExpressions;
@@ -126,8 +140,16 @@ private:
   std::int32_t FDoneCount = 0;
   std::int32_t FErrorsFound = 0;
   std::int32_t FErrorPos = 0;
+  // WHENEVER SQLERROR EXIT is in force: the next failed statement ends the run.
+  bool FStopOnError = false;
   std::string FErrorText;
   std::chrono::steady_clock::time_point FStartTime;
+  // What the dialog shows next, taken when an expression is done (its script may be gone by
+  // the time the dialog is updated).
+  std::string FShownFileName;
+  int FShownProgress = 0;
+  bool FProgressPending = false;
+  std::chrono::steady_clock::time_point FLastUpdate;
   TCompileEnvironment FEnvironment;
 
   // Whether a statement is on its way to the server, so Cancel knows to break it.

@@ -139,6 +139,93 @@ TKeyword Classify(const char *AToken, size_t ALength) {
   }
 }
 
+// Commands of Oracle's command-line tool with the shortest abbreviation each accepts. None of
+// these words or abbreviations begins a SQL statement (DEL is not DELETE, SAV not SAVEPOINT),
+// so as the first word of an expression they are always the tool's command.
+enum TToolKind : unsigned char {
+  tkNone,
+  tkPass,
+  tkConnect,
+  tkExecute,
+  tkStart,
+  tkWhenever,
+  tkExit
+};
+struct TToolWord {
+  const char *Name;
+  unsigned char MinLength;
+  TToolKind Kind;
+};
+constexpr TToolWord ToolWords[] = {
+    {"ACCEPT", 3, tkPass},     {"APPEND", 1, tkPass},     {"ARCHIVE", 7, tkPass},
+    {"ATTRIBUTE", 4, tkPass},  {"BREAK", 3, tkPass},      {"BTITLE", 3, tkPass},
+    {"CHANGE", 1, tkPass},     {"CLEAR", 2, tkPass},      {"COLUMN", 3, tkPass},
+    {"COMPUTE", 4, tkPass},    {"CONNECT", 4, tkConnect}, {"COPY", 4, tkPass},
+    {"DEFINE", 3, tkPass},     {"DEL", 3, tkPass},        {"DESCRIBE", 4, tkPass},
+    {"DISCONNECT", 4, tkPass}, {"EDIT", 2, tkPass},       {"EXECUTE", 4, tkExecute},
+    {"EXIT", 4, tkExit},       {"GET", 3, tkPass},        {"HELP", 4, tkPass},
+    {"HOST", 2, tkPass},       {"INPUT", 1, tkPass},      {"LIST", 1, tkPass},
+    {"PASSWORD", 5, tkPass},   {"PAUSE", 3, tkPass},      {"PRINT", 3, tkPass},
+    {"PROMPT", 3, tkPass},     {"QUIT", 4, tkExit},       {"RECOVER", 7, tkPass},
+    {"REPFOOTER", 4, tkPass},  {"REPHEADER", 4, tkPass},  {"RUN", 1, tkPass},
+    {"SAVE", 3, tkPass},       {"SHOW", 3, tkPass},       {"SHUTDOWN", 8, tkPass},
+    {"SPOOL", 3, tkPass},      {"START", 3, tkStart},     {"STARTUP", 7, tkPass},
+    {"STORE", 5, tkPass},      {"TIMING", 4, tkPass},     {"TTITLE", 3, tkPass},
+    {"UNDEFINE", 5, tkPass},   {"VARIABLE", 3, tkPass},   {"WHENEVER", 8, tkWhenever}};
+
+// The tool command a word names, whole or abbreviated; tkNone for any other word.
+TToolKind ToolKind(const char *AToken, size_t ALength) {
+  if (ALength > 10)
+    return tkNone;
+  for (const TToolWord &Word : ToolWords)
+    if (ALength >= Word.MinLength && ALength <= std::strlen(Word.Name) &&
+        SameWord(AToken, Word.Name, ALength))
+      return Word.Kind;
+  return tkNone;
+}
+
+// Index of the line feed that ends a command line starting at AFrom (AEnd when the text ends
+// first). A line whose last character is "-" goes on in the next line, as in the tool.
+std::int64_t CommandLineEnd(const char *T, std::int64_t AEnd, std::int64_t AFrom) {
+  for (std::int64_t I = AFrom;;) {
+    const void *Lf = std::memchr(T + I, '\n', static_cast<size_t>(AEnd - I));
+    if (!Lf)
+      return AEnd;
+    const std::int64_t E = static_cast<const char *>(Lf) - T;
+    std::int64_t B = E;
+    while (B > I && (T[B - 1] == '\r' || T[B - 1] == ' ' || T[B - 1] == '\t'))
+      --B;
+    if (B == I || T[B - 1] != '-')
+      return E;
+    I = E + 1;
+  }
+}
+
+// The word at AFrom after blanks (upper case), and in ANext the index after it.
+std::string WordAt(const char *T, std::int64_t AEnd, std::int64_t AFrom, std::int64_t &ANext) {
+  std::int64_t I = AFrom;
+  while (I < AEnd && (T[I] == ' ' || T[I] == '\t'))
+    ++I;
+  const std::int64_t From = I;
+  while (I < AEnd && !IsDelimiter(T[I]))
+    ++I;
+  ANext = I;
+  return UpperCase(std::string_view(T + From, static_cast<size_t>(I - From)));
+}
+
+// What a WHENEVER line means to a compile run: only SQLERROR EXIT and SQLERROR CONTINUE do.
+TToolCommand WheneverCommand(const char *T, std::int64_t AEnd, std::int64_t AFrom) {
+  std::int64_t Next = AFrom;
+  if (WordAt(T, AEnd, AFrom, Next) != "SQLERROR")
+    return TToolCommand::None;
+  const std::string Action = WordAt(T, AEnd, Next, Next);
+  if (Action == "EXIT")
+    return TToolCommand::WheneverErrorExit;
+  if (Action == "CONTINUE")
+    return TToolCommand::WheneverErrorContinue;
+  return TToolCommand::None;
+}
+
 // The connected user of the program's database, upper case; read under the database's lock,
 // since the GUI thread may change it while a parse thread runs.
 std::string ConnectedUser() {
@@ -301,11 +388,16 @@ void TParser::ParseExpression(TExpression &AExpression) {
     AExpression.Name.clear();
     AExpression.Start = FPos;
     AExpression.Length = 0;
+    AExpression.UnitStart = 0;
+    AExpression.Command = TToolCommand::None;
 
     int inComment = 0, depth = 0, nest = 0;
     bool lineMode = false, skipLine = false, wrapped = false, createSeen = false, inBlock = false,
          headerPending = false, wantName = false, afterEnd = false;
     bool tokenRead = false, slashEnd = false;
+    // A trigger's error lines count from its body; a tool command line is passed over whole
+    // or is an expression of its own, never the head of the next statement.
+    bool triggerBody = false, passOver = false, commandLine = false;
     std::int64_t I = static_cast<std::int64_t>(FPos) - 1; // 0-based index of Pos
     std::int64_t From = I;                                // 0-based index of Start
 
@@ -384,6 +476,11 @@ void TParser::ParseExpression(TExpression &AExpression) {
             skipLine = true;
             continue;
           }
+          if (C == '!') { // the tool's host command
+            I = CommandLineEnd(T, N, I);
+            passOver = true;
+            break;
+          }
         }
         if (!wrapped && TokenStart >= 1) {
           const char Before = T[TokenStart - 1];
@@ -413,13 +510,38 @@ void TParser::ParseExpression(TExpression &AExpression) {
       const size_t TokenLength = static_cast<size_t>(I - TokenStart);
       const TKeyword Word = Classify(T + TokenStart, TokenLength);
       if (first) {
-        if (Word == kwConnect) {
+        const TToolKind Tool = Word == kwNone ? ToolKind(T + TokenStart, TokenLength) : tkNone;
+        if (Word == kwConnect || Tool == tkConnect) {
           lineMode = true;
+          AExpression.Command = TToolCommand::Connect;
           continue;
         }
         if (Word == kwRemark || Word == kwRem || Word == kwSet) {
           skipLine = true;
           continue;
+        }
+        if (Tool != tkNone) {
+          const std::int64_t Args = I;
+          I = CommandLineEnd(T, N, I);
+          switch (Tool) {
+          case tkExecute:
+            AExpression.Command = TToolCommand::Execute;
+            break;
+          case tkStart:
+            AExpression.Command = TToolCommand::Start;
+            break;
+          case tkExit:
+            AExpression.Command = TToolCommand::Exit;
+            break;
+          case tkWhenever:
+            AExpression.Command = WheneverCommand(T, I, Args);
+            break;
+          default:
+            break;
+          }
+          commandLine = AExpression.Command != TToolCommand::None;
+          passOver = !commandLine;
+          break;
         }
       }
       if (wrapped)
@@ -460,6 +582,7 @@ void TParser::ParseExpression(TExpression &AExpression) {
         if (AExpression.Name.empty()) {
           wantName = true;
           AExpression.UnitType = Word == kwProcedure ? "PROCEDURE" : "FUNCTION";
+          AExpression.UnitStart = static_cast<std::int32_t>(TokenStart) + 1;
         }
         continue;
       }
@@ -468,13 +591,21 @@ void TParser::ParseExpression(TExpression &AExpression) {
         headerPending = false;
         inBlock = true;
         ++depth;
-        if (Word != kwTrigger)
+        if (AExpression.Name.empty() && (Word == kwPackage || Word == kwTrigger)) {
           AExpression.StoredUnit = true;
-        if (Word == kwPackage && AExpression.Name.empty()) {
           wantName = true;
-          AExpression.UnitType = "PACKAGE";
+          AExpression.UnitType = Word == kwPackage ? "PACKAGE" : "TRIGGER";
+          AExpression.UnitStart = static_cast<std::int32_t>(TokenStart) + 1;
+          triggerBody = Word == kwTrigger;
+        } else if (Word != kwTrigger) {
+          AExpression.StoredUnit = true;
         }
         continue;
+      }
+      if (triggerBody && (Word == kwDeclare || Word == kwBegin)) {
+        // The server counts a trigger's error lines from its PL/SQL block, not its header.
+        AExpression.UnitStart = static_cast<std::int32_t>(TokenStart) + 1;
+        triggerBody = false;
       }
       if (createSeen && Word != kwOr && Word != kwReplace)
         createSeen = false;
@@ -493,10 +624,21 @@ void TParser::ParseExpression(TExpression &AExpression) {
     }
 
     // A ";" where an expression should start is an empty statement: step over it rather than
-    // report the end of the script, which would leave the rest of it uncompiled.
-    if (I == From && I < N && T[I] == ';') {
+    // report the end of the script, which would leave the rest of it uncompiled. A tool command
+    // that means nothing here is passed over with its line the same way.
+    if ((I == From && I < N && T[I] == ';') || passOver) {
       FPos = static_cast<std::int32_t>(I) + 2;
       continue;
+    }
+    if (commandLine) {
+      std::int64_t End = I;
+      while (End > From && IsBlank(T[End - 1]))
+        --End;
+      AExpression.Length = static_cast<std::int32_t>(End - From);
+      FPos = static_cast<std::int32_t>(I) + 1;
+      if (FPos < FLength)
+        ++FPos;
+      return;
     }
 
     FPos = static_cast<std::int32_t>(I) + 1;
@@ -587,8 +729,10 @@ void TScript::EnsureEditForm() {
 }
 
 void TScript::AddError(const std::string &AMessage, std::int32_t APosition) {
-  EnsureEditForm();
   TScriptWindows *Windows = ScriptWindows();
+  if (Windows && Windows->ReportError(*this, AMessage, APosition))
+    return;
+  EnsureEditForm();
   if (!FEditForm || !Windows)
     return; // no editor windows in this program: nowhere to show it
   std::string Line = AMessage;

@@ -22,6 +22,18 @@ inline constexpr const char *SOpenScriptFailed = "TSY-00003: could not open scri
 inline constexpr const char *SReadScriptFailed = "TSY-00004: script file read error";
 inline constexpr const char *SScriptsNestedTooDeep = "TSY-00005: script files nested too deep";
 
+// A command line of Oracle's command-line tool that means something to a compile run; the
+// tool's other commands (PROMPT, SPOOL, COLUMN, ...) are passed over by the parser.
+enum class TToolCommand : unsigned char {
+  None,
+  Connect,               // CONNECT or CONN: user/password@server
+  Execute,               // EXEC[UTE] call: runs as the block BEGIN call; END;
+  Start,                 // STA[RT] file: includes the file like "@"
+  WheneverErrorExit,     // WHENEVER SQLERROR EXIT: the next failed statement ends the run
+  WheneverErrorContinue, // WHENEVER SQLERROR CONTINUE: failures no longer end it
+  Exit                   // EXIT or QUIT: the run ends here
+};
+
 // One piece of a script sent to the database in one call, or one line command. It holds only
 // its place in the script's text, never a copy of it.
 struct TExpression {
@@ -35,6 +47,10 @@ struct TExpression {
   TScript *Script = nullptr; // not owned
   std::int32_t Start = 0;    // 1-based index of the first character in Script's text
   std::int32_t Length = 0;   // 0: the script has no further expression
+  // Where the server's line 1 of a stored unit's errors starts: the unit keyword (PROCEDURE,
+  // PACKAGE, ...), or a trigger's body (DECLARE or BEGIN); 0 when the expression has none.
+  std::int32_t UnitStart = 0;
+  TToolCommand Command = TToolCommand::None;
 };
 
 // The expression's characters, clipped to its script's text.

@@ -133,8 +133,21 @@ bool TThreadParser::OpenInclude(int AIndex) {
     Fail(SScriptsNestedTooDeep);
     return false;
   }
-  const std::string Name = IncludeFileName(ExpressionText(*FCurrent), FScripts->Item(0)->FileName(),
-                                           FCurrent->Script->FileName());
+  std::string Line(ExpressionText(*FCurrent));
+  if (FCurrent->Command == TToolCommand::Start) {
+    // "START file [arguments]" runs the file as "@file" does; the arguments are not used.
+    size_t From = 0;
+    while (From < Line.size() && static_cast<unsigned char>(Line[From]) > 32)
+      ++From;
+    while (From < Line.size() && static_cast<unsigned char>(Line[From]) <= 32)
+      ++From;
+    size_t To = From;
+    while (To < Line.size() && static_cast<unsigned char>(Line[To]) > 32)
+      ++To;
+    Line = "@" + Line.substr(From, To - From);
+  }
+  const std::string Name =
+      IncludeFileName(Line, FScripts->Item(0)->FileName(), FCurrent->Script->FileName());
   TScript *Included = FScripts->Add();
   Included->SetFileName(Name);
 
@@ -191,7 +204,8 @@ void TThreadParser::Execute() {
       FCurrent->Start = 1; // a script whose text was never set is empty
 
     const std::string_view Text = ExpressionText(*FCurrent);
-    if (FCurrent->Length != 0 && !Text.empty() && Text.front() == '@') {
+    if (FCurrent->Length != 0 &&
+        ((!Text.empty() && Text.front() == '@') || FCurrent->Command == TToolCommand::Start)) {
       if (FSkipIncludes)
         continue;
       // A finished included script must be released by the consumer before the next one is

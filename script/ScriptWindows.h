@@ -7,6 +7,7 @@
 // The script editor window; defined by the windows layer. Script processing only holds
 // pointers to it and reaches it through TScriptWindows.
 class TEditForm;
+class TScript;
 
 // Implemented once by the editor windows and installed with SetScriptWindows. Every member runs
 // on the GUI thread only; workers reach it through Synchronize.
@@ -31,6 +32,16 @@ public:
   // Appends one error line with its position (1-based in the text, 0 = none), selects it and
   // runs the error list's click action, which moves the caret to the error.
   virtual void AppendError(TEditForm *AForm, const std::string &AText, int APosition) = 0;
+
+  // A program without editor windows (the command-line compile) takes a script's error here
+  // instead of in a window's list; true when it did. The position is 1-based in the script's
+  // text, 0 when the error has no place.
+  virtual bool ReportError(const TScript &AScript, const std::string &AText, int APosition) {
+    (void)AScript;
+    (void)AText;
+    (void)APosition;
+    return false;
+  }
 };
 
 // The installed implementation; null while no editor window exists in this program.

@@ -7,7 +7,6 @@
 #include "classes/Application.h"
 #include "classes/Streams.h"
 #include "classes/WindowPlacement.h"
-#include "db/OciApiStoredProc.h"
 
 #include <QFile>
 #include <QFileDialog>
@@ -22,42 +21,6 @@ namespace {
 
 TDBMSOutputForm *RegisteredForm = nullptr;
 
-// DBMS_OUTPUT through the window's stored-procedure component on the main connection.
-class TStoredProcOutputServer : public TDBMSOutputServer {
-public:
-  explicit TStoredProcOutputServer(TDBMSOutputForm &AForm) {
-    FStoredProc = new TOracleStoredProc(&AForm);
-    FStoredProc->SetName("StoredProc");
-    FStoredProc->SetDatabaseName("Database");
-  }
-
-  void Enable(int ABufferSize) override {
-    FStoredProc->SetProcedureName("DBMS_OUTPUT.ENABLE");
-    Argument(0).SetAsInteger(ABufferSize);
-    FStoredProc->Execute();
-    FStoredProc->SetProcedureName("DBMS_OUTPUT.GET_LINE");
-  }
-
-  bool GetLine(std::string &ALine) override {
-    FStoredProc->Execute();
-    if (Argument(1).AsString() == "1")
-      return false; // no more lines
-    ALine = Argument(0).AsString();
-    return true;
-  }
-
-private:
-  // An argument of the described procedure; a server describing it otherwise gets a clear error.
-  TParam &Argument(int AIndex) {
-    TParams &Params = FStoredProc->Params();
-    if (AIndex >= Params.Count())
-      throw Exception(FStoredProc->ProcedureName() + " has fewer arguments than expected");
-    return *Params.Items(AIndex);
-  }
-
-  TOracleStoredProc *FStoredProc;
-};
-
 QPushButton *NewButton(QWidget *AParent, const char *AName, const char *ACaption, int ALeft) {
   auto *Button = new QPushButton(QString::fromLatin1(ACaption), AParent);
   Button->setObjectName(AName);
@@ -69,7 +32,7 @@ QPushButton *NewButton(QWidget *AParent, const char *AName, const char *ACaption
 
 TDBMSOutputForm::TServerFactory TDBMSOutputForm::ServerFactory =
     [](TDBMSOutputForm &AForm) -> std::unique_ptr<TDBMSOutputServer> {
-  return std::make_unique<TStoredProcOutputServer>(AForm);
+  return std::make_unique<TStoredProcOutputServer>(&AForm);
 };
 
 void SaveLinesToFile(const std::string &AFileName, const std::vector<std::string> &ALines) {
@@ -161,8 +124,7 @@ TDBMSOutputForm::~TDBMSOutputForm() {
     MainForm->UpdateClientEdge();
 }
 
-TDBMSOutputForm *TDBMSOutputForm::Create(TMainForm &AMainForm,
-                                         const TWindowPlacement *APlacement) {
+TDBMSOutputForm *TDBMSOutputForm::Create(TMainForm &AMainForm, const TWindowPlacement *APlacement) {
   if (TDBMSOutputForm *Existing = RegisteredForm) {
     if (auto *Window = qobject_cast<QMdiSubWindow *>(Existing->parentWidget())) {
       if (Window->isMinimized())

@@ -4,6 +4,7 @@
 
 #include "classes/Forms.h"
 #include "classes/WindowPlacement.h"
+#include "db/DbmsOutput.h"
 
 #include <functional>
 #include <memory>
@@ -13,17 +14,6 @@
 class QListWidget;
 class QPushButton;
 class TMainForm;
-
-// The server's DBMS_OUTPUT package as the window calls it. The window's own server calls the
-// package through a stored-procedure component on the main connection; tests give it others.
-class TDBMSOutputServer {
-public:
-  virtual ~TDBMSOutputServer() = default;
-  // DBMS_OUTPUT.ENABLE with the buffer size in bytes, then ready for GetLine.
-  virtual void Enable(int ABufferSize) = 0;
-  // DBMS_OUTPUT.GET_LINE: the next pending line, or false when none is pending (status 1).
-  virtual bool GetLine(std::string &ALine) = 0;
-};
 
 class TDBMSOutputForm : public TForm {
 public:

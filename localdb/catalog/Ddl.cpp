@@ -476,7 +476,7 @@ void createIndexStmt(Context &ctx, CreateIndexStmt &s) {
     tname.insert(tname.begin(), owner);
   std::string ttype = objectType(db, tname[0], tname[1]);
   if (ttype != "TABLE")
-    fail(942, s.pos);
+    fail(942, s.namePos);
   // An index on another schema's table constrains its owner: it takes the INDEX privilege.
   ctx.binder.checkPrivilege(tname[0], tname[1], "INDEX", {}, s.pos);
   if (exists(db, "SELECT 1 FROM ora_indexes WHERE owner = ?1 AND index_name = ?2", {owner, name}))
@@ -724,8 +724,8 @@ void dropStmt(Context &ctx, DropStmt &s) {
   std::string type = objectType(db, owner, name);
   if (type != s.objectType) {
     if (s.objectType == "SEQUENCE")
-      fail(2289, s.pos);
-    fail(942, s.pos);
+      fail(2289, s.namePos);
+    fail(942, s.namePos);
   }
   checkSchema(ctx.binder, owner, s.pos);
   if (type == "TABLE")
@@ -757,7 +757,7 @@ void alterTableStmt(Context &ctx, AlterTableStmt &s) {
   sqlite3 *db = ctx.db;
   std::string owner = ctx.binder.ownerOf(s.name), name = s.name.back();
   if (objectType(db, owner, name) != "TABLE")
-    fail(942, s.pos);
+    fail(942, s.namePos);
   checkSchema(ctx.binder, owner, s.pos);
   std::vector<ColumnInfo> cols = loadColumns(db, owner, name);
   std::vector<ConstraintClause> constraints;
@@ -921,7 +921,7 @@ void commentStmt(Context &ctx, CommentStmt &s) {
   std::string owner = ctx.binder.ownerOf(t), name = t.back();
   std::string type = objectType(db, owner, name);
   if (type != "TABLE" && type != "VIEW")
-    fail(942, s.pos);
+    fail(942, s.namePos);
   checkSchema(ctx.binder, owner, s.pos);
   std::string col = s.onColumn ? s.name.back() : "";
   if (s.onColumn) {
@@ -942,7 +942,7 @@ void renameStmt(Context &ctx, RenameStmt &s) {
   std::string owner = ctx.binder.user();
   std::string type = objectType(db, owner, s.from);
   if (type.empty())
-    fail(942, s.pos);
+    fail(942, s.namePos);
   if (nameUsed(db, owner, s.to))
     fail(955, s.pos);
   std::string o = q(owner), from = q(s.from), to = q(s.to);
@@ -981,7 +981,7 @@ void truncateStmt(Context &ctx, TruncateStmt &s) {
   sqlite3 *db = ctx.db;
   std::string owner = ctx.binder.ownerOf(s.name), name = s.name.back();
   if (objectType(db, owner, name) != "TABLE")
-    fail(942, s.pos);
+    fail(942, s.namePos);
   checkSchema(ctx.binder, owner, s.pos);
   for (const std::string &k : column(db,
                                      "SELECT constraint_name FROM ora_constraints WHERE owner = "

@@ -189,7 +189,8 @@ bool scalarType(const TypeSpec &s, Type &t) {
 class UnitBinder {
 public:
   UnitBinder(Unit &u, const std::string &text, BindContext &ctx, std::vector<CompileError> &errors)
-      : FUnit(u), FText(text), FCtx(ctx), FErrors(errors), FLines(text) {}
+      : FUnit(u), FText(text), FCtx(ctx), FErrors(errors), FLines(text),
+        FLineBase(u.kind == UnitKind::Trigger ? FLines.line(u.trigger.bodyStart) - 1 : 0) {}
 
   void bind();
 
@@ -199,6 +200,8 @@ private:
   BindContext &FCtx;
   std::vector<CompileError> &FErrors;
   LineMap FLines;
+  // Lines before a trigger's PL/SQL block: its ORA-06512 lines count from the block, as Oracle's.
+  int FLineBase;
   std::vector<FrameAlloc> FFrames;
   const Subprogram *FCurrentSub = nullptr;
   int FHandlerDepth = 0;
@@ -1628,7 +1631,7 @@ private:
 
   void bindStatements(std::vector<StmtPtr> &list, Scope *scope) {
     for (StmtPtr &s : list) {
-      s->line = FLines.line(s->pos);
+      s->line = FLines.line(s->pos) - FLineBase;
       try {
         bindStatement(*s, scope);
       } catch (const BindAbort &) {

@@ -336,11 +336,15 @@ std::shared_ptr<const CompiledUnit> compileText(Session &s, const std::string &o
 std::vector<PlacedError> place(const CompiledUnit &cu) {
   std::vector<PlacedError> out;
   LineMap lines(cu.text);
+  // As in Oracle, a trigger's lines count from its PL/SQL block (DECLARE or BEGIN), not from
+  // the header kept before it; an error in the header has no line of the block.
+  const int body = cu.unit && cu.unit->kind == UnitKind::Trigger ? cu.unit->trigger.bodyStart : 0;
+  const int bodyLine = lines.line(body), bodyColumn = lines.column(body);
   for (const CompileError &e : cu.errors) {
     PlacedError p;
-    if (!e.unitLevel) {
-      p.line = lines.line(e.pos);
-      p.position = lines.column(e.pos);
+    if (!e.unitLevel && e.pos >= body) {
+      p.line = lines.line(e.pos) - bodyLine + 1;
+      p.position = lines.column(e.pos) - (p.line == 1 ? bodyColumn - 1 : 0);
     }
     p.text = e.text;
     out.push_back(std::move(p));
@@ -415,6 +419,26 @@ UnitKind kindOfWord(const std::vector<Token> &t, size_t &i) {
 
 // Reads the leading words: CREATE [OR REPLACE] kind [owner.]name, DROP kind name,
 // ALTER kind name COMPILE ...
+// The first tokens of a text, read one at a time: a unit's header never needs more, however
+// long the comments and strings between its words, and a lexical error after them (or inside
+// the unit) is the unit compiler's to report with its line. Three End tokens follow for look-ahead.
+std::vector<Token> headTokens(const std::string &text, size_t count) {
+  Lexer lexer(text, true);
+  std::vector<Token> t;
+  try {
+    while (t.size() < count) {
+      Token k = lexer.next();
+      if (k.kind == Tok::End)
+        break;
+      t.push_back(std::move(k));
+    }
+  } catch (const OraError &) {
+    // the header ends where the text stops being readable
+  }
+  t.resize(t.size() + 3);
+  return t;
+}
+
 bool readHeader(const std::vector<Token> &t, PlsqlText what, UnitHeader &h) {
   size_t i = 1;
   if (what == PlsqlText::Create && t[i].is("OR") && t[i + 1].is("REPLACE")) {
@@ -1655,25 +1679,9 @@ PlsqlText plsqlTextKind(const std::string &text) {
         word != "ALTER")
       return PlsqlText::None;
   }
-  // Only the first few words matter; a lexical error later in the text is the parser's.
-  size_t limit = std::min<size_t>(text.size(), 400);
-  std::vector<Token> t;
-  std::string head = text.substr(0, limit);
-  for (int tries = 0; tries < 2; ++tries) {
-    try {
-      t = tokenize(head, true);
-      break;
-    } catch (const OraError &e) {
-      if (e.offset <= 0)
-        return PlsqlText::None;
-      head = head.substr(0, static_cast<size_t>(e.offset));
-    }
-  }
-  if (t.empty())
+  std::vector<Token> t = headTokens(text, 8);
+  if (t[0].kind == Tok::End)
     return PlsqlText::None;
-  t.push_back(Token()); // room to look ahead
-  t.push_back(Token());
-  t.push_back(Token());
   if (t[0].is("BEGIN") || t[0].is("DECLARE") || t[0].is("<<"))
     return PlsqlText::Block;
   size_t i = 1;
@@ -1695,9 +1703,9 @@ int runPlsql(Session &s, const std::string &text, const HostBindLookup &binds, b
   PlsqlText what = plsqlTextKind(text);
   if (what == PlsqlText::Block)
     return runBlock(s, text, binds, compileOnly);
-  std::vector<Token> t = tokenize(text.substr(0, std::min<size_t>(text.size(), 400)), true);
-  while (t.size() < 12)
-    t.push_back(Token());
+  // A header is a few words; ALTER ... COMPILE may add options, and anything past them is an
+  // error the header reader reports.
+  std::vector<Token> t = headTokens(text, what == PlsqlText::AlterCompile ? 64 : 12);
   UnitHeader h;
   if (!readHeader(t, what, h))
     throw oraError(900, 0);

@@ -183,6 +183,7 @@ enum class StmtKind {
 struct Statement {
   StmtKind kind;
   int pos = 0;
+  int namePos = 0; // offset of the object a DDL statement names, where errors about it point
   explicit Statement(StmtKind k) : kind(k) {}
   virtual ~Statement() = default;
 };

@@ -720,6 +720,7 @@ std::unique_ptr<Statement> Parser::statement() {
     auto st = std::make_unique<CommentStmt>();
     if (accept("COLUMN")) {
       st->onColumn = true;
+      st->namePos = cur().pos;
       st->name.push_back(name(904));
       while (accept("."))
         st->name.push_back(name(904));
@@ -727,6 +728,7 @@ std::unique_ptr<Statement> Parser::statement() {
         error(904);
     } else {
       expect("TABLE", 905);
+      st->namePos = cur().pos;
       st->name = qualifiedName();
     }
     expect("IS", 905);
@@ -738,6 +740,7 @@ std::unique_ptr<Statement> Parser::statement() {
   } else if (t.text == "RENAME") {
     ++FPos;
     auto st = std::make_unique<RenameStmt>();
+    st->namePos = cur().pos;
     st->from = name(903);
     expect("TO", 905);
     st->to = name(903);
@@ -746,6 +749,7 @@ std::unique_ptr<Statement> Parser::statement() {
     ++FPos;
     expect("TABLE", 905);
     auto st = std::make_unique<TruncateStmt>();
+    st->namePos = cur().pos;
     st->name = qualifiedName();
     while (isKw("DROP") || isKw("REUSE") || isKw("STORAGE"))
       ++FPos;
@@ -1230,6 +1234,7 @@ std::unique_ptr<Statement> Parser::createIndex(int pos, bool unique) {
   s->unique = unique;
   s->name = qualifiedName(931);
   expect("ON", 969);
+  s->namePos = cur().pos;
   s->table = qualifiedName();
   expect("(", 906);
   do {
@@ -1405,6 +1410,7 @@ std::unique_ptr<Statement> Parser::drop() {
     error(950);
   s->objectType = cur().text;
   ++FPos;
+  s->namePos = cur().pos;
   s->name = qualifiedName(931);
   if (s->objectType == "TABLE" && isKw("CASCADE")) {
     ++FPos;
@@ -1417,6 +1423,7 @@ std::unique_ptr<Statement> Parser::drop() {
 std::unique_ptr<Statement> Parser::alterTable(int pos) {
   auto s = std::make_unique<AlterTableStmt>();
   s->pos = pos;
+  s->namePos = cur().pos;
   s->name = qualifiedName();
   auto keySpec = [&](AlterTableStmt &st) {
     if (accept("CONSTRAINT")) {

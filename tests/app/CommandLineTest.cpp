@@ -27,6 +27,15 @@ TEST(CommandLine, FilesOptionsAndTheEndOfOptions) {
   EXPECT_EQ(Line.Error, "unknown option --bogus");
   EXPECT_EQ(Line.Files, std::vector<std::string>{"a.sql"});
 
+  Line = ParseCommandLine(std::vector<std::string>{"--compile", "--connect", "u/p@h", "a.sql"});
+  EXPECT_TRUE(Line.Compile);
+  EXPECT_EQ(Line.Connect, "u/p@h");
+  EXPECT_EQ(Line.Files, std::vector<std::string>{"a.sql"});
+  EXPECT_EQ(ParseCommandLine(std::vector<std::string>{"--compile", "--connect=u/p"}).Connect,
+            "u/p");
+  EXPECT_FALSE(ParseCommandLine(std::vector<std::string>{"--compile", "--connect"}).Error.empty());
+  EXPECT_FALSE(ParseCommandLine(std::vector<std::string>{"--connect", "u/p", "a"}).Error.empty());
+
   EXPECT_NE(UsageText().find("--version"), std::string::npos);
   EXPECT_EQ(VersionText().rfind("Tessaly ", 0), 0u);
 }

@@ -167,6 +167,35 @@ TEST_F(PlsqlUnits, StoredWithSourceStatusAndErrors) {
   EXPECT_TRUE(column("SELECT name FROM ora_source").empty());
 }
 
+// Real units open with licence comments; the header's words are found however far they reach,
+// and what spans any fixed distance into the text is the unit's, not the header's.
+TEST_F(PlsqlUnits, HeadersAreReadFromTokensWhateverComesBetween) {
+  const std::string Filler(420, '*');
+  EXPECT_EQ(run("create or replace\n/* " + Filler + " */\nprocedure p2 is\nbegin\n  null;\nend;"),
+            0);
+  EXPECT_EQ(status("P2", "PROCEDURE"), "VALID");
+  EXPECT_EQ(run("create procedure p3 is\n  s varchar2(500) := '" + Filler +
+                "';\n  n number := 1;\nbegin\n  n := n + 1;\nend;"),
+            0);
+  EXPECT_EQ(status("P3", "PROCEDURE"), "VALID");
+  const std::string Pad(368, ' '); // ":=" across the 400th character
+  EXPECT_EQ(run("create procedure p4 is" + Pad + "n number :=\n1; begin null; end;"), 0);
+  EXPECT_EQ(status("P4", "PROCEDURE"), "VALID");
+  // A lexical error inside the unit is the unit's compile error, at its line.
+  EXPECT_EQ(run("create procedure p5 is\nbegin\n  null; /* open"), 0x20);
+  EXPECT_EQ(status("P5", "PROCEDURE"), "INVALID");
+}
+
+// A trigger's lines count from its PL/SQL block, as Oracle counts them.
+TEST_F(PlsqlUnits, TriggerErrorLinesCountFromTheBlock) {
+  EXPECT_EQ(run("create trigger t1\nbefore insert on dept\nfor each row\ndeclare\n  n number;\n"
+                "begin\n  n := zz;\nend;"),
+            0x20);
+  EXPECT_EQ(errors("T1"),
+            (std::vector<std::string>{"4/8 PLS-00201: identifier 'ZZ' must be declared",
+                                      "4/3 PL/SQL: Statement ignored"}));
+}
+
 TEST_F(PlsqlUnits, PackageBodiesNeedTheirSpecification) {
   EXPECT_EQ(run("create or replace package body nospec is\nend;"), 0x20);
   EXPECT_EQ(errors("NOSPEC"),

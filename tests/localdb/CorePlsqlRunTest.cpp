@@ -253,7 +253,7 @@ end;)"),
   run("update emp set sal = sal + 1 where empno = 7839");
   // A failing trigger fails the statement and undoes its effect.
   EXPECT_EQ(error("update emp set sal = sal - 1 where deptno = 10"),
-            "ORA-20100: no pay cuts\nORA-06512: at \"SCOTT.EMP_BIU\", line 8\nORA-04088: error "
+            "ORA-20100: no pay cuts\nORA-06512: at \"SCOTT.EMP_BIU\", line 7\nORA-04088: error "
             "during execution of trigger 'SCOTT.EMP_BIU'");
   run("update emp set comm = 1 where empno = 7839"); // not a column of UPDATE OF
   run("create or replace trigger dept_ad after delete on dept for each row when (old.deptno > 30)"
@@ -314,7 +314,7 @@ begin
   raise_application_error(-20001, 'no new departments');
 end;)");
   EXPECT_EQ(error("insert into dept values (60, 'A', 'B')"),
-            "ORA-20001: no new departments\nORA-06512: at \"SCOTT.DEPT_AI\", line 4\nORA-04088: "
+            "ORA-20001: no new departments\nORA-06512: at \"SCOTT.DEPT_AI\", line 3\nORA-04088: "
             "error during execution of trigger 'SCOTT.DEPT_AI'");
   EXPECT_EQ(column("SELECT count(*) FROM \"SCOTT.DEPT\" WHERE deptno = 60"),
             std::vector<std::string>{"0"});
@@ -398,7 +398,7 @@ begin
 end;)");
   EXPECT_EQ(error("insert into dept values (80, 'A', 'B')"),
             "ORA-04092: cannot COMMIT in a trigger\nORA-06512: at \"SCOTT.KEEP\", line 4\n"
-            "ORA-06512: at \"SCOTT.DEPT_AI\", line 3\n"
+            "ORA-06512: at \"SCOTT.DEPT_AI\", line 2\n"
             "ORA-04088: error during execution of trigger 'SCOTT.DEPT_AI'");
   run("drop trigger dept_ai");
   run(R"(create trigger dept_bs before delete on dept
@@ -406,7 +406,7 @@ begin
   rollback;
 end;)");
   EXPECT_EQ(error("delete from dept where deptno = 80"),
-            "ORA-04092: cannot ROLLBACK in a trigger\nORA-06512: at \"SCOTT.DEPT_BS\", line 3\n"
+            "ORA-04092: cannot ROLLBACK in a trigger\nORA-06512: at \"SCOTT.DEPT_BS\", line 2\n"
             "ORA-04088: error during execution of trigger 'SCOTT.DEPT_BS'");
   run("drop trigger dept_bs");
   EXPECT_EQ(column("SELECT count(*) FROM \"SCOTT.DEPT\" WHERE deptno = 80"),
@@ -511,7 +511,7 @@ begin
   raise_application_error(-20001, 'no bad names');
 end;)");
   EXPECT_EQ(error("update t set name = decode(id, 4, 'BAD', 'ok'), n = -n"),
-            "ORA-20001: no bad names\nORA-06512: at \"SCOTT.T_BU2\", line 3\nORA-04088: error "
+            "ORA-20001: no bad names\nORA-06512: at \"SCOTT.T_BU2\", line 2\nORA-04088: error "
             "during execution of trigger 'SCOTT.T_BU2'");
   EXPECT_EQ(column("SELECT id || '=' || name || n FROM \"SCOTT.T\" ORDER BY id"),
             (std::vector<std::string>{"1=a7", "2=CLARK2", "3=KING2", "4=MILLER2", "50=e2"}));

@@ -316,6 +316,12 @@ TEST_F(Sql, Errors_OracleNumbersAtTheRightOffset) {
       {"select upper(1, 2) from dual", 909, 7},
       {"select * from emp@remote", 3001, 17},
       {"begin nul; end;", 6550, 6}, // PL/SQL: the first compile error's offset
+      // DDL about a missing table points at its name.
+      {"create index ix on nosuch (a)", 942, 19},
+      {"alter table nosuch add (a number)", 942, 12},
+      {"comment on table nosuch is 'x'", 942, 17},
+      {"drop table nosuch", 942, 11},
+      {"truncate table nosuch", 942, 15},
   };
   for (const Case &c : cases) {
     for (int deferred = 0; deferred <= 1; ++deferred) {

@@ -201,7 +201,8 @@ TEST_F(CompileRunTest, StatementsRunInOrderAndFailuresPointAtTheirPlace) {
   EXPECT_EQ(Display.ElapsedTime, "00:00:00");
   EXPECT_GE(Display.Progress.back(), 95); // the last statement ends before its ";"
   EXPECT_TRUE(std::is_sorted(Display.Progress.begin(), Display.Progress.end()));
-  EXPECT_EQ(Display.Repaints, 6);
+  EXPECT_GE(Display.Repaints, 1); // the first statement, then at most ~30 a second
+  EXPECT_LE(Display.Repaints, 6);
   EXPECT_TRUE(Display.Done);
   EXPECT_EQ(Drains, 0);
   // The error list opened once, to the bottom third of the window.
@@ -406,8 +407,7 @@ TEST_F(CompileRunTest, ErrorsInAnIncludedScriptOpenItsWindow) {
   ASSERT_EQ(Included->Errors.size(), 1u);
   // The position counts the editor's CR LF line breaks, as the new window shows the file.
   EXPECT_EQ(Included->Errors[0].second, 21 + 1 + 14);
-  EXPECT_EQ(Display.ExpCount, "4 of 4");
-  EXPECT_EQ(Display.FileNameChanges, 3);
+  EXPECT_GE(Display.FileNameChanges, 1); // throttled: the dialog may skip the include's name
   EXPECT_EQ(Display.FileName, Folder + "main.sql");
 }
 
@@ -481,6 +481,50 @@ TEST_F(CompileRunTest, DropProcedureIsIgnorableAndDropFunctionIsNot) {
   EXPECT_EQ(Errors()[0].substr(0, 10), "ORA-04043:");
 }
 
+// Scripts written for Oracle's command-line tool: its lines never reach the server or join a
+// statement, so a procedure after SHOW ERRORS is stored, not run statement by statement.
+TEST_F(CompileRunTest, ToolCommandsSteerTheRunAndNeverRunABodysStatements) {
+  const std::string Text = Lines(
+      {"PROMPT Creating the history table ...", "CREATE TABLE h AS SELECT * FROM emp WHERE 1=0;",
+       "SHOW ERRORS", "CREATE OR REPLACE PROCEDURE purge IS", "BEGIN",
+       "  DELETE FROM emp WHERE deptno = 30;", "  COMMIT;", "END;", "/", "SHOW ERRORS",
+       "EXEC nosuch(1, -", "  2)", "EXECUTE purge", "WHENEVER SQLERROR EXIT FAILURE",
+       "SELECT * FROM nosuch2;", "CREATE TABLE never (a NUMBER);"});
+  Compile(Text);
+  EXPECT_EQ(One("SELECT status FROM user_objects WHERE object_name = 'PURGE'"), "VALID");
+  EXPECT_EQ(One("SELECT COUNT(*) FROM emp"), "8"); // EXECUTE purge ran it once
+  ASSERT_EQ(Errors().size(), 2u) << ::testing::PrintToString(Errors());
+  EXPECT_EQ(Errors()[0].substr(0, 10), "ORA-06550:");
+  EXPECT_EQ(ErrorPositions()[0], PositionOf(Text, "nosuch("));
+  EXPECT_EQ(ErrorPositions()[1], PositionOf(Text, "nosuch2"));
+  // WHENEVER SQLERROR EXIT ended the run at the failed query.
+  EXPECT_EQ(One("SELECT COUNT(*) FROM user_tables WHERE table_name = 'NEVER'"), "0");
+
+  Compile(Lines({"QUIT", "CREATE TABLE never (a NUMBER);"}));
+  EXPECT_EQ(One("SELECT COUNT(*) FROM user_tables WHERE table_name = 'NEVER'"), "0");
+  std::ofstream(Folder + "started.sql", std::ios::binary) << "CREATE TABLE started (a NUMBER);\n";
+  Compile(Lines({"START started", "WHENEVER SQLERROR CONTINUE", "EXIT"}));
+  EXPECT_EQ(One("SELECT COUNT(*) FROM user_tables WHERE table_name = 'STARTED'"), "1");
+}
+
+// The server counts a unit's lines from its keyword (a trigger's from its block), wherever
+// CREATE stands; errors without a line have no place in the text.
+TEST_F(CompileRunTest, UnitErrorsLandOnTheirWordWhereverTheUnitBegins) {
+  const std::string Text =
+      Lines({"CREATE OR REPLACE", "PROCEDURE p1 IS", "BEGIN", "  x1 := 1;", "END;", "/",
+             "create or replace procedure p2 is begin y2 := 1; end;", "/",
+             "CREATE OR REPLACE TRIGGER t1", "BEFORE INSERT ON dept FOR EACH ROW", "DECLARE",
+             "  n NUMBER;", "BEGIN", "  n := z3;", "END;", "/"});
+  Compile(Text);
+  ASSERT_GE(Errors().size(), 3u) << ::testing::PrintToString(Errors());
+  const std::vector<int> Positions = ErrorPositions();
+  for (const char *Word : {"x1 :=", "y2 :=", "z3;"})
+    EXPECT_NE(std::find(Positions.begin(), Positions.end(), PositionOf(Text, Word)),
+              Positions.end())
+        << Word << " " << ::testing::PrintToString(Errors());
+  EXPECT_EQ(Display.ErrorCount, std::to_string(Errors().size()));
+}
+
 // ---- The pieces ------------------------------------------------------------------------------
 
 TEST(CompilePieces, ConnectLinesSplitIntoUserPasswordServer) {
@@ -521,6 +565,17 @@ TEST(CompilePieces, MessagePositionsAndOffsetsStayInsideTheText) {
   EXPECT_EQ(ErrorPosition(Text, Start, "", 65535), Last);
   EXPECT_EQ(ErrorPosition(Text, Start, "ORA-06550: line -5, column -7:", 0), 1);
   EXPECT_EQ(ErrorPosition("", 1, "ORA-06550: line 1, column 1:", 3), 0);
+
+  // "EXEC p(x)" ran as "BEGIN p(x); END;": six characters of wrapper for five of command.
+  std::int32_t Shift = 0;
+  EXPECT_EQ(ExecuteBlock("EXEC p(x)", Shift), "BEGIN p(x); END;");
+  EXPECT_EQ(Shift, 1);
+  EXPECT_EQ(ExecuteBlock("execute  p(1, -\r\n 2);", Shift), "BEGIN p(1,  \r\n 2); END;");
+  EXPECT_EQ(Shift, -3);
+  const std::string Exec = "xx\r\nEXEC p(x)\r\n";
+  EXPECT_EQ(ErrorPosition(Exec, 5, "ORA-06550: line 1, column 9:", 0, 1), PositionOf(Exec, "x)"));
+  EXPECT_EQ(ErrorPosition(Exec, 5, "", 8, 1), PositionOf(Exec, "x)"));
+  EXPECT_EQ(ErrorPosition(Exec, 5, "ORA-06550: line 1, column 1:", 0, 1), 5);
 }
 
 TEST(CompilePieces, DropCodesAndElapsedTime) {

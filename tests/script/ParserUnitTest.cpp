@@ -132,7 +132,7 @@ TEST_F(ParserTest, WorkedExample_LineCommandsEndAtTheirLine) {
   EXPECT_EQ(Texts("connect a/b@c; select 1 from dual;"),
             (Strings{"connect a/b@c", "select 1 from dual"}));
   EXPECT_EQ(Texts("grant connect to x;\r\nCONN a/b\r\nselect 1 from dual;"),
-            (Strings{"grant connect to x", "CONN a/b\r\nselect 1 from dual"}));
+            (Strings{"grant connect to x", "CONN a/b\r", "select 1 from dual"}));
 }
 
 TEST_F(ParserTest, WorkedExample_CreateTableIsPlainStatement) {
@@ -192,7 +192,7 @@ TEST_F(ParserTest, SkipCommandsDropTheirWholeLine) {
                   "PROMPT hi;\r\n"
                   "/\r\n"
                   "select 1 from dual;"),
-            (Strings{"REMARKS x", "PROMPT hi", "select 1 from dual"}));
+            (Strings{"REMARKS x", "select 1 from dual"}));
   // A skip line at the end of the text leaves nothing.
   EXPECT_EQ(Texts("select 1 from dual;\r\nREM last"), (Strings{"select 1 from dual"}));
 }
@@ -236,15 +236,17 @@ TEST_F(ParserTest, PackageDeclarationWithIsTypeEndsOnlyAtSlashLine) {
   EXPECT_EQ(All[1].Text, "select 1 from dual");
 }
 
-TEST_F(ParserTest, TriggersAndWrappedProceduresAreNotStoredUnits) {
-  const auto Trigger = ParseAll("CREATE OR REPLACE TRIGGER trg BEFORE INSERT ON t FOR EACH ROW\r\n"
-                                "BEGIN\r\n  :new.x := 1;\r\nEND;\r\nselect 1 from dual;");
+TEST_F(ParserTest, TriggersAreStoredUnitsAndWrappedProceduresAreNot) {
+  const auto Trigger =
+      ParseAll("CREATE OR REPLACE TRIGGER app.trg BEFORE INSERT ON t FOR EACH ROW\r\n"
+               "BEGIN\r\n  :new.x := 1;\r\nEND;\r\nselect 1 from dual;");
   ASSERT_EQ(Trigger.size(), 2u);
-  EXPECT_EQ(Trigger[0].Text, "CREATE OR REPLACE TRIGGER trg BEFORE INSERT ON t FOR EACH ROW\r\n"
+  EXPECT_EQ(Trigger[0].Text, "CREATE OR REPLACE TRIGGER app.trg BEFORE INSERT ON t FOR EACH ROW\r\n"
                              "BEGIN\r\n  :new.x := 1;\r\nEND;");
-  EXPECT_FALSE(Trigger[0].StoredUnit);
-  EXPECT_EQ(Trigger[0].UnitType, "");
-  EXPECT_EQ(Trigger[0].Name, "");
+  EXPECT_TRUE(Trigger[0].StoredUnit);
+  EXPECT_EQ(Trigger[0].UnitType, "TRIGGER");
+  EXPECT_EQ(Trigger[0].Name, "TRG");
+  EXPECT_EQ(Trigger[0].Owner, "APP");
 
   // A wrapped procedure opens no block, so a ";" in the wrapped text ends it.
   const auto Wrapped = ParseAll("CREATE OR REPLACE PROCEDURE p WRAPPED\na000000\nab;cd\n/\n");
@@ -254,6 +256,67 @@ TEST_F(ParserTest, TriggersAndWrappedProceduresAreNotStoredUnits) {
   EXPECT_EQ(Wrapped[0].UnitType, "PROCEDURE");
   EXPECT_EQ(Wrapped[0].Name, "P");
   EXPECT_EQ(Wrapped[1].Text, "cd");
+}
+
+// The server's error lines count from the unit keyword, and from a trigger's block.
+TEST_F(ParserTest, UnitStartIsTheKeywordOrTheTriggerBody) {
+  const std::string Text = "CREATE OR REPLACE\r\nPROCEDURE p IS BEGIN NULL; END;\r\n"
+                           "create trigger t after delete on emp\r\ndeclare n number; "
+                           "begin null; end;\r\nselect 1 from dual;";
+  TScript Script;
+  Script.SetText(Text);
+  TExpression E;
+  E.Script = &Script;
+  Script.Parser()->ParseExpression(E);
+  EXPECT_EQ(E.UnitStart, static_cast<int>(Text.find("PROCEDURE")) + 1);
+  Script.Parser()->ParseExpression(E);
+  EXPECT_EQ(E.UnitStart, static_cast<int>(Text.find("declare")) + 1);
+  Script.Parser()->ParseExpression(E);
+  EXPECT_EQ(E.UnitStart, 0);
+}
+
+// Command lines of Oracle's command-line tool are never sent and never join a statement: the
+// ones a compile run acts on are expressions of their own, the rest are passed over.
+TEST_F(ParserTest, ToolCommandLinesStandAlone) {
+  const std::string Text = "PROMPT Creating 'tables' ...; now\r\n"
+                           "CREATE TABLE h AS SELECT * FROM emp WHERE 1=0;\r\n"
+                           "SHOW ERRORS\r\n"
+                           "col ename format a10 -\r\n  heading 'Name'\r\n"
+                           "spo x.log\r\ndef x = 1\r\nDESC emp\r\npause\r\n! ls\r\n"
+                           "CREATE OR REPLACE PROCEDURE p IS\r\nBEGIN\r\n"
+                           "  DELETE FROM emp WHERE deptno = 30;\r\n  COMMIT;\r\nEND;\r\n/\r\n"
+                           "WHENEVER SQLERROR EXIT SQL.SQLCODE\r\n"
+                           "whenever oserror exit\r\n"
+                           "exec p('a;b', -\r\n  2);\r\n"
+                           "sta other.sql arg\r\nWhenever SqlError Continue\r\nquit\r\n";
+  TScript Script;
+  Script.SetText(Text);
+  std::vector<std::pair<std::string, TToolCommand>> Got;
+  TExpression E;
+  E.Script = &Script;
+  for (Script.Parser()->ParseExpression(E); E.Length != 0; Script.Parser()->ParseExpression(E)) {
+    Got.emplace_back(ExpressionText(E), E.Command);
+    if (E.Name == "P") {
+      EXPECT_TRUE(E.StoredUnit);
+    }
+  }
+  using C = TToolCommand;
+  EXPECT_EQ(Got, (std::vector<std::pair<std::string, TToolCommand>>{
+                     {"CREATE TABLE h AS SELECT * FROM emp WHERE 1=0", C::None},
+                     {"CREATE OR REPLACE PROCEDURE p IS\r\nBEGIN\r\n  DELETE FROM emp WHERE "
+                      "deptno = 30;\r\n  COMMIT;\r\nEND;",
+                      C::None},
+                     {"WHENEVER SQLERROR EXIT SQL.SQLCODE", C::WheneverErrorExit},
+                     {"exec p('a;b', -\r\n  2);", C::Execute},
+                     {"sta other.sql arg", C::Start},
+                     {"Whenever SqlError Continue", C::WheneverErrorContinue},
+                     {"quit", C::Exit}}));
+
+  // Words that begin SQL are not abbreviations of a command.
+  EXPECT_EQ(Texts("DELETE FROM t;\r\nSAVEPOINT a;\r\nCOMMENT ON TABLE t IS 'x';\r\n"
+                  "LOCK TABLE t IN SHARE MODE;"),
+            (Strings{"DELETE FROM t", "SAVEPOINT a", "COMMENT ON TABLE t IS 'x'",
+                     "LOCK TABLE t IN SHARE MODE"}));
 }
 
 TEST_F(ParserTest, QuotedOwnerIsTakenAsTheName) {
