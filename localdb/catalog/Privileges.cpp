@@ -62,6 +62,16 @@ bool isDba(sqlite3 *db, const std::string &user) {
   return r.next();
 }
 
+bool hasSystemPrivilege(sqlite3 *db, const std::string &user, const std::string &privilege) {
+  if (isDba(db, user))
+    return true;
+  Rows r(db,
+         "SELECT 1 FROM ora_privs WHERE object_name IS NULL AND grantee IN (?1, 'PUBLIC') AND "
+         "privilege = ?2",
+         {&user, &privilege});
+  return r.next();
+}
+
 ObjectPrivileges objectPrivileges(sqlite3 *db, const std::string &user, const std::string &owner,
                                   const std::string &name) {
   ObjectPrivileges p;

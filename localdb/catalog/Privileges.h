@@ -12,6 +12,8 @@ namespace localdb {
 
 // SYS, SYSTEM and every user granted the DBA role.
 bool isDba(sqlite3 *db, const std::string &user);
+// A system privilege (CREATE ANY TRIGGER, ...) granted to the user or to PUBLIC, or the DBA role.
+bool hasSystemPrivilege(sqlite3 *db, const std::string &user, const std::string &privilege);
 
 // What one user may do with one object.
 struct ObjectPrivileges {

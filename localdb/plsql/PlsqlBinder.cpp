@@ -1933,6 +1933,8 @@ private:
       report(t.tablePos, "PL/SQL: ORA-00942: table or view does not exist");
       return;
     }
+    // A synonym names the table behind it, which the catalog row and the hooks are about.
+    t.table = {o->owner, o->name};
     FUnit.triggerColumns = b.columnsOf(o->owner, o->name);
     dependOn(o->owner, o->name, "TABLE");
     if (t.when) {

@@ -447,11 +447,15 @@ bool readHeader(const std::vector<Token> &t, PlsqlText what, UnitHeader &h) {
   return true;
 }
 
-std::string ownerFor(Session &s, const UnitHeader &h) {
+// The system privilege that reaches units of any schema for what (CREATE, DROP, ALTER).
+std::string anyPrivilege(const char *what, UnitKind kind) {
+  return std::string(what) + (kind == UnitKind::Trigger ? " ANY TRIGGER" : " ANY PROCEDURE");
+}
+
+std::string ownerFor(Session &s, const UnitHeader &h, const char *what) {
   std::string owner = h.owner.empty() ? s.user() : h.owner;
   if (owner != s.user()) {
-    // Another schema's units are the DBA's business only (CREATE ANY PROCEDURE and the like).
-    if (!isDba(s.db(), s.user()))
+    if (!hasSystemPrivilege(s.db(), s.user(), anyPrivilege(what, h.kind)))
       throw oraError(1031);
     Query q(s.db(), "SELECT 1 FROM ora_users WHERE username = ?1");
     q.bind(1, owner);
@@ -703,6 +707,23 @@ void renewStaleHooks(sqlite3 *db) {
   }
 }
 
+// The table a new trigger is on must exist, and another schema's table takes CREATE ANY
+// TRIGGER, whatever the body is (also one that does not compile). Checked before anything is
+// stored.
+void checkTriggerTable(Session &s, const std::string &owner, const TriggerInfo &t, int pos) {
+  if (t.table.empty())
+    return; // the header did not parse: the compile errors say so
+  Binder b(s.db(), owner);
+  auto o = b.findObject(t.table);
+  if (o && o->owner == "SYS")
+    throw oraError(4089, pos);
+  if (!o || o->type != "TABLE")
+    throw oraError(942, pos);
+  if ((o->owner != s.user() || owner != s.user()) &&
+      !hasSystemPrivilege(s.db(), s.user(), "CREATE ANY TRIGGER"))
+    throw oraError(1031, pos);
+}
+
 // Stores and compiles a unit's source: returns whether it compiled cleanly.
 bool storeUnit(Session &s, const std::string &owner, const UnitHeader &h, const std::string &source,
                bool replaceSource) {
@@ -713,6 +734,8 @@ bool storeUnit(Session &s, const std::string &owner, const UnitHeader &h, const 
   s.commit();
   ensureTables(s.db());
   auto cu = compileText(s, owner, source, false);
+  if (h.kind == UnitKind::Trigger && replaceSource)
+    checkTriggerTable(s, owner, cu->unit->trigger, h.keywordPos + cu->unit->trigger.tablePos);
   s.exec("BEGIN IMMEDIATE");
   try {
     sqlite3 *db = s.db();
@@ -796,7 +819,7 @@ bool storeUnit(Session &s, const std::string &owner, const UnitHeader &h, const 
 }
 
 void dropUnit(Session &s, const UnitHeader &h) {
-  std::string owner = ownerFor(s, h);
+  std::string owner = ownerFor(s, h, "DROP");
   std::vector<std::string> types{typeText(h.kind)};
   if (h.kind == UnitKind::Package)
     types.push_back("PACKAGE BODY");
@@ -843,7 +866,7 @@ void dropUnit(Session &s, const UnitHeader &h) {
 }
 
 int alterUnit(Session &s, UnitHeader h) {
-  std::string owner = ownerFor(s, h);
+  std::string owner = ownerFor(s, h, "ALTER");
   std::string opt = h.option;
   if (h.kind == UnitKind::Trigger && (opt == "ENABLE" || opt == "DISABLE")) {
     Query q(s.db(), "UPDATE ora_triggers SET status = ?3 WHERE owner = ?1 AND trigger_name = ?2");
@@ -1703,7 +1726,7 @@ int runPlsql(Session &s, const std::string &text, const HostBindLookup &binds, b
     throw oraError(900, 0);
   switch (what) {
   case PlsqlText::Create: {
-    std::string owner = ownerFor(s, h);
+    std::string owner = ownerFor(s, h, "CREATE");
     std::string source = text.substr(static_cast<size_t>(h.keywordPos));
     // Trailing blanks and line feeds are not part of the unit.
     while (!source.empty() && std::isspace(static_cast<unsigned char>(source.back())))

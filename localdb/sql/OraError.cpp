@@ -263,6 +263,7 @@ const Entry kTexts[] = {
     {4065, "not executed, altered or dropped %s"},
     {4080, "trigger '%s' does not exist"},
     {4088, "error during execution of trigger '%s'"},
+    {4089, "cannot create triggers on objects owned by SYS"},
     {4091, "table %s is mutating, trigger/function may not see it"},
     {6500, "PL/SQL: storage error"},
     {6501, "PL/SQL: program error"},

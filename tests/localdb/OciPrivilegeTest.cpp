@@ -317,6 +317,39 @@ TEST_F(Privileges, Execute_StoredUnitsFunctionsInSqlAndPackages) {
   std::swap(lda, sys);
 }
 
+// A trigger on another schema's table needs CREATE ANY TRIGGER, whatever its body; nothing is
+// stored without it, and a trigger on no table is refused as well.
+TEST_F(Privileges, Triggers_OnAnotherSchemasTableNeedCreateAnyTrigger) {
+  ASSERT_EQ(hr("CREATE TABLE stolen(ename VARCHAR2(10), sal NUMBER)"), 0);
+  ASSERT_EQ(hr("CREATE SYNONYM e FOR scott.emp"), 0);
+  const std::string spy = "CREATE TRIGGER spy BEFORE UPDATE ON scott.emp FOR EACH ROW BEGIN "
+                          "INSERT INTO stolen VALUES (:new.ename, :new.sal); :new.sal := 0; END;";
+  EXPECT_EQ(hr(spy), 1031);
+  EXPECT_EQ(hr("CREATE TRIGGER t2 BEFORE INSERT ON scott.emp BEGIN "
+               "raise_application_error(-20001, 'no'); END;"),
+            1031);
+  EXPECT_EQ(hr("CREATE TRIGGER t3 BEFORE INSERT ON scott.emp BEGIN no_such_thing; END;"), 1031);
+  EXPECT_EQ(hr("CREATE TRIGGER t4 AFTER DELETE ON e BEGIN NULL; END;"), 1031);
+  EXPECT_EQ(hr("CREATE TRIGGER t5 BEFORE INSERT ON nosuch FOR EACH ROW BEGIN NULL; END;"), 942);
+  EXPECT_EQ(hrValue("SELECT COUNT(*) FROM user_objects WHERE object_type = 'TRIGGER'"), "0");
+  EXPECT_EQ(exec("UPDATE emp SET sal = 5000 WHERE empno = 7369"), 0) << lastError;
+  EXPECT_EQ(exec("INSERT INTO emp(empno) VALUES (1)"), 0) << lastError;
+  EXPECT_EQ(exec("DELETE FROM emp WHERE empno = 1"), 0) << lastError;
+  EXPECT_EQ(value("SELECT sal FROM emp WHERE empno = 7369"), "5000");
+  ASSERT_EQ(exec("COMMIT"), 0);
+  // Nobody creates triggers on SYS's objects; a view is no trigger's table.
+  EXPECT_EQ(asSystem({"CREATE TRIGGER d BEFORE INSERT ON sys.dual BEGIN NULL; END;"}), 4089);
+  EXPECT_EQ(exec("CREATE VIEW v AS SELECT * FROM emp"), 0);
+  EXPECT_EQ(exec("CREATE TRIGGER tv BEFORE INSERT ON v BEGIN NULL; END;"), 942);
+  // CREATE ANY TRIGGER, granted alone, allows it.
+  ASSERT_EQ(asSystem({"GRANT CREATE ANY TRIGGER TO hr"}), 0);
+  EXPECT_EQ(hr(spy), 0);
+  EXPECT_EQ(exec("UPDATE emp SET sal = 6000 WHERE empno = 7369"), 0) << lastError;
+  EXPECT_EQ(exec("COMMIT"), 0);
+  EXPECT_EQ(value("SELECT sal FROM emp WHERE empno = 7369"), "0");
+  EXPECT_EQ(hrValue("SELECT sal FROM stolen"), "6000");
+}
+
 class ServerNames : public TempServerRoot {};
 
 TEST_F(ServerNames, Host_DotsNeverLeaveTheRoot) {
