@@ -108,7 +108,11 @@ private:
   void analyseRownum(QueryBlock &b, Select &s, bool countersAllowed);
   void splitWhere(QueryBlock &b, Scope &scope);
   std::string newAlias() { return "t" + std::to_string(++FAliases); }
-  BoundTable *dmlTarget(TableRef &ref, const char *privilege);
+  BoundTable *dmlTarget(TableRef &ref, const char *change);
+  bool viewOwnerMay(const std::string &viewOwner, const Select &q, const std::string &privilege,
+                    const std::vector<size_t> *columns);
+  void checkChangeThroughView(const BoundTable &t, const std::string &privilege,
+                              const std::vector<std::string> *columns, int pos);
   void checkChangeable(const BoundTable &t, const std::string &column, int pos);
   std::string schema() const { return FSchema.back(); }
 };

@@ -55,6 +55,17 @@ protected:
   Lda_Def hrLda{};
 };
 
+// Runs as HR; returns the error text ("" on success).
+std::string hrError(const std::string &sql) {
+  Lda_Def l;
+  if (logOn(l, "hr/hr@") != 0)
+    return "LOGON FAILED";
+  std::string error;
+  runOn(l, sql, &error);
+  ologof(&l);
+  return error;
+}
+
 TEST_F(Privileges, ObjectPrivileges_EachStatementNeedsItsOwn) {
   // Without any privilege the table does not exist for HR.
   EXPECT_EQ(hr("SELECT * FROM scott.emp"), 942);
@@ -103,6 +114,33 @@ TEST_F(Privileges, ObjectPrivileges_ViewsAndSequencesUseTheOwnersRights) {
   EXPECT_EQ(hrValue("SELECT scott.s1.NEXTVAL FROM dual"), "1");
   EXPECT_EQ(hr("SELECT * FROM scott.emp"), 942);
   EXPECT_EQ(hr("DELETE FROM scott.emp10"), 1031);
+}
+
+// A change through a view needs its owner to hold that privilege on what the view is over,
+// from SQL and PL/SQL alike, through views on views and synonyms.
+TEST_F(Privileges, ObjectPrivileges_ChangesThroughAViewNeedTheOwnersPrivilege) {
+  ASSERT_EQ(exec("GRANT SELECT ON emp TO hr"), 0);
+  ASSERT_EQ(hr("CREATE VIEW v AS SELECT * FROM scott.emp"), 0);
+  ASSERT_EQ(hr("CREATE VIEW v2 AS SELECT empno, sal FROM v"), 0);
+  ASSERT_EQ(hr("CREATE SYNONYM sv FOR v"), 0);
+  for (const char *dml :
+       {"UPDATE v SET sal = 0", "DELETE FROM v", "UPDATE sv SET sal = 0",
+        "INSERT INTO v(empno, ename) VALUES (1, 'X')", "UPDATE v2 SET sal = 0", "DELETE FROM v2"})
+    EXPECT_EQ(hr(dml), 1031) << dml;
+  EXPECT_NE(hrError("BEGIN DELETE FROM sv; COMMIT; END;").find("PL/SQL: ORA-01031"),
+            std::string::npos);
+  EXPECT_EQ(hr("CREATE PROCEDURE wipe IS BEGIN UPDATE v SET sal = 0; END;"), 0);
+  EXPECT_NE(hrError("BEGIN wipe; COMMIT; END;"), "");
+  EXPECT_EQ(value("SELECT COUNT(*) FROM emp WHERE sal > 0"), "14");
+  // Column privileges go by the columns of the table behind the view.
+  ASSERT_EQ(exec("GRANT UPDATE (sal) ON emp TO hr"), 0);
+  EXPECT_EQ(hr("UPDATE v SET ename = 'X'"), 1031);
+  EXPECT_EQ(hr("UPDATE v SET sal = sal + 1 WHERE empno = 7369"), 0);
+  EXPECT_EQ(hrError("BEGIN wipe; ROLLBACK; END;"), "");
+  EXPECT_EQ(hr("DELETE FROM sv"), 1031);
+  ASSERT_EQ(exec("GRANT DELETE ON emp TO hr"), 0);
+  EXPECT_EQ(hrError("BEGIN DELETE FROM sv WHERE empno = 7369; COMMIT; END;"), "");
+  EXPECT_EQ(value("SELECT COUNT(*) FROM emp"), "13");
 }
 
 // A REVOKE reaches a statement the grantee's logon compiled and keeps open.
@@ -173,17 +211,6 @@ TEST_F(Privileges, AllViews_ShowOnlyWhatTheUserMayUse) {
   EXPECT_EQ(value("SELECT COUNT(*) FROM dba_views WHERE owner = 'SCOTT'"), "1");
   ologof(&lda);
   std::swap(lda, sys);
-}
-
-// Runs as HR; returns the error text ("" on success).
-std::string hrError(const std::string &sql) {
-  Lda_Def l;
-  if (logOn(l, "hr/hr@") != 0)
-    return "LOGON FAILED";
-  std::string error;
-  runOn(l, sql, &error);
-  ologof(&l);
-  return error;
 }
 
 // odessp of a name as HR: its return code.
