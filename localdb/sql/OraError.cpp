@@ -238,6 +238,7 @@ const Entry kTexts[] = {
     {1704, "string literal too long"},
     {1711, "duplicate privilege listed"},
     {1712, "you cannot grant a privilege which you do not have"},
+    {1720, "grant option does not exist for '%s'"},
     {1749, "you may not GRANT/REVOKE privileges to/from yourself"},
     {1858, "a non-numeric character was found where a numeric was expected"},
     {1859, "a non-alphabetic character was found where an alphabetic was expected"},

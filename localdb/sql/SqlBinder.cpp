@@ -313,6 +313,7 @@ ObjectRef Binder::resolveTable(const std::vector<std::string> &name, int pos,
     fail(942, pos);
   if (privilege && !p.has(privilege))
     fail(1031, pos);
+  FReferences.push_back(Reference{FSchema.back(), *o});
   return *o;
 }
 

@@ -53,6 +53,13 @@ public:
                       const std::string &privilege, const std::vector<std::string> &columns,
                       int pos);
   const std::string &user() const { return FUser; }
+  // Every object a table name resolved to, with the schema the name was read in (a view's own
+  // names are read in its owner's).
+  struct Reference {
+    std::string schema;
+    ObjectRef object;
+  };
+  const std::vector<Reference> &references() const { return FReferences; }
   std::vector<ColumnInfo> columnsOf(const std::string &owner, const std::string &name);
 
   // SQL inside PL/SQL: a name that is no column of the statement's tables is offered here; when
@@ -79,6 +86,7 @@ private:
   std::map<std::string, std::vector<ColumnInfo>> FColumnCache;
   std::vector<std::unique_ptr<Select>> FViewQueries;
   std::vector<std::unique_ptr<BoundTable>> FDmlTables;
+  std::vector<Reference> FReferences;
 
   enum Ctx : unsigned {
     AllowAggregate = 1,

@@ -143,6 +143,29 @@ TEST_F(Privileges, ObjectPrivileges_ChangesThroughAViewNeedTheOwnersPrivilege) {
   EXPECT_EQ(value("SELECT COUNT(*) FROM emp"), "13");
 }
 
+// A grant on a view passes on what it is over: its owner needs the grant option on each of
+// those objects, for a grant and for a view replaced under its grants.
+TEST_F(Privileges, ObjectPrivileges_GrantOnAViewNeedsTheGrantOption) {
+  ASSERT_EQ(asSystem({"CREATE USER x IDENTIFIED BY x"}), 0);
+  ASSERT_EQ(exec("GRANT SELECT ON emp TO hr"), 0);
+  ASSERT_EQ(hr("CREATE VIEW v AS SELECT * FROM scott.emp"), 0);
+  ASSERT_EQ(hr("CREATE VIEW v2 AS SELECT ename FROM v"), 0);
+  ASSERT_EQ(hr("CREATE TABLE t(n NUMBER)"), 0);
+  ASSERT_EQ(hr("CREATE VIEW w AS SELECT * FROM t"), 0);
+  EXPECT_EQ(hrError("GRANT SELECT ON v TO x"),
+            "ORA-01720: grant option does not exist for 'SCOTT.EMP'");
+  EXPECT_EQ(hr("GRANT SELECT ON v2 TO x"), 1720);
+  EXPECT_EQ(asSystem({"GRANT SELECT ON hr.v TO x"}), 1720);
+  EXPECT_EQ(hr("GRANT SELECT ON w TO x"), 0);
+  EXPECT_EQ(hr("CREATE OR REPLACE VIEW w AS SELECT empno n FROM scott.emp"), 1720);
+  EXPECT_EQ(hrValue("SELECT COUNT(*) FROM w"), "0");
+  // With the grant option the owner may pass it on.
+  ASSERT_EQ(exec("GRANT SELECT ON emp TO hr WITH GRANT OPTION"), 0);
+  EXPECT_EQ(hr("GRANT SELECT ON v2 TO x"), 0);
+  EXPECT_EQ(hr("GRANT UPDATE ON v TO x"), 1720);
+  EXPECT_EQ(hr("CREATE OR REPLACE VIEW w AS SELECT empno n FROM scott.emp"), 0);
+}
+
 // A REVOKE reaches a statement the grantee's logon compiled and keeps open.
 TEST_F(Privileges, ObjectPrivileges_RevokeReachesAnOpenCursor) {
   ASSERT_EQ(exec("GRANT SELECT ON emp TO hr"), 0);
