@@ -289,6 +289,22 @@ TEST_F(Privileges, Execute_CallsAndDescribesNeedIt) {
   EXPECT_EQ(hrDescribe("SCOTT.RAISE_SAL"), 4043);
 }
 
+// %ROWTYPE and %TYPE of a table the user may not use name nothing, in blocks and stored units.
+TEST_F(Privileges, Declarations_OfAnotherSchemasTableNeedAPrivilege) {
+  const std::string undeclared = "PLS-00201: identifier 'SCOTT.EMP' must be declared";
+  EXPECT_NE(hrError("DECLARE r scott.emp%ROWTYPE; BEGIN NULL; END;").find(undeclared),
+            std::string::npos);
+  EXPECT_NE(hrError("DECLARE s scott.emp.sal%TYPE; BEGIN NULL; END;").find(undeclared),
+            std::string::npos);
+  hr("CREATE PROCEDURE peek(r scott.emp%ROWTYPE) IS BEGIN NULL; END;");
+  EXPECT_EQ(hrValue("SELECT text FROM user_errors WHERE name = 'PEEK' AND sequence = 1"),
+            undeclared);
+  EXPECT_EQ(hrDescribe("PEEK"), 4063); // invalid: no columns to show
+  ASSERT_EQ(exec("GRANT SELECT ON emp TO hr"), 0);
+  EXPECT_EQ(hrError("DECLARE r scott.emp%ROWTYPE; s scott.emp.sal%TYPE; BEGIN NULL; END;"), "");
+  EXPECT_EQ(hrDescribe("PEEK"), 6513); // the record's eight fields and more
+}
+
 // A synonym names a unit for calls and for odessp; the unit still needs EXECUTE.
 TEST_F(Privileges, Execute_ThroughSynonyms) {
   ASSERT_EQ(exec("CREATE PROCEDURE raise_sal(p_empno NUMBER) IS BEGIN UPDATE emp SET sal = sal + "
