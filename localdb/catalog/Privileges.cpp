@@ -135,4 +135,24 @@ std::string visibleCondition(const std::string &ownerColumn, const std::string &
          "'SELECT ANY TABLE')))";
 }
 
+std::string systemPrivilegeCondition(const std::string &privilege) {
+  return "(" + dbaCondition() +
+         " OR EXISTS (SELECT 1 FROM ora_privs s WHERE s.object_name IS NULL AND s.grantee IN "
+         "(ora_user(), 'PUBLIC') AND s.privilege = " +
+         quoteText(privilege) + "))";
+}
+
+std::string unitVisibleCondition(const std::string &ownerColumn, const std::string &nameColumn,
+                                 const std::string &typeColumn) {
+  return "(" + ownerColumn + " = ora_user() OR " + dbaCondition() + " OR (" + typeColumn +
+         " NOT IN ('PACKAGE BODY', 'TRIGGER') AND (" + visibleCondition(ownerColumn, nameColumn) +
+         " OR " + systemPrivilegeCondition("EXECUTE ANY PROCEDURE") + ")))";
+}
+
+std::string triggerVisibleCondition(const std::string &ownerColumn,
+                                    const std::string &tableOwnerColumn) {
+  return "(" + ownerColumn + " = ora_user() OR " + tableOwnerColumn + " = ora_user() OR " +
+         systemPrivilegeCondition("CREATE ANY TRIGGER") + ")";
+}
+
 } // namespace localdb

@@ -55,6 +55,37 @@ protected:
   Lda_Def hrLda{};
 };
 
+// A grantee sees a package's specification and the units it may execute, never a package body
+// or a trigger: not their source, errors, dependencies or (triggers) their rows.
+TEST_F(Privileges, AllViews_ShowNoBodiesOrTriggersToGrantees) {
+  ASSERT_EQ(exec("CREATE PACKAGE pk IS PROCEDURE p; END;"), 0);
+  ASSERT_EQ(exec("CREATE PACKAGE BODY pk IS PROCEDURE p IS BEGIN UPDATE emp SET sal = sal; END; "
+                 "END;"),
+            0);
+  ASSERT_EQ(exec("CREATE PACKAGE pk2 IS PROCEDURE p; END;"), 0);
+  exec("CREATE PACKAGE BODY pk2 IS PROCEDURE p IS BEGIN nosuch; END; END;");
+  ASSERT_EQ(exec("CREATE PROCEDURE pr IS BEGIN NULL; END;"), 0);
+  exec("CREATE TRIGGER trg BEFORE INSERT ON emp BEGIN nosuch; END;");
+  for (const char *g : {"GRANT EXECUTE ON pk TO hr", "GRANT EXECUTE ON pk2 TO hr",
+                        "GRANT EXECUTE ON pr TO hr", "GRANT SELECT ON emp TO hr"})
+    ASSERT_EQ(exec(g), 0) << g;
+  EXPECT_EQ(hrValue("SELECT COUNT(DISTINCT name || type) FROM all_source WHERE owner = 'SCOTT'"),
+            "3");
+  for (const char *v : {"all_source", "all_errors", "all_dependencies"}) {
+    EXPECT_EQ(hrValue(std::string("SELECT COUNT(*) FROM ") + v +
+                      " WHERE owner = 'SCOTT' AND type IN ('PACKAGE BODY', 'TRIGGER')"),
+              "0")
+        << v;
+    EXPECT_NE(value(std::string("SELECT COUNT(*) FROM ") + v +
+                    " WHERE owner = 'SCOTT' AND type IN ('PACKAGE BODY', 'TRIGGER')"),
+              "0")
+        << v;
+  }
+  EXPECT_EQ(hrValue("SELECT COUNT(*) FROM all_triggers"), "0");
+  EXPECT_EQ(hrValue("SELECT COUNT(*) FROM all_objects WHERE object_type = 'TRIGGER'"), "0");
+  EXPECT_EQ(value("SELECT COUNT(*) FROM all_triggers"), "1");
+}
+
 // Runs as HR; returns the error text ("" on success).
 std::string hrError(const std::string &sql) {
   Lda_Def l;
