@@ -9,6 +9,7 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <set>
 
 #include "localdb/catalog/Catalog.h"
@@ -125,6 +126,9 @@ struct UnitState : State {
   long catalogEpoch = -1;
   std::vector<std::shared_ptr<const CompiledUnit>> recompiled; // INVALID units that now compile
   std::set<std::string> compiling; // guards against units that reach themselves
+  // Standalone functions being compiled, by owner.name.type: SQL in a function's own body may
+  // call it before (or while) the catalog has it.
+  std::map<std::string, const Unit *> functionsInCompile;
   // Statement triggers by "owner.table event": every INSERT, UPDATE and DELETE asks, and
   // most tables have none. Valid while no unit changed in this process (generation) and the
   // catalog is the same (Session::catalogEpoch).
@@ -311,6 +315,25 @@ std::shared_ptr<const CompiledUnit> compileText(Session &s, const std::string &o
   cu->type = typeText(u.kind);
   if (!cu->errors.empty())
     return cu;
+  struct InCompile {
+    std::map<std::string, const Unit *> &map;
+    std::string key;
+    const Unit *before;
+    ~InCompile() {
+      if (before)
+        map[key] = before;
+      else
+        map.erase(key);
+    }
+  };
+  std::optional<InCompile> self;
+  if (u.kind == UnitKind::Function) {
+    auto &map = stateOf(s).functionsInCompile;
+    std::string key = unitKey(u.owner, u.name, "FUNCTION");
+    auto it = map.find(key);
+    self.emplace(InCompile{map, key, it == map.end() ? nullptr : it->second});
+    map[key] = &u;
+  }
   Resolver resolver(s, owner, cu->deps);
   BindContext ctx;
   ctx.db = s.db();
@@ -1217,23 +1240,32 @@ bool resolveStoredFunction(sqlite3 *db, const std::string &schema, localdb::Expr
   auto tryUnit = [&](const std::string &owner, const std::string &unit,
                      const std::string *member) -> bool {
     bool invalid = false;
-    std::shared_ptr<const CompiledUnit> cu =
-        loadUnit(*s, owner, unit, member ? "PACKAGE" : "FUNCTION", invalid);
-    if ((cu || invalid) && owner != schema) {
+    std::shared_ptr<const CompiledUnit> cu;
+    const Unit *u = nullptr;
+    // The function being compiled, when its body calls it: its signature is bound by now.
+    auto &compiling = stateOf(*s).functionsInCompile;
+    auto self = member ? compiling.end() : compiling.find(unitKey(owner, unit, "FUNCTION"));
+    if (self != compiling.end()) {
+      u = self->second;
+    } else {
+      cu = loadUnit(*s, owner, unit, member ? "PACKAGE" : "FUNCTION", invalid);
+      u = cu ? cu->unit.get() : nullptr;
+    }
+    if ((u || invalid) && owner != schema) {
       // Another schema's function exists for this one only through EXECUTE on it.
       if (!objectPrivileges(db, schema, owner, unit).has("EXECUTE"))
         return false;
     }
     if (invalid)
       throw oraErrorText(6575, "Package or function " + unit + " is in an invalid state", e.pos);
-    if (!cu)
+    if (!u)
       return false;
     const Subprogram *found = nullptr;
     int index = 0, at = 0;
     if (!member) {
-      found = cu->unit->sub.get();
+      found = u->sub.get();
     } else {
-      for (const Decl &d : cu->unit->decls) {
+      for (const Decl &d : u->decls) {
         ++at;
         if (d.kind == Decl::Sub && d.sub->name == *member && d.sub->isFunction &&
             d.sub->params.size() >= e.args.size()) {
