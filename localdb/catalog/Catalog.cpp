@@ -14,7 +14,7 @@ namespace localdb {
 
 namespace {
 
-const int kDictionaryVersion = 5;
+const int kDictionaryVersion = 6;
 
 const char *kCatalogTables = R"SQL(
 CREATE TABLE ora_meta(key TEXT PRIMARY KEY, value TEXT);
@@ -336,10 +336,6 @@ namespace {
 std::string allViewFilter(const std::string &view) {
   static const std::map<std::string, std::pair<const char *, const char *>> kObjectColumns = {
       {"ALL_OBJECTS", {"OWNER", "OBJECT_NAME"}},
-      {"ALL_SOURCE", {"OWNER", "NAME"}},
-      {"ALL_ERRORS", {"OWNER", "NAME"}},
-      {"ALL_DEPENDENCIES", {"OWNER", "NAME"}},
-      {"ALL_TRIGGERS", {"TABLE_OWNER", "TABLE_NAME"}},
       {"ALL_TABLES", {"OWNER", "TABLE_NAME"}},
       {"ALL_TAB_COLUMNS", {"OWNER", "TABLE_NAME"}},
       {"ALL_VIEWS", {"OWNER", "VIEW_NAME"}},
@@ -356,10 +352,20 @@ std::string allViewFilter(const std::string &view) {
     // The view's columns are qualified (v.): the catalog tables in the condition share names.
     std::string cond =
         visibleCondition("v." + quoteIdent(it->second.first), "v." + quoteIdent(it->second.second));
-    if (view == "ALL_TRIGGERS")
-      cond = "(v.\"OWNER\" = ora_user() OR " + cond + ")";
+    // A trigger or an index is no object to grant: a grant on another object of its name says
+    // nothing about it.
+    if (view == "ALL_OBJECTS")
+      cond = "((v.\"OBJECT_TYPE\" NOT IN ('TRIGGER', 'INDEX') AND " + cond +
+             ") OR (v.\"OBJECT_TYPE\" = 'TRIGGER' AND EXISTS (SELECT 1 FROM ora_triggers t "
+             "WHERE t.owner = v.\"OWNER\" AND t.trigger_name = v.\"OBJECT_NAME\" AND " +
+             triggerVisibleCondition("t.owner", "t.table_owner") +
+             ")) OR v.\"OWNER\" = ora_user() OR " + dbaCondition() + ")";
     return cond;
   }
+  if (view == "ALL_SOURCE" || view == "ALL_ERRORS" || view == "ALL_DEPENDENCIES")
+    return unitVisibleCondition("v.\"OWNER\"", "v.\"NAME\"", "v.\"TYPE\"");
+  if (view == "ALL_TRIGGERS")
+    return triggerVisibleCondition("v.\"OWNER\"", "v.\"TABLE_OWNER\"");
   if (view == "ALL_SYNONYMS")
     return "(v.\"OWNER\" IN (ora_user(), 'PUBLIC') OR " +
            visibleCondition("v.\"TABLE_OWNER\"", "v.\"TABLE_NAME\"") + ")";

@@ -423,6 +423,35 @@ void createTableStmt(Context &ctx, CreateTableStmt &s) {
   addConstraints(ctx, owner, name, constraints, query != nullptr);
 }
 
+// A grant on a view passes on what the view is over: its owner must hold the privilege WITH
+// GRANT OPTION on each object of another schema the view (or a view of its own below it) names
+// (ORA-01720). refs: what binding the view's query in its owner's schema resolved.
+void checkGrantOption(sqlite3 *db, const std::string &viewOwner,
+                      const std::vector<Binder::Reference> &refs, const std::string &privilege,
+                      int pos) {
+  if (viewOwner == "SYS")
+    return;
+  for (const Binder::Reference &r : refs) {
+    const ObjectRef &o = r.object;
+    if (r.schema != viewOwner || o.owner == viewOwner)
+      continue;
+    if (!exists(db,
+                "SELECT 1 FROM ora_privs WHERE owner = ?1 AND object_name = ?2 AND grantee IN "
+                "(?3, 'PUBLIC') AND privilege = ?4 AND grantable = 'YES'",
+                {o.owner, o.name, viewOwner, privilege}))
+      throw oraErrorArg(1720, o.owner + "." + o.name, pos);
+  }
+}
+
+// The privileges granted on an object (by table or by column).
+std::vector<std::string> grantedPrivileges(sqlite3 *db, const std::string &owner,
+                                           const std::string &name) {
+  return column(db,
+                "SELECT privilege FROM ora_privs WHERE owner = ?1 AND object_name = ?2 UNION "
+                "SELECT privilege FROM ora_col_privs WHERE owner = ?1 AND object_name = ?2",
+                {owner, name});
+}
+
 void createViewStmt(Context &ctx, CreateViewStmt &s) {
   sqlite3 *db = ctx.db;
   std::string owner = ctx.binder.ownerOf(s.name), name = s.name.back();
@@ -455,6 +484,10 @@ void createViewStmt(Context &ctx, CreateViewStmt &s) {
     c.nullable = t.nullable;
     cols.push_back(c);
   }
+  // A view replaced keeps its grants, which then pass on what the new query reads.
+  if (type == "VIEW")
+    for (const std::string &p : grantedPrivileges(db, owner, name))
+      checkGrantOption(db, owner, b.references(), p, s.pos);
   std::string created = nowText();
   if (type == "VIEW") {
     execSql(db, "DELETE FROM ora_views WHERE owner = " + q(owner) + " AND view_name = " + q(name));
@@ -1124,6 +1157,22 @@ void grantStmt(Context &ctx, GrantStmt &s) {
     for (const std::string &p : privs)
       if (p == "EXECUTE")
         throw oraErrorText(2224, "EXECUTE privilege not allowed for tables", s.pos);
+    if (o.type == "VIEW" && s.kind == StmtKind::Grant) {
+      Binder vb(db, owner);
+      std::unique_ptr<Select> vq;
+      try {
+        vq = parseQuery(column(db, "SELECT text FROM ora_views WHERE owner = ?1 AND view_name = ?2",
+                               {owner, object})
+                            .at(0));
+        vb.bindQuery(*vq);
+      } catch (const std::exception &) {
+        throw oraErrorArg(4063, owner + "." + object, s.pos);
+      } catch (const OraError &) {
+        throw oraErrorArg(4063, owner + "." + object, s.pos);
+      }
+      for (const std::string &p : privs)
+        checkGrantOption(db, owner, vb.references(), p, s.pos);
+    }
     std::vector<ColumnInfo> cols = loadColumns(db, owner, object);
     for (const auto &list : privColumns)
       for (const std::string &c : list)

@@ -62,6 +62,16 @@ bool isDba(sqlite3 *db, const std::string &user) {
   return r.next();
 }
 
+bool hasSystemPrivilege(sqlite3 *db, const std::string &user, const std::string &privilege) {
+  if (isDba(db, user))
+    return true;
+  Rows r(db,
+         "SELECT 1 FROM ora_privs WHERE object_name IS NULL AND grantee IN (?1, 'PUBLIC') AND "
+         "privilege = ?2",
+         {&user, &privilege});
+  return r.next();
+}
+
 ObjectPrivileges objectPrivileges(sqlite3 *db, const std::string &user, const std::string &owner,
                                   const std::string &name) {
   ObjectPrivileges p;
@@ -123,6 +133,26 @@ std::string visibleCondition(const std::string &ownerColumn, const std::string &
          " AND g.grantee IN (ora_user(), 'PUBLIC')) OR EXISTS (SELECT 1 FROM ora_privs g WHERE "
          "g.object_name IS NULL AND g.grantee = ora_user() AND g.privilege IN ('DBA', "
          "'SELECT ANY TABLE')))";
+}
+
+std::string systemPrivilegeCondition(const std::string &privilege) {
+  return "(" + dbaCondition() +
+         " OR EXISTS (SELECT 1 FROM ora_privs s WHERE s.object_name IS NULL AND s.grantee IN "
+         "(ora_user(), 'PUBLIC') AND s.privilege = " +
+         quoteText(privilege) + "))";
+}
+
+std::string unitVisibleCondition(const std::string &ownerColumn, const std::string &nameColumn,
+                                 const std::string &typeColumn) {
+  return "(" + ownerColumn + " = ora_user() OR " + dbaCondition() + " OR (" + typeColumn +
+         " NOT IN ('PACKAGE BODY', 'TRIGGER') AND (" + visibleCondition(ownerColumn, nameColumn) +
+         " OR " + systemPrivilegeCondition("EXECUTE ANY PROCEDURE") + ")))";
+}
+
+std::string triggerVisibleCondition(const std::string &ownerColumn,
+                                    const std::string &tableOwnerColumn) {
+  return "(" + ownerColumn + " = ora_user() OR " + tableOwnerColumn + " = ora_user() OR " +
+         systemPrivilegeCondition("CREATE ANY TRIGGER") + ")";
 }
 
 } // namespace localdb

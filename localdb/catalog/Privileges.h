@@ -12,6 +12,8 @@ namespace localdb {
 
 // SYS, SYSTEM and every user granted the DBA role.
 bool isDba(sqlite3 *db, const std::string &user);
+// A system privilege (CREATE ANY TRIGGER, ...) granted to the user or to PUBLIC, or the DBA role.
+bool hasSystemPrivilege(sqlite3 *db, const std::string &user, const std::string &privilege);
 
 // What one user may do with one object.
 struct ObjectPrivileges {
@@ -36,5 +38,16 @@ void ensurePrivilegeTables(sqlite3 *db);
 std::string visibleCondition(const std::string &ownerColumn, const std::string &nameColumn);
 // SQL condition: the logged-on user is a DBA.
 std::string dbaCondition();
+// SQL condition: the logged-on user holds the system privilege (or is a DBA).
+std::string systemPrivilegeCondition(const std::string &privilege);
+// SQL condition over a row about a stored unit (source, errors, dependencies): a package body or
+// a trigger is its owner's (and the DBA's) only; a grantee of the package sees its
+// specification.
+std::string unitVisibleCondition(const std::string &ownerColumn, const std::string &nameColumn,
+                                 const std::string &typeColumn);
+// SQL condition over a trigger's row: its owner, the owner of its table, and those who may
+// create triggers on any table see it.
+std::string triggerVisibleCondition(const std::string &ownerColumn,
+                                    const std::string &tableOwnerColumn);
 
 } // namespace localdb

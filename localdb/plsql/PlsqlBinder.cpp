@@ -290,10 +290,12 @@ private:
     return FUnit.ownedTypes.back().get();
   }
 
+  // The columns of a table or view the unit's owner may use (one without any privilege does
+  // not exist for it).
   bool tableColumns(const std::vector<std::string> &name, std::vector<ColumnInfo> &cols) {
     localdb::Binder b(FCtx.db, FCtx.user);
     auto o = b.findObject(name);
-    if (!o || (o->type != "TABLE" && o->type != "VIEW"))
+    if (!o || (o->type != "TABLE" && o->type != "VIEW") || !b.canAccess(o->owner, o->name))
       return false;
     cols = b.columnsOf(o->owner, o->name);
     dependOn(o->owner, o->name, o->type);
@@ -378,6 +380,9 @@ private:
             }
           component(s.pos, s.name.back());
         }
+        // OWNER.TABLE.COLUMN: the table is the name that is not there.
+        if (s.name.size() >= 3)
+          undeclared(s.pos, joinNames(table, table.size()));
       }
       undeclared(s.pos, joinNames(s.name, s.name.size()));
     }
@@ -1936,6 +1941,8 @@ private:
       report(t.tablePos, "PL/SQL: ORA-00942: table or view does not exist");
       return;
     }
+    // A synonym names the table behind it, which the catalog row and the hooks are about.
+    t.table = {o->owner, o->name};
     FUnit.triggerColumns = b.columnsOf(o->owner, o->name);
     dependOn(o->owner, o->name, "TABLE");
     if (t.when) {

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <set>
 
 #include "localdb/catalog/Catalog.h"
@@ -125,6 +126,9 @@ struct UnitState : State {
   long catalogEpoch = -1;
   std::vector<std::shared_ptr<const CompiledUnit>> recompiled; // INVALID units that now compile
   std::set<std::string> compiling; // guards against units that reach themselves
+  // Standalone functions being compiled, by owner.name.type: SQL in a function's own body may
+  // call it before (or while) the catalog has it.
+  std::map<std::string, const Unit *> functionsInCompile;
   // Statement triggers by "owner.table event": every INSERT, UPDATE and DELETE asks, and
   // most tables have none. Valid while no unit changed in this process (generation) and the
   // catalog is the same (Session::catalogEpoch).
@@ -311,6 +315,25 @@ std::shared_ptr<const CompiledUnit> compileText(Session &s, const std::string &o
   cu->type = typeText(u.kind);
   if (!cu->errors.empty())
     return cu;
+  struct InCompile {
+    std::map<std::string, const Unit *> &map;
+    std::string key;
+    const Unit *before;
+    ~InCompile() {
+      if (before)
+        map[key] = before;
+      else
+        map.erase(key);
+    }
+  };
+  std::optional<InCompile> self;
+  if (u.kind == UnitKind::Function) {
+    auto &map = stateOf(s).functionsInCompile;
+    std::string key = unitKey(u.owner, u.name, "FUNCTION");
+    auto it = map.find(key);
+    self.emplace(InCompile{map, key, it == map.end() ? nullptr : it->second});
+    map[key] = &u;
+  }
   Resolver resolver(s, owner, cu->deps);
   BindContext ctx;
   ctx.db = s.db();
@@ -471,11 +494,15 @@ bool readHeader(const std::vector<Token> &t, PlsqlText what, UnitHeader &h) {
   return true;
 }
 
-std::string ownerFor(Session &s, const UnitHeader &h) {
+// The system privilege that reaches units of any schema for what (CREATE, DROP, ALTER).
+std::string anyPrivilege(const char *what, UnitKind kind) {
+  return std::string(what) + (kind == UnitKind::Trigger ? " ANY TRIGGER" : " ANY PROCEDURE");
+}
+
+std::string ownerFor(Session &s, const UnitHeader &h, const char *what) {
   std::string owner = h.owner.empty() ? s.user() : h.owner;
   if (owner != s.user()) {
-    // Another schema's units are the DBA's business only (CREATE ANY PROCEDURE and the like).
-    if (!isDba(s.db(), s.user()))
+    if (!hasSystemPrivilege(s.db(), s.user(), anyPrivilege(what, h.kind)))
       throw oraError(1031);
     Query q(s.db(), "SELECT 1 FROM ora_users WHERE username = ?1");
     q.bind(1, owner);
@@ -727,6 +754,23 @@ void renewStaleHooks(sqlite3 *db) {
   }
 }
 
+// The table a new trigger is on must exist, and another schema's table takes CREATE ANY
+// TRIGGER, whatever the body is (also one that does not compile). Checked before anything is
+// stored.
+void checkTriggerTable(Session &s, const std::string &owner, const TriggerInfo &t, int pos) {
+  if (t.table.empty())
+    return; // the header did not parse: the compile errors say so
+  Binder b(s.db(), owner);
+  auto o = b.findObject(t.table);
+  if (o && o->owner == "SYS")
+    throw oraError(4089, pos);
+  if (!o || o->type != "TABLE")
+    throw oraError(942, pos);
+  if ((o->owner != s.user() || owner != s.user()) &&
+      !hasSystemPrivilege(s.db(), s.user(), "CREATE ANY TRIGGER"))
+    throw oraError(1031, pos);
+}
+
 // Stores and compiles a unit's source: returns whether it compiled cleanly.
 bool storeUnit(Session &s, const std::string &owner, const UnitHeader &h, const std::string &source,
                bool replaceSource) {
@@ -737,6 +781,8 @@ bool storeUnit(Session &s, const std::string &owner, const UnitHeader &h, const 
   s.commit();
   ensureTables(s.db());
   auto cu = compileText(s, owner, source, false);
+  if (h.kind == UnitKind::Trigger && replaceSource)
+    checkTriggerTable(s, owner, cu->unit->trigger, h.keywordPos + cu->unit->trigger.tablePos);
   s.exec("BEGIN IMMEDIATE");
   try {
     sqlite3 *db = s.db();
@@ -820,7 +866,7 @@ bool storeUnit(Session &s, const std::string &owner, const UnitHeader &h, const 
 }
 
 void dropUnit(Session &s, const UnitHeader &h) {
-  std::string owner = ownerFor(s, h);
+  std::string owner = ownerFor(s, h, "DROP");
   std::vector<std::string> types{typeText(h.kind)};
   if (h.kind == UnitKind::Package)
     types.push_back("PACKAGE BODY");
@@ -867,7 +913,7 @@ void dropUnit(Session &s, const UnitHeader &h) {
 }
 
 int alterUnit(Session &s, UnitHeader h) {
-  std::string owner = ownerFor(s, h);
+  std::string owner = ownerFor(s, h, "ALTER");
   std::string opt = h.option;
   if (h.kind == UnitKind::Trigger && (opt == "ENABLE" || opt == "DISABLE")) {
     Query q(s.db(), "UPDATE ora_triggers SET status = ?3 WHERE owner = ?1 AND trigger_name = ?2");
@@ -1218,23 +1264,32 @@ bool resolveStoredFunction(sqlite3 *db, const std::string &schema, localdb::Expr
   auto tryUnit = [&](const std::string &owner, const std::string &unit,
                      const std::string *member) -> bool {
     bool invalid = false;
-    std::shared_ptr<const CompiledUnit> cu =
-        loadUnit(*s, owner, unit, member ? "PACKAGE" : "FUNCTION", invalid);
-    if ((cu || invalid) && owner != schema) {
+    std::shared_ptr<const CompiledUnit> cu;
+    const Unit *u = nullptr;
+    // The function being compiled, when its body calls it: its signature is bound by now.
+    auto &compiling = stateOf(*s).functionsInCompile;
+    auto self = member ? compiling.end() : compiling.find(unitKey(owner, unit, "FUNCTION"));
+    if (self != compiling.end()) {
+      u = self->second;
+    } else {
+      cu = loadUnit(*s, owner, unit, member ? "PACKAGE" : "FUNCTION", invalid);
+      u = cu ? cu->unit.get() : nullptr;
+    }
+    if ((u || invalid) && owner != schema) {
       // Another schema's function exists for this one only through EXECUTE on it.
       if (!objectPrivileges(db, schema, owner, unit).has("EXECUTE"))
         return false;
     }
     if (invalid)
       throw oraErrorText(6575, "Package or function " + unit + " is in an invalid state", e.pos);
-    if (!cu)
+    if (!u)
       return false;
     const Subprogram *found = nullptr;
     int index = 0, at = 0;
     if (!member) {
-      found = cu->unit->sub.get();
+      found = u->sub.get();
     } else {
-      for (const Decl &d : cu->unit->decls) {
+      for (const Decl &d : u->decls) {
         ++at;
         if (d.kind == Decl::Sub && d.sub->name == *member && d.sub->isFunction &&
             d.sub->params.size() >= e.args.size()) {
@@ -1711,7 +1766,7 @@ int runPlsql(Session &s, const std::string &text, const HostBindLookup &binds, b
     throw oraError(900, 0);
   switch (what) {
   case PlsqlText::Create: {
-    std::string owner = ownerFor(s, h);
+    std::string owner = ownerFor(s, h, "CREATE");
     std::string source = text.substr(static_cast<size_t>(h.keywordPos));
     // Trailing blanks and line feeds are not part of the unit.
     while (!source.empty() && std::isspace(static_cast<unsigned char>(source.back())))

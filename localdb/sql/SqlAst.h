@@ -33,9 +33,10 @@ struct BoundTable {
   // which cannot be changed), and the view's WHERE, read with this table's alias.
   std::vector<std::string> baseColumns;
   Expr *viewWhere = nullptr;
-  std::string viewOwner, viewName; // that view (owner and name then are the table behind it)
-  Select *query = nullptr;         // an inline view or an expanded view
-  bool outer = false;              // joined with (+)
+  std::string viewOwner, viewName;   // that view (owner and name then are the table behind it)
+  const Select *viewQuery = nullptr; // that view's query, bound in its owner's schema
+  Select *query = nullptr;           // an inline view or an expanded view
+  bool outer = false;                // joined with (+)
   std::vector<Expr *> onTerms;
   int depth = 0;
 };

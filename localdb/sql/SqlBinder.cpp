@@ -313,6 +313,7 @@ ObjectRef Binder::resolveTable(const std::vector<std::string> &name, int pos,
     fail(942, pos);
   if (privilege && !p.has(privilege))
     fail(1031, pos);
+  FReferences.push_back(Reference{FSchema.back(), *o});
   return *o;
 }
 
@@ -1350,13 +1351,67 @@ void Binder::bindExpr(Expr &e, Scope *scope, unsigned ctx) {
 
 namespace {} // namespace
 
+// A view lends its owner's rights to queries only: a change through it needs the view's owner
+// to hold the privilege on what the view is over, and so on down a view over a view. columns:
+// positions in the view's select list (INSERT and UPDATE, which may be granted by column), or
+// null for a privilege on the whole object. A view over anything but one object (ORA-01732
+// follows) passes when its owner holds the privilege in some form.
+bool Binder::viewOwnerMay(const std::string &viewOwner, const Select &q,
+                          const std::string &privilege, const std::vector<size_t> *columns) {
+  const QueryBlock *b = q.block.get();
+  if (!b)
+    return true;
+  for (const auto &base : b->tables) {
+    if (base->owner.empty())
+      continue; // an inline view: its own tables are checked as views are
+    ObjectPrivileges p = objectPrivileges(FDb, viewOwner, base->owner, base->name);
+    std::vector<std::string> names;
+    std::vector<size_t> below;
+    bool simple = b->tables.size() == 1 && columns;
+    if (simple)
+      for (size_t i : *columns) {
+        const Expr *e = i < q.columns.size() ? q.columns[i]->expr.get() : nullptr;
+        if (!e || e->kind != ExprKind::Column || e->table != base.get() || e->isRowid)
+          continue; // an expression: ORA-01733 follows
+        names.push_back(e->column);
+        for (size_t k = 0; k < base->columns.size(); ++k)
+          if (base->columns[k].name == e->column)
+            below.push_back(k);
+      }
+    bool may = simple ? p.hasColumns(privilege, names)
+                      : p.has(privilege) || (columns && p.columns.count(privilege));
+    if (!may)
+      return false;
+    if (base->query &&
+        !viewOwnerMay(base->owner, *base->query, privilege, simple ? &below : columns))
+      return false;
+  }
+  return true;
+}
+
+// ORA-01031 when a change through a view (t) reaches a table its owner may not change so.
+void Binder::checkChangeThroughView(const BoundTable &t, const std::string &privilege,
+                                    const std::vector<std::string> *columns, int pos) {
+  if (!t.viewQuery)
+    return;
+  std::vector<size_t> positions;
+  if (columns)
+    for (const std::string &c : *columns)
+      for (size_t i = 0; i < t.columns.size(); ++i)
+        if (t.columns[i].name == c)
+          positions.push_back(i);
+  if (!viewOwnerMay(t.viewOwner, *t.viewQuery, privilege, columns ? &positions : nullptr))
+    fail(1031, pos);
+}
+
 // The table a DML statement changes: a stored table, or a view over one stored table whose
-// changed columns are plain columns of it.
-BoundTable *Binder::dmlTarget(TableRef &ref, const char *privilege) {
+// changed columns are plain columns of it. change: INSERT, UPDATE or DELETE.
+BoundTable *Binder::dmlTarget(TableRef &ref, const char *change) {
   if (ref.query)
     fail(1732, ref.pos);
   // INSERT and UPDATE may be granted by column: their columns are checked once known.
-  ObjectRef o = resolveTable(ref.name, ref.pos, privilege);
+  bool byColumn = std::strcmp(change, "DELETE") != 0;
+  ObjectRef o = resolveTable(ref.name, ref.pos, byColumn ? nullptr : change);
   if (o.type != "TABLE" && o.type != "VIEW")
     fail(942, ref.pos);
   auto t = std::make_unique<BoundTable>();
@@ -1407,8 +1462,14 @@ BoundTable *Binder::dmlTarget(TableRef &ref, const char *privilege) {
                   b->tables.size() == 1 && b->tables[0]->isBase && !b->tables[0]->query &&
                   b->limitFilters.empty() && b->countedFilters.empty() && b->counter < 0 &&
                   q->orderBy.empty();
-    if (!simple)
+    if (!simple) {
+      // Which columns change is not known yet: any form of the privilege lets ORA-01732 say
+      // why the change cannot be.
+      std::vector<size_t> none;
+      if (!viewOwnerMay(o.owner, *q, change, byColumn ? &none : nullptr))
+        fail(1031, ref.pos);
       fail(1732, ref.pos);
+    }
     BoundTable *base = b->tables[0].get();
     base->sqlAlias = t->sqlAlias; // the view's WHERE reads the row being changed
     t->viewOwner = o.owner;
@@ -1431,6 +1492,7 @@ BoundTable *Binder::dmlTarget(TableRef &ref, const char *privilege) {
       t->columns.push_back(c);
     }
     t->viewWhere = b->where.get();
+    t->viewQuery = q.get();
     FViewQueries.push_back(std::move(q));
   }
   ref.bound = t.get();
@@ -1448,7 +1510,7 @@ void Binder::checkChangeable(const BoundTable &t, const std::string &column, int
 }
 
 void Binder::bindInsert(InsertStmt &s) {
-  BoundTable *t = dmlTarget(s.table, nullptr);
+  BoundTable *t = dmlTarget(s.table, "INSERT");
   std::set<std::string> seen;
   for (size_t i = 0; i < s.columns.size(); ++i) {
     bool exists = std::any_of(t->columns.begin(), t->columns.end(),
@@ -1467,6 +1529,7 @@ void Binder::bindInsert(InsertStmt &s) {
   {
     auto o = findObject(s.table.name);
     checkPrivilege(o->owner, o->name, "INSERT", s.columns, s.table.pos);
+    checkChangeThroughView(*t, "INSERT", &s.columns, s.table.pos);
   }
   if (s.query) {
     bindSelect(*s.query, nullptr, true, 1);
@@ -1485,7 +1548,7 @@ void Binder::bindInsert(InsertStmt &s) {
 }
 
 void Binder::bindUpdate(UpdateStmt &s) {
-  BoundTable *t = dmlTarget(s.table, nullptr);
+  BoundTable *t = dmlTarget(s.table, "UPDATE");
   Scope scope;
   scope.tables = {t};
   scope.depth = 0;
@@ -1514,6 +1577,7 @@ void Binder::bindUpdate(UpdateStmt &s) {
     for (Assignment &a : s.sets)
       changed.insert(changed.end(), a.columns.begin(), a.columns.end());
     checkPrivilege(o->owner, o->name, "UPDATE", changed, s.table.pos);
+    checkChangeThroughView(*t, "UPDATE", &changed, s.table.pos);
   }
   if (s.where)
     bindCondition(*s.where, &scope, AllowColumns);
@@ -1521,6 +1585,7 @@ void Binder::bindUpdate(UpdateStmt &s) {
 
 void Binder::bindDelete(DeleteStmt &s) {
   BoundTable *t = dmlTarget(s.table, "DELETE");
+  checkChangeThroughView(*t, "DELETE", nullptr, s.table.pos);
   Scope scope;
   scope.tables = {t};
   if (s.where)

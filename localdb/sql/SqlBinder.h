@@ -53,6 +53,13 @@ public:
                       const std::string &privilege, const std::vector<std::string> &columns,
                       int pos);
   const std::string &user() const { return FUser; }
+  // Every object a table name resolved to, with the schema the name was read in (a view's own
+  // names are read in its owner's).
+  struct Reference {
+    std::string schema;
+    ObjectRef object;
+  };
+  const std::vector<Reference> &references() const { return FReferences; }
   std::vector<ColumnInfo> columnsOf(const std::string &owner, const std::string &name);
 
   // SQL inside PL/SQL: a name that is no column of the statement's tables is offered here; when
@@ -79,6 +86,7 @@ private:
   std::map<std::string, std::vector<ColumnInfo>> FColumnCache;
   std::vector<std::unique_ptr<Select>> FViewQueries;
   std::vector<std::unique_ptr<BoundTable>> FDmlTables;
+  std::vector<Reference> FReferences;
 
   enum Ctx : unsigned {
     AllowAggregate = 1,
@@ -108,7 +116,11 @@ private:
   void analyseRownum(QueryBlock &b, Select &s, bool countersAllowed);
   void splitWhere(QueryBlock &b, Scope &scope);
   std::string newAlias() { return "t" + std::to_string(++FAliases); }
-  BoundTable *dmlTarget(TableRef &ref, const char *privilege);
+  BoundTable *dmlTarget(TableRef &ref, const char *change);
+  bool viewOwnerMay(const std::string &viewOwner, const Select &q, const std::string &privilege,
+                    const std::vector<size_t> *columns);
+  void checkChangeThroughView(const BoundTable &t, const std::string &privilege,
+                              const std::vector<std::string> *columns, int pos);
   void checkChangeable(const BoundTable &t, const std::string &column, int pos);
   std::string schema() const { return FSchema.back(); }
 };

@@ -173,4 +173,26 @@ TEST_F(Plsql, StoredFunctions_NamedWithoutParentheses) {
   EXPECT_EQ(value("SELECT shop.nothing FROM dual"), "ERROR: ORA-00904: invalid column name");
 }
 
+// A stored function may call itself from SQL in its own body, when it is created and when
+// another logon compiles it again.
+TEST_F(Plsql, StoredFunctions_CallThemselvesFromSql) {
+  ASSERT_EQ(exec("CREATE FUNCTION fact(n NUMBER) RETURN NUMBER IS r NUMBER; BEGIN IF n <= 1 THEN "
+                 "RETURN 1; END IF; SELECT n * fact(n - 1) INTO r FROM dual; RETURN r; END;"),
+            0)
+      << lastError;
+  EXPECT_EQ(value("SELECT status FROM user_objects WHERE object_name = 'FACT'"), "VALID");
+  EXPECT_EQ(value("SELECT fact(5) FROM dual"), "120");
+  Lda_Def other;
+  ASSERT_EQ(logOn(other, "scott/tiger@"), 0);
+  std::swap(lda, other);
+  EXPECT_EQ(value("SELECT fact(6) FROM dual"), "720");
+  ologof(&lda);
+  std::swap(lda, other);
+  // Without an end it ends with an error, not a crash.
+  ASSERT_EQ(exec("CREATE FUNCTION inf(n NUMBER) RETURN NUMBER IS r NUMBER; BEGIN SELECT inf(n + "
+                 "1) INTO r FROM dual; RETURN r; END;"),
+            0);
+  EXPECT_EQ(value("SELECT inf(1) FROM dual").rfind("ERROR: ORA-06500", 0), 0u);
+}
+
 } // namespace

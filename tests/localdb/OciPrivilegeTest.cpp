@@ -55,6 +55,48 @@ protected:
   Lda_Def hrLda{};
 };
 
+// A grantee sees a package's specification and the units it may execute, never a package body
+// or a trigger: not their source, errors, dependencies or (triggers) their rows.
+TEST_F(Privileges, AllViews_ShowNoBodiesOrTriggersToGrantees) {
+  ASSERT_EQ(exec("CREATE PACKAGE pk IS PROCEDURE p; END;"), 0);
+  ASSERT_EQ(exec("CREATE PACKAGE BODY pk IS PROCEDURE p IS BEGIN UPDATE emp SET sal = sal; END; "
+                 "END;"),
+            0);
+  ASSERT_EQ(exec("CREATE PACKAGE pk2 IS PROCEDURE p; END;"), 0);
+  exec("CREATE PACKAGE BODY pk2 IS PROCEDURE p IS BEGIN nosuch; END; END;");
+  ASSERT_EQ(exec("CREATE PROCEDURE pr IS BEGIN NULL; END;"), 0);
+  exec("CREATE TRIGGER trg BEFORE INSERT ON emp BEGIN nosuch; END;");
+  for (const char *g : {"GRANT EXECUTE ON pk TO hr", "GRANT EXECUTE ON pk2 TO hr",
+                        "GRANT EXECUTE ON pr TO hr", "GRANT SELECT ON emp TO hr"})
+    ASSERT_EQ(exec(g), 0) << g;
+  EXPECT_EQ(hrValue("SELECT COUNT(DISTINCT name || type) FROM all_source WHERE owner = 'SCOTT'"),
+            "3");
+  for (const char *v : {"all_source", "all_errors", "all_dependencies"}) {
+    EXPECT_EQ(hrValue(std::string("SELECT COUNT(*) FROM ") + v +
+                      " WHERE owner = 'SCOTT' AND type IN ('PACKAGE BODY', 'TRIGGER')"),
+              "0")
+        << v;
+    EXPECT_NE(value(std::string("SELECT COUNT(*) FROM ") + v +
+                    " WHERE owner = 'SCOTT' AND type IN ('PACKAGE BODY', 'TRIGGER')"),
+              "0")
+        << v;
+  }
+  EXPECT_EQ(hrValue("SELECT COUNT(*) FROM all_triggers"), "0");
+  EXPECT_EQ(hrValue("SELECT COUNT(*) FROM all_objects WHERE object_type = 'TRIGGER'"), "0");
+  EXPECT_EQ(value("SELECT COUNT(*) FROM all_triggers"), "1");
+}
+
+// Runs as HR; returns the error text ("" on success).
+std::string hrError(const std::string &sql) {
+  Lda_Def l;
+  if (logOn(l, "hr/hr@") != 0)
+    return "LOGON FAILED";
+  std::string error;
+  runOn(l, sql, &error);
+  ologof(&l);
+  return error;
+}
+
 TEST_F(Privileges, ObjectPrivileges_EachStatementNeedsItsOwn) {
   // Without any privilege the table does not exist for HR.
   EXPECT_EQ(hr("SELECT * FROM scott.emp"), 942);
@@ -103,6 +145,56 @@ TEST_F(Privileges, ObjectPrivileges_ViewsAndSequencesUseTheOwnersRights) {
   EXPECT_EQ(hrValue("SELECT scott.s1.NEXTVAL FROM dual"), "1");
   EXPECT_EQ(hr("SELECT * FROM scott.emp"), 942);
   EXPECT_EQ(hr("DELETE FROM scott.emp10"), 1031);
+}
+
+// A change through a view needs its owner to hold that privilege on what the view is over,
+// from SQL and PL/SQL alike, through views on views and synonyms.
+TEST_F(Privileges, ObjectPrivileges_ChangesThroughAViewNeedTheOwnersPrivilege) {
+  ASSERT_EQ(exec("GRANT SELECT ON emp TO hr"), 0);
+  ASSERT_EQ(hr("CREATE VIEW v AS SELECT * FROM scott.emp"), 0);
+  ASSERT_EQ(hr("CREATE VIEW v2 AS SELECT empno, sal FROM v"), 0);
+  ASSERT_EQ(hr("CREATE SYNONYM sv FOR v"), 0);
+  for (const char *dml :
+       {"UPDATE v SET sal = 0", "DELETE FROM v", "UPDATE sv SET sal = 0",
+        "INSERT INTO v(empno, ename) VALUES (1, 'X')", "UPDATE v2 SET sal = 0", "DELETE FROM v2"})
+    EXPECT_EQ(hr(dml), 1031) << dml;
+  EXPECT_NE(hrError("BEGIN DELETE FROM sv; COMMIT; END;").find("PL/SQL: ORA-01031"),
+            std::string::npos);
+  EXPECT_EQ(hr("CREATE PROCEDURE wipe IS BEGIN UPDATE v SET sal = 0; END;"), 0);
+  EXPECT_NE(hrError("BEGIN wipe; COMMIT; END;"), "");
+  EXPECT_EQ(value("SELECT COUNT(*) FROM emp WHERE sal > 0"), "14");
+  // Column privileges go by the columns of the table behind the view.
+  ASSERT_EQ(exec("GRANT UPDATE (sal) ON emp TO hr"), 0);
+  EXPECT_EQ(hr("UPDATE v SET ename = 'X'"), 1031);
+  EXPECT_EQ(hr("UPDATE v SET sal = sal + 1 WHERE empno = 7369"), 0);
+  EXPECT_EQ(hrError("BEGIN wipe; ROLLBACK; END;"), "");
+  EXPECT_EQ(hr("DELETE FROM sv"), 1031);
+  ASSERT_EQ(exec("GRANT DELETE ON emp TO hr"), 0);
+  EXPECT_EQ(hrError("BEGIN DELETE FROM sv WHERE empno = 7369; COMMIT; END;"), "");
+  EXPECT_EQ(value("SELECT COUNT(*) FROM emp"), "13");
+}
+
+// A grant on a view passes on what it is over: its owner needs the grant option on each of
+// those objects, for a grant and for a view replaced under its grants.
+TEST_F(Privileges, ObjectPrivileges_GrantOnAViewNeedsTheGrantOption) {
+  ASSERT_EQ(asSystem({"CREATE USER x IDENTIFIED BY x"}), 0);
+  ASSERT_EQ(exec("GRANT SELECT ON emp TO hr"), 0);
+  ASSERT_EQ(hr("CREATE VIEW v AS SELECT * FROM scott.emp"), 0);
+  ASSERT_EQ(hr("CREATE VIEW v2 AS SELECT ename FROM v"), 0);
+  ASSERT_EQ(hr("CREATE TABLE t(n NUMBER)"), 0);
+  ASSERT_EQ(hr("CREATE VIEW w AS SELECT * FROM t"), 0);
+  EXPECT_EQ(hrError("GRANT SELECT ON v TO x"),
+            "ORA-01720: grant option does not exist for 'SCOTT.EMP'");
+  EXPECT_EQ(hr("GRANT SELECT ON v2 TO x"), 1720);
+  EXPECT_EQ(asSystem({"GRANT SELECT ON hr.v TO x"}), 1720);
+  EXPECT_EQ(hr("GRANT SELECT ON w TO x"), 0);
+  EXPECT_EQ(hr("CREATE OR REPLACE VIEW w AS SELECT empno n FROM scott.emp"), 1720);
+  EXPECT_EQ(hrValue("SELECT COUNT(*) FROM w"), "0");
+  // With the grant option the owner may pass it on.
+  ASSERT_EQ(exec("GRANT SELECT ON emp TO hr WITH GRANT OPTION"), 0);
+  EXPECT_EQ(hr("GRANT SELECT ON v2 TO x"), 0);
+  EXPECT_EQ(hr("GRANT UPDATE ON v TO x"), 1720);
+  EXPECT_EQ(hr("CREATE OR REPLACE VIEW w AS SELECT empno n FROM scott.emp"), 0);
 }
 
 // A REVOKE reaches a statement the grantee's logon compiled and keeps open.
@@ -175,17 +267,6 @@ TEST_F(Privileges, AllViews_ShowOnlyWhatTheUserMayUse) {
   std::swap(lda, sys);
 }
 
-// Runs as HR; returns the error text ("" on success).
-std::string hrError(const std::string &sql) {
-  Lda_Def l;
-  if (logOn(l, "hr/hr@") != 0)
-    return "LOGON FAILED";
-  std::string error;
-  runOn(l, sql, &error);
-  ologof(&l);
-  return error;
-}
-
 // odessp of a name as HR: its return code.
 int hrDescribe(const std::string &name) {
   Lda_Def l;
@@ -237,6 +318,22 @@ TEST_F(Privileges, Execute_CallsAndDescribesNeedIt) {
   EXPECT_EQ(hr("SELECT * FROM scott.emp"), 0);
   EXPECT_NE(hrError(call).find("PLS-00201"), std::string::npos);
   EXPECT_EQ(hrDescribe("SCOTT.RAISE_SAL"), 4043);
+}
+
+// %ROWTYPE and %TYPE of a table the user may not use name nothing, in blocks and stored units.
+TEST_F(Privileges, Declarations_OfAnotherSchemasTableNeedAPrivilege) {
+  const std::string undeclared = "PLS-00201: identifier 'SCOTT.EMP' must be declared";
+  EXPECT_NE(hrError("DECLARE r scott.emp%ROWTYPE; BEGIN NULL; END;").find(undeclared),
+            std::string::npos);
+  EXPECT_NE(hrError("DECLARE s scott.emp.sal%TYPE; BEGIN NULL; END;").find(undeclared),
+            std::string::npos);
+  hr("CREATE PROCEDURE peek(r scott.emp%ROWTYPE) IS BEGIN NULL; END;");
+  EXPECT_EQ(hrValue("SELECT text FROM user_errors WHERE name = 'PEEK' AND sequence = 1"),
+            undeclared);
+  EXPECT_EQ(hrDescribe("PEEK"), 4063); // invalid: no columns to show
+  ASSERT_EQ(exec("GRANT SELECT ON emp TO hr"), 0);
+  EXPECT_EQ(hrError("DECLARE r scott.emp%ROWTYPE; s scott.emp.sal%TYPE; BEGIN NULL; END;"), "");
+  EXPECT_EQ(hrDescribe("PEEK"), 6513); // the record's eight fields and more
 }
 
 // A synonym names a unit for calls and for odessp; the unit still needs EXECUTE.
@@ -315,6 +412,39 @@ TEST_F(Privileges, Execute_StoredUnitsFunctionsInSqlAndPackages) {
   EXPECT_EQ(value("SELECT scott.twice(5) FROM dual"), "10");
   ologof(&lda);
   std::swap(lda, sys);
+}
+
+// A trigger on another schema's table needs CREATE ANY TRIGGER, whatever its body; nothing is
+// stored without it, and a trigger on no table is refused as well.
+TEST_F(Privileges, Triggers_OnAnotherSchemasTableNeedCreateAnyTrigger) {
+  ASSERT_EQ(hr("CREATE TABLE stolen(ename VARCHAR2(10), sal NUMBER)"), 0);
+  ASSERT_EQ(hr("CREATE SYNONYM e FOR scott.emp"), 0);
+  const std::string spy = "CREATE TRIGGER spy BEFORE UPDATE ON scott.emp FOR EACH ROW BEGIN "
+                          "INSERT INTO stolen VALUES (:new.ename, :new.sal); :new.sal := 0; END;";
+  EXPECT_EQ(hr(spy), 1031);
+  EXPECT_EQ(hr("CREATE TRIGGER t2 BEFORE INSERT ON scott.emp BEGIN "
+               "raise_application_error(-20001, 'no'); END;"),
+            1031);
+  EXPECT_EQ(hr("CREATE TRIGGER t3 BEFORE INSERT ON scott.emp BEGIN no_such_thing; END;"), 1031);
+  EXPECT_EQ(hr("CREATE TRIGGER t4 AFTER DELETE ON e BEGIN NULL; END;"), 1031);
+  EXPECT_EQ(hr("CREATE TRIGGER t5 BEFORE INSERT ON nosuch FOR EACH ROW BEGIN NULL; END;"), 942);
+  EXPECT_EQ(hrValue("SELECT COUNT(*) FROM user_objects WHERE object_type = 'TRIGGER'"), "0");
+  EXPECT_EQ(exec("UPDATE emp SET sal = 5000 WHERE empno = 7369"), 0) << lastError;
+  EXPECT_EQ(exec("INSERT INTO emp(empno) VALUES (1)"), 0) << lastError;
+  EXPECT_EQ(exec("DELETE FROM emp WHERE empno = 1"), 0) << lastError;
+  EXPECT_EQ(value("SELECT sal FROM emp WHERE empno = 7369"), "5000");
+  ASSERT_EQ(exec("COMMIT"), 0);
+  // Nobody creates triggers on SYS's objects; a view is no trigger's table.
+  EXPECT_EQ(asSystem({"CREATE TRIGGER d BEFORE INSERT ON sys.dual BEGIN NULL; END;"}), 4089);
+  EXPECT_EQ(exec("CREATE VIEW v AS SELECT * FROM emp"), 0);
+  EXPECT_EQ(exec("CREATE TRIGGER tv BEFORE INSERT ON v BEGIN NULL; END;"), 942);
+  // CREATE ANY TRIGGER, granted alone, allows it.
+  ASSERT_EQ(asSystem({"GRANT CREATE ANY TRIGGER TO hr"}), 0);
+  EXPECT_EQ(hr(spy), 0);
+  EXPECT_EQ(exec("UPDATE emp SET sal = 6000 WHERE empno = 7369"), 0) << lastError;
+  EXPECT_EQ(exec("COMMIT"), 0);
+  EXPECT_EQ(value("SELECT sal FROM emp WHERE empno = 7369"), "0");
+  EXPECT_EQ(hrValue("SELECT sal FROM stolen"), "6000");
 }
 
 class ServerNames : public TempServerRoot {};
