@@ -7,7 +7,7 @@ cd "$(dirname "$0")"
 PACKAGES=(build-essential cmake ninja-build pkg-config clang
   qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev
   libsqlite3-dev sqlite3 libgtest-dev libgmock-dev googletest libbenchmark-dev
-  xvfb xauth fonts-dejavu-core python3-sqlparse ccache lua5.4)
+  xvfb xauth fonts-dejavu-core python3-sqlparse ccache lua5.4 clang-format)
 
 missing=()
 for p in "${PACKAGES[@]}"; do
@@ -19,6 +19,9 @@ if [ ${#missing[@]} -gt 0 ]; then
   apt-get install -y -qq "${missing[@]}"
 fi
 
+# Compiler cache keys relative to the checkout, so a clone in another folder (CI's) reuses what
+# an earlier build compiled.
+export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=true
 BUILD=${TESSALY_BUILD:-build}
 cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$BUILD" -j"$(nproc)"

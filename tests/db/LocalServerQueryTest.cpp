@@ -26,29 +26,8 @@ struct TLocalQueryTest : ::testing::Test {
     Database.SetPassword("TIGER");
     Database.SetConnected(true);
     Query.SetDatabaseName("Database");
-    // Until the server's SQL engine answers, there is nothing to test here.
-    try {
-      Query.SetSQL("SELECT 1 FROM dual");
-      Query.Open();
-      Query.Close();
-    } catch (const EDatabaseError &E) {
-      if (E.ErrorCode() == 3001)
-        GTEST_SKIP() << "the local server does not run statements yet: " << E.Message();
-      throw;
-    }
   }
   void TearDown() override { Query.Close(); }
-
-  // Skips the test while the server cannot run PL/SQL blocks yet.
-  void RequireBlocks() {
-    try {
-      Run("BEGIN NULL; END;");
-    } catch (const EDatabaseError &E) {
-      if (E.ErrorCode() == 3001)
-        GTEST_SKIP() << "the local server does not run PL/SQL yet: " << E.Message();
-      throw;
-    }
-  }
 
   void Run(const std::string &AText) {
     Query.SetSQL(AText);
@@ -221,7 +200,6 @@ TEST_F(TLocalQueryTest, MistakesComeBackWithOraTextsAndOffsets) {
 }
 
 TEST_F(TLocalQueryTest, BlocksReturnOutputValues) {
-  RequireBlocks();
   if (IsSkipped())
     return;
   Query.SetSQL("BEGIN :r := :a * 2; :s := 'x' || :a; :n := NULL; END;");
@@ -322,7 +300,6 @@ TEST_F(TLocalQueryTest, LogoffClosesAFetchingQueryAndTheNextUseLogsOnAgain) {
 }
 
 TEST_F(TLocalQueryTest, CursorVariablesAreFetchedThroughTheParameter) {
-  RequireBlocks();
   if (IsSkipped())
     return;
   Query.SetSQL("BEGIN OPEN :c FOR SELECT ename, sal FROM emp WHERE deptno = 10 ORDER BY ename; "

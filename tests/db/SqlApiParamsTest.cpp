@@ -130,6 +130,7 @@ TEST_F(TParamsTest, NamesAreUniqueIgnoringCase) {
   EXPECT_EQ(List.FindParam("alpha"), nullptr);
   try {
     A.SetParamName("Beta");
+    FAIL() << "a second BETA was accepted";
   } catch (const EDbInterface &E) {
     EXPECT_EQ(E.ErrorCode(), MakeErrorCode(0, 30206, 50001)); // a warning, raised all the same
   }

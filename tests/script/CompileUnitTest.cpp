@@ -151,19 +151,6 @@ protected:
     Check.Close();
     return Value;
   }
-  // True when the server compiles PL/SQL; otherwise the test that needs it skips.
-  bool ServerRunsPlsql() {
-    try {
-      Check.SetSQL("BEGIN NULL; END;");
-      Check.Execute();
-      return true;
-    } catch (const EDatabaseError &E) {
-      if (E.ErrorCode() == 3001)
-        return false;
-      throw;
-    }
-  }
-
   QTemporaryDir Data;
   std::string Folder;
   TOracleDatabase Database;
@@ -426,11 +413,9 @@ TEST_F(CompileRunTest, AnErrorWithNowhereToGoEndsTheRunWithAMessage) {
   EXPECT_EQ(One("SELECT COUNT(*) FROM user_tables WHERE table_name = 'NEVER'"), "0");
 }
 
-// ---- PL/SQL: these run once the server compiles stored units --------------------------------
+// ---- PL/SQL ----------------------------------------------------------------------------------
 
 TEST_F(CompileRunTest, StoredUnitErrorsComeFromTheErrorView) {
-  if (!ServerRunsPlsql())
-    GTEST_SKIP() << "the local server does not compile PL/SQL yet (ORA-03001)";
   const std::string Text =
       Lines({"CREATE OR REPLACE PROCEDURE good IS", "BEGIN", "  NULL;", "END;", "/",
              "CREATE OR REPLACE PROCEDURE bad IS", "BEGIN", "  x := 1;", "END;", "/",
@@ -446,8 +431,6 @@ TEST_F(CompileRunTest, StoredUnitErrorsComeFromTheErrorView) {
 }
 
 TEST_F(CompileRunTest, AnonymousBlocksDrainOutputAndPlaceTheirErrors) {
-  if (!ServerRunsPlsql())
-    GTEST_SKIP() << "the local server does not run PL/SQL yet (ORA-03001)";
   const std::string Text = Lines(
       {"BEGIN", "  NULL;", "END;", "DECLARE", "  n NUMBER;", "BEGIN", "  n := nosuch;", "END;"});
   Compile(Text);
@@ -461,8 +444,6 @@ TEST_F(CompileRunTest, AnonymousBlocksDrainOutputAndPlaceTheirErrors) {
 }
 
 TEST_F(CompileRunTest, CancelBreaksAnEndlessBlock) {
-  if (!ServerRunsPlsql())
-    GTEST_SKIP() << "the local server does not run PL/SQL yet (ORA-03001)";
   const std::string Text = Lines({"BEGIN", "  LOOP", "    NULL;", "  END LOOP;", "END;",
                                   "CREATE TABLE after_loop (a NUMBER);"});
   Compile(Text, 0, 300);
@@ -473,8 +454,6 @@ TEST_F(CompileRunTest, CancelBreaksAnEndlessBlock) {
 }
 
 TEST_F(CompileRunTest, DropProcedureIsIgnorableAndDropFunctionIsNot) {
-  if (!ServerRunsPlsql())
-    GTEST_SKIP() << "the local server does not compile PL/SQL yet (ORA-03001)";
   IgnoreDrops = true;
   Compile(Lines({"DROP PROCEDURE nosuch_p;", "DROP PACKAGE nosuch_k;", "DROP FUNCTION nosuch_f;"}));
   ASSERT_EQ(Errors().size(), 1u);

@@ -352,13 +352,7 @@ std::string RunStatement(const std::string &AStatement) {
 }
 
 // Blocks answer ORA-03001 until the local server runs PL/SQL.
-bool ServerRunsPlsql() {
-  return RunStatement("BEGIN NULL; END;").rfind("ORA-03001", 0) != 0;
-}
-
 TEST_F(DBMSOutputWindow, LocalServerLinesOfABlockAndTheLimit) {
-  if (!ServerRunsPlsql())
-    GTEST_SKIP() << "the local server does not run PL/SQL blocks yet (ORA-03001)";
   Main->CFG->SetDBMSBufferLimit(4);
   TDBMSOutputForm *Form = Open();
   ASSERT_NE(Form, nullptr);
