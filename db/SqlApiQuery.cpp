@@ -2,6 +2,8 @@
 // statement texts.
 #include "db/SqlApiQuery.h"
 
+#include "db/SqlFunctionCodes.h"
+
 #include <mutex>
 
 TDataSetLite::TDataSetLite(QObject *AOwner, TParamClass AItemClass)
@@ -228,7 +230,7 @@ void TDataSetLite::FetchNext(std::int32_t ARows) {
 }
 
 void TDataSetLite::RefreshParams() {
-  if (!(FunctionCode() == 4 || ParseForParams()) || !FParams->NeedsRefresh())
+  if (!(FunctionCode() == fcSelect || ParseForParams()) || !FParams->NeedsRefresh())
     return;
   try {
     auto List = std::make_unique<TParams>(this, FParams->ItemClass());

@@ -2,6 +2,7 @@
 #include "script/CompileUnit.h"
 
 #include "classes/Exceptions.h"
+#include "db/SqlFunctionCodes.h"
 
 #include <algorithm>
 #include <cmath>
@@ -76,29 +77,7 @@ std::int32_t ClampPosition(const std::string &AText, std::int64_t APosition) {
 } // namespace
 
 bool IsIgnorableDropCode(std::uint16_t AFunctionCode) {
-  switch (AFunctionCode) {
-  case 6:  // DROP ROLE
-  case 7:  // DROP VIEW
-  case 8:  // DROP TABLE
-  case 11: // DROP USER
-  case 16: // DROP SEQUENCE
-  case 21: // DROP INDEX
-  case 22: // DROP CLUSTER
-  case 31: // DROP SYNONYM
-  case 43: // DROP EXTERNAL DATABASE
-  case 48: // DROP ROLLBACK SEGMENT
-  case 51: // DROP TABLESPACE
-  case 61: // DROP TRIGGER
-  case 66: // DROP PROFILE
-  case 68: // DROP PROCEDURE
-  case 73: // DROP SNAPSHOT LOG
-  case 76: // DROP SNAPSHOT
-  case 96: // DROP PACKAGE
-  case 99: // DROP PACKAGE BODY
-    return true;
-  default:
-    return false;
-  }
+  return IsDropFunctionCode(AFunctionCode) && AFunctionCode != fcDropFunction;
 }
 
 std::string FormatElapsedTime(std::chrono::steady_clock::duration ADuration) {

@@ -1,6 +1,8 @@
 // The terminal window: statement box with history, Go, the result grid and its menu.
 #include "windows/TerminalUnit.h"
 
+#include "db/SqlFunctionCodes.h"
+
 #include "app/MainUnit.h"
 #include "classes/AlignedLayout.h"
 #include "classes/Application.h"
@@ -24,86 +26,6 @@
 #include <cmath>
 
 namespace {
-
-// Indexed by function code - 1.
-const char *const StatementKinds[76] = {"CREATE TABLE",
-                                        "SET ROLE",
-                                        "INSERT",
-                                        "SELECT",
-                                        "UPDATE",
-                                        "DROP ROLE",
-                                        "DROP VIEW",
-                                        "DROP TABLE",
-                                        "DELETE",
-                                        "CREATE VIEW",
-                                        "DROP USER",
-                                        "CREATE ROLE",
-                                        "CREATE SEQUENCE",
-                                        "ALTER SEQUENCE",
-                                        "",
-                                        "DROP SEQUENCE",
-                                        "CREATE SCHEMA",
-                                        "CREATE CLUSTER",
-                                        "CREATE USER",
-                                        "CREATE INDEX",
-                                        "DROP INDEX",
-                                        "DROP CLUSTER",
-                                        "VALIDATE INDEX",
-                                        "CREATE PROCEDURE",
-                                        "ALTER PROCEDURE",
-                                        "ALTER TABLE",
-                                        "EXPLAIN",
-                                        "GRANT",
-                                        "REVOKE",
-                                        "CREATE SYNONYM",
-                                        "DROP SYNONYM",
-                                        "ALTER SYSTEM SWITCH LOG",
-                                        "SET TRANSACTION",
-                                        "PL/SQL EXECUTE",
-                                        "LOCK TABLE",
-                                        "",
-                                        "RENAME",
-                                        "COMMENT",
-                                        "AUDIT",
-                                        "NOAUDIT",
-                                        "ALTER INDEX",
-                                        "CREATE EXTERNAL DATABASE",
-                                        "DROP EXTERNAL DATABASE",
-                                        "CREATE DATABASE",
-                                        "ALTER DATABASE",
-                                        "CREATE ROLLBACK SEGMENT",
-                                        "ALTER ROLLBACK SEGMENT",
-                                        "DROP ROLLBACK SEGMENT",
-                                        "CREATE TABLESPACE",
-                                        "ALTER TABLESPACE",
-                                        "DROP TABLESPACE",
-                                        "ALTER SESSION",
-                                        "ALTER USER",
-                                        "COMMIT",
-                                        "ROLLBACK",
-                                        "SAVEPOINT",
-                                        "CREATE CONTROL FILE",
-                                        "ALTER TRACING",
-                                        "CREATE TRIGGER",
-                                        "ALTER TRIGGER",
-                                        "DROP TRIGGER",
-                                        "ANALYZE TABLE",
-                                        "ANALYZE INDEX",
-                                        "ANALYZE CLUSTER",
-                                        "CREATE PROFILE",
-                                        "DROP PROFILE",
-                                        "ALTER PROFILE",
-                                        "DROP PROCEDURE",
-                                        "",
-                                        "ALTER RESOURCE COST",
-                                        "CREATE SNAPSHOT LOG",
-                                        "ALTER SNAPSHOT LOG",
-                                        "DROP SNAPSHOT LOG",
-                                        "CREATE SNAPSHOT",
-                                        "ALTER SNAPSHOT",
-                                        "DROP SNAPSHOT"};
-
-constexpr int SelectFunctionCode = 4;
 
 QString ToQt(const std::string &AText) {
   return QString::fromLatin1(AText.data(), qsizetype(AText.size()));
@@ -129,11 +51,7 @@ void FreeFitToWindowKey(QMdiSubWindow &AWindow) {
 
 } // namespace
 
-const char *StatementKindName(int AFunctionCode) {
-  if (AFunctionCode < 1 || AFunctionCode > 76)
-    return "";
-  return StatementKinds[AFunctionCode - 1];
-}
+const char *StatementKindName(int AFunctionCode) { return SqlFunctionName(AFunctionCode); }
 
 bool AddToHistory(std::vector<std::string> &AHistory, const std::string &AText,
                   std::size_t ADropDownCount) {
@@ -460,7 +378,7 @@ void TTerminalForm::GoButtonClick() {
     // A limit below one row would leave nothing to show, not even the column names.
     const int Limit = std::max(1, MainForm ? MainForm->CFG->TerminalBufferLimit() : 100);
     Query->SetPrepared(true);
-    if (Query->FunctionCode() == SelectFunctionCode)
+    if (Query->FunctionCode() == fcSelect)
       ShowQueryRows(Limit);
     else
       ShowSuccess(Query->FunctionCode());

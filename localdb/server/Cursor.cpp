@@ -2,6 +2,8 @@
 // formats fetched rows straight into the defined buffers, a batch at a time.
 #include "localdb/server/Cursor.h"
 
+#include "db/SqlFunctionCodes.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -234,7 +236,7 @@ void Cursor::adopt(std::shared_ptr<plsql::CursorState> state) {
   m.stmt = state->stmt;
   m.state = m.stmt ? Impl::Fetching : Impl::Idle;
   m.refCursor = std::move(state);
-  functionCode = 4; // SELECT
+  functionCode = fcSelect;
   rowsProcessed = 0;
   parseErrorOffset = 0;
   warningFlags = 0;

@@ -1,6 +1,8 @@
 // The SQL function code from the leading keywords of a statement (comments and blanks skipped).
 #include "localdb/sql/StatementKind.h"
 
+#include "db/SqlFunctionCodes.h"
+
 #include <cctype>
 #include <cstring>
 #include <vector>
@@ -70,84 +72,85 @@ int match(const std::vector<std::string> &w, size_t from, const Rule *rules, siz
 }
 
 const Rule kCreate[] = {
-    {"TABLE", 1},
-    {"ROLE", 12},
-    {"SEQUENCE", 13},
-    {"SCHEMA", 17},
-    {"CLUSTER", 18},
-    {"USER", 19},
-    {"INDEX", 20},
-    {"UNIQUE INDEX", 20},
-    {"BITMAP INDEX", 20},
-    {"PROCEDURE", 24},
+    {"TABLE", fcCreateTable},
+    {"ROLE", fcCreateRole},
+    {"SEQUENCE", fcCreateSequence},
+    {"SCHEMA", fcCreateSchema},
+    {"CLUSTER", fcCreateCluster},
+    {"USER", fcCreateUser},
+    {"INDEX", fcCreateIndex},
+    {"UNIQUE INDEX", fcCreateIndex},
+    {"BITMAP INDEX", fcCreateIndex},
+    {"PROCEDURE", fcCreateProcedure},
     // Oracle reports its own codes past the 76 of the statement-name table for these.
-    {"FUNCTION", 91},
-    {"PACKAGE BODY", 97},
-    {"PACKAGE", 94},
-    {"SYNONYM", 30},
-    {"PUBLIC SYNONYM", 30},
-    {"VIEW", 10},
-    {"FORCE VIEW", 10},
-    {"NOFORCE VIEW", 10},
-    {"EXTERNAL DATABASE", 42},
-    {"DATABASE", 44},
-    {"ROLLBACK SEGMENT", 46},
-    {"PUBLIC ROLLBACK SEGMENT", 46},
-    {"TABLESPACE", 49},
-    {"CONTROLFILE", 57},
-    {"TRIGGER", 59},
-    {"PROFILE", 65},
-    {"SNAPSHOT LOG", 71},
-    {"SNAPSHOT", 74},
+    {"FUNCTION", fcCreateFunction},
+    {"PACKAGE BODY", fcCreatePackageBody},
+    {"PACKAGE", fcCreatePackage},
+    {"SYNONYM", fcCreateSynonym},
+    {"PUBLIC SYNONYM", fcCreateSynonym},
+    {"VIEW", fcCreateView},
+    {"FORCE VIEW", fcCreateView},
+    {"NOFORCE VIEW", fcCreateView},
+    {"EXTERNAL DATABASE", fcCreateExternalDatabase},
+    {"DATABASE", fcCreateDatabase},
+    {"ROLLBACK SEGMENT", fcCreateRollbackSegment},
+    {"PUBLIC ROLLBACK SEGMENT", fcCreateRollbackSegment},
+    {"TABLESPACE", fcCreateTablespace},
+    {"CONTROLFILE", fcCreateControlFile},
+    {"TRIGGER", fcCreateTrigger},
+    {"PROFILE", fcCreateProfile},
+    {"SNAPSHOT LOG", fcCreateSnapshotLog},
+    {"SNAPSHOT", fcCreateSnapshot},
 };
 const Rule kDrop[] = {
-    {"ROLE", 6},
-    {"VIEW", 7},
-    {"TABLE", 8},
-    {"USER", 11},
-    {"SEQUENCE", 16},
-    {"INDEX", 21},
-    {"CLUSTER", 22},
-    {"SYNONYM", 31},
-    {"PUBLIC SYNONYM", 31},
-    {"EXTERNAL DATABASE", 43},
-    {"ROLLBACK SEGMENT", 48},
-    {"PUBLIC ROLLBACK SEGMENT", 48},
-    {"TABLESPACE", 51},
-    {"TRIGGER", 61},
-    {"PROFILE", 66},
-    {"PROCEDURE", 68},
+    {"ROLE", fcDropRole},
+    {"VIEW", fcDropView},
+    {"TABLE", fcDropTable},
+    {"USER", fcDropUser},
+    {"SEQUENCE", fcDropSequence},
+    {"INDEX", fcDropIndex},
+    {"CLUSTER", fcDropCluster},
+    {"SYNONYM", fcDropSynonym},
+    {"PUBLIC SYNONYM", fcDropSynonym},
+    {"EXTERNAL DATABASE", fcDropExternalDatabase},
+    {"ROLLBACK SEGMENT", fcDropRollbackSegment},
+    {"PUBLIC ROLLBACK SEGMENT", fcDropRollbackSegment},
+    {"TABLESPACE", fcDropTablespace},
+    {"TRIGGER", fcDropTrigger},
+    {"PROFILE", fcDropProfile},
+    {"PROCEDURE", fcDropProcedure},
     // Oracle's own codes past the 76 of the statement-name table: the compile run's
     // IgnoreDropErrors tells DROP FUNCTION (not passed over) from DROP PACKAGE by them.
-    {"FUNCTION", 93},
-    {"PACKAGE BODY", 99},
-    {"PACKAGE", 96},
-    {"SNAPSHOT LOG", 73},
-    {"SNAPSHOT", 76},
+    {"FUNCTION", fcDropFunction},
+    {"PACKAGE BODY", fcDropPackageBody},
+    {"PACKAGE", fcDropPackage},
+    {"SNAPSHOT LOG", fcDropSnapshotLog},
+    {"SNAPSHOT", fcDropSnapshot},
 };
 const Rule kAlter[] = {
-    {"SEQUENCE", 14},
-    {"PROCEDURE", 25},
-    {"FUNCTION", 92},
-    {"PACKAGE", 95},
-    {"TABLE", 26},
-    {"SYSTEM SWITCH LOG", 32},
-    {"INDEX", 41},
-    {"DATABASE", 45},
-    {"ROLLBACK SEGMENT", 47},
-    {"PUBLIC ROLLBACK SEGMENT", 47},
-    {"TABLESPACE", 50},
-    {"SESSION", 52},
-    {"USER", 53},
-    {"TRACING", 58},
-    {"TRIGGER", 60},
-    {"PROFILE", 67},
-    {"RESOURCE COST", 70},
-    {"SNAPSHOT LOG", 72},
-    {"SNAPSHOT", 75},
+    {"SEQUENCE", fcAlterSequence},
+    {"PROCEDURE", fcAlterProcedure},
+    {"FUNCTION", fcAlterFunction},
+    {"PACKAGE", fcAlterPackage},
+    {"TABLE", fcAlterTable},
+    {"SYSTEM SWITCH LOG", fcAlterSystemSwitchLog},
+    {"INDEX", fcAlterIndex},
+    {"DATABASE", fcAlterDatabase},
+    {"ROLLBACK SEGMENT", fcAlterRollbackSegment},
+    {"PUBLIC ROLLBACK SEGMENT", fcAlterRollbackSegment},
+    {"TABLESPACE", fcAlterTablespace},
+    {"SESSION", fcAlterSession},
+    {"USER", fcAlterUser},
+    {"TRACING", fcAlterTracing},
+    {"TRIGGER", fcAlterTrigger},
+    {"PROFILE", fcAlterProfile},
+    {"RESOURCE COST", fcAlterResourceCost},
+    {"SNAPSHOT LOG", fcAlterSnapshotLog},
+    {"SNAPSHOT", fcAlterSnapshot},
 };
-const Rule kSet[] = {{"ROLE", 2}, {"TRANSACTION", 33}};
-const Rule kAnalyze[] = {{"TABLE", 62}, {"INDEX", 63}, {"CLUSTER", 64}};
+const Rule kSet[] = {{"ROLE", fcSetRole}, {"TRANSACTION", fcSetTransaction}};
+const Rule kAnalyze[] = {
+    {"TABLE", fcAnalyzeTable}, {"INDEX", fcAnalyzeIndex}, {"CLUSTER", fcAnalyzeCluster}};
 
 } // namespace
 
@@ -160,19 +163,19 @@ int statementKind(const std::string &text) {
   if (v == "(") {
     for (const std::string &x : w)
       if (x != "(")
-        return x == "SELECT" ? 4 : 0;
+        return x == "SELECT" ? fcSelect : 0;
     return 0;
   }
   if (v == "SELECT")
-    return 4;
+    return fcSelect;
   if (v == "INSERT")
-    return 3;
+    return fcInsert;
   if (v == "UPDATE")
-    return 5;
+    return fcUpdate;
   if (v == "DELETE")
-    return 9;
+    return fcDelete;
   if (v == "BEGIN" || v == "DECLARE" || v == "<<")
-    return 34;
+    return fcPlSqlExecute;
   if (v == "CREATE") {
     size_t from = 1;
     if (w.size() > 2 && w[1] == "OR" && w[2] == "REPLACE")
@@ -188,11 +191,12 @@ int statementKind(const std::string &text) {
   if (v == "ANALYZE")
     return match(w, 1, kAnalyze, sizeof kAnalyze / n);
   if (v == "VALIDATE")
-    return w.size() > 1 && w[1] == "INDEX" ? 23 : 0;
-  static const Rule kVerbs[] = {{"EXPLAIN", 27},  {"GRANT", 28},     {"REVOKE", 29},
-                                {"LOCK", 35},     {"RENAME", 37},    {"COMMENT", 38},
-                                {"AUDIT", 39},    {"NOAUDIT", 40},   {"COMMIT", 54},
-                                {"ROLLBACK", 55}, {"SAVEPOINT", 56}, {"TRUNCATE", 85}};
+    return w.size() > 1 && w[1] == "INDEX" ? fcValidateIndex : 0;
+  static const Rule kVerbs[] = {
+      {"EXPLAIN", fcExplain},   {"GRANT", fcGrant},         {"REVOKE", fcRevoke},
+      {"LOCK", fcLockTable},    {"RENAME", fcRename},       {"COMMENT", fcComment},
+      {"AUDIT", fcAudit},       {"NOAUDIT", fcNoaudit},     {"COMMIT", fcCommit},
+      {"ROLLBACK", fcRollback}, {"SAVEPOINT", fcSavepoint}, {"TRUNCATE", fcTruncate}};
   return match(w, 0, kVerbs, sizeof kVerbs / n);
 }
 
