@@ -1,7 +1,7 @@
 // Conversions between stored colour values and font style sets and their Qt forms.
 #include "classes/Graphics.h"
 
-#include <QApplication>
+#include <QGuiApplication>
 #include <QPalette>
 
 namespace {
