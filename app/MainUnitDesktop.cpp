@@ -44,8 +44,12 @@ TDesktopLoad LoadDesktopPosition(const std::string &AFileName, const TCFG &ACFG)
   std::unique_ptr<TDesktopReader> File;
   try {
     File = std::make_unique<TDesktopReader>(AFileName);
-  } catch (const EStreamError &) {
-    return Result; // no desktop saved yet
+  } catch (const EStreamError &E) {
+    // No desktop saved yet is no error; a name taken by what cannot be read (a FIFO, a folder)
+    // is said, and the main window keeps its own position.
+    if (FileExists(AFileName))
+      Result.Message = E.Message();
+    return Result;
   }
   try {
     TValueReader &Reader = File->Reader();

@@ -68,7 +68,9 @@ private:
 struct TDesktopLoad {
   std::optional<TDesktopPosition> Position; // to apply to the main window
   std::unique_ptr<TDesktopReader> Reader;   // still open: restore the children from it later
-  std::string Message; // ConfigReadErrorMessage when the position could not be read
+  // ConfigReadErrorMessage when the position could not be read; the open error's message when
+  // the name is taken by something that cannot be opened (a FIFO, a folder, a device).
+  std::string Message;
 };
 
 // Start-up, after the configuration. Does nothing without SaveDesktopPosition or when the file

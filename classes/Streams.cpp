@@ -5,6 +5,9 @@
 #include <QSaveFile>
 #include <algorithm>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 std::string FileNameFromQString(const QString &AName) {
   return QFile::encodeName(AName).toStdString();
@@ -14,17 +17,45 @@ QString FileNameToQString(const std::string &AName) {
   return QFile::decodeName(QByteArray(AName.data(), qsizetype(AName.size())));
 }
 
+bool FileExists(const std::string &AName) {
+  struct stat Info;
+  return ::stat(AName.c_str(), &Info) == 0;
+}
+
 namespace {
 
 QString FromBytes(const std::string &AText) { return FileNameToQString(AText); }
+
+// A handle on AFileName for reading, or -1 unless it names a regular file. Opening a FIFO waits
+// for a writer, and a device may never end or may act on being opened: neither is touched. The
+// open itself does not block, so a name that turns into a FIFO after the check cannot hang it.
+int OpenRegularFile(const std::string &AFileName) {
+  struct stat Info;
+  if (::stat(AFileName.c_str(), &Info) != 0 || !S_ISREG(Info.st_mode))
+    return -1;
+  const int Handle = ::open(AFileName.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (Handle < 0)
+    return -1;
+  const int Flags = ::fcntl(Handle, F_GETFL);
+  if (::fstat(Handle, &Info) != 0 || !S_ISREG(Info.st_mode) || Flags < 0 ||
+      ::fcntl(Handle, F_SETFL, Flags & ~O_NONBLOCK) != 0) {
+    ::close(Handle);
+    return -1;
+  }
+  return Handle;
+}
 
 } // namespace
 
 TFileStream::TFileStream(const std::string &AFileName, TFileMode AMode) : FFileName(AFileName) {
   if (AMode == TFileMode::fmOpenRead) {
-    FReadFile = std::make_unique<QFile>(FromBytes(AFileName));
-    if (!FReadFile->open(QIODevice::ReadOnly))
+    const int Handle = OpenRegularFile(AFileName);
+    FReadFile = std::make_unique<QFile>();
+    if (Handle < 0 || !FReadFile->open(Handle, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+      if (Handle >= 0)
+        ::close(Handle);
       throw EFOpenError("Cannot open file " + AFileName);
+    }
   } else {
     FSaveFile = std::make_unique<QSaveFile>(FromBytes(AFileName));
     // Qt's own fallback would truncate the file at once; ours waits for a complete content.
@@ -48,8 +79,8 @@ TFileStream::~TFileStream() {
 namespace {
 
 bool WriteWhole(QFile &AFile, const QByteArray &AContent) {
-  return AFile.seek(0) && AFile.write(AContent) == AContent.size() && AFile.resize(AContent.size()) &&
-         AFile.flush();
+  return AFile.seek(0) && AFile.write(AContent) == AContent.size() &&
+         AFile.resize(AContent.size()) && AFile.flush();
 }
 
 } // namespace

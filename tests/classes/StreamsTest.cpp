@@ -135,6 +135,34 @@ TEST(FileStream, ReadsWhatIsThereAndReportsMissingFiles) {
                EFCreateError);
 }
 
+// Only a regular file is opened for reading: a FIFO would wait for a writer, a device might never
+// end. The test holds the FIFO's other end, so a plain open would not wait here.
+TEST(FileStream, ReadingRefusesWhatIsNoRegularFile) {
+  QTemporaryDir Root;
+  const QString Folder = Root.filePath(QString::fromUtf8("Pr\u00fcfung"));
+  ASSERT_TRUE(QDir().mkpath(Folder));
+  const std::string Base = FileNameFromQString(Folder) + "/";
+  ASSERT_EQ(mkfifo((Base + "fifo.sql").c_str(), 0600), 0);
+  const int Writer = open((Base + "fifo.sql").c_str(), O_RDWR | O_NONBLOCK);
+  ASSERT_GE(Writer, 0);
+  ASSERT_EQ(symlink("/dev/null", (Base + "null.sql").c_str()), 0);
+  ASSERT_EQ(symlink("fifo.sql", (Base + "link.sql").c_str()), 0);
+  for (const std::string &Name :
+       {Base + "fifo.sql", Base + "null.sql", Base + "link.sql", Base.substr(0, Base.size() - 1)}) {
+    try {
+      TFileStream Stream(Name, TFileMode::fmOpenRead);
+      ADD_FAILURE() << Name << " was opened";
+    } catch (const EFOpenError &E) {
+      EXPECT_EQ(E.Message(), "Cannot open file " + Name);
+    }
+    EXPECT_TRUE(FileExists(Name));
+  }
+  close(Writer);
+  Put(Base + "plain.sql", "x");
+  EXPECT_EQ(TFileStream(Base + "plain.sql", TFileMode::fmOpenRead).Size(), 1);
+  EXPECT_FALSE(FileExists(Base + "none.sql"));
+}
+
 TEST(MemoryStream, WritesGrowAndReadsStopAtTheEnd) {
   TMemoryStream Stream;
   Stream.Write("abc", 3);

@@ -1,18 +1,18 @@
 // The script editor window offscreen, inside a main window: files and their line breaks, the
 // close prompt's answers, Save As, status line, find and replace, menus and speed bar, the
 // desktop round trip and script processing's view of the windows.
+#include "windows/EditUnit.h"
 #include "app/MainUnit.h"
 #include "classes/Application.h"
 #include "windows/EditScriptWindows.h"
-#include "windows/EditUnit.h"
 #include "windows/FindDialogs.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
-#include <QFileInfo>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMdiSubWindow>
@@ -24,8 +24,10 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <fcntl.h>
 #include <functional>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -189,8 +191,7 @@ TEST_F(EditForm, FreshWindowIsUntitledWithCollapsedListMenusAndStatus) {
   for (QAction *Action : Main->menuBar()->actions())
     Bar.push_back(Action->menu()->objectName().toStdString());
   EXPECT_EQ(Bar, (std::vector<std::string>{"FileMenu", "EditMenu", "SearchMenu", "RunMenu",
-                                           "DatabaseMenu", "ToolsMenu", "WindowMenu",
-                                           "HelpMenu"}));
+                                           "DatabaseMenu", "ToolsMenu", "WindowMenu", "HelpMenu"}));
   EXPECT_EQ(Main->menuBar()->actions()[0]->menu(), Form->FileMenu);
   EXPECT_EQ(Form->FileSaveItem->shortcut(), QKeySequence("Ctrl+S"));
   EXPECT_EQ(Form->FileSaveAsItem->text(), "Save &As...");
@@ -268,6 +269,19 @@ TEST_F(EditForm, UnreadableFileLeavesTheWindowAsItWasAndIsReported) {
   // A folder is no file: reading it fails and changes nothing either.
   EXPECT_THROW(Form->OpenFile(Folder.path().toStdString(), false), EStreamError);
   EXPECT_EQ(Form->FileName(), Path("a.sql"));
+  // Nor is a FIFO, which is not even waited on (this end is held, so a plain open would pass).
+  ASSERT_EQ(::mkfifo(Path("fifo.sql").c_str(), 0600), 0);
+  const int Writer = ::open(Path("fifo.sql").c_str(), O_RDWR | O_NONBLOCK);
+  const int Windows = ChildCount();
+  try {
+    TEditForm::CreateForFile(*Main, Path("fifo.sql"), false);
+    ADD_FAILURE() << "a FIFO was opened";
+  } catch (const EFOpenError &E) {
+    EXPECT_EQ(E.Message(), "Cannot open file " + Path("fifo.sql"));
+  }
+  ::close(Writer);
+  QApplication::processEvents();
+  EXPECT_EQ(ChildCount(), Windows);
 
   // A file that cannot be read makes no window and leaves the active one active.
   TEditForm *Other = Open("b.sql", "b\r\n");
@@ -303,8 +317,8 @@ TEST_F(EditForm, FailedSaveKeepsTheOldFileAndTheChanges) {
     EXPECT_TRUE(Form->Editor->Modified());
     EXPECT_EQ(FileBytes(Folder.filePath("keep.sql")), "old text\r\n");
   }
-  QFile::setPermissions(Folder.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                           QFileDevice::ExeOwner);
+  QFile::setPermissions(Folder.path(),
+                        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
   // Failures any user meets: a folder that is gone, and a name taken by a folder.
   Form->SetFileName(Path("gone/keep.sql"));
   EXPECT_THROW(Form->FileSaveItemClick(), EStreamError);
