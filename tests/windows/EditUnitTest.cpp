@@ -223,7 +223,6 @@ TEST_F(EditForm, FilesLoadWithEveryLineBreakAndSaveWithCrLf) {
       {"a\rb\nc", {"a", "b", "c"}},
       {"a\n\rb", {"a", "", "b"}}, // LF then CR: two breaks
       {"a\r\n\r\nb\n", {"a", "", "b"}},
-      {QByteArray("ab\0cd\r\nef", 10), {"ab"}}, // a NUL ends the text
       {"\r\n", {""}},
       {"caf\xE9 \x80\x93", {"caf\xE9 \x80\x93"}}, // bytes as they are
   };
@@ -336,6 +335,51 @@ TEST_F(EditForm, FailedSaveKeepsTheOldFileAndTheChanges) {
   EXPECT_FALSE(Form->Editor->Modified());
   EXPECT_EQ(FileBytes(Folder.filePath("keep.sql")), "nold text\r\n");
   EXPECT_EQ(Form->StatusLine(), "   1:2   Original   Insert");
+}
+
+// A NUL byte ends the text shown; the file opens read-only with a message, and no save can put
+// the shortened text over it, under any of its names. Saved under another name it is a file
+// like any other.
+TEST_F(EditForm, NulByteOpensReadOnlyAndNoSaveCutsTheFile) {
+  const QString Sub = Folder.filePath(QString::fromUtf8("Pr\u00fcfung"));
+  ASSERT_TRUE(QDir().mkpath(Sub));
+  const QByteArray Bytes =
+      QByteArray("select 1 from dual;\r\n") + QByteArray(1, '\0') + QByteArray(44, 'x');
+  ASSERT_EQ(Bytes.size(), 66);
+  WriteBytes(Sub + "/nul.sql", Bytes);
+  const std::string Name = FileNameFromQString(Sub + "/nul.sql");
+  TEditForm *Form = TEditForm::CreateForFile(*Main, Name, false);
+  EXPECT_EQ(Lines(*Form), TLines{"select 1 from dual;"});
+  EXPECT_TRUE(Form->ShownUpToNul());
+  EXPECT_TRUE(Form->Editor->ReadOnly());
+  ASSERT_EQ(Errors.size(), 1u);
+  EXPECT_NE(Errors[0].find(Name + " holds a NUL byte"), std::string::npos) << Errors[0];
+
+  // Save from the menu and from the speed bar: refused and said.
+  Form->FileSaveItem->trigger();
+  Main->SaveButton->click();
+  ASSERT_EQ(Errors.size(), 3u);
+  EXPECT_EQ(Errors[1].rfind("Cannot save file " + Name, 0), 0u) << Errors[1];
+  EXPECT_EQ(FileBytes(Sub + "/nul.sql"), Bytes);
+  // Save As onto a hard link of the same file: refused too.
+  ASSERT_EQ(::link(Name.c_str(), (Name + ".link").c_str()), 0);
+  AnswerFileDialog(Sub + "/nul.sql.link");
+  AnswerBox(QMessageBox::Yes, nullptr); // the overwrite question
+  Form->FileSaveAsItem->trigger();
+  EXPECT_EQ(Errors.size(), 4u);
+  EXPECT_EQ(FileBytes(Sub + "/nul.sql"), Bytes);
+  EXPECT_EQ(Form->FileName(), Name);
+
+  // Under another name: written, and the window is that file's, editable.
+  AnswerFileDialog(Sub + "/copy.sql");
+  Form->FileSaveAsItem->trigger();
+  EXPECT_EQ(Errors.size(), 4u);
+  EXPECT_EQ(FileBytes(Sub + "/copy.sql"), "select 1 from dual;\r\n");
+  EXPECT_EQ(Form->FileName(), FileNameFromQString(Sub + "/copy.sql"));
+  EXPECT_FALSE(Form->ShownUpToNul());
+  EXPECT_FALSE(Form->Editor->ReadOnly());
+  Form->FileSaveItemClick();
+  EXPECT_EQ(FileBytes(Sub + "/nul.sql"), Bytes);
 }
 
 TEST_F(EditForm, ClosePromptAnswersAndSaveAs) {
