@@ -68,25 +68,32 @@ TDesktopLoad LoadDesktopPosition(const std::string &AFileName, const TCFG &ACFG)
   return Result;
 }
 
-void RestoreDesktopChildren(std::unique_ptr<TDesktopReader> &AReader,
+bool RestoreDesktopChildren(std::unique_ptr<TDesktopReader> &AReader,
                             const TDesktopRegistry &ARegistry) {
   if (!AReader)
-    return;
+    return false;
+  bool LeftOut = false;
   try {
     TValueReader &Reader = AReader->Reader();
     Reader.ReadListBegin();
-    while (!Reader.EndOfList()) {
+    for (int Count = 0; !Reader.EndOfList(); ++Count) {
+      if (Count == MaximumDesktopChildren) {
+        LeftOut = true;
+        break;
+      }
       const TDesktopWindowFactory *Factory = ARegistry.Find(Reader.ReadString());
       // The records carry no length, so nothing after an unknown one can be found.
       if (!Factory)
         throw EReadError("Unknown window class");
       (*Factory)(Reader);
     }
-    Reader.ReadListEnd();
+    if (!LeftOut)
+      Reader.ReadListEnd();
   } catch (const std::exception &) {
     // A damaged or foreign list ends the restore; the windows made so far stay.
   }
   AReader.reset();
+  return LeftOut;
 }
 
 void SaveDesktop(const std::string &AFileName, const TCFG &ACFG, const TDesktopPosition &APosition,

@@ -227,6 +227,18 @@ void TEditForm::CreateMenus() {
 }
 
 void TEditForm::CreateDialogs() {
+  FindDialog = new TFindDialog(this);
+  FindDialog->OnFind = [this](TObject *) { SearchSearchAgainItemClick(); };
+  ReplaceDialog = new TReplaceDialog(this);
+  ReplaceDialog->OnFind = [this](TObject *) { SearchSearchAgainItemClick(); };
+  ReplaceDialog->OnReplace = [this](TObject *) { ReplaceDialogReplace(); };
+}
+
+void TEditForm::CreateSaveDialog() {
+  // Made at the first Save As: a file dialog holds a file-system model, a thread and icons,
+  // which a desktop of many windows would otherwise pay for in every one of them.
+  if (SaveDialog)
+    return;
   SaveDialog = new QFileDialog(this, "Save As");
   SaveDialog->setObjectName("SaveDialog");
   SaveDialog->setOption(QFileDialog::DontUseNativeDialog);
@@ -237,12 +249,6 @@ void TEditForm::CreateDialogs() {
   SaveDialog->setDefaultSuffix("sql");
   SaveDialog->setNameFilters(
       {"SQL Scripts (*.sql)", "ERWin Scripts (*.ers)", "Text Files (*.txt)"});
-
-  FindDialog = new TFindDialog(this);
-  FindDialog->OnFind = [this](TObject *) { SearchSearchAgainItemClick(); };
-  ReplaceDialog = new TReplaceDialog(this);
-  ReplaceDialog->OnFind = [this](TObject *) { SearchSearchAgainItemClick(); };
-  ReplaceDialog->OnReplace = [this](TObject *) { ReplaceDialogReplace(); };
 }
 
 std::vector<TMenuGroup> TEditForm::MenuGroups() const {
@@ -313,6 +319,7 @@ bool TEditForm::SaveCurrent() {
 }
 
 bool TEditForm::SaveAs() {
+  CreateSaveDialog();
   if (FFileName != UntitledName)
     SaveDialog->selectFile(PathToQString(FFileName));
   if (SaveDialog->exec() != QDialog::Accepted || SaveDialog->selectedFiles().isEmpty())

@@ -47,7 +47,7 @@ public:
       *EditDeleteItem, *EditSelectAllItem, *EditPasteObjectItem;
   QAction *SearchFindItem, *SearchReplaceItem, *SearchSearchAgainItem, *SearchGotoLineNumberItem;
   QAction *RunCompileItem, *RunComileExpressionItem;
-  QFileDialog *SaveDialog;
+  QFileDialog *SaveDialog = nullptr; // made at the first Save As
   TFindDialog *FindDialog;
   TReplaceDialog *ReplaceDialog;
   // The dialog whose text and options Search Again uses: the one opened last.
@@ -122,6 +122,7 @@ private:
   void FormCreate();
   void CreateMenus();
   void CreateDialogs();
+  void CreateSaveDialog();
   QAction *AddItem(QMenu *AMenu, const char *AName, const char *ACaption, const char *AHint,
                    const QKeySequence &AShortcut = {});
   void FormClose();

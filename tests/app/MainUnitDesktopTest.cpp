@@ -162,6 +162,31 @@ TEST_F(Desktop, HandAssembledChildListIsRestoredThroughTheRegistry) {
   EXPECT_FALSE(Restored[2].ReadOnly);
 }
 
+TEST_F(Desktop, RestoreStopsAtTheLimitAndSaysSo) {
+  int Created = 0;
+  TDesktopRegistry Registry;
+  Registry.Register("TTerminalForm", [&](TValueReader &R) {
+    ++Created;
+    R.ReadString();
+  });
+  Enable(true, true);
+  for (int Count : {MaximumDesktopChildren, MaximumDesktopChildren + 1}) {
+    TBytes B = PositionBytes();
+    B.push_back(1);
+    for (int I = 0; I < Count; ++I) {
+      Str(B, "TTerminalForm");
+      Str(B, "select 1 from dual");
+    }
+    B.push_back(0);
+    PutBytes(FileName(), B);
+    TDesktopLoad Load = LoadDesktopPosition(FileName(), CFG);
+    Created = 0;
+    EXPECT_EQ(RestoreDesktopChildren(Load.Reader, Registry), Count > MaximumDesktopChildren);
+    EXPECT_EQ(Created, MaximumDesktopChildren);
+    EXPECT_FALSE(Load.Reader);
+  }
+}
+
 TEST_F(Desktop, UnregisteredClassEndsTheRestoreAtItsRecord) {
   TBytes B = PositionBytes();
   B.push_back(1);

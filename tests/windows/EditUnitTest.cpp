@@ -4,6 +4,7 @@
 #include "windows/EditUnit.h"
 #include "app/MainUnit.h"
 #include "classes/Application.h"
+#include "classes/WindowPlacement.h"
 #include "windows/EditScriptWindows.h"
 #include "windows/FindDialogs.h"
 
@@ -558,6 +559,39 @@ TEST_F(EditForm, DesktopBringsBackTwoEditorWindows) {
   StartMain();
   EXPECT_EQ(ChildCount(), 2);
   EXPECT_EQ(Errors.size(), 1u);
+}
+
+// A desktop of more windows than the frame brings back: the first ones come back, the status
+// line says so, and the last one made is the active child with its menus merged.
+TEST_F(EditForm, DesktopOfTooManyWindowsRestoresTheFirstAndSaysSo) {
+  Main->CFG->SetSaveDesktopPosition(true);
+  Main->CFG->SetSaveDesktopState(true);
+  Main->close();
+  const std::string Last = Path("last.sql");
+  SaveDesktop(Main->DesktopFile(), *Main->CFG, {0, 0, 800, 600}, [&](TValueWriter &AWriter) {
+    for (int I = 0; I <= MaximumDesktopChildren; ++I) {
+      TWindowPlacement P;
+      P.Left = P.Top = I % 10 * 10;
+      P.Right = P.Left + 300;
+      P.Bottom = P.Top + 200;
+      const auto Bytes = P.ToBytes();
+      AWriter.WriteString("TEditForm");
+      AWriter.Write(Bytes.data(), Bytes.size());
+      AWriter.WriteString(I == MaximumDesktopChildren - 1 ? Last : "Untitled");
+      AWriter.WriteBoolean(false);
+    }
+  });
+  WriteBytes(Folder.filePath("last.sql"), "last\r\n");
+  StartMain();
+  EXPECT_EQ(ChildCount(), MaximumDesktopChildren);
+  EXPECT_EQ(Main->StatusText(),
+            "Desktop: only the first 200 windows were restored; the desktop file holds more.");
+  auto *Active = dynamic_cast<TEditForm *>(Main->ActiveChild());
+  ASSERT_NE(Active, nullptr);
+  EXPECT_EQ(Active->FileName(), Last);
+  EXPECT_EQ(Main->menuBar()->actions()[0]->menu(), Active->FileMenu);
+  EXPECT_TRUE(Main->SaveButton->isEnabled());
+  EXPECT_TRUE(Errors.empty());
 }
 
 TEST_F(EditForm, ShutDownAsksEachChangedEditorAndCancelKeepsEverything) {
