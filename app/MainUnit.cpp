@@ -11,10 +11,10 @@
 #include "classes/Streams.h"
 #include "classes/WindowPlacement.h"
 #include "windows/DBMSOutputUnit.h"
-#include "windows/ProcedureUnit.h"
-#include "windows/TerminalUnit.h"
 #include "windows/EditScriptWindows.h"
 #include "windows/EditUnit.h"
+#include "windows/ProcedureUnit.h"
+#include "windows/TerminalUnit.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -37,9 +37,8 @@ std::string ProgramPathOverride;
 }
 
 std::string ProgramPath() {
-  return ProgramPathOverride.empty()
-             ? FileNameFromQString(QCoreApplication::applicationFilePath())
-             : ProgramPathOverride;
+  return ProgramPathOverride.empty() ? FileNameFromQString(QCoreApplication::applicationFilePath())
+                                     : ProgramPathOverride;
 }
 
 void SetProgramPath(const std::string &APath) { ProgramPathOverride = APath; }
@@ -119,10 +118,17 @@ QIcon DrawnIcon(const QString &AKind) {
 
 QIcon SpeedButtonIcon(const char *AKind) {
   static const std::pair<const char *, const char *> ThemeNames[] = {
-      {"new", "document-new"},       {"open", "document-open"},   {"save", "document-save"},
-      {"undo", "edit-undo"},         {"cut", "edit-cut"},         {"copy", "edit-copy"},
-      {"paste", "edit-paste"},       {"find", "edit-find"},       {"connect", "network-connect"},
-      {"disconnect", "network-offline"}, {"compile", "system-run"}};
+      {"new", "document-new"},
+      {"open", "document-open"},
+      {"save", "document-save"},
+      {"undo", "edit-undo"},
+      {"cut", "edit-cut"},
+      {"copy", "edit-copy"},
+      {"paste", "edit-paste"},
+      {"find", "edit-find"},
+      {"connect", "network-connect"},
+      {"disconnect", "network-offline"},
+      {"compile", "system-run"}};
   for (const auto &[Kind, Theme] : ThemeNames)
     if (std::string(Kind) == AKind)
       return QIcon::fromTheme(Theme, DrawnIcon(Kind));
@@ -174,9 +180,8 @@ TMainForm::TMainForm(QWidget *AParent) : QMainWindow(AParent) {
   CFG = new TCFG(this);
   // The configuration's record carries an empty component name, as the file format has it.
 
-  FormClasses().Register("TTerminalForm", [this](TValueReader &AReader) {
-    TTerminalForm::Create(*this, &AReader);
-  });
+  FormClasses().Register("TTerminalForm",
+                         [this](TValueReader &AReader) { TTerminalForm::Create(*this, &AReader); });
   FormClasses().Register("TDBMSOutputForm", [this](TValueReader &AReader) {
     TDBMSOutputForm::RestoreFromDesktop(*this, AReader);
   });
@@ -247,12 +252,12 @@ void TMainForm::CreateMenus() {
   WindowArrangeAllItem = AddItem(WindowMenu, "WindowArrangeAllItem", "&Arrange All", nullptr);
 
   HelpMenu = Menu("HelpMenu", "&Help", 100);
-  HelpContentsItem = AddItem(HelpMenu, "HelpContentsItem", "&Contents",
-                             "Display the help contents screen");
-  HelpSearchItem = AddItem(HelpMenu, "HelpSearchItem", "&Search for Help On...",
-                           "Search help file for a topic");
-  HelpHowToUseItem = AddItem(HelpMenu, "HelpHowToUseItem", "&How to Use Help",
-                             "Help on using the help system");
+  HelpContentsItem =
+      AddItem(HelpMenu, "HelpContentsItem", "&Contents", "Display the help contents screen");
+  HelpSearchItem =
+      AddItem(HelpMenu, "HelpSearchItem", "&Search for Help On...", "Search help file for a topic");
+  HelpHowToUseItem =
+      AddItem(HelpMenu, "HelpHowToUseItem", "&How to Use Help", "Help on using the help system");
   HelpMenu->addSeparator();
   HelpAboutItem = AddItem(HelpMenu, "HelpAboutItem", "&About...", "Show program information");
 
@@ -396,13 +401,31 @@ void TMainForm::FormActivate() { RestoreDesktop(); }
 void TMainForm::RestoreDesktop() {
   // Once, at the first showing or activation, whichever comes first: a window manager may
   // never activate the window, and the saved children must come back all the same.
-  if (FDesktopReader)
-    RestoreDesktopChildren(FDesktopReader, FormClasses());
+  if (!FDesktopReader)
+    return;
+  bool LeftOut = false;
+  {
+    // Each window made would become the active child in turn, and each activation rebuilds the
+    // menu bar, whose every change costs in proportion to all the windows' shortcuts: the
+    // activation is taken once, at the end.
+    FRestoring = true;
+    struct TRestoring {
+      bool &Flag;
+      ~TRestoring() { Flag = false; }
+    } Restoring{FRestoring};
+    LeftOut = RestoreDesktopChildren(FDesktopReader, FormClasses());
+  }
+  SubWindowActivated(MdiArea->activeSubWindow());
+  if (LeftOut) {
+    // After the restored windows' own status lines, which are shown from the event loop too.
+    const std::string Text = "Desktop: only the first " + std::to_string(MaximumDesktopChildren) +
+                             " windows were restored; the desktop file holds more.";
+    QMetaObject::invokeMethod(
+        this, [this, Text] { SetStatusText(Text); }, Qt::QueuedConnection);
+  }
 }
 
-std::string TMainForm::ConfigFile() const {
-  return ConfigFileName(ProgramPath());
-}
+std::string TMainForm::ConfigFile() const { return ConfigFileName(ProgramPath()); }
 
 std::string TMainForm::DesktopFile() const {
   return DesktopFileName(ProgramPath(), FStartFolder, CFG->SaveLocally());
@@ -481,15 +504,21 @@ bool TMainForm::event(QEvent *AEvent) {
 
 void TMainForm::UpdateClientEdge() {
   QMdiSubWindow *Active = MdiArea->activeSubWindow();
-  if (Active && Active->isMaximized())
-    MdiArea->setFrameStyle(QFrame::NoFrame);
-  else
-    MdiArea->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+  const int Style = Active && Active->isMaximized() ? int(QFrame::NoFrame)
+                                                    : int(QFrame::StyledPanel | QFrame::Sunken);
+  // Every child's resize comes here; setting the same style again would lay the area out anew.
+  if (MdiArea->frameStyle() != Style)
+    MdiArea->setFrameStyle(Style);
 }
 
 void TMainForm::AddChild(TForm *AChild) {
   QMdiSubWindow *Window = MdiArea->addSubWindow(AChild);
   Window->setAttribute(Qt::WA_DeleteOnClose);
+  // A restored window is placed by its record right after this. The frame's own placing of a
+  // window that was never moved weighs every spot against all the other windows, which over a
+  // whole desktop grows with the cube of its size.
+  if (FRestoring)
+    Window->move(0, 0);
   Window->show();
 }
 
@@ -503,6 +532,8 @@ void TMainForm::MergeChildMenus(TForm *AChild) {
 }
 
 void TMainForm::SubWindowActivated(QMdiSubWindow *AWindow) {
+  if (FRestoring)
+    return; // RestoreDesktop takes the last one
   TForm *Child = AWindow ? dynamic_cast<TForm *>(AWindow->widget()) : nullptr;
   if (Child == FMergedChild)
     return;
@@ -593,9 +624,7 @@ void TMainForm::ToolsOptionsItemClick() {
   OptionsForm->Execute(*CFG);
 }
 
-void TMainForm::WindowNewTerminalWindowItemClick() {
-  TTerminalForm::Create(*this);
-}
+void TMainForm::WindowNewTerminalWindowItemClick() { TTerminalForm::Create(*this); }
 
 void TMainForm::WindowNewProcdeureWindowItemClick() {
   Database->SetConnected(true);

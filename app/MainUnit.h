@@ -31,8 +31,8 @@ public:
   QAction *FileNewItem, *FileOpenItem, *FileExitItem;
   QAction *DatabaseConnectItem, *DatabaseDisconnectItem;
   QAction *ToolsOptionsItem;
-  QAction *WindowNewTerminalWindowItem, *WindowNewProcdeureWindowItem,
-      *WindowDMBSOutputWindowItem, *WindowTileItem, *WindowCascadeItem, *WindowArrangeAllItem;
+  QAction *WindowNewTerminalWindowItem, *WindowNewProcdeureWindowItem, *WindowDMBSOutputWindowItem,
+      *WindowTileItem, *WindowCascadeItem, *WindowArrangeAllItem;
   QAction *HelpContentsItem, *HelpSearchItem, *HelpHowToUseItem, *HelpAboutItem;
   QWidget *SpeedBar;
   QToolButton *NewButton, *OpenButton, *SaveButton, *UndoButton, *CutButton, *CopyButton,
@@ -137,6 +137,7 @@ private:
   TForm *FMergedChild = nullptr;
   std::unique_ptr<TDesktopReader> FDesktopReader;
   bool FClosingDown = false;
+  bool FRestoring = false; // the desktop's children are being made
   // The editor windows as script processing reaches them.
   std::unique_ptr<TEditScriptWindows> FScriptWindows;
 };

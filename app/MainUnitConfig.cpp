@@ -238,10 +238,13 @@ std::vector<std::string> LoadConfiguration(const std::string &AFileName, TCFG &A
       if (File.Read(Content.data(), Content.size()) != Content.size())
         Content.clear();
     }
-  } catch (const EStreamError &) {
-    // No file (a fresh installation): initial values, no message.
+  } catch (const EStreamError &E) {
+    // No file (a fresh installation): initial values, no message. A name taken by something
+    // that cannot be read (a FIFO, a folder) gets the same values, and is said.
     ACFG.Assign(TCFG());
     ALogin = TLoginState();
+    if (FileExists(AFileName))
+      return {E.Message()};
     return {};
   }
   return ReadConfiguration(Content, ACFG, ALogin);

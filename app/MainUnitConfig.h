@@ -133,9 +133,10 @@ std::string ConfigFileName(const std::string &AProgramPath);
 // A path with its extension replaced by AExtension (which includes the dot).
 std::string ChangeFileExt(const std::string &APath, const std::string &AExtension);
 
-// Reads both records. A missing or unopenable file leaves both at their defaults silently;
-// a record that cannot be read is set to its defaults and adds ConfigReadErrorMessage to the
-// returned list, which the caller shows in order (zero, one or two boxes).
+// Reads both records. A missing file leaves both at their defaults silently; one that cannot be
+// opened (no regular file, no permission) does too and returns the open error's message; a record
+// that cannot be read is set to its defaults and adds ConfigReadErrorMessage to the returned list,
+// which the caller shows in order (zero, one or two boxes).
 std::vector<std::string> LoadConfiguration(const std::string &AFileName, TCFG &ACFG,
                                            TLoginState &ALogin);
 // The same for a file's content already in memory.

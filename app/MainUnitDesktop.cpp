@@ -44,8 +44,12 @@ TDesktopLoad LoadDesktopPosition(const std::string &AFileName, const TCFG &ACFG)
   std::unique_ptr<TDesktopReader> File;
   try {
     File = std::make_unique<TDesktopReader>(AFileName);
-  } catch (const EStreamError &) {
-    return Result; // no desktop saved yet
+  } catch (const EStreamError &E) {
+    // No desktop saved yet is no error; a name taken by what cannot be read (a FIFO, a folder)
+    // is said, and the main window keeps its own position.
+    if (FileExists(AFileName))
+      Result.Message = E.Message();
+    return Result;
   }
   try {
     TValueReader &Reader = File->Reader();
@@ -64,25 +68,32 @@ TDesktopLoad LoadDesktopPosition(const std::string &AFileName, const TCFG &ACFG)
   return Result;
 }
 
-void RestoreDesktopChildren(std::unique_ptr<TDesktopReader> &AReader,
+bool RestoreDesktopChildren(std::unique_ptr<TDesktopReader> &AReader,
                             const TDesktopRegistry &ARegistry) {
   if (!AReader)
-    return;
+    return false;
+  bool LeftOut = false;
   try {
     TValueReader &Reader = AReader->Reader();
     Reader.ReadListBegin();
-    while (!Reader.EndOfList()) {
+    for (int Count = 0; !Reader.EndOfList(); ++Count) {
+      if (Count == MaximumDesktopChildren) {
+        LeftOut = true;
+        break;
+      }
       const TDesktopWindowFactory *Factory = ARegistry.Find(Reader.ReadString());
       // The records carry no length, so nothing after an unknown one can be found.
       if (!Factory)
         throw EReadError("Unknown window class");
       (*Factory)(Reader);
     }
-    Reader.ReadListEnd();
+    if (!LeftOut)
+      Reader.ReadListEnd();
   } catch (const std::exception &) {
     // A damaged or foreign list ends the restore; the windows made so far stay.
   }
   AReader.reset();
+  return LeftOut;
 }
 
 void SaveDesktop(const std::string &AFileName, const TCFG &ACFG, const TDesktopPosition &APosition,

@@ -68,17 +68,24 @@ private:
 struct TDesktopLoad {
   std::optional<TDesktopPosition> Position; // to apply to the main window
   std::unique_ptr<TDesktopReader> Reader;   // still open: restore the children from it later
-  std::string Message; // ConfigReadErrorMessage when the position could not be read
+  // ConfigReadErrorMessage when the position could not be read; the open error's message when
+  // the name is taken by something that cannot be opened (a FIFO, a folder, a device).
+  std::string Message;
 };
 
 // Start-up, after the configuration. Does nothing without SaveDesktopPosition or when the file
 // cannot be opened. Keeps the file open (Reader) only with SaveDesktopState and a good position.
 TDesktopLoad LoadDesktopPosition(const std::string &AFileName, const TCFG &ACFG);
 
-// First activation: re-creates each recorded child through the registry. An unknown class
-// name, a fault in a record or an error from a window's creation ends the restore silently.
-// The file is closed (AReader reset) in every case.
-void RestoreDesktopChildren(std::unique_ptr<TDesktopReader> &AReader,
+// The most child windows a desktop brings back. Each window costs the frame time and memory that
+// grow with the number already open, and a frame of thousands is of no use.
+constexpr int MaximumDesktopChildren = 200;
+
+// First activation: re-creates each recorded child through the registry, at most
+// MaximumDesktopChildren of them. An unknown class name, a fault in a record or an error from a
+// window's creation ends the restore silently. The file is closed (AReader reset) in every case.
+// Returns true when records beyond the limit were left out.
+bool RestoreDesktopChildren(std::unique_ptr<TDesktopReader> &AReader,
                             const TDesktopRegistry &ARegistry);
 
 // Shut-down, after the configuration. Without SaveDesktopPosition nothing is written. Otherwise

@@ -18,6 +18,8 @@ class QString;
 // library see them); these two are the only way between them and Qt's strings.
 std::string FileNameFromQString(const QString &AName);
 QString FileNameToQString(const std::string &AName);
+// True when something of any kind (a file, a folder, a FIFO) has this name.
+bool FileExists(const std::string &AName);
 
 // Any failure of a stream: opening, creating, reading or writing.
 class EStreamError : public Exception {
@@ -59,13 +61,18 @@ public:
 // replaces the file only on Commit.
 enum class TFileMode { fmOpenRead, fmCreate };
 
-// A file stream. In fmCreate mode the bytes go to a temporary file in the same folder, and
-// Commit renames it over the target: a failed or interrupted save leaves the old file whole.
-// Destroying an uncommitted create stream discards what was written.
-// When no temporary file can be made there (a read-only folder holding a writable file), the
-// bytes are kept in memory and Commit writes them over the file in place; should that write
-// fail, the old content is put back as far as the disk allows. Creating raises EFCreateError
-// only when neither way is open.
+// A file stream. fmOpenRead opens only a regular file: a FIFO, a folder or a device raises
+// EFOpenError as a missing file does, and never blocks. This is the way every file a user names
+// is read. In fmCreate mode the bytes go to a temporary file in the same folder, and
+// Commit renames it over the target (with the target's permissions): a failed or interrupted
+// save leaves the old file whole. Destroying an uncommitted create stream discards what was
+// written.
+// A file with more than one name (hard links), or one in a folder where no temporary file can
+// be made (a read-only folder holding a writable file), is written in place instead: the bytes
+// are kept in memory, and Commit copies the old content to a backup file beside it (when the
+// folder allows), writes the new one over the file and removes the backup. Should that write
+// fail, the old content is put back as far as the disk allows, the backup stays and the error
+// names it. Creating raises EFCreateError only when neither way is open.
 class TFileStream : public TStream {
 public:
   TFileStream(const std::string &AFileName, TFileMode AMode);

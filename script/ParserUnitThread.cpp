@@ -1,10 +1,11 @@
 // The parse thread: feeds a consumer with the expressions of a script and its include files.
 #include "script/ParserUnit.h"
 
+#include "classes/Streams.h"
 #include "script/ScriptWindows.h"
 
-#include <cstdio>
 #include <limits>
+#include <memory>
 #include <strings.h>
 
 namespace {
@@ -40,29 +41,27 @@ bool SameFileName(const std::string &A, const std::string &B) {
 
 enum class TReadResult { Ok, OpenFailed, ReadFailed };
 
-// Reads a whole file, bytes unchanged. A file too large for script positions is a read error.
+// Reads a whole file, bytes unchanged, as every file a user names is read (never a FIFO or a
+// device). A file too large for script positions is a read error.
 TReadResult ReadWholeFile(const std::string &AName, std::string &AContent) {
-  std::FILE *File = std::fopen(AName.c_str(), "rb");
-  if (!File)
+  std::unique_ptr<TFileStream> File;
+  try {
+    File = std::make_unique<TFileStream>(AName, TFileMode::fmOpenRead);
+  } catch (const EStreamError &) {
     return TReadResult::OpenFailed;
-  constexpr size_t Limit = static_cast<size_t>(std::numeric_limits<std::int32_t>::max() / 2);
-  TReadResult Result = TReadResult::Ok;
-  char Buffer[65536];
-  for (;;) {
-    const size_t Got = std::fread(Buffer, 1, sizeof Buffer, File);
-    AContent.append(Buffer, Got);
-    if (AContent.size() > Limit) {
-      Result = TReadResult::ReadFailed;
-      break;
-    }
-    if (Got < sizeof Buffer) {
-      if (std::ferror(File))
-        Result = TReadResult::ReadFailed;
-      break;
-    }
   }
-  std::fclose(File);
-  return Result;
+  constexpr size_t Limit = static_cast<size_t>(std::numeric_limits<std::int32_t>::max() / 2);
+  try {
+    char Buffer[65536];
+    while (const size_t Got = File->Read(Buffer, sizeof Buffer)) {
+      AContent.append(Buffer, Got);
+      if (AContent.size() > Limit)
+        return TReadResult::ReadFailed;
+    }
+  } catch (const EStreamError &) {
+    return TReadResult::ReadFailed;
+  }
+  return TReadResult::Ok;
 }
 
 } // namespace

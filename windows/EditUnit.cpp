@@ -64,8 +64,7 @@ TEditForm::TEditForm(QWidget *AParent) : TForm(AParent) {
   ErrorBox->setGeometry(0, 189, 427, 65);
   ErrorBox->setUniformItemSizes(true);
   connect(ErrorBox, &QListWidget::itemClicked, this, Guarded([this] { ErrorBoxClick(); }));
-  connect(ErrorBox, &QListWidget::itemDoubleClicked, this,
-          Guarded([this] { ErrorBoxDblClick(); }));
+  connect(ErrorBox, &QListWidget::itemDoubleClicked, this, Guarded([this] { ErrorBoxDblClick(); }));
 
   Layout->AddControl(Editor, alClient);
   Layout->AddControl(Splitter, alBottom);
@@ -157,36 +156,36 @@ void TEditForm::CreateMenus() {
   FileMenu = Menu("FileMenu", "&File");
   FileNewItem = AddItem(FileMenu, "FileNewItem", "&New", "Create a new file");
   FileOpenItem = AddItem(FileMenu, "FileOpenItem", "&Open...", "Open an existing file");
-  FileSaveItem = AddItem(FileMenu, "FileSaveItem", "&Save", "Save current file",
-                         QKeySequence("Ctrl+S"));
-  FileSaveAsItem = AddItem(FileMenu, "FileSaveAsItem", "Save &As...",
-                           "Save current file under a new name");
+  FileSaveItem =
+      AddItem(FileMenu, "FileSaveItem", "&Save", "Save current file", QKeySequence("Ctrl+S"));
+  FileSaveAsItem =
+      AddItem(FileMenu, "FileSaveAsItem", "Save &As...", "Save current file under a new name");
   FileMenu->addSeparator();
   FileExitItem = AddItem(FileMenu, "FileExitItem", "E&xit", "Exit this application");
 
   EditMenu = Menu("EditMenu", "&Edit");
-  EditUndoItem = AddItem(EditMenu, "EditUndoItem", "&Undo", "Undo the last action",
-                         QKeySequence("Ctrl+Z"));
+  EditUndoItem =
+      AddItem(EditMenu, "EditUndoItem", "&Undo", "Undo the last action", QKeySequence("Ctrl+Z"));
   EditUndoSeparator = EditMenu->addSeparator();
   EditUndoItem->setVisible(false);
   EditUndoSeparator->setVisible(false);
-  EditCutItem = AddItem(EditMenu, "EditCutItem", "Cu&t", "Cut selected item and copy it to clipboard",
-                        QKeySequence("Ctrl+X"));
+  EditCutItem = AddItem(EditMenu, "EditCutItem", "Cu&t",
+                        "Cut selected item and copy it to clipboard", QKeySequence("Ctrl+X"));
   EditCopyItem = AddItem(EditMenu, "EditCopyItem", "&Copy", "Copy selected item to clipboard",
                          QKeySequence("Ctrl+C"));
   EditPasteItem = AddItem(EditMenu, "EditPasteItem", "&Paste", "Paste contents of clipboard",
                           QKeySequence("Ctrl+V"));
   EditDeleteItem = AddItem(EditMenu, "EditDeleteItem", "&Delete", "Delete selected item",
                            QKeySequence(Qt::Key_Delete));
-  EditSelectAllItem = AddItem(EditMenu, "EditSelectAllItem", "Se&lect All", "Select all",
-                              QKeySequence("Ctrl+A"));
+  EditSelectAllItem =
+      AddItem(EditMenu, "EditSelectAllItem", "Se&lect All", "Select all", QKeySequence("Ctrl+A"));
   EditMenu->addSeparator();
   EditPasteObjectItem = AddItem(EditMenu, "EditPasteObjectItem", "Paste &Object",
                                 "Paste PL/SQL database object text", QKeySequence("Ctrl+D"));
 
   SearchMenu = Menu("SearchMenu", "&Search");
-  SearchFindItem = AddItem(SearchMenu, "SearchFindItem", "&Find", "Find text",
-                           QKeySequence("Ctrl+F"));
+  SearchFindItem =
+      AddItem(SearchMenu, "SearchFindItem", "&Find", "Find text", QKeySequence("Ctrl+F"));
   SearchReplaceItem = AddItem(SearchMenu, "SearchReplaceItem", "&Replace",
                               "Find text and replace it with other", QKeySequence("Ctrl+R"));
   SearchSearchAgainItem = AddItem(SearchMenu, "SearchSearchAgainItem", "&Search Again",
@@ -228,6 +227,18 @@ void TEditForm::CreateMenus() {
 }
 
 void TEditForm::CreateDialogs() {
+  FindDialog = new TFindDialog(this);
+  FindDialog->OnFind = [this](TObject *) { SearchSearchAgainItemClick(); };
+  ReplaceDialog = new TReplaceDialog(this);
+  ReplaceDialog->OnFind = [this](TObject *) { SearchSearchAgainItemClick(); };
+  ReplaceDialog->OnReplace = [this](TObject *) { ReplaceDialogReplace(); };
+}
+
+void TEditForm::CreateSaveDialog() {
+  // Made at the first Save As: a file dialog holds a file-system model, a thread and icons,
+  // which a desktop of many windows would otherwise pay for in every one of them.
+  if (SaveDialog)
+    return;
   SaveDialog = new QFileDialog(this, "Save As");
   SaveDialog->setObjectName("SaveDialog");
   SaveDialog->setOption(QFileDialog::DontUseNativeDialog);
@@ -238,12 +249,6 @@ void TEditForm::CreateDialogs() {
   SaveDialog->setDefaultSuffix("sql");
   SaveDialog->setNameFilters(
       {"SQL Scripts (*.sql)", "ERWin Scripts (*.ers)", "Text Files (*.txt)"});
-
-  FindDialog = new TFindDialog(this);
-  FindDialog->OnFind = [this](TObject *) { SearchSearchAgainItemClick(); };
-  ReplaceDialog = new TReplaceDialog(this);
-  ReplaceDialog->OnFind = [this](TObject *) { SearchSearchAgainItemClick(); };
-  ReplaceDialog->OnReplace = [this](TObject *) { ReplaceDialogReplace(); };
 }
 
 std::vector<TMenuGroup> TEditForm::MenuGroups() const {
@@ -266,6 +271,9 @@ void TEditForm::OpenFile(const std::string &AFileName, bool AReadOnly) {
 
 void TEditForm::LoadText(const std::string &AContent, const std::string &AFileName,
                          bool AReadOnly) {
+  // The editor's text ends at a NUL byte; what follows would be lost on the next save.
+  FShownUpToNul = AContent.find('\0') != std::string::npos;
+  FReadOnlyAsked = AReadOnly;
   Editor->Lines().SetText(AContent);
   Editor->Model().SetCaretAndAnchor(TEditPos{1, 0});
   Editor->ScrollTo(0, 0);
@@ -274,13 +282,29 @@ void TEditForm::LoadText(const std::string &AContent, const std::string &AFileNa
   SetFileName(AFileName);
   Editor->setFocus();
   Editor->SetModified(false);
-  Editor->SetReadOnly(AReadOnly);
+  Editor->SetReadOnly(AReadOnly || FShownUpToNul);
+  if (FShownUpToNul)
+    TApplication::ShowErrorMessage(
+        "File " + AFileName +
+        " holds a NUL byte. Only the text before it is shown, and the window is read-only; "
+        "Save As can keep that text under another name.");
 }
 
 void TEditForm::SaveTo(const std::string &AFileName) {
+  // Every save comes here, so no way of saving can write the cut text over its file (under
+  // any of its names).
+  if (FShownUpToNul && SameFile(AFileName, FFileName))
+    throw EWriteError("Cannot save file " + AFileName +
+                      ": it holds a NUL byte and only the text before it is shown. Use Save As "
+                      "to save that text under another name.");
   WriteScriptFile(AFileName, Editor->Lines());
   Editor->SetModified(false);
   EditorCaretPosChanged(Editor);
+  if (FShownUpToNul && AFileName != FFileName) {
+    // The new file holds exactly what is shown.
+    FShownUpToNul = false;
+    Editor->SetReadOnly(FReadOnlyAsked);
+  }
 }
 
 void TEditForm::FileSaveItemClick() { SaveCurrent(); }
@@ -295,6 +319,7 @@ bool TEditForm::SaveCurrent() {
 }
 
 bool TEditForm::SaveAs() {
+  CreateSaveDialog();
   if (FFileName != UntitledName)
     SaveDialog->selectFile(PathToQString(FFileName));
   if (SaveDialog->exec() != QDialog::Accepted || SaveDialog->selectedFiles().isEmpty())
@@ -350,7 +375,8 @@ void TEditForm::FormClose() { FormDeactivate(); }
 
 void TEditForm::WriteDesktopValues(TValueWriter &AWriter) {
   AWriter.WriteString(FFileName);
-  AWriter.WriteBoolean(Editor->ReadOnly());
+  // Read-only for a NUL byte is decided again when the file is read.
+  AWriter.WriteBoolean(FShownUpToNul ? FReadOnlyAsked : Editor->ReadOnly());
 }
 
 void TEditForm::resizeEvent(QResizeEvent *AEvent) {
@@ -422,8 +448,8 @@ void TEditForm::EditorFormatLine(TObject *, int AIndex) {
   FormatScriptLine(Editor->Lines()[AIndex], Editor->Lines().FormatList(AIndex));
 }
 
-void TEditForm::ApplyEditorConfig(const TFont &AFont, const TTextStyles &AStyles,
-                                  bool AAutoIndent, bool ABackspaceUnindents, int ATabSize) {
+void TEditForm::ApplyEditorConfig(const TFont &AFont, const TTextStyles &AStyles, bool AAutoIndent,
+                                  bool ABackspaceUnindents, int ATabSize) {
   Editor->SetFont(AFont.ToQFont());
   Editor->SetFontColor(AFont.Color());
   Editor->SetStyles(AStyles);

@@ -47,7 +47,7 @@ public:
       *EditDeleteItem, *EditSelectAllItem, *EditPasteObjectItem;
   QAction *SearchFindItem, *SearchReplaceItem, *SearchSearchAgainItem, *SearchGotoLineNumberItem;
   QAction *RunCompileItem, *RunComileExpressionItem;
-  QFileDialog *SaveDialog;
+  QFileDialog *SaveDialog = nullptr; // made at the first Save As
   TFindDialog *FindDialog;
   TReplaceDialog *ReplaceDialog;
   // The dialog whose text and options Search Again uses: the one opened last.
@@ -57,8 +57,13 @@ public:
   const std::string &FileName() const { return FFileName; }
   void SetFileName(const std::string &AValue);
   // Loads a script file. A file that cannot be read raises its error and leaves the window as
-  // it was; "Untitled" loads nothing.
+  // it was; "Untitled" loads nothing. A file holding a NUL byte is shown up to it, read-only,
+  // with a message (see ShownUpToNul).
   void OpenFile(const std::string &AFileName, bool AReadOnly);
+  // The file holds a NUL byte and the window shows only the text before it. Save refuses, as
+  // does Save As onto the same file, so the rest of it cannot be cut off; saved under another
+  // name, the window holds that file and this ends.
+  bool ShownUpToNul() const { return FShownUpToNul; }
   // The save question for changed text: Yes saves, No does nothing, Cancel raises the silent
   // abort (as does a cancelled Save As).
   void QuerySave();
@@ -117,6 +122,7 @@ private:
   void FormCreate();
   void CreateMenus();
   void CreateDialogs();
+  void CreateSaveDialog();
   QAction *AddItem(QMenu *AMenu, const char *AName, const char *ACaption, const char *AHint,
                    const QKeySequence &AShortcut = {});
   void FormClose();
@@ -131,6 +137,8 @@ private:
   bool WordAtCaret(std::string &AWord) const;
 
   std::string FFileName;
+  bool FShownUpToNul = false;
+  bool FReadOnlyAsked = false; // as opened, before a NUL byte made the window read-only
   bool FStatusPending = false;
   std::unique_ptr<TConfigEditorRegistration> FConfigRegistration;
 };

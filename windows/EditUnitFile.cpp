@@ -4,6 +4,8 @@
 #include "classes/Streams.h"
 #include "controls/PTEditLines.h"
 
+#include <sys/stat.h>
+
 std::string ReadScriptFile(const std::string &AFileName) {
   TFileStream Stream(AFileName, TFileMode::fmOpenRead);
   const std::int64_t Size = Stream.Size();
@@ -39,6 +41,13 @@ void WriteScriptFile(const std::string &AFileName, const TEditLines &ALines) {
   if (!Block.empty())
     Stream.Write(Block.data(), Block.size());
   Stream.Commit();
+}
+
+bool SameFile(const std::string &AFileName, const std::string &AOther) {
+  struct stat A, B;
+  if (::stat(AFileName.c_str(), &A) != 0 || ::stat(AOther.c_str(), &B) != 0)
+    return AFileName == AOther;
+  return A.st_dev == B.st_dev && A.st_ino == B.st_ino;
 }
 
 std::string ExtractFileName(const std::string &APath) {

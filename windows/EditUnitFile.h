@@ -15,5 +15,9 @@ std::string ReadScriptFile(const std::string &AFileName);
 // there stays as it was.
 void WriteScriptFile(const std::string &AFileName, const TEditLines &ALines);
 
+// True when both names lead to one file (the same name, a hard link, a symbolic link); names
+// of which either cannot be looked up are compared as they are written.
+bool SameFile(const std::string &AFileName, const std::string &AOther);
+
 // The name part of a path: the text after its last "/".
 std::string ExtractFileName(const std::string &APath);

@@ -2,16 +2,20 @@
 #include "app/MainUnitDesktop.h"
 #include "classes/WindowPlacement.h"
 
+#include "tests/QtTestEnvironment.h"
 #include <QApplication>
+#include <QDir>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QTemporaryDir>
-#include "tests/QtTestEnvironment.h"
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <fstream>
 #include <iterator>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -158,6 +162,31 @@ TEST_F(Desktop, HandAssembledChildListIsRestoredThroughTheRegistry) {
   EXPECT_FALSE(Restored[2].ReadOnly);
 }
 
+TEST_F(Desktop, RestoreStopsAtTheLimitAndSaysSo) {
+  int Created = 0;
+  TDesktopRegistry Registry;
+  Registry.Register("TTerminalForm", [&](TValueReader &R) {
+    ++Created;
+    R.ReadString();
+  });
+  Enable(true, true);
+  for (int Count : {MaximumDesktopChildren, MaximumDesktopChildren + 1}) {
+    TBytes B = PositionBytes();
+    B.push_back(1);
+    for (int I = 0; I < Count; ++I) {
+      Str(B, "TTerminalForm");
+      Str(B, "select 1 from dual");
+    }
+    B.push_back(0);
+    PutBytes(FileName(), B);
+    TDesktopLoad Load = LoadDesktopPosition(FileName(), CFG);
+    Created = 0;
+    EXPECT_EQ(RestoreDesktopChildren(Load.Reader, Registry), Count > MaximumDesktopChildren);
+    EXPECT_EQ(Created, MaximumDesktopChildren);
+    EXPECT_FALSE(Load.Reader);
+  }
+}
+
 TEST_F(Desktop, UnregisteredClassEndsTheRestoreAtItsRecord) {
   TBytes B = PositionBytes();
   B.push_back(1);
@@ -297,6 +326,33 @@ TEST_F(Desktop, ChildWindowsRoundTripThroughTheFile) {
   EXPECT_TRUE(Windows[2]->isMaximized());
   Windows[2]->showNormal();
   EXPECT_EQ(Windows[2]->geometry(), QRect(70, 90, 250, 120));
+}
+
+// A desktop or configuration file name taken by what is no regular file: reported at start,
+// never read. The test holds the FIFO's other end, so a plain open would not wait on it.
+TEST_F(Desktop, NamesOfNoRegularFileAreReportedNotRead) {
+  const QString Sub = Folder.filePath(QString::fromUtf8("Pr\u00fcfung"));
+  ASSERT_TRUE(QDir().mkpath(Sub));
+  const std::string Device = FileNameFromQString(Sub + "/tessaly.ds");
+  ASSERT_EQ(symlink("/dev/zero", Device.c_str()), 0);
+  Enable(true, true);
+  TDesktopLoad Load = LoadDesktopPosition(Device, CFG);
+  EXPECT_FALSE(Load.Position);
+  EXPECT_FALSE(Load.Reader);
+  EXPECT_EQ(Load.Message, "Cannot open file " + Device);
+
+  const std::string Fifo = FileNameFromQString(Sub + "/tessaly.cfg");
+  ASSERT_EQ(mkfifo(Fifo.c_str(), 0600), 0);
+  const int Writer = open(Fifo.c_str(), O_RDWR | O_NONBLOCK);
+  ASSERT_GE(Writer, 0);
+  TCFG Loaded;
+  Loaded.SetEditorTabSize(5);
+  TLoginState Login{"a", "b"};
+  EXPECT_EQ(LoadConfiguration(Fifo, Loaded, Login),
+            std::vector<std::string>{"Cannot open file " + Fifo});
+  EXPECT_EQ(Loaded.EditorTabSize(), TCFG().EditorTabSize());
+  EXPECT_EQ(Login, TLoginState{});
+  close(Writer);
 }
 
 TEST_F(Desktop, FailedSaveKeepsTheOldFileAndReports) {

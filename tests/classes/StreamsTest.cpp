@@ -6,11 +6,13 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <fcntl.h>
 #include <fstream>
 #include <iterator>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -117,6 +119,64 @@ TEST(FileStream, CreateReplacesTheFileOnlyOnCommit) {
   EXPECT_EQ(QDir(Folder.path()).entryList(QDir::Files).size(), 1);
 }
 
+// A file of two names stays one file through a save: written in place after a backup copy that
+// goes once the write is done, and stays (named in the error) when it is not. A file of one name
+// is replaced whole and keeps its permissions.
+TEST(FileStream, SaveKeepsHardLinksAndPermissions) {
+  QTemporaryDir Root;
+  const QString Folder = Root.filePath(QString::fromUtf8("Pr\u00fcfung"));
+  ASSERT_TRUE(QDir().mkpath(Folder));
+  const std::string Base = FileNameFromQString(Folder) + "/";
+  const std::string Name = Base + "a.sql", Other = Base + "b.sql";
+  Put(Name, "old content");
+  ASSERT_EQ(link(Name.c_str(), Other.c_str()), 0);
+  auto Save = [](const std::string &AName, const std::string &AText) {
+    TFileStream Stream(AName, TFileMode::fmCreate);
+    Stream.Write(AText.data(), AText.size());
+    Stream.Commit();
+  };
+  struct stat Before, After;
+  ASSERT_EQ(stat(Name.c_str(), &Before), 0);
+  Save(Name, "new content, longer");
+  ASSERT_EQ(stat(Name.c_str(), &After), 0);
+  EXPECT_EQ(After.st_ino, Before.st_ino);
+  EXPECT_EQ(After.st_nlink, 2u);
+  EXPECT_EQ(Contents(Other), "new content, longer");
+  EXPECT_EQ(QDir(Folder).entryList(QDir::Files | QDir::Hidden).size(), 2); // no backup left
+
+  // A write that fails half-way (the file size limit stands in for a full disk): the old
+  // content is put back and the backup copy stays, named in the error.
+  struct rlimit Limit;
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &Limit), 0);
+  const auto OldHandler = signal(SIGXFSZ, SIG_IGN);
+  struct rlimit Small = Limit;
+  Small.rlim_cur = 64;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &Small), 0);
+  std::string Message;
+  try {
+    Save(Other, std::string(1000, 'x'));
+  } catch (const EWriteError &E) {
+    Message = E.Message();
+  }
+  setrlimit(RLIMIT_FSIZE, &Limit);
+  signal(SIGXFSZ, OldHandler);
+  EXPECT_EQ(Contents(Name), "new content, longer");
+  const QStringList Backups = QDir(Folder).entryList({"b.sql~*"}, QDir::Files | QDir::Hidden);
+  ASSERT_EQ(Backups.size(), 1);
+  const std::string Backup = Base + FileNameFromQString(Backups[0]);
+  EXPECT_EQ(Contents(Backup), "new content, longer");
+  EXPECT_EQ(Message, "Cannot write file " + Other + "; its old content is kept in " + Backup);
+
+  // One name: replaced, with the permissions it had.
+  const std::string Single = Base + "c.sql";
+  Put(Single, "x");
+  ASSERT_EQ(chmod(Single.c_str(), 0604), 0);
+  Save(Single, "y");
+  ASSERT_EQ(stat(Single.c_str(), &After), 0);
+  EXPECT_EQ(After.st_mode & 0777, 0604u);
+  EXPECT_EQ(Contents(Single), "y");
+}
+
 TEST(FileStream, ReadsWhatIsThereAndReportsMissingFiles) {
   QTemporaryDir Folder;
   const std::string Name = Folder.filePath("b.bin").toStdString();
@@ -133,6 +193,34 @@ TEST(FileStream, ReadsWhatIsThereAndReportsMissingFiles) {
                EFOpenError);
   EXPECT_THROW(TFileStream(Folder.filePath("no/such/dir/c").toStdString(), TFileMode::fmCreate),
                EFCreateError);
+}
+
+// Only a regular file is opened for reading: a FIFO would wait for a writer, a device might never
+// end. The test holds the FIFO's other end, so a plain open would not wait here.
+TEST(FileStream, ReadingRefusesWhatIsNoRegularFile) {
+  QTemporaryDir Root;
+  const QString Folder = Root.filePath(QString::fromUtf8("Pr\u00fcfung"));
+  ASSERT_TRUE(QDir().mkpath(Folder));
+  const std::string Base = FileNameFromQString(Folder) + "/";
+  ASSERT_EQ(mkfifo((Base + "fifo.sql").c_str(), 0600), 0);
+  const int Writer = open((Base + "fifo.sql").c_str(), O_RDWR | O_NONBLOCK);
+  ASSERT_GE(Writer, 0);
+  ASSERT_EQ(symlink("/dev/null", (Base + "null.sql").c_str()), 0);
+  ASSERT_EQ(symlink("fifo.sql", (Base + "link.sql").c_str()), 0);
+  for (const std::string &Name :
+       {Base + "fifo.sql", Base + "null.sql", Base + "link.sql", Base.substr(0, Base.size() - 1)}) {
+    try {
+      TFileStream Stream(Name, TFileMode::fmOpenRead);
+      ADD_FAILURE() << Name << " was opened";
+    } catch (const EFOpenError &E) {
+      EXPECT_EQ(E.Message(), "Cannot open file " + Name);
+    }
+    EXPECT_TRUE(FileExists(Name));
+  }
+  close(Writer);
+  Put(Base + "plain.sql", "x");
+  EXPECT_EQ(TFileStream(Base + "plain.sql", TFileMode::fmOpenRead).Size(), 1);
+  EXPECT_FALSE(FileExists(Base + "none.sql"));
 }
 
 TEST(MemoryStream, WritesGrowAndReadsStopAtTheEnd) {

@@ -219,13 +219,14 @@ TEST_F(ParseThreadTest, MissingFileGivesTwoErrorsAndEndsTheRun) {
   EXPECT_EQ(Scripts.Count(), 2); // the failed include's empty script stays until the end
 }
 
-TEST_F(ParseThreadTest, UnreadableFileGivesReadError) {
-  std::filesystem::create_directories(Folder + "folder.sql");
+TEST_F(ParseThreadTest, IncludeOfWhatIsNoRegularFileCannotBeOpened) {
+  // A device, which would read as an empty script (a FIFO would wait for a writer).
+  std::filesystem::create_symlink("/dev/null", Folder + "null.sql");
   TEditForm *Form = Windows.Open(Folder + "main.sql", "");
-  AddMain("\r\n@folder\r\n")->SetEditForm(Form);
+  AddMain("\r\n@null\r\n")->SetEditForm(Form);
   EXPECT_TRUE(Run().empty());
   ASSERT_EQ(Form->Errors.size(), 2u);
-  EXPECT_EQ(Form->Errors[0], std::make_pair(std::string(SReadScriptFailed), 4));
+  EXPECT_EQ(Form->Errors[0], std::make_pair(std::string(SOpenScriptFailed), 4));
   EXPECT_EQ(Form->Errors[1], std::make_pair(std::string(SCompileProjectFailed), 0));
 }
 

@@ -1,18 +1,19 @@
 // The script editor window offscreen, inside a main window: files and their line breaks, the
 // close prompt's answers, Save As, status line, find and replace, menus and speed bar, the
 // desktop round trip and script processing's view of the windows.
+#include "windows/EditUnit.h"
 #include "app/MainUnit.h"
 #include "classes/Application.h"
+#include "classes/WindowPlacement.h"
 #include "windows/EditScriptWindows.h"
-#include "windows/EditUnit.h"
 #include "windows/FindDialogs.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
-#include <QFileInfo>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMdiSubWindow>
@@ -24,8 +25,10 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <fcntl.h>
 #include <functional>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -189,8 +192,7 @@ TEST_F(EditForm, FreshWindowIsUntitledWithCollapsedListMenusAndStatus) {
   for (QAction *Action : Main->menuBar()->actions())
     Bar.push_back(Action->menu()->objectName().toStdString());
   EXPECT_EQ(Bar, (std::vector<std::string>{"FileMenu", "EditMenu", "SearchMenu", "RunMenu",
-                                           "DatabaseMenu", "ToolsMenu", "WindowMenu",
-                                           "HelpMenu"}));
+                                           "DatabaseMenu", "ToolsMenu", "WindowMenu", "HelpMenu"}));
   EXPECT_EQ(Main->menuBar()->actions()[0]->menu(), Form->FileMenu);
   EXPECT_EQ(Form->FileSaveItem->shortcut(), QKeySequence("Ctrl+S"));
   EXPECT_EQ(Form->FileSaveAsItem->text(), "Save &As...");
@@ -222,7 +224,6 @@ TEST_F(EditForm, FilesLoadWithEveryLineBreakAndSaveWithCrLf) {
       {"a\rb\nc", {"a", "b", "c"}},
       {"a\n\rb", {"a", "", "b"}}, // LF then CR: two breaks
       {"a\r\n\r\nb\n", {"a", "", "b"}},
-      {QByteArray("ab\0cd\r\nef", 10), {"ab"}}, // a NUL ends the text
       {"\r\n", {""}},
       {"caf\xE9 \x80\x93", {"caf\xE9 \x80\x93"}}, // bytes as they are
   };
@@ -268,6 +269,19 @@ TEST_F(EditForm, UnreadableFileLeavesTheWindowAsItWasAndIsReported) {
   // A folder is no file: reading it fails and changes nothing either.
   EXPECT_THROW(Form->OpenFile(Folder.path().toStdString(), false), EStreamError);
   EXPECT_EQ(Form->FileName(), Path("a.sql"));
+  // Nor is a FIFO, which is not even waited on (this end is held, so a plain open would pass).
+  ASSERT_EQ(::mkfifo(Path("fifo.sql").c_str(), 0600), 0);
+  const int Writer = ::open(Path("fifo.sql").c_str(), O_RDWR | O_NONBLOCK);
+  const int Windows = ChildCount();
+  try {
+    TEditForm::CreateForFile(*Main, Path("fifo.sql"), false);
+    ADD_FAILURE() << "a FIFO was opened";
+  } catch (const EFOpenError &E) {
+    EXPECT_EQ(E.Message(), "Cannot open file " + Path("fifo.sql"));
+  }
+  ::close(Writer);
+  QApplication::processEvents();
+  EXPECT_EQ(ChildCount(), Windows);
 
   // A file that cannot be read makes no window and leaves the active one active.
   TEditForm *Other = Open("b.sql", "b\r\n");
@@ -303,8 +317,8 @@ TEST_F(EditForm, FailedSaveKeepsTheOldFileAndTheChanges) {
     EXPECT_TRUE(Form->Editor->Modified());
     EXPECT_EQ(FileBytes(Folder.filePath("keep.sql")), "old text\r\n");
   }
-  QFile::setPermissions(Folder.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                           QFileDevice::ExeOwner);
+  QFile::setPermissions(Folder.path(),
+                        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
   // Failures any user meets: a folder that is gone, and a name taken by a folder.
   Form->SetFileName(Path("gone/keep.sql"));
   EXPECT_THROW(Form->FileSaveItemClick(), EStreamError);
@@ -322,6 +336,51 @@ TEST_F(EditForm, FailedSaveKeepsTheOldFileAndTheChanges) {
   EXPECT_FALSE(Form->Editor->Modified());
   EXPECT_EQ(FileBytes(Folder.filePath("keep.sql")), "nold text\r\n");
   EXPECT_EQ(Form->StatusLine(), "   1:2   Original   Insert");
+}
+
+// A NUL byte ends the text shown; the file opens read-only with a message, and no save can put
+// the shortened text over it, under any of its names. Saved under another name it is a file
+// like any other.
+TEST_F(EditForm, NulByteOpensReadOnlyAndNoSaveCutsTheFile) {
+  const QString Sub = Folder.filePath(QString::fromUtf8("Pr\u00fcfung"));
+  ASSERT_TRUE(QDir().mkpath(Sub));
+  const QByteArray Bytes =
+      QByteArray("select 1 from dual;\r\n") + QByteArray(1, '\0') + QByteArray(44, 'x');
+  ASSERT_EQ(Bytes.size(), 66);
+  WriteBytes(Sub + "/nul.sql", Bytes);
+  const std::string Name = FileNameFromQString(Sub + "/nul.sql");
+  TEditForm *Form = TEditForm::CreateForFile(*Main, Name, false);
+  EXPECT_EQ(Lines(*Form), TLines{"select 1 from dual;"});
+  EXPECT_TRUE(Form->ShownUpToNul());
+  EXPECT_TRUE(Form->Editor->ReadOnly());
+  ASSERT_EQ(Errors.size(), 1u);
+  EXPECT_NE(Errors[0].find(Name + " holds a NUL byte"), std::string::npos) << Errors[0];
+
+  // Save from the menu and from the speed bar: refused and said.
+  Form->FileSaveItem->trigger();
+  Main->SaveButton->click();
+  ASSERT_EQ(Errors.size(), 3u);
+  EXPECT_EQ(Errors[1].rfind("Cannot save file " + Name, 0), 0u) << Errors[1];
+  EXPECT_EQ(FileBytes(Sub + "/nul.sql"), Bytes);
+  // Save As onto a hard link of the same file: refused too.
+  ASSERT_EQ(::link(Name.c_str(), (Name + ".link").c_str()), 0);
+  AnswerFileDialog(Sub + "/nul.sql.link");
+  AnswerBox(QMessageBox::Yes, nullptr); // the overwrite question
+  Form->FileSaveAsItem->trigger();
+  EXPECT_EQ(Errors.size(), 4u);
+  EXPECT_EQ(FileBytes(Sub + "/nul.sql"), Bytes);
+  EXPECT_EQ(Form->FileName(), Name);
+
+  // Under another name: written, and the window is that file's, editable.
+  AnswerFileDialog(Sub + "/copy.sql");
+  Form->FileSaveAsItem->trigger();
+  EXPECT_EQ(Errors.size(), 4u);
+  EXPECT_EQ(FileBytes(Sub + "/copy.sql"), "select 1 from dual;\r\n");
+  EXPECT_EQ(Form->FileName(), FileNameFromQString(Sub + "/copy.sql"));
+  EXPECT_FALSE(Form->ShownUpToNul());
+  EXPECT_FALSE(Form->Editor->ReadOnly());
+  Form->FileSaveItemClick();
+  EXPECT_EQ(FileBytes(Sub + "/nul.sql"), Bytes);
 }
 
 TEST_F(EditForm, ClosePromptAnswersAndSaveAs) {
@@ -500,6 +559,39 @@ TEST_F(EditForm, DesktopBringsBackTwoEditorWindows) {
   StartMain();
   EXPECT_EQ(ChildCount(), 2);
   EXPECT_EQ(Errors.size(), 1u);
+}
+
+// A desktop of more windows than the frame brings back: the first ones come back, the status
+// line says so, and the last one made is the active child with its menus merged.
+TEST_F(EditForm, DesktopOfTooManyWindowsRestoresTheFirstAndSaysSo) {
+  Main->CFG->SetSaveDesktopPosition(true);
+  Main->CFG->SetSaveDesktopState(true);
+  Main->close();
+  const std::string Last = Path("last.sql");
+  SaveDesktop(Main->DesktopFile(), *Main->CFG, {0, 0, 800, 600}, [&](TValueWriter &AWriter) {
+    for (int I = 0; I <= MaximumDesktopChildren; ++I) {
+      TWindowPlacement P;
+      P.Left = P.Top = I % 10 * 10;
+      P.Right = P.Left + 300;
+      P.Bottom = P.Top + 200;
+      const auto Bytes = P.ToBytes();
+      AWriter.WriteString("TEditForm");
+      AWriter.Write(Bytes.data(), Bytes.size());
+      AWriter.WriteString(I == MaximumDesktopChildren - 1 ? Last : "Untitled");
+      AWriter.WriteBoolean(false);
+    }
+  });
+  WriteBytes(Folder.filePath("last.sql"), "last\r\n");
+  StartMain();
+  EXPECT_EQ(ChildCount(), MaximumDesktopChildren);
+  EXPECT_EQ(Main->StatusText(),
+            "Desktop: only the first 200 windows were restored; the desktop file holds more.");
+  auto *Active = dynamic_cast<TEditForm *>(Main->ActiveChild());
+  ASSERT_NE(Active, nullptr);
+  EXPECT_EQ(Active->FileName(), Last);
+  EXPECT_EQ(Main->menuBar()->actions()[0]->menu(), Active->FileMenu);
+  EXPECT_TRUE(Main->SaveButton->isEnabled());
+  EXPECT_TRUE(Errors.empty());
 }
 
 TEST_F(EditForm, ShutDownAsksEachChangedEditorAndCancelKeepsEverything) {
