@@ -179,6 +179,7 @@ TMainForm::TMainForm(QWidget *AParent) : QMainWindow(AParent) {
   CreateQueries();
   CFG = new TCFG(this);
   // The configuration's record carries an empty component name, as the file format has it.
+  SetWindowsHost(this); // the child windows' frame from here on
 
   FormClasses().Register("TTerminalForm",
                          [this](TValueReader &AReader) { TTerminalForm::Create(*this, &AReader); });
@@ -202,6 +203,8 @@ TMainForm::~TMainForm() {
     delete Window;
   if (MainForm == this)
     MainForm = nullptr;
+  if (HasWindowsHost() && &WindowsHost() == this)
+    SetWindowsHost(nullptr);
 }
 
 QAction *TMainForm::AddItem(QMenu *AMenu, const char *AName, const char *ACaption,

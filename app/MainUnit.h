@@ -7,6 +7,7 @@
 #include "classes/Forms.h"
 #include "db/OciApi.h"
 #include "db/OciApiQuery.h"
+#include "windows/WindowsHost.h"
 
 #include <QAction>
 #include <QLabel>
@@ -21,7 +22,7 @@
 class TLoginForm;
 class TEditScriptWindows;
 
-class TMainForm : public QMainWindow {
+class TMainForm : public QMainWindow, public TWindowsHost {
 public:
   explicit TMainForm(QWidget *AParent = nullptr);
   ~TMainForm() override;
@@ -47,16 +48,16 @@ public:
 
   // The one simple text of the status bar; set repaints it at once.
   std::string StatusText() const;
-  void SetStatusText(const std::string &AText);
+  void SetStatusText(const std::string &AText) override;
 
   // The seven buttons that act on the active script editor window.
   std::vector<QToolButton *> EditorButtons() const;
-  void EnableEditorButtons(bool AEnabled);
+  void EnableEditorButtons(bool AEnabled) override;
 
   // Commands.
-  void FileNewItemClick();
-  void FileOpenItemClick();
-  void FileExitItemClick();
+  void FileNewItemClick() override;
+  void FileOpenItemClick() override;
+  void FileExitItemClick() override;
   void DatabaseConnectItemClick();
   void DatabaseDisconnectItemClick();
   void ToolsOptionsItemClick();
@@ -81,10 +82,10 @@ public:
   void DatabaseLogin(TDatabaseLite *aDatabase, bool aBefore);
 
   // The frame's sunken edge goes while the active child is maximised.
-  void UpdateClientEdge();
+  void UpdateClientEdge() override;
 
   // Adds a child window to the frame and shows it.
-  void AddChild(TForm *AChild);
+  void AddChild(TForm *AChild) override;
   TForm *ActiveChild() const;
 
   // Menu merging with the active child's menus.
@@ -104,7 +105,15 @@ public:
 
   // True once every child has answered its close question at shut-down: the children are then
   // closed (and write their desktop records) without asking again.
-  bool ClosingDown() const { return FClosingDown; }
+  bool ClosingDown() const override { return FClosingDown; }
+
+  // The rest of what the child windows use of the frame.
+  QWidget *HostWidget() override { return this; }
+  QMdiArea *ChildArea() override { return MdiArea; }
+  TCFG &Configuration() override { return *CFG; }
+  TOracleDatabase *MainDatabase() override { return Database; }
+  TOracleQuery *CompileQuery() override { return Query; }
+  TOracleQuery *CompileErrorQuery() override { return ErrorQuery; }
   // Asks each child its close question, topmost first; the first refusal ends the asking.
   bool ChildrenCloseQuery();
 

@@ -1,7 +1,13 @@
 // The paste-from-database dialog and the reading of a stored object's source.
 #include "windows/ChooseProcedureUnit.h"
 
-#include "app/MainUnit.h"
+#include "app/MainUnitConfig.h"
+#include "db/OciApi.h"
+#include "db/OciApiQuery.h"
+#include "windows/WindowsHost.h"
+
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include "classes/Exceptions.h"
 #include "db/OciApiQuery.h"
 
@@ -138,7 +144,7 @@ TChooseProcedureForm *ChooseProcedureForm() {
   // Owned by the main window, so it goes with it.
   static QPointer<TChooseProcedureForm> Form;
   if (!Form)
-    Form = new TChooseProcedureForm(MainForm);
+    Form = new TChooseProcedureForm(WindowsHost().HostWidget());
   return Form;
 }
 

@@ -1,7 +1,13 @@
 // The compile dialog.
 #include "windows/CompileForm.h"
 
-#include "app/MainUnit.h"
+#include "app/MainUnitConfig.h"
+#include "db/OciApi.h"
+#include "db/OciApiQuery.h"
+#include "windows/WindowsHost.h"
+
+#include <QMdiArea>
+#include <QMdiSubWindow>
 
 #include <QFile>
 #include <QFontMetrics>
@@ -108,6 +114,6 @@ TCompileForm *CompileForm() {
   // Owned by the main window, so it goes with it; made when the first compile needs it.
   static QPointer<TCompileForm> Form;
   if (!Form)
-    Form = new TCompileForm(MainForm);
+    Form = new TCompileForm(WindowsHost().HostWidget());
   return Form;
 }

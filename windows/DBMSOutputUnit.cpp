@@ -2,7 +2,13 @@
 // the list and the single registration the other windows consult.
 #include "windows/DBMSOutputUnit.h"
 
-#include "app/MainUnit.h"
+#include "app/MainUnitConfig.h"
+#include "db/OciApi.h"
+#include "db/OciApiQuery.h"
+#include "windows/WindowsHost.h"
+
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include "classes/AlignedLayout.h"
 #include "classes/Application.h"
 #include "classes/Streams.h"
@@ -120,20 +126,19 @@ TDBMSOutputForm::TDBMSOutputForm(QWidget *AParent) : TForm(AParent) {
 TDBMSOutputForm::~TDBMSOutputForm() {
   if (RegisteredForm == this)
     RegisteredForm = nullptr;
-  if (MainForm)
-    MainForm->UpdateClientEdge();
+  WindowsHost().UpdateClientEdge();
 }
 
-TDBMSOutputForm *TDBMSOutputForm::Create(TMainForm &AMainForm, const TWindowPlacement *APlacement) {
+TDBMSOutputForm *TDBMSOutputForm::Create(TWindowsHost &AHost, const TWindowPlacement *APlacement) {
   if (TDBMSOutputForm *Existing = RegisteredForm) {
     if (auto *Window = qobject_cast<QMdiSubWindow *>(Existing->parentWidget())) {
       if (Window->isMinimized())
         Window->showNormal();
-      AMainForm.MdiArea->setActiveSubWindow(Window);
+      AHost.ChildArea()->setActiveSubWindow(Window);
     }
     return Existing;
   }
-  AMainForm.Database->SetConnected(true);
+  AHost.MainDatabase()->SetConnected(true);
   auto *Form = new TDBMSOutputForm;
   try {
     Form->FormCreate();
@@ -141,20 +146,20 @@ TDBMSOutputForm *TDBMSOutputForm::Create(TMainForm &AMainForm, const TWindowPlac
     delete Form;
     throw;
   }
-  AMainForm.AddChild(Form);
+  AHost.AddChild(Form);
   if (APlacement)
     if (auto *Window = qobject_cast<QMdiSubWindow *>(Form->parentWidget()))
       SetWindowPlacement(*Window, *APlacement);
   return Form;
 }
 
-void TDBMSOutputForm::RestoreFromDesktop(TMainForm &AMainForm, TValueReader &AReader) {
+void TDBMSOutputForm::RestoreFromDesktop(TWindowsHost &AHost, TValueReader &AReader) {
   std::array<std::uint8_t, TWindowPlacement::RecordSize> Bytes;
   AReader.Read(Bytes.data(), Bytes.size());
   const TWindowPlacement Placement = TWindowPlacement::FromBytes(Bytes);
   if (RegisteredForm)
     return;
-  TApplication::Guard([&] { Create(AMainForm, &Placement); });
+  TApplication::Guard([&] { Create(AHost, &Placement); });
 }
 
 void TDBMSOutputForm::FormCreate() {
@@ -166,11 +171,11 @@ void TDBMSOutputForm::FormCreate() {
 }
 
 int TDBMSOutputForm::BufferLimit() const {
-  return MainForm ? MainForm->CFG->DBMSBufferLimit() : 1000;
+  return WindowsHost().Configuration().DBMSBufferLimit();
 }
 
 int TDBMSOutputForm::OracleBufferLimit() const {
-  return MainForm ? MainForm->CFG->DBMSOracleBufferLimit() : 10240;
+  return WindowsHost().Configuration().DBMSOracleBufferLimit();
 }
 
 void TDBMSOutputForm::Enable() { FServer->Enable(OracleBufferLimit()); }
@@ -239,6 +244,5 @@ void TDBMSOutputForm::closeEvent(QCloseEvent *AEvent) {
 
 void TDBMSOutputForm::resizeEvent(QResizeEvent *AEvent) {
   TForm::resizeEvent(AEvent);
-  if (MainForm)
-    MainForm->UpdateClientEdge();
+  WindowsHost().UpdateClientEdge();
 }

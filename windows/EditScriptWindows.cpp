@@ -1,14 +1,20 @@
 // The editor windows as script processing sees them.
 #include "windows/EditScriptWindows.h"
 
-#include "app/MainUnit.h"
+#include "app/MainUnitConfig.h"
+#include "db/OciApi.h"
+#include "db/OciApiQuery.h"
+#include "windows/WindowsHost.h"
+
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include "classes/Application.h"
 #include "windows/EditUnit.h"
 
 #include <QListWidget>
 #include <QMdiSubWindow>
 
-TEditScriptWindows::TEditScriptWindows(TMainForm &AMainForm) : FMainForm(AMainForm) {
+TEditScriptWindows::TEditScriptWindows(TWindowsHost &AHost) : FHost(AHost) {
   SetScriptWindows(this);
 }
 
@@ -18,7 +24,7 @@ TEditScriptWindows::~TEditScriptWindows() {
 }
 
 TEditForm *TEditScriptWindows::CreateEditForm(const std::string &AFileName) {
-  TEditForm *Form = TEditForm::Create(FMainForm);
+  TEditForm *Form = TEditForm::Create(FHost);
   try {
     Form->OpenFile(AFileName, false);
   } catch (const std::exception &E) {
@@ -32,7 +38,7 @@ TEditForm *TEditScriptWindows::CreateEditForm(const std::string &AFileName) {
 
 std::vector<TEditForm *> TEditScriptWindows::EditForms() {
   std::vector<TEditForm *> Forms;
-  for (QMdiSubWindow *Window : FMainForm.MdiArea->subWindowList())
+  for (QMdiSubWindow *Window : FHost.ChildArea()->subWindowList())
     if (auto *Form = dynamic_cast<TEditForm *>(Window->widget()))
       Forms.push_back(Form);
   return Forms;
@@ -48,7 +54,7 @@ void TEditScriptWindows::ShowEditForm(TEditForm *AForm) {
   QWidget *Window = AForm->parentWidget() ? AForm->parentWidget() : AForm;
   Window->show();
   if (auto *Sub = qobject_cast<QMdiSubWindow *>(Window))
-    FMainForm.MdiArea->setActiveSubWindow(Sub);
+    FHost.ChildArea()->setActiveSubWindow(Sub);
   Window->raise();
 }
 

@@ -3,12 +3,12 @@
 
 #include "script/ScriptWindows.h"
 
-class TMainForm;
+class TWindowsHost;
 
 class TEditScriptWindows : public TScriptWindows {
 public:
   // Installs itself for script processing while it lives.
-  explicit TEditScriptWindows(TMainForm &AMainForm);
+  explicit TEditScriptWindows(TWindowsHost &AHost);
   ~TEditScriptWindows() override;
 
   TEditForm *CreateEditForm(const std::string &AFileName) override;
@@ -22,5 +22,5 @@ public:
   void AppendError(TEditForm *AForm, const std::string &AText, int APosition) override;
 
 private:
-  TMainForm &FMainForm;
+  TWindowsHost &FHost;
 };

@@ -1,7 +1,13 @@
 // The script editor window: layout, menus, files, save prompts, status line and search.
 #include "windows/EditUnit.h"
 
-#include "app/MainUnit.h"
+#include "app/MainUnitConfig.h"
+#include "db/OciApi.h"
+#include "db/OciApiQuery.h"
+#include "windows/WindowsHost.h"
+
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include "classes/AlignedLayout.h"
 #include "classes/Application.h"
 #include "classes/WindowPlacement.h"
@@ -80,27 +86,26 @@ TEditForm::TEditForm(QWidget *AParent) : TForm(AParent) {
 }
 
 TEditForm::~TEditForm() {
-  if (MainForm)
-    MainForm->UpdateClientEdge();
+  WindowsHost().UpdateClientEdge();
 }
 
-TEditForm *TEditForm::Create(TMainForm &AMainForm) {
+TEditForm *TEditForm::Create(TWindowsHost &AHost) {
   auto *Form = new TEditForm;
-  AMainForm.AddChild(Form);
+  AHost.AddChild(Form);
   return Form;
 }
 
-TEditForm *TEditForm::CreateForFile(TMainForm &AMainForm, const std::string &AFileName,
+TEditForm *TEditForm::CreateForFile(TWindowsHost &AHost, const std::string &AFileName,
                                     bool AReadOnly) {
   // Read before any window is made: a file that cannot be read leaves no window behind and
   // does not stir the frame's stacking of the others.
   const std::string Content = ReadScriptFile(AFileName);
-  TEditForm *Form = Create(AMainForm);
+  TEditForm *Form = Create(AHost);
   Form->LoadText(Content, AFileName, AReadOnly);
   return Form;
 }
 
-TEditForm *TEditForm::RestoreFromDesktop(TMainForm &AMainForm, TValueReader &AReader) {
+TEditForm *TEditForm::RestoreFromDesktop(TWindowsHost &AHost, TValueReader &AReader) {
   // The whole record first, so a damaged one leaves no half-made window.
   std::array<std::uint8_t, TWindowPlacement::RecordSize> Bytes;
   AReader.Read(Bytes.data(), Bytes.size());
@@ -117,7 +122,7 @@ TEditForm *TEditForm::RestoreFromDesktop(TMainForm &AMainForm, TValueReader &ARe
       return nullptr;
     }
   }
-  TEditForm *Form = Create(AMainForm);
+  TEditForm *Form = Create(AHost);
   SetWindowPlacement(Form->parentWidget() ? *Form->parentWidget() : *Form, Placement);
   if (Name != UntitledName)
     Form->LoadText(Content, Name, ReadOnly);
@@ -127,8 +132,9 @@ TEditForm *TEditForm::RestoreFromDesktop(TMainForm &AMainForm, TValueReader &ARe
 }
 
 void TEditForm::FormCreate() {
-  if (MainForm && MainForm->CFG)
-    FConfigRegistration = std::make_unique<TConfigEditorRegistration>(*MainForm->CFG, *this);
+  if (HasWindowsHost())
+    FConfigRegistration =
+        std::make_unique<TConfigEditorRegistration>(WindowsHost().Configuration(), *this);
   else
     ApplyEditorConfig(TCFG::InitialEditorFont(), TCFG::InitialSyntaxStyles(), false, false, 8);
   SetFileName(UntitledName);
@@ -352,7 +358,7 @@ void TEditForm::QuerySave() {
 
 bool TEditForm::FormCloseQuery() {
   // At shut-down the frame has asked every child already.
-  if (MainForm && MainForm->ClosingDown())
+  if (WindowsHost().ClosingDown())
     return true;
   try {
     QuerySave();
@@ -381,23 +387,19 @@ void TEditForm::WriteDesktopValues(TValueWriter &AWriter) {
 
 void TEditForm::resizeEvent(QResizeEvent *AEvent) {
   TForm::resizeEvent(AEvent);
-  if (MainForm)
-    MainForm->UpdateClientEdge();
+  WindowsHost().UpdateClientEdge();
 }
 
 // ---- Simple commands -------------------------------------------------------------------------
 
 void TEditForm::FileNewItemClick() {
-  if (MainForm)
-    MainForm->FileNewItemClick();
+  WindowsHost().FileNewItemClick();
 }
 void TEditForm::FileOpenItemClick() {
-  if (MainForm)
-    MainForm->FileOpenItemClick();
+  WindowsHost().FileOpenItemClick();
 }
 void TEditForm::FileExitItemClick() {
-  if (MainForm)
-    MainForm->FileExitItemClick();
+  WindowsHost().FileExitItemClick();
 }
 
 // The editor keeps no undo history.
@@ -412,13 +414,11 @@ void TEditForm::EditSelectAllItemClick() { Editor->SelectAll(); }
 // ---- Activation, status line, configuration, colouring ---------------------------------------
 
 void TEditForm::FormActivate() {
-  if (MainForm)
-    MainForm->EnableEditorButtons(true);
+  WindowsHost().EnableEditorButtons(true);
 }
 
 void TEditForm::FormDeactivate() {
-  if (MainForm)
-    MainForm->EnableEditorButtons(false);
+  WindowsHost().EnableEditorButtons(false);
 }
 
 std::string TEditForm::StatusLine() const {
@@ -438,8 +438,7 @@ void TEditForm::EditorCaretPosChanged(TObject *) {
       this,
       [this] {
         FStatusPending = false;
-        if (MainForm)
-          MainForm->SetStatusText(StatusLine());
+              WindowsHost().SetStatusText(StatusLine());
       },
       Qt::QueuedConnection);
 }

@@ -17,7 +17,7 @@ class QListWidget;
 class QListWidgetItem;
 class TFindDialog;
 class TReplaceDialog;
-class TMainForm;
+class TWindowsHost;
 
 class TEditForm : public TForm, public IEditorCommands, public IConfigEditor {
 public:
@@ -28,14 +28,14 @@ public:
   ~TEditForm() override;
 
   // A new, empty window in the main window's frame.
-  static TEditForm *Create(TMainForm &AMainForm);
+  static TEditForm *Create(TWindowsHost &AHost);
   // A new window in the frame with the file loaded; a file that cannot be read raises its
   // error and no window is made.
-  static TEditForm *CreateForFile(TMainForm &AMainForm, const std::string &AFileName,
+  static TEditForm *CreateForFile(TWindowsHost &AHost, const std::string &AFileName,
                                   bool AReadOnly);
   // The desktop restore: a new window that reads its placement, file name and read-only flag
   // from the desktop record and opens that file.
-  static TEditForm *RestoreFromDesktop(TMainForm &AMainForm, TValueReader &AReader);
+  static TEditForm *RestoreFromDesktop(TWindowsHost &AHost, TValueReader &AReader);
 
   // Components, named as the window names them.
   TPlainTextEdit *Editor;

@@ -2,7 +2,13 @@
 // text with the compile dialog up meanwhile, and what a click and a double click on an error do.
 #include "windows/EditUnit.h"
 
-#include "app/MainUnit.h"
+#include "app/MainUnitConfig.h"
+#include "db/OciApi.h"
+#include "db/OciApiQuery.h"
+#include "windows/WindowsHost.h"
+
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include "classes/Application.h"
 #include "script/CompileUnit.h"
 #include "script/ParserUnit.h"
@@ -22,8 +28,8 @@ namespace {
 // The script editor windows of the frame, in any order.
 std::vector<TEditForm *> OpenEditForms() {
   std::vector<TEditForm *> Forms;
-  if (MainForm)
-    for (QMdiSubWindow *Window : MainForm->MdiArea->subWindowList())
+  if (QMdiArea *Area = WindowsHost().ChildArea())
+    for (QMdiSubWindow *Window : Area->subWindowList())
       if (auto *Form = dynamic_cast<TEditForm *>(Window->widget()))
         Forms.push_back(Form);
   return Forms;
@@ -48,7 +54,8 @@ void WaitForThread(TThreadRef &ARef, bool ACancelCompile) {
 
 void TEditForm::RunCompileItemClick(QObject *ASender) {
   std::string Text = Editor->Lines().Text();
-  if (Text.empty() || !MainForm)
+  TWindowsHost &Host = WindowsHost();
+  if (Text.empty() || !Host.MainDatabase())
     return;
   for (TEditForm *Form : OpenEditForms())
     Form->ErrorBox->clear();
@@ -56,12 +63,12 @@ void TEditForm::RunCompileItemClick(QObject *ASender) {
 
   const bool ExpressionMode = ASender && ASender->objectName() == "RunComileExpressionItem";
   TCompileEnvironment Environment;
-  Environment.Database = MainForm->Database;
-  Environment.Query = MainForm->Query;
-  Environment.ErrorQuery = MainForm->ErrorQuery;
+  Environment.Database = Host.MainDatabase();
+  Environment.Query = Host.CompileQuery();
+  Environment.ErrorQuery = Host.CompileErrorQuery();
   Environment.Display = CompileForm();
-  Environment.IgnoreDropErrors = [] { return MainForm->CFG->IgnoreDropErrors(); };
-  Environment.ShowStatus = [](const std::string &AText) { MainForm->SetStatusText(AText); };
+  Environment.IgnoreDropErrors = [] { return WindowsHost().Configuration().IgnoreDropErrors(); };
+  Environment.ShowStatus = [](const std::string &AText) { WindowsHost().SetStatusText(AText); };
   Environment.ShowError = [](const std::string &AText) { TApplication::ShowErrorMessage(AText); };
   Environment.DrainOutput = [] { TDBMSOutputForm::DrainRegistered(); };
 

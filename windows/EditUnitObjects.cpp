@@ -2,7 +2,13 @@
 // thread and the filler thread run while the dialog is up) and paste a stored object's source.
 #include "windows/EditUnit.h"
 
-#include "app/MainUnit.h"
+#include "app/MainUnitConfig.h"
+#include "db/OciApi.h"
+#include "db/OciApiQuery.h"
+#include "windows/WindowsHost.h"
+
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include "classes/Application.h"
 #include "script/ParserUnit.h"
 #include "windows/ChooseProcedureUnit.h"
@@ -108,13 +114,14 @@ void TEditForm::SearchGotoLineNumberItemClick() {
 }
 
 void TEditForm::EditPasteObjectItemClick() {
-  if (!MainForm)
+  TWindowsHost &Host = WindowsHost();
+  if (!Host.MainDatabase())
     return;
   TChooseProcedureForm *Dialog = ChooseProcedureForm();
-  if (Dialog->Choose(*MainForm->Database, *MainForm->Query) != QDialog::Accepted)
+  if (Dialog->Choose(*Host.MainDatabase(), *Host.CompileQuery()) != QDialog::Accepted)
     return;
   const std::string Source =
-      ObjectSourceText(*MainForm->Query, Dialog->SelectedName(), Dialog->SelectedType());
+      ObjectSourceText(*Host.CompileQuery(), Dialog->SelectedName(), Dialog->SelectedType());
   Editor->InsertText(Source);
   Editor->setFocus();
 }

@@ -1,7 +1,13 @@
 // The go-to-line dialog and its filler thread.
 #include "windows/GotoUnit.h"
 
-#include "app/MainUnit.h"
+#include "app/MainUnitConfig.h"
+#include "db/OciApi.h"
+#include "db/OciApiQuery.h"
+#include "windows/WindowsHost.h"
+
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include "classes/Exceptions.h"
 
 #include <QEvent>
@@ -189,7 +195,7 @@ TGotoForm *GotoForm() {
   // Owned by the main window, so it goes with it; the line-number history lives as long.
   static QPointer<TGotoForm> Form;
   if (!Form)
-    Form = new TGotoForm(MainForm);
+    Form = new TGotoForm(WindowsHost().HostWidget());
   return Form;
 }
 

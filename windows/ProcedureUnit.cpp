@@ -2,7 +2,13 @@
 // the call, the split between the grids and the desktop record.
 #include "windows/ProcedureUnit.h"
 
-#include "app/MainUnit.h"
+#include "app/MainUnitConfig.h"
+#include "db/OciApi.h"
+#include "db/OciApiQuery.h"
+#include "windows/WindowsHost.h"
+
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include "classes/AlignedLayout.h"
 #include "classes/Application.h"
 #include "classes/StringList.h"
@@ -36,9 +42,10 @@ public:
     FStoredProc->SetDatabaseName("Database");
   }
   void GetProcedureList(TStringList &AStrings) override {
-    if (!MainForm)
+    TOracleDatabase *Database = WindowsHost().MainDatabase();
+    if (!Database)
       return;
-    MainForm->Database->GetProcedureList(AStrings, "", 103);
+    Database->GetProcedureList(AStrings, "", 103);
   }
   void SetProcedureName(const std::string &AName) override { FStoredProc->SetProcedureName(AName); }
   TParams &Params() override { return FStoredProc->Params(); }
@@ -405,13 +412,12 @@ TProcedureForm::TProcedureForm(QWidget *AParent) : TForm(AParent) {
 }
 
 TProcedureForm::~TProcedureForm() {
-  if (MainForm)
-    MainForm->UpdateClientEdge();
+  WindowsHost().UpdateClientEdge();
 }
 
-TProcedureForm *TProcedureForm::Create(TMainForm &AMainForm,
+TProcedureForm *TProcedureForm::Create(TWindowsHost &AHost,
                                        const TProcedureDesktopValues *ADesktop) {
-  AMainForm.Database->SetConnected(true);
+  AHost.MainDatabase()->SetConnected(true);
   auto *Form = new TProcedureForm;
   try {
     Form->FormCreate();
@@ -419,7 +425,7 @@ TProcedureForm *TProcedureForm::Create(TMainForm &AMainForm,
     delete Form;
     throw;
   }
-  AMainForm.AddChild(Form);
+  AHost.AddChild(Form);
   if (ADesktop)
     Form->ApplyDesktopValues(*ADesktop);
   Form->FormResize();
@@ -454,9 +460,9 @@ TProcedureDesktopValues TProcedureForm::ReadDesktopRecord(TValueReader &AReader)
   return Values;
 }
 
-void TProcedureForm::RestoreFromDesktop(TMainForm &AMainForm, TValueReader &AReader) {
+void TProcedureForm::RestoreFromDesktop(TWindowsHost &AHost, TValueReader &AReader) {
   const TProcedureDesktopValues Values = ReadDesktopRecord(AReader);
-  TApplication::Guard([&] { Create(AMainForm, &Values); });
+  TApplication::Guard([&] { Create(AHost, &Values); });
 }
 
 void TProcedureForm::ApplyDesktopValues(const TProcedureDesktopValues &AValues) {
@@ -647,6 +653,5 @@ void TProcedureForm::SplitterMove() {
 void TProcedureForm::resizeEvent(QResizeEvent *AEvent) {
   TForm::resizeEvent(AEvent);
   FormResize();
-  if (MainForm)
-    MainForm->UpdateClientEdge();
+  WindowsHost().UpdateClientEdge();
 }

@@ -17,7 +17,7 @@
 class QComboBox;
 class QLabel;
 class QPushButton;
-class TMainForm;
+class TWindowsHost;
 class TOracleQuery;
 class TParam;
 class TParams;
@@ -124,12 +124,12 @@ public:
 
   // The menu command: opens the main connection and a new window, and, with a desktop record,
   // gives it that record's placement, split ratio, procedure and column widths.
-  static TProcedureForm *Create(TMainForm &AMainForm,
+  static TProcedureForm *Create(TWindowsHost &AHost,
                                 const TProcedureDesktopValues *ADesktop = nullptr);
   // The desktop restore: reads the record whole first, so a window that cannot be created (a
   // cancelled login, a procedure that no longer describes) is reported and the records after
   // it still restore. A record that cannot be read raises EReadError.
-  static void RestoreFromDesktop(TMainForm &AMainForm, TValueReader &AReader);
+  static void RestoreFromDesktop(TWindowsHost &AHost, TValueReader &AReader);
   static TProcedureDesktopValues ReadDesktopRecord(TValueReader &AReader);
 
   explicit TProcedureForm(QWidget *AParent = nullptr);

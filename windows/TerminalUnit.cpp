@@ -3,7 +3,13 @@
 
 #include "db/SqlFunctionCodes.h"
 
-#include "app/MainUnit.h"
+#include "app/MainUnitConfig.h"
+#include "db/OciApi.h"
+#include "db/OciApiQuery.h"
+#include "windows/WindowsHost.h"
+
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include "classes/AlignedLayout.h"
 #include "classes/Application.h"
 #include "classes/WindowPlacement.h"
@@ -322,13 +328,12 @@ TTerminalForm::TTerminalForm(QWidget *AParent) : TForm(AParent) {
 }
 
 TTerminalForm::~TTerminalForm() {
-  if (MainForm)
-    MainForm->UpdateClientEdge();
+  WindowsHost().UpdateClientEdge();
 }
 
-TTerminalForm *TTerminalForm::Create(TMainForm &AMainForm, TValueReader *ADesktop) {
+TTerminalForm *TTerminalForm::Create(TWindowsHost &AHost, TValueReader *ADesktop) {
   auto *Form = new TTerminalForm;
-  AMainForm.AddChild(Form);
+  AHost.AddChild(Form);
   if (auto *Window = qobject_cast<QMdiSubWindow *>(Form->parentWidget()))
     FreeFitToWindowKey(*Window);
   if (ADesktop) {
@@ -341,8 +346,7 @@ TTerminalForm *TTerminalForm::Create(TMainForm &AMainForm, TValueReader *ADeskto
 
 void TTerminalForm::resizeEvent(QResizeEvent *AEvent) {
   TForm::resizeEvent(AEvent);
-  if (MainForm)
-    MainForm->UpdateClientEdge();
+  WindowsHost().UpdateClientEdge();
 }
 
 std::vector<std::string> TTerminalForm::History() const {
@@ -376,7 +380,7 @@ void TTerminalForm::GoButtonClick() {
   Query->SetSQL(Statement);
   TApplication::Guard([&] {
     // A limit below one row would leave nothing to show, not even the column names.
-    const int Limit = std::max(1, MainForm ? MainForm->CFG->TerminalBufferLimit() : 100);
+    const int Limit = std::max(1, WindowsHost().Configuration().TerminalBufferLimit());
     Query->SetPrepared(true);
     if (Query->FunctionCode() == fcSelect)
       ShowQueryRows(Limit);

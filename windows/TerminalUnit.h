@@ -14,7 +14,7 @@
 class QComboBox;
 class QPushButton;
 class TOracleQuery;
-class TMainForm;
+class TWindowsHost;
 
 // The name of a statement kind by the SQL function code the cursor reports for it (4 = SELECT);
 // "" for the codes without a name and for any code outside 1 to 76.
@@ -98,7 +98,7 @@ public:
 
   // A new terminal window in the main window's frame; with a desktop reader, it takes its
   // placement, command text and history from the record there.
-  static TTerminalForm *Create(TMainForm &AMainForm, TValueReader *ADesktop = nullptr);
+  static TTerminalForm *Create(TWindowsHost &AHost, TValueReader *ADesktop = nullptr);
 
   QWidget *TopPanel;
   QComboBox *CommandBox;
