@@ -96,6 +96,7 @@ const Entry kTexts[] = {
     {1417, "a table may be outer joined to at most one other table"},
     {1418, "specified index does not exist"},
     {1422, "exact fetch returns more than requested number of rows"},
+    {1425, "escape character must be character string of length 1"},
     {1427, "single-row subquery returns more than one row"},
     {1430, "column being added already exists in table"},
     {1432, "public synonym to be dropped does not exist"},
@@ -113,6 +114,7 @@ const Entry kTexts[] = {
     {1731, "circular view definition encountered"},
     {2441, "Cannot drop nonexistent primary key"},
     {2442, "Cannot drop nonexistent unique key"},
+    {2251, "subquery not allowed here"},
     {2256, "number of referencing columns must match referenced columns"},
     {1452, "cannot CREATE UNIQUE INDEX; duplicate keys found"},
     {1758, "table must be empty to add mandatory (NOT NULL) column"},
@@ -351,6 +353,9 @@ OraError sqliteFailure(int rc, const std::string &m) {
   default:
     break;
   }
+  // SQLite's LIKE checks its ESCAPE argument as Oracle's does.
+  if (m == "ESCAPE expression must be a single character")
+    return oraError(1425);
   if (m.find("parser stack overflow") != std::string::npos)
     return oraErrorText(3001, "unimplemented feature (statement nested too deeply)");
   return oraErrorText(3001, "unimplemented feature (" + m + ")");
