@@ -261,6 +261,7 @@ const Entry kTexts[] = {
     {1841, "(full) year must be between -4713 and +9999, and not be 0"},
     {6502, "PL/SQL: numeric or value error"},
     // PL/SQL's run-time errors.
+    {4050, "invalid or missing procedure, function, or package name"},
     {4061, "existing state of %s has been invalidated"},
     {4068, "existing state of packages has been discarded"},
     {4065, "not executed, altered or dropped %s"},
@@ -274,6 +275,7 @@ const Entry kTexts[] = {
     {6508, "PL/SQL: could not find program unit being called"},
     {6510, "PL/SQL: unhandled user-defined exception"},
     {6511, "PL/SQL: cursor already open"},
+    {6513, "PL/SQL: index for PL/SQL table out of range for host language array"},
     {6550, "line %s, column %s"},
     {21000, "error number argument to raise_application_error of %s is out of range"},
     {12899, "value too large for column"},
