@@ -308,7 +308,8 @@ TEST_F(ParserTest, TriggersAreStoredUnitsAndWrappedProceduresAreNot) {
 TEST_F(ParserTest, UnitStartIsTheKeywordOrTheTriggerBody) {
   const std::string Text = "CREATE OR REPLACE\r\nPROCEDURE p IS BEGIN NULL; END;\r\n"
                            "create trigger t after delete on emp\r\ndeclare n number; "
-                           "begin null; end;\r\nselect 1 from dual;";
+                           "begin null; end;\r\ncreate package k is end;\r\n/\r\n"
+                           "select 1 from dual;";
   TScript Script;
   Script.SetText(Text);
   TExpression E;
@@ -317,6 +318,8 @@ TEST_F(ParserTest, UnitStartIsTheKeywordOrTheTriggerBody) {
   EXPECT_EQ(E.UnitStart, static_cast<int>(Text.find("PROCEDURE")) + 1);
   Script.Parser()->ParseExpression(E);
   EXPECT_EQ(E.UnitStart, static_cast<int>(Text.find("declare")) + 1);
+  Script.Parser()->ParseExpression(E);
+  EXPECT_EQ(E.UnitStart, static_cast<int>(Text.find("package")) + 1);
   Script.Parser()->ParseExpression(E);
   EXPECT_EQ(E.UnitStart, 0);
 }
