@@ -290,7 +290,14 @@ void addConstraints(Context &ctx, const std::string &owner, const std::string &t
       c.type = 'C';
       c.searchCondition = cc.checkText;
       ExprPtr cond = parseCondition(cc.checkText);
-      ctx.binder.bindCheck(*cond, owner, table, cols);
+      try {
+        ctx.binder.bindCheck(*cond, owner, table, cols);
+      } catch (OraError &e) {
+        // The condition was read again on its own: its errors point into the statement.
+        if (e.offset >= 0 && cc.check)
+          e.offset += cc.check->pos - cond->pos;
+        throw;
+      }
       Emitter em({}, ctx.binder.user());
       c.sqliteCondition = em.condition(*cond);
     }

@@ -96,6 +96,7 @@ const Entry kTexts[] = {
     {1417, "a table may be outer joined to at most one other table"},
     {1418, "specified index does not exist"},
     {1422, "exact fetch returns more than requested number of rows"},
+    {1425, "escape character must be character string of length 1"},
     {1427, "single-row subquery returns more than one row"},
     {1430, "column being added already exists in table"},
     {1432, "public synonym to be dropped does not exist"},
@@ -113,6 +114,7 @@ const Entry kTexts[] = {
     {1731, "circular view definition encountered"},
     {2441, "Cannot drop nonexistent primary key"},
     {2442, "Cannot drop nonexistent unique key"},
+    {2251, "subquery not allowed here"},
     {2256, "number of referencing columns must match referenced columns"},
     {1452, "cannot CREATE UNIQUE INDEX; duplicate keys found"},
     {1758, "table must be empty to add mandatory (NOT NULL) column"},
@@ -259,6 +261,7 @@ const Entry kTexts[] = {
     {1841, "(full) year must be between -4713 and +9999, and not be 0"},
     {6502, "PL/SQL: numeric or value error"},
     // PL/SQL's run-time errors.
+    {4050, "invalid or missing procedure, function, or package name"},
     {4061, "existing state of %s has been invalidated"},
     {4068, "existing state of packages has been discarded"},
     {4065, "not executed, altered or dropped %s"},
@@ -272,6 +275,7 @@ const Entry kTexts[] = {
     {6508, "PL/SQL: could not find program unit being called"},
     {6510, "PL/SQL: unhandled user-defined exception"},
     {6511, "PL/SQL: cursor already open"},
+    {6513, "PL/SQL: index for PL/SQL table out of range for host language array"},
     {6550, "line %s, column %s"},
     {21000, "error number argument to raise_application_error of %s is out of range"},
     {12899, "value too large for column"},
@@ -351,6 +355,9 @@ OraError sqliteFailure(int rc, const std::string &m) {
   default:
     break;
   }
+  // SQLite's LIKE checks its ESCAPE argument as Oracle's does.
+  if (m == "ESCAPE expression must be a single character")
+    return oraError(1425);
   if (m.find("parser stack overflow") != std::string::npos)
     return oraErrorText(3001, "unimplemented feature (statement nested too deeply)");
   return oraErrorText(3001, "unimplemented feature (" + m + ")");

@@ -1606,7 +1606,9 @@ void Binder::bindCheck(Expr &e, const std::string &owner, const std::string &tab
   auto check = [&](auto &&self, Expr &x) -> void {
     if (x.kind == ExprKind::Pseudo || x.kind == ExprKind::Sequence)
       fail(2436, x.pos);
-    if (x.query || x.kind == ExprKind::Bind)
+    if (x.query)
+      fail(2251, x.query->pos);
+    if (x.kind == ExprKind::Bind)
       fail(2436, x.pos);
     for (auto &a : x.args)
       self(self, *a);

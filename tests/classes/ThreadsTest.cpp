@@ -3,6 +3,7 @@
 #include "classes/Threads.h"
 
 #include "classes/Exceptions.h"
+#include "tests/TestDeadline.h"
 
 #include <QCoreApplication>
 
@@ -21,12 +22,13 @@ void EnsureApplication() {
   (void)App;
 }
 
-// Serves synchronous calls until ADone is set.
-void PumpUntil(const std::atomic<bool> &ADone) {
-  while (!ADone) {
-    QCoreApplication::processEvents();
-    SleepMs(1);
-  }
+// Serves synchronous calls until ADone() holds.
+template <class TDone> void PumpUntil(TDone ADone) {
+  if (!testdeadline::WaitUntil(ADone, [] {
+        QCoreApplication::processEvents();
+        SleepMs(1);
+      }))
+    testdeadline::GiveUp("a worker thread");
 }
 
 } // namespace
@@ -67,8 +69,9 @@ TEST(Semaphore, ReleaseAndCloseWakeWaitersOnOtherThreads) {
     Second = Semaphore.WaitFor(600000);
   });
   Semaphore.Release();
-  while (Semaphore.Count() != 0) // let the waiter take it before closing
-    SleepMs(1);
+  // Let the waiter take it before closing.
+  if (!testdeadline::WaitUntil([&] { return Semaphore.Count() == 0; }, [] { SleepMs(1); }))
+    testdeadline::GiveUp("the semaphore's waiter");
   Semaphore.Close();
   Waiter.join();
   EXPECT_EQ(First, TWaitResult::wrSignaled);
@@ -97,7 +100,7 @@ TEST(Synchronize, RunsOnTheGuiThreadWhileTheWorkerWaits) {
     }
     Done = true;
   });
-  PumpUntil(Done);
+  PumpUntil([&] { return Done.load(); });
   Worker.join();
   EXPECT_EQ(RanOn, Gui);
   EXPECT_EQ(SeenByWorker, 42);
@@ -148,19 +151,15 @@ TEST(Thread, FreesItselfAfterClearingItsOwnerRef) {
   std::atomic<bool> Freed{false};
   QObject::connect(Thread, &QObject::destroyed, [&Freed] { Freed = true; });
   Thread->Resume();
-  while (Thread->Rounds == 0) {
-    QCoreApplication::processEvents();
-    SleepMs(1);
-  }
+  PumpUntil([&] { return Thread->Rounds != 0; });
   EXPECT_TRUE(Thread->SynchronizedOnGui);
   TThread::TerminateThread(Ref);
   TThread::WaitForRef(Ref);
   EXPECT_EQ(Ref.load(), nullptr);
-  while (!Freed) {
-    QCoreApplication::processEvents();
+  PumpUntil([&] {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    SleepMs(1);
-  }
+    return Freed.load();
+  });
   // With the thread gone, the reference helpers see nothing and do nothing.
   TThread::TerminateThread(Ref);
   TThread::WithThread(Ref, [](TThread *AThread) { EXPECT_EQ(AThread, nullptr); });
@@ -183,10 +182,7 @@ TEST(Thread, DestroyingARunningThreadStopsItFirst) {
   EnsureApplication();
   auto Thread = std::make_unique<TLoopThread>();
   Thread->Resume();
-  while (Thread->Rounds == 0) {
-    QCoreApplication::processEvents();
-    SleepMs(1);
-  }
+  PumpUntil([&] { return Thread->Rounds != 0; });
   Thread.reset(); // terminates and waits instead of leaving the worker on a freed object
   SUCCEED();
 }

@@ -4,6 +4,7 @@
 #include "FakeOciClient.h"
 #include "classes/ComponentStream.h"
 #include "classes/Streams.h"
+#include "tests/TestDeadline.h"
 
 #include <gtest/gtest.h>
 
@@ -624,11 +625,10 @@ TEST_F(TQueryTest, PrepareAndExecuteHoldTheDatabaseLock) {
   std::thread Holder([&] {
     std::lock_guard Guard(Db->Lock());
     Step = 1;
-    while (Step != 2)
-      std::this_thread::yield();
+    testdeadline::WaitUntil([&] { return Step == 2; });
   });
-  while (Step != 1)
-    std::this_thread::yield();
+  if (!testdeadline::WaitUntil([&] { return Step == 1; }))
+    testdeadline::GiveUp("the thread holding the lock");
   Query.Open();
   Query.FetchNext(10);
   EXPECT_EQ(Query.RowsProcessed(), 10);
@@ -661,8 +661,8 @@ void BuildErrorQuery(TOracleQuery &AQuery) {
   for (const char *Name : {"owner", "name", "type"})
     AQuery.Params().Add(Name)->SetKind(oInput);
   int Pos = 0;
-  for (auto [Name, Type, Size] : {std::tuple{"LINE", oNumber, 40}, {"POSITION", oNumber, 40},
-                                  {"TEXT", oVarchar2, 2000}}) {
+  for (auto [Name, Type, Size] :
+       {std::tuple{"LINE", oNumber, 40}, {"POSITION", oNumber, 40}, {"TEXT", oVarchar2, 2000}}) {
     TParam *Field = AQuery.Fields().Add(Name);
     Field->SetDataType(Type);
     Field->SetItemSize(Size);

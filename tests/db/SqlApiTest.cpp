@@ -1,6 +1,7 @@
 // Sessions and database connection over the fake client library: registry, names, parameters,
 // the logon and logoff events and their order, and data sets closed by a logoff.
 #include "FakeOciClient.h"
+#include "tests/TestDeadline.h"
 
 #include <gtest/gtest.h>
 
@@ -259,7 +260,8 @@ TEST_F(TConnectionTest, FailingBeforeLogoffHandlerStillClosesDataSetsAndLogsOff)
       EXPECT_EQ(E.Message(), "not now");
     }
     // The handler's complaint reaches the caller, but only after the logoff has been done.
-    EXPECT_EQ(Events.Lines, (std::vector<std::string>{"logoff before use 1", "logoff after use -1"}));
+    EXPECT_EQ(Events.Lines,
+              (std::vector<std::string>{"logoff before use 1", "logoff after use -1"}));
     EXPECT_EQ(DataSet.Closes, 1);
     EXPECT_EQ(DataSet.Database(), nullptr);
     EXPECT_TRUE(D.DataSets().empty());
@@ -327,14 +329,10 @@ TEST_F(TConnectionTest, ConnectingAndOpeningFromTwoThreadsDoesNotDeadlock) {
     ++Finished;
   });
   // A deadlock cannot be undone: after a generous wait the process ends with a failure.
-  const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
-  while (Finished < 2 && std::chrono::steady_clock::now() < Deadline)
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  if (Finished < 2) {
-    std::fprintf(stderr, "deadlock: session lock and database lock taken in opposite orders\n");
-    std::fflush(stderr);
-    std::_Exit(1);
-  }
+  if (!testdeadline::WaitUntil([&] { return Finished == 2; },
+                               [] { std::this_thread::sleep_for(std::chrono::milliseconds(20)); },
+                               std::chrono::seconds(60)))
+    testdeadline::GiveUp("deadlock: session lock and database lock taken in opposite orders");
   Toggler.join();
   Opener.join();
   EXPECT_EQ(Failures, 0);

@@ -1,6 +1,12 @@
 // Below the contract: SHA-256, password hashes, statement kinds, error texts.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <set>
+#include <sstream>
+
 #include "localdb/server/Server.h"
 #include "localdb/server/Sha256.h"
 #include "localdb/sql/OraError.h"
@@ -78,4 +84,32 @@ TEST(OraError, TextsAndCodes) {
             "ORA-00001: unique constraint (SCOTT.PK_DEPT) violated");
   EXPECT_EQ(oraCodeOf("ORA-02291: integrity constraint"), 2291);
   EXPECT_EQ(oraCodeOf("UNIQUE constraint failed"), 0);
+}
+
+// Every number the server's code raises (oraError(N), fail(N), raise(N), error(N) and the like)
+// has Oracle's text in the table: none reaches a user as "Message N not found".
+TEST(OraError, EveryNumberRaisedHasItsText) {
+  const std::regex call(
+      R"(\b(oraError|oraErrorArg|oraMessage|fail|raise|error|lexError)\(([^;"]{0,160}))");
+  const std::regex number(R"(\b\d{3,5}\b)");
+  std::set<int> raised;
+  for (const auto &entry : std::filesystem::recursive_directory_iterator(LOCALDB_SOURCE_DIR)) {
+    if (entry.path().extension() != ".cpp")
+      continue;
+    std::ifstream in(entry.path());
+    std::stringstream text;
+    text << in.rdbuf();
+    const std::string source = text.str();
+    for (std::sregex_iterator c(source.begin(), source.end(), call), end; c != end; ++c) {
+      const std::string args = (*c)[2].str();
+      for (std::sregex_iterator n(args.begin(), args.end(), number); n != end; ++n)
+        raised.insert(std::stoi(n->str()));
+    }
+  }
+  EXPECT_GT(raised.size(), 150u) << "the sources were not read";
+  std::string missing;
+  for (int code : raised)
+    if (!*oraText(code) && (code < 20000 || code > 20999)) // the application's own numbers
+      missing += " " + std::to_string(code);
+  EXPECT_EQ(missing, "");
 }

@@ -55,6 +55,22 @@ end;)");
   EXPECT_EQ(error("declare type nt is table of number index by binary_integer; n nt; x number; "
                   "begin x := n(1); end;"),
             "ORA-01403: no data found\nORA-06512: at line 1");
+  // Subscripts run the whole BINARY_INTEGER range; DELETE(m, n) with m > n or a NULL deletes
+  // nothing.
+  run("declare type nt is table of number index by binary_integer; n nt; begin "
+      "dbms_output.enable; n(-2147483647) := 1; n(2147483647) := 2; "
+      "dbms_output.put_line(n.first || ' ' || n.last); n.delete; "
+      "for i in 1..5 loop n(i) := i; end loop; n.delete(4, 2); n.delete(null, 3); "
+      "n.delete(3, null); dbms_output.put_line(n.count); n.delete(3, 3); "
+      "dbms_output.put_line(n.count || ' ' || n.next(2)); n.delete(1, 4); "
+      "dbms_output.put_line(n.count || ' ' || n.first); end;");
+  EXPECT_EQ(output(), (std::vector<std::string>{"-2147483647 2147483647", "5", "4 4", "1 5"}));
+  // The cursor of a cursor FOR loop is open and has found its row inside the loop only.
+  run("declare cursor c is select ename from emp where deptno = 10 order by ename; s "
+      "varchar2(100); begin dbms_output.enable; for x in c loop if c%found and not c%notfound "
+      "and c%isopen then s := s || c%rowcount || x.ename || ' '; end if; end loop; if not "
+      "c%isopen then s := s || 'closed'; end if; dbms_output.put_line(s); end;");
+  EXPECT_EQ(output(), std::vector<std::string>{"1CLARK 2KING 3MILLER closed"});
   EXPECT_EQ(error("declare cursor c is select * from dual; begin close c; end;"),
             "ORA-01001: invalid cursor\nORA-06512: at line 1");
   EXPECT_EQ(error("declare cursor c is select * from dual; begin open c; open c; end;"),
@@ -171,6 +187,21 @@ TEST_F(PlsqlRun, DiscardedPackageStateIsReportedOnce) {
   run("begin dbms_output.enable; counter.n := 1; exception when others then "
       "dbms_output.put_line(sqlcode); end;");
   EXPECT_EQ(output(), (std::vector<std::string>{"-4068"}));
+  // Without variables or cursors the new body simply runs; a cursor of the body is state.
+  const std::string one = "begin dbms_output.enable; dbms_output.put_line(plain.one); end;";
+  run(one);
+  runOther("create or replace package body plain is function one return number is begin return "
+           "3; end; end;");
+  run(one);
+  EXPECT_EQ(output(), (std::vector<std::string>{"2", "3"}));
+  runOther("create or replace package body plain is cursor c is select 1 from dual; function one "
+           "return number is begin return 4; end; end;");
+  run(one);
+  runOther("create or replace package body plain is cursor c is select 1 from dual; function one "
+           "return number is begin return 5; end; end;");
+  EXPECT_EQ(error(one, &code).substr(0, 9), "ORA-04068");
+  run(one);
+  EXPECT_EQ(output(), (std::vector<std::string>{"4", "5"}));
   other->close();
 }
 
@@ -187,13 +218,17 @@ begin
   dbms_output.put_line(cnt);
   delete from dept where deptno = n;
   if sql%found then dbms_output.put_line('deleted'); end if;
+  update emp set sal = sal where 1 = 0;
+  if sql%found then dbms_output.put_line('found'); end if;
+  if sql%notfound then dbms_output.put_line('none ' || sql%rowcount); end if;
   rollback;
   for r in (select deptno, count(*) c from emp group by deptno order by deptno) loop
     dbms_output.put(r.deptno || '=' || r.c || ' ');
   end loop;
   dbms_output.new_line;
 end;)");
-  EXPECT_EQ(output(), (std::vector<std::string>{"1", "3", "1", "deleted", "10=3 20=5 30=6 "}));
+  EXPECT_EQ(output(),
+            (std::vector<std::string>{"1", "3", "1", "deleted", "none 0", "10=3 20=5 30=6 "}));
   EXPECT_EQ(column("SELECT sal FROM \"SCOTT.EMP\" WHERE empno = 7839"),
             std::vector<std::string>{"5000"});
 }
@@ -226,8 +261,21 @@ begin
   if null = null then null; else s := s || ' unknown'; end if;
   loop i := i - 1; exit when i < 3; end loop;
   dbms_output.put_line(s || ' ' || i);
+  s := null;
+  <<outer>> loop
+    loop i := i + 1; exit outer when i > 4; end loop;
+    s := 'only the inner loop';
+    exit;
+  end loop;
+  if 5 between 1 and 3 then s := s || 'between'; end if;
+  if 3 between 1 and 3 and 1 between 1 and 3 and 0 not between 1 and 3 then s := s || 'bounds'; end if;
+  if 'a_b' like 'a\_b' escape '\' and 'axb' not like 'a\_b' escape '\' then s := s || ' escape'; end if;
+  dbms_output.put_line(s || ' ' || i);
 end;)");
-  EXPECT_EQ(output(), std::vector<std::string>{"321 6 9 nine unknown 2"});
+  EXPECT_EQ(output(), (std::vector<std::string>{"321 6 9 nine unknown 2", "bounds escape 5"}));
+  EXPECT_EQ(error("begin if 'ab' like 'ab' escape 'xy' then null; end if; end;"),
+            "ORA-01425: escape character must be character string of length 1\n"
+            "ORA-06512: at line 1");
 }
 
 TEST_F(PlsqlRun, RowTriggers) {

@@ -38,6 +38,31 @@ TEST_F(Fetch, Describe_TypesSizesNamesNullability) {
     EXPECT_EQ(dsize, want[i].size) << want[i].name;
     EXPECT_EQ(nullok, want[i].nullOk) << want[i].name;
   }
+  oclose(&cda);
+  // What an expression's value is: its own type and the size of the column it reads.
+  const std::pair<const char *, Want> values[] = {
+      {"select max(hiredate) from emp", {"", 12, 9, 1}},
+      {"select hiredate + 1 from emp", {"", 12, 9, 1}},
+      {"select rownum from dual", {"", 2, 40, 0}},
+      {"select ltrim(ename) from emp", {"", 1, 10, 1}},
+      {"select (select max(sal) from emp) from dual", {"", 2, 9, 1}},
+      {"select upper(job) from emp", {"", 1, 9, 1}},
+      {"select lpad(ename, 12) from emp", {"", 1, 12, 1}}};
+  for (const auto &[sql, w] : values) {
+    Cda_Def one = open(sql);
+    sb4 dbsize = 0, cbufl = 31, dsize = 0;
+    sb2 dbtype = 0, prec = 0, scale = 0, nullok = 0;
+    sb1 name[32] = {};
+    EXPECT_EQ(odescr(&one, 1, &dbsize, &dbtype, name, &cbufl, &dsize, &prec, &scale, &nullok), 0)
+        << sql << message(lda, rcOf(one));
+    EXPECT_EQ(dbtype, w.type) << sql;
+    EXPECT_EQ(dsize, w.size) << sql;
+    EXPECT_EQ(nullok, w.nullOk) << sql;
+    oclose(&one);
+  }
+  EXPECT_EQ(value("select max(hiredate) from emp"), "12-JAN-83");
+  EXPECT_EQ(value("select hiredate + 1 from emp where ename = 'KING'"), "18-NOV-81");
+  cda = open("select empno, ename from emp");
   sb4 dbsize, cbufl = 31, dsize;
   sb2 dbtype, prec, scale, nullok;
   sb1 name[32];

@@ -53,6 +53,12 @@ TEST_F(Sql, Queries_AnswerAsOraclePrintsThem) {
   ASSERT_EQ(r.size(), 4u);
   EXPECT_EQ(r[0], (std::vector<std::string>{"SALES", "6"}));
   EXPECT_EQ(r[3], (std::vector<std::string>{"OPERATIONS", "0"}));
+  // (+) with IN of one value is an outer-join condition like =: every department stays.
+  r = query("select d.deptno, e.ename from dept d, emp e where d.deptno = e.deptno(+) and "
+            "e.job(+) in ('CLERK') order by 1, 2");
+  EXPECT_EQ(
+      r,
+      (Rows{{"10", "MILLER"}, {"20", "ADAMS"}, {"20", "SMITH"}, {"30", "JAMES"}, {"40", "NULL"}}));
   r = query("select deptno from dept minus select deptno from emp");
   EXPECT_EQ(r, (Rows{{"40"}}));
   r = query("select deptno from dept intersect select deptno from emp where job = 'CLERK' order "
@@ -314,6 +320,49 @@ TEST_F(Sql, Errors_OracleNumbersAtTheRightOffset) {
       {"select deptno from emp, dept", 918, 7},
       {"select hiredate * 2 from emp", 932, 16},
       {"select upper(1, 2) from dual", 909, 7},
+      {"select ename from emp where hiredate = 5", 932, 37},
+      {"select ename from emp where sal", 920, 28},
+      {"select deptno, sal+1 from emp group by deptno", 979, 15},
+      {"select max(ename) from emp group by deptno order by sal", 979, 52},
+      {"CREATE TABLE tc (d DATE CHECK (d > SYSDATE))", 2436, 35},
+      {"select 1, 2 from dual union select 1 from dual", 1789, 28},
+      {"select 1 from dual union select 'a' from dual", 1790, 32},
+      {"select ename from emp order by 2", 1785, 31},
+      {"select ename from emp order by 0", 1785, 31},
+      {"select ename x, job x from emp order by x", 960, 40},
+      {"select distinct ename from emp order by sal", 1791, 40},
+      {"select ename from emp union select dname from dept order by upper(ename)", 904, 60},
+      {"select ename from emp start with mgr is null", 1788, 22},
+      {"select level from emp", 1788, 7},
+      {"select ename from emp, dept connect by prior empno = mgr", 1437, 23},
+      {"select deptno from emp where max(sal) > 1", 934, 29},
+      {"select max(max(max(sal))) from emp group by deptno", 935, 15},
+      {"select max(avg(sal)) from emp", 978, 11},
+      {"select deptno, max(avg(sal)) from emp group by deptno", 937, 7},
+      {"select count() from emp", 909, 7},
+      {"select upper(distinct ename) from emp", 936, 7},
+      {"select max(*) from emp", 936, 7},
+      {"select 1 from emp where (empno, ename) in (select empno from emp)", 947, 43},
+      {"select (1, 2) from dual", 907, 11},
+      {"select 1 from emp e, dept d where e.deptno(+) = d.deptno or 1 = 1", 1719, 34},
+      {"select 1 from emp e, dept d, emp m where e.deptno(+) = d.deptno + m.deptno(+)", 1468, 53},
+      {"select 1 from emp e, dept d where e.deptno(+) = d.deptno and d.deptno(+) = e.empno", 1416,
+       46},
+      {"select hiredate + hiredate from emp", 975, 16},
+      {"select 1 - hiredate from emp", 932, 9},
+      {"select rowid from emp, dept", 918, 7},
+      {"select 1e200 from dual", 1426, 7},
+      {"select nosuch.nextval from dual", 2289, 7},
+      {"insert into dept (deptno, deptno) values (1, 2)", 957, 26},
+      {"insert into dept values (1, 'a')", 947, 28},
+      {"insert into dept values (1, 'a', 'b', 'c')", 913, 38},
+      {"insert into dept values (deptno, 'a', 'b')", 984, 25},
+      {"update emp set sal = 1, sal = 2", 957, 24},
+      {"update emp set (sal, comm) = (select 1 from dual)", 947, 29},
+      {"select 1 from dual where 1 = (select 1, 2 from dual)", 913, 30},
+
+      {"create table tc (n number, check (n > uid))", 2436, 38},
+      {"create table tc (n number check (n in (select 1 from dual)))", 2251, 39},
       {"select * from emp@remote", 3001, 17},
       {"begin nul; end;", 6550, 6}, // PL/SQL: the first compile error's offset
       // DDL about a missing table points at its name.
@@ -338,7 +387,21 @@ TEST_F(Sql, Errors_OracleNumbersAtTheRightOffset) {
       oclose(&cda);
     }
   }
+  // LONG values are neither compared, joined, sorted nor combined.
+  ASSERT_EQ(exec("create table lt (l long, n number)"), 0);
+  for (const Case &c :
+       std::initializer_list<Case>{{"select l from lt union select 'x' from dual", 997, 30},
+                                   {"select 'x' from dual union all select l from lt", 997, 38},
+                                   {"select n from lt where l = 'x'", 997, 25},
+                                   {"select max(l) from lt", 997, 11},
+                                   {"select l || 'x' from lt", 997, 9},
+                                   {"select n from lt order by l", 997, 26}}) {
+    EXPECT_EQ(exec(c.sql), c.code) << c.sql << ": " << lastError;
+    EXPECT_EQ(lastOffset, c.offset) << c.sql;
+  }
   EXPECT_EQ(value("select 1/0 from dual"), "ERROR: ORA-01476: divisor is equal to zero");
+  EXPECT_EQ(value("select count(*) from dual where 'ab' like 'ab' escape 'xy'"),
+            "ERROR: ORA-01425: escape character must be character string of length 1");
   EXPECT_EQ(value("select to_number('x1') from dual"), "ERROR: ORA-01722: invalid number");
   EXPECT_EQ(value("select to_date('31-02-1999', 'DD-MM-YYYY') from dual"),
             "ERROR: ORA-01839: date not valid for month specified");

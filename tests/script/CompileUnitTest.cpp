@@ -2,6 +2,7 @@
 // their places, DROP errors ignored on request, CONNECT lines, connect on demand, the
 // expression at the caret, cancel with a break, stored units' compilation errors.
 #include "script/CompileUnit.h"
+#include "tests/TestDeadline.h"
 
 #include "FakeScriptWindows.h"
 
@@ -119,7 +120,10 @@ protected:
     EXPECT_EQ(CompileRef.load(), Thread);
     Parser->Resume();
     const auto Start = std::chrono::steady_clock::now();
+    const testdeadline::TDeadline Deadline;
     while (CompileRef.load() != nullptr || ParserRef.load() != nullptr) {
+      if (Deadline.Passed())
+        testdeadline::GiveUp("the compile and parser threads");
       if (ACancelAfter &&
           std::chrono::steady_clock::now() - Start > std::chrono::milliseconds(*ACancelAfter)) {
         TThreadCompile::CancelThread(CompileRef);

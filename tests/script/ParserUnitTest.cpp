@@ -169,6 +169,41 @@ TEST_F(ParserTest, KeywordsIgnoreCaseAndNamesComeOutUpper) {
   EXPECT_TRUE(Function[0].StoredUnit);
 }
 
+// Keywords are whole words: one that shares only its length and first letter with a keyword
+// changes nothing, wherever that keyword would.
+TEST_F(ParserTest, WordsLikeAKeywordAreNotKeywords) {
+  const std::string Next = "\nselect 1 from dual;";
+  // Inside a block, where LOOP, IF, BEGIN and END count and PROCEDURE or TRIGGER open a unit.
+  EXPECT_EQ(Texts("begin x := a like b; y := lpad(z, 2); for i in 1..2 loop null; end loop; "
+                  "x := exp(bonus); x := tickets; if processed is null then null; end if; end;" +
+                  Next),
+            (Strings{"begin x := a like b; y := lpad(z, 2); for i in 1..2 loop null; end loop; "
+                     "x := exp(bonus); x := tickets; if processed is null then null; end if; "
+                     "end;",
+                     "select 1 from dual"}));
+  // First words: REM, REMARK, SET, CONNECT, DECLARE, CREATE and REPLACE.
+  EXPECT_EQ(Texts("red x;\nsee x;\nrename a to b;\ncomment on table t is\n'x';\ndropped x;" + Next),
+            (Strings{"red x", "see x", "rename a to b", "comment on table t is\n'x'", "dropped x",
+                     "select 1 from dual"}));
+  EXPECT_EQ(Texts("commit package p is x;" + Next + "reserve procedure p as x;" + Next),
+            (Strings{"commit package p is x", "select 1 from dual", "reserve procedure p as x",
+                     "select 1 from dual"}));
+  // After CREATE: OR, PACKAGE, FUNCTION, PROCEDURE's IS or AS, and BODY.
+  EXPECT_EQ(Texts("create on procedure p is x;" + Next +
+                  "create profile p limit sessions_per_user 1;" + Next +
+                  "create forecast f as select 1 from dual;" + Next + "create procedure p at x;"),
+            (Strings{"create on procedure p is x", "select 1 from dual",
+                     "create profile p limit sessions_per_user 1", "select 1 from dual",
+                     "create forecast f as select 1 from dual", "select 1 from dual",
+                     "create procedure p at x"}));
+  const auto Package = ParseAll("create package bold is x number; end;\n/\n");
+  ASSERT_EQ(Package.size(), 1u);
+  EXPECT_EQ(Package[0].UnitType, "PACKAGE");
+  EXPECT_EQ(Package[0].Name, "BOLD");
+  // A word like WRAPPED leaves strings as they are.
+  EXPECT_EQ(Texts("select warning, 'a;b' from t;"), (Strings{"select warning, 'a;b' from t"}));
+}
+
 TEST_F(ParserTest, SlashEndsOnlyInColumnOneBeforeBlankOrEnd) {
   // Indented: part of the statement.
   EXPECT_EQ(Texts("select 1 from dual\r\n /\r\nselect 2 from dual;"),
@@ -256,13 +291,25 @@ TEST_F(ParserTest, TriggersAreStoredUnitsAndWrappedProceduresAreNot) {
   EXPECT_EQ(Wrapped[0].UnitType, "PROCEDURE");
   EXPECT_EQ(Wrapped[0].Name, "P");
   EXPECT_EQ(Wrapped[1].Text, "cd");
+  // Wrapped text is no SQL: "--" and "/*" in it open no comment.
+  EXPECT_EQ(Texts("create procedure p wrapped\na0 --;\nb;"),
+            (Strings{"create procedure p wrapped\na0 --", "b"}));
+  EXPECT_EQ(Texts("create procedure p wrapped\na0 /* x;\n/\n"),
+            (Strings{"create procedure p wrapped\na0 /* x"}));
+  // A unit name that ends the text.
+  const auto Last = ParseAll("create procedure p");
+  ASSERT_EQ(Last.size(), 1u);
+  EXPECT_EQ(Last[0].Text, "create procedure p");
+  EXPECT_EQ(Last[0].Name, "P");
+  EXPECT_EQ(Last[0].UnitType, "PROCEDURE");
 }
 
 // The server's error lines count from the unit keyword, and from a trigger's block.
 TEST_F(ParserTest, UnitStartIsTheKeywordOrTheTriggerBody) {
   const std::string Text = "CREATE OR REPLACE\r\nPROCEDURE p IS BEGIN NULL; END;\r\n"
                            "create trigger t after delete on emp\r\ndeclare n number; "
-                           "begin null; end;\r\nselect 1 from dual;";
+                           "begin null; end;\r\ncreate package k is end;\r\n/\r\n"
+                           "select 1 from dual;";
   TScript Script;
   Script.SetText(Text);
   TExpression E;
@@ -271,6 +318,8 @@ TEST_F(ParserTest, UnitStartIsTheKeywordOrTheTriggerBody) {
   EXPECT_EQ(E.UnitStart, static_cast<int>(Text.find("PROCEDURE")) + 1);
   Script.Parser()->ParseExpression(E);
   EXPECT_EQ(E.UnitStart, static_cast<int>(Text.find("declare")) + 1);
+  Script.Parser()->ParseExpression(E);
+  EXPECT_EQ(E.UnitStart, static_cast<int>(Text.find("package")) + 1);
   Script.Parser()->ParseExpression(E);
   EXPECT_EQ(E.UnitStart, 0);
 }

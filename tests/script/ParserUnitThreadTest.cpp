@@ -1,6 +1,7 @@
 // The parse thread with a consumer on another thread: order of expressions, include files and
 // end markers, file errors, nesting, and termination.
 #include "script/ParserUnit.h"
+#include "tests/TestDeadline.h"
 
 #include "FakeScriptWindows.h"
 
@@ -134,11 +135,14 @@ protected:
       Done = true;
     });
     Parser->Resume();
-    while (!Done || !Freed) {
-      QCoreApplication::processEvents();
-      QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-      SleepMs(1);
-    }
+    if (!testdeadline::WaitUntil([&] { return Done && Freed; },
+                                 [] {
+                                   QCoreApplication::processEvents();
+                                   QCoreApplication::sendPostedEvents(nullptr,
+                                                                      QEvent::DeferredDelete);
+                                   SleepMs(1);
+                                 }))
+      testdeadline::GiveUp("the parser thread and its consumer");
     Thread.join();
     EXPECT_EQ(ParserRef.load(), nullptr);
     ExpressionCount = List.ExpressionCount;

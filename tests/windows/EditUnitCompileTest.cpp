@@ -4,6 +4,7 @@
 #include "app/MainUnit.h"
 #include "classes/Application.h"
 #include "script/ParserUnit.h"
+#include "tests/TestDeadline.h"
 #include "windows/CompileForm.h"
 #include "windows/EditUnit.h"
 
@@ -79,6 +80,14 @@ protected:
       Started->start();
       QObject::connect(Timer, &QTimer::timeout, [=, this] {
         const bool Cancel = ACancelAfter >= 0 && Started->elapsed() >= ACancelAfter;
+        if (Dialog->CancelButton->text() != "OK" &&
+            Started->elapsed() >= testdeadline::kWaitLimit.count()) {
+          // A run that never ends fails the test; Cancel stops it and the dialog then closes.
+          ADD_FAILURE() << "the compile run did not finish";
+          Started->restart();
+          Dialog->CancelButton->click();
+          return;
+        }
         if (Dialog->CancelButton->text() == "OK" || Cancel) {
           DialogCounts = {Dialog->ExpCount->text().toStdString(),
                           Dialog->ErrorCount->text().toStdString(),

@@ -4,6 +4,7 @@
 #include "windows/GotoUnit.h"
 #include "app/MainUnit.h"
 #include "classes/Application.h"
+#include "tests/TestDeadline.h"
 #include "windows/EditUnit.h"
 
 #include <QApplication>
@@ -78,12 +79,18 @@ protected:
     TGotoForm *Dialog = GotoForm();
     Dialog->OnShown = [=, this] {
       auto *Timer = new QTimer(Dialog);
+      const testdeadline::TDeadline Deadline;
       QObject::connect(Timer, &QTimer::timeout, [=, this] {
-        if (Dialog->ObjectBox->count() < AWaitCount)
-          return;
         const int Index = Dialog->ObjectBox->findText(QString::fromLatin1(AObject.c_str()));
-        if (Index < 0)
+        if (Dialog->ObjectBox->count() < AWaitCount || Index < 0) {
+          if (!Deadline.Passed())
+            return;
+          // Never listed: the test fails and the dialog closes rather than wait for ever.
+          ADD_FAILURE() << AObject << " not listed";
+          Timer->deleteLater();
+          Dialog->CancelButton->click();
           return;
+        }
         Timer->deleteLater();
         Listed.clear();
         for (int I = 0; I < Dialog->ObjectBox->count(); ++I)
