@@ -71,9 +71,12 @@ std::int32_t TOracleParam::ExternalType() const {
 
 TParamType TOracleParam::DataTypeOfDbType(std::int32_t ADbType) const {
   if (FDataTable)
-    return ADbType == 1 ? oVarchar2 : (ADbType == 2 || ADbType == 3) ? oInteger : oUnknown;
+    return (ADbType == 1 || ADbType == 96)  ? oVarchar2
+           : (ADbType == 2 || ADbType == 3) ? oInteger
+                                            : oUnknown;
   switch (ADbType) {
   case 1:
+  case 96: // CHAR, as Oracle also describes every string literal: text, its blanks as sent
     return oVarchar2;
   case 2:
     return oNumber;

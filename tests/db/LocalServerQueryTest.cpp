@@ -69,6 +69,15 @@ struct TLocalQueryTest : ::testing::Test {
   }
 };
 
+// Oracle describes string literals and CHAR columns as CHAR (96): they read as text, with the
+// blanks the server pads them with.
+TEST_F(TLocalQueryTest, CharColumnsAndLiteralsReadAsText) {
+  Run("CREATE TABLE codes (c CHAR(3), v VARCHAR2(3))");
+  Run("INSERT INTO codes VALUES ('a', 'b')");
+  EXPECT_EQ(Rows("SELECT c, v, 'x' lit FROM codes"), (TRows{{"a  ", "b", "x"}}));
+  EXPECT_EQ(Rows("SELECT ename, 'x' lit FROM emp WHERE empno = 7839"), (TRows{{"KING", "x"}}));
+}
+
 TEST_F(TLocalQueryTest, TablesAreCreatedFilledAndReadAsOraclePrintsThem) {
   Run("CREATE TABLE pets (id NUMBER(4) PRIMARY KEY, name VARCHAR2(20) NOT NULL, born DATE, "
       "weight NUMBER(6,2))");
