@@ -7,14 +7,14 @@
 #include "db/OciApiQuery.h"
 #include "windows/WindowsHost.h"
 
-#include <QMdiArea>
-#include <QMdiSubWindow>
 #include "classes/AlignedLayout.h"
 #include "classes/Application.h"
 #include "classes/StringList.h"
 #include "controls/Splitter.h"
 #include "db/OciApiStoredProc.h"
 #include "windows/DBMSOutputUnit.h"
+#include <QMdiArea>
+#include <QMdiSubWindow>
 
 #include <QApplication>
 #include <QClipboard>
@@ -25,6 +25,7 @@
 #include <QMdiSubWindow>
 #include <QPainter>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QStyledItemDelegate>
 #include <QToolTip>
 #include <algorithm>
@@ -32,6 +33,18 @@
 #include <exception>
 
 namespace {
+
+// A combo box that says when its list is about to drop down.
+class TDropDownComboBox : public QComboBox {
+public:
+  using QComboBox::QComboBox;
+  std::function<void()> OnDropDown;
+  void showPopup() override {
+    if (OnDropDown)
+      OnDropDown();
+    QComboBox::showPopup();
+  }
+};
 
 // The stored-procedure component on the main connection.
 class TStoredProcCall : public TProcedureCall {
@@ -241,8 +254,8 @@ bool TProcedureGrid::viewportEvent(QEvent *AEvent) {
       FHint = Hint;
       QToolTip::hideText();
       if (!FHint.empty())
-        QToolTip::showText(viewport()->mapToGlobal(Position),
-                           ToQ(FHint.substr(0, FHint.find('|'))), viewport());
+        QToolTip::showText(viewport()->mapToGlobal(Position), ToQ(FHint.substr(0, FHint.find('|'))),
+                           viewport());
     }
   } else if (AEvent->type() == QEvent::ToolTip) {
     if (FHint.empty())
@@ -336,7 +349,9 @@ TProcedureForm::TProcedureForm(QWidget *AParent) : TForm(AParent) {
   TopPanel->setGeometry(0, 0, 546, 21);
   auto *TopLayout = new TAlignedLayout(TopPanel);
   TopLayout->DisableAlign();
-  ProcedureComboBox = new QComboBox(TopPanel);
+  auto *Refreshing = new TDropDownComboBox(TopPanel);
+  Refreshing->OnDropDown = [this] { TApplication::Guard([this] { RefreshProcedureList(); }); };
+  ProcedureComboBox = Refreshing;
   ProcedureComboBox->setObjectName("ProcedureComboBox");
   ProcedureComboBox->setEditable(false);
   ProcedureComboBox->setMaxVisibleItems(20);
@@ -411,9 +426,7 @@ TProcedureForm::TProcedureForm(QWidget *AParent) : TForm(AParent) {
   connect(GoButton, &QPushButton::clicked, this, Guarded([this] { GoButtonClick(); }));
 }
 
-TProcedureForm::~TProcedureForm() {
-  WindowsHost().UpdateClientEdge();
-}
+TProcedureForm::~TProcedureForm() { WindowsHost().UpdateClientEdge(); }
 
 TProcedureForm *TProcedureForm::Create(TWindowsHost &AHost,
                                        const TProcedureDesktopValues *ADesktop) {
@@ -435,12 +448,19 @@ TProcedureForm *TProcedureForm::Create(TWindowsHost &AHost,
 void TProcedureForm::FormCreate() {
   FCall = CallFactory(*this);
   FSplitRatio = 0.5;
+  RefreshProcedureList();
+}
+
+void TProcedureForm::RefreshProcedureList() {
   TStringList Names;
   FCall->GetProcedureList(Names);
+  const QString Chosen =
+      ProcedureComboBox->currentIndex() >= 0 ? ProcedureComboBox->currentText() : QString();
+  const QSignalBlocker Quiet(ProcedureComboBox);
   ProcedureComboBox->clear();
   for (int i = 0; i < Names.Count(); ++i)
     ProcedureComboBox->addItem(ToQ(Names[i]));
-  ProcedureComboBox->setCurrentIndex(-1);
+  ProcedureComboBox->setCurrentIndex(Chosen.isEmpty() ? -1 : ProcedureComboBox->findText(Chosen));
 }
 
 TProcedureDesktopValues TProcedureForm::ReadDesktopRecord(TValueReader &AReader) {

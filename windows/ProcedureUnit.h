@@ -148,6 +148,9 @@ public:
 
   // Fills the chooser (the call component comes from CallFactory).
   void FormCreate();
+  // Fills the list from the server again, keeping the chosen name; the list is read each time
+  // it drops down, so units compiled since the window opened are there.
+  void RefreshProcedureList();
   void ProcedureComboBoxChange();
   void GoButtonClick();
   void FormResize();

@@ -352,7 +352,8 @@ TEST_F(ProcedureWindow, TableBesideScalarFramesOnlyExistingCells) {
   EXPECT_EQ(In.CurrentCell(), QPoint(0, 3));
   In.SetCurrentCell(1, 2);
   EXPECT_EQ(In.CurrentCell(), QPoint(0, 3));
-  QTest::mouseClick(In.viewport(), Qt::LeftButton, {}, In.visualRect(In.model()->index(2, 1)).center());
+  QTest::mouseClick(In.viewport(), Qt::LeftButton, {},
+                    In.visualRect(In.model()->index(2, 1)).center());
   EXPECT_EQ(In.CurrentCell(), QPoint(0, 3));
   QTest::mouseDClick(In.viewport(), Qt::LeftButton, {},
                      In.visualRect(In.model()->index(2, 1)).center());
@@ -454,7 +455,8 @@ TEST_F(ProcedureWindow, ClipboardKeysAndCellHints) {
   EXPECT_EQ(Out.editTriggers(), QAbstractItemView::NoEditTriggers);
 
   // Hints: a cut-off text, with "|" shown as the broken bar.
-  EXPECT_EQ(CellHintText("a|b", 50, 40), "a\xa6" "b|");
+  EXPECT_EQ(CellHintText("a|b", 50, 40), "a\xa6"
+                                         "b|");
   EXPECT_EQ(CellHintText("short", 30, 64), "");
   EXPECT_EQ(CellHintText("", 10, 10), "");
   Form->parentWidget()->resize(600, 300);
@@ -512,8 +514,7 @@ TEST_F(ProcedureWindow, DesktopRecordRoundTrip) {
   Main->show();
   QCoreApplication::processEvents();
   ASSERT_EQ(Main->MdiArea->subWindowList().size(), 1);
-  auto *Restored =
-      dynamic_cast<TProcedureForm *>(Main->MdiArea->subWindowList().front()->widget());
+  auto *Restored = dynamic_cast<TProcedureForm *>(Main->MdiArea->subWindowList().front()->widget());
   ASSERT_NE(Restored, nullptr);
   EXPECT_EQ(Main->MdiArea->subWindowList().front()->geometry(), QRect(3, 4, 500, 260));
   EXPECT_EQ(Restored->SplitRatio(), Ratio);
@@ -593,10 +594,10 @@ std::string RunStatement(const std::string &AStatement) {
 }
 
 TEST_F(ProcedureWindow, LocalServerProcedureWritingThreeLines) {
-  const std::string Created = RunStatement(
-      "CREATE OR REPLACE PROCEDURE write_three(N IN NUMBER, S OUT VARCHAR2) AS BEGIN "
-      "DBMS_OUTPUT.PUT_LINE('one'); DBMS_OUTPUT.PUT_LINE('two'); "
-      "DBMS_OUTPUT.PUT_LINE('three ' || N); S := 'got ' || N; END;");
+  const std::string Created =
+      RunStatement("CREATE OR REPLACE PROCEDURE write_three(N IN NUMBER, S OUT VARCHAR2) AS BEGIN "
+                   "DBMS_OUTPUT.PUT_LINE('one'); DBMS_OUTPUT.PUT_LINE('two'); "
+                   "DBMS_OUTPUT.PUT_LINE('three ' || N); S := 'got ' || N; END;");
   ASSERT_EQ(Created, "");
   TDBMSOutputForm *Dbms = TDBMSOutputForm::Create(*Main);
   ASSERT_NE(Dbms, nullptr);
@@ -638,6 +639,14 @@ TEST_F(ProcedureWindow, LocalServerPackageMemberWithATable) {
   TProcedureForm *Form = TProcedureForm::Create(*Main);
   const TStrings Names = Form->ProcedureNames();
   ASSERT_NE(std::find(Names.begin(), Names.end(), "TABS.JOIN3"), Names.end());
+  // A unit compiled while the window is open is in the list when it drops down.
+  ASSERT_EQ(RunStatement("CREATE OR REPLACE PROCEDURE later IS BEGIN NULL; END;"), "");
+  Form->ChooseProcedure("TABS.JOIN3");
+  Form->ProcedureComboBox->showPopup();
+  Form->ProcedureComboBox->hidePopup();
+  const TStrings Again = Form->ProcedureNames();
+  EXPECT_NE(std::find(Again.begin(), Again.end(), "LATER"), Again.end());
+  EXPECT_EQ(Form->ProcedureComboBox->currentText().toStdString(), "TABS.JOIN3");
   Form->ChooseProcedure("TABS.JOIN3");
   EXPECT_EQ(Headers(*Form->InputStringGrid), TStrings{"L"});
   EXPECT_EQ(Form->InputStringGrid->RowCount(), 41); // a PL/SQL table of 40 elements
