@@ -131,6 +131,7 @@ struct PathStep {
 struct Expr {
   EKind kind = EKind::Null;
   int pos = 0;
+  int height = 1; // levels of the tree below and including this node (the parser bounds it)
   Op op = Op::None;
   bool negated = false; // NOT LIKE / NOT BETWEEN / NOT IN / IS NOT NULL
   std::string text;     // literal text, attribute name, builtin name

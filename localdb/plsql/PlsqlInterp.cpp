@@ -91,6 +91,26 @@ SqlType sqlTypeFor(const Type &t) {
 
 const std::string &Interp::dateFormat() const { return FSession.dateFormat; }
 
+Interp::Interp(Session &session, State &state) : FSession(session), FState(state) {
+  if (!FState.stackBase) {
+    FState.stackBase = static_cast<const char *>(__builtin_frame_address(0));
+    FOutermost = true;
+  }
+}
+
+Interp::~Interp() {
+  if (FOutermost)
+    FState.stackBase = nullptr;
+}
+
+void Interp::checkStack() {
+  // The stack grows downwards; a nested entry (SQL calling a stored function) keeps the base.
+  auto here = reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
+  auto base = reinterpret_cast<uintptr_t>(FState.stackBase);
+  if (base > here && base - here > kMaxStackUse)
+    raise(6500);
+}
+
 void Interp::checkBreak() {
   if (FSession.breakRequested())
     raise(1013);
@@ -254,6 +274,7 @@ bool Interp::truth(const Expr &e, Frame &f, bool &isNull) {
 }
 
 Value Interp::eval(const Expr &e, Frame &f) {
+  checkStack();
   switch (e.kind) {
   case EKind::Null:
     return Value();
@@ -690,6 +711,7 @@ Value Interp::invoke(const Subprogram &declared, const Expr *site, std::vector<V
     raise(6508);
   if (FState.depth >= kMaxCallDepth)
     raise(6500);
+  checkStack();
   struct DepthGuard {
     int &d;
     ~DepthGuard() { --d; }

@@ -214,6 +214,60 @@ TEST_F(Limits, HugeSelectList_RefusedWhileParsing) {
   EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 200 * 1024); // KiB: far below 20x the text
 }
 
+// The first line of a failed statement's message.
+std::string firstLine(const std::string &message) { return message.substr(0, message.find('\n')); }
+
+std::string chain(const std::string &term, const std::string &op, int terms) {
+  std::string out = term;
+  out.reserve(static_cast<size_t>(terms) * (term.size() + op.size() + 2));
+  for (int i = 1; i < terms; ++i)
+    out += " " + op + " " + term;
+  return out;
+}
+
+TEST_F(Limits, TallExpressions_RefusedNotOverflowed) {
+  // Operator chains are built without recursion; past the height bound the statement is refused
+  // before any walk over the tree (binder, emitter, interpreter, destructor) could overflow.
+  EXPECT_EQ(value("SELECT " + chain("1", "+", 1000000) + " FROM dual").substr(0, 23),
+            "ERROR: ORA-03001: unimp");
+  // Subqueries count with their own height: each level here is well within the bound alone.
+  std::string nested = "1";
+  for (int i = 0; i < 45; ++i)
+    nested = "(SELECT " + nested + chain("", "+ 1", 990) + " FROM dual)";
+  EXPECT_EQ(value("SELECT " + nested + " FROM dual").substr(0, 23), "ERROR: ORA-03001: unimp");
+  // So do the views a statement expands, one inside the other.
+  ASSERT_EQ(exec("CREATE VIEW t0 AS SELECT 1 x FROM dual"), 0);
+  int refused = 0;
+  for (int i = 1; i < 30 && !refused; ++i)
+    if (exec("CREATE VIEW t" + std::to_string(i) + " AS SELECT (SELECT x FROM t" +
+             std::to_string(i - 1) + ")" + chain("", "+ 1", 990) + " x FROM dual") != 0) {
+      EXPECT_EQ(firstLine(lastError).substr(0, 10), "ORA-03001:") << lastError;
+      refused = i;
+    }
+  EXPECT_GT(refused, 0);
+  // PL/SQL: every operator, and a million terms followed by a syntax error.
+  for (const char *op : {"+", "-", "||", "AND", "OR"}) {
+    std::string term = op[0] == 'A' || op[0] == 'O' ? "b" : "n";
+    EXPECT_EQ(exec("DECLARE n NUMBER := 1; b BOOLEAN; x VARCHAR2(10); BEGIN " +
+                   std::string(term == "b" ? "b" : "x") + " := " + chain(term, op, 300000) +
+                   "; END;"),
+              6550)
+        << op;
+    EXPECT_NE(lastError.find("PLS-00123: program too large"), std::string::npos) << op;
+  }
+  EXPECT_EQ(exec("DECLARE x NUMBER; BEGIN x := " + chain("1", "+", 1000000) + " +; END;"), 6550);
+  EXPECT_NE(lastError.find("PLS-00123: program too large"), std::string::npos);
+  // Within the bound a tall expression runs; recursion through one ends in ORA-06500 before
+  // the machine stack does.
+  std::string deep = "CREATE FUNCTION tall(n NUMBER) RETURN NUMBER IS BEGIN IF n = 0 THEN RETURN "
+                     "0; END IF; RETURN (tall(n - 1)" +
+                     chain("", "+ 1", 990) + "); END;";
+  ASSERT_EQ(exec(deep), 0) << lastError;
+  EXPECT_EQ(value("SELECT tall(2) FROM dual"), "1978");
+  EXPECT_EQ(exec("DECLARE x NUMBER; BEGIN x := tall(390); END;"), 6500);
+  EXPECT_EQ(value("SELECT 1 FROM dual"), "1");
+}
+
 } // namespace
 
 namespace {
