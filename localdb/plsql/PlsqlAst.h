@@ -280,6 +280,7 @@ struct TypeDecl {
   TypeSpec element;                // Table
   Type elementType;
   TypeSpec returnSpec; // RefCursor RETURN type (optional)
+  int nesting = 1;     // records and tables inside one another, this one included (binder)
 };
 
 struct VarDecl {

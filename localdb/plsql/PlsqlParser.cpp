@@ -557,6 +557,7 @@ private:
     }
     ExprPtr a = primary();
     if (isOp("**")) {
+      DepthGuard g(*this);
       int p = a->pos;
       advance();
       return binary(Op::Pow, p, std::move(a), unary());
@@ -1083,6 +1084,7 @@ private:
 
   // stored: a stored unit's header, whose name may have its schema in front.
   std::unique_ptr<Subprogram> subprogram(bool inSpec, bool stored = false) {
+    DepthGuard g(*this);
     auto sp = std::make_unique<Subprogram>();
     sp->start = cur().pos;
     sp->isFunction = isKw("FUNCTION");

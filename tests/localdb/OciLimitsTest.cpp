@@ -268,6 +268,64 @@ TEST_F(Limits, TallExpressions_RefusedNotOverflowed) {
   EXPECT_EQ(value("SELECT 1 FROM dual"), "1");
 }
 
+std::string repeat(const std::string &s, int n) {
+  std::string out;
+  out.reserve(s.size() * static_cast<size_t>(n));
+  for (int i = 0; i < n; ++i)
+    out += s;
+  return out;
+}
+
+TEST_F(Limits, DeepNesting_RefusedNotOverflowed) {
+  // Every recursive construct of both front ends, 100,000 levels deep: the front end's own
+  // error, never a stack overflow. Each text is head, open x n, middle, close x n, tail.
+  const int n = 100000;
+  struct Deep {
+    const char *head, *open, *middle, *close, *tail;
+  };
+  auto text = [&](const Deep &d) {
+    return d.head + repeat(d.open, n) + d.middle + repeat(d.close, n) + d.tail;
+  };
+  const Deep sql[] = {
+      {"SELECT ", "(", "1", ")", " FROM dual"},
+      {"SELECT ", "- ", "1", "", " FROM dual"},
+      {"SELECT ", "DECODE(1, 1, ", "1", ")", " FROM dual"},
+      {"SELECT ", "(SELECT ", "1", " FROM dual)", " FROM dual"},
+      {"SELECT * FROM ", "(SELECT * FROM ", "dual", ")", ""},
+      {"SELECT 1 FROM dual WHERE ", "NOT EXISTS (SELECT 1 FROM dual WHERE ", "1 = 1", ")", ""},
+      {"SELECT 1 FROM dual WHERE 1 IN ", "(SELECT 1 FROM dual WHERE 1 IN ", "(1)", ")", ""},
+      {"", "(", "SELECT 1 FROM dual", " UNION SELECT 1 FROM dual)", ""},
+  };
+  for (const Deep &d : sql)
+    EXPECT_EQ(value(text(d)).substr(0, 23), "ERROR: ORA-03001: unimp") << d.open;
+  const Deep plsql[] = {
+      {"DECLARE ", "PROCEDURE p IS ", "", "BEGIN NULL; END; ", "BEGIN NULL; END;"},
+      {"BEGIN ", "BEGIN ", "NULL; ", "END; ", "END;"},
+      {"DECLARE n NUMBER := 1; BEGIN ", "IF n > 0 THEN ", "NULL; ", "END IF; ", "END;"},
+      {"BEGIN ", "LOOP ", "EXIT; ", "END LOOP; ", "END;"},
+      {"DECLARE n NUMBER := 1; BEGIN ", "WHILE n > 0 LOOP ", "n := 0; ", "END LOOP; ", "END;"},
+      {"BEGIN ", "FOR i IN 1 .. 2 LOOP ", "NULL; ", "END LOOP; ", "END;"},
+      {"DECLARE n NUMBER; BEGIN n := ", "(", "1", ")", "; END;"},
+      {"DECLARE n NUMBER; BEGIN n := ", "- ", "1", "", "; END;"},
+      {"DECLARE n NUMBER; BEGIN n := ", "2 ** ", "1", "", "; END;"},
+      {"DECLARE n NUMBER; BEGIN n := ", "NVL(", "1", ", 1)", "; END;"},
+      {"DECLARE b BOOLEAN; BEGIN b := ", "NOT ", "TRUE", "", "; END;"},
+  };
+  for (const Deep &d : plsql) {
+    EXPECT_EQ(exec(text(d)), 6550) << d.open;
+    EXPECT_NE(lastError.find("PLS-00123: program too large"), std::string::npos) << d.open;
+  }
+  // Records and tables inside one another: Oracle's 32 levels at most.
+  std::string types = "DECLARE TYPE r0 IS RECORD (a NUMBER); ";
+  for (int i = 1; i < n; ++i)
+    types += "TYPE r" + std::to_string(i) + (i % 2 ? " IS RECORD (a r" : " IS TABLE OF r") +
+             std::to_string(i - 1) + (i % 2 ? "); " : " INDEX BY BINARY_INTEGER; ");
+  EXPECT_EQ(exec(types + "v r" + std::to_string(n - 1) + "; BEGIN NULL; END;"), 6550);
+  EXPECT_NE(lastError.find("PLS-00123: program too large"), std::string::npos);
+  EXPECT_EQ(exec(types.substr(0, types.find("TYPE r32 ")) + "v r31; w r31; BEGIN w := v; END;"), 0)
+      << lastError;
+}
+
 } // namespace
 
 namespace {
