@@ -968,8 +968,7 @@ void Interp::openCursor(const CursorDecl &c, const std::vector<ExprPtr> &args, F
     s.index = p.slot;
     slotRef(s, f) = coerce(v, p.type, dateFormat());
   }
-  state.session = &FSession;
-  state.stmt = prepare(*c.query, f);
+  state.start(FSession, prepare(*c.query, f));
   state.counters.assign(static_cast<size_t>(c.query->counters), RownumCounter{});
   for (size_t i = 0; i < state.counters.size(); ++i)
     sqlite3_bind_pointer(state.stmt, static_cast<int>(c.query->binds.size() + i + 1),
@@ -1233,9 +1232,7 @@ Interp::Flow Interp::exec(const Stmt &s, Frame &f) {
         v.cur = std::make_shared<CursorState>();
       }
       CursorState &c = *v.cur;
-      c.close();
-      c.session = &FSession;
-      c.stmt = prepare(*s.sql, f);
+      c.start(FSession, prepare(*s.sql, f));
       c.counters.assign(static_cast<size_t>(s.sql->counters), RownumCounter{});
       for (size_t i = 0; i < c.counters.size(); ++i)
         sqlite3_bind_pointer(c.stmt, static_cast<int>(s.sql->binds.size() + i + 1), &c.counters[i],

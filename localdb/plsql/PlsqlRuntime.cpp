@@ -12,9 +12,23 @@ namespace localdb::plsql {
 
 CursorState::~CursorState() { close(); }
 
+void CursorState::start(Session &s, sqlite3_stmt *st) {
+  close();
+  try {
+    s.cursorOpened();
+  } catch (...) {
+    s.giveBackStatement(st);
+    throw;
+  }
+  session = &s;
+  stmt = st;
+}
+
 void CursorState::close() {
-  if (stmt && session)
+  if (stmt && session) {
     session->giveBackStatement(stmt);
+    session->cursorClosed();
+  }
   stmt = nullptr;
   isOpen = false;
 }

@@ -81,6 +81,9 @@ struct CursorState {
   std::vector<TypeInfo> columnInfo;
   std::vector<RownumCounter> counters; // ROWNUM counters the open statement reads
   ~CursorState();
+  // Takes st as the open statement, one more of the logon's open cursors (ORA-01000 past the
+  // limit, st given back then).
+  void start(Session &s, sqlite3_stmt *st);
   void close();
 };
 

@@ -326,6 +326,35 @@ TEST_F(Limits, DeepNesting_RefusedNotOverflowed) {
       << lastError;
 }
 
+TEST_F(Limits, OpenCursors_AtMostOpenCursorsPerLogon) {
+  // Oracle's default OPEN_CURSORS: 300 open at once, the next oopen is ORA-01000.
+  std::vector<Cda_Def> cdas(301);
+  for (int i = 0; i < 300; ++i)
+    ASSERT_EQ(oopen(&cdas[i], &lda, nullptr, -1, -1, nullptr, -1), 0) << i;
+  EXPECT_EQ(oopen(&cdas[300], &lda, nullptr, -1, -1, nullptr, -1), 1000);
+  EXPECT_EQ(message(lda, 1000).substr(0, 40), "ORA-01000: maximum open cursors exceeded");
+  // A closed one makes room; PL/SQL's open cursors count as well.
+  ASSERT_EQ(oclose(&cdas[0]), 0);
+  EXPECT_EQ(exec("BEGIN NULL; END;"), 0) << lastError;
+  EXPECT_EQ(exec("BEGIN NULL; END;"), 0) << lastError;
+  for (int i = 1; i < 300; ++i)
+    oclose(&cdas[i]);
+  ASSERT_EQ(exec("CREATE PROCEDURE nest(n NUMBER) IS CURSOR c IS SELECT n FROM dual; BEGIN "
+                 "OPEN c; IF n > 0 THEN nest(n - 1); END IF; CLOSE c; END;"),
+            0)
+      << lastError;
+  EXPECT_EQ(exec("BEGIN nest(350); END;"), 1000);
+  EXPECT_EQ(exec("BEGIN nest(250); END;"), 0) << lastError;
+  // The setting, for logons made after it is set.
+  setenv("TESSALY_OPEN_CURSORS", "3", 1);
+  Lda_Def small{};
+  ASSERT_EQ(logOn(small, "scott/tiger@"), 0);
+  unsetenv("TESSALY_OPEN_CURSORS");
+  EXPECT_EQ(runOn(small, "BEGIN nest(1); END;"), 0);
+  EXPECT_EQ(runOn(small, "BEGIN nest(2); END;"), 1000);
+  ologof(&small);
+}
+
 } // namespace
 
 namespace {
