@@ -33,6 +33,11 @@ enum class VType : unsigned char {
   Exception, // a declared exception (not a value)
 };
 
+// The longest VARCHAR2 (and CHAR, RAW) value PL/SQL holds, in bytes: a longer literal is
+// PLS-00172; a longer result of an expression, or one longer than the variable it goes to, is
+// ORA-06502 (character string buffer too small).
+constexpr size_t kMaxStringBytes = 32767;
+
 // A resolved type: its family and constraints; records and tables point at their declaration.
 struct Type {
   VType kind = VType::Null;

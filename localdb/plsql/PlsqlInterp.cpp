@@ -372,6 +372,8 @@ Value Interp::eval(const Expr &e, Frame &f) {
       if (e.op == Op::Concat) {
         // NULL is the empty string in concatenation.
         Value x = toText(a, dateFormat()), y = toText(b, dateFormat());
+        if (x.s.size() + y.s.size() > kMaxStringBytes)
+          raiseValueError("character string buffer too small");
         return Value::text(x.s + y.s);
       }
       if (e.op == Op::Add && a.t == VType::Number && b.t == VType::Number && a.n.isInt &&
@@ -480,8 +482,12 @@ Value Interp::eval(const Expr &e, Frame &f) {
   }
   case EKind::Call:
     return call(e, f);
-  case EKind::Builtin:
-    return builtin(e, f);
+  case EKind::Builtin: {
+    // RPAD, REPLACE and the like may make text longer than PL/SQL holds.
+    Value v = builtin(e, f);
+    fitString(v);
+    return v;
+  }
   case EKind::Collection:
     return collection(e, f);
   case EKind::Sqlcode: {

@@ -595,6 +595,9 @@ private:
       advance();
       return e;
     case Tok::String:
+      // A literal is a VARCHAR2 value: at most 32,767 bytes, checked here rather than each run.
+      if (t.text.size() > kMaxStringBytes)
+        report(t.pos, "PLS-00172: string literal too long");
       e->kind = t.text.empty() ? EKind::Null : EKind::String;
       e->text = t.text;
       advance();

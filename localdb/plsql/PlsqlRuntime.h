@@ -100,6 +100,9 @@ struct PlsqlError {
 [[noreturn]] void raise(int code, const std::string &detail = std::string());
 [[noreturn]] void raiseValueError(const char *why = nullptr);
 
+// v itself, or ORA-06502 when it is text longer than kMaxStringBytes.
+const Value &fitString(const Value &v);
+
 // Date text as stored ("YYYY-MM-DD HH:MM:SS").
 std::string numberText(const OraNum &n);
 

@@ -211,6 +211,29 @@ TEST_F(PlsqlRun, DbmsOutputRules) {
   EXPECT_TRUE(output().empty());
 }
 
+TEST_F(PlsqlRun, TextAtMost32767Bytes) {
+  auto firstLine = [](const std::string &m) { return m.substr(0, m.find('\n')); };
+  const std::string tooSmall =
+      "ORA-06502: PL/SQL: numeric or value error: character string buffer too small";
+  run("declare s varchar2(32767) := rpad('x', 32767, 'x'); begin dbms_output.enable; "
+      "dbms_output.put_line(length(s)); end;");
+  EXPECT_EQ(output(), std::vector<std::string>{"32767"});
+  // One byte more, as an expression's result or in a variable, is too much.
+  EXPECT_EQ(firstLine(error("declare s varchar2(32767) := rpad('x', 32767, 'x'); n number; "
+                            "begin n := length(s || 'y'); end;")),
+            tooSmall);
+  EXPECT_EQ(firstLine(error("declare s varchar2(10) := 'x'; n number; begin "
+                            "for i in 1 .. 20 loop n := length(s || s); s := rpad(s, n * 2, 'x'); "
+                            "end loop; end;")),
+            tooSmall);
+  EXPECT_EQ(firstLine(error("declare s varchar2(3); begin s := 'abcd'; end;")), tooSmall);
+  // A longer literal does not compile.
+  std::string e =
+      error("declare n number; begin n := length('" + std::string(40000, 'x') + "'); end;");
+  EXPECT_EQ(e.substr(0, 10), "ORA-06550:");
+  EXPECT_NE(e.find("PLS-00172: string literal too long"), std::string::npos) << e.substr(0, 200);
+}
+
 TEST_F(PlsqlRun, ControlFlow) {
   run(R"(declare s varchar2(50); i number := 0;
 begin
