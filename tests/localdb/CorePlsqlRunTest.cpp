@@ -209,6 +209,16 @@ TEST_F(PlsqlRun, DbmsOutputRules) {
             "ORA-20000: ORU-10028: line length overflow, limit of 255 bytes per line");
   run("begin dbms_output.disable; dbms_output.put_line('x'); end;");
   EXPECT_TRUE(output().empty());
+  // A line being put takes no room until it ends: in a nearly full buffer a PUT past 255 bytes
+  // overflows the line, and the buffer overflows only with the line's end.
+  std::string full = "begin dbms_output.disable; dbms_output.enable(2000); for i in 1 .. 19 loop "
+                     "dbms_output.put_line(rpad('x', 100, 'x')); end loop; "
+                     "dbms_output.put(rpad('x', 200, 'x')); ";
+  EXPECT_EQ(error(full + "dbms_output.put(rpad('x', 100, 'x')); end;").substr(0, 71),
+            "ORA-20000: ORU-10028: line length overflow, limit of 255 bytes per line");
+  EXPECT_EQ(error(full + "dbms_output.new_line; end;").substr(0, 58),
+            "ORA-20000: ORU-10027: buffer overflow, limit of 2000 bytes");
+  run("begin dbms_output.disable; end;");
 }
 
 TEST_F(PlsqlRun, TextAtMost32767Bytes) {
