@@ -24,7 +24,7 @@ void DbmsOutput::beforeWrite() {
   if (FReading) {
     // Lines not read before the next write are discarded, as Oracle does.
     FLines.clear();
-    FUsed = FPartial.size();
+    FUsed = 0;
     FReading = false;
   }
 }
@@ -36,13 +36,14 @@ void DbmsOutput::account(size_t bytes) {
   FUsed += bytes;
 }
 
+// A line being put takes room in the buffer only once it ends, so a PUT fails for the line's
+// length alone, as Oracle's does; the buffer's limit applies at NEW_LINE.
 void DbmsOutput::put(const std::string &text) {
   if (!FEnabled)
     return;
   beforeWrite();
   if (FPartial.size() + text.size() > kMaxLine)
     plsql::raise(20000, "ORU-10028: line length overflow, limit of 255 bytes per line");
-  account(text.size());
   FPartial += text;
 }
 
@@ -57,7 +58,7 @@ void DbmsOutput::newLine() {
   if (!FEnabled)
     return;
   beforeWrite();
-  account(1);
+  account(FPartial.size() + 1);
   FLines.push_back(std::move(FPartial));
   FPartial.clear();
 }

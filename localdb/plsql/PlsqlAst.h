@@ -33,6 +33,11 @@ enum class VType : unsigned char {
   Exception, // a declared exception (not a value)
 };
 
+// The longest VARCHAR2 (and CHAR, RAW) value PL/SQL holds, in bytes: a longer literal is
+// PLS-00172; a longer result of an expression, or one longer than the variable it goes to, is
+// ORA-06502 (character string buffer too small).
+constexpr size_t kMaxStringBytes = 32767;
+
 // A resolved type: its family and constraints; records and tables point at their declaration.
 struct Type {
   VType kind = VType::Null;
@@ -131,6 +136,7 @@ struct PathStep {
 struct Expr {
   EKind kind = EKind::Null;
   int pos = 0;
+  int height = 1; // levels of the tree below and including this node (the parser bounds it)
   Op op = Op::None;
   bool negated = false; // NOT LIKE / NOT BETWEEN / NOT IN / IS NOT NULL
   std::string text;     // literal text, attribute name, builtin name
@@ -279,6 +285,7 @@ struct TypeDecl {
   TypeSpec element;                // Table
   Type elementType;
   TypeSpec returnSpec; // RefCursor RETURN type (optional)
+  int nesting = 1;     // records and tables inside one another, this one included (binder)
 };
 
 struct VarDecl {

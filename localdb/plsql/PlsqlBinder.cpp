@@ -217,6 +217,18 @@ private:
     if (static_cast<int>(FErrors.size()) < kMaxCompileErrors)
       FErrors.push_back(CompileError{pos, text, false});
   }
+  // A record or table type holding a value of type inner: Oracle's 32 levels of records and
+  // tables inside one another at most, so that making, copying and freeing values stays shallow.
+  void nest(TypeDecl &outer, Type &inner) {
+    if (!inner.decl || (inner.kind != VType::Record && inner.kind != VType::Table))
+      return;
+    if (inner.decl->nesting + 1 > kMaxTypeNesting) {
+      report(outer.pos, "PLS-00123: program too large");
+      inner = Type{};
+      return;
+    }
+    outer.nesting = std::max(outer.nesting, inner.decl->nesting + 1);
+  }
   [[noreturn]] void fail(int pos, const std::string &text) {
     report(pos, text);
     throw BindAbort{};
@@ -503,10 +515,12 @@ private:
           f.type = resolveType(f.spec, scope);
           if (f.init)
             bindValue(*f.init, scope);
+          nest(t, f.type);
         }
         s.typeDecl = &t;
       } else if (t.kind == TypeDecl::Table) {
         t.elementType = resolveType(t.element, scope);
+        nest(t, t.elementType);
         s.typeDecl = &t;
       } else {
         s.typeDecl = &t;

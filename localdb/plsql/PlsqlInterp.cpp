@@ -91,6 +91,26 @@ SqlType sqlTypeFor(const Type &t) {
 
 const std::string &Interp::dateFormat() const { return FSession.dateFormat; }
 
+Interp::Interp(Session &session, State &state) : FSession(session), FState(state) {
+  if (!FState.stackBase) {
+    FState.stackBase = static_cast<const char *>(__builtin_frame_address(0));
+    FOutermost = true;
+  }
+}
+
+Interp::~Interp() {
+  if (FOutermost)
+    FState.stackBase = nullptr;
+}
+
+void Interp::checkStack() {
+  // The stack grows downwards; a nested entry (SQL calling a stored function) keeps the base.
+  auto here = reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
+  auto base = reinterpret_cast<uintptr_t>(FState.stackBase);
+  if (base > here && base - here > kMaxStackUse)
+    raise(6500);
+}
+
 void Interp::checkBreak() {
   if (FSession.breakRequested())
     raise(1013);
@@ -254,6 +274,7 @@ bool Interp::truth(const Expr &e, Frame &f, bool &isNull) {
 }
 
 Value Interp::eval(const Expr &e, Frame &f) {
+  checkStack();
   switch (e.kind) {
   case EKind::Null:
     return Value();
@@ -351,6 +372,8 @@ Value Interp::eval(const Expr &e, Frame &f) {
       if (e.op == Op::Concat) {
         // NULL is the empty string in concatenation.
         Value x = toText(a, dateFormat()), y = toText(b, dateFormat());
+        if (x.s.size() + y.s.size() > kMaxStringBytes)
+          raiseValueError("character string buffer too small");
         return Value::text(x.s + y.s);
       }
       if (e.op == Op::Add && a.t == VType::Number && b.t == VType::Number && a.n.isInt &&
@@ -459,8 +482,12 @@ Value Interp::eval(const Expr &e, Frame &f) {
   }
   case EKind::Call:
     return call(e, f);
-  case EKind::Builtin:
-    return builtin(e, f);
+  case EKind::Builtin: {
+    // RPAD, REPLACE and the like may make text longer than PL/SQL holds.
+    Value v = builtin(e, f);
+    fitString(v);
+    return v;
+  }
   case EKind::Collection:
     return collection(e, f);
   case EKind::Sqlcode: {
@@ -690,6 +717,7 @@ Value Interp::invoke(const Subprogram &declared, const Expr *site, std::vector<V
     raise(6508);
   if (FState.depth >= kMaxCallDepth)
     raise(6500);
+  checkStack();
   struct DepthGuard {
     int &d;
     ~DepthGuard() { --d; }
@@ -946,8 +974,7 @@ void Interp::openCursor(const CursorDecl &c, const std::vector<ExprPtr> &args, F
     s.index = p.slot;
     slotRef(s, f) = coerce(v, p.type, dateFormat());
   }
-  state.session = &FSession;
-  state.stmt = prepare(*c.query, f);
+  state.start(FSession, prepare(*c.query, f));
   state.counters.assign(static_cast<size_t>(c.query->counters), RownumCounter{});
   for (size_t i = 0; i < state.counters.size(); ++i)
     sqlite3_bind_pointer(state.stmt, static_cast<int>(c.query->binds.size() + i + 1),
@@ -1211,9 +1238,7 @@ Interp::Flow Interp::exec(const Stmt &s, Frame &f) {
         v.cur = std::make_shared<CursorState>();
       }
       CursorState &c = *v.cur;
-      c.close();
-      c.session = &FSession;
-      c.stmt = prepare(*s.sql, f);
+      c.start(FSession, prepare(*s.sql, f));
       c.counters.assign(static_cast<size_t>(s.sql->counters), RownumCounter{});
       for (size_t i = 0; i < c.counters.size(); ++i)
         sqlite3_bind_pointer(c.stmt, static_cast<int>(s.sql->binds.size() + i + 1), &c.counters[i],

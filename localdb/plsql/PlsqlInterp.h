@@ -19,6 +19,10 @@ namespace localdb::plsql {
 // Deepest nesting of PL/SQL calls: recursion ends here with ORA-06500 instead of overflowing
 // the machine stack.
 constexpr int kMaxCallDepth = 400;
+// Most machine stack PL/SQL may take below its outermost entry on a logon: calls, nested
+// statements, tall expressions and SQL calling stored functions together end with ORA-06500
+// here, well before the thread's stack (8 MB) is spent.
+constexpr size_t kMaxStackUse = size_t{4} << 20;
 
 struct PackageState {
   const Unit *spec = nullptr;
@@ -35,6 +39,7 @@ struct State {
   // Changes whenever a unit may have changed; until it does, a package's body is current.
   long generation = -1;
   int depth = 0;
+  const char *stackBase = nullptr; // the frame of the outermost interpreter running
   int triggers = 0; // trigger bodies running: they may not end or mark the transaction
   // The compiled body of a package (null when it has none), and the shared ownership that
   // keeps it and its specification alive; supplied by the unit store.
@@ -49,7 +54,10 @@ struct HostValues {
 
 class Interp {
 public:
-  Interp(Session &session, State &state) : FSession(session), FState(state) {}
+  Interp(Session &session, State &state);
+  ~Interp();
+  Interp(const Interp &) = delete;
+  Interp &operator=(const Interp &) = delete;
 
   // Runs an anonymous block.
   void runBlock(const Unit &u, HostValues &binds);
@@ -65,6 +73,7 @@ private:
   Session &FSession;
   State &FState;
   HostValues *FHost = nullptr;
+  bool FOutermost = false; // this interpreter set the state's stack base
 
   enum class Flow { Normal, Exit, Return, Goto };
   const std::string *FExitLabel = nullptr;
@@ -99,6 +108,8 @@ private:
   void fetchRow(CursorState &c, Value &record);
   CursorState &cursorOf(const Expr &e, Frame &f);
   void checkBreak();
+  // ORA-06500 when the stack used since the outermost entry passes kMaxStackUse.
+  void checkStack();
   // ORA-04092 for COMMIT, ROLLBACK and SAVEPOINT while a trigger runs.
   void refuseInTrigger(const char *what);
   const std::string &dateFormat() const;

@@ -8,6 +8,7 @@
 #include <set>
 
 #include "localdb/sql/SqlLexer.h"
+#include "localdb/sql/SqlParser.h"
 
 namespace localdb::plsql {
 
@@ -64,6 +65,9 @@ const char *kExpType = "<an identifier> <a double-quoted delimited-identifier> t
                        "ref char time timestamp interval date binary national character nchar";
 
 struct SyntaxAbort {};
+// A program nested deeper or built taller than the bounds: the compile ends at the first such
+// error, since what follows would only repeat it.
+struct ProgramTooLarge {};
 
 bool isStmtEnd(const Token &t) {
   return t.kind == Tok::Ident && (t.text == "END" || t.text == "ELSE" || t.text == "ELSIF" ||
@@ -285,17 +289,37 @@ private:
     }
   }
 
+  [[noreturn]] void tooLarge(int pos) {
+    report(pos, "PLS-00123: program too large");
+    throw ProgramTooLarge{};
+  }
+
+  // Every recursive descent takes one: blocks, statements, subprograms, parentheses, operators.
   struct DepthGuard {
     Parser &p;
     explicit DepthGuard(Parser &parser) : p(parser) {
-      if (++p.FDepth > 150) {
-        p.report(p.cur().pos, "PLS-00123: program too large");
+      if (++p.FDepth > kMaxNesting) {
         --p.FDepth;
-        throw SyntaxAbort{};
+        p.tooLarge(p.cur().pos);
       }
     }
     ~DepthGuard() { --p.FDepth; }
   };
+
+  // A node whose children are in place: its height, bounded, so that operator chains (built
+  // without recursion) cannot make the binder, the interpreter or the destructor overflow.
+  ExprPtr grown(ExprPtr e) {
+    int h = 0;
+    for (const ExprPtr &o : e->operands)
+      h = std::max(h, o->height);
+    for (const Arg &a : e->args)
+      if (a.value)
+        h = std::max(h, a.value->height);
+    e->height = h + 1;
+    if (e->height > kMaxExprHeight)
+      tooLarge(e->pos);
+    return e;
+  }
 
   // ------------------------------------------------------------ types
 
@@ -362,7 +386,7 @@ private:
     e->pos = pos;
     e->operands.push_back(std::move(a));
     e->operands.push_back(std::move(b));
-    return e;
+    return grown(std::move(e));
   }
 
   ExprPtr orExpr() {
@@ -394,7 +418,7 @@ private:
       e->op = Op::Not;
       e->pos = p;
       e->operands.push_back(notExpr());
-      return e;
+      return grown(std::move(e));
     }
     return compare();
   }
@@ -428,7 +452,7 @@ private:
         e->negated = acceptKw("NOT");
         needKw("NULL", "null");
         e->operands.push_back(std::move(a));
-        a = std::move(e);
+        a = grown(std::move(e));
         continue;
       }
       bool neg = false;
@@ -446,7 +470,7 @@ private:
         e->operands.push_back(additive());
         if (acceptKw("ESCAPE"))
           e->operands.push_back(additive());
-        a = std::move(e);
+        a = grown(std::move(e));
         continue;
       }
       if (acceptKw("BETWEEN")) {
@@ -458,7 +482,7 @@ private:
         e->operands.push_back(additive());
         needKw("AND", "and");
         e->operands.push_back(additive());
-        a = std::move(e);
+        a = grown(std::move(e));
         continue;
       }
       if (acceptKw("IN")) {
@@ -472,7 +496,7 @@ private:
           e->operands.push_back(expr());
         while (acceptOp(","));
         needOp(")", ") ,");
-        a = std::move(e);
+        a = grown(std::move(e));
         continue;
       }
       FPos = save;
@@ -509,7 +533,7 @@ private:
         y.value = unary();
         e->args.push_back(std::move(x));
         e->args.push_back(std::move(y));
-        a = std::move(e);
+        a = grown(std::move(e));
         continue;
       }
       Op op = isOp("*") ? Op::Mul : Op::Div;
@@ -529,10 +553,11 @@ private:
       e->op = op;
       e->pos = p;
       e->operands.push_back(unary());
-      return e;
+      return grown(std::move(e));
     }
     ExprPtr a = primary();
     if (isOp("**")) {
+      DepthGuard g(*this);
       int p = a->pos;
       advance();
       return binary(Op::Pow, p, std::move(a), unary());
@@ -570,6 +595,9 @@ private:
       advance();
       return e;
     case Tok::String:
+      // A literal is a VARCHAR2 value: at most 32,767 bytes, checked here rather than each run.
+      if (t.text.size() > kMaxStringBytes)
+        report(t.pos, "PLS-00172: string literal too long");
       e->kind = t.text.empty() ? EKind::Null : EKind::String;
       e->text = t.text;
       advance();
@@ -662,7 +690,7 @@ private:
           inner.value = std::move(e);
           outer->args.push_back(std::move(inner));
           outer->text = "."; // a component of the value in args[0]
-          e = std::move(outer);
+          e = grown(std::move(outer));
           continue;
         }
         continue;
@@ -678,9 +706,9 @@ private:
       a->text = cur().text;
       advance();
       a->operands.push_back(std::move(e));
-      return a;
+      return grown(std::move(a));
     }
-    return e;
+    return grown(std::move(e));
   }
 
   // ------------------------------------------------------------ embedded SQL
@@ -1059,6 +1087,7 @@ private:
 
   // stored: a stored unit's header, whose name may have its schema in front.
   std::unique_ptr<Subprogram> subprogram(bool inSpec, bool stored = false) {
+    DepthGuard g(*this);
     auto sp = std::make_unique<Subprogram>();
     sp->start = cur().pos;
     sp->isFunction = isKw("FUNCTION");
@@ -1472,6 +1501,7 @@ std::unique_ptr<Unit> Parser::unit(bool anonymous) {
     if (!atEnd() && static_cast<int>(FErrors.size()) == 0)
       fail("end-of-file");
   } catch (const SyntaxAbort &) {
+  } catch (const ProgramTooLarge &) {
   }
   return u;
 }

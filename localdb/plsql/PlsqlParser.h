@@ -27,6 +27,12 @@ private:
   std::vector<int> FStarts;
 };
 
+// Deepest nesting of blocks, statements, subprograms, parentheses and operators the parser
+// accepts (PLS-00123 beyond); expressions are at most kMaxExprHeight tall, as in SQL.
+constexpr int kMaxNesting = 150;
+// Most records and tables inside one another (Oracle's limit on record nesting).
+constexpr int kMaxTypeNesting = 32;
+
 // Most errors one compile reports; the rest would repeat what the first ones say.
 constexpr int kMaxCompileErrors = 100;
 

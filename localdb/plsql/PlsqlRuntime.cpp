@@ -12,9 +12,23 @@ namespace localdb::plsql {
 
 CursorState::~CursorState() { close(); }
 
+void CursorState::start(Session &s, sqlite3_stmt *st) {
+  close();
+  try {
+    s.cursorOpened();
+  } catch (...) {
+    s.giveBackStatement(st);
+    throw;
+  }
+  session = &s;
+  stmt = st;
+}
+
 void CursorState::close() {
-  if (stmt && session)
+  if (stmt && session) {
     session->giveBackStatement(stmt);
+    session->cursorClosed();
+  }
   stmt = nullptr;
   isOpen = false;
 }
@@ -28,6 +42,12 @@ void raise(int code, const std::string &detail) {
 
 void raiseValueError(const char *why) {
   raise(6502, why ? std::string("PL/SQL: numeric or value error: ") + why : std::string());
+}
+
+const Value &fitString(const Value &v) {
+  if (v.t == VType::Char && v.s.size() > kMaxStringBytes)
+    raiseValueError("character string buffer too small");
+  return v;
 }
 
 std::string numberText(const OraNum &n) { return formatNumber(n); }
@@ -161,8 +181,8 @@ Value coerce(const Value &v, const Type &t, const std::string &dateFormat) {
   }
   case VType::Char: {
     Value s = toText(v, dateFormat);
-    if (t.length > 0 && static_cast<int>(s.s.size()) > t.length)
-      raiseValueError();
+    if ((t.length > 0 && static_cast<int>(s.s.size()) > t.length) || s.s.size() > kMaxStringBytes)
+      raiseValueError("character string buffer too small");
     if (t.blankPadded && t.length > 0 && static_cast<int>(s.s.size()) < t.length)
       s.s.append(static_cast<size_t>(t.length) - s.s.size(), ' ');
     return s;
@@ -227,6 +247,8 @@ Value arith(Op op, const Value &a, const Value &b, const std::string &dateFormat
     return Value();
   if (op == Op::Concat) {
     Value x = toText(a, dateFormat), y = toText(b, dateFormat);
+    if (x.s.size() + y.s.size() > kMaxStringBytes)
+      raiseValueError("character string buffer too small");
     return Value::text(x.s + y.s);
   }
   // Date arithmetic: date +/- number, date - date.

@@ -81,6 +81,9 @@ struct CursorState {
   std::vector<TypeInfo> columnInfo;
   std::vector<RownumCounter> counters; // ROWNUM counters the open statement reads
   ~CursorState();
+  // Takes st as the open statement, one more of the logon's open cursors (ORA-01000 past the
+  // limit, st given back then).
+  void start(Session &s, sqlite3_stmt *st);
   void close();
 };
 
@@ -96,6 +99,9 @@ struct PlsqlError {
 
 [[noreturn]] void raise(int code, const std::string &detail = std::string());
 [[noreturn]] void raiseValueError(const char *why = nullptr);
+
+// v itself, or ORA-06502 when it is text longer than kMaxStringBytes.
+const Value &fitString(const Value &v);
 
 // Date text as stored ("YYYY-MM-DD HH:MM:SS").
 std::string numberText(const OraNum &n);

@@ -203,9 +203,14 @@ int Cursor::Impl::runPlsql(Session &s, bool compileOnly) {
 }
 
 Cursor::Cursor(std::shared_ptr<Session> session)
-    : FSession(std::move(session)), FImpl(std::make_unique<Impl>()) {}
+    : FSession(std::move(session)), FImpl(std::make_unique<Impl>()) {
+  FSession->cursorOpened();
+}
 
-Cursor::~Cursor() { FImpl->releaseStatement(*FSession); }
+Cursor::~Cursor() {
+  FImpl->releaseStatement(*FSession);
+  FSession->cursorClosed();
+}
 
 void Cursor::adopt(std::shared_ptr<plsql::CursorState> state) {
   Impl &m = *FImpl;

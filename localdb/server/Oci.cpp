@@ -16,8 +16,8 @@
 
 #include "localdb/plsql/PlsqlDescribe.h"
 #include "localdb/server/Cursor.h"
-#include "localdb/sql/OraError.h"
 #include "localdb/server/Session.h"
+#include "localdb/sql/OraError.h"
 
 using namespace localdb;
 
@@ -351,7 +351,15 @@ sword oopen(Cda_Def *cursor, Lda_Def *lda, text *, sword, sword, text *, sword) 
   }
   std::shared_ptr<Cursor> c;
   try {
+    std::lock_guard<std::recursive_mutex> lock(s->mutex);
     c = std::make_shared<Cursor>(s);
+  } catch (const OraError &e) {
+    s->remember(e);
+    rememberThread(e);
+    setReturnCode(cursor->area, e.code);
+    if (lda)
+      setReturnCode(lda->area, e.code);
+    return e.code;
   } catch (...) {
     OraError e = oraErrorText(4030, "out of process memory");
     rememberThread(e);

@@ -11,9 +11,9 @@
 #include <cstring>
 
 #include "localdb/catalog/Catalog.h"
-#include "localdb/sql/OraError.h"
 #include "localdb/server/Seed.h"
 #include "localdb/server/Sha256.h"
+#include "localdb/sql/OraError.h"
 
 namespace localdb {
 
@@ -73,6 +73,12 @@ int lockTimeoutMs() {
   if (const char *t = std::getenv("TESSALY_LOCK_TIMEOUT_MS"); t && *t)
     return std::atoi(t);
   return 3000;
+}
+
+int openCursorsLimit() {
+  if (const char *t = std::getenv("TESSALY_OPEN_CURSORS"); t && *t)
+    return std::max(1, std::atoi(t));
+  return 300;
 }
 
 std::string resolveServerFolder(const std::string &hostText) {

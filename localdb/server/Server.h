@@ -21,4 +21,8 @@ bool checkPassword(const std::string &password, const std::string &stored);
 // Milliseconds a logon waits for a lock another logon holds (TESSALY_LOCK_TIMEOUT_MS, else 3000).
 int lockTimeoutMs();
 
+// Oracle's OPEN_CURSORS: the cursors one logon may have open at once (TESSALY_OPEN_CURSORS,
+// else 300); one more is ORA-01000.
+int openCursorsLimit();
+
 } // namespace localdb

@@ -34,10 +34,17 @@ OraError sqliteError(sqlite3 *db, int rc) {
 std::shared_ptr<WriterQueue> writerQueueOf(const std::string &folder);
 
 Session::Session(sqlite3 *db, std::string user, std::string folder)
-    : FDb(db), FUser(std::move(user)), FFolder(std::move(folder)) {
+    : FDb(db), FUser(std::move(user)), FFolder(std::move(folder)),
+      FMaxOpenCursors(openCursorsLimit()) {
   FWriters = writerQueueOf(FFolder);
   registerFunctions(FDb, this);
   plsql::attachSession(FDb, this);
+}
+
+void Session::cursorOpened() {
+  if (FOpenCursors >= FMaxOpenCursors)
+    throw oraError(1000);
+  ++FOpenCursors;
 }
 
 Session::~Session() {

@@ -71,6 +71,12 @@ public:
   // CURRVAL per sequence (owner.name) in this session.
   std::map<std::string, std::string> currval;
 
+  // The cursors open on this logon: those of the call contract and PL/SQL's open cursors.
+  // Opening one more than openCursorsLimit() is ORA-01000.
+  void cursorOpened();
+  void cursorClosed() { --FOpenCursors; }
+  int openCursors() const { return FOpenCursors; }
+
   // Prepared SQLite statements kept for reuse, by SQL text.
   sqlite3_stmt *takeStatement(const std::string &sql);
   void giveBackStatement(sqlite3_stmt *st);
@@ -97,6 +103,8 @@ private:
   std::string FUser;
   std::string FFolder;
   bool FInTransaction = false;
+  int FOpenCursors = 0;
+  int FMaxOpenCursors;
   long FTransactionSerial = 0;
   std::map<int, std::string> FLastText;
   // Keyed by each statement's own SQL text (sqlite3_sql), so giving one back allocates nothing.

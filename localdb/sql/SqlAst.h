@@ -141,6 +141,7 @@ struct QueryBlock {
 
 struct Select {
   int pos = 0;
+  int height = 1; // levels below it: its tallest expression, subquery or set operation, plus one
   std::unique_ptr<QueryBlock> block; // a query block, or else a set operation:
   std::string setOp;                 // UNION, UNION ALL, INTERSECT, MINUS
   std::unique_ptr<Select> left, right;

@@ -397,18 +397,31 @@ void Binder::bindFrom(QueryBlock &b, Scope &scope, int depth) {
             throw oraErrorArg(4063, o.owner + "." + o.name, ref.pos);
           std::unique_ptr<Select> q;
           size_t schemas = FSchema.size();
+          int viewHeight = FViewHeight;
           try {
             q = parseQuery(text);
+            FViewHeight += q->height;
+            if (FViewHeight > kMaxExprHeight) {
+              FViewsTooTall = true;
+              throw oraErrorText(3001,
+                                 "unimplemented feature (expression more than " +
+                                     std::to_string(kMaxExprHeight) +
+                                     " levels deep with its views)",
+                                 ref.pos);
+            }
             FSchema.push_back(o.owner);
             bindSelect(*q, nullptr, true, depth + 1);
             FSchema.resize(schemas);
           } catch (const OraError &e) {
             FSchema.resize(schemas);
             --FViewDepth;
-            if (e.code == 4030) // the statement's budget, not a fault of this view
+            FViewHeight = viewHeight;
+            // The statement's budgets, not a fault of this view.
+            if (e.code == 4030 || FViewsTooTall)
               throw;
             throw oraErrorArg(4063, o.owner + "." + o.name, ref.pos);
           }
+          FViewHeight = viewHeight;
           --FViewDepth;
           // The view's own column names replace the query's.
           auto names = columnsOf(o.owner, o.name);

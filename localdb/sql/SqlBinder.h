@@ -79,6 +79,10 @@ private:
   int FCounters = 0;
   int FAliases = 0;
   int FViewDepth = 0;
+  // The heights of the views being expanded, one inside the other: bounded as one expression's
+  // height is, so that the walks over the expanded tree stay within the stack.
+  int FViewHeight = 0;
+  bool FViewsTooTall = false;
   int FTableRefs = 0; // tables and views bound so far, views expanded
   static constexpr int kMaxTableRefs = 1000;
   static constexpr size_t kMaxColumns = 1000; // of a select list, * expanded

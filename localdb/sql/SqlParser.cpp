@@ -52,6 +52,7 @@ private:
   mutable std::deque<Token> FTokens; // a deque: references to read tokens stay valid
   size_t FPos = 0;
   int FDepth = 0;
+  int FTallest = 0; // the tallest expression of the query being read, its subqueries included
 
   // ---- the error route ----
   [[noreturn]] void error(int code, const Token &t) { throw oraError(code, t.pos); }
@@ -171,17 +172,22 @@ private:
   ExprPtr primary();
   ExprPtr inList(int pos);
   // A node whose children are in place: its height, bounded so later passes cannot overflow.
+  // A subquery counts with its own height: the binder and the emitter walk into it from here.
   ExprPtr &grown(ExprPtr &e) {
-    int h = 0;
+    int h = e->query ? e->query->height : 0;
     for (auto &a : e->args)
       h = std::max(h, a->height);
     e->height = h + 1;
-    if (e->height > kMaxExprHeight)
+    checkHeight(e->height, e->pos);
+    FTallest = std::max(FTallest, e->height);
+    return e;
+  }
+  void checkHeight(int height, int pos) {
+    if (height > kMaxExprHeight)
       throw oraErrorText(3001,
                          "unimplemented feature (expression more than " +
                              std::to_string(kMaxExprHeight) + " levels deep)",
-                         e->pos);
-    return e;
+                         pos);
   }
   ExprPtr make(ExprKind k, int pos) {
     auto e = std::make_unique<Expr>();
@@ -215,6 +221,8 @@ private:
 
 std::unique_ptr<Select> Parser::select() {
   DepthGuard g(*this);
+  int outerTallest = FTallest;
+  FTallest = 0;
   auto left = selectTerm();
   int setOps = 0;
   while (isKw("UNION") || isKw("INTERSECT") || isKw("MINUS")) {
@@ -248,6 +256,10 @@ std::unique_ptr<Select> Parser::select() {
     }
     accept("NOWAIT");
   }
+  // Set operations nest to the left: each is one level more.
+  left->height = FTallest + setOps + 1;
+  checkHeight(left->height, left->pos);
+  FTallest = std::max(outerTallest, left->height);
   return left;
 }
 
@@ -894,7 +906,7 @@ std::unique_ptr<Statement> Parser::update() {
         error(928);
       e->query = select();
       expect(")", 907);
-      a.value = std::move(e);
+      a.value = std::move(grown(e));
     } else {
       a.columnPos.push_back(cur().pos);
       std::vector<std::string> parts{name(904)};

@@ -244,6 +244,39 @@ TEST_F(PlsqlRun, DbmsOutputRules) {
             "ORA-20000: ORU-10028: line length overflow, limit of 255 bytes per line");
   run("begin dbms_output.disable; dbms_output.put_line('x'); end;");
   EXPECT_TRUE(output().empty());
+  // A line being put takes no room until it ends: in a nearly full buffer a PUT past 255 bytes
+  // overflows the line, and the buffer overflows only with the line's end.
+  std::string full = "begin dbms_output.disable; dbms_output.enable(2000); for i in 1 .. 19 loop "
+                     "dbms_output.put_line(rpad('x', 100, 'x')); end loop; "
+                     "dbms_output.put(rpad('x', 200, 'x')); ";
+  EXPECT_EQ(error(full + "dbms_output.put(rpad('x', 100, 'x')); end;").substr(0, 71),
+            "ORA-20000: ORU-10028: line length overflow, limit of 255 bytes per line");
+  EXPECT_EQ(error(full + "dbms_output.new_line; end;").substr(0, 58),
+            "ORA-20000: ORU-10027: buffer overflow, limit of 2000 bytes");
+  run("begin dbms_output.disable; end;");
+}
+
+TEST_F(PlsqlRun, TextAtMost32767Bytes) {
+  auto firstLine = [](const std::string &m) { return m.substr(0, m.find('\n')); };
+  const std::string tooSmall =
+      "ORA-06502: PL/SQL: numeric or value error: character string buffer too small";
+  run("declare s varchar2(32767) := rpad('x', 32767, 'x'); begin dbms_output.enable; "
+      "dbms_output.put_line(length(s)); end;");
+  EXPECT_EQ(output(), std::vector<std::string>{"32767"});
+  // One byte more, as an expression's result or in a variable, is too much.
+  EXPECT_EQ(firstLine(error("declare s varchar2(32767) := rpad('x', 32767, 'x'); n number; "
+                            "begin n := length(s || 'y'); end;")),
+            tooSmall);
+  EXPECT_EQ(firstLine(error("declare s varchar2(10) := 'x'; n number; begin "
+                            "for i in 1 .. 20 loop n := length(s || s); s := rpad(s, n * 2, 'x'); "
+                            "end loop; end;")),
+            tooSmall);
+  EXPECT_EQ(firstLine(error("declare s varchar2(3); begin s := 'abcd'; end;")), tooSmall);
+  // A longer literal does not compile.
+  std::string e =
+      error("declare n number; begin n := length('" + std::string(40000, 'x') + "'); end;");
+  EXPECT_EQ(e.substr(0, 10), "ORA-06550:");
+  EXPECT_NE(e.find("PLS-00172: string literal too long"), std::string::npos) << e.substr(0, 200);
 }
 
 TEST_F(PlsqlRun, ControlFlow) {

@@ -214,6 +214,147 @@ TEST_F(Limits, HugeSelectList_RefusedWhileParsing) {
   EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 200 * 1024); // KiB: far below 20x the text
 }
 
+// The first line of a failed statement's message.
+std::string firstLine(const std::string &message) { return message.substr(0, message.find('\n')); }
+
+std::string chain(const std::string &term, const std::string &op, int terms) {
+  std::string out = term;
+  out.reserve(static_cast<size_t>(terms) * (term.size() + op.size() + 2));
+  for (int i = 1; i < terms; ++i)
+    out += " " + op + " " + term;
+  return out;
+}
+
+TEST_F(Limits, TallExpressions_RefusedNotOverflowed) {
+  // Operator chains are built without recursion; past the height bound the statement is refused
+  // before any walk over the tree (binder, emitter, interpreter, destructor) could overflow.
+  EXPECT_EQ(value("SELECT " + chain("1", "+", 1000000) + " FROM dual").substr(0, 23),
+            "ERROR: ORA-03001: unimp");
+  // Subqueries count with their own height: each level here is well within the bound alone.
+  std::string nested = "1";
+  for (int i = 0; i < 45; ++i)
+    nested = "(SELECT " + nested + chain("", "+ 1", 990) + " FROM dual)";
+  EXPECT_EQ(value("SELECT " + nested + " FROM dual").substr(0, 23), "ERROR: ORA-03001: unimp");
+  // So do the views a statement expands, one inside the other.
+  ASSERT_EQ(exec("CREATE VIEW t0 AS SELECT 1 x FROM dual"), 0);
+  int refused = 0;
+  for (int i = 1; i < 30 && !refused; ++i)
+    if (exec("CREATE VIEW t" + std::to_string(i) + " AS SELECT (SELECT x FROM t" +
+             std::to_string(i - 1) + ")" + chain("", "+ 1", 990) + " x FROM dual") != 0) {
+      EXPECT_EQ(firstLine(lastError).substr(0, 10), "ORA-03001:") << lastError;
+      refused = i;
+    }
+  EXPECT_GT(refused, 0);
+  // PL/SQL: every operator, and a million terms followed by a syntax error.
+  for (const char *op : {"+", "-", "||", "AND", "OR"}) {
+    std::string term = op[0] == 'A' || op[0] == 'O' ? "b" : "n";
+    EXPECT_EQ(exec("DECLARE n NUMBER := 1; b BOOLEAN; x VARCHAR2(10); BEGIN " +
+                   std::string(term == "b" ? "b" : "x") + " := " + chain(term, op, 300000) +
+                   "; END;"),
+              6550)
+        << op;
+    EXPECT_NE(lastError.find("PLS-00123: program too large"), std::string::npos) << op;
+  }
+  EXPECT_EQ(exec("DECLARE x NUMBER; BEGIN x := " + chain("1", "+", 1000000) + " +; END;"), 6550);
+  EXPECT_NE(lastError.find("PLS-00123: program too large"), std::string::npos);
+  // Within the bound a tall expression runs; recursion through one ends in ORA-06500 before
+  // the machine stack does.
+  std::string deep = "CREATE FUNCTION tall(n NUMBER) RETURN NUMBER IS BEGIN IF n = 0 THEN RETURN "
+                     "0; END IF; RETURN (tall(n - 1)" +
+                     chain("", "+ 1", 990) + "); END;";
+  ASSERT_EQ(exec(deep), 0) << lastError;
+  EXPECT_EQ(value("SELECT tall(2) FROM dual"), "1978");
+  EXPECT_EQ(exec("DECLARE x NUMBER; BEGIN x := tall(390); END;"), 6500);
+  EXPECT_EQ(value("SELECT 1 FROM dual"), "1");
+}
+
+std::string repeat(const std::string &s, int n) {
+  std::string out;
+  out.reserve(s.size() * static_cast<size_t>(n));
+  for (int i = 0; i < n; ++i)
+    out += s;
+  return out;
+}
+
+TEST_F(Limits, DeepNesting_RefusedNotOverflowed) {
+  // Every recursive construct of both front ends, 100,000 levels deep: the front end's own
+  // error, never a stack overflow. Each text is head, open x n, middle, close x n, tail.
+  const int n = 100000;
+  struct Deep {
+    const char *head, *open, *middle, *close, *tail;
+  };
+  auto text = [&](const Deep &d) {
+    return d.head + repeat(d.open, n) + d.middle + repeat(d.close, n) + d.tail;
+  };
+  const Deep sql[] = {
+      {"SELECT ", "(", "1", ")", " FROM dual"},
+      {"SELECT ", "- ", "1", "", " FROM dual"},
+      {"SELECT ", "DECODE(1, 1, ", "1", ")", " FROM dual"},
+      {"SELECT ", "(SELECT ", "1", " FROM dual)", " FROM dual"},
+      {"SELECT * FROM ", "(SELECT * FROM ", "dual", ")", ""},
+      {"SELECT 1 FROM dual WHERE ", "NOT EXISTS (SELECT 1 FROM dual WHERE ", "1 = 1", ")", ""},
+      {"SELECT 1 FROM dual WHERE 1 IN ", "(SELECT 1 FROM dual WHERE 1 IN ", "(1)", ")", ""},
+      {"", "(", "SELECT 1 FROM dual", " UNION SELECT 1 FROM dual)", ""},
+  };
+  for (const Deep &d : sql)
+    EXPECT_EQ(value(text(d)).substr(0, 23), "ERROR: ORA-03001: unimp") << d.open;
+  const Deep plsql[] = {
+      {"DECLARE ", "PROCEDURE p IS ", "", "BEGIN NULL; END; ", "BEGIN NULL; END;"},
+      {"BEGIN ", "BEGIN ", "NULL; ", "END; ", "END;"},
+      {"DECLARE n NUMBER := 1; BEGIN ", "IF n > 0 THEN ", "NULL; ", "END IF; ", "END;"},
+      {"BEGIN ", "LOOP ", "EXIT; ", "END LOOP; ", "END;"},
+      {"DECLARE n NUMBER := 1; BEGIN ", "WHILE n > 0 LOOP ", "n := 0; ", "END LOOP; ", "END;"},
+      {"BEGIN ", "FOR i IN 1 .. 2 LOOP ", "NULL; ", "END LOOP; ", "END;"},
+      {"DECLARE n NUMBER; BEGIN n := ", "(", "1", ")", "; END;"},
+      {"DECLARE n NUMBER; BEGIN n := ", "- ", "1", "", "; END;"},
+      {"DECLARE n NUMBER; BEGIN n := ", "2 ** ", "1", "", "; END;"},
+      {"DECLARE n NUMBER; BEGIN n := ", "NVL(", "1", ", 1)", "; END;"},
+      {"DECLARE b BOOLEAN; BEGIN b := ", "NOT ", "TRUE", "", "; END;"},
+  };
+  for (const Deep &d : plsql) {
+    EXPECT_EQ(exec(text(d)), 6550) << d.open;
+    EXPECT_NE(lastError.find("PLS-00123: program too large"), std::string::npos) << d.open;
+  }
+  // Records and tables inside one another: Oracle's 32 levels at most.
+  std::string types = "DECLARE TYPE r0 IS RECORD (a NUMBER); ";
+  for (int i = 1; i < n; ++i)
+    types += "TYPE r" + std::to_string(i) + (i % 2 ? " IS RECORD (a r" : " IS TABLE OF r") +
+             std::to_string(i - 1) + (i % 2 ? "); " : " INDEX BY BINARY_INTEGER; ");
+  EXPECT_EQ(exec(types + "v r" + std::to_string(n - 1) + "; BEGIN NULL; END;"), 6550);
+  EXPECT_NE(lastError.find("PLS-00123: program too large"), std::string::npos);
+  EXPECT_EQ(exec(types.substr(0, types.find("TYPE r32 ")) + "v r31; w r31; BEGIN w := v; END;"), 0)
+      << lastError;
+}
+
+TEST_F(Limits, OpenCursors_AtMostOpenCursorsPerLogon) {
+  // Oracle's default OPEN_CURSORS: 300 open at once, the next oopen is ORA-01000.
+  std::vector<Cda_Def> cdas(301);
+  for (int i = 0; i < 300; ++i)
+    ASSERT_EQ(oopen(&cdas[i], &lda, nullptr, -1, -1, nullptr, -1), 0) << i;
+  EXPECT_EQ(oopen(&cdas[300], &lda, nullptr, -1, -1, nullptr, -1), 1000);
+  EXPECT_EQ(message(lda, 1000).substr(0, 40), "ORA-01000: maximum open cursors exceeded");
+  // A closed one makes room; PL/SQL's open cursors count as well.
+  ASSERT_EQ(oclose(&cdas[0]), 0);
+  EXPECT_EQ(exec("BEGIN NULL; END;"), 0) << lastError;
+  EXPECT_EQ(exec("BEGIN NULL; END;"), 0) << lastError;
+  for (int i = 1; i < 300; ++i)
+    oclose(&cdas[i]);
+  ASSERT_EQ(exec("CREATE PROCEDURE nest(n NUMBER) IS CURSOR c IS SELECT n FROM dual; BEGIN "
+                 "OPEN c; IF n > 0 THEN nest(n - 1); END IF; CLOSE c; END;"),
+            0)
+      << lastError;
+  EXPECT_EQ(exec("BEGIN nest(350); END;"), 1000);
+  EXPECT_EQ(exec("BEGIN nest(250); END;"), 0) << lastError;
+  // The setting, for logons made after it is set.
+  setenv("TESSALY_OPEN_CURSORS", "3", 1);
+  Lda_Def small{};
+  ASSERT_EQ(logOn(small, "scott/tiger@"), 0);
+  unsetenv("TESSALY_OPEN_CURSORS");
+  EXPECT_EQ(runOn(small, "BEGIN nest(1); END;"), 0);
+  EXPECT_EQ(runOn(small, "BEGIN nest(2); END;"), 1000);
+  ologof(&small);
+}
+
 } // namespace
 
 namespace {
