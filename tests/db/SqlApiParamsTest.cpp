@@ -268,8 +268,8 @@ TEST_F(TParamsTest, PosZeroMovesToTheFront) {
 TEST_F(TParamsTest, DbTypeAndDbKindDriveTypeAndKind) {
   TOracleParam &P = Add("p");
   const std::pair<int, TParamType> Types[] = {
-      {1, oVarchar2}, {2, oNumber},   {3, oInteger},  {8, oLong},     {11, oRowid},   {12, oDate},
-      {23, oRaw},     {24, oLongRaw}, {102, oCursor}, {96, oUnknown}, {250, oUnknown}};
+      {1, oVarchar2}, {2, oNumber},   {3, oInteger},  {8, oLong},      {11, oRowid},   {12, oDate},
+      {23, oRaw},     {24, oLongRaw}, {102, oCursor}, {96, oVarchar2}, {250, oUnknown}};
   for (auto [Code, Type] : Types) {
     P.SetDbType(Code);
     EXPECT_EQ(P.DataType(), Type) << Code;
@@ -277,7 +277,7 @@ TEST_F(TParamsTest, DbTypeAndDbKindDriveTypeAndKind) {
   }
   P.SetDataTable(true);
   const std::pair<int, TParamType> TableTypes[] = {
-      {1, oVarchar2}, {2, oInteger}, {3, oInteger}, {12, oUnknown}};
+      {1, oVarchar2}, {96, oVarchar2}, {2, oInteger}, {3, oInteger}, {12, oUnknown}};
   for (auto [Code, Type] : TableTypes) {
     P.SetDbType(Code);
     EXPECT_EQ(P.DataType(), Type) << Code;
