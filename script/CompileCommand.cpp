@@ -19,19 +19,9 @@
 namespace {
 
 // Errors go to the console instead of editor windows; there are none to open.
-class TConsoleScriptWindows : public TScriptWindows {
+class TConsoleScriptWindows : public TNoScriptWindows {
 public:
   explicit TConsoleScriptWindows(std::FILE *AOut) : FOut(AOut) {}
-
-  TEditForm *CreateEditForm(const std::string &) override { return nullptr; }
-  std::vector<TEditForm *> EditForms() override { return {}; }
-  std::string EditFormFileName(TEditForm *) override { return {}; }
-  std::string EditFormText(TEditForm *) override { return {}; }
-  void ShowEditForm(TEditForm *) override {}
-  int EditFormHeight(TEditForm *) override { return 0; }
-  int ErrorListHeight(TEditForm *) override { return 0; }
-  void MoveSplitter(TEditForm *, int) override {}
-  void AppendError(TEditForm *, const std::string &, int) override {}
 
   bool ReportError(const TScript &AScript, const std::string &AText, int APosition) override {
     ++Errors;

@@ -44,6 +44,21 @@ public:
   }
 };
 
+// A program without editor windows (the command-line compile, a benchmark): every window call
+// does nothing; such a program takes the errors through ReportError.
+class TNoScriptWindows : public TScriptWindows {
+public:
+  TEditForm *CreateEditForm(const std::string &) override { return nullptr; }
+  std::vector<TEditForm *> EditForms() override { return {}; }
+  std::string EditFormFileName(TEditForm *) override { return {}; }
+  std::string EditFormText(TEditForm *) override { return {}; }
+  void ShowEditForm(TEditForm *) override {}
+  int EditFormHeight(TEditForm *) override { return 0; }
+  int ErrorListHeight(TEditForm *) override { return 0; }
+  void MoveSplitter(TEditForm *, int) override {}
+  void AppendError(TEditForm *, const std::string &, int) override {}
+};
+
 // The installed implementation; null while no editor window exists in this program.
 TScriptWindows *ScriptWindows();
 void SetScriptWindows(TScriptWindows *AWindows);

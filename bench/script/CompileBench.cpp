@@ -73,17 +73,10 @@ TScriptPair Generate() {
 }
 
 // Records the errors the run reports instead of showing them in editor windows.
-struct TBenchWindows : TScriptWindows {
+struct TBenchWindows : TNoScriptWindows {
   int Errors = 0;
   std::string First;
-  TEditForm *CreateEditForm(const std::string &) override { return nullptr; }
-  std::vector<TEditForm *> EditForms() override { return {}; }
-  std::string EditFormFileName(TEditForm *) override { return {}; }
-  std::string EditFormText(TEditForm *) override { return {}; }
-  void ShowEditForm(TEditForm *) override {}
-  int EditFormHeight(TEditForm *) override { return 300; }
   int ErrorListHeight(TEditForm *) override { return 100; }
-  void MoveSplitter(TEditForm *, int) override {}
   void AppendError(TEditForm *, const std::string &AText, int) override {
     if (Errors++ == 0)
       First = AText;

@@ -110,6 +110,34 @@ std::string cstr(const text *p, sword len) {
 }
 
 // Runs f under the logon's lock, turning every failure into a return code in the area.
+
+// Runs a call on an open logon; every failure becomes the return code the logon remembers (and
+// the thread, for oerhms): Oracle's error, ORA-04030 for memory, ORA-00600 for anything else.
+// An error's offset goes to *offset when given (a cursor's parse error offset).
+template <class F> int guarded(Session &s, F f, int *offset = nullptr) {
+  try {
+    if (!s.open())
+      throw oraError(1012);
+    return f();
+  } catch (const OraError &e) {
+    if (offset && e.offset >= 0)
+      *offset = e.offset;
+    s.remember(e);
+    rememberThread(e);
+    return e.code;
+  } catch (const std::bad_alloc &) {
+    const OraError e = oraErrorText(4030, "out of process memory");
+    s.remember(e);
+    rememberThread(e);
+    return e.code;
+  } catch (...) {
+    const OraError e = oraErrorArg(600, "localdb");
+    s.remember(e);
+    rememberThread(e);
+    return e.code;
+  }
+}
+
 template <class F> sword onSession(Lda_Def *lda, F f) {
   if (!lda)
     return 1012;
@@ -121,26 +149,7 @@ template <class F> sword onSession(Lda_Def *lda, F f) {
     return e.code;
   }
   std::lock_guard<std::recursive_mutex> lock(s->mutex);
-  int rc = 0;
-  try {
-    if (!s->open())
-      throw oraError(1012);
-    rc = f(*s);
-  } catch (const OraError &e) {
-    rc = e.code;
-    s->remember(e);
-    rememberThread(e);
-  } catch (const std::bad_alloc &) {
-    OraError e = oraErrorText(4030, "out of process memory");
-    rc = e.code;
-    s->remember(e);
-    rememberThread(e);
-  } catch (...) {
-    OraError e = oraErrorArg(600, "localdb");
-    rc = e.code;
-    s->remember(e);
-    rememberThread(e);
-  }
+  const int rc = guarded(*s, [&] { return f(*s); });
   setReturnCode(lda->area, rc);
   return rc;
 }
@@ -169,28 +178,7 @@ template <class F> sword onCursor(Cda_Def *cda, F f) {
   const std::shared_ptr<Session> &s = c->session();
   std::lock_guard<std::recursive_mutex> lock(s->mutex);
   s->clearBreak(); // a break aims at the call running when it came, never at a later one
-  int rc = 0;
-  try {
-    if (!s->open())
-      throw oraError(1012);
-    rc = f(*c);
-  } catch (const OraError &e) {
-    rc = e.code;
-    if (e.offset >= 0)
-      c->parseErrorOffset = e.offset;
-    s->remember(e);
-    rememberThread(e);
-  } catch (const std::bad_alloc &) {
-    OraError e = oraErrorText(4030, "out of process memory");
-    rc = e.code;
-    s->remember(e);
-    rememberThread(e);
-  } catch (...) {
-    OraError e = oraErrorArg(600, "localdb");
-    rc = e.code;
-    s->remember(e);
-    rememberThread(e);
-  }
+  const int rc = guarded(*s, [&] { return f(*c); }, &c->parseErrorOffset);
   writeCursor(cda->area, *c, rc);
   return rc;
 }
