@@ -1,5 +1,6 @@
 // The help viewer over the HTML manual.
 #include "app/HelpUnit.h"
+#include "classes/CodePage.h"
 
 #include "classes/Streams.h"
 
@@ -115,7 +116,7 @@ void THelpViewer::ShowContents() {
 
 void THelpViewer::ShowIndex(const std::string &AKey) {
   FTabs->setCurrentIndex(1);
-  FIndexEdit->setText(QString::fromLatin1(AKey.c_str()));
+  FIndexEdit->setText(AnsiToQString(AKey));
   FIndexEdit->setFocus();
   if (FBrowser->source().isEmpty())
     ShowPage("contents.html");

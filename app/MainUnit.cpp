@@ -1,5 +1,6 @@
 // The main window: frame, speed bar, menus, status bar, connection and start-up.
 #include "app/MainUnit.h"
+#include "classes/CodePage.h"
 
 #include "app/AboutUnit.h"
 #include "app/HelpUnit.h"
@@ -144,7 +145,7 @@ TMainForm::TMainForm(QWidget *AParent) : QMainWindow(AParent) {
   resize(568, 314);
 
   Confirm = [this](const std::string &AQuestion) {
-    return QMessageBox::question(this, "Confirm", QString::fromLatin1(AQuestion.c_str()),
+    return QMessageBox::question(this, "Confirm", AnsiToQString(AQuestion),
                                  QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
   };
 
@@ -209,11 +210,11 @@ TMainForm::~TMainForm() {
 
 QAction *TMainForm::AddItem(QMenu *AMenu, const char *AName, const char *ACaption,
                             const char *AHint, const QKeySequence &AShortcut) {
-  QAction *Item = AMenu->addAction(QString::fromLatin1(ACaption));
+  QAction *Item = AMenu->addAction(AnsiToQString(ACaption));
   Item->setObjectName(AName);
   if (AHint) {
-    Item->setStatusTip(QString::fromLatin1(AHint));
-    Item->setToolTip(QString::fromLatin1(AHint));
+    Item->setStatusTip(AnsiToQString(AHint));
+    Item->setToolTip(AnsiToQString(AHint));
   }
   if (!AShortcut.isEmpty())
     Item->setShortcut(AShortcut);
@@ -222,7 +223,7 @@ QAction *TMainForm::AddItem(QMenu *AMenu, const char *AName, const char *ACaptio
 
 void TMainForm::CreateMenus() {
   auto Menu = [this](const char *AName, const char *ACaption, int AGroup) {
-    auto *M = new QMenu(QString::fromLatin1(ACaption), this);
+    auto *M = new QMenu(AnsiToQString(ACaption), this);
     M->setObjectName(AName);
     FFrameMenus.push_back({AGroup, M});
     return M;
@@ -294,7 +295,7 @@ QToolButton *TMainForm::AddButton(const char *AName, int ALeft, const char *AHin
   Button->setIcon(SpeedButtonIcon(AIcon));
   Button->setAutoRaise(true);
   // "Short|Long": the short part is the tooltip, the long part goes to the status bar.
-  const QString Hint = QString::fromLatin1(AHint);
+  const QString Hint = AnsiToQString(AHint);
   Button->setToolTip(Hint.section('|', 0, 0));
   Button->setStatusTip(Hint.section('|', 1));
   Button->setEnabled(AEnabled);
@@ -362,10 +363,10 @@ void TMainForm::EnableEditorButtons(bool AEnabled) {
     Button->setEnabled(AEnabled);
 }
 
-std::string TMainForm::StatusText() const { return FStatusLabel->text().toLatin1().toStdString(); }
+std::string TMainForm::StatusText() const { return QStringToAnsi(FStatusLabel->text()); }
 
 void TMainForm::SetStatusText(const std::string &AText) {
-  FStatusLabel->setText(QString::fromLatin1(AText.c_str()));
+  FStatusLabel->setText(AnsiToQString(AText));
   FStatusLabel->repaint();
 }
 
@@ -384,8 +385,8 @@ void TMainForm::FormCreate() {
   TLoginState Login;
   for (const std::string &Message : LoadConfiguration(ConfigFile(), *CFG, Login))
     TApplication::ShowErrorMessage(Message);
-  LoginForm->UserName->setText(QString::fromLatin1(Login.UserName.c_str()));
-  LoginForm->Host->setText(QString::fromLatin1(Login.Host.c_str()));
+  LoginForm->UserName->setText(AnsiToQString(Login.UserName));
+  LoginForm->Host->setText(AnsiToQString(Login.Host));
 
   if (CFG->SaveDesktopPosition()) {
     TDesktopLoad Desktop = LoadDesktopPosition(DesktopFile(), *CFG);
@@ -497,7 +498,7 @@ void TMainForm::showEvent(QShowEvent *AEvent) {
 bool TMainForm::event(QEvent *AEvent) {
   // The application's hint handler: the long hint of what the mouse is over.
   if (AEvent->type() == QEvent::StatusTip) {
-    SetStatusText(static_cast<QStatusTipEvent *>(AEvent)->tip().toLatin1().toStdString());
+    SetStatusText(QStringToAnsi(static_cast<QStatusTipEvent *>(AEvent)->tip()));
     return true;
   }
   if (AEvent->type() == QEvent::WindowActivate)

@@ -1,5 +1,6 @@
 // The application's error display.
 #include "classes/Application.h"
+#include "classes/CodePage.h"
 
 #include "classes/Exceptions.h"
 
@@ -8,7 +9,7 @@
 std::function<void(const std::string &)> TApplication::ShowErrorMessage =
     [](const std::string &AMessage) {
       QMessageBox::critical(QApplication::activeWindow(), QApplication::applicationName(),
-                            QString::fromLatin1(AMessage.c_str()), QMessageBox::Ok);
+                            AnsiToQString(AMessage), QMessageBox::Ok);
     };
 
 TApplication::TApplication(int &argc, char **argv) : QApplication(argc, argv) {}

@@ -1,15 +1,16 @@
 // The paste-from-database dialog and the reading of a stored object's source.
 #include "windows/ChooseProcedureUnit.h"
+#include "classes/CodePage.h"
 
 #include "app/MainUnitConfig.h"
 #include "db/OciApi.h"
 #include "db/OciApiQuery.h"
 #include "windows/WindowsHost.h"
 
-#include <QMdiArea>
-#include <QMdiSubWindow>
 #include "classes/Exceptions.h"
 #include "db/OciApiQuery.h"
+#include <QMdiArea>
+#include <QMdiSubWindow>
 
 #include <QGuiApplication>
 #include <QPointer>
@@ -17,10 +18,6 @@
 #include <QTimer>
 
 namespace {
-
-QString Latin1(const std::string &AText) {
-  return QString::fromLatin1(AText.data(), qsizetype(AText.size()));
-}
 
 constexpr int NameRole = Qt::UserRole;
 constexpr int TypeRole = Qt::UserRole + 1;
@@ -105,7 +102,7 @@ void TChooseProcedureForm::FillList(TOracleQuery &AQuery) {
       const std::string Name = NameField->RowAsString(Row), Type = TypeField->RowAsString(Row);
       // Name and type ride with the item, so a quoted name holding blanks or brackets is
       // still read back whole.
-      auto *Item = new QListWidgetItem(Latin1(ItemText(Name, Type)));
+      auto *Item = new QListWidgetItem(AnsiToQString(ItemText(Name, Type)));
       Item->setData(NameRole, QByteArray::fromStdString(Name));
       Item->setData(TypeRole, QByteArray::fromStdString(Type));
       ListBox->addItem(Item);

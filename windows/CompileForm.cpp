@@ -1,5 +1,6 @@
 // The compile dialog.
 #include "windows/CompileForm.h"
+#include "classes/CodePage.h"
 
 #include "app/MainUnitConfig.h"
 #include "db/OciApi.h"
@@ -63,7 +64,7 @@ TCompileForm::TCompileForm(QWidget *AParent) : QDialog(AParent) {
 void TCompileForm::Execute() {
   ExpCount->setText("0 of 0");
   ErrorCount->setText("None");
-  ElapsedTime->setText(QString::fromLatin1(FormatElapsedTime({}).c_str()));
+  ElapsedTime->setText(AnsiToQString(FormatElapsedTime({})));
   CurrentFileName->clear();
   CurrentFileName->setToolTip({});
   FShownFileName.clear();
@@ -80,15 +81,15 @@ void TCompileForm::Execute() {
 }
 
 void TCompileForm::SetExpCount(const std::string &AText) {
-  ExpCount->setText(QString::fromLatin1(AText.data(), qsizetype(AText.size())));
+  ExpCount->setText(AnsiToQString(AText));
 }
 
 void TCompileForm::SetErrorCount(const std::string &AText) {
-  ErrorCount->setText(QString::fromLatin1(AText.data(), qsizetype(AText.size())));
+  ErrorCount->setText(AnsiToQString(AText));
 }
 
 void TCompileForm::SetElapsedTime(const std::string &AText) {
-  ElapsedTime->setText(QString::fromLatin1(AText.data(), qsizetype(AText.size())));
+  ElapsedTime->setText(AnsiToQString(AText));
 }
 
 std::string TCompileForm::ShownFileName() const { return FShownFileName; }

@@ -1,18 +1,19 @@
 // The DBMS output window: enabling the server's output buffer, draining it into the list, saving
 // the list and the single registration the other windows consult.
 #include "windows/DBMSOutputUnit.h"
+#include "classes/CodePage.h"
 
 #include "app/MainUnitConfig.h"
 #include "db/OciApi.h"
 #include "db/OciApiQuery.h"
 #include "windows/WindowsHost.h"
 
-#include <QMdiArea>
-#include <QMdiSubWindow>
 #include "classes/AlignedLayout.h"
 #include "classes/Application.h"
 #include "classes/Streams.h"
 #include "classes/WindowPlacement.h"
+#include <QMdiArea>
+#include <QMdiSubWindow>
 
 #include <QFile>
 #include <QFileDialog>
@@ -28,7 +29,7 @@ namespace {
 TDBMSOutputForm *RegisteredForm = nullptr;
 
 QPushButton *NewButton(QWidget *AParent, const char *AName, const char *ACaption, int ALeft) {
-  auto *Button = new QPushButton(QString::fromLatin1(ACaption), AParent);
+  auto *Button = new QPushButton(AnsiToQString(ACaption), AParent);
   Button->setObjectName(AName);
   Button->setGeometry(ALeft, 0, 73, 21);
   return Button;
@@ -115,7 +116,7 @@ TDBMSOutputForm::TDBMSOutputForm(QWidget *AParent) : TForm(AParent) {
            QMessageBox::Yes;
   };
   ShowLine = [this](const std::string &AText) {
-    QMessageBox::information(this, "Information", QString::fromLatin1(AText));
+    QMessageBox::information(this, "Information", AnsiToQString(AText));
   };
 
   connect(ResetButton, &QPushButton::clicked, this, Guarded([this] { ResetButtonClick(); }));
@@ -170,9 +171,7 @@ void TDBMSOutputForm::FormCreate() {
   RegisteredForm = this;
 }
 
-int TDBMSOutputForm::BufferLimit() const {
-  return WindowsHost().Configuration().DBMSBufferLimit();
-}
+int TDBMSOutputForm::BufferLimit() const { return WindowsHost().Configuration().DBMSBufferLimit(); }
 
 int TDBMSOutputForm::OracleBufferLimit() const {
   return WindowsHost().Configuration().DBMSOracleBufferLimit();
@@ -189,7 +188,7 @@ void TDBMSOutputForm::DrainOutput() {
   while (FServer->GetLine(Line)) {
     while (ListBox->count() >= Limit)
       delete ListBox->takeItem(0);
-    ListBox->addItem(QString::fromLatin1(Line.data(), qsizetype(Line.size())));
+    ListBox->addItem(AnsiToQString(Line));
     Added = true;
   }
   if (Added) {
@@ -219,14 +218,14 @@ void TDBMSOutputForm::ListBoxDblClick() {
   const int Index = SelectedIndex();
   if (Index < 0)
     return;
-  ShowLine(ListBox->item(Index)->text().toLatin1().toStdString());
+  ShowLine(QStringToAnsi(ListBox->item(Index)->text()));
 }
 
 std::vector<std::string> TDBMSOutputForm::Lines() const {
   std::vector<std::string> Result;
   Result.reserve(std::size_t(ListBox->count()));
   for (int i = 0; i < ListBox->count(); ++i)
-    Result.push_back(ListBox->item(i)->text().toLatin1().toStdString());
+    Result.push_back(QStringToAnsi(ListBox->item(i)->text()));
   return Result;
 }
 

@@ -6,10 +6,10 @@
 #include "db/OciApiQuery.h"
 #include "windows/WindowsHost.h"
 
-#include <QMdiArea>
-#include <QMdiSubWindow>
 #include "classes/Application.h"
 #include "windows/EditUnit.h"
+#include <QMdiArea>
+#include <QMdiSubWindow>
 
 #include <QListWidget>
 #include <QMdiSubWindow>

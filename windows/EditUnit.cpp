@@ -1,19 +1,20 @@
 // The script editor window: layout, menus, files, save prompts, status line and search.
 #include "windows/EditUnit.h"
+#include "classes/CodePage.h"
 
 #include "app/MainUnitConfig.h"
 #include "db/OciApi.h"
 #include "db/OciApiQuery.h"
 #include "windows/WindowsHost.h"
 
-#include <QMdiArea>
-#include <QMdiSubWindow>
 #include "classes/AlignedLayout.h"
 #include "classes/Application.h"
 #include "classes/WindowPlacement.h"
 #include "windows/EditUnitFile.h"
 #include "windows/EditUnitSyntax.h"
 #include "windows/FindDialogs.h"
+#include <QMdiArea>
+#include <QMdiSubWindow>
 
 #include <QCloseEvent>
 #include <QFile>
@@ -85,9 +86,7 @@ TEditForm::TEditForm(QWidget *AParent) : TForm(AParent) {
   FormCreate();
 }
 
-TEditForm::~TEditForm() {
-  WindowsHost().UpdateClientEdge();
-}
+TEditForm::~TEditForm() { WindowsHost().UpdateClientEdge(); }
 
 TEditForm *TEditForm::Create(TWindowsHost &AHost) {
   auto *Form = new TEditForm;
@@ -144,10 +143,10 @@ void TEditForm::FormCreate() {
 
 QAction *TEditForm::AddItem(QMenu *AMenu, const char *AName, const char *ACaption,
                             const char *AHint, const QKeySequence &AShortcut) {
-  QAction *Item = AMenu->addAction(QString::fromLatin1(ACaption));
+  QAction *Item = AMenu->addAction(AnsiToQString(ACaption));
   Item->setObjectName(AName);
-  Item->setStatusTip(QString::fromLatin1(AHint));
-  Item->setToolTip(QString::fromLatin1(AHint));
+  Item->setStatusTip(AnsiToQString(AHint));
+  Item->setToolTip(AnsiToQString(AHint));
   if (!AShortcut.isEmpty())
     Item->setShortcut(AShortcut);
   return Item;
@@ -155,7 +154,7 @@ QAction *TEditForm::AddItem(QMenu *AMenu, const char *AName, const char *ACaptio
 
 void TEditForm::CreateMenus() {
   auto Menu = [this](const char *AName, const char *ACaption) {
-    auto *M = new QMenu(QString::fromLatin1(ACaption), this);
+    auto *M = new QMenu(AnsiToQString(ACaption), this);
     M->setObjectName(AName);
     return M;
   };
@@ -392,15 +391,9 @@ void TEditForm::resizeEvent(QResizeEvent *AEvent) {
 
 // ---- Simple commands -------------------------------------------------------------------------
 
-void TEditForm::FileNewItemClick() {
-  WindowsHost().FileNewItemClick();
-}
-void TEditForm::FileOpenItemClick() {
-  WindowsHost().FileOpenItemClick();
-}
-void TEditForm::FileExitItemClick() {
-  WindowsHost().FileExitItemClick();
-}
+void TEditForm::FileNewItemClick() { WindowsHost().FileNewItemClick(); }
+void TEditForm::FileOpenItemClick() { WindowsHost().FileOpenItemClick(); }
+void TEditForm::FileExitItemClick() { WindowsHost().FileExitItemClick(); }
 
 // The editor keeps no undo history.
 void TEditForm::EditUndoItemClick() {}
@@ -413,13 +406,9 @@ void TEditForm::EditSelectAllItemClick() { Editor->SelectAll(); }
 
 // ---- Activation, status line, configuration, colouring ---------------------------------------
 
-void TEditForm::FormActivate() {
-  WindowsHost().EnableEditorButtons(true);
-}
+void TEditForm::FormActivate() { WindowsHost().EnableEditorButtons(true); }
 
-void TEditForm::FormDeactivate() {
-  WindowsHost().EnableEditorButtons(false);
-}
+void TEditForm::FormDeactivate() { WindowsHost().EnableEditorButtons(false); }
 
 std::string TEditForm::StatusLine() const {
   return "   " + std::to_string(Editor->CaretY() + 1) + ":" + std::to_string(Editor->CaretX()) +
@@ -438,7 +427,7 @@ void TEditForm::EditorCaretPosChanged(TObject *) {
       this,
       [this] {
         FStatusPending = false;
-              WindowsHost().SetStatusText(StatusLine());
+        WindowsHost().SetStatusText(StatusLine());
       },
       Qt::QueuedConnection);
 }

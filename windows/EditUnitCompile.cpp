@@ -1,5 +1,6 @@
 // Compile from the editor and the error list: the parse and compile threads over the window's
 // text with the compile dialog up meanwhile, and what a click and a double click on an error do.
+#include "classes/CodePage.h"
 #include "windows/EditUnit.h"
 
 #include "app/MainUnitConfig.h"
@@ -7,13 +8,13 @@
 #include "db/OciApiQuery.h"
 #include "windows/WindowsHost.h"
 
-#include <QMdiArea>
-#include <QMdiSubWindow>
 #include "classes/Application.h"
 #include "script/CompileUnit.h"
 #include "script/ParserUnit.h"
 #include "windows/CompileForm.h"
 #include "windows/DBMSOutputUnit.h"
+#include <QMdiArea>
+#include <QMdiSubWindow>
 
 #include <QCoreApplication>
 #include <QListWidget>
@@ -107,7 +108,7 @@ void TEditForm::RunCompileItemClick(QObject *ASender) {
 void TEditForm::RunComileExpressionItemClick() { RunCompileItemClick(RunComileExpressionItem); }
 
 void TEditForm::AddError(const std::string &AText, int APosition) {
-  auto *Item = new QListWidgetItem(QString::fromLatin1(AText.data(), qsizetype(AText.size())));
+  auto *Item = new QListWidgetItem(AnsiToQString(AText));
   Item->setData(Qt::UserRole, APosition);
   ErrorBox->addItem(Item);
   ErrorBox->setCurrentItem(Item);
@@ -136,12 +137,12 @@ void TEditForm::ErrorBoxDblClick() {
   const QListWidgetItem *Item = ErrorBox->currentItem();
   if (!Item)
     return;
-  std::string Text = Item->text().toLatin1().toStdString();
+  std::string Text = QStringToAnsi(Item->text());
   for (char &C : Text)
     if (static_cast<unsigned char>(C) == 160)
       C = '\n';
   QMessageBox Box(QMessageBox::Information, QCoreApplication::applicationName(),
-                  QString::fromLatin1(Text.data(), qsizetype(Text.size())), QMessageBox::Ok, this);
+                  AnsiToQString(Text), QMessageBox::Ok, this);
   Box.setObjectName("ErrorTextBox");
   Box.exec();
 }

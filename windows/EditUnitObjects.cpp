@@ -1,5 +1,6 @@
 // The editor window's object commands: go to a line of a stored unit of the script (the parse
 // thread and the filler thread run while the dialog is up) and paste a stored object's source.
+#include "classes/CodePage.h"
 #include "windows/EditUnit.h"
 
 #include "app/MainUnitConfig.h"
@@ -7,12 +8,12 @@
 #include "db/OciApiQuery.h"
 #include "windows/WindowsHost.h"
 
-#include <QMdiArea>
-#include <QMdiSubWindow>
 #include "classes/Application.h"
 #include "script/ParserUnit.h"
 #include "windows/ChooseProcedureUnit.h"
 #include "windows/GotoUnit.h"
+#include <QMdiArea>
+#include <QMdiSubWindow>
 
 #include <QCoreApplication>
 #include <QLineEdit>
@@ -97,7 +98,7 @@ void TEditForm::SearchGotoLineNumberItemClick() {
   if (Result != QDialog::Accepted)
     return; // Cancel changes nothing, not even the history
 
-  const std::string LineText = Dialog->LineNumberBox->currentText().toLatin1().toStdString();
+  const std::string LineText = QStringToAnsi(Dialog->LineNumberBox->currentText());
   const std::optional<std::int64_t> Line = LineNumberOf(LineText);
   const TExpression *Chosen = Dialog->SelectedObject();
   if (!Line || !Chosen)

@@ -1,5 +1,6 @@
 // The find and replace dialogs.
 #include "windows/FindDialogs.h"
+#include "classes/CodePage.h"
 
 #include "classes/Application.h"
 
@@ -9,13 +10,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-namespace {
-
-QString FromBytes(const std::string &AText) {
-  return QString::fromLatin1(AText.data(), qsizetype(AText.size()));
-}
-
-} // namespace
+namespace {} // namespace
 
 TFindDialog::TFindDialog(QWidget *AParent) : QDialog(AParent) {
   setObjectName("FindDialog");
@@ -45,8 +40,10 @@ TFindDialog::TFindDialog(QWidget *AParent) : QDialog(AParent) {
   connect(CancelButton, &QPushButton::clicked, this, &QDialog::hide);
 }
 
-std::string TFindDialog::FindText() const { return FindEdit->text().toLatin1().toStdString(); }
-void TFindDialog::SetFindText(const std::string &AValue) { FindEdit->setText(FromBytes(AValue)); }
+std::string TFindDialog::FindText() const { return QStringToAnsi(FindEdit->text()); }
+void TFindDialog::SetFindText(const std::string &AValue) {
+  FindEdit->setText(AnsiToQString(AValue));
+}
 
 int TFindDialog::Options() const {
   return FExtraOptions | (MatchCaseBox->isChecked() ? frMatchCaseOption : 0);
@@ -87,9 +84,7 @@ TReplaceDialog::TReplaceDialog(QWidget *AParent) : TFindDialog(AParent) {
           }));
 }
 
-std::string TReplaceDialog::ReplaceText() const {
-  return ReplaceEdit->text().toLatin1().toStdString();
-}
+std::string TReplaceDialog::ReplaceText() const { return QStringToAnsi(ReplaceEdit->text()); }
 void TReplaceDialog::SetReplaceText(const std::string &AValue) {
-  ReplaceEdit->setText(FromBytes(AValue));
+  ReplaceEdit->setText(AnsiToQString(AValue));
 }

@@ -1,14 +1,15 @@
 // The go-to-line dialog and its filler thread.
 #include "windows/GotoUnit.h"
+#include "classes/CodePage.h"
 
 #include "app/MainUnitConfig.h"
 #include "db/OciApi.h"
 #include "db/OciApiQuery.h"
 #include "windows/WindowsHost.h"
 
+#include "classes/Exceptions.h"
 #include <QMdiArea>
 #include <QMdiSubWindow>
-#include "classes/Exceptions.h"
 
 #include <QEvent>
 #include <QGuiApplication>
@@ -21,10 +22,6 @@
 #include <algorithm>
 
 namespace {
-
-QString Latin1(const std::string &AText) {
-  return QString::fromLatin1(AText.data(), qsizetype(AText.size()));
-}
 
 // The order of a sorted list box: letters compare without regard to case.
 int CompareItemTexts(const std::string &A, const std::string &B) {
@@ -142,7 +139,8 @@ void TGotoForm::AddObject(const TExpression &AExpression) {
   const int At = static_cast<int>(Place - FItemTexts.begin());
   FItemTexts.insert(Place, Text);
   FObjects.push_back(std::move(Copy));
-  ObjectBox->insertItem(At, Latin1(Text), QVariant::fromValue(qulonglong(FObjects.size() - 1)));
+  ObjectBox->insertItem(At, AnsiToQString(Text),
+                        QVariant::fromValue(qulonglong(FObjects.size() - 1)));
 }
 
 const TExpression *TGotoForm::SelectedObject() const {
@@ -154,7 +152,7 @@ const TExpression *TGotoForm::SelectedObject() const {
 }
 
 void TGotoForm::AddToHistory(const std::string &AText) {
-  const QString Text = Latin1(AText);
+  const QString Text = AnsiToQString(AText);
   if (LineNumberBox->findText(Text, Qt::MatchFixedString | Qt::MatchCaseSensitive) >= 0)
     return;
   if (LineNumberBox->count() >= HistoryCount)

@@ -1,6 +1,7 @@
 // The procedure test window: the chooser, the two grids built from the described parameters,
 // the call, the split between the grids and the desktop record.
 #include "windows/ProcedureUnit.h"
+#include "classes/CodePage.h"
 
 #include "app/MainUnitConfig.h"
 #include "db/OciApi.h"
@@ -70,12 +71,6 @@ private:
 
 // Widths and ratios from a desktop file are kept to what a screen can show.
 constexpr int WidthLimit = 1 << 15;
-
-QString ToQ(const std::string &AText) {
-  return QString::fromLatin1(AText.data(), qsizetype(AText.size()));
-}
-
-std::string FromQ(const QString &AText) { return AText.toLatin1().toStdString(); }
 
 // Refuses, as current cell and as selection, the cells the grid's window does not allow.
 class TCellSelectionModel : public QItemSelectionModel {
@@ -191,7 +186,7 @@ std::string TProcedureGrid::Cells(int ACol, int ARow) const {
   if (ACol < 0 || ACol >= columnCount() || ARow < 0 || ARow > rowCount())
     return {};
   const QTableWidgetItem *Item = ARow == 0 ? horizontalHeaderItem(ACol) : item(ARow - 1, ACol);
-  return Item ? FromQ(Item->text()) : std::string();
+  return Item ? QStringToAnsi(Item->text()) : std::string();
 }
 
 void TProcedureGrid::SetCells(int ACol, int ARow, const std::string &AText) {
@@ -200,13 +195,13 @@ void TProcedureGrid::SetCells(int ACol, int ARow, const std::string &AText) {
   if (ARow == 0) {
     if (!horizontalHeaderItem(ACol))
       setHorizontalHeaderItem(ACol, new QTableWidgetItem);
-    horizontalHeaderItem(ACol)->setText(ToQ(AText));
+    horizontalHeaderItem(ACol)->setText(AnsiToQString(AText));
     return;
   }
   if (QTableWidgetItem *Item = item(ARow - 1, ACol))
-    Item->setText(ToQ(AText));
+    Item->setText(AnsiToQString(AText));
   else
-    setItem(ARow - 1, ACol, new QTableWidgetItem(ToQ(AText)));
+    setItem(ARow - 1, ACol, new QTableWidgetItem(AnsiToQString(AText)));
 }
 
 QPoint TProcedureGrid::CurrentCell() const {
@@ -241,7 +236,7 @@ std::string TProcedureGrid::HintAt(const QPoint &APosition) const {
   if (!Index.isValid())
     return {};
   const std::string Text = Cells(Index.column(), Index.row() + 1);
-  const int TextWidth = fontMetrics().horizontalAdvance(ToQ(" " + Text + " "));
+  const int TextWidth = fontMetrics().horizontalAdvance(AnsiToQString(" " + Text + " "));
   return CellHintText(Text, TextWidth, columnWidth(Index.column()));
 }
 
@@ -254,15 +249,15 @@ bool TProcedureGrid::viewportEvent(QEvent *AEvent) {
       FHint = Hint;
       QToolTip::hideText();
       if (!FHint.empty())
-        QToolTip::showText(viewport()->mapToGlobal(Position), ToQ(FHint.substr(0, FHint.find('|'))),
-                           viewport());
+        QToolTip::showText(viewport()->mapToGlobal(Position),
+                           AnsiToQString(FHint.substr(0, FHint.find('|'))), viewport());
     }
   } else if (AEvent->type() == QEvent::ToolTip) {
     if (FHint.empty())
       QToolTip::hideText();
     else
       QToolTip::showText(static_cast<QHelpEvent *>(AEvent)->globalPos(),
-                         ToQ(FHint.substr(0, FHint.find('|'))), viewport());
+                         AnsiToQString(FHint.substr(0, FHint.find('|'))), viewport());
     return true;
   }
   return QTableWidget::viewportEvent(AEvent);
@@ -290,7 +285,7 @@ void TProcedureGrid::CommitEditor() {
 void TProcedureGrid::CopyCurrentCell() {
   const QPoint Cell = CurrentCell();
   if (Cell.x() >= 0)
-    QApplication::clipboard()->setText(ToQ(Cells(Cell.x(), Cell.y())));
+    QApplication::clipboard()->setText(AnsiToQString(Cells(Cell.x(), Cell.y())));
 }
 
 void TProcedureGrid::CutCurrentCell() {
@@ -303,7 +298,7 @@ void TProcedureGrid::CutCurrentCell() {
 void TProcedureGrid::PasteIntoCurrentCell() {
   const QPoint Cell = CurrentCell();
   if (FInput && Cell.x() >= 0)
-    SetCells(Cell.x(), Cell.y(), FromQ(QApplication::clipboard()->text()));
+    SetCells(Cell.x(), Cell.y(), QStringToAnsi(QApplication::clipboard()->text()));
 }
 
 void TProcedureGrid::keyPressEvent(QKeyEvent *AEvent) {
@@ -459,7 +454,7 @@ void TProcedureForm::RefreshProcedureList() {
   const QSignalBlocker Quiet(ProcedureComboBox);
   ProcedureComboBox->clear();
   for (int i = 0; i < Names.Count(); ++i)
-    ProcedureComboBox->addItem(ToQ(Names[i]));
+    ProcedureComboBox->addItem(AnsiToQString(Names[i]));
   ProcedureComboBox->setCurrentIndex(Chosen.isEmpty() ? -1 : ProcedureComboBox->findText(Chosen));
 }
 
@@ -519,17 +514,17 @@ void TProcedureForm::WriteDesktopValues(TValueWriter &AWriter) {
 std::vector<std::string> TProcedureForm::ProcedureNames() const {
   std::vector<std::string> Result;
   for (int i = 0; i < ProcedureComboBox->count(); ++i)
-    Result.push_back(FromQ(ProcedureComboBox->itemText(i)));
+    Result.push_back(QStringToAnsi(ProcedureComboBox->itemText(i)));
   return Result;
 }
 
 std::string TProcedureForm::ProcedureText() const {
-  return FromQ(ProcedureComboBox->currentText());
+  return QStringToAnsi(ProcedureComboBox->currentText());
 }
 
 void TProcedureForm::ChooseProcedure(const std::string &AName) {
   ProcedureComboBox->setCurrentIndex(
-      ProcedureComboBox->findText(ToQ(AName), Qt::MatchExactly | Qt::MatchCaseSensitive));
+      ProcedureComboBox->findText(AnsiToQString(AName), Qt::MatchExactly | Qt::MatchCaseSensitive));
   ProcedureComboBoxChange();
 }
 

@@ -1,5 +1,6 @@
 // The terminal window: statement box with history, Go, the result grid and its menu.
 #include "windows/TerminalUnit.h"
+#include "classes/CodePage.h"
 
 #include "db/SqlFunctionCodes.h"
 
@@ -8,13 +9,13 @@
 #include "db/OciApiQuery.h"
 #include "windows/WindowsHost.h"
 
-#include <QMdiArea>
-#include <QMdiSubWindow>
 #include "classes/AlignedLayout.h"
 #include "classes/Application.h"
 #include "classes/WindowPlacement.h"
 #include "db/OciApi.h"
 #include "db/OciApiQuery.h"
+#include <QMdiArea>
+#include <QMdiSubWindow>
 
 #include <QApplication>
 #include <QClipboard>
@@ -32,11 +33,6 @@
 #include <cmath>
 
 namespace {
-
-QString ToQt(const std::string &AText) {
-  return QString::fromLatin1(AText.data(), qsizetype(AText.size()));
-}
-std::string FromQt(const QString &AText) { return AText.toLatin1().toStdString(); }
 
 // A cell's text as a tooltip: escaped, so markup in the data shows as the characters it is.
 QString PlainTip(const QString &AText) {
@@ -107,7 +103,7 @@ QVariant TTerminalGridModel::data(const QModelIndex &AIndex, int ARole) const {
   if (ARole != Qt::DisplayRole || !AIndex.isValid() || AIndex.column() >= ColumnCount() ||
       AIndex.row() >= FRowCount)
     return {};
-  return ToQt(Cell(AIndex.column(), AIndex.row()));
+  return AnsiToQString(Cell(AIndex.column(), AIndex.row()));
 }
 
 QVariant TTerminalGridModel::headerData(int ASection, Qt::Orientation AOrientation,
@@ -115,7 +111,7 @@ QVariant TTerminalGridModel::headerData(int ASection, Qt::Orientation AOrientati
   if (AOrientation != Qt::Horizontal || ASection < 0 || ASection >= ColumnCount())
     return {};
   if (ARole == Qt::DisplayRole)
-    return ToQt(Header(ASection));
+    return AnsiToQString(Header(ASection));
   if (ARole == Qt::TextAlignmentRole)
     return int(Qt::AlignLeft | Qt::AlignVCenter);
   return {};
@@ -299,11 +295,11 @@ TTerminalForm::TTerminalForm(QWidget *AParent) : TForm(AParent) {
   TerminalMenu->setObjectName("TerminalMenu");
   auto AddItem = [this](const char *AName, const char *ACaption, const QKeySequence &AShortcut,
                         const char *AHint, void (TTerminalForm::*AHandler)()) {
-    QAction *Item = TerminalMenu->addAction(QString::fromLatin1(ACaption));
+    QAction *Item = TerminalMenu->addAction(AnsiToQString(ACaption));
     Item->setObjectName(AName);
     Item->setShortcut(AShortcut);
-    Item->setStatusTip(QString::fromLatin1(AHint));
-    Item->setToolTip(QString::fromLatin1(AHint));
+    Item->setStatusTip(AnsiToQString(AHint));
+    Item->setToolTip(AnsiToQString(AHint));
     connect(Item, &QAction::triggered, this, Guarded([this, AHandler] { (this->*AHandler)(); }));
     return Item;
   };
@@ -327,9 +323,7 @@ TTerminalForm::TTerminalForm(QWidget *AParent) : TForm(AParent) {
   connect(CommandBox->lineEdit(), &QLineEdit::returnPressed, GoButton, &QPushButton::click);
 }
 
-TTerminalForm::~TTerminalForm() {
-  WindowsHost().UpdateClientEdge();
-}
+TTerminalForm::~TTerminalForm() { WindowsHost().UpdateClientEdge(); }
 
 TTerminalForm *TTerminalForm::Create(TWindowsHost &AHost, TValueReader *ADesktop) {
   auto *Form = new TTerminalForm;
@@ -353,7 +347,7 @@ std::vector<std::string> TTerminalForm::History() const {
   std::vector<std::string> Result;
   Result.reserve(std::size_t(CommandBox->count()));
   for (int i = 0; i < CommandBox->count(); ++i)
-    Result.push_back(FromQt(CommandBox->itemText(i)));
+    Result.push_back(QStringToAnsi(CommandBox->itemText(i)));
   return Result;
 }
 
@@ -362,14 +356,14 @@ void TTerminalForm::SetHistory(const std::vector<std::string> &AHistory) {
   const QString Text = CommandBox->currentText();
   CommandBox->clear();
   for (const std::string &Entry : AHistory)
-    CommandBox->addItem(ToQt(Entry));
+    CommandBox->addItem(AnsiToQString(Entry));
   CommandBox->setEditText(Text);
 }
 
-std::string TTerminalForm::CommandText() const { return FromQt(CommandBox->currentText()); }
+std::string TTerminalForm::CommandText() const { return QStringToAnsi(CommandBox->currentText()); }
 
 void TTerminalForm::SetCommandText(const std::string &AText) {
-  CommandBox->setEditText(ToQt(AText));
+  CommandBox->setEditText(AnsiToQString(AText));
 }
 
 void TTerminalForm::GoButtonClick() {
@@ -462,7 +456,8 @@ std::vector<int> TTerminalForm::TextWidths() const {
   for (int i = 0; i < GridModel->ColumnCount(); ++i) {
     int Widest = 0;
     for (int j = 0; j < GridModel->DataRowCount(); ++j)
-      Widest = std::max(Widest, Metrics.horizontalAdvance(" " + ToQt(GridModel->Cell(i, j)) + " "));
+      Widest = std::max(
+          Widest, Metrics.horizontalAdvance(" " + AnsiToQString(GridModel->Cell(i, j)) + " "));
     Result.push_back(Widest);
   }
   return Result;

@@ -191,6 +191,18 @@ protected:
   int GridWidth() const { return Form->StringGrid->viewport()->width(); }
 };
 
+// The bytes 0x80-0x9F are the Windows code page's characters in every window, as in the
+// editor: typed, shown in the grid and in the history alike.
+TEST_F(TerminalWindow, CodePageCharactersRoundTrip) {
+  Form->CommandBox->setEditText(QString::fromUtf8("SELECT '\u20ac\u2013' x FROM dual"));
+  EXPECT_EQ(Form->CommandText(), "SELECT '\x80\x96' x FROM dual");
+  Form->GoButton->click();
+  EXPECT_EQ(Column(0), TStrings{"\x80\x96"});
+  const QModelIndex Index = Form->GridModel->index(0, 0);
+  EXPECT_EQ(Form->GridModel->data(Index).toString(), QString::fromUtf8("\u20ac\u2013"));
+  EXPECT_EQ(Form->CommandBox->itemText(0), QString::fromUtf8("SELECT '\u20ac\u2013' x FROM dual"));
+}
+
 TEST_F(TerminalWindow, OpensFromTheWindowMenuWithItsOwnMenu) {
   EXPECT_EQ(Form->windowTitle(), "Terminal");
   EXPECT_EQ(Form->GoButton->text(), "Go !");
