@@ -5,12 +5,12 @@
 #include "app/AboutUnit.h"
 #include "app/HelpUnit.h"
 #include "app/LoginUnit.h"
-#include "app/MainUnitForm.h"
 #include "app/OptionsUnit.h"
 #include "classes/Application.h"
 #include "classes/ComponentStream.h"
 #include "classes/Streams.h"
 #include "classes/WindowPlacement.h"
+#include "script/CompileUnit.h"
 #include "windows/DBMSOutputUnit.h"
 #include "windows/EditScriptWindows.h"
 #include "windows/EditUnit.h"
@@ -345,13 +345,7 @@ void TMainForm::CreateQueries() {
   // Read from the window's stored description: the SQL text does not clear the lists while
   // loading, and lists read through their definition need no refresh at the first prepare.
   ErrorQuery = new TOracleQuery(this);
-  ErrorQuery->SetLoading(true);
-  TReadOnlyMemoryStream Stream(ErrorQueryDescription, sizeof ErrorQueryDescription);
-  TValueReader Reader(Stream);
-  TComponentReader(Reader).ReadRootComponent(
-      {"TOracleQuery", "ErrorQuery", ErrorQuery, &TOracleQuery::Properties(), {}});
-  ErrorQuery->SetName("ErrorQuery");
-  ErrorQuery->SetLoading(false);
+  LoadErrorQuery(*ErrorQuery);
 }
 
 std::vector<QToolButton *> TMainForm::EditorButtons() const {

@@ -141,9 +141,7 @@ int RunCompileCommand(const TCompileCommand &ACommand, std::FILE *AOut, std::FIL
   TOracleQuery Query, ErrorQuery;
   Query.SetDatabaseName("Database");
   Query.SetParseForParams(false);
-  ErrorQuery.SetDatabaseName("Database");
-  ErrorQuery.SetSQL("SELECT line, position, text FROM all_errors WHERE owner=:owner AND "
-                    "name=:name AND type=:type");
+  LoadErrorQuery(ErrorQuery);
   TStoredProcOutputServer Output(nullptr);
   const auto EnableOutput = [&] { Output.Enable(1000000); };
   try {

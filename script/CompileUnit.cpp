@@ -1,13 +1,16 @@
 // The compile run: sends each expression to the database and reports what failed.
 #include "script/CompileUnit.h"
 
+#include "classes/ComponentStream.h"
 #include "classes/Exceptions.h"
+#include "classes/Streams.h"
 #include "db/SqlFunctionCodes.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <tuple>
 
 namespace {
 
@@ -75,6 +78,38 @@ std::int32_t ClampPosition(const std::string &AText, std::int64_t APosition) {
 }
 
 } // namespace
+
+void LoadErrorQuery(TOracleQuery &AQuery) {
+  TOracleQuery Source;
+  Source.SetDatabaseName("Database");
+  Source.SetSQL("SELECT line, position, text FROM all_errors WHERE owner=:owner AND "
+                "name=:name AND type=:type");
+  for (const char *Name : {"owner", "name", "type"})
+    Source.Params().Add(Name)->SetKind(oInput);
+  int Pos = 0;
+  for (auto [Name, Type, Size] :
+       {std::tuple{"LINE", oNumber, 40}, {"POSITION", oNumber, 40}, {"TEXT", oVarchar2, 2000}}) {
+    TParam *Field = Source.Fields().Add(Name);
+    Field->SetDataType(Type);
+    Field->SetItemSize(Size);
+    Field->SetDimension(10);
+    Field->SetPos(++Pos);
+  }
+  TMemoryStream Stream;
+  {
+    TValueWriter Writer(Stream);
+    TComponentWriter(Writer).WriteRootComponent(
+        {"TOracleQuery", "ErrorQuery", &Source, &TOracleQuery::Properties(), {}});
+    Writer.FlushBuffer();
+  }
+  Stream.Rewind();
+  AQuery.SetLoading(true);
+  TValueReader Reader(Stream);
+  TComponentReader(Reader).ReadRootComponent(
+      {"TOracleQuery", "ErrorQuery", &AQuery, &TOracleQuery::Properties(), {}});
+  AQuery.SetName("ErrorQuery");
+  AQuery.SetLoading(false);
+}
 
 bool IsIgnorableDropCode(std::uint16_t AFunctionCode) {
   return IsDropFunctionCode(AFunctionCode) && AFunctionCode != fcDropFunction;

@@ -54,6 +54,12 @@ struct TCompileEnvironment {
   std::function<void()> Connected;
 };
 
+// The query that reads a stored unit's compilation errors, as the main window stores it: its SQL
+// on ALL_ERRORS with the inputs "owner", "name", "type" and the fields LINE, POSITION (numbers of
+// 40 bytes) and TEXT (2000 bytes), each of dimension 10. The component record is written from
+// these properties and read back, so the lists come through their definition, as when loaded.
+void LoadErrorQuery(TOracleQuery &AQuery);
+
 // SQL function codes of the DROP statements that IgnoreDropErrors passes over (DROP FUNCTION,
 // 93, is not one of them).
 bool IsIgnorableDropCode(std::uint16_t AFunctionCode);

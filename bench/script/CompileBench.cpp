@@ -106,9 +106,7 @@ void BM_CompileRun(benchmark::State &AState) {
     TOracleQuery Query, ErrorQuery;
     Query.SetDatabaseName("Database");
     Query.SetParseForParams(false);
-    ErrorQuery.SetDatabaseName("Database");
-    ErrorQuery.SetSQL("SELECT line, position, text FROM all_errors WHERE owner=:owner AND "
-                      "name=:name AND type=:type");
+    LoadErrorQuery(ErrorQuery);
     TCompileForm Dialog;
     TCompileEnvironment Environment;
     Environment.Database = &Database;

@@ -681,7 +681,7 @@ TEST(QueryStream, ListsTravelThroughTheirDefinitionAndSurviveLoading) {
         {"TOracleQuery", "ErrorQuery", &Source, &TOracleQuery::Properties(), {}});
     Writer.FlushBuffer();
   }
-  if (getenv("TESSALY_DUMP_ERROR_QUERY")) {
+  if (getenv("TESSALY_DUMP_QUERY_RECORD")) {
     for (std::uint8_t Byte : Stream.Bytes())
       printf("0x%02X,", Byte);
     printf("\n");
