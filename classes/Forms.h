@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QWidget>
+#include <functional>
 #include <vector>
 
 // A top-level menu with its group number; the frame orders its menu bar by group.
@@ -49,3 +50,8 @@ public:
   virtual void SearchFindItemClick() = 0;
   virtual void RunCompileItemClick(QObject *ASender) = 0;
 };
+
+class QDialog;
+// Shows a dialog modally, centred on the screen; AOnShown (when set) runs once the dialog is up,
+// from its event loop, as a user's first action would. Returns the dialog's result.
+int ExecCentred(QDialog &ADialog, const std::function<void()> &AOnShown);

@@ -1,6 +1,7 @@
 // The paste-from-database dialog and the reading of a stored object's source.
 #include "windows/ChooseProcedureUnit.h"
 #include "classes/CodePage.h"
+#include "classes/Forms.h"
 
 #include "app/MainUnitConfig.h"
 #include "db/OciApi.h"
@@ -113,15 +114,8 @@ void TChooseProcedureForm::FillList(TOracleQuery &AQuery) {
 int TChooseProcedureForm::Choose(TOracleDatabase &ADatabase, TOracleQuery &AQuery) {
   ADatabase.SetConnected(true);
   FillList(AQuery);
-  if (QScreen *Screen = QGuiApplication::primaryScreen())
-    move(Screen->availableGeometry().center() - rect().center());
   ListBox->setFocus();
-  if (OnShown)
-    QTimer::singleShot(0, this, [this] {
-      if (OnShown)
-        OnShown();
-    });
-  const int Result = exec();
+  const int Result = ExecCentred(*this, OnShown);
   return ListBox->currentItem() && ListBox->currentItem()->isSelected() ? Result : Rejected;
 }
 

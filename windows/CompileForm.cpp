@@ -1,6 +1,7 @@
 // The compile dialog.
 #include "windows/CompileForm.h"
 #include "classes/CodePage.h"
+#include "classes/Forms.h"
 
 #include "app/MainUnitConfig.h"
 #include "db/OciApi.h"
@@ -70,14 +71,7 @@ void TCompileForm::Execute() {
   FShownFileName.clear();
   ProgressBar->setValue(0);
   CancelButton->setText("Cancel");
-  if (QScreen *Screen = QGuiApplication::primaryScreen())
-    move(Screen->availableGeometry().center() - rect().center());
-  if (OnShown)
-    QTimer::singleShot(0, this, [this] {
-      if (OnShown)
-        OnShown();
-    });
-  exec();
+  ExecCentred(*this, OnShown);
 }
 
 void TCompileForm::SetExpCount(const std::string &AText) {

@@ -23,6 +23,7 @@
 #include <QPushButton>
 #include <algorithm>
 #include <array>
+#include <memory>
 
 namespace {
 
@@ -139,14 +140,11 @@ TDBMSOutputForm *TDBMSOutputForm::Create(TWindowsHost &AHost, const TWindowPlace
     }
     return Existing;
   }
-  AHost.MainDatabase()->SetConnected(true);
-  auto *Form = new TDBMSOutputForm;
-  try {
-    Form->FormCreate();
-  } catch (...) {
-    delete Form;
-    throw;
-  }
+  if (TOracleDatabase *Database = AHost.MainDatabase())
+    Database->SetConnected(true);
+  auto Created = std::make_unique<TDBMSOutputForm>();
+  Created->FormCreate(); // a failure frees the window before the frame has it
+  TDBMSOutputForm *Form = Created.release();
   AHost.AddChild(Form);
   if (APlacement)
     if (auto *Window = qobject_cast<QMdiSubWindow *>(Form->parentWidget()))

@@ -1,6 +1,7 @@
 // The go-to-line dialog and its filler thread.
 #include "windows/GotoUnit.h"
 #include "classes/CodePage.h"
+#include "classes/Forms.h"
 
 #include "app/MainUnitConfig.h"
 #include "db/OciApi.h"
@@ -179,14 +180,7 @@ int TGotoForm::PrepareAndShow(const std::string &AFileName, std::int32_t ATextLe
   if (LineNumberBox->currentText().isEmpty())
     LineNumberBox->setEditText("1");
   LineNumberBox->lineEdit()->selectAll();
-  if (QScreen *Screen = QGuiApplication::primaryScreen())
-    move(Screen->availableGeometry().center() - rect().center());
-  if (OnShown)
-    QTimer::singleShot(0, this, [this] {
-      if (OnShown)
-        OnShown();
-    });
-  return exec();
+  return ExecCentred(*this, OnShown);
 }
 
 TGotoForm *GotoForm() {

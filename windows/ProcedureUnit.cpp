@@ -32,6 +32,7 @@
 #include <algorithm>
 #include <cmath>
 #include <exception>
+#include <memory>
 
 namespace {
 
@@ -425,14 +426,11 @@ TProcedureForm::~TProcedureForm() { WindowsHost().UpdateClientEdge(); }
 
 TProcedureForm *TProcedureForm::Create(TWindowsHost &AHost,
                                        const TProcedureDesktopValues *ADesktop) {
-  AHost.MainDatabase()->SetConnected(true);
-  auto *Form = new TProcedureForm;
-  try {
-    Form->FormCreate();
-  } catch (...) {
-    delete Form;
-    throw;
-  }
+  if (TOracleDatabase *Database = AHost.MainDatabase())
+    Database->SetConnected(true);
+  auto Created = std::make_unique<TProcedureForm>();
+  Created->FormCreate(); // a failure frees the window before the frame has it
+  TProcedureForm *Form = Created.release();
   AHost.AddChild(Form);
   if (ADesktop)
     Form->ApplyDesktopValues(*ADesktop);
