@@ -427,15 +427,27 @@ void TTerminalForm::ShowQueryRows(int ALimit) {
   Query->EndFetch();
   // No rows: the column names over one empty row.
   const std::vector<int> Widths = ColumnWidths();
+  const bool Again = Query->SQL() == FShownQuery && int(Header.size()) == GridModel->ColumnCount();
   GridModel->SetTable(std::move(Header), std::move(Cells), std::max(Rows, 1));
-  // The columns that stay keep their widths; new ones get the default.
+  FShownQuery = Query->SQL();
+  // The same query run again keeps the user's widths; a new result is fitted to what it shows.
+  const std::vector<int> Fitted = Again ? Widths : FittedWidths();
   for (int i = 0; i < GridModel->ColumnCount(); ++i)
-    StringGrid->setColumnWidth(i,
-                               i < int(Widths.size()) ? Widths[std::size_t(i)] : DefaultColWidth);
+    StringGrid->setColumnWidth(i, Fitted[std::size_t(i)]);
+}
+
+std::vector<int> TTerminalForm::FittedWidths() const {
+  const QFontMetrics Metrics(StringGrid->font());
+  const int Cap = Metrics.horizontalAdvance(QString(MaxFittedChars + 2, QLatin1Char('0')));
+  std::vector<int> Result = TextWidths();
+  for (int &Width : Result)
+    Width = std::min(Width, Cap);
+  return Result;
 }
 
 void TTerminalForm::ShowSuccess(int AFunctionCode) {
   Query->Execute();
+  FShownQuery.clear();
   const std::vector<int> Widths = ColumnWidths();
   GridModel->SetTable({"Result"}, {{std::string(StatementKindName(AFunctionCode)) + " Success"}},
                       1);
@@ -454,7 +466,8 @@ std::vector<int> TTerminalForm::TextWidths() const {
   const QFontMetrics Metrics(StringGrid->font());
   std::vector<int> Result;
   for (int i = 0; i < GridModel->ColumnCount(); ++i) {
-    int Widest = 0;
+    // The header counts too, so no column name is cut.
+    int Widest = Metrics.horizontalAdvance(" " + AnsiToQString(GridModel->Header(i)) + " ");
     for (int j = 0; j < GridModel->DataRowCount(); ++j)
       Widest = std::max(
           Widest, Metrics.horizontalAdvance(" " + AnsiToQString(GridModel->Cell(i, j)) + " "));

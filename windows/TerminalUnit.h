@@ -139,4 +139,10 @@ private:
   int FetchBatchRows(int ALimit);
   void ShowQueryRows(int ALimit);
   void ShowSuccess(int AFunctionCode);
+  // The widths a new result gets: fitted to its header and rows, at most MaxFittedChars wide.
+  std::vector<int> FittedWidths() const;
+
+  // The query whose rows the grid shows: run again, its columns keep the user's widths.
+  std::string FShownQuery;
+  static constexpr int MaxFittedChars = 60;
 };

@@ -251,13 +251,14 @@ TEST_F(TerminalWindow, QueryShowsFieldNamesAndRowsUpToTheLimit) {
   for (int i = 0; i < 8; ++i)
     EXPECT_EQ(Form->GridModel->Cell(i, 0), "");
 
-  Form->StringGrid->setColumnWidth(0, 33);
   Main->CFG->SetTerminalBufferLimit(5);
+  Go("SELECT empno, ename FROM emp ORDER BY empno");
+  Form->StringGrid->setColumnWidth(0, 33);
   Go("SELECT empno, ename FROM emp ORDER BY empno");
   EXPECT_EQ(Header(), (TStrings{"EMPNO", "ENAME"}));
   EXPECT_EQ(Column(0), (TStrings{"7369", "7499", "7521", "7566", "7654"}));
   EXPECT_EQ(Column(1), (TStrings{"SMITH", "ALLEN", "WARD", "JONES", "MARTIN"}));
-  EXPECT_EQ(Form->StringGrid->columnWidth(0), 33);          // a query leaves the widths alone
+  EXPECT_EQ(Form->StringGrid->columnWidth(0), 33); // run again, a query keeps the user's widths
   EXPECT_EQ(Form->Query->State(), TDataSetState::Prepared); // the rest is never fetched
 
   // The same rows when the buffers hold one row or three at a time.
@@ -347,14 +348,17 @@ TEST_F(TerminalWindow, FailingStatementLeavesGridAndHistoryAlone) {
 }
 
 TEST_F(TerminalWindow, ArrangementsOfTheColumns) {
-  Go("SELECT empno, ename, job, hiredate FROM emp ORDER BY empno");
-  EXPECT_EQ(Form->ColumnWidths(), (std::vector<int>{64, 64, 64, 64}));
-  const std::vector<int> Text = Form->TextWidths();
+  // After a statement that is no query, a new result is fitted to its header and rows, a
+  // long value at most 60 characters wide.
+  Go("DELETE FROM bonus");
+  Go("SELECT empno, ename, job, hiredate, RPAD('x', 200, 'x') wide FROM emp ORDER BY empno");
+  const std::vector<int> Wide = Form->TextWidths();
   const QFontMetrics Metrics(Form->StringGrid->font());
-  int Widest = 0; // the header "ENAME" is not measured
-  for (const std::string &Name : Column(1))
-    Widest = std::max(Widest, Metrics.horizontalAdvance(QString::fromStdString(" " + Name + " ")));
-  EXPECT_EQ(Text[1], Widest);
+  const int Cap = Metrics.horizontalAdvance(QString(62, QLatin1Char('0')));
+  EXPECT_EQ(Form->ColumnWidths(), (std::vector<int>{Wide[0], Wide[1], Wide[2], Wide[3], Cap}));
+  EXPECT_GE(Wide[0], Metrics.horizontalAdvance(" EMPNO ")); // headers are measured too
+  Go("SELECT empno, ename, job, hiredate FROM emp ORDER BY empno");
+  const std::vector<int> Text = Form->TextWidths();
   Form->TerminalFitToTextItem->trigger();
   EXPECT_EQ(Form->ColumnWidths(), Text);
   Form->TerminalFitToWindowItem->trigger();
