@@ -68,7 +68,13 @@ enum TKeyword : unsigned char {
   kwWrapped,
   kwLoop,
   kwIf,
-  kwEnd
+  kwEnd,
+  kwCase,
+  kwType,
+  kwEditionable, // EDITIONABLE, NONEDITIONABLE, EDITIONING after OR REPLACE
+  kwCcIf,        // conditional compilation: $IF
+  kwCcElse,      // $ELSIF, $ELSE
+  kwCcEnd        // $END
 };
 
 // AWord is upper case; compares the token without regard to ASCII case.
@@ -92,6 +98,8 @@ TKeyword Classify(const char *AToken, size_t ALength) {
       return kwAs;
     return kwNone;
   case 3:
+    if (First == '$' && SameWord(AToken, "$IF", 3))
+      return kwCcIf;
     if (First == 'R' && SameWord(AToken, "REM", 3))
       return kwRem;
     if (First == 'S' && SameWord(AToken, "SET", 3))
@@ -104,10 +112,22 @@ TKeyword Classify(const char *AToken, size_t ALength) {
       return kwBody;
     if (First == 'L' && SameWord(AToken, "LOOP", 4))
       return kwLoop;
+    if (First == 'C' && SameWord(AToken, "CASE", 4))
+      return kwCase;
+    if (First == 'T' && SameWord(AToken, "TYPE", 4))
+      return kwType;
+    if (First == '$' && SameWord(AToken, "$END", 4))
+      return kwCcEnd;
     return kwNone;
   case 5:
+    if (First == '$' && SameWord(AToken, "$ELSE", 5))
+      return kwCcElse;
     return First == 'B' && SameWord(AToken, "BEGIN", 5) ? kwBegin : kwNone;
   case 6:
+    if (First == '$' && SameWord(AToken, "$ELSIF", 6))
+      return kwCcElse;
+    if (First == '$' && SameWord(AToken, "$ERROR", 6))
+      return kwCcIf; // $ERROR ... $END pairs as $IF ... $END does
     if (First == 'R' && SameWord(AToken, "REMARK", 6))
       return kwRemark;
     if (First == 'C' && SameWord(AToken, "CREATE", 6))
@@ -132,6 +152,12 @@ TKeyword Classify(const char *AToken, size_t ALength) {
     }
   case 8:
     return First == 'F' && SameWord(AToken, "FUNCTION", 8) ? kwFunction : kwNone;
+  case 10:
+    return First == 'E' && SameWord(AToken, "EDITIONING", 10) ? kwEditionable : kwNone;
+  case 11:
+    return First == 'E' && SameWord(AToken, "EDITIONABLE", 11) ? kwEditionable : kwNone;
+  case 14:
+    return First == 'N' && SameWord(AToken, "NONEDITIONABLE", 14) ? kwEditionable : kwNone;
   case 9:
     return First == 'P' && SameWord(AToken, "PROCEDURE", 9) ? kwProcedure : kwNone;
   default:
@@ -224,6 +250,31 @@ TToolCommand WheneverCommand(const char *T, std::int64_t AEnd, std::int64_t AFro
   if (Action == "CONTINUE")
     return TToolCommand::WheneverErrorContinue;
   return TToolCommand::None;
+}
+
+// A q-quoted literal (q'[...]', nq'{...}', any delimiter; brackets close with their partner)
+// whose quote stands at AQuote: the index after its closing quote, the text's end when it is not
+// closed, or -1 when the quote opens an ordinary string.
+std::int64_t QuotedLiteralEnd(const char *T, std::int64_t AEnd, std::int64_t AQuote) {
+  if (AQuote < 1 || (T[AQuote - 1] != 'q' && T[AQuote - 1] != 'Q') || AQuote + 1 >= AEnd)
+    return -1;
+  std::int64_t Word = AQuote - 1; // q or nq must be a word of its own
+  if (Word >= 1 && (T[Word - 1] == 'n' || T[Word - 1] == 'N'))
+    --Word;
+  if (Word >= 1 && !IsDelimiter(T[Word - 1]))
+    return -1;
+  const char Open = T[AQuote + 1];
+  if (IsBlank(Open))
+    return -1;
+  const char Close = Open == '['   ? ']'
+                     : Open == '{' ? '}'
+                     : Open == '<' ? '>'
+                     : Open == '(' ? ')'
+                                   : Open;
+  for (std::int64_t I = AQuote + 2; I + 1 < AEnd; ++I)
+    if (T[I] == Close && T[I + 1] == '\'')
+      return I + 2;
+  return AEnd;
 }
 
 // The connected user of the program's database, upper case; read under the database's lock,
@@ -398,6 +449,9 @@ void TParser::ParseExpression(TExpression &AExpression) {
     // A trigger's error lines count from its body; a tool command line is passed over whole
     // or is an expression of its own, never the head of the next statement.
     bool triggerBody = false, passOver = false, commandLine = false;
+    // Conditional compilation: only the first branch of $IF ... $ELSIF/$ELSE ... $END counts
+    // toward the block structure, since each branch is a whole alternative of the same text.
+    int ccDepth = 0, ccSkip = 0;
     std::int64_t I = static_cast<std::int64_t>(FPos) - 1; // 0-based index of Pos
     std::int64_t From = I;                                // 0-based index of Start
 
@@ -490,6 +544,10 @@ void TParser::ParseExpression(TExpression &AExpression) {
           }
         }
         if (!wrapped && C == '\'') {
+          if (const std::int64_t End = QuotedLiteralEnd(T, N, TokenStart); End >= 0) {
+            I = End; // q'[...]': its own delimiters, quotes inside included
+            continue;
+          }
           inComment = 3;
           continue;
         }
@@ -562,6 +620,8 @@ void TParser::ParseExpression(TExpression &AExpression) {
         wrapped = true;
         continue;
       }
+      if (createSeen && Word == kwEditionable)
+        continue; // CREATE OR REPLACE EDITIONABLE PACKAGE ...
       if (first) {
         if (Word == kwCreate || Word == kwReplace) {
           createSeen = true;
@@ -602,6 +662,18 @@ void TParser::ParseExpression(TExpression &AExpression) {
         }
         continue;
       }
+      if (createSeen && Word == kwType) {
+        // An object or collection type and its body are stored units; a specification has no
+        // END of its own and runs to its slash line, as in the command-line tool.
+        createSeen = false;
+        inBlock = true;
+        ++depth;
+        AExpression.StoredUnit = true;
+        wantName = true;
+        AExpression.UnitType = "TYPE";
+        AExpression.UnitStart = static_cast<std::int32_t>(TokenStart) + 1;
+        continue;
+      }
       if (triggerBody && (Word == kwDeclare || Word == kwBegin)) {
         // The server counts a trigger's error lines from its PL/SQL block, not its header.
         AExpression.UnitStart = static_cast<std::int32_t>(TokenStart) + 1;
@@ -610,7 +682,19 @@ void TParser::ParseExpression(TExpression &AExpression) {
       if (createSeen && Word != kwOr && Word != kwReplace)
         createSeen = false;
       if (inBlock) {
-        if (Word == kwBegin || Word == kwLoop || Word == kwIf) {
+        if (Word == kwCcIf) {
+          ++ccDepth;
+        } else if (Word == kwCcElse) {
+          if (ccDepth > 0 && ccSkip == 0)
+            ccSkip = ccDepth;
+        } else if (Word == kwCcEnd) {
+          if (ccSkip == ccDepth)
+            ccSkip = 0;
+          if (ccDepth > 0)
+            --ccDepth;
+        } else if (ccSkip != 0) {
+          // a later branch of conditional compilation: its words repeat the first branch's
+        } else if (Word == kwBegin || Word == kwLoop || Word == kwIf || Word == kwCase) {
           if (!afterEnd)
             ++nest;
         } else if (Word == kwEnd) {

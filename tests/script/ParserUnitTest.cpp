@@ -368,6 +368,42 @@ TEST_F(ParserTest, ToolCommandLinesStandAlone) {
                      "LOCK TABLE t IN SHARE MODE"}));
 }
 
+// Newer PL/SQL keeps a unit one expression: CASE statements and expressions, object types and
+// their bodies, EDITIONABLE, conditional compilation and q-quoted literals.
+TEST_F(ParserTest, NewerPlsqlStaysOneUnit) {
+  const std::string Case = "CREATE OR REPLACE EDITIONABLE PROCEDURE p IS\n  n NUMBER;\nBEGIN\n"
+                           "  CASE n WHEN 1 THEN DELETE FROM t; ELSE NULL; END CASE;\n"
+                           "  n := CASE WHEN n > 1 THEN 2 ELSE 3 END;\n"
+                           "  $IF DBMS_DB_VERSION.VER_LE_10 $THEN IF n > 0 THEN NULL; END IF;\n"
+                           "  $ELSE IF n > 0 THEN NULL; END IF; $END\n"
+                           "  $ERROR 'x' $END\n"
+                           "  n := LENGTH(q'[it's; END;]') + LENGTH(nq'{a'b}');\n"
+                           "END;\n/\nselect 1 from dual;";
+  const auto Unit = ParseAll(Case);
+  ASSERT_EQ(Unit.size(), 2u) << ::testing::PrintToString(Texts(Case));
+  EXPECT_TRUE(Unit[0].StoredUnit);
+  EXPECT_EQ(Unit[0].UnitType, "PROCEDURE");
+  EXPECT_EQ(Unit[0].Name, "P");
+  EXPECT_EQ(Unit[1].Text, "select 1 from dual");
+
+  const auto Types = ParseAll("CREATE OR REPLACE TYPE pt AS OBJECT (x NUMBER,\n"
+                              "  MEMBER FUNCTION len RETURN NUMBER);\n/\n"
+                              "CREATE TYPE BODY pt AS\n  MEMBER FUNCTION len RETURN NUMBER IS\n"
+                              "  BEGIN RETURN x; END;\nEND;\n/\n"
+                              "CREATE TYPE nums AS TABLE OF NUMBER;\n/\n");
+  ASSERT_EQ(Types.size(), 3u);
+  EXPECT_EQ(Types[0].Text, "CREATE OR REPLACE TYPE pt AS OBJECT (x NUMBER,\n"
+                           "  MEMBER FUNCTION len RETURN NUMBER);");
+  EXPECT_EQ(Types[0].UnitType, "TYPE");
+  EXPECT_EQ(Types[0].Name, "PT");
+  EXPECT_EQ(Types[1].UnitType, "TYPE BODY");
+  EXPECT_TRUE(Types[1].StoredUnit);
+  EXPECT_EQ(Types[2].Name, "NUMS");
+  // A q followed by a quote inside a word is an ordinary string.
+  EXPECT_EQ(Texts("select 'q' || xq'a' from dual; select 2 from dual;"),
+            (Strings{"select 'q' || xq'a' from dual", "select 2 from dual"}));
+}
+
 TEST_F(ParserTest, QuotedOwnerIsTakenAsTheName) {
   const auto All = ParseAll("CREATE PROCEDURE \"app\".\"p\" IS BEGIN NULL; END;");
   ASSERT_EQ(All.size(), 1u);
