@@ -1212,7 +1212,7 @@ private:
       int mn, mx;
       bool agg;
       if (e.hasArgs && sqlFunctionArity(first, mn, mx, agg)) {
-        if (agg || first == "DECODE")
+        if (agg || first == "DECODE" || first == "DUMP")
           fail(e.pos, "PLS-00204: function or pseudo-column '" + first +
                           "' may be used inside a SQL statement only");
         if (asProcedure)
