@@ -81,6 +81,13 @@ bool scalarFamily(VType k) {
 
 // Whether a value of family from converts implicitly to family to, as PL/SQL's conversion
 // table has it: between text and numbers or dates, not between numbers and dates.
+bool convertible(VType to, VType from);
+
+// Whether values of two families compare: not numbers with dates.
+bool comparable(VType a, VType b) {
+  return !((a == VType::Number && b == VType::Date) || (a == VType::Date && b == VType::Number));
+}
+
 bool convertible(VType to, VType from) {
   if (to == from || from == VType::Null)
     return true;
@@ -684,16 +691,25 @@ private:
     return true;
   }
 
+  // Formal parameters and function results take the length of their values: CHAR there is
+  // not CHAR(1).
+  Type resolveFormalType(TypeSpec &s, Scope *scope) {
+    Type t = resolveType(s, scope);
+    if (t.kind == VType::Char && s.attr.empty() && !s.haveArgs && t.length == 1)
+      t.length = 0;
+    return t;
+  }
+
   void resolveSignature(Subprogram &sp, Scope *scope) {
     for (Param &p : sp.params) {
-      p.type = resolveType(p.spec, scope);
+      p.type = resolveFormalType(p.spec, scope);
       if (p.defaultValue) {
         bindValue(*p.defaultValue, scope);
         checkAssignable(p.type, *p.defaultValue);
       }
     }
     if (sp.isFunction)
-      sp.returnType = resolveType(sp.returnSpec, scope);
+      sp.returnType = resolveFormalType(sp.returnSpec, scope);
   }
 
   void bindSubprogram(Subprogram &sp, Scope *scope, bool packageLevel) {
@@ -914,6 +930,8 @@ private:
           wrongArgs(e.pos, opName(e.op));
         if (!scalarFamily(y) && y != VType::Boolean)
           wrongArgs(e.pos, opName(e.op));
+        if (!comparable(x, y))
+          wrongArgs(e.pos, opName(e.op));
         e.blankPadded = blankPadded(a) && blankPadded(b);
         e.type.kind = VType::Boolean;
         return;
@@ -924,6 +942,11 @@ private:
         return;
       default:
         if (!scalarFamily(x) || !scalarFamily(y))
+          wrongArgs(e.pos, opName(e.op));
+        // Dates add and subtract numbers, and subtract from one another; nothing else.
+        if ((x == VType::Date || y == VType::Date) &&
+            !((e.op == Op::Add && (x != VType::Date || y != VType::Date)) ||
+              (e.op == Op::Sub && x == VType::Date)))
           wrongArgs(e.pos, opName(e.op));
         if ((e.op == Op::Add || e.op == Op::Sub) && (x == VType::Date || y == VType::Date))
           e.type.kind = x == VType::Date && y == VType::Date ? VType::Number : VType::Date;
@@ -944,6 +967,10 @@ private:
       for (auto &o : e.operands) {
         bindValue(*o, scope);
         e.blankPadded = e.blankPadded && blankPadded(*o);
+        if (e.kind != EKind::Like && !comparable(e.operands[0]->type.kind, o->type.kind))
+          wrongArgs(o->pos, e.kind == EKind::Like ? "LIKE"
+                            : e.kind == EKind::In ? "IN"
+                                                  : "BETWEEN");
         if (!scalarFamily(o->type.kind) && o->type.kind != VType::Boolean)
           wrongArgs(o->pos, e.kind == EKind::Like ? "LIKE"
                             : e.kind == EKind::In ? "IN"

@@ -1081,7 +1081,7 @@ void Binder::bindFunction(Expr &e, Scope *scope, unsigned ctx) {
     e.sqlName = "ora_instr";
     targets({V, V, N, N});
     e.type = typeOf(N);
-  } else if (name == "LENGTH" || name == "LENGTHB" || name == "ASCII" || name == "VSIZE") {
+  } else if (name == "LENGTH" || name == "LENGTHB" || name == "ASCII") {
     if (name == "LENGTHB")
       e.sqlName = "ora_length";
     targets({V});
@@ -1186,7 +1186,7 @@ void Binder::bindFunction(Expr &e, Scope *scope, unsigned ctx) {
   } else if (name == "NLSSORT") {
     targets({V, V});
     e.type = typeOf(SqlType::Raw, 2 * std::max(1, textLength(T(0))) + 1);
-  } else if (name == "DUMP") {
+  } else if (name == "DUMP" || name == "VSIZE") {
     // The value as it is stored, with its Oracle type code, which SQLite's values do not keep:
     // the code goes to the function as a second argument.
     targets({U, N, N, N});
@@ -1198,7 +1198,7 @@ void Binder::bindFunction(Expr &e, Scope *scope, unsigned ctx) {
     e.args.insert(e.args.begin() + 1, std::move(code));
     e.argTargets.insert(e.argTargets.begin() + 1, N);
     ++n;
-    e.type = charResult(2000);
+    e.type = name == "VSIZE" ? typeOf(N) : charResult(2000);
   } else if (name == "COUNT") {
     targets({U});
     e.type = typeOf(N);

@@ -866,11 +866,6 @@ void fnSoundex(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
   resultText(ctx, out);
 }
 
-void fnVsize(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
-  NULL_IN_NULL_OUT
-  sqlite3_result_int(ctx, sqlite3_value_bytes(argv[0]));
-}
-
 void fnUserenv(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
   NULL_IN_NULL_OUT
   std::string w = textOf(argv[0]);
@@ -1461,6 +1456,42 @@ std::string dateBytes(const OraDateValue &d) {
   return out;
 }
 
+// The bytes Oracle stores a value of the type (DUMP's code) as; false with the error set.
+bool internalBytes(sqlite3_context *ctx, sqlite3_value *v, int type, std::string &out) {
+  if (type == 2) {
+    OraNum n;
+    if (!numOf(ctx, v, n))
+      return false;
+    out = numberBytes(n);
+  } else if (type == 12) {
+    OraDateValue d;
+    if (!dateOf(ctx, v, d))
+      return false;
+    out = dateBytes(d);
+  } else if (type == 69) {
+    // The data block address (file 1 in its top bits) and the row.
+    int64_t r = sqlite3_value_int64(v);
+    auto block = static_cast<uint32_t>((int64_t{1} << 22) | ((r >> 16) & 0x3fffff));
+    out = {static_cast<char>(block >> 24), static_cast<char>(block >> 16),
+           static_cast<char>(block >> 8),  static_cast<char>(block),
+           static_cast<char>(r >> 8),      static_cast<char>(r)};
+  } else {
+    out = textOf(v);
+  }
+  return true;
+}
+
+// VSIZE(value, type code): the length of that internal form.
+void fnVsize(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+  NULL_IN_NULL_OUT
+  OraNum code;
+  std::string bytes;
+  if (!numOf(ctx, argv[1], code) ||
+      !internalBytes(ctx, argv[0], static_cast<int>(clampToInt(code.asDouble())), bytes))
+    return;
+  sqlite3_result_int64(ctx, static_cast<int64_t>(bytes.size()));
+}
+
 // The server's one character set: every character is one byte.
 constexpr const char *kCharacterSet = "WE8ISO8859P1";
 
@@ -1477,25 +1508,8 @@ void fnDump(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
     return;
   int type = static_cast<int>(clampToInt(code.asDouble()));
   std::string bytes;
-  if (type == 2) {
-    OraNum n;
-    if (!numOf(ctx, argv[0], n))
-      return;
-    bytes = numberBytes(n);
-  } else if (type == 12) {
-    OraDateValue d;
-    if (!dateOf(ctx, argv[0], d))
-      return;
-    bytes = dateBytes(d);
-  } else if (type == 69) {
-    int64_t r = sqlite3_value_int64(argv[0]);
-    uint32_t block = static_cast<uint32_t>((int64_t{1} << 22) | ((r >> 16) & 0x3fffff));
-    bytes = {static_cast<char>(block >> 24), static_cast<char>(block >> 16),
-             static_cast<char>(block >> 8),  static_cast<char>(block),
-             static_cast<char>(r >> 8),      static_cast<char>(r)};
-  } else {
-    bytes = textOf(argv[0]);
-  }
+  if (!internalBytes(ctx, argv[0], type, bytes))
+    return;
   int64_t f = clampToInt(fmt.asDouble(), 100000);
   int base = static_cast<int>(f % 1000);
   bool textType = type == 1 || type == 96 || type == 8;
@@ -1735,7 +1749,7 @@ const FnDef kDefs[] = {
     {"ora_ascii", 1, fnAscii, true},
     {"ora_chr", 1, fnChr, true},
     {"ora_soundex", 1, fnSoundex, true},
-    {"ora_vsize", 1, fnVsize, true},
+    {"ora_vsize", 2, fnVsize, true},
     {"ora_userenv", 1, fnUserenv, true},
     {"ora_acos", 1, mathImpl<dAcos, 3>, true},
     {"ora_asin", 1, mathImpl<dAsin, 3>, true},

@@ -46,6 +46,10 @@ TEST_F(PlsqlTypes, CharComparesBlankPaddedOnlyWithCharOrLiterals) {
                 "if r.c = 'x' and r.v = 'x' and r.c != r.v then dbms_output.put_line('ok'); "
                 "end if; end;"),
             "ok");
+  // A CHAR parameter or result takes its value's length.
+  EXPECT_EQ(out("declare function f(c char) return char is begin return c || 'x'; end; begin "
+                "dbms_output.put_line(f('ab ')); end;"),
+            "ab x");
   EXPECT_EQ(out("declare c char(2); begin c := 'abc'; end;"),
             "ORA-06502: PL/SQL: numeric or value error: character string buffer too small");
 }
@@ -110,6 +114,16 @@ TEST_F(PlsqlTypes, ConversionsAndTypeFamilies) {
                          "begin null; end;"),
             kWrongType);
   EXPECT_EQ(compileError("begin if 1 then null; end if; end;"), kWrongType);
+  EXPECT_EQ(compileError("declare d date; begin if d = 5 then null; end if; end;"),
+            "PLS-00306: wrong number or types of arguments in call to '='");
+  EXPECT_EQ(compileError("declare d date; n number; begin n := d * 2; end;"),
+            "PLS-00306: wrong number or types of arguments in call to '*'");
+  EXPECT_EQ(compileError("declare d date; begin d := d + d; end;"),
+            "PLS-00306: wrong number or types of arguments in call to '+'");
+  EXPECT_EQ(out("declare d date := to_date('2000-01-02', 'YYYY-MM-DD'); begin "
+                "dbms_output.put_line(to_char(d + 1, 'DD') || (d - (d - 2)) || "
+                "to_char(1 + d, 'DD')); end;"),
+            "03203");
   EXPECT_EQ(compileError("declare procedure p(n number) is begin null; end; begin p(sysdate); "
                          "end;"),
             "PLS-00306: wrong number or types of arguments in call to 'P'");

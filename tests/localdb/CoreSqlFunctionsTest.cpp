@@ -122,6 +122,7 @@ TEST_F(SqlFunctions, Oracle7SingleRowFunctionsInSqlAndPlsql) {
       {"user", "SCOTT"},
       {"userenv('TERMINAL')", "LOCAL"},
       {"vsize('abc')", "3"},
+      {"vsize(1000) || vsize(-1) || vsize(sysdate)", "237"},
   };
   for (const Case &c : cases) {
     EXPECT_EQ(eval(c.expr, true), c.value) << c.expr;
