@@ -1226,9 +1226,13 @@ private:
           wrongArgs(e.pos, first);
         e.kind = EKind::Builtin;
         e.builtin = BiRaiseApplicationError;
-        for (Arg &a : e.args) {
-          bindValue(*a.value, scope);
-          e.operands.push_back(std::move(a.value));
+        // (NUM BINARY_INTEGER, MSG VARCHAR2 [, KEEPERRORSTACK BOOLEAN])
+        static const VType formals[] = {VType::Number, VType::Char, VType::Boolean};
+        for (size_t i = 0; i < e.args.size(); ++i) {
+          bindValue(*e.args[i].value, scope);
+          if (!convertible(formals[i], e.args[i].value->type.kind))
+            wrongArgs(e.pos, first);
+          e.operands.push_back(std::move(e.args[i].value));
         }
         e.args.clear();
         return true;

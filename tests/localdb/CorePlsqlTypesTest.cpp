@@ -127,6 +127,8 @@ TEST_F(PlsqlTypes, ConversionsAndTypeFamilies) {
   EXPECT_EQ(compileError("declare procedure p(n number) is begin null; end; begin p(sysdate); "
                          "end;"),
             "PLS-00306: wrong number or types of arguments in call to 'P'");
+  EXPECT_EQ(compileError("begin raise_application_error(sysdate, 'x'); end;"),
+            "PLS-00306: wrong number or types of arguments in call to 'RAISE_APPLICATION_ERROR'");
   // NVL takes BOOLEAN values in PL/SQL; DECODE is SQL's only.
   EXPECT_EQ(out("declare b boolean; begin b := nvl(null, true); if nvl(b, false) then "
                 "dbms_output.put_line('t'); end if; dbms_output.put_line(nvl(1, '2')); end;"),
