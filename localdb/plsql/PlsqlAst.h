@@ -45,6 +45,9 @@ struct Type {
   bool binaryInteger = false;
   int length = 0; // VARCHAR2(n), CHAR(n): 0 = unconstrained
   bool blankPadded = false;
+  bool notNull = false; // NOT NULL, NATURALN, POSITIVEN: NULL is VALUE_ERROR
+  bool ranged = false;  // NATURAL, POSITIVE, SIGNTYPE: values outside low .. high are too
+  int low = 0, high = 0;
   int precision = -1, scale = kNoScale;
   SqlType sqlType = SqlType::Unknown; // the column type it came from, when one
   const TypeDecl *decl = nullptr;     // records, tables, ref cursors
@@ -138,8 +141,9 @@ struct Expr {
   int pos = 0;
   int height = 1; // levels of the tree below and including this node (the parser bounds it)
   Op op = Op::None;
-  bool negated = false; // NOT LIKE / NOT BETWEEN / NOT IN / IS NOT NULL
-  std::string text;     // literal text, attribute name, builtin name
+  bool negated = false;     // NOT LIKE / NOT BETWEEN / NOT IN / IS NOT NULL
+  bool blankPadded = false; // a comparison of CHAR values and literals (binder)
+  std::string text;         // literal text, attribute name, builtin name
   long long ival = 0;
   std::vector<std::string> names; // Name: the dotted parts
   std::vector<int> namePos;       // Name: each part's offset
@@ -284,8 +288,9 @@ struct TypeDecl {
   std::vector<RecordField> fields; // Record (and %ROWTYPE records built by the binder)
   TypeSpec element;                // Table
   Type elementType;
-  TypeSpec returnSpec; // RefCursor RETURN type (optional)
-  int nesting = 1;     // records and tables inside one another, this one included (binder)
+  TypeSpec returnSpec;      // RefCursor RETURN type (optional)
+  int nesting = 1;          // records and tables inside one another, this one included (binder)
+  bool hasDefaults = false; // a record whose fields have initial values (binder)
 };
 
 struct VarDecl {

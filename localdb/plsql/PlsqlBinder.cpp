@@ -79,6 +79,24 @@ bool scalarFamily(VType k) {
   return k == VType::Number || k == VType::Char || k == VType::Date || k == VType::Null;
 }
 
+// Whether a value of family from converts implicitly to family to, as PL/SQL's conversion
+// table has it: between text and numbers or dates, not between numbers and dates.
+bool convertible(VType to, VType from);
+
+// Whether values of two families compare: not numbers with dates.
+bool comparable(VType a, VType b) {
+  return !((a == VType::Number && b == VType::Date) || (a == VType::Date && b == VType::Number));
+}
+
+bool convertible(VType to, VType from) {
+  if (to == from || from == VType::Null)
+    return true;
+  if (!scalarFamily(to) || !scalarFamily(from))
+    return false;
+  return !((to == VType::Number && from == VType::Date) ||
+           (to == VType::Date && from == VType::Number));
+}
+
 SqlType sqlTypeOf(const Type &t) {
   switch (t.kind) {
   case VType::Number:
@@ -155,6 +173,11 @@ bool scalarType(const TypeSpec &s, Type &t) {
     t.kind = VType::Number;
     t.integer = true;
     t.binaryInteger = true;
+    // The subtypes of BINARY_INTEGER restrict its range; the N forms also exclude NULL.
+    t.ranged = n != "BINARY_INTEGER" && n != "PLS_INTEGER";
+    t.low = n == "SIGNTYPE" ? -1 : n[0] == 'P' ? 1 : 0;
+    t.high = n == "SIGNTYPE" ? 1 : 2147483647;
+    t.notNull = n == "NATURALN" || n == "POSITIVEN";
     return true;
   }
   if (n == "VARCHAR2" || n == "VARCHAR" || n == "STRING" || n == "CHAR" || n == "CHARACTER" ||
@@ -184,6 +207,28 @@ bool scalarType(const TypeSpec &s, Type &t) {
     return true;
   }
   return false;
+}
+
+// DBMS_OUTPUT.CHARARR, the type of GET_LINES' LINES: TABLE OF VARCHAR2(255) INDEX BY
+// BINARY_INTEGER.
+const TypeDecl &charArr() {
+  static const TypeDecl t = [] {
+    TypeDecl d;
+    d.kind = TypeDecl::Table;
+    d.name = "CHARARR";
+    d.elementType.kind = VType::Char;
+    d.elementType.sqlType = SqlType::Varchar2;
+    d.elementType.length = 255;
+    d.elementType.name = "VARCHAR2";
+    d.nesting = 2;
+    return d;
+  }();
+  return t;
+}
+
+bool isCharArr(const std::vector<std::string> &n) {
+  size_t at = n.size() == 3 && n[0] == "SYS" ? 1 : 0;
+  return n.size() == at + 2 && n[at] == "DBMS_OUTPUT" && n[at + 1] == "CHARARR";
 }
 
 class UnitBinder {
@@ -325,6 +370,13 @@ private:
       }
       Symbol *sym = lookup(scope, s.name[0]);
       size_t at = 1;
+      if (!sym && isCharArr(s.name)) {
+        t.kind = VType::Table;
+        t.decl = &charArr();
+        t.name = t.decl->name;
+        s.resolved = t;
+        return t;
+      }
       if (sym && sym->kind == Symbol::Package && s.name.size() > 1) {
         sym = member(sym->package, s.name[1]);
         at = 2;
@@ -487,6 +539,8 @@ private:
       v.type = resolveType(v.spec, scope);
       if (v.type.kind == VType::Cursor || v.type.kind == VType::Exception)
         undeclared(v.spec.pos, joinNames(v.spec.name, v.spec.name.size()));
+      v.type.notNull = v.type.notNull || v.notNull;
+      requireInitial(v.type, v.init.get(), v.pos);
       if (v.init) {
         bindValue(*v.init, scope);
         checkAssignable(v.type, *v.init);
@@ -513,8 +567,15 @@ private:
       } else if (t.kind == TypeDecl::Record) {
         for (RecordField &f : t.fields) {
           f.type = resolveType(f.spec, scope);
-          if (f.init)
+          f.type.notNull = f.type.notNull || f.notNull;
+          requireInitial(f.type, f.init.get(), f.pos);
+          if (f.init) {
             bindValue(*f.init, scope);
+            checkAssignable(f.type, *f.init);
+            t.hasDefaults = true;
+          }
+          if (f.type.kind == VType::Record && f.type.decl && f.type.decl->hasDefaults)
+            t.hasDefaults = true;
           nest(t, f.type);
         }
         s.typeDecl = &t;
@@ -630,16 +691,25 @@ private:
     return true;
   }
 
+  // Formal parameters and function results take the length of their values: CHAR there is
+  // not CHAR(1).
+  Type resolveFormalType(TypeSpec &s, Scope *scope) {
+    Type t = resolveType(s, scope);
+    if (t.kind == VType::Char && s.attr.empty() && !s.haveArgs && t.length == 1)
+      t.length = 0;
+    return t;
+  }
+
   void resolveSignature(Subprogram &sp, Scope *scope) {
     for (Param &p : sp.params) {
-      p.type = resolveType(p.spec, scope);
+      p.type = resolveFormalType(p.spec, scope);
       if (p.defaultValue) {
         bindValue(*p.defaultValue, scope);
         checkAssignable(p.type, *p.defaultValue);
       }
     }
     if (sp.isFunction)
-      sp.returnType = resolveType(sp.returnSpec, scope);
+      sp.returnType = resolveFormalType(sp.returnSpec, scope);
   }
 
   void bindSubprogram(Subprogram &sp, Scope *scope, bool packageLevel) {
@@ -707,6 +777,12 @@ private:
     FFrames.pop_back();
   }
 
+  // A scalar that may not be NULL starts with a value (the declaration still declares it).
+  void requireInitial(const Type &t, const Expr *init, int pos) {
+    if (t.notNull && !init && scalarFamily(t.kind))
+      report(pos, "PLS-00218: a variable declared NOT NULL must have an initialization assignment");
+  }
+
   // ------------------------------------------------------------ expressions
 
   void checkAssignable(const Type &target, const Expr &value) {
@@ -730,7 +806,7 @@ private:
         wrongType(value.pos);
       return;
     }
-    if (!scalarFamily(v))
+    if (!convertible(target.kind, v))
       wrongType(value.pos);
   }
 
@@ -783,6 +859,12 @@ private:
     default:
       return "+";
     }
+  }
+
+  // CHAR values and string literals compare blank-padded with one another; a VARCHAR2 on
+  // either side makes the comparison non-padded.
+  static bool blankPadded(const Expr &x) {
+    return x.kind == EKind::String || (x.type.kind == VType::Char && x.type.blankPadded);
   }
 
   void bindExpr(Expr &e, Scope *scope) {
@@ -848,6 +930,9 @@ private:
           wrongArgs(e.pos, opName(e.op));
         if (!scalarFamily(y) && y != VType::Boolean)
           wrongArgs(e.pos, opName(e.op));
+        if (!comparable(x, y))
+          wrongArgs(e.pos, opName(e.op));
+        e.blankPadded = blankPadded(a) && blankPadded(b);
         e.type.kind = VType::Boolean;
         return;
       case Op::Concat:
@@ -857,6 +942,11 @@ private:
         return;
       default:
         if (!scalarFamily(x) || !scalarFamily(y))
+          wrongArgs(e.pos, opName(e.op));
+        // Dates add and subtract numbers, and subtract from one another; nothing else.
+        if ((x == VType::Date || y == VType::Date) &&
+            !((e.op == Op::Add && (x != VType::Date || y != VType::Date)) ||
+              (e.op == Op::Sub && x == VType::Date)))
           wrongArgs(e.pos, opName(e.op));
         if ((e.op == Op::Add || e.op == Op::Sub) && (x == VType::Date || y == VType::Date))
           e.type.kind = x == VType::Date && y == VType::Date ? VType::Number : VType::Date;
@@ -873,8 +963,14 @@ private:
     case EKind::Like:
     case EKind::Between:
     case EKind::In:
+      e.blankPadded = true;
       for (auto &o : e.operands) {
         bindValue(*o, scope);
+        e.blankPadded = e.blankPadded && blankPadded(*o);
+        if (e.kind != EKind::Like && !comparable(e.operands[0]->type.kind, o->type.kind))
+          wrongArgs(o->pos, e.kind == EKind::Like ? "LIKE"
+                            : e.kind == EKind::In ? "IN"
+                                                  : "BETWEEN");
         if (!scalarFamily(o->type.kind) && o->type.kind != VType::Boolean)
           wrongArgs(o->pos, e.kind == EKind::Like ? "LIKE"
                             : e.kind == EKind::In ? "IN"
@@ -1130,17 +1226,24 @@ private:
           wrongArgs(e.pos, first);
         e.kind = EKind::Builtin;
         e.builtin = BiRaiseApplicationError;
-        for (Arg &a : e.args) {
-          bindValue(*a.value, scope);
-          e.operands.push_back(std::move(a.value));
+        // (NUM BINARY_INTEGER, MSG VARCHAR2 [, KEEPERRORSTACK BOOLEAN])
+        static const VType formals[] = {VType::Number, VType::Char, VType::Boolean};
+        for (size_t i = 0; i < e.args.size(); ++i) {
+          bindValue(*e.args[i].value, scope);
+          if (!convertible(formals[i], e.args[i].value->type.kind))
+            wrongArgs(e.pos, first);
+          e.operands.push_back(std::move(e.args[i].value));
         }
         e.args.clear();
         return true;
       }
+      bool argsBound = first == "NVL" && e.hasArgs && e.args.size() == 2;
+      if (argsBound && booleanNvl(e, scope))
+        return true;
       int mn, mx;
       bool agg;
       if (e.hasArgs && sqlFunctionArity(first, mn, mx, agg)) {
-        if (agg || first == "DECODE")
+        if (agg || first == "DECODE" || first == "DUMP")
           fail(e.pos, "PLS-00204: function or pseudo-column '" + first +
                           "' may be used inside a SQL statement only");
         if (asProcedure)
@@ -1148,7 +1251,7 @@ private:
         int k = static_cast<int>(e.args.size());
         if (k < mn || k > mx)
           wrongArgs(e.pos, first);
-        return sqlFunction(e, scope);
+        return sqlFunction(e, scope, argsBound);
       }
     }
     if (first == "DBMS_OUTPUT" || (n.size() > 2 && first == "SYS" && n[1] == "DBMS_OUTPUT")) {
@@ -1197,6 +1300,30 @@ private:
     return true;
   }
 
+  // NVL over BOOLEAN values, which SQL does not have: evaluated here. False when the
+  // arguments are not BOOLEAN (the arguments are bound either way).
+  bool booleanNvl(Expr &e, Scope *scope) {
+    bool anyBoolean = false;
+    for (Arg &a : e.args) {
+      if (!a.name.empty())
+        wrongArgs(e.pos, "NVL");
+      bindValue(*a.value, scope);
+      anyBoolean = anyBoolean || a.value->type.kind == VType::Boolean;
+    }
+    if (!anyBoolean)
+      return false;
+    for (Arg &a : e.args) {
+      if (a.value->type.kind != VType::Boolean && a.value->type.kind != VType::Null)
+        wrongArgs(e.pos, "NVL");
+      e.operands.push_back(std::move(a.value));
+    }
+    e.args.clear();
+    e.kind = EKind::Builtin;
+    e.builtin = BiNvl;
+    e.type.kind = VType::Boolean;
+    return true;
+  }
+
   // A SQL function in a PL/SQL expression: one compiled SELECT over its arguments.
   // Compiled SQL function calls by name and argument types: a unit calls the same few
   // functions many times.
@@ -1207,12 +1334,13 @@ private:
   };
   std::unordered_map<std::string, CompiledFunction> FFunctions;
 
-  bool sqlFunction(Expr &e, Scope *scope) {
+  bool sqlFunction(Expr &e, Scope *scope, bool argsBound = false) {
     std::string key = e.names[0] + (e.hasArgs ? "(" : "");
     for (Arg &a : e.args) {
       if (!a.name.empty())
         wrongArgs(e.pos, e.names[0]);
-      bindValue(*a.value, scope);
+      if (!argsBound)
+        bindValue(*a.value, scope);
       const Type &t = a.value->type;
       key += std::to_string(static_cast<int>(t.kind)) + ",";
     }
@@ -1396,7 +1524,7 @@ private:
           continue;
         if (f.kind == v)
           score += 2;
-        else if (scalarFamily(f.kind) && scalarFamily(v))
+        else if (convertible(f.kind, v))
           score += 1;
         else {
           ok = false;

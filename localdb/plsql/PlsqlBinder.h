@@ -62,6 +62,7 @@ enum Builtin {
   BiInserting, // trigger predicates
   BiUpdating,
   BiDeleting,
+  BiNvl, // NVL of BOOLEAN values
 };
 
 } // namespace localdb::plsql

@@ -169,7 +169,7 @@ Value &Interp::lvalue(const Expr &e, Frame &f) {
       auto it = v->tab->elements.find(k);
       if (it == v->tab->elements.end()) {
         const TypeDecl *td = v->tab->type;
-        Value fresh = td ? initialValue(td->elementType) : Value();
+        Value fresh = td ? initial(td->elementType, f) : Value();
         it = v->tab->elements.emplace(k, std::move(fresh)).first;
       }
       v = &it->second;
@@ -265,7 +265,31 @@ PackageState &Interp::package(const Unit *spec) {
   return made;
 }
 
+// A fresh value of a type: a record's fields take the initial values its type declares.
+Value Interp::initial(const Type &t, Frame &f) {
+  Value v = initialValue(t);
+  if (t.kind == VType::Record && t.decl && t.decl->hasDefaults)
+    fillDefaults(*v.rec, f);
+  return v;
+}
+
+void Interp::fillDefaults(Record &r, Frame &f) {
+  for (size_t i = 0; i < r.fields.size(); ++i) {
+    const RecordField &fd = r.type->fields[i];
+    if (fd.init)
+      r.fields[i] = coerce(eval(*fd.init, f), fd.type, dateFormat());
+    else if (fd.type.kind == VType::Record && fd.type.decl && fd.type.decl->hasDefaults)
+      fillDefaults(*r.fields[i].rec, f);
+  }
+}
+
 // ---------------------------------------------------------------- expressions
+
+int Interp::compareAs(const Expr &e, const Value &a, const Value &b) {
+  if (e.blankPadded && a.t == VType::Char && b.t == VType::Char)
+    return compareBlankPadded(a.s, b.s);
+  return compareValues(a, b, dateFormat());
+}
 
 bool Interp::truth(const Expr &e, Frame &f, bool &isNull) {
   Value v = eval(e, f);
@@ -357,7 +381,9 @@ Value Interp::eval(const Expr &e, Frame &f) {
       Value b = eval(*e.operands[1], f);
       if (a.isNull() || b.isNull())
         return Value();
-      int c = compareValues(a, b, dateFormat());
+      int c = e.blankPadded && a.t == VType::Char && b.t == VType::Char
+                  ? compareBlankPadded(a.s, b.s)
+                  : compareValues(a, b, dateFormat());
       bool r = e.op == Op::Eq   ? c == 0
                : e.op == Op::Ne ? c != 0
                : e.op == Op::Lt ? c < 0
@@ -435,7 +461,7 @@ Value Interp::eval(const Expr &e, Frame &f) {
     Value hi = eval(*e.operands[2], f);
     if (a.isNull() || lo.isNull() || hi.isNull())
       return Value();
-    bool in = compareValues(a, lo, dateFormat()) >= 0 && compareValues(a, hi, dateFormat()) <= 0;
+    bool in = compareAs(e, a, lo) >= 0 && compareAs(e, a, hi) <= 0;
     return Value::boolean(in != e.negated);
   }
   case EKind::In: {
@@ -449,7 +475,7 @@ Value Interp::eval(const Expr &e, Frame &f) {
         sawNull = true;
         continue;
       }
-      if (compareValues(a, b, dateFormat()) == 0)
+      if (compareAs(e, a, b) == 0)
         return Value::boolean(!e.negated);
     }
     if (sawNull)
@@ -605,6 +631,9 @@ Value Interp::builtin(const Expr &e, Frame &f) {
     if (rc != SQLITE_ROW) {
       OraError err = stepFailure(FSession.db(), rc);
       sqlite3_reset(st);
+      // PL/SQL's own conversions of text to numbers fail with VALUE_ERROR, not SQL's error.
+      if (err.code == 1722)
+        raiseValueError("character to number conversion error");
       throw fromOra(err);
     }
     Value v = columnValue(st, 0, sqlTypeFor(e.type));
@@ -625,6 +654,10 @@ Value Interp::builtin(const Expr &e, Frame &f) {
     return Value::boolean(FTriggerEvent == 3);
   case BiUser:
     return Value::text(FSession.user());
+  case BiNvl: {
+    Value a = eval(*e.operands[0], f);
+    return a.isNull() ? eval(*e.operands[1], f) : a;
+  }
   case BiRaiseApplicationError: {
     Value n = toNumber(eval(*e.operands[0], f));
     Value m = toText(eval(*e.operands[1], f), dateFormat());
@@ -746,7 +779,7 @@ Value Interp::invoke(const Subprogram &declared, const Expr *site, std::vector<V
       else if (p.defaultValue)
         v = eval(*p.defaultValue, f);
     } else if (p.mode == Param::Out) {
-      v = initialValue(p.type);
+      v = initial(p.type, f);
     } else if (actual) {
       v = eval(*actual, caller);
     } else if (p.defaultValue) {
@@ -800,9 +833,7 @@ void Interp::elaborate(const std::vector<Decl> &decls, Frame &f) {
       const VarDecl &v = *d.var;
       if (v.where.where == Slot::None)
         break; // not bound (the unit did not compile)
-      Value init = v.init ? coerce(eval(*v.init, f), v.type, dateFormat()) : initialValue(v.type);
-      if (v.notNull && init.isNull())
-        raise(6502);
+      Value init = v.init ? coerce(eval(*v.init, f), v.type, dateFormat()) : initial(v.type, f);
       slotRef(v.where, f) = std::move(init);
       break;
     }
@@ -1074,7 +1105,7 @@ Interp::Flow Interp::exec(const Stmt &s, Frame &f) {
         Value &dst = f.slots[static_cast<size_t>(t.slot.index)];
         if (v.t == VType::Number && v.n.isInt && !t.type.integer && t.type.precision < 0) {
           dst = std::move(v);
-        } else if (v.t == VType::Number && v.n.isInt && t.type.binaryInteger &&
+        } else if (v.t == VType::Number && v.n.isInt && t.type.binaryInteger && !t.type.ranged &&
                    v.n.i <= 2147483647 && v.n.i >= -2147483647) {
           dst.t = VType::Number;
           dst.n = v.n;
@@ -1291,8 +1322,12 @@ void Interp::refuseInTrigger(const char *what) {
 bool Interp::runTrigger(const Unit &u, Record *newRow, Record *oldRow, int event) {
   Frame f;
   f.unit = &u;
-  f.trigNew = newRow;
-  f.trigOld = oldRow;
+  // :OLD of an INSERT and :NEW of a DELETE are rows whose every field is NULL.
+  Record noNew, noOld;
+  noNew.fields.resize(u.triggerColumns.size());
+  noOld.fields.resize(u.triggerColumns.size());
+  f.trigNew = newRow ? newRow : &noNew;
+  f.trigOld = oldRow ? oldRow : &noOld;
   f.slots.resize(static_cast<size_t>(u.sub->frameSize));
   FTriggerEvent = event;
   // Also what the trigger calls: the triggering statement owns the transaction.

@@ -85,6 +85,10 @@ private:
 
   Value eval(const Expr &e, Frame &f);
   bool truth(const Expr &e, Frame &f, bool &isNull);
+  // compareValues, with blank-padded semantics where the binder chose them.
+  int compareAs(const Expr &e, const Value &a, const Value &b);
+  Value initial(const Type &t, Frame &f);
+  void fillDefaults(Record &r, Frame &f);
   Value &slotRef(const Slot &s, Frame &f);
   int32_t subscript(const Expr &index, Frame &f, int nullError);
   Value &lvalue(const Expr &e, Frame &f);

@@ -152,6 +152,8 @@ Value coerce(const Value &v, const Type &t, const std::string &dateFormat) {
   if (v.t == VType::Null) {
     if (t.kind == VType::Record || t.kind == VType::Table)
       return initialValue(t);
+    if (t.notNull)
+      raiseValueError();
     return v;
   }
   switch (t.kind) {
@@ -167,6 +169,8 @@ Value coerce(const Value &v, const Type &t, const std::string &dateFormat) {
         n.n = OraNum{true, static_cast<int64_t>(r), 0};
       }
       if (t.binaryInteger && (n.n.i > 2147483647 || n.n.i < -2147483647))
+        raiseValueError();
+      if (t.ranged && (n.n.i < t.low || n.n.i > t.high))
         raiseValueError();
     }
     if (t.precision >= 0 || t.scale != kNoScale) {
@@ -319,6 +323,17 @@ int compareValues(const Value &a, const Value &b, const std::string &dateFormat)
   }
   int c = a.s.compare(b.s);
   return c < 0 ? -1 : c > 0 ? 1 : 0;
+}
+
+int compareBlankPadded(const std::string &a, const std::string &b) {
+  size_t n = std::max(a.size(), b.size());
+  for (size_t i = 0; i < n; ++i) {
+    auto x = static_cast<unsigned char>(i < a.size() ? a[i] : ' ');
+    auto y = static_cast<unsigned char>(i < b.size() ? b[i] : ' ');
+    if (x != y)
+      return x < y ? -1 : 1;
+  }
+  return 0;
 }
 
 Value columnValue(sqlite3_stmt *st, int col, SqlType type) {

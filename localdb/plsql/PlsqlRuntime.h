@@ -122,6 +122,9 @@ Value arith(Op op, const Value &a, const Value &b, const std::string &dateFormat
 // -1, 0, 1; the caller handles NULLs.
 int compareValues(const Value &a, const Value &b, const std::string &dateFormat);
 
+// Text compared as if the shorter were blank-padded to the longer's length (CHAR semantics).
+int compareBlankPadded(const std::string &a, const std::string &b);
+
 // SQLite column / parameter bridges.
 Value columnValue(sqlite3_stmt *st, int col, SqlType type);
 void bindParam(sqlite3_stmt *st, int idx, const Value &v);

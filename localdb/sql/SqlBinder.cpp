@@ -69,28 +69,89 @@ struct FnSpec {
 };
 
 const FnSpec kFunctions[] = {
-    {"NVL", 2, 2, false},       {"DECODE", 3, 255, false},    {"TO_CHAR", 1, 3, false},
-    {"TO_DATE", 1, 3, false},   {"TO_NUMBER", 1, 3, false},   {"SUBSTR", 2, 3, false},
-    {"INSTR", 2, 4, false},     {"LENGTH", 1, 1, false},      {"UPPER", 1, 1, false},
-    {"LOWER", 1, 1, false},     {"INITCAP", 1, 1, false},     {"LTRIM", 1, 2, false},
-    {"RTRIM", 1, 2, false},     {"LPAD", 2, 3, false},        {"RPAD", 2, 3, false},
-    {"REPLACE", 2, 3, false},   {"TRANSLATE", 3, 3, false},   {"ROUND", 1, 2, false},
-    {"TRUNC", 1, 2, false},     {"MOD", 2, 2, false},         {"ABS", 1, 1, false},
-    {"SIGN", 1, 1, false},      {"CEIL", 1, 1, false},        {"FLOOR", 1, 1, false},
-    {"POWER", 2, 2, false},     {"SQRT", 1, 1, false},        {"EXP", 1, 1, false},
-    {"LN", 1, 1, false},        {"LOG", 2, 2, false},         {"SIN", 1, 1, false},
-    {"COS", 1, 1, false},       {"TAN", 1, 1, false},         {"SINH", 1, 1, false},
-    {"COSH", 1, 1, false},      {"TANH", 1, 1, false},        {"GREATEST", 1, 255, false},
-    {"LEAST", 1, 255, false},   {"ADD_MONTHS", 2, 2, false},  {"MONTHS_BETWEEN", 2, 2, false},
-    {"LAST_DAY", 1, 1, false},  {"NEXT_DAY", 2, 2, false},    {"ASCII", 1, 1, false},
-    {"CHR", 1, 1, false},       {"CONCAT", 2, 2, false},      {"SOUNDEX", 1, 1, false},
-    {"VSIZE", 1, 1, false},     {"USERENV", 1, 1, false},     {"HEXTORAW", 1, 1, false},
-    {"RAWTOHEX", 1, 1, false},  {"ROWIDTOCHAR", 1, 1, false}, {"CHARTOROWID", 1, 1, false},
-    {"NLS_UPPER", 1, 2, false}, {"NLS_LOWER", 1, 2, false},   {"NLS_INITCAP", 1, 2, false},
-    {"COUNT", 0, 1, true},      {"SUM", 1, 1, true},          {"AVG", 1, 1, true},
-    {"MIN", 1, 1, true},        {"MAX", 1, 1, true},          {"STDDEV", 1, 1, true},
+    {"NVL", 2, 2, false},
+    {"DECODE", 3, 255, false},
+    {"TO_CHAR", 1, 3, false},
+    {"TO_DATE", 1, 3, false},
+    {"TO_NUMBER", 1, 3, false},
+    {"SUBSTR", 2, 3, false},
+    {"INSTR", 2, 4, false},
+    {"LENGTH", 1, 1, false},
+    {"UPPER", 1, 1, false},
+    {"LOWER", 1, 1, false},
+    {"INITCAP", 1, 1, false},
+    {"LTRIM", 1, 2, false},
+    {"RTRIM", 1, 2, false},
+    {"LPAD", 2, 3, false},
+    {"RPAD", 2, 3, false},
+    {"REPLACE", 2, 3, false},
+    {"TRANSLATE", 3, 3, false},
+    {"ROUND", 1, 2, false},
+    {"TRUNC", 1, 2, false},
+    {"MOD", 2, 2, false},
+    {"ABS", 1, 1, false},
+    {"SIGN", 1, 1, false},
+    {"CEIL", 1, 1, false},
+    {"FLOOR", 1, 1, false},
+    {"POWER", 2, 2, false},
+    {"SQRT", 1, 1, false},
+    {"EXP", 1, 1, false},
+    {"LN", 1, 1, false},
+    {"LOG", 2, 2, false},
+    {"SIN", 1, 1, false},
+    {"COS", 1, 1, false},
+    {"TAN", 1, 1, false},
+    {"SINH", 1, 1, false},
+    {"COSH", 1, 1, false},
+    {"TANH", 1, 1, false},
+    {"GREATEST", 1, 255, false},
+    {"LEAST", 1, 255, false},
+    {"ADD_MONTHS", 2, 2, false},
+    {"MONTHS_BETWEEN", 2, 2, false},
+    {"LAST_DAY", 1, 1, false},
+    {"NEXT_DAY", 2, 2, false},
+    {"ASCII", 1, 1, false},
+    {"CHR", 1, 1, false},
+    {"CONCAT", 2, 2, false},
+    {"SOUNDEX", 1, 1, false},
+    {"VSIZE", 1, 1, false},
+    {"USERENV", 1, 1, false},
+    {"HEXTORAW", 1, 1, false},
+    {"RAWTOHEX", 1, 1, false},
+    {"ROWIDTOCHAR", 1, 1, false},
+    {"CHARTOROWID", 1, 1, false},
+    {"NLS_UPPER", 1, 2, false},
+    {"NLS_LOWER", 1, 2, false},
+    {"NLS_INITCAP", 1, 2, false},
+    {"COUNT", 0, 1, true},
+    {"SUM", 1, 1, true},
+    {"AVG", 1, 1, true},
+    {"MIN", 1, 1, true},
+    {"MAX", 1, 1, true},
+    {"STDDEV", 1, 1, true},
     {"VARIANCE", 1, 1, true},
+    // Single-byte character set: the byte variants are the plain functions.
+    {"ACOS", 1, 1, false},
+    {"ASIN", 1, 1, false},
+    {"ATAN", 1, 1, false},
+    {"ATAN2", 2, 2, false},
+    {"SUBSTRB", 2, 3, false},
+    {"LENGTHB", 1, 1, false},
+    {"INSTRB", 2, 4, false},
+    {"NLSSORT", 1, 2, false},
+    {"NEW_TIME", 3, 3, false},
+    {"CONVERT", 2, 3, false},
+    {"TO_MULTI_BYTE", 1, 1, false},
+    {"TO_SINGLE_BYTE", 1, 1, false},
+    {"DUMP", 1, 4, false},
 };
+
+// The type code DUMP shows for a value of type t (Oracle 7's internal ROWID is 69).
+int dumpTypeCode(SqlType t) {
+  return t == SqlType::Rowid     ? 69
+         : t == SqlType::Unknown ? static_cast<int>(SqlType::Varchar2)
+                                 : static_cast<int>(t);
+}
 
 const FnSpec *findFunction(const std::string &name) {
   for (const FnSpec &f : kFunctions)
@@ -1012,13 +1073,17 @@ void Binder::bindFunction(Expr &e, Scope *scope, unsigned ctx) {
   } else if (name == "TO_NUMBER") {
     targets({V, V, V});
     e.type = typeOf(N);
-  } else if (name == "SUBSTR") {
+  } else if (name == "SUBSTR" || name == "SUBSTRB") {
+    e.sqlName = "ora_substr";
     targets({V, N, N});
     e.type = charResult(textLength(T(0)) ? textLength(T(0)) : 2000);
-  } else if (name == "INSTR") {
+  } else if (name == "INSTR" || name == "INSTRB") {
+    e.sqlName = "ora_instr";
     targets({V, V, N, N});
     e.type = typeOf(N);
-  } else if (name == "LENGTH" || name == "ASCII" || name == "VSIZE") {
+  } else if (name == "LENGTH" || name == "LENGTHB" || name == "ASCII") {
+    if (name == "LENGTHB")
+      e.sqlName = "ora_length";
     targets({V});
     e.type = typeOf(N);
   } else if (name == "UPPER" || name == "LOWER" || name == "INITCAP" || name == "NLS_UPPER" ||
@@ -1054,12 +1119,13 @@ void Binder::bindFunction(Expr &e, Scope *scope, unsigned ctx) {
       targets({N, N});
       e.type = typeOf(N);
     }
-  } else if (name == "MOD" || name == "POWER" || name == "LOG") {
+  } else if (name == "MOD" || name == "POWER" || name == "LOG" || name == "ATAN2") {
     targets({N, N});
     e.type = typeOf(N);
   } else if (name == "ABS" || name == "SIGN" || name == "CEIL" || name == "FLOOR" ||
              name == "SQRT" || name == "EXP" || name == "LN" || name == "SIN" || name == "COS" ||
-             name == "TAN" || name == "SINH" || name == "COSH" || name == "TANH") {
+             name == "TAN" || name == "SINH" || name == "COSH" || name == "TANH" ||
+             name == "ACOS" || name == "ASIN" || name == "ATAN") {
     targets({N});
     e.type = typeOf(N);
   } else if (name == "GREATEST" || name == "LEAST") {
@@ -1109,6 +1175,30 @@ void Binder::bindFunction(Expr &e, Scope *scope, unsigned ctx) {
   } else if (name == "CHARTOROWID") {
     targets({V});
     e.type = typeOf(SqlType::Rowid, 18);
+  } else if (name == "NEW_TIME") {
+    targets({D, V, V});
+    e.type = typeOf(D);
+  } else if (name == "CONVERT" || name == "TO_MULTI_BYTE" || name == "TO_SINGLE_BYTE") {
+    targets({V, V, V});
+    if (name != "CONVERT")
+      e.sqlName = ""; // one byte per character: the text itself
+    e.type = charResult(textLength(T(0)) ? textLength(T(0)) : 2000);
+  } else if (name == "NLSSORT") {
+    targets({V, V});
+    e.type = typeOf(SqlType::Raw, 2 * std::max(1, textLength(T(0))) + 1);
+  } else if (name == "DUMP" || name == "VSIZE") {
+    // The value as it is stored, with its Oracle type code, which SQLite's values do not keep:
+    // the code goes to the function as a second argument.
+    targets({U, N, N, N});
+    auto code = std::make_unique<Expr>();
+    code->kind = ExprKind::Number;
+    code->pos = e.pos;
+    code->text = std::to_string(dumpTypeCode(T(0).type));
+    code->type = typeOf(N);
+    e.args.insert(e.args.begin() + 1, std::move(code));
+    e.argTargets.insert(e.argTargets.begin() + 1, N);
+    ++n;
+    e.type = name == "VSIZE" ? typeOf(N) : charResult(2000);
   } else if (name == "COUNT") {
     targets({U});
     e.type = typeOf(N);

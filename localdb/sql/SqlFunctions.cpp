@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "localdb/catalog/Catalog.h"
+#include "localdb/server/Session.h"
 #include "localdb/sql/OraDate.h"
 #include "localdb/sql/OraError.h"
 #include "localdb/sql/OraNumber.h"
-#include "localdb/server/Session.h"
 
 namespace localdb {
 
@@ -866,11 +866,6 @@ void fnSoundex(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
   resultText(ctx, out);
 }
 
-void fnVsize(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
-  NULL_IN_NULL_OUT
-  sqlite3_result_int(ctx, sqlite3_value_bytes(argv[0]));
-}
-
 void fnUserenv(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
   NULL_IN_NULL_OUT
   std::string w = textOf(argv[0]);
@@ -931,7 +926,7 @@ void mathImpl(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
   if (!numOf(ctx, argv[0], n))
     return;
   double x = n.asDouble();
-  if ((Domain == 1 && x < 0) || (Domain == 2 && x <= 0)) {
+  if ((Domain == 1 && x < 0) || (Domain == 2 && x <= 0) || (Domain == 3 && (x < -1 || x > 1))) {
     raise(ctx, 1428, formatNumber(n));
     return;
   }
@@ -950,6 +945,17 @@ double dTan(double x) { return std::tan(x); }
 double dSinh(double x) { return std::sinh(x); }
 double dCosh(double x) { return std::cosh(x); }
 double dTanh(double x) { return std::tanh(x); }
+double dAcos(double x) { return std::acos(x); }
+double dAsin(double x) { return std::asin(x); }
+double dAtan(double x) { return std::atan(x); }
+
+void fnAtan2(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+  NULL_IN_NULL_OUT
+  OraNum y, x;
+  if (!numOf(ctx, argv[0], y) || !numOf(ctx, argv[1], x))
+    return;
+  resultDouble(ctx, std::atan2(y.asDouble(), x.asDouble()));
+}
 
 void fnAbs(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
   NULL_IN_NULL_OUT
@@ -1348,7 +1354,8 @@ void decimalSumStep(sqlite3_context *ctx, int, sqlite3_value **argv) {
 
 std::string unitsText(__int128 u) {
   bool neg = u < 0;
-  unsigned __int128 x = neg ? static_cast<unsigned __int128>(-u) : static_cast<unsigned __int128>(u);
+  unsigned __int128 x =
+      neg ? static_cast<unsigned __int128>(-u) : static_cast<unsigned __int128>(u);
   std::string digits;
   do {
     digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(x % 10)));
@@ -1396,6 +1403,261 @@ void decimalAvgFinal(sqlite3_context *ctx) {
   }
   long double avg = decimalSumValue(*a) / static_cast<long double>(a->n);
   resultDouble(ctx, roundSignificant(static_cast<double>(avg)));
+}
+
+// ---------------------------------------------------------------- internal forms and NLS
+
+// A number as Oracle stores it: an exponent byte (base 100, biased, complemented for negative
+// numbers), then the base-100 digits (d + 1, or 101 - d for a negative number, which ends
+// with 102). Zero is the one byte 128.
+std::string numberBytes(const OraNum &n) {
+  bool negative = n.isInt ? n.i < 0 : n.d < 0;
+  std::string digits; // the value is 0.digits times 10 to the power e10
+  int e10;
+  if (n.isInt) {
+    uint64_t u = negative ? 0 - static_cast<uint64_t>(n.i) : static_cast<uint64_t>(n.i);
+    digits = std::to_string(u);
+    e10 = static_cast<int>(digits.size());
+  } else {
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%.14e", std::fabs(n.d)); // 15 significant digits
+    digits = std::string(1, buf[0]) + std::string(buf + 2, 14);
+    e10 = std::atoi(std::strchr(buf, 'e') + 1) + 1;
+  }
+  while (!digits.empty() && digits.back() == '0')
+    digits.pop_back();
+  if (digits.empty())
+    return std::string(1, static_cast<char>(128));
+  if (e10 % 2 != 0) {
+    digits.insert(digits.begin(), '0');
+    ++e10;
+  }
+  if (digits.size() % 2 != 0)
+    digits += '0';
+  int exponent = 192 + e10 / 2;
+  std::string out(1, static_cast<char>(negative ? 255 - exponent : exponent));
+  for (size_t i = 0; i < digits.size(); i += 2) {
+    int d = (digits[i] - '0') * 10 + (digits[i + 1] - '0');
+    out += static_cast<char>(negative ? 101 - d : d + 1);
+  }
+  if (negative && out.size() < 21)
+    out += static_cast<char>(102);
+  return out;
+}
+
+// A date as Oracle stores it: century and year of the century (each + 100), month, day, and
+// hour, minute, second (each + 1).
+std::string dateBytes(const OraDateValue &d) {
+  int parts[] = {100 + d.year / 100, 100 + d.year % 100, d.month,     d.day,
+                 d.hour + 1,         d.minute + 1,       d.second + 1};
+  std::string out;
+  for (int p : parts)
+    out += static_cast<char>(p);
+  return out;
+}
+
+// The bytes Oracle stores a value of the type (DUMP's code) as; false with the error set.
+bool internalBytes(sqlite3_context *ctx, sqlite3_value *v, int type, std::string &out) {
+  if (type == 2) {
+    OraNum n;
+    if (!numOf(ctx, v, n))
+      return false;
+    out = numberBytes(n);
+  } else if (type == 12) {
+    OraDateValue d;
+    if (!dateOf(ctx, v, d))
+      return false;
+    out = dateBytes(d);
+  } else if (type == 69) {
+    // The data block address (file 1 in its top bits) and the row.
+    int64_t r = sqlite3_value_int64(v);
+    auto block = static_cast<uint32_t>((int64_t{1} << 22) | ((r >> 16) & 0x3fffff));
+    out = {static_cast<char>(block >> 24), static_cast<char>(block >> 16),
+           static_cast<char>(block >> 8),  static_cast<char>(block),
+           static_cast<char>(r >> 8),      static_cast<char>(r)};
+  } else {
+    out = textOf(v);
+  }
+  return true;
+}
+
+// VSIZE(value, type code): the length of that internal form.
+void fnVsize(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+  NULL_IN_NULL_OUT
+  OraNum code;
+  std::string bytes;
+  if (!numOf(ctx, argv[1], code) ||
+      !internalBytes(ctx, argv[0], static_cast<int>(clampToInt(code.asDouble())), bytes))
+    return;
+  sqlite3_result_int64(ctx, static_cast<int64_t>(bytes.size()));
+}
+
+// The server's one character set: every character is one byte.
+constexpr const char *kCharacterSet = "WE8ISO8859P1";
+
+// DUMP(value, type code [, format [, start [, length]]]): the binder passes the value's type.
+void fnDump(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+  if (isNull(argv[0])) {
+    resultText(ctx, "NULL");
+    return;
+  }
+  OraNum code, fmt{true, 10, 0}, start{true, 1, 0}, count{true, 0, 0};
+  if (!numOf(ctx, argv[1], code) || (argc > 2 && !isNull(argv[2]) && !numOf(ctx, argv[2], fmt)) ||
+      (argc > 3 && !isNull(argv[3]) && !numOf(ctx, argv[3], start)) ||
+      (argc > 4 && !isNull(argv[4]) && !numOf(ctx, argv[4], count)))
+    return;
+  int type = static_cast<int>(clampToInt(code.asDouble()));
+  std::string bytes;
+  if (!internalBytes(ctx, argv[0], type, bytes))
+    return;
+  int64_t f = clampToInt(fmt.asDouble(), 100000);
+  int base = static_cast<int>(f % 1000);
+  bool textType = type == 1 || type == 96 || type == 8;
+  std::string out = "Typ=" + std::to_string(type) + " Len=" + std::to_string(bytes.size());
+  if (f >= 1000 && textType)
+    out += std::string(" CharacterSet=") + kCharacterSet;
+  out += ": ";
+  int64_t len = static_cast<int64_t>(bytes.size());
+  int64_t from = clampToInt(start.asDouble());
+  if (from < 0)
+    from = std::max<int64_t>(1, len + from + 1);
+  from = std::max<int64_t>(from, 1);
+  int64_t many = clampToInt(count.asDouble());
+  int64_t to = many > 0 ? std::min(len, from - 1 + many) : len;
+  for (int64_t i = from - 1; i < to; ++i) {
+    auto b = static_cast<unsigned char>(bytes[static_cast<size_t>(i)]);
+    char item[8];
+    if (base == 8)
+      std::snprintf(item, sizeof item, "%o", b);
+    else if (base == 16)
+      std::snprintf(item, sizeof item, "%x", b);
+    else if (base == 17 && b >= 32 && b < 127)
+      std::snprintf(item, sizeof item, "%c", b);
+    else if (base == 17)
+      std::snprintf(item, sizeof item, "%x", b);
+    else
+      std::snprintf(item, sizeof item, "%u", b);
+    out += (i >= from ? "," : "") + std::string(item);
+  }
+  resultText(ctx, out);
+}
+
+std::string upperText(std::string s) {
+  for (char &c : s)
+    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return s;
+}
+
+// NLSSORT(text [, 'NLS_SORT = name']): the binary sort key, the text's bytes ended by a zero.
+void fnNlssort(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+  if (argc > 1 && !isNull(argv[1])) {
+    std::string p = upperText(textOf(argv[1]));
+    size_t eq = p.find('=');
+    std::string key = p.substr(0, eq);
+    key.erase(key.find_last_not_of(' ') + 1);
+    key.erase(0, key.find_first_not_of(' '));
+    if (eq == std::string::npos || key != "NLS_SORT" ||
+        p.find_first_not_of(' ', eq + 1) == std::string::npos) {
+      raise(ctx, 12702);
+      return;
+    }
+  }
+  if (isNull(argv[0])) {
+    sqlite3_result_null(ctx);
+    return;
+  }
+  std::string key = textOf(argv[0]);
+  key += '\0';
+  sqlite3_result_blob(ctx, key.data(), static_cast<int>(key.size()), SQLITE_TRANSIENT);
+}
+
+// The character sets CONVERT knows: 7-bit sets keep ASCII and replace other characters with
+// '?'; UTF8 is converted from and to the server's ISO 8859-1; the 8-bit sets keep every byte.
+enum class Charset { Unknown, SevenBit, EightBit, Utf8 };
+
+Charset charsetOf(const std::string &name) {
+  static const char *const sevenBit[] = {"US7ASCII", "F7DEC",   "D7DEC", "S7DEC",  "E7DEC",
+                                         "SF7ASCII", "NDK7DEC", "I7DEC", "NL7DEC", "SF7DEC"};
+  static const char *const eightBit[] = {"WE8ISO8859P1", "WE8DEC", "WE8HP", "WE8PC850", "WE8PC437"};
+  for (const char *c : sevenBit)
+    if (name == c)
+      return Charset::SevenBit;
+  for (const char *c : eightBit)
+    if (name == c)
+      return Charset::EightBit;
+  return name == "UTF8" ? Charset::Utf8 : Charset::Unknown;
+}
+
+void fnConvert(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+  NULL_IN_NULL_OUT
+  Charset to = charsetOf(upperText(textOf(argv[1])));
+  Charset from = argc > 2 ? charsetOf(upperText(textOf(argv[2]))) : Charset::EightBit;
+  if (to == Charset::Unknown || from == Charset::Unknown) {
+    raise(ctx, 1482);
+    return;
+  }
+  std::string s = textOf(argv[0]), latin;
+  if (from == Charset::Utf8) {
+    for (size_t i = 0; i < s.size(); ++i) {
+      auto b = static_cast<unsigned char>(s[i]);
+      if (b < 0x80) {
+        latin += static_cast<char>(b);
+      } else if ((b & 0xe0) == 0xc0 && i + 1 < s.size()) {
+        unsigned cp = ((b & 0x1fu) << 6) | (static_cast<unsigned char>(s[++i]) & 0x3fu);
+        latin += cp < 0x100 ? static_cast<char>(cp) : '?';
+      } else {
+        while (i + 1 < s.size() && (static_cast<unsigned char>(s[i + 1]) & 0xc0) == 0x80)
+          ++i;
+        latin += '?';
+      }
+    }
+  } else {
+    latin = s;
+  }
+  std::string out;
+  for (char c : latin) {
+    auto b = static_cast<unsigned char>(c);
+    if (b < 0x80 || to == Charset::EightBit) {
+      out += c;
+    } else if (to == Charset::Utf8) {
+      out += static_cast<char>(0xc0 | (b >> 6));
+      out += static_cast<char>(0x80 | (b & 0x3f));
+    } else {
+      out += '?';
+    }
+  }
+  resultText(ctx, out);
+}
+
+// NEW_TIME(date, zone1, zone2): the date in zone1 as it is in zone2.
+void fnNewTime(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+  NULL_IN_NULL_OUT
+  struct Zone {
+    const char *name;
+    double hours; // from GMT
+  };
+  static const Zone zones[] = {{"AST", -4}, {"ADT", -3}, {"BST", -11}, {"BDT", -10},  {"CST", -6},
+                               {"CDT", -5}, {"EST", -5}, {"EDT", -4},  {"GMT", 0},    {"HST", -10},
+                               {"HDT", -9}, {"MST", -7}, {"MDT", -6},  {"NST", -3.5}, {"PST", -8},
+                               {"PDT", -7}, {"YST", -9}, {"YDT", -8}};
+  auto offset = [&](sqlite3_value *v, double &h) {
+    std::string z = upperText(textOf(v));
+    for (const Zone &x : zones)
+      if (z == x.name) {
+        h = x.hours;
+        return true;
+      }
+    return false;
+  };
+  OraDateValue d;
+  if (!dateOf(ctx, argv[0], d))
+    return;
+  double from = 0, to = 0;
+  if (!offset(argv[1], from) || !offset(argv[2], to)) {
+    raise(ctx, 1857);
+    return;
+  }
+  resultDate(ctx, fromJulian(toJulian(d) + (to - from) / 24.0));
 }
 
 struct FnDef {
@@ -1487,8 +1749,16 @@ const FnDef kDefs[] = {
     {"ora_ascii", 1, fnAscii, true},
     {"ora_chr", 1, fnChr, true},
     {"ora_soundex", 1, fnSoundex, true},
-    {"ora_vsize", 1, fnVsize, true},
+    {"ora_vsize", 2, fnVsize, true},
     {"ora_userenv", 1, fnUserenv, true},
+    {"ora_acos", 1, mathImpl<dAcos, 3>, true},
+    {"ora_asin", 1, mathImpl<dAsin, 3>, true},
+    {"ora_atan", 1, mathImpl<dAtan, 0>, true},
+    {"ora_atan2", 2, fnAtan2, true},
+    {"ora_dump", -1, fnDump, true},
+    {"ora_nlssort", -1, fnNlssort, true},
+    {"ora_convert", -1, fnConvert, true},
+    {"ora_new_time", 3, fnNewTime, true},
 };
 
 } // namespace
