@@ -11,6 +11,7 @@
 #include "localdb/sql/OraError.h"
 #include "localdb/sql/SqlBinder.h"
 #include "localdb/sql/SqlEmitter.h"
+#include "localdb/sql/SqlLexer.h"
 #include "localdb/sql/SqlParser.h"
 
 namespace localdb::plsql {
@@ -612,6 +613,7 @@ private:
                         " for PRAGMA EXCEPTION_INIT");
       const_cast<ExceptionDecl *>(s->exception)->code =
           d.pragmaCode == 100 ? 1403 : static_cast<int>(-d.pragmaCode);
+      const_cast<ExceptionDecl *>(s->exception)->bound = true;
       return;
     }
     case Decl::Sub:
@@ -1447,28 +1449,52 @@ private:
 
   // Compiles the statement through the SQL front end; names of PL/SQL variables become
   // parameters. SQL errors come out as "PL/SQL: ORA-..." at the offending token.
-  bool compileSql(SqlStmt &q, Scope *scope, int stmtPos) {
-    (void)stmtPos;
+  bool compileSql(SqlStmt &q, Scope *scope, int stmtPos, bool withRowid = true) {
     FSql = &q;
     q.params.clear();
+    q.columnTypes.clear();
+    q.columnNames.clear();
+    q.columnInfo.clear();
+    q.tables.clear();
+    bool rowidAdded = false;
     try {
-      auto ast = parseStatement(q.text);
+      std::string text = q.text;
+      if (q.kind == StmtKind::Update || q.kind == StmtKind::Delete)
+        currentOf(q, text, scope, stmtPos);
+      auto ast = parseStatement(text);
       localdb::Binder b(FCtx.db, FCtx.user);
       b.hostName = [&](localdb::Expr &x) { return hostName(x, q, scope); };
-      sqlite3 *db = FCtx.db;
-      (void)db;
       switch (ast->kind) {
       case StmtKind::Select: {
         Select &s = *static_cast<SelectStmt &>(*ast).query;
+        q.forUpdate = s.forUpdate;
+        // A FOR UPDATE cursor over one table keeps each row's rowid, for WHERE CURRENT OF.
+        rowidAdded = withRowid && s.forUpdate && s.block && s.block->from.size() == 1;
+        if (rowidAdded) {
+          SelectItem item;
+          item.expr = std::make_unique<localdb::Expr>();
+          item.expr->kind = ExprKind::Column;
+          item.expr->names = {"ROWID"};
+          item.expr->pos = s.pos;
+          item.name = "ROWID";
+          s.block->items.push_back(std::move(item));
+        }
         b.bindQuery(s);
         for (SelectItem *item : s.columns) {
           q.columnTypes.push_back(item->expr->type.type);
           q.columnNames.push_back(item->name);
           q.columnInfo.push_back(item->expr->type);
         }
+        if (rowidAdded) {
+          q.rowidColumn = static_cast<int>(q.columnTypes.size()) - 1;
+          q.columnTypes.pop_back();
+          q.columnNames.pop_back();
+          q.columnInfo.pop_back();
+        }
         Emitter em(b.bindNames(), FCtx.user);
         q.sqlite = em.select(s);
         queryDependencies(s);
+        tablesOf(s, q.tables);
         break;
       }
       case StmtKind::Insert: {
@@ -1491,6 +1517,10 @@ private:
         q.sqlite = em.insert(ins, defaults);
         dmlDependencies(*ins.table.bound);
         q.target = dmlTarget(ins);
+        if (ins.query)
+          tablesOf(*ins.query, q.tables);
+        for (const auto &v : ins.values)
+          tablesOf(*v, q.tables);
         break;
       }
       case StmtKind::Update: {
@@ -1500,6 +1530,11 @@ private:
         q.sqlite = em.update(up);
         dmlDependencies(*up.table.bound);
         q.target = dmlTarget(up);
+        for (const Assignment &a : up.sets)
+          if (a.value)
+            tablesOf(*a.value, q.tables);
+        if (up.where)
+          tablesOf(*up.where, q.tables);
         break;
       }
       case StmtKind::Delete: {
@@ -1509,6 +1544,8 @@ private:
         q.sqlite = em.remove(del);
         dmlDependencies(*del.table.bound);
         q.target = dmlTarget(del);
+        if (del.where)
+          tablesOf(*del.where, q.tables);
         break;
       }
       default:
@@ -1533,8 +1570,12 @@ private:
           q.params.push_back(std::move(x));
         }
       }
+      if (!q.target.table.empty())
+        q.tables.push_back(q.target.owner + "." + q.target.table);
       q.ok = true;
     } catch (const OraError &err) {
+      if (rowidAdded) // a view or an inline view has no rowid: no CURRENT OF then
+        return compileSql(q, scope, stmtPos, false);
       int at = q.pos + std::max(0, err.offset);
       report(at, "PL/SQL: " + err.message);
       FSql = nullptr;
@@ -1542,6 +1583,69 @@ private:
     }
     FSql = nullptr;
     return true;
+  }
+
+  // WHERE CURRENT OF c names the row the cursor fetched last: the text becomes a comparison of
+  // ROWID with the cursor's rowid. The clause ends the statement, so no offset moves.
+  void currentOf(SqlStmt &q, std::string &text, Scope *scope, int stmtPos) {
+    std::vector<Token> t;
+    try {
+      t = tokenize(text);
+    } catch (const OraError &) {
+      return; // the SQL parser reports it
+    }
+    for (size_t i = 0; i + 3 < t.size(); ++i) {
+      if (!t[i].is("WHERE") || !t[i + 1].is("CURRENT") || !t[i + 2].is("OF") ||
+          t[i + 3].kind != Tok::Ident)
+        continue;
+      const Token &name = t[i + 3];
+      int at = q.pos + name.pos;
+      Symbol *sym = lookup(scope, name.text);
+      if (!sym)
+        report(at, "PLS-00201: identifier '" + name.text + "' must be declared");
+      else if (sym->kind != Symbol::Cursor)
+        report(at, "PLS-00413: identifier in CURRENT OF clause is not a cursor name");
+      else if (sym->cursor->query && !sym->cursor->query->forUpdate)
+        report(at, "PLS-00404: cursor '" + name.text +
+                       "' must be declared with FOR UPDATE to use with CURRENT OF");
+      else {
+        FCurrentOf = sym->cursor;
+        text = text.substr(0, static_cast<size_t>(t[i + 1].pos)) + "ROWID = PLSQL$CURRENT$OF" +
+               text.substr(static_cast<size_t>(name.end));
+        return;
+      }
+      FSql = nullptr;
+      fail(stmtPos, "PL/SQL: SQL Statement ignored");
+    }
+  }
+  const CursorDecl *FCurrentOf = nullptr;
+
+  // The stored tables a statement reads: its FROM clauses, the views and subqueries in them.
+  static void tablesOf(const Select &s, std::vector<std::string> &out) {
+    if (s.block) {
+      for (const auto &t : s.block->tables) {
+        if (t->isBase && !t->owner.empty())
+          out.push_back(t->owner + "." + t->name);
+        if (t->query)
+          tablesOf(*t->query, out);
+      }
+      for (const SelectItem &i : s.block->items)
+        if (i.expr)
+          tablesOf(*i.expr, out);
+      if (s.block->where)
+        tablesOf(*s.block->where, out);
+    }
+    if (s.left)
+      tablesOf(*s.left, out);
+    if (s.right)
+      tablesOf(*s.right, out);
+  }
+  static void tablesOf(const localdb::Expr &e, std::vector<std::string> &out) {
+    if (e.query)
+      tablesOf(*e.query, out);
+    for (const auto &a : e.args)
+      if (a)
+        tablesOf(*a, out);
   }
 
   // The table a DML statement changes, and the view it goes through.
@@ -1568,6 +1672,26 @@ private:
   }
 
   bool hostName(localdb::Expr &x, SqlStmt &q, Scope *scope) {
+    if (FCurrentOf && x.names.size() == 1 && x.names[0] == "PLSQL$CURRENT$OF") {
+      auto cursor = std::make_unique<Expr>();
+      cursor->kind = EKind::Var;
+      cursor->cursor = FCurrentOf;
+      cursor->slot = FCurrentOf->where;
+      cursor->type.kind = VType::Cursor;
+      auto e = std::make_unique<Expr>();
+      e->kind = EKind::Attribute;
+      e->text = "ROWID";
+      e->pos = q.pos + x.pos;
+      e->type.kind = VType::Number;
+      e->operands.push_back(std::move(cursor));
+      FCurrentOf = nullptr;
+      x.kind = ExprKind::Bind;
+      x.text = "PLSQL$" + std::to_string(q.params.size());
+      x.type = TypeInfo();
+      x.type.type = SqlType::Rowid;
+      q.params.push_back(std::move(e));
+      return true;
+    }
     auto e = std::make_unique<Expr>();
     e->kind = EKind::Name;
     e->pos = q.pos + x.pos;
@@ -2101,6 +2225,7 @@ DmlTarget dmlTarget(const Statement &ast) {
   case StmtKind::Insert:
     t.event = 1;
     table = &static_cast<const InsertStmt &>(ast).table;
+    t.singleRow = !static_cast<const InsertStmt &>(ast).query;
     break;
   case StmtKind::Update:
     t.event = 2;

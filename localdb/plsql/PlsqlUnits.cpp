@@ -1146,8 +1146,8 @@ OraError compileFailure(const CompiledUnit &cu) {
 }
 
 OraError runFailure(const PlsqlError &e) {
-  std::string m = e.user && e.code == 1 ? oraMessage(6510) : e.message;
-  int code = e.user && e.code == 1 ? 6510 : e.code;
+  std::string m = e.user && !e.user->bound ? oraMessage(6510) : e.message;
+  int code = e.user && !e.user->bound ? 6510 : e.code;
   for (const std::string &t : e.trace)
     m += "\n" + t;
   return OraError{code, m, -1};
@@ -1798,8 +1798,25 @@ void runWithStatementTriggers(Session &s, const DmlTarget &target, const std::fu
   std::vector<StatementTrigger> list;
   if (target.event != 0 && !target.table.empty())
     list = statementTriggers(s, target);
-  if (list.empty()) {
+  // While its rows change the table is mutating for what its row triggers run, except under a
+  // single-row INSERT ... VALUES.
+  UnitState &st = stateOf(s);
+  bool mutating = target.event != 0 && !target.table.empty() && !target.singleRow;
+  struct Mutating {
+    std::vector<const DmlTarget *> *list;
+    ~Mutating() {
+      if (list)
+        list->pop_back();
+    }
+  };
+  auto changeRows = [&] {
+    if (mutating)
+      st.mutating.push_back(&target);
+    Mutating guard{mutating ? &st.mutating : nullptr};
     run();
+  };
+  if (list.empty()) {
+    changeRows();
     return;
   }
   // The savepoint undoes the triggers' and the statement's changes when one of them fails.
@@ -1809,7 +1826,7 @@ void runWithStatementTriggers(Session &s, const DmlTarget &target, const std::fu
       sqlite3_exec(s.db(), "SAVEPOINT \"plsql$statement\"", nullptr, nullptr, nullptr) == SQLITE_OK;
   try {
     runStatementTriggers(s, list, true, target.event);
-    run();
+    changeRows();
     runStatementTriggers(s, list, false, target.event);
   } catch (...) {
     if (marked) {
