@@ -1183,6 +1183,49 @@ void markRecompiled(Session &s, UnitState &st) {
   }
 }
 
+// A call from the client is one statement: when it fails, what it changed is undone and the
+// transaction's earlier work stays. A transaction already open gets a savepoint (one SQLite
+// statement per call, none per statement inside); one that began inside the call (also after
+// a COMMIT in it) is the call's own and is rolled back whole.
+class CallAtomicity {
+public:
+  explicit CallAtomicity(Session &s)
+      : FSession(s), FSerial(s.transactionSerial()), FSavepoints(s.savepointsSet()) {
+    FMarked = s.inTransaction() && sqlite3_exec(s.db(), "SAVEPOINT \"plsql$call\"", nullptr,
+                                                nullptr, nullptr) == SQLITE_OK;
+  }
+  void failed() {
+    if (!FSession.inTransaction())
+      return;
+    if (FSession.transactionSerial() != FSerial) {
+      try {
+        FSession.rollback();
+      } catch (const OraError &) {
+        // The call's own error is the one to report.
+      }
+      return;
+    }
+    // Gone when the call rolled back to a savepoint set before it: nothing of the call is left.
+    if (FMarked && sqlite3_exec(FSession.db(), "ROLLBACK TO \"plsql$call\"", nullptr, nullptr,
+                                nullptr) == SQLITE_OK)
+      release();
+  }
+  void succeeded() {
+    // Releasing would take the savepoints the call set with it: those stay, and ours with them.
+    if (FMarked && FSession.inTransaction() && FSession.transactionSerial() == FSerial &&
+        FSession.savepointsSet() == FSavepoints)
+      release();
+  }
+
+private:
+  Session &FSession;
+  long FSerial, FSavepoints;
+  bool FMarked = false;
+  void release() {
+    sqlite3_exec(FSession.db(), "RELEASE \"plsql$call\"", nullptr, nullptr, nullptr);
+  }
+};
+
 int runBlock(Session &s, const std::string &text, const HostBindLookup &binds,
              bool compileOnlyFlag) {
   UnitState &st = stateOf(s);
@@ -1219,11 +1262,17 @@ int runBlock(Session &s, const std::string &text, const HostBindLookup &binds,
   }
   s.clearBreak();
   Interp in(s, st);
+  CallAtomicity call(s);
   try {
     in.runBlock(u, host);
   } catch (const PlsqlError &e) {
+    call.failed();
     throw runFailure(e);
+  } catch (...) {
+    call.failed();
+    throw;
   }
+  call.succeeded();
   try {
     for (size_t i = 0; i < slots.size(); ++i)
       if (host.assigned[i])

@@ -921,3 +921,30 @@ TEST_F(PlsqlRun, RowTriggersMayNotSeeTheirMutatingTable) {
             (std::vector<std::string>{"1", "-1"}));
   EXPECT_EQ(column("SELECT n FROM \"SCOTT.MT\""), std::vector<std::string>{"5"});
 }
+
+TEST_F(PlsqlRun, AFailedCallUndoesItsOwnWorkOnly) {
+  auto depts = [&] {
+    return column("SELECT group_concat(deptno, ',') FROM (SELECT deptno FROM \"SCOTT.DEPT\" "
+                  "WHERE deptno > 40 ORDER BY deptno)");
+  };
+  run("create or replace procedure add_and_fail(n number) is begin insert into dept values (n, "
+      "'X', 'Y'); raise_application_error(-20001, 'failed'); end;");
+  run("insert into dept values (50, 'A', 'B')");
+  EXPECT_EQ(
+      error("begin insert into dept values (51, 'A', 'B'); raise no_data_found; end;").substr(0, 9),
+      "ORA-01403");
+  EXPECT_EQ(error("begin add_and_fail(52); end;").substr(0, 9), "ORA-20001");
+  EXPECT_EQ(depts(), std::vector<std::string>{"50"});
+  // The call began the transaction; a COMMIT inside keeps what came before it.
+  run("commit");
+  EXPECT_NE(error("begin add_and_fail(53); end;"), "");
+  EXPECT_NE(error("begin insert into dept values (54, 'A', 'B'); commit; insert into dept values "
+                  "(55, 'A', 'B'); add_and_fail(56); end;"),
+            "");
+  EXPECT_EQ(depts(), std::vector<std::string>{"50,54"});
+  // Handled errors undo nothing; a savepoint set in a call outlives it.
+  run("begin insert into dept values (57, 'A', 'B'); begin add_and_fail(58); exception when "
+      "others then null; end; savepoint sp; insert into dept values (59, 'A', 'B'); end;");
+  run("rollback to sp");
+  EXPECT_EQ(depts(), (std::vector<std::string>{"50,54,57,58"}));
+}
