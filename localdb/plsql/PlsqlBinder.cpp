@@ -37,6 +37,9 @@ struct Scope {
   Scope *parent = nullptr;
   std::unordered_map<std::string, Symbol> names;
   std::vector<std::string> labels;
+  // The names its declarations make, also those not reached yet: a use before its declaration
+  // is PLS-00313, not PLS-00201.
+  std::vector<std::string> declaring;
 };
 
 // Slots of one frame (a subprogram's or the block's) or of a package's state.
@@ -235,6 +238,9 @@ private:
     throw BindAbort{};
   }
   [[noreturn]] void undeclared(int pos, const std::string &name) {
+    for (Scope *s = FCurrentScope; s; s = s->parent)
+      if (std::find(s->declaring.begin(), s->declaring.end(), name) != s->declaring.end())
+        fail(pos, "PLS-00313: '" + name + "' not declared in this scope");
     fail(pos, "PLS-00201: identifier '" + name + "' must be declared");
   }
   [[noreturn]] void component(int pos, const std::string &name) {
@@ -472,6 +478,9 @@ private:
   // ------------------------------------------------------------ declarations
 
   void bindDecls(std::vector<Decl> &decls, Scope *scope, bool packageLevel) {
+    for (const Decl &d : decls)
+      if (d.kind == Decl::Sub || d.kind == Decl::Var)
+        scope->declaring.push_back(d.kind == Decl::Sub ? d.sub->name : d.var->name);
     for (Decl &d : decls) {
       try {
         bindDecl(d, scope, packageLevel);
@@ -485,6 +494,9 @@ private:
     switch (d.kind) {
     case Decl::Var: {
       VarDecl &v = *d.var;
+      if (v.constant && !v.init)
+        fail(v.pos, "PLS-00322: declaration of a constant '" + v.name +
+                        "' must contain an initialization assignment");
       v.type = resolveType(v.spec, scope);
       if (v.type.kind == VType::Cursor || v.type.kind == VType::Exception)
         undeclared(v.spec.pos, joinNames(v.spec.name, v.spec.name.size()));
@@ -703,7 +715,7 @@ private:
     }
     const Subprogram *outerSub = FCurrentSub;
     FCurrentSub = &sp;
-    bindBlock(*sp.body, &inner);
+    bindBody(*sp.body, &inner);
     FCurrentSub = outerSub;
     sp.frameSize = FFrames.back().next;
     FFrames.pop_back();
@@ -1363,6 +1375,13 @@ private:
   // Chooses the overload the arguments fit, fills in defaults and checks OUT targets.
   void resolveCall(Expr &e, const std::vector<const Subprogram *> &subs, const std::string &name,
                    Scope *scope, bool asProcedure) {
+    bool named = false;
+    for (Arg &a : e.args) {
+      if (named && a.name.empty())
+        fail(a.pos, "PLS-00312: a positional parameter association may not follow a named "
+                    "association");
+      named = named || !a.name.empty();
+    }
     for (Arg &a : e.args)
       bindValue(*a.value, scope);
     const Subprogram *best = nullptr;
@@ -1724,6 +1743,23 @@ private:
 
   // ------------------------------------------------------------ statements
 
+  // The block of a subprogram, a trigger or the unit: GOTO and EXIT do not leave it.
+  void bindBody(Block &b, Scope *outer) {
+    auto lists = std::move(FGotoLists);
+    auto loops = std::move(FLoops);
+    auto labelledStatements = std::move(FLabelled);
+    FGotoLists.clear();
+    FLoops.clear();
+    FLabelled.clear();
+    collectLabels(b.body);
+    for (const Handler &h : b.handlers)
+      collectLabels(h.body);
+    bindBlock(b, outer);
+    FGotoLists = std::move(lists);
+    FLoops = std::move(loops);
+    FLabelled = std::move(labelledStatements);
+  }
+
   void bindBlock(Block &b, Scope *outer) {
     Scope scope;
     scope.parent = outer;
@@ -1735,36 +1771,27 @@ private:
                            "declaration of " +
                                d.sub->name + ".");
     bindStatements(b.body, &scope);
+    // Each exception in one handler of the block at most: a declaration or a predefined code.
+    std::vector<std::pair<const ExceptionDecl *, int>> handled;
     for (Handler &h : b.handlers) {
       for (size_t i = 0; i < h.names.size(); ++i) {
         const std::vector<std::string> &nm = h.names[i];
         if (nm.size() == 1 && nm[0] == "OTHERS")
           continue;
-        Symbol *s = lookup(&scope, nm[0]);
-        if (s && s->kind == Symbol::Package && nm.size() == 2)
-          s = member(s->package, nm[1]);
-        if (s && s->kind == Symbol::Exception && (nm.size() == 1 || nm.size() == 2)) {
-          h.user.push_back(s->exception);
+        std::pair<const ExceptionDecl *, int> which;
+        if (!handlerException(nm, &scope, which)) {
+          report(h.namePos[i],
+                 "PLS-00201: identifier '" + joinNames(nm, nm.size()) + "' must be declared");
           continue;
         }
-        if (nm.size() == 1)
-          if (int c = predefinedCode(nm[0])) {
-            h.codes.push_back(c);
-            continue;
-          }
-        if (nm.size() == 2) {
-          bool invalid = false;
-          if (const Unit *p = FCtx.units->findUnit(FCtx.user, nm[0], invalid)) {
-            Symbol *m = member(p, nm[1]);
-            if (m && m->kind == Symbol::Exception) {
-              dependOn(p->owner, p->name, "PACKAGE");
-              h.user.push_back(m->exception);
-              continue;
-            }
-          }
-        }
-        report(h.namePos[i],
-               "PLS-00201: identifier '" + joinNames(nm, nm.size()) + "' must be declared");
+        if (std::find(handled.begin(), handled.end(), which) != handled.end())
+          report(h.namePos[i], "PLS-00483: exception '" + joinNames(nm, nm.size()) +
+                                   "' may appear in at most one exception handler in this block");
+        handled.push_back(which);
+        if (which.first)
+          h.user.push_back(which.first);
+        else
+          h.codes.push_back(which.second);
       }
       ++FHandlerDepth;
       bindStatements(h.body, &scope);
@@ -1772,7 +1799,105 @@ private:
     }
   }
 
+  // The exception a handler names: a declared one (which.first) or a predefined code.
+  bool handlerException(const std::vector<std::string> &nm, Scope *scope,
+                        std::pair<const ExceptionDecl *, int> &which) {
+    Symbol *s = lookup(scope, nm[0]);
+    if (s && s->kind == Symbol::Package && nm.size() == 2)
+      s = member(s->package, nm[1]);
+    if (s && s->kind == Symbol::Exception && (nm.size() == 1 || nm.size() == 2)) {
+      which = {s->exception, 0};
+      return true;
+    }
+    if (nm.size() == 1)
+      if (int c = predefinedCode(nm[0])) {
+        which = {nullptr, c};
+        return true;
+      }
+    if (nm.size() == 2) {
+      bool invalid = false;
+      if (const Unit *p = FCtx.units->findUnit(FCtx.user, nm[0], invalid)) {
+        Symbol *m = member(p, nm[1]);
+        if (m && m->kind == Symbol::Exception) {
+          dependOn(p->owner, p->name, "PACKAGE");
+          which = {m->exception, 0};
+          return true;
+        }
+      }
+    }
+    return false;
+  }
+
+  // The statement lists a GOTO may branch into: its own and those enclosing it, up to its
+  // subprogram (a handler's block body is not among them); and the loops an EXIT may leave.
+  std::vector<const std::vector<StmtPtr> *> FGotoLists;
+  std::vector<const Stmt *> FLoops;
+  // The labelled statements a failed GOTO or EXIT is told apart by: all of the subprogram's.
+  std::vector<const Stmt *> FLabelled;
+
+  static bool labelled(const Stmt &s, const std::string &label) {
+    return std::find(s.labels.begin(), s.labels.end(), label) != s.labels.end();
+  }
+  const Stmt *anyLabelled(const std::string &label) {
+    for (const Stmt *s : FLabelled)
+      if (labelled(*s, label))
+        return s;
+    return nullptr;
+  }
+
+  void checkGoto(const Stmt &s) {
+    for (const auto *list : FGotoLists)
+      for (const StmtPtr &x : *list)
+        if (labelled(*x, s.label))
+          return;
+    if (!anyLabelled(s.label))
+      fail(s.pos, "PLS-00201: identifier '" + s.label + "' must be declared");
+    fail(s.pos,
+         "PLS-00375: illegal GOTO statement; this GOTO cannot branch to label '" + s.label + "'");
+  }
+
+  void checkExit(const Stmt &s) {
+    if (s.label.empty()) {
+      if (FLoops.empty())
+        fail(s.pos, "PLS-00376: illegal EXIT statement; it must appear inside a loop");
+      return;
+    }
+    for (const Stmt *loop : FLoops)
+      if (labelled(*loop, s.label))
+        return;
+    const Stmt *named = anyLabelled(s.label);
+    if (!named)
+      fail(s.pos, "PLS-00201: identifier '" + s.label + "' must be declared");
+    if (named->kind != SKind::Loop && named->kind != SKind::While && named->kind != SKind::ForNum &&
+        named->kind != SKind::ForCursor)
+      fail(s.pos, "PLS-00373: EXIT label '" + s.label + "' must label a LOOP statement");
+    fail(s.pos, "PLS-00374: illegal EXIT statement; must appear inside the loop labeled '" +
+                    s.label + "'");
+  }
+
+  // Every labelled statement of a subprogram's body, its own subprograms' apart.
+  void collectLabels(const std::vector<StmtPtr> &list) {
+    for (const StmtPtr &s : list) {
+      if (!s->labels.empty())
+        FLabelled.push_back(s.get());
+      for (const ElsIf &b : s->branches)
+        collectLabels(b.body);
+      collectLabels(s->body);
+      collectLabels(s->elseBody);
+      if (s->block) {
+        collectLabels(s->block->body);
+        for (const Handler &h : s->block->handlers)
+          collectLabels(h.body);
+      }
+    }
+  }
+
   void bindStatements(std::vector<StmtPtr> &list, Scope *scope) {
+    FGotoLists.push_back(&list);
+    struct Pop {
+      std::vector<const std::vector<StmtPtr> *> &v;
+      ~Pop() { v.pop_back(); }
+    } pop{FGotoLists};
     for (StmtPtr &s : list) {
       s->line = FLines.line(s->pos) - FLineBase;
       try {
@@ -1801,7 +1926,9 @@ private:
     case SKind::Commit:
     case SKind::Rollback:
     case SKind::Savepoint:
+      return;
     case SKind::Goto:
+      checkGoto(s);
       return;
     case SKind::Assign:
       guarded([&] {
@@ -1837,7 +1964,7 @@ private:
       bindStatements(s.elseBody, scope);
       return;
     case SKind::Loop:
-      bindStatements(s.body, scope);
+      loopBody(s, scope);
       return;
     case SKind::While:
       try {
@@ -1845,9 +1972,10 @@ private:
       } catch (const BindAbort &) {
         statementIgnored(s.pos);
       }
-      bindStatements(s.body, scope);
+      loopBody(s, scope);
       return;
     case SKind::Exit:
+      checkExit(s);
       if (s.value)
         guarded([&] { bindCondition(*s.value, scope); });
       return;
@@ -1930,7 +2058,7 @@ private:
       v.constant = true;
       s.loopSlot = v.slot.index;
       inner.names[s.loopVar] = v;
-      bindStatements(s.body, &inner);
+      loopBody(s, &inner);
       return;
     }
     case SKind::ForCursor: {
@@ -1987,7 +2115,7 @@ private:
       v.type = rowType;
       s.loopSlot = v.slot.index;
       inner.names[s.loopVar] = v;
-      bindStatements(s.body, &inner);
+      loopBody(s, &inner);
       return;
     }
     case SKind::Sql: {
@@ -2038,6 +2166,12 @@ private:
     default:
       return;
     }
+  }
+
+  void loopBody(Stmt &s, Scope *scope) {
+    FLoops.push_back(&s);
+    bindStatements(s.body, scope);
+    FLoops.pop_back();
   }
 
   void bindInto(Stmt &s, size_t columns) {
@@ -2102,7 +2236,7 @@ private:
     }
     FFrames.push_back(FrameAlloc{Slot::Frame, 0, 0, nullptr});
     FUnit.sub->level = 0;
-    bindBlock(*FUnit.sub->body, global);
+    bindBody(*FUnit.sub->body, global);
     FUnit.sub->frameSize = FFrames.back().next;
     FFrames.pop_back();
   }
@@ -2113,7 +2247,7 @@ void UnitBinder::bind() {
   switch (FUnit.kind) {
   case UnitKind::Anonymous:
     FFrames.push_back(FrameAlloc{Slot::Frame, 0, 0, nullptr});
-    bindBlock(*FUnit.init, &global);
+    bindBody(*FUnit.init, &global);
     FUnit.frameSize = FFrames.back().next;
     return;
   case UnitKind::Procedure:
@@ -2182,7 +2316,7 @@ void UnitBinder::bind() {
     // Cursor bodies in the body give the specification's cursors their query.
     if (FUnit.init) {
       FFrames.push_back(FrameAlloc{Slot::Frame, 0, 0, nullptr});
-      bindBlock(*FUnit.init, &scope);
+      bindBody(*FUnit.init, &scope);
       FUnit.init->endPos = FFrames.back().next; // frame size of the initialisation
       FFrames.pop_back();
     }
