@@ -69,6 +69,15 @@ int predefinedCode(const std::string &name) {
   return 0;
 }
 
+// A predefined exception as a handler or RAISE names it: NAME or STANDARD.NAME.
+int predefinedCode(const std::vector<std::string> &name) {
+  if (name.size() == 1)
+    return predefinedCode(name[0]);
+  if (name.size() == 2 && name[0] == "STANDARD")
+    return predefinedCode(name[1]);
+  return 0;
+}
+
 std::string joinNames(const std::vector<std::string> &n, size_t upto) {
   std::string s;
   for (size_t i = 0; i < upto && i < n.size(); ++i) {
@@ -258,6 +267,26 @@ private:
       auto it = s->names.find(name);
       if (it != s->names.end())
         return &it->second;
+    }
+    return nullptr;
+  }
+
+  // n[0], or n[1] declared in the block, loop or subprogram n[0] labels: the innermost scope
+  // that has either (at: the parts used).
+  Symbol *lookupQualified(Scope *s, const std::vector<std::string> &n, size_t &at) {
+    for (; s; s = s->parent) {
+      auto it = s->names.find(n[0]);
+      if (it != s->names.end()) {
+        at = 1;
+        return &it->second;
+      }
+      if (n.size() > 1 && std::find(s->labels.begin(), s->labels.end(), n[0]) != s->labels.end()) {
+        it = s->names.find(n[1]);
+        if (it != s->names.end()) {
+          at = 2;
+          return &it->second;
+        }
+      }
     }
     return nullptr;
   }
@@ -713,9 +742,11 @@ private:
       ps.constant = p.mode == Param::In;
       declare(&inner, p.name, ps, p.pos);
     }
+    // The subprogram's name qualifies its parameters and its own declarations.
+    inner.labels.push_back(sp.name);
     const Subprogram *outerSub = FCurrentSub;
     FCurrentSub = &sp;
-    bindBody(*sp.body, &inner);
+    bindBody(*sp.body, &inner, inner.labels);
     FCurrentSub = outerSub;
     sp.frameSize = FFrames.back().next;
     FFrames.pop_back();
@@ -977,14 +1008,23 @@ private:
         }
       fail(e.namePos[1], "PLS-00049: bad bind variable '" + n[0].substr(1) + "." + n[1] + "'");
     }
-    Symbol *s = lookup(scope, n[0]);
     size_t at = 1;
-    if (s && s->kind == Symbol::Package && n.size() > 1) {
-      Symbol *m = member(s->package, n[1]);
+    Symbol *s = lookupQualified(scope, n, at);
+    if (s && s->kind == Symbol::Package && n.size() > at) {
+      Symbol *m = member(s->package, n[at]);
       if (!m)
-        component(e.namePos[1], n[1]);
+        component(e.namePos[at], n[at]);
       s = m;
-      at = 2;
+      ++at;
+    }
+    if (!s && n.size() > 1) {
+      if (n[0] == "STANDARD" || n[0] == "DBMS_STANDARD") {
+        // The package that declares PL/SQL's own names: the name without it.
+        e.names.erase(e.names.begin());
+        e.namePos.erase(e.namePos.begin());
+        resolveName(e, scope, asProcedure);
+        return;
+      }
     }
     if (!s) {
       if (resolveGlobal(e, scope, asProcedure))
@@ -1744,7 +1784,7 @@ private:
   // ------------------------------------------------------------ statements
 
   // The block of a subprogram, a trigger or the unit: GOTO and EXIT do not leave it.
-  void bindBody(Block &b, Scope *outer) {
+  void bindBody(Block &b, Scope *outer, const std::vector<std::string> &labels = {}) {
     auto lists = std::move(FGotoLists);
     auto loops = std::move(FLoops);
     auto labelledStatements = std::move(FLabelled);
@@ -1754,15 +1794,18 @@ private:
     collectLabels(b.body);
     for (const Handler &h : b.handlers)
       collectLabels(h.body);
-    bindBlock(b, outer);
+    bindBlock(b, outer, labels);
     FGotoLists = std::move(lists);
     FLoops = std::move(loops);
     FLabelled = std::move(labelledStatements);
   }
 
-  void bindBlock(Block &b, Scope *outer) {
+  void bindBlock(Block &b, Scope *outer, const std::vector<std::string> &labels = {}) {
     Scope scope;
     scope.parent = outer;
+    scope.labels = labels;
+    if (!b.label.empty())
+      scope.labels.push_back(b.label);
     bindDecls(b.decls, &scope, false);
     // Forward declarations without a body in the same block are PLS-00328.
     for (Decl &d : b.decls)
@@ -1809,11 +1852,10 @@ private:
       which = {s->exception, 0};
       return true;
     }
-    if (nm.size() == 1)
-      if (int c = predefinedCode(nm[0])) {
-        which = {nullptr, c};
-        return true;
-      }
+    if (int c = predefinedCode(nm)) {
+      which = {nullptr, c};
+      return true;
+    }
     if (nm.size() == 2) {
       bool invalid = false;
       if (const Unit *p = FCtx.units->findUnit(FCtx.user, nm[0], invalid)) {
@@ -2015,11 +2057,10 @@ private:
           s.exception = sym->exception;
           return;
         }
-        if (nm.size() == 1)
-          if (int c = predefinedCode(nm[0])) {
-            s.value->ival = c;
-            return;
-          }
+        if (int c = predefinedCode(nm)) {
+          s.value->ival = c;
+          return;
+        }
         if (nm.size() == 2) {
           bool invalid = false;
           if (const Unit *p = FCtx.units->findUnit(FCtx.user, nm[0], invalid)) {
@@ -2036,7 +2077,7 @@ private:
       });
       return;
     case SKind::Block:
-      bindBlock(*s.block, scope);
+      bindBlock(*s.block, scope, s.labels);
       return;
     case SKind::ForNum: {
       try {
@@ -2058,6 +2099,7 @@ private:
       v.constant = true;
       s.loopSlot = v.slot.index;
       inner.names[s.loopVar] = v;
+      inner.labels = s.labels; // outer.i
       loopBody(s, &inner);
       return;
     }
@@ -2115,6 +2157,7 @@ private:
       v.type = rowType;
       s.loopSlot = v.slot.index;
       inner.names[s.loopVar] = v;
+      inner.labels = s.labels;
       loopBody(s, &inner);
       return;
     }

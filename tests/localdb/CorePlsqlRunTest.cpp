@@ -948,3 +948,29 @@ TEST_F(PlsqlRun, AFailedCallUndoesItsOwnWorkOnly) {
   run("rollback to sp");
   EXPECT_EQ(depts(), (std::vector<std::string>{"50,54,57,58"}));
 }
+
+TEST_F(PlsqlRun, NamesQualifiedByLabelsSubprogramsAndStandard) {
+  // A parameter named by its procedure is told from the column of the same name.
+  run("create or replace procedure set_sal(ename varchar2, sal number) is n number := 7; begin "
+      "update emp set sal = set_sal.sal + set_sal.n where ename = set_sal.ename; end;");
+  run("begin set_sal('KING', 5000); end;");
+  EXPECT_EQ(column("SELECT count(*) || ' ' || max(sal) FROM \"SCOTT.EMP\" WHERE sal = 5007"),
+            std::vector<std::string>{"1 5007"});
+  run(R"(<<blk>>
+declare
+  x number := 1;
+  ename varchar2(10) := 'FORD';
+  n number;
+begin
+  dbms_output.enable;
+  declare x number := 2; begin dbms_output.put_line(x || blk.x); end;
+  select count(*) into n from emp where ename = blk.ename;
+  dbms_output.put_line(n);
+  <<outer>> for i in 1..2 loop for i in 5..5 loop dbms_output.put_line(outer.i || i); end loop; end loop;
+  begin
+    raise standard.no_data_found;
+  exception when standard.no_data_found then dbms_output.put_line(standard.upper('ok'));
+  end;
+end;)");
+  EXPECT_EQ(output(), (std::vector<std::string>{"21", "1", "15", "25", "OK"}));
+}
