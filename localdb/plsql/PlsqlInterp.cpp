@@ -709,11 +709,15 @@ Value Interp::invoke(const Subprogram &declared, const Expr *site, std::vector<V
     } else if (sp->unit && sp->unit->kind == UnitKind::Package) {
       // A package member: its body, found through the package's state.
       PackageState &ps = package(sp->unit);
+      if (!ps.body)
+        throw fromOra(OraError{4067,
+                               oraErrorArg(4067, "package body " + unitLabel(sp->unit)).message +
+                                   "\n" + oraMessage(6508),
+                               -1});
       const Subprogram *def = nullptr;
-      if (ps.body)
-        for (auto &d : ps.body->definitions)
-          if (d.first == sp)
-            def = d.second;
+      for (auto &d : ps.body->definitions)
+        if (d.first == sp)
+          def = d.second;
       if (!def)
         raise(6508);
       sp = def;

@@ -303,3 +303,18 @@ TEST_F(PlsqlCompile, BranchesArgumentsAndHandlersAreChecked) {
                                       "an initialization assignment",
                                       "2/3 PL/SQL: Item ignored"}));
 }
+
+TEST_F(PlsqlUnits, MissingPackageBodyAndTriggerTable) {
+  run("create or replace package pk is x number := 1; procedure p; end;");
+  EXPECT_EQ(error("begin pk.p; end;"),
+            "ORA-04067: not executed, package body \"SCOTT.PK\" does not exist\nORA-06508: "
+            "PL/SQL: could not find program unit being called\nORA-06512: at line 1");
+  EXPECT_EQ(error("begin pk.x := 2; end;"), "");
+  int code = 0;
+  EXPECT_EQ(
+      error("create trigger nt before insert on no_such_table for each row begin null; end;", &code)
+          .substr(0, 9),
+      "ORA-00942");
+  EXPECT_EQ(code, 942);
+  EXPECT_EQ(status("NT", "TRIGGER"), "");
+}
