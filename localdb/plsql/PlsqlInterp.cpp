@@ -469,9 +469,10 @@ Value Interp::eval(const Expr &e, Frame &f) {
       if (!c.isOpen && e.text != "ISOPEN")
         raise(1001);
       if (e.text == "ROWID") {
-        // WHERE CURRENT OF: the row fetched last, none before the first fetch and after the end.
+        // WHERE CURRENT OF: the row fetched last, none before the first fetch and after the end;
+        // a join's row is no one table's.
         if (c.rowid < 0)
-          raise(1403);
+          raise(c.found == 1 ? 1410 : 1403);
         return Value::integer(c.rowid);
       }
       found = c.found;

@@ -857,6 +857,10 @@ TEST_F(PlsqlRun, CursorsPastTheirLastRowAndForUpdate) {
   EXPECT_EQ(error(decl + "open c; loop fetch c into v; exit when c%notfound; end loop; update emp "
                          "set sal = 0 where current of c; end;"),
             "ORA-01403: no data found\nORA-06512: at line 1");
+  EXPECT_EQ(error("declare cursor c is select e.ename from emp e, dept d where e.deptno = "
+                  "d.deptno for update; v varchar2(10); begin open c; fetch c into v; update emp "
+                  "set sal = 1 where current of c; end;"),
+            "ORA-01410: invalid ROWID\nORA-06512: at line 1");
   EXPECT_NE(error("declare cursor c is select ename from emp; begin update emp set sal = 0 where "
                   "current of c; end;")
                 .find("PLS-00404: cursor 'C' must be declared with FOR UPDATE to use with "
