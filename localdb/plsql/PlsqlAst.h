@@ -245,6 +245,7 @@ struct DmlTarget {
   std::string owner, table;
   int event = 0;
   std::vector<std::string> columns;
+  bool singleRow = false; // INSERT ... VALUES: its row triggers may see the table
 };
 
 // The target of a bound INSERT, UPDATE or DELETE (read while the binder that bound it still
@@ -267,6 +268,11 @@ struct SqlStmt {
   std::vector<TypeInfo> columnInfo; // SELECT: the column types with their sizes (describe)
   int counters = 0;
   DmlTarget target; // INSERT, UPDATE, DELETE: what its statement triggers are looked up by
+  // SELECT ... FOR UPDATE: the hidden last column holding each row's rowid (-1: none, a join).
+  bool forUpdate = false;
+  int rowidColumn = -1;
+  // The tables it reads or changes, "OWNER.TABLE" (a row trigger may not see a mutating one).
+  std::vector<std::string> tables;
   bool ok = false;
 };
 
@@ -329,7 +335,8 @@ struct CursorDecl {
 struct ExceptionDecl {
   std::string name;
   int pos = 0;
-  int code = 1; // user-defined: 1 (SQLCODE +1) until EXCEPTION_INIT gives one
+  int code = 1;       // user-defined: 1 (SQLCODE +1) until EXCEPTION_INIT gives one
+  bool bound = false; // EXCEPTION_INIT gave it code (which may be 1, ORA-00001)
   const Unit *owner = nullptr;
 };
 

@@ -11,6 +11,7 @@
 #include "localdb/sql/OraError.h"
 #include "localdb/sql/SqlBinder.h"
 #include "localdb/sql/SqlEmitter.h"
+#include "localdb/sql/SqlLexer.h"
 #include "localdb/sql/SqlParser.h"
 
 namespace localdb::plsql {
@@ -36,6 +37,9 @@ struct Scope {
   Scope *parent = nullptr;
   std::unordered_map<std::string, Symbol> names;
   std::vector<std::string> labels;
+  // The names its declarations make, also those not reached yet: a use before its declaration
+  // is PLS-00313, not PLS-00201.
+  std::vector<std::string> declaring;
 };
 
 // Slots of one frame (a subprogram's or the block's) or of a package's state.
@@ -62,6 +66,15 @@ int predefinedCode(const std::string &name) {
   for (const Predefined &p : kPredefined)
     if (name == p.name)
       return p.code;
+  return 0;
+}
+
+// A predefined exception as a handler or RAISE names it: NAME or STANDARD.NAME.
+int predefinedCode(const std::vector<std::string> &name) {
+  if (name.size() == 1)
+    return predefinedCode(name[0]);
+  if (name.size() == 2 && name[0] == "STANDARD")
+    return predefinedCode(name[1]);
   return 0;
 }
 
@@ -279,6 +292,9 @@ private:
     throw BindAbort{};
   }
   [[noreturn]] void undeclared(int pos, const std::string &name) {
+    for (Scope *s = FCurrentScope; s; s = s->parent)
+      if (std::find(s->declaring.begin(), s->declaring.end(), name) != s->declaring.end())
+        fail(pos, "PLS-00313: '" + name + "' not declared in this scope");
     fail(pos, "PLS-00201: identifier '" + name + "' must be declared");
   }
   [[noreturn]] void component(int pos, const std::string &name) {
@@ -296,6 +312,26 @@ private:
       auto it = s->names.find(name);
       if (it != s->names.end())
         return &it->second;
+    }
+    return nullptr;
+  }
+
+  // n[0], or n[1] declared in the block, loop or subprogram n[0] labels: the innermost scope
+  // that has either (at: the parts used).
+  Symbol *lookupQualified(Scope *s, const std::vector<std::string> &n, size_t &at) {
+    for (; s; s = s->parent) {
+      auto it = s->names.find(n[0]);
+      if (it != s->names.end()) {
+        at = 1;
+        return &it->second;
+      }
+      if (n.size() > 1 && std::find(s->labels.begin(), s->labels.end(), n[0]) != s->labels.end()) {
+        it = s->names.find(n[1]);
+        if (it != s->names.end()) {
+          at = 2;
+          return &it->second;
+        }
+      }
     }
     return nullptr;
   }
@@ -523,6 +559,9 @@ private:
   // ------------------------------------------------------------ declarations
 
   void bindDecls(std::vector<Decl> &decls, Scope *scope, bool packageLevel) {
+    for (const Decl &d : decls)
+      if (d.kind == Decl::Sub || d.kind == Decl::Var)
+        scope->declaring.push_back(d.kind == Decl::Sub ? d.sub->name : d.var->name);
     for (Decl &d : decls) {
       try {
         bindDecl(d, scope, packageLevel);
@@ -536,6 +575,9 @@ private:
     switch (d.kind) {
     case Decl::Var: {
       VarDecl &v = *d.var;
+      if (v.constant && !v.init)
+        fail(v.pos, "PLS-00322: declaration of a constant '" + v.name +
+                        "' must contain an initialization assignment");
       v.type = resolveType(v.spec, scope);
       if (v.type.kind == VType::Cursor || v.type.kind == VType::Exception)
         undeclared(v.spec.pos, joinNames(v.spec.name, v.spec.name.size()));
@@ -673,6 +715,7 @@ private:
                         " for PRAGMA EXCEPTION_INIT");
       const_cast<ExceptionDecl *>(s->exception)->code =
           d.pragmaCode == 100 ? 1403 : static_cast<int>(-d.pragmaCode);
+      const_cast<ExceptionDecl *>(s->exception)->bound = true;
       return;
     }
     case Decl::Sub:
@@ -769,9 +812,11 @@ private:
       ps.constant = p.mode == Param::In;
       declare(&inner, p.name, ps, p.pos);
     }
+    // The subprogram's name qualifies its parameters and its own declarations.
+    inner.labels.push_back(sp.name);
     const Subprogram *outerSub = FCurrentSub;
     FCurrentSub = &sp;
-    bindBlock(*sp.body, &inner);
+    bindBody(*sp.body, &inner, inner.labels);
     FCurrentSub = outerSub;
     sp.frameSize = FFrames.back().next;
     FFrames.pop_back();
@@ -1059,14 +1104,23 @@ private:
         }
       fail(e.namePos[1], "PLS-00049: bad bind variable '" + n[0].substr(1) + "." + n[1] + "'");
     }
-    Symbol *s = lookup(scope, n[0]);
     size_t at = 1;
-    if (s && s->kind == Symbol::Package && n.size() > 1) {
-      Symbol *m = member(s->package, n[1]);
+    Symbol *s = lookupQualified(scope, n, at);
+    if (s && s->kind == Symbol::Package && n.size() > at) {
+      Symbol *m = member(s->package, n[at]);
       if (!m)
-        component(e.namePos[1], n[1]);
+        component(e.namePos[at], n[at]);
       s = m;
-      at = 2;
+      ++at;
+    }
+    if (!s && n.size() > 1) {
+      if (n[0] == "STANDARD" || n[0] == "DBMS_STANDARD") {
+        // The package that declares PL/SQL's own names: the name without it.
+        e.names.erase(e.names.begin());
+        e.namePos.erase(e.namePos.begin());
+        resolveName(e, scope, asProcedure);
+        return;
+      }
     }
     if (!s) {
       if (resolveGlobal(e, scope, asProcedure))
@@ -1489,6 +1543,13 @@ private:
   // Chooses the overload the arguments fit, fills in defaults and checks OUT targets.
   void resolveCall(Expr &e, const std::vector<const Subprogram *> &subs, const std::string &name,
                    Scope *scope, bool asProcedure) {
+    bool named = false;
+    for (Arg &a : e.args) {
+      if (named && a.name.empty())
+        fail(a.pos, "PLS-00312: a positional parameter association may not follow a named "
+                    "association");
+      named = named || !a.name.empty();
+    }
     for (Arg &a : e.args)
       bindValue(*a.value, scope);
     const Subprogram *best = nullptr;
@@ -1575,28 +1636,52 @@ private:
 
   // Compiles the statement through the SQL front end; names of PL/SQL variables become
   // parameters. SQL errors come out as "PL/SQL: ORA-..." at the offending token.
-  bool compileSql(SqlStmt &q, Scope *scope, int stmtPos) {
-    (void)stmtPos;
+  bool compileSql(SqlStmt &q, Scope *scope, int stmtPos, bool withRowid = true) {
     FSql = &q;
     q.params.clear();
+    q.columnTypes.clear();
+    q.columnNames.clear();
+    q.columnInfo.clear();
+    q.tables.clear();
+    bool rowidAdded = false;
     try {
-      auto ast = parseStatement(q.text);
+      std::string text = q.text;
+      if (q.kind == StmtKind::Update || q.kind == StmtKind::Delete)
+        currentOf(q, text, scope, stmtPos);
+      auto ast = parseStatement(text);
       localdb::Binder b(FCtx.db, FCtx.user);
       b.hostName = [&](localdb::Expr &x) { return hostName(x, q, scope); };
-      sqlite3 *db = FCtx.db;
-      (void)db;
       switch (ast->kind) {
       case StmtKind::Select: {
         Select &s = *static_cast<SelectStmt &>(*ast).query;
+        q.forUpdate = s.forUpdate;
+        // A FOR UPDATE cursor over one table keeps each row's rowid, for WHERE CURRENT OF.
+        rowidAdded = withRowid && s.forUpdate && s.block && s.block->from.size() == 1;
+        if (rowidAdded) {
+          SelectItem item;
+          item.expr = std::make_unique<localdb::Expr>();
+          item.expr->kind = ExprKind::Column;
+          item.expr->names = {"ROWID"};
+          item.expr->pos = s.pos;
+          item.name = "ROWID";
+          s.block->items.push_back(std::move(item));
+        }
         b.bindQuery(s);
         for (SelectItem *item : s.columns) {
           q.columnTypes.push_back(item->expr->type.type);
           q.columnNames.push_back(item->name);
           q.columnInfo.push_back(item->expr->type);
         }
+        if (rowidAdded) {
+          q.rowidColumn = static_cast<int>(q.columnTypes.size()) - 1;
+          q.columnTypes.pop_back();
+          q.columnNames.pop_back();
+          q.columnInfo.pop_back();
+        }
         Emitter em(b.bindNames(), FCtx.user);
         q.sqlite = em.select(s);
         queryDependencies(s);
+        tablesOf(s, q.tables);
         break;
       }
       case StmtKind::Insert: {
@@ -1619,6 +1704,10 @@ private:
         q.sqlite = em.insert(ins, defaults);
         dmlDependencies(*ins.table.bound);
         q.target = dmlTarget(ins);
+        if (ins.query)
+          tablesOf(*ins.query, q.tables);
+        for (const auto &v : ins.values)
+          tablesOf(*v, q.tables);
         break;
       }
       case StmtKind::Update: {
@@ -1628,6 +1717,11 @@ private:
         q.sqlite = em.update(up);
         dmlDependencies(*up.table.bound);
         q.target = dmlTarget(up);
+        for (const Assignment &a : up.sets)
+          if (a.value)
+            tablesOf(*a.value, q.tables);
+        if (up.where)
+          tablesOf(*up.where, q.tables);
         break;
       }
       case StmtKind::Delete: {
@@ -1637,6 +1731,8 @@ private:
         q.sqlite = em.remove(del);
         dmlDependencies(*del.table.bound);
         q.target = dmlTarget(del);
+        if (del.where)
+          tablesOf(*del.where, q.tables);
         break;
       }
       default:
@@ -1661,8 +1757,12 @@ private:
           q.params.push_back(std::move(x));
         }
       }
+      if (!q.target.table.empty())
+        q.tables.push_back(q.target.owner + "." + q.target.table);
       q.ok = true;
     } catch (const OraError &err) {
+      if (rowidAdded) // a view or an inline view has no rowid: no CURRENT OF then
+        return compileSql(q, scope, stmtPos, false);
       int at = q.pos + std::max(0, err.offset);
       report(at, "PL/SQL: " + err.message);
       FSql = nullptr;
@@ -1670,6 +1770,69 @@ private:
     }
     FSql = nullptr;
     return true;
+  }
+
+  // WHERE CURRENT OF c names the row the cursor fetched last: the text becomes a comparison of
+  // ROWID with the cursor's rowid. The clause ends the statement, so no offset moves.
+  void currentOf(SqlStmt &q, std::string &text, Scope *scope, int stmtPos) {
+    std::vector<Token> t;
+    try {
+      t = tokenize(text);
+    } catch (const OraError &) {
+      return; // the SQL parser reports it
+    }
+    for (size_t i = 0; i + 3 < t.size(); ++i) {
+      if (!t[i].is("WHERE") || !t[i + 1].is("CURRENT") || !t[i + 2].is("OF") ||
+          t[i + 3].kind != Tok::Ident)
+        continue;
+      const Token &name = t[i + 3];
+      int at = q.pos + name.pos;
+      Symbol *sym = lookup(scope, name.text);
+      if (!sym)
+        report(at, "PLS-00201: identifier '" + name.text + "' must be declared");
+      else if (sym->kind != Symbol::Cursor)
+        report(at, "PLS-00413: identifier in CURRENT OF clause is not a cursor name");
+      else if (sym->cursor->query && !sym->cursor->query->forUpdate)
+        report(at, "PLS-00404: cursor '" + name.text +
+                       "' must be declared with FOR UPDATE to use with CURRENT OF");
+      else {
+        FCurrentOf = sym->cursor;
+        text = text.substr(0, static_cast<size_t>(t[i + 1].pos)) + "ROWID = PLSQL$CURRENT$OF" +
+               text.substr(static_cast<size_t>(name.end));
+        return;
+      }
+      FSql = nullptr;
+      fail(stmtPos, "PL/SQL: SQL Statement ignored");
+    }
+  }
+  const CursorDecl *FCurrentOf = nullptr;
+
+  // The stored tables a statement reads: its FROM clauses, the views and subqueries in them.
+  static void tablesOf(const Select &s, std::vector<std::string> &out) {
+    if (s.block) {
+      for (const auto &t : s.block->tables) {
+        if (t->isBase && !t->owner.empty())
+          out.push_back(t->owner + "." + t->name);
+        if (t->query)
+          tablesOf(*t->query, out);
+      }
+      for (const SelectItem &i : s.block->items)
+        if (i.expr)
+          tablesOf(*i.expr, out);
+      if (s.block->where)
+        tablesOf(*s.block->where, out);
+    }
+    if (s.left)
+      tablesOf(*s.left, out);
+    if (s.right)
+      tablesOf(*s.right, out);
+  }
+  static void tablesOf(const localdb::Expr &e, std::vector<std::string> &out) {
+    if (e.query)
+      tablesOf(*e.query, out);
+    for (const auto &a : e.args)
+      if (a)
+        tablesOf(*a, out);
   }
 
   // The table a DML statement changes, and the view it goes through.
@@ -1696,6 +1859,26 @@ private:
   }
 
   bool hostName(localdb::Expr &x, SqlStmt &q, Scope *scope) {
+    if (FCurrentOf && x.names.size() == 1 && x.names[0] == "PLSQL$CURRENT$OF") {
+      auto cursor = std::make_unique<Expr>();
+      cursor->kind = EKind::Var;
+      cursor->cursor = FCurrentOf;
+      cursor->slot = FCurrentOf->where;
+      cursor->type.kind = VType::Cursor;
+      auto e = std::make_unique<Expr>();
+      e->kind = EKind::Attribute;
+      e->text = "ROWID";
+      e->pos = q.pos + x.pos;
+      e->type.kind = VType::Number;
+      e->operands.push_back(std::move(cursor));
+      FCurrentOf = nullptr;
+      x.kind = ExprKind::Bind;
+      x.text = "PLSQL$" + std::to_string(q.params.size());
+      x.type = TypeInfo();
+      x.type.type = SqlType::Rowid;
+      q.params.push_back(std::move(e));
+      return true;
+    }
     auto e = std::make_unique<Expr>();
     e->kind = EKind::Name;
     e->pos = q.pos + x.pos;
@@ -1728,9 +1911,29 @@ private:
 
   // ------------------------------------------------------------ statements
 
-  void bindBlock(Block &b, Scope *outer) {
+  // The block of a subprogram, a trigger or the unit: GOTO and EXIT do not leave it.
+  void bindBody(Block &b, Scope *outer, const std::vector<std::string> &labels = {}) {
+    auto lists = std::move(FGotoLists);
+    auto loops = std::move(FLoops);
+    auto labelledStatements = std::move(FLabelled);
+    FGotoLists.clear();
+    FLoops.clear();
+    FLabelled.clear();
+    collectLabels(b.body);
+    for (const Handler &h : b.handlers)
+      collectLabels(h.body);
+    bindBlock(b, outer, labels);
+    FGotoLists = std::move(lists);
+    FLoops = std::move(loops);
+    FLabelled = std::move(labelledStatements);
+  }
+
+  void bindBlock(Block &b, Scope *outer, const std::vector<std::string> &labels = {}) {
     Scope scope;
     scope.parent = outer;
+    scope.labels = labels;
+    if (!b.label.empty())
+      scope.labels.push_back(b.label);
     bindDecls(b.decls, &scope, false);
     // Forward declarations without a body in the same block are PLS-00328.
     for (Decl &d : b.decls)
@@ -1739,36 +1942,27 @@ private:
                            "declaration of " +
                                d.sub->name + ".");
     bindStatements(b.body, &scope);
+    // Each exception in one handler of the block at most: a declaration or a predefined code.
+    std::vector<std::pair<const ExceptionDecl *, int>> handled;
     for (Handler &h : b.handlers) {
       for (size_t i = 0; i < h.names.size(); ++i) {
         const std::vector<std::string> &nm = h.names[i];
         if (nm.size() == 1 && nm[0] == "OTHERS")
           continue;
-        Symbol *s = lookup(&scope, nm[0]);
-        if (s && s->kind == Symbol::Package && nm.size() == 2)
-          s = member(s->package, nm[1]);
-        if (s && s->kind == Symbol::Exception && (nm.size() == 1 || nm.size() == 2)) {
-          h.user.push_back(s->exception);
+        std::pair<const ExceptionDecl *, int> which;
+        if (!handlerException(nm, &scope, which)) {
+          report(h.namePos[i],
+                 "PLS-00201: identifier '" + joinNames(nm, nm.size()) + "' must be declared");
           continue;
         }
-        if (nm.size() == 1)
-          if (int c = predefinedCode(nm[0])) {
-            h.codes.push_back(c);
-            continue;
-          }
-        if (nm.size() == 2) {
-          bool invalid = false;
-          if (const Unit *p = FCtx.units->findUnit(FCtx.user, nm[0], invalid)) {
-            Symbol *m = member(p, nm[1]);
-            if (m && m->kind == Symbol::Exception) {
-              dependOn(p->owner, p->name, "PACKAGE");
-              h.user.push_back(m->exception);
-              continue;
-            }
-          }
-        }
-        report(h.namePos[i],
-               "PLS-00201: identifier '" + joinNames(nm, nm.size()) + "' must be declared");
+        if (std::find(handled.begin(), handled.end(), which) != handled.end())
+          report(h.namePos[i], "PLS-00483: exception '" + joinNames(nm, nm.size()) +
+                                   "' may appear in at most one exception handler in this block");
+        handled.push_back(which);
+        if (which.first)
+          h.user.push_back(which.first);
+        else
+          h.codes.push_back(which.second);
       }
       ++FHandlerDepth;
       bindStatements(h.body, &scope);
@@ -1776,7 +1970,104 @@ private:
     }
   }
 
+  // The exception a handler names: a declared one (which.first) or a predefined code.
+  bool handlerException(const std::vector<std::string> &nm, Scope *scope,
+                        std::pair<const ExceptionDecl *, int> &which) {
+    Symbol *s = lookup(scope, nm[0]);
+    if (s && s->kind == Symbol::Package && nm.size() == 2)
+      s = member(s->package, nm[1]);
+    if (s && s->kind == Symbol::Exception && (nm.size() == 1 || nm.size() == 2)) {
+      which = {s->exception, 0};
+      return true;
+    }
+    if (int c = predefinedCode(nm)) {
+      which = {nullptr, c};
+      return true;
+    }
+    if (nm.size() == 2) {
+      bool invalid = false;
+      if (const Unit *p = FCtx.units->findUnit(FCtx.user, nm[0], invalid)) {
+        Symbol *m = member(p, nm[1]);
+        if (m && m->kind == Symbol::Exception) {
+          dependOn(p->owner, p->name, "PACKAGE");
+          which = {m->exception, 0};
+          return true;
+        }
+      }
+    }
+    return false;
+  }
+
+  // The statement lists a GOTO may branch into: its own and those enclosing it, up to its
+  // subprogram (a handler's block body is not among them); and the loops an EXIT may leave.
+  std::vector<const std::vector<StmtPtr> *> FGotoLists;
+  std::vector<const Stmt *> FLoops;
+  // The labelled statements a failed GOTO or EXIT is told apart by: all of the subprogram's.
+  std::vector<const Stmt *> FLabelled;
+
+  static bool labelled(const Stmt &s, const std::string &label) {
+    return std::find(s.labels.begin(), s.labels.end(), label) != s.labels.end();
+  }
+  const Stmt *anyLabelled(const std::string &label) {
+    for (const Stmt *s : FLabelled)
+      if (labelled(*s, label))
+        return s;
+    return nullptr;
+  }
+
+  void checkGoto(const Stmt &s) {
+    for (const auto *list : FGotoLists)
+      for (const StmtPtr &x : *list)
+        if (labelled(*x, s.label))
+          return;
+    if (!anyLabelled(s.label))
+      fail(s.pos, "PLS-00201: identifier '" + s.label + "' must be declared");
+    fail(s.pos,
+         "PLS-00375: illegal GOTO statement; this GOTO cannot branch to label '" + s.label + "'");
+  }
+
+  void checkExit(const Stmt &s) {
+    if (s.label.empty()) {
+      if (FLoops.empty())
+        fail(s.pos, "PLS-00376: illegal EXIT statement; it must appear inside a loop");
+      return;
+    }
+    for (const Stmt *loop : FLoops)
+      if (labelled(*loop, s.label))
+        return;
+    const Stmt *named = anyLabelled(s.label);
+    if (!named)
+      fail(s.pos, "PLS-00201: identifier '" + s.label + "' must be declared");
+    if (named->kind != SKind::Loop && named->kind != SKind::While && named->kind != SKind::ForNum &&
+        named->kind != SKind::ForCursor)
+      fail(s.pos, "PLS-00373: EXIT label '" + s.label + "' must label a LOOP statement");
+    fail(s.pos, "PLS-00374: illegal EXIT statement; must appear inside the loop labeled '" +
+                    s.label + "'");
+  }
+
+  // Every labelled statement of a subprogram's body, its own subprograms' apart.
+  void collectLabels(const std::vector<StmtPtr> &list) {
+    for (const StmtPtr &s : list) {
+      if (!s->labels.empty())
+        FLabelled.push_back(s.get());
+      for (const ElsIf &b : s->branches)
+        collectLabels(b.body);
+      collectLabels(s->body);
+      collectLabels(s->elseBody);
+      if (s->block) {
+        collectLabels(s->block->body);
+        for (const Handler &h : s->block->handlers)
+          collectLabels(h.body);
+      }
+    }
+  }
+
   void bindStatements(std::vector<StmtPtr> &list, Scope *scope) {
+    FGotoLists.push_back(&list);
+    struct Pop {
+      std::vector<const std::vector<StmtPtr> *> &v;
+      ~Pop() { v.pop_back(); }
+    } pop{FGotoLists};
     for (StmtPtr &s : list) {
       s->line = FLines.line(s->pos) - FLineBase;
       try {
@@ -1805,7 +2096,9 @@ private:
     case SKind::Commit:
     case SKind::Rollback:
     case SKind::Savepoint:
+      return;
     case SKind::Goto:
+      checkGoto(s);
       return;
     case SKind::Assign:
       guarded([&] {
@@ -1841,7 +2134,7 @@ private:
       bindStatements(s.elseBody, scope);
       return;
     case SKind::Loop:
-      bindStatements(s.body, scope);
+      loopBody(s, scope);
       return;
     case SKind::While:
       try {
@@ -1849,9 +2142,10 @@ private:
       } catch (const BindAbort &) {
         statementIgnored(s.pos);
       }
-      bindStatements(s.body, scope);
+      loopBody(s, scope);
       return;
     case SKind::Exit:
+      checkExit(s);
       if (s.value)
         guarded([&] { bindCondition(*s.value, scope); });
       return;
@@ -1891,11 +2185,10 @@ private:
           s.exception = sym->exception;
           return;
         }
-        if (nm.size() == 1)
-          if (int c = predefinedCode(nm[0])) {
-            s.value->ival = c;
-            return;
-          }
+        if (int c = predefinedCode(nm)) {
+          s.value->ival = c;
+          return;
+        }
         if (nm.size() == 2) {
           bool invalid = false;
           if (const Unit *p = FCtx.units->findUnit(FCtx.user, nm[0], invalid)) {
@@ -1912,7 +2205,7 @@ private:
       });
       return;
     case SKind::Block:
-      bindBlock(*s.block, scope);
+      bindBlock(*s.block, scope, s.labels);
       return;
     case SKind::ForNum: {
       try {
@@ -1934,7 +2227,8 @@ private:
       v.constant = true;
       s.loopSlot = v.slot.index;
       inner.names[s.loopVar] = v;
-      bindStatements(s.body, &inner);
+      inner.labels = s.labels; // outer.i
+      loopBody(s, &inner);
       return;
     }
     case SKind::ForCursor: {
@@ -1991,7 +2285,8 @@ private:
       v.type = rowType;
       s.loopSlot = v.slot.index;
       inner.names[s.loopVar] = v;
-      bindStatements(s.body, &inner);
+      inner.labels = s.labels;
+      loopBody(s, &inner);
       return;
     }
     case SKind::Sql: {
@@ -2042,6 +2337,12 @@ private:
     default:
       return;
     }
+  }
+
+  void loopBody(Stmt &s, Scope *scope) {
+    FLoops.push_back(&s);
+    bindStatements(s.body, scope);
+    FLoops.pop_back();
   }
 
   void bindInto(Stmt &s, size_t columns) {
@@ -2106,7 +2407,7 @@ private:
     }
     FFrames.push_back(FrameAlloc{Slot::Frame, 0, 0, nullptr});
     FUnit.sub->level = 0;
-    bindBlock(*FUnit.sub->body, global);
+    bindBody(*FUnit.sub->body, global);
     FUnit.sub->frameSize = FFrames.back().next;
     FFrames.pop_back();
   }
@@ -2117,7 +2418,7 @@ void UnitBinder::bind() {
   switch (FUnit.kind) {
   case UnitKind::Anonymous:
     FFrames.push_back(FrameAlloc{Slot::Frame, 0, 0, nullptr});
-    bindBlock(*FUnit.init, &global);
+    bindBody(*FUnit.init, &global);
     FUnit.frameSize = FFrames.back().next;
     return;
   case UnitKind::Procedure:
@@ -2186,7 +2487,7 @@ void UnitBinder::bind() {
     // Cursor bodies in the body give the specification's cursors their query.
     if (FUnit.init) {
       FFrames.push_back(FrameAlloc{Slot::Frame, 0, 0, nullptr});
-      bindBlock(*FUnit.init, &scope);
+      bindBody(*FUnit.init, &scope);
       FUnit.init->endPos = FFrames.back().next; // frame size of the initialisation
       FFrames.pop_back();
     }
@@ -2229,6 +2530,7 @@ DmlTarget dmlTarget(const Statement &ast) {
   case StmtKind::Insert:
     t.event = 1;
     table = &static_cast<const InsertStmt &>(ast).table;
+    t.singleRow = !static_cast<const InsertStmt &>(ast).query;
     break;
   case StmtKind::Update:
     t.event = 2;

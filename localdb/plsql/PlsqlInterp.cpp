@@ -494,6 +494,13 @@ Value Interp::eval(const Expr &e, Frame &f) {
       CursorState &c = cursorOf(*e.operands[0], f);
       if (!c.isOpen && e.text != "ISOPEN")
         raise(1001);
+      if (e.text == "ROWID") {
+        // WHERE CURRENT OF: the row fetched last, none before the first fetch and after the end;
+        // a join's row is no one table's.
+        if (c.rowid < 0)
+          raise(c.found == 1 ? 1410 : 1403);
+        return Value::integer(c.rowid);
+      }
       found = c.found;
       count = c.rowCount;
       open = c.isOpen;
@@ -520,7 +527,7 @@ Value Interp::eval(const Expr &e, Frame &f) {
     const PlsqlError *x = f.handling;
     if (!x)
       return Value::integer(0);
-    if (x->user && x->code == 1)
+    if (x->user && !x->user->bound)
       return Value::integer(1);
     return Value::integer(x->code == 1403 ? 100 : -x->code);
   }
@@ -541,7 +548,7 @@ Value Interp::eval(const Expr &e, Frame &f) {
     const PlsqlError *x = f.handling;
     if (!x)
       return Value::text("ORA-0000: normal, successful completion");
-    if (x->user && x->code == 1)
+    if (x->user && !x->user->bound)
       return Value::text("User-Defined Exception");
     return Value::text(x->message);
   }
@@ -736,11 +743,15 @@ Value Interp::invoke(const Subprogram &declared, const Expr *site, std::vector<V
     } else if (sp->unit && sp->unit->kind == UnitKind::Package) {
       // A package member: its body, found through the package's state.
       PackageState &ps = package(sp->unit);
+      if (!ps.body)
+        throw fromOra(OraError{4067,
+                               oraErrorArg(4067, "package body " + unitLabel(sp->unit)).message +
+                                   "\n" + oraMessage(6508),
+                               -1});
       const Subprogram *def = nullptr;
-      if (ps.body)
-        for (auto &d : ps.body->definitions)
-          if (d.first == sp)
-            def = d.second;
+      for (auto &d : ps.body->definitions)
+        if (d.first == sp)
+          def = d.second;
       if (!def)
         raise(6508);
       sp = def;
@@ -862,9 +873,9 @@ bool handles(const Handler &h, const PlsqlError &e) {
   if (h.others)
     return true;
   for (const ExceptionDecl *d : h.user)
-    if (d == e.user || (d->code != 1 && d->code == e.code))
+    if (d == e.user || (d->bound && d->code == e.code))
       return true;
-  bool plainUser = e.user && e.code == 1;
+  bool plainUser = e.user && !e.user->bound;
   if (!plainUser)
     for (int c : h.codes)
       if (c == e.code)
@@ -945,7 +956,18 @@ Interp::Flow Interp::loopBody(const Stmt &s, Frame &f, bool &stop) {
   return fl;
 }
 
+void Interp::checkMutating(const SqlStmt &q) {
+  for (const DmlTarget *t : FState.mutating)
+    for (const std::string &name : q.tables)
+      if (name.size() == t->owner.size() + 1 + t->table.size() &&
+          name.compare(0, t->owner.size(), t->owner) == 0 && name[t->owner.size()] == '.' &&
+          name.compare(t->owner.size() + 1, std::string::npos, t->table) == 0)
+        throw fromOra(oraErrorArg(4091, name));
+}
+
 sqlite3_stmt *Interp::prepare(const SqlStmt &q, Frame &f) {
+  if (!FState.mutating.empty())
+    checkMutating(q);
   sqlite3_stmt *st = FSession.takeStatement(q.sqlite);
   try {
     for (size_t i = 0; i < q.paramOf.size(); ++i)
@@ -967,11 +989,19 @@ void Interp::fetchRow(CursorState &c, Value &record) {
   }
 }
 
-bool Interp::fetchInto(CursorState &c, const std::vector<ExprPtr> &into, Frame &f) {
-  if (!c.isOpen)
-    raise(1001);
+bool Interp::nextRow(CursorState &c) {
+  // A FOR UPDATE cursor's rows are locked by the transaction it opened in; once that ended
+  // the cursor is out of sequence.
+  if (c.forUpdate && (!FSession.inTransaction() || FSession.transactionSerial() != c.transaction))
+    raise(1002);
+  c.rowid = -1;
+  if (c.done) {
+    c.found = 0;
+    return false;
+  }
   int rc = sqlite3_step(c.stmt);
   if (rc == SQLITE_DONE) {
+    c.done = true;
     c.found = 0;
     return false;
   }
@@ -979,6 +1009,16 @@ bool Interp::fetchInto(CursorState &c, const std::vector<ExprPtr> &into, Frame &
     throw fromOra(stepFailure(FSession.db(), rc));
   c.found = 1;
   ++c.rowCount;
+  if (c.rowidColumn >= 0)
+    c.rowid = sqlite3_column_int64(c.stmt, c.rowidColumn);
+  return true;
+}
+
+bool Interp::fetchInto(CursorState &c, const std::vector<ExprPtr> &into, Frame &f) {
+  if (!c.isOpen)
+    raise(1001);
+  if (!nextRow(c))
+    return false;
   if (into.size() == 1 && into[0]->type.kind == VType::Record) {
     fetchRow(c, lvalue(*into[0], f));
     return true;
@@ -1005,15 +1045,29 @@ void Interp::openCursor(const CursorDecl &c, const std::vector<ExprPtr> &args, F
     s.index = p.slot;
     slotRef(s, f) = coerce(v, p.type, dateFormat());
   }
-  state.start(FSession, prepare(*c.query, f));
-  state.counters.assign(static_cast<size_t>(c.query->counters), RownumCounter{});
-  for (size_t i = 0; i < state.counters.size(); ++i)
-    sqlite3_bind_pointer(state.stmt, static_cast<int>(c.query->binds.size() + i + 1),
-                         &state.counters[i], kRownumPointerType, nullptr);
-  state.columnTypes = c.query->columnTypes;
-  state.isOpen = true;
-  state.found = -1;
-  state.rowCount = 0;
+  startQuery(*c.query, f, state);
+}
+
+void Interp::startQuery(const SqlStmt &q, Frame &f, CursorState &c) {
+  // FOR UPDATE locks the rows for this transaction: it starts one.
+  if (q.forUpdate)
+    FSession.beginWrite();
+  c.start(FSession, prepare(q, f));
+  c.counters.assign(static_cast<size_t>(q.counters), RownumCounter{});
+  for (size_t i = 0; i < c.counters.size(); ++i)
+    sqlite3_bind_pointer(c.stmt, static_cast<int>(q.binds.size() + i + 1), &c.counters[i],
+                         kRownumPointerType, nullptr);
+  c.columnTypes = q.columnTypes;
+  c.columnNames = q.columnNames;
+  c.columnInfo = q.columnInfo;
+  c.isOpen = true;
+  c.done = false;
+  c.found = -1;
+  c.rowCount = 0;
+  c.forUpdate = q.forUpdate;
+  c.transaction = FSession.transactionSerial();
+  c.rowidColumn = q.rowidColumn;
+  c.rowid = -1;
 }
 
 void Interp::execSql(const Stmt &s, Frame &f) {
@@ -1189,13 +1243,8 @@ Interp::Flow Interp::exec(const Stmt &s, Frame &f) {
       Value &row = f.slots[static_cast<size_t>(s.loopSlot)];
       while (true) {
         checkBreak();
-        int rc = sqlite3_step(state->stmt);
-        if (rc == SQLITE_DONE)
+        if (!nextRow(*state))
           break;
-        if (rc != SQLITE_ROW)
-          throw fromOra(stepFailure(FSession.db(), rc));
-        state->found = 1;
-        ++state->rowCount;
         row = initialValue(rt);
         fetchRow(*state, row);
         bool stop;
@@ -1232,7 +1281,7 @@ Interp::Flow Interp::exec(const Stmt &s, Frame &f) {
         PlsqlError e;
         e.user = s.exception;
         e.code = s.exception->code;
-        e.message = e.code == 1 ? oraMessage(6510) : messageOf(e.code);
+        e.message = s.exception->bound ? messageOf(e.code) : oraMessage(6510);
         throw e;
       }
       raise(static_cast<int>(s.value->ival ? s.value->ival : 6510));
@@ -1268,18 +1317,7 @@ Interp::Flow Interp::exec(const Stmt &s, Frame &f) {
         v.t = VType::RefCursor;
         v.cur = std::make_shared<CursorState>();
       }
-      CursorState &c = *v.cur;
-      c.start(FSession, prepare(*s.sql, f));
-      c.counters.assign(static_cast<size_t>(s.sql->counters), RownumCounter{});
-      for (size_t i = 0; i < c.counters.size(); ++i)
-        sqlite3_bind_pointer(c.stmt, static_cast<int>(s.sql->binds.size() + i + 1), &c.counters[i],
-                             kRownumPointerType, nullptr);
-      c.columnTypes = s.sql->columnTypes;
-      c.columnNames = s.sql->columnNames;
-      c.columnInfo = s.sql->columnInfo;
-      c.isOpen = true;
-      c.found = -1;
-      c.rowCount = 0;
+      startQuery(*s.sql, f, *v.cur);
       return Flow::Normal;
     }
     case SKind::Fetch:

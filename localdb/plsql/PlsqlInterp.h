@@ -41,6 +41,9 @@ struct State {
   int depth = 0;
   const char *stackBase = nullptr; // the frame of the outermost interpreter running
   int triggers = 0; // trigger bodies running: they may not end or mark the transaction
+  // The tables statements in progress are changing: what their row triggers and the functions
+  // they call run may not read or change them (ORA-04091).
+  std::vector<const DmlTarget *> mutating;
   // The compiled body of a package (null when it has none), and the shared ownership that
   // keeps it and its specification alive; supplied by the unit store.
   std::function<const Unit *(const Unit *spec, std::shared_ptr<const void> &keep)> bodyOf;
@@ -110,6 +113,12 @@ private:
                   CursorState &state);
   bool fetchInto(CursorState &c, const std::vector<ExprPtr> &into, Frame &f);
   void fetchRow(CursorState &c, Value &record);
+  // Opens c on q's statement with its parameters from f.
+  void startQuery(const SqlStmt &q, Frame &f, CursorState &c);
+  // Steps c to its next row: false at the end and on every call after it.
+  bool nextRow(CursorState &c);
+  // ORA-04091 when q reads or changes a table a statement in progress is changing.
+  void checkMutating(const SqlStmt &q);
   CursorState &cursorOf(const Expr &e, Frame &f);
   void checkBreak();
   // ORA-06500 when the stack used since the outermost entry passes kMaxStackUse.

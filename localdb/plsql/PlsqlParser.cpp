@@ -1195,8 +1195,8 @@ private:
             }
             if (acceptOp(":=") || acceptKw("DEFAULT"))
               d.var->init = expr();
-            else if (d.var->constant)
-              fail(":=");
+            else if (d.var->constant && !isOp(";"))
+              fail(":="); // a constant without any value is the binder's PLS-00322
             endStatement();
           }
         } else {

@@ -80,6 +80,13 @@ struct CursorState {
   std::vector<std::string> columnNames; // a cursor variable handed to the caller is described
   std::vector<TypeInfo> columnInfo;
   std::vector<RownumCounter> counters; // ROWNUM counters the open statement reads
+  bool done = false; // the last row was fetched: SQLite would start the query over
+  // FOR UPDATE: the transaction its rows belong to (fetching after it ended is ORA-01002), and
+  // the rowid of the row fetched last (WHERE CURRENT OF), -1 without one.
+  bool forUpdate = false;
+  long transaction = 0;
+  int rowidColumn = -1;
+  int64_t rowid = -1;
   ~CursorState();
   // Takes st as the open statement, one more of the logon's open cursors (ORA-01000 past the
   // limit, st given back then).

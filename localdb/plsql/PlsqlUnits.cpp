@@ -1146,8 +1146,8 @@ OraError compileFailure(const CompiledUnit &cu) {
 }
 
 OraError runFailure(const PlsqlError &e) {
-  std::string m = e.user && e.code == 1 ? oraMessage(6510) : e.message;
-  int code = e.user && e.code == 1 ? 6510 : e.code;
+  std::string m = e.user && !e.user->bound ? oraMessage(6510) : e.message;
+  int code = e.user && !e.user->bound ? 6510 : e.code;
   for (const std::string &t : e.trace)
     m += "\n" + t;
   return OraError{code, m, -1};
@@ -1182,6 +1182,49 @@ void markRecompiled(Session &s, UnitState &st) {
     sqlite3_exec(s.db(), "ROLLBACK", nullptr, nullptr, nullptr);
   }
 }
+
+// A call from the client is one statement: when it fails, what it changed is undone and the
+// transaction's earlier work stays. A transaction already open gets a savepoint (one SQLite
+// statement per call, none per statement inside); one that began inside the call (also after
+// a COMMIT in it) is the call's own and is rolled back whole.
+class CallAtomicity {
+public:
+  explicit CallAtomicity(Session &s)
+      : FSession(s), FSerial(s.transactionSerial()), FSavepoints(s.savepointsSet()) {
+    FMarked = s.inTransaction() && sqlite3_exec(s.db(), "SAVEPOINT \"plsql$call\"", nullptr,
+                                                nullptr, nullptr) == SQLITE_OK;
+  }
+  void failed() {
+    if (!FSession.inTransaction())
+      return;
+    if (FSession.transactionSerial() != FSerial) {
+      try {
+        FSession.rollback();
+      } catch (const OraError &) {
+        // The call's own error is the one to report.
+      }
+      return;
+    }
+    // Gone when the call rolled back to a savepoint set before it: nothing of the call is left.
+    if (FMarked && sqlite3_exec(FSession.db(), "ROLLBACK TO \"plsql$call\"", nullptr, nullptr,
+                                nullptr) == SQLITE_OK)
+      release();
+  }
+  void succeeded() {
+    // Releasing would take the savepoints the call set with it: those stay, and ours with them.
+    if (FMarked && FSession.inTransaction() && FSession.transactionSerial() == FSerial &&
+        FSession.savepointsSet() == FSavepoints)
+      release();
+  }
+
+private:
+  Session &FSession;
+  long FSerial, FSavepoints;
+  bool FMarked = false;
+  void release() {
+    sqlite3_exec(FSession.db(), "RELEASE \"plsql$call\"", nullptr, nullptr, nullptr);
+  }
+};
 
 int runBlock(Session &s, const std::string &text, const HostBindLookup &binds,
              bool compileOnlyFlag) {
@@ -1219,11 +1262,17 @@ int runBlock(Session &s, const std::string &text, const HostBindLookup &binds,
   }
   s.clearBreak();
   Interp in(s, st);
+  CallAtomicity call(s);
   try {
     in.runBlock(u, host);
   } catch (const PlsqlError &e) {
+    call.failed();
     throw runFailure(e);
+  } catch (...) {
+    call.failed();
+    throw;
   }
+  call.succeeded();
   try {
     for (size_t i = 0; i < slots.size(); ++i)
       if (host.assigned[i])
@@ -1798,8 +1847,25 @@ void runWithStatementTriggers(Session &s, const DmlTarget &target, const std::fu
   std::vector<StatementTrigger> list;
   if (target.event != 0 && !target.table.empty())
     list = statementTriggers(s, target);
-  if (list.empty()) {
+  // While its rows change the table is mutating for what its row triggers run, except under a
+  // single-row INSERT ... VALUES.
+  UnitState &st = stateOf(s);
+  bool mutating = target.event != 0 && !target.table.empty() && !target.singleRow;
+  struct Mutating {
+    std::vector<const DmlTarget *> *list;
+    ~Mutating() {
+      if (list)
+        list->pop_back();
+    }
+  };
+  auto changeRows = [&] {
+    if (mutating)
+      st.mutating.push_back(&target);
+    Mutating guard{mutating ? &st.mutating : nullptr};
     run();
+  };
+  if (list.empty()) {
+    changeRows();
     return;
   }
   // The savepoint undoes the triggers' and the statement's changes when one of them fails.
@@ -1809,7 +1875,7 @@ void runWithStatementTriggers(Session &s, const DmlTarget &target, const std::fu
       sqlite3_exec(s.db(), "SAVEPOINT \"plsql$statement\"", nullptr, nullptr, nullptr) == SQLITE_OK;
   try {
     runStatementTriggers(s, list, true, target.event);
-    run();
+    changeRows();
     runStatementTriggers(s, list, false, target.event);
   } catch (...) {
     if (marked) {

@@ -239,7 +239,8 @@ void Cursor::adopt(std::shared_ptr<plsql::CursorState> state) {
   }
   m.compiled = std::move(cs);
   m.stmt = state->stmt;
-  m.state = m.stmt ? Impl::Fetching : Impl::Idle;
+  // A cursor PL/SQL already read to its end has no rows left (stepping it would start over).
+  m.state = !m.stmt ? Impl::Idle : state->done ? Impl::Done : Impl::Fetching;
   m.refCursor = std::move(state);
   functionCode = fcSelect;
   rowsProcessed = 0;

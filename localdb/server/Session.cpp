@@ -258,6 +258,7 @@ void Session::rollback() {
 void Session::savepoint(const std::string &name) {
   beginWrite();
   exec("SAVEPOINT " + quoteIdent(name));
+  ++FSavepointsSet;
 }
 
 void Session::rollbackTo(const std::string &name) {

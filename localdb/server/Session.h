@@ -51,6 +51,8 @@ public:
   // Changes each time this logon opens a transaction. While one is open it holds the file's
   // write lock, so what it read from the catalog since stays true until it ends.
   long transactionSerial() const { return FTransactionSerial; }
+  // Counts the SAVEPOINTs this logon set.
+  long savepointsSet() const { return FSavepointsSet; }
   // Commits and closes the connection (logoff).
   void close();
 
@@ -106,6 +108,7 @@ private:
   int FOpenCursors = 0;
   int FMaxOpenCursors;
   long FTransactionSerial = 0;
+  long FSavepointsSet = 0;
   std::map<int, std::string> FLastText;
   // Keyed by each statement's own SQL text (sqlite3_sql), so giving one back allocates nothing.
   std::unordered_multimap<std::string_view, sqlite3_stmt *> FStatements;

@@ -268,6 +268,7 @@ const Entry kTexts[] = {
     {4061, "existing state of %s has been invalidated"},
     {4068, "existing state of packages has been discarded"},
     {4065, "not executed, altered or dropped %s"},
+    {4067, "not executed, %s does not exist"},
     {4080, "trigger '%s' does not exist"},
     {4088, "error during execution of trigger '%s'"},
     {4089, "cannot create triggers on objects owned by SYS"},

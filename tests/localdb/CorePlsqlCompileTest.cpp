@@ -255,3 +255,66 @@ TEST_F(PlsqlUnits, AnonymousBlockErrorsNameLineAndColumn) {
             "ORA-06550: line 2, column 3:\nPLS-00201: identifier 'UNDEFINED_PROC' must be "
             "declared\nORA-06550: line 2, column 3:\nPL/SQL: Statement ignored");
 }
+
+TEST_F(PlsqlCompile, BranchesArgumentsAndHandlersAreChecked) {
+  auto errs = [&](const std::string &text) {
+    return firstLines(localdb::plsql::compileOnly(*session, text, false));
+  };
+  const std::string illegalGoto = " PLS-00375: illegal GOTO statement; this GOTO cannot branch to "
+                                  "label 'L'";
+  // GOTO into an IF, a sub-block or a loop, and from a handler back into its block.
+  EXPECT_EQ(errs("procedure p is\nbegin\n  goto l;\n  if true then\n    <<l>> null;\n  end "
+                 "if;\nend;"),
+            std::vector<std::string>{"3/3" + illegalGoto});
+  EXPECT_EQ(errs("procedure p is\nbegin\n  goto l;\n  begin\n    <<l>> null;\n  end;\nend;"),
+            std::vector<std::string>{"3/3" + illegalGoto});
+  EXPECT_EQ(errs("procedure p is\nbegin\n  goto l;\n  loop\n    <<l>> null;\n  end loop;\nend;"),
+            std::vector<std::string>{"3/3" + illegalGoto});
+  EXPECT_EQ(errs("procedure p is\nbegin\n  <<l>> null;\nexception\n  when others then\n    goto "
+                 "l;\nend;"),
+            std::vector<std::string>{"6/5" + illegalGoto});
+  // Allowed: forward and back in the same list, out to an enclosing one, from a handler out.
+  EXPECT_EQ(errs("procedure p is\nbegin\n  <<top>> null;\n  begin\n    if true then goto fin; "
+                 "end if;\n    goto top;\n  exception when others then goto fin;\n  end;\n  "
+                 "<<fin>> null;\nend;"),
+            std::vector<std::string>{});
+  EXPECT_EQ(errs("procedure p is\nbegin\n  exit;\nend;"),
+            std::vector<std::string>{
+                "3/3 PLS-00376: illegal EXIT statement; it must appear inside a loop"});
+  EXPECT_EQ(errs("procedure p is\nbegin\n  loop\n    begin\n      exit;\n    exception when "
+                 "others then exit;\n    end;\n  end loop;\nend;"),
+            std::vector<std::string>{});
+  // A positional argument after a named one; one exception in two handlers.
+  EXPECT_EQ(errs("procedure p(a number, b number) is\nbegin\n  p(a => 1, 2);\nend;"),
+            (std::vector<std::string>{"3/13 PLS-00312: a positional parameter association may "
+                                      "not follow a named association",
+                                      "3/3 PL/SQL: Statement ignored"}));
+  EXPECT_EQ(errs("procedure p is\nbegin\n  null;\nexception\n  when no_data_found then null;\n  "
+                 "when zero_divide or no_data_found then null;\nend;"),
+            std::vector<std::string>{"6/23 PLS-00483: exception 'NO_DATA_FOUND' may appear in at "
+                                     "most one exception handler in this block"});
+  // A subprogram called before its declaration; a constant without its value.
+  EXPECT_EQ(errs("procedure p is\n  procedure a is begin b; end;\n  procedure b is begin null; "
+                 "end;\nbegin\n  a;\nend;"),
+            (std::vector<std::string>{"2/24 PLS-00313: 'B' not declared in this scope",
+                                      "2/24 PL/SQL: Statement ignored"}));
+  EXPECT_EQ(errs("procedure p is\n  c constant number;\nbegin\n  null;\nend;"),
+            (std::vector<std::string>{"2/3 PLS-00322: declaration of a constant 'C' must contain "
+                                      "an initialization assignment",
+                                      "2/3 PL/SQL: Item ignored"}));
+}
+
+TEST_F(PlsqlUnits, MissingPackageBodyAndTriggerTable) {
+  run("create or replace package pk is x number := 1; procedure p; end;");
+  EXPECT_EQ(error("begin pk.p; end;"),
+            "ORA-04067: not executed, package body \"SCOTT.PK\" does not exist\nORA-06508: "
+            "PL/SQL: could not find program unit being called\nORA-06512: at line 1");
+  EXPECT_EQ(error("begin pk.x := 2; end;"), "");
+  int code = 0;
+  EXPECT_EQ(
+      error("create trigger nt before insert on no_such_table for each row begin null; end;", &code)
+          .substr(0, 9),
+      "ORA-00942");
+  EXPECT_EQ(code, 942);
+  EXPECT_EQ(status("NT", "TRIGGER"), "");
+}

@@ -548,12 +548,12 @@ declare
   c number;
 begin
   select s.nextval into :new.id from dual;
-  select count(*) into c from t;
+  select count(*) into c from trig_log;
   insert into trig_log values ('bi ' || :new.id || ' sees ' || c);
 end;)");
   EXPECT_EQ(run("insert into t (name, n) values ('a', 1)"), 1u);
   EXPECT_EQ(column("SELECT id || ' ' || name FROM \"SCOTT.T\""), std::vector<std::string>{"1 a"});
-  // Several rows of one statement: each numbered, each counted, each seeing those before it.
+  // Several rows of one statement: each numbered, each seeing what the rows before it did.
   EXPECT_EQ(run("insert into t (name, n) select ename, 1 from emp where deptno = 10"), 3u);
   EXPECT_EQ(column("SELECT count(DISTINCT id) || ' ' || max(id) FROM \"SCOTT.T\""),
             std::vector<std::string>{"4 4"});
@@ -610,7 +610,7 @@ end;)");
 declare
   c number;
 begin
-  select count(*) into c from t where id = :old.id;
+  select count(*) into c from dual where :old.id is not null;
   insert into trig_log values ('bd ' || :old.id || ' ' || c);
   if :old.name = 'KING' then
     raise_application_error(-20002, 'keep the king');
@@ -816,4 +816,165 @@ TEST_F(PlsqlRun, ViewsReplacedByAnotherLogonAreSeen) {
   EXPECT_EQ(column("SELECT x FROM \"SCOTT.T2\" ORDER BY x"),
             (std::vector<std::string>{"2", "3", "4"}));
   other->close();
+}
+
+TEST_F(PlsqlRun, CursorsPastTheirLastRowAndForUpdate) {
+  // After the last row a FETCH returns nothing again: %NOTFOUND stays, %ROWCOUNT stays.
+  run("declare cursor c is select ename from emp where empno = 7839; v varchar2(20); n number "
+      ":= 0; begin dbms_output.enable; open c; for i in 1..4 loop fetch c into "
+      "v; if c%found then n := n + 1; end if; end loop; if c%notfound then "
+      "dbms_output.put_line(n || ' ' || c%rowcount); end if; close c; end;");
+  EXPECT_EQ(output(), std::vector<std::string>{"1 1"});
+  // A FOR UPDATE cursor cannot be fetched from once its transaction ended.
+  const std::string outOfSequence = "ORA-01002: fetch out of sequence\nORA-06512: at line 1";
+  EXPECT_EQ(error("declare cursor c is select empno from emp for update; v number; begin open "
+                  "c; fetch c into v; commit; fetch c into v; end;"),
+            outOfSequence);
+  EXPECT_EQ(error("declare cursor c is select empno from emp for update; begin for r in c loop "
+                  "rollback; end loop; end;"),
+            outOfSequence);
+  EXPECT_EQ(error("declare cursor c is select empno from emp; v number; begin open c; fetch c "
+                  "into v; commit; fetch c into v; end;"),
+            "");
+  // WHERE CURRENT OF changes the row the cursor fetched last.
+  run("declare cursor c is select ename, sal from emp where deptno = 10 for update of sal; "
+      "begin for r in c loop update emp set sal = r.sal + 1 where current of c; end loop; end;");
+  EXPECT_EQ(column("SELECT sum(sal) FROM \"SCOTT.EMP\" WHERE deptno = 10"),
+            std::vector<std::string>{"8753"});
+  run("declare cursor c is select ename from emp where deptno = 20 order by ename for update; "
+      "v varchar2(10); begin open c; fetch c into v; delete from emp where current of c; close "
+      "c; end;");
+  EXPECT_EQ(column("SELECT count(*) FROM \"SCOTT.EMP\" WHERE ename = 'ADAMS'"),
+            std::vector<std::string>{"0"});
+  // Not open: INVALID_CURSOR; open without a current row: NO_DATA_FOUND; not FOR UPDATE:
+  // PLS-00404.
+  const std::string decl = "declare cursor c is select ename from emp where deptno = 30 for "
+                           "update; v varchar2(10); begin ";
+  EXPECT_EQ(error(decl + "delete from emp where current of c; end;"),
+            "ORA-01001: invalid cursor\nORA-06512: at line 1");
+  EXPECT_EQ(error(decl + "open c; delete from emp where current of c; end;"),
+            "ORA-01403: no data found\nORA-06512: at line 1");
+  EXPECT_EQ(error(decl + "open c; loop fetch c into v; exit when c%notfound; end loop; update emp "
+                         "set sal = 0 where current of c; end;"),
+            "ORA-01403: no data found\nORA-06512: at line 1");
+  EXPECT_EQ(error("declare cursor c is select e.ename from emp e, dept d where e.deptno = "
+                  "d.deptno for update; v varchar2(10); begin open c; fetch c into v; update emp "
+                  "set sal = 1 where current of c; end;"),
+            "ORA-01410: invalid ROWID\nORA-06512: at line 1");
+  EXPECT_NE(error("declare cursor c is select ename from emp; begin update emp set sal = 0 where "
+                  "current of c; end;")
+                .find("PLS-00404: cursor 'C' must be declared with FOR UPDATE to use with "
+                      "CURRENT OF"),
+            std::string::npos);
+}
+
+TEST_F(PlsqlRun, ServerErrorsAreCaughtByTheirNumbers) {
+  run("create table ck (n number not null constraint ck_pos check (n > 0))");
+  run("create or replace trigger ck_t before insert on ck for each row begin if :new.n = 7 then "
+      "raise_application_error(-20007, 'seven'); end if; end;");
+  EXPECT_EQ(error(R"(declare
+  dup exception; pragma exception_init(dup, -1);
+  nul exception; pragma exception_init(nul, -1400);
+  chk exception; pragma exception_init(chk, -2290);
+  app exception; pragma exception_init(app, -20007);
+  num exception; pragma exception_init(num, -1722);
+begin
+  dbms_output.enable;
+  begin insert into dept values (10, 'A', 'B'); exception when dup then dbms_output.put_line(sqlcode); end;
+  begin insert into ck values (null); exception when nul then dbms_output.put_line(sqlcode); end;
+  begin insert into ck values (-1); exception when chk then dbms_output.put_line(sqlcode); end;
+  begin insert into ck values (7); exception when app then dbms_output.put_line(sqlcode || ' ' || substr(sqlerrm, 1, 16)); end;
+  begin update emp set sal = 'x' where empno = 7839; exception when num then dbms_output.put_line(sqlcode); end;
+  begin update emp set sal = 'x' where empno = 7839; exception when invalid_number then dbms_output.put_line('in'); end;
+end;)"),
+            "");
+  EXPECT_EQ(output(), (std::vector<std::string>{"-1", "-1400", "-2290", "-20007 ORA-20007: seven",
+                                                "-1722", "in"}));
+}
+
+TEST_F(PlsqlRun, RowTriggersMayNotSeeTheirMutatingTable) {
+  run("create table mt (n number)");
+  run("create table mt_log (k number)");
+  run("create or replace trigger mt_r after insert or update or delete on mt for each row "
+      "declare k number; begin select count(*) into k from mt; insert into mt_log values (k); "
+      "end;");
+  run("create or replace trigger mt_s after update on mt declare k number; begin select "
+      "count(*) into k from mt; insert into mt_log values (-k); end;");
+  run("create or replace function mt_count return number is k number; begin select count(*) "
+      "into k from mt; return k; end;");
+  const std::string mutating =
+      "ORA-04091: table SCOTT.MT is mutating, trigger/function may not see it\n";
+  auto firstLine = [&](const std::string &sql) {
+    std::string e = error(sql);
+    return e.substr(0, e.find('\n') + 1);
+  };
+  // A single-row INSERT ... VALUES does not make the table mutating; any other change does.
+  EXPECT_EQ(error("insert into mt values (1)"), "");
+  EXPECT_EQ(firstLine("insert into mt select 2 from dual"), mutating);
+  EXPECT_EQ(firstLine("update mt set n = 3"), mutating);
+  EXPECT_EQ(firstLine("begin delete from mt; end;"), mutating);
+  // A BEFORE row trigger changing its own table, a function in the statement reading it.
+  run("drop trigger mt_r");
+  run("create or replace trigger mt_b before update on mt for each row begin delete from mt "
+      "where n < 0; end;");
+  EXPECT_EQ(firstLine("update mt set n = 4"), mutating);
+  run("drop trigger mt_b");
+  EXPECT_EQ(firstLine("update mt set n = mt_count"), mutating);
+  EXPECT_EQ(error("update mt set n = 5"), "");
+  EXPECT_EQ(column("SELECT k FROM \"SCOTT.MT_LOG\" ORDER BY rowid"),
+            (std::vector<std::string>{"1", "-1"}));
+  EXPECT_EQ(column("SELECT n FROM \"SCOTT.MT\""), std::vector<std::string>{"5"});
+}
+
+TEST_F(PlsqlRun, AFailedCallUndoesItsOwnWorkOnly) {
+  auto depts = [&] {
+    return column("SELECT group_concat(deptno, ',') FROM (SELECT deptno FROM \"SCOTT.DEPT\" "
+                  "WHERE deptno > 40 ORDER BY deptno)");
+  };
+  run("create or replace procedure add_and_fail(n number) is begin insert into dept values (n, "
+      "'X', 'Y'); raise_application_error(-20001, 'failed'); end;");
+  run("insert into dept values (50, 'A', 'B')");
+  EXPECT_EQ(
+      error("begin insert into dept values (51, 'A', 'B'); raise no_data_found; end;").substr(0, 9),
+      "ORA-01403");
+  EXPECT_EQ(error("begin add_and_fail(52); end;").substr(0, 9), "ORA-20001");
+  EXPECT_EQ(depts(), std::vector<std::string>{"50"});
+  // The call began the transaction; a COMMIT inside keeps what came before it.
+  run("commit");
+  EXPECT_NE(error("begin add_and_fail(53); end;"), "");
+  EXPECT_NE(error("begin insert into dept values (54, 'A', 'B'); commit; insert into dept values "
+                  "(55, 'A', 'B'); add_and_fail(56); end;"),
+            "");
+  EXPECT_EQ(depts(), std::vector<std::string>{"50,54"});
+  // Handled errors undo nothing; a savepoint set in a call outlives it.
+  run("begin insert into dept values (57, 'A', 'B'); begin add_and_fail(58); exception when "
+      "others then null; end; savepoint sp; insert into dept values (59, 'A', 'B'); end;");
+  run("rollback to sp");
+  EXPECT_EQ(depts(), (std::vector<std::string>{"50,54,57,58"}));
+}
+
+TEST_F(PlsqlRun, NamesQualifiedByLabelsSubprogramsAndStandard) {
+  // A parameter named by its procedure is told from the column of the same name.
+  run("create or replace procedure set_sal(ename varchar2, sal number) is n number := 7; begin "
+      "update emp set sal = set_sal.sal + set_sal.n where ename = set_sal.ename; end;");
+  run("begin set_sal('KING', 5000); end;");
+  EXPECT_EQ(column("SELECT count(*) || ' ' || max(sal) FROM \"SCOTT.EMP\" WHERE sal = 5007"),
+            std::vector<std::string>{"1 5007"});
+  run(R"(<<blk>>
+declare
+  x number := 1;
+  ename varchar2(10) := 'FORD';
+  n number;
+begin
+  dbms_output.enable;
+  declare x number := 2; begin dbms_output.put_line(x || blk.x); end;
+  select count(*) into n from emp where ename = blk.ename;
+  dbms_output.put_line(n);
+  <<outer>> for i in 1..2 loop for i in 5..5 loop dbms_output.put_line(outer.i || i); end loop; end loop;
+  begin
+    raise standard.no_data_found;
+  exception when standard.no_data_found then dbms_output.put_line(standard.upper('ok'));
+  end;
+end;)");
+  EXPECT_EQ(output(), (std::vector<std::string>{"21", "1", "15", "25", "OK"}));
 }

@@ -210,5 +210,21 @@ TEST_F(Binds, RefCursor_OutArgumentOfAStoredProcedureIntoAnUnopenedArea) {
             0);
   EXPECT_EQ(ofen(&rows, 10), 1403);
   EXPECT_EQ(rowsOf(rows), 5u);
+  // One the procedure read to its end has no rows left for the caller.
+  ASSERT_EQ(exec("create or replace procedure open_read(r out curs.c) is v varchar2(10); begin "
+                 "curs.open_dept(r, 10); loop fetch r into v; exit when r%notfound; end loop; "
+                 "end;"),
+            0)
+      << lastError;
+  ASSERT_EQ(parse("begin open_read(:r); end;"), 0) << message(lda, rcOf(cda));
+  ASSERT_EQ(obndra(&cda, (text *)":R", -1, (ub1 *)&rows, -1, 102, -1, nullptr, nullptr, nullptr, 0,
+                   nullptr, nullptr, -1, -1),
+            0);
+  ASSERT_EQ(oexn(&cda, 1, 0), 0) << message(lda, rcOf(cda));
+  ASSERT_EQ(odefin(&rows, 1, (ub1 *)ename, sizeof ename[0], 1, -1, nullptr, nullptr, -1, -1, elen,
+                   nullptr),
+            0);
+  EXPECT_EQ(ofen(&rows, 10), 1403);
+  EXPECT_EQ(rowsOf(rows), 0u);
   EXPECT_EQ(oclose(&rows), 0);
 }
