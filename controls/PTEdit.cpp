@@ -746,7 +746,9 @@ void TPlainTextEdit::keyPressEvent(QKeyEvent *AEvent) {
     break;
   case Qt::Key_Return:
   case Qt::Key_Enter:
-    Char = 13;
+    // Ctrl+Enter is kept free for a command of its own: it never breaks the line.
+    if (!(Shift & ssCtrl))
+      Char = 13;
     break;
   case Qt::Key_Escape:
     Char = 27;

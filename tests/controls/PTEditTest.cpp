@@ -559,6 +559,22 @@ TEST_F(EditTest, Keys_QtKeysMapToTheEditorsActions) {
   QTest::keyClick(Edit.get(), Qt::Key_Delete);
   QTest::keyClick(Edit.get(), Qt::Key_Escape);
   EXPECT_FALSE(Edit->Modified());
+  // With a selection, Escape, Ctrl+Enter and Ctrl+B leave the text alone; Ctrl+Z undoes the
+  // paste, Ctrl+Y and Ctrl+Shift+Z redo it.
+  QTest::keyClick(Edit.get(), Qt::Key_Home, Qt::ShiftModifier);
+  for (Qt::Key Key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_B})
+    QTest::keyClick(Edit.get(), Key, Qt::ControlModifier);
+  QTest::keyClick(Edit.get(), Qt::Key_Escape);
+  EXPECT_EQ(Edit->Lines().Text(), "ab \t\r\n");
+  EXPECT_EQ(Edit->SelLength(), 0);
+  QTest::keyClick(Edit.get(), Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(Edit->Lines().Text(), "\r\n");
+  QTest::keyClick(Edit.get(), Qt::Key_Y, Qt::ControlModifier);
+  EXPECT_EQ(Edit->Lines().Text(), "ab \t\r\n");
+  QTest::keyClick(Edit.get(), Qt::Key_Z, Qt::ControlModifier);
+  QTest::keyClick(Edit.get(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_EQ(Edit->Lines().Text(), "ab \t\r\n");
+  EXPECT_FALSE(Edit->Modified());
   // Insert toggles the mode.
   QTest::keyClick(Edit.get(), Qt::Key_Insert);
   EXPECT_FALSE(Edit->InsertMode());
