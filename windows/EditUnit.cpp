@@ -6,14 +6,14 @@
 #include "db/OciApiQuery.h"
 #include "windows/WindowsHost.h"
 
-#include <QMdiArea>
-#include <QMdiSubWindow>
 #include "classes/AlignedLayout.h"
 #include "classes/Application.h"
 #include "classes/WindowPlacement.h"
 #include "windows/EditUnitFile.h"
 #include "windows/EditUnitSyntax.h"
 #include "windows/FindDialogs.h"
+#include <QMdiArea>
+#include <QMdiSubWindow>
 
 #include <QCloseEvent>
 #include <QFile>
@@ -85,9 +85,7 @@ TEditForm::TEditForm(QWidget *AParent) : TForm(AParent) {
   FormCreate();
 }
 
-TEditForm::~TEditForm() {
-  WindowsHost().UpdateClientEdge();
-}
+TEditForm::~TEditForm() { WindowsHost().UpdateClientEdge(); }
 
 TEditForm *TEditForm::Create(TWindowsHost &AHost) {
   auto *Form = new TEditForm;
@@ -172,9 +170,11 @@ void TEditForm::CreateMenus() {
   EditMenu = Menu("EditMenu", "&Edit");
   EditUndoItem =
       AddItem(EditMenu, "EditUndoItem", "&Undo", "Undo the last action", QKeySequence("Ctrl+Z"));
+  EditRedoItem = AddItem(EditMenu, "EditRedoItem", "&Redo", "Redo the last undone action",
+                         QKeySequence("Ctrl+Y"));
+  EditRedoItem->setShortcuts({QKeySequence("Ctrl+Y"), QKeySequence("Ctrl+Shift+Z")});
   EditUndoSeparator = EditMenu->addSeparator();
-  EditUndoItem->setVisible(false);
-  EditUndoSeparator->setVisible(false);
+  connect(EditMenu, &QMenu::aboutToShow, this, [this] { UpdateUndoItems(); });
   EditCutItem = AddItem(EditMenu, "EditCutItem", "Cu&t",
                         "Cut selected item and copy it to clipboard", QKeySequence("Ctrl+X"));
   EditCopyItem = AddItem(EditMenu, "EditCopyItem", "&Copy", "Copy selected item to clipboard",
@@ -217,6 +217,7 @@ void TEditForm::CreateMenus() {
   Wire(FileSaveAsItem, &TEditForm::FileSaveAsItemClick);
   Wire(FileExitItem, &TEditForm::FileExitItemClick);
   Wire(EditUndoItem, &TEditForm::EditUndoItemClick);
+  Wire(EditRedoItem, &TEditForm::EditRedoItemClick);
   Wire(EditCutItem, &TEditForm::EditCutItemClick);
   Wire(EditCopyItem, &TEditForm::EditCopyItemClick);
   Wire(EditPasteItem, &TEditForm::EditPasteItemClick);
@@ -288,6 +289,8 @@ void TEditForm::LoadText(const std::string &AContent, const std::string &AFileNa
   SetFileName(AFileName);
   Editor->setFocus();
   Editor->SetModified(false);
+  Editor->Model().ClearUndo(); // the loaded file starts a history of its own
+  UpdateUndoItems();
   Editor->SetReadOnly(AReadOnly || FShownUpToNul);
   if (FShownUpToNul)
     TApplication::ShowErrorMessage(
@@ -392,18 +395,17 @@ void TEditForm::resizeEvent(QResizeEvent *AEvent) {
 
 // ---- Simple commands -------------------------------------------------------------------------
 
-void TEditForm::FileNewItemClick() {
-  WindowsHost().FileNewItemClick();
-}
-void TEditForm::FileOpenItemClick() {
-  WindowsHost().FileOpenItemClick();
-}
-void TEditForm::FileExitItemClick() {
-  WindowsHost().FileExitItemClick();
-}
+void TEditForm::FileNewItemClick() { WindowsHost().FileNewItemClick(); }
+void TEditForm::FileOpenItemClick() { WindowsHost().FileOpenItemClick(); }
+void TEditForm::FileExitItemClick() { WindowsHost().FileExitItemClick(); }
 
-// The editor keeps no undo history.
-void TEditForm::EditUndoItemClick() {}
+void TEditForm::EditUndoItemClick() { Editor->Model().Undo(); }
+void TEditForm::EditRedoItemClick() { Editor->Model().Redo(); }
+
+void TEditForm::UpdateUndoItems() {
+  EditUndoItem->setEnabled(Editor->Model().CanUndo());
+  EditRedoItem->setEnabled(Editor->Model().CanRedo());
+}
 void TEditForm::EditCutItemClick() { Editor->CutToClipboard(); }
 void TEditForm::EditCopyItemClick() { Editor->CopyToClipboard(); }
 void TEditForm::EditPasteItemClick() { Editor->PasteFromClipboard(); }
@@ -413,13 +415,9 @@ void TEditForm::EditSelectAllItemClick() { Editor->SelectAll(); }
 
 // ---- Activation, status line, configuration, colouring ---------------------------------------
 
-void TEditForm::FormActivate() {
-  WindowsHost().EnableEditorButtons(true);
-}
+void TEditForm::FormActivate() { WindowsHost().EnableEditorButtons(true); }
 
-void TEditForm::FormDeactivate() {
-  WindowsHost().EnableEditorButtons(false);
-}
+void TEditForm::FormDeactivate() { WindowsHost().EnableEditorButtons(false); }
 
 std::string TEditForm::StatusLine() const {
   return "   " + std::to_string(Editor->CaretY() + 1) + ":" + std::to_string(Editor->CaretX()) +
@@ -438,7 +436,8 @@ void TEditForm::EditorCaretPosChanged(TObject *) {
       this,
       [this] {
         FStatusPending = false;
-              WindowsHost().SetStatusText(StatusLine());
+        UpdateUndoItems();
+        WindowsHost().SetStatusText(StatusLine());
       },
       Qt::QueuedConnection);
 }
@@ -514,15 +513,20 @@ void TEditForm::SearchSearchAgainItemClick() {
 }
 
 void TEditForm::ReplaceDialogReplace() {
-  for (;;) {
+  // Replace and Replace All each undo as one step.
+  TPTEditModel &Model = Editor->Model();
+  Model.BeginUndoStep();
+  try {
     if (Editor->SelLength() > 0)
       Editor->InsertText(ReplaceDialog->ReplaceText());
-    const int Before = Editor->SelStart();
-    SearchSearchAgainItemClick();
-    if (!(ReplaceDialog->Options() & frReplaceAll) || Editor->SelLength() == 0)
-      break;
-    // A read-only editor replaces nothing; stop once the search no longer moves forward.
-    if (Editor->ReadOnly() && Editor->SelStart() <= Before)
-      break;
+    if ((ReplaceDialog->Options() & frReplaceAll) && !Editor->ReadOnly())
+      Model.ReplaceAll(ReplaceDialog->FindText(), ReplaceDialog->ReplaceText(),
+                       ReplaceDialog->Options() & frMatchCaseOption ? frMatchCase : 0);
+    else
+      SearchSearchAgainItemClick();
+  } catch (...) {
+    Model.EndUndoStep();
+    throw;
   }
+  Model.EndUndoStep();
 }

@@ -43,8 +43,8 @@ public:
   QListWidget *ErrorBox;
   QMenu *FileMenu, *EditMenu, *SearchMenu, *RunMenu;
   QAction *FileNewItem, *FileOpenItem, *FileSaveItem, *FileSaveAsItem, *FileExitItem;
-  QAction *EditUndoItem, *EditUndoSeparator, *EditCutItem, *EditCopyItem, *EditPasteItem,
-      *EditDeleteItem, *EditSelectAllItem, *EditPasteObjectItem;
+  QAction *EditUndoItem, *EditRedoItem, *EditUndoSeparator, *EditCutItem, *EditCopyItem,
+      *EditPasteItem, *EditDeleteItem, *EditSelectAllItem, *EditPasteObjectItem;
   QAction *SearchFindItem, *SearchReplaceItem, *SearchSearchAgainItem, *SearchGotoLineNumberItem;
   QAction *RunCompileItem, *RunComileExpressionItem;
   QFileDialog *SaveDialog = nullptr; // made at the first Save As
@@ -77,6 +77,9 @@ public:
   void FileSaveAsItemClick();
   void FileExitItemClick();
   void EditUndoItemClick() override;
+  void EditRedoItemClick();
+  // Undo and Redo are enabled only when there is something to undo or redo.
+  void UpdateUndoItems();
   void EditCutItemClick() override;
   void EditCopyItemClick() override;
   void EditPasteItemClick() override;

@@ -8,10 +8,10 @@
 #include <QFocusEvent>
 #include <QImage>
 #include <QKeyEvent>
-#include <QWheelEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QScrollBar>
+#include <QWheelEvent>
 #include <QtTest/QTest>
 #include <gtest/gtest.h>
 
@@ -471,9 +471,8 @@ TEST_F(EditTest, Paint_WindowsLatinBytesShowAsTheirCharacters) {
   EXPECT_EQ(Edit->Lines().Strings(0), Bytes);
   Edit->SelectAll();
   Edit->CopyToClipboard();
-  EXPECT_EQ(QApplication::clipboard()->text(),
-            QString(QChar(0x201C)) + "q" + QChar(0x201D) + " " + QChar(0x2013) + " " +
-                QChar(0x20AC));
+  EXPECT_EQ(QApplication::clipboard()->text(), QString(QChar(0x201C)) + "q" + QChar(0x201D) + " " +
+                                                   QChar(0x2013) + " " + QChar(0x20AC));
   QApplication::clipboard()->setText(QString(QChar(0x2014)) + QChar(0x2122) + QChar(0x4E2D));
   Edit->PasteFromClipboard();
   EXPECT_EQ(Edit->Lines().Strings(0), "\x97\x99?");
