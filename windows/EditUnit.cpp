@@ -71,6 +71,12 @@ TEditForm::TEditForm(QWidget *AParent) : TForm(AParent) {
   ErrorBox->setUniformItemSizes(true);
   connect(ErrorBox, &QListWidget::itemClicked, this, Guarded([this] { ErrorBoxClick(); }));
   connect(ErrorBox, &QListWidget::itemDoubleClicked, this, Guarded([this] { ErrorBoxDblClick(); }));
+  // The gutter marks the line of every error the list holds (the editor goes first when the
+  // window is destroyed, and its connections with it).
+  for (auto Signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+    connect(ErrorBox->model(), Signal, Editor, [this] { UpdateErrorMarks(); });
+  connect(ErrorBox->model(), &QAbstractItemModel::modelReset, Editor,
+          [this] { UpdateErrorMarks(); });
 
   Layout->AddControl(Editor, alClient);
   Layout->AddControl(Splitter, alBottom);
@@ -134,7 +140,7 @@ void TEditForm::FormCreate() {
     FConfigRegistration =
         std::make_unique<TConfigEditorRegistration>(WindowsHost().Configuration(), *this);
   else
-    ApplyEditorConfig(TCFG::InitialEditorFont(), TCFG::InitialSyntaxStyles(), false, false, 8);
+    TCFG().RegisterEditor(*this); // the initial keys, told once
   SetFileName(UntitledName);
   Splitter->MoveTo(0, height()); // the error list starts collapsed
   SearchDialog = FindDialog;
@@ -447,13 +453,16 @@ void TEditForm::EditorFormatLine(TObject *, int AIndex) {
 }
 
 void TEditForm::ApplyEditorConfig(const TFont &AFont, const TTextStyles &AStyles, bool AAutoIndent,
-                                  bool ABackspaceUnindents, int ATabSize) {
-  Editor->SetFont(AFont.ToQFont());
+                                  bool ABackspaceUnindents, int ATabSize, int AUndoLimit,
+                                  bool ALineNumbers) {
+  Editor->SetFont(EditorScreenFont(AFont));
   Editor->SetFontColor(AFont.Color());
   Editor->SetStyles(AStyles);
   Editor->SetAutoIndent(AAutoIndent);
   Editor->SetBackspaceUnindents(ABackspaceUnindents);
   Editor->SetTabSize(ATabSize);
+  Editor->Model().SetUndoLimit(static_cast<std::size_t>(std::max(0, AUndoLimit)) << 20);
+  Editor->SetLineNumbers(ALineNumbers);
   Editor->Invalidate();
 }
 

@@ -99,6 +99,8 @@ public:
   // runs ErrorBoxClick.
   void AddError(const std::string &AText, int APosition);
   void ErrorBoxClick();
+  // The gutter marks the lines of the errors in the list.
+  void UpdateErrorMarks();
   void ErrorBoxDblClick();
 
   // Editor events.
@@ -115,7 +117,8 @@ public:
 
   // IConfigEditor
   void ApplyEditorConfig(const TFont &AFont, const TTextStyles &AStyles, bool AAutoIndent,
-                         bool ABackspaceUnindents, int ATabSize) override;
+                         bool ABackspaceUnindents, int ATabSize, int AUndoLimit,
+                         bool ALineNumbers) override;
 
 protected:
   void closeEvent(QCloseEvent *AEvent) override;

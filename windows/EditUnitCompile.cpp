@@ -7,13 +7,13 @@
 #include "db/OciApiQuery.h"
 #include "windows/WindowsHost.h"
 
-#include <QMdiArea>
-#include <QMdiSubWindow>
 #include "classes/Application.h"
 #include "script/CompileUnit.h"
 #include "script/ParserUnit.h"
 #include "windows/CompileForm.h"
 #include "windows/DBMSOutputUnit.h"
+#include <QMdiArea>
+#include <QMdiSubWindow>
 
 #include <QCoreApplication>
 #include <QListWidget>
@@ -112,6 +112,16 @@ void TEditForm::AddError(const std::string &AText, int APosition) {
   ErrorBox->addItem(Item);
   ErrorBox->setCurrentItem(Item);
   ErrorBoxClick();
+}
+
+void TEditForm::UpdateErrorMarks() {
+  std::vector<int> Lines;
+  for (int I = 0; I < ErrorBox->count(); ++I) {
+    const int Position = ErrorBox->item(I)->data(Qt::UserRole).toInt();
+    if (Position > 0)
+      Lines.push_back(Editor->Model().OffsetToPos(Position - 1).Y);
+  }
+  Editor->SetMarkedLines(std::move(Lines));
 }
 
 void TEditForm::ErrorBoxClick() {

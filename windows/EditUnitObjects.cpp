@@ -7,12 +7,12 @@
 #include "db/OciApiQuery.h"
 #include "windows/WindowsHost.h"
 
-#include <QMdiArea>
-#include <QMdiSubWindow>
 #include "classes/Application.h"
 #include "script/ParserUnit.h"
 #include "windows/ChooseProcedureUnit.h"
 #include "windows/GotoUnit.h"
+#include <QMdiArea>
+#include <QMdiSubWindow>
 
 #include <QCoreApplication>
 #include <QLineEdit>

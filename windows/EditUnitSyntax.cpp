@@ -13,21 +13,21 @@ const char *const ReservedWords[ReservedWordCount + 4] = {
     "BINARY_INTEGER", "BODY", "BOOLEAN", "BY", "CASE", "CHAR", "CHAR_BASE", "CHECK", "CLOSE",
     "CLUSTER", "CLUSTERS", "COLAUTH", "COLUMNS", "COMMIT", "COMPRESS", "CONNECT", "CONSTANT",
     "COUNT", "CRASH", "CREATE", "CURRENT", "CURSOR", "CURRVAL", "DATABASE", "DATA_BASE", "DATE",
-    "DBA", "DEBUGOFF", "DEBUGON", "DECLARE", "DECIMAL", "DEFAULT", "DEFINITION", "DELAY",
-    "DELETE", "DELTA", "DESC", "DIGITS", "DISPOSE", "DISTINCT", "DO", "DROP", "ELSE", "ELSIF",
-    "END", "ENTRY", "EXCEPTION", "EXCEPTION_INIT", "EXISTS", "EXIT", "FALSE", "FETCH", "FLOAT",
-    "FOR", "FORM", "FROM", "FUNCTION", "GENERIC", "GOTO", "GRANT", "GROUP", "HAVING",
-    "IDENTIFIED", "IF", "IN", "INDEX", "INDEXES", "INDICATOR", "INSERT", "INTEGER", "INTERSECT",
-    "INTO", "IS", "LEVEL", "LIKE", "LIMITED", "LOOP", "MAX", "MIN", "MINUS", "MLSLABEL", "MOD",
-    "NATURAL", "NEW", "NEXTVAL", "NOCOMPRESS", "NOT", "NULL", "NUMBER", "NUMBER_BASE", "OF", "ON",
-    "OPEN", "OPTION", "OR", "ORDER", "OTHERS", "OUT", "PACKAGE", "PARTITION", "PCTFREE",
-    "POSITIVE", "PRAGMA", "PRIOR", "PRIVATE", "PROCEDURE", "PUBLIC", "RAISE", "RANGE", "REAL",
-    "RECORD", "RELEASE", "RENAME", "RESOURCE", "RETURN", "REVERSE", "REVOKE", "ROLLBACK", "ROWID",
-    "ROWLABEL", "ROWNUM", "ROWTYPE", "RUN", "SAVEPOINT", "SCHEMA", "SELECT", "SEPARATE", "SET",
-    "SIZE", "SMALLINT", "SPACE", "SQL", "SQLCODE", "SQLERRM", "START", "STATEMENT", "STDDEV",
-    "SUBTYPE", "SUM", "TABAUTH", "TABLE", "TABLES", "TASK", "TERMINATE", "THEN", "TO", "TRUE",
-    "TYPE", "UNION", "UNIQUE", "UPDATE", "USE", "VALUES", "VARCHAR", "VARCHAR2", "VARIANCE",
-    "VIEW", "VIEWS", "WHEN", "WHERE", "WHILE", "WITH", "WORK", "XOR",
+    "DBA", "DEBUGOFF", "DEBUGON", "DECLARE", "DECIMAL", "DEFAULT", "DEFINITION", "DELAY", "DELETE",
+    "DELTA", "DESC", "DIGITS", "DISPOSE", "DISTINCT", "DO", "DROP", "ELSE", "ELSIF", "END", "ENTRY",
+    "EXCEPTION", "EXCEPTION_INIT", "EXISTS", "EXIT", "FALSE", "FETCH", "FLOAT", "FOR", "FORM",
+    "FROM", "FUNCTION", "GENERIC", "GOTO", "GRANT", "GROUP", "HAVING", "IDENTIFIED", "IF", "IN",
+    "INDEX", "INDEXES", "INDICATOR", "INSERT", "INTEGER", "INTERSECT", "INTO", "IS", "LEVEL",
+    "LIKE", "LIMITED", "LOOP", "MAX", "MIN", "MINUS", "MLSLABEL", "MOD", "NATURAL", "NEW",
+    "NEXTVAL", "NOCOMPRESS", "NOT", "NULL", "NUMBER", "NUMBER_BASE", "OF", "ON", "OPEN", "OPTION",
+    "OR", "ORDER", "OTHERS", "OUT", "PACKAGE", "PARTITION", "PCTFREE", "POSITIVE", "PRAGMA",
+    "PRIOR", "PRIVATE", "PROCEDURE", "PUBLIC", "RAISE", "RANGE", "REAL", "RECORD", "RELEASE",
+    "RENAME", "RESOURCE", "RETURN", "REVERSE", "REVOKE", "ROLLBACK", "ROWID", "ROWLABEL", "ROWNUM",
+    "ROWTYPE", "RUN", "SAVEPOINT", "SCHEMA", "SELECT", "SEPARATE", "SET", "SIZE", "SMALLINT",
+    "SPACE", "SQL", "SQLCODE", "SQLERRM", "START", "STATEMENT", "STDDEV", "SUBTYPE", "SUM",
+    "TABAUTH", "TABLE", "TABLES", "TASK", "TERMINATE", "THEN", "TO", "TRUE", "TYPE", "UNION",
+    "UNIQUE", "UPDATE", "USE", "VALUES", "VARCHAR", "VARCHAR2", "VARIANCE", "VIEW", "VIEWS", "WHEN",
+    "WHERE", "WHILE", "WITH", "WORK", "XOR",
     // The editor window's status words share the table.
     "Overwrite", "Insert", "Original", "Modified"};
 
@@ -111,8 +111,7 @@ void FormatScriptLine(std::string_view ALine, TFormatList &AList) {
   const std::size_t Length = ALine.size();
   std::size_t P = 0; // 0-based here; records are 1-based
   auto Append = [&AList](std::size_t AStart, std::size_t ACount, int AStyle) {
-    AList.push_back(
-        TFormatRecord{static_cast<int>(AStart + 1), static_cast<int>(ACount), AStyle});
+    AList.push_back(TFormatRecord{static_cast<int>(AStart + 1), static_cast<int>(ACount), AStyle});
   };
   while (P < Length) {
     const unsigned char C = static_cast<unsigned char>(Text[P]);
@@ -120,8 +119,8 @@ void FormatScriptLine(std::string_view ALine, TFormatList &AList) {
       // A one-character token: only an apostrophe or a "--" starts anything.
       if (C == '\'') {
         const void *Close = std::memchr(Text + P + 1, '\'', Length - P - 1);
-        std::size_t End = Close ? static_cast<std::size_t>(static_cast<const char *>(Close) - Text) + 1
-                                : Length;
+        std::size_t End =
+            Close ? static_cast<std::size_t>(static_cast<const char *>(Close) - Text) + 1 : Length;
         Append(P, End - P, ssString);
         P = End;
       } else if (C == '-' && P + 1 < Length && Text[P + 1] == '-') {

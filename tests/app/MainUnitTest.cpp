@@ -1,16 +1,16 @@
 // The main window offscreen: frame, speed bar, menus and their merging, the login dialog and the
 // connection commands with their status texts, over the recording fake client library.
-#include "app/LoginUnit.h"
 #include "app/MainUnit.h"
+#include "app/LoginUnit.h"
 #include "app/MainUnitForm.h"
 #include "classes/Application.h"
 #include "classes/ComponentStream.h"
 #include "classes/Streams.h"
 
 #include <QApplication>
-#include <QTemporaryDir>
-#include <QMenuBar>
 #include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <dlfcn.h>
 #include <gtest/gtest.h>
@@ -94,9 +94,9 @@ TEST_F(TMainFormTest, FrameSpeedBarAndMenusAsDesigned) {
   EXPECT_TRUE(Errors.empty()); // the fake library loaded at creation
   EXPECT_EQ(Form->SpeedBar->height(), 33);
   const std::pair<QToolButton *, int> Lefts[] = {
-      {Form->NewButton, 7},    {Form->OpenButton, 32},     {Form->SaveButton, 57},
-      {Form->UndoButton, 89},  {Form->CutButton, 114},     {Form->CopyButton, 139},
-      {Form->PasteButton, 164}, {Form->FindButton, 195},   {Form->ConnectButton, 226},
+      {Form->NewButton, 7},          {Form->OpenButton, 32},    {Form->SaveButton, 57},
+      {Form->UndoButton, 89},        {Form->CutButton, 114},    {Form->CopyButton, 139},
+      {Form->PasteButton, 164},      {Form->FindButton, 195},   {Form->ConnectButton, 226},
       {Form->DisconnectButton, 251}, {Form->CompileButton, 282}};
   for (auto [Button, Left] : Lefts) {
     EXPECT_EQ(Button->geometry(), QRect(Left, 4, 25, 25)) << Button->objectName().toStdString();

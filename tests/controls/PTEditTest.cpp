@@ -528,6 +528,52 @@ TEST_F(EditTest, CaretEvents_RaisedByUpdateCaretButNotByCtrlInsert) {
   EXPECT_GE(Raised, 1);
 }
 
+TEST_F(EditTest, Gutter_NumbersRowsGrowsWithTheDigitsAndSelectsLinesOnClick) {
+  std::string Text;
+  for (int I = 1; I <= 99; ++I)
+    Text += "line\r\n";
+  Edit->Lines().SetText(Text);
+  Edit->SetLeftMargin(6);
+  Edit->SetLineNumbers(true);
+  const int Digit = Edit->TextX(-1, 0) + QFontMetrics(Edit->font()).horizontalAdvance('0');
+  const int Two = Edit->TextLeft() - Edit->LeftMargin();
+  EXPECT_GE(Two, 2 * Digit);
+  Edit->Model().SetCaretAndAnchor(TEditPos{1, 1});
+  Edit->UpdateCaret();
+  QImage Image = Grab();
+  // Row 0 shows "1" in the muted colour, row 1 (the caret's) in the text colour; the text
+  // itself starts after the gutter.
+  const int Left = Edit->LeftMargin(), Right = Edit->TextLeft();
+  auto Darkest = [&](int ARow) {
+    int Min = 255;
+    for (int Y = ARow * Edit->LineHeight(); Y < (ARow + 1) * Edit->LineHeight(); ++Y)
+      for (int X = Left; X < Right; ++X)
+        Min = std::min(Min, qGray(Image.pixel(X, Y)));
+    return Min;
+  };
+  EXPECT_LT(Darkest(0), 255);
+  EXPECT_LT(Darkest(1), Darkest(0));
+  EXPECT_TRUE(Inked(Image, Right, Right + Edit->AverageCharWidth(), 0, White));
+  EXPECT_FALSE(Inked(Image, 0, Left, 0, White));
+  // The 100th line widens the gutter by a digit; the text moves with it.
+  Edit->Model().SetCaretAndAnchor(TEditPos{5, 98});
+  Edit->Model().KeyPress(13);
+  Edit->ScrollTo(0, 0);
+  EXPECT_EQ(Edit->TextLeft() - Edit->LeftMargin(),
+            Two + QFontMetrics(Edit->font()).horizontalAdvance('0'));
+  // A click on a number selects its line with its break.
+  Edit->MouseDown(Qt::LeftButton, ssLeft, Left + 1, 2 * Edit->LineHeight() + 1);
+  EXPECT_EQ(Edit->SelStart(), 2 * 6);
+  EXPECT_EQ(Edit->SelLength(), 6);
+  // Marked lines carry a mark at the left edge.
+  Edit->SetMarkedLines({0});
+  Image = Grab();
+  EXPECT_TRUE(Inked(Image, 0, Left, 0, White));
+  EXPECT_FALSE(Inked(Image, 0, Left, 1, White));
+  Edit->SetLineNumbers(false);
+  EXPECT_EQ(Edit->TextLeft(), Edit->LeftMargin());
+}
+
 TEST_F(EditTest, Keys_QtKeysMapToTheEditorsActions) {
   Edit->Lines().SetText("");
   QTest::keyClicks(Edit.get(), "ab c");
