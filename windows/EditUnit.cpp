@@ -352,6 +352,9 @@ bool TEditForm::SaveAs() {
 void TEditForm::QuerySave() {
   if (!Editor->Modified())
     return;
+  // The window asked about comes to the front first: two "Untitled" look the same otherwise.
+  if (auto *Window = qobject_cast<QMdiSubWindow *>(parentWidget()); Window && Window->mdiArea())
+    Window->mdiArea()->setActiveSubWindow(Window);
   switch (ConfirmYesNoCancel(this, QString("Save changes to %1?").arg(PathToQString(FFileName)))) {
   case QMessageBox::Yes:
     // Declining to overwrite another file saves nothing: the changes must not be lost.
@@ -421,9 +424,32 @@ void TEditForm::EditSelectAllItemClick() { Editor->SelectAll(); }
 
 // ---- Activation, status line, configuration, colouring ---------------------------------------
 
-void TEditForm::FormActivate() { WindowsHost().EnableEditorButtons(true); }
+bool TEditForm::IsActiveChild() const {
+  auto *Window = qobject_cast<QMdiSubWindow *>(parentWidget());
+  return !Window || !Window->mdiArea() || Window->mdiArea()->activeSubWindow() == Window;
+}
 
-void TEditForm::FormDeactivate() { WindowsHost().EnableEditorButtons(false); }
+void TEditForm::FormActivate() {
+  WindowsHost().EnableEditorButtons(true);
+  // The window's own status line, and the keys go to its editor: switching windows (Ctrl+Tab
+  // between maximised ones) may leave the focus on the frame of the window before. Once more
+  // from the event loop, after the frame has finished switching menus.
+  EditorCaretPosChanged(Editor);
+  Editor->setFocus(Qt::ActiveWindowFocusReason);
+  QMetaObject::invokeMethod(
+      Editor,
+      [this] {
+        if (IsActiveChild())
+          Editor->setFocus(Qt::ActiveWindowFocusReason);
+      },
+      Qt::QueuedConnection);
+}
+
+void TEditForm::FormDeactivate() {
+  WindowsHost().EnableEditorButtons(false);
+  // Another kind of window says nothing of a caret.
+  WindowsHost().SetStatusText("");
+}
 
 std::string TEditForm::StatusLine() const {
   return "   " + std::to_string(Editor->CaretY() + 1) + ":" + std::to_string(Editor->CaretX()) +
@@ -443,7 +469,8 @@ void TEditForm::EditorCaretPosChanged(TObject *) {
       [this] {
         FStatusPending = false;
         UpdateUndoItems();
-        WindowsHost().SetStatusText(StatusLine());
+        if (IsActiveChild()) // a window behind others keeps its caret to itself
+          WindowsHost().SetStatusText(StatusLine());
       },
       Qt::QueuedConnection);
 }

@@ -132,6 +132,8 @@ private:
   QAction *AddItem(QMenu *AMenu, const char *AName, const char *ACaption, const char *AHint,
                    const QKeySequence &AShortcut = {});
   void FormClose();
+  // This window is the frame's active child (or stands alone).
+  bool IsActiveChild() const;
   // Shows a file's content already read, under its name.
   void LoadText(const std::string &AContent, const std::string &AFileName, bool AReadOnly);
   void SaveTo(const std::string &AFileName);

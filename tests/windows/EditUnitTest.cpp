@@ -677,6 +677,51 @@ TEST_F(EditForm, ShutDownAsksEachChangedEditorAndCancelKeepsEverything) {
   EXPECT_TRUE(QFile::exists(Folder.filePath("tessaly.ds")));
 }
 
+// A child window of another kind, as the terminal or the procedure window are.
+class TOtherForm : public TForm {
+public:
+  const char *FormClassName() const override { return "TOtherForm"; }
+};
+
+TEST_F(EditForm, SwitchingWindowsMovesFocusStatusAndTheSaveQuestion) {
+  Main->activateWindow();
+  QApplication::setActiveWindow(Main.get());
+  TEditForm *A = New();
+  TEditForm *B = New();
+  A->Editor->KeyPress('a');
+  B->Editor->KeyPress('b');
+  B->Editor->KeyPress('b');
+  qobject_cast<QMdiSubWindow *>(B->parentWidget())->showMaximized();
+  // Ctrl+Tab among maximised windows: the keys always reach the active window's editor.
+  for (int I = 0; I < 5; ++I) {
+    Main->MdiArea->activateNextSubWindow();
+    QApplication::processEvents();
+    auto *Active = dynamic_cast<TEditForm *>(Main->ActiveChild());
+    ASSERT_NE(Active, nullptr);
+    EXPECT_EQ(QApplication::focusWidget(), Active->Editor) << I;
+    EXPECT_EQ(Main->StatusText(), Active->StatusLine()) << I;
+  }
+  // A window of another kind clears the editor's status line.
+  auto *Other = new TOtherForm;
+  Main->AddChild(Other);
+  QApplication::processEvents();
+  EXPECT_EQ(Main->ActiveChild(), Other);
+  EXPECT_EQ(Main->StatusText(), "");
+
+  // At shut-down each changed window comes to the front before it is asked about.
+  std::vector<TForm *> Asked;
+  for (int I = 0; I < 2; ++I)
+    AnswerModal([&](QWidget *AModal) {
+      Asked.push_back(Main->ActiveChild());
+      qobject_cast<QMessageBox *>(AModal)->button(QMessageBox::No)->click();
+    });
+  Main->close();
+  std::sort(Asked.begin(), Asked.end());
+  std::vector<TForm *> Expected{A, B};
+  std::sort(Expected.begin(), Expected.end());
+  EXPECT_EQ(Asked, Expected); // each asked about while in front, in stacking order
+}
+
 TEST_F(EditForm, FileMenuCommandsOpenEditorWindows) {
   WriteBytes(Folder.filePath("open.sql"), "begin null; end;\r\n");
   AnswerFileDialog(Folder.filePath("open.sql"), true);
