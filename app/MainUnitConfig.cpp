@@ -175,14 +175,27 @@ void TCFG::ApplyToEditors() const {
 }
 
 QFont EditorScreenFont(const TFont &AFont) {
+  // Installed means the font matches itself: fontconfig may list or substitute a name it
+  // has no file of.
+  auto Installed = [](const QString &AFamily) {
+    return QFontDatabase::families().contains(AFamily, Qt::CaseInsensitive) &&
+           QFontInfo(QFont(AFamily)).family().compare(AFamily, Qt::CaseInsensitive) == 0;
+  };
   QFont Result = AFont.ToQFont();
-  if (!QFontDatabase::hasFamily(Result.family())) {
-    // The family the system's fixed font really resolves to, not a generic alias, so that the
-    // font dialog can show it among its families.
-    Result.setFamily(QFontInfo(QFontDatabase::systemFont(QFontDatabase::FixedFont)).family());
-    Result.setFixedPitch(true);
-    Result.setStyleHint(QFont::TypeWriter);
-  }
+  if (Installed(Result.family()))
+    return Result;
+  // The family the system's fixed font really is, not a generic alias, so that the font
+  // dialog can offer it; failing that, the first installed fixed-width family.
+  QString Family = QFontInfo(QFontDatabase::systemFont(QFontDatabase::FixedFont)).family();
+  if (!Installed(Family) || !QFontDatabase::isFixedPitch(Family))
+    for (const QString &Candidate : QFontDatabase::families())
+      if (QFontDatabase::isFixedPitch(Candidate) && Installed(Candidate)) {
+        Family = Candidate;
+        break;
+      }
+  Result.setFamily(Family);
+  Result.setFixedPitch(true);
+  Result.setStyleHint(QFont::TypeWriter);
   return Result;
 }
 
