@@ -143,7 +143,8 @@ void TPlainTextEdit::UpdateGutter() {
     int Digits = 2;
     for (int N = FModel.Lines().Count(); N >= 100; N /= 10)
       ++Digits;
-    Width = Digits * DigitWidth() + 2 * GutterPadding();
+    // Padding on the left, and twice as much between the numbers and the text.
+    Width = Digits * DigitWidth() + 3 * GutterPadding();
   }
   if (FLeftMargin + Width == FTextLeft)
     return;
@@ -686,7 +687,7 @@ void TPlainTextEdit::PaintGutter(QPainter &APainter, const QRect &AClip) {
       continue;
     const int Count = std::snprintf(Digits, sizeof Digits, "%d", L + 1);
     APainter.setPen(L == FModel.CaretY() ? Current : Muted);
-    APainter.drawText(QPoint(FTextLeft - GutterPadding() - Count * DigitWidth(), Y + FAscent),
+    APainter.drawText(QPoint(FTextLeft - 2 * GutterPadding() - Count * DigitWidth(), Y + FAscent),
                       QString::fromLatin1(Digits, Count));
   }
 }

@@ -131,19 +131,18 @@ void TPTEditModel::SetTabSize(int AValue) {
 }
 
 void TPTEditModel::SetCaretX(int AValue) {
-  FSealed = true;
   EnsureLine();
   FCaret.Y = std::clamp(FCaret.Y, 0, FLines.Count() - 1);
   FCaret.X = std::clamp(AValue, 1, ColumnLimit(FCaret.Y));
 }
 
 void TPTEditModel::SetCaretY(int AValue) {
-  FSealed = true;
   EnsureLine();
   FCaret.Y = std::clamp(AValue, 0, FLines.Count() - 1);
 }
 
 void TPTEditModel::MoveCaret(TEditPos APos) {
+  FSealed = true; // a caret move ends a run of typing
   // The line first: the column's bound depends on it.
   SetCaretY(APos.Y);
   SetCaretX(APos.X);

@@ -578,6 +578,13 @@ TEST_F(EditTest, Keys_QtKeysMapToTheEditorsActions) {
   Edit->Lines().SetText("");
   QTest::keyClicks(Edit.get(), "ab c");
   EXPECT_EQ(Edit->Lines().Strings(0), "ab c");
+  // Typed keys run together into one undo step (painting and caret updates between them
+  // included), and redo brings them back.
+  Edit->repaint();
+  QTest::keyClick(Edit.get(), Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(Edit->Lines().Strings(0), "");
+  QTest::keyClick(Edit.get(), Qt::Key_Y, Qt::ControlModifier);
+  EXPECT_EQ(Edit->Lines().Strings(0), "ab c");
   QTest::keyClick(Edit.get(), Qt::Key_Left, Qt::ControlModifier);
   EXPECT_EQ(Edit->CaretX(), 4);
   QTest::keyClick(Edit.get(), Qt::Key_Tab);
