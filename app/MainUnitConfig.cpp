@@ -1,6 +1,8 @@
 // TCFG, its published-property description, and reading and writing the configuration file.
 #include "app/MainUnitConfig.h"
 
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <algorithm>
 #include <cstring>
 
@@ -122,6 +124,16 @@ void TCFG::SetEditorTabSize(int AValue) {
   ApplyToEditors();
 }
 
+void TCFG::SetEditorUndoLimit(int AValue) {
+  FEditorUndoLimit = AValue;
+  ApplyToEditors();
+}
+
+void TCFG::SetEditorLineNumbers(bool AValue) {
+  FEditorLineNumbers = AValue;
+  ApplyToEditors();
+}
+
 void TCFG::Assign(const TCFG &ASource) {
   SetTag(ASource.Tag());
   SetTerminalBufferLimit(ASource.TerminalBufferLimit());
@@ -132,6 +144,8 @@ void TCFG::Assign(const TCFG &ASource) {
   FEditorAutoIndent = ASource.FEditorAutoIndent;
   FEditorBackspaceUnindents = ASource.FEditorBackspaceUnindents;
   FEditorTabSize = ASource.FEditorTabSize;
+  FEditorUndoLimit = ASource.FEditorUndoLimit;
+  FEditorLineNumbers = ASource.FEditorLineNumbers;
   ApplyToEditors();
   SetDBMSBufferLimit(ASource.DBMSBufferLimit());
   SetDBMSOracleBufferLimit(ASource.DBMSOracleBufferLimit());
@@ -144,7 +158,8 @@ void TCFG::RegisterEditor(IConfigEditor &AEditor) {
   if (std::find(FEditors.begin(), FEditors.end(), &AEditor) == FEditors.end())
     FEditors.push_back(&AEditor);
   AEditor.ApplyEditorConfig(FEditorFont, FEditorSyntaxStyles, FEditorAutoIndent,
-                            FEditorBackspaceUnindents, FEditorTabSize);
+                            FEditorBackspaceUnindents, FEditorTabSize, FEditorUndoLimit,
+                            FEditorLineNumbers);
 }
 
 void TCFG::UnregisterEditor(IConfigEditor &AEditor) { std::erase(FEditors, &AEditor); }
@@ -155,7 +170,33 @@ void TCFG::ApplyToEditors() const {
   for (IConfigEditor *Editor : Editors)
     if (std::find(FEditors.begin(), FEditors.end(), Editor) != FEditors.end())
       Editor->ApplyEditorConfig(FEditorFont, FEditorSyntaxStyles, FEditorAutoIndent,
-                                FEditorBackspaceUnindents, FEditorTabSize);
+                                FEditorBackspaceUnindents, FEditorTabSize, FEditorUndoLimit,
+                                FEditorLineNumbers);
+}
+
+QFont EditorScreenFont(const TFont &AFont) {
+  // Installed means the font matches itself: fontconfig may list or substitute a name it
+  // has no file of.
+  auto Installed = [](const QString &AFamily) {
+    return QFontDatabase::families().contains(AFamily, Qt::CaseInsensitive) &&
+           QFontInfo(QFont(AFamily)).family().compare(AFamily, Qt::CaseInsensitive) == 0;
+  };
+  QFont Result = AFont.ToQFont();
+  if (Installed(Result.family()))
+    return Result;
+  // The family the system's fixed font really is, not a generic alias, so that the font
+  // dialog can offer it; failing that, the first installed fixed-width family.
+  QString Family = QFontInfo(QFontDatabase::systemFont(QFontDatabase::FixedFont)).family();
+  if (!Installed(Family) || !QFontDatabase::isFixedPitch(Family))
+    for (const QString &Candidate : QFontDatabase::families())
+      if (QFontDatabase::isFixedPitch(Candidate) && Installed(Candidate)) {
+        Family = Candidate;
+        break;
+      }
+  Result.setFamily(Family);
+  Result.setFixedPitch(true);
+  Result.setStyleHint(QFont::TypeWriter);
+  return Result;
 }
 
 const TClassProperties &TCFG::Properties() {
@@ -180,6 +221,10 @@ const TClassProperties &TCFG::Properties() {
               &TCFG::SetEditorBackspaceUnindents, Initial.EditorBackspaceUnindents());
     P.Integer("EditorTabSize", &TCFG::EditorTabSize, &TCFG::SetEditorTabSize,
               Initial.EditorTabSize());
+    P.Integer("EditorUndoLimit", &TCFG::EditorUndoLimit, &TCFG::SetEditorUndoLimit,
+              Initial.EditorUndoLimit());
+    P.Boolean("EditorLineNumbers", &TCFG::EditorLineNumbers, &TCFG::SetEditorLineNumbers,
+              Initial.EditorLineNumbers());
     P.Integer("DBMSBufferLimit", &TCFG::DBMSBufferLimit, &TCFG::SetDBMSBufferLimit,
               Initial.DBMSBufferLimit());
     P.Integer("DBMSOracleBufferLimit", &TCFG::DBMSOracleBufferLimit,

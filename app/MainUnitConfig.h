@@ -16,15 +16,17 @@
 // reaches all registered editors at once.
 class IConfigEditor {
 public:
+  // AUndoLimit: the undo history's memory bound in megabytes.
   virtual void ApplyEditorConfig(const TFont &AFont, const TTextStyles &AStyles, bool AAutoIndent,
-                                 bool ABackspaceUnindents, int ATabSize) = 0;
+                                 bool ABackspaceUnindents, int ATabSize, int AUndoLimit,
+                                 bool ALineNumbers) = 0;
 
 protected:
   ~IConfigEditor() = default;
 };
 
 // All user settings. The published properties, in file order, are Tag (inherited, 0) and the
-// twelve keys; each key's default is its initial value, so only changed keys are written.
+// fourteen keys; each key's default is its initial value, so only changed keys are written.
 class TCFG : public TComponent {
 public:
   // Create: every key at its initial value.
@@ -51,6 +53,11 @@ public:
   void SetEditorBackspaceUnindents(bool AValue);
   int EditorTabSize() const { return FEditorTabSize; }
   void SetEditorTabSize(int AValue);
+  // The undo history's memory bound per editor, in megabytes.
+  int EditorUndoLimit() const { return FEditorUndoLimit; }
+  void SetEditorUndoLimit(int AValue);
+  bool EditorLineNumbers() const { return FEditorLineNumbers; }
+  void SetEditorLineNumbers(bool AValue);
 
   int DBMSBufferLimit() const { return FDBMSBufferLimit; }
   void SetDBMSBufferLimit(int AValue) { FDBMSBufferLimit = AValue; }
@@ -88,6 +95,8 @@ private:
   bool FEditorAutoIndent = false;
   bool FEditorBackspaceUnindents = false;
   int FEditorTabSize = 8;
+  int FEditorUndoLimit = 128;
+  bool FEditorLineNumbers = true;
   int FDBMSBufferLimit = 1000;
   int FDBMSOracleBufferLimit = 10240;
   bool FSaveDesktopPosition = false;
@@ -108,6 +117,11 @@ private:
   QPointer<TCFG> FCFG;
   IConfigEditor &FEditor;
 };
+
+// The editor font as shown: the configured font when it is installed, else the system's
+// fixed-width font in the configured size and style (a missing font would otherwise be
+// replaced by whatever the platform picks, often a proportional one).
+QFont EditorScreenFont(const TFont &AFont);
 
 // The login dialog's texts that outlive a run. The password is never kept: it is written
 // empty and ignored when read.

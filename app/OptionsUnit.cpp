@@ -46,10 +46,14 @@ TOptionsForm::TOptionsForm(QWidget *AParent) : QDialog(AParent) {
                  Qt::WindowCloseButtonHint);
 
   ChooseFont = [this](const TFont &AFont) -> std::optional<TFont> {
-    bool Ok = false;
-    const QFont Chosen = QFontDialog::getFont(&Ok, AFont.ToQFont(), this, "Font");
-    if (!Ok)
+    QFontDialog Dialog(this);
+    PrepareFontDialog(Dialog, AFont);
+    if (Dialog.exec() != QDialog::Accepted)
       return std::nullopt;
+    const QFont Chosen = Dialog.selectedFont();
+    // OK on the font as offered keeps the configured one (and its name) as it was.
+    if (Chosen == EditorScreenFont(AFont))
+      return AFont;
     TFont Result = AFont;
     Result.AssignQFont(Chosen);
     return Result;
@@ -119,14 +123,23 @@ TOptionsForm::TOptionsForm(QWidget *AParent) : QDialog(AParent) {
   TabSizeLabel = Label(EditorPage, "TabSizeLabel", "Tab size (spaces):");
   TabSizeEdit = Number(EditorPage, "TabSizeEdit");
   TabSizeLabel->setBuddy(TabSizeEdit);
+  FontInUseLabel = Label(EditorPage, "FontInUseLabel", "");
+  LineNumbersCheckBox = Check(EditorPage, "LineNumbersCheckBox", "Show line &numbers");
+  UndoLimitLabel = Label(EditorPage, "UndoLimitLabel", "Undo memory (MB):");
+  UndoLimitEdit = Number(EditorPage, "UndoLimitEdit");
+  UndoLimitLabel->setBuddy(UndoLimitEdit);
   auto *EditorLayout = new QGridLayout(EditorPage);
   EditorLayout->addWidget(FontLabel, 0, 0);
   EditorLayout->addWidget(FontButton, 0, 1);
-  EditorLayout->addWidget(AutoIndentCheckBox, 1, 0, 1, 2);
-  EditorLayout->addWidget(BackspaceUnindentsCheckBox, 2, 0, 1, 2);
-  EditorLayout->addWidget(TabSizeLabel, 3, 0);
-  EditorLayout->addWidget(TabSizeEdit, 3, 1);
-  EditorLayout->setRowStretch(4, 1);
+  EditorLayout->addWidget(FontInUseLabel, 1, 0, 1, 3);
+  EditorLayout->addWidget(AutoIndentCheckBox, 2, 0, 1, 2);
+  EditorLayout->addWidget(BackspaceUnindentsCheckBox, 3, 0, 1, 2);
+  EditorLayout->addWidget(LineNumbersCheckBox, 4, 0, 1, 2);
+  EditorLayout->addWidget(TabSizeLabel, 5, 0);
+  EditorLayout->addWidget(TabSizeEdit, 5, 1);
+  EditorLayout->addWidget(UndoLimitLabel, 6, 0);
+  EditorLayout->addWidget(UndoLimitEdit, 6, 1);
+  EditorLayout->setRowStretch(7, 1);
   EditorLayout->setColumnStretch(2, 1);
 
   // Syntax
@@ -203,10 +216,10 @@ TOptionsForm::TOptionsForm(QWidget *AParent) : QDialog(AParent) {
   Layout->addWidget(PageControl, 1);
   Layout->addLayout(Buttons);
 
-  // The three buffer limits take digits only: typed characters are filtered, and a paste
+  // The buffer and memory limits take digits only: typed characters are filtered, and a paste
   // that holds anything else is refused as a whole.
   for (QLineEdit *Edit :
-       {TerminalBufferLimitEdit, DBMSBufferLimitEdit, DBMSOracleBufferLimitEdit}) {
+       {TerminalBufferLimitEdit, DBMSBufferLimitEdit, DBMSOracleBufferLimitEdit, UndoLimitEdit}) {
     Edit->installEventFilter(this);
     Edit->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]*"), Edit));
   }
@@ -270,6 +283,9 @@ void TOptionsForm::Fill(const TCFG &ACFG) {
   AutoIndentCheckBox->setChecked(ACFG.EditorAutoIndent());
   BackspaceUnindentsCheckBox->setChecked(ACFG.EditorBackspaceUnindents());
   TabSizeEdit->setText(QString::number(ACFG.EditorTabSize()));
+  LineNumbersCheckBox->setChecked(ACFG.EditorLineNumbers());
+  UndoLimitEdit->setText(QString::number(ACFG.EditorUndoLimit()));
+  ShowFontInUse();
   FWorkingStyles = ACFG.EditorSyntaxStyles();
   // An element still selected from the last opening shows its refreshed style, so that OK
   // cannot store the boxes of a cancelled opening into it.
@@ -321,6 +337,9 @@ void TOptionsForm::Apply(TCFG &ACFG) {
   ACFG.SetEditorAutoIndent(AutoIndentCheckBox->isChecked());
   ACFG.SetEditorBackspaceUnindents(BackspaceUnindentsCheckBox->isChecked());
   ACFG.SetEditorTabSize(*ToInteger(TabSizeEdit->text()));
+  ACFG.SetEditorLineNumbers(LineNumbersCheckBox->isChecked());
+  if (auto Value = ToInteger(UndoLimitEdit->text()); Value && *Value >= 0)
+    ACFG.SetEditorUndoLimit(*Value);
   ACFG.SetEditorSyntaxStyles(FWorkingStyles);
   if (auto Value = ToInteger(DBMSBufferLimitEdit->text()))
     ACFG.SetDBMSBufferLimit(*Value);
@@ -333,8 +352,25 @@ void TOptionsForm::Apply(TCFG &ACFG) {
 
 void TOptionsForm::FontButtonClick() {
   if (ChooseFont)
-    if (std::optional<TFont> Chosen = ChooseFont(FDialogFont))
+    if (std::optional<TFont> Chosen = ChooseFont(FDialogFont)) {
       FDialogFont = *Chosen;
+      ShowFontInUse();
+    }
+}
+
+void TOptionsForm::PrepareFontDialog(QFontDialog &ADialog, const TFont &AFont) {
+  // Fixed-width fonts only: the editor's columns assume every character is as wide.
+  ADialog.setOption(QFontDialog::MonospacedFonts);
+  ADialog.setWindowTitle("Font");
+  ADialog.setCurrentFont(EditorScreenFont(AFont));
+}
+
+void TOptionsForm::ShowFontInUse() {
+  const QFont Shown = EditorScreenFont(FDialogFont);
+  QString Text = QString("In use: %1, %2 pt").arg(Shown.family()).arg(Shown.pointSize());
+  if (Shown.family() != FDialogFont.ToQFont().family())
+    Text += QString(" (%1 is not installed)").arg(QString::fromLatin1(FDialogFont.Name().c_str()));
+  FontInUseLabel->setText(Text);
 }
 
 void TOptionsForm::ElementsListBoxClick() {

@@ -5,6 +5,7 @@
 
 #include <QCheckBox>
 #include <QDialog>
+#include <QFontDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -32,6 +33,11 @@ public:
   QCheckBox *AutoIndentCheckBox, *BackspaceUnindentsCheckBox;
   QLabel *TabSizeLabel;
   QLineEdit *TabSizeEdit;
+  // The font the editors really show (the system's fixed-width one when the chosen is missing).
+  QLabel *FontInUseLabel;
+  QCheckBox *LineNumbersCheckBox;
+  QLabel *UndoLimitLabel;
+  QLineEdit *UndoLimitEdit;
   QLabel *ElementLabel, *AttributesLabel;
   QListWidget *ElementsListBox;
   QPushButton *ForegroundButton, *BackgroundButton;
@@ -68,6 +74,8 @@ public:
 
   // Handlers.
   void FontButtonClick();
+  // The font dialog as Font... opens it: on the editor font as shown, fixed-width fonts only.
+  static void PrepareFontDialog(QFontDialog &ADialog, const TFont &AFont);
   void ElementsListBoxClick();
   void ForegroundButtonClick();
   void BackgroundButtonClick();
@@ -92,6 +100,7 @@ private:
   void FormCreate();
   void FormDestroy();
   void UpdateColorButtons();
+  void ShowFontInUse();
   void ChooseStyleColor(bool AForeground);
 
   TFont FDialogFont;

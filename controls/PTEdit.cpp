@@ -13,6 +13,7 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <algorithm>
+#include <cstdio>
 #include <qdrawutil.h>
 
 namespace {
@@ -113,6 +114,61 @@ void TPlainTextEdit::SetLeftMargin(int AValue) {
   InvalidateAll();
 }
 
+void TPlainTextEdit::SetLineNumbers(bool AValue) {
+  if (AValue == FLineNumbers)
+    return;
+  FLineNumbers = AValue;
+  InvalidateAll();
+}
+
+void TPlainTextEdit::SetMarkedLines(std::vector<int> ALines) {
+  std::sort(ALines.begin(), ALines.end());
+  ALines.erase(std::unique(ALines.begin(), ALines.end()), ALines.end());
+  if (ALines == FMarkedLines)
+    return;
+  FMarkedLines = std::move(ALines);
+  InvalidateGutter(0);
+}
+
+int TPlainTextEdit::DigitWidth() const {
+  int Width = 1;
+  for (unsigned char C = '0'; C <= '9'; ++C)
+    Width = std::max(Width, FCharWidths[C]);
+  return Width;
+}
+
+void TPlainTextEdit::UpdateGutter() {
+  int Width = 0;
+  if (FLineNumbers) {
+    int Digits = 2;
+    for (int N = FModel.Lines().Count(); N >= 100; N /= 10)
+      ++Digits;
+    // Padding on the left, and twice as much between the numbers and the text.
+    Width = Digits * DigitWidth() + 3 * GutterPadding();
+  }
+  if (FLeftMargin + Width == FTextLeft)
+    return;
+  // The text moves sideways: everything is painted again and the caret follows.
+  FTextLeft = FLeftMargin + Width;
+  FPendingDirty += rect();
+  update();
+  UpdateCaret();
+}
+
+void TPlainTextEdit::InvalidateGutter(int AFromY) {
+  if (!FLineNumbers && FMarkedLines.empty())
+    return;
+  QRect Client = ClientRect();
+  if (AFromY < Client.height())
+    Invalidate(QRect(0, std::max(0, AFromY), FTextLeft, Client.height() - std::max(0, AFromY)));
+}
+
+void TPlainTextEdit::InvalidateGutterLine(int ALine) {
+  long long Y = static_cast<long long>(ALine - FTopLine) * FLineHeight;
+  if (Y > -FLineHeight && Y < ClientRect().height())
+    Invalidate(QRect(0, static_cast<int>(Y), FTextLeft, FLineHeight));
+}
+
 void TPlainTextEdit::SetColor(TColor AValue) {
   FColor = AValue;
   InvalidateAll();
@@ -151,6 +207,7 @@ void TPlainTextEdit::ReadFontMetrics() {
   for (int C = 0; C < 256; ++C)
     FCharWidths[C] = Metrics.horizontalAdvance(AnsiToChar(static_cast<unsigned char>(C)));
   FTabWidth = FModel.TabSize() * FAverageCharWidth;
+  UpdateGutter();
 }
 
 void TPlainTextEdit::TabSizeChanged() {
@@ -191,7 +248,7 @@ void TPlainTextEdit::PlaceScrollBars() {
   FHorzBar->setGeometry(B, B + H, W, Extent);
 }
 
-int TPlainTextEdit::TextWidth() const { return ClientRect().width() - FLeftMargin; }
+int TPlainTextEdit::TextWidth() const { return ClientRect().width() - FTextLeft; }
 
 int TPlainTextEdit::VisibleLines() const { return ClientRect().height() / FLineHeight; }
 
@@ -223,7 +280,7 @@ int TPlainTextEdit::LineAt(int AY) const {
 int TPlainTextEdit::ColumnAt(int ALine, int AX, bool AToMiddle) const {
   std::string_view S =
       ALine >= 0 && ALine < FModel.Lines().Count() ? FModel.Lines()[ALine] : std::string_view();
-  int Origin = FLeftMargin - FHorzOffset;
+  int Origin = FTextLeft - FHorzOffset;
   int X = 0;
   const int Limit = FModel.ColumnLimit(ALine);
   for (int N = 1; N < Limit; ++N) {
@@ -262,6 +319,7 @@ void TPlainTextEdit::MovePixels(const QRect &AArea, int ADx, int ADy) {
 void TPlainTextEdit::InvalidateAll() {
   FPendingDirty += rect();
   update();
+  UpdateGutter();
 }
 
 void TPlainTextEdit::InvalidateLines(int AFirst, int ALast) {
@@ -275,6 +333,7 @@ void TPlainTextEdit::InvalidateLines(int AFirst, int ALast) {
 }
 
 void TPlainTextEdit::ShiftRows(int AFirstLine, int ACount) {
+  UpdateGutter(); // the line count changed, perhaps its number of digits
   QRect Client = ClientRect();
   long long Top = static_cast<long long>(AFirstLine - FTopLine) * FLineHeight;
   if (Top >= Client.height() || ACount == 0)
@@ -293,6 +352,8 @@ void TPlainTextEdit::ShiftRows(int AFirstLine, int ACount) {
   // The caret bar moves with the pixels; its old place must be painted over too.
   Invalidate(FCaretRect);
   MovePixels(Area, 0, static_cast<int>(Dy));
+  // Line numbers belong to rows, not to the lines that moved.
+  InvalidateGutter(static_cast<int>(Top));
 }
 
 void TPlainTextEdit::FormatLineRequest(int AIndex) { OnFormatLine(this, AIndex); }
@@ -302,12 +363,17 @@ void TPlainTextEdit::FormatLineRequest(int AIndex) { OnFormatLine(this, AIndex);
 void TPlainTextEdit::UpdateCaret() {
   FModel.SetCaretY(FModel.CaretY());
   OnCaretPosChanged(this);
-  int X = FLeftMargin - FHorzOffset + TextX(FModel.CaretY(), FModel.CaretX() - 1);
+  if (FLineNumbers && FModel.CaretY() != FGutterCaretLine) {
+    InvalidateGutterLine(FGutterCaretLine);
+    FGutterCaretLine = FModel.CaretY();
+    InvalidateGutterLine(FGutterCaretLine);
+  }
+  int X = FTextLeft - FHorzOffset + TextX(FModel.CaretY(), FModel.CaretX() - 1);
   long long Y = static_cast<long long>(FModel.CaretY() - FTopLine) * FLineHeight;
   Y = std::clamp<long long>(Y, -FLineHeight - 1, 1 << 24);
   QRect Rect(X, static_cast<int>(Y), 2, FLineHeight);
   // A caret in the margin or outside the client area is simply not visible.
-  bool Shown = FHasCaret && X >= FLeftMargin && Rect.intersects(ClientRect());
+  bool Shown = FHasCaret && X >= FTextLeft && Rect.intersects(ClientRect());
   if (Rect != FCaretRect || Shown != FCaretShown) {
     if (FCaretShown)
       Invalidate(FCaretRect);
@@ -328,15 +394,19 @@ void TPlainTextEdit::ScrollTo(int ATopLine, int AHorzOffset) {
   FTopLine = ATopLine;
   FHorzOffset = AHorzOffset;
   QRect Client = ClientRect();
-  QRect Area(FLeftMargin, 0, std::max(0, Client.width() - FLeftMargin), Client.height());
+  QRect Area(FTextLeft, 0, std::max(0, Client.width() - FTextLeft), Client.height());
   if (Area.isEmpty())
     return;
   if (std::abs(Dx) >= Area.width() || std::abs(Dy) >= Area.height()) {
     Invalidate(Area);
+    if (Dy != 0)
+      InvalidateGutter(0);
     return;
   }
   Invalidate(FCaretRect);
   MovePixels(Area, static_cast<int>(Dx), static_cast<int>(Dy));
+  if (Dy != 0)
+    InvalidateGutter(0);
 }
 
 void TPlainTextEdit::ScrollToCaret() {
@@ -406,7 +476,7 @@ class TPlainTextEdit::TPainter {
 public:
   TPainter(TPlainTextEdit &AEdit, QPainter &APainter, const QRect &AClip)
       : FEdit(AEdit), FPainter(APainter), FClip(AClip),
-        FOrigin(AEdit.FLeftMargin - AEdit.FHorzOffset) {
+        FOrigin(AEdit.FTextLeft - AEdit.FHorzOffset) {
     FEditorColor = ColorToQColor(AEdit.FColor);
     FFontColor = ColorToQColor(AEdit.FFontColor);
   }
@@ -505,17 +575,19 @@ void TPlainTextEdit::paintEvent(QPaintEvent *AEvent) {
   bool HasSelection = !FModel.SelectionEmpty();
   QColor SelectionBackground = Runs.Background(0);
 
-  // Margin: editor colour, never text, never scrolled.
-  if (FLeftMargin > 0) {
+  // Margin and gutter: editor colour, never text, never scrolled sideways.
+  if (FTextLeft > 0) {
     Painter.setClipRegion(Region);
-    Runs.Fill(QRect(0, 0, FLeftMargin, Client.height()) & Clip, Runs.FEditorColor);
+    Runs.Fill(QRect(0, 0, FTextLeft, Client.height()) & Clip, Runs.FEditorColor);
+    if (Clip.left() < FTextLeft)
+      PaintGutter(Painter, Clip);
   }
-  QRegion TextRegion = Region & QRect(FLeftMargin, 0, Client.width(), Client.height());
+  QRegion TextRegion = Region & QRect(FTextLeft, 0, Client.width(), Client.height());
   Painter.setClipRegion(TextRegion);
   QRect TextClip = TextRegion.boundingRect();
 
   TEditLines &Lines = FModel.Lines();
-  int Origin = FLeftMargin - FHorzOffset;
+  int Origin = FTextLeft - FHorzOffset;
   int Y = 0;
   std::vector<TFormatRecord> Records;
   for (int L = FTopLine; Y < Client.height() && L < Lines.Count(); ++L, Y += FLineHeight) {
@@ -581,12 +653,42 @@ void TPlainTextEdit::paintEvent(QPaintEvent *AEvent) {
                 BreakSelected ? SelectionBackground : Runs.FEditorColor);
   }
   if (Y < Client.height())
-    Runs.Fill(QRect(FLeftMargin, Y, Client.width(), Client.height() - Y), Runs.FEditorColor);
+    Runs.Fill(QRect(FTextLeft, Y, Client.width(), Client.height() - Y), Runs.FEditorColor);
 
   FModel.UpdateCaret();
   if (FCaretShown) {
     Painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
     Painter.fillRect(FCaretRect, Qt::white);
+  }
+}
+
+void TPlainTextEdit::PaintGutter(QPainter &APainter, const QRect &AClip) {
+  const TEditLines &Lines = FModel.Lines();
+  const int Height = ClientRect().height();
+  const QColor Muted(128, 128, 128), Current = ColorToQColor(FFontColor);
+  const QColor MarkColor(Qt::red);
+  APainter.setFont(FPaintFont);
+  auto Mark = std::lower_bound(FMarkedLines.begin(), FMarkedLines.end(), FTopLine);
+  char Digits[16];
+  for (int L = FTopLine, Y = 0; Y < Height && L < Lines.Count(); ++L, Y += FLineHeight) {
+    const bool Marked = Mark != FMarkedLines.end() && *Mark == L;
+    if (Marked)
+      ++Mark;
+    if (Y + FLineHeight <= AClip.top() || Y > AClip.bottom())
+      continue;
+    if (Marked) {
+      const int Size = std::max(4, FLineHeight / 2);
+      APainter.setPen(Qt::NoPen);
+      APainter.setBrush(MarkColor);
+      APainter.drawEllipse(QRect(2, Y + (FLineHeight - Size) / 2, Size, Size));
+      APainter.setBrush(Qt::NoBrush);
+    }
+    if (!FLineNumbers)
+      continue;
+    const int Count = std::snprintf(Digits, sizeof Digits, "%d", L + 1);
+    APainter.setPen(L == FModel.CaretY() ? Current : Muted);
+    APainter.drawText(QPoint(FTextLeft - 2 * GutterPadding() - Count * DigitWidth(), Y + FAscent),
+                      QString::fromLatin1(Digits, Count));
   }
 }
 
@@ -613,6 +715,16 @@ void TPlainTextEdit::MouseDown(Qt::MouseButton AButton, TShiftState AShift, int 
     return;
   FModel.RepaintOldSelection();
   int Line = LineAt(AY);
+  if (AX < FTextLeft && FLineNumbers) {
+    // A click on a line number selects that line with its break.
+    int Last = FModel.Lines().Count() - 1;
+    FModel.SetCaretAndAnchor(TEditPos{1, Line});
+    FModel.MoveCaret(Line < Last ? TEditPos{1, Line + 1}
+                                 : TEditPos{FModel.Lines().Length(Line) + 1, Line});
+    FModel.RepaintSelectionChange(TEditPos{1, Line}, TEditPos{1, Line});
+    FModel.UpdateCaret();
+    return;
+  }
   FModel.SetCaretAndAnchor(TEditPos{ColumnAt(Line, AX, true), Line});
   FModel.UpdateCaret();
   FMouseSelecting = true;
@@ -746,7 +858,9 @@ void TPlainTextEdit::keyPressEvent(QKeyEvent *AEvent) {
     break;
   case Qt::Key_Return:
   case Qt::Key_Enter:
-    Char = 13;
+    // Ctrl+Enter is kept free for a command of its own: it never breaks the line.
+    if (!(Shift & ssCtrl))
+      Char = 13;
     break;
   case Qt::Key_Escape:
     Char = 27;

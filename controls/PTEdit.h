@@ -11,6 +11,8 @@
 
 #include <QRegion>
 #include <QWidget>
+#include <algorithm>
+#include <vector>
 
 class QScrollBar;
 
@@ -56,6 +58,15 @@ public:
   void SetTabSize(int AValue) { FModel.SetTabSize(AValue); }
   int LeftMargin() const { return FLeftMargin; }
   void SetLeftMargin(int AValue);
+  // Line numbers in a gutter between the margin and the text, as wide as the line count's
+  // digits; a click on a number selects its line.
+  bool LineNumbers() const { return FLineNumbers; }
+  void SetLineNumbers(bool AValue);
+  // Lines (0-based) that carry a mark at the left edge, such as the lines of errors.
+  const std::vector<int> &MarkedLines() const { return FMarkedLines; }
+  void SetMarkedLines(std::vector<int> ALines);
+  // Where the text starts in client pixels: after the margin and the gutter.
+  int TextLeft() const { return FTextLeft; }
   TEditLines &Lines() { return FModel.Lines(); }
   const TEditLines &Lines() const { return FModel.Lines(); }
   // The editor font (the widget's font): metrics, tab width and the styles' fonts follow it.
@@ -166,6 +177,13 @@ private:
   void TabSizeChanged() override;
 
   void ReadFontMetrics();
+  int DigitWidth() const;
+  int GutterPadding() const { return std::max(2, FAverageCharWidth / 2); }
+  // Recomputes the gutter's width; when it changed, the text moves and everything repaints.
+  void UpdateGutter();
+  void InvalidateGutter(int AFromY);
+  void InvalidateGutterLine(int ALine);
+  void PaintGutter(QPainter &APainter, const QRect &AClip);
   void PlaceScrollBars();
   void Invalidate(const QRect &ARect);
   QRect ToWidget(const QRect &AClientRect) const;
@@ -184,6 +202,10 @@ private:
   TColor FColor = clWindow;
   TColor FFontColor = clWindowText;
   int FLeftMargin = 0;
+  int FTextLeft = 0; // FLeftMargin plus the gutter
+  bool FLineNumbers = false;
+  int FGutterCaretLine = -1;     // the line whose number is shown emphasised
+  std::vector<int> FMarkedLines; // sorted
   bool FCtl3D = true;
   QFont FPaintFont; // the editor font as painted and measured
   int FTopLine = 0;

@@ -2,6 +2,7 @@
 #include "controls/PTEditModel.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 
 namespace {
@@ -68,6 +69,29 @@ std::size_t FindIn(std::string_view AText, std::size_t AFrom, std::string_view A
   return std::string_view::npos;
 }
 
+// Line breaks of any kind (CR LF, a lone CR, a lone LF) as single LF bytes, as the history keeps
+// them.
+std::string WithLfBreaks(std::string_view AText) {
+  std::string Result;
+  Result.reserve(AText.size());
+  for (std::size_t I = 0; I < AText.size(); ++I) {
+    if (AText[I] == '\r') {
+      Result.push_back('\n');
+      if (I + 1 < AText.size() && AText[I + 1] == '\n')
+        ++I;
+    } else {
+      Result.push_back(AText[I]);
+    }
+  }
+  return Result;
+}
+
+std::int64_t SteadyMilliseconds() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
 } // namespace
 
 bool IsDelimiter(unsigned char AChar) { return DelimiterTable(AChar); }
@@ -118,6 +142,7 @@ void TPTEditModel::SetCaretY(int AValue) {
 }
 
 void TPTEditModel::MoveCaret(TEditPos APos) {
+  FSealed = true; // a caret move ends a run of typing
   // The line first: the column's bound depends on it.
   SetCaretY(APos.Y);
   SetCaretX(APos.X);
@@ -193,6 +218,7 @@ int TPTEditModel::SelLength() const {
 }
 
 void TPTEditModel::SetSelStart(int AValue) {
+  FSealed = true;
   EnsureLine();
   TEditPos OldStart = SelectionStart(), OldEnd = SelectionEnd();
   FCaret = FAnchor = OffsetToPos(AValue);
@@ -202,6 +228,7 @@ void TPTEditModel::SetSelStart(int AValue) {
 }
 
 void TPTEditModel::SetSelLength(int AValue) {
+  FSealed = true;
   EnsureLine();
   ClampCaret();
   TEditPos OldStart = SelectionStart(), OldEnd = SelectionEnd();
@@ -251,6 +278,7 @@ void TPTEditModel::FormatLine(int AIndex) {
 void TPTEditModel::TypeChar(unsigned char AChar) {
   if (FReadOnly)
     return;
+  TUndoScope Scope(*this, true);
   ClampCaret();
   std::string S(FLines[FCaret.Y]);
   std::size_t X = static_cast<std::size_t>(FCaret.X);
@@ -261,6 +289,7 @@ void TPTEditModel::TypeChar(unsigned char AChar) {
   if (FInsertMode)
     std::memmove(&S[X], &S[X - 1], S.size() - X);
   S[X - 1] = static_cast<char>(AChar);
+  RecordLine(FCaret.Y, FLines[FCaret.Y], S);
   FLines.Put(FCaret.Y, S);
   FCaret.X = std::min(FCaret.X + 1, ColumnLimit(FCaret.Y));
   Changed();
@@ -271,11 +300,13 @@ void TPTEditModel::TypeChar(unsigned char AChar) {
 void TPTEditModel::SplitLine() {
   if (FReadOnly)
     return;
+  TUndoScope Scope(*this, false);
   ClampCaret();
   std::string S(FLines[FCaret.Y]);
   std::size_t Cut = std::min<std::size_t>(FCaret.X - 1, S.size());
   int Indent = FAutoIndent ? LeadingBlanks(S) : 0;
   std::string NewLine = S.substr(0, Indent) + S.substr(Cut);
+  Record(TEditPos{static_cast<int>(Cut) + 1, FCaret.Y}, "", "\n" + S.substr(0, Indent));
   S.resize(Cut);
   int Y = FCaret.Y;
   FLines.Put(Y, S);
@@ -298,12 +329,14 @@ int TPTEditModel::IndentWidth(std::string_view ALine, int AColumns) const {
 void TPTEditModel::Backspace() {
   if (FReadOnly)
     return;
+  TUndoScope Scope(*this, true);
   ClampCaret();
   int Y = FCaret.Y;
   if (FCaret.X == 1) {
     if (Y == 0)
       return;
     std::string Joined(FLines[Y - 1]);
+    Record(TEditPos{static_cast<int>(Joined.size()) + 1, Y - 1}, "\n", "");
     FCaret = TEditPos{static_cast<int>(Joined.size()) + 1, Y - 1};
     Joined += FLines[Y];
     FLines.Put(Y - 1, Joined);
@@ -350,6 +383,7 @@ void TPTEditModel::Backspace() {
       S.erase(FCaret.X - 2, 1);
     FCaret.X -= 1;
   }
+  RecordLine(Y, FLines[Y], S);
   FLines.Put(Y, S);
   Changed();
   FormatLine(Y);
@@ -359,6 +393,7 @@ void TPTEditModel::Backspace() {
 void TPTEditModel::DeleteChar() {
   if (FReadOnly)
     return;
+  TUndoScope Scope(*this, true);
   ClampCaret();
   int Y = FCaret.Y;
   std::string_view S = FLines[Y];
@@ -366,6 +401,7 @@ void TPTEditModel::DeleteChar() {
     if (Y >= FLines.Count() - 1)
       return;
     std::string Joined = Padded(S, FCaret.X - 1);
+    Record(TEditPos{static_cast<int>(S.size()) + 1, Y}, "\n", Joined.substr(S.size()));
     Joined += FLines[Y + 1];
     FLines.Put(Y, Joined);
     FLines.Delete(Y + 1);
@@ -375,6 +411,7 @@ void TPTEditModel::DeleteChar() {
   } else {
     std::string T(S);
     T.erase(FCaret.X - 1, 1);
+    RecordLine(Y, S, T);
     FLines.Put(Y, T);
     Changed();
     FormatLine(Y);
@@ -385,8 +422,17 @@ void TPTEditModel::DeleteChar() {
 void TPTEditModel::ClearSelection() {
   if (FReadOnly || SelectionEmpty())
     return;
+  TUndoScope Scope(*this, false);
   ClampCaret();
   TEditPos Start = SelectionStart(), End = SelectionEnd();
+  {
+    // In virtual space the removal starts at the line's end; a join pads up to the start.
+    int StartLength = LineLength(Start.Y);
+    TEditPos From{std::min(Start.X, StartLength + 1), Start.Y};
+    TEditPos To{std::min(End.X, LineLength(End.Y) + 1), End.Y};
+    std::string Padding(End.Y > Start.Y ? std::max(0, Start.X - 1 - StartLength) : 0, ' ');
+    Record(From, RangeText(From, To, "\n"), Padding);
+  }
   FCaret = Start;
   int Removed = 0;
   int First = Start.X == 1 ? Start.Y : Start.Y + 1;
@@ -422,11 +468,13 @@ void TPTEditModel::InsertText(std::string_view AText) {
     return;
   if (const void *Nul = std::memchr(AText.data(), 0, AText.size()))
     AText = AText.substr(0, static_cast<const char *>(Nul) - AText.data());
+  TUndoScope Scope(*this, false);
   ClearSelection();
   ClampCaret();
   int FirstY = FCaret.Y;
   std::string Line(FLines[FirstY]);
   std::size_t Cut = std::min<std::size_t>(FCaret.X - 1, Line.size());
+  Record(TEditPos{static_cast<int>(Cut) + 1, FirstY}, "", WithLfBreaks(AText));
   bool Virtual = static_cast<std::size_t>(FCaret.X - 1) > Line.size();
   std::string Tail = Line.substr(Cut);
   Line.resize(Cut);
@@ -473,10 +521,15 @@ void TPTEditModel::InsertText(std::string_view AText) {
 // ---- Whole selection, clipboard ----
 
 std::string TPTEditModel::SelectedText() const {
+  if (SelectionEmpty())
+    return std::string();
+  return RangeText(SelectionStart(), SelectionEnd(), "\r\n");
+}
+
+std::string TPTEditModel::RangeText(TEditPos Start, TEditPos End, std::string_view ABreak) const {
   std::string Result;
-  if (SelectionEmpty() || FLines.Count() == 0)
+  if (FLines.Count() == 0)
     return Result;
-  TEditPos Start = SelectionStart(), End = SelectionEnd();
   int Last = std::min(End.Y, FLines.Count() - 1);
   for (int L = Start.Y; L <= Last; ++L) {
     std::string_view S = FLines[L];
@@ -485,7 +538,7 @@ std::string TPTEditModel::SelectedText() const {
     if (To > From)
       Result.append(S.substr(From, To - From));
     if (L < Last)
-      Result.append("\r\n");
+      Result.append(ABreak);
   }
   return Result;
 }
@@ -498,6 +551,7 @@ void TPTEditModel::CopyToClipboard() {
 void TPTEditModel::CutToClipboard() {
   if (SelectionEmpty())
     return;
+  TUndoScope Scope(*this, false);
   CopyToClipboard();
   ClearSelection();
 }
@@ -508,6 +562,7 @@ void TPTEditModel::PasteFromClipboard() {
 }
 
 void TPTEditModel::SelectAll() {
+  FSealed = true;
   EnsureLine();
   int Last = FLines.Count() - 1;
   FAnchor = TEditPos{1, 0};
@@ -559,10 +614,22 @@ void TPTEditModel::WordRight() {
 }
 
 void TPTEditModel::KeyDown(int AKey, TShiftState AShift) {
+  TShiftState Keys = AShift & (ssShift | ssAlt | ssCtrl);
+  if (AKey == 'Z' && Keys == ssCtrl) {
+    Undo();
+    return;
+  }
+  if ((AKey == 'Y' && Keys == ssCtrl) || (AKey == 'Z' && Keys == (ssCtrl | ssShift))) {
+    Redo();
+    return;
+  }
+  // Moving the caret ends a run of typing; Delete and Shift+Insert are changes of their own.
+  if (AKey >= vkPrior && AKey <= vkDown)
+    FSealed = true;
+  TUndoScope Scope(*this, AKey == vkDelete && SelectionEmpty());
   ClampCaret();
   bool Extend = !SelectionEmpty() || (AShift & ssShift);
   TEditPos OldStart = SelectionStart(), OldEnd = SelectionEnd();
-  TShiftState Keys = AShift & (ssShift | ssAlt | ssCtrl);
   bool Ctrl = AShift & ssCtrl;
   int Last = FLines.Count() - 1;
   switch (AKey) {
@@ -656,6 +723,10 @@ void TPTEditModel::KeyDown(int AKey, TShiftState AShift) {
 void TPTEditModel::KeyPress(unsigned char AChar) {
   ClampCaret();
   bool WasEmpty = SelectionEmpty();
+  // Only the characters that type, break or paste replace a selection; other control codes
+  // (Escape, the undo and redo keys' codes) leave the text alone.
+  bool Types = AChar == 8 || AChar == 9 || AChar == 13 || AChar == 22 || AChar >= 28;
+  TUndoScope Scope(*this, AChar == 8 || AChar == 9 || AChar >= 28);
   switch (AChar) {
   case 1:
     SelectAll();
@@ -666,8 +737,14 @@ void TPTEditModel::KeyPress(unsigned char AChar) {
   case 24:
     CutToClipboard();
     break;
+  case 27:
+    // Escape drops the selection, never its text.
+    RepaintOldSelection();
+    FAnchor = FCaret;
+    break;
   default:
-    ClearSelection();
+    if (Types)
+      ClearSelection();
   }
   if (AChar == 8) {
     if (WasEmpty)
@@ -681,4 +758,259 @@ void TPTEditModel::KeyPress(unsigned char AChar) {
   }
   FView->ScrollToCaret();
   UpdateCaret();
+}
+
+// ---- Replace all ----
+
+int TPTEditModel::ReplaceAll(std::string_view ASearch, std::string_view AReplacement,
+                             int AOptions) {
+  if (FReadOnly || ASearch.empty())
+    return 0;
+  TUndoScope Scope(*this, false);
+  ClampCaret();
+  const bool MatchCase = AOptions & frMatchCase;
+  const std::string Replacement = WithLfBreaks(AReplacement);
+  const std::size_t LastBreak = Replacement.rfind('\n');
+  const int Breaks = static_cast<int>(std::count(Replacement.begin(), Replacement.end(), '\n'));
+  int Count = 0;
+  int Y = FCaret.Y;
+  std::size_t From = std::min<std::size_t>(FCaret.X - 1, LineLength(Y));
+  TEditPos After = FCaret;
+  while (Y < FLines.Count()) {
+    std::string_view S = FLines[Y];
+    std::size_t Found = FindIn(S, From, ASearch, MatchCase);
+    From = 0;
+    if (Found == std::string_view::npos) {
+      ++Y;
+      continue;
+    }
+    if (Breaks == 0) {
+      // Every match of the line in one pass: a line is rebuilt once, however many it holds.
+      std::string NewLine;
+      std::size_t Copied = 0;
+      while (Found != std::string_view::npos) {
+        NewLine.append(S.substr(Copied, Found - Copied));
+        Record(TEditPos{static_cast<int>(NewLine.size()) + 1, Y}, S.substr(Found, ASearch.size()),
+               Replacement);
+        NewLine += Replacement;
+        Copied = Found + ASearch.size();
+        ++Count;
+        Found = FindIn(S, Copied, ASearch, MatchCase);
+      }
+      After = TEditPos{static_cast<int>(NewLine.size()) + 1, Y};
+      NewLine.append(S.substr(Copied));
+      FLines.Put(Y, NewLine);
+      FormatLine(Y);
+      ++Y;
+    } else {
+      // The rest of the line moves down behind the replacement; the search goes on there.
+      TEditPos At{static_cast<int>(Found) + 1, Y};
+      std::string Match(S.substr(Found, ASearch.size()));
+      Record(At, Match, Replacement);
+      ApplyEdit(At, Match, Replacement);
+      ++Count;
+      Y += Breaks;
+      From = Replacement.size() - LastBreak - 1;
+      After = TEditPos{static_cast<int>(From) + 1, Y};
+    }
+  }
+  if (Count == 0)
+    return 0;
+  FCaret = After;
+  Changed();
+  FView->InvalidateAll();
+  FView->ScrollToCaret();
+  UpdateCaret();
+  return Count;
+}
+
+// ---- Undo history ----
+
+void TPTEditModel::SetModified(bool AValue) {
+  FModified = AValue;
+  if (!AValue) {
+    // The saved text is a step boundary: typing on must not merge into the step before it.
+    FSavedStep = static_cast<std::int64_t>(FDone);
+    FSealed = true;
+  } else if (FSavedStep == static_cast<std::int64_t>(FDone)) {
+    FSavedStep = -1;
+  }
+}
+
+void TPTEditModel::BeginUndoStep(bool ATyping) {
+  if (FStepDepth++ > 0)
+    return;
+  FStepTyping = ATyping;
+  FStepStarted = false;
+  FStepCaret = FCaret;
+  FStepAnchor = FAnchor;
+}
+
+void TPTEditModel::EndUndoStep() {
+  if (FStepDepth == 0 || --FStepDepth > 0 || !FStepStarted)
+    return;
+  FStepStarted = false;
+  TUndoStep &Step = FSteps.back();
+  Step.CaretAfter = FCaret;
+  Step.AnchorAfter = FAnchor;
+  Step.Time = FClock ? FClock() : SteadyMilliseconds();
+  FSealed = !FStepTyping;
+  TrimUndo();
+}
+
+void TPTEditModel::Record(TEditPos APos, std::string_view ARemoved, std::string_view AInserted) {
+  if (FApplying || (ARemoved.empty() && AInserted.empty()))
+    return;
+  if (!FStepStarted) {
+    bool Merge = false;
+    if (FStepTyping && !FSealed && FDone > 0 && FDone == FSteps.size() &&
+        FSavedStep != static_cast<std::int64_t>(FDone)) {
+      const TUndoStep &Last = FSteps.back();
+      std::int64_t Now = FClock ? FClock() : SteadyMilliseconds();
+      Merge = Last.Typing && FStepCaret == FStepAnchor && FStepCaret == Last.CaretAfter &&
+              Now - Last.Time < TypingPause;
+    }
+    if (!Merge) {
+      DropRedo();
+      TUndoStep &Step = FSteps.emplace_back();
+      Step.CaretBefore = FStepCaret;
+      Step.AnchorBefore = FStepAnchor;
+      Step.Typing = FStepTyping;
+      Step.Bytes = sizeof(TUndoStep);
+      FUndoBytes += Step.Bytes;
+      ++FDone;
+    }
+    FStepStarted = true;
+  }
+  TUndoStep &Step = FSteps.back();
+  Step.Edits.push_back(TUndoEdit{APos, std::string(ARemoved), std::string(AInserted)});
+  std::size_t Bytes = sizeof(TUndoEdit) + ARemoved.size() + AInserted.size();
+  Step.Bytes += Bytes;
+  FUndoBytes += Bytes;
+}
+
+void TPTEditModel::RecordLine(int AIndex, std::string_view AOld, std::string_view ANew) {
+  std::size_t Limit = std::min(AOld.size(), ANew.size());
+  std::size_t Prefix = 0;
+  while (Prefix < Limit && AOld[Prefix] == ANew[Prefix])
+    ++Prefix;
+  std::size_t Suffix = 0;
+  while (Suffix < Limit - Prefix &&
+         AOld[AOld.size() - 1 - Suffix] == ANew[ANew.size() - 1 - Suffix])
+    ++Suffix;
+  Record(TEditPos{static_cast<int>(Prefix) + 1, AIndex},
+         AOld.substr(Prefix, AOld.size() - Prefix - Suffix),
+         ANew.substr(Prefix, ANew.size() - Prefix - Suffix));
+}
+
+void TPTEditModel::ApplyEdit(TEditPos APos, std::string_view ARemoved, std::string_view AInserted) {
+  EnsureLine();
+  // Positions are clamped so that a history that no longer fits the text (its owner replaced
+  // lines behind the model's back) changes the wrong text rather than memory.
+  int Y = std::clamp(APos.Y, 0, FLines.Count() - 1);
+  std::string_view First = FLines[Y];
+  std::size_t X = std::min<std::size_t>(std::max(APos.X, 1) - 1, First.size());
+  std::string Head(First.substr(0, X));
+  int EndY = Y;
+  std::size_t EndX = X + ARemoved.size();
+  if (std::size_t Break = ARemoved.rfind('\n'); Break != std::string_view::npos) {
+    EndY = Y + static_cast<int>(std::count(ARemoved.begin(), ARemoved.end(), '\n'));
+    EndX = ARemoved.size() - Break - 1;
+  }
+  EndY = std::min(EndY, FLines.Count() - 1);
+  std::string_view LastLine = FLines[EndY];
+  std::string Tail(LastLine.substr(std::min(EndX, LastLine.size())));
+
+  std::vector<std::string> NewLines;
+  std::size_t P = 0;
+  for (;;) {
+    std::size_t Q = AInserted.find('\n', P);
+    NewLines.emplace_back(AInserted.substr(P, Q == std::string_view::npos ? Q : Q - P));
+    if (Q == std::string_view::npos)
+      break;
+    P = Q + 1;
+  }
+  NewLines.front().insert(0, Head);
+  NewLines.back() += Tail;
+  const int Old = EndY - Y + 1, New = static_cast<int>(NewLines.size());
+  for (int I = 0; I < std::min(Old, New); ++I) {
+    FLines.Put(Y + I, NewLines[I]);
+    FormatLine(Y + I);
+  }
+  for (int I = Old; I < New; ++I)
+    FLines.Insert(Y + I, NewLines[I]);
+  if (Old > New)
+    FLines.DeleteRange(Y + New, Old - New);
+}
+
+void TPTEditModel::DropRedo() {
+  while (FSteps.size() > FDone) {
+    FUndoBytes -= FSteps.back().Bytes;
+    FSteps.pop_back();
+  }
+  if (FSavedStep > static_cast<std::int64_t>(FDone))
+    FSavedStep = -1;
+}
+
+void TPTEditModel::TrimUndo() {
+  while (FUndoBytes > FUndoLimit && !FSteps.empty()) {
+    if (FDone > 0) {
+      FUndoBytes -= FSteps.front().Bytes;
+      FSteps.pop_front();
+      --FDone;
+      FSavedStep = FSavedStep > 0 ? FSavedStep - 1 : -1;
+    } else {
+      FUndoBytes -= FSteps.back().Bytes;
+      FSteps.pop_back();
+    }
+  }
+}
+
+void TPTEditModel::SetUndoLimit(std::size_t ABytes) {
+  FUndoLimit = ABytes;
+  if (FStepDepth == 0)
+    TrimUndo();
+}
+
+void TPTEditModel::ClearUndo() {
+  FSteps.clear();
+  FDone = 0;
+  FUndoBytes = 0;
+  FSavedStep = FModified ? -1 : 0;
+  FSealed = true;
+}
+
+void TPTEditModel::Restore(TEditPos ACaret, TEditPos AAnchor) {
+  FSealed = true;
+  FModified = static_cast<std::int64_t>(FDone) != FSavedStep;
+  FCaret = ACaret;
+  FAnchor = AAnchor;
+  ClampCaret();
+  FView->InvalidateAll();
+  FView->ScrollToCaret();
+  UpdateCaret();
+}
+
+bool TPTEditModel::Undo() {
+  if (!CanUndo() || FStepDepth > 0)
+    return false;
+  const TUndoStep &Step = FSteps[--FDone];
+  FApplying = true;
+  for (auto It = Step.Edits.rbegin(); It != Step.Edits.rend(); ++It)
+    ApplyEdit(It->Pos, It->Inserted, It->Removed);
+  FApplying = false;
+  Restore(Step.CaretBefore, Step.AnchorBefore);
+  return true;
+}
+
+bool TPTEditModel::Redo() {
+  if (!CanRedo() || FStepDepth > 0)
+    return false;
+  const TUndoStep &Step = FSteps[FDone++];
+  FApplying = true;
+  for (const TUndoEdit &Edit : Step.Edits)
+    ApplyEdit(Edit.Pos, Edit.Removed, Edit.Inserted);
+  FApplying = false;
+  Restore(Step.CaretAfter, Step.AnchorAfter);
+  return true;
 }

@@ -3,9 +3,12 @@
 
 #include "controls/PTEditLines.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Shift state of an input event.
 using TShiftState = unsigned;
@@ -62,8 +65,31 @@ public:
   virtual void TabSizeChanged() { InvalidateAll(); }
 };
 
+// One primitive change of the text: at APos (a position within its line) the bytes Removed
+// made way for Inserted; in both, line breaks are single LF bytes.
+struct TUndoEdit {
+  TEditPos Pos;
+  std::string Removed;
+  std::string Inserted;
+};
+
+// One step of the history: the changes of one command, or of a run of typing and deleting at
+// one place, with the caret and selection before and after them.
+struct TUndoStep {
+  std::vector<TUndoEdit> Edits;
+  TEditPos CaretBefore, AnchorBefore, CaretAfter, AnchorAfter;
+  bool Typing = false;
+  std::int64_t Time = 0; // of the last change, in milliseconds
+  std::size_t Bytes = 0; // memory held
+};
+
 class TPTEditModel {
 public:
+  // Default bound of the undo history's memory.
+  static constexpr std::size_t DefaultUndoLimit = std::size_t(128) << 20;
+  // Typing after a pause this long starts a new undo step.
+  static constexpr std::int64_t TypingPause = 1000;
+
   // Virtual space ends at this column, so that no key or setter can make a line padded to an
   // absurd length. A longer line reaches to its own end (see ColumnLimit).
   static constexpr int MaxColumn = 1 << 20;
@@ -83,7 +109,8 @@ public:
   bool ReadOnly() const { return FReadOnly; }
   void SetReadOnly(bool AValue) { FReadOnly = AValue; }
   bool Modified() const { return FModified; }
-  void SetModified(bool AValue) { FModified = AValue; }
+  // False marks the text as saved: undoing or redoing back to this point shows it unmodified.
+  void SetModified(bool AValue);
   int TabSize() const { return FTabSize; }
   void SetTabSize(int AValue);
 
@@ -107,6 +134,9 @@ public:
   bool SelectionEmpty() const { return FCaret == FAnchor; }
   bool IsSelected(int AColumn, int ALine) const;
   std::string SelectedText() const;
+  // The text from AStart to AEnd (positions past a line's end count from that end), the lines
+  // joined by ABreak.
+  std::string RangeText(TEditPos AStart, TEditPos AEnd, std::string_view ABreak) const;
 
   int SelStart() const;
   void SetSelStart(int AValue);
@@ -127,6 +157,34 @@ public:
   void SplitLine();
   void Backspace();
   void DeleteChar();
+
+  // Replaces every match of ASearch (see FindText) from the caret to the end of the text; the
+  // caret ends after the last replacement. Returns the number of replacements.
+  int ReplaceAll(std::string_view ASearch, std::string_view AReplacement, int AOptions);
+
+  // ---- Undo history ----
+  // Every change of the text is recorded; changes between BeginUndoStep and EndUndoStep (pairs
+  // may nest) undo as one step, and so does a run of typing and deleting at one place that no
+  // caret move, line break or pause interrupts.
+  void BeginUndoStep(bool ATyping = false);
+  void EndUndoStep();
+  // The next change starts a new step.
+  void SealUndoStep() { FSealed = true; }
+  bool CanUndo() const { return !FReadOnly && FDone > 0; }
+  bool CanRedo() const { return !FReadOnly && FDone < FSteps.size(); }
+  // Each restores the text, caret and selection of its step and scrolls the caret into view.
+  bool Undo();
+  bool Redo();
+  // Forgets the history (after the owner replaced the whole text); the text counts as saved.
+  void ClearUndo();
+  // The history's memory bound: the oldest steps go first when it is exceeded.
+  std::size_t UndoLimit() const { return FUndoLimit; }
+  void SetUndoLimit(std::size_t ABytes);
+  std::size_t UndoMemory() const { return FUndoBytes; }
+  std::size_t UndoCount() const { return FDone; }
+  std::size_t RedoCount() const { return FSteps.size() - FDone; }
+  // The clock that times pauses in typing (milliseconds); tests set their own.
+  void SetUndoClock(std::int64_t (*AClock)()) { FClock = AClock; }
 
   // Keyboard input: a key press with its shift state, a typed character (one byte).
   void KeyDown(int AKey, TShiftState AShift);
@@ -154,6 +212,21 @@ private:
     FModified = true;
     FAnchor = FCaret;
   }
+  // Records one change; called before the lines change, with the position inside its line.
+  void Record(TEditPos APos, std::string_view ARemoved, std::string_view AInserted);
+  // Records the change of line AIndex from AOld to ANew as the span that differs.
+  void RecordLine(int AIndex, std::string_view AOld, std::string_view ANew);
+  // Replaces the text ARemoved (its length and breaks) at APos by AInserted, unrecorded; the
+  // owner repaints.
+  void ApplyEdit(TEditPos APos, std::string_view ARemoved, std::string_view AInserted);
+  void DropRedo();
+  void TrimUndo();
+  void Restore(TEditPos ACaret, TEditPos AAnchor);
+  struct TUndoScope {
+    TPTEditModel &Model;
+    TUndoScope(TPTEditModel &AModel, bool ATyping) : Model(AModel) { Model.BeginUndoStep(ATyping); }
+    ~TUndoScope() { Model.EndUndoStep(); }
+  };
   int LineLength(int AIndex) const { return FLines.Length(AIndex); }
   int IndentWidth(std::string_view ALine, int AColumns) const;
 
@@ -168,4 +241,17 @@ private:
   bool FReadOnly = false;
   bool FModified = false;
   int FTabSize = 8;
+
+  std::deque<TUndoStep> FSteps;
+  std::size_t FDone = 0;       // steps [0, FDone) are done, the rest can be redone
+  std::int64_t FSavedStep = 0; // FDone when the text was saved; -1 when no longer reachable
+  std::size_t FUndoBytes = 0;
+  std::size_t FUndoLimit = DefaultUndoLimit;
+  int FStepDepth = 0;
+  bool FStepTyping = false;
+  bool FStepStarted = false; // the open step has recorded a change
+  bool FSealed = true;
+  bool FApplying = false; // undo or redo is changing the text
+  TEditPos FStepCaret, FStepAnchor;
+  std::int64_t (*FClock)() = nullptr;
 };

@@ -72,6 +72,12 @@ TEditForm::TEditForm(QWidget *AParent) : TForm(AParent) {
   ErrorBox->setUniformItemSizes(true);
   connect(ErrorBox, &QListWidget::itemClicked, this, Guarded([this] { ErrorBoxClick(); }));
   connect(ErrorBox, &QListWidget::itemDoubleClicked, this, Guarded([this] { ErrorBoxDblClick(); }));
+  // The gutter marks the line of every error the list holds (the editor goes first when the
+  // window is destroyed, and its connections with it).
+  for (auto Signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+    connect(ErrorBox->model(), Signal, Editor, [this] { UpdateErrorMarks(); });
+  connect(ErrorBox->model(), &QAbstractItemModel::modelReset, Editor,
+          [this] { UpdateErrorMarks(); });
 
   Layout->AddControl(Editor, alClient);
   Layout->AddControl(Splitter, alBottom);
@@ -135,7 +141,7 @@ void TEditForm::FormCreate() {
     FConfigRegistration =
         std::make_unique<TConfigEditorRegistration>(WindowsHost().Configuration(), *this);
   else
-    ApplyEditorConfig(TCFG::InitialEditorFont(), TCFG::InitialSyntaxStyles(), false, false, 8);
+    TCFG().RegisterEditor(*this); // the initial keys, told once
   SetFileName(UntitledName);
   Splitter->MoveTo(0, height()); // the error list starts collapsed
   SearchDialog = FindDialog;
@@ -171,9 +177,11 @@ void TEditForm::CreateMenus() {
   EditMenu = Menu("EditMenu", "&Edit");
   EditUndoItem =
       AddItem(EditMenu, "EditUndoItem", "&Undo", "Undo the last action", QKeySequence("Ctrl+Z"));
+  EditRedoItem = AddItem(EditMenu, "EditRedoItem", "&Redo", "Redo the last undone action",
+                         QKeySequence("Ctrl+Y"));
+  EditRedoItem->setShortcuts({QKeySequence("Ctrl+Y"), QKeySequence("Ctrl+Shift+Z")});
   EditUndoSeparator = EditMenu->addSeparator();
-  EditUndoItem->setVisible(false);
-  EditUndoSeparator->setVisible(false);
+  connect(EditMenu, &QMenu::aboutToShow, this, [this] { UpdateUndoItems(); });
   EditCutItem = AddItem(EditMenu, "EditCutItem", "Cu&t",
                         "Cut selected item and copy it to clipboard", QKeySequence("Ctrl+X"));
   EditCopyItem = AddItem(EditMenu, "EditCopyItem", "&Copy", "Copy selected item to clipboard",
@@ -216,6 +224,7 @@ void TEditForm::CreateMenus() {
   Wire(FileSaveAsItem, &TEditForm::FileSaveAsItemClick);
   Wire(FileExitItem, &TEditForm::FileExitItemClick);
   Wire(EditUndoItem, &TEditForm::EditUndoItemClick);
+  Wire(EditRedoItem, &TEditForm::EditRedoItemClick);
   Wire(EditCutItem, &TEditForm::EditCutItemClick);
   Wire(EditCopyItem, &TEditForm::EditCopyItemClick);
   Wire(EditPasteItem, &TEditForm::EditPasteItemClick);
@@ -287,6 +296,8 @@ void TEditForm::LoadText(const std::string &AContent, const std::string &AFileNa
   SetFileName(AFileName);
   Editor->setFocus();
   Editor->SetModified(false);
+  Editor->Model().ClearUndo(); // the loaded file starts a history of its own
+  UpdateUndoItems();
   Editor->SetReadOnly(AReadOnly || FShownUpToNul);
   if (FShownUpToNul)
     TApplication::ShowErrorMessage(
@@ -342,6 +353,9 @@ bool TEditForm::SaveAs() {
 void TEditForm::QuerySave() {
   if (!Editor->Modified())
     return;
+  // The window asked about comes to the front first: two "Untitled" look the same otherwise.
+  if (auto *Window = qobject_cast<QMdiSubWindow *>(parentWidget()); Window && Window->mdiArea())
+    Window->mdiArea()->setActiveSubWindow(Window);
   switch (ConfirmYesNoCancel(this, QString("Save changes to %1?").arg(PathToQString(FFileName)))) {
   case QMessageBox::Yes:
     // Declining to overwrite another file saves nothing: the changes must not be lost.
@@ -395,8 +409,13 @@ void TEditForm::FileNewItemClick() { WindowsHost().FileNewItemClick(); }
 void TEditForm::FileOpenItemClick() { WindowsHost().FileOpenItemClick(); }
 void TEditForm::FileExitItemClick() { WindowsHost().FileExitItemClick(); }
 
-// The editor keeps no undo history.
-void TEditForm::EditUndoItemClick() {}
+void TEditForm::EditUndoItemClick() { Editor->Model().Undo(); }
+void TEditForm::EditRedoItemClick() { Editor->Model().Redo(); }
+
+void TEditForm::UpdateUndoItems() {
+  EditUndoItem->setEnabled(Editor->Model().CanUndo());
+  EditRedoItem->setEnabled(Editor->Model().CanRedo());
+}
 void TEditForm::EditCutItemClick() { Editor->CutToClipboard(); }
 void TEditForm::EditCopyItemClick() { Editor->CopyToClipboard(); }
 void TEditForm::EditPasteItemClick() { Editor->PasteFromClipboard(); }
@@ -406,9 +425,32 @@ void TEditForm::EditSelectAllItemClick() { Editor->SelectAll(); }
 
 // ---- Activation, status line, configuration, colouring ---------------------------------------
 
-void TEditForm::FormActivate() { WindowsHost().EnableEditorButtons(true); }
+bool TEditForm::IsActiveChild() const {
+  auto *Window = qobject_cast<QMdiSubWindow *>(parentWidget());
+  return !Window || !Window->mdiArea() || Window->mdiArea()->activeSubWindow() == Window;
+}
 
-void TEditForm::FormDeactivate() { WindowsHost().EnableEditorButtons(false); }
+void TEditForm::FormActivate() {
+  WindowsHost().EnableEditorButtons(true);
+  // The window's own status line, and the keys go to its editor: switching windows (Ctrl+Tab
+  // between maximised ones) may leave the focus on the frame of the window before. Once more
+  // from the event loop, after the frame has finished switching menus.
+  EditorCaretPosChanged(Editor);
+  Editor->setFocus(Qt::ActiveWindowFocusReason);
+  QMetaObject::invokeMethod(
+      Editor,
+      [this] {
+        if (IsActiveChild())
+          Editor->setFocus(Qt::ActiveWindowFocusReason);
+      },
+      Qt::QueuedConnection);
+}
+
+void TEditForm::FormDeactivate() {
+  WindowsHost().EnableEditorButtons(false);
+  // Another kind of window says nothing of a caret.
+  WindowsHost().SetStatusText("");
+}
 
 std::string TEditForm::StatusLine() const {
   return "   " + std::to_string(Editor->CaretY() + 1) + ":" + std::to_string(Editor->CaretX()) +
@@ -427,7 +469,9 @@ void TEditForm::EditorCaretPosChanged(TObject *) {
       this,
       [this] {
         FStatusPending = false;
-        WindowsHost().SetStatusText(StatusLine());
+        UpdateUndoItems();
+        if (IsActiveChild()) // a window behind others keeps its caret to itself
+          WindowsHost().SetStatusText(StatusLine());
       },
       Qt::QueuedConnection);
 }
@@ -437,13 +481,16 @@ void TEditForm::EditorFormatLine(TObject *, int AIndex) {
 }
 
 void TEditForm::ApplyEditorConfig(const TFont &AFont, const TTextStyles &AStyles, bool AAutoIndent,
-                                  bool ABackspaceUnindents, int ATabSize) {
-  Editor->SetFont(AFont.ToQFont());
+                                  bool ABackspaceUnindents, int ATabSize, int AUndoLimit,
+                                  bool ALineNumbers) {
+  Editor->SetFont(EditorScreenFont(AFont));
   Editor->SetFontColor(AFont.Color());
   Editor->SetStyles(AStyles);
   Editor->SetAutoIndent(AAutoIndent);
   Editor->SetBackspaceUnindents(ABackspaceUnindents);
   Editor->SetTabSize(ATabSize);
+  Editor->Model().SetUndoLimit(static_cast<std::size_t>(std::max(0, AUndoLimit)) << 20);
+  Editor->SetLineNumbers(ALineNumbers);
   Editor->Invalidate();
 }
 
@@ -503,15 +550,20 @@ void TEditForm::SearchSearchAgainItemClick() {
 }
 
 void TEditForm::ReplaceDialogReplace() {
-  for (;;) {
+  // Replace and Replace All each undo as one step.
+  TPTEditModel &Model = Editor->Model();
+  Model.BeginUndoStep();
+  try {
     if (Editor->SelLength() > 0)
       Editor->InsertText(ReplaceDialog->ReplaceText());
-    const int Before = Editor->SelStart();
-    SearchSearchAgainItemClick();
-    if (!(ReplaceDialog->Options() & frReplaceAll) || Editor->SelLength() == 0)
-      break;
-    // A read-only editor replaces nothing; stop once the search no longer moves forward.
-    if (Editor->ReadOnly() && Editor->SelStart() <= Before)
-      break;
+    if ((ReplaceDialog->Options() & frReplaceAll) && !Editor->ReadOnly())
+      Model.ReplaceAll(ReplaceDialog->FindText(), ReplaceDialog->ReplaceText(),
+                       ReplaceDialog->Options() & frMatchCaseOption ? frMatchCase : 0);
+    else
+      SearchSearchAgainItemClick();
+  } catch (...) {
+    Model.EndUndoStep();
+    throw;
   }
+  Model.EndUndoStep();
 }

@@ -43,8 +43,8 @@ public:
   QListWidget *ErrorBox;
   QMenu *FileMenu, *EditMenu, *SearchMenu, *RunMenu;
   QAction *FileNewItem, *FileOpenItem, *FileSaveItem, *FileSaveAsItem, *FileExitItem;
-  QAction *EditUndoItem, *EditUndoSeparator, *EditCutItem, *EditCopyItem, *EditPasteItem,
-      *EditDeleteItem, *EditSelectAllItem, *EditPasteObjectItem;
+  QAction *EditUndoItem, *EditRedoItem, *EditUndoSeparator, *EditCutItem, *EditCopyItem,
+      *EditPasteItem, *EditDeleteItem, *EditSelectAllItem, *EditPasteObjectItem;
   QAction *SearchFindItem, *SearchReplaceItem, *SearchSearchAgainItem, *SearchGotoLineNumberItem;
   QAction *RunCompileItem, *RunComileExpressionItem;
   QFileDialog *SaveDialog = nullptr; // made at the first Save As
@@ -77,6 +77,9 @@ public:
   void FileSaveAsItemClick();
   void FileExitItemClick();
   void EditUndoItemClick() override;
+  void EditRedoItemClick();
+  // Undo and Redo are enabled only when there is something to undo or redo.
+  void UpdateUndoItems();
   void EditCutItemClick() override;
   void EditCopyItemClick() override;
   void EditPasteItemClick() override;
@@ -96,6 +99,8 @@ public:
   // runs ErrorBoxClick.
   void AddError(const std::string &AText, int APosition);
   void ErrorBoxClick();
+  // The gutter marks the lines of the errors in the list.
+  void UpdateErrorMarks();
   void ErrorBoxDblClick();
 
   // Editor events.
@@ -112,7 +117,8 @@ public:
 
   // IConfigEditor
   void ApplyEditorConfig(const TFont &AFont, const TTextStyles &AStyles, bool AAutoIndent,
-                         bool ABackspaceUnindents, int ATabSize) override;
+                         bool ABackspaceUnindents, int ATabSize, int AUndoLimit,
+                         bool ALineNumbers) override;
 
 protected:
   void closeEvent(QCloseEvent *AEvent) override;
@@ -126,6 +132,8 @@ private:
   QAction *AddItem(QMenu *AMenu, const char *AName, const char *ACaption, const char *AHint,
                    const QKeySequence &AShortcut = {});
   void FormClose();
+  // This window is the frame's active child (or stands alone).
+  bool IsActiveChild() const;
   // Shows a file's content already read, under its name.
   void LoadText(const std::string &AContent, const std::string &AFileName, bool AReadOnly);
   void SaveTo(const std::string &AFileName);

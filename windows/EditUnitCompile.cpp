@@ -115,6 +115,16 @@ void TEditForm::AddError(const std::string &AText, int APosition) {
   ErrorBoxClick();
 }
 
+void TEditForm::UpdateErrorMarks() {
+  std::vector<int> Lines;
+  for (int I = 0; I < ErrorBox->count(); ++I) {
+    const int Position = ErrorBox->item(I)->data(Qt::UserRole).toInt();
+    if (Position > 0)
+      Lines.push_back(Editor->Model().OffsetToPos(Position - 1).Y);
+  }
+  Editor->SetMarkedLines(std::move(Lines));
+}
+
 void TEditForm::ErrorBoxClick() {
   const QListWidgetItem *Item = ErrorBox->currentItem();
   if (!Item)

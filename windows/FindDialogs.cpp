@@ -82,6 +82,12 @@ TReplaceDialog::TReplaceDialog(QWidget *AParent) : TFindDialog(AParent) {
             FExtraOptions = frDown | frReplaceAll;
             OnReplace(this);
           }));
+  // Tab goes from the search text to the replacement, then the options, then the buttons: a
+  // replacement typed after one Tab must land in its own box.
+  QWidget *const Order[] = {FindEdit,      ReplaceEdit,      MatchCaseBox, FindNextButton,
+                            ReplaceButton, ReplaceAllButton, CancelButton};
+  for (std::size_t I = 1; I < std::size(Order); ++I)
+    QWidget::setTabOrder(Order[I - 1], Order[I]);
 }
 
 std::string TReplaceDialog::ReplaceText() const { return QStringToAnsi(ReplaceEdit->text()); }

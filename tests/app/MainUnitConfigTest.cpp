@@ -87,6 +87,8 @@ void ExpectInitial(const TCFG &C) {
   EXPECT_FALSE(C.EditorAutoIndent());
   EXPECT_FALSE(C.EditorBackspaceUnindents());
   EXPECT_EQ(C.EditorTabSize(), 8);
+  EXPECT_EQ(C.EditorUndoLimit(), 128);
+  EXPECT_TRUE(C.EditorLineNumbers());
   EXPECT_EQ(C.DBMSBufferLimit(), 1000);
   EXPECT_EQ(C.DBMSOracleBufferLimit(), 10240);
   EXPECT_FALSE(C.SaveDesktopPosition());
@@ -112,6 +114,8 @@ void ChangeEveryKey(TCFG &C) {
   C.SetEditorAutoIndent(true);
   C.SetEditorBackspaceUnindents(true);
   C.SetEditorTabSize(3);
+  C.SetEditorUndoLimit(7);
+  C.SetEditorLineNumbers(false);
   C.SetDBMSBufferLimit(-1);
   C.SetDBMSOracleBufferLimit(1000000);
   C.SetSaveDesktopPosition(true);
@@ -128,6 +132,8 @@ void ExpectSame(const TCFG &A, const TCFG &B) {
   EXPECT_EQ(A.EditorAutoIndent(), B.EditorAutoIndent());
   EXPECT_EQ(A.EditorBackspaceUnindents(), B.EditorBackspaceUnindents());
   EXPECT_EQ(A.EditorTabSize(), B.EditorTabSize());
+  EXPECT_EQ(A.EditorUndoLimit(), B.EditorUndoLimit());
+  EXPECT_EQ(A.EditorLineNumbers(), B.EditorLineNumbers());
   EXPECT_EQ(A.DBMSBufferLimit(), B.DBMSBufferLimit());
   EXPECT_EQ(A.DBMSOracleBufferLimit(), B.DBMSOracleBufferLimit());
   EXPECT_EQ(A.SaveDesktopPosition(), B.SaveDesktopPosition());
@@ -138,19 +144,23 @@ void ExpectSame(const TCFG &A, const TCFG &B) {
 class TFakeEditor : public IConfigEditor {
 public:
   void ApplyEditorConfig(const TFont &AFont, const TTextStyles &AStyles, bool AAutoIndent,
-                         bool ABackspaceUnindents, int ATabSize) override {
+                         bool ABackspaceUnindents, int ATabSize, int AUndoLimit,
+                         bool ALineNumbers) override {
     ++Calls;
     Font = AFont;
     Styles = AStyles;
     AutoIndent = AAutoIndent;
     BackspaceUnindents = ABackspaceUnindents;
     TabSize = ATabSize;
+    UndoLimit = AUndoLimit;
+    LineNumbers = ALineNumbers;
   }
   int Calls = 0;
   TFont Font;
   TTextStyles Styles;
   bool AutoIndent = false, BackspaceUnindents = false;
-  int TabSize = 0;
+  int TabSize = 0, UndoLimit = 0;
+  bool LineNumbers = false;
 };
 
 class ConfigFile : public ::testing::Test {
@@ -178,8 +188,9 @@ TEST(CFG, CreateGivesTheInitialValuesAndKeyOrder) {
   EXPECT_EQ(Names, (std::vector<std::string>{
                        "Tag", "TerminalBufferLimit", "IgnoreDropErrors", "EditorFont",
                        "EditorSyntaxStyles", "EditorAutoIndent", "EditorBackspaceUnindents",
-                       "EditorTabSize", "DBMSBufferLimit", "DBMSOracleBufferLimit",
-                       "SaveDesktopPosition", "SaveDesktopState", "SaveLocally"}));
+                       "EditorTabSize", "EditorUndoLimit", "EditorLineNumbers", "DBMSBufferLimit",
+                       "DBMSOracleBufferLimit", "SaveDesktopPosition", "SaveDesktopState",
+                       "SaveLocally"}));
   EXPECT_EQ(ConfigFileName("/opt/tsy/Tessaly"), "/opt/tsy/Tessaly.cfg");
   EXPECT_EQ(ConfigFileName("/opt/tsy/Tessaly.exe"), "/opt/tsy/Tessaly.cfg");
   EXPECT_EQ(ConfigFileName("/opt/t.sy/Tessaly"), "/opt/t.sy/Tessaly.cfg");
@@ -232,6 +243,8 @@ TEST(CFG, EditorKeysReachEveryRegisteredEditorAtOnce) {
   C.Assign(Other);
   EXPECT_EQ(Second.Calls, Before + 1);
   EXPECT_EQ(Second.TabSize, 3);
+  EXPECT_EQ(Second.UndoLimit, 7);
+  EXPECT_FALSE(Second.LineNumbers);
   ExpectSame(C, Other);
 }
 
@@ -285,6 +298,8 @@ TEST_F(ConfigFile, EveryKeyRoundTripsAndInitialValuesAreNotWritten) {
       {"EditorAutoIndent", [&](TCFG &X) { X.SetEditorAutoIndent(false); }},
       {"EditorBackspaceUnindents", [&](TCFG &X) { X.SetEditorBackspaceUnindents(false); }},
       {"EditorTabSize", [&](TCFG &X) { X.SetEditorTabSize(8); }},
+      {"EditorUndoLimit", [&](TCFG &X) { X.SetEditorUndoLimit(128); }},
+      {"EditorLineNumbers", [&](TCFG &X) { X.SetEditorLineNumbers(true); }},
       {"DBMSBufferLimit", [&](TCFG &X) { X.SetDBMSBufferLimit(1000); }},
       {"DBMSOracleBufferLimit", [&](TCFG &X) { X.SetDBMSOracleBufferLimit(10240); }},
       {"SaveDesktopPosition", [&](TCFG &X) { X.SetSaveDesktopPosition(false); }},

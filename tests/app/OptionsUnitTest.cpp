@@ -7,6 +7,8 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QFontDatabase>
+#include <QFontDialog>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest/QTest>
@@ -28,7 +30,8 @@ public:
   TPlainTextEdit Editor;
   int Applied = 0;
   void ApplyEditorConfig(const TFont &AFont, const TTextStyles &AStyles, bool AAutoIndent,
-                         bool ABackspaceUnindents, int ATabSize) override {
+                         bool ABackspaceUnindents, int ATabSize, int AUndoLimit,
+                         bool ALineNumbers) override {
     ++Applied;
     Editor.SetFont(AFont.ToQFont());
     Editor.SetFontColor(AFont.Color());
@@ -37,6 +40,8 @@ public:
     Editor.SetAutoIndent(AAutoIndent);
     Editor.SetBackspaceUnindents(ABackspaceUnindents);
     Editor.SetTabSize(ATabSize);
+    Editor.Model().SetUndoLimit(static_cast<std::size_t>(AUndoLimit) << 20);
+    Editor.SetLineNumbers(ALineNumbers);
   }
 };
 
@@ -122,7 +127,10 @@ TEST_F(OptionsTest, FillShowsEveryKeyAndApplyWritesThemBack) {
   CFG.SetDBMSBufferLimit(3000);
   CFG.SetSaveDesktopPosition(true);
   CFG.SetSaveLocally(true);
+  CFG.SetEditorLineNumbers(false);
   Form->Fill(CFG);
+  EXPECT_FALSE(Form->LineNumbersCheckBox->isChecked());
+  EXPECT_EQ(Form->UndoLimitEdit->text(), "128");
   EXPECT_EQ(Form->TerminalBufferLimitEdit->text(), "250");
   EXPECT_TRUE(Form->IgnoreDropErrorsCheckBox->isChecked());
   EXPECT_EQ(Form->DialogFont(), CFG.EditorFont());
@@ -150,6 +158,8 @@ TEST_F(OptionsTest, FillShowsEveryKeyAndApplyWritesThemBack) {
   Form->AutoIndentCheckBox->setChecked(false);
   Form->BackspaceUnindentsCheckBox->setChecked(true);
   Form->TabSizeEdit->setText("2");
+  Form->LineNumbersCheckBox->setChecked(true);
+  Form->UndoLimitEdit->setText("300");
   Form->DBMSBufferLimitEdit->setText(""); // does not convert: the key stays
   Form->DBMSOracleBufferLimitEdit->setText("20");
   Form->SaveDesktopStateCheckBox->setChecked(true);
@@ -162,6 +172,8 @@ TEST_F(OptionsTest, FillShowsEveryKeyAndApplyWritesThemBack) {
   EXPECT_FALSE(CFG.EditorAutoIndent());
   EXPECT_TRUE(CFG.EditorBackspaceUnindents());
   EXPECT_EQ(CFG.EditorTabSize(), 2);
+  EXPECT_TRUE(CFG.EditorLineNumbers());
+  EXPECT_EQ(CFG.EditorUndoLimit(), 300);
   EXPECT_EQ(CFG.DBMSBufferLimit(), 3000);
   EXPECT_EQ(CFG.DBMSOracleBufferLimit(), 20480);
   EXPECT_TRUE(CFG.SaveDesktopPosition());
@@ -172,6 +184,28 @@ TEST_F(OptionsTest, FillShowsEveryKeyAndApplyWritesThemBack) {
   Form->TerminalBufferLimitEdit->setText("99999999999");
   Form->Apply(CFG);
   EXPECT_EQ(CFG.TerminalBufferLimit(), 75);
+}
+
+TEST_F(OptionsTest, AMissingFontShowsAsTheSystemFixedFontAndTheDialogOpensOnIt) {
+  TFont Missing("No Such Font Anywhere", 13);
+  const QFont Shown = EditorScreenFont(Missing);
+  EXPECT_TRUE(QFontDatabase::hasFamily(Shown.family()));
+  EXPECT_TRUE(QFontDatabase::isFixedPitch(Shown.family()));
+  EXPECT_EQ(Shown.pointSize(), 13);
+  CFG.SetEditorFont(Missing);
+  Form->Fill(CFG);
+  EXPECT_EQ(
+      Form->FontInUseLabel->text(),
+      QString("In use: %1, 13 pt (No Such Font Anywhere is not installed)").arg(Shown.family()));
+  // An installed font is used as configured.
+  TFont Installed(Shown.family().toLatin1().toStdString(), 11);
+  EXPECT_EQ(EditorScreenFont(Installed).family(), Shown.family());
+
+  QFontDialog Dialog;
+  TOptionsForm::PrepareFontDialog(Dialog, Missing);
+  EXPECT_TRUE(Dialog.testOption(QFontDialog::MonospacedFonts));
+  EXPECT_EQ(Dialog.currentFont().family(), Shown.family());
+  EXPECT_EQ(Dialog.currentFont().pointSize(), 13);
 }
 
 TEST_F(OptionsTest, StyleChangeOfAnElementNotShownAtOkSurvives) {

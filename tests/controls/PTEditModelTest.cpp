@@ -542,11 +542,18 @@ TEST_F(ModelTest, KeyPress_ControlCodesAndTyping) {
   EXPECT_EQ(Line(0), "c");
   EXPECT_EQ(Model.CaretX(), 1);
   Select(TEditPos{1, 0}, TEditPos{2, 0});
-  Model.KeyPress(27); // Escape deletes a selection
-  EXPECT_EQ(Line(0), "");
   Model.SetModified(false);
-  Model.KeyPress(27); // and without one changes nothing
+  Model.KeyPress(27); // Escape drops the selection and keeps its text
+  EXPECT_EQ(Line(0), "c");
+  EXPECT_TRUE(Model.SelectionEmpty());
+  EXPECT_EQ(Model.CaretX(), 2);
+  Select(TEditPos{1, 0}, TEditPos{2, 0});
+  for (unsigned char Code : {2, 25, 26, 27}) // Ctrl+B, the undo and redo codes: no change
+    Model.KeyPress(Code);
+  EXPECT_EQ(Line(0), "c");
   EXPECT_FALSE(Model.Modified());
+  Model.KeyPress(8);
+  EXPECT_EQ(Line(0), "");
   Model.KeyPress(9);
   EXPECT_EQ(Line(0), "\t");
   Model.KeyPress('a');
@@ -662,6 +669,153 @@ TEST_F(ModelTest, Columns_EveryCharacterOfAVeryLongLineIsReachable) {
   EXPECT_EQ(Model.CaretX(), Length + 2);
 }
 
+std::int64_t TestNow = 0;
+
+TEST_F(ModelTest, Undo_TypingGroupsUntilACaretMoveALineBreakOrAPause) {
+  Model.SetUndoClock([] { return TestNow; });
+  SetText("one\r\n");
+  Model.ClearUndo();
+  Caret(4, 0);
+  for (char C : std::string("abc"))
+    Model.KeyPress(C);
+  Model.KeyPress(8);          // deleting at the same place joins the run
+  Model.KeyDown(vkDelete, 0); // so does Delete (at the end: nothing to delete)
+  Model.KeyPress('d');
+  EXPECT_EQ(Line(0), "oneabd");
+  EXPECT_EQ(Model.UndoCount(), 1u);
+  Model.KeyDown(vkLeft, 0);
+  Model.KeyDown(vkRight, 0); // back at the same place, but the caret moved: a new step
+  Model.KeyPress('e');
+  Model.KeyPress(13); // a line break is a step of its own, and ends the run
+  Model.KeyPress('f');
+  TestNow += 5000; // so does a pause
+  Model.KeyPress('g');
+  EXPECT_EQ(Text(), "oneabde\r\nfg\r\n");
+  EXPECT_EQ(Model.UndoCount(), 5u);
+  const std::vector<std::string> Texts = {"oneabde\r\nf\r\n", "oneabde\r\n\r\n", "oneabde\r\n",
+                                          "oneabd\r\n", "one\r\n"};
+  for (const std::string &Expected : Texts) {
+    EXPECT_TRUE(Model.Undo());
+    EXPECT_EQ(Text(), Expected);
+  }
+  EXPECT_EQ(Model.Caret(), (TEditPos{4, 0}));
+  EXPECT_FALSE(Model.Undo());
+  Model.KeyDown('Y', ssCtrl); // Ctrl+Y and Ctrl+Shift+Z redo, Ctrl+Z undoes
+  Model.KeyDown('Z', ssCtrl | ssShift);
+  EXPECT_EQ(Text(), "oneabde\r\n");
+  Model.KeyDown('Z', ssCtrl);
+  EXPECT_EQ(Text(), "oneabd\r\n");
+  EXPECT_EQ(Model.Caret(), (TEditPos{7, 0}));
+  Model.SetUndoClock(nullptr);
+}
+
+TEST_F(ModelTest, Undo_EveryKindOfEditRestoresTextCaretAndSelection) {
+  const std::string Original = "  begin\r\n    x := 1;\r\n  end;\r\n";
+  SetText(Original);
+  Model.ClearUndo();
+  Model.SetAutoIndent(true);
+  Model.SetBackspaceUnindents(true);
+  std::vector<std::string> Texts{Text()};
+  std::vector<std::pair<TEditPos, TEditPos>> Selections;
+  auto Step = [&](auto AEdit) {
+    Selections.push_back({Model.Anchor(), Model.Caret()});
+    AEdit();
+    Texts.push_back(Text());
+  };
+  Select(TEditPos{5, 1}, TEditPos{3, 2});
+  Step([&] { Model.KeyPress('y'); }); // typing over a selection across lines
+  Caret(20, 0);
+  Step([&] { Model.KeyPress('z'); }); // in virtual space
+  Step([&] { Model.KeyPress(13); });  // with auto-indent
+  Caret(30, 1);
+  Step([&] { Model.KeyDown(vkDelete, 0); }); // joins with padding
+  Caret(5, 1);
+  Step([&] { Model.KeyPress(8); }); // unindents
+  View.Clipboard = "p\r\nq\rr\ns";
+  Step([&] { Model.PasteFromClipboard(); });
+  Select(TEditPos{1, 0}, TEditPos{4, 2});
+  Step([&] { Model.CutToClipboard(); });
+  Model.SetInsertMode(false);
+  Caret(1, 0);
+  Step([&] { Model.KeyPress('o'); }); // overwrites
+  ASSERT_EQ(Model.UndoCount(), Texts.size() - 1);
+  for (std::size_t I = Texts.size() - 1; I > 0; --I) {
+    ASSERT_TRUE(Model.Undo());
+    EXPECT_EQ(Text(), Texts[I - 1]) << I;
+    EXPECT_EQ(Model.Anchor(), Selections[I - 1].first) << I;
+    EXPECT_EQ(Model.Caret(), Selections[I - 1].second) << I;
+  }
+  EXPECT_EQ(Text(), Original);
+  while (Model.Redo())
+    ;
+  EXPECT_EQ(Text(), Texts.back());
+  Model.SetReadOnly(true); // a read-only text is not changed by its history either
+  EXPECT_FALSE(Model.Undo());
+}
+
+TEST_F(ModelTest, Undo_SavedStateAndTheRedoBranch) {
+  SetText("a");
+  Model.ClearUndo();
+  Caret(2, 0);
+  Model.InsertText("b");
+  Model.SetModified(false); // saved as "ab"
+  Model.KeyPress('c');      // typing on after a save is a step of its own
+  EXPECT_TRUE(Model.Modified());
+  Model.Undo();
+  EXPECT_EQ(Line(0), "ab");
+  EXPECT_FALSE(Model.Modified());
+  Model.Undo();
+  EXPECT_EQ(Line(0), "a");
+  EXPECT_TRUE(Model.Modified());
+  Model.Redo();
+  EXPECT_FALSE(Model.Modified());
+  EXPECT_TRUE(Model.CanRedo());
+  Model.Undo();
+  Model.InsertText("x"); // a new change drops the redo branch, the saved text with it
+  EXPECT_FALSE(Model.CanRedo());
+  EXPECT_EQ(Line(0), "ax");
+  Model.Undo();
+  EXPECT_EQ(Line(0), "a");
+  EXPECT_TRUE(Model.Modified());
+  EXPECT_FALSE(Model.CanUndo());
+}
+
+TEST_F(ModelTest, Undo_ReplaceAllIsOneCompactStepAndTheMemoryIsBounded) {
+  std::string Big;
+  for (int I = 0; I < 20000; ++I)
+    Big += "select Word, word from t; -- WORD\r\n";
+  SetText(Big);
+  Model.ClearUndo();
+  Caret(1, 0);
+  EXPECT_EQ(Model.ReplaceAll("word", "term", 0), 60000);
+  EXPECT_EQ(Model.Lines()[19999], "select term, term from t; -- term");
+  EXPECT_EQ(Model.UndoCount(), 1u);
+  // The replaced pieces, not copies of the text.
+  EXPECT_LT(Model.UndoMemory(), 60000 * (sizeof(TUndoEdit) + 8) + 4096);
+  EXPECT_EQ(Model.ReplaceAll("term", "two\r\nlines", frMatchCase), 0);
+  Caret(1, 19999);
+  EXPECT_EQ(Model.ReplaceAll("term", "two\r\nlines", frMatchCase), 3);
+  EXPECT_EQ(Model.Lines().Count(), 20003);
+  EXPECT_EQ(Model.Caret(), (TEditPos{6, 20002}));
+  Model.Undo();
+  Model.Undo();
+  EXPECT_EQ(Text(), Big);
+  EXPECT_EQ(Model.Caret(), (TEditPos{1, 0}));
+
+  SetText("");
+  Model.ClearUndo();
+  Model.SetUndoLimit(4096);
+  for (int I = 0; I < 1000; ++I)
+    Model.InsertText("x");
+  EXPECT_LE(Model.UndoMemory(), 4096u);
+  EXPECT_GT(Model.UndoCount(), 10u);
+  EXPECT_LT(Model.UndoCount(), 100u);
+  while (Model.Undo()) // the oldest steps went first
+    ;
+  EXPECT_EQ(Line(0), std::string(1000 - Model.RedoCount(), 'x'));
+  Model.SetUndoLimit(TPTEditModel::DefaultUndoLimit);
+}
+
 TEST_F(ModelTest, RandomInput_KeepsTheModelConsistent) {
   SetText("select a, b\r\n  from t\r\n\r\n\twhere x = 1;");
   Model.SetAutoIndent(true);
@@ -671,15 +825,17 @@ TEST_F(ModelTest, RandomInput_KeepsTheModelConsistent) {
     Seed = Seed * 1664525u + 1013904223u;
     return (Seed >> 8) % AModulo;
   };
-  const int Keys[] = {vkPrior, vkNext, vkEnd,    vkHome,   vkLeft, vkUp,
-                      vkRight, vkDown, vkInsert, vkDelete, 65,     0};
+  const int Keys[] = {vkPrior, vkNext,   vkEnd,    vkHome, vkLeft, vkUp, vkRight,
+                      vkDown,  vkInsert, vkDelete, 65,     0,      'Z',  'Y'};
   const TShiftState Shifts[] = {0, ssShift, ssCtrl, ssShift | ssCtrl, ssAlt};
-  int Checked = 0, Selections = 0;
+  int Checked = 0, Selections = 0, Rounds = 0;
+  Model.ClearUndo();
+  std::string Origin = Text();
   for (int Step = 0; Step < 20000; ++Step) {
     switch (Next(8)) {
     case 0:
     case 1:
-      Model.KeyDown(Keys[Next(12)], Shifts[Next(5)]);
+      Model.KeyDown(Keys[Next(14)], Shifts[Next(5)]);
       break;
     case 2:
     case 3:
@@ -710,17 +866,32 @@ TEST_F(ModelTest, RandomInput_KeepsTheModelConsistent) {
     TEditPos Start = Model.SelectionStart(), End = Model.SelectionEnd();
     if (End.Y < Model.Lines().Count() && Start.X <= Model.Lines().Length(Start.Y) + 1 &&
         End.X <= Model.Lines().Length(End.Y) + 1) {
-      ASSERT_EQ(static_cast<std::size_t>(Model.SelLength()), Model.SelectedText().size())
-          << Step;
+      ASSERT_EQ(static_cast<std::size_t>(Model.SelLength()), Model.SelectedText().size()) << Step;
       ASSERT_EQ(Model.OffsetToPos(Model.SelStart()), Start) << Step;
       std::string Whole = Text();
       ASSERT_EQ(Whole.substr(Model.SelStart(), Model.SelLength()), Model.SelectedText()) << Step;
       ++Checked;
       Selections += !Model.SelectionEmpty();
     }
-    if (Model.Lines().Count() > 400) // keep the text small enough to check every step
+    if (Model.Lines().Count() > 400) { // keep the text small enough to check every step
       Model.Lines().SetText("again\r\n");
+      Model.ClearUndo();
+      Origin = Model.Lines().Text();
+    }
+    if (Step % 2000 == 1999) {
+      // Undoing everything since the last reset gives back its text, redoing gives the latest,
+      // byte for byte.
+      const std::string Final = Text();
+      while (Model.Undo())
+        ;
+      ASSERT_EQ(Text(), Origin) << Step;
+      while (Model.Redo())
+        ;
+      ASSERT_EQ(Text(), Final) << Step;
+      ++Rounds;
+    }
   }
+  EXPECT_EQ(Rounds, 10);
   EXPECT_GT(Checked, 5000);
   EXPECT_GT(Selections, 1000);
   EXPECT_GT(Model.Lines().Count(), 1);

@@ -8,10 +8,10 @@
 #include <QFocusEvent>
 #include <QImage>
 #include <QKeyEvent>
-#include <QWheelEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QScrollBar>
+#include <QWheelEvent>
 #include <QtTest/QTest>
 #include <gtest/gtest.h>
 
@@ -471,9 +471,8 @@ TEST_F(EditTest, Paint_WindowsLatinBytesShowAsTheirCharacters) {
   EXPECT_EQ(Edit->Lines().Strings(0), Bytes);
   Edit->SelectAll();
   Edit->CopyToClipboard();
-  EXPECT_EQ(QApplication::clipboard()->text(),
-            QString(QChar(0x201C)) + "q" + QChar(0x201D) + " " + QChar(0x2013) + " " +
-                QChar(0x20AC));
+  EXPECT_EQ(QApplication::clipboard()->text(), QString(QChar(0x201C)) + "q" + QChar(0x201D) + " " +
+                                                   QChar(0x2013) + " " + QChar(0x20AC));
   QApplication::clipboard()->setText(QString(QChar(0x2014)) + QChar(0x2122) + QChar(0x4E2D));
   Edit->PasteFromClipboard();
   EXPECT_EQ(Edit->Lines().Strings(0), "\x97\x99?");
@@ -529,9 +528,62 @@ TEST_F(EditTest, CaretEvents_RaisedByUpdateCaretButNotByCtrlInsert) {
   EXPECT_GE(Raised, 1);
 }
 
+TEST_F(EditTest, Gutter_NumbersRowsGrowsWithTheDigitsAndSelectsLinesOnClick) {
+  std::string Text;
+  for (int I = 1; I <= 99; ++I)
+    Text += "line\r\n";
+  Edit->Lines().SetText(Text);
+  Edit->SetLeftMargin(6);
+  Edit->SetLineNumbers(true);
+  const int Digit = Edit->TextX(-1, 0) + QFontMetrics(Edit->font()).horizontalAdvance('0');
+  const int Two = Edit->TextLeft() - Edit->LeftMargin();
+  EXPECT_GE(Two, 2 * Digit);
+  Edit->Model().SetCaretAndAnchor(TEditPos{1, 1});
+  Edit->UpdateCaret();
+  QImage Image = Grab();
+  // Row 0 shows "1" in the muted colour, row 1 (the caret's) in the text colour; the text
+  // itself starts after the gutter.
+  const int Left = Edit->LeftMargin(), Right = Edit->TextLeft();
+  auto Darkest = [&](int ARow) {
+    int Min = 255;
+    for (int Y = ARow * Edit->LineHeight(); Y < (ARow + 1) * Edit->LineHeight(); ++Y)
+      for (int X = Left; X < Right; ++X)
+        Min = std::min(Min, qGray(Image.pixel(X, Y)));
+    return Min;
+  };
+  EXPECT_LT(Darkest(0), 255);
+  EXPECT_LT(Darkest(1), Darkest(0));
+  EXPECT_TRUE(Inked(Image, Right, Right + Edit->AverageCharWidth(), 0, White));
+  EXPECT_FALSE(Inked(Image, 0, Left, 0, White));
+  // The 100th line widens the gutter by a digit; the text moves with it.
+  Edit->Model().SetCaretAndAnchor(TEditPos{5, 98});
+  Edit->Model().KeyPress(13);
+  Edit->ScrollTo(0, 0);
+  EXPECT_EQ(Edit->TextLeft() - Edit->LeftMargin(),
+            Two + QFontMetrics(Edit->font()).horizontalAdvance('0'));
+  // A click on a number selects its line with its break.
+  Edit->MouseDown(Qt::LeftButton, ssLeft, Left + 1, 2 * Edit->LineHeight() + 1);
+  EXPECT_EQ(Edit->SelStart(), 2 * 6);
+  EXPECT_EQ(Edit->SelLength(), 6);
+  // Marked lines carry a mark at the left edge.
+  Edit->SetMarkedLines({0});
+  Image = Grab();
+  EXPECT_TRUE(Inked(Image, 0, Left, 0, White));
+  EXPECT_FALSE(Inked(Image, 0, Left, 1, White));
+  Edit->SetLineNumbers(false);
+  EXPECT_EQ(Edit->TextLeft(), Edit->LeftMargin());
+}
+
 TEST_F(EditTest, Keys_QtKeysMapToTheEditorsActions) {
   Edit->Lines().SetText("");
   QTest::keyClicks(Edit.get(), "ab c");
+  EXPECT_EQ(Edit->Lines().Strings(0), "ab c");
+  // Typed keys run together into one undo step (painting and caret updates between them
+  // included), and redo brings them back.
+  Edit->repaint();
+  QTest::keyClick(Edit.get(), Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(Edit->Lines().Strings(0), "");
+  QTest::keyClick(Edit.get(), Qt::Key_Y, Qt::ControlModifier);
   EXPECT_EQ(Edit->Lines().Strings(0), "ab c");
   QTest::keyClick(Edit.get(), Qt::Key_Left, Qt::ControlModifier);
   EXPECT_EQ(Edit->CaretX(), 4);
@@ -558,6 +610,22 @@ TEST_F(EditTest, Keys_QtKeysMapToTheEditorsActions) {
   Edit->SetModified(false);
   QTest::keyClick(Edit.get(), Qt::Key_Delete);
   QTest::keyClick(Edit.get(), Qt::Key_Escape);
+  EXPECT_FALSE(Edit->Modified());
+  // With a selection, Escape, Ctrl+Enter and Ctrl+B leave the text alone; Ctrl+Z undoes the
+  // paste, Ctrl+Y and Ctrl+Shift+Z redo it.
+  QTest::keyClick(Edit.get(), Qt::Key_Home, Qt::ShiftModifier);
+  for (Qt::Key Key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_B})
+    QTest::keyClick(Edit.get(), Key, Qt::ControlModifier);
+  QTest::keyClick(Edit.get(), Qt::Key_Escape);
+  EXPECT_EQ(Edit->Lines().Text(), "ab \t\r\n");
+  EXPECT_EQ(Edit->SelLength(), 0);
+  QTest::keyClick(Edit.get(), Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(Edit->Lines().Text(), "\r\n");
+  QTest::keyClick(Edit.get(), Qt::Key_Y, Qt::ControlModifier);
+  EXPECT_EQ(Edit->Lines().Text(), "ab \t\r\n");
+  QTest::keyClick(Edit.get(), Qt::Key_Z, Qt::ControlModifier);
+  QTest::keyClick(Edit.get(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_EQ(Edit->Lines().Text(), "ab \t\r\n");
   EXPECT_FALSE(Edit->Modified());
   // Insert toggles the mode.
   QTest::keyClick(Edit.get(), Qt::Key_Insert);

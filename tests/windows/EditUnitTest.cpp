@@ -197,8 +197,9 @@ TEST_F(EditForm, FreshWindowIsUntitledWithCollapsedListMenusAndStatus) {
   EXPECT_EQ(Form->FileSaveItem->shortcut(), QKeySequence("Ctrl+S"));
   EXPECT_EQ(Form->FileSaveAsItem->text(), "Save &As...");
   EXPECT_EQ(Form->EditDeleteItem->shortcut(), QKeySequence(Qt::Key_Delete));
-  EXPECT_FALSE(Form->EditUndoItem->isVisible());
-  EXPECT_FALSE(Form->EditUndoSeparator->isVisible());
+  EXPECT_TRUE(Form->EditUndoItem->isVisible());
+  EXPECT_EQ(Form->EditRedoItem->shortcuts(),
+            (QList<QKeySequence>{QKeySequence("Ctrl+Y"), QKeySequence("Ctrl+Shift+Z")}));
   EXPECT_EQ(Form->EditPasteObjectItem->statusTip(), "Paste PL/SQL database object text");
   EXPECT_EQ(Form->SearchSearchAgainItem->shortcut(), QKeySequence(Qt::Key_F3));
   EXPECT_EQ(Form->SearchGotoLineNumberItem->text(), "&Go to Line Number...");
@@ -523,6 +524,68 @@ TEST_F(EditForm, ReplaceAllReplacesEveryOccurrenceFromTheSelectionOn) {
   EXPECT_EQ(Lines(*Locked), TLines{"aaaa"});
 }
 
+TEST_F(EditForm, UndoRedoFromMenuAndButtonAndReplaceAllUndoesInOneStep) {
+  const QByteArray Original = "select x from t;\r\n  x := x + 1;\r\n";
+  TEditForm *Form = Open("undo.sql", Original);
+  QApplication::processEvents();
+  Form->UpdateUndoItems();
+  EXPECT_FALSE(Form->EditUndoItem->isEnabled()); // a file just loaded has nothing to undo
+  EXPECT_FALSE(Form->EditRedoItem->isEnabled());
+  Form->SearchReplaceItemClick();
+  Form->ReplaceDialog->SetFindText("x");
+  Form->ReplaceDialog->SetReplaceText("yy");
+  Form->ReplaceDialog->ReplaceAllButton->click();
+  EXPECT_EQ(Lines(*Form), (TLines{"select yy from t;", "  yy := yy + 1;"}));
+  QApplication::processEvents();
+  EXPECT_TRUE(Form->EditUndoItem->isEnabled());
+  EXPECT_EQ(Main->StatusText(), "   2:11   Modified   Insert");
+  Main->UndoButton->click(); // the main window's button: the whole Replace All at once
+  EXPECT_EQ(Lines(*Form), (TLines{"select x from t;", "  x := x + 1;"}));
+  QApplication::processEvents();
+  EXPECT_EQ(Main->StatusText(), "   1:1   Original   Insert");
+  EXPECT_FALSE(Form->EditUndoItem->isEnabled());
+  EXPECT_TRUE(Form->EditRedoItem->isEnabled());
+  Form->EditRedoItem->trigger();
+  EXPECT_TRUE(Form->Editor->Modified());
+  Form->FileSaveItemClick();
+  Form->EditUndoItemClick();
+  EXPECT_TRUE(Form->Editor->Modified());
+  Form->EditRedoItemClick();
+  EXPECT_FALSE(Form->Editor->Modified()); // back at the saved text
+  // Loading a file forgets the history.
+  Form->OpenFile(Path("undo.sql"), false);
+  EXPECT_FALSE(Form->Editor->Model().CanUndo());
+
+  // Replace: the selection and the search for the next match are one step.
+  Form->ReplaceDialog->SetFindText("yy");
+  Form->ReplaceDialog->SetReplaceText("x");
+  Form->Editor->SetSelStart(7);
+  Form->Editor->SetSelLength(2);
+  Form->ReplaceDialog->ReplaceButton->click();
+  EXPECT_EQ(Form->Editor->Lines()[0], "select x from t;");
+  EXPECT_EQ(Form->Editor->SelLength(), 2); // the next match
+  Form->EditUndoItemClick();
+  EXPECT_EQ(Form->Editor->Lines()[0], "select yy from t;");
+  EXPECT_EQ(Form->Editor->SelStart(), 7);
+  EXPECT_EQ(Form->Editor->SelLength(), 2);
+}
+
+TEST_F(EditForm, ReplaceDialogTabsFromTheSearchTextToTheReplacement) {
+  TEditForm *Form = New();
+  TReplaceDialog *Dialog = Form->ReplaceDialog;
+  std::vector<QWidget *> Order;
+  QWidget *W = Dialog->FindEdit;
+  do {
+    if (W->focusPolicy() & Qt::TabFocus)
+      Order.push_back(W);
+    W = W->nextInFocusChain();
+  } while (W != Dialog->FindEdit);
+  EXPECT_EQ(Order,
+            (std::vector<QWidget *>{Dialog->FindEdit, Dialog->ReplaceEdit, Dialog->MatchCaseBox,
+                                    Dialog->FindNextButton, Dialog->ReplaceButton,
+                                    Dialog->ReplaceAllButton, Dialog->CancelButton}));
+}
+
 TEST_F(EditForm, DesktopBringsBackTwoEditorWindows) {
   Main->CFG->SetSaveDesktopPosition(true);
   Main->CFG->SetSaveDesktopState(true);
@@ -612,6 +675,51 @@ TEST_F(EditForm, ShutDownAsksEachChangedEditorAndCancelKeepsEverything) {
   EXPECT_EQ(Questions.size(), 2u);
   EXPECT_EQ(FileBytes(Folder.filePath("a.sql")), "1alpha\r\n");
   EXPECT_TRUE(QFile::exists(Folder.filePath("tessaly.ds")));
+}
+
+// A child window of another kind, as the terminal or the procedure window are.
+class TOtherForm : public TForm {
+public:
+  const char *FormClassName() const override { return "TOtherForm"; }
+};
+
+TEST_F(EditForm, SwitchingWindowsMovesFocusStatusAndTheSaveQuestion) {
+  Main->activateWindow();
+  QApplication::setActiveWindow(Main.get());
+  TEditForm *A = New();
+  TEditForm *B = New();
+  A->Editor->KeyPress('a');
+  B->Editor->KeyPress('b');
+  B->Editor->KeyPress('b');
+  qobject_cast<QMdiSubWindow *>(B->parentWidget())->showMaximized();
+  // Ctrl+Tab among maximised windows: the keys always reach the active window's editor.
+  for (int I = 0; I < 5; ++I) {
+    Main->MdiArea->activateNextSubWindow();
+    QApplication::processEvents();
+    auto *Active = dynamic_cast<TEditForm *>(Main->ActiveChild());
+    ASSERT_NE(Active, nullptr);
+    EXPECT_EQ(QApplication::focusWidget(), Active->Editor) << I;
+    EXPECT_EQ(Main->StatusText(), Active->StatusLine()) << I;
+  }
+  // A window of another kind clears the editor's status line.
+  auto *Other = new TOtherForm;
+  Main->AddChild(Other);
+  QApplication::processEvents();
+  EXPECT_EQ(Main->ActiveChild(), Other);
+  EXPECT_EQ(Main->StatusText(), "");
+
+  // At shut-down each changed window comes to the front before it is asked about.
+  std::vector<TForm *> Asked;
+  for (int I = 0; I < 2; ++I)
+    AnswerModal([&](QWidget *AModal) {
+      Asked.push_back(Main->ActiveChild());
+      qobject_cast<QMessageBox *>(AModal)->button(QMessageBox::No)->click();
+    });
+  Main->close();
+  std::sort(Asked.begin(), Asked.end());
+  std::vector<TForm *> Expected{A, B};
+  std::sort(Expected.begin(), Expected.end());
+  EXPECT_EQ(Asked, Expected); // each asked about while in front, in stacking order
 }
 
 TEST_F(EditForm, FileMenuCommandsOpenEditorWindows) {
