@@ -12,7 +12,7 @@ QColor SystemColor(unsigned AIndex) {
   switch (AIndex) {
   case 5: // window background
     return Palette.color(QPalette::Base);
-  case 8: // window text
+  case 8:  // window text
   case 18: // button text
     return Palette.color(QPalette::Text);
   case 12: // application workspace

@@ -9,11 +9,11 @@
 // clDefault stands, in a text style, for the editor's own colour.
 using TColor = std::uint32_t;
 
-constexpr TColor clBlack = 0x000000, clMaroon = 0x000080, clGreen = 0x008000,
-                 clOlive = 0x008080, clNavy = 0x800000, clPurple = 0x800080, clTeal = 0x808000,
-                 clGray = 0x808080, clSilver = 0xC0C0C0, clRed = 0x0000FF, clLime = 0x00FF00,
-                 clYellow = 0x00FFFF, clBlue = 0xFF0000, clFuchsia = 0xFF00FF, clAqua = 0xFFFF00,
-                 clWhite = 0xFFFFFF, clDefault = 0x20000000, clSystemColor = 0x80000000;
+constexpr TColor clBlack = 0x000000, clMaroon = 0x000080, clGreen = 0x008000, clOlive = 0x008080,
+                 clNavy = 0x800000, clPurple = 0x800080, clTeal = 0x808000, clGray = 0x808080,
+                 clSilver = 0xC0C0C0, clRed = 0x0000FF, clLime = 0x00FF00, clYellow = 0x00FFFF,
+                 clBlue = 0xFF0000, clFuchsia = 0xFF00FF, clAqua = 0xFFFF00, clWhite = 0xFFFFFF,
+                 clDefault = 0x20000000, clSystemColor = 0x80000000;
 
 // The system colours the program uses (0x80000000 + the platform's index).
 constexpr TColor clAppWorkSpace = clSystemColor + 12, clWindow = clSystemColor + 5,

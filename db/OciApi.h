@@ -10,9 +10,26 @@
 
 // The 19 entry points, resolved by name in this order; a slot the library lacks stays null.
 enum TOciEntry {
-  ociOlog, ociOlogof, ociOerhms, ociOcom, ociOrol, ociOopen, ociOclose, ociOparse, ociObndra,
-  ociOdefin, ociOdescr, ociOdessp, ociOexfet, ociOfen, ociOexn, ociOcan, ociObreak, ociOopt,
-  ociOpinit, ociEntryCount
+  ociOlog,
+  ociOlogof,
+  ociOerhms,
+  ociOcom,
+  ociOrol,
+  ociOopen,
+  ociOclose,
+  ociOparse,
+  ociObndra,
+  ociOdefin,
+  ociOdescr,
+  ociOdessp,
+  ociOexfet,
+  ociOfen,
+  ociOexn,
+  ociOcan,
+  ociObreak,
+  ociOopt,
+  ociOpinit,
+  ociEntryCount
 };
 extern const char *const OciEntryNames[ociEntryCount];
 
@@ -123,8 +140,7 @@ public:
   void Rollback() override;
   // Kind 0 procedures and functions, 101 packages, 102 the members of APackageName as
   // "PACKAGE.MEMBER", 103 all of these; any other kind leaves AStrings empty.
-  void GetProcedureList(TStringList &AStrings, const std::string &APackageName,
-                        int AKind) override;
+  void GetProcedureList(TStringList &AStrings, const std::string &APackageName, int AKind) override;
   // Asks the server to abort the call running on this connection (from any thread, without the
   // database's lock, which that call holds); the call then fails with ORA-01013. Does nothing
   // while not connected or when the library has no obreak.

@@ -30,14 +30,14 @@ typedef struct cda_def {
 typedef Cda_Def Lda_Def;
 
 enum {
-  OCI_CDA_V2_RC = 0,      /* sb2: V2 return code */
-  OCI_CDA_FT = 2,         /* ub2: SQL function code */
-  OCI_CDA_RPC = 4,        /* ub4: rows processed */
-  OCI_CDA_PEO = 8,        /* ub2: parse error offset */
-  OCI_CDA_FC = 10,        /* ub1: OCI function code */
-  OCI_CDA_RC = 12,        /* ub2: V7 return code */
-  OCI_CDA_WRN = 14,       /* ub1: warning flags */
-  OCI_CDA_PRIVATE = 16    /* bytes 16..63: the library's own */
+  OCI_CDA_V2_RC = 0,   /* sb2: V2 return code */
+  OCI_CDA_FT = 2,      /* ub2: SQL function code */
+  OCI_CDA_RPC = 4,     /* ub4: rows processed */
+  OCI_CDA_PEO = 8,     /* ub2: parse error offset */
+  OCI_CDA_FC = 10,     /* ub1: OCI function code */
+  OCI_CDA_RC = 12,     /* ub2: V7 return code */
+  OCI_CDA_WRN = 14,    /* ub1: warning flags */
+  OCI_CDA_PRIVATE = 16 /* bytes 16..63: the library's own */
 };
 
 /* Warning flag bits at OCI_CDA_WRN. */
@@ -66,8 +66,8 @@ typedef sword (*oopen_t)(Cda_Def *cursor, Lda_Def *lda, text *dbn, sword dbnl, s
 typedef sword (*oclose_t)(Cda_Def *cursor);
 typedef sword (*oparse_t)(Cda_Def *cursor, text *sqlstm, sb4 sqllen, sword defflg, ub4 lngflg);
 typedef sword (*obndra_t)(Cda_Def *cursor, text *sqlvar, sword sqlvl, ub1 *progv, sword progvl,
-                          sword ftype, sword scale, sb2 *indp, ub2 *alen, ub2 *arcode,
-                          ub4 maxsiz, ub4 *cursiz, text *fmt, sword fmtl, sword fmtt);
+                          sword ftype, sword scale, sb2 *indp, ub2 *alen, ub2 *arcode, ub4 maxsiz,
+                          ub4 *cursiz, text *fmt, sword fmtl, sword fmtt);
 typedef sword (*odefin_t)(Cda_Def *cursor, sword pos, ub1 *buf, sword bufl, sword ftype,
                           sword scale, sb2 *indp, text *fmt, sword fmtl, sword fmtt, ub2 *rlen,
                           ub2 *rcode);
@@ -76,8 +76,7 @@ typedef sword (*odescr_t)(Cda_Def *cursor, sword pos, sb4 *dbsize, sb2 *dbtype, 
 typedef sword (*odessp_t)(Lda_Def *lda, text *objnam, size_t onlen, ub1 *rsv1, size_t rsv1ln,
                           ub1 *rsv2, size_t rsv2ln, ub2 *ovrld, ub2 *pos, ub2 *level,
                           text (*argnm)[30], ub2 *arnlen, ub2 *dtype, ub1 *defsup, ub1 *mode,
-                          ub4 *dtsiz, sb2 *prec, sb2 *scale, ub1 *radix, ub4 *spare,
-                          ub4 *arrsiz);
+                          ub4 *dtsiz, sb2 *prec, sb2 *scale, ub1 *radix, ub4 *spare, ub4 *arrsiz);
 typedef sword (*oexfet_t)(Cda_Def *cursor, ub4 nrows, sword cancel, sword exact);
 typedef sword (*ofen_t)(Cda_Def *cursor, sword nrows);
 typedef sword (*oexn_t)(Cda_Def *cursor, sword iters, sword rowoff);
@@ -100,8 +99,8 @@ sword oparse(Cda_Def *cursor, text *sqlstm, sb4 sqllen, sword defflg, ub4 lngflg
 sword obndra(Cda_Def *cursor, text *sqlvar, sword sqlvl, ub1 *progv, sword progvl, sword ftype,
              sword scale, sb2 *indp, ub2 *alen, ub2 *arcode, ub4 maxsiz, ub4 *cursiz, text *fmt,
              sword fmtl, sword fmtt);
-sword odefin(Cda_Def *cursor, sword pos, ub1 *buf, sword bufl, sword ftype, sword scale,
-             sb2 *indp, text *fmt, sword fmtl, sword fmtt, ub2 *rlen, ub2 *rcode);
+sword odefin(Cda_Def *cursor, sword pos, ub1 *buf, sword bufl, sword ftype, sword scale, sb2 *indp,
+             text *fmt, sword fmtl, sword fmtt, ub2 *rlen, ub2 *rcode);
 sword odescr(Cda_Def *cursor, sword pos, sb4 *dbsize, sb2 *dbtype, sb1 *cbuf, sb4 *cbufl,
              sb4 *dsize, sb2 *prec, sb2 *scale, sb2 *nullok);
 sword odessp(Lda_Def *lda, text *objnam, size_t onlen, ub1 *rsv1, size_t rsv1ln, ub1 *rsv2,

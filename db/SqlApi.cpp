@@ -2,10 +2,10 @@
 #include "db/SqlApi.h"
 
 #include <algorithm>
-#include <exception>
 #include <cstdio>
 #include <cstdlib>
 #include <dlfcn.h>
+#include <exception>
 #include <strings.h>
 #include <unistd.h>
 
@@ -187,8 +187,7 @@ void TSession::Register(TDatabaseLite *ADatabase) {
 
 void TSession::Unregister(TDatabaseLite *ADatabase) {
   std::lock_guard Guard(FLock);
-  FDatabases.erase(std::remove(FDatabases.begin(), FDatabases.end(), ADatabase),
-                   FDatabases.end());
+  FDatabases.erase(std::remove(FDatabases.begin(), FDatabases.end(), ADatabase), FDatabases.end());
 }
 
 // ---- Database --------------------------------------------------------------------------------

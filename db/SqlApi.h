@@ -171,8 +171,7 @@ public:
   virtual void Commit() = 0;
   virtual void Rollback() = 0;
   // Lists stored procedures; databases that cannot list them leave the list alone.
-  virtual void GetProcedureList(TStringList &AStrings, const std::string &APackageName,
-                                int AKind) {
+  virtual void GetProcedureList(TStringList &AStrings, const std::string &APackageName, int AKind) {
     (void)AStrings;
     (void)APackageName;
     (void)AKind;

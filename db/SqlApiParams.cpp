@@ -480,8 +480,8 @@ void TParams::ReadData(TStream &AStream) {
   TValueReader Reader(AStream);
   std::uint8_t Bytes[4];
   Reader.Read(Bytes, sizeof Bytes);
-  const std::uint32_t Count = Bytes[0] | (Bytes[1] << 8) | (Bytes[2] << 16) |
-                              (std::uint32_t(Bytes[3]) << 24);
+  const std::uint32_t Count =
+      Bytes[0] | (Bytes[1] << 8) | (Bytes[2] << 16) | (std::uint32_t(Bytes[3]) << 24);
   // Every item takes at least its class name and two end bytes: a count beyond that is a lie.
   if (Count > static_cast<std::uint64_t>(Reader.Remaining()) / 3)
     throw EReadError("Parameter list count exceeds its data");

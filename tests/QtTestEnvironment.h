@@ -1,6 +1,7 @@
 // One Qt application object for a whole test program, headless unless a platform is chosen.
 #pragma once
 
+#include <QByteArray>
 #include <QtGlobal>
 #include <gtest/gtest.h>
 #include <memory>

@@ -30,8 +30,7 @@ public:
 
   // The menu command: shows the registered window, or opens the main connection and creates
   // and registers one (ENABLE at creation), placed as APlacement says when given.
-  static TDBMSOutputForm *Create(TWindowsHost &AHost,
-                                 const TWindowPlacement *APlacement = nullptr);
+  static TDBMSOutputForm *Create(TWindowsHost &AHost, const TWindowPlacement *APlacement = nullptr);
   // The desktop restore: reads the record (the placement) whole first, so a window that cannot
   // be created (a cancelled login, a failing ENABLE) is reported and the records after it still
   // restore. A second record while a window exists is passed over.

@@ -19,8 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *AData, std::size_t ASi
     if (Name.empty() || Text.find(":" + Name) == std::string::npos)
       std::abort();
     for (char C : Name)
-      if (!((C >= '0' && C <= '9') || (C >= 'A' && C <= 'Z') || (C >= 'a' && C <= 'z') ||
-            C == '_'))
+      if (!((C >= '0' && C <= '9') || (C >= 'A' && C <= 'Z') || (C >= 'a' && C <= 'z') || C == '_'))
         std::abort();
     for (int j = 0; j < i; ++j)
       if (strcasecmp(List.Items(j)->ParamName().c_str(), Name.c_str()) == 0)

@@ -6,8 +6,8 @@
 #include <utility>
 #include <vector>
 
-#include "localdb/sql/OraError.h"
 #include "localdb/server/Session.h"
+#include "localdb/sql/OraError.h"
 
 namespace localdb::plsql {
 struct CursorState;

@@ -178,7 +178,8 @@ template <class F> sword onCursor(Cda_Def *cda, F f) {
   const std::shared_ptr<Session> &s = c->session();
   std::lock_guard<std::recursive_mutex> lock(s->mutex);
   s->clearBreak(); // a break aims at the call running when it came, never at a later one
-  const int rc = guarded(*s, [&] { return f(*c); }, &c->parseErrorOffset);
+  const int rc = guarded(
+      *s, [&] { return f(*c); }, &c->parseErrorOffset);
   writeCursor(cda->area, *c, rc);
   return rc;
 }

@@ -63,11 +63,10 @@ std::string caseLike(const std::string &word, const std::string &elem) {
 }
 
 // Mask elements, longest first so that "MONTH" wins over "MON" and "MM".
-const char *kElems[] = {"YYYY", "RRRR", "SYYYY", "MONTH", "HH24",  "HH12", "YYY", "DDD",
-                        "DAY",  "MON",  "A.M.",  "P.M.",  "YY",    "RR",   "MM",  "DD",
-                        "DY",   "HH",   "MI",    "SS",    "AM",    "PM",   "Y",   "D",
-                        "J",    "Q",    "WW",    "W",     "SSSSS", "FM",  "YEAR", "RM",
-                        "CC",   "SCC",  "IW"};
+const char *kElems[] = {"YYYY", "RRRR",  "SYYYY", "MONTH", "HH24", "HH12", "YYY", "DDD", "DAY",
+                        "MON",  "A.M.",  "P.M.",  "YY",    "RR",   "MM",   "DD",  "DY",  "HH",
+                        "MI",   "SS",    "AM",    "PM",    "Y",    "D",    "J",   "Q",   "WW",
+                        "W",    "SSSSS", "FM",    "YEAR",  "RM",   "CC",   "SCC", "IW"};
 
 // Reads the next element of a mask at i (case-insensitive); returns its canonical name or "".
 // The name points into kElems: no copies, since every date conversion calls this per element.
@@ -118,8 +117,7 @@ int monthOfAbbreviation(const char *t) {
 bool parseCommonShape(const std::string &text, const std::string &mask, OraDateValue &d) {
   const char *t = text.data();
   if (text.size() == 9 && (mask.empty() || mask == "DD-MON-YY")) {
-    if (!digit(t[0]) || !digit(t[1]) || t[2] != '-' || t[6] != '-' || !digit(t[7]) ||
-        !digit(t[8]))
+    if (!digit(t[0]) || !digit(t[1]) || t[2] != '-' || t[6] != '-' || !digit(t[7]) || !digit(t[8]))
       return false;
     const int month = monthOfAbbreviation(t + 3);
     const int day = twoDigits(t);
@@ -139,8 +137,12 @@ bool parseCommonShape(const std::string &text, const std::string &mask, OraDateV
         return false;
     if (t[4] != '-' || t[7] != '-' || t[10] != ' ' || t[13] != ':' || t[16] != ':')
       return false;
-    OraDateValue v{twoDigits(t) * 100 + twoDigits(t + 2), twoDigits(t + 5), twoDigits(t + 8),
-                   twoDigits(t + 11), twoDigits(t + 14), twoDigits(t + 17)};
+    OraDateValue v{twoDigits(t) * 100 + twoDigits(t + 2),
+                   twoDigits(t + 5),
+                   twoDigits(t + 8),
+                   twoDigits(t + 11),
+                   twoDigits(t + 14),
+                   twoDigits(t + 17)};
     if (v.year == 0 || v.month < 1 || v.month > 12 || v.day < 1 ||
         v.day > daysInMonth(v.year, v.month) || v.hour > 23 || v.minute > 59 || v.second > 59)
       return false;
@@ -159,8 +161,8 @@ int daysInMonth(int y, int m) {
 
 int storeDateTo(const OraDateValue &d, char *out) {
   auto in = [](int v, int limit) { return v >= 0 && v <= limit; };
-  if (in(d.year, 9999) && in(d.month, 99) && in(d.day, 99) && in(d.hour, 99) &&
-      in(d.minute, 99) && in(d.second, 99)) {
+  if (in(d.year, 9999) && in(d.month, 99) && in(d.day, 99) && in(d.hour, 99) && in(d.minute, 99) &&
+      in(d.second, 99)) {
     auto two = [&](int at, int v) {
       out[at] = static_cast<char>('0' + v / 10);
       out[at + 1] = static_cast<char>('0' + v % 10);
@@ -319,7 +321,7 @@ std::string spellOrdinal(long n) {
   b = b == std::string::npos ? 0 : b + 1;
   std::string last = w.substr(b);
   static const std::pair<const char *, const char *> kIrregular[] = {
-      {"ONE", "FIRST"}, {"TWO", "SECOND"}, {"THREE", "THIRD"}, {"FIVE", "FIFTH"},
+      {"ONE", "FIRST"},    {"TWO", "SECOND"}, {"THREE", "THIRD"},   {"FIVE", "FIFTH"},
       {"EIGHT", "EIGHTH"}, {"NINE", "NINTH"}, {"TWELVE", "TWELFTH"}};
   for (auto &p : kIrregular)
     if (last == p.first)
@@ -428,7 +430,7 @@ std::optional<std::string> formatDate(const OraDateValue &d, const std::string &
     out += buf;
     if (upper == "TH")
       out += std::islower(static_cast<unsigned char>(sfx[0])) ? wordsLike(ordinalSuffix(v), "th")
-                                                               : ordinalSuffix(v);
+                                                              : ordinalSuffix(v);
   };
   auto word = [&](const std::string &w, size_t pad, const std::string &elem) {
     std::string s = caseLike(w, elem);
@@ -459,9 +461,9 @@ std::optional<std::string> formatDate(const OraDateValue &d, const std::string &
     int h12 = d.hour % 12 == 0 ? 12 : d.hour % 12;
     if (el == "YEAR") {
       int y = d.year, hi = y / 100, lo = y % 100;
-      std::string w = lo == 0 && hi % 10 != 0 ? spell(hi) + " HUNDRED"
+      std::string w = lo == 0 && hi % 10 != 0   ? spell(hi) + " HUNDRED"
                       : hi % 10 == 0 && lo < 10 ? spell(y)
-                                                 : spell(hi) + " " + spell(lo);
+                                                : spell(hi) + " " + spell(lo);
       out += wordsLike(w, orig);
     } else if (el == "RM") {
       std::string r = romanNumeral(d.month);
@@ -524,8 +526,7 @@ std::optional<std::string> formatDate(const OraDateValue &d, const std::string &
   return out;
 }
 
-std::optional<OraDateValue> parseDate(const std::string &text, const std::string &mask,
-                                      int &err) {
+std::optional<OraDateValue> parseDate(const std::string &text, const std::string &mask, int &err) {
   OraDateValue d;
   if (parseCommonShape(text, mask, d))
     return d;

@@ -315,7 +315,7 @@ struct Mask {
   bool eeee = false, blank = false, valid = true;
   bool roman = false, romanLower = false; // RN / rn
   int intDigits = 0, fracDigits = 0;
-  int shift = 0;   // digits after V: the value is multiplied by 10^shift
+  int shift = 0; // digits after V: the value is multiplied by 10^shift
   bool vSeen = false;
   int firstZero = -1; // position among integer digits of the first '0' (leading zeros from there)
   bool pointSeen = false;

@@ -1243,6 +1243,19 @@ struct DecimalSum {
   long double approx, compensation; // Neumaier's running sum, always kept for the fallback
 };
 
+// SQLite's aggregate memory is aligned for 8 bytes only; the 128-bit units need 16. The
+// context is asked for a little more and the sum placed at the first 16-byte boundary in it (the
+// same place on every call, since SQLite hands back the same zeroed block).
+DecimalSum *sumContext(sqlite3_context *ctx, bool create) {
+  void *raw = sqlite3_aggregate_context(
+      ctx, create ? static_cast<int>(sizeof(DecimalSum) + alignof(DecimalSum)) : 0);
+  if (!raw)
+    return nullptr;
+  const auto at = reinterpret_cast<std::uintptr_t>(raw);
+  const std::uintptr_t aligned = (at + alignof(DecimalSum) - 1) & ~(alignof(DecimalSum) - 1);
+  return reinterpret_cast<DecimalSum *>(aligned);
+}
+
 constexpr int kMaxSumScale = 36;
 
 __int128 pow10i(int k) {
@@ -1298,7 +1311,7 @@ bool decimalOf(double d, int64_t &units, int &scale) {
 void decimalSumStep(sqlite3_context *ctx, int, sqlite3_value **argv) {
   if (isNull(argv[0]))
     return;
-  auto *a = static_cast<DecimalSum *>(sqlite3_aggregate_context(ctx, sizeof(DecimalSum)));
+  DecimalSum *a = sumContext(ctx, true);
   if (!a)
     return;
   ++a->n;
@@ -1373,7 +1386,7 @@ long double decimalSumValue(const DecimalSum &a) {
 }
 
 void decimalSumFinal(sqlite3_context *ctx) {
-  auto *a = static_cast<DecimalSum *>(sqlite3_aggregate_context(ctx, 0));
+  DecimalSum *a = sumContext(ctx, false);
   if (!a || a->n == 0) {
     sqlite3_result_null(ctx);
     return;
@@ -1392,7 +1405,7 @@ void decimalSumFinal(sqlite3_context *ctx) {
 }
 
 void decimalAvgFinal(sqlite3_context *ctx) {
-  auto *a = static_cast<DecimalSum *>(sqlite3_aggregate_context(ctx, 0));
+  DecimalSum *a = sumContext(ctx, false);
   if (!a || a->n == 0) {
     sqlite3_result_null(ctx);
     return;

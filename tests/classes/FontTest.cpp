@@ -1,8 +1,8 @@
 // The streamable font's defaults and its passage to and from Qt's font.
 #include "classes/Font.h"
 
-#include <QGuiApplication>
 #include "tests/QtTestEnvironment.h"
+#include <QGuiApplication>
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 // The 44-byte placement record: its layout, and taking it from and giving it to MDI children.
 #include "classes/WindowPlacement.h"
 
+#include "tests/QtTestEnvironment.h"
 #include <QApplication>
 #include <QMdiArea>
 #include <QMdiSubWindow>
-#include "tests/QtTestEnvironment.h"
 
 #include <gtest/gtest.h>
 

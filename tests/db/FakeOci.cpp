@@ -2,15 +2,15 @@
 // test reads back, and return codes can be scripted. Built in several variants (see CMakeLists).
 #include "db/OciCalls.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <mutex>
 #include <string>
 #include <vector>
-#include <algorithm>
-#include <cctype>
-#include <cstdlib>
 
 #define FAKE_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -104,8 +104,8 @@ void Closed(Cda_Def *ACursor);
 
 FAKE_EXPORT sword olog(Lda_Def *lda, ub1 *, text *uid, sword uidl, text *pswd, sword pswdl,
                        text *conn, sword connl, ub4 mode) {
-  Record("olog " + Text(uid, uidl) + " pswd=" + Text(pswd, pswdl) + " conn=" +
-         Text(conn, connl) + " mode=" + std::to_string(mode));
+  Record("olog " + Text(uid, uidl) + " pswd=" + Text(pswd, pswdl) + " conn=" + Text(conn, connl) +
+         " mode=" + std::to_string(mode));
   return Finish("olog", lda);
 }
 FAKE_EXPORT sword ologof(Lda_Def *lda) {
@@ -114,8 +114,7 @@ FAKE_EXPORT sword ologof(Lda_Def *lda) {
 }
 FAKE_EXPORT sword oerhms(Lda_Def *, sb2 rcode, text *buf, sword bufsiz) {
   Record("oerhms " + std::to_string(rcode));
-  std::snprintf(reinterpret_cast<char *>(buf), bufsiz, "ORA-%05d: fake message %d", rcode,
-                rcode);
+  std::snprintf(reinterpret_cast<char *>(buf), bufsiz, "ORA-%05d: fake message %d", rcode, rcode);
   return 0;
 }
 FAKE_EXPORT sword ocom(Lda_Def *lda) {
@@ -298,7 +297,7 @@ struct TCursor {
 };
 
 std::mutex CursorMutex;
-TScript Default;                                 // what every SELECT returns
+TScript Default;                                      // what every SELECT returns
 std::vector<std::pair<std::string, TScript>> Matched; // unless its text holds one of these
 std::map<std::string, std::vector<TArgument>> Procedures;
 std::map<std::string, std::string> Outputs; // bind name -> value written at execute
@@ -423,8 +422,7 @@ void Bound(Cda_Def *ACursor, const std::string &AName, ub1 *AValue, sword ALengt
            sb2 *AIndicators, ub2 *ALengths, ub4 AMaxElements, ub4 *ACurrentElements) {
   std::lock_guard Guard(CursorMutex);
   auto &Binds = Cursors[ACursor].Binds;
-  TBind Bind{AName, AValue, ALength, AType, AIndicators, ALengths, AMaxElements,
-             ACurrentElements};
+  TBind Bind{AName, AValue, ALength, AType, AIndicators, ALengths, AMaxElements, ACurrentElements};
   for (TBind &Old : Binds)
     if (Upper(Old.Name) == Upper(AName)) {
       Old = Bind; // binding a name again replaces the earlier bind
@@ -472,11 +470,11 @@ void Executed(Cda_Def *ACursor, sword AIterations, sword ARowOffset) {
     }
     const bool Table = Bind.MaxElements > 0;
     const ub4 First = Table ? 0 : static_cast<ub4>(ARowOffset);
-    const ub4 Count = Table ? (Bind.CurrentElements ? *Bind.CurrentElements : 0)
-                            : static_cast<ub4>(AIterations);
+    const ub4 Count =
+        Table ? (Bind.CurrentElements ? *Bind.CurrentElements : 0) : static_cast<ub4>(AIterations);
     for (ub4 Element = First; Element < First + Count; ++Element)
-      BoundLog += Bind.Name + "[" + std::to_string(Element) + "]=" + BoundValue(Bind, Element) +
-                  "\n";
+      BoundLog +=
+          Bind.Name + "[" + std::to_string(Element) + "]=" + BoundValue(Bind, Element) + "\n";
     auto Output = Outputs.find(Upper(Bind.Name));
     if (Output == Outputs.end())
       continue;
@@ -642,9 +640,9 @@ FAKE_EXPORT void fakeoci_script_procedure(const char *AName, const char *AEntrie
     cursors::TArgument Entry{};
     char Name[64] = {};
     const std::string Item = Text.substr(At, End - At);
-    if (std::sscanf(Item.c_str(), "%d,%d,%d,%63[^,],%d,%d,%d,%d", &Entry.Overload,
-                    &Entry.Position, &Entry.Level, Name, &Entry.Type, &Entry.Default,
-                    &Entry.Mode, &Entry.Size) == 8) {
+    if (std::sscanf(Item.c_str(), "%d,%d,%d,%63[^,],%d,%d,%d,%d", &Entry.Overload, &Entry.Position,
+                    &Entry.Level, Name, &Entry.Type, &Entry.Default, &Entry.Mode,
+                    &Entry.Size) == 8) {
       Entry.Name = std::string(Name) == "-" ? "" : Name;
       Entries.push_back(Entry);
     }

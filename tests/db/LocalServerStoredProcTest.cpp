@@ -10,7 +10,6 @@
 
 namespace {
 
-
 struct TLocalStoredProcTest : ::testing::Test {
   QTemporaryDir Data;
   TOracleDatabase Database;

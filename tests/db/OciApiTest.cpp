@@ -107,8 +107,8 @@ TEST(OracleCursor, StartsZeroedAndReadsItsMembers) {
   for (ub1 Byte : Cursor.Data()->area)
     EXPECT_EQ(Byte, 0);
   EXPECT_NO_THROW(Cursor.Check());
-  Cursor.Data()->area[2] = 4;     // function code SELECT
-  Cursor.Data()->area[4] = 0x10;  // rows processed
+  Cursor.Data()->area[2] = 4;    // function code SELECT
+  Cursor.Data()->area[4] = 0x10; // rows processed
   Cursor.Data()->area[5] = 0x27;
   Cursor.Data()->area[8] = 7;     // parse error offset
   Cursor.Data()->area[14] = 0x21; // warning flags

@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include "localdb/catalog/Catalog.h"
+#include "localdb/catalog/KeptStatements.h"
 #include "localdb/server/Seed.h"
 #include "localdb/sql/LiteralShape.h"
 #include "localdb/sql/SqlBinder.h"
@@ -155,7 +156,10 @@ struct MemoryServer {
     seedServer(db);
     execSql(db, "COMMIT");
   }
-  ~MemoryServer() { sqlite3_close(db); }
+  ~MemoryServer() {
+    releaseKeptStatements(db); // the catalog look-ups the binder kept on this connection
+    sqlite3_close(db);
+  }
   std::string emit(const std::string &sql) {
     auto s = parseStatement(sql);
     Binder b(db, "SCOTT");

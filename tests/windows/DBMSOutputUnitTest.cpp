@@ -358,13 +358,13 @@ TEST_F(DBMSOutputWindow, LocalServerLinesOfABlockAndTheLimit) {
   ASSERT_NE(Form, nullptr);
   ASSERT_TRUE(Errors.empty()) << Errors.front();
   EXPECT_EQ(RunStatement("BEGIN DBMS_OUTPUT.PUT_LINE('one'); DBMS_OUTPUT.PUT_LINE('two'); "
-                       "DBMS_OUTPUT.PUT_LINE('three'); END;"),
+                         "DBMS_OUTPUT.PUT_LINE('three'); END;"),
             "");
   Form->DrainOutput();
   EXPECT_EQ(Form->Lines(), (TStrings{"one", "two", "three"}));
   EXPECT_EQ(Form->SelectedIndex(), 2);
   EXPECT_EQ(RunStatement("BEGIN FOR I IN 1..3 LOOP DBMS_OUTPUT.PUT_LINE('line ' || I); END LOOP; "
-                       "END;"),
+                         "END;"),
             "");
   Form->DrainOutput();
   EXPECT_EQ(Form->Lines(), (TStrings{"three", "line 1", "line 2", "line 3"}));

@@ -1,7 +1,7 @@
 // PL/SQL colouring of single lines: the examples that define it, the word table, and a check of
 // the fast look-up against the plain search of the table.
-#include "controls/PTEditModel.h"
 #include "windows/EditUnitSyntax.h"
+#include "controls/PTEditModel.h"
 
 #include <gtest/gtest.h>
 
@@ -47,8 +47,7 @@ TEST(EditorFormatLine, ExamplesColourAsDescribed) {
     const char *Line;
     std::vector<TRecord> Records;
   } Cases[] = {
-      {"select count(*) from dual; -- all rows",
-       {{1, 6, 1}, {8, 5, 1}, {17, 4, 1}, {28, 11, 4}}},
+      {"select count(*) from dual; -- all rows", {{1, 6, 1}, {8, 5, 1}, {17, 4, 1}, {28, 11, 4}}},
       {"x := 'it''s';", {{6, 4, 3}, {10, 3, 3}}},
       {"'unterminated", {{1, 13, 3}}},
       {"'", {{1, 1, 3}}},
@@ -102,7 +101,8 @@ TEST(EditorFormatLine, WordTableIsTheListedOneAndTheLookUpAgreesWithTheSearch) {
 
   // Every word with one byte changed, dropped or added, and random words, answer alike.
   std::mt19937 Random(7);
-  const std::string Alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789_$?\xC4";
+  const std::string Alphabet =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789_$?\xC4";
   for (int I = 0; I < ReservedWordCount; ++I) {
     std::string Word = ReservedWords[I];
     for (std::size_t P = 0; P < Word.size(); ++P) {
@@ -128,10 +128,9 @@ TEST(EditorFormatLine, TokensFollowTheSharedDelimiterSet) {
     if (C == '\'' || C == '-')
       continue;
     std::string Line = std::string("AND") + static_cast<char>(C) + "OR";
-    std::vector<TRecord> Expected =
-        IsDelimiter(static_cast<unsigned char>(C))
-            ? std::vector<TRecord>{{1, 3, 1}, {5, 2, 1}}
-            : std::vector<TRecord>{};
+    std::vector<TRecord> Expected = IsDelimiter(static_cast<unsigned char>(C))
+                                        ? std::vector<TRecord>{{1, 3, 1}, {5, 2, 1}}
+                                        : std::vector<TRecord>{};
     EXPECT_EQ(Format(Line), Expected) << C;
   }
 }
