@@ -2,10 +2,13 @@
 #include "classes/Threads.h"
 
 #include <QCoreApplication>
+#include <QEvent>
 #include <QMetaObject>
 
 #include <chrono>
+#include <condition_variable>
 #include <exception>
+#include <mutex>
 #include <stdexcept>
 
 bool InGuiThread() {
@@ -13,27 +16,109 @@ bool InGuiThread() {
   return App == nullptr || QThread::currentThread() == App->thread();
 }
 
+namespace {
+
+#if defined(__SANITIZE_THREAD__)
+extern "C" void __tsan_acquire(void *AAddress);
+extern "C" void __tsan_release(void *AAddress);
+#endif
+
+// The call travels through Qt's event queue, whose locks ThreadSanitizer cannot see: these mark
+// the hand-over, so what the worker wrote before posting is known to come before the GUI thread
+// reads it.
+void MarkHandedOver(void *AAddress) {
+#if defined(__SANITIZE_THREAD__)
+  __tsan_release(AAddress);
+#else
+  (void)AAddress;
+#endif
+}
+void MarkTakenOver(void *AAddress) {
+#if defined(__SANITIZE_THREAD__)
+  __tsan_acquire(AAddress);
+#else
+  (void)AAddress;
+#endif
+}
+
+// One synchronous call on its way to the GUI thread; the worker waits until it has run, or until
+// its event is dropped undelivered (the application ending first). The way back goes through
+// the mutex, which every tool sees.
+struct TSyncCall {
+  explicit TSyncCall(const std::function<void()> &AMethod) : Method(AMethod) {}
+  const std::function<void()> &Method;
+  std::exception_ptr Failure;
+  std::mutex Lock;
+  std::condition_variable Changed;
+  bool Ran = false;
+  bool Finished = false;
+};
+
+class TSyncEvent final : public QEvent {
+public:
+  static Type Kind() {
+    static const Type Registered = static_cast<Type>(registerEventType());
+    return Registered;
+  }
+  explicit TSyncEvent(TSyncCall &ACall) : QEvent(Kind()), FCall(ACall) {}
+  ~TSyncEvent() override {
+    MarkTakenOver(this); // also when dropped without being delivered
+    std::lock_guard Guard(FCall.Lock);
+    FCall.Finished = true;
+    FCall.Changed.notify_all();
+  }
+  void Run() {
+    try {
+      FCall.Method();
+    } catch (...) {
+      FCall.Failure = std::current_exception();
+    }
+    FCall.Ran = true;
+  }
+
+private:
+  TSyncCall &FCall;
+};
+
+// Lives in the GUI thread and runs the calls posted to it.
+class TSyncReceiver final : public QObject {
+public:
+  bool event(QEvent *AEvent) override {
+    if (AEvent->type() != TSyncEvent::Kind())
+      return QObject::event(AEvent);
+    MarkTakenOver(AEvent);
+    static_cast<TSyncEvent *>(AEvent)->Run();
+    return true;
+  }
+};
+
+QObject *SyncReceiver() {
+  // Made by the first worker that calls, then handed to the GUI thread for good.
+  static QObject *const Receiver = [] {
+    auto *Made = new TSyncReceiver;
+    Made->moveToThread(QCoreApplication::instance()->thread());
+    return Made;
+  }();
+  return Receiver;
+}
+
+} // namespace
+
 void Synchronize(const std::function<void()> &AMethod) {
   if (InGuiThread()) {
     AMethod();
     return;
   }
-  // A queued call cannot carry an exception back, so it travels as a pointer.
-  std::exception_ptr Failure;
-  const bool Delivered = QMetaObject::invokeMethod(
-      QCoreApplication::instance(),
-      [&AMethod, &Failure] {
-        try {
-          AMethod();
-        } catch (...) {
-          Failure = std::current_exception();
-        }
-      },
-      Qt::BlockingQueuedConnection);
-  if (!Delivered)
+  TSyncCall Call(AMethod);
+  auto *Event = new TSyncEvent(Call);
+  MarkHandedOver(Event);
+  QCoreApplication::postEvent(SyncReceiver(), Event);
+  std::unique_lock Guard(Call.Lock);
+  Call.Changed.wait(Guard, [&Call] { return Call.Finished; });
+  if (!Call.Ran)
     throw std::runtime_error("the GUI thread could not take a synchronous call");
-  if (Failure)
-    std::rethrow_exception(Failure);
+  if (Call.Failure)
+    std::rethrow_exception(Call.Failure);
 }
 
 void SleepMs(int AMilliseconds) { QThread::msleep(static_cast<unsigned long>(AMilliseconds)); }
