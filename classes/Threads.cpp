@@ -189,6 +189,7 @@ TThread::~TThread() {
     Terminate();
     wait();
   }
+  MarkTakenOver(this); // what run() did comes before this object goes (Qt's wait is unseen)
 }
 
 void TThread::Resume() { start(); }
@@ -216,6 +217,8 @@ void TThread::run() {
     std::lock_guard Guard(FMessageLock);
     FFatalMessage = "unknown exception";
   }
+  // Before the owner learns the end: from then on this object may be gone.
+  MarkHandedOver(this);
   if (FOwnerRef) {
     std::lock_guard Guard(RefLock());
     FOwnerRef->store(nullptr);

@@ -806,10 +806,10 @@ void TScript::SetText(std::string AText) {
 }
 
 void TScript::EnsureEditForm() {
-  if (FEditForm)
+  if (FEditForm.load())
     return;
   if (TScriptWindows *Windows = ScriptWindows())
-    FEditForm = Windows->CreateEditForm(FFileName);
+    FEditForm.store(Windows->CreateEditForm(FFileName));
 }
 
 void TScript::AddError(const std::string &AMessage, std::int32_t APosition) {
@@ -817,7 +817,8 @@ void TScript::AddError(const std::string &AMessage, std::int32_t APosition) {
   if (Windows && Windows->ReportError(*this, AMessage, APosition))
     return;
   EnsureEditForm();
-  if (!FEditForm || !Windows)
+  TEditForm *Form = FEditForm.load();
+  if (!Form || !Windows)
     return; // no editor windows in this program: nowhere to show it
   std::string Line = AMessage;
   if (!Line.empty() && Line.back() == '\n')
@@ -826,10 +827,10 @@ void TScript::AddError(const std::string &AMessage, std::int32_t APosition) {
   for (char &C : Line)
     if (C == '\n')
       C = static_cast<char>(160);
-  Windows->ShowEditForm(FEditForm);
-  if (Windows->ErrorListHeight(FEditForm) == 0)
-    Windows->MoveSplitter(FEditForm, Windows->EditFormHeight(FEditForm) / 3 * 2);
-  Windows->AppendError(FEditForm, Line, APosition);
+  Windows->ShowEditForm(Form);
+  if (Windows->ErrorListHeight(Form) == 0)
+    Windows->MoveSplitter(Form, Windows->EditFormHeight(Form) / 3 * 2);
+  Windows->AppendError(Form, Line, APosition);
 }
 
 // ---- Script windows --------------------------------------------------------------------------

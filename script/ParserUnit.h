@@ -147,8 +147,8 @@ public:
   const std::string &Text() const;
   const std::string &FileName() const { return FFileName; }
   void SetFileName(std::string AValue) { FFileName = std::move(AValue); }
-  TEditForm *EditForm() const { return FEditForm; }
-  void SetEditForm(TEditForm *AValue) { FEditForm = AValue; }
+  TEditForm *EditForm() const { return FEditForm.load(); }
+  void SetEditForm(TEditForm *AValue) { FEditForm.store(AValue); }
   TParser *Parser() const { return FParser.get(); }
   // Progress percent per character of the text.
   double Step() const { return FStep; }
@@ -164,7 +164,8 @@ private:
   TScripts *FCollection;
   std::shared_ptr<const std::string> FText;
   std::string FFileName;
-  TEditForm *FEditForm = nullptr;
+  // Set by the parse thread or, when an error opens a window, the GUI thread; read by either.
+  std::atomic<TEditForm *> FEditForm{nullptr};
   std::unique_ptr<TParser> FParser;
   double FStep = 0.001;
 };
