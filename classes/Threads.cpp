@@ -218,10 +218,11 @@ void TThread::run() {
     FFatalMessage = "unknown exception";
   }
   // Before the owner learns the end: from then on this object may be gone.
+  TThreadRef *const OwnerRef = FOwnerRef;
   MarkHandedOver(this);
-  if (FOwnerRef) {
+  if (OwnerRef) {
     std::lock_guard Guard(RefLock());
-    FOwnerRef->store(nullptr);
+    OwnerRef->store(nullptr);
   }
 }
 
