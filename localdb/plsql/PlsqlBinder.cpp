@@ -1984,18 +1984,27 @@ private:
       which = {nullptr, c};
       return true;
     }
-    if (nm.size() == 2) {
-      bool invalid = false;
-      if (const Unit *p = FCtx.units->findUnit(FCtx.user, nm[0], invalid)) {
-        Symbol *m = member(p, nm[1]);
-        if (m && m->kind == Symbol::Exception) {
-          dependOn(p->owner, p->name, "PACKAGE");
-          which = {m->exception, 0};
-          return true;
-        }
-      }
+    if (const ExceptionDecl *e = packageException(nm)) {
+      which = {e, 0};
+      return true;
     }
     return false;
+  }
+
+  // PKG.EXC: an exception a package declares (the unit then depends on the package); null for
+  // any other name.
+  const ExceptionDecl *packageException(const std::vector<std::string> &nm) {
+    if (nm.size() != 2)
+      return nullptr;
+    bool invalid = false;
+    const Unit *p = FCtx.units->findUnit(FCtx.user, nm[0], invalid);
+    if (!p)
+      return nullptr;
+    Symbol *m = member(p, nm[1]);
+    if (!m || m->kind != Symbol::Exception)
+      return nullptr;
+    dependOn(p->owner, p->name, "PACKAGE");
+    return m->exception;
   }
 
   // The statement lists a GOTO may branch into: its own and those enclosing it, up to its
@@ -2189,17 +2198,14 @@ private:
           s.value->ival = c;
           return;
         }
+        if (const ExceptionDecl *e = packageException(nm)) {
+          s.exception = e;
+          return;
+        }
         if (nm.size() == 2) {
           bool invalid = false;
-          if (const Unit *p = FCtx.units->findUnit(FCtx.user, nm[0], invalid)) {
-            Symbol *m = member(p, nm[1]);
-            if (m && m->kind == Symbol::Exception) {
-              dependOn(p->owner, p->name, "PACKAGE");
-              s.exception = m->exception;
-              return;
-            }
-            component(s.value->namePos[1], nm[1]);
-          }
+          if (FCtx.units->findUnit(FCtx.user, nm[0], invalid))
+            component(s.value->namePos[1], nm[1]); // a package without that exception
         }
         undeclared(s.value->pos, joinNames(nm, nm.size()));
       });
