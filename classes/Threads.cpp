@@ -84,9 +84,9 @@ private:
 class TSyncReceiver final : public QObject {
 public:
   bool event(QEvent *AEvent) override {
+    MarkTakenOver(AEvent); // before even its type is read
     if (AEvent->type() != TSyncEvent::Kind())
       return QObject::event(AEvent);
-    MarkTakenOver(AEvent);
     static_cast<TSyncEvent *>(AEvent)->Run();
     return true;
   }
