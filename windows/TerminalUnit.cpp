@@ -14,6 +14,7 @@
 #include "classes/WindowPlacement.h"
 #include "db/OciApi.h"
 #include "db/OciApiQuery.h"
+#include <QBrush>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 
@@ -88,7 +89,28 @@ void TTerminalGridModel::SetTable(std::vector<std::string> AHeader,
   FRowCount = std::max(0, ARowCount);
   for (auto &Column : FCells)
     Column.resize(std::size_t(FRowCount));
+  FNumeric.clear();
+  FNull.clear();
   endResetModel();
+}
+
+void TTerminalGridModel::SetValueKinds(std::vector<bool> ANumeric,
+                                       std::vector<std::vector<bool>> ANull) {
+  FNumeric = std::move(ANumeric);
+  FNull = std::move(ANull);
+  if (FRowCount > 0 && ColumnCount() > 0)
+    emit dataChanged(index(0, 0), index(FRowCount - 1, ColumnCount() - 1));
+}
+
+bool TTerminalGridModel::IsNumeric(int AColumn) const {
+  return AColumn >= 0 && std::size_t(AColumn) < FNumeric.size() && FNumeric[std::size_t(AColumn)];
+}
+
+bool TTerminalGridModel::IsNull(int AColumn, int ARow) const {
+  if (AColumn < 0 || std::size_t(AColumn) >= FNull.size())
+    return false;
+  const std::vector<bool> &Column = FNull[std::size_t(AColumn)];
+  return ARow >= 0 && std::size_t(ARow) < Column.size() && Column[std::size_t(ARow)];
 }
 
 int TTerminalGridModel::rowCount(const QModelIndex &AParent) const {
@@ -100,10 +122,20 @@ int TTerminalGridModel::columnCount(const QModelIndex &AParent) const {
 }
 
 QVariant TTerminalGridModel::data(const QModelIndex &AIndex, int ARole) const {
-  if (ARole != Qt::DisplayRole || !AIndex.isValid() || AIndex.column() >= ColumnCount() ||
-      AIndex.row() >= FRowCount)
+  if (!AIndex.isValid() || AIndex.column() >= ColumnCount() || AIndex.row() >= FRowCount)
     return {};
-  return AnsiToQString(Cell(AIndex.column(), AIndex.row()));
+  const bool Null = IsNull(AIndex.column(), AIndex.row());
+  switch (ARole) {
+  case Qt::DisplayRole:
+    return Null ? QStringLiteral("(null)") : AnsiToQString(Cell(AIndex.column(), AIndex.row()));
+  case Qt::ForegroundRole:
+    return Null ? QVariant(QBrush(Qt::gray)) : QVariant();
+  case Qt::TextAlignmentRole:
+    return IsNumeric(AIndex.column()) ? QVariant(int(Qt::AlignRight | Qt::AlignVCenter))
+                                      : QVariant();
+  default:
+    return {};
+  }
 }
 
 QVariant TTerminalGridModel::headerData(int ASection, Qt::Orientation AOrientation,
@@ -403,17 +435,24 @@ void TTerminalForm::ShowQueryRows(int ALimit) {
   Fields.SetDimension(Batch);
   std::vector<std::string> Header;
   std::vector<std::vector<std::string>> Cells(std::size_t(Fields.Count()));
+  std::vector<std::vector<bool>> Nulls(std::size_t(Fields.Count()));
+  std::vector<bool> Numeric;
   Header.reserve(std::size_t(Fields.Count()));
-  for (int i = 0; i < Fields.Count(); ++i)
+  for (int i = 0; i < Fields.Count(); ++i) {
     Header.push_back(Fields.Items(i)->ParamName());
+    const TParamType Type = Fields.Items(i)->DataType();
+    Numeric.push_back(Type == oNumber || Type == oInteger);
+  }
   int Rows = 0;
   auto Take = [&] {
     const int Count = std::clamp(Query->RowsProcessed(), 0, std::min(Batch, ALimit - Rows));
     for (int i = 0; i < Fields.Count(); ++i) {
       TParam *Field = Fields.Items(i);
       std::vector<std::string> &Column = Cells[std::size_t(i)];
-      for (int j = 0; j < Count; ++j)
+      for (int j = 0; j < Count; ++j) {
         Column.push_back(Field->RowAsString(j));
+        Nulls[std::size_t(i)].push_back(Field->RowIsNull(j));
+      }
     }
     Rows += Count;
   };
@@ -429,6 +468,7 @@ void TTerminalForm::ShowQueryRows(int ALimit) {
   const std::vector<int> Widths = ColumnWidths();
   const bool Again = Query->SQL() == FShownQuery && int(Header.size()) == GridModel->ColumnCount();
   GridModel->SetTable(std::move(Header), std::move(Cells), std::max(Rows, 1));
+  GridModel->SetValueKinds(std::move(Numeric), std::move(Nulls));
   FShownQuery = Query->SQL();
   // The same query run again keeps the user's widths; a new result is fitted to what it shows.
   const std::vector<int> Fitted = Again ? Widths : FittedWidths();
@@ -469,8 +509,9 @@ std::vector<int> TTerminalForm::TextWidths() const {
     // The header counts too, so no column name is cut.
     int Widest = Metrics.horizontalAdvance(" " + AnsiToQString(GridModel->Header(i)) + " ");
     for (int j = 0; j < GridModel->DataRowCount(); ++j)
-      Widest = std::max(
-          Widest, Metrics.horizontalAdvance(" " + AnsiToQString(GridModel->Cell(i, j)) + " "));
+      Widest =
+          std::max(Widest, Metrics.horizontalAdvance(
+                               " " + GridModel->data(GridModel->index(j, i)).toString() + " "));
     Result.push_back(Widest);
   }
   return Result;

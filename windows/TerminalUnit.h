@@ -46,6 +46,12 @@ public:
   const std::string &Cell(int AColumn, int ARow) const {
     return FCells[std::size_t(AColumn)][std::size_t(ARow)];
   }
+  // What a query's rows add: the columns that hold numbers (shown right-aligned) and the cells
+  // that are NULL (shown greyed as "(null)", never like an empty string; their text is empty).
+  // SetTable clears both.
+  void SetValueKinds(std::vector<bool> ANumeric, std::vector<std::vector<bool>> ANull);
+  bool IsNumeric(int AColumn) const;
+  bool IsNull(int AColumn, int ARow) const;
 
   int rowCount(const QModelIndex &AParent = {}) const override;
   int columnCount(const QModelIndex &AParent = {}) const override;
@@ -57,6 +63,8 @@ public:
 private:
   std::vector<std::string> FHeader;
   std::vector<std::vector<std::string>> FCells; // [column][row]
+  std::vector<bool> FNumeric;                   // [column]
+  std::vector<std::vector<bool>> FNull;         // [column][row]
   int FRowCount = 0;
 };
 

@@ -203,6 +203,23 @@ TEST_F(TerminalWindow, CodePageCharactersRoundTrip) {
   EXPECT_EQ(Form->CommandBox->itemText(0), QString::fromUtf8("SELECT '\u20ac\u2013' x FROM dual"));
 }
 
+// Numbers stand right-aligned; a NULL shows greyed as "(null)", never like an empty string.
+TEST_F(TerminalWindow, NumbersRightAlignedAndNullsShownAsSuch) {
+  Go("SELECT ename, comm, 'x' lit FROM emp WHERE empno IN (7499, 7839) ORDER BY empno");
+  ASSERT_EQ(Column(1), (TStrings{"300", ""}));
+  TTerminalGridModel &Model = *Form->GridModel;
+  const auto Data = [&](int ARow, int AColumn, int ARole) {
+    return Model.data(Model.index(ARow, AColumn), ARole);
+  };
+  EXPECT_EQ(Data(1, 1, Qt::DisplayRole).toString(), "(null)");
+  EXPECT_EQ(Data(0, 1, Qt::DisplayRole).toString(), "300");
+  EXPECT_TRUE(Data(1, 1, Qt::ForegroundRole).isValid());
+  EXPECT_FALSE(Data(0, 1, Qt::ForegroundRole).isValid());
+  EXPECT_EQ(Data(0, 1, Qt::TextAlignmentRole).toInt(), int(Qt::AlignRight | Qt::AlignVCenter));
+  EXPECT_FALSE(Data(0, 0, Qt::TextAlignmentRole).isValid());
+  EXPECT_FALSE(Data(0, 2, Qt::TextAlignmentRole).isValid());
+}
+
 TEST_F(TerminalWindow, OpensFromTheWindowMenuWithItsOwnMenu) {
   EXPECT_EQ(Form->windowTitle(), "Terminal");
   EXPECT_EQ(Form->GoButton->text(), "Go !");
