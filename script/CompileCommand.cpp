@@ -11,8 +11,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <sstream>
 
@@ -62,15 +60,14 @@ struct TInstallWindows {
   ~TInstallWindows() { SetScriptWindows(Saved); }
 };
 
-// Compiles one file.
-void CompileFile(const std::string &AFileName, const TCompileEnvironment &AEnvironment) {
+// Compiles one file, read already.
+void CompileFile(const std::string &AFileName, const std::string &AContent,
+                 const TCompileEnvironment &AEnvironment) {
   TScripts Scripts;
   TScript *Main = Scripts.Add();
   Main->SetFileName(AFileName);
-  std::ifstream File(AFileName, std::ios::binary);
-  std::string Content((std::istreambuf_iterator<char>(File)), std::istreambuf_iterator<char>());
   // Positions count in the text as an editor window shows the file, includes alike.
-  Main->SetText(EditorLineBreaks(Content));
+  Main->SetText(EditorLineBreaks(AContent));
 
   TExpressionList List;
   TThreadRef ParserRef{nullptr}, CompileRef{nullptr};
@@ -84,11 +81,6 @@ void CompileFile(const std::string &AFileName, const TCompileEnvironment &AEnvir
   while (CompileRef.load() != nullptr || ParserRef.load() != nullptr)
     QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
-
-bool Readable(const std::string &AFileName) {
-  std::ifstream File(AFileName, std::ios::binary);
-  return File.good();
 }
 
 } // namespace
@@ -126,9 +118,11 @@ int RunCompileCommand(const TCompileCommand &ACommand, std::FILE *AOut, std::FIL
     std::fputs("tessaly: --compile needs at least one FILE\n", AErr);
     return ceUsage;
   }
-  for (const std::string &FileName : ACommand.Files)
-    if (!Readable(FileName)) {
-      std::fprintf(AErr, "tessaly: cannot read %s\n", FileName.c_str());
+  // Every file is read before the logon, so a bad name costs no server work.
+  std::vector<std::string> Contents(ACommand.Files.size());
+  for (size_t I = 0; I < ACommand.Files.size(); ++I)
+    if (ReadScriptFile(ACommand.Files[I], Contents[I]) != TReadResult::Ok) {
+      std::fprintf(AErr, "tessaly: cannot read %s\n", ACommand.Files[I].c_str());
       return ceUsage;
     }
 
@@ -175,9 +169,9 @@ int RunCompileCommand(const TCompileCommand &ACommand, std::FILE *AOut, std::FIL
   };
 
   int Done = 0;
-  for (const std::string &FileName : ACommand.Files) {
+  for (size_t I = 0; I < ACommand.Files.size(); ++I) {
     Display.Done = 0;
-    CompileFile(FileName, Environment);
+    CompileFile(ACommand.Files[I], Contents[I], Environment);
     Done += Display.Done;
   }
   const int Errors = Console.Errors;

@@ -174,6 +174,11 @@ private:
 // CR or lone LF, ended at a NUL byte, and every line followed by CR LF.
 std::string EditorLineBreaks(std::string_view AText);
 
+enum class TReadResult { Ok, OpenFailed, ReadFailed };
+// Reads a whole script file, bytes unchanged, as every file a user names is read (never a FIFO
+// or a device). A file too large for script positions is a read error.
+TReadResult ReadScriptFile(const std::string &AName, std::string &AContent);
+
 // The file named by an include line ("@name" or "@@name"): ".sql" added when the name has no
 // extension; a name without folder is taken from the main script's folder ("@") or the
 // including script's folder ("@@").

@@ -39,11 +39,9 @@ bool SameFileName(const std::string &A, const std::string &B) {
   return A.size() == B.size() && strcasecmp(A.c_str(), B.c_str()) == 0;
 }
 
-enum class TReadResult { Ok, OpenFailed, ReadFailed };
+} // namespace
 
-// Reads a whole file, bytes unchanged, as every file a user names is read (never a FIFO or a
-// device). A file too large for script positions is a read error.
-TReadResult ReadWholeFile(const std::string &AName, std::string &AContent) {
+TReadResult ReadScriptFile(const std::string &AName, std::string &AContent) {
   std::unique_ptr<TFileStream> File;
   try {
     File = std::make_unique<TFileStream>(AName, TFileMode::fmOpenRead);
@@ -63,8 +61,6 @@ TReadResult ReadWholeFile(const std::string &AName, std::string &AContent) {
   }
   return TReadResult::Ok;
 }
-
-} // namespace
 
 std::string EditorLineBreaks(std::string_view AText) {
   std::string Result;
@@ -168,7 +164,7 @@ bool TThreadParser::OpenInclude(int AIndex) {
     Included->SetEditForm(Form);
   } else {
     std::string Content;
-    switch (ReadWholeFile(Name, Content)) {
+    switch (ReadScriptFile(Name, Content)) {
     case TReadResult::OpenFailed:
       Fail(SOpenScriptFailed);
       return false;
