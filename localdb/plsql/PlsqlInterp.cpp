@@ -312,207 +312,26 @@ Value Interp::eval(const Expr &e, Frame &f) {
     return Value::boolean(e.ival != 0);
   case EKind::Bind:
     return FHost->values[static_cast<size_t>(e.ival)];
-  case EKind::Var: {
+  case EKind::Var:
     if (e.path.empty() && e.slot.where == Slot::Frame && e.slot.level == f.level)
       return f.slots[static_cast<size_t>(e.slot.index)];
-    const Value *v = &slotRef(e.slot, f);
-    for (const PathStep &p : e.path) {
-      if (p.field >= 0) {
-        if (v->t != VType::Record || !v->rec)
-          raise(6502);
-        v = &v->rec->fields[static_cast<size_t>(p.field)];
-      } else {
-        int32_t k = subscript(*p.index, f, 1403);
-        if (v->t != VType::Table || !v->tab)
-          raise(6502);
-        auto it = v->tab->elements.find(k);
-        if (it == v->tab->elements.end())
-          raise(1403);
-        v = &it->second;
-      }
-    }
-    return *v;
-  }
-  case EKind::Unary: {
-    if (e.op == Op::Not) {
-      Value a = eval(*e.operands[0], f);
-      if (a.t != VType::Boolean)
-        return Value();
-      return Value::boolean(!a.b);
-    }
-    Value a = toNumber(eval(*e.operands[0], f));
-    if (a.isNull() || e.op == Op::Plus)
-      return a;
-    if (a.n.isInt && a.n.i != INT64_MIN)
-      return Value::integer(-a.n.i);
-    return Value::number(normalize(-a.n.asDouble()));
-  }
-  case EKind::Binary: {
-    switch (e.op) {
-    case Op::And: {
-      Value a = eval(*e.operands[0], f);
-      if (a.t == VType::Boolean && !a.b)
-        return a;
-      Value b = eval(*e.operands[1], f);
-      if (b.t == VType::Boolean && !b.b)
-        return b;
-      if (a.t == VType::Boolean && b.t == VType::Boolean)
-        return Value::boolean(true);
-      return Value();
-    }
-    case Op::Or: {
-      Value a = eval(*e.operands[0], f);
-      if (a.t == VType::Boolean && a.b)
-        return a;
-      Value b = eval(*e.operands[1], f);
-      if (b.t == VType::Boolean && b.b)
-        return b;
-      if (a.t == VType::Boolean && b.t == VType::Boolean)
-        return Value::boolean(false);
-      return Value();
-    }
-    case Op::Eq:
-    case Op::Ne:
-    case Op::Lt:
-    case Op::Gt:
-    case Op::Le:
-    case Op::Ge: {
-      Value a = eval(*e.operands[0], f);
-      Value b = eval(*e.operands[1], f);
-      if (a.isNull() || b.isNull())
-        return Value();
-      int c = e.blankPadded && a.t == VType::Char && b.t == VType::Char
-                  ? compareBlankPadded(a.s, b.s)
-                  : compareValues(a, b, dateFormat());
-      bool r = e.op == Op::Eq   ? c == 0
-               : e.op == Op::Ne ? c != 0
-               : e.op == Op::Lt ? c < 0
-               : e.op == Op::Gt ? c > 0
-               : e.op == Op::Le ? c <= 0
-                                : c >= 0;
-      return Value::boolean(r);
-    }
-    default: {
-      Value a = eval(*e.operands[0], f);
-      Value b = eval(*e.operands[1], f);
-      if (e.op == Op::Concat) {
-        // NULL is the empty string in concatenation.
-        Value x = toText(a, dateFormat()), y = toText(b, dateFormat());
-        if (x.s.size() + y.s.size() > kMaxStringBytes)
-          raiseValueError("character string buffer too small");
-        return Value::text(x.s + y.s);
-      }
-      if (e.op == Op::Add && a.t == VType::Number && b.t == VType::Number && a.n.isInt &&
-          b.n.isInt) {
-        int64_t r;
-        if (!__builtin_add_overflow(a.n.i, b.n.i, &r))
-          return Value::integer(r);
-      }
-      return arith(e.op, a, b, dateFormat());
-    }
-    }
-  }
+    return evalPath(e, f);
+  case EKind::Unary:
+    return evalUnary(e, f);
+  case EKind::Binary:
+    return evalBinary(e, f);
   case EKind::IsNull: {
     Value a = eval(*e.operands[0], f);
     return Value::boolean(a.isNull() != e.negated);
   }
-  case EKind::Like: {
-    Value a = toText(eval(*e.operands[0], f), dateFormat());
-    Value p = toText(eval(*e.operands[1], f), dateFormat());
-    if (a.isNull() || p.isNull())
-      return Value();
-    char esc = 0;
-    if (e.operands.size() > 2) {
-      Value x = toText(eval(*e.operands[2], f), dateFormat());
-      if (x.s.size() != 1)
-        raise(1425);
-      esc = x.s[0];
-    }
-    // % and _ matching, with an escape character.
-    const std::string &s = a.s, &pat = p.s;
-    std::function<bool(size_t, size_t)> match = [&](size_t i, size_t j) -> bool {
-      while (j < pat.size()) {
-        char c = pat[j];
-        if (esc && c == esc && j + 1 < pat.size()) {
-          if (i >= s.size() || s[i] != pat[j + 1])
-            return false;
-          ++i;
-          j += 2;
-          continue;
-        }
-        if (c == '%') {
-          for (size_t k = i; k <= s.size(); ++k)
-            if (match(k, j + 1))
-              return true;
-          return false;
-        }
-        if (i >= s.size() || (c != '_' && s[i] != c))
-          return false;
-        ++i;
-        ++j;
-      }
-      return i == s.size();
-    };
-    return Value::boolean(match(0, 0) != e.negated);
-  }
-  case EKind::Between: {
-    Value a = eval(*e.operands[0], f);
-    Value lo = eval(*e.operands[1], f);
-    Value hi = eval(*e.operands[2], f);
-    if (a.isNull() || lo.isNull() || hi.isNull())
-      return Value();
-    bool in = compareAs(e, a, lo) >= 0 && compareAs(e, a, hi) <= 0;
-    return Value::boolean(in != e.negated);
-  }
-  case EKind::In: {
-    Value a = eval(*e.operands[0], f);
-    if (a.isNull())
-      return Value();
-    bool sawNull = false;
-    for (size_t i = 1; i < e.operands.size(); ++i) {
-      Value b = eval(*e.operands[i], f);
-      if (b.isNull()) {
-        sawNull = true;
-        continue;
-      }
-      if (compareAs(e, a, b) == 0)
-        return Value::boolean(!e.negated);
-    }
-    if (sawNull)
-      return Value();
-    return Value::boolean(e.negated);
-  }
-  case EKind::Attribute: {
-    int found;
-    int64_t count;
-    bool open;
-    if (e.implicitCursor) {
-      found = FSqlFound;
-      count = FSqlRowCount;
-      open = false;
-    } else {
-      CursorState &c = cursorOf(*e.operands[0], f);
-      if (!c.isOpen && e.text != "ISOPEN")
-        raise(1001);
-      if (e.text == "ROWID") {
-        // WHERE CURRENT OF: the row fetched last, none before the first fetch and after the end;
-        // a join's row is no one table's.
-        if (c.rowid < 0)
-          raise(c.found == 1 ? 1410 : 1403);
-        return Value::integer(c.rowid);
-      }
-      found = c.found;
-      count = c.rowCount;
-      open = c.isOpen;
-    }
-    if (e.text == "ISOPEN")
-      return Value::boolean(open);
-    if (e.text == "ROWCOUNT")
-      return e.implicitCursor && found < 0 ? Value() : Value::integer(count);
-    if (found < 0)
-      return Value();
-    return Value::boolean(e.text == "FOUND" ? found == 1 : found == 0);
-  }
+  case EKind::Like:
+    return evalLike(e, f);
+  case EKind::Between:
+    return evalBetween(e, f);
+  case EKind::In:
+    return evalIn(e, f);
+  case EKind::Attribute:
+    return evalAttribute(e, f);
   case EKind::Call:
     return call(e, f);
   case EKind::Builtin: {
@@ -523,38 +342,245 @@ Value Interp::eval(const Expr &e, Frame &f) {
   }
   case EKind::Collection:
     return collection(e, f);
-  case EKind::Sqlcode: {
-    const PlsqlError *x = f.handling;
-    if (!x)
-      return Value::integer(0);
-    if (x->user && !x->user->bound)
-      return Value::integer(1);
-    return Value::integer(x->code == 1403 ? 100 : -x->code);
-  }
-  case EKind::Sqlerrm: {
-    if (!e.operands.empty()) {
-      Value c = toNumber(eval(*e.operands[0], f));
-      int code = c.isNull() ? 0 : static_cast<int>(c.n.asDouble());
-      if (code == 0)
-        return Value::text("ORA-0000: normal, successful completion");
-      if (code == 1)
-        return Value::text("User-Defined Exception");
-      if (code == 100)
-        return Value::text(oraMessage(1403));
-      if (code > 0)
-        return Value::text("-" + std::to_string(code) + ": non-ORACLE exception ");
-      return Value::text(messageOf(-code));
-    }
-    const PlsqlError *x = f.handling;
-    if (!x)
-      return Value::text("ORA-0000: normal, successful completion");
-    if (x->user && !x->user->bound)
-      return Value::text("User-Defined Exception");
-    return Value::text(x->message);
-  }
+  case EKind::Sqlcode:
+    return evalSqlcode(f);
+  case EKind::Sqlerrm:
+    return evalSqlerrm(e, f);
   default:
     raise(6502);
   }
+}
+
+// A variable with fields or subscripts, or one of an enclosing frame.
+Value Interp::evalPath(const Expr &e, Frame &f) {
+  const Value *v = &slotRef(e.slot, f);
+  for (const PathStep &p : e.path) {
+    if (p.field >= 0) {
+      if (v->t != VType::Record || !v->rec)
+        raise(6502);
+      v = &v->rec->fields[static_cast<size_t>(p.field)];
+    } else {
+      int32_t k = subscript(*p.index, f, 1403);
+      if (v->t != VType::Table || !v->tab)
+        raise(6502);
+      auto it = v->tab->elements.find(k);
+      if (it == v->tab->elements.end())
+        raise(1403);
+      v = &it->second;
+    }
+  }
+  return *v;
+}
+
+Value Interp::evalUnary(const Expr &e, Frame &f) {
+  if (e.op == Op::Not) {
+    Value a = eval(*e.operands[0], f);
+    if (a.t != VType::Boolean)
+      return Value();
+    return Value::boolean(!a.b);
+  }
+  Value a = toNumber(eval(*e.operands[0], f));
+  if (a.isNull() || e.op == Op::Plus)
+    return a;
+  if (a.n.isInt && a.n.i != INT64_MIN)
+    return Value::integer(-a.n.i);
+  return Value::number(normalize(-a.n.asDouble()));
+}
+
+Value Interp::evalBinary(const Expr &e, Frame &f) {
+  switch (e.op) {
+  case Op::And:
+  case Op::Or:
+    return evalLogical(e, f);
+  case Op::Eq:
+  case Op::Ne:
+  case Op::Lt:
+  case Op::Gt:
+  case Op::Le:
+  case Op::Ge:
+    return evalComparison(e, f);
+  default:
+    break;
+  }
+  Value a = eval(*e.operands[0], f);
+  Value b = eval(*e.operands[1], f);
+  if (e.op == Op::Concat) {
+    // NULL is the empty string in concatenation.
+    Value x = toText(a, dateFormat()), y = toText(b, dateFormat());
+    if (x.s.size() + y.s.size() > kMaxStringBytes)
+      raiseValueError("character string buffer too small");
+    return Value::text(x.s + y.s);
+  }
+  if (e.op == Op::Add && a.t == VType::Number && b.t == VType::Number && a.n.isInt && b.n.isInt) {
+    int64_t r;
+    if (!__builtin_add_overflow(a.n.i, b.n.i, &r))
+      return Value::integer(r);
+  }
+  return arith(e.op, a, b, dateFormat());
+}
+
+// AND and OR by three-valued logic: FALSE AND NULL is FALSE, TRUE OR NULL is TRUE; the right side
+// is not evaluated when the left decides.
+Value Interp::evalLogical(const Expr &e, Frame &f) {
+  bool decides = e.op == Op::Or;
+  Value a = eval(*e.operands[0], f);
+  if (a.t == VType::Boolean && a.b == decides)
+    return a;
+  Value b = eval(*e.operands[1], f);
+  if (b.t == VType::Boolean && b.b == decides)
+    return b;
+  if (a.t == VType::Boolean && b.t == VType::Boolean)
+    return Value::boolean(!decides);
+  return Value();
+}
+
+Value Interp::evalComparison(const Expr &e, Frame &f) {
+  Value a = eval(*e.operands[0], f);
+  Value b = eval(*e.operands[1], f);
+  if (a.isNull() || b.isNull())
+    return Value();
+  int c = e.blankPadded && a.t == VType::Char && b.t == VType::Char
+              ? compareBlankPadded(a.s, b.s)
+              : compareValues(a, b, dateFormat());
+  bool r = e.op == Op::Eq   ? c == 0
+           : e.op == Op::Ne ? c != 0
+           : e.op == Op::Lt ? c < 0
+           : e.op == Op::Gt ? c > 0
+           : e.op == Op::Le ? c <= 0
+                            : c >= 0;
+  return Value::boolean(r);
+}
+
+Value Interp::evalLike(const Expr &e, Frame &f) {
+  Value a = toText(eval(*e.operands[0], f), dateFormat());
+  Value p = toText(eval(*e.operands[1], f), dateFormat());
+  if (a.isNull() || p.isNull())
+    return Value();
+  char esc = 0;
+  if (e.operands.size() > 2) {
+    Value x = toText(eval(*e.operands[2], f), dateFormat());
+    if (x.s.size() != 1)
+      raise(1425);
+    esc = x.s[0];
+  }
+  // % and _ matching, with an escape character.
+  const std::string &s = a.s, &pat = p.s;
+  std::function<bool(size_t, size_t)> match = [&](size_t i, size_t j) -> bool {
+    while (j < pat.size()) {
+      char c = pat[j];
+      if (esc && c == esc && j + 1 < pat.size()) {
+        if (i >= s.size() || s[i] != pat[j + 1])
+          return false;
+        ++i;
+        j += 2;
+        continue;
+      }
+      if (c == '%') {
+        for (size_t k = i; k <= s.size(); ++k)
+          if (match(k, j + 1))
+            return true;
+        return false;
+      }
+      if (i >= s.size() || (c != '_' && s[i] != c))
+        return false;
+      ++i;
+      ++j;
+    }
+    return i == s.size();
+  };
+  return Value::boolean(match(0, 0) != e.negated);
+}
+
+Value Interp::evalBetween(const Expr &e, Frame &f) {
+  Value a = eval(*e.operands[0], f);
+  Value lo = eval(*e.operands[1], f);
+  Value hi = eval(*e.operands[2], f);
+  if (a.isNull() || lo.isNull() || hi.isNull())
+    return Value();
+  bool in = compareAs(e, a, lo) >= 0 && compareAs(e, a, hi) <= 0;
+  return Value::boolean(in != e.negated);
+}
+
+Value Interp::evalIn(const Expr &e, Frame &f) {
+  Value a = eval(*e.operands[0], f);
+  if (a.isNull())
+    return Value();
+  bool sawNull = false;
+  for (size_t i = 1; i < e.operands.size(); ++i) {
+    Value b = eval(*e.operands[i], f);
+    if (b.isNull()) {
+      sawNull = true;
+      continue;
+    }
+    if (compareAs(e, a, b) == 0)
+      return Value::boolean(!e.negated);
+  }
+  if (sawNull)
+    return Value();
+  return Value::boolean(e.negated);
+}
+
+Value Interp::evalAttribute(const Expr &e, Frame &f) {
+  int found;
+  int64_t count;
+  bool open;
+  if (e.implicitCursor) {
+    found = FSqlFound;
+    count = FSqlRowCount;
+    open = false;
+  } else {
+    CursorState &c = cursorOf(*e.operands[0], f);
+    if (!c.isOpen && e.text != "ISOPEN")
+      raise(1001);
+    if (e.text == "ROWID") {
+      // WHERE CURRENT OF: the row fetched last, none before the first fetch and after the end;
+      // a join's row is no one table's.
+      if (c.rowid < 0)
+        raise(c.found == 1 ? 1410 : 1403);
+      return Value::integer(c.rowid);
+    }
+    found = c.found;
+    count = c.rowCount;
+    open = c.isOpen;
+  }
+  if (e.text == "ISOPEN")
+    return Value::boolean(open);
+  if (e.text == "ROWCOUNT")
+    return e.implicitCursor && found < 0 ? Value() : Value::integer(count);
+  if (found < 0)
+    return Value();
+  return Value::boolean(e.text == "FOUND" ? found == 1 : found == 0);
+}
+
+Value Interp::evalSqlcode(Frame &f) {
+  const PlsqlError *x = f.handling;
+  if (!x)
+    return Value::integer(0);
+  if (x->user && !x->user->bound)
+    return Value::integer(1);
+  return Value::integer(x->code == 1403 ? 100 : -x->code);
+}
+
+Value Interp::evalSqlerrm(const Expr &e, Frame &f) {
+  if (!e.operands.empty()) {
+    Value c = toNumber(eval(*e.operands[0], f));
+    int code = c.isNull() ? 0 : static_cast<int>(c.n.asDouble());
+    if (code == 0)
+      return Value::text("ORA-0000: normal, successful completion");
+    if (code == 1)
+      return Value::text("User-Defined Exception");
+    if (code == 100)
+      return Value::text(oraMessage(1403));
+    if (code > 0)
+      return Value::text("-" + std::to_string(code) + ": non-ORACLE exception ");
+    return Value::text(messageOf(-code));
+  }
+  const PlsqlError *x = f.handling;
+  if (!x)
+    return Value::text("ORA-0000: normal, successful completion");
+  if (x->user && !x->user->bound)
+    return Value::text("User-Defined Exception");
+  return Value::text(x->message);
 }
 
 CursorState &Interp::cursorOf(const Expr &e, Frame &f) {
@@ -1150,27 +1176,9 @@ Interp::Flow Interp::exec(const Stmt &s, Frame &f) {
     switch (s.kind) {
     case SKind::Null:
       return Flow::Normal;
-    case SKind::Assign: {
-      const Expr &t = *s.target;
-      if (t.kind == EKind::Var && t.path.empty() && t.slot.where == Slot::Frame &&
-          t.slot.level == f.level && t.type.kind == VType::Number) {
-        // The common case: a number into a local variable.
-        Value v = eval(*s.value, f);
-        Value &dst = f.slots[static_cast<size_t>(t.slot.index)];
-        if (v.t == VType::Number && v.n.isInt && !t.type.integer && t.type.precision < 0) {
-          dst = std::move(v);
-        } else if (v.t == VType::Number && v.n.isInt && t.type.binaryInteger && !t.type.ranged &&
-                   v.n.i <= 2147483647 && v.n.i >= -2147483647) {
-          dst.t = VType::Number;
-          dst.n = v.n;
-        } else {
-          dst = coerce(v, t.type, dateFormat());
-        }
-        return Flow::Normal;
-      }
-      assign(t, f, eval(*s.value, f));
+    case SKind::Assign:
+      execAssign(s, f);
       return Flow::Normal;
-    }
     case SKind::Call:
       eval(*s.target, f);
       return Flow::Normal;
@@ -1201,59 +1209,10 @@ Interp::Flow Interp::exec(const Stmt &s, Frame &f) {
         if (stop)
           return fl;
       }
-    case SKind::ForNum: {
-      Value lo = toNumber(eval(*s.low, f)), hi = toNumber(eval(*s.high, f));
-      if (lo.isNull() || hi.isNull())
-        raise(6502);
-      double a = std::round(lo.n.asDouble()), b = std::round(hi.n.asDouble());
-      if (!(a >= -2147483647.0 && a <= 2147483647.0 && b >= -2147483647.0 && b <= 2147483647.0))
-        raise(6502);
-      int64_t from = static_cast<int64_t>(a), to = static_cast<int64_t>(b);
-      Value &index = f.slots[static_cast<size_t>(s.loopSlot)];
-      int64_t i = s.reverse ? to : from;
-      int64_t step = s.reverse ? -1 : 1;
-      for (; s.reverse ? i >= from : i <= to; i += step) {
-        if ((i & 1023) == 0)
-          checkBreak();
-        index.t = VType::Number;
-        index.n = OraNum{true, i, 0};
-        bool stop;
-        Flow fl = loopBody(s, f, stop);
-        if (stop)
-          return fl;
-      }
-      return Flow::Normal;
-    }
-    case SKind::ForCursor: {
-      const CursorDecl *c = s.inlineCursor ? s.inlineCursor.get() : s.target->cursor;
-      Value &cv = slotRef(c->where, f);
-      if (!cv.cur) {
-        cv.t = VType::Cursor;
-        cv.cur = std::make_shared<CursorState>();
-      }
-      std::shared_ptr<CursorState> state = cv.cur;
-      openCursor(*c, s.args, f, *state);
-      struct Closer {
-        CursorState &c;
-        ~Closer() { c.close(); }
-      } closer{*state};
-      Type rt;
-      rt.kind = VType::Record;
-      rt.decl = c->rowType.get();
-      Value &row = f.slots[static_cast<size_t>(s.loopSlot)];
-      while (true) {
-        checkBreak();
-        if (!nextRow(*state))
-          break;
-        row = initialValue(rt);
-        fetchRow(*state, row);
-        bool stop;
-        Flow fl = loopBody(s, f, stop);
-        if (stop)
-          return fl;
-      }
-      return Flow::Normal;
-    }
+    case SKind::ForNum:
+      return execForNum(s, f);
+    case SKind::ForCursor:
+      return execForCursor(s, f);
     case SKind::Exit:
       if (s.value) {
         bool isNull;
@@ -1269,23 +1228,8 @@ Interp::Flow Interp::exec(const Stmt &s, Frame &f) {
       if (s.value)
         FReturn = eval(*s.value, f);
       return Flow::Return;
-    case SKind::Raise: {
-      if (!s.value) {
-        if (!f.handling)
-          raise(6510);
-        PlsqlError again = *f.handling;
-        again.trace.clear();
-        throw again;
-      }
-      if (s.exception) {
-        PlsqlError e;
-        e.user = s.exception;
-        e.code = s.exception->code;
-        e.message = s.exception->bound ? messageOf(e.code) : oraMessage(6510);
-        throw e;
-      }
-      raise(static_cast<int>(s.value->ival ? s.value->ival : 6510));
-    }
+    case SKind::Raise:
+      execRaise(s, f);
     case SKind::Block:
       return execBlock(*s.block, f);
     case SKind::Sql:
@@ -1309,17 +1253,9 @@ Interp::Flow Interp::exec(const Stmt &s, Frame &f) {
     case SKind::Open:
       openCursor(*s.target->cursor, s.args, f, cursorOf(*s.target, f));
       return Flow::Normal;
-    case SKind::OpenFor: {
-      if (!s.sql->ok)
-        raise(6550);
-      Value &v = lvalue(*s.target, f);
-      if (!v.cur || v.cur.use_count() > 1) {
-        v.t = VType::RefCursor;
-        v.cur = std::make_shared<CursorState>();
-      }
-      startQuery(*s.sql, f, *v.cur);
+    case SKind::OpenFor:
+      execOpenFor(s, f);
       return Flow::Normal;
-    }
     case SKind::Fetch:
       fetchInto(cursorOf(*s.target, f), s.into, f);
       return Flow::Normal;
@@ -1335,6 +1271,111 @@ Interp::Flow Interp::exec(const Stmt &s, Frame &f) {
     throw fromOra(e);
   }
   return Flow::Normal;
+}
+
+void Interp::execAssign(const Stmt &s, Frame &f) {
+  const Expr &t = *s.target;
+  if (t.kind == EKind::Var && t.path.empty() && t.slot.where == Slot::Frame &&
+      t.slot.level == f.level && t.type.kind == VType::Number) {
+    // The common case: a number into a local variable.
+    Value v = eval(*s.value, f);
+    Value &dst = f.slots[static_cast<size_t>(t.slot.index)];
+    if (v.t == VType::Number && v.n.isInt && !t.type.integer && t.type.precision < 0) {
+      dst = std::move(v);
+    } else if (v.t == VType::Number && v.n.isInt && t.type.binaryInteger && !t.type.ranged &&
+               v.n.i <= 2147483647 && v.n.i >= -2147483647) {
+      dst.t = VType::Number;
+      dst.n = v.n;
+    } else {
+      dst = coerce(v, t.type, dateFormat());
+    }
+    return;
+  }
+  assign(t, f, eval(*s.value, f));
+}
+
+Interp::Flow Interp::execForNum(const Stmt &s, Frame &f) {
+  Value lo = toNumber(eval(*s.low, f)), hi = toNumber(eval(*s.high, f));
+  if (lo.isNull() || hi.isNull())
+    raise(6502);
+  double a = std::round(lo.n.asDouble()), b = std::round(hi.n.asDouble());
+  if (!(a >= -2147483647.0 && a <= 2147483647.0 && b >= -2147483647.0 && b <= 2147483647.0))
+    raise(6502);
+  int64_t from = static_cast<int64_t>(a), to = static_cast<int64_t>(b);
+  Value &index = f.slots[static_cast<size_t>(s.loopSlot)];
+  int64_t i = s.reverse ? to : from;
+  int64_t step = s.reverse ? -1 : 1;
+  for (; s.reverse ? i >= from : i <= to; i += step) {
+    if ((i & 1023) == 0)
+      checkBreak();
+    index.t = VType::Number;
+    index.n = OraNum{true, i, 0};
+    bool stop;
+    Flow fl = loopBody(s, f, stop);
+    if (stop)
+      return fl;
+  }
+  return Flow::Normal;
+}
+
+Interp::Flow Interp::execForCursor(const Stmt &s, Frame &f) {
+  const CursorDecl *c = s.inlineCursor ? s.inlineCursor.get() : s.target->cursor;
+  Value &cv = slotRef(c->where, f);
+  if (!cv.cur) {
+    cv.t = VType::Cursor;
+    cv.cur = std::make_shared<CursorState>();
+  }
+  std::shared_ptr<CursorState> state = cv.cur;
+  openCursor(*c, s.args, f, *state);
+  struct Closer {
+    CursorState &c;
+    ~Closer() { c.close(); }
+  } closer{*state};
+  Type rt;
+  rt.kind = VType::Record;
+  rt.decl = c->rowType.get();
+  Value &row = f.slots[static_cast<size_t>(s.loopSlot)];
+  while (true) {
+    checkBreak();
+    if (!nextRow(*state))
+      break;
+    row = initialValue(rt);
+    fetchRow(*state, row);
+    bool stop;
+    Flow fl = loopBody(s, f, stop);
+    if (stop)
+      return fl;
+  }
+  return Flow::Normal;
+}
+
+void Interp::execRaise(const Stmt &s, Frame &f) {
+  if (!s.value) {
+    if (!f.handling)
+      raise(6510);
+    PlsqlError again = *f.handling;
+    again.trace.clear();
+    throw again;
+  }
+  if (s.exception) {
+    PlsqlError e;
+    e.user = s.exception;
+    e.code = s.exception->code;
+    e.message = s.exception->bound ? messageOf(e.code) : oraMessage(6510);
+    throw e;
+  }
+  raise(static_cast<int>(s.value->ival ? s.value->ival : 6510));
+}
+
+void Interp::execOpenFor(const Stmt &s, Frame &f) {
+  if (!s.sql->ok)
+    raise(6550);
+  Value &v = lvalue(*s.target, f);
+  if (!v.cur || v.cur.use_count() > 1) {
+    v.t = VType::RefCursor;
+    v.cur = std::make_shared<CursorState>();
+  }
+  startQuery(*s.sql, f, *v.cur);
 }
 
 // ---------------------------------------------------------------- entry points

@@ -93,6 +93,17 @@ private:
   int FTriggerEvent = 0; // the event a trigger runs for: 1 insert, 2 update, 3 delete
 
   Value eval(const Expr &e, Frame &f);
+  Value evalPath(const Expr &e, Frame &f);
+  Value evalUnary(const Expr &e, Frame &f);
+  Value evalBinary(const Expr &e, Frame &f);
+  Value evalLogical(const Expr &e, Frame &f);
+  Value evalComparison(const Expr &e, Frame &f);
+  Value evalLike(const Expr &e, Frame &f);
+  Value evalBetween(const Expr &e, Frame &f);
+  Value evalIn(const Expr &e, Frame &f);
+  Value evalAttribute(const Expr &e, Frame &f);
+  Value evalSqlcode(Frame &f);
+  Value evalSqlerrm(const Expr &e, Frame &f);
   bool truth(const Expr &e, Frame &f, bool &isNull);
   // compareValues, with blank-padded semantics where the binder chose them.
   int compareAs(const Expr &e, const Value &a, const Value &b);
@@ -110,6 +121,11 @@ private:
 
   Flow execList(const std::vector<StmtPtr> &list, Frame &f);
   Flow exec(const Stmt &s, Frame &f);
+  void execAssign(const Stmt &s, Frame &f);
+  Flow execForNum(const Stmt &s, Frame &f);
+  Flow execForCursor(const Stmt &s, Frame &f);
+  [[noreturn]] void execRaise(const Stmt &s, Frame &f);
+  void execOpenFor(const Stmt &s, Frame &f);
   Flow execBlock(const Block &b, Frame &f);
   void elaborate(const std::vector<Decl> &decls, Frame &f);
   Flow loopBody(const Stmt &s, Frame &f, bool &stop);
