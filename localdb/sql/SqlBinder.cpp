@@ -962,6 +962,264 @@ bool Binder::storedFunctionByName(Expr &e, Scope *scope, unsigned ctx) {
   return true;
 }
 
+namespace {
+
+// What a built-in function's typing rule sees: the call, its name and its argument count.
+struct FnCall {
+  Expr &e;
+  const std::string &name;
+  int n;
+  TypeInfo arg(int i) const { return i < n ? e.args[static_cast<size_t>(i)]->type : TypeInfo(); }
+  void targets(std::initializer_list<SqlType> list) {
+    e.argTargets.assign(list.begin(), list.end());
+    e.argTargets.resize(static_cast<size_t>(n), SqlType::Unknown);
+  }
+};
+
+TypeInfo textResult(int length) {
+  return typeOf(SqlType::Varchar2, std::max(1, std::min(length, 2000)));
+}
+
+// Functions that choose one of their arguments: the result has the arguments' type.
+bool typeChoiceFunction(FnCall &c) {
+  if (c.name == "NVL") {
+    SqlType t = c.arg(0).type == SqlType::Unknown ? c.arg(1).type : c.arg(0).type;
+    c.targets({t, t});
+    c.e.type = c.arg(0).type == SqlType::Unknown ? c.arg(1) : c.arg(0);
+    c.e.type.nullable = c.arg(1).nullable;
+    if (isCharType(t))
+      c.e.type.length = std::max(textLength(c.arg(0)), textLength(c.arg(1)));
+  } else if (c.name == "DECODE") {
+    SqlType cmp = c.arg(1).type == SqlType::Unknown ? c.arg(0).type : c.arg(1).type;
+    SqlType res = c.arg(2).type == SqlType::Unknown ? SqlType::Varchar2 : c.arg(2).type;
+    if (res == SqlType::Char)
+      res = SqlType::Varchar2;
+    c.e.argTargets.assign(static_cast<size_t>(c.n), SqlType::Unknown);
+    c.e.argTargets[0] = cmp;
+    int len = 0;
+    for (int i = 1; i < c.n; ++i) {
+      bool isResult = (i % 2 == 0) || (i == c.n - 1 && c.n % 2 == 0);
+      c.e.argTargets[i] = isResult ? res : cmp;
+      if (isResult) {
+        checkConvertible(c.arg(i).type, res, c.e.args[i]->pos);
+        len = std::max(len, textLength(c.arg(i)));
+      } else {
+        compareType(c.arg(0).type, c.arg(i).type, c.e.args[i]->pos);
+      }
+    }
+    c.e.type = res == SqlType::Varchar2 ? textResult(len ? len : 1) : typeOf(res);
+    c.e.sqlName = "DECODE";
+  } else if (c.name == "GREATEST" || c.name == "LEAST") {
+    SqlType t = c.arg(0).type == SqlType::Unknown ? SqlType::Varchar2 : c.arg(0).type;
+    if (t == SqlType::Char)
+      t = SqlType::Varchar2;
+    c.e.argTargets.assign(static_cast<size_t>(c.n), t);
+    int len = 0;
+    for (int i = 0; i < c.n; ++i) {
+      checkConvertible(c.arg(i).type, t, c.e.args[i]->pos);
+      len = std::max(len, textLength(c.arg(i)));
+    }
+    c.e.type = t == SqlType::Varchar2 ? textResult(len) : typeOf(t);
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// Conversions between types, and the functions that show how a value is stored.
+bool typeConversionFunction(FnCall &c) {
+  if (c.name == "TO_CHAR") {
+    SqlType a = c.arg(0).type;
+    if (a == SqlType::Date) {
+      c.targets({SqlType::Date, SqlType::Varchar2, SqlType::Varchar2});
+      c.e.sqlName = "ora_to_char_date";
+      c.e.type = textResult(c.n > 1 ? 75 : 9);
+    } else if (a == SqlType::Number || (c.n > 1 && a != SqlType::Raw)) {
+      c.targets({SqlType::Number, SqlType::Varchar2, SqlType::Varchar2});
+      c.e.sqlName = "ora_to_char_num";
+      int len = 40;
+      if (c.n > 1 && c.e.args[1]->kind == ExprKind::String)
+        len = static_cast<int>(c.e.args[1]->text.size()) + 2;
+      c.e.type = textResult(len);
+    } else {
+      c.targets({SqlType::Varchar2});
+      c.e.sqlName = "";
+      c.e.type = textResult(textLength(c.arg(0)) ? textLength(c.arg(0)) : 2000);
+    }
+  } else if (c.name == "TO_DATE") {
+    c.targets({SqlType::Varchar2, SqlType::Varchar2, SqlType::Varchar2});
+    c.e.type = typeOf(SqlType::Date);
+  } else if (c.name == "TO_NUMBER") {
+    c.targets({SqlType::Varchar2, SqlType::Varchar2, SqlType::Varchar2});
+    c.e.type = typeOf(SqlType::Number);
+  } else if (c.name == "HEXTORAW") {
+    c.targets({SqlType::Varchar2});
+    c.e.type = typeOf(SqlType::Raw, std::max(1, textLength(c.arg(0)) / 2));
+  } else if (c.name == "RAWTOHEX") {
+    c.targets({SqlType::Raw});
+    c.e.type = textResult(2 * std::max(1, c.arg(0).length));
+  } else if (c.name == "ROWIDTOCHAR") {
+    c.targets({SqlType::Rowid});
+    c.e.type = textResult(18);
+  } else if (c.name == "CHARTOROWID") {
+    c.targets({SqlType::Varchar2});
+    c.e.type = typeOf(SqlType::Rowid, 18);
+  } else if (c.name == "CONVERT" || c.name == "TO_MULTI_BYTE" || c.name == "TO_SINGLE_BYTE") {
+    c.targets({SqlType::Varchar2, SqlType::Varchar2, SqlType::Varchar2});
+    if (c.name != "CONVERT")
+      c.e.sqlName = ""; // one byte per character: the text itself
+    c.e.type = textResult(textLength(c.arg(0)) ? textLength(c.arg(0)) : 2000);
+  } else if (c.name == "NLSSORT") {
+    c.targets({SqlType::Varchar2, SqlType::Varchar2});
+    c.e.type = typeOf(SqlType::Raw, 2 * std::max(1, textLength(c.arg(0))) + 1);
+  } else if (c.name == "DUMP" || c.name == "VSIZE") {
+    // The value as it is stored, with its Oracle type code, which SQLite's values do not keep:
+    // the code goes to the function as a second argument.
+    c.targets({SqlType::Unknown, SqlType::Number, SqlType::Number, SqlType::Number});
+    auto code = std::make_unique<Expr>();
+    code->kind = ExprKind::Number;
+    code->pos = c.e.pos;
+    code->text = std::to_string(dumpTypeCode(c.arg(0).type));
+    code->type = typeOf(SqlType::Number);
+    c.e.args.insert(c.e.args.begin() + 1, std::move(code));
+    c.e.argTargets.insert(c.e.argTargets.begin() + 1, SqlType::Number);
+    ++c.n;
+    c.e.type = c.name == "VSIZE" ? typeOf(SqlType::Number) : textResult(2000);
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// Character functions.
+bool typeTextFunction(FnCall &c) {
+  if (c.name == "SUBSTR" || c.name == "SUBSTRB") {
+    c.e.sqlName = "ora_substr";
+    c.targets({SqlType::Varchar2, SqlType::Number, SqlType::Number});
+    c.e.type = textResult(textLength(c.arg(0)) ? textLength(c.arg(0)) : 2000);
+  } else if (c.name == "INSTR" || c.name == "INSTRB") {
+    c.e.sqlName = "ora_instr";
+    c.targets({SqlType::Varchar2, SqlType::Varchar2, SqlType::Number, SqlType::Number});
+    c.e.type = typeOf(SqlType::Number);
+  } else if (c.name == "LENGTH" || c.name == "LENGTHB" || c.name == "ASCII") {
+    if (c.name == "LENGTHB")
+      c.e.sqlName = "ora_length";
+    c.targets({SqlType::Varchar2});
+    c.e.type = typeOf(SqlType::Number);
+  } else if (c.name == "UPPER" || c.name == "LOWER" || c.name == "INITCAP" ||
+             c.name == "NLS_UPPER" || c.name == "NLS_LOWER" || c.name == "NLS_INITCAP") {
+    c.targets({SqlType::Varchar2, SqlType::Varchar2});
+    c.e.type = c.arg(0).type == SqlType::Char
+                   ? c.arg(0)
+                   : textResult(textLength(c.arg(0)) ? textLength(c.arg(0)) : 2000);
+    if (c.name.compare(0, 4, "NLS_") == 0)
+      c.e.sqlName = "ora_" + std::string(c.name == "NLS_UPPER"   ? "upper"
+                                         : c.name == "NLS_LOWER" ? "lower"
+                                                                 : "initcap");
+  } else if (c.name == "LTRIM" || c.name == "RTRIM") {
+    c.targets({SqlType::Varchar2, SqlType::Varchar2});
+    c.e.type = textResult(textLength(c.arg(0)) ? textLength(c.arg(0)) : 2000);
+  } else if (c.name == "LPAD" || c.name == "RPAD") {
+    c.targets({SqlType::Varchar2, SqlType::Number, SqlType::Varchar2});
+    int len = 2000;
+    if (c.e.args[1]->kind == ExprKind::Number)
+      len = std::atoi(c.e.args[1]->text.c_str());
+    c.e.type = textResult(len);
+  } else if (c.name == "REPLACE") {
+    c.targets({SqlType::Varchar2, SqlType::Varchar2, SqlType::Varchar2});
+    c.e.type = textResult(c.n == 2 && textLength(c.arg(0)) ? textLength(c.arg(0)) : 2000);
+  } else if (c.name == "TRANSLATE") {
+    c.targets({SqlType::Varchar2, SqlType::Varchar2, SqlType::Varchar2});
+    c.e.type = textResult(textLength(c.arg(0)) ? textLength(c.arg(0)) : 2000);
+  } else if (c.name == "CHR") {
+    c.targets({SqlType::Number});
+    c.e.type = textResult(1);
+  } else if (c.name == "CONCAT") {
+    c.targets({SqlType::Varchar2, SqlType::Varchar2});
+    c.e.type = textResult(textLength(c.arg(0)) + textLength(c.arg(1)));
+  } else if (c.name == "SOUNDEX") {
+    c.targets({SqlType::Varchar2});
+    c.e.type = textResult(4);
+  } else if (c.name == "USERENV") {
+    c.targets({SqlType::Varchar2});
+    c.e.type = textResult(30);
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// Number functions (ROUND and TRUNC also take dates).
+bool typeNumberFunction(FnCall &c) {
+  if (c.name == "ROUND" || c.name == "TRUNC") {
+    if (c.arg(0).type == SqlType::Date) {
+      c.targets({SqlType::Date, SqlType::Varchar2});
+      c.e.type = typeOf(SqlType::Date);
+      c.e.sqlName += "_date";
+    } else {
+      c.targets({SqlType::Number, SqlType::Number});
+      c.e.type = typeOf(SqlType::Number);
+    }
+  } else if (c.name == "MOD" || c.name == "POWER" || c.name == "LOG" || c.name == "ATAN2") {
+    c.targets({SqlType::Number, SqlType::Number});
+    c.e.type = typeOf(SqlType::Number);
+  } else if (c.name == "ABS" || c.name == "SIGN" || c.name == "CEIL" || c.name == "FLOOR" ||
+             c.name == "SQRT" || c.name == "EXP" || c.name == "LN" || c.name == "SIN" ||
+             c.name == "COS" || c.name == "TAN" || c.name == "SINH" || c.name == "COSH" ||
+             c.name == "TANH" || c.name == "ACOS" || c.name == "ASIN" || c.name == "ATAN") {
+    c.targets({SqlType::Number});
+    c.e.type = typeOf(SqlType::Number);
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// Date functions.
+bool typeDateFunction(FnCall &c) {
+  if (c.name == "ADD_MONTHS") {
+    c.targets({SqlType::Date, SqlType::Number});
+    c.e.type = typeOf(SqlType::Date);
+  } else if (c.name == "MONTHS_BETWEEN") {
+    c.targets({SqlType::Date, SqlType::Date});
+    c.e.type = typeOf(SqlType::Number);
+  } else if (c.name == "LAST_DAY") {
+    c.targets({SqlType::Date});
+    c.e.type = typeOf(SqlType::Date);
+  } else if (c.name == "NEXT_DAY") {
+    c.targets({SqlType::Date, SqlType::Varchar2});
+    c.e.type = typeOf(SqlType::Date);
+  } else if (c.name == "NEW_TIME") {
+    c.targets({SqlType::Date, SqlType::Varchar2, SqlType::Varchar2});
+    c.e.type = typeOf(SqlType::Date);
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// Group functions.
+bool typeAggregateFunction(FnCall &c) {
+  if (c.name == "COUNT") {
+    c.targets({SqlType::Unknown});
+    c.e.type = typeOf(SqlType::Number);
+    c.e.type.nullable = false;
+  } else if (c.name == "SUM" || c.name == "AVG" || c.name == "STDDEV" || c.name == "VARIANCE") {
+    c.targets({SqlType::Number});
+    c.e.type = typeOf(SqlType::Number);
+  } else if (c.name == "MIN" || c.name == "MAX") {
+    c.targets({SqlType::Unknown});
+    c.e.type = c.arg(0);
+    if (c.arg(0).type == SqlType::Long || c.arg(0).type == SqlType::LongRaw)
+      fail(997, c.e.args[0]->pos);
+  } else {
+    return false;
+  }
+  return true;
+}
+
+} // namespace
+
 void setStoredFunctionResolver(StoredFunctionResolver r) { gStoredFunctions = r; }
 
 void Binder::bindFunction(Expr &e, Scope *scope, unsigned ctx) {
@@ -1009,217 +1267,21 @@ void Binder::bindFunction(Expr &e, Scope *scope, unsigned ctx) {
   }
   for (auto &a : e.args)
     bindValue(*a, scope, argCtx);
-  auto T = [&](int i) { return i < n ? e.args[i]->type : TypeInfo(); };
-  auto targets = [&](std::initializer_list<SqlType> list) {
-    e.argTargets.assign(list.begin(), list.end());
-    e.argTargets.resize(static_cast<size_t>(n), SqlType::Unknown);
-  };
-  const SqlType V = SqlType::Varchar2, N = SqlType::Number, D = SqlType::Date, U = SqlType::Unknown;
   e.sqlName = "ora_" + std::string(name);
   for (char &c : e.sqlName)
     c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  auto charResult = [&](int length) {
-    TypeInfo t = typeOf(V, std::max(1, std::min(length, 2000)));
-    return t;
-  };
-  if (name == "NVL") {
-    SqlType t = T(0).type == U ? T(1).type : T(0).type;
-    targets({t, t});
-    e.type = T(0).type == U ? T(1) : T(0);
-    e.type.nullable = T(1).nullable;
-    if (isCharType(t))
-      e.type.length = std::max(textLength(T(0)), textLength(T(1)));
-  } else if (name == "DECODE") {
-    SqlType cmp = T(1).type == U ? T(0).type : T(1).type;
-    SqlType res = T(2).type == U ? V : T(2).type;
-    if (res == SqlType::Char)
-      res = V;
-    e.argTargets.assign(static_cast<size_t>(n), U);
-    e.argTargets[0] = cmp;
-    int len = 0;
-    for (int i = 1; i < n; ++i) {
-      bool isResult = (i % 2 == 0) || (i == n - 1 && n % 2 == 0);
-      e.argTargets[i] = isResult ? res : cmp;
-      if (isResult) {
-        checkConvertible(T(i).type, res, e.args[i]->pos);
-        len = std::max(len, textLength(T(i)));
-      } else {
-        compareType(T(0).type, T(i).type, e.args[i]->pos);
-      }
-    }
-    e.type = res == V ? charResult(len ? len : 1) : typeOf(res);
-    e.sqlName = "DECODE";
-  } else if (name == "TO_CHAR") {
-    SqlType a = T(0).type;
-    if (a == D) {
-      targets({D, V, V});
-      e.sqlName = "ora_to_char_date";
-      e.type = charResult(n > 1 ? 75 : 9);
-    } else if (a == N || (n > 1 && a != SqlType::Raw)) {
-      targets({N, V, V});
-      e.sqlName = "ora_to_char_num";
-      int len = 40;
-      if (n > 1 && e.args[1]->kind == ExprKind::String)
-        len = static_cast<int>(e.args[1]->text.size()) + 2;
-      e.type = charResult(len);
-    } else {
-      targets({V});
-      e.sqlName = "";
-      e.type = charResult(textLength(T(0)) ? textLength(T(0)) : 2000);
-    }
-  } else if (name == "TO_DATE") {
-    targets({V, V, V});
-    e.type = typeOf(D);
-  } else if (name == "TO_NUMBER") {
-    targets({V, V, V});
-    e.type = typeOf(N);
-  } else if (name == "SUBSTR" || name == "SUBSTRB") {
-    e.sqlName = "ora_substr";
-    targets({V, N, N});
-    e.type = charResult(textLength(T(0)) ? textLength(T(0)) : 2000);
-  } else if (name == "INSTR" || name == "INSTRB") {
-    e.sqlName = "ora_instr";
-    targets({V, V, N, N});
-    e.type = typeOf(N);
-  } else if (name == "LENGTH" || name == "LENGTHB" || name == "ASCII") {
-    if (name == "LENGTHB")
-      e.sqlName = "ora_length";
-    targets({V});
-    e.type = typeOf(N);
-  } else if (name == "UPPER" || name == "LOWER" || name == "INITCAP" || name == "NLS_UPPER" ||
-             name == "NLS_LOWER" || name == "NLS_INITCAP") {
-    targets({V, V});
-    e.type =
-        T(0).type == SqlType::Char ? T(0) : charResult(textLength(T(0)) ? textLength(T(0)) : 2000);
-    if (name.compare(0, 4, "NLS_") == 0)
-      e.sqlName = "ora_" + std::string(name == "NLS_UPPER"   ? "upper"
-                                       : name == "NLS_LOWER" ? "lower"
-                                                             : "initcap");
-  } else if (name == "LTRIM" || name == "RTRIM") {
-    targets({V, V});
-    e.type = charResult(textLength(T(0)) ? textLength(T(0)) : 2000);
-  } else if (name == "LPAD" || name == "RPAD") {
-    targets({V, N, V});
-    int len = 2000;
-    if (e.args[1]->kind == ExprKind::Number)
-      len = std::atoi(e.args[1]->text.c_str());
-    e.type = charResult(len);
-  } else if (name == "REPLACE") {
-    targets({V, V, V});
-    e.type = charResult(n == 2 && textLength(T(0)) ? textLength(T(0)) : 2000);
-  } else if (name == "TRANSLATE") {
-    targets({V, V, V});
-    e.type = charResult(textLength(T(0)) ? textLength(T(0)) : 2000);
-  } else if (name == "ROUND" || name == "TRUNC") {
-    if (T(0).type == D) {
-      targets({D, V});
-      e.type = typeOf(D);
-      e.sqlName += "_date";
-    } else {
-      targets({N, N});
-      e.type = typeOf(N);
-    }
-  } else if (name == "MOD" || name == "POWER" || name == "LOG" || name == "ATAN2") {
-    targets({N, N});
-    e.type = typeOf(N);
-  } else if (name == "ABS" || name == "SIGN" || name == "CEIL" || name == "FLOOR" ||
-             name == "SQRT" || name == "EXP" || name == "LN" || name == "SIN" || name == "COS" ||
-             name == "TAN" || name == "SINH" || name == "COSH" || name == "TANH" ||
-             name == "ACOS" || name == "ASIN" || name == "ATAN") {
-    targets({N});
-    e.type = typeOf(N);
-  } else if (name == "GREATEST" || name == "LEAST") {
-    SqlType t = T(0).type == U ? V : T(0).type;
-    if (t == SqlType::Char)
-      t = V;
-    e.argTargets.assign(static_cast<size_t>(n), t);
-    int len = 0;
-    for (int i = 0; i < n; ++i) {
-      checkConvertible(T(i).type, t, e.args[i]->pos);
-      len = std::max(len, textLength(T(i)));
-    }
-    e.type = t == V ? charResult(len) : typeOf(t);
-  } else if (name == "ADD_MONTHS") {
-    targets({D, N});
-    e.type = typeOf(D);
-  } else if (name == "MONTHS_BETWEEN") {
-    targets({D, D});
-    e.type = typeOf(N);
-  } else if (name == "LAST_DAY") {
-    targets({D});
-    e.type = typeOf(D);
-  } else if (name == "NEXT_DAY") {
-    targets({D, V});
-    e.type = typeOf(D);
-  } else if (name == "CHR") {
-    targets({N});
-    e.type = charResult(1);
-  } else if (name == "CONCAT") {
-    targets({V, V});
-    e.type = charResult(textLength(T(0)) + textLength(T(1)));
-  } else if (name == "SOUNDEX") {
-    targets({V});
-    e.type = charResult(4);
-  } else if (name == "USERENV") {
-    targets({V});
-    e.type = charResult(30);
-  } else if (name == "HEXTORAW") {
-    targets({V});
-    e.type = typeOf(SqlType::Raw, std::max(1, textLength(T(0)) / 2));
-  } else if (name == "RAWTOHEX") {
-    targets({SqlType::Raw});
-    e.type = charResult(2 * std::max(1, T(0).length));
-  } else if (name == "ROWIDTOCHAR") {
-    targets({SqlType::Rowid});
-    e.type = charResult(18);
-  } else if (name == "CHARTOROWID") {
-    targets({V});
-    e.type = typeOf(SqlType::Rowid, 18);
-  } else if (name == "NEW_TIME") {
-    targets({D, V, V});
-    e.type = typeOf(D);
-  } else if (name == "CONVERT" || name == "TO_MULTI_BYTE" || name == "TO_SINGLE_BYTE") {
-    targets({V, V, V});
-    if (name != "CONVERT")
-      e.sqlName = ""; // one byte per character: the text itself
-    e.type = charResult(textLength(T(0)) ? textLength(T(0)) : 2000);
-  } else if (name == "NLSSORT") {
-    targets({V, V});
-    e.type = typeOf(SqlType::Raw, 2 * std::max(1, textLength(T(0))) + 1);
-  } else if (name == "DUMP" || name == "VSIZE") {
-    // The value as it is stored, with its Oracle type code, which SQLite's values do not keep:
-    // the code goes to the function as a second argument.
-    targets({U, N, N, N});
-    auto code = std::make_unique<Expr>();
-    code->kind = ExprKind::Number;
-    code->pos = e.pos;
-    code->text = std::to_string(dumpTypeCode(T(0).type));
-    code->type = typeOf(N);
-    e.args.insert(e.args.begin() + 1, std::move(code));
-    e.argTargets.insert(e.argTargets.begin() + 1, N);
-    ++n;
-    e.type = name == "VSIZE" ? typeOf(N) : charResult(2000);
-  } else if (name == "COUNT") {
-    targets({U});
-    e.type = typeOf(N);
-    e.type.nullable = false;
-  } else if (name == "SUM" || name == "AVG" || name == "STDDEV" || name == "VARIANCE") {
-    targets({N});
-    e.type = typeOf(N);
-  } else if (name == "MIN" || name == "MAX") {
-    targets({U});
-    e.type = T(0);
-    if (T(0).type == SqlType::Long || T(0).type == SqlType::LongRaw)
-      fail(997, e.args[0]->pos);
-  }
-  for (int i = 0; i < n && i < static_cast<int>(e.argTargets.size()); ++i)
-    checkConvertible(T(i).type, e.argTargets[i], e.args[i]->pos);
-  if (e.type.type == U)
-    e.type = charResult(2000);
+  FnCall call{e, name, n};
+  typeChoiceFunction(call) || typeConversionFunction(call) || typeTextFunction(call) ||
+      typeNumberFunction(call) || typeDateFunction(call) || typeAggregateFunction(call);
+  for (int i = 0; i < call.n && i < static_cast<int>(e.argTargets.size()); ++i)
+    checkConvertible(call.arg(i).type, e.argTargets[static_cast<size_t>(i)],
+                     e.args[static_cast<size_t>(i)]->pos);
+  if (e.type.type == SqlType::Unknown)
+    e.type = textResult(2000);
 }
 
 void Binder::bindExpr(Expr &e, Scope *scope, unsigned ctx) {
-  const SqlType N = SqlType::Number, D = SqlType::Date, V = SqlType::Varchar2;
+  const SqlType N = SqlType::Number, V = SqlType::Varchar2;
   switch (e.kind) {
   case ExprKind::Null:
     e.type = TypeInfo();
@@ -1250,111 +1312,23 @@ void Binder::bindExpr(Expr &e, Scope *scope, unsigned ctx) {
   case ExprKind::Star:
     fail(936, e.pos);
   case ExprKind::Pseudo:
-    if (e.text == "SYSDATE") {
-      e.type = typeOf(D);
-    } else if (e.text == "USER") {
-      e.type = typeOf(V, 30);
-    } else if (e.text == "UID") {
-      e.type = typeOf(N);
-    } else if (e.text == "ROWNUM") {
-      if (!(ctx & AllowRownum))
-        throw oraErrorText(3001, "unimplemented feature (ROWNUM here)", e.pos);
-      e.type = typeOf(N);
-    } else if (e.text == "LEVEL") {
-      // LEVEL belongs to the nearest query block with CONNECT BY.
-      Scope *s = scope;
-      if (!s || !s->block || !s->block->connectBy)
-        fail(1788, e.pos);
-      e.table = s->tables[0];
-      e.type = typeOf(N);
-    } else {
-      throw oraErrorText(3001, "unimplemented feature (" + e.text + ")", e.pos);
-    }
-    e.type.nullable = false;
+    bindPseudo(e, scope, ctx);
     return;
-  case ExprKind::Sequence: {
-    if (!(ctx & AllowSequence))
-      fail(2287, e.pos);
-    auto o = findObject(e.names);
-    if (!o || o->type != "SEQUENCE")
-      fail(2289, e.pos);
-    ObjectPrivileges p = privilegesOn(o->owner, o->name);
-    if (!p.any())
-      fail(2289, e.pos);
-    if (!p.has("SELECT"))
-      fail(1031, e.pos);
-    e.names = {o->owner, o->name};
-    e.type = typeOf(N);
-    e.type.nullable = false;
+  case ExprKind::Sequence:
+    bindSequence(e, ctx);
     return;
-  }
   case ExprKind::Unary:
     bindValue(*e.args[0], scope, ctx);
     checkConvertible(e.args[0]->type.type, N, e.args[0]->pos);
     e.argTargets = {N};
     e.type = typeOf(N);
     return;
-  case ExprKind::Binary: {
-    bindValue(*e.args[0], scope, ctx);
-    bindValue(*e.args[1], scope, ctx);
-    SqlType a = e.args[0]->type.type, b = e.args[1]->type.type;
-    if (e.text == "||") {
-      if (a == SqlType::Long || b == SqlType::Long)
-        fail(997, e.pos);
-      e.argTargets = {V, V};
-      e.type = typeOf(V, std::min(2000, std::max(1, textLength(e.args[0]->type) +
-                                                        textLength(e.args[1]->type))));
-      return;
-    }
-    for (int i = 0; i < 2; ++i) {
-      SqlType t = e.args[i]->type.type;
-      if (t == SqlType::Raw || t == SqlType::LongRaw || t == SqlType::Rowid || t == SqlType::Long)
-        fail(932, e.args[i]->pos);
-    }
-    if (a == D && b == D) {
-      if (e.text != "-")
-        fail(e.text == "+" ? 975 : 932, e.pos);
-      e.argTargets = {D, D};
-      e.sqlName = "ora_date_diff";
-      e.type = typeOf(N);
-    } else if (a == D || b == D) {
-      if (e.text == "*" || e.text == "/" || (b == D && e.text == "-"))
-        fail(932, e.pos);
-      e.argTargets = a == D ? std::vector<SqlType>{D, N} : std::vector<SqlType>{N, D};
-      e.sqlName = "ora_date_add";
-      e.type = typeOf(D);
-    } else {
-      e.argTargets = {N, N};
-      e.type = typeOf(N);
-    }
+  case ExprKind::Binary:
+    bindOperator(e, scope, ctx);
     return;
-  }
-  case ExprKind::Compare: {
-    bindValue(*e.args[0], scope, ctx);
-    if (e.query) {
-      bindSubquery(*e.query, scope, scope ? scope->depth + 1 : 1);
-      if (e.query->columns.size() != 1)
-        fail(913, e.query->pos);
-      SqlType t = compareType(e.args[0]->type.type, e.query->columns[0]->expr->type.type, e.pos);
-      e.argTargets = {t};
-    } else {
-      for (size_t i = 1; i < e.args.size(); ++i)
-        bindValue(*e.args[i], scope, ctx);
-      bool rowValue = e.args[0]->kind == ExprKind::List;
-      if (rowValue) {
-        fail(920, e.pos);
-      }
-      SqlType t = e.args[0]->type.type;
-      for (size_t i = 1; i < e.args.size(); ++i)
-        t = compareType(t, e.args[i]->type.type, e.pos);
-      if (e.args.size() == 2 && e.args[0]->type.type == SqlType::Char &&
-          e.args[1]->type.type == SqlType::Char)
-        t = SqlType::Char;
-      e.argTargets.assign(e.args.size(), t);
-    }
-    e.isCondition = true;
+  case ExprKind::Compare:
+    bindComparison(e, scope, ctx);
     return;
-  }
   case ExprKind::And:
   case ExprKind::Or:
     bindCondition(*e.args[0], scope, ctx);
@@ -1386,43 +1360,9 @@ void Binder::bindExpr(Expr &e, Scope *scope, unsigned ctx) {
     e.isCondition = true;
     return;
   }
-  case ExprKind::In: {
-    Expr &value = *e.args[0];
-    if (value.kind == ExprKind::List)
-      for (auto &a : value.args)
-        bindValue(*a, scope, ctx);
-    else
-      bindValue(value, scope, ctx);
-    size_t width = value.kind == ExprKind::List ? value.args.size() : 1;
-    if (e.query) {
-      bindSubquery(*e.query, scope, scope ? scope->depth + 1 : 1);
-      if (e.query->columns.size() != width)
-        fail(e.query->columns.size() > width ? 913 : 947, e.query->pos);
-      for (size_t i = 0; i < width; ++i) {
-        SqlType vt = width == 1 ? value.type.type : value.args[i]->type.type;
-        compareType(vt, e.query->columns[i]->expr->type.type, e.pos);
-      }
-    } else {
-      for (size_t i = 1; i < e.args.size(); ++i) {
-        if (e.args[i]->kind == ExprKind::List)
-          for (auto &a : e.args[i]->args)
-            bindValue(*a, scope, ctx);
-        else
-          bindValue(*e.args[i], scope, ctx);
-        size_t w = e.args[i]->kind == ExprKind::List ? e.args[i]->args.size() : 1;
-        if (w != width)
-          fail(w > width ? 913 : 947, e.args[i]->pos);
-      }
-      if (width == 1) {
-        SqlType t = value.type.type;
-        for (size_t i = 1; i < e.args.size(); ++i)
-          t = compareType(t, e.args[i]->type.type, e.args[i]->pos);
-        e.argTargets.assign(e.args.size(), t);
-      }
-    }
-    e.isCondition = true;
+  case ExprKind::In:
+    bindIn(e, scope, ctx);
     return;
-  }
   case ExprKind::Exists:
     bindSubquery(*e.query, scope, scope ? scope->depth + 1 : 1);
     e.isCondition = true;
@@ -1448,6 +1388,145 @@ void Binder::bindExpr(Expr &e, Scope *scope, unsigned ctx) {
     e.type = e.args[0]->type;
     return;
   }
+}
+void Binder::bindPseudo(Expr &e, Scope *scope, unsigned ctx) {
+  if (e.text == "SYSDATE") {
+    e.type = typeOf(SqlType::Date);
+  } else if (e.text == "USER") {
+    e.type = typeOf(SqlType::Varchar2, 30);
+  } else if (e.text == "UID") {
+    e.type = typeOf(SqlType::Number);
+  } else if (e.text == "ROWNUM") {
+    if (!(ctx & AllowRownum))
+      throw oraErrorText(3001, "unimplemented feature (ROWNUM here)", e.pos);
+    e.type = typeOf(SqlType::Number);
+  } else if (e.text == "LEVEL") {
+    // LEVEL belongs to the nearest query block with CONNECT BY.
+    Scope *s = scope;
+    if (!s || !s->block || !s->block->connectBy)
+      fail(1788, e.pos);
+    e.table = s->tables[0];
+    e.type = typeOf(SqlType::Number);
+  } else {
+    throw oraErrorText(3001, "unimplemented feature (" + e.text + ")", e.pos);
+  }
+  e.type.nullable = false;
+}
+
+void Binder::bindSequence(Expr &e, unsigned ctx) {
+  if (!(ctx & AllowSequence))
+    fail(2287, e.pos);
+  auto o = findObject(e.names);
+  if (!o || o->type != "SEQUENCE")
+    fail(2289, e.pos);
+  ObjectPrivileges p = privilegesOn(o->owner, o->name);
+  if (!p.any())
+    fail(2289, e.pos);
+  if (!p.has("SELECT"))
+    fail(1031, e.pos);
+  e.names = {o->owner, o->name};
+  e.type = typeOf(SqlType::Number);
+  e.type.nullable = false;
+}
+
+void Binder::bindOperator(Expr &e, Scope *scope, unsigned ctx) {
+  bindValue(*e.args[0], scope, ctx);
+  bindValue(*e.args[1], scope, ctx);
+  SqlType a = e.args[0]->type.type, b = e.args[1]->type.type;
+  if (e.text == "||") {
+    if (a == SqlType::Long || b == SqlType::Long)
+      fail(997, e.pos);
+    e.argTargets = {SqlType::Varchar2, SqlType::Varchar2};
+    e.type = typeOf(
+        SqlType::Varchar2,
+        std::min(2000, std::max(1, textLength(e.args[0]->type) + textLength(e.args[1]->type))));
+    return;
+  }
+  for (int i = 0; i < 2; ++i) {
+    SqlType t = e.args[i]->type.type;
+    if (t == SqlType::Raw || t == SqlType::LongRaw || t == SqlType::Rowid || t == SqlType::Long)
+      fail(932, e.args[i]->pos);
+  }
+  if (a == SqlType::Date && b == SqlType::Date) {
+    if (e.text != "-")
+      fail(e.text == "+" ? 975 : 932, e.pos);
+    e.argTargets = {SqlType::Date, SqlType::Date};
+    e.sqlName = "ora_date_diff";
+    e.type = typeOf(SqlType::Number);
+  } else if (a == SqlType::Date || b == SqlType::Date) {
+    if (e.text == "*" || e.text == "/" || (b == SqlType::Date && e.text == "-"))
+      fail(932, e.pos);
+    e.argTargets = a == SqlType::Date ? std::vector<SqlType>{SqlType::Date, SqlType::Number}
+                                      : std::vector<SqlType>{SqlType::Number, SqlType::Date};
+    e.sqlName = "ora_date_add";
+    e.type = typeOf(SqlType::Date);
+  } else {
+    e.argTargets = {SqlType::Number, SqlType::Number};
+    e.type = typeOf(SqlType::Number);
+  }
+}
+
+void Binder::bindComparison(Expr &e, Scope *scope, unsigned ctx) {
+  bindValue(*e.args[0], scope, ctx);
+  if (e.query) {
+    bindSubquery(*e.query, scope, scope ? scope->depth + 1 : 1);
+    if (e.query->columns.size() != 1)
+      fail(913, e.query->pos);
+    SqlType t = compareType(e.args[0]->type.type, e.query->columns[0]->expr->type.type, e.pos);
+    e.argTargets = {t};
+  } else {
+    for (size_t i = 1; i < e.args.size(); ++i)
+      bindValue(*e.args[i], scope, ctx);
+    bool rowValue = e.args[0]->kind == ExprKind::List;
+    if (rowValue) {
+      fail(920, e.pos);
+    }
+    SqlType t = e.args[0]->type.type;
+    for (size_t i = 1; i < e.args.size(); ++i)
+      t = compareType(t, e.args[i]->type.type, e.pos);
+    if (e.args.size() == 2 && e.args[0]->type.type == SqlType::Char &&
+        e.args[1]->type.type == SqlType::Char)
+      t = SqlType::Char;
+    e.argTargets.assign(e.args.size(), t);
+  }
+  e.isCondition = true;
+}
+
+void Binder::bindIn(Expr &e, Scope *scope, unsigned ctx) {
+  Expr &value = *e.args[0];
+  if (value.kind == ExprKind::List)
+    for (auto &a : value.args)
+      bindValue(*a, scope, ctx);
+  else
+    bindValue(value, scope, ctx);
+  size_t width = value.kind == ExprKind::List ? value.args.size() : 1;
+  if (e.query) {
+    bindSubquery(*e.query, scope, scope ? scope->depth + 1 : 1);
+    if (e.query->columns.size() != width)
+      fail(e.query->columns.size() > width ? 913 : 947, e.query->pos);
+    for (size_t i = 0; i < width; ++i) {
+      SqlType vt = width == 1 ? value.type.type : value.args[i]->type.type;
+      compareType(vt, e.query->columns[i]->expr->type.type, e.pos);
+    }
+  } else {
+    for (size_t i = 1; i < e.args.size(); ++i) {
+      if (e.args[i]->kind == ExprKind::List)
+        for (auto &a : e.args[i]->args)
+          bindValue(*a, scope, ctx);
+      else
+        bindValue(*e.args[i], scope, ctx);
+      size_t w = e.args[i]->kind == ExprKind::List ? e.args[i]->args.size() : 1;
+      if (w != width)
+        fail(w > width ? 913 : 947, e.args[i]->pos);
+    }
+    if (width == 1) {
+      SqlType t = value.type.type;
+      for (size_t i = 1; i < e.args.size(); ++i)
+        t = compareType(t, e.args[i]->type.type, e.args[i]->pos);
+      e.argTargets.assign(e.args.size(), t);
+    }
+  }
+  e.isCondition = true;
 }
 
 // ------------------------------------------------------------------ DML

@@ -109,6 +109,11 @@ private:
   void bindFrom(QueryBlock &b, Scope &scope, int depth);
   void bindOrderBy(Select &s, QueryBlock *b, Scope *scope);
   void bindExpr(Expr &e, Scope *scope, unsigned ctx);
+  void bindPseudo(Expr &e, Scope *scope, unsigned ctx);
+  void bindSequence(Expr &e, unsigned ctx);
+  void bindOperator(Expr &e, Scope *scope, unsigned ctx);
+  void bindComparison(Expr &e, Scope *scope, unsigned ctx);
+  void bindIn(Expr &e, Scope *scope, unsigned ctx);
   void bindValue(Expr &e, Scope *scope, unsigned ctx);     // must be a value
   void bindCondition(Expr &e, Scope *scope, unsigned ctx); // must be a condition
   void bindColumn(Expr &e, Scope *scope, unsigned ctx);

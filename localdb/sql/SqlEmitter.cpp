@@ -197,137 +197,21 @@ std::string Emitter::expr(const Expr &e) {
   case ExprKind::Bind:
     return bindParam(e.text);
   case ExprKind::Column:
-    if (e.table->hierarchy && FTreePart != TreePart::None) {
-      std::string alias = FTreePart == TreePart::Start ? "s$" : e.prior ? "\"h$\"" : "c$";
-      if (e.isRowid)
-        return alias + (e.prior ? ".\"$rid\"" : ".rowid");
-      return alias + "." + quoteIdent(e.column);
-    }
-    if (e.isRowid)
-      return e.table->sqlAlias + (e.table->hierarchy ? ".\"$rid\"" : ".rowid");
-    return e.table->sqlAlias + "." + quoteIdent(storedName(*e.table, e.column));
+    return columnRef(e);
   case ExprKind::Pseudo:
-    if (e.text == "SYSDATE")
-      return "ora_sysdate()";
-    if (e.text == "USER")
-      return quoteText(FUser);
-    if (e.text == "UID")
-      return "(SELECT user_id FROM ora_users WHERE username = " + quoteText(FUser) + ")";
-    if (e.text == "ROWNUM") {
-      if (e.counter < 0) // every ROWNUM the binder allows has its counter
-        throw oraErrorText(3001, "unimplemented feature (this use of ROWNUM)", e.pos);
-      return (e.counts ? "ora_rownum_next(" : "ora_rownum_get(") + counterParam(e.counter) + ")";
-    }
-    if (e.text == "LEVEL") {
-      if (FTreePart == TreePart::Start)
-        return "1";
-      if (FTreePart == TreePart::Connect)
-        return "(\"h$\".\"$level\" + 1)";
-      return e.table->sqlAlias + ".\"$level\"";
-    }
-    return "NULL";
+    return pseudoColumn(e);
   case ExprKind::Sequence:
     return std::string(e.text == "NEXTVAL" ? "ora_nextval(" : "ora_currval(") +
            quoteText(e.names[0]) + "," + quoteText(e.names[1]) + ")";
   case ExprKind::Unary:
     return "(" + e.text + conv(*e.args[0], SqlType::Number) + ")";
-  case ExprKind::Binary: {
-    if (e.text == "||") {
-      // A chain a || b || c is one call, so long chains do not nest in the SQLite text.
-      std::vector<const Expr *> parts;
-      const Expr *x = &e;
-      while (x->kind == ExprKind::Binary && x->text == "||") {
-        parts.push_back(x->args[1].get());
-        x = x->args[0].get();
-      }
-      parts.push_back(x);
-      // SQLite takes at most 127 arguments: each call holds 100 and the next call's first.
-      std::string s = conv(*parts.back(), SqlType::Varchar2);
-      for (size_t i = parts.size() - 1; i > 0;) {
-        std::string call = "ora_concat(" + s;
-        for (size_t k = 0; k < 100 && i > 0; ++k)
-          call += "," + conv(*parts[--i], SqlType::Varchar2);
-        s = call + ")";
-      }
-      return s;
-    }
-    std::string a = conv(*e.args[0], e.argTargets[0]), b = conv(*e.args[1], e.argTargets[1]);
-    if (e.sqlName == "ora_date_diff")
-      return "ora_date_diff(" + a + "," + b + ")";
-    if (e.sqlName == "ora_date_add") {
-      if (e.argTargets[0] == SqlType::Date)
-        return "ora_date_add(" + a + "," + (e.text == "-" ? "-(" + b + ")" : b) + ")";
-      return "ora_date_add(" + b + "," + a + ")";
-    }
-    if (e.text == "/")
-      return "ora_div(" + a + "," + b + ")";
-    // Decimal-looking results: exact integers, doubles rounded to the digits they print with.
-    return std::string(e.text == "+"   ? "ora_add("
-                       : e.text == "-" ? "ora_sub("
-                                       : "ora_mul(") +
-           a + "," + b + ")";
-  }
-  case ExprKind::Compare: {
-    SqlType t = e.argTargets.empty() ? SqlType::Unknown : e.argTargets[0];
-    std::string a = conv(*e.args[0], t);
-    auto side = [&](const Expr &x) {
-      std::string s = conv(x, t);
-      return t == SqlType::Char ? "rtrim(" + s + ",' ')" : s;
-    };
-    if (t == SqlType::Char)
-      a = "rtrim(" + a + ",' ')";
-    if (e.query) {
-      std::string sub = selectText(*e.query, false);
-      std::string c = "\"c1\"";
-      if (e.text2.empty())
-        return "(" + a + " " + e.text + " " + scalar(*e.query, 0) + ")";
-      if (e.text2 == "ANY" && e.text == "=")
-        return "(" + a + " IN (SELECT " + c + " FROM (" + sub + ")))";
-      if (e.text2 == "ALL" && e.text == "<>")
-        return "(" + a + " NOT IN (SELECT " + c + " FROM (" + sub + ")))";
-      if (e.text2 == "ANY")
-        return "EXISTS (SELECT 1 FROM (" + sub + ") WHERE " + a + " " + e.text + " " + c + ")";
-      // ALL: true over no rows, unknown when a NULL decides nothing else.
-      return "(SELECT CASE WHEN count(*) = 0 THEN 1 WHEN sum((" + a + " " + e.text + " " + c +
-             ") IS NOT 1 AND " + c + " IS NOT NULL) > 0 THEN 0 WHEN count(*) <> count(" + c +
-             ") THEN NULL ELSE 1 END FROM (" + sub + "))";
-    }
-    if (e.args.size() == 2 && e.text2.empty())
-      return "(" + a + " " + e.text + " " + side(*e.args[1]) + ")";
-    // op ANY / ALL (list): the left value written once, with the three-valued result Oracle
-    // gives (= ANY is IN, <> ALL is NOT IN).
-    std::vector<std::string> items;
-    for (size_t i = 1; i < e.args.size(); ++i)
-      items.push_back("(" + side(*e.args[i]) + ")");
-    if (e.text == "=" && e.text2 == "ANY")
-      return "(" + a + " IN (" + join(items, ",") + "))";
-    if (e.text == "<>" && e.text2 == "ALL")
-      return "(" + a + " NOT IN (" + join(items, ",") + "))";
-    std::string test =
-        "(SELECT (" + a + " " + e.text + " column1) AS x FROM (VALUES " + join(items, ",") + "))";
-    if (e.text2 == "ALL")
-      return "(SELECT CASE WHEN sum(x = 0) > 0 THEN 0 WHEN sum(x IS NULL) > 0 THEN NULL ELSE 1 "
-             "END FROM " +
-             test + ")";
-    return "(SELECT CASE WHEN sum(x = 1) > 0 THEN 1 WHEN sum(x IS NULL) > 0 THEN NULL ELSE 0 "
-           "END FROM " +
-           test + ")";
-  }
+  case ExprKind::Binary:
+    return binaryOperator(e);
+  case ExprKind::Compare:
+    return comparison(e);
   case ExprKind::And:
-  case ExprKind::Or: {
-    // Chains of one operator are written flat.
-    std::vector<const Expr *> parts;
-    const Expr *x = &e;
-    while (x->kind == e.kind) {
-      parts.push_back(x->args[1].get());
-      x = x->args[0].get();
-    }
-    parts.push_back(x);
-    std::string s = "(";
-    for (size_t i = parts.size(); i-- > 0;)
-      s += expr(*parts[i]) + (i ? (e.kind == ExprKind::And ? " AND " : " OR ") : ")");
-    return s;
-  }
+  case ExprKind::Or:
+    return logicalChain(e);
   case ExprKind::Not:
     return "(NOT " + expr(*e.args[0]) + ")";
   case ExprKind::IsNull:
@@ -344,43 +228,8 @@ std::string Emitter::expr(const Expr &e) {
     return "(" + conv(*e.args[0], t) + (e.negated ? " NOT" : "") + " BETWEEN " +
            conv(*e.args[1], t) + " AND " + conv(*e.args[2], t) + ")";
   }
-  case ExprKind::In: {
-    const Expr &v = *e.args[0];
-    std::string not_ = e.negated ? " NOT" : "";
-    if (e.query) {
-      std::string sub = selectText(*e.query, false);
-      if (v.kind == ExprKind::List) {
-        std::vector<std::string> vs;
-        for (auto &a : v.args)
-          vs.push_back(expr(*a));
-        return "((" + join(vs, ",") + ")" + not_ + " IN (" + sub + "))";
-      }
-      SqlType vt = v.type.type, ct = e.query->columns[0]->expr->type.type;
-      if (!sameTypeGroup(vt, ct) || (isCharType(vt) != isCharType(ct))) {
-        SqlType t = isCharType(vt) ? ct : vt;
-        return "(" + conv(v, t) + not_ + " IN (SELECT " + convert("\"c1\"", ct, t) + " FROM (" +
-               sub + ")))";
-      }
-      return "(" + expr(v) + not_ + " IN (" + sub + "))";
-    }
-    if (v.kind == ExprKind::List) {
-      std::vector<std::string> vs, rows;
-      for (auto &a : v.args)
-        vs.push_back(expr(*a));
-      for (size_t i = 1; i < e.args.size(); ++i) {
-        std::vector<std::string> r;
-        for (auto &a : e.args[i]->args)
-          r.push_back(expr(*a));
-        rows.push_back("(" + join(r, ",") + ")");
-      }
-      return "((" + join(vs, ",") + ")" + not_ + " IN (VALUES " + join(rows, ",") + "))";
-    }
-    SqlType t = e.argTargets.empty() ? SqlType::Unknown : e.argTargets[0];
-    std::vector<std::string> items;
-    for (size_t i = 1; i < e.args.size(); ++i)
-      items.push_back(conv(*e.args[i], t));
-    return "(" + conv(v, t) + not_ + " IN (" + join(items, ",") + "))";
-  }
+  case ExprKind::In:
+    return inList(e);
   case ExprKind::Exists:
     return "EXISTS (" + selectText(*e.query, false) + ")";
   case ExprKind::Subquery:
@@ -391,53 +240,227 @@ std::string Emitter::expr(const Expr &e) {
       vs.push_back(expr(*a));
     return "(" + join(vs, ",") + ")";
   }
-  case ExprKind::Function: {
-    const std::string &name = e.names[0];
-    auto arg = [&](size_t i) {
-      return conv(*e.args[i], i < e.argTargets.size() ? e.argTargets[i] : SqlType::Unknown);
-    };
-    if (e.aggregate) {
-      if (auto it = FNested.find(&e); it != FNested.end())
-        return it->second; // an inner aggregate, read from the groups' query
-      std::string fn = name == "COUNT"    ? "count"
-                       : name == "SUM"    ? "ora_sum"
-                       : name == "AVG"    ? "ora_avg"
-                       : name == "MIN"    ? "min"
-                       : name == "MAX"    ? "max"
-                       : name == "STDDEV" ? "ora_stddev"
-                                          : "ora_variance";
-      if (e.star)
-        return "count(*)";
-      std::string call = fn + "(" + (e.distinct ? "DISTINCT " : "") + arg(0) + ")";
-      return call; // ora_sum and ora_avg give decimal-looking results themselves
-    }
-    if (e.sqlName == "DECODE") {
-      // The value is written once (nested DECODEs must not multiply the text); ora_decode_key
-      // turns NULL into a value equal only to itself, since DECODE matches NULL with NULL.
-      std::string s = "CASE ora_decode_key(" + arg(0) + ")";
-      size_t n = e.args.size();
-      size_t i = 1;
-      for (; i + 1 < n; i += 2)
-        s += " WHEN ora_decode_key(" + arg(i) + ") THEN " + arg(i + 1);
-      if (i < n)
-        s += " ELSE " + arg(i);
-      return s + " END";
-    }
-    if (name == "NVL")
-      return "ifnull(" + arg(0) + "," + arg(1) + ")";
-    if (e.sqlName.empty())
-      return arg(0);
-    std::vector<std::string> args;
-    for (size_t i = 0; i < e.args.size(); ++i)
-      args.push_back(arg(i));
-    return e.sqlName + "(" + join(args, ",") + ")";
-  }
+  case ExprKind::Function:
+    return functionCall(e);
   case ExprKind::Prior:
     return expr(*e.args[0]);
   case ExprKind::Star:
     break;
   }
   throw oraError(3001, e.pos);
+}
+
+std::string Emitter::columnRef(const Expr &e) {
+  if (e.table->hierarchy && FTreePart != TreePart::None) {
+    std::string alias = FTreePart == TreePart::Start ? "s$" : e.prior ? "\"h$\"" : "c$";
+    if (e.isRowid)
+      return alias + (e.prior ? ".\"$rid\"" : ".rowid");
+    return alias + "." + quoteIdent(e.column);
+  }
+  if (e.isRowid)
+    return e.table->sqlAlias + (e.table->hierarchy ? ".\"$rid\"" : ".rowid");
+  return e.table->sqlAlias + "." + quoteIdent(storedName(*e.table, e.column));
+}
+
+std::string Emitter::pseudoColumn(const Expr &e) {
+  if (e.text == "SYSDATE")
+    return "ora_sysdate()";
+  if (e.text == "USER")
+    return quoteText(FUser);
+  if (e.text == "UID")
+    return "(SELECT user_id FROM ora_users WHERE username = " + quoteText(FUser) + ")";
+  if (e.text == "ROWNUM") {
+    if (e.counter < 0) // every ROWNUM the binder allows has its counter
+      throw oraErrorText(3001, "unimplemented feature (this use of ROWNUM)", e.pos);
+    return (e.counts ? "ora_rownum_next(" : "ora_rownum_get(") + counterParam(e.counter) + ")";
+  }
+  if (e.text == "LEVEL") {
+    if (FTreePart == TreePart::Start)
+      return "1";
+    if (FTreePart == TreePart::Connect)
+      return "(\"h$\".\"$level\" + 1)";
+    return e.table->sqlAlias + ".\"$level\"";
+  }
+  return "NULL";
+}
+
+std::string Emitter::binaryOperator(const Expr &e) {
+  if (e.text == "||") {
+    // A chain a || b || c is one call, so long chains do not nest in the SQLite text.
+    std::vector<const Expr *> parts;
+    const Expr *x = &e;
+    while (x->kind == ExprKind::Binary && x->text == "||") {
+      parts.push_back(x->args[1].get());
+      x = x->args[0].get();
+    }
+    parts.push_back(x);
+    // SQLite takes at most 127 arguments: each call holds 100 and the next call's first.
+    std::string s = conv(*parts.back(), SqlType::Varchar2);
+    for (size_t i = parts.size() - 1; i > 0;) {
+      std::string call = "ora_concat(" + s;
+      for (size_t k = 0; k < 100 && i > 0; ++k)
+        call += "," + conv(*parts[--i], SqlType::Varchar2);
+      s = call + ")";
+    }
+    return s;
+  }
+  std::string a = conv(*e.args[0], e.argTargets[0]), b = conv(*e.args[1], e.argTargets[1]);
+  if (e.sqlName == "ora_date_diff")
+    return "ora_date_diff(" + a + "," + b + ")";
+  if (e.sqlName == "ora_date_add") {
+    if (e.argTargets[0] == SqlType::Date)
+      return "ora_date_add(" + a + "," + (e.text == "-" ? "-(" + b + ")" : b) + ")";
+    return "ora_date_add(" + b + "," + a + ")";
+  }
+  if (e.text == "/")
+    return "ora_div(" + a + "," + b + ")";
+  // Decimal-looking results: exact integers, doubles rounded to the digits they print with.
+  return std::string(e.text == "+"   ? "ora_add("
+                     : e.text == "-" ? "ora_sub("
+                                     : "ora_mul(") +
+         a + "," + b + ")";
+}
+
+std::string Emitter::comparison(const Expr &e) {
+  SqlType t = e.argTargets.empty() ? SqlType::Unknown : e.argTargets[0];
+  std::string a = conv(*e.args[0], t);
+  auto side = [&](const Expr &x) {
+    std::string s = conv(x, t);
+    return t == SqlType::Char ? "rtrim(" + s + ",' ')" : s;
+  };
+  if (t == SqlType::Char)
+    a = "rtrim(" + a + ",' ')";
+  if (e.query) {
+    std::string sub = selectText(*e.query, false);
+    std::string c = "\"c1\"";
+    if (e.text2.empty())
+      return "(" + a + " " + e.text + " " + scalar(*e.query, 0) + ")";
+    if (e.text2 == "ANY" && e.text == "=")
+      return "(" + a + " IN (SELECT " + c + " FROM (" + sub + ")))";
+    if (e.text2 == "ALL" && e.text == "<>")
+      return "(" + a + " NOT IN (SELECT " + c + " FROM (" + sub + ")))";
+    if (e.text2 == "ANY")
+      return "EXISTS (SELECT 1 FROM (" + sub + ") WHERE " + a + " " + e.text + " " + c + ")";
+    // ALL: true over no rows, unknown when a NULL decides nothing else.
+    return "(SELECT CASE WHEN count(*) = 0 THEN 1 WHEN sum((" + a + " " + e.text + " " + c +
+           ") IS NOT 1 AND " + c + " IS NOT NULL) > 0 THEN 0 WHEN count(*) <> count(" + c +
+           ") THEN NULL ELSE 1 END FROM (" + sub + "))";
+  }
+  if (e.args.size() == 2 && e.text2.empty())
+    return "(" + a + " " + e.text + " " + side(*e.args[1]) + ")";
+  // op ANY / ALL (list): the left value written once, with the three-valued result Oracle
+  // gives (= ANY is IN, <> ALL is NOT IN).
+  std::vector<std::string> items;
+  for (size_t i = 1; i < e.args.size(); ++i)
+    items.push_back("(" + side(*e.args[i]) + ")");
+  if (e.text == "=" && e.text2 == "ANY")
+    return "(" + a + " IN (" + join(items, ",") + "))";
+  if (e.text == "<>" && e.text2 == "ALL")
+    return "(" + a + " NOT IN (" + join(items, ",") + "))";
+  std::string test =
+      "(SELECT (" + a + " " + e.text + " column1) AS x FROM (VALUES " + join(items, ",") + "))";
+  if (e.text2 == "ALL")
+    return "(SELECT CASE WHEN sum(x = 0) > 0 THEN 0 WHEN sum(x IS NULL) > 0 THEN NULL ELSE 1 "
+           "END FROM " +
+           test + ")";
+  return "(SELECT CASE WHEN sum(x = 1) > 0 THEN 1 WHEN sum(x IS NULL) > 0 THEN NULL ELSE 0 "
+         "END FROM " +
+         test + ")";
+}
+
+std::string Emitter::logicalChain(const Expr &e) {
+  // Chains of one operator are written flat.
+  std::vector<const Expr *> parts;
+  const Expr *x = &e;
+  while (x->kind == e.kind) {
+    parts.push_back(x->args[1].get());
+    x = x->args[0].get();
+  }
+  parts.push_back(x);
+  std::string s = "(";
+  for (size_t i = parts.size(); i-- > 0;)
+    s += expr(*parts[i]) + (i ? (e.kind == ExprKind::And ? " AND " : " OR ") : ")");
+  return s;
+}
+
+std::string Emitter::inList(const Expr &e) {
+  const Expr &v = *e.args[0];
+  std::string not_ = e.negated ? " NOT" : "";
+  if (e.query) {
+    std::string sub = selectText(*e.query, false);
+    if (v.kind == ExprKind::List) {
+      std::vector<std::string> vs;
+      for (auto &a : v.args)
+        vs.push_back(expr(*a));
+      return "((" + join(vs, ",") + ")" + not_ + " IN (" + sub + "))";
+    }
+    SqlType vt = v.type.type, ct = e.query->columns[0]->expr->type.type;
+    if (!sameTypeGroup(vt, ct) || (isCharType(vt) != isCharType(ct))) {
+      SqlType t = isCharType(vt) ? ct : vt;
+      return "(" + conv(v, t) + not_ + " IN (SELECT " + convert("\"c1\"", ct, t) + " FROM (" + sub +
+             ")))";
+    }
+    return "(" + expr(v) + not_ + " IN (" + sub + "))";
+  }
+  if (v.kind == ExprKind::List) {
+    std::vector<std::string> vs, rows;
+    for (auto &a : v.args)
+      vs.push_back(expr(*a));
+    for (size_t i = 1; i < e.args.size(); ++i) {
+      std::vector<std::string> r;
+      for (auto &a : e.args[i]->args)
+        r.push_back(expr(*a));
+      rows.push_back("(" + join(r, ",") + ")");
+    }
+    return "((" + join(vs, ",") + ")" + not_ + " IN (VALUES " + join(rows, ",") + "))";
+  }
+  SqlType t = e.argTargets.empty() ? SqlType::Unknown : e.argTargets[0];
+  std::vector<std::string> items;
+  for (size_t i = 1; i < e.args.size(); ++i)
+    items.push_back(conv(*e.args[i], t));
+  return "(" + conv(v, t) + not_ + " IN (" + join(items, ",") + "))";
+}
+
+std::string Emitter::functionCall(const Expr &e) {
+  const std::string &name = e.names[0];
+  auto arg = [&](size_t i) {
+    return conv(*e.args[i], i < e.argTargets.size() ? e.argTargets[i] : SqlType::Unknown);
+  };
+  if (e.aggregate) {
+    if (auto it = FNested.find(&e); it != FNested.end())
+      return it->second; // an inner aggregate, read from the groups' query
+    std::string fn = name == "COUNT"    ? "count"
+                     : name == "SUM"    ? "ora_sum"
+                     : name == "AVG"    ? "ora_avg"
+                     : name == "MIN"    ? "min"
+                     : name == "MAX"    ? "max"
+                     : name == "STDDEV" ? "ora_stddev"
+                                        : "ora_variance";
+    if (e.star)
+      return "count(*)";
+    std::string call = fn + "(" + (e.distinct ? "DISTINCT " : "") + arg(0) + ")";
+    return call; // ora_sum and ora_avg give decimal-looking results themselves
+  }
+  if (e.sqlName == "DECODE") {
+    // The value is written once (nested DECODEs must not multiply the text); ora_decode_key
+    // turns NULL into a value equal only to itself, since DECODE matches NULL with NULL.
+    std::string s = "CASE ora_decode_key(" + arg(0) + ")";
+    size_t n = e.args.size();
+    size_t i = 1;
+    for (; i + 1 < n; i += 2)
+      s += " WHEN ora_decode_key(" + arg(i) + ") THEN " + arg(i + 1);
+    if (i < n)
+      s += " ELSE " + arg(i);
+    return s + " END";
+  }
+  if (name == "NVL")
+    return "ifnull(" + arg(0) + "," + arg(1) + ")";
+  if (e.sqlName.empty())
+    return arg(0);
+  std::vector<std::string> args;
+  for (size_t i = 0; i < e.args.size(); ++i)
+    args.push_back(arg(i));
+  return e.sqlName + "(" + join(args, ",") + ")";
 }
 
 // The rows of a CONNECT BY tree with their level and path (a depth-first sort key of rowids),

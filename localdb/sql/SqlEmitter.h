@@ -43,6 +43,20 @@ private:
   std::string numberLiteral(const std::string &text);
 
   std::string expr(const Expr &e);
+
+  std::string columnRef(const Expr &e);
+
+  std::string pseudoColumn(const Expr &e);
+
+  std::string binaryOperator(const Expr &e);
+
+  std::string comparison(const Expr &e);
+
+  std::string logicalChain(const Expr &e);
+
+  std::string inList(const Expr &e);
+
+  std::string functionCall(const Expr &e);
   std::string conv(const Expr &e, SqlType to);
   std::string selectText(const Select &s, bool named);
   std::string blockText(const QueryBlock &b, const Select &s, bool named);
