@@ -1389,6 +1389,7 @@ void Binder::bindExpr(Expr &e, Scope *scope, unsigned ctx) {
     return;
   }
 }
+
 void Binder::bindPseudo(Expr &e, Scope *scope, unsigned ctx) {
   if (e.text == "SYSDATE") {
     e.type = typeOf(SqlType::Date);
