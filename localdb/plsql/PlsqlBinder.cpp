@@ -310,6 +310,10 @@ private:
   void bindDecls(std::vector<Decl> &decls, Scope *scope, bool packageLevel);
 
   void bindDecl(Decl &d, Scope *scope, bool packageLevel);
+  void bindVarDecl(Decl &d, Scope *scope);
+  void bindTypeDecl(Decl &d, Scope *scope);
+  void bindCursorDecl(Decl &d, Scope *scope);
+  void bindPragma(Decl &d, Scope *scope);
 
   bool sameSignature(const Subprogram &a, const Subprogram &b);
 
@@ -441,6 +445,11 @@ private:
   void statementIgnored(int pos);
 
   void bindStatement(Stmt &s, Scope *scope);
+  void bindCall(Stmt &s, Scope *scope);
+  void bindReturn(Stmt &s, Scope *scope);
+  void bindRaise(Stmt &s, Scope *scope);
+  void bindForNum(Stmt &s, Scope *scope);
+  void bindForCursor(Stmt &s, Scope *scope);
 
   void loopBody(Stmt &s, Scope *scope);
 
@@ -753,129 +762,15 @@ void UnitBinder::bindDecls(std::vector<Decl> &decls, Scope *scope, bool packageL
 
 void UnitBinder::bindDecl(Decl &d, Scope *scope, bool packageLevel) {
   switch (d.kind) {
-  case Decl::Var: {
-    VarDecl &v = *d.var;
-    if (v.constant && !v.init)
-      fail(v.pos, "PLS-00322: declaration of a constant '" + v.name +
-                      "' must contain an initialization assignment");
-    v.type = resolveType(v.spec, scope);
-    if (v.type.kind == VType::Cursor || v.type.kind == VType::Exception)
-      undeclared(v.spec.pos, joinNames(v.spec.name, v.spec.name.size()));
-    v.type.notNull = v.type.notNull || v.notNull;
-    requireInitial(v.type, v.init.get(), v.pos);
-    if (v.init) {
-      bindValue(*v.init, scope);
-      checkAssignable(v.type, *v.init);
-    }
-    v.slot = allocate().index;
-    Symbol s;
-    s.kind = Symbol::Var;
-    s.slot = FFrames.back().where == Slot::Package
-                 ? Slot{Slot::Package, 0, v.slot, FFrames.back().package}
-                 : Slot{Slot::Frame, FFrames.back().level, v.slot, nullptr};
-    s.type = v.type;
-    s.constant = v.constant;
-    v.where = s.slot;
-    declare(scope, v.name, s, v.pos);
+  case Decl::Var:
+    bindVarDecl(d, scope);
     return;
-  }
-  case Decl::Type: {
-    TypeDecl &t = *d.type;
-    Symbol s;
-    s.kind = Symbol::TypeName;
-    if (t.fields.size() == 1 && t.fields[0].name.empty()) {
-      s.scalar = resolveType(t.fields[0].spec, scope);
-      t.fields[0].type = s.scalar;
-    } else if (t.kind == TypeDecl::Record) {
-      for (RecordField &f : t.fields) {
-        f.type = resolveType(f.spec, scope);
-        f.type.notNull = f.type.notNull || f.notNull;
-        requireInitial(f.type, f.init.get(), f.pos);
-        if (f.init) {
-          bindValue(*f.init, scope);
-          checkAssignable(f.type, *f.init);
-          t.hasDefaults = true;
-        }
-        if (f.type.kind == VType::Record && f.type.decl && f.type.decl->hasDefaults)
-          t.hasDefaults = true;
-        nest(t, f.type);
-      }
-      s.typeDecl = &t;
-    } else if (t.kind == TypeDecl::Table) {
-      t.elementType = resolveType(t.element, scope);
-      nest(t, t.elementType);
-      s.typeDecl = &t;
-    } else {
-      s.typeDecl = &t;
-    }
-    declare(scope, t.name, s, t.pos);
+  case Decl::Type:
+    bindTypeDecl(d, scope);
     return;
-  }
-  case Decl::Cursor: {
-    CursorDecl &c = *d.cursor;
-    Symbol *prior = lookup(scope, c.name);
-    bool definesSpecCursor =
-        prior && prior->kind == Symbol::Cursor && scope->names.count(c.name) == 0;
-    Scope params;
-    params.parent = scope;
-    for (Param &p : c.params) {
-      p.type = resolveType(p.spec, scope);
-      Slot sl = allocate();
-      p.slot = sl.index;
-      Symbol s;
-      s.kind = Symbol::Var;
-      s.slot = sl;
-      s.type = p.type;
-      s.constant = true;
-      declare(&params, p.name, s, p.pos);
-    }
-    c.where = allocate();
-    c.slot = c.where.index;
-    if (c.query) {
-      compileSql(*c.query, &params, c.pos);
-      std::vector<ColumnInfo> cols;
-      for (size_t i = 0; i < c.query->columnTypes.size(); ++i) {
-        ColumnInfo ci;
-        ci.name = c.query->columnNames[i];
-        ci.type = c.query->columnTypes[i] == SqlType::Unknown ? SqlType::Varchar2
-                                                              : c.query->columnTypes[i];
-        cols.push_back(ci);
-      }
-      auto td = std::make_unique<TypeDecl>();
-      td->kind = TypeDecl::Record;
-      td->name = c.name;
-      for (const ColumnInfo &ci : cols) {
-        RecordField f;
-        f.name = ci.name;
-        f.type = typeOfSql(ci.type);
-        td->fields.push_back(std::move(f));
-      }
-      c.rowType = std::move(td);
-    } else if (c.haveReturn) {
-      Type rt = resolveType(c.returnSpec, scope);
-      if (rt.decl && rt.kind == VType::Record) {
-        auto td = std::make_unique<TypeDecl>();
-        td->kind = TypeDecl::Record;
-        td->name = rt.decl->name;
-        for (const RecordField &rf : rt.decl->fields) {
-          RecordField f;
-          f.name = rf.name;
-          f.type = rf.type;
-          td->fields.push_back(std::move(f));
-        }
-        c.rowType = std::move(td);
-      }
-    }
-    (void)definesSpecCursor;
-    Symbol s;
-    s.kind = Symbol::Cursor;
-    s.cursor = &c;
-    if (definesSpecCursor)
-      scope->names[c.name] = s;
-    else
-      declare(scope, c.name, s, c.pos);
+  case Decl::Cursor:
+    bindCursorDecl(d, scope);
     return;
-  }
   case Decl::Exception: {
     d.exception->owner = &FUnit;
     Symbol s;
@@ -884,24 +779,150 @@ void UnitBinder::bindDecl(Decl &d, Scope *scope, bool packageLevel) {
     declare(scope, d.exception->name, s, d.exception->pos);
     return;
   }
-  case Decl::Pragma: {
-    if (d.pragmaName != "EXCEPTION_INIT")
-      return;
-    Symbol *s = lookup(scope, d.pragmaTarget);
-    if (!s || s->kind != Symbol::Exception)
-      undeclared(d.pragmaTargetPos, d.pragmaTarget);
-    if (d.pragmaCode > 0 && d.pragmaCode != 100)
-      fail(d.pos, "PLS-00701: illegal ORACLE error number " + std::to_string(d.pragmaCode) +
-                      " for PRAGMA EXCEPTION_INIT");
-    const_cast<ExceptionDecl *>(s->exception)->code =
-        d.pragmaCode == 100 ? 1403 : static_cast<int>(-d.pragmaCode);
-    const_cast<ExceptionDecl *>(s->exception)->bound = true;
+  case Decl::Pragma:
+    bindPragma(d, scope);
     return;
-  }
   case Decl::Sub:
     bindSubprogram(*d.sub, scope, packageLevel);
     return;
   }
+}
+
+void UnitBinder::bindVarDecl(Decl &d, Scope *scope) {
+  VarDecl &v = *d.var;
+  if (v.constant && !v.init)
+    fail(v.pos, "PLS-00322: declaration of a constant '" + v.name +
+                    "' must contain an initialization assignment");
+  v.type = resolveType(v.spec, scope);
+  if (v.type.kind == VType::Cursor || v.type.kind == VType::Exception)
+    undeclared(v.spec.pos, joinNames(v.spec.name, v.spec.name.size()));
+  v.type.notNull = v.type.notNull || v.notNull;
+  requireInitial(v.type, v.init.get(), v.pos);
+  if (v.init) {
+    bindValue(*v.init, scope);
+    checkAssignable(v.type, *v.init);
+  }
+  v.slot = allocate().index;
+  Symbol s;
+  s.kind = Symbol::Var;
+  s.slot = FFrames.back().where == Slot::Package
+               ? Slot{Slot::Package, 0, v.slot, FFrames.back().package}
+               : Slot{Slot::Frame, FFrames.back().level, v.slot, nullptr};
+  s.type = v.type;
+  s.constant = v.constant;
+  v.where = s.slot;
+  declare(scope, v.name, s, v.pos);
+}
+
+void UnitBinder::bindTypeDecl(Decl &d, Scope *scope) {
+  TypeDecl &t = *d.type;
+  Symbol s;
+  s.kind = Symbol::TypeName;
+  if (t.fields.size() == 1 && t.fields[0].name.empty()) {
+    s.scalar = resolveType(t.fields[0].spec, scope);
+    t.fields[0].type = s.scalar;
+  } else if (t.kind == TypeDecl::Record) {
+    for (RecordField &f : t.fields) {
+      f.type = resolveType(f.spec, scope);
+      f.type.notNull = f.type.notNull || f.notNull;
+      requireInitial(f.type, f.init.get(), f.pos);
+      if (f.init) {
+        bindValue(*f.init, scope);
+        checkAssignable(f.type, *f.init);
+        t.hasDefaults = true;
+      }
+      if (f.type.kind == VType::Record && f.type.decl && f.type.decl->hasDefaults)
+        t.hasDefaults = true;
+      nest(t, f.type);
+    }
+    s.typeDecl = &t;
+  } else if (t.kind == TypeDecl::Table) {
+    t.elementType = resolveType(t.element, scope);
+    nest(t, t.elementType);
+    s.typeDecl = &t;
+  } else {
+    s.typeDecl = &t;
+  }
+  declare(scope, t.name, s, t.pos);
+}
+
+void UnitBinder::bindCursorDecl(Decl &d, Scope *scope) {
+  CursorDecl &c = *d.cursor;
+  Symbol *prior = lookup(scope, c.name);
+  bool definesSpecCursor =
+      prior && prior->kind == Symbol::Cursor && scope->names.count(c.name) == 0;
+  Scope params;
+  params.parent = scope;
+  for (Param &p : c.params) {
+    p.type = resolveType(p.spec, scope);
+    Slot sl = allocate();
+    p.slot = sl.index;
+    Symbol s;
+    s.kind = Symbol::Var;
+    s.slot = sl;
+    s.type = p.type;
+    s.constant = true;
+    declare(&params, p.name, s, p.pos);
+  }
+  c.where = allocate();
+  c.slot = c.where.index;
+  if (c.query) {
+    compileSql(*c.query, &params, c.pos);
+    std::vector<ColumnInfo> cols;
+    for (size_t i = 0; i < c.query->columnTypes.size(); ++i) {
+      ColumnInfo ci;
+      ci.name = c.query->columnNames[i];
+      ci.type =
+          c.query->columnTypes[i] == SqlType::Unknown ? SqlType::Varchar2 : c.query->columnTypes[i];
+      cols.push_back(ci);
+    }
+    auto td = std::make_unique<TypeDecl>();
+    td->kind = TypeDecl::Record;
+    td->name = c.name;
+    for (const ColumnInfo &ci : cols) {
+      RecordField f;
+      f.name = ci.name;
+      f.type = typeOfSql(ci.type);
+      td->fields.push_back(std::move(f));
+    }
+    c.rowType = std::move(td);
+  } else if (c.haveReturn) {
+    Type rt = resolveType(c.returnSpec, scope);
+    if (rt.decl && rt.kind == VType::Record) {
+      auto td = std::make_unique<TypeDecl>();
+      td->kind = TypeDecl::Record;
+      td->name = rt.decl->name;
+      for (const RecordField &rf : rt.decl->fields) {
+        RecordField f;
+        f.name = rf.name;
+        f.type = rf.type;
+        td->fields.push_back(std::move(f));
+      }
+      c.rowType = std::move(td);
+    }
+  }
+  (void)definesSpecCursor;
+  Symbol s;
+  s.kind = Symbol::Cursor;
+  s.cursor = &c;
+  if (definesSpecCursor)
+    scope->names[c.name] = s;
+  else
+    declare(scope, c.name, s, c.pos);
+}
+
+void UnitBinder::bindPragma(Decl &d, Scope *scope) {
+  if (d.pragmaName != "EXCEPTION_INIT")
+    return;
+  Symbol *s = lookup(scope, d.pragmaTarget);
+  if (!s || s->kind != Symbol::Exception)
+    undeclared(d.pragmaTargetPos, d.pragmaTarget);
+  if (d.pragmaCode > 0 && d.pragmaCode != 100)
+    fail(d.pos, "PLS-00701: illegal ORACLE error number " + std::to_string(d.pragmaCode) +
+                    " for PRAGMA EXCEPTION_INIT");
+  const_cast<ExceptionDecl *>(s->exception)->code =
+      d.pragmaCode == 100 ? 1403 : static_cast<int>(-d.pragmaCode);
+  const_cast<ExceptionDecl *>(s->exception)->bound = true;
 }
 
 bool UnitBinder::sameSignature(const Subprogram &a, const Subprogram &b) {
@@ -2244,17 +2265,7 @@ void UnitBinder::bindStatement(Stmt &s, Scope *scope) {
     });
     return;
   case SKind::Call:
-    guarded([&] {
-      if (s.target->kind != EKind::Name)
-        fail(s.pos, "PLS-00221: is not a procedure or is undefined");
-      resolveName(*s.target, scope, true);
-      if (s.target->kind == EKind::Var || s.target->kind == EKind::Collection) {
-        if (s.target->kind == EKind::Collection && s.target->builtin == BiTableDelete)
-          return;
-        fail(s.pos,
-             "PLS-00221: '" + s.target->names.back() + "' is not a procedure or is undefined");
-      }
-    });
+    guarded([&] { bindCall(s, scope); });
     return;
   case SKind::If:
     for (ElsIf &b : s.branches) {
@@ -2285,142 +2296,20 @@ void UnitBinder::bindStatement(Stmt &s, Scope *scope) {
       guarded([&] { bindCondition(*s.value, scope); });
     return;
   case SKind::Return:
-    guarded([&] {
-      if (!FCurrentSub) {
-        if (s.value)
-          fail(s.pos, "PLS-00372: In a procedure, RETURN statement cannot contain an "
-                      "expression");
-        return;
-      }
-      if (FCurrentSub->isFunction && !s.value)
-        fail(s.pos, "PLS-00503: RETURN <value> statement required for this return from "
-                    "function");
-      if (!FCurrentSub->isFunction && s.value)
-        fail(s.pos, "PLS-00372: In a procedure, RETURN statement cannot contain an "
-                    "expression");
-      if (s.value) {
-        bindValue(*s.value, scope);
-        checkAssignable(FCurrentSub->returnType, *s.value);
-      }
-    });
+    guarded([&] { bindReturn(s, scope); });
     return;
   case SKind::Raise:
-    guarded([&] {
-      if (!s.value) {
-        if (FHandlerDepth == 0)
-          fail(s.pos, "PLS-00367: a RAISE statement with no exception name must be inside "
-                      "an exception handler");
-        return;
-      }
-      const std::vector<std::string> &nm = s.value->names;
-      Symbol *sym = lookup(scope, nm[0]);
-      if (sym && sym->kind == Symbol::Package && nm.size() == 2)
-        sym = member(sym->package, nm[1]);
-      if (sym && sym->kind == Symbol::Exception) {
-        s.exception = sym->exception;
-        return;
-      }
-      if (int c = predefinedCode(nm)) {
-        s.value->ival = c;
-        return;
-      }
-      if (const ExceptionDecl *e = packageException(nm)) {
-        s.exception = e;
-        return;
-      }
-      if (nm.size() == 2) {
-        bool invalid = false;
-        if (FCtx.units->findUnit(FCtx.user, nm[0], invalid))
-          component(s.value->namePos[1], nm[1]); // a package without that exception
-      }
-      undeclared(s.value->pos, joinNames(nm, nm.size()));
-    });
+    guarded([&] { bindRaise(s, scope); });
     return;
   case SKind::Block:
     bindBlock(*s.block, scope, s.labels);
     return;
-  case SKind::ForNum: {
-    try {
-      bindValue(*s.low, scope);
-      bindValue(*s.high, scope);
-      if (!scalarFamily(s.low->type.kind) || s.low->type.kind == VType::Date ||
-          !scalarFamily(s.high->type.kind) || s.high->type.kind == VType::Date)
-        wrongType(s.low->pos);
-    } catch (const BindAbort &) {
-      statementIgnored(s.pos);
-    }
-    Scope inner;
-    inner.parent = scope;
-    Symbol v;
-    v.kind = Symbol::Var;
-    v.slot = allocate();
-    v.type.kind = VType::Number;
-    v.type.integer = v.type.binaryInteger = true;
-    v.constant = true;
-    s.loopSlot = v.slot.index;
-    inner.names[s.loopVar] = v;
-    inner.labels = s.labels; // outer.i
-    loopBody(s, &inner);
+  case SKind::ForNum:
+    bindForNum(s, scope);
     return;
-  }
-  case SKind::ForCursor: {
-    Type rowType;
-    try {
-      const CursorDecl *c = nullptr;
-      if (s.inlineCursor) {
-        compileSql(*s.inlineCursor->query, scope, s.inlineCursor->pos);
-        auto td = std::make_unique<TypeDecl>();
-        td->kind = TypeDecl::Record;
-        for (size_t i = 0; i < s.inlineCursor->query->columnTypes.size(); ++i) {
-          RecordField f;
-          f.name = s.inlineCursor->query->columnNames[i];
-          f.type = typeOfSql(s.inlineCursor->query->columnTypes[i]);
-          td->fields.push_back(std::move(f));
-        }
-        s.inlineCursor->rowType = std::move(td);
-        s.inlineCursor->where = allocate();
-        s.inlineCursor->slot = s.inlineCursor->where.index;
-        c = s.inlineCursor.get();
-      } else {
-        Expr &t = *s.target;
-        if (t.kind != EKind::Name)
-          wrongType(t.pos);
-        std::vector<Arg> args = std::move(t.args);
-        t.hasArgs = false;
-        bindCursorRef(t, scope);
-        if (!t.cursor)
-          wrongType(t.pos);
-        c = t.cursor;
-        for (Arg &a : args) {
-          bindValue(*a.value, scope);
-          s.args.push_back(std::move(a.value));
-        }
-        if (s.args.size() > c->params.size())
-          wrongArgs(t.pos, c->name);
-        if (!c->rowType)
-          wrongType(t.pos);
-      }
-      rowType.kind = VType::Record;
-      rowType.decl = c->rowType.get();
-      if (!s.inlineCursor)
-        s.exitLoop = nullptr;
-    } catch (const BindAbort &) {
-      statementIgnored(s.pos);
-      s.kind = SKind::Null;
-      return;
-    }
-    Scope inner;
-    inner.parent = scope;
-    Symbol v;
-    v.kind = Symbol::Var;
-    v.slot = allocate();
-    v.type = rowType;
-    s.loopSlot = v.slot.index;
-    inner.names[s.loopVar] = v;
-    inner.labels = s.labels;
-    loopBody(s, &inner);
+  case SKind::ForCursor:
+    bindForCursor(s, scope);
     return;
-  }
   case SKind::Sql: {
     compileSql(*s.sql, scope, s.pos);
     guarded([&] {
@@ -2469,6 +2358,154 @@ void UnitBinder::bindStatement(Stmt &s, Scope *scope) {
   default:
     return;
   }
+}
+
+// A procedure call as a statement.
+void UnitBinder::bindCall(Stmt &s, Scope *scope) {
+  if (s.target->kind != EKind::Name)
+    fail(s.pos, "PLS-00221: is not a procedure or is undefined");
+  resolveName(*s.target, scope, true);
+  if (s.target->kind == EKind::Var || s.target->kind == EKind::Collection) {
+    if (s.target->kind == EKind::Collection && s.target->builtin == BiTableDelete)
+      return;
+    fail(s.pos, "PLS-00221: '" + s.target->names.back() + "' is not a procedure or is undefined");
+  }
+}
+
+void UnitBinder::bindReturn(Stmt &s, Scope *scope) {
+  if (!FCurrentSub) {
+    if (s.value)
+      fail(s.pos, "PLS-00372: In a procedure, RETURN statement cannot contain an "
+                  "expression");
+    return;
+  }
+  if (FCurrentSub->isFunction && !s.value)
+    fail(s.pos, "PLS-00503: RETURN <value> statement required for this return from "
+                "function");
+  if (!FCurrentSub->isFunction && s.value)
+    fail(s.pos, "PLS-00372: In a procedure, RETURN statement cannot contain an "
+                "expression");
+  if (s.value) {
+    bindValue(*s.value, scope);
+    checkAssignable(FCurrentSub->returnType, *s.value);
+  }
+}
+
+// RAISE names a declared exception, a package's or a predefined one; a bare RAISE re-raises
+// inside a handler only.
+void UnitBinder::bindRaise(Stmt &s, Scope *scope) {
+  if (!s.value) {
+    if (FHandlerDepth == 0)
+      fail(s.pos, "PLS-00367: a RAISE statement with no exception name must be inside "
+                  "an exception handler");
+    return;
+  }
+  const std::vector<std::string> &nm = s.value->names;
+  Symbol *sym = lookup(scope, nm[0]);
+  if (sym && sym->kind == Symbol::Package && nm.size() == 2)
+    sym = member(sym->package, nm[1]);
+  if (sym && sym->kind == Symbol::Exception) {
+    s.exception = sym->exception;
+    return;
+  }
+  if (int c = predefinedCode(nm)) {
+    s.value->ival = c;
+    return;
+  }
+  if (const ExceptionDecl *e = packageException(nm)) {
+    s.exception = e;
+    return;
+  }
+  if (nm.size() == 2) {
+    bool invalid = false;
+    if (FCtx.units->findUnit(FCtx.user, nm[0], invalid))
+      component(s.value->namePos[1], nm[1]); // a package without that exception
+  }
+  undeclared(s.value->pos, joinNames(nm, nm.size()));
+}
+
+// FOR i IN low .. high: i is a BINARY_INTEGER constant of the loop's own scope.
+void UnitBinder::bindForNum(Stmt &s, Scope *scope) {
+  try {
+    bindValue(*s.low, scope);
+    bindValue(*s.high, scope);
+    if (!scalarFamily(s.low->type.kind) || s.low->type.kind == VType::Date ||
+        !scalarFamily(s.high->type.kind) || s.high->type.kind == VType::Date)
+      wrongType(s.low->pos);
+  } catch (const BindAbort &) {
+    statementIgnored(s.pos);
+  }
+  Scope inner;
+  inner.parent = scope;
+  Symbol v;
+  v.kind = Symbol::Var;
+  v.slot = allocate();
+  v.type.kind = VType::Number;
+  v.type.integer = v.type.binaryInteger = true;
+  v.constant = true;
+  s.loopSlot = v.slot.index;
+  inner.names[s.loopVar] = v;
+  inner.labels = s.labels; // outer.i
+  loopBody(s, &inner);
+}
+
+// FOR r IN cursor / (SELECT ...): r is a record of the cursor's row, declared by the loop.
+void UnitBinder::bindForCursor(Stmt &s, Scope *scope) {
+  Type rowType;
+  try {
+    const CursorDecl *c = nullptr;
+    if (s.inlineCursor) {
+      compileSql(*s.inlineCursor->query, scope, s.inlineCursor->pos);
+      auto td = std::make_unique<TypeDecl>();
+      td->kind = TypeDecl::Record;
+      for (size_t i = 0; i < s.inlineCursor->query->columnTypes.size(); ++i) {
+        RecordField f;
+        f.name = s.inlineCursor->query->columnNames[i];
+        f.type = typeOfSql(s.inlineCursor->query->columnTypes[i]);
+        td->fields.push_back(std::move(f));
+      }
+      s.inlineCursor->rowType = std::move(td);
+      s.inlineCursor->where = allocate();
+      s.inlineCursor->slot = s.inlineCursor->where.index;
+      c = s.inlineCursor.get();
+    } else {
+      Expr &t = *s.target;
+      if (t.kind != EKind::Name)
+        wrongType(t.pos);
+      std::vector<Arg> args = std::move(t.args);
+      t.hasArgs = false;
+      bindCursorRef(t, scope);
+      if (!t.cursor)
+        wrongType(t.pos);
+      c = t.cursor;
+      for (Arg &a : args) {
+        bindValue(*a.value, scope);
+        s.args.push_back(std::move(a.value));
+      }
+      if (s.args.size() > c->params.size())
+        wrongArgs(t.pos, c->name);
+      if (!c->rowType)
+        wrongType(t.pos);
+    }
+    rowType.kind = VType::Record;
+    rowType.decl = c->rowType.get();
+    if (!s.inlineCursor)
+      s.exitLoop = nullptr;
+  } catch (const BindAbort &) {
+    statementIgnored(s.pos);
+    s.kind = SKind::Null;
+    return;
+  }
+  Scope inner;
+  inner.parent = scope;
+  Symbol v;
+  v.kind = Symbol::Var;
+  v.slot = allocate();
+  v.type = rowType;
+  s.loopSlot = v.slot.index;
+  inner.names[s.loopVar] = v;
+  inner.labels = s.labels;
+  loopBody(s, &inner);
 }
 
 void UnitBinder::loopBody(Stmt &s, Scope *scope) {
