@@ -340,7 +340,6 @@ void fireTrigger(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
   }
 }
 
-
 // The names of the table's enabled statement triggers for the event, read once per catalog
 // state.
 const std::vector<std::pair<std::string, std::string>> &

@@ -17,7 +17,6 @@
 #include "localdb/sql/OraError.h"
 #include "localdb/sql/SqlLexer.h"
 
-
 namespace localdb::plsql::units {
 
 struct Query {
