@@ -14,7 +14,7 @@ namespace localdb {
 
 namespace {
 
-const int kDictionaryVersion = 6;
+const int kDictionaryVersion = 7;
 
 const char *kCatalogTables = R"SQL(
 CREATE TABLE ora_meta(key TEXT PRIMARY KEY, value TEXT);
@@ -22,7 +22,8 @@ CREATE TABLE ora_users(user_id INTEGER PRIMARY KEY, username TEXT NOT NULL UNIQU
   password TEXT NOT NULL, created TEXT NOT NULL);
 CREATE TABLE ora_objects(object_id INTEGER PRIMARY KEY, owner TEXT NOT NULL,
   object_name TEXT NOT NULL, object_type TEXT NOT NULL, status TEXT NOT NULL DEFAULT 'VALID',
-  created TEXT NOT NULL, last_ddl_time TEXT NOT NULL, UNIQUE(owner, object_name, object_type));
+  created TEXT NOT NULL, last_ddl_time TEXT NOT NULL, ddl_serial INTEGER NOT NULL DEFAULT 0,
+  UNIQUE(owner, object_name, object_type));
 CREATE TABLE ora_tab_columns(owner TEXT NOT NULL, table_name TEXT NOT NULL,
   column_id INTEGER NOT NULL, column_name TEXT NOT NULL, data_type TEXT NOT NULL,
   data_length INTEGER, data_precision INTEGER, data_scale INTEGER, nullable TEXT NOT NULL,
@@ -382,12 +383,20 @@ void createDictionary(sqlite3 *db) {
   execSql(db, "CREATE TABLE IF NOT EXISTS ora_dependencies(owner TEXT NOT NULL, name TEXT NOT "
               "NULL, type TEXT NOT NULL, referenced_owner TEXT, referenced_name TEXT, "
               "referenced_type TEXT, referenced_link_name TEXT, dependency_type TEXT)");
+  // The catalog serial of each object's last change (files from before it lack the column):
+  // a logon's compiled unit is current while its object's row is unchanged.
+  sqlite3_stmt *probe = nullptr;
+  if (sqlite3_prepare_v2(db, "SELECT ddl_serial FROM ora_objects", -1, &probe, nullptr) !=
+      SQLITE_OK)
+    execSql(db, "ALTER TABLE ora_objects ADD COLUMN ddl_serial INTEGER NOT NULL DEFAULT 0");
+  sqlite3_finalize(probe);
   std::string now = quoteText(nowText());
   auto addView = [&](const std::string &name, const std::vector<ColumnInfo> &cols,
                      const char *query) {
     std::string phys = physicalName("SYS", name);
-    execSql(db, "DROP VIEW IF EXISTS " + phys);
     if (query) {
+      // (DUAL is a table, kept as it is when a newer dictionary replaces the views.)
+      execSql(db, "DROP VIEW IF EXISTS " + phys);
       std::string names;
       for (const ColumnInfo &c : cols)
         names += (names.empty() ? "" : ",") + quoteIdent(c.name);
@@ -442,9 +451,10 @@ long catalogSerial(sqlite3 *db) {
   return sqlite3_step(q) == SQLITE_ROW ? static_cast<long>(sqlite3_column_int64(q, 0)) : 0;
 }
 
-void bumpCatalogSerial(sqlite3 *db) {
+long bumpCatalogSerial(sqlite3 *db) {
   execSql(db, "INSERT INTO ora_meta VALUES('catalog_serial', 1) ON CONFLICT(key) DO UPDATE SET "
               "value = value + 1");
+  return catalogSerial(db);
 }
 
 bool followSynonym(sqlite3 *db, std::string &owner, std::string &name, bool qualified) {

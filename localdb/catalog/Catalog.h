@@ -105,7 +105,7 @@ void execSql(sqlite3 *db, const std::string &sql);
 // A number every change of the catalog by DDL raises (tables, views, grants, units, ...), so a
 // logon can tell that another one changed what its compiled statements were made against.
 long catalogSerial(sqlite3 *db);
-void bumpCatalogSerial(sqlite3 *db);
+long bumpCatalogSerial(sqlite3 *db); // the new serial
 
 // When owner.name is a private synonym, or (unless the name was written with its schema) a
 // PUBLIC synonym, replaces them with what it names, through chains (ORA-01775 for a loop).

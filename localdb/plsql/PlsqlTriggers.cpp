@@ -370,11 +370,10 @@ triggerNames(Session &s, UnitState &st, const DmlTarget &t, const char *word) {
 std::vector<StatementTrigger> statementTriggers(Session &s, const DmlTarget &t) {
   const char *word = t.event == 1 ? "INSERT" : t.event == 2 ? "UPDATE" : "DELETE";
   UnitState &st = stateOf(s);
-  long g = unitGeneration(), epoch = s.catalogEpoch();
-  if (st.triggersGeneration != g || st.triggersEpoch != epoch) {
+  long epoch = s.catalogEpoch();
+  if (st.triggersEpoch != epoch) {
     st.statementTriggers.clear();
     st.lastTriggers = nullptr;
-    st.triggersGeneration = g;
     st.triggersEpoch = epoch;
   }
   if (!st.lastTriggers || st.lastEvent != t.event || st.lastTable != t.table ||

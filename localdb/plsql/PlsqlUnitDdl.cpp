@@ -115,8 +115,10 @@ std::string ownerFor(Session &s, const UnitHeader &h, const char *what) {
   return owner;
 }
 
-// Marks every unit that depends on owner.name (directly or through others) INVALID.
-void invalidateDependants(sqlite3 *db, const std::string &owner, const std::string &name) {
+// Marks every unit that depends on owner.name (directly or through others) INVALID, changed by
+// the DDL of the catalog serial given.
+void invalidateDependants(sqlite3 *db, const std::string &owner, const std::string &name,
+                          long serial) {
   std::vector<std::pair<std::string, std::string>> todo{{owner, name}};
   std::set<std::string> seen;
   while (!todo.empty()) {
@@ -129,11 +131,10 @@ void invalidateDependants(sqlite3 *db, const std::string &owner, const std::stri
       std::string key = unitKey(q.text(0), q.text(1), q.text(2));
       if (!seen.insert(key).second)
         continue;
-      Query u(db, "UPDATE ora_objects SET status = 'INVALID' WHERE owner = ?1 AND object_name = "
-                  "?2 AND object_type = ?3");
-      u.bind(1, q.text(0)).bind(2, q.text(1)).bind(3, q.text(2));
+      Query u(db, "UPDATE ora_objects SET status = 'INVALID', ddl_serial = ?4 WHERE owner = ?1 "
+                  "AND object_name = ?2 AND object_type = ?3");
+      u.bind(1, q.text(0)).bind(2, q.text(1)).bind(3, q.text(2)).bind(4, serial);
       u.run(db);
-      bumpVersion(key);
       todo.emplace_back(q.text(0), q.text(1));
     }
   }
@@ -246,6 +247,8 @@ bool storeUnit(Session &s, const std::string &owner, const UnitHeader &h, const 
   s.exec("BEGIN IMMEDIATE");
   try {
     sqlite3 *db = s.db();
+    // Other logons, also of other processes, learn of the change by the serial.
+    long serial = bumpCatalogSerial(db);
     bool exists = false;
     {
       Query q(db, "SELECT object_type FROM ora_objects WHERE owner = ?1 AND object_name = ?2");
@@ -287,6 +290,13 @@ bool storeUnit(Session &s, const std::string &owner, const UnitHeader &h, const 
       addObject(db, owner, h.name, type);
     }
     storeErrorsAndDeps(db, *cu, owner, h.name, type);
+    {
+      // A new specification is a change of its body's too: the body compiles against it.
+      Query q(db, "UPDATE ora_objects SET ddl_serial = ?4 WHERE owner = ?1 AND object_name = ?2 "
+                  "AND (object_type = ?3 OR (?3 = 'PACKAGE' AND object_type = 'PACKAGE BODY'))");
+      q.bind(1, owner).bind(2, h.name).bind(3, type).bind(4, serial);
+      q.run(db);
+    }
     if (h.kind == UnitKind::Trigger) {
       if (cu->unit->trigger.table.empty()) {
         Query d(db, "DELETE FROM ora_triggers WHERE owner = ?1 AND trigger_name = ?2");
@@ -301,7 +311,7 @@ bool storeUnit(Session &s, const std::string &owner, const UnitHeader &h, const 
     // invalidates its body.
     if ((replaceSource || h.kind == UnitKind::Package) && h.kind != UnitKind::PackageBody &&
         h.kind != UnitKind::Trigger) {
-      invalidateDependants(db, owner, h.name);
+      invalidateDependants(db, owner, h.name, serial);
       if (h.kind == UnitKind::Package) {
         Query b(db, "UPDATE ora_objects SET status = 'INVALID' WHERE owner = ?1 AND object_name "
                     "= ?2 AND object_type = 'PACKAGE BODY' AND ?3 = 1");
@@ -309,15 +319,12 @@ bool storeUnit(Session &s, const std::string &owner, const UnitHeader &h, const 
         b.run(db);
       }
     }
-    bumpCatalogSerial(db); // other processes' logons learn of it
     s.exec("COMMIT");
   } catch (...) {
     sqlite3_exec(s.db(), "ROLLBACK", nullptr, nullptr, nullptr);
     throw;
   }
-  bumpVersion(key);
-  if (h.kind == UnitKind::Package)
-    bumpVersion(unitKey(owner, h.name, "PACKAGE BODY"));
+  s.schemaChanged();
   st.units.erase(key);
   // The logon that compiles a package starts its own state afresh without being told.
   if (h.kind == UnitKind::Package || h.kind == UnitKind::PackageBody)
@@ -335,6 +342,7 @@ void dropUnit(Session &s, const UnitHeader &h) {
   s.exec("BEGIN IMMEDIATE");
   try {
     sqlite3 *db = s.db();
+    long serial = bumpCatalogSerial(db);
     Query q(db, "SELECT 1 FROM ora_objects WHERE owner = ?1 AND object_name = ?2 AND "
                 "object_type = ?3");
     q.bind(1, owner).bind(2, h.name).bind(3, types[0]);
@@ -346,7 +354,6 @@ void dropUnit(Session &s, const UnitHeader &h) {
                   "object_type = ?3");
       d.bind(1, owner).bind(2, h.name).bind(3, type);
       d.run(db);
-      bumpVersion(unitKey(owner, h.name, type));
     }
     stateOf(s).packages.erase(owner + "." + h.name);
     if (h.kind == UnitKind::Trigger) {
@@ -363,13 +370,13 @@ void dropUnit(Session &s, const UnitHeader &h) {
       g.run(db);
     }
     if (h.kind != UnitKind::PackageBody)
-      invalidateDependants(db, owner, h.name);
-    bumpCatalogSerial(db);
+      invalidateDependants(db, owner, h.name, serial);
     s.exec("COMMIT");
   } catch (...) {
     sqlite3_exec(s.db(), "ROLLBACK", nullptr, nullptr, nullptr);
     throw;
   }
+  s.schemaChanged();
 }
 
 int alterUnit(Session &s, UnitHeader h) {
@@ -386,7 +393,7 @@ int alterUnit(Session &s, UnitHeader h) {
     bool invalid = false;
     auto cu = loadUnit(s, owner, h.name, "TRIGGER", invalid);
     rebuildTriggerHooks(s.db(), owner, h.name, cu ? &cu->unit->trigger : nullptr);
-    bumpVersion(unitKey(owner, h.name, "TRIGGER"));
+    s.schemaChanged();
     return 0;
   }
   if (opt.compare(0, 7, "COMPILE") != 0)

@@ -27,28 +27,6 @@
 
 namespace localdb::plsql::units {
 
-// ---------------------------------------------------------------- versions
-
-// Every change of a unit in this process bumps its version, so each logon's cache notices
-// replacements made through other logons (last_ddl_time has only whole seconds).
-std::mutex gVersionLock;
-std::map<std::string, long> gVersions;
-std::atomic<long> gGeneration{0};
-
-long versionOf(const std::string &key) {
-  std::lock_guard<std::mutex> lock(gVersionLock);
-  auto it = gVersions.find(key);
-  return it == gVersions.end() ? 0 : it->second;
-}
-
-void bumpVersion(const std::string &key) {
-  std::lock_guard<std::mutex> lock(gVersionLock);
-  ++gVersions[key];
-  ++gGeneration;
-}
-
-long unitGeneration() { return gGeneration.load(); }
-
 std::string unitKey(const std::string &owner, const std::string &name, const std::string &type) {
   return owner + "." + name + "." + type;
 }
@@ -80,11 +58,14 @@ std::shared_ptr<const CompiledUnit> loadUnit(Session &s, const std::string &owne
   invalid = false;
   UnitState &st = stateOf(s);
   std::string key = unitKey(owner, name, type);
+  // The object's row as it was when the cached unit was compiled: the serial of its last change
+  // (also by another process, within the second last_ddl_time shows) and its status.
   std::string status, ddl;
+  long long serial = 0;
   {
     // Asked for each row a trigger fires on and each call: kept prepared.
-    sqlite3_stmt *q = keptStatement(s.db(), "SELECT status, last_ddl_time FROM ora_objects WHERE "
-                                            "owner = ?1 AND object_name = ?2 AND object_type = ?3");
+    sqlite3_stmt *q = keptStatement(s.db(), "SELECT status, last_ddl_time, ddl_serial FROM ora_objects "
+                                            "WHERE owner = ?1 AND object_name = ?2 AND object_type = ?3");
     KeptReset done{q};
     sqlite3_bind_text(q, 1, owner.data(), static_cast<int>(owner.size()), SQLITE_STATIC);
     sqlite3_bind_text(q, 2, name.data(), static_cast<int>(name.size()), SQLITE_STATIC);
@@ -97,8 +78,9 @@ std::shared_ptr<const CompiledUnit> loadUnit(Session &s, const std::string &owne
     };
     status = text(0);
     ddl = text(1);
+    serial = sqlite3_column_int64(q, 2);
   }
-  std::string stamp = ddl + "/" + status + "/" + std::to_string(versionOf(key));
+  std::string stamp = ddl + "/" + status + "/" + std::to_string(serial);
   auto it = st.units.find(key);
   // An INVALID unit is compiled again at each use until it compiles (what it used may be back).
   if (it != st.units.end() && it->second->stamp == stamp &&
@@ -292,7 +274,7 @@ const Unit *bodyFor(Session &s, const Unit *spec, std::shared_ptr<const void> &k
   }
   if (body->unit->spec != spec) {
     // The body was compiled against an older specification: compile it again against this one.
-    bumpVersion(unitKey(spec->owner, spec->name, "PACKAGE BODY"));
+    stateOf(s).units.erase(unitKey(spec->owner, spec->name, "PACKAGE BODY"));
     body = loadUnit(s, spec->owner, spec->name, "PACKAGE BODY", invalid);
     if (!body || body->unit->spec != spec)
       raise(4063, "package body \"" + spec->owner + "." + spec->name + "\" has errors");
@@ -335,15 +317,14 @@ OraError runFailure(const PlsqlError &e) {
   return OraError{code, m, -1};
 }
 
-// Compiled blocks hold on to what they were compiled against: any unit change in this process
-// or any schema change of the file makes them compile again.
+// Compiled blocks hold on to what they were compiled against: any change of the catalog (by
+// this logon, another one or another process) makes them compile again, and package instances
+// look for a new body.
 void syncGeneration(Session &s, UnitState &st) {
-  long g = gGeneration.load();
   long epoch = s.catalogEpoch();
-  if (st.generation != g || st.catalogEpoch != epoch) {
+  if (st.generation != epoch) {
     st.blocks.clear();
-    st.generation = g;
-    st.catalogEpoch = epoch;
+    st.generation = epoch;
   }
 }
 

@@ -54,7 +54,7 @@ struct Query {
 
 struct CompiledUnit {
   std::string owner, name, type, text;
-  std::string stamp; // last_ddl_time, status and version when it was compiled
+  std::string stamp; // last_ddl_time, status and ddl_serial when it was compiled
   std::unique_ptr<Unit> unit;
   std::vector<CompileError> errors;
   std::vector<std::shared_ptr<const CompiledUnit>> deps; // units its tree points into
@@ -80,17 +80,15 @@ struct RowStatement {
 struct UnitState : State {
   std::map<std::string, std::shared_ptr<const CompiledUnit>> units;  // by owner.name.type
   std::map<std::string, std::shared_ptr<const CompiledUnit>> blocks; // anonymous, by text
-  long catalogEpoch = -1;
   std::vector<std::shared_ptr<const CompiledUnit>> recompiled; // INVALID units that now compile
   std::set<std::string> compiling; // guards against units that reach themselves
   // Standalone functions being compiled, by owner.name.type: SQL in a function's own body may
   // call it before (or while) the catalog has it.
   std::map<std::string, const Unit *> functionsInCompile;
   // Statement triggers by "owner.table event": every INSERT, UPDATE and DELETE asks, and
-  // most tables have none. Valid while no unit changed in this process (generation) and the
-  // catalog is the same (Session::catalogEpoch).
+  // most tables have none. Valid while the catalog is the same (Session::catalogEpoch).
   std::map<std::string, std::vector<std::pair<std::string, std::string>>> statementTriggers;
-  long triggersGeneration = -1, triggersEpoch = -1;
+  long triggersEpoch = -1;
   // The last table asked about: a loop of one statement asks about the same one each time.
   const std::vector<std::pair<std::string, std::string>> *lastTriggers = nullptr;
   std::string lastOwner, lastTable;
@@ -121,10 +119,6 @@ struct StatementTrigger {
 
 // ---------------------------------------------------------------- the cache of compiled units
 
-long versionOf(const std::string &key);
-void bumpVersion(const std::string &key);
-// Moves with every change of a unit in this process.
-long unitGeneration();
 std::string unitKey(const std::string &owner, const std::string &name, const std::string &type);
 std::string typeText(UnitKind k);
 UnitState &stateOf(Session &s);
