@@ -64,8 +64,9 @@ std::shared_ptr<const CompiledUnit> loadUnit(Session &s, const std::string &owne
   long long serial = 0;
   {
     // Asked for each row a trigger fires on and each call: kept prepared.
-    sqlite3_stmt *q = keptStatement(s.db(), "SELECT status, last_ddl_time, ddl_serial FROM ora_objects "
-                                            "WHERE owner = ?1 AND object_name = ?2 AND object_type = ?3");
+    sqlite3_stmt *q =
+        keptStatement(s.db(), "SELECT status, last_ddl_time, ddl_serial FROM ora_objects "
+                              "WHERE owner = ?1 AND object_name = ?2 AND object_type = ?3");
     KeptReset done{q};
     sqlite3_bind_text(q, 1, owner.data(), static_cast<int>(owner.size()), SQLITE_STATIC);
     sqlite3_bind_text(q, 2, name.data(), static_cast<int>(name.size()), SQLITE_STATIC);
