@@ -414,10 +414,9 @@ void ensureCompiled(Session &s, Cursor::Impl &m) {
   std::string shapeKey;
   m.literals.clear();
   bool shaped = insertShape(m.text, shapeKey, m.literals);
-  auto cached =
-      std::static_pointer_cast<CompiledStatement>(s.findCompiled(shaped ? shapeKey : m.text));
+  auto cached = s.findCompiled(shaped ? shapeKey : m.text);
   if (!cached && shaped)
-    cached = std::static_pointer_cast<CompiledStatement>(s.findCompiled(m.text));
+    cached = s.findCompiled(m.text);
   m.compiledEpoch = s.catalogEpoch();
   if (cached) {
     m.compiled = cached;

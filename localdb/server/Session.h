@@ -15,6 +15,10 @@
 namespace localdb {
 
 struct WriterQueue;
+struct CompiledStatement; // the cursor's compiled form of a statement (Cursor.cpp)
+namespace plsql {
+struct State; // a logon's PL/SQL state (PlsqlInterp.h)
+}
 
 // ORA-00054 as the local server words it: another logon holds the write lock.
 OraError writerBusyError();
@@ -68,7 +72,7 @@ public:
 
   // The PL/SQL state of this logon (package state, DBMS_OUTPUT, compiled units), kept and
   // used by plsql/PlsqlUnits; released before the connection closes.
-  std::shared_ptr<void> plsqlState;
+  std::shared_ptr<plsql::State> plsqlState;
 
   // CURRVAL per sequence (owner.name) in this session.
   std::map<std::string, std::string> currval;
@@ -87,8 +91,8 @@ public:
   // Within this logon's own write transaction nobody else can change it, so it is not re-read.
   long catalogEpoch();
   // Compiled statements by text, valid while the catalog epoch is unchanged.
-  std::shared_ptr<void> findCompiled(const std::string &text);
-  void keepCompiled(const std::string &text, std::shared_ptr<void> compiled);
+  std::shared_ptr<CompiledStatement> findCompiled(const std::string &text);
+  void keepCompiled(const std::string &text, std::shared_ptr<CompiledStatement> compiled);
   // After DDL: what was compiled against the old catalog is gone.
   void schemaChanged();
 
@@ -112,7 +116,7 @@ private:
   std::map<int, std::string> FLastText;
   // Keyed by each statement's own SQL text (sqlite3_sql), so giving one back allocates nothing.
   std::unordered_multimap<std::string_view, sqlite3_stmt *> FStatements;
-  std::map<std::string, std::shared_ptr<void>> FCompiled;
+  std::map<std::string, std::shared_ptr<CompiledStatement>> FCompiled;
   long FCompiledEpoch = -1;
   long FEpoch = 0, FEpochTransaction = -1, FSeenCatalog = -1;
   int FSeenSchema = -1, FSeenData = -1;

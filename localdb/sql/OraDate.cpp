@@ -1,5 +1,6 @@
 // Dates: stored text, the default DD-MON-YY, format masks, Julian day arithmetic.
 #include "localdb/sql/OraDate.h"
+#include "localdb/sql/SqlLexer.h"
 
 #include <algorithm>
 #include <cctype>
@@ -41,12 +42,6 @@ void civilFromDays(long z, int &y, int &m, int &d) {
   d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
   m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
   y = static_cast<int>(yy + (m <= 2));
-}
-
-std::string upper(std::string s) {
-  for (char &c : s)
-    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return s;
 }
 
 // Applies the letter case of a mask element to a word: "MON" → "JAN", "Mon" → "Jan".
@@ -628,7 +623,7 @@ private:
     if (e == std::string::npos)
       return fail(1821);
     size_t len = e - i - 1;
-    if (upper(FText.substr(FPos, len)) != upper(mask.substr(i + 1, len)))
+    if (upperAscii(FText.substr(FPos, len)) != upperAscii(mask.substr(i + 1, len)))
       return fail(1861);
     FPos += len;
     i = e + 1;
@@ -744,7 +739,7 @@ private:
       FDate.second = static_cast<int>(v % 60);
     } else if (el == "AM" || el == "PM" || el == "A.M." || el == "P.M.") {
       skipBlanks();
-      std::string w = upper(FText.substr(FPos, el.size()));
+      std::string w = upperAscii(FText.substr(FPos, el.size()));
       if (w != "AM" && w != "A.M." && w != "PM" && w != "P.M.")
         return fail(1855);
       FPm = w[0] == 'P';

@@ -1,5 +1,6 @@
 // Oracle NUMBER text: default printing, parsing, precision and scale, number format masks.
 #include "localdb/sql/OraNumber.h"
+#include "localdb/sql/SqlLexer.h"
 
 #include <cctype>
 #include <cmath>
@@ -9,12 +10,6 @@
 namespace localdb {
 
 namespace {
-
-std::string upper(std::string s) {
-  for (char &c : s)
-    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return s;
-}
 
 // The significant digits and the decimal exponent of v: v = 0.DIGITS * 10^exp10.
 void digitsOf(double v, std::string &digits, int &exp10) {
@@ -325,7 +320,7 @@ struct Mask {
 
 Mask parseMask(const std::string &mask) {
   Mask m;
-  std::string u = upper(mask);
+  std::string u = upperAscii(mask);
   size_t i = 0;
   if (u.compare(0, 2, "FM") == 0)
     m.fm = true, i = 2;
