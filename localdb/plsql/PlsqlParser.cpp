@@ -3,6 +3,8 @@
 // next statement, as Oracle's compiler does.
 #include "localdb/plsql/PlsqlParser.h"
 
+#include <map>
+
 #include <algorithm>
 #include <cstring>
 #include <set>
@@ -170,6 +172,19 @@ private:
   // ------------------------------------------------------------ statements
 
   StmtPtr statement();
+  void blockStatement(Stmt &s);
+  void closeStatement(Stmt &s);
+  void commitStatement(Stmt &s);
+  void dmlStatement(Stmt &s);
+  void exitStatement(Stmt &s);
+  void gotoStatement(Stmt &s);
+  void loopStatement(Stmt &s);
+  void nullStatement(Stmt &s);
+  void raiseStatement(Stmt &s);
+  void returnStatement(Stmt &s);
+  void savepointStatement(Stmt &s);
+  void selectStatement(Stmt &s);
+  void whileStatement(Stmt &s);
   void ifStatement(Stmt &s);
   void forStatement(Stmt &s);
   void rollbackStatement(Stmt &s);
@@ -892,121 +907,36 @@ StmtPtr Parser::statement() {
     needOp(">>", ">>");
   }
   s->pos = cur().pos;
+  // The statements by their first word; anything else is an assignment or a call.
+  static const std::map<std::string, void (Parser::*)(Stmt &), std::less<>> kStatements = {
+      {"BEGIN", &Parser::blockStatement},
+      {"DECLARE", &Parser::blockStatement},
+      {"IF", &Parser::ifStatement},
+      {"LOOP", &Parser::loopStatement},
+      {"WHILE", &Parser::whileStatement},
+      {"FOR", &Parser::forStatement},
+      {"EXIT", &Parser::exitStatement},
+      {"GOTO", &Parser::gotoStatement},
+      {"NULL", &Parser::nullStatement},
+      {"RETURN", &Parser::returnStatement},
+      {"RAISE", &Parser::raiseStatement},
+      {"SELECT", &Parser::selectStatement},
+      {"INSERT", &Parser::dmlStatement},
+      {"UPDATE", &Parser::dmlStatement},
+      {"DELETE", &Parser::dmlStatement},
+      {"LOCK", &Parser::dmlStatement},
+      {"COMMIT", &Parser::commitStatement},
+      {"ROLLBACK", &Parser::rollbackStatement},
+      {"SAVEPOINT", &Parser::savepointStatement},
+      {"OPEN", &Parser::openStatement},
+      {"FETCH", &Parser::fetchStatement},
+      {"CLOSE", &Parser::closeStatement},
+  };
   const Token &t = cur();
   if (t.kind == Tok::Ident) {
     const std::string &w = t.text;
-    if (w == "BEGIN" || w == "DECLARE") {
-      s->kind = SKind::Block;
-      s->block = block(false);
-      endStatement();
-      return s;
-    }
-    if (w == "IF") {
-      ifStatement(*s);
-      return s;
-    }
-    if (w == "LOOP") {
-      advance();
-      s->kind = SKind::Loop;
-      loopBody(*s);
-      return s;
-    }
-    if (w == "WHILE") {
-      advance();
-      s->kind = SKind::While;
-      s->value = expr();
-      needKw("LOOP", "loop and or");
-      loopBody(*s);
-      return s;
-    }
-    if (w == "FOR") {
-      forStatement(*s);
-      return s;
-    }
-    if (w == "EXIT") {
-      advance();
-      s->kind = SKind::Exit;
-      if (isIdent() && !isKw("WHEN"))
-        s->label = ident("<an identifier>");
-      if (acceptKw("WHEN"))
-        s->value = expr();
-      endStatement(s->value ? kExpAfterExpr : "; <an identifier> when");
-      return s;
-    }
-    if (w == "GOTO") {
-      advance();
-      s->kind = SKind::Goto;
-      s->value = nullptr;
-      s->label = ident("<an identifier> <a double-quoted delimited-identifier>");
-      endStatement();
-      return s;
-    }
-    if (w == "NULL") {
-      advance();
-      s->kind = SKind::Null;
-      endStatement();
-      return s;
-    }
-    if (w == "RETURN") {
-      advance();
-      s->kind = SKind::Return;
-      if (!isOp(";"))
-        s->value = expr();
-      endStatement(kExpAfterExpr);
-      return s;
-    }
-    if (w == "RAISE") {
-      advance();
-      s->kind = SKind::Raise;
-      if (!isOp(";"))
-        s->value = name();
-      endStatement();
-      return s;
-    }
-    if (w == "SELECT") {
-      s->kind = SKind::Sql;
-      s->sql = sqlSpan(&s->into, StmtKind::Select);
-      return s;
-    }
-    if (w == "INSERT" || w == "UPDATE" || w == "DELETE" || w == "LOCK") {
-      s->kind = SKind::Sql;
-      s->sql = sqlSpan(nullptr, w == "INSERT"   ? StmtKind::Insert
-                                : w == "UPDATE" ? StmtKind::Update
-                                : w == "DELETE" ? StmtKind::Delete
-                                                : StmtKind::NoOp);
-      return s;
-    }
-    if (w == "COMMIT") {
-      advance();
-      acceptKw("WORK");
-      s->kind = SKind::Commit;
-      endStatement();
-      return s;
-    }
-    if (w == "ROLLBACK") {
-      rollbackStatement(*s);
-      return s;
-    }
-    if (w == "SAVEPOINT") {
-      advance();
-      s->kind = SKind::Savepoint;
-      s->savepoint = ident("<an identifier>");
-      endStatement();
-      return s;
-    }
-    if (w == "OPEN") {
-      openStatement(*s);
-      return s;
-    }
-    if (w == "FETCH") {
-      fetchStatement(*s);
-      return s;
-    }
-    if (w == "CLOSE") {
-      advance();
-      s->kind = SKind::Close;
-      s->target = name();
-      endStatement();
+    if (auto it = kStatements.find(w); it != kStatements.end()) {
+      (this->*it->second)(*s);
       return s;
     }
     if (isPlsqlReserved(w) && w != "SQL")
@@ -1018,6 +948,101 @@ StmtPtr Parser::statement() {
   }
   assignOrCall(*s, t);
   return s;
+}
+
+void Parser::blockStatement(Stmt &s) {
+  s.kind = SKind::Block;
+  s.block = block(false);
+  endStatement();
+}
+
+void Parser::loopStatement(Stmt &s) {
+  advance();
+  s.kind = SKind::Loop;
+  loopBody(s);
+}
+
+void Parser::whileStatement(Stmt &s) {
+  advance();
+  s.kind = SKind::While;
+  s.value = expr();
+  needKw("LOOP", "loop and or");
+  loopBody(s);
+}
+
+void Parser::exitStatement(Stmt &s) {
+  advance();
+  s.kind = SKind::Exit;
+  if (isIdent() && !isKw("WHEN"))
+    s.label = ident("<an identifier>");
+  if (acceptKw("WHEN"))
+    s.value = expr();
+  endStatement(s.value ? kExpAfterExpr : "; <an identifier> when");
+}
+
+void Parser::gotoStatement(Stmt &s) {
+  advance();
+  s.kind = SKind::Goto;
+  s.value = nullptr;
+  s.label = ident("<an identifier> <a double-quoted delimited-identifier>");
+  endStatement();
+}
+
+void Parser::nullStatement(Stmt &s) {
+  advance();
+  s.kind = SKind::Null;
+  endStatement();
+}
+
+void Parser::returnStatement(Stmt &s) {
+  advance();
+  s.kind = SKind::Return;
+  if (!isOp(";"))
+    s.value = expr();
+  endStatement(kExpAfterExpr);
+}
+
+void Parser::raiseStatement(Stmt &s) {
+  advance();
+  s.kind = SKind::Raise;
+  if (!isOp(";"))
+    s.value = name();
+  endStatement();
+}
+
+void Parser::selectStatement(Stmt &s) {
+  s.kind = SKind::Sql;
+  s.sql = sqlSpan(&s.into, StmtKind::Select);
+}
+
+void Parser::dmlStatement(Stmt &s) {
+  const std::string &w = cur().text;
+  s.kind = SKind::Sql;
+  s.sql = sqlSpan(nullptr, w == "INSERT"   ? StmtKind::Insert
+                           : w == "UPDATE" ? StmtKind::Update
+                           : w == "DELETE" ? StmtKind::Delete
+                                           : StmtKind::NoOp);
+}
+
+void Parser::commitStatement(Stmt &s) {
+  advance();
+  acceptKw("WORK");
+  s.kind = SKind::Commit;
+  endStatement();
+}
+
+void Parser::savepointStatement(Stmt &s) {
+  advance();
+  s.kind = SKind::Savepoint;
+  s.savepoint = ident("<an identifier>");
+  endStatement();
+}
+
+void Parser::closeStatement(Stmt &s) {
+  advance();
+  s.kind = SKind::Close;
+  s.target = name();
+  endStatement();
 }
 
 void Parser::ifStatement(Stmt &s) {
