@@ -1,7 +1,9 @@
 // The catalog tables, the dictionary views over them and the constraint triggers.
 #include "localdb/catalog/Catalog.h"
 
+#include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <map>
 #include <set>
@@ -14,7 +16,7 @@ namespace localdb {
 
 namespace {
 
-const int kDictionaryVersion = 7;
+const int kDictionaryVersion = 8;
 
 const char *kCatalogTables = R"SQL(
 CREATE TABLE ora_meta(key TEXT PRIMARY KEY, value TEXT);
@@ -81,6 +83,14 @@ struct DictView {
 
 const DictView kViews[] = {
     {"DUAL", "DUMMY VARCHAR2(1)", nullptr},
+    // The server's parameters (TYPE 2: a string); COMPATIBLE is its language level.
+    {"V$PARAMETER",
+     "NAME VARCHAR2(80), TYPE NUMBER, VALUE VARCHAR2(512), DISPLAY_VALUE VARCHAR2(512), "
+     "ISDEFAULT VARCHAR2(9), DESCRIPTION VARCHAR2(255)",
+     "SELECT 'compatible', 2, coalesce(value, '19.0.0'), coalesce(value, '19.0.0'), CASE WHEN "
+     "value IS NULL THEN 'TRUE' ELSE 'FALSE' END, 'Database will be completely compatible with "
+     "this software version' FROM (SELECT (SELECT value FROM ora_meta WHERE key = "
+     "'compatible') AS value)"},
     {"ALL_OBJECTS", "OWNER VARCHAR2(30) N, " OBJ_COLS,
      "SELECT owner, " OBJ_SEL " FROM ora_objects"},
     {"USER_OBJECTS", OBJ_COLS, "SELECT " OBJ_SEL " FROM ora_objects WHERE owner = ora_user()"},
@@ -449,6 +459,25 @@ long catalogSerial(sqlite3 *db) {
   sqlite3_stmt *q = keptStatement(db, "SELECT value FROM ora_meta WHERE key = 'catalog_serial'");
   KeptReset done{q};
   return sqlite3_step(q) == SQLITE_ROW ? static_cast<long>(sqlite3_column_int64(q, 0)) : 0;
+}
+
+std::string compatibleLevel(sqlite3 *db) {
+  sqlite3_stmt *q = keptStatement(db, "SELECT value FROM ora_meta WHERE key = 'compatible'");
+  KeptReset done{q};
+  if (sqlite3_step(q) == SQLITE_ROW)
+    if (const unsigned char *t = sqlite3_column_text(q, 0))
+      return reinterpret_cast<const char *>(t);
+  return kDefaultCompatible;
+}
+
+void setCompatibleLevel(sqlite3 *db, const std::string &value) {
+  execSql(db, "INSERT INTO ora_meta VALUES('compatible', " + quoteText(value) +
+                  ") ON CONFLICT(key) DO UPDATE SET value = excluded.value");
+}
+
+bool isModernLevel(const std::string &level) {
+  return !level.empty() && std::isdigit(static_cast<unsigned char>(level[0])) &&
+         std::atoi(level.c_str()) > 7;
 }
 
 long bumpCatalogSerial(sqlite3 *db) {

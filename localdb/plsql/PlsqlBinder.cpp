@@ -1478,7 +1478,7 @@ bool UnitBinder::resolveGlobal(Expr &e, Scope *scope, bool asProcedure) {
       return true;
     int mn, mx;
     bool agg;
-    if (e.hasArgs && sqlFunctionArity(first, mn, mx, agg)) {
+    if (e.hasArgs && sqlFunctionArity(first, mn, mx, agg, FCtx.modern)) {
       if (agg || first == "DECODE" || first == "DUMP")
         fail(e.pos, "PLS-00204: function or pseudo-column '" + first +
                         "' may be used inside a SQL statement only");
@@ -1599,8 +1599,9 @@ bool UnitBinder::sqlFunction(Expr &e, Scope *scope, bool argsBound) {
     e.operands.push_back(std::move(a.value));
   e.args.clear();
   try {
-    auto ast = parseStatement(sql);
+    auto ast = parseStatement(sql, FCtx.modern);
     localdb::Binder b(FCtx.db, FCtx.user);
+    b.setModern(FCtx.modern);
     b.hostName = [&](localdb::Expr &x) {
       if (x.names.size() != 1 || x.names[0].compare(0, 9, "PLSQL$ARG") != 0)
         return false;
@@ -1813,8 +1814,9 @@ bool UnitBinder::compileSql(SqlStmt &q, Scope *scope, int stmtPos, bool withRowi
     std::string text = q.text;
     if (q.kind == StmtKind::Update || q.kind == StmtKind::Delete)
       currentOf(q, text, scope, stmtPos);
-    auto ast = parseStatement(text);
+    auto ast = parseStatement(text, FCtx.modern);
     localdb::Binder b(FCtx.db, FCtx.user);
+    b.setModern(FCtx.modern);
     b.hostName = [&](localdb::Expr &x) { return hostName(x, q, scope); };
     switch (ast->kind) {
     case StmtKind::Select: {

@@ -222,6 +222,7 @@ std::shared_ptr<const CompiledUnit> compileText(Session &s, const std::string &o
   ctx.db = s.db();
   ctx.user = owner;
   ctx.units = &resolver;
+  ctx.modern = s.modernSql();
   if (u.kind == UnitKind::PackageBody) {
     bool invalid = false;
     auto spec = loadUnit(s, u.owner, u.name, "PACKAGE", invalid);

@@ -29,7 +29,7 @@ std::shared_ptr<WriterQueue> writerQueueOf(const std::string &folder);
 
 Session::Session(sqlite3 *db, std::string user, std::string folder)
     : FDb(db), FUser(std::move(user)), FFolder(std::move(folder)),
-      FMaxOpenCursors(openCursorsLimit()) {
+      FMaxOpenCursors(openCursorsLimit()), FModernSql(isModernLevel(compatibleLevel(db))) {
   FWriters = writerQueueOf(FFolder);
   registerFunctions(FDb, this);
   plsql::attachSession(FDb, this);

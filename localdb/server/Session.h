@@ -67,6 +67,10 @@ public:
   void remember(const OraError &e) { FLastText[e.code] = e.message; }
   std::string lastText(int code) const;
 
+  // The server's language level as it was at logon (COMPATIBLE): true when the SQL and PL/SQL
+  // added after Oracle 7.3 are accepted.
+  bool modernSql() const { return FModernSql; }
+
   // NLS_DATE_FORMAT of this session ("" = the default DD-MON-YY).
   std::string dateFormat;
 
@@ -111,6 +115,7 @@ private:
   bool FInTransaction = false;
   int FOpenCursors = 0;
   int FMaxOpenCursors;
+  bool FModernSql;
   long FTransactionSerial = 0;
   long FSavepointsSet = 0;
   std::map<int, std::string> FLastText;
