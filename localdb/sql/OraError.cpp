@@ -284,6 +284,7 @@ const Entry kTexts[] = {
     {6511, "PL/SQL: cursor already open"},
     {6513, "PL/SQL: index for PL/SQL table out of range for host language array"},
     {6550, "line %s, column %s"},
+    {6592, "CASE not found while executing CASE statement"},
     {21000, "error number argument to raise_application_error of %s is out of range"},
     {12899, "value too large for column"},
     {24333, "zero iteration count"},

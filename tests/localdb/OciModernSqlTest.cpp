@@ -76,6 +76,9 @@ TEST_F(ModernSql, LanguageLevel_SetByTheDbaForTheNextLogon) {
   EXPECT_EQ(value("select coalesce(null, 1) from dual").substr(0, 16), "ERROR: ORA-00904");
   EXPECT_EQ(exec("begin insert into dept values (coalesce(null, 99), 'A', 'B'); end;"), 6550);
   EXPECT_NE(lastError.find("ORA-00904"), std::string::npos) << lastError;
+  EXPECT_EQ(exec("begin case 1 when 1 then null; end case; end;"), 6550);
+  EXPECT_NE(lastError.find("PLS-00103"), std::string::npos) << lastError;
+  EXPECT_EQ(exec("begin for i in 1 .. 2 loop continue; end loop; end;"), 6550);
   // A view made at the later level still works.
   EXPECT_EQ(value("select count(*) from bands where band = 'high'"), "6");
   std::swap(lda, sys);
