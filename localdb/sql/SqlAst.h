@@ -121,11 +121,23 @@ struct OrderItem {
   int pos = 0;
 };
 
+// A join written with JOIN (later language levels): the table it brings in (an index into
+// QueryBlock::from) and how it is joined to the tables before it.
+struct AnsiJoin {
+  enum Kind { Inner, Left, Right } kind = Inner;
+  size_t table = 0;
+  ExprPtr on;                         // ON condition (else USING / NATURAL)
+  std::vector<std::string> usingCols; // USING (a, b)
+  bool natural = false;
+  int pos = 0;
+};
+
 struct QueryBlock {
   int pos = 0;
   bool distinct = false;
   std::vector<SelectItem> items;
   std::vector<TableRef> from;
+  std::vector<AnsiJoin> joins;
   ExprPtr where;
   ExprPtr startWith, connectBy;
   int connectPos = 0; // offset of START WITH / CONNECT BY

@@ -161,6 +161,9 @@ private:
   std::unique_ptr<Select> selectTerm();
   std::unique_ptr<QueryBlock> queryBlock();
   void fromList(QueryBlock &b);
+  TableRef tableRef();
+  bool joinFollows() const;
+  void join(QueryBlock &b);
   void orderBy(Select &s);
 
   // ---- expressions ----
@@ -390,23 +393,69 @@ std::unique_ptr<QueryBlock> Parser::queryBlock() {
 
 void Parser::fromList(QueryBlock &b) {
   do {
-    TableRef t;
-    t.pos = cur().pos;
-    if (is("(")) {
-      ++FPos;
-      if (!isKw("SELECT") && !is("("))
-        error(928);
-      t.query = select();
+    b.from.push_back(tableRef());
+    while (FModern && joinFollows())
+      join(b);
+  } while (accept(","));
+}
+
+TableRef Parser::tableRef() {
+  TableRef t;
+  t.pos = cur().pos;
+  if (is("(")) {
+    ++FPos;
+    if (!isKw("SELECT") && !is("("))
+      error(928);
+    t.query = select();
+    expect(")", 907);
+  } else {
+    if (cur().kind != Tok::Ident && cur().kind != Tok::QuotedIdent)
+      error(903);
+    t.name = qualifiedName(903);
+  }
+  if (isName() && !(FModern && (joinFollows() || isKw("USING"))))
+    t.alias = tok(FPos++).text;
+  return t;
+}
+
+bool Parser::joinFollows() const {
+  return isKw("JOIN") || isKw("INNER") || isKw("CROSS") || isKw("NATURAL") ||
+         ((isKw("LEFT") || isKw("RIGHT") || isKw("FULL")) &&
+          (peek().is("JOIN") || peek().is("OUTER")));
+}
+
+// [INNER] JOIN t ON ... | USING (...), LEFT / RIGHT [OUTER] JOIN, CROSS JOIN, NATURAL JOIN.
+void Parser::join(QueryBlock &b) {
+  AnsiJoin j;
+  j.pos = cur().pos;
+  bool cross = accept("CROSS");
+  j.natural = !cross && accept("NATURAL");
+  if (isKw("FULL"))
+    throw oraErrorText(3001, "unimplemented feature (FULL OUTER JOIN)", cur().pos);
+  if (accept("LEFT"))
+    j.kind = AnsiJoin::Left;
+  else if (accept("RIGHT"))
+    j.kind = AnsiJoin::Right;
+  else
+    accept("INNER");
+  if (j.kind != AnsiJoin::Inner)
+    accept("OUTER");
+  expect("JOIN", 905);
+  j.table = b.from.size();
+  b.from.push_back(tableRef());
+  if (!cross && !j.natural) {
+    if (accept("USING")) {
+      expect("(", 906);
+      do
+        j.usingCols.push_back(name(904));
+      while (accept(","));
       expect(")", 907);
     } else {
-      if (cur().kind != Tok::Ident && cur().kind != Tok::QuotedIdent)
-        error(903);
-      t.name = qualifiedName(903);
+      expect("ON", 905);
+      j.on = condition();
     }
-    if (isName())
-      t.alias = tok(FPos++).text;
-    b.from.push_back(std::move(t));
-  } while (accept(","));
+  }
+  b.joins.push_back(std::move(j));
 }
 
 // ---------------------------------------------------------------- expressions

@@ -50,6 +50,40 @@ TEST_F(ModernSql, ValueChoosingFunctions_CoalesceNullifNvl2) {
   EXPECT_EQ(value("select v from cl"), "plsql");
 }
 
+// Joins written with JOIN: inner ones as comma joins with their condition, outer ones keep the
+// rows of the other side (OPERATIONS has no employees), USING / NATURAL name shared columns once.
+TEST_F(ModernSql, AnsiJoins) {
+  using Rows = std::vector<std::vector<std::string>>;
+  EXPECT_EQ(value("select count(*) from emp e join dept d on e.deptno = d.deptno"), "14");
+  EXPECT_EQ(value("select count(*) from emp inner join dept using (deptno) where deptno = 10"),
+            "3");
+  EXPECT_EQ(value("select count(*) from emp natural join dept"), "14");
+  EXPECT_EQ(value("select count(*) from emp cross join dept"), "56");
+  EXPECT_EQ(value("select count(*) from emp, dept cross join salgrade"), "280");
+  EXPECT_EQ(query("select d.dname, count(e.empno) from dept d left outer join emp e on e.deptno "
+                  "= d.deptno group by d.dname order by 1"),
+            (Rows{{"ACCOUNTING", "3"}, {"OPERATIONS", "0"}, {"RESEARCH", "5"}, {"SALES", "6"}}));
+  EXPECT_EQ(query("select d.dname from emp e right join dept d on e.deptno = d.deptno where "
+                  "e.empno is null"),
+            (Rows{{"OPERATIONS"}}));
+  // A condition on the outer side stays a join condition, not a filter of the rows.
+  EXPECT_EQ(value("select count(*) from dept d left join emp e on e.deptno = d.deptno and e.job "
+                  "= 'PRESIDENT'"),
+            "4");
+  // Three tables, the joined column unqualified; "left" as an alias still.
+  EXPECT_EQ(value("select count(*) from emp join dept using (deptno) join salgrade s on emp.sal "
+                  "between s.losal and s.hisal where deptno = 20"),
+            "5");
+  EXPECT_EQ(value("select count(*) from dept left where left.deptno = 10"), "1");
+  EXPECT_EQ(value("select count(*) from emp join dept using (deptno) where dept.deptno = 10")
+                .substr(0, 16),
+            "ERROR: ORA-25154");
+  EXPECT_EQ(value("select count(*) from emp e join dept d on e.deptno = d.deptno(+)").substr(0, 16),
+            "ERROR: ORA-25156");
+  EXPECT_EQ(value("select count(*) from emp full join dept using (deptno)").substr(0, 16),
+            "ERROR: ORA-03001");
+}
+
 // COMPATIBLE: the DBA's setting, stored in the server, read at logon; V$PARAMETER shows it.
 TEST_F(ModernSql, LanguageLevel_SetByTheDbaForTheNextLogon) {
   EXPECT_EQ(value("select value from v$parameter where name = 'compatible'"), "19.0.0");
@@ -79,6 +113,8 @@ TEST_F(ModernSql, LanguageLevel_SetByTheDbaForTheNextLogon) {
   EXPECT_EQ(exec("begin case 1 when 1 then null; end case; end;"), 6550);
   EXPECT_NE(lastError.find("PLS-00103"), std::string::npos) << lastError;
   EXPECT_EQ(exec("begin for i in 1 .. 2 loop continue; end loop; end;"), 6550);
+  EXPECT_EQ(value("select count(*) from emp join dept using (deptno)").substr(0, 16),
+            "ERROR: ORA-00933");
   // A view made at the later level still works.
   EXPECT_EQ(value("select count(*) from bands where band = 'high'"), "6");
   std::swap(lda, sys);
