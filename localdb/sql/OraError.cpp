@@ -288,6 +288,7 @@ const Entry kTexts[] = {
     {21000, "error number argument to raise_application_error of %s is out of range"},
     {12899, "value too large for column"},
     {24333, "zero iteration count"},
+    {25137, "Data value out of range"},
     {25154, "column part of USING clause cannot have qualifier"},
     {25156, "old style outer join (+) cannot be used with ANSI joins"},
 };

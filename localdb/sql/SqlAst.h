@@ -68,6 +68,7 @@ enum class ExprKind {
   // CASE [operand] WHEN w THEN r ... [ELSE e] END: args [operand,] w1, r1, w2, r2, ... [, e]
   // (caseOperand, caseElse say which are there).
   Case,
+  Cast, // CAST(args[0] AS castTo)
 };
 
 struct Expr {
@@ -83,6 +84,7 @@ struct Expr {
   bool star = false;
   bool outer = false; // column marked (+)
   bool caseOperand = false, caseElse = false;
+  TypeInfo castTo; // Cast: the type named
 
   // Binder annotations.
   TypeInfo type;

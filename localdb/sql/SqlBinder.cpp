@@ -282,7 +282,9 @@ bool sameTypeGroup(SqlType a, SqlType b) {
 bool exprEqual(const Expr &a, const Expr &b) {
   if (a.kind != b.kind || a.text != b.text || a.text2 != b.text2 || a.negated != b.negated ||
       a.distinct != b.distinct || a.star != b.star || a.caseOperand != b.caseOperand ||
-      a.caseElse != b.caseElse || a.args.size() != b.args.size())
+      a.caseElse != b.caseElse || a.castTo.type != b.castTo.type ||
+      a.castTo.length != b.castTo.length || a.castTo.precision != b.castTo.precision ||
+      a.castTo.scale != b.castTo.scale || a.args.size() != b.args.size())
     return false;
   if (a.kind == ExprKind::Column)
     return a.table == b.table && a.column == b.column && a.isRowid == b.isRowid;
@@ -1513,6 +1515,12 @@ void Binder::bindExpr(Expr &e, Scope *scope, unsigned ctx) {
     return;
   case ExprKind::Case:
     bindCase(e, scope, ctx);
+    return;
+  case ExprKind::Cast:
+    bindValue(*e.args[0], scope, ctx);
+    checkConvertible(e.args[0]->type.type, e.castTo.type, e.args[0]->pos);
+    e.type = e.castTo;
+    e.type.nullable = true;
     return;
   case ExprKind::Prior:
     if (!(ctx & AllowPrior) || (ctx & InPrior))

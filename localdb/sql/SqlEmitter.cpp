@@ -246,6 +246,19 @@ std::string Emitter::expr(const Expr &e) {
     return expr(*e.args[0]);
   case ExprKind::Case:
     return caseExpr(e);
+  case ExprKind::Cast: {
+    // Numbers rounded to the scale (ORA-01438 past the precision); text that does not fit is
+    // ORA-25137, CHAR padded to its length.
+    const TypeInfo &t = e.castTo;
+    std::string v = conv(*e.args[0], t.type);
+    if (t.type == SqlType::Number && t.precision > 0)
+      return "ora_colnum(" + v + "," + std::to_string(t.precision) + "," + std::to_string(t.scale) +
+             ")";
+    if (t.type == SqlType::Varchar2 || t.type == SqlType::Char || t.type == SqlType::Raw)
+      return "ora_castchar(" + v + "," + std::to_string(t.length) + "," +
+             (t.type == SqlType::Char ? "1" : "0") + ")";
+    return v;
+  }
   case ExprKind::Star:
     break;
   }

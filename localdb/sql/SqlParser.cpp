@@ -719,6 +719,21 @@ ExprPtr Parser::primary() {
     }
     if (w == "CASE" && FModern)
       return caseExpr();
+    if (w == "CAST" && FModern && peek().is("(")) {
+      auto e = make(ExprKind::Cast, pos);
+      FPos += 2;
+      e->args.push_back(expr());
+      expect("AS", 905);
+      ColumnInfo c = dataType();
+      if (c.type == SqlType::Long || c.type == SqlType::LongRaw || c.type == SqlType::Rowid)
+        error(902, tok(FPos - 1));
+      e->castTo.type = c.type;
+      e->castTo.length = c.length;
+      e->castTo.precision = c.precision;
+      e->castTo.scale = c.scale;
+      expect(")", 907);
+      return std::move(grown(e));
+    }
     if (w == "SYSDATE" || w == "USER" || w == "UID" || w == "ROWNUM" || w == "LEVEL") {
       auto e = make(ExprKind::Pseudo, pos);
       e->text = w;

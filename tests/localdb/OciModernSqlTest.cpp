@@ -50,6 +50,23 @@ TEST_F(ModernSql, ValueChoosingFunctions_CoalesceNullifNvl2) {
   EXPECT_EQ(value("select v from cl"), "plsql");
 }
 
+// CAST to the scalar types: numbers rounded to the scale, text checked against the length.
+TEST_F(ModernSql, Cast) {
+  EXPECT_EQ(value("select cast('123.456' as number(5,2)) from dual"), "123.46");
+  EXPECT_EQ(value("select cast(7 as varchar2(5)) || '|' from dual"), "7|");
+  EXPECT_EQ(value("select cast('ab' as char(4)) || '|' from dual"), "ab  |");
+  EXPECT_EQ(value("select to_char(cast('17-JUN-87' as date), 'YYYY') from dual"), "2087");
+  EXPECT_EQ(value("select cast(to_date('2020-01-02', 'YYYY-MM-DD') as varchar2(20)) from dual"),
+            "02-JAN-20");
+  EXPECT_EQ(value("select nvl(to_char(cast(null as number)), 'null') from dual"), "null");
+  EXPECT_EQ(value("select sum(cast(sal as integer)) from emp"), "29025");
+  EXPECT_EQ(value("select cast(123.456 as number(2)) from dual").substr(0, 16), "ERROR: ORA-01438");
+  EXPECT_EQ(value("select cast('abc' as varchar2(2)) from dual").substr(0, 16), "ERROR: ORA-25137");
+  EXPECT_EQ(value("select cast('x' as number) from dual").substr(0, 16), "ERROR: ORA-01722");
+  EXPECT_EQ(value("select cast(1 as varchar2) from dual").substr(0, 16), "ERROR: ORA-00906");
+  EXPECT_EQ(value("select cast(sysdate as number) from dual").substr(0, 16), "ERROR: ORA-00932");
+}
+
 // Joins written with JOIN: inner ones as comma joins with their condition, outer ones keep the
 // rows of the other side (OPERATIONS has no employees), USING / NATURAL name shared columns once.
 TEST_F(ModernSql, AnsiJoins) {
