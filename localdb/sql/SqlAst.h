@@ -164,6 +164,7 @@ struct Select {
   std::string setOp;                 // UNION, UNION ALL, INTERSECT, MINUS
   std::unique_ptr<Select> left, right;
   std::vector<OrderItem> orderBy;
+  ExprPtr offset, fetchFirst; // OFFSET n ROWS / FETCH FIRST n ROWS ONLY (after ORDER BY)
   bool forUpdate = false;
   // The described columns (set by the binder).
   std::vector<SelectItem *> columns;

@@ -406,6 +406,11 @@ void Binder::bindSubquery(Select &q, Scope *scope, int depth) {
 }
 
 void Binder::bindSelect(Select &s, Scope *outer, bool countersAllowed, int depth) {
+  for (ExprPtr *n : {&s.offset, &s.fetchFirst})
+    if (*n) {
+      bindValue(**n, outer, 0); // literals and binds: the rows are not there yet
+      checkConvertible((*n)->type.type, SqlType::Number, (*n)->pos);
+    }
   if (s.block) {
     bindBlock(*s.block, s, outer, countersAllowed, depth);
     return;

@@ -666,8 +666,21 @@ std::string Emitter::blockText(const QueryBlock &b, const Select &s, bool named)
 }
 
 std::string Emitter::selectText(const Select &s, bool named) {
+  if (s.offset || s.fetchFirst) {
+    // Counted as ROWNUM <= n counts: fractions dropped, negative and NULL as 0.
+    auto rows = [&](const ExprPtr &n, const char *none) -> std::string {
+      return n ? "ora_rownum_limit('<='," + conv(*n, SqlType::Number) + ")" : none;
+    };
+    std::string inner = s.block ? blockText(*s.block, s, named) : setText(s, named);
+    return "SELECT * FROM (" + inner + ") LIMIT " + rows(s.fetchFirst, "-1") + " OFFSET " +
+           rows(s.offset, "0");
+  }
   if (s.block)
     return blockText(*s.block, s, named);
+  return setText(s, named);
+}
+
+std::string Emitter::setText(const Select &s, bool named) {
   auto operand = [&](const Select &x) {
     std::string t = selectText(x, named);
     bool plain = x.block && x.block->limitFilters.empty() && x.orderBy.empty();

@@ -161,6 +161,7 @@ private:
   std::unique_ptr<Select> selectTerm();
   std::unique_ptr<QueryBlock> queryBlock();
   void fromList(QueryBlock &b);
+  void rowLimit(Select &s);
   TableRef tableRef();
   bool joinFollows() const;
   void join(QueryBlock &b);
@@ -249,6 +250,8 @@ std::unique_ptr<Select> Parser::select() {
   }
   if (isKw("ORDER"))
     orderBy(*left);
+  if (FModern)
+    rowLimit(*left);
   if (isKw("FOR")) {
     ++FPos;
     expect("UPDATE", 905);
@@ -267,6 +270,34 @@ std::unique_ptr<Select> Parser::select() {
   checkHeight(left->height, left->pos);
   FTallest = std::max(outerTallest, left->height);
   return left;
+}
+
+// [OFFSET n ROW[S]] [FETCH FIRST|NEXT [n] ROW[S] ONLY]: rows skipped and kept after ORDER BY.
+void Parser::rowLimit(Select &s) {
+  if (isKw("OFFSET")) {
+    ++FPos;
+    s.offset = expr();
+    if (!accept("ROW"))
+      expect("ROWS", 905);
+  }
+  if (isKw("FETCH")) {
+    ++FPos;
+    if (!accept("FIRST"))
+      expect("NEXT", 905);
+    if (isKw("ROW") || isKw("ROWS")) {
+      s.fetchFirst = make(ExprKind::Number, cur().pos);
+      s.fetchFirst->text = "1";
+    } else {
+      s.fetchFirst = expr();
+    }
+    if (isKw("PERCENT"))
+      throw oraErrorText(3001, "unimplemented feature (FETCH ... PERCENT)", cur().pos);
+    if (!accept("ROW"))
+      expect("ROWS", 905);
+    if (isKw("WITH"))
+      throw oraErrorText(3001, "unimplemented feature (FETCH ... WITH TIES)", cur().pos);
+    expect("ONLY", 905);
+  }
 }
 
 std::unique_ptr<Select> Parser::selectTerm() {
@@ -413,7 +444,7 @@ TableRef Parser::tableRef() {
       error(903);
     t.name = qualifiedName(903);
   }
-  if (isName() && !(FModern && (joinFollows() || isKw("USING"))))
+  if (isName() && !(FModern && (joinFollows() || isKw("USING") || isKw("OFFSET") || isKw("FETCH"))))
     t.alias = tok(FPos++).text;
   return t;
 }

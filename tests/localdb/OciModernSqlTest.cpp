@@ -67,6 +67,25 @@ TEST_F(ModernSql, Cast) {
   EXPECT_EQ(value("select cast(sysdate as number) from dual").substr(0, 16), "ERROR: ORA-00932");
 }
 
+// OFFSET / FETCH FIRST after ORDER BY, as ROWNUM would count them.
+TEST_F(ModernSql, RowLimits) {
+  using Rows = std::vector<std::vector<std::string>>;
+  EXPECT_EQ(query("select ename from emp order by sal desc, ename fetch first 3 rows only"),
+            (Rows{{"KING"}, {"FORD"}, {"SCOTT"}}));
+  EXPECT_EQ(query("select ename from emp order by sal desc, ename offset 1 row fetch next 2 rows "
+                  "only"),
+            (Rows{{"FORD"}, {"SCOTT"}}));
+  EXPECT_EQ(value("select count(*) from (select * from emp order by empno offset 10 rows)"), "4");
+  EXPECT_EQ(value("select ename from emp order by empno fetch first row only"), "SMITH");
+  EXPECT_EQ(value("select count(*) from (select 1 from emp fetch first 2.9 rows only)"), "2");
+  EXPECT_EQ(value("select count(*) from (select 1 from emp fetch first -1 rows only)"), "0");
+  EXPECT_EQ(query("select deptno from dept union select deptno from emp order by 1 fetch first "
+                  "2 rows only"),
+            (Rows{{"10"}, {"20"}}));
+  EXPECT_EQ(value("select count(*) from emp fetch first 50 percent rows only").substr(0, 16),
+            "ERROR: ORA-03001");
+}
+
 // Joins written with JOIN: inner ones as comma joins with their condition, outer ones keep the
 // rows of the other side (OPERATIONS has no employees), USING / NATURAL name shared columns once.
 TEST_F(ModernSql, AnsiJoins) {
