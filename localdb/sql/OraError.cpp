@@ -289,6 +289,7 @@ const Entry kTexts[] = {
     {12899, "value too large for column"},
     {24333, "zero iteration count"},
     {25137, "Data value out of range"},
+    {32038, "number of WITH clause column names does not match number of elements in select list"},
     {25154, "column part of USING clause cannot have qualifier"},
     {25156, "old style outer join (+) cannot be used with ANSI joins"},
 };

@@ -86,6 +86,28 @@ TEST_F(ModernSql, RowLimits) {
             "ERROR: ORA-03001");
 }
 
+// WITH: named queries read as inline views, each use on its own, later ones reading earlier ones.
+TEST_F(ModernSql, WithClause) {
+  using Rows = std::vector<std::vector<std::string>>;
+  EXPECT_EQ(query("with totals as (select deptno, sum(sal) total from emp group by deptno) "
+                  "select d.dname, t.total from dept d, totals t where d.deptno = t.deptno and "
+                  "t.total = (select max(total) from totals)"),
+            (Rows{{"RESEARCH", "10875"}}));
+  EXPECT_EQ(value("with a as (select 1 n from dual), b (m) as (select n + 1 from a) select m from "
+                  "b"),
+            "2");
+  EXPECT_EQ(value("select count(*) from emp where deptno in (with d as (select deptno from dept "
+                  "where loc = 'DALLAS') select deptno from d)"),
+            "5");
+  EXPECT_EQ(exec("create table w (n number)"), 0);
+  EXPECT_EQ(exec("insert into w with x as (select 7 n from dual) select n from x"), 0) << lastError;
+  EXPECT_EQ(value("select n from w"), "7");
+  EXPECT_EQ(value("with a (x, y) as (select 1 from dual) select x from a").substr(0, 16),
+            "ERROR: ORA-32038");
+  EXPECT_EQ(value("with a as (select 1 n from dual) select n from b").substr(0, 16),
+            "ERROR: ORA-00942");
+}
+
 // Joins written with JOIN: inner ones as comma joins with their condition, outer ones keep the
 // rows of the other side (OPERATIONS has no employees), USING / NATURAL name shared columns once.
 TEST_F(ModernSql, AnsiJoins) {
