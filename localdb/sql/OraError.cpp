@@ -289,6 +289,8 @@ const Entry kTexts[] = {
     {12899, "value too large for column"},
     {24333, "zero iteration count"},
     {25137, "Data value out of range"},
+    {30001, "trim set should have only one character"},
+    {30076, "invalid extract field for extract source"},
     {32038, "number of WITH clause column names does not match number of elements in select list"},
     {25154, "column part of USING clause cannot have qualifier"},
     {25156, "old style outer join (+) cannot be used with ANSI joins"},

@@ -150,6 +150,8 @@ const FnSpec kFunctions[] = {
     {"COALESCE", 2, 255, false, true},
     {"NULLIF", 2, 2, false, true},
     {"NVL2", 3, 3, false, true},
+    {"TRIM", 1, 2, false, true},
+    {"EXTRACT", 1, 1, false, true},
 };
 
 // The type code DUMP shows for a value of type t (Oracle 7's internal ROWID is 69).
@@ -1253,6 +1255,14 @@ bool typeTextFunction(FnCall &c) {
       c.e.sqlName = "ora_" + std::string(c.name == "NLS_UPPER"   ? "upper"
                                          : c.name == "NLS_LOWER" ? "lower"
                                                                  : "initcap");
+  } else if (c.name == "TRIM") {
+    // One trim character (ORA-30001); blanks when none is given.
+    if (c.n > 1 && c.e.args[1]->kind == ExprKind::String && c.e.args[1]->text.size() != 1)
+      fail(30001, c.e.args[1]->pos);
+    if (c.e.text.empty())
+      c.e.text = "BOTH";
+    c.targets({SqlType::Varchar2, SqlType::Varchar2});
+    c.e.type = textResult(textLength(c.arg(0)) ? textLength(c.arg(0)) : 2000);
   } else if (c.name == "LTRIM" || c.name == "RTRIM") {
     c.targets({SqlType::Varchar2, SqlType::Varchar2});
     c.e.type = textResult(textLength(c.arg(0)) ? textLength(c.arg(0)) : 2000);
@@ -1317,6 +1327,15 @@ bool typeDateFunction(FnCall &c) {
   if (c.name == "ADD_MONTHS") {
     c.targets({SqlType::Date, SqlType::Number});
     c.e.type = typeOf(SqlType::Date);
+  } else if (c.name == "EXTRACT") {
+    // From a DATE: its year, month or day; a time field is for timestamps (ORA-30076).
+    if (c.e.text == "HOUR" || c.e.text == "MINUTE" || c.e.text == "SECOND" ||
+        c.e.text == "TIMEZONE_HOUR" || c.e.text == "TIMEZONE_MINUTE")
+      fail(30076, c.e.pos);
+    if (c.e.text != "YEAR" && c.e.text != "MONTH" && c.e.text != "DAY")
+      fail(907, c.e.pos);
+    c.targets({SqlType::Date});
+    c.e.type = typeOf(SqlType::Number);
   } else if (c.name == "MONTHS_BETWEEN") {
     c.targets({SqlType::Date, SqlType::Date});
     c.e.type = typeOf(SqlType::Number);

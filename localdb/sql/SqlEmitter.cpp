@@ -484,6 +484,21 @@ std::string Emitter::functionCall(const Expr &e) {
   }
   if (name == "NVL")
     return "ifnull(" + arg(0) + "," + arg(1) + ")";
+  if (name == "TRIM") {
+    std::string set = e.args.size() > 1 ? arg(1) : "' '";
+    std::string s = arg(0);
+    if (e.text != "TRAILING")
+      s = "ora_ltrim(" + s + "," + set + ")";
+    if (e.text != "LEADING")
+      s = "ora_rtrim(" + s + "," + set + ")";
+    return s;
+  }
+  if (name == "EXTRACT")
+    return "ora_num(ora_to_char_date(" + arg(0) + ",'" +
+           (e.text == "YEAR"    ? "YYYY"
+            : e.text == "MONTH" ? "MM"
+                                : "DD") +
+           "'))";
   if (name == "NVL2")
     return "CASE WHEN " + expr(*e.args[0]) + " IS NOT NULL THEN " + arg(1) + " ELSE " + arg(2) +
            " END";

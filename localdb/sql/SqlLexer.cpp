@@ -65,6 +65,28 @@ Token Lexer::next() {
       return t;
     }
     unsigned char c = static_cast<unsigned char>(s[i]);
+    if (FModern && (c == 'q' || c == 'Q') && i + 2 < n && s[i + 1] == '\'') {
+      // q'<d>...<d>': the text between the delimiters as it stands, quotes included; an
+      // opening bracket closes with its pair.
+      char open = s[i + 2];
+      char close = open == '['   ? ']'
+                   : open == '{' ? '}'
+                   : open == '<' ? '>'
+                   : open == '(' ? ')'
+                                 : open;
+      if (std::isspace(static_cast<unsigned char>(open)))
+        lexError(911, i + 2);
+      size_t e = i + 3;
+      while (e + 1 < n && !(s[e] == close && s[e + 1] == '\''))
+        ++e;
+      if (e + 1 >= n)
+        lexError(1756, i);
+      t.kind = Tok::String;
+      t.text = s.substr(i + 3, e - i - 3);
+      i = e + 2;
+      t.end = static_cast<int>(i);
+      return t;
+    }
     if (identStart(c)) {
       size_t b = i;
       while (i < n && identChar(static_cast<unsigned char>(s[i])))

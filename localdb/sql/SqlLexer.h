@@ -33,12 +33,15 @@ struct Token {
 // has not paid for the rest of the text. After the end it gives End again and again.
 class Lexer {
 public:
-  explicit Lexer(const std::string &text, bool plsql = false) : FText(text), FPlsql(plsql) {}
+  // modern: q'[...]' literals (added after Oracle 7.3) are strings.
+  explicit Lexer(const std::string &text, bool plsql = false, bool modern = true)
+      : FText(text), FPlsql(plsql), FModern(modern) {}
   Token next();
 
 private:
   const std::string &FText;
   bool FPlsql;
+  bool FModern;
   size_t FPos = 0;
 };
 

@@ -31,7 +31,7 @@ const std::set<std::string> kReserved = {
 class Parser {
 public:
   Parser(const std::string &text, bool modern = true)
-      : FText(text), FLexer(text), FModern(modern) {}
+      : FText(text), FLexer(text, false, modern), FModern(modern) {}
 
   std::unique_ptr<Statement> statement();
   std::unique_ptr<Select> queryOnly() {
@@ -189,6 +189,7 @@ private:
   ExprPtr factor();
   ExprPtr primary();
   ExprPtr caseExpr();
+  ExprPtr trimOrExtract();
   ExprPtr inList(int pos);
   // A node whose children are in place: its height, bounded so later passes cannot overflow.
   // A subquery counts with its own height: the binder and the emitter walk into it from here.
@@ -766,6 +767,35 @@ ExprPtr Parser::caseExpr() {
   return std::move(grown(e));
 }
 
+// TRIM([LEADING|TRAILING|BOTH] [c] FROM s) and EXTRACT(field FROM d): function calls whose
+// keywords go to text (TRIM's args: s[, c]).
+ExprPtr Parser::trimOrExtract() {
+  auto e = make(ExprKind::Function, cur().pos);
+  e->names = {cur().text};
+  FPos += 2;
+  if (e->names[0] == "EXTRACT") {
+    if (cur().kind != Tok::Ident)
+      error(907);
+    e->text = cur().text;
+    ++FPos;
+    expect("FROM", 923);
+    e->args.push_back(expr());
+  } else {
+    e->text = "BOTH";
+    if (isKw("LEADING") || isKw("TRAILING") || isKw("BOTH"))
+      e->text = tok(FPos++).text;
+    ExprPtr set;
+    if (!isKw("FROM"))
+      set = expr();
+    expect("FROM", 923);
+    e->args.push_back(expr());
+    if (set)
+      e->args.push_back(std::move(set));
+  }
+  expect(")", 907);
+  return std::move(grown(e));
+}
+
 ExprPtr Parser::primary() {
   DepthGuard g(*this);
   const Token &t = cur();
@@ -825,6 +855,24 @@ ExprPtr Parser::primary() {
     }
     if (w == "CASE" && FModern)
       return caseExpr();
+    if (FModern && w == "DATE" && peek().kind == Tok::String) {
+      // DATE 'YYYY-MM-DD': an ANSI date literal.
+      auto e = make(ExprKind::Function, pos);
+      e->names = {"TO_DATE"};
+      ++FPos;
+      auto text = make(ExprKind::String, cur().pos);
+      text->text = cur().text;
+      ++FPos;
+      auto mask = make(ExprKind::String, pos);
+      mask->text = "YYYY-MM-DD";
+      e->args.push_back(std::move(text));
+      e->args.push_back(std::move(mask));
+      return std::move(grown(e));
+    }
+    if (FModern && (w == "TRIM" || w == "EXTRACT") && peek().is("(") &&
+        (w == "EXTRACT" || peek(2).is("LEADING") || peek(2).is("TRAILING") || peek(2).is("BOTH") ||
+         peek(3).is("FROM") || peek(2).is("FROM")))
+      return trimOrExtract();
     if (w == "CAST" && FModern && peek().is("(")) {
       auto e = make(ExprKind::Cast, pos);
       FPos += 2;

@@ -108,6 +108,24 @@ TEST_F(ModernSql, WithClause) {
             "ERROR: ORA-00942");
 }
 
+// TRIM, EXTRACT, DATE literals and q-quoted strings.
+TEST_F(ModernSql, SmallerExpressions) {
+  EXPECT_EQ(value("select '[' || trim('  x y  ') || ']' from dual"), "[x y]");
+  EXPECT_EQ(value("select trim(leading '0' from '00700') from dual"), "700");
+  EXPECT_EQ(value("select trim(trailing '0' from '00700') from dual"), "007");
+  EXPECT_EQ(value("select trim('0' from '00700') from dual"), "7");
+  EXPECT_EQ(value("select nvl(trim('   '), 'null') from dual"), "null");
+  EXPECT_EQ(value("select trim('ab' from 'abc') from dual").substr(0, 16), "ERROR: ORA-30001");
+  EXPECT_EQ(value("select extract(year from hiredate) from emp where ename = 'KING'"), "1981");
+  EXPECT_EQ(value("select extract(month from date '2020-02-29') + extract(day from date "
+                  "'2020-02-29') from dual"),
+            "31");
+  EXPECT_EQ(value("select extract(hour from sysdate) from dual").substr(0, 16), "ERROR: ORA-30076");
+  EXPECT_EQ(value("select to_char(date '1999-12-31', 'DD.MM.YYYY') from dual"), "31.12.1999");
+  EXPECT_EQ(value("select q'[it's [here]]' from dual"), "it's [here]");
+  EXPECT_EQ(value("select q'!a'b!' || Q'{c}' from dual"), "a'bc");
+}
+
 // Joins written with JOIN: inner ones as comma joins with their condition, outer ones keep the
 // rows of the other side (OPERATIONS has no employees), USING / NATURAL name shared columns once.
 TEST_F(ModernSql, AnsiJoins) {
