@@ -1207,18 +1207,24 @@ ColumnInfo Parser::dataType() {
       error(910, tok(FPos - 2));
     return static_cast<int>(n);
   };
-  if (w == "VARCHAR2" || w == "VARCHAR") {
+  // Later releases hold VARCHAR2 up to 4000 bytes and CHAR up to 2000; the national types are
+  // the same bytes here (one character set).
+  const int maxVarchar = FModern ? 4000 : 2000, maxChar = FModern ? 2000 : 255;
+  if (w == "VARCHAR2" || w == "VARCHAR" || (FModern && w == "NVARCHAR2")) {
     c.type = SqlType::Varchar2;
-    c.length = length(2000, -1);
-  } else if (w == "CHAR" || w == "CHARACTER") {
+    c.length = length(maxVarchar, -1);
+  } else if (w == "CHAR" || w == "CHARACTER" || (FModern && w == "NCHAR")) {
     if (isKw("VARYING")) {
       ++FPos;
       c.type = SqlType::Varchar2;
-      c.length = length(2000, -1);
+      c.length = length(maxVarchar, -1);
     } else {
       c.type = SqlType::Char;
-      c.length = length(255, 1);
+      c.length = length(maxChar, 1);
     }
+  } else if (FModern && (w == "BINARY_DOUBLE" || w == "BINARY_FLOAT")) {
+    c.type = SqlType::Number; // kept as a NUMBER: exact where the binary type would round
+    c.length = 22;
   } else if (w == "NUMBER" || w == "NUMERIC" || w == "DECIMAL" || w == "DEC") {
     c.type = SqlType::Number;
     c.length = 22;

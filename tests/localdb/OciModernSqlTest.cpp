@@ -126,6 +126,17 @@ TEST_F(ModernSql, SmallerExpressions) {
   EXPECT_EQ(value("select q'!a'b!' || Q'{c}' from dual"), "a'bc");
 }
 
+// Column sizes of later releases, and the national types.
+TEST_F(ModernSql, WiderColumns) {
+  EXPECT_EQ(exec("create table wide (v varchar2(4000), c char(2000), n nvarchar2(10), d "
+                 "binary_double)"),
+            0)
+      << lastError;
+  EXPECT_EQ(exec("insert into wide values (rpad('x', 3000, 'x'), 'c', 'n', 1.5)"), 0) << lastError;
+  EXPECT_EQ(value("select length(v) || ',' || length(c) || ',' || d from wide"), "3000,2000,1.5");
+  EXPECT_EQ(exec("create table wider (v varchar2(4001))"), 910);
+}
+
 // Joins written with JOIN: inner ones as comma joins with their condition, outer ones keep the
 // rows of the other side (OPERATIONS has no employees), USING / NATURAL name shared columns once.
 TEST_F(ModernSql, AnsiJoins) {
@@ -191,6 +202,7 @@ TEST_F(ModernSql, LanguageLevel_SetByTheDbaForTheNextLogon) {
   EXPECT_EQ(exec("begin for i in 1 .. 2 loop continue; end loop; end;"), 6550);
   EXPECT_EQ(value("select count(*) from emp join dept using (deptno)").substr(0, 16),
             "ERROR: ORA-00933");
+  EXPECT_EQ(exec("create table wide (v varchar2(4000))"), 910);
   // A view made at the later level still works.
   EXPECT_EQ(value("select count(*) from bands where band = 'high'"), "6");
   std::swap(lda, sys);
