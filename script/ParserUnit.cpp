@@ -252,9 +252,22 @@ TToolCommand WheneverCommand(const char *T, std::int64_t AEnd, std::int64_t AFro
   return TToolCommand::None;
 }
 
-// A q-quoted literal (q'[...]', nq'{...}', any delimiter; brackets close with their partner)
-// whose quote stands at AQuote: the index after its closing quote, the text's end when it is not
-// closed, or -1 when the quote opens an ordinary string.
+// The connected user of the program's database, upper case; read under the database's lock,
+// since the GUI thread may change it while a parse thread runs.
+std::string ConnectedUser() {
+  TDatabaseLite *Database = Session.FindDatabase("Database");
+  return Database ? UpperCase(Database->User()) : std::string();
+}
+
+std::int32_t CheckedLength(const std::string &AText) {
+  // Positions are 32-bit and may run a few characters past the end of the text.
+  if (AText.size() > static_cast<size_t>(std::numeric_limits<std::int32_t>::max() - 16))
+    throw Exception("Script text too large");
+  return static_cast<std::int32_t>(AText.size());
+}
+
+} // namespace
+
 std::int64_t QuotedLiteralEnd(const char *T, std::int64_t AEnd, std::int64_t AQuote) {
   if (AQuote < 1 || (T[AQuote - 1] != 'q' && T[AQuote - 1] != 'Q') || AQuote + 1 >= AEnd)
     return -1;
@@ -276,22 +289,6 @@ std::int64_t QuotedLiteralEnd(const char *T, std::int64_t AEnd, std::int64_t AQu
       return I + 2;
   return AEnd;
 }
-
-// The connected user of the program's database, upper case; read under the database's lock,
-// since the GUI thread may change it while a parse thread runs.
-std::string ConnectedUser() {
-  TDatabaseLite *Database = Session.FindDatabase("Database");
-  return Database ? UpperCase(Database->User()) : std::string();
-}
-
-std::int32_t CheckedLength(const std::string &AText) {
-  // Positions are 32-bit and may run a few characters past the end of the text.
-  if (AText.size() > static_cast<size_t>(std::numeric_limits<std::int32_t>::max() - 16))
-    throw Exception("Script text too large");
-  return static_cast<std::int32_t>(AText.size());
-}
-
-} // namespace
 
 std::string_view ExpressionText(const TExpression &AExpression) {
   if (!AExpression.Script || AExpression.Length <= 0 || AExpression.Start < 1)

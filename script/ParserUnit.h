@@ -12,6 +12,11 @@
 #include <string_view>
 #include <vector>
 
+// A q-quoted literal (q'[...]', nq'{...}', any delimiter; brackets close with their partner)
+// whose quote stands at AQuote of the AEnd bytes at T: the index after its closing quote, AEnd
+// when it is not closed, or -1 when the quote opens an ordinary string.
+std::int64_t QuotedLiteralEnd(const char *T, std::int64_t AEnd, std::int64_t AQuote);
+
 class TEditForm;
 class TScript;
 class TScripts;

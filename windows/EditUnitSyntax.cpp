@@ -2,6 +2,7 @@
 #include "windows/EditUnitSyntax.h"
 
 #include "controls/PTEditModel.h"
+#include "script/ParserUnit.h"
 
 #include <array>
 #include <cstdint>
@@ -118,6 +119,17 @@ void FormatScriptLine(std::string_view ALine, TFormatList &AList) {
     if (Chars.Delimiter[C]) {
       // A one-character token: only an apostrophe or a "--" starts anything.
       if (C == '\'') {
+        // q'[...]' keeps its own delimiters: its quotes inside do not end it.
+        if (const std::int64_t QEnd = QuotedLiteralEnd(Text, static_cast<std::int64_t>(Length),
+                                                       static_cast<std::int64_t>(P));
+            QEnd >= 0) {
+          std::size_t Start = P - 1;
+          if (Start >= 1 && (Text[Start - 1] == 'n' || Text[Start - 1] == 'N'))
+            --Start;
+          Append(Start, static_cast<std::size_t>(QEnd) - Start, ssString);
+          P = static_cast<std::size_t>(QEnd);
+          continue;
+        }
         const void *Close = std::memchr(Text + P + 1, '\'', Length - P - 1);
         std::size_t End =
             Close ? static_cast<std::size_t>(static_cast<const char *>(Close) - Text) + 1 : Length;

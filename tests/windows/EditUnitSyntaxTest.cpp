@@ -57,6 +57,10 @@ TEST(EditorFormatLine, ExamplesColourAsDescribed) {
       {"x REM y", {}},
       {"12abc", {}},
       {"007", {{1, 3, 2}}},
+      // q-quoted literals: their quotes inside do not end them; q is a word of its own.
+      {"x := q'[it's]' || nq'{a'b}';", {{6, 9, 3}, {19, 9, 3}}},
+      {"q'!open", {{1, 7, 3}}},
+      {"aq'b'", {{3, 3, 3}}},
       {"", {}},
       {"Select SELECT select", {{1, 6, 1}, {8, 6, 1}, {15, 6, 1}}},
       {"v%ROWTYPE", {{3, 7, 1}}},
