@@ -988,7 +988,10 @@ Value readHost(const HostBind &b, const std::string &dateFormat) {
     } else {
       std::memcpy(&v, p, 8);
     }
-    return Value::number(normalize(v));
+    auto n = numberFromDouble(v);
+    if (!n)
+      raise(1426);
+    return Value::number(*n);
   }
   case 5:
   case 97: {
@@ -1034,7 +1037,7 @@ void writeHost(const HostBind &b, const Value &v, const std::string &dateFormat)
       raise(6502);
     Value n = toNumber(v);
     if (b.type == 4) {
-      double d = n.n.asDouble();
+      double d = n.n.toDouble();
       if (b.valueLength == 4) {
         float f = static_cast<float>(d);
         std::memcpy(p, &f, 4);
@@ -1042,8 +1045,7 @@ void writeHost(const HostBind &b, const Value &v, const std::string &dateFormat)
         std::memcpy(p, &d, 8);
       }
     } else {
-      double r = n.n.isInt ? static_cast<double>(n.n.i) : std::round(n.n.d);
-      int64_t x = n.n.isInt ? n.n.i : clampToInt(r, INT64_MAX);
+      int64_t x = clampToInt(roundNumber(n.n, 0), INT64_MAX);
       int bits = b.valueLength == 1 ? 8 : b.valueLength == 2 ? 16 : b.valueLength == 8 ? 64 : 32;
       if (bits < 64 && (x >= (int64_t(1) << (bits - 1)) || x < -(int64_t(1) << (bits - 1))))
         raise(6502);
@@ -1404,7 +1406,18 @@ void callStoredFunction(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
         args.push_back(Value::integer(sqlite3_value_int64(argv[i])));
         break;
       case SQLITE_FLOAT:
-        args.push_back(Value::number(normalize(sqlite3_value_double(argv[i]))));
+        args.push_back(Value::number(storedNumber(argv[i]).value_or(OraNum{})));
+        break;
+      case SQLITE_BLOB: // a number other than an int64 (no RAW parameters reach here as numbers)
+        if (sp->params[static_cast<size_t>(i - 1)].type.kind == VType::Number) {
+          auto n = storedNumber(argv[i]);
+          if (!n)
+            throw oraError(932);
+          args.push_back(Value::number(*n));
+        } else {
+          args.push_back(Value::text(std::string(static_cast<const char *>(sqlite3_value_blob(argv[i])),
+                                                 static_cast<size_t>(sqlite3_value_bytes(argv[i])))));
+        }
         break;
       case SQLITE_NULL:
         args.push_back(Value());
@@ -1432,10 +1445,7 @@ void callStoredFunction(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
       sqlite3_result_null(ctx);
       break;
     case VType::Number:
-      if (r.n.isInt)
-        sqlite3_result_int64(ctx, r.n.i);
-      else
-        sqlite3_result_double(ctx, r.n.d);
+      resultNumber(ctx, r.n);
       break;
     case VType::Char:
     case VType::Date:
@@ -1458,8 +1468,11 @@ Value fromSqlite(sqlite3_value *v, SqlType type) {
   case SQLITE_INTEGER:
     return Value::integer(sqlite3_value_int64(v));
   case SQLITE_FLOAT:
-    return Value::number(normalize(sqlite3_value_double(v)));
+    return Value::number(storedNumber(v).value_or(OraNum{}));
   case SQLITE_BLOB:
+    if (type == SqlType::Number)
+      if (auto n = storedNumber(v))
+        return Value::number(*n);
     return Value::text(std::string(static_cast<const char *>(sqlite3_value_blob(v)),
                                    static_cast<size_t>(sqlite3_value_bytes(v))));
   default: {
@@ -1478,7 +1491,7 @@ bool sameValue(const Value &a, const Value &b) {
   if (a.t != b.t)
     return false;
   if (a.t == VType::Number)
-    return a.n.isInt == b.n.isInt && a.n.i == b.n.i && a.n.d == b.n.d;
+    return compareNumbers(a.n, b.n) == 0;
   return a.s == b.s;
 }
 
