@@ -623,21 +623,20 @@ std::vector<std::vector<std::string>> textRows(sqlite3 *db, const std::string &s
 // PL/SQL hooks, whose functions a bare connection lacks) are set aside meanwhile.
 void convertColumn(sqlite3 *db, const std::string &table, const std::string &column) {
   std::string t = quoteIdent(table), c = quoteIdent(column);
-  auto left = textRows(db, "SELECT count(*) FROM " + t + " WHERE typeof(" + c +
-                               ") IN ('real', 'text')");
+  auto left =
+      textRows(db, "SELECT count(*) FROM " + t + " WHERE typeof(" + c + ") IN ('real', 'text')");
   if (left.empty() || left[0][0] == "0")
     return;
-  auto triggers =
-      textRows(db, "SELECT name, sql FROM sqlite_master WHERE type = 'trigger' AND tbl_name = ?1",
-               table);
+  auto triggers = textRows(
+      db, "SELECT name, sql FROM sqlite_master WHERE type = 'trigger' AND tbl_name = ?1", table);
   for (auto &tr : triggers)
     execSql(db, "DROP TRIGGER " + quoteIdent(tr[0]));
   sqlite3_stmt *q = nullptr, *u = nullptr;
-  sqlite3_prepare_v2(db,
-                     ("SELECT rowid, " + c + " FROM " + t + " WHERE typeof(" + c +
-                      ") IN ('real', 'text')")
-                         .c_str(),
-                     -1, &q, nullptr);
+  sqlite3_prepare_v2(
+      db,
+      ("SELECT rowid, " + c + " FROM " + t + " WHERE typeof(" + c + ") IN ('real', 'text')")
+          .c_str(),
+      -1, &q, nullptr);
   sqlite3_prepare_v2(db, ("UPDATE " + t + " SET " + c + " = ?1 WHERE rowid = ?2").c_str(), -1, &u,
                      nullptr);
   int rc = SQLITE_OK;

@@ -736,8 +736,9 @@ Value Interp::builtin(const Expr &e, Frame &f) {
   }
   case BiGetLines: {
     Value want = toNumber(eval(*e.operands[1], f));
-    size_t max =
-        want.isNull() ? 0 : static_cast<size_t>(std::clamp<int64_t>(clampToInt(want.n), 0, 1000000));
+    size_t max = want.isNull()
+                     ? 0
+                     : static_cast<size_t>(std::clamp<int64_t>(clampToInt(want.n), 0, 1000000));
     std::vector<std::string> lines = FState.output.getLines(max);
     Value &t = lvalue(*e.operands[0], f);
     if (t.t != VType::Table || !t.tab)

@@ -1415,8 +1415,9 @@ void callStoredFunction(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
             throw oraError(932);
           args.push_back(Value::number(*n));
         } else {
-          args.push_back(Value::text(std::string(static_cast<const char *>(sqlite3_value_blob(argv[i])),
-                                                 static_cast<size_t>(sqlite3_value_bytes(argv[i])))));
+          args.push_back(
+              Value::text(std::string(static_cast<const char *>(sqlite3_value_blob(argv[i])),
+                                      static_cast<size_t>(sqlite3_value_bytes(argv[i])))));
         }
         break;
       case SQLITE_NULL:

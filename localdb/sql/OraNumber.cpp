@@ -922,7 +922,7 @@ int numberToBytes(const OraNum &v, unsigned char *out) {
   // Base-100 digits: the first pair holds the digit of weight 10^(exp-1) as its high half when
   // exp is even, as its low half when odd.
   int e100 = x.exp % 2 == 0 ? x.exp / 2 : (x.exp + 1) / 2; // value = 0.m1m2.. * 100^e100
-  int shift = (x.exp % 2 != 0) ? 1 : 0; // a leading zero digit fills the pair
+  int shift = (x.exp % 2 != 0) ? 1 : 0;                    // a leading zero digit fills the pair
   int total = x.n + shift;
   int pairs = (total + 1) / 2;
   int len = 1;

@@ -3,6 +3,7 @@
 #include "localdb/sql/SqlFunctions.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "localdb/sql/OraError.h"
 #include "localdb/sql/OraNumber.h"
@@ -117,9 +118,7 @@ bool ordering(const std::string &op) { return op != "=" && op != "<>" && op != "
 
 // SQLite orders every integer before every blob; numbers that may be either are compared and
 // sorted by their Oracle bytes (ora_nkey), which order as the numbers do.
-bool Emitter::keyed(const Expr &e) const {
-  return e.type.type == SqlType::Number && !wholeOnly(e);
-}
+bool Emitter::keyed(const Expr &e) const { return e.type.type == SqlType::Number && !wholeOnly(e); }
 
 std::string Emitter::numberKey(const std::string &sql) { return "ora_nkey(" + sql + ")"; }
 
@@ -391,7 +390,8 @@ std::string Emitter::comparison(const Expr &e) {
     std::string sub = selectText(*e.query, false);
     std::string c = byKey ? numberKey("\"c1\"") : "\"c1\"";
     if (e.text2.empty())
-      return "(" + a + " " + e.text + " " + (byKey ? numberKey(scalar(*e.query, 0)) : scalar(*e.query, 0)) + ")";
+      return "(" + a + " " + e.text + " " +
+             (byKey ? numberKey(scalar(*e.query, 0)) : scalar(*e.query, 0)) + ")";
     if (e.text2 == "ANY" && e.text == "=")
       return "(" + a + " IN (SELECT " + c + " FROM (" + sub + ")))";
     if (e.text2 == "ALL" && e.text == "<>")
@@ -549,8 +549,19 @@ std::string Emitter::sortKey(const Expr &e) {
   return isConstant(e) ? "ora_keep(" + s + ")" : s;
 }
 
-std::string Emitter::orderKey(const Expr &e) {
-  return keyed(e) ? numberKey(expr(e)) : sortKey(e);
+std::string Emitter::orderKey(const Expr &e) { return keyed(e) ? numberKey(expr(e)) : sortKey(e); }
+
+// An ORDER BY term of a block: a position stays a position unless its column is a number that
+// sorts by key.
+std::string Emitter::positionKey(const QueryBlock &b, const Expr &e) {
+  if (e.kind != ExprKind::Number)
+    return orderKey(e);
+  if (b.nestedAggregates) // its columns are the outer query's, by name
+    return e.text;
+  size_t pos = static_cast<size_t>(std::atol(e.text.c_str()));
+  if (pos >= 1 && pos <= b.expanded.size() && keyed(*b.expanded[pos - 1].expr))
+    return numberKey(expr(*b.expanded[pos - 1].expr));
+  return e.text;
 }
 
 namespace {
@@ -677,8 +688,7 @@ std::string Emitter::blockText(const QueryBlock &b, const Select &s, bool named)
   if (s.block.get() == &b && !s.orderBy.empty()) {
     std::vector<std::string> o;
     for (const OrderItem &item : s.orderBy)
-      o.push_back((item.expr->kind == ExprKind::Number ? item.expr->text : orderKey(*item.expr)) +
-                  (item.desc ? " DESC NULLS FIRST" : " NULLS LAST"));
+      o.push_back(positionKey(b, *item.expr) + (item.desc ? " DESC NULLS FIRST" : " NULLS LAST"));
     sql += " ORDER BY " + join(o, ", ");
   }
   if (!b.limitFilters.empty()) {
@@ -709,12 +719,17 @@ std::string Emitter::selectText(const Select &s, bool named) {
     left = "SELECT * FROM (" + left + ")";
   std::string sql = left + " " + op + " " + operand(*s.right);
   if (!s.orderBy.empty()) {
+    // A compound SELECT sorts by its column names only; number keys sort the rows around it.
+    bool byKey = false;
     std::vector<std::string> o;
-    for (const OrderItem &item : s.orderBy)
-      o.push_back((keyed(*item.expr) && item.expr->kind != ExprKind::Number
-                       ? numberKey(item.expr->text)
-                       : item.expr->text) +
+    for (const OrderItem &item : s.orderBy) {
+      bool k = keyed(*item.expr) && item.expr->kind != ExprKind::Number;
+      byKey |= k;
+      o.push_back((k ? numberKey(item.expr->text) : item.expr->text) +
                   (item.desc ? " DESC NULLS FIRST" : " NULLS LAST"));
+    }
+    if (byKey)
+      sql = "SELECT * FROM (" + sql + ")";
     sql += " ORDER BY " + join(o, ", ");
   }
   return sql;

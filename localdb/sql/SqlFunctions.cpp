@@ -1091,7 +1091,9 @@ void extremeImpl(sqlite3_context *ctx, int argc, sqlite3_value **argv, bool grea
   for (int i = 1; i < argc; ++i) {
     int ta = sqlite3_value_type(argv[best]), tb = sqlite3_value_type(argv[i]);
     int cmp;
-    auto number = [](int t) { return t == SQLITE_INTEGER || t == SQLITE_FLOAT || t == SQLITE_BLOB; };
+    auto number = [](int t) {
+      return t == SQLITE_INTEGER || t == SQLITE_FLOAT || t == SQLITE_BLOB;
+    };
     if (number(ta) && number(tb)) {
       OraNum a, b;
       if (!numOf(ctx, argv[best], a) || !numOf(ctx, argv[i], b))

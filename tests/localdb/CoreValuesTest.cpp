@@ -59,8 +59,20 @@ TEST(OraNumber, ArithmeticKeepsOraclesDigits) {
 
 TEST(OraNumber, BytesSortAsNumbers) {
   // Oracle's own bytes: DUMP shows them and the server stores them, memcmp order = numeric order.
-  const char *ordered[] = {"-1e125", "-123.45", "-1.01", "-1", "-.001", "0", "1e-130", ".5",
-                           "1",      "1.01",    "99",    "100", "12345678901234567890.1", "9e125"};
+  const char *ordered[] = {"-1e125",
+                           "-123.45",
+                           "-1.01",
+                           "-1",
+                           "-.001",
+                           "0",
+                           "1e-130",
+                           ".5",
+                           "1",
+                           "1.01",
+                           "99",
+                           "100",
+                           "12345678901234567890.1",
+                           "9e125"};
   std::string prev;
   for (const char *t : ordered) {
     unsigned char b[22];
@@ -123,7 +135,8 @@ TEST(OraNumber, FormatMasks) {
   EXPECT_EQ(f(3.14159, "FM990.99"), "3.14");
   EXPECT_FALSE(formatNumberMask(OraNum::of(1), "9X9"));
   EXPECT_EQ(f(-0.4, "9"), " 0");
-  EXPECT_EQ(*formatNumberMask(N("123456789012345.675"), "999999999999999.99"), " 123456789012345.68");
+  EXPECT_EQ(*formatNumberMask(N("123456789012345.675"), "999999999999999.99"),
+            " 123456789012345.68");
   EXPECT_EQ(formatNumber(*parseNumberMask("$1,234.50", "$9,999.99")), "1234.5");
 }
 
