@@ -597,9 +597,12 @@ void bindValues(Cursor::Impl &m, int row, bool copy) {
                 : b.lengths ? static_cast<int>(b.lengths[row])
                             : std::min(b.valueLength, 21);
       auto n = numberFromBytes(b.type == 6 ? u + 1 : u, len);
-      if (!n)
+      if (len == 0)
+        sqlite3_bind_null(st, idx);
+      else if (!n)
         throw oraError(1722);
-      bindNumber(st, idx, *n);
+      else
+        bindNumber(st, idx, *n);
       break;
     }
     case 5:

@@ -153,6 +153,28 @@ TEST_F(Numbers, OraclesAnswersThroughBinds) {
             0);
   ASSERT_EQ(oexfet(&cda, 1, 0, 0), 0) << message(lda, rcOf(cda));
   EXPECT_STREQ(count, "1");
+  // PL/SQL: a 19-digit integer in, text and Oracle's bytes out.
+  ASSERT_EQ(oparse(&cda,
+                   (text *)"begin :t := to_char(:i - 1234567890123456788) || ' ' || "
+                           "to_char(4294967296 * 4294967296); :b := 1/3; end;",
+                   -1, 0, 2),
+            0);
+  char t[64] = {};
+  unsigned char third[22] = {};
+  ASSERT_EQ(obndra(&cda, (text *)":i", -1, (ub1 *)&id, 8, 3, -1, nullptr, nullptr, nullptr, 0,
+                   nullptr, nullptr, -1, -1),
+            0);
+  ASSERT_EQ(obndra(&cda, (text *)":t", -1, (ub1 *)t, sizeof t, 5, -1, nullptr, nullptr, nullptr, 0,
+                   nullptr, nullptr, -1, -1),
+            0);
+  ASSERT_EQ(obndra(&cda, (text *)":b", -1, third, 22, 6, -1, nullptr, nullptr, nullptr, 0, nullptr,
+                   nullptr, -1, -1),
+            0);
+  ASSERT_EQ(oexn(&cda, 1, 0), 0) << message(lda, rcOf(cda));
+  EXPECT_STREQ(t, "1 18446744073709551616");
+  EXPECT_EQ(third[0], 21);
+  EXPECT_EQ(third[1], 192); // .33.. : exponent byte 192, then twenty 34s
+  EXPECT_EQ(third[21], 34);
   oclose(&cda);
 }
 
