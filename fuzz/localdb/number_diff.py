@@ -76,7 +76,7 @@ def expected(op, a, b):
     da = oracle(Decimal(a))
     if isinstance(da, str):
         return da
-    if op == 'text':
+    if op in ('text', 'btext'):
         return text(da)
     db = oracle(Decimal(b))
     if isinstance(db, str):
@@ -102,7 +102,7 @@ def main():
     rng = random.Random(int(sys.argv[3]) if len(sys.argv) > 3 else 1)
     lines = []
     for _ in range(cases):
-        op = rng.choice(['text', 'add', 'sub', 'mul', 'div', 'cmp'])
+        op = rng.choice(['text', 'btext', 'add', 'sub', 'mul', 'div', 'cmp'])
         lines.append((op, rand_number(rng), rand_number(rng)))
     inp = ''.join('%s %s %s\n' % l for l in lines)
     out = subprocess.run([driver], input=inp, capture_output=True, text=True, check=True).stdout

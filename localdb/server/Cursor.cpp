@@ -923,10 +923,18 @@ bool writeColumn(sqlite3_stmt *st, int col, SqlType type, DefineSlot &d, int row
       std::string r = rowidText(sqlite3_column_int64(st, col));
       return putBytes(d, row, r.data(), r.size(), nul);
     }
-    OraNum n;
-    if (!numberValue(st, col, n))
-      throw oraError(1722);
-    int len = formatNumberTo(n, tmp);
+    int len;
+    if (vt == SQLITE_BLOB) { // Oracle's bytes straight to text
+      len = formatNumberBytes(static_cast<const unsigned char *>(sqlite3_column_blob(st, col)),
+                              sqlite3_column_bytes(st, col), tmp);
+      if (len < 0)
+        throw oraError(1722);
+    } else {
+      OraNum n;
+      if (!numberValue(st, col, n))
+        throw oraError(1722);
+      len = formatNumberTo(n, tmp);
+    }
     return putBytes(d, row, tmp, static_cast<size_t>(len), nul);
   }
   if (vt == SQLITE_BLOB) {

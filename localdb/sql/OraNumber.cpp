@@ -97,7 +97,8 @@ Dec decOf(const OraNum &v) {
   x.neg = v.neg;
   x.exp = v.exp;
   x.n = v.nd;
-  std::memcpy(x.d, v.dig, v.nd);
+  for (int k = 0; k < v.nd; ++k)
+    x.d[k] = static_cast<uint8_t>(v.digit(k));
   return x;
 }
 
@@ -134,7 +135,9 @@ std::optional<OraNum> numOf(Dec x) {
   r.neg = x.neg;
   r.exp = static_cast<int16_t>(x.exp);
   r.nd = static_cast<uint8_t>(x.n);
-  std::memcpy(r.dig, x.d, static_cast<size_t>(x.n));
+  std::memset(r.dig, 0, sizeof r.dig);
+  for (int k = 0; k < x.n; ++k)
+    r.dig[k >> 1] |= static_cast<uint8_t>(k & 1 ? x.d[k] : x.d[k] << 4);
   return r;
 }
 
@@ -542,7 +545,7 @@ int64_t clampToInt(const OraNum &n, int64_t limit) {
     return n.neg ? -limit : limit;
   int64_t v = 0;
   for (int k = 0; k < n.exp; ++k)
-    v = v * 10 + (k < n.nd ? n.dig[k] : 0);
+    v = v * 10 + (k < n.nd ? n.digit(k) : 0);
   return std::clamp(n.neg ? -v : v, -limit, limit);
 }
 
@@ -779,6 +782,51 @@ std::string formatNumber(const OraNum &n) {
   return std::string(buf, static_cast<size_t>(len));
 }
 
+namespace {
+
+// The text of sign * 0.d[0]..d[nd-1] * 10^e (nd >= 1, no leading or trailing zeros).
+int formatDigits(bool neg, const uint8_t *dg, int nd, int e, char *out) {
+  int len = 0;
+  if (neg)
+    out[len++] = '-';
+  // Digits of the plain form: the integer part (zeros after the digits), or the zeros after the
+  // point before them. More than 40 makes the scientific form.
+  int plainDigits = e >= nd ? e : (e > 0 ? nd : nd - e);
+  if (plainDigits <= 40) {
+    if (e >= nd) {
+      for (int k = 0; k < nd; ++k)
+        out[len++] = static_cast<char>('0' + dg[k]);
+      for (int k = nd; k < e; ++k)
+        out[len++] = '0';
+    } else if (e > 0) {
+      for (int k = 0; k < nd; ++k) {
+        if (k == e)
+          out[len++] = '.';
+        out[len++] = static_cast<char>('0' + dg[k]);
+      }
+    } else {
+      out[len++] = '.';
+      for (int k = 0; k < -e; ++k)
+        out[len++] = '0';
+      for (int k = 0; k < nd; ++k)
+        out[len++] = static_cast<char>('0' + dg[k]);
+    }
+  } else {
+    out[len++] = static_cast<char>('0' + dg[0]);
+    if (nd > 1) {
+      out[len++] = '.';
+      for (int k = 1; k < nd; ++k)
+        out[len++] = static_cast<char>('0' + dg[k]);
+    }
+    int x = e - 1;
+    len += std::snprintf(out + len, 8, "E%c%02d", x < 0 ? '-' : '+', x < 0 ? -x : x);
+  }
+  out[len] = 0;
+  return len;
+}
+
+} // namespace
+
 int formatNumberTo(const OraNum &n, char *out) {
   if (n.isInt) {
     uint64_t u = n.i < 0 ? 0 - static_cast<uint64_t>(n.i) : static_cast<uint64_t>(n.i);
@@ -796,44 +844,40 @@ int formatNumberTo(const OraNum &n, char *out) {
     out[len] = 0;
     return len;
   }
-  int len = 0;
-  if (n.neg)
-    out[len++] = '-';
-  const int nd = n.nd, e = n.exp;
-  // Digits of the plain form: the integer part (zeros after the digits), or the zeros after the
-  // point before them. More than 40 makes the scientific form.
-  int plainDigits = e >= nd ? e : (e > 0 ? nd : nd - e);
-  if (plainDigits <= 40) {
-    if (e >= nd) {
-      for (int k = 0; k < nd; ++k)
-        out[len++] = static_cast<char>('0' + n.dig[k]);
-      for (int k = nd; k < e; ++k)
-        out[len++] = '0';
-    } else if (e > 0) {
-      for (int k = 0; k < nd; ++k) {
-        if (k == e)
-          out[len++] = '.';
-        out[len++] = static_cast<char>('0' + n.dig[k]);
-      }
-    } else {
-      out[len++] = '.';
-      for (int k = 0; k < -e; ++k)
-        out[len++] = '0';
-      for (int k = 0; k < nd; ++k)
-        out[len++] = static_cast<char>('0' + n.dig[k]);
-    }
-  } else {
-    out[len++] = static_cast<char>('0' + n.dig[0]);
-    if (nd > 1) {
-      out[len++] = '.';
-      for (int k = 1; k < nd; ++k)
-        out[len++] = static_cast<char>('0' + n.dig[k]);
-    }
-    int x = e - 1;
-    len += std::snprintf(out + len, 8, "E%c%02d", x < 0 ? '-' : '+', x < 0 ? -x : x);
+  uint8_t d[40];
+  for (int k = 0; k < n.nd; ++k)
+    d[k] = static_cast<uint8_t>(n.digit(k));
+  return formatDigits(n.neg, d, n.nd, n.exp, out);
+}
+
+int formatNumberBytes(const unsigned char *p, int len, char *out) {
+  if (len == 1 && p[0] == 0x80) {
+    out[0] = '0';
+    out[1] = 0;
+    return 1;
   }
-  out[len] = 0;
-  return len;
+  if (len < 2 || len > 21)
+    return -1;
+  bool neg = p[0] < 0x80;
+  int n = len - 1;
+  if (neg && p[len - 1] == 102)
+    --n;
+  uint8_t d[42];
+  int nd = 0;
+  for (int k = 1; k <= n; ++k) {
+    int m = neg ? 101 - p[k] : p[k] - 1;
+    if (m < 0 || m > 99)
+      return -1;
+    d[nd++] = static_cast<uint8_t>(m / 10);
+    d[nd++] = static_cast<uint8_t>(m % 10);
+  }
+  int e = 2 * ((neg ? 62 - p[0] : p[0] - 193) + 1);
+  int lead = d[0] == 0 ? 1 : 0;
+  while (nd > lead && d[nd - 1] == 0)
+    --nd;
+  if (nd == lead)
+    return -1;
+  return formatDigits(neg, d + lead, nd - lead, e - lead, out);
 }
 
 std::optional<OraNum> parseNumber(std::string_view t, int *error) {
@@ -857,6 +901,53 @@ std::optional<OraNum> parseNumber(std::string_view t, int *error) {
       v = v * 10 + (t[k++] - '0');
     if (k == n && k > i && k - i <= 18)
       return OraNum::of(neg ? -v : v);
+  }
+  // Plain decimals (a bound amount): the digits straight into the value.
+  {
+    size_t k = i;
+    uint8_t d[40];
+    int nd = 0, intDigits = 0, lead = 0;
+    bool point = false, plain = true;
+    for (; k < n; ++k) {
+      char c = t[k];
+      if (c == '.' && !point) {
+        point = true;
+      } else if (c >= '0' && c <= '9' && nd < 38) {
+        if (nd == 0 && c == '0') {
+          lead += point;
+          continue;
+        }
+        d[nd++] = static_cast<uint8_t>(c - '0');
+        intDigits += !point;
+      } else {
+        plain = false;
+        break;
+      }
+    }
+    if (plain && k > i + (point ? 1 : 0)) {
+      while (nd > 0 && d[nd - 1] == 0)
+        --nd;
+      int e = intDigits ? intDigits : -lead;
+      if (nd == 0)
+        return OraNum{};
+      if (e >= nd && e <= 19) {
+        unsigned __int128 v = 0;
+        for (int j = 0; j < e; ++j)
+          v = v * 10 + (j < nd ? d[j] : 0);
+        if (v <= static_cast<unsigned __int128>(INT64_MAX) + (neg ? 1 : 0))
+          return OraNum::of(neg ? static_cast<int64_t>(0 - static_cast<uint64_t>(v))
+                                : static_cast<int64_t>(v));
+      }
+      OraNum r;
+      r.isInt = false;
+      r.neg = neg;
+      r.nd = static_cast<uint8_t>(nd);
+      r.exp = static_cast<int16_t>(e);
+      std::memset(r.dig, 0, sizeof r.dig);
+      for (int j = 0; j < nd; ++j)
+        r.dig[j >> 1] |= static_cast<uint8_t>(j & 1 ? d[j] : d[j] << 4);
+      return r;
+    }
   }
   Dec x;
   x.neg = neg;
@@ -976,8 +1067,9 @@ namespace {
 
 // The value rounded (or cut) so that no digit is left below 10^-places.
 OraNum toPlaces(const OraNum &n, int places, bool round) {
-  if (n.isInt && places >= 0)
-    return n;
+  if (n.isInt ? places >= 0 : n.nd - n.exp <= places)
+    return n; // no digit below 10^-places
+
   Dec x = decOf(n);
   int keep = x.exp + places; // digits kept
   if (keep >= x.n)

@@ -16,13 +16,16 @@ namespace localdb {
 // equal values have equal representations and equal stored forms.
 struct OraNum {
   bool isInt = true;
-  int64_t i = 0;
-  // Decimal form (isInt false): sign * 0.dig[0]dig[1]...dig[nd-1] * 10^exp; dig[0] and
-  // dig[nd-1] are not zero, nd <= 40.
+  // Decimal form (isInt false): sign * 0.d1 d2 ... d(nd) * 10^exp, two digits a byte (high
+  // half first); the first and the last digit are not zero, nd <= 40.
   bool neg = false;
   uint8_t nd = 0;
   int16_t exp = 0;
-  uint8_t dig[40] = {};
+  union {
+    int64_t i = 0;
+    uint8_t dig[20];
+  };
+  int digit(int k) const { return k & 1 ? dig[k >> 1] & 15 : dig[k >> 1] >> 4; }
 
   static OraNum of(int64_t v) {
     OraNum n;
@@ -45,6 +48,9 @@ std::string formatNumber(const OraNum &n);
 std::string formatInt(int64_t v);
 // Writes the text into out (at least 64 bytes); returns its length. The fetch's fast path.
 int formatNumberTo(const OraNum &n, char *out);
+// The text of a number given as Oracle's bytes (what the server stores), without decoding it
+// first; -1 when the bytes are no number.
+int formatNumberBytes(const unsigned char *p, int len, char *out);
 
 // Parses text as TO_NUMBER without a mask does; nullopt when it is not a number (error, when
 // given, is 1722) or is 1E+126 or more in magnitude (1426).

@@ -20,6 +20,12 @@ std::string answer(const std::string &op, const std::string &x, const std::strin
     return "ORA-0" + std::to_string(err);
   if (op == "text")
     return formatNumber(*a);
+  if (op == "btext") { // the text made straight from the stored bytes
+    unsigned char p[22];
+    char out[64];
+    int n = formatNumberBytes(p, numberToBytes(*a, p), out);
+    return n < 0 ? "BAD bytes" : std::string(out, static_cast<size_t>(n));
+  }
   if (op == "bytes") { // the internal form back to the value, and its order against y's
     unsigned char p[22], q[22];
     int n = numberToBytes(*a, p);
