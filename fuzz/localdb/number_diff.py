@@ -93,6 +93,9 @@ def expected(op, a, b):
         return text(oracle(CTX.divide(da, db)))
     if op == 'cmp':
         return str((da > db) - (da < db))
+    if op == 'bytes':  # the stored bytes' order, then the numbers' order
+        c = str((da > db) - (da < db))
+        return c + ' ' + c
     raise ValueError(op)
 
 
@@ -102,7 +105,7 @@ def main():
     rng = random.Random(int(sys.argv[3]) if len(sys.argv) > 3 else 1)
     lines = []
     for _ in range(cases):
-        op = rng.choice(['text', 'btext', 'add', 'sub', 'mul', 'div', 'cmp'])
+        op = rng.choice(['text', 'btext', 'bytes', 'add', 'sub', 'mul', 'div', 'cmp'])
         lines.append((op, rand_number(rng), rand_number(rng)))
     inp = ''.join('%s %s %s\n' % l for l in lines)
     out = subprocess.run([driver], input=inp, capture_output=True, text=True, check=True).stdout

@@ -51,6 +51,7 @@ struct BindSlot {
   uint16_t *returnCodes = nullptr;
   uint32_t maxElements = 0;
   uint32_t *currentElements = nullptr;
+  unsigned char number[22]; // a float bind's value in Oracle's bytes, while a DML step reads it
 };
 
 struct DefineSlot {
@@ -154,7 +155,7 @@ struct Cursor::Impl {
   bool ranDdl = false;
   sqlite3_stmt *stmt = nullptr;
   std::map<std::string, BindSlot> binds;
-  std::vector<const BindSlot *> slots; // binds in the statement's order, resolved once
+  std::vector<BindSlot *> slots; // binds in the statement's order, resolved once
   const CompiledStatement *slotsFor = nullptr;
   std::vector<DefineSlot> defines;
   std::vector<RownumCounter> counters;
@@ -561,7 +562,7 @@ void bindValues(Cursor::Impl &m, int row, bool copy) {
   }
   for (size_t i = 0; i < cs.binds.size(); ++i) {
     int idx = static_cast<int>(i) + 1;
-    const BindSlot &b = *m.slots[i];
+    BindSlot &b = *m.slots[i];
     if (b.maxElements > 0 || b.type == 102)
       throw oraErrorText(3001, "unimplemented feature (array or cursor bind in a SQL statement)");
     if ((b.indicators && b.indicators[row] < 0) || !b.value) {
@@ -587,7 +588,11 @@ void bindValues(Cursor::Impl &m, int row, bool copy) {
       auto n = numberFromDouble(v);
       if (!n)
         throw oraError(1426);
-      bindNumber(st, idx, *n);
+      if (n->isInt || copy) {
+        bindNumber(st, idx, *n);
+      } else {
+        sqlite3_bind_blob(st, idx, b.number, numberToBytes(*n, b.number), SQLITE_STATIC);
+      }
       break;
     }
     case 2:   // Oracle's own bytes, as long as the length says

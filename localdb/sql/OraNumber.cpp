@@ -141,6 +141,36 @@ std::optional<OraNum> numOf(Dec x) {
   return r;
 }
 
+// sign * 0.d[0]..d[nd-1] * 10^e (no leading or trailing zeros, nd >= 1) as a value, without
+// the working decimal when it already is one Oracle keeps.
+std::optional<OraNum> numOfDigits(bool neg, const uint8_t *d, int nd, int e) {
+  if (nd > oracleDigits(e) || e > 126 || e < -129) {
+    Dec x;
+    x.neg = neg;
+    x.exp = e;
+    x.n = nd;
+    std::memcpy(x.d, d, static_cast<size_t>(nd));
+    return numOf(x);
+  }
+  if (e >= nd && e <= 19) {
+    unsigned __int128 v = 0;
+    for (int j = 0; j < e; ++j)
+      v = v * 10 + (j < nd ? d[j] : 0);
+    if (v <= static_cast<unsigned __int128>(INT64_MAX) + (neg ? 1 : 0))
+      return OraNum::of(neg ? static_cast<int64_t>(0 - static_cast<uint64_t>(v))
+                            : static_cast<int64_t>(v));
+  }
+  OraNum r;
+  r.isInt = false;
+  r.neg = neg;
+  r.nd = static_cast<uint8_t>(nd);
+  r.exp = static_cast<int16_t>(e);
+  std::memset(r.dig, 0, sizeof r.dig);
+  for (int j = 0; j < nd; ++j)
+    r.dig[j >> 1] |= static_cast<uint8_t>(j & 1 ? d[j] : d[j] << 4);
+  return r;
+}
+
 int compareMagnitude(const Dec &a, const Dec &b) {
   if (a.zero() || b.zero())
     return a.zero() ? (b.zero() ? 0 : -1) : 1;
@@ -519,6 +549,39 @@ std::optional<OraNum> numberFromDouble(double v) {
     return std::nullopt;
   if (v == std::trunc(v) && std::fabs(v) < 9.0e15)
     return OraNum::of(static_cast<int64_t>(v));
+  // Few decimals (amounts): the whole number of hundredths, thousandths, ... that the double is
+  // the nearest double of is its 15-digit decimal.
+  static const double kPow[] = {1, 10, 100, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8};
+  for (int k = 1; k <= 8; ++k) {
+    double scaled = v * kPow[k];
+    if (std::fabs(scaled) >= 1e15)
+      break;
+    double r = std::round(scaled);
+    if (r / kPow[k] != v)
+      continue;
+    int64_t w = static_cast<int64_t>(r);
+    uint64_t u = w < 0 ? 0 - static_cast<uint64_t>(w) : static_cast<uint64_t>(w);
+    uint8_t d[20];
+    int nd = 0;
+    while (u) {
+      d[nd++] = static_cast<uint8_t>(u % 10);
+      u /= 10;
+    }
+    OraNum n;
+    n.isInt = false;
+    n.neg = w < 0;
+    n.exp = static_cast<int16_t>(nd - k);
+    int lo = 0;
+    while (d[lo] == 0)
+      ++lo; // trailing zeros of the fraction (k was the fewest places, so none; kept safe)
+    n.nd = static_cast<uint8_t>(nd - lo);
+    std::memset(n.dig, 0, sizeof n.dig);
+    for (int j = 0; j < n.nd; ++j) {
+      uint8_t digit = d[nd - 1 - j];
+      n.dig[j >> 1] |= static_cast<uint8_t>(j & 1 ? digit : digit << 4);
+    }
+    return n;
+  }
   char buf[64];
   std::snprintf(buf, sizeof buf, "%.14e", v);
   return parseNumber(buf);
@@ -930,23 +993,7 @@ std::optional<OraNum> parseNumber(std::string_view t, int *error) {
       int e = intDigits ? intDigits : -lead;
       if (nd == 0)
         return OraNum{};
-      if (e >= nd && e <= 19) {
-        unsigned __int128 v = 0;
-        for (int j = 0; j < e; ++j)
-          v = v * 10 + (j < nd ? d[j] : 0);
-        if (v <= static_cast<unsigned __int128>(INT64_MAX) + (neg ? 1 : 0))
-          return OraNum::of(neg ? static_cast<int64_t>(0 - static_cast<uint64_t>(v))
-                                : static_cast<int64_t>(v));
-      }
-      OraNum r;
-      r.isInt = false;
-      r.neg = neg;
-      r.nd = static_cast<uint8_t>(nd);
-      r.exp = static_cast<int16_t>(e);
-      std::memset(r.dig, 0, sizeof r.dig);
-      for (int j = 0; j < nd; ++j)
-        r.dig[j >> 1] |= static_cast<uint8_t>(j & 1 ? d[j] : d[j] << 4);
-      return r;
+      return numOfDigits(neg, d, nd, e);
     }
   }
   Dec x;
@@ -1005,6 +1052,26 @@ std::optional<OraNum> parseNumber(std::string_view t, int *error) {
 // ---------------------------------------------------------------- internal bytes
 
 int numberToBytes(const OraNum &v, unsigned char *out) {
+  if (!v.isInt) {
+    // Digits already in pairs when the exponent is even; shifted by one digit when odd.
+    const int shift = v.exp % 2 != 0 ? 1 : 0;
+    const int expo = (v.exp % 2 == 0 ? v.exp / 2 : (v.exp + 1) / 2) - 1;
+    const int pairs = (v.nd + shift + 1) / 2;
+    int len = 1;
+    for (int k = 0; k < pairs; ++k) {
+      int hi = 2 * k - shift, lo = hi + 1;
+      int m = (hi >= 0 ? v.digit(hi) : 0) * 10 + (lo < v.nd ? v.digit(lo) : 0);
+      out[len++] = static_cast<unsigned char>(v.neg ? 101 - m : m + 1);
+    }
+    if (v.neg) {
+      out[0] = static_cast<unsigned char>(62 - expo);
+      if (pairs < 20)
+        out[len++] = 102;
+    } else {
+      out[0] = static_cast<unsigned char>(193 + expo);
+    }
+    return len;
+  }
   Dec x = decOf(v);
   if (x.zero()) {
     out[0] = 0x80;
@@ -1047,18 +1114,23 @@ std::optional<OraNum> numberFromBytes(const unsigned char *p, int len) {
   if (n < 1)
     return std::nullopt;
   int expo = neg ? 62 - p[0] : p[0] - 193;
-  Dec x;
-  x.neg = neg;
+  uint8_t d[42];
+  int nd = 0;
   for (int k = 0; k < n; ++k) {
     int m = neg ? 101 - p[1 + k] : p[1 + k] - 1;
     if (m < 0 || m > 99)
       return std::nullopt;
-    x.d[x.n++] = static_cast<uint8_t>(m / 10);
-    x.d[x.n++] = static_cast<uint8_t>(m % 10);
+    d[nd++] = static_cast<uint8_t>(m / 10);
+    d[nd++] = static_cast<uint8_t>(m % 10);
   }
-  x.exp = 2 * (expo + 1);
-  trim(x);
-  return numOf(x);
+  int lead = 0;
+  while (lead < nd && d[lead] == 0)
+    ++lead;
+  while (nd > lead && d[nd - 1] == 0)
+    --nd;
+  if (nd == lead)
+    return OraNum{};
+  return numOfDigits(neg, d + lead, nd - lead, 2 * (expo + 1) - lead);
 }
 
 // ---------------------------------------------------------------- precision and scale

@@ -624,7 +624,10 @@ void fnColNum(sqlite3_context *ctx, int, sqlite3_value **argv) {
     raise(ctx, 1438);
     return;
   }
-  resultNum(ctx, *r);
+  if (sqlite3_value_type(argv[0]) == SQLITE_BLOB && !r->isInt && r->nd == n.nd && r->exp == n.exp)
+    sqlite3_result_value(ctx, argv[0]); // already at the column's scale: the same bytes
+  else
+    resultNum(ctx, *r);
 }
 
 void fnColChar(sqlite3_context *ctx, int, sqlite3_value **argv) {

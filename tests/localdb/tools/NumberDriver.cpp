@@ -32,9 +32,9 @@ std::string answer(const std::string &op, const std::string &x, const std::strin
     auto back = numberFromBytes(p, n);
     if (!back || compareNumbers(*back, *a) != 0)
       return "BAD round trip";
-    auto b = parseNumber(y);
+    auto b = parseNumber(y, &err);
     if (!b)
-      return formatNumber(*back);
+      return "ORA-0" + std::to_string(err);
     int m = numberToBytes(*b, q);
     int c = std::memcmp(p, q, static_cast<size_t>(std::min(n, m)));
     c = c ? c : n - m;
