@@ -1,7 +1,9 @@
 // The catalog tables, the dictionary views over them and the constraint triggers.
 #include "localdb/catalog/Catalog.h"
 
+#include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <map>
 #include <set>
@@ -16,7 +18,7 @@ namespace localdb {
 
 namespace {
 
-const int kDictionaryVersion = 6;
+const int kDictionaryVersion = 8;
 
 const char *kCatalogTables = R"SQL(
 CREATE TABLE ora_meta(key TEXT PRIMARY KEY, value TEXT);
@@ -24,7 +26,8 @@ CREATE TABLE ora_users(user_id INTEGER PRIMARY KEY, username TEXT NOT NULL UNIQU
   password TEXT NOT NULL, created TEXT NOT NULL);
 CREATE TABLE ora_objects(object_id INTEGER PRIMARY KEY, owner TEXT NOT NULL,
   object_name TEXT NOT NULL, object_type TEXT NOT NULL, status TEXT NOT NULL DEFAULT 'VALID',
-  created TEXT NOT NULL, last_ddl_time TEXT NOT NULL, UNIQUE(owner, object_name, object_type));
+  created TEXT NOT NULL, last_ddl_time TEXT NOT NULL, ddl_serial INTEGER NOT NULL DEFAULT 0,
+  UNIQUE(owner, object_name, object_type));
 CREATE TABLE ora_tab_columns(owner TEXT NOT NULL, table_name TEXT NOT NULL,
   column_id INTEGER NOT NULL, column_name TEXT NOT NULL, data_type TEXT NOT NULL,
   data_length INTEGER, data_precision INTEGER, data_scale INTEGER, nullable TEXT NOT NULL,
@@ -82,6 +85,14 @@ struct DictView {
 
 const DictView kViews[] = {
     {"DUAL", "DUMMY VARCHAR2(1)", nullptr},
+    // The server's parameters (TYPE 2: a string); COMPATIBLE is its language level.
+    {"V$PARAMETER",
+     "NAME VARCHAR2(80), TYPE NUMBER, VALUE VARCHAR2(512), DISPLAY_VALUE VARCHAR2(512), "
+     "ISDEFAULT VARCHAR2(9), DESCRIPTION VARCHAR2(255)",
+     "SELECT 'compatible', 2, coalesce(value, '19.0.0'), coalesce(value, '19.0.0'), CASE WHEN "
+     "value IS NULL THEN 'TRUE' ELSE 'FALSE' END, 'Database will be completely compatible with "
+     "this software version' FROM (SELECT (SELECT value FROM ora_meta WHERE key = "
+     "'compatible') AS value)"},
     {"ALL_OBJECTS", "OWNER VARCHAR2(30) N, " OBJ_COLS,
      "SELECT owner, " OBJ_SEL " FROM ora_objects"},
     {"USER_OBJECTS", OBJ_COLS, "SELECT " OBJ_SEL " FROM ora_objects WHERE owner = ora_user()"},
@@ -384,12 +395,20 @@ void createDictionary(sqlite3 *db) {
   execSql(db, "CREATE TABLE IF NOT EXISTS ora_dependencies(owner TEXT NOT NULL, name TEXT NOT "
               "NULL, type TEXT NOT NULL, referenced_owner TEXT, referenced_name TEXT, "
               "referenced_type TEXT, referenced_link_name TEXT, dependency_type TEXT)");
+  // The catalog serial of each object's last change (files from before it lack the column):
+  // a logon's compiled unit is current while its object's row is unchanged.
+  sqlite3_stmt *probe = nullptr;
+  if (sqlite3_prepare_v2(db, "SELECT ddl_serial FROM ora_objects", -1, &probe, nullptr) !=
+      SQLITE_OK)
+    execSql(db, "ALTER TABLE ora_objects ADD COLUMN ddl_serial INTEGER NOT NULL DEFAULT 0");
+  sqlite3_finalize(probe);
   std::string now = quoteText(nowText());
   auto addView = [&](const std::string &name, const std::vector<ColumnInfo> &cols,
                      const char *query) {
     std::string phys = physicalName("SYS", name);
-    execSql(db, "DROP VIEW IF EXISTS " + phys);
     if (query) {
+      // (DUAL is a table, kept as it is when a newer dictionary replaces the views.)
+      execSql(db, "DROP VIEW IF EXISTS " + phys);
       std::string names;
       for (const ColumnInfo &c : cols)
         names += (names.empty() ? "" : ",") + quoteIdent(c.name);
@@ -444,9 +463,29 @@ long catalogSerial(sqlite3 *db) {
   return sqlite3_step(q) == SQLITE_ROW ? static_cast<long>(sqlite3_column_int64(q, 0)) : 0;
 }
 
-void bumpCatalogSerial(sqlite3 *db) {
+std::string compatibleLevel(sqlite3 *db) {
+  sqlite3_stmt *q = keptStatement(db, "SELECT value FROM ora_meta WHERE key = 'compatible'");
+  KeptReset done{q};
+  if (sqlite3_step(q) == SQLITE_ROW)
+    if (const unsigned char *t = sqlite3_column_text(q, 0))
+      return reinterpret_cast<const char *>(t);
+  return kDefaultCompatible;
+}
+
+void setCompatibleLevel(sqlite3 *db, const std::string &value) {
+  execSql(db, "INSERT INTO ora_meta VALUES('compatible', " + quoteText(value) +
+                  ") ON CONFLICT(key) DO UPDATE SET value = excluded.value");
+}
+
+bool isModernLevel(const std::string &level) {
+  return !level.empty() && std::isdigit(static_cast<unsigned char>(level[0])) &&
+         std::atoi(level.c_str()) > 7;
+}
+
+long bumpCatalogSerial(sqlite3 *db) {
   execSql(db, "INSERT INTO ora_meta VALUES('catalog_serial', 1) ON CONFLICT(key) DO UPDATE SET "
               "value = value + 1");
+  return catalogSerial(db);
 }
 
 bool followSynonym(sqlite3 *db, std::string &owner, std::string &name, bool qualified) {

@@ -109,7 +109,15 @@ void execSql(sqlite3 *db, const std::string &sql);
 // A number every change of the catalog by DDL raises (tables, views, grants, units, ...), so a
 // logon can tell that another one changed what its compiled statements were made against.
 long catalogSerial(sqlite3 *db);
-void bumpCatalogSerial(sqlite3 *db);
+
+// The server's language level, as Oracle's COMPATIBLE parameter names it: "7.3" answers as
+// Oracle 7.3 does; a later release (the default) also accepts the SQL and PL/SQL added since.
+std::string compatibleLevel(sqlite3 *db);
+void setCompatibleLevel(sqlite3 *db, const std::string &value);
+// True for a level after 7.3; false for 7.x (and for a value that is not a release number).
+bool isModernLevel(const std::string &level);
+constexpr const char *kDefaultCompatible = "19.0.0";
+long bumpCatalogSerial(sqlite3 *db); // the new serial
 
 // When owner.name is a private synonym, or (unless the name was written with its schema) a
 // PUBLIC synonym, replaces them with what it names, through chains (ORA-01775 for a loop).

@@ -1290,19 +1290,21 @@ void executeDdl(sqlite3 *db, const std::string &user, Statement &s) {
     changed = static_cast<CreateViewStmt &>(s).name;
   else if (s.kind == StmtKind::Rename)
     changed = {static_cast<RenameStmt &>(s).from};
+  // Every logon's compiled statements made against the old catalog must see the change.
+  long serial = bumpCatalogSerial(db);
   if (!changed.empty()) {
     std::string owner = changed.size() > 1 ? changed[0] : user;
-    sqlite3_exec(db,
-                 ("UPDATE ora_objects SET status = 'INVALID' WHERE EXISTS (SELECT 1 FROM "
-                  "ora_dependencies d WHERE d.owner = ora_objects.owner AND d.name = "
-                  "ora_objects.object_name AND d.type = ora_objects.object_type AND "
-                  "d.referenced_owner = " +
-                  q(owner) + " AND d.referenced_name = " + q(changed.back()) + ")")
-                     .c_str(),
-                 nullptr, nullptr, nullptr);
+    sqlite3_exec(
+        db,
+        ("UPDATE ora_objects SET status = 'INVALID', ddl_serial = " + std::to_string(serial) +
+         " WHERE EXISTS (SELECT 1 FROM "
+         "ora_dependencies d WHERE d.owner = ora_objects.owner AND d.name = "
+         "ora_objects.object_name AND d.type = ora_objects.object_type AND "
+         "d.referenced_owner = " +
+         q(owner) + " AND d.referenced_name = " + q(changed.back()) + ")")
+            .c_str(),
+        nullptr, nullptr, nullptr);
   }
-  // Every logon's compiled statements made against the old catalog must see the change.
-  bumpCatalogSerial(db);
 }
 
 bool mapConstraintError(sqlite3 *db, const std::string &m, OraError &out) {

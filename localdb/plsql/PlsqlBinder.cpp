@@ -246,9 +246,7 @@ bool isCharArr(const std::vector<std::string> &n) {
 
 class UnitBinder {
 public:
-  UnitBinder(Unit &u, const std::string &text, BindContext &ctx, std::vector<CompileError> &errors)
-      : FUnit(u), FText(text), FCtx(ctx), FErrors(errors), FLines(text),
-        FLineBase(u.kind == UnitKind::Trigger ? FLines.line(u.trigger.bodyStart) - 1 : 0) {}
+  UnitBinder(Unit &u, const std::string &text, BindContext &ctx, std::vector<CompileError> &errors);
 
   void bind();
 
@@ -269,1114 +267,101 @@ private:
 
   // ------------------------------------------------------------ errors
 
-  void report(int pos, const std::string &text) {
-    if (FQuiet)
-      return;
-    if (static_cast<int>(FErrors.size()) < kMaxCompileErrors)
-      FErrors.push_back(CompileError{pos, text, false});
-  }
+  void report(int pos, const std::string &text);
   // A record or table type holding a value of type inner: Oracle's 32 levels of records and
   // tables inside one another at most, so that making, copying and freeing values stays shallow.
-  void nest(TypeDecl &outer, Type &inner) {
-    if (!inner.decl || (inner.kind != VType::Record && inner.kind != VType::Table))
-      return;
-    if (inner.decl->nesting + 1 > kMaxTypeNesting) {
-      report(outer.pos, "PLS-00123: program too large");
-      inner = Type{};
-      return;
-    }
-    outer.nesting = std::max(outer.nesting, inner.decl->nesting + 1);
-  }
-  [[noreturn]] void fail(int pos, const std::string &text) {
-    report(pos, text);
-    throw BindAbort{};
-  }
-  [[noreturn]] void undeclared(int pos, const std::string &name) {
-    for (Scope *s = FCurrentScope; s; s = s->parent)
-      if (std::find(s->declaring.begin(), s->declaring.end(), name) != s->declaring.end())
-        fail(pos, "PLS-00313: '" + name + "' not declared in this scope");
-    fail(pos, "PLS-00201: identifier '" + name + "' must be declared");
-  }
-  [[noreturn]] void component(int pos, const std::string &name) {
-    fail(pos, "PLS-00302: component '" + name + "' must be declared");
-  }
-  [[noreturn]] void wrongType(int pos) { fail(pos, "PLS-00382: expression is of wrong type"); }
-  [[noreturn]] void wrongArgs(int pos, const std::string &name) {
-    fail(pos, "PLS-00306: wrong number or types of arguments in call to '" + name + "'");
-  }
+  void nest(TypeDecl &outer, Type &inner);
+  [[noreturn]] void fail(int pos, const std::string &text);
+  [[noreturn]] void undeclared(int pos, const std::string &name);
+  [[noreturn]] void component(int pos, const std::string &name);
+  [[noreturn]] void wrongType(int pos);
+  [[noreturn]] void wrongArgs(int pos, const std::string &name);
 
   // ------------------------------------------------------------ scopes and slots
 
-  Symbol *lookup(Scope *s, const std::string &name) {
-    for (; s; s = s->parent) {
-      auto it = s->names.find(name);
-      if (it != s->names.end())
-        return &it->second;
-    }
-    return nullptr;
-  }
+  Symbol *lookup(Scope *s, const std::string &name);
 
   // n[0], or n[1] declared in the block, loop or subprogram n[0] labels: the innermost scope
   // that has either (at: the parts used).
-  Symbol *lookupQualified(Scope *s, const std::vector<std::string> &n, size_t &at) {
-    for (; s; s = s->parent) {
-      auto it = s->names.find(n[0]);
-      if (it != s->names.end()) {
-        at = 1;
-        return &it->second;
-      }
-      if (n.size() > 1 && std::find(s->labels.begin(), s->labels.end(), n[0]) != s->labels.end()) {
-        it = s->names.find(n[1]);
-        if (it != s->names.end()) {
-          at = 2;
-          return &it->second;
-        }
-      }
-    }
-    return nullptr;
-  }
+  Symbol *lookupQualified(Scope *s, const std::vector<std::string> &n, size_t &at);
 
-  Slot allocate() {
-    FrameAlloc &f = FFrames.back();
-    Slot s;
-    s.where = f.where;
-    s.level = f.level;
-    s.index = f.next++;
-    s.package = f.package;
-    return s;
-  }
+  Slot allocate();
 
-  void declare(Scope *scope, const std::string &name, Symbol sym, int pos) {
-    auto it = scope->names.find(name);
-    if (it != scope->names.end()) {
-      if (it->second.kind == Symbol::Subs && sym.kind == Symbol::Subs) {
-        for (const Subprogram *p : sym.subs)
-          it->second.subs.push_back(p);
-        return;
-      }
-      report(pos, "PLS-00371: at most one declaration for '" + name +
-                      "' is permitted in the declaration section");
-      return;
-    }
-    scope->names.emplace(name, std::move(sym));
-  }
+  void declare(Scope *scope, const std::string &name, Symbol sym, int pos);
 
-  void dependOn(const std::string &owner, const std::string &name, const std::string &type) {
-    auto key = std::make_pair(owner + "." + name, type);
-    if (std::find(FUnit.dependsOn.begin(), FUnit.dependsOn.end(), key) == FUnit.dependsOn.end())
-      FUnit.dependsOn.push_back(key);
-  }
+  void dependOn(const std::string &owner, const std::string &name, const std::string &type);
 
   // ------------------------------------------------------------ types
 
-  TypeDecl *rowTypeOf(const std::vector<ColumnInfo> &cols, const std::string &name) {
-    auto td = std::make_unique<TypeDecl>();
-    td->kind = TypeDecl::Record;
-    td->name = name;
-    for (const ColumnInfo &c : cols) {
-      RecordField f;
-      f.name = c.name;
-      f.type = typeOfColumn(c);
-      td->fields.push_back(std::move(f));
-    }
-    FUnit.ownedTypes.push_back(std::move(td));
-    return FUnit.ownedTypes.back().get();
-  }
+  TypeDecl *rowTypeOf(const std::vector<ColumnInfo> &cols, const std::string &name);
 
   // The columns of a table or view the unit's owner may use (one without any privilege does
   // not exist for it).
-  bool tableColumns(const std::vector<std::string> &name, std::vector<ColumnInfo> &cols) {
-    localdb::Binder b(FCtx.db, FCtx.user);
-    auto o = b.findObject(name);
-    if (!o || (o->type != "TABLE" && o->type != "VIEW") || !b.canAccess(o->owner, o->name))
-      return false;
-    cols = b.columnsOf(o->owner, o->name);
-    dependOn(o->owner, o->name, o->type);
-    return true;
-  }
+  bool tableColumns(const std::vector<std::string> &name, std::vector<ColumnInfo> &cols);
 
-  Type resolveType(TypeSpec &s, Scope *scope) {
-    Type t;
-    if (s.attr.empty()) {
-      if (scalarType(s, t)) {
-        if (t.kind == VType::Char && s.haveArgs && (s.length < 1 || s.length > 32767))
-          fail(s.pos, "PLS-00215: String length constraints must be in range (1 .. 32767)");
-        s.resolved = t;
-        return t;
-      }
-      Symbol *sym = lookup(scope, s.name[0]);
-      size_t at = 1;
-      if (!sym && isCharArr(s.name)) {
-        t.kind = VType::Table;
-        t.decl = &charArr();
-        t.name = t.decl->name;
-        s.resolved = t;
-        return t;
-      }
-      if (sym && sym->kind == Symbol::Package && s.name.size() > 1) {
-        sym = member(sym->package, s.name[1]);
-        at = 2;
-      } else if (!sym && s.name.size() > 1) {
-        bool invalid = false;
-        if (const Unit *p = FCtx.units->findUnit(FCtx.user, s.name[0], invalid)) {
-          dependOn(p->owner, p->name, "PACKAGE");
-          sym = member(p, s.name[1]);
-          at = 2;
-        } else if (invalid) {
-          fail(s.pos, "PLS-00905: object " + FCtx.user + "." + s.name[0] + " is invalid");
-        }
-      }
-      if (!sym || sym->kind != Symbol::TypeName || at != s.name.size())
-        undeclared(s.pos, joinNames(s.name, s.name.size()));
-      if (sym->typeDecl) {
-        t.kind = sym->typeDecl->kind == TypeDecl::Record  ? VType::Record
-                 : sym->typeDecl->kind == TypeDecl::Table ? VType::Table
-                                                          : VType::RefCursor;
-        t.decl = sym->typeDecl;
-        t.name = sym->typeDecl->name;
-      } else {
-        t = sym->scalar;
-      }
-      s.resolved = t;
-      return t;
-    }
-    if (s.attr == "TYPE") {
-      // A variable's type, or a column's.
-      Symbol *sym = lookup(scope, s.name[0]);
-      if (sym && sym->kind == Symbol::Package && s.name.size() > 1) {
-        Symbol *m = member(sym->package, s.name[1]);
-        if (m && m->kind == Symbol::Var && s.name.size() == 2) {
-          s.resolved = m->type;
-          return m->type;
-        }
-      }
-      if (sym && sym->kind == Symbol::Var) {
-        t = sym->type;
-        for (size_t i = 1; i < s.name.size(); ++i) {
-          if (t.kind != VType::Record || !t.decl)
-            component(s.pos, s.name[i]);
-          bool found = false;
-          for (const RecordField &f : t.decl->fields)
-            if (f.name == s.name[i]) {
-              t = f.type;
-              found = true;
-              break;
-            }
-          if (!found)
-            component(s.pos, s.name[i]);
-        }
-        s.resolved = t;
-        return t;
-      }
-      if (s.name.size() >= 2) {
-        std::vector<std::string> table(s.name.begin(), s.name.end() - 1);
-        std::vector<ColumnInfo> cols;
-        if (tableColumns(table, cols)) {
-          for (const ColumnInfo &c : cols)
-            if (c.name == s.name.back()) {
-              t = typeOfColumn(c);
-              s.resolved = t;
-              return t;
-            }
-          component(s.pos, s.name.back());
-        }
-        // OWNER.TABLE.COLUMN: the table is the name that is not there.
-        if (s.name.size() >= 3)
-          undeclared(s.pos, joinNames(table, table.size()));
-      }
-      undeclared(s.pos, joinNames(s.name, s.name.size()));
-    }
-    // %ROWTYPE: a table's or a cursor's row.
-    Symbol *sym = lookup(scope, s.name[0]);
-    if (sym && sym->kind == Symbol::Cursor && s.name.size() == 1) {
-      if (!sym->cursor->rowType)
-        undeclared(s.pos, s.name[0]);
-      t.kind = VType::Record;
-      t.decl = sym->cursor->rowType.get();
-      s.resolved = t;
-      return t;
-    }
-    std::vector<ColumnInfo> cols;
-    if (!tableColumns(s.name, cols))
-      undeclared(s.pos, joinNames(s.name, s.name.size()));
-    t.kind = VType::Record;
-    t.decl = rowTypeOf(cols, joinNames(s.name, s.name.size()));
-    s.resolved = t;
-    return t;
-  }
+  Type resolveType(TypeSpec &s, Scope *scope);
 
   // A member of a package specification.
-  Symbol *member(const Unit *pkg, const std::string &name) {
-    auto &cache = FMembers[pkg];
-    if (cache.names.empty()) {
-      for (const Decl &d : pkg->decls) {
-        Symbol s;
-        switch (d.kind) {
-        case Decl::Var:
-          s.kind = Symbol::Var;
-          s.slot.where = Slot::Package;
-          s.slot.index = d.var->slot;
-          s.slot.package = pkg;
-          s.type = d.var->type;
-          s.constant = d.var->constant;
-          cache.names[d.var->name] = s;
-          break;
-        case Decl::Type:
-          s.kind = Symbol::TypeName;
-          s.typeDecl =
-              d.type->fields.size() == 1 && d.type->fields[0].name.empty() ? nullptr : d.type.get();
-          if (!s.typeDecl)
-            s.scalar = d.type->fields[0].type;
-          cache.names[d.type->name] = s;
-          break;
-        case Decl::Cursor:
-          s.kind = Symbol::Cursor;
-          s.cursor = d.cursor.get();
-          cache.names[d.cursor->name] = s;
-          break;
-        case Decl::Exception:
-          s.kind = Symbol::Exception;
-          s.exception = d.exception.get();
-          cache.names[d.exception->name] = s;
-          break;
-        case Decl::Sub: {
-          Symbol &x = cache.names[d.sub->name];
-          x.kind = Symbol::Subs;
-          x.subs.push_back(d.sub.get());
-          break;
-        }
-        default:
-          break;
-        }
-      }
-      cache.names["$"] = Symbol(); // marks the cache as filled
-    }
-    auto it = cache.names.find(name);
-    return it == cache.names.end() || name == "$" ? nullptr : &it->second;
-  }
+  Symbol *member(const Unit *pkg, const std::string &name);
   std::unordered_map<const Unit *, Scope> FMembers;
 
   // ------------------------------------------------------------ declarations
 
-  void bindDecls(std::vector<Decl> &decls, Scope *scope, bool packageLevel) {
-    for (const Decl &d : decls)
-      if (d.kind == Decl::Sub || d.kind == Decl::Var)
-        scope->declaring.push_back(d.kind == Decl::Sub ? d.sub->name : d.var->name);
-    for (Decl &d : decls) {
-      try {
-        bindDecl(d, scope, packageLevel);
-      } catch (const BindAbort &) {
-        report(d.pos, "PL/SQL: Item ignored");
-      }
-    }
-  }
+  void bindDecls(std::vector<Decl> &decls, Scope *scope, bool packageLevel);
 
-  void bindDecl(Decl &d, Scope *scope, bool packageLevel) {
-    switch (d.kind) {
-    case Decl::Var: {
-      VarDecl &v = *d.var;
-      if (v.constant && !v.init)
-        fail(v.pos, "PLS-00322: declaration of a constant '" + v.name +
-                        "' must contain an initialization assignment");
-      v.type = resolveType(v.spec, scope);
-      if (v.type.kind == VType::Cursor || v.type.kind == VType::Exception)
-        undeclared(v.spec.pos, joinNames(v.spec.name, v.spec.name.size()));
-      v.type.notNull = v.type.notNull || v.notNull;
-      requireInitial(v.type, v.init.get(), v.pos);
-      if (v.init) {
-        bindValue(*v.init, scope);
-        checkAssignable(v.type, *v.init);
-      }
-      v.slot = allocate().index;
-      Symbol s;
-      s.kind = Symbol::Var;
-      s.slot = FFrames.back().where == Slot::Package
-                   ? Slot{Slot::Package, 0, v.slot, FFrames.back().package}
-                   : Slot{Slot::Frame, FFrames.back().level, v.slot, nullptr};
-      s.type = v.type;
-      s.constant = v.constant;
-      v.where = s.slot;
-      declare(scope, v.name, s, v.pos);
-      return;
-    }
-    case Decl::Type: {
-      TypeDecl &t = *d.type;
-      Symbol s;
-      s.kind = Symbol::TypeName;
-      if (t.fields.size() == 1 && t.fields[0].name.empty()) {
-        s.scalar = resolveType(t.fields[0].spec, scope);
-        t.fields[0].type = s.scalar;
-      } else if (t.kind == TypeDecl::Record) {
-        for (RecordField &f : t.fields) {
-          f.type = resolveType(f.spec, scope);
-          f.type.notNull = f.type.notNull || f.notNull;
-          requireInitial(f.type, f.init.get(), f.pos);
-          if (f.init) {
-            bindValue(*f.init, scope);
-            checkAssignable(f.type, *f.init);
-            t.hasDefaults = true;
-          }
-          if (f.type.kind == VType::Record && f.type.decl && f.type.decl->hasDefaults)
-            t.hasDefaults = true;
-          nest(t, f.type);
-        }
-        s.typeDecl = &t;
-      } else if (t.kind == TypeDecl::Table) {
-        t.elementType = resolveType(t.element, scope);
-        nest(t, t.elementType);
-        s.typeDecl = &t;
-      } else {
-        s.typeDecl = &t;
-      }
-      declare(scope, t.name, s, t.pos);
-      return;
-    }
-    case Decl::Cursor: {
-      CursorDecl &c = *d.cursor;
-      Symbol *prior = lookup(scope, c.name);
-      bool definesSpecCursor =
-          prior && prior->kind == Symbol::Cursor && scope->names.count(c.name) == 0;
-      Scope params;
-      params.parent = scope;
-      for (Param &p : c.params) {
-        p.type = resolveType(p.spec, scope);
-        Slot sl = allocate();
-        p.slot = sl.index;
-        Symbol s;
-        s.kind = Symbol::Var;
-        s.slot = sl;
-        s.type = p.type;
-        s.constant = true;
-        declare(&params, p.name, s, p.pos);
-      }
-      c.where = allocate();
-      c.slot = c.where.index;
-      if (c.query) {
-        compileSql(*c.query, &params, c.pos);
-        std::vector<ColumnInfo> cols;
-        for (size_t i = 0; i < c.query->columnTypes.size(); ++i) {
-          ColumnInfo ci;
-          ci.name = c.query->columnNames[i];
-          ci.type = c.query->columnTypes[i] == SqlType::Unknown ? SqlType::Varchar2
-                                                                : c.query->columnTypes[i];
-          cols.push_back(ci);
-        }
-        auto td = std::make_unique<TypeDecl>();
-        td->kind = TypeDecl::Record;
-        td->name = c.name;
-        for (const ColumnInfo &ci : cols) {
-          RecordField f;
-          f.name = ci.name;
-          f.type = typeOfSql(ci.type);
-          td->fields.push_back(std::move(f));
-        }
-        c.rowType = std::move(td);
-      } else if (c.haveReturn) {
-        Type rt = resolveType(c.returnSpec, scope);
-        if (rt.decl && rt.kind == VType::Record) {
-          auto td = std::make_unique<TypeDecl>();
-          td->kind = TypeDecl::Record;
-          td->name = rt.decl->name;
-          for (const RecordField &rf : rt.decl->fields) {
-            RecordField f;
-            f.name = rf.name;
-            f.type = rf.type;
-            td->fields.push_back(std::move(f));
-          }
-          c.rowType = std::move(td);
-        }
-      }
-      (void)definesSpecCursor;
-      Symbol s;
-      s.kind = Symbol::Cursor;
-      s.cursor = &c;
-      if (definesSpecCursor)
-        scope->names[c.name] = s;
-      else
-        declare(scope, c.name, s, c.pos);
-      return;
-    }
-    case Decl::Exception: {
-      d.exception->owner = &FUnit;
-      Symbol s;
-      s.kind = Symbol::Exception;
-      s.exception = d.exception.get();
-      declare(scope, d.exception->name, s, d.exception->pos);
-      return;
-    }
-    case Decl::Pragma: {
-      if (d.pragmaName != "EXCEPTION_INIT")
-        return;
-      Symbol *s = lookup(scope, d.pragmaTarget);
-      if (!s || s->kind != Symbol::Exception)
-        undeclared(d.pragmaTargetPos, d.pragmaTarget);
-      if (d.pragmaCode > 0 && d.pragmaCode != 100)
-        fail(d.pos, "PLS-00701: illegal ORACLE error number " + std::to_string(d.pragmaCode) +
-                        " for PRAGMA EXCEPTION_INIT");
-      const_cast<ExceptionDecl *>(s->exception)->code =
-          d.pragmaCode == 100 ? 1403 : static_cast<int>(-d.pragmaCode);
-      const_cast<ExceptionDecl *>(s->exception)->bound = true;
-      return;
-    }
-    case Decl::Sub:
-      bindSubprogram(*d.sub, scope, packageLevel);
-      return;
-    }
-  }
+  void bindDecl(Decl &d, Scope *scope, bool packageLevel);
+  void bindVarDecl(Decl &d, Scope *scope);
+  void bindTypeDecl(Decl &d, Scope *scope);
+  void bindCursorDecl(Decl &d, Scope *scope);
+  void bindPragma(Decl &d, Scope *scope);
 
-  bool sameSignature(const Subprogram &a, const Subprogram &b) {
-    if (a.isFunction != b.isFunction || a.params.size() != b.params.size())
-      return false;
-    for (size_t i = 0; i < a.params.size(); ++i)
-      if (a.params[i].name != b.params[i].name || a.params[i].mode != b.params[i].mode ||
-          a.params[i].type.kind != b.params[i].type.kind)
-        return false;
-    return true;
-  }
+  bool sameSignature(const Subprogram &a, const Subprogram &b);
 
   // Formal parameters and function results take the length of their values: CHAR there is
   // not CHAR(1).
-  Type resolveFormalType(TypeSpec &s, Scope *scope) {
-    Type t = resolveType(s, scope);
-    if (t.kind == VType::Char && s.attr.empty() && !s.haveArgs && t.length == 1)
-      t.length = 0;
-    return t;
-  }
+  Type resolveFormalType(TypeSpec &s, Scope *scope);
 
-  void resolveSignature(Subprogram &sp, Scope *scope) {
-    for (Param &p : sp.params) {
-      p.type = resolveFormalType(p.spec, scope);
-      if (p.defaultValue) {
-        bindValue(*p.defaultValue, scope);
-        checkAssignable(p.type, *p.defaultValue);
-      }
-    }
-    if (sp.isFunction)
-      sp.returnType = resolveFormalType(sp.returnSpec, scope);
-  }
+  void resolveSignature(Subprogram &sp, Scope *scope);
 
-  void bindSubprogram(Subprogram &sp, Scope *scope, bool packageLevel) {
-    sp.unit = &FUnit;
-    resolveSignature(sp, scope);
-    // A definition of an earlier declaration (forward, or the package specification's).
-    // Every enclosing scope counts: in a package body the first overload's body already
-    // names the subprogram in the body's scope, and the other overloads' declarations are
-    // still the specification's, one scope further out.
-    for (Scope *sc = sp.body ? scope : nullptr; sc; sc = sc->parent) {
-      auto found = sc->names.find(sp.name);
-      if (found == sc->names.end())
-        continue;
-      if (found->second.kind != Symbol::Subs)
-        break;
-      bool sameHere = false;
-      for (const Subprogram *p : found->second.subs) {
-        if (p == &sp || !sameSignature(*p, sp))
-          continue;
-        sameHere = true;
-        if (!p->body) {
-          if (p->unit == &FUnit)
-            const_cast<Subprogram *>(p)->definition = &sp;
-          else
-            FUnit.definitions.emplace_back(p, &sp);
-        }
-      }
-      if (sameHere) // the nearest subprogram of this signature is the one defined
-        break;
-    }
-    Symbol s;
-    s.kind = Symbol::Subs;
-    s.subs.push_back(&sp);
-    bool alreadyHere = false;
-    if (auto it = scope->names.find(sp.name);
-        it != scope->names.end() && it->second.kind == Symbol::Subs) {
-      for (const Subprogram *p : it->second.subs)
-        if (p->definition == &sp)
-          alreadyHere = true;
-    }
-    if (!alreadyHere)
-      declare(scope, sp.name, s, sp.pos);
-    if (!sp.body)
-      return;
-    sp.level = packageLevel || FFrames.empty() || FFrames.back().where == Slot::Package
-                   ? 0
-                   : FFrames.back().level + 1;
-    FFrames.push_back(FrameAlloc{Slot::Frame, sp.level, 0, nullptr});
-    Scope inner;
-    inner.parent = scope;
-    for (Param &p : sp.params) {
-      p.slot = allocate().index;
-      Symbol ps;
-      ps.kind = Symbol::Var;
-      ps.slot = Slot{Slot::Frame, sp.level, p.slot, nullptr};
-      ps.type = p.type;
-      ps.constant = p.mode == Param::In;
-      declare(&inner, p.name, ps, p.pos);
-    }
-    // The subprogram's name qualifies its parameters and its own declarations.
-    inner.labels.push_back(sp.name);
-    const Subprogram *outerSub = FCurrentSub;
-    FCurrentSub = &sp;
-    bindBody(*sp.body, &inner, inner.labels);
-    FCurrentSub = outerSub;
-    sp.frameSize = FFrames.back().next;
-    FFrames.pop_back();
-  }
+  void bindSubprogram(Subprogram &sp, Scope *scope, bool packageLevel);
 
   // A scalar that may not be NULL starts with a value (the declaration still declares it).
-  void requireInitial(const Type &t, const Expr *init, int pos) {
-    if (t.notNull && !init && scalarFamily(t.kind))
-      report(pos, "PLS-00218: a variable declared NOT NULL must have an initialization assignment");
-  }
+  void requireInitial(const Type &t, const Expr *init, int pos);
 
   // ------------------------------------------------------------ expressions
 
-  void checkAssignable(const Type &target, const Expr &value) {
-    VType v = value.type.kind;
-    if (v == VType::Null)
-      return;
-    if (target.kind == VType::Boolean || v == VType::Boolean) {
-      if (target.kind != v)
-        wrongType(value.pos);
-      return;
-    }
-    if (target.kind == VType::Record || target.kind == VType::Table ||
-        target.kind == VType::RefCursor) {
-      if (v != target.kind)
-        wrongType(value.pos);
-      if (target.kind == VType::Table && value.type.decl != target.decl)
-        wrongType(value.pos);
-      if (target.kind == VType::Record && value.type.decl != target.decl &&
-          (!value.type.decl || !target.decl ||
-           value.type.decl->fields.size() != target.decl->fields.size()))
-        wrongType(value.pos);
-      return;
-    }
-    if (!convertible(target.kind, v))
-      wrongType(value.pos);
-  }
+  void checkAssignable(const Type &target, const Expr &value);
 
-  void bindValue(Expr &e, Scope *scope) {
-    bindExpr(e, scope);
-    if (e.type.kind == VType::Cursor || e.type.kind == VType::Exception)
-      wrongType(e.pos);
-  }
+  void bindValue(Expr &e, Scope *scope);
 
-  void bindCondition(Expr &e, Scope *scope) {
-    bindValue(e, scope);
-    if (e.type.kind != VType::Boolean && e.type.kind != VType::Null)
-      wrongType(e.pos);
-  }
+  void bindCondition(Expr &e, Scope *scope);
 
-  static const char *opName(Op op) {
-    switch (op) {
-    case Op::Add:
-      return "+";
-    case Op::Sub:
-      return "-";
-    case Op::Mul:
-      return "*";
-    case Op::Div:
-      return "/";
-    case Op::Pow:
-      return "**";
-    case Op::Concat:
-      return "||";
-    case Op::Eq:
-      return "=";
-    case Op::Ne:
-      return "!=";
-    case Op::Lt:
-      return "<";
-    case Op::Gt:
-      return ">";
-    case Op::Le:
-      return "<=";
-    case Op::Ge:
-      return ">=";
-    case Op::And:
-      return "AND";
-    case Op::Or:
-      return "OR";
-    case Op::Not:
-      return "NOT";
-    case Op::Neg:
-      return "-";
-    default:
-      return "+";
-    }
-  }
+  static const char *opName(Op op);
 
   // CHAR values and string literals compare blank-padded with one another; a VARCHAR2 on
   // either side makes the comparison non-padded.
-  static bool blankPadded(const Expr &x) {
-    return x.kind == EKind::String || (x.type.kind == VType::Char && x.type.blankPadded);
-  }
+  static bool blankPadded(const Expr &x);
 
-  void bindExpr(Expr &e, Scope *scope) {
-    switch (e.kind) {
-    case EKind::Null:
-      e.type.kind = VType::Null;
-      return;
-    case EKind::Number:
-      e.type.kind = VType::Number;
-      return;
-    case EKind::String:
-      e.type.kind = VType::Char;
-      return;
-    case EKind::Boolean:
-      e.type.kind = VType::Boolean;
-      return;
-    case EKind::Bind:
-      if (FUnit.kind != UnitKind::Anonymous)
-        fail(e.pos, "PLS-00049: bad bind variable '" + e.text + "'");
-      if (std::find(FUnit.bindNames.begin(), FUnit.bindNames.end(), e.text) ==
-          FUnit.bindNames.end())
-        FUnit.bindNames.push_back(e.text);
-      e.type.kind = VType::Null; // takes the type its use gives it
-      e.ival = std::find(FUnit.bindNames.begin(), FUnit.bindNames.end(), e.text) -
-               FUnit.bindNames.begin();
-      return;
-    case EKind::Unary: {
-      Expr &a = *e.operands[0];
-      bindValue(a, scope);
-      if (e.op == Op::Not) {
-        if (a.type.kind != VType::Boolean && a.type.kind != VType::Null)
-          wrongArgs(e.pos, "NOT");
-        e.type.kind = VType::Boolean;
-      } else {
-        if (!scalarFamily(a.type.kind) || a.type.kind == VType::Date)
-          wrongArgs(e.pos, opName(e.op));
-        e.type.kind = VType::Number;
-      }
-      return;
-    }
-    case EKind::Binary: {
-      Expr &a = *e.operands[0];
-      Expr &b = *e.operands[1];
-      bindValue(a, scope);
-      bindValue(b, scope);
-      VType x = a.type.kind, y = b.type.kind;
-      switch (e.op) {
-      case Op::And:
-      case Op::Or:
-        if ((x != VType::Boolean && x != VType::Null) || (y != VType::Boolean && y != VType::Null))
-          wrongArgs(e.pos, opName(e.op));
-        e.type.kind = VType::Boolean;
-        return;
-      case Op::Eq:
-      case Op::Ne:
-      case Op::Lt:
-      case Op::Gt:
-      case Op::Le:
-      case Op::Ge:
-        if ((x == VType::Boolean) != (y == VType::Boolean) && x != VType::Null && y != VType::Null)
-          wrongArgs(e.pos, opName(e.op));
-        if (!scalarFamily(x) && x != VType::Boolean)
-          wrongArgs(e.pos, opName(e.op));
-        if (!scalarFamily(y) && y != VType::Boolean)
-          wrongArgs(e.pos, opName(e.op));
-        if (!comparable(x, y))
-          wrongArgs(e.pos, opName(e.op));
-        e.blankPadded = blankPadded(a) && blankPadded(b);
-        e.type.kind = VType::Boolean;
-        return;
-      case Op::Concat:
-        if (!scalarFamily(x) || !scalarFamily(y))
-          wrongArgs(e.pos, "||");
-        e.type.kind = VType::Char;
-        return;
-      default:
-        if (!scalarFamily(x) || !scalarFamily(y))
-          wrongArgs(e.pos, opName(e.op));
-        // Dates add and subtract numbers, and subtract from one another; nothing else.
-        if ((x == VType::Date || y == VType::Date) &&
-            !((e.op == Op::Add && (x != VType::Date || y != VType::Date)) ||
-              (e.op == Op::Sub && x == VType::Date)))
-          wrongArgs(e.pos, opName(e.op));
-        if ((e.op == Op::Add || e.op == Op::Sub) && (x == VType::Date || y == VType::Date))
-          e.type.kind = x == VType::Date && y == VType::Date ? VType::Number : VType::Date;
-        else
-          e.type.kind = VType::Number;
-        e.type.integer = a.type.integer && b.type.integer && e.op != Op::Div && e.op != Op::Pow;
-        return;
-      }
-    }
-    case EKind::IsNull:
-      bindValue(*e.operands[0], scope);
-      e.type.kind = VType::Boolean;
-      return;
-    case EKind::Like:
-    case EKind::Between:
-    case EKind::In:
-      e.blankPadded = true;
-      for (auto &o : e.operands) {
-        bindValue(*o, scope);
-        e.blankPadded = e.blankPadded && blankPadded(*o);
-        if (e.kind != EKind::Like && !comparable(e.operands[0]->type.kind, o->type.kind))
-          wrongArgs(o->pos, e.kind == EKind::Like ? "LIKE"
-                            : e.kind == EKind::In ? "IN"
-                                                  : "BETWEEN");
-        if (!scalarFamily(o->type.kind) && o->type.kind != VType::Boolean)
-          wrongArgs(o->pos, e.kind == EKind::Like ? "LIKE"
-                            : e.kind == EKind::In ? "IN"
-                                                  : "BETWEEN");
-      }
-      e.type.kind = VType::Boolean;
-      return;
-    case EKind::Attribute: {
-      Expr &c = *e.operands[0];
-      e.type.kind = e.text == "ROWCOUNT" ? VType::Number : VType::Boolean;
-      if (c.kind == EKind::Name && c.names.size() == 1 && c.names[0] == "SQL" && !c.hasArgs) {
-        e.implicitCursor = true;
-        return;
-      }
-      bindCursorRef(c, scope);
-      return;
-    }
-    case EKind::Name:
-      resolveName(e, scope, false);
-      return;
-    default:
-      return;
-    }
-  }
+  void bindExpr(Expr &e, Scope *scope);
 
   // A cursor name, or a REF CURSOR variable, as OPEN / FETCH / CLOSE / %attributes name it.
-  void bindCursorRef(Expr &c, Scope *scope) {
-    if (c.kind == EKind::Name && !c.hasArgs) {
-      Symbol *s = lookup(scope, c.names[0]);
-      size_t at = 1;
-      if (s && s->kind == Symbol::Package && c.names.size() > 1) {
-        s = member(s->package, c.names[1]);
-        at = 2;
-      } else if (!s && c.names.size() > 1) {
-        bool invalid = false;
-        if (const Unit *p = FCtx.units->findUnit(FCtx.user, c.names[0], invalid)) {
-          dependOn(p->owner, p->name, "PACKAGE");
-          s = member(p, c.names[1]);
-          at = 2;
-          if (!s)
-            component(c.namePos[1], c.names[1]);
-        }
-      }
-      if (s && s->kind == Symbol::Cursor && at == c.names.size()) {
-        c.kind = EKind::Var;
-        c.cursor = s->cursor;
-        c.slot = s->cursor->where;
-        c.type.kind = VType::Cursor;
-        return;
-      }
-    }
-    bindValue(c, scope);
-    if (c.type.kind != VType::RefCursor)
-      wrongType(c.pos);
-  }
+  void bindCursorRef(Expr &c, Scope *scope);
 
   // Resolves a dotted name (with arguments) to a variable path, a call or a built-in.
-  void resolveName(Expr &e, Scope *scope, bool asProcedure) {
-    FCurrentScope = scope;
-    const std::vector<std::string> &n = e.names;
-    if (n[0].empty()) {
-      // (call or element)(...).field...: the value in args[0], then fields.
-      Expr &inner = *e.args[0].value;
-      bindValue(inner, scope);
-      if (inner.kind != EKind::Var)
-        wrongType(inner.pos);
-      e.kind = EKind::Var;
-      e.slot = inner.slot;
-      e.path = std::move(inner.path);
-      e.type = inner.type;
-      followFields(e, 1);
-      e.args.clear();
-      return;
-    }
-    if (n[0][0] == ':') {
-      // :new / :old of a row trigger.
-      if (FUnit.kind != UnitKind::Trigger || !FUnit.trigger.forEachRow)
-        fail(e.pos, "PLS-00049: bad bind variable '" + n[0].substr(1) + "." + n[1] + "'");
-      e.kind = EKind::Var;
-      e.slot.where = n[0] == ":NEW" ? Slot::TriggerNew : Slot::TriggerOld;
-      for (size_t i = 0; i < FUnit.triggerColumns.size(); ++i)
-        if (FUnit.triggerColumns[i].name == n[1]) {
-          e.slot.index = static_cast<int>(i);
-          e.type = typeOfColumn(FUnit.triggerColumns[i]);
-          return;
-        }
-      fail(e.namePos[1], "PLS-00049: bad bind variable '" + n[0].substr(1) + "." + n[1] + "'");
-    }
-    size_t at = 1;
-    Symbol *s = lookupQualified(scope, n, at);
-    if (s && s->kind == Symbol::Package && n.size() > at) {
-      Symbol *m = member(s->package, n[at]);
-      if (!m)
-        component(e.namePos[at], n[at]);
-      s = m;
-      ++at;
-    }
-    if (!s && n.size() > 1) {
-      if (n[0] == "STANDARD" || n[0] == "DBMS_STANDARD") {
-        // The package that declares PL/SQL's own names: the name without it.
-        e.names.erase(e.names.begin());
-        e.namePos.erase(e.namePos.begin());
-        resolveName(e, scope, asProcedure);
-        return;
-      }
-    }
-    if (!s) {
-      if (resolveGlobal(e, scope, asProcedure))
-        return;
-      if (n.size() > 1 && !e.hasArgs) {
-        // Stored packages and owner-qualified units.
-      }
-      undeclared(e.pos, joinNames(n, n.size()));
-    }
-    resolveSymbol(e, *s, at, scope, asProcedure);
-  }
+  void resolveName(Expr &e, Scope *scope, bool asProcedure);
 
-  void resolveSymbol(Expr &e, Symbol &s, size_t at, Scope *scope, bool asProcedure) {
-    const std::vector<std::string> &n = e.names;
-    switch (s.kind) {
-    case Symbol::Var: {
-      e.kind = EKind::Var;
-      e.slot = s.slot;
-      e.type = s.type;
-      e.ival = s.constant;
-      followFields(e, at);
-      return;
-    }
-    case Symbol::Subs: {
-      if (at < n.size())
-        component(e.namePos[at], n[at]);
-      resolveCall(e, s.subs, n[at - 1], scope, asProcedure);
-      return;
-    }
-    case Symbol::Package:
-      if (at >= n.size())
-        fail(e.pos, "PLS-00221: '" + n[0] + "' is not a procedure or is undefined");
-      component(e.namePos[at], n[at]);
-    default:
-      if (asProcedure)
-        fail(e.pos, "PLS-00221: '" + n[at - 1] + "' is not a procedure or is undefined");
-      fail(e.pos, "PLS-00320: the declaration of the type of this expression is incomplete or "
-                  "malformed");
-    }
-  }
+  void resolveSymbol(Expr &e, Symbol &s, size_t at, Scope *scope, bool asProcedure);
 
   // Record fields, table elements and collection methods after a variable.
-  void followFields(Expr &e, size_t at) {
-    const std::vector<std::string> &n = e.names;
-    for (size_t i = at; i < n.size(); ++i) {
-      if (e.type.kind == VType::Table && i + 1 == n.size()) {
-        static const char *const methods[] = {"COUNT", "FIRST",  "LAST",  "NEXT",
-                                              "PRIOR", "EXISTS", "DELETE"};
-        int m = -1;
-        for (int k = 0; k < 7; ++k)
-          if (n[i] == methods[k])
-            m = k;
-        if (m < 0)
-          component(e.namePos[i], n[i]);
-        Expr *target = new Expr();
-        target->kind = EKind::Var;
-        target->pos = e.pos;
-        target->slot = e.slot;
-        target->path = std::move(e.path);
-        target->type = e.type;
-        e.path.clear();
-        e.operands.clear();
-        e.operands.emplace_back(target);
-        e.kind = EKind::Collection;
-        e.builtin = BiTableCount + m;
-        size_t need = (m == 3 || m == 4 || m == 5) ? 1 : 0;
-        if (m == 6) {
-          if (e.args.size() > 2)
-            wrongArgs(e.namePos[i], n[i]);
-        } else if (e.args.size() != need) {
-          wrongArgs(e.namePos[i], n[i]);
-        }
-        for (Arg &a : e.args) {
-          bindValue(*a.value, FCurrentScope);
-          e.operands.push_back(std::move(a.value));
-        }
-        e.args.clear();
-        e.type = Type();
-        e.type.kind = m == 5 ? VType::Boolean : m == 6 ? VType::Null : VType::Number;
-        return;
-      }
-      if (e.type.kind != VType::Record || !e.type.decl)
-        component(e.namePos[i], n[i]);
-      const TypeDecl *td = e.type.decl;
-      int idx = -1;
-      for (size_t k = 0; k < td->fields.size(); ++k)
-        if (td->fields[k].name == n[i])
-          idx = static_cast<int>(k);
-      if (idx < 0)
-        component(e.namePos[i], n[i]);
-      PathStep step;
-      step.field = idx;
-      e.path.push_back(std::move(step));
-      e.type = td->fields[static_cast<size_t>(idx)].type;
-    }
-    if (e.hasArgs) {
-      if (e.type.kind != VType::Table || !e.type.decl)
-        fail(e.pos, "PLS-00222: no function with name '" + n.back() + "' exists in this scope");
-      if (e.args.size() != 1 || !e.args[0].name.empty())
-        wrongArgs(e.pos, n.back());
-      bindValue(*e.args[0].value, FCurrentScope);
-      PathStep step;
-      step.index = std::move(e.args[0].value);
-      e.path.push_back(std::move(step));
-      e.args.clear();
-      e.hasArgs = false;
-      e.type = e.type.decl->elementType;
-    }
-  }
+  void followFields(Expr &e, size_t at);
   Scope *FCurrentScope = nullptr;
 
   // Built-ins, stored units, schema-qualified names.
-  bool resolveGlobal(Expr &e, Scope *scope, bool asProcedure) {
-    const std::vector<std::string> &n = e.names;
-    const std::string &first = n[0];
-    if (n.size() == 1) {
-      if (first == "SQLCODE" && !e.hasArgs) {
-        e.kind = EKind::Sqlcode;
-        e.type.kind = VType::Number;
-        return true;
-      }
-      if (first == "SQLERRM") {
-        e.kind = EKind::Sqlerrm;
-        e.type.kind = VType::Char;
-        if (e.args.size() > 1)
-          wrongArgs(e.pos, "SQLERRM");
-        for (Arg &a : e.args) {
-          bindValue(*a.value, scope);
-          e.operands.push_back(std::move(a.value));
-        }
-        e.args.clear();
-        return true;
-      }
-      if (FUnit.kind == UnitKind::Trigger && !e.hasArgs &&
-          (first == "INSERTING" || first == "UPDATING" || first == "DELETING")) {
-        e.kind = EKind::Builtin;
-        e.builtin = first == "INSERTING"  ? BiInserting
-                    : first == "UPDATING" ? BiUpdating
-                                          : BiDeleting;
-        e.type.kind = VType::Boolean;
-        return true;
-      }
-      if ((first == "SYSDATE" || first == "USER" || first == "UID") && !e.hasArgs) {
-        e.kind = EKind::Builtin;
-        e.builtin = first == "SYSDATE" ? BiSysdate : BiUser;
-        e.type.kind = first == "SYSDATE" ? VType::Date
-                      : first == "UID"   ? VType::Number
-                                         : VType::Char;
-        if (first == "UID")
-          return sqlFunction(e, scope);
-        return true;
-      }
-      if (first == "RAISE_APPLICATION_ERROR") {
-        if (!asProcedure)
-          fail(e.pos, "PLS-00222: no function with name '" + first + "' exists in this scope");
-        if (e.args.size() < 2 || e.args.size() > 3)
-          wrongArgs(e.pos, first);
-        e.kind = EKind::Builtin;
-        e.builtin = BiRaiseApplicationError;
-        // (NUM BINARY_INTEGER, MSG VARCHAR2 [, KEEPERRORSTACK BOOLEAN])
-        static const VType formals[] = {VType::Number, VType::Char, VType::Boolean};
-        for (size_t i = 0; i < e.args.size(); ++i) {
-          bindValue(*e.args[i].value, scope);
-          if (!convertible(formals[i], e.args[i].value->type.kind))
-            wrongArgs(e.pos, first);
-          e.operands.push_back(std::move(e.args[i].value));
-        }
-        e.args.clear();
-        return true;
-      }
-      bool argsBound = first == "NVL" && e.hasArgs && e.args.size() == 2;
-      if (argsBound && booleanNvl(e, scope))
-        return true;
-      int mn, mx;
-      bool agg;
-      if (e.hasArgs && sqlFunctionArity(first, mn, mx, agg)) {
-        if (agg || first == "DECODE" || first == "DUMP")
-          fail(e.pos, "PLS-00204: function or pseudo-column '" + first +
-                          "' may be used inside a SQL statement only");
-        if (asProcedure)
-          fail(e.pos, "PLS-00221: '" + first + "' is not a procedure or is undefined");
-        int k = static_cast<int>(e.args.size());
-        if (k < mn || k > mx)
-          wrongArgs(e.pos, first);
-        return sqlFunction(e, scope, argsBound);
-      }
-    }
-    if (first == "DBMS_OUTPUT" || (n.size() > 2 && first == "SYS" && n[1] == "DBMS_OUTPUT")) {
-      size_t at = first == "SYS" ? 2 : 1;
-      if (n.size() != at + 1)
-        fail(e.pos, "PLS-00221: '" + first + "' is not a procedure or is undefined");
-      return dbmsOutput(e, n[at], e.namePos[at], scope, asProcedure);
-    }
-    // Stored units: NAME, NAME.MEMBER, OWNER.NAME, OWNER.NAME.MEMBER.
-    bool invalid = false;
-    const Unit *u = FCtx.units->findUnit(FCtx.user, first, invalid);
-    size_t at = 1;
-    std::string owner = FCtx.user;
-    if (!u && !invalid && n.size() > 1 && FCtx.units->isSchema(first)) {
-      u = FCtx.units->findUnit(first, n[1], invalid);
-      owner = first;
-      at = 2;
-      if ((u || invalid) && owner != FCtx.user) {
-        // Another schema's unit exists for this one only through EXECUTE, its one object
-        // privilege (the ANY TABLE system privileges do not reach it); the call then runs
-        // with the owner's rights.
-        if (!objectPrivileges(FCtx.db, FCtx.user, owner, n[1]).has("EXECUTE"))
-          return false;
-      }
-    }
-    if (invalid)
-      fail(e.pos, "PLS-00905: object " + owner + "." + n[at - 1] + " is invalid");
-    if (!u)
-      return false;
-    if (u->kind == UnitKind::Package) {
-      dependOn(u->owner, u->name, "PACKAGE");
-      if (at >= n.size())
-        undeclared(e.pos, joinNames(n, n.size()));
-      Symbol *m = member(u, n[at]);
-      if (!m)
-        component(e.namePos[at], n[at]);
-      resolveSymbol(e, *m, at + 1, scope, asProcedure);
-      return true;
-    }
-    if (u->kind != UnitKind::Procedure && u->kind != UnitKind::Function)
-      return false;
-    dependOn(u->owner, u->name, u->kind == UnitKind::Procedure ? "PROCEDURE" : "FUNCTION");
-    if (at < n.size())
-      component(e.namePos[at], n[at]);
-    resolveCall(e, {u->sub.get()}, u->name, scope, asProcedure);
-    return true;
-  }
+  bool resolveGlobal(Expr &e, Scope *scope, bool asProcedure);
 
   // NVL over BOOLEAN values, which SQL does not have: evaluated here. False when the
   // arguments are not BOOLEAN (the arguments are bound either way).
-  bool booleanNvl(Expr &e, Scope *scope) {
-    bool anyBoolean = false;
-    for (Arg &a : e.args) {
-      if (!a.name.empty())
-        wrongArgs(e.pos, "NVL");
-      bindValue(*a.value, scope);
-      anyBoolean = anyBoolean || a.value->type.kind == VType::Boolean;
-    }
-    if (!anyBoolean)
-      return false;
-    for (Arg &a : e.args) {
-      if (a.value->type.kind != VType::Boolean && a.value->type.kind != VType::Null)
-        wrongArgs(e.pos, "NVL");
-      e.operands.push_back(std::move(a.value));
-    }
-    e.args.clear();
-    e.kind = EKind::Builtin;
-    e.builtin = BiNvl;
-    e.type.kind = VType::Boolean;
-    return true;
-  }
+  bool booleanNvl(Expr &e, Scope *scope);
 
   // A SQL function in a PL/SQL expression: one compiled SELECT over its arguments.
   // Compiled SQL function calls by name and argument types: a unit calls the same few
@@ -1388,624 +373,55 @@ private:
   };
   std::unordered_map<std::string, CompiledFunction> FFunctions;
 
-  bool sqlFunction(Expr &e, Scope *scope, bool argsBound = false) {
-    std::string key = e.names[0] + (e.hasArgs ? "(" : "");
-    for (Arg &a : e.args) {
-      if (!a.name.empty())
-        wrongArgs(e.pos, e.names[0]);
-      if (!argsBound)
-        bindValue(*a.value, scope);
-      const Type &t = a.value->type;
-      key += std::to_string(static_cast<int>(t.kind)) + ",";
-    }
-    auto hit = FFunctions.find(key);
-    if (hit != FFunctions.end()) {
-      std::vector<ExprPtr> args;
-      for (Arg &a : e.args)
-        args.push_back(std::move(a.value));
-      e.args.clear();
-      for (size_t i : hit->second.order)
-        e.operands.push_back(std::move(args[i]));
-      e.sqlText = hit->second.sql;
-      e.type = hit->second.type;
-      e.kind = EKind::Builtin;
-      e.builtin = BiSqlFunction;
-      return true;
-    }
-    std::vector<Type> types;
-    std::string sql = "SELECT " + e.names[0];
-    if (e.hasArgs) {
-      sql += "(";
-      for (size_t i = 0; i < e.args.size(); ++i) {
-        if (!scalarFamily(e.args[i].value->type.kind))
-          wrongArgs(e.pos, e.names[0]);
-        types.push_back(e.args[i].value->type);
-        sql += (i ? ", PLSQL$ARG" : "PLSQL$ARG") + std::to_string(i);
-      }
-      sql += ")";
-    }
-    sql += " FROM DUAL";
-    for (Arg &a : e.args)
-      e.operands.push_back(std::move(a.value));
-    e.args.clear();
-    try {
-      auto ast = parseStatement(sql);
-      localdb::Binder b(FCtx.db, FCtx.user);
-      b.hostName = [&](localdb::Expr &x) {
-        if (x.names.size() != 1 || x.names[0].compare(0, 9, "PLSQL$ARG") != 0)
-          return false;
-        size_t i = static_cast<size_t>(std::atoi(x.names[0].c_str() + 9));
-        x.kind = ExprKind::Bind;
-        x.text = x.names[0];
-        x.type = TypeInfo();
-        x.type.type = i < types.size() ? sqlTypeOf(types[i]) : SqlType::Unknown;
-        return true;
-      };
-      Select &q = *static_cast<SelectStmt &>(*ast).query;
-      b.bindQuery(q);
-      Emitter em(b.bindNames(), FCtx.user);
-      e.sqlText = em.select(q);
-      e.type = typeOfSql(q.columns[0]->expr->type.type);
-      // Parameters in the emitted order.
-      std::vector<ExprPtr> ordered;
-      CompiledFunction cf;
-      for (const std::string &bn : b.bindNames()) {
-        size_t i = static_cast<size_t>(std::atoi(bn.c_str() + 9));
-        ordered.push_back(std::move(e.operands[i]));
-        cf.order.push_back(i);
-      }
-      cf.sql = e.sqlText;
-      cf.type = e.type;
-      FFunctions.emplace(key, std::move(cf));
-      // Arguments the function does not read still had to be valid; keep only the read ones.
-      e.operands = std::move(ordered);
-    } catch (const OraError &err) {
-      wrongArgs(e.pos, e.names[0]);
-    }
-    e.kind = EKind::Builtin;
-    e.builtin = BiSqlFunction;
-    return true;
-  }
+  bool sqlFunction(Expr &e, Scope *scope, bool argsBound = false);
 
-  bool dbmsOutput(Expr &e, const std::string &m, int mpos, Scope *scope, bool asProcedure) {
-    struct Member {
-      const char *name;
-      int builtin;
-      int minArgs, maxArgs;
-      bool function;
-    };
-    static const Member members[] = {
-        {"PUT_LINE", BiPutLine, 1, 1, false},   {"PUT", BiPut, 1, 1, false},
-        {"NEW_LINE", BiNewLine, 0, 0, false},   {"ENABLE", BiEnable, 0, 1, false},
-        {"DISABLE", BiDisable, 0, 0, false},    {"GET_LINE", BiGetLine, 2, 2, false},
-        {"GET_LINES", BiGetLines, 2, 2, false},
-    };
-    const Member *found = nullptr;
-    for (const Member &x : members)
-      if (m == x.name)
-        found = &x;
-    if (!found)
-      component(mpos, m);
-    if (!asProcedure)
-      fail(e.pos, "PLS-00222: no function with name '" + m + "' exists in this scope");
-    int k = static_cast<int>(e.args.size());
-    if (k < found->minArgs || k > found->maxArgs)
-      wrongArgs(e.pos, m);
-    e.kind = EKind::Builtin;
-    e.builtin = found->builtin;
-    for (Arg &a : e.args) {
-      if (!a.name.empty() && found->builtin != BiEnable && found->builtin != BiGetLine)
-        wrongArgs(e.pos, m);
-      bindValue(*a.value, scope);
-      if (found->builtin == BiPutLine || found->builtin == BiPut) {
-        if (!scalarFamily(a.value->type.kind))
-          wrongArgs(e.pos, m);
-      }
-      e.operands.push_back(std::move(a.value));
-    }
-    e.args.clear();
-    if (found->builtin == BiGetLine || found->builtin == BiGetLines)
-      for (auto &o : e.operands)
-        requireTarget(*o);
-    // LINES may be the caller's array, bound as a PL/SQL table.
-    if (found->builtin == BiGetLines && e.operands[0]->type.kind != VType::Table &&
-        e.operands[0]->kind != EKind::Bind)
-      wrongArgs(e.pos, m);
-    return true;
-  }
+  bool dbmsOutput(Expr &e, const std::string &m, int mpos, Scope *scope, bool asProcedure);
 
-  void requireTarget(const Expr &x) {
-    if (x.kind == EKind::Bind)
-      return;
-    if (x.kind != EKind::Var || x.ival) {
-      std::string text = x.kind == EKind::Var && !x.names.empty()
-                             ? joinNames(x.names, x.names.size())
-                             : exprText(x);
-      fail(x.pos, "PLS-00363: expression '" + text + "' cannot be used as an assignment target");
-    }
-  }
+  void requireTarget(const Expr &x);
 
-  std::string exprText(const Expr &x) {
-    // The expression as written, for messages.
-    size_t b = static_cast<size_t>(x.pos);
-    size_t e = b;
-    while (e < FText.size() && FText[e] != ';' && FText[e] != ',' && FText[e] != ')' &&
-           FText[e] != '\n')
-      ++e;
-    std::string s = FText.substr(b, e - b);
-    while (!s.empty() && s.back() == ' ')
-      s.pop_back();
-    for (char &c : s)
-      c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-  }
+  std::string exprText(const Expr &x);
 
   // Chooses the overload the arguments fit, fills in defaults and checks OUT targets.
   void resolveCall(Expr &e, const std::vector<const Subprogram *> &subs, const std::string &name,
-                   Scope *scope, bool asProcedure) {
-    bool named = false;
-    for (Arg &a : e.args) {
-      if (named && a.name.empty())
-        fail(a.pos, "PLS-00312: a positional parameter association may not follow a named "
-                    "association");
-      named = named || !a.name.empty();
-    }
-    for (Arg &a : e.args)
-      bindValue(*a.value, scope);
-    const Subprogram *best = nullptr;
-    int bestScore = -1, ties = 0;
-    std::vector<Expr *> bestActuals;
-    for (const Subprogram *sp : subs) {
-      std::vector<Expr *> actuals(sp->params.size(), nullptr);
-      bool ok = true;
-      int score = 0;
-      size_t positional = 0;
-      for (Arg &a : e.args) {
-        size_t idx;
-        if (a.name.empty()) {
-          idx = positional++;
-          if (idx >= sp->params.size()) {
-            ok = false;
-            break;
-          }
-        } else {
-          idx = sp->params.size();
-          for (size_t k = 0; k < sp->params.size(); ++k)
-            if (sp->params[k].name == a.name)
-              idx = k;
-          if (idx == sp->params.size() || actuals[idx]) {
-            ok = false;
-            break;
-          }
-        }
-        actuals[idx] = a.value.get();
-        const Type &f = sp->params[idx].type;
-        VType v = a.value->type.kind;
-        if (v == VType::Null)
-          continue;
-        if (f.kind == v)
-          score += 2;
-        else if (convertible(f.kind, v))
-          score += 1;
-        else {
-          ok = false;
-          break;
-        }
-        if ((f.kind == VType::Record || f.kind == VType::Table) && f.decl != a.value->type.decl &&
-            (f.kind == VType::Table || !a.value->type.decl ||
-             a.value->type.decl->fields.size() != f.decl->fields.size())) {
-          ok = false;
-          break;
-        }
-      }
-      for (size_t k = 0; ok && k < actuals.size(); ++k)
-        if (!actuals[k] && !sp->params[k].defaultValue)
-          ok = false;
-      if (!ok)
-        continue;
-      if (score > bestScore) {
-        best = sp;
-        bestScore = score;
-        ties = 1;
-        bestActuals = actuals;
-      } else if (score == bestScore) {
-        ++ties;
-      }
-    }
-    if (!best)
-      wrongArgs(e.pos, name);
-    if (ties > 1)
-      fail(e.pos, "PLS-00307: too many declarations of '" + name + "' match this call");
-    if (asProcedure && best->isFunction)
-      fail(e.pos, "PLS-00221: '" + name + "' is not a procedure or is undefined");
-    if (!asProcedure && !best->isFunction)
-      fail(e.pos, "PLS-00222: no function with name '" + name + "' exists in this scope");
-    for (size_t k = 0; k < bestActuals.size(); ++k)
-      if (bestActuals[k] && best->params[k].mode != Param::In)
-        requireTarget(*bestActuals[k]);
-    e.kind = EKind::Call;
-    e.callee = best;
-    e.actuals = bestActuals;
-    for (Arg &a : e.args)
-      e.operands.push_back(std::move(a.value));
-    e.args.clear();
-    e.type = best->returnType;
-  }
+                   Scope *scope, bool asProcedure);
 
   // ------------------------------------------------------------ embedded SQL
 
   // Compiles the statement through the SQL front end; names of PL/SQL variables become
   // parameters. SQL errors come out as "PL/SQL: ORA-..." at the offending token.
-  bool compileSql(SqlStmt &q, Scope *scope, int stmtPos, bool withRowid = true) {
-    FSql = &q;
-    q.params.clear();
-    q.columnTypes.clear();
-    q.columnNames.clear();
-    q.columnInfo.clear();
-    q.tables.clear();
-    bool rowidAdded = false;
-    try {
-      std::string text = q.text;
-      if (q.kind == StmtKind::Update || q.kind == StmtKind::Delete)
-        currentOf(q, text, scope, stmtPos);
-      auto ast = parseStatement(text);
-      localdb::Binder b(FCtx.db, FCtx.user);
-      b.hostName = [&](localdb::Expr &x) { return hostName(x, q, scope); };
-      switch (ast->kind) {
-      case StmtKind::Select: {
-        Select &s = *static_cast<SelectStmt &>(*ast).query;
-        q.forUpdate = s.forUpdate;
-        // A FOR UPDATE cursor over one table keeps each row's rowid, for WHERE CURRENT OF.
-        rowidAdded = withRowid && s.forUpdate && s.block && s.block->from.size() == 1;
-        if (rowidAdded) {
-          SelectItem item;
-          item.expr = std::make_unique<localdb::Expr>();
-          item.expr->kind = ExprKind::Column;
-          item.expr->names = {"ROWID"};
-          item.expr->pos = s.pos;
-          item.name = "ROWID";
-          s.block->items.push_back(std::move(item));
-        }
-        b.bindQuery(s);
-        for (SelectItem *item : s.columns) {
-          q.columnTypes.push_back(item->expr->type.type);
-          q.columnNames.push_back(item->name);
-          q.columnInfo.push_back(item->expr->type);
-        }
-        if (rowidAdded) {
-          q.rowidColumn = static_cast<int>(q.columnTypes.size()) - 1;
-          q.columnTypes.pop_back();
-          q.columnNames.pop_back();
-          q.columnInfo.pop_back();
-        }
-        Emitter em(b.bindNames(), FCtx.user);
-        q.sqlite = em.select(s);
-        queryDependencies(s);
-        tablesOf(s, q.tables);
-        break;
-      }
-      case StmtKind::Insert: {
-        auto &ins = static_cast<InsertStmt &>(*ast);
-        b.bindInsert(ins);
-        std::vector<localdb::ExprPtr> keep;
-        std::vector<const localdb::Expr *> defaults;
-        for (const ColumnInfo &c : ins.table.bound->columns) {
-          const localdb::Expr *d = nullptr;
-          if (!c.defaultText.empty() &&
-              std::find(ins.columns.begin(), ins.columns.end(), c.name) == ins.columns.end()) {
-            localdb::ExprPtr x = parseCondition(c.defaultText);
-            b.bindDefault(*x);
-            d = x.get();
-            keep.push_back(std::move(x));
-          }
-          defaults.push_back(d);
-        }
-        Emitter em(b.bindNames(), FCtx.user);
-        q.sqlite = em.insert(ins, defaults);
-        dmlDependencies(*ins.table.bound);
-        q.target = dmlTarget(ins);
-        if (ins.query)
-          tablesOf(*ins.query, q.tables);
-        for (const auto &v : ins.values)
-          tablesOf(*v, q.tables);
-        break;
-      }
-      case StmtKind::Update: {
-        auto &up = static_cast<UpdateStmt &>(*ast);
-        b.bindUpdate(up);
-        Emitter em(b.bindNames(), FCtx.user);
-        q.sqlite = em.update(up);
-        dmlDependencies(*up.table.bound);
-        q.target = dmlTarget(up);
-        for (const Assignment &a : up.sets)
-          if (a.value)
-            tablesOf(*a.value, q.tables);
-        if (up.where)
-          tablesOf(*up.where, q.tables);
-        break;
-      }
-      case StmtKind::Delete: {
-        auto &del = static_cast<DeleteStmt &>(*ast);
-        b.bindDelete(del);
-        Emitter em(b.bindNames(), FCtx.user);
-        q.sqlite = em.remove(del);
-        dmlDependencies(*del.table.bound);
-        q.target = dmlTarget(del);
-        if (del.where)
-          tablesOf(*del.where, q.tables);
-        break;
-      }
-      default:
-        q.sqlite.clear(); // LOCK TABLE: the write lock comes with the first change
-        break;
-      }
-      q.binds = b.bindNames();
-      q.counters = b.counterCount();
-      for (const std::string &bn : q.binds) {
-        if (bn.compare(0, 6, "PLSQL$") == 0) {
-          q.paramOf.push_back(std::atoi(bn.c_str() + 6));
-        } else {
-          // A bind variable of the anonymous block used in its SQL.
-          if (FUnit.kind != UnitKind::Anonymous)
-            fail(q.pos, "PLS-00049: bad bind variable '" + bn + "'");
-          auto x = std::make_unique<Expr>();
-          x->kind = EKind::Bind;
-          x->text = bn;
-          x->pos = q.pos;
-          bindExpr(*x, scope);
-          q.paramOf.push_back(static_cast<int>(q.params.size()));
-          q.params.push_back(std::move(x));
-        }
-      }
-      if (!q.target.table.empty())
-        q.tables.push_back(q.target.owner + "." + q.target.table);
-      q.ok = true;
-    } catch (const OraError &err) {
-      if (rowidAdded) // a view or an inline view has no rowid: no CURRENT OF then
-        return compileSql(q, scope, stmtPos, false);
-      int at = q.pos + std::max(0, err.offset);
-      report(at, "PL/SQL: " + err.message);
-      FSql = nullptr;
-      fail(stmtPos, "PL/SQL: SQL Statement ignored");
-    }
-    FSql = nullptr;
-    return true;
-  }
+  bool compileSql(SqlStmt &q, Scope *scope, int stmtPos, bool withRowid = true);
 
   // WHERE CURRENT OF c names the row the cursor fetched last: the text becomes a comparison of
   // ROWID with the cursor's rowid. The clause ends the statement, so no offset moves.
-  void currentOf(SqlStmt &q, std::string &text, Scope *scope, int stmtPos) {
-    std::vector<Token> t;
-    try {
-      t = tokenize(text);
-    } catch (const OraError &) {
-      return; // the SQL parser reports it
-    }
-    for (size_t i = 0; i + 3 < t.size(); ++i) {
-      if (!t[i].is("WHERE") || !t[i + 1].is("CURRENT") || !t[i + 2].is("OF") ||
-          t[i + 3].kind != Tok::Ident)
-        continue;
-      const Token &name = t[i + 3];
-      int at = q.pos + name.pos;
-      Symbol *sym = lookup(scope, name.text);
-      if (!sym)
-        report(at, "PLS-00201: identifier '" + name.text + "' must be declared");
-      else if (sym->kind != Symbol::Cursor)
-        report(at, "PLS-00413: identifier in CURRENT OF clause is not a cursor name");
-      else if (sym->cursor->query && !sym->cursor->query->forUpdate)
-        report(at, "PLS-00404: cursor '" + name.text +
-                       "' must be declared with FOR UPDATE to use with CURRENT OF");
-      else {
-        FCurrentOf = sym->cursor;
-        text = text.substr(0, static_cast<size_t>(t[i + 1].pos)) + "ROWID = PLSQL$CURRENT$OF" +
-               text.substr(static_cast<size_t>(name.end));
-        return;
-      }
-      FSql = nullptr;
-      fail(stmtPos, "PL/SQL: SQL Statement ignored");
-    }
-  }
+  void currentOf(SqlStmt &q, std::string &text, Scope *scope, int stmtPos);
   const CursorDecl *FCurrentOf = nullptr;
 
   // The stored tables a statement reads: its FROM clauses, the views and subqueries in them.
-  static void tablesOf(const Select &s, std::vector<std::string> &out) {
-    if (s.block) {
-      for (const auto &t : s.block->tables) {
-        if (t->isBase && !t->owner.empty())
-          out.push_back(t->owner + "." + t->name);
-        if (t->query)
-          tablesOf(*t->query, out);
-      }
-      for (const SelectItem &i : s.block->items)
-        if (i.expr)
-          tablesOf(*i.expr, out);
-      if (s.block->where)
-        tablesOf(*s.block->where, out);
-    }
-    if (s.left)
-      tablesOf(*s.left, out);
-    if (s.right)
-      tablesOf(*s.right, out);
-  }
-  static void tablesOf(const localdb::Expr &e, std::vector<std::string> &out) {
-    if (e.query)
-      tablesOf(*e.query, out);
-    for (const auto &a : e.args)
-      if (a)
-        tablesOf(*a, out);
-  }
+  static void tablesOf(const Select &s, std::vector<std::string> &out);
+  static void tablesOf(const localdb::Expr &e, std::vector<std::string> &out);
 
   // The table a DML statement changes, and the view it goes through.
-  void dmlDependencies(const BoundTable &t) {
-    dependOn(t.owner, t.name, "TABLE");
-    if (!t.viewName.empty())
-      dependOn(t.viewOwner, t.viewName, "VIEW");
-  }
+  void dmlDependencies(const BoundTable &t);
 
   // The tables and views a query reads (its FROM clauses, inline views and set operands).
-  void queryDependencies(const Select &s) {
-    if (s.block) {
-      for (const auto &t : s.block->tables) {
-        if (!t->owner.empty() && !t->name.empty())
-          dependOn(t->owner, t->name, t->isBase ? "TABLE" : "VIEW");
-        if (t->query && t->owner.empty())
-          queryDependencies(*t->query);
-      }
-    }
-    if (s.left)
-      queryDependencies(*s.left);
-    if (s.right)
-      queryDependencies(*s.right);
-  }
+  void queryDependencies(const Select &s);
 
-  bool hostName(localdb::Expr &x, SqlStmt &q, Scope *scope) {
-    if (FCurrentOf && x.names.size() == 1 && x.names[0] == "PLSQL$CURRENT$OF") {
-      auto cursor = std::make_unique<Expr>();
-      cursor->kind = EKind::Var;
-      cursor->cursor = FCurrentOf;
-      cursor->slot = FCurrentOf->where;
-      cursor->type.kind = VType::Cursor;
-      auto e = std::make_unique<Expr>();
-      e->kind = EKind::Attribute;
-      e->text = "ROWID";
-      e->pos = q.pos + x.pos;
-      e->type.kind = VType::Number;
-      e->operands.push_back(std::move(cursor));
-      FCurrentOf = nullptr;
-      x.kind = ExprKind::Bind;
-      x.text = "PLSQL$" + std::to_string(q.params.size());
-      x.type = TypeInfo();
-      x.type.type = SqlType::Rowid;
-      q.params.push_back(std::move(e));
-      return true;
-    }
-    auto e = std::make_unique<Expr>();
-    e->kind = EKind::Name;
-    e->pos = q.pos + x.pos;
-    e->names = x.names;
-    for (size_t i = 0; i < x.names.size(); ++i)
-      e->namePos.push_back(e->pos);
-    if (FUnit.kind == UnitKind::Trigger && x.names.size() == 2 &&
-        (x.names[0] == FUnit.trigger.newName || x.names[0] == FUnit.trigger.oldName))
-      e->names[0] = x.names[0] == FUnit.trigger.newName ? ":NEW" : ":OLD";
-    bool quiet = FQuiet;
-    FQuiet = true;
-    try {
-      bindValue(*e, scope);
-    } catch (const BindAbort &) {
-      FQuiet = quiet;
-      return false;
-    }
-    FQuiet = quiet;
-    if (e->type.kind == VType::Boolean || e->type.kind == VType::Record ||
-        e->type.kind == VType::Table)
-      return false;
-    x.kind = ExprKind::Bind;
-    x.text = "PLSQL$" + std::to_string(q.params.size());
-    x.type = TypeInfo();
-    x.type.type = sqlTypeOf(e->type);
-    x.type.length = e->type.length;
-    q.params.push_back(std::move(e));
-    return true;
-  }
+  bool hostName(localdb::Expr &x, SqlStmt &q, Scope *scope);
 
   // ------------------------------------------------------------ statements
 
   // The block of a subprogram, a trigger or the unit: GOTO and EXIT do not leave it.
-  void bindBody(Block &b, Scope *outer, const std::vector<std::string> &labels = {}) {
-    auto lists = std::move(FGotoLists);
-    auto loops = std::move(FLoops);
-    auto labelledStatements = std::move(FLabelled);
-    FGotoLists.clear();
-    FLoops.clear();
-    FLabelled.clear();
-    collectLabels(b.body);
-    for (const Handler &h : b.handlers)
-      collectLabels(h.body);
-    bindBlock(b, outer, labels);
-    FGotoLists = std::move(lists);
-    FLoops = std::move(loops);
-    FLabelled = std::move(labelledStatements);
-  }
+  void bindBody(Block &b, Scope *outer, const std::vector<std::string> &labels = {});
 
-  void bindBlock(Block &b, Scope *outer, const std::vector<std::string> &labels = {}) {
-    Scope scope;
-    scope.parent = outer;
-    scope.labels = labels;
-    if (!b.label.empty())
-      scope.labels.push_back(b.label);
-    bindDecls(b.decls, &scope, false);
-    // Forward declarations without a body in the same block are PLS-00328.
-    for (Decl &d : b.decls)
-      if (d.kind == Decl::Sub && !d.sub->body && !d.sub->definition)
-        report(d.sub->pos, "PLS-00328: A subprogram body must be defined for the forward "
-                           "declaration of " +
-                               d.sub->name + ".");
-    bindStatements(b.body, &scope);
-    // Each exception in one handler of the block at most: a declaration or a predefined code.
-    std::vector<std::pair<const ExceptionDecl *, int>> handled;
-    for (Handler &h : b.handlers) {
-      for (size_t i = 0; i < h.names.size(); ++i) {
-        const std::vector<std::string> &nm = h.names[i];
-        if (nm.size() == 1 && nm[0] == "OTHERS")
-          continue;
-        std::pair<const ExceptionDecl *, int> which;
-        if (!handlerException(nm, &scope, which)) {
-          report(h.namePos[i],
-                 "PLS-00201: identifier '" + joinNames(nm, nm.size()) + "' must be declared");
-          continue;
-        }
-        if (std::find(handled.begin(), handled.end(), which) != handled.end())
-          report(h.namePos[i], "PLS-00483: exception '" + joinNames(nm, nm.size()) +
-                                   "' may appear in at most one exception handler in this block");
-        handled.push_back(which);
-        if (which.first)
-          h.user.push_back(which.first);
-        else
-          h.codes.push_back(which.second);
-      }
-      ++FHandlerDepth;
-      bindStatements(h.body, &scope);
-      --FHandlerDepth;
-    }
-  }
+  void bindBlock(Block &b, Scope *outer, const std::vector<std::string> &labels = {});
 
   // The exception a handler names: a declared one (which.first) or a predefined code.
   bool handlerException(const std::vector<std::string> &nm, Scope *scope,
-                        std::pair<const ExceptionDecl *, int> &which) {
-    Symbol *s = lookup(scope, nm[0]);
-    if (s && s->kind == Symbol::Package && nm.size() == 2)
-      s = member(s->package, nm[1]);
-    if (s && s->kind == Symbol::Exception && (nm.size() == 1 || nm.size() == 2)) {
-      which = {s->exception, 0};
-      return true;
-    }
-    if (int c = predefinedCode(nm)) {
-      which = {nullptr, c};
-      return true;
-    }
-    if (const ExceptionDecl *e = packageException(nm)) {
-      which = {e, 0};
-      return true;
-    }
-    return false;
-  }
+                        std::pair<const ExceptionDecl *, int> &which);
 
   // PKG.EXC: an exception a package declares (the unit then depends on the package); null for
   // any other name.
-  const ExceptionDecl *packageException(const std::vector<std::string> &nm) {
-    if (nm.size() != 2)
-      return nullptr;
-    bool invalid = false;
-    const Unit *p = FCtx.units->findUnit(FCtx.user, nm[0], invalid);
-    if (!p)
-      return nullptr;
-    Symbol *m = member(p, nm[1]);
-    if (!m || m->kind != Symbol::Exception)
-      return nullptr;
-    dependOn(p->owner, p->name, "PACKAGE");
-    return m->exception;
-  }
+  const ExceptionDecl *packageException(const std::vector<std::string> &nm);
 
   // The statement lists a GOTO may branch into: its own and those enclosing it, up to its
   // subprogram (a handler's block body is not among them); and the loops an EXIT may leave.
@@ -2014,410 +430,2156 @@ private:
   // The labelled statements a failed GOTO or EXIT is told apart by: all of the subprogram's.
   std::vector<const Stmt *> FLabelled;
 
-  static bool labelled(const Stmt &s, const std::string &label) {
-    return std::find(s.labels.begin(), s.labels.end(), label) != s.labels.end();
-  }
-  const Stmt *anyLabelled(const std::string &label) {
-    for (const Stmt *s : FLabelled)
-      if (labelled(*s, label))
-        return s;
-    return nullptr;
-  }
+  static bool labelled(const Stmt &s, const std::string &label);
+  const Stmt *anyLabelled(const std::string &label);
 
-  void checkGoto(const Stmt &s) {
-    for (const auto *list : FGotoLists)
-      for (const StmtPtr &x : *list)
-        if (labelled(*x, s.label))
-          return;
-    if (!anyLabelled(s.label))
-      fail(s.pos, "PLS-00201: identifier '" + s.label + "' must be declared");
-    fail(s.pos,
-         "PLS-00375: illegal GOTO statement; this GOTO cannot branch to label '" + s.label + "'");
-  }
+  void checkGoto(const Stmt &s);
 
-  void checkExit(const Stmt &s) {
-    if (s.label.empty()) {
-      if (FLoops.empty())
-        fail(s.pos, "PLS-00376: illegal EXIT statement; it must appear inside a loop");
-      return;
-    }
-    for (const Stmt *loop : FLoops)
-      if (labelled(*loop, s.label))
-        return;
-    const Stmt *named = anyLabelled(s.label);
-    if (!named)
-      fail(s.pos, "PLS-00201: identifier '" + s.label + "' must be declared");
-    if (named->kind != SKind::Loop && named->kind != SKind::While && named->kind != SKind::ForNum &&
-        named->kind != SKind::ForCursor)
-      fail(s.pos, "PLS-00373: EXIT label '" + s.label + "' must label a LOOP statement");
-    fail(s.pos, "PLS-00374: illegal EXIT statement; must appear inside the loop labeled '" +
-                    s.label + "'");
-  }
+  void checkExit(const Stmt &s);
 
   // Every labelled statement of a subprogram's body, its own subprograms' apart.
-  void collectLabels(const std::vector<StmtPtr> &list) {
-    for (const StmtPtr &s : list) {
-      if (!s->labels.empty())
-        FLabelled.push_back(s.get());
-      for (const ElsIf &b : s->branches)
-        collectLabels(b.body);
-      collectLabels(s->body);
-      collectLabels(s->elseBody);
-      if (s->block) {
-        collectLabels(s->block->body);
-        for (const Handler &h : s->block->handlers)
-          collectLabels(h.body);
-      }
-    }
-  }
+  void collectLabels(const std::vector<StmtPtr> &list);
 
-  void bindStatements(std::vector<StmtPtr> &list, Scope *scope) {
-    FGotoLists.push_back(&list);
-    struct Pop {
-      std::vector<const std::vector<StmtPtr> *> &v;
-      ~Pop() { v.pop_back(); }
-    } pop{FGotoLists};
-    for (StmtPtr &s : list) {
-      s->line = FLines.line(s->pos) - FLineBase;
-      try {
-        bindStatement(*s, scope);
-      } catch (const BindAbort &) {
-        // The statement stays, raising when it runs (the unit is invalid anyway).
-        s->kind = SKind::Null;
-      }
-    }
-  }
+  void bindStatements(std::vector<StmtPtr> &list, Scope *scope);
 
-  void statementIgnored(int pos) { report(pos, "PL/SQL: Statement ignored"); }
+  void statementIgnored(int pos);
 
-  void bindStatement(Stmt &s, Scope *scope) {
-    FCurrentScope = scope;
-    auto guarded = [&](auto &&f) {
-      try {
-        f();
-      } catch (const BindAbort &) {
-        statementIgnored(s.pos);
-        throw;
-      }
-    };
-    switch (s.kind) {
-    case SKind::Null:
-    case SKind::Commit:
-    case SKind::Rollback:
-    case SKind::Savepoint:
-      return;
-    case SKind::Goto:
-      checkGoto(s);
-      return;
-    case SKind::Assign:
-      guarded([&] {
-        bindValue(*s.value, scope);
-        bindExpr(*s.target, scope);
-        requireTarget(*s.target);
-        checkAssignable(s.target->type, *s.value);
-      });
-      return;
-    case SKind::Call:
-      guarded([&] {
-        if (s.target->kind != EKind::Name)
-          fail(s.pos, "PLS-00221: is not a procedure or is undefined");
-        resolveName(*s.target, scope, true);
-        if (s.target->kind == EKind::Var || s.target->kind == EKind::Collection) {
-          if (s.target->kind == EKind::Collection && s.target->builtin == BiTableDelete)
-            return;
-          fail(s.pos,
-               "PLS-00221: '" + s.target->names.back() + "' is not a procedure or is undefined");
-        }
-      });
-      return;
-    case SKind::If:
-      for (ElsIf &b : s.branches) {
-        try {
-          FCurrentScope = scope;
-          bindCondition(*b.cond, scope);
-        } catch (const BindAbort &) {
-          statementIgnored(s.pos);
-        }
-        bindStatements(b.body, scope);
-      }
-      bindStatements(s.elseBody, scope);
-      return;
-    case SKind::Loop:
-      loopBody(s, scope);
-      return;
-    case SKind::While:
-      try {
-        bindCondition(*s.value, scope);
-      } catch (const BindAbort &) {
-        statementIgnored(s.pos);
-      }
-      loopBody(s, scope);
-      return;
-    case SKind::Exit:
-      checkExit(s);
-      if (s.value)
-        guarded([&] { bindCondition(*s.value, scope); });
-      return;
-    case SKind::Return:
-      guarded([&] {
-        if (!FCurrentSub) {
-          if (s.value)
-            fail(s.pos, "PLS-00372: In a procedure, RETURN statement cannot contain an "
-                        "expression");
-          return;
-        }
-        if (FCurrentSub->isFunction && !s.value)
-          fail(s.pos, "PLS-00503: RETURN <value> statement required for this return from "
-                      "function");
-        if (!FCurrentSub->isFunction && s.value)
-          fail(s.pos, "PLS-00372: In a procedure, RETURN statement cannot contain an "
-                      "expression");
-        if (s.value) {
-          bindValue(*s.value, scope);
-          checkAssignable(FCurrentSub->returnType, *s.value);
-        }
-      });
-      return;
-    case SKind::Raise:
-      guarded([&] {
-        if (!s.value) {
-          if (FHandlerDepth == 0)
-            fail(s.pos, "PLS-00367: a RAISE statement with no exception name must be inside "
-                        "an exception handler");
-          return;
-        }
-        const std::vector<std::string> &nm = s.value->names;
-        Symbol *sym = lookup(scope, nm[0]);
-        if (sym && sym->kind == Symbol::Package && nm.size() == 2)
-          sym = member(sym->package, nm[1]);
-        if (sym && sym->kind == Symbol::Exception) {
-          s.exception = sym->exception;
-          return;
-        }
-        if (int c = predefinedCode(nm)) {
-          s.value->ival = c;
-          return;
-        }
-        if (const ExceptionDecl *e = packageException(nm)) {
-          s.exception = e;
-          return;
-        }
-        if (nm.size() == 2) {
-          bool invalid = false;
-          if (FCtx.units->findUnit(FCtx.user, nm[0], invalid))
-            component(s.value->namePos[1], nm[1]); // a package without that exception
-        }
-        undeclared(s.value->pos, joinNames(nm, nm.size()));
-      });
-      return;
-    case SKind::Block:
-      bindBlock(*s.block, scope, s.labels);
-      return;
-    case SKind::ForNum: {
-      try {
-        bindValue(*s.low, scope);
-        bindValue(*s.high, scope);
-        if (!scalarFamily(s.low->type.kind) || s.low->type.kind == VType::Date ||
-            !scalarFamily(s.high->type.kind) || s.high->type.kind == VType::Date)
-          wrongType(s.low->pos);
-      } catch (const BindAbort &) {
-        statementIgnored(s.pos);
-      }
-      Scope inner;
-      inner.parent = scope;
-      Symbol v;
-      v.kind = Symbol::Var;
-      v.slot = allocate();
-      v.type.kind = VType::Number;
-      v.type.integer = v.type.binaryInteger = true;
-      v.constant = true;
-      s.loopSlot = v.slot.index;
-      inner.names[s.loopVar] = v;
-      inner.labels = s.labels; // outer.i
-      loopBody(s, &inner);
-      return;
-    }
-    case SKind::ForCursor: {
-      Type rowType;
-      try {
-        const CursorDecl *c = nullptr;
-        if (s.inlineCursor) {
-          compileSql(*s.inlineCursor->query, scope, s.inlineCursor->pos);
-          auto td = std::make_unique<TypeDecl>();
-          td->kind = TypeDecl::Record;
-          for (size_t i = 0; i < s.inlineCursor->query->columnTypes.size(); ++i) {
-            RecordField f;
-            f.name = s.inlineCursor->query->columnNames[i];
-            f.type = typeOfSql(s.inlineCursor->query->columnTypes[i]);
-            td->fields.push_back(std::move(f));
-          }
-          s.inlineCursor->rowType = std::move(td);
-          s.inlineCursor->where = allocate();
-          s.inlineCursor->slot = s.inlineCursor->where.index;
-          c = s.inlineCursor.get();
-        } else {
-          Expr &t = *s.target;
-          if (t.kind != EKind::Name)
-            wrongType(t.pos);
-          std::vector<Arg> args = std::move(t.args);
-          t.hasArgs = false;
-          bindCursorRef(t, scope);
-          if (!t.cursor)
-            wrongType(t.pos);
-          c = t.cursor;
-          for (Arg &a : args) {
-            bindValue(*a.value, scope);
-            s.args.push_back(std::move(a.value));
-          }
-          if (s.args.size() > c->params.size())
-            wrongArgs(t.pos, c->name);
-          if (!c->rowType)
-            wrongType(t.pos);
-        }
-        rowType.kind = VType::Record;
-        rowType.decl = c->rowType.get();
-        if (!s.inlineCursor)
-          s.exitLoop = nullptr;
-      } catch (const BindAbort &) {
-        statementIgnored(s.pos);
-        s.kind = SKind::Null;
-        return;
-      }
-      Scope inner;
-      inner.parent = scope;
-      Symbol v;
-      v.kind = Symbol::Var;
-      v.slot = allocate();
-      v.type = rowType;
-      s.loopSlot = v.slot.index;
-      inner.names[s.loopVar] = v;
-      inner.labels = s.labels;
-      loopBody(s, &inner);
-      return;
-    }
-    case SKind::Sql: {
-      compileSql(*s.sql, scope, s.pos);
-      guarded([&] {
-        if (s.sql->kind == StmtKind::Select) {
-          if (s.into.empty())
-            fail(s.pos, "PLS-00428: an INTO clause is expected in this SELECT statement");
-          bindInto(s, s.sql->columnTypes.size());
-        }
-      });
-      return;
-    }
-    case SKind::Open:
-      guarded([&] {
-        bindCursorRef(*s.target, scope);
-        if (!s.target->cursor)
-          wrongType(s.target->pos);
-        for (auto &a : s.args)
-          bindValue(*a, scope);
-        if (s.args.size() > s.target->cursor->params.size())
-          wrongArgs(s.target->pos, s.target->cursor->name);
-      });
-      return;
-    case SKind::OpenFor:
-      guarded([&] {
-        bindValue(*s.target, scope);
-        requireTarget(*s.target);
-        if (s.target->kind == EKind::Bind)
-          s.target->type.kind = VType::RefCursor;
-        if (s.target->type.kind != VType::RefCursor)
-          wrongType(s.target->pos);
-      });
-      compileSql(*s.sql, scope, s.pos);
-      return;
-    case SKind::Fetch:
-      guarded([&] {
-        bindCursorRef(*s.target, scope);
-        size_t columns = 0;
-        if (s.target->cursor && s.target->cursor->rowType)
-          columns = s.target->cursor->rowType->fields.size();
-        bindInto(s, columns);
-      });
-      return;
-    case SKind::Close:
-      guarded([&] { bindCursorRef(*s.target, scope); });
-      return;
-    default:
-      return;
-    }
-  }
+  void bindStatement(Stmt &s, Scope *scope);
+  void bindCall(Stmt &s, Scope *scope);
+  void bindReturn(Stmt &s, Scope *scope);
+  void bindRaise(Stmt &s, Scope *scope);
+  void bindForNum(Stmt &s, Scope *scope);
+  void bindForCursor(Stmt &s, Scope *scope);
 
-  void loopBody(Stmt &s, Scope *scope) {
-    FLoops.push_back(&s);
-    bindStatements(s.body, scope);
-    FLoops.pop_back();
-  }
+  void loopBody(Stmt &s, Scope *scope);
 
-  void bindInto(Stmt &s, size_t columns) {
-    for (auto &t : s.into) {
-      bindExpr(*t, FCurrentScope);
-      if (t->kind != EKind::Var || t->ival)
-        fail(t->pos, "PLS-00403: expression '" + exprText(*t) +
-                         "' cannot be used as an INTO-target of a SELECT/FETCH statement");
-    }
-    if (columns == 0)
-      return;
-    if (s.into.size() == 1 && s.into[0]->type.kind == VType::Record) {
-      const TypeDecl *td = s.into[0]->type.decl;
-      if (td && td->fields.size() != columns)
-        fail(s.into[0]->pos, s.kind == SKind::Fetch
-                                 ? "PLS-00394: wrong number of values in the INTO list of a "
-                                   "FETCH statement"
-                                 : "PL/SQL: ORA-00913: too many values");
-      return;
-    }
-    if (s.into.size() != columns) {
-      if (s.kind == SKind::Fetch)
-        fail(s.into[0]->pos,
-             "PLS-00394: wrong number of values in the INTO list of a FETCH statement");
-      report(s.into[0]->pos, s.into.size() < columns ? "PL/SQL: ORA-00913: too many values"
-                                                     : "PL/SQL: ORA-00947: not enough values");
-      fail(s.pos, "PL/SQL: SQL Statement ignored");
-    }
-  }
+  void bindInto(Stmt &s, size_t columns);
 
   // ------------------------------------------------------------ units
 
-  void bindTrigger(Scope *global) {
-    TriggerInfo &t = FUnit.trigger;
-    std::vector<ColumnInfo> cols;
-    localdb::Binder b(FCtx.db, FCtx.user);
-    auto o = b.findObject(t.table);
-    if (!o || o->type != "TABLE") {
-      report(t.tablePos, "PL/SQL: ORA-00942: table or view does not exist");
-      return;
+  void bindTrigger(Scope *global);
+};
+
+UnitBinder::UnitBinder(Unit &u, const std::string &text, BindContext &ctx,
+                       std::vector<CompileError> &errors)
+    : FUnit(u), FText(text), FCtx(ctx), FErrors(errors), FLines(text),
+      FLineBase(u.kind == UnitKind::Trigger ? FLines.line(u.trigger.bodyStart) - 1 : 0) {}
+
+void UnitBinder::report(int pos, const std::string &text) {
+  if (FQuiet)
+    return;
+  if (static_cast<int>(FErrors.size()) < kMaxCompileErrors)
+    FErrors.push_back(CompileError{pos, text, false});
+}
+
+void UnitBinder::nest(TypeDecl &outer, Type &inner) {
+  if (!inner.decl || (inner.kind != VType::Record && inner.kind != VType::Table))
+    return;
+  if (inner.decl->nesting + 1 > kMaxTypeNesting) {
+    report(outer.pos, "PLS-00123: program too large");
+    inner = Type{};
+    return;
+  }
+  outer.nesting = std::max(outer.nesting, inner.decl->nesting + 1);
+}
+
+void UnitBinder::fail(int pos, const std::string &text) {
+  report(pos, text);
+  throw BindAbort{};
+}
+
+void UnitBinder::undeclared(int pos, const std::string &name) {
+  for (Scope *s = FCurrentScope; s; s = s->parent)
+    if (std::find(s->declaring.begin(), s->declaring.end(), name) != s->declaring.end())
+      fail(pos, "PLS-00313: '" + name + "' not declared in this scope");
+  fail(pos, "PLS-00201: identifier '" + name + "' must be declared");
+}
+
+void UnitBinder::component(int pos, const std::string &name) {
+  fail(pos, "PLS-00302: component '" + name + "' must be declared");
+}
+
+void UnitBinder::wrongType(int pos) { fail(pos, "PLS-00382: expression is of wrong type"); }
+
+void UnitBinder::wrongArgs(int pos, const std::string &name) {
+  fail(pos, "PLS-00306: wrong number or types of arguments in call to '" + name + "'");
+}
+
+Symbol *UnitBinder::lookup(Scope *s, const std::string &name) {
+  for (; s; s = s->parent) {
+    auto it = s->names.find(name);
+    if (it != s->names.end())
+      return &it->second;
+  }
+  return nullptr;
+}
+
+Symbol *UnitBinder::lookupQualified(Scope *s, const std::vector<std::string> &n, size_t &at) {
+  for (; s; s = s->parent) {
+    auto it = s->names.find(n[0]);
+    if (it != s->names.end()) {
+      at = 1;
+      return &it->second;
     }
-    // A synonym names the table behind it, which the catalog row and the hooks are about.
-    t.table = {o->owner, o->name};
-    FUnit.triggerColumns = b.columnsOf(o->owner, o->name);
-    dependOn(o->owner, o->name, "TABLE");
-    if (t.when) {
-      // WHEN names the rows without colons: new.sal, old.sal (or their REFERENCING names).
-      std::function<void(Expr &)> colons = [&](Expr &x) {
-        if (x.kind == EKind::Name && x.names.size() == 2 &&
-            (x.names[0] == t.newName || x.names[0] == t.oldName))
-          x.names[0] = x.names[0] == t.newName ? ":NEW" : ":OLD";
-        for (auto &o : x.operands)
-          colons(*o);
-        for (auto &a : x.args)
-          colons(*a.value);
-      };
-      colons(*t.when);
-      try {
-        bindCondition(*t.when, global);
-      } catch (const BindAbort &) {
+    if (n.size() > 1 && std::find(s->labels.begin(), s->labels.end(), n[0]) != s->labels.end()) {
+      it = s->names.find(n[1]);
+      if (it != s->names.end()) {
+        at = 2;
+        return &it->second;
       }
     }
-    FFrames.push_back(FrameAlloc{Slot::Frame, 0, 0, nullptr});
-    FUnit.sub->level = 0;
-    bindBody(*FUnit.sub->body, global);
-    FUnit.sub->frameSize = FFrames.back().next;
-    FFrames.pop_back();
   }
-};
+  return nullptr;
+}
+
+Slot UnitBinder::allocate() {
+  FrameAlloc &f = FFrames.back();
+  Slot s;
+  s.where = f.where;
+  s.level = f.level;
+  s.index = f.next++;
+  s.package = f.package;
+  return s;
+}
+
+void UnitBinder::declare(Scope *scope, const std::string &name, Symbol sym, int pos) {
+  auto it = scope->names.find(name);
+  if (it != scope->names.end()) {
+    if (it->second.kind == Symbol::Subs && sym.kind == Symbol::Subs) {
+      for (const Subprogram *p : sym.subs)
+        it->second.subs.push_back(p);
+      return;
+    }
+    report(pos, "PLS-00371: at most one declaration for '" + name +
+                    "' is permitted in the declaration section");
+    return;
+  }
+  scope->names.emplace(name, std::move(sym));
+}
+
+void UnitBinder::dependOn(const std::string &owner, const std::string &name,
+                          const std::string &type) {
+  auto key = std::make_pair(owner + "." + name, type);
+  if (std::find(FUnit.dependsOn.begin(), FUnit.dependsOn.end(), key) == FUnit.dependsOn.end())
+    FUnit.dependsOn.push_back(key);
+}
+
+TypeDecl *UnitBinder::rowTypeOf(const std::vector<ColumnInfo> &cols, const std::string &name) {
+  auto td = std::make_unique<TypeDecl>();
+  td->kind = TypeDecl::Record;
+  td->name = name;
+  for (const ColumnInfo &c : cols) {
+    RecordField f;
+    f.name = c.name;
+    f.type = typeOfColumn(c);
+    td->fields.push_back(std::move(f));
+  }
+  FUnit.ownedTypes.push_back(std::move(td));
+  return FUnit.ownedTypes.back().get();
+}
+
+bool UnitBinder::tableColumns(const std::vector<std::string> &name, std::vector<ColumnInfo> &cols) {
+  localdb::Binder b(FCtx.db, FCtx.user);
+  auto o = b.findObject(name);
+  if (!o || (o->type != "TABLE" && o->type != "VIEW") || !b.canAccess(o->owner, o->name))
+    return false;
+  cols = b.columnsOf(o->owner, o->name);
+  dependOn(o->owner, o->name, o->type);
+  return true;
+}
+
+Type UnitBinder::resolveType(TypeSpec &s, Scope *scope) {
+  Type t;
+  if (s.attr.empty()) {
+    if (scalarType(s, t)) {
+      if (t.kind == VType::Char && s.haveArgs && (s.length < 1 || s.length > 32767))
+        fail(s.pos, "PLS-00215: String length constraints must be in range (1 .. 32767)");
+      s.resolved = t;
+      return t;
+    }
+    Symbol *sym = lookup(scope, s.name[0]);
+    size_t at = 1;
+    if (!sym && isCharArr(s.name)) {
+      t.kind = VType::Table;
+      t.decl = &charArr();
+      t.name = t.decl->name;
+      s.resolved = t;
+      return t;
+    }
+    if (sym && sym->kind == Symbol::Package && s.name.size() > 1) {
+      sym = member(sym->package, s.name[1]);
+      at = 2;
+    } else if (!sym && s.name.size() > 1) {
+      bool invalid = false;
+      if (const Unit *p = FCtx.units->findUnit(FCtx.user, s.name[0], invalid)) {
+        dependOn(p->owner, p->name, "PACKAGE");
+        sym = member(p, s.name[1]);
+        at = 2;
+      } else if (invalid) {
+        fail(s.pos, "PLS-00905: object " + FCtx.user + "." + s.name[0] + " is invalid");
+      }
+    }
+    if (!sym || sym->kind != Symbol::TypeName || at != s.name.size())
+      undeclared(s.pos, joinNames(s.name, s.name.size()));
+    if (sym->typeDecl) {
+      t.kind = sym->typeDecl->kind == TypeDecl::Record  ? VType::Record
+               : sym->typeDecl->kind == TypeDecl::Table ? VType::Table
+                                                        : VType::RefCursor;
+      t.decl = sym->typeDecl;
+      t.name = sym->typeDecl->name;
+    } else {
+      t = sym->scalar;
+    }
+    s.resolved = t;
+    return t;
+  }
+  if (s.attr == "TYPE") {
+    // A variable's type, or a column's.
+    Symbol *sym = lookup(scope, s.name[0]);
+    if (sym && sym->kind == Symbol::Package && s.name.size() > 1) {
+      Symbol *m = member(sym->package, s.name[1]);
+      if (m && m->kind == Symbol::Var && s.name.size() == 2) {
+        s.resolved = m->type;
+        return m->type;
+      }
+    }
+    if (sym && sym->kind == Symbol::Var) {
+      t = sym->type;
+      for (size_t i = 1; i < s.name.size(); ++i) {
+        if (t.kind != VType::Record || !t.decl)
+          component(s.pos, s.name[i]);
+        bool found = false;
+        for (const RecordField &f : t.decl->fields)
+          if (f.name == s.name[i]) {
+            t = f.type;
+            found = true;
+            break;
+          }
+        if (!found)
+          component(s.pos, s.name[i]);
+      }
+      s.resolved = t;
+      return t;
+    }
+    if (s.name.size() >= 2) {
+      std::vector<std::string> table(s.name.begin(), s.name.end() - 1);
+      std::vector<ColumnInfo> cols;
+      if (tableColumns(table, cols)) {
+        for (const ColumnInfo &c : cols)
+          if (c.name == s.name.back()) {
+            t = typeOfColumn(c);
+            s.resolved = t;
+            return t;
+          }
+        component(s.pos, s.name.back());
+      }
+      // OWNER.TABLE.COLUMN: the table is the name that is not there.
+      if (s.name.size() >= 3)
+        undeclared(s.pos, joinNames(table, table.size()));
+    }
+    undeclared(s.pos, joinNames(s.name, s.name.size()));
+  }
+  // %ROWTYPE: a table's or a cursor's row.
+  Symbol *sym = lookup(scope, s.name[0]);
+  if (sym && sym->kind == Symbol::Cursor && s.name.size() == 1) {
+    if (!sym->cursor->rowType)
+      undeclared(s.pos, s.name[0]);
+    t.kind = VType::Record;
+    t.decl = sym->cursor->rowType.get();
+    s.resolved = t;
+    return t;
+  }
+  std::vector<ColumnInfo> cols;
+  if (!tableColumns(s.name, cols))
+    undeclared(s.pos, joinNames(s.name, s.name.size()));
+  t.kind = VType::Record;
+  t.decl = rowTypeOf(cols, joinNames(s.name, s.name.size()));
+  s.resolved = t;
+  return t;
+}
+
+Symbol *UnitBinder::member(const Unit *pkg, const std::string &name) {
+  auto &cache = FMembers[pkg];
+  if (cache.names.empty()) {
+    for (const Decl &d : pkg->decls) {
+      Symbol s;
+      switch (d.kind) {
+      case Decl::Var:
+        s.kind = Symbol::Var;
+        s.slot.where = Slot::Package;
+        s.slot.index = d.var->slot;
+        s.slot.package = pkg;
+        s.type = d.var->type;
+        s.constant = d.var->constant;
+        cache.names[d.var->name] = s;
+        break;
+      case Decl::Type:
+        s.kind = Symbol::TypeName;
+        s.typeDecl =
+            d.type->fields.size() == 1 && d.type->fields[0].name.empty() ? nullptr : d.type.get();
+        if (!s.typeDecl)
+          s.scalar = d.type->fields[0].type;
+        cache.names[d.type->name] = s;
+        break;
+      case Decl::Cursor:
+        s.kind = Symbol::Cursor;
+        s.cursor = d.cursor.get();
+        cache.names[d.cursor->name] = s;
+        break;
+      case Decl::Exception:
+        s.kind = Symbol::Exception;
+        s.exception = d.exception.get();
+        cache.names[d.exception->name] = s;
+        break;
+      case Decl::Sub: {
+        Symbol &x = cache.names[d.sub->name];
+        x.kind = Symbol::Subs;
+        x.subs.push_back(d.sub.get());
+        break;
+      }
+      default:
+        break;
+      }
+    }
+    cache.names["$"] = Symbol(); // marks the cache as filled
+  }
+  auto it = cache.names.find(name);
+  return it == cache.names.end() || name == "$" ? nullptr : &it->second;
+}
+
+void UnitBinder::bindDecls(std::vector<Decl> &decls, Scope *scope, bool packageLevel) {
+  for (const Decl &d : decls)
+    if (d.kind == Decl::Sub || d.kind == Decl::Var)
+      scope->declaring.push_back(d.kind == Decl::Sub ? d.sub->name : d.var->name);
+  for (Decl &d : decls) {
+    try {
+      bindDecl(d, scope, packageLevel);
+    } catch (const BindAbort &) {
+      report(d.pos, "PL/SQL: Item ignored");
+    }
+  }
+}
+
+void UnitBinder::bindDecl(Decl &d, Scope *scope, bool packageLevel) {
+  switch (d.kind) {
+  case Decl::Var:
+    bindVarDecl(d, scope);
+    return;
+  case Decl::Type:
+    bindTypeDecl(d, scope);
+    return;
+  case Decl::Cursor:
+    bindCursorDecl(d, scope);
+    return;
+  case Decl::Exception: {
+    d.exception->owner = &FUnit;
+    Symbol s;
+    s.kind = Symbol::Exception;
+    s.exception = d.exception.get();
+    declare(scope, d.exception->name, s, d.exception->pos);
+    return;
+  }
+  case Decl::Pragma:
+    bindPragma(d, scope);
+    return;
+  case Decl::Sub:
+    bindSubprogram(*d.sub, scope, packageLevel);
+    return;
+  }
+}
+
+void UnitBinder::bindVarDecl(Decl &d, Scope *scope) {
+  VarDecl &v = *d.var;
+  if (v.constant && !v.init)
+    fail(v.pos, "PLS-00322: declaration of a constant '" + v.name +
+                    "' must contain an initialization assignment");
+  v.type = resolveType(v.spec, scope);
+  if (v.type.kind == VType::Cursor || v.type.kind == VType::Exception)
+    undeclared(v.spec.pos, joinNames(v.spec.name, v.spec.name.size()));
+  v.type.notNull = v.type.notNull || v.notNull;
+  requireInitial(v.type, v.init.get(), v.pos);
+  if (v.init) {
+    bindValue(*v.init, scope);
+    checkAssignable(v.type, *v.init);
+  }
+  v.slot = allocate().index;
+  Symbol s;
+  s.kind = Symbol::Var;
+  s.slot = FFrames.back().where == Slot::Package
+               ? Slot{Slot::Package, 0, v.slot, FFrames.back().package}
+               : Slot{Slot::Frame, FFrames.back().level, v.slot, nullptr};
+  s.type = v.type;
+  s.constant = v.constant;
+  v.where = s.slot;
+  declare(scope, v.name, s, v.pos);
+}
+
+void UnitBinder::bindTypeDecl(Decl &d, Scope *scope) {
+  TypeDecl &t = *d.type;
+  Symbol s;
+  s.kind = Symbol::TypeName;
+  if (t.fields.size() == 1 && t.fields[0].name.empty()) {
+    s.scalar = resolveType(t.fields[0].spec, scope);
+    t.fields[0].type = s.scalar;
+  } else if (t.kind == TypeDecl::Record) {
+    for (RecordField &f : t.fields) {
+      f.type = resolveType(f.spec, scope);
+      f.type.notNull = f.type.notNull || f.notNull;
+      requireInitial(f.type, f.init.get(), f.pos);
+      if (f.init) {
+        bindValue(*f.init, scope);
+        checkAssignable(f.type, *f.init);
+        t.hasDefaults = true;
+      }
+      if (f.type.kind == VType::Record && f.type.decl && f.type.decl->hasDefaults)
+        t.hasDefaults = true;
+      nest(t, f.type);
+    }
+    s.typeDecl = &t;
+  } else if (t.kind == TypeDecl::Table) {
+    t.elementType = resolveType(t.element, scope);
+    nest(t, t.elementType);
+    s.typeDecl = &t;
+  } else {
+    s.typeDecl = &t;
+  }
+  declare(scope, t.name, s, t.pos);
+}
+
+void UnitBinder::bindCursorDecl(Decl &d, Scope *scope) {
+  CursorDecl &c = *d.cursor;
+  Symbol *prior = lookup(scope, c.name);
+  bool definesSpecCursor =
+      prior && prior->kind == Symbol::Cursor && scope->names.count(c.name) == 0;
+  Scope params;
+  params.parent = scope;
+  for (Param &p : c.params) {
+    p.type = resolveType(p.spec, scope);
+    Slot sl = allocate();
+    p.slot = sl.index;
+    Symbol s;
+    s.kind = Symbol::Var;
+    s.slot = sl;
+    s.type = p.type;
+    s.constant = true;
+    declare(&params, p.name, s, p.pos);
+  }
+  c.where = allocate();
+  c.slot = c.where.index;
+  if (c.query) {
+    compileSql(*c.query, &params, c.pos);
+    std::vector<ColumnInfo> cols;
+    for (size_t i = 0; i < c.query->columnTypes.size(); ++i) {
+      ColumnInfo ci;
+      ci.name = c.query->columnNames[i];
+      ci.type =
+          c.query->columnTypes[i] == SqlType::Unknown ? SqlType::Varchar2 : c.query->columnTypes[i];
+      cols.push_back(ci);
+    }
+    auto td = std::make_unique<TypeDecl>();
+    td->kind = TypeDecl::Record;
+    td->name = c.name;
+    for (const ColumnInfo &ci : cols) {
+      RecordField f;
+      f.name = ci.name;
+      f.type = typeOfSql(ci.type);
+      td->fields.push_back(std::move(f));
+    }
+    c.rowType = std::move(td);
+  } else if (c.haveReturn) {
+    Type rt = resolveType(c.returnSpec, scope);
+    if (rt.decl && rt.kind == VType::Record) {
+      auto td = std::make_unique<TypeDecl>();
+      td->kind = TypeDecl::Record;
+      td->name = rt.decl->name;
+      for (const RecordField &rf : rt.decl->fields) {
+        RecordField f;
+        f.name = rf.name;
+        f.type = rf.type;
+        td->fields.push_back(std::move(f));
+      }
+      c.rowType = std::move(td);
+    }
+  }
+  (void)definesSpecCursor;
+  Symbol s;
+  s.kind = Symbol::Cursor;
+  s.cursor = &c;
+  if (definesSpecCursor)
+    scope->names[c.name] = s;
+  else
+    declare(scope, c.name, s, c.pos);
+}
+
+void UnitBinder::bindPragma(Decl &d, Scope *scope) {
+  if (d.pragmaName != "EXCEPTION_INIT")
+    return;
+  Symbol *s = lookup(scope, d.pragmaTarget);
+  if (!s || s->kind != Symbol::Exception)
+    undeclared(d.pragmaTargetPos, d.pragmaTarget);
+  if (d.pragmaCode > 0 && d.pragmaCode != 100)
+    fail(d.pos, "PLS-00701: illegal ORACLE error number " + std::to_string(d.pragmaCode) +
+                    " for PRAGMA EXCEPTION_INIT");
+  const_cast<ExceptionDecl *>(s->exception)->code =
+      d.pragmaCode == 100 ? 1403 : static_cast<int>(-d.pragmaCode);
+  const_cast<ExceptionDecl *>(s->exception)->bound = true;
+}
+
+bool UnitBinder::sameSignature(const Subprogram &a, const Subprogram &b) {
+  if (a.isFunction != b.isFunction || a.params.size() != b.params.size())
+    return false;
+  for (size_t i = 0; i < a.params.size(); ++i)
+    if (a.params[i].name != b.params[i].name || a.params[i].mode != b.params[i].mode ||
+        a.params[i].type.kind != b.params[i].type.kind)
+      return false;
+  return true;
+}
+
+Type UnitBinder::resolveFormalType(TypeSpec &s, Scope *scope) {
+  Type t = resolveType(s, scope);
+  if (t.kind == VType::Char && s.attr.empty() && !s.haveArgs && t.length == 1)
+    t.length = 0;
+  return t;
+}
+
+void UnitBinder::resolveSignature(Subprogram &sp, Scope *scope) {
+  for (Param &p : sp.params) {
+    p.type = resolveFormalType(p.spec, scope);
+    if (p.defaultValue) {
+      bindValue(*p.defaultValue, scope);
+      checkAssignable(p.type, *p.defaultValue);
+    }
+  }
+  if (sp.isFunction)
+    sp.returnType = resolveFormalType(sp.returnSpec, scope);
+}
+
+void UnitBinder::bindSubprogram(Subprogram &sp, Scope *scope, bool packageLevel) {
+  sp.unit = &FUnit;
+  resolveSignature(sp, scope);
+  // A definition of an earlier declaration (forward, or the package specification's).
+  // Every enclosing scope counts: in a package body the first overload's body already
+  // names the subprogram in the body's scope, and the other overloads' declarations are
+  // still the specification's, one scope further out.
+  for (Scope *sc = sp.body ? scope : nullptr; sc; sc = sc->parent) {
+    auto found = sc->names.find(sp.name);
+    if (found == sc->names.end())
+      continue;
+    if (found->second.kind != Symbol::Subs)
+      break;
+    bool sameHere = false;
+    for (const Subprogram *p : found->second.subs) {
+      if (p == &sp || !sameSignature(*p, sp))
+        continue;
+      sameHere = true;
+      if (!p->body) {
+        if (p->unit == &FUnit)
+          const_cast<Subprogram *>(p)->definition = &sp;
+        else
+          FUnit.definitions.emplace_back(p, &sp);
+      }
+    }
+    if (sameHere) // the nearest subprogram of this signature is the one defined
+      break;
+  }
+  Symbol s;
+  s.kind = Symbol::Subs;
+  s.subs.push_back(&sp);
+  bool alreadyHere = false;
+  if (auto it = scope->names.find(sp.name);
+      it != scope->names.end() && it->second.kind == Symbol::Subs) {
+    for (const Subprogram *p : it->second.subs)
+      if (p->definition == &sp)
+        alreadyHere = true;
+  }
+  if (!alreadyHere)
+    declare(scope, sp.name, s, sp.pos);
+  if (!sp.body)
+    return;
+  sp.level = packageLevel || FFrames.empty() || FFrames.back().where == Slot::Package
+                 ? 0
+                 : FFrames.back().level + 1;
+  FFrames.push_back(FrameAlloc{Slot::Frame, sp.level, 0, nullptr});
+  Scope inner;
+  inner.parent = scope;
+  for (Param &p : sp.params) {
+    p.slot = allocate().index;
+    Symbol ps;
+    ps.kind = Symbol::Var;
+    ps.slot = Slot{Slot::Frame, sp.level, p.slot, nullptr};
+    ps.type = p.type;
+    ps.constant = p.mode == Param::In;
+    declare(&inner, p.name, ps, p.pos);
+  }
+  // The subprogram's name qualifies its parameters and its own declarations.
+  inner.labels.push_back(sp.name);
+  const Subprogram *outerSub = FCurrentSub;
+  FCurrentSub = &sp;
+  bindBody(*sp.body, &inner, inner.labels);
+  FCurrentSub = outerSub;
+  sp.frameSize = FFrames.back().next;
+  FFrames.pop_back();
+}
+
+void UnitBinder::requireInitial(const Type &t, const Expr *init, int pos) {
+  if (t.notNull && !init && scalarFamily(t.kind))
+    report(pos, "PLS-00218: a variable declared NOT NULL must have an initialization assignment");
+}
+
+void UnitBinder::checkAssignable(const Type &target, const Expr &value) {
+  VType v = value.type.kind;
+  if (v == VType::Null)
+    return;
+  if (target.kind == VType::Boolean || v == VType::Boolean) {
+    if (target.kind != v)
+      wrongType(value.pos);
+    return;
+  }
+  if (target.kind == VType::Record || target.kind == VType::Table ||
+      target.kind == VType::RefCursor) {
+    if (v != target.kind)
+      wrongType(value.pos);
+    if (target.kind == VType::Table && value.type.decl != target.decl)
+      wrongType(value.pos);
+    if (target.kind == VType::Record && value.type.decl != target.decl &&
+        (!value.type.decl || !target.decl ||
+         value.type.decl->fields.size() != target.decl->fields.size()))
+      wrongType(value.pos);
+    return;
+  }
+  if (!convertible(target.kind, v))
+    wrongType(value.pos);
+}
+
+void UnitBinder::bindValue(Expr &e, Scope *scope) {
+  bindExpr(e, scope);
+  if (e.type.kind == VType::Cursor || e.type.kind == VType::Exception)
+    wrongType(e.pos);
+}
+
+void UnitBinder::bindCondition(Expr &e, Scope *scope) {
+  bindValue(e, scope);
+  if (e.type.kind != VType::Boolean && e.type.kind != VType::Null)
+    wrongType(e.pos);
+}
+
+const char *UnitBinder::opName(Op op) {
+  switch (op) {
+  case Op::Add:
+    return "+";
+  case Op::Sub:
+    return "-";
+  case Op::Mul:
+    return "*";
+  case Op::Div:
+    return "/";
+  case Op::Pow:
+    return "**";
+  case Op::Concat:
+    return "||";
+  case Op::Eq:
+    return "=";
+  case Op::Ne:
+    return "!=";
+  case Op::Lt:
+    return "<";
+  case Op::Gt:
+    return ">";
+  case Op::Le:
+    return "<=";
+  case Op::Ge:
+    return ">=";
+  case Op::And:
+    return "AND";
+  case Op::Or:
+    return "OR";
+  case Op::Not:
+    return "NOT";
+  case Op::Neg:
+    return "-";
+  default:
+    return "+";
+  }
+}
+
+bool UnitBinder::blankPadded(const Expr &x) {
+  return x.kind == EKind::String || (x.type.kind == VType::Char && x.type.blankPadded);
+}
+
+void UnitBinder::bindExpr(Expr &e, Scope *scope) {
+  switch (e.kind) {
+  case EKind::Null:
+    e.type.kind = VType::Null;
+    return;
+  case EKind::Number:
+    e.type.kind = VType::Number;
+    return;
+  case EKind::String:
+    e.type.kind = VType::Char;
+    return;
+  case EKind::Boolean:
+    e.type.kind = VType::Boolean;
+    return;
+  case EKind::Bind:
+    if (FUnit.kind != UnitKind::Anonymous)
+      fail(e.pos, "PLS-00049: bad bind variable '" + e.text + "'");
+    if (std::find(FUnit.bindNames.begin(), FUnit.bindNames.end(), e.text) == FUnit.bindNames.end())
+      FUnit.bindNames.push_back(e.text);
+    e.type.kind = VType::Null; // takes the type its use gives it
+    e.ival =
+        std::find(FUnit.bindNames.begin(), FUnit.bindNames.end(), e.text) - FUnit.bindNames.begin();
+    return;
+  case EKind::Unary: {
+    Expr &a = *e.operands[0];
+    bindValue(a, scope);
+    if (e.op == Op::Not) {
+      if (a.type.kind != VType::Boolean && a.type.kind != VType::Null)
+        wrongArgs(e.pos, "NOT");
+      e.type.kind = VType::Boolean;
+    } else {
+      if (!scalarFamily(a.type.kind) || a.type.kind == VType::Date)
+        wrongArgs(e.pos, opName(e.op));
+      e.type.kind = VType::Number;
+    }
+    return;
+  }
+  case EKind::Binary: {
+    Expr &a = *e.operands[0];
+    Expr &b = *e.operands[1];
+    bindValue(a, scope);
+    bindValue(b, scope);
+    VType x = a.type.kind, y = b.type.kind;
+    switch (e.op) {
+    case Op::And:
+    case Op::Or:
+      if ((x != VType::Boolean && x != VType::Null) || (y != VType::Boolean && y != VType::Null))
+        wrongArgs(e.pos, opName(e.op));
+      e.type.kind = VType::Boolean;
+      return;
+    case Op::Eq:
+    case Op::Ne:
+    case Op::Lt:
+    case Op::Gt:
+    case Op::Le:
+    case Op::Ge:
+      if ((x == VType::Boolean) != (y == VType::Boolean) && x != VType::Null && y != VType::Null)
+        wrongArgs(e.pos, opName(e.op));
+      if (!scalarFamily(x) && x != VType::Boolean)
+        wrongArgs(e.pos, opName(e.op));
+      if (!scalarFamily(y) && y != VType::Boolean)
+        wrongArgs(e.pos, opName(e.op));
+      if (!comparable(x, y))
+        wrongArgs(e.pos, opName(e.op));
+      e.blankPadded = blankPadded(a) && blankPadded(b);
+      e.type.kind = VType::Boolean;
+      return;
+    case Op::Concat:
+      if (!scalarFamily(x) || !scalarFamily(y))
+        wrongArgs(e.pos, "||");
+      e.type.kind = VType::Char;
+      return;
+    default:
+      if (!scalarFamily(x) || !scalarFamily(y))
+        wrongArgs(e.pos, opName(e.op));
+      // Dates add and subtract numbers, and subtract from one another; nothing else.
+      if ((x == VType::Date || y == VType::Date) &&
+          !((e.op == Op::Add && (x != VType::Date || y != VType::Date)) ||
+            (e.op == Op::Sub && x == VType::Date)))
+        wrongArgs(e.pos, opName(e.op));
+      if ((e.op == Op::Add || e.op == Op::Sub) && (x == VType::Date || y == VType::Date))
+        e.type.kind = x == VType::Date && y == VType::Date ? VType::Number : VType::Date;
+      else
+        e.type.kind = VType::Number;
+      e.type.integer = a.type.integer && b.type.integer && e.op != Op::Div && e.op != Op::Pow;
+      return;
+    }
+  }
+  case EKind::IsNull:
+    bindValue(*e.operands[0], scope);
+    e.type.kind = VType::Boolean;
+    return;
+  case EKind::Like:
+  case EKind::Between:
+  case EKind::In:
+    e.blankPadded = true;
+    for (auto &o : e.operands) {
+      bindValue(*o, scope);
+      e.blankPadded = e.blankPadded && blankPadded(*o);
+      if (e.kind != EKind::Like && !comparable(e.operands[0]->type.kind, o->type.kind))
+        wrongArgs(o->pos, e.kind == EKind::Like ? "LIKE" : e.kind == EKind::In ? "IN" : "BETWEEN");
+      if (!scalarFamily(o->type.kind) && o->type.kind != VType::Boolean)
+        wrongArgs(o->pos, e.kind == EKind::Like ? "LIKE" : e.kind == EKind::In ? "IN" : "BETWEEN");
+    }
+    e.type.kind = VType::Boolean;
+    return;
+  case EKind::Attribute: {
+    Expr &c = *e.operands[0];
+    e.type.kind = e.text == "ROWCOUNT" ? VType::Number : VType::Boolean;
+    if (c.kind == EKind::Name && c.names.size() == 1 && c.names[0] == "SQL" && !c.hasArgs) {
+      e.implicitCursor = true;
+      return;
+    }
+    bindCursorRef(c, scope);
+    return;
+  }
+  case EKind::Name:
+    resolveName(e, scope, false);
+    return;
+  default:
+    return;
+  }
+}
+
+void UnitBinder::bindCursorRef(Expr &c, Scope *scope) {
+  if (c.kind == EKind::Name && !c.hasArgs) {
+    Symbol *s = lookup(scope, c.names[0]);
+    size_t at = 1;
+    if (s && s->kind == Symbol::Package && c.names.size() > 1) {
+      s = member(s->package, c.names[1]);
+      at = 2;
+    } else if (!s && c.names.size() > 1) {
+      bool invalid = false;
+      if (const Unit *p = FCtx.units->findUnit(FCtx.user, c.names[0], invalid)) {
+        dependOn(p->owner, p->name, "PACKAGE");
+        s = member(p, c.names[1]);
+        at = 2;
+        if (!s)
+          component(c.namePos[1], c.names[1]);
+      }
+    }
+    if (s && s->kind == Symbol::Cursor && at == c.names.size()) {
+      c.kind = EKind::Var;
+      c.cursor = s->cursor;
+      c.slot = s->cursor->where;
+      c.type.kind = VType::Cursor;
+      return;
+    }
+  }
+  bindValue(c, scope);
+  if (c.type.kind != VType::RefCursor)
+    wrongType(c.pos);
+}
+
+void UnitBinder::resolveName(Expr &e, Scope *scope, bool asProcedure) {
+  FCurrentScope = scope;
+  const std::vector<std::string> &n = e.names;
+  if (n[0].empty()) {
+    // (call or element)(...).field...: the value in args[0], then fields.
+    Expr &inner = *e.args[0].value;
+    bindValue(inner, scope);
+    if (inner.kind != EKind::Var)
+      wrongType(inner.pos);
+    e.kind = EKind::Var;
+    e.slot = inner.slot;
+    e.path = std::move(inner.path);
+    e.type = inner.type;
+    followFields(e, 1);
+    e.args.clear();
+    return;
+  }
+  if (n[0][0] == ':') {
+    // :new / :old of a row trigger.
+    if (FUnit.kind != UnitKind::Trigger || !FUnit.trigger.forEachRow)
+      fail(e.pos, "PLS-00049: bad bind variable '" + n[0].substr(1) + "." + n[1] + "'");
+    e.kind = EKind::Var;
+    e.slot.where = n[0] == ":NEW" ? Slot::TriggerNew : Slot::TriggerOld;
+    for (size_t i = 0; i < FUnit.triggerColumns.size(); ++i)
+      if (FUnit.triggerColumns[i].name == n[1]) {
+        e.slot.index = static_cast<int>(i);
+        e.type = typeOfColumn(FUnit.triggerColumns[i]);
+        return;
+      }
+    fail(e.namePos[1], "PLS-00049: bad bind variable '" + n[0].substr(1) + "." + n[1] + "'");
+  }
+  size_t at = 1;
+  Symbol *s = lookupQualified(scope, n, at);
+  if (s && s->kind == Symbol::Package && n.size() > at) {
+    Symbol *m = member(s->package, n[at]);
+    if (!m)
+      component(e.namePos[at], n[at]);
+    s = m;
+    ++at;
+  }
+  if (!s && n.size() > 1) {
+    if (n[0] == "STANDARD" || n[0] == "DBMS_STANDARD") {
+      // The package that declares PL/SQL's own names: the name without it.
+      e.names.erase(e.names.begin());
+      e.namePos.erase(e.namePos.begin());
+      resolveName(e, scope, asProcedure);
+      return;
+    }
+  }
+  if (!s) {
+    if (resolveGlobal(e, scope, asProcedure))
+      return;
+    if (n.size() > 1 && !e.hasArgs) {
+      // Stored packages and owner-qualified units.
+    }
+    undeclared(e.pos, joinNames(n, n.size()));
+  }
+  resolveSymbol(e, *s, at, scope, asProcedure);
+}
+
+void UnitBinder::resolveSymbol(Expr &e, Symbol &s, size_t at, Scope *scope, bool asProcedure) {
+  const std::vector<std::string> &n = e.names;
+  switch (s.kind) {
+  case Symbol::Var: {
+    e.kind = EKind::Var;
+    e.slot = s.slot;
+    e.type = s.type;
+    e.ival = s.constant;
+    followFields(e, at);
+    return;
+  }
+  case Symbol::Subs: {
+    if (at < n.size())
+      component(e.namePos[at], n[at]);
+    resolveCall(e, s.subs, n[at - 1], scope, asProcedure);
+    return;
+  }
+  case Symbol::Package:
+    if (at >= n.size())
+      fail(e.pos, "PLS-00221: '" + n[0] + "' is not a procedure or is undefined");
+    component(e.namePos[at], n[at]);
+  default:
+    if (asProcedure)
+      fail(e.pos, "PLS-00221: '" + n[at - 1] + "' is not a procedure or is undefined");
+    fail(e.pos, "PLS-00320: the declaration of the type of this expression is incomplete or "
+                "malformed");
+  }
+}
+
+void UnitBinder::followFields(Expr &e, size_t at) {
+  const std::vector<std::string> &n = e.names;
+  for (size_t i = at; i < n.size(); ++i) {
+    if (e.type.kind == VType::Table && i + 1 == n.size()) {
+      static const char *const methods[] = {"COUNT", "FIRST",  "LAST",  "NEXT",
+                                            "PRIOR", "EXISTS", "DELETE"};
+      int m = -1;
+      for (int k = 0; k < 7; ++k)
+        if (n[i] == methods[k])
+          m = k;
+      if (m < 0)
+        component(e.namePos[i], n[i]);
+      Expr *target = new Expr();
+      target->kind = EKind::Var;
+      target->pos = e.pos;
+      target->slot = e.slot;
+      target->path = std::move(e.path);
+      target->type = e.type;
+      e.path.clear();
+      e.operands.clear();
+      e.operands.emplace_back(target);
+      e.kind = EKind::Collection;
+      e.builtin = BiTableCount + m;
+      size_t need = (m == 3 || m == 4 || m == 5) ? 1 : 0;
+      if (m == 6) {
+        if (e.args.size() > 2)
+          wrongArgs(e.namePos[i], n[i]);
+      } else if (e.args.size() != need) {
+        wrongArgs(e.namePos[i], n[i]);
+      }
+      for (Arg &a : e.args) {
+        bindValue(*a.value, FCurrentScope);
+        e.operands.push_back(std::move(a.value));
+      }
+      e.args.clear();
+      e.type = Type();
+      e.type.kind = m == 5 ? VType::Boolean : m == 6 ? VType::Null : VType::Number;
+      return;
+    }
+    if (e.type.kind != VType::Record || !e.type.decl)
+      component(e.namePos[i], n[i]);
+    const TypeDecl *td = e.type.decl;
+    int idx = -1;
+    for (size_t k = 0; k < td->fields.size(); ++k)
+      if (td->fields[k].name == n[i])
+        idx = static_cast<int>(k);
+    if (idx < 0)
+      component(e.namePos[i], n[i]);
+    PathStep step;
+    step.field = idx;
+    e.path.push_back(std::move(step));
+    e.type = td->fields[static_cast<size_t>(idx)].type;
+  }
+  if (e.hasArgs) {
+    if (e.type.kind != VType::Table || !e.type.decl)
+      fail(e.pos, "PLS-00222: no function with name '" + n.back() + "' exists in this scope");
+    if (e.args.size() != 1 || !e.args[0].name.empty())
+      wrongArgs(e.pos, n.back());
+    bindValue(*e.args[0].value, FCurrentScope);
+    PathStep step;
+    step.index = std::move(e.args[0].value);
+    e.path.push_back(std::move(step));
+    e.args.clear();
+    e.hasArgs = false;
+    e.type = e.type.decl->elementType;
+  }
+}
+
+bool UnitBinder::resolveGlobal(Expr &e, Scope *scope, bool asProcedure) {
+  const std::vector<std::string> &n = e.names;
+  const std::string &first = n[0];
+  if (n.size() == 1) {
+    if (first == "SQLCODE" && !e.hasArgs) {
+      e.kind = EKind::Sqlcode;
+      e.type.kind = VType::Number;
+      return true;
+    }
+    if (first == "SQLERRM") {
+      e.kind = EKind::Sqlerrm;
+      e.type.kind = VType::Char;
+      if (e.args.size() > 1)
+        wrongArgs(e.pos, "SQLERRM");
+      for (Arg &a : e.args) {
+        bindValue(*a.value, scope);
+        e.operands.push_back(std::move(a.value));
+      }
+      e.args.clear();
+      return true;
+    }
+    if (FUnit.kind == UnitKind::Trigger && !e.hasArgs &&
+        (first == "INSERTING" || first == "UPDATING" || first == "DELETING")) {
+      e.kind = EKind::Builtin;
+      e.builtin = first == "INSERTING"  ? BiInserting
+                  : first == "UPDATING" ? BiUpdating
+                                        : BiDeleting;
+      e.type.kind = VType::Boolean;
+      return true;
+    }
+    if ((first == "SYSDATE" || first == "USER" || first == "UID") && !e.hasArgs) {
+      e.kind = EKind::Builtin;
+      e.builtin = first == "SYSDATE" ? BiSysdate : BiUser;
+      e.type.kind = first == "SYSDATE" ? VType::Date : first == "UID" ? VType::Number : VType::Char;
+      if (first == "UID")
+        return sqlFunction(e, scope);
+      return true;
+    }
+    if (first == "RAISE_APPLICATION_ERROR") {
+      if (!asProcedure)
+        fail(e.pos, "PLS-00222: no function with name '" + first + "' exists in this scope");
+      if (e.args.size() < 2 || e.args.size() > 3)
+        wrongArgs(e.pos, first);
+      e.kind = EKind::Builtin;
+      e.builtin = BiRaiseApplicationError;
+      // (NUM BINARY_INTEGER, MSG VARCHAR2 [, KEEPERRORSTACK BOOLEAN])
+      static const VType formals[] = {VType::Number, VType::Char, VType::Boolean};
+      for (size_t i = 0; i < e.args.size(); ++i) {
+        bindValue(*e.args[i].value, scope);
+        if (!convertible(formals[i], e.args[i].value->type.kind))
+          wrongArgs(e.pos, first);
+        e.operands.push_back(std::move(e.args[i].value));
+      }
+      e.args.clear();
+      return true;
+    }
+    bool argsBound = first == "NVL" && e.hasArgs && e.args.size() == 2;
+    if (argsBound && booleanNvl(e, scope))
+      return true;
+    int mn, mx;
+    bool agg;
+    if (e.hasArgs && sqlFunctionArity(first, mn, mx, agg, FCtx.modern)) {
+      if (agg || first == "DECODE" || first == "DUMP")
+        fail(e.pos, "PLS-00204: function or pseudo-column '" + first +
+                        "' may be used inside a SQL statement only");
+      if (asProcedure)
+        fail(e.pos, "PLS-00221: '" + first + "' is not a procedure or is undefined");
+      int k = static_cast<int>(e.args.size());
+      if (k < mn || k > mx)
+        wrongArgs(e.pos, first);
+      return sqlFunction(e, scope, argsBound);
+    }
+  }
+  if (first == "DBMS_OUTPUT" || (n.size() > 2 && first == "SYS" && n[1] == "DBMS_OUTPUT")) {
+    size_t at = first == "SYS" ? 2 : 1;
+    if (n.size() != at + 1)
+      fail(e.pos, "PLS-00221: '" + first + "' is not a procedure or is undefined");
+    return dbmsOutput(e, n[at], e.namePos[at], scope, asProcedure);
+  }
+  // Stored units: NAME, NAME.MEMBER, OWNER.NAME, OWNER.NAME.MEMBER.
+  bool invalid = false;
+  const Unit *u = FCtx.units->findUnit(FCtx.user, first, invalid);
+  size_t at = 1;
+  std::string owner = FCtx.user;
+  if (!u && !invalid && n.size() > 1 && FCtx.units->isSchema(first)) {
+    u = FCtx.units->findUnit(first, n[1], invalid);
+    owner = first;
+    at = 2;
+    if ((u || invalid) && owner != FCtx.user) {
+      // Another schema's unit exists for this one only through EXECUTE, its one object
+      // privilege (the ANY TABLE system privileges do not reach it); the call then runs
+      // with the owner's rights.
+      if (!objectPrivileges(FCtx.db, FCtx.user, owner, n[1]).has("EXECUTE"))
+        return false;
+    }
+  }
+  if (invalid)
+    fail(e.pos, "PLS-00905: object " + owner + "." + n[at - 1] + " is invalid");
+  if (!u)
+    return false;
+  if (u->kind == UnitKind::Package) {
+    dependOn(u->owner, u->name, "PACKAGE");
+    if (at >= n.size())
+      undeclared(e.pos, joinNames(n, n.size()));
+    Symbol *m = member(u, n[at]);
+    if (!m)
+      component(e.namePos[at], n[at]);
+    resolveSymbol(e, *m, at + 1, scope, asProcedure);
+    return true;
+  }
+  if (u->kind != UnitKind::Procedure && u->kind != UnitKind::Function)
+    return false;
+  dependOn(u->owner, u->name, u->kind == UnitKind::Procedure ? "PROCEDURE" : "FUNCTION");
+  if (at < n.size())
+    component(e.namePos[at], n[at]);
+  resolveCall(e, {u->sub.get()}, u->name, scope, asProcedure);
+  return true;
+}
+
+bool UnitBinder::booleanNvl(Expr &e, Scope *scope) {
+  bool anyBoolean = false;
+  for (Arg &a : e.args) {
+    if (!a.name.empty())
+      wrongArgs(e.pos, "NVL");
+    bindValue(*a.value, scope);
+    anyBoolean = anyBoolean || a.value->type.kind == VType::Boolean;
+  }
+  if (!anyBoolean)
+    return false;
+  for (Arg &a : e.args) {
+    if (a.value->type.kind != VType::Boolean && a.value->type.kind != VType::Null)
+      wrongArgs(e.pos, "NVL");
+    e.operands.push_back(std::move(a.value));
+  }
+  e.args.clear();
+  e.kind = EKind::Builtin;
+  e.builtin = BiNvl;
+  e.type.kind = VType::Boolean;
+  return true;
+}
+
+bool UnitBinder::sqlFunction(Expr &e, Scope *scope, bool argsBound) {
+  std::string key = e.names[0] + (e.hasArgs ? "(" : "");
+  for (Arg &a : e.args) {
+    if (!a.name.empty())
+      wrongArgs(e.pos, e.names[0]);
+    if (!argsBound)
+      bindValue(*a.value, scope);
+    const Type &t = a.value->type;
+    key += std::to_string(static_cast<int>(t.kind)) + ",";
+  }
+  auto hit = FFunctions.find(key);
+  if (hit != FFunctions.end()) {
+    std::vector<ExprPtr> args;
+    for (Arg &a : e.args)
+      args.push_back(std::move(a.value));
+    e.args.clear();
+    for (size_t i : hit->second.order)
+      e.operands.push_back(std::move(args[i]));
+    e.sqlText = hit->second.sql;
+    e.type = hit->second.type;
+    e.kind = EKind::Builtin;
+    e.builtin = BiSqlFunction;
+    return true;
+  }
+  std::vector<Type> types;
+  std::string sql = "SELECT " + e.names[0];
+  if (e.hasArgs) {
+    sql += "(";
+    for (size_t i = 0; i < e.args.size(); ++i) {
+      if (!scalarFamily(e.args[i].value->type.kind))
+        wrongArgs(e.pos, e.names[0]);
+      types.push_back(e.args[i].value->type);
+      sql += (i ? ", PLSQL$ARG" : "PLSQL$ARG") + std::to_string(i);
+    }
+    sql += ")";
+  }
+  sql += " FROM DUAL";
+  for (Arg &a : e.args)
+    e.operands.push_back(std::move(a.value));
+  e.args.clear();
+  try {
+    auto ast = parseStatement(sql, FCtx.modern);
+    localdb::Binder b(FCtx.db, FCtx.user);
+    b.setModern(FCtx.modern);
+    b.hostName = [&](localdb::Expr &x) {
+      if (x.names.size() != 1 || x.names[0].compare(0, 9, "PLSQL$ARG") != 0)
+        return false;
+      size_t i = static_cast<size_t>(std::atoi(x.names[0].c_str() + 9));
+      x.kind = ExprKind::Bind;
+      x.text = x.names[0];
+      x.type = TypeInfo();
+      x.type.type = i < types.size() ? sqlTypeOf(types[i]) : SqlType::Unknown;
+      return true;
+    };
+    Select &q = *static_cast<SelectStmt &>(*ast).query;
+    b.bindQuery(q);
+    Emitter em(b.bindNames(), FCtx.user);
+    e.sqlText = em.select(q);
+    e.type = typeOfSql(q.columns[0]->expr->type.type);
+    // Parameters in the emitted order.
+    std::vector<ExprPtr> ordered;
+    CompiledFunction cf;
+    for (const std::string &bn : b.bindNames()) {
+      size_t i = static_cast<size_t>(std::atoi(bn.c_str() + 9));
+      ordered.push_back(std::move(e.operands[i]));
+      cf.order.push_back(i);
+    }
+    cf.sql = e.sqlText;
+    cf.type = e.type;
+    FFunctions.emplace(key, std::move(cf));
+    // Arguments the function does not read still had to be valid; keep only the read ones.
+    e.operands = std::move(ordered);
+  } catch (const OraError &err) {
+    wrongArgs(e.pos, e.names[0]);
+  }
+  e.kind = EKind::Builtin;
+  e.builtin = BiSqlFunction;
+  return true;
+}
+
+bool UnitBinder::dbmsOutput(Expr &e, const std::string &m, int mpos, Scope *scope,
+                            bool asProcedure) {
+  struct Member {
+    const char *name;
+    int builtin;
+    int minArgs, maxArgs;
+    bool function;
+  };
+  static const Member members[] = {
+      {"PUT_LINE", BiPutLine, 1, 1, false},   {"PUT", BiPut, 1, 1, false},
+      {"NEW_LINE", BiNewLine, 0, 0, false},   {"ENABLE", BiEnable, 0, 1, false},
+      {"DISABLE", BiDisable, 0, 0, false},    {"GET_LINE", BiGetLine, 2, 2, false},
+      {"GET_LINES", BiGetLines, 2, 2, false},
+  };
+  const Member *found = nullptr;
+  for (const Member &x : members)
+    if (m == x.name)
+      found = &x;
+  if (!found)
+    component(mpos, m);
+  if (!asProcedure)
+    fail(e.pos, "PLS-00222: no function with name '" + m + "' exists in this scope");
+  int k = static_cast<int>(e.args.size());
+  if (k < found->minArgs || k > found->maxArgs)
+    wrongArgs(e.pos, m);
+  e.kind = EKind::Builtin;
+  e.builtin = found->builtin;
+  for (Arg &a : e.args) {
+    if (!a.name.empty() && found->builtin != BiEnable && found->builtin != BiGetLine)
+      wrongArgs(e.pos, m);
+    bindValue(*a.value, scope);
+    if (found->builtin == BiPutLine || found->builtin == BiPut) {
+      if (!scalarFamily(a.value->type.kind))
+        wrongArgs(e.pos, m);
+    }
+    e.operands.push_back(std::move(a.value));
+  }
+  e.args.clear();
+  if (found->builtin == BiGetLine || found->builtin == BiGetLines)
+    for (auto &o : e.operands)
+      requireTarget(*o);
+  // LINES may be the caller's array, bound as a PL/SQL table.
+  if (found->builtin == BiGetLines && e.operands[0]->type.kind != VType::Table &&
+      e.operands[0]->kind != EKind::Bind)
+    wrongArgs(e.pos, m);
+  return true;
+}
+
+void UnitBinder::requireTarget(const Expr &x) {
+  if (x.kind == EKind::Bind)
+    return;
+  if (x.kind != EKind::Var || x.ival) {
+    std::string text =
+        x.kind == EKind::Var && !x.names.empty() ? joinNames(x.names, x.names.size()) : exprText(x);
+    fail(x.pos, "PLS-00363: expression '" + text + "' cannot be used as an assignment target");
+  }
+}
+
+std::string UnitBinder::exprText(const Expr &x) {
+  // The expression as written, for messages.
+  size_t b = static_cast<size_t>(x.pos);
+  size_t e = b;
+  while (e < FText.size() && FText[e] != ';' && FText[e] != ',' && FText[e] != ')' &&
+         FText[e] != '\n')
+    ++e;
+  std::string s = FText.substr(b, e - b);
+  while (!s.empty() && s.back() == ' ')
+    s.pop_back();
+  for (char &c : s)
+    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return s;
+}
+
+void UnitBinder::resolveCall(Expr &e, const std::vector<const Subprogram *> &subs,
+                             const std::string &name, Scope *scope, bool asProcedure) {
+  bool named = false;
+  for (Arg &a : e.args) {
+    if (named && a.name.empty())
+      fail(a.pos, "PLS-00312: a positional parameter association may not follow a named "
+                  "association");
+    named = named || !a.name.empty();
+  }
+  for (Arg &a : e.args)
+    bindValue(*a.value, scope);
+  const Subprogram *best = nullptr;
+  int bestScore = -1, ties = 0;
+  std::vector<Expr *> bestActuals;
+  for (const Subprogram *sp : subs) {
+    std::vector<Expr *> actuals(sp->params.size(), nullptr);
+    bool ok = true;
+    int score = 0;
+    size_t positional = 0;
+    for (Arg &a : e.args) {
+      size_t idx;
+      if (a.name.empty()) {
+        idx = positional++;
+        if (idx >= sp->params.size()) {
+          ok = false;
+          break;
+        }
+      } else {
+        idx = sp->params.size();
+        for (size_t k = 0; k < sp->params.size(); ++k)
+          if (sp->params[k].name == a.name)
+            idx = k;
+        if (idx == sp->params.size() || actuals[idx]) {
+          ok = false;
+          break;
+        }
+      }
+      actuals[idx] = a.value.get();
+      const Type &f = sp->params[idx].type;
+      VType v = a.value->type.kind;
+      if (v == VType::Null)
+        continue;
+      if (f.kind == v)
+        score += 2;
+      else if (convertible(f.kind, v))
+        score += 1;
+      else {
+        ok = false;
+        break;
+      }
+      if ((f.kind == VType::Record || f.kind == VType::Table) && f.decl != a.value->type.decl &&
+          (f.kind == VType::Table || !a.value->type.decl ||
+           a.value->type.decl->fields.size() != f.decl->fields.size())) {
+        ok = false;
+        break;
+      }
+    }
+    for (size_t k = 0; ok && k < actuals.size(); ++k)
+      if (!actuals[k] && !sp->params[k].defaultValue)
+        ok = false;
+    if (!ok)
+      continue;
+    if (score > bestScore) {
+      best = sp;
+      bestScore = score;
+      ties = 1;
+      bestActuals = actuals;
+    } else if (score == bestScore) {
+      ++ties;
+    }
+  }
+  if (!best)
+    wrongArgs(e.pos, name);
+  if (ties > 1)
+    fail(e.pos, "PLS-00307: too many declarations of '" + name + "' match this call");
+  if (asProcedure && best->isFunction)
+    fail(e.pos, "PLS-00221: '" + name + "' is not a procedure or is undefined");
+  if (!asProcedure && !best->isFunction)
+    fail(e.pos, "PLS-00222: no function with name '" + name + "' exists in this scope");
+  for (size_t k = 0; k < bestActuals.size(); ++k)
+    if (bestActuals[k] && best->params[k].mode != Param::In)
+      requireTarget(*bestActuals[k]);
+  e.kind = EKind::Call;
+  e.callee = best;
+  e.actuals = bestActuals;
+  for (Arg &a : e.args)
+    e.operands.push_back(std::move(a.value));
+  e.args.clear();
+  e.type = best->returnType;
+}
+
+bool UnitBinder::compileSql(SqlStmt &q, Scope *scope, int stmtPos, bool withRowid) {
+  FSql = &q;
+  q.params.clear();
+  q.columnTypes.clear();
+  q.columnNames.clear();
+  q.columnInfo.clear();
+  q.tables.clear();
+  bool rowidAdded = false;
+  try {
+    std::string text = q.text;
+    if (q.kind == StmtKind::Update || q.kind == StmtKind::Delete)
+      currentOf(q, text, scope, stmtPos);
+    auto ast = parseStatement(text, FCtx.modern);
+    localdb::Binder b(FCtx.db, FCtx.user);
+    b.setModern(FCtx.modern);
+    b.hostName = [&](localdb::Expr &x) { return hostName(x, q, scope); };
+    switch (ast->kind) {
+    case StmtKind::Select: {
+      Select &s = *static_cast<SelectStmt &>(*ast).query;
+      q.forUpdate = s.forUpdate;
+      // A FOR UPDATE cursor over one table keeps each row's rowid, for WHERE CURRENT OF.
+      rowidAdded = withRowid && s.forUpdate && s.block && s.block->from.size() == 1;
+      if (rowidAdded) {
+        SelectItem item;
+        item.expr = std::make_unique<localdb::Expr>();
+        item.expr->kind = ExprKind::Column;
+        item.expr->names = {"ROWID"};
+        item.expr->pos = s.pos;
+        item.name = "ROWID";
+        s.block->items.push_back(std::move(item));
+      }
+      b.bindQuery(s);
+      for (SelectItem *item : s.columns) {
+        q.columnTypes.push_back(item->expr->type.type);
+        q.columnNames.push_back(item->name);
+        q.columnInfo.push_back(item->expr->type);
+      }
+      if (rowidAdded) {
+        q.rowidColumn = static_cast<int>(q.columnTypes.size()) - 1;
+        q.columnTypes.pop_back();
+        q.columnNames.pop_back();
+        q.columnInfo.pop_back();
+      }
+      Emitter em(b.bindNames(), FCtx.user);
+      q.sqlite = em.select(s);
+      queryDependencies(s);
+      tablesOf(s, q.tables);
+      break;
+    }
+    case StmtKind::Insert: {
+      auto &ins = static_cast<InsertStmt &>(*ast);
+      b.bindInsert(ins);
+      std::vector<localdb::ExprPtr> keep;
+      std::vector<const localdb::Expr *> defaults;
+      for (const ColumnInfo &c : ins.table.bound->columns) {
+        const localdb::Expr *d = nullptr;
+        if (!c.defaultText.empty() &&
+            std::find(ins.columns.begin(), ins.columns.end(), c.name) == ins.columns.end()) {
+          localdb::ExprPtr x = parseCondition(c.defaultText);
+          b.bindDefault(*x);
+          d = x.get();
+          keep.push_back(std::move(x));
+        }
+        defaults.push_back(d);
+      }
+      Emitter em(b.bindNames(), FCtx.user);
+      q.sqlite = em.insert(ins, defaults);
+      dmlDependencies(*ins.table.bound);
+      q.target = dmlTarget(ins);
+      if (ins.query)
+        tablesOf(*ins.query, q.tables);
+      for (const auto &v : ins.values)
+        tablesOf(*v, q.tables);
+      break;
+    }
+    case StmtKind::Update: {
+      auto &up = static_cast<UpdateStmt &>(*ast);
+      b.bindUpdate(up);
+      Emitter em(b.bindNames(), FCtx.user);
+      q.sqlite = em.update(up);
+      dmlDependencies(*up.table.bound);
+      q.target = dmlTarget(up);
+      for (const Assignment &a : up.sets)
+        if (a.value)
+          tablesOf(*a.value, q.tables);
+      if (up.where)
+        tablesOf(*up.where, q.tables);
+      break;
+    }
+    case StmtKind::Delete: {
+      auto &del = static_cast<DeleteStmt &>(*ast);
+      b.bindDelete(del);
+      Emitter em(b.bindNames(), FCtx.user);
+      q.sqlite = em.remove(del);
+      dmlDependencies(*del.table.bound);
+      q.target = dmlTarget(del);
+      if (del.where)
+        tablesOf(*del.where, q.tables);
+      break;
+    }
+    default:
+      q.sqlite.clear(); // LOCK TABLE: the write lock comes with the first change
+      break;
+    }
+    q.binds = b.bindNames();
+    q.counters = b.counterCount();
+    for (const std::string &bn : q.binds) {
+      if (bn.compare(0, 6, "PLSQL$") == 0) {
+        q.paramOf.push_back(std::atoi(bn.c_str() + 6));
+      } else {
+        // A bind variable of the anonymous block used in its SQL.
+        if (FUnit.kind != UnitKind::Anonymous)
+          fail(q.pos, "PLS-00049: bad bind variable '" + bn + "'");
+        auto x = std::make_unique<Expr>();
+        x->kind = EKind::Bind;
+        x->text = bn;
+        x->pos = q.pos;
+        bindExpr(*x, scope);
+        q.paramOf.push_back(static_cast<int>(q.params.size()));
+        q.params.push_back(std::move(x));
+      }
+    }
+    if (!q.target.table.empty())
+      q.tables.push_back(q.target.owner + "." + q.target.table);
+    q.ok = true;
+  } catch (const OraError &err) {
+    if (rowidAdded) // a view or an inline view has no rowid: no CURRENT OF then
+      return compileSql(q, scope, stmtPos, false);
+    int at = q.pos + std::max(0, err.offset);
+    report(at, "PL/SQL: " + err.message);
+    FSql = nullptr;
+    fail(stmtPos, "PL/SQL: SQL Statement ignored");
+  }
+  FSql = nullptr;
+  return true;
+}
+
+void UnitBinder::currentOf(SqlStmt &q, std::string &text, Scope *scope, int stmtPos) {
+  std::vector<Token> t;
+  try {
+    t = tokenize(text);
+  } catch (const OraError &) {
+    return; // the SQL parser reports it
+  }
+  for (size_t i = 0; i + 3 < t.size(); ++i) {
+    if (!t[i].is("WHERE") || !t[i + 1].is("CURRENT") || !t[i + 2].is("OF") ||
+        t[i + 3].kind != Tok::Ident)
+      continue;
+    const Token &name = t[i + 3];
+    int at = q.pos + name.pos;
+    Symbol *sym = lookup(scope, name.text);
+    if (!sym)
+      report(at, "PLS-00201: identifier '" + name.text + "' must be declared");
+    else if (sym->kind != Symbol::Cursor)
+      report(at, "PLS-00413: identifier in CURRENT OF clause is not a cursor name");
+    else if (sym->cursor->query && !sym->cursor->query->forUpdate)
+      report(at, "PLS-00404: cursor '" + name.text +
+                     "' must be declared with FOR UPDATE to use with CURRENT OF");
+    else {
+      FCurrentOf = sym->cursor;
+      text = text.substr(0, static_cast<size_t>(t[i + 1].pos)) + "ROWID = PLSQL$CURRENT$OF" +
+             text.substr(static_cast<size_t>(name.end));
+      return;
+    }
+    FSql = nullptr;
+    fail(stmtPos, "PL/SQL: SQL Statement ignored");
+  }
+}
+
+void UnitBinder::tablesOf(const Select &s, std::vector<std::string> &out) {
+  if (s.block) {
+    for (const auto &t : s.block->tables) {
+      if (t->isBase && !t->owner.empty())
+        out.push_back(t->owner + "." + t->name);
+      if (t->query)
+        tablesOf(*t->query, out);
+    }
+    for (const SelectItem &i : s.block->items)
+      if (i.expr)
+        tablesOf(*i.expr, out);
+    if (s.block->where)
+      tablesOf(*s.block->where, out);
+  }
+  if (s.left)
+    tablesOf(*s.left, out);
+  if (s.right)
+    tablesOf(*s.right, out);
+}
+
+void UnitBinder::tablesOf(const localdb::Expr &e, std::vector<std::string> &out) {
+  if (e.query)
+    tablesOf(*e.query, out);
+  for (const auto &a : e.args)
+    if (a)
+      tablesOf(*a, out);
+}
+
+void UnitBinder::dmlDependencies(const BoundTable &t) {
+  dependOn(t.owner, t.name, "TABLE");
+  if (!t.viewName.empty())
+    dependOn(t.viewOwner, t.viewName, "VIEW");
+}
+
+void UnitBinder::queryDependencies(const Select &s) {
+  if (s.block) {
+    for (const auto &t : s.block->tables) {
+      if (!t->owner.empty() && !t->name.empty())
+        dependOn(t->owner, t->name, t->isBase ? "TABLE" : "VIEW");
+      if (t->query && t->owner.empty())
+        queryDependencies(*t->query);
+    }
+  }
+  if (s.left)
+    queryDependencies(*s.left);
+  if (s.right)
+    queryDependencies(*s.right);
+}
+
+bool UnitBinder::hostName(localdb::Expr &x, SqlStmt &q, Scope *scope) {
+  if (FCurrentOf && x.names.size() == 1 && x.names[0] == "PLSQL$CURRENT$OF") {
+    auto cursor = std::make_unique<Expr>();
+    cursor->kind = EKind::Var;
+    cursor->cursor = FCurrentOf;
+    cursor->slot = FCurrentOf->where;
+    cursor->type.kind = VType::Cursor;
+    auto e = std::make_unique<Expr>();
+    e->kind = EKind::Attribute;
+    e->text = "ROWID";
+    e->pos = q.pos + x.pos;
+    e->type.kind = VType::Number;
+    e->operands.push_back(std::move(cursor));
+    FCurrentOf = nullptr;
+    x.kind = ExprKind::Bind;
+    x.text = "PLSQL$" + std::to_string(q.params.size());
+    x.type = TypeInfo();
+    x.type.type = SqlType::Rowid;
+    q.params.push_back(std::move(e));
+    return true;
+  }
+  auto e = std::make_unique<Expr>();
+  e->kind = EKind::Name;
+  e->pos = q.pos + x.pos;
+  e->names = x.names;
+  for (size_t i = 0; i < x.names.size(); ++i)
+    e->namePos.push_back(e->pos);
+  if (FUnit.kind == UnitKind::Trigger && x.names.size() == 2 &&
+      (x.names[0] == FUnit.trigger.newName || x.names[0] == FUnit.trigger.oldName))
+    e->names[0] = x.names[0] == FUnit.trigger.newName ? ":NEW" : ":OLD";
+  bool quiet = FQuiet;
+  FQuiet = true;
+  try {
+    bindValue(*e, scope);
+  } catch (const BindAbort &) {
+    FQuiet = quiet;
+    return false;
+  }
+  FQuiet = quiet;
+  if (e->type.kind == VType::Boolean || e->type.kind == VType::Record ||
+      e->type.kind == VType::Table)
+    return false;
+  x.kind = ExprKind::Bind;
+  x.text = "PLSQL$" + std::to_string(q.params.size());
+  x.type = TypeInfo();
+  x.type.type = sqlTypeOf(e->type);
+  x.type.length = e->type.length;
+  q.params.push_back(std::move(e));
+  return true;
+}
+
+void UnitBinder::bindBody(Block &b, Scope *outer, const std::vector<std::string> &labels) {
+  auto lists = std::move(FGotoLists);
+  auto loops = std::move(FLoops);
+  auto labelledStatements = std::move(FLabelled);
+  FGotoLists.clear();
+  FLoops.clear();
+  FLabelled.clear();
+  collectLabels(b.body);
+  for (const Handler &h : b.handlers)
+    collectLabels(h.body);
+  bindBlock(b, outer, labels);
+  FGotoLists = std::move(lists);
+  FLoops = std::move(loops);
+  FLabelled = std::move(labelledStatements);
+}
+
+void UnitBinder::bindBlock(Block &b, Scope *outer, const std::vector<std::string> &labels) {
+  Scope scope;
+  scope.parent = outer;
+  scope.labels = labels;
+  if (!b.label.empty())
+    scope.labels.push_back(b.label);
+  bindDecls(b.decls, &scope, false);
+  // Forward declarations without a body in the same block are PLS-00328.
+  for (Decl &d : b.decls)
+    if (d.kind == Decl::Sub && !d.sub->body && !d.sub->definition)
+      report(d.sub->pos, "PLS-00328: A subprogram body must be defined for the forward "
+                         "declaration of " +
+                             d.sub->name + ".");
+  bindStatements(b.body, &scope);
+  // Each exception in one handler of the block at most: a declaration or a predefined code.
+  std::vector<std::pair<const ExceptionDecl *, int>> handled;
+  for (Handler &h : b.handlers) {
+    for (size_t i = 0; i < h.names.size(); ++i) {
+      const std::vector<std::string> &nm = h.names[i];
+      if (nm.size() == 1 && nm[0] == "OTHERS")
+        continue;
+      std::pair<const ExceptionDecl *, int> which;
+      if (!handlerException(nm, &scope, which)) {
+        report(h.namePos[i],
+               "PLS-00201: identifier '" + joinNames(nm, nm.size()) + "' must be declared");
+        continue;
+      }
+      if (std::find(handled.begin(), handled.end(), which) != handled.end())
+        report(h.namePos[i], "PLS-00483: exception '" + joinNames(nm, nm.size()) +
+                                 "' may appear in at most one exception handler in this block");
+      handled.push_back(which);
+      if (which.first)
+        h.user.push_back(which.first);
+      else
+        h.codes.push_back(which.second);
+    }
+    ++FHandlerDepth;
+    bindStatements(h.body, &scope);
+    --FHandlerDepth;
+  }
+}
+
+bool UnitBinder::handlerException(const std::vector<std::string> &nm, Scope *scope,
+                                  std::pair<const ExceptionDecl *, int> &which) {
+  Symbol *s = lookup(scope, nm[0]);
+  if (s && s->kind == Symbol::Package && nm.size() == 2)
+    s = member(s->package, nm[1]);
+  if (s && s->kind == Symbol::Exception && (nm.size() == 1 || nm.size() == 2)) {
+    which = {s->exception, 0};
+    return true;
+  }
+  if (int c = predefinedCode(nm)) {
+    which = {nullptr, c};
+    return true;
+  }
+  if (const ExceptionDecl *e = packageException(nm)) {
+    which = {e, 0};
+    return true;
+  }
+  return false;
+}
+
+const ExceptionDecl *UnitBinder::packageException(const std::vector<std::string> &nm) {
+  if (nm.size() != 2)
+    return nullptr;
+  bool invalid = false;
+  const Unit *p = FCtx.units->findUnit(FCtx.user, nm[0], invalid);
+  if (!p)
+    return nullptr;
+  Symbol *m = member(p, nm[1]);
+  if (!m || m->kind != Symbol::Exception)
+    return nullptr;
+  dependOn(p->owner, p->name, "PACKAGE");
+  return m->exception;
+}
+
+bool UnitBinder::labelled(const Stmt &s, const std::string &label) {
+  return std::find(s.labels.begin(), s.labels.end(), label) != s.labels.end();
+}
+
+const Stmt *UnitBinder::anyLabelled(const std::string &label) {
+  for (const Stmt *s : FLabelled)
+    if (labelled(*s, label))
+      return s;
+  return nullptr;
+}
+
+void UnitBinder::checkGoto(const Stmt &s) {
+  for (const auto *list : FGotoLists)
+    for (const StmtPtr &x : *list)
+      if (labelled(*x, s.label))
+        return;
+  if (!anyLabelled(s.label))
+    fail(s.pos, "PLS-00201: identifier '" + s.label + "' must be declared");
+  fail(s.pos,
+       "PLS-00375: illegal GOTO statement; this GOTO cannot branch to label '" + s.label + "'");
+}
+
+void UnitBinder::checkExit(const Stmt &s) {
+  if (s.label.empty()) {
+    if (FLoops.empty())
+      fail(s.pos, "PLS-00376: illegal EXIT statement; it must appear inside a loop");
+    return;
+  }
+  for (const Stmt *loop : FLoops)
+    if (labelled(*loop, s.label))
+      return;
+  const Stmt *named = anyLabelled(s.label);
+  if (!named)
+    fail(s.pos, "PLS-00201: identifier '" + s.label + "' must be declared");
+  if (named->kind != SKind::Loop && named->kind != SKind::While && named->kind != SKind::ForNum &&
+      named->kind != SKind::ForCursor)
+    fail(s.pos, "PLS-00373: EXIT label '" + s.label + "' must label a LOOP statement");
+  fail(s.pos,
+       "PLS-00374: illegal EXIT statement; must appear inside the loop labeled '" + s.label + "'");
+}
+
+void UnitBinder::collectLabels(const std::vector<StmtPtr> &list) {
+  for (const StmtPtr &s : list) {
+    if (!s->labels.empty())
+      FLabelled.push_back(s.get());
+    for (const ElsIf &b : s->branches)
+      collectLabels(b.body);
+    collectLabels(s->body);
+    collectLabels(s->elseBody);
+    if (s->block) {
+      collectLabels(s->block->body);
+      for (const Handler &h : s->block->handlers)
+        collectLabels(h.body);
+    }
+  }
+}
+
+void UnitBinder::bindStatements(std::vector<StmtPtr> &list, Scope *scope) {
+  FGotoLists.push_back(&list);
+  struct Pop {
+    std::vector<const std::vector<StmtPtr> *> &v;
+    ~Pop() { v.pop_back(); }
+  } pop{FGotoLists};
+  for (StmtPtr &s : list) {
+    s->line = FLines.line(s->pos) - FLineBase;
+    try {
+      bindStatement(*s, scope);
+    } catch (const BindAbort &) {
+      // The statement stays, raising when it runs (the unit is invalid anyway).
+      s->kind = SKind::Null;
+    }
+  }
+}
+
+void UnitBinder::statementIgnored(int pos) { report(pos, "PL/SQL: Statement ignored"); }
+
+void UnitBinder::bindStatement(Stmt &s, Scope *scope) {
+  FCurrentScope = scope;
+  auto guarded = [&](auto &&f) {
+    try {
+      f();
+    } catch (const BindAbort &) {
+      statementIgnored(s.pos);
+      throw;
+    }
+  };
+  switch (s.kind) {
+  case SKind::Null:
+  case SKind::Commit:
+  case SKind::Rollback:
+  case SKind::Savepoint:
+    return;
+  case SKind::Goto:
+    checkGoto(s);
+    return;
+  case SKind::Assign:
+    guarded([&] {
+      bindValue(*s.value, scope);
+      bindExpr(*s.target, scope);
+      requireTarget(*s.target);
+      checkAssignable(s.target->type, *s.value);
+    });
+    return;
+  case SKind::Call:
+    guarded([&] { bindCall(s, scope); });
+    return;
+  case SKind::If:
+    for (ElsIf &b : s.branches) {
+      try {
+        FCurrentScope = scope;
+        bindCondition(*b.cond, scope);
+      } catch (const BindAbort &) {
+        statementIgnored(s.pos);
+      }
+      bindStatements(b.body, scope);
+    }
+    bindStatements(s.elseBody, scope);
+    return;
+  case SKind::Loop:
+    loopBody(s, scope);
+    return;
+  case SKind::While:
+    try {
+      bindCondition(*s.value, scope);
+    } catch (const BindAbort &) {
+      statementIgnored(s.pos);
+    }
+    loopBody(s, scope);
+    return;
+  case SKind::Exit:
+    checkExit(s);
+    if (s.value)
+      guarded([&] { bindCondition(*s.value, scope); });
+    return;
+  case SKind::Return:
+    guarded([&] { bindReturn(s, scope); });
+    return;
+  case SKind::Raise:
+    guarded([&] { bindRaise(s, scope); });
+    return;
+  case SKind::Block:
+    bindBlock(*s.block, scope, s.labels);
+    return;
+  case SKind::ForNum:
+    bindForNum(s, scope);
+    return;
+  case SKind::ForCursor:
+    bindForCursor(s, scope);
+    return;
+  case SKind::Sql: {
+    compileSql(*s.sql, scope, s.pos);
+    guarded([&] {
+      if (s.sql->kind == StmtKind::Select) {
+        if (s.into.empty())
+          fail(s.pos, "PLS-00428: an INTO clause is expected in this SELECT statement");
+        bindInto(s, s.sql->columnTypes.size());
+      }
+    });
+    return;
+  }
+  case SKind::Open:
+    guarded([&] {
+      bindCursorRef(*s.target, scope);
+      if (!s.target->cursor)
+        wrongType(s.target->pos);
+      for (auto &a : s.args)
+        bindValue(*a, scope);
+      if (s.args.size() > s.target->cursor->params.size())
+        wrongArgs(s.target->pos, s.target->cursor->name);
+    });
+    return;
+  case SKind::OpenFor:
+    guarded([&] {
+      bindValue(*s.target, scope);
+      requireTarget(*s.target);
+      if (s.target->kind == EKind::Bind)
+        s.target->type.kind = VType::RefCursor;
+      if (s.target->type.kind != VType::RefCursor)
+        wrongType(s.target->pos);
+    });
+    compileSql(*s.sql, scope, s.pos);
+    return;
+  case SKind::Fetch:
+    guarded([&] {
+      bindCursorRef(*s.target, scope);
+      size_t columns = 0;
+      if (s.target->cursor && s.target->cursor->rowType)
+        columns = s.target->cursor->rowType->fields.size();
+      bindInto(s, columns);
+    });
+    return;
+  case SKind::Close:
+    guarded([&] { bindCursorRef(*s.target, scope); });
+    return;
+  default:
+    return;
+  }
+}
+
+// A procedure call as a statement.
+void UnitBinder::bindCall(Stmt &s, Scope *scope) {
+  if (s.target->kind != EKind::Name)
+    fail(s.pos, "PLS-00221: is not a procedure or is undefined");
+  resolveName(*s.target, scope, true);
+  if (s.target->kind == EKind::Var || s.target->kind == EKind::Collection) {
+    if (s.target->kind == EKind::Collection && s.target->builtin == BiTableDelete)
+      return;
+    fail(s.pos, "PLS-00221: '" + s.target->names.back() + "' is not a procedure or is undefined");
+  }
+}
+
+void UnitBinder::bindReturn(Stmt &s, Scope *scope) {
+  if (!FCurrentSub) {
+    if (s.value)
+      fail(s.pos, "PLS-00372: In a procedure, RETURN statement cannot contain an "
+                  "expression");
+    return;
+  }
+  if (FCurrentSub->isFunction && !s.value)
+    fail(s.pos, "PLS-00503: RETURN <value> statement required for this return from "
+                "function");
+  if (!FCurrentSub->isFunction && s.value)
+    fail(s.pos, "PLS-00372: In a procedure, RETURN statement cannot contain an "
+                "expression");
+  if (s.value) {
+    bindValue(*s.value, scope);
+    checkAssignable(FCurrentSub->returnType, *s.value);
+  }
+}
+
+// RAISE names a declared exception, a package's or a predefined one; a bare RAISE re-raises
+// inside a handler only.
+void UnitBinder::bindRaise(Stmt &s, Scope *scope) {
+  if (!s.value) {
+    if (FHandlerDepth == 0)
+      fail(s.pos, "PLS-00367: a RAISE statement with no exception name must be inside "
+                  "an exception handler");
+    return;
+  }
+  const std::vector<std::string> &nm = s.value->names;
+  Symbol *sym = lookup(scope, nm[0]);
+  if (sym && sym->kind == Symbol::Package && nm.size() == 2)
+    sym = member(sym->package, nm[1]);
+  if (sym && sym->kind == Symbol::Exception) {
+    s.exception = sym->exception;
+    return;
+  }
+  if (int c = predefinedCode(nm)) {
+    s.value->ival = c;
+    return;
+  }
+  if (const ExceptionDecl *e = packageException(nm)) {
+    s.exception = e;
+    return;
+  }
+  if (nm.size() == 2) {
+    bool invalid = false;
+    if (FCtx.units->findUnit(FCtx.user, nm[0], invalid))
+      component(s.value->namePos[1], nm[1]); // a package without that exception
+  }
+  undeclared(s.value->pos, joinNames(nm, nm.size()));
+}
+
+// FOR i IN low .. high: i is a BINARY_INTEGER constant of the loop's own scope.
+void UnitBinder::bindForNum(Stmt &s, Scope *scope) {
+  try {
+    bindValue(*s.low, scope);
+    bindValue(*s.high, scope);
+    if (!scalarFamily(s.low->type.kind) || s.low->type.kind == VType::Date ||
+        !scalarFamily(s.high->type.kind) || s.high->type.kind == VType::Date)
+      wrongType(s.low->pos);
+  } catch (const BindAbort &) {
+    statementIgnored(s.pos);
+  }
+  Scope inner;
+  inner.parent = scope;
+  Symbol v;
+  v.kind = Symbol::Var;
+  v.slot = allocate();
+  v.type.kind = VType::Number;
+  v.type.integer = v.type.binaryInteger = true;
+  v.constant = true;
+  s.loopSlot = v.slot.index;
+  inner.names[s.loopVar] = v;
+  inner.labels = s.labels; // outer.i
+  loopBody(s, &inner);
+}
+
+// FOR r IN cursor / (SELECT ...): r is a record of the cursor's row, declared by the loop.
+void UnitBinder::bindForCursor(Stmt &s, Scope *scope) {
+  Type rowType;
+  try {
+    const CursorDecl *c = nullptr;
+    if (s.inlineCursor) {
+      compileSql(*s.inlineCursor->query, scope, s.inlineCursor->pos);
+      auto td = std::make_unique<TypeDecl>();
+      td->kind = TypeDecl::Record;
+      for (size_t i = 0; i < s.inlineCursor->query->columnTypes.size(); ++i) {
+        RecordField f;
+        f.name = s.inlineCursor->query->columnNames[i];
+        f.type = typeOfSql(s.inlineCursor->query->columnTypes[i]);
+        td->fields.push_back(std::move(f));
+      }
+      s.inlineCursor->rowType = std::move(td);
+      s.inlineCursor->where = allocate();
+      s.inlineCursor->slot = s.inlineCursor->where.index;
+      c = s.inlineCursor.get();
+    } else {
+      Expr &t = *s.target;
+      if (t.kind != EKind::Name)
+        wrongType(t.pos);
+      std::vector<Arg> args = std::move(t.args);
+      t.hasArgs = false;
+      bindCursorRef(t, scope);
+      if (!t.cursor)
+        wrongType(t.pos);
+      c = t.cursor;
+      for (Arg &a : args) {
+        bindValue(*a.value, scope);
+        s.args.push_back(std::move(a.value));
+      }
+      if (s.args.size() > c->params.size())
+        wrongArgs(t.pos, c->name);
+      if (!c->rowType)
+        wrongType(t.pos);
+    }
+    rowType.kind = VType::Record;
+    rowType.decl = c->rowType.get();
+    if (!s.inlineCursor)
+      s.exitLoop = nullptr;
+  } catch (const BindAbort &) {
+    statementIgnored(s.pos);
+    s.kind = SKind::Null;
+    return;
+  }
+  Scope inner;
+  inner.parent = scope;
+  Symbol v;
+  v.kind = Symbol::Var;
+  v.slot = allocate();
+  v.type = rowType;
+  s.loopSlot = v.slot.index;
+  inner.names[s.loopVar] = v;
+  inner.labels = s.labels;
+  loopBody(s, &inner);
+}
+
+void UnitBinder::loopBody(Stmt &s, Scope *scope) {
+  FLoops.push_back(&s);
+  bindStatements(s.body, scope);
+  FLoops.pop_back();
+}
+
+void UnitBinder::bindInto(Stmt &s, size_t columns) {
+  for (auto &t : s.into) {
+    bindExpr(*t, FCurrentScope);
+    if (t->kind != EKind::Var || t->ival)
+      fail(t->pos, "PLS-00403: expression '" + exprText(*t) +
+                       "' cannot be used as an INTO-target of a SELECT/FETCH statement");
+  }
+  if (columns == 0)
+    return;
+  if (s.into.size() == 1 && s.into[0]->type.kind == VType::Record) {
+    const TypeDecl *td = s.into[0]->type.decl;
+    if (td && td->fields.size() != columns)
+      fail(s.into[0]->pos, s.kind == SKind::Fetch
+                               ? "PLS-00394: wrong number of values in the INTO list of a "
+                                 "FETCH statement"
+                               : "PL/SQL: ORA-00913: too many values");
+    return;
+  }
+  if (s.into.size() != columns) {
+    if (s.kind == SKind::Fetch)
+      fail(s.into[0]->pos,
+           "PLS-00394: wrong number of values in the INTO list of a FETCH statement");
+    report(s.into[0]->pos, s.into.size() < columns ? "PL/SQL: ORA-00913: too many values"
+                                                   : "PL/SQL: ORA-00947: not enough values");
+    fail(s.pos, "PL/SQL: SQL Statement ignored");
+  }
+}
+
+void UnitBinder::bindTrigger(Scope *global) {
+  TriggerInfo &t = FUnit.trigger;
+  std::vector<ColumnInfo> cols;
+  localdb::Binder b(FCtx.db, FCtx.user);
+  auto o = b.findObject(t.table);
+  if (!o || o->type != "TABLE") {
+    report(t.tablePos, "PL/SQL: ORA-00942: table or view does not exist");
+    return;
+  }
+  // A synonym names the table behind it, which the catalog row and the hooks are about.
+  t.table = {o->owner, o->name};
+  FUnit.triggerColumns = b.columnsOf(o->owner, o->name);
+  dependOn(o->owner, o->name, "TABLE");
+  if (t.when) {
+    // WHEN names the rows without colons: new.sal, old.sal (or their REFERENCING names).
+    std::function<void(Expr &)> colons = [&](Expr &x) {
+      if (x.kind == EKind::Name && x.names.size() == 2 &&
+          (x.names[0] == t.newName || x.names[0] == t.oldName))
+        x.names[0] = x.names[0] == t.newName ? ":NEW" : ":OLD";
+      for (auto &o : x.operands)
+        colons(*o);
+      for (auto &a : x.args)
+        colons(*a.value);
+    };
+    colons(*t.when);
+    try {
+      bindCondition(*t.when, global);
+    } catch (const BindAbort &) {
+    }
+  }
+  FFrames.push_back(FrameAlloc{Slot::Frame, 0, 0, nullptr});
+  FUnit.sub->level = 0;
+  bindBody(*FUnit.sub->body, global);
+  FUnit.sub->frameSize = FFrames.back().next;
+  FFrames.pop_back();
+}
 
 void UnitBinder::bind() {
   Scope global;

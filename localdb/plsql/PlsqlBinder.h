@@ -30,6 +30,7 @@ struct BindContext {
   std::string user; // the schema unqualified names mean
   UnitResolver *units = nullptr;
   const Unit *spec = nullptr; // a package body's specification
+  bool modern = true;         // the language level: also what came after Oracle 7.3
 };
 
 // Binds a parsed unit in place. Errors are appended (in Oracle's order: the error, then

@@ -35,14 +35,15 @@ struct PackageState {
   const Unit *body = nullptr;
   std::vector<Value> slots;
   std::shared_ptr<const void> keep; // keeps the compiled units alive
-  long checked = -1;                // the units' generation its body was last found current in
+  long checked = -1;                // the catalog epoch its body was last found current in
 };
 
 // The PL/SQL state of one logon.
 struct State {
   packages::DbmsOutput output;
   std::map<std::string, PackageState> packages; // by OWNER.NAME
-  // Changes whenever a unit may have changed; until it does, a package's body is current.
+  // The catalog epoch (moves whenever a unit may have changed); until it moves, a package's
+  // body is current.
   long generation = -1;
   int depth = 0;
   const char *stackBase = nullptr; // the frame of the outermost interpreter running

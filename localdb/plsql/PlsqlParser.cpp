@@ -3,6 +3,8 @@
 // next statement, as Oracle's compiler does.
 #include "localdb/plsql/PlsqlParser.h"
 
+#include <map>
+
 #include <algorithm>
 #include <cstring>
 #include <set>
@@ -76,10 +78,7 @@ bool isStmtEnd(const Token &t) {
 
 class Parser {
 public:
-  Parser(const std::string &text, std::vector<CompileError> &errors)
-      : FText(text), FErrors(errors) {
-    lex();
-  }
+  Parser(const std::string &text, std::vector<CompileError> &errors);
 
   std::unique_ptr<Unit> unit(bool anonymous);
 
@@ -91,208 +90,36 @@ private:
   int FDepth = 0;
   bool FInTrigger = false;
 
-  void lex() {
-    size_t upto = FText.size();
-    for (int attempt = 0; attempt < 3; ++attempt) {
-      try {
-        FTokens = tokenize(FText.substr(0, upto), true);
-        break;
-      } catch (const OraError &e) {
-        // Tokens up to the bad character, then the character itself as a symbol the parser
-        // reports where it stands.
-        size_t at = e.offset >= 0 && static_cast<size_t>(e.offset) < upto ? e.offset : 0;
-        if (at == upto || attempt == 2) {
-          FTokens.clear();
-          Token end;
-          end.kind = Tok::End;
-          FTokens.push_back(end);
-          return;
-        }
-        upto = at;
-        std::vector<Token> prefix;
-        try {
-          prefix = tokenize(FText.substr(0, at), true);
-        } catch (const OraError &) {
-          continue;
-        }
-        prefix.pop_back();
-        Token bad;
-        bad.kind = Tok::Op;
-        bad.text = std::string(1, FText[at]);
-        bad.pos = static_cast<int>(at);
-        bad.end = static_cast<int>(at + 1);
-        prefix.push_back(bad);
-        Token end;
-        end.kind = Tok::End;
-        end.pos = end.end = static_cast<int>(FText.size());
-        prefix.push_back(end);
-        FTokens = std::move(prefix);
-        return;
-      }
-    }
-  }
+  void lex();
 
-  const Token &cur() const { return FTokens[FPos]; }
-  const Token &peek(size_t k = 1) const { return FTokens[std::min(FPos + k, FTokens.size() - 1)]; }
-  bool isKw(const char *w) const { return cur().kind == Tok::Ident && cur().text == w; }
-  bool isOp(const char *o) const { return cur().kind == Tok::Op && cur().text == o; }
-  bool atEnd() const { return cur().kind == Tok::End; }
-  void advance() {
-    if (!atEnd())
-      ++FPos;
-  }
-  bool acceptKw(const char *w) {
-    if (!isKw(w))
-      return false;
-    advance();
-    return true;
-  }
-  bool acceptOp(const char *o) {
-    if (!isOp(o))
-      return false;
-    advance();
-    return true;
-  }
+  const Token &cur() const;
+  const Token &peek(size_t k = 1) const;
+  bool isKw(const char *w) const;
+  bool isOp(const char *o) const;
+  bool atEnd() const;
+  void advance();
+  bool acceptKw(const char *w);
+  bool acceptOp(const char *o);
 
-  std::string symbolText(const Token &t) const {
-    switch (t.kind) {
-    case Tok::End:
-      return "end-of-file";
-    case Tok::String:
-      return FText.substr(static_cast<size_t>(t.pos), static_cast<size_t>(t.end - t.pos));
-    case Tok::Number:
-      return t.text;
-    case Tok::QuotedIdent:
-      return t.text;
-    case Tok::Bind:
-      return ":" + t.text;
-    default:
-      return t.text;
-    }
-  }
+  std::string symbolText(const Token &t) const;
 
-  static std::string wrapList(const std::string &list) {
-    std::string out = "   ";
-    size_t col = 3;
-    size_t i = 0;
-    // Items are separated by blanks, except inside <...>.
-    std::vector<std::string> items;
-    while (i < list.size()) {
-      while (i < list.size() && list[i] == ' ')
-        ++i;
-      if (i >= list.size())
-        break;
-      size_t b = i;
-      if (list[i] == '<' && i + 1 < list.size() && list[i + 1] != '>' && list[i + 1] != ' ' &&
-          list[i + 1] != '=' && list[i + 1] != '<') {
-        size_t e = list.find('>', i);
-        i = e == std::string::npos ? list.size() : e + 1;
-      } else {
-        while (i < list.size() && list[i] != ' ')
-          ++i;
-      }
-      items.push_back(list.substr(b, i - b));
-    }
-    bool first = true;
-    for (const std::string &it : items) {
-      if (!first && col + 1 + it.size() > 73) {
-        out += "\n   ";
-        col = 3;
-      } else if (!first) {
-        out += ' ';
-        ++col;
-      }
-      out += it;
-      col += it.size();
-      first = false;
-    }
-    return out;
-  }
+  static std::string wrapList(const std::string &list);
 
-  void report(int pos, const std::string &text) {
-    if (static_cast<int>(FErrors.size()) < kMaxCompileErrors)
-      FErrors.push_back(CompileError{pos, text, false});
-  }
+  void report(int pos, const std::string &text);
 
-  // PLS-00103 at the current token; substituted: the symbol the parser pretends it saw.
-  void expected(const char *list, const char *substituted = nullptr) {
-    std::string m = "PLS-00103: Encountered the symbol \"" + symbolText(cur()) +
-                    "\" when expecting one of the following:\n\n" + wrapList(list);
-    if (substituted)
-      m += "\nThe symbol \"" + std::string(substituted) + "\" was substituted for \"" +
-           symbolText(cur()) + "\" to continue.";
-    report(cur().pos, m);
-  }
-  [[noreturn]] void fail(const char *list) {
-    expected(list);
-    throw SyntaxAbort{};
-  }
-  void needOp(const char *o, const char *list) {
-    if (!acceptOp(o))
-      fail(list);
-  }
-  void needKw(const char *w, const char *list) {
-    if (!acceptKw(w))
-      fail(list);
-  }
+  void expected(const char *list, const char *substituted = nullptr);
+  [[noreturn]] void fail(const char *list);
+  void needOp(const char *o, const char *list);
+  void needKw(const char *w, const char *list);
 
-  std::string ident(const char *list) {
-    if (cur().kind == Tok::Ident && !isPlsqlReserved(cur().text)) {
-      std::string s = cur().text;
-      advance();
-      return s;
-    }
-    if (cur().kind == Tok::QuotedIdent) {
-      std::string s = cur().text;
-      advance();
-      return s;
-    }
-    fail(list);
-  }
-  bool isIdent() const {
-    return (cur().kind == Tok::Ident && !isPlsqlReserved(cur().text)) ||
-           cur().kind == Tok::QuotedIdent;
-  }
+  std::string ident(const char *list);
+  bool isIdent() const;
 
-  // The statement ends with ';'; a missing one before a word that starts what follows is
-  // substituted, as Oracle does, so the rest still compiles.
-  void endStatement(const char *list = ";") {
-    if (acceptOp(";"))
-      return;
-    const Token &t = cur();
-    if (t.kind == Tok::Ident || t.kind == Tok::QuotedIdent) {
-      expected(list, ";");
-      return;
-    }
-    fail(list);
-  }
+  void endStatement(const char *list = ";");
 
-  // Skips to just past the next ';' at parenthesis depth 0, or to a word that ends a list
-  // of statements.
-  void resync(size_t from) {
-    if (FPos == from && !atEnd() && !isStmtEnd(cur()))
-      advance();
-    int depth = 0;
-    while (!atEnd()) {
-      if (isOp("("))
-        ++depth;
-      else if (isOp(")"))
-        depth = std::max(0, depth - 1);
-      else if (depth == 0 && isOp(";")) {
-        advance();
-        return;
-      } else if (depth == 0 &&
-                 (isKw("END") || isKw("ELSE") || isKw("ELSIF") || isKw("EXCEPTION")) &&
-                 FPos != from)
-        return;
-      advance();
-    }
-  }
+  void resync(size_t from);
 
-  [[noreturn]] void tooLarge(int pos) {
-    report(pos, "PLS-00123: program too large");
-    throw ProgramTooLarge{};
-  }
+  [[noreturn]] void tooLarge(int pos);
 
   // Every recursive descent takes one: blocks, statements, subprograms, parentheses, operators.
   struct DepthGuard {
@@ -306,1042 +133,1371 @@ private:
     ~DepthGuard() { --p.FDepth; }
   };
 
-  // A node whose children are in place: its height, bounded, so that operator chains (built
-  // without recursion) cannot make the binder, the interpreter or the destructor overflow.
-  ExprPtr grown(ExprPtr e) {
-    int h = 0;
-    for (const ExprPtr &o : e->operands)
-      h = std::max(h, o->height);
-    for (const Arg &a : e->args)
-      if (a.value)
-        h = std::max(h, a.value->height);
-    e->height = h + 1;
-    if (e->height > kMaxExprHeight)
-      tooLarge(e->pos);
-    return e;
-  }
+  ExprPtr grown(ExprPtr e);
 
   // ------------------------------------------------------------ types
 
-  TypeSpec typeSpec(bool inParams) {
-    TypeSpec t;
-    t.pos = cur().pos;
-    if (!isIdent() && !isKw("TABLE") && !isKw("DATE") && !isKw("LONG") && !isKw("CHAR"))
-      fail(kExpType);
-    t.name.push_back(cur().text);
-    advance();
-    if (t.name[0] == "LONG" && isKw("RAW")) {
-      t.name[0] = "LONG RAW";
-      advance();
-    } else if (t.name[0] == "DOUBLE" && isKw("PRECISION")) {
-      t.name[0] = "NUMBER";
-      advance();
-    }
-    while (isOp(".")) {
-      advance();
-      t.name.push_back(ident(kExpType));
-    }
-    if (acceptOp("%")) {
-      if (isKw("TYPE") || isKw("ROWTYPE")) {
-        t.attr = cur().text;
-        advance();
-      } else {
-        fail("rowtype type");
-      }
-      return t;
-    }
-    if (isOp("(")) {
-      if (inParams) {
-        // Formal parameters take no constraints; Oracle reads the rest as a default.
-        expected(kExpParamType, ":=");
-        return t;
-      }
-      advance();
-      t.haveArgs = true;
-      if (cur().kind != Tok::Number)
-        fail("<an integer>");
-      t.precision = std::atoi(cur().text.c_str());
-      t.length = t.precision;
-      advance();
-      if (acceptOp(",")) {
-        bool neg = acceptOp("-");
-        if (cur().kind != Tok::Number)
-          fail("<an integer>");
-        t.scale = std::atoi(cur().text.c_str()) * (neg ? -1 : 1);
-        advance();
-      }
-      needOp(")", ") ,");
-    }
-    return t;
-  }
+  TypeSpec typeSpec(bool inParams);
 
   // ------------------------------------------------------------ expressions
 
-  ExprPtr expr() { return orExpr(); }
+  ExprPtr expr();
 
-  ExprPtr binary(Op op, int pos, ExprPtr a, ExprPtr b) {
-    auto e = std::make_unique<Expr>();
-    e->kind = EKind::Binary;
-    e->op = op;
-    e->pos = pos;
-    e->operands.push_back(std::move(a));
-    e->operands.push_back(std::move(b));
-    return grown(std::move(e));
-  }
+  ExprPtr binary(Op op, int pos, ExprPtr a, ExprPtr b);
 
-  ExprPtr orExpr() {
-    DepthGuard g(*this);
-    ExprPtr a = andExpr();
-    while (isKw("OR")) {
-      int p = a->pos;
-      advance();
-      a = binary(Op::Or, p, std::move(a), andExpr());
-    }
-    return a;
-  }
-  ExprPtr andExpr() {
-    ExprPtr a = notExpr();
-    while (isKw("AND")) {
-      int p = a->pos;
-      advance();
-      a = binary(Op::And, p, std::move(a), notExpr());
-    }
-    return a;
-  }
-  ExprPtr notExpr() {
-    if (isKw("NOT")) {
-      DepthGuard g(*this);
-      int p = cur().pos;
-      advance();
-      auto e = std::make_unique<Expr>();
-      e->kind = EKind::Unary;
-      e->op = Op::Not;
-      e->pos = p;
-      e->operands.push_back(notExpr());
-      return grown(std::move(e));
-    }
-    return compare();
-  }
-  ExprPtr compare() {
-    ExprPtr a = additive();
-    while (true) {
-      int p = a->pos;
-      Op op = Op::None;
-      if (isOp("="))
-        op = Op::Eq;
-      else if (isOp("<>"))
-        op = Op::Ne;
-      else if (isOp("<"))
-        op = Op::Lt;
-      else if (isOp(">"))
-        op = Op::Gt;
-      else if (isOp("<="))
-        op = Op::Le;
-      else if (isOp(">="))
-        op = Op::Ge;
-      if (op != Op::None) {
-        advance();
-        a = binary(op, p, std::move(a), additive());
-        continue;
-      }
-      if (isKw("IS")) {
-        advance();
-        auto e = std::make_unique<Expr>();
-        e->kind = EKind::IsNull;
-        e->pos = p;
-        e->negated = acceptKw("NOT");
-        needKw("NULL", "null");
-        e->operands.push_back(std::move(a));
-        a = grown(std::move(e));
-        continue;
-      }
-      bool neg = false;
-      size_t save = FPos;
-      if (isKw("NOT") && (peek().is("LIKE") || peek().is("BETWEEN") || peek().is("IN"))) {
-        neg = true;
-        advance();
-      }
-      if (acceptKw("LIKE")) {
-        auto e = std::make_unique<Expr>();
-        e->kind = EKind::Like;
-        e->pos = p;
-        e->negated = neg;
-        e->operands.push_back(std::move(a));
-        e->operands.push_back(additive());
-        if (acceptKw("ESCAPE"))
-          e->operands.push_back(additive());
-        a = grown(std::move(e));
-        continue;
-      }
-      if (acceptKw("BETWEEN")) {
-        auto e = std::make_unique<Expr>();
-        e->kind = EKind::Between;
-        e->pos = p;
-        e->negated = neg;
-        e->operands.push_back(std::move(a));
-        e->operands.push_back(additive());
-        needKw("AND", "and");
-        e->operands.push_back(additive());
-        a = grown(std::move(e));
-        continue;
-      }
-      if (acceptKw("IN")) {
-        auto e = std::make_unique<Expr>();
-        e->kind = EKind::In;
-        e->pos = p;
-        e->negated = neg;
-        e->operands.push_back(std::move(a));
-        needOp("(", "(");
-        do
-          e->operands.push_back(expr());
-        while (acceptOp(","));
-        needOp(")", ") ,");
-        a = grown(std::move(e));
-        continue;
-      }
-      FPos = save;
-      return a;
-    }
-  }
-  ExprPtr additive() {
-    ExprPtr a = multiplicative();
-    while (isOp("+") || isOp("-") || isOp("||")) {
-      Op op = isOp("+") ? Op::Add : isOp("-") ? Op::Sub : Op::Concat;
-      int p = a->pos;
-      advance();
-      a = binary(op, p, std::move(a), multiplicative());
-    }
-    return a;
-  }
-  ExprPtr multiplicative() {
-    ExprPtr a = unary();
-    while (isOp("*") || isOp("/") || isKw("MOD")) {
-      int p = a->pos;
-      if (isKw("MOD")) {
-        // x MOD y: the MOD function.
-        advance();
-        auto e = std::make_unique<Expr>();
-        e->kind = EKind::Name;
-        e->pos = p;
-        e->names = {"MOD"};
-        e->namePos = {p};
-        e->hasArgs = true;
-        Arg x, y;
-        x.pos = a->pos;
-        x.value = std::move(a);
-        y.pos = cur().pos;
-        y.value = unary();
-        e->args.push_back(std::move(x));
-        e->args.push_back(std::move(y));
-        a = grown(std::move(e));
-        continue;
-      }
-      Op op = isOp("*") ? Op::Mul : Op::Div;
-      advance();
-      a = binary(op, p, std::move(a), unary());
-    }
-    return a;
-  }
-  ExprPtr unary() {
-    if (isOp("-") || isOp("+")) {
-      DepthGuard g(*this);
-      int p = cur().pos;
-      Op op = isOp("-") ? Op::Neg : Op::Plus;
-      advance();
-      auto e = std::make_unique<Expr>();
-      e->kind = EKind::Unary;
-      e->op = op;
-      e->pos = p;
-      e->operands.push_back(unary());
-      return grown(std::move(e));
-    }
-    ExprPtr a = primary();
-    if (isOp("**")) {
-      DepthGuard g(*this);
-      int p = a->pos;
-      advance();
-      return binary(Op::Pow, p, std::move(a), unary());
-    }
-    return a;
-  }
+  ExprPtr orExpr();
+  ExprPtr andExpr();
+  ExprPtr notExpr();
+  ExprPtr compare();
+  ExprPtr additive();
+  ExprPtr multiplicative();
+  ExprPtr unary();
 
-  void callArgs(std::vector<Arg> &args) {
-    // After '(' : positional or name => value, separated by commas.
-    if (acceptOp(")"))
-      return;
-    do {
-      Arg a;
-      a.pos = cur().pos;
-      if ((cur().kind == Tok::Ident || cur().kind == Tok::QuotedIdent) && peek().is("=>")) {
-        a.name = cur().text;
-        advance();
-        advance();
-      }
-      a.value = expr();
-      args.push_back(std::move(a));
-    } while (acceptOp(","));
-    needOp(")", ". ( ) , * @ % & - + / at mod rem <an exponent (**)> ||");
-  }
+  void callArgs(std::vector<Arg> &args);
 
-  ExprPtr primary() {
-    DepthGuard g(*this);
-    auto e = std::make_unique<Expr>();
-    e->pos = cur().pos;
-    const Token &t = cur();
-    switch (t.kind) {
-    case Tok::Number:
-      e->kind = EKind::Number;
-      e->text = t.text;
-      advance();
-      return e;
-    case Tok::String:
-      // A literal is a VARCHAR2 value: at most 32,767 bytes, checked here rather than each run.
-      if (t.text.size() > kMaxStringBytes)
-        report(t.pos, "PLS-00172: string literal too long");
-      e->kind = t.text.empty() ? EKind::Null : EKind::String;
-      e->text = t.text;
-      advance();
-      return e;
-    case Tok::Bind:
-      e->kind = EKind::Bind;
-      e->text = t.text;
-      advance();
-      if (FInTrigger && (e->text == "NEW" || e->text == "OLD") && isOp(".")) {
-        // :new.col / :old.col of a row trigger.
-        e->kind = EKind::Name;
-        e->names.push_back(":" + e->text);
-        e->namePos.push_back(e->pos);
-        advance();
-        e->namePos.push_back(cur().pos);
-        e->names.push_back(ident(kExpType));
-        return e;
-      }
-      return e;
-    case Tok::Op:
-      if (t.text == "(") {
-        advance();
-        ExprPtr inner = expr();
-        needOp(")", ". ( ) , * @ % & - + / at mod rem <an exponent (**)> and or ||");
-        return inner;
-      }
-      fail(kExpExpression);
-    case Tok::Ident:
-      if (t.text == "NULL") {
-        advance();
-        e->kind = EKind::Null;
-        return e;
-      }
-      if (t.text == "TRUE" || t.text == "FALSE") {
-        e->kind = EKind::Boolean;
-        e->ival = t.text == "TRUE";
-        advance();
-        return e;
-      }
-      if (isPlsqlReserved(t.text) && t.text != "SQL")
-        fail(kExpExpression);
-      [[fallthrough]];
-    case Tok::QuotedIdent:
-      return name();
-    case Tok::End:
-      fail(kExpExpression);
-    }
-    fail(kExpExpression);
-  }
+  ExprPtr primary();
 
   // A target of INTO: a variable, or a row trigger's :new.col / :old.col.
-  ExprPtr intoTarget() {
-    if (FInTrigger && cur().kind == Tok::Bind && (cur().text == "NEW" || cur().text == "OLD"))
-      return primary();
-    return name();
-  }
+  ExprPtr intoTarget();
 
   // a.b.c(args).d ... and a trailing %ATTR.
-  ExprPtr name() {
-    auto e = std::make_unique<Expr>();
-    e->kind = EKind::Name;
-    e->pos = cur().pos;
-    e->namePos.push_back(cur().pos);
-    e->names.push_back(cur().text);
-    advance();
-    while (true) {
-      if (isOp(".")) {
-        advance();
-        e->namePos.push_back(cur().pos);
-        if (cur().kind == Tok::Ident || cur().kind == Tok::QuotedIdent) {
-          e->names.push_back(cur().text);
-          advance();
-        } else {
-          fail("<an identifier> <a double-quoted delimited-identifier> delete exists prior");
-        }
-        continue;
-      }
-      if (isOp("(") && !e->hasArgs) {
-        advance();
-        e->hasArgs = true;
-        callArgs(e->args);
-        // Components after a call or subscript: t(i).field.
-        if (isOp(".")) {
-          auto outer = std::make_unique<Expr>();
-          outer->kind = EKind::Name;
-          outer->pos = e->pos;
-          outer->names.push_back("");
-          outer->namePos.push_back(e->pos);
-          Arg inner;
-          inner.value = std::move(e);
-          outer->args.push_back(std::move(inner));
-          outer->text = "."; // a component of the value in args[0]
-          e = grown(std::move(outer));
-          continue;
-        }
-        continue;
-      }
-      break;
-    }
-    if (isOp("%") && (peek().is("FOUND") || peek().is("NOTFOUND") || peek().is("ISOPEN") ||
-                      peek().is("ROWCOUNT"))) {
-      advance();
-      auto a = std::make_unique<Expr>();
-      a->kind = EKind::Attribute;
-      a->pos = e->pos;
-      a->text = cur().text;
-      advance();
-      a->operands.push_back(std::move(e));
-      return grown(std::move(a));
-    }
-    return grown(std::move(e));
-  }
+  ExprPtr name();
 
   // ------------------------------------------------------------ embedded SQL
 
   // The SQL statement from the current keyword to its ';': the text span (INTO blanked) and
   // the INTO targets.
-  std::unique_ptr<SqlStmt> sqlSpan(std::vector<ExprPtr> *into, StmtKind kind) {
-    auto s = std::make_unique<SqlStmt>();
-    s->kind = kind;
-    s->pos = cur().pos;
-    int depth = 0;
-    int intoFrom = -1, intoTo = -1;
-    bool first = true;
-    while (!atEnd()) {
-      if (depth == 0 && isOp(";"))
-        break;
-      if (isOp("("))
-        ++depth;
-      else if (isOp(")")) {
-        if (depth == 0)
-          fail(kExpAfterExpr);
-        --depth;
-      } else if (depth == 0 && into && !first && isKw("INTO") && intoFrom < 0 &&
-                 kind == StmtKind::Select) {
-        intoFrom = cur().pos;
-        advance();
-        do
-          into->push_back(intoTarget());
-        while (acceptOp(","));
-        intoTo = cur().pos;
-        if (!isKw("FROM"))
-          fail(", from");
-        continue;
-      }
-      first = false;
-      s->end = cur().end;
-      advance();
-    }
-    if (atEnd())
-      fail(";");
-    s->text = FText.substr(static_cast<size_t>(s->pos), static_cast<size_t>(s->end - s->pos));
-    if (intoFrom >= 0)
-      for (int i = intoFrom; i < intoTo; ++i)
-        if (s->text[static_cast<size_t>(i - s->pos)] != '\n')
-          s->text[static_cast<size_t>(i - s->pos)] = ' ';
-    // :new.x / :old.x of a trigger read as the names NEW.x / OLD.x.
-    if (FInTrigger)
-      for (size_t i = 0; i + 4 < s->text.size(); ++i)
-        if (s->text[i] == ':' && (strncasecmp(s->text.c_str() + i + 1, "NEW.", 4) == 0 ||
-                                  strncasecmp(s->text.c_str() + i + 1, "OLD.", 4) == 0))
-          s->text[i] = ' ';
-    advance(); // ';'
-    return s;
-  }
+  std::unique_ptr<SqlStmt> sqlSpan(std::vector<ExprPtr> *into, StmtKind kind);
 
   // ------------------------------------------------------------ statements
 
-  StmtPtr statement() {
-    DepthGuard g(*this);
-    auto s = std::make_unique<Stmt>();
-    while (isOp("<<")) {
-      advance();
-      s->labels.push_back(ident("<an identifier>"));
-      needOp(">>", ">>");
-    }
-    s->pos = cur().pos;
-    const Token &t = cur();
-    if (t.kind == Tok::Ident) {
-      const std::string &w = t.text;
-      if (w == "BEGIN" || w == "DECLARE") {
-        s->kind = SKind::Block;
-        s->block = block(false);
-        endStatement();
-        return s;
-      }
-      if (w == "IF") {
-        advance();
-        s->kind = SKind::If;
-        ElsIf first;
-        first.cond = expr();
-        needKw("THEN", "then and or");
-        first.body = statements();
-        s->branches.push_back(std::move(first));
-        while (true) {
-          if (acceptKw("ELSIF")) {
-            ElsIf b;
-            b.cond = expr();
-            needKw("THEN", "then and or");
-            b.body = statements();
-            s->branches.push_back(std::move(b));
-          } else if (acceptKw("ELSE")) {
-            s->elseBody = statements();
-            needKw("END", "end");
-            break;
-          } else {
-            needKw("END", "else elsif end");
-            break;
-          }
-        }
-        needKw("IF", "if");
-        endStatement();
-        return s;
-      }
-      if (w == "LOOP") {
-        advance();
-        s->kind = SKind::Loop;
-        loopBody(*s);
-        return s;
-      }
-      if (w == "WHILE") {
-        advance();
-        s->kind = SKind::While;
-        s->value = expr();
-        needKw("LOOP", "loop and or");
-        loopBody(*s);
-        return s;
-      }
-      if (w == "FOR") {
-        advance();
-        s->loopVarPos = cur().pos;
-        s->loopVar = ident("<an identifier>");
-        needKw("IN", "in");
-        if (acceptKw("REVERSE"))
-          s->reverse = true;
-        if (isOp("(") && peek().is("SELECT")) {
-          advance();
-          s->kind = SKind::ForCursor;
-          s->inlineCursor = std::make_unique<CursorDecl>();
-          s->inlineCursor->pos = cur().pos;
-          s->inlineCursor->query = sqlSpanParen();
-          needKw("LOOP", "loop");
-          loopBody(*s);
-          return s;
-        }
-        ExprPtr low = expr();
-        if (acceptOp("..")) {
-          s->kind = SKind::ForNum;
-          s->low = std::move(low);
-          s->high = expr();
-        } else {
-          s->kind = SKind::ForCursor;
-          s->target = std::move(low);
-        }
-        needKw("LOOP", s->kind == SKind::ForNum ? "loop" : ".. loop");
-        loopBody(*s);
-        return s;
-      }
-      if (w == "EXIT") {
-        advance();
-        s->kind = SKind::Exit;
-        if (isIdent() && !isKw("WHEN"))
-          s->label = ident("<an identifier>");
-        if (acceptKw("WHEN"))
-          s->value = expr();
-        endStatement(s->value ? kExpAfterExpr : "; <an identifier> when");
-        return s;
-      }
-      if (w == "GOTO") {
-        advance();
-        s->kind = SKind::Goto;
-        s->value = nullptr;
-        s->label = ident("<an identifier> <a double-quoted delimited-identifier>");
-        endStatement();
-        return s;
-      }
-      if (w == "NULL") {
-        advance();
-        s->kind = SKind::Null;
-        endStatement();
-        return s;
-      }
-      if (w == "RETURN") {
-        advance();
-        s->kind = SKind::Return;
-        if (!isOp(";"))
-          s->value = expr();
-        endStatement(kExpAfterExpr);
-        return s;
-      }
-      if (w == "RAISE") {
-        advance();
-        s->kind = SKind::Raise;
-        if (!isOp(";"))
-          s->value = name();
-        endStatement();
-        return s;
-      }
-      if (w == "SELECT") {
-        s->kind = SKind::Sql;
-        s->sql = sqlSpan(&s->into, StmtKind::Select);
-        return s;
-      }
-      if (w == "INSERT" || w == "UPDATE" || w == "DELETE" || w == "LOCK") {
-        s->kind = SKind::Sql;
-        s->sql = sqlSpan(nullptr, w == "INSERT"   ? StmtKind::Insert
-                                  : w == "UPDATE" ? StmtKind::Update
-                                  : w == "DELETE" ? StmtKind::Delete
-                                                  : StmtKind::NoOp);
-        return s;
-      }
-      if (w == "COMMIT") {
-        advance();
-        acceptKw("WORK");
-        s->kind = SKind::Commit;
-        endStatement();
-        return s;
-      }
-      if (w == "ROLLBACK") {
-        advance();
-        acceptKw("WORK");
-        s->kind = SKind::Rollback;
-        if (acceptKw("TO")) {
-          acceptKw("SAVEPOINT");
-          s->savepoint = ident("<an identifier>");
-        }
-        endStatement();
-        return s;
-      }
-      if (w == "SAVEPOINT") {
-        advance();
-        s->kind = SKind::Savepoint;
-        s->savepoint = ident("<an identifier>");
-        endStatement();
-        return s;
-      }
-      if (w == "OPEN") {
-        advance();
-        s->kind = SKind::Open;
-        // OPEN :c FOR ...: a cursor variable of the caller (an anonymous block's bind).
-        s->target = cur().kind == Tok::Bind ? primary() : name();
-        if (s->target->hasArgs) {
-          // OPEN c(a, b): the arguments belong to the cursor.
-          for (Arg &a : s->target->args)
-            s->args.push_back(std::move(a.value));
-          s->target->args.clear();
-          s->target->hasArgs = false;
-        }
-        if (acceptKw("FOR")) {
-          s->kind = SKind::OpenFor;
-          if (!isKw("SELECT"))
-            fail("select");
-          s->sql = sqlSpan(nullptr, StmtKind::Select);
-          return s;
-        }
-        endStatement();
-        return s;
-      }
-      if (w == "FETCH") {
-        advance();
-        s->kind = SKind::Fetch;
-        s->target = name();
-        needKw("INTO", ". into");
-        do
-          s->into.push_back(intoTarget());
-        while (acceptOp(","));
-        endStatement();
-        return s;
-      }
-      if (w == "CLOSE") {
-        advance();
-        s->kind = SKind::Close;
-        s->target = name();
-        endStatement();
-        return s;
-      }
-      if (isPlsqlReserved(w) && w != "SQL")
-        fail(kExpStatement);
-    } else if (t.kind == Tok::Bind) {
-      // :x := ... in an anonymous block, :new.x := ... in a trigger.
-    } else if (t.kind != Tok::QuotedIdent) {
-      fail(kExpStatement);
-    }
-    // An assignment or a procedure call.
-    ExprPtr target = t.kind == Tok::Bind ? primary() : name();
-    if (isOp(":=")) {
-      advance();
-      s->kind = SKind::Assign;
-      s->target = std::move(target);
-      s->value = expr();
-      endStatement(kExpAfterExpr);
-      return s;
-    }
-    s->kind = SKind::Call;
-    s->target = std::move(target);
-    if (!isOp(";") && !(cur().kind == Tok::Ident))
-      fail(kExpAfterName);
-    if (cur().kind == Tok::Ident && !isOp(";")) {
-      expected(kExpAfterName, ";");
-      return s;
-    }
-    advance();
-    return s;
-  }
+  StmtPtr statement();
+  void blockStatement(Stmt &s);
+  void closeStatement(Stmt &s);
+  void commitStatement(Stmt &s);
+  void dmlStatement(Stmt &s);
+  void exitStatement(Stmt &s);
+  void gotoStatement(Stmt &s);
+  void loopStatement(Stmt &s);
+  void nullStatement(Stmt &s);
+  void raiseStatement(Stmt &s);
+  void returnStatement(Stmt &s);
+  void savepointStatement(Stmt &s);
+  void selectStatement(Stmt &s);
+  void whileStatement(Stmt &s);
+  void ifStatement(Stmt &s);
+  void forStatement(Stmt &s);
+  void rollbackStatement(Stmt &s);
+  void openStatement(Stmt &s);
+  void fetchStatement(Stmt &s);
+  void assignOrCall(Stmt &s, const Token &t);
 
-  std::unique_ptr<SqlStmt> sqlSpanParen() {
-    // (SELECT ...) of a cursor FOR loop: the span inside the parentheses.
-    auto s = std::make_unique<SqlStmt>();
-    s->kind = StmtKind::Select;
-    s->pos = cur().pos;
-    int depth = 0;
-    while (!atEnd()) {
-      if (isOp("("))
-        ++depth;
-      else if (isOp(")")) {
-        if (depth == 0)
-          break;
-        --depth;
-      } else if (isOp(";"))
-        fail(")");
-      s->end = cur().end;
-      advance();
-    }
-    if (atEnd())
-      fail(")");
-    s->text = FText.substr(static_cast<size_t>(s->pos), static_cast<size_t>(s->end - s->pos));
-    advance();
-    return s;
-  }
+  std::unique_ptr<SqlStmt> sqlSpanParen();
 
-  void loopBody(Stmt &s) {
-    s.body = statements();
-    needKw("END", "end");
-    needKw("LOOP", "loop");
-    if (isIdent())
-      advance(); // END LOOP label
-    endStatement();
-  }
+  void loopBody(Stmt &s);
 
   // Statements up to END / ELSE / ELSIF / EXCEPTION / WHEN or the end of the text.
-  std::vector<StmtPtr> statements() {
-    std::vector<StmtPtr> out;
-    bool attempted = false;
-    while (!atEnd() && !isStmtEnd(cur())) {
-      size_t from = FPos;
-      attempted = true;
-      try {
-        out.push_back(statement());
-      } catch (const SyntaxAbort &) {
-        resync(from);
-      }
-      if (static_cast<int>(FErrors.size()) >= kMaxCompileErrors)
-        throw SyntaxAbort{};
-    }
-    if (!attempted) {
-      // Oracle wants at least one statement.
-      expected(kExpStatement);
-    }
-    return out;
-  }
+  std::vector<StmtPtr> statements();
 
   // ------------------------------------------------------------ declarations
 
-  void params(std::vector<Param> &out) {
-    if (!acceptOp("("))
-      return;
-    do {
-      Param p;
-      p.pos = cur().pos;
-      p.name = ident("<an identifier> <a double-quoted delimited-identifier> current");
-      if (acceptKw("IN")) {
-        p.mode = acceptKw("OUT") ? Param::InOut : Param::In;
-      } else if (acceptKw("OUT")) {
-        p.mode = Param::Out;
-      }
-      p.spec = typeSpec(true);
-      if (isOp("(")) {
-        // Substituted ":=": read "(10)" as the default, as Oracle does.
-        p.defaultValue = expr();
-      } else if (acceptOp(":=") || acceptKw("DEFAULT")) {
-        p.defaultValue = expr();
-      }
-      out.push_back(std::move(p));
-    } while (acceptOp(","));
-    needOp(")", kExpParamType);
-  }
+  void params(std::vector<Param> &out);
 
   // stored: a stored unit's header, whose name may have its schema in front.
-  std::unique_ptr<Subprogram> subprogram(bool inSpec, bool stored = false) {
-    DepthGuard g(*this);
-    auto sp = std::make_unique<Subprogram>();
-    sp->start = cur().pos;
-    sp->isFunction = isKw("FUNCTION");
-    advance();
-    sp->pos = cur().pos;
-    sp->name = ident("<an identifier> <a double-quoted delimited-identifier>");
-    if (stored && acceptOp(".")) {
-      sp->pos = cur().pos;
-      sp->name = ident("<an identifier> <a double-quoted delimited-identifier>");
-    }
-    params(sp->params);
-    if (sp->isFunction) {
-      needKw("RETURN", "( return");
-      sp->returnSpec = typeSpec(true);
-    }
-    if (acceptOp(";"))
-      return sp;
-    if (!acceptKw("IS") && !acceptKw("AS"))
-      fail(kExpIsAs);
-    (void)inSpec;
-    sp->body = blockAfterIs(sp->name);
-    endStatement();
-    return sp;
-  }
+  std::unique_ptr<Subprogram> subprogram(bool inSpec, bool stored = false);
 
-  void declarations(std::vector<Decl> &out, bool packageLevel) {
-    while (!atEnd() && !isKw("BEGIN") && !isKw("END")) {
-      size_t from = FPos;
-      try {
-        Decl d;
-        d.pos = cur().pos;
-        if (isKw("PROCEDURE") || isKw("FUNCTION")) {
-          d.kind = Decl::Sub;
-          d.sub = subprogram(packageLevel);
-        } else if (acceptKw("TYPE")) {
-          d.kind = Decl::Type;
-          d.type = typeDecl();
-        } else if (acceptKw("SUBTYPE")) {
-          // SUBTYPE s IS t: a variable-less alias; kept as a record-less type of one field.
-          d.kind = Decl::Type;
-          d.type = std::make_unique<TypeDecl>();
-          d.type->pos = cur().pos;
-          d.type->name = ident("<an identifier>");
-          needKw("IS", "is");
-          d.type->kind = TypeDecl::Table;
-          d.type->element = typeSpec(false);
-          d.type->kind = TypeDecl::Record;
-          d.type->fields.clear();
-          RecordField f;
-          f.name = "";
-          f.spec = d.type->element;
-          d.type->fields.push_back(std::move(f));
-          endStatement();
-        } else if (acceptKw("CURSOR")) {
-          d.kind = Decl::Cursor;
-          d.cursor = cursorDecl();
-        } else if (acceptKw("PRAGMA")) {
-          d.kind = Decl::Pragma;
-          d.pragmaName = ident("<an identifier>");
-          if (d.pragmaName == "EXCEPTION_INIT") {
-            needOp("(", "(");
-            d.pragmaTargetPos = cur().pos;
-            d.pragmaTarget = ident("<an identifier>");
-            needOp(",", ",");
-            bool neg = acceptOp("-");
-            if (cur().kind != Tok::Number)
-              fail("<an integer>");
-            d.pragmaCode = std::atoll(cur().text.c_str()) * (neg ? -1 : 1);
-            advance();
-            needOp(")", ")");
-          } else {
-            // RESTRICT_REFERENCES and the like: nothing to do here.
-            if (acceptOp("(")) {
-              int depth = 1;
-              while (!atEnd() && depth > 0) {
-                if (isOp("("))
-                  ++depth;
-                else if (isOp(")"))
-                  --depth;
-                advance();
-              }
-            }
-          }
-          endStatement();
-        } else if (isIdent()) {
-          std::string nm = cur().text;
-          advance();
-          if (acceptKw("EXCEPTION")) {
-            d.kind = Decl::Exception;
-            d.exception = std::make_unique<ExceptionDecl>();
-            d.exception->name = nm;
-            d.exception->pos = d.pos;
-            endStatement();
-          } else {
-            d.kind = Decl::Var;
-            d.var = std::make_unique<VarDecl>();
-            d.var->name = nm;
-            d.var->pos = d.pos;
-            if (acceptKw("CONSTANT"))
-              d.var->constant = true;
-            d.var->spec = typeSpec(false);
-            if (acceptKw("NOT")) {
-              needKw("NULL", "null");
-              d.var->notNull = true;
-            }
-            if (acceptOp(":=") || acceptKw("DEFAULT"))
-              d.var->init = expr();
-            else if (d.var->constant && !isOp(";"))
-              fail(":="); // a constant without any value is the binder's PLS-00322
-            endStatement();
-          }
-        } else {
-          fail(kExpDeclaration);
-        }
-        out.push_back(std::move(d));
-      } catch (const SyntaxAbort &) {
-        resync(from);
-        if (isKw("EXCEPTION") || isKw("ELSE") || isKw("ELSIF"))
-          advance();
-      }
-      if (static_cast<int>(FErrors.size()) >= kMaxCompileErrors)
-        throw SyntaxAbort{};
-    }
-  }
+  void declarations(std::vector<Decl> &out, bool packageLevel);
 
-  std::unique_ptr<TypeDecl> typeDecl() {
-    auto t = std::make_unique<TypeDecl>();
-    t->pos = cur().pos;
-    t->name = ident("<an identifier>");
-    needKw("IS", "is");
-    if (acceptKw("RECORD")) {
-      t->kind = TypeDecl::Record;
-      needOp("(", "(");
-      do {
-        RecordField f;
-        f.pos = cur().pos;
-        f.name = ident("<an identifier>");
-        f.spec = typeSpec(false);
-        if (acceptKw("NOT")) {
-          needKw("NULL", "null");
-          f.notNull = true;
-        }
-        if (acceptOp(":=") || acceptKw("DEFAULT"))
-          f.init = expr();
-        t->fields.push_back(std::move(f));
-      } while (acceptOp(","));
-      needOp(")", ") ,");
-    } else if (acceptKw("TABLE")) {
-      t->kind = TypeDecl::Table;
-      needKw("OF", "of");
-      t->element = typeSpec(false);
-      if (acceptKw("NOT"))
-        needKw("NULL", "null");
-      needKw("INDEX", "index");
-      needKw("BY", "by");
-      if (!acceptKw("BINARY_INTEGER") && !acceptKw("PLS_INTEGER"))
-        fail("binary_integer");
-    } else if (acceptKw("REF")) {
-      t->kind = TypeDecl::RefCursor;
-      needKw("CURSOR", "cursor");
-      if (acceptKw("RETURN"))
-        t->returnSpec = typeSpec(false);
-    } else {
-      fail("record table ref");
-    }
-    endStatement();
-    return t;
-  }
+  std::unique_ptr<TypeDecl> typeDecl();
 
-  std::unique_ptr<CursorDecl> cursorDecl() {
-    auto c = std::make_unique<CursorDecl>();
-    c->pos = cur().pos;
-    c->name = ident("<an identifier>");
-    params(c->params);
-    if (acceptKw("RETURN")) {
-      c->haveReturn = true;
-      c->returnSpec = typeSpec(false);
-    }
-    if (acceptOp(";"))
-      return c;
-    needKw("IS", "is return");
-    if (!isKw("SELECT"))
-      fail("select");
-    c->query = sqlSpan(nullptr, StmtKind::Select);
-    return c;
-  }
+  std::unique_ptr<CursorDecl> cursorDecl();
 
   // IS|AS already read: declarations, BEGIN statements [EXCEPTION handlers] END [name]
-  std::unique_ptr<Block> blockAfterIs(const std::string &name) {
-    auto b = std::make_unique<Block>();
-    b->pos = cur().pos;
-    declarations(b->decls, false);
-    body(*b, name);
-    return b;
-  }
+  std::unique_ptr<Block> blockAfterIs(const std::string &name);
 
-  std::unique_ptr<Block> block(bool topLevel) {
-    DepthGuard g(*this);
-    auto b = std::make_unique<Block>();
-    b->pos = cur().pos;
-    (void)topLevel;
-    if (acceptKw("DECLARE"))
-      declarations(b->decls, false);
-    body(*b, "");
-    return b;
-  }
+  std::unique_ptr<Block> block(bool topLevel);
 
-  void body(Block &b, const std::string &name) {
-    if (!acceptKw("BEGIN")) {
-      fail(atEnd() ? kExpDeclaration
-                   : "begin function package pragma procedure subtype type "
-                     "use <an identifier> <a double-quoted delimited-identifier> "
-                     "form current cursor");
-    }
-    b.body = statements();
-    if (acceptKw("EXCEPTION")) {
-      while (isKw("WHEN")) {
-        Handler h;
-        h.pos = cur().pos;
-        advance();
-        do {
-          h.namePos.push_back(cur().pos);
-          if (acceptKw("OTHERS")) {
-            h.others = true;
-            h.names.push_back({"OTHERS"});
-          } else {
-            std::vector<std::string> n;
-            n.push_back(ident("<an identifier> others"));
-            while (acceptOp("."))
-              n.push_back(ident("<an identifier>"));
-            h.names.push_back(std::move(n));
-          }
-        } while (acceptKw("OR"));
-        needKw("THEN", "then or");
-        h.body = statements();
-        b.handlers.push_back(std::move(h));
-      }
-      if (b.handlers.empty())
-        fail("when");
-    }
-    b.endPos = cur().pos;
-    if (!acceptKw("END"))
-      fail(atEnd() ? kExpStatement : "end");
-    if (isIdent() && !isOp(";")) {
-      // END name: Oracle checks it matches (PLS-00113) only loosely; accept it.
-      (void)name;
-      advance();
-    }
-  }
+  void body(Block &b, const std::string &name);
 
   // ------------------------------------------------------------ units
 
   void trigger(Unit &u);
 };
+
+Parser::Parser(const std::string &text, std::vector<CompileError> &errors)
+    : FText(text), FErrors(errors) {
+  lex();
+}
+
+void Parser::lex() {
+  size_t upto = FText.size();
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    try {
+      FTokens = tokenize(FText.substr(0, upto), true);
+      break;
+    } catch (const OraError &e) {
+      // Tokens up to the bad character, then the character itself as a symbol the parser
+      // reports where it stands.
+      size_t at = e.offset >= 0 && static_cast<size_t>(e.offset) < upto ? e.offset : 0;
+      if (at == upto || attempt == 2) {
+        FTokens.clear();
+        Token end;
+        end.kind = Tok::End;
+        FTokens.push_back(end);
+        return;
+      }
+      upto = at;
+      std::vector<Token> prefix;
+      try {
+        prefix = tokenize(FText.substr(0, at), true);
+      } catch (const OraError &) {
+        continue;
+      }
+      prefix.pop_back();
+      Token bad;
+      bad.kind = Tok::Op;
+      bad.text = std::string(1, FText[at]);
+      bad.pos = static_cast<int>(at);
+      bad.end = static_cast<int>(at + 1);
+      prefix.push_back(bad);
+      Token end;
+      end.kind = Tok::End;
+      end.pos = end.end = static_cast<int>(FText.size());
+      prefix.push_back(end);
+      FTokens = std::move(prefix);
+      return;
+    }
+  }
+}
+
+const Token &Parser::cur() const { return FTokens[FPos]; }
+
+const Token &Parser::peek(size_t k) const {
+  return FTokens[std::min(FPos + k, FTokens.size() - 1)];
+}
+
+bool Parser::isKw(const char *w) const { return cur().kind == Tok::Ident && cur().text == w; }
+
+bool Parser::isOp(const char *o) const { return cur().kind == Tok::Op && cur().text == o; }
+
+bool Parser::atEnd() const { return cur().kind == Tok::End; }
+
+void Parser::advance() {
+  if (!atEnd())
+    ++FPos;
+}
+
+bool Parser::acceptKw(const char *w) {
+  if (!isKw(w))
+    return false;
+  advance();
+  return true;
+}
+
+bool Parser::acceptOp(const char *o) {
+  if (!isOp(o))
+    return false;
+  advance();
+  return true;
+}
+
+std::string Parser::symbolText(const Token &t) const {
+  switch (t.kind) {
+  case Tok::End:
+    return "end-of-file";
+  case Tok::String:
+    return FText.substr(static_cast<size_t>(t.pos), static_cast<size_t>(t.end - t.pos));
+  case Tok::Number:
+    return t.text;
+  case Tok::QuotedIdent:
+    return t.text;
+  case Tok::Bind:
+    return ":" + t.text;
+  default:
+    return t.text;
+  }
+}
+
+std::string Parser::wrapList(const std::string &list) {
+  std::string out = "   ";
+  size_t col = 3;
+  size_t i = 0;
+  // Items are separated by blanks, except inside <...>.
+  std::vector<std::string> items;
+  while (i < list.size()) {
+    while (i < list.size() && list[i] == ' ')
+      ++i;
+    if (i >= list.size())
+      break;
+    size_t b = i;
+    if (list[i] == '<' && i + 1 < list.size() && list[i + 1] != '>' && list[i + 1] != ' ' &&
+        list[i + 1] != '=' && list[i + 1] != '<') {
+      size_t e = list.find('>', i);
+      i = e == std::string::npos ? list.size() : e + 1;
+    } else {
+      while (i < list.size() && list[i] != ' ')
+        ++i;
+    }
+    items.push_back(list.substr(b, i - b));
+  }
+  bool first = true;
+  for (const std::string &it : items) {
+    if (!first && col + 1 + it.size() > 73) {
+      out += "\n   ";
+      col = 3;
+    } else if (!first) {
+      out += ' ';
+      ++col;
+    }
+    out += it;
+    col += it.size();
+    first = false;
+  }
+  return out;
+}
+
+void Parser::report(int pos, const std::string &text) {
+  if (static_cast<int>(FErrors.size()) < kMaxCompileErrors)
+    FErrors.push_back(CompileError{pos, text, false});
+}
+
+// PLS-00103 at the current token; substituted: the symbol the parser pretends it saw.
+void Parser::expected(const char *list, const char *substituted) {
+  std::string m = "PLS-00103: Encountered the symbol \"" + symbolText(cur()) +
+                  "\" when expecting one of the following:\n\n" + wrapList(list);
+  if (substituted)
+    m += "\nThe symbol \"" + std::string(substituted) + "\" was substituted for \"" +
+         symbolText(cur()) + "\" to continue.";
+  report(cur().pos, m);
+}
+
+void Parser::fail(const char *list) {
+  expected(list);
+  throw SyntaxAbort{};
+}
+
+void Parser::needOp(const char *o, const char *list) {
+  if (!acceptOp(o))
+    fail(list);
+}
+
+void Parser::needKw(const char *w, const char *list) {
+  if (!acceptKw(w))
+    fail(list);
+}
+
+std::string Parser::ident(const char *list) {
+  if (cur().kind == Tok::Ident && !isPlsqlReserved(cur().text)) {
+    std::string s = cur().text;
+    advance();
+    return s;
+  }
+  if (cur().kind == Tok::QuotedIdent) {
+    std::string s = cur().text;
+    advance();
+    return s;
+  }
+  fail(list);
+}
+
+bool Parser::isIdent() const {
+  return (cur().kind == Tok::Ident && !isPlsqlReserved(cur().text)) ||
+         cur().kind == Tok::QuotedIdent;
+}
+
+// The statement ends with ';'; a missing one before a word that starts what follows is
+// substituted, as Oracle does, so the rest still compiles.
+void Parser::endStatement(const char *list) {
+  if (acceptOp(";"))
+    return;
+  const Token &t = cur();
+  if (t.kind == Tok::Ident || t.kind == Tok::QuotedIdent) {
+    expected(list, ";");
+    return;
+  }
+  fail(list);
+}
+
+// Skips to just past the next ';' at parenthesis depth 0, or to a word that ends a list
+// of statements.
+void Parser::resync(size_t from) {
+  if (FPos == from && !atEnd() && !isStmtEnd(cur()))
+    advance();
+  int depth = 0;
+  while (!atEnd()) {
+    if (isOp("("))
+      ++depth;
+    else if (isOp(")"))
+      depth = std::max(0, depth - 1);
+    else if (depth == 0 && isOp(";")) {
+      advance();
+      return;
+    } else if (depth == 0 && (isKw("END") || isKw("ELSE") || isKw("ELSIF") || isKw("EXCEPTION")) &&
+               FPos != from)
+      return;
+    advance();
+  }
+}
+
+void Parser::tooLarge(int pos) {
+  report(pos, "PLS-00123: program too large");
+  throw ProgramTooLarge{};
+}
+
+// A node whose children are in place: its height, bounded, so that operator chains (built
+// without recursion) cannot make the binder, the interpreter or the destructor overflow.
+ExprPtr Parser::grown(ExprPtr e) {
+  int h = 0;
+  for (const ExprPtr &o : e->operands)
+    h = std::max(h, o->height);
+  for (const Arg &a : e->args)
+    if (a.value)
+      h = std::max(h, a.value->height);
+  e->height = h + 1;
+  if (e->height > kMaxExprHeight)
+    tooLarge(e->pos);
+  return e;
+}
+
+TypeSpec Parser::typeSpec(bool inParams) {
+  TypeSpec t;
+  t.pos = cur().pos;
+  if (!isIdent() && !isKw("TABLE") && !isKw("DATE") && !isKw("LONG") && !isKw("CHAR"))
+    fail(kExpType);
+  t.name.push_back(cur().text);
+  advance();
+  if (t.name[0] == "LONG" && isKw("RAW")) {
+    t.name[0] = "LONG RAW";
+    advance();
+  } else if (t.name[0] == "DOUBLE" && isKw("PRECISION")) {
+    t.name[0] = "NUMBER";
+    advance();
+  }
+  while (isOp(".")) {
+    advance();
+    t.name.push_back(ident(kExpType));
+  }
+  if (acceptOp("%")) {
+    if (isKw("TYPE") || isKw("ROWTYPE")) {
+      t.attr = cur().text;
+      advance();
+    } else {
+      fail("rowtype type");
+    }
+    return t;
+  }
+  if (isOp("(")) {
+    if (inParams) {
+      // Formal parameters take no constraints; Oracle reads the rest as a default.
+      expected(kExpParamType, ":=");
+      return t;
+    }
+    advance();
+    t.haveArgs = true;
+    if (cur().kind != Tok::Number)
+      fail("<an integer>");
+    t.precision = std::atoi(cur().text.c_str());
+    t.length = t.precision;
+    advance();
+    if (acceptOp(",")) {
+      bool neg = acceptOp("-");
+      if (cur().kind != Tok::Number)
+        fail("<an integer>");
+      t.scale = std::atoi(cur().text.c_str()) * (neg ? -1 : 1);
+      advance();
+    }
+    needOp(")", ") ,");
+  }
+  return t;
+}
+
+ExprPtr Parser::expr() { return orExpr(); }
+
+ExprPtr Parser::binary(Op op, int pos, ExprPtr a, ExprPtr b) {
+  auto e = std::make_unique<Expr>();
+  e->kind = EKind::Binary;
+  e->op = op;
+  e->pos = pos;
+  e->operands.push_back(std::move(a));
+  e->operands.push_back(std::move(b));
+  return grown(std::move(e));
+}
+
+ExprPtr Parser::orExpr() {
+  DepthGuard g(*this);
+  ExprPtr a = andExpr();
+  while (isKw("OR")) {
+    int p = a->pos;
+    advance();
+    a = binary(Op::Or, p, std::move(a), andExpr());
+  }
+  return a;
+}
+
+ExprPtr Parser::andExpr() {
+  ExprPtr a = notExpr();
+  while (isKw("AND")) {
+    int p = a->pos;
+    advance();
+    a = binary(Op::And, p, std::move(a), notExpr());
+  }
+  return a;
+}
+
+ExprPtr Parser::notExpr() {
+  if (isKw("NOT")) {
+    DepthGuard g(*this);
+    int p = cur().pos;
+    advance();
+    auto e = std::make_unique<Expr>();
+    e->kind = EKind::Unary;
+    e->op = Op::Not;
+    e->pos = p;
+    e->operands.push_back(notExpr());
+    return grown(std::move(e));
+  }
+  return compare();
+}
+
+ExprPtr Parser::compare() {
+  ExprPtr a = additive();
+  while (true) {
+    int p = a->pos;
+    Op op = Op::None;
+    if (isOp("="))
+      op = Op::Eq;
+    else if (isOp("<>"))
+      op = Op::Ne;
+    else if (isOp("<"))
+      op = Op::Lt;
+    else if (isOp(">"))
+      op = Op::Gt;
+    else if (isOp("<="))
+      op = Op::Le;
+    else if (isOp(">="))
+      op = Op::Ge;
+    if (op != Op::None) {
+      advance();
+      a = binary(op, p, std::move(a), additive());
+      continue;
+    }
+    if (isKw("IS")) {
+      advance();
+      auto e = std::make_unique<Expr>();
+      e->kind = EKind::IsNull;
+      e->pos = p;
+      e->negated = acceptKw("NOT");
+      needKw("NULL", "null");
+      e->operands.push_back(std::move(a));
+      a = grown(std::move(e));
+      continue;
+    }
+    bool neg = false;
+    size_t save = FPos;
+    if (isKw("NOT") && (peek().is("LIKE") || peek().is("BETWEEN") || peek().is("IN"))) {
+      neg = true;
+      advance();
+    }
+    if (acceptKw("LIKE")) {
+      auto e = std::make_unique<Expr>();
+      e->kind = EKind::Like;
+      e->pos = p;
+      e->negated = neg;
+      e->operands.push_back(std::move(a));
+      e->operands.push_back(additive());
+      if (acceptKw("ESCAPE"))
+        e->operands.push_back(additive());
+      a = grown(std::move(e));
+      continue;
+    }
+    if (acceptKw("BETWEEN")) {
+      auto e = std::make_unique<Expr>();
+      e->kind = EKind::Between;
+      e->pos = p;
+      e->negated = neg;
+      e->operands.push_back(std::move(a));
+      e->operands.push_back(additive());
+      needKw("AND", "and");
+      e->operands.push_back(additive());
+      a = grown(std::move(e));
+      continue;
+    }
+    if (acceptKw("IN")) {
+      auto e = std::make_unique<Expr>();
+      e->kind = EKind::In;
+      e->pos = p;
+      e->negated = neg;
+      e->operands.push_back(std::move(a));
+      needOp("(", "(");
+      do
+        e->operands.push_back(expr());
+      while (acceptOp(","));
+      needOp(")", ") ,");
+      a = grown(std::move(e));
+      continue;
+    }
+    FPos = save;
+    return a;
+  }
+}
+
+ExprPtr Parser::additive() {
+  ExprPtr a = multiplicative();
+  while (isOp("+") || isOp("-") || isOp("||")) {
+    Op op = isOp("+") ? Op::Add : isOp("-") ? Op::Sub : Op::Concat;
+    int p = a->pos;
+    advance();
+    a = binary(op, p, std::move(a), multiplicative());
+  }
+  return a;
+}
+
+ExprPtr Parser::multiplicative() {
+  ExprPtr a = unary();
+  while (isOp("*") || isOp("/") || isKw("MOD")) {
+    int p = a->pos;
+    if (isKw("MOD")) {
+      // x MOD y: the MOD function.
+      advance();
+      auto e = std::make_unique<Expr>();
+      e->kind = EKind::Name;
+      e->pos = p;
+      e->names = {"MOD"};
+      e->namePos = {p};
+      e->hasArgs = true;
+      Arg x, y;
+      x.pos = a->pos;
+      x.value = std::move(a);
+      y.pos = cur().pos;
+      y.value = unary();
+      e->args.push_back(std::move(x));
+      e->args.push_back(std::move(y));
+      a = grown(std::move(e));
+      continue;
+    }
+    Op op = isOp("*") ? Op::Mul : Op::Div;
+    advance();
+    a = binary(op, p, std::move(a), unary());
+  }
+  return a;
+}
+
+ExprPtr Parser::unary() {
+  if (isOp("-") || isOp("+")) {
+    DepthGuard g(*this);
+    int p = cur().pos;
+    Op op = isOp("-") ? Op::Neg : Op::Plus;
+    advance();
+    auto e = std::make_unique<Expr>();
+    e->kind = EKind::Unary;
+    e->op = op;
+    e->pos = p;
+    e->operands.push_back(unary());
+    return grown(std::move(e));
+  }
+  ExprPtr a = primary();
+  if (isOp("**")) {
+    DepthGuard g(*this);
+    int p = a->pos;
+    advance();
+    return binary(Op::Pow, p, std::move(a), unary());
+  }
+  return a;
+}
+
+void Parser::callArgs(std::vector<Arg> &args) {
+  // After '(' : positional or name => value, separated by commas.
+  if (acceptOp(")"))
+    return;
+  do {
+    Arg a;
+    a.pos = cur().pos;
+    if ((cur().kind == Tok::Ident || cur().kind == Tok::QuotedIdent) && peek().is("=>")) {
+      a.name = cur().text;
+      advance();
+      advance();
+    }
+    a.value = expr();
+    args.push_back(std::move(a));
+  } while (acceptOp(","));
+  needOp(")", ". ( ) , * @ % & - + / at mod rem <an exponent (**)> ||");
+}
+
+ExprPtr Parser::primary() {
+  DepthGuard g(*this);
+  auto e = std::make_unique<Expr>();
+  e->pos = cur().pos;
+  const Token &t = cur();
+  switch (t.kind) {
+  case Tok::Number:
+    e->kind = EKind::Number;
+    e->text = t.text;
+    advance();
+    return e;
+  case Tok::String:
+    // A literal is a VARCHAR2 value: at most 32,767 bytes, checked here rather than each run.
+    if (t.text.size() > kMaxStringBytes)
+      report(t.pos, "PLS-00172: string literal too long");
+    e->kind = t.text.empty() ? EKind::Null : EKind::String;
+    e->text = t.text;
+    advance();
+    return e;
+  case Tok::Bind:
+    e->kind = EKind::Bind;
+    e->text = t.text;
+    advance();
+    if (FInTrigger && (e->text == "NEW" || e->text == "OLD") && isOp(".")) {
+      // :new.col / :old.col of a row trigger.
+      e->kind = EKind::Name;
+      e->names.push_back(":" + e->text);
+      e->namePos.push_back(e->pos);
+      advance();
+      e->namePos.push_back(cur().pos);
+      e->names.push_back(ident(kExpType));
+      return e;
+    }
+    return e;
+  case Tok::Op:
+    if (t.text == "(") {
+      advance();
+      ExprPtr inner = expr();
+      needOp(")", ". ( ) , * @ % & - + / at mod rem <an exponent (**)> and or ||");
+      return inner;
+    }
+    fail(kExpExpression);
+  case Tok::Ident:
+    if (t.text == "NULL") {
+      advance();
+      e->kind = EKind::Null;
+      return e;
+    }
+    if (t.text == "TRUE" || t.text == "FALSE") {
+      e->kind = EKind::Boolean;
+      e->ival = t.text == "TRUE";
+      advance();
+      return e;
+    }
+    if (isPlsqlReserved(t.text) && t.text != "SQL")
+      fail(kExpExpression);
+    [[fallthrough]];
+  case Tok::QuotedIdent:
+    return name();
+  case Tok::End:
+    fail(kExpExpression);
+  }
+  fail(kExpExpression);
+}
+
+ExprPtr Parser::intoTarget() {
+  if (FInTrigger && cur().kind == Tok::Bind && (cur().text == "NEW" || cur().text == "OLD"))
+    return primary();
+  return name();
+}
+
+ExprPtr Parser::name() {
+  auto e = std::make_unique<Expr>();
+  e->kind = EKind::Name;
+  e->pos = cur().pos;
+  e->namePos.push_back(cur().pos);
+  e->names.push_back(cur().text);
+  advance();
+  while (true) {
+    if (isOp(".")) {
+      advance();
+      e->namePos.push_back(cur().pos);
+      if (cur().kind == Tok::Ident || cur().kind == Tok::QuotedIdent) {
+        e->names.push_back(cur().text);
+        advance();
+      } else {
+        fail("<an identifier> <a double-quoted delimited-identifier> delete exists prior");
+      }
+      continue;
+    }
+    if (isOp("(") && !e->hasArgs) {
+      advance();
+      e->hasArgs = true;
+      callArgs(e->args);
+      // Components after a call or subscript: t(i).field.
+      if (isOp(".")) {
+        auto outer = std::make_unique<Expr>();
+        outer->kind = EKind::Name;
+        outer->pos = e->pos;
+        outer->names.push_back("");
+        outer->namePos.push_back(e->pos);
+        Arg inner;
+        inner.value = std::move(e);
+        outer->args.push_back(std::move(inner));
+        outer->text = "."; // a component of the value in args[0]
+        e = grown(std::move(outer));
+        continue;
+      }
+      continue;
+    }
+    break;
+  }
+  if (isOp("%") && (peek().is("FOUND") || peek().is("NOTFOUND") || peek().is("ISOPEN") ||
+                    peek().is("ROWCOUNT"))) {
+    advance();
+    auto a = std::make_unique<Expr>();
+    a->kind = EKind::Attribute;
+    a->pos = e->pos;
+    a->text = cur().text;
+    advance();
+    a->operands.push_back(std::move(e));
+    return grown(std::move(a));
+  }
+  return grown(std::move(e));
+}
+
+std::unique_ptr<SqlStmt> Parser::sqlSpan(std::vector<ExprPtr> *into, StmtKind kind) {
+  auto s = std::make_unique<SqlStmt>();
+  s->kind = kind;
+  s->pos = cur().pos;
+  int depth = 0;
+  int intoFrom = -1, intoTo = -1;
+  bool first = true;
+  while (!atEnd()) {
+    if (depth == 0 && isOp(";"))
+      break;
+    if (isOp("("))
+      ++depth;
+    else if (isOp(")")) {
+      if (depth == 0)
+        fail(kExpAfterExpr);
+      --depth;
+    } else if (depth == 0 && into && !first && isKw("INTO") && intoFrom < 0 &&
+               kind == StmtKind::Select) {
+      intoFrom = cur().pos;
+      advance();
+      do
+        into->push_back(intoTarget());
+      while (acceptOp(","));
+      intoTo = cur().pos;
+      if (!isKw("FROM"))
+        fail(", from");
+      continue;
+    }
+    first = false;
+    s->end = cur().end;
+    advance();
+  }
+  if (atEnd())
+    fail(";");
+  s->text = FText.substr(static_cast<size_t>(s->pos), static_cast<size_t>(s->end - s->pos));
+  if (intoFrom >= 0)
+    for (int i = intoFrom; i < intoTo; ++i)
+      if (s->text[static_cast<size_t>(i - s->pos)] != '\n')
+        s->text[static_cast<size_t>(i - s->pos)] = ' ';
+  // :new.x / :old.x of a trigger read as the names NEW.x / OLD.x.
+  if (FInTrigger)
+    for (size_t i = 0; i + 4 < s->text.size(); ++i)
+      if (s->text[i] == ':' && (strncasecmp(s->text.c_str() + i + 1, "NEW.", 4) == 0 ||
+                                strncasecmp(s->text.c_str() + i + 1, "OLD.", 4) == 0))
+        s->text[i] = ' ';
+  advance(); // ';'
+  return s;
+}
+
+StmtPtr Parser::statement() {
+  DepthGuard g(*this);
+  auto s = std::make_unique<Stmt>();
+  while (isOp("<<")) {
+    advance();
+    s->labels.push_back(ident("<an identifier>"));
+    needOp(">>", ">>");
+  }
+  s->pos = cur().pos;
+  // The statements by their first word; anything else is an assignment or a call.
+  static const std::map<std::string, void (Parser::*)(Stmt &), std::less<>> kStatements = {
+      {"BEGIN", &Parser::blockStatement},
+      {"DECLARE", &Parser::blockStatement},
+      {"IF", &Parser::ifStatement},
+      {"LOOP", &Parser::loopStatement},
+      {"WHILE", &Parser::whileStatement},
+      {"FOR", &Parser::forStatement},
+      {"EXIT", &Parser::exitStatement},
+      {"GOTO", &Parser::gotoStatement},
+      {"NULL", &Parser::nullStatement},
+      {"RETURN", &Parser::returnStatement},
+      {"RAISE", &Parser::raiseStatement},
+      {"SELECT", &Parser::selectStatement},
+      {"INSERT", &Parser::dmlStatement},
+      {"UPDATE", &Parser::dmlStatement},
+      {"DELETE", &Parser::dmlStatement},
+      {"LOCK", &Parser::dmlStatement},
+      {"COMMIT", &Parser::commitStatement},
+      {"ROLLBACK", &Parser::rollbackStatement},
+      {"SAVEPOINT", &Parser::savepointStatement},
+      {"OPEN", &Parser::openStatement},
+      {"FETCH", &Parser::fetchStatement},
+      {"CLOSE", &Parser::closeStatement},
+  };
+  const Token &t = cur();
+  if (t.kind == Tok::Ident) {
+    const std::string &w = t.text;
+    if (auto it = kStatements.find(w); it != kStatements.end()) {
+      (this->*it->second)(*s);
+      return s;
+    }
+    if (isPlsqlReserved(w) && w != "SQL")
+      fail(kExpStatement);
+  } else if (t.kind == Tok::Bind) {
+    // :x := ... in an anonymous block, :new.x := ... in a trigger.
+  } else if (t.kind != Tok::QuotedIdent) {
+    fail(kExpStatement);
+  }
+  assignOrCall(*s, t);
+  return s;
+}
+
+void Parser::blockStatement(Stmt &s) {
+  s.kind = SKind::Block;
+  s.block = block(false);
+  endStatement();
+}
+
+void Parser::loopStatement(Stmt &s) {
+  advance();
+  s.kind = SKind::Loop;
+  loopBody(s);
+}
+
+void Parser::whileStatement(Stmt &s) {
+  advance();
+  s.kind = SKind::While;
+  s.value = expr();
+  needKw("LOOP", "loop and or");
+  loopBody(s);
+}
+
+void Parser::exitStatement(Stmt &s) {
+  advance();
+  s.kind = SKind::Exit;
+  if (isIdent() && !isKw("WHEN"))
+    s.label = ident("<an identifier>");
+  if (acceptKw("WHEN"))
+    s.value = expr();
+  endStatement(s.value ? kExpAfterExpr : "; <an identifier> when");
+}
+
+void Parser::gotoStatement(Stmt &s) {
+  advance();
+  s.kind = SKind::Goto;
+  s.value = nullptr;
+  s.label = ident("<an identifier> <a double-quoted delimited-identifier>");
+  endStatement();
+}
+
+void Parser::nullStatement(Stmt &s) {
+  advance();
+  s.kind = SKind::Null;
+  endStatement();
+}
+
+void Parser::returnStatement(Stmt &s) {
+  advance();
+  s.kind = SKind::Return;
+  if (!isOp(";"))
+    s.value = expr();
+  endStatement(kExpAfterExpr);
+}
+
+void Parser::raiseStatement(Stmt &s) {
+  advance();
+  s.kind = SKind::Raise;
+  if (!isOp(";"))
+    s.value = name();
+  endStatement();
+}
+
+void Parser::selectStatement(Stmt &s) {
+  s.kind = SKind::Sql;
+  s.sql = sqlSpan(&s.into, StmtKind::Select);
+}
+
+void Parser::dmlStatement(Stmt &s) {
+  const std::string &w = cur().text;
+  s.kind = SKind::Sql;
+  s.sql = sqlSpan(nullptr, w == "INSERT"   ? StmtKind::Insert
+                           : w == "UPDATE" ? StmtKind::Update
+                           : w == "DELETE" ? StmtKind::Delete
+                                           : StmtKind::NoOp);
+}
+
+void Parser::commitStatement(Stmt &s) {
+  advance();
+  acceptKw("WORK");
+  s.kind = SKind::Commit;
+  endStatement();
+}
+
+void Parser::savepointStatement(Stmt &s) {
+  advance();
+  s.kind = SKind::Savepoint;
+  s.savepoint = ident("<an identifier>");
+  endStatement();
+}
+
+void Parser::closeStatement(Stmt &s) {
+  advance();
+  s.kind = SKind::Close;
+  s.target = name();
+  endStatement();
+}
+
+void Parser::ifStatement(Stmt &s) {
+  advance();
+  s.kind = SKind::If;
+  ElsIf first;
+  first.cond = expr();
+  needKw("THEN", "then and or");
+  first.body = statements();
+  s.branches.push_back(std::move(first));
+  while (true) {
+    if (acceptKw("ELSIF")) {
+      ElsIf b;
+      b.cond = expr();
+      needKw("THEN", "then and or");
+      b.body = statements();
+      s.branches.push_back(std::move(b));
+    } else if (acceptKw("ELSE")) {
+      s.elseBody = statements();
+      needKw("END", "end");
+      break;
+    } else {
+      needKw("END", "else elsif end");
+      break;
+    }
+  }
+  needKw("IF", "if");
+  endStatement();
+}
+
+void Parser::forStatement(Stmt &s) {
+  advance();
+  s.loopVarPos = cur().pos;
+  s.loopVar = ident("<an identifier>");
+  needKw("IN", "in");
+  if (acceptKw("REVERSE"))
+    s.reverse = true;
+  if (isOp("(") && peek().is("SELECT")) {
+    advance();
+    s.kind = SKind::ForCursor;
+    s.inlineCursor = std::make_unique<CursorDecl>();
+    s.inlineCursor->pos = cur().pos;
+    s.inlineCursor->query = sqlSpanParen();
+    needKw("LOOP", "loop");
+    loopBody(s);
+    return;
+  }
+  ExprPtr low = expr();
+  if (acceptOp("..")) {
+    s.kind = SKind::ForNum;
+    s.low = std::move(low);
+    s.high = expr();
+  } else {
+    s.kind = SKind::ForCursor;
+    s.target = std::move(low);
+  }
+  needKw("LOOP", s.kind == SKind::ForNum ? "loop" : ".. loop");
+  loopBody(s);
+}
+
+void Parser::rollbackStatement(Stmt &s) {
+  advance();
+  acceptKw("WORK");
+  s.kind = SKind::Rollback;
+  if (acceptKw("TO")) {
+    acceptKw("SAVEPOINT");
+    s.savepoint = ident("<an identifier>");
+  }
+  endStatement();
+}
+
+void Parser::openStatement(Stmt &s) {
+  advance();
+  s.kind = SKind::Open;
+  // OPEN :c FOR ...: a cursor variable of the caller (an anonymous block's bind).
+  s.target = cur().kind == Tok::Bind ? primary() : name();
+  if (s.target->hasArgs) {
+    // OPEN c(a, b): the arguments belong to the cursor.
+    for (Arg &a : s.target->args)
+      s.args.push_back(std::move(a.value));
+    s.target->args.clear();
+    s.target->hasArgs = false;
+  }
+  if (acceptKw("FOR")) {
+    s.kind = SKind::OpenFor;
+    if (!isKw("SELECT"))
+      fail("select");
+    s.sql = sqlSpan(nullptr, StmtKind::Select);
+    return;
+  }
+  endStatement();
+}
+
+void Parser::fetchStatement(Stmt &s) {
+  advance();
+  s.kind = SKind::Fetch;
+  s.target = name();
+  needKw("INTO", ". into");
+  do
+    s.into.push_back(intoTarget());
+  while (acceptOp(","));
+  endStatement();
+}
+
+// An assignment or a procedure call.
+void Parser::assignOrCall(Stmt &s, const Token &t) {
+  ExprPtr target = t.kind == Tok::Bind ? primary() : name();
+  if (isOp(":=")) {
+    advance();
+    s.kind = SKind::Assign;
+    s.target = std::move(target);
+    s.value = expr();
+    endStatement(kExpAfterExpr);
+    return;
+  }
+  s.kind = SKind::Call;
+  s.target = std::move(target);
+  if (!isOp(";") && !(cur().kind == Tok::Ident))
+    fail(kExpAfterName);
+  if (cur().kind == Tok::Ident && !isOp(";")) {
+    expected(kExpAfterName, ";");
+    return;
+  }
+  advance();
+}
+
+std::unique_ptr<SqlStmt> Parser::sqlSpanParen() {
+  // (SELECT ...) of a cursor FOR loop: the span inside the parentheses.
+  auto s = std::make_unique<SqlStmt>();
+  s->kind = StmtKind::Select;
+  s->pos = cur().pos;
+  int depth = 0;
+  while (!atEnd()) {
+    if (isOp("("))
+      ++depth;
+    else if (isOp(")")) {
+      if (depth == 0)
+        break;
+      --depth;
+    } else if (isOp(";"))
+      fail(")");
+    s->end = cur().end;
+    advance();
+  }
+  if (atEnd())
+    fail(")");
+  s->text = FText.substr(static_cast<size_t>(s->pos), static_cast<size_t>(s->end - s->pos));
+  advance();
+  return s;
+}
+
+void Parser::loopBody(Stmt &s) {
+  s.body = statements();
+  needKw("END", "end");
+  needKw("LOOP", "loop");
+  if (isIdent())
+    advance(); // END LOOP label
+  endStatement();
+}
+
+std::vector<StmtPtr> Parser::statements() {
+  std::vector<StmtPtr> out;
+  bool attempted = false;
+  while (!atEnd() && !isStmtEnd(cur())) {
+    size_t from = FPos;
+    attempted = true;
+    try {
+      out.push_back(statement());
+    } catch (const SyntaxAbort &) {
+      resync(from);
+    }
+    if (static_cast<int>(FErrors.size()) >= kMaxCompileErrors)
+      throw SyntaxAbort{};
+  }
+  if (!attempted) {
+    // Oracle wants at least one statement.
+    expected(kExpStatement);
+  }
+  return out;
+}
+
+void Parser::params(std::vector<Param> &out) {
+  if (!acceptOp("("))
+    return;
+  do {
+    Param p;
+    p.pos = cur().pos;
+    p.name = ident("<an identifier> <a double-quoted delimited-identifier> current");
+    if (acceptKw("IN")) {
+      p.mode = acceptKw("OUT") ? Param::InOut : Param::In;
+    } else if (acceptKw("OUT")) {
+      p.mode = Param::Out;
+    }
+    p.spec = typeSpec(true);
+    if (isOp("(")) {
+      // Substituted ":=": read "(10)" as the default, as Oracle does.
+      p.defaultValue = expr();
+    } else if (acceptOp(":=") || acceptKw("DEFAULT")) {
+      p.defaultValue = expr();
+    }
+    out.push_back(std::move(p));
+  } while (acceptOp(","));
+  needOp(")", kExpParamType);
+}
+
+std::unique_ptr<Subprogram> Parser::subprogram(bool inSpec, bool stored) {
+  DepthGuard g(*this);
+  auto sp = std::make_unique<Subprogram>();
+  sp->start = cur().pos;
+  sp->isFunction = isKw("FUNCTION");
+  advance();
+  sp->pos = cur().pos;
+  sp->name = ident("<an identifier> <a double-quoted delimited-identifier>");
+  if (stored && acceptOp(".")) {
+    sp->pos = cur().pos;
+    sp->name = ident("<an identifier> <a double-quoted delimited-identifier>");
+  }
+  params(sp->params);
+  if (sp->isFunction) {
+    needKw("RETURN", "( return");
+    sp->returnSpec = typeSpec(true);
+  }
+  if (acceptOp(";"))
+    return sp;
+  if (!acceptKw("IS") && !acceptKw("AS"))
+    fail(kExpIsAs);
+  (void)inSpec;
+  sp->body = blockAfterIs(sp->name);
+  endStatement();
+  return sp;
+}
+
+void Parser::declarations(std::vector<Decl> &out, bool packageLevel) {
+  while (!atEnd() && !isKw("BEGIN") && !isKw("END")) {
+    size_t from = FPos;
+    try {
+      Decl d;
+      d.pos = cur().pos;
+      if (isKw("PROCEDURE") || isKw("FUNCTION")) {
+        d.kind = Decl::Sub;
+        d.sub = subprogram(packageLevel);
+      } else if (acceptKw("TYPE")) {
+        d.kind = Decl::Type;
+        d.type = typeDecl();
+      } else if (acceptKw("SUBTYPE")) {
+        // SUBTYPE s IS t: a variable-less alias; kept as a record-less type of one field.
+        d.kind = Decl::Type;
+        d.type = std::make_unique<TypeDecl>();
+        d.type->pos = cur().pos;
+        d.type->name = ident("<an identifier>");
+        needKw("IS", "is");
+        d.type->kind = TypeDecl::Table;
+        d.type->element = typeSpec(false);
+        d.type->kind = TypeDecl::Record;
+        d.type->fields.clear();
+        RecordField f;
+        f.name = "";
+        f.spec = d.type->element;
+        d.type->fields.push_back(std::move(f));
+        endStatement();
+      } else if (acceptKw("CURSOR")) {
+        d.kind = Decl::Cursor;
+        d.cursor = cursorDecl();
+      } else if (acceptKw("PRAGMA")) {
+        d.kind = Decl::Pragma;
+        d.pragmaName = ident("<an identifier>");
+        if (d.pragmaName == "EXCEPTION_INIT") {
+          needOp("(", "(");
+          d.pragmaTargetPos = cur().pos;
+          d.pragmaTarget = ident("<an identifier>");
+          needOp(",", ",");
+          bool neg = acceptOp("-");
+          if (cur().kind != Tok::Number)
+            fail("<an integer>");
+          d.pragmaCode = std::atoll(cur().text.c_str()) * (neg ? -1 : 1);
+          advance();
+          needOp(")", ")");
+        } else {
+          // RESTRICT_REFERENCES and the like: nothing to do here.
+          if (acceptOp("(")) {
+            int depth = 1;
+            while (!atEnd() && depth > 0) {
+              if (isOp("("))
+                ++depth;
+              else if (isOp(")"))
+                --depth;
+              advance();
+            }
+          }
+        }
+        endStatement();
+      } else if (isIdent()) {
+        std::string nm = cur().text;
+        advance();
+        if (acceptKw("EXCEPTION")) {
+          d.kind = Decl::Exception;
+          d.exception = std::make_unique<ExceptionDecl>();
+          d.exception->name = nm;
+          d.exception->pos = d.pos;
+          endStatement();
+        } else {
+          d.kind = Decl::Var;
+          d.var = std::make_unique<VarDecl>();
+          d.var->name = nm;
+          d.var->pos = d.pos;
+          if (acceptKw("CONSTANT"))
+            d.var->constant = true;
+          d.var->spec = typeSpec(false);
+          if (acceptKw("NOT")) {
+            needKw("NULL", "null");
+            d.var->notNull = true;
+          }
+          if (acceptOp(":=") || acceptKw("DEFAULT"))
+            d.var->init = expr();
+          else if (d.var->constant && !isOp(";"))
+            fail(":="); // a constant without any value is the binder's PLS-00322
+          endStatement();
+        }
+      } else {
+        fail(kExpDeclaration);
+      }
+      out.push_back(std::move(d));
+    } catch (const SyntaxAbort &) {
+      resync(from);
+      if (isKw("EXCEPTION") || isKw("ELSE") || isKw("ELSIF"))
+        advance();
+    }
+    if (static_cast<int>(FErrors.size()) >= kMaxCompileErrors)
+      throw SyntaxAbort{};
+  }
+}
+
+std::unique_ptr<TypeDecl> Parser::typeDecl() {
+  auto t = std::make_unique<TypeDecl>();
+  t->pos = cur().pos;
+  t->name = ident("<an identifier>");
+  needKw("IS", "is");
+  if (acceptKw("RECORD")) {
+    t->kind = TypeDecl::Record;
+    needOp("(", "(");
+    do {
+      RecordField f;
+      f.pos = cur().pos;
+      f.name = ident("<an identifier>");
+      f.spec = typeSpec(false);
+      if (acceptKw("NOT")) {
+        needKw("NULL", "null");
+        f.notNull = true;
+      }
+      if (acceptOp(":=") || acceptKw("DEFAULT"))
+        f.init = expr();
+      t->fields.push_back(std::move(f));
+    } while (acceptOp(","));
+    needOp(")", ") ,");
+  } else if (acceptKw("TABLE")) {
+    t->kind = TypeDecl::Table;
+    needKw("OF", "of");
+    t->element = typeSpec(false);
+    if (acceptKw("NOT"))
+      needKw("NULL", "null");
+    needKw("INDEX", "index");
+    needKw("BY", "by");
+    if (!acceptKw("BINARY_INTEGER") && !acceptKw("PLS_INTEGER"))
+      fail("binary_integer");
+  } else if (acceptKw("REF")) {
+    t->kind = TypeDecl::RefCursor;
+    needKw("CURSOR", "cursor");
+    if (acceptKw("RETURN"))
+      t->returnSpec = typeSpec(false);
+  } else {
+    fail("record table ref");
+  }
+  endStatement();
+  return t;
+}
+
+std::unique_ptr<CursorDecl> Parser::cursorDecl() {
+  auto c = std::make_unique<CursorDecl>();
+  c->pos = cur().pos;
+  c->name = ident("<an identifier>");
+  params(c->params);
+  if (acceptKw("RETURN")) {
+    c->haveReturn = true;
+    c->returnSpec = typeSpec(false);
+  }
+  if (acceptOp(";"))
+    return c;
+  needKw("IS", "is return");
+  if (!isKw("SELECT"))
+    fail("select");
+  c->query = sqlSpan(nullptr, StmtKind::Select);
+  return c;
+}
+
+std::unique_ptr<Block> Parser::blockAfterIs(const std::string &name) {
+  auto b = std::make_unique<Block>();
+  b->pos = cur().pos;
+  declarations(b->decls, false);
+  body(*b, name);
+  return b;
+}
+
+std::unique_ptr<Block> Parser::block(bool topLevel) {
+  DepthGuard g(*this);
+  auto b = std::make_unique<Block>();
+  b->pos = cur().pos;
+  (void)topLevel;
+  if (acceptKw("DECLARE"))
+    declarations(b->decls, false);
+  body(*b, "");
+  return b;
+}
+
+void Parser::body(Block &b, const std::string &name) {
+  if (!acceptKw("BEGIN")) {
+    fail(atEnd() ? kExpDeclaration
+                 : "begin function package pragma procedure subtype type "
+                   "use <an identifier> <a double-quoted delimited-identifier> "
+                   "form current cursor");
+  }
+  b.body = statements();
+  if (acceptKw("EXCEPTION")) {
+    while (isKw("WHEN")) {
+      Handler h;
+      h.pos = cur().pos;
+      advance();
+      do {
+        h.namePos.push_back(cur().pos);
+        if (acceptKw("OTHERS")) {
+          h.others = true;
+          h.names.push_back({"OTHERS"});
+        } else {
+          std::vector<std::string> n;
+          n.push_back(ident("<an identifier> others"));
+          while (acceptOp("."))
+            n.push_back(ident("<an identifier>"));
+          h.names.push_back(std::move(n));
+        }
+      } while (acceptKw("OR"));
+      needKw("THEN", "then or");
+      h.body = statements();
+      b.handlers.push_back(std::move(h));
+    }
+    if (b.handlers.empty())
+      fail("when");
+  }
+  b.endPos = cur().pos;
+  if (!acceptKw("END"))
+    fail(atEnd() ? kExpStatement : "end");
+  if (isIdent() && !isOp(";")) {
+    // END name: Oracle checks it matches (PLS-00113) only loosely; accept it.
+    (void)name;
+    advance();
+  }
+}
 
 void Parser::trigger(Unit &u) {
   FInTrigger = true;

@@ -5,12 +5,15 @@
 #include "db/SqlFunctionCodes.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 
 #include "localdb/catalog/Catalog.h"
 #include "localdb/catalog/Ddl.h"
+#include "localdb/catalog/Privileges.h"
 #include "localdb/plsql/PlsqlRuntime.h"
 #include "localdb/plsql/PlsqlUnits.h"
 #include "localdb/sql/LiteralShape.h"
@@ -19,6 +22,7 @@
 #include "localdb/sql/SqlBinder.h"
 #include "localdb/sql/SqlEmitter.h"
 #include "localdb/sql/SqlFunctions.h"
+#include "localdb/sql/SqlLexer.h"
 #include "localdb/sql/SqlParser.h"
 #include "localdb/sql/StatementKind.h"
 
@@ -98,6 +102,37 @@ void alterSession(Session &s, const AlterSessionStmt &a) {
       throw oraErrorText(2248, "invalid option for ALTER SESSION", pos);
     }
   }
+}
+
+// ALTER SYSTEM SET COMPATIBLE = 'level': the server's language level, stored now and used from
+// the next logon on, as Oracle's static parameter is from the next start. SCOPE = SPFILE (or no
+// scope) only; the running instance cannot change it.
+void alterSystem(Session &s, const AlterSessionStmt &a) {
+  if (!hasSystemPrivilege(s.db(), s.user(), "ALTER SYSTEM"))
+    throw oraError(1031, a.pos);
+  std::string level;
+  for (size_t i = 0; i < a.settings.size(); ++i) {
+    const std::string &p = a.settings[i].first;
+    std::string v = a.settings[i].second;
+    int pos = a.positions[i];
+    if (p == "SCOPE") {
+      if (upperAscii(v) != "SPFILE")
+        throw oraError(2095, pos);
+    } else if (p == "COMPATIBLE") {
+      // A release number: 7.3, 8.1.7, 19.0.0 ... (7.3 and later; the quotes are optional).
+      bool ok = !v.empty() && std::isdigit(static_cast<unsigned char>(v[0])) &&
+                v.find_first_not_of("0123456789.") == std::string::npos && v.back() != '.' &&
+                v.find("..") == std::string::npos &&
+                (std::atoi(v.c_str()) > 7 || v.compare(0, 3, "7.3") == 0);
+      if (!ok)
+        throw oraError(2097, pos);
+      level = v;
+    } else {
+      throw oraError(2065, pos);
+    }
+  }
+  if (!level.empty())
+    setCompatibleLevel(s.db(), level);
 }
 
 std::string bindKey(std::string name) {
@@ -281,9 +316,10 @@ std::vector<const Expr *> literalItems(const InsertStmt &ins,
 std::shared_ptr<CompiledStatement> compileText(Session &s, const std::string &text,
                                                const std::vector<ShapeLiteral> *shape = nullptr) {
   auto cs = std::make_shared<CompiledStatement>();
-  cs->ast = parseStatement(text);
+  cs->ast = parseStatement(text, s.modernSql());
   sqlite3 *db = s.db();
   Binder binder(db, s.user());
+  binder.setModern(s.modernSql());
   switch (cs->ast->kind) {
   case StmtKind::Select: {
     Select &q = *static_cast<SelectStmt &>(*cs->ast).query;
@@ -415,10 +451,9 @@ void ensureCompiled(Session &s, Cursor::Impl &m) {
   std::string shapeKey;
   m.literals.clear();
   bool shaped = insertShape(m.text, shapeKey, m.literals);
-  auto cached =
-      std::static_pointer_cast<CompiledStatement>(s.findCompiled(shaped ? shapeKey : m.text));
+  auto cached = s.findCompiled(shaped ? shapeKey : m.text);
   if (!cached && shaped)
-    cached = std::static_pointer_cast<CompiledStatement>(s.findCompiled(m.text));
+    cached = s.findCompiled(m.text);
   m.compiledEpoch = s.catalogEpoch();
   if (cached) {
     m.compiled = cached;
@@ -715,9 +750,16 @@ int Cursor::execute(int iterations, int rowOffset) {
     s.beginWrite();
     return 0;
   }
-  case StmtKind::AlterSession:
-    alterSession(s, static_cast<AlterSessionStmt &>(*cs.ast));
+  case StmtKind::AlterSession: {
+    auto &a = static_cast<AlterSessionStmt &>(*cs.ast);
+    if (a.system) {
+      s.commit();
+      alterSystem(s, a);
+    } else {
+      alterSession(s, a);
+    }
     return 0;
+  }
   default:
     break;
   }

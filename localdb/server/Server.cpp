@@ -1,5 +1,6 @@
 // Servers: resolving a host to a folder, opening or creating its SQLite file, password hashes.
 #include "localdb/server/Server.h"
+#include "localdb/sql/SqlLexer.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -18,13 +19,6 @@
 namespace localdb {
 
 namespace {
-
-std::string upper(std::string s) {
-  for (char &c : s)
-    if (c >= 'a' && c <= 'z')
-      c -= 32;
-  return s;
-}
 
 std::string trim(const std::string &s) {
   size_t b = s.find_first_not_of(" \t\r\n");
@@ -84,7 +78,7 @@ int openCursorsLimit() {
 std::string resolveServerFolder(const std::string &hostText) {
   std::string host = trim(hostText);
   std::string root = serverRoot();
-  if (host.empty() || upper(host) == "LOCAL") {
+  if (host.empty() || upperAscii(host) == "LOCAL") {
     std::string f = root + "/LOCAL";
     if (!makeDirs(f))
       throw unusable(f, std::strerror(errno));
@@ -107,7 +101,7 @@ std::string resolveServerFolder(const std::string &hostText) {
   // root itself or its parent.
   if (host[0] == '.')
     throw oraError(12154);
-  for (const std::string &name : {host, upper(host)})
+  for (const std::string &name : {host, upperAscii(host)})
     if (isDir(root + "/" + name))
       return root + "/" + name;
   throw oraError(12154);
@@ -187,7 +181,7 @@ std::string hashPassword(const std::string &password) {
   for (int i = 0; i < 16; ++i)
     std::snprintf(hex + 2 * i, 3, "%02x", salt[i]);
   std::string s(hex, 32);
-  return s + "$" + sha256Hex(s + upper(password));
+  return s + "$" + sha256Hex(s + upperAscii(password));
 }
 
 bool checkPassword(const std::string &password, const std::string &stored) {
@@ -195,7 +189,7 @@ bool checkPassword(const std::string &password, const std::string &stored) {
   if (d == std::string::npos)
     return false;
   std::string salt = stored.substr(0, d);
-  return sha256Hex(salt + upper(password)) == stored.substr(d + 1);
+  return sha256Hex(salt + upperAscii(password)) == stored.substr(d + 1);
 }
 
 } // namespace localdb

@@ -1,5 +1,6 @@
 // A logon: connect text parsing, authentication, Oracle's transaction over SQLite's.
 #include "localdb/server/Session.h"
+#include "localdb/sql/SqlLexer.h"
 
 #include <algorithm>
 #include <chrono>
@@ -14,14 +15,7 @@
 
 namespace localdb {
 
-namespace {
-std::string upper(std::string s) {
-  for (char &c : s)
-    if (c >= 'a' && c <= 'z')
-      c -= 32;
-  return s;
-}
-} // namespace
+namespace {} // namespace
 
 OraError sqliteError(sqlite3 *db, int rc) {
   std::string m = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
@@ -35,7 +29,7 @@ std::shared_ptr<WriterQueue> writerQueueOf(const std::string &folder);
 
 Session::Session(sqlite3 *db, std::string user, std::string folder)
     : FDb(db), FUser(std::move(user)), FFolder(std::move(folder)),
-      FMaxOpenCursors(openCursorsLimit()) {
+      FMaxOpenCursors(openCursorsLimit()), FModernSql(isModernLevel(compatibleLevel(db))) {
   FWriters = writerQueueOf(FFolder);
   registerFunctions(FDb, this);
   plsql::attachSession(FDb, this);
@@ -118,7 +112,7 @@ long Session::catalogEpoch() {
   return FEpoch;
 }
 
-std::shared_ptr<void> Session::findCompiled(const std::string &text) {
+std::shared_ptr<CompiledStatement> Session::findCompiled(const std::string &text) {
   long epoch = catalogEpoch();
   if (epoch != FCompiledEpoch) {
     FCompiled.clear();
@@ -128,7 +122,7 @@ std::shared_ptr<void> Session::findCompiled(const std::string &text) {
   return it == FCompiled.end() ? nullptr : it->second;
 }
 
-void Session::keepCompiled(const std::string &text, std::shared_ptr<void> compiled) {
+void Session::keepCompiled(const std::string &text, std::shared_ptr<CompiledStatement> compiled) {
   if (FCompiled.size() >= 64)
     FCompiled.clear();
   FCompiled[text] = std::move(compiled);
@@ -339,7 +333,7 @@ std::shared_ptr<Session> logon(const std::string &uid, const std::string *pswd,
     size_t e = s.find_last_not_of(" \t\r\n");
     return b == std::string::npos ? std::string() : s.substr(b, e - b + 1);
   };
-  user = upper(trim(user));
+  user = upperAscii(trim(user));
   password = trim(password);
   if (user.empty())
     throw oraError(1017);

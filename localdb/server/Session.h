@@ -15,6 +15,10 @@
 namespace localdb {
 
 struct WriterQueue;
+struct CompiledStatement; // the cursor's compiled form of a statement (Cursor.cpp)
+namespace plsql {
+struct State; // a logon's PL/SQL state (PlsqlInterp.h)
+}
 
 // ORA-00054 as the local server words it: another logon holds the write lock.
 OraError writerBusyError();
@@ -63,12 +67,16 @@ public:
   void remember(const OraError &e) { FLastText[e.code] = e.message; }
   std::string lastText(int code) const;
 
+  // The server's language level as it was at logon (COMPATIBLE): true when the SQL and PL/SQL
+  // added after Oracle 7.3 are accepted.
+  bool modernSql() const { return FModernSql; }
+
   // NLS_DATE_FORMAT of this session ("" = the default DD-MON-YY).
   std::string dateFormat;
 
   // The PL/SQL state of this logon (package state, DBMS_OUTPUT, compiled units), kept and
   // used by plsql/PlsqlUnits; released before the connection closes.
-  std::shared_ptr<void> plsqlState;
+  std::shared_ptr<plsql::State> plsqlState;
 
   // CURRVAL per sequence (owner.name) in this session.
   std::map<std::string, std::string> currval;
@@ -87,8 +95,8 @@ public:
   // Within this logon's own write transaction nobody else can change it, so it is not re-read.
   long catalogEpoch();
   // Compiled statements by text, valid while the catalog epoch is unchanged.
-  std::shared_ptr<void> findCompiled(const std::string &text);
-  void keepCompiled(const std::string &text, std::shared_ptr<void> compiled);
+  std::shared_ptr<CompiledStatement> findCompiled(const std::string &text);
+  void keepCompiled(const std::string &text, std::shared_ptr<CompiledStatement> compiled);
   // After DDL: what was compiled against the old catalog is gone.
   void schemaChanged();
 
@@ -107,12 +115,13 @@ private:
   bool FInTransaction = false;
   int FOpenCursors = 0;
   int FMaxOpenCursors;
+  bool FModernSql;
   long FTransactionSerial = 0;
   long FSavepointsSet = 0;
   std::map<int, std::string> FLastText;
   // Keyed by each statement's own SQL text (sqlite3_sql), so giving one back allocates nothing.
   std::unordered_multimap<std::string_view, sqlite3_stmt *> FStatements;
-  std::map<std::string, std::shared_ptr<void>> FCompiled;
+  std::map<std::string, std::shared_ptr<CompiledStatement>> FCompiled;
   long FCompiledEpoch = -1;
   long FEpoch = 0, FEpochTransaction = -1, FSeenCatalog = -1;
   int FSeenSchema = -1, FSeenData = -1;

@@ -1,5 +1,6 @@
 // Dates: stored text, the default DD-MON-YY, format masks, Julian day arithmetic.
 #include "localdb/sql/OraDate.h"
+#include "localdb/sql/SqlLexer.h"
 
 #include <algorithm>
 #include <cctype>
@@ -41,12 +42,6 @@ void civilFromDays(long z, int &y, int &m, int &d) {
   d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
   m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
   y = static_cast<int>(yy + (m <= 2));
-}
-
-std::string upper(std::string s) {
-  for (char &c : s)
-    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return s;
 }
 
 // Applies the letter case of a mask element to a word: "MON" → "JAN", "Mon" → "Jan".
@@ -533,254 +528,235 @@ std::optional<OraDateValue> parseDate(const std::string &text, const std::string
   return parseDateByMask(text, mask, err);
 }
 
-std::optional<OraDateValue> parseDateByMask(const std::string &text, const std::string &maskIn,
-                                            int &err) {
-  std::string mask = maskIn.empty() ? "DD-MON-YY" : maskIn;
-  OraDateValue d;
-  OraDateValue now = nowDate();
-  d.year = now.year;
-  d.month = now.month;
-  d.day = 1;
-  bool pm = false, haveAmPm = false;
-  size_t p = 0;
-  auto skipBlanks = [&] {
-    while (p < text.size() && text[p] == ' ')
-      ++p;
-  };
-  auto readNum = [&](size_t maxDigits, long &v) {
+namespace {
+
+// Reads a date from text by a format mask, one element at a time. Every reader method returns
+// false with err set to Oracle's error when the text does not fit.
+class DateTextReader {
+public:
+  DateTextReader(const std::string &text, int &err) : FText(text), FErr(err), FNow(nowDate()) {
+    FDate.year = FNow.year;
+    FDate.month = FNow.month;
+    FDate.day = 1;
+  }
+
+  std::optional<OraDateValue> read(const std::string &mask) {
+    for (size_t i = 0; i < mask.size();) {
+      if (mask[i] == '"') {
+        if (!literal(mask, i))
+          return std::nullopt;
+        continue;
+      }
+      std::string_view el = elementAt(mask, i);
+      if (el.empty()) {
+        if (std::isalnum(static_cast<unsigned char>(mask[i])))
+          return failed(1821);
+        // Punctuation in the mask matches any punctuation (or none) in the text.
+        if (FPos < FText.size() && !std::isalnum(static_cast<unsigned char>(FText[FPos])))
+          ++FPos;
+        ++i;
+        continue;
+      }
+      i += el.size();
+      if (el == "FM")
+        continue;
+      if (FPos >= FText.size())
+        break; // Oracle accepts an input that ends early when the rest is time or blanks
+      if (!element(el))
+        return std::nullopt;
+    }
+    skipBlanks();
+    if (FPos < FText.size())
+      return failed(1830);
+    if (FPm)
+      FDate.hour += 12;
+    if (FDate.year == 0 || FDate.year < -4712 || FDate.year > 9999)
+      return failed(1841);
+    if (FDate.day > daysInMonth(FDate.year, FDate.month))
+      return failed(1839);
+    return FDate;
+  }
+
+private:
+  const std::string &FText;
+  int &FErr;
+  OraDateValue FNow, FDate;
+  bool FPm = false;
+  size_t FPos = 0;
+
+  std::nullopt_t failed(int code) {
+    FErr = code;
+    return std::nullopt;
+  }
+  bool fail(int code) {
+    FErr = code;
+    return false;
+  }
+  void skipBlanks() {
+    while (FPos < FText.size() && FText[FPos] == ' ')
+      ++FPos;
+  }
+  // Up to maxDigits digits (a sign only where four or more are allowed: years, Julian days).
+  bool number(size_t maxDigits, long &v) {
     skipBlanks();
     bool neg = false;
-    if (p < text.size() && (text[p] == '-' || text[p] == '+') && maxDigits >= 4)
-      neg = text[p++] == '-';
-    size_t start = p;
+    if (FPos < FText.size() && (FText[FPos] == '-' || FText[FPos] == '+') && maxDigits >= 4)
+      neg = FText[FPos++] == '-';
+    size_t start = FPos;
     v = 0;
-    while (p < text.size() && p - start < maxDigits &&
-           std::isdigit(static_cast<unsigned char>(text[p])))
-      v = v * 10 + (text[p++] - '0');
+    while (FPos < FText.size() && FPos - start < maxDigits &&
+           std::isdigit(static_cast<unsigned char>(FText[FPos])))
+      v = v * 10 + (FText[FPos++] - '0');
     if (neg)
       v = -v;
-    return p > start;
-  };
-  for (size_t i = 0; i < mask.size();) {
-    char c = mask[i];
-    if (c == '"') {
-      size_t e = mask.find('"', i + 1);
-      if (e == std::string::npos) {
-        err = 1821;
-        return std::nullopt;
+    return FPos > start;
+  }
+  // A number within [lo, hi]: ORA-01858 when there is none, rangeError when it is outside.
+  bool numberIn(size_t maxDigits, long lo, long hi, int rangeError, long &v) {
+    if (!number(maxDigits, v))
+      return fail(1858);
+    return v >= lo && v <= hi ? true : fail(rangeError);
+  }
+  // "text" in the mask must stand in the input as it is (case aside).
+  bool literal(const std::string &mask, size_t &i) {
+    size_t e = mask.find('"', i + 1);
+    if (e == std::string::npos)
+      return fail(1821);
+    size_t len = e - i - 1;
+    if (upperAscii(FText.substr(FPos, len)) != upperAscii(mask.substr(i + 1, len)))
+      return fail(1861);
+    FPos += len;
+    i = e + 1;
+    return true;
+  }
+  // A two-digit year of RR / RRRR: the century that puts it nearest to now.
+  int roundedYear(long v) const {
+    int cy = FNow.year % 100, base = FNow.year - cy;
+    return static_cast<int>(v < 50 ? (cy < 50 ? base + v : base + 100 + v)
+                                   : (cy < 50 ? base - 100 + v : base + v));
+  }
+  // One of the names (full or its first three letters), as its 1-based number; 0 for none.
+  int name(const char *const *names, int count) {
+    skipBlanks();
+    for (int k = 0; k < count; ++k) {
+      const size_t n = std::strlen(names[k]);
+      if (startsWithWord(FText, FPos, names[k], n)) {
+        FPos += n;
+        return k + 1;
       }
-      size_t len = e - i - 1;
-      if (upper(text.substr(p, len)) != upper(mask.substr(i + 1, len))) {
-        err = 1861;
-        return std::nullopt;
+      if (startsWithWord(FText, FPos, names[k], 3)) {
+        FPos += 3;
+        return k + 1;
       }
-      p += len;
-      i = e + 1;
-      continue;
     }
-    std::string_view el = elementAt(mask, i);
-    if (el.empty()) {
-      if (std::isalnum(static_cast<unsigned char>(c))) {
-        err = 1821;
-        return std::nullopt;
-      }
-      // Punctuation in the mask matches any punctuation (or none) in the text.
-      if (p < text.size() && !std::isalnum(static_cast<unsigned char>(text[p])))
-        ++p;
-      ++i;
-      continue;
-    }
-    i += el.size();
-    if (p >= text.size() && el != "FM") {
-      // Oracle accepts an input that ends early when the rest is time or blanks.
-      break;
-    }
+    return 0;
+  }
+
+  bool element(std::string_view el) {
+    if (el == "YYYY" || el == "RRRR" || el == "SYYYY" || el == "YYY" || el == "YY" || el == "RR" ||
+        el == "Y")
+      return year(el);
     long v = 0;
-    if (el == "FM") {
-      continue;
-    } else if (el == "YYYY" || el == "RRRR" || el == "SYYYY") {
-      size_t s = p;
-      if (!readNum(4, v)) {
-        err = 1858;
-        return std::nullopt;
-      }
-      if (p - s <= 2 && el == "RRRR") {
-        int cy = now.year % 100, base = now.year - cy;
-        v = v < 50 ? (cy < 50 ? base + v : base + 100 + v) : (cy < 50 ? base - 100 + v : base + v);
-      }
-      d.year = static_cast<int>(v);
-    } else if (el == "YY" || el == "RR" || el == "YYY" || el == "Y") {
-      size_t s = p;
-      if (!readNum(el == "YYY" ? 3 : el == "Y" ? 1 : 4, v)) {
-        err = 1858;
-        return std::nullopt;
-      }
-      if (p - s > 2 && el != "YYY") {
-        d.year = static_cast<int>(v); // a full year given where YY was asked
-      } else if (el == "RR") {
-        int cy = now.year % 100, base = now.year - cy;
-        d.year = static_cast<int>(v < 50 ? (cy < 50 ? base + v : base + 100 + v)
-                                         : (cy < 50 ? base - 100 + v : base + v));
-      } else {
-        int mod = el == "YYY" ? 1000 : el == "Y" ? 10 : 100;
-        d.year = static_cast<int>(now.year - now.year % mod + v);
-      }
-    } else if (el == "MM") {
-      if (!readNum(2, v)) {
-        err = 1858;
-        return std::nullopt;
-      }
-      if (v < 1 || v > 12) {
-        err = 1843;
-        return std::nullopt;
-      }
-      d.month = static_cast<int>(v);
+    if (el == "MM") {
+      if (!numberIn(2, 1, 12, 1843, v))
+        return false;
+      FDate.month = static_cast<int>(v);
     } else if (el == "MON" || el == "MONTH") {
-      skipBlanks();
-      int found = 0;
-      for (int m = 0; m < 12 && !found; ++m) {
-        const size_t n = std::strlen(kMonths[m]);
-        if (startsWithWord(text, p, kMonths[m], n)) {
-          found = m + 1;
-          p += n;
-        } else if (startsWithWord(text, p, kMonths[m], 3)) {
-          found = m + 1;
-          p += 3;
-        }
-      }
-      if (!found) {
-        err = 1843;
-        return std::nullopt;
-      }
-      d.month = found;
+      FDate.month = name(kMonths, 12);
+      if (!FDate.month)
+        return fail(1843);
     } else if (el == "DD") {
-      if (!readNum(2, v)) {
-        err = 1858;
-        return std::nullopt;
-      }
-      if (v < 1 || v > 31) {
-        err = 1847;
-        return std::nullopt;
-      }
-      d.day = static_cast<int>(v);
+      if (!numberIn(2, 1, 31, 1847, v))
+        return false;
+      FDate.day = static_cast<int>(v);
     } else if (el == "DDD") {
-      if (!readNum(3, v)) {
-        err = 1858;
-        return std::nullopt;
-      }
-      OraDateValue j = fromJulian(toJulian(OraDateValue{d.year, 1, 1, 0, 0, 0}) + v - 1);
-      d.month = j.month;
-      d.day = j.day;
+      if (!number(3, v))
+        return fail(1858);
+      OraDateValue j = fromJulian(toJulian(OraDateValue{FDate.year, 1, 1, 0, 0, 0}) + v - 1);
+      FDate.month = j.month;
+      FDate.day = j.day;
     } else if (el == "DY" || el == "DAY") {
-      skipBlanks();
-      bool ok = false;
-      for (const char *dn : kDays) {
-        const size_t n = std::strlen(dn);
-        if (startsWithWord(text, p, dn, n)) {
-          p += n;
-          ok = true;
-          break;
-        }
-        if (startsWithWord(text, p, dn, 3)) {
-          p += 3;
-          ok = true;
-          break;
-        }
-      }
-      if (!ok) {
-        err = 1846;
-        return std::nullopt;
-      }
+      if (!name(kDays, 7))
+        return fail(1846);
     } else if (el == "D") {
-      readNum(1, v);
-    } else if (el == "HH" || el == "HH12") {
-      if (!readNum(2, v)) {
-        err = 1858;
-        return std::nullopt;
-      }
-      if (v < 1 || v > 12) {
-        err = 1849;
-        return std::nullopt;
-      }
-      d.hour = static_cast<int>(v % 12);
+      number(1, v);
+    } else if (el == "J") {
+      if (!number(7, v))
+        return fail(1858);
+      OraDateValue j = fromJulian(static_cast<double>(v));
+      FDate.year = j.year, FDate.month = j.month, FDate.day = j.day;
+    } else {
+      return time(el);
+    }
+    return true;
+  }
+
+  bool year(std::string_view el) {
+    long v = 0;
+    size_t s = FPos;
+    if (el == "YYYY" || el == "RRRR" || el == "SYYYY") {
+      if (!number(4, v))
+        return fail(1858);
+      FDate.year = FPos - s <= 2 && el == "RRRR" ? roundedYear(v) : static_cast<int>(v);
+      return true;
+    }
+    if (!number(el == "YYY" ? 3 : el == "Y" ? 1 : 4, v))
+      return fail(1858);
+    if (FPos - s > 2 && el != "YYY") {
+      FDate.year = static_cast<int>(v); // a full year given where YY was asked
+    } else if (el == "RR") {
+      FDate.year = roundedYear(v);
+    } else {
+      int mod = el == "YYY" ? 1000 : el == "Y" ? 10 : 100;
+      FDate.year = static_cast<int>(FNow.year - FNow.year % mod + v);
+    }
+    return true;
+  }
+
+  bool time(std::string_view el) {
+    long v = 0;
+    if (el == "HH" || el == "HH12") {
+      if (!numberIn(2, 1, 12, 1849, v))
+        return false;
+      FDate.hour = static_cast<int>(v % 12);
     } else if (el == "HH24") {
-      if (!readNum(2, v)) {
-        err = 1858;
-        return std::nullopt;
-      }
-      if (v > 23) {
-        err = 1850;
-        return std::nullopt;
-      }
-      d.hour = static_cast<int>(v);
+      if (!numberIn(2, 0, 23, 1850, v))
+        return false;
+      FDate.hour = static_cast<int>(v);
     } else if (el == "MI") {
-      if (!readNum(2, v)) {
-        err = 1858;
-        return std::nullopt;
-      }
-      if (v > 59) {
-        err = 1851;
-        return std::nullopt;
-      }
-      d.minute = static_cast<int>(v);
+      if (!numberIn(2, 0, 59, 1851, v))
+        return false;
+      FDate.minute = static_cast<int>(v);
     } else if (el == "SS") {
-      if (!readNum(2, v)) {
-        err = 1858;
-        return std::nullopt;
-      }
-      if (v > 59) {
-        err = 1852;
-        return std::nullopt;
-      }
-      d.second = static_cast<int>(v);
+      if (!numberIn(2, 0, 59, 1852, v))
+        return false;
+      FDate.second = static_cast<int>(v);
     } else if (el == "SSSSS") {
-      if (!readNum(5, v) || v >= 86400) {
-        err = 1858;
-        return std::nullopt;
-      }
-      d.hour = static_cast<int>(v / 3600);
-      d.minute = static_cast<int>(v / 60 % 60);
-      d.second = static_cast<int>(v % 60);
+      if (!number(5, v) || v >= 86400)
+        return fail(1858);
+      FDate.hour = static_cast<int>(v / 3600);
+      FDate.minute = static_cast<int>(v / 60 % 60);
+      FDate.second = static_cast<int>(v % 60);
     } else if (el == "AM" || el == "PM" || el == "A.M." || el == "P.M.") {
       skipBlanks();
-      std::string w = upper(text.substr(p, el.size()));
-      if (w == "AM" || w == "A.M.")
-        haveAmPm = true, pm = false;
-      else if (w == "PM" || w == "P.M.")
-        haveAmPm = true, pm = true;
-      else {
-        err = 1855;
-        return std::nullopt;
-      }
-      p += el.size();
-    } else if (el == "J") {
-      if (!readNum(7, v)) {
-        err = 1858;
-        return std::nullopt;
-      }
-      OraDateValue j = fromJulian(static_cast<double>(v));
-      d.year = j.year, d.month = j.month, d.day = j.day;
+      std::string w = upperAscii(FText.substr(FPos, el.size()));
+      if (w != "AM" && w != "A.M." && w != "PM" && w != "P.M.")
+        return fail(1855);
+      FPm = w[0] == 'P';
+      FPos += el.size();
     } else {
-      err = 1820;
-      return std::nullopt;
+      return fail(1820);
     }
+    return true;
   }
-  skipBlanks();
-  if (p < text.size()) {
-    err = 1830;
-    return std::nullopt;
-  }
-  if (haveAmPm && pm)
-    d.hour += 12;
-  if (d.year == 0 || d.year < -4712 || d.year > 9999) {
-    err = 1841;
-    return std::nullopt;
-  }
-  if (d.day > daysInMonth(d.year, d.month)) {
-    err = 1839;
-    return std::nullopt;
-  }
-  return d;
+};
+
+} // namespace
+
+std::optional<OraDateValue> parseDateByMask(const std::string &text, const std::string &maskIn,
+                                            int &err) {
+  DateTextReader reader(text, err);
+  return reader.read(maskIn.empty() ? "DD-MON-YY" : maskIn);
 }
 
 } // namespace localdb

@@ -1,5 +1,6 @@
 // Oracle NUMBER: the decimal arithmetic, text, internal bytes, precision and scale, masks.
 #include "localdb/sql/OraNumber.h"
+#include "localdb/sql/SqlLexer.h"
 
 #include <algorithm>
 #include <cctype>
@@ -1203,12 +1204,6 @@ std::optional<OraNum> fitNumber(const OraNum &n, int precision, int scale) {
 
 namespace {
 
-std::string upper(std::string s) {
-  for (char &c : s)
-    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return s;
-}
-
 struct Mask {
   bool fm = false, dollar = false, sign = false, signTrail = false, mi = false, pr = false;
   bool eeee = false, blank = false, valid = true;
@@ -1224,7 +1219,7 @@ struct Mask {
 
 Mask parseMask(const std::string &mask) {
   Mask m;
-  std::string u = upper(mask);
+  std::string u = upperAscii(mask);
   size_t i = 0;
   if (u.compare(0, 2, "FM") == 0)
     m.fm = true, i = 2;

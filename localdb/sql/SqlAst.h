@@ -65,6 +65,9 @@ enum class ExprKind {
   List,     // (a, b) row value
   Function, // names: name; distinct; star for COUNT(*)
   Prior,    // PRIOR x (CONNECT BY; not supported)
+  // CASE [operand] WHEN w THEN r ... [ELSE e] END: args [operand,] w1, r1, w2, r2, ... [, e]
+  // (caseOperand, caseElse say which are there).
+  Case,
 };
 
 struct Expr {
@@ -79,6 +82,7 @@ struct Expr {
   bool distinct = false;
   bool star = false;
   bool outer = false; // column marked (+)
+  bool caseOperand = false, caseElse = false;
 
   // Binder annotations.
   TypeInfo type;
@@ -346,6 +350,7 @@ struct GrantStmt : Statement {
 
 struct AlterSessionStmt : Statement {
   AlterSessionStmt() : Statement(StmtKind::AlterSession) {}
+  bool system = false; // ALTER SYSTEM: SCOPE is among the settings
   std::vector<std::pair<std::string, std::string>> settings; // parameter, value
   std::vector<int> positions;
 };

@@ -66,6 +66,7 @@ struct FnSpec {
   const char *name;
   int minArgs, maxArgs;
   bool aggregate;
+  bool modern = false; // added after Oracle 7.3: known only at a later language level
 };
 
 const FnSpec kFunctions[] = {
@@ -144,6 +145,9 @@ const FnSpec kFunctions[] = {
     {"TO_MULTI_BYTE", 1, 1, false},
     {"TO_SINGLE_BYTE", 1, 1, false},
     {"DUMP", 1, 4, false},
+    {"COALESCE", 2, 255, false, true},
+    {"NULLIF", 2, 2, false, true},
+    {"NVL2", 3, 3, false, true},
 };
 
 // The type code DUMP shows for a value of type t (Oracle 7's internal ROWID is 69).
@@ -153,10 +157,10 @@ int dumpTypeCode(SqlType t) {
                                  : static_cast<int>(t);
 }
 
-const FnSpec *findFunction(const std::string &name) {
+const FnSpec *findFunction(const std::string &name, bool modern) {
   for (const FnSpec &f : kFunctions)
     if (name == f.name)
-      return &f;
+      return !f.modern || modern ? &f : nullptr;
   return nullptr;
 }
 
@@ -275,7 +279,8 @@ bool sameTypeGroup(SqlType a, SqlType b) {
 
 bool exprEqual(const Expr &a, const Expr &b) {
   if (a.kind != b.kind || a.text != b.text || a.text2 != b.text2 || a.negated != b.negated ||
-      a.distinct != b.distinct || a.star != b.star || a.args.size() != b.args.size())
+      a.distinct != b.distinct || a.star != b.star || a.caseOperand != b.caseOperand ||
+      a.caseElse != b.caseElse || a.args.size() != b.args.size())
     return false;
   if (a.kind == ExprKind::Column)
     return a.table == b.table && a.column == b.column && a.isRowid == b.isRowid;
@@ -835,8 +840,9 @@ void Binder::bindCondition(Expr &e, Scope *scope, unsigned ctx) {
     fail(920, e.pos);
 }
 
-bool sqlFunctionArity(const std::string &name, int &minArgs, int &maxArgs, bool &aggregate) {
-  const FnSpec *f = findFunction(name);
+bool sqlFunctionArity(const std::string &name, int &minArgs, int &maxArgs, bool &aggregate,
+                      bool modern) {
+  const FnSpec *f = findFunction(name, modern);
   if (!f)
     return false;
   minArgs = f->minArgs;
@@ -1009,6 +1015,27 @@ bool typeChoiceFunction(FnCall &c) {
     }
     c.e.type = res == SqlType::Varchar2 ? textResult(len ? len : 1) : typeOf(res);
     c.e.sqlName = "DECODE";
+  } else if (c.name == "COALESCE" || c.name == "NULLIF" || c.name == "NVL2") {
+    // All of one type family (ORA-00932 otherwise): the first typed argument's, for NVL2 its
+    // second's (the first is only tested for NULL).
+    int from = c.name == "NVL2" ? 1 : 0;
+    SqlType t = SqlType::Unknown;
+    int len = 0;
+    for (int i = from; i < c.n; ++i) {
+      SqlType a = c.arg(i).type;
+      if (t == SqlType::Unknown)
+        t = a;
+      else if (a != SqlType::Unknown && !sameTypeGroup(t, a))
+        fail(932, c.e.args[static_cast<size_t>(i)]->pos);
+      len = std::max(len, textLength(c.arg(i)));
+    }
+    if (t == SqlType::Char || t == SqlType::Unknown)
+      t = SqlType::Varchar2;
+    c.e.argTargets.assign(static_cast<size_t>(c.n), t);
+    if (c.name == "NVL2")
+      c.e.argTargets[0] = SqlType::Unknown;
+    c.e.type = t == SqlType::Varchar2 ? textResult(len ? len : 1) : typeOf(t);
+    c.e.sqlName = c.name == "NVL2" ? "NVL2" : c.name == "COALESCE" ? "coalesce" : "nullif";
   } else if (c.name == "GREATEST" || c.name == "LEAST") {
     SqlType t = c.arg(0).type == SqlType::Unknown ? SqlType::Varchar2 : c.arg(0).type;
     if (t == SqlType::Char)
@@ -1223,7 +1250,7 @@ bool typeAggregateFunction(FnCall &c) {
 void setStoredFunctionResolver(StoredFunctionResolver r) { gStoredFunctions = r; }
 
 void Binder::bindFunction(Expr &e, Scope *scope, unsigned ctx) {
-  if ((e.names.size() != 1 || !findFunction(e.names[0])) && !e.star && !e.distinct &&
+  if ((e.names.size() != 1 || !findFunction(e.names[0], FModern)) && !e.star && !e.distinct &&
       gStoredFunctions && gStoredFunctions(FDb, schema(), e)) {
     // A stored PL/SQL function: its arguments are plain values.
     for (auto &a : e.args)
@@ -1233,7 +1260,7 @@ void Binder::bindFunction(Expr &e, Scope *scope, unsigned ctx) {
   if (e.names.size() != 1)
     fail(904, e.pos);
   const std::string &name = e.names[0];
-  const FnSpec *f = findFunction(name);
+  const FnSpec *f = findFunction(name, FModern);
   if (!f)
     fail(904, e.pos);
   int n = static_cast<int>(e.args.size());
@@ -1380,6 +1407,9 @@ void Binder::bindExpr(Expr &e, Scope *scope, unsigned ctx) {
   case ExprKind::Function:
     bindFunction(e, scope, ctx);
     return;
+  case ExprKind::Case:
+    bindCase(e, scope, ctx);
+    return;
   case ExprKind::Prior:
     if (!(ctx & AllowPrior) || (ctx & InPrior))
       fail(976, e.pos);
@@ -1388,6 +1418,53 @@ void Binder::bindExpr(Expr &e, Scope *scope, unsigned ctx) {
     return;
   }
 }
+
+// CASE: the WHEN values of a simple CASE compare with its operand as = would; every result
+// (THEN and ELSE) is of one type family, the first typed one's (ORA-00932 otherwise).
+void Binder::bindCase(Expr &e, Scope *scope, unsigned ctx) {
+  size_t first = e.caseOperand ? 1 : 0;
+  size_t results = e.args.size() - (e.caseElse ? 1 : 0);
+  SqlType compare = SqlType::Unknown;
+  if (e.caseOperand) {
+    bindValue(*e.args[0], scope, ctx);
+    compare = e.args[0]->type.type;
+  }
+  SqlType result = SqlType::Unknown;
+  int length = 0;
+  auto bindResult = [&](Expr &r) {
+    bindValue(r, scope, ctx);
+    SqlType t = r.type.type;
+    if (result == SqlType::Unknown)
+      result = t;
+    else if (t != SqlType::Unknown && !sameTypeGroup(result, t))
+      fail(932, r.pos);
+    length = std::max(length, textLength(r.type));
+  };
+  for (size_t i = first; i + 1 < results; i += 2) {
+    if (e.caseOperand) {
+      bindValue(*e.args[i], scope, ctx);
+      compare = compareType(compare, e.args[i]->type.type, e.args[i]->pos);
+    } else {
+      bindCondition(*e.args[i], scope, ctx);
+    }
+    bindResult(*e.args[i + 1]);
+  }
+  if (e.caseElse)
+    bindResult(*e.args.back());
+  if (result == SqlType::Char || result == SqlType::Unknown)
+    result = SqlType::Varchar2;
+  e.argTargets.assign(e.args.size(), result);
+  if (e.caseOperand) {
+    e.argTargets[0] = compare; // the operand and each WHEN value
+    for (size_t i = first; i + 1 < results; i += 2)
+      e.argTargets[i] = compare;
+  } else {
+    for (size_t i = first; i + 1 < results; i += 2)
+      e.argTargets[i] = SqlType::Unknown; // conditions
+  }
+  e.type = result == SqlType::Varchar2 ? textResult(length ? length : 1) : typeOf(result);
+}
+
 void Binder::bindPseudo(Expr &e, Scope *scope, unsigned ctx) {
   if (e.text == "SYSDATE") {
     e.type = typeOf(SqlType::Date);

@@ -26,6 +26,9 @@ class Binder {
 public:
   Binder(sqlite3 *db, std::string user);
 
+  // Also the SQL added after Oracle 7.3 (the default); false answers as Oracle 7.3 does.
+  void setModern(bool modern) { FModern = modern; }
+
   // Queries and DML: annotate the tree in place; throw OraError with the offending offset.
   void bindQuery(Select &s);
   void bindInsert(InsertStmt &s);
@@ -75,6 +78,7 @@ private:
   friend struct BinderAccess;
   sqlite3 *FDb;
   std::string FUser;
+  bool FModern = true;
   std::vector<std::string> FSchema; // the schema unqualified names mean (views: their owner)
   int FCounters = 0;
   int FAliases = 0;
@@ -109,6 +113,7 @@ private:
   void bindFrom(QueryBlock &b, Scope &scope, int depth);
   void bindOrderBy(Select &s, QueryBlock *b, Scope *scope);
   void bindExpr(Expr &e, Scope *scope, unsigned ctx);
+  void bindCase(Expr &e, Scope *scope, unsigned ctx);
   void bindPseudo(Expr &e, Scope *scope, unsigned ctx);
   void bindSequence(Expr &e, unsigned ctx);
   void bindOperator(Expr &e, Scope *scope, unsigned ctx);
@@ -139,7 +144,9 @@ bool isCharType(SqlType t);
 bool sameTypeGroup(SqlType a, SqlType b);
 bool exprEqual(const Expr &a, const Expr &b);
 // A SQL function's argument counts (PL/SQL calls the same built-ins); false when unknown.
-bool sqlFunctionArity(const std::string &name, int &minArgs, int &maxArgs, bool &aggregate);
+// modern: also the functions added after Oracle 7.3.
+bool sqlFunctionArity(const std::string &name, int &minArgs, int &maxArgs, bool &aggregate,
+                      bool modern = true);
 // Stored PL/SQL functions called from SQL: the PL/SQL layer installs a resolver that turns a
 // call of NAME, PKG.NAME or OWNER.NAME into a call of its SQLite entry with the function's
 // return type (true), so the SQL layer needs nothing of PL/SQL.

@@ -289,6 +289,8 @@ std::string Emitter::expr(const Expr &e) {
     return functionCall(e);
   case ExprKind::Prior:
     return expr(*e.args[0]);
+  case ExprKind::Case:
+    return caseExpr(e);
   case ExprKind::Star:
     break;
   }
@@ -478,6 +480,20 @@ std::string Emitter::inList(const Expr &e) {
   return "(" + conv(v, t) + not_ + " IN (" + join(items, ",") + "))";
 }
 
+std::string Emitter::caseExpr(const Expr &e) {
+  size_t first = e.caseOperand ? 1 : 0;
+  size_t results = e.args.size() - (e.caseElse ? 1 : 0);
+  auto arg = [&](size_t i) { return conv(*e.args[i], e.argTargets[i]); };
+  std::string s = "CASE";
+  if (e.caseOperand)
+    s += " " + arg(0);
+  for (size_t i = first; i + 1 < results; i += 2)
+    s += " WHEN " + (e.caseOperand ? arg(i) : expr(*e.args[i])) + " THEN " + arg(i + 1);
+  if (e.caseElse)
+    s += " ELSE " + arg(e.args.size() - 1);
+  return s + " END";
+}
+
 std::string Emitter::functionCall(const Expr &e) {
   const std::string &name = e.names[0];
   auto arg = [&](size_t i) {
@@ -513,6 +529,9 @@ std::string Emitter::functionCall(const Expr &e) {
   }
   if (name == "NVL")
     return "ifnull(" + arg(0) + "," + arg(1) + ")";
+  if (name == "NVL2")
+    return "CASE WHEN " + expr(*e.args[0]) + " IS NOT NULL THEN " + arg(1) + " ELSE " + arg(2) +
+           " END";
   if (e.sqlName.empty())
     return arg(0);
   std::vector<std::string> args;

@@ -28,6 +28,13 @@ std::vector<Token> tokenize(const std::string &s, bool plsql) {
   return out;
 }
 
+std::string upperAscii(std::string s) {
+  for (char &c : s)
+    if (c >= 'a' && c <= 'z')
+      c = static_cast<char>(c - 'a' + 'A');
+  return s;
+}
+
 Token Lexer::next() {
   const std::string &s = FText;
   const bool plsql = FPlsql;

@@ -17,6 +17,10 @@ enum class Tok {
   Op,          // ( ) , . + - * / || = <> != ^= ~= < > <= >= ; @ and (+) as one token
 };
 
+// Letters a-z as A-Z, every other byte as it is: names, keywords and format masks, which do not
+// depend on the process's locale.
+std::string upperAscii(std::string s);
+
 struct Token {
   Tok kind = Tok::End;
   std::string text;

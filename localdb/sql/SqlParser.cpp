@@ -30,7 +30,8 @@ const std::set<std::string> kReserved = {
 
 class Parser {
 public:
-  Parser(const std::string &text) : FText(text), FLexer(text) {}
+  Parser(const std::string &text, bool modern = true)
+      : FText(text), FLexer(text), FModern(modern) {}
 
   std::unique_ptr<Statement> statement();
   std::unique_ptr<Select> queryOnly() {
@@ -49,6 +50,7 @@ private:
   // Tokens as far as the parser has looked: a statement refused early (a limit, an error) costs
   // no more than what was read of it.
   mutable Lexer FLexer;
+  bool FModern;
   mutable std::deque<Token> FTokens; // a deque: references to read tokens stay valid
   size_t FPos = 0;
   int FDepth = 0;
@@ -170,6 +172,7 @@ private:
   ExprPtr term();
   ExprPtr factor();
   ExprPtr primary();
+  ExprPtr caseExpr();
   ExprPtr inList(int pos);
   // A node whose children are in place: its height, bounded so later passes cannot overflow.
   // A subquery counts with its own height: the binder and the emitter walk into it from here.
@@ -584,6 +587,30 @@ ExprPtr Parser::factor() {
   return primary();
 }
 
+// CASE [operand] WHEN ... THEN ... [ELSE ...] END: with an operand each WHEN is a value compared
+// with it, without one a condition.
+ExprPtr Parser::caseExpr() {
+  auto e = make(ExprKind::Case, cur().pos);
+  ++FPos;
+  if (!isKw("WHEN")) {
+    e->caseOperand = true;
+    e->args.push_back(expr());
+  }
+  if (!isKw("WHEN"))
+    error(905);
+  while (accept("WHEN")) {
+    e->args.push_back(e->caseOperand ? expr() : condition());
+    expect("THEN", 905);
+    e->args.push_back(expr());
+  }
+  if (accept("ELSE")) {
+    e->caseElse = true;
+    e->args.push_back(expr());
+  }
+  expect("END", 905);
+  return std::move(grown(e));
+}
+
 ExprPtr Parser::primary() {
   DepthGuard g(*this);
   const Token &t = cur();
@@ -641,6 +668,8 @@ ExprPtr Parser::primary() {
       ++FPos;
       return make(ExprKind::Null, pos);
     }
+    if (w == "CASE" && FModern)
+      return caseExpr();
     if (w == "SYSDATE" || w == "USER" || w == "UID" || w == "ROWNUM" || w == "LEVEL") {
       auto e = make(ExprKind::Pseudo, pos);
       e->text = w;
@@ -1532,11 +1561,14 @@ std::unique_ptr<Statement> Parser::alter() {
     }
     return s;
   }
-  if (isKw("SESSION")) {
+  if (isKw("SESSION") || (isKw("SYSTEM") && peek().is("SET"))) {
+    // ALTER SYSTEM SET p = v [SCOPE = ...]: the server's parameters, read as the session's are.
+    bool system = isKw("SYSTEM");
     ++FPos;
     expect("SET", 922);
     auto s = std::make_unique<AlterSessionStmt>();
     s->pos = pos;
+    s->system = system;
     do {
       if (cur().kind != Tok::Ident)
         error(922);
@@ -1614,8 +1646,8 @@ std::unique_ptr<Statement> Parser::grant(bool isGrant) {
 
 bool isReserved(const std::string &word) { return kReserved.count(word) != 0; }
 
-std::unique_ptr<Statement> parseStatement(const std::string &text) {
-  Parser p(text);
+std::unique_ptr<Statement> parseStatement(const std::string &text, bool modern) {
+  Parser p(text, modern);
   return p.statement();
 }
 

@@ -19,7 +19,9 @@ constexpr int kMaxSetOperators = 255;
 
 // Parses one SQL statement (no trailing semicolon, as OCI takes it). Throws OraError with the
 // offset of the offending token.
-std::unique_ptr<Statement> parseStatement(const std::string &text);
+// modern: the SQL added after Oracle 7.3 is accepted (CASE expressions, ...); without it such
+// text gets the errors Oracle 7.3 gives.
+std::unique_ptr<Statement> parseStatement(const std::string &text, bool modern = true);
 
 // Parses a query alone (a view's text).
 std::unique_ptr<Select> parseQuery(const std::string &text);

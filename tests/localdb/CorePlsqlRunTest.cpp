@@ -1,6 +1,9 @@
 // Below the contract: the PL/SQL interpreter through small blocks and units.
 #include "PlsqlTestUtil.h"
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 using plsqltest::ScottSession;
 using PlsqlRun = ScottSession;
 
@@ -462,6 +465,59 @@ end;)");
   runOther("drop trigger dept_bi");
   EXPECT_EQ(insertAgain(), "2");
   other->close();
+}
+
+// A unit replaced in another process within the same second, as a second program on the
+// same server would: the next call here runs the new body (the dictionary's time has whole
+// seconds, and another process shares none of this one's memory).
+TEST_F(PlsqlRun, UnitsReplacedByAnotherProcessAreSeen) {
+  auto define = [](const std::shared_ptr<localdb::Session> &on, int n) {
+    runOn(on, "create or replace procedure say is begin dbms_output.put_line('v" +
+                  std::to_string(n) + "'); end;");
+  };
+  auto inOtherProcess = [&](int n) {
+    pid_t child = fork();
+    if (child == 0) {
+      int rc = 0;
+      try {
+        auto other = secondLogon();
+        define(other, n);
+        other->close();
+      } catch (...) {
+        rc = 1;
+      }
+      _exit(rc);
+    }
+    int status = -1;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  };
+  define(session, 1);
+  run("begin dbms_output.enable; end;");
+  for (int n = 2; n <= 4; ++n) {
+    run("begin say; end;");
+    ASSERT_TRUE(inOtherProcess(n));
+    run("begin say; end;");
+    EXPECT_EQ(output(),
+              (std::vector<std::string>{"v" + std::to_string(n - 1), "v" + std::to_string(n)}));
+  }
+}
+
+// A server file of an older dictionary gets the new one at the first logon (its DUAL table
+// kept), and the serial of each object's last change; its units run as before.
+TEST_F(PlsqlRun, FilesWithoutChangeSerialsAreUpgraded) {
+  run("create procedure old_one is begin dbms_output.put_line('old'); end;");
+  ASSERT_EQ(sqlite3_exec(session->db(),
+                         "ALTER TABLE ora_objects DROP COLUMN ddl_serial; UPDATE ora_meta SET "
+                         "value = '6' WHERE key = 'dictionary'",
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  session->close();
+  session = secondLogon();
+  EXPECT_EQ(column("SELECT count(ddl_serial) FROM ora_objects WHERE object_name = 'OLD_ONE'"),
+            std::vector<std::string>{"1"});
+  run("begin dbms_output.enable; old_one; end;");
+  EXPECT_EQ(output(), std::vector<std::string>{"old"});
 }
 
 // A trigger may not end the transaction of the statement that fired it, also not through what
