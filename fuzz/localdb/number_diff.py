@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Differential check of the local server's NUMBER against python3's decimal module.
 
-Feeds random cases through the driver binary (build target localdb_number_driver) and compares
-each answer with Oracle's rules computed independently here: 40 significant digits (39 when the
+Feeds random cases (text, stored bytes, + - * /, comparisons, SQRT, LN, EXP) through the driver
+binary (build target localdb_number_driver) and compares each answer with Oracle's rules computed
+independently here: 40 significant digits (39 when the
 first digit is the low half of a base-100 pair), half away from zero, ORA-01426 at 1E+126, zero
 below 1E-130, and Oracle's text ("1E+40" once the plain form needs more than 40 digits).
 
@@ -78,6 +79,14 @@ def expected(op, a, b):
         return da
     if op in ('text', 'btext'):
         return text(da)
+    if op in ('sqrt', 'ln', 'exp'):  # to 90 digits, then Oracle's rounding
+        with decimal.localcontext() as c:
+            c.prec = 90
+            if op == 'sqrt':
+                return text(oracle(da.sqrt())) if da >= 0 else 'ORA-01428'
+            if op == 'ln':
+                return text(oracle(da.ln())) if da > 0 else 'ORA-01428'
+            return text(oracle(da.exp()))
     db = oracle(Decimal(b))
     if isinstance(db, str):
         return db
@@ -105,8 +114,10 @@ def main():
     rng = random.Random(int(sys.argv[3]) if len(sys.argv) > 3 else 1)
     lines = []
     for _ in range(cases):
-        op = rng.choice(['text', 'btext', 'bytes', 'add', 'sub', 'mul', 'div', 'cmp'])
-        lines.append((op, rand_number(rng), rand_number(rng)))
+        op = rng.choice(['text', 'btext', 'bytes', 'add', 'sub', 'mul', 'div', 'cmp'] * 5 +
+                        ['sqrt', 'ln', 'exp'])
+        a = '%.6f' % rng.uniform(-280, 280) if op == 'exp' else rand_number(rng)
+        lines.append((op, a, rand_number(rng)))
     inp = ''.join('%s %s %s\n' % l for l in lines)
     out = subprocess.run([driver], input=inp, capture_output=True, text=True, check=True).stdout
     got = out.splitlines()
