@@ -610,9 +610,35 @@ void fnCurrval(sqlite3_context *ctx, int, sqlite3_value **argv) {
 
 // ---------------------------------------------------------------- column checks
 
+// Whether Oracle's bytes already fit NUMBER(precision, scale) as they are (no digit below the
+// scale, the integer digits within the precision), read from the bytes without decoding them.
+bool bytesFit(const unsigned char *p, int len, int precision, int scale) {
+  if (len < 2 || len > 21)
+    return false;
+  bool neg = p[0] < 0x80;
+  int n = len - 1 - (neg && p[len - 1] == 102 ? 1 : 0);
+  if (n < 1)
+    return false;
+  int expo = neg ? 62 - p[0] : p[0] - 193; // value = m1.m2.. * 100^expo
+  int last = neg ? 101 - p[n] : p[n] - 1, first = neg ? 101 - p[1] : p[1] - 1;
+  int fraction = expo - (n - 1) >= 0 ? 0 : 2 * ((n - 1) - expo) - (last % 10 == 0 ? 1 : 0);
+  int whole = 2 * (expo + 1) - (first < 10 ? 1 : 0);
+  bool noScale = scale < -84;
+  if (noScale ? (precision > 0 && fraction > 0) : fraction > scale)
+    return false;
+  return precision <= 0 || whole <= precision - (noScale ? 0 : scale);
+}
+
 void fnColNum(sqlite3_context *ctx, int, sqlite3_value **argv) {
   if (isNull(argv[0])) {
     sqlite3_result_null(ctx);
+    return;
+  }
+  if (sqlite3_value_type(argv[0]) == SQLITE_BLOB &&
+      bytesFit(static_cast<const unsigned char *>(sqlite3_value_blob(argv[0])),
+               sqlite3_value_bytes(argv[0]), sqlite3_value_int(argv[1]),
+               sqlite3_value_int(argv[2]))) {
+    sqlite3_result_value(ctx, argv[0]);
     return;
   }
   OraNum n;
@@ -624,10 +650,7 @@ void fnColNum(sqlite3_context *ctx, int, sqlite3_value **argv) {
     raise(ctx, 1438);
     return;
   }
-  if (sqlite3_value_type(argv[0]) == SQLITE_BLOB && !r->isInt && r->nd == n.nd && r->exp == n.exp)
-    sqlite3_result_value(ctx, argv[0]); // already at the column's scale: the same bytes
-  else
-    resultNum(ctx, *r);
+  resultNum(ctx, *r);
 }
 
 void fnColChar(sqlite3_context *ctx, int, sqlite3_value **argv) {
