@@ -88,6 +88,8 @@ enum class EKind {
   Sqlerrm,
   Collection, // table method: COUNT, FIRST, LAST, NEXT(i), PRIOR(i), EXISTS(i)
   Constant,   // a folded value (package constants of built-ins)
+  // CASE [selector] WHEN w THEN r ... [ELSE e] END: operands [selector,] w1, r1, ... [, e]
+  Case,
 };
 
 enum class Op {
@@ -141,9 +143,10 @@ struct Expr {
   int pos = 0;
   int height = 1; // levels of the tree below and including this node (the parser bounds it)
   Op op = Op::None;
-  bool negated = false;     // NOT LIKE / NOT BETWEEN / NOT IN / IS NOT NULL
-  bool blankPadded = false; // a comparison of CHAR values and literals (binder)
-  std::string text;         // literal text, attribute name, builtin name
+  bool negated = false;                        // NOT LIKE / NOT BETWEEN / NOT IN / IS NOT NULL
+  bool blankPadded = false;                    // a comparison of CHAR values and literals (binder)
+  bool caseSelector = false, caseElse = false; // Case: which operands are there
+  std::string text;                            // literal text, attribute name, builtin name
   long long ival = 0;
   std::vector<std::string> names; // Name: the dotted parts
   std::vector<int> namePos;       // Name: each part's offset
@@ -187,6 +190,8 @@ enum class SKind {
   OpenFor,
   Fetch,
   Close,
+  Case,     // branches: WHEN (a condition, or a value compared with the selector in value)
+  Continue, // as Exit: label, WHEN condition in value
 };
 
 struct Stmt;
@@ -217,6 +222,7 @@ struct Stmt {
   std::vector<ElsIf> branches; // If: condition + body each; else in elseBody
   std::vector<StmtPtr> body;
   std::vector<StmtPtr> elseBody;
+  bool hasElse = false; // Case: an ELSE (without one, no match is CASE_NOT_FOUND)
   // ForNum / ForCursor
   std::string loopVar;
   int loopVarPos = 0;

@@ -59,7 +59,7 @@ const Predefined kPredefined[] = {
     {"VALUE_ERROR", 6502},         {"DUP_VAL_ON_INDEX", 1},        {"INVALID_CURSOR", 1001},
     {"CURSOR_ALREADY_OPEN", 6511}, {"INVALID_NUMBER", 1722},       {"PROGRAM_ERROR", 6501},
     {"STORAGE_ERROR", 6500},       {"LOGIN_DENIED", 1017},         {"NOT_LOGGED_ON", 1012},
-    {"TIMEOUT_ON_RESOURCE", 51},   {"TRANSACTION_BACKED_OUT", 61},
+    {"TIMEOUT_ON_RESOURCE", 51},   {"TRANSACTION_BACKED_OUT", 61}, {"CASE_NOT_FOUND", 6592},
 };
 
 int predefinedCode(const std::string &name) {
@@ -436,6 +436,8 @@ private:
   void checkGoto(const Stmt &s);
 
   void checkExit(const Stmt &s);
+  void bindCaseStatement(Stmt &s, Scope *scope);
+  void bindCaseExpr(Expr &e, Scope *scope);
 
   // Every labelled statement of a subprogram's body, its own subprograms' apart.
   void collectLabels(const std::vector<StmtPtr> &list);
@@ -1128,6 +1130,9 @@ void UnitBinder::bindExpr(Expr &e, Scope *scope) {
     e.type.kind = VType::Null; // takes the type its use gives it
     e.ival =
         std::find(FUnit.bindNames.begin(), FUnit.bindNames.end(), e.text) - FUnit.bindNames.begin();
+    return;
+  case EKind::Case:
+    bindCaseExpr(e, scope);
     return;
   case EKind::Unary: {
     Expr &a = *e.operands[0];
@@ -2185,10 +2190,67 @@ void UnitBinder::checkGoto(const Stmt &s) {
        "PLS-00375: illegal GOTO statement; this GOTO cannot branch to label '" + s.label + "'");
 }
 
+// CASE statement: a selector's WHEN values compare with it as = does; without one each WHEN is a
+// condition. The branches are statement lists as IF's are.
+void UnitBinder::bindCaseStatement(Stmt &s, Scope *scope) {
+  if (s.value) {
+    try {
+      bindValue(*s.value, scope);
+    } catch (const BindAbort &) {
+      statementIgnored(s.pos);
+    }
+  }
+  for (ElsIf &b : s.branches) {
+    try {
+      FCurrentScope = scope;
+      if (s.value) {
+        bindValue(*b.cond, scope);
+        checkAssignable(s.value->type, *b.cond);
+      } else {
+        bindCondition(*b.cond, scope);
+      }
+    } catch (const BindAbort &) {
+      statementIgnored(s.pos);
+    }
+    bindStatements(b.body, scope);
+  }
+  bindStatements(s.elseBody, scope);
+}
+
+// CASE expression: its type is the first typed result's; the others must convert to it.
+void UnitBinder::bindCaseExpr(Expr &e, Scope *scope) {
+  size_t first = e.caseSelector ? 1 : 0;
+  size_t results = e.operands.size() - (e.caseElse ? 1 : 0);
+  if (e.caseSelector)
+    bindValue(*e.operands[0], scope);
+  Type result;
+  result.kind = VType::Null;
+  auto bindResult = [&](Expr &r) {
+    bindValue(r, scope);
+    if (result.kind == VType::Null)
+      result = r.type;
+    else
+      checkAssignable(result, r);
+  };
+  for (size_t i = first; i + 1 < results; i += 2) {
+    if (e.caseSelector) {
+      bindValue(*e.operands[i], scope);
+      checkAssignable(e.operands[0]->type, *e.operands[i]);
+    } else {
+      bindCondition(*e.operands[i], scope);
+    }
+    bindResult(*e.operands[i + 1]);
+  }
+  if (e.caseElse)
+    bindResult(*e.operands.back());
+  e.type = result;
+}
+
 void UnitBinder::checkExit(const Stmt &s) {
+  const std::string word = s.kind == SKind::Continue ? "EXIT/CONTINUE" : "EXIT";
   if (s.label.empty()) {
     if (FLoops.empty())
-      fail(s.pos, "PLS-00376: illegal EXIT statement; it must appear inside a loop");
+      fail(s.pos, "PLS-00376: illegal " + word + " statement; it must appear inside a loop");
     return;
   }
   for (const Stmt *loop : FLoops)
@@ -2199,9 +2261,9 @@ void UnitBinder::checkExit(const Stmt &s) {
     fail(s.pos, "PLS-00201: identifier '" + s.label + "' must be declared");
   if (named->kind != SKind::Loop && named->kind != SKind::While && named->kind != SKind::ForNum &&
       named->kind != SKind::ForCursor)
-    fail(s.pos, "PLS-00373: EXIT label '" + s.label + "' must label a LOOP statement");
-  fail(s.pos,
-       "PLS-00374: illegal EXIT statement; must appear inside the loop labeled '" + s.label + "'");
+    fail(s.pos, "PLS-00373: " + word + " label '" + s.label + "' must label a LOOP statement");
+  fail(s.pos, "PLS-00374: illegal " + word + " statement; must appear inside the loop labeled '" +
+                  s.label + "'");
 }
 
 void UnitBinder::collectLabels(const std::vector<StmtPtr> &list) {
@@ -2293,9 +2355,13 @@ void UnitBinder::bindStatement(Stmt &s, Scope *scope) {
     loopBody(s, scope);
     return;
   case SKind::Exit:
+  case SKind::Continue:
     checkExit(s);
     if (s.value)
       guarded([&] { bindCondition(*s.value, scope); });
+    return;
+  case SKind::Case:
+    bindCaseStatement(s, scope);
     return;
   case SKind::Return:
     guarded([&] { bindReturn(s, scope); });

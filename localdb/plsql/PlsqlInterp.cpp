@@ -342,6 +342,8 @@ Value Interp::eval(const Expr &e, Frame &f) {
   }
   case EKind::Collection:
     return collection(e, f);
+  case EKind::Case:
+    return evalCase(e, f);
   case EKind::Sqlcode:
     return evalSqlcode(f);
   case EKind::Sqlerrm:
@@ -349,6 +351,26 @@ Value Interp::eval(const Expr &e, Frame &f) {
   default:
     raise(6502);
   }
+}
+
+// CASE expression: the first WHEN that holds (or equals the selector, NULL never equal) gives
+// its result; none, and no ELSE, is NULL.
+Value Interp::evalCase(const Expr &e, Frame &f) {
+  size_t first = e.caseSelector ? 1 : 0;
+  size_t results = e.operands.size() - (e.caseElse ? 1 : 0);
+  Value selector = e.caseSelector ? eval(*e.operands[0], f) : Value();
+  for (size_t i = first; i + 1 < results; i += 2) {
+    bool isNull, match;
+    if (e.caseSelector) {
+      Value w = eval(*e.operands[i], f);
+      match = !selector.isNull() && !w.isNull() && compareValues(selector, w, dateFormat()) == 0;
+    } else {
+      match = truth(*e.operands[i], f, isNull);
+    }
+    if (match)
+      return eval(*e.operands[i + 1], f);
+  }
+  return e.caseElse ? eval(*e.operands.back(), f) : Value();
 }
 
 // A variable with fields or subscripts, or one of an enclosing frame.
@@ -978,6 +1000,10 @@ Interp::Flow Interp::loopBody(const Stmt &s, Frame &f, bool &stop) {
     stop = true;
     return Flow::Normal;
   }
+  if (fl == Flow::Continue && (!FExitLabel || hasLabel(s, *FExitLabel))) {
+    FExitLabel = nullptr; // the next round of this loop
+    return Flow::Normal;
+  }
   stop = true;
   return fl;
 }
@@ -1214,13 +1240,16 @@ Interp::Flow Interp::exec(const Stmt &s, Frame &f) {
     case SKind::ForCursor:
       return execForCursor(s, f);
     case SKind::Exit:
+    case SKind::Continue:
       if (s.value) {
         bool isNull;
         if (!truth(*s.value, f, isNull))
           return Flow::Normal;
       }
       FExitLabel = s.label.empty() ? nullptr : &s.label;
-      return Flow::Exit;
+      return s.kind == SKind::Exit ? Flow::Exit : Flow::Continue;
+    case SKind::Case:
+      return execCase(s, f);
     case SKind::Goto:
       FGotoLabel = &s.label;
       return Flow::Goto;
@@ -1292,6 +1321,25 @@ void Interp::execAssign(const Stmt &s, Frame &f) {
     return;
   }
   assign(t, f, eval(*s.value, f));
+}
+
+// CASE statement: as the expression, but no branch taken and no ELSE is CASE_NOT_FOUND.
+Interp::Flow Interp::execCase(const Stmt &s, Frame &f) {
+  Value selector = s.value ? eval(*s.value, f) : Value();
+  for (const ElsIf &b : s.branches) {
+    bool isNull, match;
+    if (s.value) {
+      Value w = eval(*b.cond, f);
+      match = !selector.isNull() && !w.isNull() && compareValues(selector, w, dateFormat()) == 0;
+    } else {
+      match = truth(*b.cond, f, isNull);
+    }
+    if (match)
+      return execList(b.body, f);
+  }
+  if (!s.hasElse)
+    raise(6592);
+  return execList(s.elseBody, f);
 }
 
 Interp::Flow Interp::execForNum(const Stmt &s, Frame &f) {

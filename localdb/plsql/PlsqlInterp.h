@@ -85,7 +85,7 @@ private:
   HostValues *FHost = nullptr;
   bool FOutermost = false; // this interpreter set the state's stack base
 
-  enum class Flow { Normal, Exit, Return, Goto };
+  enum class Flow { Normal, Exit, Continue, Return, Goto };
   const std::string *FExitLabel = nullptr;
   const std::string *FGotoLabel = nullptr;
   Value FReturn;
@@ -104,6 +104,7 @@ private:
   Value evalIn(const Expr &e, Frame &f);
   Value evalAttribute(const Expr &e, Frame &f);
   Value evalSqlcode(Frame &f);
+  Value evalCase(const Expr &e, Frame &f);
   Value evalSqlerrm(const Expr &e, Frame &f);
   bool truth(const Expr &e, Frame &f, bool &isNull);
   // compareValues, with blank-padded semantics where the binder chose them.
@@ -124,6 +125,7 @@ private:
   Flow exec(const Stmt &s, Frame &f);
   void execAssign(const Stmt &s, Frame &f);
   Flow execForNum(const Stmt &s, Frame &f);
+  Flow execCase(const Stmt &s, Frame &f);
   Flow execForCursor(const Stmt &s, Frame &f);
   [[noreturn]] void execRaise(const Stmt &s, Frame &f);
   void execOpenFor(const Stmt &s, Frame &f);

@@ -78,7 +78,7 @@ bool isStmtEnd(const Token &t) {
 
 class Parser {
 public:
-  Parser(const std::string &text, std::vector<CompileError> &errors);
+  Parser(const std::string &text, std::vector<CompileError> &errors, bool modern);
 
   std::unique_ptr<Unit> unit(bool anonymous);
 
@@ -89,6 +89,7 @@ private:
   size_t FPos = 0;
   int FDepth = 0;
   bool FInTrigger = false;
+  bool FModern; // also the PL/SQL added after Oracle 7.3 (CASE, CONTINUE)
 
   void lex();
 
@@ -174,6 +175,9 @@ private:
   StmtPtr statement();
   void blockStatement(Stmt &s);
   void closeStatement(Stmt &s);
+  void caseStatement(Stmt &s);
+  void continueStatement(Stmt &s);
+  ExprPtr caseExpr();
   void commitStatement(Stmt &s);
   void dmlStatement(Stmt &s);
   void exitStatement(Stmt &s);
@@ -224,8 +228,8 @@ private:
   void trigger(Unit &u);
 };
 
-Parser::Parser(const std::string &text, std::vector<CompileError> &errors)
-    : FText(text), FErrors(errors) {
+Parser::Parser(const std::string &text, std::vector<CompileError> &errors, bool modern)
+    : FText(text), FErrors(errors), FModern(modern) {
   lex();
 }
 
@@ -777,6 +781,8 @@ ExprPtr Parser::primary() {
       advance();
       return e;
     }
+    if (t.text == "CASE" && FModern)
+      return caseExpr();
     if (isPlsqlReserved(t.text) && t.text != "SQL")
       fail(kExpExpression);
     [[fallthrough]];
@@ -931,11 +937,14 @@ StmtPtr Parser::statement() {
       {"OPEN", &Parser::openStatement},
       {"FETCH", &Parser::fetchStatement},
       {"CLOSE", &Parser::closeStatement},
+      {"CASE", &Parser::caseStatement},
+      {"CONTINUE", &Parser::continueStatement},
   };
   const Token &t = cur();
   if (t.kind == Tok::Ident) {
     const std::string &w = t.text;
-    if (auto it = kStatements.find(w); it != kStatements.end()) {
+    if (auto it = kStatements.find(w);
+        it != kStatements.end() && (FModern || (w != "CASE" && w != "CONTINUE"))) {
       (this->*it->second)(*s);
       return s;
     }
@@ -978,6 +987,63 @@ void Parser::exitStatement(Stmt &s) {
   if (acceptKw("WHEN"))
     s.value = expr();
   endStatement(s.value ? kExpAfterExpr : "; <an identifier> when");
+}
+
+// CONTINUE [label] [WHEN condition]: the next round of the (labelled) loop.
+void Parser::continueStatement(Stmt &s) {
+  exitStatement(s);
+  s.kind = SKind::Continue;
+}
+
+// CASE [selector] WHEN ... THEN statements ... [ELSE statements] END CASE [label];
+void Parser::caseStatement(Stmt &s) {
+  advance();
+  s.kind = SKind::Case;
+  if (!isKw("WHEN"))
+    s.value = expr();
+  if (!isKw("WHEN"))
+    fail("when");
+  while (acceptKw("WHEN")) {
+    ElsIf b;
+    b.cond = expr();
+    needKw("THEN", "then and or");
+    b.body = statements();
+    s.branches.push_back(std::move(b));
+  }
+  if (acceptKw("ELSE")) {
+    s.hasElse = true;
+    s.elseBody = statements();
+  }
+  needKw("END", "else end when");
+  needKw("CASE", "case");
+  if (isIdent())
+    ident("<an identifier>"); // END CASE label
+  endStatement();
+}
+
+// CASE [selector] WHEN ... THEN value ... [ELSE value] END in an expression.
+ExprPtr Parser::caseExpr() {
+  auto e = std::make_unique<Expr>();
+  e->kind = EKind::Case;
+  e->pos = cur().pos;
+  advance();
+  if (!isKw("WHEN")) {
+    e->caseSelector = true;
+    e->operands.push_back(expr());
+  }
+  if (!isKw("WHEN"))
+    fail("when");
+  while (acceptKw("WHEN")) {
+    e->operands.push_back(expr());
+    needKw("THEN", "then and or");
+    e->operands.push_back(expr());
+  }
+  if (acceptKw("ELSE")) {
+    e->caseElse = true;
+    e->operands.push_back(expr());
+  }
+  needKw("END", "else end when");
+  return grown(std::move(e));
 }
 
 void Parser::gotoStatement(Stmt &s) {
@@ -1670,8 +1736,8 @@ bool isPlsqlReserved(const std::string &word) {
 }
 
 std::unique_ptr<Unit> parseUnit(const std::string &text, bool anonymous,
-                                std::vector<CompileError> &errors) {
-  Parser p(text, errors);
+                                std::vector<CompileError> &errors, bool modern) {
+  Parser p(text, errors, modern);
   return p.unit(anonymous);
 }
 

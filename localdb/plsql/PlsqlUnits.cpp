@@ -190,7 +190,7 @@ std::shared_ptr<const CompiledUnit> compileText(Session &s, const std::string &o
   auto cu = std::make_shared<CompiledUnit>();
   cu->text = text;
   cu->owner = owner;
-  cu->unit = parseUnit(text, anonymous, cu->errors);
+  cu->unit = parseUnit(text, anonymous, cu->errors, s.modernSql());
   Unit &u = *cu->unit;
   if (u.owner.empty())
     u.owner = owner;

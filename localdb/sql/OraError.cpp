@@ -284,9 +284,14 @@ const Entry kTexts[] = {
     {6511, "PL/SQL: cursor already open"},
     {6513, "PL/SQL: index for PL/SQL table out of range for host language array"},
     {6550, "line %s, column %s"},
+    {6592, "CASE not found while executing CASE statement"},
     {21000, "error number argument to raise_application_error of %s is out of range"},
     {12899, "value too large for column"},
     {24333, "zero iteration count"},
+    {25137, "Data value out of range"},
+    {32038, "number of WITH clause column names does not match number of elements in select list"},
+    {25154, "column part of USING clause cannot have qualifier"},
+    {25156, "old style outer join (+) cannot be used with ANSI joins"},
 };
 } // namespace
 

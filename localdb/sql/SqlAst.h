@@ -68,6 +68,7 @@ enum class ExprKind {
   // CASE [operand] WHEN w THEN r ... [ELSE e] END: args [operand,] w1, r1, w2, r2, ... [, e]
   // (caseOperand, caseElse say which are there).
   Case,
+  Cast, // CAST(args[0] AS castTo)
 };
 
 struct Expr {
@@ -83,6 +84,7 @@ struct Expr {
   bool star = false;
   bool outer = false; // column marked (+)
   bool caseOperand = false, caseElse = false;
+  TypeInfo castTo; // Cast: the type named
 
   // Binder annotations.
   TypeInfo type;
@@ -121,11 +123,23 @@ struct OrderItem {
   int pos = 0;
 };
 
+// A join written with JOIN (later language levels): the table it brings in (an index into
+// QueryBlock::from) and how it is joined to the tables before it.
+struct AnsiJoin {
+  enum Kind { Inner, Left, Right } kind = Inner;
+  size_t table = 0;
+  ExprPtr on;                         // ON condition (else USING / NATURAL)
+  std::vector<std::string> usingCols; // USING (a, b)
+  bool natural = false;
+  int pos = 0;
+};
+
 struct QueryBlock {
   int pos = 0;
   bool distinct = false;
   std::vector<SelectItem> items;
   std::vector<TableRef> from;
+  std::vector<AnsiJoin> joins;
   ExprPtr where;
   ExprPtr startWith, connectBy;
   int connectPos = 0; // offset of START WITH / CONNECT BY
@@ -150,6 +164,7 @@ struct Select {
   std::string setOp;                 // UNION, UNION ALL, INTERSECT, MINUS
   std::unique_ptr<Select> left, right;
   std::vector<OrderItem> orderBy;
+  ExprPtr offset, fetchFirst; // OFFSET n ROWS / FETCH FIRST n ROWS ONLY (after ORDER BY)
   bool forUpdate = false;
   // The described columns (set by the binder).
   std::vector<SelectItem *> columns;

@@ -18,6 +18,8 @@ struct Scope {
   QueryBlock *block = nullptr;
   std::vector<BoundTable *> tables;
   int depth = 0;
+  // Columns of JOIN ... USING / NATURAL JOIN: one column of the join, named without a table.
+  std::set<std::string> usingColumns;
 };
 
 namespace {
@@ -280,7 +282,9 @@ bool sameTypeGroup(SqlType a, SqlType b) {
 bool exprEqual(const Expr &a, const Expr &b) {
   if (a.kind != b.kind || a.text != b.text || a.text2 != b.text2 || a.negated != b.negated ||
       a.distinct != b.distinct || a.star != b.star || a.caseOperand != b.caseOperand ||
-      a.caseElse != b.caseElse || a.args.size() != b.args.size())
+      a.caseElse != b.caseElse || a.castTo.type != b.castTo.type ||
+      a.castTo.length != b.castTo.length || a.castTo.precision != b.castTo.precision ||
+      a.castTo.scale != b.castTo.scale || a.args.size() != b.args.size())
     return false;
   if (a.kind == ExprKind::Column)
     return a.table == b.table && a.column == b.column && a.isRowid == b.isRowid;
@@ -402,6 +406,11 @@ void Binder::bindSubquery(Select &q, Scope *scope, int depth) {
 }
 
 void Binder::bindSelect(Select &s, Scope *outer, bool countersAllowed, int depth) {
+  for (ExprPtr *n : {&s.offset, &s.fetchFirst})
+    if (*n) {
+      bindValue(**n, outer, 0); // literals and binds: the rows are not there yet
+      checkConvertible((*n)->type.type, SqlType::Number, (*n)->pos);
+    }
   if (s.block) {
     bindBlock(*s.block, s, outer, countersAllowed, depth);
     return;
@@ -522,6 +531,96 @@ void Binder::bindFrom(QueryBlock &b, Scope &scope, int depth) {
   }
 }
 
+// Joins written with JOIN: USING and NATURAL compare the columns the two sides share; an inner
+// join's condition filters as WHERE does, an outer join's conditions join the optional table as
+// (+) would (a RIGHT JOIN makes the one table before it the optional one). (+) may not be mixed
+// with them.
+void Binder::bindJoins(QueryBlock &b, Scope &scope) {
+  std::function<bool(const Expr *)> marked = [&](const Expr *x) {
+    if (x->outer)
+      return true;
+    for (const auto &a : x->args)
+      if (marked(a.get()))
+        return true;
+    return false;
+  };
+  if (b.where && marked(b.where.get()))
+    fail(25156, b.where->pos);
+  for (AnsiJoin &j : b.joins) {
+    BoundTable *right = scope.tables[j.table];
+    std::vector<std::string> cols = j.usingCols;
+    if (j.natural)
+      for (const ColumnInfo &c : right->columns)
+        for (size_t k = 0; k < j.table; ++k)
+          if (std::any_of(scope.tables[k]->columns.begin(), scope.tables[k]->columns.end(),
+                          [&](const ColumnInfo &x) { return x.name == c.name; })) {
+            cols.push_back(c.name);
+            break;
+          }
+    for (const std::string &col : cols) {
+      auto column = [&](BoundTable *t) -> ExprPtr {
+        for (const ColumnInfo &c : t->columns)
+          if (c.name == col) {
+            auto x = std::make_unique<Expr>();
+            x->kind = ExprKind::Column;
+            x->pos = j.pos;
+            x->names = {col};
+            x->table = t;
+            x->column = col;
+            x->depth = scope.depth;
+            x->type = typeOfColumn(c);
+            return x;
+          }
+        return nullptr;
+      };
+      ExprPtr l;
+      for (size_t k = 0; k < j.table && !l; ++k)
+        l = column(scope.tables[k]);
+      ExprPtr r = column(right);
+      if (!l || !r)
+        fail(904, j.pos);
+      auto eq = std::make_unique<Expr>();
+      eq->kind = ExprKind::Compare;
+      eq->pos = j.pos;
+      eq->text = "=";
+      eq->argTargets.assign(2, compareType(l->type.type, r->type.type, j.pos));
+      eq->isCondition = true;
+      eq->args.push_back(std::move(l));
+      eq->args.push_back(std::move(r));
+      if (j.on) {
+        auto both = std::make_unique<Expr>();
+        both->kind = ExprKind::And;
+        both->pos = j.pos;
+        both->isCondition = true;
+        both->args.push_back(std::move(j.on));
+        both->args.push_back(std::move(eq));
+        j.on = std::move(both);
+      } else {
+        j.on = std::move(eq);
+      }
+      scope.usingColumns.insert(col);
+    }
+    if (!j.on)
+      continue; // CROSS JOIN
+    if (j.usingCols.empty() && !j.natural) {
+      bindCondition(*j.on, &scope, AllowColumns | AllowOuterMark);
+      if (marked(j.on.get()))
+        fail(25156, j.on->pos);
+    }
+    std::vector<Expr *> terms;
+    conjuncts(j.on.get(), terms);
+    if (j.kind == AnsiJoin::Inner) {
+      b.whereTerms.insert(b.whereTerms.end(), terms.begin(), terms.end());
+      continue;
+    }
+    if (j.kind == AnsiJoin::Right && j.table != 1)
+      throw oraErrorText(3001, "unimplemented feature (RIGHT JOIN after a join)", j.pos);
+    BoundTable *optional = j.kind == AnsiJoin::Left ? right : scope.tables[0];
+    optional->outer = true;
+    optional->onTerms.insert(optional->onTerms.end(), terms.begin(), terms.end());
+  }
+}
+
 void Binder::splitWhere(QueryBlock &b, Scope &scope) {
   std::vector<Expr *> terms;
   if (b.where)
@@ -603,6 +702,8 @@ void Binder::bindBlock(QueryBlock &b, Select &s, Scope *outer, bool countersAllo
   }
   // ROWNUM may appear here; analyseRownum decides whether it becomes a LIMIT or a counter.
   unsigned rn = AllowRownum;
+  if (!b.joins.empty())
+    bindJoins(b, scope); // first: WHERE may name a USING column without its table
   if (b.where)
     bindCondition(*b.where, &scope, AllowColumns | AllowOuterMark | rn);
   splitWhere(b, scope);
@@ -869,8 +970,11 @@ void Binder::bindColumn(Expr &e, Scope *scope, unsigned ctx) {
   const std::vector<std::string> &n = e.names;
   std::string col = n.back();
   for (Scope *s = scope; s; s = s->parent) {
-    BoundTable *found = nullptr;
+    BoundTable *found = nullptr, *first = nullptr;
     int matches = 0;
+    bool usingColumn = s->usingColumns.count(col) > 0;
+    if (usingColumn && n.size() > 1)
+      fail(25154, e.pos);
     for (BoundTable *t : s->tables) {
       bool tableOk = n.size() == 1 || (n.size() == 2 && t->alias == n[0]) ||
                      (n.size() == 3 && t->owner == n[0] && t->name == n[1] && t->alias == t->name);
@@ -886,6 +990,8 @@ void Binder::bindColumn(Expr &e, Scope *scope, unsigned ctx) {
           if (found != t)
             ++matches;
           found = t;
+          if (!first)
+            first = t;
         }
       if (n.size() > 1 && !found) {
         if (col == "ROWID") {
@@ -906,6 +1012,10 @@ void Binder::bindColumn(Expr &e, Scope *scope, unsigned ctx) {
       if (bases > 1)
         fail(918, e.pos);
       matches = bases;
+    }
+    if (matches > 1 && usingColumn) {
+      found = first; // the joined column: the first table's (the same value in an inner join)
+      matches = 1;
     }
     if (matches > 1)
       fail(918, e.pos);
@@ -1409,6 +1519,12 @@ void Binder::bindExpr(Expr &e, Scope *scope, unsigned ctx) {
     return;
   case ExprKind::Case:
     bindCase(e, scope, ctx);
+    return;
+  case ExprKind::Cast:
+    bindValue(*e.args[0], scope, ctx);
+    checkConvertible(e.args[0]->type.type, e.castTo.type, e.args[0]->pos);
+    e.type = e.castTo;
+    e.type.nullable = true;
     return;
   case ExprKind::Prior:
     if (!(ctx & AllowPrior) || (ctx & InPrior))

@@ -114,6 +114,7 @@ private:
   void bindOrderBy(Select &s, QueryBlock *b, Scope *scope);
   void bindExpr(Expr &e, Scope *scope, unsigned ctx);
   void bindCase(Expr &e, Scope *scope, unsigned ctx);
+  void bindJoins(QueryBlock &b, Scope &scope);
   void bindPseudo(Expr &e, Scope *scope, unsigned ctx);
   void bindSequence(Expr &e, unsigned ctx);
   void bindOperator(Expr &e, Scope *scope, unsigned ctx);

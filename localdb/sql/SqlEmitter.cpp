@@ -291,6 +291,19 @@ std::string Emitter::expr(const Expr &e) {
     return expr(*e.args[0]);
   case ExprKind::Case:
     return caseExpr(e);
+  case ExprKind::Cast: {
+    // Numbers rounded to the scale (ORA-01438 past the precision); text that does not fit is
+    // ORA-25137, CHAR padded to its length.
+    const TypeInfo &t = e.castTo;
+    std::string v = conv(*e.args[0], t.type);
+    if (t.type == SqlType::Number && t.precision > 0)
+      return "ora_colnum(" + v + "," + std::to_string(t.precision) + "," + std::to_string(t.scale) +
+             ")";
+    if (t.type == SqlType::Varchar2 || t.type == SqlType::Char || t.type == SqlType::Raw)
+      return "ora_castchar(" + v + "," + std::to_string(t.length) + "," +
+             (t.type == SqlType::Char ? "1" : "0") + ")";
+    return v;
+  }
   case ExprKind::Star:
     break;
   }
@@ -725,8 +738,21 @@ std::string Emitter::blockText(const QueryBlock &b, const Select &s, bool named)
 }
 
 std::string Emitter::selectText(const Select &s, bool named) {
+  if (s.offset || s.fetchFirst) {
+    // Counted as ROWNUM <= n counts: fractions dropped, negative and NULL as 0.
+    auto rows = [&](const ExprPtr &n, const char *none) -> std::string {
+      return n ? "ora_rownum_limit('<='," + conv(*n, SqlType::Number) + ")" : none;
+    };
+    std::string inner = s.block ? blockText(*s.block, s, named) : setText(s, named);
+    return "SELECT * FROM (" + inner + ") LIMIT " + rows(s.fetchFirst, "-1") + " OFFSET " +
+           rows(s.offset, "0");
+  }
   if (s.block)
     return blockText(*s.block, s, named);
+  return setText(s, named);
+}
+
+std::string Emitter::setText(const Select &s, bool named) {
   auto operand = [&](const Select &x) {
     std::string t = selectText(x, named);
     bool plain = x.block && x.block->limitFilters.empty() && x.orderBy.empty();

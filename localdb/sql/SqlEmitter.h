@@ -62,6 +62,7 @@ private:
 
   std::string functionCall(const Expr &e);
   std::string caseExpr(const Expr &e);
+  std::string setText(const Select &s, bool named);
   std::string conv(const Expr &e, SqlType to);
   std::string selectText(const Select &s, bool named);
   std::string blockText(const QueryBlock &b, const Select &s, bool named);

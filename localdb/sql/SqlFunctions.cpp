@@ -680,6 +680,30 @@ void fnColChar(sqlite3_context *ctx, int, sqlite3_value **argv) {
   resultText(ctx, s);
 }
 
+// CAST to VARCHAR2(n) / CHAR(n) / RAW(n): a value longer than n is ORA-25137; CHAR is padded.
+void fnCastChar(sqlite3_context *ctx, int, sqlite3_value **argv) {
+  if (isNull(argv[0])) {
+    sqlite3_result_null(ctx);
+    return;
+  }
+  int max = sqlite3_value_int(argv[1]);
+  if (sqlite3_value_type(argv[0]) == SQLITE_BLOB) {
+    if (sqlite3_value_bytes(argv[0]) > max)
+      raise(ctx, 25137);
+    else
+      sqlite3_result_value(ctx, argv[0]);
+    return;
+  }
+  std::string s = textOf(argv[0]);
+  if (static_cast<int>(s.size()) > max) {
+    raise(ctx, 25137);
+    return;
+  }
+  if (sqlite3_value_int(argv[2]))
+    s.resize(static_cast<size_t>(max), ' ');
+  resultText(ctx, s);
+}
+
 void fnColCharPad(sqlite3_context *ctx, int, sqlite3_value **argv) {
   if (isNull(argv[0])) {
     sqlite3_result_null(ctx);
@@ -1663,6 +1687,7 @@ const FnDef kDefs[] = {
     {"ora_colnum", 3, fnColNum, true},
     {"ora_colchar", 2, fnColChar, true},
     {"ora_colcharpad", 2, fnColCharPad, true},
+    {"ora_castchar", 3, fnCastChar, true},
     {"ora_colraw", 2, fnColRaw, true},
     {"ora_to_char_num", 1, fnToCharNum, true},
     {"ora_to_char_num", 2, fnToCharNum, true},

@@ -161,6 +161,22 @@ private:
   std::unique_ptr<Select> selectTerm();
   std::unique_ptr<QueryBlock> queryBlock();
   void fromList(QueryBlock &b);
+  // A query may start with WITH at the later language level.
+  bool queryStarts() const { return isKw("SELECT") || (FModern && isKw("WITH")); }
+  struct WithQuery {
+    std::string name;
+    std::vector<std::string> columns;
+    size_t start = 0;   // the token after its "("
+    size_t visible = 0; // the WITH names before it, which it may read
+    int pos = 0;
+  };
+  std::vector<WithQuery> FWith; // the WITH names in scope, innermost last
+  void withClause();
+  std::unique_ptr<Select> withQuery(const WithQuery &w);
+  void rowLimit(Select &s);
+  TableRef tableRef();
+  bool joinFollows() const;
+  void join(QueryBlock &b);
   void orderBy(Select &s);
 
   // ---- expressions ----
@@ -222,8 +238,63 @@ private:
 
 // ---------------------------------------------------------------- queries
 
+// WITH name [(columns)] AS (query), ...: each name is a query the rest of the statement reads as
+// an inline view; it is read again wherever it is named, so each use has a tree of its own.
+void Parser::withClause() {
+  ++FPos;
+  do {
+    WithQuery w;
+    w.pos = cur().pos;
+    w.name = name(903);
+    if (accept("(")) {
+      do
+        w.columns.push_back(name(904));
+      while (accept(","));
+      expect(")", 907);
+    }
+    expect("AS", 905);
+    expect("(", 906);
+    w.start = FPos;
+    w.visible = FWith.size();
+    select(); // read once for its syntax
+    expect(")", 907);
+    FWith.push_back(std::move(w));
+  } while (accept(","));
+  if (!isKw("SELECT"))
+    error(928);
+}
+
+// The query of a WITH name, read again from its first token with the names it could see.
+std::unique_ptr<Select> Parser::withQuery(const WithQuery &w) {
+  size_t back = FPos;
+  std::vector<WithQuery> later(FWith.begin() + static_cast<long>(w.visible), FWith.end());
+  FWith.resize(w.visible);
+  FPos = w.start;
+  auto q = select();
+  FPos = back;
+  FWith.insert(FWith.end(), later.begin(), later.end());
+  if (!w.columns.empty()) {
+    Select *left = q.get();
+    while (!left->block)
+      left = left->left.get();
+    if (left->block->items.size() != w.columns.size())
+      throw oraError(32038, w.pos);
+    for (size_t i = 0; i < w.columns.size(); ++i)
+      left->block->items[i].alias = left->block->items[i].name = w.columns[i];
+  }
+  return q;
+}
+
 std::unique_ptr<Select> Parser::select() {
   DepthGuard g(*this);
+  size_t named = FWith.size();
+  if (FModern && isKw("WITH"))
+    withClause();
+  struct PopWith {
+    std::vector<WithQuery> &list;
+    size_t size;
+    ~PopWith() { list.resize(size); }
+  } pop{FWith, named};
   int outerTallest = FTallest;
   FTallest = 0;
   auto left = selectTerm();
@@ -246,6 +317,8 @@ std::unique_ptr<Select> Parser::select() {
   }
   if (isKw("ORDER"))
     orderBy(*left);
+  if (FModern)
+    rowLimit(*left);
   if (isKw("FOR")) {
     ++FPos;
     expect("UPDATE", 905);
@@ -264,6 +337,34 @@ std::unique_ptr<Select> Parser::select() {
   checkHeight(left->height, left->pos);
   FTallest = std::max(outerTallest, left->height);
   return left;
+}
+
+// [OFFSET n ROW[S]] [FETCH FIRST|NEXT [n] ROW[S] ONLY]: rows skipped and kept after ORDER BY.
+void Parser::rowLimit(Select &s) {
+  if (isKw("OFFSET")) {
+    ++FPos;
+    s.offset = expr();
+    if (!accept("ROW"))
+      expect("ROWS", 905);
+  }
+  if (isKw("FETCH")) {
+    ++FPos;
+    if (!accept("FIRST"))
+      expect("NEXT", 905);
+    if (isKw("ROW") || isKw("ROWS")) {
+      s.fetchFirst = make(ExprKind::Number, cur().pos);
+      s.fetchFirst->text = "1";
+    } else {
+      s.fetchFirst = expr();
+    }
+    if (isKw("PERCENT"))
+      throw oraErrorText(3001, "unimplemented feature (FETCH ... PERCENT)", cur().pos);
+    if (!accept("ROW"))
+      expect("ROWS", 905);
+    if (isKw("WITH"))
+      throw oraErrorText(3001, "unimplemented feature (FETCH ... WITH TIES)", cur().pos);
+    expect("ONLY", 905);
+  }
 }
 
 std::unique_ptr<Select> Parser::selectTerm() {
@@ -390,23 +491,77 @@ std::unique_ptr<QueryBlock> Parser::queryBlock() {
 
 void Parser::fromList(QueryBlock &b) {
   do {
-    TableRef t;
-    t.pos = cur().pos;
-    if (is("(")) {
-      ++FPos;
-      if (!isKw("SELECT") && !is("("))
-        error(928);
-      t.query = select();
+    b.from.push_back(tableRef());
+    while (FModern && joinFollows())
+      join(b);
+  } while (accept(","));
+}
+
+TableRef Parser::tableRef() {
+  TableRef t;
+  t.pos = cur().pos;
+  if (is("(")) {
+    ++FPos;
+    if (!queryStarts() && !is("("))
+      error(928);
+    t.query = select();
+    expect(")", 907);
+  } else {
+    if (cur().kind != Tok::Ident && cur().kind != Tok::QuotedIdent)
+      error(903);
+    t.name = qualifiedName(903);
+    if (t.name.size() == 1)
+      for (size_t k = FWith.size(); k-- > 0;)
+        if (FWith[k].name == t.name[0]) {
+          t.query = withQuery(FWith[k]);
+          t.alias = t.name[0];
+          t.name.clear();
+          break;
+        }
+  }
+  if (isName() && !(FModern && (joinFollows() || isKw("USING") || isKw("OFFSET") || isKw("FETCH"))))
+    t.alias = tok(FPos++).text;
+  return t;
+}
+
+bool Parser::joinFollows() const {
+  return isKw("JOIN") || isKw("INNER") || isKw("CROSS") || isKw("NATURAL") ||
+         ((isKw("LEFT") || isKw("RIGHT") || isKw("FULL")) &&
+          (peek().is("JOIN") || peek().is("OUTER")));
+}
+
+// [INNER] JOIN t ON ... | USING (...), LEFT / RIGHT [OUTER] JOIN, CROSS JOIN, NATURAL JOIN.
+void Parser::join(QueryBlock &b) {
+  AnsiJoin j;
+  j.pos = cur().pos;
+  bool cross = accept("CROSS");
+  j.natural = !cross && accept("NATURAL");
+  if (isKw("FULL"))
+    throw oraErrorText(3001, "unimplemented feature (FULL OUTER JOIN)", cur().pos);
+  if (accept("LEFT"))
+    j.kind = AnsiJoin::Left;
+  else if (accept("RIGHT"))
+    j.kind = AnsiJoin::Right;
+  else
+    accept("INNER");
+  if (j.kind != AnsiJoin::Inner)
+    accept("OUTER");
+  expect("JOIN", 905);
+  j.table = b.from.size();
+  b.from.push_back(tableRef());
+  if (!cross && !j.natural) {
+    if (accept("USING")) {
+      expect("(", 906);
+      do
+        j.usingCols.push_back(name(904));
+      while (accept(","));
       expect(")", 907);
     } else {
-      if (cur().kind != Tok::Ident && cur().kind != Tok::QuotedIdent)
-        error(903);
-      t.name = qualifiedName(903);
+      expect("ON", 905);
+      j.on = condition();
     }
-    if (isName())
-      t.alias = tok(FPos++).text;
-    b.from.push_back(std::move(t));
-  } while (accept(","));
+  }
+  b.joins.push_back(std::move(j));
 }
 
 // ---------------------------------------------------------------- expressions
@@ -450,7 +605,7 @@ ExprPtr Parser::inList(int pos) {
   // After IN: a parenthesised list of expressions (or of row values), or a subquery.
   auto e = make(ExprKind::In, pos);
   expect("(", 906);
-  if (isKw("SELECT")) {
+  if (queryStarts()) {
     e->query = select();
   } else {
     do {
@@ -637,7 +792,7 @@ ExprPtr Parser::primary() {
   case Tok::Op:
     if (t.text == "(") {
       ++FPos;
-      if (isKw("SELECT")) {
+      if (queryStarts()) {
         auto e = make(ExprKind::Subquery, pos);
         e->query = select();
         expect(")", 907);
@@ -670,6 +825,21 @@ ExprPtr Parser::primary() {
     }
     if (w == "CASE" && FModern)
       return caseExpr();
+    if (w == "CAST" && FModern && peek().is("(")) {
+      auto e = make(ExprKind::Cast, pos);
+      FPos += 2;
+      e->args.push_back(expr());
+      expect("AS", 905);
+      ColumnInfo c = dataType();
+      if (c.type == SqlType::Long || c.type == SqlType::LongRaw || c.type == SqlType::Rowid)
+        error(902, tok(FPos - 1));
+      e->castTo.type = c.type;
+      e->castTo.length = c.length;
+      e->castTo.precision = c.precision;
+      e->castTo.scale = c.scale;
+      expect(")", 907);
+      return std::move(grown(e));
+    }
     if (w == "SYSDATE" || w == "USER" || w == "UID" || w == "ROWNUM" || w == "LEVEL") {
       auto e = make(ExprKind::Pseudo, pos);
       e->text = w;
@@ -739,7 +909,7 @@ std::unique_ptr<Statement> Parser::statement() {
     s = std::move(st);
   } else if (t.kind != Tok::Ident) {
     error(900);
-  } else if (t.text == "SELECT") {
+  } else if (t.text == "SELECT" || (FModern && t.text == "WITH")) {
     auto st = std::make_unique<SelectStmt>();
     st->query = select();
     s = std::move(st);
@@ -885,7 +1055,7 @@ std::unique_ptr<Statement> Parser::insert() {
   expect("INTO", 925);
   auto s = std::make_unique<InsertStmt>();
   s->table = dmlTable();
-  if (is("(") && !(peek().is("SELECT"))) {
+  if (is("(") && !peek().is("SELECT") && !(FModern && peek().is("WITH"))) {
     ++FPos;
     do {
       s->columnPos.push_back(cur().pos);
@@ -902,7 +1072,7 @@ std::unique_ptr<Statement> Parser::insert() {
       s->values.push_back(expr());
     while (accept(","));
     expect(")", 907);
-  } else if (isKw("SELECT") || is("(")) {
+  } else if (queryStarts() || is("(")) {
     s->query = select();
   } else {
     error(926);
@@ -931,7 +1101,7 @@ std::unique_ptr<Statement> Parser::update() {
       int pos = cur().pos;
       expect("(", 906);
       auto e = make(ExprKind::Subquery, pos);
-      if (!isKw("SELECT"))
+      if (!queryStarts())
         error(928);
       e->query = select();
       expect(")", 907);
@@ -1227,7 +1397,7 @@ std::unique_ptr<Statement> Parser::createTable(int pos) {
   }
   skipStorage();
   if (accept("AS")) {
-    if (!isKw("SELECT") && !is("("))
+    if (!queryStarts() && !is("("))
       error(928);
     s->asQuery = select();
   } else if (s->columns.empty()) {
@@ -1248,7 +1418,7 @@ std::unique_ptr<Statement> Parser::createView(int pos, bool orReplace) {
     s->columns = nameList();
   expect("AS", 905);
   int start = cur().pos;
-  if (!isKw("SELECT") && !is("("))
+  if (!queryStarts() && !is("("))
     error(928);
   s->query = select();
   s->queryText = textBetween(start, prevEnd());

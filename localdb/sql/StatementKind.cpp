@@ -163,10 +163,10 @@ int statementKind(const std::string &text) {
   if (v == "(") {
     for (const std::string &x : w)
       if (x != "(")
-        return x == "SELECT" ? fcSelect : 0;
+        return x == "SELECT" || x == "WITH" ? fcSelect : 0;
     return 0;
   }
-  if (v == "SELECT")
+  if (v == "SELECT" || v == "WITH")
     return fcSelect;
   if (v == "INSERT")
     return fcInsert;

@@ -520,6 +520,51 @@ TEST_F(PlsqlRun, FilesWithoutChangeSerialsAreUpgraded) {
   EXPECT_EQ(output(), std::vector<std::string>{"old"});
 }
 
+// CASE statements and expressions and CONTINUE, at the server's default language level.
+TEST_F(PlsqlRun, CaseAndContinue) {
+  run(R"(declare
+  grade char(1) := 'B';
+  n number;
+  s varchar2(100);
+begin
+  dbms_output.enable;
+  case grade
+    when 'A' then dbms_output.put_line('excellent');
+    when 'B' then dbms_output.put_line('good');
+    else dbms_output.put_line('other');
+  end case;
+  case when grade > 'A' then dbms_output.put_line('after A'); end case;
+  n := case grade when 'A' then 1 when 'B' then 2 end;
+  dbms_output.put_line('n=' || n || ' null=' || nvl(to_char(case when 1 = 2 then 1 end), 'yes'));
+  for i in 1 .. 6 loop
+    continue when mod(i, 2) = 0;
+    s := s || i;
+  end loop;
+  <<outer>> for i in 1 .. 3 loop
+    for j in 1 .. 3 loop
+      continue outer when j > i;
+      s := s || '.' || i || j;
+    end loop;
+  end loop;
+  dbms_output.put_line(s);
+end;)");
+  EXPECT_EQ(output(),
+            (std::vector<std::string>{"good", "after A", "n=2 null=yes", "135.11.21.22.31.32.33"}));
+  // No branch taken and no ELSE: CASE_NOT_FOUND, which a handler can name.
+  run(R"(begin
+  case 3 when 1 then null; end case;
+exception when case_not_found then dbms_output.put_line(sqlcode || ' ' || sqlerrm);
+end;)");
+  EXPECT_EQ(output(), std::vector<std::string>{
+                          "-6592 ORA-06592: CASE not found while executing CASE statement"});
+  // A NULL selector matches no WHEN NULL.
+  run("declare x number; begin case x when null then dbms_output.put_line('matched'); else "
+      "dbms_output.put_line('else'); end case; end;");
+  EXPECT_EQ(output(), std::vector<std::string>{"else"});
+  EXPECT_NE(error("begin continue; end;").find("PLS-00376: illegal EXIT/CONTINUE statement"),
+            std::string::npos);
+}
+
 // A trigger may not end the transaction of the statement that fired it, also not through what
 // it calls; the same procedure commits when called on its own.
 TEST_F(PlsqlRun, TriggersCannotEndTheTransaction) {

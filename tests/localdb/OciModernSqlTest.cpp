@@ -50,6 +50,98 @@ TEST_F(ModernSql, ValueChoosingFunctions_CoalesceNullifNvl2) {
   EXPECT_EQ(value("select v from cl"), "plsql");
 }
 
+// CAST to the scalar types: numbers rounded to the scale, text checked against the length.
+TEST_F(ModernSql, Cast) {
+  EXPECT_EQ(value("select cast('123.456' as number(5,2)) from dual"), "123.46");
+  EXPECT_EQ(value("select cast(7 as varchar2(5)) || '|' from dual"), "7|");
+  EXPECT_EQ(value("select cast('ab' as char(4)) || '|' from dual"), "ab  |");
+  EXPECT_EQ(value("select to_char(cast('17-JUN-87' as date), 'YYYY') from dual"), "2087");
+  EXPECT_EQ(value("select cast(to_date('2020-01-02', 'YYYY-MM-DD') as varchar2(20)) from dual"),
+            "02-JAN-20");
+  EXPECT_EQ(value("select nvl(to_char(cast(null as number)), 'null') from dual"), "null");
+  EXPECT_EQ(value("select sum(cast(sal as integer)) from emp"), "29025");
+  EXPECT_EQ(value("select cast(123.456 as number(2)) from dual").substr(0, 16), "ERROR: ORA-01438");
+  EXPECT_EQ(value("select cast('abc' as varchar2(2)) from dual").substr(0, 16), "ERROR: ORA-25137");
+  EXPECT_EQ(value("select cast('x' as number) from dual").substr(0, 16), "ERROR: ORA-01722");
+  EXPECT_EQ(value("select cast(1 as varchar2) from dual").substr(0, 16), "ERROR: ORA-00906");
+  EXPECT_EQ(value("select cast(sysdate as number) from dual").substr(0, 16), "ERROR: ORA-00932");
+}
+
+// OFFSET / FETCH FIRST after ORDER BY, as ROWNUM would count them.
+TEST_F(ModernSql, RowLimits) {
+  using Rows = std::vector<std::vector<std::string>>;
+  EXPECT_EQ(query("select ename from emp order by sal desc, ename fetch first 3 rows only"),
+            (Rows{{"KING"}, {"FORD"}, {"SCOTT"}}));
+  EXPECT_EQ(query("select ename from emp order by sal desc, ename offset 1 row fetch next 2 rows "
+                  "only"),
+            (Rows{{"FORD"}, {"SCOTT"}}));
+  EXPECT_EQ(value("select count(*) from (select * from emp order by empno offset 10 rows)"), "4");
+  EXPECT_EQ(value("select ename from emp order by empno fetch first row only"), "SMITH");
+  EXPECT_EQ(value("select count(*) from (select 1 from emp fetch first 2.9 rows only)"), "2");
+  EXPECT_EQ(value("select count(*) from (select 1 from emp fetch first -1 rows only)"), "0");
+  EXPECT_EQ(query("select deptno from dept union select deptno from emp order by 1 fetch first "
+                  "2 rows only"),
+            (Rows{{"10"}, {"20"}}));
+  EXPECT_EQ(value("select count(*) from emp fetch first 50 percent rows only").substr(0, 16),
+            "ERROR: ORA-03001");
+}
+
+// WITH: named queries read as inline views, each use on its own, later ones reading earlier ones.
+TEST_F(ModernSql, WithClause) {
+  using Rows = std::vector<std::vector<std::string>>;
+  EXPECT_EQ(query("with totals as (select deptno, sum(sal) total from emp group by deptno) "
+                  "select d.dname, t.total from dept d, totals t where d.deptno = t.deptno and "
+                  "t.total = (select max(total) from totals)"),
+            (Rows{{"RESEARCH", "10875"}}));
+  EXPECT_EQ(value("with a as (select 1 n from dual), b (m) as (select n + 1 from a) select m from "
+                  "b"),
+            "2");
+  EXPECT_EQ(value("select count(*) from emp where deptno in (with d as (select deptno from dept "
+                  "where loc = 'DALLAS') select deptno from d)"),
+            "5");
+  EXPECT_EQ(exec("create table w (n number)"), 0);
+  EXPECT_EQ(exec("insert into w with x as (select 7 n from dual) select n from x"), 0) << lastError;
+  EXPECT_EQ(value("select n from w"), "7");
+  EXPECT_EQ(value("with a (x, y) as (select 1 from dual) select x from a").substr(0, 16),
+            "ERROR: ORA-32038");
+  EXPECT_EQ(value("with a as (select 1 n from dual) select n from b").substr(0, 16),
+            "ERROR: ORA-00942");
+}
+
+// Joins written with JOIN: inner ones as comma joins with their condition, outer ones keep the
+// rows of the other side (OPERATIONS has no employees), USING / NATURAL name shared columns once.
+TEST_F(ModernSql, AnsiJoins) {
+  using Rows = std::vector<std::vector<std::string>>;
+  EXPECT_EQ(value("select count(*) from emp e join dept d on e.deptno = d.deptno"), "14");
+  EXPECT_EQ(value("select count(*) from emp inner join dept using (deptno) where deptno = 10"),
+            "3");
+  EXPECT_EQ(value("select count(*) from emp natural join dept"), "14");
+  EXPECT_EQ(value("select count(*) from emp cross join dept"), "56");
+  EXPECT_EQ(value("select count(*) from emp, dept cross join salgrade"), "280");
+  EXPECT_EQ(query("select d.dname, count(e.empno) from dept d left outer join emp e on e.deptno "
+                  "= d.deptno group by d.dname order by 1"),
+            (Rows{{"ACCOUNTING", "3"}, {"OPERATIONS", "0"}, {"RESEARCH", "5"}, {"SALES", "6"}}));
+  EXPECT_EQ(query("select d.dname from emp e right join dept d on e.deptno = d.deptno where "
+                  "e.empno is null"),
+            (Rows{{"OPERATIONS"}}));
+  // A condition on the outer side stays a join condition, not a filter of the rows.
+  EXPECT_EQ(value("select count(*) from dept d left join emp e on e.deptno = d.deptno and e.job "
+                  "= 'PRESIDENT'"),
+            "4");
+  // Three tables, the joined column unqualified; "left" as an alias still.
+  EXPECT_EQ(value("select count(*) from emp join dept using (deptno) join salgrade s on emp.sal "
+                  "between s.losal and s.hisal where deptno = 20"),
+            "5");
+  EXPECT_EQ(value("select count(*) from dept left where left.deptno = 10"), "1");
+  EXPECT_EQ(value("select count(*) from emp join dept using (deptno) where dept.deptno = 10")
+                .substr(0, 16),
+            "ERROR: ORA-25154");
+  EXPECT_EQ(value("select count(*) from emp e join dept d on e.deptno = d.deptno(+)").substr(0, 16),
+            "ERROR: ORA-25156");
+  EXPECT_EQ(value("select count(*) from emp full join dept using (deptno)").substr(0, 16),
+            "ERROR: ORA-03001");
+}
+
 // COMPATIBLE: the DBA's setting, stored in the server, read at logon; V$PARAMETER shows it.
 TEST_F(ModernSql, LanguageLevel_SetByTheDbaForTheNextLogon) {
   EXPECT_EQ(value("select value from v$parameter where name = 'compatible'"), "19.0.0");
@@ -76,6 +168,11 @@ TEST_F(ModernSql, LanguageLevel_SetByTheDbaForTheNextLogon) {
   EXPECT_EQ(value("select coalesce(null, 1) from dual").substr(0, 16), "ERROR: ORA-00904");
   EXPECT_EQ(exec("begin insert into dept values (coalesce(null, 99), 'A', 'B'); end;"), 6550);
   EXPECT_NE(lastError.find("ORA-00904"), std::string::npos) << lastError;
+  EXPECT_EQ(exec("begin case 1 when 1 then null; end case; end;"), 6550);
+  EXPECT_NE(lastError.find("PLS-00103"), std::string::npos) << lastError;
+  EXPECT_EQ(exec("begin for i in 1 .. 2 loop continue; end loop; end;"), 6550);
+  EXPECT_EQ(value("select count(*) from emp join dept using (deptno)").substr(0, 16),
+            "ERROR: ORA-00933");
   // A view made at the later level still works.
   EXPECT_EQ(value("select count(*) from bands where band = 'high'"), "6");
   std::swap(lda, sys);
