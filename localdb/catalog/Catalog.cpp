@@ -11,6 +11,8 @@
 #include "localdb/catalog/KeptStatements.h"
 #include "localdb/catalog/Privileges.h"
 #include "localdb/sql/OraError.h"
+#include "localdb/sql/OraNumber.h"
+#include "localdb/sql/SqlFunctions.h"
 
 namespace localdb {
 
@@ -629,8 +631,97 @@ std::string nowText() {
 void createCatalog(sqlite3 *db) {
   execSql(db, kCatalogTables);
   execSql(db, "INSERT INTO ora_meta VALUES('format', '1')");
+  execSql(db, "INSERT INTO ora_meta VALUES('numbers', '2')");
   execSql(db, "INSERT INTO ora_meta VALUES('constraint_seq', '1000')");
   createDictionary(db);
+}
+
+namespace {
+
+std::vector<std::vector<std::string>> textRows(sqlite3 *db, const std::string &sql,
+                                               const std::string &arg = std::string()) {
+  std::vector<std::vector<std::string>> rows;
+  sqlite3_stmt *st = nullptr;
+  if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) != SQLITE_OK)
+    throw oraErrorText(600, sqlite3_errmsg(db));
+  if (!arg.empty())
+    sqlite3_bind_text(st, 1, arg.c_str(), -1, SQLITE_TRANSIENT);
+  while (sqlite3_step(st) == SQLITE_ROW) {
+    std::vector<std::string> r;
+    for (int c = 0; c < sqlite3_column_count(st); ++c) {
+      const char *t = reinterpret_cast<const char *>(sqlite3_column_text(st, c));
+      r.push_back(t ? t : "");
+    }
+    rows.push_back(std::move(r));
+  }
+  sqlite3_finalize(st);
+  return rows;
+}
+
+// The doubles and texts of one column rewritten; the table's triggers (constraint checks and
+// PL/SQL hooks, whose functions a bare connection lacks) are set aside meanwhile.
+void convertColumn(sqlite3 *db, const std::string &table, const std::string &column) {
+  std::string t = quoteIdent(table), c = quoteIdent(column);
+  auto left =
+      textRows(db, "SELECT count(*) FROM " + t + " WHERE typeof(" + c + ") IN ('real', 'text')");
+  if (left.empty() || left[0][0] == "0")
+    return;
+  auto triggers = textRows(
+      db, "SELECT name, sql FROM sqlite_master WHERE type = 'trigger' AND tbl_name = ?1", table);
+  for (auto &tr : triggers)
+    execSql(db, "DROP TRIGGER " + quoteIdent(tr[0]));
+  sqlite3_stmt *q = nullptr, *u = nullptr;
+  sqlite3_prepare_v2(
+      db,
+      ("SELECT rowid, " + c + " FROM " + t + " WHERE typeof(" + c + ") IN ('real', 'text')")
+          .c_str(),
+      -1, &q, nullptr);
+  sqlite3_prepare_v2(db, ("UPDATE " + t + " SET " + c + " = ?1 WHERE rowid = ?2").c_str(), -1, &u,
+                     nullptr);
+  int rc = SQLITE_OK;
+  while (q && u && sqlite3_step(q) == SQLITE_ROW) {
+    auto n = columnNumber(q, 1);
+    if (n)
+      bindNumber(u, 1, *n);
+    else
+      sqlite3_bind_null(u, 1); // text that was never a number cannot have been stored here
+    sqlite3_bind_int64(u, 2, sqlite3_column_int64(q, 0));
+    rc = sqlite3_step(u);
+    sqlite3_reset(u);
+    if (rc != SQLITE_DONE)
+      break;
+  }
+  sqlite3_finalize(q);
+  sqlite3_finalize(u);
+  if (rc != SQLITE_DONE && rc != SQLITE_OK)
+    throw oraErrorText(600, sqlite3_errmsg(db));
+  for (auto &tr : triggers)
+    execSql(db, tr[1]);
+}
+
+} // namespace
+
+void ensureNumberStorage(sqlite3 *db) {
+  auto mark = textRows(db, "SELECT value FROM ora_meta WHERE key = 'numbers'");
+  if (!mark.empty() && mark[0][0] == "2")
+    return;
+  execSql(db, "BEGIN IMMEDIATE");
+  try {
+    mark = textRows(db, "SELECT value FROM ora_meta WHERE key = 'numbers'");
+    if (mark.empty() || mark[0][0] != "2") {
+      auto cols = textRows(db, "SELECT c.owner, c.table_name, c.column_name FROM ora_tab_columns c "
+                               "JOIN ora_objects o ON o.owner = c.owner AND o.object_name = "
+                               "c.table_name AND o.object_type = 'TABLE' WHERE c.data_type = "
+                               "'NUMBER'");
+      for (auto &col : cols)
+        convertColumn(db, col[0] + "." + col[1], col[2]);
+      execSql(db, "INSERT OR REPLACE INTO ora_meta VALUES('numbers', '2')");
+    }
+    execSql(db, "COMMIT");
+  } catch (...) {
+    sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    throw;
+  }
 }
 
 void ensureDictionary(sqlite3 *db) {

@@ -548,7 +548,7 @@ void createIndexStmt(Context &ctx, CreateIndexStmt &s) {
   addObject(db, owner, name, "INDEX");
 }
 
-std::string numText(double v) { return formatNumber(normalize(v)); }
+std::string numText(double v) { return formatNumber(numberFromDouble(v).value_or(OraNum{})); }
 
 void sequenceStmt(Context &ctx, SequenceStmt &s) {
   sqlite3 *db = ctx.db;

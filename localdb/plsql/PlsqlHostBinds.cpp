@@ -38,6 +38,17 @@ Value readHost(const HostBind &b, const std::string &dateFormat) {
   switch (b.type) {
   case 3:
     return Value::integer(readBinaryInteger(p, b.valueLength));
+  case 2:   // Oracle's bytes, as long as the length says
+  case 6: { // VARNUM: a length byte, then those bytes
+    const auto *u = reinterpret_cast<const unsigned char *>(p);
+    int len = b.type == 6 ? u[0] : b.length ? *b.length : std::min(b.valueLength, 21);
+    if (len == 0) // nothing in it yet (an OUT bind)
+      return Value();
+    auto n = numberFromBytes(b.type == 6 ? u + 1 : u, len);
+    if (!n)
+      raiseValueError();
+    return Value::number(*n);
+  }
   case 4: {
     double v;
     if (b.valueLength == 4) {
@@ -47,7 +58,10 @@ Value readHost(const HostBind &b, const std::string &dateFormat) {
     } else {
       std::memcpy(&v, p, 8);
     }
-    return Value::number(normalize(v));
+    auto n = numberFromDouble(v);
+    if (!n)
+      raise(1426);
+    return Value::number(*n);
   }
   case 5:
   case 97: {
@@ -88,12 +102,28 @@ void writeHost(const HostBind &b, const Value &v, const std::string &dateFormat)
   if (!b.value)
     return;
   char *p = static_cast<char *>(b.value);
+  if (b.type == 2 || b.type == 6) {
+    if (v.t == VType::Boolean)
+      raise(6502);
+    unsigned char bytes[23];
+    int len = numberToBytes(toNumber(v).n, bytes + 1);
+    bytes[0] = static_cast<unsigned char>(len);
+    int size = b.type == 6 ? len + 1 : len;
+    if (size > b.valueLength)
+      raise(6502);
+    std::memcpy(p, b.type == 6 ? bytes : bytes + 1, static_cast<size_t>(size));
+    if (b.length)
+      *b.length = static_cast<uint16_t>(size);
+    if (b.indicator)
+      *b.indicator = 0;
+    return;
+  }
   if (b.type == 3 || b.type == 4) {
     if (v.t == VType::Boolean)
       raise(6502);
     Value n = toNumber(v);
     if (b.type == 4) {
-      double d = n.n.asDouble();
+      double d = n.n.toDouble();
       if (b.valueLength == 4) {
         float f = static_cast<float>(d);
         std::memcpy(p, &f, 4);
@@ -101,8 +131,7 @@ void writeHost(const HostBind &b, const Value &v, const std::string &dateFormat)
         std::memcpy(p, &d, 8);
       }
     } else {
-      double r = n.n.isInt ? static_cast<double>(n.n.i) : std::round(n.n.d);
-      int64_t x = n.n.isInt ? n.n.i : clampToInt(r, INT64_MAX);
+      int64_t x = clampToInt(roundNumber(n.n, 0), INT64_MAX);
       int bits = b.valueLength == 1 ? 8 : b.valueLength == 2 ? 16 : b.valueLength == 8 ? 64 : 32;
       if (bits < 64 && (x >= (int64_t(1) << (bits - 1)) || x < -(int64_t(1) << (bits - 1))))
         raise(6502);

@@ -123,10 +123,10 @@ int32_t Interp::subscript(const Expr &index, Frame &f, int nullError) {
   Value i = toNumber(eval(index, f));
   if (i.isNull())
     raise(nullError);
-  double d = std::round(i.n.asDouble());
-  if (!(d >= -2147483647.0 && d <= 2147483647.0))
+  OraNum d = roundNumber(i.n, 0);
+  if (!d.isInt || d.i < -2147483647 || d.i > 2147483647)
     raise(6502);
-  return static_cast<int32_t>(d);
+  return static_cast<int32_t>(d.i);
 }
 
 Value &Interp::slotRef(const Slot &s, Frame &f) {
@@ -404,9 +404,7 @@ Value Interp::evalUnary(const Expr &e, Frame &f) {
   Value a = toNumber(eval(*e.operands[0], f));
   if (a.isNull() || e.op == Op::Plus)
     return a;
-  if (a.n.isInt && a.n.i != INT64_MIN)
-    return Value::integer(-a.n.i);
-  return Value::number(normalize(-a.n.asDouble()));
+  return Value::number(negateNumber(a.n));
 }
 
 Value Interp::evalBinary(const Expr &e, Frame &f) {
@@ -586,7 +584,7 @@ Value Interp::evalSqlcode(Frame &f) {
 Value Interp::evalSqlerrm(const Expr &e, Frame &f) {
   if (!e.operands.empty()) {
     Value c = toNumber(eval(*e.operands[0], f));
-    int code = c.isNull() ? 0 : static_cast<int>(c.n.asDouble());
+    int code = c.isNull() ? 0 : static_cast<int>(clampToInt(c.n, 1000000000));
     if (code == 0)
       return Value::text("ORA-0000: normal, successful completion");
     if (code == 1)
@@ -628,7 +626,7 @@ Value Interp::collection(const Expr &e, Frame &f) {
     Value v = toNumber(eval(*e.operands[k], f));
     if (v.isNull())
       return std::nullopt;
-    return static_cast<int32_t>(std::round(v.n.asDouble()));
+    return static_cast<int32_t>(clampToInt(roundNumber(v.n, 0), 2147483647));
   };
   switch (e.builtin) {
   case BiTableCount:
@@ -716,7 +714,7 @@ Value Interp::builtin(const Expr &e, Frame &f) {
   case BiRaiseApplicationError: {
     Value n = toNumber(eval(*e.operands[0], f));
     Value m = toText(eval(*e.operands[1], f), dateFormat());
-    int64_t code = n.isNull() ? 0 : static_cast<int64_t>(n.n.asDouble());
+    int64_t code = n.isNull() ? 0 : clampToInt(n.n, INT64_C(1000000000000));
     if (code > -20000 || code < -20999)
       raise(21000, "error number argument to raise_application_error of " + std::to_string(code) +
                        " is out of range");
@@ -743,7 +741,7 @@ Value Interp::builtin(const Expr &e, Frame &f) {
     if (!e.operands.empty()) {
       Value v = toNumber(eval(*e.operands[0], f));
       if (!v.isNull())
-        size = static_cast<long>(std::clamp(v.n.asDouble(), 0.0, 1e9));
+        size = static_cast<long>(std::clamp<int64_t>(clampToInt(v.n), 0, 1000000000));
     }
     FState.output.enable(size);
     return Value();
@@ -760,7 +758,9 @@ Value Interp::builtin(const Expr &e, Frame &f) {
   }
   case BiGetLines: {
     Value want = toNumber(eval(*e.operands[1], f));
-    size_t max = want.isNull() ? 0 : static_cast<size_t>(std::clamp(want.n.asDouble(), 0.0, 1e6));
+    size_t max = want.isNull()
+                     ? 0
+                     : static_cast<size_t>(std::clamp<int64_t>(clampToInt(want.n), 0, 1000000));
     std::vector<std::string> lines = FState.output.getLines(max);
     Value &t = lvalue(*e.operands[0], f);
     if (t.t != VType::Table || !t.tab)
@@ -1346,10 +1346,11 @@ Interp::Flow Interp::execForNum(const Stmt &s, Frame &f) {
   Value lo = toNumber(eval(*s.low, f)), hi = toNumber(eval(*s.high, f));
   if (lo.isNull() || hi.isNull())
     raise(6502);
-  double a = std::round(lo.n.asDouble()), b = std::round(hi.n.asDouble());
-  if (!(a >= -2147483647.0 && a <= 2147483647.0 && b >= -2147483647.0 && b <= 2147483647.0))
+  OraNum a = roundNumber(lo.n, 0), b = roundNumber(hi.n, 0);
+  if (!a.isInt || !b.isInt || a.i < -2147483647 || a.i > 2147483647 || b.i < -2147483647 ||
+      b.i > 2147483647)
     raise(6502);
-  int64_t from = static_cast<int64_t>(a), to = static_cast<int64_t>(b);
+  int64_t from = a.i, to = b.i;
   Value &index = f.slots[static_cast<size_t>(s.loopSlot)];
   int64_t i = s.reverse ? to : from;
   int64_t step = s.reverse ? -1 : 1;
@@ -1357,7 +1358,7 @@ Interp::Flow Interp::execForNum(const Stmt &s, Frame &f) {
     if ((i & 1023) == 0)
       checkBreak();
     index.t = VType::Number;
-    index.n = OraNum{true, i, 0};
+    index.n = OraNum::of(i);
     bool stop;
     Flow fl = loopBody(s, f, stop);
     if (stop)

@@ -62,7 +62,10 @@ Value toNumber(const Value &v) {
     size_t b = t.find_first_not_of(' '), e = t.find_last_not_of(' ');
     if (b == std::string::npos)
       return Value();
-    auto n = parseNumber(t.substr(b, e - b + 1));
+    int err = 1722;
+    auto n = parseNumber(std::string_view(t).substr(b, e - b + 1), &err);
+    if (!n && err == 1426)
+      raise(1426);
     if (!n)
       raiseValueError("character to number conversion error");
     return Value::number(*n);
@@ -163,10 +166,9 @@ Value coerce(const Value &v, const Type &t, const std::string &dateFormat) {
     Value n = toNumber(v);
     if (t.integer) {
       if (!n.n.isInt) {
-        double r = std::round(n.n.d);
-        if (!(r > -9.2e18 && r < 9.2e18))
+        n.n = roundNumber(n.n, 0);
+        if (!n.n.isInt)
           raiseValueError();
-        n.n = OraNum{true, static_cast<int64_t>(r), 0};
       }
       if (t.binaryInteger && (n.n.i > 2147483647 || n.n.i < -2147483647))
         raiseValueError();
@@ -209,39 +211,11 @@ Value coerce(const Value &v, const Type &t, const std::string &dateFormat) {
 
 namespace {
 
-OraNum addNum(const OraNum &a, const OraNum &b, Op op) {
-  if (a.isInt && b.isInt) {
-    int64_t r;
-    bool over = false;
-    switch (op) {
-    case Op::Add:
-      over = __builtin_add_overflow(a.i, b.i, &r);
-      break;
-    case Op::Sub:
-      over = __builtin_sub_overflow(a.i, b.i, &r);
-      break;
-    default:
-      over = __builtin_mul_overflow(a.i, b.i, &r);
-      break;
-    }
-    if (!over)
-      return OraNum{true, r, 0};
-  }
-  double x = a.asDouble(), y = b.asDouble(), r;
-  switch (op) {
-  case Op::Add:
-    r = x + y;
-    break;
-  case Op::Sub:
-    r = x - y;
-    break;
-  default:
-    r = x * y;
-    break;
-  }
-  if (!std::isfinite(r))
-    raiseValueError();
-  return normalize(roundSignificant(r));
+// A NUMBER result, or ORA-01426 beyond Oracle's range.
+OraNum checked(const std::optional<OraNum> &r) {
+  if (!r)
+    raise(1426);
+  return *r;
 }
 
 } // namespace
@@ -262,9 +236,9 @@ Value arith(Op op, const Value &a, const Value &b, const std::string &dateFormat
       return d ? toJulian(*d) : 0.0;
     };
     if (a.t == VType::Date && b.t == VType::Date && op == Op::Sub)
-      return Value::number(normalize(roundSignificant(ja(a) - ja(b))));
+      return Value::number(numberFromDouble(ja(a) - ja(b)).value_or(OraNum{}));
     if (a.t == VType::Date && (op == Op::Add || op == Op::Sub)) {
-      double days = toNumber(b).n.asDouble();
+      double days = toNumber(b).n.toDouble();
       Value r;
       r.t = VType::Date;
       r.s = storeDate(fromJulian(ja(a) + (op == Op::Add ? days : -days)));
@@ -273,7 +247,7 @@ Value arith(Op op, const Value &a, const Value &b, const std::string &dateFormat
     if (b.t == VType::Date && op == Op::Add) {
       Value r;
       r.t = VType::Date;
-      r.s = storeDate(fromJulian(ja(b) + toNumber(a).n.asDouble()));
+      r.s = storeDate(fromJulian(ja(b) + toNumber(a).n.toDouble()));
       return r;
     }
     raiseValueError();
@@ -282,21 +256,23 @@ Value arith(Op op, const Value &a, const Value &b, const std::string &dateFormat
   const OraNum y = b.t == VType::Number ? b.n : toNumber(b).n;
   switch (op) {
   case Op::Add:
+    return Value::number(checked(addNumbers(x, y)));
   case Op::Sub:
+    return Value::number(checked(subtractNumbers(x, y)));
   case Op::Mul:
-    return Value::number(addNum(x, y, op));
-  case Op::Div: {
-    if (y.asDouble() == 0)
+    return Value::number(checked(multiplyNumbers(x, y)));
+  case Op::Div:
+    if (y.isZero())
       raise(1476);
-    if (x.isInt && y.isInt && y.i != 0 && x.i % y.i == 0 && !(x.i == INT64_MIN && y.i == -1))
-      return Value::integer(x.i / y.i);
-    return Value::number(normalize(roundSignificant(x.asDouble() / y.asDouble())));
-  }
+    return Value::number(checked(divideNumbers(x, y)));
   case Op::Pow: {
-    double r = std::pow(x.asDouble(), y.asDouble());
-    if (!std::isfinite(r))
+    bool overflow = false;
+    auto r = powerNumber(x, y, &overflow);
+    if (!r && overflow)
+      raise(1426);
+    if (!r)
       raiseValueError();
-    return Value::number(normalize(roundSignificant(r)));
+    return Value::number(*r);
   }
   default:
     raiseValueError();
@@ -305,10 +281,7 @@ Value arith(Op op, const Value &a, const Value &b, const std::string &dateFormat
 
 int compareValues(const Value &a, const Value &b, const std::string &dateFormat) {
   if (a.t == VType::Number && b.t == VType::Number) {
-    if (a.n.isInt && b.n.isInt)
-      return a.n.i < b.n.i ? -1 : a.n.i > b.n.i ? 1 : 0;
-    double x = a.n.asDouble(), y = b.n.asDouble();
-    return x < y ? -1 : x > y ? 1 : 0;
+    return compareNumbers(a.n, b.n);
   }
   if (a.t == VType::Boolean && b.t == VType::Boolean)
     return a.b == b.b ? 0 : a.b ? 1 : -1;
@@ -344,8 +317,12 @@ Value columnValue(sqlite3_stmt *st, int col, SqlType type) {
                                   type != SqlType::Date && type != SqlType::Rowid)) {
     if (vt == SQLITE_INTEGER)
       return Value::integer(sqlite3_column_int64(st, col));
-    if (vt == SQLITE_FLOAT)
-      return Value::number(normalize(sqlite3_column_double(st, col)));
+    if (vt != SQLITE_TEXT) {
+      auto n = columnNumber(st, col);
+      if (!n)
+        raise(1722);
+      return Value::number(*n);
+    }
     const char *t = reinterpret_cast<const char *>(sqlite3_column_text(st, col));
     auto n = parseNumber(t ? t : "");
     if (!n)
@@ -371,10 +348,7 @@ Value columnValue(sqlite3_stmt *st, int col, SqlType type) {
 void bindParam(sqlite3_stmt *st, int idx, const Value &v) {
   switch (v.t) {
   case VType::Number:
-    if (v.n.isInt)
-      sqlite3_bind_int64(st, idx, v.n.i);
-    else
-      sqlite3_bind_double(st, idx, v.n.d);
+    bindNumber(st, idx, v.n);
     break;
   case VType::Char:
   case VType::Date:

@@ -42,7 +42,7 @@ struct Value {
     x.n = v;
     return x;
   }
-  static Value integer(int64_t v) { return number(OraNum{true, v, 0}); }
+  static Value integer(int64_t v) { return number(OraNum::of(v)); }
   static Value text(std::string v) {
     Value x;
     if (!v.empty()) {

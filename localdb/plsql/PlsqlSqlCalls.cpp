@@ -146,7 +146,19 @@ void callStoredFunction(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
         args.push_back(Value::integer(sqlite3_value_int64(argv[i])));
         break;
       case SQLITE_FLOAT:
-        args.push_back(Value::number(normalize(sqlite3_value_double(argv[i]))));
+        args.push_back(Value::number(storedNumber(argv[i]).value_or(OraNum{})));
+        break;
+      case SQLITE_BLOB: // a number other than an int64 (no RAW parameters reach here as numbers)
+        if (sp->params[static_cast<size_t>(i - 1)].type.kind == VType::Number) {
+          auto n = storedNumber(argv[i]);
+          if (!n)
+            throw oraError(932);
+          args.push_back(Value::number(*n));
+        } else {
+          args.push_back(
+              Value::text(std::string(static_cast<const char *>(sqlite3_value_blob(argv[i])),
+                                      static_cast<size_t>(sqlite3_value_bytes(argv[i])))));
+        }
         break;
       case SQLITE_NULL:
         args.push_back(Value());
@@ -174,10 +186,7 @@ void callStoredFunction(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
       sqlite3_result_null(ctx);
       break;
     case VType::Number:
-      if (r.n.isInt)
-        sqlite3_result_int64(ctx, r.n.i);
-      else
-        sqlite3_result_double(ctx, r.n.d);
+      resultNumber(ctx, r.n);
       break;
     case VType::Char:
     case VType::Date:
@@ -200,8 +209,11 @@ Value fromSqlite(sqlite3_value *v, SqlType type) {
   case SQLITE_INTEGER:
     return Value::integer(sqlite3_value_int64(v));
   case SQLITE_FLOAT:
-    return Value::number(normalize(sqlite3_value_double(v)));
+    return Value::number(storedNumber(v).value_or(OraNum{}));
   case SQLITE_BLOB:
+    if (type == SqlType::Number)
+      if (auto n = storedNumber(v))
+        return Value::number(*n);
     return Value::text(std::string(static_cast<const char *>(sqlite3_value_blob(v)),
                                    static_cast<size_t>(sqlite3_value_bytes(v))));
   default: {

@@ -172,7 +172,7 @@ bool sameValue(const Value &a, const Value &b) {
   if (a.t != b.t)
     return false;
   if (a.t == VType::Number)
-    return a.n.isInt == b.n.isInt && a.n.i == b.n.i && a.n.d == b.n.d;
+    return compareNumbers(a.n, b.n) == 0;
   return a.s == b.s;
 }
 

@@ -55,6 +55,7 @@ struct BindSlot {
   uint16_t *returnCodes = nullptr;
   uint32_t maxElements = 0;
   uint32_t *currentElements = nullptr;
+  unsigned char number[22]; // a float bind's value in Oracle's bytes, while a DML step reads it
 };
 
 struct DefineSlot {
@@ -189,7 +190,7 @@ struct Cursor::Impl {
   bool ranDdl = false;
   sqlite3_stmt *stmt = nullptr;
   std::map<std::string, BindSlot> binds;
-  std::vector<const BindSlot *> slots; // binds in the statement's order, resolved once
+  std::vector<BindSlot *> slots; // binds in the statement's order, resolved once
   const CompiledStatement *slotsFor = nullptr;
   std::vector<DefineSlot> defines;
   std::vector<RownumCounter> counters;
@@ -480,6 +481,7 @@ void Cursor::bind(const std::string &name, void *value, int valueLength, int ext
   case 3:
   case 4:
   case 5:
+  case 6:
   case 8:
   case 9:
   case 23:
@@ -520,9 +522,11 @@ void Cursor::define(int position, void *buffer, int bufferLength, int externalTy
     throw oraError(1007);
   switch (externalType) {
   case 1:
+  case 2:
   case 3:
   case 4:
   case 5:
+  case 6:
   case 8:
   case 12:
   case 23:
@@ -593,7 +597,7 @@ void bindValues(Cursor::Impl &m, int row, bool copy) {
   }
   for (size_t i = 0; i < cs.binds.size(); ++i) {
     int idx = static_cast<int>(i) + 1;
-    const BindSlot &b = *m.slots[i];
+    BindSlot &b = *m.slots[i];
     if (b.maxElements > 0 || b.type == 102)
       throw oraErrorText(3001, "unimplemented feature (array or cursor bind in a SQL statement)");
     if ((b.indicators && b.indicators[row] < 0) || !b.value) {
@@ -616,7 +620,29 @@ void bindValues(Cursor::Impl &m, int row, bool copy) {
       } else {
         std::memcpy(&v, p, 8);
       }
-      sqlite3_bind_double(st, idx, v);
+      auto n = numberFromDouble(v);
+      if (!n)
+        throw oraError(1426);
+      if (n->isInt || copy) {
+        bindNumber(st, idx, *n);
+      } else {
+        sqlite3_bind_blob(st, idx, b.number, numberToBytes(*n, b.number), SQLITE_STATIC);
+      }
+      break;
+    }
+    case 2:   // Oracle's own bytes, as long as the length says
+    case 6: { // VARNUM: a length byte, then those bytes
+      const auto *u = reinterpret_cast<const unsigned char *>(p);
+      int len = b.type == 6 ? u[0]
+                : b.lengths ? static_cast<int>(b.lengths[row])
+                            : std::min(b.valueLength, 21);
+      auto n = numberFromBytes(b.type == 6 ? u + 1 : u, len);
+      if (len == 0)
+        sqlite3_bind_null(st, idx);
+      else if (!n)
+        throw oraError(1722);
+      else
+        bindNumber(st, idx, *n);
       break;
     }
     case 5:
@@ -829,22 +855,11 @@ bool putBytes(DefineSlot &d, int row, const char *p, size_t n, bool nulTerminate
 }
 
 bool numberValue(sqlite3_stmt *st, int col, OraNum &out) {
-  switch (sqlite3_column_type(st, col)) {
-  case SQLITE_INTEGER:
-    out = OraNum{true, sqlite3_column_int64(st, col), 0};
-    return true;
-  case SQLITE_FLOAT:
-    out = normalize(sqlite3_column_double(st, col));
-    return true;
-  default: {
-    const char *t = reinterpret_cast<const char *>(sqlite3_column_text(st, col));
-    auto n = parseNumber(t ? t : "");
-    if (!n)
-      return false;
-    out = *n;
-    return true;
-  }
-  }
+  auto n = columnNumber(st, col);
+  if (!n)
+    return false;
+  out = *n;
+  return true;
 }
 
 // Formats column col of the current row into the defined buffer's row.
@@ -862,6 +877,19 @@ bool writeColumn(sqlite3_stmt *st, int col, SqlType type, DefineSlot &d, int row
   }
   char tmp[128];
   switch (d.type) {
+  case 2:
+  case 6: {
+    OraNum n;
+    if (!numberValue(st, col, n))
+      throw oraError(1722);
+    unsigned char b[23];
+    int len = numberToBytes(n, b + 1);
+    if (d.type == 6) {
+      b[0] = static_cast<unsigned char>(len);
+      return putBytes(d, row, reinterpret_cast<char *>(b), static_cast<size_t>(len + 1), false);
+    }
+    return putBytes(d, row, reinterpret_cast<char *>(b + 1), static_cast<size_t>(len), false);
+  }
   case 3:
   case 4: {
     OraNum n;
@@ -869,7 +897,7 @@ bool writeColumn(sqlite3_stmt *st, int col, SqlType type, DefineSlot &d, int row
       throw oraError(1722);
     char *dst = d.buffer + static_cast<size_t>(row) * static_cast<size_t>(d.length);
     if (d.type == 4) {
-      double v = n.asDouble();
+      double v = n.toDouble();
       if (d.length == 4) {
         float f = static_cast<float>(v);
         std::memcpy(dst, &f, 4);
@@ -877,10 +905,10 @@ bool writeColumn(sqlite3_stmt *st, int col, SqlType type, DefineSlot &d, int row
         std::memcpy(dst, &v, 8);
       }
     } else {
-      double r = n.isInt ? static_cast<double>(n.i) : std::round(n.d);
-      if (!n.isInt && !(r >= -9.2e18 && r <= 9.2e18))
+      OraNum whole = roundNumber(n, 0);
+      if (!whole.isInt)
         throw oraError(1455);
-      int64_t v = n.isInt ? n.i : static_cast<int64_t>(r);
+      int64_t v = whole.i;
       int64_t lo = d.length == 1   ? INT8_MIN
                    : d.length == 2 ? INT16_MIN
                    : d.length == 4 ? INT32_MIN
@@ -889,7 +917,7 @@ bool writeColumn(sqlite3_stmt *st, int col, SqlType type, DefineSlot &d, int row
                    : d.length == 2 ? INT16_MAX
                    : d.length == 4 ? INT32_MAX
                                    : INT64_MAX;
-      if ((!n.isInt && (r < -9.2e18 || r > 9.2e18)) || v < lo || v > hi)
+      if (v < lo || v > hi)
         throw oraError(1455);
       if (d.length == 1) {
         int8_t x = static_cast<int8_t>(v);
@@ -936,14 +964,24 @@ bool writeColumn(sqlite3_stmt *st, int col, SqlType type, DefineSlot &d, int row
   }
   bool nul = d.type == 5 || d.type == 97;
   int vt = sqlite3_column_type(st, col);
-  if (vt == SQLITE_INTEGER || vt == SQLITE_FLOAT) {
+  if (vt == SQLITE_INTEGER || vt == SQLITE_FLOAT ||
+      (vt == SQLITE_BLOB && type == SqlType::Number)) {
     if (type == SqlType::Rowid && vt == SQLITE_INTEGER) {
       std::string r = rowidText(sqlite3_column_int64(st, col));
       return putBytes(d, row, r.data(), r.size(), nul);
     }
-    OraNum n = vt == SQLITE_INTEGER ? OraNum{true, sqlite3_column_int64(st, col), 0}
-                                    : normalize(sqlite3_column_double(st, col));
-    int len = formatNumberTo(n, tmp);
+    int len;
+    if (vt == SQLITE_BLOB) { // Oracle's bytes straight to text
+      len = formatNumberBytes(static_cast<const unsigned char *>(sqlite3_column_blob(st, col)),
+                              sqlite3_column_bytes(st, col), tmp);
+      if (len < 0)
+        throw oraError(1722);
+    } else {
+      OraNum n;
+      if (!numberValue(st, col, n))
+        throw oraError(1722);
+      len = formatNumberTo(n, tmp);
+    }
     return putBytes(d, row, tmp, static_cast<size_t>(len), nul);
   }
   if (vt == SQLITE_BLOB) {

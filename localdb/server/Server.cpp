@@ -158,6 +158,7 @@ sqlite3 *openServer(const std::string &folder) {
       }
     }
     ensureDictionary(db);
+    ensureNumberStorage(db);
   } catch (const OraError &e) {
     sqlite3_close_v2(db);
     if (e.code == 54)

@@ -1,4 +1,5 @@
 #include "localdb/sql/LiteralShape.h"
+#include "localdb/sql/SqlFunctions.h"
 
 #include <cctype>
 
@@ -118,14 +119,9 @@ void bindLiteral(sqlite3_stmt *st, int index, const ShapeLiteral &literal) {
     return;
   }
   auto n = parseNumber(literal.text);
-  if (!n || (!n->isInt && !numberInRange(n->d)))
+  if (!n)
     throw oraError(1426);
-  if (n->isInt)
-    sqlite3_bind_int64(st, index, n->i);
-  else if (n->d > -1e-130 && n->d < 1e-130)
-    sqlite3_bind_int64(st, index, 0);
-  else
-    sqlite3_bind_double(st, index, n->d);
+  bindNumber(st, index, *n);
 }
 
 } // namespace localdb

@@ -1444,8 +1444,7 @@ void Binder::bindExpr(Expr &e, Scope *scope, unsigned ctx) {
     return;
   case ExprKind::Number: {
     // A literal beyond NUMBER's range is an error, never a NULL or an infinity.
-    auto value = parseNumber(e.text);
-    if (!value || (!value->isInt && !numberInRange(value->d)))
+    if (!parseNumber(e.text))
       fail(1426, e.pos);
     e.type = typeOf(N);
     e.type.nullable = false;

@@ -1,7 +1,9 @@
 // The SQLite emitter: bound tree to SQLite text, conversions made explicit by type.
 #include "localdb/sql/SqlEmitter.h"
+#include "localdb/sql/SqlFunctions.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "localdb/sql/OraError.h"
 #include "localdb/sql/OraNumber.h"
@@ -74,16 +76,51 @@ const char *flip(const std::string &op) {
 Emitter::Emitter(std::vector<std::string> bindNames, std::string user)
     : FBindNames(std::move(bindNames)), FUser(std::move(user)) {}
 
-// A number written in the statement. SQLite's own reading of decimals is not always the
-// correctly rounded double, so a decimal goes through ora_num (strtod), once per statement.
+// A number written in the statement, as the server stores numbers: an int64 as itself, any
+// other value as the blob of its Oracle bytes.
 std::string Emitter::numberLiteral(const std::string &text) {
   auto n = parseNumber(text);
   if (!n)
     return "NULL";
   if (n->isInt)
     return std::to_string(n->i);
-  return "ora_num(" + quoteText(text) + ")";
+  unsigned char b[22];
+  int len = numberToBytes(*n, b);
+  return "x'" + hexText(b, static_cast<size_t>(len)) + "'";
 }
+
+namespace {
+
+// Numbers that are always SQLite integers (never a blob), so SQLite's own ordering of them is
+// the numbers' order: whole literals, integer columns of up to 18 digits, ROWNUM, LEVEL, counts.
+bool wholeOnly(const Expr &e) {
+  switch (e.kind) {
+  case ExprKind::Number:
+  case ExprKind::String: {
+    auto n = parseNumber(e.text);
+    return n && n->isInt;
+  }
+  case ExprKind::Column:
+    return e.type.type == SqlType::Number && e.type.precision > 0 && e.type.precision <= 18 &&
+           (e.type.scale == 0 || e.type.scale == kNoScale);
+  case ExprKind::Pseudo:
+    return e.type.type == SqlType::Number;
+  case ExprKind::Function:
+    return e.aggregate && (e.star || e.names[0] == "COUNT");
+  default:
+    return false;
+  }
+}
+
+bool ordering(const std::string &op) { return op != "=" && op != "<>" && op != "!="; }
+
+} // namespace
+
+// SQLite orders every integer before every blob; numbers that may be either are compared and
+// sorted by their Oracle bytes (ora_nkey), which order as the numbers do.
+bool Emitter::keyed(const Expr &e) const { return e.type.type == SqlType::Number && !wholeOnly(e); }
+
+std::string Emitter::numberKey(const std::string &sql) { return "ora_nkey(" + sql + ")"; }
 
 std::string Emitter::bindParam(const std::string &name) const {
   auto it = std::find(FBindNames.begin(), FBindNames.end(), name);
@@ -204,7 +241,9 @@ std::string Emitter::expr(const Expr &e) {
     return std::string(e.text == "NEXTVAL" ? "ora_nextval(" : "ora_currval(") +
            quoteText(e.names[0]) + "," + quoteText(e.names[1]) + ")";
   case ExprKind::Unary:
-    return "(" + e.text + conv(*e.args[0], SqlType::Number) + ")";
+    if (e.text == "-")
+      return "ora_neg(" + conv(*e.args[0], SqlType::Number) + ")";
+    return conv(*e.args[0], SqlType::Number);
   case ExprKind::Binary:
     return binaryOperator(e);
   case ExprKind::Compare:
@@ -225,8 +264,14 @@ std::string Emitter::expr(const Expr &e) {
   }
   case ExprKind::Between: {
     SqlType t = e.argTargets[0];
-    return "(" + conv(*e.args[0], t) + (e.negated ? " NOT" : "") + " BETWEEN " +
-           conv(*e.args[1], t) + " AND " + conv(*e.args[2], t) + ")";
+    bool byKey = t == SqlType::Number &&
+                 !(wholeOnly(*e.args[0]) && wholeOnly(*e.args[1]) && wholeOnly(*e.args[2]));
+    auto side = [&](const Expr &x) {
+      std::string s = conv(x, t);
+      return byKey ? numberKey(s) : s;
+    };
+    return "(" + side(*e.args[0]) + (e.negated ? " NOT" : "") + " BETWEEN " + side(*e.args[1]) +
+           " AND " + side(*e.args[2]) + ")";
   }
   case ExprKind::In:
     return inList(e);
@@ -338,18 +383,30 @@ std::string Emitter::binaryOperator(const Expr &e) {
 
 std::string Emitter::comparison(const Expr &e) {
   SqlType t = e.argTargets.empty() ? SqlType::Unknown : e.argTargets[0];
+  bool byKey = false;
+  if (t == SqlType::Number && ordering(e.text)) {
+    for (auto &x : e.args)
+      byKey |= !wholeOnly(*x);
+    if (e.query)
+      byKey |= keyed(*e.query->columns[0]->expr) || !wholeOnly(*e.query->columns[0]->expr);
+  }
   std::string a = conv(*e.args[0], t);
   auto side = [&](const Expr &x) {
     std::string s = conv(x, t);
+    if (byKey)
+      return numberKey(s);
     return t == SqlType::Char ? "rtrim(" + s + ",' ')" : s;
   };
   if (t == SqlType::Char)
     a = "rtrim(" + a + ",' ')";
+  if (byKey)
+    a = numberKey(a);
   if (e.query) {
     std::string sub = selectText(*e.query, false);
-    std::string c = "\"c1\"";
+    std::string c = byKey ? numberKey("\"c1\"") : "\"c1\"";
     if (e.text2.empty())
-      return "(" + a + " " + e.text + " " + scalar(*e.query, 0) + ")";
+      return "(" + a + " " + e.text + " " +
+             (byKey ? numberKey(scalar(*e.query, 0)) : scalar(*e.query, 0)) + ")";
     if (e.text2 == "ANY" && e.text == "=")
       return "(" + a + " IN (SELECT " + c + " FROM (" + sub + ")))";
     if (e.text2 == "ALL" && e.text == "<>")
@@ -467,8 +524,9 @@ std::string Emitter::functionCall(const Expr &e) {
                                         : "ora_variance";
     if (e.star)
       return "count(*)";
-    std::string call = fn + "(" + (e.distinct ? "DISTINCT " : "") + arg(0) + ")";
-    return call; // ora_sum and ora_avg give decimal-looking results themselves
+    if ((fn == "min" || fn == "max") && keyed(*e.args[0]))
+      return "ora_nval(" + fn + "(" + numberKey(arg(0)) + "))";
+    return fn + "(" + (e.distinct ? "DISTINCT " : "") + arg(0) + ")";
   }
   if (e.sqlName == "DECODE") {
     // The value is written once (nested DECODEs must not multiply the text); ora_decode_key
@@ -536,6 +594,21 @@ std::string Emitter::treeSource(const BoundTable &t) {
 std::string Emitter::sortKey(const Expr &e) {
   std::string s = expr(e);
   return isConstant(e) ? "ora_keep(" + s + ")" : s;
+}
+
+std::string Emitter::orderKey(const Expr &e) { return keyed(e) ? numberKey(expr(e)) : sortKey(e); }
+
+// An ORDER BY term of a block: a position stays a position unless its column is a number that
+// sorts by key.
+std::string Emitter::positionKey(const QueryBlock &b, const Expr &e) {
+  if (e.kind != ExprKind::Number)
+    return orderKey(e);
+  if (b.nestedAggregates) // its columns are the outer query's, by name
+    return e.text;
+  size_t pos = static_cast<size_t>(std::atol(e.text.c_str()));
+  if (pos >= 1 && pos <= b.expanded.size() && keyed(*b.expanded[pos - 1].expr))
+    return numberKey(expr(*b.expanded[pos - 1].expr));
+  return e.text;
 }
 
 namespace {
@@ -662,8 +735,7 @@ std::string Emitter::blockText(const QueryBlock &b, const Select &s, bool named)
   if (s.block.get() == &b && !s.orderBy.empty()) {
     std::vector<std::string> o;
     for (const OrderItem &item : s.orderBy)
-      o.push_back((item.expr->kind == ExprKind::Number ? item.expr->text : sortKey(*item.expr)) +
-                  (item.desc ? " DESC NULLS FIRST" : " NULLS LAST"));
+      o.push_back(positionKey(b, *item.expr) + (item.desc ? " DESC NULLS FIRST" : " NULLS LAST"));
     sql += " ORDER BY " + join(o, ", ");
   }
   if (!b.limitFilters.empty()) {
@@ -707,9 +779,17 @@ std::string Emitter::setText(const Select &s, bool named) {
     left = "SELECT * FROM (" + left + ")";
   std::string sql = left + " " + op + " " + operand(*s.right);
   if (!s.orderBy.empty()) {
+    // A compound SELECT sorts by its column names only; number keys sort the rows around it.
+    bool byKey = false;
     std::vector<std::string> o;
-    for (const OrderItem &item : s.orderBy)
-      o.push_back(item.expr->text + (item.desc ? " DESC NULLS FIRST" : " NULLS LAST"));
+    for (const OrderItem &item : s.orderBy) {
+      bool k = keyed(*item.expr) && item.expr->kind != ExprKind::Number;
+      byKey |= k;
+      o.push_back((k ? numberKey(item.expr->text) : item.expr->text) +
+                  (item.desc ? " DESC NULLS FIRST" : " NULLS LAST"));
+    }
+    if (byKey)
+      sql = "SELECT * FROM (" + sql + ")";
     sql += " ORDER BY " + join(o, ", ");
   }
   return sql;

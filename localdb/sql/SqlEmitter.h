@@ -40,6 +40,10 @@ private:
   std::string treeSource(const BoundTable &t);
   std::string whereOf(const BoundTable &t, const Expr *where);
   std::string sortKey(const Expr &e);
+  std::string orderKey(const Expr &e);
+  std::string positionKey(const QueryBlock &b, const Expr &e);
+  bool keyed(const Expr &e) const;
+  static std::string numberKey(const std::string &sql);
   std::string numberLiteral(const std::string &text);
 
   std::string expr(const Expr &e);

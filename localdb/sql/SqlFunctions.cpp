@@ -31,8 +31,8 @@ std::string textOf(sqlite3_value *v) {
   switch (sqlite3_value_type(v)) {
   case SQLITE_INTEGER:
     return formatInt(sqlite3_value_int64(v));
-  case SQLITE_FLOAT:
-    return formatDouble(sqlite3_value_double(v));
+  case SQLITE_FLOAT: // a number an earlier version stored as a double
+    return formatNumber(numberFromDouble(sqlite3_value_double(v)).value_or(OraNum{}));
   case SQLITE_NULL:
     return std::string();
   default: {
@@ -43,19 +43,37 @@ std::string textOf(sqlite3_value *v) {
   }
 }
 
-// A number argument; false (with the error set) when it is not one.
+// A number argument; false (with the error set) when it is not one. Numbers are integers or
+// blobs of Oracle's bytes (doubles in files of earlier versions); text converts.
 bool numOf(sqlite3_context *ctx, sqlite3_value *v, OraNum &out) {
   switch (sqlite3_value_type(v)) {
   case SQLITE_INTEGER:
-    out = OraNum{true, sqlite3_value_int64(v), 0};
+    out = OraNum::of(sqlite3_value_int64(v));
     return true;
-  case SQLITE_FLOAT:
-    out = normalize(sqlite3_value_double(v));
-    return true;
-  case SQLITE_TEXT: {
-    auto n = parseNumber(textOf(v));
+  case SQLITE_BLOB: {
+    auto n = numberFromBytes(static_cast<const unsigned char *>(sqlite3_value_blob(v)),
+                             sqlite3_value_bytes(v));
     if (!n) {
-      raise(ctx, 1722);
+      raise(ctx, 932);
+      return false;
+    }
+    out = *n;
+    return true;
+  }
+  case SQLITE_FLOAT: {
+    auto n = numberFromDouble(sqlite3_value_double(v));
+    if (!n) {
+      raise(ctx, 1426);
+      return false;
+    }
+    out = *n;
+    return true;
+  }
+  case SQLITE_TEXT: {
+    int err = 1722;
+    auto n = parseNumber(textOf(v), &err);
+    if (!n) {
+      raise(ctx, err);
       return false;
     }
     out = *n;
@@ -87,18 +105,73 @@ bool dateOf(sqlite3_context *ctx, sqlite3_value *v, OraDateValue &out) {
   return false;
 }
 
-void resultNum(sqlite3_context *ctx, const OraNum &n) {
-  if (n.isInt)
+} // namespace
+
+void resultNumber(sqlite3_context *ctx, const OraNum &n) {
+  if (n.isInt) {
     sqlite3_result_int64(ctx, n.i);
-  else if (!numberInRange(n.d)) // also NaN and the infinities
-    raise(ctx, 1426);
-  else if (n.d > -1e-130 && n.d < 1e-130) // below Oracle's smallest magnitude: zero
-    sqlite3_result_int64(ctx, 0);
-  else
-    sqlite3_result_double(ctx, n.d);
+    return;
+  }
+  unsigned char b[22];
+  sqlite3_result_blob(ctx, b, numberToBytes(n, b), SQLITE_TRANSIENT);
 }
 
-void resultDouble(sqlite3_context *ctx, double d) { resultNum(ctx, normalize(d)); }
+void bindNumber(sqlite3_stmt *st, int idx, const OraNum &n) {
+  if (n.isInt) {
+    sqlite3_bind_int64(st, idx, n.i);
+    return;
+  }
+  unsigned char b[22];
+  sqlite3_bind_blob(st, idx, b, numberToBytes(n, b), SQLITE_TRANSIENT);
+}
+
+std::optional<OraNum> storedNumber(sqlite3_value *v) {
+  switch (sqlite3_value_type(v)) {
+  case SQLITE_INTEGER:
+    return OraNum::of(sqlite3_value_int64(v));
+  case SQLITE_BLOB:
+    return numberFromBytes(static_cast<const unsigned char *>(sqlite3_value_blob(v)),
+                           sqlite3_value_bytes(v));
+  case SQLITE_FLOAT:
+    return numberFromDouble(sqlite3_value_double(v));
+  case SQLITE_TEXT:
+    return parseNumber(reinterpret_cast<const char *>(sqlite3_value_text(v)));
+  default:
+    return std::nullopt;
+  }
+}
+
+std::optional<OraNum> columnNumber(sqlite3_stmt *st, int col) {
+  switch (sqlite3_column_type(st, col)) {
+  case SQLITE_INTEGER:
+    return OraNum::of(sqlite3_column_int64(st, col));
+  case SQLITE_BLOB:
+    return numberFromBytes(static_cast<const unsigned char *>(sqlite3_column_blob(st, col)),
+                           sqlite3_column_bytes(st, col));
+  case SQLITE_FLOAT:
+    return numberFromDouble(sqlite3_column_double(st, col));
+  case SQLITE_TEXT: {
+    const char *t = reinterpret_cast<const char *>(sqlite3_column_text(st, col));
+    return parseNumber(t ? t : "");
+  }
+  default:
+    return std::nullopt;
+  }
+}
+
+namespace {
+
+void resultNum(sqlite3_context *ctx, const OraNum &n) { resultNumber(ctx, n); }
+
+// A checked result: nullopt is ORA-01426.
+void resultNum(sqlite3_context *ctx, const std::optional<OraNum> &n) {
+  if (n)
+    resultNumber(ctx, *n);
+  else
+    raise(ctx, 1426);
+}
+
+void resultDouble(sqlite3_context *ctx, double d) { resultNum(ctx, numberFromDouble(d)); }
 
 // Oracle's empty string is NULL.
 void resultText(sqlite3_context *ctx, const std::string &s) {
@@ -169,32 +242,22 @@ bool quickNumber(sqlite3_value *v, OraNum &out) {
   if (!digits)
     return false;
   if (!fracDigits) {
-    out = OraNum{true, neg ? -whole : whole, 0};
+    out = OraNum::of(neg ? -whole : whole);
     return true;
   }
-  // All digits as one integer below 2^53 over an exact power of ten: one correctly rounded
-  // division, the same double strtod gives. Longer numbers take the careful parse.
-  if (digits > 15)
+  (void)frac;
+  auto r = parseNumber(std::string_view(p, static_cast<size_t>(n)));
+  if (!r)
     return false;
-  static const double kPow[] = {1,   10,  100,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-  int64_t scaled = whole;
-  for (int k = 0; k < fracDigits; ++k)
-    scaled *= 10;
-  double d = static_cast<double>(scaled + frac) / kPow[fracDigits];
-  out = normalize(neg ? -d : d);
+  out = *r;
   return true;
 }
 
 void fnNum(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
   NULL_IN_NULL_OUT
   int t = sqlite3_value_type(argv[0]);
-  if (t == SQLITE_INTEGER || (t == SQLITE_FLOAT && numberInRange(sqlite3_value_double(argv[0])))) {
+  if (t == SQLITE_INTEGER || t == SQLITE_BLOB) {
     sqlite3_result_value(ctx, argv[0]);
-    return;
-  }
-  if (t == SQLITE_FLOAT) {
-    raise(ctx, 1426);
     return;
   }
   OraNum q;
@@ -290,44 +353,66 @@ void fnDiv(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
   OraNum a, b;
   if (!numOf(ctx, argv[0], a) || !numOf(ctx, argv[1], b))
     return;
-  if (b.asDouble() == 0) {
+  if (b.isZero()) {
     raise(ctx, 1476);
     return;
   }
-  if (a.isInt && b.isInt && b.i != 0 && !(a.i == INT64_MIN && b.i == -1) && a.i % b.i == 0) {
-    sqlite3_result_int64(ctx, a.i / b.i);
-    return;
-  }
-  resultDouble(ctx, roundSignificant(a.asDouble() / b.asDouble()));
+  resultNum(ctx, divideNumbers(a, b));
 }
 
-// + - * of numbers: exact on integers while they fit, else doubles rounded to 15 digits.
+// + - * of numbers: machine integers while they fit, else Oracle's decimal.
 template <int Op> void arithImpl(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
   NULL_IN_NULL_OUT
-  OraNum a, b;
-  if (!numOf(ctx, argv[0], a) || !numOf(ctx, argv[1], b))
-    return;
-  if (a.isInt && b.isInt) {
-    int64_t r;
-    bool overflow = Op == 0   ? __builtin_add_overflow(a.i, b.i, &r)
-                    : Op == 1 ? __builtin_sub_overflow(a.i, b.i, &r)
-                              : __builtin_mul_overflow(a.i, b.i, &r);
+  if (sqlite3_value_type(argv[0]) == SQLITE_INTEGER &&
+      sqlite3_value_type(argv[1]) == SQLITE_INTEGER) {
+    int64_t a = sqlite3_value_int64(argv[0]), b = sqlite3_value_int64(argv[1]), r;
+    bool overflow = Op == 0   ? __builtin_add_overflow(a, b, &r)
+                    : Op == 1 ? __builtin_sub_overflow(a, b, &r)
+                              : __builtin_mul_overflow(a, b, &r);
     if (!overflow) {
       sqlite3_result_int64(ctx, r);
       return;
     }
   }
-  double x = a.asDouble(), y = b.asDouble();
-  double r = Op == 0 ? x + y : Op == 1 ? x - y : x * y;
-  resultDouble(ctx, roundSignificant(r));
+  OraNum a, b;
+  if (!numOf(ctx, argv[0], a) || !numOf(ctx, argv[1], b))
+    return;
+  resultNum(ctx, Op == 0   ? addNumbers(a, b)
+                 : Op == 1 ? subtractNumbers(a, b)
+                           : multiplyNumbers(a, b));
 }
 
-void fnRound15(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+void fnNeg(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
   NULL_IN_NULL_OUT
-  if (sqlite3_value_type(argv[0]) == SQLITE_FLOAT)
-    resultDouble(ctx, roundSignificant(sqlite3_value_double(argv[0])));
-  else
+  OraNum a;
+  if (numOf(ctx, argv[0], a))
+    resultNum(ctx, negateNumber(a));
+}
+
+// The sort key of a number: its Oracle bytes, whatever form it is kept in, so that integers and
+// decimals order together (SQLite orders every integer before every blob).
+void fnNumKey(sqlite3_context *ctx, int, sqlite3_value **argv) {
+  int t = sqlite3_value_type(argv[0]);
+  if (t == SQLITE_NULL || t == SQLITE_BLOB || t == SQLITE_TEXT) {
     sqlite3_result_value(ctx, argv[0]);
+    return;
+  }
+  OraNum n;
+  if (!numOf(ctx, argv[0], n))
+    return;
+  unsigned char b[22];
+  sqlite3_result_blob(ctx, b, numberToBytes(n, b), SQLITE_TRANSIENT);
+}
+
+// A sort key back to the number's canonical form (MIN / MAX over keys).
+void fnNumOfKey(sqlite3_context *ctx, int, sqlite3_value **argv) {
+  if (sqlite3_value_type(argv[0]) != SQLITE_BLOB) {
+    sqlite3_result_value(ctx, argv[0]);
+    return;
+  }
+  OraNum n;
+  if (numOf(ctx, argv[0], n))
+    resultNum(ctx, n);
 }
 
 void fnDateAdd(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
@@ -336,7 +421,7 @@ void fnDateAdd(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
   OraNum n;
   if (!dateOf(ctx, argv[0], d) || !numOf(ctx, argv[1], n))
     return;
-  resultDate(ctx, fromJulian(toJulian(d) + n.asDouble()));
+  resultDate(ctx, fromJulian(toJulian(d) + n.toDouble()));
 }
 
 void fnDateDiff(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
@@ -406,7 +491,7 @@ void fnRownumTest(sqlite3_context *ctx, int, sqlite3_value **argv) {
   if (!numOf(ctx, argv[2], v))
     return;
   std::string op = textOf(argv[1]);
-  bool pass = compareOp(static_cast<double>(c->n + 1), op, v.asDouble());
+  bool pass = compareOp(static_cast<double>(c->n + 1), op, v.toDouble());
   if (pass)
     ++c->n;
   sqlite3_result_int(ctx, pass ? 1 : 0);
@@ -421,7 +506,7 @@ void fnRownumLimit(sqlite3_context *ctx, int, sqlite3_value **argv) {
   OraNum n;
   if (!numOf(ctx, argv[1], n))
     return;
-  double v = n.asDouble();
+  double v = n.toDouble();
   std::string op = textOf(argv[0]);
   int64_t limit = -1;
   if (op == "<")
@@ -496,18 +581,18 @@ void fnNextval(sqlite3_context *ctx, int, sqlite3_value **argv) {
                      -1, &st, nullptr);
   sqlite3_bind_text(st, 1, owner.c_str(), -1, SQLITE_TRANSIENT);
   sqlite3_bind_text(st, 2, name.c_str(), -1, SQLITE_TRANSIENT);
-  OraNum next = normalize(v + inc);
+  OraNum next = numberFromDouble(v + inc).value_or(OraNum{});
   if (next.isInt)
     sqlite3_bind_int64(st, 3, next.i);
   else
-    sqlite3_bind_double(st, 3, next.d);
+    sqlite3_bind_double(st, 3, v + inc);
   int rc = sqlite3_step(st);
   sqlite3_finalize(st);
   if (rc != SQLITE_DONE) {
     raise(ctx, (rc & 0xff) == SQLITE_BUSY ? 54 : 600, "sequence");
     return;
   }
-  OraNum val = normalize(v);
+  OraNum val = numberFromDouble(v).value_or(OraNum{});
   s->currval[owner + "." + name] = formatNumber(val);
   resultNum(ctx, val);
 }
@@ -525,9 +610,35 @@ void fnCurrval(sqlite3_context *ctx, int, sqlite3_value **argv) {
 
 // ---------------------------------------------------------------- column checks
 
+// Whether Oracle's bytes already fit NUMBER(precision, scale) as they are (no digit below the
+// scale, the integer digits within the precision), read from the bytes without decoding them.
+bool bytesFit(const unsigned char *p, int len, int precision, int scale) {
+  if (len < 2 || len > 21)
+    return false;
+  bool neg = p[0] < 0x80;
+  int n = len - 1 - (neg && p[len - 1] == 102 ? 1 : 0);
+  if (n < 1)
+    return false;
+  int expo = neg ? 62 - p[0] : p[0] - 193; // value = m1.m2.. * 100^expo
+  int last = neg ? 101 - p[n] : p[n] - 1, first = neg ? 101 - p[1] : p[1] - 1;
+  int fraction = expo - (n - 1) >= 0 ? 0 : 2 * ((n - 1) - expo) - (last % 10 == 0 ? 1 : 0);
+  int whole = 2 * (expo + 1) - (first < 10 ? 1 : 0);
+  bool noScale = scale < -84;
+  if (noScale ? (precision > 0 && fraction > 0) : fraction > scale)
+    return false;
+  return precision <= 0 || whole <= precision - (noScale ? 0 : scale);
+}
+
 void fnColNum(sqlite3_context *ctx, int, sqlite3_value **argv) {
   if (isNull(argv[0])) {
     sqlite3_result_null(ctx);
+    return;
+  }
+  if (sqlite3_value_type(argv[0]) == SQLITE_BLOB &&
+      bytesFit(static_cast<const unsigned char *>(sqlite3_value_blob(argv[0])),
+               sqlite3_value_bytes(argv[0]), sqlite3_value_int(argv[1]),
+               sqlite3_value_int(argv[2]))) {
+    sqlite3_result_value(ctx, argv[0]);
     return;
   }
   OraNum n;
@@ -635,7 +746,7 @@ void fnSubstr(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
   if (!numOf(ctx, argv[1], m))
     return;
   long len = static_cast<long>(s.size());
-  long start = clampToInt(m.asDouble());
+  long start = clampToInt(m);
   if (start == 0)
     start = 1;
   if (start < 0)
@@ -648,7 +759,7 @@ void fnSubstr(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
   if (argc > 2) {
     if (!numOf(ctx, argv[2], n))
       return;
-    double c = std::trunc(n.asDouble());
+    double c = static_cast<double>(clampToInt(n, INT64_C(1000000000000)));
     if (c < 1) {
       sqlite3_result_null(ctx);
       return;
@@ -666,12 +777,12 @@ void fnInstr(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
   if (argc > 2) {
     if (!numOf(ctx, argv[2], n))
       return;
-    pos = clampToInt(n.asDouble());
+    pos = clampToInt(n);
   }
   if (argc > 3) {
     if (!numOf(ctx, argv[3], n))
       return;
-    occ = clampToInt(n.asDouble());
+    occ = clampToInt(n);
     if (occ < 1) {
       raise(ctx, 1428, formatNumber(n));
       return;
@@ -774,7 +885,7 @@ void padImpl(sqlite3_context *ctx, int argc, sqlite3_value **argv, bool left) {
   OraNum n;
   if (!numOf(ctx, argv[1], n))
     return;
-  double w = std::trunc(n.asDouble());
+  double w = static_cast<double>(clampToInt(n));
   if (w < 1) {
     sqlite3_result_null(ctx);
     return;
@@ -855,7 +966,7 @@ void fnChr(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
   OraNum n;
   if (!numOf(ctx, argv[0], n))
     return;
-  char c = static_cast<char>(clampToInt(n.asDouble()) & 0xff);
+  char c = static_cast<char>(clampToInt(n) & 0xff);
   sqlite3_result_text(ctx, &c, 1, SQLITE_TRANSIENT);
 }
 
@@ -911,18 +1022,18 @@ void fnUserenv(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
 
 void fnRound(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
   NULL_IN_NULL_OUT
-  OraNum n, d{true, 0, 0};
+  OraNum n, d;
   if (!numOf(ctx, argv[0], n) || (argc > 1 && !numOf(ctx, argv[1], d)))
     return;
-  resultNum(ctx, roundNumber(n, static_cast<int>(clampToInt(d.asDouble(), 1000))));
+  resultNum(ctx, roundNumber(n, static_cast<int>(clampToInt(d, 1000))));
 }
 
 void fnTrunc(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
   NULL_IN_NULL_OUT
-  OraNum n, d{true, 0, 0};
+  OraNum n, d;
   if (!numOf(ctx, argv[0], n) || (argc > 1 && !numOf(ctx, argv[1], d)))
     return;
-  resultNum(ctx, truncNumber(n, static_cast<int>(clampToInt(d.asDouble(), 1000))));
+  resultNum(ctx, truncNumber(n, static_cast<int>(clampToInt(d, 1000))));
 }
 
 void fnMod(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
@@ -930,66 +1041,68 @@ void fnMod(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
   OraNum m, n;
   if (!numOf(ctx, argv[0], m) || !numOf(ctx, argv[1], n))
     return;
-  if (n.asDouble() == 0) {
-    resultNum(ctx, m);
-    return;
-  }
-  if (m.isInt && n.isInt && !(m.i == INT64_MIN && n.i == -1)) {
-    sqlite3_result_int64(ctx, m.i % n.i);
-    return;
-  }
-  double a = m.asDouble(), b = n.asDouble();
-  resultDouble(ctx, a - b * std::trunc(a / b));
+  resultNum(ctx, modNumbers(m, n));
 }
 
-typedef double (*MathFn)(double);
-template <MathFn F, int Domain>
+// SIGN, CEIL, FLOOR, SQRT, EXP, LN and the trigonometry, to Oracle's digits; outside the domain
+// ORA-01428 with the argument.
+enum class MathFn { Sign, Ceil, Floor, Sqrt, Exp, Ln, Trig };
+template <MathFn F, Trig T = Trig::Sin>
 void mathImpl(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
   NULL_IN_NULL_OUT
   OraNum n;
   if (!numOf(ctx, argv[0], n))
     return;
-  double x = n.asDouble();
-  if ((Domain == 1 && x < 0) || (Domain == 2 && x <= 0) || (Domain == 3 && (x < -1 || x > 1))) {
-    raise(ctx, 1428, formatNumber(n));
-    return;
+  bool overflow = false;
+  std::optional<OraNum> r;
+  switch (F) {
+  case MathFn::Sign:
+    r = OraNum::of(n.isZero() ? 0 : n.negative() ? -1 : 1);
+    break;
+  case MathFn::Ceil:
+    r = ceilNumber(n);
+    break;
+  case MathFn::Floor:
+    r = floorNumber(n);
+    break;
+  case MathFn::Sqrt:
+    r = sqrtNumber(n);
+    break;
+  case MathFn::Exp:
+    r = expNumber(n, &overflow);
+    break;
+  case MathFn::Ln:
+    r = lnNumber(n);
+    break;
+  case MathFn::Trig:
+    r = trigNumber(T, n, &overflow);
+    break;
   }
-  resultDouble(ctx, F(x));
+  if (r)
+    resultNum(ctx, *r);
+  else if (overflow)
+    raise(ctx, 1426);
+  else
+    raise(ctx, 1428, formatNumber(n));
 }
-
-double dSign(double x) { return x > 0 ? 1 : x < 0 ? -1 : 0; }
-double dCeil(double x) { return std::ceil(x); }
-double dFloor(double x) { return std::floor(x); }
-double dSqrt(double x) { return std::sqrt(x); }
-double dExp(double x) { return std::exp(x); }
-double dLn(double x) { return std::log(x); }
-double dSin(double x) { return std::sin(x); }
-double dCos(double x) { return std::cos(x); }
-double dTan(double x) { return std::tan(x); }
-double dSinh(double x) { return std::sinh(x); }
-double dCosh(double x) { return std::cosh(x); }
-double dTanh(double x) { return std::tanh(x); }
-double dAcos(double x) { return std::acos(x); }
-double dAsin(double x) { return std::asin(x); }
-double dAtan(double x) { return std::atan(x); }
 
 void fnAtan2(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
   NULL_IN_NULL_OUT
   OraNum y, x;
   if (!numOf(ctx, argv[0], y) || !numOf(ctx, argv[1], x))
     return;
-  resultDouble(ctx, std::atan2(y.asDouble(), x.asDouble()));
+  auto r = atan2Number(y, x);
+  if (r)
+    resultNum(ctx, *r);
+  else
+    raise(ctx, 1428, formatNumber(x));
 }
 
 void fnAbs(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
   NULL_IN_NULL_OUT
   OraNum n;
-  if (!numOf(ctx, argv[0], n))
-    return;
-  if (n.isInt && n.i != INT64_MIN)
-    sqlite3_result_int64(ctx, n.i < 0 ? -n.i : n.i);
-  else
-    resultDouble(ctx, std::fabs(n.asDouble()));
+  if (numOf(ctx, argv[0], n))
+    resultNum(ctx, absNumber(n));
 }
 
 void fnPower(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
@@ -997,11 +1110,14 @@ void fnPower(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
   OraNum a, b;
   if (!numOf(ctx, argv[0], a) || !numOf(ctx, argv[1], b))
     return;
-  if (a.asDouble() < 0 && b.asDouble() != std::floor(b.asDouble())) {
+  bool overflow = false;
+  auto r = powerNumber(a, b, &overflow);
+  if (r)
+    resultNum(ctx, *r);
+  else if (overflow)
+    raise(ctx, 1426);
+  else
     raise(ctx, 1428, formatNumber(a));
-    return;
-  }
-  resultDouble(ctx, std::pow(a.asDouble(), b.asDouble()));
 }
 
 void fnLog(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
@@ -1009,11 +1125,13 @@ void fnLog(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
   OraNum a, b;
   if (!numOf(ctx, argv[0], a) || !numOf(ctx, argv[1], b))
     return;
-  if (a.asDouble() <= 0 || a.asDouble() == 1 || b.asDouble() <= 0) {
-    raise(ctx, 1428, formatNumber(a.asDouble() <= 0 || a.asDouble() == 1 ? a : b));
+  auto r = logNumber(a, b);
+  if (!r) {
+    bool badBase = a.negative() || a.isZero() || compareNumbers(a, OraNum::of(1)) == 0;
+    raise(ctx, 1428, formatNumber(badBase ? a : b));
     return;
   }
-  resultDouble(ctx, std::log(b.asDouble()) / std::log(a.asDouble()));
+  resultNum(ctx, *r);
 }
 
 // GREATEST / LEAST: the emitter converted every argument to the first one's type.
@@ -1023,10 +1141,14 @@ void extremeImpl(sqlite3_context *ctx, int argc, sqlite3_value **argv, bool grea
   for (int i = 1; i < argc; ++i) {
     int ta = sqlite3_value_type(argv[best]), tb = sqlite3_value_type(argv[i]);
     int cmp;
-    if ((ta == SQLITE_INTEGER || ta == SQLITE_FLOAT) &&
-        (tb == SQLITE_INTEGER || tb == SQLITE_FLOAT)) {
-      double a = sqlite3_value_double(argv[best]), b = sqlite3_value_double(argv[i]);
-      cmp = a < b ? -1 : a > b ? 1 : 0;
+    auto number = [](int t) {
+      return t == SQLITE_INTEGER || t == SQLITE_FLOAT || t == SQLITE_BLOB;
+    };
+    if (number(ta) && number(tb)) {
+      OraNum a, b;
+      if (!numOf(ctx, argv[best], a) || !numOf(ctx, argv[i], b))
+        return;
+      cmp = compareNumbers(a, b);
     } else {
       std::string a = textOf(argv[best]), b = textOf(argv[i]);
       cmp = a.compare(b);
@@ -1091,9 +1213,10 @@ void fnToDate(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
 void fnToNumber(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
   NULL_IN_NULL_OUT
   std::string text = textOf(argv[0]);
-  auto n = argc > 1 ? parseNumberMask(text, textOf(argv[1])) : parseNumber(text);
+  int err = 1722;
+  auto n = argc > 1 ? parseNumberMask(text, textOf(argv[1])) : parseNumber(text, &err);
   if (!n) {
-    raise(ctx, 1722);
+    raise(ctx, err);
     return;
   }
   resultNum(ctx, *n);
@@ -1105,7 +1228,7 @@ void fnAddMonths(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
   OraNum n;
   if (!dateOf(ctx, argv[0], d) || !numOf(ctx, argv[1], n))
     return;
-  resultDate(ctx, addMonths(d, static_cast<int>(clampToInt(n.asDouble(), 1000000))));
+  resultDate(ctx, addMonths(d, static_cast<int>(clampToInt(n, 1000000))));
 }
 
 void fnMonthsBetween(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
@@ -1229,7 +1352,10 @@ void varianceStep(sqlite3_context *ctx, int, sqlite3_value **argv) {
   auto *m = static_cast<Moments *>(sqlite3_aggregate_context(ctx, sizeof(Moments)));
   if (!m)
     return;
-  double x = sqlite3_value_double(argv[0]);
+  OraNum v;
+  if (!numOf(ctx, argv[0], v))
+    return;
+  double x = v.toDouble();
   ++m->n;
   double delta = x - m->mean;
   m->mean += delta / static_cast<double>(m->n);
@@ -1254,233 +1380,55 @@ void stddevFinal(sqlite3_context *ctx) {
   resultDouble(ctx, m->n == 1 ? 0 : std::sqrt(m->m2 / static_cast<double>(m->n - 1)));
 }
 
-// SUM and AVG add decimals exactly: each value is the decimal it was written as (an integer, or
-// a double read back at the 15 significant digits it was stored from) and the sum is a 128-bit
-// integer of units of 10^-scale. So 3,832 prices with two decimals sum to what they read, on any
-// SQLite. Sums beyond 10^37 units, or values beyond the scale, continue with compensated
-// summation in long double.
-struct DecimalSum {
+// SUM and AVG add the numbers exactly, to Oracle's digits (the sum of 0.1 ten times is 1).
+struct NumberSum {
   int64_t n;
-  __int128 units;
-  int scale;
-  bool inexact;
-  long double approx, compensation; // Neumaier's running sum, always kept for the fallback
+  bool overflow;
+  OraNum sum;
 };
 
-// SQLite's aggregate memory is aligned for 8 bytes only; the 128-bit units need 16. The
-// context is asked for a little more and the sum placed at the first 16-byte boundary in it (the
-// same place on every call, since SQLite hands back the same zeroed block).
-DecimalSum *sumContext(sqlite3_context *ctx, bool create) {
-  void *raw = sqlite3_aggregate_context(
-      ctx, create ? static_cast<int>(sizeof(DecimalSum) + alignof(DecimalSum)) : 0);
-  if (!raw)
-    return nullptr;
-  const auto at = reinterpret_cast<std::uintptr_t>(raw);
-  const std::uintptr_t aligned = (at + alignof(DecimalSum) - 1) & ~(alignof(DecimalSum) - 1);
-  return reinterpret_cast<DecimalSum *>(aligned);
-}
-
-constexpr int kMaxSumScale = 36;
-
-__int128 pow10i(int k) {
-  __int128 p = 1;
-  while (k-- > 0)
-    p *= 10;
-  return p;
-}
-
-bool fitsUnits(__int128 v) {
-  static const __int128 kLimit = pow10i(37);
-  return v < kLimit && v > -kLimit;
-}
-
-// The decimal a double was stored from: units and scale; false when there is none near.
-bool decimalOf(double d, int64_t &units, int &scale) {
-  if (!std::isfinite(d))
-    return false;
-  if (d == 0) {
-    units = 0;
-    scale = 0;
-    return true;
-  }
-  char buf[40];
-  std::snprintf(buf, sizeof buf, "%.14e", d); // d.dddddddddddddde±x: 15 significant digits
-  int64_t m = 0;
-  const char *p = buf;
-  bool neg = *p == '-';
-  if (neg)
-    ++p;
-  for (; *p && *p != 'e'; ++p)
-    if (*p >= '0' && *p <= '9')
-      m = m * 10 + (*p - '0');
-  int e = *p == 'e' ? std::atoi(p + 1) : 0;
-  int sc = 14 - e;
-  while (m != 0 && m % 10 == 0 && sc > 0) {
-    m /= 10;
-    --sc;
-  }
-  while (sc < 0) {
-    if (m > INT64_MAX / 10)
-      return false;
-    m *= 10;
-    ++sc;
-  }
-  if (sc > kMaxSumScale)
-    return false;
-  units = neg ? -m : m;
-  scale = sc;
-  return true;
-}
-
-void decimalSumStep(sqlite3_context *ctx, int, sqlite3_value **argv) {
+void numberSumStep(sqlite3_context *ctx, int, sqlite3_value **argv) {
   if (isNull(argv[0]))
     return;
-  DecimalSum *a = sumContext(ctx, true);
+  auto *a = static_cast<NumberSum *>(sqlite3_aggregate_context(ctx, sizeof(NumberSum)));
   if (!a)
     return;
-  ++a->n;
-  int64_t units = 0;
-  int sc = 0;
-  bool exact = true;
-  long double x;
-  if (sqlite3_value_numeric_type(argv[0]) == SQLITE_INTEGER) {
-    units = sqlite3_value_int64(argv[0]);
-    x = static_cast<long double>(units);
-  } else {
-    double d = sqlite3_value_double(argv[0]);
-    x = d;
-    exact = decimalOf(d, units, sc);
+  OraNum x;
+  if (!numOf(ctx, argv[0], x))
+    return;
+  if (a->n++ == 0) {
+    a->sum = x;
+    return;
   }
-  // Neumaier: the low-order bits lost by each addition are kept apart.
-  long double t = a->approx + x;
-  if (std::fabs(a->approx) >= std::fabs(x))
-    a->compensation += (a->approx - t) + x;
+  if (a->overflow)
+    return;
+  if (auto r = addNumbers(a->sum, x))
+    a->sum = *r;
   else
-    a->compensation += (x - t) + a->approx;
-  a->approx = t;
-  if (a->inexact || !exact) {
-    a->inexact = true;
-    return;
-  }
-  // Both to the larger scale; |units| < 10^37 and a factor below 10^(37 - digits) keep the
-  // products inside 128 bits.
-  auto scaled = [](__int128 v, int by, __int128 &out) {
-    if (by > 37)
-      return false;
-    __int128 limit = pow10i(37 - by);
-    if (v >= limit || v <= -limit)
-      return false;
-    out = v * pow10i(by);
-    return true;
-  };
-  __int128 v = units;
-  if (sc > a->scale) {
-    if (!scaled(a->units, sc - a->scale, a->units)) {
-      a->inexact = true;
-      return;
-    }
-    a->scale = sc;
-  } else if (sc < a->scale && !scaled(v, a->scale - sc, v)) {
-    a->inexact = true;
-    return;
-  }
-  a->units += v;
-  if (!fitsUnits(a->units))
-    a->inexact = true;
+    a->overflow = true;
 }
 
-std::string unitsText(__int128 u) {
-  bool neg = u < 0;
-  unsigned __int128 x =
-      neg ? static_cast<unsigned __int128>(-u) : static_cast<unsigned __int128>(u);
-  std::string digits;
-  do {
-    digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(x % 10)));
-    x /= 10;
-  } while (x);
-  return (neg ? "-" : "") + digits;
-}
-
-// The exact sum as the nearest long double, or the compensated one.
-long double decimalSumValue(const DecimalSum &a) {
-  if (a.inexact)
-    return a.approx + a.compensation;
-  std::string t = unitsText(a.units) + "e-" + std::to_string(a.scale);
-  return std::strtold(t.c_str(), nullptr);
-}
-
-void decimalSumFinal(sqlite3_context *ctx) {
-  DecimalSum *a = sumContext(ctx, false);
-  if (!a || a->n == 0) {
+void numberSumFinal(sqlite3_context *ctx) {
+  auto *a = static_cast<NumberSum *>(sqlite3_aggregate_context(ctx, 0));
+  if (!a || a->n == 0)
     sqlite3_result_null(ctx);
-    return;
-  }
-  if (!a->inexact && a->scale == 0 && a->units <= INT64_MAX && a->units >= INT64_MIN) {
-    sqlite3_result_int64(ctx, static_cast<int64_t>(a->units));
-    return;
-  }
-  if (!a->inexact) {
-    // strtod rounds the decimal text correctly: the double a literal of it would give.
-    std::string t = unitsText(a->units) + "e-" + std::to_string(a->scale);
-    resultDouble(ctx, std::strtod(t.c_str(), nullptr));
-    return;
-  }
-  resultDouble(ctx, roundSignificant(static_cast<double>(decimalSumValue(*a))));
+  else if (a->overflow)
+    raise(ctx, 1426);
+  else
+    resultNum(ctx, a->sum);
 }
 
-void decimalAvgFinal(sqlite3_context *ctx) {
-  DecimalSum *a = sumContext(ctx, false);
-  if (!a || a->n == 0) {
+void numberAvgFinal(sqlite3_context *ctx) {
+  auto *a = static_cast<NumberSum *>(sqlite3_aggregate_context(ctx, 0));
+  if (!a || a->n == 0)
     sqlite3_result_null(ctx);
-    return;
-  }
-  if (!a->inexact && a->scale == 0 && a->units % a->n == 0) {
-    sqlite3_result_int64(ctx, static_cast<int64_t>(a->units / a->n));
-    return;
-  }
-  long double avg = decimalSumValue(*a) / static_cast<long double>(a->n);
-  resultDouble(ctx, roundSignificant(static_cast<double>(avg)));
+  else if (a->overflow)
+    raise(ctx, 1426);
+  else
+    resultNum(ctx, divideNumbers(a->sum, OraNum::of(a->n)));
 }
 
 // ---------------------------------------------------------------- internal forms and NLS
-
-// A number as Oracle stores it: an exponent byte (base 100, biased, complemented for negative
-// numbers), then the base-100 digits (d + 1, or 101 - d for a negative number, which ends
-// with 102). Zero is the one byte 128.
-std::string numberBytes(const OraNum &n) {
-  bool negative = n.isInt ? n.i < 0 : n.d < 0;
-  std::string digits; // the value is 0.digits times 10 to the power e10
-  int e10;
-  if (n.isInt) {
-    uint64_t u = negative ? 0 - static_cast<uint64_t>(n.i) : static_cast<uint64_t>(n.i);
-    digits = std::to_string(u);
-    e10 = static_cast<int>(digits.size());
-  } else {
-    char buf[40];
-    std::snprintf(buf, sizeof buf, "%.14e", std::fabs(n.d)); // 15 significant digits
-    digits = std::string(1, buf[0]) + std::string(buf + 2, 14);
-    e10 = std::atoi(std::strchr(buf, 'e') + 1) + 1;
-  }
-  while (!digits.empty() && digits.back() == '0')
-    digits.pop_back();
-  if (digits.empty())
-    return std::string(1, static_cast<char>(128));
-  if (e10 % 2 != 0) {
-    digits.insert(digits.begin(), '0');
-    ++e10;
-  }
-  if (digits.size() % 2 != 0)
-    digits += '0';
-  int exponent = 192 + e10 / 2;
-  std::string out(1, static_cast<char>(negative ? 255 - exponent : exponent));
-  for (size_t i = 0; i < digits.size(); i += 2) {
-    int d = (digits[i] - '0') * 10 + (digits[i + 1] - '0');
-    out += static_cast<char>(negative ? 101 - d : d + 1);
-  }
-  if (negative && out.size() < 21)
-    out += static_cast<char>(102);
-  return out;
-}
 
 // A date as Oracle stores it: century and year of the century (each + 100), month, day, and
 // hour, minute, second (each + 1).
@@ -1499,7 +1447,8 @@ bool internalBytes(sqlite3_context *ctx, sqlite3_value *v, int type, std::string
     OraNum n;
     if (!numOf(ctx, v, n))
       return false;
-    out = numberBytes(n);
+    unsigned char b[22];
+    out.assign(reinterpret_cast<const char *>(b), static_cast<size_t>(numberToBytes(n, b)));
   } else if (type == 12) {
     OraDateValue d;
     if (!dateOf(ctx, v, d))
@@ -1524,7 +1473,7 @@ void fnVsize(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
   OraNum code;
   std::string bytes;
   if (!numOf(ctx, argv[1], code) ||
-      !internalBytes(ctx, argv[0], static_cast<int>(clampToInt(code.asDouble())), bytes))
+      !internalBytes(ctx, argv[0], static_cast<int>(clampToInt(code)), bytes))
     return;
   sqlite3_result_int64(ctx, static_cast<int64_t>(bytes.size()));
 }
@@ -1538,16 +1487,16 @@ void fnDump(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
     resultText(ctx, "NULL");
     return;
   }
-  OraNum code, fmt{true, 10, 0}, start{true, 1, 0}, count{true, 0, 0};
+  OraNum code, fmt = OraNum::of(10), start = OraNum::of(1), count;
   if (!numOf(ctx, argv[1], code) || (argc > 2 && !isNull(argv[2]) && !numOf(ctx, argv[2], fmt)) ||
       (argc > 3 && !isNull(argv[3]) && !numOf(ctx, argv[3], start)) ||
       (argc > 4 && !isNull(argv[4]) && !numOf(ctx, argv[4], count)))
     return;
-  int type = static_cast<int>(clampToInt(code.asDouble()));
+  int type = static_cast<int>(clampToInt(code));
   std::string bytes;
   if (!internalBytes(ctx, argv[0], type, bytes))
     return;
-  int64_t f = clampToInt(fmt.asDouble(), 100000);
+  int64_t f = clampToInt(fmt, 100000);
   int base = static_cast<int>(f % 1000);
   bool textType = type == 1 || type == 96 || type == 8;
   std::string out = "Typ=" + std::to_string(type) + " Len=" + std::to_string(bytes.size());
@@ -1555,11 +1504,11 @@ void fnDump(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
     out += std::string(" CharacterSet=") + kCharacterSet;
   out += ": ";
   int64_t len = static_cast<int64_t>(bytes.size());
-  int64_t from = clampToInt(start.asDouble());
+  int64_t from = clampToInt(start);
   if (from < 0)
     from = std::max<int64_t>(1, len + from + 1);
   from = std::max<int64_t>(from, 1);
-  int64_t many = clampToInt(count.asDouble());
+  int64_t many = clampToInt(count);
   int64_t to = many > 0 ? std::min(len, from - 1 + many) : len;
   for (int64_t i = from - 1; i < to; ++i) {
     auto b = static_cast<unsigned char>(bytes[static_cast<size_t>(i)]);
@@ -1719,7 +1668,9 @@ const FnDef kDefs[] = {
     {"ora_add", 2, arithImpl<0>, true},
     {"ora_sub", 2, arithImpl<1>, true},
     {"ora_mul", 2, arithImpl<2>, true},
-    {"ora_round15", 1, fnRound15, true},
+    {"ora_neg", 1, fnNeg, true},
+    {"ora_nkey", 1, fnNumKey, true},
+    {"ora_nval", 1, fnNumOfKey, true},
     {"ora_date_add", 2, fnDateAdd, true},
     {"ora_date_diff", 2, fnDateDiff, true},
     {"ora_sysdate", 0, fnSysdate, false},
@@ -1764,20 +1715,20 @@ const FnDef kDefs[] = {
     {"ora_trunc_date", -1, fnTruncDate, true},
     {"ora_mod", 2, fnMod, true},
     {"ora_abs", 1, fnAbs, true},
-    {"ora_sign", 1, mathImpl<dSign, 0>, true},
-    {"ora_ceil", 1, mathImpl<dCeil, 0>, true},
-    {"ora_floor", 1, mathImpl<dFloor, 0>, true},
+    {"ora_sign", 1, mathImpl<MathFn::Sign>, true},
+    {"ora_ceil", 1, mathImpl<MathFn::Ceil>, true},
+    {"ora_floor", 1, mathImpl<MathFn::Floor>, true},
     {"ora_power", 2, fnPower, true},
-    {"ora_sqrt", 1, mathImpl<dSqrt, 1>, true},
-    {"ora_exp", 1, mathImpl<dExp, 0>, true},
-    {"ora_ln", 1, mathImpl<dLn, 2>, true},
+    {"ora_sqrt", 1, mathImpl<MathFn::Sqrt>, true},
+    {"ora_exp", 1, mathImpl<MathFn::Exp>, true},
+    {"ora_ln", 1, mathImpl<MathFn::Ln>, true},
     {"ora_log", 2, fnLog, true},
-    {"ora_sin", 1, mathImpl<dSin, 0>, true},
-    {"ora_cos", 1, mathImpl<dCos, 0>, true},
-    {"ora_tan", 1, mathImpl<dTan, 0>, true},
-    {"ora_sinh", 1, mathImpl<dSinh, 0>, true},
-    {"ora_cosh", 1, mathImpl<dCosh, 0>, true},
-    {"ora_tanh", 1, mathImpl<dTanh, 0>, true},
+    {"ora_sin", 1, mathImpl<MathFn::Trig, Trig::Sin>, true},
+    {"ora_cos", 1, mathImpl<MathFn::Trig, Trig::Cos>, true},
+    {"ora_tan", 1, mathImpl<MathFn::Trig, Trig::Tan>, true},
+    {"ora_sinh", 1, mathImpl<MathFn::Trig, Trig::Sinh>, true},
+    {"ora_cosh", 1, mathImpl<MathFn::Trig, Trig::Cosh>, true},
+    {"ora_tanh", 1, mathImpl<MathFn::Trig, Trig::Tanh>, true},
     {"ora_greatest", -1, fnGreatest, true},
     {"ora_least", -1, fnLeast, true},
     {"ora_add_months", 2, fnAddMonths, true},
@@ -1789,9 +1740,9 @@ const FnDef kDefs[] = {
     {"ora_soundex", 1, fnSoundex, true},
     {"ora_vsize", 2, fnVsize, true},
     {"ora_userenv", 1, fnUserenv, true},
-    {"ora_acos", 1, mathImpl<dAcos, 3>, true},
-    {"ora_asin", 1, mathImpl<dAsin, 3>, true},
-    {"ora_atan", 1, mathImpl<dAtan, 0>, true},
+    {"ora_acos", 1, mathImpl<MathFn::Trig, Trig::Acos>, true},
+    {"ora_asin", 1, mathImpl<MathFn::Trig, Trig::Asin>, true},
+    {"ora_atan", 1, mathImpl<MathFn::Trig, Trig::Atan>, true},
     {"ora_atan2", 2, fnAtan2, true},
     {"ora_dump", -1, fnDump, true},
     {"ora_nlssort", -1, fnNlssort, true},
@@ -1873,10 +1824,10 @@ void registerFunctions(sqlite3 *db, Session *session) {
     sqlite3_create_function_v2(db, d.name, d.args,
                                SQLITE_UTF8 | (d.deterministic ? SQLITE_DETERMINISTIC : 0), session,
                                d.fn, nullptr, nullptr, nullptr);
-  sqlite3_create_function_v2(db, "ora_sum", 1, SQLITE_UTF8, session, nullptr, decimalSumStep,
-                             decimalSumFinal, nullptr);
-  sqlite3_create_function_v2(db, "ora_avg", 1, SQLITE_UTF8, session, nullptr, decimalSumStep,
-                             decimalAvgFinal, nullptr);
+  sqlite3_create_function_v2(db, "ora_sum", 1, SQLITE_UTF8, session, nullptr, numberSumStep,
+                             numberSumFinal, nullptr);
+  sqlite3_create_function_v2(db, "ora_avg", 1, SQLITE_UTF8, session, nullptr, numberSumStep,
+                             numberAvgFinal, nullptr);
   sqlite3_create_function_v2(db, "ora_variance", 1, SQLITE_UTF8, session, nullptr, varianceStep,
                              varianceFinal, nullptr);
   sqlite3_create_function_v2(db, "ora_stddev", 1, SQLITE_UTF8, session, nullptr, varianceStep,

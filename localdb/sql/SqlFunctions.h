@@ -7,12 +7,22 @@
 #include <optional>
 #include <string>
 
+#include "localdb/sql/OraNumber.h"
+
 namespace localdb {
 
 class Session;
 
 // Registers every ora_* function on a logon's connection.
 void registerFunctions(sqlite3 *db, Session *session);
+
+// Numbers in SQLite: an int64 as an integer, any other value as a blob of Oracle's bytes, so
+// that equal numbers are equal values (unique indexes, GROUP BY, DISTINCT, joins). Doubles and
+// text left by earlier versions read as the numbers they meant.
+void resultNumber(sqlite3_context *ctx, const OraNum &n);
+void bindNumber(sqlite3_stmt *st, int idx, const OraNum &n);
+std::optional<OraNum> storedNumber(sqlite3_value *v);
+std::optional<OraNum> columnNumber(sqlite3_stmt *st, int col);
 
 // A ROWNUM counter, bound to a statement as a pointer parameter of this type.
 struct RownumCounter {

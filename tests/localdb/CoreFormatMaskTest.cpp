@@ -55,7 +55,7 @@ TEST(FormatDate, YearRomanCenturyWeeksQuarterJulian) {
 namespace {
 
 std::string num(double v, const std::string &mask) {
-  return formatNumberMask(normalize(v), mask).value_or("<invalid>");
+  return formatNumberMask(*numberFromDouble(v), mask).value_or("<invalid>");
 }
 
 TEST(FormatNumber, CurrencyShiftAndRoman) {

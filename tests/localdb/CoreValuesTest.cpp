@@ -12,50 +12,116 @@
 
 using namespace localdb;
 
+namespace {
+OraNum N(const char *text) { return *parseNumber(text); }
+std::string T(const std::optional<OraNum> &n) { return n ? formatNumber(*n) : "ORA-01426"; }
+} // namespace
+
 TEST(OraNumber, PrintsAsOracleDoes) {
   EXPECT_EQ(formatInt(3), "3");
   EXPECT_EQ(formatInt(-42), "-42");
   EXPECT_EQ(formatInt(INT64_MIN), "-9223372036854775808");
-  EXPECT_EQ(formatDouble(3.5), "3.5");
-  EXPECT_EQ(formatDouble(0.5), ".5");
-  EXPECT_EQ(formatDouble(-0.25), "-.25");
-  EXPECT_EQ(formatDouble(1e40), "1E+40");
-  EXPECT_EQ(formatDouble(1.5e45), "1.5E+45");
-  EXPECT_EQ(formatDouble(1e20), "100000000000000000000");
-  EXPECT_EQ(formatDouble(0.1 + 0.2), ".3");
-  EXPECT_EQ(formatDouble(1.0 / 3), ".333333333333333");
-  EXPECT_EQ(formatDouble(0.00001), ".00001");
-  EXPECT_EQ(formatDouble(1e-50), "1E-50");
-  EXPECT_EQ(formatDouble(6.0), "6");
-  EXPECT_EQ(formatDouble(-0.0), "0");
-  EXPECT_EQ(formatDouble(123456.789), "123456.789");
+  for (const char *same : {"3.5", ".5", "-.25", "1E+40", "1.5E+45", "100000000000000000000",
+                           ".00001", "1E-50", "6", "123456.789", "1.5E-100"})
+    EXPECT_EQ(formatNumber(N(same)), same);
+  EXPECT_EQ(formatNumber(N("-0.0")), "0"); // never a negative zero
+  EXPECT_EQ(formatNumber(N("1234567890123456789")), "1234567890123456789");
+  EXPECT_EQ(formatNumber(N("1e39")), "1000000000000000000000000000000000000000");
+  EXPECT_EQ(formatNumber(*numberFromDouble(0.1 + 0.2)), ".3");
+}
+
+TEST(OraNumber, ArithmeticKeepsOraclesDigits) {
+  EXPECT_EQ(T(subtractNumbers(N("1234567890123456789"), N("1234567890123456788"))), "1");
+  EXPECT_EQ(T(divideNumbers(N("1"), N("3"))), ".3333333333333333333333333333333333333333");
+  EXPECT_EQ(T(divideNumbers(N("2"), N("3"))), ".6666666666666666666666666666666666666667");
+  EXPECT_EQ(T(divideNumbers(N("10"), N("3"))), "3.33333333333333333333333333333333333333");
+  EXPECT_EQ(T(multiplyNumbers(N("4294967296"), N("4294967296"))), "18446744073709551616");
+  OraNum f = OraNum::of(1), sum;
+  for (int k = 2; k <= 25; ++k)
+    f = *multiplyNumbers(f, OraNum::of(k));
+  EXPECT_EQ(formatNumber(f), "15511210043330985984000000");
+  for (int k = 0; k < 10; ++k)
+    sum = *addNumbers(sum, N(".1"));
+  EXPECT_EQ(formatNumber(sum), "1");
+  EXPECT_EQ(T(multiplyNumbers(N("1e100"), N("1e30"))), "ORA-01426");
+  EXPECT_EQ(T(multiplyNumbers(N("1e-100"), N("1e-40"))), "0"); // below 1E-130: zero
+  EXPECT_FALSE(parseNumber("1e126"));
+  EXPECT_EQ(T(parseNumber("9.99e125")), "9.99E+125");
+  EXPECT_EQ(compareNumbers(N("12345678901234567890.5"), N("12345678901234567890.4")), 1);
+  EXPECT_EQ(T(sqrtNumber(N("2"))), "1.41421356237309504880168872420969807857");
+  EXPECT_EQ(T(lnNumber(N("2"))), ".6931471805599453094172321214581765680755");
+  bool overflow = false;
+  EXPECT_EQ(T(powerNumber(N("2"), N("100"), &overflow)), "1267650600228229401496703205376");
+  EXPECT_EQ(T(expNumber(N("1"), &overflow)), "2.71828182845904523536028747135266249776");
+  EXPECT_FALSE(powerNumber(N("10"), N("200"), &overflow));
+  EXPECT_TRUE(overflow);
+}
+
+TEST(OraNumber, BytesSortAsNumbers) {
+  // Oracle's own bytes: DUMP shows them and the server stores them, memcmp order = numeric order.
+  const char *ordered[] = {"-1e125",
+                           "-123.45",
+                           "-1.01",
+                           "-1",
+                           "-.001",
+                           "0",
+                           "1e-130",
+                           ".5",
+                           "1",
+                           "1.01",
+                           "99",
+                           "100",
+                           "12345678901234567890.1",
+                           "9e125"};
+  std::string prev;
+  for (const char *t : ordered) {
+    unsigned char b[22];
+    int n = numberToBytes(N(t), b);
+    std::string cur(reinterpret_cast<char *>(b), static_cast<size_t>(n));
+    EXPECT_LT(prev, cur) << t;
+    EXPECT_EQ(compareNumbers(*numberFromBytes(b, n), N(t)), 0) << t;
+    prev = cur;
+  }
+  unsigned char b[22];
+  EXPECT_EQ(numberToBytes(N("1"), b), 2);
+  EXPECT_EQ(b[0], 193);
+  EXPECT_EQ(b[1], 2);
+  EXPECT_EQ(numberToBytes(N("-1"), b), 3);
+  EXPECT_EQ(b[0], 62);
+  EXPECT_EQ(b[2], 102);
 }
 
 TEST(OraNumber, ParsesFitsAndRounds) {
   EXPECT_EQ(parseNumber(" 12 ")->i, 12);
   EXPECT_TRUE(parseNumber("12")->isInt);
-  EXPECT_DOUBLE_EQ(parseNumber("-.5")->asDouble(), -0.5);
-  EXPECT_DOUBLE_EQ(parseNumber("1e3")->asDouble(), 1000);
+  EXPECT_EQ(formatNumber(N("-.5")), "-.5");
+  EXPECT_EQ(N("1e3").i, 1000);
   EXPECT_FALSE(parseNumber("abc"));
   EXPECT_FALSE(parseNumber(""));
   EXPECT_FALSE(parseNumber("1.2.3"));
   EXPECT_FALSE(parseNumber("- 1"));
-  EXPECT_EQ(formatNumber(*fitNumber(*parseNumber("12.345"), 7, 2)), "12.35");
-  EXPECT_EQ(formatNumber(*fitNumber(*parseNumber("-12.345"), 7, 2)), "-12.35");
-  EXPECT_FALSE(fitNumber(*parseNumber("123456"), 5, 0));
-  EXPECT_FALSE(fitNumber(*parseNumber("1000"), 5, 2));
-  EXPECT_EQ(formatNumber(*fitNumber(*parseNumber("999.994"), 5, 2)), "999.99");
-  EXPECT_EQ(formatNumber(*fitNumber(*parseNumber("1234.5"), 4, 0)), "1235");
-  EXPECT_EQ(formatNumber(*fitNumber(*parseNumber("1250"), 4, -2)), "1300");
-  EXPECT_EQ(formatNumber(roundNumber(OraNum{false, 0, 2.5}, 0)), "3");
-  EXPECT_EQ(formatNumber(roundNumber(OraNum{false, 0, -2.5}, 0)), "-3");
-  EXPECT_EQ(formatNumber(roundNumber(OraNum{false, 0, 1.005}, 2)), "1.01");
-  EXPECT_EQ(formatNumber(truncNumber(OraNum{false, 0, -2.79}, 1)), "-2.7");
-  EXPECT_EQ(formatNumber(roundNumber(OraNum{true, 1551, 0}, -2)), "1600");
+  EXPECT_EQ(formatNumber(*fitNumber(N("12.345"), 7, 2)), "12.35");
+  EXPECT_EQ(formatNumber(*fitNumber(N("-12.345"), 7, 2)), "-12.35");
+  EXPECT_FALSE(fitNumber(N("123456"), 5, 0));
+  EXPECT_FALSE(fitNumber(N("1000"), 5, 2));
+  EXPECT_FALSE(fitNumber(N("99.995"), 4, 2)); // rounds up past the precision: ORA-01438
+  EXPECT_EQ(formatNumber(*fitNumber(N("99.994"), 4, 2)), "99.99");
+  EXPECT_EQ(formatNumber(*fitNumber(N("-.005"), 4, 2)), "-.01");
+  EXPECT_EQ(formatNumber(*fitNumber(N("-.004"), 4, 2)), "0");
+  EXPECT_EQ(formatNumber(*fitNumber(N("123456789012345.67"), 22, 2)), "123456789012345.67");
+  EXPECT_EQ(formatNumber(*fitNumber(N("999.994"), 5, 2)), "999.99");
+  EXPECT_EQ(formatNumber(*fitNumber(N("1234.5"), 4, 0)), "1235");
+  EXPECT_EQ(formatNumber(*fitNumber(N("1250"), 4, -2)), "1300");
+  EXPECT_EQ(formatNumber(*fitNumber(N(".00012345"), 2, 5)), ".00012");
+  EXPECT_EQ(formatNumber(roundNumber(N("2.5"), 0)), "3");
+  EXPECT_EQ(formatNumber(roundNumber(N("-2.5"), 0)), "-3");
+  EXPECT_EQ(formatNumber(roundNumber(N("1.005"), 2)), "1.01");
+  EXPECT_EQ(formatNumber(truncNumber(N("-2.79"), 1)), "-2.7");
+  EXPECT_EQ(formatNumber(roundNumber(OraNum::of(1551), -2)), "1600");
 }
 
 TEST(OraNumber, FormatMasks) {
-  auto f = [](double v, const char *m) { return *formatNumberMask(normalize(v), m); };
+  auto f = [](double v, const char *m) { return *formatNumberMask(*numberFromDouble(v), m); };
   EXPECT_EQ(f(5000, "99,999.99"), "  5,000.00");
   EXPECT_EQ(f(123, "999"), " 123");
   EXPECT_EQ(f(-123, "999"), "-123");
@@ -67,7 +133,10 @@ TEST(OraNumber, FormatMasks) {
   EXPECT_EQ(f(1234.5, "$9,999.99"), " $1,234.50");
   EXPECT_EQ(f(-7, "999MI"), "  7-");
   EXPECT_EQ(f(3.14159, "FM990.99"), "3.14");
-  EXPECT_FALSE(formatNumberMask(normalize(1), "9X9"));
+  EXPECT_FALSE(formatNumberMask(OraNum::of(1), "9X9"));
+  EXPECT_EQ(f(-0.4, "9"), " 0");
+  EXPECT_EQ(*formatNumberMask(N("123456789012345.675"), "999999999999999.99"),
+            " 123456789012345.68");
   EXPECT_EQ(formatNumber(*parseNumberMask("$1,234.50", "$9,999.99")), "1234.5");
 }
 
@@ -214,6 +283,6 @@ TEST(OraDate, ExtremesStayDefined) {
   EXPECT_EQ(back.month, 12);
   EXPECT_EQ(clampToInt(1e300), INT64_C(1000000000000));
   EXPECT_EQ(clampToInt(std::nan("")), 0);
-  EXPECT_EQ(formatNumber(roundNumber(OraNum{true, INT64_MAX, 0}, -1)), "9223372036854780000");
-  EXPECT_EQ(formatNumber(roundNumber(OraNum{false, 0, 123.4}, -400)), "0");
+  EXPECT_EQ(formatNumber(roundNumber(OraNum::of(INT64_MAX), -1)), "9223372036854775810");
+  EXPECT_EQ(formatNumber(roundNumber(N("123.4"), -400)), "0");
 }

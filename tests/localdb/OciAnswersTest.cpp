@@ -76,7 +76,8 @@ TEST_F(Answers, Sum_DecimalsAddUpAsTheyRead) {
   EXPECT_EQ(value("SELECT SUM(x) FROM tenths"), "0");
   EXPECT_EQ(value("SELECT COUNT(*) FROM tenths HAVING SUM(x) = 0"), "11");
   EXPECT_EQ(value("SELECT AVG(x) FROM tenths"), "0");
-  EXPECT_EQ(value("SELECT AVG(sal) FROM emp WHERE deptno = 10"), "2916.66666666667");
+  EXPECT_EQ(value("SELECT AVG(sal) FROM emp WHERE deptno = 10"),
+            "2916.666666666666666666666666666666666667");
   EXPECT_EQ(value("SELECT SUM(sal) FROM emp"), "29025");
   EXPECT_EQ(value("SELECT SUM(comm) FROM emp WHERE comm IS NULL"), "NULL");
 }
@@ -98,7 +99,8 @@ TEST_F(Answers, UnaryPlus_WhereverAnExpressionIs) {
 }
 
 TEST_F(Answers, NestedAggregates_OverTheGroups) {
-  EXPECT_EQ(value("SELECT MAX(AVG(sal)) FROM emp GROUP BY deptno"), "2916.66666666667");
+  EXPECT_EQ(value("SELECT MAX(AVG(sal)) FROM emp GROUP BY deptno"),
+            "2916.666666666666666666666666666666666667");
   EXPECT_EQ(value("SELECT MIN(SUM(sal)) FROM emp GROUP BY deptno"), "8750");
   EXPECT_EQ(value("SELECT COUNT(COUNT(*)) FROM emp GROUP BY job"), "5");
   // Without GROUP BY a nested aggregate is still an error, as is a third level.

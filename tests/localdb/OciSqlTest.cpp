@@ -22,8 +22,8 @@ TEST_F(Sql, Queries_AnswerAsOraclePrintsThem) {
   EXPECT_EQ(value("select count(*) from dual where 0.1 + 0.2 = 0.3"), "1");
   EXPECT_EQ(value("select count(*) from emp where sal * 1.1 = 1375"), "2");
   EXPECT_EQ(value("select count(*) from dual where (select sum(0.1) from emp) = 1.4"), "1");
-  // Past 64-bit integers numbers are doubles: 15 significant digits.
-  EXPECT_EQ(value("select 9223372036854775807 + 1 from dual"), "9223372036854780000");
+  // Past 64-bit integers numbers stay exact decimals.
+  EXPECT_EQ(value("select 9223372036854775807 + 1 from dual"), "9223372036854775808");
   EXPECT_EQ(value("select count(*) from emp"), "14");
   EXPECT_EQ(value("select sum(sal) from emp"), "29025");
   EXPECT_EQ(value("select hiredate from emp where ename = 'KING'"), "17-NOV-81");
