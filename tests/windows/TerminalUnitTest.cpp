@@ -11,6 +11,7 @@
 
 #include <QClipboard>
 #include <QComboBox>
+#include <QFile>
 #include <QHeaderView>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -79,8 +80,8 @@ TEST(TerminalLogic, FitWidthsScaleWithGridLinesAndRoundHalfToEven) {
 }
 
 TEST(TerminalGrid, NothingIsEditableAndCutOffCellsHint) {
-  TTerminalGrid Grid;
-  TTerminalGridModel Model;
+  TResultGridView Grid;
+  TResultGridModel Model;
   Model.SetTable({"A", "B"}, {{"1", "22"}, {"x"}}, 2);
   Grid.setModel(&Model);
   EXPECT_EQ(Model.rowCount(), 2);
@@ -98,12 +99,12 @@ TEST(TerminalGrid, NothingIsEditableAndCutOffCellsHint) {
   EXPECT_EQ(Grid.CellHint("", 0), "");
 }
 
-TEST(TerminalGrid, ClipboardKeysCopyTheCurrentCell) {
-  TTerminalGrid Grid;
-  TTerminalGridModel Model;
+TEST(TerminalGrid, ClipboardKeysCopyTheSelectionWithItsHeader) {
+  TResultGrid Panel;
+  TResultGridView &Grid = *Panel.Grid;
+  TResultGridModel &Model = *Panel.Model;
   Model.SetTable({"A", "B"}, {{"1", "2"}, {"three", "four"}}, 2);
-  Grid.setModel(&Model);
-  Grid.show();
+  Panel.show();
   QClipboard *Clipboard = QGuiApplication::clipboard();
   struct TKey {
     int Key;
@@ -117,9 +118,24 @@ TEST(TerminalGrid, ClipboardKeysCopyTheCurrentCell) {
     Clipboard->setText("before");
     Grid.setCurrentIndex(Model.index(1, 1));
     QTest::keyClick(&Grid, Qt::Key(K.Key), K.Modifiers);
-    EXPECT_EQ(Clipboard->text(), "four") << K.Key;
+    EXPECT_EQ(Clipboard->text(), "B\nfour\n") << K.Key;
     EXPECT_EQ(Model.Cell(1, 1), "four"); // a cut copies only
   }
+  // Rows, all, and the whole result; the frame's shortcuts do not take the grid's keys.
+  Grid.clearSelection();
+  Grid.setCurrentIndex(Model.index(0, 1));
+  QTest::keyClick(&Grid, Qt::Key_Space, Qt::ShiftModifier);
+  QTest::keyClick(&Grid, Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(Clipboard->text(), "A\tB\n1\tthree\n");
+  QKeyEvent Override(QEvent::ShortcutOverride, Qt::Key_A, Qt::ControlModifier);
+  QCoreApplication::sendEvent(&Grid, &Override);
+  EXPECT_TRUE(Override.isAccepted());
+  QTest::keyClick(&Grid, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClick(&Grid, Qt::Key_Insert, Qt::ControlModifier);
+  EXPECT_EQ(Clipboard->text(), "A\tB\n1\tthree\n2\tfour\n");
+  Grid.clearSelection();
+  QTest::keyClick(&Grid, Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_EQ(Clipboard->text(), "A\tB\n1\tthree\n2\tfour\n");
   // Another modifier with the key copies nothing.
   Clipboard->setText("before");
   QTest::keyClick(&Grid, Qt::Key_Insert, Qt::ControlModifier | Qt::ShiftModifier);
@@ -207,7 +223,7 @@ TEST_F(TerminalWindow, CodePageCharactersRoundTrip) {
 TEST_F(TerminalWindow, NumbersRightAlignedAndNullsShownAsSuch) {
   Go("SELECT ename, comm, 'x' lit FROM emp WHERE empno IN (7499, 7839) ORDER BY empno");
   ASSERT_EQ(Column(1), (TStrings{"300", ""}));
-  TTerminalGridModel &Model = *Form->GridModel;
+  TResultGridModel &Model = *Form->GridModel;
   const auto Data = [&](int ARow, int AColumn, int ARole) {
     return Model.data(Model.index(ARow, AColumn), ARole);
   };
@@ -276,7 +292,18 @@ TEST_F(TerminalWindow, QueryShowsFieldNamesAndRowsUpToTheLimit) {
   EXPECT_EQ(Column(0), (TStrings{"7369", "7499", "7521", "7566", "7654"}));
   EXPECT_EQ(Column(1), (TStrings{"SMITH", "ALLEN", "WARD", "JONES", "MARTIN"}));
   EXPECT_EQ(Form->StringGrid->columnWidth(0), 33); // run again, a query keeps the user's widths
-  EXPECT_EQ(Form->Query->State(), TDataSetState::Prepared); // the rest is never fetched
+  // The limit is the batch: the cursor stays open, and the end of the rows fetches the next.
+  EXPECT_EQ(Form->Query->State(), TDataSetState::Fetching);
+  EXPECT_EQ(Form->ResultGrid->StatusText().substr(0, 30), "5 rows fetched, more rows, 0.0");
+  Form->StringGrid->setCurrentIndex(Form->GridModel->index(4, 0));
+  QTest::keyClick(Form->StringGrid, Qt::Key_Down);
+  EXPECT_EQ(Column(0).size(), 10u);
+  EXPECT_EQ(Column(1)[9], "TURNER");
+  Form->StringGrid->verticalScrollBar()->setValue(Form->StringGrid->verticalScrollBar()->maximum());
+  EXPECT_EQ(Column(0).size(), 14u);
+  EXPECT_EQ(Form->ResultGrid->StatusText().substr(0, 17), "14 rows fetched, ");
+  EXPECT_FALSE(Form->ResultGrid->MoreRows());
+  EXPECT_FALSE(Form->ResultGrid->FetchMore());
 
   // The same rows when the buffers hold one row or three at a time.
   for (std::size_t Bytes : {std::size_t(1), std::size_t(3 * (40 + 8 + 10 + 8))}) {
@@ -284,8 +311,12 @@ TEST_F(TerminalWindow, QueryShowsFieldNamesAndRowsUpToTheLimit) {
     Go("SELECT empno, ename FROM emp ORDER BY empno");
     EXPECT_EQ(Column(0), (TStrings{"7369", "7499", "7521", "7566", "7654"}));
     EXPECT_EQ(Column(1), (TStrings{"SMITH", "ALLEN", "WARD", "JONES", "MARTIN"}));
-    EXPECT_EQ(Form->Query->State(), TDataSetState::Prepared);
+    EXPECT_TRUE(Form->ResultGrid->FetchMore());
+    EXPECT_EQ(Column(0).size(), 10u);
   }
+  // Another statement ends the rows on show: their cursor is the statement's now.
+  Go("SELECT ename FROM emp WHERE empno = 7839");
+  EXPECT_FALSE(Form->ResultGrid->MoreRows());
   Main->CFG->SetTerminalBufferLimit(100);
   Go("SELECT empno FROM emp ORDER BY empno");
   EXPECT_EQ(Form->GridModel->DataRowCount(), 14);
@@ -305,8 +336,8 @@ TEST_F(TerminalWindow, OtherStatementsShowTheirKindFittedToTheWindow) {
   Go("CREATE TABLE terminal_t (n NUMBER)");
   EXPECT_EQ(Header(), TStrings{"Result"});
   EXPECT_EQ(Column(0), TStrings{"CREATE TABLE Success"});
-  Go("INSERT INTO terminal_t VALUES (1)");
-  EXPECT_EQ(Column(0), TStrings{"INSERT Success"});
+  Go("INSERT INTO terminal_t SELECT empno FROM emp WHERE deptno = 10");
+  EXPECT_EQ(Column(0), TStrings{"INSERT Success, 3 rows"});
   Go("COMMIT");
   EXPECT_EQ(Header(), TStrings{"Result"});
   EXPECT_EQ(Column(0), TStrings{"COMMIT Success"});
@@ -323,6 +354,46 @@ TEST_F(TerminalWindow, OtherStatementsShowTheirKindFittedToTheWindow) {
   Go("DROP TABLE terminal_t");
   EXPECT_EQ(Column(0), TStrings{"DROP TABLE Success"});
   EXPECT_TRUE(Errors.empty());
+}
+
+// Sorting, the whole result on the clipboard and in a CSV file take every row, also those
+// still waiting in the cursor.
+TEST_F(TerminalWindow, SortCopyAllAndExportTheWholeResult) {
+  Main->CFG->SetTerminalBufferLimit(4);
+  Go("SELECT ename, comm, hiredate FROM emp WHERE deptno = 30 ORDER BY ename");
+  ASSERT_TRUE(Errors.empty()) << Errors.front();
+  const auto Click = [&](int AColumn) {
+    QHeaderView *Header = Form->StringGrid->horizontalHeader();
+    QTest::mouseClick(
+        Header->viewport(), Qt::LeftButton, {},
+        QPoint(Header->sectionViewportPosition(AColumn) + Header->sectionSize(AColumn) / 2, 3));
+  };
+  Click(1); // numbers as numbers, NULLs last
+  EXPECT_EQ(Column(1), (TStrings{"300", "1400", "", ""}));
+  Click(1);
+  EXPECT_EQ(Column(1), (TStrings{"1400", "300", "", ""}));
+  Form->ResultGrid->FetchAll();
+  EXPECT_EQ(Column(1), (TStrings{"1400", "500", "300", "0", "", ""})); // still sorted
+  Click(2);                                                            // dates as dates
+  EXPECT_EQ(Column(2).front(), "20-FEB-81");
+  EXPECT_EQ(Column(2).back(), "03-DEC-81");
+
+  Go("SELECT ename, comm FROM emp WHERE deptno = 30 ORDER BY ename");
+  QTest::keyClick(Form->StringGrid, Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_EQ(QGuiApplication::clipboard()->text(),
+            "ENAME\tCOMM\nALLEN\t300\nBLAKE\t\nJAMES\t\nMARTIN\t1400\nTURNER\t0\nWARD\t500\n");
+  Go("SELECT ename, 'a,\"b' x FROM emp WHERE deptno = 10 ORDER BY ename");
+  QTemporaryDir Folder;
+  const std::string File = Folder.filePath("rows.csv").toStdString();
+  Form->ResultGrid->AskCsvFileName = [&] { return File; };
+  Form->ResultGrid->ExportItem->trigger();
+  QFile Written(QString::fromStdString(File));
+  ASSERT_TRUE(Written.open(QIODevice::ReadOnly));
+  EXPECT_EQ(Written.readAll().toStdString(),
+            "ENAME,X\r\nCLARK,\"a,\"\"b\"\r\nKING,\"a,\"\"b\"\r\nMILLER,\"a,\"\"b\"\r\n");
+  Form->ResultGrid->AskCsvFileName = [&] { return Folder.filePath("none/x.csv").toStdString(); };
+  Form->ResultGrid->ExportItem->trigger(); // an unwritable file is an error, nothing else
+  EXPECT_EQ(Errors.size(), 1u);
 }
 
 TEST_F(TerminalWindow, HistoryHoldsStatementsThatRanWithoutDuplicates) {
