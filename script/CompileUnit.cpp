@@ -378,7 +378,10 @@ bool TThreadCompile::ExecuteCurrent(const std::string &AText) {
   TOracleQuery &Query = *FEnvironment.Query;
   Query.SetSQL(StripCarriageReturns(AText));
   Query.SetPrepared(true);
-  Query.Execute();
+  if (FEnvironment.ExecuteShown)
+    FEnvironment.ExecuteShown(Query);
+  else
+    Query.Execute();
   if (FCurrent->StoredUnit && (Query.WarningFlags() & StoredWithErrors))
     ReadUnitErrors();
   return true;
