@@ -382,6 +382,7 @@ bool TThreadCompile::ExecuteCurrent(const std::string &AText) {
     FEnvironment.ExecuteShown(Query);
   else
     Query.Execute();
+  FEnvironment.Database->NoteStatement(Query.FunctionCode(), Query.RowsProcessed(), Query.SQL());
   if (FCurrent->StoredUnit && (Query.WarningFlags() & StoredWithErrors))
     ReadUnitErrors();
   return true;

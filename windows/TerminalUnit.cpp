@@ -199,6 +199,8 @@ void TTerminalForm::GoButtonClick() {
       ResultGrid->ShowMessage(StatementResultText(Query->FunctionCode(), Query->RowsProcessed()),
                               std::chrono::steady_clock::now() - Start);
     }
+    if (TDatabaseLite *Database = Query->Database())
+      Database->NoteStatement(Query->FunctionCode(), Query->RowsProcessed(), Statement);
     std::vector<std::string> Entries = History();
     if (AddToHistory(Entries, Statement, DropDownCount))
       SetHistory(Entries);

@@ -168,6 +168,7 @@ protected:
       Errors.push_back(AMessage);
     };
     Main = std::make_unique<TMainForm>();
+    Main->AskTransaction = [] { return TMainForm::TTransactionAnswer::Rollback; };
     Main->show();
     QTimer::singleShot(0, [] {
       LoginForm->UserName->setText("SCOTT");
@@ -394,6 +395,79 @@ TEST_F(TerminalWindow, SortCopyAllAndExportTheWholeResult) {
   Form->ResultGrid->AskCsvFileName = [&] { return Folder.filePath("none/x.csv").toStdString(); };
   Form->ResultGrid->ExportItem->trigger(); // an unwritable file is an error, nothing else
   EXPECT_EQ(Errors.size(), 1u);
+}
+
+// A change marks the session uncommitted until Commit or Rollback; ending the session with
+// the mark up asks first, and Cancel keeps it.
+TEST_F(TerminalWindow, CommitRollbackAndTheUncommittedMark) {
+  EXPECT_EQ(Main->DatabaseCommitItem->shortcut(), QKeySequence(Qt::Key_F11));
+  EXPECT_EQ(Main->DatabaseRollbackItem->shortcut(), QKeySequence(Qt::Key_F12));
+  const auto Marked = [&] {
+    QCoreApplication::processEvents();
+    return Main->TransactionMark->isVisibleTo(Main.get());
+  };
+  const auto Reconnect = [&] {
+    QTimer::singleShot(0, [] {
+      LoginForm->Password->setText("TIGER");
+      LoginForm->OkButton->click();
+    });
+    Main->Database->SetConnected(true);
+  };
+  const auto Count = [&] {
+    Go("SELECT COUNT(*) FROM bonus");
+    return Column(0).front();
+  };
+  EXPECT_FALSE(Marked());
+  Go("DELETE FROM bonus WHERE 1 = 0");
+  EXPECT_FALSE(Marked()); // nothing changed
+  Go("INSERT INTO bonus (ename) VALUES ('A')");
+  EXPECT_TRUE(Marked());
+  EXPECT_EQ(Main->TransactionMark->text(), "Uncommitted");
+  Main->RollbackButton->click();
+  EXPECT_FALSE(Marked());
+  EXPECT_EQ(Count(), "0");
+  Go("INSERT INTO bonus (ename) VALUES ('B')");
+  Main->DatabaseCommitItem->trigger();
+  EXPECT_FALSE(Marked());
+  EXPECT_EQ(Count(), "1");
+  Go("DELETE FROM bonus");
+  EXPECT_TRUE(Marked());
+  Go("COMMIT");
+  EXPECT_FALSE(Marked());
+
+  int Asked = 0;
+  TMainForm::TTransactionAnswer Answer = TMainForm::TTransactionAnswer::Cancel;
+  Main->AskTransaction = [&] {
+    ++Asked;
+    return Answer;
+  };
+  Main->DatabaseDisconnectItem->trigger(); // nothing uncommitted: no question
+  EXPECT_EQ(Asked, 0);
+  EXPECT_FALSE(Main->Database->Connected());
+  Reconnect();
+  Go("INSERT INTO bonus (ename) VALUES ('C')");
+  Main->DatabaseDisconnectItem->trigger();
+  EXPECT_EQ(Asked, 1);
+  EXPECT_TRUE(Main->Database->Connected()); // cancelled
+  EXPECT_TRUE(Marked());
+  Main->close();
+  EXPECT_EQ(Asked, 2);
+  EXPECT_TRUE(Main->isVisible()); // the program stays
+  Answer = TMainForm::TTransactionAnswer::Rollback;
+  Main->DatabaseDisconnectItem->trigger();
+  EXPECT_FALSE(Main->Database->Connected());
+  EXPECT_FALSE(Marked());
+  Reconnect();
+  EXPECT_EQ(Count(), "0");
+  Go("INSERT INTO bonus (ename) VALUES ('D')");
+  Answer = TMainForm::TTransactionAnswer::Commit;
+  Main->DatabaseDisconnectItem->trigger();
+  EXPECT_EQ(Asked, 4);
+  Reconnect();
+  EXPECT_EQ(Count(), "1");
+  Go("DELETE FROM bonus");
+  Go("COMMIT");
+  EXPECT_TRUE(Errors.empty());
 }
 
 TEST_F(TerminalWindow, HistoryHoldsStatementsThatRanWithoutDuplicates) {
