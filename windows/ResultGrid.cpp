@@ -411,8 +411,10 @@ TResultGrid::TResultGrid(QWidget *AParent) : QWidget(AParent) {
   Grid->OnCopy = [this](TObject *) { TApplication::Guard([this] { CopySelection(); }); };
   Grid->OnCopyAll = [this](TObject *) { TApplication::Guard([this] { CopyAll(); }); };
   Grid->OnEndReached = [this](TObject *) { TApplication::Guard([this] { FetchMore(); }); };
-  connect(Grid->verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int AValue) {
-    if (FQuery && AValue > 0 && AValue == Grid->verticalScrollBar()->maximum())
+  // Only the user's scrolling fetches on: the bar also moves when a new result comes in.
+  connect(Grid->verticalScrollBar(), &QAbstractSlider::actionTriggered, this, [this] {
+    const QScrollBar *Bar = Grid->verticalScrollBar();
+    if (FQuery && Bar->maximum() > 0 && Bar->sliderPosition() == Bar->maximum())
       TApplication::Guard([this] { FetchMore(); });
   });
   connect(Grid->horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int ASection) {

@@ -9,14 +9,18 @@
 #include "db/OciApi.h"
 #include "db/OciApiQuery.h"
 #include "db/SqlFunctionCodes.h"
+#include "db/StatementThread.h"
 #include "windows/WindowsHost.h"
 
 #include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QPushButton>
+#include <QTimer>
 #include <algorithm>
 #include <chrono>
 
@@ -71,14 +75,20 @@ TTerminalForm::TTerminalForm(QWidget *AParent) : TForm(AParent) {
   CommandBox->setMinimumContentsLength(8);
   const int TopHeight = std::max(21, CommandBox->sizeHint().height());
   TopPanel->setGeometry(0, 0, 425, TopHeight);
-  CommandBox->setGeometry(0, 0, 350, TopHeight);
+  CommandBox->setGeometry(0, 0, 275, TopHeight);
   DistancePanel1 = new QWidget(TopPanel);
   DistancePanel1->setObjectName("DistancePanel1");
-  DistancePanel1->setGeometry(350, 0, 2, TopHeight);
+  DistancePanel1->setGeometry(275, 0, 2, TopHeight);
   GoButton = new QPushButton("Go !", TopPanel);
   GoButton->setObjectName("GoButton");
-  GoButton->setGeometry(352, 0, 73, TopHeight);
+  GoButton->setGeometry(277, 0, 73, TopHeight);
   GoButton->setDefault(true);
+  CancelButton = new QPushButton("Cancel", TopPanel);
+  CancelButton->setObjectName("CancelButton");
+  CancelButton->setGeometry(352, 0, 73, TopHeight);
+  CancelButton->setEnabled(false);
+  CancelButton->setAutoDefault(false);
+  SetAlign(CancelButton, alRight);
   SetAlign(GoButton, alRight);
   SetAlign(DistancePanel1, alRight);
   SetAlign(CommandBox, alClient);
@@ -126,11 +136,23 @@ TTerminalForm::TTerminalForm(QWidget *AParent) : TForm(AParent) {
   Query->Fields().SetDimension(10);
 
   connect(GoButton, &QPushButton::clicked, this, Guarded([this] { GoButtonClick(); }));
+  connect(CancelButton, &QPushButton::clicked, this, Guarded([this] { CancelButtonClick(); }));
+  // Escape cancels wherever the focus is in the window.
+  for (QWidget *Control : std::initializer_list<QWidget *>{CommandBox, CommandBox->lineEdit(),
+                                                           StringGrid, GoButton, CancelButton})
+    Control->installEventFilter(this);
   // The default button: Enter in the statement box runs it.
   connect(CommandBox->lineEdit(), &QLineEdit::returnPressed, GoButton, &QPushButton::click);
 }
 
-TTerminalForm::~TTerminalForm() { WindowsHost().UpdateClientEdge(); }
+TTerminalForm::~TTerminalForm() {
+  // The worker uses the query and reports to this window: it ends first.
+  if (Running()) {
+    CancelButtonClick();
+    WaitForStatement();
+  }
+  WindowsHost().UpdateClientEdge();
+}
 
 TTerminalForm *TTerminalForm::Create(TWindowsHost &AHost, TValueReader *ADesktop) {
   auto *Form = new TTerminalForm;
@@ -174,37 +196,77 @@ void TTerminalForm::SetCommandText(const std::string &AText) {
 }
 
 void TTerminalForm::GoButtonClick() {
+  if (Running())
+    return;
   // A connection that fails here is the application's error to report.
-  if (TDatabaseLite *Database = Session.FindDatabase(Query->DatabaseName()))
+  TDatabaseLite *Database = Session.FindDatabase(Query->DatabaseName());
+  if (Database)
     Database->SetConnected(true);
   const std::string Statement = CommandText();
   // The cursor of the rows on show is about to run another statement.
   ResultGrid->Detach();
   Query->SetSQL(Statement);
-  TApplication::Guard([&] {
-    const auto Start = std::chrono::steady_clock::now();
-    Query->SetPrepared(true);
-    if (Query->FunctionCode() == fcSelect) {
-      // The configured limit is the batch: the first one now, the next when the user scrolls
-      // to the end.
-      TResultFetch Fetch;
-      Fetch.Limit = std::max(1, WindowsHost().Configuration().TerminalBufferLimit());
-      Fetch.BufferBytes = FetchBufferBytes;
-      TResultSet Rows;
-      const bool More = Fetch.Start(*Query, Rows);
-      ResultGrid->ShowRows(std::move(Rows), More, Query, Fetch,
-                           std::chrono::steady_clock::now() - Start, Statement);
-    } else {
-      Query->Execute();
-      ResultGrid->ShowMessage(StatementResultText(Query->FunctionCode(), Query->RowsProcessed()),
-                              std::chrono::steady_clock::now() - Start);
-    }
-    if (TDatabaseLite *Database = Query->Database())
-      Database->NoteStatement(Query->FunctionCode(), Query->RowsProcessed(), Statement);
-    std::vector<std::string> Entries = History();
-    if (AddToHistory(Entries, Statement, DropDownCount))
-      SetHistory(Entries);
-  });
+  // The configured limit is the batch: the first one now, the next when the user scrolls to
+  // the end.
+  TResultFetch Fetch;
+  Fetch.Limit = std::max(1, WindowsHost().Configuration().TerminalBufferLimit());
+  Fetch.BufferBytes = FetchBufferBytes;
+  ShowRunning(true);
+  try {
+    new TThreadStatement(
+        *Query, dynamic_cast<TOracleDatabase *>(Database), Fetch, &FRunRef,
+        [this, Statement](TStatementOutcome &AOutcome) { StatementDone(Statement, AOutcome); });
+  } catch (...) {
+    ShowRunning(false);
+    throw;
+  }
+}
+
+void TTerminalForm::CancelButtonClick() {
+  if (!Running())
+    return;
+  TThreadStatement::CancelThread(FRunRef);
+  // A break that came before the call reached the server is repeated until the thread ends.
+  QTimer::singleShot(100, this, [this] { CancelButtonClick(); });
+}
+
+bool TTerminalForm::eventFilter(QObject *AWatched, QEvent *AEvent) {
+  if (AEvent->type() == QEvent::KeyPress && Running() &&
+      static_cast<QKeyEvent *>(AEvent)->key() == Qt::Key_Escape) {
+    TApplication::Guard([this] { CancelButtonClick(); });
+    return true;
+  }
+  return TForm::eventFilter(AWatched, AEvent);
+}
+
+void TTerminalForm::WaitForStatement() { TThread::WaitForRef(FRunRef); }
+
+void TTerminalForm::ShowRunning(bool ARunning) {
+  GoButton->setEnabled(!ARunning);
+  CancelButton->setEnabled(ARunning);
+  if (ARunning)
+    ResultGrid->StatusLine->setText("Running ...");
+}
+
+void TTerminalForm::StatementDone(const std::string &AStatement, TStatementOutcome &AOutcome) {
+  ShowRunning(false);
+  if (AOutcome.Failed) {
+    // The grid keeps what it showed; the statement does not go into the history.
+    ResultGrid->StatusLine->clear();
+    TApplication::ShowErrorMessage(AOutcome.Error);
+    return;
+  }
+  if (AOutcome.IsQuery)
+    ResultGrid->ShowRows(std::move(AOutcome.Rows), AOutcome.MoreRows, Query, AOutcome.Fetch,
+                         AOutcome.Elapsed, AStatement);
+  else
+    ResultGrid->ShowMessage(StatementResultText(AOutcome.FunctionCode, AOutcome.RowsProcessed),
+                            AOutcome.Elapsed);
+  if (TDatabaseLite *Database = Query->Database())
+    Database->NoteStatement(AOutcome.FunctionCode, AOutcome.RowsProcessed, AStatement);
+  std::vector<std::string> Entries = History();
+  if (AddToHistory(Entries, AStatement, DropDownCount))
+    SetHistory(Entries);
 }
 
 void TTerminalForm::TerminalDefaultArrangementItemClick() { ResultGrid->DefaultArrangement(); }

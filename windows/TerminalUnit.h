@@ -3,6 +3,7 @@
 #pragma once
 
 #include "classes/Forms.h"
+#include "classes/Threads.h"
 #include "windows/ResultGrid.h"
 
 #include <cstdint>
@@ -12,6 +13,7 @@
 class QComboBox;
 class QPushButton;
 class TOracleQuery;
+struct TStatementOutcome;
 class TWindowsHost;
 
 // The name of a statement kind by the SQL function code the cursor reports for it (4 = SELECT);
@@ -43,6 +45,8 @@ public:
   QComboBox *CommandBox;
   QWidget *DistancePanel1;
   QPushButton *GoButton;
+  // Breaks off the statement that runs (Escape does the same); enabled only meanwhile.
+  QPushButton *CancelButton;
   QWidget *DistancePanel2;
   // The result grid with its status line; StringGrid and GridModel are its view and rows.
   TResultGrid *ResultGrid;
@@ -52,7 +56,13 @@ public:
   QAction *TerminalDefaultArrangementItem, *TerminalFitToTextItem, *TerminalFitToWindowItem;
   TOracleQuery *Query;
 
+  // Runs the statement on a worker thread; the window stays responsive and shows the outcome
+  // when it comes. One statement at a time: Go does nothing while one runs.
   void GoButtonClick();
+  void CancelButtonClick();
+  bool Running() const { return FRunRef.load() != nullptr; }
+  // Processes events until the statement that runs has ended.
+  void WaitForStatement();
   void TerminalDefaultArrangementItemClick();
   void TerminalFitToTextItemClick();
   void TerminalFitToWindowItemClick();
@@ -74,7 +84,12 @@ public:
 
 protected:
   void resizeEvent(QResizeEvent *AEvent) override;
+  bool eventFilter(QObject *AWatched, QEvent *AEvent) override;
 
 private:
   void SetHistory(const std::vector<std::string> &AHistory);
+  void StatementDone(const std::string &AStatement, TStatementOutcome &AOutcome);
+  void ShowRunning(bool ARunning);
+
+  TThreadRef FRunRef{nullptr};
 };

@@ -138,6 +138,7 @@ void BM_TerminalQueryIntoGrid(benchmark::State &AState) {
   S.Form->CommandBox->setEditText("SELECT * FROM bench_terminal");
   for (auto _ : AState) {
     S.Form->GoButtonClick();
+    S.Form->WaitForStatement();
     // One complete paint of the window as it stands, grid and header included.
     QPixmap Picture = S.Form->grab();
     benchmark::DoNotOptimize(Picture);

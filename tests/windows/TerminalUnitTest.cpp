@@ -192,6 +192,7 @@ protected:
   void Go(const std::string &AStatement) {
     Form->CommandBox->setEditText(QString::fromLatin1(AStatement.c_str()));
     Form->GoButton->click();
+    Form->WaitForStatement();
   }
   TStrings Header() const {
     TStrings Result;
@@ -214,6 +215,7 @@ TEST_F(TerminalWindow, CodePageCharactersRoundTrip) {
   Form->CommandBox->setEditText(QString::fromUtf8("SELECT '\u20ac\u2013' x FROM dual"));
   EXPECT_EQ(Form->CommandText(), "SELECT '\x80\x96' x FROM dual");
   Form->GoButton->click();
+  Form->WaitForStatement();
   EXPECT_EQ(Column(0), TStrings{"\x80\x96"});
   const QModelIndex Index = Form->GridModel->index(0, 0);
   EXPECT_EQ(Form->GridModel->data(Index).toString(), QString::fromUtf8("\u20ac\u2013"));
@@ -300,7 +302,7 @@ TEST_F(TerminalWindow, QueryShowsFieldNamesAndRowsUpToTheLimit) {
   QTest::keyClick(Form->StringGrid, Qt::Key_Down);
   EXPECT_EQ(Column(0).size(), 10u);
   EXPECT_EQ(Column(1)[9], "TURNER");
-  Form->StringGrid->verticalScrollBar()->setValue(Form->StringGrid->verticalScrollBar()->maximum());
+  Form->StringGrid->verticalScrollBar()->triggerAction(QAbstractSlider::SliderToMaximum);
   EXPECT_EQ(Column(0).size(), 14u);
   EXPECT_EQ(Form->ResultGrid->StatusText().substr(0, 17), "14 rows fetched, ");
   EXPECT_FALSE(Form->ResultGrid->MoreRows());
@@ -467,6 +469,37 @@ TEST_F(TerminalWindow, CommitRollbackAndTheUncommittedMark) {
   EXPECT_EQ(Count(), "1");
   Go("DELETE FROM bonus");
   Go("COMMIT");
+  EXPECT_TRUE(Errors.empty());
+}
+
+// The statement runs on a worker: the window answers meanwhile, and Escape breaks it off on
+// the server through the compile run's break.
+TEST_F(TerminalWindow, RunsOffTheGuiThreadAndEscapeCancels) {
+  Go("CREATE TABLE big (a NUMBER)");
+  const std::vector<std::string> History = Form->History();
+  Form->CommandBox->setEditText(
+      "INSERT INTO big SELECT 1 FROM emp a, emp b, emp c, emp d, emp e, emp f, emp g");
+  Form->GoButton->click();
+  EXPECT_TRUE(Form->Running());
+  EXPECT_FALSE(Form->GoButton->isEnabled());
+  EXPECT_TRUE(Form->CancelButton->isEnabled());
+  EXPECT_EQ(Form->ResultGrid->StatusText(), "Running ...");
+  Form->GoButton->click(); // one statement at a time
+  int Ticks = 0;
+  QTimer Tick;
+  QObject::connect(&Tick, &QTimer::timeout, [&] { ++Ticks; });
+  Tick.start(10);
+  QTimer::singleShot(300, [&] { QTest::keyClick(Form->CommandBox, Qt::Key_Escape); });
+  Form->WaitForStatement();
+  EXPECT_GT(Ticks, 5); // the event loop ran while the server worked
+  EXPECT_EQ(Errors, TStrings{"ORA-01013: user requested cancel of current operation"});
+  EXPECT_EQ(Form->History(), History);
+  EXPECT_TRUE(Form->GoButton->isEnabled());
+  EXPECT_FALSE(Form->CancelButton->isEnabled());
+  Errors.clear();
+  Go("SELECT COUNT(*) FROM big");
+  EXPECT_EQ(Column(0), TStrings{"0"});
+  Go("DROP TABLE big");
   EXPECT_TRUE(Errors.empty());
 }
 
