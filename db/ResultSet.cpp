@@ -131,20 +131,17 @@ void TResultSet::Reset(std::vector<std::string> AHeader, std::vector<TColumnKind
 void TResultSet::AppendRow(const std::vector<std::string_view> &ACells,
                            const std::vector<bool> &ANulls) {
   for (std::size_t i = 0; i < FColumns.size(); ++i) {
-    const std::size_t Size = i < ACells.size() ? ACells[i].size() : 0;
-    if (FColumns[i].Text.size() + Size > std::numeric_limits<std::uint32_t>::max())
+    const std::uint64_t Size = i < ACells.size() ? ACells[i].size() : 0;
+    if (FColumns[i].Used + Size + 2 * BlockSize > std::numeric_limits<std::uint32_t>::max())
       throw Exception("The result is too large to hold: column " + FColumns[i].Name +
                       " passes 4 GiB of text.");
   }
   if (FRowCount == std::numeric_limits<int>::max())
     throw Exception("The result is too large to hold: too many rows.");
   for (std::size_t i = 0; i < FColumns.size(); ++i) {
-    TColumn &Column = FColumns[i];
     const bool Null = i < ANulls.size() && ANulls[i];
-    if (!Null && i < ACells.size())
-      Column.Text.append(ACells[i]);
-    Column.End.push_back(std::uint32_t(Column.Text.size()));
-    Column.Null.push_back(Null);
+    FColumns[i].Null.push_back(Null);
+    Store(FColumns[i], !Null && i < ACells.size() ? ACells[i] : std::string_view());
   }
   if (!FOrder.empty())
     FOrder.push_back(std::uint32_t(FRowCount));
@@ -178,9 +175,37 @@ std::size_t TResultSet::RowIndex(int ARow) const {
   return FOrder.empty() ? std::size_t(ARow) : std::size_t(FOrder[std::size_t(ARow)]);
 }
 
+void TResultSet::Store(TColumn &AColumn, std::string_view AText) {
+  const std::uint64_t Length = AText.size();
+  std::uint64_t Begin = AColumn.Used;
+  const std::uint64_t Room = std::uint64_t(AColumn.Blocks.size()) * BlockSize;
+  const bool Fits = Length == 0 || (Begin < Room && Begin % BlockSize + Length <= BlockSize);
+  if (!Fits) {
+    // A new run of blocks from the next block's start.
+    const std::size_t Count = std::size_t((Length + BlockSize - 1) / BlockSize);
+    AColumn.Storage.push_back(std::make_unique<char[]>(Count * BlockSize));
+    AColumn.StorageBytes += Count * BlockSize;
+    for (std::size_t k = 0; k < Count; ++k)
+      AColumn.Blocks.push_back(AColumn.Storage.back().get() + k * BlockSize);
+    Begin = Room;
+  }
+  if (Length > 0)
+    std::memcpy(AColumn.Blocks[std::size_t(Begin / BlockSize)] + Begin % BlockSize, AText.data(),
+                std::size_t(Length));
+  AColumn.Moved.push_back(Begin != AColumn.Used);
+  AColumn.Used = std::uint32_t(Begin + Length);
+  AColumn.End.push_back(AColumn.Used);
+  AColumn.TextBytes += std::size_t(Length);
+}
+
 std::string_view TResultSet::StoredCell(const TColumn &AColumn, std::size_t ARow) const {
-  const std::uint32_t Begin = ARow == 0 ? 0 : AColumn.End[ARow - 1];
-  return std::string_view(AColumn.Text).substr(Begin, AColumn.End[ARow] - Begin);
+  std::uint32_t Begin = ARow == 0 ? 0 : AColumn.End[ARow - 1];
+  if (AColumn.Moved[ARow])
+    Begin = (Begin + BlockSize - 1) / BlockSize * BlockSize;
+  const std::uint32_t Length = AColumn.End[ARow] - Begin;
+  if (Length == 0)
+    return {};
+  return std::string_view(AColumn.Blocks[Begin / BlockSize] + Begin % BlockSize, Length);
 }
 
 std::string_view TResultSet::Cell(int AColumn, int ARow) const {
@@ -290,15 +315,16 @@ std::string TResultSet::CsvText() const {
 std::size_t TResultSet::TextBytes() const {
   std::size_t Bytes = 0;
   for (const TColumn &Column : FColumns)
-    Bytes += Column.Text.size();
+    Bytes += Column.TextBytes;
   return Bytes;
 }
 
 std::size_t TResultSet::MemoryBytes() const {
   std::size_t Bytes = FOrder.capacity() * sizeof(std::uint32_t);
   for (const TColumn &Column : FColumns)
-    Bytes += Column.Text.capacity() + Column.End.capacity() * sizeof(std::uint32_t) +
-             Column.Null.capacity() / 8;
+    Bytes += Column.StorageBytes + Column.Blocks.capacity() * sizeof(char *) +
+             Column.End.size() * sizeof(std::uint32_t) + Column.Null.capacity() / 8 +
+             Column.Moved.capacity() / 8;
   return Bytes;
 }
 

@@ -5,6 +5,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -64,13 +66,28 @@ public:
   std::size_t MemoryBytes() const;
 
 private:
+  // A column's cells. The text lies in blocks that never move once written: one growing buffer
+  // would be copied again and again and leave the copies behind, so that a long result took
+  // far more memory than its text. Positions count through the blocks as one run of bytes,
+  // block k starting at k * BlockSize; a cell never straddles blocks, and one longer than a
+  // block gets a run of blocks of its own, in one piece.
+  static constexpr std::uint32_t BlockSize = 1u << 16;
   struct TColumn {
+    TColumn() = default;
+    TColumn(TColumn &&) noexcept = default; // the column list may grow without copying
+    TColumn &operator=(TColumn &&) noexcept = default;
     std::string Name;
     TColumnKind Kind = TColumnKind::Text;
-    std::string Text;               // every cell's text, one after the other
-    std::vector<std::uint32_t> End; // where each cell's text ends in Text
+    std::vector<char *> Blocks;                   // block k's first byte
+    std::vector<std::unique_ptr<char[]>> Storage; // the pieces the blocks lie in
+    std::size_t StorageBytes = 0;
+    std::uint32_t Used = 0; // the position after the last cell
+    std::size_t TextBytes = 0;
+    std::deque<std::uint32_t> End; // where each cell's text ends
     std::vector<bool> Null;
+    std::vector<bool> Moved; // the cell starts a new block, not where the one before ended
   };
+  void Store(TColumn &AColumn, std::string_view AText);
   std::size_t RowIndex(int ARow) const;
   std::string_view StoredCell(const TColumn &AColumn, std::size_t ARow) const;
 

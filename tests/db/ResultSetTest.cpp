@@ -66,6 +66,28 @@ TEST(ResultSet, SortsByKindWithNullsLastAndStable) {
   EXPECT_GE(Rows.MemoryBytes(), Rows.TextBytes());
 }
 
+// The text lies in blocks of 64 KiB: cells that would cross one start the next, and a cell
+// longer than a block has blocks of its own; every cell reads back as it went in.
+TEST(ResultSet, CellsAcrossBlocksReadBackWhole) {
+  TResultSet Rows;
+  Rows.Reset({"T"});
+  std::vector<std::string> Cells;
+  for (int i = 0; i < 3000; ++i)
+    Cells.push_back(std::string(std::size_t(i % 97), char('a' + i % 26)));
+  Cells[1000] = std::string(200000, 'x');
+  Cells[1001] = "";
+  Cells[2000] = std::string(65536, 'y');
+  for (const std::string &Cell : Cells)
+    Rows.AppendRow({Cell}, {false});
+  std::size_t Text = 0;
+  for (int i = 0; i < 3000; ++i) {
+    ASSERT_EQ(Rows.Cell(0, i), Cells[std::size_t(i)]) << i;
+    Text += Cells[std::size_t(i)].size();
+  }
+  EXPECT_EQ(Rows.TextBytes(), Text);
+  EXPECT_LT(Rows.MemoryBytes(), Text + 4 * 65536 + 3000 * 8);
+}
+
 TEST(ResultSet, CopyTextAndCsv) {
   TResultSet Rows;
   Rows.Reset({"A", "B,C"});
