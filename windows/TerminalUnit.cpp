@@ -6,10 +6,12 @@
 #include "classes/Application.h"
 #include "classes/CodePage.h"
 #include "classes/WindowPlacement.h"
+#include "controls/PTEdit.h"
 #include "db/OciApi.h"
 #include "db/OciApiQuery.h"
 #include "db/SqlFunctionCodes.h"
 #include "db/StatementThread.h"
+#include "windows/EditUnitSyntax.h"
 #include "windows/WindowsHost.h"
 
 #include <QComboBox>
@@ -20,6 +22,7 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
@@ -65,17 +68,26 @@ TTerminalForm::TTerminalForm(QWidget *AParent) : TForm(AParent) {
   TopPanel->setObjectName("TopPanel");
   auto *TopLayout = new TAlignedLayout(TopPanel);
   TopLayout->DisableAlign();
+  CommandEditor = new TPlainTextEdit(TopPanel);
+  CommandEditor->setObjectName("CommandEditor");
+  CommandEditor->setCursor(Qt::IBeamCursor);
+  if (CommandEditor->Lines().Count() == 0)
+    CommandEditor->Lines().Add("");
+  CommandEditor->OnFormatLine = [this](TObject *, int AIndex) {
+    FormatScriptLine(CommandEditor->Lines()[AIndex], CommandEditor->Lines().FormatList(AIndex));
+  };
+  CommandEditor->OnCaretPosChanged = [this](TObject *) { FitCommandHeight(); };
   CommandBox = new QComboBox(TopPanel);
   CommandBox->setObjectName("CommandBox");
-  CommandBox->setEditable(true);
-  // Only a statement that ran goes into the history, and Enter means Go.
-  CommandBox->setInsertPolicy(QComboBox::NoInsert);
+  CommandBox->setEditable(false);
   CommandBox->setMaxVisibleItems(DropDownCount);
   CommandBox->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-  CommandBox->setMinimumContentsLength(8);
+  CommandBox->setMinimumContentsLength(0);
+  CommandBox->setToolTip("History");
   const int TopHeight = std::max(21, CommandBox->sizeHint().height());
   TopPanel->setGeometry(0, 0, 425, TopHeight);
-  CommandBox->setGeometry(0, 0, 275, TopHeight);
+  CommandEditor->setGeometry(0, 0, 255, TopHeight);
+  CommandBox->setGeometry(255, 0, 20, TopHeight);
   DistancePanel1 = new QWidget(TopPanel);
   DistancePanel1->setObjectName("DistancePanel1");
   DistancePanel1->setGeometry(275, 0, 2, TopHeight);
@@ -91,7 +103,8 @@ TTerminalForm::TTerminalForm(QWidget *AParent) : TForm(AParent) {
   SetAlign(CancelButton, alRight);
   SetAlign(GoButton, alRight);
   SetAlign(DistancePanel1, alRight);
-  SetAlign(CommandBox, alClient);
+  SetAlign(CommandBox, alRight);
+  SetAlign(CommandEditor, alClient);
   TopLayout->EnableAlign();
 
   DistancePanel2 = new QWidget(this);
@@ -137,12 +150,21 @@ TTerminalForm::TTerminalForm(QWidget *AParent) : TForm(AParent) {
 
   connect(GoButton, &QPushButton::clicked, this, Guarded([this] { GoButtonClick(); }));
   connect(CancelButton, &QPushButton::clicked, this, Guarded([this] { CancelButtonClick(); }));
-  // Escape cancels wherever the focus is in the window.
-  for (QWidget *Control : std::initializer_list<QWidget *>{CommandBox, CommandBox->lineEdit(),
-                                                           StringGrid, GoButton, CancelButton})
+  // Escape cancels wherever the focus is in the window; the editor's keys run and walk.
+  for (QWidget *Control : std::initializer_list<QWidget *>{CommandEditor, CommandBox, StringGrid,
+                                                           GoButton, CancelButton})
     Control->installEventFilter(this);
-  // The default button: Enter in the statement box runs it.
-  connect(CommandBox->lineEdit(), &QLineEdit::returnPressed, GoButton, &QPushButton::click);
+  connect(CommandBox, &QComboBox::activated, this, [this](int AIndex) {
+    FHistoryIndex = AIndex;
+    SetCommandText(QStringToAnsi(CommandBox->itemText(AIndex)));
+    CommandEditor->setFocus();
+  });
+  if (HasWindowsHost())
+    FConfigRegistration =
+        std::make_unique<TConfigEditorRegistration>(WindowsHost().Configuration(), *this);
+  else
+    TCFG().RegisterEditor(*this); // the initial keys, told once
+  FitCommandHeight();
 }
 
 TTerminalForm::~TTerminalForm() {
@@ -181,18 +203,64 @@ std::vector<std::string> TTerminalForm::History() const {
 }
 
 void TTerminalForm::SetHistory(const std::vector<std::string> &AHistory) {
-  // Changing the items may select one into the edit field; the statement typed there stays.
-  const QString Text = CommandBox->currentText();
   CommandBox->clear();
   for (const std::string &Entry : AHistory)
     CommandBox->addItem(AnsiToQString(Entry));
-  CommandBox->setEditText(Text);
+  CommandBox->setCurrentIndex(-1);
+  FHistoryIndex = -1;
 }
 
-std::string TTerminalForm::CommandText() const { return QStringToAnsi(CommandBox->currentText()); }
+void TTerminalForm::WalkHistory(int ASteps) {
+  const int Count = CommandBox->count();
+  if (Count == 0)
+    return;
+  int Index = FHistoryIndex < 0 ? (ASteps < 0 ? Count : -1) : FHistoryIndex;
+  Index = std::clamp(Index + ASteps, 0, Count);
+  FHistoryIndex = Index < Count ? Index : -1;
+  SetCommandText(FHistoryIndex < 0 ? std::string() : History()[std::size_t(FHistoryIndex)]);
+}
+
+std::string TTerminalForm::CommandText() const {
+  // Lines joined by line feeds: the statement is the same whatever the editor's breaks.
+  std::string Text;
+  for (int i = 0; i < CommandEditor->Lines().Count(); ++i) {
+    if (i > 0)
+      Text += '\n';
+    Text += CommandEditor->Lines()[i];
+  }
+  return Text;
+}
 
 void TTerminalForm::SetCommandText(const std::string &AText) {
-  CommandBox->setEditText(AnsiToQString(AText));
+  CommandEditor->Lines().SetText(AText);
+  if (CommandEditor->Lines().Count() == 0)
+    CommandEditor->Lines().Add("");
+  // The caret after the text, where typing goes on.
+  CommandEditor->SetSelStart(int(CommandEditor->Lines().Text().size()));
+  CommandEditor->Invalidate();
+  FitCommandHeight();
+}
+
+void TTerminalForm::FitCommandHeight() {
+  const int Lines = std::clamp(CommandEditor->Lines().Count(), 1, MaxCommandLines);
+  const QScrollBar *Bar = CommandEditor->HorzScrollBar();
+  const int Height = std::max(21, Lines * CommandEditor->LineHeight() + 6 +
+                                      (Bar->isVisible() ? Bar->height() : 0));
+  if (TopPanel->height() == Height)
+    return;
+  TopPanel->resize(TopPanel->width(), Height);
+  RealignParent(this);
+}
+
+void TTerminalForm::ApplyEditorConfig(const TFont &AFont, const TTextStyles &AStyles, bool,
+                                      bool ABackspaceUnindents, int ATabSize, int, bool) {
+  CommandEditor->SetFont(EditorScreenFont(AFont));
+  CommandEditor->SetFontColor(AFont.Color());
+  CommandEditor->SetStyles(AStyles);
+  CommandEditor->SetBackspaceUnindents(ABackspaceUnindents);
+  CommandEditor->SetTabSize(ATabSize);
+  CommandEditor->Invalidate();
+  FitCommandHeight();
 }
 
 void TTerminalForm::GoButtonClick() {
@@ -231,9 +299,27 @@ void TTerminalForm::CancelButtonClick() {
 }
 
 bool TTerminalForm::eventFilter(QObject *AWatched, QEvent *AEvent) {
-  if (AEvent->type() == QEvent::KeyPress && Running() &&
-      static_cast<QKeyEvent *>(AEvent)->key() == Qt::Key_Escape) {
+  if (AEvent->type() != QEvent::KeyPress)
+    return TForm::eventFilter(AWatched, AEvent);
+  const auto *Key = static_cast<QKeyEvent *>(AEvent);
+  const Qt::KeyboardModifiers Modifiers =
+      Key->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
+  if (Key->key() == Qt::Key_Escape && Running()) {
     TApplication::Guard([this] { CancelButtonClick(); });
+    return true;
+  }
+  if (AWatched != CommandEditor)
+    return TForm::eventFilter(AWatched, AEvent);
+  if ((Key->key() == Qt::Key_Return || Key->key() == Qt::Key_Enter) &&
+      Modifiers == Qt::ControlModifier) {
+    TApplication::Guard([this] { GoButtonClick(); });
+    return true;
+  }
+  const int Last = std::max(0, CommandEditor->Lines().Count() - 1);
+  if (Modifiers == Qt::NoModifier &&
+      ((Key->key() == Qt::Key_Up && CommandEditor->CaretY() == 0) ||
+       (Key->key() == Qt::Key_Down && CommandEditor->CaretY() >= Last))) {
+    WalkHistory(Key->key() == Qt::Key_Up ? -1 : 1);
     return true;
   }
   return TForm::eventFilter(AWatched, AEvent);

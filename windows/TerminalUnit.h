@@ -2,15 +2,19 @@
 // rows in a grid, any other statement's kind and success, and a history of what ran.
 #pragma once
 
+#include "app/MainUnitConfig.h"
 #include "classes/Forms.h"
 #include "classes/Threads.h"
 #include "windows/ResultGrid.h"
+
+#include <memory>
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
 class QComboBox;
+class TPlainTextEdit;
 class QPushButton;
 class TOracleQuery;
 struct TStatementOutcome;
@@ -26,7 +30,7 @@ const char *StatementKindName(int AFunctionCode);
 bool AddToHistory(std::vector<std::string> &AHistory, const std::string &AText,
                   std::size_t ADropDownCount);
 
-class TTerminalForm : public TForm {
+class TTerminalForm : public TForm, public IConfigEditor {
 public:
   static constexpr int DefaultColWidth = TResultGrid::DefaultColWidth;
   static constexpr int DefaultRowHeight = TResultGrid::DefaultRowHeight;
@@ -42,7 +46,13 @@ public:
   static TTerminalForm *Create(TWindowsHost &AHost, TValueReader *ADesktop = nullptr);
 
   QWidget *TopPanel;
+  // The statement: an editor with the script colouring that grows with its lines (up to
+  // MaxCommandLines); Ctrl+Enter runs it, Up on its first line and Down on its last walk the
+  // history.
+  TPlainTextEdit *CommandEditor;
+  // The history, oldest first: a drop-down beside the editor; a pick goes into the editor.
   QComboBox *CommandBox;
+  static constexpr int MaxCommandLines = 8;
   QWidget *DistancePanel1;
   QPushButton *GoButton;
   // Breaks off the statement that runs (Escape does the same); enabled only meanwhile.
@@ -69,12 +79,20 @@ public:
 
   // The statement history, oldest first.
   std::vector<std::string> History() const;
+  // Puts the history entry before (ASteps < 0) or after the one shown into the editor; past
+  // the newest entry the editor is emptied.
+  void WalkHistory(int ASteps);
   std::string CommandText() const;
   void SetCommandText(const std::string &AText);
 
   // For each column, the widest " text " of its header and data rows in the window's font.
   std::vector<int> TextWidths() const { return ResultGrid->TextWidths(); }
   std::vector<int> ColumnWidths() const { return ResultGrid->ColumnWidths(); }
+
+  // IConfigEditor: the statement editor follows the script editors' font and colours.
+  void ApplyEditorConfig(const TFont &AFont, const TTextStyles &AStyles, bool AAutoIndent,
+                         bool ABackspaceUnindents, int ATabSize, int AUndoLimit,
+                         bool ALineNumbers) override;
 
   std::vector<TMenuGroup> MenuGroups() const override { return {{8, TerminalMenu}}; }
   const char *FormClassName() const override { return "TTerminalForm"; }
@@ -90,6 +108,11 @@ private:
   void SetHistory(const std::vector<std::string> &AHistory);
   void StatementDone(const std::string &AStatement, TStatementOutcome &AOutcome);
   void ShowRunning(bool ARunning);
+  // The top panel as high as the statement's lines.
+  void FitCommandHeight();
+
+  std::unique_ptr<TConfigEditorRegistration> FConfigRegistration;
+  int FHistoryIndex = -1; // the entry the editor shows from the history; -1 none
 
   TThreadRef FRunRef{nullptr};
 };

@@ -146,7 +146,7 @@ void BM_TerminalQueryIntoGrid(benchmark::State &AState) {
     AState.SkipWithError(S.Error.c_str());
     return;
   }
-  S.Form->CommandBox->setEditText("SELECT * FROM bench_terminal");
+  S.Form->SetCommandText("SELECT * FROM bench_terminal");
   for (auto _ : AState) {
     S.Form->GoButtonClick();
     S.Form->WaitForStatement();
@@ -244,9 +244,9 @@ void BM_FetchOnToTheEnd(benchmark::State &AState) {
   }
   const long Wanted = 1000000, Second = std::max(1L, Wanted / Rows);
   for (auto _ : AState) {
-    S.Form->CommandBox->setEditText(QString::fromStdString(
-        "SELECT a.* FROM bench_terminal a, (SELECT id FROM bench_terminal WHERE id <= " +
-        std::to_string(Second) + ") b"));
+    S.Form->SetCommandText(
+        ("SELECT a.* FROM bench_terminal a, (SELECT id FROM bench_terminal WHERE id <= " +
+         std::to_string(Second) + ") b"));
     S.Form->GoButtonClick();
     S.Form->WaitForStatement();
     const double Before = ResidentBytes();

@@ -6,6 +6,7 @@
 #include "app/LoginUnit.h"
 #include "app/MainUnit.h"
 #include "classes/Application.h"
+#include "controls/PTEdit.h"
 #include "db/OciApiQuery.h"
 #include "tests/QtTestEnvironment.h"
 
@@ -13,6 +14,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
@@ -190,7 +192,7 @@ protected:
   }
 
   void Go(const std::string &AStatement) {
-    Form->CommandBox->setEditText(QString::fromLatin1(AStatement.c_str()));
+    Form->SetCommandText(AStatement);
     Form->GoButton->click();
     Form->WaitForStatement();
   }
@@ -212,7 +214,11 @@ protected:
 // The bytes 0x80-0x9F are the Windows code page's characters in every window, as in the
 // editor: typed, shown in the grid and in the history alike.
 TEST_F(TerminalWindow, CodePageCharactersRoundTrip) {
-  Form->CommandBox->setEditText(QString::fromUtf8("SELECT '\u20ac\u2013' x FROM dual"));
+  Form->CommandEditor->setFocus();
+  for (const QChar Char : QString::fromUtf8("SELECT '\u20ac\u2013' x FROM dual")) {
+    QKeyEvent Press(QEvent::KeyPress, 0, Qt::NoModifier, QString(Char));
+    QCoreApplication::sendEvent(Form->CommandEditor, &Press);
+  }
   EXPECT_EQ(Form->CommandText(), "SELECT '\x80\x96' x FROM dual");
   Form->GoButton->click();
   Form->WaitForStatement();
@@ -477,19 +483,22 @@ TEST_F(TerminalWindow, CommitRollbackAndTheUncommittedMark) {
 TEST_F(TerminalWindow, RunsOffTheGuiThreadAndEscapeCancels) {
   Go("CREATE TABLE big (a NUMBER)");
   const std::vector<std::string> History = Form->History();
-  Form->CommandBox->setEditText(
+  Form->SetCommandText(
       "INSERT INTO big SELECT 1 FROM emp a, emp b, emp c, emp d, emp e, emp f, emp g");
   Form->GoButton->click();
   EXPECT_TRUE(Form->Running());
   EXPECT_FALSE(Form->GoButton->isEnabled());
   EXPECT_TRUE(Form->CancelButton->isEnabled());
+  EXPECT_TRUE(Form->CancelButton->isVisible());
+  EXPECT_GE(Form->CancelButton->x(), Form->GoButton->x() + Form->GoButton->width());
+  EXPECT_LE(Form->CancelButton->x() + Form->CancelButton->width(), Form->width());
   EXPECT_EQ(Form->ResultGrid->StatusText(), "Running ...");
   Form->GoButton->click(); // one statement at a time
   int Ticks = 0;
   QTimer Tick;
   QObject::connect(&Tick, &QTimer::timeout, [&] { ++Ticks; });
   Tick.start(10);
-  QTimer::singleShot(300, [&] { QTest::keyClick(Form->CommandBox, Qt::Key_Escape); });
+  QTimer::singleShot(300, [&] { QTest::keyClick(Form->CommandEditor, Qt::Key_Escape); });
   Form->WaitForStatement();
   EXPECT_GT(Ticks, 5); // the event loop ran while the server worked
   EXPECT_EQ(Errors, TStrings{"ORA-01013: user requested cancel of current operation"});
@@ -522,6 +531,50 @@ TEST_F(TerminalWindow, HistoryHoldsStatementsThatRanWithoutDuplicates) {
   EXPECT_EQ(Form->CommandText(), "SELECT 10 FROM dual");
   EXPECT_EQ(Form->History().back(), "SELECT 10 FROM dual");
   EXPECT_EQ(Form->History()[1], "SELECT 4 FROM dual");
+  EXPECT_TRUE(Errors.empty());
+}
+
+// The statement box is a multi-line editor with the script colouring: it grows with its
+// lines, Ctrl+Enter runs it, Up on the first line and Down on the last walk the history.
+TEST_F(TerminalWindow, MultiLineStatementEditorRunsAndWalksTheHistory) {
+  Go("SELECT 1 FROM dual");
+  Go("SELECT 2 FROM dual");
+  TPlainTextEdit *Editor = Form->CommandEditor;
+  Form->SetCommandText("");
+  const int OneLine = Form->TopPanel->height();
+  Editor->setFocus();
+  QTest::keyClicks(Editor, "SELECT ename");
+  QTest::keyClick(Editor, Qt::Key_Return);
+  QTest::keyClicks(Editor, "FROM emp WHERE empno = 7839");
+  EXPECT_EQ(Form->CommandText(), "SELECT ename\nFROM emp WHERE empno = 7839");
+  EXPECT_GT(Form->TopPanel->height(), OneLine);
+  QCoreApplication::processEvents();
+  EXPECT_GT(Form->ResultGrid->y(), Form->TopPanel->height()); // the grid makes room
+  EXPECT_FALSE(Editor->Lines().FormatList(0).empty());        // SELECT is coloured
+  QTest::keyClick(Editor, Qt::Key_Return, Qt::ControlModifier);
+  Form->WaitForStatement();
+  EXPECT_EQ(Column(0), TStrings{"KING"});
+  EXPECT_EQ(Form->CommandText(), "SELECT ename\nFROM emp WHERE empno = 7839"); // no line added
+  EXPECT_EQ(Form->History().back(), "SELECT ename\nFROM emp WHERE empno = 7839");
+
+  Form->SetCommandText("");
+  QTest::keyClick(Editor, Qt::Key_Up);
+  EXPECT_EQ(Form->CommandText(), "SELECT ename\nFROM emp WHERE empno = 7839");
+  QTest::keyClick(Editor, Qt::Key_Up); // the caret is on the last line: up within the text
+  EXPECT_EQ(Form->CommandText(), "SELECT ename\nFROM emp WHERE empno = 7839");
+  QTest::keyClick(Editor, Qt::Key_Up);
+  EXPECT_EQ(Form->CommandText(), "SELECT 2 FROM dual");
+  QTest::keyClick(Editor, Qt::Key_Up);
+  QTest::keyClick(Editor, Qt::Key_Up);
+  EXPECT_EQ(Form->CommandText(), "SELECT 1 FROM dual"); // the oldest stays
+  QTest::keyClick(Editor, Qt::Key_Down);
+  EXPECT_EQ(Form->CommandText(), "SELECT 2 FROM dual");
+  QTest::keyClick(Editor, Qt::Key_Down);
+  QTest::keyClick(Editor, Qt::Key_Down);
+  EXPECT_EQ(Form->CommandText(), ""); // past the newest: an empty statement
+  EXPECT_EQ(Form->TopPanel->height(), OneLine);
+  Form->CommandBox->activated(0);
+  EXPECT_EQ(Form->CommandText(), "SELECT 1 FROM dual");
   EXPECT_TRUE(Errors.empty());
 }
 
