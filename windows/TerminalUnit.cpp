@@ -246,10 +246,13 @@ void TTerminalForm::FitCommandHeight() {
   const QScrollBar *Bar = CommandEditor->HorzScrollBar();
   const int Height = std::max(21, Lines * CommandEditor->LineHeight() + 6 +
                                       (Bar->isVisible() ? Bar->height() : 0));
-  if (TopPanel->height() == Height)
-    return;
-  TopPanel->resize(TopPanel->width(), Height);
-  RealignParent(this);
+  if (TopPanel->height() != Height) {
+    TopPanel->resize(TopPanel->width(), Height);
+    RealignParent(this);
+  }
+  // Every line shows while they fit: the first is not left scrolled away.
+  if (CommandEditor->Lines().Count() <= MaxCommandLines && CommandEditor->TopLine() != 0)
+    CommandEditor->ScrollTo(0, CommandEditor->HorzOffset());
 }
 
 void TTerminalForm::ApplyEditorConfig(const TFont &AFont, const TTextStyles &AStyles, bool,

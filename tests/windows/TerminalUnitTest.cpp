@@ -550,6 +550,7 @@ TEST_F(TerminalWindow, MultiLineStatementEditorRunsAndWalksTheHistory) {
   EXPECT_GT(Form->TopPanel->height(), OneLine);
   QCoreApplication::processEvents();
   EXPECT_GT(Form->ResultGrid->y(), Form->TopPanel->height()); // the grid makes room
+  EXPECT_EQ(Editor->TopLine(), 0);                            // both lines show
   EXPECT_FALSE(Editor->Lines().FormatList(0).empty());        // SELECT is coloured
   QTest::keyClick(Editor, Qt::Key_Return, Qt::ControlModifier);
   Form->WaitForStatement();
