@@ -9,6 +9,7 @@
 #include "classes/Application.h"
 #include "classes/ComponentStream.h"
 #include "classes/Streams.h"
+#include "classes/Threads.h"
 #include "classes/WindowPlacement.h"
 #include "script/CompileUnit.h"
 #include "windows/DBMSOutputUnit.h"
@@ -27,6 +28,7 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPushButton>
 #include <QStatusTipEvent>
 #include <QVBoxLayout>
 
@@ -105,6 +107,14 @@ QIcon DrawnIcon(const QString &AKind) {
   } else if (AKind == "disconnect") {
     P.setBrush(QColor(200, 50, 40));
     P.drawEllipse(3, 3, 10, 10);
+  } else if (AKind == "commit") {
+    P.setPen(QPen(QColor(40, 150, 60), 2));
+    P.drawLine(3, 8, 6, 12);
+    P.drawLine(6, 12, 13, 3);
+  } else if (AKind == "rollback") {
+    P.setPen(QPen(QColor(200, 50, 40), 2));
+    P.drawLine(3, 3, 13, 13);
+    P.drawLine(13, 3, 3, 13);
   } else if (AKind == "compile") {
     P.setBrush(QColor(40, 120, 200));
     QPainterPath Path;
@@ -148,6 +158,21 @@ TMainForm::TMainForm(QWidget *AParent) : QMainWindow(AParent) {
     return QMessageBox::question(this, "Confirm", AnsiToQString(AQuestion),
                                  QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
   };
+  AskTransaction = [this] {
+    QMessageBox Box(QMessageBox::Question, "Confirm", "Commit, Roll back or Cancel?",
+                    QMessageBox::NoButton, this);
+    Box.setObjectName("TransactionBox");
+    QPushButton *CommitChoice = Box.addButton("Commit", QMessageBox::AcceptRole);
+    QPushButton *RollbackChoice = Box.addButton("Roll back", QMessageBox::DestructiveRole);
+    Box.addButton(QMessageBox::Cancel);
+    Box.setDefaultButton(CommitChoice);
+    Box.exec();
+    if (Box.clickedButton() == CommitChoice)
+      return TTransactionAnswer::Commit;
+    if (Box.clickedButton() == RollbackChoice)
+      return TTransactionAnswer::Rollback;
+    return TTransactionAnswer::Cancel;
+  };
 
   CreateMenus();
 
@@ -171,12 +196,19 @@ TMainForm::TMainForm(QWidget *AParent) : QMainWindow(AParent) {
   StatusBar->setSizeGripEnabled(true);
   FStatusLabel = new QLabel(StatusBar);
   StatusBar->addWidget(FStatusLabel, 1);
+  TransactionMark = new QLabel("Uncommitted", StatusBar);
+  TransactionMark->setObjectName("TransactionMark");
+  TransactionMark->setToolTip("The session holds changes not yet committed");
+  TransactionMark->setStyleSheet("QLabel { color: #b00000; font-weight: bold; }");
+  StatusBar->addPermanentWidget(TransactionMark);
+  TransactionMark->hide();
 
   Database = new TOracleDatabase(this);
   Database->SetName("Database");
   Database->SetDatabaseName("Database");
   Database->SetParams(TStringList{"User=SCOTT", "Password=", "Server="});
   Database->OnLogin.Bind(this, &TMainForm::DatabaseLogin);
+  Database->OnTransactionChanged = [this](TObject *) { UpdateTransactionMark(); };
   CreateQueries();
   CFG = new TCFG(this);
   // The configuration's record carries an empty component name, as the file format has it.
@@ -239,6 +271,11 @@ void TMainForm::CreateMenus() {
       AddItem(DatabaseMenu, "DatabaseConnectItem", "&Connect", "Connect to database");
   DatabaseDisconnectItem =
       AddItem(DatabaseMenu, "DatabaseDisconnectItem", "&Disconnect", "Disconnect from database");
+  DatabaseMenu->addSeparator();
+  DatabaseCommitItem = AddItem(DatabaseMenu, "DatabaseCommitItem", "C&ommit",
+                               "Commit the session's changes", QKeySequence(Qt::Key_F11));
+  DatabaseRollbackItem = AddItem(DatabaseMenu, "DatabaseRollbackItem", "&Rollback",
+                                 "Roll back the session's changes", QKeySequence(Qt::Key_F12));
 
   ToolsMenu = Menu("ToolsMenu", "&Tools", 6);
   ToolsOptionsItem = AddItem(ToolsMenu, "ToolsOptionsItem", "&Options...", "Options");
@@ -273,6 +310,8 @@ void TMainForm::CreateMenus() {
   Wire(FileExitItem, &TMainForm::FileExitItemClick);
   Wire(DatabaseConnectItem, &TMainForm::DatabaseConnectItemClick);
   Wire(DatabaseDisconnectItem, &TMainForm::DatabaseDisconnectItemClick);
+  Wire(DatabaseCommitItem, &TMainForm::DatabaseCommitItemClick);
+  Wire(DatabaseRollbackItem, &TMainForm::DatabaseRollbackItemClick);
   Wire(ToolsOptionsItem, &TMainForm::ToolsOptionsItemClick);
   Wire(WindowNewTerminalWindowItem, &TMainForm::WindowNewTerminalWindowItemClick);
   Wire(WindowNewProcdeureWindowItem, &TMainForm::WindowNewProcdeureWindowItemClick);
@@ -317,6 +356,10 @@ void TMainForm::CreateSpeedBar() {
   ConnectButton = AddButton("ConnectButton", 226, "Connect|", "connect", true);
   DisconnectButton = AddButton("DisconnectButton", 251, "Disconnect|", "disconnect", true);
   CompileButton = AddButton("CompileButton", 282, "Compile|", "compile", false);
+  CommitButton =
+      AddButton("CommitButton", 313, "Commit|Commit the session's changes", "commit", true);
+  RollbackButton = AddButton("RollbackButton", 338, "Rollback|Roll back the session's changes",
+                             "rollback", true);
 
   auto Wire = [this](QToolButton *AButton, void (TMainForm::*AHandler)()) {
     connect(AButton, &QToolButton::clicked, this,
@@ -333,6 +376,8 @@ void TMainForm::CreateSpeedBar() {
   Wire(ConnectButton, &TMainForm::DatabaseConnectItemClick);
   Wire(DisconnectButton, &TMainForm::DatabaseDisconnectItemClick);
   Wire(CompileButton, &TMainForm::CompileButtonClick);
+  Wire(CommitButton, &TMainForm::DatabaseCommitItemClick);
+  Wire(RollbackButton, &TMainForm::DatabaseRollbackItemClick);
 }
 
 void TMainForm::CreateQueries() {
@@ -479,6 +524,13 @@ void TMainForm::closeEvent(QCloseEvent *AEvent) {
     AEvent->ignore();
     return;
   }
+  // Uncommitted changes are the user's to commit or roll back, not the logoff's to commit.
+  bool Ended = false;
+  TApplication::Guard([&] { Ended = FClosingDown || EndTransactionQuery(); });
+  if (!Ended) {
+    AEvent->ignore();
+    return;
+  }
   FClosingDown = true;
   TApplication::Guard([this] { FormCloseQuery(); });
   AEvent->accept();
@@ -575,6 +627,8 @@ void TMainForm::DatabaseLogin(TDatabaseLite *aDatabase, bool aBefore) {
 void TMainForm::DatabaseConnectItemClick() {
   if (Database->Connected() && !Confirm("Disconnect current session ?"))
     return;
+  if (!EndTransactionQuery())
+    return;
   try {
     Database->SetConnected(false);
   } catch (...) {
@@ -584,12 +638,49 @@ void TMainForm::DatabaseConnectItemClick() {
 }
 
 void TMainForm::DatabaseDisconnectItemClick() {
+  if (!EndTransactionQuery())
+    return;
   try {
     Database->SetConnected(false);
   } catch (...) {
     Database->Logoff();
   }
   SetStatusText("Disconnected.");
+}
+
+void TMainForm::DatabaseCommitItemClick() {
+  if (Database->Connected())
+    Database->Commit();
+}
+
+void TMainForm::DatabaseRollbackItemClick() {
+  if (Database->Connected())
+    Database->Rollback();
+}
+
+bool TMainForm::EndTransactionQuery() {
+  if (!Database->Connected() || !Database->InTransaction())
+    return true;
+  switch (AskTransaction()) {
+  case TTransactionAnswer::Commit:
+    Database->Commit();
+    return true;
+  case TTransactionAnswer::Rollback:
+    Database->Rollback();
+    return true;
+  default:
+    return false;
+  }
+}
+
+void TMainForm::UpdateTransactionMark() {
+  // The compile run notes its statements on its own thread; the mark follows on this one.
+  if (!InGuiThread()) {
+    QMetaObject::invokeMethod(
+        this, [this] { UpdateTransactionMark(); }, Qt::QueuedConnection);
+    return;
+  }
+  TransactionMark->setVisible(Database->Connected() && Database->InTransaction());
 }
 
 // ---- Files, tools, windows, help -----------------------------------------------------------

@@ -30,15 +30,18 @@ public:
   // Components, named as the window names them.
   QMenu *FileMenu, *DatabaseMenu, *ToolsMenu, *WindowMenu, *HelpMenu;
   QAction *FileNewItem, *FileOpenItem, *FileExitItem;
-  QAction *DatabaseConnectItem, *DatabaseDisconnectItem;
+  QAction *DatabaseConnectItem, *DatabaseDisconnectItem, *DatabaseCommitItem, *DatabaseRollbackItem;
   QAction *ToolsOptionsItem;
   QAction *WindowNewTerminalWindowItem, *WindowNewProcdeureWindowItem, *WindowDMBSOutputWindowItem,
       *WindowTileItem, *WindowCascadeItem, *WindowArrangeAllItem;
   QAction *HelpContentsItem, *HelpSearchItem, *HelpHowToUseItem, *HelpAboutItem;
   QWidget *SpeedBar;
   QToolButton *NewButton, *OpenButton, *SaveButton, *UndoButton, *CutButton, *CopyButton,
-      *PasteButton, *FindButton, *ConnectButton, *DisconnectButton, *CompileButton;
+      *PasteButton, *FindButton, *ConnectButton, *DisconnectButton, *CompileButton, *CommitButton,
+      *RollbackButton;
   QStatusBar *StatusBar;
+  // The status bar's mark while the session holds uncommitted changes.
+  QLabel *TransactionMark;
   QMdiArea *MdiArea;
   TOracleDatabase *Database;
   // The compile run's statement query and the query that reads a stored unit's errors.
@@ -60,6 +63,14 @@ public:
   void FileExitItemClick() override;
   void DatabaseConnectItemClick();
   void DatabaseDisconnectItemClick();
+  void DatabaseCommitItemClick();
+  void DatabaseRollbackItemClick();
+  // Before the session ends (disconnect, connect again, shut-down) with uncommitted changes:
+  // asks "Commit, Roll back or Cancel?" and does what was chosen; false for Cancel.
+  bool EndTransactionQuery();
+  // The transaction question's answer; tests answer it without a modal box.
+  enum class TTransactionAnswer { Commit, Rollback, Cancel };
+  std::function<TTransactionAnswer()> AskTransaction;
   void ToolsOptionsItemClick();
   void WindowNewTerminalWindowItemClick();
   void WindowNewProcdeureWindowItemClick();
@@ -136,6 +147,7 @@ private:
                          bool AEnabled);
   template <typename M> void Forward(M AMethod);
   void ConnectAgain();
+  void UpdateTransactionMark();
   void SubWindowActivated(QMdiSubWindow *AWindow);
   void RestoreDesktop();
 

@@ -87,6 +87,7 @@ void TOracleDatabase::DoDisconnect() {
 void TOracleDatabase::Commit() {
   OciEntries.ocom()(FLogonCursor.Data());
   FLogonCursor.Check();
+  SetInTransaction(false);
 }
 
 void TOracleDatabase::Break() {
@@ -98,4 +99,5 @@ void TOracleDatabase::Break() {
 void TOracleDatabase::Rollback() {
   OciEntries.orol()(FLogonCursor.Data());
   FLogonCursor.Check();
+  SetInTransaction(false);
 }

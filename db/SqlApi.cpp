@@ -1,6 +1,11 @@
 // Error routines, the session's library loading and registry, and the database component.
 #include "db/SqlApi.h"
 
+#include "db/SqlFunctionCodes.h"
+
+#include <cctype>
+#include <string_view>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -281,6 +286,82 @@ void TDatabaseLite::Login() {
   const std::string AServer = Server(), APassword = Password(), AUser = User();
   DoConnect(AUser, APassword, AServer);
   FConnected = true;
+  SetInTransaction(false); // a new session holds nothing yet
+}
+
+namespace {
+
+// The first one or two words of a statement, upper-cased, comments and blanks before them
+// passed over.
+std::vector<std::string> LeadingWords(std::string_view AText, std::size_t ACount) {
+  std::vector<std::string> Words;
+  std::size_t I = 0;
+  while (I < AText.size() && Words.size() < ACount) {
+    const char C = AText[I];
+    if (C == '-' && I + 1 < AText.size() && AText[I + 1] == '-') {
+      while (I < AText.size() && AText[I] != '\n')
+        ++I;
+    } else if (C == '/' && I + 1 < AText.size() && AText[I + 1] == '*') {
+      const std::size_t End = AText.find("*/", I + 2);
+      I = End == std::string_view::npos ? AText.size() : End + 2;
+    } else if (std::isalpha(static_cast<unsigned char>(C))) {
+      std::string Word;
+      while (I < AText.size() && std::isalnum(static_cast<unsigned char>(AText[I])))
+        Word += static_cast<char>(std::toupper(static_cast<unsigned char>(AText[I++])));
+      Words.push_back(Word);
+    } else {
+      ++I;
+    }
+  }
+  return Words;
+}
+
+} // namespace
+
+bool TransactionOpenAfter(bool AOpen, int AFunctionCode, std::int64_t ARowsProcessed,
+                          std::string_view AText) {
+  switch (AFunctionCode) {
+  case fcInsert:
+  case fcUpdate:
+  case fcDelete:
+    return AOpen || ARowsProcessed > 0;
+  case fcPlSqlExecute:
+  case fcLockTable:
+  case fcExplain:
+    return true;
+  case fcRollback: {
+    // ROLLBACK [WORK] TO [SAVEPOINT] name undoes part of the transaction, not all of it.
+    const std::vector<std::string> Words = LeadingWords(AText, 3);
+    const bool ToSavepoint = (Words.size() > 1 && Words[1] == "TO") ||
+                             (Words.size() > 2 && Words[1] == "WORK" && Words[2] == "TO");
+    return ToSavepoint && AOpen;
+  }
+  case fcCommit:
+    return false;
+  case fcSelect:
+  case fcSavepoint:
+  case fcSetTransaction:
+  case fcSetRole:
+  case fcAlterSession:
+    return AOpen;
+  case 0: {
+    // A statement the kind table does not name: MERGE and CALL change data, others are read.
+    const std::vector<std::string> Words = LeadingWords(AText, 1);
+    return AOpen || (!Words.empty() && (Words[0] == "MERGE" || Words[0] == "CALL"));
+  }
+  default:
+    return false; // DDL commits before and after itself
+  }
+}
+
+void TDatabaseLite::SetInTransaction(bool AValue) {
+  if (FInTransaction.exchange(AValue) != AValue)
+    OnTransactionChanged(this);
+}
+
+void TDatabaseLite::NoteStatement(int AFunctionCode, std::int64_t ARowsProcessed,
+                                  const std::string &AText) {
+  SetInTransaction(TransactionOpenAfter(FInTransaction, AFunctionCode, ARowsProcessed, AText));
 }
 
 void TDatabaseLite::Logoff() {
@@ -292,6 +373,8 @@ void TDatabaseLite::Logoff() {
     ~TEndIdle() {
       Database->FConnected = false;
       Database->FUseCount = 0;
+      // Whatever the server did with it, the session's transaction is over.
+      Database->SetInTransaction(false);
     }
   } EndIdle{this};
   // A handler that refuses cannot keep the session: the data sets are closed and the server

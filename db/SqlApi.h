@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // ---- Errors ---------------------------------------------------------------------------------
@@ -133,6 +134,14 @@ private:
 
 using TLoginEvent = TEvent<TDatabaseLite * /*aDatabase*/, bool /*aBefore*/>;
 
+// Whether a transaction is open after a statement ran, given whether one was open before: data
+// changed by INSERT, UPDATE or DELETE (rows processed), MERGE, LOCK TABLE, EXPLAIN PLAN or a
+// PL/SQL block or call (which may have changed anything) opens one; COMMIT and ROLLBACK (not a
+// ROLLBACK TO a savepoint) end it, as does any DDL, which commits; queries, SAVEPOINT, SET
+// TRANSACTION, SET ROLE and ALTER SESSION leave it as it was.
+bool TransactionOpenAfter(bool AOpen, int AFunctionCode, std::int64_t ARowsProcessed,
+                          std::string_view AText);
+
 // One logon to a server: connect parameters, connected state, logon events, attached data sets.
 class TDatabaseLite : public TComponent {
 public:
@@ -168,8 +177,20 @@ public:
   void Logoff();
 
   virtual TSession &GetSession() = 0;
+  // Both end the transaction, so the session holds nothing uncommitted afterwards.
   virtual void Commit() = 0;
   virtual void Rollback() = 0;
+
+  // Whether the session may hold uncommitted changes. The server is not asked: the program
+  // notes each statement it runs for the user (NoteStatement), and a commit, a rollback and a
+  // new logon end it. Read from any thread.
+  bool InTransaction() const { return FInTransaction; }
+  // After a user's statement succeeded: its SQL function code, the rows it processed and its
+  // text decide (TransactionOpenAfter).
+  void NoteStatement(int AFunctionCode, std::int64_t ARowsProcessed, const std::string &AText);
+  void SetInTransaction(bool AValue);
+  // Raised when InTransaction changes, on the thread that changed it.
+  TNotifyEvent OnTransactionChanged;
   // Lists stored procedures; databases that cannot list them leave the list alone.
   virtual void GetProcedureList(TStringList &AStrings, const std::string &APackageName, int AKind) {
     (void)AStrings;
@@ -203,6 +224,7 @@ private:
   // detach); changed only under it.
   std::atomic<std::int32_t> FUseCount = 0;
   std::atomic<bool> FConnected = false;
+  std::atomic<bool> FInTransaction = false;
   TStringList FParams{"User=", "Password=", "Server="};
   std::vector<TDataSetLite *> FDataSets;
   std::string FDatabaseName;

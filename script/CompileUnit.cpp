@@ -378,7 +378,11 @@ bool TThreadCompile::ExecuteCurrent(const std::string &AText) {
   TOracleQuery &Query = *FEnvironment.Query;
   Query.SetSQL(StripCarriageReturns(AText));
   Query.SetPrepared(true);
-  Query.Execute();
+  if (FEnvironment.ExecuteShown)
+    FEnvironment.ExecuteShown(Query);
+  else
+    Query.Execute();
+  FEnvironment.Database->NoteStatement(Query.FunctionCode(), Query.RowsProcessed(), Query.SQL());
   if (FCurrent->StoredUnit && (Query.WarningFlags() & StoredWithErrors))
     ReadUnitErrors();
   return true;

@@ -52,6 +52,11 @@ struct TCompileEnvironment {
   // After every successful logon of the run (a CONNECT line or a connect on demand): a new
   // session, whose DBMS output must be enabled again. Optional.
   std::function<void()> Connected;
+  // A run whose results are shown sets this; it runs on the compile thread, not the GUI
+  // thread. It takes the prepared statement in place of the plain execute: it executes it (a
+  // query with its first rows fetched) and shows the outcome through Synchronize, raising
+  // what the server raised.
+  std::function<void(TOracleQuery &)> ExecuteShown;
 };
 
 // The query that reads a stored unit's compilation errors, as the main window stores it: its SQL

@@ -79,13 +79,33 @@ TEditForm::TEditForm(QWidget *AParent) : TForm(AParent) {
   connect(ErrorBox->model(), &QAbstractItemModel::modelReset, Editor,
           [this] { UpdateErrorMarks(); });
 
+  // Between the editor and the error list: the result pane, hidden until it has something.
+  ResultSplitter = new TSplitter(this);
+  ResultSplitter->setObjectName("ResultSplitter");
+  ResultSplitter->setGeometry(0, 120, 427, 2);
+  ResultSplitter->setFrameShape(QFrame::NoFrame);
+  ResultGrid = new TResultGrid(this);
+  ResultGrid->setObjectName("ResultGrid");
+  ResultGrid->setGeometry(0, 122, 427, 65);
+  ResultSplitter->hide();
+  ResultGrid->hide();
+  ResultQuery = new TOracleQuery(this);
+  ResultQuery->SetName("ResultQuery");
+  ResultQuery->SetDatabaseName("Database");
+  ResultQuery->SetParseForParams(false);
+
   Layout->AddControl(Editor, alClient);
+  Layout->AddControl(ResultSplitter, alBottom);
+  Layout->AddControl(ResultGrid, alBottom);
   Layout->AddControl(Splitter, alBottom);
   Layout->AddControl(ErrorBox, alBottom);
   Splitter->SetControlFirst(Editor);
   Splitter->SetControlSecond(ErrorBox);
+  ResultSplitter->SetControlFirst(Editor);
+  ResultSplitter->SetControlSecond(ResultGrid);
   Layout->AlignControls();
   Splitter->Loaded();
+  ResultSplitter->Loaded();
 
   CreateMenus();
   CreateDialogs();
@@ -214,6 +234,11 @@ void TEditForm::CreateMenus() {
   RunComileExpressionItem =
       AddItem(RunMenu, "RunComileExpressionItem", "Compile &Expression",
               "Upload into database expression at cursor", QKeySequence("Ctrl+F9"));
+  RunStatementItem = AddItem(RunMenu, "RunStatementItem", "&Run Statement",
+                             "Run the selection or the statement at cursor and show its result",
+                             QKeySequence("Ctrl+Return"));
+  // The keypad's Enter as well.
+  RunStatementItem->setShortcuts({QKeySequence("Ctrl+Return"), QKeySequence("Ctrl+Enter")});
 
   auto Wire = [this](QAction *AItem, auto AHandler) {
     connect(AItem, &QAction::triggered, this, Guarded([this, AHandler] { (this->*AHandler)(); }));
@@ -236,6 +261,7 @@ void TEditForm::CreateMenus() {
   Wire(SearchSearchAgainItem, &TEditForm::SearchSearchAgainItemClick);
   Wire(SearchGotoLineNumberItem, &TEditForm::SearchGotoLineNumberItemClick);
   Wire(RunComileExpressionItem, &TEditForm::RunComileExpressionItemClick);
+  Wire(RunStatementItem, &TEditForm::RunStatementItemClick);
   connect(RunCompileItem, &QAction::triggered, this,
           Guarded([this] { RunCompileItemClick(RunCompileItem); }));
 }

@@ -6,6 +6,7 @@
 #include "classes/Forms.h"
 #include "controls/PTEdit.h"
 #include "controls/Splitter.h"
+#include "windows/ResultGrid.h"
 
 #include <QAction>
 #include <QMenu>
@@ -16,6 +17,7 @@ class QFileDialog;
 class QListWidget;
 class QListWidgetItem;
 class TFindDialog;
+class TOracleQuery;
 class TReplaceDialog;
 class TWindowsHost;
 
@@ -41,12 +43,17 @@ public:
   TPlainTextEdit *Editor;
   TSplitter *Splitter;
   QListWidget *ErrorBox;
+  // The result pane under the editor, hidden until Run Statement first shows a result; its
+  // rows come through the window's own query, whose cursor stays open for fetching on.
+  TSplitter *ResultSplitter;
+  TResultGrid *ResultGrid;
+  TOracleQuery *ResultQuery;
   QMenu *FileMenu, *EditMenu, *SearchMenu, *RunMenu;
   QAction *FileNewItem, *FileOpenItem, *FileSaveItem, *FileSaveAsItem, *FileExitItem;
   QAction *EditUndoItem, *EditRedoItem, *EditUndoSeparator, *EditCutItem, *EditCopyItem,
       *EditPasteItem, *EditDeleteItem, *EditSelectAllItem, *EditPasteObjectItem;
   QAction *SearchFindItem, *SearchReplaceItem, *SearchSearchAgainItem, *SearchGotoLineNumberItem;
-  QAction *RunCompileItem, *RunComileExpressionItem;
+  QAction *RunCompileItem, *RunComileExpressionItem, *RunStatementItem;
   QFileDialog *SaveDialog = nullptr; // made at the first Save As
   TFindDialog *FindDialog;
   TReplaceDialog *ReplaceDialog;
@@ -95,6 +102,11 @@ public:
   // Compile from the editor and the error list (EditUnitCompile.cpp).
   void RunCompileItemClick(QObject *ASender) override;
   void RunComileExpressionItemClick();
+  // Runs the selection, or else the expression at the caret (cut as Compile Expression cuts
+  // it), and shows a query's rows or a statement's result in the result pane; errors go to the
+  // error list as the compile run puts them.
+  void RunStatementItemClick();
+  void ShowResultPane();
   // Appends an error line with its 1-based position in the text (0 = none), selects it and
   // runs ErrorBoxClick.
   void AddError(const std::string &AText, int APosition);
@@ -132,6 +144,9 @@ private:
   QAction *AddItem(QMenu *AMenu, const char *AName, const char *ACaption, const char *AHint,
                    const QKeySequence &AShortcut = {});
   void FormClose();
+  // The compile run over AText without its dialog when AShowResults; APosition as for
+  // TThreadCompile.
+  void RunScript(std::string AText, bool AExpressionMode, int APosition, bool AShowResults);
   // This window is the frame's active child (or stands alone).
   bool IsActiveChild() const;
   // Shows a file's content already read, under its name.

@@ -6,6 +6,7 @@
 #include "app/MainUnitConfig.h"
 #include "db/OciApi.h"
 #include "db/OciApiQuery.h"
+#include "db/SqlFunctionCodes.h"
 #include "windows/WindowsHost.h"
 
 #include "classes/Application.h"
@@ -22,6 +23,7 @@
 #include <QMdiSubWindow>
 #include <QMessageBox>
 
+#include <algorithm>
 #include <chrono>
 
 namespace {
@@ -54,15 +56,47 @@ void WaitForThread(TThreadRef &ARef, bool ACancelCompile) {
 } // namespace
 
 void TEditForm::RunCompileItemClick(QObject *ASender) {
+  const bool ExpressionMode = ASender && ASender->objectName() == "RunComileExpressionItem";
+  RunScript(Editor->Lines().Text(), ExpressionMode, ExpressionMode ? Editor->SelStart() : 0, false);
+}
+
+void TEditForm::RunStatementItemClick() {
   std::string Text = Editor->Lines().Text();
+  const int Start = Editor->SelStart(), Length = Editor->SelLength();
+  if (Length <= 0) {
+    RunScript(std::move(Text), true, Start, true);
+    return;
+  }
+  // The selection alone is cut into statements; blanking the rest keeps every position, so an
+  // error still points into the window's text.
+  for (std::size_t i = 0; i < Text.size(); ++i)
+    if ((i < std::size_t(Start) || i >= std::size_t(Start + Length)) && Text[i] != '\r' &&
+        Text[i] != '\n')
+      Text[i] = ' ';
+  RunScript(std::move(Text), false, 0, true);
+}
+
+void TEditForm::ShowResultPane() {
+  if (ResultGrid->isVisible())
+    return;
+  // The pane opens over about a third of the editor's room.
+  const int Height = std::max(60, Editor->height() / 3);
+  ResultGrid->setGeometry(0, Editor->height() - Height, width(), Height);
+  ResultSplitter->setGeometry(0, Editor->height() - Height - 2, width(), 2);
+  ResultSplitter->show();
+  ResultGrid->show();
+  RealignParent(this);
+}
+
+void TEditForm::RunScript(std::string AText, bool AExpressionMode, int APosition,
+                          bool AShowResults) {
   TWindowsHost &Host = WindowsHost();
-  if (Text.empty() || !Host.MainDatabase())
+  if (AText.empty() || !Host.MainDatabase())
     return;
   for (TEditForm *Form : OpenEditForms())
     Form->ErrorBox->clear();
   ErrorBox->clear(); // also when this window is not (yet) in the frame
 
-  const bool ExpressionMode = ASender && ASender->objectName() == "RunComileExpressionItem";
   TCompileEnvironment Environment;
   Environment.Database = Host.MainDatabase();
   Environment.Query = Host.CompileQuery();
@@ -72,6 +106,35 @@ void TEditForm::RunCompileItemClick(QObject *ASender) {
   Environment.ShowStatus = [](const std::string &AText) { WindowsHost().SetStatusText(AText); };
   Environment.ShowError = [](const std::string &AText) { TApplication::ShowErrorMessage(AText); };
   Environment.DrainOutput = [] { TDBMSOutputForm::DrainRegistered(); };
+  if (AShowResults) {
+    // No dialog: the statement's outcome shows in the result pane, through the window's own
+    // query, whose cursor the rows on show no longer use.
+    ResultGrid->Detach();
+    Environment.Query = ResultQuery;
+    Environment.Display = nullptr;
+    TResultFetch Fetch;
+    Fetch.Limit = std::max(1, Host.Configuration().TerminalBufferLimit());
+    Environment.ExecuteShown = [this, Fetch](TOracleQuery &AQuery) {
+      const auto Start = std::chrono::steady_clock::now();
+      if (AQuery.FunctionCode() == fcSelect) {
+        TResultSet Rows;
+        const bool More = Fetch.Start(AQuery, Rows);
+        const auto Elapsed = std::chrono::steady_clock::now() - Start;
+        Synchronize([&] {
+          ResultGrid->ShowRows(std::move(Rows), More, &AQuery, Fetch, Elapsed, AQuery.SQL());
+          ShowResultPane();
+        });
+      } else {
+        AQuery.Execute();
+        const auto Elapsed = std::chrono::steady_clock::now() - Start;
+        const std::string Text = StatementResultText(AQuery.FunctionCode(), AQuery.RowsProcessed());
+        Synchronize([&] {
+          ResultGrid->ShowMessage(Text, Elapsed);
+          ShowResultPane();
+        });
+      }
+    };
+  }
 
   {
     TScripts Scripts;
@@ -79,19 +142,19 @@ void TEditForm::RunCompileItemClick(QObject *ASender) {
     TScript *Main = Scripts.Add();
     Main->SetFileName(FFileName);
     Main->SetEditForm(this);
-    Main->SetText(std::move(Text));
+    Main->SetText(std::move(AText));
     TThreadRef ParserRef{nullptr}, CompileRef{nullptr};
-    auto *Parser = new TThreadParser(&Scripts, ExpressionMode, &Expressions, &ParserRef);
+    auto *Parser = new TThreadParser(&Scripts, AExpressionMode, &Expressions, &ParserRef);
     try {
-      new TThreadCompile(&Expressions, ExpressionMode ? Editor->SelStart() : 0, &ParserRef,
-                         &CompileRef, Environment);
+      new TThreadCompile(&Expressions, APosition, &ParserRef, &CompileRef, Environment);
     } catch (...) {
       delete Parser; // never started
       throw;
     }
     Parser->Resume();
-    CompileForm()->Execute();
-    WaitForThread(CompileRef, true);
+    if (!AShowResults)
+      CompileForm()->Execute();
+    WaitForThread(CompileRef, !AShowResults);
     TThread::TerminateThread(ParserRef);
     WaitForThread(ParserRef, false);
   }

@@ -1,7 +1,9 @@
 // The procedure test window: the chooser, the two grids built from the described parameters,
 // the call, the split between the grids and the desktop record.
 #include "windows/ProcedureUnit.h"
+
 #include "classes/CodePage.h"
+#include "db/SqlFunctionCodes.h"
 
 #include "app/MainUnitConfig.h"
 #include "db/OciApi.h"
@@ -64,7 +66,12 @@ public:
   }
   void SetProcedureName(const std::string &AName) override { FStoredProc->SetProcedureName(AName); }
   TParams &Params() override { return FStoredProc->Params(); }
-  void Execute() override { FStoredProc->Execute(); }
+  void Execute() override {
+    FStoredProc->Execute();
+    // A stored procedure may have changed anything.
+    if (TOracleDatabase *Database = WindowsHost().MainDatabase())
+      Database->NoteStatement(fcPlSqlExecute, 1, "");
+  }
 
 private:
   TOracleStoredProc *FStoredProc;

@@ -1,44 +1,33 @@
 // The terminal window: statement box with history, Go, the result grid and its menu.
 #include "windows/TerminalUnit.h"
-#include "classes/CodePage.h"
-
-#include "db/SqlFunctionCodes.h"
 
 #include "app/MainUnitConfig.h"
-#include "db/OciApi.h"
-#include "db/OciApiQuery.h"
-#include "windows/WindowsHost.h"
-
 #include "classes/AlignedLayout.h"
 #include "classes/Application.h"
+#include "classes/CodePage.h"
 #include "classes/WindowPlacement.h"
+#include "controls/PTEdit.h"
 #include "db/OciApi.h"
 #include "db/OciApiQuery.h"
-#include <QBrush>
+#include "db/SqlFunctionCodes.h"
+#include "db/StatementThread.h"
+#include "windows/EditUnitSyntax.h"
+#include "windows/WindowsHost.h"
+
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
-
-#include <QApplication>
-#include <QClipboard>
-#include <QComboBox>
-#include <QHeaderView>
-#include <QHelpEvent>
-#include <QKeyEvent>
-#include <QLineEdit>
-#include <QMdiSubWindow>
-#include <QMouseEvent>
+#include <QMenu>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QToolTip>
+#include <QTimer>
 #include <algorithm>
-#include <cmath>
+#include <chrono>
 
 namespace {
-
-// A cell's text as a tooltip: escaped, so markup in the data shows as the characters it is.
-QString PlainTip(const QString &AText) {
-  return "<p style='white-space:pre'>" + AText.toHtmlEscaped() + "</p>";
-}
 
 // The frame's child windows close with Ctrl+W as well as Ctrl+F4 on some platforms; here
 // Ctrl+W is Fit to Window, and a key claimed twice would do neither.
@@ -66,213 +55,6 @@ bool AddToHistory(std::vector<std::string> &AHistory, const std::string &AText,
   return true;
 }
 
-std::vector<int> FitWidths(const std::vector<int> &ATextWidths, int AAvailable) {
-  double Total = 1;
-  for (int Width : ATextWidths)
-    Total += Width + 1;
-  const double Factor = AAvailable / Total;
-  std::vector<int> Result;
-  Result.reserve(ATextWidths.size());
-  for (int Width : ATextWidths)
-    Result.push_back(int(std::nearbyint(Width * Factor))); // the default mode rounds half to even
-  return Result;
-}
-
-// ---- Model -----------------------------------------------------------------------------------
-
-void TTerminalGridModel::SetTable(std::vector<std::string> AHeader,
-                                  std::vector<std::vector<std::string>> ACells, int ARowCount) {
-  beginResetModel();
-  FHeader = std::move(AHeader);
-  FCells = std::move(ACells);
-  FCells.resize(FHeader.size());
-  FRowCount = std::max(0, ARowCount);
-  for (auto &Column : FCells)
-    Column.resize(std::size_t(FRowCount));
-  FNumeric.clear();
-  FNull.clear();
-  endResetModel();
-}
-
-void TTerminalGridModel::SetValueKinds(std::vector<bool> ANumeric,
-                                       std::vector<std::vector<bool>> ANull) {
-  FNumeric = std::move(ANumeric);
-  FNull = std::move(ANull);
-  if (FRowCount > 0 && ColumnCount() > 0)
-    emit dataChanged(index(0, 0), index(FRowCount - 1, ColumnCount() - 1));
-}
-
-bool TTerminalGridModel::IsNumeric(int AColumn) const {
-  return AColumn >= 0 && std::size_t(AColumn) < FNumeric.size() && FNumeric[std::size_t(AColumn)];
-}
-
-bool TTerminalGridModel::IsNull(int AColumn, int ARow) const {
-  if (AColumn < 0 || std::size_t(AColumn) >= FNull.size())
-    return false;
-  const std::vector<bool> &Column = FNull[std::size_t(AColumn)];
-  return ARow >= 0 && std::size_t(ARow) < Column.size() && Column[std::size_t(ARow)];
-}
-
-int TTerminalGridModel::rowCount(const QModelIndex &AParent) const {
-  return AParent.isValid() ? 0 : FRowCount;
-}
-
-int TTerminalGridModel::columnCount(const QModelIndex &AParent) const {
-  return AParent.isValid() ? 0 : ColumnCount();
-}
-
-QVariant TTerminalGridModel::data(const QModelIndex &AIndex, int ARole) const {
-  if (!AIndex.isValid() || AIndex.column() >= ColumnCount() || AIndex.row() >= FRowCount)
-    return {};
-  const bool Null = IsNull(AIndex.column(), AIndex.row());
-  switch (ARole) {
-  case Qt::DisplayRole:
-    return Null ? QStringLiteral("(null)") : AnsiToQString(Cell(AIndex.column(), AIndex.row()));
-  case Qt::ForegroundRole:
-    return Null ? QVariant(QBrush(Qt::gray)) : QVariant();
-  case Qt::TextAlignmentRole:
-    return IsNumeric(AIndex.column()) ? QVariant(int(Qt::AlignRight | Qt::AlignVCenter))
-                                      : QVariant();
-  default:
-    return {};
-  }
-}
-
-QVariant TTerminalGridModel::headerData(int ASection, Qt::Orientation AOrientation,
-                                        int ARole) const {
-  if (AOrientation != Qt::Horizontal || ASection < 0 || ASection >= ColumnCount())
-    return {};
-  if (ARole == Qt::DisplayRole)
-    return AnsiToQString(Header(ASection));
-  if (ARole == Qt::TextAlignmentRole)
-    return int(Qt::AlignLeft | Qt::AlignVCenter);
-  return {};
-}
-
-Qt::ItemFlags TTerminalGridModel::flags(const QModelIndex &AIndex) const {
-  if (!AIndex.isValid())
-    return Qt::NoItemFlags;
-  return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-}
-
-// ---- Grid ------------------------------------------------------------------------------------
-
-TTerminalGrid::TTerminalGrid(QWidget *AParent) : QTableView(AParent) {
-  setEditTriggers(QAbstractItemView::NoEditTriggers);
-  setSelectionMode(QAbstractItemView::SingleSelection);
-  setSelectionBehavior(QAbstractItemView::SelectItems);
-  setShowGrid(true);
-  setWordWrap(false);
-  // Cut-off text is clipped as in any string grid; the hint shows the rest.
-  setTextElideMode(Qt::ElideNone);
-  setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
-  verticalHeader()->hide();
-  verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-  verticalHeader()->setMinimumSectionSize(1);
-  verticalHeader()->setDefaultSectionSize(
-      std::max(TTerminalForm::DefaultRowHeight, fontMetrics().height() + 2));
-  horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-  horizontalHeader()->setMinimumSectionSize(0);
-  horizontalHeader()->setDefaultSectionSize(TTerminalForm::DefaultColWidth);
-  horizontalHeader()->setHighlightSections(false);
-  horizontalHeader()->setSectionsClickable(false);
-  horizontalHeader()->setStretchLastSection(false);
-  horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-  horizontalHeader()->setTextElideMode(Qt::ElideNone);
-  horizontalHeader()->viewport()->installEventFilter(this);
-  setMouseTracking(true);
-}
-
-QString TTerminalGrid::CellHint(const QString &AText, int AWidth) const {
-  if (AWidth < fontMetrics().horizontalAdvance(" " + AText + " "))
-    return AText;
-  return {};
-}
-
-QString TTerminalGrid::HintAt(const QPoint &APosition) const {
-  const QModelIndex Index = indexAt(APosition);
-  if (!Index.isValid())
-    return {};
-  return CellHint(Index.data().toString(), visualRect(Index).width());
-}
-
-QString TTerminalGrid::HeaderHintAt(const QPoint &APosition) const {
-  const int Section = horizontalHeader()->logicalIndexAt(APosition);
-  if (Section < 0 || !model())
-    return {};
-  return CellHint(model()->headerData(Section, Qt::Horizontal).toString(),
-                  horizontalHeader()->sectionSize(Section));
-}
-
-void TTerminalGrid::ShowCellHint(const QPoint &APosition, const QPoint &AGlobalPosition) {
-  FHintCell = indexAt(APosition);
-  const QString Hint = HintAt(APosition);
-  if (Hint.isEmpty())
-    QToolTip::hideText();
-  else
-    QToolTip::showText(AGlobalPosition, PlainTip(Hint), viewport());
-}
-
-bool TTerminalGrid::viewportEvent(QEvent *AEvent) {
-  switch (AEvent->type()) {
-  case QEvent::ToolTip: {
-    auto *Help = static_cast<QHelpEvent *>(AEvent);
-    ShowCellHint(Help->pos(), Help->globalPos());
-    return true;
-  }
-  case QEvent::MouseMove: {
-    // A hint on show follows the mouse from cell to cell at once.
-    auto *Mouse = static_cast<QMouseEvent *>(AEvent);
-    const QPoint Position = Mouse->position().toPoint();
-    if (QToolTip::isVisible() && indexAt(Position) != FHintCell)
-      ShowCellHint(Position, Mouse->globalPosition().toPoint());
-    break;
-  }
-  case QEvent::Leave:
-    FHintCell = QPersistentModelIndex();
-    break;
-  default:
-    break;
-  }
-  return QTableView::viewportEvent(AEvent);
-}
-
-bool TTerminalGrid::eventFilter(QObject *AWatched, QEvent *AEvent) {
-  if (AWatched == horizontalHeader()->viewport() && AEvent->type() == QEvent::ToolTip) {
-    auto *Help = static_cast<QHelpEvent *>(AEvent);
-    const QString Hint = HeaderHintAt(Help->pos());
-    if (Hint.isEmpty())
-      QToolTip::hideText();
-    else
-      QToolTip::showText(Help->globalPos(), PlainTip(Hint), horizontalHeader()->viewport());
-    return true;
-  }
-  return QTableView::eventFilter(AWatched, AEvent);
-}
-
-void TTerminalGrid::CopyCurrentCell() {
-  const QModelIndex Index = currentIndex();
-  if (Index.isValid())
-    QGuiApplication::clipboard()->setText(Index.data().toString());
-}
-
-void TTerminalGrid::keyPressEvent(QKeyEvent *AEvent) {
-  const Qt::KeyboardModifiers Modifiers =
-      AEvent->modifiers() &
-      (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
-  const int Key = AEvent->key();
-  const bool NoButton = QGuiApplication::mouseButtons() == Qt::NoButton;
-  const bool Copy = (Modifiers == Qt::ControlModifier && (Key == Qt::Key_C || Key == Qt::Key_X)) ||
-                    (NoButton && Modifiers == Qt::ControlModifier && Key == Qt::Key_Insert) ||
-                    (NoButton && Modifiers == Qt::ShiftModifier && Key == Qt::Key_Delete);
-  if (Copy) {
-    CopyCurrentCell();
-    AEvent->accept();
-    return;
-  }
-  QTableView::keyPressEvent(AEvent);
-}
-
 // ---- Form ------------------------------------------------------------------------------------
 
 TTerminalForm::TTerminalForm(QWidget *AParent) : TForm(AParent) {
@@ -286,41 +68,57 @@ TTerminalForm::TTerminalForm(QWidget *AParent) : TForm(AParent) {
   TopPanel->setObjectName("TopPanel");
   auto *TopLayout = new TAlignedLayout(TopPanel);
   TopLayout->DisableAlign();
+  CommandEditor = new TPlainTextEdit(TopPanel);
+  CommandEditor->setObjectName("CommandEditor");
+  CommandEditor->setCursor(Qt::IBeamCursor);
+  if (CommandEditor->Lines().Count() == 0)
+    CommandEditor->Lines().Add("");
+  CommandEditor->OnFormatLine = [this](TObject *, int AIndex) {
+    FormatScriptLine(CommandEditor->Lines()[AIndex], CommandEditor->Lines().FormatList(AIndex));
+  };
+  CommandEditor->OnCaretPosChanged = [this](TObject *) { FitCommandHeight(); };
   CommandBox = new QComboBox(TopPanel);
   CommandBox->setObjectName("CommandBox");
-  CommandBox->setEditable(true);
-  // Only a statement that ran goes into the history, and Enter means Go.
-  CommandBox->setInsertPolicy(QComboBox::NoInsert);
+  CommandBox->setEditable(false);
   CommandBox->setMaxVisibleItems(DropDownCount);
   CommandBox->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-  CommandBox->setMinimumContentsLength(8);
+  CommandBox->setMinimumContentsLength(0);
+  CommandBox->setToolTip("History");
   const int TopHeight = std::max(21, CommandBox->sizeHint().height());
   TopPanel->setGeometry(0, 0, 425, TopHeight);
-  CommandBox->setGeometry(0, 0, 350, TopHeight);
+  CommandEditor->setGeometry(0, 0, 255, TopHeight);
+  CommandBox->setGeometry(255, 0, 20, TopHeight);
   DistancePanel1 = new QWidget(TopPanel);
   DistancePanel1->setObjectName("DistancePanel1");
-  DistancePanel1->setGeometry(350, 0, 2, TopHeight);
+  DistancePanel1->setGeometry(275, 0, 2, TopHeight);
   GoButton = new QPushButton("Go !", TopPanel);
   GoButton->setObjectName("GoButton");
-  GoButton->setGeometry(352, 0, 73, TopHeight);
+  GoButton->setGeometry(277, 0, 73, TopHeight);
   GoButton->setDefault(true);
+  CancelButton = new QPushButton("Cancel", TopPanel);
+  CancelButton->setObjectName("CancelButton");
+  CancelButton->setGeometry(352, 0, 73, TopHeight);
+  CancelButton->setEnabled(false);
+  CancelButton->setAutoDefault(false);
+  SetAlign(CancelButton, alRight);
   SetAlign(GoButton, alRight);
   SetAlign(DistancePanel1, alRight);
-  SetAlign(CommandBox, alClient);
+  SetAlign(CommandBox, alRight);
+  SetAlign(CommandEditor, alClient);
   TopLayout->EnableAlign();
 
   DistancePanel2 = new QWidget(this);
   DistancePanel2->setObjectName("DistancePanel2");
   DistancePanel2->setGeometry(0, TopHeight, 425, 1);
-  StringGrid = new TTerminalGrid(this);
+  ResultGrid = new TResultGrid(this);
+  ResultGrid->setObjectName("ResultGrid");
+  ResultGrid->setGeometry(0, TopHeight + 1, 425, 140 - TopHeight - 1);
+  StringGrid = ResultGrid->Grid;
   StringGrid->setObjectName("StringGrid");
-  StringGrid->setGeometry(0, TopHeight + 1, 425, 140 - TopHeight - 1);
-  GridModel = new TTerminalGridModel(StringGrid);
-  GridModel->SetTable({""}, {{""}}, 1); // one column and the header row over one empty row
-  StringGrid->setModel(GridModel);
+  GridModel = ResultGrid->Model;
   SetAlign(TopPanel, alTop);
   SetAlign(DistancePanel2, alTop);
-  SetAlign(StringGrid, alClient);
+  SetAlign(ResultGrid, alClient);
   Layout->EnableAlign();
 
   TerminalMenu = new QMenu("&Terminal", this);
@@ -351,11 +149,32 @@ TTerminalForm::TTerminalForm(QWidget *AParent) : TForm(AParent) {
   Query->Fields().SetDimension(10);
 
   connect(GoButton, &QPushButton::clicked, this, Guarded([this] { GoButtonClick(); }));
-  // The default button: Enter in the statement box runs it.
-  connect(CommandBox->lineEdit(), &QLineEdit::returnPressed, GoButton, &QPushButton::click);
+  connect(CancelButton, &QPushButton::clicked, this, Guarded([this] { CancelButtonClick(); }));
+  // Escape cancels wherever the focus is in the window; the editor's keys run and walk.
+  for (QWidget *Control : std::initializer_list<QWidget *>{CommandEditor, CommandBox, StringGrid,
+                                                           GoButton, CancelButton})
+    Control->installEventFilter(this);
+  connect(CommandBox, &QComboBox::activated, this, [this](int AIndex) {
+    FHistoryIndex = AIndex;
+    SetCommandText(QStringToAnsi(CommandBox->itemText(AIndex)));
+    CommandEditor->setFocus();
+  });
+  if (HasWindowsHost())
+    FConfigRegistration =
+        std::make_unique<TConfigEditorRegistration>(WindowsHost().Configuration(), *this);
+  else
+    TCFG().RegisterEditor(*this); // the initial keys, told once
+  FitCommandHeight();
 }
 
-TTerminalForm::~TTerminalForm() { WindowsHost().UpdateClientEdge(); }
+TTerminalForm::~TTerminalForm() {
+  // The worker uses the query and reports to this window: it ends first.
+  if (Running()) {
+    CancelButtonClick();
+    WaitForStatement();
+  }
+  WindowsHost().UpdateClientEdge();
+}
 
 TTerminalForm *TTerminalForm::Create(TWindowsHost &AHost, TValueReader *ADesktop) {
   auto *Form = new TTerminalForm;
@@ -384,160 +203,166 @@ std::vector<std::string> TTerminalForm::History() const {
 }
 
 void TTerminalForm::SetHistory(const std::vector<std::string> &AHistory) {
-  // Changing the items may select one into the edit field; the statement typed there stays.
-  const QString Text = CommandBox->currentText();
   CommandBox->clear();
   for (const std::string &Entry : AHistory)
     CommandBox->addItem(AnsiToQString(Entry));
-  CommandBox->setEditText(Text);
+  CommandBox->setCurrentIndex(-1);
+  FHistoryIndex = -1;
 }
 
-std::string TTerminalForm::CommandText() const { return QStringToAnsi(CommandBox->currentText()); }
+void TTerminalForm::WalkHistory(int ASteps) {
+  const int Count = CommandBox->count();
+  if (Count == 0)
+    return;
+  int Index = FHistoryIndex < 0 ? (ASteps < 0 ? Count : -1) : FHistoryIndex;
+  Index = std::clamp(Index + ASteps, 0, Count);
+  FHistoryIndex = Index < Count ? Index : -1;
+  SetCommandText(FHistoryIndex < 0 ? std::string() : History()[std::size_t(FHistoryIndex)]);
+}
+
+std::string TTerminalForm::CommandText() const {
+  // Lines joined by line feeds: the statement is the same whatever the editor's breaks.
+  std::string Text;
+  for (int i = 0; i < CommandEditor->Lines().Count(); ++i) {
+    if (i > 0)
+      Text += '\n';
+    Text += CommandEditor->Lines()[i];
+  }
+  return Text;
+}
 
 void TTerminalForm::SetCommandText(const std::string &AText) {
-  CommandBox->setEditText(AnsiToQString(AText));
+  CommandEditor->Lines().SetText(AText);
+  if (CommandEditor->Lines().Count() == 0)
+    CommandEditor->Lines().Add("");
+  // The caret after the text, where typing goes on.
+  CommandEditor->SetSelStart(int(CommandEditor->Lines().Text().size()));
+  CommandEditor->Invalidate();
+  FitCommandHeight();
+}
+
+void TTerminalForm::FitCommandHeight() {
+  const int Lines = std::clamp(CommandEditor->Lines().Count(), 1, MaxCommandLines);
+  const QScrollBar *Bar = CommandEditor->HorzScrollBar();
+  const int Height = std::max(21, Lines * CommandEditor->LineHeight() + 6 +
+                                      (Bar->isVisible() ? Bar->height() : 0));
+  if (TopPanel->height() != Height) {
+    TopPanel->resize(TopPanel->width(), Height);
+    RealignParent(this);
+  }
+  // Every line shows while they fit: the first is not left scrolled away.
+  if (CommandEditor->Lines().Count() <= MaxCommandLines && CommandEditor->TopLine() != 0)
+    CommandEditor->ScrollTo(0, CommandEditor->HorzOffset());
+}
+
+void TTerminalForm::ApplyEditorConfig(const TFont &AFont, const TTextStyles &AStyles, bool,
+                                      bool ABackspaceUnindents, int ATabSize, int, bool) {
+  CommandEditor->SetFont(EditorScreenFont(AFont));
+  CommandEditor->SetFontColor(AFont.Color());
+  CommandEditor->SetStyles(AStyles);
+  CommandEditor->SetBackspaceUnindents(ABackspaceUnindents);
+  CommandEditor->SetTabSize(ATabSize);
+  CommandEditor->Invalidate();
+  FitCommandHeight();
 }
 
 void TTerminalForm::GoButtonClick() {
+  if (Running())
+    return;
   // A connection that fails here is the application's error to report.
-  if (TDatabaseLite *Database = Session.FindDatabase(Query->DatabaseName()))
+  TDatabaseLite *Database = Session.FindDatabase(Query->DatabaseName());
+  if (Database)
     Database->SetConnected(true);
   const std::string Statement = CommandText();
+  // The cursor of the rows on show is about to run another statement.
+  ResultGrid->Detach();
   Query->SetSQL(Statement);
-  TApplication::Guard([&] {
-    // A limit below one row would leave nothing to show, not even the column names.
-    const int Limit = std::max(1, WindowsHost().Configuration().TerminalBufferLimit());
-    Query->SetPrepared(true);
-    if (Query->FunctionCode() == fcSelect)
-      ShowQueryRows(Limit);
-    else
-      ShowSuccess(Query->FunctionCode());
-    std::vector<std::string> Entries = History();
-    if (AddToHistory(Entries, Statement, DropDownCount))
-      SetHistory(Entries);
-  });
-}
-
-int TTerminalForm::FetchBatchRows(int ALimit) {
-  std::int64_t RowBytes = 0;
-  TFields &Fields = Query->Fields();
-  for (int i = 0; i < Fields.Count(); ++i) // the value, its indicator, length and return code
-    RowBytes += std::max(Fields.Items(i)->ItemSize(), 1) + 8;
-  const std::int64_t Rows = RowBytes > 0 ? std::int64_t(FetchBufferBytes) / RowBytes : ALimit;
-  return int(std::clamp<std::int64_t>(Rows, 1, ALimit));
-}
-
-void TTerminalForm::ShowQueryRows(int ALimit) {
-  // The first ALimit rows and never more; a large limit over wide columns is fetched in
-  // batches so that the field buffers stay within FetchBufferBytes.
-  const int Batch = FetchBatchRows(ALimit);
-  TFields &Fields = Query->Fields();
-  Fields.SetDimension(Batch);
-  std::vector<std::string> Header;
-  std::vector<std::vector<std::string>> Cells(std::size_t(Fields.Count()));
-  std::vector<std::vector<bool>> Nulls(std::size_t(Fields.Count()));
-  std::vector<bool> Numeric;
-  Header.reserve(std::size_t(Fields.Count()));
-  for (int i = 0; i < Fields.Count(); ++i) {
-    Header.push_back(Fields.Items(i)->ParamName());
-    const TParamType Type = Fields.Items(i)->DataType();
-    Numeric.push_back(Type == oNumber || Type == oInteger);
+  // The configured limit is the batch: the first one now, the next when the user scrolls to
+  // the end.
+  TResultFetch Fetch;
+  Fetch.Limit = std::max(1, WindowsHost().Configuration().TerminalBufferLimit());
+  Fetch.BufferBytes = FetchBufferBytes;
+  ShowRunning(true);
+  try {
+    new TThreadStatement(
+        *Query, dynamic_cast<TOracleDatabase *>(Database), Fetch, &FRunRef,
+        [this, Statement](TStatementOutcome &AOutcome) { StatementDone(Statement, AOutcome); });
+  } catch (...) {
+    ShowRunning(false);
+    throw;
   }
-  int Rows = 0;
-  auto Take = [&] {
-    const int Count = std::clamp(Query->RowsProcessed(), 0, std::min(Batch, ALimit - Rows));
-    for (int i = 0; i < Fields.Count(); ++i) {
-      TParam *Field = Fields.Items(i);
-      std::vector<std::string> &Column = Cells[std::size_t(i)];
-      for (int j = 0; j < Count; ++j) {
-        Column.push_back(Field->RowAsString(j));
-        Nulls[std::size_t(i)].push_back(Field->RowIsNull(j));
-      }
-    }
-    Rows += Count;
-  };
-  Query->ExecuteFetch(Batch, Batch >= ALimit);
-  Take();
-  while (Rows < ALimit && Query->State() == TDataSetState::Fetching) {
-    Query->FetchNext(std::min(Batch, ALimit - Rows));
-    Take();
+}
+
+void TTerminalForm::CancelButtonClick() {
+  if (!Running())
+    return;
+  TThreadStatement::CancelThread(FRunRef);
+  // A break that came before the call reached the server is repeated until the thread ends.
+  QTimer::singleShot(100, this, [this] { CancelButtonClick(); });
+}
+
+bool TTerminalForm::eventFilter(QObject *AWatched, QEvent *AEvent) {
+  if (AEvent->type() != QEvent::KeyPress)
+    return TForm::eventFilter(AWatched, AEvent);
+  const auto *Key = static_cast<QKeyEvent *>(AEvent);
+  const Qt::KeyboardModifiers Modifiers =
+      Key->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
+  if (Key->key() == Qt::Key_Escape && Running()) {
+    TApplication::Guard([this] { CancelButtonClick(); });
+    return true;
   }
-  // Further rows are never shown: the cursor's fetch ends here.
-  Query->EndFetch();
-  // No rows: the column names over one empty row.
-  const std::vector<int> Widths = ColumnWidths();
-  const bool Again = Query->SQL() == FShownQuery && int(Header.size()) == GridModel->ColumnCount();
-  GridModel->SetTable(std::move(Header), std::move(Cells), std::max(Rows, 1));
-  GridModel->SetValueKinds(std::move(Numeric), std::move(Nulls));
-  FShownQuery = Query->SQL();
-  // The same query run again keeps the user's widths; a new result is fitted to what it shows.
-  const std::vector<int> Fitted = Again ? Widths : FittedWidths();
-  for (int i = 0; i < GridModel->ColumnCount(); ++i)
-    StringGrid->setColumnWidth(i, Fitted[std::size_t(i)]);
-}
-
-std::vector<int> TTerminalForm::FittedWidths() const {
-  const QFontMetrics Metrics(StringGrid->font());
-  const int Cap = Metrics.horizontalAdvance(QString(MaxFittedChars + 2, QLatin1Char('0')));
-  std::vector<int> Result = TextWidths();
-  for (int &Width : Result)
-    Width = std::min(Width, Cap);
-  return Result;
-}
-
-void TTerminalForm::ShowSuccess(int AFunctionCode) {
-  Query->Execute();
-  FShownQuery.clear();
-  const std::vector<int> Widths = ColumnWidths();
-  GridModel->SetTable({"Result"}, {{std::string(StatementKindName(AFunctionCode)) + " Success"}},
-                      1);
-  StringGrid->setColumnWidth(0, Widths.empty() ? DefaultColWidth : Widths.front());
-  TerminalFitToWindowItemClick();
-}
-
-std::vector<int> TTerminalForm::ColumnWidths() const {
-  std::vector<int> Result;
-  for (int i = 0; i < GridModel->ColumnCount(); ++i)
-    Result.push_back(StringGrid->columnWidth(i));
-  return Result;
-}
-
-std::vector<int> TTerminalForm::TextWidths() const {
-  const QFontMetrics Metrics(StringGrid->font());
-  std::vector<int> Result;
-  for (int i = 0; i < GridModel->ColumnCount(); ++i) {
-    // The header counts too, so no column name is cut.
-    int Widest = Metrics.horizontalAdvance(" " + AnsiToQString(GridModel->Header(i)) + " ");
-    for (int j = 0; j < GridModel->DataRowCount(); ++j)
-      Widest =
-          std::max(Widest, Metrics.horizontalAdvance(
-                               " " + GridModel->data(GridModel->index(j, i)).toString() + " "));
-    Result.push_back(Widest);
+  if (AWatched != CommandEditor)
+    return TForm::eventFilter(AWatched, AEvent);
+  if ((Key->key() == Qt::Key_Return || Key->key() == Qt::Key_Enter) &&
+      Modifiers == Qt::ControlModifier) {
+    TApplication::Guard([this] { GoButtonClick(); });
+    return true;
   }
-  return Result;
+  const int Last = std::max(0, CommandEditor->Lines().Count() - 1);
+  if (Modifiers == Qt::NoModifier &&
+      ((Key->key() == Qt::Key_Up && CommandEditor->CaretY() == 0) ||
+       (Key->key() == Qt::Key_Down && CommandEditor->CaretY() >= Last))) {
+    WalkHistory(Key->key() == Qt::Key_Up ? -1 : 1);
+    return true;
+  }
+  return TForm::eventFilter(AWatched, AEvent);
 }
 
-void TTerminalForm::TerminalDefaultArrangementItemClick() {
-  for (int i = 0; i < GridModel->ColumnCount(); ++i)
-    StringGrid->setColumnWidth(i, DefaultColWidth);
+void TTerminalForm::WaitForStatement() { TThread::WaitForRef(FRunRef); }
+
+void TTerminalForm::ShowRunning(bool ARunning) {
+  GoButton->setEnabled(!ARunning);
+  CancelButton->setEnabled(ARunning);
+  if (ARunning)
+    ResultGrid->StatusLine->setText("Running ...");
 }
 
-void TTerminalForm::TerminalFitToTextItemClick() {
-  const std::vector<int> Widths = TextWidths();
-  for (std::size_t i = 0; i < Widths.size(); ++i)
-    StringGrid->setColumnWidth(int(i), Widths[i]);
+void TTerminalForm::StatementDone(const std::string &AStatement, TStatementOutcome &AOutcome) {
+  ShowRunning(false);
+  if (AOutcome.Failed) {
+    // The grid keeps what it showed; the statement does not go into the history.
+    ResultGrid->StatusLine->clear();
+    TApplication::ShowErrorMessage(AOutcome.Error);
+    return;
+  }
+  if (AOutcome.IsQuery)
+    ResultGrid->ShowRows(std::move(AOutcome.Rows), AOutcome.MoreRows, Query, AOutcome.Fetch,
+                         AOutcome.Elapsed, AStatement);
+  else
+    ResultGrid->ShowMessage(StatementResultText(AOutcome.FunctionCode, AOutcome.RowsProcessed),
+                            AOutcome.Elapsed);
+  if (TDatabaseLite *Database = Query->Database())
+    Database->NoteStatement(AOutcome.FunctionCode, AOutcome.RowsProcessed, AStatement);
+  std::vector<std::string> Entries = History();
+  if (AddToHistory(Entries, AStatement, DropDownCount))
+    SetHistory(Entries);
 }
 
-void TTerminalForm::TerminalFitToWindowItemClick() {
-  // The width the columns can fill without a horizontal scroll bar: the grid's own area.
-  const std::vector<int> Widths =
-      FitWidths(TextWidths(), StringGrid->maximumViewportSize().width() -
-                                  (StringGrid->verticalScrollBar()->isVisible()
-                                       ? StringGrid->verticalScrollBar()->width()
-                                       : 0));
-  for (std::size_t i = 0; i < Widths.size(); ++i)
-    StringGrid->setColumnWidth(int(i), Widths[i]);
-}
+void TTerminalForm::TerminalDefaultArrangementItemClick() { ResultGrid->DefaultArrangement(); }
+
+void TTerminalForm::TerminalFitToTextItemClick() { ResultGrid->FitToText(); }
+
+void TTerminalForm::TerminalFitToWindowItemClick() { ResultGrid->FitToWindow(); }
 
 void TTerminalForm::WriteDesktopValues(TValueWriter &AWriter) {
   AWriter.WriteString(CommandText());

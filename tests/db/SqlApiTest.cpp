@@ -1,6 +1,7 @@
 // Sessions and database connection over the fake client library: registry, names, parameters,
 // the logon and logoff events and their order, and data sets closed by a logoff.
 #include "FakeOciClient.h"
+#include "db/SqlFunctionCodes.h"
 #include "tests/TestDeadline.h"
 
 #include <gtest/gtest.h>
@@ -339,6 +340,29 @@ TEST_F(TConnectionTest, ConnectingAndOpeningFromTwoThreadsDoesNotDeadlock) {
   D.SetConnected(false);
   EXPECT_EQ(D.UseCount(), 0);
   EXPECT_EQ(Fake->Count("olog "), Fake->Count("ologof")) << "every logon was logged off";
+}
+
+} // namespace
+
+namespace {
+
+TEST(TransactionState, StatementsOpenAndEndIt) {
+  EXPECT_FALSE(TransactionOpenAfter(false, fcSelect, 14, "SELECT * FROM emp"));
+  EXPECT_TRUE(TransactionOpenAfter(true, fcSelect, 14, "SELECT * FROM emp"));
+  EXPECT_FALSE(TransactionOpenAfter(false, fcUpdate, 0, "UPDATE emp SET sal = 1 WHERE 1 = 0"));
+  EXPECT_TRUE(TransactionOpenAfter(false, fcInsert, 3, "INSERT INTO t SELECT ..."));
+  EXPECT_TRUE(TransactionOpenAfter(true, fcDelete, 0, "DELETE FROM t"));
+  EXPECT_TRUE(TransactionOpenAfter(false, fcPlSqlExecute, 1, "BEGIN NULL; END;"));
+  EXPECT_TRUE(TransactionOpenAfter(false, fcLockTable, 0, "LOCK TABLE emp IN EXCLUSIVE MODE"));
+  EXPECT_TRUE(TransactionOpenAfter(false, 0, 2, "/* x */ merge INTO t USING s ON (1 = 1) ..."));
+  EXPECT_FALSE(TransactionOpenAfter(false, 0, 0, "WITH a AS (SELECT 1 FROM dual) SELECT ..."));
+  EXPECT_FALSE(TransactionOpenAfter(true, fcCommit, 0, "COMMIT"));
+  EXPECT_FALSE(TransactionOpenAfter(true, fcRollback, 0, "ROLLBACK WORK"));
+  EXPECT_TRUE(TransactionOpenAfter(true, fcRollback, 0, "rollback -- part\n TO SAVEPOINT a"));
+  EXPECT_TRUE(TransactionOpenAfter(true, fcRollback, 0, "ROLLBACK WORK TO a"));
+  EXPECT_TRUE(TransactionOpenAfter(true, fcSavepoint, 0, "SAVEPOINT a"));
+  EXPECT_FALSE(TransactionOpenAfter(true, fcCreateTable, 0, "CREATE TABLE t (n NUMBER)"));
+  EXPECT_FALSE(TransactionOpenAfter(true, fcTruncate, 0, "TRUNCATE TABLE t"));
 }
 
 } // namespace

@@ -262,3 +262,49 @@ TEST_F(EditCompileTest, CancelBreaksTheStatementAndTheWindowStaysUsable) {
 }
 
 } // namespace
+
+// Ctrl+Enter: the statement at the caret, or the selection, runs without the compile dialog;
+// a query's rows and any other statement's result show in the pane under the editor, errors
+// in the error list.
+TEST_F(EditCompileTest, CtrlEnterRunsTheStatementAtTheCaretIntoTheResultPane) {
+  const std::string Text = "SELECT ename, 'x' lit FROM emp WHERE deptno = 10 ORDER BY ename;\r\n"
+                           "INSERT INTO bonus SELECT ename, job, sal, comm FROM emp\r\n"
+                           "  WHERE deptno = 10;\r\n"
+                           "CREATE OR REPLACE PROCEDURE bad IS BEGIN nosuch; END;\r\n"
+                           "/\r\n";
+  TEditForm *Form = NewEditor(Text);
+  EXPECT_FALSE(Form->ResultGrid->isVisible());
+  EXPECT_EQ(Form->RunStatementItem->shortcut(), QKeySequence("Ctrl+Return"));
+  Form->Editor->SetSelStart(static_cast<int>(Text.find("lit")));
+  Form->RunStatementItem->trigger();
+  EXPECT_FALSE(CompileForm()->isVisible());
+  ASSERT_TRUE(Form->ResultGrid->isVisible());
+  EXPECT_GT(Form->ResultGrid->height(), 40);
+  const TResultSet &Rows = Form->ResultGrid->Model->Rows();
+  ASSERT_EQ(Rows.ColumnCount(), 2);
+  EXPECT_EQ(Rows.Header(1), "LIT");
+  ASSERT_EQ(Rows.RowCount(), 3);
+  EXPECT_EQ(Rows.Cell(0, 2), "MILLER");
+  EXPECT_EQ(Rows.Cell(1, 2), "x");
+  EXPECT_EQ(Form->ResultGrid->StatusText().substr(0, 16), "3 rows fetched, ");
+
+  Form->Editor->SetSelStart(static_cast<int>(Text.find("deptno = 10;")));
+  Form->RunStatementItem->trigger();
+  EXPECT_EQ(Form->ResultGrid->Model->Cell(0, 0), "INSERT Success, 3 rows");
+  EXPECT_EQ(Form->ResultGrid->Model->Header(0), "Result");
+
+  // A selection runs as it stands, each of its statements in turn.
+  Form->Editor->SetSelStart(static_cast<int>(Text.find("CREATE")));
+  Form->Editor->SetSelLength(static_cast<int>(Text.size() - Text.find("CREATE")));
+  Form->RunStatementItem->trigger();
+  ASSERT_FALSE(Entries(Form).empty());
+  EXPECT_NE(Entries(Form)[0].find("NOSUCH"), std::string::npos) << Entries(Form)[0];
+  EXPECT_EQ(Selected(Form), "nosuch");
+  EXPECT_EQ(Form->ResultGrid->Model->Cell(0, 0), "CREATE PROCEDURE Success");
+  Form->Editor->SetSelStart(0);
+  Form->Editor->SetSelLength(static_cast<int>(Text.find("INSERT")) - 3);
+  Form->RunStatementItem->trigger(); // the statement's end cut off by the selection
+  EXPECT_EQ(Form->ResultGrid->Model->Rows().RowCount(), 3);
+  EXPECT_TRUE(Entries(Form).empty());
+  EXPECT_TRUE(Shown.empty());
+}

@@ -134,6 +134,8 @@ protected:
       Errors.push_back(AMessage);
     };
     Main = std::make_unique<TMainForm>();
+    // A call may have changed data: the session ends rolled back, without the question.
+    Main->AskTransaction = [] { return TMainForm::TTransactionAnswer::Rollback; };
     Main->show();
     Login();
   }

@@ -6,12 +6,15 @@
 #include "app/LoginUnit.h"
 #include "app/MainUnit.h"
 #include "classes/Application.h"
+#include "controls/PTEdit.h"
 #include "db/OciApiQuery.h"
 #include "tests/QtTestEnvironment.h"
 
 #include <QClipboard>
 #include <QComboBox>
+#include <QFile>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
@@ -79,8 +82,8 @@ TEST(TerminalLogic, FitWidthsScaleWithGridLinesAndRoundHalfToEven) {
 }
 
 TEST(TerminalGrid, NothingIsEditableAndCutOffCellsHint) {
-  TTerminalGrid Grid;
-  TTerminalGridModel Model;
+  TResultGridView Grid;
+  TResultGridModel Model;
   Model.SetTable({"A", "B"}, {{"1", "22"}, {"x"}}, 2);
   Grid.setModel(&Model);
   EXPECT_EQ(Model.rowCount(), 2);
@@ -98,12 +101,12 @@ TEST(TerminalGrid, NothingIsEditableAndCutOffCellsHint) {
   EXPECT_EQ(Grid.CellHint("", 0), "");
 }
 
-TEST(TerminalGrid, ClipboardKeysCopyTheCurrentCell) {
-  TTerminalGrid Grid;
-  TTerminalGridModel Model;
+TEST(TerminalGrid, ClipboardKeysCopyTheSelectionWithItsHeader) {
+  TResultGrid Panel;
+  TResultGridView &Grid = *Panel.Grid;
+  TResultGridModel &Model = *Panel.Model;
   Model.SetTable({"A", "B"}, {{"1", "2"}, {"three", "four"}}, 2);
-  Grid.setModel(&Model);
-  Grid.show();
+  Panel.show();
   QClipboard *Clipboard = QGuiApplication::clipboard();
   struct TKey {
     int Key;
@@ -117,9 +120,24 @@ TEST(TerminalGrid, ClipboardKeysCopyTheCurrentCell) {
     Clipboard->setText("before");
     Grid.setCurrentIndex(Model.index(1, 1));
     QTest::keyClick(&Grid, Qt::Key(K.Key), K.Modifiers);
-    EXPECT_EQ(Clipboard->text(), "four") << K.Key;
+    EXPECT_EQ(Clipboard->text(), "B\nfour\n") << K.Key;
     EXPECT_EQ(Model.Cell(1, 1), "four"); // a cut copies only
   }
+  // Rows, all, and the whole result; the frame's shortcuts do not take the grid's keys.
+  Grid.clearSelection();
+  Grid.setCurrentIndex(Model.index(0, 1));
+  QTest::keyClick(&Grid, Qt::Key_Space, Qt::ShiftModifier);
+  QTest::keyClick(&Grid, Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(Clipboard->text(), "A\tB\n1\tthree\n");
+  QKeyEvent Override(QEvent::ShortcutOverride, Qt::Key_A, Qt::ControlModifier);
+  QCoreApplication::sendEvent(&Grid, &Override);
+  EXPECT_TRUE(Override.isAccepted());
+  QTest::keyClick(&Grid, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClick(&Grid, Qt::Key_Insert, Qt::ControlModifier);
+  EXPECT_EQ(Clipboard->text(), "A\tB\n1\tthree\n2\tfour\n");
+  Grid.clearSelection();
+  QTest::keyClick(&Grid, Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_EQ(Clipboard->text(), "A\tB\n1\tthree\n2\tfour\n");
   // Another modifier with the key copies nothing.
   Clipboard->setText("before");
   QTest::keyClick(&Grid, Qt::Key_Insert, Qt::ControlModifier | Qt::ShiftModifier);
@@ -152,6 +170,7 @@ protected:
       Errors.push_back(AMessage);
     };
     Main = std::make_unique<TMainForm>();
+    Main->AskTransaction = [] { return TMainForm::TTransactionAnswer::Rollback; };
     Main->show();
     QTimer::singleShot(0, [] {
       LoginForm->UserName->setText("SCOTT");
@@ -173,8 +192,9 @@ protected:
   }
 
   void Go(const std::string &AStatement) {
-    Form->CommandBox->setEditText(QString::fromLatin1(AStatement.c_str()));
+    Form->SetCommandText(AStatement);
     Form->GoButton->click();
+    Form->WaitForStatement();
   }
   TStrings Header() const {
     TStrings Result;
@@ -194,9 +214,14 @@ protected:
 // The bytes 0x80-0x9F are the Windows code page's characters in every window, as in the
 // editor: typed, shown in the grid and in the history alike.
 TEST_F(TerminalWindow, CodePageCharactersRoundTrip) {
-  Form->CommandBox->setEditText(QString::fromUtf8("SELECT '\u20ac\u2013' x FROM dual"));
+  Form->CommandEditor->setFocus();
+  for (const QChar Char : QString::fromUtf8("SELECT '\u20ac\u2013' x FROM dual")) {
+    QKeyEvent Press(QEvent::KeyPress, 0, Qt::NoModifier, QString(Char));
+    QCoreApplication::sendEvent(Form->CommandEditor, &Press);
+  }
   EXPECT_EQ(Form->CommandText(), "SELECT '\x80\x96' x FROM dual");
   Form->GoButton->click();
+  Form->WaitForStatement();
   EXPECT_EQ(Column(0), TStrings{"\x80\x96"});
   const QModelIndex Index = Form->GridModel->index(0, 0);
   EXPECT_EQ(Form->GridModel->data(Index).toString(), QString::fromUtf8("\u20ac\u2013"));
@@ -207,7 +232,7 @@ TEST_F(TerminalWindow, CodePageCharactersRoundTrip) {
 TEST_F(TerminalWindow, NumbersRightAlignedAndNullsShownAsSuch) {
   Go("SELECT ename, comm, 'x' lit FROM emp WHERE empno IN (7499, 7839) ORDER BY empno");
   ASSERT_EQ(Column(1), (TStrings{"300", ""}));
-  TTerminalGridModel &Model = *Form->GridModel;
+  TResultGridModel &Model = *Form->GridModel;
   const auto Data = [&](int ARow, int AColumn, int ARole) {
     return Model.data(Model.index(ARow, AColumn), ARole);
   };
@@ -276,7 +301,18 @@ TEST_F(TerminalWindow, QueryShowsFieldNamesAndRowsUpToTheLimit) {
   EXPECT_EQ(Column(0), (TStrings{"7369", "7499", "7521", "7566", "7654"}));
   EXPECT_EQ(Column(1), (TStrings{"SMITH", "ALLEN", "WARD", "JONES", "MARTIN"}));
   EXPECT_EQ(Form->StringGrid->columnWidth(0), 33); // run again, a query keeps the user's widths
-  EXPECT_EQ(Form->Query->State(), TDataSetState::Prepared); // the rest is never fetched
+  // The limit is the batch: the cursor stays open, and the end of the rows fetches the next.
+  EXPECT_EQ(Form->Query->State(), TDataSetState::Fetching);
+  EXPECT_EQ(Form->ResultGrid->StatusText().substr(0, 30), "5 rows fetched, more rows, 0.0");
+  Form->StringGrid->setCurrentIndex(Form->GridModel->index(4, 0));
+  QTest::keyClick(Form->StringGrid, Qt::Key_Down);
+  EXPECT_EQ(Column(0).size(), 10u);
+  EXPECT_EQ(Column(1)[9], "TURNER");
+  Form->StringGrid->verticalScrollBar()->triggerAction(QAbstractSlider::SliderToMaximum);
+  EXPECT_EQ(Column(0).size(), 14u);
+  EXPECT_EQ(Form->ResultGrid->StatusText().substr(0, 17), "14 rows fetched, ");
+  EXPECT_FALSE(Form->ResultGrid->MoreRows());
+  EXPECT_FALSE(Form->ResultGrid->FetchMore());
 
   // The same rows when the buffers hold one row or three at a time.
   for (std::size_t Bytes : {std::size_t(1), std::size_t(3 * (40 + 8 + 10 + 8))}) {
@@ -284,8 +320,12 @@ TEST_F(TerminalWindow, QueryShowsFieldNamesAndRowsUpToTheLimit) {
     Go("SELECT empno, ename FROM emp ORDER BY empno");
     EXPECT_EQ(Column(0), (TStrings{"7369", "7499", "7521", "7566", "7654"}));
     EXPECT_EQ(Column(1), (TStrings{"SMITH", "ALLEN", "WARD", "JONES", "MARTIN"}));
-    EXPECT_EQ(Form->Query->State(), TDataSetState::Prepared);
+    EXPECT_TRUE(Form->ResultGrid->FetchMore());
+    EXPECT_EQ(Column(0).size(), 10u);
   }
+  // Another statement ends the rows on show: their cursor is the statement's now.
+  Go("SELECT ename FROM emp WHERE empno = 7839");
+  EXPECT_FALSE(Form->ResultGrid->MoreRows());
   Main->CFG->SetTerminalBufferLimit(100);
   Go("SELECT empno FROM emp ORDER BY empno");
   EXPECT_EQ(Form->GridModel->DataRowCount(), 14);
@@ -305,8 +345,8 @@ TEST_F(TerminalWindow, OtherStatementsShowTheirKindFittedToTheWindow) {
   Go("CREATE TABLE terminal_t (n NUMBER)");
   EXPECT_EQ(Header(), TStrings{"Result"});
   EXPECT_EQ(Column(0), TStrings{"CREATE TABLE Success"});
-  Go("INSERT INTO terminal_t VALUES (1)");
-  EXPECT_EQ(Column(0), TStrings{"INSERT Success"});
+  Go("INSERT INTO terminal_t SELECT empno FROM emp WHERE deptno = 10");
+  EXPECT_EQ(Column(0), TStrings{"INSERT Success, 3 rows"});
   Go("COMMIT");
   EXPECT_EQ(Header(), TStrings{"Result"});
   EXPECT_EQ(Column(0), TStrings{"COMMIT Success"});
@@ -322,6 +362,153 @@ TEST_F(TerminalWindow, OtherStatementsShowTheirKindFittedToTheWindow) {
   EXPECT_EQ(Column(0), TStrings{" Success"});
   Go("DROP TABLE terminal_t");
   EXPECT_EQ(Column(0), TStrings{"DROP TABLE Success"});
+  EXPECT_TRUE(Errors.empty());
+}
+
+// Sorting, the whole result on the clipboard and in a CSV file take every row, also those
+// still waiting in the cursor.
+TEST_F(TerminalWindow, SortCopyAllAndExportTheWholeResult) {
+  Main->CFG->SetTerminalBufferLimit(4);
+  Go("SELECT ename, comm, hiredate FROM emp WHERE deptno = 30 ORDER BY ename");
+  ASSERT_TRUE(Errors.empty()) << Errors.front();
+  const auto Click = [&](int AColumn) {
+    QHeaderView *Header = Form->StringGrid->horizontalHeader();
+    QTest::mouseClick(
+        Header->viewport(), Qt::LeftButton, {},
+        QPoint(Header->sectionViewportPosition(AColumn) + Header->sectionSize(AColumn) / 2, 3));
+  };
+  Click(1); // numbers as numbers, NULLs last
+  EXPECT_EQ(Column(1), (TStrings{"300", "1400", "", ""}));
+  Click(1);
+  EXPECT_EQ(Column(1), (TStrings{"1400", "300", "", ""}));
+  Form->ResultGrid->FetchAll();
+  EXPECT_EQ(Column(1), (TStrings{"1400", "500", "300", "0", "", ""})); // still sorted
+  Click(2);                                                            // dates as dates
+  EXPECT_EQ(Column(2).front(), "20-FEB-81");
+  EXPECT_EQ(Column(2).back(), "03-DEC-81");
+
+  Go("SELECT ename, comm FROM emp WHERE deptno = 30 ORDER BY ename");
+  QTest::keyClick(Form->StringGrid, Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_EQ(QGuiApplication::clipboard()->text(),
+            "ENAME\tCOMM\nALLEN\t300\nBLAKE\t\nJAMES\t\nMARTIN\t1400\nTURNER\t0\nWARD\t500\n");
+  Go("SELECT ename, 'a,\"b' x FROM emp WHERE deptno = 10 ORDER BY ename");
+  QTemporaryDir Folder;
+  const std::string File = Folder.filePath("rows.csv").toStdString();
+  Form->ResultGrid->AskCsvFileName = [&] { return File; };
+  Form->ResultGrid->ExportItem->trigger();
+  QFile Written(QString::fromStdString(File));
+  ASSERT_TRUE(Written.open(QIODevice::ReadOnly));
+  EXPECT_EQ(Written.readAll().toStdString(),
+            "ENAME,X\r\nCLARK,\"a,\"\"b\"\r\nKING,\"a,\"\"b\"\r\nMILLER,\"a,\"\"b\"\r\n");
+  Form->ResultGrid->AskCsvFileName = [&] { return Folder.filePath("none/x.csv").toStdString(); };
+  Form->ResultGrid->ExportItem->trigger(); // an unwritable file is an error, nothing else
+  EXPECT_EQ(Errors.size(), 1u);
+}
+
+// A change marks the session uncommitted until Commit or Rollback; ending the session with
+// the mark up asks first, and Cancel keeps it.
+TEST_F(TerminalWindow, CommitRollbackAndTheUncommittedMark) {
+  EXPECT_EQ(Main->DatabaseCommitItem->shortcut(), QKeySequence(Qt::Key_F11));
+  EXPECT_EQ(Main->DatabaseRollbackItem->shortcut(), QKeySequence(Qt::Key_F12));
+  const auto Marked = [&] {
+    QCoreApplication::processEvents();
+    return Main->TransactionMark->isVisibleTo(Main.get());
+  };
+  const auto Reconnect = [&] {
+    QTimer::singleShot(0, [] {
+      LoginForm->Password->setText("TIGER");
+      LoginForm->OkButton->click();
+    });
+    Main->Database->SetConnected(true);
+  };
+  const auto Count = [&] {
+    Go("SELECT COUNT(*) FROM bonus");
+    return Column(0).front();
+  };
+  EXPECT_FALSE(Marked());
+  Go("DELETE FROM bonus WHERE 1 = 0");
+  EXPECT_FALSE(Marked()); // nothing changed
+  Go("INSERT INTO bonus (ename) VALUES ('A')");
+  EXPECT_TRUE(Marked());
+  EXPECT_EQ(Main->TransactionMark->text(), "Uncommitted");
+  Main->RollbackButton->click();
+  EXPECT_FALSE(Marked());
+  EXPECT_EQ(Count(), "0");
+  Go("INSERT INTO bonus (ename) VALUES ('B')");
+  Main->DatabaseCommitItem->trigger();
+  EXPECT_FALSE(Marked());
+  EXPECT_EQ(Count(), "1");
+  Go("DELETE FROM bonus");
+  EXPECT_TRUE(Marked());
+  Go("COMMIT");
+  EXPECT_FALSE(Marked());
+
+  int Asked = 0;
+  TMainForm::TTransactionAnswer Answer = TMainForm::TTransactionAnswer::Cancel;
+  Main->AskTransaction = [&] {
+    ++Asked;
+    return Answer;
+  };
+  Main->DatabaseDisconnectItem->trigger(); // nothing uncommitted: no question
+  EXPECT_EQ(Asked, 0);
+  EXPECT_FALSE(Main->Database->Connected());
+  Reconnect();
+  Go("INSERT INTO bonus (ename) VALUES ('C')");
+  Main->DatabaseDisconnectItem->trigger();
+  EXPECT_EQ(Asked, 1);
+  EXPECT_TRUE(Main->Database->Connected()); // cancelled
+  EXPECT_TRUE(Marked());
+  Main->close();
+  EXPECT_EQ(Asked, 2);
+  EXPECT_TRUE(Main->isVisible()); // the program stays
+  Answer = TMainForm::TTransactionAnswer::Rollback;
+  Main->DatabaseDisconnectItem->trigger();
+  EXPECT_FALSE(Main->Database->Connected());
+  EXPECT_FALSE(Marked());
+  Reconnect();
+  EXPECT_EQ(Count(), "0");
+  Go("INSERT INTO bonus (ename) VALUES ('D')");
+  Answer = TMainForm::TTransactionAnswer::Commit;
+  Main->DatabaseDisconnectItem->trigger();
+  EXPECT_EQ(Asked, 4);
+  Reconnect();
+  EXPECT_EQ(Count(), "1");
+  Go("DELETE FROM bonus");
+  Go("COMMIT");
+  EXPECT_TRUE(Errors.empty());
+}
+
+// The statement runs on a worker: the window answers meanwhile, and Escape breaks it off on
+// the server through the compile run's break.
+TEST_F(TerminalWindow, RunsOffTheGuiThreadAndEscapeCancels) {
+  Go("CREATE TABLE big (a NUMBER)");
+  const std::vector<std::string> History = Form->History();
+  Form->SetCommandText(
+      "INSERT INTO big SELECT 1 FROM emp a, emp b, emp c, emp d, emp e, emp f, emp g");
+  Form->GoButton->click();
+  EXPECT_TRUE(Form->Running());
+  EXPECT_FALSE(Form->GoButton->isEnabled());
+  EXPECT_TRUE(Form->CancelButton->isEnabled());
+  EXPECT_TRUE(Form->CancelButton->isVisible());
+  EXPECT_GE(Form->CancelButton->x(), Form->GoButton->x() + Form->GoButton->width());
+  EXPECT_LE(Form->CancelButton->x() + Form->CancelButton->width(), Form->width());
+  EXPECT_EQ(Form->ResultGrid->StatusText(), "Running ...");
+  Form->GoButton->click(); // one statement at a time
+  int Ticks = 0;
+  QTimer Tick;
+  QObject::connect(&Tick, &QTimer::timeout, [&] { ++Ticks; });
+  Tick.start(10);
+  QTimer::singleShot(300, [&] { QTest::keyClick(Form->CommandEditor, Qt::Key_Escape); });
+  Form->WaitForStatement();
+  EXPECT_GT(Ticks, 5); // the event loop ran while the server worked
+  EXPECT_EQ(Errors, TStrings{"ORA-01013: user requested cancel of current operation"});
+  EXPECT_EQ(Form->History(), History);
+  EXPECT_TRUE(Form->GoButton->isEnabled());
+  EXPECT_FALSE(Form->CancelButton->isEnabled());
+  Errors.clear();
+  Go("SELECT COUNT(*) FROM big");
+  EXPECT_EQ(Column(0), TStrings{"0"});
+  Go("DROP TABLE big");
   EXPECT_TRUE(Errors.empty());
 }
 
@@ -344,6 +531,51 @@ TEST_F(TerminalWindow, HistoryHoldsStatementsThatRanWithoutDuplicates) {
   EXPECT_EQ(Form->CommandText(), "SELECT 10 FROM dual");
   EXPECT_EQ(Form->History().back(), "SELECT 10 FROM dual");
   EXPECT_EQ(Form->History()[1], "SELECT 4 FROM dual");
+  EXPECT_TRUE(Errors.empty());
+}
+
+// The statement box is a multi-line editor with the script colouring: it grows with its
+// lines, Ctrl+Enter runs it, Up on the first line and Down on the last walk the history.
+TEST_F(TerminalWindow, MultiLineStatementEditorRunsAndWalksTheHistory) {
+  Go("SELECT 1 FROM dual");
+  Go("SELECT 2 FROM dual");
+  TPlainTextEdit *Editor = Form->CommandEditor;
+  Form->SetCommandText("");
+  const int OneLine = Form->TopPanel->height();
+  Editor->setFocus();
+  QTest::keyClicks(Editor, "SELECT ename");
+  QTest::keyClick(Editor, Qt::Key_Return);
+  QTest::keyClicks(Editor, "FROM emp WHERE empno = 7839");
+  EXPECT_EQ(Form->CommandText(), "SELECT ename\nFROM emp WHERE empno = 7839");
+  EXPECT_GT(Form->TopPanel->height(), OneLine);
+  QCoreApplication::processEvents();
+  EXPECT_GT(Form->ResultGrid->y(), Form->TopPanel->height()); // the grid makes room
+  EXPECT_EQ(Editor->TopLine(), 0);                            // both lines show
+  EXPECT_FALSE(Editor->Lines().FormatList(0).empty());        // SELECT is coloured
+  QTest::keyClick(Editor, Qt::Key_Return, Qt::ControlModifier);
+  Form->WaitForStatement();
+  EXPECT_EQ(Column(0), TStrings{"KING"});
+  EXPECT_EQ(Form->CommandText(), "SELECT ename\nFROM emp WHERE empno = 7839"); // no line added
+  EXPECT_EQ(Form->History().back(), "SELECT ename\nFROM emp WHERE empno = 7839");
+
+  Form->SetCommandText("");
+  QTest::keyClick(Editor, Qt::Key_Up);
+  EXPECT_EQ(Form->CommandText(), "SELECT ename\nFROM emp WHERE empno = 7839");
+  QTest::keyClick(Editor, Qt::Key_Up); // the caret is on the last line: up within the text
+  EXPECT_EQ(Form->CommandText(), "SELECT ename\nFROM emp WHERE empno = 7839");
+  QTest::keyClick(Editor, Qt::Key_Up);
+  EXPECT_EQ(Form->CommandText(), "SELECT 2 FROM dual");
+  QTest::keyClick(Editor, Qt::Key_Up);
+  QTest::keyClick(Editor, Qt::Key_Up);
+  EXPECT_EQ(Form->CommandText(), "SELECT 1 FROM dual"); // the oldest stays
+  QTest::keyClick(Editor, Qt::Key_Down);
+  EXPECT_EQ(Form->CommandText(), "SELECT 2 FROM dual");
+  QTest::keyClick(Editor, Qt::Key_Down);
+  QTest::keyClick(Editor, Qt::Key_Down);
+  EXPECT_EQ(Form->CommandText(), ""); // past the newest: an empty statement
+  EXPECT_EQ(Form->TopPanel->height(), OneLine);
+  Form->CommandBox->activated(0);
+  EXPECT_EQ(Form->CommandText(), "SELECT 1 FROM dual");
   EXPECT_TRUE(Errors.empty());
 }
 
