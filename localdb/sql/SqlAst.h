@@ -71,6 +71,8 @@ enum class ExprKind {
   Cast, // CAST(args[0] AS castTo)
 };
 
+struct WindowSpec; // OVER (...) of an analytic function, below
+
 struct Expr {
   ExprKind kind = ExprKind::Null;
   int pos = 0;    // offset of the expression's first token
@@ -84,7 +86,8 @@ struct Expr {
   bool star = false;
   bool outer = false; // column marked (+)
   bool caseOperand = false, caseElse = false;
-  TypeInfo castTo; // Cast: the type named
+  TypeInfo castTo;                  // Cast: the type named
+  std::unique_ptr<WindowSpec> over; // Function: an analytic call's window
 
   // Binder annotations.
   TypeInfo type;
@@ -120,7 +123,15 @@ struct TableRef {
 struct OrderItem {
   ExprPtr expr;
   bool desc = false;
+  int nulls = 0; // NULLS FIRST (1) / LAST (2) as written; 0: Oracle's default (last ascending)
   int pos = 0;
+};
+
+// OVER ([PARTITION BY ...] [ORDER BY ...] [ROWS | RANGE frame]).
+struct WindowSpec {
+  std::vector<ExprPtr> partition;
+  std::vector<OrderItem> order;
+  std::string frame; // the frame as written, upper case ("" for the default)
 };
 
 // A join written with JOIN (later language levels): the table it brings in (an index into

@@ -68,7 +68,8 @@ struct FnSpec {
   const char *name;
   int minArgs, maxArgs;
   bool aggregate;
-  bool modern = false; // added after Oracle 7.3: known only at a later language level
+  bool modern = false;   // added after Oracle 7.3: known only at a later language level
+  bool analytic = false; // only with OVER (...)
 };
 
 const FnSpec kFunctions[] = {
@@ -152,6 +153,14 @@ const FnSpec kFunctions[] = {
     {"NVL2", 3, 3, false, true},
     {"TRIM", 1, 2, false, true},
     {"EXTRACT", 1, 1, false, true},
+    {"ROW_NUMBER", 0, 0, false, true, true},
+    {"RANK", 0, 0, false, true, true},
+    {"DENSE_RANK", 0, 0, false, true, true},
+    {"NTILE", 1, 1, false, true, true},
+    {"LAG", 1, 3, false, true, true},
+    {"LEAD", 1, 3, false, true, true},
+    {"FIRST_VALUE", 1, 1, false, true, true},
+    {"LAST_VALUE", 1, 1, false, true, true},
 };
 
 // The type code DUMP shows for a value of type t (Oracle 7's internal ROWID is 69).
@@ -284,7 +293,7 @@ bool sameTypeGroup(SqlType a, SqlType b) {
 bool exprEqual(const Expr &a, const Expr &b) {
   if (a.kind != b.kind || a.text != b.text || a.text2 != b.text2 || a.negated != b.negated ||
       a.distinct != b.distinct || a.star != b.star || a.caseOperand != b.caseOperand ||
-      a.caseElse != b.caseElse || a.castTo.type != b.castTo.type ||
+      a.caseElse != b.caseElse || a.over || b.over || a.castTo.type != b.castTo.type ||
       a.castTo.length != b.castTo.length || a.castTo.precision != b.castTo.precision ||
       a.castTo.scale != b.castTo.scale || a.args.size() != b.args.size())
     return false;
@@ -1378,6 +1387,46 @@ bool typeAggregateFunction(FnCall &c) {
 
 void setStoredFunctionResolver(StoredFunctionResolver r) { gStoredFunctions = r; }
 
+// An analytic call: a value per row over its window, computed after WHERE and GROUP BY, so only
+// in the select list and ORDER BY (ORA-30483 elsewhere). Group functions with OVER are no
+// aggregates of the block.
+void Binder::bindAnalytic(Expr &e, bool analytic, bool aggregate, Scope *scope, unsigned ctx) {
+  const std::string &name = e.names[0];
+  if (!(ctx & AllowAggregate) || (ctx & InAggregate) || (!analytic && !aggregate))
+    fail(30483, e.pos);
+  if (name == "STDDEV" || name == "VARIANCE")
+    throw oraErrorText(3001, "unimplemented feature (" + name + " OVER)", e.pos);
+  unsigned argCtx = ctx & ~static_cast<unsigned>(AllowRownum);
+  for (auto &a : e.args)
+    bindValue(*a, scope, argCtx);
+  for (auto &p : e.over->partition)
+    bindValue(*p, scope, argCtx);
+  for (OrderItem &o : e.over->order)
+    bindValue(*o.expr, scope, argCtx);
+  const SqlType N = SqlType::Number, U = SqlType::Unknown;
+  TypeInfo first = e.args.empty() ? TypeInfo() : e.args[0]->type;
+  if (name == "SUM" || name == "AVG" || name == "NTILE") {
+    e.argTargets = {N};
+    e.type = typeOf(N);
+  } else if (name == "LAG" || name == "LEAD") {
+    e.argTargets = {U, N, first.type == SqlType::Char ? SqlType::Varchar2 : first.type};
+    e.argTargets.resize(e.args.size());
+    e.type = first;
+  } else if (name == "MIN" || name == "MAX" || name == "FIRST_VALUE" || name == "LAST_VALUE") {
+    e.argTargets = {U};
+    e.type = first;
+  } else { // COUNT and the ranks
+    e.argTargets.assign(e.args.size(), U);
+    e.type = typeOf(N);
+    e.type.nullable = name != "COUNT";
+  }
+  for (size_t i = 0; i < e.args.size(); ++i)
+    checkConvertible(e.args[i]->type.type, e.argTargets[i], e.args[i]->pos);
+  e.type.nullable = e.type.nullable || name == "LAG" || name == "LEAD";
+  if (e.type.type == U)
+    e.type = textResult(2000);
+}
+
 void Binder::bindFunction(Expr &e, Scope *scope, unsigned ctx) {
   if ((e.names.size() != 1 || !findFunction(e.names[0], FModern)) && !e.star && !e.distinct &&
       gStoredFunctions && gStoredFunctions(FDb, schema(), e)) {
@@ -1401,6 +1450,12 @@ void Binder::bindFunction(Expr &e, Scope *scope, unsigned ctx) {
     fail(909, e.pos);
   if (e.distinct && !f->aggregate)
     fail(936, e.pos);
+  if (e.over) {
+    bindAnalytic(e, f->analytic, f->aggregate, scope, ctx);
+    return;
+  }
+  if (f->analytic)
+    fail(30484, e.pos);
   unsigned argCtx = ctx;
   if (f->aggregate) {
     // Oracle nests one aggregate in another over the groups of a GROUP BY: MAX(AVG(sal)).

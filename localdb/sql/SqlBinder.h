@@ -114,6 +114,8 @@ private:
   void bindOrderBy(Select &s, QueryBlock *b, Scope *scope);
   void bindExpr(Expr &e, Scope *scope, unsigned ctx);
   void bindCase(Expr &e, Scope *scope, unsigned ctx);
+  // analytic: a function only used with OVER; aggregate: a group function.
+  void bindAnalytic(Expr &e, bool analytic, bool aggregate, Scope *scope, unsigned ctx);
   void bindJoins(QueryBlock &b, Scope &scope);
   void bindPseudo(Expr &e, Scope *scope, unsigned ctx);
   void bindSequence(Expr &e, unsigned ctx);

@@ -507,8 +507,49 @@ std::string Emitter::caseExpr(const Expr &e) {
   return s + " END";
 }
 
+// " [DESC] NULLS FIRST|LAST": Oracle puts NULLs after every value unless told otherwise.
+std::string Emitter::nullsOrder(const OrderItem &item) {
+  bool first = item.nulls ? item.nulls == 1 : item.desc;
+  return std::string(item.desc ? " DESC" : "") + (first ? " NULLS FIRST" : " NULLS LAST");
+}
+
+std::string Emitter::analyticCall(const Expr &e) {
+  const std::string &name = e.names[0];
+  auto arg = [&](size_t i) {
+    return conv(*e.args[i], i < e.argTargets.size() ? e.argTargets[i] : SqlType::Unknown);
+  };
+  std::vector<std::string> parts, order;
+  for (const auto &p : e.over->partition)
+    parts.push_back(sortKey(*p));
+  for (const OrderItem &o : e.over->order)
+    order.push_back(orderKey(*o.expr) + nullsOrder(o));
+  std::string w = " OVER (";
+  if (!parts.empty())
+    w += "PARTITION BY " + join(parts, ", ");
+  if (!order.empty())
+    w += std::string(parts.empty() ? "" : " ") + "ORDER BY " + join(order, ", ");
+  if (!e.over->frame.empty())
+    w += " " + e.over->frame;
+  w += ")";
+  std::string fn;
+  for (char c : name)
+    fn += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if ((name == "MIN" || name == "MAX") && keyed(*e.args[0]))
+    return "ora_nval(" + fn + "(" + numberKey(arg(0)) + ")" + w + ")";
+  if (name == "SUM" || name == "AVG")
+    fn = "ora_" + fn;
+  if (e.star)
+    return "count(*)" + w;
+  std::vector<std::string> args;
+  for (size_t i = 0; i < e.args.size(); ++i)
+    args.push_back(arg(i));
+  return fn + "(" + (e.distinct ? "DISTINCT " : "") + join(args, ",") + ")" + w;
+}
+
 std::string Emitter::functionCall(const Expr &e) {
   const std::string &name = e.names[0];
+  if (e.over)
+    return analyticCall(e);
   auto arg = [&](size_t i) {
     return conv(*e.args[i], i < e.argTargets.size() ? e.argTargets[i] : SqlType::Unknown);
   };
@@ -735,7 +776,7 @@ std::string Emitter::blockText(const QueryBlock &b, const Select &s, bool named)
   if (s.block.get() == &b && !s.orderBy.empty()) {
     std::vector<std::string> o;
     for (const OrderItem &item : s.orderBy)
-      o.push_back(positionKey(b, *item.expr) + (item.desc ? " DESC NULLS FIRST" : " NULLS LAST"));
+      o.push_back(positionKey(b, *item.expr) + nullsOrder(item));
     sql += " ORDER BY " + join(o, ", ");
   }
   if (!b.limitFilters.empty()) {
@@ -785,8 +826,7 @@ std::string Emitter::setText(const Select &s, bool named) {
     for (const OrderItem &item : s.orderBy) {
       bool k = keyed(*item.expr) && item.expr->kind != ExprKind::Number;
       byKey |= k;
-      o.push_back((k ? numberKey(item.expr->text) : item.expr->text) +
-                  (item.desc ? " DESC NULLS FIRST" : " NULLS LAST"));
+      o.push_back((k ? numberKey(item.expr->text) : item.expr->text) + nullsOrder(item));
     }
     if (byKey)
       sql = "SELECT * FROM (" + sql + ")";

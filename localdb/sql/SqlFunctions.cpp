@@ -1408,6 +1408,24 @@ void numberSumStep(sqlite3_context *ctx, int, sqlite3_value **argv) {
     a->overflow = true;
 }
 
+// A row leaving a window of SUM / AVG OVER (...): its value comes off the total.
+void numberSumInverse(sqlite3_context *ctx, int, sqlite3_value **argv) {
+  if (isNull(argv[0]))
+    return;
+  auto *a = static_cast<NumberSum *>(sqlite3_aggregate_context(ctx, sizeof(NumberSum)));
+  OraNum x;
+  if (!a || a->overflow || !numOf(ctx, argv[0], x))
+    return;
+  if (--a->n == 0) {
+    a->sum = OraNum();
+    return;
+  }
+  if (auto r = subtractNumbers(a->sum, x))
+    a->sum = *r;
+  else
+    a->overflow = true;
+}
+
 void numberSumFinal(sqlite3_context *ctx) {
   auto *a = static_cast<NumberSum *>(sqlite3_aggregate_context(ctx, 0));
   if (!a || a->n == 0)
@@ -1824,10 +1842,12 @@ void registerFunctions(sqlite3 *db, Session *session) {
     sqlite3_create_function_v2(db, d.name, d.args,
                                SQLITE_UTF8 | (d.deterministic ? SQLITE_DETERMINISTIC : 0), session,
                                d.fn, nullptr, nullptr, nullptr);
-  sqlite3_create_function_v2(db, "ora_sum", 1, SQLITE_UTF8, session, nullptr, numberSumStep,
-                             numberSumFinal, nullptr);
-  sqlite3_create_function_v2(db, "ora_avg", 1, SQLITE_UTF8, session, nullptr, numberSumStep,
-                             numberAvgFinal, nullptr);
+  // Window functions too (SUM / AVG OVER): the final step only reads the running total, so it
+  // serves as the value of each row's window.
+  sqlite3_create_window_function(db, "ora_sum", 1, SQLITE_UTF8, session, numberSumStep,
+                                 numberSumFinal, numberSumFinal, numberSumInverse, nullptr);
+  sqlite3_create_window_function(db, "ora_avg", 1, SQLITE_UTF8, session, numberSumStep,
+                                 numberAvgFinal, numberAvgFinal, numberSumInverse, nullptr);
   sqlite3_create_function_v2(db, "ora_variance", 1, SQLITE_UTF8, session, nullptr, varianceStep,
                              varianceFinal, nullptr);
   sqlite3_create_function_v2(db, "ora_stddev", 1, SQLITE_UTF8, session, nullptr, varianceStep,

@@ -174,6 +174,8 @@ private:
   void withClause();
   std::unique_ptr<Select> withQuery(const WithQuery &w);
   void rowLimit(Select &s);
+  void nullsOrder(OrderItem &o);
+  std::unique_ptr<WindowSpec> window();
   TableRef tableRef();
   bool joinFollows() const;
   void join(QueryBlock &b);
@@ -394,8 +396,70 @@ void Parser::orderBy(Select &s) {
       o.desc = true;
     else
       accept("ASC");
+    nullsOrder(o);
     s.orderBy.push_back(std::move(o));
   } while (accept(","));
+}
+
+// NULLS FIRST / NULLS LAST after an ORDER BY term (later language levels).
+void Parser::nullsOrder(OrderItem &o) {
+  if (!FModern || !isKw("NULLS"))
+    return;
+  ++FPos;
+  if (accept("FIRST"))
+    o.nulls = 1;
+  else if (accept("LAST"))
+    o.nulls = 2;
+  else
+    error(905);
+}
+
+// OVER ([PARTITION BY e, ...] [ORDER BY e [ASC|DESC] [NULLS FIRST|LAST], ...] [frame]).
+std::unique_ptr<WindowSpec> Parser::window() {
+  ++FPos; // OVER
+  expect("(", 906);
+  auto w = std::make_unique<WindowSpec>();
+  if (accept("PARTITION")) {
+    expect("BY", 924);
+    do
+      w->partition.push_back(expr());
+    while (accept(","));
+  }
+  if (isKw("ORDER")) {
+    ++FPos;
+    expect("BY", 924);
+    do {
+      OrderItem o;
+      o.pos = cur().pos;
+      o.expr = expr();
+      if (accept("DESC"))
+        o.desc = true;
+      else
+        accept("ASC");
+      nullsOrder(o);
+      w->order.push_back(std::move(o));
+    } while (accept(","));
+  }
+  if (isKw("ROWS") || isKw("RANGE")) {
+    // The frame's words and whole numbers, kept as written: ROWS BETWEEN 2 PRECEDING AND
+    // CURRENT ROW, RANGE UNBOUNDED PRECEDING ...
+    bool rows = isKw("ROWS");
+    if (w->order.empty())
+      error(30485, cur());
+    static const std::set<std::string> kWords = {
+        "ROWS", "RANGE", "BETWEEN", "AND", "UNBOUNDED", "PRECEDING", "FOLLOWING", "CURRENT", "ROW"};
+    while (!is(")") && !atEnd()) {
+      const Token &t = cur();
+      bool number =
+          t.kind == Tok::Number && t.text.find_first_not_of("0123456789") == std::string::npos;
+      if (!(t.kind == Tok::Ident && kWords.count(t.text)) && !(number && rows))
+        error(t.kind == Tok::Number ? 3001 : 905, t);
+      w->frame += (w->frame.empty() ? "" : " ") + t.text;
+      ++FPos;
+    }
+  }
+  expect(")", 907);
+  return w;
 }
 
 std::unique_ptr<QueryBlock> Parser::queryBlock() {
@@ -924,6 +988,8 @@ ExprPtr Parser::primary() {
       while (accept(","));
     }
     expect(")", 907);
+    if (FModern && isKw("OVER"))
+      e->over = window();
     return std::move(grown(e));
   }
   if (parts.size() >= 2 && (parts.back() == "NEXTVAL" || parts.back() == "CURRVAL")) {

@@ -137,6 +137,43 @@ TEST_F(ModernSql, WiderColumns) {
   EXPECT_EQ(exec("create table wider (v varchar2(4001))"), 910);
 }
 
+// Analytic functions over windows: ranks, neighbours, running totals, NULLs last as Oracle sorts.
+TEST_F(ModernSql, AnalyticFunctions) {
+  using Rows = std::vector<std::vector<std::string>>;
+  EXPECT_EQ(query("select ename, row_number() over (partition by deptno order by sal desc, ename) "
+                  "rn, rank() over (order by sal desc) rk, dense_rank() over (order by sal desc) "
+                  "drk from emp where deptno = 20 order by rn"),
+            (Rows{{"FORD", "1", "1", "1"},
+                  {"SCOTT", "2", "1", "1"},
+                  {"JONES", "3", "3", "2"},
+                  {"ADAMS", "4", "4", "3"},
+                  {"SMITH", "5", "5", "4"}}));
+  EXPECT_EQ(query("select ename, sum(sal) over (order by empno rows between unbounded preceding "
+                  "and current row), lag(ename, 1, '-') over (order by empno), lead(sal) over "
+                  "(order by empno) from emp where deptno = 10 order by empno"),
+            (Rows{{"CLARK", "2450", "-", "5000"},
+                  {"KING", "7450", "CLARK", "1300"},
+                  {"MILLER", "8750", "KING", "NULL"}}));
+  EXPECT_EQ(query("select deptno, count(*) over (partition by deptno), avg(sal) over (partition "
+                  "by deptno), max(comm) over (), first_value(ename) over (partition by deptno "
+                  "order by hiredate) from emp where ename in ('KING', 'WARD') order by 1"),
+            (Rows{{"10", "1", "5000", "500", "KING"}, {"30", "1", "1250", "500", "WARD"}}));
+  // A moving sum leaves rows behind; NULLs sort last ascending unless told.
+  EXPECT_EQ(value("select max(s) from (select sum(sal + .5) over (order by empno rows 1 "
+                  "preceding) s from emp)"),
+            "8001");
+  EXPECT_EQ(value("select ename from (select ename, row_number() over (order by comm) r from "
+                  "emp) where r = 14"),
+            "MILLER");
+  EXPECT_EQ(value("select ename from (select ename, row_number() over (order by comm nulls "
+                  "first) r from emp) where r = 14"),
+            "MARTIN");
+  EXPECT_EQ(
+      value("select count(*) from emp where row_number() over (order by empno) = 1").substr(0, 16),
+      "ERROR: ORA-30483");
+  EXPECT_EQ(value("select row_number() from emp").substr(0, 16), "ERROR: ORA-30484");
+}
+
 // Joins written with JOIN: inner ones as comma joins with their condition, outer ones keep the
 // rows of the other side (OPERATIONS has no employees), USING / NATURAL name shared columns once.
 TEST_F(ModernSql, AnsiJoins) {
