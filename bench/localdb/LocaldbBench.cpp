@@ -87,17 +87,17 @@ void setUp() {
   check(ocom(&gLda), "commit");
 }
 
-void BM_FetchThroughContract(benchmark::State &state) {
+// Every row of a query through the call contract, columns defined as text.
+void fetchThroughContract(benchmark::State &state, const char *sql, int columns) {
   for (auto _ : state) {
     Cda_Def c{};
     oopen(&c, &gLda, nullptr, -1, -1, nullptr, -1);
-    check(oparse(&c, (text *)"select id, name, amount from big", -1, 1, 2), "parse");
-    static char id[kBatch][41], name[kBatch][31], amount[kBatch][41];
+    check(oparse(&c, (text *)sql, -1, 1, 2), "parse");
+    static char buf[3][kBatch][41];
     static sb2 ind[3][kBatch];
     static ub2 len[3][kBatch];
-    odefin(&c, 1, (ub1 *)id, 41, 1, -1, ind[0], nullptr, -1, -1, len[0], nullptr);
-    odefin(&c, 2, (ub1 *)name, 31, 1, -1, ind[1], nullptr, -1, -1, len[1], nullptr);
-    odefin(&c, 3, (ub1 *)amount, 41, 1, -1, ind[2], nullptr, -1, -1, len[2], nullptr);
+    for (int i = 0; i < columns; ++i)
+      odefin(&c, i + 1, (ub1 *)buf[i], 41, 1, -1, ind[i], nullptr, -1, -1, len[i], nullptr);
     size_t bytes = 0;
     int rc = oexfet(&c, kBatch, 0, 0);
     uint32_t seen = 0;
@@ -105,7 +105,8 @@ void BM_FetchThroughContract(benchmark::State &state) {
       check(rc, "fetch");
       uint32_t total = rowsOf(c);
       for (uint32_t r = 0; r < total - seen; ++r)
-        bytes += len[0][r] + len[1][r] + len[2][r];
+        for (int i = 0; i < columns; ++i)
+          bytes += len[i][r];
       seen = total;
       if (rc == 1403)
         break;
@@ -119,6 +120,16 @@ void BM_FetchThroughContract(benchmark::State &state) {
   state.SetItemsProcessed(state.iterations() * kRows);
 }
 
+void BM_FetchThroughContract(benchmark::State &state) {
+  fetchThroughContract(state, "select id, name, amount from big", 3);
+}
+
+// ROW_NUMBER over partitions of the same table.
+void BM_AnalyticThroughContract(benchmark::State &state) {
+  fetchThroughContract(
+      state, "select id, row_number() over (partition by mod(id, 100) order by id) from big", 2);
+}
+
 // The plain loops open the file as the server does: no SQLite mutex (one thread per connection).
 sqlite3 *openPlain() {
   sqlite3 *db = nullptr;
@@ -128,16 +139,16 @@ sqlite3 *openPlain() {
   return db;
 }
 
-void BM_FetchPlainSqlite(benchmark::State &state) {
+// The same rows read with SQLite's own statement over the server's table.
+void fetchPlainSqlite(benchmark::State &state, const char *sql, int columns) {
   sqlite3 *db = openPlain();
   for (auto _ : state) {
     sqlite3_stmt *st = nullptr;
-    sqlite3_prepare_v2(db, "SELECT \"ID\", \"NAME\", \"AMOUNT\" FROM \"SCOTT.BIG\"", -1, &st,
-                       nullptr);
+    sqlite3_prepare_v2(db, sql, -1, &st, nullptr);
     size_t bytes = 0;
     int rows = 0;
     while (sqlite3_step(st) == SQLITE_ROW) {
-      for (int i = 0; i < 3; ++i) {
+      for (int i = 0; i < columns; ++i) {
         sqlite3_column_text(st, i);
         bytes += static_cast<size_t>(sqlite3_column_bytes(st, i));
       }
@@ -150,6 +161,17 @@ void BM_FetchPlainSqlite(benchmark::State &state) {
   }
   sqlite3_close(db);
   state.SetItemsProcessed(state.iterations() * kRows);
+}
+
+void BM_FetchPlainSqlite(benchmark::State &state) {
+  fetchPlainSqlite(state, "SELECT \"ID\", \"NAME\", \"AMOUNT\" FROM \"SCOTT.BIG\"", 3);
+}
+
+void BM_AnalyticPlainSqlite(benchmark::State &state) {
+  fetchPlainSqlite(state,
+                   "SELECT \"ID\", row_number() OVER (PARTITION BY \"ID\" % 100 ORDER BY \"ID\") "
+                   "FROM \"SCOTT.BIG\"",
+                   2);
 }
 
 void BM_InsertThroughContract(benchmark::State &state) {
@@ -266,6 +288,8 @@ double minimum(const std::vector<double> &v) { return *std::min_element(v.begin(
       ->ReportAggregatesOnly(true)
 LOCALDB_BENCH(BM_FetchThroughContract);
 LOCALDB_BENCH(BM_FetchPlainSqlite);
+LOCALDB_BENCH(BM_AnalyticThroughContract);
+LOCALDB_BENCH(BM_AnalyticPlainSqlite);
 LOCALDB_BENCH(BM_InsertThroughContract);
 LOCALDB_BENCH(BM_InsertPlainSqlite);
 LOCALDB_BENCH(BM_ScriptThroughContract);
