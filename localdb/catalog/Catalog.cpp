@@ -18,7 +18,7 @@ namespace localdb {
 
 namespace {
 
-const int kDictionaryVersion = 8;
+const int kDictionaryVersion = 9;
 
 const char *kCatalogTables = R"SQL(
 CREATE TABLE ora_meta(key TEXT PRIMARY KEY, value TEXT);
@@ -160,6 +160,20 @@ const DictView kViews[] = {
      "SELECT table_name, column_name, data_type, data_length, data_precision, data_scale, "
      "nullable, column_id, length(data_default), data_default FROM ora_tab_columns WHERE owner "
      "= ora_user()"},
+    // The same columns under the names later releases give them (no hidden columns here).
+    {"ALL_TAB_COLS",
+     "OWNER VARCHAR2(30) N, TABLE_NAME VARCHAR2(30) N, COLUMN_NAME VARCHAR2(30) N, "
+     "DATA_TYPE VARCHAR2(9), DATA_LENGTH NUMBER N, DATA_PRECISION NUMBER, DATA_SCALE NUMBER, "
+     "NULLABLE VARCHAR2(1), COLUMN_ID NUMBER N, DEFAULT_LENGTH NUMBER, DATA_DEFAULT LONG",
+     "SELECT owner, table_name, column_name, data_type, data_length, data_precision, data_scale, "
+     "nullable, column_id, length(data_default), data_default FROM ora_tab_columns"},
+    {"USER_TAB_COLS",
+     "TABLE_NAME VARCHAR2(30) N, COLUMN_NAME VARCHAR2(30) N, DATA_TYPE VARCHAR2(9), "
+     "DATA_LENGTH NUMBER N, DATA_PRECISION NUMBER, DATA_SCALE NUMBER, NULLABLE VARCHAR2(1), "
+     "COLUMN_ID NUMBER N, DEFAULT_LENGTH NUMBER, DATA_DEFAULT LONG",
+     "SELECT table_name, column_name, data_type, data_length, data_precision, data_scale, "
+     "nullable, column_id, length(data_default), data_default FROM ora_tab_columns WHERE owner "
+     "= ora_user()"},
     {"ALL_VIEWS", "OWNER VARCHAR2(30) N, VIEW_NAME VARCHAR2(30) N, TEXT_LENGTH NUMBER, TEXT LONG",
      "SELECT owner, view_name, length(text), text FROM ora_views"},
     {"USER_VIEWS", "VIEW_NAME VARCHAR2(30) N, TEXT_LENGTH NUMBER, TEXT LONG",
@@ -267,6 +281,40 @@ const DictView kViews[] = {
     {"USER_SYS_PRIVS", "USERNAME VARCHAR2(30), PRIVILEGE VARCHAR2(40) N, ADMIN_OPTION VARCHAR2(3)",
      "SELECT grantee, privilege, grantable FROM ora_privs WHERE object_name IS NULL AND grantee "
      "= ora_user()"},
+    // The session: its privileges (a role's as Oracle 7 grants them), roles, NLS settings.
+    {"SESSION_ROLES", "ROLE VARCHAR2(30) N",
+     "SELECT privilege FROM ora_privs WHERE object_name IS NULL AND grantee = ora_user() AND "
+     "privilege IN ('CONNECT', 'RESOURCE', 'DBA')"},
+    {"SESSION_PRIVS", "PRIVILEGE VARCHAR2(40) N",
+     "SELECT privilege FROM ora_privs WHERE object_name IS NULL AND grantee IN (ora_user(), "
+     "'PUBLIC') AND privilege NOT IN ('CONNECT', 'RESOURCE', 'DBA') UNION SELECT p FROM (SELECT "
+     "'CONNECT' r, 'CREATE SESSION' p UNION ALL SELECT 'CONNECT', 'ALTER SESSION' UNION ALL "
+     "SELECT 'CONNECT', 'CREATE TABLE' UNION ALL SELECT 'CONNECT', 'CREATE VIEW' UNION ALL "
+     "SELECT 'CONNECT', 'CREATE SYNONYM' UNION ALL SELECT 'CONNECT', 'CREATE SEQUENCE' UNION ALL "
+     "SELECT 'RESOURCE', 'CREATE TABLE' UNION ALL SELECT 'RESOURCE', 'CREATE SEQUENCE' UNION "
+     "ALL SELECT 'RESOURCE', 'CREATE PROCEDURE' UNION ALL SELECT 'RESOURCE', 'CREATE TRIGGER') "
+     "WHERE r IN (SELECT privilege FROM ora_privs WHERE object_name IS NULL AND grantee = "
+     "ora_user()) OR EXISTS (SELECT 1 FROM ora_privs WHERE object_name IS NULL AND grantee = "
+     "ora_user() AND privilege = 'DBA')"},
+    {"NLS_SESSION_PARAMETERS", "PARAMETER VARCHAR2(30), VALUE VARCHAR2(64)",
+     "SELECT 'NLS_LANGUAGE', 'AMERICAN' UNION ALL SELECT 'NLS_TERRITORY', 'AMERICA' UNION ALL "
+     "SELECT 'NLS_DATE_FORMAT', ora_date_format() UNION ALL SELECT 'NLS_DATE_LANGUAGE', "
+     "'AMERICAN' UNION ALL SELECT 'NLS_NUMERIC_CHARACTERS', '.,' UNION ALL SELECT 'NLS_SORT', "
+     "'BINARY'"},
+    {"V$VERSION", "BANNER VARCHAR2(80)",
+     "SELECT 'Tessaly local server, language level ' || coalesce((SELECT value FROM ora_meta "
+     "WHERE key = 'compatible'), '19.0.0') UNION ALL SELECT 'SQLite ' || sqlite_version()"},
+    {"V$SESSION", "SID NUMBER, USERNAME VARCHAR2(30), STATUS VARCHAR2(8), PROGRAM VARCHAR2(48)",
+     "SELECT 1, ora_user(), 'ACTIVE', 'Tessaly'"},
+    {"ALL_PROCEDURES",
+     "OWNER VARCHAR2(30) N, OBJECT_NAME VARCHAR2(30) N, PROCEDURE_NAME VARCHAR2(30), "
+     "OBJECT_TYPE VARCHAR2(13)",
+     "SELECT owner, object_name, NULL, object_type FROM ora_objects WHERE object_type IN "
+     "('PROCEDURE', 'FUNCTION', 'PACKAGE', 'TRIGGER')"},
+    {"USER_PROCEDURES",
+     "OBJECT_NAME VARCHAR2(30) N, PROCEDURE_NAME VARCHAR2(30), OBJECT_TYPE VARCHAR2(13)",
+     "SELECT object_name, NULL, object_type FROM ora_objects WHERE owner = ora_user() AND "
+     "object_type IN ('PROCEDURE', 'FUNCTION', 'PACKAGE', 'TRIGGER')"},
     {"TAB", "TNAME VARCHAR2(30) N, TABTYPE VARCHAR2(7), CLUSTERID NUMBER",
      "SELECT object_name, object_type, NULL FROM ora_objects WHERE owner = ora_user() AND "
      "object_type IN ('TABLE', 'VIEW', 'SYNONYM')"},
@@ -351,6 +399,8 @@ std::string allViewFilter(const std::string &view) {
       {"ALL_OBJECTS", {"OWNER", "OBJECT_NAME"}},
       {"ALL_TABLES", {"OWNER", "TABLE_NAME"}},
       {"ALL_TAB_COLUMNS", {"OWNER", "TABLE_NAME"}},
+      {"ALL_TAB_COLS", {"OWNER", "TABLE_NAME"}},
+      {"ALL_PROCEDURES", {"OWNER", "OBJECT_NAME"}},
       {"ALL_VIEWS", {"OWNER", "VIEW_NAME"}},
       {"ALL_SEQUENCES", {"SEQUENCE_OWNER", "SEQUENCE_NAME"}},
       {"ALL_CONSTRAINTS", {"OWNER", "TABLE_NAME"}},

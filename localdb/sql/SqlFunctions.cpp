@@ -210,6 +210,12 @@ void fnUser(sqlite3_context *ctx, int, sqlite3_value **) {
   resultText(ctx, sessionOf(ctx)->user());
 }
 
+// The session's NLS_DATE_FORMAT, as NLS_SESSION_PARAMETERS shows it.
+void fnDateFormat(sqlite3_context *ctx, int, sqlite3_value **) {
+  const std::string &f = dateFormatOf(ctx);
+  resultText(ctx, f.empty() ? "DD-MON-YY" : f);
+}
+
 // Digits with an optional sign and point, the common text of a bound number, without copies.
 bool quickNumber(sqlite3_value *v, OraNum &out) {
   const char *p = reinterpret_cast<const char *>(sqlite3_value_text(v));
@@ -1673,6 +1679,7 @@ struct FnDef {
 
 const FnDef kDefs[] = {
     {"ora_user", 0, fnUser, true},
+    {"ora_date_format", 0, fnDateFormat, false},
     {"ora_num", 1, fnNum, true},
     {"ora_date", 1, fnDate, true},
     {"ora_ntoc", 1, fnNtoc, true},

@@ -208,6 +208,23 @@ TEST_F(ModernSql, AnsiJoins) {
             "ERROR: ORA-03001");
 }
 
+// Dictionary views later code queries.
+TEST_F(ModernSql, DictionaryViewsOfLaterReleases) {
+  EXPECT_EQ(value("select count(*) from user_tab_cols where table_name = 'EMP'"), "8");
+  EXPECT_EQ(value("select data_type from all_tab_cols where owner = 'SCOTT' and table_name = "
+                  "'DEPT' and column_name = 'LOC'"),
+            "VARCHAR2");
+  EXPECT_EQ(value("select count(*) from session_privs where privilege = 'CREATE SESSION'"), "1");
+  EXPECT_EQ(value("select count(*) from session_roles where role = 'CONNECT'"), "1");
+  EXPECT_EQ(value("select value from nls_session_parameters where parameter = "
+                  "'NLS_DATE_FORMAT'"),
+            "DD-MON-YY");
+  EXPECT_EQ(value("select username from v$session"), "SCOTT");
+  EXPECT_EQ(value("select count(*) from v$version where banner like '%19.0.0'"), "1");
+  EXPECT_EQ(exec("create procedure p1 is begin null; end;"), 0);
+  EXPECT_EQ(value("select object_type from user_procedures where object_name = 'P1'"), "PROCEDURE");
+}
+
 // COMPATIBLE: the DBA's setting, stored in the server, read at logon; V$PARAMETER shows it.
 TEST_F(ModernSql, LanguageLevel_SetByTheDbaForTheNextLogon) {
   EXPECT_EQ(value("select value from v$parameter where name = 'compatible'"), "19.0.0");
