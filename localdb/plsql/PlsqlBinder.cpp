@@ -375,7 +375,8 @@ private:
 
   bool sqlFunction(Expr &e, Scope *scope, bool argsBound = false);
 
-  bool dbmsOutput(Expr &e, const std::string &m, int mpos, Scope *scope, bool asProcedure);
+  bool suppliedPackage(Expr &e, const std::string &pkg, const std::string &m, int mpos,
+                       Scope *scope, bool asProcedure);
 
   void requireTarget(const Expr &x);
 
@@ -1495,11 +1496,14 @@ bool UnitBinder::resolveGlobal(Expr &e, Scope *scope, bool asProcedure) {
       return sqlFunction(e, scope, argsBound);
     }
   }
-  if (first == "DBMS_OUTPUT" || (n.size() > 2 && first == "SYS" && n[1] == "DBMS_OUTPUT")) {
-    size_t at = first == "SYS" ? 2 : 1;
-    if (n.size() != at + 1)
-      fail(e.pos, "PLS-00221: '" + first + "' is not a procedure or is undefined");
-    return dbmsOutput(e, n[at], e.namePos[at], scope, asProcedure);
+  {
+    size_t at = first == "SYS" && n.size() > 2 ? 1 : 0;
+    const std::string &pkg = n[at];
+    if (pkg == "DBMS_OUTPUT" || pkg == "DBMS_UTILITY" || pkg == "DBMS_LOCK") {
+      if (n.size() != at + 2)
+        fail(e.pos, "PLS-00221: '" + pkg + "' is not a procedure or is undefined");
+      return suppliedPackage(e, pkg, n[at + 1], e.namePos[at + 1], scope, asProcedure);
+    }
   }
   // Stored units: NAME, NAME.MEMBER, OWNER.NAME, OWNER.NAME.MEMBER.
   bool invalid = false;
@@ -1643,28 +1647,42 @@ bool UnitBinder::sqlFunction(Expr &e, Scope *scope, bool argsBound) {
   return true;
 }
 
-bool UnitBinder::dbmsOutput(Expr &e, const std::string &m, int mpos, Scope *scope,
-                            bool asProcedure) {
+// The supplied packages' members this server has, resolved to built-ins: DBMS_OUTPUT, the
+// DBMS_UTILITY functions libraries log with, DBMS_LOCK.SLEEP.
+bool UnitBinder::suppliedPackage(Expr &e, const std::string &pkg, const std::string &m, int mpos,
+                                 Scope *scope, bool asProcedure) {
   struct Member {
-    const char *name;
+    const char *package, *name;
     int builtin;
     int minArgs, maxArgs;
-    bool function;
+    VType result; // Null for a procedure
+    bool modern = false;
   };
   static const Member members[] = {
-      {"PUT_LINE", BiPutLine, 1, 1, false},   {"PUT", BiPut, 1, 1, false},
-      {"NEW_LINE", BiNewLine, 0, 0, false},   {"ENABLE", BiEnable, 0, 1, false},
-      {"DISABLE", BiDisable, 0, 0, false},    {"GET_LINE", BiGetLine, 2, 2, false},
-      {"GET_LINES", BiGetLines, 2, 2, false},
+      {"DBMS_OUTPUT", "PUT_LINE", BiPutLine, 1, 1, VType::Null},
+      {"DBMS_OUTPUT", "PUT", BiPut, 1, 1, VType::Null},
+      {"DBMS_OUTPUT", "NEW_LINE", BiNewLine, 0, 0, VType::Null},
+      {"DBMS_OUTPUT", "ENABLE", BiEnable, 0, 1, VType::Null},
+      {"DBMS_OUTPUT", "DISABLE", BiDisable, 0, 0, VType::Null},
+      {"DBMS_OUTPUT", "GET_LINE", BiGetLine, 2, 2, VType::Null},
+      {"DBMS_OUTPUT", "GET_LINES", BiGetLines, 2, 2, VType::Null},
+      {"DBMS_UTILITY", "GET_TIME", BiGetTime, 0, 0, VType::Number},
+      {"DBMS_UTILITY", "FORMAT_ERROR_STACK", BiFormatErrorStack, 0, 0, VType::Char},
+      {"DBMS_UTILITY", "FORMAT_CALL_STACK", BiFormatCallStack, 0, 0, VType::Char},
+      {"DBMS_UTILITY", "FORMAT_ERROR_BACKTRACE", BiFormatErrorBacktrace, 0, 0, VType::Char, true},
+      {"DBMS_LOCK", "SLEEP", BiSleep, 1, 1, VType::Null},
   };
   const Member *found = nullptr;
   for (const Member &x : members)
-    if (m == x.name)
+    if (pkg == x.package && m == x.name && (!x.modern || FCtx.modern))
       found = &x;
   if (!found)
     component(mpos, m);
-  if (!asProcedure)
+  if (found->result == VType::Null && !asProcedure)
     fail(e.pos, "PLS-00222: no function with name '" + m + "' exists in this scope");
+  if (found->result != VType::Null && asProcedure)
+    fail(e.pos, "PLS-00221: '" + m + "' is not a procedure or is undefined");
+  e.type.kind = found->result;
   int k = static_cast<int>(e.args.size());
   if (k < found->minArgs || k > found->maxArgs)
     wrongArgs(e.pos, m);
@@ -1674,7 +1692,7 @@ bool UnitBinder::dbmsOutput(Expr &e, const std::string &m, int mpos, Scope *scop
     if (!a.name.empty() && found->builtin != BiEnable && found->builtin != BiGetLine)
       wrongArgs(e.pos, m);
     bindValue(*a.value, scope);
-    if (found->builtin == BiPutLine || found->builtin == BiPut) {
+    if (found->builtin == BiPutLine || found->builtin == BiPut || found->builtin == BiSleep) {
       if (!scalarFamily(a.value->type.kind))
         wrongArgs(e.pos, m);
     }

@@ -63,7 +63,12 @@ enum Builtin {
   BiInserting, // trigger predicates
   BiUpdating,
   BiDeleting,
-  BiNvl, // NVL of BOOLEAN values
+  BiNvl,     // NVL of BOOLEAN values
+  BiGetTime, // DBMS_UTILITY
+  BiFormatErrorStack,
+  BiFormatErrorBacktrace,
+  BiFormatCallStack,
+  BiSleep, // DBMS_LOCK.SLEEP
 };
 
 } // namespace localdb::plsql

@@ -4,8 +4,10 @@
 // jumps and calls.
 #include "localdb/plsql/PlsqlInterp.h"
 
+#include <chrono>
 #include <cmath>
 #include <cstring>
+#include <thread>
 
 #include "localdb/catalog/Catalog.h"
 #include "localdb/catalog/Ddl.h"
@@ -736,6 +738,50 @@ Value Interp::builtin(const Expr &e, Frame &f) {
   case BiNewLine:
     FState.output.newLine();
     return Value();
+  case BiGetTime: {
+    // Hundredths of a second from an arbitrary point, wrapping as Oracle's does.
+    auto now = std::chrono::steady_clock::now().time_since_epoch();
+    return Value::integer(std::chrono::duration_cast<std::chrono::milliseconds>(now).count() / 10 %
+                          INT64_C(2147483647));
+  }
+  case BiFormatErrorStack:
+  case BiFormatErrorBacktrace: {
+    // The error being handled (its message, or the lines that say where it was raised).
+    const PlsqlError *x = f.handling;
+    if (!x)
+      return Value();
+    std::string text;
+    if (e.builtin == BiFormatErrorStack) {
+      text = (x->user && !x->user->bound ? oraMessage(6510) : x->message) + "\n";
+    } else {
+      for (const std::string &line : x->trace)
+        text += line + "\n";
+    }
+    return Value::text(text);
+  }
+  case BiFormatCallStack:
+    return Value::text(
+        "----- PL/SQL Call Stack -----\n  object      line  object\n  handle    number  "
+        "name\n0x0         " +
+        std::to_string(f.line) + "  anonymous block\n");
+  case BiSleep: {
+    Value v = toNumber(eval(*e.operands[0], f));
+    if (v.isNull())
+      raise(6502);
+    double seconds = v.n.toDouble();
+    if (!(seconds >= 0 && seconds <= 1000000))
+      raise(6502);
+    // In steps, so a break of the caller ends it.
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point until = Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                                       std::chrono::duration<double>(seconds));
+    for (Clock::time_point now = Clock::now(); now < until; now = Clock::now()) {
+      checkBreak();
+      std::this_thread::sleep_for(
+          std::min<Clock::duration>(until - now, std::chrono::milliseconds(50)));
+    }
+    return Value();
+  }
   case BiEnable: {
     long size = packages::DbmsOutput::kDefaultSize;
     if (!e.operands.empty()) {

@@ -209,6 +209,7 @@ private:
 
   // stored: a stored unit's header, whose name may have its schema in front.
   std::unique_ptr<Subprogram> subprogram(bool inSpec, bool stored = false);
+  void unitOptions();
 
   void declarations(std::vector<Decl> &out, bool packageLevel);
 
@@ -1314,6 +1315,33 @@ void Parser::params(std::vector<Param> &out) {
   needOp(")", kExpParamType);
 }
 
+// What later releases write between a unit's header and IS: AUTHID CURRENT_USER | DEFINER,
+// DETERMINISTIC, RESULT_CACHE [RELIES_ON (...)], PARALLEL_ENABLE [(...)]. Accepted and read past:
+// units here always run with their owner's rights, and nothing is cached or run in parallel.
+void Parser::unitOptions() {
+  while (FModern) {
+    if (acceptKw("AUTHID")) {
+      if (!acceptKw("CURRENT_USER"))
+        needKw("DEFINER", "current_user definer");
+    } else if (acceptKw("DETERMINISTIC")) {
+    } else if (acceptKw("RESULT_CACHE") || acceptKw("PARALLEL_ENABLE")) {
+      acceptKw("RELIES_ON");
+      if (isOp("(")) {
+        int depth = 0;
+        do {
+          if (isOp("("))
+            ++depth;
+          else if (isOp(")"))
+            --depth;
+          advance();
+        } while (depth > 0 && !atEnd());
+      }
+    } else {
+      return;
+    }
+  }
+}
+
 std::unique_ptr<Subprogram> Parser::subprogram(bool inSpec, bool stored) {
   DepthGuard g(*this);
   auto sp = std::make_unique<Subprogram>();
@@ -1331,6 +1359,7 @@ std::unique_ptr<Subprogram> Parser::subprogram(bool inSpec, bool stored) {
     needKw("RETURN", "( return");
     sp->returnSpec = typeSpec(true);
   }
+  unitOptions();
   if (acceptOp(";"))
     return sp;
   if (!acceptKw("IS") && !acceptKw("AS"))
@@ -1680,6 +1709,7 @@ std::unique_ptr<Unit> Parser::unit(bool anonymous) {
     } else if (u->kind == UnitKind::Trigger) {
       trigger(*u);
     } else {
+      unitOptions();
       if (!acceptKw("IS") && !acceptKw("AS"))
         fail("is as");
       declarations(u->decls, true);

@@ -153,6 +153,7 @@ const FnSpec kFunctions[] = {
     {"NVL2", 3, 3, false, true},
     {"TRIM", 1, 2, false, true},
     {"EXTRACT", 1, 1, false, true},
+    {"SYS_CONTEXT", 2, 3, false, true},
     {"ROW_NUMBER", 0, 0, false, true, true},
     {"RANK", 0, 0, false, true, true},
     {"DENSE_RANK", 0, 0, false, true, true},
@@ -1296,6 +1297,9 @@ bool typeTextFunction(FnCall &c) {
   } else if (c.name == "SOUNDEX") {
     c.targets({SqlType::Varchar2});
     c.e.type = textResult(4);
+  } else if (c.name == "SYS_CONTEXT") {
+    c.targets({SqlType::Varchar2, SqlType::Varchar2, SqlType::Number});
+    c.e.type = textResult(256);
   } else if (c.name == "USERENV") {
     c.targets({SqlType::Varchar2});
     c.e.type = textResult(30);

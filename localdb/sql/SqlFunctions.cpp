@@ -1,6 +1,7 @@
 // The ora_* SQL functions that emitted statements call: conversions, Oracle's built-ins,
 // column checks, ROWNUM counters and sequences.
 #include "localdb/sql/SqlFunctions.h"
+#include "localdb/sql/SqlLexer.h"
 
 #include <algorithm>
 #include <cctype>
@@ -1007,6 +1008,39 @@ void fnSoundex(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
   resultText(ctx, out);
 }
 
+// SYS_CONTEXT('USERENV', attribute): the session's attributes later code asks for; another
+// namespace (there are no application contexts here) or an unknown attribute is ORA-02003.
+void fnSysContext(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+  NULL_IN_NULL_OUT
+  std::string ns = upperAscii(textOf(argv[0])), a = upperAscii(textOf(argv[1]));
+  if (ns != "USERENV") {
+    raise(ctx, 2003, ns);
+    return;
+  }
+  Session *s = sessionOf(ctx);
+  if (a == "CURRENT_USER" || a == "SESSION_USER" || a == "CURRENT_SCHEMA")
+    resultText(ctx, s->user());
+  else if (a == "SESSIONID" || a == "SID")
+    sqlite3_result_int64(ctx, reinterpret_cast<intptr_t>(s) & 0xffffff);
+  else if (a == "DB_NAME" || a == "INSTANCE_NAME" || a == "DB_UNIQUE_NAME" || a == "SERVICE_NAME")
+    resultText(ctx, "LOCAL");
+  else if (a == "TERMINAL" || a == "HOST" || a == "SERVER_HOST")
+    resultText(ctx, "localhost");
+  else if (a == "LANGUAGE")
+    resultText(ctx, "AMERICAN_AMERICA.WE8ISO8859P1");
+  else if (a == "NLS_DATE_FORMAT")
+    resultText(ctx, dateFormatOf(ctx).empty() ? "DD-MON-YY" : dateFormatOf(ctx));
+  else if (a == "ISDBA")
+    resultText(ctx, s->user() == "SYS" || s->user() == "SYSTEM" ? "TRUE" : "FALSE");
+  else if (a == "AUTHENTICATION_METHOD")
+    resultText(ctx, "PASSWORD");
+  else if (a == "MODULE" || a == "ACTION" || a == "CLIENT_INFO" || a == "CLIENT_IDENTIFIER" ||
+           a == "OS_USER")
+    sqlite3_result_null(ctx);
+  else
+    raise(ctx, 2003, a);
+}
+
 void fnUserenv(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
   NULL_IN_NULL_OUT
   std::string w = textOf(argv[0]);
@@ -1679,6 +1713,8 @@ struct FnDef {
 
 const FnDef kDefs[] = {
     {"ora_user", 0, fnUser, true},
+    {"ora_sys_context", 2, fnSysContext, false},
+    {"ora_sys_context", 3, fnSysContext, false},
     {"ora_date_format", 0, fnDateFormat, false},
     {"ora_num", 1, fnNum, true},
     {"ora_date", 1, fnDate, true},

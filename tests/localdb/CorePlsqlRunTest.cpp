@@ -565,6 +565,34 @@ end;)");
             std::string::npos);
 }
 
+// What later library code writes: unit options between the header and IS, the DBMS_UTILITY
+// functions, DBMS_LOCK.SLEEP and SYS_CONTEXT.
+TEST_F(PlsqlRun, LibraryIdioms) {
+  run("create or replace function sq(n number) return number deterministic authid definer "
+      "result_cache relies_on (emp) is begin return n * n; end;");
+  run("create or replace package pk authid current_user is procedure p; end;");
+  run(R"(declare
+  t number := dbms_utility.get_time;
+begin
+  dbms_output.enable;
+  dbms_output.put_line(sq(3));
+  dbms_lock.sleep(0.05);
+  dbms_output.put_line(case when dbms_utility.get_time - t >= 4 then 'slept' end);
+  begin
+    raise no_data_found;
+  exception when others then
+    dbms_output.put_line(rtrim(dbms_utility.format_error_stack, chr(10)));
+  end;
+  dbms_output.put_line(sys_context('USERENV', 'CURRENT_USER') || ' ' ||
+                       nvl(dbms_utility.format_error_stack, 'none'));
+end;)");
+  EXPECT_EQ(output(),
+            (std::vector<std::string>{"9", "slept", "ORA-01403: no data found", "SCOTT none"}));
+  EXPECT_NE(error("begin dbms_utility.get_time; end;").find("PLS-00221"), std::string::npos);
+  EXPECT_NE(error("declare x number; begin x := dbms_lock.nothing; end;").find("PLS-00302"),
+            std::string::npos);
+}
+
 // A trigger may not end the transaction of the statement that fired it, also not through what
 // it calls; the same procedure commits when called on its own.
 TEST_F(PlsqlRun, TriggersCannotEndTheTransaction) {
