@@ -192,6 +192,7 @@ enum class SKind {
   Close,
   Case,     // branches: WHEN (a condition, or a value compared with the selector in value)
   Continue, // as Exit: label, WHEN condition in value
+  Dynamic,  // EXECUTE IMMEDIATE value [INTO into] [USING args]
 };
 
 struct Stmt;

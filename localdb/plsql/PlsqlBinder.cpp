@@ -2381,6 +2381,22 @@ void UnitBinder::bindStatement(Stmt &s, Scope *scope) {
   case SKind::Case:
     bindCaseStatement(s, scope);
     return;
+  case SKind::Dynamic:
+    guarded([&] {
+      bindValue(*s.value, scope);
+      if (s.value->type.kind != VType::Char && s.value->type.kind != VType::Null)
+        wrongType(s.value->pos);
+      for (auto &a : s.args) {
+        bindValue(*a, scope);
+        if (!scalarFamily(a->type.kind) && a->type.kind != VType::Null)
+          wrongType(a->pos);
+      }
+      for (auto &t : s.into) {
+        bindExpr(*t, scope);
+        requireTarget(*t);
+      }
+    });
+    return;
   case SKind::Return:
     guarded([&] { bindReturn(s, scope); });
     return;

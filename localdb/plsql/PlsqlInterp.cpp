@@ -13,9 +13,11 @@
 #include "localdb/catalog/Ddl.h"
 #include "localdb/plsql/PlsqlBinder.h"
 #include "localdb/plsql/PlsqlUnits.h"
+#include "localdb/server/Cursor.h"
 #include "localdb/server/Session.h"
 #include "localdb/sql/OraDate.h"
 #include "localdb/sql/SqlFunctions.h"
+#include "localdb/sql/SqlLexer.h"
 
 namespace localdb::plsql {
 
@@ -1296,6 +1298,9 @@ Interp::Flow Interp::exec(const Stmt &s, Frame &f) {
       return s.kind == SKind::Exit ? Flow::Exit : Flow::Continue;
     case SKind::Case:
       return execCase(s, f);
+    case SKind::Dynamic:
+      execDynamic(s, f);
+      return Flow::Normal;
     case SKind::Goto:
       FGotoLabel = &s.label;
       return Flow::Goto;
@@ -1367,6 +1372,64 @@ void Interp::execAssign(const Stmt &s, Frame &f) {
     return;
   }
   assign(t, f, eval(*s.value, f));
+}
+
+// EXECUTE IMMEDIATE: the text runs on this logon as a statement of the call contract would
+// (SQL, DDL with its commit, or a PL/SQL block), the USING values bound to its placeholders in
+// the order they first appear, a query's one row read into the INTO targets.
+void Interp::execDynamic(const Stmt &s, Frame &f) {
+  Value text = toText(eval(*s.value, f), dateFormat());
+  if (text.isNull())
+    raise(6535);
+  std::vector<Value> values;
+  for (const auto &a : s.args)
+    values.push_back(toText(eval(*a, f), dateFormat()));
+  std::vector<std::string> names;
+  try {
+    for (const Token &t : tokenize(text.s, true))
+      if (t.kind == Tok::Bind && std::find(names.begin(), names.end(), t.text) == names.end())
+        names.push_back(t.text);
+  } catch (const OraError &) {
+    // the statement's own parse reports it
+  }
+  if (names.size() != values.size())
+    raise(1008); // not all variables bound
+  std::shared_ptr<Session> session(std::shared_ptr<Session>(), &FSession); // not owned
+  Cursor c(session);
+  c.parse(text.s.data(), text.s.size(), false);
+  std::vector<int16_t> indicators(values.size());
+  std::vector<uint16_t> lengths(values.size());
+  for (size_t i = 0; i < values.size(); ++i) {
+    indicators[i] = values[i].isNull() ? -1 : 0;
+    lengths[i] = static_cast<uint16_t>(std::min<size_t>(values[i].s.size(), 65535));
+    c.bind(":" + names[i], values[i].s.data(), static_cast<int>(values[i].s.size()), 1,
+           &indicators[i], &lengths[i], nullptr, 0, nullptr);
+  }
+  if (s.into.empty()) {
+    c.execute(1, 0);
+    FSqlFound = c.rowsProcessed > 0 ? 1 : 0;
+    FSqlRowCount = c.rowsProcessed;
+    return;
+  }
+  constexpr int kWidth = 4001;
+  std::vector<std::vector<char>> buffers(s.into.size(), std::vector<char>(2 * kWidth));
+  std::vector<int16_t> nulls(2 * s.into.size());
+  std::vector<uint16_t> sizes(2 * s.into.size());
+  for (size_t i = 0; i < s.into.size(); ++i)
+    c.define(static_cast<int>(i + 1), buffers[i].data(), kWidth, 1, &nulls[2 * i], &sizes[2 * i],
+             nullptr);
+  int rc = c.executeFetch(2, false, false);
+  (void)rc;
+  if (c.rowsProcessed == 0)
+    raise(1403);
+  if (c.rowsProcessed > 1)
+    raise(1422);
+  FSqlFound = 1;
+  FSqlRowCount = 1;
+  for (size_t i = 0; i < s.into.size(); ++i)
+    assign(*s.into[i], f,
+           nulls[2 * i] == -1 ? Value()
+                              : Value::text(std::string(buffers[i].data(), sizes[2 * i])));
 }
 
 // CASE statement: as the expression, but no branch taken and no ELSE is CASE_NOT_FOUND.

@@ -126,6 +126,7 @@ private:
   void execAssign(const Stmt &s, Frame &f);
   Flow execForNum(const Stmt &s, Frame &f);
   Flow execCase(const Stmt &s, Frame &f);
+  void execDynamic(const Stmt &s, Frame &f);
   Flow execForCursor(const Stmt &s, Frame &f);
   [[noreturn]] void execRaise(const Stmt &s, Frame &f);
   void execOpenFor(const Stmt &s, Frame &f);

@@ -177,6 +177,7 @@ private:
   void closeStatement(Stmt &s);
   void caseStatement(Stmt &s);
   void continueStatement(Stmt &s);
+  void dynamicStatement(Stmt &s);
   ExprPtr caseExpr();
   void commitStatement(Stmt &s);
   void dmlStatement(Stmt &s);
@@ -940,12 +941,14 @@ StmtPtr Parser::statement() {
       {"CLOSE", &Parser::closeStatement},
       {"CASE", &Parser::caseStatement},
       {"CONTINUE", &Parser::continueStatement},
+      {"EXECUTE", &Parser::dynamicStatement},
   };
   const Token &t = cur();
   if (t.kind == Tok::Ident) {
     const std::string &w = t.text;
     if (auto it = kStatements.find(w);
-        it != kStatements.end() && (FModern || (w != "CASE" && w != "CONTINUE"))) {
+        it != kStatements.end() &&
+        (FModern || (w != "CASE" && w != "CONTINUE" && w != "EXECUTE"))) {
       (this->*it->second)(*s);
       return s;
     }
@@ -988,6 +991,28 @@ void Parser::exitStatement(Stmt &s) {
   if (acceptKw("WHEN"))
     s.value = expr();
   endStatement(s.value ? kExpAfterExpr : "; <an identifier> when");
+}
+
+// EXECUTE IMMEDIATE text [INTO target, ...] [USING [IN] value, ...];
+void Parser::dynamicStatement(Stmt &s) {
+  advance();
+  needKw("IMMEDIATE", "immediate");
+  s.kind = SKind::Dynamic;
+  s.value = expr();
+  if (acceptKw("INTO")) {
+    do
+      s.into.push_back(intoTarget());
+    while (acceptOp(","));
+  }
+  if (acceptKw("USING")) {
+    do {
+      acceptKw("IN");
+      if (isKw("OUT"))
+        fail("<an expression>"); // OUT binds of dynamic SQL are not supported here
+      s.args.push_back(expr());
+    } while (acceptOp(","));
+  }
+  endStatement(kExpAfterExpr);
 }
 
 // CONTINUE [label] [WHEN condition]: the next round of the (labelled) loop.

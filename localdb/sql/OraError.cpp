@@ -283,6 +283,7 @@ const Entry kTexts[] = {
     {6510, "PL/SQL: unhandled user-defined exception"},
     {6511, "PL/SQL: cursor already open"},
     {6513, "PL/SQL: index for PL/SQL table out of range for host language array"},
+    {6535, "statement string in EXECUTE IMMEDIATE is NULL or 0 length"},
     {6550, "line %s, column %s"},
     {6592, "CASE not found while executing CASE statement"},
     {21000, "error number argument to raise_application_error of %s is out of range"},

@@ -593,6 +593,43 @@ end;)");
             std::string::npos);
 }
 
+// EXECUTE IMMEDIATE: DDL, DML with USING, a query INTO variables, a block; its errors.
+TEST_F(PlsqlRun, ExecuteImmediate) {
+  run(R"(declare
+  n number;
+  d date;
+  name varchar2(30);
+  tab varchar2(30) := 'DYN';
+begin
+  dbms_output.enable;
+  execute immediate 'create table ' || tab || ' (id number, born date, name varchar2(30))';
+  execute immediate 'insert into dyn values (:1, :2, :3)' using 1, to_date('2001-02-03', 'YYYY-MM-DD'), 'one';
+  execute immediate 'insert into dyn values (:a, sysdate, :b)' using 2, null;
+  dbms_output.put_line(sql%rowcount);
+  execute immediate 'select count(*), min(born) from dyn where id <= :x' into n, d using 5;
+  dbms_output.put_line(n || ' ' || to_char(d, 'YYYY-MM-DD'));
+  execute immediate 'select name from dyn where id = 1' into name;
+  dbms_output.put_line(name);
+  execute immediate 'begin dbms_output.put_line(''inner ' || n || '''); end;';
+  begin
+    execute immediate 'select name from dyn where id = 99' into name;
+  exception when no_data_found then dbms_output.put_line('none');
+  end;
+  begin
+    execute immediate 'select name from dyn' into name;
+  exception when too_many_rows then dbms_output.put_line('many');
+  end;
+end;)");
+  EXPECT_EQ(output(),
+            (std::vector<std::string>{"1", "2 2001-02-03", "one", "inner 2", "none", "many"}));
+  EXPECT_NE(error("begin execute immediate 'select * from nowhere'; end;").find("ORA-00942"),
+            std::string::npos);
+  EXPECT_NE(error("begin execute immediate null; end;").find("ORA-06535"), std::string::npos);
+  EXPECT_NE(
+      error("begin execute immediate 'delete from dyn where id = :1'; end;").find("ORA-01008"),
+      std::string::npos);
+}
+
 // A trigger may not end the transaction of the statement that fired it, also not through what
 // it calls; the same procedure commits when called on its own.
 TEST_F(PlsqlRun, TriggersCannotEndTheTransaction) {
