@@ -175,6 +175,7 @@ private:
   std::unique_ptr<Select> withQuery(const WithQuery &w);
   void rowLimit(Select &s);
   void nullsOrder(OrderItem &o);
+  std::vector<OrderItem> orderItems();
   std::unique_ptr<WindowSpec> window();
   TableRef tableRef();
   bool joinFollows() const;
@@ -385,9 +386,13 @@ std::unique_ptr<Select> Parser::selectTerm() {
   return s;
 }
 
-void Parser::orderBy(Select &s) {
+void Parser::orderBy(Select &s) { s.orderBy = orderItems(); }
+
+// ORDER BY e [ASC|DESC] [NULLS FIRST|LAST], ... of a query or a window.
+std::vector<OrderItem> Parser::orderItems() {
   ++FPos;
   expect("BY", 924);
+  std::vector<OrderItem> items;
   do {
     OrderItem o;
     o.pos = cur().pos;
@@ -397,8 +402,9 @@ void Parser::orderBy(Select &s) {
     else
       accept("ASC");
     nullsOrder(o);
-    s.orderBy.push_back(std::move(o));
+    items.push_back(std::move(o));
   } while (accept(","));
+  return items;
 }
 
 // NULLS FIRST / NULLS LAST after an ORDER BY term (later language levels).
@@ -425,21 +431,8 @@ std::unique_ptr<WindowSpec> Parser::window() {
       w->partition.push_back(expr());
     while (accept(","));
   }
-  if (isKw("ORDER")) {
-    ++FPos;
-    expect("BY", 924);
-    do {
-      OrderItem o;
-      o.pos = cur().pos;
-      o.expr = expr();
-      if (accept("DESC"))
-        o.desc = true;
-      else
-        accept("ASC");
-      nullsOrder(o);
-      w->order.push_back(std::move(o));
-    } while (accept(","));
-  }
+  if (isKw("ORDER"))
+    w->order = orderItems();
   if (isKw("ROWS") || isKw("RANGE")) {
     // The frame's words and whole numbers, kept as written: ROWS BETWEEN 2 PRECEDING AND
     // CURRENT ROW, RANGE UNBOUNDED PRECEDING ...
