@@ -83,6 +83,14 @@ struct DictView {
   "object_name, object_id, object_type, created, last_ddl_time, "                                  \
   "replace(created, ' ', ':'), status"
 
+#define COLUMN_COLS                                                                                \
+  "TABLE_NAME VARCHAR2(30) N, COLUMN_NAME VARCHAR2(30) N, DATA_TYPE VARCHAR2(9), "                 \
+  "DATA_LENGTH NUMBER N, DATA_PRECISION NUMBER, DATA_SCALE NUMBER, NULLABLE VARCHAR2(1), "         \
+  "COLUMN_ID NUMBER N, DEFAULT_LENGTH NUMBER, DATA_DEFAULT LONG"
+#define COLUMN_SEL                                                                                 \
+  "table_name, column_name, data_type, data_length, data_precision, data_scale, nullable, "        \
+  "column_id, length(data_default), data_default"
+
 const DictView kViews[] = {
     {"DUAL", "DUMMY VARCHAR2(1)", nullptr},
     // The server's parameters (TYPE 2: a string); COMPATIBLE is its language level.
@@ -147,33 +155,15 @@ const DictView kViews[] = {
      "NUM_ROWS NUMBER",
      "SELECT object_name, 'USERS', NULL, NULL FROM ora_objects WHERE object_type = 'TABLE' "
      "AND owner = ora_user()"},
-    {"ALL_TAB_COLUMNS",
-     "OWNER VARCHAR2(30) N, TABLE_NAME VARCHAR2(30) N, COLUMN_NAME VARCHAR2(30) N, "
-     "DATA_TYPE VARCHAR2(9), DATA_LENGTH NUMBER N, DATA_PRECISION NUMBER, DATA_SCALE NUMBER, "
-     "NULLABLE VARCHAR2(1), COLUMN_ID NUMBER N, DEFAULT_LENGTH NUMBER, DATA_DEFAULT LONG",
-     "SELECT owner, table_name, column_name, data_type, data_length, data_precision, data_scale, "
-     "nullable, column_id, length(data_default), data_default FROM ora_tab_columns"},
-    {"USER_TAB_COLUMNS",
-     "TABLE_NAME VARCHAR2(30) N, COLUMN_NAME VARCHAR2(30) N, DATA_TYPE VARCHAR2(9), "
-     "DATA_LENGTH NUMBER N, DATA_PRECISION NUMBER, DATA_SCALE NUMBER, NULLABLE VARCHAR2(1), "
-     "COLUMN_ID NUMBER N, DEFAULT_LENGTH NUMBER, DATA_DEFAULT LONG",
-     "SELECT table_name, column_name, data_type, data_length, data_precision, data_scale, "
-     "nullable, column_id, length(data_default), data_default FROM ora_tab_columns WHERE owner "
-     "= ora_user()"},
+    {"ALL_TAB_COLUMNS", "OWNER VARCHAR2(30) N, " COLUMN_COLS,
+     "SELECT owner, " COLUMN_SEL " FROM ora_tab_columns"},
+    {"USER_TAB_COLUMNS", COLUMN_COLS,
+     "SELECT " COLUMN_SEL " FROM ora_tab_columns WHERE owner = ora_user()"},
     // The same columns under the names later releases give them (no hidden columns here).
-    {"ALL_TAB_COLS",
-     "OWNER VARCHAR2(30) N, TABLE_NAME VARCHAR2(30) N, COLUMN_NAME VARCHAR2(30) N, "
-     "DATA_TYPE VARCHAR2(9), DATA_LENGTH NUMBER N, DATA_PRECISION NUMBER, DATA_SCALE NUMBER, "
-     "NULLABLE VARCHAR2(1), COLUMN_ID NUMBER N, DEFAULT_LENGTH NUMBER, DATA_DEFAULT LONG",
-     "SELECT owner, table_name, column_name, data_type, data_length, data_precision, data_scale, "
-     "nullable, column_id, length(data_default), data_default FROM ora_tab_columns"},
-    {"USER_TAB_COLS",
-     "TABLE_NAME VARCHAR2(30) N, COLUMN_NAME VARCHAR2(30) N, DATA_TYPE VARCHAR2(9), "
-     "DATA_LENGTH NUMBER N, DATA_PRECISION NUMBER, DATA_SCALE NUMBER, NULLABLE VARCHAR2(1), "
-     "COLUMN_ID NUMBER N, DEFAULT_LENGTH NUMBER, DATA_DEFAULT LONG",
-     "SELECT table_name, column_name, data_type, data_length, data_precision, data_scale, "
-     "nullable, column_id, length(data_default), data_default FROM ora_tab_columns WHERE owner "
-     "= ora_user()"},
+    {"ALL_TAB_COLS", "OWNER VARCHAR2(30) N, " COLUMN_COLS,
+     "SELECT owner, " COLUMN_SEL " FROM ora_tab_columns"},
+    {"USER_TAB_COLS", COLUMN_COLS,
+     "SELECT " COLUMN_SEL " FROM ora_tab_columns WHERE owner = ora_user()"},
     {"ALL_VIEWS", "OWNER VARCHAR2(30) N, VIEW_NAME VARCHAR2(30) N, TEXT_LENGTH NUMBER, TEXT LONG",
      "SELECT owner, view_name, length(text), text FROM ora_views"},
     {"USER_VIEWS", "VIEW_NAME VARCHAR2(30) N, TEXT_LENGTH NUMBER, TEXT LONG",
