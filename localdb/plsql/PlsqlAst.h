@@ -224,6 +224,8 @@ struct Stmt {
   std::vector<StmtPtr> body;
   std::vector<StmtPtr> elseBody;
   bool hasElse = false; // Case: an ELSE (without one, no match is CASE_NOT_FOUND)
+  bool bulk = false;    // Fetch: BULK COLLECT INTO tables, at most low rows when given
+  bool forall = false;  // ForNum: FORALL, its body one DML statement
   // ForNum / ForCursor
   std::string loopVar;
   int loopVarPos = 0;
@@ -278,6 +280,7 @@ struct SqlStmt {
   // SELECT ... FOR UPDATE: the hidden last column holding each row's rowid (-1: none, a join).
   bool forUpdate = false;
   int rowidColumn = -1;
+  bool bulkCollect = false; // SELECT ... BULK COLLECT INTO tables
   // The tables it reads or changes, "OWNER.TABLE" (a row trigger may not see a mutating one).
   std::vector<std::string> tables;
   bool ok = false;

@@ -2617,12 +2617,21 @@ void UnitBinder::loopBody(Stmt &s, Scope *scope) {
 }
 
 void UnitBinder::bindInto(Stmt &s, size_t columns) {
+  bool bulk = s.bulk || (s.sql && s.sql->bulkCollect);
   for (auto &t : s.into) {
     bindExpr(*t, FCurrentScope);
     if (t->kind != EKind::Var || t->ival)
       fail(t->pos, "PLS-00403: expression '" + exprText(*t) +
                        "' cannot be used as an INTO-target of a SELECT/FETCH statement");
+    // BULK COLLECT fills tables, whose elements take the columns (or the rows as records).
+    if (bulk && t->type.kind != VType::Table)
+      fail(t->pos, "PLS-00497: cannot mix between single row and multi-row (BULK) in INTO list");
   }
+  if (bulk && s.low)
+    bindValue(*s.low, FCurrentScope);
+  if (bulk && s.into.size() == 1 && s.into[0]->type.decl &&
+      s.into[0]->type.decl->elementType.kind == VType::Record)
+    return;
   if (columns == 0)
     return;
   if (s.into.size() == 1 && s.into[0]->type.kind == VType::Record) {

@@ -1114,6 +1114,59 @@ bool Interp::nextRow(CursorState &c) {
   return true;
 }
 
+// BULK COLLECT: the target tables, emptied first.
+std::vector<Value *> Interp::bulkTargets(const std::vector<ExprPtr> &into, Frame &f) {
+  std::vector<Value *> tables;
+  for (const auto &t : into) {
+    Value &v = lvalue(*t, f);
+    if (v.t != VType::Table || !v.tab)
+      raise(6502);
+    v.tab->elements.clear();
+    tables.push_back(&v);
+  }
+  return tables;
+}
+
+// One row of a BULK COLLECT as element n of each table (or a record element of the one).
+void Interp::bulkRow(const std::vector<Value *> &tables, sqlite3_stmt *st,
+                     const std::vector<SqlType> &types, int32_t n) {
+  const TypeDecl *td = tables[0]->tab->type;
+  if (tables.size() == 1 && td && td->elementType.kind == VType::Record) {
+    Value row = initialValue(td->elementType);
+    if (row.rec)
+      for (size_t i = 0; i < row.rec->fields.size() && i < types.size(); ++i)
+        row.rec->fields[i] =
+            coerce(columnValue(st, static_cast<int>(i), types[i]),
+                   row.rec->type ? row.rec->type->fields[i].type : Type(), dateFormat());
+    tables[0]->tab->elements[n] = std::move(row);
+    return;
+  }
+  for (size_t i = 0; i < tables.size() && i < types.size(); ++i) {
+    const TypeDecl *t = tables[i]->tab->type;
+    Value v = columnValue(st, static_cast<int>(i), types[i]);
+    tables[i]->tab->elements[n] = t ? coerce(v, t->elementType, dateFormat()) : v;
+  }
+}
+
+// FETCH ... BULK COLLECT INTO [LIMIT n]: the next rows (at most n); %NOTFOUND once a fetch
+// brings fewer than it could.
+void Interp::fetchBulk(CursorState &c, const Stmt &s, Frame &f) {
+  if (!c.isOpen)
+    raise(1001);
+  int64_t limit = INT64_MAX;
+  if (s.low) {
+    Value l = toNumber(eval(*s.low, f));
+    if (l.isNull() || l.n.toDouble() < 1)
+      raise(6502);
+    limit = static_cast<int64_t>(l.n.toDouble());
+  }
+  std::vector<Value *> tables = bulkTargets(s.into, f);
+  int32_t n = 0;
+  while (n < limit && nextRow(c))
+    bulkRow(tables, c.stmt, c.columnTypes, ++n);
+  c.found = n == limit ? 1 : 0;
+}
+
 bool Interp::fetchInto(CursorState &c, const std::vector<ExprPtr> &into, Frame &f) {
   if (!c.isOpen)
     raise(1001);
@@ -1205,6 +1258,23 @@ void Interp::execSql(const Stmt &s, Frame &f) {
     }
     FSqlRowCount = changes;
     FSqlFound = FSqlRowCount > 0;
+    return;
+  }
+  if (q.bulkCollect) {
+    // Every row, none being no error.
+    struct Reset {
+      sqlite3_stmt *st;
+      ~Reset() { sqlite3_reset(st); }
+    } reset{st};
+    std::vector<Value *> tables = bulkTargets(s.into, f);
+    int32_t n = 0;
+    for (int rc; (rc = sqlite3_step(st)) != SQLITE_DONE;) {
+      if (rc != SQLITE_ROW)
+        throw fromOra(stepFailure(FSession.db(), rc));
+      bulkRow(tables, st, q.columnTypes, ++n);
+    }
+    FSqlFound = n > 0;
+    FSqlRowCount = n;
     return;
   }
   int rc = sqlite3_step(st);
@@ -1337,7 +1407,10 @@ Interp::Flow Interp::exec(const Stmt &s, Frame &f) {
       execOpenFor(s, f);
       return Flow::Normal;
     case SKind::Fetch:
-      fetchInto(cursorOf(*s.target, f), s.into, f);
+      if (s.bulk)
+        fetchBulk(cursorOf(*s.target, f), s, f);
+      else
+        fetchInto(cursorOf(*s.target, f), s.into, f);
       return Flow::Normal;
     case SKind::Close: {
       CursorState &c = cursorOf(*s.target, f);
@@ -1463,6 +1536,7 @@ Interp::Flow Interp::execForNum(const Stmt &s, Frame &f) {
   Value &index = f.slots[static_cast<size_t>(s.loopSlot)];
   int64_t i = s.reverse ? to : from;
   int64_t step = s.reverse ? -1 : 1;
+  int64_t rows = 0; // FORALL: the rows of all its rounds
   for (; s.reverse ? i >= from : i <= to; i += step) {
     if ((i & 1023) == 0)
       checkBreak();
@@ -1472,6 +1546,11 @@ Interp::Flow Interp::execForNum(const Stmt &s, Frame &f) {
     Flow fl = loopBody(s, f, stop);
     if (stop)
       return fl;
+    rows += s.forall ? FSqlRowCount : 0;
+  }
+  if (s.forall) {
+    FSqlRowCount = rows;
+    FSqlFound = rows > 0;
   }
   return Flow::Normal;
 }

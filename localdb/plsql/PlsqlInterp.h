@@ -138,6 +138,10 @@ private:
   void openCursor(const CursorDecl &c, const std::vector<ExprPtr> &args, Frame &f,
                   CursorState &state);
   bool fetchInto(CursorState &c, const std::vector<ExprPtr> &into, Frame &f);
+  void fetchBulk(CursorState &c, const Stmt &s, Frame &f);
+  std::vector<Value *> bulkTargets(const std::vector<ExprPtr> &into, Frame &f);
+  void bulkRow(const std::vector<Value *> &tables, sqlite3_stmt *st,
+               const std::vector<SqlType> &types, int32_t n);
   void fetchRow(CursorState &c, Value &record);
   // Opens c on q's statement with its parameters from f.
   void startQuery(const SqlStmt &q, Frame &f, CursorState &c);

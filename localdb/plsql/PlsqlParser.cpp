@@ -178,6 +178,7 @@ private:
   void caseStatement(Stmt &s);
   void continueStatement(Stmt &s);
   void dynamicStatement(Stmt &s);
+  void forallStatement(Stmt &s);
   ExprPtr caseExpr();
   void commitStatement(Stmt &s);
   void dmlStatement(Stmt &s);
@@ -873,9 +874,15 @@ std::unique_ptr<SqlStmt> Parser::sqlSpan(std::vector<ExprPtr> *into, StmtKind ki
       if (depth == 0)
         fail(kExpAfterExpr);
       --depth;
-    } else if (depth == 0 && into && !first && isKw("INTO") && intoFrom < 0 &&
-               kind == StmtKind::Select) {
+    } else if (depth == 0 && into && !first && intoFrom < 0 && kind == StmtKind::Select &&
+               (isKw("INTO") ||
+                (FModern && isKw("BULK") && peek().is("COLLECT") && peek(2).is("INTO")))) {
       intoFrom = cur().pos;
+      if (isKw("BULK")) {
+        s->bulkCollect = true;
+        advance();
+        advance();
+      }
       advance();
       do
         into->push_back(intoTarget());
@@ -942,13 +949,14 @@ StmtPtr Parser::statement() {
       {"CASE", &Parser::caseStatement},
       {"CONTINUE", &Parser::continueStatement},
       {"EXECUTE", &Parser::dynamicStatement},
+      {"FORALL", &Parser::forallStatement},
   };
   const Token &t = cur();
   if (t.kind == Tok::Ident) {
     const std::string &w = t.text;
     if (auto it = kStatements.find(w);
         it != kStatements.end() &&
-        (FModern || (w != "CASE" && w != "CONTINUE" && w != "EXECUTE"))) {
+        (FModern || (w != "CASE" && w != "CONTINUE" && w != "EXECUTE" && w != "FORALL"))) {
       (this->*it->second)(*s);
       return s;
     }
@@ -991,6 +999,27 @@ void Parser::exitStatement(Stmt &s) {
   if (acceptKw("WHEN"))
     s.value = expr();
   endStatement(s.value ? kExpAfterExpr : "; <an identifier> when");
+}
+
+// FORALL i IN low .. high dml: the statement once per index, as one statement (SQL%ROWCOUNT
+// counts all its rows).
+void Parser::forallStatement(Stmt &s) {
+  advance();
+  s.kind = SKind::ForNum;
+  s.forall = true;
+  s.loopVarPos = cur().pos;
+  s.loopVar = ident("<an identifier>");
+  needKw("IN", "in");
+  if (isKw("INDICES") || isKw("VALUES"))
+    fail("<an expression>"); // INDICES OF / VALUES OF are not supported here
+  s.low = expr();
+  needOp("..", "..");
+  s.high = expr();
+  if (isKw("SAVE"))
+    fail("insert update delete"); // SAVE EXCEPTIONS is not supported here
+  if (!isKw("INSERT") && !isKw("UPDATE") && !isKw("DELETE"))
+    fail("insert update delete");
+  s.body.push_back(statement());
 }
 
 // EXECUTE IMMEDIATE text [INTO target, ...] [USING [IN] value, ...];
@@ -1232,10 +1261,16 @@ void Parser::fetchStatement(Stmt &s) {
   advance();
   s.kind = SKind::Fetch;
   s.target = name();
+  if (FModern && acceptKw("BULK")) {
+    needKw("COLLECT", "collect");
+    s.bulk = true;
+  }
   needKw("INTO", ". into");
   do
     s.into.push_back(intoTarget());
   while (acceptOp(","));
+  if (s.bulk && acceptKw("LIMIT"))
+    s.low = expr();
   endStatement();
 }
 

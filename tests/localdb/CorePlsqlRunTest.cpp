@@ -630,6 +630,59 @@ end;)");
       std::string::npos);
 }
 
+// BULK COLLECT INTO tables: all rows of a SELECT, a cursor's rows in batches of LIMIT.
+TEST_F(PlsqlRun, BulkCollect) {
+  run(R"(declare
+  type names_t is table of varchar2(10) index by binary_integer;
+  type sals_t is table of number index by binary_integer;
+  type rows_t is table of emp%rowtype index by binary_integer;
+  names names_t;
+  sals sals_t;
+  rows rows_t;
+  cursor c is select ename from emp order by empno;
+  batches varchar2(100);
+begin
+  dbms_output.enable;
+  select ename, sal bulk collect into names, sals from emp where deptno = 10 order by ename;
+  dbms_output.put_line(names.count || ' ' || names(1) || ' ' || sals(3) || ' ' || sql%rowcount);
+  select * bulk collect into rows from emp where deptno = 20 order by empno;
+  dbms_output.put_line(rows.count || ' ' || rows(2).ename);
+  select ename bulk collect into names from emp where 1 = 2;
+  dbms_output.put_line('empty ' || names.count);
+  open c;
+  loop
+    fetch c bulk collect into names limit 5;
+    batches := batches || names.count || ',';
+    exit when c%notfound;
+  end loop;
+  dbms_output.put_line(batches || c%rowcount);
+  close c;
+end;)");
+  EXPECT_EQ(output(),
+            (std::vector<std::string>{"3 CLARK 1300 3", "5 JONES", "empty 0", "5,5,4,14"}));
+  EXPECT_NE(error("declare n number; begin select sal bulk collect into n from emp; end;")
+                .find("PLS-00497"),
+            std::string::npos);
+}
+
+// FORALL: one DML statement per index of a range, its rows counted together.
+TEST_F(PlsqlRun, Forall) {
+  run("create table fa (n number, s varchar2(10))");
+  run(R"(begin
+  dbms_output.enable;
+  forall i in 1 .. 5
+    insert into fa values (i * 10, 'x' || i);
+  dbms_output.put_line(sql%rowcount);
+  forall i in 2 .. 3
+    update fa set s = 'y' where n <= i * 10;
+  dbms_output.put_line(sql%rowcount);
+end;)");
+  EXPECT_EQ(output(), (std::vector<std::string>{"5", "5"}));
+  EXPECT_EQ(column("SELECT count(*) FROM \"SCOTT.FA\" WHERE s = 'y'"),
+            std::vector<std::string>{"3"});
+  EXPECT_NE(error("begin forall i in 1 .. 2 null; end;").find("PLS-00103"), std::string::npos);
+}
+
 // A trigger may not end the transaction of the statement that fired it, also not through what
 // it calls; the same procedure commits when called on its own.
 TEST_F(PlsqlRun, TriggersCannotEndTheTransaction) {
