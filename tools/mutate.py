@@ -11,6 +11,12 @@ is restored after every mutant, also when the run is interrupted.
       --test 'build/bin/localdb_core_tests' --test 'build/bin/localdb_oci_tests' --count 40
 
 Run it in a copy of the tree when you keep working in this one: it edits the file in place.
+A copy needs its own build directory (a copied one still points at the original sources).
+
+--seed picks another sample, --lines narrows it to a range, --list prints the sample without
+building. At the end every survivor is listed as file:line with its original and mutated line,
+ready to be turned into a test. Lines whose change cannot alter behaviour a test can see
+(assertions, reserve() hints) are not mutated.
 """
 import argparse
 import random
@@ -21,6 +27,10 @@ import time
 
 SWAPS = [("==", "!="), ("!=", "=="), ("<=", "<"), (">=", ">"), ("<", "<="), (">", ">="),
          ("&&", "||"), ("||", "&&"), ("true", "false"), ("false", "true")]
+
+
+# Lines where a seeded fault is an equivalent mutant: it changes nothing a test can observe.
+SKIP = re.compile(r"\bassert\(|Q_ASSERT|\.reserve\(|\bqDebug\b|\bqWarning\b")
 
 
 def mutants(lines):
@@ -36,7 +46,8 @@ def mutants(lines):
             if "*/" in stripped:
                 in_comment = False
             continue
-        if not stripped or stripped.startswith("#") or '"' in code and code.count('"') > 4:
+        if (not stripped or stripped.startswith("#") or '"' in code and code.count('"') > 4
+                or SKIP.search(code)):
             continue
         for old, new in SWAPS:
             pat = re.escape(old)
@@ -91,6 +102,7 @@ def main():
     ap.add_argument("--seed", type=int, default=1)
     ap.add_argument("--lines", help="only mutate lines FROM-TO (1-based)")
     ap.add_argument("--timeout", type=int, default=120)
+    ap.add_argument("--list", action="store_true", help="print the sample, run nothing")
     args = ap.parse_args()
 
     original = open(args.source).read()
@@ -101,9 +113,14 @@ def main():
         cands = [c for c in cands if lo <= c[0] + 1 <= hi]
     random.Random(args.seed).shuffle(cands)
     cands = cands[:args.count]
+    if args.list:
+        for i, what, new_line in cands:
+            print(f"{args.source}:{i + 1}: {what}\n    {lines[i].strip()}\n -> {new_line.strip()}")
+        return 0
     build = f"cmake --build {args.build} " + " ".join(f"--target {t}" for t in args.target)
     env = "QT_QPA_PLATFORM=offscreen "
     caught = survived = 0
+    survivors = []
     try:
         for n, (i, what, new_line) in enumerate(cands, 1):
             mutated = lines[:i] + [new_line] + lines[i + 1:]
@@ -118,6 +135,7 @@ def main():
                 verdict = "SURVIVED"
             if verdict == "SURVIVED":
                 survived += 1
+                survivors.append((i, what, new_line))
             else:
                 caught += 1
             print(f"[{n}/{len(cands)}] {args.source}:{i + 1}: {what}: {verdict} "
@@ -127,6 +145,9 @@ def main():
             f.write(original)
         run(build, 600)
     total = caught + survived
+    for i, what, new_line in sorted(survivors):
+        print(f"survivor {args.source}:{i + 1}: {what}\n  - {lines[i].strip()}\n  + "
+              f"{new_line.strip()}")
     print(f"{caught}/{total} caught ({100.0 * caught / max(total, 1):.0f}%), {survived} survived")
     return 0
 

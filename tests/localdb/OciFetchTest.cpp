@@ -47,7 +47,13 @@ TEST_F(Fetch, Describe_TypesSizesNamesNullability) {
       {"select ltrim(ename) from emp", {"", 1, 10, 1}},
       {"select (select max(sal) from emp) from dual", {"", 2, 9, 1}},
       {"select upper(job) from emp", {"", 1, 9, 1}},
-      {"select lpad(ename, 12) from emp", {"", 1, 12, 1}}};
+      {"select lpad(ename, 12) from emp", {"", 1, 12, 1}},
+      {"select to_char(ename) from emp", {"", 1, 10, 1}},
+      {"select hiredate || 'x' from emp", {"", 1, 10, 1}},
+      {"select rowid || '' from emp", {"", 1, 18, 1}},
+      {"select hextoraw('AB') || 'x' from dual", {"", 1, 3, 1}},
+      {"select decode(1, 1, 'x', hiredate) from emp", {"", 1, 9, 1}},
+      {"select decode(1, 1, 'x', 2) from emp", {"", 1, 40, 1}}};
   for (const auto &[sql, w] : values) {
     Cda_Def one = open(sql);
     sb4 dbsize = 0, cbufl = 31, dsize = 0;
