@@ -75,6 +75,30 @@ end;)");
             "ORA-01001: invalid cursor\nORA-06512: at line 1");
   EXPECT_EQ(error("declare cursor c is select * from dual; begin open c; open c; end;"),
             "ORA-06511: PL/SQL: cursor already open\nORA-06512: at line 1");
+  // Subscripts beyond BINARY_INTEGER or NULL are value errors; a NULL one read finds no data.
+  for (const char *bad : {"x(2147483648) := 1;", "x(-2147483648) := 1;", "x(null) := 1;"})
+    EXPECT_EQ(error(std::string("declare type t is table of number index by binary_integer; x "
+                                "t; begin ") +
+                    bad + " end;"),
+              "ORA-06502: PL/SQL: numeric or value error\nORA-06512: at line 1")
+        << bad;
+  EXPECT_EQ(error("declare type t is table of number index by binary_integer; x t; n number; "
+                  "begin n := x(null); end;"),
+            "ORA-01403: no data found\nORA-06512: at line 1");
+  EXPECT_EQ(error("declare cursor c is select empno from emp; n number; begin open c; close c; "
+                  "fetch c into n; end;"),
+            "ORA-01001: invalid cursor\nORA-06512: at line 1");
+  EXPECT_EQ(error("declare type rc is ref cursor; c rc; n number; begin fetch c into n; end;"),
+            "ORA-01001: invalid cursor\nORA-06512: at line 1");
+  // A fetch into one record, a parameter's default, ROWNUM counted in the cursor's query, a
+  // cursor's row assigned to a record of the same shape.
+  run("declare cursor c(d number default 10) is select empno, ename from emp where deptno = d "
+      "order by empno; r c%rowtype; type rt is record (a number, b varchar2(10)); q rt; begin "
+      "dbms_output.enable; open c; fetch c into r; dbms_output.put_line(r.empno || r.ename); "
+      "close c; open c(20); fetch c into r; close c; q := r; dbms_output.put_line(q.a || q.b); "
+      "for x in (select ename, rownum n from (select ename from emp order by ename) where rownum "
+      "< 3) loop dbms_output.put_line(x.n || x.ename); end loop; end;");
+  EXPECT_EQ(output(), (std::vector<std::string>{"7782CLARK", "7369SMITH", "1ADAMS", "2ALLEN"}));
 }
 
 TEST_F(PlsqlRun, ExceptionsAndHandlers) {
@@ -108,6 +132,24 @@ end;)");
       "dbms_output.put_line('outer'); end;");
   EXPECT_EQ(output(), std::vector<std::string>{"outer"});
   EXPECT_EQ(error("begin raise_application_error(-1, 'x'); end;").substr(0, 9), "ORA-21000");
+  // Outside a handler SQLCODE is 0; SQLERRM of a number is that number's message.
+  run("begin dbms_output.enable; dbms_output.put_line(sqlcode || ' ' || sqlerrm); "
+      "dbms_output.put_line(sqlerrm(0)); dbms_output.put_line(sqlerrm(100)); "
+      "dbms_output.put_line(sqlerrm(1)); dbms_output.put_line(sqlerrm(-1476)); "
+      "dbms_output.put_line(sqlerrm(5)); end;");
+  EXPECT_EQ(output(), (std::vector<std::string>{
+                          "0 ORA-0000: normal, successful completion",
+                          "ORA-0000: normal, successful completion", "ORA-01403: no data found",
+                          "User-Defined Exception", "ORA-01476: divisor is equal to zero",
+                          "-5: non-ORACLE exception "}));
+  // A handler names an exception by its number too; one that names another lets it pass.
+  run("declare e exception; pragma exception_init(e, -1476); u exception; n number; begin "
+      "dbms_output.enable; begin n := 1 / 0; exception when e then dbms_output.put_line('init ' "
+      "|| sqlcode); end; begin begin raise u; exception when no_data_found then null; end; "
+      "exception when others then dbms_output.put_line('outer ' || sqlcode); end; end;");
+  EXPECT_EQ(output(), (std::vector<std::string>{"init -1476", "outer 1"}));
+  EXPECT_EQ(error("declare e exception; begin raise e; end;"),
+            "ORA-06510: PL/SQL: unhandled user-defined exception\nORA-06512: at line 1");
 }
 
 TEST_F(PlsqlRun, SubprogramsPackagesAndState) {
@@ -139,6 +181,20 @@ end;)");
       "= 7839; dbms_output.put_line(v); select count(*) into v from emp where twice(sal) > 5000; "
       "dbms_output.put_line(v); end;");
   EXPECT_EQ(output(), (std::vector<std::string>{"10000", "5"}));
+  // Defaults of a function called from SQL and of a package member; a function that ends
+  // without RETURN.
+  run("create or replace function fd(a number default 5) return number is begin return a * 2; "
+      "end;");
+  run("create or replace package pk is procedure p(a number default 3); end;");
+  run("create or replace package body pk is procedure p(a number default 3) is begin "
+      "dbms_output.put_line('p' || a); end; end;");
+  run("declare v number; begin dbms_output.enable; select fd into v from dual; "
+      "dbms_output.put_line(v || ' ' || fd(1)); pk.p; end;");
+  EXPECT_EQ(output(), (std::vector<std::string>{"10 2", "p3"}));
+  run("create or replace function fnr return number is begin null; end;");
+  EXPECT_EQ(error("declare n number; begin n := fnr; end;"),
+            "ORA-06503: PL/SQL: Function returned without value\nORA-06512: at \"SCOTT.FNR\", "
+            "line 1\nORA-06512: at line 1");
 }
 
 // A package replaced or recompiled under a logon that holds its state: that logon hears once
@@ -229,6 +285,10 @@ begin
 end;)");
   EXPECT_EQ(output(),
             (std::vector<std::string>{"1", "3", "1", "deleted", "none 0", "10=3 20=5 30=6 "}));
+  run("declare n number; begin dbms_output.enable; savepoint a; update emp set sal = 1; "
+      "rollback to a; select sum(sal) into n from emp; dbms_output.put_line(n); select count(*) "
+      "into n from (select rownum r from emp) where r > 10; dbms_output.put_line(n); end;");
+  EXPECT_EQ(output(), (std::vector<std::string>{"29025", "4"}));
   EXPECT_EQ(column("SELECT sal FROM \"SCOTT.EMP\" WHERE empno = 7839"),
             std::vector<std::string>{"5000"});
 }
@@ -306,6 +366,15 @@ begin
   dbms_output.put_line(s || ' ' || i);
 end;)");
   EXPECT_EQ(output(), (std::vector<std::string>{"321 6 9 nine unknown 2", "bounds escape 5"}));
+  run("declare s varchar2(100); begin dbms_output.enable; if 'abc' like 'a%c' then s := s || "
+      "'1'; end if; if 'abc' like '%x' then s := s || '2'; end if; if 'abc' like 'a%b%c%' then s "
+      ":= s || '3'; end if; if 'abc' not like '_b%' then s := s || '4'; end if; if 1 in (null, "
+      "1) "
+      "then s := s || '5'; end if; if 1 in (null, 2) or 1 not in (2, null) then s := s || '6'; "
+      "elsif not (1 in (null, 2)) then s := s || '7'; end if; dbms_output.put_line(s); end;");
+  EXPECT_EQ(output(), std::vector<std::string>{"135"});
+  EXPECT_EQ(error("begin for i in 1..null loop null; end loop; end;"),
+            "ORA-06502: PL/SQL: numeric or value error\nORA-06512: at line 1");
   EXPECT_EQ(error("begin if 'ab' like 'ab' escape 'xy' then null; end if; end;"),
             "ORA-01425: escape character must be character string of length 1\n"
             "ORA-06512: at line 1");
