@@ -241,6 +241,12 @@ TEST_F(ParserTest, CommentsAndStringsHideSemicolonsAndKeywords) {
                   "select 1 from dual;"),
             (Strings{"BEGIN\r\n  -- END;\r\n  NULL; /* END; */ x := 'END;';\r\nEND;",
                      "select 1 from dual"}));
+  // A slash inside a comment closes nothing; an open comment or string runs to the end.
+  EXPECT_EQ(Texts("select 1 /* a / b ; */ from dual; select 2 from dual;"),
+            (Strings{"select 1 /* a / b ; */ from dual", "select 2 from dual"}));
+  for (const char *Open : {"select /* x ;", "select 2 -- x ;", "select 'abc ;"})
+    EXPECT_EQ(Texts(std::string("select 1 from dual; ") + Open),
+              (Strings{"select 1 from dual", Open}));
 }
 
 TEST_F(ParserTest, EndFollowedByIfLoopOrLabelClosesOneConstruct) {
@@ -385,6 +391,12 @@ TEST_F(ParserTest, NewerPlsqlStaysOneUnit) {
   EXPECT_EQ(Unit[0].UnitType, "PROCEDURE");
   EXPECT_EQ(Unit[0].Name, "P");
   EXPECT_EQ(Unit[1].Text, "select 1 from dual");
+  const auto Noneditionable = ParseAll("CREATE OR REPLACE NONEDITIONABLE PROCEDURE p IS BEGIN "
+                                       "x := q'<a;>' || Q'(b;)'; END;\nselect 1 from dual;");
+  ASSERT_EQ(Noneditionable.size(), 2u);
+  EXPECT_TRUE(Noneditionable[0].StoredUnit);
+  EXPECT_EQ(Noneditionable[0].Name, "P");
+  EXPECT_EQ(Noneditionable[1].Text, "select 1 from dual");
 
   const auto Types = ParseAll("CREATE OR REPLACE TYPE pt AS OBJECT (x NUMBER,\n"
                               "  MEMBER FUNCTION len RETURN NUMBER);\n/\n"
@@ -429,6 +441,13 @@ TEST_F(ParserTest, TextWithoutExpressionsEndsAtOnce) {
     EXPECT_EQ(E.Length, 0) << Text;
     EXPECT_GT(Script.Parser()->Pos(), static_cast<int>(Script.Text().size())) << Text;
   }
+  // A position before the text reads from its start.
+  TParser Parser("select 1 from dual; select 2 from dual;");
+  Parser.SetPos(0);
+  TExpression E;
+  Parser.ParseExpression(E);
+  EXPECT_EQ(E.Start, 1);
+  EXPECT_EQ(E.Length, 18);
 }
 
 TEST_F(ParserTest, UnterminatedBlockStaysInsideTheText) {
