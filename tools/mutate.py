@@ -13,8 +13,8 @@ is restored after every mutant, also when the run is interrupted.
 Run it in a copy of the tree when you keep working in this one: it edits the file in place.
 A copy needs its own build directory (a copied one still points at the original sources).
 
---seed picks another sample, --lines narrows it to a range, --list prints the sample without
-building. At the end every survivor is listed as file:line with its original and mutated line,
+--seed picks another sample, --lines narrows it to some lines (a survivor's line, to check
+that a new test kills it), --list prints the sample without building. At the end every survivor is listed as file:line with its original and mutated line,
 ready to be turned into a test. Lines whose change cannot alter behaviour a test can see
 (assertions, reserve() hints) are not mutated.
 """
@@ -100,7 +100,8 @@ def main():
     ap.add_argument("--test", action="append", required=True, help="a test command (repeatable)")
     ap.add_argument("--count", type=int, default=30)
     ap.add_argument("--seed", type=int, default=1)
-    ap.add_argument("--lines", help="only mutate lines FROM-TO (1-based)")
+    ap.add_argument("--lines", help="only mutate these lines: FROM-TO or N, comma-separated "
+                    "(1-based), e.g. to check that new tests kill earlier survivors")
     ap.add_argument("--timeout", type=int, default=120)
     ap.add_argument("--list", action="store_true", help="print the sample, run nothing")
     args = ap.parse_args()
@@ -109,8 +110,11 @@ def main():
     lines = original.split("\n")
     cands = mutants(lines)
     if args.lines:
-        lo, hi = (int(x) for x in args.lines.split("-"))
-        cands = [c for c in cands if lo <= c[0] + 1 <= hi]
+        ranges = []
+        for part in args.lines.split(","):
+            lo, _, hi = part.partition("-")
+            ranges.append((int(lo), int(hi or lo)))
+        cands = [c for c in cands if any(lo <= c[0] + 1 <= hi for lo, hi in ranges)]
     random.Random(args.seed).shuffle(cands)
     cands = cands[:args.count]
     if args.list:

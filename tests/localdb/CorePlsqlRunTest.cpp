@@ -85,6 +85,17 @@ end;)");
   EXPECT_EQ(error("declare type t is table of number index by binary_integer; x t; n number; "
                   "begin n := x(null); end;"),
             "ORA-01403: no data found\nORA-06512: at line 1");
+  // Before the first fetch FOUND and NOTFOUND are NULL and ROWCOUNT is 0; before any SQL,
+  // SQL%ROWCOUNT and SQL%FOUND are NULL.
+  run("declare cursor c is select ename from emp; begin dbms_output.enable; if not c%isopen "
+      "then dbms_output.put_line('closed'); end if; open c; if c%found is null and c%notfound is "
+      "null then dbms_output.put_line('unknown ' || c%rowcount); end if; close c; "
+      "dbms_output.put_line(nvl(to_char(sql%rowcount), 'null')); if sql%found is null then "
+      "dbms_output.put_line('sql unknown'); end if; end;");
+  EXPECT_EQ(output(), (std::vector<std::string>{"closed", "unknown 0", "null", "sql unknown"}));
+  EXPECT_EQ(error("declare cursor c is select ename from emp; n number; begin n := c%rowcount; "
+                  "end;"),
+            "ORA-01001: invalid cursor\nORA-06512: at line 1");
   EXPECT_EQ(error("declare cursor c is select empno from emp; n number; begin open c; close c; "
                   "fetch c into n; end;"),
             "ORA-01001: invalid cursor\nORA-06512: at line 1");
@@ -373,6 +384,21 @@ end;)");
       "then s := s || '5'; end if; if 1 in (null, 2) or 1 not in (2, null) then s := s || '6'; "
       "elsif not (1 in (null, 2)) then s := s || '7'; end if; dbms_output.put_line(s); end;");
   EXPECT_EQ(output(), std::vector<std::string>{"135"});
+  // Comparisons, and AND, OR and NOT over TRUE, FALSE and NULL.
+  run(R"(declare s varchar2(200); t boolean := true; f boolean := false; n boolean;
+  function b(x boolean) return varchar2 is begin if x then return 'T'; elsif not x then return 'F'; end if; return 'N'; end;
+begin
+  dbms_output.enable;
+  for i in 1..3 loop s := s || b(i = 2) || b(i <> 2) || b(i < 2) || b(i > 2) || b(i <= 2) || b(i >= 2) || ' '; end loop;
+  s := s || b(null = 1) || b(1 < null) || b('b' > 'a') || b(sysdate > to_date('2000', 'YYYY')) || ' ';
+  s := s || b(t and t) || b(t and f) || b(f and t) || b(t and n) || b(n and t) || b(f and n) || b(n and f) || b(n and n) || ' ';
+  s := s || b(t or t) || b(t or f) || b(f or t) || b(f or f) || b(t or n) || b(n or t) || b(f or n) || b(n or f) || ' ';
+  s := s || b(not t) || b(not f) || b(not n) || b(n is null) || b(t is not null);
+  dbms_output.put_line(s);
+  dbms_output.put_line(-(5) || ' ' || -(2.5) || ' ' || +(3) || ' ' || -(null) || '|' || (2 + 3) || ' ' || (7 - 10) || ' ' || (6 * 7) || ' ' || (7 / 2));
+end;)");
+  EXPECT_EQ(output(), (std::vector<std::string>{"FTTFTF TFFFTT FTFTFT NNTT TFFNNFFN TTTFTTNN FTNTT",
+                                                "-5 -2.5 3 |5 -3 42 3.5"}));
   EXPECT_EQ(error("begin for i in 1..null loop null; end loop; end;"),
             "ORA-06502: PL/SQL: numeric or value error\nORA-06512: at line 1");
   EXPECT_EQ(error("begin if 'ab' like 'ab' escape 'xy' then null; end if; end;"),

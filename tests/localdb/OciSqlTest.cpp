@@ -106,6 +106,10 @@ TEST_F(Sql, Queries_AnswerAsOraclePrintsThem) {
             "1");
   EXPECT_EQ(query("select scott.emp.* from emp where empno = 7369")[0].size(), 8u);
   EXPECT_EQ(query("select ename from emp where 3 > rownum").size(), 2u);
+  // NVL of NULL is its second argument, with that argument's type.
+  EXPECT_EQ(value("select nvl(null, hiredate) + 1 from emp where empno = 7369"), "18-DEC-80");
+  EXPECT_EQ(value("select nvl('', sysdate) - sysdate from dual"), "0");
+  EXPECT_EQ(value("select count(*) from emp where nvl(null, sal) = '800'"), "1");
   // An ORDER BY or GROUP BY expression equal to a select item is that item.
   r = query("select distinct upper(ename) from emp order by upper(ename)");
   ASSERT_EQ(r.size(), 14u);
@@ -425,6 +429,7 @@ TEST_F(Sql, Errors_OracleNumbersAtTheRightOffset) {
       {"select prior ename from emp", 976, 7},
       {"select rownum, count(*) from emp", 937, 7},
       {"select sal + 1 from emp group by sal + 2", 979, 7},
+      {"select sal + 1 from emp group by comm + 1", 979, 7},
       {"select upper(ename) from emp group by lower(ename)", 979, 13},
       {"select abs(hiredate) from emp", 932, 11},
       {"select add_months(5, 1) from dual", 932, 18},
