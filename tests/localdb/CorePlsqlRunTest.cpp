@@ -142,7 +142,15 @@ end;)");
       "then dbms_output.put_line('inner'); end; exception when others then "
       "dbms_output.put_line('outer'); end;");
   EXPECT_EQ(output(), std::vector<std::string>{"outer"});
-  EXPECT_EQ(error("begin raise_application_error(-1, 'x'); end;").substr(0, 9), "ORA-21000");
+  // Application errors are -20000 .. -20999.
+  for (int n : {-1, -19999, -21000})
+    EXPECT_EQ(
+        error("begin raise_application_error(" + std::to_string(n) + ", 'x'); end;").substr(0, 9),
+        "ORA-21000")
+        << n;
+  for (int n : {-20000, -20999})
+    EXPECT_EQ(error("begin raise_application_error(" + std::to_string(n) + ", 'x'); end;"),
+              "ORA" + std::to_string(n) + ": x\nORA-06512: at line 1");
   // Outside a handler SQLCODE is 0; SQLERRM of a number is that number's message.
   run("begin dbms_output.enable; dbms_output.put_line(sqlcode || ' ' || sqlerrm); "
       "dbms_output.put_line(sqlerrm(0)); dbms_output.put_line(sqlerrm(100)); "

@@ -106,6 +106,10 @@ TEST_F(Sql, Queries_AnswerAsOraclePrintsThem) {
             "1");
   EXPECT_EQ(query("select scott.emp.* from emp where empno = 7369")[0].size(), 8u);
   EXPECT_EQ(query("select ename from emp where 3 > rownum").size(), 2u);
+  // An inline view's own subqueries correlate with its tables.
+  EXPECT_EQ(value("select count(*) from (select sal from emp e where sal > (select avg(sal) from "
+                  "emp where deptno = e.deptno))"),
+            "6");
   // NVL of NULL is its second argument, with that argument's type.
   EXPECT_EQ(value("select nvl(null, hiredate) + 1 from emp where empno = 7369"), "18-DEC-80");
   EXPECT_EQ(value("select nvl('', sysdate) - sysdate from dual"), "0");
@@ -435,6 +439,7 @@ TEST_F(Sql, Errors_OracleNumbersAtTheRightOffset) {
       {"select add_months(5, 1) from dual", 932, 18},
       {"select count(*) from emp where rowid = 5", 932, 37},
       {"select count(*) from dual where hextoraw('AB') = 1", 932, 47},
+      {"select count(*) from dual where hextoraw('AB') = sysdate", 932, 47},
       {"select sysdate - rowid from dual", 932, 17},
       {"insert into emp (nosuch) values (1)", 904, 17},
       {"insert into dept select deptno, dname from dept", 947, 17},
