@@ -202,6 +202,40 @@ TEST_F(ParserTest, WordsLikeAKeywordAreNotKeywords) {
   EXPECT_EQ(Package[0].Name, "BOLD");
   // A word like WRAPPED leaves strings as they are.
   EXPECT_EQ(Texts("select warning, 'a;b' from t;"), (Strings{"select warning, 'a;b' from t"}));
+  // Words that differ from a keyword in their last letter only.
+  EXPECT_EQ(
+      Texts("REX x" + Next + "\nREMARX x" + Next + "\nSEX x" + Next + "\nCONNECX x" + Next +
+            "\nselect wrappex, 'a;b' from t;"),
+      (Strings{"REX x" + Next.substr(0, Next.size() - 1),
+               "REMARX x" + Next.substr(0, Next.size() - 1),
+               "SEX x" + Next.substr(0, Next.size() - 1),
+               "CONNECX x" + Next.substr(0, Next.size() - 1), "select wrappex, 'a;b' from t"}));
+  const Strings Plain = {"DECLARX a",
+                         "BEGIX a",
+                         "CREATX procedure p is a",
+                         "create or replacx procedure p is a",
+                         "create packagx p is a",
+                         "create functiox f is a",
+                         "create procedurx p is a",
+                         "create triggex t is a",
+                         "create typx t as a",
+                         "create or replace editionablx procedure p is a",
+                         "create or replace editioninx procedure p is a",
+                         "create or replace noneditionablx procedure p is a"};
+  std::string Joined;
+  for (const std::string &P : Plain)
+    Joined += P + ";\n";
+  EXPECT_EQ(Texts(Joined), Plain);
+  EXPECT_EQ(Texts("begin x := enx; y := loox; z := casx; w := begix; v := $ix; u := $enx; t := "
+                  "$elsx; s := $elsix; r := $errox; end;" +
+                  Next),
+            (Strings{"begin x := enx; y := loox; z := casx; w := begix; v := $ix; u := $enx; t "
+                     ":= $elsx; s := $elsix; r := $errox; end;",
+                     "select 1 from dual"}));
+  const auto Bodx = ParseAll("create package bodx is x number; end;\n/\n");
+  ASSERT_EQ(Bodx.size(), 1u);
+  EXPECT_EQ(Bodx[0].UnitType, "PACKAGE");
+  EXPECT_EQ(Bodx[0].Name, "BODX");
 }
 
 TEST_F(ParserTest, SlashEndsOnlyInColumnOneBeforeBlankOrEnd) {
