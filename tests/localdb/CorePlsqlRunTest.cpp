@@ -167,6 +167,10 @@ end;)");
       "|| sqlcode); end; begin begin raise u; exception when no_data_found then null; end; "
       "exception when others then dbms_output.put_line('outer ' || sqlcode); end; end;");
   EXPECT_EQ(output(), (std::vector<std::string>{"init -1476", "outer 1"}));
+  // RAISE in a handler starts the error's way out afresh: its lines are those of the RAISE.
+  run("create or replace procedure ndf is begin raise no_data_found; end;");
+  EXPECT_EQ(error("begin\nndf;\nexception when others then\nraise;\nend;"),
+            "ORA-01403: no data found\nORA-06512: at line 4");
   EXPECT_EQ(error("declare e exception; begin raise e; end;"),
             "ORA-06510: PL/SQL: unhandled user-defined exception\nORA-06512: at line 1");
 }
@@ -407,8 +411,11 @@ begin
 end;)");
   EXPECT_EQ(output(), (std::vector<std::string>{"FTTFTF TFFFTT FTFTFT NNTT TFFNNFFN TTTFTTNN FTNTT",
                                                 "-5 -2.5 3 |5 -3 42 3.5"}));
-  EXPECT_EQ(error("begin for i in 1..null loop null; end loop; end;"),
-            "ORA-06502: PL/SQL: numeric or value error\nORA-06512: at line 1");
+  // A FOR loop's bounds are BINARY_INTEGERs.
+  for (const char *bounds : {"1..null", "null..1", "1..2147483648", "-2147483648..1"})
+    EXPECT_EQ(error(std::string("begin for i in ") + bounds + " loop exit; end loop; end;"),
+              "ORA-06502: PL/SQL: numeric or value error\nORA-06512: at line 1")
+        << bounds;
   EXPECT_EQ(error("begin if 'ab' like 'ab' escape 'xy' then null; end if; end;"),
             "ORA-01425: escape character must be character string of length 1\n"
             "ORA-06512: at line 1");

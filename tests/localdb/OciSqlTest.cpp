@@ -114,6 +114,7 @@ TEST_F(Sql, Queries_AnswerAsOraclePrintsThem) {
   EXPECT_EQ(value("select nvl(null, hiredate) + 1 from emp where empno = 7369"), "18-DEC-80");
   EXPECT_EQ(value("select nvl('', sysdate) - sysdate from dual"), "0");
   EXPECT_EQ(value("select count(*) from emp where nvl(null, sal) = '800'"), "1");
+  EXPECT_EQ(value("select nvl(ename, 0) from emp where empno = 7369"), "SMITH");
   // An ORDER BY or GROUP BY expression equal to a select item is that item.
   r = query("select distinct upper(ename) from emp order by upper(ename)");
   ASSERT_EQ(r.size(), 14u);
