@@ -75,6 +75,19 @@ end;)");
             "ORA-01001: invalid cursor\nORA-06512: at line 1");
   EXPECT_EQ(error("declare cursor c is select * from dual; begin open c; open c; end;"),
             "ORA-06511: PL/SQL: cursor already open\nORA-06512: at line 1");
+  // Methods at the edges: an empty table, the ends, NULL and rounded subscripts.
+  run(R"(declare type nt is table of number index by binary_integer; n nt; s varchar2(200);
+  function b(x boolean) return varchar2 is begin if x then return 'T'; elsif not x then return 'F'; end if; return 'N'; end;
+begin
+  dbms_output.enable;
+  s := n.count || nvl(to_char(n.first), '-') || nvl(to_char(n.last), '-') || ' ';
+  n(1) := 1; n(3) := 3;
+  s := s || nvl(to_char(n.prior(1)), '-') || n.prior(3) || n.prior(2) || n.prior(9) || nvl(to_char(n.next(3)), '-') || n.next(0) || n.next(2) || nvl(to_char(n.next(null)), '-') || nvl(to_char(n.prior(null)), '-') || ' ';
+  s := s || b(n.exists(null)) || b(n.exists(2)) || b(n.exists(3)) || b(n.exists(2.6)) || ' ';
+  n.delete(null); s := s || n.count; n.delete(1); s := s || n.count || n.first; n.delete(3.4); s := s || n.count;
+  dbms_output.put_line(s);
+end;)");
+  EXPECT_EQ(output(), std::vector<std::string>{"0-- -113-13-- FFTT 2130"});
   // Subscripts beyond BINARY_INTEGER or NULL are value errors; a NULL one read finds no data.
   for (const char *bad : {"x(2147483648) := 1;", "x(-2147483648) := 1;", "x(null) := 1;"})
     EXPECT_EQ(error(std::string("declare type t is table of number index by binary_integer; x "
