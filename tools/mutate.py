@@ -4,7 +4,7 @@
 Each mutant flips a comparison, swaps && and ||, moves an integer constant by one, swaps two
 call arguments or deletes a statement; the build target is rebuilt and the test command run.
 A mutant is caught when the build or the tests fail (or the tests time out). The source file
-is restored after every mutant, also when the run is interrupted.
+is restored after every mutant, also when the run is interrupted or killed.
 
   tools/mutate.py --source localdb/sql/SqlBinder.cpp --build build \\
       --target localdb_oci_tests --target localdb_core_tests \\
@@ -21,6 +21,7 @@ ready to be turned into a test. Lines whose change cannot alter behaviour a test
 import argparse
 import random
 import re
+import signal
 import subprocess
 import sys
 import time
@@ -125,6 +126,8 @@ def main():
     env = "QT_QPA_PLATFORM=offscreen "
     caught = survived = 0
     survivors = []
+    # A kill restores the source as an interrupt does.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
     try:
         for n, (i, what, new_line) in enumerate(cands, 1):
             mutated = lines[:i] + [new_line] + lines[i + 1:]
