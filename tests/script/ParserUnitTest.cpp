@@ -445,9 +445,11 @@ TEST_F(ParserTest, NewerPlsqlStaysOneUnit) {
   EXPECT_EQ(Types[1].UnitType, "TYPE BODY");
   EXPECT_TRUE(Types[1].StoredUnit);
   EXPECT_EQ(Types[2].Name, "NUMS");
-  // A q followed by a quote inside a word is an ordinary string.
+  // A q followed by a quote inside a word, or by a quote and a blank, is an ordinary string.
   EXPECT_EQ(Texts("select 'q' || xq'a' from dual; select 2 from dual;"),
             (Strings{"select 'q' || xq'a' from dual", "select 2 from dual"}));
+  EXPECT_EQ(Texts("select q' a;' from dual; select 2 from dual ' x;"),
+            (Strings{"select q' a;' from dual", "select 2 from dual ' x;"}));
 }
 
 TEST_F(ParserTest, QuotedOwnerIsTakenAsTheName) {
