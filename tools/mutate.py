@@ -15,8 +15,8 @@ A copy needs its own build directory (a copied one still points at the original 
 
 --seed picks another sample, --lines narrows it to some lines (a survivor's line, to check
 that a new test kills it), --list prints the sample without building. At the end every survivor is listed as file:line with its original and mutated line,
-ready to be turned into a test. Lines whose change cannot alter behaviour a test can see
-(assertions, reserve() hints) are not mutated.
+ready to be turned into a test. Changes that cannot alter behaviour a test can see are not
+made: assertion and reserve() lines, swapping two equal arguments.
 """
 import argparse
 import random
@@ -70,7 +70,8 @@ def mutants(lines):
                     out.append((i, f"{n} -> {n + d}", line[:m.start()] + str(n + d) +
                                 line[m.end():]))
         m = re.search(r"\(([^(),]+), ([^(),]+)\)", code)
-        if m and not stripped.startswith(("for", "if", "while")):
+        if (m and not stripped.startswith(("for", "if", "while"))
+                and m.group(1).strip() != m.group(2).strip()):  # swapping equals changes nothing
             a, b = m.group(1), m.group(2)
             out.append((i, f"swap ({a}, {b})",
                         line[:m.start()] + f"({b}, {a})" + line[m.end():]))
