@@ -325,6 +325,13 @@ end;)");
       "rollback to a; select sum(sal) into n from emp; dbms_output.put_line(n); select count(*) "
       "into n from (select rownum r from emp) where r > 10; dbms_output.put_line(n); end;");
   EXPECT_EQ(output(), (std::vector<std::string>{"29025", "4"}));
+  // SELECT INTO sets the implicit cursor's attributes, also when it finds no row.
+  run("declare n number; begin dbms_output.enable; select sal into n from emp where empno = "
+      "7369; if sql%found and not sql%notfound then dbms_output.put_line('one ' || "
+      "sql%rowcount); end if; select sal into n from emp where 1 = 0; exception when "
+      "no_data_found then if sql%notfound and not sql%found then dbms_output.put_line('none ' || "
+      "sql%rowcount); end if; end;");
+  EXPECT_EQ(output(), (std::vector<std::string>{"one 1", "none 0"}));
   EXPECT_EQ(column("SELECT sal FROM \"SCOTT.EMP\" WHERE empno = 7839"),
             std::vector<std::string>{"5000"});
 }
