@@ -227,6 +227,12 @@ end;)");
   run("declare v number; begin dbms_output.enable; select fd into v from dual; "
       "dbms_output.put_line(v || ' ' || fd(1)); pk.p; end;");
   EXPECT_EQ(output(), (std::vector<std::string>{"10 2", "p3"}));
+  // Calls nest 400 deep; the next is ORA-06500.
+  run("create or replace function depth(n number) return number is begin if n <= 1 then "
+      "return 1; end if; return depth(n - 1) + 1; end;");
+  run("begin dbms_output.enable; dbms_output.put_line(depth(400)); end;");
+  EXPECT_EQ(output(), std::vector<std::string>{"400"});
+  EXPECT_EQ(error("declare n number; begin n := depth(401); end;").substr(0, 9), "ORA-06500");
   run("create or replace function fnr return number is begin null; end;");
   EXPECT_EQ(error("declare n number; begin n := fnr; end;"),
             "ORA-06503: PL/SQL: Function returned without value\nORA-06512: at \"SCOTT.FNR\", "
