@@ -438,6 +438,10 @@ end;)");
   EXPECT_EQ(output(), (std::vector<std::string>{"FTTFTF TFFFTT FTFTFT NNTT TFFNNFFN TTTFTTNN FTNTT",
                                                 "-5 -2.5 3 |5 -3 42 3.5"}));
   // A FOR loop's bounds are BINARY_INTEGERs.
+  run("begin dbms_output.enable; for i in -2147483647..-2147483647 loop dbms_output.put_line(i); "
+      "end loop; for i in reverse 2147483647..2147483647 loop dbms_output.put_line(i); end loop; "
+      "end;");
+  EXPECT_EQ(output(), (std::vector<std::string>{"-2147483647", "2147483647"}));
   for (const char *bounds : {"1..null", "null..1", "1..2147483648", "-2147483648..1"})
     EXPECT_EQ(error(std::string("begin for i in ") + bounds + " loop exit; end loop; end;"),
               "ORA-06502: PL/SQL: numeric or value error\nORA-06512: at line 1")
