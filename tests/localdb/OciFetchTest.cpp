@@ -53,7 +53,34 @@ TEST_F(Fetch, Describe_TypesSizesNamesNullability) {
       {"select rowid || '' from emp", {"", 1, 18, 1}},
       {"select hextoraw('AB') || 'x' from dual", {"", 1, 3, 1}},
       {"select decode(1, 1, 'x', hiredate) from emp", {"", 1, 9, 1}},
-      {"select decode(1, 1, 'x', 2) from emp", {"", 1, 40, 1}}};
+      {"select decode(1, 1, 'x', 2) from emp", {"", 1, 40, 1}},
+      // Functions: text as long as the text they read, numbers, dates, RAW and ROWID.
+      {"select substr(ename, 2) from emp", {"", 1, 10, 1}},
+      {"select rtrim(ename) from emp", {"", 1, 10, 1}},
+      {"select translate(ename, 'A', 'B') from emp", {"", 1, 10, 1}},
+      {"select replace(ename, 'A') from emp", {"", 1, 10, 1}},
+      {"select concat(ename, job) from emp", {"", 1, 19, 1}},
+      {"select greatest(ename, job) from emp", {"", 1, 10, 1}},
+      {"select chr(65) from dual", {"", 1, 1, 1}},
+      {"select soundex(ename) from emp", {"", 1, 4, 1}},
+      {"select rowidtochar(rowid) from emp", {"", 1, 18, 1}},
+      {"select rawtohex(hextoraw('ABCD')) from dual", {"", 1, 4, 1}},
+      {"select hextoraw('ABCD') from dual", {"", 23, 4, 1}},
+      {"select chartorowid('00000000.0001.0001') from dual", {"", 11, 18, 1}},
+      {"select to_date('01-JAN-81') from dual", {"", 12, 9, 1}},
+      {"select round(hiredate) from emp", {"", 12, 9, 1}},
+      {"select trunc(sal) from emp", {"", 2, 40, 1}},
+      {"select add_months(hiredate, 1) from emp", {"", 12, 9, 1}},
+      {"select last_day(hiredate) from emp", {"", 12, 9, 1}},
+      {"select next_day(hiredate, 'MONDAY') from emp", {"", 12, 9, 1}},
+      {"select months_between(hiredate, hiredate) from emp", {"", 2, 40, 1}},
+      {"select greatest(sal, comm) from emp", {"", 2, 40, 1}},
+      {"select instr(ename, 'A') from emp", {"", 2, 40, 1}},
+      {"select length(ename) from emp", {"", 2, 40, 1}},
+      {"select vsize(ename) from emp", {"", 2, 40, 1}},
+      {"select to_number('1') from dual", {"", 2, 40, 1}},
+      {"select count(comm) from emp", {"", 2, 40, 0}},
+      {"select sum(sal) from emp", {"", 2, 40, 1}}};
   for (const auto &[sql, w] : values) {
     Cda_Def one = open(sql);
     sb4 dbsize = 0, cbufl = 31, dsize = 0;
