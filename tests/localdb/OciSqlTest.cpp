@@ -697,6 +697,17 @@ TEST_F(Sql, Views_DmlThroughASimpleView) {
             0);
   EXPECT_EQ(exec("delete from checked", &err), 3001);     // honest: not done yet
   EXPECT_EQ(exec("delete from user_tables", &err), 1031); // the dictionary is read-only for users
+  EXPECT_EQ(exec("create view both_ as select deptno from emp union select deptno from dept"), 0);
+  EXPECT_EQ(exec("delete from both_", &err), 1732);
+  EXPECT_EQ(lastOffset, 12);
+  EXPECT_EQ(exec("create view fixed as select * from dept with read only"), 0);
+  EXPECT_EQ(exec("delete from fixed", &err), 1733);
+  EXPECT_EQ(lastOffset, 12);
+  // A ROWID column leaves the other columns changeable.
+  EXPECT_EQ(exec("create view withrowid as select rowid r, ename from emp"), 0);
+  EXPECT_EQ(exec("update withrowid set ename = 'K' where ename = 'KING'"), 0);
+  EXPECT_EQ(lastRows, 1u);
+  EXPECT_EQ(exec("update withrowid set r = null", &err), 1733);
 }
 
 } // namespace
