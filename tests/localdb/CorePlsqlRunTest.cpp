@@ -369,9 +369,9 @@ TEST_F(PlsqlRun, TextAtMost32767Bytes) {
   auto firstLine = [](const std::string &m) { return m.substr(0, m.find('\n')); };
   const std::string tooSmall =
       "ORA-06502: PL/SQL: numeric or value error: character string buffer too small";
-  run("declare s varchar2(32767) := rpad('x', 32767, 'x'); begin dbms_output.enable; "
-      "dbms_output.put_line(length(s)); end;");
-  EXPECT_EQ(output(), std::vector<std::string>{"32767"});
+  run("declare s varchar2(32767) := rpad('x', 32766, 'x'); begin dbms_output.enable; "
+      "dbms_output.put_line(length(s)); s := s || 'y'; dbms_output.put_line(length(s)); end;");
+  EXPECT_EQ(output(), (std::vector<std::string>{"32766", "32767"}));
   // One byte more, as an expression's result or in a variable, is too much.
   EXPECT_EQ(firstLine(error("declare s varchar2(32767) := rpad('x', 32767, 'x'); n number; "
                             "begin n := length(s || 'y'); end;")),
