@@ -56,6 +56,10 @@ TEST_F(Fetch, Describe_TypesSizesNamesNullability) {
       {"select decode(1, 1, 'x', 2) from emp", {"", 1, 40, 1}},
       // Functions: text as long as the text they read, numbers, dates, RAW and ROWID.
       {"select substr(ename, 2) from emp", {"", 1, 10, 1}},
+      {"select to_char(hiredate) from emp", {"", 1, 9, 1}},
+      {"select to_char(hiredate, 'DD.MM.YYYY') from emp", {"", 1, 75, 1}},
+      {"select to_char(sal) from emp", {"", 1, 40, 1}},
+      {"select to_char(sal, '9999') from emp", {"", 1, 6, 1}},
       {"select rtrim(ename) from emp", {"", 1, 10, 1}},
       {"select translate(ename, 'A', 'B') from emp", {"", 1, 10, 1}},
       {"select replace(ename, 'A') from emp", {"", 1, 10, 1}},
