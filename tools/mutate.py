@@ -147,7 +147,8 @@ def main():
             else:
                 caught += 1
             print(f"[{n}/{len(cands)}] {args.source}:{i + 1}: {what}: {verdict} "
-                  f"({time.time() - t:.0f}s)\n    {lines[i].strip()}", flush=True)
+                  f"({time.time() - t:.0f}s)\n  - {lines[i].strip()}\n  + {new_line.strip()}",
+                  flush=True)
     finally:
         with open(args.source, "w") as f:
             f.write(original)

@@ -226,6 +226,14 @@ TEST_F(ParserTest, WordsLikeAKeywordAreNotKeywords) {
   for (const std::string &P : Plain)
     Joined += P + ";\n";
   EXPECT_EQ(Texts(Joined), Plain);
+  // Without CREATE before them, the words that name a unit open nothing.
+  const Strings NoCreate = {"procedure p is a",        "function f return n is a",
+                            "package p is a",          "type t is a",
+                            "trigger t before x is a", "editionable procedure p is a"};
+  Joined.clear();
+  for (const std::string &P : NoCreate)
+    Joined += P + ";\n";
+  EXPECT_EQ(Texts(Joined), NoCreate);
   EXPECT_EQ(Texts("begin x := enx; y := loox; z := casx; w := begix; v := $ix; u := $enx; t := "
                   "$elsx; s := $elsix; r := $errox; end;" +
                   Next),
