@@ -439,6 +439,7 @@ TEST_F(Sql, Errors_OracleNumbersAtTheRightOffset) {
       {"select abs(hiredate) from emp", 932, 11},
       {"select add_months(5, 1) from dual", 932, 18},
       {"select count(*) from emp where rowid = 5", 932, 37},
+      {"select sal(+) from emp", 920, 7},
       {"select count(*) from dual where hextoraw('AB') = 1", 932, 47},
       {"select count(*) from dual where hextoraw('AB') = sysdate", 932, 47},
       {"select sysdate - rowid from dual", 932, 17},
@@ -479,6 +480,13 @@ TEST_F(Sql, Errors_OracleNumbersAtTheRightOffset) {
     EXPECT_EQ(exec(c.sql), c.code) << c.sql << ": " << lastError;
     EXPECT_EQ(lastOffset, c.offset) << c.sql;
   }
+  // At most 1000 columns, also when stars expand to them.
+  std::string stars = "select e.*";
+  for (int i = 1; i < 126; ++i)
+    stars += ", e.*";
+  EXPECT_EQ(exec(stars + " from emp e"), 1792);
+  EXPECT_EQ(lastOffset, 7 + 125 * 5);
+  EXPECT_EQ(exec(stars.substr(0, stars.size() - 5) + " from emp e"), 0);
   // A string literal holds at most 2000 characters.
   EXPECT_EQ(value("select length('" + std::string(2000, 'x') + "') from dual"), "2000");
   EXPECT_EQ(exec("select '" + std::string(2001, 'x') + "' from dual"), 1704);

@@ -283,6 +283,9 @@ TEST_F(ParserTest, CommentsAndStringsHideSemicolonsAndKeywords) {
                   "select 1 from dual;"),
             (Strings{"BEGIN\r\n  -- END;\r\n  NULL; /* END; */ x := 'END;';\r\nEND;",
                      "select 1 from dual"}));
+  // A semicolon right after a string or comment ends the statement.
+  EXPECT_EQ(Texts("select 'a';select /* c */;select 3 -- c\n;select 4 from dual;"),
+            (Strings{"select 'a'", "select /* c */", "select 3 -- c\n", "select 4 from dual"}));
   // A slash inside a comment closes nothing; an open comment or string runs to the end.
   EXPECT_EQ(Texts("select 1 /* a / b ; */ from dual; select 2 from dual;"),
             (Strings{"select 1 /* a / b ; */ from dual", "select 2 from dual"}));
@@ -433,6 +436,9 @@ TEST_F(ParserTest, NewerPlsqlStaysOneUnit) {
   EXPECT_EQ(Unit[0].UnitType, "PROCEDURE");
   EXPECT_EQ(Unit[0].Name, "P");
   EXPECT_EQ(Unit[1].Text, "select 1 from dual");
+  // After $END the block's own words count again.
+  EXPECT_EQ(Texts("begin $if x $then null; $else null; $end end;\nselect 1 from dual;"),
+            (Strings{"begin $if x $then null; $else null; $end end;", "select 1 from dual"}));
   const auto Noneditionable = ParseAll("CREATE OR REPLACE NONEDITIONABLE PROCEDURE p IS BEGIN "
                                        "x := q'<a;>' || Q'(b;)'; END;\nselect 1 from dual;");
   ASSERT_EQ(Noneditionable.size(), 2u);
