@@ -59,6 +59,8 @@ def mutants(lines):
             for m in re.finditer(pat, code):
                 if old in ("<", ">") and re.search(r"\w<\w|template|std::|static_cast|>\(", code):
                     continue
+                if code[:m.start()].count("'") % 2:  # inside a character literal
+                    continue
                 new_line = line[:m.start()] + new + line[m.end():]
                 out.append((i, f"{old} -> {new}", new_line))
         for m in re.finditer(r"(?<![\w.])(\d+)(?![\w.])", code):

@@ -221,7 +221,8 @@ TEST_F(ParserTest, WordsLikeAKeywordAreNotKeywords) {
                          "create typx t as a",
                          "create or replace editionablx procedure p is a",
                          "create or replace editioninx procedure p is a",
-                         "create or replace noneditionablx procedure p is a"};
+                         "create or replace noneditionablx procedure p is a",
+                         "create or replace noteditionable procedure p is a"};
   std::string Joined;
   for (const std::string &P : Plain)
     Joined += P + ";\n";
@@ -283,6 +284,12 @@ TEST_F(ParserTest, CommentsAndStringsHideSemicolonsAndKeywords) {
                   "select 1 from dual;"),
             (Strings{"BEGIN\r\n  -- END;\r\n  NULL; /* END; */ x := 'END;';\r\nEND;",
                      "select 1 from dual"}));
+  // A star inside a comment closes nothing either.
+  EXPECT_EQ(Texts("select 1 /* a * b; */ from dual;"),
+            (Strings{"select 1 /* a * b; */ from dual"}));
+  // A slash line after a statement that ended with a semicolon is passed over.
+  EXPECT_EQ(Texts("select 1 from dual;\n/\nselect 2 from dual;"),
+            (Strings{"select 1 from dual", "select 2 from dual"}));
   // A semicolon right after a string or comment ends the statement.
   EXPECT_EQ(Texts("select 'a';select /* c */;select 3 -- c\n;select 4 from dual;"),
             (Strings{"select 'a'", "select /* c */", "select 3 -- c\n", "select 4 from dual"}));
@@ -436,6 +443,12 @@ TEST_F(ParserTest, NewerPlsqlStaysOneUnit) {
   EXPECT_EQ(Unit[0].UnitType, "PROCEDURE");
   EXPECT_EQ(Unit[0].Name, "P");
   EXPECT_EQ(Unit[1].Text, "select 1 from dual");
+  // An inner block's END and semicolon: the IF after them opens a construct again.
+  EXPECT_EQ(Texts("begin begin null; end; if x then null; end if; end;\nselect 1 from dual;"),
+            (Strings{"begin begin null; end; if x then null; end if; end;", "select 1 from dual"}));
+  // q-quoted literals: an upper-case NQ, a delimiter that is also the closing character.
+  EXPECT_EQ(Texts("select NQ'[a;]', q'#'#' from dual; select 2 from dual;"),
+            (Strings{"select NQ'[a;]', q'#'#' from dual", "select 2 from dual"}));
   // After $END the block's own words count again.
   EXPECT_EQ(Texts("begin $if x $then null; $else null; $end end;\nselect 1 from dual;"),
             (Strings{"begin $if x $then null; $else null; $end end;", "select 1 from dual"}));
