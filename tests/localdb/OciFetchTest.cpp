@@ -70,6 +70,7 @@ TEST_F(Fetch, Describe_TypesSizesNamesNullability) {
       {"select rowidtochar(rowid) from emp", {"", 1, 18, 1}},
       {"select rawtohex(hextoraw('ABCD')) from dual", {"", 1, 4, 1}},
       {"select hextoraw('ABCD') from dual", {"", 23, 4, 1}},
+      {"select hextoraw('A') from dual", {"", 23, 2, 1}},
       {"select chartorowid('00000000.0001.0001') from dual", {"", 11, 18, 1}},
       {"select to_date('01-JAN-81') from dual", {"", 12, 9, 1}},
       {"select round(hiredate) from emp", {"", 12, 9, 1}},
