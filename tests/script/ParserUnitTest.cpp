@@ -447,8 +447,8 @@ TEST_F(ParserTest, NewerPlsqlStaysOneUnit) {
   EXPECT_EQ(Texts("begin begin null; end; if x then null; end if; end;\nselect 1 from dual;"),
             (Strings{"begin begin null; end; if x then null; end if; end;", "select 1 from dual"}));
   // q-quoted literals: an upper-case NQ, a delimiter that is also the closing character.
-  EXPECT_EQ(Texts("select NQ'[a;]', q'#'#' from dual; select 2 from dual;"),
-            (Strings{"select NQ'[a;]', q'#'#' from dual", "select 2 from dual"}));
+  EXPECT_EQ(Texts("select NQ'[a;]', q'#'#', q'[]' from dual; select 2 from dual;"),
+            (Strings{"select NQ'[a;]', q'#'#', q'[]' from dual", "select 2 from dual"}));
   // After $END the block's own words count again.
   EXPECT_EQ(Texts("begin $if x $then null; $else null; $end end;\nselect 1 from dual;"),
             (Strings{"begin $if x $then null; $else null; $end end;", "select 1 from dual"}));
