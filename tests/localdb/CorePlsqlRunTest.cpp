@@ -78,6 +78,54 @@ end;)");
             "ORA-01001: invalid cursor\nORA-06512: at line 1");
   EXPECT_EQ(error("declare cursor c is select * from dual; begin open c; open c; end;"),
             "ORA-06511: PL/SQL: cursor already open\nORA-06512: at line 1");
+  // Methods at the edges: an empty table, the ends, NULL and rounded subscripts.
+  run(R"(declare type nt is table of number index by binary_integer; n nt; s varchar2(200);
+  function b(x boolean) return varchar2 is begin if x then return 'T'; elsif not x then return 'F'; end if; return 'N'; end;
+begin
+  dbms_output.enable;
+  s := n.count || nvl(to_char(n.first), '-') || nvl(to_char(n.last), '-') || ' ';
+  n(1) := 1; n(3) := 3;
+  s := s || nvl(to_char(n.prior(1)), '-') || n.prior(3) || n.prior(2) || n.prior(9) || nvl(to_char(n.next(3)), '-') || n.next(0) || n.next(2) || nvl(to_char(n.next(null)), '-') || nvl(to_char(n.prior(null)), '-') || ' ';
+  s := s || b(n.exists(null)) || b(n.exists(2)) || b(n.exists(3)) || b(n.exists(2.6)) || ' ';
+  n.delete(null); s := s || n.count; n.delete(1); s := s || n.count || n.first; n.delete(3.4); s := s || n.count;
+  dbms_output.put_line(s);
+end;)");
+  EXPECT_EQ(output(), std::vector<std::string>{"0-- -113-13-- FFTT 2130"});
+  // Subscripts beyond BINARY_INTEGER or NULL are value errors; a NULL one read finds no data.
+  for (const char *bad : {"x(2147483648) := 1;", "x(-2147483648) := 1;", "x(null) := 1;"})
+    EXPECT_EQ(error(std::string("declare type t is table of number index by binary_integer; x "
+                                "t; begin ") +
+                    bad + " end;"),
+              "ORA-06502: PL/SQL: numeric or value error\nORA-06512: at line 1")
+        << bad;
+  EXPECT_EQ(error("declare type t is table of number index by binary_integer; x t; n number; "
+                  "begin n := x(null); end;"),
+            "ORA-01403: no data found\nORA-06512: at line 1");
+  // Before the first fetch FOUND and NOTFOUND are NULL and ROWCOUNT is 0; before any SQL,
+  // SQL%ROWCOUNT and SQL%FOUND are NULL.
+  run("declare cursor c is select ename from emp; begin dbms_output.enable; if not c%isopen "
+      "then dbms_output.put_line('closed'); end if; open c; if c%found is null and c%notfound is "
+      "null then dbms_output.put_line('unknown ' || c%rowcount); end if; close c; "
+      "dbms_output.put_line(nvl(to_char(sql%rowcount), 'null')); if sql%found is null then "
+      "dbms_output.put_line('sql unknown'); end if; end;");
+  EXPECT_EQ(output(), (std::vector<std::string>{"closed", "unknown 0", "null", "sql unknown"}));
+  EXPECT_EQ(error("declare cursor c is select ename from emp; n number; begin n := c%rowcount; "
+                  "end;"),
+            "ORA-01001: invalid cursor\nORA-06512: at line 1");
+  EXPECT_EQ(error("declare cursor c is select empno from emp; n number; begin open c; close c; "
+                  "fetch c into n; end;"),
+            "ORA-01001: invalid cursor\nORA-06512: at line 1");
+  EXPECT_EQ(error("declare type rc is ref cursor; c rc; n number; begin fetch c into n; end;"),
+            "ORA-01001: invalid cursor\nORA-06512: at line 1");
+  // A fetch into one record, a parameter's default, ROWNUM counted in the cursor's query, a
+  // cursor's row assigned to a record of the same shape.
+  run("declare cursor c(d number default 10) is select empno, ename from emp where deptno = d "
+      "order by empno; r c%rowtype; type rt is record (a number, b varchar2(10)); q rt; begin "
+      "dbms_output.enable; open c; fetch c into r; dbms_output.put_line(r.empno || r.ename); "
+      "close c; open c(20); fetch c into r; close c; q := r; dbms_output.put_line(q.a || q.b); "
+      "for x in (select ename, rownum n from (select ename from emp order by ename) where rownum "
+      "< 3) loop dbms_output.put_line(x.n || x.ename); end loop; end;");
+  EXPECT_EQ(output(), (std::vector<std::string>{"7782CLARK", "7369SMITH", "1ADAMS", "2ALLEN"}));
 }
 
 TEST_F(PlsqlRun, ExceptionsAndHandlers) {
@@ -110,7 +158,37 @@ end;)");
       "then dbms_output.put_line('inner'); end; exception when others then "
       "dbms_output.put_line('outer'); end;");
   EXPECT_EQ(output(), std::vector<std::string>{"outer"});
-  EXPECT_EQ(error("begin raise_application_error(-1, 'x'); end;").substr(0, 9), "ORA-21000");
+  // Application errors are -20000 .. -20999.
+  for (int n : {-1, -19999, -21000})
+    EXPECT_EQ(
+        error("begin raise_application_error(" + std::to_string(n) + ", 'x'); end;").substr(0, 9),
+        "ORA-21000")
+        << n;
+  for (int n : {-20000, -20999})
+    EXPECT_EQ(error("begin raise_application_error(" + std::to_string(n) + ", 'x'); end;"),
+              "ORA" + std::to_string(n) + ": x\nORA-06512: at line 1");
+  // Outside a handler SQLCODE is 0; SQLERRM of a number is that number's message.
+  run("begin dbms_output.enable; dbms_output.put_line(sqlcode || ' ' || sqlerrm); "
+      "dbms_output.put_line(sqlerrm(0)); dbms_output.put_line(sqlerrm(100)); "
+      "dbms_output.put_line(sqlerrm(1)); dbms_output.put_line(sqlerrm(-1476)); "
+      "dbms_output.put_line(sqlerrm(5)); end;");
+  EXPECT_EQ(output(), (std::vector<std::string>{
+                          "0 ORA-0000: normal, successful completion",
+                          "ORA-0000: normal, successful completion", "ORA-01403: no data found",
+                          "User-Defined Exception", "ORA-01476: divisor is equal to zero",
+                          "-5: non-ORACLE exception "}));
+  // A handler names an exception by its number too; one that names another lets it pass.
+  run("declare e exception; pragma exception_init(e, -1476); u exception; n number; begin "
+      "dbms_output.enable; begin n := 1 / 0; exception when e then dbms_output.put_line('init ' "
+      "|| sqlcode); end; begin begin raise u; exception when no_data_found then null; end; "
+      "exception when others then dbms_output.put_line('outer ' || sqlcode); end; end;");
+  EXPECT_EQ(output(), (std::vector<std::string>{"init -1476", "outer 1"}));
+  // RAISE in a handler starts the error's way out afresh: its lines are those of the RAISE.
+  run("create or replace procedure ndf is begin raise no_data_found; end;");
+  EXPECT_EQ(error("begin\nndf;\nexception when others then\nraise;\nend;"),
+            "ORA-01403: no data found\nORA-06512: at line 4");
+  EXPECT_EQ(error("declare e exception; begin raise e; end;"),
+            "ORA-06510: PL/SQL: unhandled user-defined exception\nORA-06512: at line 1");
 }
 
 TEST_F(PlsqlRun, SubprogramsPackagesAndState) {
@@ -142,6 +220,26 @@ end;)");
       "= 7839; dbms_output.put_line(v); select count(*) into v from emp where twice(sal) > 5000; "
       "dbms_output.put_line(v); end;");
   EXPECT_EQ(output(), (std::vector<std::string>{"10000", "5"}));
+  // Defaults of a function called from SQL and of a package member; a function that ends
+  // without RETURN.
+  run("create or replace function fd(a number default 5) return number is begin return a * 2; "
+      "end;");
+  run("create or replace package pk is procedure p(a number default 3); end;");
+  run("create or replace package body pk is procedure p(a number default 3) is begin "
+      "dbms_output.put_line('p' || a); end; end;");
+  run("declare v number; begin dbms_output.enable; select fd into v from dual; "
+      "dbms_output.put_line(v || ' ' || fd(1)); pk.p; end;");
+  EXPECT_EQ(output(), (std::vector<std::string>{"10 2", "p3"}));
+  // Calls nest 400 deep; the next is ORA-06500.
+  run("create or replace function depth(n number) return number is begin if n <= 1 then "
+      "return 1; end if; return depth(n - 1) + 1; end;");
+  run("begin dbms_output.enable; dbms_output.put_line(depth(400)); end;");
+  EXPECT_EQ(output(), std::vector<std::string>{"400"});
+  EXPECT_EQ(error("declare n number; begin n := depth(401); end;").substr(0, 9), "ORA-06500");
+  run("create or replace function fnr return number is begin null; end;");
+  EXPECT_EQ(error("declare n number; begin n := fnr; end;"),
+            "ORA-06503: PL/SQL: Function returned without value\nORA-06512: at \"SCOTT.FNR\", "
+            "line 1\nORA-06512: at line 1");
 }
 
 // A package replaced or recompiled under a logon that holds its state: that logon hears once
@@ -232,6 +330,17 @@ begin
 end;)");
   EXPECT_EQ(output(),
             (std::vector<std::string>{"1", "3", "1", "deleted", "none 0", "10=3 20=5 30=6 "}));
+  run("declare n number; begin dbms_output.enable; savepoint a; update emp set sal = 1; "
+      "rollback to a; select sum(sal) into n from emp; dbms_output.put_line(n); select count(*) "
+      "into n from (select rownum r from emp) where r > 10; dbms_output.put_line(n); end;");
+  EXPECT_EQ(output(), (std::vector<std::string>{"29025", "4"}));
+  // SELECT INTO sets the implicit cursor's attributes, also when it finds no row.
+  run("declare n number; begin dbms_output.enable; select sal into n from emp where empno = "
+      "7369; if sql%found and not sql%notfound then dbms_output.put_line('one ' || "
+      "sql%rowcount); end if; select sal into n from emp where 1 = 0; exception when "
+      "no_data_found then if sql%notfound and not sql%found then dbms_output.put_line('none ' || "
+      "sql%rowcount); end if; end;");
+  EXPECT_EQ(output(), (std::vector<std::string>{"one 1", "none 0"}));
   EXPECT_EQ(column("SELECT sal FROM \"SCOTT.EMP\" WHERE empno = 7839"),
             std::vector<std::string>{"5000"});
 }
@@ -263,9 +372,9 @@ TEST_F(PlsqlRun, TextAtMost32767Bytes) {
   auto firstLine = [](const std::string &m) { return m.substr(0, m.find('\n')); };
   const std::string tooSmall =
       "ORA-06502: PL/SQL: numeric or value error: character string buffer too small";
-  run("declare s varchar2(32767) := rpad('x', 32767, 'x'); begin dbms_output.enable; "
-      "dbms_output.put_line(length(s)); end;");
-  EXPECT_EQ(output(), std::vector<std::string>{"32767"});
+  run("declare s varchar2(32767) := rpad('x', 32766, 'x'); begin dbms_output.enable; "
+      "dbms_output.put_line(length(s)); s := s || 'y'; dbms_output.put_line(length(s)); end;");
+  EXPECT_EQ(output(), (std::vector<std::string>{"32766", "32767"}));
   // One byte more, as an expression's result or in a variable, is too much.
   EXPECT_EQ(firstLine(error("declare s varchar2(32767) := rpad('x', 32767, 'x'); n number; "
                             "begin n := length(s || 'y'); end;")),
@@ -309,6 +418,37 @@ begin
   dbms_output.put_line(s || ' ' || i);
 end;)");
   EXPECT_EQ(output(), (std::vector<std::string>{"321 6 9 nine unknown 2", "bounds escape 5"}));
+  run("declare s varchar2(100); begin dbms_output.enable; if 'abc' like 'a%c' then s := s || "
+      "'1'; end if; if 'abc' like '%x' then s := s || '2'; end if; if 'abc' like 'a%b%c%' then s "
+      ":= s || '3'; end if; if 'abc' not like '_b%' then s := s || '4'; end if; if 1 in (null, "
+      "1) "
+      "then s := s || '5'; end if; if 1 in (null, 2) or 1 not in (2, null) then s := s || '6'; "
+      "elsif not (1 in (null, 2)) then s := s || '7'; end if; dbms_output.put_line(s); end;");
+  EXPECT_EQ(output(), std::vector<std::string>{"135"});
+  // Comparisons, and AND, OR and NOT over TRUE, FALSE and NULL.
+  run(R"(declare s varchar2(200); t boolean := true; f boolean := false; n boolean;
+  function b(x boolean) return varchar2 is begin if x then return 'T'; elsif not x then return 'F'; end if; return 'N'; end;
+begin
+  dbms_output.enable;
+  for i in 1..3 loop s := s || b(i = 2) || b(i <> 2) || b(i < 2) || b(i > 2) || b(i <= 2) || b(i >= 2) || ' '; end loop;
+  s := s || b(null = 1) || b(1 < null) || b('b' > 'a') || b(sysdate > to_date('2000', 'YYYY')) || ' ';
+  s := s || b(t and t) || b(t and f) || b(f and t) || b(t and n) || b(n and t) || b(f and n) || b(n and f) || b(n and n) || ' ';
+  s := s || b(t or t) || b(t or f) || b(f or t) || b(f or f) || b(t or n) || b(n or t) || b(f or n) || b(n or f) || ' ';
+  s := s || b(not t) || b(not f) || b(not n) || b(n is null) || b(t is not null);
+  dbms_output.put_line(s);
+  dbms_output.put_line(-(5) || ' ' || -(2.5) || ' ' || +(3) || ' ' || -(null) || '|' || (2 + 3) || ' ' || (7 - 10) || ' ' || (6 * 7) || ' ' || (7 / 2));
+end;)");
+  EXPECT_EQ(output(), (std::vector<std::string>{"FTTFTF TFFFTT FTFTFT NNTT TFFNNFFN TTTFTTNN FTNTT",
+                                                "-5 -2.5 3 |5 -3 42 3.5"}));
+  // A FOR loop's bounds are BINARY_INTEGERs.
+  run("begin dbms_output.enable; for i in -2147483647..-2147483647 loop dbms_output.put_line(i); "
+      "end loop; for i in reverse 2147483647..2147483647 loop dbms_output.put_line(i); end loop; "
+      "end;");
+  EXPECT_EQ(output(), (std::vector<std::string>{"-2147483647", "2147483647"}));
+  for (const char *bounds : {"1..null", "null..1", "1..2147483648", "-2147483648..1"})
+    EXPECT_EQ(error(std::string("begin for i in ") + bounds + " loop exit; end loop; end;"),
+              "ORA-06502: PL/SQL: numeric or value error\nORA-06512: at line 1")
+        << bounds;
   EXPECT_EQ(error("begin if 'ab' like 'ab' escape 'xy' then null; end if; end;"),
             "ORA-01425: escape character must be character string of length 1\n"
             "ORA-06512: at line 1");

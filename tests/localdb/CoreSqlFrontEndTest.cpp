@@ -223,6 +223,101 @@ TEST(SqlBinder, ResolvesNamesAndTypes) {
   EXPECT_EQ(m.bindError("select ename from emp order by 3"), 1785);
 }
 
+// Every SQL function with the numbers of arguments Oracle takes (ORA-00909 outside them);
+// group functions make a select list with a plain column ORA-00937.
+TEST(SqlBinder, FunctionsTakeOraclesNumberOfArguments) {
+  MemoryServer m;
+  struct Fn {
+    const char *name;
+    int min, max;
+    bool group;
+  } const fns[] = {
+      {"NVL", 2, 2},
+      {"DECODE", 3, 255},
+      {"TO_CHAR", 1, 3},
+      {"TO_DATE", 1, 3},
+      {"TO_NUMBER", 1, 3},
+      {"SUBSTR", 2, 3},
+      {"INSTR", 2, 4},
+      {"LENGTH", 1, 1},
+      {"UPPER", 1, 1},
+      {"LOWER", 1, 1},
+      {"INITCAP", 1, 1},
+      {"LTRIM", 1, 2},
+      {"RTRIM", 1, 2},
+      {"LPAD", 2, 3},
+      {"RPAD", 2, 3},
+      {"REPLACE", 2, 3},
+      {"TRANSLATE", 3, 3},
+      {"ROUND", 1, 2},
+      {"TRUNC", 1, 2},
+      {"MOD", 2, 2},
+      {"ABS", 1, 1},
+      {"SIGN", 1, 1},
+      {"CEIL", 1, 1},
+      {"FLOOR", 1, 1},
+      {"POWER", 2, 2},
+      {"SQRT", 1, 1},
+      {"EXP", 1, 1},
+      {"LN", 1, 1},
+      {"LOG", 2, 2},
+      {"SIN", 1, 1},
+      {"COS", 1, 1},
+      {"TAN", 1, 1},
+      {"SINH", 1, 1},
+      {"COSH", 1, 1},
+      {"TANH", 1, 1},
+      {"GREATEST", 1, 255},
+      {"LEAST", 1, 255},
+      {"ADD_MONTHS", 2, 2},
+      {"MONTHS_BETWEEN", 2, 2},
+      {"LAST_DAY", 1, 1},
+      {"NEXT_DAY", 2, 2},
+      {"ASCII", 1, 1},
+      {"CHR", 1, 1},
+      {"CONCAT", 2, 2},
+      {"SOUNDEX", 1, 1},
+      {"VSIZE", 1, 1},
+      {"USERENV", 1, 1},
+      {"HEXTORAW", 1, 1},
+      {"RAWTOHEX", 1, 1},
+      {"ROWIDTOCHAR", 1, 1},
+      {"CHARTOROWID", 1, 1},
+      {"NLS_UPPER", 1, 2},
+      {"NLS_LOWER", 1, 2},
+      {"NLS_INITCAP", 1, 2},
+      {"COUNT", 1, 1, true},
+      {"SUM", 1, 1, true},
+      {"AVG", 1, 1, true},
+      {"MIN", 1, 1, true},
+      {"MAX", 1, 1, true},
+      {"STDDEV", 1, 1, true},
+      {"VARIANCE", 1, 1, true},
+      {"ACOS", 1, 1},
+      {"ASIN", 1, 1},
+      {"ATAN", 1, 1},
+      {"ATAN2", 2, 2},
+      {"SUBSTRB", 2, 3},
+      {"LENGTHB", 1, 1},
+      {"INSTRB", 2, 4},
+      {"NLSSORT", 1, 2},
+      {"NEW_TIME", 3, 3},
+      {"CONVERT", 2, 3},
+      {"TO_MULTI_BYTE", 1, 1},
+      {"TO_SINGLE_BYTE", 1, 1},
+      {"DUMP", 1, 4},
+  };
+  for (const Fn &f : fns)
+    for (int n : {f.min - 1, f.min, f.max, f.max + 1}) {
+      std::string sql = std::string("select ename, ") + f.name + "(";
+      for (int i = 0; i < n; ++i)
+        sql += i ? ", '1'" : "'1'";
+      sql += ") from emp";
+      int want = n < f.min || n > f.max ? 909 : f.group ? 937 : 0;
+      EXPECT_EQ(m.bindError(sql), want) << f.name << " with " << n;
+    }
+}
+
 TEST(SqlEmitter, ConversionsJoinsAndOrderingAreExplicit) {
   MemoryServer m;
   std::string s = m.emit("select ename from emp where deptno = '10' and hiredate > '01-JAN-81'");

@@ -99,6 +99,59 @@ TEST_F(Sql, Queries_AnswerAsOraclePrintsThem) {
   r = query("select ename from emp where (deptno, job) in (select deptno, 'MANAGER' from dept) "
             "order by 1");
   EXPECT_EQ(r, (Rows{{"BLAKE"}, {"CLARK"}, {"JONES"}}));
+  EXPECT_EQ(value("select count(*) from emp where (empno, ename) in ((7369, 'SMITH'), (1, 'x'))"),
+            "1");
+  EXPECT_EQ(value("select count(*) from emp where sal > all (select sal from emp where deptno = "
+                  "20)"),
+            "1");
+  EXPECT_EQ(query("select scott.emp.* from emp where empno = 7369")[0].size(), 8u);
+  EXPECT_EQ(query("select ename from emp where 3 > rownum").size(), 2u);
+  // An inline view's own subqueries correlate with its tables.
+  EXPECT_EQ(value("select count(*) from (select sal from emp e where sal > (select avg(sal) from "
+                  "emp where deptno = e.deptno))"),
+            "6");
+  // NVL of NULL is its second argument, with that argument's type.
+  EXPECT_EQ(value("select nvl(null, hiredate) + 1 from emp where empno = 7369"), "18-DEC-80");
+  EXPECT_EQ(value("select nvl('', sysdate) - sysdate from dual"), "0");
+  EXPECT_EQ(value("select count(*) from emp where nvl(null, sal) = '800'"), "1");
+  EXPECT_EQ(value("select nvl(ename, 0) from emp where empno = 7369"), "SMITH");
+  // An ORDER BY or GROUP BY expression equal to a select item is that item.
+  r = query("select distinct upper(ename) from emp order by upper(ename)");
+  ASSERT_EQ(r.size(), 14u);
+  EXPECT_EQ(r[0][0], "ADAMS");
+  r = query("select distinct sal + 1 from emp order by sal + 1");
+  ASSERT_EQ(r.size(), 12u);
+  EXPECT_EQ(r[0][0], "801");
+  EXPECT_EQ(query("select substr(ename, 1, 1) from emp group by substr(ename, 1, 1)").size(), 10u);
+  // Functions of text read a date or a number in its default text.
+  EXPECT_EQ(value("select ltrim(hiredate) || rtrim(hiredate) || upper(hiredate) || "
+                  "lower(hiredate) || initcap(hiredate) from emp where empno = 7369"),
+            "17-DEC-8017-DEC-8017-DEC-8017-dec-8017-Dec-80");
+  EXPECT_EQ(value("select lpad(hiredate, 10) || rpad(hiredate, 10, '*') || substr(hiredate, 4) "
+                  "|| instr(hiredate, 'DEC') || length(hiredate) from emp where empno = 7369"),
+            " 17-DEC-8017-DEC-80*DEC-8049");
+  EXPECT_EQ(value("select replace(hiredate, '-', '/') || translate(hiredate, '-', '/') || "
+                  "concat(hiredate, 'x') || ascii(hiredate) || vsize(hiredate) from emp where "
+                  "empno = 7369"),
+            "17/DEC/8017/DEC/8017-DEC-80x497");
+  EXPECT_EQ(value("select nls_upper(hiredate) || nls_lower(hiredate) || nls_initcap(hiredate) || "
+                  "substrb(hiredate, 1, 2) || lengthb(hiredate) || instrb(hiredate, '-') from "
+                  "emp where empno = 7369"),
+            "17-DEC-8017-dec-8017-Dec-801793");
+  EXPECT_EQ(value("select round(stddev(sal)) || ' ' || round(variance(sal)) || ' ' || "
+                  "round(avg(sal)) || ' ' || min(hiredate) from emp"),
+            "1183 1398314 2073 17-DEC-80");
+  EXPECT_EQ(value("select count(distinct deptno) || count(comm) || count(*) || sum(distinct "
+                  "deptno) from emp"),
+            "341460");
+  EXPECT_EQ(value("select decode(deptno, 10, 'a', 20, 'b', 'c') || decode(job, 'CLERK', sal, 0) "
+                  "|| nvl(comm, -1) || greatest(sal, 1000) || least(sal, 1000) from emp where "
+                  "empno = 7369"),
+            "b800-11000800");
+  EXPECT_EQ(value("select last_day(hiredate) || next_day(hiredate, 'MONDAY') || "
+                  "add_months(hiredate, 1) || greatest(hiredate, to_date('01-JAN-81')) from emp "
+                  "where empno = 7369"),
+            "31-DEC-8022-DEC-8017-JAN-8101-JAN-81");
 }
 
 TEST_F(Sql, Dml_ConstraintsAsOracleNamesThem) {
@@ -371,6 +424,34 @@ TEST_F(Sql, Errors_OracleNumbersAtTheRightOffset) {
       {"comment on table nosuch is 'x'", 942, 17},
       {"drop table nosuch", 942, 11},
       {"truncate table nosuch", 942, 15},
+      {"select e.nosuch from emp e", 904, 7},
+      {"select x.* from emp", 904, 7},
+      {"select ename x from emp union select dname from dept order by ename", 904, 62},
+      {"select rowid from (select * from emp)", 1446, 7},
+      {"select count(*) from emp where sal > any (select sal, comm from emp)", 913, 42},
+      {"select count(*) from emp where (empno, ename) in ((7369, 'SMITH'), (1, 'x', 2))", 913, 67},
+      {"select count(*) from emp where (empno, ename) in ((7369, 'SMITH'), 1)", 947, 67},
+      {"select prior ename from emp", 976, 7},
+      {"select rownum, count(*) from emp", 937, 7},
+      {"select sal + 1 from emp group by sal + 2", 979, 7},
+      {"select sal + 1 from emp group by comm + 1", 979, 7},
+      {"select upper(ename) from emp group by lower(ename)", 979, 13},
+      {"select abs(hiredate) from emp", 932, 11},
+      {"select add_months(5, 1) from dual", 932, 18},
+      {"select count(*) from emp where rowid = 5", 932, 37},
+      {"select sal(+) from emp", 920, 7},
+      {"select count(*) from dual where hextoraw('AB') = 1", 932, 47},
+      {"select count(*) from dual where hextoraw('AB') = sysdate", 932, 47},
+      {"select sysdate - rowid from dual", 932, 17},
+      {"insert into emp (nosuch) values (1)", 904, 17},
+      {"insert into dept select deptno, dname from dept", 947, 17},
+      {"insert into dept (deptno) select deptno, dname from dept", 913, 41},
+      {"update emp set nosuch = 1", 904, 15},
+      {"update (select * from emp) set sal = 1", 1732, 7},
+      // What this server does not do is refused with a clear error.
+      {"select 1 from (select * from emp) connect by prior empno = mgr", 3001, 14},
+      {"select ename from emp where rownum <= sal", 3001, 28},
+      {"select rownum from emp where rownum < 5 and rownum < 3", 3001, 51},
   };
   for (const Case &c : cases) {
     for (int deferred = 0; deferred <= 1; ++deferred) {
@@ -399,6 +480,23 @@ TEST_F(Sql, Errors_OracleNumbersAtTheRightOffset) {
     EXPECT_EQ(exec(c.sql), c.code) << c.sql << ": " << lastError;
     EXPECT_EQ(lastOffset, c.offset) << c.sql;
   }
+  // At most 1000 columns, also when stars expand to them.
+  std::string stars = "select e.*";
+  for (int i = 1; i < 126; ++i)
+    stars += ", e.*";
+  EXPECT_EQ(exec(stars + " from emp e"), 1792);
+  EXPECT_EQ(lastOffset, 7 + 125 * 5);
+  EXPECT_EQ(exec(stars.substr(0, stars.size() - 5) + " from emp e"), 0);
+  // A string literal holds at most 2000 characters.
+  EXPECT_EQ(value("select length('" + std::string(2000, 'x') + "') from dual"), "2000");
+  EXPECT_EQ(exec("select '" + std::string(2001, 'x') + "' from dual"), 1704);
+  EXPECT_EQ(lastOffset, 7);
+  ASSERT_EQ(exec("create sequence sq"), 0);
+  EXPECT_EQ(exec("select 1 from dual where sq.nextval = 1"), 2287);
+  EXPECT_EQ(lastOffset, 25);
+  ASSERT_EQ(exec("create synonym sa for sb"), 0);
+  ASSERT_EQ(exec("create synonym sb for sa"), 0);
+  EXPECT_EQ(exec("select * from sa"), 1775);
   EXPECT_EQ(value("select 1/0 from dual"), "ERROR: ORA-01476: divisor is equal to zero");
   EXPECT_EQ(value("select count(*) from dual where 'ab' like 'ab' escape 'xy'"),
             "ERROR: ORA-01425: escape character must be character string of length 1");
@@ -607,6 +705,17 @@ TEST_F(Sql, Views_DmlThroughASimpleView) {
             0);
   EXPECT_EQ(exec("delete from checked", &err), 3001);     // honest: not done yet
   EXPECT_EQ(exec("delete from user_tables", &err), 1031); // the dictionary is read-only for users
+  EXPECT_EQ(exec("create view both_ as select deptno from emp union select deptno from dept"), 0);
+  EXPECT_EQ(exec("delete from both_", &err), 1732);
+  EXPECT_EQ(lastOffset, 12);
+  EXPECT_EQ(exec("create view fixed as select * from dept with read only"), 0);
+  EXPECT_EQ(exec("delete from fixed", &err), 1733);
+  EXPECT_EQ(lastOffset, 12);
+  // A ROWID column leaves the other columns changeable.
+  EXPECT_EQ(exec("create view withrowid as select rowid r, ename from emp"), 0);
+  EXPECT_EQ(exec("update withrowid set ename = 'K' where ename = 'KING'"), 0);
+  EXPECT_EQ(lastRows, 1u);
+  EXPECT_EQ(exec("update withrowid set r = null", &err), 1733);
 }
 
 } // namespace

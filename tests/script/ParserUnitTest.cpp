@@ -202,6 +202,49 @@ TEST_F(ParserTest, WordsLikeAKeywordAreNotKeywords) {
   EXPECT_EQ(Package[0].Name, "BOLD");
   // A word like WRAPPED leaves strings as they are.
   EXPECT_EQ(Texts("select warning, 'a;b' from t;"), (Strings{"select warning, 'a;b' from t"}));
+  // Words that differ from a keyword in their last letter only.
+  EXPECT_EQ(
+      Texts("REX x" + Next + "\nREMARX x" + Next + "\nSEX x" + Next + "\nCONNECX x" + Next +
+            "\nselect wrappex, 'a;b' from t;"),
+      (Strings{"REX x" + Next.substr(0, Next.size() - 1),
+               "REMARX x" + Next.substr(0, Next.size() - 1),
+               "SEX x" + Next.substr(0, Next.size() - 1),
+               "CONNECX x" + Next.substr(0, Next.size() - 1), "select wrappex, 'a;b' from t"}));
+  const Strings Plain = {"DECLARX a",
+                         "BEGIX a",
+                         "CREATX procedure p is a",
+                         "create or replacx procedure p is a",
+                         "create packagx p is a",
+                         "create functiox f is a",
+                         "create procedurx p is a",
+                         "create triggex t is a",
+                         "create typx t as a",
+                         "create or replace editionablx procedure p is a",
+                         "create or replace editioninx procedure p is a",
+                         "create or replace noneditionablx procedure p is a",
+                         "create or replace noteditionable procedure p is a"};
+  std::string Joined;
+  for (const std::string &P : Plain)
+    Joined += P + ";\n";
+  EXPECT_EQ(Texts(Joined), Plain);
+  // Without CREATE before them, the words that name a unit open nothing.
+  const Strings NoCreate = {"procedure p is a",        "function f return n is a",
+                            "package p is a",          "type t is a",
+                            "trigger t before x is a", "editionable procedure p is a"};
+  Joined.clear();
+  for (const std::string &P : NoCreate)
+    Joined += P + ";\n";
+  EXPECT_EQ(Texts(Joined), NoCreate);
+  EXPECT_EQ(Texts("begin x := enx; y := loox; z := casx; w := begix; v := $ix; u := $enx; t := "
+                  "$elsx; s := $elsix; r := $errox; end;" +
+                  Next),
+            (Strings{"begin x := enx; y := loox; z := casx; w := begix; v := $ix; u := $enx; t "
+                     ":= $elsx; s := $elsix; r := $errox; end;",
+                     "select 1 from dual"}));
+  const auto Bodx = ParseAll("create package bodx is x number; end;\n/\n");
+  ASSERT_EQ(Bodx.size(), 1u);
+  EXPECT_EQ(Bodx[0].UnitType, "PACKAGE");
+  EXPECT_EQ(Bodx[0].Name, "BODX");
 }
 
 TEST_F(ParserTest, SlashEndsOnlyInColumnOneBeforeBlankOrEnd) {
@@ -241,6 +284,21 @@ TEST_F(ParserTest, CommentsAndStringsHideSemicolonsAndKeywords) {
                   "select 1 from dual;"),
             (Strings{"BEGIN\r\n  -- END;\r\n  NULL; /* END; */ x := 'END;';\r\nEND;",
                      "select 1 from dual"}));
+  // A star inside a comment closes nothing either.
+  EXPECT_EQ(Texts("select 1 /* a * b; */ from dual;"),
+            (Strings{"select 1 /* a * b; */ from dual"}));
+  // A slash line after a statement that ended with a semicolon is passed over.
+  EXPECT_EQ(Texts("select 1 from dual;\n/\nselect 2 from dual;"),
+            (Strings{"select 1 from dual", "select 2 from dual"}));
+  // A semicolon right after a string or comment ends the statement.
+  EXPECT_EQ(Texts("select 'a';select /* c */;select 3 -- c\n;select 4 from dual;"),
+            (Strings{"select 'a'", "select /* c */", "select 3 -- c\n", "select 4 from dual"}));
+  // A slash inside a comment closes nothing; an open comment or string runs to the end.
+  EXPECT_EQ(Texts("select 1 /* a / b ; */ from dual; select 2 from dual;"),
+            (Strings{"select 1 /* a / b ; */ from dual", "select 2 from dual"}));
+  for (const char *Open : {"select /* x ;", "select 2 -- x ;", "select 'abc ;"})
+    EXPECT_EQ(Texts(std::string("select 1 from dual; ") + Open),
+              (Strings{"select 1 from dual", Open}));
 }
 
 TEST_F(ParserTest, EndFollowedByIfLoopOrLabelClosesOneConstruct) {
@@ -385,6 +443,21 @@ TEST_F(ParserTest, NewerPlsqlStaysOneUnit) {
   EXPECT_EQ(Unit[0].UnitType, "PROCEDURE");
   EXPECT_EQ(Unit[0].Name, "P");
   EXPECT_EQ(Unit[1].Text, "select 1 from dual");
+  // An inner block's END and semicolon: the IF after them opens a construct again.
+  EXPECT_EQ(Texts("begin begin null; end; if x then null; end if; end;\nselect 1 from dual;"),
+            (Strings{"begin begin null; end; if x then null; end if; end;", "select 1 from dual"}));
+  // q-quoted literals: an upper-case NQ, a delimiter that is also the closing character.
+  EXPECT_EQ(Texts("select NQ'[a;]', q'#'#', q'[]' from dual; select 2 from dual;"),
+            (Strings{"select NQ'[a;]', q'#'#', q'[]' from dual", "select 2 from dual"}));
+  // After $END the block's own words count again.
+  EXPECT_EQ(Texts("begin $if x $then null; $else null; $end end;\nselect 1 from dual;"),
+            (Strings{"begin $if x $then null; $else null; $end end;", "select 1 from dual"}));
+  const auto Noneditionable = ParseAll("CREATE OR REPLACE NONEDITIONABLE PROCEDURE p IS BEGIN "
+                                       "x := q'<a;>' || Q'(b;)'; END;\nselect 1 from dual;");
+  ASSERT_EQ(Noneditionable.size(), 2u);
+  EXPECT_TRUE(Noneditionable[0].StoredUnit);
+  EXPECT_EQ(Noneditionable[0].Name, "P");
+  EXPECT_EQ(Noneditionable[1].Text, "select 1 from dual");
 
   const auto Types = ParseAll("CREATE OR REPLACE TYPE pt AS OBJECT (x NUMBER,\n"
                               "  MEMBER FUNCTION len RETURN NUMBER);\n/\n"
@@ -399,9 +472,11 @@ TEST_F(ParserTest, NewerPlsqlStaysOneUnit) {
   EXPECT_EQ(Types[1].UnitType, "TYPE BODY");
   EXPECT_TRUE(Types[1].StoredUnit);
   EXPECT_EQ(Types[2].Name, "NUMS");
-  // A q followed by a quote inside a word is an ordinary string.
+  // A q followed by a quote inside a word, or by a quote and a blank, is an ordinary string.
   EXPECT_EQ(Texts("select 'q' || xq'a' from dual; select 2 from dual;"),
             (Strings{"select 'q' || xq'a' from dual", "select 2 from dual"}));
+  EXPECT_EQ(Texts("select q' a;' from dual; select 2 from dual ' x;"),
+            (Strings{"select q' a;' from dual", "select 2 from dual ' x;"}));
 }
 
 TEST_F(ParserTest, QuotedOwnerIsTakenAsTheName) {
@@ -429,6 +504,13 @@ TEST_F(ParserTest, TextWithoutExpressionsEndsAtOnce) {
     EXPECT_EQ(E.Length, 0) << Text;
     EXPECT_GT(Script.Parser()->Pos(), static_cast<int>(Script.Text().size())) << Text;
   }
+  // A position before the text reads from its start.
+  TParser Parser("select 1 from dual; select 2 from dual;");
+  Parser.SetPos(0);
+  TExpression E;
+  Parser.ParseExpression(E);
+  EXPECT_EQ(E.Start, 1);
+  EXPECT_EQ(E.Length, 18);
 }
 
 TEST_F(ParserTest, UnterminatedBlockStaysInsideTheText) {
