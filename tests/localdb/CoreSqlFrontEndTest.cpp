@@ -230,7 +230,7 @@ TEST(SqlBinder, FunctionsTakeOraclesNumberOfArguments) {
   struct Fn {
     const char *name;
     int min, max;
-    bool group;
+    bool group = false;
   } const fns[] = {
       {"NVL", 2, 2},
       {"DECODE", 3, 255},
