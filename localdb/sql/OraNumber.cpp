@@ -961,9 +961,9 @@ std::optional<OraNum> parseNumber(std::string_view t, int *error) {
   {
     size_t k = i;
     int64_t v = 0;
-    while (k < n && k - i < 19 && t[k] >= '0' && t[k] <= '9')
+    while (k < n && k - i < 18 && t[k] >= '0' && t[k] <= '9') // 18 digits never overflow
       v = v * 10 + (t[k++] - '0');
-    if (k == n && k > i && k - i <= 18)
+    if (k == n && k > i)
       return OraNum::of(neg ? -v : v);
   }
   // Plain decimals (a bound amount): the digits straight into the value.
