@@ -823,6 +823,19 @@ end;)");
   EXPECT_NE(error("begin forall i in 1 .. 2 null; end;").find("PLS-00103"), std::string::npos);
 }
 
+// An error deep in a recursion lists the ORA-06512 lines of at most 32 calls, then the block's.
+TEST_F(PlsqlRun, DeepErrorsListAtMost32Calls) {
+  run("create or replace procedure down(n number) is begin if n = 0 then raise_application_error("
+      "-20001, 'bottom'); end if; down(n - 1); end;");
+  std::string e = error("begin down(40); end;");
+  size_t lines = 0;
+  for (size_t at = e.find("ORA-06512"); at != std::string::npos; at = e.find("ORA-06512", at + 1))
+    ++lines;
+  EXPECT_EQ(e.rfind("ORA-20001: bottom", 0), 0u) << e;
+  EXPECT_EQ(lines, 33u) << e;
+  EXPECT_NE(e.find("ORA-06512: at line 1"), std::string::npos) << e;
+}
+
 // A trigger may not end the transaction of the statement that fired it, also not through what
 // it calls; the same procedure commits when called on its own.
 TEST_F(PlsqlRun, TriggersCannotEndTheTransaction) {

@@ -84,6 +84,26 @@ TEST_F(ParserTest, WorkedExample_StatementsAndSlashLine) {
   EXPECT_EQ(E.Length, 0);
 }
 
+// One expression record read into again and again (as the compile run does) keeps nothing of
+// the unit before.
+TEST_F(ParserTest, ReusedRecordForgetsTheUnitBefore) {
+  TScript Script;
+  Script.SetText("create procedure app.p is begin null; end;\n/\nselect 1 from dual;\n");
+  TExpression E;
+  E.Script = &Script;
+  Script.Parser()->ParseExpression(E);
+  EXPECT_TRUE(E.StoredUnit);
+  EXPECT_EQ(E.Owner, "APP");
+  EXPECT_EQ(E.UnitType, "PROCEDURE");
+  Script.Parser()->ParseExpression(E);
+  EXPECT_EQ(ExpressionText(E), "select 1 from dual");
+  EXPECT_FALSE(E.StoredUnit);
+  EXPECT_EQ(E.Owner, "SCOTT");
+  EXPECT_EQ(E.UnitType, "");
+  EXPECT_EQ(E.Name, "");
+  EXPECT_EQ(E.UnitStart, 0);
+}
+
 TEST_F(ParserTest, WorkedExample_StoredProcedureAfterRemLine) {
   const auto All = ParseAll("REM the procedure\r\n"
                             "CREATE OR REPLACE PROCEDURE app.p IS\r\n"
