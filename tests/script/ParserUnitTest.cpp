@@ -469,6 +469,12 @@ TEST_F(ParserTest, NewerPlsqlStaysOneUnit) {
   // q-quoted literals: an upper-case NQ, a delimiter that is also the closing character.
   EXPECT_EQ(Texts("select NQ'[a;]', q'#'#', q'[]' from dual; select 2 from dual;"),
             (Strings{"select NQ'[a;]', q'#'#', q'[]' from dual", "select 2 from dual"}));
+  // $ERROR ... $END pairs as $IF ... $END does: the branch around it still counts once.
+  EXPECT_EQ(Texts("begin\n$if a $then $error 'x' $end if x then $else if y then $end null; end "
+                  "if;\nend;\nselect 1 from dual;"),
+            (Strings{"begin\n$if a $then $error 'x' $end if x then $else if y then $end null; "
+                     "end if;\nend;",
+                     "select 1 from dual"}));
   // After $END the block's own words count again.
   EXPECT_EQ(Texts("begin $if x $then null; $else null; $end end;\nselect 1 from dual;"),
             (Strings{"begin $if x $then null; $else null; $end end;", "select 1 from dual"}));
