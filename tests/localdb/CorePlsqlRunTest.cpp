@@ -746,6 +746,8 @@ begin
   execute immediate 'insert into dyn values (:1, :2, :3)' using 1, to_date('2001-02-03', 'YYYY-MM-DD'), 'one';
   execute immediate 'insert into dyn values (:a, sysdate, :b)' using 2, null;
   dbms_output.put_line(sql%rowcount);
+  execute immediate 'delete from dyn where id = 99';
+  dbms_output.put_line(case when sql%found then 'found' else 'none found' end);
   execute immediate 'select count(*), min(born) from dyn where id <= :x' into n, d using 5;
   dbms_output.put_line(n || ' ' || to_char(d, 'YYYY-MM-DD'));
   execute immediate 'select name from dyn where id = 1' into name;
@@ -760,8 +762,8 @@ begin
   exception when too_many_rows then dbms_output.put_line('many');
   end;
 end;)");
-  EXPECT_EQ(output(),
-            (std::vector<std::string>{"1", "2 2001-02-03", "one", "inner 2", "none", "many"}));
+  EXPECT_EQ(output(), (std::vector<std::string>{"1", "none found", "2 2001-02-03", "one", "inner 2",
+                                                "none", "many"}));
   EXPECT_NE(error("begin execute immediate 'select * from nowhere'; end;").find("ORA-00942"),
             std::string::npos);
   EXPECT_NE(error("begin execute immediate null; end;").find("ORA-06535"), std::string::npos);
