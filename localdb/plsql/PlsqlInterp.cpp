@@ -362,19 +362,22 @@ Value Interp::eval(const Expr &e, Frame &f) {
 Value Interp::evalCase(const Expr &e, Frame &f) {
   size_t first = e.caseSelector ? 1 : 0;
   size_t results = e.operands.size() - (e.caseElse ? 1 : 0);
-  Value selector = e.caseSelector ? eval(*e.operands[0], f) : Value();
-  for (size_t i = first; i + 1 < results; i += 2) {
-    bool isNull, match;
-    if (e.caseSelector) {
-      Value w = eval(*e.operands[i], f);
-      match = !selector.isNull() && !w.isNull() && compareValues(selector, w, dateFormat()) == 0;
-    } else {
-      match = truth(*e.operands[i], f, isNull);
-    }
-    if (match)
+  const Value selector = e.caseSelector ? eval(*e.operands[0], f) : Value();
+  for (size_t i = first; i + 1 < results; i += 2)
+    if (whenHolds(e.caseSelector ? &selector : nullptr, *e.operands[i], f))
       return eval(*e.operands[i + 1], f);
-  }
   return e.caseElse ? eval(*e.operands.back(), f) : Value();
+}
+
+// A WHEN of CASE: a value equal to the selector (NULL equals nothing), or without a selector a
+// condition that holds.
+bool Interp::whenHolds(const Value *selector, const Expr &when, Frame &f) {
+  if (!selector) {
+    bool isNull;
+    return truth(when, f, isNull);
+  }
+  Value w = eval(when, f);
+  return !selector->isNull() && !w.isNull() && compareValues(*selector, w, dateFormat()) == 0;
 }
 
 // A variable with fields or subscripts, or one of an enclosing frame.
@@ -1507,18 +1510,10 @@ void Interp::execDynamic(const Stmt &s, Frame &f) {
 
 // CASE statement: as the expression, but no branch taken and no ELSE is CASE_NOT_FOUND.
 Interp::Flow Interp::execCase(const Stmt &s, Frame &f) {
-  Value selector = s.value ? eval(*s.value, f) : Value();
-  for (const ElsIf &b : s.branches) {
-    bool isNull, match;
-    if (s.value) {
-      Value w = eval(*b.cond, f);
-      match = !selector.isNull() && !w.isNull() && compareValues(selector, w, dateFormat()) == 0;
-    } else {
-      match = truth(*b.cond, f, isNull);
-    }
-    if (match)
+  const Value selector = s.value ? eval(*s.value, f) : Value();
+  for (const ElsIf &b : s.branches)
+    if (whenHolds(s.value ? &selector : nullptr, *b.cond, f))
       return execList(b.body, f);
-  }
   if (!s.hasElse)
     raise(6592);
   return execList(s.elseBody, f);

@@ -105,6 +105,7 @@ private:
   Value evalAttribute(const Expr &e, Frame &f);
   Value evalSqlcode(Frame &f);
   Value evalCase(const Expr &e, Frame &f);
+  bool whenHolds(const Value *selector, const Expr &when, Frame &f);
   Value evalSqlerrm(const Expr &e, Frame &f);
   bool truth(const Expr &e, Frame &f, bool &isNull);
   // compareValues, with blank-padded semantics where the binder chose them.

@@ -1429,6 +1429,10 @@ void Binder::bindAnalytic(Expr &e, bool analytic, bool aggregate, Scope *scope, 
   e.type.nullable = e.type.nullable || name == "LAG" || name == "LEAD";
   if (e.type.type == U)
     e.type = textResult(2000);
+  // SQLite's window function of the name; SUM and AVG are the exact ones of this server.
+  e.sqlName = name == "SUM" || name == "AVG" ? "ora_" : "";
+  for (char c : name)
+    e.sqlName += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
 }
 
 void Binder::bindFunction(Expr &e, Scope *scope, unsigned ctx) {

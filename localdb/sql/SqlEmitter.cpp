@@ -531,13 +531,9 @@ std::string Emitter::analyticCall(const Expr &e) {
   if (!e.over->frame.empty())
     w += " " + e.over->frame;
   w += ")";
-  std::string fn;
-  for (char c : name)
-    fn += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const std::string &fn = e.sqlName;
   if ((name == "MIN" || name == "MAX") && keyed(*e.args[0]))
     return "ora_nval(" + fn + "(" + numberKey(arg(0)) + ")" + w + ")";
-  if (name == "SUM" || name == "AVG")
-    fn = "ora_" + fn;
   if (e.star)
     return "count(*)" + w;
   std::vector<std::string> args;
