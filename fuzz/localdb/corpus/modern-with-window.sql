@@ -1,0 +1,1 @@
+with t (a, b) as (select deptno, sal from emp), u as (select a, sum(b) over (partition by a order by b rows between unbounded preceding and current row) s, row_number() over (order by b desc nulls last) r, lag(b, 1, 0) over (order by a) l from t) select * from u natural join t where r <= 5 and q'[x'y]' is not null
