@@ -6,7 +6,7 @@ cd "$(dirname "$0")"
 
 PACKAGES=(build-essential cmake ninja-build pkg-config clang
   qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev
-  libsqlite3-dev sqlite3 libgtest-dev libgmock-dev googletest libbenchmark-dev
+  libsqlite3-dev sqlite3 libpcre2-dev libgtest-dev libgmock-dev googletest libbenchmark-dev
   xvfb xauth fonts-dejavu-core python3-sqlparse ccache lua5.4 clang-format)
 
 missing=()

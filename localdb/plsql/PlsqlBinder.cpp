@@ -1592,18 +1592,23 @@ bool UnitBinder::sqlFunction(Expr &e, Scope *scope, bool argsBound) {
     return true;
   }
   std::vector<Type> types;
-  std::string sql = "SELECT " + e.names[0];
+  std::string call = e.names[0];
   if (e.hasArgs) {
-    sql += "(";
+    call += "(";
     for (size_t i = 0; i < e.args.size(); ++i) {
       if (!scalarFamily(e.args[i].value->type.kind))
         wrongArgs(e.pos, e.names[0]);
       types.push_back(e.args[i].value->type);
-      sql += (i ? ", PLSQL$ARG" : "PLSQL$ARG") + std::to_string(i);
+      call += (i ? ", PLSQL$ARG" : "PLSQL$ARG") + std::to_string(i);
     }
-    sql += ")";
+    call += ")";
   }
-  sql += " FROM DUAL";
+  // REGEXP_LIKE is a condition in SQL and a BOOLEAN function here.
+  bool predicate = e.names[0] == "REGEXP_LIKE";
+  std::string sql =
+      (predicate ? "SELECT CASE WHEN " + call + " THEN 1 WHEN NOT " + call + " THEN 0 END"
+                 : "SELECT " + call) +
+      " FROM DUAL";
   for (Arg &a : e.args)
     e.operands.push_back(std::move(a.value));
   e.args.clear();
@@ -1626,6 +1631,8 @@ bool UnitBinder::sqlFunction(Expr &e, Scope *scope, bool argsBound) {
     Emitter em(b.bindNames(), FCtx.user);
     e.sqlText = em.select(q);
     e.type = typeOfSql(q.columns[0]->expr->type.type);
+    if (predicate)
+      e.type.kind = VType::Boolean;
     // Parameters in the emitted order.
     std::vector<ExprPtr> ordered;
     CompiledFunction cf;

@@ -696,7 +696,10 @@ Value Interp::builtin(const Expr &e, Frame &f) {
         raiseValueError("character to number conversion error");
       throw fromOra(err);
     }
-    Value v = columnValue(st, 0, sqlTypeFor(e.type));
+    Value v = e.type.kind == VType::Boolean ? (sqlite3_column_type(st, 0) == SQLITE_NULL
+                                                   ? Value()
+                                                   : Value::boolean(sqlite3_column_int(st, 0) != 0))
+                                            : columnValue(st, 0, sqlTypeFor(e.type));
     sqlite3_reset(st);
     return v;
   }

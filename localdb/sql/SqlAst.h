@@ -86,8 +86,9 @@ struct Expr {
   bool star = false;
   bool outer = false; // column marked (+)
   bool caseOperand = false, caseElse = false;
-  TypeInfo castTo;                  // Cast: the type named
-  std::unique_ptr<WindowSpec> over; // Function: an analytic call's window
+  TypeInfo castTo;                    // Cast: the type named
+  std::unique_ptr<WindowSpec> over;   // Function: an analytic call's window
+  std::unique_ptr<WindowSpec> within; // LISTAGG: WITHIN GROUP (ORDER BY ...), as its order
 
   // Binder annotations.
   TypeInfo type;

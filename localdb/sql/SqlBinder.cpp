@@ -154,6 +154,14 @@ const FnSpec kFunctions[] = {
     {"TRIM", 1, 2, false, true},
     {"EXTRACT", 1, 1, false, true},
     {"SYS_CONTEXT", 2, 3, false, true},
+    {"REGEXP_LIKE", 2, 3, false, true},
+    {"REGEXP_COUNT", 2, 4, false, true},
+    {"REGEXP_SUBSTR", 2, 6, false, true},
+    {"REGEXP_INSTR", 2, 7, false, true},
+    {"REGEXP_REPLACE", 2, 6, false, true},
+    {"SYS_GUID", 0, 0, false, true},
+    {"ORA_HASH", 1, 3, false, true},
+    {"LISTAGG", 1, 2, true, true},
     {"ROW_NUMBER", 0, 0, false, true, true},
     {"RANK", 0, 0, false, true, true},
     {"DENSE_RANK", 0, 0, false, true, true},
@@ -1108,6 +1116,28 @@ TypeInfo textResult(int length) {
   return typeOf(SqlType::Varchar2, std::max(1, std::min(length, 2000)));
 }
 
+// REGEXP_LIKE is a condition; the others give a position, a count or text. Their arguments are
+// text except positions, occurrences and subexpression numbers.
+void typeRegexpFunction(FnCall &c) {
+  const SqlType V = SqlType::Varchar2, N = SqlType::Number;
+  if (c.name == "REGEXP_LIKE") {
+    c.targets({V, V, V});
+    c.e.isCondition = true;
+  } else if (c.name == "REGEXP_COUNT") {
+    c.targets({V, V, N, V});
+    c.e.type = typeOf(N);
+  } else if (c.name == "REGEXP_SUBSTR") {
+    c.targets({V, V, N, N, V, N});
+    c.e.type = textResult(textLength(c.arg(0)) ? textLength(c.arg(0)) : 2000);
+  } else if (c.name == "REGEXP_INSTR") {
+    c.targets({V, V, N, N, N, V, N});
+    c.e.type = typeOf(N);
+  } else {
+    c.targets({V, V, V, N, N, V});
+    c.e.type = textResult(2000);
+  }
+}
+
 // Functions that choose one of their arguments: the result has the arguments' type.
 bool typeChoiceFunction(FnCall &c) {
   if (c.name == "NVL") {
@@ -1297,6 +1327,8 @@ bool typeTextFunction(FnCall &c) {
   } else if (c.name == "SOUNDEX") {
     c.targets({SqlType::Varchar2});
     c.e.type = textResult(4);
+  } else if (c.name.compare(0, 7, "REGEXP_") == 0) {
+    typeRegexpFunction(c);
   } else if (c.name == "SYS_CONTEXT") {
     c.targets({SqlType::Varchar2, SqlType::Varchar2, SqlType::Number});
     c.e.type = textResult(256);
@@ -1329,6 +1361,12 @@ bool typeNumberFunction(FnCall &c) {
              c.name == "TANH" || c.name == "ACOS" || c.name == "ASIN" || c.name == "ATAN") {
     c.targets({SqlType::Number});
     c.e.type = typeOf(SqlType::Number);
+  } else if (c.name == "ORA_HASH") {
+    c.targets({SqlType::Unknown, SqlType::Number, SqlType::Number});
+    c.e.type = typeOf(SqlType::Number);
+  } else if (c.name == "SYS_GUID") {
+    c.e.type = typeOf(SqlType::Raw, 16);
+    c.e.type.nullable = false;
   } else {
     return false;
   }
@@ -1376,6 +1414,9 @@ bool typeAggregateFunction(FnCall &c) {
   } else if (c.name == "SUM" || c.name == "AVG" || c.name == "STDDEV" || c.name == "VARIANCE") {
     c.targets({SqlType::Number});
     c.e.type = typeOf(SqlType::Number);
+  } else if (c.name == "LISTAGG") {
+    c.targets({SqlType::Varchar2, SqlType::Varchar2});
+    c.e.type = typeOf(SqlType::Varchar2, 4000);
   } else if (c.name == "MIN" || c.name == "MAX") {
     c.targets({SqlType::Unknown});
     c.e.type = c.arg(0);
@@ -1398,7 +1439,7 @@ void Binder::bindAnalytic(Expr &e, bool analytic, bool aggregate, Scope *scope, 
   const std::string &name = e.names[0];
   if (!(ctx & AllowAggregate) || (ctx & InAggregate) || (!analytic && !aggregate))
     fail(30483, e.pos);
-  if (name == "STDDEV" || name == "VARIANCE")
+  if (name == "STDDEV" || name == "VARIANCE" || name == "LISTAGG")
     throw oraErrorText(3001, "unimplemented feature (" + name + " OVER)", e.pos);
   unsigned argCtx = ctx & ~static_cast<unsigned>(AllowRownum);
   for (auto &a : e.args)
@@ -1486,6 +1527,12 @@ void Binder::bindFunction(Expr &e, Scope *scope, unsigned ctx) {
   }
   for (auto &a : e.args)
     bindValue(*a, scope, argCtx);
+  if (e.within) {
+    if (name != "LISTAGG")
+      throw oraErrorText(3001, "unimplemented feature (" + name + " WITHIN GROUP)", e.pos);
+    for (OrderItem &o : e.within->order)
+      bindValue(*o.expr, scope, argCtx);
+  }
   e.sqlName = "ora_" + std::string(name);
   for (char &c : e.sqlName)
     c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));

@@ -542,6 +542,20 @@ std::string Emitter::analyticCall(const Expr &e) {
   return fn + "(" + (e.distinct ? "DISTINCT " : "") + join(args, ",") + ")" + w;
 }
 
+// LISTAGG: the values, the delimiter and each ORDER BY key with how it sorts (see ora_listagg).
+std::string Emitter::listAggCall(const Expr &e) {
+  std::string s = std::string("ora_listagg(") + (e.distinct ? "1," : "0,") +
+                  conv(*e.args[0], SqlType::Varchar2) + "," +
+                  (e.args.size() > 1 ? conv(*e.args[1], SqlType::Varchar2) : "NULL");
+  if (e.within)
+    for (const OrderItem &o : e.within->order) {
+      bool nullsFirst = o.nulls ? o.nulls == 1 : o.desc;
+      s += "," + (keyed(*o.expr) ? numberKey(expr(*o.expr)) : expr(*o.expr)) + "," +
+           std::to_string((o.desc ? 1 : 0) | (nullsFirst ? 2 : 0));
+    }
+  return s + ")";
+}
+
 std::string Emitter::functionCall(const Expr &e) {
   const std::string &name = e.names[0];
   if (e.over)
@@ -561,6 +575,8 @@ std::string Emitter::functionCall(const Expr &e) {
                                         : "ora_variance";
     if (e.star)
       return "count(*)";
+    if (name == "LISTAGG")
+      return listAggCall(e);
     if ((fn == "min" || fn == "max") && keyed(*e.args[0]))
       return "ora_nval(" + fn + "(" + numberKey(arg(0)) + "))";
     return fn + "(" + (e.distinct ? "DISTINCT " : "") + arg(0) + ")";

@@ -63,6 +63,7 @@ private:
   std::string functionCall(const Expr &e);
   std::string caseExpr(const Expr &e);
   std::string analyticCall(const Expr &e);
+  std::string listAggCall(const Expr &e);
   std::string nullsOrder(const OrderItem &item);
   std::string setText(const Select &s, bool named);
   std::string conv(const Expr &e, SqlType to);

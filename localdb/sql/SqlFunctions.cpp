@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "localdb/catalog/Catalog.h"
@@ -1704,6 +1705,133 @@ void fnNewTime(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
   resultDate(ctx, fromJulian(toJulian(d) + (to - from) / 24.0));
 }
 
+// LISTAGG(value, delimiter, key1, how1, key2, how2 ...): the values of a group joined in the
+// order of the keys (how: bit 1 descending, bit 2 NULLs first). Keys are integers, text or
+// blobs that order by their bytes (numbers come as ora_nkey). A first argument of 1 drops
+// repeated values (LISTAGG(DISTINCT ...)).
+struct ListAggRow {
+  std::string value;
+  std::vector<std::pair<int, std::string>> keys; // SQLite type and bytes (an integer as text)
+  std::vector<int64_t> ints;
+};
+struct ListAgg {
+  std::vector<ListAggRow> *rows;
+  std::vector<int> *how;
+  std::string *delimiter;
+  bool distinct;
+};
+
+void listAggStep(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+  auto *a = static_cast<ListAgg *>(sqlite3_aggregate_context(ctx, sizeof(ListAgg)));
+  if (!a)
+    return;
+  if (!a->rows) {
+    a->rows = new std::vector<ListAggRow>;
+    a->how = new std::vector<int>;
+    a->delimiter = new std::string(textOf(argv[2]));
+    a->distinct = sqlite3_value_int(argv[0]) != 0;
+    for (int i = 4; i < argc; i += 2)
+      a->how->push_back(sqlite3_value_int(argv[i]));
+  }
+  if (isNull(argv[1]))
+    return;
+  ListAggRow r;
+  r.value = textOf(argv[1]);
+  for (int i = 3; i < argc; i += 2) {
+    int t = sqlite3_value_type(argv[i]);
+    r.keys.emplace_back(t, t == SQLITE_INTEGER ? std::string() : textOf(argv[i]));
+    r.ints.push_back(t == SQLITE_INTEGER ? sqlite3_value_int64(argv[i]) : 0);
+  }
+  a->rows->push_back(std::move(r));
+}
+
+void listAggFinal(sqlite3_context *ctx) {
+  auto *a = static_cast<ListAgg *>(sqlite3_aggregate_context(ctx, 0));
+  if (!a || !a->rows) {
+    sqlite3_result_null(ctx);
+    return;
+  }
+  std::unique_ptr<std::vector<ListAggRow>> rows(a->rows);
+  std::unique_ptr<std::vector<int>> how(a->how);
+  std::unique_ptr<std::string> delimiter(a->delimiter);
+  auto less = [&](const ListAggRow &x, const ListAggRow &y) {
+    for (size_t k = 0; k < x.keys.size(); ++k) {
+      bool xn = x.keys[k].first == SQLITE_NULL, yn = y.keys[k].first == SQLITE_NULL;
+      int h = (*how)[k];
+      int c = 0;
+      if (xn || yn)
+        c = xn == yn ? 0 : (xn == ((h & 2) != 0) ? -1 : 1);
+      else {
+        c = x.keys[k].first == SQLITE_INTEGER && y.keys[k].first == SQLITE_INTEGER
+                ? (x.ints[k] < y.ints[k] ? -1 : x.ints[k] > y.ints[k])
+                : x.keys[k].second.compare(y.keys[k].second);
+        if (h & 1)
+          c = -c;
+      }
+      if (c)
+        return c < 0;
+    }
+    return false;
+  };
+  std::stable_sort(rows->begin(), rows->end(), less);
+  std::string out;
+  std::vector<const std::string *> seen;
+  for (const ListAggRow &r : *rows) {
+    if (a->distinct &&
+        std::any_of(seen.begin(), seen.end(), [&](const std::string *v) { return *v == r.value; }))
+      continue;
+    seen.push_back(&r.value);
+    if (seen.size() > 1)
+      out += *delimiter;
+    out += r.value;
+    if (out.size() > 4000) {
+      raise(ctx, 1489);
+      return;
+    }
+  }
+  sqlite3_result_text(ctx, out.data(), static_cast<int>(out.size()), SQLITE_TRANSIENT);
+}
+
+// ---------------------------------------------------------------- identifiers and hashes
+
+// SYS_GUID(): 16 bytes unique to the call, as RAW.
+void fnSysGuid(sqlite3_context *ctx, int, sqlite3_value **) {
+  unsigned char g[16];
+  sqlite3_randomness(sizeof g, g);
+  sqlite3_result_blob(ctx, g, sizeof g, SQLITE_TRANSIENT);
+}
+
+// ORA_HASH(value [, max_bucket [, seed]]): a bucket from 0 to max_bucket (4294967295 when not
+// given); equal values land in the same bucket whatever their stored form.
+void fnOraHash(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+  if (isNull(argv[0]))
+    return sqlite3_result_null(ctx);
+  int64_t limits[2] = {INT64_C(4294967295), 0};
+  for (int i = 1; i < argc && i < 3; ++i) {
+    OraNum n;
+    if (!numOf(ctx, argv[i], n))
+      return;
+    limits[i - 1] = clampToInt(n, INT64_C(1) << 40);
+    if (limits[i - 1] < 0 || limits[i - 1] > INT64_C(4294967295)) {
+      raise(ctx, 1428, formatNumber(n));
+      return;
+    }
+  }
+  std::string bytes;
+  if (sqlite3_value_type(argv[0]) == SQLITE_INTEGER) {
+    unsigned char b[22];
+    int len = numberToBytes(OraNum::of(sqlite3_value_int64(argv[0])), b);
+    bytes.assign(reinterpret_cast<char *>(b), static_cast<size_t>(len));
+  } else {
+    bytes = textOf(argv[0]);
+  }
+  uint64_t h = UINT64_C(1469598103934665603) ^ static_cast<uint64_t>(limits[1]);
+  for (unsigned char c : bytes)
+    h = (h ^ c) * UINT64_C(1099511628211);
+  h ^= h >> 29;
+  sqlite3_result_int64(ctx, static_cast<int64_t>(h % (static_cast<uint64_t>(limits[0]) + 1)));
+}
+
 struct FnDef {
   const char *name;
   int args; // -1: any number
@@ -1809,6 +1937,8 @@ const FnDef kDefs[] = {
     {"ora_nlssort", -1, fnNlssort, true},
     {"ora_convert", -1, fnConvert, true},
     {"ora_new_time", 3, fnNewTime, true},
+    {"ora_sys_guid", 0, fnSysGuid, false},
+    {"ora_ora_hash", -1, fnOraHash, true},
 };
 
 } // namespace
@@ -1880,7 +2010,14 @@ std::optional<std::string> parseHex(const std::string &t) {
   return out;
 }
 
+void resultOraError(sqlite3_context *ctx, int code, const std::string &arg) {
+  raise(ctx, code, arg);
+}
+std::string argText(sqlite3_value *v) { return textOf(v); }
+bool argNumber(sqlite3_context *ctx, sqlite3_value *v, OraNum &out) { return numOf(ctx, v, out); }
+
 void registerFunctions(sqlite3 *db, Session *session) {
+  registerRegexpFunctions(db);
   for (const FnDef &d : kDefs)
     sqlite3_create_function_v2(db, d.name, d.args,
                                SQLITE_UTF8 | (d.deterministic ? SQLITE_DETERMINISTIC : 0), session,
@@ -1891,6 +2028,8 @@ void registerFunctions(sqlite3 *db, Session *session) {
                                  numberSumFinal, numberSumFinal, numberSumInverse, nullptr);
   sqlite3_create_window_function(db, "ora_avg", 1, SQLITE_UTF8, session, numberSumStep,
                                  numberAvgFinal, numberAvgFinal, numberSumInverse, nullptr);
+  sqlite3_create_function_v2(db, "ora_listagg", -1, SQLITE_UTF8, session, nullptr, listAggStep,
+                             listAggFinal, nullptr);
   sqlite3_create_function_v2(db, "ora_variance", 1, SQLITE_UTF8, session, nullptr, varianceStep,
                              varianceFinal, nullptr);
   sqlite3_create_function_v2(db, "ora_stddev", 1, SQLITE_UTF8, session, nullptr, varianceStep,

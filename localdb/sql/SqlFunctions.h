@@ -15,6 +15,14 @@ class Session;
 
 // Registers every ora_* function on a logon's connection.
 void registerFunctions(sqlite3 *db, Session *session);
+// The regular-expression functions (REGEXP_*), registered by registerFunctions.
+void registerRegexpFunctions(sqlite3 *db);
+
+// For the functions of other files: the error route (an ORA text the cursor turns back into its
+// code), an argument's text, and an argument as a number (false, the error set, when not one).
+void resultOraError(sqlite3_context *ctx, int code, const std::string &arg = std::string());
+std::string argText(sqlite3_value *v);
+bool argNumber(sqlite3_context *ctx, sqlite3_value *v, OraNum &out);
 
 // Numbers in SQLite: an int64 as an integer, any other value as a blob of Oracle's bytes, so
 // that equal numbers are equal values (unique indexes, GROUP BY, DISTINCT, joins). Doubles and

@@ -945,9 +945,13 @@ ExprPtr Parser::primary() {
       expect(")", 907);
       return std::move(grown(e));
     }
-    if (w == "SYSDATE" || w == "USER" || w == "UID" || w == "ROWNUM" || w == "LEVEL") {
+    // CURRENT_DATE is the session's date and time: SYSDATE, with the session in the server's
+    // time zone.
+    bool currentDate = FModern && w == "CURRENT_DATE" && !peek().is(".");
+    if (w == "SYSDATE" || w == "USER" || w == "UID" || w == "ROWNUM" || w == "LEVEL" ||
+        currentDate) {
       auto e = make(ExprKind::Pseudo, pos);
-      e->text = w;
+      e->text = currentDate ? "SYSDATE" : w;
       ++FPos;
       return std::move(grown(e));
     }
@@ -981,6 +985,16 @@ ExprPtr Parser::primary() {
       while (accept(","));
     }
     expect(")", 907);
+    if (FModern && isKw("WITHIN")) {
+      ++FPos;
+      expect("GROUP", 905);
+      expect("(", 906);
+      e->within = std::make_unique<WindowSpec>();
+      if (!isKw("ORDER"))
+        error(30491);
+      e->within->order = orderItems();
+      expect(")", 907);
+    }
     if (FModern && isKw("OVER"))
       e->over = window();
     return std::move(grown(e));

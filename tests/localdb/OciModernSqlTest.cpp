@@ -226,6 +226,82 @@ TEST_F(ModernSql, DictionaryViewsOfLaterReleases) {
 }
 
 // COMPATIBLE: the DBA's setting, stored in the server, read at logon; V$PARAMETER shows it.
+// REGEXP_* with Oracle's arguments: position, occurrence, match parameter, subexpression,
+// backreferences in the replacement; NULLs and bad patterns or arguments.
+TEST_F(ModernSql, RegularExpressions) {
+  EXPECT_EQ(value("select regexp_substr('abc123def456', '[0-9]+', 1, 2) from dual"), "456");
+  EXPECT_EQ(value("select regexp_substr('key=value', '(\\w+)=(\\w+)', 1, 1, null, 2) from dual"),
+            "value");
+  EXPECT_EQ(value("select nvl(regexp_substr('abc', '[0-9]'), 'none') from dual"), "none");
+  EXPECT_EQ(value("select regexp_instr('abc123def', '[0-9]+', 1, 1, 1) from dual"), "7");
+  EXPECT_EQ(value("select regexp_instr('abc', 'x') from dual"), "0");
+  EXPECT_EQ(value("select regexp_replace('2020-01-31', '(\\d+)-(\\d+)-(\\d+)', "
+                  "'\\3.\\2.\\1') from dual"),
+            "31.01.2020");
+  EXPECT_EQ(value("select regexp_replace('a b  c', ' +', '_', 1, 2) from dual"), "a b_c");
+  EXPECT_EQ(value("select regexp_replace('abc', 'x*', '-') from dual"), "-a-b-c-");
+  EXPECT_EQ(value("select regexp_replace('abc', null, 'x') from dual"), "abc");
+  EXPECT_EQ(value("select regexp_replace('abc', 'b') from dual"), "ac");
+  EXPECT_EQ(
+      value("select regexp_count('banana', 'an') || regexp_count('banana', 'a', 3) from dual"),
+      "22");
+  EXPECT_EQ(value("select count(*) from emp where regexp_like(ename, '^s', 'i')"), "2");
+  EXPECT_EQ(value("select count(*) from emp where regexp_like(ename, '^s', 'ic')"), "0");
+  EXPECT_EQ(value("select count(*) from emp where not regexp_like(ename, '^S|N$')"), "10");
+  EXPECT_EQ(value("select count(*) from emp where regexp_like(comm, '0')"), "4"); // NULLs not
+  EXPECT_EQ(value("select regexp_count('a' || chr(10) || 'b', '^b$', 1, 'm') from dual"), "1");
+  EXPECT_EQ(value("select regexp_count('a' || chr(10) || 'b', 'a.b') from dual"), "0");
+  EXPECT_EQ(value("select regexp_count('a' || chr(10) || 'b', 'a.b', 1, 'n') from dual"), "1");
+  EXPECT_EQ(value("select regexp_substr('abc', '(b') from dual").substr(0, 16), "ERROR: ORA-12725");
+  EXPECT_EQ(value("select regexp_substr('abc', '[b') from dual").substr(0, 16), "ERROR: ORA-12726");
+  EXPECT_EQ(value("select regexp_substr('abc', 'b', 0) from dual").substr(0, 16),
+            "ERROR: ORA-01428");
+  EXPECT_EQ(value("select regexp_substr('abc', 'b', 1, 1, 'q') from dual").substr(0, 16),
+            "ERROR: ORA-01760");
+  EXPECT_EQ(value("select regexp_substr('abc', rpad('a', 513, 'a')) from dual").substr(0, 16),
+            "ERROR: ORA-12733");
+  // A pattern that backtracks without end fails instead of hanging the server.
+  EXPECT_EQ(value("select regexp_count(rpad('a', 40, 'a') || 'b', '(\\w|\\w)*\\W') from dual")
+                .substr(0, 16),
+            "ERROR: ORA-12722");
+  // In PL/SQL REGEXP_LIKE is a BOOLEAN function.
+  EXPECT_EQ(exec("create table rx (v varchar2(10))"), 0);
+  EXPECT_EQ(exec("begin if regexp_like('abc', 'B', 'i') then insert into rx values ("
+                 "regexp_substr('x42y', '\\d+')); end if; end;"),
+            0)
+      << lastError;
+  EXPECT_EQ(value("select v from rx"), "42");
+}
+
+// LISTAGG in its order, SYS_GUID, ORA_HASH, CURRENT_DATE.
+TEST_F(ModernSql, ListAggAndIdentifierFunctions) {
+  EXPECT_EQ(value("select listagg(ename, ',') within group (order by ename) from emp where "
+                  "deptno = 10"),
+            "CLARK,KING,MILLER");
+  EXPECT_EQ(query("select deptno, listagg(ename, ';') within group (order by sal desc, ename) "
+                  "from emp group by deptno order by 1")[2][1],
+            "BLAKE;ALLEN;TURNER;MARTIN;WARD;JAMES");
+  EXPECT_EQ(value("select listagg(distinct job, ',') within group (order by job desc) from emp"),
+            "SALESMAN,PRESIDENT,MANAGER,CLERK,ANALYST");
+  EXPECT_EQ(value("select listagg(comm, '+') within group (order by comm desc) from emp"),
+            "1400+500+300+0");
+  EXPECT_EQ(value("select nvl(listagg(ename) within group (order by ename), 'null') from emp "
+                  "where 1 = 2"),
+            "null");
+  EXPECT_EQ(value("select listagg(rpad('x', 3000, 'x')) within group (order by 1) from emp")
+                .substr(0, 16),
+            "ERROR: ORA-01489");
+  EXPECT_EQ(value("select listagg(ename) within group (sal) from emp").substr(0, 16),
+            "ERROR: ORA-30491");
+  EXPECT_EQ(value("select length(rawtohex(sys_guid())) from dual"), "32");
+  EXPECT_EQ(value("select count(distinct sys_guid()) from emp"), "14");
+  EXPECT_EQ(value("select count(*) from dual where ora_hash('abc') = ora_hash('ab' || 'c') and "
+                  "ora_hash(5) = ora_hash(5.0) and ora_hash('abc', 10) between 0 and 10"),
+            "1");
+  EXPECT_EQ(value("select nvl(to_char(ora_hash(null)), 'null') from dual"), "null");
+  EXPECT_EQ(value("select count(*) from dual where current_date - sysdate < 1 / 86400"), "1");
+}
+
 TEST_F(ModernSql, LanguageLevel_SetByTheDbaForTheNextLogon) {
   EXPECT_EQ(value("select value from v$parameter where name = 'compatible'"), "19.0.0");
   EXPECT_EQ(exec("create view bands as select ename, case when sal > 2000 then 'high' else "
