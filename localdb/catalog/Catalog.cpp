@@ -18,7 +18,7 @@ namespace localdb {
 
 namespace {
 
-const int kDictionaryVersion = 9;
+const int kDictionaryVersion = 10;
 
 const char *kCatalogTables = R"SQL(
 CREATE TABLE ora_meta(key TEXT PRIMARY KEY, value TEXT);
@@ -31,7 +31,7 @@ CREATE TABLE ora_objects(object_id INTEGER PRIMARY KEY, owner TEXT NOT NULL,
 CREATE TABLE ora_tab_columns(owner TEXT NOT NULL, table_name TEXT NOT NULL,
   column_id INTEGER NOT NULL, column_name TEXT NOT NULL, data_type TEXT NOT NULL,
   data_length INTEGER, data_precision INTEGER, data_scale INTEGER, nullable TEXT NOT NULL,
-  data_default TEXT, PRIMARY KEY(owner, table_name, column_name));
+  data_default TEXT, generated TEXT, PRIMARY KEY(owner, table_name, column_name));
 CREATE TABLE ora_constraints(owner TEXT NOT NULL, constraint_name TEXT NOT NULL,
   constraint_type TEXT NOT NULL, table_name TEXT NOT NULL, search_condition TEXT,
   sqlite_condition TEXT, r_owner TEXT, r_constraint_name TEXT, delete_rule TEXT,
@@ -90,6 +90,12 @@ struct DictView {
 #define COLUMN_SEL                                                                                 \
   "table_name, column_name, data_type, data_length, data_precision, data_scale, nullable, "        \
   "column_id, length(data_default), data_default"
+
+// Later releases' columns of *_TAB_COLS: identity and DEFAULT ON NULL.
+#define IDENTITY_COLS "IDENTITY_COLUMN VARCHAR2(3), DEFAULT_ON_NULL VARCHAR2(3)"
+#define IDENTITY_SEL                                                                               \
+  "CASE WHEN generated IN ('ALWAYS', 'BY DEFAULT', 'BY DEFAULT ON NULL') THEN 'YES' ELSE 'NO' "    \
+  "END, CASE WHEN generated LIKE '%ON NULL' THEN 'YES' ELSE 'NO' END"
 
 const DictView kViews[] = {
     {"DUAL", "DUMMY VARCHAR2(1)", nullptr},
@@ -160,10 +166,10 @@ const DictView kViews[] = {
     {"USER_TAB_COLUMNS", COLUMN_COLS,
      "SELECT " COLUMN_SEL " FROM ora_tab_columns WHERE owner = ora_user()"},
     // The same columns under the names later releases give them (no hidden columns here).
-    {"ALL_TAB_COLS", "OWNER VARCHAR2(30) N, " COLUMN_COLS,
-     "SELECT owner, " COLUMN_SEL " FROM ora_tab_columns"},
-    {"USER_TAB_COLS", COLUMN_COLS,
-     "SELECT " COLUMN_SEL " FROM ora_tab_columns WHERE owner = ora_user()"},
+    {"ALL_TAB_COLS", "OWNER VARCHAR2(30) N, " COLUMN_COLS ", " IDENTITY_COLS,
+     "SELECT owner, " COLUMN_SEL ", " IDENTITY_SEL " FROM ora_tab_columns"},
+    {"USER_TAB_COLS", COLUMN_COLS ", " IDENTITY_COLS,
+     "SELECT " COLUMN_SEL ", " IDENTITY_SEL " FROM ora_tab_columns WHERE owner = ora_user()"},
     {"ALL_VIEWS", "OWNER VARCHAR2(30) N, VIEW_NAME VARCHAR2(30) N, TEXT_LENGTH NUMBER, TEXT LONG",
      "SELECT owner, view_name, length(text), text FROM ora_views"},
     {"USER_VIEWS", "VIEW_NAME VARCHAR2(30) N, TEXT_LENGTH NUMBER, TEXT LONG",
@@ -369,14 +375,18 @@ void insertColumns(sqlite3 *db, const std::string &owner, const std::string &tab
   int id = 1;
   for (const ColumnInfo &c : cols) {
     char buf[64];
-    std::string sql = "INSERT INTO ora_tab_columns VALUES(" + quoteText(owner) + "," +
-                      quoteText(table) + "," + std::to_string(id++) + "," + quoteText(c.name) +
-                      "," + quoteText(typeName(c.type)) + "," + std::to_string(c.length) + ",";
+    std::string sql = "INSERT INTO ora_tab_columns(owner, table_name, column_id, column_name, "
+                      "data_type, data_length, data_precision, data_scale, nullable, "
+                      "data_default, generated) VALUES(" +
+                      quoteText(owner) + "," + quoteText(table) + "," + std::to_string(id++) + "," +
+                      quoteText(c.name) + "," + quoteText(typeName(c.type)) + "," +
+                      std::to_string(c.length) + ",";
     std::snprintf(buf, sizeof buf, "%s,%s,'%s',",
                   c.precision >= 0 ? std::to_string(c.precision).c_str() : "NULL",
                   c.scale != kNoScale ? std::to_string(c.scale).c_str() : "NULL",
                   c.nullable ? "Y" : "N");
-    execSql(db, sql + buf + (c.defaultText.empty() ? "NULL" : quoteText(c.defaultText)) + ")");
+    execSql(db, sql + buf + (c.defaultText.empty() ? "NULL" : quoteText(c.defaultText)) + "," +
+                    (c.generated.empty() ? "NULL" : quoteText(c.generated)) + ")");
   }
 }
 
@@ -441,6 +451,11 @@ void createDictionary(sqlite3 *db) {
   if (sqlite3_prepare_v2(db, "SELECT ddl_serial FROM ora_objects", -1, &probe, nullptr) !=
       SQLITE_OK)
     execSql(db, "ALTER TABLE ora_objects ADD COLUMN ddl_serial INTEGER NOT NULL DEFAULT 0");
+  sqlite3_finalize(probe);
+  probe = nullptr;
+  if (sqlite3_prepare_v2(db, "SELECT generated FROM ora_tab_columns", -1, &probe, nullptr) !=
+      SQLITE_OK)
+    execSql(db, "ALTER TABLE ora_tab_columns ADD COLUMN generated TEXT");
   sqlite3_finalize(probe);
   std::string now = quoteText(nowText());
   auto addView = [&](const std::string &name, const std::vector<ColumnInfo> &cols,
@@ -1053,7 +1068,8 @@ std::vector<ColumnInfo> loadColumns(sqlite3 *db, const std::string &owner,
   std::vector<ColumnInfo> out;
   static const char *const kSql =
       "SELECT column_name, data_type, data_length, data_precision, data_scale, nullable, "
-      "data_default FROM ora_tab_columns WHERE owner = ?1 AND table_name = ?2 ORDER BY column_id";
+      "data_default, generated FROM ora_tab_columns WHERE owner = ?1 AND table_name = ?2 ORDER "
+      "BY column_id";
   sqlite3_stmt *st = keptStatement(db, kSql);
   KeptReset done{st};
   sqlite3_bind_text(st, 1, owner.c_str(), -1, SQLITE_TRANSIENT);
@@ -1069,6 +1085,8 @@ std::vector<ColumnInfo> loadColumns(sqlite3 *db, const std::string &owner,
     c.nullable = sqlite3_column_text(st, 5)[0] != 'N';
     if (const unsigned char *d = sqlite3_column_text(st, 6))
       c.defaultText = reinterpret_cast<const char *>(d);
+    if (const unsigned char *g = sqlite3_column_text(st, 7))
+      c.generated = reinterpret_cast<const char *>(g);
     out.push_back(c);
   }
   return out;

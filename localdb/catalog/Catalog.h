@@ -33,6 +33,9 @@ struct ColumnInfo {
   int scale = kNoScale; // kNoScale when not given (NUMBER floating), 0 for INTEGER
   bool nullable = true;
   std::string defaultText; // Oracle text of the DEFAULT expression, "" when none
+  // How the default applies: "" (when no value is given), "ON NULL" (also for an explicit NULL),
+  // or an identity column's kind: "ALWAYS", "BY DEFAULT", "BY DEFAULT ON NULL".
+  std::string generated;
 };
 
 // The Oracle spelling of a column type ("NUMBER(7,2)", "VARCHAR2(10)").

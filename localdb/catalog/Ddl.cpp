@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <set>
 
 #include "localdb/catalog/Catalog.h"
@@ -181,6 +182,19 @@ void dropConstraintRows(sqlite3 *db, const std::string &owner, const std::string
 }
 
 // Checks existing rows against a constraint about to be enabled.
+// An expression emitted over a row as triggers read it (NEW."COL") read over the table itself.
+std::string rowExpression(const std::string &sql) {
+  std::string plain;
+  for (size_t i = 0; i < sql.size();) {
+    if (sql.compare(i, 4, "NEW.") == 0 && (i == 0 || !std::isalnum((unsigned char)sql[i - 1]))) {
+      i += 4;
+      continue;
+    }
+    plain += sql[i++];
+  }
+  return plain;
+}
+
 void validateConstraint(sqlite3 *db, const ConstraintDef &c) {
   std::string t = physicalName(c.owner, c.table);
   std::string full = c.owner + "." + c.name;
@@ -189,18 +203,7 @@ void validateConstraint(sqlite3 *db, const ConstraintDef &c) {
       if (tableHasRows(db, c.owner, c.table, quoteIdent(col) + " IS NULL"))
         throw oraErrorArg(2437, full);
   } else if (c.type == 'C' && !c.sqliteCondition.empty()) {
-    std::string cond = c.sqliteCondition;
-    // NEW. refers to the row in the trigger; here the table is read directly.
-    std::string plain;
-    for (size_t i = 0; i < cond.size();) {
-      if (cond.compare(i, 4, "NEW.") == 0 &&
-          (i == 0 || !std::isalnum((unsigned char)cond[i - 1]))) {
-        i += 4;
-        continue;
-      }
-      plain += cond[i++];
-    }
-    if (tableHasRows(db, c.owner, c.table, "NOT (" + plain + ")"))
+    if (tableHasRows(db, c.owner, c.table, "NOT (" + rowExpression(c.sqliteCondition) + ")"))
       throw oraErrorArg(2293, full);
   } else if (isNotNullCheck(c)) {
     if (tableHasRows(db, c.owner, c.table, quoteIdent(c.columns[0]) + " IS NULL"))
@@ -301,7 +304,7 @@ void addConstraints(Context &ctx, const std::string &owner, const std::string &t
       Emitter em({}, ctx.binder.user());
       c.sqliteCondition = em.condition(*cond);
     }
-    if (validate && c.enabled)
+    if (validate && c.enabled && !cc.noValidate)
       validateConstraint(db, c);
     addConstraint(db, c);
   }
@@ -325,6 +328,11 @@ void rebuildStorage(sqlite3 *db, const std::string &owner, const std::string &ta
              "SELECT sql FROM sqlite_master WHERE type = 'trigger' AND tbl_name = ?1 AND "
              "substr(name, 1, 4) <> 'ora$' ORDER BY rowid",
              {owner + "." + table});
+  // Indexes go with the old table; they come back as they were (on columns or expressions).
+  std::vector<std::string> indexes = column(db,
+                                            "SELECT sql FROM sqlite_master WHERE type = 'index' "
+                                            "AND tbl_name = ?1 AND sql IS NOT NULL ORDER BY rowid",
+                                            {owner + "." + table});
   execSql(db, "CREATE TABLE " + tmp + "(" + defs + ")");
   execSql(db,
           "INSERT INTO " + tmp + "(rowid, " + names + ") SELECT rowid, " + names + " FROM " + phys);
@@ -332,29 +340,52 @@ void rebuildStorage(sqlite3 *db, const std::string &owner, const std::string &ta
   execSql(db, "ALTER TABLE " + tmp + " RENAME TO " + phys);
   for (const std::string &sql : hooks)
     execSql(db, sql);
-  // Indexes went with the old table.
-  Query qq(db,
-           "SELECT owner, index_name, uniqueness FROM ora_indexes WHERE table_owner = ?1 AND "
-           "table_name = ?2",
-           {owner, table});
-  while (qq.next()) {
-    std::string io = qq.text(0), in = qq.text(1);
-    std::string cl;
-    for (const std::string &c : column(db,
-                                       "SELECT column_name || ' ' || descend FROM "
-                                       "ora_ind_columns WHERE index_owner = ?1 AND index_name = "
-                                       "?2 ORDER BY column_position",
-                                       {io, in})) {
-      size_t sp = c.rfind(' ');
-      cl += (cl.empty() ? "" : ", ") + quoteIdent(c.substr(0, sp)) + c.substr(sp);
-    }
-    execSql(db, std::string("CREATE ") + (qq.text(2) == "UNIQUE" ? "UNIQUE " : "") + "INDEX " +
-                    keyIndexName(io, in) + " ON " + phys + "(" + cl + ")");
-  }
+  for (const std::string &sql : indexes)
+    execSql(db, sql);
   rebuildConstraintTriggers(db, owner, table);
 }
 
 // ---- statements
+
+void sequenceStmt(Context &ctx, SequenceStmt &s);
+void dropObject(sqlite3 *db, const std::string &owner, const std::string &name,
+                const std::string &type);
+
+// An identity column takes its values from a sequence of its own (ISEQ$$_n, as Oracle names
+// them), made with the column's options and dropped with its table; the column is NOT NULL.
+const char kIdentityPrefix[] = "ISEQ$$_";
+
+bool isIdentity(const ColumnInfo &c) {
+  return c.generated == "ALWAYS" || c.generated.find("BY ") == 0;
+}
+
+void makeIdentity(Context &ctx, const std::string &owner, ColumnDef &d, ColumnInfo &c) {
+  if (c.type != SqlType::Number)
+    fail(30675, d.pos);
+  std::vector<std::string> next =
+      column(ctx.db, "SELECT ifnull(max(object_id), 0) + 1 FROM ora_objects", {});
+  long n = std::atol(next.empty() ? "1" : next[0].c_str());
+  while (nameUsed(ctx.db, owner, kIdentityPrefix + std::to_string(n)))
+    ++n;
+  SequenceStmt seq(StmtKind::CreateSequence);
+  seq.pos = d.pos;
+  seq.name = {owner, kIdentityPrefix + std::to_string(n)};
+  seq.options = d.identityOptions;
+  sequenceStmt(ctx, seq);
+  c.defaultText = quoteIdent(owner) + "." + quoteIdent(seq.name[1]) + ".NEXTVAL";
+  ConstraintClause notNull;
+  notNull.pos = d.pos;
+  notNull.type = 'N';
+  notNull.columns = {d.name};
+  d.constraints.push_back(std::move(notNull));
+}
+
+// The sequence an identity column's default names.
+std::string identitySequence(const ColumnInfo &c) {
+  size_t at = c.defaultText.find(std::string("\"") + kIdentityPrefix);
+  size_t end = at == std::string::npos ? at : c.defaultText.find('"', at + 1);
+  return end == std::string::npos ? std::string() : c.defaultText.substr(at + 1, end - at - 1);
+}
 
 void createTableStmt(Context &ctx, CreateTableStmt &s) {
   sqlite3 *db = ctx.db;
@@ -395,8 +426,10 @@ void createTableStmt(Context &ctx, CreateTableStmt &s) {
     for (ColumnDef &d : s.columns) {
       ColumnInfo c = d.info;
       c.name = d.name;
+      if (d.identity)
+        makeIdentity(ctx, owner, d, c);
       if (d.defaultExpr) {
-        ctx.binder.bindDefault(*d.defaultExpr);
+        ctx.binder.bindDefault(*d.defaultExpr, owner);
         c.defaultText = d.defaultText;
       }
       cols.push_back(c);
@@ -523,20 +556,35 @@ void createIndexStmt(Context &ctx, CreateIndexStmt &s) {
     fail(955, s.pos);
   std::vector<ColumnInfo> cols = loadColumns(db, tname[0], tname[1]);
   std::string cl;
+  bool expressions = false;
   for (size_t i = 0; i < s.columns.size(); ++i) {
-    if (std::none_of(cols.begin(), cols.end(),
-                     [&](const ColumnInfo &c) { return c.name == s.columns[i]; }))
+    std::string key = quoteIdent(s.columns[i]);
+    if (i < s.expressions.size() && s.expressions[i]) {
+      ctx.binder.bindIndexExpression(*s.expressions[i], tname[0], tname[1], cols);
+      Emitter em({}, ctx.binder.user());
+      key = "(" + rowExpression(em.condition(*s.expressions[i])) + ")";
+      expressions = true;
+    } else if (std::none_of(cols.begin(), cols.end(),
+                            [&](const ColumnInfo &c) { return c.name == s.columns[i]; })) {
       fail(904, s.pos);
-    cl += (i ? ", " : "") + quoteIdent(s.columns[i]) + (s.desc[i] ? " DESC" : " ASC");
+    }
+    cl += (i ? ", " : "") + key + (s.desc[i] ? " DESC" : " ASC");
   }
-  int rc = sqlite3_exec(db,
-                        (std::string("CREATE ") + (s.unique ? "UNIQUE " : "") + "INDEX " +
-                         keyIndexName(owner, name) + " ON " + physicalName(tname[0], tname[1]) +
-                         "(" + cl + ")")
-                            .c_str(),
-                        nullptr, nullptr, nullptr);
+  // An index on expressions is kept by SQLite only when it is unique, which changes what may be
+  // stored; otherwise it only speeds reads, and a file whose writes need this server's
+  // functions could not be changed by any other tool.
+  int rc = expressions && !s.unique
+               ? SQLITE_OK
+               : sqlite3_exec(db,
+                              (std::string("CREATE ") + (s.unique ? "UNIQUE " : "") + "INDEX " +
+                               keyIndexName(owner, name) + " ON " +
+                               physicalName(tname[0], tname[1]) + "(" + cl + ")")
+                                  .c_str(),
+                              nullptr, nullptr, nullptr);
   if ((rc & 0xff) == SQLITE_CONSTRAINT)
     fail(1452, s.pos);
+  if (rc != SQLITE_OK && std::strstr(sqlite3_errmsg(db), "non-deterministic"))
+    fail(1743, s.pos);
   if (rc != SQLITE_OK)
     throw oraErrorText(3001, std::string("unimplemented feature (") + sqlite3_errmsg(db) + ")");
   execSql(db, "INSERT INTO ora_indexes VALUES(" + q(owner) + "," + q(name) + "," + q(tname[0]) +
@@ -692,6 +740,9 @@ void dropTable(sqlite3 *db, const std::string &owner, const std::string &name, b
   }
   execSql(db, "DELETE FROM ora_indexes WHERE table_owner = " + o + " AND table_name = " + n);
   execSql(db, "DELETE FROM ora_ind_columns WHERE table_owner = " + o + " AND table_name = " + n);
+  for (const ColumnInfo &c : loadColumns(db, owner, name))
+    if (isIdentity(c) && !identitySequence(c).empty())
+      dropObject(db, owner, identitySequence(c), "SEQUENCE");
   execSql(db, "DELETE FROM ora_tab_columns WHERE owner = " + o + " AND table_name = " + n);
   execSql(db, "DELETE FROM ora_comments WHERE owner = " + o + " AND table_name = " + n);
   execSql(db, "DELETE FROM ora_privs WHERE owner = " + o + " AND object_name = " + n);
@@ -810,8 +861,10 @@ void alterTableStmt(Context &ctx, AlterTableStmt &s) {
         fail(1430, d.pos);
       ColumnInfo c = d.info;
       c.name = d.name;
+      if (d.identity)
+        makeIdentity(ctx, owner, d, c);
       if (d.defaultExpr) {
-        ctx.binder.bindDefault(*d.defaultExpr);
+        ctx.binder.bindDefault(*d.defaultExpr, owner);
         c.defaultText = d.defaultText;
       }
       for (ConstraintClause &cc : d.constraints) {
@@ -858,8 +911,10 @@ void alterTableStmt(Context &ctx, AlterTableStmt &s) {
         it->scale = n.scale;
       }
       if (d.defaultExpr) {
-        ctx.binder.bindDefault(*d.defaultExpr);
+        ctx.binder.bindDefault(*d.defaultExpr, owner);
         it->defaultText = d.defaultText;
+        if (!isIdentity(*it))
+          it->generated = d.info.generated;
       }
       for (ConstraintClause &cc : d.constraints) {
         if (cc.type == 'N') {
@@ -1312,6 +1367,12 @@ bool mapConstraintError(sqlite3 *db, const std::string &m, OraError &out) {
   if (m.compare(0, prefix.size(), prefix) != 0)
     return false;
   std::string rest = m.substr(prefix.size());
+  // An index on expressions is named by SQLite: index 'ix$OWNER.NAME'.
+  const std::string byName = "index 'ix$";
+  if (rest.compare(0, byName.size(), byName) == 0 && rest.back() == '\'') {
+    out = oraErrorArg(1, rest.substr(byName.size(), rest.size() - byName.size() - 1));
+    return true;
+  }
   Query qq(db, "SELECT owner, index_name, table_owner, table_name FROM ora_indexes WHERE "
                "uniqueness = 'UNIQUE'");
   while (qq.next()) {

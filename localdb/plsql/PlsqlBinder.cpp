@@ -1885,18 +1885,7 @@ bool UnitBinder::compileSql(SqlStmt &q, Scope *scope, int stmtPos, bool withRowi
       auto &ins = static_cast<InsertStmt &>(*ast);
       b.bindInsert(ins);
       std::vector<localdb::ExprPtr> keep;
-      std::vector<const localdb::Expr *> defaults;
-      for (const ColumnInfo &c : ins.table.bound->columns) {
-        const localdb::Expr *d = nullptr;
-        if (!c.defaultText.empty() &&
-            std::find(ins.columns.begin(), ins.columns.end(), c.name) == ins.columns.end()) {
-          localdb::ExprPtr x = parseCondition(c.defaultText);
-          b.bindDefault(*x);
-          d = x.get();
-          keep.push_back(std::move(x));
-        }
-        defaults.push_back(d);
-      }
+      std::vector<const localdb::Expr *> defaults = b.bindInsertDefaults(ins, keep);
       Emitter em(b.bindNames(), FCtx.user);
       q.sqlite = em.insert(ins, defaults);
       dmlDependencies(*ins.table.bound);

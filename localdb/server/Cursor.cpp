@@ -336,18 +336,7 @@ std::shared_ptr<CompiledStatement> compileText(Session &s, const std::string &te
   case StmtKind::Insert: {
     auto &ins = static_cast<InsertStmt &>(*cs->ast);
     binder.bindInsert(ins);
-    std::vector<const Expr *> defaults;
-    for (const ColumnInfo &c : ins.table.bound->columns) {
-      const Expr *d = nullptr;
-      if (!c.defaultText.empty() &&
-          std::find(ins.columns.begin(), ins.columns.end(), c.name) == ins.columns.end()) {
-        ExprPtr e = parseCondition(c.defaultText);
-        binder.bindDefault(*e);
-        d = e.get();
-        cs->defaults.push_back(std::move(e));
-      }
-      defaults.push_back(d);
-    }
+    std::vector<const Expr *> defaults = binder.bindInsertDefaults(ins, cs->defaults);
     Emitter em(binder.bindNames(), s.user());
     if (shape && !ins.query) {
       std::vector<const Expr *> items = literalItems(ins, *shape);

@@ -285,15 +285,18 @@ sword ologof(Lda_Def *lda) {
 sword oerhms(Lda_Def *lda, sb2 rcode, text *buf, sword bufsiz) {
   if (!buf || bufsiz <= 0)
     return 0;
+  // The code comes as the 16 bits of the data area's return code: numbers above 32767
+  // (ORA-32795) arrive negative.
+  int code = rcode < 0 ? rcode + 65536 : rcode;
   std::string msg;
   if (std::shared_ptr<Session> s = lda ? findSession(lda->area) : nullptr) {
     std::lock_guard<std::recursive_mutex> lock(s->mutex);
-    msg = s->lastText(rcode);
+    msg = s->lastText(code);
   }
-  if (msg.empty() && tlsCode == rcode)
+  if (msg.empty() && tlsCode == code)
     msg = tlsText;
   if (msg.empty())
-    msg = oraMessage(rcode);
+    msg = oraMessage(code);
   size_t n = std::min(msg.size(), static_cast<size_t>(bufsiz - 1));
   std::memcpy(buf, msg.data(), n);
   buf[n] = 0;

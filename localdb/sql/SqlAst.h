@@ -265,6 +265,15 @@ struct ConstraintClause {
   std::vector<std::string> refColumns;
   bool cascade = false;
   bool disabled = false;
+  bool noValidate = false; // ENABLE NOVALIDATE: rows already there are not checked
+};
+
+struct SequenceOptions {
+  bool haveIncrement = false, haveStart = false, haveMin = false, haveMax = false;
+  bool noMin = false, noMax = false, haveCycle = false, cycle = false, haveCache = false,
+       haveOrder = false, order = false;
+  double increment = 1, start = 1, minValue = 1, maxValue = 0;
+  long cache = 20;
 };
 
 struct ColumnDef {
@@ -275,6 +284,8 @@ struct ColumnDef {
   std::string defaultText;
   ExprPtr defaultExpr;
   std::vector<ConstraintClause> constraints;
+  bool identity = false; // GENERATED ... AS IDENTITY (its kind in info.generated)
+  SequenceOptions identityOptions;
 };
 
 struct CreateTableStmt : Statement {
@@ -299,16 +310,9 @@ struct CreateIndexStmt : Statement {
   CreateIndexStmt() : Statement(StmtKind::CreateIndex) {}
   bool unique = false;
   std::vector<std::string> name, table;
-  std::vector<std::string> columns;
+  std::vector<std::string> columns; // a column's name, or an expression's text
   std::vector<bool> desc;
-};
-
-struct SequenceOptions {
-  bool haveIncrement = false, haveStart = false, haveMin = false, haveMax = false;
-  bool noMin = false, noMax = false, haveCycle = false, cycle = false, haveCache = false,
-       haveOrder = false, order = false;
-  double increment = 1, start = 1, minValue = 1, maxValue = 0;
-  long cache = 20;
+  std::vector<ExprPtr> expressions; // the expression of each item that is one (else null)
 };
 
 struct SequenceStmt : Statement {

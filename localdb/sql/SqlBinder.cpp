@@ -1740,11 +1740,13 @@ void Binder::bindSequence(Expr &e, unsigned ctx) {
   auto o = findObject(e.names);
   if (!o || o->type != "SEQUENCE")
     fail(2289, e.pos);
-  ObjectPrivileges p = privilegesOn(o->owner, o->name);
-  if (!p.any())
-    fail(2289, e.pos);
-  if (!p.has("SELECT"))
-    fail(1031, e.pos);
+  if (o->owner != FDefaultOwner) { // a table's own default reads with its owner's rights
+    ObjectPrivileges p = privilegesOn(o->owner, o->name);
+    if (!p.any())
+      fail(2289, e.pos);
+    if (!p.has("SELECT"))
+      fail(1031, e.pos);
+  }
   e.names = {o->owner, o->name};
   e.type = typeOf(SqlType::Number);
   e.type.nullable = false;
@@ -2029,6 +2031,9 @@ void Binder::bindInsert(InsertStmt &s) {
       checkChangeable(*t, c.name, s.table.pos);
       s.columns.push_back(c.name);
     }
+  for (size_t i = 0; i < s.columns.size(); ++i)
+    if (generatedAlways(*t, s.columns[i]))
+      fail(32795, i < s.columnPos.size() ? s.columnPos[i] : s.table.pos);
   {
     auto o = findObject(s.table.name);
     checkPrivilege(o->owner, o->name, "INSERT", s.columns, s.table.pos);
@@ -2065,6 +2070,8 @@ void Binder::bindUpdate(UpdateStmt &s) {
       if (!seen.insert(a.columns[i]).second)
         fail(957, a.columnPos[i]);
       checkChangeable(*t, a.columns[i], a.columnPos[i]);
+      if (generatedAlways(*t, a.columns[i]))
+        fail(32796, a.columnPos[i]);
     }
     if (a.columns.size() > 1) {
       bindSubquery(*a.value->query, &scope, 1);
@@ -2097,6 +2104,19 @@ void Binder::bindDelete(DeleteStmt &s) {
 
 void Binder::bindCheck(Expr &e, const std::string &owner, const std::string &table,
                        const std::vector<ColumnInfo> &columns) {
+  bindRowExpression(e, owner, table, columns, true);
+}
+
+void Binder::bindIndexExpression(Expr &e, const std::string &owner, const std::string &table,
+                                 const std::vector<ColumnInfo> &columns) {
+  bindRowExpression(e, owner, table, columns, false);
+}
+
+// What a CHECK condition or an index expression may read: the row's columns and constants, no
+// SYSDATE, USER, sequences, binds or subqueries.
+void Binder::bindRowExpression(Expr &e, const std::string &owner, const std::string &table,
+                               const std::vector<ColumnInfo> &columns, bool condition) {
+  int impure = condition ? 2436 : 1743;
   auto t = std::make_unique<BoundTable>();
   t->owner = owner;
   t->name = table;
@@ -2107,20 +2127,59 @@ void Binder::bindCheck(Expr &e, const std::string &owner, const std::string &tab
   Scope scope;
   scope.tables = {t.get()};
   auto check = [&](auto &&self, Expr &x) -> void {
-    if (x.kind == ExprKind::Pseudo || x.kind == ExprKind::Sequence)
-      fail(2436, x.pos);
+    if (x.kind == ExprKind::Pseudo || x.kind == ExprKind::Sequence || x.kind == ExprKind::Bind)
+      fail(impure, x.pos);
     if (x.query)
-      fail(2251, x.query->pos);
-    if (x.kind == ExprKind::Bind)
-      fail(2436, x.pos);
+      fail(condition ? 2251 : 22818, x.query->pos);
     for (auto &a : x.args)
       self(self, *a);
   };
   check(check, e);
-  bindCondition(e, &scope, AllowColumns);
+  if (condition)
+    bindCondition(e, &scope, AllowColumns);
+  else
+    bindValue(e, &scope, AllowColumns);
   FDmlTables.push_back(std::move(t));
 }
 
-void Binder::bindDefault(Expr &e) { bindValue(e, nullptr, 0); }
+// At the later language level a default may take a sequence's next value; a table's own
+// defaults read the sequences with its owner's rights, as identity columns need.
+void Binder::bindDefault(Expr &e, const std::string &tableOwner) {
+  FDefaultOwner = tableOwner;
+  try {
+    bindValue(e, nullptr, FModern ? static_cast<unsigned>(AllowSequence) : 0u);
+  } catch (...) {
+    FDefaultOwner.clear();
+    throw;
+  }
+  FDefaultOwner.clear();
+}
+
+std::vector<const Expr *> Binder::bindInsertDefaults(const InsertStmt &s,
+                                                     std::vector<ExprPtr> &keep) {
+  std::vector<const Expr *> defaults;
+  const BoundTable &t = *s.table.bound;
+  for (const ColumnInfo &c : t.columns) {
+    const Expr *d = nullptr;
+    bool named = std::find(s.columns.begin(), s.columns.end(), c.name) != s.columns.end();
+    bool onNull =
+        c.generated.size() >= 7 && c.generated.compare(c.generated.size() - 7, 7, "ON NULL") == 0;
+    if (!c.defaultText.empty() && (!named || onNull)) {
+      ExprPtr e = parseCondition(c.defaultText);
+      bindDefault(*e, t.owner);
+      d = e.get();
+      keep.push_back(std::move(e));
+    }
+    defaults.push_back(d);
+  }
+  return defaults;
+}
+
+bool Binder::generatedAlways(const BoundTable &t, const std::string &column) {
+  for (const ColumnInfo &c : t.columns)
+    if (c.name == column)
+      return c.generated == "ALWAYS";
+  return false;
+}
 
 } // namespace localdb

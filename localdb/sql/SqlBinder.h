@@ -37,8 +37,15 @@ public:
   // A CHECK condition over one table's columns, read from the row as NEW.
   void bindCheck(Expr &e, const std::string &owner, const std::string &table,
                  const std::vector<ColumnInfo> &columns);
-  // A DEFAULT expression (no columns allowed).
-  void bindDefault(Expr &e);
+  // An index expression over one table's columns, read as a CHECK condition is.
+  void bindIndexExpression(Expr &e, const std::string &owner, const std::string &table,
+                           const std::vector<ColumnInfo> &columns);
+  // A DEFAULT expression (no columns allowed) of a table of tableOwner.
+  void bindDefault(Expr &e, const std::string &tableOwner = std::string());
+  // The DEFAULT expressions a bound INSERT takes, one per column of its table (null where none
+  // applies): for each column it does not name, and for a DEFAULT ON NULL column it names (the
+  // emitter uses it for a NULL). The expressions are kept in keep.
+  std::vector<const Expr *> bindInsertDefaults(const InsertStmt &s, std::vector<ExprPtr> &keep);
 
   // Name lookups shared with the DDL executor.
   std::optional<ObjectRef> findObject(const std::vector<std::string> &name);
@@ -75,10 +82,14 @@ public:
   const std::vector<std::string> &bindNames() const { return FBindNames; }
 
 private:
+  static bool generatedAlways(const BoundTable &t, const std::string &column);
+  void bindRowExpression(Expr &e, const std::string &owner, const std::string &table,
+                         const std::vector<ColumnInfo> &columns, bool condition);
   friend struct BinderAccess;
   sqlite3 *FDb;
   std::string FUser;
   bool FModern = true;
+  std::string FDefaultOwner;        // while binding a table's DEFAULT: its owner
   std::vector<std::string> FSchema; // the schema unqualified names mean (views: their owner)
   int FCounters = 0;
   int FAliases = 0;

@@ -858,33 +858,34 @@ std::string Emitter::insert(const InsertStmt &s, const std::vector<const Expr *>
         return c;
     throw oraError(904, s.pos);
   };
-  if (s.query) {
-    std::string sub = selectText(*s.query, false);
-    for (size_t i = 0; i < s.columns.size(); ++i) {
-      cols.push_back(quoteIdent(storedName(t, s.columns[i])));
-      std::string c = "q.\"c" + std::to_string(i + 1) + "\"";
-      values.push_back(store(c, s.query->columns[i]->expr->type, columnInfo(s.columns[i])));
-    }
+  // A named DEFAULT ON NULL column: its value, or the default when that is NULL.
+  auto named = [&](const std::string &value, const TypeInfo &type, const std::string &name) {
+    cols.push_back(quoteIdent(storedName(t, name)));
+    const ColumnInfo &c = columnInfo(name);
+    size_t at = static_cast<size_t>(&c - t.columns.data());
+    const Expr *d = at < defaults.size() ? defaults[at] : nullptr;
+    values.push_back(d ? "ifnull(" + store(value, type, c) + "," + store(expr(*d), d->type, c) + ")"
+                       : store(value, type, c));
+  };
+  auto unnamed = [&]() {
     for (size_t i = 0; i < t.columns.size(); ++i)
       if (defaults.size() > i && defaults[i] &&
           std::find(s.columns.begin(), s.columns.end(), t.columns[i].name) == s.columns.end()) {
         cols.push_back(quoteIdent(t.columns[i].name));
         values.push_back(store(expr(*defaults[i]), defaults[i]->type, t.columns[i]));
       }
+  };
+  if (s.query) {
+    std::string sub = selectText(*s.query, false);
+    for (size_t i = 0; i < s.columns.size(); ++i)
+      named("q.\"c" + std::to_string(i + 1) + "\"", s.query->columns[i]->expr->type, s.columns[i]);
+    unnamed();
     return "INSERT INTO " + physicalName(t.owner, t.name) + " (" + join(cols, ",") + ") SELECT " +
            join(values, ",") + " FROM (" + sub + ") AS q";
   }
-  for (size_t i = 0; i < s.columns.size(); ++i) {
-    cols.push_back(quoteIdent(storedName(t, s.columns[i])));
-    const ColumnInfo &c = columnInfo(s.columns[i]);
-    values.push_back(store(expr(*s.values[i]), s.values[i]->type, c));
-  }
-  for (size_t i = 0; i < t.columns.size(); ++i)
-    if (defaults.size() > i && defaults[i] &&
-        std::find(s.columns.begin(), s.columns.end(), t.columns[i].name) == s.columns.end()) {
-      cols.push_back(quoteIdent(t.columns[i].name));
-      values.push_back(store(expr(*defaults[i]), defaults[i]->type, t.columns[i]));
-    }
+  for (size_t i = 0; i < s.columns.size(); ++i)
+    named(expr(*s.values[i]), s.values[i]->type, s.columns[i]);
+  unnamed();
   return "INSERT INTO " + physicalName(t.owner, t.name) + " (" + join(cols, ",") + ") VALUES (" +
          join(values, ",") + ")";
 }

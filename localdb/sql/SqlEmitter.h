@@ -22,7 +22,7 @@ public:
   std::string insert(const InsertStmt &s, const std::vector<const Expr *> &defaults);
   std::string update(const UpdateStmt &s);
   std::string remove(const DeleteStmt &s);
-  // A CHECK condition over NEW.col.
+  // A CHECK condition or an index expression over NEW.col.
   std::string condition(const Expr &e);
   // A value stored into a column: conversion and the column's checks.
   std::string store(const std::string &sql, const TypeInfo &from, const ColumnInfo &column);

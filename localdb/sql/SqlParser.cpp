@@ -228,6 +228,8 @@ private:
   std::unique_ptr<Statement> createView(int pos, bool orReplace);
   std::unique_ptr<Statement> createIndex(int pos, bool unique);
   std::unique_ptr<Statement> sequence(int pos, StmtKind kind);
+  void sequenceOptions(SequenceOptions &o, StmtKind kind);
+  void identityClause(ColumnDef &d);
   std::unique_ptr<Statement> drop();
   std::unique_ptr<Statement> alter();
   std::unique_ptr<Statement> alterTable(int pos);
@@ -235,6 +237,8 @@ private:
   TableRef dmlTable();
   ColumnDef columnDef(bool requireType);
   bool constraintClause(ConstraintClause &c, bool column, const std::string &columnName);
+  void constraintState(ConstraintClause &c);
+  bool skipLaterPhysicalClause();
   ColumnInfo dataType();
   void skipStorage();
   void skipBalanced();
@@ -1404,8 +1408,104 @@ void Parser::skipStorage() {
       qualifiedName();
       if (is("("))
         skipBalanced();
-    } else {
+    } else if (!FModern || !skipLaterPhysicalClause()) {
       break;
+    }
+  }
+}
+
+// The physical clauses of later releases: index organization, partitioning, segment creation,
+// compression, row movement, LOB storage ... Storage has no meaning here; they are read and
+// left. False when the current word starts none of them.
+bool Parser::skipLaterPhysicalClause() {
+  static const std::set<std::string> kWords = {
+      "MONITORING", "NOMONITORING", "ROWDEPENDENCIES", "NOROWDEPENDENCIES",
+      "ONLINE",     "REVERSE",      "VISIBLE",         "INVISIBLE",
+      "LOCAL",      "GLOBAL",       "NOPARALLEL",      "INMEMORY",
+      "NOCOMPRESS", "BASIC",        "ADVANCED"};
+  const std::string w = cur().text;
+  if (kWords.count(w)) {
+    ++FPos;
+  } else if (w == "ORGANIZATION") {
+    ++FPos;
+    if (!accept("INDEX") && !accept("HEAP"))
+      error(905);
+    if (accept("OVERFLOW"))
+      skipStorage();
+  } else if (w == "PARTITION" || w == "SUBPARTITION") {
+    // PARTITION BY RANGE (c) [INTERVAL (e)] [SUBPARTITION BY ...] [(PARTITION p VALUES ...)]
+    static const std::set<std::string> kPartitionWords = {
+        "PARTITION", "SUBPARTITION", "BY",       "RANGE",     "LIST",
+        "HASH",      "REFERENCE",    "SYSTEM",   "INTERVAL",  "PARTITIONS",
+        "STORE",     "IN",           "TEMPLATE", "AUTOMATIC", "SUBPARTITIONS"};
+    if (!peek().is("BY"))
+      return false;
+    while (!atEnd()) {
+      if (is("("))
+        skipBalanced();
+      else if ((cur().kind == Tok::Ident && kPartitionWords.count(cur().text)) ||
+               cur().kind == Tok::Number)
+        ++FPos;
+      else
+        break;
+    }
+  } else if (w == "SEGMENT") {
+    ++FPos;
+    expect("CREATION", 905);
+    if (!accept("IMMEDIATE") && !accept("DEFERRED"))
+      error(905);
+  } else if (w == "ROW" && peek().is("STORE")) {
+    FPos += 2;
+    expect("COMPRESS", 905);
+  } else if ((w == "ENABLE" || w == "DISABLE") && peek().is("ROW")) {
+    FPos += 2;
+    expect("MOVEMENT", 905);
+  } else if (w == "FOR" && (peek().is("OLTP") || peek().is("QUERY") || peek().is("ARCHIVE"))) {
+    FPos += 2;
+    if (cur().kind == Tok::Ident && (is("LOW") || is("HIGH")))
+      ++FPos;
+  } else if (w == "NO" && peek().is("INMEMORY")) {
+    FPos += 2;
+  } else if (w == "LOB" && peek().is("(")) {
+    ++FPos;
+    skipBalanced();
+    expect("STORE", 905);
+    expect("AS", 905);
+    while (cur().kind == Tok::Ident && !is("(") && !isKw("TABLESPACE") && !isKw("STORAGE"))
+      ++FPos; // [SECUREFILE | BASICFILE] [segment name]
+    if (is("("))
+      skipBalanced();
+  } else if (w == "COMPUTE" && peek().is("STATISTICS")) {
+    FPos += 2;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// A constraint's state: ENABLE or DISABLE, and from later releases VALIDATE / NOVALIDATE (whether
+// the rows already there are checked), RELY, DEFERRABLE, INITIALLY ..., USING INDEX clauses.
+void Parser::constraintState(ConstraintClause &c) {
+  for (;;) {
+    skipStorage();
+    if (isKw("ENABLE") || isKw("DISABLE")) {
+      c.disabled = cur().text == "DISABLE";
+      ++FPos;
+    } else if (FModern && (isKw("VALIDATE") || isKw("NOVALIDATE"))) {
+      c.noValidate = cur().text == "NOVALIDATE";
+      ++FPos;
+    } else if (FModern && (isKw("RELY") || isKw("NORELY") || isKw("DEFERRABLE"))) {
+      ++FPos;
+    } else if (FModern && isKw("NOT") && peek().is("DEFERRABLE")) {
+      FPos += 2;
+    } else if (FModern && isKw("INITIALLY")) {
+      ++FPos;
+      if (!accept("IMMEDIATE") && !accept("DEFERRED"))
+        error(905);
+    } else if (FModern && is("(") && tok(FPos - 1).is("INDEX")) {
+      skipBalanced(); // USING INDEX (CREATE INDEX ...)
+    } else {
+      return;
     }
   }
 }
@@ -1468,12 +1568,7 @@ bool Parser::constraintClause(ConstraintClause &c, bool column, const std::strin
       c.cascade = true;
     }
   }
-  skipStorage();
-  while (isKw("ENABLE") || isKw("DISABLE")) {
-    c.disabled = cur().text == "DISABLE";
-    ++FPos;
-  }
-  skipStorage();
+  constraintState(c);
   return true;
 }
 
@@ -1489,8 +1584,17 @@ ColumnDef Parser::columnDef(bool requireType) {
     d.haveType = false;
   }
   d.info.name = d.name;
+  if (FModern && isKw("GENERATED"))
+    identityClause(d);
   if (isKw("DEFAULT")) {
+    if (d.identity) // an identity column's default is its sequence
+      error(907);
     ++FPos;
+    // DEFAULT ON NULL: an explicit NULL takes the default too.
+    if (FModern && isKw("ON") && peek().is("NULL")) {
+      FPos += 2;
+      d.info.generated = "ON NULL";
+    }
     int start = cur().pos;
     d.defaultExpr = expr();
     d.defaultText = textBetween(start, prevEnd());
@@ -1576,7 +1680,17 @@ std::unique_ptr<Statement> Parser::createIndex(int pos, bool unique) {
   s->table = qualifiedName();
   expect("(", 906);
   do {
-    s->columns.push_back(name(904));
+    // Later releases index expressions (UPPER(ename)) as well as columns.
+    bool column = (cur().kind == Tok::Ident || cur().kind == Tok::QuotedIdent) &&
+                  (peek().is(",") || peek().is(")") || peek().is("ASC") || peek().is("DESC"));
+    if (FModern && !column) {
+      int start = cur().pos;
+      s->expressions.resize(s->columns.size());
+      s->expressions.push_back(expr());
+      s->columns.push_back(textBetween(start, prevEnd()));
+    } else {
+      s->columns.push_back(name(904));
+    }
     bool desc = false;
     if (accept("DESC"))
       desc = true;
@@ -1589,11 +1703,40 @@ std::unique_ptr<Statement> Parser::createIndex(int pos, bool unique) {
   return s;
 }
 
+// GENERATED [ALWAYS | BY DEFAULT [ON NULL]] AS IDENTITY [(sequence options)].
+void Parser::identityClause(ColumnDef &d) {
+  ++FPos; // GENERATED
+  if (accept("ALWAYS")) {
+    d.info.generated = "ALWAYS";
+  } else {
+    expect("BY", 924);
+    expect("DEFAULT", 905);
+    d.info.generated = "BY DEFAULT";
+    if (accept("ON")) {
+      expect("NULL", 905);
+      d.info.generated += " ON NULL";
+    }
+  }
+  expect("AS", 905);
+  if (!isKw("IDENTITY"))
+    throw oraErrorText(3001, "unimplemented feature (virtual columns)", cur().pos);
+  ++FPos;
+  d.identity = true;
+  if (accept("(")) {
+    sequenceOptions(d.identityOptions, StmtKind::CreateSequence);
+    expect(")", 907);
+  }
+}
+
 std::unique_ptr<Statement> Parser::sequence(int pos, StmtKind kind) {
   auto s = std::make_unique<SequenceStmt>(kind);
   s->pos = pos;
   s->name = qualifiedName(931);
-  SequenceOptions &o = s->options;
+  sequenceOptions(s->options, kind);
+  return s;
+}
+
+void Parser::sequenceOptions(SequenceOptions &o, StmtKind kind) {
   while (cur().kind == Tok::Ident) {
     const std::string w = cur().text;
     ++FPos;
@@ -1635,7 +1778,6 @@ std::unique_ptr<Statement> Parser::sequence(int pos, StmtKind kind) {
       error(933, tok(FPos - 1));
     }
   }
-  return s;
 }
 
 std::unique_ptr<Statement> Parser::create() {
@@ -1660,6 +1802,8 @@ std::unique_ptr<Statement> Parser::create() {
     return createTable(pos);
   if (accept("VIEW"))
     return createView(pos, orReplace);
+  if (FModern && isKw("BITMAP") && peek().is("INDEX")) // a bitmap index is an index here
+    ++FPos;
   if (accept("INDEX"))
     return createIndex(pos, false);
   if (isKw("UNIQUE")) {
@@ -1755,6 +1899,9 @@ std::unique_ptr<Statement> Parser::drop() {
     expect("CONSTRAINTS", 905);
     s->cascade = true;
   }
+  // Later releases keep dropped tables in a recycle bin unless told to PURGE; there is none here.
+  if (FModern && s->objectType == "TABLE")
+    accept("PURGE");
   return s;
 }
 
@@ -1779,6 +1926,9 @@ std::unique_ptr<Statement> Parser::alterTable(int pos) {
     }
     if (accept("CASCADE"))
       st.cascade = true;
+    // What becomes of a key's index: there is always one, and it goes with the key.
+    if (FModern && (isKw("DROP") || isKw("KEEP")) && peek().is("INDEX"))
+      FPos += 2;
   };
   if (isKw("ADD") || isKw("MODIFY")) {
     bool add = cur().text == "ADD";
