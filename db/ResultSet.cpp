@@ -409,7 +409,8 @@ bool TResultFetch::Fetch(TDataSetLite &AQuery, TResultSet &ARows, bool AExecute)
 
 std::string StatementResultText(int AFunctionCode, std::int64_t ARowsProcessed) {
   std::string Text = std::string(SqlFunctionName(AFunctionCode)) + " Success";
-  if (AFunctionCode == fcInsert || AFunctionCode == fcUpdate || AFunctionCode == fcDelete)
+  if (AFunctionCode == fcInsert || AFunctionCode == fcUpdate || AFunctionCode == fcDelete ||
+      AFunctionCode == fcMerge)
     Text += ", " + std::to_string(ARowsProcessed) + (ARowsProcessed == 1 ? " row" : " rows");
   return Text;
 }

@@ -324,6 +324,7 @@ bool TransactionOpenAfter(bool AOpen, int AFunctionCode, std::int64_t ARowsProce
   case fcInsert:
   case fcUpdate:
   case fcDelete:
+  case fcMerge:
     return AOpen || ARowsProcessed > 0;
   case fcPlSqlExecute:
   case fcLockTable:

@@ -87,6 +87,7 @@ enum TSqlFunctionCode : int {
   fcCreatePackageBody = 97,
   fcAlterPackageBody = 98,
   fcDropPackageBody = 99,
+  fcMerge = 189, // as later releases report MERGE
 };
 
 // The statement-kind table's name of a code, "" outside 1..76 and for its three unused codes.
@@ -167,7 +168,7 @@ constexpr const char *SqlFunctionName(int ACode) {
                                      "CREATE SNAPSHOT",
                                      "ALTER SNAPSHOT",
                                      "DROP SNAPSHOT"};
-  return ACode >= 1 && ACode <= 76 ? Names[ACode - 1] : "";
+  return ACode >= 1 && ACode <= 76 ? Names[ACode - 1] : ACode == fcMerge ? "MERGE" : "";
 }
 
 // Whether a code is one of the DROP statements.

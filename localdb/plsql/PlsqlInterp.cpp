@@ -69,15 +69,6 @@ std::string messageOf(int code) {
 
 std::string unitLabel(const Unit *u) { return "\"" + u->owner + "." + u->name + "\""; }
 
-struct StatementLease {
-  Session &s;
-  sqlite3_stmt *st;
-  ~StatementLease() {
-    if (st)
-      s.giveBackStatement(st);
-  }
-};
-
 } // namespace
 
 namespace {

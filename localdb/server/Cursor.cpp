@@ -42,6 +42,15 @@ struct CompiledStatement {
   // Literals of an INSERT's VALUES list that are parameters (after the binds, before the
   // counters): the statement serves every text of its shape, each binding its own values.
   int literals = 0;
+  // MERGE, multi-table INSERT: the SQLite statements run in turn, sharing the binds.
+  struct Part {
+    std::string sql;
+    bool counts = false;        // its rows are the statement's rows
+    bool inserts = false;       // an INSERT: the DELETE after it leaves its rows
+    bool deletesBefore = false; // takes :inserted, the rows the INSERTs before it added
+  };
+  std::vector<Part> parts;
+  std::vector<std::unique_ptr<Statement>> partAsts;
 };
 
 namespace {
@@ -70,7 +79,8 @@ struct DefineSlot {
 
 bool isQuery(StmtKind k) { return k == StmtKind::Select; }
 bool isDml(StmtKind k) {
-  return k == StmtKind::Insert || k == StmtKind::Update || k == StmtKind::Delete;
+  return k == StmtKind::Insert || k == StmtKind::Update || k == StmtKind::Delete ||
+         k == StmtKind::Multi;
 }
 bool isDdl(StmtKind k) {
   return !isQuery(k) && !isDml(k) && k != StmtKind::Commit && k != StmtKind::Rollback &&
@@ -311,6 +321,55 @@ std::vector<const Expr *> literalItems(const InsertStmt &ins,
   return items;
 }
 
+// MERGE and multi-table INSERT: every part is bound by the one binder (binds and ROWNUM
+// counters are numbered across the parts), then each is emitted.
+void compileParts(Session &s, Binder &binder, CompiledStatement &cs) {
+  const auto &multi = static_cast<const MultiStmt &>(*cs.ast);
+  std::vector<std::vector<const Expr *>> defaults;
+  for (const MultiPart &p : multi.parts) {
+    cs.partAsts.push_back(parseStatement(p.text, s.modernSql()));
+    Statement &st = *cs.partAsts.back();
+    defaults.emplace_back();
+    if (st.kind == StmtKind::Insert) {
+      auto &ins = static_cast<InsertStmt &>(st);
+      binder.bindInsert(ins);
+      defaults.back() = binder.bindInsertDefaults(ins, cs.defaults);
+    } else if (st.kind == StmtKind::Update) {
+      binder.bindUpdate(static_cast<UpdateStmt &>(st));
+    } else if (st.kind == StmtKind::Delete) {
+      binder.bindDelete(static_cast<DeleteStmt &>(st));
+    } else {
+      binder.bindQuery(*static_cast<SelectStmt &>(st).query);
+    }
+  }
+  for (size_t i = 0; i < multi.parts.size(); ++i) {
+    const MultiPart &p = multi.parts[i];
+    Statement &st = *cs.partAsts[i];
+    Emitter em(binder.bindNames(), s.user());
+    CompiledStatement::Part part;
+    if (p.kind == MultiPart::FailOnRow) {
+      part.sql = "SELECT ora_error(" + std::to_string(p.error) + ") FROM (" +
+                 em.select(*static_cast<SelectStmt &>(st).query) + ") LIMIT 1";
+    } else if (p.kind == MultiPart::DeleteChanged) {
+      // New rows take the highest rowids: those the INSERTs added are the top :inserted.
+      auto &del = static_cast<DeleteStmt &>(st);
+      const BoundTable &t = *del.table.bound;
+      part.sql = em.remove(del) + " AND " + t.sqlAlias + ".rowid <= (SELECT max(rowid) FROM " +
+                 physicalName(t.owner, t.name) + ") - :inserted";
+      part.deletesBefore = true;
+    } else if (st.kind == StmtKind::Insert) {
+      part.sql = em.insert(static_cast<InsertStmt &>(st), defaults[i]);
+      part.counts = part.inserts = true;
+    } else {
+      part.sql = em.update(static_cast<UpdateStmt &>(st));
+      part.counts = true;
+    }
+    if (cs.target.table.empty() && part.counts)
+      cs.target = plsql::dmlTarget(st);
+    cs.parts.push_back(std::move(part));
+  }
+}
+
 // shape: the text's VALUES literals when it has a shape (see insertShape); the statement then
 // takes them as parameters if they are what the parser read.
 std::shared_ptr<CompiledStatement> compileText(Session &s, const std::string &text,
@@ -360,10 +419,14 @@ std::shared_ptr<CompiledStatement> compileText(Session &s, const std::string &te
     cs->sql = em.remove(del);
     break;
   }
+  case StmtKind::Multi:
+    compileParts(s, binder, *cs);
+    break;
   default:
     break;
   }
-  cs->target = plsql::dmlTarget(*cs->ast); // while the binder's tables still exist
+  if (cs->parts.empty())
+    cs->target = plsql::dmlTarget(*cs->ast); // while the binder's tables still exist
   cs->binds = binder.bindNames();
   cs->counters = binder.counterCount();
   return cs;
@@ -570,9 +633,8 @@ namespace {
 // Binds iteration `row` of every bind variable the statement names. `copy`: SQLite keeps its
 // own copy of character data, as a query needs (its rows are read after the call returns);
 // DML steps at once, so it reads the caller's buffers in place.
-void bindValues(Cursor::Impl &m, int row, bool copy) {
+void bindValues(Cursor::Impl &m, int row, bool copy, sqlite3_stmt *st) {
   const sqlite3_destructor_type keep = copy ? SQLITE_TRANSIENT : SQLITE_STATIC;
-  sqlite3_stmt *st = m.stmt;
   const CompiledStatement &cs = *m.compiled;
   if (m.slotsFor != &cs) {
     m.slots.clear();
@@ -775,16 +837,20 @@ int Cursor::execute(int iterations, int rowOffset) {
     m.ranDdl = true;
     return 0;
   }
+  if (cs.counters || !m.counters.empty())
+    m.counters.assign(static_cast<size_t>(cs.counters), RownumCounter{});
+  if (!cs.parts.empty()) {
+    runParts(iterations, rowOffset);
+    return 0;
+  }
   if (!m.stmt)
     m.stmt = s.takeStatement(cs.sql);
   else
     sqlite3_reset(m.stmt);
-  if (cs.counters || !m.counters.empty())
-    m.counters.assign(static_cast<size_t>(cs.counters), RownumCounter{});
   if (isQuery(kind)) {
     if (cs.forUpdate)
       s.beginWrite();
-    bindValues(m, 0, true);
+    bindValues(m, 0, true, m.stmt);
     m.state = Impl::Fetching;
     return 0;
   }
@@ -799,7 +865,7 @@ int Cursor::execute(int iterations, int rowOffset) {
       for (int i = from; i < iters; ++i) {
         if (i > from)
           sqlite3_reset(m.stmt);
-        bindValues(m, i, false);
+        bindValues(m, i, false, m.stmt);
         int rc = sqlite3_step(m.stmt);
         if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
           OraError e = stepError(s, rc);
@@ -818,6 +884,53 @@ int Cursor::execute(int iterations, int rowOffset) {
     throw;
   }
   return 0;
+}
+
+// The parts of a MERGE or multi-table INSERT, for each row of an array execute: one statement,
+// so a failing part undoes those before it.
+void Cursor::runParts(int iterations, int rowOffset) {
+  Impl &m = *FImpl;
+  Session &s = *FSession;
+  const CompiledStatement &cs = *m.compiled;
+  s.beginWrite();
+  bool marked =
+      sqlite3_exec(s.db(), "SAVEPOINT \"multi$statement\"", nullptr, nullptr, nullptr) == SQLITE_OK;
+  auto steps = [&] {
+    for (int i = std::max(0, rowOffset); i < std::max(1, iterations); ++i) {
+      int64_t inserted = 0;
+      for (const CompiledStatement::Part &p : cs.parts) {
+        sqlite3_stmt *st = s.takeStatement(p.sql);
+        StatementLease lease{s, st};
+        bindValues(m, i, false, st);
+        if (p.deletesBefore)
+          sqlite3_bind_int64(st, sqlite3_bind_parameter_index(st, ":inserted"), inserted);
+        int rc = sqlite3_step(st);
+        if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
+          OraError e = stepError(s, rc);
+          sqlite3_reset(st);
+          throw e;
+        }
+        sqlite3_reset(st);
+        int changed = plsql::changedRows(s);
+        if (p.counts)
+          rowsProcessed += static_cast<uint32_t>(changed);
+        if (p.inserts)
+          inserted += changed;
+      }
+    }
+  };
+  try {
+    plsql::runWithStatementTriggers(s, cs.target, std::ref(steps), nullptr);
+  } catch (...) {
+    rowsProcessed = 0;
+    if (marked) {
+      sqlite3_exec(s.db(), "ROLLBACK TO \"multi$statement\"", nullptr, nullptr, nullptr);
+      sqlite3_exec(s.db(), "RELEASE \"multi$statement\"", nullptr, nullptr, nullptr);
+    }
+    throw;
+  }
+  if (marked)
+    sqlite3_exec(s.db(), "RELEASE \"multi$statement\"", nullptr, nullptr, nullptr);
 }
 
 namespace {

@@ -66,6 +66,7 @@ public:
   struct Impl;
 
 private:
+  void runParts(int iterations, int rowOffset);
   std::shared_ptr<Session> FSession;
   std::unique_ptr<Impl> FImpl;
 };

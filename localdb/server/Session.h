@@ -137,4 +137,14 @@ OraError sqliteError(sqlite3 *db, int rc);
 std::shared_ptr<Session> logon(const std::string &uid, const std::string *pswd,
                                const std::string *conn);
 
+// A statement taken from a session's cache, given back when the lease ends.
+struct StatementLease {
+  Session &s;
+  sqlite3_stmt *st;
+  ~StatementLease() {
+    if (st)
+      s.giveBackStatement(st);
+  }
+};
+
 } // namespace localdb

@@ -154,7 +154,8 @@ struct QueryBlock {
   std::vector<AnsiJoin> joins;
   ExprPtr where;
   ExprPtr startWith, connectBy;
-  int connectPos = 0; // offset of START WITH / CONNECT BY
+  bool loopCheck = true; // CONNECT BY: a row met again on its own path is ORA-01436
+  int connectPos = 0;    // offset of START WITH / CONNECT BY
   std::vector<ExprPtr> groupBy;
   ExprPtr having;
   // Binder annotations.
@@ -210,7 +211,8 @@ enum class StmtKind {
   Savepoint,
   AlterSession,
   LockTable,
-  NoOp, // accepted and ignored (SET TRANSACTION, ANALYZE ...)
+  NoOp,  // accepted and ignored (SET TRANSACTION, ANALYZE ...)
+  Multi, // MERGE, multi-table INSERT: several statements of their own, run as one
 };
 
 struct Statement {
@@ -219,6 +221,23 @@ struct Statement {
   int namePos = 0; // offset of the object a DDL statement names, where errors about it point
   explicit Statement(StmtKind k) : kind(k) {}
   virtual ~Statement() = default;
+};
+
+// MERGE and INSERT ALL / FIRST run as statements this server has, written from their pieces in
+// Oracle's SQL and run in turn as one statement.
+struct MultiPart {
+  enum Kind {
+    Change,        // an INSERT or UPDATE
+    FailOnRow,     // a query: a row it returns is the error `error`
+    DeleteChanged, // a DELETE limited to rows that were there before the parts' INSERTs
+  } kind = Change;
+  std::string text;
+  int error = 0;
+};
+struct MultiStmt : Statement {
+  MultiStmt() : Statement(StmtKind::Multi) {}
+  bool merge = false;
+  std::vector<MultiPart> parts;
 };
 
 struct SelectStmt : Statement {

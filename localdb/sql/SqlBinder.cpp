@@ -719,6 +719,16 @@ void Binder::bindBlock(QueryBlock &b, Select &s, Scope *outer, bool countersAllo
     if (b.startWith)
       bindCondition(*b.startWith, &scope, AllowColumns);
     bindCondition(*b.connectBy, &scope, AllowColumns | AllowPrior);
+    // Later releases find loops only through PRIOR: CONNECT BY LEVEL <= n yields n levels.
+    auto hasPrior = [](auto &&self, const Expr &e) -> bool {
+      if (e.prior)
+        return true;
+      for (const auto &a : e.args)
+        if (self(self, *a))
+          return true;
+      return false;
+    };
+    b.loopCheck = !FModern || hasPrior(hasPrior, *b.connectBy);
   }
   // ROWNUM may appear here; analyseRownum decides whether it becomes a LIMIT or a counter.
   unsigned rn = AllowRownum;

@@ -622,7 +622,8 @@ std::string Emitter::functionCall(const Expr &e) {
 }
 
 // The rows of a CONNECT BY tree with their level and path (a depth-first sort key of rowids),
-// as a recursive query; a row met again on its own path is Oracle's ORA-01436.
+// as a recursive query; a row met again on its own path is Oracle's ORA-01436 (at the later
+// level only when CONNECT BY has PRIOR; without, a million levels end it with ORA-30009).
 std::string Emitter::treeSource(const BoundTable &t) {
   const QueryBlock &b = *t.hierarchy;
   std::string src = physicalName(t.owner, t.name);
@@ -631,15 +632,19 @@ std::string Emitter::treeSource(const BoundTable &t) {
   FTreePart = TreePart::Connect;
   std::string connect = expr(*b.connectBy);
   FTreePart = TreePart::None;
+  // DUAL's one row makes one row a level (CONNECT BY LEVEL <= n): its order is the level's, and
+  // a path of all the rowids above would grow with every level.
+  bool oneRow = !b.loopCheck && t.owner == "SYS" && t.name == "DUAL";
+  std::string path = oneRow ? "printf('%010d', \"h$\".\"$level\" + 1)"
+                            : "\"h$\".\"$path\" || printf('/%020d', c$.rowid)";
   return "(WITH RECURSIVE \"h$\" AS (SELECT s$.*, s$.rowid AS \"$rid\", 1 AS \"$level\", "
          "printf('/%020d', s$.rowid) AS \"$path\" FROM " +
-         src + " AS s$" + start +
-         " UNION ALL SELECT c$.*, c$.rowid, \"h$\".\"$level\" + 1, \"h$\".\"$path\" || "
-         "printf('/%020d', c$.rowid) FROM \"h$\" JOIN " +
-         src + " AS c$ ON " + connect +
-         " AND CASE WHEN instr(\"h$\".\"$path\", printf('/%020d', c$.rowid)) > 0 THEN "
-         "ora_error(1436) ELSE 1 END) SELECT * FROM \"h$\") AS " +
-         t.sqlAlias;
+         src + " AS s$" + start + " UNION ALL SELECT c$.*, c$.rowid, \"h$\".\"$level\" + 1, " +
+         path + " FROM \"h$\" JOIN " + src + " AS c$ ON " + connect + " AND " +
+         (b.loopCheck ? "CASE WHEN instr(\"h$\".\"$path\", printf('/%020d', c$.rowid)) > 0 THEN "
+                        "ora_error(1436) ELSE 1 END"
+                      : "CASE WHEN \"h$\".\"$level\" >= 1000000 THEN ora_error(30009) ELSE 1 END") +
+         ") SELECT * FROM \"h$\") AS " + t.sqlAlias;
 }
 
 // A GROUP BY or ORDER BY term. SQLite reads a constant integer there as a column position,

@@ -228,6 +228,8 @@ private:
   std::unique_ptr<Statement> createView(int pos, bool orReplace);
   std::unique_ptr<Statement> createIndex(int pos, bool unique);
   std::unique_ptr<Statement> sequence(int pos, StmtKind kind);
+  std::unique_ptr<Statement> multiTableInsert();
+  std::unique_ptr<Statement> merge();
   void sequenceOptions(SequenceOptions &o, StmtKind kind);
   void identityClause(ColumnDef &d);
   std::unique_ptr<Statement> drop();
@@ -1038,6 +1040,10 @@ std::unique_ptr<Statement> Parser::statement() {
     auto st = std::make_unique<SelectStmt>();
     st->query = select();
     s = std::move(st);
+  } else if (t.text == "INSERT" && FModern && (peek().is("ALL") || peek().is("FIRST"))) {
+    s = multiTableInsert();
+  } else if (t.text == "MERGE" && FModern) {
+    s = merge();
   } else if (t.text == "INSERT") {
     s = insert();
   } else if (t.text == "UPDATE") {
@@ -1201,6 +1207,236 @@ std::unique_ptr<Statement> Parser::insert() {
     s->query = select();
   } else {
     error(926);
+  }
+  return s;
+}
+
+// INSERT ALL | FIRST [WHEN c THEN] INTO t [(cols)] [VALUES (v)] ... [ELSE INTO ...] subquery:
+// one INSERT ... SELECT per INTO over the subquery, each row to every INTO whose condition holds
+// (FIRST: to those of the first WHEN that holds).
+std::unique_ptr<Statement> Parser::multiTableInsert() {
+  auto s = std::make_unique<MultiStmt>();
+  s->pos = cur().pos;
+  ++FPos; // INSERT
+  bool first = cur().text == "FIRST";
+  ++FPos;
+  struct Into {
+    std::string head, values; // "INSERT INTO t (cols)", the values' text ("*" when none)
+    int when = -1;            // its WHEN (-2: ELSE)
+  };
+  std::vector<Into> intos;
+  std::vector<std::string> whens;
+  auto intoClauses = [&](int when) {
+    if (!isKw("INTO"))
+      error(925);
+    while (isKw("INTO")) {
+      ++FPos;
+      Into in;
+      in.when = when;
+      int start = cur().pos;
+      qualifiedName();
+      if (cur().kind == Tok::Ident && !isKw("VALUES") && !isKw("INTO") && !isKw("WHEN") &&
+          !isKw("ELSE") && !queryStarts())
+        ++FPos; // an alias
+      if (is("(") && !peek().is("SELECT") && !peek().is("WITH"))
+        nameList();
+      in.head = "INSERT INTO " + textBetween(start, prevEnd());
+      in.values = "*";
+      if (accept("VALUES")) {
+        expect("(", 906);
+        int from = cur().pos;
+        do
+          expr();
+        while (accept(","));
+        in.values = textBetween(from, prevEnd());
+        expect(")", 907);
+      }
+      intos.push_back(std::move(in));
+    }
+  };
+  if (isKw("WHEN")) {
+    while (accept("WHEN")) {
+      int from = cur().pos;
+      condition();
+      whens.push_back(textBetween(from, prevEnd()));
+      expect("THEN", 905);
+      intoClauses(static_cast<int>(whens.size()) - 1);
+    }
+    if (accept("ELSE"))
+      intoClauses(-2);
+  } else if (first) {
+    error(905);
+  } else {
+    intoClauses(-1);
+  }
+  if (!queryStarts() && !is("("))
+    error(928);
+  int from = cur().pos;
+  select();
+  std::string query = textBetween(from, prevEnd());
+  // Whether one of the WHEN conditions before `upto` holds (NULL counts as not holding).
+  auto anyHolds = [&](size_t upto) {
+    std::string c = "CASE";
+    for (size_t i = 0; i < upto; ++i)
+      c += " WHEN (" + whens[i] + ") THEN 1";
+    return c + " ELSE 0 END";
+  };
+  for (const Into &in : intos) {
+    std::string where;
+    if (in.when >= 0) {
+      where = "(" + whens[static_cast<size_t>(in.when)] + ")";
+      if (first && in.when > 0)
+        where += " AND " + anyHolds(static_cast<size_t>(in.when)) + " = 0";
+    } else if (in.when == -2) {
+      where = anyHolds(whens.size()) + " = 0";
+    }
+    MultiPart part;
+    part.text = in.head + " SELECT " + in.values + " FROM (" + query + ")" +
+                (where.empty() ? "" : " WHERE " + where);
+    s->parts.push_back(std::move(part));
+  }
+  return s;
+}
+
+// MERGE INTO t [a] USING source [s] ON (condition)
+//   [WHEN MATCHED THEN UPDATE SET c = v, ... [WHERE c] [DELETE WHERE c]]
+//   [WHEN NOT MATCHED THEN INSERT [(cols)] VALUES (v, ...) [WHERE c]]
+// runs as: a check that no target row matches two source rows (ORA-30926), the UPDATE of the
+// matched rows, the INSERT of the source rows that match none, and the DELETE of updated rows.
+std::unique_ptr<Statement> Parser::merge() {
+  auto s = std::make_unique<MultiStmt>();
+  s->pos = cur().pos;
+  s->merge = true;
+  ++FPos; // MERGE
+  expect("INTO", 925);
+  int from = cur().pos;
+  std::vector<std::string> target = qualifiedName();
+  std::string targetText = textBetween(from, prevEnd());
+  std::string alias = target.back();
+  if (cur().kind == Tok::Ident && !isKw("USING"))
+    alias = name(904);
+  std::string tgt = targetText + " " + alias;
+  expect("USING", 905);
+  from = cur().pos;
+  if (is("("))
+    skipBalanced();
+  else
+    qualifiedName();
+  std::string src = textBetween(from, prevEnd());
+  if (cur().kind == Tok::Ident && !isKw("ON"))
+    src += " " + name(904);
+  expect("ON", 969);
+  expect("(", 906);
+  from = cur().pos;
+  ExprPtr on = condition();
+  std::string onText = textBetween(from, prevEnd());
+  expect(")", 907);
+  std::vector<std::string> setColumns, setValues;
+  std::string updateWhere, deleteWhere, insertColumns, insertValues, insertWhere;
+  bool update = false, insert = false;
+  auto optionalWhere = [&](std::string &out) {
+    if (accept("WHERE")) {
+      int at = cur().pos;
+      condition();
+      out = textBetween(at, prevEnd());
+    }
+  };
+  while (accept("WHEN")) {
+    if (accept("MATCHED")) {
+      if (update)
+        error(905);
+      update = true;
+      expect("THEN", 905);
+      expect("UPDATE", 905);
+      expect("SET", 971);
+      do {
+        std::vector<std::string> parts{name(904)};
+        while (accept("."))
+          parts.push_back(name(904));
+        setColumns.push_back(parts.back());
+        expect("=", 927);
+        int at = cur().pos;
+        expr();
+        setValues.push_back(textBetween(at, prevEnd()));
+      } while (accept(","));
+      optionalWhere(updateWhere);
+      if (accept("DELETE")) {
+        if (!isKw("WHERE"))
+          error(905);
+        optionalWhere(deleteWhere);
+      }
+    } else {
+      expect("NOT", 905);
+      expect("MATCHED", 905);
+      if (insert)
+        error(905);
+      insert = true;
+      expect("THEN", 905);
+      expect("INSERT", 905);
+      if (is("(")) {
+        int at = cur().pos;
+        nameList();
+        insertColumns = " " + textBetween(at, prevEnd());
+      }
+      expect("VALUES", 926);
+      expect("(", 906);
+      int at = cur().pos;
+      do
+        expr();
+      while (accept(","));
+      insertValues = textBetween(at, prevEnd());
+      expect(")", 907);
+      optionalWhere(insertWhere);
+    }
+  }
+  if (!update && !insert)
+    error(905);
+  // A column the ON condition reads cannot be updated (ORA-38104).
+  auto readsColumn = [&](auto &&self, const Expr &e, const std::string &col) -> bool {
+    if (e.kind == ExprKind::Column && e.names.back() == col &&
+        (e.names.size() == 1 || e.names[e.names.size() - 2] == alias))
+      return true;
+    for (const auto &a : e.args)
+      if (self(self, *a, col))
+        return true;
+    return false;
+  };
+  for (const std::string &c : setColumns)
+    if (readsColumn(readsColumn, *on, c))
+      throw oraErrorArg(38104, "\"" + alias + "\".\"" + c + "\"", s->pos);
+  std::string matched = "SELECT 1 FROM " + src + " WHERE (" + onText + ")";
+  if (update) {
+    s->parts.push_back({MultiPart::FailOnRow,
+                        "SELECT " + alias + ".ROWID FROM " + tgt + ", " + src + " WHERE (" +
+                            onText + ") GROUP BY " + alias + ".ROWID HAVING COUNT(*) > 1",
+                        30926});
+    std::string cols, vals;
+    for (size_t i = 0; i < setColumns.size(); ++i) {
+      cols += (i ? ", " : "") + setColumns[i];
+      vals += (i ? ", " : "") + setValues[i];
+    }
+    std::string when = updateWhere.empty() ? "" : " AND (" + updateWhere + ")";
+    s->parts.push_back({MultiPart::Change,
+                        "UPDATE " + tgt + " SET (" + cols + ") = (SELECT " + vals + " FROM " + src +
+                            " WHERE (" + onText + ")) WHERE EXISTS (" + matched + when + ")",
+                        0});
+    if (!deleteWhere.empty())
+      s->parts.push_back({MultiPart::DeleteChanged,
+                          "DELETE FROM " + tgt + " WHERE EXISTS (" + matched + when + " AND (" +
+                              deleteWhere + "))",
+                          0});
+  }
+  if (insert) {
+    MultiPart part{MultiPart::Change,
+                   "INSERT INTO " + targetText + insertColumns + " SELECT " + insertValues +
+                       " FROM " + src + " WHERE NOT EXISTS (SELECT 1 FROM " + tgt + " WHERE (" +
+                       onText + "))" + (insertWhere.empty() ? "" : " AND (" + insertWhere + ")"),
+                   0};
+    // Rows inserted are not rows updated: the DELETE comes after the INSERT, and leaves them.
+    auto at = s->parts.end();
+    if (!s->parts.empty() && s->parts.back().kind == MultiPart::DeleteChanged)
+      --at;
+    s->parts.insert(at, std::move(part));
   }
   return s;
 }

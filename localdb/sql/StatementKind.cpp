@@ -174,6 +174,8 @@ int statementKind(const std::string &text) {
     return fcUpdate;
   if (v == "DELETE")
     return fcDelete;
+  if (v == "MERGE")
+    return fcMerge;
   if (v == "BEGIN" || v == "DECLARE" || v == "<<")
     return fcPlSqlExecute;
   if (v == "CREATE") {

@@ -376,6 +376,80 @@ TEST_F(ModernSql, IdentityColumnsAndDefaults) {
   EXPECT_EQ(exec("create table t5 (id number generated always as identity default 1)"), 907);
 }
 
+// MERGE: matched rows updated (and deleted where told), the others inserted, as one statement;
+// multi-table INSERT ALL / FIRST over a subquery.
+TEST_F(ModernSql, MergeAndMultiTableInsert) {
+  using Rows = std::vector<std::vector<std::string>>;
+  EXPECT_EQ(exec("create table bonus2 (empno number primary key, bonus number)"), 0);
+  EXPECT_EQ(exec("insert into bonus2 values (7839, 100)"), 0);
+  EXPECT_EQ(exec("insert into bonus2 values (7369, 50)"), 0);
+  EXPECT_EQ(exec("merge into bonus2 b using (select empno, sal from emp where deptno = 10) e on "
+                 "(b.empno = e.empno) when matched then update set b.bonus = b.bonus + e.sal * "
+                 "0.1 when not matched then insert (empno, bonus) values (e.empno, e.sal * 0.05)"),
+            0)
+      << lastError;
+  EXPECT_EQ(lastRows, 3u);
+  EXPECT_EQ(lastCode, 189);
+  EXPECT_EQ(query("select empno, bonus from bonus2 order by 1"),
+            (Rows{{"7369", "50"}, {"7782", "122.5"}, {"7839", "600"}, {"7934", "65"}}));
+  // DELETE WHERE reads the updated row; rows the same MERGE inserts are not deleted.
+  EXPECT_EQ(exec("merge into bonus2 b using (select empno, deptno from emp where deptno in (10, "
+                 "20)) e on (b.empno = e.empno) when matched then update set bonus = 0 delete "
+                 "where e.deptno = 20 when not matched then insert values (e.empno, -1)"),
+            0)
+      << lastError;
+  EXPECT_EQ(value("select count(*) || '/' || sum(bonus) from bonus2"), "7/-4");
+  EXPECT_EQ(value("select count(*) from bonus2 where empno = 7369"), "0");
+  // Two source rows for one target row; a column of ON updated; bind variables.
+  EXPECT_EQ(exec("merge into bonus2 b using (select 7782 empno from dual union all select 7782 "
+                 "from dual) e on (b.empno = e.empno) when matched then update set bonus = 1"),
+            30926);
+  EXPECT_EQ(exec("merge into bonus2 b using emp e on (b.empno = e.empno) when matched then "
+                 "update set empno = 1"),
+            38104);
+  EXPECT_EQ(exec("merge into bonus2 b using dual on (b.empno = 1) when matched then update set "
+                 "bonus = 2"),
+            0);
+  EXPECT_EQ(lastRows, 0u);
+  // A failing part undoes the parts before it.
+  EXPECT_EQ(exec("merge into bonus2 b using emp e on (b.empno = e.empno) when matched then "
+                 "update set bonus = 7 when not matched then insert values (e.mgr, 0)"),
+            1);
+  EXPECT_EQ(value("select count(*) from bonus2 where bonus = 7"), "0");
+
+  EXPECT_EQ(exec("create table small (n number, s varchar2(10))"), 0);
+  EXPECT_EQ(exec("create table big (n number, s varchar2(10))"), 0);
+  EXPECT_EQ(exec("insert all into small values (n, s) into big (n) values (n * 100) select "
+                 "rownum n, 'x' || rownum s from dual connect by level <= 3"),
+            0)
+      << lastError;
+  EXPECT_EQ(lastRows, 6u);
+  EXPECT_EQ(value("select sum(n) from big"), "600");
+  EXPECT_EQ(exec("delete from big"), 0);
+  EXPECT_EQ(exec("insert first when n < 2 then into small values (n, 'first') when n < 3 then "
+                 "into big values (n, 'second') else into big values (n, 'else') select rownum "
+                 "n from emp where rownum <= 4"),
+            0)
+      << lastError;
+  EXPECT_EQ(query("select n, s from big order by 1"),
+            (Rows{{"2", "second"}, {"3", "else"}, {"4", "else"}}));
+  EXPECT_EQ(exec("insert all into small values (1, 'a') into small values (2, rpad('b', 20)) "
+                 "select * from dual"),
+            1401);
+  EXPECT_EQ(value("select count(*) from small"), "4");
+}
+
+// CONNECT BY without PRIOR finds no loops at the later level: the row generator over DUAL.
+TEST_F(ModernSql, ConnectByLevelOverDual) {
+  EXPECT_EQ(value("select listagg(level, ',') within group (order by level) from dual connect "
+                  "by level <= 5"),
+            "1,2,3,4,5");
+  EXPECT_EQ(value("select count(*) from dual connect by level <= 100000"), "100000");
+  EXPECT_EQ(value("select count(*) from dual connect by 1 = 1").substr(0, 16), "ERROR: ORA-30009");
+  EXPECT_EQ(value("select count(*) from emp connect by prior empno = empno").substr(0, 16),
+            "ERROR: ORA-01436");
+}
+
 TEST_F(ModernSql, LanguageLevel_SetByTheDbaForTheNextLogon) {
   EXPECT_EQ(value("select value from v$parameter where name = 'compatible'"), "19.0.0");
   EXPECT_EQ(exec("create view bands as select ename, case when sal > 2000 then 'high' else "
