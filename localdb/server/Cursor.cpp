@@ -39,8 +39,8 @@ struct CompiledStatement {
   std::vector<SqlType> columnTypes;
   bool forUpdate = false;
   plsql::DmlTarget target; // INSERT, UPDATE, DELETE: the table its statement triggers are on
-  // Literals of an INSERT's VALUES list that are parameters (after the binds, before the
-  // counters): the statement serves every text of its shape, each binding its own values.
+  // The text's literals as parameters (after the binds, before the counters): the statement
+  // serves every text of its shape, each binding its own values.
   int literals = 0;
   // MERGE, multi-table INSERT: the SQLite statements run in turn, sharing the binds.
   struct Part {
@@ -302,25 +302,6 @@ std::vector<std::pair<void *, std::shared_ptr<plsql::CursorState>>> Cursor::take
 
 namespace {
 
-// The VALUES items that are the text's lone literals, when they match `literals` one for one
-// (what the lexer saw is what the parser made of it); empty otherwise.
-std::vector<const Expr *> literalItems(const InsertStmt &ins,
-                                       const std::vector<ShapeLiteral> &literals) {
-  std::vector<const Expr *> items;
-  for (const ExprPtr &v : ins.values)
-    if (v->kind == ExprKind::Number || v->kind == ExprKind::String)
-      items.push_back(v.get());
-    else if (v->kind == ExprKind::Unary && v->args[0]->kind == ExprKind::Number)
-      items.push_back(v->args[0].get()); // the number after its sign
-  if (items.size() != literals.size())
-    return {};
-  for (size_t i = 0; i < items.size(); ++i)
-    if ((items[i]->kind == ExprKind::Number) != literals[i].number ||
-        items[i]->text != literals[i].text)
-      return {};
-  return items;
-}
-
 // MERGE and multi-table INSERT: every part is bound by the one binder (binds and ROWNUM
 // counters are numbered across the parts), then each is emitted.
 void compileParts(Session &s, Binder &binder, CompiledStatement &cs) {
@@ -370,8 +351,8 @@ void compileParts(Session &s, Binder &binder, CompiledStatement &cs) {
   }
 }
 
-// shape: the text's VALUES literals when it has a shape (see insertShape); the statement then
-// takes them as parameters if they are what the parser read.
+// shape: the text's literals when it has a shape (see literalShape); the statement takes them
+// as parameters when every one of them is a value only, and is this text's alone otherwise.
 std::shared_ptr<CompiledStatement> compileText(Session &s, const std::string &text,
                                                const std::vector<ShapeLiteral> *shape = nullptr) {
   auto cs = std::make_shared<CompiledStatement>();
@@ -379,6 +360,13 @@ std::shared_ptr<CompiledStatement> compileText(Session &s, const std::string &te
   sqlite3 *db = s.db();
   Binder binder(db, s.user());
   binder.setModern(s.modernSql());
+  // Called once binding is done, before the emitter writes any literal.
+  auto literalParams = [&](Emitter &em) {
+    if (shape && literalsAreValues(*shape, cs->ast->literals, binder.readLiterals())) {
+      cs->literals = static_cast<int>(shape->size());
+      em.setLiteralParams(shape);
+    }
+  };
   switch (cs->ast->kind) {
   case StmtKind::Select: {
     Select &q = *static_cast<SelectStmt &>(*cs->ast).query;
@@ -389,6 +377,7 @@ std::shared_ptr<CompiledStatement> compileText(Session &s, const std::string &te
       cs->columnTypes.push_back(item->expr->type.type);
     }
     Emitter em(binder.bindNames(), s.user());
+    literalParams(em);
     cs->sql = em.select(q);
     break;
   }
@@ -397,11 +386,7 @@ std::shared_ptr<CompiledStatement> compileText(Session &s, const std::string &te
     binder.bindInsert(ins);
     std::vector<const Expr *> defaults = binder.bindInsertDefaults(ins, cs->defaults);
     Emitter em(binder.bindNames(), s.user());
-    if (shape && !ins.query) {
-      std::vector<const Expr *> items = literalItems(ins, *shape);
-      cs->literals = static_cast<int>(items.size());
-      em.setLiteralParams(std::move(items));
-    }
+    literalParams(em);
     cs->sql = em.insert(ins, defaults);
     break;
   }
@@ -409,6 +394,7 @@ std::shared_ptr<CompiledStatement> compileText(Session &s, const std::string &te
     auto &up = static_cast<UpdateStmt &>(*cs->ast);
     binder.bindUpdate(up);
     Emitter em(binder.bindNames(), s.user());
+    literalParams(em);
     cs->sql = em.update(up);
     break;
   }
@@ -416,6 +402,7 @@ std::shared_ptr<CompiledStatement> compileText(Session &s, const std::string &te
     auto &del = static_cast<DeleteStmt &>(*cs->ast);
     binder.bindDelete(del);
     Emitter em(binder.bindNames(), s.user());
+    literalParams(em);
     cs->sql = em.remove(del);
     break;
   }
@@ -502,7 +489,7 @@ void ensureCompiled(Session &s, Cursor::Impl &m) {
     throw oraError(900, 0);
   std::string shapeKey;
   m.literals.clear();
-  bool shaped = insertShape(m.text, shapeKey, m.literals);
+  bool shaped = literalShape(m.text, s.modernSql(), shapeKey, m.literals);
   auto cached = s.findCompiled(shaped ? shapeKey : m.text);
   if (!cached && shaped)
     cached = s.findCompiled(m.text);

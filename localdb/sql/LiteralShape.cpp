@@ -1,90 +1,72 @@
+// Literal shapes: texts that differ only in their literals, keyed alike, the literals as values.
 #include "localdb/sql/LiteralShape.h"
 #include "localdb/sql/SqlFunctions.h"
 
-#include <cctype>
+#include <algorithm>
 
 #include "localdb/sql/OraError.h"
-#include "localdb/sql/OraNumber.h"
 #include "localdb/sql/SqlLexer.h"
 
 namespace localdb {
 
 namespace {
 
-// Only a statement that starts with INSERT is worth lexing.
-bool startsWithInsert(const std::string &text) {
-  size_t i = 0;
-  while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i])))
-    ++i;
-  static const char kWord[] = "INSERT";
-  for (size_t k = 0; k < 6; ++k, ++i)
-    if (i >= text.size() || std::toupper(static_cast<unsigned char>(text[i])) != kWord[k])
-      return false;
-  return i < text.size() && std::isspace(static_cast<unsigned char>(text[i]));
+// Statements whose literals may be values: queries and DML. DDL, PL/SQL and the rest are kept
+// by their whole text.
+// More literals than any useful statement holds: such a text is kept whole, and shaping stops
+// early, so a huge refused statement costs no more than the parser spends on it.
+constexpr size_t kMaxLiterals = 2000;
+
+bool shapedStatement(const Token &first) {
+  return first.kind == Tok::Ident &&
+         (first.text == "SELECT" || first.text == "INSERT" || first.text == "UPDATE" ||
+          first.text == "DELETE" || first.text == "WITH");
 }
 
 } // namespace
 
-bool insertShape(const std::string &text, std::string &key, std::vector<ShapeLiteral> &literals) {
+bool literalShape(const std::string &text, bool modern, std::string &key,
+                  std::vector<ShapeLiteral> &literals) {
   literals.clear();
-  if (!startsWithInsert(text))
-    return false;
-  struct Span {
-    int pos, end;
-    bool number;
-  };
-  std::vector<Span> spans;
-  try {
-    Lexer lexer(text);
-    int depth = 0;
-    bool inValues = false, sawValues = false;
-    // The tokens of the current item of the VALUES list: a lone literal becomes a parameter,
-    // and so does a number after a sign (the sign stays in the key).
-    Token first, second;
-    int itemTokens = 0;
-    auto endItem = [&] {
-      if (itemTokens == 1 &&
-          (first.kind == Tok::Number || (first.kind == Tok::String && !first.text.empty()))) {
-        spans.push_back({first.pos, first.end, first.kind == Tok::Number});
-        literals.push_back({first.kind == Tok::Number, std::move(first.text)});
-      } else if (itemTokens == 2 && (first.is("-") || first.is("+")) &&
-                 second.kind == Tok::Number) {
-        spans.push_back({second.pos, second.end, true});
-        literals.push_back({true, std::move(second.text)});
-      }
-      itemTokens = 0;
-    };
-    for (Token t = lexer.next(); t.kind != Tok::End; t = lexer.next()) {
-      if (t.kind == Tok::Op && t.text == "(") {
-        if (depth == 0 && sawValues && !inValues) {
-          inValues = true;
-          ++depth;
-          continue;
-        }
-        ++depth;
-      } else if (t.kind == Tok::Op && t.text == ")") {
-        --depth;
-        if (inValues && depth == 0) {
-          endItem();
-          inValues = false;
-          sawValues = false;
-          continue;
-        }
-      } else if (inValues && depth == 1 && t.kind == Tok::Op && t.text == ",") {
-        endItem();
-        continue;
-      } else if (depth == 0 && t.is("VALUES")) {
-        sawValues = true;
-        continue;
-      }
-      if (inValues && ++itemTokens == 1)
-        first = std::move(t);
-      else if (inValues && itemTokens == 2)
-        second = std::move(t);
-    }
-  } catch (const OraError &) {
+  std::vector<char> marks; // N, D or S for each literal
+  std::vector<int> ends;   // offset just past each literal's token
+  auto refuse = [&] {
     literals.clear();
     return false;
+  };
+  try {
+    Lexer lexer(text, false, modern);
+    Token t = lexer.next();
+    if (!shapedStatement(t))
+      return false;
+    for (; t.kind != Tok::End; t = lexer.next()) {
+      if (literals.size() >= kMaxLiterals && (t.kind == Tok::Number || t.kind == Tok::String))
+        return refuse();
+      if (t.kind == Tok::Number) {
+        ShapeLiteral l;
+        auto n = parseNumber(t.text);
+        if (!n)
+          return refuse(); // ORA-01426 where the literal stands
+        l.number = true;
+        l.value = *n;
+        l.pos = t.pos;
+        l.text = std::move(t.text);
+        marks.push_back(n->isInt ? 'N' : 'D');
+        ends.push_back(t.end);
+        literals.push_back(std::move(l));
+      } else if (t.kind == Tok::String && !t.text.empty()) {
+        if (t.text.size() > 2000)
+          return refuse(); // ORA-01704 where the literal stands
+        ShapeLiteral l;
+        l.pos = t.pos;
+        l.text = std::move(t.text);
+        marks.push_back('S');
+        ends.push_back(t.end);
+        literals.push_back(std::move(l));
+      }
+    }
+  } catch (const OraError &) {
+    return refuse();
   }
   if (literals.empty())
     return false;
@@ -100,13 +82,24 @@ bool insertShape(const std::string &text, std::string &key, std::vector<ShapeLit
     }
   };
   size_t at = 0;
-  for (const Span &s : spans) {
-    verbatim(at, static_cast<size_t>(s.pos));
+  for (size_t k = 0; k < literals.size(); ++k) {
+    verbatim(at, static_cast<size_t>(literals[k].pos));
     key += '\x01';
-    key += s.number ? 'N' : 'S';
-    at = static_cast<size_t>(s.end);
+    key += marks[k];
+    at = static_cast<size_t>(ends[k]);
   }
   verbatim(at, text.size());
+  return true;
+}
+
+bool literalsAreValues(const std::vector<ShapeLiteral> &literals, std::vector<int> parsed,
+                       std::vector<int> read) {
+  std::sort(parsed.begin(), parsed.end());
+  std::sort(read.begin(), read.end());
+  for (const ShapeLiteral &l : literals)
+    if (!std::binary_search(parsed.begin(), parsed.end(), l.pos) ||
+        std::binary_search(read.begin(), read.end(), l.pos))
+      return false;
   return true;
 }
 
@@ -118,10 +111,7 @@ void bindLiteral(sqlite3_stmt *st, int index, const ShapeLiteral &literal) {
                       SQLITE_STATIC);
     return;
   }
-  auto n = parseNumber(literal.text);
-  if (!n)
-    throw oraError(1426);
-  bindNumber(st, index, *n);
+  bindNumber(st, index, literal.value);
 }
 
 } // namespace localdb

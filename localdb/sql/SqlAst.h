@@ -86,7 +86,10 @@ struct Expr {
   bool star = false;
   bool outer = false; // column marked (+)
   bool caseOperand = false, caseElse = false;
-  TypeInfo castTo;                    // Cast: the type named
+  TypeInfo castTo; // Cast: the type named
+  // Number, String: written in the statement's own text (not a view's or a default's, nor made
+  // up by the parser or binder), so its value may come from a parameter (see LiteralShape).
+  bool literal = false;
   std::unique_ptr<WindowSpec> over;   // Function: an analytic call's window
   std::unique_ptr<WindowSpec> within; // LISTAGG: WITHIN GROUP (ORDER BY ...), as its order
 
@@ -219,6 +222,7 @@ struct Statement {
   StmtKind kind;
   int pos = 0;
   int namePos = 0; // offset of the object a DDL statement names, where errors about it point
+  std::vector<int> literals; // offsets of the literal tokens the parser made values of
   explicit Statement(StmtKind k) : kind(k) {}
   virtual ~Statement() = default;
 };

@@ -299,7 +299,11 @@ bool sameTypeGroup(SqlType a, SqlType b) {
   return a == b || a == SqlType::Unknown || b == SqlType::Unknown;
 }
 
-bool exprEqual(const Expr &a, const Expr &b) {
+bool exprEqual(const Expr &a, const Expr &b, std::vector<int> *read) {
+  if (read && a.kind == b.kind && (a.kind == ExprKind::Number || a.kind == ExprKind::String))
+    for (const Expr *x : {&a, &b})
+      if (x->literal)
+        read->push_back(x->pos);
   if (a.kind != b.kind || a.text != b.text || a.text2 != b.text2 || a.negated != b.negated ||
       a.distinct != b.distinct || a.star != b.star || a.caseOperand != b.caseOperand ||
       a.caseElse != b.caseElse || a.over || b.over || a.castTo.type != b.castTo.type ||
@@ -315,7 +319,7 @@ bool exprEqual(const Expr &a, const Expr &b) {
   if (a.query || b.query)
     return false;
   for (size_t i = 0; i < a.args.size(); ++i)
-    if (!exprEqual(*a.args[i], *b.args[i]))
+    if (!exprEqual(*a.args[i], *b.args[i], read))
       return false;
   return true;
 }
@@ -773,6 +777,12 @@ void Binder::bindBlock(QueryBlock &b, Select &s, Scope *outer, bool countersAllo
       continue;
     }
     unsigned ctx = AllowColumns | AllowAggregate | rn | (depth == 0 ? AllowSequence : 0u);
+    // A select list's literals give its columns their names and lengths: each text its own.
+    struct Nest {
+      int &n;
+      explicit Nest(int &c) : n(c) { ++n; }
+      ~Nest() { --n; }
+    } nest(FSelectList);
     bindValue(*item.expr, &scope, ctx);
     b.expanded.push_back(std::move(item));
   }
@@ -824,6 +834,8 @@ void Binder::bindOrderBy(Select &s, QueryBlock *b, Scope *scope) {
   for (OrderItem &o : s.orderBy) {
     Expr &e = *o.expr;
     if (e.kind == ExprKind::Number) {
+      if (e.literal)
+        FReadLiterals.push_back(e.pos); // a position
       long n = std::atol(e.text.c_str());
       if (e.text.find_first_not_of("0123456789") != std::string::npos || n < 1 ||
           n > static_cast<long>(s.columns.size()))
@@ -854,8 +866,9 @@ void Binder::bindOrderBy(Select &s, QueryBlock *b, Scope *scope) {
       fail(997, e.pos);
     // An expression equal to a select item orders by that item.
     for (size_t i = 0; i < s.columns.size(); ++i)
-      if (exprEqual(*s.columns[i]->expr, e)) {
+      if (exprEqual(*s.columns[i]->expr, e, &FReadLiterals)) {
         e.args.clear();
+        e.literal = false;
         e.kind = ExprKind::Number;
         e.text = std::to_string(i + 1);
         break;
@@ -867,7 +880,7 @@ void Binder::bindOrderBy(Select &s, QueryBlock *b, Scope *scope) {
 
 void Binder::checkGrouped(Expr &e, QueryBlock &b, int depth) {
   for (auto &g : b.groupBy)
-    if (exprEqual(*g, e))
+    if (exprEqual(*g, e, &FReadLiterals))
       return;
   if (e.aggregate)
     return;
@@ -1115,6 +1128,14 @@ struct FnCall {
   Expr &e;
   const std::string &name;
   int n;
+  std::vector<int> &read; // offsets of literals whose value decided something
+  // The value of argument i, read while typing the call.
+  const std::string &value(int i) {
+    const Expr &a = *e.args[static_cast<size_t>(i)];
+    if (a.literal)
+      read.push_back(a.pos);
+    return a.text;
+  }
   TypeInfo arg(int i) const { return i < n ? e.args[static_cast<size_t>(i)]->type : TypeInfo(); }
   void targets(std::initializer_list<SqlType> list) {
     e.argTargets.assign(list.begin(), list.end());
@@ -1228,7 +1249,7 @@ bool typeConversionFunction(FnCall &c) {
       c.e.sqlName = "ora_to_char_num";
       int len = 40;
       if (c.n > 1 && c.e.args[1]->kind == ExprKind::String)
-        len = static_cast<int>(c.e.args[1]->text.size()) + 2;
+        len = static_cast<int>(c.value(1).size()) + 2;
       c.e.type = textResult(len);
     } else {
       c.targets({SqlType::Varchar2});
@@ -1307,7 +1328,7 @@ bool typeTextFunction(FnCall &c) {
                                                                  : "initcap");
   } else if (c.name == "TRIM") {
     // One trim character (ORA-30001); blanks when none is given.
-    if (c.n > 1 && c.e.args[1]->kind == ExprKind::String && c.e.args[1]->text.size() != 1)
+    if (c.n > 1 && c.e.args[1]->kind == ExprKind::String && c.value(1).size() != 1)
       fail(30001, c.e.args[1]->pos);
     if (c.e.text.empty())
       c.e.text = "BOTH";
@@ -1320,7 +1341,7 @@ bool typeTextFunction(FnCall &c) {
     c.targets({SqlType::Varchar2, SqlType::Number, SqlType::Varchar2});
     int len = 2000;
     if (c.e.args[1]->kind == ExprKind::Number)
-      len = std::atoi(c.e.args[1]->text.c_str());
+      len = std::atoi(c.value(1).c_str());
     c.e.type = textResult(len);
   } else if (c.name == "REPLACE") {
     c.targets({SqlType::Varchar2, SqlType::Varchar2, SqlType::Varchar2});
@@ -1546,7 +1567,7 @@ void Binder::bindFunction(Expr &e, Scope *scope, unsigned ctx) {
   e.sqlName = "ora_" + std::string(name);
   for (char &c : e.sqlName)
     c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  FnCall call{e, name, n};
+  FnCall call{e, name, n, FReadLiterals};
   typeChoiceFunction(call) || typeConversionFunction(call) || typeTextFunction(call) ||
       typeNumberFunction(call) || typeDateFunction(call) || typeAggregateFunction(call);
   for (int i = 0; i < call.n && i < static_cast<int>(e.argTargets.size()); ++i)
@@ -1563,6 +1584,8 @@ void Binder::bindExpr(Expr &e, Scope *scope, unsigned ctx) {
     e.type = TypeInfo();
     return;
   case ExprKind::Number: {
+    if (FSelectList && e.literal)
+      FReadLiterals.push_back(e.pos);
     // A literal beyond NUMBER's range is an error, never a NULL or an infinity.
     if (!parseNumber(e.text))
       fail(1426, e.pos);
@@ -1571,6 +1594,8 @@ void Binder::bindExpr(Expr &e, Scope *scope, unsigned ctx) {
     return;
   }
   case ExprKind::String:
+    if (FSelectList && e.literal)
+      FReadLiterals.push_back(e.pos);
     e.type = typeOf(SqlType::Char, static_cast<int>(e.text.size()));
     e.type.nullable = false;
     if (e.text.size() > 2000)

@@ -80,6 +80,9 @@ public:
   int counterCount() const { return FCounters; }
   // Bind variable names in order of first appearance.
   const std::vector<std::string> &bindNames() const { return FBindNames; }
+  // Offsets of the statement's literals whose value binding read (a position, a length, a
+  // select-list value that is described or names a column): the statement is that text's only.
+  const std::vector<int> &readLiterals() const { return FReadLiterals; }
 
 private:
   static bool generatedAlways(const BoundTable &t, const std::string &column);
@@ -106,6 +109,8 @@ private:
   std::vector<std::unique_ptr<Select>> FViewQueries;
   std::vector<std::unique_ptr<BoundTable>> FDmlTables;
   std::vector<Reference> FReferences;
+  std::vector<int> FReadLiterals;
+  int FSelectList = 0; // binding a select list (at any depth)
 
   enum Ctx : unsigned {
     AllowAggregate = 1,
@@ -156,7 +161,9 @@ private:
 // Type helpers shared with the emitter.
 bool isCharType(SqlType t);
 bool sameTypeGroup(SqlType a, SqlType b);
-bool exprEqual(const Expr &a, const Expr &b);
+// Whether two bound expressions are the same. read: where the comparison looked at a literal of
+// the statement's text, its offset is added (the answer depends on its value).
+bool exprEqual(const Expr &a, const Expr &b, std::vector<int> *read = nullptr);
 // A SQL function's argument counts (PL/SQL calls the same built-ins); false when unknown.
 // modern: also the functions added after Oracle 7.3.
 bool sqlFunctionArity(const std::string &name, int &minArgs, int &maxArgs, bool &aggregate,

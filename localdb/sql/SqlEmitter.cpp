@@ -89,14 +89,28 @@ std::string Emitter::numberLiteral(const std::string &text) {
   return "x'" + hexText(b, static_cast<size_t>(len)) + "'";
 }
 
-namespace {
+// The parameter a literal of the statement's text is read from (0-based), or -1: written in.
+int Emitter::literalParam(const Expr &e) const {
+  if (!FLiterals || !e.literal)
+    return -1;
+  auto it = std::lower_bound(FLiterals->begin(), FLiterals->end(), e.pos,
+                             [](const ShapeLiteral &l, int pos) { return l.pos < pos; });
+  if (it == FLiterals->end() || it->pos != e.pos || it->number != (e.kind == ExprKind::Number) ||
+      it->text != e.text)
+    return -1;
+  return static_cast<int>(it - FLiterals->begin());
+}
 
 // Numbers that are always SQLite integers (never a blob), so SQLite's own ordering of them is
 // the numbers' order: whole literals, integer columns of up to 18 digits, ROWNUM, LEVEL, counts.
-bool wholeOnly(const Expr &e) {
+// A number parameter is whole for every text of its shape (the shape tells whole numbers from
+// others); a string parameter may hold any number.
+bool Emitter::wholeOnly(const Expr &e) const {
   switch (e.kind) {
   case ExprKind::Number:
   case ExprKind::String: {
+    if (e.kind == ExprKind::String && literalParam(e) >= 0)
+      return false;
     auto n = parseNumber(e.text);
     return n && n->isInt;
   }
@@ -112,8 +126,8 @@ bool wholeOnly(const Expr &e) {
   }
 }
 
+namespace {
 bool ordering(const std::string &op) { return op != "=" && op != "<>" && op != "!="; }
-
 } // namespace
 
 // SQLite orders every integer before every blob; numbers that may be either are compared and
@@ -128,8 +142,8 @@ std::string Emitter::bindParam(const std::string &name) const {
 }
 
 std::string Emitter::counterParam(int counter) const {
-  return "?" +
-         std::to_string(FBindNames.size() + FLiterals.size() + static_cast<size_t>(counter) + 1);
+  size_t literals = FLiterals ? FLiterals->size() : 0;
+  return "?" + std::to_string(FBindNames.size() + literals + static_cast<size_t>(counter) + 1);
 }
 
 std::string Emitter::convert(const std::string &s, SqlType from, SqlType to) {
@@ -168,7 +182,7 @@ std::string Emitter::convert(const std::string &s, SqlType from, SqlType to) {
 
 std::string Emitter::conv(const Expr &e, SqlType to) {
   // Literals convert now rather than per row, unless they are parameters.
-  if (std::find(FLiterals.begin(), FLiterals.end(), &e) != FLiterals.end())
+  if (literalParam(e) >= 0)
     return convert(expr(e), e.type.type, to);
   if (to == SqlType::Number && e.kind == ExprKind::String && parseNumber(e.text))
     return numberLiteral(e.text);
@@ -220,10 +234,8 @@ std::string Emitter::scalar(const Select &q, int column) {
 }
 
 std::string Emitter::expr(const Expr &e) {
-  if (!FLiterals.empty() && (e.kind == ExprKind::Number || e.kind == ExprKind::String))
-    if (auto it = std::find(FLiterals.begin(), FLiterals.end(), &e); it != FLiterals.end())
-      return "?" +
-             std::to_string(FBindNames.size() + static_cast<size_t>(it - FLiterals.begin()) + 1);
+  if (int k = literalParam(e); k >= 0)
+    return "?" + std::to_string(FBindNames.size() + static_cast<size_t>(k) + 1);
   switch (e.kind) {
   case ExprKind::Null:
     return "NULL";

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "localdb/sql/LiteralShape.h"
 #include "localdb/sql/SqlAst.h"
 
 namespace localdb {
@@ -14,8 +15,9 @@ public:
   // bindNames: the statement's bind variables (?1.. in that order); literals given as
   // parameters follow them, then the counters.
   Emitter(std::vector<std::string> bindNames, std::string user);
-  // These literal expressions become parameters, in this order, instead of being written in.
-  void setLiteralParams(std::vector<const Expr *> literals) { FLiterals = std::move(literals); }
+  // The statement's literals (see LiteralShape) become parameters, in this order, instead of
+  // being written in: every text of the shape binds its own.
+  void setLiteralParams(const std::vector<ShapeLiteral> *literals) { FLiterals = literals; }
 
   std::string select(const Select &s);
   // defaults: for each column of the table, its bound DEFAULT expression or null.
@@ -31,7 +33,9 @@ public:
 
 private:
   std::vector<std::string> FBindNames;
-  std::vector<const Expr *> FLiterals;
+  const std::vector<ShapeLiteral> *FLiterals = nullptr;
+  int literalParam(const Expr &e) const;
+  bool wholeOnly(const Expr &e) const;
   std::map<const Expr *, std::string> FNested; // inner nested aggregates by their column
   std::string FUser;
   // While a CONNECT BY tree is written: its START WITH reads the root row, its CONNECT BY the

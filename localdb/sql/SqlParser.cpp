@@ -44,6 +44,10 @@ public:
     expectEnd();
     return e;
   }
+  // Reading a statement's own text (not a view's or a default's): its literal tokens made values
+  // are tagged and their offsets kept.
+  bool FOwnText = false;
+  std::vector<int> FLiterals;
 
 private:
   const std::string &FText;
@@ -211,6 +215,13 @@ private:
                          "unimplemented feature (expression more than " +
                              std::to_string(kMaxExprHeight) + " levels deep)",
                          pos);
+  }
+  // A literal token of the statement's text made a value.
+  void ownLiteral(Expr &e) {
+    if (!FOwnText)
+      return;
+    e.literal = true;
+    FLiterals.push_back(e.pos);
   }
   ExprPtr make(ExprKind k, int pos) {
     auto e = std::make_unique<Expr>();
@@ -867,12 +878,15 @@ ExprPtr Parser::primary() {
   case Tok::Number: {
     auto e = make(ExprKind::Number, pos);
     e->text = t.text;
+    ownLiteral(*e);
     ++FPos;
     return std::move(grown(e));
   }
   case Tok::String: {
     auto e = make(t.text.empty() ? ExprKind::Null : ExprKind::String, pos);
     e->text = t.text;
+    if (e->kind == ExprKind::String)
+      ownLiteral(*e);
     ++FPos;
     return std::move(grown(e));
   }
@@ -925,6 +939,8 @@ ExprPtr Parser::primary() {
       ++FPos;
       auto text = make(ExprKind::String, cur().pos);
       text->text = cur().text;
+      if (!text->text.empty())
+        ownLiteral(*text);
       ++FPos;
       auto mask = make(ExprKind::String, pos);
       mask->text = "YYYY-MM-DD";
@@ -2331,7 +2347,10 @@ bool isReserved(const std::string &word) { return kReserved.count(word) != 0; }
 
 std::unique_ptr<Statement> parseStatement(const std::string &text, bool modern) {
   Parser p(text, modern);
-  return p.statement();
+  p.FOwnText = true;
+  auto s = p.statement();
+  s->literals = std::move(p.FLiterals);
+  return s;
 }
 
 std::unique_ptr<Select> parseQuery(const std::string &text) {

@@ -340,43 +340,106 @@ TEST(SqlEmitter, ConversionsJoinsAndOrderingAreExplicit) {
   EXPECT_NE(s.find("ora_num(?2)"), std::string::npos) << s;
 }
 
-TEST(LiteralShape, InsertsThatDifferOnlyInTheirValuesShareAKey) {
+TEST(LiteralShape, TextsThatDifferOnlyInTheirLiteralsShareAKey) {
   std::string k1, k2;
   std::vector<ShapeLiteral> l1, l2;
-  ASSERT_TRUE(insertShape("INSERT INTO t VALUES (1, 'a''b', 2.50, :x, f(3), -4)", k1, l1));
-  ASSERT_TRUE(insertShape("INSERT INTO t VALUES (77, 'zz', 1E3, :x, f(3), -4)", k2, l2));
+  ASSERT_TRUE(literalShape("INSERT INTO t VALUES (1, 'a''b', 2.50, :x, f(3), -4)", true, k1, l1));
+  ASSERT_TRUE(literalShape("INSERT INTO t VALUES (77, 'zz', 1.5, :x, f(1E3), -0)", true, k2, l2));
   EXPECT_EQ(k1, k2);
-  // Only lone literals and signed numbers: a bind and a call's argument stay in the key.
-  ASSERT_EQ(l1.size(), 4u);
-  EXPECT_EQ(l1[3].text, "4");
-  EXPECT_NE(k1.find("-\x01N)"), std::string::npos);
+  // Every literal, wherever it stands; a sign and a bind stay in the key.
+  EXPECT_EQ(k1, "\x01INSERT INTO t VALUES (\x01N, \x01S, \x01"
+                "D, :x, f(\x01N), -\x01N)");
+  ASSERT_EQ(l1.size(), 5u);
   EXPECT_TRUE(l1[0].number);
   EXPECT_EQ(l1[0].text, "1");
+  EXPECT_EQ(l1[0].pos, 22);
   EXPECT_FALSE(l1[1].number);
   EXPECT_EQ(l1[1].text, "a'b");
   EXPECT_EQ(l1[2].text, "2.50");
-  EXPECT_EQ(l2[2].text, "1E3");
+  EXPECT_EQ(l2[3].text, "1E3");
+  EXPECT_EQ(l2[3].value.i, 1000);
   std::string other;
-  // A string where a number was, or an empty string (NULL), makes another shape.
-  ASSERT_TRUE(insertShape("INSERT INTO t VALUES ('1', 'a', 2.5, :x, f(3), -4)", other, l2));
+  // A string where a number was, a whole number where a fraction was, or an empty string
+  // (NULL), makes another shape.
+  ASSERT_TRUE(literalShape("INSERT INTO t VALUES ('1', 'a', 2.5, :x, f(3), -4)", true, other, l2));
   EXPECT_NE(other, k1);
-  ASSERT_TRUE(insertShape("INSERT INTO t VALUES (1, '', 2.5, :x, f(3), -4)", other, l2));
+  ASSERT_TRUE(literalShape("INSERT INTO t VALUES (1, 'a', 2, :x, f(3), -4)", true, other, l2));
   EXPECT_NE(other, k1);
-  EXPECT_EQ(l2.size(), 3u);
-  // The key never compiles as a statement by itself, and a \x01 of a text is no marker.
-  EXPECT_EQ(k1[0], '\x01');
-  ASSERT_TRUE(insertShape("INSERT INTO t VALUES ('a', f('\x01S'))", k1, l1));
-  ASSERT_TRUE(insertShape("INSERT INTO t VALUES ('\x01S', f('a'))", k2, l2));
-  EXPECT_NE(k1, k2);
-  EXPECT_EQ(k1, "\x01INSERT INTO t VALUES (\x01S, f('\x01\x01S'))");
-  // Literals outside the VALUES list are part of the key; a column list is not a VALUES list.
-  ASSERT_TRUE(insertShape("insert into t (a, b) values ((1), 2)", k1, l1));
-  ASSERT_EQ(l1.size(), 1u);
-  EXPECT_EQ(l1[0].text, "2");
-  // Not an INSERT with lone literals, or not lexable: no shape.
-  EXPECT_FALSE(insertShape("select 1 from dual", k1, l1));
-  EXPECT_FALSE(insertShape("insert into t select 1 from dual", k1, l1));
-  EXPECT_FALSE(insertShape("insert into t values (:a, :b)", k1, l1));
-  EXPECT_FALSE(insertShape("insert into t values ('unterminated)", k1, l1));
-  EXPECT_FALSE(insertShape("insertinto t values (1)", k1, l1));
+  ASSERT_TRUE(literalShape("INSERT INTO t VALUES (1, '', 2.5, :x, f(3), -4)", true, other, l2));
+  EXPECT_NE(other, k1);
+  EXPECT_EQ(l2.size(), 4u);
+  // The key never compiles as a statement by itself, and a \x01 of a text (in a quoted name)
+  // is no marker.
+  ASSERT_TRUE(literalShape("select \"\x01N\" from t where a = 1", true, k1, l1));
+  EXPECT_EQ(k1, "\x01select \"\x01\x01N\" from t where a = \x01N");
+  // Queries, updates and deletes too, read at the language level given.
+  ASSERT_TRUE(literalShape("update t set d = to_date('17-06-1987', 'dd-MM-yyyy') where id = 5",
+                           true, k1, l1));
+  EXPECT_EQ(k1, "\x01update t set d = to_date(\x01S, \x01S) where id = \x01N");
+  ASSERT_TRUE(literalShape("delete from t where id = 5", true, k1, l1));
+  ASSERT_TRUE(literalShape("with w as (select 1 x from dual) select x from w", true, k1, l1));
+  ASSERT_TRUE(literalShape("select q'[it's]' from dual", true, k1, l1));
+  EXPECT_EQ(l1[0].text, "it's");
+  ASSERT_TRUE(literalShape("select q'[a]' from dual", false, k2, l2));
+  EXPECT_EQ(l2[0].text, "[a]");
+  // No shape: other statements, no literal, text that does not lex, a literal compiling in place
+  // refuses (it is reported where it stands).
+  EXPECT_FALSE(literalShape("create table t (a number(5))", true, k1, l1));
+  EXPECT_FALSE(literalShape("begin f(1); end;", true, k1, l1));
+  EXPECT_FALSE(literalShape("insert into t values (:a, :b)", true, k1, l1));
+  EXPECT_FALSE(literalShape("insert into t values ('unterminated)", true, k1, l1));
+  EXPECT_FALSE(literalShape("insertinto t values (1)", true, k1, l1));
+  EXPECT_FALSE(literalShape("select 1e200 from dual", true, k1, l1));
+  EXPECT_FALSE(literalShape("select '" + std::string(2001, 'x') + "' from dual", true, k1, l1));
+  EXPECT_TRUE(l1.empty());
+}
+
+// Only literals that are values and nothing else become parameters: a literal the binder reads
+// (a position, a select list's names and sizes, a length, a trim set) or that the parser makes
+// part of the syntax (a type's size, a window frame) keeps the text to itself.
+TEST(LiteralShape, OnlyValuesBecomeParameters) {
+  MemoryServer m;
+  auto shaped = [&](const std::string &sql) {
+    std::string key;
+    std::vector<ShapeLiteral> literals;
+    EXPECT_TRUE(literalShape(sql, true, key, literals)) << sql;
+    auto s = parseStatement(sql);
+    Binder b(m.db, "SCOTT");
+    Emitter e(b.bindNames(), "SCOTT");
+    auto values = [&] {
+      if (!literalsAreValues(literals, s->literals, b.readLiterals()))
+        return false;
+      e.setLiteralParams(&literals);
+      return true;
+    };
+    if (s->kind == StmtKind::Select) {
+      Select &q = *static_cast<SelectStmt &>(*s).query;
+      b.bindQuery(q);
+      return values() ? e.select(q) : std::string();
+    }
+    auto &up = static_cast<UpdateStmt &>(*s);
+    b.bindUpdate(up);
+    return values() ? e.update(up) : std::string();
+  };
+  std::string sql = shaped("update emp set hiredate = to_date('1987-06-17', 'YYYY-MM-DD'), "
+                           "sal = nvl(sal, 0) * 1.5 where empno = 7369 and ename like 'S%'");
+  EXPECT_NE(sql.find("?1"), std::string::npos) << sql;
+  EXPECT_NE(sql.find("?6"), std::string::npos) << sql;
+  EXPECT_EQ(sql.find("1987"), std::string::npos) << sql;
+  EXPECT_EQ(sql.find("7369"), std::string::npos) << sql;
+  sql = shaped("select count(*) from emp where sal > 1000 and rownum < 3 group by "
+               "substr(ename, 1, 1) having count(*) > 1 order by count(*) + 1");
+  EXPECT_NE(sql.find("?6"), std::string::npos) << sql;
+  for (const char *kept : {
+           "select ename from emp order by 1",
+           "select 'a' from dual",
+           "select count(*) from emp group by substr(ename, 1, 1) order by substr(ename, 1, 1)",
+           "select count(*) from emp where trim('S' from ename) = 'MITH'",
+           "select count(*) from emp where lpad(ename, 6) = ' SMITH'",
+           "select count(*) from emp where cast(sal as varchar2(4)) = '5000'",
+           "select ename from emp order by sum(sal) over (order by empno rows 1 preceding)",
+           "select ename from emp where sal > (select 1000 from dual)",
+           "select ename, sal + 1 from emp order by sal + 1",
+       })
+    EXPECT_EQ(shaped(kept), "") << kept;
 }

@@ -217,9 +217,9 @@ TEST_F(Sql, Dml_ScriptOfInsertsDifferingInTheirValues) {
     std::string shared = std::string("INSERT INTO load VALUES (") + r[0] + ", " + r[1] + ", " +
                          r[2] + ", " + r[3] + ", " + r[4] + ")";
     ASSERT_EQ(exec(shared), 0) << shared << ": " << lastError;
-    // In parentheses a literal is compiled into the statement: the reference.
-    std::string alone = std::string("INSERT INTO apart VALUES ((") + r[0] + "), (" + r[1] + "), (" +
-                        r[2] + "), (" + r[3] + "), (" + r[4] + "))";
+    // In a select list a literal is compiled into the statement: the reference.
+    std::string alone = std::string("INSERT INTO apart SELECT ") + r[0] + ", " + r[1] + ", " +
+                        r[2] + ", " + r[3] + ", " + r[4] + " FROM dual";
     ASSERT_EQ(exec(alone), 0) << alone << ": " << lastError;
   }
   const char *select = "select n, v, '[' || c || ']', to_char(d, 'YYYY-MM-DD'), x from %s "
@@ -259,6 +259,129 @@ TEST_F(Sql, Dml_ScriptOfInsertsDifferingInTheirValues) {
   ASSERT_EQ(exec("INSERT INTO load VALUES (4, 'w', 'r', '02-JAN-90', 9, 'EE')"), 0);
   ASSERT_EQ(exec("INSERT INTO load VALUES (5, 'w', 'r', '02-JAN-90', 9, 'FF')"), 0);
   EXPECT_EQ(value("select count(*) || ':' || max(e) from load where v = 'w'"), "2:FF");
+}
+
+// Texts that differ only in their literals share one compiled statement wherever the literals
+// stand, and each answers as it does compiled alone: where a literal's value shapes the
+// statement (a position, a select list's names and sizes, a format mask's length, a type, a
+// window) the text is compiled by itself; elsewhere the value is checked and converted at run
+// time with the errors it has in place.
+TEST_F(Sql, SharedShapes_AnswerAsEachTextAlone) {
+  Lda_Def alone{};
+  ASSERT_EQ(logOn(alone, "scott/tiger@"), 0);
+  auto answer = [&](const std::string &sql, Lda_Def *on) {
+    std::string out, err;
+    Rows rows;
+    if (sql.compare(0, 6, "select") == 0 || sql.compare(0, 4, "with") == 0) {
+      rows = query(sql, nullptr, on);
+      for (const std::string &c : lastColumns)
+        out += c + ";";
+      out += " " + lastError + " @" + std::to_string(lastOffset);
+    } else {
+      int rc = on ? runOn(*on, sql, &err) : exec(sql, &err);
+      out = std::to_string(rc) + " " + (rc ? err : "");
+      rows = query("select empno, ename, sal, to_char(hiredate, 'YYYY-MM-DD') from emp "
+                   "order by empno",
+                   nullptr, on);
+      EXPECT_EQ(on ? runOn(*on, "rollback") : exec("rollback"), 0);
+    }
+    for (auto &r : rows)
+      for (auto &v : r)
+        out += "|" + v;
+    return out;
+  };
+  const std::string tooLong =
+      "select count(*) from emp where ename < '" + std::string(2001, 'x') + "'";
+  const char *cases[][2] = {
+      {"select ename, sal from emp where deptno = 10 order by 1",
+       "select ename, sal from emp where deptno = 10 order by 2"},
+      {"select ename from emp where deptno = 20 order by 1", // ORA-01785
+       "select ename from emp where deptno = 20 order by 2"},
+      {"select ename from emp where rownum < 3", "select ename from emp where rownum < 5"},
+      {"select ename from emp order by empno offset 1 rows fetch first 2 rows only",
+       "select ename from emp order by empno offset 3 rows fetch first 4 rows only"},
+      {"select 'ab', 1 from dual", "select 'abcdef', 22 from dual"},
+      {"select to_char(sal, '9999') from emp where empno = 7839",
+       "select to_char(sal, '9G999D99') from emp where empno = 7839"},
+      {"select count(*) from emp where to_char(hiredate, 'YYYY') = '1981'",
+       "select count(*) from emp where to_char(hiredate, 'MM') = '12'"},
+      {"select count(*) from emp where hiredate < to_date('1987-06-17', 'YYYY-MM-DD')",
+       "select count(*) from emp where hiredate < to_date('1987-02-30', 'YYYY-MM-DD')"},
+      {"select count(*) from emp where hiredate > to_date('1981', 'YYYY')",
+       "select count(*) from emp where hiredate > to_date('1981', 'QQQQ')"},
+      {"select count(*) from emp where hiredate + 1 > '03-DEC-81'",
+       "select count(*) from emp where hiredate + 40 > '31-FEB-81'"},
+      {"select count(*) from emp where sal > '1000'", "select count(*) from emp where sal > 'abc'"},
+      {"select count(*) from emp where sal >= '1250'",
+       "select count(*) from emp where sal >= '1250.5'"},
+      {"select count(*) from emp where sal between 1000 and 2000",
+       "select count(*) from emp where sal between 1250.5 and 3000"},
+      {"select count(*) from emp where sal < -1", "select count(*) from emp where sal < -1e200"},
+      {"select count(*) from emp where ename < 'a'", tooLong.c_str()},
+      {"select count(*) from emp group by substr(ename, 1, 1) having count(*) > 1",
+       "select count(*) from emp group by substr(ename, 1, 2) having count(*) > 1"},
+      {"select deptno from emp group by deptno order by deptno + 1",
+       "select deptno from emp group by deptno order by deptno + 2"},
+      {"select count(*) from emp where trim('S' from ename) = 'MITH'",
+       "select count(*) from emp where trim('SS' from ename) = 'MITH'"},
+      {"select count(*) from emp where lpad(ename, 6) = ' SMITH'",
+       "select count(*) from emp where lpad(ename, 7) = '  SMITH'"},
+      {"select count(*) from emp where cast(sal as varchar2(4)) = '5000'",
+       "select count(*) from emp where cast(sal as varchar2(3)) = '5000'"},
+      {"select ename from emp where deptno = 10 order by sum(sal) over (order by empno rows 1 "
+       "preceding) desc",
+       "select ename from emp where deptno = 10 order by sum(sal) over (order by empno rows 2 "
+       "preceding) desc"},
+      {"select count(*) from emp where empno in (7369, 7499) and ename like 'S%'",
+       "select count(*) from emp where empno in (7369, 7839) and ename like '%G'"},
+      {"select count(*) from emp where nvl(comm, 0) > 100 and decode(deptno, 30, 'x') = 'x'",
+       "select count(*) from emp where nvl(comm, 500) > 100 and decode(deptno, 20, 'x') = 'x'"},
+      {"select count(*) from emp where hiredate > date '1981-06-01'",
+       "select count(*) from emp where hiredate > date '1981-02-30'"},
+      {"select count(*) from emp where sal > (select 1000 from dual)",
+       "select count(*) from emp where sal > (select 3000 from dual)"},
+      {"select ename from emp where empno = 7369 union select 'X' from dual order by 1",
+       "select ename from emp where empno = 7369 union select 'XYZWVUT' from dual order by 1"},
+      {"with t as (select ename from emp where sal > 2000) select count(*) from t a, t b",
+       "with t as (select ename from emp where sal > 2900) select count(*) from t a, t b"},
+      {"update emp set hiredate = to_date('1987-06-17', 'YYYY-MM-DD'), sal = sal + 1 where "
+       "empno = 7369",
+       "update emp set hiredate = to_date('1990-01-31', 'YYYY-MM-DD'), sal = sal + 2 where "
+       "empno = 7499"},
+      {"update emp set hiredate = to_date('17-06-1987', 'dd-MM-yyyy') where empno = 7900",
+       "update emp set hiredate = to_date('17-13-1987', 'dd-MM-yyyy') where empno = 7902"},
+      {"update emp set sal = 1 where ename = 'SMITH'",
+       "update emp set sal = 123456789 where ename = 'KING'"},
+      {"delete from emp where empno = 7369", "delete from emp where empno = 7499"},
+      {"delete from emp where ename = 'SMITH' or sal > 4000",
+       "delete from emp where ename = 'KING' or sal > 2000"},
+      {"insert into emp (empno, ename, hiredate) values (1, 'A', to_date('17-06-1987', "
+       "'dd-MM-yyyy'))",
+       "insert into emp (empno, ename, hiredate) values (2, 'B', to_date('31-06-1987', "
+       "'dd-MM-yyyy'))"},
+      {"insert into emp (empno, ename) select 3, 'C' from dual",
+       "insert into emp (empno, ename) select 4, 'DDDDDDDDDDDDDDD' from dual"},
+  };
+  std::vector<std::string> shared;
+  for (auto &c : cases) {
+    answer(c[0], nullptr);
+    shared.push_back(answer(c[1], nullptr));
+    EXPECT_EQ(shared.back(), answer(c[1], &alone)) << c[1];
+  }
+  // The answers themselves, for a few of the cases.
+  EXPECT_EQ(shared[0], "ENAME:10;SAL:9;  @0|MILLER|1300|CLARK|2450|KING|5000");
+  EXPECT_NE(shared[1].find("ORA-01785"), std::string::npos);
+  EXPECT_EQ(shared[4], "'ABCDEF':6;22:40;  @0|abcdef|22");
+  EXPECT_NE(shared[7].find("ORA-01839"), std::string::npos);
+  EXPECT_NE(shared[13].find("ORA-01426"), std::string::npos);
+  EXPECT_NE(shared[14].find("ORA-01704"), std::string::npos);
+  EXPECT_EQ(shared[15], "COUNT(*):40;  @0"); // no two names start alike
+  EXPECT_NE(shared[17].find("ORA-30001"), std::string::npos);
+  EXPECT_EQ(shared[26], "COUNT(*):40;  @0|16"); // both uses of the WITH query
+  EXPECT_NE(shared[28].find("ORA-01843"), std::string::npos);
+  EXPECT_NE(shared[29].find("ORA-01438"), std::string::npos);
+  EXPECT_NE(shared[32].find("ORA-01839"), std::string::npos);
+  ologof(&alone);
 }
 
 TEST_F(Sql, Ddl_ObjectsAndTheDictionary) {

@@ -102,9 +102,13 @@ protected:
     return rc;
   }
 
-  // Runs a query and returns its rows, each column as text ("NULL" for a null).
-  std::vector<std::vector<std::string>> query(const std::string &sql, int *rcOut = nullptr) {
+  // Runs a query and returns its rows, each column as text ("NULL" for a null); on another
+  // logon when one is given. lastColumns: each column's name and display size as described.
+  std::vector<std::vector<std::string>> query(const std::string &sql, int *rcOut = nullptr,
+                                              Lda_Def *on = nullptr) {
+    Lda_Def &lda = on ? *on : this->lda;
     std::vector<std::vector<std::string>> rows;
+    lastColumns.clear();
     Cda_Def cda{};
     oopen(&cda, &lda, nullptr, -1, -1, nullptr, -1);
     int rc = oparse(&cda, (text *)sql.c_str(), -1, 1, 2);
@@ -125,6 +129,8 @@ protected:
         rc = r;
         break;
       }
+      lastColumns.push_back(std::string(reinterpret_cast<char *>(name), cbufl) + ":" +
+                            std::to_string(dsize));
       ++ncol;
     }
     for (int i = 0; rc == 0 && i < ncol; ++i) {
@@ -176,6 +182,7 @@ protected:
 
   Lda_Def lda{};
   uint32_t lastRows = 0;
+  std::vector<std::string> lastColumns;
   int lastOffset = 0;
   int lastCode = 0;
   std::string lastError;

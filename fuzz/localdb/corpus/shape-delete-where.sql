@@ -1,0 +1,1 @@
+delete from emp where empno in (7369, 7499) or trim('S' from ename) = 'MITH' or hiredate > date '1981-06-01'

@@ -1,0 +1,1 @@
+select ename, sal from emp where deptno = 10 and sal between 1000.5 and '3000' and rownum < 4 order by 2 desc, substr(ename, 1, 2)

@@ -1,0 +1,1 @@
+update emp set hiredate = to_date('17-06-1987', 'dd-MM-yyyy'), sal = nvl(comm, 0) * 1.5 where empno = 7369 and ename like 'S%'
