@@ -9,6 +9,11 @@
 #include <cstring>
 #include <limits>
 #include <stdexcept>
+#include <string_view>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -31,6 +36,39 @@ constexpr std::array<unsigned char, 256> Classes = MakeClasses();
 inline bool IsDelimiter(char C) { return Classes[static_cast<unsigned char>(C)] & cDelimiter; }
 inline bool IsBlank(char C) { return Classes[static_cast<unsigned char>(C)] & cBlank; }
 inline char UpCase(char C) { return (C >= 'a' && C <= 'z') ? static_cast<char>(C - 32) : C; }
+
+#if defined(__SSE2__)
+// One bit for each of the 16 bytes at AFrom that is a delimiter (the same set as Classes).
+inline unsigned DelimiterMask(const char *AFrom) {
+  const __m128i X = _mm_loadu_si128(reinterpret_cast<const __m128i *>(AFrom));
+  const auto Range = [X](char ALow, char AHigh) { // ALow <= byte <= AHigh, unsigned
+    const __m128i Offset = _mm_sub_epi8(X, _mm_set1_epi8(ALow));
+    return _mm_cmpeq_epi8(_mm_subs_epu8(Offset, _mm_set1_epi8(static_cast<char>(AHigh - ALow))),
+                          _mm_setzero_si128());
+  };
+  const auto Is = [X](char AChar) { return _mm_cmpeq_epi8(X, _mm_set1_epi8(AChar)); };
+  __m128i Mask = _mm_or_si128(Range(9, 10), Is(13));
+  Mask = _mm_or_si128(Mask, _mm_andnot_si128(Is('$'), Range(32, 47)));
+  Mask = _mm_or_si128(Mask, _mm_andnot_si128(Is('?'), Range(58, 64)));
+  Mask = _mm_or_si128(Mask, _mm_andnot_si128(Is('_'), Range(91, 96)));
+  Mask = _mm_or_si128(Mask, Range(123, 126));
+  return static_cast<unsigned>(_mm_movemask_epi8(Mask));
+}
+#endif
+
+// Index of the first delimiter at or after AFrom, AEnd when there is none. Words are most of a
+// script's bytes; where the processor allows, they are passed 16 bytes at a time, so a word's
+// end costs no mispredicted loop exit.
+inline std::int64_t WordEnd(const char *T, std::int64_t AFrom, std::int64_t AEnd) {
+#if defined(__SSE2__)
+  for (; AEnd - AFrom >= 16; AFrom += 16)
+    if (const unsigned Mask = DelimiterMask(T + AFrom))
+      return AFrom + __builtin_ctz(Mask);
+#endif
+  while (AFrom < AEnd && !IsDelimiter(T[AFrom]))
+    ++AFrom;
+  return AFrom;
+}
 
 std::string UpperCase(std::string_view AText) {
   std::string Result(AText);
@@ -85,84 +123,76 @@ inline bool SameWord(const char *AToken, const char *AWord, size_t ALength) {
   return true;
 }
 
-// Classifies a word token; keywords are compared whole, so only short tokens can match.
-TKeyword Classify(const char *AToken, size_t ALength) {
-  const char First = UpCase(AToken[0]);
-  switch (ALength) {
-  case 2:
-    if (First == 'O' && UpCase(AToken[1]) == 'R')
-      return kwOr;
-    if (First == 'I')
-      return UpCase(AToken[1]) == 'S' ? kwIs : UpCase(AToken[1]) == 'F' ? kwIf : kwNone;
-    if (First == 'A' && UpCase(AToken[1]) == 'S')
-      return kwAs;
-    return kwNone;
-  case 3:
-    if (First == '$' && SameWord(AToken, "$IF", 3))
-      return kwCcIf;
-    if (First == 'R' && SameWord(AToken, "REM", 3))
-      return kwRem;
-    if (First == 'S' && SameWord(AToken, "SET", 3))
-      return kwSet;
-    if (First == 'E' && SameWord(AToken, "END", 3))
-      return kwEnd;
-    return kwNone;
-  case 4:
-    if (First == 'B' && SameWord(AToken, "BODY", 4))
-      return kwBody;
-    if (First == 'L' && SameWord(AToken, "LOOP", 4))
-      return kwLoop;
-    if (First == 'C' && SameWord(AToken, "CASE", 4))
-      return kwCase;
-    if (First == 'T' && SameWord(AToken, "TYPE", 4))
-      return kwType;
-    if (First == '$' && SameWord(AToken, "$END", 4))
-      return kwCcEnd;
-    return kwNone;
-  case 5:
-    if (First == '$' && SameWord(AToken, "$ELSE", 5))
-      return kwCcElse;
-    return First == 'B' && SameWord(AToken, "BEGIN", 5) ? kwBegin : kwNone;
-  case 6:
-    if (First == '$' && SameWord(AToken, "$ELSIF", 6))
-      return kwCcElse;
-    if (First == '$' && SameWord(AToken, "$ERROR", 6))
-      return kwCcIf; // $ERROR ... $END pairs as $IF ... $END does
-    if (First == 'R' && SameWord(AToken, "REMARK", 6))
-      return kwRemark;
-    if (First == 'C' && SameWord(AToken, "CREATE", 6))
-      return kwCreate;
-    return kwNone;
-  case 7:
-    switch (First) {
-    case 'C':
-      return SameWord(AToken, "CONNECT", 7) ? kwConnect : kwNone;
-    case 'R':
-      return SameWord(AToken, "REPLACE", 7) ? kwReplace : kwNone;
-    case 'D':
-      return SameWord(AToken, "DECLARE", 7) ? kwDeclare : kwNone;
-    case 'P':
-      return SameWord(AToken, "PACKAGE", 7) ? kwPackage : kwNone;
-    case 'T':
-      return SameWord(AToken, "TRIGGER", 7) ? kwTrigger : kwNone;
-    case 'W':
-      return SameWord(AToken, "WRAPPED", 7) ? kwWrapped : kwNone;
-    default:
-      return kwNone;
-    }
-  case 8:
-    return First == 'F' && SameWord(AToken, "FUNCTION", 8) ? kwFunction : kwNone;
-  case 10:
-    return First == 'E' && SameWord(AToken, "EDITIONING", 10) ? kwEditionable : kwNone;
-  case 11:
-    return First == 'E' && SameWord(AToken, "EDITIONABLE", 11) ? kwEditionable : kwNone;
-  case 14:
-    return First == 'N' && SameWord(AToken, "NONEDITIONABLE", 14) ? kwEditionable : kwNone;
-  case 9:
-    return First == 'P' && SameWord(AToken, "PROCEDURE", 9) ? kwProcedure : kwNone;
-  default:
-    return kwNone;
+struct TKeywordWord {
+  std::string_view Word;
+  TKeyword Keyword;
+};
+constexpr TKeywordWord KeywordWords[] = {
+    {"OR", kwOr},
+    {"IS", kwIs},
+    {"IF", kwIf},
+    {"AS", kwAs},
+    {"$IF", kwCcIf},
+    {"REM", kwRem},
+    {"SET", kwSet},
+    {"END", kwEnd},
+    {"BODY", kwBody},
+    {"LOOP", kwLoop},
+    {"CASE", kwCase},
+    {"TYPE", kwType},
+    {"$END", kwCcEnd},
+    {"$ELSE", kwCcElse},
+    {"BEGIN", kwBegin},
+    {"$ELSIF", kwCcElse},
+    {"$ERROR", kwCcIf}, // $ERROR ... $END pairs as $IF ... $END does
+    {"REMARK", kwRemark},
+    {"CREATE", kwCreate},
+    {"CONNECT", kwConnect},
+    {"REPLACE", kwReplace},
+    {"DECLARE", kwDeclare},
+    {"PACKAGE", kwPackage},
+    {"TRIGGER", kwTrigger},
+    {"WRAPPED", kwWrapped},
+    {"FUNCTION", kwFunction},
+    {"PROCEDURE", kwProcedure},
+    {"EDITIONING", kwEditionable},
+    {"EDITIONABLE", kwEditionable},
+    {"NONEDITIONABLE", kwEditionable}};
+
+// A perfect hash of the keywords by first and last character and length: each keyword has a
+// slot of its own, so a word is classified by one table look-up and one comparison.
+constexpr unsigned KeywordHash(char AFirst, char ALast, size_t ALength) {
+  return (static_cast<unsigned char>(AFirst) * 4u + static_cast<unsigned char>(ALast) * 6u +
+          static_cast<unsigned>(ALength)) &
+         63u;
+}
+
+// Slot -> 1 + index into KeywordWords, 0 for no keyword.
+constexpr std::array<unsigned char, 64> MakeKeywordSlots() {
+  std::array<unsigned char, 64> Slots{};
+  for (size_t K = 0; K < sizeof(KeywordWords) / sizeof(KeywordWords[0]); ++K) {
+    const std::string_view Word = KeywordWords[K].Word;
+    unsigned char &Slot = Slots[KeywordHash(Word.front(), Word.back(), Word.size())];
+    if (Slot != 0)
+      throw "two keywords share a slot: change the hash's factors";
+    Slot = static_cast<unsigned char>(K + 1);
   }
+  return Slots;
+}
+constexpr std::array<unsigned char, 64> KeywordSlots = MakeKeywordSlots();
+
+// Classifies a word token, compared whole without regard to ASCII case.
+TKeyword Classify(const char *AToken, size_t ALength) {
+  if (ALength < 2 || ALength > 14)
+    return kwNone;
+  const unsigned Slot =
+      KeywordSlots[KeywordHash(UpCase(AToken[0]), UpCase(AToken[ALength - 1]), ALength)];
+  if (Slot == 0)
+    return kwNone;
+  const TKeywordWord &Entry = KeywordWords[Slot - 1];
+  return Entry.Word.size() == ALength && SameWord(AToken, Entry.Word.data(), ALength)
+             ? Entry.Keyword
+             : kwNone;
 }
 
 // Commands of Oracle's command-line tool with the shortest abbreviation each accepts. None of
@@ -178,7 +208,7 @@ enum TToolKind : unsigned char {
   tkExit
 };
 struct TToolWord {
-  const char *Name;
+  std::string_view Name;
   unsigned char MinLength;
   TToolKind Kind;
 };
@@ -198,15 +228,33 @@ constexpr TToolWord ToolWords[] = {
     {"SPOOL", 3, tkPass},      {"START", 3, tkStart},     {"STARTUP", 7, tkPass},
     {"STORE", 5, tkPass},      {"TIMING", 4, tkPass},     {"TTITLE", 3, tkPass},
     {"UNDEFINE", 5, tkPass},   {"VARIABLE", 3, tkPass},   {"WHENEVER", 8, tkWhenever}};
+constexpr size_t ToolWordCount = sizeof(ToolWords) / sizeof(ToolWords[0]);
+
+// ToolWords is in alphabetical order: the words beginning with letter L are those from
+// ToolWordsFrom[L - 'A'] to ToolWordsFrom[L - 'A' + 1].
+constexpr std::array<unsigned char, 27> MakeToolWordsFrom() {
+  std::array<unsigned char, 27> From{};
+  size_t W = 0;
+  for (int L = 0; L < 27; ++L) {
+    while (W < ToolWordCount && ToolWords[W].Name[0] < 'A' + L)
+      ++W;
+    From[L] = static_cast<unsigned char>(W);
+  }
+  return From;
+}
+constexpr std::array<unsigned char, 27> ToolWordsFrom = MakeToolWordsFrom();
 
 // The tool command a word names, whole or abbreviated; tkNone for any other word.
 TToolKind ToolKind(const char *AToken, size_t ALength) {
-  if (ALength > 10)
+  const char First = UpCase(AToken[0]);
+  if (ALength > 10 || First < 'A' || First > 'Z')
     return tkNone;
-  for (const TToolWord &Word : ToolWords)
-    if (ALength >= Word.MinLength && ALength <= std::strlen(Word.Name) &&
-        SameWord(AToken, Word.Name, ALength))
+  for (size_t W = ToolWordsFrom[First - 'A']; W < ToolWordsFrom[First - 'A' + 1]; ++W) {
+    const TToolWord &Word = ToolWords[W];
+    if (ALength >= Word.MinLength && ALength <= Word.Name.size() &&
+        SameWord(AToken, Word.Name.data(), ALength))
       return Word.Kind;
+  }
   return tkNone;
 }
 
@@ -233,8 +281,7 @@ std::string WordAt(const char *T, std::int64_t AEnd, std::int64_t AFrom, std::in
   while (I < AEnd && (T[I] == ' ' || T[I] == '\t'))
     ++I;
   const std::int64_t From = I;
-  while (I < AEnd && !IsDelimiter(T[I]))
-    ++I;
+  I = WordEnd(T, I, AEnd);
   ANext = I;
   return UpperCase(std::string_view(T + From, static_cast<size_t>(I - From)));
 }
@@ -415,8 +462,7 @@ std::string TParser::NextToken() {
     return {};
   const std::int32_t From = FPos++;
   if (!IsDelimiter(FData[From - 1]))
-    while (FPos <= FLength && !IsDelimiter(FData[FPos - 1]))
-      ++FPos;
+    FPos = static_cast<std::int32_t>(WordEnd(FData, FPos - 1, FLength)) + 1;
   return std::string(FData + From - 1, static_cast<size_t>(FPos - From));
 }
 
@@ -560,8 +606,7 @@ void TParser::ParseExpression(TExpression &AExpression) {
         continue;
       }
 
-      while (I < N && !IsDelimiter(T[I]))
-        ++I;
+      I = WordEnd(T, I, N);
       const size_t TokenLength = static_cast<size_t>(I - TokenStart);
       const TKeyword Word = Classify(T + TokenStart, TokenLength);
       if (first) {
