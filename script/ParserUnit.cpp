@@ -11,10 +11,6 @@
 #include <stdexcept>
 #include <string_view>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 namespace {
 
 // Byte classes: bit 1 delimiter, bit 2 blank (every blank is also a delimiter).
@@ -37,34 +33,8 @@ inline bool IsDelimiter(char C) { return Classes[static_cast<unsigned char>(C)] 
 inline bool IsBlank(char C) { return Classes[static_cast<unsigned char>(C)] & cBlank; }
 inline char UpCase(char C) { return (C >= 'a' && C <= 'z') ? static_cast<char>(C - 32) : C; }
 
-#if defined(__SSE2__)
-// One bit for each of the 16 bytes at AFrom that is a delimiter (the same set as Classes).
-inline unsigned DelimiterMask(const char *AFrom) {
-  const __m128i X = _mm_loadu_si128(reinterpret_cast<const __m128i *>(AFrom));
-  const auto Range = [X](char ALow, char AHigh) { // ALow <= byte <= AHigh, unsigned
-    const __m128i Offset = _mm_sub_epi8(X, _mm_set1_epi8(ALow));
-    return _mm_cmpeq_epi8(_mm_subs_epu8(Offset, _mm_set1_epi8(static_cast<char>(AHigh - ALow))),
-                          _mm_setzero_si128());
-  };
-  const auto Is = [X](char AChar) { return _mm_cmpeq_epi8(X, _mm_set1_epi8(AChar)); };
-  __m128i Mask = _mm_or_si128(Range(9, 10), Is(13));
-  Mask = _mm_or_si128(Mask, _mm_andnot_si128(Is('$'), Range(32, 47)));
-  Mask = _mm_or_si128(Mask, _mm_andnot_si128(Is('?'), Range(58, 64)));
-  Mask = _mm_or_si128(Mask, _mm_andnot_si128(Is('_'), Range(91, 96)));
-  Mask = _mm_or_si128(Mask, Range(123, 126));
-  return static_cast<unsigned>(_mm_movemask_epi8(Mask));
-}
-#endif
-
-// Index of the first delimiter at or after AFrom, AEnd when there is none. Words are most of a
-// script's bytes; where the processor allows, they are passed 16 bytes at a time, so a word's
-// end costs no mispredicted loop exit.
+// Index of the first delimiter at or after AFrom, AEnd when there is none.
 inline std::int64_t WordEnd(const char *T, std::int64_t AFrom, std::int64_t AEnd) {
-#if defined(__SSE2__)
-  for (; AEnd - AFrom >= 16; AFrom += 16)
-    if (const unsigned Mask = DelimiterMask(T + AFrom))
-      return AFrom + __builtin_ctz(Mask);
-#endif
   while (AFrom < AEnd && !IsDelimiter(T[AFrom]))
     ++AFrom;
   return AFrom;
@@ -167,32 +137,27 @@ constexpr unsigned KeywordHash(char AFirst, char ALast, size_t ALength) {
          63u;
 }
 
-// Slot -> 1 + index into KeywordWords, 0 for no keyword.
-constexpr std::array<unsigned char, 64> MakeKeywordSlots() {
-  std::array<unsigned char, 64> Slots{};
-  for (size_t K = 0; K < sizeof(KeywordWords) / sizeof(KeywordWords[0]); ++K) {
-    const std::string_view Word = KeywordWords[K].Word;
-    unsigned char &Slot = Slots[KeywordHash(Word.front(), Word.back(), Word.size())];
-    if (Slot != 0)
+// Each keyword in its slot; an empty slot holds an empty word, which no token matches.
+constexpr std::array<TKeywordWord, 64> MakeKeywordSlots() {
+  std::array<TKeywordWord, 64> Slots{};
+  for (const TKeywordWord &Entry : KeywordWords) {
+    TKeywordWord &Slot =
+        Slots[KeywordHash(Entry.Word.front(), Entry.Word.back(), Entry.Word.size())];
+    if (!Slot.Word.empty())
       throw "two keywords share a slot: change the hash's factors";
-    Slot = static_cast<unsigned char>(K + 1);
+    Slot = Entry;
   }
   return Slots;
 }
-constexpr std::array<unsigned char, 64> KeywordSlots = MakeKeywordSlots();
+constexpr std::array<TKeywordWord, 64> KeywordSlots = MakeKeywordSlots();
 
 // Classifies a word token, compared whole without regard to ASCII case.
 TKeyword Classify(const char *AToken, size_t ALength) {
-  if (ALength < 2 || ALength > 14)
-    return kwNone;
-  const unsigned Slot =
+  const TKeywordWord &Slot =
       KeywordSlots[KeywordHash(UpCase(AToken[0]), UpCase(AToken[ALength - 1]), ALength)];
-  if (Slot == 0)
-    return kwNone;
-  const TKeywordWord &Entry = KeywordWords[Slot - 1];
-  return Entry.Word.size() == ALength && SameWord(AToken, Entry.Word.data(), ALength)
-             ? Entry.Keyword
-             : kwNone;
+  // Most words fail on the length already, whatever slot they hash to.
+  return Slot.Word.size() == ALength && SameWord(AToken, Slot.Word.data(), ALength) ? Slot.Keyword
+                                                                                    : kwNone;
 }
 
 // Commands of Oracle's command-line tool with the shortest abbreviation each accepts. None of
@@ -559,8 +524,7 @@ void TParser::ParseExpression(TExpression &AExpression) {
       if (IsDelimiter(C)) {
         ++I;
         if (IsBlank(C)) {
-          // Blanks change no state; pass the whole run.
-          while (I < N && IsBlank(T[I]))
+          while (I < N && IsBlank(T[I])) // blanks change no state
             ++I;
           continue;
         }
@@ -656,6 +620,10 @@ void TParser::ParseExpression(TExpression &AExpression) {
           AExpression.Name = UpperCase(Token);
           wantName = false;
         }
+        continue;
+      }
+      if (Word == kwNone) {
+        createSeen = false; // any other word ends CREATE OR REPLACE; most words do nothing else
         continue;
       }
       if (Word == kwWrapped) {
