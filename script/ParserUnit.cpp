@@ -264,11 +264,12 @@ TToolCommand WheneverCommand(const char *T, std::int64_t AEnd, std::int64_t AFro
   return TToolCommand::None;
 }
 
-// The connected user of the program's database, upper case; read under the database's lock,
+// The connected user of the program's database as configured; read under the database's lock,
 // since the GUI thread may change it while a parse thread runs.
 std::string ConnectedUser() {
-  TDatabaseLite *Database = Session.FindDatabase("Database");
-  return Database ? UpperCase(Database->User()) : std::string();
+  static const std::string Name = "Database";
+  TDatabaseLite *Database = Session.FindDatabase(Name);
+  return Database ? Database->User() : std::string();
 }
 
 std::int32_t CheckedLength(const std::string &AText) {
@@ -369,6 +370,16 @@ TParser::TParser(std::shared_ptr<const std::string> AText)
     : FText(AText ? std::move(AText) : std::make_shared<const std::string>()), FData(FText->data()),
       FLength(CheckedLength(*FText)) {}
 
+// Kept out of line: inlined, it costs the scanning loop in ParseExpression registers.
+[[gnu::noinline]] void TParser::SetOwner(TExpression &AExpression) {
+  std::string User = ConnectedUser();
+  if (User != FUser) {
+    FOwner = UpperCase(User);
+    FUser = std::move(User);
+  }
+  AExpression.Owner = FOwner;
+}
+
 bool TParser::SkipComment() {
   bool Skipped = false;
   while (FPos >= 1 && FPos < FLength) {
@@ -442,7 +453,7 @@ void TParser::ParseExpression(TExpression &AExpression) {
   for (;;) {
     SkipBlanks();
     AExpression.StoredUnit = false;
-    AExpression.Owner = ConnectedUser();
+    SetOwner(AExpression);
     AExpression.UnitType.clear();
     AExpression.Name.clear();
     AExpression.Start = FPos;
