@@ -6,6 +6,7 @@
 #include "script/ScriptWindows.h"
 
 #include <array>
+#include <bit>
 #include <cstring>
 #include <limits>
 #include <stdexcept>
@@ -137,27 +138,51 @@ constexpr unsigned KeywordHash(char AFirst, char ALast, size_t ALength) {
          63u;
 }
 
-// Each keyword in its slot; an empty slot holds an empty word, which no token matches.
-constexpr std::array<TKeywordWord, 64> MakeKeywordSlots() {
-  std::array<TKeywordWord, 64> Slots{};
+// Each keyword in its slot; an empty slot holds an empty word, which no token matches. Beside
+// the word, its bytes as two little-endian 64-bit halves and the mask that compares them
+// without regard to case: a letter's bit 0x20 is masked, bytes past the word entirely.
+struct TKeywordSlot {
+  TKeywordWord Entry;
+  std::uint64_t Bytes[2];
+  std::uint64_t Mask[2];
+};
+constexpr std::array<TKeywordSlot, 64> MakeKeywordSlots() {
+  std::array<TKeywordSlot, 64> Slots{};
   for (const TKeywordWord &Entry : KeywordWords) {
-    TKeywordWord &Slot =
+    TKeywordSlot &Slot =
         Slots[KeywordHash(Entry.Word.front(), Entry.Word.back(), Entry.Word.size())];
-    if (!Slot.Word.empty())
+    if (!Slot.Entry.Word.empty())
       throw "two keywords share a slot: change the hash's factors";
-    Slot = Entry;
+    Slot.Entry = Entry;
+    for (size_t I = 0; I < Entry.Word.size(); ++I) {
+      const auto C = static_cast<unsigned char>(Entry.Word[I]);
+      Slot.Bytes[I / 8] |= std::uint64_t{C} << (I % 8 * 8);
+      Slot.Mask[I / 8] |= std::uint64_t{C >= 'A' && C <= 'Z' ? 0xDFu : 0xFFu} << (I % 8 * 8);
+    }
   }
   return Slots;
 }
-constexpr std::array<TKeywordWord, 64> KeywordSlots = MakeKeywordSlots();
+constexpr std::array<TKeywordSlot, 64> KeywordSlots = MakeKeywordSlots();
 
-// Classifies a word token, compared whole without regard to ASCII case.
-TKeyword Classify(const char *AToken, size_t ALength) {
-  const TKeywordWord &Slot =
+// Whether the word at AToken is the slot's keyword; 16 bytes from AToken are readable.
+inline bool SameWord16(const char *AToken, const TKeywordSlot &ASlot) {
+  std::uint64_t Low, High;
+  std::memcpy(&Low, AToken, 8);
+  std::memcpy(&High, AToken + 8, 8);
+  return (Low & ASlot.Mask[0]) == ASlot.Bytes[0] && (High & ASlot.Mask[1]) == ASlot.Bytes[1];
+}
+
+// Classifies a word token of the text ending at AEnd, compared whole without regard to case.
+TKeyword Classify(const char *AToken, size_t ALength, const char *AEnd) {
+  const TKeywordSlot &Slot =
       KeywordSlots[KeywordHash(UpCase(AToken[0]), UpCase(AToken[ALength - 1]), ALength)];
   // Most words fail on the length already, whatever slot they hash to.
-  return Slot.Word.size() == ALength && SameWord(AToken, Slot.Word.data(), ALength) ? Slot.Keyword
-                                                                                    : kwNone;
+  if (Slot.Entry.Word.size() != ALength)
+    return kwNone;
+  const bool Same = std::endian::native == std::endian::little && AEnd - AToken >= 16
+                        ? SameWord16(AToken, Slot)
+                        : SameWord(AToken, Slot.Entry.Word.data(), ALength);
+  return Same ? Slot.Entry.Keyword : kwNone;
 }
 
 // Commands of Oracle's command-line tool with the shortest abbreviation each accepts. None of
@@ -583,7 +608,7 @@ void TParser::ParseExpression(TExpression &AExpression) {
 
       I = WordEnd(T, I, N);
       const size_t TokenLength = static_cast<size_t>(I - TokenStart);
-      const TKeyword Word = Classify(T + TokenStart, TokenLength);
+      const TKeyword Word = Classify(T + TokenStart, TokenLength, T + N);
       if (first) {
         const TToolKind Tool = Word == kwNone ? ToolKind(T + TokenStart, TokenLength) : tkNone;
         if (Word == kwConnect || Tool == tkConnect) {
