@@ -223,27 +223,29 @@ void TEditLines::SetText(std::string_view AText) {
   std::size_t Count = 0;
   const char *P = Begin;
   while (P < End) {
-    const char *Lf = static_cast<const char *>(std::memchr(P, '\n', End - P));
-    if (!Lf)
-      Lf = End;
-    const char *Cr = static_cast<const char *>(std::memchr(P, '\r', Lf - P));
-    const char *LineEnd = Cr ? Cr : Lf;
-    if (static_cast<std::size_t>(LineEnd - P) > UINT32_MAX)
-      throw Exception("Line too long");
-    if (Blocks.empty() || Blocks.back().Lines.size() == BlockLines) {
-      Blocks.push_back(TBlock{Count, 0, {}});
-      Blocks.back().Lines.reserve(
-          std::clamp<std::size_t>(Expected - std::min(Count, Expected), 1, BlockLines));
+    TBlock &Block = Blocks.emplace_back(TBlock{Count, 0, {}});
+    std::vector<TLine> &Lines = Block.Lines;
+    Lines.reserve(std::clamp<std::size_t>(Expected - std::min(Count, Expected), 1, BlockLines));
+    std::int64_t Chars = 0;
+    while (P < End && Lines.size() < BlockLines) {
+      const char *Lf = static_cast<const char *>(std::memchr(P, '\n', End - P));
+      if (!Lf)
+        Lf = End;
+      const char *Cr = static_cast<const char *>(std::memchr(P, '\r', Lf - P));
+      const char *LineEnd = Cr ? Cr : Lf;
+      if (static_cast<std::size_t>(LineEnd - P) > UINT32_MAX)
+        throw Exception("Line too long");
+      Lines.push_back(
+          TLine{const_cast<char *>(P), static_cast<std::uint32_t>(LineEnd - P), 0, nullptr});
+      Chars += LineEnd - P + 2;
+      P = LineEnd;
+      if (P < End && *P == '\r')
+        ++P;
+      if (P < End && *P == '\n')
+        ++P;
     }
-    Blocks.back().Lines.push_back(
-        TLine{const_cast<char *>(P), static_cast<std::uint32_t>(LineEnd - P), 0, nullptr});
-    Blocks.back().Chars += LineEnd - P + 2;
-    ++Count;
-    P = LineEnd;
-    if (P < End && *P == '\r')
-      ++P;
-    if (P < End && *P == '\n')
-      ++P;
+    Block.Chars = Chars;
+    Count += Lines.size();
   }
 
   Clear();
