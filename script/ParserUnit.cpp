@@ -94,6 +94,7 @@ inline bool SameWord(const char *AToken, const char *AWord, size_t ALength) {
   return true;
 }
 
+// Every keyword, upper case, with what it means to the scanner.
 struct TKeywordWord {
   std::string_view Word;
   TKeyword Keyword;
