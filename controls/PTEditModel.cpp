@@ -166,23 +166,14 @@ void TPTEditModel::UpdateCaret() {
 // ---- Offsets ----
 
 std::int64_t TPTEditModel::PosToOffset(TEditPos APos) const {
-  std::int64_t Offset = 0;
-  int Last = std::min(APos.Y, FLines.Count());
-  for (int I = 0; I < Last; ++I)
-    Offset += LineLength(I) + 2;
-  return Offset + APos.X - 1;
+  return FLines.CharsBefore(std::clamp(APos.Y, 0, FLines.Count())) + APos.X - 1;
 }
 
 TEditPos TPTEditModel::OffsetToPos(std::int64_t AOffset) const {
   if (FLines.Count() == 0)
     return TEditPos{1, 0};
-  std::int64_t K = AOffset + 1;
-  int L = 0;
-  int Last = FLines.Count() - 1;
-  while (L < Last && K > LineLength(L) + 2) {
-    K -= LineLength(L) + 2;
-    ++L;
-  }
+  int L = FLines.LineAt(AOffset);
+  std::int64_t K = AOffset + 1 - FLines.CharsBefore(L);
   std::int64_t Length = LineLength(L);
   // A negative offset is no position in the text: it means its start.
   return TEditPos{static_cast<int>(std::clamp<std::int64_t>(K, 1, Length + 1)), L};

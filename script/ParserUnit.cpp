@@ -6,9 +6,11 @@
 #include "script/ScriptWindows.h"
 
 #include <array>
+#include <bit>
 #include <cstring>
 #include <limits>
 #include <stdexcept>
+#include <string_view>
 
 namespace {
 
@@ -31,6 +33,13 @@ constexpr std::array<unsigned char, 256> Classes = MakeClasses();
 inline bool IsDelimiter(char C) { return Classes[static_cast<unsigned char>(C)] & cDelimiter; }
 inline bool IsBlank(char C) { return Classes[static_cast<unsigned char>(C)] & cBlank; }
 inline char UpCase(char C) { return (C >= 'a' && C <= 'z') ? static_cast<char>(C - 32) : C; }
+
+// Index of the first delimiter at or after AFrom, AEnd when there is none.
+inline std::int64_t WordEnd(const char *T, std::int64_t AFrom, std::int64_t AEnd) {
+  while (AFrom < AEnd && !IsDelimiter(T[AFrom]))
+    ++AFrom;
+  return AFrom;
+}
 
 std::string UpperCase(std::string_view AText) {
   std::string Result(AText);
@@ -85,84 +94,96 @@ inline bool SameWord(const char *AToken, const char *AWord, size_t ALength) {
   return true;
 }
 
-// Classifies a word token; keywords are compared whole, so only short tokens can match.
-TKeyword Classify(const char *AToken, size_t ALength) {
-  const char First = UpCase(AToken[0]);
-  switch (ALength) {
-  case 2:
-    if (First == 'O' && UpCase(AToken[1]) == 'R')
-      return kwOr;
-    if (First == 'I')
-      return UpCase(AToken[1]) == 'S' ? kwIs : UpCase(AToken[1]) == 'F' ? kwIf : kwNone;
-    if (First == 'A' && UpCase(AToken[1]) == 'S')
-      return kwAs;
-    return kwNone;
-  case 3:
-    if (First == '$' && SameWord(AToken, "$IF", 3))
-      return kwCcIf;
-    if (First == 'R' && SameWord(AToken, "REM", 3))
-      return kwRem;
-    if (First == 'S' && SameWord(AToken, "SET", 3))
-      return kwSet;
-    if (First == 'E' && SameWord(AToken, "END", 3))
-      return kwEnd;
-    return kwNone;
-  case 4:
-    if (First == 'B' && SameWord(AToken, "BODY", 4))
-      return kwBody;
-    if (First == 'L' && SameWord(AToken, "LOOP", 4))
-      return kwLoop;
-    if (First == 'C' && SameWord(AToken, "CASE", 4))
-      return kwCase;
-    if (First == 'T' && SameWord(AToken, "TYPE", 4))
-      return kwType;
-    if (First == '$' && SameWord(AToken, "$END", 4))
-      return kwCcEnd;
-    return kwNone;
-  case 5:
-    if (First == '$' && SameWord(AToken, "$ELSE", 5))
-      return kwCcElse;
-    return First == 'B' && SameWord(AToken, "BEGIN", 5) ? kwBegin : kwNone;
-  case 6:
-    if (First == '$' && SameWord(AToken, "$ELSIF", 6))
-      return kwCcElse;
-    if (First == '$' && SameWord(AToken, "$ERROR", 6))
-      return kwCcIf; // $ERROR ... $END pairs as $IF ... $END does
-    if (First == 'R' && SameWord(AToken, "REMARK", 6))
-      return kwRemark;
-    if (First == 'C' && SameWord(AToken, "CREATE", 6))
-      return kwCreate;
-    return kwNone;
-  case 7:
-    switch (First) {
-    case 'C':
-      return SameWord(AToken, "CONNECT", 7) ? kwConnect : kwNone;
-    case 'R':
-      return SameWord(AToken, "REPLACE", 7) ? kwReplace : kwNone;
-    case 'D':
-      return SameWord(AToken, "DECLARE", 7) ? kwDeclare : kwNone;
-    case 'P':
-      return SameWord(AToken, "PACKAGE", 7) ? kwPackage : kwNone;
-    case 'T':
-      return SameWord(AToken, "TRIGGER", 7) ? kwTrigger : kwNone;
-    case 'W':
-      return SameWord(AToken, "WRAPPED", 7) ? kwWrapped : kwNone;
-    default:
-      return kwNone;
+// Every keyword, upper case, with what it means to the scanner.
+struct TKeywordWord {
+  std::string_view Word;
+  TKeyword Keyword;
+};
+constexpr TKeywordWord KeywordWords[] = {
+    {"OR", kwOr},
+    {"IS", kwIs},
+    {"IF", kwIf},
+    {"AS", kwAs},
+    {"$IF", kwCcIf},
+    {"REM", kwRem},
+    {"SET", kwSet},
+    {"END", kwEnd},
+    {"BODY", kwBody},
+    {"LOOP", kwLoop},
+    {"CASE", kwCase},
+    {"TYPE", kwType},
+    {"$END", kwCcEnd},
+    {"$ELSE", kwCcElse},
+    {"BEGIN", kwBegin},
+    {"$ELSIF", kwCcElse},
+    {"$ERROR", kwCcIf}, // $ERROR ... $END pairs as $IF ... $END does
+    {"REMARK", kwRemark},
+    {"CREATE", kwCreate},
+    {"CONNECT", kwConnect},
+    {"REPLACE", kwReplace},
+    {"DECLARE", kwDeclare},
+    {"PACKAGE", kwPackage},
+    {"TRIGGER", kwTrigger},
+    {"WRAPPED", kwWrapped},
+    {"FUNCTION", kwFunction},
+    {"PROCEDURE", kwProcedure},
+    {"EDITIONING", kwEditionable},
+    {"EDITIONABLE", kwEditionable},
+    {"NONEDITIONABLE", kwEditionable}};
+
+// A perfect hash of the keywords by first and last character and length: each keyword has a
+// slot of its own, so a word is classified by one table look-up and one comparison.
+constexpr unsigned KeywordHash(char AFirst, char ALast, size_t ALength) {
+  return (static_cast<unsigned char>(AFirst) * 4u + static_cast<unsigned char>(ALast) * 6u +
+          static_cast<unsigned>(ALength)) &
+         63u;
+}
+
+// Each keyword in its slot; an empty slot holds an empty word, which no token matches. Beside
+// the word, its bytes as two little-endian 64-bit halves and the mask that compares them
+// without regard to case: a letter's bit 0x20 is masked, bytes past the word entirely.
+struct TKeywordSlot {
+  TKeywordWord Entry;
+  std::uint64_t Bytes[2];
+  std::uint64_t Mask[2];
+};
+constexpr std::array<TKeywordSlot, 64> MakeKeywordSlots() {
+  std::array<TKeywordSlot, 64> Slots{};
+  for (const TKeywordWord &Entry : KeywordWords) {
+    TKeywordSlot &Slot =
+        Slots[KeywordHash(Entry.Word.front(), Entry.Word.back(), Entry.Word.size())];
+    if (!Slot.Entry.Word.empty())
+      throw "two keywords share a slot: change the hash's factors";
+    Slot.Entry = Entry;
+    for (size_t I = 0; I < Entry.Word.size(); ++I) {
+      const auto C = static_cast<unsigned char>(Entry.Word[I]);
+      Slot.Bytes[I / 8] |= std::uint64_t{C} << (I % 8 * 8);
+      Slot.Mask[I / 8] |= std::uint64_t{C >= 'A' && C <= 'Z' ? 0xDFu : 0xFFu} << (I % 8 * 8);
     }
-  case 8:
-    return First == 'F' && SameWord(AToken, "FUNCTION", 8) ? kwFunction : kwNone;
-  case 10:
-    return First == 'E' && SameWord(AToken, "EDITIONING", 10) ? kwEditionable : kwNone;
-  case 11:
-    return First == 'E' && SameWord(AToken, "EDITIONABLE", 11) ? kwEditionable : kwNone;
-  case 14:
-    return First == 'N' && SameWord(AToken, "NONEDITIONABLE", 14) ? kwEditionable : kwNone;
-  case 9:
-    return First == 'P' && SameWord(AToken, "PROCEDURE", 9) ? kwProcedure : kwNone;
-  default:
-    return kwNone;
   }
+  return Slots;
+}
+constexpr std::array<TKeywordSlot, 64> KeywordSlots = MakeKeywordSlots();
+
+// Whether the word at AToken is the slot's keyword; 16 bytes from AToken are readable.
+inline bool SameWord16(const char *AToken, const TKeywordSlot &ASlot) {
+  std::uint64_t Low, High;
+  std::memcpy(&Low, AToken, 8);
+  std::memcpy(&High, AToken + 8, 8);
+  return (Low & ASlot.Mask[0]) == ASlot.Bytes[0] && (High & ASlot.Mask[1]) == ASlot.Bytes[1];
+}
+
+// Classifies a word token of the text ending at AEnd, compared whole without regard to case.
+TKeyword Classify(const char *AToken, size_t ALength, const char *AEnd) {
+  const TKeywordSlot &Slot =
+      KeywordSlots[KeywordHash(UpCase(AToken[0]), UpCase(AToken[ALength - 1]), ALength)];
+  // Most words fail on the length already, whatever slot they hash to.
+  if (Slot.Entry.Word.size() != ALength)
+    return kwNone;
+  const bool Same = std::endian::native == std::endian::little && AEnd - AToken >= 16
+                        ? SameWord16(AToken, Slot)
+                        : SameWord(AToken, Slot.Entry.Word.data(), ALength);
+  return Same ? Slot.Entry.Keyword : kwNone;
 }
 
 // Commands of Oracle's command-line tool with the shortest abbreviation each accepts. None of
@@ -178,7 +199,7 @@ enum TToolKind : unsigned char {
   tkExit
 };
 struct TToolWord {
-  const char *Name;
+  std::string_view Name;
   unsigned char MinLength;
   TToolKind Kind;
 };
@@ -198,15 +219,33 @@ constexpr TToolWord ToolWords[] = {
     {"SPOOL", 3, tkPass},      {"START", 3, tkStart},     {"STARTUP", 7, tkPass},
     {"STORE", 5, tkPass},      {"TIMING", 4, tkPass},     {"TTITLE", 3, tkPass},
     {"UNDEFINE", 5, tkPass},   {"VARIABLE", 3, tkPass},   {"WHENEVER", 8, tkWhenever}};
+constexpr size_t ToolWordCount = sizeof(ToolWords) / sizeof(ToolWords[0]);
+
+// ToolWords is in alphabetical order: the words beginning with letter L are those from
+// ToolWordsFrom[L - 'A'] to ToolWordsFrom[L - 'A' + 1].
+constexpr std::array<unsigned char, 27> MakeToolWordsFrom() {
+  std::array<unsigned char, 27> From{};
+  size_t W = 0;
+  for (int L = 0; L < 27; ++L) {
+    while (W < ToolWordCount && ToolWords[W].Name[0] < 'A' + L)
+      ++W;
+    From[L] = static_cast<unsigned char>(W);
+  }
+  return From;
+}
+constexpr std::array<unsigned char, 27> ToolWordsFrom = MakeToolWordsFrom();
 
 // The tool command a word names, whole or abbreviated; tkNone for any other word.
 TToolKind ToolKind(const char *AToken, size_t ALength) {
-  if (ALength > 10)
+  const char First = UpCase(AToken[0]);
+  if (ALength > 10 || First < 'A' || First > 'Z')
     return tkNone;
-  for (const TToolWord &Word : ToolWords)
-    if (ALength >= Word.MinLength && ALength <= std::strlen(Word.Name) &&
-        SameWord(AToken, Word.Name, ALength))
+  for (size_t W = ToolWordsFrom[First - 'A']; W < ToolWordsFrom[First - 'A' + 1]; ++W) {
+    const TToolWord &Word = ToolWords[W];
+    if (ALength >= Word.MinLength && ALength <= Word.Name.size() &&
+        SameWord(AToken, Word.Name.data(), ALength))
       return Word.Kind;
+  }
   return tkNone;
 }
 
@@ -233,8 +272,7 @@ std::string WordAt(const char *T, std::int64_t AEnd, std::int64_t AFrom, std::in
   while (I < AEnd && (T[I] == ' ' || T[I] == '\t'))
     ++I;
   const std::int64_t From = I;
-  while (I < AEnd && !IsDelimiter(T[I]))
-    ++I;
+  I = WordEnd(T, I, AEnd);
   ANext = I;
   return UpperCase(std::string_view(T + From, static_cast<size_t>(I - From)));
 }
@@ -252,11 +290,12 @@ TToolCommand WheneverCommand(const char *T, std::int64_t AEnd, std::int64_t AFro
   return TToolCommand::None;
 }
 
-// The connected user of the program's database, upper case; read under the database's lock,
+// The connected user of the program's database as configured; read under the database's lock,
 // since the GUI thread may change it while a parse thread runs.
 std::string ConnectedUser() {
-  TDatabaseLite *Database = Session.FindDatabase("Database");
-  return Database ? UpperCase(Database->User()) : std::string();
+  static const std::string Name = "Database";
+  TDatabaseLite *Database = Session.FindDatabase(Name);
+  return Database ? Database->User() : std::string();
 }
 
 std::int32_t CheckedLength(const std::string &AText) {
@@ -357,6 +396,16 @@ TParser::TParser(std::shared_ptr<const std::string> AText)
     : FText(AText ? std::move(AText) : std::make_shared<const std::string>()), FData(FText->data()),
       FLength(CheckedLength(*FText)) {}
 
+// Kept out of line: inlined, it costs the scanning loop in ParseExpression registers.
+[[gnu::noinline]] void TParser::SetOwner(TExpression &AExpression) {
+  std::string User = ConnectedUser();
+  if (User != FUser) {
+    FOwner = UpperCase(User);
+    FUser = std::move(User);
+  }
+  AExpression.Owner = FOwner;
+}
+
 bool TParser::SkipComment() {
   bool Skipped = false;
   while (FPos >= 1 && FPos < FLength) {
@@ -415,8 +464,7 @@ std::string TParser::NextToken() {
     return {};
   const std::int32_t From = FPos++;
   if (!IsDelimiter(FData[From - 1]))
-    while (FPos <= FLength && !IsDelimiter(FData[FPos - 1]))
-      ++FPos;
+    FPos = static_cast<std::int32_t>(WordEnd(FData, FPos - 1, FLength)) + 1;
   return std::string(FData + From - 1, static_cast<size_t>(FPos - From));
 }
 
@@ -431,7 +479,7 @@ void TParser::ParseExpression(TExpression &AExpression) {
   for (;;) {
     SkipBlanks();
     AExpression.StoredUnit = false;
-    AExpression.Owner = ConnectedUser();
+    SetOwner(AExpression);
     AExpression.UnitType.clear();
     AExpression.Name.clear();
     AExpression.Start = FPos;
@@ -513,8 +561,7 @@ void TParser::ParseExpression(TExpression &AExpression) {
       if (IsDelimiter(C)) {
         ++I;
         if (IsBlank(C)) {
-          // Blanks change no state; pass the whole run.
-          while (I < N && IsBlank(T[I]))
+          while (I < N && IsBlank(T[I])) // blanks change no state
             ++I;
           continue;
         }
@@ -560,10 +607,9 @@ void TParser::ParseExpression(TExpression &AExpression) {
         continue;
       }
 
-      while (I < N && !IsDelimiter(T[I]))
-        ++I;
+      I = WordEnd(T, I, N);
       const size_t TokenLength = static_cast<size_t>(I - TokenStart);
-      const TKeyword Word = Classify(T + TokenStart, TokenLength);
+      const TKeyword Word = Classify(T + TokenStart, TokenLength, T + N);
       if (first) {
         const TToolKind Tool = Word == kwNone ? ToolKind(T + TokenStart, TokenLength) : tkNone;
         if (Word == kwConnect || Tool == tkConnect) {
@@ -611,6 +657,10 @@ void TParser::ParseExpression(TExpression &AExpression) {
           AExpression.Name = UpperCase(Token);
           wantName = false;
         }
+        continue;
+      }
+      if (Word == kwNone) {
+        createSeen = false; // any other word ends CREATE OR REPLACE; most words do nothing else
         continue;
       }
       if (Word == kwWrapped) {

@@ -111,10 +111,15 @@ public:
   void ParseExpression(TExpression &AExpression);
 
 private:
+  // The expression's owner: the connected user, upper case. The user is asked for every
+  // expression (it may change during a run) and converted only when it changed.
+  void SetOwner(TExpression &AExpression);
+
   std::shared_ptr<const std::string> FText;
   const char *FData;
   std::int32_t FLength;
   std::int32_t FPos = 1;
+  std::string FUser, FOwner; // the user as last read, and upper case
 };
 
 // The scripts of one parse run: item 0 is the main script, item i+1 is included by item i.

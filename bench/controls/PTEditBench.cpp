@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
 #include <climits>
 #include <cstdio>
@@ -15,6 +16,7 @@
 #include <memory>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -245,19 +247,24 @@ int main(int argc, char **argv) {
               Edit.Lines().Count(), Text.size() / 1e6, (After - Before) / 1e6,
               Edit.Lines().MemoryUsed() / 1e6, double(After - Before) / double(Text.size()));
   {
-    // The first edit after loading, far from the last one, pays for moving the line records.
+    // Edits far apart in a freshly loaded text: each Enter lands at least 380,000 lines away
+    // from the one before, the first one right after loading.
     auto Fresh = MakeEditor();
     Fresh->Lines().SetText(Text);
-    Fresh->Model().SetCaretAndAnchor(TEditPos{10, MiddleLine});
-    auto T0 = std::chrono::steady_clock::now();
-    Fresh->KeyPress(13);
-    auto T1 = std::chrono::steady_clock::now();
-    Fresh->Model().SetCaretAndAnchor(TEditPos{10, 10});
-    Fresh->KeyPress(13);
-    auto T2 = std::chrono::steady_clock::now();
-    std::printf("first Enter at line %d after loading: %.3f ms; then at line 10: %.3f ms\n",
-                MiddleLine, std::chrono::duration<double, std::milli>(T1 - T0).count(),
-                std::chrono::duration<double, std::milli>(T2 - T1).count());
+    std::vector<double> Times;
+    for (int I = 0; I < 15; ++I) {
+      int Line = static_cast<int>((MiddleLine + I * 382001LL) % (LineCount - 10));
+      Fresh->Model().SetCaretAndAnchor(TEditPos{10, Line});
+      auto T0 = std::chrono::steady_clock::now();
+      Fresh->KeyPress(13);
+      auto T1 = std::chrono::steady_clock::now();
+      Times.push_back(std::chrono::duration<double, std::milli>(T1 - T0).count());
+    }
+    double First = Times[0];
+    std::sort(Times.begin(), Times.end());
+    std::printf("Enter far from the last edit, %zu times from loading: first %.3f ms, min %.3f ms, "
+                "median %.3f ms (goal <= 0.200 ms)\n",
+                Times.size(), First, Times.front(), Times[Times.size() / 2]);
   }
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();

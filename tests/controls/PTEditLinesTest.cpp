@@ -1,10 +1,13 @@
-// The editor's line list: loading rules, the gap buffer under edits, format lists with their lines.
+// The editor's line list: loading rules, blocks of lines under edits, format lists with their
+// lines.
 #include "controls/PTEditLines.h"
 
 #include "classes/Exceptions.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -41,47 +44,84 @@ TEST(EditLinesTest, SetText_SplitsAtEveryBreakKindAndStopsAtNul) {
   EXPECT_EQ(All(Lines), (TList{"y"}));
 }
 
-TEST(EditLinesTest, Edits_KeepOrderWhereverTheGapIs) {
+// Random edits against a plain list of strings: runs of lines inserted and removed at scattered
+// places split full blocks, empty others and merge small ones; lines, offsets and the line at an
+// offset must agree with the plain list throughout.
+TEST(EditLinesTest, Edits_AgreeWithAPlainListAcrossBlocks) {
+  const int Steps = 30000;
   TEditLines Lines;
   std::vector<std::string> Expected;
   std::string Text;
-  for (int I = 0; I < 200; ++I) {
+  for (int I = 0; I < 3000; ++I) {
     Text += "line" + std::to_string(I) + "\r\n";
     Expected.push_back("line" + std::to_string(I));
   }
   Lines.SetText(Text);
-  // Insert and delete at scattered places, as edits jumping around the text do.
   unsigned Seed = 7;
-  for (int Step = 0; Step < 2000; ++Step) {
-    Seed = Seed * 1103515245u + 12345u;
+  auto Next = [&](unsigned AModulo) {
+    Seed = Seed * 1664525u + 1013904223u;
+    return static_cast<int>((Seed >> 8) % AModulo);
+  };
+  int Differences = 0;
+  for (int Step = 0; Step < Steps; ++Step) {
     int Count = static_cast<int>(Expected.size());
-    int At = static_cast<int>((Seed >> 8) % static_cast<unsigned>(Count + 1));
-    switch ((Seed >> 4) % 3) {
-    case 0:
+    int At = Next(static_cast<unsigned>(Count + 1));
+    int Op = Next(100);
+    if (Op < 30) {
       Lines.Insert(At, "new" + std::to_string(Step));
       Expected.insert(Expected.begin() + At, "new" + std::to_string(Step));
-      break;
-    case 1:
-      if (At < Count) {
-        Lines.Delete(At);
-        Expected.erase(Expected.begin() + At);
+    } else if (Op < 32 && Count < 6000) {
+      std::vector<std::string> Run;
+      for (int K = 0; K < 1500; ++K) {
+        Run.push_back(std::string(K % 7, 'r'));
+        Lines.Insert(At + K, Run.back());
       }
-      break;
-    default:
-      if (At < Count) {
-        std::string Longer = Expected[At] + std::string(Step % 40, 'x');
-        Lines.Put(At, Longer);
-        Expected[At] = Longer;
-      }
+      Expected.insert(Expected.begin() + At, Run.begin(), Run.end());
+    } else if (Op < 60 && At < Count) {
+      Lines.Delete(At);
+      Expected.erase(Expected.begin() + At);
+    } else if (Op < 62 && At < Count) {
+      int N = 1 + Next(static_cast<unsigned>(std::min(Count - At, 2500)));
+      Lines.DeleteRange(At, N);
+      Expected.erase(Expected.begin() + At, Expected.begin() + At + N);
+    } else if (At < Count) {
+      std::string Changed = Expected[At].substr(0, Next(8)) + std::string(Next(40), 'x');
+      Lines.Put(At, Changed);
+      Expected[At] = Changed;
     }
+    if (Expected.empty()) {
+      Lines.Add("again");
+      Expected.push_back("again");
+    }
+    if (Step % 500 == 0 || Step == Steps - 1) {
+      Differences += Lines.Count() != static_cast<int>(Expected.size());
+      std::vector<std::int64_t> Before{0};
+      for (int I = 0; I < static_cast<int>(Expected.size()); ++I) {
+        Differences += Lines[I] != Expected[I];
+        Before.push_back(Before.back() + static_cast<std::int64_t>(Expected[I].size()) + 2);
+      }
+      // Offsets and look-ups in no particular order.
+      for (int K = 0; K < 200; ++K) {
+        int I = Next(static_cast<unsigned>(Expected.size()));
+        Differences += Lines[I] != Expected[I];
+        Differences += Lines.CharsBefore(I) != Before[I];
+        Differences +=
+            Lines.LineAt(Before[I] + Next(static_cast<unsigned>(Before[I + 1] - Before[I]))) != I;
+      }
+      Differences += Lines.CharsBefore(Lines.Count()) != Before.back();
+      Differences += Lines.LineAt(Before.back() + 5) != Lines.Count() - 1;
+      Differences += Lines.LineAt(-3) != 0;
+    }
+    ASSERT_EQ(Differences, 0) << Step;
   }
-  EXPECT_EQ(All(Lines), Expected);
+  EXPECT_EQ(Lines.Text().size(), static_cast<std::size_t>(Lines.CharsBefore(Lines.Count())));
   // Putting a piece of the line's own text.
   Lines.Put(0, "abcdef");
   Lines.Put(0, Lines[0].substr(2));
   EXPECT_EQ(Lines.Strings(0), "cdef");
   Lines.DeleteRange(1, Lines.Count() - 1);
   EXPECT_EQ(All(Lines), (TList{"cdef"}));
+  EXPECT_EQ(Lines.CharsBefore(1), 6);
 }
 
 TEST(EditLinesTest, FormatLists_MoveWithLinesAndGoWithThem) {

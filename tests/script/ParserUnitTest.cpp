@@ -518,6 +518,18 @@ TEST_F(ParserTest, OwnerFollowsTheConnectedUser) {
   Database->SetUser("scott");
   ASSERT_EQ(All.size(), 1u);
   EXPECT_EQ(All[0].Owner, "ADAMS");
+  // Within one run, each expression takes the user of its moment.
+  TScript Script;
+  Script.SetText("select 1 from dual;\nselect 2 from dual;\nselect 3 from dual;");
+  TExpression E;
+  E.Script = &Script;
+  Strings Owners;
+  for (const char *User : {"adams", "a_user_name_longer_than_sixteen", "scott"}) {
+    Database->SetUser(User);
+    Script.Parser()->ParseExpression(E);
+    Owners.push_back(E.Owner);
+  }
+  EXPECT_EQ(Owners, (Strings{"ADAMS", "A_USER_NAME_LONGER_THAN_SIXTEEN", "SCOTT"}));
 }
 
 TEST_F(ParserTest, TextWithoutExpressionsEndsAtOnce) {
