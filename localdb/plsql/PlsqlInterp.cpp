@@ -1299,7 +1299,7 @@ void Interp::execSql(const Stmt &s, Frame &f) {
   sqlite3_reset(st);
   if (rc == SQLITE_ROW) {
     FSqlFound = 1;
-    FSqlRowCount = 2;
+    FSqlRowCount = 1; // as Oracle reports it, not the rows the query has
     raise(1422);
   }
   if (s.into.size() == 1 && s.into[0]->type.kind == VType::Record) {

@@ -341,8 +341,26 @@ end;)");
       "no_data_found then if sql%notfound and not sql%found then dbms_output.put_line('none ' || "
       "sql%rowcount); end if; end;");
   EXPECT_EQ(output(), (std::vector<std::string>{"one 1", "none 0"}));
+  // TOO_MANY_ROWS: SQL%ROWCOUNT is 1, not the number of rows the query has.
+  run("declare n number; begin dbms_output.enable; select sal into n from emp; exception when "
+      "too_many_rows then if sql%found then dbms_output.put_line('tmr ' || sql%rowcount); end if; "
+      "end;");
+  EXPECT_EQ(output(), std::vector<std::string>{"tmr 1"});
   EXPECT_EQ(column("SELECT sal FROM \"SCOTT.EMP\" WHERE empno = 7839"),
             std::vector<std::string>{"5000"});
+  // LOCK TABLE in a block takes the write lock until the transaction ends.
+  run("begin lock table emp in exclusive mode; end;");
+  auto other = secondLogon();
+  int code = 0;
+  try {
+    runOn(other, "update emp set sal = sal where empno = 7839");
+  } catch (const localdb::OraError &e) {
+    code = e.code;
+  }
+  EXPECT_EQ(code, 54);
+  run("commit");
+  runOn(other, "update emp set sal = sal where empno = 7839");
+  other->close();
 }
 
 TEST_F(PlsqlRun, DbmsOutputRules) {
