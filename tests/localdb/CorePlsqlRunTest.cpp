@@ -204,6 +204,16 @@ begin
   dbms_output.put_line(x || ' ' || y || ' ' || add(1) || ' ' || add(1, b => 2) || ' ' || add('hi') || ' ' || fact(10));
 end;)");
   EXPECT_EQ(output(), std::vector<std::string>{"6 6 11 3 hi! 3628800"});
+  // A declared-ahead procedure, a nested one using its enclosing ones' variables, RETURN from
+  // inside a WHILE loop.
+  run(R"(declare x number := 1;
+  procedure even(n number);
+  procedure odd(n number) is begin if n > 0 then even(n - 1); else x := x * 10; end if; end;
+  procedure even(n number) is begin if n > 0 then odd(n - 1); else x := x + 1; end if; end;
+  procedure outer_p is y number := 5; procedure inner_p is begin x := x + y; end; begin inner_p; end;
+  function first_over(lim number) return number is i number := 0; begin while true loop i := i + 1; if i * i > lim then return i; end if; end loop; end;
+begin dbms_output.enable; even(3); outer_p; dbms_output.put_line(x || ' ' || first_over(50)); end;)");
+  EXPECT_EQ(output(), std::vector<std::string>{"15 8"});
   run("create or replace package counter is n number := 100; procedure bump(by_ number default "
       "1); function value_of return number; end;");
   run("create or replace package body counter is procedure bump(by_ number default 1) is begin "
@@ -343,7 +353,8 @@ end;)");
   EXPECT_EQ(output(), (std::vector<std::string>{"one 1", "none 0"}));
   // TOO_MANY_ROWS: SQL%ROWCOUNT is 1, not the number of rows the query has.
   run("declare n number; begin dbms_output.enable; select sal into n from emp; exception when "
-      "too_many_rows then if sql%found then dbms_output.put_line('tmr ' || sql%rowcount); end if; "
+      "too_many_rows then if sql%found and not sql%isopen then dbms_output.put_line('tmr ' || "
+      "sql%rowcount); end if; "
       "end;");
   EXPECT_EQ(output(), std::vector<std::string>{"tmr 1"});
   EXPECT_EQ(column("SELECT sal FROM \"SCOTT.EMP\" WHERE empno = 7839"),
@@ -452,12 +463,15 @@ begin
   s := s || b(null = 1) || b(1 < null) || b('b' > 'a') || b(sysdate > to_date('2000', 'YYYY')) || ' ';
   s := s || b(t and t) || b(t and f) || b(f and t) || b(t and n) || b(n and t) || b(f and n) || b(n and f) || b(n and n) || ' ';
   s := s || b(t or t) || b(t or f) || b(f or t) || b(f or f) || b(t or n) || b(n or t) || b(f or n) || b(n or f) || ' ';
-  s := s || b(not t) || b(not f) || b(not n) || b(n is null) || b(t is not null);
+  s := s || b(not t) || b(not f) || b(not n) || b(n is null) || b(t is not null) || ' ';
+  s := s || b(null like 'a') || b('a' like null) || b(null between 1 and 2) || b(1 between null and 2) || b(5 between 6 and null) || b(5 not between null and 4);
+  s := s || b(null in (1, 2)) || b(1 in (2, 3)) || b(1 not in (2, 3)) || b(('a' || chr(1) || 'b') like ('a' || chr(1) || 'b'));
   dbms_output.put_line(s);
   dbms_output.put_line(-(5) || ' ' || -(2.5) || ' ' || +(3) || ' ' || -(null) || '|' || (2 + 3) || ' ' || (7 - 10) || ' ' || (6 * 7) || ' ' || (7 / 2));
 end;)");
-  EXPECT_EQ(output(), (std::vector<std::string>{"FTTFTF TFFFTT FTFTFT NNTT TFFNNFFN TTTFTTNN FTNTT",
-                                                "-5 -2.5 3 |5 -3 42 3.5"}));
+  EXPECT_EQ(output(), (std::vector<std::string>{
+                          "FTTFTF TFFFTT FTFTFT NNTT TFFNNFFN TTTFTTNN FTNTT NNNNFTNFTT",
+                          "-5 -2.5 3 |5 -3 42 3.5"}));
   // A FOR loop's bounds are BINARY_INTEGERs.
   run("begin dbms_output.enable; for i in -2147483647..-2147483647 loop dbms_output.put_line(i); "
       "end loop; for i in reverse 2147483647..2147483647 loop dbms_output.put_line(i); end loop; "
@@ -820,6 +834,16 @@ begin
 end;)");
   EXPECT_EQ(output(),
             (std::vector<std::string>{"3 CLARK 1300 3", "5 JONES", "empty 0", "5,5,4,14"}));
+  // A row that fails, of a SELECT or of a cursor; a cursor not open.
+  const std::string table = "declare type t is table of number index by binary_integer; n t; ";
+  EXPECT_EQ(error(table + "begin select 1 / 0 bulk collect into n from dual; end;"),
+            "ORA-01476: divisor is equal to zero\nORA-06512: at line 1");
+  EXPECT_EQ(error(table + "cursor c is select 1 / 0 x from dual; begin open c; fetch c bulk "
+                          "collect into n; end;"),
+            "ORA-01476: divisor is equal to zero\nORA-06512: at line 1");
+  EXPECT_EQ(error(table + "cursor c is select sal from emp; begin fetch c bulk collect into n; "
+                          "end;"),
+            "ORA-01001: invalid cursor\nORA-06512: at line 1");
   EXPECT_NE(error("declare n number; begin select sal bulk collect into n from emp; end;")
                 .find("PLS-00497"),
             std::string::npos);

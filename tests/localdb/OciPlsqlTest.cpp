@@ -151,6 +151,8 @@ TEST_F(Plsql, Break_StopsAnEndlessLoop) {
        {"begin while true loop null; end loop; end;",
         "begin for i in 1 .. 2147483647 loop null; end loop; end;",
         "begin <<again>> null; goto again; end;",
+        "declare n number; begin select count(*) into n from emp a, emp b, emp c, emp d, emp e, "
+        "emp f, emp g, emp h; end;",
         "declare procedure p(n number) is begin if n < 40 then p(n + 1); p(n + 1); end if; end; "
         "begin p(0); end;"})
     EXPECT_EQ(broken(block), 1013) << block;
