@@ -781,7 +781,7 @@ begin
   execute immediate 'delete from dyn where id = 99';
   dbms_output.put_line(case when sql%found then 'found' else 'none found' end);
   execute immediate 'select count(*), min(born) from dyn where id <= :x' into n, d using 5;
-  dbms_output.put_line(n || ' ' || to_char(d, 'YYYY-MM-DD'));
+  dbms_output.put_line(n || ' ' || to_char(d, 'YYYY-MM-DD') || ' ' || sql%rowcount || case when sql%found then ' found' end);
   execute immediate 'select name from dyn where id = 1' into name;
   dbms_output.put_line(name);
   execute immediate 'begin dbms_output.put_line(''inner ' || n || '''); end;';
@@ -794,8 +794,10 @@ begin
   exception when too_many_rows then dbms_output.put_line('many');
   end;
 end;)");
-  EXPECT_EQ(output(), (std::vector<std::string>{"1", "none found", "2 2001-02-03", "one", "inner 2",
-                                                "none", "many"}));
+  EXPECT_EQ(output(), (std::vector<std::string>{"1", "none found", "2 2001-02-03 1 found", "one",
+                                                "inner 2", "none", "many"}));
+  EXPECT_EQ(column("SELECT count(*) FROM \"SCOTT.DYN\" WHERE name IS NULL"),
+            std::vector<std::string>{"1"});
   EXPECT_NE(error("begin execute immediate 'select * from nowhere'; end;").find("ORA-00942"),
             std::string::npos);
   EXPECT_NE(error("begin execute immediate null; end;").find("ORA-06535"), std::string::npos);
