@@ -167,6 +167,9 @@ end;)");
   for (int n : {-20000, -20999})
     EXPECT_EQ(error("begin raise_application_error(" + std::to_string(n) + ", 'x'); end;"),
               "ORA" + std::to_string(n) + ": x\nORA-06512: at line 1");
+  // Its message keeps 2048 bytes.
+  EXPECT_EQ(error("begin raise_application_error(-20001, rpad('x', 3000, 'x')); end;"),
+            "ORA-20001: " + std::string(2048, 'x') + "\nORA-06512: at line 1");
   // Outside a handler SQLCODE is 0; SQLERRM of a number is that number's message.
   run("begin dbms_output.enable; dbms_output.put_line(sqlcode || ' ' || sqlerrm); "
       "dbms_output.put_line(sqlerrm(0)); dbms_output.put_line(sqlerrm(100)); "
@@ -755,11 +758,19 @@ begin
   exception when others then
     dbms_output.put_line(rtrim(dbms_utility.format_error_stack, chr(10)));
   end;
+  declare
+    mine exception;
+  begin
+    raise mine;
+  exception when mine then
+    dbms_output.put_line(rtrim(dbms_utility.format_error_stack, chr(10)));
+  end;
   dbms_output.put_line(sys_context('USERENV', 'CURRENT_USER') || ' ' ||
                        nvl(dbms_utility.format_error_stack, 'none'));
 end;)");
-  EXPECT_EQ(output(),
-            (std::vector<std::string>{"9", "slept", "ORA-01403: no data found", "SCOTT none"}));
+  EXPECT_EQ(output(), (std::vector<std::string>{
+                          "9", "slept", "ORA-01403: no data found",
+                          "ORA-06510: PL/SQL: unhandled user-defined exception", "SCOTT none"}));
   EXPECT_NE(error("begin dbms_utility.get_time; end;").find("PLS-00221"), std::string::npos);
   EXPECT_NE(error("declare x number; begin x := dbms_lock.nothing; end;").find("PLS-00302"),
             std::string::npos);
