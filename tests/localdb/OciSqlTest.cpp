@@ -448,6 +448,10 @@ TEST_F(Sql, Errors_OracleNumbersAtTheRightOffset) {
       {"insert into dept (deptno) select deptno, dname from dept", 913, 41},
       {"update emp set nosuch = 1", 904, 15},
       {"update (select * from emp) set sal = 1", 1732, 7},
+      {"select 1 from dept d where exists (select 1 from emp e where e.deptno = d.deptno(+))", 1719,
+       72},
+      {"select 1 from emp where nosuch(+) = 1", 904, 24},
+      {"select count(e.rowid) from emp e, dept d where e.nosuch = 1", 904, 47},
       // What this server does not do is refused with a clear error.
       {"select 1 from (select * from emp) connect by prior empno = mgr", 3001, 14},
       {"select ename from emp where rownum <= sal", 3001, 28},
