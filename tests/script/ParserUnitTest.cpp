@@ -469,6 +469,8 @@ TEST_F(ParserTest, NewerPlsqlStaysOneUnit) {
   // q-quoted literals: an upper-case NQ, a delimiter that is also the closing character.
   EXPECT_EQ(Texts("select NQ'[a;]', q'#'#', q'[]' from dual; select 2 from dual;"),
             (Strings{"select NQ'[a;]', q'#'#', q'[]' from dual", "select 2 from dual"}));
+  EXPECT_EQ(Texts("select q'[a]';select 2 from dual;"),
+            (Strings{"select q'[a]'", "select 2 from dual"}));
   // $ERROR ... $END pairs as $IF ... $END does: the branch around it still counts once.
   EXPECT_EQ(Texts("begin\n$if a $then $error 'x' $end if x then $else if y then $end null; end "
                   "if;\nend;\nselect 1 from dual;"),
