@@ -653,6 +653,9 @@ TEST(ScriptModel, ExpressionListReleasesAndPacks) {
   EXPECT_EQ(List.IndexOf(C), 0);
   EXPECT_EQ(List.IndexOf(A), -1);
   EXPECT_THROW(List.Get(5), std::out_of_range);
+  // Putting back the record an entry holds keeps it (the list still releases it once).
+  List.Put(0, C);
+  EXPECT_EQ(List.Get(0), C);
 }
 
 TEST(ScriptModel, ExpressionTextIsClippedToTheScript) {
