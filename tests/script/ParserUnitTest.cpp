@@ -477,6 +477,11 @@ TEST_F(ParserTest, NewerPlsqlStaysOneUnit) {
             (Strings{"begin\n$if a $then $error 'x' $end if x then $else if y then $end null; "
                      "end if;\nend;",
                      "select 1 from dual"}));
+  // A stray $ELSE or $END opens no branch: the block still ends at its END.
+  EXPECT_EQ(Texts("begin $else null; end;\nselect 1 from dual;"),
+            (Strings{"begin $else null; end;", "select 1 from dual"}));
+  EXPECT_EQ(Texts("begin $end if x then null; end if; end;\nselect 1 from dual;"),
+            (Strings{"begin $end if x then null; end if; end;", "select 1 from dual"}));
   // After $END the block's own words count again.
   EXPECT_EQ(Texts("begin $if x $then null; $else null; $end end;\nselect 1 from dual;"),
             (Strings{"begin $if x $then null; $else null; $end end;", "select 1 from dual"}));
@@ -497,6 +502,8 @@ TEST_F(ParserTest, NewerPlsqlStaysOneUnit) {
                            "  MEMBER FUNCTION len RETURN NUMBER);");
   EXPECT_EQ(Types[0].UnitType, "TYPE");
   EXPECT_EQ(Types[0].Name, "PT");
+  EXPECT_TRUE(Types[0].StoredUnit);
+  EXPECT_TRUE(Types[2].StoredUnit);
   EXPECT_EQ(Types[1].UnitType, "TYPE BODY");
   EXPECT_TRUE(Types[1].StoredUnit);
   EXPECT_EQ(Types[2].Name, "NUMS");
