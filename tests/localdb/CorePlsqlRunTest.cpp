@@ -227,6 +227,8 @@ begin dbms_output.enable; even(3); outer_p; dbms_output.put_line(x || ' ' || fir
   run("begin dbms_output.enable; counter.bump; dbms_output.put_line(counter.value_of || ' ' || "
       "counter.n); end;");
   EXPECT_EQ(output(), std::vector<std::string>{"7 7"});
+  run("begin dbms_output.enable; counter.n := 42; dbms_output.put_line(counter.value_of); end;");
+  EXPECT_EQ(output(), std::vector<std::string>{"42"});
   // Stored functions in SQL.
   run("create or replace function twice(n number) return number is begin return n * 2; end;");
   run("declare v number; begin dbms_output.enable; select twice(sal) into v from emp where empno "
