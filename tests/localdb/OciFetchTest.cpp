@@ -85,7 +85,31 @@ TEST_F(Fetch, Describe_TypesSizesNamesNullability) {
       {"select vsize(ename) from emp", {"", 2, 40, 1}},
       {"select to_number('1') from dual", {"", 2, 40, 1}},
       {"select count(comm) from emp", {"", 2, 40, 0}},
-      {"select sum(sal) from emp", {"", 2, 40, 1}}};
+      {"select sum(sal) from emp", {"", 2, 40, 1}},
+      // Values chosen among their arguments are as long as the longest; a NULL one takes the
+      // other's type.
+      {"select nvl(ename, job) from emp", {"", 1, 10, 1}},
+      {"select nvl(comm, 0) from emp", {"", 2, 9, 0}},
+      {"select nvl(null, job) from emp", {"", 1, 9, 1}},
+      {"select initcap(job) from emp", {"", 1, 9, 1}},
+      {"select nls_lower(ename) from emp", {"", 1, 10, 1}},
+      {"select substrb(job, 2) from emp", {"", 1, 9, 1}},
+      {"select convert(job, 'US7ASCII') from emp", {"", 1, 9, 1}},
+      {"select to_single_byte(job) from emp", {"", 1, 9, 1}},
+      {"select nlssort(job) from emp", {"", 23, 38, 1}},
+      {"select dump(job) from emp", {"", 1, 2000, 1}},
+      {"select least(job, ename) from emp", {"", 1, 10, 1}},
+      {"select decode(ename, 'A', job, ename) from emp", {"", 1, 10, 1}},
+      {"select replace(job, 'A', 'B') from emp", {"", 1, 2000, 1}},
+      {"select user from dual", {"", 1, 30, 0}},
+      {"select uid from dual", {"", 2, 40, 0}},
+      {"select sysdate from dual", {"", 12, 9, 0}},
+      {"select coalesce(job, ename) from emp", {"", 1, 10, 1}},
+      {"select nullif(job, 'X') from emp", {"", 1, 9, 1}},
+      {"select nvl2(comm, job, ename) from emp", {"", 1, 10, 1}},
+      {"select trim(job) from emp", {"", 1, 9, 1}},
+      {"select coalesce(comm, sal) from emp", {"", 2, 40, 1}},
+      {"select lpad(job, sal) from emp", {"", 1, 2000, 1}}};
   for (const auto &[sql, w] : values) {
     Cda_Def one = open(sql);
     sb4 dbsize = 0, cbufl = 31, dsize = 0;
