@@ -790,13 +790,15 @@ begin
   execute immediate 'create table ' || tab || ' (id number, born date, name varchar2(30))';
   execute immediate 'insert into dyn values (:1, :2, :3)' using 1, to_date('2001-02-03', 'YYYY-MM-DD'), 'one';
   execute immediate 'insert into dyn values (:a, sysdate, :b)' using 2, null;
-  dbms_output.put_line(sql%rowcount);
+  dbms_output.put_line(sql%rowcount || case when sql%found then ' found' end);
   execute immediate 'delete from dyn where id = 99';
   dbms_output.put_line(case when sql%found then 'found' else 'none found' end);
   execute immediate 'select count(*), min(born) from dyn where id <= :x' into n, d using 5;
   dbms_output.put_line(n || ' ' || to_char(d, 'YYYY-MM-DD') || ' ' || sql%rowcount || case when sql%found then ' found' end);
   execute immediate 'select name from dyn where id = 1' into name;
   dbms_output.put_line(name);
+  execute immediate 'select id, name from dyn where id = 2' into n, name;
+  dbms_output.put_line(n || nvl(name, ' null'));
   execute immediate 'begin dbms_output.put_line(''inner ' || n || '''); end;';
   begin
     execute immediate 'select name from dyn where id = 99' into name;
@@ -807,8 +809,8 @@ begin
   exception when too_many_rows then dbms_output.put_line('many');
   end;
 end;)");
-  EXPECT_EQ(output(), (std::vector<std::string>{"1", "none found", "2 2001-02-03 1 found", "one",
-                                                "inner 2", "none", "many"}));
+  EXPECT_EQ(output(), (std::vector<std::string>{"1 found", "none found", "2 2001-02-03 1 found",
+                                                "one", "2 null", "inner 2", "none", "many"}));
   EXPECT_EQ(column("SELECT count(*) FROM \"SCOTT.DYN\" WHERE name IS NULL"),
             std::vector<std::string>{"1"});
   EXPECT_NE(error("begin execute immediate 'select * from nowhere'; end;").find("ORA-00942"),
@@ -851,6 +853,8 @@ end;)");
             (std::vector<std::string>{"3 CLARK 1300 3", "5 JONES", "empty 0", "5,5,4,14"}));
   // A row that fails, of a SELECT or of a cursor; a cursor not open.
   const std::string table = "declare type t is table of number index by binary_integer; n t; ";
+  EXPECT_EQ(error("declare n number; begin select 1 / 0 into n from dual; end;"),
+            "ORA-01476: divisor is equal to zero\nORA-06512: at line 1");
   EXPECT_EQ(error(table + "begin select 1 / 0 bulk collect into n from dual; end;"),
             "ORA-01476: divisor is equal to zero\nORA-06512: at line 1");
   EXPECT_EQ(error(table + "cursor c is select 1 / 0 x from dual; begin open c; fetch c bulk "
@@ -920,6 +924,11 @@ end;)");
   EXPECT_EQ(error("delete from dept where deptno = 80"),
             "ORA-04092: cannot ROLLBACK in a trigger\nORA-06512: at \"SCOTT.DEPT_BS\", line 2\n"
             "ORA-04088: error during execution of trigger 'SCOTT.DEPT_BS'");
+  run("drop trigger dept_bs");
+  run("create trigger dept_bs before delete on dept begin savepoint s; end;");
+  EXPECT_EQ(error("delete from dept where deptno = 80"),
+            "ORA-04092: cannot SET SAVEPOINT in a trigger\nORA-06512: at \"SCOTT.DEPT_BS\", line "
+            "1\nORA-04088: error during execution of trigger 'SCOTT.DEPT_BS'");
   run("drop trigger dept_bs");
   EXPECT_EQ(column("SELECT count(*) FROM \"SCOTT.DEPT\" WHERE deptno = 80"),
             std::vector<std::string>{"0"});

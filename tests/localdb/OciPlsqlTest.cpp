@@ -150,7 +150,7 @@ TEST_F(Plsql, Break_StopsAnEndlessLoop) {
   for (const char *block :
        {"begin while true loop null; end loop; end;",
         "begin for i in 1 .. 2147483647 loop null; end loop; end;",
-        "begin <<again>> null; goto again; end;",
+        "begin <<again>> null; goto again; end;", "begin dbms_lock.sleep(1000); end;",
         "declare n number; begin select count(*) into n from emp a, emp b, emp c, emp d, emp e, "
         "emp f, emp g, emp h; end;",
         "declare procedure p(n number) is begin if n < 40 then p(n + 1); p(n + 1); end if; end; "
