@@ -471,6 +471,10 @@ TEST_F(ParserTest, NewerPlsqlStaysOneUnit) {
             (Strings{"select NQ'[a;]', q'#'#', q'[]' from dual", "select 2 from dual"}));
   EXPECT_EQ(Texts("select q'[a]';select 2 from dual;"),
             (Strings{"select q'[a]'", "select 2 from dual"}));
+  // A quote inside: after an upper-case NQ, and with the q first in the text.
+  EXPECT_EQ(Texts("select NQ'[it's;]' from dual; select 2 from dual;"),
+            (Strings{"select NQ'[it's;]' from dual", "select 2 from dual"}));
+  EXPECT_EQ(Texts("q'[it's;]';select 2 from dual;"), (Strings{"q'[it's;]'", "select 2 from dual"}));
   // $ERROR ... $END pairs as $IF ... $END does: the branch around it still counts once.
   EXPECT_EQ(Texts("begin\n$if a $then $error 'x' $end if x then $else if y then $end null; end "
                   "if;\nend;\nselect 1 from dual;"),
@@ -670,6 +674,9 @@ TEST(ScriptModel, ExpressionTextIsClippedToTheScript) {
   Script.SetText("abcdef");
   TExpression E;
   EXPECT_EQ(ExpressionText(E), "");
+  E.Start = 1;
+  E.Length = 3;
+  EXPECT_EQ(ExpressionText(E), ""); // no script
   E.Script = &Script;
   E.Start = 4;
   E.Length = 10;
