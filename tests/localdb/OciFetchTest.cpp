@@ -125,6 +125,11 @@ TEST_F(Fetch, Describe_TypesSizesNamesNullability) {
   }
   EXPECT_EQ(value("select max(hiredate) from emp"), "12-JAN-83");
   EXPECT_EQ(value("select hiredate + 1 from emp where ename = 'KING'"), "18-NOV-81");
+  // DUMP shows the type code of what it reads: DATE, a CHAR literal, Oracle 7's ROWID.
+  EXPECT_EQ(value("select substr(dump(hiredate), 1, 7) || substr(dump('a'), 1, 7) || "
+                  "substr(dump(rowid), 1, 6) from emp where ename = 'KING'"),
+            "Typ=12 Typ=96 Typ=69");
+  EXPECT_EQ(value("select trim('ab' from ename) from emp").substr(0, 16), "ERROR: ORA-30001");
   cda = open("select empno, ename from emp");
   sb4 dbsize, cbufl = 31, dsize;
   sb2 dbtype, prec, scale, nullok;
