@@ -125,6 +125,14 @@ TEST_F(Fetch, Describe_TypesSizesNamesNullability) {
   }
   EXPECT_EQ(value("select max(hiredate) from emp"), "12-JAN-83");
   EXPECT_EQ(value("select hiredate + 1 from emp where ename = 'KING'"), "18-NOV-81");
+  EXPECT_EQ(value("select 1 + hiredate from emp where ename = 'KING'"), "18-NOV-81");
+  EXPECT_EQ(value("select hiredate - 1 from emp where ename = 'KING'"), "16-NOV-81");
+  EXPECT_EQ(value("select hiredate - to_date('1981-11-01', 'YYYY-MM-DD') from emp where ename = "
+                  "'KING'"),
+            "16");
+  for (const char *bad : {"select hiredate * hiredate from emp", "select hiredate / 2 from emp",
+                          "select hextoraw('AB') + 1 from dual"})
+    EXPECT_EQ(value(bad).substr(0, 16), "ERROR: ORA-00932") << bad;
   // DUMP shows the type code of what it reads: DATE, a CHAR literal, Oracle 7's ROWID.
   EXPECT_EQ(value("select substr(dump(hiredate), 1, 7) || substr(dump('a'), 1, 7) || "
                   "substr(dump(rowid), 1, 6) from emp where ename = 'KING'"),
