@@ -436,6 +436,12 @@ TEST_F(Sql, Errors_OracleNumbersAtTheRightOffset) {
       {"select sal + 1 from emp group by sal + 2", 979, 7},
       {"select sal + 1 from emp group by comm + 1", 979, 7},
       {"select upper(ename) from emp group by lower(ename)", 979, 13},
+      // Grouped by a different test, a different CASE form, a different cast.
+      {"select case when comm is null then 1 end from emp group by case when comm is not null "
+       "then 1 end",
+       979, 17},
+      {"select case sal when 1 then 1 end from emp group by case when sal = 1 then 1 end", 979, 12},
+      {"select cast(sal as number(5)) from emp group by cast(sal as number(6))", 979, 12},
       {"select abs(hiredate) from emp", 932, 11},
       {"select add_months(5, 1) from dual", 932, 18},
       {"select count(*) from emp where rowid = 5", 932, 37},
