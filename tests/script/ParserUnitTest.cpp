@@ -387,7 +387,7 @@ TEST_F(ParserTest, UnitStartIsTheKeywordOrTheTriggerBody) {
   const std::string Text = "CREATE OR REPLACE\r\nPROCEDURE p IS BEGIN NULL; END;\r\n"
                            "create trigger t after delete on emp\r\ndeclare n number; "
                            "begin null; end;\r\ncreate package k is end;\r\n/\r\n"
-                           "select 1 from dual;";
+                           "create type tt as object (a number);\r\n/\r\nselect 1 from dual;";
   TScript Script;
   Script.SetText(Text);
   TExpression E;
@@ -398,6 +398,8 @@ TEST_F(ParserTest, UnitStartIsTheKeywordOrTheTriggerBody) {
   EXPECT_EQ(E.UnitStart, static_cast<int>(Text.find("declare")) + 1);
   Script.Parser()->ParseExpression(E);
   EXPECT_EQ(E.UnitStart, static_cast<int>(Text.find("package")) + 1);
+  Script.Parser()->ParseExpression(E);
+  EXPECT_EQ(E.UnitStart, static_cast<int>(Text.find("type")) + 1);
   Script.Parser()->ParseExpression(E);
   EXPECT_EQ(E.UnitStart, 0);
 }
@@ -475,6 +477,8 @@ TEST_F(ParserTest, NewerPlsqlStaysOneUnit) {
   EXPECT_EQ(Texts("select NQ'[it's;]' from dual; select 2 from dual;"),
             (Strings{"select NQ'[it's;]' from dual", "select 2 from dual"}));
   EXPECT_EQ(Texts("q'[it's;]';select 2 from dual;"), (Strings{"q'[it's;]'", "select 2 from dual"}));
+  EXPECT_EQ(Texts("nq'[it's;]';select 2 from dual;"),
+            (Strings{"nq'[it's;]'", "select 2 from dual"}));
   // $ERROR ... $END pairs as $IF ... $END does: the branch around it still counts once.
   EXPECT_EQ(Texts("begin\n$if a $then $error 'x' $end if x then $else if y then $end null; end "
                   "if;\nend;\nselect 1 from dual;"),
