@@ -52,6 +52,8 @@ TEST_F(Fetch, Describe_TypesSizesNamesNullability) {
       {"select hiredate || 'x' from emp", {"", 1, 10, 1}},
       {"select rowid || '' from emp", {"", 1, 18, 1}},
       {"select null || null from dual", {"", 1, 1, 1}},
+      {"select nvl(null, null) from dual", {"", 1, 2000, 1}},
+      {"select greatest(null, null) from dual", {"", 1, 1, 1}},
       {"select hextoraw('AB') || 'x' from dual", {"", 1, 3, 1}},
       {"select decode(1, 1, 'x', hiredate) from emp", {"", 1, 9, 1}},
       {"select decode(1, 1, 'x', 2) from emp", {"", 1, 40, 1}},
