@@ -53,6 +53,8 @@ TEST_F(Fetch, Describe_TypesSizesNamesNullability) {
       {"select rowid || '' from emp", {"", 1, 18, 1}},
       {"select null || null from dual", {"", 1, 1, 1}},
       {"select nvl(null, null) from dual", {"", 1, 2000, 1}},
+      {"select upper('abc') || lower('de') from dual", {"", 1, 5, 1}},
+      {"select initcap('abc') from dual", {"", 96, 3, 0}},
       {"select greatest(null, null) from dual", {"", 1, 1, 1}},
       {"select hextoraw('AB') || 'x' from dual", {"", 1, 3, 1}},
       {"select decode(1, 1, 'x', hiredate) from emp", {"", 1, 9, 1}},
