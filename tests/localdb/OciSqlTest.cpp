@@ -105,6 +105,12 @@ TEST_F(Sql, Queries_AnswerAsOraclePrintsThem) {
                   "20)"),
             "1");
   EXPECT_EQ(query("select scott.emp.* from emp where empno = 7369")[0].size(), 8u);
+  EXPECT_EQ(value("select scott.emp.ename from scott.emp where empno = 7369"), "SMITH");
+  // BETWEEN compares as its first operand: text bounds become numbers.
+  EXPECT_EQ(value("select count(*) from emp where sal between '950' and 1300"), "5");
+  EXPECT_EQ(value("select count(*) from emp where sal between 950 and '1300'"), "5");
+  // Two text literals compare blank-padded.
+  EXPECT_EQ(value("select count(*) from dual where 'a' = 'a  '"), "1");
   EXPECT_EQ(query("select ename from emp where 3 > rownum").size(), 2u);
   // An inline view's own subqueries correlate with its tables.
   EXPECT_EQ(value("select count(*) from (select sal from emp e where sal > (select avg(sal) from "
