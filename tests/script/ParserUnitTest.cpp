@@ -417,7 +417,8 @@ TEST_F(ParserTest, ToolCommandLinesStandAlone) {
                            "WHENEVER SQLERROR EXIT SQL.SQLCODE\r\n"
                            "whenever oserror exit\r\n"
                            "exec p('a;b', -\r\n  2);\r\n"
-                           "sta other.sql arg\r\nWhenever SqlError Continue\r\nquit\r\n";
+                           "DISCONNECT\r\nsta other.sql arg\r\nWhenever SqlError Continue\r\n"
+                           "quit\r\n";
   TScript Script;
   Script.SetText(Text);
   std::vector<std::pair<std::string, TToolCommand>> Got;
@@ -490,6 +491,11 @@ TEST_F(ParserTest, NewerPlsqlStaysOneUnit) {
             (Strings{"begin $else null; end;", "select 1 from dual"}));
   EXPECT_EQ(Texts("begin $end if x then null; end if; end;\nselect 1 from dual;"),
             (Strings{"begin $end if x then null; end if; end;", "select 1 from dual"}));
+  // A word that only begins like $ELSIF is no branch.
+  EXPECT_EQ(
+      Texts("begin $if a $then if x then $elsix null; end if; $end end;\nselect 1 from dual;"),
+      (Strings{"begin $if a $then if x then $elsix null; end if; $end end;",
+               "select 1 from dual"}));
   // After $END the block's own words count again.
   EXPECT_EQ(Texts("begin $if x $then null; $else null; $end end;\nselect 1 from dual;"),
             (Strings{"begin $if x $then null; $else null; $end end;", "select 1 from dual"}));
@@ -499,6 +505,10 @@ TEST_F(ParserTest, NewerPlsqlStaysOneUnit) {
   EXPECT_TRUE(Noneditionable[0].StoredUnit);
   EXPECT_EQ(Noneditionable[0].Name, "P");
   EXPECT_EQ(Noneditionable[1].Text, "select 1 from dual");
+  const auto Editioning = ParseAll("CREATE OR REPLACE EDITIONING PROCEDURE p IS BEGIN NULL; "
+                                   "END;\nselect 1 from dual;");
+  ASSERT_EQ(Editioning.size(), 2u);
+  EXPECT_TRUE(Editioning[0].StoredUnit);
 
   const auto Types = ParseAll("CREATE OR REPLACE TYPE pt AS OBJECT (x NUMBER,\n"
                               "  MEMBER FUNCTION len RETURN NUMBER);\n/\n"
@@ -730,6 +740,16 @@ TEST(ScriptErrors, AddErrorWithoutWindowsIsHarmless) {
   TScript Script;
   Script.SetFileName("x.sql");
   Script.AddError("nowhere", 1);
+  EXPECT_EQ(Script.EditForm(), nullptr);
+  // Windows that cannot open an editor for the script: nothing is shown.
+  struct TNoEditor : TFakeScriptWindows {
+    TEditForm *CreateEditForm(const std::string &AFileName) override {
+      Created.push_back(AFileName);
+      return nullptr;
+    }
+  } Windows;
+  Script.AddError("still nowhere", 1);
+  EXPECT_EQ(Windows.Created, std::vector<std::string>{"x.sql"});
   EXPECT_EQ(Script.EditForm(), nullptr);
 }
 
