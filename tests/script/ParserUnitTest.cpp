@@ -491,7 +491,11 @@ TEST_F(ParserTest, NewerPlsqlStaysOneUnit) {
             (Strings{"begin $else null; end;", "select 1 from dual"}));
   EXPECT_EQ(Texts("begin $end if x then null; end if; end;\nselect 1 from dual;"),
             (Strings{"begin $end if x then null; end if; end;", "select 1 from dual"}));
-  // A word that only begins like $ELSIF is no branch.
+  // $ELSIF starts a later branch as $ELSE does; a word that only begins like it is no branch.
+  EXPECT_EQ(Texts("begin $if a $then if x then $elsif b $then if y then $end null; end if; end;\n"
+                  "select 1 from dual;"),
+            (Strings{"begin $if a $then if x then $elsif b $then if y then $end null; end if; end;",
+                     "select 1 from dual"}));
   EXPECT_EQ(
       Texts("begin $if a $then if x then $elsix null; end if; $end end;\nselect 1 from dual;"),
       (Strings{"begin $if a $then if x then $elsix null; end if; $end end;",
