@@ -846,11 +846,11 @@ begin
     batches := batches || names.count || ',';
     exit when c%notfound;
   end loop;
-  dbms_output.put_line(batches || c%rowcount);
+  dbms_output.put_line(batches || c%rowcount || ' ' || names(1));
   close c;
 end;)");
   EXPECT_EQ(output(),
-            (std::vector<std::string>{"3 CLARK 1300 3", "5 JONES", "empty 0", "5,5,4,14"}));
+            (std::vector<std::string>{"3 CLARK 1300 3", "5 JONES", "empty 0", "5,5,4,14 ADAMS"}));
   // A row that fails, of a SELECT or of a cursor; a cursor not open.
   const std::string table = "declare type t is table of number index by binary_integer; n t; ";
   EXPECT_EQ(error("declare n number; begin select 1 / 0 into n from dual; end;"),

@@ -449,6 +449,7 @@ TEST_F(Sql, Errors_OracleNumbersAtTheRightOffset) {
       {"select case sal when 1 then 1 end from emp group by case when sal = 1 then 1 end", 979, 12},
       {"select cast(sal as number(5)) from emp group by cast(sal as number(6))", 979, 12},
       {"select abs(hiredate) from emp", 932, 11},
+      {"select greatest(hiredate, 1) from emp", 932, 26},
       {"select add_months(5, 1) from dual", 932, 18},
       {"select count(*) from emp where rowid = 5", 932, 37},
       {"select sal(+) from emp", 920, 7},
