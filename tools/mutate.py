@@ -19,6 +19,7 @@ ready to be turned into a test. Changes that cannot alter behaviour a test can s
 made: assertion and reserve() lines, swapping two equal arguments.
 """
 import argparse
+import os
 import random
 import re
 import signal
@@ -88,10 +89,15 @@ def mutants(lines):
 
 
 def run(cmd, timeout):
+    # In a session of its own, so a timeout ends the test binary too, not only its shell: a
+    # mutant that loops would otherwise keep running and slow every later one.
+    p = subprocess.Popen(cmd, shell=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                         start_new_session=True)
     try:
-        return subprocess.run(cmd, shell=True, stdout=subprocess.DEVNULL,
-                              stderr=subprocess.DEVNULL, timeout=timeout).returncode
+        return p.wait(timeout=timeout)
     except subprocess.TimeoutExpired:
+        os.killpg(p.pid, signal.SIGKILL)
+        p.wait()
         return -1
 
 

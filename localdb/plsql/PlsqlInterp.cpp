@@ -513,10 +513,14 @@ Value Interp::evalBetween(const Expr &e, Frame &f) {
   Value a = eval(*e.operands[0], f);
   Value lo = eval(*e.operands[1], f);
   Value hi = eval(*e.operands[2], f);
-  if (a.isNull() || lo.isNull() || hi.isNull())
+  // a >= lo AND a <= hi: a bound that fails decides even when the other is NULL.
+  if (a.isNull())
     return Value();
-  bool in = compareAs(e, a, lo) >= 0 && compareAs(e, a, hi) <= 0;
-  return Value::boolean(in != e.negated);
+  if ((!lo.isNull() && compareAs(e, a, lo) < 0) || (!hi.isNull() && compareAs(e, a, hi) > 0))
+    return Value::boolean(e.negated);
+  if (lo.isNull() || hi.isNull())
+    return Value();
+  return Value::boolean(!e.negated);
 }
 
 Value Interp::evalIn(const Expr &e, Frame &f) {
@@ -1293,7 +1297,7 @@ void Interp::execSql(const Stmt &s, Frame &f) {
   sqlite3_reset(st);
   if (rc == SQLITE_ROW) {
     FSqlFound = 1;
-    FSqlRowCount = 2;
+    FSqlRowCount = 1; // as Oracle reports it, not the rows the query has
     raise(1422);
   }
   if (s.into.size() == 1 && s.into[0]->type.kind == VType::Record) {

@@ -167,6 +167,9 @@ end;)");
   for (int n : {-20000, -20999})
     EXPECT_EQ(error("begin raise_application_error(" + std::to_string(n) + ", 'x'); end;"),
               "ORA" + std::to_string(n) + ": x\nORA-06512: at line 1");
+  // Its message keeps 2048 bytes.
+  EXPECT_EQ(error("begin raise_application_error(-20001, rpad('x', 3000, 'x')); end;"),
+            "ORA-20001: " + std::string(2048, 'x') + "\nORA-06512: at line 1");
   // Outside a handler SQLCODE is 0; SQLERRM of a number is that number's message.
   run("begin dbms_output.enable; dbms_output.put_line(sqlcode || ' ' || sqlerrm); "
       "dbms_output.put_line(sqlerrm(0)); dbms_output.put_line(sqlerrm(100)); "
@@ -204,6 +207,16 @@ begin
   dbms_output.put_line(x || ' ' || y || ' ' || add(1) || ' ' || add(1, b => 2) || ' ' || add('hi') || ' ' || fact(10));
 end;)");
   EXPECT_EQ(output(), std::vector<std::string>{"6 6 11 3 hi! 3628800"});
+  // A declared-ahead procedure, a nested one using its enclosing ones' variables, RETURN from
+  // inside a WHILE loop.
+  run(R"(declare x number := 1;
+  procedure even(n number);
+  procedure odd(n number) is begin if n > 0 then even(n - 1); else x := x * 10; end if; end;
+  procedure even(n number) is begin if n > 0 then odd(n - 1); else x := x + 1; end if; end;
+  procedure outer_p is y number := 5; procedure inner_p is begin x := x + y; end; begin inner_p; end;
+  function first_over(lim number) return number is i number := 0; begin while true loop i := i + 1; if i * i > lim then return i; end if; end loop; end;
+begin dbms_output.enable; even(3); outer_p; dbms_output.put_line(x || ' ' || first_over(50)); end;)");
+  EXPECT_EQ(output(), std::vector<std::string>{"15 8"});
   run("create or replace package counter is n number := 100; procedure bump(by_ number default "
       "1); function value_of return number; end;");
   run("create or replace package body counter is procedure bump(by_ number default 1) is begin "
@@ -214,6 +227,8 @@ end;)");
   run("begin dbms_output.enable; counter.bump; dbms_output.put_line(counter.value_of || ' ' || "
       "counter.n); end;");
   EXPECT_EQ(output(), std::vector<std::string>{"7 7"});
+  run("begin dbms_output.enable; counter.n := 42; dbms_output.put_line(counter.value_of); end;");
+  EXPECT_EQ(output(), std::vector<std::string>{"42"});
   // Stored functions in SQL.
   run("create or replace function twice(n number) return number is begin return n * 2; end;");
   run("declare v number; begin dbms_output.enable; select twice(sal) into v from emp where empno "
@@ -341,8 +356,27 @@ end;)");
       "no_data_found then if sql%notfound and not sql%found then dbms_output.put_line('none ' || "
       "sql%rowcount); end if; end;");
   EXPECT_EQ(output(), (std::vector<std::string>{"one 1", "none 0"}));
+  // TOO_MANY_ROWS: SQL%ROWCOUNT is 1, not the number of rows the query has.
+  run("declare n number; begin dbms_output.enable; select sal into n from emp; exception when "
+      "too_many_rows then if sql%found and not sql%isopen then dbms_output.put_line('tmr ' || "
+      "sql%rowcount); end if; "
+      "end;");
+  EXPECT_EQ(output(), std::vector<std::string>{"tmr 1"});
   EXPECT_EQ(column("SELECT sal FROM \"SCOTT.EMP\" WHERE empno = 7839"),
             std::vector<std::string>{"5000"});
+  // LOCK TABLE in a block takes the write lock until the transaction ends.
+  run("begin lock table emp in exclusive mode; end;");
+  auto other = secondLogon();
+  int code = 0;
+  try {
+    runOn(other, "update emp set sal = sal where empno = 7839");
+  } catch (const localdb::OraError &e) {
+    code = e.code;
+  }
+  EXPECT_EQ(code, 54);
+  run("commit");
+  runOn(other, "update emp set sal = sal where empno = 7839");
+  other->close();
 }
 
 TEST_F(PlsqlRun, DbmsOutputRules) {
@@ -434,12 +468,15 @@ begin
   s := s || b(null = 1) || b(1 < null) || b('b' > 'a') || b(sysdate > to_date('2000', 'YYYY')) || ' ';
   s := s || b(t and t) || b(t and f) || b(f and t) || b(t and n) || b(n and t) || b(f and n) || b(n and f) || b(n and n) || ' ';
   s := s || b(t or t) || b(t or f) || b(f or t) || b(f or f) || b(t or n) || b(n or t) || b(f or n) || b(n or f) || ' ';
-  s := s || b(not t) || b(not f) || b(not n) || b(n is null) || b(t is not null);
+  s := s || b(not t) || b(not f) || b(not n) || b(n is null) || b(t is not null) || ' ';
+  s := s || b(null like 'a') || b('a' like null) || b(null between 1 and 2) || b(1 between null and 2) || b(5 between 6 and null) || b(5 not between null and 4);
+  s := s || b(null in (1, 2)) || b(1 in (2, 3)) || b(1 not in (2, 3)) || b(('a' || chr(1) || 'b') like ('a' || chr(1) || 'b'));
   dbms_output.put_line(s);
   dbms_output.put_line(-(5) || ' ' || -(2.5) || ' ' || +(3) || ' ' || -(null) || '|' || (2 + 3) || ' ' || (7 - 10) || ' ' || (6 * 7) || ' ' || (7 / 2));
 end;)");
-  EXPECT_EQ(output(), (std::vector<std::string>{"FTTFTF TFFFTT FTFTFT NNTT TFFNNFFN TTTFTTNN FTNTT",
-                                                "-5 -2.5 3 |5 -3 42 3.5"}));
+  EXPECT_EQ(output(), (std::vector<std::string>{
+                          "FTTFTF TFFFTT FTFTFT NNTT TFFNNFFN TTTFTTNN FTNTT NNNNFTNFTT",
+                          "-5 -2.5 3 |5 -3 42 3.5"}));
   // A FOR loop's bounds are BINARY_INTEGERs.
   run("begin dbms_output.enable; for i in -2147483647..-2147483647 loop dbms_output.put_line(i); "
       "end loop; for i in reverse 2147483647..2147483647 loop dbms_output.put_line(i); end loop; "
@@ -723,11 +760,19 @@ begin
   exception when others then
     dbms_output.put_line(rtrim(dbms_utility.format_error_stack, chr(10)));
   end;
+  declare
+    mine exception;
+  begin
+    raise mine;
+  exception when mine then
+    dbms_output.put_line(rtrim(dbms_utility.format_error_stack, chr(10)));
+  end;
   dbms_output.put_line(sys_context('USERENV', 'CURRENT_USER') || ' ' ||
                        nvl(dbms_utility.format_error_stack, 'none'));
 end;)");
-  EXPECT_EQ(output(),
-            (std::vector<std::string>{"9", "slept", "ORA-01403: no data found", "SCOTT none"}));
+  EXPECT_EQ(output(), (std::vector<std::string>{
+                          "9", "slept", "ORA-01403: no data found",
+                          "ORA-06510: PL/SQL: unhandled user-defined exception", "SCOTT none"}));
   EXPECT_NE(error("begin dbms_utility.get_time; end;").find("PLS-00221"), std::string::npos);
   EXPECT_NE(error("declare x number; begin x := dbms_lock.nothing; end;").find("PLS-00302"),
             std::string::npos);
@@ -745,13 +790,15 @@ begin
   execute immediate 'create table ' || tab || ' (id number, born date, name varchar2(30))';
   execute immediate 'insert into dyn values (:1, :2, :3)' using 1, to_date('2001-02-03', 'YYYY-MM-DD'), 'one';
   execute immediate 'insert into dyn values (:a, sysdate, :b)' using 2, null;
-  dbms_output.put_line(sql%rowcount);
+  dbms_output.put_line(sql%rowcount || case when sql%found then ' found' end);
   execute immediate 'delete from dyn where id = 99';
   dbms_output.put_line(case when sql%found then 'found' else 'none found' end);
   execute immediate 'select count(*), min(born) from dyn where id <= :x' into n, d using 5;
-  dbms_output.put_line(n || ' ' || to_char(d, 'YYYY-MM-DD'));
+  dbms_output.put_line(n || ' ' || to_char(d, 'YYYY-MM-DD') || ' ' || sql%rowcount || case when sql%found then ' found' end);
   execute immediate 'select name from dyn where id = 1' into name;
   dbms_output.put_line(name);
+  execute immediate 'select id, name from dyn where id = 2' into n, name;
+  dbms_output.put_line(n || nvl(name, ' null'));
   execute immediate 'begin dbms_output.put_line(''inner ' || n || '''); end;';
   begin
     execute immediate 'select name from dyn where id = 99' into name;
@@ -762,8 +809,10 @@ begin
   exception when too_many_rows then dbms_output.put_line('many');
   end;
 end;)");
-  EXPECT_EQ(output(), (std::vector<std::string>{"1", "none found", "2 2001-02-03", "one", "inner 2",
-                                                "none", "many"}));
+  EXPECT_EQ(output(), (std::vector<std::string>{"1 found", "none found", "2 2001-02-03 1 found",
+                                                "one", "2 null", "inner 2", "none", "many"}));
+  EXPECT_EQ(column("SELECT count(*) FROM \"SCOTT.DYN\" WHERE name IS NULL"),
+            std::vector<std::string>{"1"});
   EXPECT_NE(error("begin execute immediate 'select * from nowhere'; end;").find("ORA-00942"),
             std::string::npos);
   EXPECT_NE(error("begin execute immediate null; end;").find("ORA-06535"), std::string::npos);
@@ -797,11 +846,23 @@ begin
     batches := batches || names.count || ',';
     exit when c%notfound;
   end loop;
-  dbms_output.put_line(batches || c%rowcount);
+  dbms_output.put_line(batches || c%rowcount || ' ' || names(1));
   close c;
 end;)");
   EXPECT_EQ(output(),
-            (std::vector<std::string>{"3 CLARK 1300 3", "5 JONES", "empty 0", "5,5,4,14"}));
+            (std::vector<std::string>{"3 CLARK 1300 3", "5 JONES", "empty 0", "5,5,4,14 ADAMS"}));
+  // A row that fails, of a SELECT or of a cursor; a cursor not open.
+  const std::string table = "declare type t is table of number index by binary_integer; n t; ";
+  EXPECT_EQ(error("declare n number; begin select 1 / 0 into n from dual; end;"),
+            "ORA-01476: divisor is equal to zero\nORA-06512: at line 1");
+  EXPECT_EQ(error(table + "begin select 1 / 0 bulk collect into n from dual; end;"),
+            "ORA-01476: divisor is equal to zero\nORA-06512: at line 1");
+  EXPECT_EQ(error(table + "cursor c is select 1 / 0 x from dual; begin open c; fetch c bulk "
+                          "collect into n; end;"),
+            "ORA-01476: divisor is equal to zero\nORA-06512: at line 1");
+  EXPECT_EQ(error(table + "cursor c is select sal from emp; begin fetch c bulk collect into n; "
+                          "end;"),
+            "ORA-01001: invalid cursor\nORA-06512: at line 1");
   EXPECT_NE(error("declare n number; begin select sal bulk collect into n from emp; end;")
                 .find("PLS-00497"),
             std::string::npos);
@@ -863,6 +924,11 @@ end;)");
   EXPECT_EQ(error("delete from dept where deptno = 80"),
             "ORA-04092: cannot ROLLBACK in a trigger\nORA-06512: at \"SCOTT.DEPT_BS\", line 2\n"
             "ORA-04088: error during execution of trigger 'SCOTT.DEPT_BS'");
+  run("drop trigger dept_bs");
+  run("create trigger dept_bs before delete on dept begin savepoint s; end;");
+  EXPECT_EQ(error("delete from dept where deptno = 80"),
+            "ORA-04092: cannot SET SAVEPOINT in a trigger\nORA-06512: at \"SCOTT.DEPT_BS\", line "
+            "1\nORA-04088: error during execution of trigger 'SCOTT.DEPT_BS'");
   run("drop trigger dept_bs");
   EXPECT_EQ(column("SELECT count(*) FROM \"SCOTT.DEPT\" WHERE deptno = 80"),
             std::vector<std::string>{"0"});

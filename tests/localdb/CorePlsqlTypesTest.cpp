@@ -63,6 +63,8 @@ TEST_F(PlsqlTypes, NotNullAndSubtypeRangesRaiseValueError) {
   EXPECT_EQ(out("declare n positive := 1; begin n := 0; end;"), kValueError);
   EXPECT_EQ(out("declare n natural := 0; begin n := -1; end;"), kValueError);
   EXPECT_EQ(out("declare s signtype := -1; begin s := 2; end;"), kValueError);
+  EXPECT_EQ(out("declare b binary_integer; begin b := 2147483648; end;"), kValueError);
+  EXPECT_EQ(out("declare b binary_integer; begin b := -2147483648; end;"), kValueError);
   EXPECT_EQ(out("declare procedure p(x positive) is begin null; end; begin p(0); end;"),
             kValueError);
   EXPECT_EQ(out("declare n natural := 2147483647; s signtype := 1; p positive; begin p := 5; "

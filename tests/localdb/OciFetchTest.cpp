@@ -51,6 +51,11 @@ TEST_F(Fetch, Describe_TypesSizesNamesNullability) {
       {"select to_char(ename) from emp", {"", 1, 10, 1}},
       {"select hiredate || 'x' from emp", {"", 1, 10, 1}},
       {"select rowid || '' from emp", {"", 1, 18, 1}},
+      {"select null || null from dual", {"", 1, 1, 1}},
+      {"select nvl(null, null) from dual", {"", 1, 2000, 1}},
+      {"select upper('abc') || lower('de') from dual", {"", 1, 5, 1}},
+      {"select initcap('abc') from dual", {"", 96, 3, 0}},
+      {"select greatest(null, null) from dual", {"", 1, 1, 1}},
       {"select hextoraw('AB') || 'x' from dual", {"", 1, 3, 1}},
       {"select decode(1, 1, 'x', hiredate) from emp", {"", 1, 9, 1}},
       {"select decode(1, 1, 'x', 2) from emp", {"", 1, 40, 1}},
@@ -85,7 +90,31 @@ TEST_F(Fetch, Describe_TypesSizesNamesNullability) {
       {"select vsize(ename) from emp", {"", 2, 40, 1}},
       {"select to_number('1') from dual", {"", 2, 40, 1}},
       {"select count(comm) from emp", {"", 2, 40, 0}},
-      {"select sum(sal) from emp", {"", 2, 40, 1}}};
+      {"select sum(sal) from emp", {"", 2, 40, 1}},
+      // Values chosen among their arguments are as long as the longest; a NULL one takes the
+      // other's type.
+      {"select nvl(ename, job) from emp", {"", 1, 10, 1}},
+      {"select nvl(comm, 0) from emp", {"", 2, 9, 0}},
+      {"select nvl(null, job) from emp", {"", 1, 9, 1}},
+      {"select initcap(job) from emp", {"", 1, 9, 1}},
+      {"select nls_lower(ename) from emp", {"", 1, 10, 1}},
+      {"select substrb(job, 2) from emp", {"", 1, 9, 1}},
+      {"select convert(job, 'US7ASCII') from emp", {"", 1, 9, 1}},
+      {"select to_single_byte(job) from emp", {"", 1, 9, 1}},
+      {"select nlssort(job) from emp", {"", 23, 38, 1}},
+      {"select dump(job) from emp", {"", 1, 2000, 1}},
+      {"select least(job, ename) from emp", {"", 1, 10, 1}},
+      {"select decode(ename, 'A', job, ename) from emp", {"", 1, 10, 1}},
+      {"select replace(job, 'A', 'B') from emp", {"", 1, 2000, 1}},
+      {"select user from dual", {"", 1, 30, 0}},
+      {"select uid from dual", {"", 2, 40, 0}},
+      {"select sysdate from dual", {"", 12, 9, 0}},
+      {"select coalesce(job, ename) from emp", {"", 1, 10, 1}},
+      {"select nullif(job, 'X') from emp", {"", 1, 9, 1}},
+      {"select nvl2(comm, job, ename) from emp", {"", 1, 10, 1}},
+      {"select trim(job) from emp", {"", 1, 9, 1}},
+      {"select coalesce(comm, sal) from emp", {"", 2, 40, 1}},
+      {"select lpad(job, sal) from emp", {"", 1, 2000, 1}}};
   for (const auto &[sql, w] : values) {
     Cda_Def one = open(sql);
     sb4 dbsize = 0, cbufl = 31, dsize = 0;
@@ -100,6 +129,19 @@ TEST_F(Fetch, Describe_TypesSizesNamesNullability) {
   }
   EXPECT_EQ(value("select max(hiredate) from emp"), "12-JAN-83");
   EXPECT_EQ(value("select hiredate + 1 from emp where ename = 'KING'"), "18-NOV-81");
+  EXPECT_EQ(value("select 1 + hiredate from emp where ename = 'KING'"), "18-NOV-81");
+  EXPECT_EQ(value("select hiredate - 1 from emp where ename = 'KING'"), "16-NOV-81");
+  EXPECT_EQ(value("select hiredate - to_date('1981-11-01', 'YYYY-MM-DD') from emp where ename = "
+                  "'KING'"),
+            "16");
+  for (const char *bad : {"select hiredate * hiredate from emp", "select hiredate / 2 from emp",
+                          "select hextoraw('AB') + 1 from dual"})
+    EXPECT_EQ(value(bad).substr(0, 16), "ERROR: ORA-00932") << bad;
+  // DUMP shows the type code of what it reads: DATE, a CHAR literal, Oracle 7's ROWID.
+  EXPECT_EQ(value("select substr(dump(hiredate), 1, 7) || substr(dump('a'), 1, 7) || "
+                  "substr(dump(rowid), 1, 6) from emp where ename = 'KING'"),
+            "Typ=12 Typ=96 Typ=69");
+  EXPECT_EQ(value("select trim('ab' from ename) from emp").substr(0, 16), "ERROR: ORA-30001");
   cda = open("select empno, ename from emp");
   sb4 dbsize, cbufl = 31, dsize;
   sb2 dbtype, prec, scale, nullok;

@@ -172,6 +172,7 @@ TEST_F(ModernSql, AnalyticFunctions) {
       value("select count(*) from emp where row_number() over (order by empno) = 1").substr(0, 16),
       "ERROR: ORA-30483");
   EXPECT_EQ(value("select row_number() from emp").substr(0, 16), "ERROR: ORA-30484");
+  EXPECT_EQ(value("select stddev(sal) over () from emp").substr(0, 16), "ERROR: ORA-03001");
 }
 
 // Joins written with JOIN: inner ones as comma joins with their condition, outer ones keep the
@@ -205,6 +206,19 @@ TEST_F(ModernSql, AnsiJoins) {
   EXPECT_EQ(value("select count(*) from emp e join dept d on e.deptno = d.deptno(+)").substr(0, 16),
             "ERROR: ORA-25156");
   EXPECT_EQ(value("select count(*) from emp full join dept using (deptno)").substr(0, 16),
+            "ERROR: ORA-03001");
+  // USING with two columns joins on both; a USING column one side lacks; (+) in the WHERE of
+  // a JOIN; a RIGHT JOIN after another join.
+  EXPECT_EQ(value("select count(*) from emp e join emp m using (empno, ename)"), "14");
+  EXPECT_EQ(value("select count(*) from emp join dept using (ename)").substr(0, 16),
+            "ERROR: ORA-00904");
+  EXPECT_EQ(value("select count(*) from emp e join dept d on e.deptno = d.deptno where e.mgr(+) "
+                  "= 1")
+                .substr(0, 16),
+            "ERROR: ORA-25156");
+  EXPECT_EQ(value("select count(*) from emp e join dept d on e.deptno = d.deptno right join emp "
+                  "m on m.empno = e.mgr")
+                .substr(0, 16),
             "ERROR: ORA-03001");
 }
 

@@ -128,22 +128,35 @@ TEST_F(Plsql, DbmsOutput_GetLineThroughBinds) {
 }
 
 TEST_F(Plsql, Break_StopsAnEndlessLoop) {
-  std::atomic<bool> done{false};
-  std::thread breaker([&] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    while (!done) {
-      obreak(&lda);
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-  });
+  // Each endless shape polls the break where it repeats: loops, a backward GOTO, calls.
+  auto broken = [&](const std::string &block) {
+    std::atomic<bool> done{false};
+    std::thread breaker([&] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+      while (!done) {
+        obreak(&lda);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      }
+    });
+    int rc = exec(block);
+    done = true;
+    breaker.join();
+    return rc;
+  };
   auto start = std::chrono::steady_clock::now();
-  std::string err;
-  int rc = exec("declare n number := 0; begin loop n := n + 1; end loop; end;", &err);
-  done = true;
-  breaker.join();
-  EXPECT_EQ(rc, 1013);
+  EXPECT_EQ(broken("declare n number := 0; begin loop n := n + 1; end loop; end;"), 1013);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
   EXPECT_EQ(value("select count(*) from dept"), "4");
+  for (const char *block :
+       {"begin while true loop null; end loop; end;",
+        "begin for i in 1 .. 2147483647 loop null; end loop; end;",
+        "begin <<again>> null; goto again; end;", "begin dbms_lock.sleep(1000); end;",
+        "declare n number; begin select count(*) into n from emp a, emp b, emp c, emp d, emp e, "
+        "emp f, emp g, emp h; end;",
+        "declare procedure p(n number) is begin if n < 40 then p(n + 1); p(n + 1); end if; end; "
+        "begin p(0); end;"})
+    EXPECT_EQ(broken(block), 1013) << block;
+  std::string err;
   // Endless recursion ends with an error, not a crash.
   exec("create or replace function deep(n number) return number is begin return deep(n + 1); "
        "end;");

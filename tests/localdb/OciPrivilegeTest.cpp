@@ -166,6 +166,7 @@ TEST_F(Privileges, ObjectPrivileges_ChangesThroughAViewNeedTheOwnersPrivilege) {
   // Column privileges go by the columns of the table behind the view.
   ASSERT_EQ(exec("GRANT UPDATE (sal) ON emp TO hr"), 0);
   EXPECT_EQ(hr("UPDATE v SET ename = 'X'"), 1031);
+  EXPECT_EQ(hr("UPDATE v SET empno = empno WHERE empno = 7369"), 1031); // the first column too
   EXPECT_EQ(hr("UPDATE v SET sal = sal + 1 WHERE empno = 7369"), 0);
   EXPECT_EQ(hrError("BEGIN wipe; ROLLBACK; END;"), "");
   EXPECT_EQ(hr("DELETE FROM sv"), 1031);

@@ -105,6 +105,12 @@ TEST_F(Sql, Queries_AnswerAsOraclePrintsThem) {
                   "20)"),
             "1");
   EXPECT_EQ(query("select scott.emp.* from emp where empno = 7369")[0].size(), 8u);
+  EXPECT_EQ(value("select scott.emp.ename from scott.emp where empno = 7369"), "SMITH");
+  // BETWEEN compares as its first operand: text bounds become numbers.
+  EXPECT_EQ(value("select count(*) from emp where sal between '950' and 1300"), "5");
+  EXPECT_EQ(value("select count(*) from emp where sal between 950 and '1300'"), "5");
+  // Two text literals compare blank-padded.
+  EXPECT_EQ(value("select count(*) from dual where 'a' = 'a  '"), "1");
   EXPECT_EQ(query("select ename from emp where 3 > rownum").size(), 2u);
   // An inline view's own subqueries correlate with its tables.
   EXPECT_EQ(value("select count(*) from (select sal from emp e where sal > (select avg(sal) from "
@@ -559,7 +565,14 @@ TEST_F(Sql, Errors_OracleNumbersAtTheRightOffset) {
       {"select sal + 1 from emp group by sal + 2", 979, 7},
       {"select sal + 1 from emp group by comm + 1", 979, 7},
       {"select upper(ename) from emp group by lower(ename)", 979, 13},
+      // Grouped by a different test, a different CASE form, a different cast.
+      {"select case when comm is null then 1 end from emp group by case when comm is not null "
+       "then 1 end",
+       979, 17},
+      {"select case sal when 1 then 1 end from emp group by case when sal = 1 then 1 end", 979, 12},
+      {"select cast(sal as number(5)) from emp group by cast(sal as number(6))", 979, 12},
       {"select abs(hiredate) from emp", 932, 11},
+      {"select greatest(hiredate, 1) from emp", 932, 26},
       {"select add_months(5, 1) from dual", 932, 18},
       {"select count(*) from emp where rowid = 5", 932, 37},
       {"select sal(+) from emp", 920, 7},
@@ -571,6 +584,10 @@ TEST_F(Sql, Errors_OracleNumbersAtTheRightOffset) {
       {"insert into dept (deptno) select deptno, dname from dept", 913, 41},
       {"update emp set nosuch = 1", 904, 15},
       {"update (select * from emp) set sal = 1", 1732, 7},
+      {"select 1 from dept d where exists (select 1 from emp e where e.deptno = d.deptno(+))", 1719,
+       72},
+      {"select 1 from emp where nosuch(+) = 1", 904, 24},
+      {"select count(e.rowid) from emp e, dept d where e.nosuch = 1", 904, 47},
       // What this server does not do is refused with a clear error.
       {"select 1 from (select * from emp) connect by prior empno = mgr", 3001, 14},
       {"select ename from emp where rownum <= sal", 3001, 28},

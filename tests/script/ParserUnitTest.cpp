@@ -387,7 +387,7 @@ TEST_F(ParserTest, UnitStartIsTheKeywordOrTheTriggerBody) {
   const std::string Text = "CREATE OR REPLACE\r\nPROCEDURE p IS BEGIN NULL; END;\r\n"
                            "create trigger t after delete on emp\r\ndeclare n number; "
                            "begin null; end;\r\ncreate package k is end;\r\n/\r\n"
-                           "select 1 from dual;";
+                           "create type tt as object (a number);\r\n/\r\nselect 1 from dual;";
   TScript Script;
   Script.SetText(Text);
   TExpression E;
@@ -398,6 +398,8 @@ TEST_F(ParserTest, UnitStartIsTheKeywordOrTheTriggerBody) {
   EXPECT_EQ(E.UnitStart, static_cast<int>(Text.find("declare")) + 1);
   Script.Parser()->ParseExpression(E);
   EXPECT_EQ(E.UnitStart, static_cast<int>(Text.find("package")) + 1);
+  Script.Parser()->ParseExpression(E);
+  EXPECT_EQ(E.UnitStart, static_cast<int>(Text.find("type")) + 1);
   Script.Parser()->ParseExpression(E);
   EXPECT_EQ(E.UnitStart, 0);
 }
@@ -415,7 +417,8 @@ TEST_F(ParserTest, ToolCommandLinesStandAlone) {
                            "WHENEVER SQLERROR EXIT SQL.SQLCODE\r\n"
                            "whenever oserror exit\r\n"
                            "exec p('a;b', -\r\n  2);\r\n"
-                           "sta other.sql arg\r\nWhenever SqlError Continue\r\nquit\r\n";
+                           "DISCONNECT\r\nsta other.sql arg\r\nWhenever SqlError Continue\r\n"
+                           "quit\r\n";
   TScript Script;
   Script.SetText(Text);
   std::vector<std::pair<std::string, TToolCommand>> Got;
@@ -469,12 +472,34 @@ TEST_F(ParserTest, NewerPlsqlStaysOneUnit) {
   // q-quoted literals: an upper-case NQ, a delimiter that is also the closing character.
   EXPECT_EQ(Texts("select NQ'[a;]', q'#'#', q'[]' from dual; select 2 from dual;"),
             (Strings{"select NQ'[a;]', q'#'#', q'[]' from dual", "select 2 from dual"}));
+  EXPECT_EQ(Texts("select q'[a]';select 2 from dual;"),
+            (Strings{"select q'[a]'", "select 2 from dual"}));
+  // A quote inside: after an upper-case NQ, and with the q first in the text.
+  EXPECT_EQ(Texts("select NQ'[it's;]' from dual; select 2 from dual;"),
+            (Strings{"select NQ'[it's;]' from dual", "select 2 from dual"}));
+  EXPECT_EQ(Texts("q'[it's;]';select 2 from dual;"), (Strings{"q'[it's;]'", "select 2 from dual"}));
+  EXPECT_EQ(Texts("nq'[it's;]';select 2 from dual;"),
+            (Strings{"nq'[it's;]'", "select 2 from dual"}));
   // $ERROR ... $END pairs as $IF ... $END does: the branch around it still counts once.
   EXPECT_EQ(Texts("begin\n$if a $then $error 'x' $end if x then $else if y then $end null; end "
                   "if;\nend;\nselect 1 from dual;"),
             (Strings{"begin\n$if a $then $error 'x' $end if x then $else if y then $end null; "
                      "end if;\nend;",
                      "select 1 from dual"}));
+  // A stray $ELSE or $END opens no branch: the block still ends at its END.
+  EXPECT_EQ(Texts("begin $else null; end;\nselect 1 from dual;"),
+            (Strings{"begin $else null; end;", "select 1 from dual"}));
+  EXPECT_EQ(Texts("begin $end if x then null; end if; end;\nselect 1 from dual;"),
+            (Strings{"begin $end if x then null; end if; end;", "select 1 from dual"}));
+  // $ELSIF starts a later branch as $ELSE does; a word that only begins like it is no branch.
+  EXPECT_EQ(Texts("begin $if a $then if x then $elsif b $then if y then $end null; end if; end;\n"
+                  "select 1 from dual;"),
+            (Strings{"begin $if a $then if x then $elsif b $then if y then $end null; end if; end;",
+                     "select 1 from dual"}));
+  EXPECT_EQ(
+      Texts("begin $if a $then if x then $elsix null; end if; $end end;\nselect 1 from dual;"),
+      (Strings{"begin $if a $then if x then $elsix null; end if; $end end;",
+               "select 1 from dual"}));
   // After $END the block's own words count again.
   EXPECT_EQ(Texts("begin $if x $then null; $else null; $end end;\nselect 1 from dual;"),
             (Strings{"begin $if x $then null; $else null; $end end;", "select 1 from dual"}));
@@ -484,6 +509,10 @@ TEST_F(ParserTest, NewerPlsqlStaysOneUnit) {
   EXPECT_TRUE(Noneditionable[0].StoredUnit);
   EXPECT_EQ(Noneditionable[0].Name, "P");
   EXPECT_EQ(Noneditionable[1].Text, "select 1 from dual");
+  const auto Editioning = ParseAll("CREATE OR REPLACE EDITIONING PROCEDURE p IS BEGIN NULL; "
+                                   "END;\nselect 1 from dual;");
+  ASSERT_EQ(Editioning.size(), 2u);
+  EXPECT_TRUE(Editioning[0].StoredUnit);
 
   const auto Types = ParseAll("CREATE OR REPLACE TYPE pt AS OBJECT (x NUMBER,\n"
                               "  MEMBER FUNCTION len RETURN NUMBER);\n/\n"
@@ -495,6 +524,8 @@ TEST_F(ParserTest, NewerPlsqlStaysOneUnit) {
                            "  MEMBER FUNCTION len RETURN NUMBER);");
   EXPECT_EQ(Types[0].UnitType, "TYPE");
   EXPECT_EQ(Types[0].Name, "PT");
+  EXPECT_TRUE(Types[0].StoredUnit);
+  EXPECT_TRUE(Types[2].StoredUnit);
   EXPECT_EQ(Types[1].UnitType, "TYPE BODY");
   EXPECT_TRUE(Types[1].StoredUnit);
   EXPECT_EQ(Types[2].Name, "NUMS");
@@ -663,6 +694,9 @@ TEST(ScriptModel, ExpressionListReleasesAndPacks) {
   EXPECT_EQ(List.IndexOf(C), 0);
   EXPECT_EQ(List.IndexOf(A), -1);
   EXPECT_THROW(List.Get(5), std::out_of_range);
+  // Putting back the record an entry holds keeps it (the list still releases it once).
+  List.Put(0, C);
+  EXPECT_EQ(List.Get(0), C);
 }
 
 TEST(ScriptModel, ExpressionTextIsClippedToTheScript) {
@@ -670,6 +704,9 @@ TEST(ScriptModel, ExpressionTextIsClippedToTheScript) {
   Script.SetText("abcdef");
   TExpression E;
   EXPECT_EQ(ExpressionText(E), "");
+  E.Start = 1;
+  E.Length = 3;
+  EXPECT_EQ(ExpressionText(E), ""); // no script
   E.Script = &Script;
   E.Start = 4;
   E.Length = 10;
@@ -719,6 +756,16 @@ TEST(ScriptErrors, AddErrorWithoutWindowsIsHarmless) {
   TScript Script;
   Script.SetFileName("x.sql");
   Script.AddError("nowhere", 1);
+  EXPECT_EQ(Script.EditForm(), nullptr);
+  // Windows that cannot open an editor for the script: nothing is shown.
+  struct TNoEditor : TFakeScriptWindows {
+    TEditForm *CreateEditForm(const std::string &AFileName) override {
+      Created.push_back(AFileName);
+      return nullptr;
+    }
+  } Windows;
+  Script.AddError("still nowhere", 1);
+  EXPECT_EQ(Windows.Created, std::vector<std::string>{"x.sql"});
   EXPECT_EQ(Script.EditForm(), nullptr);
 }
 
