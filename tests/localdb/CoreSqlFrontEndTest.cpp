@@ -348,8 +348,9 @@ TEST(SqlBinder, FunctionsTakeOraclesNumberOfArguments) {
       EXPECT_EQ(m.bindError(call(n, f.group ? " over (order by ename)" : "")), want)
           << f.name << " with " << n;
     }
-    if (f.group)
+    if (f.group) {
       EXPECT_EQ(m.bindError(call(f.min, "")), 30484) << f.name;
+    }
   }
 }
 
