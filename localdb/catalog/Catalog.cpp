@@ -439,6 +439,17 @@ std::string allViewFilter(const std::string &view) {
   return "";
 }
 
+// A catalog column later versions added, for a file made before them.
+void addMissingColumn(sqlite3 *db, const char *table, const char *column, const char *decl) {
+  sqlite3_stmt *probe = nullptr;
+  bool missing =
+      sqlite3_prepare_v2(db, (std::string("SELECT ") + column + " FROM " + table).c_str(), -1,
+                         &probe, nullptr) != SQLITE_OK;
+  sqlite3_finalize(probe);
+  if (missing)
+    execSql(db, std::string("ALTER TABLE ") + table + " ADD COLUMN " + column + " " + decl);
+}
+
 void createDictionary(sqlite3 *db) {
   ensurePrivilegeTables(db);
   // What each stored PL/SQL unit references (files from before PL/SQL lack the table).
@@ -447,16 +458,9 @@ void createDictionary(sqlite3 *db) {
               "referenced_type TEXT, referenced_link_name TEXT, dependency_type TEXT)");
   // The catalog serial of each object's last change (files from before it lack the column):
   // a logon's compiled unit is current while its object's row is unchanged.
-  sqlite3_stmt *probe = nullptr;
-  if (sqlite3_prepare_v2(db, "SELECT ddl_serial FROM ora_objects", -1, &probe, nullptr) !=
-      SQLITE_OK)
-    execSql(db, "ALTER TABLE ora_objects ADD COLUMN ddl_serial INTEGER NOT NULL DEFAULT 0");
-  sqlite3_finalize(probe);
-  probe = nullptr;
-  if (sqlite3_prepare_v2(db, "SELECT generated FROM ora_tab_columns", -1, &probe, nullptr) !=
-      SQLITE_OK)
-    execSql(db, "ALTER TABLE ora_tab_columns ADD COLUMN generated TEXT");
-  sqlite3_finalize(probe);
+  addMissingColumn(db, "ora_objects", "ddl_serial", "INTEGER NOT NULL DEFAULT 0");
+  // How a column's default applies (identity columns, DEFAULT ON NULL).
+  addMissingColumn(db, "ora_tab_columns", "generated", "TEXT");
   std::string now = quoteText(nowText());
   auto addView = [&](const std::string &name, const std::vector<ColumnInfo> &cols,
                      const char *query) {

@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "localdb/catalog/Catalog.h"
@@ -1775,14 +1777,14 @@ void listAggFinal(sqlite3_context *ctx) {
   };
   std::stable_sort(rows->begin(), rows->end(), less);
   std::string out;
-  std::vector<const std::string *> seen;
+  std::unordered_set<std::string_view> seen; // DISTINCT: the values already written
+  bool any = false;
   for (const ListAggRow &r : *rows) {
-    if (a->distinct &&
-        std::any_of(seen.begin(), seen.end(), [&](const std::string *v) { return *v == r.value; }))
+    if (a->distinct && !seen.insert(r.value).second)
       continue;
-    seen.push_back(&r.value);
-    if (seen.size() > 1)
+    if (any)
       out += *delimiter;
+    any = true;
     out += r.value;
     if (out.size() > 4000) {
       raise(ctx, 1489);

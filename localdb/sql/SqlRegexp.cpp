@@ -121,13 +121,15 @@ Regex *regexOf(sqlite3_context *ctx, sqlite3_value *pattern, sqlite3_value *para
   return cache.emplace(std::move(key), std::move(r)).first->second.get();
 }
 
-// A whole-number argument (position, occurrence, ...) at least `least` (ORA-01428 below).
-bool countArg(sqlite3_context *ctx, sqlite3_value *v, int64_t least, int64_t &out) {
+// A whole-number argument (position, occurrence, ...) from `least` to `most` (ORA-01428
+// outside).
+bool countArg(sqlite3_context *ctx, sqlite3_value *v, int64_t least, int64_t &out,
+              int64_t most = INT64_MAX) {
   OraNum n;
   if (!argNumber(ctx, v, n))
     return false;
   out = clampToInt(n);
-  if (out < least) {
+  if (out < least || out > most) {
     resultOraError(ctx, 1428, formatNumber(n));
     return false;
   }
@@ -233,12 +235,8 @@ void fnRegexpSubstr(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
   int64_t pos = 1, occurrence = 1, sub = 0;
   if ((argc > 2 && !countArg(ctx, argv[2], 1, pos)) ||
       (argc > 3 && !countArg(ctx, argv[3], 1, occurrence)) ||
-      (argc > 5 && !countArg(ctx, argv[5], 0, sub)))
+      (argc > 5 && !countArg(ctx, argv[5], 0, sub, 9)))
     return;
-  if (sub > 9) {
-    resultOraError(ctx, 1428, std::to_string(sub));
-    return;
-  }
   Regex *re = regexOf(ctx, argv[1], argc > 4 ? argv[4] : nullptr);
   if (!re)
     return;
@@ -262,12 +260,8 @@ void fnRegexpInstr(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
   if ((argc > 2 && !countArg(ctx, argv[2], 1, pos)) ||
       (argc > 3 && !countArg(ctx, argv[3], 1, occurrence)) ||
       (argc > 4 && !countArg(ctx, argv[4], 0, after)) ||
-      (argc > 6 && !countArg(ctx, argv[6], 0, sub)))
+      (argc > 6 && !countArg(ctx, argv[6], 0, sub, 9)))
     return;
-  if (sub > 9) {
-    resultOraError(ctx, 1428, std::to_string(sub));
-    return;
-  }
   Regex *re = regexOf(ctx, argv[1], argc > 5 ? argv[5] : nullptr);
   if (!re)
     return;
