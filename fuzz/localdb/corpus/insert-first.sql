@@ -1,0 +1,1 @@
+insert first when n < 2 then into dept (deptno) values (n + 90) else into dept (deptno, dname) values (n + 95, 'x') select rownum n from emp where rownum <= 3

@@ -1,0 +1,1 @@
+merge into emp e using (select empno, sal from emp where deptno = 10) s on (e.empno = s.empno) when matched then update set e.sal = s.sal + 1 where s.sal > 0 delete where e.sal > 9000 when not matched then insert (empno, sal) values (s.empno, s.sal)

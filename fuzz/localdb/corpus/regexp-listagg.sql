@@ -1,0 +1,1 @@
+select regexp_replace(ename, '(.)(.)', '\2\1', 1, 0, 'i'), regexp_substr(job, '[A-Z]+', 1, 1, 'c', 0), listagg(ename, ',') within group (order by sal desc nulls first) from emp where regexp_like(ename, '^[A-M]') group by regexp_substr(job, '[A-Z]+', 1, 1, 'c', 0)
