@@ -310,6 +310,7 @@ const Entry kTexts[] = {
     {25137, "Data value out of range"},
     {30001, "trim set should have only one character"},
     {30076, "invalid extract field for extract source"},
+    {30481, "GROUPING function only supported with GROUP BY CUBE or ROLLUP"},
     {30483, "window functions are not allowed here"},
     {30484, "missing window specification for this function"},
     {30485, "missing ORDER BY expression in the window specification"},

@@ -104,6 +104,7 @@ struct Expr {
   bool prior = false;              // a column under PRIOR: read from the parent row
   int counter = -1;                // ROWNUM: the counter slot it reads
   bool counts = false;             // ROWNUM: this occurrence advances the counter
+  int groupKey = -1;               // the GROUP BY term it is equal to, in a grouping-sets block
   std::string sqlName;             // Function: the SQLite function that implements it
   std::vector<SqlType> argTargets; // Function: the type each argument is converted to
 };
@@ -160,6 +161,9 @@ struct QueryBlock {
   bool loopCheck = true; // CONNECT BY: a row met again on its own path is ORA-01436
   int connectPos = 0;    // offset of START WITH / CONNECT BY
   std::vector<ExprPtr> groupBy;
+  // ROLLUP, CUBE, GROUPING SETS: the sets grouped by, each as indexes into groupBy (by the
+  // binder, of the first of equal terms); empty for a plain GROUP BY.
+  std::vector<std::vector<size_t>> groupingSets;
   ExprPtr having;
   // Binder annotations.
   bool aggregated = false;

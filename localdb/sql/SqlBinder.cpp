@@ -162,6 +162,9 @@ const FnSpec kFunctions[] = {
     {"SYS_GUID", 0, 0, false, true},
     {"ORA_HASH", 1, 3, false, true},
     {"LISTAGG", 1, 2, true, true},
+    {"GROUPING", 1, 1, false, true},
+    {"GROUPING_ID", 1, 255, false, true},
+    {"GROUP_ID", 0, 0, false, true},
     {"ROW_NUMBER", 0, 0, false, true, true},
     {"RANK", 0, 0, false, true, true},
     {"DENSE_RANK", 0, 0, false, true, true},
@@ -791,13 +794,21 @@ void Binder::bindBlock(QueryBlock &b, Select &s, Scope *outer, bool countersAllo
     fail(1792, b.expanded[kMaxColumns].pos);
   for (auto &g : b.groupBy)
     bindValue(*g, &scope, AllowColumns);
+  // A term written twice in grouping sets is one column: the sets name the first.
+  for (size_t k = 0; k < b.groupBy.size() && !b.groupingSets.empty(); ++k)
+    for (size_t j = 0; j < k; ++j)
+      if (exprEqual(*b.groupBy[j], *b.groupBy[k], &FReadLiterals)) {
+        for (auto &set : b.groupingSets)
+          std::replace(set.begin(), set.end(), k, j);
+        break;
+      }
   if (b.having)
     bindCondition(*b.having, &scope, AllowColumns | AllowAggregate);
   bool anyAggregate = b.having != nullptr;
   for (SelectItem &item : b.expanded)
     if (containsAggregate(item.expr.get()))
       anyAggregate = true;
-  b.aggregated = anyAggregate || !b.groupBy.empty();
+  b.aggregated = anyAggregate || !b.groupBy.empty() || !b.groupingSets.empty();
   s.columns.clear();
   for (SelectItem &item : b.expanded)
     s.columns.push_back(&item);
@@ -879,9 +890,12 @@ void Binder::bindOrderBy(Select &s, QueryBlock *b, Scope *scope) {
 }
 
 void Binder::checkGrouped(Expr &e, QueryBlock &b, int depth) {
-  for (auto &g : b.groupBy)
-    if (exprEqual(*g, e, &FReadLiterals))
+  for (size_t k = 0; k < b.groupBy.size(); ++k)
+    if (exprEqual(*b.groupBy[k], e, &FReadLiterals)) {
+      if (!b.groupingSets.empty())
+        e.groupKey = static_cast<int>(k); // NULL in the rows of sets without it
       return;
+    }
   if (e.aggregate)
     return;
   if (e.kind == ExprKind::Column && e.depth == depth)
@@ -1530,6 +1544,21 @@ void Binder::bindFunction(Expr &e, Scope *scope, unsigned ctx) {
     fail(909, e.pos);
   if (e.distinct && !f->aggregate)
     fail(936, e.pos);
+  if (name == "GROUPING" || name == "GROUPING_ID" || name == "GROUP_ID") {
+    // Which grouping set a row of a grouped query belongs to: where aggregates may stand.
+    QueryBlock *block = scope ? scope->block : nullptr;
+    if (e.over || e.distinct)
+      fail(e.over ? 30484 : 936, e.pos);
+    if (!block || (block->groupBy.empty() && block->groupingSets.empty()))
+      fail(30481, e.pos);
+    if (!(ctx & AllowAggregate) || (ctx & InAggregate))
+      fail(934, e.pos);
+    for (auto &a : e.args)
+      bindValue(*a, scope, ctx & ~static_cast<unsigned>(AllowAggregate));
+    e.type = typeOf(SqlType::Number);
+    e.type.nullable = false;
+    return;
+  }
   if (e.over) {
     bindAnalytic(e, f->analytic, f->aggregate, scope, ctx);
     return;

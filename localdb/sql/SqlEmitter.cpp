@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <set>
 
 #include "localdb/sql/OraError.h"
 #include "localdb/sql/OraNumber.h"
@@ -236,6 +237,73 @@ std::string Emitter::scalar(const Select &q, int column) {
 std::string Emitter::expr(const Expr &e) {
   if (int k = literalParam(e); k >= 0)
     return "?" + std::to_string(FBindNames.size() + static_cast<size_t>(k) + 1);
+  if (FGrouping && e.groupKey >= 0)
+    return "CASE WHEN " + groupedBy(static_cast<size_t>(e.groupKey)) + " THEN " + exprBody(e) +
+           " END";
+  return exprBody(e);
+}
+
+// Grouping sets are numbered from 1 by a generated column "gs$".n: each source row is read once
+// per set, and the set's number is the first grouping term.
+std::string Emitter::groupedBy(size_t k) const {
+  std::string in;
+  for (size_t i = 0; i < FGrouping->groupingSets.size(); ++i) {
+    const auto &set = FGrouping->groupingSets[i];
+    if (std::find(set.begin(), set.end(), k) != set.end())
+      in += (in.empty() ? "" : ",") + std::to_string(i + 1);
+  }
+  return in.empty() ? "0" : "\"gs$\".n IN (" + in + ")";
+}
+
+std::string Emitter::groupingCall(const Expr &e) {
+  const std::string &name = e.names[0];
+  auto grouping = [&](const Expr &a) -> std::string {
+    if (!FGrouping || a.groupKey < 0)
+      return "0";
+    return "CASE WHEN " + groupedBy(static_cast<size_t>(a.groupKey)) + " THEN 0 ELSE 1 END";
+  };
+  if (name == "GROUPING")
+    return grouping(*e.args[0]);
+  if (name == "GROUPING_ID") {
+    std::string sum;
+    for (size_t i = 0; i < e.args.size(); ++i)
+      sum += (i ? " + " : "") + grouping(*e.args[i]) + " * " +
+             std::to_string(1ull << std::min<size_t>(e.args.size() - 1 - i, 62));
+    return "(" + sum + ")";
+  }
+  // GROUP_ID: how many equal sets came before this one.
+  std::string cases;
+  const auto &sets = FGrouping ? FGrouping->groupingSets : std::vector<std::vector<size_t>>();
+  for (size_t i = 0; i < sets.size(); ++i) {
+    std::set<size_t> mine(sets[i].begin(), sets[i].end());
+    int before = 0;
+    for (size_t j = 0; j < i; ++j)
+      before += std::set<size_t>(sets[j].begin(), sets[j].end()) == mine;
+    if (before)
+      cases += " WHEN " + std::to_string(i + 1) + " THEN " + std::to_string(before);
+  }
+  return cases.empty() ? "0" : "CASE \"gs$\".n" + cases + " ELSE 0 END";
+}
+
+// GROUP BY of a grouping-sets block: per term whether the set has it and its value (so a
+// subtotal follows the rows it sums up), then the set.
+std::string Emitter::groupingTerms(const QueryBlock &b) {
+  std::vector<std::string> g;
+  std::vector<bool> seen(b.groupBy.size());
+  for (const auto &set : b.groupingSets)
+    for (size_t k : set)
+      seen[k] = true;
+  for (size_t k = 0; k < b.groupBy.size(); ++k)
+    if (seen[k]) {
+      std::string in = groupedBy(k);
+      g.push_back("CASE WHEN " + in + " THEN 0 ELSE 1 END");
+      g.push_back("CASE WHEN " + in + " THEN " + sortKey(*b.groupBy[k]) + " END");
+    }
+  g.push_back("\"gs$\".n");
+  return join(g, ", ");
+}
+
+std::string Emitter::exprBody(const Expr &e) {
   switch (e.kind) {
   case ExprKind::Null:
     return "NULL";
@@ -572,6 +640,8 @@ std::string Emitter::functionCall(const Expr &e) {
   const std::string &name = e.names[0];
   if (e.over)
     return analyticCall(e);
+  if (e.sqlName.empty() && (name == "GROUPING" || name == "GROUPING_ID" || name == "GROUP_ID"))
+    return groupingCall(e);
   auto arg = [&](size_t i) {
     return conv(*e.args[i], i < e.argTargets.size() ? e.argTargets[i] : SqlType::Unknown);
   };
@@ -706,11 +776,16 @@ std::string Emitter::tableSource(const BoundTable &t) {
 }
 
 std::string Emitter::blockText(const QueryBlock &b, const Select &s, bool named) {
+  struct Grouping {
+    const QueryBlock *&ref, *saved;
+    Grouping(const QueryBlock *&r, const QueryBlock *now) : ref(r), saved(r) { ref = now; }
+    ~Grouping() { ref = saved; }
+  } grouping(FGrouping, b.groupingSets.empty() ? nullptr : &b);
   std::string sql = b.distinct ? "SELECT DISTINCT " : "SELECT ";
   std::vector<std::string> items;
   // Oracle groups a block with HAVING alone into one group; SQLite needs an aggregate in the
   // select list to see it so, and count(*) is never NULL.
-  bool groupAll = b.aggregated && b.groupBy.empty();
+  bool groupAll = b.aggregated && b.groupBy.empty() && b.groupingSets.empty();
   for (const SelectItem &item : b.expanded)
     if (hasAggregate(*item.expr))
       groupAll = false;
@@ -758,6 +833,10 @@ std::string Emitter::blockText(const QueryBlock &b, const Select &s, bool named)
     }
     first = false;
   }
+  if (FGrouping)
+    from +=
+        ", (WITH RECURSIVE \"g$\"(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM \"g$\" WHERE n < " +
+        std::to_string(b.groupingSets.size()) + ") SELECT n FROM \"g$\") AS \"gs$\"";
   sql += " FROM " + from;
   for (Expr *w : b.whereTerms)
     whereParts.push_back(expr(*w));
@@ -779,7 +858,9 @@ std::string Emitter::blockText(const QueryBlock &b, const Select &s, bool named)
   }
   if (!whereParts.empty())
     sql += " WHERE " + join(whereParts, " AND ");
-  if (!b.groupBy.empty()) {
+  if (FGrouping) {
+    sql += " GROUP BY " + groupingTerms(b);
+  } else if (!b.groupBy.empty()) {
     std::vector<std::string> g;
     for (auto &x : b.groupBy)
       g.push_back(sortKey(*x));

@@ -37,6 +37,7 @@ private:
   int literalParam(const Expr &e) const;
   bool wholeOnly(const Expr &e) const;
   std::map<const Expr *, std::string> FNested; // inner nested aggregates by their column
+  const QueryBlock *FGrouping = nullptr;       // the block being written, when it has grouping sets
   std::string FUser;
   // While a CONNECT BY tree is written: its START WITH reads the root row, its CONNECT BY the
   // child row and (under PRIOR) the parent row.
@@ -51,6 +52,11 @@ private:
   std::string numberLiteral(const std::string &text);
 
   std::string expr(const Expr &e);
+  std::string exprBody(const Expr &e);
+  // A grouping-sets block: "the row's set groups by term k", the GROUPING functions, the terms.
+  std::string groupedBy(size_t k) const;
+  std::string groupingCall(const Expr &e);
+  std::string groupingTerms(const QueryBlock &b);
 
   std::string columnRef(const Expr &e);
 

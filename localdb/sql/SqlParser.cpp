@@ -2,6 +2,7 @@
 #include "localdb/sql/SqlParser.h"
 
 #include <deque>
+#include <functional>
 #include <set>
 
 #include "localdb/sql/SqlLexer.h"
@@ -165,6 +166,24 @@ private:
   std::unique_ptr<Select> selectTerm();
   std::unique_ptr<QueryBlock> queryBlock();
   void fromList(QueryBlock &b);
+  void groupByClause(QueryBlock &b);
+  // At "(": a parenthesised list of grouping columns, not an expression that starts with one.
+  bool compositeFollows() const {
+    int depth = 0;
+    for (size_t i = FPos;; ++i) {
+      const Token &t = tok(i);
+      if (t.kind == Tok::End)
+        return false;
+      if (t.is("("))
+        ++depth;
+      else if (t.is(")") && --depth == 0) {
+        const Token &next = tok(i + 1);
+        return i == FPos + 1 || next.is(",") || next.is(")") || next.kind == Tok::End ||
+               (next.kind == Tok::Ident && isReserved(next.text));
+      } else if (t.is(",") && depth == 1)
+        return true;
+    }
+  }
   // A query may start with WITH at the later language level.
   bool queryStarts() const { return isKw("SELECT") || (FModern && isKw("WITH")); }
   struct WithQuery {
@@ -545,23 +564,112 @@ std::unique_ptr<QueryBlock> Parser::queryBlock() {
       b->connectBy = condition();
     }
   }
-  if (isKw("GROUP")) {
-    ++FPos;
-    expect("BY", 924);
-    do
-      b->groupBy.push_back(expr());
-    while (accept(","));
-  }
-  if (accept("HAVING"))
-    b->having = condition();
-  if (isKw("GROUP") && !b->groupBy.size()) {
-    ++FPos;
-    expect("BY", 924);
-    do
-      b->groupBy.push_back(expr());
-    while (accept(","));
+  bool grouped = false;
+  for (int k = 0; k < 2; ++k) {
+    if (isKw("GROUP") && !grouped) {
+      ++FPos;
+      expect("BY", 924);
+      groupByClause(*b);
+      grouped = true;
+    }
+    if (k == 0 && accept("HAVING"))
+      b->having = condition();
   }
   return b;
+}
+
+// GROUP BY terms. ROLLUP, CUBE and GROUPING SETS (later levels) make grouping sets: each term
+// gives a list of sets and the clause groups by every combination of one set from each.
+void Parser::groupByClause(QueryBlock &b) {
+  // Each set is a pass over the rows: 4,096 is as far as we go.
+  auto tooManySets = [&]() {
+    throw oraErrorText(3001, "unimplemented feature (more than 4096 grouping sets)", cur().pos);
+  };
+  using Sets = std::vector<std::vector<size_t>>;
+  bool extended = false;
+  auto one = [&]() -> size_t {
+    b.groupBy.push_back(expr());
+    return b.groupBy.size() - 1;
+  };
+  // (a, b) or a: the columns of one set.
+  auto composite = [&](bool emptyAllowed) {
+    std::vector<size_t> set;
+    if (is("(") && compositeFollows()) {
+      ++FPos;
+      if (!(emptyAllowed && is(")")))
+        do
+          set.push_back(one());
+        while (accept(","));
+      expect(")", 907);
+    } else {
+      set.push_back(one());
+    }
+    return set;
+  };
+  auto cross = [](const Sets &a, const Sets &c) {
+    Sets r;
+    for (auto &x : a)
+      for (auto &y : c) {
+        r.push_back(x);
+        r.back().insert(r.back().end(), y.begin(), y.end());
+      }
+    return r;
+  };
+  std::function<Sets(bool)> element = [&](bool inSets) -> Sets {
+    if (FModern && (isKw("ROLLUP") || isKw("CUBE")) && peek().is("(")) {
+      bool cube = isKw("CUBE");
+      FPos += 2;
+      extended = true;
+      std::vector<std::vector<size_t>> parts;
+      do
+        parts.push_back(composite(false));
+      while (accept(","));
+      expect(")", 907);
+      if (parts.size() > 12)
+        tooManySets();
+      Sets r;
+      if (cube) {
+        // Every subset, the fullest first.
+        size_t n = parts.size();
+        for (size_t m = (size_t{1} << n); m-- > 0;) {
+          std::vector<size_t> s;
+          for (size_t i = 0; i < n; ++i)
+            if (m & (size_t{1} << (n - 1 - i)))
+              s.insert(s.end(), parts[i].begin(), parts[i].end());
+          r.push_back(s);
+        }
+      } else {
+        for (size_t k = parts.size() + 1; k-- > 0;) {
+          std::vector<size_t> s;
+          for (size_t i = 0; i < k; ++i)
+            s.insert(s.end(), parts[i].begin(), parts[i].end());
+          r.push_back(s);
+        }
+      }
+      return r;
+    }
+    if (FModern && !inSets && isKw("GROUPING") && peek().is("SETS")) {
+      FPos += 2;
+      expect("(", 906);
+      extended = true;
+      Sets r;
+      do {
+        Sets part = element(true);
+        r.insert(r.end(), part.begin(), part.end());
+      } while (accept(","));
+      expect(")", 907);
+      return r;
+    }
+    return {composite(inSets)};
+  };
+  Sets sets = {{}};
+  do
+    sets = cross(sets, element(false));
+  while (accept(","));
+  if (sets.size() > 4096)
+    tooManySets();
+  if (extended)
+    b.groupingSets = std::move(sets);
 }
 
 void Parser::fromList(QueryBlock &b) {

@@ -464,6 +464,48 @@ TEST_F(ModernSql, ConnectByLevelOverDual) {
             "ERROR: ORA-01436");
 }
 
+// ROLLUP, CUBE and GROUPING SETS: NULL in the columns a set does not group by, a subtotal after
+// the rows it sums, GROUPING/GROUPING_ID/GROUP_ID telling the sets apart.
+TEST_F(ModernSql, GroupingSets) {
+  auto flat = [&](const std::string &sql) {
+    std::string out;
+    for (auto &row : query(sql)) {
+      for (auto &c : row)
+        out += c + " ";
+      out += "/ ";
+    }
+    return out;
+  };
+  EXPECT_EQ(flat("select deptno, job, sum(sal), grouping_id(deptno, job) from emp where deptno "
+                 "in (10, 20) and job <> 'ANALYST' group by rollup(deptno, job)"),
+            "10 CLERK 1300 0 / 10 MANAGER 2450 0 / 10 PRESIDENT 5000 0 / 10 NULL 8750 1 / "
+            "20 CLERK 1900 0 / 20 MANAGER 2975 0 / 20 NULL 4875 1 / NULL NULL 13625 3 / ");
+  EXPECT_EQ(flat("select deptno, job, count(*), grouping(deptno), grouping(job) from emp where "
+                 "deptno = 10 group by cube(deptno, job) order by 4, 5, 2"),
+            "10 CLERK 1 0 0 / 10 MANAGER 1 0 0 / 10 PRESIDENT 1 0 0 / 10 NULL 3 0 1 / "
+            "NULL CLERK 1 1 0 / NULL MANAGER 1 1 0 / NULL PRESIDENT 1 1 0 / NULL NULL 3 1 1 / ");
+  // A NULL value of the column itself is not a subtotal: GROUPING tells them apart.
+  EXPECT_EQ(flat("select comm, count(*), grouping(comm) from emp where deptno = 30 and "
+                 "job <> 'SALESMAN' group by rollup(comm)"),
+            "NULL 2 0 / NULL 2 1 / ");
+  EXPECT_EQ(flat("select deptno, job, count(*), group_id() from emp where deptno = 10 group by "
+                 "grouping sets ((deptno), job, (deptno), ()) order by 4, 2, 1"),
+            "NULL CLERK 1 0 / NULL MANAGER 1 0 / NULL PRESIDENT 1 0 / 10 NULL 3 0 / "
+            "NULL NULL 3 0 / 10 NULL 3 1 / ");
+  // A plain term times a rollup; HAVING and ORDER BY see the subtotals.
+  EXPECT_EQ(flat("select deptno, job, sum(sal) from emp group by deptno, rollup(job) having "
+                 "grouping(job) = 1 order by 3 desc"),
+            "20 NULL 10875 / 30 NULL 9400 / 10 NULL 8750 / ");
+  EXPECT_EQ(value("select count(*) from (select deptno from emp group by rollup(deptno, job))"),
+            "13");
+  EXPECT_EQ(value("select grouping(deptno) from emp").substr(0, 16), "ERROR: ORA-30481");
+  EXPECT_EQ(value("select deptno from emp where grouping(deptno) = 0 group by rollup(deptno)")
+                .substr(0, 16),
+            "ERROR: ORA-00934");
+  EXPECT_EQ(value("select deptno, sal from emp group by rollup(deptno)").substr(0, 16),
+            "ERROR: ORA-00979");
+}
+
 TEST_F(ModernSql, LanguageLevel_SetByTheDbaForTheNextLogon) {
   EXPECT_EQ(value("select value from v$parameter where name = 'compatible'"), "19.0.0");
   EXPECT_EQ(exec("create view bands as select ename, case when sal > 2000 then 'high' else "
@@ -487,6 +529,8 @@ TEST_F(ModernSql, LanguageLevel_SetByTheDbaForTheNextLogon) {
   // Oracle 7.3's answers: CASE is a column name there, COALESCE an unknown one.
   EXPECT_EQ(value("select case when 1 = 1 then 1 end from dual").substr(0, 16), "ERROR: ORA-00923");
   EXPECT_EQ(value("select coalesce(null, 1) from dual").substr(0, 16), "ERROR: ORA-00904");
+  EXPECT_EQ(value("select count(*) from emp group by rollup(deptno)").substr(0, 16),
+            "ERROR: ORA-00904");
   EXPECT_EQ(exec("begin insert into dept values (coalesce(null, 99), 'A', 'B'); end;"), 6550);
   EXPECT_NE(lastError.find("ORA-00904"), std::string::npos) << lastError;
   EXPECT_EQ(exec("begin case 1 when 1 then null; end case; end;"), 6550);
