@@ -391,6 +391,14 @@ private:
   // Compiles the statement through the SQL front end; names of PL/SQL variables become
   // parameters. SQL errors come out as "PL/SQL: ORA-..." at the offending token.
   bool compileSql(SqlStmt &q, Scope *scope, int stmtPos, bool withRowid = true);
+  // A DML statement's RETURNING values: its columns, read as a query's.
+  static void returningColumns(const localdb::Returning &r, SqlStmt &q) {
+    for (const auto &e : r.exprs) {
+      q.columnTypes.push_back(e->type.type);
+      q.columnNames.push_back("");
+      q.columnInfo.push_back(e->type);
+    }
+  }
 
   // WHERE CURRENT OF c names the row the cursor fetched last: the text becomes a comparison of
   // ROWID with the cursor's rowid. The clause ends the statement, so no offset moves.
@@ -1888,6 +1896,7 @@ bool UnitBinder::compileSql(SqlStmt &q, Scope *scope, int stmtPos, bool withRowi
       std::vector<const localdb::Expr *> defaults = b.bindInsertDefaults(ins, keep);
       Emitter em(b.bindNames(), FCtx.user);
       q.sqlite = em.insert(ins, defaults);
+      returningColumns(ins.returning, q);
       dmlDependencies(*ins.table.bound);
       q.target = dmlTarget(ins);
       if (ins.query)
@@ -1901,6 +1910,7 @@ bool UnitBinder::compileSql(SqlStmt &q, Scope *scope, int stmtPos, bool withRowi
       b.bindUpdate(up);
       Emitter em(b.bindNames(), FCtx.user);
       q.sqlite = em.update(up);
+      returningColumns(up.returning, q);
       dmlDependencies(*up.table.bound);
       q.target = dmlTarget(up);
       for (const Assignment &a : up.sets)
@@ -1915,6 +1925,7 @@ bool UnitBinder::compileSql(SqlStmt &q, Scope *scope, int stmtPos, bool withRowi
       b.bindDelete(del);
       Emitter em(b.bindNames(), FCtx.user);
       q.sqlite = em.remove(del);
+      returningColumns(del.returning, q);
       dmlDependencies(*del.table.bound);
       q.target = dmlTarget(del);
       if (del.where)
@@ -2414,6 +2425,10 @@ void UnitBinder::bindStatement(Stmt &s, Scope *scope) {
       if (s.sql->kind == StmtKind::Select) {
         if (s.into.empty())
           fail(s.pos, "PLS-00428: an INTO clause is expected in this SELECT statement");
+        bindInto(s, s.sql->columnTypes.size());
+      } else if (!s.sql->columnTypes.empty()) {
+        if (s.into.empty()) // RETURNING without INTO
+          fail(s.pos, "PL/SQL: ORA-00925: missing INTO keyword");
         bindInto(s, s.sql->columnTypes.size());
       }
     });

@@ -1241,9 +1241,24 @@ void Interp::execSql(const Stmt &s, Frame &f) {
     sqlite3_bind_pointer(st, static_cast<int>(q.binds.size() + i + 1), &counters[i],
                          kRownumPointerType, nullptr);
   if (q.kind != StmtKind::Select) {
-    int changes = 0;
+    // RETURNING ... INTO: the changed rows' values, every one into tables under BULK COLLECT,
+    // else at most one (more is TOO_MANY_ROWS, and the statement is undone).
+    bool returns = !s.into.empty();
+    std::vector<Value *> tables;
+    if (returns && q.bulkCollect)
+      tables = bulkTargets(s.into, f);
+    std::vector<Value> row;
+    int changes = 0, returned = 0;
     auto change = [&] {
-      int rc = sqlite3_step(st);
+      int rc;
+      while ((rc = sqlite3_step(st)) == SQLITE_ROW && returns) {
+        ++returned;
+        if (q.bulkCollect)
+          bulkRow(tables, st, q.columnTypes, returned);
+        else if (returned == 1)
+          for (size_t i = 0; i < q.columnTypes.size(); ++i)
+            row.push_back(columnValue(st, static_cast<int>(i), q.columnTypes[i]));
+      }
       if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
         OraError e = stepFailure(FSession.db(), rc);
         sqlite3_reset(st);
@@ -1252,13 +1267,38 @@ void Interp::execSql(const Stmt &s, Frame &f) {
       changes = changedRows(FSession);
       sqlite3_reset(st);
     };
+    bool marked = returns && !q.bulkCollect &&
+                  sqlite3_exec(FSession.db(), "SAVEPOINT \"plsql$returning\"", nullptr, nullptr,
+                               nullptr) == SQLITE_OK;
+    auto endMark = [&](bool undo) {
+      if (!marked)
+        return;
+      marked = false;
+      if (undo)
+        sqlite3_exec(FSession.db(), "ROLLBACK TO \"plsql$returning\"", nullptr, nullptr, nullptr);
+      sqlite3_exec(FSession.db(), "RELEASE \"plsql$returning\"", nullptr, nullptr, nullptr);
+    };
     try {
       runWithStatementTriggers(FSession, q.target, std::ref(change));
     } catch (const OraError &e) {
+      endMark(true);
       throw fromOra(e); // a statement trigger's failure
+    } catch (...) {
+      endMark(true);
+      throw;
+    }
+    endMark(returned > 1);
+    if (returned > 1 && !q.bulkCollect) {
+      FSqlRowCount = 0;
+      FSqlFound = 0;
+      raise(1422);
     }
     FSqlRowCount = changes;
     FSqlFound = FSqlRowCount > 0;
+    if (returns && !q.bulkCollect) {
+      row.resize(q.columnTypes.size()); // no row changed: NULLs
+      intoTargets(s, f, row);
+    }
     return;
   }
   if (q.bulkCollect) {
@@ -1300,6 +1340,12 @@ void Interp::execSql(const Stmt &s, Frame &f) {
     FSqlRowCount = 1; // as Oracle reports it, not the rows the query has
     raise(1422);
   }
+  intoTargets(s, f, row);
+  FSqlFound = 1;
+  FSqlRowCount = 1;
+}
+
+void Interp::intoTargets(const Stmt &s, Frame &f, std::vector<Value> &row) {
   if (s.into.size() == 1 && s.into[0]->type.kind == VType::Record) {
     Value &r = lvalue(*s.into[0], f);
     if (r.t != VType::Record || !r.rec)
@@ -1311,8 +1357,6 @@ void Interp::execSql(const Stmt &s, Frame &f) {
     for (size_t i = 0; i < s.into.size() && i < row.size(); ++i)
       assign(*s.into[i], f, row[i]);
   }
-  FSqlFound = 1;
-  FSqlRowCount = 1;
 }
 
 Interp::Flow Interp::exec(const Stmt &s, Frame &f) {

@@ -864,7 +864,7 @@ std::unique_ptr<SqlStmt> Parser::sqlSpan(std::vector<ExprPtr> *into, StmtKind ki
   s->pos = cur().pos;
   int depth = 0;
   int intoFrom = -1, intoTo = -1;
-  bool first = true;
+  bool first = true, returning = false;
   while (!atEnd()) {
     if (depth == 0 && isOp(";"))
       break;
@@ -874,7 +874,11 @@ std::unique_ptr<SqlStmt> Parser::sqlSpan(std::vector<ExprPtr> *into, StmtKind ki
       if (depth == 0)
         fail(kExpAfterExpr);
       --depth;
-    } else if (depth == 0 && into && !first && intoFrom < 0 && kind == StmtKind::Select &&
+    } else if (depth == 0 && FModern && kind != StmtKind::Select &&
+               (isKw("RETURNING") || isKw("RETURN"))) {
+      returning = true; // its INTO clause is PL/SQL's, as a SELECT's
+    } else if (depth == 0 && into && !first && intoFrom < 0 &&
+               (kind == StmtKind::Select || returning) &&
                (isKw("INTO") ||
                 (FModern && isKw("BULK") && peek().is("COLLECT") && peek(2).is("INTO")))) {
       intoFrom = cur().pos;
@@ -888,7 +892,7 @@ std::unique_ptr<SqlStmt> Parser::sqlSpan(std::vector<ExprPtr> *into, StmtKind ki
         into->push_back(intoTarget());
       while (acceptOp(","));
       intoTo = cur().pos;
-      if (!isKw("FROM"))
+      if (kind == StmtKind::Select && !isKw("FROM"))
         fail(", from");
       continue;
     }
@@ -899,8 +903,9 @@ std::unique_ptr<SqlStmt> Parser::sqlSpan(std::vector<ExprPtr> *into, StmtKind ki
   if (atEnd())
     fail(";");
   s->text = FText.substr(static_cast<size_t>(s->pos), static_cast<size_t>(s->end - s->pos));
+  // (A RETURNING clause's INTO ends the statement: the span stops before it.)
   if (intoFrom >= 0)
-    for (int i = intoFrom; i < intoTo; ++i)
+    for (int i = intoFrom; i < std::min(intoTo, s->end); ++i)
       if (s->text[static_cast<size_t>(i - s->pos)] != '\n')
         s->text[static_cast<size_t>(i - s->pos)] = ' ';
   // :new.x / :old.x of a trigger read as the names NEW.x / OLD.x.
@@ -1139,7 +1144,7 @@ void Parser::selectStatement(Stmt &s) {
 void Parser::dmlStatement(Stmt &s) {
   const std::string &w = cur().text;
   s.kind = SKind::Sql;
-  s.sql = sqlSpan(nullptr, w == "INSERT"   ? StmtKind::Insert
+  s.sql = sqlSpan(&s.into, w == "INSERT"   ? StmtKind::Insert
                            : w == "UPDATE" ? StmtKind::Update
                            : w == "DELETE" ? StmtKind::Delete
                                            : StmtKind::NoOp);

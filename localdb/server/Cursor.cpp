@@ -51,6 +51,9 @@ struct CompiledStatement {
   };
   std::vector<Part> parts;
   std::vector<std::unique_ptr<Statement>> partAsts;
+  // RETURNING ... INTO :b: the binds the changed row's values go to, and their types.
+  std::vector<std::string> returnInto;
+  std::vector<SqlType> returnTypes;
 };
 
 namespace {
@@ -412,6 +415,18 @@ std::shared_ptr<CompiledStatement> compileText(Session &s, const std::string &te
   default:
     break;
   }
+  const Returning *ret =
+      cs->ast->kind == StmtKind::Insert   ? &static_cast<InsertStmt &>(*cs->ast).returning
+      : cs->ast->kind == StmtKind::Update ? &static_cast<UpdateStmt &>(*cs->ast).returning
+      : cs->ast->kind == StmtKind::Delete ? &static_cast<DeleteStmt &>(*cs->ast).returning
+                                          : nullptr;
+  if (ret && !ret->exprs.empty()) {
+    if (ret->into.empty())
+      throw oraError(925, static_cast<int>(text.size()));
+    cs->returnInto = ret->into;
+    for (const auto &e : ret->exprs)
+      cs->returnTypes.push_back(e->type.type);
+  }
   if (cs->parts.empty())
     cs->target = plsql::dmlTarget(*cs->ast); // while the binder's tables still exist
   cs->binds = binder.bindNames();
@@ -511,8 +526,9 @@ void Cursor::bind(const std::string &name, void *value, int valueLength, int ext
   std::string key = bindKey(name);
   if (key.empty())
     throw oraError(1036);
-  if (FImpl->compiled && std::find(FImpl->compiled->binds.begin(), FImpl->compiled->binds.end(),
-                                   key) == FImpl->compiled->binds.end())
+  if (const CompiledStatement *cs = FImpl->compiled.get();
+      cs && std::find(cs->binds.begin(), cs->binds.end(), key) == cs->binds.end() &&
+      std::find(cs->returnInto.begin(), cs->returnInto.end(), key) == cs->returnInto.end())
     throw oraError(1036);
   switch (externalType) {
   case 1:
@@ -722,6 +738,10 @@ void bindValues(Cursor::Impl &m, int row, bool copy, sqlite3_stmt *st) {
 
 } // namespace
 
+// The values of the row a DML statement changed to its RETURNING INTO binds, at an execute
+// row; NULLs when no row changed (st null).
+void writeReturned(Cursor::Impl &m, sqlite3_stmt *st, int row, const std::string &dateFormat);
+
 int Cursor::execute(int iterations, int rowOffset) {
   Impl &m = *FImpl;
   Session &s = *FSession;
@@ -847,6 +867,18 @@ int Cursor::execute(int iterations, int rowOffset) {
   // An array execute is one statement for the table's statement triggers: they fire once, and
   // a failure then undoes the whole execute.
   bool undone = false;
+  // RETURNING INTO: one row changed per execute row at most, or the whole execute is undone.
+  bool returns = !cs.returnInto.empty();
+  if (returns)
+    sqlite3_exec(s.db(), "SAVEPOINT \"cursor$returning\"", nullptr, nullptr, nullptr);
+  auto endReturning = [&](bool undo) {
+    if (!returns)
+      return;
+    returns = false;
+    if (undo)
+      sqlite3_exec(s.db(), "ROLLBACK TO \"cursor$returning\"", nullptr, nullptr, nullptr);
+    sqlite3_exec(s.db(), "RELEASE \"cursor$returning\"", nullptr, nullptr, nullptr);
+  };
   try {
     auto steps = [&] {
       for (int i = from; i < iters; ++i) {
@@ -854,6 +886,18 @@ int Cursor::execute(int iterations, int rowOffset) {
           sqlite3_reset(m.stmt);
         bindValues(m, i, false, m.stmt);
         int rc = sqlite3_step(m.stmt);
+        for (int returned = 0; returns; rc = sqlite3_step(m.stmt)) {
+          if (rc != SQLITE_ROW) {
+            if (returned == 0)
+              writeReturned(m, nullptr, i, s.dateFormat);
+            break;
+          }
+          if (++returned > 1) {
+            sqlite3_reset(m.stmt);
+            throw oraError(1422);
+          }
+          writeReturned(m, m.stmt, i, s.dateFormat);
+        }
         if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
           OraError e = stepError(s, rc);
           sqlite3_reset(m.stmt);
@@ -866,10 +910,12 @@ int Cursor::execute(int iterations, int rowOffset) {
     // By reference: the callback is wrapped on every execute, and a copy would allocate.
     plsql::runWithStatementTriggers(s, cs.target, std::ref(steps), &undone);
   } catch (...) {
-    if (undone)
+    endReturning(true);
+    if (undone || !cs.returnInto.empty())
       rowsProcessed = 0;
     throw;
   }
+  endReturning(false);
   return 0;
 }
 
@@ -1093,6 +1139,32 @@ bool writeColumn(sqlite3_stmt *st, int col, SqlType type, DefineSlot &d, int row
 }
 
 } // namespace
+
+void writeReturned(Cursor::Impl &m, sqlite3_stmt *st, int row, const std::string &dateFormat) {
+  const CompiledStatement &cs = *m.compiled;
+  for (size_t k = 0; k < cs.returnInto.size(); ++k) {
+    auto it = m.binds.find(cs.returnInto[k]);
+    if (it == m.binds.end())
+      throw oraError(1008);
+    BindSlot &b = it->second;
+    if (!b.value)
+      continue;
+    size_t at = static_cast<size_t>(row);
+    DefineSlot d;
+    d.set = true;
+    d.buffer = static_cast<char *>(b.value) + at * static_cast<size_t>(std::max(0, b.valueLength));
+    d.length = b.valueLength;
+    d.type = b.type;
+    d.indicators = b.indicators ? b.indicators + at : nullptr;
+    d.lengths = b.lengths ? b.lengths + at : nullptr;
+    d.returnCodes = b.returnCodes ? b.returnCodes + at : nullptr;
+    if (st) {
+      writeColumn(st, static_cast<int>(k), cs.returnTypes[k], d, 0, dateFormat);
+    } else if (d.indicators) {
+      d.indicators[0] = -1;
+    }
+  }
+}
 
 int Cursor::fetch(uint32_t rows) {
   Impl &m = *FImpl;

@@ -162,6 +162,7 @@ const Entry kTexts[] = {
     {1732, "data manipulation operation not legal on this view"},
     {1733, "virtual column not allowed here"},
     {1740, "missing double quote in identifier"},
+    {1744, "inappropriate INTO"},
     {1741, "illegal zero-length identifier"},
     {1742, "comment not terminated properly"},
     {1745, "invalid host/bind variable name"},

@@ -253,6 +253,15 @@ struct SelectStmt : Statement {
   std::unique_ptr<Select> query;
 };
 
+// RETURNING expr, ... [INTO :b, ...] of an INSERT ... VALUES, UPDATE or DELETE (later levels):
+// the values of each changed row, as changed (DELETE: as it was).
+struct Returning {
+  int pos = 0;
+  std::vector<ExprPtr> exprs;
+  std::vector<std::string> into; // bind names; none when PL/SQL took its own INTO clause
+  std::vector<int> intoPos;
+};
+
 struct InsertStmt : Statement {
   InsertStmt() : Statement(StmtKind::Insert) {}
   TableRef table;
@@ -260,6 +269,7 @@ struct InsertStmt : Statement {
   std::vector<int> columnPos;
   std::vector<ExprPtr> values; // VALUES (...)
   std::unique_ptr<Select> query;
+  Returning returning;
 };
 
 struct Assignment {
@@ -273,12 +283,14 @@ struct UpdateStmt : Statement {
   TableRef table;
   std::vector<Assignment> sets;
   ExprPtr where;
+  Returning returning;
 };
 
 struct DeleteStmt : Statement {
   DeleteStmt() : Statement(StmtKind::Delete) {}
   TableRef table;
   ExprPtr where;
+  Returning returning;
 };
 
 struct ConstraintClause {

@@ -2117,6 +2117,7 @@ void Binder::bindInsert(InsertStmt &s) {
     for (auto &v : s.values)
       bindValue(*v, nullptr, AllowSequence);
   }
+  bindReturning(s.returning, t);
 }
 
 void Binder::bindUpdate(UpdateStmt &s) {
@@ -2155,6 +2156,7 @@ void Binder::bindUpdate(UpdateStmt &s) {
   }
   if (s.where)
     bindCondition(*s.where, &scope, AllowColumns);
+  bindReturning(s.returning, t);
 }
 
 void Binder::bindDelete(DeleteStmt &s) {
@@ -2164,6 +2166,23 @@ void Binder::bindDelete(DeleteStmt &s) {
   scope.tables = {t};
   if (s.where)
     bindCondition(*s.where, &scope, AllowColumns);
+  bindReturning(s.returning, t);
+}
+
+// The values a changed row gives back: over the changed table's columns only.
+void Binder::bindReturning(Returning &r, BoundTable *t) {
+  if (r.exprs.empty())
+    return;
+  Scope scope;
+  scope.tables = {t};
+  for (auto &e : r.exprs) {
+    bindValue(*e, &scope, AllowColumns);
+    if (e->type.type == SqlType::Long || e->type.type == SqlType::LongRaw)
+      fail(997, e->pos);
+  }
+  if (!r.into.empty() && r.into.size() != r.exprs.size())
+    fail(r.into.size() < r.exprs.size() ? 947 : 913,
+         r.into.size() < r.exprs.size() ? r.intoPos.back() : r.intoPos[r.exprs.size()]);
 }
 
 void Binder::bindCheck(Expr &e, const std::string &owner, const std::string &table,

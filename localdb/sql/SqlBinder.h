@@ -34,6 +34,7 @@ public:
   void bindInsert(InsertStmt &s);
   void bindUpdate(UpdateStmt &s);
   void bindDelete(DeleteStmt &s);
+  void bindReturning(Returning &r, BoundTable *t);
   // A CHECK condition over one table's columns, read from the row as NEW.
   void bindCheck(Expr &e, const std::string &owner, const std::string &table,
                  const std::vector<ColumnInfo> &columns);

@@ -397,9 +397,22 @@ std::string Emitter::columnRef(const Expr &e) {
       return alias + (e.prior ? ".\"$rid\"" : ".rowid");
     return alias + "." + quoteIdent(e.column);
   }
+  if (e.table == FReturning) // SQLite's RETURNING knows the changed table by no alias
+    return e.isRowid ? "rowid" : quoteIdent(storedName(*e.table, e.column));
   if (e.isRowid)
     return e.table->sqlAlias + (e.table->hierarchy ? ".\"$rid\"" : ".rowid");
   return e.table->sqlAlias + "." + quoteIdent(storedName(*e.table, e.column));
+}
+
+std::string Emitter::returning(const Returning &r, const BoundTable &t) {
+  if (r.exprs.empty())
+    return "";
+  FReturning = &t;
+  std::vector<std::string> items;
+  for (const auto &e : r.exprs)
+    items.push_back(expr(*e));
+  FReturning = nullptr;
+  return " RETURNING " + join(items, ", ");
 }
 
 std::string Emitter::pseudoColumn(const Expr &e) {
@@ -985,7 +998,7 @@ std::string Emitter::insert(const InsertStmt &s, const std::vector<const Expr *>
     named(expr(*s.values[i]), s.values[i]->type, s.columns[i]);
   unnamed();
   return "INSERT INTO " + physicalName(t.owner, t.name) + " (" + join(cols, ",") + ") VALUES (" +
-         join(values, ",") + ")";
+         join(values, ",") + ")" + returning(s.returning, t);
 }
 
 // The WHERE of an UPDATE or DELETE, with the view's own condition when it changes a view.
@@ -1030,19 +1043,20 @@ std::string Emitter::update(const UpdateStmt &s) {
     }
     return "UPDATE " + table + " AS u$ SET " + join(sets, ", ") + " FROM (SELECT " +
            join(computed, ", ") + " FROM " + table + " AS " + t.sqlAlias +
-           whereOf(t, s.where.get()) + ") AS x$ WHERE u$.rowid = x$.\"r$\"";
+           whereOf(t, s.where.get()) + ") AS x$ WHERE u$.rowid = x$.\"r$\"" +
+           returning(s.returning, t);
   }
   std::vector<std::string> sets;
   for (size_t i = 0; i < columns.size(); ++i)
     sets.push_back(columns[i] + " = " + values[i]);
   return "UPDATE " + table + " AS " + t.sqlAlias + " SET " + join(sets, ", ") +
-         whereOf(t, s.where.get());
+         whereOf(t, s.where.get()) + returning(s.returning, t);
 }
 
 std::string Emitter::remove(const DeleteStmt &s) {
   const BoundTable &t = *s.table.bound;
   std::string sql = "DELETE FROM " + physicalName(t.owner, t.name) + " AS " + t.sqlAlias;
-  return sql + whereOf(t, s.where.get());
+  return sql + whereOf(t, s.where.get()) + returning(s.returning, t);
 }
 
 std::string Emitter::condition(const Expr &e) { return expr(e); }

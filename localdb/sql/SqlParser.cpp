@@ -167,6 +167,7 @@ private:
   std::unique_ptr<QueryBlock> queryBlock();
   void fromList(QueryBlock &b);
   void groupByClause(QueryBlock &b);
+  void returningClause(Returning &r);
   // At "(": a parenthesised list of grouping columns, not an expression that starts with one.
   bool compositeFollows() const {
     int depth = 0;
@@ -1300,7 +1301,7 @@ TableRef Parser::dmlTable() {
       error(903);
     t.name = qualifiedName(903);
   }
-  if (isName())
+  if (isName() && !(FModern && (isKw("RETURNING") || isKw("RETURN"))))
     t.alias = tok(FPos++).text;
   return t;
 }
@@ -1327,6 +1328,7 @@ std::unique_ptr<Statement> Parser::insert() {
       s->values.push_back(expr());
     while (accept(","));
     expect(")", 907);
+    returningClause(s->returning);
   } else if (queryStarts() || is("(")) {
     s->query = select();
   } else {
@@ -1604,6 +1606,7 @@ std::unique_ptr<Statement> Parser::update() {
   } while (accept(","));
   if (accept("WHERE"))
     s->where = condition();
+  returningClause(s->returning);
   return s;
 }
 
@@ -1614,7 +1617,27 @@ std::unique_ptr<Statement> Parser::deleteStmt() {
   s->table = dmlTable();
   if (accept("WHERE"))
     s->where = condition();
+  returningClause(s->returning);
   return s;
+}
+
+void Parser::returningClause(Returning &r) {
+  if (!FModern || !(isKw("RETURNING") || isKw("RETURN")))
+    return;
+  r.pos = cur().pos;
+  ++FPos;
+  do
+    r.exprs.push_back(expr());
+  while (accept(","));
+  if (!accept("INTO"))
+    return; // PL/SQL took its INTO clause out of the text
+  do {
+    if (cur().kind != Tok::Bind)
+      error(1744); // inappropriate INTO
+    r.intoPos.push_back(cur().pos);
+    r.into.push_back(cur().text);
+    ++FPos;
+  } while (accept(","));
 }
 
 ColumnInfo Parser::dataType() {

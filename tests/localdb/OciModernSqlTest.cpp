@@ -506,6 +506,76 @@ TEST_F(ModernSql, GroupingSets) {
             "ERROR: ORA-00979");
 }
 
+// RETURNING ... INTO: the changed row's values, as changed (DELETE: as they were), into PL/SQL
+// variables, records and BULK COLLECT tables, or into the caller's binds.
+TEST_F(ModernSql, ReturningInto) {
+  ASSERT_EQ(exec("create table rt (id number generated always as identity, name varchar2(10), "
+                 "n number)"),
+            0)
+      << lastError;
+  ASSERT_EQ(exec("create table rlog (line varchar2(100))"), 0);
+  ASSERT_EQ(
+      exec("declare v number; w varchar2(40); r rt%rowtype; "
+           "type nt is table of number index by binary_integer; t nt; "
+           "procedure log(s varchar2) is begin insert into rlog values (s); end; begin "
+           "insert into rt (name, n) values ('a', 1) returning id, name into v, w; "
+           "log(v || w); "
+           "insert into rt (name, n) values ('b', 2) returning id into v; "
+           "update rt set n = n * 10 where id = v returning n into v; log(v || '/' || "
+           "sql%rowcount); "
+           "v := 7; delete from rt where name = 'zz' returning n into v; "
+           "log(nvl(to_char(v), 'null') || sql%rowcount); "
+           "begin update rt set n = n + 1 returning n into v; "
+           "exception when too_many_rows then log('tmr'); end; "
+           "update rt set n = n + 100 returning n bulk collect into t; log(t.count || ':' || t(1) "
+           "|| ',' || t(2)); "
+           "delete from rt where id = 1 returning id, name, n into r; log(r.name || r.n); end;"),
+      0)
+      << lastError;
+  EXPECT_EQ(query("select line from rlog order by rowid"),
+            (std::vector<std::vector<std::string>>{
+                {"1a"}, {"20/1"}, {"null0"}, {"tmr"}, {"2:101,120"}, {"a101"}}));
+  EXPECT_EQ(value("select n from rt"), "120"); // TOO_MANY_ROWS undid its update
+  // Through the call contract: the INTO binds are written, a second changed row undoes the
+  // statement with ORA-01422.
+  Cda_Def c{};
+  ASSERT_EQ(oopen(&c, &lda, nullptr, -1, -1, nullptr, -1), 0);
+  char name[11] = {};
+  sb2 ind = 0;
+  int n = 0;
+  ASSERT_EQ(oparse(&c,
+                   (text *)"update rt set n = n + 1, name = 'z' where id = 2 returning n, "
+                           "lower(name) into :n, :name",
+                   -1, 0, 2),
+            0);
+  ASSERT_EQ(obndra(&c, (text *)":N", -1, (ub1 *)&n, sizeof n, 3, -1, nullptr, nullptr, nullptr, 0,
+                   nullptr, nullptr, -1, -1),
+            0);
+  ASSERT_EQ(obndra(&c, (text *)":NAME", -1, (ub1 *)name, sizeof name, 5, -1, &ind, nullptr, nullptr,
+                   0, nullptr, nullptr, -1, -1),
+            0);
+  ASSERT_EQ(oexn(&c, 1, 0), 0) << message(lda, rcOf(c));
+  EXPECT_EQ(n, 121);
+  EXPECT_STREQ(name, "z");
+  ASSERT_EQ(oparse(&c, (text *)"insert into rt (name) values ('q') returning id into :n", -1, 0, 2),
+            0);
+  ASSERT_EQ(obndra(&c, (text *)":N", -1, (ub1 *)&n, sizeof n, 3, -1, nullptr, nullptr, nullptr, 0,
+                   nullptr, nullptr, -1, -1),
+            0);
+  ASSERT_EQ(oexn(&c, 1, 0), 0) << message(lda, rcOf(c));
+  EXPECT_EQ(n, 3);
+  ASSERT_EQ(oparse(&c, (text *)"delete from rt returning id into :n", -1, 0, 2), 0);
+  ASSERT_EQ(obndra(&c, (text *)":N", -1, (ub1 *)&n, sizeof n, 3, -1, nullptr, nullptr, nullptr, 0,
+                   nullptr, nullptr, -1, -1),
+            0);
+  EXPECT_EQ(oexn(&c, 1, 0), 1422);
+  oclose(&c);
+  EXPECT_EQ(value("select count(*) from rt"), "2");
+  EXPECT_EQ(exec("update rt set n = 1 returning n"), 925);
+  EXPECT_EQ(exec("update rt set n = 1 returning n into :a, :b"), 913);
+  EXPECT_EQ(exec("insert into rt (name) select 'x' from dual returning id into :a"), 933);
+}
+
 TEST_F(ModernSql, LanguageLevel_SetByTheDbaForTheNextLogon) {
   EXPECT_EQ(value("select value from v$parameter where name = 'compatible'"), "19.0.0");
   EXPECT_EQ(exec("create view bands as select ename, case when sal > 2000 then 'high' else "
