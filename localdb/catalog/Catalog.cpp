@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <map>
 #include <set>
@@ -18,7 +19,7 @@ namespace localdb {
 
 namespace {
 
-const int kDictionaryVersion = 10;
+const int kDictionaryVersion = 11;
 
 const char *kCatalogTables = R"SQL(
 CREATE TABLE ora_meta(key TEXT PRIMARY KEY, value TEXT);
@@ -97,6 +98,13 @@ struct DictView {
   "CASE WHEN generated IN ('ALWAYS', 'BY DEFAULT', 'BY DEFAULT ON NULL') THEN 'YES' ELSE 'NO' "    \
   "END, CASE WHEN generated LIKE '%ON NULL' THEN 'YES' ELSE 'NO' END"
 
+// Later releases' columns of *_TABLES: global temporary tables.
+#define TEMP_COLS "TEMPORARY VARCHAR2(1), DURATION VARCHAR2(15)"
+#define TEMP_SEL                                                                                   \
+  "CASE WHEN t.duration IS NULL THEN 'USERS' END, NULL, NULL, CASE WHEN t.duration IS NULL THEN "  \
+  "'N' ELSE 'Y' END, t.duration FROM ora_objects o LEFT JOIN ora_temp_tables t ON t.owner = "      \
+  "o.owner AND t.table_name = o.object_name WHERE"
+
 const DictView kViews[] = {
     {"DUAL", "DUMMY VARCHAR2(1)", nullptr},
     // The server's parameters (TYPE 2: a string); COMPATIBLE is its language level.
@@ -153,14 +161,12 @@ const DictView kViews[] = {
      "referenced_link_name, dependency_type FROM ora_dependencies WHERE owner = ora_user()"},
     {"ALL_TABLES",
      "OWNER VARCHAR2(30) N, TABLE_NAME VARCHAR2(30) N, TABLESPACE_NAME VARCHAR2(30), "
-     "CLUSTER_NAME VARCHAR2(30), NUM_ROWS NUMBER",
-     "SELECT owner, object_name, 'USERS', NULL, NULL FROM ora_objects WHERE object_type = "
-     "'TABLE'"},
+     "CLUSTER_NAME VARCHAR2(30), NUM_ROWS NUMBER, " TEMP_COLS,
+     "SELECT o.owner, object_name, " TEMP_SEL " object_type = 'TABLE'"},
     {"USER_TABLES",
      "TABLE_NAME VARCHAR2(30) N, TABLESPACE_NAME VARCHAR2(30), CLUSTER_NAME VARCHAR2(30), "
-     "NUM_ROWS NUMBER",
-     "SELECT object_name, 'USERS', NULL, NULL FROM ora_objects WHERE object_type = 'TABLE' "
-     "AND owner = ora_user()"},
+     "NUM_ROWS NUMBER, " TEMP_COLS,
+     "SELECT object_name, " TEMP_SEL " object_type = 'TABLE' AND o.owner = ora_user()"},
     {"ALL_TAB_COLUMNS", "OWNER VARCHAR2(30) N, " COLUMN_COLS,
      "SELECT owner, " COLUMN_SEL " FROM ora_tab_columns"},
     {"USER_TAB_COLUMNS", COLUMN_COLS,
@@ -461,6 +467,8 @@ void createDictionary(sqlite3 *db) {
   addMissingColumn(db, "ora_objects", "ddl_serial", "INTEGER NOT NULL DEFAULT 0");
   // How a column's default applies (identity columns, DEFAULT ON NULL).
   addMissingColumn(db, "ora_tab_columns", "generated", "TEXT");
+  execSql(db, "CREATE TABLE IF NOT EXISTS ora_temp_tables(owner TEXT NOT NULL, table_name TEXT "
+              "NOT NULL, duration TEXT NOT NULL, sql TEXT, PRIMARY KEY(owner, table_name))");
   std::string now = quoteText(nowText());
   auto addView = [&](const std::string &name, const std::vector<ColumnInfo> &cols,
                      const char *query) {
@@ -987,6 +995,75 @@ void rebuildConstraintTriggers(sqlite3 *db, const std::string &owner, const std:
     rebuildOne(db, o, t);
 }
 
+bool isTemporaryTable(sqlite3 *db, const std::string &owner, const std::string &name) {
+  sqlite3_stmt *q =
+      keptStatement(db, "SELECT 1 FROM ora_temp_tables WHERE owner = ?1 AND table_name = ?2");
+  KeptReset done{q};
+  sqlite3_bind_text(q, 1, owner.c_str(), -1, SQLITE_TRANSIENT);
+  sqlite3_bind_text(q, 2, name.c_str(), -1, SQLITE_TRANSIENT);
+  return sqlite3_step(q) == SQLITE_ROW;
+}
+
+void saveTemporaryTable(sqlite3 *db, const std::string &owner, const std::string &name,
+                        const std::string &duration) {
+  // The TEMP schema's own texts, made to create TEMP objects again on another connection.
+  std::string sql;
+  for (const std::string &text : rowsOf(
+           db,
+           "SELECT sql FROM temp.sqlite_master WHERE tbl_name = " + quoteText(owner + "." + name) +
+               " AND sql IS NOT NULL ORDER BY type <> 'table'",
+           1)) {
+    std::string t = text;
+    for (const char *kind : {"CREATE TABLE ", "CREATE TRIGGER "})
+      if (t.compare(0, strlen(kind), kind) == 0)
+        t = std::string(kind).insert(7, "TEMP ") + t.substr(strlen(kind));
+    for (const char *kind : {"CREATE INDEX ", "CREATE UNIQUE INDEX "})
+      if (t.compare(0, strlen(kind), kind) == 0)
+        t = kind + std::string("temp.") + t.substr(strlen(kind));
+    sql += t + ";\n";
+  }
+  if (duration.empty())
+    execSql(db, "UPDATE ora_temp_tables SET sql = " + quoteText(sql) +
+                    " WHERE owner = " + quoteText(owner) + " AND table_name = " + quoteText(name));
+  else
+    execSql(db, "INSERT OR REPLACE INTO ora_temp_tables VALUES(" + quoteText(owner) + "," +
+                    quoteText(name) + "," + quoteText(duration) + "," + quoteText(sql) + ")");
+}
+
+bool ensureTemporaryTable(sqlite3 *db, const std::string &physical) {
+  std::string sql;
+  {
+    sqlite3_stmt *q =
+        keptStatement(db, "SELECT sql FROM ora_temp_tables WHERE owner || '.' || table_name = ?1");
+    KeptReset done{q};
+    sqlite3_bind_text(q, 1, physical.c_str(), -1, SQLITE_TRANSIENT);
+    if (sqlite3_step(q) != SQLITE_ROW)
+      return false;
+    const unsigned char *t = sqlite3_column_text(q, 0);
+    sql = t ? reinterpret_cast<const char *>(t) : "";
+  }
+  sqlite3_stmt *has = keptStatement(db, "SELECT 1 FROM temp.sqlite_master WHERE name = ?1");
+  KeptReset done{has};
+  sqlite3_bind_text(has, 1, physical.c_str(), -1, SQLITE_TRANSIENT);
+  if (sqlite3_step(has) != SQLITE_ROW)
+    execSql(db, sql);
+  return true;
+}
+
+void clearTransactionTables(sqlite3 *db) {
+  std::vector<std::string> names;
+  {
+    sqlite3_stmt *q = keptStatement(
+        db, "SELECT m.name FROM temp.sqlite_master m JOIN ora_temp_tables t ON t.owner || '.' || "
+            "t.table_name = m.name WHERE m.type = 'table' AND t.duration = 'SYS$TRANSACTION'");
+    KeptReset done{q};
+    while (sqlite3_step(q) == SQLITE_ROW)
+      names.push_back(reinterpret_cast<const char *>(sqlite3_column_text(q, 0)));
+  }
+  for (const std::string &n : names)
+    execSql(db, "DELETE FROM temp." + quoteIdent(n));
+}
+
 void addObject(sqlite3 *db, const std::string &owner, const std::string &name,
                const std::string &type) {
   std::string now = quoteText(nowText());
@@ -997,8 +1074,9 @@ void addObject(sqlite3 *db, const std::string &owner, const std::string &name,
 }
 
 void createTable(sqlite3 *db, const std::string &owner, const std::string &name,
-                 const std::vector<ColumnInfo> &cols) {
-  std::string sql = "CREATE TABLE " + physicalName(owner, name) + "(";
+                 const std::vector<ColumnInfo> &cols, bool temporary) {
+  std::string sql =
+      (temporary ? "CREATE TEMP TABLE " : "CREATE TABLE ") + physicalName(owner, name) + "(";
   for (size_t i = 0; i < cols.size(); ++i)
     sql += (i ? ", " : "") + quoteIdent(cols[i].name) + " " + declaredType(cols[i].type);
   execSql(db, sql + ")");

@@ -90,8 +90,21 @@ struct ConstraintDef {
 };
 
 // Catalog changes shared by the seed and the DDL executor (inside the caller's transaction).
+// temporary: a global temporary table, whose storage is each connection's own TEMP table.
 void createTable(sqlite3 *db, const std::string &owner, const std::string &name,
-                 const std::vector<ColumnInfo> &cols);
+                 const std::vector<ColumnInfo> &cols, bool temporary = false);
+
+// Global temporary tables. The catalog keeps the SQL of one connection's TEMP table with its
+// indexes and triggers; every other connection makes its own from it when a statement first
+// names it. duration: "SYS$TRANSACTION" (rows go at commit) or "SYS$SESSION".
+bool isTemporaryTable(sqlite3 *db, const std::string &owner, const std::string &name);
+void saveTemporaryTable(sqlite3 *db, const std::string &owner, const std::string &name,
+                        const std::string &duration = "");
+// Makes this connection's TEMP table for a physical name ("OWNER.NAME") when it is a global
+// temporary table it lacks; false when it is not one.
+bool ensureTemporaryTable(sqlite3 *db, const std::string &physical);
+// Before a commit: empties this connection's tables whose rows last a transaction.
+void clearTransactionTables(sqlite3 *db);
 void addObject(sqlite3 *db, const std::string &owner, const std::string &name,
                const std::string &type);
 // Adds a constraint: catalog rows, the unique index of a key, the triggers.

@@ -443,7 +443,7 @@ void createTableStmt(Context &ctx, CreateTableStmt &s) {
       fail(957, s.columns.size() > i ? s.columns[i].pos : s.pos);
   for (ConstraintClause &cc : s.constraints)
     constraints.push_back(std::move(cc));
-  createTable(db, owner, name, cols);
+  createTable(db, owner, name, cols, s.temporary);
   if (query) {
     // The rows come from the query bound above, into the new table as its own target.
     BoundTable target;
@@ -461,6 +461,8 @@ void createTableStmt(Context &ctx, CreateTableStmt &s) {
     execSql(db, em.insert(ins, {}));
   }
   addConstraints(ctx, owner, name, constraints, query != nullptr);
+  if (s.temporary)
+    saveTemporaryTable(db, owner, name, s.preserveRows ? "SYS$SESSION" : "SYS$TRANSACTION");
 }
 
 // A grant on a view passes on what the view is over: its owner must hold the privilege WITH
@@ -725,6 +727,7 @@ void dropTable(sqlite3 *db, const std::string &owner, const std::string &name, b
     related.insert({parents.text(0), parents.text(1)});
   execSql(db, "DROP TABLE " + physicalName(owner, name));
   std::string o = q(owner), n = q(name);
+  execSql(db, "DELETE FROM ora_temp_tables WHERE owner = " + o + " AND table_name = " + n);
   for (const std::string &k : column(db,
                                      "SELECT constraint_name FROM ora_constraints WHERE owner = "
                                      "?1 AND table_name = ?2",
@@ -1288,6 +1291,19 @@ void grantStmt(Context &ctx, GrantStmt &s) {
 
 void executeDdl(sqlite3 *db, const std::string &user, Statement &s) {
   Context ctx{db, Binder(db, user)};
+  // A global temporary table named by DDL: this connection's storage of it first, and its
+  // changed SQL kept for the other connections after.
+  const std::vector<std::string> *table =
+      s.kind == StmtKind::CreateIndex  ? &static_cast<CreateIndexStmt &>(s).table
+      : s.kind == StmtKind::AlterTable ? &static_cast<AlterTableStmt &>(s).name
+      : s.kind == StmtKind::Truncate   ? &static_cast<TruncateStmt &>(s).name
+      : s.kind == StmtKind::Drop && static_cast<DropStmt &>(s).objectType == "TABLE"
+          ? &static_cast<DropStmt &>(s).name
+          : nullptr;
+  std::string tableOwner = table ? ctx.binder.ownerOf(*table) : "";
+  bool temporary = table && isTemporaryTable(db, tableOwner, table->back());
+  if (temporary)
+    ensureTemporaryTable(db, tableOwner + "." + table->back());
   switch (s.kind) {
   case StmtKind::CreateTable:
     createTableStmt(ctx, static_cast<CreateTableStmt &>(s));
@@ -1332,6 +1348,8 @@ void executeDdl(sqlite3 *db, const std::string &user, Statement &s) {
   default:
     break;
   }
+  if (temporary && s.kind != StmtKind::Drop && s.kind != StmtKind::Truncate)
+    saveTemporaryTable(db, tableOwner, table->back());
   // Stored PL/SQL that used a dropped, altered or replaced table or view, or an object whose
   // privilege was revoked, is compiled again on its next use.
   std::vector<std::string> changed;

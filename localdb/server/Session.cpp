@@ -67,13 +67,20 @@ sqlite3_stmt *Session::takeStatement(const std::string &sql) {
     return st;
   }
   sqlite3_stmt *st = nullptr;
-  int rc = sqlite3_prepare_v3(FDb, sql.c_str(), static_cast<int>(sql.size()),
-                              SQLITE_PREPARE_PERSISTENT, &st, nullptr);
-  if (rc != SQLITE_OK) {
+  for (int tries = 0;; ++tries) {
+    int rc = sqlite3_prepare_v3(FDb, sql.c_str(), static_cast<int>(sql.size()),
+                                SQLITE_PREPARE_PERSISTENT, &st, nullptr);
+    if (rc == SQLITE_OK)
+      return st;
     sqlite3_finalize(st);
+    // A global temporary table this logon has not used yet: its storage, and once more.
+    static const std::string kNoTable = "no such table: ";
+    std::string m = sqlite3_errmsg(FDb);
+    if (tries < 8 && m.compare(0, kNoTable.size(), kNoTable) == 0 &&
+        ensureTemporaryTable(FDb, m.substr(kNoTable.size())))
+      continue;
     throw sqliteError(FDb, rc);
   }
-  return st;
 }
 
 void Session::giveBackStatement(sqlite3_stmt *st) {
@@ -219,6 +226,7 @@ void Session::commit() {
   if (!FDb)
     throw oraError(1012);
   if (!sqlite3_get_autocommit(FDb)) {
+    clearTransactionTables(FDb);
     int rc = sqlite3_exec(FDb, "COMMIT", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) {
       OraError e = sqliteError(FDb, rc);

@@ -333,6 +333,8 @@ struct CreateTableStmt : Statement {
   std::vector<ColumnDef> columns;
   std::vector<ConstraintClause> constraints;
   std::unique_ptr<Select> asQuery;
+  // CREATE GLOBAL TEMPORARY TABLE: each logon's own rows, gone at commit unless PRESERVE ROWS.
+  bool temporary = false, preserveRows = false, onCommit = false;
 };
 
 struct CreateViewStmt : Statement {

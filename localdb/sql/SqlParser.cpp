@@ -2010,6 +2010,17 @@ std::unique_ptr<Statement> Parser::createTable(int pos) {
     expect(")", 907);
   }
   skipStorage();
+  // ON COMMIT DELETE | PRESERVE ROWS (of a temporary table; checked by the caller).
+  if (FModern && isKw("ON") && peek().is("COMMIT")) {
+    FPos += 2;
+    if (!isKw("DELETE") && !isKw("PRESERVE"))
+      error(905);
+    s->preserveRows = isKw("PRESERVE");
+    ++FPos;
+    expect("ROWS", 905);
+    s->onCommit = true;
+    skipStorage();
+  }
   if (accept("AS")) {
     if (!queryStarts() && !is("("))
       error(928);
@@ -2181,8 +2192,18 @@ std::unique_ptr<Statement> Parser::create() {
     throw oraErrorText(3001, "unimplemented feature (PL/SQL units)", cur().pos);
   if (orReplace && !isKw("VIEW") && !isKw("SYNONYM") && !isKw("PUBLIC"))
     error(922);
-  if (accept("TABLE"))
-    return createTable(pos);
+  if (FModern && !orReplace && isKw("GLOBAL") && peek().is("TEMPORARY") && peek(2).is("TABLE")) {
+    FPos += 3;
+    auto s = createTable(pos);
+    static_cast<CreateTableStmt &>(*s).temporary = true;
+    return s;
+  }
+  if (accept("TABLE")) {
+    auto s = createTable(pos);
+    if (static_cast<CreateTableStmt &>(*s).onCommit)
+      throw oraError(922, pos); // only a temporary table's rows go at commit
+    return s;
+  }
   if (accept("VIEW"))
     return createView(pos, orReplace);
   if (FModern && isKw("BITMAP") && peek().is("INDEX")) // a bitmap index is an index here

@@ -576,6 +576,42 @@ TEST_F(ModernSql, ReturningInto) {
   EXPECT_EQ(exec("insert into rt (name) select 'x' from dual returning id into :a"), 933);
 }
 
+// A global temporary table: one definition, each logon's own rows, emptied at commit unless
+// its rows last the session; keys, checks and indexes hold on every logon.
+TEST_F(ModernSql, GlobalTemporaryTables) {
+  ASSERT_EQ(exec("create global temporary table g (id number primary key, v varchar2(10) check "
+                 "(v <> 'bad')) on commit delete rows"),
+            0)
+      << lastError;
+  ASSERT_EQ(exec("create global temporary table gp (id number) on commit preserve rows"), 0);
+  ASSERT_EQ(exec("create unique index g_v on g (v)"), 0) << lastError;
+  EXPECT_EQ(exec("insert into g values (1, 'a')"), 0);
+  EXPECT_EQ(exec("insert into gp values (5)"), 0);
+  EXPECT_EQ(value("select count(*) from g"), "1");
+  EXPECT_EQ(exec("commit"), 0);
+  EXPECT_EQ(value("select count(*) from g"), "0");
+  EXPECT_EQ(value("select count(*) from gp"), "1");
+  // (A change to a temporary table takes the server's write lock as any change does.)
+  Lda_Def other;
+  ASSERT_EQ(logOn(other, "scott/tiger@"), 0);
+  EXPECT_EQ(query("select count(*) from gp", nullptr, &other)[0][0], "0");
+  EXPECT_EQ(runOn(other, "insert into g values (1, 'a')"), 0);
+  EXPECT_EQ(runOn(other, "insert into g values (2, 'a')"), 1); // its own copy of the index
+  EXPECT_EQ(runOn(other, "insert into g values (3, 'bad')"), 2290);
+  EXPECT_EQ(query("select count(*) from g", nullptr, &other)[0][0], "1");
+  EXPECT_EQ(runOn(other, "rollback"), 0);
+  ologof(&other);
+  EXPECT_EQ(value("select count(*) from gp"), "1");
+  EXPECT_EQ(value("select temporary || duration from user_tables where table_name = 'GP'"),
+            "YSYS$SESSION");
+  EXPECT_EQ(value("select temporary from user_tables where table_name = 'EMP'"), "N");
+  EXPECT_EQ(exec("truncate table gp"), 0);
+  EXPECT_EQ(value("select count(*) from gp"), "0");
+  EXPECT_EQ(exec("drop table g"), 0);
+  EXPECT_EQ(value("select count(*) from g").substr(0, 16), "ERROR: ORA-00942");
+  EXPECT_EQ(exec("create table p (a number) on commit delete rows"), 922);
+}
+
 TEST_F(ModernSql, LanguageLevel_SetByTheDbaForTheNextLogon) {
   EXPECT_EQ(value("select value from v$parameter where name = 'compatible'"), "19.0.0");
   EXPECT_EQ(exec("create view bands as select ename, case when sal > 2000 then 'high' else "
