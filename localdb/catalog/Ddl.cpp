@@ -337,7 +337,16 @@ void rebuildStorage(sqlite3 *db, const std::string &owner, const std::string &ta
   execSql(db,
           "INSERT INTO " + tmp + "(rowid, " + names + ") SELECT rowid, " + names + " FROM " + phys);
   execSql(db, "DROP TABLE " + phys);
-  execSql(db, "ALTER TABLE " + tmp + " RENAME TO " + phys);
+  // Other tables' constraint triggers name the table and are made again below; SQLite would
+  // otherwise check them while the name is missing.
+  execSql(db, "PRAGMA legacy_alter_table = ON");
+  try {
+    execSql(db, "ALTER TABLE " + tmp + " RENAME TO " + phys);
+  } catch (...) {
+    execSql(db, "PRAGMA legacy_alter_table = OFF");
+    throw;
+  }
+  execSql(db, "PRAGMA legacy_alter_table = OFF");
   for (const std::string &sql : hooks)
     execSql(db, sql);
   for (const std::string &sql : indexes)
@@ -847,6 +856,167 @@ ConstraintDef findKey(Context &ctx, const std::string &owner, const std::string 
   fail(s.keyType == 'P' ? 2441 : 2442, s.pos);
 }
 
+bool isWordChar(char c) {
+  return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '$' || c == '#';
+}
+
+// Whether an expression's text (a CHECK, an indexed expression) names a column: as a word,
+// outside quoted text.
+bool namesColumn(const std::string &text, const std::string &column) {
+  std::string up;
+  bool quoted = false;
+  for (char c : text) {
+    if (c == '\'')
+      quoted = !quoted;
+    up += quoted ? ' ' : static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  }
+  for (size_t at = up.find(column); at != std::string::npos; at = up.find(column, at + 1))
+    if ((at == 0 || !isWordChar(up[at - 1])) &&
+        (at + column.size() >= up.size() || !isWordChar(up[at + column.size()])))
+      return true;
+  return false;
+}
+
+// ALTER TABLE ... DROP COLUMN / DROP (...) / SET UNUSED: the columns go with their single-column
+// constraints and their indexes; a constraint over a kept column too needs CASCADE CONSTRAINTS.
+void dropColumns(Context &ctx, const std::string &owner, const std::string &name,
+                 AlterTableStmt &s) {
+  sqlite3 *db = ctx.db;
+  std::vector<ColumnInfo> cols = loadColumns(db, owner, name);
+  std::set<std::string> gone(s.keyColumns.begin(), s.keyColumns.end());
+  for (const std::string &c : s.keyColumns)
+    if (std::none_of(cols.begin(), cols.end(), [&](const ColumnInfo &x) { return x.name == c; }))
+      fail(904, s.pos);
+  if (gone.size() >= cols.size())
+    fail(12983, s.pos);
+  std::set<std::pair<std::string, std::string>> related;
+  for (const std::string &k : column(db,
+                                     "SELECT constraint_name FROM ora_constraints WHERE owner = "
+                                     "?1 AND table_name = ?2",
+                                     {owner, name})) {
+    ConstraintDef c = loadConstraint(db, owner, k);
+    std::vector<std::string> on = c.columns;
+    if (c.type == 'C' && !isNotNullCheck(c)) {
+      on.clear();
+      for (const ColumnInfo &x : cols)
+        if (namesColumn(c.searchCondition, x.name))
+          on.push_back(x.name);
+    }
+    size_t dropped = std::count_if(on.begin(), on.end(), [&](auto &x) { return gone.count(x); });
+    if (dropped == 0)
+      continue;
+    if (dropped < on.size() && !s.cascade)
+      fail(12991, s.pos);
+    auto fks = referencing(db, owner, k);
+    if (!fks.empty() && !s.cascade)
+      fail(12992, s.pos);
+    for (auto &fk : fks) {
+      related.insert({fk.first, loadConstraint(db, fk.first, fk.second).table});
+      dropConstraintRows(db, fk.first, fk.second);
+    }
+    dropConstraintRows(db, owner, k);
+    if (c.type == 'P' || c.type == 'U') {
+      c.enabled = false;
+      createKeyIndex(db, c);
+    }
+  }
+  // Indexes over a dropped column, by name or inside an expression.
+  for (const std::string &ix : column(db,
+                                      "SELECT DISTINCT i.index_name FROM ora_indexes i JOIN "
+                                      "ora_ind_columns c ON c.index_owner = i.owner AND "
+                                      "c.index_name = i.index_name WHERE i.table_owner = ?1 AND "
+                                      "i.table_name = ?2 AND i.constraint_name IS NULL",
+                                      {owner, name})) {
+    bool hit = false;
+    for (const std::string &c : column(db,
+                                       "SELECT column_name FROM ora_ind_columns WHERE "
+                                       "index_owner = ?1 AND index_name = ?2",
+                                       {owner, ix}))
+      for (const std::string &g : gone)
+        hit = hit || c == g || namesColumn(c, g);
+    if (!hit)
+      continue;
+    execSql(db, "DROP INDEX IF EXISTS " + keyIndexName(owner, ix));
+    execSql(db, "DELETE FROM ora_indexes WHERE owner = " + q(owner) + " AND index_name = " + q(ix));
+    execSql(db, "DELETE FROM ora_ind_columns WHERE index_owner = " + q(owner) +
+                    " AND index_name = " + q(ix));
+    execSql(db, "DELETE FROM ora_objects WHERE owner = " + q(owner) +
+                    " AND object_name = " + q(ix) + " AND object_type = 'INDEX'");
+  }
+  std::vector<ColumnInfo> kept;
+  for (const ColumnInfo &c : cols) {
+    if (!gone.count(c.name)) {
+      kept.push_back(c);
+      continue;
+    }
+    if (isIdentity(c) && !identitySequence(c).empty())
+      dropObject(db, owner, identitySequence(c), "SEQUENCE");
+    execSql(db, "DELETE FROM ora_comments WHERE owner = " + q(owner) +
+                    " AND table_name = " + q(name) + " AND column_name = " + q(c.name));
+  }
+  insertColumns(db, owner, name, kept);
+  refreshNullable(db, owner, name);
+  rebuildStorage(db, owner, name);
+  for (auto &r : related)
+    rebuildConstraintTriggers(db, r.first, r.second);
+}
+
+// ALTER TABLE ... RENAME COLUMN a TO b: the catalog's names and texts, then SQLite's table with
+// its indexes.
+void renameColumn(Context &ctx, const std::string &owner, const std::string &name,
+                  AlterTableStmt &s) {
+  sqlite3 *db = ctx.db;
+  const std::string &from = s.keyColumns[0], &to = s.keyColumns[1];
+  std::vector<ColumnInfo> cols = loadColumns(db, owner, name);
+  if (std::none_of(cols.begin(), cols.end(), [&](const ColumnInfo &x) { return x.name == from; }))
+    fail(904, s.pos);
+  if (std::any_of(cols.begin(), cols.end(), [&](const ColumnInfo &x) { return x.name == to; }))
+    fail(957, s.pos);
+  std::string o = q(owner), t = q(name), f = q(from), n = q(to);
+  execSql(db, "UPDATE ora_tab_columns SET column_name = " + n + " WHERE owner = " + o +
+                  " AND table_name = " + t + " AND column_name = " + f);
+  execSql(db, "UPDATE ora_cons_columns SET column_name = " + n + " WHERE owner = " + o +
+                  " AND table_name = " + t + " AND column_name = " + f);
+  execSql(db, "UPDATE ora_ind_columns SET column_name = " + n + " WHERE table_owner = " + o +
+                  " AND table_name = " + t + " AND column_name = " + f);
+  execSql(db, "UPDATE ora_comments SET column_name = " + n + " WHERE owner = " + o +
+                  " AND table_name = " + t + " AND column_name = " + f);
+  // A CHECK's texts name the column too: the Oracle text as a word, the SQLite one quoted.
+  Query checks(db,
+               "SELECT constraint_name, search_condition, sqlite_condition FROM ora_constraints "
+               "WHERE owner = ?1 AND table_name = ?2 AND constraint_type = 'C'",
+               {owner, name});
+  std::vector<std::vector<std::string>> changed;
+  while (checks.next())
+    if (namesColumn(checks.text(1), from))
+      changed.push_back({checks.text(0), checks.text(1), checks.text(2)});
+  for (auto &c : changed) {
+    std::string text = c[1], sqliteText = c[2];
+    for (size_t at = 0; (at = sqliteText.find(quoteIdent(from), at)) != std::string::npos;)
+      sqliteText.replace(at, quoteIdent(from).size(), quoteIdent(to)), at += to.size();
+    std::string out;
+    bool quoted = false;
+    for (size_t i = 0; i < text.size();) {
+      if (text[i] == '\'')
+        quoted = !quoted;
+      if (!quoted && strncasecmp(text.c_str() + i, from.c_str(), from.size()) == 0 &&
+          (i == 0 || !isWordChar(text[i - 1])) &&
+          (i + from.size() >= text.size() || !isWordChar(text[i + from.size()]))) {
+        out += to;
+        i += from.size();
+        continue;
+      }
+      out += text[i++];
+    }
+    execSql(db, "UPDATE ora_constraints SET search_condition = " + q(out) +
+                    ", sqlite_condition = " + q(sqliteText) + " WHERE owner = " + o +
+                    " AND constraint_name = " + q(c[0]));
+  }
+  execSql(db, "ALTER TABLE " + physicalName(owner, name) + " RENAME COLUMN " + quoteIdent(from) +
+                  " TO " + quoteIdent(to));
+  rebuildConstraintTriggers(db, owner, name);
+}
+
 void alterTableStmt(Context &ctx, AlterTableStmt &s) {
   sqlite3 *db = ctx.db;
   std::string owner = ctx.binder.ownerOf(s.name), name = s.name.back();
@@ -976,6 +1146,10 @@ void alterTableStmt(Context &ctx, AlterTableStmt &s) {
     rebuildConstraintTriggers(db, owner, name);
     for (auto &r : related)
       rebuildConstraintTriggers(db, r.first, r.second);
+  } else if (s.action == "DROP_COLUMNS") {
+    dropColumns(ctx, owner, name, s);
+  } else if (s.action == "RENAME_COLUMN") {
+    renameColumn(ctx, owner, name, s);
   } else if (s.action == "ENABLE" || s.action == "DISABLE") {
     ConstraintDef c = findKey(ctx, owner, name, s);
     bool enable = s.action == "ENABLE";

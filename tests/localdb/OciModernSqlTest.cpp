@@ -612,6 +612,42 @@ TEST_F(ModernSql, GlobalTemporaryTables) {
   EXPECT_EQ(exec("create table p (a number) on commit delete rows"), 922);
 }
 
+// DROP COLUMN / DROP (...) / SET UNUSED and RENAME COLUMN: rows, constraints, indexes and
+// comments follow; a constraint over a kept column too needs CASCADE CONSTRAINTS.
+TEST_F(ModernSql, DropAndRenameColumns) {
+  ASSERT_EQ(exec("create table dc (a number primary key, b varchar2(10) not null, c number, d "
+                 "number, constraint dc_cd unique (c, d), constraint dc_ck check (b <> 'x' and "
+                 "a > 0))"),
+            0)
+      << lastError;
+  ASSERT_EQ(exec("create index dc_b on dc (upper(b))"), 0);
+  ASSERT_EQ(exec("insert into dc values (1, 'p', 1, 1)"), 0);
+  EXPECT_EQ(exec("alter table dc drop column c"), 12991);
+  EXPECT_EQ(exec("alter table dc drop column zz"), 904);
+  EXPECT_EQ(exec("alter table dc drop column b cascade constraints"), 0) << lastError;
+  EXPECT_EQ(value("select listagg(column_name || column_id, ',') within group (order by "
+                  "column_id) from user_tab_columns where table_name = 'DC'"),
+            "A1,C2,D3");
+  EXPECT_EQ(value("select count(*) from user_constraints where constraint_name = 'DC_CK'"), "0");
+  EXPECT_EQ(value("select count(*) from user_indexes where index_name = 'DC_B'"), "0");
+  EXPECT_EQ(exec("alter table dc rename column d to dd"), 0) << lastError;
+  EXPECT_EQ(exec("insert into dc (a, c, dd) values (2, 1, 1)"), 1); // the key follows the name
+  EXPECT_EQ(exec("alter table dc set unused (c, dd)"), 0) << lastError;
+  EXPECT_EQ(value("select count(*) || max(a) from dc"), "11");
+  EXPECT_EQ(exec("alter table dc drop (a)"), 12983);
+  // A foreign key's column: the key goes with it, and the parent can then lose its own.
+  EXPECT_EQ(exec("alter table dept drop column deptno"), 12992);
+  EXPECT_EQ(exec("alter table emp rename column deptno to dno"), 0) << lastError;
+  EXPECT_EQ(exec("insert into emp (empno, dno) values (1, 99)"), 2291);
+  EXPECT_EQ(exec("alter table emp drop column dno"), 0) << lastError;
+  EXPECT_EQ(exec("alter table dept drop column deptno"), 0) << lastError;
+  EXPECT_EQ(value("select count(*) from emp where ename = 'KING'"), "1");
+  ASSERT_EQ(exec("create table r2 (x number check (x > 0), y number)"), 0);
+  EXPECT_EQ(exec("alter table r2 rename column x to y"), 957);
+  EXPECT_EQ(exec("alter table r2 rename column x to z"), 0);
+  EXPECT_EQ(exec("insert into r2 values (-1, 1)"), 2290);
+}
+
 TEST_F(ModernSql, LanguageLevel_SetByTheDbaForTheNextLogon) {
   EXPECT_EQ(value("select value from v$parameter where name = 'compatible'"), "19.0.0");
   EXPECT_EQ(exec("create view bands as select ename, case when sal > 2000 then 'high' else "
@@ -637,6 +673,7 @@ TEST_F(ModernSql, LanguageLevel_SetByTheDbaForTheNextLogon) {
   EXPECT_EQ(value("select coalesce(null, 1) from dual").substr(0, 16), "ERROR: ORA-00904");
   EXPECT_EQ(value("select count(*) from emp group by rollup(deptno)").substr(0, 16),
             "ERROR: ORA-00904");
+  EXPECT_EQ(exec("alter table emp drop column comm"), 3001);
   EXPECT_EQ(exec("begin insert into dept values (coalesce(null, 99), 'A', 'B'); end;"), 6550);
   EXPECT_NE(lastError.find("ORA-00904"), std::string::npos) << lastError;
   EXPECT_EQ(exec("begin case 1 when 1 then null; end case; end;"), 6550);
