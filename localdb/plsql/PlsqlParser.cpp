@@ -85,6 +85,7 @@ public:
 private:
   const std::string &FText;
   std::vector<CompileError> &FErrors;
+  std::string FUnitName, FUnitType = "ANONYMOUS BLOCK"; // for $$PLSQL_UNIT, $$PLSQL_UNIT_TYPE
   std::vector<Token> FTokens;
   size_t FPos = 0;
   int FDepth = 0;
@@ -786,6 +787,21 @@ ExprPtr Parser::primary() {
     }
     if (t.text == "CASE" && FModern)
       return caseExpr();
+    if (t.text.compare(0, 2, "$$") == 0) {
+      // Inquiry directives: the unit's name and type, the line; a flag nobody set is NULL.
+      const std::string w = t.text.substr(2);
+      if (w == "PLSQL_LINE") {
+        e->kind = EKind::Number;
+        e->text = std::to_string(1 + std::count(FText.begin(), FText.begin() + t.pos, '\n'));
+      } else if ((w == "PLSQL_UNIT" && !FUnitName.empty()) || w == "PLSQL_UNIT_TYPE") {
+        e->kind = EKind::String;
+        e->text = w == "PLSQL_UNIT" ? FUnitName : FUnitType;
+      } else {
+        e->kind = EKind::Null;
+      }
+      advance();
+      return e;
+    }
     if (isPlsqlReserved(t.text) && t.text != "SQL")
       fail(kExpExpression);
     [[fallthrough]];
@@ -1764,6 +1780,8 @@ std::unique_ptr<Unit> Parser::unit(bool anonymous) {
       n = ident("<an identifier> <a double-quoted delimited-identifier>");
     }
     u->name = n;
+    FUnitName = n;
+    FUnitType = kw;
     if (u->kind == UnitKind::Procedure || u->kind == UnitKind::Function) {
       FPos = 0;
       u->sub = subprogram(false, true);
@@ -1832,6 +1850,13 @@ bool isPlsqlReserved(const std::string &word) {
 
 std::unique_ptr<Unit> parseUnit(const std::string &text, bool anonymous,
                                 std::vector<CompileError> &errors, bool modern) {
+  if (modern) {
+    std::string chosen = preprocess(text, errors);
+    if (chosen != text) {
+      Parser p(chosen, errors, modern);
+      return p.unit(anonymous);
+    }
+  }
   Parser p(text, errors, modern);
   return p.unit(anonymous);
 }

@@ -43,6 +43,10 @@ constexpr int kMaxCompileErrors = 100;
 std::unique_ptr<Unit> parseUnit(const std::string &text, bool anonymous,
                                 std::vector<CompileError> &errors, bool modern = true);
 
+// Conditional compilation: the text with its directives and the branches not taken blanked
+// (newlines kept); an $ERROR reached and a malformed condition are appended to errors.
+std::string preprocess(const std::string &text, std::vector<CompileError> &errors);
+
 // Words PL/SQL reserves (they cannot name a variable).
 bool isPlsqlReserved(const std::string &word);
 

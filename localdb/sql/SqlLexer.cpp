@@ -87,8 +87,14 @@ Token Lexer::next() {
       t.end = static_cast<int>(i);
       return t;
     }
-    if (identStart(c)) {
+    // $IF / $THEN / $END ... and $$NAME: conditional compilation's words, as names.
+    bool directive =
+        plsql && FModern && c == '$' && i + 1 < n &&
+        (identStart(static_cast<unsigned char>(s[i + 1])) ||
+         (s[i + 1] == '$' && i + 2 < n && identStart(static_cast<unsigned char>(s[i + 2]))));
+    if (identStart(c) || directive) {
       size_t b = i;
+      i += directive ? (s[i + 1] == '$' ? 2 : 1) : 0;
       while (i < n && identChar(static_cast<unsigned char>(s[i])))
         ++i;
       t.kind = Tok::Ident;

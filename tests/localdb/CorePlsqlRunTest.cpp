@@ -1418,3 +1418,26 @@ begin
 end;)");
   EXPECT_EQ(output(), (std::vector<std::string>{"21", "1", "15", "25", "OK"}));
 }
+
+// Conditional compilation: the branch whose static condition holds is compiled, the others are
+// not even parsed; $ERROR stops the compile; inquiry directives name the unit and the line.
+TEST_F(PlsqlRun, ConditionalCompilationAndInquiryDirectives) {
+  EXPECT_EQ(run("create or replace procedure cc is begin dbms_output.enable;\n"
+                "$if dbms_db_version.ver_le_10 $then this is not pl/sql;\n"
+                "$elsif dbms_db_version.version >= 12 and not ($$flag is not null) $then\n"
+                "dbms_output.put_line($$plsql_unit || ' ' || $$plsql_line || ' ' || "
+                "$$plsql_unit_type);\n"
+                "$else also not pl/sql $end\n"
+                "$if $$undefined $then $error 'not reached' $end $end\n"
+                "end;"),
+            0);
+  EXPECT_EQ(status("CC", "PROCEDURE"), "VALID");
+  run("begin cc; dbms_output.put_line(nvl($$plsql_unit, 'anonymous') || $$plsql_line); end;");
+  EXPECT_EQ(output(), (std::vector<std::string>{"CC 4 PROCEDURE", "anonymous1"}));
+  run("create or replace procedure ce is begin\n$if true $then\n$error 'needs ' || 'work' $end\n"
+      "$end\nnull; end;");
+  EXPECT_EQ(errors("CE"), std::vector<std::string>{"3/1 PLS-00179: $ERROR: needs work"});
+  run("create or replace procedure cx is begin $if 1 + $then null; $end null; end;");
+  EXPECT_EQ(errors("CX").size(), 1u);
+  EXPECT_EQ(status("CX", "PROCEDURE"), "INVALID");
+}
