@@ -69,6 +69,11 @@ enum Builtin {
   BiFormatErrorBacktrace,
   BiFormatCallStack,
   BiSleep, // DBMS_LOCK.SLEEP
+  // The collection methods of nested tables and VARRAYs, and their constructors.
+  BiTableLimit,
+  BiTableExtend,
+  BiTableTrim,
+  BiConstruct,
 };
 
 } // namespace localdb::plsql

@@ -826,17 +826,16 @@ ExprPtr Parser::name() {
       advance();
       e->hasArgs = true;
       callArgs(e->args);
-      // Components after a call or subscript: t(i).field.
-      if (isOp(".")) {
+      // Components after a call or subscript: t(i).field, and at later levels the element of
+      // a collection of collections: t(i)(j).
+      if (isOp(".") || (FModern && isOp("("))) {
         auto outer = std::make_unique<Expr>();
         outer->kind = EKind::Name;
         outer->pos = e->pos;
         outer->names.push_back("");
         outer->namePos.push_back(e->pos);
-        Arg inner;
-        inner.value = std::move(e);
-        outer->args.push_back(std::move(inner));
-        outer->text = "."; // a component of the value in args[0]
+        outer->operands.push_back(std::move(e));
+        outer->text = "."; // a component of the value in operands[0]
         e = grown(std::move(outer));
         continue;
       }
@@ -853,6 +852,29 @@ ExprPtr Parser::name() {
     a->text = cur().text;
     advance();
     a->operands.push_back(std::move(e));
+    return grown(std::move(a));
+  }
+  if (FModern && isOp("%") && (peek().is("BULK_ROWCOUNT") || peek().is("BULK_EXCEPTIONS"))) {
+    // SQL%BULK_ROWCOUNT(i), SQL%BULK_EXCEPTIONS(i).ERROR_INDEX / .ERROR_CODE, and
+    // SQL%BULK_EXCEPTIONS.COUNT: the operands are the cursor and the subscript, names the field.
+    advance();
+    auto a = std::make_unique<Expr>();
+    a->kind = EKind::Attribute;
+    a->pos = e->pos;
+    a->text = cur().text;
+    advance();
+    a->operands.push_back(std::move(e));
+    bool count = a->text == "BULK_EXCEPTIONS" && isOp(".");
+    if (!count) {
+      needOp("(", "(");
+      a->operands.push_back(expr());
+      needOp(")", ")");
+    }
+    if (a->text == "BULK_EXCEPTIONS") {
+      needOp(".", ".");
+      a->namePos.push_back(cur().pos);
+      a->names.push_back(ident("<an identifier>"));
+    }
     return grown(std::move(a));
   }
   return grown(std::move(e));
@@ -1010,13 +1032,26 @@ void Parser::forallStatement(Stmt &s) {
   s.loopVarPos = cur().pos;
   s.loopVar = ident("<an identifier>");
   needKw("IN", "in");
-  if (isKw("INDICES") || isKw("VALUES"))
-    fail("<an expression>"); // INDICES OF / VALUES OF are not supported here
-  s.low = expr();
-  needOp("..", "..");
-  s.high = expr();
-  if (isKw("SAVE"))
-    fail("insert update delete"); // SAVE EXCEPTIONS is not supported here
+  if ((isKw("INDICES") || isKw("VALUES")) && peek().is("OF")) {
+    // INDICES OF c [BETWEEN low AND high]: the indexes c has; VALUES OF c: the values it holds.
+    s.bounds = isKw("INDICES") ? Stmt::IndicesOf : Stmt::ValuesOf;
+    advance();
+    advance();
+    s.value = name();
+    if (s.bounds == Stmt::IndicesOf && acceptKw("BETWEEN")) {
+      s.low = additive();
+      needKw("AND", "and");
+      s.high = additive();
+    }
+  } else {
+    s.low = expr();
+    needOp("..", "..");
+    s.high = expr();
+  }
+  if (acceptKw("SAVE")) {
+    needKw("EXCEPTIONS", "exceptions");
+    s.saveExceptions = true;
+  }
   if (!isKw("INSERT") && !isKw("UPDATE") && !isKw("DELETE"))
     fail("insert update delete");
   s.body.push_back(statement());
@@ -1558,10 +1593,38 @@ std::unique_ptr<TypeDecl> Parser::typeDecl() {
     t->element = typeSpec(false);
     if (acceptKw("NOT"))
       needKw("NULL", "null");
-    needKw("INDEX", "index");
-    needKw("BY", "by");
-    if (!acceptKw("BINARY_INTEGER") && !acceptKw("PLS_INTEGER"))
-      fail("binary_integer");
+    if (FModern && isOp(";")) {
+      t->collection = TypeDecl::Nested;
+    } else {
+      needKw("INDEX", "index");
+      needKw("BY", "by");
+      if (!acceptKw("BINARY_INTEGER") && !acceptKw("PLS_INTEGER")) {
+        // Later levels also key by text: VARCHAR2(n), VARCHAR(n), STRING(n), LONG, x%TYPE.
+        if (!FModern)
+          fail("binary_integer");
+        t->stringKey = true;
+        t->keySpec = typeSpec(false);
+      }
+    }
+  } else if (FModern && (isKw("VARRAY") || (isKw("VARYING") && peek().is("ARRAY")))) {
+    t->kind = TypeDecl::Table;
+    t->collection = TypeDecl::Varray;
+    if (acceptKw("VARYING"))
+      needKw("ARRAY", "array");
+    else
+      advance();
+    needOp("(", "(");
+    if (cur().kind != Tok::Number)
+      fail("<an integer>");
+    // No collection holds more elements than a BINARY_INTEGER counts.
+    long long limit = std::strtoll(cur().text.c_str(), nullptr, 10);
+    t->limit = limit > 2147483647 || cur().text.size() > 12 ? 2147483647 : static_cast<int>(limit);
+    advance();
+    needOp(")", ")");
+    needKw("OF", "of");
+    t->element = typeSpec(false);
+    if (acceptKw("NOT"))
+      needKw("NULL", "null");
   } else if (acceptKw("REF")) {
     t->kind = TypeDecl::RefCursor;
     needKw("CURSOR", "cursor");
