@@ -366,6 +366,8 @@ private:
   void followFields(Expr &e, size_t at);
   // t(a, b, ...) of a nested table or VARRAY type: a new collection of those elements.
   void constructor(Expr &e, const TypeDecl &t, Scope *scope);
+  // The multiset operators and conditions over nested tables, and CARDINALITY.
+  void multisetOperator(Expr &e, Scope *scope);
   Scope *FCurrentScope = nullptr;
 
   // Built-ins, stored units, schema-qualified names.
@@ -1532,6 +1534,47 @@ void UnitBinder::constructor(Expr &e, const TypeDecl &t, Scope *scope) {
   e.type.name = t.name;
 }
 
+void UnitBinder::multisetOperator(Expr &e, Scope *scope) {
+  const std::string name = e.names[0];
+  for (Arg &a : e.args) {
+    if (!a.name.empty())
+      wrongArgs(e.pos, name);
+    bindValue(*a.value, scope);
+    e.operands.push_back(std::move(a.value));
+  }
+  e.args.clear();
+  const bool member = name == "MEMBER OF";
+  const bool binary = member || name.compare(0, 9, "MULTISET ") == 0 || name == "SUBMULTISET OF";
+  if (e.operands.size() != (binary ? 2u : 1u))
+    wrongArgs(e.pos, name);
+  // The collections: nested tables of scalars, of one type (CARDINALITY also takes a VARRAY).
+  const TypeDecl *td = nullptr;
+  for (size_t i = member ? 1 : 0; i < e.operands.size(); ++i) {
+    const Type &t = e.operands[i]->type;
+    if (t.kind != VType::Table || !isDenseCollection(t.decl) || (td && t.decl != td) ||
+        (t.decl->collection == TypeDecl::Varray && name != "CARDINALITY") ||
+        !scalarFamily(t.decl->elementType.kind))
+      wrongArgs(e.pos, name);
+    td = t.decl;
+  }
+  if (member) {
+    const Expr &x = *e.operands[0];
+    if (!scalarFamily(x.type.kind) || !comparable(x.type.kind, td->elementType.kind))
+      wrongArgs(e.pos, name);
+  }
+  e.kind = EKind::Builtin;
+  e.builtin = BiMultiset;
+  e.text = name;
+  e.type = Type();
+  if (name.compare(0, 9, "MULTISET ") == 0) {
+    e.type.kind = VType::Table;
+    e.type.decl = td;
+    e.type.name = td->name;
+  } else {
+    e.type.kind = name == "CARDINALITY" ? VType::Number : VType::Boolean;
+  }
+}
+
 bool UnitBinder::resolveGlobal(Expr &e, Scope *scope, bool asProcedure) {
   const std::vector<std::string> &n = e.names;
   const std::string &first = n[0];
@@ -1586,6 +1629,11 @@ bool UnitBinder::resolveGlobal(Expr &e, Scope *scope, bool asProcedure) {
         e.operands.push_back(std::move(e.args[i].value));
       }
       e.args.clear();
+      return true;
+    }
+    if (FCtx.modern && e.hasArgs &&
+        (first == "CARDINALITY" || first.find(' ') != std::string::npos)) {
+      multisetOperator(e, scope);
       return true;
     }
     bool argsBound = first == "NVL" && e.hasArgs && e.args.size() == 2;

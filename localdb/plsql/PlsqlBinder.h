@@ -74,6 +74,7 @@ enum Builtin {
   BiTableExtend,
   BiTableTrim,
   BiConstruct,
+  BiMultiset, // MULTISET UNION ..., MEMBER OF, SUBMULTISET OF, IS A SET, IS EMPTY, CARDINALITY
 };
 
 } // namespace localdb::plsql

@@ -596,8 +596,9 @@ Value Interp::evalAttribute(const Expr &e, Frame &f) {
       raise(1403);
     int64_t k = clampToInt(roundNumber(i.n, 0), INT64_C(1) << 40);
     if (e.text == "BULK_ROWCOUNT") {
-      auto it = FBulkRowCount.find(k);
-      if (it == FBulkRowCount.end())
+      auto it = std::lower_bound(FBulkRowCount.begin(), FBulkRowCount.end(),
+                                 std::make_pair(k, INT64_MIN));
+      if (it == FBulkRowCount.end() || it->first != k)
         raise(1403);
       return Value::integer(it->second);
     }
@@ -828,6 +829,92 @@ Value Interp::collection(const Expr &e, Frame &f) {
   }
 }
 
+// The multiset operators and conditions: elements compare as values (NULL elements alike), a
+// NULL collection makes the answer NULL.
+Value Interp::multiset(const Expr &e, Frame &f) {
+  const std::string &op = e.text;
+  const bool member = op == "MEMBER OF";
+  std::vector<Value> vals;
+  for (const ExprPtr &o : e.operands)
+    vals.push_back(eval(*o, f));
+  for (size_t i = member ? 1 : 0; i < vals.size(); ++i)
+    if (vals[i].t != VType::Table || !vals[i].tab)
+      return Value();
+  auto less = [&](const Value *p, const Value *q) {
+    if (p->isNull() || q->isNull())
+      return p->isNull() && !q->isNull();
+    return compareValues(*p, *q, dateFormat()) < 0;
+  };
+  using Counts = std::map<const Value *, int64_t, decltype(less)>;
+  auto counts = [&](const Value &c) {
+    Counts m(less);
+    for (const auto &[k, v] : c.tab->elements)
+      ++m[&v];
+    return m;
+  };
+  const std::map<int32_t, Value> &a = vals[member ? 1 : 0].tab->elements;
+  if (op == "CARDINALITY")
+    return Value::integer(static_cast<int64_t>(a.size()));
+  if (op == "IS EMPTY")
+    return Value::boolean(a.empty());
+  if (op == "IS A SET") {
+    Counts m = counts(vals[0]);
+    return Value::boolean(m.size() == a.size());
+  }
+  if (member) {
+    if (vals[0].isNull())
+      return Value();
+    bool nulls = false;
+    for (const auto &[k, v] : a) {
+      if (v.isNull())
+        nulls = true;
+      else if (compareValues(vals[0], v, dateFormat()) == 0)
+        return Value::boolean(true);
+    }
+    return nulls ? Value() : Value::boolean(false);
+  }
+  Counts other = counts(vals[1]);
+  if (op == "SUBMULTISET OF") {
+    Counts mine = counts(vals[0]);
+    for (const auto &[v, n] : mine) {
+      auto it = other.find(v);
+      if (it == other.end() || it->second < n)
+        return Value::boolean(false);
+    }
+    return Value::boolean(true);
+  }
+  // MULTISET UNION / INTERSECT / EXCEPT [DISTINCT]: a new nested table, a's order first.
+  const bool distinct = op.size() > 9 && op.compare(op.size() - 9, 9, " DISTINCT") == 0;
+  const bool unite = op.compare(0, 14, "MULTISET UNION") == 0;
+  const bool intersect = op.compare(0, 18, "MULTISET INTERSECT") == 0;
+  Value r = emptyCollection(e.type.decl);
+  Counts seen(less);
+  auto add = [&](const Value &v) {
+    if (distinct && seen[&v]++ > 0)
+      return;
+    if (r.tab->size >= kMaxCollectionElements)
+      raise(6500);
+    r.tab->elements.emplace_hint(r.tab->elements.end(), ++r.tab->size, v);
+  };
+  for (const auto &[k, v] : a) {
+    if (unite) {
+      add(v);
+      continue;
+    }
+    auto it = other.find(&v);
+    bool inOther = it != other.end() && it->second > 0;
+    // Each of b's elements matches one of a's; EXCEPT DISTINCT drops whatever b has at all.
+    if (inOther && !(distinct && !intersect))
+      --it->second;
+    if (inOther == intersect)
+      add(v);
+  }
+  if (unite)
+    for (const auto &[k, v] : vals[1].tab->elements)
+      add(v);
+  return r;
+}
+
 // t(a, b, ...): a nested table or VARRAY of these elements, 1 .. n.
 Value Interp::construct(const Expr &e, Frame &f) {
   const TypeDecl *td = e.type.decl;
@@ -844,6 +931,8 @@ Value Interp::builtin(const Expr &e, Frame &f) {
   switch (e.builtin) {
   case BiConstruct:
     return construct(e, f);
+  case BiMultiset:
+    return multiset(e, f);
   case BiSqlFunction: {
     sqlite3_stmt *st = FSession.takeStatement(e.sqlText);
     StatementLease lease{FSession, st};
@@ -984,6 +1073,7 @@ Value Interp::builtin(const Expr &e, Frame &f) {
     t.tab->elements.clear();
     for (size_t i = 0; i < lines.size(); ++i)
       t.tab->elements[static_cast<int32_t>(i + 1)] = Value::text(lines[i]);
+    t.tab->size = static_cast<int32_t>(lines.size()); // a nested table's count
     assign(*e.operands[1], f, Value::integer(static_cast<int64_t>(lines.size())));
     return Value();
   }
@@ -1762,7 +1852,7 @@ Interp::Flow Interp::execForNum(const Stmt &s, Frame &f) {
           throw;
         FBulkErrors.emplace_back(round, x.code < 0 ? -x.code : x.code);
       }
-      FBulkRowCount[sub] = FSqlRowCount;
+      FBulkRowCount.emplace_back(sub, FSqlRowCount);
       rows += FSqlRowCount;
     }
     FSqlRowCount = rows;
@@ -1798,7 +1888,7 @@ Interp::Flow Interp::execForNum(const Stmt &s, Frame &f) {
       return fl;
     if (s.forall) {
       rows += FSqlRowCount;
-      FBulkRowCount[i] = FSqlRowCount;
+      FBulkRowCount.emplace_back(i, FSqlRowCount);
     }
   }
   if (s.forall) {

@@ -95,9 +95,9 @@ private:
   Value FReturn;
   int FSqlFound = -1; // SQL%FOUND of the last SQL statement (-1: none yet)
   int64_t FSqlRowCount = 0;
-  // The last FORALL's rows per round (SQL%BULK_ROWCOUNT, by index) and, with SAVE EXCEPTIONS,
-  // the rounds that failed: (round, error code) for SQL%BULK_EXCEPTIONS.
-  std::map<int64_t, int64_t> FBulkRowCount;
+  // The last FORALL's rows per round (SQL%BULK_ROWCOUNT: (index, rows), in index order) and,
+  // with SAVE EXCEPTIONS, the rounds that failed: (round, error code) for SQL%BULK_EXCEPTIONS.
+  std::vector<std::pair<int64_t, int64_t>> FBulkRowCount;
   std::vector<std::pair<int64_t, int>> FBulkErrors;
   int FTriggerEvent = 0; // the event a trigger runs for: 1 insert, 2 update, 3 delete
 
@@ -130,6 +130,7 @@ private:
   // collection, a subscript beyond its count or limit and a deleted or missing element.
   Value *element(Value &v, const Expr &index, Frame &f, bool write);
   Value construct(const Expr &e, Frame &f);
+  Value multiset(const Expr &e, Frame &f);
   // The rounds of FORALL over INDICES OF / VALUES OF c: (index, subscript of c) each.
   std::vector<std::pair<int64_t, int64_t>> forallRounds(const Stmt &s, Frame &f);
   void assign(const Expr &target, Frame &f, const Value &v);

@@ -145,6 +145,7 @@ private:
   ExprPtr expr();
 
   ExprPtr binary(Op op, int pos, ExprPtr a, ExprPtr b);
+  ExprPtr operatorCall(const std::string &name, int pos, ExprPtr a, ExprPtr b, bool negated);
 
   ExprPtr orExpr();
   ExprPtr andExpr();
@@ -566,6 +567,33 @@ ExprPtr Parser::notExpr() {
   return compare();
 }
 
+// a OP b as the call of an operator whose name has a blank (no program can write it): the
+// multiset operators and conditions, bound to their built-in as MOD is to its function.
+ExprPtr Parser::operatorCall(const std::string &name, int pos, ExprPtr a, ExprPtr b, bool negated) {
+  auto e = std::make_unique<Expr>();
+  e->kind = EKind::Name;
+  e->pos = pos;
+  e->names = {name};
+  e->namePos = {pos};
+  e->hasArgs = true;
+  for (ExprPtr *x : {&a, &b})
+    if (*x) {
+      Arg arg;
+      arg.pos = (*x)->pos;
+      arg.value = std::move(*x);
+      e->args.push_back(std::move(arg));
+    }
+  ExprPtr call = grown(std::move(e));
+  if (!negated)
+    return call;
+  auto n = std::make_unique<Expr>();
+  n->kind = EKind::Unary;
+  n->op = Op::Not;
+  n->pos = pos;
+  n->operands.push_back(std::move(call));
+  return grown(std::move(n));
+}
+
 ExprPtr Parser::compare() {
   ExprPtr a = additive();
   while (true) {
@@ -594,6 +622,15 @@ ExprPtr Parser::compare() {
       e->kind = EKind::IsNull;
       e->pos = p;
       e->negated = acceptKw("NOT");
+      if (FModern && ((isKw("A") && peek().is("SET")) || isKw("EMPTY"))) {
+        // c IS [NOT] A SET, c IS [NOT] EMPTY.
+        std::string name = isKw("A") ? "IS A SET" : "IS EMPTY";
+        advance();
+        if (name == "IS A SET")
+          advance();
+        a = operatorCall(name, p, std::move(a), nullptr, e->negated);
+        continue;
+      }
       needKw("NULL", "null");
       e->operands.push_back(std::move(a));
       a = grown(std::move(e));
@@ -601,9 +638,18 @@ ExprPtr Parser::compare() {
     }
     bool neg = false;
     size_t save = FPos;
-    if (isKw("NOT") && (peek().is("LIKE") || peek().is("BETWEEN") || peek().is("IN"))) {
+    if (isKw("NOT") && (peek().is("LIKE") || peek().is("BETWEEN") || peek().is("IN") ||
+                        (FModern && (peek().is("MEMBER") || peek().is("SUBMULTISET"))))) {
       neg = true;
       advance();
+    }
+    if (FModern && (isKw("MEMBER") || isKw("SUBMULTISET"))) {
+      // x [NOT] MEMBER [OF] c, c [NOT] SUBMULTISET [OF] d.
+      std::string name = isKw("MEMBER") ? "MEMBER OF" : "SUBMULTISET OF";
+      advance();
+      acceptKw("OF");
+      a = operatorCall(name, p, std::move(a), additive(), neg);
+      continue;
     }
     if (acceptKw("LIKE")) {
       auto e = std::make_unique<Expr>();
@@ -650,6 +696,20 @@ ExprPtr Parser::compare() {
 
 ExprPtr Parser::additive() {
   ExprPtr a = multiplicative();
+  while (FModern && isKw("MULTISET") &&
+         (peek().is("UNION") || peek().is("INTERSECT") || peek().is("EXCEPT"))) {
+    // c MULTISET UNION | INTERSECT | EXCEPT [ALL | DISTINCT] d.
+    int p = a->pos;
+    advance();
+    std::string name = "MULTISET " + cur().text;
+    advance();
+    if (isKw("ALL") || isKw("DISTINCT")) {
+      if (isKw("DISTINCT"))
+        name += " DISTINCT";
+      advance();
+    }
+    a = operatorCall(name, p, std::move(a), multiplicative(), false);
+  }
   while (isOp("+") || isOp("-") || isOp("||")) {
     Op op = isOp("+") ? Op::Add : isOp("-") ? Op::Sub : Op::Concat;
     int p = a->pos;

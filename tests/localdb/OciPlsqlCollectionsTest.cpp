@@ -207,6 +207,28 @@ TEST_F(Collections, Bulk_CollectForallAndSaveExceptions) {
                     "ORA-24381: error(s) in array DML"));
 }
 
+TEST_F(Collections, Multisets_OperatorsAndConditions) {
+  const std::string nt = "declare type nt is table of number; a nt := nt(1, 2, 2, 3); b nt := "
+                         "nt(2, 3, 4); e nt := nt(); z nt; "
+                         "function show(t nt) return varchar2 is s varchar2(100); begin for i "
+                         "in 1 .. t.count loop s := s || t(i); end loop; return s; end; ";
+  EXPECT_EQ(answer(nt + "begin :r := show(a multiset union b) || ' ' || show(a multiset union "
+                        "distinct b) || ' ' || show(a multiset intersect b) || ' ' || show(a "
+                        "multiset except all b) || ' ' || show(a multiset except distinct b); "
+                        "end;"),
+            "1223234 1234 23 12 1");
+  EXPECT_EQ(answer(nt + "begin :r := cardinality(a) || nvl(to_char(cardinality(z)), '-') || "
+                        "case when 2 member of a then 'm' end || case when 5 not member b then "
+                        "'n' end || case when nt(2, 3) submultiset of a then 's' end || case "
+                        "when a not submultiset b then 't' end || case when a is a set then 'x' "
+                        "else 'd' end || case when e is empty then 'e' end || case when z is "
+                        "empty then 'z' when z is not empty then 'z' else '?' end; end;"),
+            "4-mnstde?");
+  EXPECT_TRUE(fails("declare type va is varray(3) of number; a va := va(1); begin if a is a set "
+                    "then null; end if; end;",
+                    "PLS-00306: wrong number or types of arguments in call to 'IS A SET'"));
+}
+
 TEST_F(Collections, Errors_CompileTime) {
   // Methods a collection does not have, wrong arguments, constructors of the wrong elements.
   EXPECT_TRUE(fails("declare type nt is table of number; t nt := nt(); begin t.append(1); end;",
@@ -248,6 +270,9 @@ TEST_F(Collections, Level73_Refuses) {
                     "a.extend; end;",
                     "PLS-00302"));
   EXPECT_TRUE(fails("begin null; exception when collection_is_null then null; end;", "PLS-00201"));
+  EXPECT_TRUE(fails("declare type t is table of number index by binary_integer; a t; begin a "
+                    ":= a multiset union a; end;",
+                    "PLS-00103"));
   EXPECT_EQ(runOn(sys, "alter system set compatible = '19.0.0'"), 0);
   ologof(&sys);
 }
