@@ -406,7 +406,9 @@ struct Block {
 
 // ---------------------------------------------------------------- units
 
-enum class UnitKind { Anonymous, Procedure, Function, Package, PackageBody, Trigger };
+// Type: a schema-level collection type (CREATE TYPE t AS TABLE OF x / AS VARRAY(n) OF x), its
+// one declaration in decls.
+enum class UnitKind { Anonymous, Procedure, Function, Package, PackageBody, Trigger, Type };
 
 struct TriggerInfo {
   bool before = true, forEachRow = false;

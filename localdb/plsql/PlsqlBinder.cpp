@@ -310,6 +310,8 @@ private:
   bool tableColumns(const std::vector<std::string> &name, std::vector<ColumnInfo> &cols);
 
   Type resolveType(TypeSpec &s, Scope *scope);
+  // A schema-level collection type, T or OWNER.T; null when the name is none.
+  const TypeDecl *schemaType(const std::vector<std::string> &name, int pos);
 
   // A member of a package specification.
   Symbol *member(const Unit *pkg, const std::string &name);
@@ -623,6 +625,15 @@ Type UnitBinder::resolveType(TypeSpec &s, Scope *scope) {
       s.resolved = t;
       return t;
     }
+    if (!sym && FCtx.modern) {
+      if (const TypeDecl *d = schemaType(s.name, s.pos)) {
+        t.kind = VType::Table;
+        t.decl = d;
+        t.name = d->name;
+        s.resolved = t;
+        return t;
+      }
+    }
     if (sym && sym->kind == Symbol::Package && s.name.size() > 1) {
       sym = member(sym->package, s.name[1]);
       at = 2;
@@ -713,6 +724,24 @@ Type UnitBinder::resolveType(TypeSpec &s, Scope *scope) {
   t.decl = rowTypeOf(cols, joinNames(s.name, s.name.size()));
   s.resolved = t;
   return t;
+}
+
+const TypeDecl *UnitBinder::schemaType(const std::vector<std::string> &name, int pos) {
+  if (name.size() > 2)
+    return nullptr;
+  std::string owner = name.size() == 2 ? name[0] : FCtx.user;
+  if (name.size() == 2 && !FCtx.units->isSchema(owner))
+    return nullptr;
+  bool invalid = false;
+  const Unit *u = FCtx.units->findUnit(owner, name.back(), invalid);
+  if (invalid)
+    fail(pos, "PLS-00905: object " + owner + "." + name.back() + " is invalid");
+  if (!u || u->kind != UnitKind::Type || u->decls.empty() || !u->decls[0].type)
+    return nullptr;
+  if (owner != FCtx.user && !objectPrivileges(FCtx.db, FCtx.user, owner, u->name).has("EXECUTE"))
+    return nullptr;
+  dependOn(u->owner, u->name, "TYPE");
+  return u->decls[0].type.get();
 }
 
 Symbol *UnitBinder::member(const Unit *pkg, const std::string &name) {
@@ -1691,6 +1720,12 @@ bool UnitBinder::resolveGlobal(Expr &e, Scope *scope, bool asProcedure) {
     if (!m)
       component(e.namePos[at], n[at]);
     resolveSymbol(e, *m, at + 1, scope, asProcedure);
+    return true;
+  }
+  if (u->kind == UnitKind::Type && at == n.size() && e.hasArgs && !asProcedure &&
+      !u->decls.empty() && isDenseCollection(u->decls[0].type.get())) {
+    dependOn(u->owner, u->name, "TYPE");
+    constructor(e, *u->decls[0].type, scope);
     return true;
   }
   if (u->kind != UnitKind::Procedure && u->kind != UnitKind::Function)
@@ -2900,6 +2935,17 @@ void UnitBinder::bind() {
     }
     // The unit's own name resolves to itself (recursion).
     bindSubprogram(*FUnit.sub, &global, true);
+    return;
+  }
+  case UnitKind::Type: {
+    // A schema-level collection: of SQL's types (no associative array, record or BOOLEAN).
+    bindDecls(FUnit.decls, &global, true);
+    const TypeDecl *t = FUnit.decls.empty() ? nullptr : FUnit.decls[0].type.get();
+    if (t && t->collection == TypeDecl::IndexBy)
+      report(t->pos, "PLS-00355: use of pl/sql table not allowed in this context");
+    else if (t && !scalarFamily(t->elementType.kind) && t->elementType.kind != VType::Table)
+      report(t->element.pos, "PLS-00530: Illegal type used for object type attribute: '" +
+                                 joinNames(t->element.name, t->element.name.size()) + "'.");
     return;
   }
   case UnitKind::Package: {

@@ -216,7 +216,8 @@ private:
 
   void declarations(std::vector<Decl> &out, bool packageLevel);
 
-  std::unique_ptr<TypeDecl> typeDecl();
+  // TYPE t IS ...; schemaLevel: CREATE TYPE t AS ..., whose ';' may be left out.
+  std::unique_ptr<TypeDecl> typeDecl(bool schemaLevel = false);
 
   std::unique_ptr<CursorDecl> cursorDecl();
 
@@ -1625,11 +1626,20 @@ void Parser::declarations(std::vector<Decl> &out, bool packageLevel) {
   }
 }
 
-std::unique_ptr<TypeDecl> Parser::typeDecl() {
+std::unique_ptr<TypeDecl> Parser::typeDecl(bool schemaLevel) {
   auto t = std::make_unique<TypeDecl>();
   t->pos = cur().pos;
   t->name = ident("<an identifier>");
-  needKw("IS", "is");
+  if (schemaLevel) {
+    // CREATE TYPE t [FORCE] AS | IS TABLE OF x / VARRAY (n) OF x: the collections only.
+    acceptKw("FORCE");
+    if (!acceptKw("AS"))
+      needKw("IS", "as is");
+    if (!isKw("TABLE") && !isKw("VARRAY") && !isKw("VARYING"))
+      fail("table varray varying");
+  } else {
+    needKw("IS", "is");
+  }
   if (acceptKw("RECORD")) {
     t->kind = TypeDecl::Record;
     needOp("(", "(");
@@ -1653,7 +1663,7 @@ std::unique_ptr<TypeDecl> Parser::typeDecl() {
     t->element = typeSpec(false);
     if (acceptKw("NOT"))
       needKw("NULL", "null");
-    if (FModern && isOp(";")) {
+    if (FModern && (isOp(";") || (schemaLevel && atEnd()))) {
       t->collection = TypeDecl::Nested;
     } else {
       needKw("INDEX", "index");
@@ -1693,7 +1703,8 @@ std::unique_ptr<TypeDecl> Parser::typeDecl() {
   } else {
     fail("record table ref");
   }
-  endStatement();
+  if (!schemaLevel || !atEnd())
+    endStatement();
   return t;
 }
 
@@ -1873,6 +1884,7 @@ std::unique_ptr<Unit> Parser::unit(bool anonymous) {
               : kw == "FUNCTION" ? UnitKind::Function
               : kw == "PACKAGE"  ? UnitKind::Package
               : kw == "TRIGGER"  ? UnitKind::Trigger
+              : kw == "TYPE"     ? UnitKind::Type
                                  : UnitKind::PackageBody;
     u->namePos = cur().pos;
     std::string n = ident("<an identifier> <a double-quoted delimited-identifier>");
@@ -1891,6 +1903,17 @@ std::unique_ptr<Unit> Parser::unit(bool anonymous) {
         fail("end-of-file");
     } else if (u->kind == UnitKind::Trigger) {
       trigger(*u);
+    } else if (u->kind == UnitKind::Type) {
+      FPos = 0;
+      while (!atEnd() && cur().pos < u->namePos)
+        advance();
+      Decl d;
+      d.kind = Decl::Type;
+      d.pos = u->namePos;
+      d.type = typeDecl(true);
+      d.type->name = u->name;
+      d.type->pos = u->namePos;
+      u->decls.push_back(std::move(d));
     } else {
       unitOptions();
       if (!acceptKw("IS") && !acceptKw("AS"))

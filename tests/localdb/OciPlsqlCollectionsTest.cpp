@@ -229,6 +229,36 @@ TEST_F(Collections, Multisets_OperatorsAndConditions) {
                     "PLS-00306: wrong number or types of arguments in call to 'IS A SET'"));
 }
 
+TEST_F(Collections, SchemaTypes_CreateUseDrop) {
+  ASSERT_EQ(exec("create type num_list as table of number;"), 0) << lastError;
+  ASSERT_EQ(exec("create or replace type name_arr as varray(3) of varchar2(10)"), 0) << lastError;
+  EXPECT_EQ(value("select object_type || ' ' || status from user_objects where object_name = "
+                  "'NUM_LIST'"),
+            "TYPE VALID");
+  // Used by blocks and stored units, which depend on it.
+  ASSERT_EQ(exec("create or replace function total(t num_list) return number is s number := 0; "
+                 "begin for i in 1 .. t.count loop s := s + t(i); end loop; return s; end;"),
+            0);
+  EXPECT_EQ(answer("declare n name_arr := name_arr('a', 'b'); x scott.num_list := "
+                   "scott.num_list(4); begin :r := total(num_list(1, 2, 3)) || n(2) || n.limit "
+                   "|| x.count; end;"),
+            "6b31");
+  EXPECT_TRUE(
+      fails("declare n name_arr; begin n := name_arr('a', 'b', 'c', 'd'); end;", "ORA-06532"));
+  // Replaced, its users are compiled again; dropped, they are invalid.
+  ASSERT_EQ(exec("create or replace type num_list as table of number(5)"), 0);
+  EXPECT_EQ(answer("begin :r := total(num_list(5)); end;"), "5");
+  ASSERT_EQ(exec("drop type num_list"), 0);
+  EXPECT_EQ(value("select status from user_objects where object_name = 'TOTAL'"), "INVALID");
+  EXPECT_EQ(exec("drop type num_list"), 4043);
+  // Only nested tables and VARRAYs of SQL's types.
+  EXPECT_EQ(exec("create type bad_aa as table of number index by pls_integer;"), 0);
+  EXPECT_EQ(value("select text from user_errors where name = 'BAD_AA'"),
+            "PLS-00355: use of pl/sql table not allowed in this context");
+  EXPECT_EQ(exec("create type bad_rec as object (n number);"), 0);
+  EXPECT_EQ(value("select status from user_objects where object_name = 'BAD_REC'"), "INVALID");
+}
+
 TEST_F(Collections, Errors_CompileTime) {
   // Methods a collection does not have, wrong arguments, constructors of the wrong elements.
   EXPECT_TRUE(fails("declare type nt is table of number; t nt := nt(); begin t.append(1); end;",
@@ -273,6 +303,7 @@ TEST_F(Collections, Level73_Refuses) {
   EXPECT_TRUE(fails("declare type t is table of number index by binary_integer; a t; begin a "
                     ":= a multiset union a; end;",
                     "PLS-00103"));
+  EXPECT_EQ(exec("create type num_list as table of number"), 901);
   EXPECT_EQ(runOn(sys, "alter system set compatible = '19.0.0'"), 0);
   ologof(&sys);
 }
