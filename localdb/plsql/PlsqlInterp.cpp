@@ -1888,6 +1888,9 @@ Interp::Flow Interp::execForNum(const Stmt &s, Frame &f) {
       return fl;
     if (s.forall) {
       rows += FSqlRowCount;
+      // SQL%BULK_ROWCOUNT holds a count per round: as many as a collection's elements at most.
+      if (static_cast<int64_t>(FBulkRowCount.size()) >= kMaxCollectionElements)
+        raise(6500);
       FBulkRowCount.emplace_back(i, FSqlRowCount);
     }
   }
