@@ -115,8 +115,10 @@ void Interp::checkBreak() {
 // ---------------------------------------------------------------- slots
 
 // A PL/SQL table subscript: rounded to a BINARY_INTEGER; NULL raises nullError.
-int32_t Interp::subscript(const Expr &index, Frame &f, int nullError) {
+int32_t Interp::subscript(const Expr &index, Frame &f, int nullError, bool keyDetail) {
   Value i = toNumber(eval(index, f));
+  if (i.isNull() && keyDetail)
+    raiseValueError("NULL index table key value");
   if (i.isNull())
     raise(nullError);
   OraNum d = roundNumber(i.n, 0);
@@ -193,7 +195,7 @@ Value *Interp::element(Value &v, const Expr &index, Frame &f, bool write) {
     return &it->second;
   }
   const bool dense = isDenseCollection(td);
-  int32_t k = subscript(index, f, write || dense ? 6502 : 1403);
+  int32_t k = subscript(index, f, write || dense ? 6502 : 1403, dense);
   if (dense) {
     if (k < 1 || (td->collection == TypeDecl::Varray && k > td->limit))
       raise(6532);

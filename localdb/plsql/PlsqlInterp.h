@@ -121,7 +121,8 @@ private:
   Value initial(const Type &t, Frame &f);
   void fillDefaults(Record &r, Frame &f);
   Value &slotRef(const Slot &s, Frame &f);
-  int32_t subscript(const Expr &index, Frame &f, int nullError);
+  // keyDetail: a NULL is VALUE_ERROR saying so (nested tables and VARRAYs).
+  int32_t subscript(const Expr &index, Frame &f, int nullError, bool keyDetail = false);
   Value &lvalue(const Expr &e, Frame &f);
   // The value a variable's path leads to; write: for assignment (an associative array gains
   // the element, a deleted nested table element comes back).

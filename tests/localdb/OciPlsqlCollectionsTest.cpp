@@ -77,7 +77,8 @@ TEST_F(Collections, Exceptions_NullBeyondOutsideDeleted) {
       fails(nt + "begin t := nt(1, 2); t(0) := 3; end;", "ORA-06532: Subscript outside of limit"));
   EXPECT_TRUE(fails(nt + "begin t := nt(1, 2); t.trim(3); end;", "ORA-06533"));
   EXPECT_TRUE(fails(nt + "begin t := nt(1, 2); t.delete(1); :r := t(1); end;", "ORA-01403"));
-  EXPECT_TRUE(fails(nt + "begin t := nt(1, 2); :r := t(null); end;", "ORA-06502"));
+  EXPECT_TRUE(fails(nt + "begin t := nt(1, 2); :r := t(null); end;",
+                    "ORA-06502: PL/SQL: numeric or value error: NULL index table key value"));
   EXPECT_TRUE(fails(nt + "begin t := nt(1, 2); :r := t('B'); end;", "ORA-06502"));
   EXPECT_TRUE(fails("declare type va is varray(2) of number; v va := va(1, 2); begin v.extend; "
                     "end;",
