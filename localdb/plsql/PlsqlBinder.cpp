@@ -1305,6 +1305,10 @@ void UnitBinder::bindExpr(Expr &e, Scope *scope) {
   }
   case EKind::Name:
     resolveName(e, scope, false);
+    // The methods that change a collection are procedures.
+    if (e.kind == EKind::Collection &&
+        (e.builtin == BiTableDelete || e.builtin == BiTableExtend || e.builtin == BiTableTrim))
+      fail(e.pos, "PLS-00222: no function with name '" + e.names.back() + "' exists in this scope");
     return;
   default:
     return;

@@ -272,6 +272,9 @@ TEST_F(Collections, Errors_CompileTime) {
                     "PLS-00306: wrong number or types of arguments in call to 'DELETE'"));
   EXPECT_TRUE(fails("declare type nt is table of number; t nt := nt(); begin t.trim(1, 2); end;",
                     "PLS-00306"));
+  EXPECT_TRUE(fails("declare type nt is table of number; t nt := nt(); begin :r := t.extend; "
+                    "end;",
+                    "PLS-00222: no function with name 'EXTEND' exists in this scope"));
   EXPECT_TRUE(fails("declare type nt is table of number; t nt; begin t := nt(sysdate); end;",
                     "PLS-00306: wrong number or types of arguments in call to 'NT'"));
   EXPECT_TRUE(fails("declare type nt is table of number; type mt is table of number; a nt; b "
