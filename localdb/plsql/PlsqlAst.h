@@ -27,7 +27,7 @@ enum class VType : unsigned char {
   Date,
   Boolean,
   Record,
-  Table, // PL/SQL table INDEX BY BINARY_INTEGER
+  Table, // a collection: PL/SQL table (associative array), nested table or VARRAY
   RefCursor,
   Cursor,    // an explicit cursor (not a value one can assign)
   Exception, // a declared exception (not a value)
@@ -226,6 +226,9 @@ struct Stmt {
   bool hasElse = false; // Case: an ELSE (without one, no match is CASE_NOT_FOUND)
   bool bulk = false;    // Fetch: BULK COLLECT INTO tables, at most low rows when given
   bool forall = false;  // ForNum: FORALL, its body one DML statement
+  // FORALL i IN INDICES OF c [BETWEEN low AND high] / VALUES OF c (in value); SAVE EXCEPTIONS.
+  enum Bounds : unsigned char { Range, IndicesOf, ValuesOf } bounds = Range;
+  bool saveExceptions = false;
   // ForNum / ForCursor
   std::string loopVar;
   int loopVarPos = 0;
@@ -299,15 +302,27 @@ struct RecordField {
 
 struct TypeDecl {
   enum Kind { Record, Table, RefCursor } kind = Record;
+  // A Table's kind of collection: an associative array (INDEX BY) is never NULL and has any
+  // keys; a nested table or a VARRAY is NULL until a constructor gives it dense elements 1 .. n.
+  enum Collection { IndexBy, Nested, Varray } collection = IndexBy;
   std::string name;
   int pos = 0;
   std::vector<RecordField> fields; // Record (and %ROWTYPE records built by the binder)
   TypeSpec element;                // Table
   Type elementType;
+  int limit = 0;          // VARRAY(limit)
+  bool stringKey = false; // INDEX BY VARCHAR2(n): keys are text, in byte order
+  TypeSpec keySpec;       // INDEX BY VARCHAR2(n) ...
+  Type keyType;
   TypeSpec returnSpec;      // RefCursor RETURN type (optional)
   int nesting = 1;          // records and tables inside one another, this one included (binder)
   bool hasDefaults = false; // a record whose fields have initial values (binder)
 };
+
+// Whether a collection type is a nested table or a VARRAY (NULL until initialised).
+inline bool isDenseCollection(const TypeDecl *d) {
+  return d && d->kind == TypeDecl::Table && d->collection != TypeDecl::IndexBy;
+}
 
 struct VarDecl {
   std::string name;
@@ -391,7 +406,9 @@ struct Block {
 
 // ---------------------------------------------------------------- units
 
-enum class UnitKind { Anonymous, Procedure, Function, Package, PackageBody, Trigger };
+// Type: a schema-level collection type (CREATE TYPE t AS TABLE OF x / AS VARRAY(n) OF x), its
+// one declaration in decls.
+enum class UnitKind { Anonymous, Procedure, Function, Package, PackageBody, Trigger, Type };
 
 struct TriggerInfo {
   bool before = true, forEachRow = false;

@@ -61,20 +61,30 @@ const Predefined kPredefined[] = {
     {"STORAGE_ERROR", 6500},       {"LOGIN_DENIED", 1017},         {"NOT_LOGGED_ON", 1012},
     {"TIMEOUT_ON_RESOURCE", 51},   {"TRANSACTION_BACKED_OUT", 61}, {"CASE_NOT_FOUND", 6592},
 };
+// Those of the collections Oracle 7.3 did not have.
+const Predefined kPredefinedModern[] = {
+    {"COLLECTION_IS_NULL", 6531},
+    {"SUBSCRIPT_OUTSIDE_LIMIT", 6532},
+    {"SUBSCRIPT_BEYOND_COUNT", 6533},
+};
 
-int predefinedCode(const std::string &name) {
+int predefinedCode(const std::string &name, bool modern) {
   for (const Predefined &p : kPredefined)
     if (name == p.name)
       return p.code;
+  if (modern)
+    for (const Predefined &p : kPredefinedModern)
+      if (name == p.name)
+        return p.code;
   return 0;
 }
 
 // A predefined exception as a handler or RAISE names it: NAME or STANDARD.NAME.
-int predefinedCode(const std::vector<std::string> &name) {
+int predefinedCode(const std::vector<std::string> &name, bool modern) {
   if (name.size() == 1)
-    return predefinedCode(name[0]);
+    return predefinedCode(name[0], modern);
   if (name.size() == 2 && name[0] == "STANDARD")
-    return predefinedCode(name[1]);
+    return predefinedCode(name[1], modern);
   return 0;
 }
 
@@ -300,6 +310,8 @@ private:
   bool tableColumns(const std::vector<std::string> &name, std::vector<ColumnInfo> &cols);
 
   Type resolveType(TypeSpec &s, Scope *scope);
+  // A schema-level collection type, T or OWNER.T; null when the name is none.
+  const TypeDecl *schemaType(const std::vector<std::string> &name, int pos);
 
   // A member of a package specification.
   Symbol *member(const Unit *pkg, const std::string &name);
@@ -354,6 +366,10 @@ private:
 
   // Record fields, table elements and collection methods after a variable.
   void followFields(Expr &e, size_t at);
+  // t(a, b, ...) of a nested table or VARRAY type: a new collection of those elements.
+  void constructor(Expr &e, const TypeDecl &t, Scope *scope);
+  // The multiset operators and conditions over nested tables, and CARDINALITY.
+  void multisetOperator(Expr &e, Scope *scope);
   Scope *FCurrentScope = nullptr;
 
   // Built-ins, stored units, schema-qualified names.
@@ -617,6 +633,15 @@ Type UnitBinder::resolveType(TypeSpec &s, Scope *scope) {
       s.resolved = t;
       return t;
     }
+    if (!sym && FCtx.modern) {
+      if (const TypeDecl *d = schemaType(s.name, s.pos)) {
+        t.kind = VType::Table;
+        t.decl = d;
+        t.name = d->name;
+        s.resolved = t;
+        return t;
+      }
+    }
     if (sym && sym->kind == Symbol::Package && s.name.size() > 1) {
       sym = member(sym->package, s.name[1]);
       at = 2;
@@ -707,6 +732,24 @@ Type UnitBinder::resolveType(TypeSpec &s, Scope *scope) {
   t.decl = rowTypeOf(cols, joinNames(s.name, s.name.size()));
   s.resolved = t;
   return t;
+}
+
+const TypeDecl *UnitBinder::schemaType(const std::vector<std::string> &name, int pos) {
+  if (name.size() > 2)
+    return nullptr;
+  std::string owner = name.size() == 2 ? name[0] : FCtx.user;
+  if (name.size() == 2 && !FCtx.units->isSchema(owner))
+    return nullptr;
+  bool invalid = false;
+  const Unit *u = FCtx.units->findUnit(owner, name.back(), invalid);
+  if (invalid)
+    fail(pos, "PLS-00905: object " + owner + "." + name.back() + " is invalid");
+  if (!u || u->kind != UnitKind::Type || u->decls.empty() || !u->decls[0].type)
+    return nullptr;
+  if (owner != FCtx.user && !objectPrivileges(FCtx.db, FCtx.user, owner, u->name).has("EXECUTE"))
+    return nullptr;
+  dependOn(u->owner, u->name, "TYPE");
+  return u->decls[0].type.get();
 }
 
 Symbol *UnitBinder::member(const Unit *pkg, const std::string &name) {
@@ -850,6 +893,14 @@ void UnitBinder::bindTypeDecl(Decl &d, Scope *scope) {
   } else if (t.kind == TypeDecl::Table) {
     t.elementType = resolveType(t.element, scope);
     nest(t, t.elementType);
+    if (t.stringKey) {
+      // INDEX BY a PLS_INTEGER subtype keys by number; by a string type, by text.
+      t.keyType = resolveType(t.keySpec, scope);
+      if (t.keyType.kind == VType::Number && t.keyType.integer)
+        t.stringKey = false;
+      else if (t.keyType.kind != VType::Char)
+        fail(t.keySpec.pos, "PLS-00315: Implementation restriction: unsupported table index type");
+    }
     s.typeDecl = &t;
   } else {
     s.typeDecl = &t;
@@ -1176,6 +1227,16 @@ void UnitBinder::bindExpr(Expr &e, Scope *scope) {
     case Op::Gt:
     case Op::Le:
     case Op::Ge:
+      if (x == VType::Table || y == VType::Table) {
+        // Nested tables of one type compare for equality as multisets of scalars.
+        const TypeDecl *td = x == VType::Table ? a.type.decl : b.type.decl;
+        if ((e.op != Op::Eq && e.op != Op::Ne) || !td || td->collection != TypeDecl::Nested ||
+            (x != VType::Null && a.type.decl != td) || (y != VType::Null && b.type.decl != td) ||
+            !scalarFamily(td->elementType.kind))
+          wrongArgs(e.pos, opName(e.op));
+        e.type.kind = VType::Boolean;
+        return;
+      }
       if ((x == VType::Boolean) != (y == VType::Boolean) && x != VType::Null && y != VType::Null)
         wrongArgs(e.pos, opName(e.op));
       if (!scalarFamily(x) && x != VType::Boolean)
@@ -1229,6 +1290,20 @@ void UnitBinder::bindExpr(Expr &e, Scope *scope) {
   case EKind::Attribute: {
     Expr &c = *e.operands[0];
     e.type.kind = e.text == "ROWCOUNT" ? VType::Number : VType::Boolean;
+    if (e.text == "BULK_ROWCOUNT" || e.text == "BULK_EXCEPTIONS") {
+      // Only the implicit cursor has them: FORALL's rows per round, SAVE EXCEPTIONS' errors.
+      if (c.kind != EKind::Name || c.names.size() != 1 || c.names[0] != "SQL" || c.hasArgs)
+        fail(c.pos, "PLS-00306: wrong number or types of arguments in call to '" + e.text + "'");
+      e.implicitCursor = true;
+      e.type.kind = VType::Number;
+      if (e.operands.size() > 1)
+        bindValue(*e.operands[1], scope);
+      if (e.text == "BULK_EXCEPTIONS" &&
+          (e.operands.size() > 1 ? e.names[0] != "ERROR_INDEX" && e.names[0] != "ERROR_CODE"
+                                 : e.names[0] != "COUNT"))
+        component(e.namePos[0], e.names[0]);
+      return;
+    }
     if (c.kind == EKind::Name && c.names.size() == 1 && c.names[0] == "SQL" && !c.hasArgs) {
       e.implicitCursor = true;
       return;
@@ -1238,6 +1313,10 @@ void UnitBinder::bindExpr(Expr &e, Scope *scope) {
   }
   case EKind::Name:
     resolveName(e, scope, false);
+    // The methods that change a collection are procedures.
+    if (e.kind == EKind::Collection &&
+        (e.builtin == BiTableDelete || e.builtin == BiTableExtend || e.builtin == BiTableTrim))
+      fail(e.pos, "PLS-00222: no function with name '" + e.names.back() + "' exists in this scope");
     return;
   default:
     return;
@@ -1278,8 +1357,8 @@ void UnitBinder::resolveName(Expr &e, Scope *scope, bool asProcedure) {
   FCurrentScope = scope;
   const std::vector<std::string> &n = e.names;
   if (n[0].empty()) {
-    // (call or element)(...).field...: the value in args[0], then fields.
-    Expr &inner = *e.args[0].value;
+    // (call or element)(...).field... or (...)(i): the value in operands[0], then fields.
+    Expr &inner = *e.operands[0];
     bindValue(inner, scope);
     if (inner.kind != EKind::Var)
       wrongType(inner.pos);
@@ -1287,8 +1366,9 @@ void UnitBinder::resolveName(Expr &e, Scope *scope, bool asProcedure) {
     e.slot = inner.slot;
     e.path = std::move(inner.path);
     e.type = inner.type;
+    e.ival = inner.ival;
+    e.operands.clear();
     followFields(e, 1);
-    e.args.clear();
     return;
   }
   if (n[0][0] == ':') {
@@ -1355,6 +1435,12 @@ void UnitBinder::resolveSymbol(Expr &e, Symbol &s, size_t at, Scope *scope, bool
     if (at >= n.size())
       fail(e.pos, "PLS-00221: '" + n[0] + "' is not a procedure or is undefined");
     component(e.namePos[at], n[at]);
+  case Symbol::TypeName:
+    if (isDenseCollection(s.typeDecl) && at == n.size() && e.hasArgs && !asProcedure) {
+      constructor(e, *s.typeDecl, scope);
+      return;
+    }
+    [[fallthrough]];
   default:
     if (asProcedure)
       fail(e.pos, "PLS-00221: '" + n[at - 1] + "' is not a procedure or is undefined");
@@ -1367,14 +1453,34 @@ void UnitBinder::followFields(Expr &e, size_t at) {
   const std::vector<std::string> &n = e.names;
   for (size_t i = at; i < n.size(); ++i) {
     if (e.type.kind == VType::Table && i + 1 == n.size()) {
-      static const char *const methods[] = {"COUNT", "FIRST",  "LAST",  "NEXT",
-                                            "PRIOR", "EXISTS", "DELETE"};
-      int m = -1;
-      for (int k = 0; k < 7; ++k)
-        if (n[i] == methods[k])
-          m = k;
-      if (m < 0)
+      // The methods and how many arguments each takes (at least, at most); the last three
+      // came after Oracle 7.3.
+      struct Method {
+        const char *name;
+        int builtin;
+        size_t least, most;
+      };
+      static const Method methods[] = {
+          {"COUNT", BiTableCount, 0, 0},   {"FIRST", BiTableFirst, 0, 0},
+          {"LAST", BiTableLast, 0, 0},     {"NEXT", BiTableNext, 1, 1},
+          {"PRIOR", BiTablePrior, 1, 1},   {"EXISTS", BiTableExists, 1, 1},
+          {"DELETE", BiTableDelete, 0, 2}, {"LIMIT", BiTableLimit, 0, 0},
+          {"EXTEND", BiTableExtend, 0, 2}, {"TRIM", BiTableTrim, 0, 1},
+      };
+      const Method *m = nullptr;
+      for (const Method &k : methods)
+        if (n[i] == k.name && (FCtx.modern || k.builtin < BiTableLimit))
+          m = &k;
+      if (!m)
         component(e.namePos[i], n[i]);
+      const TypeDecl *td = e.type.decl;
+      const bool dense = isDenseCollection(td);
+      // EXTEND and TRIM are for nested tables and VARRAYs; a VARRAY is deleted only whole.
+      if (e.args.size() < m->least || e.args.size() > m->most ||
+          ((m->builtin == BiTableExtend || m->builtin == BiTableTrim) && !dense) ||
+          (m->builtin == BiTableDelete && !e.args.empty() && td &&
+           td->collection == TypeDecl::Varray))
+        wrongArgs(e.namePos[i], n[i]);
       Expr *target = new Expr();
       target->kind = EKind::Var;
       target->pos = e.pos;
@@ -1385,21 +1491,32 @@ void UnitBinder::followFields(Expr &e, size_t at) {
       e.operands.clear();
       e.operands.emplace_back(target);
       e.kind = EKind::Collection;
-      e.builtin = BiTableCount + m;
-      size_t need = (m == 3 || m == 4 || m == 5) ? 1 : 0;
-      if (m == 6) {
-        if (e.args.size() > 2)
-          wrongArgs(e.namePos[i], n[i]);
-      } else if (e.args.size() != need) {
-        wrongArgs(e.namePos[i], n[i]);
-      }
+      e.builtin = m->builtin;
       for (Arg &a : e.args) {
         bindValue(*a.value, FCurrentScope);
         e.operands.push_back(std::move(a.value));
       }
       e.args.clear();
       e.type = Type();
-      e.type.kind = m == 5 ? VType::Boolean : m == 6 ? VType::Null : VType::Number;
+      switch (m->builtin) {
+      case BiTableExists:
+        e.type.kind = VType::Boolean;
+        break;
+      case BiTableDelete:
+      case BiTableExtend:
+      case BiTableTrim:
+        e.type.kind = VType::Null;
+        break;
+      case BiTableFirst:
+      case BiTableLast:
+      case BiTableNext:
+      case BiTablePrior:
+        // A string-keyed array's keys are text.
+        e.type.kind = td && td->stringKey ? VType::Char : VType::Number;
+        break;
+      default:
+        e.type.kind = VType::Number;
+      }
       return;
     }
     if (e.type.kind != VType::Record || !e.type.decl)
@@ -1428,6 +1545,74 @@ void UnitBinder::followFields(Expr &e, size_t at) {
     e.args.clear();
     e.hasArgs = false;
     e.type = e.type.decl->elementType;
+  }
+}
+
+void UnitBinder::constructor(Expr &e, const TypeDecl &t, Scope *scope) {
+  for (Arg &a : e.args) {
+    if (!a.name.empty())
+      wrongArgs(e.pos, t.name);
+    bindValue(*a.value, scope);
+    // An element of the wrong type is a wrong argument to the constructor.
+    bool quiet = FQuiet, fits = true;
+    FQuiet = true;
+    try {
+      checkAssignable(t.elementType, *a.value);
+    } catch (const BindAbort &) {
+      fits = false;
+    }
+    FQuiet = quiet;
+    if (!fits)
+      wrongArgs(e.pos, t.name);
+    e.operands.push_back(std::move(a.value));
+  }
+  e.args.clear();
+  e.kind = EKind::Builtin;
+  e.builtin = BiConstruct;
+  e.type = Type();
+  e.type.kind = VType::Table;
+  e.type.decl = &t;
+  e.type.name = t.name;
+}
+
+void UnitBinder::multisetOperator(Expr &e, Scope *scope) {
+  const std::string name = e.names[0];
+  for (Arg &a : e.args) {
+    if (!a.name.empty())
+      wrongArgs(e.pos, name);
+    bindValue(*a.value, scope);
+    e.operands.push_back(std::move(a.value));
+  }
+  e.args.clear();
+  const bool member = name == "MEMBER OF";
+  const bool binary = member || name.compare(0, 9, "MULTISET ") == 0 || name == "SUBMULTISET OF";
+  if (e.operands.size() != (binary ? 2u : 1u))
+    wrongArgs(e.pos, name);
+  // The collections: nested tables of scalars, of one type (CARDINALITY also takes a VARRAY).
+  const TypeDecl *td = nullptr;
+  for (size_t i = member ? 1 : 0; i < e.operands.size(); ++i) {
+    const Type &t = e.operands[i]->type;
+    if (t.kind != VType::Table || !isDenseCollection(t.decl) || (td && t.decl != td) ||
+        (t.decl->collection == TypeDecl::Varray && name != "CARDINALITY") ||
+        !scalarFamily(t.decl->elementType.kind))
+      wrongArgs(e.pos, name);
+    td = t.decl;
+  }
+  if (member) {
+    const Expr &x = *e.operands[0];
+    if (!scalarFamily(x.type.kind) || !comparable(x.type.kind, td->elementType.kind))
+      wrongArgs(e.pos, name);
+  }
+  e.kind = EKind::Builtin;
+  e.builtin = BiMultiset;
+  e.text = name;
+  e.type = Type();
+  if (name.compare(0, 9, "MULTISET ") == 0) {
+    e.type.kind = VType::Table;
+    e.type.decl = td;
+    e.type.name = td->name;
+  } else {
+    e.type.kind = name == "CARDINALITY" ? VType::Number : VType::Boolean;
   }
 }
 
@@ -1487,6 +1672,11 @@ bool UnitBinder::resolveGlobal(Expr &e, Scope *scope, bool asProcedure) {
       e.args.clear();
       return true;
     }
+    if (FCtx.modern && e.hasArgs &&
+        (first == "CARDINALITY" || first.find(' ') != std::string::npos)) {
+      multisetOperator(e, scope);
+      return true;
+    }
     bool argsBound = first == "NVL" && e.hasArgs && e.args.size() == 2;
     if (argsBound && booleanNvl(e, scope))
       return true;
@@ -1542,6 +1732,12 @@ bool UnitBinder::resolveGlobal(Expr &e, Scope *scope, bool asProcedure) {
     if (!m)
       component(e.namePos[at], n[at]);
     resolveSymbol(e, *m, at + 1, scope, asProcedure);
+    return true;
+  }
+  if (u->kind == UnitKind::Type && at == n.size() && e.hasArgs && !asProcedure &&
+      !u->decls.empty() && isDenseCollection(u->decls[0].type.get())) {
+    dependOn(u->owner, u->name, "TYPE");
+    constructor(e, *u->decls[0].type, scope);
     return true;
   }
   if (u->kind != UnitKind::Procedure && u->kind != UnitKind::Function)
@@ -2077,6 +2273,27 @@ bool UnitBinder::hostName(localdb::Expr &x, SqlStmt &q, Scope *scope) {
   e->names = x.names;
   for (size_t i = 0; i < x.names.size(); ++i)
     e->namePos.push_back(e->pos);
+  if (x.kind == ExprKind::Function) {
+    // t(i): a collection element whose subscript is a name or a literal.
+    if (x.args.size() != 1)
+      return false;
+    const localdb::Expr &a = *x.args[0];
+    Arg arg;
+    arg.value = std::make_unique<Expr>();
+    arg.value->pos = q.pos + a.pos;
+    if (a.kind == ExprKind::Column) {
+      arg.value->kind = EKind::Name;
+      arg.value->names = a.names;
+      arg.value->namePos.assign(a.names.size(), arg.value->pos);
+    } else if (a.kind == ExprKind::Number || a.kind == ExprKind::String) {
+      arg.value->kind = a.kind == ExprKind::Number ? EKind::Number : EKind::String;
+      arg.value->text = a.text;
+    } else {
+      return false;
+    }
+    e->hasArgs = true;
+    e->args.push_back(std::move(arg));
+  }
   if (FUnit.kind == UnitKind::Trigger && x.names.size() == 2 &&
       (x.names[0] == FUnit.trigger.newName || x.names[0] == FUnit.trigger.oldName))
     e->names[0] = x.names[0] == FUnit.trigger.newName ? ":NEW" : ":OLD";
@@ -2090,8 +2307,9 @@ bool UnitBinder::hostName(localdb::Expr &x, SqlStmt &q, Scope *scope) {
   }
   FQuiet = quiet;
   if (e->type.kind == VType::Boolean || e->type.kind == VType::Record ||
-      e->type.kind == VType::Table)
+      e->type.kind == VType::Table || (x.kind == ExprKind::Function && e->kind != EKind::Var))
     return false;
+  x.args.clear();
   x.kind = ExprKind::Bind;
   x.text = "PLSQL$" + std::to_string(q.params.size());
   x.type = TypeInfo();
@@ -2168,7 +2386,7 @@ bool UnitBinder::handlerException(const std::vector<std::string> &nm, Scope *sco
     which = {s->exception, 0};
     return true;
   }
-  if (int c = predefinedCode(nm)) {
+  if (int c = predefinedCode(nm, FCtx.modern)) {
     which = {nullptr, c};
     return true;
   }
@@ -2479,7 +2697,9 @@ void UnitBinder::bindCall(Stmt &s, Scope *scope) {
     fail(s.pos, "PLS-00221: is not a procedure or is undefined");
   resolveName(*s.target, scope, true);
   if (s.target->kind == EKind::Var || s.target->kind == EKind::Collection) {
-    if (s.target->kind == EKind::Collection && s.target->builtin == BiTableDelete)
+    if (s.target->kind == EKind::Collection &&
+        (s.target->builtin == BiTableDelete || s.target->builtin == BiTableExtend ||
+         s.target->builtin == BiTableTrim))
       return;
     fail(s.pos, "PLS-00221: '" + s.target->names.back() + "' is not a procedure or is undefined");
   }
@@ -2521,7 +2741,7 @@ void UnitBinder::bindRaise(Stmt &s, Scope *scope) {
     s.exception = sym->exception;
     return;
   }
-  if (int c = predefinedCode(nm)) {
+  if (int c = predefinedCode(nm, FCtx.modern)) {
     s.value->ival = c;
     return;
   }
@@ -2540,11 +2760,22 @@ void UnitBinder::bindRaise(Stmt &s, Scope *scope) {
 // FOR i IN low .. high: i is a BINARY_INTEGER constant of the loop's own scope.
 void UnitBinder::bindForNum(Stmt &s, Scope *scope) {
   try {
-    bindValue(*s.low, scope);
-    bindValue(*s.high, scope);
-    if (!scalarFamily(s.low->type.kind) || s.low->type.kind == VType::Date ||
-        !scalarFamily(s.high->type.kind) || s.high->type.kind == VType::Date)
-      wrongType(s.low->pos);
+    if (s.bounds != Stmt::Range) {
+      // FORALL i IN INDICES OF / VALUES OF c: a collection (of whole numbers for VALUES OF).
+      bindValue(*s.value, scope);
+      const TypeDecl *td = s.value->type.decl;
+      if (s.value->type.kind != VType::Table || !td || td->stringKey ||
+          (s.bounds == Stmt::ValuesOf &&
+           (td->elementType.kind != VType::Number || !td->elementType.integer)))
+        wrongType(s.value->pos);
+    }
+    if (s.low) {
+      bindValue(*s.low, scope);
+      bindValue(*s.high, scope);
+      if (!scalarFamily(s.low->type.kind) || s.low->type.kind == VType::Date ||
+          !scalarFamily(s.high->type.kind) || s.high->type.kind == VType::Date)
+        wrongType(s.low->pos);
+    }
   } catch (const BindAbort &) {
     statementIgnored(s.pos);
   }
@@ -2723,6 +2954,17 @@ void UnitBinder::bind() {
     }
     // The unit's own name resolves to itself (recursion).
     bindSubprogram(*FUnit.sub, &global, true);
+    return;
+  }
+  case UnitKind::Type: {
+    // A schema-level collection: of SQL's types (no associative array, record or BOOLEAN).
+    bindDecls(FUnit.decls, &global, true);
+    const TypeDecl *t = FUnit.decls.empty() ? nullptr : FUnit.decls[0].type.get();
+    if (t && t->collection == TypeDecl::IndexBy)
+      report(t->pos, "PLS-00355: use of pl/sql table not allowed in this context");
+    else if (t && !scalarFamily(t->elementType.kind) && t->elementType.kind != VType::Table)
+      report(t->element.pos, "PLS-00530: Illegal type used for object type attribute: '" +
+                                 joinNames(t->element.name, t->element.name.size()) + "'.");
     return;
   }
   case UnitKind::Package: {

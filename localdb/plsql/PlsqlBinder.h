@@ -69,6 +69,12 @@ enum Builtin {
   BiFormatErrorBacktrace,
   BiFormatCallStack,
   BiSleep, // DBMS_LOCK.SLEEP
+  // The collection methods of nested tables and VARRAYs, and their constructors.
+  BiTableLimit,
+  BiTableExtend,
+  BiTableTrim,
+  BiConstruct,
+  BiMultiset, // MULTISET UNION ..., MEMBER OF, SUBMULTISET OF, IS A SET, IS EMPTY, CARDINALITY
 };
 
 } // namespace localdb::plsql

@@ -4,6 +4,7 @@
 // jumps and calls.
 #include "localdb/plsql/PlsqlInterp.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -114,8 +115,10 @@ void Interp::checkBreak() {
 // ---------------------------------------------------------------- slots
 
 // A PL/SQL table subscript: rounded to a BINARY_INTEGER; NULL raises nullError.
-int32_t Interp::subscript(const Expr &index, Frame &f, int nullError) {
+int32_t Interp::subscript(const Expr &index, Frame &f, int nullError, bool keyDetail) {
   Value i = toNumber(eval(index, f));
+  if (i.isNull() && keyDetail)
+    raiseValueError("NULL index table key value");
   if (i.isNull())
     raise(nullError);
   OraNum d = roundNumber(i.n, 0);
@@ -151,6 +154,10 @@ Value &Interp::lvalue(const Expr &e, Frame &f) {
     FHost->assigned[static_cast<size_t>(e.ival)] = true;
     return FHost->values[static_cast<size_t>(e.ival)];
   }
+  return *place(e, f, true);
+}
+
+Value *Interp::place(const Expr &e, Frame &f, bool write) {
   Value *v = &slotRef(e.slot, f);
   for (const PathStep &p : e.path) {
     if (p.field >= 0) {
@@ -158,19 +165,50 @@ Value &Interp::lvalue(const Expr &e, Frame &f) {
         raise(6502);
       v = &v->rec->fields[static_cast<size_t>(p.field)];
     } else {
-      int32_t k = subscript(*p.index, f, 6502);
-      if (v->t != VType::Table || !v->tab)
-        raise(6502);
-      auto it = v->tab->elements.find(k);
-      if (it == v->tab->elements.end()) {
-        const TypeDecl *td = v->tab->type;
-        Value fresh = td ? initial(td->elementType, f) : Value();
-        it = v->tab->elements.emplace(k, std::move(fresh)).first;
-      }
-      v = &it->second;
+      v = element(*v, *p.index, f, write);
     }
   }
-  return *v;
+  return v;
+}
+
+Value *Interp::element(Value &v, const Expr &index, Frame &f, bool write) {
+  if (v.t != VType::Table || !v.tab) {
+    // An atomically NULL nested table or VARRAY: its elements are not there to read or write.
+    if (v.isNull())
+      raise(6531);
+    raise(6502);
+  }
+  PlTable &t = *v.tab;
+  const TypeDecl *td = t.type;
+  if (td && td->stringKey) {
+    Value k = toText(eval(index, f), dateFormat());
+    if (k.isNull())
+      raiseValueError("NULL index table key value");
+    if (td->keyType.length > 0 && static_cast<int>(k.s.size()) > td->keyType.length)
+      raiseValueError("character string buffer too small");
+    auto it = t.named.find(k.s);
+    if (it == t.named.end()) {
+      if (!write)
+        raise(1403);
+      it = t.named.emplace(std::move(k.s), initial(td->elementType, f)).first;
+    }
+    return &it->second;
+  }
+  const bool dense = isDenseCollection(td);
+  int32_t k = subscript(index, f, write || dense ? 6502 : 1403, dense);
+  if (dense) {
+    if (k < 1 || (td->collection == TypeDecl::Varray && k > td->limit))
+      raise(6532);
+    if (k > t.size)
+      raise(6533);
+  }
+  auto it = t.elements.find(k);
+  if (it == t.elements.end()) {
+    if (!write)
+      raise(1403);
+    it = t.elements.emplace(k, td ? initial(td->elementType, f) : Value()).first;
+  }
+  return &it->second;
 }
 
 void Interp::assign(const Expr &target, Frame &f, const Value &v) {
@@ -372,25 +410,7 @@ bool Interp::whenHolds(const Value *selector, const Expr &when, Frame &f) {
 }
 
 // A variable with fields or subscripts, or one of an enclosing frame.
-Value Interp::evalPath(const Expr &e, Frame &f) {
-  const Value *v = &slotRef(e.slot, f);
-  for (const PathStep &p : e.path) {
-    if (p.field >= 0) {
-      if (v->t != VType::Record || !v->rec)
-        raise(6502);
-      v = &v->rec->fields[static_cast<size_t>(p.field)];
-    } else {
-      int32_t k = subscript(*p.index, f, 1403);
-      if (v->t != VType::Table || !v->tab)
-        raise(6502);
-      auto it = v->tab->elements.find(k);
-      if (it == v->tab->elements.end())
-        raise(1403);
-      v = &it->second;
-    }
-  }
-  return *v;
-}
+Value Interp::evalPath(const Expr &e, Frame &f) { return *place(e, f, false); }
 
 Value Interp::evalUnary(const Expr &e, Frame &f) {
   if (e.op == Op::Not) {
@@ -457,6 +477,30 @@ Value Interp::evalComparison(const Expr &e, Frame &f) {
   Value b = eval(*e.operands[1], f);
   if (a.isNull() || b.isNull())
     return Value();
+  if (a.t == VType::Table && b.t == VType::Table && a.tab && b.tab) {
+    // Nested tables are equal when they hold the same elements as many times, in any order;
+    // a NULL element makes the answer NULL.
+    std::vector<const Value *> x, y;
+    for (const auto &[k, v] : a.tab->elements)
+      x.push_back(&v);
+    for (const auto &[k, v] : b.tab->elements)
+      y.push_back(&v);
+    for (const auto *list : {&x, &y})
+      for (const Value *v : *list)
+        if (v->isNull())
+          return Value();
+    bool same = x.size() == y.size();
+    if (same) {
+      auto less = [&](const Value *p, const Value *q) {
+        return compareValues(*p, *q, dateFormat()) < 0;
+      };
+      std::sort(x.begin(), x.end(), less);
+      std::sort(y.begin(), y.end(), less);
+      for (size_t i = 0; same && i < x.size(); ++i)
+        same = compareValues(*x[i], *y[i], dateFormat()) == 0;
+    }
+    return Value::boolean(same == (e.op == Op::Eq));
+  }
   int c = e.blankPadded && a.t == VType::Char && b.t == VType::Char
               ? compareBlankPadded(a.s, b.s)
               : compareValues(a, b, dateFormat());
@@ -546,6 +590,25 @@ Value Interp::evalAttribute(const Expr &e, Frame &f) {
   int found;
   int64_t count;
   bool open;
+  if (e.text == "BULK_ROWCOUNT" || e.text == "BULK_EXCEPTIONS") {
+    if (e.operands.size() < 2)
+      return Value::integer(static_cast<int64_t>(FBulkErrors.size()));
+    Value i = toNumber(eval(*e.operands[1], f));
+    if (i.isNull())
+      raise(1403);
+    int64_t k = clampToInt(roundNumber(i.n, 0), INT64_C(1) << 40);
+    if (e.text == "BULK_ROWCOUNT") {
+      auto it = std::lower_bound(FBulkRowCount.begin(), FBulkRowCount.end(),
+                                 std::make_pair(k, INT64_MIN));
+      if (it == FBulkRowCount.end() || it->first != k)
+        raise(1403);
+      return Value::integer(it->second);
+    }
+    if (k < 1 || k > static_cast<int64_t>(FBulkErrors.size()))
+      raise(1403);
+    const auto &err = FBulkErrors[static_cast<size_t>(k - 1)];
+    return Value::integer(e.names[0] == "ERROR_INDEX" ? err.first : err.second);
+  }
   if (e.implicitCursor) {
     found = FSqlFound;
     count = FSqlRowCount;
@@ -620,15 +683,81 @@ CursorState &Interp::cursorOf(const Expr &e, Frame &f) {
 }
 
 Value Interp::collection(const Expr &e, Frame &f) {
-  Value &t = lvalue(*e.operands[0], f);
-  if (t.t != VType::Table || !t.tab)
-    raise(6502);
-  auto &m = t.tab->elements;
+  const bool changes =
+      e.builtin == BiTableDelete || e.builtin == BiTableExtend || e.builtin == BiTableTrim;
+  Value &t = *place(*e.operands[0], f, changes);
+  const TypeDecl *td = e.operands[0]->type.decl;
+  if (t.t != VType::Table || !t.tab) {
+    // A NULL nested table or VARRAY: only EXISTS answers (FALSE).
+    if (!t.isNull())
+      raise(6502);
+    if (e.builtin == BiTableExists)
+      return Value::boolean(false);
+    raise(6531);
+  }
+  PlTable &tab = *t.tab;
+  if (e.builtin == BiTableLimit)
+    return td && td->collection == TypeDecl::Varray ? Value::integer(td->limit) : Value();
+  if (td && td->stringKey) {
+    auto &m = tab.named;
+    auto key = [&](size_t k) -> std::optional<std::string> {
+      Value v = toText(eval(*e.operands[k], f), dateFormat());
+      if (v.isNull())
+        return std::nullopt;
+      return v.s;
+    };
+    switch (e.builtin) {
+    case BiTableCount:
+      return Value::integer(static_cast<int64_t>(m.size()));
+    case BiTableFirst:
+      return m.empty() ? Value() : Value::text(m.begin()->first);
+    case BiTableLast:
+      return m.empty() ? Value() : Value::text(m.rbegin()->first);
+    case BiTableNext: {
+      auto k = key(1);
+      auto it = k ? m.upper_bound(*k) : m.end();
+      return it == m.end() ? Value() : Value::text(it->first);
+    }
+    case BiTablePrior: {
+      auto k = key(1);
+      auto it = k ? m.lower_bound(*k) : m.begin();
+      return it == m.begin() ? Value() : Value::text(std::prev(it)->first);
+    }
+    case BiTableExists: {
+      auto k = key(1);
+      return Value::boolean(k && m.count(*k) > 0);
+    }
+    case BiTableDelete:
+      if (e.operands.size() == 1) {
+        m.clear();
+      } else if (e.operands.size() == 2) {
+        if (auto k = key(1))
+          m.erase(*k);
+      } else {
+        auto a = key(1), b = key(2);
+        if (a && b && *a <= *b)
+          m.erase(m.lower_bound(*a), m.upper_bound(*b));
+      }
+      return Value();
+    default:
+      raise(6502);
+    }
+  }
+  auto &m = tab.elements;
   auto index = [&](size_t k) -> std::optional<int32_t> {
     Value v = toNumber(eval(*e.operands[k], f));
     if (v.isNull())
       return std::nullopt;
     return static_cast<int32_t>(clampToInt(roundNumber(v.n, 0), 2147483647));
+  };
+  // EXTEND(n) / TRIM(n): n elements, one without it; a NULL or negative n is outside the limit.
+  auto howMany = [&]() -> int64_t {
+    if (e.operands.size() < 2)
+      return 1;
+    auto n = index(1);
+    if (!n || *n < 0)
+      raise(6532);
+    return *n;
   };
   switch (e.builtin) {
   case BiTableCount:
@@ -661,6 +790,7 @@ Value Interp::collection(const Expr &e, Frame &f) {
   case BiTableDelete:
     if (e.operands.size() == 1) {
       m.clear();
+      tab.size = 0;
     } else if (e.operands.size() == 2) {
       if (auto i = index(1))
         m.erase(*i);
@@ -670,13 +800,141 @@ Value Interp::collection(const Expr &e, Frame &f) {
         m.erase(m.lower_bound(*a), m.upper_bound(*b));
     }
     return Value();
+  case BiTableExtend: {
+    int64_t n = howMany();
+    const int64_t most = td && td->collection == TypeDecl::Varray ? td->limit : 2147483647;
+    if (tab.size + n > most)
+      raise(6532);
+    if (tab.size + n > kMaxCollectionElements)
+      raise(6500);
+    // EXTEND(n, i): copies of element i; otherwise NULL elements (records of NULL fields).
+    Value fill = e.operands.size() > 2 ? deepCopy(*element(t, *e.operands[2], f, false))
+                 : td                  ? initial(td->elementType, f)
+                                       : Value();
+    for (int64_t k = 0; k < n; ++k) {
+      if ((k & 1023) == 1023)
+        checkBreak();
+      m.emplace_hint(m.end(), ++tab.size, deepCopy(fill));
+    }
+    return Value();
+  }
+  case BiTableTrim: {
+    int64_t n = howMany();
+    if (n > tab.size)
+      raise(6533);
+    tab.size -= static_cast<int32_t>(n);
+    m.erase(m.upper_bound(tab.size), m.end());
+    return Value();
+  }
   default:
     raise(6502);
   }
 }
 
+// The multiset operators and conditions: elements compare as values (NULL elements alike), a
+// NULL collection makes the answer NULL.
+Value Interp::multiset(const Expr &e, Frame &f) {
+  const std::string &op = e.text;
+  const bool member = op == "MEMBER OF";
+  std::vector<Value> vals;
+  for (const ExprPtr &o : e.operands)
+    vals.push_back(eval(*o, f));
+  for (size_t i = member ? 1 : 0; i < vals.size(); ++i)
+    if (vals[i].t != VType::Table || !vals[i].tab)
+      return Value();
+  auto less = [&](const Value *p, const Value *q) {
+    if (p->isNull() || q->isNull())
+      return p->isNull() && !q->isNull();
+    return compareValues(*p, *q, dateFormat()) < 0;
+  };
+  using Counts = std::map<const Value *, int64_t, decltype(less)>;
+  auto counts = [&](const Value &c) {
+    Counts m(less);
+    for (const auto &[k, v] : c.tab->elements)
+      ++m[&v];
+    return m;
+  };
+  const std::map<int32_t, Value> &a = vals[member ? 1 : 0].tab->elements;
+  if (op == "CARDINALITY")
+    return Value::integer(static_cast<int64_t>(a.size()));
+  if (op == "IS EMPTY")
+    return Value::boolean(a.empty());
+  if (op == "IS A SET") {
+    Counts m = counts(vals[0]);
+    return Value::boolean(m.size() == a.size());
+  }
+  if (member) {
+    if (vals[0].isNull())
+      return Value();
+    bool nulls = false;
+    for (const auto &[k, v] : a) {
+      if (v.isNull())
+        nulls = true;
+      else if (compareValues(vals[0], v, dateFormat()) == 0)
+        return Value::boolean(true);
+    }
+    return nulls ? Value() : Value::boolean(false);
+  }
+  Counts other = counts(vals[1]);
+  if (op == "SUBMULTISET OF") {
+    Counts mine = counts(vals[0]);
+    for (const auto &[v, n] : mine) {
+      auto it = other.find(v);
+      if (it == other.end() || it->second < n)
+        return Value::boolean(false);
+    }
+    return Value::boolean(true);
+  }
+  // MULTISET UNION / INTERSECT / EXCEPT [DISTINCT]: a new nested table, a's order first.
+  const bool distinct = op.size() > 9 && op.compare(op.size() - 9, 9, " DISTINCT") == 0;
+  const bool unite = op.compare(0, 14, "MULTISET UNION") == 0;
+  const bool intersect = op.compare(0, 18, "MULTISET INTERSECT") == 0;
+  Value r = emptyCollection(e.type.decl);
+  Counts seen(less);
+  auto add = [&](const Value &v) {
+    if (distinct && seen[&v]++ > 0)
+      return;
+    if (r.tab->size >= kMaxCollectionElements)
+      raise(6500);
+    r.tab->elements.emplace_hint(r.tab->elements.end(), ++r.tab->size, v);
+  };
+  for (const auto &[k, v] : a) {
+    if (unite) {
+      add(v);
+      continue;
+    }
+    auto it = other.find(&v);
+    bool inOther = it != other.end() && it->second > 0;
+    // Each of b's elements matches one of a's; EXCEPT DISTINCT drops whatever b has at all.
+    if (inOther && !(distinct && !intersect))
+      --it->second;
+    if (inOther == intersect)
+      add(v);
+  }
+  if (unite)
+    for (const auto &[k, v] : vals[1].tab->elements)
+      add(v);
+  return r;
+}
+
+// t(a, b, ...): a nested table or VARRAY of these elements, 1 .. n.
+Value Interp::construct(const Expr &e, Frame &f) {
+  const TypeDecl *td = e.type.decl;
+  if (td->collection == TypeDecl::Varray && static_cast<int64_t>(e.operands.size()) > td->limit)
+    raise(6532);
+  Value v = emptyCollection(td);
+  for (const ExprPtr &o : e.operands)
+    v.tab->elements.emplace_hint(v.tab->elements.end(), ++v.tab->size,
+                                 coerce(eval(*o, f), td->elementType, dateFormat()));
+  return v;
+}
+
 Value Interp::builtin(const Expr &e, Frame &f) {
   switch (e.builtin) {
+  case BiConstruct:
+    return construct(e, f);
+  case BiMultiset:
+    return multiset(e, f);
   case BiSqlFunction: {
     sqlite3_stmt *st = FSession.takeStatement(e.sqlText);
     StatementLease lease{FSession, st};
@@ -817,6 +1075,7 @@ Value Interp::builtin(const Expr &e, Frame &f) {
     t.tab->elements.clear();
     for (size_t i = 0; i < lines.size(); ++i)
       t.tab->elements[static_cast<int32_t>(i + 1)] = Value::text(lines[i]);
+    t.tab->size = static_cast<int32_t>(lines.size()); // a nested table's count
     assign(*e.operands[1], f, Value::integer(static_cast<int64_t>(lines.size())));
     return Value();
   }
@@ -1120,9 +1379,12 @@ std::vector<Value *> Interp::bulkTargets(const std::vector<ExprPtr> &into, Frame
   std::vector<Value *> tables;
   for (const auto &t : into) {
     Value &v = lvalue(*t, f);
+    if (v.isNull() && isDenseCollection(t->type.decl))
+      v = emptyCollection(t->type.decl); // BULK COLLECT initialises a nested table or VARRAY
     if (v.t != VType::Table || !v.tab)
       raise(6502);
     v.tab->elements.clear();
+    v.tab->size = 0;
     tables.push_back(&v);
   }
   return tables;
@@ -1131,6 +1393,12 @@ std::vector<Value *> Interp::bulkTargets(const std::vector<ExprPtr> &into, Frame
 // One row of a BULK COLLECT as element n of each table (or a record element of the one).
 void Interp::bulkRow(const std::vector<Value *> &tables, sqlite3_stmt *st,
                      const std::vector<SqlType> &types, int32_t n) {
+  for (Value *t : tables) {
+    const TypeDecl *d = t->tab->type;
+    if (d && d->collection == TypeDecl::Varray && n > d->limit)
+      raise(6532);
+    t->tab->size = n;
+  }
   const TypeDecl *td = tables[0]->tab->type;
   if (tables.size() == 1 && td && td->elementType.kind == VType::Record) {
     Value row = initialValue(td->elementType);
@@ -1561,7 +1829,84 @@ Interp::Flow Interp::execCase(const Stmt &s, Frame &f) {
   return execList(s.elseBody, f);
 }
 
+std::vector<std::pair<int64_t, int64_t>> Interp::forallRounds(const Stmt &s, Frame &f) {
+  Value &c = *place(*s.value, f, false);
+  if (c.t != VType::Table || !c.tab) {
+    if (c.isNull())
+      raise(6531);
+    raise(6502);
+  }
+  std::vector<std::pair<int64_t, int64_t>> rounds;
+  if (s.bounds == Stmt::IndicesOf) {
+    int64_t lo = INT64_MIN, hi = INT64_MAX;
+    if (s.low) {
+      Value a = toNumber(eval(*s.low, f)), b = toNumber(eval(*s.high, f));
+      if (a.isNull() || b.isNull())
+        raise(6502);
+      lo = clampToInt(roundNumber(a.n, 0), INT64_C(1) << 40);
+      hi = clampToInt(roundNumber(b.n, 0), INT64_C(1) << 40);
+    }
+    for (const auto &[k, v] : c.tab->elements)
+      if (k >= lo && k <= hi)
+        rounds.emplace_back(k, k);
+    return rounds;
+  }
+  // VALUES OF: each element's value is an index of the statement's collections.
+  for (const auto &[k, v] : c.tab->elements) {
+    Value n = toNumber(v);
+    if (n.isNull())
+      raise(6502);
+    rounds.emplace_back(clampToInt(roundNumber(n.n, 0), 2147483647), k);
+  }
+  return rounds;
+}
+
 Interp::Flow Interp::execForNum(const Stmt &s, Frame &f) {
+  if (s.forall && (s.bounds != Stmt::Range || s.saveExceptions)) {
+    // FORALL over a collection's indexes or values, or saving its rounds' errors: the rounds
+    // are listed first, as the statement's binds would be.
+    std::vector<std::pair<int64_t, int64_t>> rounds;
+    if (s.bounds != Stmt::Range) {
+      rounds = forallRounds(s, f);
+    } else {
+      Value lo = toNumber(eval(*s.low, f)), hi = toNumber(eval(*s.high, f));
+      if (lo.isNull() || hi.isNull())
+        raise(6502);
+      int64_t a = clampToInt(roundNumber(lo.n, 0), 2147483647);
+      int64_t b = clampToInt(roundNumber(hi.n, 0), 2147483647);
+      for (int64_t i = a; i <= b; ++i) {
+        if (i - a >= kMaxCollectionElements)
+          raise(6500);
+        rounds.emplace_back(i, i);
+      }
+    }
+    FBulkRowCount.clear();
+    FBulkErrors.clear();
+    Value &index = f.slots[static_cast<size_t>(s.loopSlot)];
+    int64_t rows = 0, round = 0;
+    for (const auto &[i, sub] : rounds) {
+      ++round;
+      if ((round & 1023) == 0)
+        checkBreak();
+      index = Value::integer(i);
+      FSqlRowCount = 0;
+      try {
+        bool stop;
+        loopBody(s, f, stop);
+      } catch (PlsqlError &x) {
+        if (!s.saveExceptions || x.code == 1013)
+          throw;
+        FBulkErrors.emplace_back(round, x.code < 0 ? -x.code : x.code);
+      }
+      FBulkRowCount.emplace_back(sub, FSqlRowCount);
+      rows += FSqlRowCount;
+    }
+    FSqlRowCount = rows;
+    FSqlFound = rows > 0;
+    if (!FBulkErrors.empty())
+      raise(24381);
+    return Flow::Normal;
+  }
   Value lo = toNumber(eval(*s.low, f)), hi = toNumber(eval(*s.high, f));
   if (lo.isNull() || hi.isNull())
     raise(6502);
@@ -1574,6 +1919,10 @@ Interp::Flow Interp::execForNum(const Stmt &s, Frame &f) {
   int64_t i = s.reverse ? to : from;
   int64_t step = s.reverse ? -1 : 1;
   int64_t rows = 0; // FORALL: the rows of all its rounds
+  if (s.forall) {
+    FBulkRowCount.clear();
+    FBulkErrors.clear();
+  }
   for (; s.reverse ? i >= from : i <= to; i += step) {
     if ((i & 1023) == 0)
       checkBreak();
@@ -1583,7 +1932,13 @@ Interp::Flow Interp::execForNum(const Stmt &s, Frame &f) {
     Flow fl = loopBody(s, f, stop);
     if (stop)
       return fl;
-    rows += s.forall ? FSqlRowCount : 0;
+    if (s.forall) {
+      rows += FSqlRowCount;
+      // SQL%BULK_ROWCOUNT holds a count per round: as many as a collection's elements at most.
+      if (static_cast<int64_t>(FBulkRowCount.size()) >= kMaxCollectionElements)
+        raise(6500);
+      FBulkRowCount.emplace_back(i, FSqlRowCount);
+    }
   }
   if (s.forall) {
     FSqlRowCount = rows;

@@ -30,6 +30,10 @@ constexpr size_t kMaxStackUse = size_t{16} << 20;
 constexpr size_t kMaxStackUse = size_t{4} << 20;
 #endif
 
+// Most elements one nested table or VARRAY may have: EXTEND past it is ORA-06500 rather than
+// a logon's memory spent on one collection.
+constexpr int64_t kMaxCollectionElements = int64_t{1} << 24;
+
 struct PackageState {
   const Unit *spec = nullptr;
   const Unit *body = nullptr;
@@ -91,6 +95,10 @@ private:
   Value FReturn;
   int FSqlFound = -1; // SQL%FOUND of the last SQL statement (-1: none yet)
   int64_t FSqlRowCount = 0;
+  // The last FORALL's rows per round (SQL%BULK_ROWCOUNT: (index, rows), in index order) and,
+  // with SAVE EXCEPTIONS, the rounds that failed: (round, error code) for SQL%BULK_EXCEPTIONS.
+  std::vector<std::pair<int64_t, int64_t>> FBulkRowCount;
+  std::vector<std::pair<int64_t, int>> FBulkErrors;
   int FTriggerEvent = 0; // the event a trigger runs for: 1 insert, 2 update, 3 delete
 
   Value eval(const Expr &e, Frame &f);
@@ -113,8 +121,19 @@ private:
   Value initial(const Type &t, Frame &f);
   void fillDefaults(Record &r, Frame &f);
   Value &slotRef(const Slot &s, Frame &f);
-  int32_t subscript(const Expr &index, Frame &f, int nullError);
+  // keyDetail: a NULL is VALUE_ERROR saying so (nested tables and VARRAYs).
+  int32_t subscript(const Expr &index, Frame &f, int nullError, bool keyDetail = false);
   Value &lvalue(const Expr &e, Frame &f);
+  // The value a variable's path leads to; write: for assignment (an associative array gains
+  // the element, a deleted nested table element comes back).
+  Value *place(const Expr &e, Frame &f, bool write);
+  // The element index selects in collection v, with Oracle's exceptions for a NULL
+  // collection, a subscript beyond its count or limit and a deleted or missing element.
+  Value *element(Value &v, const Expr &index, Frame &f, bool write);
+  Value construct(const Expr &e, Frame &f);
+  Value multiset(const Expr &e, Frame &f);
+  // The rounds of FORALL over INDICES OF / VALUES OF c: (index, subscript of c) each.
+  std::vector<std::pair<int64_t, int64_t>> forallRounds(const Stmt &s, Frame &f);
   void assign(const Expr &target, Frame &f, const Value &v);
   Value call(const Expr &e, Frame &f);
   Value invoke(const Subprogram &sp, const Expr *site, std::vector<Value> *direct, Frame &f);

@@ -146,6 +146,7 @@ private:
   ExprPtr expr();
 
   ExprPtr binary(Op op, int pos, ExprPtr a, ExprPtr b);
+  ExprPtr operatorCall(const std::string &name, int pos, ExprPtr a, ExprPtr b, bool negated);
 
   ExprPtr orExpr();
   ExprPtr andExpr();
@@ -216,7 +217,8 @@ private:
 
   void declarations(std::vector<Decl> &out, bool packageLevel);
 
-  std::unique_ptr<TypeDecl> typeDecl();
+  // TYPE t IS ...; schemaLevel: CREATE TYPE t AS ..., whose ';' may be left out.
+  std::unique_ptr<TypeDecl> typeDecl(bool schemaLevel = false);
 
   std::unique_ptr<CursorDecl> cursorDecl();
 
@@ -567,6 +569,33 @@ ExprPtr Parser::notExpr() {
   return compare();
 }
 
+// a OP b as the call of an operator whose name has a blank (no program can write it): the
+// multiset operators and conditions, bound to their built-in as MOD is to its function.
+ExprPtr Parser::operatorCall(const std::string &name, int pos, ExprPtr a, ExprPtr b, bool negated) {
+  auto e = std::make_unique<Expr>();
+  e->kind = EKind::Name;
+  e->pos = pos;
+  e->names = {name};
+  e->namePos = {pos};
+  e->hasArgs = true;
+  for (ExprPtr *x : {&a, &b})
+    if (*x) {
+      Arg arg;
+      arg.pos = (*x)->pos;
+      arg.value = std::move(*x);
+      e->args.push_back(std::move(arg));
+    }
+  ExprPtr call = grown(std::move(e));
+  if (!negated)
+    return call;
+  auto n = std::make_unique<Expr>();
+  n->kind = EKind::Unary;
+  n->op = Op::Not;
+  n->pos = pos;
+  n->operands.push_back(std::move(call));
+  return grown(std::move(n));
+}
+
 ExprPtr Parser::compare() {
   ExprPtr a = additive();
   while (true) {
@@ -595,6 +624,15 @@ ExprPtr Parser::compare() {
       e->kind = EKind::IsNull;
       e->pos = p;
       e->negated = acceptKw("NOT");
+      if (FModern && ((isKw("A") && peek().is("SET")) || isKw("EMPTY"))) {
+        // c IS [NOT] A SET, c IS [NOT] EMPTY.
+        std::string name = isKw("A") ? "IS A SET" : "IS EMPTY";
+        advance();
+        if (name == "IS A SET")
+          advance();
+        a = operatorCall(name, p, std::move(a), nullptr, e->negated);
+        continue;
+      }
       needKw("NULL", "null");
       e->operands.push_back(std::move(a));
       a = grown(std::move(e));
@@ -602,9 +640,18 @@ ExprPtr Parser::compare() {
     }
     bool neg = false;
     size_t save = FPos;
-    if (isKw("NOT") && (peek().is("LIKE") || peek().is("BETWEEN") || peek().is("IN"))) {
+    if (isKw("NOT") && (peek().is("LIKE") || peek().is("BETWEEN") || peek().is("IN") ||
+                        (FModern && (peek().is("MEMBER") || peek().is("SUBMULTISET"))))) {
       neg = true;
       advance();
+    }
+    if (FModern && (isKw("MEMBER") || isKw("SUBMULTISET"))) {
+      // x [NOT] MEMBER [OF] c, c [NOT] SUBMULTISET [OF] d.
+      std::string name = isKw("MEMBER") ? "MEMBER OF" : "SUBMULTISET OF";
+      advance();
+      acceptKw("OF");
+      a = operatorCall(name, p, std::move(a), additive(), neg);
+      continue;
     }
     if (acceptKw("LIKE")) {
       auto e = std::make_unique<Expr>();
@@ -651,6 +698,20 @@ ExprPtr Parser::compare() {
 
 ExprPtr Parser::additive() {
   ExprPtr a = multiplicative();
+  while (FModern && isKw("MULTISET") &&
+         (peek().is("UNION") || peek().is("INTERSECT") || peek().is("EXCEPT"))) {
+    // c MULTISET UNION | INTERSECT | EXCEPT [ALL | DISTINCT] d.
+    int p = a->pos;
+    advance();
+    std::string name = "MULTISET " + cur().text;
+    advance();
+    if (isKw("ALL") || isKw("DISTINCT")) {
+      if (isKw("DISTINCT"))
+        name += " DISTINCT";
+      advance();
+    }
+    a = operatorCall(name, p, std::move(a), multiplicative(), false);
+  }
   while (isOp("+") || isOp("-") || isOp("||")) {
     Op op = isOp("+") ? Op::Add : isOp("-") ? Op::Sub : Op::Concat;
     int p = a->pos;
@@ -842,17 +903,16 @@ ExprPtr Parser::name() {
       advance();
       e->hasArgs = true;
       callArgs(e->args);
-      // Components after a call or subscript: t(i).field.
-      if (isOp(".")) {
+      // Components after a call or subscript: t(i).field, and at later levels the element of
+      // a collection of collections: t(i)(j).
+      if (isOp(".") || (FModern && isOp("("))) {
         auto outer = std::make_unique<Expr>();
         outer->kind = EKind::Name;
         outer->pos = e->pos;
         outer->names.push_back("");
         outer->namePos.push_back(e->pos);
-        Arg inner;
-        inner.value = std::move(e);
-        outer->args.push_back(std::move(inner));
-        outer->text = "."; // a component of the value in args[0]
+        outer->operands.push_back(std::move(e));
+        outer->text = "."; // a component of the value in operands[0]
         e = grown(std::move(outer));
         continue;
       }
@@ -869,6 +929,29 @@ ExprPtr Parser::name() {
     a->text = cur().text;
     advance();
     a->operands.push_back(std::move(e));
+    return grown(std::move(a));
+  }
+  if (FModern && isOp("%") && (peek().is("BULK_ROWCOUNT") || peek().is("BULK_EXCEPTIONS"))) {
+    // SQL%BULK_ROWCOUNT(i), SQL%BULK_EXCEPTIONS(i).ERROR_INDEX / .ERROR_CODE, and
+    // SQL%BULK_EXCEPTIONS.COUNT: the operands are the cursor and the subscript, names the field.
+    advance();
+    auto a = std::make_unique<Expr>();
+    a->kind = EKind::Attribute;
+    a->pos = e->pos;
+    a->text = cur().text;
+    advance();
+    a->operands.push_back(std::move(e));
+    bool count = a->text == "BULK_EXCEPTIONS" && isOp(".");
+    if (!count) {
+      needOp("(", "(");
+      a->operands.push_back(expr());
+      needOp(")", ")");
+    }
+    if (a->text == "BULK_EXCEPTIONS") {
+      needOp(".", ".");
+      a->namePos.push_back(cur().pos);
+      a->names.push_back(ident("<an identifier>"));
+    }
     return grown(std::move(a));
   }
   return grown(std::move(e));
@@ -1031,13 +1114,26 @@ void Parser::forallStatement(Stmt &s) {
   s.loopVarPos = cur().pos;
   s.loopVar = ident("<an identifier>");
   needKw("IN", "in");
-  if (isKw("INDICES") || isKw("VALUES"))
-    fail("<an expression>"); // INDICES OF / VALUES OF are not supported here
-  s.low = expr();
-  needOp("..", "..");
-  s.high = expr();
-  if (isKw("SAVE"))
-    fail("insert update delete"); // SAVE EXCEPTIONS is not supported here
+  if ((isKw("INDICES") || isKw("VALUES")) && peek().is("OF")) {
+    // INDICES OF c [BETWEEN low AND high]: the indexes c has; VALUES OF c: the values it holds.
+    s.bounds = isKw("INDICES") ? Stmt::IndicesOf : Stmt::ValuesOf;
+    advance();
+    advance();
+    s.value = name();
+    if (s.bounds == Stmt::IndicesOf && acceptKw("BETWEEN")) {
+      s.low = additive();
+      needKw("AND", "and");
+      s.high = additive();
+    }
+  } else {
+    s.low = expr();
+    needOp("..", "..");
+    s.high = expr();
+  }
+  if (acceptKw("SAVE")) {
+    needKw("EXCEPTIONS", "exceptions");
+    s.saveExceptions = true;
+  }
   if (!isKw("INSERT") && !isKw("UPDATE") && !isKw("DELETE"))
     fail("insert update delete");
   s.body.push_back(statement());
@@ -1551,11 +1647,20 @@ void Parser::declarations(std::vector<Decl> &out, bool packageLevel) {
   }
 }
 
-std::unique_ptr<TypeDecl> Parser::typeDecl() {
+std::unique_ptr<TypeDecl> Parser::typeDecl(bool schemaLevel) {
   auto t = std::make_unique<TypeDecl>();
   t->pos = cur().pos;
   t->name = ident("<an identifier>");
-  needKw("IS", "is");
+  if (schemaLevel) {
+    // CREATE TYPE t [FORCE] AS | IS TABLE OF x / VARRAY (n) OF x: the collections only.
+    acceptKw("FORCE");
+    if (!acceptKw("AS"))
+      needKw("IS", "as is");
+    if (!isKw("TABLE") && !isKw("VARRAY") && !isKw("VARYING"))
+      fail("table varray varying");
+  } else {
+    needKw("IS", "is");
+  }
   if (acceptKw("RECORD")) {
     t->kind = TypeDecl::Record;
     needOp("(", "(");
@@ -1579,10 +1684,38 @@ std::unique_ptr<TypeDecl> Parser::typeDecl() {
     t->element = typeSpec(false);
     if (acceptKw("NOT"))
       needKw("NULL", "null");
-    needKw("INDEX", "index");
-    needKw("BY", "by");
-    if (!acceptKw("BINARY_INTEGER") && !acceptKw("PLS_INTEGER"))
-      fail("binary_integer");
+    if (FModern && (isOp(";") || (schemaLevel && atEnd()))) {
+      t->collection = TypeDecl::Nested;
+    } else {
+      needKw("INDEX", "index");
+      needKw("BY", "by");
+      if (!acceptKw("BINARY_INTEGER") && !acceptKw("PLS_INTEGER")) {
+        // Later levels also key by text: VARCHAR2(n), VARCHAR(n), STRING(n), LONG, x%TYPE.
+        if (!FModern)
+          fail("binary_integer");
+        t->stringKey = true;
+        t->keySpec = typeSpec(false);
+      }
+    }
+  } else if (FModern && (isKw("VARRAY") || (isKw("VARYING") && peek().is("ARRAY")))) {
+    t->kind = TypeDecl::Table;
+    t->collection = TypeDecl::Varray;
+    if (acceptKw("VARYING"))
+      needKw("ARRAY", "array");
+    else
+      advance();
+    needOp("(", "(");
+    if (cur().kind != Tok::Number)
+      fail("<an integer>");
+    // No collection holds more elements than a BINARY_INTEGER counts.
+    long long limit = std::strtoll(cur().text.c_str(), nullptr, 10);
+    t->limit = limit > 2147483647 || cur().text.size() > 12 ? 2147483647 : static_cast<int>(limit);
+    advance();
+    needOp(")", ")");
+    needKw("OF", "of");
+    t->element = typeSpec(false);
+    if (acceptKw("NOT"))
+      needKw("NULL", "null");
   } else if (acceptKw("REF")) {
     t->kind = TypeDecl::RefCursor;
     needKw("CURSOR", "cursor");
@@ -1591,7 +1724,8 @@ std::unique_ptr<TypeDecl> Parser::typeDecl() {
   } else {
     fail("record table ref");
   }
-  endStatement();
+  if (!schemaLevel || !atEnd())
+    endStatement();
   return t;
 }
 
@@ -1771,6 +1905,7 @@ std::unique_ptr<Unit> Parser::unit(bool anonymous) {
               : kw == "FUNCTION" ? UnitKind::Function
               : kw == "PACKAGE"  ? UnitKind::Package
               : kw == "TRIGGER"  ? UnitKind::Trigger
+              : kw == "TYPE"     ? UnitKind::Type
                                  : UnitKind::PackageBody;
     u->namePos = cur().pos;
     std::string n = ident("<an identifier> <a double-quoted delimited-identifier>");
@@ -1791,6 +1926,17 @@ std::unique_ptr<Unit> Parser::unit(bool anonymous) {
         fail("end-of-file");
     } else if (u->kind == UnitKind::Trigger) {
       trigger(*u);
+    } else if (u->kind == UnitKind::Type) {
+      FPos = 0;
+      while (!atEnd() && cur().pos < u->namePos)
+        advance();
+      Decl d;
+      d.kind = Decl::Type;
+      d.pos = u->namePos;
+      d.type = typeDecl(true);
+      d.type->name = u->name;
+      d.type->pos = u->namePos;
+      u->decls.push_back(std::move(d));
     } else {
       unitOptions();
       if (!acceptKw("IS") && !acceptKw("AS"))

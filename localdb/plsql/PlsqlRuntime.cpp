@@ -130,6 +130,9 @@ Value deepCopy(const Value &v) {
     for (auto &e : r.tab->elements)
       if (e.second.t == VType::Record || e.second.t == VType::Table)
         e.second = deepCopy(e.second);
+    for (auto &e : r.tab->named)
+      if (e.second.t == VType::Record || e.second.t == VType::Table)
+        e.second = deepCopy(e.second);
     return r;
   }
   return v;
@@ -143,11 +146,19 @@ Value initialValue(const Type &t) {
     v.rec->type = t.decl;
     for (const RecordField &f : t.decl->fields)
       v.rec->fields.push_back(initialValue(f.type));
-  } else if (t.kind == VType::Table) {
+  } else if (t.kind == VType::Table && !isDenseCollection(t.decl)) {
     v.t = VType::Table;
     v.tab = std::make_shared<PlTable>();
     v.tab->type = t.decl;
   }
+  return v;
+}
+
+Value emptyCollection(const TypeDecl *d) {
+  Value v;
+  v.t = VType::Table;
+  v.tab = std::make_shared<PlTable>();
+  v.tab->type = d;
   return v;
 }
 

@@ -64,9 +64,14 @@ struct Record {
   std::vector<Value> fields;
 };
 
+// A collection's elements by key: whole-number keys, or text keys for a string-keyed
+// associative array. A nested table or VARRAY also keeps its size, the elements EXTEND made
+// (DELETE leaves holes, which still count for TRIM and EXTEND).
 struct PlTable {
   const TypeDecl *type = nullptr;
   std::map<int32_t, Value> elements;
+  std::map<std::string, Value> named;
+  int32_t size = 0;
 };
 
 // An open (or closed) cursor: its SQLite statement while open and its attributes.
@@ -121,8 +126,11 @@ Value toDate(const Value &v, const std::string &dateFormat);
 Value deepCopy(const Value &v);
 // Fits a value into a declared type (length, precision, integer range).
 Value coerce(const Value &v, const Type &t, const std::string &dateFormat);
-// A fresh value of a type: NULL for scalars, an empty record or table.
+// A fresh value of a type: NULL for scalars, nested tables and VARRAYs, an empty record or
+// associative array.
 Value initialValue(const Type &t);
+// An initialised, empty nested table or VARRAY of type d.
+Value emptyCollection(const TypeDecl *d);
 
 // Arithmetic and comparison on values already of compatible families.
 Value arith(Op op, const Value &a, const Value &b, const std::string &dateFormat);

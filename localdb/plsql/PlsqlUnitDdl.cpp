@@ -34,6 +34,9 @@ UnitKind kindOfWord(const std::vector<Token> &t, size_t &i) {
     return ++i, UnitKind::Function;
   if (t[i].is("TRIGGER"))
     return ++i, UnitKind::Trigger;
+  // A schema-level collection type (object types and their bodies are not kept).
+  if (t[i].is("TYPE") && !t[i + 1].is("BODY"))
+    return ++i, UnitKind::Type;
   if (t[i].is("PACKAGE")) {
     ++i;
     if (t[i].is("BODY"))
@@ -99,7 +102,9 @@ bool readHeader(const std::vector<Token> &t, PlsqlText what, UnitHeader &h) {
 
 // The system privilege that reaches units of any schema for what (CREATE, DROP, ALTER).
 std::string anyPrivilege(const char *what, UnitKind kind) {
-  return std::string(what) + (kind == UnitKind::Trigger ? " ANY TRIGGER" : " ANY PROCEDURE");
+  return std::string(what) + (kind == UnitKind::Trigger ? " ANY TRIGGER"
+                              : kind == UnitKind::Type  ? " ANY TYPE"
+                                                        : " ANY PROCEDURE");
 }
 
 std::string ownerFor(Session &s, const UnitHeader &h, const char *what) {
@@ -363,7 +368,7 @@ void dropUnit(Session &s, const UnitHeader &h) {
       dropTriggerHooks(db, owner, h.name);
     }
     if (h.kind == UnitKind::Procedure || h.kind == UnitKind::Function ||
-        h.kind == UnitKind::Package) {
+        h.kind == UnitKind::Package || h.kind == UnitKind::Type) {
       // Its grants go with it: a unit created again under the name starts with none.
       Query g(db, "DELETE FROM ora_privs WHERE owner = ?1 AND object_name = ?2");
       g.bind(1, owner).bind(2, h.name);

@@ -45,6 +45,8 @@ std::string typeText(UnitKind k) {
     return "PACKAGE BODY";
   case UnitKind::Trigger:
     return "TRIGGER";
+  case UnitKind::Type:
+    return "TYPE";
   default:
     return "";
   }
@@ -153,7 +155,7 @@ private:
   std::vector<std::shared_ptr<const CompiledUnit>> &FDeps;
 
   const Unit *load(const std::string &owner, const std::string &name, bool &invalid) {
-    for (const char *type : {"PACKAGE", "PROCEDURE", "FUNCTION"}) {
+    for (const char *type : {"PACKAGE", "PROCEDURE", "FUNCTION", "TYPE"}) {
       bool bad = false;
       auto cu = loadUnit(FSession, owner, name, type, bad);
       if (bad) {
@@ -506,6 +508,9 @@ int runPlsql(Session &s, const std::string &text, const HostBindLookup &binds, b
   UnitHeader h;
   if (!readHeader(t, what, h))
     throw oraError(900, 0);
+  // Oracle 7.3 had no types of its own.
+  if (h.kind == UnitKind::Type && !s.modernSql() && what != PlsqlText::AlterCompile)
+    throw oraError(what == PlsqlText::Create ? 901 : 950, h.keywordPos);
   switch (what) {
   case PlsqlText::Create: {
     std::string owner = ownerFor(s, h, "CREATE");

@@ -1522,6 +1522,10 @@ void Binder::bindAnalytic(Expr &e, bool analytic, bool aggregate, Scope *scope, 
 }
 
 void Binder::bindFunction(Expr &e, Scope *scope, unsigned ctx) {
+  // An element of a PL/SQL collection, t(i), is a bind variable like the variable itself.
+  if (e.names.size() == 1 && !findFunction(e.names[0], FModern) && !e.star && !e.distinct &&
+      !e.over && hostBind(e))
+    return;
   if ((e.names.size() != 1 || !findFunction(e.names[0], FModern)) && !e.star && !e.distinct &&
       gStoredFunctions && gStoredFunctions(FDb, schema(), e)) {
     // A stored PL/SQL function: its arguments are plain values.
