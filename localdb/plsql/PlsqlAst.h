@@ -246,8 +246,10 @@ struct Stmt {
   std::unique_ptr<SqlStmt> sql;
   std::vector<ExprPtr> into;
   std::string savepoint;
-  // Open cursor(args) / OPEN x FOR query
+  // Open cursor(args) / OPEN x FOR query; EXECUTE IMMEDIATE ... USING args, each with its mode
+  // (a RETURNING INTO target is an OUT arg after the USING ones)
   std::vector<ExprPtr> args;
+  std::vector<unsigned char> argModes; // Param::Mode of each arg of a dynamic statement
   const ExceptionDecl *exception = nullptr;
 };
 

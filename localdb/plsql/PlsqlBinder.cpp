@@ -168,6 +168,17 @@ Type typeOfSql(SqlType st) {
   return t;
 }
 
+// SYS_REFCURSOR: the predefined weak REF CURSOR type.
+const TypeDecl &sysRefCursor() {
+  static const TypeDecl t = [] {
+    TypeDecl d;
+    d.kind = TypeDecl::RefCursor;
+    d.name = "SYS_REFCURSOR";
+    return d;
+  }();
+  return t;
+}
+
 // The scalar types PL/SQL knows by name.
 bool scalarType(const TypeSpec &s, Type &t) {
   if (s.name.size() != 1)
@@ -227,6 +238,11 @@ bool scalarType(const TypeSpec &s, Type &t) {
   }
   if (n == "BOOLEAN") {
     t.kind = VType::Boolean;
+    return true;
+  }
+  if (n == "SYS_REFCURSOR") {
+    t.kind = VType::RefCursor;
+    t.decl = &sysRefCursor();
     return true;
   }
   return false;
@@ -407,6 +423,7 @@ private:
   // Compiles the statement through the SQL front end; names of PL/SQL variables become
   // parameters. SQL errors come out as "PL/SQL: ORA-..." at the offending token.
   bool compileSql(SqlStmt &q, Scope *scope, int stmtPos, bool withRowid = true);
+  void bindDynamicText(Stmt &s, Scope *scope);
   // A DML statement's RETURNING values: its columns, read as a query's.
   static void returningColumns(const localdb::Returning &r, SqlStmt &q) {
     for (const auto &e : r.exprs) {
@@ -2036,6 +2053,26 @@ void UnitBinder::resolveCall(Expr &e, const std::vector<const Subprogram *> &sub
   e.type = best->returnType;
 }
 
+// A dynamic statement's text and its USING arguments: scalar values, and variables where the
+// statement writes back (OUT, IN OUT, RETURNING INTO).
+void UnitBinder::bindDynamicText(Stmt &s, Scope *scope) {
+  bindValue(*s.value, scope);
+  if (s.value->type.kind != VType::Char && s.value->type.kind != VType::Null)
+    wrongType(s.value->pos);
+  for (size_t i = 0; i < s.args.size(); ++i) {
+    Expr &a = *s.args[i];
+    bool writes = i < s.argModes.size() && s.argModes[i] != Param::In;
+    if (writes) {
+      bindExpr(a, scope);
+      requireTarget(a);
+    } else {
+      bindValue(a, scope);
+    }
+    if (!scalarFamily(a.type.kind) && a.type.kind != VType::Null)
+      wrongType(a.pos);
+  }
+}
+
 bool UnitBinder::compileSql(SqlStmt &q, Scope *scope, int stmtPos, bool withRowid) {
   FSql = &q;
   q.params.clear();
@@ -2608,17 +2645,13 @@ void UnitBinder::bindStatement(Stmt &s, Scope *scope) {
     return;
   case SKind::Dynamic:
     guarded([&] {
-      bindValue(*s.value, scope);
-      if (s.value->type.kind != VType::Char && s.value->type.kind != VType::Null)
-        wrongType(s.value->pos);
-      for (auto &a : s.args) {
-        bindValue(*a, scope);
-        if (!scalarFamily(a->type.kind) && a->type.kind != VType::Null)
-          wrongType(a->pos);
-      }
+      bindDynamicText(s, scope);
       for (auto &t : s.into) {
         bindExpr(*t, scope);
         requireTarget(*t);
+        if (s.bulk && t->type.kind != VType::Table)
+          fail(t->pos, "PLS-00497: cannot mix between single row and multi-row (BULK) in INTO "
+                       "list");
       }
     });
     return;
@@ -2671,8 +2704,11 @@ void UnitBinder::bindStatement(Stmt &s, Scope *scope) {
         s.target->type.kind = VType::RefCursor;
       if (s.target->type.kind != VType::RefCursor)
         wrongType(s.target->pos);
+      if (s.value)
+        bindDynamicText(s, scope);
     });
-    compileSql(*s.sql, scope, s.pos);
+    if (s.sql)
+      compileSql(*s.sql, scope, s.pos);
     return;
   case SKind::Fetch:
     guarded([&] {

@@ -17,8 +17,11 @@
 #include "localdb/server/Cursor.h"
 #include "localdb/server/Session.h"
 #include "localdb/sql/OraDate.h"
+#include "localdb/sql/SqlBinder.h"
+#include "localdb/sql/SqlEmitter.h"
 #include "localdb/sql/SqlFunctions.h"
 #include "localdb/sql/SqlLexer.h"
+#include "localdb/sql/SqlParser.h"
 
 namespace localdb::plsql {
 
@@ -1393,6 +1396,13 @@ std::vector<Value *> Interp::bulkTargets(const std::vector<ExprPtr> &into, Frame
 // One row of a BULK COLLECT as element n of each table (or a record element of the one).
 void Interp::bulkRow(const std::vector<Value *> &tables, sqlite3_stmt *st,
                      const std::vector<SqlType> &types, int32_t n) {
+  std::vector<Value> row;
+  for (size_t i = 0; i < types.size(); ++i)
+    row.push_back(columnValue(st, static_cast<int>(i), types[i]));
+  bulkRow(tables, std::move(row), n);
+}
+
+void Interp::bulkRow(const std::vector<Value *> &tables, std::vector<Value> row, int32_t n) {
   for (Value *t : tables) {
     const TypeDecl *d = t->tab->type;
     if (d && d->collection == TypeDecl::Varray && n > d->limit)
@@ -1401,19 +1411,17 @@ void Interp::bulkRow(const std::vector<Value *> &tables, sqlite3_stmt *st,
   }
   const TypeDecl *td = tables[0]->tab->type;
   if (tables.size() == 1 && td && td->elementType.kind == VType::Record) {
-    Value row = initialValue(td->elementType);
-    if (row.rec)
-      for (size_t i = 0; i < row.rec->fields.size() && i < types.size(); ++i)
-        row.rec->fields[i] =
-            coerce(columnValue(st, static_cast<int>(i), types[i]),
-                   row.rec->type ? row.rec->type->fields[i].type : Type(), dateFormat());
-    tables[0]->tab->elements[n] = std::move(row);
+    Value rec = initialValue(td->elementType);
+    if (rec.rec)
+      for (size_t i = 0; i < rec.rec->fields.size() && i < row.size(); ++i)
+        rec.rec->fields[i] =
+            coerce(row[i], rec.rec->type ? rec.rec->type->fields[i].type : Type(), dateFormat());
+    tables[0]->tab->elements[n] = std::move(rec);
     return;
   }
-  for (size_t i = 0; i < tables.size() && i < types.size(); ++i) {
+  for (size_t i = 0; i < tables.size() && i < row.size(); ++i) {
     const TypeDecl *t = tables[i]->tab->type;
-    Value v = columnValue(st, static_cast<int>(i), types[i]);
-    tables[i]->tab->elements[n] = t ? coerce(v, t->elementType, dateFormat()) : v;
+    tables[i]->tab->elements[n] = t ? coerce(row[i], t->elementType, dateFormat()) : row[i];
   }
 }
 
@@ -1763,59 +1771,122 @@ void Interp::execAssign(const Stmt &s, Frame &f) {
 // EXECUTE IMMEDIATE: the text runs on this logon as a statement of the call contract would
 // (SQL, DDL with its commit, or a PL/SQL block), the USING values bound to its placeholders in
 // the order they first appear, a query's one row read into the INTO targets.
+// The binds of a dynamic statement: its distinct placeholders in order of first appearance,
+// each taking the USING argument of its place as text; OUT and IN OUT ones (and RETURNING INTO
+// targets) get room for what the statement writes back.
+struct Interp::DynamicBinds {
+  std::vector<std::string> names;
+  std::vector<std::string> buffers;
+  std::vector<int16_t> indicators;
+  std::vector<uint16_t> lengths;
+};
+
+void Interp::bindDynamic(const Stmt &s, Frame &f, const std::string &text, Cursor &c,
+                         DynamicBinds &b) {
+  try {
+    for (const Token &t : tokenize(text, true))
+      if (t.kind == Tok::Bind && std::find(b.names.begin(), b.names.end(), t.text) == b.names.end())
+        b.names.push_back(t.text);
+  } catch (const OraError &) {
+    // the statement's own parse reports it
+  }
+  if (b.names.size() != s.args.size())
+    raise(1008); // not all variables bound
+  size_t n = s.args.size();
+  b.buffers.resize(n);
+  b.indicators.assign(n, 0);
+  b.lengths.assign(n, 0);
+  for (size_t i = 0; i < n; ++i) {
+    unsigned char mode = i < s.argModes.size() ? s.argModes[i] : Param::In;
+    Value v = mode == Param::Out ? Value() : toText(eval(*s.args[i], f), dateFormat());
+    b.buffers[i] = v.s;
+    b.indicators[i] = v.isNull() ? -1 : 0;
+    b.lengths[i] = static_cast<uint16_t>(std::min<size_t>(v.s.size(), 65535));
+    if (mode != Param::In)
+      b.buffers[i].resize(kMaxStringBytes);
+  }
+  for (size_t i = 0; i < n; ++i)
+    c.bind(":" + b.names[i], b.buffers[i].data(), static_cast<int>(b.buffers[i].size()), 1,
+           &b.indicators[i], &b.lengths[i], nullptr, 0, nullptr);
+}
+
+void Interp::writeBackDynamic(const Stmt &s, Frame &f, const DynamicBinds &b) {
+  for (size_t i = 0; i < s.args.size() && i < s.argModes.size(); ++i)
+    if (s.argModes[i] != Param::In)
+      assign(*s.args[i], f,
+             b.indicators[i] < 0 ? Value() : Value::text(b.buffers[i].substr(0, b.lengths[i])));
+}
+
 void Interp::execDynamic(const Stmt &s, Frame &f) {
   Value text = toText(eval(*s.value, f), dateFormat());
   if (text.isNull())
     raise(6535);
-  std::vector<Value> values;
-  for (const auto &a : s.args)
-    values.push_back(toText(eval(*a, f), dateFormat()));
-  std::vector<std::string> names;
-  try {
-    for (const Token &t : tokenize(text.s, true))
-      if (t.kind == Tok::Bind && std::find(names.begin(), names.end(), t.text) == names.end())
-        names.push_back(t.text);
-  } catch (const OraError &) {
-    // the statement's own parse reports it
-  }
-  if (names.size() != values.size())
-    raise(1008); // not all variables bound
   std::shared_ptr<Session> session(std::shared_ptr<Session>(), &FSession); // not owned
   Cursor c(session);
   c.parse(text.s.data(), text.s.size(), false);
-  std::vector<int16_t> indicators(values.size());
-  std::vector<uint16_t> lengths(values.size());
-  for (size_t i = 0; i < values.size(); ++i) {
-    indicators[i] = values[i].isNull() ? -1 : 0;
-    lengths[i] = static_cast<uint16_t>(std::min<size_t>(values[i].s.size(), 65535));
-    c.bind(":" + names[i], values[i].s.data(), static_cast<int>(values[i].s.size()), 1,
-           &indicators[i], &lengths[i], nullptr, 0, nullptr);
-  }
+  DynamicBinds binds;
+  bindDynamic(s, f, text.s, c, binds);
   if (s.into.empty()) {
     c.execute(1, 0);
     FSqlFound = c.rowsProcessed > 0 ? 1 : 0;
     FSqlRowCount = c.rowsProcessed;
+    writeBackDynamic(s, f, binds);
     return;
   }
-  constexpr int kWidth = 4001;
-  std::vector<std::vector<char>> buffers(s.into.size(), std::vector<char>(2 * kWidth));
-  std::vector<int16_t> nulls(2 * s.into.size());
-  std::vector<uint16_t> sizes(2 * s.into.size());
-  for (size_t i = 0; i < s.into.size(); ++i)
-    c.define(static_cast<int>(i + 1), buffers[i].data(), kWidth, 1, &nulls[2 * i], &sizes[2 * i],
-             nullptr);
-  int rc = c.executeFetch(2, false, false);
-  (void)rc;
-  if (c.rowsProcessed == 0)
-    raise(1403);
-  if (c.rowsProcessed > 1)
-    raise(1422);
-  FSqlFound = 1;
-  FSqlRowCount = 1;
-  for (size_t i = 0; i < s.into.size(); ++i)
-    assign(*s.into[i], f,
-           nulls[2 * i] == -1 ? Value()
-                              : Value::text(std::string(buffers[i].data(), sizes[2 * i])));
+  // The query's rows as text, a batch at a time: one (or TOO_MANY_ROWS), or every one into
+  // tables under BULK COLLECT.
+  constexpr int kWidth = 4001, kBatch = 64;
+  size_t columns = s.into.size();
+  if (s.bulk && columns == 1 && s.into[0]->type.decl &&
+      s.into[0]->type.decl->elementType.kind == VType::Record)
+    columns = s.into[0]->type.decl->elementType.decl
+                  ? s.into[0]->type.decl->elementType.decl->fields.size()
+                  : 1;
+  if (columns > 1000)
+    raise(1007);
+  std::vector<std::vector<char>> buffers(columns, std::vector<char>(kBatch * kWidth));
+  std::vector<int16_t> nulls(columns * kBatch);
+  std::vector<uint16_t> sizes(columns * kBatch);
+  for (size_t i = 0; i < columns; ++i)
+    c.define(static_cast<int>(i + 1), buffers[i].data(), kWidth, 1, &nulls[kBatch * i],
+             &sizes[kBatch * i], nullptr);
+  auto rowAt = [&](size_t r) {
+    std::vector<Value> row;
+    for (size_t i = 0; i < columns; ++i)
+      row.push_back(
+          nulls[kBatch * i + r] == -1
+              ? Value()
+              : Value::text(std::string(buffers[i].data() + r * kWidth, sizes[kBatch * i + r])));
+    return row;
+  };
+  if (!s.bulk) {
+    c.executeFetch(2, false, false);
+    if (c.rowsProcessed == 0)
+      raise(1403);
+    if (c.rowsProcessed > 1)
+      raise(1422);
+    FSqlFound = 1;
+    FSqlRowCount = 1;
+    std::vector<Value> row = rowAt(0);
+    intoTargets(s, f, row);
+    writeBackDynamic(s, f, binds);
+    return;
+  }
+  std::vector<Value *> tables = bulkTargets(s.into, f);
+  uint32_t seen = 0;
+  int rc = c.executeFetch(kBatch, false, false);
+  while (true) {
+    for (uint32_t r = seen; r < c.rowsProcessed; ++r)
+      bulkRow(tables, rowAt(r - seen), static_cast<int32_t>(r + 1));
+    bool more = rc == 0 && c.rowsProcessed - seen == kBatch;
+    seen = c.rowsProcessed;
+    if (!more)
+      break;
+    rc = c.fetch(kBatch);
+  }
+  FSqlFound = seen > 0;
+  FSqlRowCount = seen;
+  writeBackDynamic(s, f, binds);
 }
 
 // CASE statement: as the expression, but no branch taken and no ELSE is CASE_NOT_FOUND.
@@ -1997,14 +2068,62 @@ void Interp::execRaise(const Stmt &s, Frame &f) {
 }
 
 void Interp::execOpenFor(const Stmt &s, Frame &f) {
-  if (!s.sql->ok)
+  if (s.sql && !s.sql->ok)
     raise(6550);
+  std::unique_ptr<SqlStmt> dynamic;
+  if (!s.sql)
+    dynamic = dynamicQuery(s, f);
   Value &v = lvalue(*s.target, f);
   if (!v.cur || v.cur.use_count() > 1) {
     v.t = VType::RefCursor;
     v.cur = std::make_shared<CursorState>();
   }
-  startQuery(*s.sql, f, *v.cur);
+  startQuery(s.sql ? *s.sql : *dynamic, f, *v.cur);
+}
+
+// OPEN c FOR 'text' USING ...: the query compiled as it runs, its binds the arguments' values.
+std::unique_ptr<SqlStmt> Interp::dynamicQuery(const Stmt &s, Frame &f) {
+  Value text = toText(eval(*s.value, f), dateFormat());
+  if (text.isNull())
+    raise(6535);
+  auto q = std::make_unique<SqlStmt>();
+  q->text = text.s;
+  auto ast = parseStatement(text.s, FSession.modernSql());
+  if (ast->kind != StmtKind::Select)
+    raise(1001); // invalid cursor: OPEN FOR takes a query
+  Select &sel = *static_cast<SelectStmt &>(*ast).query;
+  localdb::Binder b(FSession.db(), FSession.user());
+  b.setModern(FSession.modernSql());
+  b.bindQuery(sel);
+  for (SelectItem *item : sel.columns) {
+    q->columnTypes.push_back(item->expr->type.type);
+    q->columnNames.push_back(item->name);
+    q->columnInfo.push_back(item->expr->type);
+  }
+  Emitter em(b.bindNames(), FSession.user());
+  q->sqlite = em.select(sel);
+  q->forUpdate = sel.forUpdate;
+  q->binds = b.bindNames();
+  q->counters = b.counterCount();
+  // Placeholders take the arguments by their order of first appearance in the text.
+  std::vector<std::string> names;
+  for (const Token &t : tokenize(text.s, true))
+    if (t.kind == Tok::Bind && std::find(names.begin(), names.end(), t.text) == names.end())
+      names.push_back(t.text);
+  if (names.size() != s.args.size())
+    raise(1008);
+  for (const auto &a : s.args) {
+    auto x = std::make_unique<Expr>();
+    Value v = toText(eval(*a, f), dateFormat());
+    x->kind = v.isNull() ? EKind::Null : EKind::String;
+    x->text = v.s;
+    q->params.push_back(std::move(x));
+  }
+  for (const std::string &bn : q->binds)
+    q->paramOf.push_back(
+        static_cast<int>(std::find(names.begin(), names.end(), bn) - names.begin()));
+  q->ok = true;
+  return q;
 }
 
 // ---------------------------------------------------------------- entry points

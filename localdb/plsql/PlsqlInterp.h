@@ -12,7 +12,8 @@
 
 namespace localdb {
 class Session;
-}
+class Cursor;
+} // namespace localdb
 
 namespace localdb::plsql {
 
@@ -163,6 +164,11 @@ private:
   std::vector<Value *> bulkTargets(const std::vector<ExprPtr> &into, Frame &f);
   void bulkRow(const std::vector<Value *> &tables, sqlite3_stmt *st,
                const std::vector<SqlType> &types, int32_t n);
+  void bulkRow(const std::vector<Value *> &tables, std::vector<Value> row, int32_t n);
+  struct DynamicBinds;
+  void bindDynamic(const Stmt &s, Frame &f, const std::string &text, Cursor &c, DynamicBinds &b);
+  void writeBackDynamic(const Stmt &s, Frame &f, const DynamicBinds &b);
+  std::unique_ptr<SqlStmt> dynamicQuery(const Stmt &s, Frame &f);
   void fetchRow(CursorState &c, Value &record);
   // Opens c on q's statement with its parameters from f.
   void startQuery(const SqlStmt &q, Frame &f, CursorState &c);

@@ -180,6 +180,7 @@ private:
   void caseStatement(Stmt &s);
   void continueStatement(Stmt &s);
   void dynamicStatement(Stmt &s);
+  void usingClause(Stmt &s);
   void forallStatement(Stmt &s);
   ExprPtr caseExpr();
   void commitStatement(Stmt &s);
@@ -1145,20 +1146,44 @@ void Parser::dynamicStatement(Stmt &s) {
   needKw("IMMEDIATE", "immediate");
   s.kind = SKind::Dynamic;
   s.value = expr();
-  if (acceptKw("INTO")) {
+  if (isKw("BULK")) {
+    advance();
+    needKw("COLLECT", "collect");
+    s.bulk = true;
+    needKw("INTO", "into");
+    do
+      s.into.push_back(intoTarget());
+    while (acceptOp(","));
+  } else if (acceptKw("INTO")) {
     do
       s.into.push_back(intoTarget());
     while (acceptOp(","));
   }
-  if (acceptKw("USING")) {
+  usingClause(s);
+  // RETURNING INTO: the statement's last binds, written back as OUT arguments.
+  if (acceptKw("RETURNING") || acceptKw("RETURN")) {
+    needKw("INTO", "into");
     do {
-      acceptKw("IN");
-      if (isKw("OUT"))
-        fail("<an expression>"); // OUT binds of dynamic SQL are not supported here
-      s.args.push_back(expr());
+      s.args.push_back(intoTarget());
+      s.argModes.push_back(Param::Out);
     } while (acceptOp(","));
   }
   endStatement(kExpAfterExpr);
+}
+
+// USING [IN | OUT | IN OUT] arg, ...
+void Parser::usingClause(Stmt &s) {
+  if (!acceptKw("USING"))
+    return;
+  do {
+    Param::Mode mode = Param::In;
+    if (acceptKw("IN"))
+      mode = acceptKw("OUT") ? Param::InOut : Param::In;
+    else if (acceptKw("OUT"))
+      mode = Param::Out;
+    s.args.push_back(mode == Param::In ? expr() : intoTarget());
+    s.argModes.push_back(static_cast<unsigned char>(mode));
+  } while (acceptOp(","));
 }
 
 // CONTINUE [label] [WHEN condition]: the next round of the (labelled) loop.
@@ -1366,7 +1391,14 @@ void Parser::openStatement(Stmt &s) {
   }
   if (acceptKw("FOR")) {
     s.kind = SKind::OpenFor;
-    if (!isKw("SELECT"))
+    if (FModern && !isKw("SELECT") && !isKw("WITH")) {
+      // OPEN c FOR 'text' [USING ...]: a query known when it runs.
+      s.value = expr();
+      usingClause(s);
+      endStatement(kExpAfterExpr);
+      return;
+    }
+    if (!isKw("SELECT") && !(FModern && isKw("WITH")))
       fail("select");
     s.sql = sqlSpan(nullptr, StmtKind::Select);
     return;

@@ -1441,3 +1441,42 @@ TEST_F(PlsqlRun, ConditionalCompilationAndInquiryDirectives) {
   EXPECT_EQ(errors("CX").size(), 1u);
   EXPECT_EQ(status("CX", "PROCEDURE"), "INVALID");
 }
+
+// Dynamic SQL: OUT and IN OUT binds, RETURNING INTO, BULK COLLECT INTO, OPEN FOR a string with
+// USING.
+TEST_F(PlsqlRun, DynamicSqlBindsBothWaysAndBulk) {
+  run("create table dy (id number, name varchar2(10))");
+  run(R"(declare
+  n number := 2; m varchar2(20) := 'x'; r number;
+  type nt is table of number index by binary_integer; ids nt;
+  type rt is record (id number, name varchar2(10)); type rtt is table of rt index by binary_integer;
+  rows rtt; c sys_refcursor; v varchar2(10); one rt;
+begin
+  dbms_output.enable;
+  execute immediate 'begin :a := :a * 10; :b := :b || ''y''; end;' using in out n, in out m;
+  dbms_output.put_line(n || m);
+  execute immediate 'begin :o := 7; end;' using out r;
+  dbms_output.put_line(r);
+  execute immediate 'insert into dy values (:1, :2) returning id * 2 into :3' using 5, 'five'
+    returning into r;
+  dbms_output.put_line(r);
+  execute immediate 'insert into dy values (6, ''six'')';
+  execute immediate 'select id from dy order by id desc' bulk collect into ids;
+  dbms_output.put_line(ids.count || ':' || ids(1) || ',' || ids(2));
+  execute immediate 'select id, name from dy where id > :x order by id' bulk collect into rows
+    using 0;
+  one := rows(2); dbms_output.put_line(one.name);
+  execute immediate 'select id from dy where 1 = 0' bulk collect into ids;
+  dbms_output.put_line(ids.count || sql%rowcount);
+  open c for 'select name from dy where id = :i' using 6;
+  fetch c into v; close c;
+  dbms_output.put_line(v);
+end;)");
+  EXPECT_EQ(output(), (std::vector<std::string>{"20xy", "7", "10", "2:6,5", "six", "00", "six"}));
+  EXPECT_NE(error("declare c sys_refcursor; begin open c for 'select * from dy where id = :a' "
+                  "using 1, 2; end;"),
+            "");
+  EXPECT_NE(error("declare n number; begin execute immediate 'begin :a := 1; end;' using out 5; "
+                  "end;"),
+            "");
+}
