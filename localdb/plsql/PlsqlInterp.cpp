@@ -3,6 +3,7 @@
 // their ORA-06512 lines on the way out; a break request and a depth limit checked on backward
 // jumps and calls.
 #include "localdb/plsql/PlsqlInterp.h"
+#include "db/SqlFunctionCodes.h"
 
 #include <algorithm>
 #include <chrono>
@@ -1402,6 +1403,16 @@ void Interp::bulkRow(const std::vector<Value *> &tables, sqlite3_stmt *st,
   bulkRow(tables, std::move(row), n);
 }
 
+namespace {
+// Element n of a table filled in ascending order: at the end without a search from the root.
+template <class Map> void put(Map &elements, int32_t n, Value v) {
+  if (elements.empty() || elements.rbegin()->first < n)
+    elements.emplace_hint(elements.end(), n, std::move(v));
+  else
+    elements[n] = std::move(v);
+}
+} // namespace
+
 void Interp::bulkRow(const std::vector<Value *> &tables, std::vector<Value> row, int32_t n) {
   for (Value *t : tables) {
     const TypeDecl *d = t->tab->type;
@@ -1416,12 +1427,12 @@ void Interp::bulkRow(const std::vector<Value *> &tables, std::vector<Value> row,
       for (size_t i = 0; i < rec.rec->fields.size() && i < row.size(); ++i)
         rec.rec->fields[i] =
             coerce(row[i], rec.rec->type ? rec.rec->type->fields[i].type : Type(), dateFormat());
-    tables[0]->tab->elements[n] = std::move(rec);
+    put(tables[0]->tab->elements, n, std::move(rec));
     return;
   }
   for (size_t i = 0; i < tables.size() && i < row.size(); ++i) {
     const TypeDecl *t = tables[i]->tab->type;
-    tables[i]->tab->elements[n] = t ? coerce(row[i], t->elementType, dateFormat()) : row[i];
+    put(tables[i]->tab->elements, n, t ? coerce(row[i], t->elementType, dateFormat()) : row[i]);
   }
 }
 
@@ -1781,15 +1792,21 @@ struct Interp::DynamicBinds {
   std::vector<uint16_t> lengths;
 };
 
-void Interp::bindDynamic(const Stmt &s, Frame &f, const std::string &text, Cursor &c,
-                         DynamicBinds &b) {
+std::vector<std::string> dynamicNames(const std::string &text) {
+  std::vector<std::string> names;
   try {
     for (const Token &t : tokenize(text, true))
-      if (t.kind == Tok::Bind && std::find(b.names.begin(), b.names.end(), t.text) == b.names.end())
-        b.names.push_back(t.text);
+      if (t.kind == Tok::Bind && std::find(names.begin(), names.end(), t.text) == names.end())
+        names.push_back(t.text);
   } catch (const OraError &) {
     // the statement's own parse reports it
   }
+  return names;
+}
+
+void Interp::bindDynamic(const Stmt &s, Frame &f, const std::vector<std::string> &names, Cursor &c,
+                         DynamicBinds &b) {
+  b.names = names;
   if (b.names.size() != s.args.size())
     raise(1008); // not all variables bound
   size_t n = s.args.size();
@@ -1822,17 +1839,34 @@ void Interp::execDynamic(const Stmt &s, Frame &f) {
   if (text.isNull())
     raise(6535);
   std::shared_ptr<Session> session(std::shared_ptr<Session>(), &FSession); // not owned
-  Cursor c(session);
-  c.parse(text.s.data(), text.s.size(), false);
   DynamicBinds binds;
-  bindDynamic(s, f, text.s, c, binds);
   if (s.into.empty()) {
-    c.execute(1, 0);
-    FSqlFound = c.rowsProcessed > 0 ? 1 : 0;
-    FSqlRowCount = c.rowsProcessed;
+    // A DML text run again by the same statement keeps its cursor, parsed once, as a cursor
+    // cache would.
+    auto it = FDynamic.find(&s);
+    if (it == FDynamic.end() || it->second.text != text.s) {
+      DynamicCursor fresh{text.s, dynamicNames(text.s), std::make_unique<Cursor>(session)};
+      fresh.cursor->parse(text.s.data(), text.s.size(), false);
+      if (it != FDynamic.end())
+        FDynamic.erase(it);
+      it = FDynamic.emplace(&s, std::move(fresh)).first;
+    }
+    std::unique_ptr<Cursor> c = std::move(it->second.cursor);
+    bindDynamic(s, f, it->second.names, *c, binds);
+    c->execute(1, 0);
+    FSqlFound = c->rowsProcessed > 0 ? 1 : 0;
+    FSqlRowCount = c->rowsProcessed;
+    int code = c->functionCode;
+    if (code == fcInsert || code == fcUpdate || code == fcDelete)
+      it->second.cursor = std::move(c);
+    else
+      FDynamic.erase(it);
     writeBackDynamic(s, f, binds);
     return;
   }
+  Cursor c(session);
+  c.parse(text.s.data(), text.s.size(), false);
+  bindDynamic(s, f, dynamicNames(text.s), c, binds);
   // The query's rows as text, a batch at a time: one (or TOO_MANY_ROWS), or every one into
   // tables under BULK COLLECT.
   constexpr int kWidth = 4001, kBatch = 64;

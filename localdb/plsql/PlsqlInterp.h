@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "localdb/packages/DbmsOutput.h"
@@ -166,7 +167,14 @@ private:
                const std::vector<SqlType> &types, int32_t n);
   void bulkRow(const std::vector<Value *> &tables, std::vector<Value> row, int32_t n);
   struct DynamicBinds;
-  void bindDynamic(const Stmt &s, Frame &f, const std::string &text, Cursor &c, DynamicBinds &b);
+  void bindDynamic(const Stmt &s, Frame &f, const std::vector<std::string> &names, Cursor &c,
+                   DynamicBinds &b);
+  struct DynamicCursor {
+    std::string text;
+    std::vector<std::string> names;
+    std::unique_ptr<Cursor> cursor;
+  };
+  std::unordered_map<const Stmt *, DynamicCursor> FDynamic; // EXECUTE IMMEDIATE's DML cursors
   void writeBackDynamic(const Stmt &s, Frame &f, const DynamicBinds &b);
   std::unique_ptr<SqlStmt> dynamicQuery(const Stmt &s, Frame &f);
   void fetchRow(CursorState &c, Value &record);
