@@ -98,6 +98,22 @@ struct DictView {
   "CASE WHEN generated IN ('ALWAYS', 'BY DEFAULT', 'BY DEFAULT ON NULL') THEN 'YES' ELSE 'NO' "    \
   "END, CASE WHEN generated LIKE '%ON NULL' THEN 'YES' ELSE 'NO' END"
 
+// Each subprogram of a package specification in *_PROCEDURES (later releases).
+#define PACKAGE_MEMBERS_SEL                                                                        \
+  "SELECT DISTINCT owner, package_name, object_name, 'PACKAGE', CAST(overload AS TEXT) FROM "      \
+  "ora_arguments WHERE package_name IS NOT NULL"
+
+#define ARGUMENT_COLS                                                                              \
+  "OBJECT_NAME VARCHAR2(30), PACKAGE_NAME VARCHAR2(30), OBJECT_ID NUMBER N, OVERLOAD "             \
+  "VARCHAR2(40), ARGUMENT_NAME VARCHAR2(30), POSITION NUMBER N, SEQUENCE NUMBER N, DATA_LEVEL "    \
+  "NUMBER N, DATA_TYPE VARCHAR2(30), DEFAULTED VARCHAR2(1), IN_OUT VARCHAR2(9), DATA_LENGTH "      \
+  "NUMBER, DATA_PRECISION NUMBER, DATA_SCALE NUMBER, RADIX NUMBER"
+#define ARGUMENT_SEL                                                                               \
+  "a.object_name, a.package_name, o.object_id, CAST(a.overload AS TEXT), a.argument_name, "        \
+  "a.position, a.sequence, a.data_level, a.data_type, a.defaulted, a.in_out, a.data_length, "      \
+  "a.data_precision, a.data_scale, a.radix FROM ora_arguments a JOIN ora_objects o ON o.owner = "  \
+  "a.owner AND o.object_name = a.unit_name AND o.object_type = a.unit_type"
+
 // Later releases' columns of *_TABLES: global temporary tables.
 #define TEMP_COLS "TEMPORARY VARCHAR2(1), DURATION VARCHAR2(15)"
 #define TEMP_SEL                                                                                   \
@@ -310,13 +326,18 @@ const DictView kViews[] = {
      "SELECT 1, ora_user(), 'ACTIVE', 'Tessaly'"},
     {"ALL_PROCEDURES",
      "OWNER VARCHAR2(30) N, OBJECT_NAME VARCHAR2(30) N, PROCEDURE_NAME VARCHAR2(30), "
-     "OBJECT_TYPE VARCHAR2(13)",
-     "SELECT owner, object_name, NULL, object_type FROM ora_objects WHERE object_type IN "
-     "('PROCEDURE', 'FUNCTION', 'PACKAGE', 'TRIGGER')"},
+     "OBJECT_TYPE VARCHAR2(13), OVERLOAD VARCHAR2(40)",
+     "SELECT owner, object_name, NULL, object_type, NULL FROM ora_objects WHERE object_type IN "
+     "('PROCEDURE', 'FUNCTION', 'PACKAGE', 'TRIGGER') UNION ALL " PACKAGE_MEMBERS_SEL},
     {"USER_PROCEDURES",
-     "OBJECT_NAME VARCHAR2(30) N, PROCEDURE_NAME VARCHAR2(30), OBJECT_TYPE VARCHAR2(13)",
-     "SELECT object_name, NULL, object_type FROM ora_objects WHERE owner = ora_user() AND "
-     "object_type IN ('PROCEDURE', 'FUNCTION', 'PACKAGE', 'TRIGGER')"},
+     "OBJECT_NAME VARCHAR2(30) N, PROCEDURE_NAME VARCHAR2(30), OBJECT_TYPE VARCHAR2(13), "
+     "OVERLOAD VARCHAR2(40)",
+     "SELECT object_name, procedure_name, object_type, overload FROM (SELECT owner, object_name, "
+     "NULL AS procedure_name, object_type, NULL AS overload FROM ora_objects WHERE object_type "
+     "IN ('PROCEDURE', 'FUNCTION', 'PACKAGE', 'TRIGGER') UNION ALL " PACKAGE_MEMBERS_SEL
+     ") WHERE owner = ora_user()"},
+    {"ALL_ARGUMENTS", "OWNER VARCHAR2(30) N, " ARGUMENT_COLS, "SELECT a.owner, " ARGUMENT_SEL},
+    {"USER_ARGUMENTS", ARGUMENT_COLS, "SELECT " ARGUMENT_SEL " WHERE a.owner = ora_user()"},
     {"TAB", "TNAME VARCHAR2(30) N, TABTYPE VARCHAR2(7), CLUSTERID NUMBER",
      "SELECT object_name, object_type, NULL FROM ora_objects WHERE owner = ora_user() AND "
      "object_type IN ('TABLE', 'VIEW', 'SYNONYM')"},
@@ -431,6 +452,8 @@ std::string allViewFilter(const std::string &view) {
              ")) OR v.\"OWNER\" = ora_user() OR " + dbaCondition() + ")";
     return cond;
   }
+  if (view == "ALL_ARGUMENTS")
+    return visibleCondition("v.\"OWNER\"", "coalesce(v.\"PACKAGE_NAME\", v.\"OBJECT_NAME\")");
   if (view == "ALL_SOURCE" || view == "ALL_ERRORS" || view == "ALL_DEPENDENCIES")
     return unitVisibleCondition("v.\"OWNER\"", "v.\"NAME\"", "v.\"TYPE\"");
   if (view == "ALL_TRIGGERS")
@@ -467,6 +490,12 @@ void createDictionary(sqlite3 *db) {
   addMissingColumn(db, "ora_objects", "ddl_serial", "INTEGER NOT NULL DEFAULT 0");
   // How a column's default applies (identity columns, DEFAULT ON NULL).
   addMissingColumn(db, "ora_tab_columns", "generated", "TEXT");
+  // The arguments of stored procedures, functions and package subprograms (*_ARGUMENTS).
+  execSql(db, "CREATE TABLE IF NOT EXISTS ora_arguments(owner TEXT NOT NULL, unit_name TEXT NOT "
+              "NULL, unit_type TEXT NOT NULL, package_name TEXT, object_name TEXT NOT NULL, "
+              "overload INTEGER, argument_name TEXT, position INTEGER, sequence INTEGER, "
+              "data_level INTEGER, data_type TEXT, defaulted TEXT, in_out TEXT, data_length "
+              "INTEGER, data_precision INTEGER, data_scale INTEGER, radix INTEGER)");
   execSql(db, "CREATE TABLE IF NOT EXISTS ora_temp_tables(owner TEXT NOT NULL, table_name TEXT "
               "NOT NULL, duration TEXT NOT NULL, sql TEXT, PRIMARY KEY(owner, table_name))");
   std::string now = quoteText(nowText());

@@ -3,6 +3,8 @@
 // ones: %TYPE, package types, PL/SQL tables and records.
 #include "localdb/plsql/PlsqlDescribe.h"
 
+#include <map>
+
 #include <cctype>
 
 #include "localdb/catalog/Catalog.h"
@@ -281,6 +283,54 @@ void describeStandalone(const Unit &u, std::vector<DescribedArgument> &out) {
 }
 
 } // namespace
+
+std::vector<UnitArgument> unitArguments(const Unit &u) {
+  std::vector<UnitArgument> out;
+  auto add = [&](const Subprogram &sub, int overload) {
+    std::vector<DescribedArgument> args;
+    addSubprogram(args, sub, overload);
+    for (DescribedArgument &a : args)
+      out.push_back({sub.name, a});
+  };
+  if (u.kind == UnitKind::Procedure || u.kind == UnitKind::Function) {
+    if (u.sub)
+      add(*u.sub, 0);
+  } else if (u.kind == UnitKind::Package) {
+    std::map<std::string, int> count, seen;
+    for (const Decl &d : u.decls)
+      if (d.kind == Decl::Sub && d.sub)
+        ++count[d.sub->name];
+    for (const Decl &d : u.decls)
+      if (d.kind == Decl::Sub && d.sub)
+        add(*d.sub, count[d.sub->name] > 1 ? ++seen[d.sub->name] : 0);
+  }
+  return out;
+}
+
+const char *describedTypeName(int type) {
+  switch (type) {
+  case DtVarchar2:
+    return "VARCHAR2";
+  case DtNumber:
+    return "NUMBER";
+  case DtBinaryInteger:
+    return "BINARY_INTEGER";
+  case DtDate:
+    return "DATE";
+  case DtChar:
+    return "CHAR";
+  case DtRefCursor:
+    return "REF CURSOR";
+  case DtRecord:
+    return "PL/SQL RECORD";
+  case DtTable:
+    return "PL/SQL TABLE";
+  case DtBoolean:
+    return "PL/SQL BOOLEAN";
+  default:
+    return "";
+  }
+}
 
 std::vector<DescribedArgument> describeProcedure(Session &s, const std::string &name) {
   std::vector<std::string> parts = nameParts(name);

@@ -38,6 +38,18 @@ struct DescribedArgument {
   int precision = 0, scale = 0, radix = 0;
 };
 
+// The arguments of a compiled stored unit as *_ARGUMENTS lists them: each standalone
+// procedure's or function's, or each subprogram of a package specification (overload 0 when
+// its name is not overloaded).
+struct UnitArgument {
+  std::string object; // the procedure or function
+  DescribedArgument arg;
+};
+struct Unit;
+std::vector<UnitArgument> unitArguments(const Unit &u);
+// *_ARGUMENTS' DATA_TYPE text of a described type ("" for none).
+const char *describedTypeName(int type);
+
 // The description of a name as the program writes it: PROC, OWNER.PROC, PKG.PROC,
 // OWNER.PKG.PROC, or a member of a built-in package (DBMS_OUTPUT.GET_LINE). Throws
 // "ORA-04043: object X does not exist" for a name that is none of these, and the

@@ -1,5 +1,6 @@
 // CREATE, DROP and ALTER of stored units: their source, errors, status, dependencies and
 // trigger rows in the catalog.
+#include "localdb/plsql/PlsqlDescribe.h"
 #include "localdb/plsql/PlsqlUnitsShared.h"
 
 #include <algorithm>
@@ -150,6 +151,7 @@ void removeUnitRows(sqlite3 *db, const std::string &owner, const std::string &na
   for (const char *sql :
        {"DELETE FROM ora_source WHERE owner = ?1 AND name = ?2 AND type = ?3",
         "DELETE FROM ora_errors WHERE owner = ?1 AND name = ?2 AND type = ?3",
+        "DELETE FROM ora_arguments WHERE owner = ?1 AND unit_name = ?2 AND unit_type = ?3",
         "DELETE FROM ora_dependencies WHERE owner = ?1 AND name = ?2 AND type = ?3"}) {
     Query q(db, sql);
     q.bind(1, owner).bind(2, name).bind(3, type);
@@ -188,6 +190,45 @@ void storeErrorsAndDeps(sqlite3 *db, const CompiledUnit &cu, const std::string &
                "object_type = ?3");
   st.bind(1, owner).bind(2, name).bind(3, type).bind(4, cu.valid() ? "VALID" : "INVALID");
   st.run(db);
+}
+
+// *_ARGUMENTS of a valid procedure, function or package specification (none while it has
+// errors).
+void storeArguments(sqlite3 *db, const CompiledUnit &cu, const std::string &owner,
+                    const std::string &name, const std::string &type) {
+  {
+    Query d(db, "DELETE FROM ora_arguments WHERE owner = ?1 AND unit_name = ?2 AND unit_type = ?3");
+    d.bind(1, owner).bind(2, name).bind(3, type);
+    d.run(db);
+  }
+  if (!cu.valid() || !cu.unit)
+    return;
+  long long sequence = 0;
+  std::string last;
+  for (const UnitArgument &u : unitArguments(*cu.unit)) {
+    const DescribedArgument &a = u.arg;
+    std::string key = u.object + "/" + std::to_string(a.overload);
+    sequence = key == last ? sequence + 1 : (a.type == DtNone ? 0 : 1);
+    last = key;
+    Query q(
+        db,
+        "INSERT INTO ora_arguments(owner, unit_name, unit_type, package_name, "
+        "object_name, overload, argument_name, position, sequence, data_level, data_type, "
+        "defaulted, in_out, data_length, data_precision, data_scale, radix) VALUES (?1, "
+        "?2, ?3, nullif(?4, ''), ?5, nullif(?6, 0), nullif(?7, ''), ?8, ?9, ?10, nullif(?11, ''), "
+        "?12, ?13, nullif(?14, 0), nullif(?15, 0), CASE WHEN ?11 = 'NUMBER' AND ?15 > 0 "
+        "THEN ?16 END, nullif(?17, 0))");
+    q.bind(1, owner).bind(2, name).bind(3, type);
+    q.bind(4, type == "PACKAGE" ? name : std::string());
+    q.bind(5, u.object).bind(6, static_cast<long long>(a.overload)).bind(7, a.name);
+    q.bind(8, static_cast<long long>(a.position)).bind(9, sequence);
+    q.bind(10, static_cast<long long>(a.level)).bind(11, std::string(describedTypeName(a.type)));
+    q.bind(12, std::string(a.hasDefault ? "Y" : "N"));
+    q.bind(13, std::string(a.mode == 0 ? "IN" : a.mode == 1 ? "OUT" : "IN/OUT"));
+    q.bind(14, static_cast<long long>(a.size)).bind(15, static_cast<long long>(a.precision));
+    q.bind(16, static_cast<long long>(a.scale)).bind(17, static_cast<long long>(a.radix));
+    q.run(db);
+  }
 }
 
 void storeTrigger(sqlite3 *db, const CompiledUnit &cu, const std::string &owner,
@@ -295,6 +336,7 @@ bool storeUnit(Session &s, const std::string &owner, const UnitHeader &h, const 
       addObject(db, owner, h.name, type);
     }
     storeErrorsAndDeps(db, *cu, owner, h.name, type);
+    storeArguments(db, *cu, owner, h.name, type);
     {
       // A new specification is a change of its body's too: the body compiles against it.
       Query q(db, "UPDATE ora_objects SET ddl_serial = ?4 WHERE owner = ?1 AND object_name = ?2 "

@@ -648,6 +648,42 @@ TEST_F(ModernSql, DropAndRenameColumns) {
   EXPECT_EQ(exec("insert into r2 values (-1, 1)"), 2290);
 }
 
+// *_ARGUMENTS and the package members of *_PROCEDURES, kept as units compile.
+TEST_F(ModernSql, ArgumentsOfStoredUnits) {
+  ASSERT_EQ(exec("create or replace procedure pa(a in number, b out varchar2, c in out date "
+                 "default sysdate) is begin null; end;"),
+            0);
+  ASSERT_EQ(exec("create or replace function fa return varchar2 is begin return 'x'; end;"), 0);
+  ASSERT_EQ(exec("create or replace package pk is procedure p(a number); procedure p(a "
+                 "varchar2, b boolean); procedure q; end;"),
+            0);
+  auto rows = [&](const std::string &sql) {
+    std::string out;
+    for (auto &r : query(sql)) {
+      for (auto &c : r)
+        out += c + " ";
+      out += "/ ";
+    }
+    return out;
+  };
+  EXPECT_EQ(rows("select object_name, nvl(package_name, '-'), nvl(overload, '-'), "
+                 "nvl(argument_name, '-'), position, sequence, nvl(data_type, '-'), defaulted, "
+                 "in_out from user_arguments order by package_name nulls first, object_name, "
+                 "overload, sequence"),
+            "FA - - - 0 1 VARCHAR2 N OUT / PA - - A 1 1 NUMBER N IN / "
+            "PA - - B 2 2 VARCHAR2 N OUT / PA - - C 3 3 DATE Y IN/OUT / "
+            "P PK 1 A 1 1 NUMBER N IN / P PK 2 A 1 1 VARCHAR2 N IN / "
+            "P PK 2 B 2 2 PL/SQL BOOLEAN N IN / Q PK - - 1 0 - N IN / ");
+  EXPECT_EQ(rows("select procedure_name, overload from user_procedures where object_name = 'PK' "
+                 "and procedure_name is not null order by 1, 2"),
+            "P 1 / P 2 / Q NULL / ");
+  // A unit with errors has none; a dropped one neither.
+  exec("create or replace procedure pa(a in number) is begin x; end;"); // created with errors
+  EXPECT_EQ(value("select count(*) from user_arguments where object_name = 'PA'"), "0");
+  EXPECT_EQ(exec("drop package pk"), 0);
+  EXPECT_EQ(value("select count(*) from all_arguments where package_name = 'PK'"), "0");
+}
+
 TEST_F(ModernSql, LanguageLevel_SetByTheDbaForTheNextLogon) {
   EXPECT_EQ(value("select value from v$parameter where name = 'compatible'"), "19.0.0");
   EXPECT_EQ(exec("create view bands as select ename, case when sal > 2000 then 'high' else "
