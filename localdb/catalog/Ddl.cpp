@@ -561,12 +561,18 @@ void createIndexStmt(Context &ctx, CreateIndexStmt &s) {
     std::string key = quoteIdent(s.columns[i]);
     if (i < s.expressions.size() && s.expressions[i]) {
       ctx.binder.bindIndexExpression(*s.expressions[i], tname[0], tname[1], cols);
+      if (isLob(s.expressions[i]->type.type))
+        throw oraErrorArg(2327, "LOB", s.expressions[i]->pos);
       Emitter em({}, ctx.binder.user());
       key = "(" + rowExpression(em.condition(*s.expressions[i])) + ")";
       expressions = true;
-    } else if (std::none_of(cols.begin(), cols.end(),
-                            [&](const ColumnInfo &c) { return c.name == s.columns[i]; })) {
-      fail(904, s.pos);
+    } else {
+      auto col = std::find_if(cols.begin(), cols.end(),
+                              [&](const ColumnInfo &c) { return c.name == s.columns[i]; });
+      if (col == cols.end())
+        fail(904, s.pos);
+      if (isLob(col->type))
+        throw oraErrorArg(2327, "LOB", s.pos);
     }
     cl += (i ? ", " : "") + key + (s.desc[i] ? " DESC" : " ASC");
   }

@@ -189,6 +189,8 @@ const Entry kTexts[] = {
     {1922, "CASCADE must be specified to drop '%s'"},
     {2149, "Specified partition does not exist"},
     {2260, "table can have only one primary key"},
+    {2327, "cannot create index on expression with datatype %s"},
+    {2329, "column of datatype %s cannot be unique or a primary key"},
     {2261, "such unique or primary key already exists in the table"},
     {2264, "name already used by an existing constraint"},
     {2266, "unique/primary keys in table referenced by enabled foreign keys"},

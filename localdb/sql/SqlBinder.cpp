@@ -26,6 +26,15 @@ namespace {
 
 [[noreturn]] void fail(int code, int pos) { throw oraError(code, pos); }
 
+// A LOB where values are ordered, grouped or compared: Oracle names the type it got.
+void refuseLob(SqlType t, int pos) {
+  if (isLob(t))
+    throw oraErrorText(932,
+                       std::string("inconsistent datatypes: expected - got ") +
+                           (t == SqlType::Clob ? "CLOB" : "BLOB"),
+                       pos);
+}
+
 TypeInfo typeOf(SqlType t, int length = 0) {
   TypeInfo ti;
   ti.type = t;
@@ -59,6 +68,8 @@ int textLength(const TypeInfo &t) {
     return 18;
   case SqlType::Unknown:
     return 0;
+  case SqlType::Clob:
+    return 4000;
   default:
     return 2000;
   }
@@ -162,6 +173,11 @@ const FnSpec kFunctions[] = {
     {"SYS_GUID", 0, 0, false, true},
     {"ORA_HASH", 1, 3, false, true},
     {"LISTAGG", 1, 2, true, true},
+    {"TO_CLOB", 1, 1, false, true},
+    {"TO_NCLOB", 1, 1, false, true},
+    {"TO_BLOB", 1, 1, false, true},
+    {"EMPTY_CLOB", 0, 0, false, true},
+    {"EMPTY_BLOB", 0, 0, false, true},
     {"ROW_NUMBER", 0, 0, false, true, true},
     {"RANK", 0, 0, false, true, true},
     {"DENSE_RANK", 0, 0, false, true, true},
@@ -193,12 +209,14 @@ SqlType compareType(SqlType a, SqlType b, int pos) {
       return 1;
     if (t == SqlType::Date)
       return 2;
-    if (t == SqlType::Raw || t == SqlType::LongRaw)
+    if (t == SqlType::Raw || t == SqlType::LongRaw || t == SqlType::Blob)
       return 3;
     if (t == SqlType::Rowid)
       return 4;
     return 0; // character or unknown
   };
+  refuseLob(a, pos);
+  refuseLob(b, pos);
   int ga = group(a), gb = group(b);
   if (ga && gb && ga != gb)
     fail(932, pos);
@@ -287,14 +305,17 @@ bool containsAggregate(const Expr *e) {
 } // namespace
 
 bool isCharType(SqlType t) {
-  return t == SqlType::Varchar2 || t == SqlType::Char || t == SqlType::Long ||
+  return t == SqlType::Varchar2 || t == SqlType::Char || t == SqlType::Long || t == SqlType::Clob ||
          t == SqlType::Unknown;
 }
 
 bool sameTypeGroup(SqlType a, SqlType b) {
   if (isCharType(a) && isCharType(b))
     return true;
-  if ((a == SqlType::Raw || a == SqlType::LongRaw) && (b == SqlType::Raw || b == SqlType::LongRaw))
+  auto raw = [](SqlType t) {
+    return t == SqlType::Raw || t == SqlType::LongRaw || t == SqlType::Blob;
+  };
+  if (raw(a) && raw(b))
     return true;
   return a == b || a == SqlType::Unknown || b == SqlType::Unknown;
 }
@@ -450,6 +471,10 @@ void Binder::bindSelect(Select &s, Scope *outer, bool countersAllowed, int depth
       fail(1790, s.right->columns[i]->pos);
     if (a == SqlType::Long || b == SqlType::Long)
       fail(997, s.right->columns[i]->pos);
+    if (s.setOp != "UNION ALL") { // the others compare rows
+      refuseLob(a, s.left->columns[i]->pos);
+      refuseLob(b, s.right->columns[i]->pos);
+    }
   }
   bindOrderBy(s, nullptr, nullptr);
 }
@@ -789,8 +814,13 @@ void Binder::bindBlock(QueryBlock &b, Select &s, Scope *outer, bool countersAllo
   b.items.clear();
   if (b.expanded.size() > kMaxColumns)
     fail(1792, b.expanded[kMaxColumns].pos);
-  for (auto &g : b.groupBy)
+  for (auto &g : b.groupBy) {
     bindValue(*g, &scope, AllowColumns);
+    refuseLob(g->type.type, g->pos);
+  }
+  if (b.distinct)
+    for (SelectItem &item : b.expanded)
+      refuseLob(item.expr->type.type, item.pos);
   if (b.having)
     bindCondition(*b.having, &scope, AllowColumns | AllowAggregate);
   bool anyAggregate = b.having != nullptr;
@@ -864,6 +894,7 @@ void Binder::bindOrderBy(Select &s, QueryBlock *b, Scope *scope) {
     bindValue(e, scope, AllowColumns | AllowAggregate);
     if (e.type.type == SqlType::Long || e.type.type == SqlType::LongRaw)
       fail(997, e.pos);
+    refuseLob(e.type.type, e.pos);
     // An expression equal to a select item orders by that item.
     for (size_t i = 0; i < s.columns.size(); ++i)
       if (exprEqual(*s.columns[i]->expr, e, &FReadLiterals)) {
@@ -1372,6 +1403,42 @@ bool typeTextFunction(FnCall &c) {
   return true;
 }
 
+// The LOB constructors and conversions; the character functions over a CLOB give a CLOB, and
+// LENGTH counts a LOB's bytes (an empty LOB is 0, not NULL).
+bool typeLobFunction(FnCall &c) {
+  if (c.name == "TO_CLOB" || c.name == "TO_NCLOB") {
+    c.targets({SqlType::Clob});
+    c.e.sqlName = "";
+    c.e.type = typeOf(SqlType::Clob, 4000);
+  } else if (c.name == "TO_BLOB") {
+    c.targets({SqlType::Raw});
+    c.e.sqlName = "";
+    c.e.type = typeOf(SqlType::Blob, 4000);
+  } else if (c.name == "EMPTY_CLOB" || c.name == "EMPTY_BLOB") {
+    c.e.type = typeOf(c.name == "EMPTY_CLOB" ? SqlType::Clob : SqlType::Blob, 4000);
+    c.e.type.nullable = false;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+void lobResult(FnCall &c) {
+  static const std::set<std::string> kClobResult = {
+      "SUBSTR",    "UPPER",  "LOWER", "INITCAP",  "NLS_UPPER",      "NLS_LOWER",
+      "TRIM",      "LTRIM",  "RTRIM", "REPLACE",  "LPAD",           "RPAD",
+      "TRANSLATE", "CONCAT", "NVL",   "COALESCE", "REGEXP_REPLACE", "REGEXP_SUBSTR"};
+  if ((c.name == "LENGTH" || c.name == "LENGTHB") && isLob(c.arg(0).type)) {
+    c.targets({SqlType::Unknown});
+    c.e.sqlName = "ora_loblength";
+  } else if (kClobResult.count(c.name) && c.n > 0 &&
+             (c.arg(0).type == SqlType::Clob ||
+              (c.n > 1 && (c.name == "CONCAT" || c.name == "NVL" || c.name == "COALESCE") &&
+               c.arg(1).type == SqlType::Clob))) {
+    c.e.type = typeOf(SqlType::Clob, 4000);
+  }
+}
+
 // Number functions (ROUND and TRUNC also take dates).
 bool typeNumberFunction(FnCall &c) {
   if (c.name == "ROUND" || c.name == "TRUNC") {
@@ -1453,6 +1520,7 @@ bool typeAggregateFunction(FnCall &c) {
     c.e.type = c.arg(0);
     if (c.arg(0).type == SqlType::Long || c.arg(0).type == SqlType::LongRaw)
       fail(997, c.e.args[0]->pos);
+    refuseLob(c.arg(0).type, c.e.args[0]->pos);
   } else {
     return false;
   }
@@ -1569,7 +1637,9 @@ void Binder::bindFunction(Expr &e, Scope *scope, unsigned ctx) {
     c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   FnCall call{e, name, n, FReadLiterals};
   typeChoiceFunction(call) || typeConversionFunction(call) || typeTextFunction(call) ||
-      typeNumberFunction(call) || typeDateFunction(call) || typeAggregateFunction(call);
+      typeNumberFunction(call) || typeDateFunction(call) || typeAggregateFunction(call) ||
+      typeLobFunction(call);
+  lobResult(call);
   for (int i = 0; i < call.n && i < static_cast<int>(e.argTargets.size()); ++i)
     checkConvertible(call.arg(i).type, e.argTargets[static_cast<size_t>(i)],
                      e.args[static_cast<size_t>(i)]->pos);
@@ -1798,6 +1868,8 @@ void Binder::bindOperator(Expr &e, Scope *scope, unsigned ctx) {
     e.type = typeOf(
         SqlType::Varchar2,
         std::min(2000, std::max(1, textLength(e.args[0]->type) + textLength(e.args[1]->type))));
+    if (a == SqlType::Clob || b == SqlType::Clob)
+      e.type = typeOf(SqlType::Clob, 4000);
     return;
   }
   for (int i = 0; i < 2; ++i) {
