@@ -140,7 +140,9 @@ Type typeOfColumn(const ColumnInfo &c) {
     break;
   default:
     t.kind = VType::Char;
-    t.length = c.type == SqlType::Long || c.type == SqlType::LongRaw ? 32760 : c.length;
+    t.length = c.type == SqlType::Long || c.type == SqlType::LongRaw ? 32760
+               : isLob(c.type)                                       ? 0
+                                                                     : c.length;
     t.blankPadded = c.type == SqlType::Char;
     t.name = typeName(c.type);
   }
@@ -214,6 +216,11 @@ bool scalarType(const TypeSpec &s, Type &t) {
   if (n == "DATE") {
     t.kind = VType::Date;
     return true;
+  }
+  if (n == "CLOB" || n == "NCLOB" || n == "BLOB") { // the caller checks the language level
+    t.kind = VType::Char;
+    t.sqlType = n == "BLOB" ? SqlType::Blob : SqlType::Clob;
+    return !s.haveArgs;
   }
   if (n == "BOOLEAN") {
     t.kind = VType::Boolean;
@@ -594,7 +601,11 @@ bool UnitBinder::tableColumns(const std::vector<std::string> &name, std::vector<
 Type UnitBinder::resolveType(TypeSpec &s, Scope *scope) {
   Type t;
   if (s.attr.empty()) {
-    if (scalarType(s, t)) {
+    // CLOB, NCLOB and BLOB are names Oracle 7.3 does not know.
+    bool known = scalarType(s, t) && (FCtx.modern || !isLob(t.sqlType));
+    if (!known)
+      t = Type();
+    if (known) {
       if (t.kind == VType::Char && s.haveArgs && (s.length < 1 || s.length > 32767))
         fail(s.pos, "PLS-00215: String length constraints must be in range (1 .. 32767)");
       s.resolved = t;

@@ -79,7 +79,7 @@ SqlType sqlTypeFor(const Type &t) {
   case VType::Date:
     return SqlType::Date;
   default:
-    return SqlType::Varchar2;
+    return isLob(t.sqlType) ? t.sqlType : SqlType::Varchar2;
   }
 }
 } // namespace
@@ -424,10 +424,7 @@ Value Interp::evalBinary(const Expr &e, Frame &f) {
   Value b = eval(*e.operands[1], f);
   if (e.op == Op::Concat) {
     // NULL is the empty string in concatenation.
-    Value x = toText(a, dateFormat()), y = toText(b, dateFormat());
-    if (x.s.size() + y.s.size() > kMaxStringBytes)
-      raiseValueError("character string buffer too small");
-    return Value::text(x.s + y.s);
+    return concat(a, b, dateFormat());
   }
   if (e.op == Op::Add && a.t == VType::Number && b.t == VType::Number && a.n.isInt && b.n.isInt) {
     int64_t r;

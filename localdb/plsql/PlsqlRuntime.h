@@ -29,6 +29,9 @@ struct CursorState;
 struct Value {
   VType t = VType::Null;
   bool b = false;
+  // A CLOB or BLOB (text or bytes): no 32767-byte bound, and it may be empty without being NULL.
+  // 2 for a temporary one (DBMS_LOB.ISTEMPORARY), made in PL/SQL rather than read from a table.
+  uint8_t lob = 0;
   OraNum n;
   std::string s;
   std::shared_ptr<Record> rec;
@@ -49,6 +52,13 @@ struct Value {
       x.t = VType::Char;
       x.s = std::move(v);
     }
+    return x;
+  }
+  static Value lobOf(std::string v, uint8_t kind = 2) {
+    Value x;
+    x.t = VType::Char;
+    x.s = std::move(v);
+    x.lob = kind;
     return x;
   }
   static Value boolean(bool v) {
@@ -128,6 +138,10 @@ Value initialValue(const Type &t);
 Value arith(Op op, const Value &a, const Value &b, const std::string &dateFormat);
 // -1, 0, 1; the caller handles NULLs.
 int compareValues(const Value &a, const Value &b, const std::string &dateFormat);
+
+// The concatenation a || b (NULL as the empty string): a LOB when either is one, else bounded by
+// PL/SQL's longest string (ORA-06502).
+Value concat(const Value &a, const Value &b, const std::string &dateFormat);
 
 // Text compared as if the shorter were blank-padded to the longer's length (CHAR semantics).
 int compareBlankPadded(const std::string &a, const std::string &b);

@@ -239,6 +239,8 @@ void checkConvertible(SqlType from, SqlType to, int pos) {
     return; // text converts to anything, or fails at run time with the ORA error
   if (isCharType(to))
     return; // anything prints as text
+  if (sameTypeGroup(from, to))
+    return; // RAW, LONG RAW and BLOB hold the same bytes
   if (from == SqlType::Rowid || to == SqlType::Rowid)
     fail(932, pos);
   fail(932, pos);

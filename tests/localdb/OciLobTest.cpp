@@ -113,4 +113,45 @@ TEST_F(Lob, Errors_WhereOracleRefusesALob) {
   EXPECT_EQ(exec("create index docs_id on docs (id)"), 0) << lastError;
 }
 
+// CLOB and BLOB variables: past 32767 bytes, to and from VARCHAR2 (ORA-06502 when too long),
+// ||, SELECT INTO, %TYPE of a LOB column, and back into the table.
+TEST_F(Lob, Plsql_Variables) {
+  run("create table res (k number, v varchar2(4000))");
+  run("insert into docs (id, c, b) values (1, 'stored', hextoraw('C0FFEE'))");
+  run(R"(declare
+  c clob := 'ab';
+  v varchar2(10);
+  d docs.c%type;
+  bb blob;
+  n number;
+begin
+  for i in 1 .. 15 loop c := c || c; end loop; -- 65536 bytes
+  insert into res values (1, length(c));
+  v := substr(c, 1, 4);
+  insert into res values (2, v);
+  select c || '!' into d from docs where id = 1;
+  insert into res values (3, d);
+  select b into bb from docs where id = 1;
+  insert into res values (4, rawtohex(bb));
+  insert into docs (id, c) values (2, c);
+  begin
+    v := c;
+  exception when value_error then insert into res values (5, sqlerrm);
+  end;
+  d := empty_clob();
+  insert into res values (6, nvl2(d, 'empty, not null', 'null') || length(d));
+  insert into docs (id, c) values (3, d);
+end;)");
+  EXPECT_EQ(query("select v from res order by k"),
+            (std::vector<std::vector<std::string>>{
+                {"65536"},
+                {"abab"},
+                {"stored!"},
+                {"C0FFEE"},
+                {"ORA-06502: PL/SQL: numeric or value error: character string buffer too small"},
+                {"empty, not null0"}}));
+  EXPECT_EQ(value("select length(c) from docs where id = 2"), "65536");
+  EXPECT_EQ(value("select length(c) from docs where id = 3"), "0");
+}
+
 } // namespace
