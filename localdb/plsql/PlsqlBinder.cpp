@@ -8,6 +8,7 @@
 #include <unordered_map>
 
 #include "localdb/catalog/Privileges.h"
+#include "localdb/packages/DbmsLob.h"
 #include "localdb/sql/OraError.h"
 #include "localdb/sql/SqlBinder.h"
 #include "localdb/sql/SqlEmitter.h"
@@ -1510,7 +1511,8 @@ bool UnitBinder::resolveGlobal(Expr &e, Scope *scope, bool asProcedure) {
   {
     size_t at = first == "SYS" && n.size() > 2 ? 1 : 0;
     const std::string &pkg = n[at];
-    if (pkg == "DBMS_OUTPUT" || pkg == "DBMS_UTILITY" || pkg == "DBMS_LOCK") {
+    if (pkg == "DBMS_OUTPUT" || pkg == "DBMS_UTILITY" || pkg == "DBMS_LOCK" ||
+        (FCtx.modern && (pkg == "DBMS_LOB" || pkg == "UTL_RAW"))) {
       if (n.size() != at + 2)
         fail(e.pos, "PLS-00221: '" + pkg + "' is not a procedure or is undefined");
       return suppliedPackage(e, pkg, n[at + 1], e.namePos[at + 1], scope, asProcedure);
@@ -1694,6 +1696,13 @@ bool UnitBinder::suppliedPackage(Expr &e, const std::string &pkg, const std::str
   for (const Member &x : members)
     if (pkg == x.package && m == x.name && (!x.modern || FCtx.modern))
       found = &x;
+  // DBMS_LOB and UTL_RAW keep their members with their code.
+  const packages::LobMember *lob = packages::findLobMember(pkg, m);
+  Member lobMember{};
+  if (lob) {
+    lobMember = {lob->package, lob->name, BiLobMember, lob->minArgs, lob->maxArgs, lob->result};
+    found = &lobMember;
+  }
   if (!found)
     component(mpos, m);
   if (found->result == VType::Null && !asProcedure)
@@ -1720,6 +1729,16 @@ bool UnitBinder::suppliedPackage(Expr &e, const std::string &pkg, const std::str
   if (found->builtin == BiGetLine || found->builtin == BiGetLines)
     for (auto &o : e.operands)
       requireTarget(*o);
+  if (lob) {
+    e.text = pkg + "." + m;
+    for (size_t i = 0; i < e.operands.size(); ++i) {
+      VType k = e.operands[i]->type.kind; // CREATETEMPORARY's CACHE is a BOOLEAN
+      if (!scalarFamily(k) && k != VType::Boolean)
+        wrongArgs(e.pos, m);
+      if (lob->written & (1u << i))
+        requireTarget(*e.operands[i]);
+    }
+  }
   // LINES may be the caller's array, bound as a PL/SQL table.
   if (found->builtin == BiGetLines && e.operands[0]->type.kind != VType::Table &&
       e.operands[0]->kind != EKind::Bind)

@@ -11,6 +11,7 @@
 
 #include "localdb/catalog/Catalog.h"
 #include "localdb/catalog/Ddl.h"
+#include "localdb/packages/DbmsLob.h"
 #include "localdb/plsql/PlsqlBinder.h"
 #include "localdb/plsql/PlsqlUnits.h"
 #include "localdb/server/Cursor.h"
@@ -795,6 +796,20 @@ Value Interp::builtin(const Expr &e, Frame &f) {
   case BiDisable:
     FState.output.disable();
     return Value();
+  case BiLobMember: {
+    size_t dot = e.text.find('.');
+    const packages::LobMember *m =
+        packages::findLobMember(e.text.substr(0, dot), e.text.substr(dot + 1));
+    std::vector<Value> args;
+    for (const ExprPtr &o : e.operands)
+      args.push_back(eval(*o, f));
+    bool binary = !e.operands.empty() && e.operands[0]->type.sqlType == SqlType::Blob;
+    Value result = packages::callLobMember(*m, args, binary);
+    for (size_t i = 0; i < args.size(); ++i)
+      if (m->written & (1u << i))
+        assign(*e.operands[i], f, args[i]);
+    return result;
+  }
   case BiGetLine: {
     std::string line;
     bool got = FState.output.getLine(line);

@@ -154,4 +154,109 @@ end;)");
   EXPECT_EQ(value("select length(c) from docs where id = 3"), "0");
 }
 
+// DBMS_LOB over CLOB and BLOB variables: the functions (NULL for NULL or bad arguments), the
+// procedures that change the LOB they are given, temporary LOBs, and Oracle's errors.
+TEST_F(Lob, DbmsLob) {
+  run("create table res (k number, v varchar2(4000))");
+  run(R"(declare
+  c clob;
+  b blob;
+  amt integer;
+  buf varchar2(100);
+  procedure put(k number, v varchar2) is begin insert into res values (k, v); end;
+begin
+  put(1, dbms_lob.istemporary(c) || '|' || dbms_lob.getlength(c));
+  dbms_lob.createtemporary(c, true, dbms_lob.session);
+  put(2, dbms_lob.istemporary(c) || '|' || dbms_lob.getlength(c));
+  dbms_lob.open(c, dbms_lob.lob_readwrite);
+  dbms_lob.writeappend(c, 5, 'Hello');
+  dbms_lob.append(c, to_clob(' World'));
+  dbms_lob.write(c, 3, 7, 'Wor');
+  dbms_lob.write(c, 2, 14, '!!');
+  dbms_lob.close(c);
+  put(3, c || '|' || dbms_lob.getlength(c));
+  put(4, dbms_lob.substr(c, 5, 7) || '|' || dbms_lob.substr(c, 0) || '|' || dbms_lob.substr(c));
+  put(5, dbms_lob.instr(c, 'o') || ',' || dbms_lob.instr(c, 'o', 1, 2) || ',' ||
+         dbms_lob.instr(c, 'zz') || ',' || nvl(to_char(dbms_lob.instr(c, 'o', 0)), 'null'));
+  amt := 20;
+  dbms_lob.read(c, amt, 7, buf);
+  put(6, amt || '|' || buf);
+  amt := 3;
+  dbms_lob.erase(c, amt, 1);
+  dbms_lob.trim(c, 8);
+  put(7, '[' || c || ']' || amt);
+  dbms_lob.copy(c, to_clob('abc'), 2, 1, 2);
+  put(8, c);
+  put(9, dbms_lob.compare(c, c) || ',' || dbms_lob.compare(c, to_clob('x')) || ',' ||
+         dbms_lob.compare(to_clob('abXd'), to_clob('zzab'), 2, 1, 3));
+  dbms_lob.freetemporary(c);
+  put(10, nvl(to_char(dbms_lob.getlength(c)), 'null'));
+  b := hextoraw('0102');
+  dbms_lob.write(b, 1, 4, hextoraw('FF'));
+  put(11, rawtohex(b) || '|' || rawtohex(dbms_lob.substr(b, 2, 2)));
+  put(12, dbms_lob.lob_readonly || dbms_lob.lob_readwrite || dbms_lob.call ||
+          dbms_lob.session);
+end;)");
+  EXPECT_EQ(query("select v from res order by k"),
+            (std::vector<std::vector<std::string>>{{"|"},
+                                                   {"1|0"},
+                                                   {"Hello World  !!|15"},
+                                                   {"World||Hello World  !!"},
+                                                   {"5,8,0,null"},
+                                                   {"9|World  !!"},
+                                                   {"[   lo Wo]3"},
+                                                   {"bc lo Wo"},
+                                                   {"0,-1,0"},
+                                                   {"null"},
+                                                   {"010200FF|0200"},
+                                                   {"011210"}}));
+  // A LOB read from the table, changed in the variable and written back.
+  run("insert into docs (id, c) values (1, 'row')");
+  run("declare v clob; begin select c into v from docs where id = 1; dbms_lob.append(v, "
+      "' more'); update docs set c = v where id = 1; end;");
+  EXPECT_EQ(value("select c from docs"), "row more");
+  // Errors: bad amounts and offsets, NULL LOBs, reading past the end, trimming longer.
+  auto fails = [&](const std::string &body) {
+    exec("declare c clob := 'abc'; n clob; amt integer := 2; buf varchar2(10); begin " + body +
+         "; end;");
+    return lastError.substr(0, lastError.find('\n'));
+  };
+  EXPECT_EQ(fails("dbms_lob.write(c, 0, 1, 'x')"),
+            "ORA-21560: argument 2 is null, invalid, or out of range");
+  EXPECT_EQ(fails("dbms_lob.write(c, 5, 1, 'x')"),
+            "ORA-21560: argument 2 is null, invalid, or out of range");
+  EXPECT_EQ(fails("dbms_lob.read(c, amt, 0, buf)"),
+            "ORA-21560: argument 3 is null, invalid, or out of range");
+  EXPECT_EQ(fails("dbms_lob.read(c, amt, 4, buf)"), "ORA-01403: no data found");
+  EXPECT_EQ(fails("dbms_lob.append(n, c)"), "ORA-06502: PL/SQL: numeric or value error");
+  EXPECT_EQ(fails("dbms_lob.trim(c, 4)"),
+            "ORA-22926: specified trim length is greater than current LOB value's length");
+  EXPECT_EQ(exec("begin dbms_lob.append('x', 'y'); end;"), 6550);
+  EXPECT_NE(lastError.find("PLS-00363"), std::string::npos) << lastError;
+  EXPECT_EQ(exec("begin dbms_lob.nosuch(1); end;"), 6550);
+}
+
+TEST_F(Lob, UtlRaw) {
+  run("create table res (k number, v varchar2(4000))");
+  run(R"(declare
+  r raw(20);
+  procedure put(k number, v varchar2) is begin insert into res values (k, v); end;
+begin
+  r := utl_raw.cast_to_raw('AB');
+  put(1, rawtohex(r) || '|' || utl_raw.length(r) || '|' || utl_raw.cast_to_varchar2(r));
+  put(2, rawtohex(utl_raw.concat(r, hextoraw('00'), null, r)));
+  put(3, rawtohex(utl_raw.substr(hextoraw('0102030405'), 2, 3)) || '|' ||
+         rawtohex(utl_raw.substr(hextoraw('0102030405'), -2)));
+  put(4, rawtohex(utl_raw.bit_and(hextoraw('0F0F'), hextoraw('FF'))) || '|' ||
+         rawtohex(utl_raw.bit_or(hextoraw('F0'), hextoraw('0F'))) || '|' ||
+         rawtohex(utl_raw.bit_xor(hextoraw('FF00'), hextoraw('0F0F'))));
+  put(5, nvl(rawtohex(utl_raw.cast_to_raw(null)), 'null') || '|' ||
+         nvl(to_char(utl_raw.length(null)), 'null'));
+end;)");
+  EXPECT_EQ(query("select v from res order by k"),
+            (std::vector<std::vector<std::string>>{
+                {"4142|2|AB"}, {"4142004142"}, {"020304|0405"}, {"0F0F|FF|F00F"}, {"null|null"}}));
+  EXPECT_EQ(exec("declare r raw(5); begin r := utl_raw.substr(hextoraw('01'), 0); end;"), 6502);
+}
+
 } // namespace
