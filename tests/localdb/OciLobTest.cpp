@@ -32,6 +32,23 @@ protected:
     return out;
   }
   std::string code(const std::string &sql) { return value(sql).substr(0, 16); }
+  // odessp's type code and size of each entry of a stored procedure.
+  std::string describedUnit(const std::string &name) {
+    constexpr ub4 kRoom = 8;
+    ub2 ovrld[kRoom], pos[kRoom], level[kRoom], arnlen[kRoom], dtype[kRoom];
+    text argnm[kRoom][30];
+    ub1 defsup[kRoom], mode[kRoom], radix[kRoom];
+    ub4 dtsiz[kRoom], spare[kRoom], count = kRoom;
+    sb2 prec[kRoom], scale[kRoom];
+    if (odessp(&lda, (text *)name.c_str(), static_cast<size_t>(-1), nullptr, 0, nullptr, 0, ovrld,
+               pos, level, argnm, arnlen, dtype, defsup, mode, dtsiz, prec, scale, radix, spare,
+               &count))
+      return "failed";
+    std::string out;
+    for (ub4 i = 0; i < count; ++i)
+      out += std::to_string(dtype[i]) + ":" + std::to_string(dtsiz[i]) + " ";
+    return out;
+  }
 };
 
 TEST_F(Lob, Columns_DictionaryAndDescribe) {
@@ -47,6 +64,9 @@ TEST_F(Lob, Columns_DictionaryAndDescribe) {
   EXPECT_EQ(described("select c, n, b from docs", 3), "113 4000 4000");
   EXPECT_EQ(described("select c || 'x', to_clob('a'), empty_blob() from dual, docs", 1),
             "112 4000 4000");
+  run("create function lobfn (a clob, b in out blob, n nclob) return clob is begin return a; "
+      "end;");
+  EXPECT_EQ(describedUnit("lobfn"), "112:4000 112:4000 113:4000 112:4000 ");
   // Values past VARCHAR2's 4000 bytes, kept and read back whole.
   run("insert into docs values (1, rpad('a', 3000, 'a') || rpad('b', 3000, 'b'), 'nat', "
       "hextoraw('00FF10'))");
@@ -55,13 +75,26 @@ TEST_F(Lob, Columns_DictionaryAndDescribe) {
   EXPECT_EQ(value("select n from docs"), "nat");
   EXPECT_EQ(value("select b from docs"), "00FF10");
   EXPECT_EQ(value("select length(b) from docs"), "3");
+  // Through a bind, longer than any VARCHAR2.
+  {
+    Cda_Def cda{};
+    oopen(&cda, &lda, nullptr, -1, -1, nullptr, -1);
+    std::string big(9000, 'z');
+    ASSERT_EQ(oparse(&cda, (text *)"insert into docs (id, c) values (2, :v)", -1, 1, 2), 0);
+    ASSERT_EQ(obndra(&cda, (text *)":V", -1, (ub1 *)big.data(), static_cast<sword>(big.size()), 1,
+                     -1, nullptr, nullptr, nullptr, 0, nullptr, nullptr, -1, -1),
+              0);
+    EXPECT_EQ(oexn(&cda, 1, 0), 0) << message(lda, rcOf(cda));
+    oclose(&cda);
+    EXPECT_EQ(value("select length(c) || substr(c, 8999) from docs where id = 2"), "9000zz");
+  }
   // Made in a table by CREATE TABLE AS SELECT, and added by ALTER TABLE.
   run("create table docs2 as select id, c from docs");
   run("alter table docs2 add (extra blob)");
   EXPECT_EQ(query("select data_type from user_tab_columns where table_name = 'DOCS2' order by "
                   "column_id"),
             (Rows{{"NUMBER"}, {"CLOB"}, {"BLOB"}}));
-  EXPECT_EQ(value("select length(c) from docs2"), "6000");
+  EXPECT_EQ(value("select length(c) from docs2 where id = 1"), "6000");
 }
 
 TEST_F(Lob, Functions_NullAndEmpty) {
@@ -257,6 +290,28 @@ end;)");
             (std::vector<std::vector<std::string>>{
                 {"4142|2|AB"}, {"4142004142"}, {"020304|0405"}, {"0F0F|FF|F00F"}, {"null|null"}}));
   EXPECT_EQ(exec("declare r raw(5); begin r := utl_raw.substr(hextoraw('01'), 0); end;"), 6502);
+}
+
+// At Oracle 7.3's level the LOB types, functions and packages are unknown, as they were.
+TEST_F(Lob, LanguageLevel73_KnowsNoLobs) {
+  Lda_Def sys;
+  ASSERT_EQ(logOn(sys, "system/manager@"), 0);
+  ASSERT_EQ(runOn(sys, "alter system set compatible = '7.3' scope = spfile"), 0);
+  ologof(&lda);
+  ASSERT_EQ(logOn(lda, "scott/tiger@"), 0);
+  EXPECT_EQ(exec("create table t73 (id number, c clob)"), 902);
+  EXPECT_EQ(exec("create table t73 (id number, b blob)"), 902);
+  EXPECT_EQ(code("select to_clob('a') from dual"), "ERROR: ORA-00904");
+  EXPECT_EQ(code("select empty_blob() from dual"), "ERROR: ORA-00904");
+  EXPECT_EQ(exec("declare c clob; begin null; end;"), 6550);
+  EXPECT_NE(lastError.find("PLS-00201: identifier 'CLOB' must be declared"), std::string::npos)
+      << lastError;
+  EXPECT_EQ(exec("declare n number; begin n := dbms_lob.getlength(null); end;"), 6550);
+  EXPECT_NE(lastError.find("DBMS_LOB"), std::string::npos) << lastError;
+  // The table made at the later level is still read.
+  EXPECT_EQ(value("select count(c) from docs"), "0");
+  ASSERT_EQ(runOn(sys, "alter system set compatible = '19.0.0'"), 0);
+  ologof(&sys);
 }
 
 } // namespace
