@@ -895,9 +895,18 @@ void alterTableStmt(Context &ctx, AlterTableStmt &s) {
       std::string notEmpty = quoteIdent(d.name) + " IS NOT NULL";
       if (d.haveType) {
         ColumnInfo n = d.info;
+        // A LOB column keeps its type; only a LONG (LONG RAW) becomes a CLOB (BLOB).
+        if (isLob(it->type) && n.type != it->type)
+          fail(22859, d.pos);
+        bool longToLob = (it->type == SqlType::Long && n.type == SqlType::Clob) ||
+                         (it->type == SqlType::LongRaw && n.type == SqlType::Blob);
+        if (isLob(n.type) && n.type != it->type && !longToLob)
+          fail(22858, d.pos);
         bool group =
             sameTypeGroup(n.type, it->type) && declaredType(n.type) == declaredType(it->type);
-        if (!group || n.type != it->type) {
+        if (longToLob) {
+          // the same text or bytes, now without LONG's restrictions
+        } else if (!group || n.type != it->type) {
           if (tableHasRows(db, owner, name, notEmpty))
             fail(1439, d.pos);
           storageChanged = storageChanged || declaredType(n.type) != declaredType(it->type);
@@ -912,6 +921,7 @@ void alterTableStmt(Context &ctx, AlterTableStmt &s) {
           fail(1441, d.pos);
         }
         it->type = n.type;
+        it->national = n.national;
         it->length = n.length;
         it->precision = n.precision;
         it->scale = n.scale;

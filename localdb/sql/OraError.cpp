@@ -307,6 +307,8 @@ const Entry kTexts[] = {
     {6550, "line %s, column %s"},
     {6592, "CASE not found while executing CASE statement"},
     {21560, "argument %s is null, invalid, or out of range"},
+    {22858, "invalid alteration of datatype"},
+    {22859, "invalid modification of columns"},
     {22926, "specified trim length is greater than current LOB value's length"},
     {21000, "error number argument to raise_application_error of %s is out of range"},
     {12899, "value too large for column"},

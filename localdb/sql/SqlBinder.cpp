@@ -872,6 +872,7 @@ void Binder::bindOrderBy(Select &s, QueryBlock *b, Scope *scope) {
       if (e.text.find_first_not_of("0123456789") != std::string::npos || n < 1 ||
           n > static_cast<long>(s.columns.size()))
         fail(1785, e.pos);
+      refuseLob(s.columns[static_cast<size_t>(n - 1)]->expr->type.type, e.pos);
       e.type = typeOf(SqlType::Number);
       continue;
     }
@@ -885,6 +886,7 @@ void Binder::bindOrderBy(Select &s, QueryBlock *b, Scope *scope) {
           found = static_cast<int>(i);
         }
       if (found >= 0) {
+        refuseLob(s.columns[static_cast<size_t>(found)]->expr->type.type, e.pos);
         e.kind = ExprKind::Number;
         e.text = std::to_string(found + 1);
         e.type = typeOf(SqlType::Number);
@@ -1253,6 +1255,8 @@ bool typeChoiceFunction(FnCall &c) {
     c.e.type = t == SqlType::Varchar2 ? textResult(len ? len : 1) : typeOf(t);
     c.e.sqlName = c.name == "NVL2" ? "NVL2" : c.name == "COALESCE" ? "coalesce" : "nullif";
   } else if (c.name == "GREATEST" || c.name == "LEAST") {
+    for (int i = 0; i < c.n; ++i)
+      refuseLob(c.arg(i).type, c.e.args[static_cast<size_t>(i)]->pos);
     SqlType t = c.arg(0).type == SqlType::Unknown ? SqlType::Varchar2 : c.arg(0).type;
     if (t == SqlType::Char)
       t = SqlType::Varchar2;
@@ -1545,10 +1549,14 @@ void Binder::bindAnalytic(Expr &e, bool analytic, bool aggregate, Scope *scope, 
   unsigned argCtx = ctx & ~static_cast<unsigned>(AllowRownum);
   for (auto &a : e.args)
     bindValue(*a, scope, argCtx);
-  for (auto &p : e.over->partition)
+  for (auto &p : e.over->partition) {
     bindValue(*p, scope, argCtx);
-  for (OrderItem &o : e.over->order)
+    refuseLob(p->type.type, p->pos);
+  }
+  for (OrderItem &o : e.over->order) {
     bindValue(*o.expr, scope, argCtx);
+    refuseLob(o.expr->type.type, o.expr->pos);
+  }
   const SqlType N = SqlType::Number, U = SqlType::Unknown;
   TypeInfo first = e.args.empty() ? TypeInfo() : e.args[0]->type;
   if (name == "SUM" || name == "AVG" || name == "NTILE") {
@@ -1626,8 +1634,11 @@ void Binder::bindFunction(Expr &e, Scope *scope, unsigned ctx) {
     }
     e.aggregate = true;
   }
-  for (auto &a : e.args)
+  for (auto &a : e.args) {
     bindValue(*a, scope, argCtx);
+    if (e.distinct) // DISTINCT compares the values
+      refuseLob(a->type.type, a->pos);
+  }
   if (e.within) {
     if (name != "LISTAGG")
       throw oraErrorText(3001, "unimplemented feature (" + name + " WITHIN GROUP)", e.pos);

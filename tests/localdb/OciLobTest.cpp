@@ -91,6 +91,7 @@ TEST_F(Lob, Columns_DictionaryAndDescribe) {
   // Made in a table by CREATE TABLE AS SELECT, and added by ALTER TABLE.
   run("create table docs2 as select id, c from docs");
   run("alter table docs2 add (extra blob)");
+  run("create table docs3 (c clob not null) lob (c) store as securefile (enable storage in row)");
   EXPECT_EQ(query("select data_type from user_tab_columns where table_name = 'DOCS2' order by "
                   "column_id"),
             (Rows{{"NUMBER"}, {"CLOB"}, {"BLOB"}}));
@@ -133,6 +134,12 @@ TEST_F(Lob, Errors_WhereOracleRefusesALob) {
   EXPECT_EQ(value("select count(*) from docs where c = 'x'"), clob);
   EXPECT_EQ(value("select count(*) from docs where c in ('x', 'y')"), clob);
   EXPECT_EQ(value("select max(c) from docs"), clob);
+  EXPECT_EQ(value("select count(distinct c) from docs"), clob);
+  EXPECT_EQ(value("select id, c from docs order by 2"), clob);
+  EXPECT_EQ(value("select c x from docs order by x"), clob);
+  EXPECT_EQ(value("select row_number() over (order by c) from docs"), clob);
+  EXPECT_EQ(value("select greatest(c, 'y') from docs"), clob);
+  EXPECT_EQ(value("select decode(c, 'x', 1) from docs"), clob);
   EXPECT_EQ(value("select count(*) from docs where b = hextoraw('00')"),
             "ERROR: ORA-00932: inconsistent datatypes: expected - got BLOB");
   // UNION ALL compares nothing.
@@ -144,6 +151,13 @@ TEST_F(Lob, Errors_WhereOracleRefusesALob) {
   EXPECT_EQ(lastError, "ORA-02329: column of datatype LOB cannot be unique or a primary key");
   EXPECT_EQ(exec("alter table docs add constraint docs_uk unique (id, b)"), 2329);
   EXPECT_EQ(exec("create index docs_id on docs (id)"), 0) << lastError;
+  // A LOB column keeps its type; a LONG may become a CLOB, rows and all.
+  EXPECT_EQ(exec("alter table docs modify (c varchar2(10))"), 22859);
+  EXPECT_EQ(exec("alter table docs modify (id clob)"), 22858);
+  run("create table lt (l long)");
+  run("insert into lt values ('long text')");
+  run("alter table lt modify (l clob)");
+  EXPECT_EQ(value("select upper(l) from lt"), "LONG TEXT");
 }
 
 // CLOB and BLOB variables: past 32767 bytes, to and from VARCHAR2 (ORA-06502 when too long),
