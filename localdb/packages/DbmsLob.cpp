@@ -21,7 +21,7 @@ constexpr int64_t kAll = INT64_C(4294967295);
 
 const LobMember kMembers[] = {
     {"DBMS_LOB", "GETLENGTH", 1, 1, VType::Number},
-    {"DBMS_LOB", "SUBSTR", 1, 3, VType::Char},
+    {"DBMS_LOB", "SUBSTR", 1, 3, VType::Char, 0, 'A'},
     {"DBMS_LOB", "INSTR", 2, 4, VType::Number},
     {"DBMS_LOB", "COMPARE", 2, 5, VType::Number},
     {"DBMS_LOB", "ISTEMPORARY", 1, 1, VType::Number},
@@ -44,14 +44,14 @@ const LobMember kMembers[] = {
     {"DBMS_LOB", "SESSION", 0, 0, VType::Number},
     {"DBMS_LOB", "CALL", 0, 0, VType::Number},
     {"DBMS_LOB", "LOBMAXSIZE", 0, 0, VType::Number},
-    {"UTL_RAW", "CAST_TO_RAW", 1, 1, VType::Char},
+    {"UTL_RAW", "CAST_TO_RAW", 1, 1, VType::Char, 0, 'R'},
     {"UTL_RAW", "CAST_TO_VARCHAR2", 1, 1, VType::Char},
     {"UTL_RAW", "LENGTH", 1, 1, VType::Number},
-    {"UTL_RAW", "CONCAT", 0, 12, VType::Char},
-    {"UTL_RAW", "SUBSTR", 2, 3, VType::Char},
-    {"UTL_RAW", "BIT_AND", 2, 2, VType::Char},
-    {"UTL_RAW", "BIT_OR", 2, 2, VType::Char},
-    {"UTL_RAW", "BIT_XOR", 2, 2, VType::Char},
+    {"UTL_RAW", "CONCAT", 0, 12, VType::Char, 0, 'R'},
+    {"UTL_RAW", "SUBSTR", 2, 3, VType::Char, 0, 'R'},
+    {"UTL_RAW", "BIT_AND", 2, 2, VType::Char, 0, 'R'},
+    {"UTL_RAW", "BIT_OR", 2, 2, VType::Char, 0, 'R'},
+    {"UTL_RAW", "BIT_XOR", 2, 2, VType::Char, 0, 'R'},
 };
 
 // Argument i as a whole number; nullopt when NULL, fallback when it was not given.

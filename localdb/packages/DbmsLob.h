@@ -14,6 +14,8 @@ struct LobMember {
   int minArgs, maxArgs;
   plsql::VType result;  // Null for a procedure
   unsigned written = 0; // bit i: argument i is IN OUT or OUT
+  // A text result is RAW ('R'), or RAW when the first argument is a BLOB ('A'), else VARCHAR2.
+  char rawResult = 0;
 };
 
 // The member of DBMS_LOB or UTL_RAW by name, or nullptr.

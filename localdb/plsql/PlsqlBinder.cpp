@@ -1195,6 +1195,8 @@ void UnitBinder::bindExpr(Expr &e, Scope *scope) {
       if (!scalarFamily(x) || !scalarFamily(y))
         wrongArgs(e.pos, "||");
       e.type.kind = VType::Char;
+      if (a.type.sqlType == SqlType::Clob || b.type.sqlType == SqlType::Clob)
+        e.type.sqlType = SqlType::Clob; // a CLOB as SQL sees it, when it goes there
       return;
     default:
       if (!scalarFamily(x) || !scalarFamily(y))
@@ -1588,7 +1590,9 @@ bool UnitBinder::sqlFunction(Expr &e, Scope *scope, bool argsBound) {
     if (!argsBound)
       bindValue(*a.value, scope);
     const Type &t = a.value->type;
-    key += std::to_string(static_cast<int>(t.kind)) + ",";
+    // The SQL type too: RAW, CLOB and BLOB arguments make other calls than text does.
+    key += std::to_string(static_cast<int>(t.kind)) + ":" +
+           std::to_string(static_cast<int>(sqlTypeOf(t))) + ",";
   }
   auto hit = FFunctions.find(key);
   if (hit != FFunctions.end()) {
@@ -1738,6 +1742,9 @@ bool UnitBinder::suppliedPackage(Expr &e, const std::string &pkg, const std::str
       if (lob->written & (1u << i))
         requireTarget(*e.operands[i]);
     }
+    if (lob->rawResult == 'R' ||
+        (lob->rawResult == 'A' && e.operands[0]->type.sqlType == SqlType::Blob))
+      e.type.sqlType = SqlType::Raw;
   }
   // LINES may be the caller's array, bound as a PL/SQL table.
   if (found->builtin == BiGetLines && e.operands[0]->type.kind != VType::Table &&

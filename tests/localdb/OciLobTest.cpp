@@ -188,6 +188,8 @@ begin
   d := empty_clob();
   insert into res values (6, nvl2(d, 'empty, not null', 'null') || length(d));
   insert into docs (id, c) values (3, d);
+  n := length(v) + length(d);
+  insert into res values (7, n || '|' || length(upper(c || c)));
 end;)");
   EXPECT_EQ(query("select v from res order by k"),
             (std::vector<std::vector<std::string>>{
@@ -196,7 +198,8 @@ end;)");
                 {"stored!"},
                 {"C0FFEE"},
                 {"ORA-06502: PL/SQL: numeric or value error: character string buffer too small"},
-                {"empty, not null0"}}));
+                {"empty, not null0"},
+                {"4|131072"}}));
   EXPECT_EQ(value("select length(c) from docs where id = 2"), "65536");
   EXPECT_EQ(value("select length(c) from docs where id = 3"), "0");
 }
@@ -289,6 +292,7 @@ TEST_F(Lob, UtlRaw) {
   r raw(20);
   procedure put(k number, v varchar2) is begin insert into res values (k, v); end;
 begin
+  put(0, rawtohex('0a')); -- text to RAW first: the calls below with RAW are other calls
   r := utl_raw.cast_to_raw('AB');
   put(1, rawtohex(r) || '|' || utl_raw.length(r) || '|' || utl_raw.cast_to_varchar2(r));
   put(2, rawtohex(utl_raw.concat(r, hextoraw('00'), null, r)));
@@ -301,8 +305,12 @@ begin
          nvl(to_char(utl_raw.length(null)), 'null'));
 end;)");
   EXPECT_EQ(query("select v from res order by k"),
-            (std::vector<std::vector<std::string>>{
-                {"4142|2|AB"}, {"4142004142"}, {"020304|0405"}, {"0F0F|FF|F00F"}, {"null|null"}}));
+            (std::vector<std::vector<std::string>>{{"0A"},
+                                                   {"4142|2|AB"},
+                                                   {"4142004142"},
+                                                   {"020304|0405"},
+                                                   {"0F0F|FF|F00F"},
+                                                   {"null|null"}}));
   EXPECT_EQ(exec("declare r raw(5); begin r := utl_raw.substr(hextoraw('01'), 0); end;"), 6502);
 }
 
