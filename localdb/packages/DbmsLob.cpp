@@ -75,8 +75,15 @@ void requireValues(const std::vector<Value> &args, size_t count) {
       plsql::raiseValueError();
 }
 
+// A LOB may grow to kMaxLobBytes (ORA-22925 past it).
+void checkGrowth(int64_t size) {
+  if (size > static_cast<int64_t>(plsql::kMaxLobBytes))
+    plsql::raise(22925);
+}
+
 // Writes piece into lob at the 1-based offset, filling a gap past its end.
 void overwrite(Value &lob, int64_t offset, const std::string &piece, bool binary) {
+  checkGrowth(offset - 1 + static_cast<int64_t>(piece.size()));
   size_t at = static_cast<size_t>(offset - 1);
   if (at > lob.s.size())
     lob.s.append(at - lob.s.size(), binary ? '\0' : ' ');
@@ -135,6 +142,7 @@ Value dbmsLob(const std::string &name, std::vector<Value> &args, bool binary) {
     return Value::integer(0);
   if (name == "APPEND") {
     requireValues(args, 2);
+    checkGrowth(static_cast<int64_t>(args[0].s.size() + args[1].s.size()));
     args[0].s += args[1].s;
     return Value();
   }
@@ -147,6 +155,7 @@ Value dbmsLob(const std::string &name, std::vector<Value> &args, bool binary) {
       invalidArgument(1);
     std::string what = buffer.substr(0, static_cast<size_t>(*amount));
     if (append) {
+      checkGrowth(static_cast<int64_t>(args[0].s.size() + what.size()));
       args[0].s += what;
       return Value();
     }

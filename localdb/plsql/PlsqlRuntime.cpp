@@ -287,8 +287,11 @@ Value arith(Op op, const Value &a, const Value &b, const std::string &dateFormat
 
 Value concat(const Value &a, const Value &b, const std::string &dateFormat) {
   Value x = toText(a, dateFormat), y = toText(b, dateFormat);
-  if (x.lob || y.lob)
+  if (x.lob || y.lob) {
+    if (x.s.size() + y.s.size() > kMaxLobBytes)
+      raise(22925);
     return Value::lobOf(x.s + y.s);
+  }
   if (x.s.size() + y.s.size() > kMaxStringBytes)
     raiseValueError("character string buffer too small");
   return Value::text(x.s + y.s);

@@ -24,6 +24,9 @@ struct Record;
 struct PlTable;
 struct CursorState;
 
+// The longest CLOB or BLOB value held: SQLite's bound on a text or blob. Past it is ORA-22925.
+constexpr size_t kMaxLobBytes = 1000000000;
+
 // A value: NULL (of any type), a number, text, a date (stored text), a boolean, or a record,
 // a PL/SQL table or a cursor shared by reference (assignment copies them explicitly).
 struct Value {
@@ -139,8 +142,8 @@ Value arith(Op op, const Value &a, const Value &b, const std::string &dateFormat
 // -1, 0, 1; the caller handles NULLs.
 int compareValues(const Value &a, const Value &b, const std::string &dateFormat);
 
-// The concatenation a || b (NULL as the empty string): a LOB when either is one, else bounded by
-// PL/SQL's longest string (ORA-06502).
+// The concatenation a || b (NULL as the empty string): a LOB when either is one (ORA-22925 past
+// kMaxLobBytes), else bounded by PL/SQL's longest string (ORA-06502).
 Value concat(const Value &a, const Value &b, const std::string &dateFormat);
 
 // Text compared as if the shorter were blank-padded to the longer's length (CHAR semantics).

@@ -309,6 +309,7 @@ const Entry kTexts[] = {
     {21560, "argument %s is null, invalid, or out of range"},
     {22858, "invalid alteration of datatype"},
     {22859, "invalid modification of columns"},
+    {22925, "operation would exceed maximum size allowed for a LOB value"},
     {22926, "specified trim length is greater than current LOB value's length"},
     {21000, "error number argument to raise_application_error of %s is out of range"},
     {12899, "value too large for column"},

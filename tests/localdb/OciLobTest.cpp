@@ -278,6 +278,8 @@ end;)");
   EXPECT_EQ(fails("dbms_lob.read(c, amt, 0, buf)"),
             "ORA-21560: argument 3 is null, invalid, or out of range");
   EXPECT_EQ(fails("dbms_lob.read(c, amt, 4, buf)"), "ORA-01403: no data found");
+  EXPECT_EQ(fails("dbms_lob.write(c, 1, 2000000000, 'x')"),
+            "ORA-22925: operation would exceed maximum size allowed for a LOB value");
   EXPECT_EQ(fails("dbms_lob.append(n, c)"), "ORA-06502: PL/SQL: numeric or value error");
   EXPECT_EQ(fails("dbms_lob.trim(c, 4)"),
             "ORA-22926: specified trim length is greater than current LOB value's length");
