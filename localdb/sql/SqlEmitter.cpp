@@ -220,8 +220,9 @@ std::string Emitter::store(const std::string &sql, const TypeInfo &from, const C
   case SqlType::Long:
     return "ora_colchar(" + convert(sql, from.type, SqlType::Varchar2) + ",0)";
   case SqlType::LongRaw:
-  case SqlType::Blob:
     return convert(sql, from.type, SqlType::Raw);
+  case SqlType::Blob: // PL/SQL gives a BLOB's bytes as a string: kept as a blob
+    return "CAST(" + convert(sql, from.type, SqlType::Raw) + " AS BLOB)";
   case SqlType::Clob: // no bound; an empty CLOB stays one
     return convert(sql, from.type, SqlType::Clob);
   case SqlType::Rowid:

@@ -180,6 +180,7 @@ begin
   insert into res values (3, d);
   select b into bb from docs where id = 1;
   insert into res values (4, rawtohex(bb));
+  insert into docs (id, b) values (4, bb);
   insert into docs (id, c) values (2, c);
   begin
     v := c;
@@ -202,6 +203,12 @@ end;)");
                 {"4|131072"}}));
   EXPECT_EQ(value("select length(c) from docs where id = 2"), "65536");
   EXPECT_EQ(value("select length(c) from docs where id = 3"), "0");
+  // Bytes from PL/SQL stay bytes in the column, from a statement or a trigger's :NEW.
+  EXPECT_EQ(value("select b || '|' || length(b) from docs where id = 4"), "C0FFEE|3");
+  run("create trigger docs_bi before insert on docs for each row begin :new.c := :new.c || "
+      "'+'; :new.b := hextoraw('AB'); end;");
+  run("insert into docs (id, c) values (5, 'new')");
+  EXPECT_EQ(value("select c || b || length(b) from docs where id = 5"), "new+AB1");
 }
 
 // DBMS_LOB over CLOB and BLOB variables: the functions (NULL for NULL or bad arguments), the
