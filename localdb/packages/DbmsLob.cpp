@@ -20,23 +20,24 @@ constexpr int64_t kMaxBuffer = 32767; // the longest VARCHAR2 or RAW a piece mov
 constexpr int64_t kAll = INT64_C(4294967295);
 
 const LobMember kMembers[] = {
-    {"DBMS_LOB", "GETLENGTH", 1, 1, VType::Number},
-    {"DBMS_LOB", "SUBSTR", 1, 3, VType::Char, 0, 'A'},
-    {"DBMS_LOB", "INSTR", 2, 4, VType::Number},
-    {"DBMS_LOB", "COMPARE", 2, 5, VType::Number},
-    {"DBMS_LOB", "ISTEMPORARY", 1, 1, VType::Number},
-    {"DBMS_LOB", "ISOPEN", 1, 1, VType::Number},
-    {"DBMS_LOB", "APPEND", 2, 2, VType::Null, kArg0},
-    {"DBMS_LOB", "WRITEAPPEND", 3, 3, VType::Null, kArg0},
-    {"DBMS_LOB", "WRITE", 4, 4, VType::Null, kArg0},
-    {"DBMS_LOB", "READ", 4, 4, VType::Null, kArg1 | kArg3},
-    {"DBMS_LOB", "COPY", 3, 5, VType::Null, kArg0},
-    {"DBMS_LOB", "ERASE", 2, 3, VType::Null, kArg0 | kArg1},
-    {"DBMS_LOB", "TRIM", 2, 2, VType::Null, kArg0},
-    {"DBMS_LOB", "CREATETEMPORARY", 2, 3, VType::Null, kArg0},
-    {"DBMS_LOB", "FREETEMPORARY", 1, 1, VType::Null, kArg0},
-    {"DBMS_LOB", "OPEN", 2, 2, VType::Null, kArg0},
-    {"DBMS_LOB", "CLOSE", 1, 1, VType::Null, kArg0},
+    {"DBMS_LOB", "GETLENGTH", 1, 1, VType::Number, 0, 0, "LOB_LOC"},
+    {"DBMS_LOB", "SUBSTR", 1, 3, VType::Char, 0, 'A', "LOB_LOC,AMOUNT,OFFSET"},
+    {"DBMS_LOB", "INSTR", 2, 4, VType::Number, 0, 0, "LOB_LOC,PATTERN,OFFSET,NTH"},
+    {"DBMS_LOB", "COMPARE", 2, 5, VType::Number, 0, 0, "LOB_1,LOB_2,AMOUNT,OFFSET_1,OFFSET_2"},
+    {"DBMS_LOB", "ISTEMPORARY", 1, 1, VType::Number, 0, 0, "LOB_LOC"},
+    {"DBMS_LOB", "ISOPEN", 1, 1, VType::Number, 0, 0, "LOB_LOC"},
+    {"DBMS_LOB", "APPEND", 2, 2, VType::Null, kArg0, 0, "DEST_LOB,SRC_LOB"},
+    {"DBMS_LOB", "WRITEAPPEND", 3, 3, VType::Null, kArg0, 0, "LOB_LOC,AMOUNT,BUFFER"},
+    {"DBMS_LOB", "WRITE", 4, 4, VType::Null, kArg0, 0, "LOB_LOC,AMOUNT,OFFSET,BUFFER"},
+    {"DBMS_LOB", "READ", 4, 4, VType::Null, kArg1 | kArg3, 0, "LOB_LOC,AMOUNT,OFFSET,BUFFER"},
+    {"DBMS_LOB", "COPY", 3, 5, VType::Null, kArg0, 0,
+     "DEST_LOB,SRC_LOB,AMOUNT,DEST_OFFSET,SRC_OFFSET"},
+    {"DBMS_LOB", "ERASE", 2, 3, VType::Null, kArg0 | kArg1, 0, "LOB_LOC,AMOUNT,OFFSET"},
+    {"DBMS_LOB", "TRIM", 2, 2, VType::Null, kArg0, 0, "LOB_LOC,NEWLEN"},
+    {"DBMS_LOB", "CREATETEMPORARY", 2, 3, VType::Null, kArg0, 0, "LOB_LOC,CACHE,DUR"},
+    {"DBMS_LOB", "FREETEMPORARY", 1, 1, VType::Null, kArg0, 0, "LOB_LOC"},
+    {"DBMS_LOB", "OPEN", 2, 2, VType::Null, kArg0, 0, "LOB_LOC,OPEN_MODE"},
+    {"DBMS_LOB", "CLOSE", 1, 1, VType::Null, kArg0, 0, "LOB_LOC"},
     // Constants: BINARY_INTEGER / PLS_INTEGER values, LOBMAXSIZE an INTEGER.
     {"DBMS_LOB", "FILE_READONLY", 0, 0, VType::Number},
     {"DBMS_LOB", "LOB_READONLY", 0, 0, VType::Number},
@@ -44,14 +45,14 @@ const LobMember kMembers[] = {
     {"DBMS_LOB", "SESSION", 0, 0, VType::Number},
     {"DBMS_LOB", "CALL", 0, 0, VType::Number},
     {"DBMS_LOB", "LOBMAXSIZE", 0, 0, VType::Number},
-    {"UTL_RAW", "CAST_TO_RAW", 1, 1, VType::Char, 0, 'R'},
-    {"UTL_RAW", "CAST_TO_VARCHAR2", 1, 1, VType::Char},
-    {"UTL_RAW", "LENGTH", 1, 1, VType::Number},
-    {"UTL_RAW", "CONCAT", 0, 12, VType::Char, 0, 'R'},
-    {"UTL_RAW", "SUBSTR", 2, 3, VType::Char, 0, 'R'},
-    {"UTL_RAW", "BIT_AND", 2, 2, VType::Char, 0, 'R'},
-    {"UTL_RAW", "BIT_OR", 2, 2, VType::Char, 0, 'R'},
-    {"UTL_RAW", "BIT_XOR", 2, 2, VType::Char, 0, 'R'},
+    {"UTL_RAW", "CAST_TO_RAW", 1, 1, VType::Char, 0, 'R', "C"},
+    {"UTL_RAW", "CAST_TO_VARCHAR2", 1, 1, VType::Char, 0, 0, "R"},
+    {"UTL_RAW", "LENGTH", 1, 1, VType::Number, 0, 0, "R"},
+    {"UTL_RAW", "CONCAT", 0, 12, VType::Char, 0, 'R', "R1,R2,R3,R4,R5,R6,R7,R8,R9,R10,R11,R12"},
+    {"UTL_RAW", "SUBSTR", 2, 3, VType::Char, 0, 'R', "R,POS,LEN"},
+    {"UTL_RAW", "BIT_AND", 2, 2, VType::Char, 0, 'R', "R1,R2"},
+    {"UTL_RAW", "BIT_OR", 2, 2, VType::Char, 0, 'R', "R1,R2"},
+    {"UTL_RAW", "BIT_XOR", 2, 2, VType::Char, 0, 'R', "R1,R2"},
 };
 
 // Argument i as a whole number; nullopt when NULL, fallback when it was not given.
@@ -294,6 +295,18 @@ const LobMember *findLobMember(const std::string &package, const std::string &na
     if (package == m.package && name == m.name)
       return &m;
   return nullptr;
+}
+
+int lobParamIndex(const LobMember &m, const std::string &name) {
+  int i = 0;
+  for (const char *p = m.params; *p; ++i) {
+    const char *end = std::strchr(p, ',');
+    size_t n = end ? static_cast<size_t>(end - p) : std::strlen(p);
+    if (name.size() == n && name.compare(0, n, p, n) == 0)
+      return i;
+    p += n + (end ? 1 : 0);
+  }
+  return -1;
 }
 
 Value callLobMember(const LobMember &m, std::vector<Value> &args, bool binary) {

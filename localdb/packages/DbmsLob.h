@@ -16,10 +16,14 @@ struct LobMember {
   unsigned written = 0; // bit i: argument i is IN OUT or OUT
   // A text result is RAW ('R'), or RAW when the first argument is a BLOB ('A'), else VARCHAR2.
   char rawResult = 0;
+  const char *params = ""; // the parameters' names, comma-separated, for named notation
 };
 
 // The member of DBMS_LOB or UTL_RAW by name, or nullptr.
 const LobMember *findLobMember(const std::string &package, const std::string &name);
+
+// The position of a member's parameter by name, -1 when it has none of that name.
+int lobParamIndex(const LobMember &m, const std::string &name);
 
 // Runs a member. args holds the evaluated arguments (as many as were given); the written ones
 // are updated in place. binary: the first argument is a BLOB (WRITE, COPY and ERASE fill gaps

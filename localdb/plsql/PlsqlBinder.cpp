@@ -1719,6 +1719,27 @@ bool UnitBinder::suppliedPackage(Expr &e, const std::string &pkg, const std::str
     wrongArgs(e.pos, m);
   e.kind = EKind::Builtin;
   e.builtin = found->builtin;
+  if (lob) {
+    // Named arguments to their positions; one left out before a given one has no value to take.
+    std::vector<Arg> placed(static_cast<size_t>(lob->maxArgs));
+    size_t given = 0;
+    for (size_t i = 0; i < e.args.size(); ++i) {
+      Arg &a = e.args[i];
+      int at = a.name.empty() ? static_cast<int>(i) : packages::lobParamIndex(*lob, a.name);
+      if (at < 0 || placed[static_cast<size_t>(at)].value)
+        wrongArgs(e.pos, m);
+      placed[static_cast<size_t>(at)] = std::move(a);
+      placed[static_cast<size_t>(at)].name.clear();
+      given = std::max(given, static_cast<size_t>(at) + 1);
+    }
+    placed.resize(given);
+    for (const Arg &a : placed)
+      if (!a.value)
+        wrongArgs(e.pos, m);
+    if (static_cast<int>(given) < found->minArgs)
+      wrongArgs(e.pos, m);
+    e.args = std::move(placed);
+  }
   for (Arg &a : e.args) {
     if (!a.name.empty() && found->builtin != BiEnable && found->builtin != BiGetLine)
       wrongArgs(e.pos, m);

@@ -223,7 +223,7 @@ TEST_F(Lob, DbmsLob) {
   procedure put(k number, v varchar2) is begin insert into res values (k, v); end;
 begin
   put(1, dbms_lob.istemporary(c) || '|' || dbms_lob.getlength(c));
-  dbms_lob.createtemporary(c, true, dbms_lob.session);
+  dbms_lob.createtemporary(lob_loc => c, cache => true, dur => dbms_lob.session);
   put(2, dbms_lob.istemporary(c) || '|' || dbms_lob.getlength(c));
   dbms_lob.open(c, dbms_lob.lob_readwrite);
   dbms_lob.writeappend(c, 5, 'Hello');
@@ -293,6 +293,8 @@ end;)");
   EXPECT_EQ(exec("begin dbms_lob.append('x', 'y'); end;"), 6550);
   EXPECT_NE(lastError.find("PLS-00363"), std::string::npos) << lastError;
   EXPECT_EQ(exec("begin dbms_lob.nosuch(1); end;"), 6550);
+  EXPECT_EQ(exec("declare c clob; begin dbms_lob.trim(lob_loc => c, size => 1); end;"), 6550);
+  EXPECT_NE(lastError.find("PLS-00306"), std::string::npos) << lastError;
 }
 
 TEST_F(Lob, UtlRaw) {
