@@ -191,6 +191,9 @@ begin
   insert into docs (id, c) values (3, d);
   n := length(v) + length(d);
   insert into res values (7, n || '|' || length(upper(c || c)));
+  d := 'x';
+  d := d || '-' || d || null; -- appended in place, each piece read first
+  insert into res values (8, d);
 end;)");
   EXPECT_EQ(query("select v from res order by k"),
             (std::vector<std::vector<std::string>>{
@@ -200,7 +203,8 @@ end;)");
                 {"C0FFEE"},
                 {"ORA-06502: PL/SQL: numeric or value error: character string buffer too small"},
                 {"empty, not null0"},
-                {"4|131072"}}));
+                {"4|131072"},
+                {"x-x"}}));
   EXPECT_EQ(value("select length(c) from docs where id = 2"), "65536");
   EXPECT_EQ(value("select length(c) from docs where id = 3"), "0");
   // Bytes from PL/SQL stay bytes in the column, from a statement or a trigger's :NEW.
