@@ -603,15 +603,13 @@ Type UnitBinder::resolveType(TypeSpec &s, Scope *scope) {
   Type t;
   if (s.attr.empty()) {
     // CLOB, NCLOB and BLOB are names Oracle 7.3 does not know.
-    bool known = scalarType(s, t) && (FCtx.modern || !isLob(t.sqlType));
-    if (!known)
-      t = Type();
-    if (known) {
+    if (scalarType(s, t) && (FCtx.modern || !isLob(t.sqlType))) {
       if (t.kind == VType::Char && s.haveArgs && (s.length < 1 || s.length > 32767))
         fail(s.pos, "PLS-00215: String length constraints must be in range (1 .. 32767)");
       s.resolved = t;
       return t;
     }
+    t = Type();
     Symbol *sym = lookup(scope, s.name[0]);
     size_t at = 1;
     if (!sym && isCharArr(s.name)) {
