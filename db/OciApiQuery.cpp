@@ -91,7 +91,10 @@ TParamType TOracleParam::DataTypeOfDbType(std::int32_t ADbType) const {
   case 23:
     return oRaw;
   case 24:
+  case 113: // BLOB: its bytes, as a LONG RAW's
     return oLongRaw;
+  case 112: // CLOB and NCLOB: their text, as a LONG's
+    return oLong;
   case 102:
     return oCursor;
   default:

@@ -1,6 +1,7 @@
 // The catalog tables, the dictionary views over them and the constraint triggers.
 #include "localdb/catalog/Catalog.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -389,6 +390,7 @@ std::string declaredType(SqlType t) {
     return "NUMERIC";
   case SqlType::Raw:
   case SqlType::LongRaw:
+  case SqlType::Blob:
     return "BLOB";
   default:
     return "TEXT";
@@ -406,7 +408,7 @@ void insertColumns(sqlite3 *db, const std::string &owner, const std::string &tab
                       "data_type, data_length, data_precision, data_scale, nullable, "
                       "data_default, generated) VALUES(" +
                       quoteText(owner) + "," + quoteText(table) + "," + std::to_string(id++) + "," +
-                      quoteText(c.name) + "," + quoteText(typeName(c.type)) + "," +
+                      quoteText(c.name) + "," + quoteText(typeName(c)) + "," +
                       std::to_string(c.length) + ",";
     std::snprintf(buf, sizeof buf, "%s,%s,'%s',",
                   c.precision >= 0 ? std::to_string(c.precision).c_str() : "NULL",
@@ -622,16 +624,25 @@ std::string typeName(SqlType t) {
     return "LONG RAW";
   case SqlType::Char:
     return "CHAR";
+  case SqlType::Clob:
+    return "CLOB";
+  case SqlType::Blob:
+    return "BLOB";
   default:
     return "UNDEFINED";
   }
+}
+
+std::string typeName(const ColumnInfo &c) {
+  return c.national && c.type == SqlType::Clob ? "NCLOB" : typeName(c.type);
 }
 
 std::optional<SqlType> typeFromName(const std::string &n) {
   static const std::map<std::string, SqlType> m = {
       {"VARCHAR2", SqlType::Varchar2}, {"NUMBER", SqlType::Number}, {"LONG", SqlType::Long},
       {"ROWID", SqlType::Rowid},       {"DATE", SqlType::Date},     {"RAW", SqlType::Raw},
-      {"LONG RAW", SqlType::LongRaw},  {"CHAR", SqlType::Char}};
+      {"LONG RAW", SqlType::LongRaw},  {"CHAR", SqlType::Char},     {"CLOB", SqlType::Clob},
+      {"NCLOB", SqlType::Clob},        {"BLOB", SqlType::Blob}};
   auto it = m.find(n);
   if (it == m.end())
     return std::nullopt;
@@ -639,7 +650,7 @@ std::optional<SqlType> typeFromName(const std::string &n) {
 }
 
 std::string typeText(const ColumnInfo &c) {
-  std::string t = typeName(c.type);
+  std::string t = typeName(c);
   switch (c.type) {
   case SqlType::Varchar2:
   case SqlType::Char:
@@ -672,6 +683,9 @@ int displaySize(const ColumnInfo &c) {
     return 9;
   case SqlType::Rowid:
     return 18;
+  case SqlType::Clob:
+  case SqlType::Blob:
+    return 4000; // the locator's size, as the dictionary shows it
   default:
     return 0; // LONG, LONG RAW: the caller's default size
   }
@@ -1150,6 +1164,11 @@ void createKeyIndex(sqlite3 *db, const ConstraintDef &c) {
 }
 
 void addConstraint(sqlite3 *db, const ConstraintDef &c) {
+  if (c.type == 'P' || c.type == 'U')
+    for (const ColumnInfo &col : loadColumns(db, c.owner, c.table))
+      if (isLob(col.type) &&
+          std::find(c.columns.begin(), c.columns.end(), col.name) != c.columns.end())
+        throw oraErrorArg(2329, "LOB");
   std::string type(1, c.type);
   std::string rule = c.type == 'R' ? (c.cascade ? "'CASCADE'" : "'NO ACTION'") : "NULL";
   execSql(db, "INSERT INTO ora_constraints VALUES(" + quoteText(c.owner) + "," + quoteText(c.name) +
@@ -1188,8 +1207,9 @@ std::vector<ColumnInfo> loadColumns(sqlite3 *db, const std::string &owner,
   while (sqlite3_step(st) == SQLITE_ROW) {
     ColumnInfo c;
     c.name = reinterpret_cast<const char *>(sqlite3_column_text(st, 0));
-    c.type = typeFromName(reinterpret_cast<const char *>(sqlite3_column_text(st, 1)))
-                 .value_or(SqlType::Varchar2);
+    const char *dataType = reinterpret_cast<const char *>(sqlite3_column_text(st, 1));
+    c.type = typeFromName(dataType).value_or(SqlType::Varchar2);
+    c.national = std::strcmp(dataType, "NCLOB") == 0;
     c.length = sqlite3_column_int(st, 2);
     c.precision = sqlite3_column_type(st, 3) == SQLITE_NULL ? -1 : sqlite3_column_int(st, 3);
     c.scale = sqlite3_column_type(st, 4) == SQLITE_NULL ? kNoScale : sqlite3_column_int(st, 4);

@@ -20,6 +20,8 @@ enum class SqlType : int {
   Raw = 23,
   LongRaw = 24,
   Char = 96,
+  Clob = 112, // also NCLOB (ColumnInfo::national): text without VARCHAR2's bound
+  Blob = 113, // bytes without RAW's bound
 };
 
 // Scale of a NUMBER without one (a real scale may be negative).
@@ -36,12 +38,17 @@ struct ColumnInfo {
   // How the default applies: "" (when no value is given), "ON NULL" (also for an explicit NULL),
   // or an identity column's kind: "ALWAYS", "BY DEFAULT", "BY DEFAULT ON NULL".
   std::string generated;
+  bool national = false; // a CLOB declared NCLOB: the same text, its own name in the dictionary
 };
+
+// Large objects: no ORDER BY, GROUP BY, DISTINCT, comparison or index over them.
+inline bool isLob(SqlType t) { return t == SqlType::Clob || t == SqlType::Blob; }
 
 // The Oracle spelling of a column type ("NUMBER(7,2)", "VARCHAR2(10)").
 std::string typeText(const ColumnInfo &c);
 // The data_type name stored in the catalog ("VARCHAR2", "LONG RAW").
 std::string typeName(SqlType t);
+std::string typeName(const ColumnInfo &c); // NCLOB for a national CLOB
 std::optional<SqlType> typeFromName(const std::string &name);
 // Display size as odescr reports it.
 int displaySize(const ColumnInfo &c);

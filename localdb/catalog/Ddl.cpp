@@ -572,12 +572,18 @@ void createIndexStmt(Context &ctx, CreateIndexStmt &s) {
     std::string key = quoteIdent(s.columns[i]);
     if (i < s.expressions.size() && s.expressions[i]) {
       ctx.binder.bindIndexExpression(*s.expressions[i], tname[0], tname[1], cols);
+      if (isLob(s.expressions[i]->type.type))
+        throw oraErrorArg(2327, "LOB", s.expressions[i]->pos);
       Emitter em({}, ctx.binder.user());
       key = "(" + rowExpression(em.condition(*s.expressions[i])) + ")";
       expressions = true;
-    } else if (std::none_of(cols.begin(), cols.end(),
-                            [&](const ColumnInfo &c) { return c.name == s.columns[i]; })) {
-      fail(904, s.pos);
+    } else {
+      auto col = std::find_if(cols.begin(), cols.end(),
+                              [&](const ColumnInfo &c) { return c.name == s.columns[i]; });
+      if (col == cols.end())
+        fail(904, s.pos);
+      if (isLob(col->type))
+        throw oraErrorArg(2327, "LOB", s.pos);
     }
     cl += (i ? ", " : "") + key + (s.desc[i] ? " DESC" : " ASC");
   }
@@ -1062,9 +1068,18 @@ void alterTableStmt(Context &ctx, AlterTableStmt &s) {
       std::string notEmpty = quoteIdent(d.name) + " IS NOT NULL";
       if (d.haveType) {
         ColumnInfo n = d.info;
+        // A LOB column keeps its type; only a LONG (LONG RAW) becomes a CLOB (BLOB).
+        if (isLob(it->type) && n.type != it->type)
+          fail(22859, d.pos);
+        bool longToLob = (it->type == SqlType::Long && n.type == SqlType::Clob) ||
+                         (it->type == SqlType::LongRaw && n.type == SqlType::Blob);
+        if (isLob(n.type) && n.type != it->type && !longToLob)
+          fail(22858, d.pos);
         bool group =
             sameTypeGroup(n.type, it->type) && declaredType(n.type) == declaredType(it->type);
-        if (!group || n.type != it->type) {
+        if (longToLob) {
+          // the same text or bytes, now without LONG's restrictions
+        } else if (!group || n.type != it->type) {
           if (tableHasRows(db, owner, name, notEmpty))
             fail(1439, d.pos);
           storageChanged = storageChanged || declaredType(n.type) != declaredType(it->type);
@@ -1079,6 +1094,7 @@ void alterTableStmt(Context &ctx, AlterTableStmt &s) {
           fail(1441, d.pos);
         }
         it->type = n.type;
+        it->national = n.national;
         it->length = n.length;
         it->precision = n.precision;
         it->scale = n.scale;

@@ -8,6 +8,7 @@
 #include <unordered_map>
 
 #include "localdb/catalog/Privileges.h"
+#include "localdb/packages/DbmsLob.h"
 #include "localdb/sql/OraError.h"
 #include "localdb/sql/SqlBinder.h"
 #include "localdb/sql/SqlEmitter.h"
@@ -150,7 +151,9 @@ Type typeOfColumn(const ColumnInfo &c) {
     break;
   default:
     t.kind = VType::Char;
-    t.length = c.type == SqlType::Long || c.type == SqlType::LongRaw ? 32760 : c.length;
+    t.length = c.type == SqlType::Long || c.type == SqlType::LongRaw ? 32760
+               : isLob(c.type)                                       ? 0
+                                                                     : c.length;
     t.blankPadded = c.type == SqlType::Char;
     t.name = typeName(c.type);
   }
@@ -235,6 +238,11 @@ bool scalarType(const TypeSpec &s, Type &t) {
   if (n == "DATE") {
     t.kind = VType::Date;
     return true;
+  }
+  if (n == "CLOB" || n == "NCLOB" || n == "BLOB") { // the caller checks the language level
+    t.kind = VType::Char;
+    t.sqlType = n == "BLOB" ? SqlType::Blob : SqlType::Clob;
+    return !s.haveArgs;
   }
   if (n == "BOOLEAN") {
     t.kind = VType::Boolean;
@@ -635,12 +643,14 @@ bool UnitBinder::tableColumns(const std::vector<std::string> &name, std::vector<
 Type UnitBinder::resolveType(TypeSpec &s, Scope *scope) {
   Type t;
   if (s.attr.empty()) {
-    if (scalarType(s, t)) {
+    // CLOB, NCLOB and BLOB are names Oracle 7.3 does not know.
+    if (scalarType(s, t) && (FCtx.modern || !isLob(t.sqlType))) {
       if (t.kind == VType::Char && s.haveArgs && (s.length < 1 || s.length > 32767))
         fail(s.pos, "PLS-00215: String length constraints must be in range (1 .. 32767)");
       s.resolved = t;
       return t;
     }
+    t = Type();
     Symbol *sym = lookup(scope, s.name[0]);
     size_t at = 1;
     if (!sym && isCharArr(s.name)) {
@@ -1269,6 +1279,8 @@ void UnitBinder::bindExpr(Expr &e, Scope *scope) {
       if (!scalarFamily(x) || !scalarFamily(y))
         wrongArgs(e.pos, "||");
       e.type.kind = VType::Char;
+      if (a.type.sqlType == SqlType::Clob || b.type.sqlType == SqlType::Clob)
+        e.type.sqlType = SqlType::Clob; // a CLOB as SQL sees it, when it goes there
       return;
     default:
       if (!scalarFamily(x) || !scalarFamily(y))
@@ -1714,7 +1726,8 @@ bool UnitBinder::resolveGlobal(Expr &e, Scope *scope, bool asProcedure) {
   {
     size_t at = first == "SYS" && n.size() > 2 ? 1 : 0;
     const std::string &pkg = n[at];
-    if (pkg == "DBMS_OUTPUT" || pkg == "DBMS_UTILITY" || pkg == "DBMS_LOCK") {
+    if (pkg == "DBMS_OUTPUT" || pkg == "DBMS_UTILITY" || pkg == "DBMS_LOCK" ||
+        (FCtx.modern && (pkg == "DBMS_LOB" || pkg == "UTL_RAW"))) {
       if (n.size() != at + 2)
         fail(e.pos, "PLS-00221: '" + pkg + "' is not a procedure or is undefined");
       return suppliedPackage(e, pkg, n[at + 1], e.namePos[at + 1], scope, asProcedure);
@@ -1796,7 +1809,9 @@ bool UnitBinder::sqlFunction(Expr &e, Scope *scope, bool argsBound) {
     if (!argsBound)
       bindValue(*a.value, scope);
     const Type &t = a.value->type;
-    key += std::to_string(static_cast<int>(t.kind)) + ",";
+    // The SQL type too: RAW, CLOB and BLOB arguments make other calls than text does.
+    key += std::to_string(static_cast<int>(t.kind)) + ":" +
+           std::to_string(static_cast<int>(sqlTypeOf(t))) + ",";
   }
   auto hit = FFunctions.find(key);
   if (hit != FFunctions.end()) {
@@ -1904,6 +1919,13 @@ bool UnitBinder::suppliedPackage(Expr &e, const std::string &pkg, const std::str
   for (const Member &x : members)
     if (pkg == x.package && m == x.name && (!x.modern || FCtx.modern))
       found = &x;
+  // DBMS_LOB and UTL_RAW keep their members with their code.
+  const packages::LobMember *lob = packages::findLobMember(pkg, m);
+  Member lobMember{};
+  if (lob) {
+    lobMember = {lob->package, lob->name, BiLobMember, lob->minArgs, lob->maxArgs, lob->result};
+    found = &lobMember;
+  }
   if (!found)
     component(mpos, m);
   if (found->result == VType::Null && !asProcedure)
@@ -1916,6 +1938,27 @@ bool UnitBinder::suppliedPackage(Expr &e, const std::string &pkg, const std::str
     wrongArgs(e.pos, m);
   e.kind = EKind::Builtin;
   e.builtin = found->builtin;
+  if (lob) {
+    // Named arguments to their positions; one left out before a given one has no value to take.
+    std::vector<Arg> placed(static_cast<size_t>(lob->maxArgs));
+    size_t given = 0;
+    for (size_t i = 0; i < e.args.size(); ++i) {
+      Arg &a = e.args[i];
+      int at = a.name.empty() ? static_cast<int>(i) : packages::lobParamIndex(*lob, a.name);
+      if (at < 0 || placed[static_cast<size_t>(at)].value)
+        wrongArgs(e.pos, m);
+      placed[static_cast<size_t>(at)] = std::move(a);
+      placed[static_cast<size_t>(at)].name.clear();
+      given = std::max(given, static_cast<size_t>(at) + 1);
+    }
+    placed.resize(given);
+    for (const Arg &a : placed)
+      if (!a.value)
+        wrongArgs(e.pos, m);
+    if (static_cast<int>(given) < found->minArgs)
+      wrongArgs(e.pos, m);
+    e.args = std::move(placed);
+  }
   for (Arg &a : e.args) {
     if (!a.name.empty() && found->builtin != BiEnable && found->builtin != BiGetLine)
       wrongArgs(e.pos, m);
@@ -1930,6 +1973,19 @@ bool UnitBinder::suppliedPackage(Expr &e, const std::string &pkg, const std::str
   if (found->builtin == BiGetLine || found->builtin == BiGetLines)
     for (auto &o : e.operands)
       requireTarget(*o);
+  if (lob) {
+    e.text = pkg + "." + m;
+    for (size_t i = 0; i < e.operands.size(); ++i) {
+      VType k = e.operands[i]->type.kind; // CREATETEMPORARY's CACHE is a BOOLEAN
+      if (!scalarFamily(k) && k != VType::Boolean)
+        wrongArgs(e.pos, m);
+      if (lob->written & (1u << i))
+        requireTarget(*e.operands[i]);
+    }
+    if (lob->rawResult == 'R' ||
+        (lob->rawResult == 'A' && e.operands[0]->type.sqlType == SqlType::Blob))
+      e.type.sqlType = SqlType::Raw;
+  }
   // LINES may be the caller's array, bound as a PL/SQL table.
   if (found->builtin == BiGetLines && e.operands[0]->type.kind != VType::Table &&
       e.operands[0]->kind != EKind::Bind)

@@ -68,7 +68,8 @@ enum Builtin {
   BiFormatErrorStack,
   BiFormatErrorBacktrace,
   BiFormatCallStack,
-  BiSleep, // DBMS_LOCK.SLEEP
+  BiSleep,     // DBMS_LOCK.SLEEP
+  BiLobMember, // DBMS_LOB, UTL_RAW (Expr::text "PACKAGE.MEMBER")
   // The collection methods of nested tables and VARRAYs, and their constructors.
   BiTableLimit,
   BiTableExtend,

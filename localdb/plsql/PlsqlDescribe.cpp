@@ -88,6 +88,10 @@ void addType(std::vector<DescribedArgument> &out, DescribedArgument a, const Typ
   case VType::Char:
     a.type = t.blankPadded ? DtChar : DtVarchar2;
     a.size = static_cast<uint32_t>(t.length > 0 ? t.length : 0);
+    if (isLob(t.sqlType)) {
+      a.type = t.sqlType == SqlType::Clob ? DtClob : DtBlob;
+      a.size = 4000; // as the dictionary shows a LOB
+    }
     break;
   case VType::Date:
     a.type = DtDate;

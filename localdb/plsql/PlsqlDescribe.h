@@ -21,6 +21,8 @@ enum DescribedType : int {
   DtDate = 12,
   DtChar = 96,
   DtRefCursor = 102,
+  DtClob = 112,
+  DtBlob = 113,
   DtRecord = 250,
   DtTable = 251,
   DtBoolean = 252,

@@ -13,6 +13,7 @@
 
 #include "localdb/catalog/Catalog.h"
 #include "localdb/catalog/Ddl.h"
+#include "localdb/packages/DbmsLob.h"
 #include "localdb/plsql/PlsqlBinder.h"
 #include "localdb/plsql/PlsqlUnits.h"
 #include "localdb/server/Cursor.h"
@@ -77,6 +78,10 @@ std::string unitLabel(const Unit *u) { return "\"" + u->owner + "." + u->name + 
 } // namespace
 
 namespace {
+bool sameSlot(const Slot &a, const Slot &b) {
+  return a.where == b.where && a.level == b.level && a.index == b.index && a.package == b.package;
+}
+
 SqlType sqlTypeFor(const Type &t) {
   switch (t.kind) {
   case VType::Number:
@@ -84,7 +89,7 @@ SqlType sqlTypeFor(const Type &t) {
   case VType::Date:
     return SqlType::Date;
   default:
-    return SqlType::Varchar2;
+    return isLob(t.sqlType) ? t.sqlType : SqlType::Varchar2;
   }
 }
 } // namespace
@@ -448,10 +453,7 @@ Value Interp::evalBinary(const Expr &e, Frame &f) {
   Value b = eval(*e.operands[1], f);
   if (e.op == Op::Concat) {
     // NULL is the empty string in concatenation.
-    Value x = toText(a, dateFormat()), y = toText(b, dateFormat());
-    if (x.s.size() + y.s.size() > kMaxStringBytes)
-      raiseValueError("character string buffer too small");
-    return Value::text(x.s + y.s);
+    return concat(a, b, dateFormat());
   }
   if (e.op == Op::Add && a.t == VType::Number && b.t == VType::Number && a.n.isInt && b.n.isInt) {
     int64_t r;
@@ -1060,6 +1062,46 @@ Value Interp::builtin(const Expr &e, Frame &f) {
   case BiDisable:
     FState.output.disable();
     return Value();
+  case BiLobMember: {
+    size_t dot = e.text.find('.');
+    const packages::LobMember *m =
+        packages::findLobMember(e.text.substr(0, dot), e.text.substr(dot + 1));
+    // A CLOB or BLOB variable the member writes is moved out and back, not copied, so an APPEND
+    // in a loop costs the piece it adds rather than the whole LOB each time.
+    size_t n = e.operands.size();
+    std::vector<Value> args(n);
+    std::vector<Value *> inPlace(n, nullptr);
+    auto movable = [&](size_t i) {
+      return (m->written & (1u << i)) && e.operands[i]->kind == EKind::Var &&
+             isLob(e.operands[i]->type.sqlType);
+    };
+    for (size_t i = 0; i < n; ++i)
+      if (!movable(i))
+        args[i] = eval(*e.operands[i], f);
+    for (size_t i = 0; i < n; ++i)
+      if (movable(i)) {
+        inPlace[i] = &lvalue(*e.operands[i], f);
+        args[i] = std::move(*inPlace[i]);
+      }
+    auto putBack = [&] {
+      for (size_t i = 0; i < n; ++i)
+        if (inPlace[i])
+          *inPlace[i] = std::move(args[i]);
+    };
+    bool binary = n > 0 && e.operands[0]->type.sqlType == SqlType::Blob;
+    Value result;
+    try {
+      result = packages::callLobMember(*m, args, binary);
+    } catch (...) {
+      putBack();
+      throw;
+    }
+    putBack();
+    for (size_t i = 0; i < n; ++i)
+      if ((m->written & (1u << i)) && !inPlace[i])
+        assign(*e.operands[i], f, args[i]);
+    return result;
+  }
   case BiGetLine: {
     std::string line;
     bool got = FState.output.getLine(line);
@@ -1776,7 +1818,41 @@ void Interp::execAssign(const Stmt &s, Frame &f) {
     }
     return;
   }
-  assign(t, f, eval(*s.value, f));
+  const Expr &v = *s.value;
+  if (t.kind == EKind::Var && t.path.empty() && t.type.sqlType == SqlType::Clob &&
+      v.kind == EKind::Binary && v.op == Op::Concat) {
+    // c := c || x [|| y ...] on a CLOB appends in place: building a CLOB piece by piece stays
+    // linear rather than copying the whole of it for every piece.
+    std::vector<const Expr *> pieces;
+    const Expr *left = &v;
+    for (; left->kind == EKind::Binary && left->op == Op::Concat; left = left->operands[0].get())
+      pieces.push_back(left->operands[1].get());
+    if (left->kind == EKind::Var && left->path.empty() && sameSlot(left->slot, t.slot)) {
+      // Every piece is read before the CLOB changes (c := c || ',' || c).
+      std::string add;
+      bool any = false;
+      for (auto it = pieces.rbegin(); it != pieces.rend(); ++it) {
+        Value piece = eval(**it, f);
+        if (piece.isNull())
+          continue; // NULL is the empty string in concatenation
+        add += toText(piece, dateFormat()).s;
+        any = true;
+        if (add.size() > kMaxLobBytes)
+          raise(22925);
+      }
+      Value &dst = lvalue(t, f);
+      if (!any)
+        return;
+      if (dst.s.size() + add.size() > kMaxLobBytes)
+        raise(22925);
+      dst.t = VType::Char;
+      dst.s += add;
+      if (!dst.lob)
+        dst.lob = 2;
+      return;
+    }
+  }
+  assign(t, f, eval(v, f));
 }
 
 // EXECUTE IMMEDIATE: the text runs on this logon as a statement of the call contract would

@@ -45,7 +45,7 @@ void raiseValueError(const char *why) {
 }
 
 const Value &fitString(const Value &v) {
-  if (v.t == VType::Char && v.s.size() > kMaxStringBytes)
+  if (v.t == VType::Char && !v.lob && v.s.size() > kMaxStringBytes)
     raiseValueError("character string buffer too small");
   return v;
 }
@@ -198,6 +198,16 @@ Value coerce(const Value &v, const Type &t, const std::string &dateFormat) {
   }
   case VType::Char: {
     Value s = toText(v, dateFormat);
+    if (isLob(t.sqlType)) {
+      if (!s.lob)
+        s.lob = 2; // text or bytes given to a LOB variable make a temporary LOB
+      return s;
+    }
+    if (s.lob) { // a LOB read as VARCHAR2 or RAW: empty is NULL there
+      s.lob = 0;
+      if (s.s.empty())
+        return Value();
+    }
     if ((t.length > 0 && static_cast<int>(s.s.size()) > t.length) || s.s.size() > kMaxStringBytes)
       raiseValueError("character string buffer too small");
     if (t.blankPadded && t.length > 0 && static_cast<int>(s.s.size()) < t.length)
@@ -234,12 +244,8 @@ OraNum checked(const std::optional<OraNum> &r) {
 Value arith(Op op, const Value &a, const Value &b, const std::string &dateFormat) {
   if (a.isNull() || b.isNull())
     return Value();
-  if (op == Op::Concat) {
-    Value x = toText(a, dateFormat), y = toText(b, dateFormat);
-    if (x.s.size() + y.s.size() > kMaxStringBytes)
-      raiseValueError("character string buffer too small");
-    return Value::text(x.s + y.s);
-  }
+  if (op == Op::Concat)
+    return concat(a, b, dateFormat);
   // Date arithmetic: date +/- number, date - date.
   if (a.t == VType::Date || b.t == VType::Date) {
     auto ja = [&](const Value &v) {
@@ -288,6 +294,18 @@ Value arith(Op op, const Value &a, const Value &b, const std::string &dateFormat
   default:
     raiseValueError();
   }
+}
+
+Value concat(const Value &a, const Value &b, const std::string &dateFormat) {
+  Value x = toText(a, dateFormat), y = toText(b, dateFormat);
+  if (x.lob || y.lob) {
+    if (x.s.size() + y.s.size() > kMaxLobBytes)
+      raise(22925);
+    return Value::lobOf(x.s + y.s);
+  }
+  if (x.s.size() + y.s.size() > kMaxStringBytes)
+    raiseValueError("character string buffer too small");
+  return Value::text(x.s + y.s);
 }
 
 int compareValues(const Value &a, const Value &b, const std::string &dateFormat) {
@@ -347,6 +365,13 @@ Value columnValue(sqlite3_stmt *st, int col, SqlType type) {
     r.t = VType::Date;
     r.s = reinterpret_cast<const char *>(sqlite3_column_text(st, col));
     return r;
+  }
+  if (isLob(type)) { // bytes or text as stored; an empty LOB stays one
+    const char *p = vt == SQLITE_BLOB
+                        ? static_cast<const char *>(sqlite3_column_blob(st, col))
+                        : reinterpret_cast<const char *>(sqlite3_column_text(st, col));
+    return Value::lobOf(std::string(p ? p : "", static_cast<size_t>(sqlite3_column_bytes(st, col))),
+                        1);
   }
   if (vt == SQLITE_BLOB) {
     const char *p = static_cast<const char *>(sqlite3_column_blob(st, col));

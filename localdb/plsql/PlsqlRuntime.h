@@ -24,11 +24,17 @@ struct Record;
 struct PlTable;
 struct CursorState;
 
+// The longest CLOB or BLOB value held: SQLite's bound on a text or blob. Past it is ORA-22925.
+constexpr size_t kMaxLobBytes = 1000000000;
+
 // A value: NULL (of any type), a number, text, a date (stored text), a boolean, or a record,
 // a PL/SQL table or a cursor shared by reference (assignment copies them explicitly).
 struct Value {
   VType t = VType::Null;
   bool b = false;
+  // A CLOB or BLOB (text or bytes): no 32767-byte bound, and it may be empty without being NULL.
+  // 2 for a temporary one (DBMS_LOB.ISTEMPORARY), made in PL/SQL rather than read from a table.
+  uint8_t lob = 0;
   OraNum n;
   std::string s;
   std::shared_ptr<Record> rec;
@@ -49,6 +55,13 @@ struct Value {
       x.t = VType::Char;
       x.s = std::move(v);
     }
+    return x;
+  }
+  static Value lobOf(std::string v, uint8_t kind = 2) {
+    Value x;
+    x.t = VType::Char;
+    x.s = std::move(v);
+    x.lob = kind;
     return x;
   }
   static Value boolean(bool v) {
@@ -136,6 +149,10 @@ Value emptyCollection(const TypeDecl *d);
 Value arith(Op op, const Value &a, const Value &b, const std::string &dateFormat);
 // -1, 0, 1; the caller handles NULLs.
 int compareValues(const Value &a, const Value &b, const std::string &dateFormat);
+
+// The concatenation a || b (NULL as the empty string): a LOB when either is one (ORA-22925 past
+// kMaxLobBytes), else bounded by PL/SQL's longest string (ORA-06502).
+Value concat(const Value &a, const Value &b, const std::string &dateFormat);
 
 // Text compared as if the shorter were blank-padded to the longer's length (CHAR semantics).
 int compareBlankPadded(const std::string &a, const std::string &b);

@@ -202,28 +202,34 @@ void writeBack(Session &s, UnitState &st, RowStatement &row, const Unit &u, int 
                int64_t rowid, const std::vector<Value> &values) {
   std::string tOwner = u.trigger.table.size() > 1 ? u.trigger.table[0] : u.owner;
   std::string table = u.trigger.table.back();
-  std::vector<std::string> names;
+  std::vector<std::string> names, params;
+  auto add = [&](const ColumnInfo &c) {
+    std::string p = "?" + std::to_string(names.size() + 1);
+    // PL/SQL holds a BLOB's bytes as a string; the column keeps them as a blob.
+    params.push_back(c.type == SqlType::Blob ? "CAST(" + p + " AS BLOB)" : p);
+    names.push_back(c.name);
+  };
   if (values.size() <= u.triggerColumns.size()) {
     for (size_t i = 0; i < values.size(); ++i)
-      names.push_back(u.triggerColumns[i].name);
+      add(u.triggerColumns[i]);
   } else { // the table got columns since the trigger was compiled
     for (const ColumnInfo &c : loadColumns(s.db(), tOwner, table))
-      names.push_back(c.name);
+      add(c);
     if (names.size() < values.size())
       throw oraErrorArg(4098, u.owner + "." + u.name);
   }
   std::string sql;
   if (event == 1) {
-    std::string list, params;
+    std::string list, given;
     for (size_t i = 0; i < values.size(); ++i) {
       list += (i ? ", " : "") + quoteIdent(names[i]);
-      params += (i ? ", ?" : "?") + std::to_string(i + 1);
+      given += (i ? ", " : "") + params[i];
     }
-    sql = "INSERT INTO " + physicalName(tOwner, table) + "(" + list + ") VALUES (" + params + ")";
+    sql = "INSERT INTO " + physicalName(tOwner, table) + "(" + list + ") VALUES (" + given + ")";
   } else {
     std::string set;
     for (size_t i = 0; i < values.size(); ++i)
-      set += (i ? ", " : "") + quoteIdent(names[i]) + " = ?" + std::to_string(i + 1);
+      set += (i ? ", " : "") + quoteIdent(names[i]) + " = " + params[i];
     sql = "UPDATE " + physicalName(tOwner, table) + " SET " + set + " WHERE rowid = ?" +
           std::to_string(values.size() + 1);
   }

@@ -26,6 +26,15 @@ namespace {
 
 [[noreturn]] void fail(int code, int pos) { throw oraError(code, pos); }
 
+// A LOB where values are ordered, grouped or compared: Oracle names the type it got.
+void refuseLob(SqlType t, int pos) {
+  if (isLob(t))
+    throw oraErrorText(932,
+                       std::string("inconsistent datatypes: expected - got ") +
+                           (t == SqlType::Clob ? "CLOB" : "BLOB"),
+                       pos);
+}
+
 TypeInfo typeOf(SqlType t, int length = 0) {
   TypeInfo ti;
   ti.type = t;
@@ -59,6 +68,8 @@ int textLength(const TypeInfo &t) {
     return 18;
   case SqlType::Unknown:
     return 0;
+  case SqlType::Clob:
+    return 4000;
   default:
     return 2000;
   }
@@ -165,6 +176,11 @@ const FnSpec kFunctions[] = {
     {"GROUPING", 1, 1, false, true},
     {"GROUPING_ID", 1, 255, false, true},
     {"GROUP_ID", 0, 0, false, true},
+    {"TO_CLOB", 1, 1, false, true},
+    {"TO_NCLOB", 1, 1, false, true},
+    {"TO_BLOB", 1, 1, false, true},
+    {"EMPTY_CLOB", 0, 0, false, true},
+    {"EMPTY_BLOB", 0, 0, false, true},
     {"ROW_NUMBER", 0, 0, false, true, true},
     {"RANK", 0, 0, false, true, true},
     {"DENSE_RANK", 0, 0, false, true, true},
@@ -196,12 +212,14 @@ SqlType compareType(SqlType a, SqlType b, int pos) {
       return 1;
     if (t == SqlType::Date)
       return 2;
-    if (t == SqlType::Raw || t == SqlType::LongRaw)
+    if (t == SqlType::Raw || t == SqlType::LongRaw || t == SqlType::Blob)
       return 3;
     if (t == SqlType::Rowid)
       return 4;
     return 0; // character or unknown
   };
+  refuseLob(a, pos);
+  refuseLob(b, pos);
   int ga = group(a), gb = group(b);
   if (ga && gb && ga != gb)
     fail(932, pos);
@@ -224,6 +242,8 @@ void checkConvertible(SqlType from, SqlType to, int pos) {
     return; // text converts to anything, or fails at run time with the ORA error
   if (isCharType(to))
     return; // anything prints as text
+  if (sameTypeGroup(from, to))
+    return; // RAW, LONG RAW and BLOB hold the same bytes
   if (from == SqlType::Rowid || to == SqlType::Rowid)
     fail(932, pos);
   fail(932, pos);
@@ -290,14 +310,17 @@ bool containsAggregate(const Expr *e) {
 } // namespace
 
 bool isCharType(SqlType t) {
-  return t == SqlType::Varchar2 || t == SqlType::Char || t == SqlType::Long ||
+  return t == SqlType::Varchar2 || t == SqlType::Char || t == SqlType::Long || t == SqlType::Clob ||
          t == SqlType::Unknown;
 }
 
 bool sameTypeGroup(SqlType a, SqlType b) {
   if (isCharType(a) && isCharType(b))
     return true;
-  if ((a == SqlType::Raw || a == SqlType::LongRaw) && (b == SqlType::Raw || b == SqlType::LongRaw))
+  auto raw = [](SqlType t) {
+    return t == SqlType::Raw || t == SqlType::LongRaw || t == SqlType::Blob;
+  };
+  if (raw(a) && raw(b))
     return true;
   return a == b || a == SqlType::Unknown || b == SqlType::Unknown;
 }
@@ -453,6 +476,10 @@ void Binder::bindSelect(Select &s, Scope *outer, bool countersAllowed, int depth
       fail(1790, s.right->columns[i]->pos);
     if (a == SqlType::Long || b == SqlType::Long)
       fail(997, s.right->columns[i]->pos);
+    if (s.setOp != "UNION ALL") { // the others compare rows
+      refuseLob(a, s.left->columns[i]->pos);
+      refuseLob(b, s.right->columns[i]->pos);
+    }
   }
   bindOrderBy(s, nullptr, nullptr);
 }
@@ -792,8 +819,13 @@ void Binder::bindBlock(QueryBlock &b, Select &s, Scope *outer, bool countersAllo
   b.items.clear();
   if (b.expanded.size() > kMaxColumns)
     fail(1792, b.expanded[kMaxColumns].pos);
-  for (auto &g : b.groupBy)
+  for (auto &g : b.groupBy) {
     bindValue(*g, &scope, AllowColumns);
+    refuseLob(g->type.type, g->pos);
+  }
+  if (b.distinct)
+    for (SelectItem &item : b.expanded)
+      refuseLob(item.expr->type.type, item.pos);
   // A term written twice in grouping sets is one column: the sets name the first.
   for (size_t k = 0; k < b.groupBy.size() && !b.groupingSets.empty(); ++k)
     for (size_t j = 0; j < k; ++j)
@@ -851,6 +883,7 @@ void Binder::bindOrderBy(Select &s, QueryBlock *b, Scope *scope) {
       if (e.text.find_first_not_of("0123456789") != std::string::npos || n < 1 ||
           n > static_cast<long>(s.columns.size()))
         fail(1785, e.pos);
+      refuseLob(s.columns[static_cast<size_t>(n - 1)]->expr->type.type, e.pos);
       e.type = typeOf(SqlType::Number);
       continue;
     }
@@ -864,6 +897,7 @@ void Binder::bindOrderBy(Select &s, QueryBlock *b, Scope *scope) {
           found = static_cast<int>(i);
         }
       if (found >= 0) {
+        refuseLob(s.columns[static_cast<size_t>(found)]->expr->type.type, e.pos);
         e.kind = ExprKind::Number;
         e.text = std::to_string(found + 1);
         e.type = typeOf(SqlType::Number);
@@ -875,6 +909,7 @@ void Binder::bindOrderBy(Select &s, QueryBlock *b, Scope *scope) {
     bindValue(e, scope, AllowColumns | AllowAggregate);
     if (e.type.type == SqlType::Long || e.type.type == SqlType::LongRaw)
       fail(997, e.pos);
+    refuseLob(e.type.type, e.pos);
     // An expression equal to a select item orders by that item.
     for (size_t i = 0; i < s.columns.size(); ++i)
       if (exprEqual(*s.columns[i]->expr, e, &FReadLiterals)) {
@@ -1234,6 +1269,8 @@ bool typeChoiceFunction(FnCall &c) {
     c.e.type = t == SqlType::Varchar2 ? textResult(len ? len : 1) : typeOf(t);
     c.e.sqlName = c.name == "NVL2" ? "NVL2" : c.name == "COALESCE" ? "coalesce" : "nullif";
   } else if (c.name == "GREATEST" || c.name == "LEAST") {
+    for (int i = 0; i < c.n; ++i)
+      refuseLob(c.arg(i).type, c.e.args[static_cast<size_t>(i)]->pos);
     SqlType t = c.arg(0).type == SqlType::Unknown ? SqlType::Varchar2 : c.arg(0).type;
     if (t == SqlType::Char)
       t = SqlType::Varchar2;
@@ -1386,6 +1423,42 @@ bool typeTextFunction(FnCall &c) {
   return true;
 }
 
+// The LOB constructors and conversions; the character functions over a CLOB give a CLOB, and
+// LENGTH counts a LOB's bytes (an empty LOB is 0, not NULL).
+bool typeLobFunction(FnCall &c) {
+  if (c.name == "TO_CLOB" || c.name == "TO_NCLOB") {
+    c.targets({SqlType::Clob});
+    c.e.sqlName = "";
+    c.e.type = typeOf(SqlType::Clob, 4000);
+  } else if (c.name == "TO_BLOB") {
+    c.targets({SqlType::Raw});
+    c.e.sqlName = "";
+    c.e.type = typeOf(SqlType::Blob, 4000);
+  } else if (c.name == "EMPTY_CLOB" || c.name == "EMPTY_BLOB") {
+    c.e.type = typeOf(c.name == "EMPTY_CLOB" ? SqlType::Clob : SqlType::Blob, 4000);
+    c.e.type.nullable = false;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+void lobResult(FnCall &c) {
+  static const std::set<std::string> kClobResult = {
+      "SUBSTR",    "UPPER",  "LOWER", "INITCAP",  "NLS_UPPER",      "NLS_LOWER",
+      "TRIM",      "LTRIM",  "RTRIM", "REPLACE",  "LPAD",           "RPAD",
+      "TRANSLATE", "CONCAT", "NVL",   "COALESCE", "REGEXP_REPLACE", "REGEXP_SUBSTR"};
+  if ((c.name == "LENGTH" || c.name == "LENGTHB") && isLob(c.arg(0).type)) {
+    c.targets({SqlType::Unknown});
+    c.e.sqlName = "ora_loblength";
+  } else if (kClobResult.count(c.name) && c.n > 0 &&
+             (c.arg(0).type == SqlType::Clob ||
+              (c.n > 1 && (c.name == "CONCAT" || c.name == "NVL" || c.name == "COALESCE") &&
+               c.arg(1).type == SqlType::Clob))) {
+    c.e.type = typeOf(SqlType::Clob, 4000);
+  }
+}
+
 // Number functions (ROUND and TRUNC also take dates).
 bool typeNumberFunction(FnCall &c) {
   if (c.name == "ROUND" || c.name == "TRUNC") {
@@ -1467,6 +1540,7 @@ bool typeAggregateFunction(FnCall &c) {
     c.e.type = c.arg(0);
     if (c.arg(0).type == SqlType::Long || c.arg(0).type == SqlType::LongRaw)
       fail(997, c.e.args[0]->pos);
+    refuseLob(c.arg(0).type, c.e.args[0]->pos);
   } else {
     return false;
   }
@@ -1489,10 +1563,14 @@ void Binder::bindAnalytic(Expr &e, bool analytic, bool aggregate, Scope *scope, 
   unsigned argCtx = ctx & ~static_cast<unsigned>(AllowRownum);
   for (auto &a : e.args)
     bindValue(*a, scope, argCtx);
-  for (auto &p : e.over->partition)
+  for (auto &p : e.over->partition) {
     bindValue(*p, scope, argCtx);
-  for (OrderItem &o : e.over->order)
+    refuseLob(p->type.type, p->pos);
+  }
+  for (OrderItem &o : e.over->order) {
     bindValue(*o.expr, scope, argCtx);
+    refuseLob(o.expr->type.type, o.expr->pos);
+  }
   const SqlType N = SqlType::Number, U = SqlType::Unknown;
   TypeInfo first = e.args.empty() ? TypeInfo() : e.args[0]->type;
   if (name == "SUM" || name == "AVG" || name == "NTILE") {
@@ -1589,8 +1667,11 @@ void Binder::bindFunction(Expr &e, Scope *scope, unsigned ctx) {
     }
     e.aggregate = true;
   }
-  for (auto &a : e.args)
+  for (auto &a : e.args) {
     bindValue(*a, scope, argCtx);
+    if (e.distinct) // DISTINCT compares the values
+      refuseLob(a->type.type, a->pos);
+  }
   if (e.within) {
     if (name != "LISTAGG")
       throw oraErrorText(3001, "unimplemented feature (" + name + " WITHIN GROUP)", e.pos);
@@ -1602,7 +1683,9 @@ void Binder::bindFunction(Expr &e, Scope *scope, unsigned ctx) {
     c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   FnCall call{e, name, n, FReadLiterals};
   typeChoiceFunction(call) || typeConversionFunction(call) || typeTextFunction(call) ||
-      typeNumberFunction(call) || typeDateFunction(call) || typeAggregateFunction(call);
+      typeNumberFunction(call) || typeDateFunction(call) || typeAggregateFunction(call) ||
+      typeLobFunction(call);
+  lobResult(call);
   for (int i = 0; i < call.n && i < static_cast<int>(e.argTargets.size()); ++i)
     checkConvertible(call.arg(i).type, e.argTargets[static_cast<size_t>(i)],
                      e.args[static_cast<size_t>(i)]->pos);
@@ -1831,6 +1914,8 @@ void Binder::bindOperator(Expr &e, Scope *scope, unsigned ctx) {
     e.type = typeOf(
         SqlType::Varchar2,
         std::min(2000, std::max(1, textLength(e.args[0]->type) + textLength(e.args[1]->type))));
+    if (a == SqlType::Clob || b == SqlType::Clob)
+      e.type = typeOf(SqlType::Clob, 4000);
     return;
   }
   for (int i = 0; i < 2; ++i) {

@@ -30,7 +30,7 @@ std::string join(const std::vector<std::string> &parts, const char *sep) {
   return s;
 }
 
-bool isRaw(SqlType t) { return t == SqlType::Raw || t == SqlType::LongRaw; }
+bool isRaw(SqlType t) { return t == SqlType::Raw || t == SqlType::LongRaw || t == SqlType::Blob; }
 
 // No column, ROWNUM, LEVEL or group function: the same value on every row.
 bool isConstant(const Expr &e) {
@@ -158,6 +158,7 @@ std::string Emitter::convert(const std::string &s, SqlType from, SqlType to) {
   case SqlType::Varchar2:
   case SqlType::Char:
   case SqlType::Long:
+  case SqlType::Clob:
     if (isCharType(from))
       return s;
     if (from == SqlType::Number)
@@ -171,6 +172,7 @@ std::string Emitter::convert(const std::string &s, SqlType from, SqlType to) {
     return s;
   case SqlType::Raw:
   case SqlType::LongRaw:
+  case SqlType::Blob:
     if (isRaw(from))
       return s;
     return "ora_hextoraw(" + s + ")";
@@ -220,6 +222,10 @@ std::string Emitter::store(const std::string &sql, const TypeInfo &from, const C
     return "ora_colchar(" + convert(sql, from.type, SqlType::Varchar2) + ",0)";
   case SqlType::LongRaw:
     return convert(sql, from.type, SqlType::Raw);
+  case SqlType::Blob: // PL/SQL gives a BLOB's bytes as a string: kept as a blob
+    return "CAST(" + convert(sql, from.type, SqlType::Raw) + " AS BLOB)";
+  case SqlType::Clob: // no bound; an empty CLOB stays one
+    return convert(sql, from.type, SqlType::Clob);
   case SqlType::Rowid:
     return convert(sql, from.type, SqlType::Rowid);
   default:
@@ -690,6 +696,8 @@ std::string Emitter::functionCall(const Expr &e) {
   }
   if (name == "NVL")
     return "ifnull(" + arg(0) + "," + arg(1) + ")";
+  if (name == "EMPTY_CLOB" || name == "EMPTY_BLOB") // empty, yet not NULL
+    return name == "EMPTY_CLOB" ? "''" : "x''";
   if (name == "TRIM") {
     std::string set = e.args.size() > 1 ? arg(1) : "' '";
     std::string s = arg(0);

@@ -841,6 +841,16 @@ void fnLength(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
     sqlite3_result_int64(ctx, static_cast<int64_t>(s.size()));
 }
 
+// A LOB's length in bytes: an empty LOB has 0, where empty text would be NULL.
+void fnLobLength(sqlite3_context *ctx, int, sqlite3_value **argv) {
+  if (isNull(argv[0]))
+    sqlite3_result_null(ctx);
+  else if (sqlite3_value_type(argv[0]) == SQLITE_BLOB || sqlite3_value_type(argv[0]) == SQLITE_TEXT)
+    sqlite3_result_int64(ctx, sqlite3_value_bytes(argv[0]));
+  else
+    sqlite3_result_int64(ctx, static_cast<int64_t>(textOf(argv[0]).size()));
+}
+
 void fnUpper(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
   NULL_IN_NULL_OUT
   std::string s = textOf(argv[0]);
@@ -1891,6 +1901,7 @@ const FnDef kDefs[] = {
     {"ora_substr", -1, fnSubstr, true},
     {"ora_instr", -1, fnInstr, true},
     {"ora_length", 1, fnLength, true},
+    {"ora_loblength", 1, fnLobLength, true},
     {"ora_upper", -1, fnUpper, true},
     {"ora_lower", -1, fnLower, true},
     {"ora_initcap", -1, fnInitcap, true},

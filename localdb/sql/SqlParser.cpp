@@ -1746,6 +1746,10 @@ ColumnInfo Parser::dataType() {
   } else if (w == "ROWID") {
     c.type = SqlType::Rowid;
     c.length = 6;
+  } else if (FModern && (w == "CLOB" || w == "NCLOB" || w == "BLOB")) {
+    c.type = w == "BLOB" ? SqlType::Blob : SqlType::Clob;
+    c.national = w == "NCLOB";
+    c.length = 4000;
   } else {
     throw oraError(902, pos);
   }

@@ -294,6 +294,21 @@ TEST_F(TLocalQueryTest, LongColumnsTakeTheirWholeRows) {
   EXPECT_TRUE(B->RowIsNull(1));
 }
 
+TEST_F(TLocalQueryTest, LobColumnsReadAsLongsDo) {
+  Run("CREATE TABLE docs (k NUMBER, c CLOB, b BLOB)");
+  Run("INSERT INTO docs VALUES (1, RPAD('x', 3000, 'y'), HEXTORAW('414243'))");
+  Run("INSERT INTO docs VALUES (2, EMPTY_CLOB(), NULL)");
+  Query.SetSQL("SELECT c, b FROM docs ORDER BY k");
+  Query.Open();
+  ASSERT_EQ(Query.RowsProcessed(), 2);
+  TParam *C = Query.FieldByName("C"), *B = Query.FieldByName("B");
+  EXPECT_EQ(C->DataType(), oLong);
+  EXPECT_EQ(B->DataType(), oLongRaw);
+  EXPECT_EQ(C->RowAsString(0), "x" + std::string(2999, 'y'));
+  EXPECT_EQ(B->RowAsString(0), "ABC");
+  EXPECT_TRUE(B->RowIsNull(1));
+}
+
 TEST_F(TLocalQueryTest, LogoffClosesAFetchingQueryAndTheNextUseLogsOnAgain) {
   Query.SetSQL("SELECT ename FROM emp");
   Query.Fields().SetDimension(5);

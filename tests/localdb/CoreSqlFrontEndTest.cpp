@@ -122,7 +122,7 @@ TEST(SqlParser, SyntaxErrorsPointAtTheOffendingToken) {
   EXPECT_EQ(code, 971);
   EXPECT_EQ(errorOffset("create table t (a varchar2)", &code), 26);
   EXPECT_EQ(code, 906);
-  EXPECT_EQ(errorOffset("create table t (a blob)", &code), 18);
+  EXPECT_EQ(errorOffset("create table t (a money)", &code), 18);
   EXPECT_EQ(code, 902);
   EXPECT_EQ(errorOffset("drop thing x", &code), 5);
   EXPECT_EQ(code, 950);

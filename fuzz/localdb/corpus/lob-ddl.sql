@@ -1,0 +1,1 @@
+create table lobs (id number primary key, c clob default empty_clob() not null, n nclob, b blob) lob (c) store as securefile (cache) tablespace users

@@ -1,0 +1,1 @@
+select length(to_clob(ename) || empty_clob()), substr(to_clob(job), 2, 3), instr(upper(to_nclob(ename)), 'A'), nvl(to_clob(null), 'x'), to_blob(hextoraw('0aff')) from emp where to_clob(ename) like 'S%' union all select 1, trim(to_clob(' x ')), 0, replace(to_clob('ab'), 'a'), empty_blob() from dual
