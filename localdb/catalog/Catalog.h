@@ -20,7 +20,22 @@ enum class SqlType : int {
   Raw = 23,
   LongRaw = 24,
   Char = 96,
+  // Datetimes and intervals (later language levels), with OCI's codes. A column's precision
+  // is an interval's leading precision, its scale the digits of a fraction of a second.
+  Timestamp = 187,
+  TimestampTz = 188,
+  IntervalYM = 189,
+  IntervalDS = 190,
+  TimestampLtz = 232,
 };
+
+// TIMESTAMP [WITH [LOCAL] TIME ZONE]; with DATE, the datetime types.
+inline bool isTimestampType(SqlType t) {
+  return t == SqlType::Timestamp || t == SqlType::TimestampTz || t == SqlType::TimestampLtz;
+}
+inline bool isIntervalType(SqlType t) {
+  return t == SqlType::IntervalYM || t == SqlType::IntervalDS;
+}
 
 // Scale of a NUMBER without one (a real scale may be negative).
 constexpr int kNoScale = -1000;

@@ -101,6 +101,12 @@ void alterSession(Session &s, const AlterSessionStmt &a) {
       if (!formatDate(OraDateValue{2000, 9, 27, 23, 59, 59}, v) || v.empty())
         throw oraError(1821, pos);
       s.dateFormat = upper == "DD-MON-YY" ? "" : v;
+    } else if (p == "NLS_TIMESTAMP_FORMAT" || p == "NLS_TIMESTAMP_TZ_FORMAT") {
+      OraDateValue sample{2000, 9, 27, 23, 59, 59};
+      sample.zoned = p == "NLS_TIMESTAMP_TZ_FORMAT";
+      if (!formatDate(sample, v, 9) || v.empty())
+        throw oraError(1821, pos);
+      (sample.zoned ? s.timestampTzFormat : s.timestampFormat) = v;
     } else if (p == "SQL_TRACE" || p == "OPTIMIZER_GOAL" || p == "OPTIMIZER_MODE" ||
                p == "TIMED_STATISTICS" || p == "CLOSE_CACHED_OPEN_CURSORS" ||
                p == "HASH_JOIN_ENABLED" || (p == "NLS_LANGUAGE" && upper == "AMERICAN") ||
@@ -177,6 +183,17 @@ DescribeInfo describeColumn(const std::string &name, const TypeInfo &t) {
     break;
   case SqlType::Rowid:
     d.dbsize = 6;
+    break;
+  case SqlType::Timestamp:
+  case SqlType::TimestampTz:
+  case SqlType::TimestampLtz:
+  case SqlType::IntervalYM:
+  case SqlType::IntervalDS:
+    // Oracle's internal sizes; the precision is an interval's leading one, the scale the digits
+    // of a fraction of a second.
+    d.dbsize = type == SqlType::TimestampTz ? 13 : type == SqlType::IntervalYM ? 5 : 11;
+    d.precision = t.precision > 0 ? t.precision : isIntervalType(type) ? 2 : 0;
+    d.scale = t.scale != kNoScale ? t.scale : type == SqlType::IntervalYM ? 0 : 6;
     break;
   default:
     d.dbsize = t.length;
@@ -605,6 +622,15 @@ DescribeInfo Cursor::describe(int position) {
       position > static_cast<int>(m.compiled->columns.size()))
     throw oraError(1007);
   DescribeInfo d = m.compiled->columns[static_cast<size_t>(position - 1)];
+  const SqlType type = static_cast<SqlType>(d.dbtype);
+  if (isTimestampType(type)) {
+    // The widest text the session's format makes of this type.
+    OraDateValue widest{2000, 9, 27, 23, 59, 59};
+    widest.zoned = type == SqlType::TimestampTz;
+    widest.zoneMinutes = -600;
+    d.displaySize = static_cast<int>(
+        formatDate(widest, sessionDatetimeFormat(*FSession, type), d.scale).value_or("").size());
+  }
   if (d.dbtype == static_cast<int>(SqlType::Date) && !FSession->dateFormat.empty()) {
     // The widest text the session's date format makes (September, Wednesday).
     d.displaySize =
@@ -953,7 +979,8 @@ bool numberValue(sqlite3_stmt *st, int col, OraNum &out) {
 
 // Formats column col of the current row into the defined buffer's row.
 bool writeColumn(sqlite3_stmt *st, int col, SqlType type, DefineSlot &d, int row,
-                 const std::string &dateFormat) {
+                 const Session &session, const DescribeInfo &info) {
+  const std::string &dateFormat = session.dateFormat;
   if (sqlite3_column_type(st, col) == SQLITE_NULL) {
     if (!d.indicators)
       throw oraError(1405);
@@ -1052,6 +1079,12 @@ bool writeColumn(sqlite3_stmt *st, int col, SqlType type, DefineSlot &d, int row
     break;
   }
   bool nul = d.type == 5 || d.type == 97;
+  if (isTimestampType(type) || isIntervalType(type)) {
+    const char *t = reinterpret_cast<const char *>(sqlite3_column_text(st, col));
+    std::string s = datetimeText(session, t, static_cast<size_t>(sqlite3_column_bytes(st, col)),
+                                 type, info.scale, info.precision);
+    return putBytes(d, row, s.data(), s.size(), nul);
+  }
   int vt = sqlite3_column_type(st, col);
   if (vt == SQLITE_INTEGER || vt == SQLITE_FLOAT ||
       (vt == SQLITE_BLOB && type == SqlType::Number)) {
@@ -1122,7 +1155,7 @@ int Cursor::fetch(uint32_t rows) {
       DefineSlot &d = m.defines[c];
       if (d.set)
         cut |= writeColumn(m.stmt, static_cast<int>(c), cs.columnTypes[c], d, static_cast<int>(r),
-                           FSession->dateFormat);
+                           *FSession, cs.columns[c]);
     }
     ++rowsProcessed;
   }
