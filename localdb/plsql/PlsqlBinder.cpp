@@ -89,7 +89,8 @@ std::string joinNames(const std::vector<std::string> &n, size_t upto) {
 }
 
 bool scalarFamily(VType k) {
-  return k == VType::Number || k == VType::Char || k == VType::Date || k == VType::Null;
+  return k == VType::Number || k == VType::Char || k == VType::Date || k == VType::Null ||
+         k == VType::Datetime;
 }
 
 // Whether a value of family from converts implicitly to family to, as PL/SQL's conversion
@@ -98,7 +99,8 @@ bool convertible(VType to, VType from);
 
 // Whether values of two families compare: not numbers with dates.
 bool comparable(VType a, VType b) {
-  return !((a == VType::Number && b == VType::Date) || (a == VType::Date && b == VType::Number));
+  auto dated = [](VType k) { return k == VType::Date || k == VType::Datetime; };
+  return !((a == VType::Number && dated(b)) || (dated(a) && b == VType::Number));
 }
 
 bool convertible(VType to, VType from) {
@@ -106,8 +108,8 @@ bool convertible(VType to, VType from) {
     return true;
   if (!scalarFamily(to) || !scalarFamily(from))
     return false;
-  return !((to == VType::Number && from == VType::Date) ||
-           (to == VType::Date && from == VType::Number));
+  auto dated = [](VType k) { return k == VType::Date || k == VType::Datetime; };
+  return !((to == VType::Number && dated(from)) || (dated(to) && from == VType::Number));
 }
 
 SqlType sqlTypeOf(const Type &t) {
@@ -118,6 +120,8 @@ SqlType sqlTypeOf(const Type &t) {
     return t.sqlType != SqlType::Unknown ? t.sqlType : SqlType::Varchar2;
   case VType::Date:
     return SqlType::Date;
+  case VType::Datetime:
+    return t.sqlType;
   default:
     return SqlType::Unknown;
   }
@@ -137,6 +141,16 @@ Type typeOfColumn(const ColumnInfo &c) {
   case SqlType::Date:
     t.kind = VType::Date;
     t.name = "DATE";
+    break;
+  case SqlType::Timestamp:
+  case SqlType::TimestampTz:
+  case SqlType::TimestampLtz:
+  case SqlType::IntervalYM:
+  case SqlType::IntervalDS:
+    t.kind = VType::Datetime;
+    t.precision = c.precision;
+    t.scale = c.scale;
+    t.name = typeName(c.type);
     break;
   default:
     t.kind = VType::Char;
@@ -213,6 +227,15 @@ bool scalarType(const TypeSpec &s, Type &t) {
   }
   if (n == "DATE") {
     t.kind = VType::Date;
+    return true;
+  }
+  // The parser gives these their whole name and precisions (leading in precision, the digits of
+  // a fraction of a second in scale).
+  if (auto dt = typeFromName(n); dt && (isTimestampType(*dt) || isIntervalType(*dt))) {
+    t.kind = VType::Datetime;
+    t.sqlType = *dt;
+    t.precision = isIntervalType(*dt) ? s.precision : -1;
+    t.scale = s.scale;
     return true;
   }
   if (n == "BOOLEAN") {
@@ -374,6 +397,9 @@ private:
   std::unordered_map<std::string, CompiledFunction> FFunctions;
 
   bool sqlFunction(Expr &e, Scope *scope, bool argsBound = false);
+  void sqlOperator(Expr &e);
+  bool compileSqlValue(Expr &e, const std::string &call, const std::vector<Type> &types,
+                       bool predicate, const std::string &key);
 
   bool suppliedPackage(Expr &e, const std::string &pkg, const std::string &m, int mpos,
                        Scope *scope, bool asProcedure);
@@ -1143,7 +1169,8 @@ void UnitBinder::bindExpr(Expr &e, Scope *scope) {
         wrongArgs(e.pos, "NOT");
       e.type.kind = VType::Boolean;
     } else {
-      if (!scalarFamily(a.type.kind) || a.type.kind == VType::Date)
+      if (!scalarFamily(a.type.kind) || a.type.kind == VType::Date ||
+          a.type.kind == VType::Datetime)
         wrongArgs(e.pos, opName(e.op));
       e.type.kind = VType::Number;
     }
@@ -1187,6 +1214,10 @@ void UnitBinder::bindExpr(Expr &e, Scope *scope) {
     default:
       if (!scalarFamily(x) || !scalarFamily(y))
         wrongArgs(e.pos, opName(e.op));
+      if (x == VType::Datetime || y == VType::Datetime) {
+        sqlOperator(e); // timestamp and interval arithmetic is SQL's
+        return;
+      }
       // Dates add and subtract numbers, and subtract from one another; nothing else.
       if ((x == VType::Date || y == VType::Date) &&
           !((e.op == Op::Add && (x != VType::Date || y != VType::Date)) ||
@@ -1453,6 +1484,10 @@ bool UnitBinder::resolveGlobal(Expr &e, Scope *scope, bool asProcedure) {
       e.type.kind = VType::Boolean;
       return true;
     }
+    if (FCtx.modern && n.size() == 1 && !e.hasArgs &&
+        (first == "SYSTIMESTAMP" || first == "LOCALTIMESTAMP" || first == "CURRENT_TIMESTAMP" ||
+         first == "$SQLTEXT"))
+      return sqlFunction(e, scope);
     if ((first == "SYSDATE" || first == "USER" || first == "UID") && !e.hasArgs) {
       e.kind = EKind::Builtin;
       e.builtin = first == "SYSDATE" ? BiSysdate : BiUser;
@@ -1568,14 +1603,21 @@ bool UnitBinder::booleanNvl(Expr &e, Scope *scope) {
 }
 
 bool UnitBinder::sqlFunction(Expr &e, Scope *scope, bool argsBound) {
-  std::string key = e.names[0] + (e.hasArgs ? "(" : "");
+  // A literal's text and EXTRACT's field are part of what is compiled.
+  std::string key = e.names[0] + (e.hasArgs ? "(" : "") +
+                    (e.names[0] == "$SQLTEXT" || e.names[0] == "EXTRACT" ? e.text + "|" : "");
   for (Arg &a : e.args) {
     if (!a.name.empty())
       wrongArgs(e.pos, e.names[0]);
     if (!argsBound)
       bindValue(*a.value, scope);
     const Type &t = a.value->type;
-    key += std::to_string(static_cast<int>(t.kind)) + ",";
+    key +=
+        std::to_string(static_cast<int>(t.kind)) +
+        (t.kind == VType::Datetime ? ":" + std::to_string(static_cast<int>(t.sqlType)) + ":" +
+                                         std::to_string(t.precision) + ":" + std::to_string(t.scale)
+                                   : "") +
+        ",";
   }
   auto hit = FFunctions.find(key);
   if (hit != FFunctions.end()) {
@@ -1592,8 +1634,12 @@ bool UnitBinder::sqlFunction(Expr &e, Scope *scope, bool argsBound) {
     return true;
   }
   std::vector<Type> types;
-  std::string call = e.names[0];
-  if (e.hasArgs) {
+  // A literal of the later SQL (TIMESTAMP '...', INTERVAL '...' DAY) is SQL's text as written.
+  std::string call = e.names[0] == "$SQLTEXT" ? e.text : e.names[0];
+  if (e.names[0] == "EXTRACT" && !e.text.empty() && e.args.size() == 1) {
+    types.push_back(e.args[0].value->type);
+    call += "(" + e.text + " FROM PLSQL$ARG0)";
+  } else if (e.hasArgs) {
     call += "(";
     for (size_t i = 0; i < e.args.size(); ++i) {
       if (!scalarFamily(e.args[i].value->type.kind))
@@ -1603,15 +1649,53 @@ bool UnitBinder::sqlFunction(Expr &e, Scope *scope, bool argsBound) {
     }
     call += ")";
   }
+  for (Arg &a : e.args)
+    e.operands.push_back(std::move(a.value));
+  e.args.clear();
   // REGEXP_LIKE is a condition in SQL and a BOOLEAN function here.
-  bool predicate = e.names[0] == "REGEXP_LIKE";
+  return compileSqlValue(e, call, types, e.names[0] == "REGEXP_LIKE", key);
+}
+
+// An operator with a timestamp or interval operand, evaluated as SQL evaluates it.
+void UnitBinder::sqlOperator(Expr &e) {
+  const char *op = e.op == Op::Add   ? "+"
+                   : e.op == Op::Sub ? "-"
+                   : e.op == Op::Mul ? "*"
+                   : e.op == Op::Div ? "/"
+                                     : nullptr;
+  if (!op)
+    wrongArgs(e.pos, opName(e.op));
+  std::vector<Type> types{e.operands[0]->type, e.operands[1]->type};
+  std::string key = std::string("$") + op;
+  for (const Type &t : types)
+    key += std::to_string(static_cast<int>(t.kind)) + ":" +
+           std::to_string(static_cast<int>(sqlTypeOf(t))) + ":" + std::to_string(t.precision) +
+           ":" + std::to_string(t.scale) + ",";
+  auto hit = FFunctions.find(key);
+  if (hit != FFunctions.end()) {
+    e.sqlText = hit->second.sql;
+    e.type = hit->second.type;
+    std::vector<ExprPtr> args = std::move(e.operands);
+    e.operands.clear();
+    for (size_t i : hit->second.order)
+      e.operands.push_back(std::move(args[i]));
+    e.kind = EKind::Builtin;
+    e.builtin = BiSqlFunction;
+    return;
+  }
+  const std::string name = opName(e.op);
+  e.names = {name};
+  compileSqlValue(e, std::string("(PLSQL$ARG0 ") + op + " PLSQL$ARG1)", types, false, key);
+}
+
+// Compiles `call` (the operands as PLSQL$ARGn, of the given types) as a SQL query of DUAL: the
+// expression's value is its one column. Kept by `key` for the next call of the same types.
+bool UnitBinder::compileSqlValue(Expr &e, const std::string &call, const std::vector<Type> &types,
+                                 bool predicate, const std::string &key) {
   std::string sql =
       (predicate ? "SELECT CASE WHEN " + call + " THEN 1 WHEN NOT " + call + " THEN 0 END"
                  : "SELECT " + call) +
       " FROM DUAL";
-  for (Arg &a : e.args)
-    e.operands.push_back(std::move(a.value));
-  e.args.clear();
   try {
     auto ast = parseStatement(sql, FCtx.modern);
     localdb::Binder b(FCtx.db, FCtx.user);
@@ -1624,6 +1708,10 @@ bool UnitBinder::sqlFunction(Expr &e, Scope *scope, bool argsBound) {
       x.text = x.names[0];
       x.type = TypeInfo();
       x.type.type = i < types.size() ? sqlTypeOf(types[i]) : SqlType::Unknown;
+      if (i < types.size() && types[i].kind == VType::Datetime) {
+        x.type.precision = types[i].precision;
+        x.type.scale = types[i].scale;
+      }
       return true;
     };
     Select &q = *static_cast<SelectStmt &>(*ast).query;
@@ -1647,6 +1735,8 @@ bool UnitBinder::sqlFunction(Expr &e, Scope *scope, bool argsBound) {
     // Arguments the function does not read still had to be valid; keep only the read ones.
     e.operands = std::move(ordered);
   } catch (const OraError &err) {
+    if (e.names[0] == "$SQLTEXT") // a literal the SQL reader refused: its own error
+      fail(e.pos, err.message);
     wrongArgs(e.pos, e.names[0]);
   }
   e.kind = EKind::Builtin;
@@ -2086,6 +2176,10 @@ bool UnitBinder::hostName(localdb::Expr &x, SqlStmt &q, Scope *scope) {
   x.type = TypeInfo();
   x.type.type = sqlTypeOf(e->type);
   x.type.length = e->type.length;
+  if (e->type.kind == VType::Datetime) {
+    x.type.precision = e->type.precision;
+    x.type.scale = e->type.scale;
+  }
   q.params.push_back(std::move(e));
   return true;
 }

@@ -215,7 +215,8 @@ std::optional<OraDateValue> loadDate(const char *t, size_t n) {
   if (n >= 19 && (t[10] != ' ' || !num(11, 2, d.hour) || t[13] != ':' || !num(14, 2, d.minute) ||
                   t[16] != ':' || !num(17, 2, d.second)))
     return std::nullopt;
-  if (d.month < 1 || d.month > 12 || d.day < 1 || d.day > daysInMonth(d.year, d.month))
+  if (d.month < 1 || d.month > 12 || d.day < 1 || d.day > daysInMonth(d.year, d.month) ||
+      d.hour > 23 || d.minute > 59 || d.second > 59)
     return std::nullopt;
   if (n >= 29 && (t[19] != '.' || !num(20, 9, d.nanos)))
     return std::nullopt;

@@ -127,38 +127,37 @@ bool intervalArg(sqlite3_context *ctx, sqlite3_value *v, SqlType type, int64_t &
   return true;
 }
 
-// The value as the stored form of a datetime type; false (the error set) for a year Oracle
-// has no room for.
-bool resultDatetime(sqlite3_context *ctx, OraDateValue d, SqlType type, int fraction) {
+// A datetime in the stored form of a type (fraction: digits to round to, -1 for none); nullopt
+// with ORA-01841 for a year Oracle has no room for.
+std::optional<std::string> storedDatetime(OraDateValue d, SqlType type, int fraction, int &err) {
   if (d.year < -4712 || d.year > 9999 || d.year == 0) {
-    resultOraError(ctx, 1841);
-    return false;
+    err = 1841;
+    return std::nullopt;
   }
-  std::string s;
   if (type == SqlType::Date) {
     d.nanos = 0;
-    s = storeDate(d);
-  } else {
-    if (fraction >= 0)
-      d = roundFraction(d, fraction);
-    if (type == SqlType::TimestampTz) {
-      if (!d.zoned) {
-        d.zoned = true;
-        d.zoneMinutes = sessionZoneMinutes();
-      }
-    } else if (d.zoned) {
-      // TIMESTAMP keeps the wall-clock time of its zone; WITH LOCAL TIME ZONE the session's.
-      if (type == SqlType::TimestampLtz)
-        d = inZone(d, sessionZoneMinutes());
-      d.zoned = false;
-    }
-    s = storeTimestamp(d);
+    return storeDate(d);
   }
-  sqlite3_result_text(ctx, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
-  return true;
+  if (fraction >= 0)
+    d = roundFraction(d, fraction);
+  if (type == SqlType::TimestampTz) {
+    if (!d.zoned) {
+      d.zoned = true;
+      d.zoneMinutes = sessionZoneMinutes();
+    }
+  } else if (d.zoned) {
+    // TIMESTAMP keeps the wall-clock time of its zone; WITH LOCAL TIME ZONE the session's.
+    if (type == SqlType::TimestampLtz)
+      d = inZone(d, sessionZoneMinutes());
+    d.zoned = false;
+  }
+  return storeTimestamp(d);
 }
 
-bool resultInterval(sqlite3_context *ctx, int64_t v, SqlType type, int leading, int fraction) {
+// An interval fitted to a type's precisions: the fraction rounded, the leading field checked
+// (ORA-01873).
+std::optional<int64_t> fittedInterval(int64_t v, SqlType type, int leading, int fraction,
+                                      int &err) {
   if (type == SqlType::IntervalDS && fraction >= 0 && fraction < 9) {
     int64_t unit = 1;
     for (int i = fraction; i < 9; ++i)
@@ -168,14 +167,62 @@ bool resultInterval(sqlite3_context *ctx, int64_t v, SqlType type, int leading, 
   }
   if (leading >= 0 &&
       !(type == SqlType::IntervalYM ? yearMonthFits(v, leading) : daySecondFits(v, leading))) {
-    resultOraError(ctx, 1873);
+    err = 1873;
+    return std::nullopt;
+  }
+  return v;
+}
+
+bool resultDatetime(sqlite3_context *ctx, OraDateValue d, SqlType type, int fraction) {
+  int err = 0;
+  auto s = storedDatetime(d, type, fraction, err);
+  if (!s) {
+    resultOraError(ctx, err);
     return false;
   }
-  sqlite3_result_int64(ctx, v);
+  sqlite3_result_text(ctx, s->data(), static_cast<int>(s->size()), SQLITE_TRANSIENT);
   return true;
 }
 
 int intArg(sqlite3_value *v) { return sqlite3_value_int(v); }
+
+} // namespace
+
+std::optional<std::string> convertDatetime(const Session &s, const std::string &value, SqlType from,
+                                           SqlType to, int leading, int fraction, int &err) {
+  if (isText(static_cast<int>(to)))
+    return datetimeText(s, value.data(), value.size(), from, fraction, leading);
+  if (isIntervalType(to)) {
+    if (!isText(static_cast<int>(from)) && from != to) {
+      err = 932;
+      return std::nullopt;
+    }
+    std::optional<int64_t> v;
+    if (from == to) {
+      char *end = nullptr;
+      v = std::strtoll(value.c_str(), &end, 10);
+    } else {
+      err = 1867;
+      v = readInterval(value, to, err);
+    }
+    if (v)
+      v = fittedInterval(*v, to, leading, fraction, err);
+    if (!v)
+      return std::nullopt;
+    return std::to_string(*v);
+  }
+  if (isIntervalType(from)) {
+    err = 932;
+    return std::nullopt;
+  }
+  err = 1858;
+  auto d = readDatetime(s, value, isText(static_cast<int>(from)) ? to : from, err);
+  if (!d)
+    return std::nullopt;
+  return storedDatetime(*d, to, fraction, err);
+}
+
+namespace {
 
 // ora_dtconv(value, from, to, leading, fraction): one datetime or interval type to another,
 // text to one of them and back (the session's formats), with the target's precisions (-1: none).
@@ -183,31 +230,16 @@ void fnDtConv(sqlite3_context *ctx, int, sqlite3_value **argv) {
   if (sqlite3_value_type(argv[0]) == SQLITE_NULL)
     return sqlite3_result_null(ctx);
   const SqlType from = typeOfCode(intArg(argv[1])), to = typeOfCode(intArg(argv[2]));
-  const int leading = intArg(argv[3]), fraction = intArg(argv[4]);
-  Session &s = *sessionOf(ctx);
-  if (isText(static_cast<int>(to))) {
-    std::string t = textArg(argv[0]);
-    std::string r = datetimeText(s, t.data(), t.size(), from, fraction, leading);
-    return sqlite3_result_text(ctx, r.data(), static_cast<int>(r.size()), SQLITE_TRANSIENT);
-  }
-  if (isIntervalType(to)) {
-    if (!isText(static_cast<int>(from)) && from != to)
-      return resultOraError(ctx, 932);
-    int64_t v = 0;
-    if (intervalArg(ctx, argv[0], to, v))
-      resultInterval(ctx, v, to, leading, fraction);
-    return;
-  }
-  if (isIntervalType(from))
-    return resultOraError(ctx, 932);
-  OraDateValue d;
-  int err = 1858;
-  std::string t = textArg(argv[0]);
-  auto v = readDatetime(s, t, isText(static_cast<int>(from)) ? to : from, err);
-  if (!v)
+  int err = 0;
+  auto r = convertDatetime(*sessionOf(ctx), textArg(argv[0]), from, to, intArg(argv[3]),
+                           intArg(argv[4]), err);
+  if (!r)
     return resultOraError(ctx, err);
-  d = *v;
-  resultDatetime(ctx, d, to, fraction);
+  if (isIntervalType(to))
+    return sqlite3_result_int64(ctx, std::strtoll(r->c_str(), nullptr, 10));
+  if (r->empty())
+    return sqlite3_result_null(ctx);
+  sqlite3_result_text(ctx, r->data(), static_cast<int>(r->size()), SQLITE_TRANSIENT);
 }
 
 void fnTimestampFormat(sqlite3_context *ctx, int, sqlite3_value **argv) {

@@ -30,6 +30,11 @@ std::string datetimeText(const Session &s, const char *stored, size_t n, SqlType
 std::optional<OraDateValue> readDatetime(const Session &s, const std::string &text, SqlType type,
                                          int &err);
 std::optional<int64_t> readInterval(const std::string &text, SqlType type, int &err);
+// A value of one type (its stored form: text, an interval's integer as decimal text; or text
+// read by the session's formats) as the stored form of another, with the target's precisions
+// (-1: none); nullopt with the ORA number in err. What CAST and assignments do.
+std::optional<std::string> convertDatetime(const Session &s, const std::string &value, SqlType from,
+                                           SqlType to, int leading, int fraction, int &err);
 // The regular-expression functions (REGEXP_*), registered by registerFunctions.
 void registerRegexpFunctions(sqlite3 *db);
 

@@ -215,6 +215,72 @@ TEST_F(Timestamps, Errors) {
   EXPECT_EQ(error("select numtodsinterval(1, 'WEEK') from dual"), "ERROR: ORA-01760");
 }
 
+// Variables, literals, arithmetic, SELECT INTO, DML and binds in PL/SQL.
+TEST_F(Timestamps, Plsql) {
+  ASSERT_EQ(exec("alter session set nls_timestamp_format = 'YYYY-MM-DD HH24:MI:SS.FF3'"), 0);
+  ASSERT_EQ(exec("create table pt (id number, ts timestamp(3), ds interval day to second, v "
+                 "varchar2(100))"),
+            0);
+  EXPECT_EQ(exec("declare "
+                 "  t timestamp := timestamp '2020-01-01 10:00:00.5'; "
+                 "  d interval day to second := interval '1 02:00:00' day to second; "
+                 "  y interval year(3) to month := interval '1-6' year to month; "
+                 "  z timestamp with time zone; "
+                 "  c pt.ts%type; "
+                 "begin "
+                 "  t := t + d; "
+                 "  insert into pt values (1, t, d * 2, to_char(t + y, 'YYYY-MM-DD HH24:MI')); "
+                 "  select ts, ds into c, d from pt where id = 1; "
+                 "  insert into pt (id, v) values (2, c || ' ' || to_char(d)); "
+                 "  if t > timestamp '2020-01-02 00:00:00' and d > interval '2' day and "
+                 "     systimestamp > t then "
+                 "    insert into pt (id, v) values (3, 'compared'); "
+                 "  end if; "
+                 "  z := '2020-01-01 10:00:00.25 +05:00'; "
+                 "  insert into pt (id, v) values (4, to_char(sys_extract_utc(z))); "
+                 "end;"),
+            0)
+      << lastError;
+  EXPECT_EQ(query("select id, nvl(to_char(ts), '-'), nvl(to_char(ds), '-'), v from pt order by id"),
+            (Rows{{"1", "2020-01-02 12:00:00.500", "+02 04:00:00.000000", "2021-07-02 12:00"},
+                  {"2", "-", "-", "2020-01-02 12:00:00.500 +02 04:00:00.000000"},
+                  {"3", "-", "-", "compared"},
+                  {"4", "-", "-", "2020-01-01 05:00:00.250"}}));
+  // A host variable takes the value as text; a bad one is the conversion's error.
+  Cda_Def cda{};
+  ASSERT_EQ(oopen(&cda, &lda, nullptr, -1, -1, nullptr, -1), 0);
+  char out[64] = {}, in[64] = "2020-03-04 05:06:07.8";
+  sb2 ind = 0;
+  ub2 outLen = 0;
+  ASSERT_EQ(
+      oparse(&cda, (text *)"declare t timestamp(3) := :i; begin :o := t + 1.5; end;", -1, 0, 2), 0);
+  ASSERT_EQ(obndra(&cda, (text *)":I", -1, (ub1 *)in, -1, 5, -1, nullptr, nullptr, nullptr, 0,
+                   nullptr, nullptr, -1, -1),
+            0);
+  ASSERT_EQ(obndra(&cda, (text *)":O", -1, (ub1 *)out, sizeof out, 5, -1, &ind, &outLen, nullptr, 0,
+                   nullptr, nullptr, -1, -1),
+            0);
+  EXPECT_EQ(oexn(&cda, 1, 0), 0) << message(lda, rcOf(cda));
+  EXPECT_STREQ(out, "05-MAR-20");
+  std::strcpy(in, "2020-03-04 25:06:07");
+  EXPECT_NE(oexn(&cda, 1, 0), 0);
+  EXPECT_NE(message(lda, rcOf(cda)).find("ORA-01850"), std::string::npos)
+      << message(lda, rcOf(cda));
+  oclose(&cda);
+  EXPECT_EQ(exec("declare n number; d date := date '2020-01-31'; begin n := extract(month from "
+                 "timestamp '2020-05-06 00:00:00' + interval '1' month); insert into pt (id, v) "
+                 "values (5, n); end;"),
+            0)
+      << lastError;
+  EXPECT_EQ(value("select v from pt where id = 5"), "6");
+  EXPECT_EQ(exec("declare d date := date '2020-01-31'; begin d := d + interval '1' month; end;"),
+            1839);
+  EXPECT_EQ(exec("declare x interval day(1) to second; begin x := interval '20' day; end;"), 1873);
+  // Wrong mixes are compile errors.
+  EXPECT_EQ(exec("declare d interval day to second; begin d := d + 1; end;"), 6550);
+  EXPECT_EQ(exec("declare t timestamp; n number; begin n := t; end;"), 6550);
+}
+
 // At the 7.3 level there are no such types, literals or functions.
 TEST_F(Timestamps, Level73RefusesThem) {
   Lda_Def sys;
