@@ -620,7 +620,7 @@ bool UnitBinder::tableColumns(const std::vector<std::string> &name, std::vector<
 Type UnitBinder::resolveType(TypeSpec &s, Scope *scope) {
   Type t;
   if (s.attr.empty()) {
-    if (scalarType(s, t)) {
+    if (scalarType(s, t) && (t.kind != VType::Datetime || FCtx.modern)) {
       if (t.kind == VType::Char && s.haveArgs && (s.length < 1 || s.length > 32767))
         fail(s.pos, "PLS-00215: String length constraints must be in range (1 .. 32767)");
       s.resolved = t;

@@ -142,6 +142,11 @@ void callStoredFunction(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
       throw oraError(6508);
     std::vector<Value> args;
     for (int i = 1; i < argc; ++i) {
+      const Type &param = sp->params[static_cast<size_t>(i - 1)].type;
+      if (param.kind == VType::Datetime) { // converted to the parameter's type by the caller
+        args.push_back(fromSqlite(argv[i], param.sqlType));
+        continue;
+      }
       switch (sqlite3_value_type(argv[i])) {
       case SQLITE_INTEGER:
         args.push_back(Value::integer(sqlite3_value_int64(argv[i])));

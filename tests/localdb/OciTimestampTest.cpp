@@ -276,6 +276,23 @@ TEST_F(Timestamps, Plsql) {
   EXPECT_EQ(exec("declare d date := date '2020-01-31'; begin d := d + interval '1' month; end;"),
             1839);
   EXPECT_EQ(exec("declare x interval day(1) to second; begin x := interval '20' day; end;"), 1873);
+  // Stored functions take and give them, from PL/SQL and from SQL; odessp shows their codes.
+  ASSERT_EQ(exec("create or replace function later(t timestamp, d interval day to second) return "
+                 "timestamp is begin return t + d; end;"),
+            0)
+      << lastError;
+  EXPECT_EQ(value("select later(timestamp '2020-01-01 00:00:00', interval '1' hour) from dual"),
+            "2020-01-01 01:00:00.000");
+  ub2 ovrld[4], pos[4], level[4], arnlen[4], dtype[4];
+  text argnm[4][30];
+  ub1 defsup[4], mode[4], radix[4];
+  ub4 dtsiz[4], spare[4], count = 4;
+  sb2 prec[4], scale[4];
+  ASSERT_EQ(odessp(&lda, (text *)"LATER", static_cast<size_t>(-1), nullptr, 0, nullptr, 0, ovrld,
+                   pos, level, argnm, arnlen, dtype, defsup, mode, dtsiz, prec, scale, radix, spare,
+                   &count),
+            0);
+  EXPECT_EQ(std::vector<int>(dtype, dtype + count), (std::vector<int>{187, 187, 190}));
   // Wrong mixes are compile errors.
   EXPECT_EQ(exec("declare d interval day to second; begin d := d + 1; end;"), 6550);
   EXPECT_EQ(exec("declare t timestamp; n number; begin n := t; end;"), 6550);
@@ -297,6 +314,9 @@ TEST_F(Timestamps, Level73RefusesThem) {
   EXPECT_EQ(error("select numtodsinterval(1, 'DAY') from dual"), "ERROR: ORA-00904");
   EXPECT_NE(value("select timestamp '2020-01-01 00:00:00' from dual").find("ORA-"),
             std::string::npos);
+  EXPECT_EQ(exec("declare t timestamp; begin null; end;"), 6550);
+  EXPECT_NE(lastError.find("PLS-00201"), std::string::npos) << lastError;
+  EXPECT_EQ(exec("begin if systimestamp is null then null; end if; end;"), 6550);
   std::swap(lda, sys);
   EXPECT_EQ(exec("alter system set compatible = '19.0.0'"), 0);
   std::swap(lda, sys);
