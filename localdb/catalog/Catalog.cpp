@@ -643,6 +643,14 @@ std::optional<SqlType> typeFromName(const std::string &n) {
   return it->second;
 }
 
+void fitDatetimeColumn(ColumnInfo &c) {
+  if (!isTimestampType(c.type) && !isIntervalType(c.type))
+    return;
+  c.precision = isIntervalType(c.type) ? (c.precision < 0 ? 9 : c.precision) : -1;
+  c.scale = c.type == SqlType::IntervalYM ? 0 : c.scale == kNoScale ? 9 : c.scale;
+  c.length = c.type == SqlType::TimestampTz ? 13 : c.type == SqlType::IntervalYM ? 5 : 11;
+}
+
 std::string typeText(const ColumnInfo &c) {
   std::string t = typeName(c.type);
   switch (c.type) {

@@ -53,6 +53,10 @@ struct ColumnInfo {
   std::string generated;
 };
 
+// A timestamp or interval column made from an expression (CREATE TABLE AS, a view): the
+// precisions the expression has, else the widest, and Oracle's internal length.
+void fitDatetimeColumn(ColumnInfo &c);
+
 // The Oracle spelling of a column type ("NUMBER(7,2)", "VARCHAR2(10)").
 std::string typeText(const ColumnInfo &c);
 // The data_type name stored in the catalog ("VARCHAR2", "LONG RAW").

@@ -348,7 +348,8 @@ int compareValues(const Value &a, const Value &b, const std::string &dateFormat)
                                                                             : SqlType::Timestamp;
     Value x = toDatetime(a, as), y = toDatetime(b, as);
     if (isIntervalType(as.sqlType)) {
-      const long long p = std::stoll(x.s), q = std::stoll(y.s);
+      const long long p = std::strtoll(x.s.c_str(), nullptr, 10),
+                      q = std::strtoll(y.s.c_str(), nullptr, 10);
       return p < q ? -1 : p > q ? 1 : 0;
     }
     int c = x.s.compare(0, 29, y.s, 0, 29);
@@ -424,7 +425,7 @@ void bindParam(sqlite3_stmt *st, int idx, const Value &v) {
     break;
   case VType::Datetime:
     if (isIntervalType(v.dt)) {
-      sqlite3_bind_int64(st, idx, std::stoll(v.s));
+      sqlite3_bind_int64(st, idx, std::strtoll(v.s.c_str(), nullptr, 10));
       break;
     }
     [[fallthrough]];

@@ -196,7 +196,7 @@ void callStoredFunction(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
       break;
     case VType::Datetime:
       if (isIntervalType(r.dt)) {
-        sqlite3_result_int64(ctx, std::stoll(r.s));
+        sqlite3_result_int64(ctx, std::strtoll(r.s.c_str(), nullptr, 10));
         break;
       }
       [[fallthrough]];

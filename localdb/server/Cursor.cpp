@@ -1059,7 +1059,7 @@ bool writeColumn(sqlite3_stmt *st, int col, SqlType type, DefineSlot &d, int row
   case 12: {
     const char *t = reinterpret_cast<const char *>(sqlite3_column_text(st, col));
     auto v = loadDate(t, static_cast<size_t>(sqlite3_column_bytes(st, col)));
-    if (!v || type != SqlType::Date)
+    if (!v || (type != SqlType::Date && !isTimestampType(type))) // a timestamp loses its fraction
       throw oraError(932);
     unsigned char b[7] = {static_cast<unsigned char>(v->year / 100 + 100),
                           static_cast<unsigned char>(v->year % 100 + 100),

@@ -363,6 +363,10 @@ bool numberArg(sqlite3_context *ctx, sqlite3_value *v, long double &out) {
 // A datetime moved by a number of months: the same day of the month, which must exist there
 // (ORA-01839), unlike ADD_MONTHS.
 bool addMonthsExact(sqlite3_context *ctx, OraDateValue &d, int64_t months) {
+  if (months > 200000 || months < -200000) { // beyond any year Oracle has
+    resultOraError(ctx, 1841);
+    return false;
+  }
   const int64_t total = static_cast<int64_t>(d.year) * 12 + (d.month - 1) + months;
   const int64_t year = total >= 0 ? total / 12 : -((-total + 11) / 12);
   if (year < -4712 || year > 9999 || year == 0) {

@@ -58,6 +58,14 @@ TEST_F(Timestamps, DdlDictionaryAndDescribe) {
   EXPECT_EQ(query("select ts, t3, tz, ym, ds from ev"),
             (Rows{{"29-FEB-20 01.05.06.123457 PM", "29-FEB-20 01.05.07.000 PM",
                    "2020-01-01 10:00:00.000000 +02:00", "+01-02", "+003 04:05:06.79"}}));
+  // Into a DATE buffer (external type 12): Oracle's seven bytes, the fraction dropped.
+  ASSERT_EQ(oopen(&cda, &lda, nullptr, -1, -1, nullptr, -1), 0);
+  ub1 bytes[7] = {};
+  ASSERT_EQ(oparse(&cda, (text *)"select ts from ev", -1, 1, 2), 0);
+  ASSERT_EQ(odefin(&cda, 1, bytes, 7, 12, -1, nullptr, nullptr, -1, -1, nullptr, nullptr), 0);
+  EXPECT_EQ(oexfet(&cda, 1, 0, 0), 0);
+  EXPECT_EQ(std::vector<int>(bytes, bytes + 7), (std::vector<int>{120, 120, 2, 29, 14, 6, 7}));
+  oclose(&cda);
   EXPECT_EQ(exec("alter session set nls_timestamp_format = 'YYYY-MM-DD HH24:MI:SS.FF3'"), 0);
   EXPECT_EQ(value("select ts from ev"), "2020-02-29 13:05:06.123");
   EXPECT_EQ(value("select value from nls_session_parameters where parameter = "
@@ -93,6 +101,20 @@ TEST_F(Timestamps, Literals) {
   EXPECT_EQ(value("select interval '10:30' hour to minute from dual"), "+00 10:30:00");
   EXPECT_EQ(value("select interval '90' minute from dual"), "+00 01:30:00");
   EXPECT_EQ(value("select interval '7.25' second from dual"), "+00 00:00:07.250000");
+  // Texts that differ only in the literal are not one statement: each keeps its value.
+  EXPECT_EQ(value("select interval '6' day from dual"), "+06 00:00:00");
+  EXPECT_EQ(value("select timestamp '2021-01-01 10:00:00' from dual"),
+            "2021-01-01 10:00:00.000000000");
+  // A table made from a query keeps the types, with the widest precisions where none is known.
+  EXPECT_EQ(exec("create table copy as select systimestamp s, interval '1' day - interval '1' "
+                 "hour d, cast(null as timestamp(2)) c from dual"),
+            0)
+      << lastError;
+  EXPECT_EQ(
+      query("select data_type from user_tab_columns where table_name = 'COPY' order by "
+            "column_id"),
+      (Rows{{"TIMESTAMP(6) WITH TIME ZONE"}, {"INTERVAL DAY(9) TO SECOND(9)"}, {"TIMESTAMP(2)"}}));
+  EXPECT_EQ(value("select d from copy"), "+000000000 23:00:00.000000000");
 }
 
 TEST_F(Timestamps, Functions) {
