@@ -1168,6 +1168,8 @@ void UnitBinder::bindExpr(Expr &e, Scope *scope) {
       if (a.type.kind != VType::Boolean && a.type.kind != VType::Null)
         wrongArgs(e.pos, "NOT");
       e.type.kind = VType::Boolean;
+    } else if (a.type.kind == VType::Datetime && isIntervalType(a.type.sqlType)) {
+      sqlOperator(e); // an interval negated, as SQL does it
     } else {
       if (!scalarFamily(a.type.kind) || a.type.kind == VType::Date ||
           a.type.kind == VType::Datetime)
@@ -1656,17 +1658,21 @@ bool UnitBinder::sqlFunction(Expr &e, Scope *scope, bool argsBound) {
   return compileSqlValue(e, call, types, e.names[0] == "REGEXP_LIKE", key);
 }
 
-// An operator with a timestamp or interval operand, evaluated as SQL evaluates it.
+// An operator with a timestamp or interval operand (or an interval negated), evaluated as SQL
+// evaluates it.
 void UnitBinder::sqlOperator(Expr &e) {
-  const char *op = e.op == Op::Add   ? "+"
-                   : e.op == Op::Sub ? "-"
-                   : e.op == Op::Mul ? "*"
-                   : e.op == Op::Div ? "/"
-                                     : nullptr;
+  const char *op = e.op == Op::Add || e.op == Op::Plus  ? "+"
+                   : e.op == Op::Sub || e.op == Op::Neg ? "-"
+                   : e.op == Op::Mul                    ? "*"
+                   : e.op == Op::Div                    ? "/"
+                                                        : nullptr;
   if (!op)
     wrongArgs(e.pos, opName(e.op));
-  std::vector<Type> types{e.operands[0]->type, e.operands[1]->type};
-  std::string key = std::string("$") + op;
+  const bool unary = e.operands.size() == 1;
+  std::vector<Type> types;
+  for (const ExprPtr &o : e.operands)
+    types.push_back(o->type);
+  std::string key = std::string(unary ? "$u" : "$") + op;
   for (const Type &t : types)
     key += std::to_string(static_cast<int>(t.kind)) + ":" +
            std::to_string(static_cast<int>(sqlTypeOf(t))) + ":" + std::to_string(t.precision) +
@@ -1685,7 +1691,10 @@ void UnitBinder::sqlOperator(Expr &e) {
   }
   const std::string name = opName(e.op);
   e.names = {name};
-  compileSqlValue(e, std::string("(PLSQL$ARG0 ") + op + " PLSQL$ARG1)", types, false, key);
+  compileSqlValue(e,
+                  unary ? std::string("(") + op + "PLSQL$ARG0)"
+                        : std::string("(PLSQL$ARG0 ") + op + " PLSQL$ARG1)",
+                  types, false, key);
 }
 
 // Compiles `call` (the operands as PLSQL$ARGn, of the given types) as a SQL query of DUAL: the

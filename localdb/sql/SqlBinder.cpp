@@ -1744,6 +1744,11 @@ void Binder::bindExpr(Expr &e, Scope *scope, unsigned ctx) {
     return;
   case ExprKind::Unary:
     bindValue(*e.args[0], scope, ctx);
+    if (isIntervalType(e.args[0]->type.type)) { // an interval negated: the same interval type
+      e.argTargets = {e.args[0]->type.type};
+      e.type = e.args[0]->type;
+      return;
+    }
     checkConvertible(e.args[0]->type.type, N, e.args[0]->pos);
     e.argTargets = {N};
     e.type = typeOf(N);

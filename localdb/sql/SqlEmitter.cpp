@@ -282,6 +282,8 @@ std::string Emitter::expr(const Expr &e) {
     return std::string(e.text == "NEXTVAL" ? "ora_nextval(" : "ora_currval(") +
            quoteText(e.names[0]) + "," + quoteText(e.names[1]) + ")";
   case ExprKind::Unary:
+    if (isIntervalType(e.type.type)) // months or nanoseconds: an integer's sign
+      return e.text == "-" ? "(-" + expr(*e.args[0]) + ")" : expr(*e.args[0]);
     if (e.text == "-")
       return "ora_neg(" + conv(*e.args[0], SqlType::Number) + ")";
     return conv(*e.args[0], SqlType::Number);

@@ -196,6 +196,11 @@ TEST_F(Timestamps, Arithmetic) {
                   "12:00:00 +00:00' from dual"),
             "-000000000 02:00:00.000000000");
   EXPECT_EQ(value("select count(*) from dual where interval '25' hour > interval '1' day"), "1");
+  EXPECT_EQ(value("select -interval '1-2' year to month from dual"), "-01-02");
+  EXPECT_EQ(value("select cast(timestamp '2020-01-02 03:04:05' as varchar2(30)) || '|' || "
+                  "to_char(cast('2020-01-02 03:04:05.5' as timestamp(1)), 'HH24:MI:SS.FF') from "
+                  "dual"),
+            "2020-01-02 03:04:05.000|03:04:05.5");
   EXPECT_EQ(value("select count(*) from dual where date '2020-01-01' = timestamp '2020-01-01 "
                   "00:00:00'"),
             "1");
@@ -298,6 +303,11 @@ TEST_F(Timestamps, Plsql) {
   EXPECT_EQ(exec("declare d date := date '2020-01-31'; begin d := d + interval '1' month; end;"),
             1839);
   EXPECT_EQ(exec("declare x interval day(1) to second; begin x := interval '20' day; end;"), 1873);
+  EXPECT_EQ(exec("declare x interval day to second := interval '2' hour; begin x := -x; insert "
+                 "into pt (id, v) values (6, to_char(x)); end;"),
+            0)
+      << lastError;
+  EXPECT_EQ(value("select v from pt where id = 6"), "-00 02:00:00.000000");
   // Stored functions take and give them, from PL/SQL and from SQL; odessp shows their codes.
   ASSERT_EQ(exec("create or replace function later(t timestamp, d interval day to second) return "
                  "timestamp is begin return t + d; end;"),
