@@ -1704,6 +1704,8 @@ ExprPtr Parser::datetimeLiteral(const std::string &w, int pos) {
   auto arg = make(ExprKind::String, textPos);
   if (w == "TIMESTAMP") {
     size_t start = text.find_first_not_of(' ');
+    if (start == std::string::npos) // no date at all: not the literal's format
+      throw oraError(1861, textPos);
     size_t blank = start == std::string::npos ? std::string::npos : text.find(' ', start);
     std::string rest = blank == std::string::npos ? std::string() : text.substr(blank + 1);
     size_t zoneAt = rest.find_first_of("+-ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");

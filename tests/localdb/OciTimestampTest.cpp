@@ -229,6 +229,18 @@ TEST_F(Timestamps, Errors) {
   EXPECT_EQ(error("select to_date('10.5', 'SS.FF') from dual"), "ERROR: ORA-01821");
   EXPECT_EQ(error("select to_char(sysdate, 'FF') from dual"), "ERROR: ORA-01821");
   EXPECT_EQ(error("select interval '1-x' year to month from dual"), "ERROR: ORA-01867");
+  EXPECT_EQ(error("select timestamp '' from dual"), "ERROR: ORA-01861");
+  EXPECT_EQ(error("select to_timestamp_tz('2020-01-01 10:00 Europe/Paris', 'YYYY-MM-DD HH24:MI "
+                  "TZR') from dual"),
+            "ERROR: ORA-01882");
+  EXPECT_EQ(error("select to_timestamp_tz('2020-01-01 10:00 +25:00', 'YYYY-MM-DD HH24:MI "
+                  "TZH:TZM') from dual"),
+            "ERROR: ORA-01874");
+  EXPECT_EQ(error("select timestamp '9999-12-31 23:59:59' + interval '1' day from dual"),
+            "ERROR: ORA-01841");
+  EXPECT_EQ(error("select interval '1' day to hour from dual"), "ERROR: ORA-01867");
+  EXPECT_EQ(error("select interval '1' minute to hour from dual"), "ERROR: ORA-30089");
+  EXPECT_EQ(error("select interval '1' day / 0 from dual"), "ERROR: ORA-01476");
   EXPECT_EQ(error("select interval '123' day from dual"), "ERROR: ORA-01873");
   EXPECT_EQ(error("select interval '1 24:00:00' day to second from dual"), "ERROR: ORA-01850");
   EXPECT_EQ(error("select timestamp '2020-01-01 10:00:00' + timestamp '2020-01-01 10:00:00' from "
