@@ -76,7 +76,12 @@ TParamType TOracleParam::DataTypeOfDbType(std::int32_t ADbType) const {
                                             : oUnknown;
   switch (ADbType) {
   case 1:
-  case 96: // CHAR, as Oracle also describes every string literal: text, its blanks as sent
+  case 96:  // CHAR, as Oracle also describes every string literal: text, its blanks as sent
+  case 187: // TIMESTAMP, WITH TIME ZONE, INTERVAL YEAR TO MONTH, DAY TO SECOND, WITH LOCAL
+  case 188: // TIME ZONE: the server's text of them, in the session's formats
+  case 189:
+  case 190:
+  case 232:
     return oVarchar2;
   case 2:
     return oNumber;

@@ -20,7 +20,7 @@ namespace localdb {
 
 namespace {
 
-const int kDictionaryVersion = 11;
+const int kDictionaryVersion = 12;
 
 const char *kCatalogTables = R"SQL(
 CREATE TABLE ora_meta(key TEXT PRIMARY KEY, value TEXT);
@@ -86,7 +86,7 @@ struct DictView {
   "replace(created, ' ', ':'), status"
 
 #define COLUMN_COLS                                                                                \
-  "TABLE_NAME VARCHAR2(30) N, COLUMN_NAME VARCHAR2(30) N, DATA_TYPE VARCHAR2(9), "                 \
+  "TABLE_NAME VARCHAR2(30) N, COLUMN_NAME VARCHAR2(30) N, DATA_TYPE VARCHAR2(106), "               \
   "DATA_LENGTH NUMBER N, DATA_PRECISION NUMBER, DATA_SCALE NUMBER, NULLABLE VARCHAR2(1), "         \
   "COLUMN_ID NUMBER N, DEFAULT_LENGTH NUMBER, DATA_DEFAULT LONG"
 #define COLUMN_SEL                                                                                 \
@@ -319,7 +319,8 @@ const DictView kViews[] = {
      "SELECT 'NLS_LANGUAGE', 'AMERICAN' UNION ALL SELECT 'NLS_TERRITORY', 'AMERICA' UNION ALL "
      "SELECT 'NLS_DATE_FORMAT', ora_date_format() UNION ALL SELECT 'NLS_DATE_LANGUAGE', "
      "'AMERICAN' UNION ALL SELECT 'NLS_NUMERIC_CHARACTERS', '.,' UNION ALL SELECT 'NLS_SORT', "
-     "'BINARY'"},
+     "'BINARY' UNION ALL SELECT 'NLS_TIMESTAMP_FORMAT', ora_timestamp_format(0) UNION ALL SELECT "
+     "'NLS_TIMESTAMP_TZ_FORMAT', ora_timestamp_format(1)"},
     {"V$VERSION", "BANNER VARCHAR2(80)",
      "SELECT 'Tessaly local server, language level ' || coalesce((SELECT value FROM ora_meta "
      "WHERE key = 'compatible'), '19.0.0') UNION ALL SELECT 'SQLite ' || sqlite_version()"},
@@ -392,6 +393,9 @@ std::string declaredType(SqlType t) {
   case SqlType::LongRaw:
   case SqlType::Blob:
     return "BLOB";
+  case SqlType::IntervalYM:
+  case SqlType::IntervalDS:
+    return "INTEGER"; // months, nanoseconds
   default:
     return "TEXT";
   }
@@ -404,12 +408,14 @@ void insertColumns(sqlite3 *db, const std::string &owner, const std::string &tab
   int id = 1;
   for (const ColumnInfo &c : cols) {
     char buf[64];
-    std::string sql = "INSERT INTO ora_tab_columns(owner, table_name, column_id, column_name, "
-                      "data_type, data_length, data_precision, data_scale, nullable, "
-                      "data_default, generated) VALUES(" +
-                      quoteText(owner) + "," + quoteText(table) + "," + std::to_string(id++) + "," +
-                      quoteText(c.name) + "," + quoteText(typeName(c)) + "," +
-                      std::to_string(c.length) + ",";
+    std::string sql =
+        "INSERT INTO ora_tab_columns(owner, table_name, column_id, column_name, "
+        "data_type, data_length, data_precision, data_scale, nullable, "
+        "data_default, generated) VALUES(" +
+        quoteText(owner) + "," + quoteText(table) + "," + std::to_string(id++) + "," +
+        quoteText(c.name) + "," +
+        quoteText(isTimestampType(c.type) || isIntervalType(c.type) ? typeText(c) : typeName(c)) +
+        "," + std::to_string(c.length) + ",";
     std::snprintf(buf, sizeof buf, "%s,%s,'%s',",
                   c.precision >= 0 ? std::to_string(c.precision).c_str() : "NULL",
                   c.scale != kNoScale ? std::to_string(c.scale).c_str() : "NULL",
@@ -628,6 +634,16 @@ std::string typeName(SqlType t) {
     return "CLOB";
   case SqlType::Blob:
     return "BLOB";
+  case SqlType::Timestamp:
+    return "TIMESTAMP";
+  case SqlType::TimestampTz:
+    return "TIMESTAMP WITH TIME ZONE";
+  case SqlType::TimestampLtz:
+    return "TIMESTAMP WITH LOCAL TIME ZONE";
+  case SqlType::IntervalYM:
+    return "INTERVAL YEAR TO MONTH";
+  case SqlType::IntervalDS:
+    return "INTERVAL DAY TO SECOND";
   default:
     return "UNDEFINED";
   }
@@ -639,14 +655,49 @@ std::string typeName(const ColumnInfo &c) {
 
 std::optional<SqlType> typeFromName(const std::string &n) {
   static const std::map<std::string, SqlType> m = {
-      {"VARCHAR2", SqlType::Varchar2}, {"NUMBER", SqlType::Number}, {"LONG", SqlType::Long},
-      {"ROWID", SqlType::Rowid},       {"DATE", SqlType::Date},     {"RAW", SqlType::Raw},
-      {"LONG RAW", SqlType::LongRaw},  {"CHAR", SqlType::Char},     {"CLOB", SqlType::Clob},
-      {"NCLOB", SqlType::Clob},        {"BLOB", SqlType::Blob}};
+      {"VARCHAR2", SqlType::Varchar2},
+      {"NUMBER", SqlType::Number},
+      {"LONG", SqlType::Long},
+      {"ROWID", SqlType::Rowid},
+      {"DATE", SqlType::Date},
+      {"RAW", SqlType::Raw},
+      {"LONG RAW", SqlType::LongRaw},
+      {"CHAR", SqlType::Char},
+      {"TIMESTAMP", SqlType::Timestamp},
+      {"TIMESTAMP WITH TIME ZONE", SqlType::TimestampTz},
+      {"TIMESTAMP WITH LOCAL TIME ZONE", SqlType::TimestampLtz},
+      {"INTERVAL YEAR TO MONTH", SqlType::IntervalYM},
+      {"INTERVAL DAY TO SECOND", SqlType::IntervalDS},
+      {"CLOB", SqlType::Clob},
+      {"NCLOB", SqlType::Clob},
+      {"BLOB", SqlType::Blob}};
+  // The catalog keeps a datetime column's type as Oracle shows it, "TIMESTAMP(6) WITH TIME
+  // ZONE": the name is that text without its precisions.
+  if (n.find('(') != std::string::npos &&
+      (n.compare(0, 9, "TIMESTAMP") == 0 || n.compare(0, 8, "INTERVAL") == 0)) {
+    std::string bare;
+    for (size_t i = 0; i < n.size(); ++i) {
+      if (n[i] == '(')
+        i = n.find(')', i);
+      else
+        bare += n[i];
+      if (i == std::string::npos)
+        return std::nullopt;
+    }
+    return typeFromName(bare);
+  }
   auto it = m.find(n);
   if (it == m.end())
     return std::nullopt;
   return it->second;
+}
+
+void fitDatetimeColumn(ColumnInfo &c) {
+  if (!isTimestampType(c.type) && !isIntervalType(c.type))
+    return;
+  c.precision = isIntervalType(c.type) ? (c.precision < 0 ? 9 : c.precision) : -1;
+  c.scale = c.type == SqlType::IntervalYM ? 0 : c.scale == kNoScale ? 9 : c.scale;
+  c.length = c.type == SqlType::TimestampTz ? 13 : c.type == SqlType::IntervalYM ? 5 : 11;
 }
 
 std::string typeText(const ColumnInfo &c) {
@@ -662,6 +713,15 @@ std::string typeText(const ColumnInfo &c) {
     if (c.precision >= 0)
       return t + "(" + std::to_string(c.precision) + ")";
     return t;
+  case SqlType::Timestamp:
+  case SqlType::TimestampTz:
+  case SqlType::TimestampLtz:
+    return "TIMESTAMP(" + std::to_string(c.scale) + ")" + t.substr(9);
+  case SqlType::IntervalYM:
+    return "INTERVAL YEAR(" + std::to_string(c.precision) + ") TO MONTH";
+  case SqlType::IntervalDS:
+    return "INTERVAL DAY(" + std::to_string(c.precision) + ") TO SECOND(" +
+           std::to_string(c.scale) + ")";
   default:
     return t;
   }
@@ -686,6 +746,15 @@ int displaySize(const ColumnInfo &c) {
   case SqlType::Clob:
   case SqlType::Blob:
     return 4000; // the locator's size, as the dictionary shows it
+  case SqlType::Timestamp:
+  case SqlType::TimestampLtz:
+    return 20 + (c.scale > 0 ? c.scale + 1 : 0) + 3; // DD-MON-RR HH.MI.SSXFF AM
+  case SqlType::TimestampTz:
+    return 20 + (c.scale > 0 ? c.scale + 1 : 0) + 3 + 7;
+  case SqlType::IntervalYM:
+    return c.precision + 4;
+  case SqlType::IntervalDS:
+    return c.precision + 10 + (c.scale > 0 ? c.scale + 1 : 0);
   default:
     return 0; // LONG, LONG RAW: the caller's default size
   }

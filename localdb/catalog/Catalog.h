@@ -22,7 +22,22 @@ enum class SqlType : int {
   Char = 96,
   Clob = 112, // also NCLOB (ColumnInfo::national): text without VARCHAR2's bound
   Blob = 113, // bytes without RAW's bound
+  // Datetimes and intervals (later language levels), with OCI's codes. A column's precision
+  // is an interval's leading precision, its scale the digits of a fraction of a second.
+  Timestamp = 187,
+  TimestampTz = 188,
+  IntervalYM = 189,
+  IntervalDS = 190,
+  TimestampLtz = 232,
 };
+
+// TIMESTAMP [WITH [LOCAL] TIME ZONE]; with DATE, the datetime types.
+inline bool isTimestampType(SqlType t) {
+  return t == SqlType::Timestamp || t == SqlType::TimestampTz || t == SqlType::TimestampLtz;
+}
+inline bool isIntervalType(SqlType t) {
+  return t == SqlType::IntervalYM || t == SqlType::IntervalDS;
+}
 
 // Scale of a NUMBER without one (a real scale may be negative).
 constexpr int kNoScale = -1000;
@@ -43,6 +58,9 @@ struct ColumnInfo {
 
 // Large objects: no ORDER BY, GROUP BY, DISTINCT, comparison or index over them.
 inline bool isLob(SqlType t) { return t == SqlType::Clob || t == SqlType::Blob; }
+// A timestamp or interval column made from an expression (CREATE TABLE AS, a view): the
+// precisions the expression has, else the widest, and Oracle's internal length.
+void fitDatetimeColumn(ColumnInfo &c);
 
 // The Oracle spelling of a column type ("NUMBER(7,2)", "VARCHAR2(10)").
 std::string typeText(const ColumnInfo &c);

@@ -425,6 +425,11 @@ void createTableStmt(Context &ctx, CreateTableStmt &s) {
             std::max(1, std::min(t.length ? t.length : 2000, c.type == SqlType::Char ? 255 : 2000));
       c.precision = t.type == SqlType::Number ? t.precision : -1;
       c.scale = t.type == SqlType::Number ? t.scale : kNoScale;
+      if (isTimestampType(c.type) || isIntervalType(c.type)) {
+        c.precision = t.precision;
+        c.scale = t.scale;
+        fitDatetimeColumn(c);
+      }
       c.nullable = true;
       if (!s.columns.empty())
         for (ConstraintClause &cc : s.columns[i].constraints)
@@ -532,6 +537,7 @@ void createViewStmt(Context &ctx, CreateViewStmt &s) {
     c.length = t.type == SqlType::Number ? 22 : t.type == SqlType::Date ? 7 : t.length;
     c.precision = t.precision;
     c.scale = t.scale;
+    fitDatetimeColumn(c);
     c.nullable = t.nullable;
     cols.push_back(c);
   }

@@ -31,6 +31,7 @@ enum class VType : unsigned char {
   RefCursor,
   Cursor,    // an explicit cursor (not a value one can assign)
   Exception, // a declared exception (not a value)
+  Datetime,  // TIMESTAMP [WITH [LOCAL] TIME ZONE] and INTERVALs: the exact type in sqlType
 };
 
 // The longest VARCHAR2 (and CHAR, RAW) value PL/SQL holds, in bytes: a longer literal is

@@ -100,7 +100,8 @@ std::string joinNames(const std::vector<std::string> &n, size_t upto) {
 }
 
 bool scalarFamily(VType k) {
-  return k == VType::Number || k == VType::Char || k == VType::Date || k == VType::Null;
+  return k == VType::Number || k == VType::Char || k == VType::Date || k == VType::Null ||
+         k == VType::Datetime;
 }
 
 // Whether a value of family from converts implicitly to family to, as PL/SQL's conversion
@@ -109,7 +110,8 @@ bool convertible(VType to, VType from);
 
 // Whether values of two families compare: not numbers with dates.
 bool comparable(VType a, VType b) {
-  return !((a == VType::Number && b == VType::Date) || (a == VType::Date && b == VType::Number));
+  auto dated = [](VType k) { return k == VType::Date || k == VType::Datetime; };
+  return !((a == VType::Number && dated(b)) || (dated(a) && b == VType::Number));
 }
 
 bool convertible(VType to, VType from) {
@@ -117,8 +119,8 @@ bool convertible(VType to, VType from) {
     return true;
   if (!scalarFamily(to) || !scalarFamily(from))
     return false;
-  return !((to == VType::Number && from == VType::Date) ||
-           (to == VType::Date && from == VType::Number));
+  auto dated = [](VType k) { return k == VType::Date || k == VType::Datetime; };
+  return !((to == VType::Number && dated(from)) || (dated(to) && from == VType::Number));
 }
 
 SqlType sqlTypeOf(const Type &t) {
@@ -129,6 +131,8 @@ SqlType sqlTypeOf(const Type &t) {
     return t.sqlType != SqlType::Unknown ? t.sqlType : SqlType::Varchar2;
   case VType::Date:
     return SqlType::Date;
+  case VType::Datetime:
+    return t.sqlType;
   default:
     return SqlType::Unknown;
   }
@@ -148,6 +152,16 @@ Type typeOfColumn(const ColumnInfo &c) {
   case SqlType::Date:
     t.kind = VType::Date;
     t.name = "DATE";
+    break;
+  case SqlType::Timestamp:
+  case SqlType::TimestampTz:
+  case SqlType::TimestampLtz:
+  case SqlType::IntervalYM:
+  case SqlType::IntervalDS:
+    t.kind = VType::Datetime;
+    t.precision = c.precision;
+    t.scale = c.scale;
+    t.name = typeName(c.type);
     break;
   default:
     t.kind = VType::Char;
@@ -243,6 +257,15 @@ bool scalarType(const TypeSpec &s, Type &t) {
     t.kind = VType::Char;
     t.sqlType = n == "BLOB" ? SqlType::Blob : SqlType::Clob;
     return !s.haveArgs;
+  }
+  // The parser gives these their whole name and precisions (leading in precision, the digits of
+  // a fraction of a second in scale).
+  if (auto dt = typeFromName(n); dt && (isTimestampType(*dt) || isIntervalType(*dt))) {
+    t.kind = VType::Datetime;
+    t.sqlType = *dt;
+    t.precision = isIntervalType(*dt) ? s.precision : -1;
+    t.scale = s.scale;
+    return true;
   }
   if (n == "BOOLEAN") {
     t.kind = VType::Boolean;
@@ -414,6 +437,9 @@ private:
   std::unordered_map<std::string, CompiledFunction> FFunctions;
 
   bool sqlFunction(Expr &e, Scope *scope, bool argsBound = false);
+  void sqlOperator(Expr &e);
+  bool compileSqlValue(Expr &e, const std::string &call, const std::vector<Type> &types,
+                       bool predicate, const std::string &key);
 
   bool suppliedPackage(Expr &e, const std::string &pkg, const std::string &m, int mpos,
                        Scope *scope, bool asProcedure);
@@ -643,8 +669,8 @@ bool UnitBinder::tableColumns(const std::vector<std::string> &name, std::vector<
 Type UnitBinder::resolveType(TypeSpec &s, Scope *scope) {
   Type t;
   if (s.attr.empty()) {
-    // CLOB, NCLOB and BLOB are names Oracle 7.3 does not know.
-    if (scalarType(s, t) && (FCtx.modern || !isLob(t.sqlType))) {
+    // CLOB, NCLOB and BLOB, timestamps and intervals are names Oracle 7.3 does not know.
+    if (scalarType(s, t) && (FCtx.modern || (!isLob(t.sqlType) && t.kind != VType::Datetime))) {
       if (t.kind == VType::Char && s.haveArgs && (s.length < 1 || s.length > 32767))
         fail(s.pos, "PLS-00215: String length constraints must be in range (1 .. 32767)");
       s.resolved = t;
@@ -1228,8 +1254,11 @@ void UnitBinder::bindExpr(Expr &e, Scope *scope) {
       if (a.type.kind != VType::Boolean && a.type.kind != VType::Null)
         wrongArgs(e.pos, "NOT");
       e.type.kind = VType::Boolean;
+    } else if (a.type.kind == VType::Datetime && isIntervalType(a.type.sqlType)) {
+      sqlOperator(e); // an interval negated, as SQL does it
     } else {
-      if (!scalarFamily(a.type.kind) || a.type.kind == VType::Date)
+      if (!scalarFamily(a.type.kind) || a.type.kind == VType::Date ||
+          a.type.kind == VType::Datetime)
         wrongArgs(e.pos, opName(e.op));
       e.type.kind = VType::Number;
     }
@@ -1285,6 +1314,10 @@ void UnitBinder::bindExpr(Expr &e, Scope *scope) {
     default:
       if (!scalarFamily(x) || !scalarFamily(y))
         wrongArgs(e.pos, opName(e.op));
+      if (x == VType::Datetime || y == VType::Datetime) {
+        sqlOperator(e); // timestamp and interval arithmetic is SQL's
+        return;
+      }
       // Dates add and subtract numbers, and subtract from one another; nothing else.
       if ((x == VType::Date || y == VType::Date) &&
           !((e.op == Op::Add && (x != VType::Date || y != VType::Date)) ||
@@ -1675,6 +1708,10 @@ bool UnitBinder::resolveGlobal(Expr &e, Scope *scope, bool asProcedure) {
       e.type.kind = VType::Boolean;
       return true;
     }
+    if (FCtx.modern && n.size() == 1 && !e.hasArgs &&
+        (first == "SYSTIMESTAMP" || first == "LOCALTIMESTAMP" || first == "CURRENT_TIMESTAMP" ||
+         first == "$SQLTEXT"))
+      return sqlFunction(e, scope);
     if ((first == "SYSDATE" || first == "USER" || first == "UID") && !e.hasArgs) {
       e.kind = EKind::Builtin;
       e.builtin = first == "SYSDATE" ? BiSysdate : BiUser;
@@ -1802,16 +1839,23 @@ bool UnitBinder::booleanNvl(Expr &e, Scope *scope) {
 }
 
 bool UnitBinder::sqlFunction(Expr &e, Scope *scope, bool argsBound) {
-  std::string key = e.names[0] + (e.hasArgs ? "(" : "");
+  // A literal's text and EXTRACT's field are part of what is compiled.
+  std::string key = e.names[0] + (e.hasArgs ? "(" : "") +
+                    (e.names[0] == "$SQLTEXT" || e.names[0] == "EXTRACT" ? e.text + "|" : "");
   for (Arg &a : e.args) {
     if (!a.name.empty())
       wrongArgs(e.pos, e.names[0]);
     if (!argsBound)
       bindValue(*a.value, scope);
     const Type &t = a.value->type;
-    // The SQL type too: RAW, CLOB and BLOB arguments make other calls than text does.
+    // The SQL type too: RAW, CLOB and BLOB arguments make other calls than text does, and a
+    // datetime's precisions.
     key += std::to_string(static_cast<int>(t.kind)) + ":" +
-           std::to_string(static_cast<int>(sqlTypeOf(t))) + ",";
+           std::to_string(static_cast<int>(sqlTypeOf(t))) +
+           (t.kind == VType::Datetime
+                ? ":" + std::to_string(t.precision) + ":" + std::to_string(t.scale)
+                : "") +
+           ",";
   }
   auto hit = FFunctions.find(key);
   if (hit != FFunctions.end()) {
@@ -1828,8 +1872,12 @@ bool UnitBinder::sqlFunction(Expr &e, Scope *scope, bool argsBound) {
     return true;
   }
   std::vector<Type> types;
-  std::string call = e.names[0];
-  if (e.hasArgs) {
+  // A literal of the later SQL (TIMESTAMP '...', INTERVAL '...' DAY) is SQL's text as written.
+  std::string call = e.names[0] == "$SQLTEXT" ? e.text : e.names[0];
+  if (e.names[0] == "EXTRACT" && !e.text.empty() && e.args.size() == 1) {
+    types.push_back(e.args[0].value->type);
+    call += "(" + e.text + " FROM PLSQL$ARG0)";
+  } else if (e.hasArgs) {
     call += "(";
     for (size_t i = 0; i < e.args.size(); ++i) {
       if (!scalarFamily(e.args[i].value->type.kind))
@@ -1839,15 +1887,60 @@ bool UnitBinder::sqlFunction(Expr &e, Scope *scope, bool argsBound) {
     }
     call += ")";
   }
+  for (Arg &a : e.args)
+    e.operands.push_back(std::move(a.value));
+  e.args.clear();
   // REGEXP_LIKE is a condition in SQL and a BOOLEAN function here.
-  bool predicate = e.names[0] == "REGEXP_LIKE";
+  return compileSqlValue(e, call, types, e.names[0] == "REGEXP_LIKE", key);
+}
+
+// An operator with a timestamp or interval operand (or an interval negated), evaluated as SQL
+// evaluates it.
+void UnitBinder::sqlOperator(Expr &e) {
+  const char *op = e.op == Op::Add || e.op == Op::Plus  ? "+"
+                   : e.op == Op::Sub || e.op == Op::Neg ? "-"
+                   : e.op == Op::Mul                    ? "*"
+                   : e.op == Op::Div                    ? "/"
+                                                        : nullptr;
+  if (!op)
+    wrongArgs(e.pos, opName(e.op));
+  const bool unary = e.operands.size() == 1;
+  std::vector<Type> types;
+  for (const ExprPtr &o : e.operands)
+    types.push_back(o->type);
+  std::string key = std::string(unary ? "$u" : "$") + op;
+  for (const Type &t : types)
+    key += std::to_string(static_cast<int>(t.kind)) + ":" +
+           std::to_string(static_cast<int>(sqlTypeOf(t))) + ":" + std::to_string(t.precision) +
+           ":" + std::to_string(t.scale) + ",";
+  auto hit = FFunctions.find(key);
+  if (hit != FFunctions.end()) {
+    e.sqlText = hit->second.sql;
+    e.type = hit->second.type;
+    std::vector<ExprPtr> args = std::move(e.operands);
+    e.operands.clear();
+    for (size_t i : hit->second.order)
+      e.operands.push_back(std::move(args[i]));
+    e.kind = EKind::Builtin;
+    e.builtin = BiSqlFunction;
+    return;
+  }
+  const std::string name = opName(e.op);
+  e.names = {name};
+  compileSqlValue(e,
+                  unary ? std::string("(") + op + "PLSQL$ARG0)"
+                        : std::string("(PLSQL$ARG0 ") + op + " PLSQL$ARG1)",
+                  types, false, key);
+}
+
+// Compiles `call` (the operands as PLSQL$ARGn, of the given types) as a SQL query of DUAL: the
+// expression's value is its one column. Kept by `key` for the next call of the same types.
+bool UnitBinder::compileSqlValue(Expr &e, const std::string &call, const std::vector<Type> &types,
+                                 bool predicate, const std::string &key) {
   std::string sql =
       (predicate ? "SELECT CASE WHEN " + call + " THEN 1 WHEN NOT " + call + " THEN 0 END"
                  : "SELECT " + call) +
       " FROM DUAL";
-  for (Arg &a : e.args)
-    e.operands.push_back(std::move(a.value));
-  e.args.clear();
   try {
     auto ast = parseStatement(sql, FCtx.modern);
     localdb::Binder b(FCtx.db, FCtx.user);
@@ -1860,6 +1953,10 @@ bool UnitBinder::sqlFunction(Expr &e, Scope *scope, bool argsBound) {
       x.text = x.names[0];
       x.type = TypeInfo();
       x.type.type = i < types.size() ? sqlTypeOf(types[i]) : SqlType::Unknown;
+      if (i < types.size() && types[i].kind == VType::Datetime) {
+        x.type.precision = types[i].precision;
+        x.type.scale = types[i].scale;
+      }
       return true;
     };
     Select &q = *static_cast<SelectStmt &>(*ast).query;
@@ -1883,6 +1980,8 @@ bool UnitBinder::sqlFunction(Expr &e, Scope *scope, bool argsBound) {
     // Arguments the function does not read still had to be valid; keep only the read ones.
     e.operands = std::move(ordered);
   } catch (const OraError &err) {
+    if (e.names[0] == "$SQLTEXT") // a literal the SQL reader refused: its own error
+      fail(e.pos, err.message);
     wrongArgs(e.pos, e.names[0]);
   }
   e.kind = EKind::Builtin;
@@ -2408,6 +2507,10 @@ bool UnitBinder::hostName(localdb::Expr &x, SqlStmt &q, Scope *scope) {
   x.type = TypeInfo();
   x.type.type = sqlTypeOf(e->type);
   x.type.length = e->type.length;
+  if (e->type.kind == VType::Datetime) {
+    x.type.precision = e->type.precision;
+    x.type.scale = e->type.scale;
+  }
   q.params.push_back(std::move(e));
   return true;
 }

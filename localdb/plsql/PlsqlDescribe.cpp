@@ -97,6 +97,12 @@ void addType(std::vector<DescribedArgument> &out, DescribedArgument a, const Typ
     a.type = DtDate;
     a.size = 7;
     break;
+  case VType::Datetime: // the type's own code (TIMESTAMP 187 ...), its internal size
+    a.type = static_cast<int>(t.sqlType);
+    a.size = t.sqlType == SqlType::TimestampTz ? 13 : t.sqlType == SqlType::IntervalYM ? 5 : 11;
+    a.precision = t.precision > 0 ? t.precision : 0;
+    a.scale = t.scale != kNoScale ? t.scale : 0;
+    break;
   case VType::Boolean:
     a.type = DtBoolean;
     a.size = 1;

@@ -88,6 +88,8 @@ SqlType sqlTypeFor(const Type &t) {
     return SqlType::Number;
   case VType::Date:
     return SqlType::Date;
+  case VType::Datetime:
+    return t.sqlType;
   default:
     return isLob(t.sqlType) ? t.sqlType : SqlType::Varchar2;
   }
@@ -96,7 +98,8 @@ SqlType sqlTypeFor(const Type &t) {
 
 const std::string &Interp::dateFormat() const { return FSession.dateFormat; }
 
-Interp::Interp(Session &session, State &state) : FSession(session), FState(state) {
+Interp::Interp(Session &session, State &state)
+    : FSession(session), FState(state), FDatetimeSession(session) {
   if (!FState.stackBase) {
     FState.stackBase = static_cast<const char *>(__builtin_frame_address(0));
     FOutermost = true;

@@ -88,6 +88,7 @@ public:
 private:
   Session &FSession;
   State &FState;
+  DatetimeSession FDatetimeSession; // while it runs, timestamps convert by this logon's formats
   HostValues *FHost = nullptr;
   bool FOutermost = false; // this interpreter set the state's stack base
 

@@ -140,6 +140,8 @@ private:
   // ------------------------------------------------------------ types
 
   TypeSpec typeSpec(bool inParams);
+  void datetimeSpec(TypeSpec &t);
+  ExprPtr datetimeLiteral();
 
   // ------------------------------------------------------------ expressions
 
@@ -477,6 +479,11 @@ TypeSpec Parser::typeSpec(bool inParams) {
     fail(kExpType);
   t.name.push_back(cur().text);
   advance();
+  if (FModern && (t.name[0] == "TIMESTAMP" || t.name[0] == "INTERVAL") && !isOp(".") &&
+      !isOp("%")) {
+    datetimeSpec(t);
+    return t;
+  }
   if (t.name[0] == "LONG" && isKw("RAW")) {
     t.name[0] = "LONG RAW";
     advance();
@@ -520,6 +527,72 @@ TypeSpec Parser::typeSpec(bool inParams) {
     needOp(")", ") ,");
   }
   return t;
+}
+
+// TIMESTAMP[(p)] [WITH [LOCAL] TIME ZONE], INTERVAL YEAR[(p)] TO MONTH, INTERVAL DAY[(p)] TO
+// SECOND[(s)]: the whole name, the leading precision in precision, the fraction's in scale.
+void Parser::datetimeSpec(TypeSpec &t) {
+  auto digits = [&](int deflt) {
+    if (!acceptOp("("))
+      return deflt;
+    if (cur().kind != Tok::Number)
+      fail("<an integer>");
+    int v = std::atoi(cur().text.c_str());
+    advance();
+    needOp(")", ")");
+    return v;
+  };
+  t.haveArgs = true;
+  if (t.name[0] == "TIMESTAMP") {
+    t.scale = digits(6);
+    if (acceptKw("WITH")) {
+      t.name[0] = acceptKw("LOCAL") ? "TIMESTAMP WITH LOCAL TIME ZONE" : "TIMESTAMP WITH TIME ZONE";
+      needKw("TIME", "TIME");
+      needKw("ZONE", "ZONE");
+    }
+    return;
+  }
+  if (acceptKw("YEAR")) {
+    t.precision = digits(2);
+    t.scale = 0;
+    needKw("TO", "TO");
+    needKw("MONTH", "MONTH");
+    t.name[0] = "INTERVAL YEAR TO MONTH";
+    return;
+  }
+  needKw("DAY", "DAY YEAR");
+  t.precision = digits(2);
+  needKw("TO", "TO");
+  needKw("SECOND", "SECOND");
+  t.scale = digits(6);
+  t.name[0] = "INTERVAL DAY TO SECOND";
+}
+
+// DATE '...', TIMESTAMP '...' and INTERVAL '...' <fields> of the later SQL: their text, which
+// the binder has SQL read.
+ExprPtr Parser::datetimeLiteral() {
+  auto e = std::make_unique<Expr>();
+  e->pos = cur().pos;
+  e->kind = EKind::Name;
+  e->names.push_back("$SQLTEXT");
+  e->namePos.push_back(e->pos);
+  const bool interval = cur().text == "INTERVAL";
+  advance();
+  advance();
+  // The fields and their precisions: names, and numbers within their parentheses.
+  for (int depth = 0; interval && !atEnd(); advance()) {
+    if (isOp("("))
+      ++depth;
+    else if (isOp(")") && depth > 0)
+      --depth;
+    else if (!(depth > 0 && (isOp(",") || cur().kind == Tok::Number)) && !isKw("YEAR") &&
+             !isKw("MONTH") && !isKw("DAY") && !isKw("HOUR") && !isKw("MINUTE") &&
+             !isKw("SECOND") && !isKw("TO"))
+      break;
+  }
+  const size_t end = atEnd() ? FText.size() : static_cast<size_t>(cur().pos);
+  e->text = FText.substr(static_cast<size_t>(e->pos), end - static_cast<size_t>(e->pos));
+  return e;
 }
 
 ExprPtr Parser::expr() { return orExpr(); }
@@ -862,6 +935,27 @@ ExprPtr Parser::primary() {
         e->kind = EKind::Null;
       }
       advance();
+      return e;
+    }
+    if (FModern && (t.text == "TIMESTAMP" || t.text == "INTERVAL" || t.text == "DATE") &&
+        peek().kind == Tok::String)
+      return datetimeLiteral();
+    if (FModern && t.text == "EXTRACT" && peek().is("(") && peek(3).is("FROM")) {
+      // EXTRACT(field FROM value): a SQL function with its field in text.
+      e->kind = EKind::Name;
+      e->names.push_back(t.text);
+      e->namePos.push_back(e->pos);
+      advance();
+      advance();
+      e->text = cur().text;
+      advance();
+      advance();
+      Arg a;
+      a.pos = cur().pos;
+      a.value = expr();
+      e->args.push_back(std::move(a));
+      e->hasArgs = true;
+      needOp(")", ")");
       return e;
     }
     if (isPlsqlReserved(t.text) && t.text != "SQL")

@@ -10,6 +10,43 @@
 
 namespace localdb::plsql {
 
+namespace {
+thread_local const Session *gDatetimeSession = nullptr;
+
+const Session &datetimeSession() {
+  if (!gDatetimeSession)
+    raiseValueError();
+  return *gDatetimeSession;
+}
+} // namespace
+
+DatetimeSession::DatetimeSession(const Session &s) : FPrevious(gDatetimeSession) {
+  gDatetimeSession = &s;
+}
+DatetimeSession::~DatetimeSession() { gDatetimeSession = FPrevious; }
+
+Value toDatetime(const Value &v, const Type &t) {
+  if (v.isNull())
+    return v;
+  SqlType from = v.t == VType::Datetime ? v.dt
+                 : v.t == VType::Date   ? SqlType::Date
+                 : v.t == VType::Char   ? SqlType::Varchar2
+                                        : SqlType::Number;
+  if (from == SqlType::Number)
+    raise(932);
+  int err = 0;
+  auto r = convertDatetime(datetimeSession(), v.s, from, t.sqlType,
+                           isIntervalType(t.sqlType) ? t.precision : -1,
+                           t.scale == kNoScale ? -1 : t.scale, err);
+  if (!r)
+    raise(err);
+  Value x;
+  x.t = VType::Datetime;
+  x.dt = t.sqlType;
+  x.s = *r;
+  return x;
+}
+
 CursorState::~CursorState() { close(); }
 
 void CursorState::start(Session &s, sqlite3_stmt *st) {
@@ -88,6 +125,8 @@ Value toText(const Value &v, const std::string &dateFormat) {
       return Value::text(v.s);
     return Value::text(formatDate(*d, dateFormat).value_or(v.s));
   }
+  case VType::Datetime:
+    return Value::text(datetimeText(datetimeSession(), v.s.data(), v.s.size(), v.dt, -1, -1));
   case VType::Boolean:
     raiseValueError();
   default:
@@ -100,6 +139,14 @@ Value toDate(const Value &v, const std::string &dateFormat) {
   case VType::Null:
   case VType::Date:
     return v;
+  case VType::Datetime: {
+    Type date;
+    date.sqlType = SqlType::Date;
+    Value d = toDatetime(v, date);
+    d.t = VType::Date;
+    d.dt = SqlType::Unknown;
+    return d;
+  }
   case VType::Char: {
     int code = 0;
     auto d = parseDate(v.s, dateFormat, code);
@@ -216,6 +263,8 @@ Value coerce(const Value &v, const Type &t, const std::string &dateFormat) {
   }
   case VType::Date:
     return toDate(v, dateFormat);
+  case VType::Datetime:
+    return toDatetime(v, t);
   case VType::Boolean:
     if (v.t != VType::Boolean)
       raiseValueError();
@@ -318,6 +367,23 @@ int compareValues(const Value &a, const Value &b, const std::string &dateFormat)
     Value x = toNumber(a), y = toNumber(b);
     return compareValues(x, y, dateFormat);
   }
+  if (a.t == VType::Datetime || b.t == VType::Datetime) {
+    // Intervals by their integers; datetimes as timestamps, in UTC when either has a zone.
+    const SqlType ta = a.t == VType::Datetime ? a.dt : b.dt;
+    const SqlType tb = b.t == VType::Datetime ? b.dt : a.dt;
+    Type as;
+    as.sqlType = isIntervalType(ta)                                         ? ta
+                 : ta == SqlType::TimestampTz || tb == SqlType::TimestampTz ? SqlType::TimestampTz
+                                                                            : SqlType::Timestamp;
+    Value x = toDatetime(a, as), y = toDatetime(b, as);
+    if (isIntervalType(as.sqlType)) {
+      const long long p = std::strtoll(x.s.c_str(), nullptr, 10),
+                      q = std::strtoll(y.s.c_str(), nullptr, 10);
+      return p < q ? -1 : p > q ? 1 : 0;
+    }
+    int c = x.s.compare(0, 29, y.s, 0, 29);
+    return c < 0 ? -1 : c > 0 ? 1 : 0;
+  }
   if (a.t == VType::Date || b.t == VType::Date) {
     Value x = toDate(a, dateFormat), y = toDate(b, dateFormat);
     int c = x.s.compare(y.s);
@@ -342,6 +408,13 @@ Value columnValue(sqlite3_stmt *st, int col, SqlType type) {
   int vt = sqlite3_column_type(st, col);
   if (vt == SQLITE_NULL)
     return Value();
+  if (isTimestampType(type) || isIntervalType(type)) {
+    Value r;
+    r.t = VType::Datetime;
+    r.dt = type;
+    r.s = reinterpret_cast<const char *>(sqlite3_column_text(st, col));
+    return r;
+  }
   if (type == SqlType::Number || ((vt == SQLITE_INTEGER || vt == SQLITE_FLOAT) &&
                                   type != SqlType::Date && type != SqlType::Rowid)) {
     if (vt == SQLITE_INTEGER)
@@ -386,6 +459,12 @@ void bindParam(sqlite3_stmt *st, int idx, const Value &v) {
   case VType::Number:
     bindNumber(st, idx, v.n);
     break;
+  case VType::Datetime:
+    if (isIntervalType(v.dt)) {
+      sqlite3_bind_int64(st, idx, std::strtoll(v.s.c_str(), nullptr, 10));
+      break;
+    }
+    [[fallthrough]];
   case VType::Char:
   case VType::Date:
     sqlite3_bind_text(st, idx, v.s.data(), static_cast<int>(v.s.size()), SQLITE_TRANSIENT);

@@ -31,6 +31,8 @@ constexpr size_t kMaxLobBytes = 1000000000;
 // a PL/SQL table or a cursor shared by reference (assignment copies them explicitly).
 struct Value {
   VType t = VType::Null;
+  SqlType dt = SqlType::Unknown; // a Datetime's type; s holds its stored form (an interval's
+                                 // integer in decimal)
   bool b = false;
   // A CLOB or BLOB (text or bytes): no 32767-byte bound, and it may be empty without being NULL.
   // 2 for a temporary one (DBMS_LOB.ISTEMPORARY), made in PL/SQL rather than read from a table.
@@ -130,6 +132,22 @@ const Value &fitString(const Value &v);
 
 // Date text as stored ("YYYY-MM-DD HH:MM:SS").
 std::string numberText(const OraNum &n);
+
+// Timestamps and intervals convert to and from text by the NLS formats of the logon that runs
+// PL/SQL on this thread: the interpreter names it for as long as it runs.
+class DatetimeSession {
+public:
+  explicit DatetimeSession(const Session &s);
+  ~DatetimeSession();
+  DatetimeSession(const DatetimeSession &) = delete;
+  DatetimeSession &operator=(const DatetimeSession &) = delete;
+
+private:
+  const Session *FPrevious;
+};
+// A value as the Datetime of type t (with its precisions): text read by the session's formats,
+// a DATE or another datetime converted; ORA-00932 / the reading error otherwise.
+Value toDatetime(const Value &v, const Type &t);
 
 // Conversions with Oracle's implicit rules; ORA-06502 when a value does not fit.
 Value toNumber(const Value &v);

@@ -38,9 +38,10 @@ Session *sessionOf(sqlite3 *db) {
 
 localdb::TypeInfo sqlTypeInfo(const Type &t) {
   localdb::TypeInfo i;
-  i.type = t.kind == VType::Number ? SqlType::Number
-           : t.kind == VType::Date ? SqlType::Date
-                                   : SqlType::Varchar2;
+  i.type = t.kind == VType::Number     ? SqlType::Number
+           : t.kind == VType::Date     ? SqlType::Date
+           : t.kind == VType::Datetime ? t.sqlType
+                                       : SqlType::Varchar2;
   i.length = t.kind == VType::Char ? (t.length > 0 ? t.length : 2000) : 0;
   return i;
 }
@@ -141,6 +142,11 @@ void callStoredFunction(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
       throw oraError(6508);
     std::vector<Value> args;
     for (int i = 1; i < argc; ++i) {
+      const Type &param = sp->params[static_cast<size_t>(i - 1)].type;
+      if (param.kind == VType::Datetime) { // converted to the parameter's type by the caller
+        args.push_back(fromSqlite(argv[i], param.sqlType));
+        continue;
+      }
       switch (sqlite3_value_type(argv[i])) {
       case SQLITE_INTEGER:
         args.push_back(Value::integer(sqlite3_value_int64(argv[i])));
@@ -188,6 +194,12 @@ void callStoredFunction(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
     case VType::Number:
       resultNumber(ctx, r.n);
       break;
+    case VType::Datetime:
+      if (isIntervalType(r.dt)) {
+        sqlite3_result_int64(ctx, std::strtoll(r.s.c_str(), nullptr, 10));
+        break;
+      }
+      [[fallthrough]];
     case VType::Char:
     case VType::Date:
       sqlite3_result_text(ctx, r.s.data(), static_cast<int>(r.s.size()), SQLITE_TRANSIENT);
@@ -203,6 +215,13 @@ void callStoredFunction(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
 }
 
 Value fromSqlite(sqlite3_value *v, SqlType type) {
+  if ((isTimestampType(type) || isIntervalType(type)) && sqlite3_value_type(v) != SQLITE_NULL) {
+    Value x;
+    x.t = VType::Datetime;
+    x.dt = type;
+    x.s = reinterpret_cast<const char *>(sqlite3_value_text(v));
+    return x;
+  }
   switch (sqlite3_value_type(v)) {
   case SQLITE_NULL:
     return Value();

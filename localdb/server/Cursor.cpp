@@ -54,6 +54,7 @@ struct CompiledStatement {
   // RETURNING ... INTO :b: the binds the changed row's values go to, and their types.
   std::vector<std::string> returnInto;
   std::vector<SqlType> returnTypes;
+  std::vector<DescribeInfo> returnInfo;
 };
 
 namespace {
@@ -104,6 +105,12 @@ void alterSession(Session &s, const AlterSessionStmt &a) {
       if (!formatDate(OraDateValue{2000, 9, 27, 23, 59, 59}, v) || v.empty())
         throw oraError(1821, pos);
       s.dateFormat = upper == "DD-MON-YY" ? "" : v;
+    } else if (p == "NLS_TIMESTAMP_FORMAT" || p == "NLS_TIMESTAMP_TZ_FORMAT") {
+      OraDateValue sample{2000, 9, 27, 23, 59, 59};
+      sample.zoned = p == "NLS_TIMESTAMP_TZ_FORMAT";
+      if (!formatDate(sample, v, 9) || v.empty())
+        throw oraError(1821, pos);
+      (sample.zoned ? s.timestampTzFormat : s.timestampFormat) = v;
     } else if (p == "SQL_TRACE" || p == "OPTIMIZER_GOAL" || p == "OPTIMIZER_MODE" ||
                p == "TIMED_STATISTICS" || p == "CLOSE_CACHED_OPEN_CURSORS" ||
                p == "HASH_JOIN_ENABLED" || (p == "NLS_LANGUAGE" && upper == "AMERICAN") ||
@@ -180,6 +187,17 @@ DescribeInfo describeColumn(const std::string &name, const TypeInfo &t) {
     break;
   case SqlType::Rowid:
     d.dbsize = 6;
+    break;
+  case SqlType::Timestamp:
+  case SqlType::TimestampTz:
+  case SqlType::TimestampLtz:
+  case SqlType::IntervalYM:
+  case SqlType::IntervalDS:
+    // Oracle's internal sizes; the precision is an interval's leading one, the scale the digits
+    // of a fraction of a second.
+    d.dbsize = type == SqlType::TimestampTz ? 13 : type == SqlType::IntervalYM ? 5 : 11;
+    d.precision = t.precision > 0 ? t.precision : isIntervalType(type) ? 2 : 0;
+    d.scale = t.scale != kNoScale ? t.scale : type == SqlType::IntervalYM ? 0 : 6;
     break;
   default:
     d.dbsize = t.length;
@@ -424,8 +442,10 @@ std::shared_ptr<CompiledStatement> compileText(Session &s, const std::string &te
     if (ret->into.empty())
       throw oraError(925, static_cast<int>(text.size()));
     cs->returnInto = ret->into;
-    for (const auto &e : ret->exprs)
+    for (const auto &e : ret->exprs) {
       cs->returnTypes.push_back(e->type.type);
+      cs->returnInfo.push_back(describeColumn("", e->type));
+    }
   }
   if (cs->parts.empty())
     cs->target = plsql::dmlTarget(*cs->ast); // while the binder's tables still exist
@@ -621,6 +641,15 @@ DescribeInfo Cursor::describe(int position) {
       position > static_cast<int>(m.compiled->columns.size()))
     throw oraError(1007);
   DescribeInfo d = m.compiled->columns[static_cast<size_t>(position - 1)];
+  const SqlType type = static_cast<SqlType>(d.dbtype);
+  if (isTimestampType(type)) {
+    // The widest text the session's format makes of this type.
+    OraDateValue widest{2000, 9, 27, 23, 59, 59};
+    widest.zoned = type == SqlType::TimestampTz;
+    widest.zoneMinutes = -600;
+    d.displaySize = static_cast<int>(
+        formatDate(widest, sessionDatetimeFormat(*FSession, type), d.scale).value_or("").size());
+  }
   if (d.dbtype == static_cast<int>(SqlType::Date) && !FSession->dateFormat.empty()) {
     // The widest text the session's date format makes (September, Wednesday).
     d.displaySize =
@@ -740,7 +769,7 @@ void bindValues(Cursor::Impl &m, int row, bool copy, sqlite3_stmt *st) {
 
 // The values of the row a DML statement changed to its RETURNING INTO binds, at an execute
 // row; NULLs when no row changed (st null).
-void writeReturned(Cursor::Impl &m, sqlite3_stmt *st, int row, const std::string &dateFormat);
+void writeReturned(Cursor::Impl &m, sqlite3_stmt *st, int row, const Session &session);
 
 int Cursor::execute(int iterations, int rowOffset) {
   Impl &m = *FImpl;
@@ -889,14 +918,14 @@ int Cursor::execute(int iterations, int rowOffset) {
         for (int returned = 0; returns; rc = sqlite3_step(m.stmt)) {
           if (rc != SQLITE_ROW) {
             if (returned == 0)
-              writeReturned(m, nullptr, i, s.dateFormat);
+              writeReturned(m, nullptr, i, s);
             break;
           }
           if (++returned > 1) {
             sqlite3_reset(m.stmt);
             throw oraError(1422);
           }
-          writeReturned(m, m.stmt, i, s.dateFormat);
+          writeReturned(m, m.stmt, i, s);
         }
         if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
           OraError e = stepError(s, rc);
@@ -999,7 +1028,8 @@ bool numberValue(sqlite3_stmt *st, int col, OraNum &out) {
 
 // Formats column col of the current row into the defined buffer's row.
 bool writeColumn(sqlite3_stmt *st, int col, SqlType type, DefineSlot &d, int row,
-                 const std::string &dateFormat) {
+                 const Session &session, const DescribeInfo &info) {
+  const std::string &dateFormat = session.dateFormat;
   if (sqlite3_column_type(st, col) == SQLITE_NULL) {
     if (!d.indicators)
       throw oraError(1405);
@@ -1078,7 +1108,7 @@ bool writeColumn(sqlite3_stmt *st, int col, SqlType type, DefineSlot &d, int row
   case 12: {
     const char *t = reinterpret_cast<const char *>(sqlite3_column_text(st, col));
     auto v = loadDate(t, static_cast<size_t>(sqlite3_column_bytes(st, col)));
-    if (!v || type != SqlType::Date)
+    if (!v || (type != SqlType::Date && !isTimestampType(type))) // a timestamp loses its fraction
       throw oraError(932);
     unsigned char b[7] = {static_cast<unsigned char>(v->year / 100 + 100),
                           static_cast<unsigned char>(v->year % 100 + 100),
@@ -1098,6 +1128,12 @@ bool writeColumn(sqlite3_stmt *st, int col, SqlType type, DefineSlot &d, int row
     break;
   }
   bool nul = d.type == 5 || d.type == 97;
+  if (isTimestampType(type) || isIntervalType(type)) {
+    const char *t = reinterpret_cast<const char *>(sqlite3_column_text(st, col));
+    std::string s = datetimeText(session, t, static_cast<size_t>(sqlite3_column_bytes(st, col)),
+                                 type, info.scale, info.precision);
+    return putBytes(d, row, s.data(), s.size(), nul);
+  }
   int vt = sqlite3_column_type(st, col);
   if (vt == SQLITE_INTEGER || vt == SQLITE_FLOAT ||
       (vt == SQLITE_BLOB && type == SqlType::Number)) {
@@ -1140,7 +1176,7 @@ bool writeColumn(sqlite3_stmt *st, int col, SqlType type, DefineSlot &d, int row
 
 } // namespace
 
-void writeReturned(Cursor::Impl &m, sqlite3_stmt *st, int row, const std::string &dateFormat) {
+void writeReturned(Cursor::Impl &m, sqlite3_stmt *st, int row, const Session &session) {
   const CompiledStatement &cs = *m.compiled;
   for (size_t k = 0; k < cs.returnInto.size(); ++k) {
     auto it = m.binds.find(cs.returnInto[k]);
@@ -1159,7 +1195,7 @@ void writeReturned(Cursor::Impl &m, sqlite3_stmt *st, int row, const std::string
     d.lengths = b.lengths ? b.lengths + at : nullptr;
     d.returnCodes = b.returnCodes ? b.returnCodes + at : nullptr;
     if (st) {
-      writeColumn(st, static_cast<int>(k), cs.returnTypes[k], d, 0, dateFormat);
+      writeColumn(st, static_cast<int>(k), cs.returnTypes[k], d, 0, session, cs.returnInfo[k]);
     } else if (d.indicators) {
       d.indicators[0] = -1;
     }
@@ -1194,7 +1230,7 @@ int Cursor::fetch(uint32_t rows) {
       DefineSlot &d = m.defines[c];
       if (d.set)
         cut |= writeColumn(m.stmt, static_cast<int>(c), cs.columnTypes[c], d, static_cast<int>(r),
-                           FSession->dateFormat);
+                           *FSession, cs.columns[c]);
     }
     ++rowsProcessed;
   }

@@ -73,6 +73,8 @@ public:
 
   // NLS_DATE_FORMAT of this session ("" = the default DD-MON-YY).
   std::string dateFormat;
+  // NLS_TIMESTAMP_FORMAT and NLS_TIMESTAMP_TZ_FORMAT ("" = the defaults).
+  std::string timestampFormat, timestampTzFormat;
 
   // The PL/SQL state of this logon (package state, DBMS_OUTPUT, compiled units), kept and
   // used by plsql/PlsqlUnits; released before the connection closes.

@@ -61,7 +61,14 @@ std::string caseLike(const std::string &word, const std::string &elem) {
 const char *kElems[] = {"YYYY", "RRRR",  "SYYYY", "MONTH", "HH24", "HH12", "YYY", "DDD", "DAY",
                         "MON",  "A.M.",  "P.M.",  "YY",    "RR",   "MM",   "DD",  "DY",  "HH",
                         "MI",   "SS",    "AM",    "PM",    "Y",    "D",    "J",   "Q",   "WW",
-                        "W",    "SSSSS", "FM",    "YEAR",  "RM",   "CC",   "SCC", "IW"};
+                        "W",    "SSSSS", "FM",    "YEAR",  "RM",   "CC",   "SCC", "IW",  "FF",
+                        "FF1",  "FF2",   "FF3",   "FF4",   "FF5",  "FF6",  "FF7", "FF8", "FF9",
+                        "TZH",  "TZM",   "TZR",   "TZD",   "X"};
+
+// Elements of timestamps only: fractions of a second (and X, the radix before them) and time
+// zones.
+bool isFractionElement(std::string_view el) { return el.size() >= 2 && el.substr(0, 2) == "FF"; }
+bool isZoneElement(std::string_view el) { return el.size() == 3 && el.substr(0, 2) == "TZ"; }
 
 // Reads the next element of a mask at i (case-insensitive); returns its canonical name or "".
 // The name points into kElems: no copies, since every date conversion calls this per element.
@@ -188,8 +195,9 @@ std::string storeDate(const OraDateValue &d) {
 }
 
 std::optional<OraDateValue> loadDate(const char *t, size_t n) {
-  // "YYYY-MM-DD HH:MM:SS" or "YYYY-MM-DD".
-  if (n != 19 && n != 10)
+  // "YYYY-MM-DD HH:MM:SS" or "YYYY-MM-DD"; a timestamp adds ".fffffffff", with a time zone
+  // the text is of UTC and "+HH:MM" follows.
+  if (n != 19 && n != 10 && n != 29 && n != 35)
     return std::nullopt;
   auto num = [&](size_t at, size_t len, int &out) {
     int v = 0;
@@ -204,11 +212,96 @@ std::optional<OraDateValue> loadDate(const char *t, size_t n) {
   OraDateValue d;
   if (!num(0, 4, d.year) || t[4] != '-' || !num(5, 2, d.month) || t[7] != '-' || !num(8, 2, d.day))
     return std::nullopt;
-  if (n == 19 && (t[10] != ' ' || !num(11, 2, d.hour) || t[13] != ':' || !num(14, 2, d.minute) ||
+  if (n >= 19 && (t[10] != ' ' || !num(11, 2, d.hour) || t[13] != ':' || !num(14, 2, d.minute) ||
                   t[16] != ':' || !num(17, 2, d.second)))
     return std::nullopt;
-  if (d.month < 1 || d.month > 12 || d.day < 1 || d.day > daysInMonth(d.year, d.month))
+  if (d.month < 1 || d.month > 12 || d.day < 1 || d.day > daysInMonth(d.year, d.month) ||
+      d.hour > 23 || d.minute > 59 || d.second > 59)
     return std::nullopt;
+  if (n >= 29 && (t[19] != '.' || !num(20, 9, d.nanos)))
+    return std::nullopt;
+  if (n == 35) {
+    int zh = 0, zm = 0;
+    if ((t[29] != '+' && t[29] != '-') || !num(30, 2, zh) || t[32] != ':' || !num(33, 2, zm))
+      return std::nullopt;
+    return inZone(d, (t[29] == '-' ? -1 : 1) * (zh * 60 + zm));
+  }
+  return d;
+}
+
+int64_t epochSeconds(const OraDateValue &d) {
+  return static_cast<int64_t>(daysFromCivil(d.year, d.month, d.day)) * 86400 + d.hour * 3600 +
+         d.minute * 60 + d.second;
+}
+
+OraDateValue fromEpochSeconds(int64_t secs, int nanos) {
+  int64_t days = secs >= 0 ? secs / 86400 : -((-secs + 86399) / 86400);
+  int64_t rest = secs - days * 86400;
+  OraDateValue d;
+  civilFromDays(static_cast<long>(days), d.year, d.month, d.day);
+  d.hour = static_cast<int>(rest / 3600);
+  d.minute = static_cast<int>(rest / 60 % 60);
+  d.second = static_cast<int>(rest % 60);
+  d.nanos = nanos;
+  return d;
+}
+
+OraDateValue inZone(const OraDateValue &d, int zoneMinutes) {
+  const int from = d.zoned ? d.zoneMinutes : 0;
+  OraDateValue r = fromEpochSeconds(epochSeconds(d) + (zoneMinutes - from) * 60LL, d.nanos);
+  r.zoned = true;
+  r.zoneMinutes = zoneMinutes;
+  return r;
+}
+
+std::string storeTimestamp(const OraDateValue &d) {
+  const OraDateValue u =
+      d.zoned ? fromEpochSeconds(epochSeconds(d) - d.zoneMinutes * 60LL, d.nanos) : d;
+  char buf[64];
+  int n = storeDateTo(u, buf);
+  n += std::snprintf(buf + n, sizeof buf - static_cast<size_t>(n), ".%09d", u.nanos);
+  if (d.zoned) {
+    const int z = d.zoneMinutes < 0 ? -d.zoneMinutes : d.zoneMinutes;
+    std::snprintf(buf + n, sizeof buf - static_cast<size_t>(n), "%c%02d:%02d",
+                  d.zoneMinutes < 0 ? '-' : '+', z / 60, z % 60);
+  }
+  return buf;
+}
+
+int sessionZoneMinutes() {
+  std::time_t t = std::time(nullptr);
+  std::tm tm{};
+  localtime_r(&t, &tm);
+  return static_cast<int>(tm.tm_gmtoff / 60);
+}
+
+OraDateValue roundFraction(const OraDateValue &d, int digits) {
+  if (digits >= 9)
+    return d;
+  int unit = 1;
+  for (int i = digits; i < 9; ++i)
+    unit *= 10;
+  int nanos = (d.nanos + unit / 2) / unit * unit;
+  if (nanos < 1000000000) {
+    OraDateValue r = d;
+    r.nanos = nanos;
+    return r;
+  }
+  OraDateValue r = fromEpochSeconds(epochSeconds(d) + 1, 0);
+  r.zoned = d.zoned;
+  r.zoneMinutes = d.zoneMinutes;
+  return r;
+}
+
+OraDateValue nowTimestamp() {
+  timespec ts{};
+  clock_gettime(CLOCK_REALTIME, &ts);
+  std::tm tm{};
+  localtime_r(&ts.tv_sec, &tm);
+  OraDateValue d{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
+  d.nanos = static_cast<int>(ts.tv_nsec / 1000 * 1000);
+  d.zoned = true;
+  d.zoneMinutes = static_cast<int>(tm.tm_gmtoff / 60);
   return d;
 }
 
@@ -386,7 +479,8 @@ int isoWeek(const OraDateValue &d) {
 
 } // namespace
 
-std::optional<std::string> formatDate(const OraDateValue &d, const std::string &maskIn) {
+std::optional<std::string> formatDate(const OraDateValue &d, const std::string &maskIn,
+                                      int fraction) {
   std::string mask = maskIn.empty() ? "DD-MON-YY" : maskIn;
   std::string out;
   bool fm = false;
@@ -454,7 +548,26 @@ std::optional<std::string> formatDate(const OraDateValue &d, const std::string &
     orig = mask.substr(i, el.size());
     i += el.size();
     int h12 = d.hour % 12 == 0 ? 12 : d.hour % 12;
-    if (el == "YEAR") {
+    if (((isFractionElement(el) || el == "X") && fraction < 0) || (isZoneElement(el) && !d.zoned))
+      return std::nullopt;
+    const int zone = d.zoneMinutes < 0 ? -d.zoneMinutes : d.zoneMinutes;
+    char zbuf[16];
+    if (isFractionElement(el)) {
+      char digits[16];
+      std::snprintf(digits, sizeof digits, "%09d", d.nanos);
+      out.append(digits, static_cast<size_t>(el.size() == 2 ? fraction : el[2] - '0'));
+    } else if (el == "X") {
+      out += '.';
+    } else if (el == "TZH" || el == "TZR") {
+      std::snprintf(zbuf, sizeof zbuf, el == "TZH" ? "%c%02d" : "%c%02d:%02d",
+                    d.zoneMinutes < 0 ? '-' : '+', zone / 60, zone % 60);
+      out += zbuf;
+    } else if (el == "TZM") {
+      std::snprintf(zbuf, sizeof zbuf, "%02d", zone % 60);
+      out += zbuf;
+    } else if (el == "TZD") {
+      // A zone given as an offset has no daylight-saving abbreviation.
+    } else if (el == "YEAR") {
       int y = d.year, hi = y / 100, lo = y % 100;
       std::string w = lo == 0 && hi % 10 != 0   ? spell(hi) + " HUNDRED"
                       : hi % 10 == 0 && lo < 10 ? spell(y)
@@ -534,7 +647,8 @@ namespace {
 // false with err set to Oracle's error when the text does not fit.
 class DateTextReader {
 public:
-  DateTextReader(const std::string &text, int &err) : FText(text), FErr(err), FNow(nowDate()) {
+  DateTextReader(const std::string &text, int &err, bool timestamp = false)
+      : FText(text), FErr(err), FNow(nowDate()), FTimestamp(timestamp) {
     FDate.year = FNow.year;
     FDate.month = FNow.month;
     FDate.day = 1;
@@ -551,8 +665,12 @@ public:
       if (el.empty()) {
         if (std::isalnum(static_cast<unsigned char>(mask[i])))
           return failed(1821);
-        // Punctuation in the mask matches any punctuation (or none) in the text.
-        if (FPos < FText.size() && !std::isalnum(static_cast<unsigned char>(FText[FPos])))
+        // Punctuation in the mask matches any punctuation (or none) in the text; a sign before
+        // a time zone is the zone's.
+        const bool zoneSign = FPos < FText.size() && (FText[FPos] == '+' || FText[FPos] == '-') &&
+                              i + 1 < mask.size() && isZoneElement(elementAt(mask, i + 1));
+        if (FPos < FText.size() && !std::isalnum(static_cast<unsigned char>(FText[FPos])) &&
+            !zoneSign)
           ++FPos;
         ++i;
         continue;
@@ -581,6 +699,7 @@ private:
   const std::string &FText;
   int &FErr;
   OraDateValue FNow, FDate;
+  bool FTimestamp = false; // FF and the zone elements are allowed
   bool FPm = false;
   size_t FPos = 0;
 
@@ -653,6 +772,8 @@ private:
   }
 
   bool element(std::string_view el) {
+    if (isFractionElement(el) || isZoneElement(el) || el == "X")
+      return timestampElement(el);
     if (el == "YYYY" || el == "RRRR" || el == "SYYYY" || el == "YYY" || el == "YY" || el == "RR" ||
         el == "Y")
       return year(el);
@@ -689,6 +810,71 @@ private:
       return time(el);
     }
     return true;
+  }
+
+  // Fractions of a second and time zones: TO_TIMESTAMP's elements (ORA-01821 in TO_DATE).
+  bool timestampElement(std::string_view el) {
+    if (!FTimestamp)
+      return fail(1821);
+    if (el == "X") {
+      if (FPos < FText.size() && FText[FPos] == '.')
+        ++FPos;
+      return true;
+    }
+    if (isFractionElement(el)) {
+      const size_t start = FPos, most = el.size() == 2 ? 9 : static_cast<size_t>(el[2] - '0');
+      long v = 0;
+      while (FPos < FText.size() && std::isdigit(static_cast<unsigned char>(FText[FPos]))) {
+        if (FPos - start == most)
+          return fail(1880); // the fractional seconds must be between 0 and 999999999
+        v = v * 10 + (FText[FPos++] - '0');
+      }
+      for (size_t k = FPos - start; k < 9; ++k)
+        v *= 10;
+      FDate.nanos = static_cast<int>(v);
+      return true;
+    }
+    skipBlanks();
+    long v = 0;
+    FDate.zoned = true;
+    if (el == "TZH" || el == "TZR") {
+      if (el == "TZR" &&
+          (startsWithWord(FText, FPos, "UTC", 3) || startsWithWord(FText, FPos, "GMT", 3))) {
+        FPos += 3;
+        FDate.zoneMinutes = 0;
+        return true;
+      }
+      bool neg = false;
+      if (FPos < FText.size() && (FText[FPos] == '+' || FText[FPos] == '-'))
+        neg = FText[FPos++] == '-';
+      else if (el == "TZR" && FPos < FText.size() &&
+               std::isalpha(static_cast<unsigned char>(FText[FPos])))
+        return fail(1882); // a region by name: only offsets, UTC and GMT are known here
+      if (!number(2, v))
+        return fail(1858);
+      if (v > 15)
+        return fail(1874);
+      FDate.zoneMinutes = static_cast<int>((neg ? -1 : 1) * v * 60);
+      if (el == "TZR" && FPos < FText.size() && FText[FPos] == ':') {
+        ++FPos;
+        long m = 0;
+        if (!number(2, m))
+          return fail(1858);
+        if (m > 59)
+          return fail(1875);
+        FDate.zoneMinutes += static_cast<int>((neg ? -1 : 1) * m);
+      }
+      return true;
+    }
+    if (el == "TZM") {
+      if (!number(2, v))
+        return fail(1858);
+      if (v > 59)
+        return fail(1875);
+      FDate.zoneMinutes += static_cast<int>(FDate.zoneMinutes < 0 ? -v : v);
+      return true;
+    }
+    return fail(1821); // TZD: daylight-saving names are not known here
   }
 
   bool year(std::string_view el) {
@@ -757,6 +943,136 @@ std::optional<OraDateValue> parseDateByMask(const std::string &text, const std::
                                             int &err) {
   DateTextReader reader(text, err);
   return reader.read(maskIn.empty() ? "DD-MON-YY" : maskIn);
+}
+
+std::optional<OraDateValue> parseTimestamp(const std::string &text, const std::string &mask,
+                                           int &err) {
+  DateTextReader reader(text, err, true);
+  return reader.read(mask);
+}
+
+namespace {
+
+int digitsOf(int64_t v) {
+  int n = 1;
+  for (v = v < 0 ? -v : v; v >= 10; v /= 10)
+    ++n;
+  return n;
+}
+
+// Fits `value` within `leading` digits (ORA-01873 otherwise).
+bool leadingFits(int64_t value, int leading) { return digitsOf(value) <= leading; }
+
+} // namespace
+
+bool yearMonthFits(int64_t months, int leading) {
+  return leadingFits((months < 0 ? -months : months) / 12, leading);
+}
+
+bool daySecondFits(int64_t nanos, int leading) {
+  return leadingFits((nanos < 0 ? -nanos : nanos) / kNanosPerDay, leading);
+}
+
+std::optional<int64_t> parseInterval(const std::string &textIn, IntervalField first,
+                                     IntervalField last, int leading, int &err) {
+  // Blanks around the text and a sign before it; then the fields, each after its separator.
+  size_t b = textIn.find_first_not_of(' '), e = textIn.find_last_not_of(' ');
+  std::string t = b == std::string::npos ? std::string() : textIn.substr(b, e - b + 1);
+  size_t p = 0;
+  bool neg = false;
+  if (p < t.size() && (t[p] == '+' || t[p] == '-'))
+    neg = t[p++] == '-';
+  auto invalid = [&]() -> std::optional<int64_t> {
+    err = 1867;
+    return std::nullopt;
+  };
+  const bool yearMonth = first <= IntervalField::Month;
+  if (yearMonth != (last <= IntervalField::Month) || last < first)
+    return invalid();
+  int64_t fields[6] = {0, 0, 0, 0, 0, 0};
+  int64_t nanos = 0;
+  for (int f = static_cast<int>(first); f <= static_cast<int>(last); ++f) {
+    if (f > static_cast<int>(first)) {
+      const char sep = f == 1 ? '-' : f == 3 ? ' ' : ':';
+      if (p >= t.size() || t[p] != sep)
+        return invalid();
+      ++p;
+    }
+    const size_t start = p;
+    int64_t v = 0;
+    while (p < t.size() && std::isdigit(static_cast<unsigned char>(t[p])) && p - start < 18)
+      v = v * 10 + (t[p++] - '0');
+    if (p == start)
+      return invalid();
+    if (f == static_cast<int>(first)) {
+      if (static_cast<int>(p - start) > leading) {
+        err = 1873;
+        return std::nullopt;
+      }
+    } else {
+      static const int kLimits[6] = {0, 11, 0, 23, 59, 59};
+      static const int kErrors[6] = {1843, 1843, 0, 1850, 1851, 1852};
+      if (p - start > 2)
+        return invalid();
+      if (v > kLimits[f]) {
+        err = kErrors[f];
+        return std::nullopt;
+      }
+    }
+    fields[f] = v;
+    if (f == static_cast<int>(IntervalField::Second) && p < t.size() && t[p] == '.') {
+      const size_t fs = ++p;
+      while (p < t.size() && std::isdigit(static_cast<unsigned char>(t[p]))) {
+        if (p - fs == 9) {
+          err = 1880;
+          return std::nullopt;
+        }
+        nanos = nanos * 10 + (t[p++] - '0');
+      }
+      for (size_t k = p - fs; k < 9; ++k)
+        nanos *= 10;
+    }
+  }
+  if (p != t.size())
+    return invalid();
+  int64_t r;
+  if (yearMonth) {
+    r = fields[0] * 12 + fields[1];
+  } else {
+    // Beyond a 64-bit count of nanoseconds (about 106000 days) the value cannot be kept.
+    if (fields[2] > 106000 || fields[3] > 106000 * 24LL || fields[4] > 106000 * 1440LL ||
+        fields[5] > 106000 * 86400LL) {
+      err = 1873;
+      return std::nullopt;
+    }
+    r = ((fields[2] * 24 + fields[3]) * 60 + fields[4]) * 60 + fields[5];
+    r = r * 1000000000LL + nanos;
+  }
+  return neg ? -r : r;
+}
+
+std::string formatYearMonth(int64_t months, int leading) {
+  const int64_t m = months < 0 ? -months : months;
+  char buf[48];
+  std::snprintf(buf, sizeof buf, "%c%0*lld-%02lld", months < 0 ? '-' : '+', leading,
+                static_cast<long long>(m / 12), static_cast<long long>(m % 12));
+  return buf;
+}
+
+std::string formatDaySecond(int64_t nanos, int leading, int fraction) {
+  const int64_t n = nanos < 0 ? -nanos : nanos;
+  const int64_t secs = n / 1000000000LL;
+  char buf[64];
+  int len = std::snprintf(
+      buf, sizeof buf, "%c%0*lld %02lld:%02lld:%02lld", nanos < 0 ? '-' : '+', leading,
+      static_cast<long long>(secs / 86400), static_cast<long long>(secs / 3600 % 24),
+      static_cast<long long>(secs / 60 % 60), static_cast<long long>(secs % 60));
+  if (fraction > 0) {
+    char digits[16];
+    std::snprintf(digits, sizeof digits, "%09lld", static_cast<long long>(n % 1000000000LL));
+    std::snprintf(buf + len, sizeof buf - static_cast<size_t>(len), ".%.*s", fraction, digits);
+  }
+  return buf;
 }
 
 } // namespace localdb

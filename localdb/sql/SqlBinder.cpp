@@ -70,6 +70,17 @@ int textLength(const TypeInfo &t) {
     return 0;
   case SqlType::Clob:
     return 4000;
+  case SqlType::Timestamp:
+  case SqlType::TimestampTz:
+  case SqlType::TimestampLtz:
+  case SqlType::IntervalYM:
+  case SqlType::IntervalDS: {
+    ColumnInfo c;
+    c.type = t.type;
+    c.precision = t.precision < 0 ? 9 : t.precision;
+    c.scale = t.scale == kNoScale ? 9 : t.scale;
+    return displaySize(c);
+  }
   default:
     return 2000;
   }
@@ -189,6 +200,16 @@ const FnSpec kFunctions[] = {
     {"LEAD", 1, 3, false, true, true},
     {"FIRST_VALUE", 1, 1, false, true, true},
     {"LAST_VALUE", 1, 1, false, true, true},
+    {"SYSTIMESTAMP", 0, 0, false, true},
+    {"LOCALTIMESTAMP", 0, 0, false, true},
+    {"TO_TIMESTAMP", 1, 3, false, true},
+    {"TO_TIMESTAMP_TZ", 1, 3, false, true},
+    {"TO_DSINTERVAL", 1, 2, false, true},
+    {"TO_YMINTERVAL", 1, 1, false, true},
+    {"NUMTODSINTERVAL", 2, 2, false, true},
+    {"NUMTOYMINTERVAL", 2, 2, false, true},
+    {"SYS_EXTRACT_UTC", 1, 1, false, true},
+    {"FROM_TZ", 2, 2, false, true},
 };
 
 // The type code DUMP shows for a value of type t (Oracle 7's internal ROWID is 69).
@@ -210,8 +231,10 @@ SqlType compareType(SqlType a, SqlType b, int pos) {
   auto group = [](SqlType t) {
     if (t == SqlType::Number)
       return 1;
-    if (t == SqlType::Date)
+    if (t == SqlType::Date || isTimestampType(t))
       return 2;
+    if (isIntervalType(t))
+      return 5 + static_cast<int>(t == SqlType::IntervalDS);
     if (t == SqlType::Raw || t == SqlType::LongRaw || t == SqlType::Blob)
       return 3;
     if (t == SqlType::Rowid)
@@ -225,6 +248,9 @@ SqlType compareType(SqlType a, SqlType b, int pos) {
     fail(932, pos);
   if (a == SqlType::Long || b == SqlType::Long || a == SqlType::LongRaw || b == SqlType::LongRaw)
     fail(997, pos);
+  if (ga == 2 && gb == 2 && a != b) // a DATE compares as a timestamp, anything with a zone in UTC
+    return a == SqlType::TimestampTz || b == SqlType::TimestampTz ? SqlType::TimestampTz
+                                                                  : SqlType::Timestamp;
   if (ga)
     return a;
   if (gb)
@@ -244,6 +270,9 @@ void checkConvertible(SqlType from, SqlType to, int pos) {
     return; // anything prints as text
   if (sameTypeGroup(from, to))
     return; // RAW, LONG RAW and BLOB hold the same bytes
+  if ((from == SqlType::Date || isTimestampType(from)) &&
+      (to == SqlType::Date || isTimestampType(to)))
+    return; // one datetime converts to another
   if (from == SqlType::Rowid || to == SqlType::Rowid)
     fail(932, pos);
   fail(932, pos);
@@ -1196,6 +1225,72 @@ TypeInfo textResult(int length) {
   return typeOf(SqlType::Varchar2, std::max(1, std::min(length, 2000)));
 }
 
+// A datetime or interval type with its precisions (leading -1 for timestamps).
+TypeInfo datetimeType(SqlType t, int fraction, int leading = -1) {
+  TypeInfo ti = typeOf(t);
+  ti.scale = fraction;
+  ti.precision = leading;
+  return ti;
+}
+
+// The digits of a fraction of a second and the leading precision a value of type t carries.
+int fractionOf(const TypeInfo &t) { return t.scale == kNoScale ? 9 : t.scale; }
+int leadingOf(const TypeInfo &t) { return t.precision < 0 ? 9 : t.precision; }
+
+// Appends an argument the call's SQLite function reads besides Oracle's: a type code, a
+// precision, a missing mask (NULL).
+void appendArg(FnCall &c, const char *number) {
+  auto a = std::make_unique<Expr>();
+  a->kind = number ? ExprKind::Number : ExprKind::Null;
+  a->pos = c.e.pos;
+  if (number) {
+    a->text = number;
+    a->type = typeOf(SqlType::Number);
+  }
+  c.e.args.push_back(std::move(a));
+  c.e.argTargets.resize(static_cast<size_t>(c.n), SqlType::Unknown);
+  c.e.argTargets.push_back(number ? SqlType::Number : SqlType::Varchar2);
+  ++c.n;
+}
+void appendArg(FnCall &c, int number) { appendArg(c, std::to_string(number).c_str()); }
+
+// Timestamps and intervals: their constructors and conversions.
+bool typeDatetimeFunction(FnCall &c) {
+  const SqlType V = SqlType::Varchar2, N = SqlType::Number;
+  if (c.name == "SYSTIMESTAMP" || c.name == "LOCALTIMESTAMP") {
+    c.e.type =
+        datetimeType(c.name == "SYSTIMESTAMP" ? SqlType::TimestampTz : SqlType::Timestamp, 6);
+    c.e.type.nullable = false;
+  } else if (c.name == "TO_TIMESTAMP" || c.name == "TO_TIMESTAMP_TZ") {
+    c.targets({V, V, V});
+    c.e.type =
+        datetimeType(c.name == "TO_TIMESTAMP" ? SqlType::Timestamp : SqlType::TimestampTz, 9);
+  } else if (c.name == "TO_DSINTERVAL" || c.name == "TO_YMINTERVAL") {
+    // The text converted to the interval type is the value; an interval literal keeps its own
+    // precisions.
+    const SqlType t = c.name == "TO_DSINTERVAL" ? SqlType::IntervalDS : SqlType::IntervalYM;
+    c.targets({t, V});
+    c.e.sqlName = "";
+    c.e.type =
+        c.e.castTo.type == t ? c.e.castTo : datetimeType(t, t == SqlType::IntervalDS ? 9 : 0, 9);
+  } else if (c.name == "NUMTODSINTERVAL" || c.name == "NUMTOYMINTERVAL") {
+    c.targets({N, V});
+    c.e.type = c.name == "NUMTODSINTERVAL" ? datetimeType(SqlType::IntervalDS, 9, 9)
+                                           : datetimeType(SqlType::IntervalYM, 0, 9);
+  } else if (c.name == "SYS_EXTRACT_UTC") {
+    c.targets({SqlType::TimestampTz});
+    c.e.type = datetimeType(SqlType::Timestamp, fractionOf(c.arg(0)));
+  } else if (c.name == "FROM_TZ") {
+    if (c.arg(0).type != SqlType::Timestamp && c.arg(0).type != SqlType::Unknown)
+      fail(932, c.e.args[0]->pos);
+    c.targets({SqlType::Timestamp, V});
+    c.e.type = datetimeType(SqlType::TimestampTz, fractionOf(c.arg(0)));
+  } else {
+    return false;
+  }
+  return true;
+}
+
 // REGEXP_LIKE is a condition; the others give a position, a count or text. Their arguments are
 // text except positions, occurrences and subexpression numbers.
 void typeRegexpFunction(FnCall &c) {
@@ -1291,7 +1386,20 @@ bool typeChoiceFunction(FnCall &c) {
 bool typeConversionFunction(FnCall &c) {
   if (c.name == "TO_CHAR") {
     SqlType a = c.arg(0).type;
-    if (a == SqlType::Date) {
+    if (isTimestampType(a) || isIntervalType(a)) {
+      // ora_to_char_dt(value, mask or NULL, type, fraction digits, leading precision)
+      const TypeInfo from = c.arg(0);
+      c.e.args.resize(std::min<size_t>(c.e.args.size(), 2));
+      c.n = static_cast<int>(c.e.args.size());
+      c.targets({a, SqlType::Varchar2});
+      if (c.n == 1)
+        appendArg(c, nullptr);
+      appendArg(c, static_cast<int>(a));
+      appendArg(c, fractionOf(from));
+      appendArg(c, from.precision < 0 ? 2 : from.precision);
+      c.e.sqlName = "ora_to_char_dt";
+      c.e.type = textResult(c.e.args[1]->kind == ExprKind::Null ? textLength(from) : 75);
+    } else if (a == SqlType::Date) {
       c.targets({SqlType::Date, SqlType::Varchar2, SqlType::Varchar2});
       c.e.sqlName = "ora_to_char_date";
       c.e.type = textResult(c.n > 1 ? 75 : 9);
@@ -1462,7 +1570,7 @@ void lobResult(FnCall &c) {
 // Number functions (ROUND and TRUNC also take dates).
 bool typeNumberFunction(FnCall &c) {
   if (c.name == "ROUND" || c.name == "TRUNC") {
-    if (c.arg(0).type == SqlType::Date) {
+    if (c.arg(0).type == SqlType::Date || isTimestampType(c.arg(0).type)) {
       c.targets({SqlType::Date, SqlType::Varchar2});
       c.e.type = typeOf(SqlType::Date);
       c.e.sqlName += "_date";
@@ -1496,6 +1604,22 @@ bool typeDateFunction(FnCall &c) {
   if (c.name == "ADD_MONTHS") {
     c.targets({SqlType::Date, SqlType::Number});
     c.e.type = typeOf(SqlType::Date);
+  } else if (c.name == "EXTRACT" &&
+             (isTimestampType(c.arg(0).type) || isIntervalType(c.arg(0).type))) {
+    // The fields a timestamp or interval has (ORA-30076 for another).
+    const SqlType a = c.arg(0).type;
+    const std::string &f = c.e.text;
+    const bool ok =
+        a == SqlType::IntervalYM ? f == "YEAR" || f == "MONTH"
+        : a == SqlType::IntervalDS
+            ? f == "DAY" || f == "HOUR" || f == "MINUTE" || f == "SECOND"
+            : f == "YEAR" || f == "MONTH" || f == "DAY" || f == "HOUR" || f == "MINUTE" ||
+                  f == "SECOND" ||
+                  (a == SqlType::TimestampTz && (f == "TIMEZONE_HOUR" || f == "TIMEZONE_MINUTE"));
+    if (!ok)
+      fail(30076, c.e.pos);
+    c.targets({a});
+    c.e.type = typeOf(SqlType::Number);
   } else if (c.name == "EXTRACT") {
     // From a DATE: its year, month or day; a time field is for timestamps (ORA-30076).
     if (c.e.text == "HOUR" || c.e.text == "MINUTE" || c.e.text == "SECOND" ||
@@ -1684,7 +1808,7 @@ void Binder::bindFunction(Expr &e, Scope *scope, unsigned ctx) {
   FnCall call{e, name, n, FReadLiterals};
   typeChoiceFunction(call) || typeConversionFunction(call) || typeTextFunction(call) ||
       typeNumberFunction(call) || typeDateFunction(call) || typeAggregateFunction(call) ||
-      typeLobFunction(call);
+      typeLobFunction(call) || typeDatetimeFunction(call);
   lobResult(call);
   for (int i = 0; i < call.n && i < static_cast<int>(e.argTargets.size()); ++i)
     checkConvertible(call.arg(i).type, e.argTargets[static_cast<size_t>(i)],
@@ -1735,6 +1859,11 @@ void Binder::bindExpr(Expr &e, Scope *scope, unsigned ctx) {
     return;
   case ExprKind::Unary:
     bindValue(*e.args[0], scope, ctx);
+    if (isIntervalType(e.args[0]->type.type)) { // an interval negated: the same interval type
+      e.argTargets = {e.args[0]->type.type};
+      e.type = e.args[0]->type;
+      return;
+    }
     checkConvertible(e.args[0]->type.type, N, e.args[0]->pos);
     e.argTargets = {N};
     e.type = typeOf(N);
@@ -1903,6 +2032,62 @@ void Binder::bindSequence(Expr &e, unsigned ctx) {
   e.type.nullable = false;
 }
 
+namespace {
+
+// Arithmetic with a timestamp or an interval, as Oracle types it: datetime - datetime is an
+// INTERVAL DAY TO SECOND, a datetime moved by an interval keeps its type, intervals add to
+// their own kind and scale by numbers, and a timestamp with a number is DATE arithmetic.
+// Anything else is ORA-00932.
+void bindDatetimeArithmetic(Expr &e) {
+  const TypeInfo ta = e.args[0]->type, tb = e.args[1]->type;
+  SqlType a = ta.type, b = tb.type;
+  const std::string &op = e.text;
+  const bool plusMinus = op == "+" || op == "-";
+  auto datetime = [](SqlType t) { return t == SqlType::Date || isTimestampType(t); };
+  auto number = [](SqlType t) { return t == SqlType::Number || t == SqlType::Unknown; };
+  auto bad = [&]() { fail(932, e.pos); };
+  e.sqlName = "ora_dt_arith";
+  if (isIntervalType(a) && isIntervalType(b)) {
+    if (a != b || !plusMinus)
+      bad();
+    e.type = datetimeType(a, a == SqlType::IntervalDS ? 9 : 0, 9);
+  } else if (isIntervalType(a) || isIntervalType(b)) {
+    const bool first = isIntervalType(a);
+    const SqlType other = first ? b : a;
+    const TypeInfo &otherInfo = first ? tb : ta;
+    if (number(other)) {
+      if (!(op == "*" || (op == "/" && first)))
+        bad();
+      (first ? b : a) = SqlType::Number;
+      const SqlType iv = first ? a : b;
+      e.type = datetimeType(iv, iv == SqlType::IntervalDS ? 9 : 0, 9);
+    } else if (datetime(other)) {
+      if (!plusMinus || (op == "-" && first))
+        bad();
+      e.type = otherInfo;
+      e.type.nullable = true;
+    } else {
+      bad();
+    }
+  } else if (datetime(a) && datetime(b)) {
+    if (op != "-")
+      bad();
+    e.type = datetimeType(SqlType::IntervalDS, 9, 9);
+  } else if (plusMinus && (number(b) || (number(a) && op == "+"))) {
+    // A timestamp and a number: the timestamp is made a DATE first.
+    e.sqlName = "ora_date_add";
+    e.argTargets = number(b) ? std::vector<SqlType>{SqlType::Date, SqlType::Number}
+                             : std::vector<SqlType>{SqlType::Number, SqlType::Date};
+    e.type = typeOf(SqlType::Date);
+    return;
+  } else {
+    bad();
+  }
+  e.argTargets = {a, b};
+}
+
+} // namespace
+
 void Binder::bindOperator(Expr &e, Scope *scope, unsigned ctx) {
   bindValue(*e.args[0], scope, ctx);
   bindValue(*e.args[1], scope, ctx);
@@ -1923,7 +2108,9 @@ void Binder::bindOperator(Expr &e, Scope *scope, unsigned ctx) {
     if (t == SqlType::Raw || t == SqlType::LongRaw || t == SqlType::Rowid || t == SqlType::Long)
       fail(932, e.args[i]->pos);
   }
-  if (a == SqlType::Date && b == SqlType::Date) {
+  if (isTimestampType(a) || isTimestampType(b) || isIntervalType(a) || isIntervalType(b)) {
+    bindDatetimeArithmetic(e);
+  } else if (a == SqlType::Date && b == SqlType::Date) {
     if (e.text != "-")
       fail(e.text == "+" ? 975 : 932, e.pos);
     e.argTargets = {SqlType::Date, SqlType::Date};

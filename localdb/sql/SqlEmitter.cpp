@@ -147,9 +147,26 @@ std::string Emitter::counterParam(int counter) const {
   return "?" + std::to_string(FBindNames.size() + literals + static_cast<size_t>(counter) + 1);
 }
 
+// Timestamps and intervals convert in one function that knows every pair (ora_dtconv), with the
+// target's precisions where they matter (-1: none). TIMESTAMP WITH LOCAL TIME ZONE is stored as
+// TIMESTAMP is (the session's zone is the server's).
+std::string Emitter::datetimeConvert(const std::string &s, SqlType from, SqlType to, int leading,
+                                     int fraction) {
+  const SqlType target = isCharType(to) ? SqlType::Varchar2 : to;
+  return "ora_dtconv(" + s + "," + std::to_string(static_cast<int>(from)) + "," +
+         std::to_string(static_cast<int>(target)) + "," + std::to_string(leading) + "," +
+         std::to_string(fraction) + ")";
+}
+
 std::string Emitter::convert(const std::string &s, SqlType from, SqlType to) {
   if (to == SqlType::Unknown || from == to || s == "NULL")
     return s;
+  const bool plainTimestamps = (from == SqlType::Timestamp || from == SqlType::TimestampLtz) &&
+                               (to == SqlType::Timestamp || to == SqlType::TimestampLtz);
+  if (plainTimestamps)
+    return s;
+  if (isTimestampType(to) || isIntervalType(to) || isTimestampType(from) || isIntervalType(from))
+    return datetimeConvert(s, from, to, -1, -1);
   switch (to) {
   case SqlType::Number:
     return "ora_num(" + s + ")";
@@ -184,6 +201,11 @@ std::string Emitter::convert(const std::string &s, SqlType from, SqlType to) {
 }
 
 std::string Emitter::conv(const Expr &e, SqlType to) {
+  // A timestamp or interval as text shows the digits of its own type.
+  if ((isTimestampType(e.type.type) || isIntervalType(e.type.type)) && isCharType(to) &&
+      to != SqlType::Unknown)
+    return datetimeConvert(expr(e), e.type.type, to, e.type.precision < 0 ? 2 : e.type.precision,
+                           e.type.scale == kNoScale ? 6 : e.type.scale);
   // Literals convert now rather than per row, unless they are parameters.
   if (literalParam(e) >= 0)
     return convert(expr(e), e.type.type, to);
@@ -228,6 +250,13 @@ std::string Emitter::store(const std::string &sql, const TypeInfo &from, const C
     return convert(sql, from.type, SqlType::Clob);
   case SqlType::Rowid:
     return convert(sql, from.type, SqlType::Rowid);
+  case SqlType::Timestamp:
+  case SqlType::TimestampTz:
+  case SqlType::TimestampLtz:
+  case SqlType::IntervalYM:
+  case SqlType::IntervalDS:
+    // Fractions rounded to the column's digits, intervals checked against its leading precision.
+    return datetimeConvert(sql, from.type, c.type, c.precision, c.scale);
   default:
     return sql;
   }
@@ -327,6 +356,8 @@ std::string Emitter::exprBody(const Expr &e) {
     return std::string(e.text == "NEXTVAL" ? "ora_nextval(" : "ora_currval(") +
            quoteText(e.names[0]) + "," + quoteText(e.names[1]) + ")";
   case ExprKind::Unary:
+    if (isIntervalType(e.type.type)) // months or nanoseconds: an integer's sign
+      return e.text == "-" ? "(-" + expr(*e.args[0]) + ")" : expr(*e.args[0]);
     if (e.text == "-")
       return "ora_neg(" + conv(*e.args[0], SqlType::Number) + ")";
     return conv(*e.args[0], SqlType::Number);
@@ -381,6 +412,8 @@ std::string Emitter::exprBody(const Expr &e) {
     // Numbers rounded to the scale (ORA-01438 past the precision); text that does not fit is
     // ORA-25137, CHAR padded to its length.
     const TypeInfo &t = e.castTo;
+    if (isTimestampType(t.type) || isIntervalType(t.type))
+      return datetimeConvert(expr(*e.args[0]), e.args[0]->type.type, t.type, t.precision, t.scale);
     std::string v = conv(*e.args[0], t.type);
     if (t.type == SqlType::Number && t.precision > 0)
       return "ora_colnum(" + v + "," + std::to_string(t.precision) + "," + std::to_string(t.scale) +
@@ -464,6 +497,11 @@ std::string Emitter::binaryOperator(const Expr &e) {
     return s;
   }
   std::string a = conv(*e.args[0], e.argTargets[0]), b = conv(*e.args[1], e.argTargets[1]);
+  if (e.sqlName == "ora_dt_arith")
+    return "ora_dt_arith('" + e.text + "'," + a + "," +
+           std::to_string(static_cast<int>(e.argTargets[0])) + "," + b + "," +
+           std::to_string(static_cast<int>(e.argTargets[1])) + "," +
+           std::to_string(static_cast<int>(e.type.type)) + ")";
   if (e.sqlName == "ora_date_diff")
     return "ora_date_diff(" + a + "," + b + ")";
   if (e.sqlName == "ora_date_add") {
@@ -494,10 +532,14 @@ std::string Emitter::comparison(const Expr &e) {
     std::string s = conv(x, t);
     if (byKey)
       return numberKey(s);
+    if (t == SqlType::TimestampTz) // the UTC time decides, whatever the zones
+      return "substr(" + s + ",1,29)";
     return t == SqlType::Char ? "rtrim(" + s + ",' ')" : s;
   };
   if (t == SqlType::Char)
     a = "rtrim(" + a + ",' ')";
+  if (t == SqlType::TimestampTz)
+    a = "substr(" + a + ",1,29)";
   if (byKey)
     a = numberKey(a);
   if (e.query) {
@@ -707,6 +749,9 @@ std::string Emitter::functionCall(const Expr &e) {
       s = "ora_rtrim(" + s + "," + set + ")";
     return s;
   }
+  if (name == "EXTRACT" && !e.argTargets.empty() && e.argTargets[0] != SqlType::Date)
+    return "ora_extract('" + e.text + "'," + arg(0) + "," +
+           std::to_string(static_cast<int>(e.argTargets[0])) + ")";
   if (name == "EXTRACT")
     return "ora_num(ora_to_char_date(" + arg(0) + ",'" +
            (e.text == "YEAR"    ? "YYYY"

@@ -30,6 +30,9 @@ public:
   std::string store(const std::string &sql, const TypeInfo &from, const ColumnInfo &column);
   // Converts SQL text of one type to another.
   std::string convert(const std::string &sql, SqlType from, SqlType to);
+  // The same for timestamps and intervals, with the target's precisions (-1 where none).
+  static std::string datetimeConvert(const std::string &sql, SqlType from, SqlType to, int leading,
+                                     int fraction);
 
 private:
   std::vector<std::string> FBindNames;

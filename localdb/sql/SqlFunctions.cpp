@@ -2031,6 +2031,7 @@ bool argNumber(sqlite3_context *ctx, sqlite3_value *v, OraNum &out) { return num
 
 void registerFunctions(sqlite3 *db, Session *session) {
   registerRegexpFunctions(db);
+  registerDatetimeFunctions(db, session);
   for (const FnDef &d : kDefs)
     sqlite3_create_function_v2(db, d.name, d.args,
                                SQLITE_UTF8 | (d.deterministic ? SQLITE_DETERMINISTIC : 0), session,

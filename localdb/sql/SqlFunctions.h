@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+#include "localdb/catalog/Catalog.h"
+#include "localdb/sql/OraDate.h"
 #include "localdb/sql/OraNumber.h"
 
 namespace localdb {
@@ -15,6 +17,24 @@ class Session;
 
 // Registers every ora_* function on a logon's connection.
 void registerFunctions(sqlite3 *db, Session *session);
+// The timestamp and interval functions (sql/SqlDatetime), registered by registerFunctions.
+void registerDatetimeFunctions(sqlite3 *db, Session *session);
+// The session's format of a datetime type (NLS_DATE_FORMAT, NLS_TIMESTAMP_FORMAT,
+// NLS_TIMESTAMP_TZ_FORMAT) and a stored datetime or interval as text in it: a timestamp's FF
+// writes `fraction` digits, an interval's leading field `leading` (-1: Oracle's defaults).
+std::string sessionDatetimeFormat(const Session &s, SqlType type);
+std::string datetimeText(const Session &s, const char *stored, size_t n, SqlType type, int fraction,
+                         int leading);
+// Text as a value of a datetime type (stored form or the session's format), or of an interval
+// type (Oracle's text of it); nullopt with the ORA number in err.
+std::optional<OraDateValue> readDatetime(const Session &s, const std::string &text, SqlType type,
+                                         int &err);
+std::optional<int64_t> readInterval(const std::string &text, SqlType type, int &err);
+// A value of one type (its stored form: text, an interval's integer as decimal text; or text
+// read by the session's formats) as the stored form of another, with the target's precisions
+// (-1: none); nullopt with the ORA number in err. What CAST and assignments do.
+std::optional<std::string> convertDatetime(const Session &s, const std::string &value, SqlType from,
+                                           SqlType to, int leading, int fraction, int &err);
 // The regular-expression functions (REGEXP_*), registered by registerFunctions.
 void registerRegexpFunctions(sqlite3 *db);
 

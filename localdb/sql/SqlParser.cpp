@@ -5,6 +5,7 @@
 #include <functional>
 #include <set>
 
+#include "localdb/sql/OraDate.h"
 #include "localdb/sql/SqlLexer.h"
 
 namespace localdb {
@@ -278,6 +279,10 @@ private:
   void constraintState(ConstraintClause &c);
   bool skipLaterPhysicalClause();
   ColumnInfo dataType();
+  void datetimeType(const std::string &w, ColumnInfo &c);
+  int datetimePrecision(int deflt);
+  IntervalField intervalField(int code);
+  ExprPtr datetimeLiteral(const std::string &w, int pos);
   void skipStorage();
   void skipBalanced();
 };
@@ -1062,6 +1067,20 @@ ExprPtr Parser::primary() {
       e->args.push_back(std::move(mask));
       return std::move(grown(e));
     }
+    if (FModern && (w == "TIMESTAMP" || w == "INTERVAL") && peek().kind == Tok::String) {
+      auto e = datetimeLiteral(w, pos);
+      return std::move(grown(e));
+    }
+    // The session's time zone is the server's: CURRENT_TIMESTAMP is SYSTIMESTAMP.
+    if (FModern && (w == "SYSTIMESTAMP" || w == "CURRENT_TIMESTAMP" || w == "LOCALTIMESTAMP") &&
+        !peek().is(".")) {
+      auto e = make(ExprKind::Function, pos);
+      e->names = {w == "LOCALTIMESTAMP" ? "LOCALTIMESTAMP" : "SYSTIMESTAMP"};
+      ++FPos;
+      if (w != "SYSTIMESTAMP" && is("(") && peek().kind == Tok::Number && peek(2).is(")"))
+        FPos += 3; // a precision: the clock gives microseconds anyway
+      return std::move(grown(e));
+    }
     if (FModern && (w == "TRIM" || w == "EXTRACT") && peek().is("(") &&
         (w == "EXTRACT" || peek(2).is("LEADING") || peek(2).is("TRAILING") || peek(2).is("BOTH") ||
          peek(3).is("FROM") || peek(2).is("FROM")))
@@ -1733,6 +1752,8 @@ ColumnInfo Parser::dataType() {
   } else if (w == "DATE") {
     c.type = SqlType::Date;
     c.length = 7;
+  } else if (FModern && (w == "TIMESTAMP" || w == "INTERVAL")) {
+    datetimeType(w, c);
   } else if (w == "LONG") {
     if (accept("RAW"))
       c.type = SqlType::LongRaw;
@@ -1754,6 +1775,124 @@ ColumnInfo Parser::dataType() {
     throw oraError(902, pos);
   }
   return c;
+}
+
+// The digits of a datetime or interval precision in parentheses, 0 to 9 (ORA-30088).
+int Parser::datetimePrecision(int deflt) {
+  if (!accept("("))
+    return deflt;
+  if (cur().kind != Tok::Number)
+    error(30088);
+  long v = std::atol(cur().text.c_str());
+  if (v < 0 || v > 9 || cur().text.find_first_not_of("0123456789") != std::string::npos)
+    error(30088);
+  ++FPos;
+  expect(")", 907);
+  return static_cast<int>(v);
+}
+
+// TIMESTAMP[(p)] [WITH [LOCAL] TIME ZONE], INTERVAL YEAR[(p)] TO MONTH and
+// INTERVAL DAY[(p)] TO SECOND[(s)]: the leading precision is the column's precision, the digits
+// of a fraction of a second its scale.
+void Parser::datetimeType(const std::string &w, ColumnInfo &c) {
+  if (w == "TIMESTAMP") {
+    c.scale = datetimePrecision(6);
+    c.type = SqlType::Timestamp;
+    if (accept("WITH")) {
+      c.type = accept("LOCAL") ? SqlType::TimestampLtz : SqlType::TimestampTz;
+      expect("TIME", 905);
+      expect("ZONE", 905);
+    }
+    c.length = c.type == SqlType::TimestampTz ? 13 : 11;
+    return;
+  }
+  if (accept("YEAR")) {
+    c.type = SqlType::IntervalYM;
+    c.precision = datetimePrecision(2);
+    c.scale = 0;
+    expect("TO", 905);
+    expect("MONTH", 905);
+    c.length = 5;
+    return;
+  }
+  expect("DAY", 905);
+  c.type = SqlType::IntervalDS;
+  c.precision = datetimePrecision(2);
+  expect("TO", 905);
+  expect("SECOND", 905);
+  c.scale = datetimePrecision(6);
+  c.length = 11;
+}
+
+IntervalField Parser::intervalField(int code) {
+  static const char *kNames[] = {"YEAR", "MONTH", "DAY", "HOUR", "MINUTE", "SECOND"};
+  for (int i = 0; i < 6; ++i)
+    if (accept(kNames[i]))
+      return static_cast<IntervalField>(i);
+  error(code);
+}
+
+// TIMESTAMP 'YYYY-MM-DD HH24:MI:SS[.FF] [zone]' reads as TO_TIMESTAMP[_TZ] with the mask of
+// its shape; INTERVAL 'text' <fields> is read here (its errors stand at the literal) and made the
+// TO_YMINTERVAL / TO_DSINTERVAL of Oracle's text of the value, of the literal's precisions.
+ExprPtr Parser::datetimeLiteral(const std::string &w, int pos) {
+  ++FPos;
+  const std::string text = cur().text;
+  const int textPos = cur().pos;
+  ++FPos;
+  auto e = make(ExprKind::Function, pos);
+  auto arg = make(ExprKind::String, textPos);
+  if (w == "TIMESTAMP") {
+    size_t start = text.find_first_not_of(' ');
+    if (start == std::string::npos) // no date at all: not the literal's format
+      throw oraError(1861, textPos);
+    size_t blank = start == std::string::npos ? std::string::npos : text.find(' ', start);
+    std::string rest = blank == std::string::npos ? std::string() : text.substr(blank + 1);
+    size_t zoneAt = rest.find_first_of("+-ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+    bool fraction = rest.substr(0, zoneAt).find('.') != std::string::npos;
+    e->names = {zoneAt == std::string::npos ? "TO_TIMESTAMP" : "TO_TIMESTAMP_TZ"};
+    arg->text = text;
+    auto mask = make(ExprKind::String, pos);
+    mask->text = std::string("YYYY-MM-DD HH24:MI:SS") + (fraction ? ".FF" : "") +
+                 (zoneAt == std::string::npos ? "" : "TZR");
+    e->args.push_back(std::move(arg));
+    e->args.push_back(std::move(mask));
+    return e;
+  }
+  // INTERVAL 'text' YEAR[(p)] [TO MONTH] | DAY / HOUR / MINUTE [(p)] [TO HOUR / MINUTE /
+  // SECOND[(s)]] | SECOND[(p[, s])]
+  // Without SECOND among its fields the literal has no fraction of a second.
+  IntervalField first = intervalField(905), last = first;
+  int leading = 2, fraction = first == IntervalField::Second ? 6 : 0;
+  if (first == IntervalField::Second && accept("(")) {
+    leading = static_cast<int>(integer());
+    if (accept(","))
+      fraction = static_cast<int>(integer());
+    expect(")", 907);
+    if (leading < 0 || leading > 9 || fraction < 0 || fraction > 9)
+      error(30088);
+  } else {
+    leading = datetimePrecision(2);
+  }
+  if (accept("TO")) {
+    last = intervalField(905);
+    if (last <= first)
+      error(30089); // the fields must run from the larger to the smaller
+    if (last == IntervalField::Second)
+      fraction = datetimePrecision(6);
+  }
+  int err = 1867;
+  auto value = parseInterval(text, first, last, leading, err);
+  if (!value)
+    throw oraError(err, textPos);
+  const bool yearMonth = first <= IntervalField::Month;
+  e->names = {yearMonth ? "TO_YMINTERVAL" : "TO_DSINTERVAL"};
+  arg->text = yearMonth ? formatYearMonth(*value, 9) : formatDaySecond(*value, 9, 9);
+  e->castTo.type = yearMonth ? SqlType::IntervalYM : SqlType::IntervalDS;
+  e->castTo.precision = leading;
+  e->castTo.scale = yearMonth ? 0 : fraction;
+  e->args.push_back(std::move(arg));
+  return e;
 }
 
 void Parser::skipBalanced() {

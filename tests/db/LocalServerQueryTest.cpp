@@ -78,6 +78,19 @@ TEST_F(TLocalQueryTest, CharColumnsAndLiteralsReadAsText) {
   EXPECT_EQ(Rows("SELECT ename, 'x' lit FROM emp WHERE empno = 7839"), (TRows{{"KING", "x"}}));
 }
 
+// Timestamps and intervals are shown as the server writes them, not refused as unknown types.
+TEST_F(TLocalQueryTest, TimestampAndIntervalColumnsReadAsText) {
+  Run("CREATE TABLE stamps (ts TIMESTAMP(3), tz TIMESTAMP WITH TIME ZONE, ds INTERVAL DAY TO "
+      "SECOND)");
+  Run("INSERT INTO stamps VALUES (TIMESTAMP '2020-01-02 13:04:05.5', TIMESTAMP '2020-01-02 "
+      "03:04:05 +02:00', INTERVAL '1 02:03:04' DAY TO SECOND)");
+  EXPECT_EQ(Rows("SELECT ts, tz, ds FROM stamps"),
+            (TRows{{"02-JAN-20 01.04.05.500 PM", "02-JAN-20 03.04.05.000000 AM +02:00",
+                    "+01 02:03:04.000000"}}));
+  for (int f = 0; f < 3; ++f)
+    EXPECT_EQ(Query.Fields().Items(f)->DataType(), oVarchar2);
+}
+
 TEST_F(TLocalQueryTest, TablesAreCreatedFilledAndReadAsOraclePrintsThem) {
   Run("CREATE TABLE pets (id NUMBER(4) PRIMARY KEY, name VARCHAR2(20) NOT NULL, born DATE, "
       "weight NUMBER(6,2))");

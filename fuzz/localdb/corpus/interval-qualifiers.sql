@@ -1,0 +1,1 @@
+select interval '90' minute, interval '10:30' hour to minute, interval '7.25' second(2, 3), interval '123' year(3), cast('+01 02:03:04' as interval day to second), sys_extract_utc(from_tz(cast(sysdate as timestamp), '+02:00')) from dual

@@ -1,0 +1,1 @@
+select timestamp '2020-02-29 13:05:06.123456789 -05:30' - timestamp '2020-01-01 00:00:00' + interval '3 04:05:06.7' day to second, interval '1-2' year to month * 2, extract(second from systimestamp), to_char(to_timestamp_tz('2021-03-04 05:06 +03:30', 'YYYY-MM-DD HH24:MI TZH:TZM'), 'FF3 TZR') from dual where localtimestamp > current_timestamp - numtodsinterval(1, 'DAY')
