@@ -142,7 +142,7 @@ struct WindowSpec {
 // A join written with JOIN (later language levels): the table it brings in (an index into
 // QueryBlock::from) and how it is joined to the tables before it.
 struct AnsiJoin {
-  enum Kind { Inner, Left, Right } kind = Inner;
+  enum Kind { Inner, Left, Right, Full } kind = Inner;
   size_t table = 0;
   ExprPtr on;                         // ON condition (else USING / NATURAL)
   std::vector<std::string> usingCols; // USING (a, b)
@@ -156,6 +156,8 @@ struct QueryBlock {
   std::vector<SelectItem> items;
   std::vector<TableRef> from;
   std::vector<AnsiJoin> joins;
+  // FULL [OUTER] JOIN of the block's two tables: its ON conditions (binder); SQLite joins them.
+  std::vector<Expr *> fullJoinOn;
   ExprPtr where;
   ExprPtr startWith, connectBy;
   bool loopCheck = true; // CONNECT BY: a row met again on its own path is ORA-01436

@@ -631,6 +631,14 @@ void Binder::bindJoins(QueryBlock &b, Scope &scope) {
     fail(25156, b.where->pos);
   for (AnsiJoin &j : b.joins) {
     BoundTable *right = scope.tables[j.table];
+    // A FULL JOIN is left to SQLite, which joins two tables so; a USING column would have to be
+    // either side's.
+    if (j.kind == AnsiJoin::Full &&
+        (b.from.size() != 2 || j.table != 1 || !j.usingCols.empty() || j.natural))
+      throw oraErrorText(3001,
+                         "unimplemented feature (FULL OUTER JOIN other than of two tables ON a "
+                         "condition)",
+                         j.pos);
     std::vector<std::string> cols = j.usingCols;
     if (j.natural)
       for (const ColumnInfo &c : right->columns)
@@ -694,6 +702,10 @@ void Binder::bindJoins(QueryBlock &b, Scope &scope) {
     conjuncts(j.on.get(), terms);
     if (j.kind == AnsiJoin::Inner) {
       b.whereTerms.insert(b.whereTerms.end(), terms.begin(), terms.end());
+      continue;
+    }
+    if (j.kind == AnsiJoin::Full) {
+      b.fullJoinOn = terms;
       continue;
     }
     if (j.kind == AnsiJoin::Right && j.table != 1)

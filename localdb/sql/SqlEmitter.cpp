@@ -899,6 +899,13 @@ std::string Emitter::blockText(const QueryBlock &b, const Select &s, bool named)
     }
     first = false;
   }
+  if (!b.fullJoinOn.empty()) {
+    std::vector<std::string> on;
+    for (Expr *x : b.fullJoinOn)
+      on.push_back(expr(*x));
+    from = tableSource(*b.tables[0]) + " FULL JOIN " + tableSource(*b.tables[1]) + " ON " +
+           join(on, " AND ");
+  }
   if (FGrouping)
     from +=
         ", (WITH RECURSIVE \"g$\"(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM \"g$\" WHERE n < " +

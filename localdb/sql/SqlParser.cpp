@@ -730,9 +730,9 @@ void Parser::join(QueryBlock &b) {
   j.pos = cur().pos;
   bool cross = accept("CROSS");
   j.natural = !cross && accept("NATURAL");
-  if (isKw("FULL"))
-    throw oraErrorText(3001, "unimplemented feature (FULL OUTER JOIN)", cur().pos);
-  if (accept("LEFT"))
+  if (accept("FULL"))
+    j.kind = AnsiJoin::Full;
+  else if (accept("LEFT"))
     j.kind = AnsiJoin::Left;
   else if (accept("RIGHT"))
     j.kind = AnsiJoin::Right;

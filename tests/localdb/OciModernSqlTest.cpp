@@ -207,6 +207,14 @@ TEST_F(ModernSql, AnsiJoins) {
             "ERROR: ORA-25156");
   EXPECT_EQ(value("select count(*) from emp full join dept using (deptno)").substr(0, 16),
             "ERROR: ORA-03001");
+  // FULL OUTER JOIN of two tables: the rows of either side without a match, WHERE after it.
+  EXPECT_EQ(value("select count(*) from (select * from emp where deptno <> 30) e full outer join "
+                  "dept d on e.deptno = d.deptno"),
+            "10");
+  EXPECT_EQ(value("select listagg(nvl(to_char(e.empno), '-') || d.dname, ',') within group "
+                  "(order by d.dname) from (select * from emp where empno = 7839) e full join "
+                  "dept d on e.deptno = d.deptno and d.loc <> 'BOSTON' where e.empno is null"),
+            "-OPERATIONS,-RESEARCH,-SALES");
   // USING with two columns joins on both; a USING column one side lacks; (+) in the WHERE of
   // a JOIN; a RIGHT JOIN after another join.
   EXPECT_EQ(value("select count(*) from emp e join emp m using (empno, ename)"), "14");
