@@ -7,6 +7,10 @@
 
 #include "localdb/sql/SqlAst.h"
 
+namespace localdb {
+class Binder;
+}
+
 namespace localdb::plsql {
 
 struct Subprogram;
@@ -254,6 +258,14 @@ struct Stmt {
   const ExceptionDecl *exception = nullptr;
 };
 
+// One SQLite statement of a MERGE or multi-table INSERT, run in turn with the others.
+struct SqlPart {
+  std::string sql;
+  bool counts = false;        // its rows are the statement's rows
+  bool inserts = false;       // an INSERT: the DELETE after it leaves its rows
+  bool deletesBefore = false; // takes :inserted, the rows the INSERTs before it added
+};
+
 // The table a DML statement changes and how, for the table's statement triggers (event: 1
 // insert, 2 update, 3 delete, 0 not a change of a table; columns: those an UPDATE sets).
 struct DmlTarget {
@@ -266,6 +278,14 @@ struct DmlTarget {
 // The target of a bound INSERT, UPDATE or DELETE (read while the binder that bound it still
 // exists); through a view, the table behind it and that table's column names.
 DmlTarget dmlTarget(const Statement &boundAst);
+
+// The statements of a MERGE or multi-table INSERT, bound by one binder (so they share its
+// binds) and written for SQLite; asts and defaults keep what the binding made. target: the
+// table of the first part that changes rows, for its statement triggers.
+std::vector<SqlPart> compileParts(const MultiStmt &multi, localdb::Binder &binder,
+                                  const std::string &user, bool modern,
+                                  std::vector<std::unique_ptr<Statement>> &asts,
+                                  std::vector<localdb::ExprPtr> &defaults, DmlTarget &target);
 
 // SQL inside PL/SQL: the statement's text span, its INTO targets cut out, compiled to SQLite
 // once by the binder with PL/SQL names turned into parameters.
@@ -286,7 +306,8 @@ struct SqlStmt {
   // SELECT ... FOR UPDATE: the hidden last column holding each row's rowid (-1: none, a join).
   bool forUpdate = false;
   int rowidColumn = -1;
-  bool bulkCollect = false; // SELECT ... BULK COLLECT INTO tables
+  bool bulkCollect = false;   // SELECT ... BULK COLLECT INTO tables
+  std::vector<SqlPart> parts; // MERGE, INSERT ALL / FIRST: its statements (sqlite unused)
   // The tables it reads or changes, "OWNER.TABLE" (a row trigger may not see a mutating one).
   std::vector<std::string> tables;
   bool ok = false;

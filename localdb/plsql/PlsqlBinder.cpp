@@ -2320,6 +2320,24 @@ bool UnitBinder::compileSql(SqlStmt &q, Scope *scope, int stmtPos, bool withRowi
         tablesOf(*del.where, q.tables);
       break;
     }
+    case StmtKind::Multi: {
+      auto &multi = static_cast<MultiStmt &>(*ast);
+      std::vector<std::unique_ptr<Statement>> asts;
+      std::vector<localdb::ExprPtr> defaults;
+      q.parts = compileParts(multi, b, FCtx.user, FCtx.modern, asts, defaults, q.target);
+      q.sqlite = q.parts.empty() ? "" : q.parts[0].sql;
+      for (const auto &a : asts) {
+        if (a->kind == StmtKind::Insert)
+          dmlDependencies(*static_cast<InsertStmt &>(*a).table.bound);
+        else if (a->kind == StmtKind::Update)
+          dmlDependencies(*static_cast<UpdateStmt &>(*a).table.bound);
+        else if (a->kind == StmtKind::Delete)
+          dmlDependencies(*static_cast<DeleteStmt &>(*a).table.bound);
+        else
+          tablesOf(*static_cast<SelectStmt &>(*a).query, q.tables);
+      }
+      break;
+    }
     default:
       q.sqlite.clear(); // LOCK TABLE: the write lock comes with the first change
       break;
@@ -3246,6 +3264,57 @@ void bindUnit(Unit &u, const std::string &text, BindContext &ctx,
               std::vector<CompileError> &errors) {
   UnitBinder b(u, text, ctx, errors);
   b.bind();
+}
+
+std::vector<SqlPart> compileParts(const MultiStmt &multi, localdb::Binder &binder,
+                                  const std::string &user, bool modern,
+                                  std::vector<std::unique_ptr<Statement>> &asts,
+                                  std::vector<localdb::ExprPtr> &defaults, DmlTarget &target) {
+  std::vector<std::vector<const localdb::Expr *>> insertDefaults;
+  for (const MultiPart &p : multi.parts) {
+    asts.push_back(parseStatement(p.text, modern));
+    Statement &st = *asts.back();
+    insertDefaults.emplace_back();
+    if (st.kind == StmtKind::Insert) {
+      auto &ins = static_cast<InsertStmt &>(st);
+      binder.bindInsert(ins);
+      insertDefaults.back() = binder.bindInsertDefaults(ins, defaults);
+    } else if (st.kind == StmtKind::Update) {
+      binder.bindUpdate(static_cast<UpdateStmt &>(st));
+    } else if (st.kind == StmtKind::Delete) {
+      binder.bindDelete(static_cast<DeleteStmt &>(st));
+    } else {
+      binder.bindQuery(*static_cast<SelectStmt &>(st).query);
+    }
+  }
+  std::vector<SqlPart> out;
+  for (size_t i = 0; i < multi.parts.size(); ++i) {
+    const MultiPart &p = multi.parts[i];
+    Statement &st = *asts[i];
+    Emitter em(binder.bindNames(), user);
+    SqlPart part;
+    if (p.kind == MultiPart::FailOnRow) {
+      part.sql = "SELECT ora_error(" + std::to_string(p.error) + ") FROM (" +
+                 em.select(*static_cast<SelectStmt &>(st).query) + ") LIMIT 1";
+    } else if (p.kind == MultiPart::DeleteChanged) {
+      // New rows take the highest rowids: those the INSERTs added are the top :inserted.
+      auto &del = static_cast<DeleteStmt &>(st);
+      const BoundTable &t = *del.table.bound;
+      part.sql = em.remove(del) + " AND " + t.sqlAlias + ".rowid <= (SELECT max(rowid) FROM " +
+                 physicalName(t.owner, t.name) + ") - :inserted";
+      part.deletesBefore = true;
+    } else if (st.kind == StmtKind::Insert) {
+      part.sql = em.insert(static_cast<InsertStmt &>(st), insertDefaults[i]);
+      part.counts = part.inserts = true;
+    } else {
+      part.sql = em.update(static_cast<UpdateStmt &>(st));
+      part.counts = true;
+    }
+    if (target.table.empty() && part.counts)
+      target = dmlTarget(st);
+    out.push_back(std::move(part));
+  }
+  return out;
 }
 
 DmlTarget dmlTarget(const Statement &ast) {

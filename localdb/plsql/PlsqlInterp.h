@@ -157,6 +157,7 @@ private:
   void elaborate(const std::vector<Decl> &decls, Frame &f);
   Flow loopBody(const Stmt &s, Frame &f, bool &stop);
   void execSql(const Stmt &s, Frame &f);
+  void execParts(const SqlStmt &q, Frame &f);
   void intoTargets(const Stmt &s, Frame &f, std::vector<Value> &row); // SELECT or RETURNING INTO
   sqlite3_stmt *prepare(const SqlStmt &q, Frame &f);
   void openCursor(const CursorDecl &c, const std::vector<ExprPtr> &args, Frame &f,

@@ -1138,6 +1138,7 @@ StmtPtr Parser::statement() {
       {"INSERT", &Parser::dmlStatement},
       {"UPDATE", &Parser::dmlStatement},
       {"DELETE", &Parser::dmlStatement},
+      {"MERGE", &Parser::dmlStatement},
       {"LOCK", &Parser::dmlStatement},
       {"COMMIT", &Parser::commitStatement},
       {"ROLLBACK", &Parser::rollbackStatement},
@@ -1154,8 +1155,8 @@ StmtPtr Parser::statement() {
   if (t.kind == Tok::Ident) {
     const std::string &w = t.text;
     if (auto it = kStatements.find(w);
-        it != kStatements.end() &&
-        (FModern || (w != "CASE" && w != "CONTINUE" && w != "EXECUTE" && w != "FORALL"))) {
+        it != kStatements.end() && (FModern || (w != "CASE" && w != "CONTINUE" && w != "EXECUTE" &&
+                                                w != "FORALL" && w != "MERGE"))) {
       (this->*it->second)(*s);
       return s;
     }
@@ -1378,6 +1379,7 @@ void Parser::dmlStatement(Stmt &s) {
   s.sql = sqlSpan(&s.into, w == "INSERT"   ? StmtKind::Insert
                            : w == "UPDATE" ? StmtKind::Update
                            : w == "DELETE" ? StmtKind::Delete
+                           : w == "MERGE"  ? StmtKind::Multi
                                            : StmtKind::NoOp);
 }
 

@@ -43,12 +43,7 @@ struct CompiledStatement {
   // serves every text of its shape, each binding its own values.
   int literals = 0;
   // MERGE, multi-table INSERT: the SQLite statements run in turn, sharing the binds.
-  struct Part {
-    std::string sql;
-    bool counts = false;        // its rows are the statement's rows
-    bool inserts = false;       // an INSERT: the DELETE after it leaves its rows
-    bool deletesBefore = false; // takes :inserted, the rows the INSERTs before it added
-  };
+  using Part = plsql::SqlPart;
   std::vector<Part> parts;
   std::vector<std::unique_ptr<Statement>> partAsts;
   // RETURNING ... INTO :b: the binds the changed row's values go to, and their types.
@@ -326,50 +321,8 @@ namespace {
 // MERGE and multi-table INSERT: every part is bound by the one binder (binds and ROWNUM
 // counters are numbered across the parts), then each is emitted.
 void compileParts(Session &s, Binder &binder, CompiledStatement &cs) {
-  const auto &multi = static_cast<const MultiStmt &>(*cs.ast);
-  std::vector<std::vector<const Expr *>> defaults;
-  for (const MultiPart &p : multi.parts) {
-    cs.partAsts.push_back(parseStatement(p.text, s.modernSql()));
-    Statement &st = *cs.partAsts.back();
-    defaults.emplace_back();
-    if (st.kind == StmtKind::Insert) {
-      auto &ins = static_cast<InsertStmt &>(st);
-      binder.bindInsert(ins);
-      defaults.back() = binder.bindInsertDefaults(ins, cs.defaults);
-    } else if (st.kind == StmtKind::Update) {
-      binder.bindUpdate(static_cast<UpdateStmt &>(st));
-    } else if (st.kind == StmtKind::Delete) {
-      binder.bindDelete(static_cast<DeleteStmt &>(st));
-    } else {
-      binder.bindQuery(*static_cast<SelectStmt &>(st).query);
-    }
-  }
-  for (size_t i = 0; i < multi.parts.size(); ++i) {
-    const MultiPart &p = multi.parts[i];
-    Statement &st = *cs.partAsts[i];
-    Emitter em(binder.bindNames(), s.user());
-    CompiledStatement::Part part;
-    if (p.kind == MultiPart::FailOnRow) {
-      part.sql = "SELECT ora_error(" + std::to_string(p.error) + ") FROM (" +
-                 em.select(*static_cast<SelectStmt &>(st).query) + ") LIMIT 1";
-    } else if (p.kind == MultiPart::DeleteChanged) {
-      // New rows take the highest rowids: those the INSERTs added are the top :inserted.
-      auto &del = static_cast<DeleteStmt &>(st);
-      const BoundTable &t = *del.table.bound;
-      part.sql = em.remove(del) + " AND " + t.sqlAlias + ".rowid <= (SELECT max(rowid) FROM " +
-                 physicalName(t.owner, t.name) + ") - :inserted";
-      part.deletesBefore = true;
-    } else if (st.kind == StmtKind::Insert) {
-      part.sql = em.insert(static_cast<InsertStmt &>(st), defaults[i]);
-      part.counts = part.inserts = true;
-    } else {
-      part.sql = em.update(static_cast<UpdateStmt &>(st));
-      part.counts = true;
-    }
-    if (cs.target.table.empty() && part.counts)
-      cs.target = plsql::dmlTarget(st);
-    cs.parts.push_back(std::move(part));
-  }
+  cs.parts = plsql::compileParts(static_cast<const MultiStmt &>(*cs.ast), binder, s.user(),
+                                 s.modernSql(), cs.partAsts, cs.defaults, cs.target);
 }
 
 // shape: the text's literals when it has a shape (see literalShape); the statement takes them

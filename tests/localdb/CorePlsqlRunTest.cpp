@@ -1480,3 +1480,28 @@ end;)");
                   "end;"),
             "");
 }
+
+// MERGE and INSERT ALL inside PL/SQL: PL/SQL values in their conditions and values, the rows
+// counted in SQL%ROWCOUNT, a failing one undoing itself only.
+TEST_F(PlsqlRun, MergeAndMultiTableInsertInPlsql) {
+  run("create table mt (id number primary key, n number)");
+  run("insert into mt values (1, 10)");
+  run(R"(declare k number := 2; v number := 5; begin dbms_output.enable;
+  merge into mt t using (select k id from dual union all select 1 from dual) s on (t.id = s.id)
+    when matched then update set t.n = t.n + v
+    when not matched then insert (id, n) values (s.id, v * 100);
+  dbms_output.put_line(sql%rowcount);
+  insert all into mt values (k + 10, v) into mt values (k + 20, v) select * from dual;
+  dbms_output.put_line(sql%rowcount);
+  begin
+    merge into mt t using (select 1 id from dual) s on (t.id = s.id)
+      when not matched then insert values (s.id, 0)
+      when matched then update set n = n + 1 where n > 0;
+    insert all into mt values (30, 1) into mt values (30, 2) select * from dual;
+  exception when dup_val_on_index then dbms_output.put_line('dup ' || sql%rowcount);
+  end;
+end;)");
+  EXPECT_EQ(output(), (std::vector<std::string>{"2", "2", "dup 1"}));
+  EXPECT_EQ(column("SELECT group_concat(\"ID\" || ':' || \"N\", ',') FROM \"SCOTT.MT\""),
+            std::vector<std::string>{"1:16,2:500,12:5,22:5"});
+}
