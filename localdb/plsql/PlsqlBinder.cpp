@@ -61,10 +61,10 @@ const Predefined kPredefined[] = {
     {"STORAGE_ERROR", 6500},       {"LOGIN_DENIED", 1017},         {"NOT_LOGGED_ON", 1012},
     {"TIMEOUT_ON_RESOURCE", 51},   {"TRANSACTION_BACKED_OUT", 61}, {"CASE_NOT_FOUND", 6592},
 };
-// Those of the collections Oracle 7.3 did not have.
+// Those of the collections and object types Oracle 7.3 did not have.
 const Predefined kPredefinedModern[] = {
-    {"COLLECTION_IS_NULL", 6531},
-    {"SUBSCRIPT_OUTSIDE_LIMIT", 6532},
+    {"ACCESS_INTO_NULL", 6530},       {"SELF_IS_NULL", 30625},
+    {"COLLECTION_IS_NULL", 6531},     {"SUBSCRIPT_OUTSIDE_LIMIT", 6532},
     {"SUBSCRIPT_BEYOND_COUNT", 6533},
 };
 
@@ -249,6 +249,12 @@ const TypeDecl &charArr() {
   return t;
 }
 
+// The name a subprogram is declared under in its scope: an object type's constructors share
+// the type's name, which names the type there.
+std::string scopeName(const Subprogram &sp) {
+  return sp.method == Subprogram::Constructor ? "$CONSTRUCTOR" : sp.name;
+}
+
 bool isCharArr(const std::vector<std::string> &n) {
   size_t at = n.size() == 3 && n[0] == "SYS" ? 1 : 0;
   return n.size() == at + 2 && n[at] == "DBMS_OUTPUT" && n[at + 1] == "CHARARR";
@@ -368,6 +374,13 @@ private:
   void followFields(Expr &e, size_t at);
   // t(a, b, ...) of a nested table or VARRAY type: a new collection of those elements.
   void constructor(Expr &e, const TypeDecl &t, Scope *scope);
+  // Of an object type t: t(...) (a user constructor the arguments fit, else the attribute
+  // values in order or by name) when at is past the name, t.s(...) of a STATIC method when it
+  // names one.
+  void typeMethod(Expr &e, const TypeDecl &t, size_t at, Scope *scope, bool asProcedure);
+  // o.m(...): a MEMBER method called with o (already bound into e's slot and path) as SELF.
+  void memberCall(Expr &e, size_t at, Scope *scope);
+  bool FAsProcedure = false;
   // The multiset operators and conditions over nested tables, and CARDINALITY.
   void multisetOperator(Expr &e, Scope *scope);
   Scope *FCurrentScope = nullptr;
@@ -635,7 +648,7 @@ Type UnitBinder::resolveType(TypeSpec &s, Scope *scope) {
     }
     if (!sym && FCtx.modern) {
       if (const TypeDecl *d = schemaType(s.name, s.pos)) {
-        t.kind = VType::Table;
+        t.kind = d->kind == TypeDecl::Record ? VType::Record : VType::Table;
         t.decl = d;
         t.name = d->name;
         s.resolved = t;
@@ -786,7 +799,7 @@ Symbol *UnitBinder::member(const Unit *pkg, const std::string &name) {
         cache.names[d.exception->name] = s;
         break;
       case Decl::Sub: {
-        Symbol &x = cache.names[d.sub->name];
+        Symbol &x = cache.names[scopeName(*d.sub)];
         x.kind = Symbol::Subs;
         x.subs.push_back(d.sub.get());
         break;
@@ -1023,8 +1036,9 @@ void UnitBinder::bindSubprogram(Subprogram &sp, Scope *scope, bool packageLevel)
   // Every enclosing scope counts: in a package body the first overload's body already
   // names the subprogram in the body's scope, and the other overloads' declarations are
   // still the specification's, one scope further out.
+  const std::string name = scopeName(sp);
   for (Scope *sc = sp.body ? scope : nullptr; sc; sc = sc->parent) {
-    auto found = sc->names.find(sp.name);
+    auto found = sc->names.find(name);
     if (found == sc->names.end())
       continue;
     if (found->second.kind != Symbol::Subs)
@@ -1048,14 +1062,14 @@ void UnitBinder::bindSubprogram(Subprogram &sp, Scope *scope, bool packageLevel)
   s.kind = Symbol::Subs;
   s.subs.push_back(&sp);
   bool alreadyHere = false;
-  if (auto it = scope->names.find(sp.name);
+  if (auto it = scope->names.find(name);
       it != scope->names.end() && it->second.kind == Symbol::Subs) {
     for (const Subprogram *p : it->second.subs)
       if (p->definition == &sp)
         alreadyHere = true;
   }
   if (!alreadyHere)
-    declare(scope, sp.name, s, sp.pos);
+    declare(scope, name, s, sp.pos);
   if (!sp.body)
     return;
   sp.level = packageLevel || FFrames.empty() || FFrames.back().where == Slot::Package
@@ -1104,8 +1118,8 @@ void UnitBinder::checkAssignable(const Type &target, const Expr &value) {
     if (target.kind == VType::Table && value.type.decl != target.decl)
       wrongType(value.pos);
     if (target.kind == VType::Record && value.type.decl != target.decl &&
-        (!value.type.decl || !target.decl ||
-         value.type.decl->fields.size() != target.decl->fields.size()))
+        (!value.type.decl || !target.decl || isObjectType(value.type.decl) ||
+         isObjectType(target.decl) || value.type.decl->fields.size() != target.decl->fields.size()))
       wrongType(value.pos);
     return;
   }
@@ -1355,6 +1369,7 @@ void UnitBinder::bindCursorRef(Expr &c, Scope *scope) {
 
 void UnitBinder::resolveName(Expr &e, Scope *scope, bool asProcedure) {
   FCurrentScope = scope;
+  FAsProcedure = asProcedure;
   const std::vector<std::string> &n = e.names;
   if (n[0].empty()) {
     // (call or element)(...).field... or (...)(i): the value in operands[0], then fields.
@@ -1403,6 +1418,25 @@ void UnitBinder::resolveName(Expr &e, Scope *scope, bool asProcedure) {
       return;
     }
   }
+  if (!s && n[0] != "SELF" && FCurrentSub && FCurrentSub->method != Subprogram::NotMethod &&
+      FCurrentSub->method != Subprogram::Static && !FCurrentSub->params.empty()) {
+    // In a member method, an attribute or a method of SELF may go without SELF.
+    const TypeDecl *self = FCurrentSub->params[0].type.decl;
+    bool mine = false;
+    if (isObjectType(self)) {
+      for (const RecordField &f : self->fields)
+        mine = mine || f.name == n[0];
+      for (const Decl &d : self->objectUnit->decls)
+        mine = mine ||
+               (d.kind == Decl::Sub && d.sub->name == n[0] && d.sub->method == Subprogram::Member);
+    }
+    if (mine) {
+      e.names.insert(e.names.begin(), "SELF");
+      e.namePos.insert(e.namePos.begin(), e.pos);
+      resolveName(e, scope, asProcedure);
+      return;
+    }
+  }
   if (!s) {
     if (resolveGlobal(e, scope, asProcedure))
       return;
@@ -1438,6 +1472,10 @@ void UnitBinder::resolveSymbol(Expr &e, Symbol &s, size_t at, Scope *scope, bool
   case Symbol::TypeName:
     if (isDenseCollection(s.typeDecl) && at == n.size() && e.hasArgs && !asProcedure) {
       constructor(e, *s.typeDecl, scope);
+      return;
+    }
+    if (isObjectType(s.typeDecl) && (at == n.size() ? e.hasArgs : at + 1 == n.size())) {
+      typeMethod(e, *s.typeDecl, at, scope, asProcedure);
       return;
     }
     [[fallthrough]];
@@ -1526,6 +1564,10 @@ void UnitBinder::followFields(Expr &e, size_t at) {
     for (size_t k = 0; k < td->fields.size(); ++k)
       if (td->fields[k].name == n[i])
         idx = static_cast<int>(k);
+    if (idx < 0 && isObjectType(td) && i + 1 == n.size()) {
+      memberCall(e, i, FCurrentScope);
+      return;
+    }
     if (idx < 0)
       component(e.namePos[i], n[i]);
     PathStep step;
@@ -1571,6 +1613,109 @@ void UnitBinder::constructor(Expr &e, const TypeDecl &t, Scope *scope) {
   e.builtin = BiConstruct;
   e.type = Type();
   e.type.kind = VType::Table;
+  e.type.decl = &t;
+  e.type.name = t.name;
+}
+
+void UnitBinder::memberCall(Expr &e, size_t at, Scope *scope) {
+  const TypeDecl &t = *e.type.decl;
+  const std::string name = e.names[at];
+  std::vector<const Subprogram *> subs;
+  for (const Decl &d : t.objectUnit->decls)
+    if (d.kind == Decl::Sub && d.sub->name == name && d.sub->method == Subprogram::Member)
+      subs.push_back(d.sub.get());
+  if (subs.empty())
+    component(e.namePos[at], name);
+  auto self = std::make_unique<Expr>();
+  self->kind = EKind::Var;
+  self->pos = e.pos;
+  self->slot = e.slot;
+  self->path = std::move(e.path);
+  self->type = e.type;
+  self->ival = e.ival;
+  e.path.clear();
+  Arg a;
+  a.pos = e.pos;
+  a.value = std::move(self);
+  e.args.insert(e.args.begin(), std::move(a));
+  resolveCall(e, subs, name, scope, FAsProcedure);
+}
+
+void UnitBinder::typeMethod(Expr &e, const TypeDecl &t, size_t at, Scope *scope, bool asProcedure) {
+  const bool construct = at == e.names.size();
+  const std::string name = construct ? t.name : e.names[at];
+  std::vector<const Subprogram *> subs;
+  for (const Decl &d : t.objectUnit->decls)
+    if (d.kind == Decl::Sub && d.sub->name == name &&
+        d.sub->method == (construct ? Subprogram::Constructor : Subprogram::Static))
+      subs.push_back(d.sub.get());
+  if (!construct) {
+    if (subs.empty())
+      component(e.namePos[at], name);
+    resolveCall(e, subs, name, scope, asProcedure);
+    return;
+  }
+  if (asProcedure)
+    fail(e.pos, "PLS-00221: '" + name + "' is not a procedure or is undefined");
+  // A user constructor whose parameters (past SELF) the arguments name or fill.
+  for (const Subprogram *sp : subs) {
+    size_t positional = 0;
+    bool fits = e.args.size() + 1 <= sp->params.size();
+    for (const Arg &a : e.args) {
+      if (a.name.empty()) {
+        ++positional;
+        continue;
+      }
+      bool known = false;
+      for (const Param &p : sp->params)
+        known = known || p.name == a.name;
+      fits = fits && known;
+    }
+    if (fits && positional + 1 <= sp->params.size()) {
+      // SELF: the new object the constructor fills, made by the call.
+      auto self = std::make_unique<Expr>();
+      self->pos = e.pos;
+      Arg a;
+      a.pos = e.pos;
+      a.value = std::move(self);
+      e.args.insert(e.args.begin(), std::move(a));
+      resolveCall(e, subs, name, scope, false);
+      return;
+    }
+  }
+  // The attribute-value constructor: each attribute once, in order or by name.
+  std::vector<ExprPtr> values(t.fields.size());
+  size_t positional = 0;
+  for (Arg &a : e.args) {
+    size_t idx = a.name.empty() ? positional++ : t.fields.size();
+    if (!a.name.empty())
+      for (size_t k = 0; k < t.fields.size(); ++k)
+        if (t.fields[k].name == a.name)
+          idx = k;
+    if (idx >= t.fields.size() || values[idx])
+      wrongArgs(e.pos, name);
+    bindValue(*a.value, scope);
+    bool quiet = FQuiet, fits = true;
+    FQuiet = true;
+    try {
+      checkAssignable(t.fields[idx].type, *a.value);
+    } catch (const BindAbort &) {
+      fits = false;
+    }
+    FQuiet = quiet;
+    if (!fits)
+      wrongArgs(e.pos, name);
+    values[idx] = std::move(a.value);
+  }
+  for (const ExprPtr &v : values)
+    if (!v)
+      wrongArgs(e.pos, name);
+  e.args.clear();
+  e.operands = std::move(values);
+  e.kind = EKind::Builtin;
+  e.builtin = BiConstruct;
+  e.type = Type();
+  e.type.kind = VType::Record;
   e.type.decl = &t;
   e.type.name = t.name;
 }
@@ -1738,6 +1883,14 @@ bool UnitBinder::resolveGlobal(Expr &e, Scope *scope, bool asProcedure) {
       !u->decls.empty() && isDenseCollection(u->decls[0].type.get())) {
     dependOn(u->owner, u->name, "TYPE");
     constructor(e, *u->decls[0].type, scope);
+    return true;
+  }
+  if (u->kind == UnitKind::Type && !u->decls.empty() && isObjectType(u->decls[0].type.get()) &&
+      (at == n.size() ? e.hasArgs : at + 1 == n.size())) {
+    if (owner != FCtx.user && !objectPrivileges(FCtx.db, FCtx.user, owner, u->name).has("EXECUTE"))
+      return false;
+    dependOn(u->owner, u->name, "TYPE");
+    typeMethod(e, *u->decls[0].type, at, scope, asProcedure);
     return true;
   }
   if (u->kind != UnitKind::Procedure && u->kind != UnitKind::Function)
@@ -1996,7 +2149,8 @@ void UnitBinder::resolveCall(Expr &e, const std::vector<const Subprogram *> &sub
         break;
       }
       if ((f.kind == VType::Record || f.kind == VType::Table) && f.decl != a.value->type.decl &&
-          (f.kind == VType::Table || !a.value->type.decl ||
+          (f.kind == VType::Table || !a.value->type.decl || isObjectType(f.decl) ||
+           isObjectType(a.value->type.decl) ||
            a.value->type.decl->fields.size() != f.decl->fields.size())) {
         ok = false;
         break;
@@ -2025,7 +2179,8 @@ void UnitBinder::resolveCall(Expr &e, const std::vector<const Subprogram *> &sub
   if (!asProcedure && !best->isFunction)
     fail(e.pos, "PLS-00222: no function with name '" + name + "' exists in this scope");
   for (size_t k = 0; k < bestActuals.size(); ++k)
-    if (bestActuals[k] && best->params[k].mode != Param::In)
+    if (bestActuals[k] && best->params[k].mode != Param::In &&
+        !(k == 0 && best->method == Subprogram::Constructor))
       requireTarget(*bestActuals[k]);
   e.kind = EKind::Call;
   e.callee = best;
@@ -2712,7 +2867,7 @@ void UnitBinder::bindReturn(Stmt &s, Scope *scope) {
                   "expression");
     return;
   }
-  if (FCurrentSub->isFunction && !s.value)
+  if (FCurrentSub->isFunction && !s.value && FCurrentSub->method != Subprogram::Constructor)
     fail(s.pos, "PLS-00503: RETURN <value> statement required for this return from "
                 "function");
   if (!FCurrentSub->isFunction && s.value)
@@ -2957,12 +3112,31 @@ void UnitBinder::bind() {
     return;
   }
   case UnitKind::Type: {
+    if (!FUnit.decls.empty() && isObjectType(FUnit.decls[0].type.get())) {
+      // Attributes of SQL's types, objects and collections; the methods' headings, in whose
+      // parameters the type names itself.
+      TypeDecl &t = *FUnit.decls[0].type;
+      t.objectUnit = &FUnit;
+      FFrames.push_back(FrameAlloc{Slot::Package, 0, 0, &FUnit});
+      bindDecls(FUnit.decls, &global, true);
+      for (const RecordField &f : t.fields) {
+        const Type &ft = f.type;
+        if (ft.kind == VType::Boolean || ft.kind == VType::RefCursor ||
+            (ft.kind == VType::Record && !isObjectType(ft.decl)) ||
+            (ft.kind == VType::Table && !isDenseCollection(ft.decl)))
+          report(f.spec.pos, "PLS-00530: Illegal type used for object type attribute: '" +
+                                 joinNames(f.spec.name, f.spec.name.size()) + "'.");
+      }
+      FFrames.pop_back();
+      return;
+    }
     // A schema-level collection: of SQL's types (no associative array, record or BOOLEAN).
     bindDecls(FUnit.decls, &global, true);
     const TypeDecl *t = FUnit.decls.empty() ? nullptr : FUnit.decls[0].type.get();
     if (t && t->collection == TypeDecl::IndexBy)
       report(t->pos, "PLS-00355: use of pl/sql table not allowed in this context");
-    else if (t && !scalarFamily(t->elementType.kind) && t->elementType.kind != VType::Table)
+    else if (t && !scalarFamily(t->elementType.kind) && t->elementType.kind != VType::Table &&
+             !isObjectType(t->elementType.decl))
       report(t->element.pos, "PLS-00530: Illegal type used for object type attribute: '" +
                                  joinNames(t->element.name, t->element.name.size()) + "'.");
     return;
@@ -2979,8 +3153,12 @@ void UnitBinder::bind() {
     FUnit.frameSize = FFrames.back().next;
     return;
   }
-  case UnitKind::PackageBody: {
+  case UnitKind::PackageBody:
+  case UnitKind::TypeBody: {
+    const bool typeBody = FUnit.kind == UnitKind::TypeBody;
     const Unit *spec = FCtx.spec;
+    if (spec && typeBody && (spec->decls.empty() || !isObjectType(spec->decls[0].type.get())))
+      spec = nullptr; // a collection type has no body
     if (!spec) {
       FErrors.push_back(CompileError{FUnit.namePos,
                                      "PLS-00304: cannot compile body of '" + FUnit.name +
@@ -2990,7 +3168,7 @@ void UnitBinder::bind() {
       return;
     }
     FUnit.spec = spec;
-    dependOn(spec->owner, spec->name, "PACKAGE");
+    dependOn(spec->owner, spec->name, typeBody ? "TYPE" : "PACKAGE");
     // The specification's declarations are in scope, their state in the package's slots.
     Scope specScope;
     specScope.parent = &global;
@@ -3003,7 +3181,7 @@ void UnitBinder::bind() {
                        : d.kind == Decl::Type      ? d.type->name
                        : d.kind == Decl::Cursor    ? d.cursor->name
                        : d.kind == Decl::Exception ? d.exception->name
-                       : d.kind == Decl::Sub       ? d.sub->name
+                       : d.kind == Decl::Sub       ? scopeName(*d.sub)
                                                    : std::string();
       if (nm.empty())
         continue;
@@ -3031,11 +3209,24 @@ void UnitBinder::bind() {
         if (p.first == d.sub.get())
           found = true;
       if (!found)
-        FErrors.push_back(CompileError{FUnit.namePos,
-                                       "PLS-00323: subprogram or cursor '" + d.sub->name +
-                                           "' is declared in a package specification and must "
-                                           "be defined in the package body",
-                                       false});
+        FErrors.push_back(CompileError{
+            FUnit.namePos,
+            "PLS-00" + std::string(typeBody ? "538" : "323") + ": subprogram or cursor '" +
+                d.sub->name + "' is declared in " +
+                (typeBody ? "an object type specification and must be defined in the object "
+                            "type body"
+                          : "a package specification and must be defined in the package body"),
+            false});
+    }
+    // A type body defines only what its specification declares.
+    for (const Decl &d : FUnit.decls) {
+      bool found = !typeBody || d.kind != Decl::Sub;
+      for (auto &p : FUnit.definitions)
+        found = found || p.second == d.sub.get();
+      if (!found)
+        report(d.sub->pos, "PLS-00539: subprogram '" + d.sub->name +
+                               "' is declared in an object type body and must be defined in "
+                               "the object type specification");
     }
     return;
   }

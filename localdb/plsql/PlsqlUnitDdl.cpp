@@ -34,9 +34,12 @@ UnitKind kindOfWord(const std::vector<Token> &t, size_t &i) {
     return ++i, UnitKind::Function;
   if (t[i].is("TRIGGER"))
     return ++i, UnitKind::Trigger;
-  // A schema-level collection type (object types and their bodies are not kept).
-  if (t[i].is("TYPE") && !t[i + 1].is("BODY"))
-    return ++i, UnitKind::Type;
+  if (t[i].is("TYPE")) {
+    ++i;
+    if (t[i].is("BODY"))
+      return ++i, UnitKind::TypeBody;
+    return UnitKind::Type;
+  }
   if (t[i].is("PACKAGE")) {
     ++i;
     if (t[i].is("BODY"))
@@ -94,6 +97,9 @@ bool readHeader(const std::vector<Token> &t, PlsqlText what, UnitHeader &h) {
       h.option += (h.option.empty() ? "" : " ") + t[i].text;
       ++i;
     }
+  } else if (what == PlsqlText::Drop && h.kind == UnitKind::Type && t[i].is("FORCE") &&
+             t[i + 1].kind == Tok::End) {
+    h.option = "FORCE";
   } else if (what == PlsqlText::Drop && t[i].kind != Tok::End) {
     throw oraError(933, t[i].pos);
   }
@@ -261,7 +267,9 @@ bool storeUnit(Session &s, const std::string &owner, const UnitHeader &h, const 
       while (q.next()) {
         std::string t = q.text(0);
         bool sameFamily = t == type || (h.kind == UnitKind::Package && t == "PACKAGE BODY") ||
-                          (h.kind == UnitKind::PackageBody && t == "PACKAGE");
+                          (h.kind == UnitKind::PackageBody && t == "PACKAGE") ||
+                          (h.kind == UnitKind::Type && t == "TYPE BODY") ||
+                          (h.kind == UnitKind::TypeBody && t == "TYPE");
         if (t == type)
           exists = true;
         else if (!sameFamily && replaceSource)
@@ -298,7 +306,8 @@ bool storeUnit(Session &s, const std::string &owner, const UnitHeader &h, const 
     {
       // A new specification is a change of its body's too: the body compiles against it.
       Query q(db, "UPDATE ora_objects SET ddl_serial = ?4 WHERE owner = ?1 AND object_name = ?2 "
-                  "AND (object_type = ?3 OR (?3 = 'PACKAGE' AND object_type = 'PACKAGE BODY'))");
+                  "AND (object_type = ?3 OR (?3 = 'PACKAGE' AND object_type = 'PACKAGE BODY') "
+                  "OR (?3 = 'TYPE' AND object_type = 'TYPE BODY'))");
       q.bind(1, owner).bind(2, h.name).bind(3, type).bind(4, serial);
       q.run(db);
     }
@@ -314,12 +323,14 @@ bool storeUnit(Session &s, const std::string &owner, const UnitHeader &h, const 
     }
     // What used the old version must be compiled again; a new specification also
     // invalidates its body.
-    if ((replaceSource || h.kind == UnitKind::Package) && h.kind != UnitKind::PackageBody &&
+    if ((replaceSource || h.kind == UnitKind::Package || h.kind == UnitKind::Type) &&
+        h.kind != UnitKind::PackageBody && h.kind != UnitKind::TypeBody &&
         h.kind != UnitKind::Trigger) {
       invalidateDependants(db, owner, h.name, serial);
-      if (h.kind == UnitKind::Package) {
+      if (h.kind == UnitKind::Package || h.kind == UnitKind::Type) {
         Query b(db, "UPDATE ora_objects SET status = 'INVALID' WHERE owner = ?1 AND object_name "
-                    "= ?2 AND object_type = 'PACKAGE BODY' AND ?3 = 1");
+                    "= ?2 AND object_type = ?4 AND ?3 = 1");
+        b.bind(4, type + " BODY");
         b.bind(1, owner).bind(2, h.name).bind(3, replaceSource ? 1 : 0);
         b.run(db);
       }
@@ -340,8 +351,8 @@ bool storeUnit(Session &s, const std::string &owner, const UnitHeader &h, const 
 void dropUnit(Session &s, const UnitHeader &h) {
   std::string owner = ownerFor(s, h, "DROP");
   std::vector<std::string> types{typeText(h.kind)};
-  if (h.kind == UnitKind::Package)
-    types.push_back("PACKAGE BODY");
+  if (h.kind == UnitKind::Package || h.kind == UnitKind::Type)
+    types.push_back(types[0] + " BODY");
   s.commit();
   ensureTables(s.db());
   s.exec("BEGIN IMMEDIATE");
@@ -353,6 +364,14 @@ void dropUnit(Session &s, const UnitHeader &h) {
     q.bind(1, owner).bind(2, h.name).bind(3, types[0]);
     if (!q.next())
       throw oraErrorArg(4043, h.owner.empty() ? h.name : owner + "." + h.name);
+    if (h.kind == UnitKind::Type && h.option != "FORCE") {
+      // Types built on this one would lose their definition: only FORCE takes it from them.
+      Query d(db, "SELECT 1 FROM ora_dependencies WHERE referenced_owner = ?1 AND "
+                  "referenced_name = ?2 AND type = 'TYPE' AND NOT (owner = ?1 AND name = ?2)");
+      d.bind(1, owner).bind(2, h.name);
+      if (d.next())
+        throw oraError(2303);
+    }
     for (const std::string &type : types) {
       removeUnitRows(db, owner, h.name, type);
       Query d(db, "DELETE FROM ora_objects WHERE owner = ?1 AND object_name = ?2 AND "
@@ -374,7 +393,7 @@ void dropUnit(Session &s, const UnitHeader &h) {
       g.bind(1, owner).bind(2, h.name);
       g.run(db);
     }
-    if (h.kind != UnitKind::PackageBody)
+    if (h.kind != UnitKind::PackageBody && h.kind != UnitKind::TypeBody)
       invalidateDependants(db, owner, h.name, serial);
     s.exec("COMMIT");
   } catch (...) {
@@ -404,13 +423,14 @@ int alterUnit(Session &s, UnitHeader h) {
   if (opt.compare(0, 7, "COMPILE") != 0)
     throw oraError(922);
   std::vector<UnitKind> kinds{h.kind};
-  if (h.kind == UnitKind::Package) {
+  if (h.kind == UnitKind::Package || h.kind == UnitKind::Type) {
+    UnitKind body = h.kind == UnitKind::Package ? UnitKind::PackageBody : UnitKind::TypeBody;
     if (opt == "COMPILE BODY")
-      kinds = {UnitKind::PackageBody};
+      kinds = {body};
     else if (opt == "COMPILE SPECIFICATION")
-      kinds = {UnitKind::Package};
+      kinds = {h.kind};
     else
-      kinds = {UnitKind::Package, UnitKind::PackageBody};
+      kinds = {h.kind, body};
   }
   bool clean = true;
   bool any = false;
