@@ -320,6 +320,7 @@ struct TypeDecl {
   // A schema-level object type: a record (its attributes) that is atomically NULL until
   // constructed, with the methods its unit declares.
   bool object = false;
+  bool notFinal = false, notInstantiable = false;
   const Unit *objectUnit = nullptr; // the TYPE unit (binder)
 };
 

@@ -1973,8 +1973,12 @@ void Parser::objectType(Unit &u) {
   // [NOT] FINAL, [NOT] INSTANTIABLE, [NOT] PERSISTABLE: accepted; nothing derives from a type
   // here, and every type is instantiable through its constructor.
   while (!atEnd() && !isOp(";")) {
-    acceptKw("NOT");
-    if (!acceptKw("FINAL") && !acceptKw("INSTANTIABLE") && !acceptKw("PERSISTABLE"))
+    bool no = acceptKw("NOT");
+    if (acceptKw("FINAL"))
+      t.notFinal = no;
+    else if (acceptKw("INSTANTIABLE"))
+      t.notInstantiable = no;
+    else if (!acceptKw("PERSISTABLE"))
       fail("final instantiable not ;");
   }
   acceptOp(";");

@@ -196,6 +196,48 @@ void storeErrorsAndDeps(sqlite3 *db, const CompiledUnit &cu, const std::string &
   st.run(db);
 }
 
+// A type's row of USER_TYPES and its attributes' rows of USER_TYPE_ATTRS, from its
+// specification as parsed (none when it did not parse).
+void storeTypeRows(sqlite3 *db, const Unit *u, const std::string &owner, const std::string &name) {
+  ensureTypeTables(db);
+  for (const char *sql : {"DELETE FROM ora_types WHERE owner = ?1 AND type_name = ?2",
+                          "DELETE FROM ora_type_attrs WHERE owner = ?1 AND type_name = ?2"}) {
+    Query q(db, sql);
+    q.bind(1, owner).bind(2, name);
+    q.run(db);
+  }
+  const TypeDecl *t = u && !u->decls.empty() ? u->decls[0].type.get() : nullptr;
+  if (!t)
+    return;
+  long long methods = 0;
+  for (const Decl &d : u->decls)
+    methods += d.kind == Decl::Sub;
+  Query q(db, "INSERT INTO ora_types(owner, type_name, typecode, attributes, methods, final, "
+              "instantiable) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)");
+  q.bind(1, owner).bind(2, name).bind(3, t->object ? "OBJECT" : "COLLECTION");
+  q.bind(4, static_cast<long long>(t->object ? t->fields.size() : 0)).bind(5, methods);
+  q.bind(6, t->notFinal ? "NO" : "YES").bind(7, t->notInstantiable ? "NO" : "YES");
+  q.run(db);
+  long long no = 0;
+  for (const RecordField &f : t->fields) {
+    if (!t->object)
+      break;
+    Query a(db, "INSERT INTO ora_type_attrs(owner, type_name, attr_name, attr_type_name, length, "
+                "precision, scale, attr_no) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)");
+    a.bind(1, owner).bind(2, name).bind(3, f.name).bind(
+        4, f.spec.name.empty() ? "" : f.spec.name.back());
+    // A length for text, a precision and scale for numbers.
+    if (f.type.kind == VType::Char && f.type.length > 0)
+      a.bind(5, static_cast<long long>(f.type.length));
+    if (f.type.kind == VType::Number && f.type.precision >= 0)
+      a.bind(6, static_cast<long long>(f.type.precision));
+    if (f.type.kind == VType::Number && f.type.scale != kNoScale)
+      a.bind(7, static_cast<long long>(f.type.scale));
+    a.bind(8, ++no);
+    a.run(db);
+  }
+}
+
 void storeTrigger(sqlite3 *db, const CompiledUnit &cu, const std::string &owner,
                   const std::string &name) {
   const TriggerInfo &t = cu.unit->trigger;
@@ -303,6 +345,8 @@ bool storeUnit(Session &s, const std::string &owner, const UnitHeader &h, const 
       addObject(db, owner, h.name, type);
     }
     storeErrorsAndDeps(db, *cu, owner, h.name, type);
+    if (h.kind == UnitKind::Type && replaceSource)
+      storeTypeRows(db, cu->unit.get(), owner, h.name);
     {
       // A new specification is a change of its body's too: the body compiles against it.
       Query q(db, "UPDATE ora_objects SET ddl_serial = ?4 WHERE owner = ?1 AND object_name = ?2 "
@@ -380,6 +424,8 @@ void dropUnit(Session &s, const UnitHeader &h) {
       d.run(db);
     }
     stateOf(s).packages.erase(owner + "." + h.name);
+    if (h.kind == UnitKind::Type)
+      storeTypeRows(db, nullptr, owner, h.name);
     if (h.kind == UnitKind::Trigger) {
       Query d(db, "DELETE FROM ora_triggers WHERE owner = ?1 AND trigger_name = ?2");
       d.bind(1, owner).bind(2, h.name);

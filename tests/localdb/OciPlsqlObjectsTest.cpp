@@ -181,6 +181,28 @@ TEST_F(Objects, Ddl_DropAndDependants) {
   EXPECT_EQ(exec("drop type point"), 4043);
 }
 
+TEST_F(Objects, Dictionary_TypesAndAttributes) {
+  createPoint();
+  ASSERT_EQ(exec("create type point_list as varray(5) of point"), 0);
+  ASSERT_EQ(exec("create type named as object (name varchar2(20), amount number(7, 2)) not "
+                 "instantiable not final"),
+            0);
+  EXPECT_EQ(value("select listagg(type_name || ' ' || typecode || ' ' || attributes || ' ' || "
+                  "methods || ' ' || final || ' ' || instantiable, ', ') within group (order by "
+                  "type_name) from user_types"),
+            "NAMED OBJECT 2 0 NO NO, POINT OBJECT 2 4 NO YES, POINT_LIST COLLECTION 0 0 YES YES");
+  EXPECT_EQ(value("select listagg(attr_no || attr_name || ' ' || attr_type_name || ' ' || "
+                  "length || ' ' || precision || ' ' || scale, ', ') within group (order by "
+                  "attr_no) from all_type_attrs where owner = 'SCOTT' and type_name = 'NAMED'"),
+            "1NAME VARCHAR2 20  , 2AMOUNT NUMBER  7 2");
+  ASSERT_EQ(exec("drop type named"), 0);
+  EXPECT_EQ(value("select count(*) from user_type_attrs where type_name = 'NAMED'"), "0");
+  // Columns of these types and object tables are not stored here.
+  EXPECT_EQ(exec("create table tp (id number, p point)"), 3001);
+  EXPECT_EQ(lastError, "ORA-03001: unimplemented feature (columns of object and collection types)");
+  EXPECT_EQ(exec("create table tp of point"), 3001);
+}
+
 TEST_F(Objects, Level73_Refuses) {
   Lda_Def sys;
   ASSERT_EQ(logOn(sys, "system/manager@"), 0);
