@@ -389,6 +389,7 @@ struct Subprogram {
   // A method of an object type: a member's first parameter is SELF (IN for a function, IN OUT
   // for a procedure and a constructor); a constructor returns SELF.
   enum Method : unsigned char { NotMethod, Member, Static, Constructor } method = NotMethod;
+  char ordering = 0; // a MAP ('M') or ORDER ('O') member function: how its objects compare
 };
 
 struct Decl {

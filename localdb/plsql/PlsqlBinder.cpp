@@ -380,6 +380,9 @@ private:
   void typeMethod(Expr &e, const TypeDecl &t, size_t at, Scope *scope, bool asProcedure);
   // o.m(...): a MEMBER method called with o (already bound into e's slot and path) as SELF.
   void memberCall(Expr &e, size_t at, Scope *scope);
+  // a op b of objects: through the type's MAP function (m(a) op m(b)) or its ORDER function
+  // (a.o(b) op 0).
+  void objectComparison(Expr &e);
   bool FAsProcedure = false;
   // The multiset operators and conditions over nested tables, and CARDINALITY.
   void multisetOperator(Expr &e, Scope *scope);
@@ -1241,6 +1244,11 @@ void UnitBinder::bindExpr(Expr &e, Scope *scope) {
     case Op::Gt:
     case Op::Le:
     case Op::Ge:
+      if ((x == VType::Record && isObjectType(a.type.decl)) ||
+          (y == VType::Record && isObjectType(b.type.decl))) {
+        objectComparison(e);
+        return;
+      }
       if (x == VType::Table || y == VType::Table) {
         // Nested tables of one type compare for equality as multisets of scalars.
         const TypeDecl *td = x == VType::Table ? a.type.decl : b.type.decl;
@@ -1418,8 +1426,12 @@ void UnitBinder::resolveName(Expr &e, Scope *scope, bool asProcedure) {
       return;
     }
   }
-  if (!s && n[0] != "SELF" && FCurrentSub && FCurrentSub->method != Subprogram::NotMethod &&
-      FCurrentSub->method != Subprogram::Static && !FCurrentSub->params.empty()) {
+  // The type's own member methods, found in the body's scope, are called on SELF.
+  const bool selfMethod = s && s->kind == Symbol::Subs && at == 1 && !s->subs.empty() &&
+                          s->subs[0]->method == Subprogram::Member;
+  if ((!s || selfMethod) && n[0] != "SELF" && FCurrentSub &&
+      FCurrentSub->method != Subprogram::NotMethod && FCurrentSub->method != Subprogram::Static &&
+      !FCurrentSub->params.empty()) {
     // In a member method, an attribute or a method of SELF may go without SELF.
     const TypeDecl *self = FCurrentSub->params[0].type.decl;
     bool mine = false;
@@ -1633,12 +1645,62 @@ void UnitBinder::memberCall(Expr &e, size_t at, Scope *scope) {
   self->path = std::move(e.path);
   self->type = e.type;
   self->ival = e.ival;
+  if (!e.names[0].empty()) // the object as written, for messages
+    self->names.assign(e.names.begin(), e.names.begin() + static_cast<long>(at));
   e.path.clear();
   Arg a;
   a.pos = e.pos;
   a.value = std::move(self);
   e.args.insert(e.args.begin(), std::move(a));
   resolveCall(e, subs, name, scope, FAsProcedure);
+}
+
+void UnitBinder::objectComparison(Expr &e) {
+  const Type &ta = e.operands[0]->type, &tb = e.operands[1]->type;
+  const TypeDecl *td = ta.kind == VType::Record ? ta.decl : tb.decl;
+  if ((ta.kind != VType::Null && ta.decl != td) || (tb.kind != VType::Null && tb.decl != td))
+    wrongArgs(e.pos, opName(e.op));
+  const Subprogram *how = nullptr;
+  for (const Decl &d : td->objectUnit->decls)
+    if (d.kind == Decl::Sub && d.sub->ordering)
+      how = d.sub.get();
+  if (!how)
+    fail(e.pos, "PLS-00526: A MAP or ORDER function is required for comparing objects in PL/SQL");
+  auto call = [&](std::vector<ExprPtr> args) {
+    auto c = std::make_unique<Expr>();
+    c->kind = EKind::Call;
+    c->pos = e.pos;
+    c->callee = how;
+    c->type = how->returnType;
+    for (ExprPtr &x : args) {
+      c->actuals.push_back(x.get());
+      c->operands.push_back(std::move(x));
+    }
+    c->actuals.resize(how->params.size(), nullptr);
+    return c;
+  };
+  std::vector<ExprPtr> sides;
+  sides.swap(e.operands);
+  if (how->ordering == 'M') {
+    for (ExprPtr &x : sides) {
+      std::vector<ExprPtr> one;
+      one.push_back(std::move(x));
+      e.operands.push_back(call(std::move(one)));
+    }
+  } else {
+    e.operands.push_back(call(std::move(sides)));
+    auto zero = std::make_unique<Expr>();
+    zero->kind = EKind::Number;
+    zero->pos = e.pos;
+    zero->text = "0";
+    zero->type.kind = VType::Number;
+    e.operands.push_back(std::move(zero));
+  }
+  if (!scalarFamily(e.operands[0]->type.kind) ||
+      !comparable(e.operands[0]->type.kind, e.operands[1]->type.kind))
+    wrongArgs(e.pos, opName(e.op));
+  e.blankPadded = false;
+  e.type.kind = VType::Boolean;
 }
 
 void UnitBinder::typeMethod(Expr &e, const TypeDecl &t, size_t at, Scope *scope, bool asProcedure) {
@@ -3117,6 +3179,15 @@ void UnitBinder::bind() {
       // parameters the type names itself.
       TypeDecl &t = *FUnit.decls[0].type;
       t.objectUnit = &FUnit;
+      for (const RecordField &f : t.fields)
+        if (f.spec.attr.empty() && !f.spec.name.empty() && f.spec.name.back() == FUnit.name &&
+            (f.spec.name.size() == 1 || f.spec.name[0] == FUnit.owner)) {
+          // An object holding an object of its own type would have no end.
+          report(f.spec.pos, "PLS-00318: type \"" + FUnit.name +
+                                 "\" is malformed because it is a non-REF mutually recursive "
+                                 "type");
+          return;
+        }
       FFrames.push_back(FrameAlloc{Slot::Package, 0, 0, &FUnit});
       bindDecls(FUnit.decls, &global, true);
       for (const RecordField &f : t.fields) {

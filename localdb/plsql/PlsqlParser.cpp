@@ -1887,7 +1887,11 @@ std::unique_ptr<Subprogram> Parser::method(bool inBody, const std::string &typeN
   DepthGuard g(*this);
   auto sp = std::make_unique<Subprogram>();
   sp->start = cur().pos;
-  bool mapOrder = acceptKw("MAP") || acceptKw("ORDER");
+  if (isKw("MAP") || isKw("ORDER")) {
+    sp->ordering = cur().text[0];
+    advance();
+  }
+  const bool mapOrder = sp->ordering != 0;
   if (acceptKw("STATIC"))
     sp->method = Subprogram::Static;
   else if (acceptKw("CONSTRUCTOR"))

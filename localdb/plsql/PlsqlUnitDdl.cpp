@@ -320,6 +320,14 @@ bool storeUnit(Session &s, const std::string &owner, const UnitHeader &h, const 
     }
     if (exists && replaceSource && !h.orReplace)
       throw oraError(955, h.namePos);
+    if (exists && replaceSource && h.kind == UnitKind::Type) {
+      // Types built on this one keep its definition: it is not replaced under them.
+      Query d(db, "SELECT 1 FROM ora_dependencies WHERE referenced_owner = ?1 AND "
+                  "referenced_name = ?2 AND type = 'TYPE' AND NOT (owner = ?1 AND name = ?2)");
+      d.bind(1, owner).bind(2, h.name);
+      if (d.next())
+        throw oraError(2303);
+    }
     if (replaceSource) {
       removeUnitRows(db, owner, h.name, type);
       int line = 0;

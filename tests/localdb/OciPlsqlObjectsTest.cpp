@@ -83,6 +83,10 @@ TEST_F(Objects, SpecAndBody_CompileAndErrors) {
             0);
   EXPECT_EQ(value("select text from user_errors where name = 'NO_SUCH' and sequence = 1"),
             "PLS-00304: cannot compile body of 'NO_SUCH' without its specification");
+  EXPECT_EQ(exec("create type bad_rec as object (n number, r bad_rec)"), 0);
+  EXPECT_EQ(value("select text from user_errors where name = 'BAD_REC'"),
+            "PLS-00318: type \"BAD_REC\" is malformed because it is a non-REF mutually recursive "
+            "type");
   EXPECT_EQ(exec("create type bad_syn as object (n number, member function)"), 0);
   EXPECT_NE(value("select text from user_errors where name = 'BAD_SYN'").find("PLS-00103"),
             std::string::npos);
@@ -144,6 +148,34 @@ TEST_F(Objects, Methods_SelfMemberStatic) {
                  "end;\nend;"),
             0);
   EXPECT_TRUE(fails("begin :r := point.nothing; end;", "PLS-00302"));
+  EXPECT_TRUE(fails("declare procedure pr(p point) is begin p.move(1, 1); end; begin null; end;",
+                    "PLS-00363: expression 'P' cannot be used as an assignment target"));
+  // Comparisons go through the MAP or ORDER function; without one they are refused.
+  EXPECT_TRUE(fails("declare a point := point(1, 2); begin if a = a then null; end if; end;",
+                    "PLS-00526: A MAP or ORDER function is required for comparing objects in "
+                    "PL/SQL"));
+  ASSERT_EQ(exec("create type money as object (amount number, map member function value "
+                 "return number)"),
+            0);
+  ASSERT_EQ(exec("create type body money as map member function value return number is begin "
+                 "return amount; end; end;"),
+            0);
+  ASSERT_EQ(exec("create type version as object (major number, minor number, order member "
+                 "function cmp(other version) return integer, member function text return "
+                 "varchar2)"),
+            0);
+  ASSERT_EQ(exec("create type body version as order member function cmp(other version) return "
+                 "integer is begin return sign(major - other.major) * 2 + sign(minor - "
+                 "other.minor); end;\nmember function text return varchar2 is begin return "
+                 "major || '.' || minor || case when cmp(version(1, 0)) > 0 then '+' end; end; "
+                 "end;"),
+            0)
+      << lastError;
+  EXPECT_EQ(answer("declare a money := money(5); b money := money(7); v version := version(2, "
+                   "1); w version := version(2, 3); begin :r := case when a < b and not a = b "
+                   "then 'y' end || case when v < w and w >= v and v <> w then 'y' end || "
+                   "v.text; end;"),
+            "yy2.1+");
 }
 
 TEST_F(Objects, Nesting_RecordsAndCollections) {
@@ -172,6 +204,7 @@ TEST_F(Objects, Ddl_DropAndDependants) {
   ASSERT_EQ(exec("create type holder as object (p point)"), 0);
   // A type other types are built on goes only with FORCE.
   EXPECT_EQ(exec("drop type point"), 2303);
+  EXPECT_EQ(exec("create or replace type point as object (x number)"), 2303);
   ASSERT_EQ(exec("drop type body point"), 0);
   EXPECT_EQ(value("select count(*) from user_objects where object_name = 'POINT'"), "1");
   EXPECT_TRUE(fails("declare p point := point(1, 2); begin :r := p.len2; end;", "ORA-04067"));
