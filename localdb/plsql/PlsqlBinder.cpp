@@ -1748,7 +1748,12 @@ void UnitBinder::typeMethod(Expr &e, const TypeDecl &t, size_t at, Scope *scope,
   // The attribute-value constructor: each attribute once, in order or by name.
   std::vector<ExprPtr> values(t.fields.size());
   size_t positional = 0;
+  bool named = false;
   for (Arg &a : e.args) {
+    if (named && a.name.empty())
+      fail(a.pos, "PLS-00312: a positional parameter association may not follow a named "
+                  "association");
+    named = named || !a.name.empty();
     size_t idx = a.name.empty() ? positional++ : t.fields.size();
     if (!a.name.empty())
       for (size_t k = 0; k < t.fields.size(); ++k)

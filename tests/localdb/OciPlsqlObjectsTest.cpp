@@ -118,6 +118,7 @@ TEST_F(Objects, Constructors_NullAndAccessIntoNull) {
   EXPECT_TRUE(fails("declare p point := point(1, 2, 3); begin null; end;",
                     "PLS-00306: wrong number or types of arguments in call to 'POINT'"));
   EXPECT_TRUE(fails("declare p point := point(z => 1, x => 2); begin null; end;", "PLS-00306"));
+  EXPECT_TRUE(fails("declare p point := point(x => 1, 2); begin null; end;", "PLS-00312"));
   EXPECT_TRUE(fails("declare type r is record (x number, y number); a r; p point; begin p := a; "
                     "end;",
                     "PLS-00382"));
