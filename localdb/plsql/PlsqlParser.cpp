@@ -1487,6 +1487,9 @@ void Parser::params(std::vector<Param> &out) {
     } else if (acceptKw("OUT")) {
       p.mode = Param::Out;
     }
+    // NOCOPY only allows passing by reference: a copy in and out is as good.
+    if (FModern && p.mode != Param::In)
+      acceptKw("NOCOPY");
     p.spec = typeSpec(true);
     if (isOp("(")) {
       // Substituted ":=": read "(10)" as the default, as Oracle does.

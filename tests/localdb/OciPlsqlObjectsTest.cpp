@@ -149,6 +149,16 @@ TEST_F(Objects, Methods_SelfMemberStatic) {
                  "end;\nend;"),
             0);
   EXPECT_TRUE(fails("begin :r := point.nothing; end;", "PLS-00302"));
+  // SELF declared: as the first parameter, NOCOPY allowed.
+  ASSERT_EQ(exec("create type counter as object (n number, member procedure bump(self in out "
+                 "nocopy counter, step number default 1))"),
+            0);
+  ASSERT_EQ(exec("create type body counter as member procedure bump(self in out nocopy counter, "
+                 "step number default 1) is begin n := n + step; end; end;"),
+            0);
+  EXPECT_EQ(answer("declare c counter := counter(0); begin c.bump; c.bump(step => 5); :r := c.n; "
+                   "end;"),
+            "6");
   EXPECT_TRUE(fails("declare procedure pr(p point) is begin p.move(1, 1); end; begin null; end;",
                     "PLS-00363: expression 'P' cannot be used as an assignment target"));
   // Comparisons go through the MAP or ORDER function; without one they are refused.
