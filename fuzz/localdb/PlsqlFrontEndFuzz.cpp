@@ -34,6 +34,23 @@ void setUp() {
                     nullptr, false);
     plsql::runPlsql(*gSession, "create or replace procedure pr(d date) is begin null; end;",
                     nullptr, false);
+    // An object type with its body, and a collection of it.
+    plsql::runPlsql(*gSession,
+                    "create or replace type fz_point as object (x number, y varchar2(10), member "
+                    "function len return number, member procedure move(d number), static "
+                    "function origin return fz_point, constructor function fz_point(v number) "
+                    "return self as result, map member function m return number)",
+                    nullptr, false);
+    plsql::runPlsql(*gSession,
+                    "create or replace type body fz_point as member function len return number "
+                    "is begin return x; end; member procedure move(d number) is begin x := x + "
+                    "d; end; static function origin return fz_point is begin return "
+                    "fz_point(0, null); end; constructor function fz_point(v number) return self "
+                    "as result is begin x := v; return; end; map member function m return "
+                    "number is begin return x; end; end;",
+                    nullptr, false);
+    plsql::runPlsql(*gSession, "create or replace type fz_points as table of fz_point", nullptr,
+                    false);
   } catch (const OraError &) {
   }
 }

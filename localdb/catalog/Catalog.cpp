@@ -20,7 +20,7 @@ namespace localdb {
 
 namespace {
 
-const int kDictionaryVersion = 12;
+const int kDictionaryVersion = 13;
 
 const char *kCatalogTables = R"SQL(
 CREATE TABLE ora_meta(key TEXT PRIMARY KEY, value TEXT);
@@ -326,6 +326,29 @@ const DictView kViews[] = {
      "WHERE key = 'compatible'), '19.0.0') UNION ALL SELECT 'SQLite ' || sqlite_version()"},
     {"V$SESSION", "SID NUMBER, USERNAME VARCHAR2(30), STATUS VARCHAR2(8), PROGRAM VARCHAR2(48)",
      "SELECT 1, ora_user(), 'ACTIVE', 'Tessaly'"},
+    // Schema-level types: what their last compile found in the specification.
+    {"ALL_TYPES",
+     "OWNER VARCHAR2(30), TYPE_NAME VARCHAR2(30) N, TYPECODE VARCHAR2(30), ATTRIBUTES NUMBER, "
+     "METHODS NUMBER, PREDEFINED VARCHAR2(3), INCOMPLETE VARCHAR2(3), FINAL VARCHAR2(3), "
+     "INSTANTIABLE VARCHAR2(3)",
+     "SELECT owner, type_name, typecode, attributes, methods, 'NO', 'NO', final, instantiable "
+     "FROM ora_types"},
+    {"USER_TYPES",
+     "TYPE_NAME VARCHAR2(30) N, TYPECODE VARCHAR2(30), ATTRIBUTES NUMBER, METHODS NUMBER, "
+     "PREDEFINED VARCHAR2(3), INCOMPLETE VARCHAR2(3), FINAL VARCHAR2(3), INSTANTIABLE "
+     "VARCHAR2(3)",
+     "SELECT type_name, typecode, attributes, methods, 'NO', 'NO', final, instantiable FROM "
+     "ora_types WHERE owner = ora_user()"},
+    {"ALL_TYPE_ATTRS",
+     "OWNER VARCHAR2(30), TYPE_NAME VARCHAR2(30) N, ATTR_NAME VARCHAR2(30) N, ATTR_TYPE_NAME "
+     "VARCHAR2(30), LENGTH NUMBER, PRECISION NUMBER, SCALE NUMBER, ATTR_NO NUMBER N",
+     "SELECT owner, type_name, attr_name, attr_type_name, length, precision, scale, attr_no "
+     "FROM ora_type_attrs"},
+    {"USER_TYPE_ATTRS",
+     "TYPE_NAME VARCHAR2(30) N, ATTR_NAME VARCHAR2(30) N, ATTR_TYPE_NAME VARCHAR2(30), LENGTH "
+     "NUMBER, PRECISION NUMBER, SCALE NUMBER, ATTR_NO NUMBER N",
+     "SELECT type_name, attr_name, attr_type_name, length, precision, scale, attr_no FROM "
+     "ora_type_attrs WHERE owner = ora_user()"},
     {"ALL_PROCEDURES",
      "OWNER VARCHAR2(30) N, OBJECT_NAME VARCHAR2(30) N, PROCEDURE_NAME VARCHAR2(30), "
      "OBJECT_TYPE VARCHAR2(13), OVERLOAD VARCHAR2(40)",
@@ -436,6 +459,8 @@ std::string allViewFilter(const std::string &view) {
       {"ALL_TAB_COLUMNS", {"OWNER", "TABLE_NAME"}},
       {"ALL_TAB_COLS", {"OWNER", "TABLE_NAME"}},
       {"ALL_PROCEDURES", {"OWNER", "OBJECT_NAME"}},
+      {"ALL_TYPES", {"OWNER", "TYPE_NAME"}},
+      {"ALL_TYPE_ATTRS", {"OWNER", "TYPE_NAME"}},
       {"ALL_VIEWS", {"OWNER", "VIEW_NAME"}},
       {"ALL_SEQUENCES", {"SEQUENCE_OWNER", "SEQUENCE_NAME"}},
       {"ALL_CONSTRAINTS", {"OWNER", "TABLE_NAME"}},
@@ -504,6 +529,7 @@ void createDictionary(sqlite3 *db) {
               "overload INTEGER, argument_name TEXT, position INTEGER, sequence INTEGER, "
               "data_level INTEGER, data_type TEXT, defaulted TEXT, in_out TEXT, data_length "
               "INTEGER, data_precision INTEGER, data_scale INTEGER, radix INTEGER)");
+  ensureTypeTables(db);
   execSql(db, "CREATE TABLE IF NOT EXISTS ora_temp_tables(owner TEXT NOT NULL, table_name TEXT "
               "NOT NULL, duration TEXT NOT NULL, sql TEXT, PRIMARY KEY(owner, table_name))");
   std::string now = quoteText(nowText());
@@ -901,6 +927,16 @@ void ensureNumberStorage(sqlite3 *db) {
     sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
     throw;
   }
+}
+
+// Schema-level types' kind, attributes and methods as their last compile found them.
+void ensureTypeTables(sqlite3 *db) {
+  execSql(db, "CREATE TABLE IF NOT EXISTS ora_types(owner TEXT NOT NULL, type_name TEXT NOT NULL, "
+              "typecode TEXT, attributes INTEGER, methods INTEGER, final TEXT, instantiable TEXT, "
+              "PRIMARY KEY(owner, type_name))");
+  execSql(db, "CREATE TABLE IF NOT EXISTS ora_type_attrs(owner TEXT NOT NULL, type_name TEXT NOT "
+              "NULL, attr_name TEXT NOT NULL, attr_type_name TEXT, length INTEGER, precision "
+              "INTEGER, scale INTEGER, attr_no INTEGER NOT NULL)");
 }
 
 void ensureDictionary(sqlite3 *db) {

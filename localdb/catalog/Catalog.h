@@ -80,6 +80,8 @@ std::string quoteText(const std::string &text);
 void createCatalog(sqlite3 *db);
 // Re-creates the dictionary views when the file's dictionary is older than this library's.
 void ensureDictionary(sqlite3 *db);
+// The tables USER_TYPES and USER_TYPE_ATTRS read (also for a file made before them).
+void ensureTypeTables(sqlite3 *db);
 // Earlier versions kept decimals of NUMBER columns as doubles (or text): they become the form
 // numbers are stored in now (int64 integers, other values Oracle's bytes), once, in one
 // transaction with its mark in ora_meta, so an interrupted conversion starts again.

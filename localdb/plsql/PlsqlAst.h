@@ -341,7 +341,14 @@ struct TypeDecl {
   TypeSpec returnSpec;      // RefCursor RETURN type (optional)
   int nesting = 1;          // records and tables inside one another, this one included (binder)
   bool hasDefaults = false; // a record whose fields have initial values (binder)
+  // A schema-level object type: a record (its attributes) that is atomically NULL until
+  // constructed, with the methods its unit declares.
+  bool object = false;
+  bool notFinal = false, notInstantiable = false;
+  const Unit *objectUnit = nullptr; // the TYPE unit (binder)
 };
+
+inline bool isObjectType(const TypeDecl *d) { return d && d->object; }
 
 // Whether a collection type is a nested table or a VARRAY (NULL until initialised).
 inline bool isDenseCollection(const TypeDecl *d) {
@@ -403,6 +410,10 @@ struct Subprogram {
   int frameSize = 0;
   const Unit *unit = nullptr;
   int overload = 1;
+  // A method of an object type: a member's first parameter is SELF (IN for a function, IN OUT
+  // for a procedure and a constructor); a constructor returns SELF.
+  enum Method : unsigned char { NotMethod, Member, Static, Constructor } method = NotMethod;
+  char ordering = 0; // a MAP ('M') or ORDER ('O') member function: how its objects compare
 };
 
 struct Decl {
@@ -431,8 +442,18 @@ struct Block {
 // ---------------------------------------------------------------- units
 
 // Type: a schema-level collection type (CREATE TYPE t AS TABLE OF x / AS VARRAY(n) OF x), its
-// one declaration in decls.
-enum class UnitKind { Anonymous, Procedure, Function, Package, PackageBody, Trigger, Type };
+// one declaration in decls; or an object type, its attributes in decls[0] and its methods'
+// declarations after it. TypeBody: the methods' definitions.
+enum class UnitKind {
+  Anonymous,
+  Procedure,
+  Function,
+  Package,
+  PackageBody,
+  Trigger,
+  Type,
+  TypeBody
+};
 
 struct TriggerInfo {
   bool before = true, forEachRow = false;

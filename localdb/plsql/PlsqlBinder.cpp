@@ -62,10 +62,10 @@ const Predefined kPredefined[] = {
     {"STORAGE_ERROR", 6500},       {"LOGIN_DENIED", 1017},         {"NOT_LOGGED_ON", 1012},
     {"TIMEOUT_ON_RESOURCE", 51},   {"TRANSACTION_BACKED_OUT", 61}, {"CASE_NOT_FOUND", 6592},
 };
-// Those of the collections Oracle 7.3 did not have.
+// Those of the collections and object types Oracle 7.3 did not have.
 const Predefined kPredefinedModern[] = {
-    {"COLLECTION_IS_NULL", 6531},
-    {"SUBSCRIPT_OUTSIDE_LIMIT", 6532},
+    {"ACCESS_INTO_NULL", 6530},       {"SELF_IS_NULL", 30625},
+    {"COLLECTION_IS_NULL", 6531},     {"SUBSCRIPT_OUTSIDE_LIMIT", 6532},
     {"SUBSCRIPT_BEYOND_COUNT", 6533},
 };
 
@@ -296,6 +296,12 @@ const TypeDecl &charArr() {
   return t;
 }
 
+// The name a subprogram is declared under in its scope: an object type's constructors share
+// the type's name, which names the type there.
+std::string scopeName(const Subprogram &sp) {
+  return sp.method == Subprogram::Constructor ? "$CONSTRUCTOR" : sp.name;
+}
+
 bool isCharArr(const std::vector<std::string> &n) {
   size_t at = n.size() == 3 && n[0] == "SYS" ? 1 : 0;
   return n.size() == at + 2 && n[at] == "DBMS_OUTPUT" && n[at + 1] == "CHARARR";
@@ -415,6 +421,16 @@ private:
   void followFields(Expr &e, size_t at);
   // t(a, b, ...) of a nested table or VARRAY type: a new collection of those elements.
   void constructor(Expr &e, const TypeDecl &t, Scope *scope);
+  // Of an object type t: t(...) (a user constructor the arguments fit, else the attribute
+  // values in order or by name) when at is past the name, t.s(...) of a STATIC method when it
+  // names one.
+  void typeMethod(Expr &e, const TypeDecl &t, size_t at, Scope *scope, bool asProcedure);
+  // o.m(...): a MEMBER method called with o (already bound into e's slot and path) as SELF.
+  void memberCall(Expr &e, size_t at, Scope *scope);
+  // a op b of objects: through the type's MAP function (m(a) op m(b)) or its ORDER function
+  // (a.o(b) op 0).
+  void objectComparison(Expr &e);
+  bool FAsProcedure = false;
   // The multiset operators and conditions over nested tables, and CARDINALITY.
   void multisetOperator(Expr &e, Scope *scope);
   Scope *FCurrentScope = nullptr;
@@ -688,7 +704,7 @@ Type UnitBinder::resolveType(TypeSpec &s, Scope *scope) {
     }
     if (!sym && FCtx.modern) {
       if (const TypeDecl *d = schemaType(s.name, s.pos)) {
-        t.kind = VType::Table;
+        t.kind = d->kind == TypeDecl::Record ? VType::Record : VType::Table;
         t.decl = d;
         t.name = d->name;
         s.resolved = t;
@@ -839,7 +855,7 @@ Symbol *UnitBinder::member(const Unit *pkg, const std::string &name) {
         cache.names[d.exception->name] = s;
         break;
       case Decl::Sub: {
-        Symbol &x = cache.names[d.sub->name];
+        Symbol &x = cache.names[scopeName(*d.sub)];
         x.kind = Symbol::Subs;
         x.subs.push_back(d.sub.get());
         break;
@@ -1076,8 +1092,9 @@ void UnitBinder::bindSubprogram(Subprogram &sp, Scope *scope, bool packageLevel)
   // Every enclosing scope counts: in a package body the first overload's body already
   // names the subprogram in the body's scope, and the other overloads' declarations are
   // still the specification's, one scope further out.
+  const std::string name = scopeName(sp);
   for (Scope *sc = sp.body ? scope : nullptr; sc; sc = sc->parent) {
-    auto found = sc->names.find(sp.name);
+    auto found = sc->names.find(name);
     if (found == sc->names.end())
       continue;
     if (found->second.kind != Symbol::Subs)
@@ -1101,14 +1118,14 @@ void UnitBinder::bindSubprogram(Subprogram &sp, Scope *scope, bool packageLevel)
   s.kind = Symbol::Subs;
   s.subs.push_back(&sp);
   bool alreadyHere = false;
-  if (auto it = scope->names.find(sp.name);
+  if (auto it = scope->names.find(name);
       it != scope->names.end() && it->second.kind == Symbol::Subs) {
     for (const Subprogram *p : it->second.subs)
       if (p->definition == &sp)
         alreadyHere = true;
   }
   if (!alreadyHere)
-    declare(scope, sp.name, s, sp.pos);
+    declare(scope, name, s, sp.pos);
   if (!sp.body)
     return;
   sp.level = packageLevel || FFrames.empty() || FFrames.back().where == Slot::Package
@@ -1157,8 +1174,8 @@ void UnitBinder::checkAssignable(const Type &target, const Expr &value) {
     if (target.kind == VType::Table && value.type.decl != target.decl)
       wrongType(value.pos);
     if (target.kind == VType::Record && value.type.decl != target.decl &&
-        (!value.type.decl || !target.decl ||
-         value.type.decl->fields.size() != target.decl->fields.size()))
+        (!value.type.decl || !target.decl || isObjectType(value.type.decl) ||
+         isObjectType(target.decl) || value.type.decl->fields.size() != target.decl->fields.size()))
       wrongType(value.pos);
     return;
   }
@@ -1283,6 +1300,11 @@ void UnitBinder::bindExpr(Expr &e, Scope *scope) {
     case Op::Gt:
     case Op::Le:
     case Op::Ge:
+      if ((x == VType::Record && isObjectType(a.type.decl)) ||
+          (y == VType::Record && isObjectType(b.type.decl))) {
+        objectComparison(e);
+        return;
+      }
       if (x == VType::Table || y == VType::Table) {
         // Nested tables of one type compare for equality as multisets of scalars.
         const TypeDecl *td = x == VType::Table ? a.type.decl : b.type.decl;
@@ -1417,6 +1439,7 @@ void UnitBinder::bindCursorRef(Expr &c, Scope *scope) {
 
 void UnitBinder::resolveName(Expr &e, Scope *scope, bool asProcedure) {
   FCurrentScope = scope;
+  FAsProcedure = asProcedure;
   const std::vector<std::string> &n = e.names;
   if (n[0].empty()) {
     // (call or element)(...).field... or (...)(i): the value in operands[0], then fields.
@@ -1465,6 +1488,29 @@ void UnitBinder::resolveName(Expr &e, Scope *scope, bool asProcedure) {
       return;
     }
   }
+  // The type's own member methods, found in the body's scope, are called on SELF.
+  const bool selfMethod = s && s->kind == Symbol::Subs && at == 1 && !s->subs.empty() &&
+                          s->subs[0]->method == Subprogram::Member;
+  if ((!s || selfMethod) && n[0] != "SELF" && FCurrentSub &&
+      FCurrentSub->method != Subprogram::NotMethod && FCurrentSub->method != Subprogram::Static &&
+      !FCurrentSub->params.empty()) {
+    // In a member method, an attribute or a method of SELF may go without SELF.
+    const TypeDecl *self = FCurrentSub->params[0].type.decl;
+    bool mine = false;
+    if (isObjectType(self)) {
+      for (const RecordField &f : self->fields)
+        mine = mine || f.name == n[0];
+      for (const Decl &d : self->objectUnit->decls)
+        mine = mine ||
+               (d.kind == Decl::Sub && d.sub->name == n[0] && d.sub->method == Subprogram::Member);
+    }
+    if (mine) {
+      e.names.insert(e.names.begin(), "SELF");
+      e.namePos.insert(e.namePos.begin(), e.pos);
+      resolveName(e, scope, asProcedure);
+      return;
+    }
+  }
   if (!s) {
     if (resolveGlobal(e, scope, asProcedure))
       return;
@@ -1500,6 +1546,10 @@ void UnitBinder::resolveSymbol(Expr &e, Symbol &s, size_t at, Scope *scope, bool
   case Symbol::TypeName:
     if (isDenseCollection(s.typeDecl) && at == n.size() && e.hasArgs && !asProcedure) {
       constructor(e, *s.typeDecl, scope);
+      return;
+    }
+    if (isObjectType(s.typeDecl) && (at == n.size() ? e.hasArgs : at + 1 == n.size())) {
+      typeMethod(e, *s.typeDecl, at, scope, asProcedure);
       return;
     }
     [[fallthrough]];
@@ -1588,6 +1638,10 @@ void UnitBinder::followFields(Expr &e, size_t at) {
     for (size_t k = 0; k < td->fields.size(); ++k)
       if (td->fields[k].name == n[i])
         idx = static_cast<int>(k);
+    if (idx < 0 && isObjectType(td) && i + 1 == n.size()) {
+      memberCall(e, i, FCurrentScope);
+      return;
+    }
     if (idx < 0)
       component(e.namePos[i], n[i]);
     PathStep step;
@@ -1633,6 +1687,164 @@ void UnitBinder::constructor(Expr &e, const TypeDecl &t, Scope *scope) {
   e.builtin = BiConstruct;
   e.type = Type();
   e.type.kind = VType::Table;
+  e.type.decl = &t;
+  e.type.name = t.name;
+}
+
+void UnitBinder::memberCall(Expr &e, size_t at, Scope *scope) {
+  const TypeDecl &t = *e.type.decl;
+  const std::string name = e.names[at];
+  std::vector<const Subprogram *> subs;
+  for (const Decl &d : t.objectUnit->decls)
+    if (d.kind == Decl::Sub && d.sub->name == name && d.sub->method == Subprogram::Member)
+      subs.push_back(d.sub.get());
+  if (subs.empty())
+    component(e.namePos[at], name);
+  auto self = std::make_unique<Expr>();
+  self->kind = EKind::Var;
+  self->pos = e.pos;
+  self->slot = e.slot;
+  self->path = std::move(e.path);
+  self->type = e.type;
+  self->ival = e.ival;
+  if (!e.names[0].empty()) // the object as written, for messages
+    self->names.assign(e.names.begin(), e.names.begin() + static_cast<long>(at));
+  e.path.clear();
+  Arg a;
+  a.pos = e.pos;
+  a.value = std::move(self);
+  e.args.insert(e.args.begin(), std::move(a));
+  resolveCall(e, subs, name, scope, FAsProcedure);
+}
+
+void UnitBinder::objectComparison(Expr &e) {
+  const Type &ta = e.operands[0]->type, &tb = e.operands[1]->type;
+  const TypeDecl *td = ta.kind == VType::Record ? ta.decl : tb.decl;
+  if ((ta.kind != VType::Null && ta.decl != td) || (tb.kind != VType::Null && tb.decl != td))
+    wrongArgs(e.pos, opName(e.op));
+  const Subprogram *how = nullptr;
+  for (const Decl &d : td->objectUnit->decls)
+    if (d.kind == Decl::Sub && d.sub->ordering)
+      how = d.sub.get();
+  if (!how)
+    fail(e.pos, "PLS-00526: A MAP or ORDER function is required for comparing objects in PL/SQL");
+  auto call = [&](std::vector<ExprPtr> args) {
+    auto c = std::make_unique<Expr>();
+    c->kind = EKind::Call;
+    c->pos = e.pos;
+    c->callee = how;
+    c->type = how->returnType;
+    for (ExprPtr &x : args) {
+      c->actuals.push_back(x.get());
+      c->operands.push_back(std::move(x));
+    }
+    c->actuals.resize(how->params.size(), nullptr);
+    return c;
+  };
+  std::vector<ExprPtr> sides;
+  sides.swap(e.operands);
+  if (how->ordering == 'M') {
+    for (ExprPtr &x : sides) {
+      std::vector<ExprPtr> one;
+      one.push_back(std::move(x));
+      e.operands.push_back(call(std::move(one)));
+    }
+  } else {
+    e.operands.push_back(call(std::move(sides)));
+    auto zero = std::make_unique<Expr>();
+    zero->kind = EKind::Number;
+    zero->pos = e.pos;
+    zero->text = "0";
+    zero->type.kind = VType::Number;
+    e.operands.push_back(std::move(zero));
+  }
+  if (!scalarFamily(e.operands[0]->type.kind) ||
+      !comparable(e.operands[0]->type.kind, e.operands[1]->type.kind))
+    wrongArgs(e.pos, opName(e.op));
+  e.blankPadded = false;
+  e.type.kind = VType::Boolean;
+}
+
+void UnitBinder::typeMethod(Expr &e, const TypeDecl &t, size_t at, Scope *scope, bool asProcedure) {
+  const bool construct = at == e.names.size();
+  const std::string name = construct ? t.name : e.names[at];
+  std::vector<const Subprogram *> subs;
+  for (const Decl &d : t.objectUnit->decls)
+    if (d.kind == Decl::Sub && d.sub->name == name &&
+        d.sub->method == (construct ? Subprogram::Constructor : Subprogram::Static))
+      subs.push_back(d.sub.get());
+  if (!construct) {
+    if (subs.empty())
+      component(e.namePos[at], name);
+    resolveCall(e, subs, name, scope, asProcedure);
+    return;
+  }
+  if (asProcedure)
+    fail(e.pos, "PLS-00221: '" + name + "' is not a procedure or is undefined");
+  // A user constructor whose parameters (past SELF) the arguments name or fill.
+  for (const Subprogram *sp : subs) {
+    size_t positional = 0;
+    bool fits = e.args.size() + 1 <= sp->params.size();
+    for (const Arg &a : e.args) {
+      if (a.name.empty()) {
+        ++positional;
+        continue;
+      }
+      bool known = false;
+      for (const Param &p : sp->params)
+        known = known || p.name == a.name;
+      fits = fits && known;
+    }
+    if (fits && positional + 1 <= sp->params.size()) {
+      // SELF: the new object the constructor fills, made by the call.
+      auto self = std::make_unique<Expr>();
+      self->pos = e.pos;
+      Arg a;
+      a.pos = e.pos;
+      a.value = std::move(self);
+      e.args.insert(e.args.begin(), std::move(a));
+      resolveCall(e, subs, name, scope, false);
+      return;
+    }
+  }
+  // The attribute-value constructor: each attribute once, in order or by name.
+  std::vector<ExprPtr> values(t.fields.size());
+  size_t positional = 0;
+  bool named = false;
+  for (Arg &a : e.args) {
+    if (named && a.name.empty())
+      fail(a.pos, "PLS-00312: a positional parameter association may not follow a named "
+                  "association");
+    named = named || !a.name.empty();
+    size_t idx = a.name.empty() ? positional++ : t.fields.size();
+    if (!a.name.empty())
+      for (size_t k = 0; k < t.fields.size(); ++k)
+        if (t.fields[k].name == a.name)
+          idx = k;
+    if (idx >= t.fields.size() || values[idx])
+      wrongArgs(e.pos, name);
+    bindValue(*a.value, scope);
+    bool quiet = FQuiet, fits = true;
+    FQuiet = true;
+    try {
+      checkAssignable(t.fields[idx].type, *a.value);
+    } catch (const BindAbort &) {
+      fits = false;
+    }
+    FQuiet = quiet;
+    if (!fits)
+      wrongArgs(e.pos, name);
+    values[idx] = std::move(a.value);
+  }
+  for (const ExprPtr &v : values)
+    if (!v)
+      wrongArgs(e.pos, name);
+  e.args.clear();
+  e.operands = std::move(values);
+  e.kind = EKind::Builtin;
+  e.builtin = BiConstruct;
+  e.type = Type();
+  e.type.kind = VType::Record;
   e.type.decl = &t;
   e.type.name = t.name;
 }
@@ -1805,6 +2017,14 @@ bool UnitBinder::resolveGlobal(Expr &e, Scope *scope, bool asProcedure) {
       !u->decls.empty() && isDenseCollection(u->decls[0].type.get())) {
     dependOn(u->owner, u->name, "TYPE");
     constructor(e, *u->decls[0].type, scope);
+    return true;
+  }
+  if (u->kind == UnitKind::Type && !u->decls.empty() && isObjectType(u->decls[0].type.get()) &&
+      (at == n.size() ? e.hasArgs : at + 1 == n.size())) {
+    if (owner != FCtx.user && !objectPrivileges(FCtx.db, FCtx.user, owner, u->name).has("EXECUTE"))
+      return false;
+    dependOn(u->owner, u->name, "TYPE");
+    typeMethod(e, *u->decls[0].type, at, scope, asProcedure);
     return true;
   }
   if (u->kind != UnitKind::Procedure && u->kind != UnitKind::Function)
@@ -2168,7 +2388,8 @@ void UnitBinder::resolveCall(Expr &e, const std::vector<const Subprogram *> &sub
         break;
       }
       if ((f.kind == VType::Record || f.kind == VType::Table) && f.decl != a.value->type.decl &&
-          (f.kind == VType::Table || !a.value->type.decl ||
+          (f.kind == VType::Table || !a.value->type.decl || isObjectType(f.decl) ||
+           isObjectType(a.value->type.decl) ||
            a.value->type.decl->fields.size() != f.decl->fields.size())) {
         ok = false;
         break;
@@ -2197,7 +2418,8 @@ void UnitBinder::resolveCall(Expr &e, const std::vector<const Subprogram *> &sub
   if (!asProcedure && !best->isFunction)
     fail(e.pos, "PLS-00222: no function with name '" + name + "' exists in this scope");
   for (size_t k = 0; k < bestActuals.size(); ++k)
-    if (bestActuals[k] && best->params[k].mode != Param::In)
+    if (bestActuals[k] && best->params[k].mode != Param::In &&
+        !(k == 0 && best->method == Subprogram::Constructor))
       requireTarget(*bestActuals[k]);
   e.kind = EKind::Call;
   e.callee = best;
@@ -2925,7 +3147,7 @@ void UnitBinder::bindReturn(Stmt &s, Scope *scope) {
                   "expression");
     return;
   }
-  if (FCurrentSub->isFunction && !s.value)
+  if (FCurrentSub->isFunction && !s.value && FCurrentSub->method != Subprogram::Constructor)
     fail(s.pos, "PLS-00503: RETURN <value> statement required for this return from "
                 "function");
   if (!FCurrentSub->isFunction && s.value)
@@ -3170,12 +3392,40 @@ void UnitBinder::bind() {
     return;
   }
   case UnitKind::Type: {
+    if (!FUnit.decls.empty() && isObjectType(FUnit.decls[0].type.get())) {
+      // Attributes of SQL's types, objects and collections; the methods' headings, in whose
+      // parameters the type names itself.
+      TypeDecl &t = *FUnit.decls[0].type;
+      t.objectUnit = &FUnit;
+      for (const RecordField &f : t.fields)
+        if (f.spec.attr.empty() && !f.spec.name.empty() && f.spec.name.back() == FUnit.name &&
+            (f.spec.name.size() == 1 || f.spec.name[0] == FUnit.owner)) {
+          // An object holding an object of its own type would have no end.
+          report(f.spec.pos, "PLS-00318: type \"" + FUnit.name +
+                                 "\" is malformed because it is a non-REF mutually recursive "
+                                 "type");
+          return;
+        }
+      FFrames.push_back(FrameAlloc{Slot::Package, 0, 0, &FUnit});
+      bindDecls(FUnit.decls, &global, true);
+      for (const RecordField &f : t.fields) {
+        const Type &ft = f.type;
+        if (ft.kind == VType::Boolean || ft.kind == VType::RefCursor ||
+            (ft.kind == VType::Record && !isObjectType(ft.decl)) ||
+            (ft.kind == VType::Table && !isDenseCollection(ft.decl)))
+          report(f.spec.pos, "PLS-00530: Illegal type used for object type attribute: '" +
+                                 joinNames(f.spec.name, f.spec.name.size()) + "'.");
+      }
+      FFrames.pop_back();
+      return;
+    }
     // A schema-level collection: of SQL's types (no associative array, record or BOOLEAN).
     bindDecls(FUnit.decls, &global, true);
     const TypeDecl *t = FUnit.decls.empty() ? nullptr : FUnit.decls[0].type.get();
     if (t && t->collection == TypeDecl::IndexBy)
       report(t->pos, "PLS-00355: use of pl/sql table not allowed in this context");
-    else if (t && !scalarFamily(t->elementType.kind) && t->elementType.kind != VType::Table)
+    else if (t && !scalarFamily(t->elementType.kind) && t->elementType.kind != VType::Table &&
+             !isObjectType(t->elementType.decl))
       report(t->element.pos, "PLS-00530: Illegal type used for object type attribute: '" +
                                  joinNames(t->element.name, t->element.name.size()) + "'.");
     return;
@@ -3192,8 +3442,12 @@ void UnitBinder::bind() {
     FUnit.frameSize = FFrames.back().next;
     return;
   }
-  case UnitKind::PackageBody: {
+  case UnitKind::PackageBody:
+  case UnitKind::TypeBody: {
+    const bool typeBody = FUnit.kind == UnitKind::TypeBody;
     const Unit *spec = FCtx.spec;
+    if (spec && typeBody && (spec->decls.empty() || !isObjectType(spec->decls[0].type.get())))
+      spec = nullptr; // a collection type has no body
     if (!spec) {
       FErrors.push_back(CompileError{FUnit.namePos,
                                      "PLS-00304: cannot compile body of '" + FUnit.name +
@@ -3203,7 +3457,7 @@ void UnitBinder::bind() {
       return;
     }
     FUnit.spec = spec;
-    dependOn(spec->owner, spec->name, "PACKAGE");
+    dependOn(spec->owner, spec->name, typeBody ? "TYPE" : "PACKAGE");
     // The specification's declarations are in scope, their state in the package's slots.
     Scope specScope;
     specScope.parent = &global;
@@ -3216,7 +3470,7 @@ void UnitBinder::bind() {
                        : d.kind == Decl::Type      ? d.type->name
                        : d.kind == Decl::Cursor    ? d.cursor->name
                        : d.kind == Decl::Exception ? d.exception->name
-                       : d.kind == Decl::Sub       ? d.sub->name
+                       : d.kind == Decl::Sub       ? scopeName(*d.sub)
                                                    : std::string();
       if (nm.empty())
         continue;
@@ -3244,11 +3498,24 @@ void UnitBinder::bind() {
         if (p.first == d.sub.get())
           found = true;
       if (!found)
-        FErrors.push_back(CompileError{FUnit.namePos,
-                                       "PLS-00323: subprogram or cursor '" + d.sub->name +
-                                           "' is declared in a package specification and must "
-                                           "be defined in the package body",
-                                       false});
+        FErrors.push_back(CompileError{
+            FUnit.namePos,
+            "PLS-00" + std::string(typeBody ? "538" : "323") + ": subprogram or cursor '" +
+                d.sub->name + "' is declared in " +
+                (typeBody ? "an object type specification and must be defined in the object "
+                            "type body"
+                          : "a package specification and must be defined in the package body"),
+            false});
+    }
+    // A type body defines only what its specification declares.
+    for (const Decl &d : FUnit.decls) {
+      bool found = !typeBody || d.kind != Decl::Sub;
+      for (auto &p : FUnit.definitions)
+        found = found || p.second == d.sub.get();
+      if (!found)
+        report(d.sub->pos, "PLS-00539: subprogram '" + d.sub->name +
+                               "' is declared in an object type body and must be defined in "
+                               "the object type specification");
     }
     return;
   }

@@ -16,9 +16,9 @@ namespace localdb::plsql {
 class UnitResolver {
 public:
   virtual ~UnitResolver() = default;
-  // The compiled unit owner.name that can be called or referenced (a procedure, a function
-  // or a package specification); null when there is none. invalid: it exists but does not
-  // compile (PLS-00905 for the caller).
+  // The compiled unit owner.name that can be called or referenced (a procedure, a function,
+  // a package specification or a type); null when there is none. invalid: it exists but does
+  // not compile (PLS-00905 for the caller).
   virtual const Unit *findUnit(const std::string &owner, const std::string &name,
                                bool &invalid) = 0;
   // Whether user is a schema (for owner-qualified names).

@@ -173,6 +173,15 @@ Value *Interp::place(const Expr &e, Frame &f, bool write) {
   Value *v = &slotRef(e.slot, f);
   for (const PathStep &p : e.path) {
     if (p.field >= 0) {
+      if (v->isNull() && !write) {
+        // An attribute of an atomically NULL object reads as NULL; writing one is
+        // ACCESS_INTO_NULL.
+        static thread_local Value none;
+        none = Value();
+        return &none;
+      }
+      if (v->isNull())
+        raise(6530);
       if (v->t != VType::Record || !v->rec)
         raise(6502);
       v = &v->rec->fields[static_cast<size_t>(p.field)];
@@ -929,6 +938,16 @@ Value Interp::multiset(const Expr &e, Frame &f) {
 // t(a, b, ...): a nested table or VARRAY of these elements, 1 .. n.
 Value Interp::construct(const Expr &e, Frame &f) {
   const TypeDecl *td = e.type.decl;
+  if (isObjectType(td)) {
+    // An object of these attribute values, in the attributes' order.
+    Value v;
+    v.t = VType::Record;
+    v.rec = std::make_shared<Record>();
+    v.rec->type = td;
+    for (size_t i = 0; i < e.operands.size(); ++i)
+      v.rec->fields.push_back(coerce(eval(*e.operands[i], f), td->fields[i].type, dateFormat()));
+    return v;
+  }
   if (td->collection == TypeDecl::Varray && static_cast<int64_t>(e.operands.size()) > td->limit)
     raise(6532);
   Value v = emptyCollection(td);
@@ -1145,6 +1164,17 @@ Value Interp::invoke(const Subprogram &declared, const Expr *site, std::vector<V
   if (!sp->body) {
     if (sp->definition) {
       sp = sp->definition;
+    } else if (sp->unit && sp->unit->kind == UnitKind::Type) {
+      // A method of an object type: its definition in the type body.
+      const Unit *body = FState.bodyOf ? FState.bodyOf(sp->unit, keepBody) : nullptr;
+      if (!body)
+        throw fromOra(OraError{4067,
+                               oraErrorArg(4067, "type body " + unitLabel(sp->unit)).message +
+                                   "\n" + oraMessage(6508),
+                               -1});
+      for (auto &d : body->definitions)
+        if (d.first == sp)
+          sp = d.second;
     } else if (sp->unit && sp->unit->kind == UnitKind::Package) {
       // A package member: its body, found through the package's state.
       PackageState &ps = package(sp->unit);
@@ -1206,6 +1236,17 @@ Value Interp::invoke(const Subprogram &declared, const Expr *site, std::vector<V
       if (dp.defaultValue)
         v = eval(*dp.defaultValue, f);
     }
+    if (k == 0 && sp->method == Subprogram::Constructor) {
+      // The object a constructor fills: every attribute NULL.
+      v = Value();
+      v.t = VType::Record;
+      v.rec = std::make_shared<Record>();
+      v.rec->type = p.type.decl;
+      for (const RecordField &fd : p.type.decl->fields)
+        v.rec->fields.push_back(initialValue(fd.type));
+    } else if (k == 0 && sp->method == Subprogram::Member && v.isNull()) {
+      raise(30625);
+    }
     f.slots[static_cast<size_t>(p.slot)] =
         p.mode == Param::Out && !direct ? v : coerce(v, p.type, dateFormat());
   }
@@ -1225,12 +1266,15 @@ Value Interp::invoke(const Subprogram &declared, const Expr *site, std::vector<V
                           std::to_string(f.line));
     throw;
   }
+  if (sp->method == Subprogram::Constructor)
+    result = f.slots[static_cast<size_t>(sp->params[0].slot)];
   if (sp->isFunction)
     result = coerce(result, sp->returnType, dateFormat());
   // OUT and IN OUT values go back to their actuals.
   if (site)
     for (size_t k = 0; k < sp->params.size(); ++k)
-      if (sp->params[k].mode != Param::In && site->actuals[k])
+      if (sp->params[k].mode != Param::In && site->actuals[k] &&
+          !(k == 0 && sp->method == Subprogram::Constructor))
         assign(*site->actuals[k], caller, f.slots[static_cast<size_t>(sp->params[k].slot)]);
   return result;
 }

@@ -235,6 +235,13 @@ private:
   // ------------------------------------------------------------ units
 
   void trigger(Unit &u);
+  // CREATE TYPE t AS OBJECT (attributes, method specifications) [NOT] FINAL ...
+  void objectType(Unit &u);
+  // CREATE TYPE BODY t AS method definitions END;
+  void typeBody(Unit &u);
+  // [MAP|ORDER] MEMBER | STATIC | CONSTRUCTOR FUNCTION / PROCEDURE: its heading, and in a type
+  // body its block. A member's SELF comes first, declared or not.
+  std::unique_ptr<Subprogram> method(bool inBody, const std::string &typeName);
 };
 
 Parser::Parser(const std::string &text, std::vector<CompileError> &errors, bool modern)
@@ -1608,6 +1615,9 @@ void Parser::params(std::vector<Param> &out) {
     } else if (acceptKw("OUT")) {
       p.mode = Param::Out;
     }
+    // NOCOPY only allows passing by reference: a copy in and out is as good.
+    if (FModern && p.mode != Param::In)
+      acceptKw("NOCOPY");
     p.spec = typeSpec(true);
     if (isOp("(")) {
       // Substituted ":=": read "(10)" as the default, as Oracle does.
@@ -2004,6 +2014,137 @@ void Parser::trigger(Unit &u) {
     endStatement();
 }
 
+std::unique_ptr<Subprogram> Parser::method(bool inBody, const std::string &typeName) {
+  DepthGuard g(*this);
+  auto sp = std::make_unique<Subprogram>();
+  sp->start = cur().pos;
+  if (isKw("MAP") || isKw("ORDER")) {
+    sp->ordering = cur().text[0];
+    advance();
+  }
+  const bool mapOrder = sp->ordering != 0;
+  if (acceptKw("STATIC"))
+    sp->method = Subprogram::Static;
+  else if (acceptKw("CONSTRUCTOR"))
+    sp->method = Subprogram::Constructor;
+  else if (acceptKw("MEMBER"))
+    sp->method = Subprogram::Member;
+  else
+    fail(mapOrder ? "member" : "member static constructor map order");
+  if (sp->method == Subprogram::Constructor || mapOrder)
+    sp->isFunction = true;
+  if (isKw("FUNCTION"))
+    sp->isFunction = true;
+  else if (sp->isFunction || !isKw("PROCEDURE"))
+    fail(sp->isFunction ? "function" : "function procedure");
+  advance();
+  sp->pos = cur().pos;
+  sp->name = ident("<an identifier> <a double-quoted delimited-identifier>");
+  params(sp->params);
+  if (sp->isFunction) {
+    needKw("RETURN", "( return");
+    if (sp->method == Subprogram::Constructor) {
+      needKw("SELF", "self");
+      needKw("AS", "as");
+      needKw("RESULT", "result");
+      sp->returnSpec.pos = sp->pos;
+      sp->returnSpec.name = {typeName};
+    } else {
+      sp->returnSpec = typeSpec(true);
+    }
+  }
+  if (sp->method != Subprogram::Static && (sp->params.empty() || sp->params[0].name != "SELF")) {
+    Param self;
+    self.name = "SELF";
+    self.pos = sp->pos;
+    self.mode = sp->isFunction && sp->method == Subprogram::Member ? Param::In : Param::InOut;
+    self.spec.pos = sp->pos;
+    self.spec.name = {typeName};
+    sp->params.insert(sp->params.begin(), std::move(self));
+  }
+  unitOptions();
+  if (!inBody)
+    return sp;
+  if (!acceptKw("IS") && !acceptKw("AS"))
+    fail(kExpIsAs);
+  sp->body = blockAfterIs(sp->name);
+  endStatement();
+  return sp;
+}
+
+void Parser::objectType(Unit &u) {
+  unitOptions();
+  advance(); // AS | IS
+  advance(); // OBJECT
+  Decl d;
+  d.kind = Decl::Type;
+  d.pos = u.namePos;
+  d.type = std::make_unique<TypeDecl>();
+  TypeDecl &t = *d.type;
+  t.kind = TypeDecl::Record;
+  t.object = true;
+  t.name = u.name;
+  t.pos = u.namePos;
+  std::vector<Decl> methods;
+  needOp("(", "(");
+  do {
+    if (isKw("MEMBER") || isKw("STATIC") || isKw("CONSTRUCTOR") || isKw("MAP") || isKw("ORDER")) {
+      Decl m;
+      m.kind = Decl::Sub;
+      m.pos = cur().pos;
+      m.sub = method(false, u.name);
+      methods.push_back(std::move(m));
+      continue;
+    }
+    if (!methods.empty())
+      fail("member static constructor map order");
+    RecordField f;
+    f.pos = cur().pos;
+    f.name = ident("<an identifier> <a double-quoted delimited-identifier>");
+    f.spec = typeSpec(false);
+    t.fields.push_back(std::move(f));
+  } while (acceptOp(","));
+  needOp(")", ") ,");
+  // [NOT] FINAL, [NOT] INSTANTIABLE, [NOT] PERSISTABLE: accepted; nothing derives from a type
+  // here, and every type is instantiable through its constructor.
+  while (!atEnd() && !isOp(";")) {
+    bool no = acceptKw("NOT");
+    if (acceptKw("FINAL"))
+      t.notFinal = no;
+    else if (acceptKw("INSTANTIABLE"))
+      t.notInstantiable = no;
+    else if (!acceptKw("PERSISTABLE"))
+      fail("final instantiable not ;");
+  }
+  acceptOp(";");
+  u.decls.push_back(std::move(d));
+  for (Decl &m : methods)
+    u.decls.push_back(std::move(m));
+}
+
+void Parser::typeBody(Unit &u) {
+  if (!acceptKw("IS") && !acceptKw("AS"))
+    fail("is as");
+  while (!atEnd() && !isKw("END")) {
+    size_t from = FPos;
+    try {
+      Decl m;
+      m.kind = Decl::Sub;
+      m.pos = cur().pos;
+      m.sub = method(true, u.name);
+      u.decls.push_back(std::move(m));
+    } catch (const SyntaxAbort &) {
+      resync(from);
+    }
+    if (static_cast<int>(FErrors.size()) >= kMaxCompileErrors)
+      throw SyntaxAbort{};
+  }
+  needKw("END", "end member static constructor map order");
+  if (isIdent())
+    advance();
+  endStatement();
+}
+
 std::unique_ptr<Unit> Parser::unit(bool anonymous) {
   auto u = std::make_unique<Unit>();
   try {
@@ -2027,14 +2168,15 @@ std::unique_ptr<Unit> Parser::unit(bool anonymous) {
     }
     std::string kw = cur().text;
     advance();
-    if (kw == "PACKAGE" && acceptKw("BODY"))
-      kw = "PACKAGE BODY";
-    u->kind = kw == "PROCEDURE"  ? UnitKind::Procedure
-              : kw == "FUNCTION" ? UnitKind::Function
-              : kw == "PACKAGE"  ? UnitKind::Package
-              : kw == "TRIGGER"  ? UnitKind::Trigger
-              : kw == "TYPE"     ? UnitKind::Type
-                                 : UnitKind::PackageBody;
+    if ((kw == "PACKAGE" || kw == "TYPE") && acceptKw("BODY"))
+      kw += " BODY";
+    u->kind = kw == "PROCEDURE"   ? UnitKind::Procedure
+              : kw == "FUNCTION"  ? UnitKind::Function
+              : kw == "PACKAGE"   ? UnitKind::Package
+              : kw == "TRIGGER"   ? UnitKind::Trigger
+              : kw == "TYPE"      ? UnitKind::Type
+              : kw == "TYPE BODY" ? UnitKind::TypeBody
+                                  : UnitKind::PackageBody;
     u->namePos = cur().pos;
     std::string n = ident("<an identifier> <a double-quoted delimited-identifier>");
     if (acceptOp(".")) {
@@ -2054,6 +2196,16 @@ std::unique_ptr<Unit> Parser::unit(bool anonymous) {
         fail("end-of-file");
     } else if (u->kind == UnitKind::Trigger) {
       trigger(*u);
+    } else if (u->kind == UnitKind::TypeBody) {
+      typeBody(*u);
+    } else if (u->kind == UnitKind::Type && [&] {
+                 size_t at = FPos;
+                 unitOptions();
+                 bool object = (isKw("AS") || isKw("IS")) && peek().is("OBJECT");
+                 FPos = at;
+                 return object;
+               }()) {
+      objectType(*u);
     } else if (u->kind == UnitKind::Type) {
       FPos = 0;
       while (!atEnd() && cur().pos < u->namePos)

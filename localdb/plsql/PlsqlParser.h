@@ -37,8 +37,8 @@ constexpr int kMaxTypeNesting = 32;
 constexpr int kMaxCompileErrors = 100;
 
 // Parses a unit whose text starts at its keyword (PROCEDURE, FUNCTION, PACKAGE [BODY],
-// TRIGGER), or an anonymous block (DECLARE, BEGIN, <<label>>). Errors are appended; the tree
-// holds what could be parsed.
+// TRIGGER, TYPE [BODY]), or an anonymous block (DECLARE, BEGIN, <<label>>). Errors are
+// appended; the tree holds what could be parsed.
 // modern: also the PL/SQL added after Oracle 7.3 (CASE, CONTINUE).
 std::unique_ptr<Unit> parseUnit(const std::string &text, bool anonymous,
                                 std::vector<CompileError> &errors, bool modern = true);

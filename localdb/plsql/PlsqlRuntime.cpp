@@ -187,7 +187,7 @@ Value deepCopy(const Value &v) {
 
 Value initialValue(const Type &t) {
   Value v;
-  if (t.kind == VType::Record && t.decl) {
+  if (t.kind == VType::Record && t.decl && !t.decl->object) {
     v.t = VType::Record;
     v.rec = std::make_shared<Record>();
     v.rec->type = t.decl;

@@ -35,9 +35,12 @@ UnitKind kindOfWord(const std::vector<Token> &t, size_t &i) {
     return ++i, UnitKind::Function;
   if (t[i].is("TRIGGER"))
     return ++i, UnitKind::Trigger;
-  // A schema-level collection type (object types and their bodies are not kept).
-  if (t[i].is("TYPE") && !t[i + 1].is("BODY"))
-    return ++i, UnitKind::Type;
+  if (t[i].is("TYPE")) {
+    ++i;
+    if (t[i].is("BODY"))
+      return ++i, UnitKind::TypeBody;
+    return UnitKind::Type;
+  }
   if (t[i].is("PACKAGE")) {
     ++i;
     if (t[i].is("BODY"))
@@ -95,6 +98,9 @@ bool readHeader(const std::vector<Token> &t, PlsqlText what, UnitHeader &h) {
       h.option += (h.option.empty() ? "" : " ") + t[i].text;
       ++i;
     }
+  } else if (what == PlsqlText::Drop && h.kind == UnitKind::Type && t[i].is("FORCE") &&
+             t[i + 1].kind == Tok::End) {
+    h.option = "FORCE";
   } else if (what == PlsqlText::Drop && t[i].kind != Tok::End) {
     throw oraError(933, t[i].pos);
   }
@@ -231,6 +237,48 @@ void storeArguments(sqlite3 *db, const CompiledUnit &cu, const std::string &owne
   }
 }
 
+// A type's row of USER_TYPES and its attributes' rows of USER_TYPE_ATTRS, from its
+// specification as parsed (none when it did not parse).
+void storeTypeRows(sqlite3 *db, const Unit *u, const std::string &owner, const std::string &name) {
+  ensureTypeTables(db);
+  for (const char *sql : {"DELETE FROM ora_types WHERE owner = ?1 AND type_name = ?2",
+                          "DELETE FROM ora_type_attrs WHERE owner = ?1 AND type_name = ?2"}) {
+    Query q(db, sql);
+    q.bind(1, owner).bind(2, name);
+    q.run(db);
+  }
+  const TypeDecl *t = u && !u->decls.empty() ? u->decls[0].type.get() : nullptr;
+  if (!t)
+    return;
+  long long methods = 0;
+  for (const Decl &d : u->decls)
+    methods += d.kind == Decl::Sub;
+  Query q(db, "INSERT INTO ora_types(owner, type_name, typecode, attributes, methods, final, "
+              "instantiable) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)");
+  q.bind(1, owner).bind(2, name).bind(3, t->object ? "OBJECT" : "COLLECTION");
+  q.bind(4, static_cast<long long>(t->object ? t->fields.size() : 0)).bind(5, methods);
+  q.bind(6, t->notFinal ? "NO" : "YES").bind(7, t->notInstantiable ? "NO" : "YES");
+  q.run(db);
+  long long no = 0;
+  for (const RecordField &f : t->fields) {
+    if (!t->object)
+      break;
+    Query a(db, "INSERT INTO ora_type_attrs(owner, type_name, attr_name, attr_type_name, length, "
+                "precision, scale, attr_no) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)");
+    a.bind(1, owner).bind(2, name).bind(3, f.name).bind(
+        4, f.spec.name.empty() ? "" : f.spec.name.back());
+    // A length for text, a precision and scale for numbers.
+    if (f.type.kind == VType::Char && f.type.length > 0)
+      a.bind(5, static_cast<long long>(f.type.length));
+    if (f.type.kind == VType::Number && f.type.precision >= 0)
+      a.bind(6, static_cast<long long>(f.type.precision));
+    if (f.type.kind == VType::Number && f.type.scale != kNoScale)
+      a.bind(7, static_cast<long long>(f.type.scale));
+    a.bind(8, ++no);
+    a.run(db);
+  }
+}
+
 void storeTrigger(sqlite3 *db, const CompiledUnit &cu, const std::string &owner,
                   const std::string &name) {
   const TriggerInfo &t = cu.unit->trigger;
@@ -302,7 +350,9 @@ bool storeUnit(Session &s, const std::string &owner, const UnitHeader &h, const 
       while (q.next()) {
         std::string t = q.text(0);
         bool sameFamily = t == type || (h.kind == UnitKind::Package && t == "PACKAGE BODY") ||
-                          (h.kind == UnitKind::PackageBody && t == "PACKAGE");
+                          (h.kind == UnitKind::PackageBody && t == "PACKAGE") ||
+                          (h.kind == UnitKind::Type && t == "TYPE BODY") ||
+                          (h.kind == UnitKind::TypeBody && t == "TYPE");
         if (t == type)
           exists = true;
         else if (!sameFamily && replaceSource)
@@ -311,6 +361,14 @@ bool storeUnit(Session &s, const std::string &owner, const UnitHeader &h, const 
     }
     if (exists && replaceSource && !h.orReplace)
       throw oraError(955, h.namePos);
+    if (exists && replaceSource && h.kind == UnitKind::Type) {
+      // Types built on this one keep its definition: it is not replaced under them.
+      Query d(db, "SELECT 1 FROM ora_dependencies WHERE referenced_owner = ?1 AND "
+                  "referenced_name = ?2 AND type = 'TYPE' AND NOT (owner = ?1 AND name = ?2)");
+      d.bind(1, owner).bind(2, h.name);
+      if (d.next())
+        throw oraError(2303);
+    }
     if (replaceSource) {
       removeUnitRows(db, owner, h.name, type);
       int line = 0;
@@ -337,10 +395,13 @@ bool storeUnit(Session &s, const std::string &owner, const UnitHeader &h, const 
     }
     storeErrorsAndDeps(db, *cu, owner, h.name, type);
     storeArguments(db, *cu, owner, h.name, type);
+    if (h.kind == UnitKind::Type && replaceSource)
+      storeTypeRows(db, cu->unit.get(), owner, h.name);
     {
       // A new specification is a change of its body's too: the body compiles against it.
       Query q(db, "UPDATE ora_objects SET ddl_serial = ?4 WHERE owner = ?1 AND object_name = ?2 "
-                  "AND (object_type = ?3 OR (?3 = 'PACKAGE' AND object_type = 'PACKAGE BODY'))");
+                  "AND (object_type = ?3 OR (?3 = 'PACKAGE' AND object_type = 'PACKAGE BODY') "
+                  "OR (?3 = 'TYPE' AND object_type = 'TYPE BODY'))");
       q.bind(1, owner).bind(2, h.name).bind(3, type).bind(4, serial);
       q.run(db);
     }
@@ -356,12 +417,14 @@ bool storeUnit(Session &s, const std::string &owner, const UnitHeader &h, const 
     }
     // What used the old version must be compiled again; a new specification also
     // invalidates its body.
-    if ((replaceSource || h.kind == UnitKind::Package) && h.kind != UnitKind::PackageBody &&
+    if ((replaceSource || h.kind == UnitKind::Package || h.kind == UnitKind::Type) &&
+        h.kind != UnitKind::PackageBody && h.kind != UnitKind::TypeBody &&
         h.kind != UnitKind::Trigger) {
       invalidateDependants(db, owner, h.name, serial);
-      if (h.kind == UnitKind::Package) {
+      if (h.kind == UnitKind::Package || h.kind == UnitKind::Type) {
         Query b(db, "UPDATE ora_objects SET status = 'INVALID' WHERE owner = ?1 AND object_name "
-                    "= ?2 AND object_type = 'PACKAGE BODY' AND ?3 = 1");
+                    "= ?2 AND object_type = ?4 AND ?3 = 1");
+        b.bind(4, type + " BODY");
         b.bind(1, owner).bind(2, h.name).bind(3, replaceSource ? 1 : 0);
         b.run(db);
       }
@@ -382,8 +445,8 @@ bool storeUnit(Session &s, const std::string &owner, const UnitHeader &h, const 
 void dropUnit(Session &s, const UnitHeader &h) {
   std::string owner = ownerFor(s, h, "DROP");
   std::vector<std::string> types{typeText(h.kind)};
-  if (h.kind == UnitKind::Package)
-    types.push_back("PACKAGE BODY");
+  if (h.kind == UnitKind::Package || h.kind == UnitKind::Type)
+    types.push_back(types[0] + " BODY");
   s.commit();
   ensureTables(s.db());
   s.exec("BEGIN IMMEDIATE");
@@ -395,6 +458,14 @@ void dropUnit(Session &s, const UnitHeader &h) {
     q.bind(1, owner).bind(2, h.name).bind(3, types[0]);
     if (!q.next())
       throw oraErrorArg(4043, h.owner.empty() ? h.name : owner + "." + h.name);
+    if (h.kind == UnitKind::Type && h.option != "FORCE") {
+      // Types built on this one would lose their definition: only FORCE takes it from them.
+      Query d(db, "SELECT 1 FROM ora_dependencies WHERE referenced_owner = ?1 AND "
+                  "referenced_name = ?2 AND type = 'TYPE' AND NOT (owner = ?1 AND name = ?2)");
+      d.bind(1, owner).bind(2, h.name);
+      if (d.next())
+        throw oraError(2303);
+    }
     for (const std::string &type : types) {
       removeUnitRows(db, owner, h.name, type);
       Query d(db, "DELETE FROM ora_objects WHERE owner = ?1 AND object_name = ?2 AND "
@@ -403,6 +474,8 @@ void dropUnit(Session &s, const UnitHeader &h) {
       d.run(db);
     }
     stateOf(s).packages.erase(owner + "." + h.name);
+    if (h.kind == UnitKind::Type)
+      storeTypeRows(db, nullptr, owner, h.name);
     if (h.kind == UnitKind::Trigger) {
       Query d(db, "DELETE FROM ora_triggers WHERE owner = ?1 AND trigger_name = ?2");
       d.bind(1, owner).bind(2, h.name);
@@ -416,7 +489,7 @@ void dropUnit(Session &s, const UnitHeader &h) {
       g.bind(1, owner).bind(2, h.name);
       g.run(db);
     }
-    if (h.kind != UnitKind::PackageBody)
+    if (h.kind != UnitKind::PackageBody && h.kind != UnitKind::TypeBody)
       invalidateDependants(db, owner, h.name, serial);
     s.exec("COMMIT");
   } catch (...) {
@@ -446,13 +519,14 @@ int alterUnit(Session &s, UnitHeader h) {
   if (opt.compare(0, 7, "COMPILE") != 0)
     throw oraError(922);
   std::vector<UnitKind> kinds{h.kind};
-  if (h.kind == UnitKind::Package) {
+  if (h.kind == UnitKind::Package || h.kind == UnitKind::Type) {
+    UnitKind body = h.kind == UnitKind::Package ? UnitKind::PackageBody : UnitKind::TypeBody;
     if (opt == "COMPILE BODY")
-      kinds = {UnitKind::PackageBody};
+      kinds = {body};
     else if (opt == "COMPILE SPECIFICATION")
-      kinds = {UnitKind::Package};
+      kinds = {h.kind};
     else
-      kinds = {UnitKind::Package, UnitKind::PackageBody};
+      kinds = {h.kind, body};
   }
   bool clean = true;
   bool any = false;

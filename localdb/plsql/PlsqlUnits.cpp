@@ -47,6 +47,8 @@ std::string typeText(UnitKind k) {
     return "TRIGGER";
   case UnitKind::Type:
     return "TYPE";
+  case UnitKind::TypeBody:
+    return "TYPE BODY";
   default:
     return "";
   }
@@ -225,9 +227,10 @@ std::shared_ptr<const CompiledUnit> compileText(Session &s, const std::string &o
   ctx.user = owner;
   ctx.units = &resolver;
   ctx.modern = s.modernSql();
-  if (u.kind == UnitKind::PackageBody) {
+  if (u.kind == UnitKind::PackageBody || u.kind == UnitKind::TypeBody) {
     bool invalid = false;
-    auto spec = loadUnit(s, u.owner, u.name, "PACKAGE", invalid);
+    auto spec =
+        loadUnit(s, u.owner, u.name, u.kind == UnitKind::TypeBody ? "TYPE" : "PACKAGE", invalid);
     if (spec) {
       cu->deps.push_back(spec);
       ctx.spec = spec->unit.get();
@@ -265,6 +268,18 @@ std::vector<PlacedError> place(const CompiledUnit &cu) {
 
 const Unit *bodyFor(Session &s, const Unit *spec, std::shared_ptr<const void> &keep) {
   bool invalid = false;
+  if (spec->kind == UnitKind::Type) {
+    // An object type's methods: its body as compiled against this specification.
+    auto body = loadUnit(s, spec->owner, spec->name, "TYPE BODY", invalid);
+    if (body && body->unit->spec != spec) {
+      stateOf(s).units.erase(unitKey(spec->owner, spec->name, "TYPE BODY"));
+      body = loadUnit(s, spec->owner, spec->name, "TYPE BODY", invalid);
+    }
+    if (invalid || (body && body->unit->spec != spec))
+      raise(4063, "type body \"" + spec->owner + "." + spec->name + "\" has errors");
+    keep = body;
+    return body ? body->unit.get() : nullptr;
+  }
   auto body = loadUnit(s, spec->owner, spec->name, "PACKAGE BODY", invalid);
   if (invalid) {
     raise(4063, "package body \"" + spec->owner + "." + spec->name + "\" has errors");
@@ -509,7 +524,8 @@ int runPlsql(Session &s, const std::string &text, const HostBindLookup &binds, b
   if (!readHeader(t, what, h))
     throw oraError(900, 0);
   // Oracle 7.3 had no types of its own.
-  if (h.kind == UnitKind::Type && !s.modernSql() && what != PlsqlText::AlterCompile)
+  if ((h.kind == UnitKind::Type || h.kind == UnitKind::TypeBody) && !s.modernSql() &&
+      what != PlsqlText::AlterCompile)
     throw oraError(what == PlsqlText::Create ? 901 : 950, h.keywordPos);
   switch (what) {
   case PlsqlText::Create: {

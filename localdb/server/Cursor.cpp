@@ -325,12 +325,43 @@ void compileParts(Session &s, Binder &binder, CompiledStatement &cs) {
                                  s.modernSql(), cs.partAsts, cs.defaults, cs.target);
 }
 
+// Whether the word at offset of text names a TYPE in the catalog.
+bool isTypeName(sqlite3 *db, const std::string &text, int offset) {
+  size_t from = static_cast<size_t>(offset), to = from;
+  while (to < text.size() && (std::isalnum(static_cast<unsigned char>(text[to])) ||
+                              text[to] == '_' || text[to] == '$' || text[to] == '#'))
+    ++to;
+  std::string name = text.substr(from, to - from);
+  for (char &c : name)
+    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  sqlite3_stmt *st = nullptr;
+  bool found = false;
+  if (!name.empty() &&
+      sqlite3_prepare_v2(db,
+                         "SELECT 1 FROM ora_objects WHERE object_name = ?1 AND object_type "
+                         "= 'TYPE'",
+                         -1, &st, nullptr) == SQLITE_OK) {
+    sqlite3_bind_text(st, 1, name.c_str(), -1, SQLITE_TRANSIENT);
+    found = sqlite3_step(st) == SQLITE_ROW;
+  }
+  sqlite3_finalize(st);
+  return found;
+}
+
 // shape: the text's literals when it has a shape (see literalShape); the statement takes them
 // as parameters when every one of them is a value only, and is this text's alone otherwise.
 std::shared_ptr<CompiledStatement> compileText(Session &s, const std::string &text,
                                                const std::vector<ShapeLiteral> *shape = nullptr) {
   auto cs = std::make_shared<CompiledStatement>();
-  cs->ast = parseStatement(text, s.modernSql());
+  try {
+    cs->ast = parseStatement(text, s.modernSql());
+  } catch (const OraError &e) {
+    // A column of a schema-level type is no datatype the SQL here stores: said plainly.
+    if (e.code == 902 && e.offset >= 0 && s.modernSql() && isTypeName(s.db(), text, e.offset))
+      throw oraErrorText(3001, "unimplemented feature (columns of object and collection types)",
+                         e.offset);
+    throw;
+  }
   sqlite3 *db = s.db();
   Binder binder(db, s.user());
   binder.setModern(s.modernSql());

@@ -2143,6 +2143,8 @@ std::unique_ptr<Statement> Parser::createTable(int pos) {
   auto s = std::make_unique<CreateTableStmt>();
   s->pos = pos;
   s->name = qualifiedName();
+  if (FModern && isKw("OF"))
+    throw oraErrorText(3001, "unimplemented feature (object tables)", tok(FPos).pos);
   if (is("(")) {
     ++FPos;
     do {

@@ -256,7 +256,7 @@ TEST_F(Collections, SchemaTypes_CreateUseDrop) {
   EXPECT_EQ(exec("create type bad_aa as table of number index by pls_integer;"), 0);
   EXPECT_EQ(value("select text from user_errors where name = 'BAD_AA'"),
             "PLS-00355: use of pl/sql table not allowed in this context");
-  EXPECT_EQ(exec("create type bad_rec as object (n number);"), 0);
+  EXPECT_EQ(exec("create type bad_rec as table of boolean;"), 0);
   EXPECT_EQ(value("select status from user_objects where object_name = 'BAD_REC'"), "INVALID");
 }
 
