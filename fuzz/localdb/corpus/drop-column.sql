@@ -1,0 +1,1 @@
+alter table emp drop (comm, mgr) cascade constraints checkpoint 100

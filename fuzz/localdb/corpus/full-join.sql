@@ -1,0 +1,1 @@
+select e.ename, d.dname from (select * from emp where deptno <> 30) e full outer join dept d on e.deptno = d.deptno and d.loc like '%O%' where e.empno is null or d.deptno > 10 order by 2

@@ -1,0 +1,1 @@
+select deptno, job, sum(sal), grouping(deptno), grouping_id(deptno, job), group_id() from emp where sal > 1000 group by cube(deptno, (job, mgr)), grouping sets ((), rollup(ename)) having count(*) > 0 order by 1 nulls first

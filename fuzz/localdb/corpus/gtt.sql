@@ -1,0 +1,1 @@
+create global temporary table gtt_f (id number primary key, v varchar2(10) check (v <> 'x')) tablespace temp on commit preserve rows

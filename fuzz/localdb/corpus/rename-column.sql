@@ -1,0 +1,1 @@
+alter table dept rename column loc to location

@@ -1,0 +1,1 @@
+update emp set sal = sal * 1.1, comm = nvl(comm, 0) where deptno = 10 returning empno, sal + 1, rowid into :a, :b, :c
