@@ -1631,7 +1631,9 @@ void Interp::execSql(const Stmt &s, Frame &f) {
     int changes = 0, returned = 0;
     auto change = [&] {
       int rc;
-      while ((rc = sqlite3_step(st)) == SQLITE_ROW && returns) {
+      while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+        if (!returns)
+          continue; // a view's check: read to the end, where SQLite counts the changes
         ++returned;
         if (q.bulkCollect)
           bulkRow(tables, st, q.columnTypes, returned);
@@ -1746,6 +1748,8 @@ void Interp::execParts(const SqlStmt &q, Frame &f) {
       if (p.deletesBefore)
         sqlite3_bind_int64(st, sqlite3_bind_parameter_index(st, ":inserted"), inserted);
       int rc = sqlite3_step(st);
+      while (rc == SQLITE_ROW) // a view's check: SQLite counts the changes at the end
+        rc = sqlite3_step(st);
       if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
         OraError e = stepFailure(FSession.db(), rc);
         sqlite3_reset(st);

@@ -911,6 +911,10 @@ int Cursor::execute(int iterations, int rowOffset) {
           }
           writeReturned(m, m.stmt, i, s);
         }
+        // Rows a RETURNING clause gives (a view's check) are read to the end: SQLite counts the
+        // changes when the statement ends.
+        while (rc == SQLITE_ROW)
+          rc = sqlite3_step(m.stmt);
         if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
           OraError e = stepError(s, rc);
           sqlite3_reset(m.stmt);
@@ -951,6 +955,8 @@ void Cursor::runParts(int iterations, int rowOffset) {
         if (p.deletesBefore)
           sqlite3_bind_int64(st, sqlite3_bind_parameter_index(st, ":inserted"), inserted);
         int rc = sqlite3_step(st);
+        while (rc == SQLITE_ROW) // a view's check: SQLite counts the changes at the end
+          rc = sqlite3_step(st);
         if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
           OraError e = stepError(s, rc);
           sqlite3_reset(st);

@@ -33,6 +33,7 @@ struct BoundTable {
   // which cannot be changed), and the view's WHERE, read with this table's alias.
   std::vector<std::string> baseColumns;
   Expr *viewWhere = nullptr;
+  bool checkOption = false; // the view is WITH CHECK OPTION: a changed row must satisfy viewWhere
   std::string viewOwner, viewName;   // that view (owner and name then are the table behind it)
   const Select *viewQuery = nullptr; // that view's query, bound in its owner's schema
   Select *query = nullptr;           // an inline view or an expanded view

@@ -2300,9 +2300,6 @@ BoundTable *Binder::dmlTarget(TableRef &ref, const char *change) {
       fail(1732, ref.pos); // a dictionary view
     if (readOnly)
       fail(1733, ref.pos);
-    if (checkOption)
-      throw oraErrorText(3001, "unimplemented feature (DML through a view WITH CHECK OPTION)",
-                         ref.pos);
     std::unique_ptr<Select> q;
     size_t schemas = FSchema.size();
     try {
@@ -2349,6 +2346,7 @@ BoundTable *Binder::dmlTarget(TableRef &ref, const char *change) {
       t->columns.push_back(c);
     }
     t->viewWhere = b->where.get();
+    t->checkOption = checkOption;
     t->viewQuery = q.get();
     FViewQueries.push_back(std::move(q));
   }

@@ -436,20 +436,27 @@ std::string Emitter::columnRef(const Expr &e) {
       return alias + (e.prior ? ".\"$rid\"" : ".rowid");
     return alias + "." + quoteIdent(e.column);
   }
-  if (e.table == FReturning) // SQLite's RETURNING knows the changed table by no alias
+  // SQLite's RETURNING knows the changed table by no alias (a view's WHERE reads it by the
+  // table's own alias, which the view's table shares).
+  if (FReturning && e.table->sqlAlias == FReturning->sqlAlias)
     return e.isRowid ? "rowid" : quoteIdent(storedName(*e.table, e.column));
   if (e.isRowid)
     return e.table->sqlAlias + (e.table->hierarchy ? ".\"$rid\"" : ".rowid");
   return e.table->sqlAlias + "." + quoteIdent(storedName(*e.table, e.column));
 }
 
-std::string Emitter::returning(const Returning &r, const BoundTable &t) {
-  if (r.exprs.empty())
+std::string Emitter::returning(const Returning &r, const BoundTable &t, bool checked) {
+  // A view WITH CHECK OPTION: a row the change takes out of the view fails the statement (an
+  // unknown condition as a false one), checked as SQLite changes each row.
+  bool check = checked && t.checkOption && t.viewWhere;
+  if (r.exprs.empty() && !check)
     return "";
   FReturning = &t;
   std::vector<std::string> items;
   for (const auto &e : r.exprs)
     items.push_back(expr(*e));
+  if (check)
+    items.push_back("CASE WHEN " + expr(*t.viewWhere) + " THEN 1 ELSE ora_error(1402) END");
   FReturning = nullptr;
   return " RETURNING " + join(items, ", ");
 }
@@ -1052,13 +1059,13 @@ std::string Emitter::insert(const InsertStmt &s, const std::vector<const Expr *>
       named("q.\"c" + std::to_string(i + 1) + "\"", s.query->columns[i]->expr->type, s.columns[i]);
     unnamed();
     return "INSERT INTO " + physicalName(t.owner, t.name) + " (" + join(cols, ",") + ") SELECT " +
-           join(values, ",") + " FROM (" + sub + ") AS q";
+           join(values, ",") + " FROM (" + sub + ") AS q" + returning(s.returning, t, true);
   }
   for (size_t i = 0; i < s.columns.size(); ++i)
     named(expr(*s.values[i]), s.values[i]->type, s.columns[i]);
   unnamed();
   return "INSERT INTO " + physicalName(t.owner, t.name) + " (" + join(cols, ",") + ") VALUES (" +
-         join(values, ",") + ")" + returning(s.returning, t);
+         join(values, ",") + ")" + returning(s.returning, t, true);
 }
 
 // The WHERE of an UPDATE or DELETE, with the view's own condition when it changes a view.
@@ -1104,19 +1111,19 @@ std::string Emitter::update(const UpdateStmt &s) {
     return "UPDATE " + table + " AS u$ SET " + join(sets, ", ") + " FROM (SELECT " +
            join(computed, ", ") + " FROM " + table + " AS " + t.sqlAlias +
            whereOf(t, s.where.get()) + ") AS x$ WHERE u$.rowid = x$.\"r$\"" +
-           returning(s.returning, t);
+           returning(s.returning, t, true);
   }
   std::vector<std::string> sets;
   for (size_t i = 0; i < columns.size(); ++i)
     sets.push_back(columns[i] + " = " + values[i]);
   return "UPDATE " + table + " AS " + t.sqlAlias + " SET " + join(sets, ", ") +
-         whereOf(t, s.where.get()) + returning(s.returning, t);
+         whereOf(t, s.where.get()) + returning(s.returning, t, true);
 }
 
 std::string Emitter::remove(const DeleteStmt &s) {
   const BoundTable &t = *s.table.bound;
   std::string sql = "DELETE FROM " + physicalName(t.owner, t.name) + " AS " + t.sqlAlias;
-  return sql + whereOf(t, s.where.get()) + returning(s.returning, t);
+  return sql + whereOf(t, s.where.get()) + returning(s.returning, t, false);
 }
 
 std::string Emitter::condition(const Expr &e) { return expr(e); }

@@ -42,7 +42,7 @@ private:
   std::map<const Expr *, std::string> FNested; // inner nested aggregates by their column
   const QueryBlock *FGrouping = nullptr;       // the block being written, when it has grouping sets
   const BoundTable *FReturning = nullptr;      // the changed table, in a RETURNING clause
-  std::string returning(const Returning &r, const BoundTable &t);
+  std::string returning(const Returning &r, const BoundTable &t, bool checked);
   std::string FUser;
   // While a CONNECT BY tree is written: its START WITH reads the root row, its CONNECT BY the
   // child row and (under PRIOR) the parent row.
