@@ -1994,7 +1994,8 @@ void Interp::bindDynamic(const Stmt &s, Frame &f, const std::vector<std::string>
   b.indicators.assign(n, 0);
   b.lengths.assign(n, 0);
   for (size_t i = 0; i < n; ++i) {
-    unsigned char mode = i < s.argModes.size() ? s.argModes[i] : Param::In;
+    unsigned char mode =
+        i < s.argModes.size() ? s.argModes[i] : static_cast<unsigned char>(Param::In);
     Value v = mode == Param::Out ? Value() : toText(eval(*s.args[i], f), dateFormat());
     b.buffers[i] = v.s;
     b.indicators[i] = v.isNull() ? -1 : 0;

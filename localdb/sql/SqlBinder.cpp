@@ -1245,9 +1245,8 @@ TypeInfo datetimeType(SqlType t, int fraction, int leading = -1) {
   return ti;
 }
 
-// The digits of a fraction of a second and the leading precision a value of type t carries.
+// The digits of a fraction of a second a value of type t carries.
 int fractionOf(const TypeInfo &t) { return t.scale == kNoScale ? 9 : t.scale; }
-int leadingOf(const TypeInfo &t) { return t.precision < 0 ? 9 : t.precision; }
 
 // Appends an argument the call's SQLite function reads besides Oracle's: a type code, a
 // precision, a missing mask (NULL).
