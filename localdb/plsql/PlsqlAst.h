@@ -198,6 +198,7 @@ enum class SKind {
   Case,     // branches: WHEN (a condition, or a value compared with the selector in value)
   Continue, // as Exit: label, WHEN condition in value
   Dynamic,  // EXECUTE IMMEDIATE value [INTO into] [USING args]
+  PipeRow,  // PIPE ROW (value) of a pipelined function
 };
 
 struct Stmt;
@@ -398,6 +399,7 @@ struct ExceptionDecl {
 
 struct Subprogram {
   bool isFunction = false;
+  bool pipelined = false; // PIPELINED: its PIPE ROW values are the collection it returns
   std::string name;
   int pos = 0;   // the name
   int start = 0; // PROCEDURE / FUNCTION keyword

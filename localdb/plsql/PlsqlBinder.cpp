@@ -3042,6 +3042,15 @@ void UnitBinder::bindStatement(Stmt &s, Scope *scope) {
   case SKind::Case:
     bindCaseStatement(s, scope);
     return;
+  case SKind::PipeRow:
+    guarded([&] {
+      if (!FCurrentSub || !FCurrentSub->pipelined)
+        fail(s.pos, "PLS-00629: PIPE statement cannot be used in non-pipelined functions");
+      bindValue(*s.value, scope);
+      if (const TypeDecl *d = FCurrentSub->returnType.decl)
+        checkAssignable(d->elementType, *s.value);
+    });
+    return;
   case SKind::Dynamic:
     guarded([&] {
       bindDynamicText(s, scope);
@@ -3144,6 +3153,12 @@ void UnitBinder::bindReturn(Stmt &s, Scope *scope) {
   if (!FCurrentSub) {
     if (s.value)
       fail(s.pos, "PLS-00372: In a procedure, RETURN statement cannot contain an "
+                  "expression");
+    return;
+  }
+  if (FCurrentSub->pipelined) {
+    if (s.value)
+      fail(s.pos, "PLS-00633: RETURN statement in a pipelined function cannot contain an "
                   "expression");
     return;
   }

@@ -37,6 +37,7 @@ struct Interp::Frame {
   int line = 0;
   Record *trigNew = nullptr, *trigOld = nullptr;
   const PlsqlError *handling = nullptr; // the exception a handler is running for
+  Value *pipe = nullptr;                // a pipelined function's rows so far
 };
 
 namespace {
@@ -1250,10 +1251,16 @@ Value Interp::invoke(const Subprogram &declared, const Expr *site, std::vector<V
     f.slots[static_cast<size_t>(p.slot)] =
         p.mode == Param::Out && !direct ? v : coerce(v, p.type, dateFormat());
   }
-  Value result;
+  Value result, piped;
+  if (sp->pipelined) {
+    piped = emptyCollection(sp->returnType.decl);
+    f.pipe = &piped;
+  }
   try {
     Flow fl = execBlock(*sp->body, f);
-    if (fl == Flow::Return) {
+    if (sp->pipelined) {
+      result = std::move(piped); // its rows, however it ended
+    } else if (fl == Flow::Return) {
       result = std::move(FReturn);
       FReturn = Value();
     } else if (sp->isFunction) {
@@ -1849,6 +1856,19 @@ Interp::Flow Interp::exec(const Stmt &s, Frame &f) {
     case SKind::Dynamic:
       execDynamic(s, f);
       return Flow::Normal;
+    case SKind::PipeRow: {
+      Value v = eval(*s.value, f);
+      if (!f.pipe || f.pipe->t != VType::Table || !f.pipe->tab)
+        raise(6531);
+      PlTable &rows = *f.pipe->tab;
+      const TypeDecl *d = rows.type;
+      if (d && d->collection == TypeDecl::Varray && rows.size >= d->limit)
+        raise(6532);
+      int32_t n = ++rows.size;
+      rows.elements.emplace_hint(rows.elements.end(), n,
+                                 d ? coerce(v, d->elementType, dateFormat()) : v);
+      return Flow::Normal;
+    }
     case SKind::Goto:
       FGotoLabel = &s.label;
       return Flow::Goto;

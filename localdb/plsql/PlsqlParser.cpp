@@ -86,6 +86,7 @@ private:
   const std::string &FText;
   std::vector<CompileError> &FErrors;
   std::string FUnitName, FUnitType = "ANONYMOUS BLOCK"; // for $$PLSQL_UNIT, $$PLSQL_UNIT_TYPE
+  bool FPipelined = false;                              // the last unit options read had PIPELINED
   std::vector<Token> FTokens;
   size_t FPos = 0;
   int FDepth = 0;
@@ -183,6 +184,7 @@ private:
   void continueStatement(Stmt &s);
   void dynamicStatement(Stmt &s);
   void usingClause(Stmt &s);
+  void pipeStatement(Stmt &s);
   void forallStatement(Stmt &s);
   ExprPtr caseExpr();
   void commitStatement(Stmt &s);
@@ -1157,13 +1159,14 @@ StmtPtr Parser::statement() {
       {"CONTINUE", &Parser::continueStatement},
       {"EXECUTE", &Parser::dynamicStatement},
       {"FORALL", &Parser::forallStatement},
+      {"PIPE", &Parser::pipeStatement},
   };
   const Token &t = cur();
   if (t.kind == Tok::Ident) {
     const std::string &w = t.text;
     if (auto it = kStatements.find(w);
         it != kStatements.end() && (FModern || (w != "CASE" && w != "CONTINUE" && w != "EXECUTE" &&
-                                                w != "FORALL" && w != "MERGE"))) {
+                                                w != "FORALL" && w != "MERGE" && w != "PIPE"))) {
       (this->*it->second)(*s);
       return s;
     }
@@ -1270,6 +1273,17 @@ void Parser::dynamicStatement(Stmt &s) {
       s.argModes.push_back(Param::Out);
     } while (acceptOp(","));
   }
+  endStatement(kExpAfterExpr);
+}
+
+// PIPE ROW (value);
+void Parser::pipeStatement(Stmt &s) {
+  advance();
+  needKw("ROW", "row");
+  s.kind = SKind::PipeRow;
+  needOp("(", "(");
+  s.value = expr();
+  needOp(")", ")");
   endStatement(kExpAfterExpr);
 }
 
@@ -1634,8 +1648,13 @@ void Parser::params(std::vector<Param> &out) {
 // DETERMINISTIC, RESULT_CACHE [RELIES_ON (...)], PARALLEL_ENABLE [(...)]. Accepted and read past:
 // units here always run with their owner's rights, and nothing is cached or run in parallel.
 void Parser::unitOptions() {
+  FPipelined = false;
   while (FModern) {
-    if (acceptKw("AUTHID")) {
+    if (acceptKw("PIPELINED")) {
+      FPipelined = true;
+      if (acceptKw("USING")) // an interface implementation type: not kept
+        ident("<an identifier>");
+    } else if (acceptKw("AUTHID")) {
       if (!acceptKw("CURRENT_USER"))
         needKw("DEFINER", "current_user definer");
     } else if (acceptKw("DETERMINISTIC")) {
@@ -1675,6 +1694,7 @@ std::unique_ptr<Subprogram> Parser::subprogram(bool inSpec, bool stored) {
     sp->returnSpec = typeSpec(true);
   }
   unitOptions();
+  sp->pipelined = sp->isFunction && FPipelined;
   if (acceptOp(";"))
     return sp;
   if (!acceptKw("IS") && !acceptKw("AS"))

@@ -1505,3 +1505,21 @@ end;)");
   EXPECT_EQ(column("SELECT group_concat(\"ID\" || ':' || \"N\", ',') FROM \"SCOTT.MT\""),
             std::vector<std::string>{"1:16,2:500,12:5,22:5"});
 }
+
+// PIPELINED functions compile with PIPE ROW and give the collection of their piped rows.
+TEST_F(PlsqlRun, PipelinedFunctionsCollectTheirRows) {
+  run("create or replace package pl is type nt is table of number; "
+      "function evens(n number) return nt pipelined; end;");
+  run("create or replace package body pl is function evens(n number) return nt pipelined is "
+      "begin for i in 1 .. n loop if mod(i, 2) = 0 then pipe row (i * 10); end if; end loop; "
+      "return; end; end;");
+  EXPECT_EQ(status("PL", "PACKAGE BODY"), "VALID");
+  run("declare t pl.nt; begin dbms_output.enable; t := pl.evens(5); "
+      "dbms_output.put_line(t.count || ':' || t(1) || ',' || t(2)); end;");
+  EXPECT_EQ(output(), std::vector<std::string>{"2:20,40"});
+  run("create or replace function bad return number is begin pipe row (1); return 1; end;");
+  EXPECT_EQ(errors("BAD").at(0).substr(0, 13), "1/37 PLS-0062"); // PLS-00629 at PIPE
+  run("create or replace package body pl is function evens(n number) return nt pipelined is "
+      "begin return 1; end; end;");
+  EXPECT_EQ(status("PL", "PACKAGE BODY"), "INVALID");
+}
