@@ -2,6 +2,7 @@
 // offsets: the functions answer NULL, the procedures raise VALUE_ERROR (a NULL argument) or
 // INVALID_ARGVAL (ORA-21560, an amount or offset out of range).
 #include "localdb/packages/DbmsLob.h"
+#include "localdb/packages/DbmsAssert.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -53,6 +54,13 @@ const LobMember kMembers[] = {
     {"UTL_RAW", "BIT_AND", 2, 2, VType::Char, 0, 'R', "R1,R2"},
     {"UTL_RAW", "BIT_OR", 2, 2, VType::Char, 0, 'R', "R1,R2"},
     {"UTL_RAW", "BIT_XOR", 2, 2, VType::Char, 0, 'R', "R1,R2"},
+    {"DBMS_ASSERT", "NOOP", 1, 1, VType::Char, 0, 0, "STR"},
+    {"DBMS_ASSERT", "ENQUOTE_LITERAL", 1, 1, VType::Char, 0, 0, "STR"},
+    {"DBMS_ASSERT", "ENQUOTE_NAME", 1, 2, VType::Char, 0, 0, "STR,CAPITALIZE"},
+    {"DBMS_ASSERT", "SIMPLE_SQL_NAME", 1, 1, VType::Char, 0, 0, "STR"},
+    {"DBMS_ASSERT", "QUALIFIED_SQL_NAME", 1, 1, VType::Char, 0, 0, "STR"},
+    {"DBMS_ASSERT", "SCHEMA_NAME", 1, 1, VType::Char, 0, 0, "STR"},
+    {"DBMS_ASSERT", "SQL_OBJECT_NAME", 1, 1, VType::Char, 0, 0, "STR"},
 };
 
 // Argument i as a whole number; nullopt when NULL, fallback when it was not given.
@@ -309,7 +317,9 @@ int lobParamIndex(const LobMember &m, const std::string &name) {
   return -1;
 }
 
-Value callLobMember(const LobMember &m, std::vector<Value> &args, bool binary) {
+Value callLobMember(const LobMember &m, std::vector<Value> &args, bool binary, sqlite3 *db) {
+  if (std::strcmp(m.package, "DBMS_ASSERT") == 0)
+    return dbmsAssert(m.name, args, db);
   if (std::strcmp(m.package, "UTL_RAW") == 0)
     return utlRaw(m.name, args);
   return dbmsLob(m.name, args, binary);

@@ -1,7 +1,9 @@
-// DBMS_LOB and UTL_RAW: the members PL/SQL calls, over the values it holds (a CLOB's text, a
-// BLOB's or a RAW's bytes). A LOB here is its value, not a locator: the subprograms that write
-// change the variable they are given, not a row it was read from.
+// DBMS_LOB and UTL_RAW (and DBMS_ASSERT's checks): the members PL/SQL calls, over the values it
+// holds (a CLOB's text, a BLOB's or a RAW's bytes). A LOB here is its value, not a locator: the
+// subprograms that write change the variable they are given, not a row it was read from.
 #pragma once
+#include <sqlite3.h>
+
 #include <string>
 #include <vector>
 
@@ -28,6 +30,7 @@ int lobParamIndex(const LobMember &m, const std::string &name);
 // Runs a member. args holds the evaluated arguments (as many as were given); the written ones
 // are updated in place. binary: the first argument is a BLOB (WRITE, COPY and ERASE fill gaps
 // with zero bytes rather than blanks). The function's result, NULL for a procedure.
-plsql::Value callLobMember(const LobMember &m, std::vector<plsql::Value> &args, bool binary);
+plsql::Value callLobMember(const LobMember &m, std::vector<plsql::Value> &args, bool binary,
+                           sqlite3 *db = nullptr);
 
 } // namespace localdb::packages

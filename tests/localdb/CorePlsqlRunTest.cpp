@@ -1523,3 +1523,22 @@ TEST_F(PlsqlRun, PipelinedFunctionsCollectTheirRows) {
       "begin return 1; end; end;");
   EXPECT_EQ(status("PL", "PACKAGE BODY"), "INVALID");
 }
+
+// DBMS_ASSERT: quoted names and literals, checked names, and the errors of each check.
+TEST_F(PlsqlRun, DbmsAssertChecksNamesAndLiterals) {
+  run(R"(declare procedure t(x varchar2) is begin dbms_output.put_line(x); end;
+begin dbms_output.enable;
+  t(dbms_assert.enquote_name('emp') || dbms_assert.enquote_name('emp', false));
+  t(dbms_assert.enquote_literal('it''''s') || dbms_assert.simple_sql_name('  Emp_1 '));
+  t(dbms_assert.qualified_sql_name('scott.emp@lnk') || dbms_assert.schema_name('SCOTT'));
+  t(dbms_assert.sql_object_name('emp') || dbms_assert.sql_object_name('scott.dept'));
+  begin t(dbms_assert.simple_sql_name('1x')); exception when others then t(sqlcode); end;
+  begin t(dbms_assert.qualified_sql_name('a..b')); exception when others then t(sqlcode); end;
+  begin t(dbms_assert.schema_name('NOBODY')); exception when others then t(sqlcode); end;
+  begin t(dbms_assert.sql_object_name('nothing')); exception when others then t(sqlcode); end;
+  begin t(dbms_assert.enquote_literal('it''s')); exception when others then t(sqlcode); end;
+end;)");
+  EXPECT_EQ(output(), (std::vector<std::string>{"\"EMP\"\"emp\"", "'it''s'Emp_1",
+                                                "scott.emp@lnkSCOTT", "empscott.dept", "-44003",
+                                                "-44004", "-44001", "-44002", "-6502"}));
+}
