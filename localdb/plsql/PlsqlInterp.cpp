@@ -1742,45 +1742,10 @@ void Interp::execParts(const SqlStmt &q, Frame &f) {
   std::vector<Value> values;
   for (int k : q.paramOf)
     values.push_back(eval(*q.params[static_cast<size_t>(k)], f));
-  bool marked = sqlite3_exec(FSession.db(), "SAVEPOINT \"multi$statement\"", nullptr, nullptr,
-                             nullptr) == SQLITE_OK;
-  int64_t rows = 0;
-  auto steps = [&] {
-    int64_t inserted = 0;
-    for (const SqlPart &p : q.parts) {
-      sqlite3_stmt *st = FSession.takeStatement(p.sql);
-      StatementLease lease{FSession, st};
-      for (size_t i = 0; i < values.size(); ++i)
-        bindParam(st, static_cast<int>(i + 1), values[i]);
-      if (p.deletesBefore)
-        sqlite3_bind_int64(st, sqlite3_bind_parameter_index(st, ":inserted"), inserted);
-      int rc = sqlite3_step(st);
-      while (rc == SQLITE_ROW) // a view's check: SQLite counts the changes at the end
-        rc = sqlite3_step(st);
-      if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
-        OraError e = stepFailure(FSession.db(), rc);
-        sqlite3_reset(st);
-        throw fromOra(e);
-      }
-      sqlite3_reset(st);
-      int changed = changedRows(FSession);
-      if (p.counts)
-        rows += changed;
-      if (p.inserts)
-        inserted += changed;
-    }
-  };
-  try {
-    runWithStatementTriggers(FSession, q.target, std::ref(steps));
-  } catch (...) {
-    if (marked) {
-      sqlite3_exec(FSession.db(), "ROLLBACK TO \"multi$statement\"", nullptr, nullptr, nullptr);
-      sqlite3_exec(FSession.db(), "RELEASE \"multi$statement\"", nullptr, nullptr, nullptr);
-    }
-    throw;
-  }
-  if (marked)
-    sqlite3_exec(FSession.db(), "RELEASE \"multi$statement\"", nullptr, nullptr, nullptr);
+  int64_t rows = runStatementParts(FSession, q.parts, q.target, 0, 1, [&](sqlite3_stmt *st, int) {
+    for (size_t i = 0; i < values.size(); ++i)
+      bindParam(st, static_cast<int>(i + 1), values[i]);
+  });
   FSqlRowCount = rows;
   FSqlFound = rows > 0;
 }

@@ -942,22 +942,36 @@ void Cursor::runParts(int iterations, int rowOffset) {
   Impl &m = *FImpl;
   Session &s = *FSession;
   const CompiledStatement &cs = *m.compiled;
+  try {
+    rowsProcessed = static_cast<uint32_t>(
+        runStatementParts(s, cs.parts, cs.target, std::max(0, rowOffset), std::max(1, iterations),
+                          [&](sqlite3_stmt *st, int row) { bindValues(m, row, false, st); }));
+  } catch (...) {
+    rowsProcessed = 0;
+    throw;
+  }
+}
+
+int64_t runStatementParts(Session &s, const std::vector<plsql::SqlPart> &parts,
+                          const plsql::DmlTarget &target, int from, int to,
+                          const std::function<void(sqlite3_stmt *, int)> &bind) {
   s.beginWrite();
   bool marked =
       sqlite3_exec(s.db(), "SAVEPOINT \"multi$statement\"", nullptr, nullptr, nullptr) == SQLITE_OK;
+  int64_t rows = 0;
   auto steps = [&] {
-    for (int i = std::max(0, rowOffset); i < std::max(1, iterations); ++i) {
+    for (int i = from; i < to; ++i) {
       int64_t inserted = 0;
-      for (const CompiledStatement::Part &p : cs.parts) {
+      for (const plsql::SqlPart &p : parts) {
         sqlite3_stmt *st = s.takeStatement(p.sql);
         StatementLease lease{s, st};
-        bindValues(m, i, false, st);
+        bind(st, i);
         if (p.deletesBefore)
           sqlite3_bind_int64(st, sqlite3_bind_parameter_index(st, ":inserted"), inserted);
         int rc = sqlite3_step(st);
         while (rc == SQLITE_ROW) // a view's check: SQLite counts the changes at the end
           rc = sqlite3_step(st);
-        if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
+        if (rc != SQLITE_DONE) {
           OraError e = stepError(s, rc);
           sqlite3_reset(st);
           throw e;
@@ -965,16 +979,15 @@ void Cursor::runParts(int iterations, int rowOffset) {
         sqlite3_reset(st);
         int changed = plsql::changedRows(s);
         if (p.counts)
-          rowsProcessed += static_cast<uint32_t>(changed);
+          rows += changed;
         if (p.inserts)
           inserted += changed;
       }
     }
   };
   try {
-    plsql::runWithStatementTriggers(s, cs.target, std::ref(steps), nullptr);
+    plsql::runWithStatementTriggers(s, target, std::ref(steps), nullptr);
   } catch (...) {
-    rowsProcessed = 0;
     if (marked) {
       sqlite3_exec(s.db(), "ROLLBACK TO \"multi$statement\"", nullptr, nullptr, nullptr);
       sqlite3_exec(s.db(), "RELEASE \"multi$statement\"", nullptr, nullptr, nullptr);
@@ -983,6 +996,7 @@ void Cursor::runParts(int iterations, int rowOffset) {
   }
   if (marked)
     sqlite3_exec(s.db(), "RELEASE \"multi$statement\"", nullptr, nullptr, nullptr);
+  return rows;
 }
 
 namespace {

@@ -1,6 +1,7 @@
 // A cursor: one statement of a logon, its binds, its defines and its fetch state.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -9,9 +10,13 @@
 #include "localdb/server/Session.h"
 #include "localdb/sql/OraError.h"
 
+struct sqlite3_stmt;
+
 namespace localdb::plsql {
 struct CursorState;
-}
+struct SqlPart;
+struct DmlTarget;
+} // namespace localdb::plsql
 
 namespace localdb {
 
@@ -70,5 +75,12 @@ private:
   std::shared_ptr<Session> FSession;
   std::unique_ptr<Impl> FImpl;
 };
+
+// The statements of a MERGE or multi-table INSERT for each of rounds from .. to-1, inside one
+// savepoint so that a failing one undoes those before it, with the table's statement
+// triggers; bind puts a round's values on a statement. The rows the counted statements changed.
+int64_t runStatementParts(Session &s, const std::vector<plsql::SqlPart> &parts,
+                          const plsql::DmlTarget &target, int from, int to,
+                          const std::function<void(sqlite3_stmt *, int)> &bind);
 
 } // namespace localdb
