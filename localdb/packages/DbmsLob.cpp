@@ -104,7 +104,7 @@ Value piece(const std::string &s) { return Value::text(s); }
 
 Value dbmsLob(const std::string &name, std::vector<Value> &args, bool binary) {
   auto arg = [&](size_t i) -> const Value & {
-    static const Value none;
+    static const Value none{};
     return i < args.size() ? args[i] : none;
   };
   auto anyNull = [&] {
