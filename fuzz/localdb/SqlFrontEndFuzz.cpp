@@ -98,6 +98,9 @@ std::string textOfKey(const std::string &key, const std::vector<ShapeLiteral> &l
       const ShapeLiteral &l = literals[k++];
       if (l.number) {
         text += l.text;
+      } else if (!text.empty() && text.back() == '\'' && l.text.find("]'") == std::string::npos) {
+        // Right after a string ('' then q'[y]'): a plain quote would join the two.
+        text += "q'[" + l.text + "]'";
       } else {
         text += '\'';
         for (char c : l.text)
