@@ -20,7 +20,7 @@ namespace localdb {
 
 namespace {
 
-const int kDictionaryVersion = 13;
+const int kDictionaryVersion = 14;
 
 const char *kCatalogTables = R"SQL(
 CREATE TABLE ora_meta(key TEXT PRIMARY KEY, value TEXT);
@@ -94,10 +94,12 @@ struct DictView {
   "column_id, length(data_default), data_default"
 
 // Later releases' columns of *_TAB_COLS: identity and DEFAULT ON NULL.
-#define IDENTITY_COLS "IDENTITY_COLUMN VARCHAR2(3), DEFAULT_ON_NULL VARCHAR2(3)"
+#define IDENTITY_COLS                                                                              \
+  "IDENTITY_COLUMN VARCHAR2(3), DEFAULT_ON_NULL VARCHAR2(3), VIRTUAL_COLUMN VARCHAR2(3)"
 #define IDENTITY_SEL                                                                               \
   "CASE WHEN generated IN ('ALWAYS', 'BY DEFAULT', 'BY DEFAULT ON NULL') THEN 'YES' ELSE 'NO' "    \
-  "END, CASE WHEN generated LIKE '%ON NULL' THEN 'YES' ELSE 'NO' END"
+  "END, CASE WHEN generated LIKE '%ON NULL' THEN 'YES' ELSE 'NO' END, CASE WHEN generated = "      \
+  "'VIRTUAL' THEN 'YES' ELSE 'NO' END"
 
 // Each subprogram of a package specification in *_PROCEDURES (later releases).
 #define PACKAGE_MEMBERS_SEL                                                                        \
@@ -1221,12 +1223,20 @@ void addObject(sqlite3 *db, const std::string &owner, const std::string &name,
                   now + "," + now + ")");
 }
 
+std::string columnDefinition(const ColumnInfo &c) {
+  std::string d = quoteIdent(c.name) + " " + declaredType(c.type);
+  // A virtual column is SQLite's: computed when read, so writes need none of our functions.
+  if (c.generated == "VIRTUAL")
+    d += " AS (" + c.generatedSql + ") VIRTUAL";
+  return d;
+}
+
 void createTable(sqlite3 *db, const std::string &owner, const std::string &name,
                  const std::vector<ColumnInfo> &cols, bool temporary) {
   std::string sql =
       (temporary ? "CREATE TEMP TABLE " : "CREATE TABLE ") + physicalName(owner, name) + "(";
   for (size_t i = 0; i < cols.size(); ++i)
-    sql += (i ? ", " : "") + quoteIdent(cols[i].name) + " " + declaredType(cols[i].type);
+    sql += (i ? ", " : "") + columnDefinition(cols[i]);
   execSql(db, sql + ")");
   addObject(db, owner, name, "TABLE");
   insertColumns(db, owner, name, cols);

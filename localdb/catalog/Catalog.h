@@ -52,8 +52,9 @@ struct ColumnInfo {
   std::string defaultText; // Oracle text of the DEFAULT expression, "" when none
   // How the default applies: "" (when no value is given), "ON NULL" (also for an explicit NULL),
   // or an identity column's kind: "ALWAYS", "BY DEFAULT", "BY DEFAULT ON NULL".
-  std::string generated;
-  bool national = false; // a CLOB declared NCLOB: the same text, its own name in the dictionary
+  std::string generated;    // also "VIRTUAL": a column computed from defaultText when read
+  std::string generatedSql; // a virtual column's expression as SQLite computes it (not stored)
+  bool national = false;    // a CLOB declared NCLOB: the same text, its own name in the dictionary
 };
 
 // Large objects: no ORDER BY, GROUP BY, DISTINCT, comparison or index over them.
@@ -118,6 +119,9 @@ struct ConstraintDef {
 
 // Catalog changes shared by the seed and the DDL executor (inside the caller's transaction).
 // temporary: a global temporary table, whose storage is each connection's own TEMP table.
+// A column of a table's SQLite definition: its name, its storage class, a virtual column's
+// expression.
+std::string columnDefinition(const ColumnInfo &c);
 void createTable(sqlite3 *db, const std::string &owner, const std::string &name,
                  const std::vector<ColumnInfo> &cols, bool temporary = false);
 

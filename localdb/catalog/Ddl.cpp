@@ -313,13 +313,21 @@ void addConstraints(Context &ctx, const std::string &owner, const std::string &t
 }
 
 // Re-creates a table's SQLite storage from the catalog (after a change of declared types).
+bool namesColumn(const std::string &text, const std::string &column);
+void bindVirtual(Binder &binder, const std::string &owner, const std::string &table, ColumnInfo &c,
+                 const std::vector<ColumnInfo> &cols, bool typed, Expr *parsed, int pos);
+
 void rebuildStorage(sqlite3 *db, const std::string &owner, const std::string &table) {
   std::vector<ColumnInfo> cols = loadColumns(db, owner, table);
   std::string phys = physicalName(owner, table), tmp = quoteIdent("tmp$" + owner + "." + table);
   std::string defs, names;
-  for (const ColumnInfo &c : cols) {
-    defs += (defs.empty() ? "" : ", ") + quoteIdent(c.name) + " " + declaredType(c.type);
-    names += (names.empty() ? "" : ", ") + quoteIdent(c.name);
+  Binder binder(db, owner);
+  for (ColumnInfo &c : cols) {
+    if (c.generated == "VIRTUAL")
+      bindVirtual(binder, owner, table, c, cols, true, nullptr, 0);
+    defs += (defs.empty() ? "" : ", ") + columnDefinition(c);
+    if (c.generated != "VIRTUAL") // computed, not copied
+      names += (names.empty() ? "" : ", ") + quoteIdent(c.name);
   }
   // SQLite drops a table's triggers with it; the PL/SQL layer's row trigger hooks come back
   // (the constraint triggers are made again below).
@@ -396,6 +404,38 @@ std::string identitySequence(const ColumnInfo &c) {
   return end == std::string::npos ? std::string() : c.defaultText.substr(at + 1, end - at - 1);
 }
 
+// A virtual column: its expression bound over the row's stored columns (another virtual one is
+// ORA-54012), written for SQLite, and its type when none was declared.
+void bindVirtual(Binder &binder, const std::string &owner, const std::string &table, ColumnInfo &c,
+                 const std::vector<ColumnInfo> &cols, bool typed, Expr *parsed, int pos) {
+  ExprPtr own;
+  Expr *e = parsed;
+  if (!e) {
+    own = parseCondition(c.defaultText);
+    e = own.get();
+  }
+  std::vector<ColumnInfo> stored;
+  for (const ColumnInfo &x : cols)
+    if (x.generated != "VIRTUAL")
+      stored.push_back(x);
+    else if (x.name != c.name && namesColumn(c.defaultText, x.name))
+      fail(54012, pos);
+  binder.bindIndexExpression(*e, owner, table, stored);
+  if (isLob(e->type.type))
+    throw oraErrorArg(2327, "LOB", e->pos);
+  Emitter em({}, binder.user());
+  c.generatedSql = rowExpression(em.condition(*e));
+  if (typed)
+    return;
+  const TypeInfo &t = e->type;
+  c.type = t.type == SqlType::Unknown ? SqlType::Varchar2 : t.type;
+  c.length = c.type == SqlType::Number ? 22 : c.type == SqlType::Date ? 7 : std::max(1, t.length);
+  if (c.type == SqlType::Varchar2 || c.type == SqlType::Char)
+    c.length = std::max(1, std::min(t.length ? t.length : 4000, 4000));
+  c.precision = c.type == SqlType::Number ? t.precision : -1;
+  c.scale = c.type == SqlType::Number ? t.scale : kNoScale;
+}
+
 void createTableStmt(Context &ctx, CreateTableStmt &s) {
   sqlite3 *db = ctx.db;
   std::string owner = ctx.binder.ownerOf(s.name), name = s.name.back();
@@ -446,10 +486,16 @@ void createTableStmt(Context &ctx, CreateTableStmt &s) {
         ctx.binder.bindDefault(*d.defaultExpr, owner);
         c.defaultText = d.defaultText;
       }
+      if (d.virtualExpr)
+        c.defaultText = d.defaultText;
       cols.push_back(c);
       for (ConstraintClause &cc : d.constraints)
         constraints.push_back(std::move(cc));
     }
+    for (size_t i = 0; i < s.columns.size(); ++i)
+      if (s.columns[i].virtualExpr)
+        bindVirtual(ctx.binder, owner, name, cols[i], cols, s.columns[i].haveType,
+                    s.columns[i].virtualExpr.get(), s.columns[i].pos);
   }
   std::set<std::string> seen;
   for (size_t i = 0; i < cols.size(); ++i)
@@ -901,6 +947,11 @@ void dropColumns(Context &ctx, const std::string &owner, const std::string &name
       fail(904, s.pos);
   if (gone.size() >= cols.size())
     fail(12983, s.pos);
+  for (const ColumnInfo &v : cols)
+    if (v.generated == "VIRTUAL" && !gone.count(v.name))
+      for (const std::string &g : gone)
+        if (namesColumn(v.defaultText, g))
+          fail(54031, s.pos);
   std::set<std::pair<std::string, std::string>> related;
   for (const std::string &k : column(db,
                                      "SELECT constraint_name FROM ora_constraints WHERE owner = "
@@ -1057,8 +1108,12 @@ void alterTableStmt(Context &ctx, AlterTableStmt &s) {
           fail(1758, d.pos);
         constraints.push_back(std::move(cc));
       }
-      execSql(db, "ALTER TABLE " + physicalName(owner, name) + " ADD COLUMN " + quoteIdent(c.name) +
-                      " " + declaredType(c.type));
+      if (d.virtualExpr) {
+        c.defaultText = d.defaultText;
+        bindVirtual(ctx.binder, owner, name, c, cols, d.haveType, d.virtualExpr.get(), d.pos);
+      }
+      execSql(db,
+              "ALTER TABLE " + physicalName(owner, name) + " ADD COLUMN " + columnDefinition(c));
       cols.push_back(c);
     }
     for (ConstraintClause &cc : s.constraints)

@@ -203,7 +203,9 @@ void writeBack(Session &s, UnitState &st, RowStatement &row, const Unit &u, int 
   std::string tOwner = u.trigger.table.size() > 1 ? u.trigger.table[0] : u.owner;
   std::string table = u.trigger.table.back();
   std::vector<std::string> names, params;
+  std::vector<bool> computed; // virtual columns: SQLite computes them, none is written
   auto add = [&](const ColumnInfo &c) {
+    computed.push_back(c.generated == "VIRTUAL");
     std::string p = "?" + std::to_string(names.size() + 1);
     // PL/SQL holds a BLOB's bytes as a string; the column keeps them as a blob.
     params.push_back(c.type == SqlType::Blob ? "CAST(" + p + " AS BLOB)" : p);
@@ -222,14 +224,17 @@ void writeBack(Session &s, UnitState &st, RowStatement &row, const Unit &u, int 
   if (event == 1) {
     std::string list, given;
     for (size_t i = 0; i < values.size(); ++i) {
-      list += (i ? ", " : "") + quoteIdent(names[i]);
-      given += (i ? ", " : "") + params[i];
+      if (computed[i])
+        continue;
+      list += (list.empty() ? "" : ", ") + quoteIdent(names[i]);
+      given += (given.empty() ? "" : ", ") + params[i];
     }
     sql = "INSERT INTO " + physicalName(tOwner, table) + "(" + list + ") VALUES (" + given + ")";
   } else {
     std::string set;
     for (size_t i = 0; i < values.size(); ++i)
-      set += (i ? ", " : "") + quoteIdent(names[i]) + " = " + params[i];
+      if (!computed[i])
+        set += (set.empty() ? "" : ", ") + quoteIdent(names[i]) + " = " + params[i];
     sql = "UPDATE " + physicalName(tOwner, table) + " SET " + set + " WHERE rowid = ?" +
           std::to_string(values.size() + 1);
   }

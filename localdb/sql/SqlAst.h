@@ -327,6 +327,7 @@ struct ColumnDef {
   ExprPtr defaultExpr;
   std::vector<ConstraintClause> constraints;
   bool identity = false; // GENERATED ... AS IDENTITY (its kind in info.generated)
+  ExprPtr virtualExpr;   // [GENERATED ALWAYS] AS (expr) [VIRTUAL]: its text in defaultText
   SequenceOptions identityOptions;
 };
 

@@ -2377,12 +2377,17 @@ void Binder::bindInsert(InsertStmt &s) {
   }
   if (s.columns.empty())
     for (const ColumnInfo &c : t->columns) {
+      if (c.generated == "VIRTUAL")
+        continue; // computed, never given
       checkChangeable(*t, c.name, s.table.pos);
       s.columns.push_back(c.name);
     }
-  for (size_t i = 0; i < s.columns.size(); ++i)
+  for (size_t i = 0; i < s.columns.size(); ++i) {
     if (generatedAlways(*t, s.columns[i]))
       fail(32795, i < s.columnPos.size() ? s.columnPos[i] : s.table.pos);
+    if (isVirtual(*t, s.columns[i]))
+      fail(54013, i < s.columnPos.size() ? s.columnPos[i] : s.table.pos);
+  }
   {
     auto o = findObject(s.table.name);
     checkPrivilege(o->owner, o->name, "INSERT", s.columns, s.table.pos);
@@ -2422,6 +2427,8 @@ void Binder::bindUpdate(UpdateStmt &s) {
       checkChangeable(*t, a.columns[i], a.columnPos[i]);
       if (generatedAlways(*t, a.columns[i]))
         fail(32796, a.columnPos[i]);
+      if (isVirtual(*t, a.columns[i]))
+        fail(54017, a.columnPos[i]);
     }
     if (a.columns.size() > 1) {
       bindSubquery(*a.value->query, &scope, 1);
@@ -2532,7 +2539,7 @@ std::vector<const Expr *> Binder::bindInsertDefaults(const InsertStmt &s,
     bool named = std::find(s.columns.begin(), s.columns.end(), c.name) != s.columns.end();
     bool onNull =
         c.generated.size() >= 7 && c.generated.compare(c.generated.size() - 7, 7, "ON NULL") == 0;
-    if (!c.defaultText.empty() && (!named || onNull)) {
+    if (!c.defaultText.empty() && (!named || onNull) && c.generated != "VIRTUAL") {
       ExprPtr e = parseCondition(c.defaultText);
       bindDefault(*e, t.owner);
       d = e.get();
@@ -2541,6 +2548,13 @@ std::vector<const Expr *> Binder::bindInsertDefaults(const InsertStmt &s,
     defaults.push_back(d);
   }
   return defaults;
+}
+
+bool Binder::isVirtual(const BoundTable &t, const std::string &column) {
+  for (const ColumnInfo &c : t.columns)
+    if (c.name == column)
+      return c.generated == "VIRTUAL";
+  return false;
 }
 
 bool Binder::generatedAlways(const BoundTable &t, const std::string &column) {

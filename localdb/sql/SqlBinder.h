@@ -86,6 +86,7 @@ public:
   const std::vector<int> &readLiterals() const { return FReadLiterals; }
 
 private:
+  static bool isVirtual(const BoundTable &t, const std::string &column);
   static bool generatedAlways(const BoundTable &t, const std::string &column);
   void bindRowExpression(Expr &e, const std::string &owner, const std::string &table,
                          const std::vector<ColumnInfo> &columns, bool condition);

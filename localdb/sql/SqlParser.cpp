@@ -174,6 +174,7 @@ private:
     throw oraErrorText(3001, "unimplemented feature (materialized views)", cur().pos);
   }
   void returningClause(Returning &r);
+  void virtualColumn(ColumnDef &d);
   // At "(": a parenthesised list of grouping columns, not an expression that starts with one.
   bool compositeFollows() const {
     int depth = 0;
@@ -2107,15 +2108,17 @@ ColumnDef Parser::columnDef(bool requireType) {
   ColumnDef d;
   d.pos = cur().pos;
   d.name = name(904);
-  if (requireType || (cur().kind == Tok::Ident && !isKw("DEFAULT") && !isKw("NOT") &&
-                      !isKw("NULL") && !isKw("CONSTRAINT") && !isKw("PRIMARY") && !isKw("UNIQUE") &&
-                      !isKw("REFERENCES") && !isKw("CHECK"))) {
+  bool virtualNext = FModern && (isKw("GENERATED") || (isKw("AS") && peek().is("(")));
+  if (!virtualNext &&
+      (requireType || (cur().kind == Tok::Ident && !isKw("DEFAULT") && !isKw("NOT") &&
+                       !isKw("NULL") && !isKw("CONSTRAINT") && !isKw("PRIMARY") &&
+                       !isKw("UNIQUE") && !isKw("REFERENCES") && !isKw("CHECK")))) {
     d.info = dataType();
   } else {
     d.haveType = false;
   }
   d.info.name = d.name;
-  if (FModern && isKw("GENERATED"))
+  if (FModern && (isKw("GENERATED") || (isKw("AS") && peek().is("("))))
     identityClause(d);
   if (isKw("DEFAULT")) {
     if (d.identity) // an identity column's default is its sequence
@@ -2179,7 +2182,7 @@ std::unique_ptr<Statement> Parser::createTable(int pos) {
     error(906);
   }
   for (auto &c : s->columns)
-    if (!c.haveType && !s->asQuery)
+    if (!c.haveType && !c.virtualExpr && !s->asQuery)
       error(902, tok(FPos - 1));
   return s;
 }
@@ -2249,7 +2252,16 @@ std::unique_ptr<Statement> Parser::createIndex(int pos, bool unique) {
 
 // GENERATED [ALWAYS | BY DEFAULT [ON NULL]] AS IDENTITY [(sequence options)].
 void Parser::identityClause(ColumnDef &d) {
+  if (isKw("AS")) {
+    virtualColumn(d);
+    return;
+  }
   ++FPos; // GENERATED
+  if (isKw("ALWAYS") && peek().is("AS") && peek(2).is("(")) {
+    ++FPos;
+    virtualColumn(d);
+    return;
+  }
   if (accept("ALWAYS")) {
     d.info.generated = "ALWAYS";
   } else {
@@ -2262,14 +2274,24 @@ void Parser::identityClause(ColumnDef &d) {
     }
   }
   expect("AS", 905);
-  if (!isKw("IDENTITY"))
-    throw oraErrorText(3001, "unimplemented feature (virtual columns)", cur().pos);
-  ++FPos;
+  expect("IDENTITY", 905);
   d.identity = true;
   if (accept("(")) {
     sequenceOptions(d.identityOptions, StmtKind::CreateSequence);
     expect(")", 907);
   }
+}
+
+// AS (expr) [VIRTUAL]: a column computed from the row's other columns whenever it is read.
+void Parser::virtualColumn(ColumnDef &d) {
+  expect("AS", 905);
+  expect("(", 906);
+  int start = cur().pos;
+  d.virtualExpr = expr();
+  d.defaultText = textBetween(start, prevEnd());
+  expect(")", 907);
+  accept("VIRTUAL");
+  d.info.generated = "VIRTUAL";
 }
 
 std::unique_ptr<Statement> Parser::sequence(int pos, StmtKind kind) {

@@ -692,6 +692,41 @@ TEST_F(ModernSql, ArgumentsOfStoredUnits) {
   EXPECT_EQ(value("select count(*) from all_arguments where package_name = 'PK'"), "0");
 }
 
+// Virtual columns: computed from the row when read (in WHERE, indexes, *), never written;
+// their type from the expression when none is declared.
+TEST_F(ModernSql, VirtualColumns) {
+  ASSERT_EQ(exec("create table vc (a number, b number generated always as (a * 2) virtual, "
+                 "c varchar2(10), d as (upper(c)))"),
+            0)
+      << lastError;
+  EXPECT_EQ(exec("insert into vc (a, c) values (3, 'xy')"), 0);
+  EXPECT_EQ(exec("insert into vc values (4, 'zz')"), 0) << lastError; // the stored columns
+  EXPECT_EQ(exec("update vc set a = 10 where a = 3"), 0);
+  EXPECT_EQ(value("select listagg(a || ':' || b || ':' || d, ',') within group (order by a) "
+                  "from vc where d like '%' and b > 0"),
+            "4:8:ZZ,10:20:XY");
+  EXPECT_EQ(exec("insert into vc (a, b) values (1, 2)"), 54013);
+  EXPECT_EQ(exec("update vc set d = 'x'"), 54017);
+  EXPECT_EQ(exec("create unique index vc_b on vc (b)"), 0) << lastError;
+  EXPECT_EQ(exec("insert into vc (a) values (5)"), 0);
+  EXPECT_EQ(exec("insert into vc (a) values (5)"), 1); // the index on the computed value
+  EXPECT_EQ(query("select data_type || data_length || virtual_column, data_default from "
+                  "user_tab_cols where table_name = 'VC' and column_name = 'D'"),
+            (std::vector<std::vector<std::string>>{{"VARCHAR210YES", "upper(c)"}}));
+  EXPECT_EQ(exec("alter table vc add (f as (a * 100))"), 0) << lastError;
+  EXPECT_EQ(value("select f from vc where a = 4"), "400");
+  EXPECT_EQ(exec("alter table vc modify a varchar2(10)"), 1439); // not empty: as for any column
+  EXPECT_EQ(exec("alter table vc drop column a"), 54031);
+  EXPECT_EQ(exec("create table vw (a number, b as (a), c as (b))"), 54012);
+  EXPECT_EQ(exec("create table vx (a number, b as (sysdate))"), 1743);
+  // A row trigger that changes :NEW writes the stored columns back, not the computed ones.
+  ASSERT_EQ(exec("create or replace trigger vc_t before insert on vc for each row begin :new.a "
+                 ":= :new.a + 1; end;"),
+            0);
+  EXPECT_EQ(exec("insert into vc (a, c) values (20, 't')"), 0) << lastError;
+  EXPECT_EQ(value("select b || d from vc where a = 21"), "42T");
+}
+
 TEST_F(ModernSql, LanguageLevel_SetByTheDbaForTheNextLogon) {
   EXPECT_EQ(value("select value from v$parameter where name = 'compatible'"), "19.0.0");
   EXPECT_EQ(exec("create view bands as select ename, case when sal > 2000 then 'high' else "
