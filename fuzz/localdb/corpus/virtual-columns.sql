@@ -1,0 +1,1 @@
+create table vcf (a number, b number generated always as (a * 2 + nvl(c, 0)) virtual, c number, d as (to_char(a) || 'x'))
