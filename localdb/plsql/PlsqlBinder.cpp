@@ -474,6 +474,7 @@ private:
   // parameters. SQL errors come out as "PL/SQL: ORA-..." at the offending token.
   bool compileSql(SqlStmt &q, Scope *scope, int stmtPos, bool withRowid = true);
   void bindDynamicText(Stmt &s, Scope *scope);
+  void recordDml(std::string &text, Scope *scope);
   // A DML statement's RETURNING values: its columns, read as a query's.
   static void returningColumns(const localdb::Returning &r, SqlStmt &q) {
     for (const auto &e : r.exprs) {
@@ -2462,6 +2463,8 @@ bool UnitBinder::compileSql(SqlStmt &q, Scope *scope, int stmtPos, bool withRowi
     std::string text = q.text;
     if (q.kind == StmtKind::Update || q.kind == StmtKind::Delete)
       currentOf(q, text, scope, stmtPos);
+    if (FCtx.modern && (q.kind == StmtKind::Insert || q.kind == StmtKind::Update))
+      recordDml(text, scope);
     auto ast = parseStatement(text, FCtx.modern);
     localdb::Binder b(FCtx.db, FCtx.user);
     b.setModern(FCtx.modern);
@@ -2595,6 +2598,52 @@ bool UnitBinder::compileSql(SqlStmt &q, Scope *scope, int stmtPos, bool withRowi
   }
   FSql = nullptr;
   return true;
+}
+
+// INSERT ... VALUES rec and UPDATE ... SET ROW = rec: the record's fields written out, as
+// VALUES (rec.f1, rec.f2, ...) and SET f1 = rec.f1, ... (a record's fields are the table's
+// columns in their order, as %ROWTYPE makes them).
+void UnitBinder::recordDml(std::string &text, Scope *scope) {
+  std::vector<Token> t;
+  try {
+    t = tokenize(text, true);
+  } catch (const OraError &) {
+    return; // the SQL parser reports it
+  }
+  auto fieldsOf = [&](const Token &name) -> const TypeDecl * {
+    Symbol *sym = name.kind == Tok::Ident ? lookup(scope, name.text) : nullptr;
+    if (!sym || sym->kind != Symbol::Var || sym->type.kind != VType::Record || !sym->type.decl)
+      return nullptr;
+    return sym->type.decl;
+  };
+  int depth = 0;
+  for (size_t i = 0; i + 2 < t.size(); ++i) {
+    if (t[i].is("("))
+      ++depth;
+    else if (t[i].is(")"))
+      --depth;
+    if (depth != 0)
+      continue;
+    bool values = t[i].is("VALUES") && !t[i + 1].is("(") &&
+                  (t[i + 2].kind == Tok::End || t[i + 2].is("RETURNING") || t[i + 2].is("RETURN"));
+    bool row = t[i].is("SET") && t[i + 1].is("ROW") && i + 3 < t.size() && t[i + 2].is("=");
+    if (!values && !row)
+      continue;
+    const Token &name = t[row ? i + 3 : i + 1];
+    const TypeDecl *rec = fieldsOf(name);
+    if (!rec)
+      return;
+    std::string out;
+    for (const RecordField &f : rec->fields) {
+      std::string field = name.text + "." + quoteIdent(f.name);
+      out += (out.empty() ? "" : ", ") + (values ? field : quoteIdent(f.name) + " = " + field);
+    }
+    if (values)
+      out = "(" + out + ")";
+    int from = t[row ? i + 1 : i + 1].pos, to = name.end;
+    text = text.substr(0, static_cast<size_t>(from)) + out + text.substr(static_cast<size_t>(to));
+    return;
+  }
 }
 
 void UnitBinder::currentOf(SqlStmt &q, std::string &text, Scope *scope, int stmtPos) {

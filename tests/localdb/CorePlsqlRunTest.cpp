@@ -1542,3 +1542,18 @@ end;)");
                                                 "scott.emp@lnkSCOTT", "empscott.dept", "-44003",
                                                 "-44004", "-44001", "-44002", "-6502"}));
 }
+
+// Records in DML: INSERT ... VALUES rec and UPDATE ... SET ROW = rec, field by field.
+TEST_F(PlsqlRun, RecordsInInsertAndUpdate) {
+  run("create table rr (id number, name varchar2(10), d date)");
+  run(R"(declare r rr%rowtype; type t is record (id number, name varchar2(10), d date); x t;
+  n number;
+begin
+  r.id := 1; r.name := 'one'; insert into rr values r;
+  x.id := 2; x.name := 'two'; x.d := sysdate; insert into rr values x returning id into n;
+  r.name := 'uno'; update rr set row = r where id = n - 1;
+end;)");
+  EXPECT_EQ(column("SELECT group_concat(\"ID\" || \"NAME\" || (\"D\" IS NULL), ',') FROM "
+                   "\"SCOTT.RR\""),
+            std::vector<std::string>{"1uno1,2two0"});
+}
