@@ -108,6 +108,26 @@ bool resolveStoredFunction(sqlite3 *db, const std::string &schema, localdb::Expr
     e.args.insert(e.args.begin(), std::move(key));
     e.sqlName = "ora_plsql";
     e.type = sqlTypeInfo(found->returnType);
+    // A collection (a pipelined function's too): TABLE() reads its elements as rows, a scalar
+    // element as COLUMN_VALUE, a record's or object's fields as columns.
+    if (found->returnType.kind == VType::Table && found->returnType.decl) {
+      const Type &el = found->returnType.decl->elementType;
+      auto column = [](const std::string &name, const Type &t) {
+        localdb::TypeInfo i = sqlTypeInfo(t);
+        ColumnInfo c;
+        c.name = name;
+        c.type = i.type;
+        c.length = i.type == SqlType::Number ? 22 : i.type == SqlType::Date ? 7 : i.length;
+        c.precision = t.precision;
+        c.scale = t.kind == VType::Number ? t.scale : kNoScale;
+        return c;
+      };
+      if (el.kind == VType::Record && el.decl)
+        for (const RecordField &f : el.decl->fields)
+          e.rowColumns.push_back(column(f.name, f.type));
+      else
+        e.rowColumns.push_back(column("COLUMN_VALUE", el));
+    }
     return true;
   };
   if (n.size() == 1)
@@ -115,6 +135,54 @@ bool resolveStoredFunction(sqlite3 *db, const std::string &schema, localdb::Expr
   if (n.size() == 2)
     return tryUnit(schema, n[0], &n[1]) || tryUnit(n[0], n[1], nullptr);
   return tryUnit(n[0], n[1], &n[2]);
+}
+
+// A value as JSON for TABLE(): NULL as null, anything else as its text (numbers as their
+// exact text, dates as stored), a record as an array of its fields.
+void appendJson(std::string &out, const Value &v) {
+  if (v.isNull()) {
+    out += "null";
+    return;
+  }
+  if (v.t == VType::Record && v.rec) {
+    out += '[';
+    for (size_t i = 0; i < v.rec->fields.size(); ++i) {
+      if (i)
+        out += ',';
+      appendJson(out, v.rec->fields[i]);
+    }
+    out += ']';
+    return;
+  }
+  if (v.t == VType::Boolean || v.t == VType::Table)
+    throw oraError(932);
+  std::string text = v.t == VType::Number ? numberText(v.n) : v.s;
+  out += '"';
+  for (unsigned char c : text) {
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c < 0x20) {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\u%04x", c);
+      out += buf;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  out += '"';
+}
+
+std::string collectionJson(const Value &r) {
+  std::string out = "[";
+  if (r.tab)
+    for (const auto &[index, v] : r.tab->elements) {
+      (void)index;
+      if (out.size() > 1)
+        out += ',';
+      appendJson(out, v);
+    }
+  return out + "]";
 }
 
 void callStoredFunction(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
@@ -204,6 +272,12 @@ void callStoredFunction(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
     case VType::Date:
       sqlite3_result_text(ctx, r.s.data(), static_cast<int>(r.s.size()), SQLITE_TRANSIENT);
       break;
+    case VType::Table: {
+      // For TABLE(): the elements in order as a JSON array, each a value or an array of fields.
+      std::string json = collectionJson(r);
+      sqlite3_result_text(ctx, json.data(), static_cast<int>(json.size()), SQLITE_TRANSIENT);
+      break;
+    }
     default:
       throw oraError(6502);
     }

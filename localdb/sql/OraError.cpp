@@ -334,6 +334,7 @@ const Entry kTexts[] = {
     {30076, "invalid extract field for extract source"},
     {30088, "datetime/interval precision is out of range"},
     {30089, "missing or invalid <datetime field>"},
+    {22905, "cannot access rows from a non-nested table item"},
     {44001, "invalid schema"},
     {44002, "invalid object name"},
     {44003, "invalid SQL name"},

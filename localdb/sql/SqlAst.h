@@ -37,6 +37,7 @@ struct BoundTable {
   std::string viewOwner, viewName;   // that view (owner and name then are the table behind it)
   const Select *viewQuery = nullptr; // that view's query, bound in its owner's schema
   Select *query = nullptr;           // an inline view or an expanded view
+  const Expr *collection = nullptr;  // TABLE(f(...)): the call whose collection gives the rows
   bool outer = false;                // joined with (+)
   std::vector<Expr *> onTerms;
   int depth = 0;
@@ -108,6 +109,9 @@ struct Expr {
   int groupKey = -1;               // the GROUP BY term it is equal to, in a grouping-sets block
   std::string sqlName;             // Function: the SQLite function that implements it
   std::vector<SqlType> argTargets; // Function: the type each argument is converted to
+  // A stored function returning a collection: its elements' columns (COLUMN_VALUE, or a
+  // record's or object's fields); only TABLE() reads such a call.
+  std::vector<ColumnInfo> rowColumns;
 };
 using ExprPtr = std::unique_ptr<Expr>;
 
@@ -119,8 +123,9 @@ struct SelectItem {
 };
 
 struct TableRef {
-  std::vector<std::string> name; // [schema.]table
-  std::unique_ptr<Select> query; // an inline view, or a view expanded by the binder
+  std::vector<std::string> name;    // [schema.]table
+  std::unique_ptr<Select> query;    // an inline view, or a view expanded by the binder
+  std::unique_ptr<Expr> collection; // TABLE(expr): a function's collection as rows
   std::string alias;
   int pos = 0;
   BoundTable *bound = nullptr;

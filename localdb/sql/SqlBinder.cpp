@@ -525,7 +525,19 @@ void Binder::bindFrom(QueryBlock &b, Scope &scope, int depth) {
     auto t = std::make_unique<BoundTable>();
     t->depth = depth;
     t->sqlAlias = newAlias();
-    if (ref.query) {
+    if (ref.collection) {
+      // TABLE(f(...)): the rows of a stored function's collection, read from no other table.
+      if (ref.collection->kind == ExprKind::Column && !ref.collection->outer)
+        ref.collection->kind = ExprKind::Function; // TABLE(pkg.f): a call without arguments
+      FCollectionCall = true;
+      bindValue(*ref.collection, nullptr, 0);
+      FCollectionCall = false;
+      if (ref.collection->rowColumns.empty())
+        fail(22905, ref.collection->pos);
+      t->collection = ref.collection.get();
+      t->columns = ref.collection->rowColumns;
+      t->alias = ref.alias;
+    } else if (ref.query) {
       // Inline views see no tables of the query around them.
       bindSelect(*ref.query, nullptr, true, depth + 1);
       t->query = ref.query.get();
@@ -1741,6 +1753,10 @@ void Binder::bindFunction(Expr &e, Scope *scope, unsigned ctx) {
     return;
   if ((e.names.size() != 1 || !findFunction(e.names[0], FModern)) && !e.star && !e.distinct &&
       gStoredFunctions && gStoredFunctions(FDb, schema(), e)) {
+    // A collection is rows for TABLE(), no value of a column.
+    if (!e.rowColumns.empty() && !FCollectionCall)
+      fail(932, e.pos);
+    FCollectionCall = false;
     // A stored PL/SQL function: its arguments are plain values.
     for (auto &a : e.args)
       bindValue(*a, scope, ctx & ~static_cast<unsigned>(AllowAggregate));

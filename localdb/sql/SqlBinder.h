@@ -94,7 +94,8 @@ private:
   sqlite3 *FDb;
   std::string FUser;
   bool FModern = true;
-  std::string FDefaultOwner;        // while binding a table's DEFAULT: its owner
+  bool FCollectionCall = false; // binding TABLE()'s call: a collection-valued function may stand
+  std::string FDefaultOwner;    // while binding a table's DEFAULT: its owner
   std::vector<std::string> FSchema; // the schema unqualified names mean (views: their owner)
   int FCounters = 0;
   int FAliases = 0;

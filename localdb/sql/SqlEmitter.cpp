@@ -835,6 +835,21 @@ bool countsRows(const Select &s) {
 std::string Emitter::tableSource(const BoundTable &t) {
   if (t.hierarchy)
     return treeSource(t);
+  if (t.collection) {
+    // The elements of TABLE(f(...)) in their order, from the JSON array the call gives; each
+    // value as its type's stored form (numbers from their exact text).
+    std::vector<std::string> cols;
+    bool one = t.columns.size() == 1 && t.columns[0].name == "COLUMN_VALUE";
+    for (size_t i = 0; i < t.columns.size(); ++i) {
+      const ColumnInfo &c = t.columns[i];
+      std::string v = one ? "j$.value" : "json_extract(j$.value, '$[" + std::to_string(i) + "]')";
+      if (c.type == SqlType::Number)
+        v = convert(v, SqlType::Varchar2, SqlType::Number);
+      cols.push_back(v + " AS " + quoteIdent(c.name));
+    }
+    return "(SELECT " + join(cols, ", ") + " FROM json_each(" + expr(*t.collection) +
+           ") AS j$ ORDER BY j$.key) AS " + t.sqlAlias;
+  }
   if (t.query) {
     // A block that numbers its rows is kept whole: SQLite would otherwise merge it into the
     // query around it (or push that query's conditions into it) and advance ROWNUM once per

@@ -695,6 +695,14 @@ void Parser::fromList(QueryBlock &b) {
 TableRef Parser::tableRef() {
   TableRef t;
   t.pos = cur().pos;
+  if (FModern && isKw("TABLE") && peek().is("(")) {
+    FPos += 2;
+    t.collection = expr();
+    expect(")", 907);
+    if (isName() && !(joinFollows() || isKw("USING") || isKw("OFFSET") || isKw("FETCH")))
+      t.alias = tok(FPos++).text;
+    return t;
+  }
   if (is("(")) {
     ++FPos;
     if (!queryStarts() && !is("("))

@@ -727,6 +727,36 @@ TEST_F(ModernSql, VirtualColumns) {
   EXPECT_EQ(value("select b || d from vc where a = 21"), "42T");
 }
 
+// TABLE() over a stored function's collection, pipelined or not: its elements in order as rows,
+// a scalar as COLUMN_VALUE, a record's fields as columns; a collection is no column value.
+TEST_F(ModernSql, TableOfACollectionFunction) {
+  ASSERT_EQ(exec("create or replace package pl is type nt is table of number; type r is record "
+                 "(n number, s varchar2(10), d date); type rt is table of r; function evens(n "
+                 "number) return nt pipelined; function recs return rt pipelined; function "
+                 "plain return nt; end;"),
+            0);
+  ASSERT_EQ(exec("create or replace package body pl is function evens(n number) return nt "
+                 "pipelined is begin for i in 1 .. n loop if mod(i, 2) = 0 then pipe row (i / "
+                 "3); end if; end loop; return; end; function recs return rt pipelined is x r; "
+                 "begin x.n := 1; x.s := 'a\"b'; x.d := date '2020-01-02'; pipe row (x); x.n := "
+                 "null; pipe row (x); return; end; function plain return nt is begin return "
+                 "nt(5, null, 7); end; end;"),
+            0);
+  EXPECT_EQ(query("select column_value from table(pl.evens(6))"),
+            (std::vector<std::vector<std::string>>{{".6666666666666666666666666666666666666667"},
+                                                   {"1.33333333333333333333333333333333333333"},
+                                                   {"2"}}));
+  EXPECT_EQ(value("select count(*) || ':' || round(sum(t.column_value * 3)) from "
+                  "table(pl.evens(10)) t where t.column_value > 1"),
+            "4:28");
+  EXPECT_EQ(query("select nvl(to_char(n), '-'), s, to_char(d, 'YYYY-MM-DD') from table(pl.recs)"),
+            (std::vector<std::vector<std::string>>{{"1", "a\"b", "2020-01-02"},
+                                                   {"-", "a\"b", "2020-01-02"}}));
+  EXPECT_EQ(value("select count(*) || count(column_value) from table(pl.plain())"), "32");
+  EXPECT_EQ(value("select pl.plain() from dual").substr(0, 16), "ERROR: ORA-00932");
+  EXPECT_EQ(value("select * from table(upper('x'))").substr(0, 16), "ERROR: ORA-22905");
+}
+
 TEST_F(ModernSql, LanguageLevel_SetByTheDbaForTheNextLogon) {
   EXPECT_EQ(value("select value from v$parameter where name = 'compatible'"), "19.0.0");
   EXPECT_EQ(exec("create view bands as select ename, case when sal > 2000 then 'high' else "
