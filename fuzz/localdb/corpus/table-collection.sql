@@ -1,0 +1,1 @@
+select t.column_value, e.ename from table(pl.evens(4)) t, emp e where e.deptno = t.column_value * 10
