@@ -341,7 +341,9 @@ void rebuildStorage(sqlite3 *db, const std::string &owner, const std::string &ta
                                             "SELECT sql FROM sqlite_master WHERE type = 'index' "
                                             "AND tbl_name = ?1 AND sql IS NOT NULL ORDER BY rowid",
                                             {owner + "." + table});
-  execSql(db, "CREATE TABLE " + tmp + "(" + defs + ")");
+  // A global temporary table is rebuilt in this connection's TEMP schema, where it lives.
+  execSql(db, (isTemporaryTable(db, owner, table) ? "CREATE TEMP TABLE " : "CREATE TABLE ") + tmp +
+                  "(" + defs + ")");
   execSql(db,
           "INSERT INTO " + tmp + "(rowid, " + names + ") SELECT rowid, " + names + " FROM " + phys);
   execSql(db, "DROP TABLE " + phys);

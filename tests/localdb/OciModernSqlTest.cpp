@@ -615,6 +615,17 @@ TEST_F(ModernSql, GlobalTemporaryTables) {
   EXPECT_EQ(value("select temporary from user_tables where table_name = 'EMP'"), "N");
   EXPECT_EQ(exec("truncate table gp"), 0);
   EXPECT_EQ(value("select count(*) from gp"), "0");
+  // Rebuilt by ALTER in this logon's TEMP schema, rows kept; a later logon gets the new shape.
+  EXPECT_EQ(exec("alter table gp add (v varchar2(5))"), 0) << lastError;
+  EXPECT_EQ(exec("insert into gp values (1, 'a')"), 0);
+  EXPECT_EQ(exec("alter table gp drop column v"), 0) << lastError;
+  EXPECT_EQ(value("select count(*) || max(id) from gp"), "11");
+  Lda_Def later;
+  ASSERT_EQ(logOn(later, "scott/tiger@"), 0);
+  EXPECT_EQ(runOn(later, "insert into gp values (2)"), 0);
+  EXPECT_EQ(query("select count(*) from gp", nullptr, &later)[0][0], "1");
+  EXPECT_EQ(runOn(later, "rollback"), 0);
+  ologof(&later);
   EXPECT_EQ(exec("drop table g"), 0);
   EXPECT_EQ(value("select count(*) from g").substr(0, 16), "ERROR: ORA-00942");
   EXPECT_EQ(exec("create table p (a number) on commit delete rows"), 922);
