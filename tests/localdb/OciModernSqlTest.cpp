@@ -7,6 +7,17 @@ namespace {
 using namespace ocitest;
 using ModernSql = Scott;
 
+// Rows as one line: "a b / c d / ".
+std::string flatRows(const std::vector<std::vector<std::string>> &rows) {
+  std::string out;
+  for (auto &row : rows) {
+    for (auto &c : row)
+      out += c + " ";
+    out += "/ ";
+  }
+  return out;
+}
+
 // CASE in its two forms, in the select list and in WHERE / ORDER BY, with Oracle's NULL rules:
 // a NULL operand or WHEN value matches nothing, no match and no ELSE is NULL.
 TEST_F(ModernSql, Case_SimpleAndSearched) {
@@ -475,15 +486,7 @@ TEST_F(ModernSql, ConnectByLevelOverDual) {
 // ROLLUP, CUBE and GROUPING SETS: NULL in the columns a set does not group by, a subtotal after
 // the rows it sums, GROUPING/GROUPING_ID/GROUP_ID telling the sets apart.
 TEST_F(ModernSql, GroupingSets) {
-  auto flat = [&](const std::string &sql) {
-    std::string out;
-    for (auto &row : query(sql)) {
-      for (auto &c : row)
-        out += c + " ";
-      out += "/ ";
-    }
-    return out;
-  };
+  auto flat = [&](const std::string &sql) { return flatRows(query(sql)); };
   EXPECT_EQ(flat("select deptno, job, sum(sal), grouping_id(deptno, job) from emp where deptno "
                  "in (10, 20) and job <> 'ANALYST' group by rollup(deptno, job)"),
             "10 CLERK 1300 0 / 10 MANAGER 2450 0 / 10 PRESIDENT 5000 0 / 10 NULL 8750 1 / "
@@ -676,15 +679,7 @@ TEST_F(ModernSql, ArgumentsOfStoredUnits) {
   ASSERT_EQ(exec("create or replace package pk is procedure p(a number); procedure p(a "
                  "varchar2, b boolean); procedure q; end;"),
             0);
-  auto rows = [&](const std::string &sql) {
-    std::string out;
-    for (auto &r : query(sql)) {
-      for (auto &c : r)
-        out += c + " ";
-      out += "/ ";
-    }
-    return out;
-  };
+  auto rows = [&](const std::string &sql) { return flatRows(query(sql)); };
   EXPECT_EQ(rows("select object_name, nvl(package_name, '-'), nvl(overload, '-'), "
                  "nvl(argument_name, '-'), position, sequence, nvl(data_type, '-'), defaulted, "
                  "in_out from user_arguments order by package_name nulls first, object_name, "
