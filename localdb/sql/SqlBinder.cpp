@@ -645,11 +645,8 @@ void Binder::bindJoins(QueryBlock &b, Scope &scope) {
     BoundTable *right = scope.tables[j.table];
     // A FULL JOIN is left to SQLite, which joins two tables so; a USING column would have to be
     // either side's.
-    if (j.kind == AnsiJoin::Full &&
-        (b.from.size() != 2 || j.table != 1 || !j.usingCols.empty() || j.natural))
-      throw oraErrorText(3001,
-                         "unimplemented feature (FULL OUTER JOIN other than of two tables ON a "
-                         "condition)",
+    if (j.kind == AnsiJoin::Full && (b.from.size() != 2 || j.table != 1))
+      throw oraErrorText(3001, "unimplemented feature (FULL OUTER JOIN of more than two tables)",
                          j.pos);
     std::vector<std::string> cols = j.usingCols;
     if (j.natural)
@@ -1118,7 +1115,7 @@ void Binder::bindColumn(Expr &e, Scope *scope, unsigned ctx) {
     BoundTable *found = nullptr, *first = nullptr;
     int matches = 0;
     bool usingColumn = s->usingColumns.count(col) > 0;
-    if (usingColumn && n.size() > 1)
+    if (usingColumn && n.size() > 1 && !FUsingSides)
       fail(25154, e.pos);
     for (BoundTable *t : s->tables) {
       bool tableOk = n.size() == 1 || (n.size() == 2 && t->alias == n[0]) ||
@@ -1157,6 +1154,31 @@ void Binder::bindColumn(Expr &e, Scope *scope, unsigned ctx) {
       if (bases > 1)
         fail(918, e.pos);
       matches = bases;
+    }
+    if (matches > 1 && usingColumn && s->block && !s->block->fullJoinOn.empty()) {
+      // A FULL JOIN's USING column is whichever side has the row.
+      std::vector<ExprPtr> sides;
+      for (BoundTable *t : s->tables)
+        if (std::any_of(t->columns.begin(), t->columns.end(),
+                        [&](const ColumnInfo &c) { return c.name == col; })) {
+          auto x = std::make_unique<Expr>();
+          x->kind = ExprKind::Column;
+          x->pos = e.pos;
+          x->names = {t->alias, col};
+          sides.push_back(std::move(x));
+        }
+      e.kind = ExprKind::Function;
+      e.names = {"COALESCE"};
+      e.args = std::move(sides);
+      FUsingSides = true;
+      try {
+        bindFunction(e, scope, ctx);
+      } catch (...) {
+        FUsingSides = false;
+        throw;
+      }
+      FUsingSides = false;
+      return;
     }
     if (matches > 1 && usingColumn) {
       found = first; // the joined column: the first table's (the same value in an inner join)

@@ -94,6 +94,7 @@ private:
   sqlite3 *FDb;
   std::string FUser;
   bool FModern = true;
+  bool FUsingSides = false;     // binding a FULL JOIN's USING column as both sides' COALESCE
   bool FCollectionCall = false; // binding TABLE()'s call: a collection-valued function may stand
   std::string FDefaultOwner;    // while binding a table's DEFAULT: its owner
   std::vector<std::string> FSchema; // the schema unqualified names mean (views: their owner)

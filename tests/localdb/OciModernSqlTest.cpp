@@ -216,7 +216,13 @@ TEST_F(ModernSql, AnsiJoins) {
             "ERROR: ORA-25154");
   EXPECT_EQ(value("select count(*) from emp e join dept d on e.deptno = d.deptno(+)").substr(0, 16),
             "ERROR: ORA-25156");
-  EXPECT_EQ(value("select count(*) from emp full join dept using (deptno)").substr(0, 16),
+  // FULL JOIN USING: the column is whichever side has the row.
+  EXPECT_EQ(value("select count(*) || ':' || count(deptno) || ':' || max(deptno) from (select * "
+                  "from emp where deptno = 10) e full join dept using (deptno)"),
+            "6:6:40");
+  EXPECT_EQ(value("select count(*) from emp e full join dept d on e.deptno = d.deptno full join "
+                  "salgrade s on 1 = 1")
+                .substr(0, 16),
             "ERROR: ORA-03001");
   // FULL OUTER JOIN of two tables: the rows of either side without a match, WHERE after it.
   EXPECT_EQ(value("select count(*) from (select * from emp where deptno <> 30) e full outer join "
