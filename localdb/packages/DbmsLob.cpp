@@ -16,7 +16,7 @@ using plsql::VType;
 
 namespace {
 
-constexpr unsigned kArg0 = 1u, kArg1 = 2u, kArg3 = 8u;
+constexpr unsigned kArg0 = 1u, kArg1 = 2u, kArg2 = 4u, kArg3 = 8u;
 constexpr int64_t kMaxBuffer = 32767; // the longest VARCHAR2 or RAW a piece moves in
 constexpr int64_t kAll = INT64_C(4294967295);
 
@@ -54,6 +54,21 @@ const LobMember kMembers[] = {
     {"UTL_RAW", "BIT_AND", 2, 2, VType::Char, 0, 'R', "R1,R2"},
     {"UTL_RAW", "BIT_OR", 2, 2, VType::Char, 0, 'R', "R1,R2"},
     {"UTL_RAW", "BIT_XOR", 2, 2, VType::Char, 0, 'R', "R1,R2"},
+    {"DBMS_SQL", "OPEN_CURSOR", 0, 0, VType::Number},
+    {"DBMS_SQL", "PARSE", 3, 3, VType::Null, 0, 0, "C,STATEMENT,LANGUAGE_FLAG"},
+    {"DBMS_SQL", "BIND_VARIABLE", 3, 4, VType::Null, 0, 0, "C,NAME,VALUE,OUT_VALUE_SIZE"},
+    {"DBMS_SQL", "DEFINE_COLUMN", 3, 4, VType::Null, 0, 0, "C,POSITION,COLUMN,COLUMN_SIZE"},
+    {"DBMS_SQL", "EXECUTE", 1, 1, VType::Number, 0, 0, "C"},
+    {"DBMS_SQL", "FETCH_ROWS", 1, 1, VType::Number, 0, 0, "C"},
+    {"DBMS_SQL", "EXECUTE_AND_FETCH", 1, 2, VType::Number, 0, 0, "C,EXACT"},
+    {"DBMS_SQL", "COLUMN_VALUE", 3, 3, VType::Null, kArg2, 0, "C,POSITION,VALUE"},
+    {"DBMS_SQL", "VARIABLE_VALUE", 3, 3, VType::Null, kArg2, 0, "C,NAME,VALUE"},
+    {"DBMS_SQL", "CLOSE_CURSOR", 1, 1, VType::Null, kArg0, 0, "C"},
+    {"DBMS_SQL", "IS_OPEN", 1, 1, VType::Boolean, 0, 0, "C"},
+    {"DBMS_SQL", "LAST_ROW_COUNT", 0, 0, VType::Number},
+    {"DBMS_SQL", "NATIVE", 0, 0, VType::Number},
+    {"DBMS_SQL", "V6", 0, 0, VType::Number},
+    {"DBMS_SQL", "V7", 0, 0, VType::Number},
     {"DBMS_ASSERT", "NOOP", 1, 1, VType::Char, 0, 0, "STR"},
     {"DBMS_ASSERT", "ENQUOTE_LITERAL", 1, 1, VType::Char, 0, 0, "STR"},
     {"DBMS_ASSERT", "ENQUOTE_NAME", 1, 2, VType::Char, 0, 0, "STR,CAPITALIZE"},

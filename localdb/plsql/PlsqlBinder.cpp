@@ -1977,7 +1977,8 @@ bool UnitBinder::resolveGlobal(Expr &e, Scope *scope, bool asProcedure) {
     size_t at = first == "SYS" && n.size() > 2 ? 1 : 0;
     const std::string &pkg = n[at];
     if (pkg == "DBMS_OUTPUT" || pkg == "DBMS_UTILITY" || pkg == "DBMS_LOCK" ||
-        (FCtx.modern && (pkg == "DBMS_LOB" || pkg == "UTL_RAW" || pkg == "DBMS_ASSERT"))) {
+        (FCtx.modern &&
+         (pkg == "DBMS_LOB" || pkg == "UTL_RAW" || pkg == "DBMS_ASSERT" || pkg == "DBMS_SQL"))) {
       if (n.size() != at + 2)
         fail(e.pos, "PLS-00221: '" + pkg + "' is not a procedure or is undefined");
       return suppliedPackage(e, pkg, n[at + 1], e.namePos[at + 1], scope, asProcedure);

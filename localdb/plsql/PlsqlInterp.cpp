@@ -1114,7 +1114,9 @@ Value Interp::builtin(const Expr &e, Frame &f) {
     bool binary = n > 0 && e.operands[0]->type.sqlType == SqlType::Blob;
     Value result;
     try {
-      result = packages::callLobMember(*m, args, binary, FSession.db());
+      result = std::strcmp(m->package, "DBMS_SQL") == 0
+                   ? packages::callDbmsSql(m->name, args, FSession, FState.dbmsSql)
+                   : packages::callLobMember(*m, args, binary, FSession.db());
     } catch (...) {
       putBack();
       throw;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "localdb/packages/DbmsOutput.h"
+#include "localdb/packages/DbmsSql.h"
 #include "localdb/plsql/PlsqlRuntime.h"
 
 namespace localdb {
@@ -47,6 +48,7 @@ struct PackageState {
 // The PL/SQL state of one logon.
 struct State {
   packages::DbmsOutput output;
+  packages::DbmsSqlCursors dbmsSql;             // DBMS_SQL's cursors of the logon
   std::map<std::string, PackageState> packages; // by OWNER.NAME
   // The catalog epoch (moves whenever a unit may have changed); until it moves, a package's
   // body is current.

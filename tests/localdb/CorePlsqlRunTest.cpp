@@ -1557,3 +1557,38 @@ end;)");
                    "\"SCOTT.RR\""),
             std::vector<std::string>{"1uno1,2two0"});
 }
+
+// DBMS_SQL's common path: DML with binds run again, a query's columns a row at a time, a block's
+// OUT value, DDL run by PARSE, a closed cursor.
+TEST_F(PlsqlRun, DbmsSqlCommonPath) {
+  run("create table ds (id number, name varchar2(10), d date)");
+  run(R"(declare c integer; n integer; v varchar2(10); k number; dd date;
+begin dbms_output.enable;
+  c := dbms_sql.open_cursor;
+  dbms_sql.parse(c, 'insert into ds values (:id, :nm, sysdate)', dbms_sql.native);
+  for i in 1 .. 3 loop
+    dbms_sql.bind_variable(c, ':id', i); dbms_sql.bind_variable(c, 'nm', 'n' || i);
+    n := dbms_sql.execute(c);
+  end loop;
+  dbms_sql.parse(c, 'select id, name, d from ds where id >= :lo order by id', dbms_sql.native);
+  dbms_sql.bind_variable(c, 'lo', 2);
+  dbms_sql.define_column(c, 1, k); dbms_sql.define_column(c, 2, v, 10);
+  dbms_sql.define_column(c, 3, dd);
+  n := dbms_sql.execute(c);
+  while dbms_sql.fetch_rows(c) > 0 loop
+    dbms_sql.column_value(c, 1, k); dbms_sql.column_value(c, 2, v); dbms_sql.column_value(c, 3, dd);
+    dbms_output.put_line(k * 10 || v || case when dd is not null then 'd' end);
+  end loop;
+  dbms_output.put_line(dbms_sql.last_row_count);
+  dbms_sql.parse(c, 'begin :x := :x * 2; end;', dbms_sql.native);
+  dbms_sql.bind_variable(c, 'x', 21); n := dbms_sql.execute(c);
+  dbms_sql.variable_value(c, 'x', k); dbms_output.put_line(k);
+  dbms_sql.parse(c, 'create table ds2 (a number)', dbms_sql.native);
+  dbms_sql.close_cursor(c);
+  dbms_output.put_line(case when dbms_sql.is_open(c) then 'open' else 'closed' end);
+  begin n := dbms_sql.execute(c); exception when invalid_cursor then dbms_output.put_line('1001'); end;
+end;)");
+  EXPECT_EQ(output(), (std::vector<std::string>{"20n2d", "30n3d", "2", "42", "closed", "1001"}));
+  EXPECT_EQ(column("SELECT count(*) FROM \"SCOTT.DS\""), std::vector<std::string>{"3"});
+  EXPECT_EQ(status("DS2", "TABLE"), "VALID");
+}
