@@ -77,6 +77,7 @@ const Entry kTexts[] = {
     {1002, "fetch out of sequence"},
     {1003, "no statement parsed"},
     {1005, "null password given; logon denied"},
+    {1006, "bind variable does not exist"},
     {1007, "variable not in select list"},
     {1008, "not all variables bound"},
     {1012, "not logged on"},
