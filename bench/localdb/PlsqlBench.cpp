@@ -108,11 +108,8 @@ void BM_Lua54Loop(benchmark::State &state) {
                       " do a = a + b end' > /dev/null 2>&1");
 }
 
-void BM_PlsqlInsertLoop(benchmark::State &state) {
-  setUp();
-  std::string block = "declare n varchar2(30); begin for i in 1.." + std::to_string(kInserts) +
-                      " loop n := 'row ' || i; insert into bench_rows values (i, n); end loop; "
-                      "commit; end;";
+// Times a block that inserts kInserts rows into bench_rows; the rows go between rounds.
+void timeInserts(benchmark::State &state, const std::string &block) {
   for (auto _ : state) {
     run(block);
     state.PauseTiming();
@@ -123,6 +120,14 @@ void BM_PlsqlInsertLoop(benchmark::State &state) {
   state.counters["rows/s"] = benchmark::Counter(kInserts, benchmark::Counter::kIsRate);
 }
 
+void BM_PlsqlInsertLoop(benchmark::State &state) {
+  setUp();
+  std::string block = "declare n varchar2(30); begin for i in 1.." + std::to_string(kInserts) +
+                      " loop n := 'row ' || i; insert into bench_rows values (i, n); end loop; "
+                      "commit; end;";
+  timeInserts(state, block);
+}
+
 // The same 100,000 rows through EXECUTE IMMEDIATE of one text with binds, and through FORALL
 // over collections filled first.
 void BM_PlsqlDynamicInsertLoop(benchmark::State &state) {
@@ -130,14 +135,7 @@ void BM_PlsqlDynamicInsertLoop(benchmark::State &state) {
   std::string block = "declare n varchar2(30); begin for i in 1.." + std::to_string(kInserts) +
                       " loop n := 'row ' || i; execute immediate 'insert into bench_rows values "
                       "(:1, :2)' using i, n; end loop; commit; end;";
-  for (auto _ : state) {
-    run(block);
-    state.PauseTiming();
-    run("delete from bench_rows");
-    run("commit");
-    state.ResumeTiming();
-  }
-  state.counters["rows/s"] = benchmark::Counter(kInserts, benchmark::Counter::kIsRate);
+  timeInserts(state, block);
 }
 
 void BM_PlsqlForallInsert(benchmark::State &state) {
@@ -149,14 +147,7 @@ void BM_PlsqlForallInsert(benchmark::State &state) {
                       " loop ids(i) := i; names(i) := 'row ' || i; end loop; forall i in 1.." +
                       std::to_string(kInserts) +
                       " insert into bench_rows values (ids(i), names(i)); commit; end;";
-  for (auto _ : state) {
-    run(block);
-    state.PauseTiming();
-    run("delete from bench_rows");
-    run("commit");
-    state.ResumeTiming();
-  }
-  state.counters["rows/s"] = benchmark::Counter(kInserts, benchmark::Counter::kIsRate);
+  timeInserts(state, block);
 }
 
 // 1,000,000 rows read into two collections by one SELECT ... BULK COLLECT, beside a plain

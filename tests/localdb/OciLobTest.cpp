@@ -332,10 +332,7 @@ end;)");
 // At Oracle 7.3's level the LOB types, functions and packages are unknown, as they were.
 TEST_F(Lob, LanguageLevel73_KnowsNoLobs) {
   Lda_Def sys;
-  ASSERT_EQ(logOn(sys, "system/manager@"), 0);
-  ASSERT_EQ(runOn(sys, "alter system set compatible = '7.3' scope = spfile"), 0);
-  ologof(&lda);
-  ASSERT_EQ(logOn(lda, "scott/tiger@"), 0);
+  ASSERT_NO_FATAL_FAILURE(logOnAt73(sys));
   EXPECT_EQ(exec("create table t73 (id number, c clob)"), 902);
   EXPECT_EQ(exec("create table t73 (id number, b blob)"), 902);
   EXPECT_EQ(code("select to_clob('a') from dual"), "ERROR: ORA-00904");

@@ -7,36 +7,7 @@ using namespace ocitest;
 
 namespace {
 
-class Collections : public Scott {
-protected:
-  // Runs a block that leaves its answer in :r; the answer, or "ERROR: " and the message.
-  std::string answer(const std::string &block) {
-    Cda_Def cda{};
-    oopen(&cda, &lda, nullptr, -1, -1, nullptr, -1);
-    char buf[4001] = {};
-    sb2 ind = -1;
-    ub2 len = 0;
-    int rc = oparse(&cda, (text *)block.c_str(), -1, 0, 2);
-    if (rc == 0)
-      rc = obndra(&cda, (text *)":R", -1, (ub1 *)buf, sizeof buf - 1, 1, -1, &ind, &len, nullptr, 0,
-                  nullptr, nullptr, -1, -1);
-    if (rc == 0)
-      rc = oexn(&cda, 1, 0);
-    std::string out = rc          ? "ERROR: " + message(lda, rc)
-                      : ind == -1 ? "NULL"
-                                  : std::string(buf, len);
-    oclose(&cda);
-    return out;
-  }
-  // The error a block ends with, its ORA- or PLS- line that names code.
-  bool fails(const std::string &block, const std::string &code) {
-    std::string a = answer(block);
-    if (a.find(code) != std::string::npos)
-      return true;
-    ADD_FAILURE() << block << "\n gave: " << a;
-    return false;
-  }
-};
+using Collections = Scott;
 
 TEST_F(Collections, Methods_NestedTablesAndVarrays) {
   // EXTEND, TRIM, DELETE, COUNT, FIRST, LAST, NEXT, PRIOR, EXISTS, LIMIT on a nested table.
@@ -288,10 +259,7 @@ TEST_F(Collections, Errors_CompileTime) {
 
 TEST_F(Collections, Level73_Refuses) {
   Lda_Def sys;
-  ASSERT_EQ(logOn(sys, "system/manager@"), 0);
-  ASSERT_EQ(runOn(sys, "alter system set compatible = '7.3.4' scope = spfile"), 0);
-  ologof(&lda);
-  ASSERT_EQ(logOn(lda, "scott/tiger@"), 0);
+  ASSERT_NO_FATAL_FAILURE(logOnAt73(sys));
   // The 7.3 table still works; the later kinds are the syntax errors 7.3 gives.
   EXPECT_EQ(answer("declare type t is table of number index by binary_integer; a t; begin "
                    "a(1) := 5; :r := a.count; end;"),

@@ -8,32 +8,6 @@ namespace {
 
 class Objects : public Scott {
 protected:
-  // Runs a block that leaves its answer in :r; the answer, or "ERROR: " and the message.
-  std::string answer(const std::string &block) {
-    Cda_Def cda{};
-    oopen(&cda, &lda, nullptr, -1, -1, nullptr, -1);
-    char buf[4001] = {};
-    sb2 ind = -1;
-    ub2 len = 0;
-    int rc = oparse(&cda, (text *)block.c_str(), -1, 0, 2);
-    if (rc == 0)
-      rc = obndra(&cda, (text *)":R", -1, (ub1 *)buf, sizeof buf - 1, 1, -1, &ind, &len, nullptr, 0,
-                  nullptr, nullptr, -1, -1);
-    if (rc == 0)
-      rc = oexn(&cda, 1, 0);
-    std::string out = rc          ? "ERROR: " + message(lda, rc)
-                      : ind == -1 ? "NULL"
-                                  : std::string(buf, len);
-    oclose(&cda);
-    return out;
-  }
-  bool fails(const std::string &block, const std::string &code) {
-    std::string a = answer(block);
-    if (a.find(code) != std::string::npos)
-      return true;
-    ADD_FAILURE() << block << "\n gave: " << a;
-    return false;
-  }
   // A point type with a body: members, a static function, a user constructor.
   void createPoint() {
     ASSERT_EQ(exec("create or replace type point authid definer as object (x number, y number, "
@@ -249,10 +223,7 @@ TEST_F(Objects, Dictionary_TypesAndAttributes) {
 
 TEST_F(Objects, Level73_Refuses) {
   Lda_Def sys;
-  ASSERT_EQ(logOn(sys, "system/manager@"), 0);
-  ASSERT_EQ(runOn(sys, "alter system set compatible = '7.3.4' scope = spfile"), 0);
-  ologof(&lda);
-  ASSERT_EQ(logOn(lda, "scott/tiger@"), 0);
+  ASSERT_NO_FATAL_FAILURE(logOnAt73(sys));
   EXPECT_EQ(exec("create type point as object (x number)"), 901);
   EXPECT_EQ(exec("create type body point as member function f return number is begin return 1; "
                  "end; end;"),

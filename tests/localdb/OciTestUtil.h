@@ -85,6 +85,42 @@ protected:
     TempServerRoot::TearDown();
   }
 
+  // Runs a block that leaves its answer in :r; the answer, or "ERROR: " and the message.
+  std::string answer(const std::string &block) {
+    Cda_Def cda{};
+    oopen(&cda, &lda, nullptr, -1, -1, nullptr, -1);
+    char buf[4001] = {};
+    sb2 ind = -1;
+    ub2 len = 0;
+    int rc = oparse(&cda, (text *)block.c_str(), -1, 0, 2);
+    if (rc == 0)
+      rc = obndra(&cda, (text *)":R", -1, (ub1 *)buf, sizeof buf - 1, 1, -1, &ind, &len, nullptr, 0,
+                  nullptr, nullptr, -1, -1);
+    if (rc == 0)
+      rc = oexn(&cda, 1, 0);
+    std::string out = rc          ? "ERROR: " + message(lda, rc)
+                      : ind == -1 ? "NULL"
+                                  : std::string(buf, len);
+    oclose(&cda);
+    return out;
+  }
+  // Whether a block ends with an error whose ORA- or PLS- line names code.
+  bool fails(const std::string &block, const std::string &code) {
+    std::string a = answer(block);
+    if (a.find(code) != std::string::npos)
+      return true;
+    ADD_FAILURE() << block << "\n gave: " << a;
+    return false;
+  }
+  // SCOTT logged on again at Oracle 7.3's language level, which SYSTEM, logged on in sys to set
+  // it back, sets for the next logons.
+  void logOnAt73(Lda_Def &sys) {
+    ASSERT_EQ(logOn(sys, "system/manager@"), 0);
+    ASSERT_EQ(runOn(sys, "alter system set compatible = '7.3.4' scope = spfile"), 0);
+    ologof(&lda);
+    ASSERT_EQ(logOn(lda, "scott/tiger@"), 0);
+  }
+
   // Runs a statement that returns no rows; returns the return code (0 on success).
   int exec(const std::string &sql, std::string *error = nullptr) {
     Cda_Def cda{};

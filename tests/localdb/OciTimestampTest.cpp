@@ -345,12 +345,7 @@ TEST_F(Timestamps, Plsql) {
 // At the 7.3 level there are no such types, literals or functions.
 TEST_F(Timestamps, Level73RefusesThem) {
   Lda_Def sys;
-  ASSERT_EQ(logOn(sys, "system/manager@"), 0);
-  std::swap(lda, sys);
-  ASSERT_EQ(exec("alter system set compatible = '7.3'"), 0) << lastError;
-  std::swap(lda, sys);
-  ologof(&lda);
-  ASSERT_EQ(logOn(lda, "scott/tiger@"), 0);
+  ASSERT_NO_FATAL_FAILURE(logOnAt73(sys));
   EXPECT_EQ(exec("create table t (ts timestamp)"), 902);
   EXPECT_EQ(exec("create table t (d interval day to second)"), 902);
   EXPECT_EQ(error("select systimestamp from dual"), "ERROR: ORA-00904");
